@@ -1,0 +1,30 @@
+// Application-level hooks: the File menu's open command, the About box and
+// the orderly end of the program when the window closes.
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+
+class QAction;
+class QWidget;
+class ViewController;
+
+class AppDelegate : public QObject
+{
+    Q_OBJECT
+public:
+    explicit AppDelegate(QObject *parent = nullptr);
+
+    // Watches `window` for its close and wires the two menu actions.
+    void attach(QWidget *window, QAction *openFile, QAction *about);
+
+    QPointer<QAction> menuOpenFile;
+    ViewController *viewController = nullptr;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    QWidget *m_window = nullptr;
+    bool m_terminated = false;
+};

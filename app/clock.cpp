@@ -1,0 +1,6 @@
+#include "app/clock.h"
+
+QDateTime SystemClock::now() const
+{
+    return QDateTime::currentDateTime();
+}

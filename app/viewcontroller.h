@@ -1,0 +1,469 @@
+// The one owner of the monitor's state: the link, the exchange slot, the poll
+// timer, the console and a pointer to every control. Its member functions are
+// defined in the folder of their subsystem (link/vc_link.cpp defines connect,
+// monitor/vc_monitor.cpp the poll tick, and so on).
+#pragma once
+
+#include "app/clock.h"
+#include "app/dialogs.h"
+#include "link/linkstate.h"
+#include "link/receivehandler.h"
+
+#include <QColor>
+#include <QElapsedTimer>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+#include <atomic>
+#include <chrono>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+
+class QAbstractButton;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QKeyEvent;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+class QSettings;
+class QSpinBox;
+class QTabWidget;
+class QTimer;
+class QWidget;
+class AppDelegate;
+
+namespace link {
+class Connection;
+}
+
+// A run of styled text for the variables panel: the grey escapes of control
+// characters and the black rest.
+struct StyledRun
+{
+    QString text;
+    QColor color;
+};
+using StyledText = QVector<StyledRun>;
+
+class ViewController : public QObject
+{
+    Q_OBJECT
+
+public:
+    using ms = std::chrono::milliseconds;
+
+    // `root` is the window whose children carry the control names; a missing
+    // control is a configuration fault and aborts.
+    ViewController(QWidget *root, Dialogs *dialogs, QSettings *settings, Clock *clock,
+                   AppDelegate *delegate = nullptr, QObject *parent = nullptr);
+    ~ViewController() override;
+
+    // ---- app/: start-up, settings, enabling, termination -------------------
+    void viewDidLoad();
+    void loadSettings();
+    void saveSettings();
+    bool applicationShouldTerminate();
+    void objectsEnable(bool stat);
+    void pgobjectsEnable(bool stat);
+    void showHelp();
+
+    // ---- link/: connection, receive, send, wait -----------------------------
+    void buttonConnect_click();
+    void buttonDisconnect_click();
+    void buttonWindowClose_click();
+    void connect();
+    void disconnect();
+    void rcv();
+    void sendString(const QString &sendstring);
+    void sendString1(const QString &sendstring);
+    int sendProgram(const QString &sendstring);
+    void sendB(const QByteArray &bytes);
+    bool receivePrompt();
+    void commandExec(const QString &command);
+    void delay(double seconds);
+    void doEvents();
+    bool checkmsg(const QString &msg);
+    // Waits (without a prompt test) until `flag` reads false, bounded by the
+    // receive time-out; on time-out it runs the time-out sequence, clears the
+    // flag and returns false. `pump` selects doEvents() turns between tests.
+    bool waitFlagCleared(const std::function<bool()> &flag, const std::function<void()> &clear,
+                         bool pump);
+    // Seconds of the receive time-out field (30 when it is not an integer).
+    qint64 receiveTimeoutSeconds() const;
+    // One user action at a time: runs `action` now when no exchange is pending,
+    // otherwise queues it to run as soon as the slot is free.
+    void userAction(const std::function<void()> &action);
+    bool exchangeBusy() const { return m_busyDepth > 0; }
+
+    // ---- console/ -----------------------------------------------------------
+    void consoleAppend(const QString &text);
+    void consoleAppendFollow(const QString &text);
+    void consoleAppendScroll(const QString &text);
+    void consoleReplace(const QString &text);
+    QString consoleText() const;
+    void removeTop1();
+    void receiveDisplay(const QString &chunk);
+    void updateBkpControls();
+    void buttonViewTextClear_click();
+    void textField1Enter();
+    void comboBox1Enter();
+    void comboBox2Enter();
+    void comboBox3Enter();
+    void buttonListNext_click();
+    void buttonRun_click();
+    void buttonCtrlA_click();
+    void buttonCr_click();
+    void buttonQ_click();
+    void buttonGetLineString_click();
+    void buttonUDErase_click();
+    void ButtonReceive_click();
+    // Application-wide key handling; returns true when the event was consumed.
+    bool keyDown(QKeyEvent *event);
+    void flagsChanged(Qt::KeyboardModifiers modifiers);
+    void focusConsole();
+
+    // ---- monitor/ -----------------------------------------------------------
+    void timerStart();
+    void timerStop();
+    void buttonTimerStart_click();
+    void buttonTimerStop_click();
+    void tabViewDidSelect(int index);
+    void pollTick();
+    QString iocheckCommandSend(QComboBox *popupButton, const QString &cast);
+    bool checkMpg();
+    void ioCheckOutp(const QString &txtText, const QString &banknum);
+    void ioCheckInp(const QString &txtText, const QString &banknum);
+    void ioCheckMenio(const QString &txtText, const QString &banknum);
+    void ioCheckMbkIo(const QString &txtText, const QString &banknum);
+    void ioCheckCuOutp(const QString &txtText, const QString &banknum);
+    void ioCheckCuInp(const QString &txtText, const QString &banknum);
+    void buttonOutOnOff_click(int tag);
+    void buttonMbkIoOnOff_click(int tag);
+    void buttonCuOnOff_click(int tag);
+    void buttonPgHout_click(int tag);
+    bool pgiocheckCommandSend();
+    // The poll timer is single-shot and re-armed after each tick, so ticks
+    // stay on the 0.3 s grid counted from timerStart and a long tick skips
+    // the due times it ran over. m_pollDueMs is the grid time of the tick
+    // the timer is armed for. `timer` points at m_pollTimer while polling
+    // runs; the object itself lives on, so stopping inside its own tick
+    // never deletes it under its feet.
+    void pollTimerFired();
+    QTimer *m_pollTimer = nullptr;
+    QElapsedTimer m_pollGrid;
+    qint64 m_pollDueMs = 0;
+
+    // ---- panels/ ------------------------------------------------------------
+    void variableshow(int row);
+    QString stringmodify1(const QString &variname, bool hex);
+    void textfieldVariModNameEnter();
+    void textfieldVariModValueEnter();
+    void checkboxVariAll_click();
+    void radiobuttonVariTypeChanged();
+    void controlTextDidChange(QObject *control);
+    void mbkvalueshow(int row);
+    void textfieldMbkAdrSelectEnter();
+    void stepperMbkAdrSelect_click();
+    void textfieldMbkModAdrEnter();
+    void textfieldMbkModDataEnter();
+    void radiobuttonMbkTypeChanged();
+    void radiobuttonMbkSizeChanged();
+    void taskvalueshow(int row);
+    void textfieldTaskNoSelectEnter();
+    void stepperTaskNoSelect_click();
+    void buttonTaskMbkAreaClear_click();
+
+    // ---- axis/ --------------------------------------------------------------
+    void pgvalueshow();
+    void textfieldPgAdrSelectEnter();
+    void stepperPgAdrSelect_click();
+    void radiobuttonPgTypeChanged();
+    void popupbutonPgSelect_click();
+    void buttonPgJog_click(int tag);
+    void buttonPgPlistSetp_click();
+    void textfieldPgTeachNumEnter();
+
+    // ---- transfer/ ----------------------------------------------------------
+    void programLoad();
+    void programLoadHs();
+    void programSave();
+    void pointLoad();
+    void pointSave();
+    void mbkLoad();
+    void mbkSave();
+
+    // ---- tools/ -------------------------------------------------------------
+    void buttonBkpN_click();
+    void buttonBkpEnum_click();
+    void buttonBkpT_click();
+    void buttonBkp_AllClr();
+    void buttonBkpAddDel_click();
+    void buttonBkpVari_click();
+    void buttonRtcCheck_click();
+    void buttonRtcAdj_click();
+    void buttonMon_click();
+    void buttonMonList_click();
+
+    // ---- accessors for the shared fields ------------------------------------
+    link::LinkState &linkState() { return m_link; }
+    QString rcvBuff() const { return m_link.rcvBuff(); }
+    bool waitPrompt() const { return m_link.waitPrompt(); }
+    bool bkpMode() const { return m_link.bkpMode(); }
+    bool isConnected() const;
+
+    // ---- state fields (names as the behaviour names them) -------------------
+    QString programLoadFile;
+    QString programSaveFile;
+    QString pointLoadFile;
+    QString pointSaveFile;
+    QString mbkLoadFile;
+    QString mbkSaveFile;
+    AppDelegate *appDelegate = nullptr;
+    qint64 mbkSelectMode = 0;
+    std::unique_ptr<link::Connection> Conn;
+    QString Host;
+    QString Port = QStringLiteral("23");
+    qint64 timerjobcount = 0;
+    QTimer *timer = nullptr;
+    QString selectTabId;
+    std::atomic<bool> disconnectflg{false};
+    bool pgReSelect = false;
+    StyledText attributebuff;
+    bool t_KeyCapsLockPressed = false;
+    bool t_KeyShiftPressed = false;
+    bool t_KeyControlPressed = false;
+    bool t_KeyOptionPressed = false;
+    bool t_KeyCommandPressed = false;
+    bool t_KeyFnPressed = false;
+    bool t_KeyFlagsHaveChanged = false;
+
+    // Fixed waits of the link; tests shorten the disconnect pause.
+    ms connectTimeout{5000};
+    ms disconnectPause{1000};
+
+    // ---- controls -----------------------------------------------------------
+    // Top bar
+    QLineEdit *textFieldIpAddress = nullptr;
+    QPushButton *buttonConnect = nullptr;
+    QPushButton *buttonDisconnect = nullptr;
+    QPushButton *buttonWindowClose = nullptr;
+    QLineEdit *textFieldTimeOutSec = nullptr;
+    QLineEdit *textField2 = nullptr;
+    QLabel *labelindicator = nullptr;
+    QPushButton *buttonTimerStart = nullptr;
+    QPushButton *buttonTimerStop = nullptr;
+    QTabWidget *tabview = nullptr;
+
+    // Console tab
+    QPlainTextEdit *textView1 = nullptr;
+    QComboBox *comboBox1 = nullptr;
+    QComboBox *comboBox2 = nullptr;
+    QComboBox *comboBox3 = nullptr;
+    QLineEdit *textField1 = nullptr;
+    QCheckBox *checkboxScroll = nullptr;
+    QPushButton *buttonSend = nullptr;
+    QPushButton *buttonProgramExec = nullptr;
+    QPushButton *buttonList = nullptr;
+    QPushButton *buttonListNext = nullptr;
+    QPushButton *buttonRun = nullptr;
+    QPushButton *buttonCtrlA = nullptr;
+    QPushButton *buttonCr = nullptr;
+    QPushButton *buttonQ = nullptr;
+    QPushButton *buttonGetLineString = nullptr;
+    QPushButton *buttonUDErase = nullptr;
+    QPushButton *ButtonReceive = nullptr;
+    QPushButton *buttonViewTextClear = nullptr;
+    QPushButton *buttonFileOpen = nullptr;
+    QPushButton *buttonFileSave = nullptr;
+    QPushButton *buttonPointLoad = nullptr;
+    QPushButton *buttonPointSave = nullptr;
+    QPushButton *buttonMbkLoad = nullptr;
+    QPushButton *buttonMbkSave = nullptr;
+    QPushButton *buttonRtcCheck = nullptr;
+    QPushButton *buttonRtcAdj = nullptr;
+    QPushButton *buttonMon = nullptr;
+    QPushButton *buttonMonList = nullptr;
+    QLineEdit *textFieldBkpNumber = nullptr;
+    QLineEdit *textFieldBkpVariName = nullptr;
+    QPushButton *buttonBkpN = nullptr;
+    QPushButton *buttonBkpEnum = nullptr;
+    QPushButton *buttonBkpT = nullptr;
+    QPushButton *buttonBkpAddDel = nullptr;
+    QPushButton *buttonBkpAllClr = nullptr;
+    QPushButton *buttonBkpVari = nullptr;
+
+    // I/O tab ("1")
+    QComboBox *popupbuttonOutBank = nullptr;
+    QComboBox *popupbuttonInpBank = nullptr;
+    QComboBox *popupbuttonMemioBank = nullptr;
+    QLabel *labelOut[8] = {};
+    QLabel *labelOutBitNo[8] = {};
+    QLabel *labelOutStat = nullptr;
+    QLabel *labelInp[8] = {};
+    QLabel *labelInpBitNo[8] = {};
+    QLabel *labelInpStat = nullptr;
+    QLabel *labelMemio[8] = {};
+    QLabel *labelMemioBitNo[8] = {};
+    QLabel *labelMemioStat = nullptr;
+
+    // Variables tab ("2")
+    QLineEdit *textfieldVariName[8] = {};
+    QCheckBox *checkboxVari[8] = {};
+    QLabel *textfieldVariValue[8] = {};
+    QCheckBox *checkboxVariAll = nullptr;
+    QRadioButton *radiobuttonVariTypeDec = nullptr;
+    QRadioButton *radiobuttonVariTypeHex = nullptr;
+    QLineEdit *textfieldVariModName = nullptr;
+    QLineEdit *textfieldVariModValue = nullptr;
+    QLineEdit *textFieldVariable = nullptr;
+
+    // MBK tab ("3")
+    QLineEdit *textfieldMbkAdrSelect = nullptr;
+    QSpinBox *stepperMbkAdrSelect = nullptr;
+    QLineEdit *textfieldMbkAdr[8] = {};
+    QLineEdit *textfieldMbkData[8] = {};
+    QRadioButton *radiobuttonMbkSizeInt = nullptr;
+    QRadioButton *radiobuttonMbkSizeWrd = nullptr;
+    QRadioButton *radiobuttonMbkSizeLng = nullptr;
+    QRadioButton *radiobuttonMbkTypeDec = nullptr;
+    QRadioButton *radiobuttonMbkTypeHex = nullptr;
+    QLineEdit *textfieldMbkModAdr = nullptr;
+    QLineEdit *textfieldMbkModData = nullptr;
+    QComboBox *popupbuttonMbkIoBank = nullptr;
+    QLabel *labelMbkIo[16] = {};
+    QLabel *labelMbkIoBitNo[16] = {};
+    QLabel *labelMbkIoStat = nullptr;
+
+    // CU tab ("4")
+    QComboBox *popupbuttonCuOutBank = nullptr;
+    QComboBox *popupbuttonCuInpBank = nullptr;
+    QLabel *labelCuOut[8] = {};
+    QLabel *labelCuOutBitNo[8] = {};
+    QLabel *labelCuOutStat = nullptr;
+    QLabel *labelCuInp[8] = {};
+    QLabel *labelCuInpBitNo[8] = {};
+    QLabel *labelCuInpStat = nullptr;
+
+    // Axis tab ("5"); axis index 0..3 is X, Y, U, Z
+    QComboBox *popupbuttonPgSelect = nullptr;
+    QComboBox *popupbuttonPgReg = nullptr;
+    QComboBox *popupbuttonPgPulse = nullptr;
+    QComboBox *popupbuttonPgAceel = nullptr;
+    QGroupBox *boxPgIo = nullptr;
+    QGroupBox *boxPgCurrentPos = nullptr;
+    // Signal lamps by axis letter order X, Y, Z, U (the order of the signal words)
+    QLabel *labelPgPlmt[4] = {};
+    QLabel *labelPgMlmt[4] = {};
+    QLabel *labelPgAlm[4] = {};
+    QLabel *labelPgIn0[4] = {};
+    QLabel *labelPgIn1[4] = {};
+    QLabel *labelPgIn3[4] = {};
+    QLabel *labelPgInp[4] = {};
+    // Positions, counters, point table: axis order X, Y, U, Z
+    QLabel *labelPgCurrentPos[4] = {};
+    QLabel *labelPgCounter[4] = {};
+    QLabel *labelPgReg = nullptr;
+    QLineEdit *textfieldPgAdrSelect = nullptr;
+    QSpinBox *stepperPgAdrSelect = nullptr;
+    QLineEdit *textfieldPgAdr[4] = {};
+    QLineEdit *textfieldPgData[4][4] = {}; // [row][axis X,Y,U,Z]
+    QRadioButton *radiobuttonPgTypeDec = nullptr;
+    QRadioButton *radiobuttonPgTypeHex = nullptr;
+    QLineEdit *textfieldPgTeachNum = nullptr;
+    QLineEdit *textfieldPgPosSetPnum = nullptr;
+    QLineEdit *textfieldPgPosSet[4] = {}; // X, Y, U, Z
+    QLineEdit *textfieldPgModAdr = nullptr;
+    QLineEdit *textfieldPgModData[4] = {}; // X, Y, U, Z
+    QPushButton *buttonPgPlistSetp = nullptr;
+
+    // Tasks tab ("6")
+    QLineEdit *textfieldTaskNoSelect = nullptr;
+    QSpinBox *stepperTaskNoSelect = nullptr;
+    QLineEdit *textfieldTaskNo[8] = {};
+    QLineEdit *textfieldTaskStep[8] = {};
+    QLineEdit *textfieldTaskStatus[8] = {};
+    QLabel *multilineLabelTaskStatus = nullptr;
+    QPushButton *buttonTaskMbkAreaClear = nullptr;
+
+    Dialogs *dialogs() const { return m_dialogs; }
+    Clock *clock() const { return m_clock; }
+    QWidget *root() const { return m_root; }
+    QSettings *settings() const { return m_settings; }
+
+    // Trace words that the program writes to standard output (login echoes,
+    // "bkpmode", "Dec"/"Hex"...). Tests may capture them.
+    void trace(const QString &line);
+    std::function<void(const QString &)> traceSink;
+
+    // Console display work that is queued from the connection thread; tests
+    // use it to know that everything received has been shown.
+    qint64 pendingDisplays() const { return m_pendingDisplays.load(); }
+
+signals:
+    void connectedChanged(bool connected);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    template <typename T>
+    T *need(const QString &name);
+    void bindControls();
+    // Per-subsystem signal wiring, each defined in its folder's vc_*.cpp.
+    void wireLink();
+    void wireConsole();
+    void wireMonitor();
+    void wirePanels();
+    void wireAxis();
+    void wireTransfer();
+    void wireTools();
+
+    void onChunk(const QByteArray &bytes);      // connection thread
+    void onStreamEnd(const QString &reason);    // connection thread
+    void receiveTimeout();
+    void runDeferredActions();
+
+    friend class BusyScope;
+
+    QWidget *m_root = nullptr;
+    Dialogs *m_dialogs = nullptr;
+    QSettings *m_settings = nullptr;
+    Clock *m_clock = nullptr;
+    link::LinkState m_link;
+    std::unique_ptr<link::ReceiveHandler> m_receiver;
+    int m_busyDepth = 0;
+    std::deque<std::function<void()>> m_deferred;
+    bool m_deferredPosted = false;
+    std::atomic<qint64> m_pendingDisplays{0};
+    // The console's text as the controller sent it (CR kept); the view shows
+    // it with CR LF and lone CR as line breaks.
+    QString m_console;
+    void renderConsole(bool appendedOnly, qsizetype oldSize);
+    std::mutex m_displayMutex;
+    QString m_displayBacklog;
+    QString m_lastChunk;
+    bool m_displayPosted = false;
+
+public:
+    // Marks an exchange (or a sequence of them) in progress; poll ticks and
+    // user actions that arrive meanwhile are skipped or deferred.
+    class BusyScope
+    {
+    public:
+        explicit BusyScope(ViewController *vc) : m_vc(vc) { ++m_vc->m_busyDepth; }
+        ~BusyScope();
+        BusyScope(const BusyScope &) = delete;
+        BusyScope &operator=(const BusyScope &) = delete;
+
+    private:
+        ViewController *m_vc;
+    };
+};

@@ -1,0 +1,56 @@
+// A plain blocking client for the benchmarks' physical bounds: logs in to the
+// simulator and does request/reply round trips with no monitor in between.
+#pragma once
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QTcpSocket>
+
+class RawClient
+{
+public:
+    bool open(quint16 port)
+    {
+        m_sock.connectToHost(QStringLiteral("127.0.0.1"), port);
+        if (!m_sock.waitForConnected(5000))
+            return false;
+        m_sock.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        if (!readUntil("Login    :"))
+            return false;
+        m_sock.write("KDW4721\r");
+        if (!readUntil("Password :"))
+            return false;
+        m_sock.write("QVRNT\r");
+        return readUntil("\n#");
+    }
+    // One command line and its reply up to the prompt.
+    bool roundTrip(const QByteArray &line) { return rawRoundTrip(line + "\r"); }
+    bool rawRoundTrip(const QByteArray &bytes)
+    {
+        m_sock.write(bytes);
+        return readUntil("\n#");
+    }
+    // Reads until `needle` has arrived in what was read since the last call.
+    bool readUntil(const QByteArray &needle, int timeoutMs = 30000)
+    {
+        QElapsedTimer t;
+        t.start();
+        while (!m_buf.contains(needle)) {
+            if (t.elapsed() > timeoutMs)
+                return false;
+            if (m_sock.bytesAvailable() == 0 && !m_sock.waitForReadyRead(timeoutMs))
+                return false;
+            m_buf += m_sock.readAll();
+        }
+        const qsizetype at = m_buf.indexOf(needle);
+        m_received += at + needle.size();
+        m_buf.remove(0, at + needle.size());
+        return true;
+    }
+    qint64 received() const { return m_received; }
+
+private:
+    QTcpSocket m_sock;
+    QByteArray m_buf;
+    qint64 m_received = 0;
+};

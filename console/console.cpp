@@ -1,0 +1,90 @@
+#include "console/console.h"
+
+#include "link/textutil.h"
+
+namespace console {
+
+Cleaned cleanup(const QString &input, bool beginConnect)
+{
+    Cleaned c;
+    QString s = input;
+    if (beginConnect) {
+        const QString twiceBkp = QStringLiteral("\r\n#?\r\n#?");
+        qsizetype at = s.indexOf(twiceBkp);
+        if (at >= 0) {
+            s.replace(at, twiceBkp.size(), QStringLiteral("\r\n#?"));
+            c.changed = true;
+            c.consumedBeginConnect = true;
+        }
+        const QString twice = QStringLiteral("\r\n#\r\n#");
+        at = s.indexOf(twice);
+        if (at >= 0) {
+            s.replace(at, twice.size(), QStringLiteral("\r\n#"));
+            c.changed = true;
+            c.consumedBeginConnect = true;
+        }
+    }
+    if (s.contains(QStringLiteral("[7m"))) {
+        s.replace(QStringLiteral("[7m"), QStringLiteral("[BKP] "));
+        c.changed = true;
+    }
+    if (s.contains(QStringLiteral("[0m"))) {
+        s.remove(QStringLiteral("[0m"));
+        c.changed = true;
+    }
+    // Keep the last kMaxLines pieces: find the (count - kMaxLines)th line feed.
+    const qsizetype feeds = s.count(QLatin1Char('\n'));
+    if (feeds + 1 > kMaxLines) {
+        qsizetype drop = feeds + 1 - kMaxLines;
+        qsizetype pos = -1;
+        while (drop-- > 0)
+            pos = s.indexOf(QLatin1Char('\n'), pos + 1);
+        s = s.mid(pos + 1);
+        c.changed = true;
+    }
+    c.text = s;
+    return c;
+}
+
+QStringList applyHistory(const QStringList &items, const QString &t)
+{
+    QStringList out;
+    out << t;
+    for (const QString &item : items) {
+        if (item != t)
+            out << item;
+    }
+    return out;
+}
+
+QString listTarget(const QString &t)
+{
+    const QString first = t.section(QLatin1Char(' '), 0, 0);
+    if (!text::isInt(first) && !t.startsWith(QLatin1Char('*')))
+        return QStringLiteral("*") + t;
+    return t;
+}
+
+std::optional<QString> programLineFrom(const QString &consoleLine)
+{
+    QString line = consoleLine;
+    line.replace(QLatin1Char('\t'), QLatin1Char(' '));
+    line = text::trimAll(line);
+    while (line.startsWith(QLatin1Char('#')) && line.size() > 2)
+        line = text::trimAll(line.mid(1));
+    const QString first = line.section(QLatin1Char(' '), 0, 0);
+    if (!text::isInt(first))
+        return std::nullopt;
+    return text::trimNewlines(line);
+}
+
+QString lineAt(const QString &text, int pos)
+{
+    pos = qBound(0, pos, static_cast<int>(text.size()));
+    const qsizetype start = pos == 0 ? 0 : text.lastIndexOf(QLatin1Char('\n'), pos - 1) + 1;
+    qsizetype end = text.indexOf(QLatin1Char('\n'), pos);
+    end = end < 0 ? text.size() : end + 1;
+    return text.mid(start, end - start);
+}
+
+} // namespace console

@@ -1,0 +1,63 @@
+// The exchange slot shared by the connection thread and the main thread:
+// rcvBuff and the wait flags, behind one mutex, with a condition variable so
+// that a waiting main thread sleeps instead of spinning.
+#pragma once
+
+#include <QString>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+
+namespace link {
+
+class LinkState
+{
+public:
+    QString rcvBuff() const;
+    void setRcvBuff(const QString &text);
+    void appendRcv(const QString &text);
+    void clearRcv();
+    bool rcvContains(const QString &needle) const;
+
+    bool waitPrompt() const;
+    void setWaitPrompt(bool on);
+    bool waitSharp() const;
+    void setWaitSharp(bool on);
+    bool bkpMode() const;
+    void setBkpMode(bool on);
+    bool beginConnect() const;
+    void setBeginConnect(bool on);
+
+    // Clears waitPrompt only if it is set; returns the old value.
+    bool takeWaitPrompt();
+
+    // The closing rewrite of a successful prompt wait: "\n#?" becomes "\n#".
+    void rewriteBreakpointPrompt();
+
+    // Sleeps until waitPrompt is false, `wakeup` says so, or the timeout
+    // passes; returns whether waitPrompt is false.
+    bool sleepWhileWaitPrompt(std::chrono::milliseconds timeout,
+                              const std::function<bool()> &wakeup = {});
+    // Wakes a sleeping waiter (after a flag changed elsewhere).
+    void notifyAll();
+
+    // Receive-side step: runs fn under the lock, then wakes waiters.
+    template <typename Fn>
+    auto locked(Fn &&fn)
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        return fn(m_rcvBuff, m_waitPrompt, m_waitSharp, m_bkpMode, m_beginConnect);
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    std::condition_variable m_cv;
+    QString m_rcvBuff;
+    bool m_waitPrompt = false;
+    bool m_waitSharp = false;
+    bool m_bkpMode = false;
+    bool m_beginConnect = false;
+};
+
+} // namespace link

@@ -1,0 +1,71 @@
+#include "link/receivehandler.h"
+
+namespace link {
+
+ReceiveHandler::ReceiveHandler(LinkState &state, std::function<void(const QString &)> send)
+    : m_state(state), m_send(std::move(send))
+{
+}
+
+void ReceiveHandler::reset()
+{
+    m_decoder.reset();
+}
+
+ChunkResult ReceiveHandler::onChunk(const QByteArray &bytes)
+{
+    ChunkResult r;
+    if (bytes.isEmpty())
+        return r;
+
+    QString text;
+    // The controller's bare prompt after certain replies arrives as a short
+    // packet with a blank and 0x80 at fixed places; it reads as "\n#".
+    if (bytes.size() >= 4 && static_cast<unsigned char>(bytes.at(3)) == 0x80
+        && bytes.at(2) == ' ') {
+        text = QStringLiteral("\n#");
+        m_decoder.reset();
+    } else {
+        text = m_decoder.decode(bytes);
+    }
+
+    m_state.appendRcv(text);
+
+    if (!m_state.waitPrompt() && !m_state.waitSharp()) {
+        if (text.contains(kLoginPrompt)) {
+            m_send(kLoginName);
+            r.trace << text + QStringLiteral("<-") + kLoginName;
+            text.clear();
+        }
+        if (text.contains(kPasswordPrompt)) {
+            m_send(kPassword);
+            r.trace << text + QStringLiteral("<-") + kPassword;
+            text.clear();
+            m_send(QStringLiteral("CMD$ 0"));
+            r.trace << QStringLiteral("CMD$ 0");
+            m_state.setBeginConnect(true);
+        }
+        r.scheduleDisplay = true;
+    }
+
+    if (text.contains(QStringLiteral("\n#?"))) {
+        m_state.setBkpMode(true);
+        r.trace << QStringLiteral("bkpmode");
+    }
+
+    m_state.locked([](QString &rcv, bool &waitPrompt, bool &waitSharp, bool &bkpMode, bool &) {
+        if (waitPrompt && rcv.contains(QStringLiteral("\n#"))) {
+            waitPrompt = false;
+            bkpMode = false;
+        }
+        if (waitSharp && rcv.contains(QLatin1Char('#')))
+            waitSharp = false;
+        return 0;
+    });
+    m_state.notifyAll();
+
+    r.display = text;
+    return r;
+}
+
+} // namespace link

@@ -1,0 +1,33 @@
+// The word rules of console lines and the argument check of axis commands.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace link {
+
+struct ConsoleLine
+{
+    QString trimmed;      // line breaks then blanks trimmed, tabs made blanks
+    QStringList words;    // split at single blanks (empty words kept)
+    bool firstIsLineNumber = false;
+};
+
+ConsoleLine prepareConsoleLine(const QString &line);
+
+// The wire form of a command line: CR appended, yen signs sent as backslash.
+QString wireLine(const QString &command);
+
+// True when every word after the first is a decimal or "&H" hexadecimal integer.
+bool argumentsAreNumbers(const QString &msg);
+
+// "host", "host:port", "[v6]:port" or a bare IPv6 address; a missing port is `defaultPort`.
+struct Address
+{
+    QString host;
+    quint16 port = 0;
+    bool ok = false;
+};
+Address parseAddress(const QString &text, quint16 defaultPort);
+
+} // namespace link

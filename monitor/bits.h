@@ -1,0 +1,68 @@
+// The bit pages: what one "PR IN(...)" reply means for a group of lamps, and
+// which command each forcing button sends.
+#pragma once
+
+#include "monitor/banks.h"
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace monitor {
+
+// Lamps per group: sixteen for the MBK bit word, eight otherwise.
+int lampCount(BitGroup group);
+// Appended to the bank word in the query: "~Wrd" for the MBK bit word only.
+QString bankCast(BitGroup group);
+// "PR IN(" + bank word + cast + ")".
+QString bitQuery(const QString &bankWord, const QString &cast);
+
+// The reading of a bit reply: the first line of the trimmed text as a whole
+// decimal integer, or nothing (error texts, partial replies, hexadecimal).
+std::optional<qint64> parseBitReply(const QString &reply);
+
+// Whether lamp k shows its bit set.
+inline bool lampOn(qint64 value, int k)
+{
+    return ((value >> k) & 1) != 0;
+}
+
+// "&H" + the value in upper-case hexadecimal, two digits (four for the MBK
+// word) at least; like "%X", only the low 32 bits count.
+QString bitValueText(BitGroup group, qint64 value);
+
+enum class LampColour { Red, Green, Orange };
+LampColour onColour(BitGroup group);
+
+// Everything a display operation writes for one reply.
+struct BitDisplay
+{
+    QStringList numbers; // text of bit number label k
+    QString value;       // text of the value label
+    qint64 bits = 0;     // lamp k lit when lampOn(bits, k)
+};
+// Nothing when the reply or the bank word is not a decimal integer: the
+// group's labels then keep their last reading.
+std::optional<BitDisplay> bitDisplay(BitGroup group, const QString &reply, const QString &bankWord);
+
+// ---- forcing buttons -------------------------------------------------------
+
+enum class ForceAction { OutOnOff, MbkIoOnOff, CuOnOff, PgHout };
+
+// What one tag of one action sends. On and Off take their operand from the
+// current text of bit number label `label` of `group`, so the command follows
+// the bank the page last displayed.
+struct ForceTarget
+{
+    enum class Kind { None, On, Off, Fixed };
+    Kind kind = Kind::None;
+    BitGroup group = BitGroup::Outputs;
+    int label = 0;
+    QString command; // Kind::Fixed only
+};
+ForceTarget forceTarget(ForceAction action, int tag);
+
+// The command line for a target; empty for Kind::None.
+QString forceCommand(const ForceTarget &target, const QString &labelText);
+
+} // namespace monitor

@@ -1,0 +1,429 @@
+// ViewController's monitor members: the poll timer and its tick, the tab
+// change, the bit displays, output forcing and the axis signal query.
+#include "app/viewcontroller.h"
+
+#include "link/connection.h"
+#include "link/textutil.h"
+#include "monitor/axissignals.h"
+#include "monitor/bits.h"
+#include "monitor/polling.h"
+#include "ui/uihelpers.h"
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLoggingCategory>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QTabWidget>
+#include <QTimer>
+
+#include <algorithm>
+
+Q_LOGGING_CATEGORY(lcMonitor, "quorin.monitor")
+
+namespace {
+
+const QString kStar = QStringLiteral("★");
+const QString kNoBoard = QStringLiteral("None");
+
+QColor lampColour(monitor::BitGroup group)
+{
+    switch (monitor::onColour(group)) {
+    case monitor::LampColour::Red:
+        return ui::kRed;
+    case monitor::LampColour::Green:
+        return ui::kGreen;
+    case monitor::LampColour::Orange:
+        return ui::kOrange;
+    }
+    return ui::kRed;
+}
+
+// The common body of the six bit displays: number labels first, then the
+// value, then the lamps; a reply that does not parse changes nothing.
+void showBits(monitor::BitGroup group, QLabel *const *lamps, QLabel *const *numbers, QLabel *stat,
+              const QString &txtText, const QString &banknum)
+{
+    const std::optional<monitor::BitDisplay> d = monitor::bitDisplay(group, txtText, banknum);
+    if (!d)
+        return;
+    const int n = monitor::lampCount(group);
+    for (int k = 0; k < n; ++k)
+        numbers[k]->setText(d->numbers.at(k));
+    stat->setText(d->value);
+    const QColor on = lampColour(group);
+    for (int k = 0; k < n; ++k)
+        ui::setTextColor(lamps[k], monitor::lampOn(d->bits, k) ? on : ui::kBlack);
+}
+
+void showSignal(QLabel *lamp, bool on)
+{
+    ui::setTextColor(lamp, on ? ui::kGreen : ui::kBlack);
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- polling
+
+void ViewController::timerStart()
+{
+    if (!isConnected())
+        return;
+    if (timer) {
+        timer->stop();
+        timer = nullptr;
+    }
+    textField2->setText(QString());
+    labelindicator->setVisible(true);
+    labelindicator->setText(kStar);
+    m_link.setWaitPrompt(true);
+    sendString(QStringLiteral("CMD$"));
+    receivePrompt();
+    // A time-out or a disconnect during that wait closed the link; a timer
+    // started now would only tick on without a connection.
+    if (!Conn || disconnectflg)
+        return;
+    timerjobcount = 0;
+    if (!m_pollTimer) {
+        m_pollTimer = new QTimer(this);
+        m_pollTimer->setTimerType(Qt::PreciseTimer);
+        m_pollTimer->setSingleShot(true);
+        QObject::connect(m_pollTimer, &QTimer::timeout, this, [this] { pollTimerFired(); });
+    }
+    timer = m_pollTimer;
+    m_pollGrid.start();
+    m_pollDueMs = monitor::kPollInterval.count();
+    timer->start(monitor::kPollInterval);
+}
+
+void ViewController::timerStop()
+{
+    qCInfo(lcMonitor) << "timerStop()";
+    labelindicator->setVisible(false);
+    if (!timer)
+        return;
+    consoleAppendScroll(monitor::timeMarker(clock()->now()));
+    sendString(QStringLiteral("CMD$ 0"));
+    timer->stop();
+    timer = nullptr;
+}
+
+void ViewController::buttonTimerStart_click()
+{
+    timerStart();
+}
+
+void ViewController::buttonTimerStop_click()
+{
+    timerStop();
+}
+
+void ViewController::pollTimerFired()
+{
+    pollTick();
+    // Re-armed only while polling still runs and nobody restarted it during
+    // the tick (a time-out or a disconnect stops it).
+    if (!timer || timer->isActive())
+        return;
+    m_pollDueMs = monitor::nextTickDue(m_pollDueMs, m_pollGrid.elapsed());
+    const qint64 wait = std::max<qint64>(0, m_pollDueMs - m_pollGrid.elapsed());
+    timer->start(static_cast<int>(wait));
+}
+
+void ViewController::pollTick()
+{
+    // One exchange slot for the whole program: a tick that falls due while a
+    // user action (or another wait) holds it is skipped, not queued.
+    if (exchangeBusy())
+        return;
+    BusyScope busy(this);
+
+    ++timerjobcount;
+    ui::setTextColor(labelindicator, ui::kLightGray);
+
+    const QString tab = selectTabId;
+    if (tab == QLatin1String("1")) {
+        QString bank = iocheckCommandSend(popupbuttonOutBank, QString());
+        ioCheckOutp(m_link.rcvBuff(), bank);
+        bank = iocheckCommandSend(popupbuttonInpBank, QString());
+        ioCheckInp(m_link.rcvBuff(), bank);
+        bank = iocheckCommandSend(popupbuttonMemioBank, QString());
+        ioCheckMenio(m_link.rcvBuff(), bank);
+    } else if (tab == QLatin1String("2")) {
+        for (int row = 0; row < 8; ++row)
+            variableshow(row);
+    } else if (tab == QLatin1String("3")) {
+        for (int row = 0; row < 8; row += 2)
+            mbkvalueshow(row);
+        for (int row = 1; row < 8; row += 2) {
+            if (!textfieldMbkAdr[row]->text().isEmpty())
+                mbkvalueshow(row);
+        }
+        const QString bank =
+            iocheckCommandSend(popupbuttonMbkIoBank, monitor::bankCast(monitor::BitGroup::MbkBits));
+        ioCheckMbkIo(m_link.rcvBuff(), bank);
+    } else if (tab == QLatin1String("4")) {
+        QString bank = iocheckCommandSend(popupbuttonCuOutBank, QString());
+        ioCheckCuOutp(m_link.rcvBuff(), bank);
+        bank = iocheckCommandSend(popupbuttonCuInpBank, QString());
+        ioCheckCuInp(m_link.rcvBuff(), bank);
+    } else if (tab == QLatin1String("5")) {
+        pgvalueshow();
+        if (checkMpg())
+            pgiocheckCommandSend();
+    } else if (tab == QLatin1String("6")) {
+        for (int row = 0; row < 8; ++row)
+            taskvalueshow(row);
+    }
+
+    if (monitor::starBlue(timerjobcount))
+        ui::setTextColor(labelindicator, ui::kBlue);
+}
+
+QString ViewController::iocheckCommandSend(QComboBox *popupButton, const QString &cast)
+{
+    m_link.setWaitPrompt(true);
+    const QString bank = monitor::bankWord(popupButton->currentText());
+    sendString(monitor::bitQuery(bank, cast));
+    receivePrompt();
+    return bank;
+}
+
+bool ViewController::checkMpg()
+{
+    const QString board = popupbuttonPgSelect->currentText();
+    if (board == kNoBoard) {
+        pgobjectsEnable(false);
+        return false;
+    }
+    if (!pgReSelect)
+        return true;
+    m_link.setWaitPrompt(true);
+    sendString(monitor::mpgCommand(board));
+    if (!receivePrompt())
+        return false; // pgReSelect stays set: the next axis tick tries again
+    const QString reply = m_link.rcvBuff();
+    if (!monitor::boardRefused(reply)) {
+        pgobjectsEnable(true);
+        trace(QStringLiteral("MPG ReSelected"));
+        pgReSelect = false;
+        return true;
+    }
+    m_dialogs->alert(monitor::mpgRefusalText(board, reply));
+    // pgReSelect stays set, so the board the user picks next is sent.
+    popupbuttonPgSelect->setCurrentIndex(popupbuttonPgSelect->findText(kNoBoard));
+    return false;
+}
+
+void ViewController::tabViewDidSelect(int index)
+{
+    if (!isConnected()) {
+        // Without a controller only the console makes sense; the change of
+        // tab made here is not a second selection.
+        const QSignalBlocker block(tabview);
+        tabview->setCurrentIndex(0);
+        index = 0;
+        selectTabId = QStringLiteral("0");
+    }
+    QWidget *page = tabview->widget(index);
+    if (!page)
+        return;
+    trace(QStringLiteral("tabview label: ") + tabview->tabText(index));
+    selectTabId = page->property("identifier").toString();
+    trace(QStringLiteral("tabview identifier: ") + selectTabId);
+    pgReSelect = true;
+    // Starting and stopping talk to the controller, so they wait for the
+    // exchange slot; by then the user may have moved on to another tab.
+    if (selectTabId != QLatin1String("0")) {
+        if (!timer) {
+            userAction([this] {
+                if (!timer && selectTabId != QLatin1String("0"))
+                    timerStart();
+            });
+        }
+    } else {
+        userAction([this] {
+            if (selectTabId == QLatin1String("0"))
+                timerStop();
+        });
+    }
+}
+
+// ---------------------------------------------------------------- bit displays
+
+void ViewController::ioCheckOutp(const QString &txtText, const QString &banknum)
+{
+    showBits(monitor::BitGroup::Outputs, labelOut, labelOutBitNo, labelOutStat, txtText, banknum);
+}
+
+void ViewController::ioCheckInp(const QString &txtText, const QString &banknum)
+{
+    showBits(monitor::BitGroup::Inputs, labelInp, labelInpBitNo, labelInpStat, txtText, banknum);
+}
+
+void ViewController::ioCheckMenio(const QString &txtText, const QString &banknum)
+{
+    showBits(monitor::BitGroup::Relays, labelMemio, labelMemioBitNo, labelMemioStat, txtText, banknum);
+}
+
+void ViewController::ioCheckMbkIo(const QString &txtText, const QString &banknum)
+{
+    showBits(monitor::BitGroup::MbkBits, labelMbkIo, labelMbkIoBitNo, labelMbkIoStat, txtText, banknum);
+}
+
+void ViewController::ioCheckCuOutp(const QString &txtText, const QString &banknum)
+{
+    showBits(monitor::BitGroup::CuOutputs, labelCuOut, labelCuOutBitNo, labelCuOutStat, txtText, banknum);
+}
+
+void ViewController::ioCheckCuInp(const QString &txtText, const QString &banknum)
+{
+    showBits(monitor::BitGroup::CuInputs, labelCuInp, labelCuInpBitNo, labelCuInpStat, txtText, banknum);
+}
+
+// ---------------------------------------------------------------- forcing
+
+namespace {
+// The bit number label an ON/OFF button takes its operand from.
+QLabel *numberLabel(ViewController *vc, monitor::BitGroup group, int k)
+{
+    switch (group) {
+    case monitor::BitGroup::Outputs:
+        return vc->labelOutBitNo[k];
+    case monitor::BitGroup::Relays:
+        return vc->labelMemioBitNo[k];
+    case monitor::BitGroup::MbkBits:
+        return vc->labelMbkIoBitNo[k];
+    case monitor::BitGroup::CuOutputs:
+        return vc->labelCuOutBitNo[k];
+    case monitor::BitGroup::Inputs:
+    case monitor::BitGroup::CuInputs:
+        break;
+    }
+    return nullptr;
+}
+
+QString forcingLine(ViewController *vc, monitor::ForceAction action, int tag)
+{
+    const monitor::ForceTarget t = monitor::forceTarget(action, tag);
+    QString operand;
+    if (t.kind == monitor::ForceTarget::Kind::On || t.kind == monitor::ForceTarget::Kind::Off) {
+        const QLabel *label = numberLabel(vc, t.group, t.label);
+        if (!label)
+            return QString();
+        operand = label->text();
+    }
+    return monitor::forceCommand(t, operand);
+}
+} // namespace
+
+void ViewController::buttonOutOnOff_click(int tag)
+{
+    const QString line = forcingLine(this, monitor::ForceAction::OutOnOff, tag);
+    if (!line.isEmpty())
+        commandExec(line);
+}
+
+void ViewController::buttonMbkIoOnOff_click(int tag)
+{
+    const QString line = forcingLine(this, monitor::ForceAction::MbkIoOnOff, tag);
+    if (!line.isEmpty())
+        commandExec(line);
+}
+
+void ViewController::buttonCuOnOff_click(int tag)
+{
+    const QString line = forcingLine(this, monitor::ForceAction::CuOnOff, tag);
+    if (!line.isEmpty())
+        commandExec(line);
+}
+
+void ViewController::buttonPgHout_click(int tag)
+{
+    if (popupbuttonPgSelect->currentText() == kNoBoard)
+        return;
+    const QString line = forcingLine(this, monitor::ForceAction::PgHout, tag);
+    if (!line.isEmpty())
+        commandExec(line);
+}
+
+// ---------------------------------------------------------------- axis signals
+
+bool ViewController::pgiocheckCommandSend()
+{
+    m_link.setWaitPrompt(true);
+    sendString(monitor::axisQuery(popupbuttonPgReg->currentText()));
+    receivePrompt();
+    const monitor::AxisReading r = monitor::parseAxisReply(m_link.rcvBuff());
+    // Lamp arrays are in the signal words' axis order X, Y, Z, U.
+    if (r.lmt) {
+        for (int a = 0; a < 4; ++a) {
+            showSignal(labelPgPlmt[a], monitor::signalOn(*r.lmt, a, monitor::kLmtBits[0]));
+            showSignal(labelPgMlmt[a], monitor::signalOn(*r.lmt, a, monitor::kLmtBits[1]));
+            showSignal(labelPgAlm[a], monitor::signalOn(*r.lmt, a, monitor::kLmtBits[2]));
+        }
+    }
+    if (r.hpt) {
+        for (int a = 0; a < 4; ++a) {
+            showSignal(labelPgIn0[a], monitor::signalOn(*r.hpt, a, monitor::kHptBits[0]));
+            showSignal(labelPgIn1[a], monitor::signalOn(*r.hpt, a, monitor::kHptBits[1]));
+            showSignal(labelPgIn3[a], monitor::signalOn(*r.hpt, a, monitor::kHptBits[2]));
+            showSignal(labelPgInp[a], monitor::signalOn(*r.hpt, a, monitor::kHptBits[3]));
+        }
+    }
+    if (r.hasValues) {
+        // Position and counter arrays are in the order X, Y, U, Z, as the reply.
+        for (size_t a = 0; a < 4; ++a)
+            labelPgCurrentPos[a]->setText(r.positions[a]);
+        labelPgReg->setText(r.registerText);
+        for (size_t a = 0; a < 4; ++a)
+            labelPgCounter[a]->setText(r.counters[a]);
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------- wiring
+
+void ViewController::wireMonitor()
+{
+    QObject::connect(buttonTimerStart, &QPushButton::clicked, this,
+                     [this] { userAction([this] { buttonTimerStart_click(); }); });
+    QObject::connect(buttonTimerStop, &QPushButton::clicked, this,
+                     [this] { userAction([this] { buttonTimerStop_click(); }); });
+    QObject::connect(tabview, &QTabWidget::currentChanged, this,
+                     [this](int index) { tabViewDidSelect(index); });
+
+    struct TagAction
+    {
+        const char *prefix;
+        void (ViewController::*action)(int);
+    };
+    const TagAction actions[] = {
+        {"buttonOutOnOff", &ViewController::buttonOutOnOff_click},
+        {"buttonMbkIoOnOff", &ViewController::buttonMbkIoOnOff_click},
+        {"buttonCuOnOff", &ViewController::buttonCuOnOff_click},
+        {"buttonPgHout", &ViewController::buttonPgHout_click},
+    };
+    const QList<QPushButton *> buttons = root()->findChildren<QPushButton *>();
+    for (QPushButton *b : buttons) {
+        const QVariant tagProperty = b->property("tag");
+        if (!tagProperty.isValid())
+            continue;
+        const QString name = b->objectName();
+        for (const TagAction &a : actions) {
+            const QString prefix = QString::fromLatin1(a.prefix);
+            // The rest of the name is the tag itself, so one prefix cannot
+            // catch another action's buttons.
+            if (!name.startsWith(prefix) || !text::isInt(name.mid(prefix.size())))
+                continue;
+            const int tag = tagProperty.toInt();
+            const auto action = a.action;
+            QObject::connect(b, &QPushButton::clicked, this, [this, action, tag] {
+                userAction([this, action, tag] { (this->*action)(tag); });
+            });
+            break;
+        }
+    }
+}

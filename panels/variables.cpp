@@ -1,0 +1,60 @@
+#include "panels/variables.h"
+
+#include "link/textutil.h"
+
+namespace panels {
+
+bool isStringName(const QString &name)
+{
+    return name.contains(QLatin1Char('$'));
+}
+
+bool isArrayRef(const QString &name)
+{
+    return name.contains(QStringLiteral("_#"));
+}
+
+ArrayRef splitArrayRef(const QString &name)
+{
+    const QStringList pieces = text::splitKeep(name, QStringLiteral("#"));
+    ArrayRef r;
+    r.array = pieces.value(0);
+    r.argument = pieces.value(1);
+    return r;
+}
+
+VariableQuery variableQuery(const QString &name)
+{
+    VariableQuery q;
+    if (isArrayRef(name)) {
+        const ArrayRef ref = splitArrayRef(name);
+        q.valid = !ref.argument.isEmpty() && !ref.array.isEmpty();
+        q.variname = ref.array;
+        q.command = QStringLiteral("PRA ") + ref.array + QLatin1Char(' ') + ref.argument;
+        return q;
+    }
+    q.valid = !name.isEmpty();
+    q.variname = name;
+    q.command = QStringLiteral("PR ") + name;
+    return q;
+}
+
+std::optional<QString> assignmentCommand(const QString &nameText, const QString &rawValue)
+{
+    const QString name = text::trimBlanks(nameText);
+    if (isStringName(name))
+        return name + QStringLiteral("=\"") + rawValue + QLatin1Char('"');
+    const QString value = text::trimBlanks(rawValue);
+    if (value.isEmpty())
+        return std::nullopt;
+    if (isArrayRef(name)) {
+        const ArrayRef ref = splitArrayRef(name);
+        if (ref.argument.isEmpty())
+            return std::nullopt;
+        return QStringLiteral("PRA ") + ref.array + QLatin1Char(' ') + ref.argument + QLatin1Char(' ') +
+               value;
+    }
+    return name + QLatin1Char('=') + value;
+}
+
+} // namespace panels

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Makes sure the Debian packages the build needs are there: installs them when
+# run as root, otherwise prints the one apt-get line to run and fails.
+#   scripts/deps.sh [run]   -- "run" adds what the window needs to show Japanese text
+set -euo pipefail
+
+packages=(cmake ninja-build g++ qt6-base-dev)
+if [[ "${1:-}" == "run" ]]; then
+    packages+=(fonts-noto-cjk)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$p")
+    fi
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+if [[ $(id -u) -eq 0 ]]; then
+    echo "Installing: ${missing[*]}"
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    apt-get install -y -qq --no-install-recommends "${missing[@]}"
+else
+    echo "Missing packages. Run:"
+    echo "  sudo apt-get install -y ${missing[*]}"
+    exit 1
+fi

@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test headless (the simulator runs
+# in-process on ephemeral loopback ports).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/deps.sh
+scripts/build.sh
+export QT_QPA_PLATFORM=offscreen
+ctest --test-dir build --output-on-failure -j"$(nproc)" "$@"

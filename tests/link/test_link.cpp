@@ -1,0 +1,266 @@
+// The link end to end: login on the wire, the send path's bytes, the prompt
+// wait and its time-out, connect failures, and a controller that splits
+// double-byte characters or floods the console.
+#include "link/connection.h"
+#include "link/sjis.h"
+#include "sim/machine.h"
+#include "support/fixture.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTcpServer>
+#include <QTest>
+#include <QTimer>
+
+class TestLink : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void loginExchangeOnTheWire()
+    {
+        MonitorFixture f;
+        QVERIFY(f.connectToSim());
+        QVERIFY(f.sim->received().startsWith("KDW4721\rQVRNT\rCMD$ 0\r"));
+        QVERIFY(f.vc->consoleText().startsWith("*** Connected to the QUORIN. ***\r"));
+        // The prompt texts never show, and the doubled prompt after the login
+        // is collapsed once.
+        QVERIFY(!f.vc->consoleText().contains("Login"));
+        QVERIFY(!f.vc->consoleText().contains("\r\n#\r\n#"));
+        QCOMPARE(f.vc->buttonConnect->text(), QString("Disconnect"));
+        QVERIFY(f.vc->buttonDisconnect->isEnabled());
+    }
+
+    void sendPathBytes()
+    {
+        MonitorFixture f;
+        QVERIFY(f.connectToSim());
+        f.clearCommands();
+        f.vc->sendString(QString());
+        f.vc->sendString(QStringLiteral("PR \"¥\""));
+        QVERIFY(f.waitFor([&] { return f.sim->received().endsWith("PR \"\\\"\r"); }));
+        QVERIFY(f.sim->received().startsWith("\r"));
+
+        // A character Shift-JIS cannot carry: the alert, then a bare CR.
+        f.clearCommands();
+        f.vc->sendString(QStringLiteral("PR \"😀\""));
+        QCOMPARE(f.dialogs.alertTexts(), QStringList{QStringLiteral("Encode Error\n\nPR \"😀\"\r")});
+        QVERIFY(f.waitFor([&] { return f.sim->received() == "\r"; }));
+    }
+
+    void consoleWordsAndProgramLines()
+    {
+        MonitorFixture f;
+        QVERIFY(f.connectToSim());
+        f.clearCommands();
+        f.vc->sendString1(QStringLiteral("10 A=1"));
+        QCOMPARE(f.dialogs.alertTexts(), QStringList{"Not Command"});
+
+        QCOMPARE(f.vc->sendProgram(QStringLiteral(" 10 A=1 ")), 0);
+        QVERIFY(f.waitFor([&] { return f.sim->received() == "10\r10 A=1\r"; }));
+        QVERIFY(f.vc->consoleText().contains("\r\n10 A=1"));
+
+        QCOMPARE(f.vc->sendProgram(QStringLiteral("PRINT 1")), -1);
+        QCOMPARE(f.dialogs.alertTexts().last(), QString("Not Program"));
+
+        f.clearCommands();
+        f.vc->sendString1(QStringLiteral("  LIST\t0 "));
+        QVERIFY(f.waitFor([&] { return f.sim->received() == "LIST 0\r"; }));
+        QVERIFY(f.vc->consoleText().contains("\r\nLIST 0"));
+    }
+
+    void exchangeReadsTheWholeReply()
+    {
+        MonitorFixture f;
+        QVERIFY(f.connectToSim());
+        f.vc->linkState().setWaitPrompt(true);
+        f.vc->sendString(QStringLiteral("A=25"));
+        QVERIFY(f.vc->receivePrompt());
+        f.vc->linkState().setWaitPrompt(true);
+        f.vc->sendString(QStringLiteral("PR A"));
+        QVERIFY(f.vc->receivePrompt());
+        QCOMPARE(f.vc->rcvBuff(), QString("\r\n 25\r\n#"));
+    }
+
+    void timeoutSettings_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<qint64>("seconds");
+        QTest::newRow("empty") << "" << qint64(30);
+        QTest::newRow("text") << "abc" << qint64(30);
+        QTest::newRow("zero") << "0" << qint64(0);
+        QTest::newRow("five") << "5" << qint64(5);
+    }
+    void timeoutSettings()
+    {
+        QFETCH(QString, field);
+        QFETCH(qint64, seconds);
+        MonitorFixture f(MonitorFixture::makeOptions(), false);
+        f.vc->textFieldTimeOutSec->setText(field);
+        QCOMPARE(f.vc->receiveTimeoutSeconds(), seconds);
+    }
+
+    void timeoutZeroClosesTheLinkAtOnce()
+    {
+        MonitorFixture f;
+        QVERIFY(f.connectToSim());
+        f.vc->textFieldTimeOutSec->setText("0");
+        QElapsedTimer t;
+        t.start();
+        f.vc->linkState().setWaitPrompt(true);
+        QVERIFY(!f.vc->receivePrompt());
+        QVERIFY(t.elapsed() < 1000);
+        QVERIFY(!f.vc->isConnected());
+        QCOMPARE(f.dialogs.alertTexts().size(), 1);
+        QVERIFY(f.dialogs.alertTexts().first().startsWith("Receive Timeout\n\n"));
+        QCOMPARE(f.vc->buttonConnect->text(), QString("Connect"));
+        QVERIFY(!f.vc->buttonDisconnect->isEnabled());
+        // Nothing was sent on the way out and no console message was added.
+        QVERIFY(!f.vc->consoleText().contains("Disconnected"));
+    }
+
+    void stalledPeerTimesOutWithTheStarCounter()
+    {
+        auto opt = MonitorFixture::makeOptions();
+        opt.stallAfter = 1; // "CMD$ 0" of the login is answered, nothing after it
+        MonitorFixture f(opt);
+        QVERIFY(f.connectToSim());
+        f.vc->textFieldTimeOutSec->setText("3");
+        // The star counter appears from the third second on, counting whole
+        // seconds, while the window keeps handling events.
+        QStringList stars;
+        const auto look = [&] {
+            const QString s = f.vc->labelindicator->text();
+            if (f.vc->labelindicator->isVisible() && (stars.isEmpty() || stars.last() != s))
+                stars << s;
+        };
+        QTimer watch;
+        QObject::connect(&watch, &QTimer::timeout, look);
+        watch.start(5);
+        f.dialogs.onShow = [&](const ScriptedDialogs::Entry &) { look(); };
+        QElapsedTimer t;
+        t.start();
+        f.vc->commandExec(QStringLiteral("PR A"));
+        const qint64 took = t.elapsed();
+        QVERIFY2(took >= 3000 && took < 4500, qPrintable(QString::number(took)));
+        QCOMPARE(stars, (QStringList{QStringLiteral("★2"), QStringLiteral("★3")}));
+        QVERIFY(!f.vc->isConnected());
+    }
+
+    void peerClosingMidReplyEndsInTheTimeout()
+    {
+        auto opt = MonitorFixture::makeOptions();
+        opt.dropAfter = 1;
+        MonitorFixture f(opt);
+        QVERIFY(f.connectToSim());
+        f.vc->textFieldTimeOutSec->setText("1");
+        f.vc->commandExec(QStringLiteral("PR A"));
+        QVERIFY(!f.vc->isConnected());
+        QCOMPARE(f.dialogs.alertTexts().size(), 1);
+    }
+
+    void refusedAndEmptyAddressesTimeOut_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::newRow("empty") << "";
+        QTest::newRow("bad text") << "no such host:x";
+        QTest::newRow("refused") << "127.0.0.1:1";
+    }
+    void refusedAndEmptyAddressesTimeOut()
+    {
+        QFETCH(QString, address);
+        MonitorFixture f(MonitorFixture::makeOptions(), false);
+        f.vc->connectTimeout = std::chrono::milliseconds(300);
+        f.vc->textFieldIpAddress->setText(address);
+        f.vc->connect();
+        QCOMPARE(f.vc->consoleText(), QString("*** Connection Timeout. ***\r"));
+        QCOMPARE(f.vc->buttonConnect->text(), QString("Connect"));
+        QVERIFY(!f.vc->buttonSend->isEnabled());
+        QVERIFY(f.dialogs.entries.isEmpty());
+    }
+
+    void disconnectSendsCmd0AndAppends()
+    {
+        MonitorFixture f;
+        QVERIFY(f.connectToSim());
+        f.clearCommands();
+        f.vc->disconnect();
+        QVERIFY(f.waitFor([&] { return f.sim->received() == "CMD$ 0\r"; }));
+        QVERIFY(f.vc->consoleText().endsWith("\r*** Disconnected. ***\r"));
+        QVERIFY(!f.vc->isConnected());
+        // Again without a connection: nothing sent, nothing appended.
+        const QString before = f.vc->consoleText();
+        f.vc->disconnect();
+        QCOMPARE(f.vc->consoleText(), before);
+        // Reconnecting clears the console first.
+        QVERIFY(f.connectToSim());
+        QVERIFY(f.vc->consoleText().startsWith("*** Connected to the QUORIN. ***\r"));
+    }
+
+    void japaneseErrorsSurviveByteByByteDelivery()
+    {
+        auto opt = MonitorFixture::makeOptions();
+        opt.chunk = 1;
+        MonitorFixture f(opt);
+        QVERIFY(f.connectToSim());
+        // The error reply ends in the prompt, which ends an exchange too.
+        f.vc->linkState().setWaitPrompt(true);
+        f.vc->sendString(QStringLiteral("@@@"));
+        QVERIFY(f.vc->receivePrompt());
+        QVERIFY(f.vc->rcvBuff().contains(QStringLiteral("\t構文エラー")));
+        // And in the console, shown from the live display.
+        f.vc->sendString1(QStringLiteral("@@@"));
+        QVERIFY(f.waitFor([&] { return f.vc->consoleText().contains(QStringLiteral("構文エラー")); }));
+    }
+
+    void garbageAndFloodsNeitherCrashNorFreeze()
+    {
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost));
+        MonitorFixture f(MonitorFixture::makeOptions(), false);
+        f.vc->textFieldIpAddress->setText(QStringLiteral("127.0.0.1:%1").arg(server.serverPort()));
+        f.vc->connectTimeout = std::chrono::milliseconds(2000);
+        QTcpSocket *peer = nullptr;
+        QObject::connect(&server, &QTcpServer::newConnection, [&] { peer = server.nextPendingConnection(); });
+        f.vc->connect();
+        QVERIFY(f.vc->isConnected());
+        QVERIFY(f.waitFor([&] { return peer != nullptr; }));
+        // 10 MB without a line feed, then random bytes, then a prompt.
+        QByteArray burst(10 * 1024 * 1024, 'x');
+        peer->write(burst);
+        QByteArray noise(4096, '\0');
+        quint32 seed = 12345;
+        for (char &c : noise) {
+            seed = seed * 1103515245u + 12345u;
+            c = static_cast<char>(seed >> 24);
+        }
+        peer->write(noise);
+        peer->write("\r\nEND\r\n#");
+        QVERIFY(f.waitFor([&] { return f.vc->consoleText().endsWith("END\r\n#"); }, 30000));
+        QVERIFY(f.vc->consoleText().count('\n') < 100);
+    }
+
+    void consoleShowsOnlyWhileLiveAndOnTheConsoleTab()
+    {
+        MonitorFixture f;
+        QVERIFY(f.connectToSim());
+        f.vc->checkboxScroll->setChecked(false);
+        f.vc->sendString(QStringLiteral("PR 111"));
+        QVERIFY(f.waitForCommand("PR 111"));
+        f.settle();
+        QVERIFY(!f.vc->consoleText().contains(" 111"));
+        // A command from the console switches the live display on again.
+        f.vc->comboBox1->setEditText(QStringLiteral("PR 222"));
+        f.vc->comboBox1Enter();
+        QVERIFY(f.vc->checkboxScroll->isChecked());
+        QVERIFY(f.waitFor([&] { return f.vc->consoleText().contains("\r\n 222"); }));
+    }
+};
+
+QTEST_MAIN(TestLink)
+#include "test_link.moc"

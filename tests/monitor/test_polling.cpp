@@ -1,0 +1,623 @@
+// The polling engine, bit displays, forcing and axis board selection against
+// the in-process simulator: what reaches the wire, in which order, and what
+// the lamps and labels show.
+#include "sim/machine.h"
+#include "support/fixture.h"
+#include "ui/uihelpers.h"
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMutex>
+#include <QMutexLocker>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QThread>
+#include <QTimer>
+#include <QtTest>
+
+namespace {
+
+// Sits on the wire between the monitor and the simulator and holds the
+// monitor to the exchange rule: once logged in, no command line may leave the
+// monitor while the previous one still waits for its prompt. It runs on its
+// own thread because the monitor's main thread blocks during its waits.
+class WireReferee : public QObject
+{
+public:
+    explicit WireReferee(quint16 upstreamPort) : m_upstreamPort(upstreamPort)
+    {
+        moveToThread(&m_thread);
+        m_thread.start();
+        QMetaObject::invokeMethod(
+            this, [this] { listen(); }, Qt::BlockingQueuedConnection);
+    }
+    ~WireReferee() override
+    {
+        QMetaObject::invokeMethod(
+            this, [this] { shutdown(); }, Qt::BlockingQueuedConnection);
+        m_thread.quit();
+        m_thread.wait();
+    }
+
+    quint16 port() const { return m_port; }
+    // Lines that were sent while an earlier line still waited for its prompt.
+    QStringList overlaps() const
+    {
+        QMutexLocker lock(&m_mutex);
+        return m_overlaps;
+    }
+    int linesChecked() const
+    {
+        QMutexLocker lock(&m_mutex);
+        return m_checked;
+    }
+
+private:
+    void listen()
+    {
+        m_server = new QTcpServer(this);
+        m_server->listen(QHostAddress(QHostAddress::LocalHost), 0);
+        m_port = m_server->serverPort();
+        QObject::connect(m_server, &QTcpServer::newConnection, this, [this] {
+            m_client = m_server->nextPendingConnection();
+            m_upstream = new QTcpSocket(this);
+            m_upstream->connectToHost(QHostAddress(QHostAddress::LocalHost), m_upstreamPort);
+            m_upstream->waitForConnected(5000);
+            QObject::connect(m_client, &QTcpSocket::readyRead, this, [this] { fromMonitor(); });
+            QObject::connect(m_upstream, &QTcpSocket::readyRead, this, [this] { fromController(); });
+            QObject::connect(m_client, &QTcpSocket::disconnected, m_upstream,
+                             &QTcpSocket::disconnectFromHost);
+        });
+    }
+
+    void shutdown()
+    {
+        if (m_client)
+            m_client->abort();
+        if (m_upstream)
+            m_upstream->abort();
+        delete m_server;
+        m_server = nullptr;
+    }
+
+    void fromMonitor()
+    {
+        const QByteArray bytes = m_client->readAll();
+        {
+            QMutexLocker lock(&m_mutex);
+            for (const char c : bytes) {
+                if (c != '\r') {
+                    m_line.append(c);
+                    continue;
+                }
+                if (m_armed) {
+                    ++m_checked;
+                    if (m_pending > 0)
+                        m_overlaps << QString::fromLatin1(m_line);
+                    ++m_pending;
+                }
+                m_line.clear();
+            }
+        }
+        m_upstream->write(bytes);
+    }
+
+    void fromController()
+    {
+        const QByteArray bytes = m_upstream->readAll();
+        {
+            QMutexLocker lock(&m_mutex);
+            for (const char c : bytes) {
+                if (c == '#' && m_lastByte == '\n') {
+                    // The first prompt ends the login; counting starts there.
+                    if (!m_armed)
+                        m_armed = true;
+                    else if (m_pending > 0)
+                        --m_pending;
+                }
+                m_lastByte = c;
+            }
+        }
+        m_client->write(bytes);
+    }
+
+    QThread m_thread;
+    quint16 m_upstreamPort;
+    quint16 m_port = 0;
+    QTcpServer *m_server = nullptr;
+    QTcpSocket *m_client = nullptr;
+    QTcpSocket *m_upstream = nullptr;
+    mutable QMutex m_mutex;
+    QByteArray m_line;
+    char m_lastByte = 0;
+    bool m_armed = false;
+    int m_pending = 0;
+    int m_checked = 0;
+    QStringList m_overlaps;
+};
+
+QPushButton *button(MonitorFixture &f, const QString &name)
+{
+    auto *b = f.window->findChild<QPushButton *>(name);
+    if (!b)
+        qFatal("no button %s", qPrintable(name));
+    return b;
+}
+
+QColor colour(const QWidget *w)
+{
+    return ui::textColor(w);
+}
+
+// The commands the simulator received after the first occurrence of `from`
+// (all of them when `from` is empty).
+QStringList commandsAfter(const QStringList &all, const QString &from)
+{
+    if (from.isEmpty())
+        return all;
+    const qsizetype at = all.indexOf(from);
+    return at < 0 ? QStringList() : all.mid(at + 1);
+}
+
+const QString kAxisQuery = QStringLiteral("PR LMT(0) HPT(0) P(0) RR(ALL_A) X(-1) Y(-1) U(-1) Z(-1)");
+
+} // namespace
+
+class TestPolling : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void notConnectedStaysOnConsole();
+    void tabChangeStartsAndStopsPolling();
+    void timerStopTwice();
+    void starBlinksEveryTwoTicks();
+    void forcingButtons_data();
+    void forcingButtons();
+    void generalOutputsNeedABoard();
+    void lampsFollowTheController();
+    void refusedBoardAndReselection();
+    void clickDuringSlowTickWaitsForTheSlot();
+    void receiveTimeoutInsideTick();
+    void mbkTabPollsEvenRowsThenFilledOddRows();
+};
+
+void TestPolling::notConnectedStaysOnConsole()
+{
+    MonitorFixture f;
+    f.selectTab(QStringLiteral("1"));
+    QCOMPARE(f.vc->tabview->currentIndex(), 0);
+    QCOMPARE(f.vc->selectTabId, QStringLiteral("0"));
+    QVERIFY(!f.vc->timer);
+    QVERIFY(f.traces.contains(QStringLiteral("tabview identifier: 0")));
+}
+
+void TestPolling::tabChangeStartsAndStopsPolling()
+{
+    MonitorFixture f;
+    QVERIFY(f.connectToSim());
+    f.clearCommands();
+    f.selectTab(QStringLiteral("1"));
+    QVERIFY(f.vc->timer);
+    QVERIFY(f.vc->labelindicator->isVisibleTo(f.window.get()));
+    // Two whole ticks: each reads outputs, inputs and relays of the first banks.
+    QVERIFY(f.waitFor([&] { return f.vc->timerjobcount >= 2; }));
+    const QStringList tick = {QStringLiteral("PR IN(0)"), QStringLiteral("PR IN(24)"),
+                              QStringLiteral("PR IN(-1)")};
+    QCOMPARE(f.commands().mid(0, 7), QStringList{QStringLiteral("CMD$")} + tick + tick);
+    QCOMPARE(f.vc->labelInpBitNo[0]->text(), QStringLiteral("192"));
+    QCOMPARE(f.vc->labelMemioBitNo[7]->text(), QStringLiteral("-8"));
+    QCOMPARE(f.vc->labelOutStat->text(), QStringLiteral("&H00"));
+
+    // Another monitor tab keeps the timer; the next tick polls the new tab.
+    QTimer *running = f.vc->timer;
+    f.vc->popupbuttonCuInpBank->setCurrentIndex(1);
+    f.selectTab(QStringLiteral("4"));
+    QCOMPARE(f.vc->timer, running);
+    QVERIFY(f.waitForCommand(QStringLiteral("PR IN(2001)")));
+    const QStringList cu = commandsAfter(f.commands(), QStringLiteral("PR IN(2000)"));
+    QCOMPARE(cu.value(0), QStringLiteral("PR IN(2001)"));
+    QVERIFY(f.waitFor([&] { return f.vc->labelCuInpBitNo[0]->text() == QLatin1String("2008"); }));
+    QCOMPARE(f.commands().count(QStringLiteral("CMD$")), 1);
+
+    f.clearCommands();
+    f.selectTab(QStringLiteral("0"));
+    QVERIFY(!f.vc->timer);
+    QVERIFY(f.vc->labelindicator->isHidden());
+    QVERIFY(f.vc->consoleText().endsWith(QStringLiteral("\r\n// 9:05:03 //")));
+    QVERIFY(f.waitForCommand(QStringLiteral("CMD$ 0")));
+    QCOMPARE(f.commands(), QStringList{QStringLiteral("CMD$ 0")});
+}
+
+void TestPolling::timerStopTwice()
+{
+    MonitorFixture f;
+    QVERIFY(f.connectToSim());
+    f.selectTab(QStringLiteral("2"));
+    QVERIFY(f.vc->timer);
+    f.clearCommands();
+    f.clock.value = QDateTime(QDate(2026, 12, 5), QTime(17, 0, 9));
+    button(f, QStringLiteral("buttonTimerStop"))->click();
+    QVERIFY(!f.vc->timer);
+    const QString afterFirst = f.vc->consoleText();
+    QVERIFY(afterFirst.endsWith(QStringLiteral("#\r\n// 17:00:09 //")));
+    f.clock.value = f.clock.value.addSecs(5);
+    button(f, QStringLiteral("buttonTimerStop"))->click();
+    QCOMPARE(f.vc->consoleText(), afterFirst);
+    QVERIFY(f.waitForCommand(QStringLiteral("CMD$ 0")));
+    // A further command shows that nothing else was on its way.
+    f.vc->commandExec(QStringLiteral("PR 1"));
+    QVERIFY(f.waitForCommand(QStringLiteral("PR 1")));
+    QCOMPARE(f.commands(), (QStringList{QStringLiteral("CMD$ 0"), QStringLiteral("PR 1")}));
+}
+
+void TestPolling::starBlinksEveryTwoTicks()
+{
+    MonitorFixture f;
+    f.vc->selectTabId = QStringLiteral("0");
+    f.vc->timerjobcount = 0;
+    QString seen;
+    for (int i = 0; i < 9; ++i) {
+        f.vc->pollTick();
+        const QColor c = colour(f.vc->labelindicator);
+        QVERIFY(c == ui::kBlue || c == ui::kLightGray);
+        seen += c == ui::kBlue ? QLatin1Char('B') : QLatin1Char('g');
+    }
+    QCOMPARE(seen, QStringLiteral("BggBBggBB"));
+    QCOMPARE(f.vc->timerjobcount, qint64(9));
+}
+
+void TestPolling::forcingButtons_data()
+{
+    QTest::addColumn<QString>("tab");
+    QTest::addColumn<QString>("popup"); // bank popup to set before polling
+    QTest::addColumn<QString>("bank");  // its item's bank word
+    QTest::addColumn<QString>("label"); // a bit number label that shows the bank was read
+    QTest::addColumn<QString>("labelText");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("expected"); // empty: nothing is sent
+
+    QTest::newRow("output on") << "1"
+                               << "popupbuttonOutBank"
+                               << "2"
+                               << "labelOut3BitNo"
+                               << "19"
+                               << "buttonOutOnOff3"
+                               << "ON 19";
+    QTest::newRow("output off") << "1"
+                                << "popupbuttonOutBank"
+                                << "2"
+                                << "labelOut3BitNo"
+                                << "19"
+                                << "buttonOutOnOff11"
+                                << "OFF 19";
+    QTest::newRow("relay on") << "1"
+                              << "popupbuttonMemioBank"
+                              << "-1"
+                              << "labelMemio0BitNo"
+                              << "-1"
+                              << "buttonOutOnOff20"
+                              << "ON -1";
+    QTest::newRow("relay off") << "1"
+                               << "popupbuttonMemioBank"
+                               << "-1"
+                               << "labelMemio7BitNo"
+                               << "-8"
+                               << "buttonOutOnOff35"
+                               << "OFF -8";
+    QTest::newRow("clear outputs") << "1"
+                                   << "popupbuttonOutBank"
+                                   << "0"
+                                   << "labelOut0BitNo"
+                                   << "0"
+                                   << "buttonOutOnOff40"
+                                   << "CLR_OUTP 1";
+    QTest::newRow("clear relays") << "1"
+                                  << "popupbuttonOutBank"
+                                  << "0"
+                                  << "labelOut0BitNo"
+                                  << "0"
+                                  << "buttonOutOnOff41"
+                                  << "CLR_OUTP 8";
+    QTest::newRow("mbk bit off") << "3"
+                                 << "popupbuttonMbkIoBank"
+                                 << "70000"
+                                 << "labelMbkIo15BitNo"
+                                 << "70015"
+                                 << "buttonMbkIoOnOff31"
+                                 << "OFF 70015";
+    QTest::newRow("mbk clear") << "3"
+                               << "popupbuttonMbkIoBank"
+                               << "70000"
+                               << "labelMbkIo0BitNo"
+                               << "70000"
+                               << "buttonMbkIoOnOff40"
+                               << "CLR_OUTP 4";
+    QTest::newRow("cu on") << "4"
+                           << "popupbuttonCuOutBank"
+                           << "2001"
+                           << "labelCuOut0BitNo"
+                           << "2008"
+                           << "buttonCuOnOff0"
+                           << "ON 2008";
+    QTest::newRow("cu clear") << "4"
+                              << "popupbuttonCuOutBank"
+                              << "2000"
+                              << "labelCuOut0BitNo"
+                              << "2000"
+                              << "buttonCuOnOff40"
+                              << "CLR_OUTP 2";
+}
+
+// Real clicks on the page's buttons: the wiring, the tag, the operand taken
+// from the labels the last poll wrote, and one exchange per click.
+void TestPolling::forcingButtons()
+{
+    QFETCH(QString, tab);
+    QFETCH(QString, popup);
+    QFETCH(QString, bank);
+    QFETCH(QString, label);
+    QFETCH(QString, labelText);
+    QFETCH(QString, button);
+    QFETCH(QString, expected);
+
+    MonitorFixture f;
+    QVERIFY(f.connectToSim());
+    auto *box = f.window->findChild<QComboBox *>(popup);
+    QVERIFY(box);
+    for (int i = 0; i < box->count(); ++i) {
+        if (box->itemText(i).startsWith(bank + QLatin1Char(' ')))
+            box->setCurrentIndex(i);
+    }
+    f.selectTab(tab);
+    auto *numberLabel = f.window->findChild<QLabel *>(label);
+    QVERIFY(numberLabel);
+    QVERIFY(f.waitFor([&] { return numberLabel->text() == labelText; }));
+    f.clearCommands();
+    ::button(f, button)->click();
+    QVERIFY(f.waitForCommand(expected));
+    QCOMPARE(f.commands().count(expected), 1);
+    QCOMPARE(f.commands().first(), expected);
+}
+
+void TestPolling::generalOutputsNeedABoard()
+{
+    MonitorFixture f;
+    QVERIFY(f.connectToSim());
+    QCOMPARE(f.vc->popupbuttonPgSelect->currentText(), QStringLiteral("None"));
+    f.clearCommands();
+    for (int tag = 0; tag < 8; ++tag)
+        button(f, QStringLiteral("buttonPgHout%1").arg(tag))->click();
+    f.vc->commandExec(QStringLiteral("PR 2"));
+    QCOMPARE(f.commands(), QStringList{QStringLiteral("PR 2")});
+
+    f.vc->popupbuttonPgSelect->setCurrentIndex(f.vc->popupbuttonPgSelect->findText(QStringLiteral("1")));
+    f.vc->commandExec(QStringLiteral("MPG 1"));
+    button(f, QStringLiteral("buttonPgHout6"))->click();
+    QVERIFY(f.waitForCommand(QStringLiteral("H_ON 3")));
+    bool on = false;
+    f.sim->withMachine([&](sim::Machine &m) { on = m.generalOutput(3, 1); });
+    QVERIFY(on);
+    button(f, QStringLiteral("buttonPgHout7"))->click();
+    QVERIFY(f.waitForCommand(QStringLiteral("H_OFF 3")));
+    f.sim->withMachine([&](sim::Machine &m) { on = m.generalOutput(3, 1); });
+    QVERIFY(!on);
+}
+
+// Force an output on from its button: its lamp turns red on a later tick,
+// and the input wired to it in the simulator (192 + k) turns green after it.
+void TestPolling::lampsFollowTheController()
+{
+    MonitorFixture f;
+    QVERIFY(f.connectToSim());
+    f.selectTab(QStringLiteral("1"));
+    QVERIFY(f.waitFor([&] { return f.vc->labelOutStat->text() == QLatin1String("&H00"); }));
+    QCOMPARE(colour(f.vc->labelOut[5]), ui::kBlack);
+    QCOMPARE(colour(f.vc->labelInp[5]), ui::kBlack);
+
+    button(f, QStringLiteral("buttonOutOnOff5"))->click();
+    QVERIFY(f.waitFor([&] { return colour(f.vc->labelOut[5]) == ui::kRed; }));
+    QCOMPARE(f.vc->labelOutStat->text(), QStringLiteral("&H20"));
+    QVERIFY(f.waitFor([&] { return colour(f.vc->labelInp[5]) == ui::kGreen; }));
+    QCOMPARE(f.vc->labelInpStat->text(), QStringLiteral("&H20"));
+    for (int k = 0; k < 8; ++k) {
+        if (k != 5) {
+            QCOMPARE(colour(f.vc->labelOut[k]), ui::kBlack);
+            QCOMPARE(colour(f.vc->labelInp[k]), ui::kBlack);
+        }
+    }
+
+    // A relay switched on from its button lights in orange.
+    button(f, QStringLiteral("buttonOutOnOff22"))->click(); // relay -3
+    QVERIFY(f.waitFor([&] { return colour(f.vc->labelMemio[2]) == ui::kOrange; }));
+    QCOMPARE(f.vc->labelMemioStat->text(), QStringLiteral("&H04"));
+
+    button(f, QStringLiteral("buttonOutOnOff40"))->click(); // clear the outputs
+    QVERIFY(f.waitFor([&] { return colour(f.vc->labelOut[5]) == ui::kBlack; }));
+    QVERIFY(f.waitFor([&] { return colour(f.vc->labelInp[5]) == ui::kBlack; }));
+    QCOMPARE(colour(f.vc->labelMemio[2]), ui::kOrange);
+}
+
+void TestPolling::refusedBoardAndReselection()
+{
+    MonitorFixture f;
+    QVERIFY(f.connectToSim());
+    QComboBox *board = f.vc->popupbuttonPgSelect;
+    board->setCurrentIndex(board->findText(QStringLiteral("7"))); // the simulator has boards 0-3
+    f.selectTab(QStringLiteral("5"));
+    QVERIFY(f.waitFor([&] { return !f.dialogs.entries.isEmpty(); }));
+    QCOMPARE(f.dialogs.entries.size(), 1);
+    const QString alert = f.dialogs.entries.first().text;
+    QVERIFY2(alert.startsWith(QStringLiteral("MPG 7\r\n\t")), qPrintable(alert));
+    QVERIFY(!alert.contains(QStringLiteral("\r\n#")));
+    QCOMPARE(board->currentText(), QStringLiteral("None"));
+
+    // Without a board nothing of the axis signals is asked for.
+    const qint64 ticks = f.vc->timerjobcount;
+    QVERIFY(f.waitFor([&] { return f.vc->timerjobcount >= ticks + 2; }));
+    QCOMPARE(f.commands().count(QStringLiteral("MPG 7")), 1);
+    QVERIFY(!f.commands().contains(kAxisQuery));
+    QVERIFY(f.vc->boxPgIo->isHidden());
+    QVERIFY(!f.traces.contains(QStringLiteral("MPG ReSelected")));
+
+    // The board the user picks next is selected once, then only polled.
+    board->setCurrentIndex(board->findText(QStringLiteral("2")));
+    QVERIFY(f.waitFor([&] { return f.commands().count(kAxisQuery) >= 2; }));
+    QCOMPARE(f.commands().count(QStringLiteral("MPG 2")), 1);
+    QVERIFY(commandsAfter(f.commands(), QStringLiteral("MPG 2")).startsWith(kAxisQuery));
+    QVERIFY(!f.vc->boxPgIo->isHidden());
+    QVERIFY(f.traces.contains(QStringLiteral("MPG ReSelected")));
+    int selected = -1;
+    f.sim->withMachine([&](sim::Machine &m) { selected = m.selectedBoard(); });
+    QCOMPARE(selected, 2);
+    QCOMPARE(f.dialogs.entries.size(), 1);
+
+    // Any tab change makes the next axis tick select the board again.
+    f.selectTab(QStringLiteral("1"));
+    QVERIFY(f.waitForCommand(QStringLiteral("PR IN(-1)")));
+    f.clearCommands();
+    f.selectTab(QStringLiteral("5"));
+    QVERIFY(f.waitFor([&] { return f.commands().count(kAxisQuery) >= 2; }));
+    QCOMPARE(f.commands().count(QStringLiteral("MPG 2")), 1);
+    QVERIFY(commandsAfter(f.commands(), QStringLiteral("MPG 2")).startsWith(kAxisQuery));
+    QCOMPARE(f.vc->labelPgReg->text().size(), 8);
+}
+
+// A forcing click that arrives while a tick waits for a slow reply is neither
+// sent in between nor lost: it goes out once the tick is over.
+void TestPolling::clickDuringSlowTickWaitsForTheSlot()
+{
+    MonitorFixture f;
+    WireReferee referee(f.sim->port());
+    f.vc->textFieldIpAddress->setText(QStringLiteral("127.0.0.1:%1").arg(referee.port()));
+    f.vc->connect();
+    QVERIFY(f.vc->isConnected());
+    QVERIFY(f.waitFor([&] {
+        return f.commands().contains(QStringLiteral("CMD$ 0")) &&
+               f.vc->consoleText().endsWith(QLatin1Char('#'));
+    }));
+    f.selectTab(QStringLiteral("1"));
+    QVERIFY(f.waitFor([&] { return f.vc->timerjobcount >= 1; }));
+
+    // Replies now take longer than the two quiet seconds of a wait, so the
+    // wait turns the event loop and the click is delivered in the middle of
+    // the tick's first exchange.
+    sim::Options slow = MonitorFixture::makeOptions();
+    slow.delayMs = 2200;
+    f.sim->setOptions(slow);
+    f.clearCommands();
+    QStringList atClick;
+    QTimer clicker;
+    QObject::connect(&clicker, &QTimer::timeout, [&] {
+        if (!f.vc->exchangeBusy() || !f.vc->waitPrompt())
+            return;
+        clicker.stop();
+        atClick = f.commands();
+        button(f, QStringLiteral("buttonOutOnOff0"))->click();
+        f.sim->setOptions(MonitorFixture::makeOptions());
+    });
+    clicker.start(20);
+    QVERIFY(f.waitForCommand(QStringLiteral("ON 0"), 15000));
+    QCOMPARE(atClick, QStringList{QStringLiteral("PR IN(0)")});
+    const QStringList seen = f.commands();
+    QCOMPARE(seen.mid(0, 4), (QStringList{QStringLiteral("PR IN(0)"), QStringLiteral("PR IN(24)"),
+                                          QStringLiteral("PR IN(-1)"), QStringLiteral("ON 0")}));
+    QCOMPARE(seen.count(QStringLiteral("ON 0")), 1);
+    bool on = false;
+    f.sim->withMachine([&](sim::Machine &m) { on = m.bit(0); });
+    QVERIFY(on);
+    QVERIFY(f.waitFor([&] { return colour(f.vc->labelOut[0]) == ui::kRed; }));
+
+    // The reverse: ticks that fall due while a click's exchange waits are
+    // skipped, not run in between and not fired late in a burst.
+    f.sim->setOptions(slow);
+    f.clearCommands();
+    const qint64 ticksBefore = f.vc->timerjobcount;
+    button(f, QStringLiteral("buttonOutOnOff8"))->click();
+    QCOMPARE(f.vc->timerjobcount, ticksBefore);
+    f.sim->setOptions(MonitorFixture::makeOptions());
+    QVERIFY(f.waitFor([&] { return f.vc->timerjobcount >= ticksBefore + 2; }));
+    QCOMPARE(f.commands().mid(0, 4), (QStringList{QStringLiteral("OFF 0"), QStringLiteral("PR IN(0)"),
+                                                  QStringLiteral("PR IN(24)"), QStringLiteral("PR IN(-1)")}));
+
+    QVERIFY(referee.linesChecked() >= 12);
+    QCOMPARE(referee.overlaps(), QStringList());
+
+    // Disconnecting while a tick waits stops polling from inside that tick:
+    // the tick ends without sending anything more and no tick follows.
+    f.sim->setOptions(slow);
+    f.clearCommands();
+    bool pressed = false;
+    QTimer disconnector;
+    QObject::connect(&disconnector, &QTimer::timeout, [&] {
+        if (!f.vc->exchangeBusy() || !f.vc->waitPrompt())
+            return;
+        disconnector.stop();
+        pressed = true;
+        button(f, QStringLiteral("buttonDisconnect"))->click();
+    });
+    disconnector.start(20);
+    QVERIFY(f.waitFor([&] { return pressed && !f.vc->exchangeBusy(); }, 15000));
+    QVERIFY(!f.vc->isConnected());
+    QVERIFY(!f.vc->timer);
+    QCOMPARE(f.commands().value(0), QStringLiteral("PR IN(0)"));
+    QVERIFY(!f.commands().contains(QStringLiteral("PR IN(24)")));
+    QVERIFY(f.dialogs.entries.isEmpty());
+}
+
+void TestPolling::receiveTimeoutInsideTick()
+{
+    MonitorFixture f;
+    QVERIFY(f.connectToSim());
+    f.vc->textFieldTimeOutSec->setText(QStringLiteral("1"));
+    sim::Options stall = MonitorFixture::makeOptions();
+    stall.stallAfter = 1; // "CMD$" is answered, the first poll is not
+    f.sim->setOptions(stall);
+    f.clearCommands();
+    f.selectTab(QStringLiteral("1"));
+    QVERIFY(f.waitFor([&] { return !f.dialogs.entries.isEmpty() && !f.vc->exchangeBusy(); }, 8000));
+    QCOMPARE(f.dialogs.alertTexts(), QStringList{QStringLiteral("Receive Timeout\n\n")});
+    QVERIFY(!f.vc->isConnected());
+    // No timer is left to tick again and nothing can reach the wire.
+    QVERIFY(!f.vc->timer);
+    QCOMPARE(f.vc->timerjobcount, qint64(1));
+    QCOMPARE(f.vc->consoleText().count(QStringLiteral("\r\n// 9:05:03 //")), 1);
+    const QStringList rest = commandsAfter(f.commands(), QStringLiteral("PR IN(0)"));
+    QCOMPARE(f.commands().value(0), QStringLiteral("CMD$"));
+    QVERIFY2(rest.isEmpty() || rest == QStringList{QStringLiteral("CMD$ 0")}, qPrintable(rest.join(u'|')));
+}
+
+// Rows 0, 2, 4 and 6 are always read, odd rows only when they hold an
+// address, then the MBK bit word.
+void TestPolling::mbkTabPollsEvenRowsThenFilledOddRows()
+{
+    MonitorFixture f;
+    QVERIFY(f.connectToSim());
+    const char *addresses[8] = {"100", "", "102", "103", "104", "", "106", ""};
+    for (int row = 0; row < 8; ++row)
+        f.vc->textfieldMbkAdr[row]->setText(QString::fromLatin1(addresses[row]));
+    f.clearCommands();
+    f.selectTab(QStringLiteral("3"));
+    const QString bitWord = QStringLiteral("PR IN(70000~Wrd)");
+    QVERIFY(f.waitFor([&] { return f.commands().count(bitWord) >= 1; }));
+    QCOMPARE(f.commands().value(0), QStringLiteral("CMD$"));
+    const QStringList tick = f.commands().mid(1, f.commands().indexOf(bitWord) - 1);
+    static const QRegularExpression mbk(QStringLiteral("MBK\\((\\d+)"));
+    QStringList read;
+    for (const QString &c : tick) {
+        const QRegularExpressionMatch m = mbk.match(c);
+        if (m.hasMatch())
+            read << m.captured(1);
+    }
+    QCOMPARE(read, (QStringList{QStringLiteral("100"), QStringLiteral("102"), QStringLiteral("104"),
+                                QStringLiteral("106"), QStringLiteral("103")}));
+    QCOMPARE(tick.size(), 5);
+    QVERIFY(f.waitFor([&] { return f.vc->labelMbkIoBitNo[15]->text() == QLatin1String("70015"); }));
+}
+
+QTEST_MAIN(TestPolling)
+#include "test_polling.moc"

@@ -1,0 +1,51 @@
+// A whole monitor for integration tests: the real window and controller, the
+// scripted dialogs, a throw-away settings store, a fake clock and the
+// simulator in-process on an ephemeral loopback port.
+#pragma once
+
+#include "app/appdelegate.h"
+#include "app/viewcontroller.h"
+#include "sim/server.h"
+#include "support/fakeclock.h"
+#include "support/scripteddialogs.h"
+#include "ui/mainwindow.h"
+
+#include <QSettings>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <memory>
+
+class MonitorFixture
+{
+public:
+    explicit MonitorFixture(const sim::Options &options = makeOptions(), bool startSim = true);
+    ~MonitorFixture();
+
+    static sim::Options makeOptions();
+
+    // Connects to the simulator and waits until the login has been answered
+    // and everything received so far is shown. Returns false on failure.
+    bool connectToSim();
+    // Processes events until every received chunk has been handed to the
+    // display and `cond` holds (or the time runs out).
+    bool waitFor(const std::function<bool()> &cond, int timeoutMs = 5000);
+    // Waits until the simulator has received `line` as a command.
+    bool waitForCommand(const QString &line, int timeoutMs = 5000);
+    // Drains queued display work.
+    void settle();
+    // Commands received by the simulator since the last clear.
+    QStringList commands() const;
+    void clearCommands();
+    // Selects a tab by its identifier the way a click does.
+    void selectTab(const QString &identifier);
+
+    QTemporaryDir tempDir;
+    std::unique_ptr<QSettings> settings;
+    std::unique_ptr<sim::Server> sim;
+    std::unique_ptr<MainWindow> window;
+    ScriptedDialogs dialogs;
+    FakeClock clock;
+    AppDelegate delegate;
+    std::unique_ptr<ViewController> vc;
+    QStringList traces;
+};

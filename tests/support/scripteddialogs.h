@@ -1,0 +1,40 @@
+// Dialogs for tests: records every text and answers as told.
+#pragma once
+
+#include "app/dialogs.h"
+
+#include <QList>
+#include <functional>
+#include <QQueue>
+#include <QString>
+
+class ScriptedDialogs : public Dialogs
+{
+public:
+    struct Entry
+    {
+        QString kind; // "alert", "confirm", "open", "save"
+        QString text;
+        QString informative;
+        Style style = Style::Informational;
+        FileDialogSpec spec;
+    };
+
+    void alert(const QString &message, const QString &informative, Style style) override;
+    bool confirm(const QString &message) override;
+    QString openFile(const FileDialogSpec &spec) override;
+    QString saveFile(const FileDialogSpec &spec) override;
+
+    void setNextAnswer(bool ok) { m_answers.enqueue(ok); }
+    void setNextFileName(const QString &path) { m_files.enqueue(path); }
+    // Called inside every alert (e.g. to check state while the alert shows).
+    std::function<void(const Entry &)> onShow;
+
+    QList<Entry> entries;
+    QStringList alertTexts() const;
+    void clear() { entries.clear(); }
+
+private:
+    QQueue<bool> m_answers;
+    QQueue<QString> m_files;
+};

@@ -1,0 +1,536 @@
+// Program, point and MBK transfers end to end against the simulator: what
+// goes on the wire, what the files hold, what the user is told, and how the
+// transfers fail.
+#include "link/sjis.h"
+#include "sim/machine.h"
+#include "support/fixture.h"
+#include "transfer/fileformat.h"
+#include "transfer/texts.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTest>
+
+using transfer::Kind;
+
+Q_DECLARE_METATYPE(transfer::Kind)
+
+namespace {
+
+enum class Op { ProgramLoad, ProgramLoadHs, ProgramSave, PointLoad, PointSave, MbkLoad, MbkSave };
+
+void run(MonitorFixture &f, Op op, const QString &path)
+{
+    f.dialogs.setNextFileName(path);
+    switch (op) {
+    case Op::ProgramLoad:
+        f.vc->programLoad();
+        break;
+    case Op::ProgramLoadHs:
+        f.vc->programLoadHs();
+        break;
+    case Op::ProgramSave:
+        f.vc->programSave();
+        break;
+    case Op::PointLoad:
+        f.vc->pointLoad();
+        break;
+    case Op::PointSave:
+        f.vc->pointSave();
+        break;
+    case Op::MbkLoad:
+        f.vc->mbkLoad();
+        break;
+    case Op::MbkSave:
+        f.vc->mbkSave();
+        break;
+    }
+}
+
+Op saveOp(Kind k)
+{
+    return k == Kind::Program ? Op::ProgramSave : k == Kind::Point ? Op::PointSave : Op::MbkSave;
+}
+
+QByteArray sjis(const QString &s)
+{
+    bool ok = false;
+    const QByteArray b = link::sjisEncode(s, &ok);
+    Q_ASSERT(ok);
+    return b;
+}
+
+QByteArray bytesOf(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return QByteArray("<missing>");
+    return f.readAll();
+}
+
+void put(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(f.write(bytes), bytes.size());
+}
+
+QStringList statusTexts(const QSignalSpy &spy)
+{
+    QStringList out;
+    for (const QList<QVariant> &args : spy)
+        out << args.at(0).toString();
+    return out;
+}
+
+QMap<qint64, QString> programOf(MonitorFixture &f)
+{
+    QMap<qint64, QString> p;
+    f.sim->withMachine([&](sim::Machine &m) { p = m.programLines(); });
+    return p;
+}
+
+} // namespace
+
+class TestTransfer : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void saveLoadSaveIsIdentical_data();
+    void saveLoadSaveIsIdentical();
+    void lineLoadNumbersEveryLine();
+    void pointLineErrorsAndProgress();
+    void blockLoadSendsBlocks();
+    void blockLoadStopsAtEndOfLoad();
+    void unreadableFileSendsNothing_data();
+    void unreadableFileSendsNothing();
+    void waitTimeoutClearsFlag_data();
+    void waitTimeoutClearsFlag();
+    void saveWriteError_data();
+    void saveWriteError();
+    void buttonsOpenTheirDialogs_data();
+    void buttonsOpenTheirDialogs();
+};
+
+void TestTransfer::saveLoadSaveIsIdentical_data()
+{
+    QTest::addColumn<Kind>("kind");
+    QTest::addColumn<int>("load");
+    QTest::addColumn<QString>("fileText");
+
+    const QString program = QStringLiteral("PRINT \"日本語のテキスト\"\nS$=\"ﾃｽﾄ\\表\"\n*LOOP\n"
+                                           "A=A+1 : GOTO *LOOP\n");
+    QTest::newRow("program, line load") << Kind::Program << int(Op::ProgramLoad) << program;
+    QTest::newRow("program, block load") << Kind::Program << int(Op::ProgramLoadHs) << program;
+    QTest::newRow("points") << Kind::Point << int(Op::PointLoad)
+                            << "SETP 1 100 -200 300 0\nSETP 42 1 2 3 4\nSETP 9999 -1000000 0 0 7\n";
+    QTest::newRow("mbk") << Kind::Mbk << int(Op::MbkLoad)
+                         << "MBK(0~Wrd)=1\nMBK(100~Wrd)=65535\nMBK(7000~Wrd)=12345\n";
+}
+
+void TestTransfer::saveLoadSaveIsIdentical()
+{
+    QFETCH(Kind, kind);
+    QFETCH(int, load);
+    QFETCH(QString, fileText);
+
+    MonitorFixture f;
+    QVERIFY(f.connectToSim());
+    f.sim->withMachine([&](sim::Machine &m) {
+        const QStringList lines = fileText.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            const QString cmd = kind == Kind::Program
+                                    ? QString::number((i + 1) * 10) + QLatin1Char(' ') + lines.at(i)
+                                    : lines.at(i);
+            m.handleLine(cmd);
+        }
+    });
+
+    const QString ext = transfer::traits(kind).extension;
+    const QString a = f.tempDir.filePath(QStringLiteral("first.") + ext);
+    const QString b = f.tempDir.filePath(QStringLiteral("second.") + ext);
+    run(f, saveOp(kind), a);
+    QCOMPARE(bytesOf(a), sjis(fileText));
+    QVERIFY(f.vc->consoleText().endsWith(transfer::savedText(kind, a)));
+    QCOMPARE(f.vc->textField2->text(), QString());
+
+    f.sim->withMachine([&](sim::Machine &m) { m.handleLine(transfer::traits(kind).clearCommands.first()); });
+    run(f, Op(load), a);
+    QVERIFY2(f.vc->consoleText().endsWith(transfer::loadedText(kind, a)), qPrintable(f.vc->consoleText()));
+    QVERIFY(f.dialogs.alertTexts().isEmpty());
+
+    // Saving over an existing, longer file replaces it as a whole.
+    put(b, QByteArray("OLD CONTENT THAT IS LONGER THAN THE LISTING\n").repeated(40));
+    run(f, saveOp(kind), b);
+    QCOMPARE(bytesOf(b), bytesOf(a));
+
+    // The second save's dialog started where the first one saved.
+    const FileDialogSpec dialog = f.dialogs.entries.last().spec;
+    QCOMPARE(dialog.startDir, f.tempDir.path());
+    QCOMPARE(dialog.nameField, QFileInfo(a).fileName());
+    const QString loaded = kind == Kind::Program ? f.vc->programLoadFile
+                           : kind == Kind::Point ? f.vc->pointLoadFile
+                                                 : f.vc->mbkLoadFile;
+    const QString saved = kind == Kind::Program ? f.vc->programSaveFile
+                          : kind == Kind::Point ? f.vc->pointSaveFile
+                                                : f.vc->mbkSaveFile;
+    QCOMPARE(loaded, a);
+    QCOMPARE(saved, b);
+}
+
+void TestTransfer::lineLoadNumbersEveryLine()
+{
+    MonitorFixture f;
+    QVERIFY(f.connectToSim());
+    const QString path = f.tempDir.filePath(QStringLiteral("numbered.f2k"));
+    put(path, sjis(QStringLiteral("A=1 /* set A\r\n"
+                                  "\r\n"
+                                  "/* only a comment\r\n"
+                                  "   \t \r\n"
+                                  "PRINT \"日本語\"\r\n"
+                                  "#BAD\r\n"
+                                  "  B=2  \r\n"
+                                  "PRINT \"x /* y\"\r\n" // cut inside the quotes
+                                  "\r\n"
+                                  "?WRONG\r\n"
+                                  "D=4\r\n")));
+    f.clearCommands();
+    run(f, Op::ProgramLoad, path);
+
+    QCOMPARE(f.commands(), (QStringList{"NEW", "ECHO 2", "A=1 ", "PRINT \"日本語\"", "B=2", "PRINT \"x ",
+                                        "?WRONG", "D=4", "ECHO", "RENUM"}));
+    const QString console = f.vc->consoleText();
+    QCOMPARE(console, QStringLiteral("(6) #BAD\r\tSyntax Error\r"
+                                     "(8) \r\n\t構文エラー (Syntax Error)\r"
+                                     "(10) \r\n\t構文エラー (Syntax Error)\r") +
+                          transfer::loadedText(Kind::Program, path));
+    const QMap<qint64, QString> program = programOf(f);
+    QCOMPARE(program.values(), (QStringList{"A=1", "PRINT \"日本語\"", "B=2", "D=4"}));
+    QCOMPARE(program.keys(), (QList<qint64>{10, 20, 30, 40}));
+    QCOMPARE(f.vc->programLoadFile, path);
+    QCOMPARE(f.vc->textField2->text(), QString());
+}
+
+void TestTransfer::pointLineErrorsAndProgress()
+{
+    MonitorFixture f;
+    QVERIFY(f.connectToSim());
+    // 250 lines: progress after lines 0, 100 and 200, counted before trimming
+    // and with every CR. Line 3 starts with "#" and is sent like any other;
+    // line 5 is refused by the controller.
+    QStringList lines;
+    for (int i = 0; i < 250; ++i)
+        lines << QStringLiteral("  SETP %1 %2 0 0 0\r").arg(i + 1).arg(i * 3);
+    lines[2] = QStringLiteral("#SETP 3\r");
+    lines[4] = QStringLiteral("SETP 日本\r");
+    lines[7] = QStringLiteral("\t \r");
+    const QString path = f.tempDir.filePath(QStringLiteral("many.p2k"));
+    put(path, sjis(lines.join(QLatin1Char('\n'))));
+
+    QSignalSpy status(f.vc->textField2, &QLineEdit::textChanged);
+    f.clearCommands();
+    run(f, Op::PointLoad, path);
+
+    const QStringList sent = f.commands();
+    QCOMPARE(sent.first(), QStringLiteral("NEWP"));
+    QCOMPARE(sent.size(), 1 + 249);
+    QVERIFY(sent.contains(QStringLiteral("#SETP 3")));
+    QVERIFY(sent.contains(QStringLiteral("SETP 1 0 0 0 0")));
+
+    const QString console = f.vc->consoleText();
+    QVERIFY2(console.startsWith(QStringLiteral("(3) \t")), qPrintable(console));
+    QVERIFY(console.contains(QStringLiteral("\r\n#(5) \t")));
+    QVERIFY(console.endsWith(QStringLiteral("\r\n#") + transfer::loadedText(Kind::Point, path)));
+
+    qint64 total = 0;
+    QStringList expected;
+    for (int i = 0; i < lines.size(); ++i) {
+        total += lines.at(i).size();
+        if (i % 100 == 0)
+            expected << transfer::loadProgressText(QStringLiteral("many.p2k"), total);
+    }
+    expected << QString();
+    QCOMPARE(statusTexts(status), expected);
+    QCOMPARE(f.vc->pointLoadFile, path);
+}
+
+void TestTransfer::blockLoadSendsBlocks()
+{
+    MonitorFixture f;
+    QVERIFY(f.connectToSim());
+    // 2,999 characters of program with double-byte text across the block
+    // boundaries; the appended LF makes 3,000 bytes.
+    QString text;
+    int n = 0;
+    while (sjis(text).size() < 2900)
+        text += QStringLiteral("PRINT \"行%1 日本語\"\n").arg(n++, 3, 10, QLatin1Char('0'));
+    // A last statement pads the text to exactly 2,999 bytes.
+    text += QStringLiteral("Z=") + QString(2999 - sjis(text).size() - 2, QLatin1Char('1'));
+    const QByteArray bytes = sjis(text);
+    QCOMPARE(bytes.size(), 2999);
+    const QString path = f.tempDir.filePath(QStringLiteral("blocks.f2k"));
+    put(path, bytes);
+
+    QSignalSpy status(f.vc->textField2, &QLineEdit::textChanged);
+    f.clearCommands();
+    run(f, Op::ProgramLoadHs, path);
+
+    const QByteArray all = bytes + '\n';
+    const QByteArray expectedWire = QByteArray("\x01", 1) + '\x02' + all.mid(0, 1400) + '\x02' +
+                                    all.mid(1400, 1400) + '\x02' + all.mid(2800) + "MMC_LOAD MMC_LOAD$\r";
+    QCOMPARE(f.sim->received().size(), expectedWire.size());
+    QCOMPARE(f.sim->received(), expectedWire);
+
+    const QString name = QStringLiteral("blocks.f2k");
+    QCOMPARE(statusTexts(status),
+             (QStringList{transfer::blockStartText(name), transfer::loadProgressText(name, 1400),
+                          transfer::loadProgressText(name, 2800), transfer::loadProgressText(name, 4200),
+                          transfer::kFileProcessing, QString()}));
+    QCOMPARE(programOf(f).size(), n + 1);
+    QCOMPARE(f.vc->consoleText(), QStringLiteral("Loaded %1 lines\r\n#\r\n").arg(n + 1) +
+                                      transfer::loadedText(Kind::Program, path));
+    QCOMPARE(f.vc->programLoadFile, path);
+}
+
+void TestTransfer::blockLoadStopsAtEndOfLoad()
+{
+    MonitorFixture f;
+    QVERIFY(f.connectToSim());
+    const QString path = f.tempDir.filePath(QStringLiteral("marked.f2k"));
+    put(path, sjis(QStringLiteral("A=1\r\nPRINT \"表\"\r\nEND_OF_LOAD\r\nnot a program ?\r\n")));
+    f.clearCommands();
+    run(f, Op::ProgramLoadHs, path);
+    QCOMPARE(f.sim->received(), QByteArray("\x01\x02", 2) +
+                                    sjis(QStringLiteral("A=1\r\nPRINT \"表\"\r\n\n")) +
+                                    "MMC_LOAD MMC_LOAD$\r");
+    QCOMPARE(programOf(f).values(), (QStringList{"A=1", "PRINT \"表\""}));
+}
+
+void TestTransfer::unreadableFileSendsNothing_data()
+{
+    QTest::addColumn<int>("op");
+    QTest::addColumn<bool>("exists");
+    QTest::addColumn<QString>("reason");
+    const QList<QPair<const char *, Op>> ops{{"line load", Op::ProgramLoad},
+                                             {"block load", Op::ProgramLoadHs},
+                                             {"points", Op::PointLoad},
+                                             {"mbk", Op::MbkLoad}};
+    for (const auto &o : ops) {
+        QTest::addRow("%s, missing", o.first) << int(o.second) << false << "";
+        QTest::addRow("%s, not Shift-JIS", o.first) << int(o.second) << true << "Line 2";
+    }
+}
+
+void TestTransfer::unreadableFileSendsNothing()
+{
+    QFETCH(int, op);
+    QFETCH(bool, exists);
+    QFETCH(QString, reason);
+    MonitorFixture f;
+    QVERIFY(f.connectToSim());
+    const QString path = f.tempDir.filePath(QStringLiteral("bad file.f2k"));
+    if (exists)
+        put(path, QByteArray("A=1\r\nB=\"\x82\"\r\n"));
+    f.clearCommands();
+    run(f, Op(op), path);
+
+    QCOMPARE(f.dialogs.alertTexts(), QStringList{QStringLiteral("Read Error\n\n\"") + path + "\""});
+    QCOMPARE(f.dialogs.entries.last().style, Dialogs::Style::Critical);
+    QVERIFY(f.dialogs.entries.last().informative.contains(reason));
+    f.settle();
+    QCOMPARE(f.sim->received(), QByteArray());
+    QVERIFY(f.vc->isConnected());
+    QVERIFY(f.vc->programLoadFile.isEmpty() && f.vc->pointLoadFile.isEmpty() && f.vc->mbkLoadFile.isEmpty());
+}
+
+void TestTransfer::waitTimeoutClearsFlag_data()
+{
+    QTest::addColumn<int>("op");
+    QTest::addColumn<int>("answered");
+    QTest::addColumn<QString>("content");
+    // "answered" command lines get replies, the next one stalls.
+    QTest::newRow("program line") << int(Op::ProgramLoad) << 3 << "A=1\nB=2\nC=3\n";
+    QTest::newRow("program clear") << int(Op::ProgramLoad) << 1 << "A=1\n";
+    QTest::newRow("point line") << int(Op::PointLoad) << 2 << "SETP 1 1 1 1 1\nSETP 2 2 2 2 2\n";
+    QTest::newRow("program listing") << int(Op::ProgramSave) << 0 << "";
+    QTest::newRow("mbk listing") << int(Op::MbkSave) << 0 << "";
+    QTest::newRow("block MMC_LOAD") << int(Op::ProgramLoadHs) << 0 << "A=1\n";
+}
+
+void TestTransfer::waitTimeoutClearsFlag()
+{
+    QFETCH(int, op);
+    QFETCH(int, answered);
+    QFETCH(QString, content);
+    MonitorFixture f;
+    QVERIFY(f.connectToSim());
+    const bool load = !content.isEmpty();
+    const QString path = f.tempDir.filePath(load ? QStringLiteral("stall.txt") : QStringLiteral("out.txt"));
+    if (load)
+        put(path, content.toLatin1());
+    f.vc->textFieldTimeOutSec->setText(QStringLiteral("1"));
+    sim::Options stall = MonitorFixture::makeOptions();
+    stall.stallAfter = answered;
+    f.sim->setOptions(stall);
+
+    run(f, Op(op), path);
+
+    QCOMPARE(f.dialogs.alertTexts().size(), 1);
+    QVERIFY2(f.dialogs.alertTexts().first().startsWith(QStringLiteral("Receive Timeout\n\n")),
+             qPrintable(f.dialogs.alertTexts().first()));
+    QVERIFY(!f.vc->isConnected());
+    QVERIFY(!f.vc->linkState().waitPrompt());
+    QVERIFY(!f.vc->linkState().waitSharp());
+    QVERIFY(!f.vc->consoleText().contains(QStringLiteral("Loaded \"")));
+    QVERIFY(!f.vc->consoleText().contains(QStringLiteral("Saved \"")));
+    QVERIFY(f.vc->programLoadFile.isEmpty() && f.vc->pointLoadFile.isEmpty());
+    QVERIFY(f.vc->programSaveFile.isEmpty() && f.vc->mbkSaveFile.isEmpty());
+    if (!load)
+        QVERIFY(!QFile::exists(path));
+
+    // The next connection logs in: no wait flag was left to swallow its prompts.
+    f.sim->setOptions(MonitorFixture::makeOptions());
+    f.clearCommands();
+    QVERIFY(f.connectToSim());
+}
+
+void TestTransfer::saveWriteError_data()
+{
+    QTest::addColumn<Kind>("kind");
+    QTest::addColumn<QString>("target");
+    QTest::newRow("program, a directory") << Kind::Program << "folder.f2k";
+    QTest::newRow("program, below a file") << Kind::Program << "plain/x.f2k";
+    QTest::newRow("points, a directory") << Kind::Point << "folder.f2k";
+    QTest::newRow("mbk, a read-only folder") << Kind::Mbk << "locked/x.mbk";
+}
+
+void TestTransfer::saveWriteError()
+{
+    QFETCH(Kind, kind);
+    QFETCH(QString, target);
+    MonitorFixture f;
+    QVERIFY(f.connectToSim());
+    QDir dir(f.tempDir.path());
+    QVERIFY(dir.mkdir(QStringLiteral("folder.f2k")));
+    QVERIFY(dir.mkdir(QStringLiteral("locked")));
+    put(dir.filePath(QStringLiteral("plain")), "x");
+    QFile::setPermissions(dir.filePath(QStringLiteral("locked")), QFile::ReadOwner | QFile::ExeOwner);
+    {
+        QFile probe(dir.filePath(QStringLiteral("locked/probe")));
+        if (target.startsWith(QLatin1String("locked")) && probe.open(QIODevice::WriteOnly))
+            QSKIP("this user may write into read-only folders");
+    }
+    f.sim->withMachine([](sim::Machine &m) {
+        m.handleLine(QStringLiteral("10 A=1"));
+        m.handleLine(QStringLiteral("SETP 1 1 2 3 4"));
+        m.handleLine(QStringLiteral("MBK(5~Wrd)=9"));
+    });
+
+    const QString good = dir.filePath(QStringLiteral("good.") + transfer::traits(kind).extension);
+    run(f, saveOp(kind), good);
+    QVERIFY(QFile::exists(good));
+
+    const QString bad = dir.filePath(target);
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Save Error, ")));
+    run(f, saveOp(kind), bad);
+
+    QCOMPARE(f.dialogs.alertTexts(), QStringList{QStringLiteral("Save Error\n\n\"") + bad + "\""});
+    QVERIFY(!f.dialogs.entries.last().informative.isEmpty());
+    QCOMPARE(f.dialogs.entries.last().style, Dialogs::Style::Critical);
+    QVERIFY(!f.vc->consoleText().contains(bad));
+    const QString remembered = kind == Kind::Program ? f.vc->programSaveFile
+                               : kind == Kind::Point ? f.vc->pointSaveFile
+                                                     : f.vc->mbkSaveFile;
+    QCOMPARE(remembered, good);
+    // The status line keeps the last progress of the failed save.
+    QVERIFY2(f.vc->textField2->text().startsWith(QLatin1Char('"') + QFileInfo(bad).fileName()),
+             qPrintable(f.vc->textField2->text()));
+    QVERIFY(f.vc->isConnected());
+    QFile::setPermissions(dir.filePath(QStringLiteral("locked")),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+void TestTransfer::buttonsOpenTheirDialogs_data()
+{
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("extension");
+    QTest::newRow("file open") << "buttonFileOpen"
+                               << "open"
+                               << "Program Load"
+                               << "プログラムをQUORINに読み込みます"
+                               << "f2k";
+    QTest::newRow("file save") << "buttonFileSave"
+                               << "save"
+                               << "Program Save"
+                               << "プログラムをPCに保存します"
+                               << "f2k";
+    QTest::newRow("menu open") << "menuOpenFile"
+                               << "open"
+                               << "Program Load"
+                               << "プログラムをQUORINに読み込みます"
+                               << "f2k";
+    QTest::newRow("point load") << "buttonPointLoad"
+                                << "open"
+                                << "Point Load"
+                                << "ポイントデータをQUORINに読み込みます"
+                                << "p2k";
+    QTest::newRow("point save") << "buttonPointSave"
+                                << "save"
+                                << "Point Save"
+                                << "ポイントデータをPCに保存します"
+                                << "p2k";
+    QTest::newRow("mbk load") << "buttonMbkLoad"
+                              << "open"
+                              << "MBK Load"
+                              << "MBKデータをQUORINに読み込みます"
+                              << "mbk";
+    QTest::newRow("mbk save") << "buttonMbkSave"
+                              << "save"
+                              << "MBK Save"
+                              << "MBKデータをPCに保存します"
+                              << "mbk";
+}
+
+void TestTransfer::buttonsOpenTheirDialogs()
+{
+    QFETCH(QString, control);
+    QFETCH(QString, kind);
+    QFETCH(QString, title);
+    QFETCH(QString, message);
+    QFETCH(QString, extension);
+    MonitorFixture f;
+    QVERIFY(f.connectToSim());
+    f.clearCommands();
+    // No file name queued: the dialog is cancelled.
+    if (auto *action = f.window->findChild<QAction *>(control)) {
+        action->trigger();
+    } else {
+        auto *button = f.window->findChild<QPushButton *>(control);
+        QVERIFY(button);
+        QVERIFY(button->isEnabled());
+        button->click();
+    }
+    QVERIFY(f.waitFor([&] { return !f.dialogs.entries.isEmpty(); }));
+    const ScriptedDialogs::Entry e = f.dialogs.entries.first();
+    QCOMPARE(e.kind, kind);
+    QCOMPARE(e.spec.title, title);
+    QCOMPARE(e.spec.message, message);
+    QCOMPARE(e.spec.extension, extension);
+    QCOMPARE(e.spec.startDir, QString());
+    QCOMPARE(e.spec.nameField, QString());
+    f.settle();
+    QCOMPARE(f.sim->received(), QByteArray());
+    QCOMPARE(f.dialogs.entries.size(), 1);
+}
+
+QTEST_MAIN(TestTransfer)
+#include "test_transfer.moc"

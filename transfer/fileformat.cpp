@@ -1,0 +1,193 @@
+#include "transfer/fileformat.h"
+
+#include "link/sjis.h"
+#include "link/textutil.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+namespace transfer {
+
+namespace {
+QString numbered(qsizetype index, const QString &line)
+{
+    return QLatin1Char('(') + QString::number(index + 1) + QStringLiteral(") ") + text::trimNewlines(line);
+}
+} // namespace
+
+FileText decodeFileBytes(const QByteArray &bytes)
+{
+    FileText r;
+    bool ok = false;
+    r.text = link::sjisDecode(bytes, &ok);
+    if (ok) {
+        r.ok = true;
+        return r;
+    }
+    r.text.clear();
+    // Name the first bad line: a LF byte never occurs inside a double-byte
+    // character, so the lines can be decoded one by one.
+    const QList<QByteArray> lines = bytes.split('\n');
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        bool lineOk = false;
+        link::sjisDecode(lines.at(i), &lineOk);
+        if (!lineOk) {
+            r.error = QStringLiteral("Line %1 is not valid Shift-JIS text.").arg(i + 1);
+            return r;
+        }
+    }
+    // Every line decodes alone, so the whole must have failed at its very end.
+    r.error = QStringLiteral("The file is not valid Shift-JIS text.");
+    return r;
+}
+
+FileText readSjisFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        FileText r;
+        r.error = file.errorString();
+        return r;
+    }
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        FileText r;
+        r.error = file.errorString();
+        return r;
+    }
+    return decodeFileBytes(bytes);
+}
+
+QStringList splitLines(const QString &text)
+{
+    return text.split(QLatin1Char('\n'), Qt::KeepEmptyParts);
+}
+
+LoadLine cleanLoadLine(const QString &raw, const Traits &t)
+{
+    LoadLine r;
+    if (raw.isEmpty())
+        return r;
+    r.count = raw.size();
+    QString line = text::trimBlanks(text::trimNewlines(raw));
+    if (t.cutComments) {
+        const qsizetype comment = line.indexOf(QStringLiteral("/*"));
+        if (comment >= 0)
+            line.truncate(comment);
+    }
+    if (line.isEmpty())
+        return r;
+    r.text = line;
+    r.action = (t.refuseHash && line.startsWith(QLatin1Char('#'))) ? LineAction::Refuse : LineAction::Send;
+    return r;
+}
+
+std::optional<QString> lineRejection(const QString &reply, ReplyRule rule)
+{
+    switch (rule) {
+    case ReplyRule::TextBeforePrompt: {
+        const qsizetype prompt = reply.indexOf(QStringLiteral("\n#"));
+        if (prompt < 0)
+            return std::nullopt;
+        return reply.left(prompt);
+    }
+    case ReplyRule::MoreThanTwoPieces: {
+        const QStringList pieces = reply.split(QLatin1Char('\n'), Qt::KeepEmptyParts);
+        if (pieces.size() <= 2)
+            return std::nullopt;
+        return pieces.at(1) + QLatin1Char('\n') + pieces.at(2);
+    }
+    }
+    return std::nullopt;
+}
+
+BlockText blockLoadBytes(const QString &text)
+{
+    BlockText r;
+    QString sent = text;
+    const qsizetype end = sent.indexOf(kEndOfLoad);
+    if (end >= 0)
+        sent.truncate(end);
+    sent += QLatin1Char('\n');
+    bool ok = false;
+    r.bytes = link::sjisEncode(sent, &ok);
+    if (ok) {
+        r.ok = true;
+        return r;
+    }
+    r.bytes.clear();
+    const QStringList lines = splitLines(sent);
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        bool lineOk = false;
+        link::sjisEncode(lines.at(i), &lineOk);
+        if (!lineOk) {
+            r.failure = numbered(i, lines.at(i));
+            return r;
+        }
+    }
+    r.failure = text::trimNewlines(sent);
+    return r;
+}
+
+QList<QByteArray> programBlocks(const QByteArray &bytes)
+{
+    QList<QByteArray> blocks;
+    blocks.reserve(bytes.size() / kBlockSize + 1);
+    for (qsizetype offset = 0; offset < bytes.size(); offset += kBlockSize) {
+        QByteArray block;
+        const QByteArray piece = bytes.mid(offset, kBlockSize);
+        block.reserve(piece.size() + 1);
+        block.append('\x02');
+        block.append(piece);
+        blocks.append(block);
+    }
+    return blocks;
+}
+
+QString listingFileText(const QString &listing, bool dropBeforeTab)
+{
+    QString out;
+    const QStringList pieces = listing.split(QLatin1Char('\r'), Qt::KeepEmptyParts);
+    for (const QString &piece : pieces) {
+        QString line = text::trimNewlines(piece);
+        if (dropBeforeTab) {
+            const qsizetype tab = line.indexOf(QLatin1Char('\t'));
+            if (tab >= 0)
+                line = line.mid(tab + 1);
+        }
+        if (line.isEmpty() || line == QLatin1String("#"))
+            continue;
+        out += line;
+        out += QLatin1Char('\n');
+    }
+    return out;
+}
+
+QString writeSjisFile(const QString &path, const QString &text)
+{
+    bool ok = false;
+    const QByteArray bytes = link::sjisEncode(text, &ok);
+    if (!ok) {
+        const QStringList lines = splitLines(text);
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            bool lineOk = false;
+            link::sjisEncode(lines.at(i), &lineOk);
+            if (!lineOk)
+                return QStringLiteral("Shift-JIS cannot represent this line: ") + numbered(i, lines.at(i));
+        }
+        return QStringLiteral("Shift-JIS cannot represent the text.");
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return file.errorString();
+    if (file.write(bytes) != bytes.size()) {
+        const QString why = file.errorString();
+        file.cancelWriting();
+        return why;
+    }
+    if (!file.commit())
+        return file.errorString();
+    return QString();
+}
+
+} // namespace transfer

@@ -1,0 +1,61 @@
+#include "transfer/texts.h"
+
+#include <QFileInfo>
+
+namespace transfer {
+
+namespace {
+QString quoted(const QString &s)
+{
+    return QLatin1Char('"') + s + QLatin1Char('"');
+}
+
+QString lineNumber(qint64 index)
+{
+    return QLatin1Char('(') + QString::number(index + 1) + QStringLiteral(") ");
+}
+} // namespace
+
+QString fileNameOf(const QString &path)
+{
+    return QFileInfo(path).fileName();
+}
+
+QString loadProgressText(const QString &fileName, qint64 total)
+{
+    return quoted(fileName) + QStringLiteral(" Loading...") + QString::number(total / 1000) +
+           QStringLiteral("(KB)");
+}
+
+QString blockStartText(const QString &fileName)
+{
+    return quoted(fileName) + QStringLiteral(" Loading");
+}
+
+QString saveProgressText(const QString &fileName, qint64 chars)
+{
+    return quoted(fileName) + QStringLiteral(" Saving...") + QString::number(chars / 1000) +
+           QStringLiteral("(KB)");
+}
+
+QString lineErrorText(qint64 index, const QString &reply)
+{
+    return lineNumber(index) + reply;
+}
+
+QString syntaxErrorText(qint64 index, const QString &line)
+{
+    return lineNumber(index) + line + QStringLiteral("\r\tSyntax Error\r");
+}
+
+QString loadedText(Kind kind, const QString &path)
+{
+    return traits(kind).loadedWord + quoted(path) + QStringLiteral("\r#");
+}
+
+QString savedText(Kind kind, const QString &path)
+{
+    return traits(kind).savedWord + quoted(path) + QStringLiteral("\r#");
+}
+
+} // namespace transfer

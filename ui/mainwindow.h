@@ -1,0 +1,90 @@
+// The monitor's one window, built in code. Every control carries its name as
+// objectName and as accessible description; the ViewController finds them by
+// that name, so this class knows nothing about the logic behind them.
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+
+class QAction;
+class QBoxLayout;
+class QComboBox;
+class QGridLayout;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QSpinBox;
+class QWidget;
+
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit MainWindow(QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    QAction *menuOpenFile() const { return m_menuOpenFile; }
+    QAction *menuAbout() const { return m_menuAbout; }
+
+    // Tab page identifiers, in page order: console, I/O, variables, MBK, CU,
+    // axis, tasks.
+    static constexpr int kTabCount = 7;
+
+private:
+    // One row of bit lamps with its bank popup, value label and (for outputs)
+    // the ON/OFF and clear buttons.
+    struct BitGroup
+    {
+        QString title;
+        QString prefix; // lamp name prefix, e.g. "labelOut"
+        QString what;   // for accessible names, e.g. "Output"
+        QString popup;  // bank popup name
+        QString stat;   // value label name
+        int bits = 8;
+        QString action;  // tag-button action name, empty for inputs
+        int onBase = 0;  // tag of the ON button of lamp 0
+        int offBase = 0; // tag of the OFF button of lamp 0
+        int clearTag = -1;
+        QString clearCaption;
+        bool headerOnTop = false;
+    };
+
+    void buildMenus();
+    QWidget *buildTopBar();
+    QWidget *buildConsolePage();
+    QWidget *buildIoPage();
+    QWidget *buildVariablesPage();
+    QWidget *buildMbkPage();
+    QWidget *buildCuPage();
+    QWidget *buildAxisPage();
+    QWidget *buildTasksPage();
+    QGroupBox *buildBitGroup(const BitGroup &g);
+    QGroupBox *buildAxisSignals();
+    QGroupBox *buildAxisPositions();
+    QGroupBox *buildJog();
+    QGroupBox *buildHOutputs();
+    QGroupBox *buildPointTable();
+    QGroupBox *buildPointEditing();
+    void pointHeader(QGridLayout *grid, int row);
+    QLabel *axisLabel(QChar axis);
+
+    QLabel *makeLamp(const QString &name, const QString &accessibleName);
+    QLabel *makeReadout(const QString &name, const QString &accessibleName, int minChars);
+    QLineEdit *makeField(const QString &name, const QString &accessibleName, int chars);
+    QLineEdit *makeDisplay(const QString &name, const QString &accessibleName, int chars);
+    QSpinBox *makeStepper(const QString &name, const QString &accessibleName);
+    QComboBox *makePopup(const QString &name, const QString &accessibleName, int chars);
+    QPushButton *makeButton(const QString &name, const QString &caption, const QString &toolTip = QString());
+    QPushButton *makeTagButton(const QString &action, int tag, const QString &caption,
+                               const QString &toolTip);
+    QLabel *caption(const QString &text, QWidget *buddy = nullptr);
+    QLabel *header(const QString &text);
+    // Width that fits the widest of the captions in a push button.
+    int buttonWidth(const QStringList &captions) const;
+    int charWidth(int chars, bool mono = true) const;
+
+    QAction *m_menuOpenFile = nullptr;
+    QAction *m_menuAbout = nullptr;
+};

@@ -1,0 +1,66 @@
+#include "ui/qtdialogs.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPushButton>
+
+void QtDialogs::alert(const QString &message, const QString &informative, Style style)
+{
+    QMessageBox box(m_parent);
+    box.setIcon(style == Style::Critical ? QMessageBox::Critical : QMessageBox::Information);
+    box.setTextFormat(Qt::PlainText);
+    box.setText(message);
+    if (!informative.isEmpty())
+        box.setInformativeText(informative);
+    box.addButton(QStringLiteral("Ok"), QMessageBox::AcceptRole);
+    box.exec();
+}
+
+bool QtDialogs::confirm(const QString &message)
+{
+    QMessageBox box(m_parent);
+    box.setIcon(QMessageBox::Information);
+    box.setTextFormat(Qt::PlainText);
+    box.setText(message);
+    box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
+    QPushButton *ok = box.addButton(QStringLiteral("Ok"), QMessageBox::AcceptRole);
+    box.setDefaultButton(ok);
+    box.exec();
+    return box.clickedButton() == ok;
+}
+
+namespace {
+QString filterFor(const FileDialogSpec &spec)
+{
+    return QStringLiteral("%1 (*.%2)").arg(spec.title, spec.extension);
+}
+} // namespace
+
+QString QtDialogs::openFile(const FileDialogSpec &spec)
+{
+    QFileDialog dlg(m_parent, spec.title, spec.startDir, filterFor(spec));
+    dlg.setLabelText(QFileDialog::LookIn, spec.message);
+    dlg.setFileMode(QFileDialog::ExistingFile);
+    dlg.setAcceptMode(QFileDialog::AcceptOpen);
+    dlg.setOption(QFileDialog::ReadOnly, true);
+    dlg.setWindowTitle(spec.title + QStringLiteral(" — ") + spec.message);
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
+        return QString();
+    return dlg.selectedFiles().first();
+}
+
+QString QtDialogs::saveFile(const FileDialogSpec &spec)
+{
+    QFileDialog dlg(m_parent, spec.title, spec.startDir, filterFor(spec));
+    dlg.setFileMode(QFileDialog::AnyFile);
+    dlg.setAcceptMode(QFileDialog::AcceptSave);
+    dlg.setDefaultSuffix(spec.extension);
+    dlg.setWindowTitle(spec.title + QStringLiteral(" — ") + spec.message);
+    if (!spec.nameField.isEmpty())
+        dlg.selectFile(spec.nameField);
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
+        return QString();
+    return dlg.selectedFiles().first();
+}

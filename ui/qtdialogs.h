@@ -1,0 +1,19 @@
+// Dialogs shown with QMessageBox and QFileDialog.
+#pragma once
+
+#include "app/dialogs.h"
+
+class QWidget;
+
+class QtDialogs : public Dialogs
+{
+public:
+    explicit QtDialogs(QWidget *parent) : m_parent(parent) {}
+    void alert(const QString &message, const QString &informative, Style style) override;
+    bool confirm(const QString &message) override;
+    QString openFile(const FileDialogSpec &spec) override;
+    QString saveFile(const FileDialogSpec &spec) override;
+
+private:
+    QWidget *m_parent;
+};
