@@ -118,8 +118,19 @@ void ViewController::consoleAppend(const QString &text)
 
 void ViewController::consoleAppendFollow(const QString &text)
 {
-    consoleAppend(text);
-    removeTop1();
+    // Append, clean up and trim on the text first and draw once: a burst of
+    // thousands of lines is never laid out only to be trimmed away.
+    const qsizetype old = m_console.size();
+    m_console += text;
+    const console::Cleaned c = console::cleanup(m_console, m_link.beginConnect());
+    if (c.consumedBeginConnect)
+        m_link.setBeginConnect(false);
+    if (c.changed) {
+        m_console = c.text;
+        renderConsole(false, 0);
+    } else {
+        renderConsole(true, old);
+    }
     textView1->moveCursor(QTextCursor::End);
     textView1->ensureCursorVisible();
 }

@@ -1,6 +1,14 @@
 #include "link/connection.h"
 
 #include <QLoggingCategory>
+#include <cerrno>
+#include <mutex>
+#ifdef _WIN32
+#include <winsock2.h>
+#else
+#include <poll.h>
+#include <sys/socket.h>
+#endif
 #include <QMetaObject>
 #include <QTcpSocket>
 #include <QThread>
@@ -19,6 +27,57 @@ public:
     std::function<void(const QString &)> endHandler;
     std::atomic<bool> open{false};
     std::atomic<bool> receiving{false};
+    // Every write goes straight to the socket under this lock, from whichever
+    // thread sends: a command does not wait for the connection thread to wake.
+    std::mutex writeMutex;
+    std::atomic<qintptr> descriptor{-1};
+
+    // Writes all of `bytes` to the native socket; false when it is gone.
+    bool writeNative(const QByteArray &bytes)
+    {
+        std::lock_guard<std::mutex> lock(writeMutex);
+        const qintptr fd = descriptor;
+        if (fd < 0 || !open)
+            return false;
+        const char *p = bytes.constData();
+        qsizetype left = bytes.size();
+        while (left > 0) {
+#ifdef _WIN32
+            const int n = ::send(static_cast<SOCKET>(fd), p, static_cast<int>(left), 0);
+            if (n == SOCKET_ERROR) {
+                if (WSAGetLastError() != WSAEWOULDBLOCK)
+                    return false;
+                fd_set set;
+                FD_ZERO(&set);
+                FD_SET(static_cast<SOCKET>(fd), &set);
+                timeval tv{5, 0};
+                if (::select(0, nullptr, &set, nullptr, &tv) <= 0)
+                    return false;
+                continue;
+            }
+#else
+#ifdef MSG_NOSIGNAL
+            const auto n = ::send(static_cast<int>(fd), p, static_cast<size_t>(left), MSG_NOSIGNAL);
+#else
+            const auto n = ::send(static_cast<int>(fd), p, static_cast<size_t>(left), 0);
+#endif
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                if (errno != EAGAIN && errno != EWOULDBLOCK)
+                    return false;
+                // The socket is non-blocking; wait (bounded) until it drains.
+                pollfd pfd{static_cast<int>(fd), POLLOUT, 0};
+                if (::poll(&pfd, 1, 5000) <= 0)
+                    return false;
+                continue;
+            }
+#endif
+            p += n;
+            left -= n;
+        }
+        return true;
+    }
 
     void connectTo(const QString &host, quint16 port, const std::function<void(bool)> &done)
     {
@@ -27,6 +86,8 @@ public:
         auto reported = std::make_shared<bool>(false);
         QObject::connect(m_socket, &QTcpSocket::connected, this, [this, done, reported] {
             qCDebug(lcLink) << "Ready to Send";
+            m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+            descriptor = m_socket->socketDescriptor();
             open = true;
             if (!*reported) {
                 *reported = true;
@@ -66,22 +127,21 @@ public:
         }
     }
 
-    void write(const QByteArray &bytes)
-    {
-        if (!m_socket || m_socket->state() != QAbstractSocket::ConnectedState) {
-            qCWarning(lcLink) << "send on a closed connection";
-            return;
-        }
-        m_socket->write(bytes);
-        m_socket->flush();
-    }
 
     void shutdown()
     {
-        open = false;
+        {
+            std::lock_guard<std::mutex> lock(writeMutex);
+            open = false;
+            descriptor = -1;
+        }
         if (m_socket) {
             m_socket->disconnect(this);
-            m_socket->abort();
+            // A graceful close: what was written is delivered before the FIN
+            // (an abort would reset the connection and could lose it).
+            m_socket->disconnectFromHost();
+            if (m_socket->state() != QAbstractSocket::UnconnectedState)
+                m_socket->abort();
             m_socket->deleteLater();
             m_socket = nullptr;
         }
@@ -160,12 +220,9 @@ bool Connection::send(const QByteArray &bytes)
 {
     if (!m_worker->open)
         return false;
-    ConnectionWorker *worker = m_worker;
-    if (QThread::currentThread() == m_thread.get()) {
-        m_worker->write(bytes);
-    } else {
-        QMetaObject::invokeMethod(
-            m_worker, [worker, bytes] { worker->write(bytes); }, Qt::QueuedConnection);
+    if (!m_worker->writeNative(bytes)) {
+        qCWarning(lcLink) << "write failed: the connection is gone";
+        return false;
     }
     return true;
 }

@@ -3,16 +3,37 @@
 
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <optional>
 
 namespace link {
 
 namespace {
 constexpr const char *kCodecName = "windows-31j";
+
+// Opening an ICU converter costs far more than a short conversion, so each
+// thread keeps one of each. A converter that reported an error is replaced:
+// resetting it does not reliably clear the error with the ICU back end.
+thread_local std::optional<QStringEncoder> t_encoder;
+thread_local std::optional<QStringDecoder> t_decoder;
+
+QStringEncoder &encoder()
+{
+    if (!t_encoder || t_encoder->hasError())
+        t_encoder.emplace(kCodecName, QStringConverter::Flag::Stateless);
+    return *t_encoder;
 }
+
+QStringDecoder &decoder()
+{
+    if (!t_decoder || t_decoder->hasError())
+        t_decoder.emplace(kCodecName, QStringConverter::Flag::Stateless);
+    return *t_decoder;
+}
+} // namespace
 
 QByteArray sjisEncode(const QString &text, bool *ok)
 {
-    QStringEncoder enc(kCodecName, QStringConverter::Flag::Stateless);
+    QStringEncoder &enc = encoder();
     QByteArray out = enc.encode(text);
     const bool good = enc.isValid() && !enc.hasError();
     if (ok)
@@ -22,7 +43,7 @@ QByteArray sjisEncode(const QString &text, bool *ok)
 
 QString sjisDecode(const QByteArray &bytes, bool *ok)
 {
-    QStringDecoder dec(kCodecName, QStringConverter::Flag::Stateless);
+    QStringDecoder &dec = decoder();
     QString out = dec.decode(bytes);
     const bool good = dec.isValid() && !dec.hasError();
     if (ok)
@@ -64,9 +85,7 @@ QString SjisStreamDecoder::decode(const QByteArray &chunk)
             ++i;
         }
     }
-    QStringDecoder dec(kCodecName, QStringConverter::Flag::Stateless);
-    QString out = dec.decode(bytes);
-    return out;
+    return decoder().decode(bytes);
 }
 
 } // namespace link
