@@ -74,6 +74,9 @@ public:
     void objectsEnable(bool stat);
     void pgobjectsEnable(bool stat);
     void showHelp();
+    // Modifiers of the last key event seen; the modifier snapshot is taken
+    // only when they change.
+    Qt::KeyboardModifiers m_lastModifiers = Qt::NoModifier;
 
     // ---- link/: connection, receive, send, wait -----------------------------
     void buttonConnect_click();
@@ -91,11 +94,12 @@ public:
     void delay(double seconds);
     void doEvents();
     bool checkmsg(const QString &msg);
-    // Waits (without a prompt test) until `flag` reads false, bounded by the
-    // receive time-out; on time-out it runs the time-out sequence, clears the
-    // flag and returns false. `pump` selects doEvents() turns between tests.
-    bool waitFlagCleared(const std::function<bool()> &flag, const std::function<void()> &clear,
-                         bool pump);
+    // Waits until `flag` (waitPrompt or waitSharp) is cleared by the receive
+    // path, bounded by the receive time-out; on time-out it runs the time-out
+    // sequence. Every way out that is not the flag clearing clears it, so a
+    // stale flag never swallows the next login. `pump` turns the event loop
+    // (doEvents) between tests; otherwise the wait sleeps on the slot.
+    bool waitFlagCleared(link::LinkState::Flag flag, bool pump);
     // Seconds of the receive time-out field (30 when it is not an integer).
     qint64 receiveTimeoutSeconds() const;
     // One user action at a time: runs `action` now when no exchange is pending,

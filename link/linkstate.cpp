@@ -108,6 +108,28 @@ bool LinkState::sleepWhileWaitPrompt(std::chrono::milliseconds timeout,
     return !m_waitPrompt;
 }
 
+bool LinkState::sleepWhileSet(Flag flag, std::chrono::milliseconds timeout,
+                              const std::function<bool()> &wakeup)
+{
+    const bool &field = flag == Flag::WaitPrompt ? m_waitPrompt : m_waitSharp;
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_cv.wait_for(lock, timeout, [&] { return !field || (wakeup && wakeup()); });
+    return !field;
+}
+
+bool LinkState::isSet(Flag flag) const
+{
+    return flag == Flag::WaitPrompt ? waitPrompt() : waitSharp();
+}
+
+void LinkState::clear(Flag flag)
+{
+    if (flag == Flag::WaitPrompt)
+        setWaitPrompt(false);
+    else
+        setWaitSharp(false);
+}
+
 void LinkState::notifyAll()
 {
     m_cv.notify_all();

@@ -14,6 +14,8 @@ namespace link {
 class LinkState
 {
 public:
+    enum class Flag { WaitPrompt, WaitSharp };
+
     QString rcvBuff() const;
     void setRcvBuff(const QString &text);
     void appendRcv(const QString &text);
@@ -36,9 +38,16 @@ public:
     void rewriteBreakpointPrompt();
 
     // Sleeps until waitPrompt is false, `wakeup` says so, or the timeout
-    // passes; returns whether waitPrompt is false.
+    // passes; returns whether waitPrompt is false. `wakeup` runs under the
+    // slot's lock: it must not call back into this object.
     bool sleepWhileWaitPrompt(std::chrono::milliseconds timeout,
                               const std::function<bool()> &wakeup = {});
+    // The same for either wait flag.
+    bool sleepWhileSet(Flag flag, std::chrono::milliseconds timeout,
+                       const std::function<bool()> &wakeup = {});
+    bool isSet(Flag flag) const;
+    void clear(Flag flag);
+
     // Wakes a sleeping waiter (after a flag changed elsewhere).
     void notifyAll();
 

@@ -62,6 +62,7 @@ void ViewController::connect()
     consoleReplace(QString());
     delay(0.005);
     m_link.setWaitPrompt(false);
+    m_link.setWaitSharp(false);
     disconnectflg = false;
     buttonConnect->setChecked(false);
 
@@ -292,31 +293,31 @@ void ViewController::receiveTimeout()
     m_dialogs->alert(QStringLiteral("Receive Timeout\n\n") + m_link.rcvBuff());
 }
 
-bool ViewController::waitFlagCleared(const std::function<bool()> &flag,
-                                     const std::function<void()> &clear, bool pump)
+bool ViewController::waitFlagCleared(link::LinkState::Flag flag, bool pump)
 {
     if (!isConnected()) {
-        clear();
+        m_link.clear(flag);
         return false;
     }
     BusyScope busy(this);
     QElapsedTimer started;
     started.start();
-    while (flag()) {
+    while (m_link.isSet(flag)) {
         if (disconnectflg) {
-            clear();
+            m_link.clear(flag);
             return false;
         }
         const qint64 elapsed = started.elapsed() / 1000;
         if (elapsed >= receiveTimeoutSeconds()) {
-            clear();
+            m_link.clear(flag);
             receiveTimeout();
             return false;
         }
         if (pump)
             doEvents();
         else
-            m_link.sleepWhileWaitPrompt(ms(5), [&] { return !flag() || disconnectflg.load(); });
+            m_link.sleepWhileSet(flag, ms(1000 - started.elapsed() % 1000),
+                                 [this] { return disconnectflg.load(); });
     }
     return true;
 }

@@ -14,7 +14,6 @@
 #include <QLoggingCategory>
 #include <QPushButton>
 #include <QTimer>
-#include <thread>
 
 Q_LOGGING_CATEGORY(lcTransfer, "quorin.transfer")
 
@@ -121,8 +120,7 @@ bool TransferRun::promptWait(bool pump)
     // prompts as a reply, so every way out of the wait clears it.
     bool ok = false;
     if (pump) {
-        ok = m_vc.waitFlagCleared([this] { return m_link.waitPrompt(); },
-                                  [this] { m_link.setWaitPrompt(false); }, true);
+        ok = m_vc.waitFlagCleared(link::LinkState::Flag::WaitPrompt, true);
     } else {
         // The prompt wait proper: it sleeps on the slot until the prompt
         // comes, turning the run loop only once the reply is overdue.
@@ -135,15 +133,8 @@ bool TransferRun::promptWait(bool pump)
 
 bool TransferRun::hashWait()
 {
-    // There is no sleeping wait on this flag, so the wait polls it; giving
-    // the processor away between polls lets the connection thread (and an
-    // in-process controller) run even on a machine with few cores.
-    const auto stillWaiting = [this] {
-        std::this_thread::yield();
-        return m_link.waitSharp();
-    };
-    const bool ok = m_vc.waitFlagCleared(
-        stillWaiting, [this] { m_link.setWaitSharp(false); }, false);
+    // Sleeps on the slot until the receive path sees a "#".
+    const bool ok = m_vc.waitFlagCleared(link::LinkState::Flag::WaitSharp, false);
     if (!ok)
         m_link.setWaitSharp(false);
     return ok;
