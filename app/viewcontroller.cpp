@@ -373,7 +373,10 @@ void ViewController::saveSettings()
     m_settings->setValue(QStringLiteral("ipaddress"), textFieldIpAddress->text());
     const QComboBox *boxes[] = {comboBox1, comboBox2, comboBox3};
     for (int b = 0; b < 3; ++b) {
-        QStringList items;
+        // A variant list, not a string list: an INI file writes a string
+        // list of one item as a plain string, and the next run would read a
+        // one-entry history back as text of the wrong kind.
+        QVariantList items;
         for (int i = 0; i < boxes[b]->count() && i < kHistoryLimit; ++i)
             items << boxes[b]->itemText(i);
         m_settings->setValue(QStringLiteral("combobox%1").arg(b + 1), items);
@@ -436,19 +439,21 @@ void ViewController::showHelp()
 
 bool ViewController::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::KeyPress) {
+    if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
         auto *key = static_cast<QKeyEvent *>(event);
-        // Only the first delivery of each key press (Qt re-sends it up the
+        // Only the first delivery of each key event (Qt re-sends it up the
         // parent chain when a widget ignores it).
         if (watched->isWidgetType() && static_cast<QWidget *>(watched) == QApplication::focusWidget()) {
-            flagsChanged(key->modifiers());
-            if (keyDown(key))
+            // The modifier snapshot follows modifier changes only: Shift+F5
+            // clears the Shift flag, and F5 pressed again with Shift still
+            // held must see it cleared.
+            if (key->modifiers() != m_lastModifiers) {
+                m_lastModifiers = key->modifiers();
+                flagsChanged(m_lastModifiers);
+            }
+            if (event->type() == QEvent::KeyPress && keyDown(key))
                 return true;
         }
-    } else if (event->type() == QEvent::KeyRelease) {
-        auto *key = static_cast<QKeyEvent *>(event);
-        if (watched->isWidgetType() && static_cast<QWidget *>(watched) == QApplication::focusWidget())
-            flagsChanged(key->modifiers());
     }
     return QObject::eventFilter(watched, event);
 }

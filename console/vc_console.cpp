@@ -27,6 +27,9 @@ QString displayForm(const QString &s)
     QString d = s;
     d.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     d.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    // The escape character of a breakpoint stop stays in the console text but
+    // has no glyph; drawn, it is an empty box.
+    d.remove(QChar(0x1B));
     return d;
 }
 

@@ -1,7 +1,10 @@
 #!/bin/sh
-# Renders every tab of the monitor window to docs/screens/tab-N.png without a
-# screen (Qt's offscreen platform), at 1280x800 with typical values shown.
-# Extra arguments go to quorin-screenshot, e.g. --size min or --font-pt 11.
+# Layout check: renders every tab of the window, without a controller, to
+# build/layout/tab-N.png (Qt's offscreen platform) and prints each page's size
+# hint and minimum, so that widths can be judged at 1280x800 or at the
+# smallest size. The documentation pictures come from scripts/shots.sh.
+# Extra arguments go to quorin-screenshot, e.g. --size min, --font-pt 11 or
+# --demo (typical values in the controls).
 set -eu
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -16,4 +19,4 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
 fi
 cmake --build "$build" --target quorin-screenshot -j2
 
-QT_QPA_PLATFORM=offscreen "$build/ui/quorin-screenshot" --demo --out "$root/docs/screens" "$@"
+QT_QPA_PLATFORM=offscreen "$build/ui/quorin-screenshot" --out "$build/layout" "$@"

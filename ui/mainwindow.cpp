@@ -24,13 +24,18 @@
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QStyle>
+#include <QStyleOptionSpinBox>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
 namespace {
 
-// Lamps must be readable from a step away from the screen.
-constexpr int kLampPixelSize = 30;
+// Lamps and live values must be readable from a step away from the screen.
+// The axis signals pack 28 lamps next to the jog pad and the point table, so
+// theirs are a little smaller.
+constexpr int kLampPixelSize = 46;
+constexpr int kSignalLampPixelSize = 40;
+constexpr int kReadoutPointSize = 10;
 constexpr int kConsolePointSize = 14;
 
 // Positions, counters and the point table run X, Y, U, Z; the signal words
@@ -48,9 +53,15 @@ template <typename T> T *named(T *widget, const QString &name)
     return widget;
 }
 
+// Every number the controller reports or is sent (bit words, positions,
+// variables, addresses) is set in this font, a little larger than the
+// captions: the operator reads them from a step away.
 QFont monoFont()
 {
-    return QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    QFont f = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    if (f.pointSize() < kReadoutPointSize)
+        f.setPointSize(kReadoutPointSize);
+    return f;
 }
 
 // Keeps a box's place in the layout while it is hidden, so that choosing
@@ -134,14 +145,16 @@ int MainWindow::buttonWidth(const QStringList &captions) const
     return w + 2 * style()->pixelMetric(QStyle::PM_ButtonMargin) + 12;
 }
 
-QLabel *MainWindow::makeLamp(const QString &name, const QString &accessibleName)
+QLabel *MainWindow::makeLamp(const QString &name, const QString &accessibleName, int pixelSize)
 {
     auto *lamp = named(new QLabel(QStringLiteral("\u25CF")), name);
     QFont f = lamp->font();
-    f.setPixelSize(kLampPixelSize);
+    f.setPixelSize(pixelSize);
     lamp->setFont(f);
     lamp->setAlignment(Qt::AlignCenter);
-    lamp->setMinimumSize(QFontMetrics(f).height(), QFontMetrics(f).height());
+    // As wide as the dot itself: rows of sixteen must still fit the window.
+    const QFontMetrics fm(f);
+    lamp->setMinimumSize(fm.horizontalAdvance(lamp->text()) + 2, fm.height());
     lamp->setAccessibleName(accessibleName);
     lamp->setToolTip(accessibleName);
     ui::setTextColor(lamp, ui::kBlack);
@@ -159,7 +172,9 @@ QLabel *MainWindow::makeReadout(const QString &name, const QString &accessibleNa
     l->setTextInteractionFlags(Qt::TextSelectableByMouse);
     l->setIndent(4);
     l->setMinimumWidth(charWidth(minChars));
-    l->setMinimumHeight(QLineEdit().sizeHint().height());
+    QLineEdit probe;
+    probe.setFont(monoFont());
+    l->setMinimumHeight(probe.sizeHint().height());
     l->setAccessibleName(accessibleName);
     return l;
 }
@@ -189,8 +204,19 @@ QSpinBox *MainWindow::makeStepper(const QString &name, const QString &accessible
     s->setRange(-2147483647, 2147483647);
     s->setAccessibleName(accessibleName);
     s->setToolTip(accessibleName);
-    s->setFixedWidth(charWidth(7, false) + 22);
     s->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    // Only the arrows: the number being stepped is the field next to it, and
+    // a second copy of it beside the field reads like two values.
+    if (auto *edit = s->findChild<QLineEdit *>())
+        edit->hide();
+    QStyleOptionSpinBox opt;
+    opt.initFrom(s);
+    opt.rect = QRect(0, 0, 200, s->sizeHint().height());
+    opt.subControls = QStyle::SC_SpinBoxUp | QStyle::SC_SpinBoxDown | QStyle::SC_SpinBoxFrame;
+    opt.frame = true;
+    const QRect up = s->style()->subControlRect(QStyle::CC_SpinBox, &opt, QStyle::SC_SpinBoxUp, s);
+    const int margin = opt.rect.right() - up.right();
+    s->setFixedWidth(up.width() + 2 * margin);
     return s;
 }
 
@@ -539,7 +565,7 @@ QGroupBox *MainWindow::buildBitGroup(const BitGroup &g)
         const int col = g.bits - 1 - k;
         const QString idx = QString::number(k);
         const QString what = g.what + QStringLiteral(" bit ") + idx;
-        lamps->addWidget(makeLamp(g.prefix + idx, what), 0, col, Qt::AlignHCenter);
+        lamps->addWidget(makeLamp(g.prefix + idx, what, kLampPixelSize), 0, col, Qt::AlignHCenter);
         auto *no = named(new QLabel(kDash), g.prefix + idx + QStringLiteral("BitNo"));
         no->setFont(monoFont());
         no->setAlignment(Qt::AlignCenter);
@@ -826,6 +852,8 @@ QWidget *MainWindow::buildMbkPage()
     QLineEdit *wd = makeField(QStringLiteral("textfieldMbkModData"), QString(), 12);
     wa->setFixedWidth(charWidth(8));
     wd->setFixedWidth(charWidth(12));
+    wa->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    wd->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     wf->addRow(caption(QStringLiteral("Address"), wa), wa);
     wf->addRow(caption(QStringLiteral("Value"), wd), wd);
     wf->addRow(hint(QStringLiteral("Return in Value writes it with the entry size.")));
@@ -890,7 +918,8 @@ QGroupBox *MainWindow::buildAxisSignals()
         g->addWidget(axisLabel(axis), r + 1, 0);
         for (int c = 0; c < 7; ++c) {
             const QString name = QStringLiteral("labelPg") + axis + QLatin1String(kinds[c].suffix);
-            g->addWidget(makeLamp(name, QStringLiteral("%1 %2").arg(axis).arg(QLatin1String(kinds[c].what))),
+            g->addWidget(makeLamp(name, QStringLiteral("%1 %2").arg(axis).arg(QLatin1String(kinds[c].what)),
+                                  kSignalLampPixelSize),
                          r + 1, c + 1, Qt::AlignCenter);
         }
     }
@@ -1080,12 +1109,14 @@ QGroupBox *MainWindow::buildPointTable()
     QLineEdit *adr =
         makeField(QStringLiteral("textfieldPgModAdr"), QStringLiteral("Point to write"), kPointChars);
     adr->setFixedWidth(charWidth(kPointChars));
+    adr->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     e->addWidget(adr, 1, 0);
     for (int a = 0; a < 4; ++a) {
         const QChar axis = kAxes.at(a);
         QLineEdit *d = makeField(QStringLiteral("textfieldPgModData") + axis,
                                  QStringLiteral("Point to write, %1").arg(axis), kCoordChars);
         d->setFixedWidth(charWidth(kCoordChars));
+        d->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         e->addWidget(d, 1, a + 1);
     }
     e->setColumnStretch(5, 1);
@@ -1120,6 +1151,7 @@ QGroupBox *MainWindow::buildPointEditing()
     QLineEdit *num =
         makeField(QStringLiteral("textfieldPgTeachNum"), QStringLiteral("Point to teach"), kPointChars);
     num->setFixedWidth(charWidth(kPointChars));
+    num->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     teach->addWidget(caption(QStringLiteral("Teach point"), num));
     teach->addWidget(num);
     teach->addWidget(makeTagButton(jog, 12, QStringLiteral("Teach"),
@@ -1139,12 +1171,14 @@ QGroupBox *MainWindow::buildPointEditing()
     QLineEdit *p = makeField(QStringLiteral("textfieldPgPosSetPnum"), QStringLiteral("Set position, point"),
                              kPointChars);
     p->setFixedWidth(charWidth(kPointChars));
+    p->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     g->addWidget(p, 1, 0);
     for (int a = 0; a < 4; ++a) {
         const QChar axis = kAxes.at(a);
         QLineEdit *d = makeField(QStringLiteral("textfieldPgPosSet") + axis,
                                  QStringLiteral("Set position, %1").arg(axis), kCoordChars);
         d->setFixedWidth(charWidth(kCoordChars));
+        d->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         g->addWidget(d, 1, a + 1);
     }
     g->setColumnStretch(5, 1);
@@ -1182,7 +1216,9 @@ QWidget *MainWindow::buildAxisPage()
     left->addWidget(buildAxisSignals());
     left->addWidget(buildAxisPositions());
     left->addStretch(1);
-    h->addLayout(left, 1);
+    // The lamp grid and the readouts have their natural width; what is left
+    // over goes to the jog pad, whose buttons are the ones hit in a hurry.
+    h->addLayout(left);
 
     auto *middle = new QVBoxLayout;
     middle->setSpacing(8);
@@ -1252,8 +1288,11 @@ QWidget *MainWindow::buildTasksPage()
     side->setSpacing(8);
     auto *legend = new QGroupBox(QStringLiteral("Reading the table"));
     auto *lv = new QVBoxLayout(legend);
-    auto *text = named(new QLabel(QStringLiteral("Step: the program line the task stands on.\n"
-                                                 "Status: 0 stopped, 1 running, 3 stopped at a breakpoint.")),
+    const QString stepLine = QStringLiteral("Step: the program line the task stands on.");
+    const QString statusLine = QStringLiteral("Status: 0 stopped, 1 running, 3 stopped at a breakpoint.");
+    const QString areaLine =
+        QStringLiteral("The running tasks write their steps to MBK(7772) \u2026 MBK(7899).");
+    auto *text = named(new QLabel(stepLine + QLatin1Char('\n') + statusLine),
                        QStringLiteral("multilineLabelTaskStatus"));
     text->setWordWrap(true);
     lv->addWidget(text);
@@ -1261,7 +1300,7 @@ QWidget *MainWindow::buildTasksPage()
 
     auto *area = new QGroupBox(QStringLiteral("Task area"));
     auto *av = new QVBoxLayout(area);
-    av->addWidget(hint(QStringLiteral("The running tasks write their steps to MBK(7772) \u2026 MBK(7899).")));
+    av->addWidget(hint(areaLine));
     auto *clearRow = new QHBoxLayout;
     clearRow->addWidget(makeButton(QStringLiteral("buttonTaskMbkAreaClear"),
                                    QStringLiteral("Clear task area"),
@@ -1274,7 +1313,12 @@ QWidget *MainWindow::buildTasksPage()
     auto *sideWidget = new QWidget;
     sideWidget->setLayout(side);
     side->setContentsMargins(0, 0, 0, 0);
-    sideWidget->setFixedWidth(380);
+    // Wide enough that none of the explanations breaks in the middle.
+    const QFontMetrics fm(font());
+    int widest = 0;
+    for (const QString &line : {stepLine, statusLine, areaLine})
+        widest = qMax(widest, fm.horizontalAdvance(line));
+    sideWidget->setFixedWidth(qMax(380, widest + 48));
     h->addWidget(sideWidget);
     h->addStretch(1);
     return page;

@@ -70,7 +70,7 @@ private:
     void pointHeader(QGridLayout *grid, int row);
     QLabel *axisLabel(QChar axis);
 
-    QLabel *makeLamp(const QString &name, const QString &accessibleName);
+    QLabel *makeLamp(const QString &name, const QString &accessibleName, int pixelSize);
     QLabel *makeReadout(const QString &name, const QString &accessibleName, int minChars);
     QLineEdit *makeField(const QString &name, const QString &accessibleName, int chars);
     QLineEdit *makeDisplay(const QString &name, const QString &accessibleName, int chars);

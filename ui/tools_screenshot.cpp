@@ -1,7 +1,8 @@
 // quorin-screenshot: renders every tab of the window to tab-N.png so the
 // layout can be looked at without a screen (run it with the offscreen
 // platform). With --demo the controls show typical values, as during a
-// session, so that widths and colours can be judged.
+// session, so that widths and colours can be judged. The pictures of the
+// documentation are taken from a live session by quorin-shots (docs/tool).
 //
 //   quorin-screenshot [--out DIR] [--size WxH] [--font-pt N] [--demo]
 #include "ui/mainwindow.h"
@@ -203,7 +204,7 @@ int main(int argc, char **argv)
     cli.setApplicationDescription(QStringLiteral("Render every tab of the monitor window to PNG files."));
     cli.addHelpOption();
     QCommandLineOption outOpt(QStringLiteral("out"), QStringLiteral("Output folder."), QStringLiteral("dir"),
-                              QStringLiteral("docs/screens"));
+                              QStringLiteral("layout"));
     QCommandLineOption sizeOpt(QStringLiteral("size"),
                                QStringLiteral("Window size, WxH; \"min\" for the minimum."),
                                QStringLiteral("size"), QStringLiteral("1280x800"));

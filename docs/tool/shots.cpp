@@ -1,0 +1,529 @@
+// quorin-shots: takes the screenshots of the documentation from the real
+// window and controller, connected to the bundled simulator running in this
+// process on a loopback port. Every value on the pictures went over the wire:
+// the scenarios below click the same buttons and type into the same fields as
+// a user, and only set up the machine's state (variables, memory words,
+// programs) directly where typing it would add nothing to the picture.
+//
+//   quorin-shots [--out DIR] [--only NAME[,NAME...]]
+//
+// Run it with the offscreen platform (scripts/shots.sh does).
+#include "sim/machine.h"
+#include "support/fixture.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLoggingCategory>
+#include <QPixmap>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTest>
+#include <QTextStream>
+
+#include <functional>
+
+namespace {
+
+QTextStream &err()
+{
+    static QTextStream s(stderr);
+    return s;
+}
+
+// Waits long enough for slow machines; a scenario that does not reach its
+// state in this time is broken, not slow.
+constexpr int kLongWaitMs = 15000;
+
+class Shots
+{
+public:
+    explicit Shots(const QDir &out) : m_out(out) {}
+
+    bool start();
+    bool console();
+    bool io();
+    bool variables();
+    bool mbk();
+    bool cu();
+    bool axis();
+    bool tasks();
+    bool breakpoint();
+
+    void reportAlerts() const;
+
+private:
+    ViewController &vc() { return *m_f.vc; }
+    bool check(bool ok, const char *what);
+    bool waitFor(const std::function<bool()> &cond, const char *what, int timeoutMs = kLongWaitMs);
+    bool save(const QString &name);
+
+    // The machine, told directly: state that a picture shows but whose typing
+    // it does not.
+    void machine(const QStringList &lines);
+    void loadProgram(const QStringList &lines);
+
+    // As the user does it.
+    bool command(const QString &line);
+    bool programLine(const QString &line);
+    void enter(QLineEdit *field, const QString &text);
+    bool pressAndWait(const QString &button, const QString &expectedCommand);
+    void pick(QComboBox *box, const QString &title);
+    bool selectTab(const QString &identifier);
+    bool consoleAtPrompt();
+    bool atPrompt(const QString &prompt);
+    // Waits until the program stands at a breakpoint whose stop line holds
+    // `stop`, with the step controls on.
+    bool atBreak(const QString &stop, const char *what);
+
+    QPushButton *button(const QString &name) const { return m_f.window->findChild<QPushButton *>(name); }
+
+    MonitorFixture m_f;
+    QDir m_out;
+};
+
+bool Shots::check(bool ok, const char *what)
+{
+    if (!ok)
+        err() << "quorin-shots: " << what << " failed\n";
+    return ok;
+}
+
+bool Shots::waitFor(const std::function<bool()> &cond, const char *what, int timeoutMs)
+{
+    return check(m_f.waitFor(cond, timeoutMs), what);
+}
+
+bool Shots::save(const QString &name)
+{
+    m_f.settle();
+    // On the monitor pages the caret would sit in whatever field the scenario
+    // typed into last; on the console it belongs where the user types.
+    if (vc().selectTabId != QLatin1String("0")) {
+        if (QWidget *focus = QApplication::focusWidget())
+            focus->clearFocus();
+    }
+    const QString file = m_out.filePath(name);
+    const QPixmap picture = m_f.window->grab();
+    if (!picture.save(file)) {
+        err() << "quorin-shots: cannot write " << file << '\n';
+        return false;
+    }
+    err() << "wrote " << file << " (" << picture.width() << 'x' << picture.height() << ")\n";
+    return true;
+}
+
+void Shots::machine(const QStringList &lines)
+{
+    m_f.sim->withMachine([&](sim::Machine &m) {
+        for (const QString &line : lines)
+            m.handleLine(line);
+        m.takeOutput(); // the monitor did not ask for it
+    });
+}
+
+void Shots::loadProgram(const QStringList &lines)
+{
+    QStringList all{QStringLiteral("NEW")};
+    all += lines;
+    machine(all);
+}
+
+bool Shots::consoleAtPrompt()
+{
+    const QString text = vc().consoleText();
+    return text.endsWith(QLatin1Char('#')) || text.endsWith(QLatin1String("#?"));
+}
+
+bool Shots::atPrompt(const QString &prompt)
+{
+    return vc().consoleText().endsWith(prompt);
+}
+
+bool Shots::atBreak(const QString &stop, const char *what)
+{
+    return waitFor(
+        [&] {
+            return vc().consoleText().contains(stop) && atPrompt(QStringLiteral("#?")) &&
+                   vc().buttonBkpN->isEnabled() && vc().buttonBkpT->isEnabled();
+        },
+        what);
+}
+
+bool Shots::command(const QString &line)
+{
+    m_f.clearCommands();
+    vc().comboBox1->setEditText(line);
+    vc().buttonSend->click();
+    return waitFor([&] { return m_f.commands().contains(line) && consoleAtPrompt(); }, "a console command");
+}
+
+bool Shots::programLine(const QString &line)
+{
+    m_f.clearCommands();
+    vc().comboBox2->setEditText(line);
+    vc().buttonProgramExec->click();
+    return waitFor([&] { return m_f.commands().contains(line) && consoleAtPrompt(); }, "a program line");
+}
+
+void Shots::enter(QLineEdit *field, const QString &text)
+{
+    field->setFocus();
+    field->setText(text);
+    QTest::keyClick(field, Qt::Key_Return);
+}
+
+bool Shots::pressAndWait(const QString &name, const QString &expectedCommand)
+{
+    QPushButton *b = button(name);
+    if (!check(b != nullptr, "finding a button"))
+        return false;
+    m_f.clearCommands();
+    b->click();
+    return waitFor([&] { return m_f.commands().contains(expectedCommand); }, "a forcing button");
+}
+
+void Shots::pick(QComboBox *box, const QString &title)
+{
+    const int at = box->findText(title);
+    box->setCurrentIndex(at);
+    emit box->activated(at);
+}
+
+bool Shots::selectTab(const QString &identifier)
+{
+    m_f.selectTab(identifier);
+    return waitFor([&] { return vc().selectTabId == identifier; }, "selecting a tab");
+}
+
+void Shots::reportAlerts() const
+{
+    for (const ScriptedDialogs::Entry &e : m_f.dialogs.entries)
+        err() << "dialog (" << e.kind << "): " << e.text << ' ' << e.informative << '\n';
+}
+
+// ---------------------------------------------------------------- scenarios
+
+bool Shots::start()
+{
+    return check(m_f.connectToSim(), "connecting to the simulator");
+}
+
+bool Shots::console()
+{
+    if (!selectTab(QStringLiteral("0")))
+        return false;
+    // A short session: clear the program, type one in, ask something, list it.
+    if (!command(QStringLiteral("NEW")))
+        return false;
+    const QStringList program = {
+        QStringLiteral("10 *MAIN"), QStringLiteral("20 A=0 : S$=\"READY\""),
+        QStringLiteral("30 *LOOP"), QStringLiteral("40 A=A+1"),
+        QStringLiteral("50 ON 3"),  QStringLiteral("60 WAIT 100"),
+        QStringLiteral("70 OFF 3"), QStringLiteral("80 GOTO *LOOP"),
+    };
+    for (const QString &line : program) {
+        if (!programLine(line))
+            return false;
+    }
+    for (const char *line : {"PR 1+2", "PR \"Hello\", 7*6", "LIST"}) {
+        if (!command(QLatin1String(line)))
+            return false;
+    }
+    vc().comboBox2->setEditText(QString());
+    return save(QStringLiteral("console.png"));
+}
+
+bool Shots::io()
+{
+    if (!selectTab(QStringLiteral("1")))
+        return false;
+    if (!waitFor([&] { return vc().labelOutStat->text().startsWith(QLatin1String("&H")); },
+                 "the first I/O poll"))
+        return false;
+    // Outputs 0, 2, 3 and 6 on; the machine's inputs 192 + k follow them.
+    for (int k : {0, 2, 3, 6}) {
+        if (!pressAndWait(QStringLiteral("buttonOutOnOff%1").arg(k), QStringLiteral("ON %1").arg(k)))
+            return false;
+    }
+    // Relays -1 and -4 (lamps 0 and 3 of bank -1).
+    for (int tag : {20, 23}) {
+        if (!pressAndWait(QStringLiteral("buttonOutOnOff%1").arg(tag),
+                          QStringLiteral("ON %1").arg(-1 - (tag - 20))))
+            return false;
+    }
+    return waitFor(
+               [&] {
+                   return vc().labelOutStat->text() == QLatin1String("&H4D") &&
+                          vc().labelInpStat->text() == QLatin1String("&H4D") &&
+                          vc().labelMemioStat->text() == QLatin1String("&H09");
+               },
+               "inputs following the outputs") &&
+           save(QStringLiteral("io.png"));
+}
+
+bool Shots::variables()
+{
+    if (!selectTab(QStringLiteral("0")))
+        return false;
+    m_f.sim->withMachine([](sim::Machine &m) {
+        m.setVariable(QStringLiteral("A"), 25);
+        m.setVariable(QStringLiteral("COUNT"), -1234);
+        m.setVariable(QStringLiteral("MSG$"), QStringLiteral("OK\tREADY"));
+        m.setVariable(QStringLiteral("NAME$"),
+                      QString::fromUtf8("\xE6\xA4\x9C\xE6\x9F\xBB\xE5\xB7\xA5\xE7\xA8\x8B"));
+        m.setVariable(QStringLiteral("LIMIT"), 65535);
+    });
+    machine({QStringLiteral("PRA DATA_ 4 1200"), QStringLiteral("PRA DATA_ 5 -40")});
+    const QStringList names = {QStringLiteral("A"),     QStringLiteral("COUNT"),   QStringLiteral("MSG$"),
+                               QStringLiteral("NAME$"), QStringLiteral("DATA_#4"), QStringLiteral("DATA_#5"),
+                               QStringLiteral("LIMIT"), QStringLiteral("SPEED")};
+    for (int r = 0; r < 8; ++r) {
+        vc().textfieldVariName[r]->setText(names.at(r));
+        vc().checkboxVari[r]->setChecked(true);
+    }
+    if (!selectTab(QStringLiteral("2")))
+        return false;
+    // One assignment through the panel, as the user makes it.
+    enter(vc().textfieldVariModName, QStringLiteral("SPEED"));
+    enter(vc().textfieldVariModValue, QStringLiteral("1500"));
+    if (!check(m_f.waitForCommand(QStringLiteral("SPEED=1500"), kLongWaitMs), "assigning a variable"))
+        return false;
+    return waitFor(
+               [&] {
+                   return vc().textfieldVariValue[7]->text() == QLatin1String("1500") &&
+                          vc().textfieldVariValue[0]->text() == QLatin1String("25") &&
+                          vc().textfieldVariValue[4]->text() == QLatin1String("1200");
+               },
+               "the variables poll") &&
+           save(QStringLiteral("variables.png"));
+}
+
+bool Shots::mbk()
+{
+    if (!selectTab(QStringLiteral("0")))
+        return false;
+    const qint64 words[8] = {1200, 65535 - 49, 0, 300, 4096, 7, 12345, 250};
+    m_f.sim->withMachine([&](sim::Machine &m) {
+        for (int i = 0; i < 8; ++i)
+            m.setMbkWord(100 + i, static_cast<quint16>(words[i]));
+    });
+    vc().radiobuttonMbkSizeInt->click();
+    enter(vc().textfieldMbkAdrSelect, QStringLiteral("100"));
+    if (!selectTab(QStringLiteral("3")))
+        return false;
+    if (!waitFor([&] { return vc().labelMbkIoStat->text().startsWith(QLatin1String("&H")); },
+                 "the first MBK poll"))
+        return false;
+    for (int k : {0, 1, 4, 7, 9, 13}) {
+        if (!pressAndWait(QStringLiteral("buttonMbkIoOnOff%1").arg(k),
+                          QStringLiteral("ON %1").arg(70000 + k)))
+            return false;
+    }
+    return waitFor(
+               [&] {
+                   return vc().labelMbkIoStat->text() == QLatin1String("&H2293") &&
+                          vc().textfieldMbkData[1]->text() == QLatin1String("-50");
+               },
+               "the MBK poll") &&
+           save(QStringLiteral("mbk.png"));
+}
+
+bool Shots::cu()
+{
+    if (!selectTab(QStringLiteral("4")))
+        return false;
+    // The inputs are the next byte, wired by hand here: the machine has no
+    // loop-back for the control unit.
+    m_f.sim->withMachine([](sim::Machine &m) {
+        m.setBit(2008, true);
+        m.setBit(2010, true);
+        m.setBit(2015, true);
+    });
+    pick(vc().popupbuttonCuInpBank, QStringLiteral("2001 ( 2015 .. 2008 )"));
+    if (!waitFor([&] { return vc().labelCuOutStat->text().startsWith(QLatin1String("&H")); },
+                 "the first CU poll"))
+        return false;
+    for (int k : {0, 1, 5}) {
+        if (!pressAndWait(QStringLiteral("buttonCuOnOff%1").arg(k), QStringLiteral("ON %1").arg(2000 + k)))
+            return false;
+    }
+    return waitFor(
+               [&] {
+                   return vc().labelCuOutStat->text() == QLatin1String("&H23") &&
+                          vc().labelCuInpStat->text() == QLatin1String("&H85");
+               },
+               "the CU poll") &&
+           save(QStringLiteral("cu.png"));
+}
+
+bool Shots::axis()
+{
+    if (!selectTab(QStringLiteral("0")))
+        return false;
+    // Board 0: four stored points, Y and Z away from zero, U on its plus limit.
+    machine({QStringLiteral("MPG 0"), QStringLiteral("SETP 1 1000 2000 0 500"),
+             QStringLiteral("SETP 2 15000 -2500 90 1200"), QStringLiteral("SETP 3 15000 8000 180 0"),
+             QStringLiteral("SETP 4 0 0 270 -300"), QStringLiteral("SETP 0 0 2500 1000000 -1200")});
+    pick(vc().popupbuttonPgPulse, QStringLiteral("10000"));
+    pick(vc().popupbuttonPgAceel, QStringLiteral("100"));
+    enter(vc().textfieldPgAdrSelect, QStringLiteral("1"));
+    if (!selectTab(QStringLiteral("5")))
+        return false;
+    pick(vc().popupbuttonPgSelect, QStringLiteral("0"));
+    if (!waitFor([&] { return vc().boxPgCurrentPos->isVisible(); }, "choosing board 0"))
+        return false;
+    if (!waitFor([&] { return vc().labelPgCurrentPos[1]->text() == QLatin1String("2500"); },
+                 "the first axis poll"))
+        return false;
+    if (!waitFor([&] { return vc().textfieldPgData[1][0]->text() == QLatin1String("15000"); },
+                 "the point table"))
+        return false;
+    // Jog X by 10000 at the lowest acceleration and take the picture on the way.
+    m_f.clearCommands();
+    button(QStringLiteral("buttonPgJog2"))->click();
+    return waitFor(
+               [&] {
+                   const qint64 x = vc().labelPgCurrentPos[0]->text().toLongLong();
+                   return x > 2500 && x < 8000;
+               },
+               "X moving") &&
+           save(QStringLiteral("axis.png"));
+}
+
+bool Shots::tasks()
+{
+    if (!selectTab(QStringLiteral("0")))
+        return false;
+    // Task 0 starts two helpers and counts; the helpers blink outputs.
+    loadProgram({QStringLiteral("10 *MAIN"), QStringLiteral("20 TASK 1 *BLINK"),
+                 QStringLiteral("30 TASK 2 *FEED"), QStringLiteral("40 *LOOP"), QStringLiteral("50 A=A+1"),
+                 QStringLiteral("60 WAIT 50"), QStringLiteral("70 GOTO *LOOP"), QStringLiteral("100 *BLINK"),
+                 QStringLiteral("110 ON 8"), QStringLiteral("120 WAIT 400"), QStringLiteral("130 OFF 8"),
+                 QStringLiteral("140 WAIT 400"), QStringLiteral("150 GOTO *BLINK"),
+                 QStringLiteral("200 *FEED"), QStringLiteral("210 B=B+1"), QStringLiteral("220 WAIT 250"),
+                 QStringLiteral("230 RMVS Y_A 10"), QStringLiteral("240 GOTO *FEED")});
+    machine({QStringLiteral("RUN")});
+    enter(vc().textfieldTaskNoSelect, QStringLiteral("0"));
+    if (!selectTab(QStringLiteral("6")))
+        return false;
+    return waitFor(
+               [&] {
+                   for (int t = 0; t < 3; ++t) {
+                       if (vc().textfieldTaskStatus[t]->text() != QLatin1String("1") ||
+                           vc().textfieldTaskStep[t]->text().toLongLong() <= 0)
+                           return false;
+                   }
+                   return true;
+               },
+               "three running tasks") &&
+           save(QStringLiteral("tasks.png"));
+}
+
+bool Shots::breakpoint()
+{
+    if (!selectTab(QStringLiteral("0")))
+        return false;
+    // Stop whatever runs, then debug a small program from a clean console.
+    vc().buttonCtrlA->click();
+    if (!waitFor([&] { return consoleAtPrompt(); }, "the attention byte"))
+        return false;
+    loadProgram({QStringLiteral("10 *MAIN"), QStringLiteral("20 A=5"), QStringLiteral("30 *LOOP1"),
+                 QStringLiteral("40 A=A+1"), QStringLiteral("50 B=A*2"), QStringLiteral("60 GOTO *LOOP1")});
+    vc().buttonViewTextClear->click();
+    if (!command(QStringLiteral("LIST 10 20")))
+        return false;
+    vc().textFieldBkpNumber->setText(QStringLiteral("LOOP1"));
+    m_f.clearCommands();
+    vc().buttonBkpAddDel->click();
+    if (!waitFor([&] { return m_f.commands().contains(QStringLiteral("BKP *LOOP1")) && consoleAtPrompt(); },
+                 "setting the breakpoint"))
+        return false;
+    vc().buttonRun->click();
+    if (!atBreak(QStringLiteral("BREAK 30"), "stopping at the breakpoint"))
+        return false;
+    // Two single steps, then look at A and at the breakpoint list.
+    for (const char *line : {"BREAK 40", "BREAK 50"}) {
+        vc().buttonBkpT->click();
+        if (!atBreak(QLatin1String(line), "a single step"))
+            return false;
+    }
+    vc().textFieldBkpVariName->setText(QStringLiteral("A"));
+    m_f.clearCommands();
+    vc().buttonBkpVari->click();
+    if (!waitFor(
+            [&] { return m_f.commands().contains(QStringLiteral("P A")) && atPrompt(QStringLiteral("#?")); },
+            "printing a variable at the breakpoint"))
+        return false;
+    m_f.clearCommands();
+    vc().buttonBkpEnum->click();
+    return waitFor(
+               [&] {
+                   return m_f.commands().contains(QStringLiteral("BKP")) && atPrompt(QStringLiteral("#?")) &&
+                          vc().buttonBkpT->isEnabled();
+               },
+               "listing the breakpoints") &&
+           save(QStringLiteral("breakpoint.png"));
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    // The pictures are the output; the link's diary would only hide failures.
+    QLoggingCategory::setFilterRules(QStringLiteral("quorin.*.debug=false\nquorin.*.info=false"));
+    QCommandLineParser cli;
+    cli.setApplicationDescription(
+        QStringLiteral("Take the documentation screenshots from the monitor and the bundled simulator."));
+    cli.addHelpOption();
+    QCommandLineOption outOpt(QStringLiteral("out"), QStringLiteral("Output folder."), QStringLiteral("dir"),
+                              QStringLiteral("docs/screens"));
+    QCommandLineOption onlyOpt(
+        QStringLiteral("only"),
+        QStringLiteral("Comma-separated shots to take (console, io, variables, mbk, cu, "
+                       "axis, tasks, breakpoint); all by default."),
+        QStringLiteral("names"));
+    cli.addOptions({outOpt, onlyOpt});
+    cli.process(app);
+
+    const QDir out(cli.value(outOpt));
+    if (!QDir().mkpath(out.path())) {
+        err() << "quorin-shots: cannot create " << out.path() << '\n';
+        return 1;
+    }
+    const QStringList only = cli.value(onlyOpt).split(QLatin1Char(','), Qt::SkipEmptyParts);
+
+    Shots shots(out);
+    const struct
+    {
+        const char *name;
+        bool (Shots::*take)();
+    } scenarios[] = {
+        {"console", &Shots::console},
+        {"io", &Shots::io},
+        {"variables", &Shots::variables},
+        {"mbk", &Shots::mbk},
+        {"cu", &Shots::cu},
+        {"axis", &Shots::axis},
+        {"tasks", &Shots::tasks},
+        {"breakpoint", &Shots::breakpoint},
+    };
+    bool ok = shots.start();
+    for (const auto &s : scenarios) {
+        if (!ok)
+            break;
+        if (!only.isEmpty() && !only.contains(QLatin1String(s.name)))
+            continue;
+        ok = (shots.*s.take)();
+    }
+    shots.reportAlerts();
+    return ok ? 0 : 1;
+}

@@ -1,0 +1,356 @@
+// The application shell: what a start shows, the selection lists, the
+// settings across runs (and settings of the wrong kind), which controls are
+// usable when, the About box and the end of the program.
+#include "support/fixture.h"
+#include "ui/uihelpers.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QFontDatabase>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+QStringList itemsOf(const QComboBox *box)
+{
+    QStringList items;
+    for (int i = 0; i < box->count(); ++i)
+        items << box->itemText(i);
+    return items;
+}
+
+// A start of the program on a settings file that already exists, as the
+// next run finds it.
+struct Started
+{
+    explicit Started(const QString &settingsFile)
+    {
+        // Qt keeps the parsed settings file of this process; a new run reads
+        // the file itself, so make Qt see it as changed on disk.
+        QFile file(settingsFile);
+        if (file.open(QIODevice::ReadWrite))
+            file.setFileTime(QDateTime::currentDateTimeUtc().addSecs(-3600), QFileDevice::FileModificationTime);
+        settings = std::make_unique<QSettings>(settingsFile, QSettings::IniFormat);
+        window = std::make_unique<MainWindow>();
+        vc = std::make_unique<ViewController>(window.get(), &dialogs, settings.get(), &clock, &delegate);
+        vc->traceSink = [](const QString &) {};
+        delegate.attach(window.get(), window->menuOpenFile(), window->menuAbout());
+        vc->viewDidLoad();
+    }
+
+    std::unique_ptr<QSettings> settings;
+    std::unique_ptr<MainWindow> window;
+    ScriptedDialogs dialogs;
+    FakeClock clock;
+    AppDelegate delegate;
+    std::unique_ptr<ViewController> vc;
+};
+
+QStringList numbered(const QString &stem, int count)
+{
+    QStringList out;
+    for (int i = 1; i <= count; ++i)
+        out << stem + QString::number(i);
+    return out;
+}
+
+} // namespace
+
+class TestApp : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void startWithAnEmptySettingsStore()
+    {
+        MonitorFixture f(MonitorFixture::makeOptions(), false);
+        ViewController &vc = *f.vc;
+        // The built-in address gives way to the (absent) stored one.
+        QVERIFY(!vc.Host.isEmpty());
+        QCOMPARE(vc.textFieldIpAddress->text(), QString());
+        for (QComboBox *box : {vc.comboBox1, vc.comboBox2, vc.comboBox3})
+            QCOMPARE(box->count(), 0);
+        QCOMPARE(vc.comboBox3->currentText(), QString("0"));
+        QCOMPARE(vc.comboBox1->currentText(), QString());
+        for (QLineEdit *name : vc.textfieldVariName)
+            QCOMPARE(name->text(), QString());
+        QCOMPARE(vc.textFieldTimeOutSec->text(), QString("30"));
+
+        QCOMPARE(f.delegate.viewController, f.vc.get());
+        QCOMPARE(vc.tabview->currentIndex(), 0);
+        QCOMPARE(vc.selectTabId, QString("0"));
+        QVERIFY(!vc.comboBox1->isEnabled());
+        QCOMPARE(vc.labelindicator->text(), QString("★"));
+        QVERIFY(vc.labelindicator->isHidden());
+        QCOMPARE(ui::textColor(vc.labelindicator), ui::kLightGray);
+        QCOMPARE(vc.textField2->focusPolicy(), Qt::NoFocus);
+        QCOMPARE(vc.textView1->font().family(), QFontDatabase::systemFont(QFontDatabase::FixedFont).family());
+        QCOMPARE(vc.textView1->font().pointSize(), 14);
+        QVERIFY(vc.boxPgIo->isHidden());
+        QVERIFY(vc.boxPgCurrentPos->isHidden());
+        QVERIFY(!f.window->menuOpenFile()->isEnabled());
+        // Start-up talks to nobody: the entry actions it runs need no link.
+        QVERIFY(!vc.isConnected());
+        QVERIFY(f.dialogs.entries.isEmpty());
+    }
+
+    void selectionLists_data()
+    {
+        QTest::addColumn<QString>("popup");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QString>("last");
+        QTest::addColumn<int>("probe");
+        QTest::addColumn<QString>("probeTitle");
+        QTest::addColumn<QString>("selected");
+        QTest::newRow("outputs") << "popupbuttonOutBank" << 49 << "0 ( 7 .. 0 )" << "96 ( 775 .. 768 )" << 24
+                                 << "48 ( 391 .. 384 )" << "0 ( 7 .. 0 )";
+        QTest::newRow("inputs") << "popupbuttonInpBank" << 49 << "24 ( 199 .. 192 )" << "120 ( 967 .. 960 )" << 24
+                                << "72 ( 583 .. 576 )" << "24 ( 199 .. 192 )";
+        QTest::newRow("relays") << "popupbuttonMemioBank" << 1024 << "-1 ( -8 .. -1 )"
+                                << "-1024 ( -8192 .. -8185 )" << 1 << "-2 ( -16 .. -9 )" << "-1 ( -8 .. -1 )";
+        QTest::newRow("mbk bits") << "popupbuttonMbkIoBank" << 100 << "70000 ( 70015 .. 70000 )"
+                                  << "79900 ( 79915 .. 79900 )" << 1 << "70100 ( 70115 .. 70100 )"
+                                  << "70000 ( 70015 .. 70000 )";
+        QTest::newRow("cu outputs") << "popupbuttonCuOutBank" << 512 << "2000 ( 2007 .. 2000 )"
+                                    << "2511 ( 6095 .. 6088 )" << 1 << "2001 ( 2015 .. 2008 )"
+                                    << "2000 ( 2007 .. 2000 )";
+        QTest::newRow("cu inputs") << "popupbuttonCuInpBank" << 512 << "2000 ( 2007 .. 2000 )"
+                                   << "2511 ( 6095 .. 6088 )" << 1 << "2001 ( 2015 .. 2008 )"
+                                   << "2000 ( 2007 .. 2000 )";
+        QTest::newRow("board") << "popupbuttonPgSelect" << 19 << "None" << "17" << 1 << "0" << "None";
+        QTest::newRow("pulse") << "popupbuttonPgPulse" << 5 << "1" << "10000" << 2 << "100" << "10";
+        QTest::newRow("acceleration") << "popupbuttonPgAceel" << 5 << "100" << "10000" << 1 << "500" << "1000";
+        QTest::newRow("register") << "popupbuttonPgReg" << 22 << "RR(ALL_A)" << "RR3(Z_A,1)" << 9 << "RR1(0)"
+                                  << "RR(ALL_A)";
+    }
+    void selectionLists()
+    {
+        QFETCH(QString, popup);
+        QFETCH(int, count);
+        QFETCH(QString, first);
+        QFETCH(QString, last);
+        QFETCH(int, probe);
+        QFETCH(QString, probeTitle);
+        QFETCH(QString, selected);
+        MonitorFixture f(MonitorFixture::makeOptions(), false);
+        auto *box = f.window->findChild<QComboBox *>(popup);
+        QVERIFY(box);
+        QCOMPARE(box->count(), count);
+        QCOMPARE(box->itemText(0), first);
+        QCOMPARE(box->itemText(count - 1), last);
+        QCOMPARE(box->itemText(probe), probeTitle);
+        QCOMPARE(box->currentText(), selected);
+        QCOMPARE(itemsOf(box).removeDuplicates(), 0);
+    }
+
+    void settingsComeBackOnTheNextRun()
+    {
+        MonitorFixture f(MonitorFixture::makeOptions(), false);
+        ViewController &vc = *f.vc;
+        vc.textFieldIpAddress->setText(QStringLiteral("127.0.0.1:2323"));
+        vc.comboBox1->addItems(numbered(QStringLiteral("PR "), 15));
+        vc.comboBox2->addItem(QStringLiteral("10 A=1, B=2"));
+        vc.comboBox3->addItems({QStringLiteral("*MAIN"), QStringLiteral("100")});
+        vc.comboBox3->setEditText(QStringLiteral("200"));
+        for (int i = 0; i < 8; ++i)
+            vc.textfieldVariName[i]->setText(i == 5 ? QString() : QStringLiteral("V%1").arg(i));
+        vc.textFieldTimeOutSec->setText(QStringLiteral("12"));
+        QVERIFY(vc.applicationShouldTerminate());
+        // Saving cuts nothing on screen.
+        QCOMPARE(vc.comboBox1->count(), 15);
+
+        Started next(f.settings->fileName());
+        ViewController &again = *next.vc;
+        QCOMPARE(again.textFieldIpAddress->text(), QString("127.0.0.1:2323"));
+        QCOMPARE(itemsOf(again.comboBox1), numbered(QStringLiteral("PR "), 10));
+        // A history of one entry is a list too.
+        QCOMPARE(itemsOf(again.comboBox2), QStringList{"10 A=1, B=2"});
+        QCOMPARE(itemsOf(again.comboBox3), (QStringList{"*MAIN", "100"}));
+        QCOMPARE(again.comboBox3->currentText(), QString("0"));
+        for (int i = 0; i < 8; ++i)
+            QCOMPARE(again.textfieldVariName[i]->text(), i == 5 ? QString() : QStringLiteral("V%1").arg(i));
+        QCOMPARE(again.textFieldTimeOutSec->text(), QString("12"));
+
+        // And the run after that, with empty histories and an empty timeout.
+        for (QComboBox *box : {again.comboBox1, again.comboBox2, again.comboBox3})
+            box->clear();
+        again.textFieldTimeOutSec->setText(QString());
+        QVERIFY(again.applicationShouldTerminate());
+        Started third(f.settings->fileName());
+        for (QComboBox *box : {third.vc->comboBox1, third.vc->comboBox2, third.vc->comboBox3})
+            QCOMPARE(box->count(), 0);
+        QCOMPARE(third.vc->textFieldTimeOutSec->text(), QString("30"));
+        QCOMPARE(third.vc->textFieldIpAddress->text(), QString("127.0.0.1:2323"));
+    }
+
+    // Settings written by someone else, or of a kind this program never
+    // writes: they load as if absent (a list is cut to its first 10), and
+    // the keys after them still load.
+    void settingsOfTheWrongKind_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QVariant>("value");
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QStringList>("expected"); // items of a combo box, or the one text of a field
+        QTest::newRow("number for a history") << "combobox1" << QVariant(5) << "comboBox1" << QStringList();
+        QTest::newRow("map for a history") << "combobox2" << QVariant(QVariantMap{{"a", 1}}) << "comboBox2"
+                                           << QStringList();
+        QTest::newRow("history of 30") << "combobox3" << QVariant(numbered("L", 30)) << "comboBox3"
+                                       << numbered("L", 10);
+        QTest::newRow("list for the address") << "ipaddress" << QVariant(QStringList{"10.0.0.1", "x"})
+                                              << "textFieldIpAddress" << QStringList{""};
+        QTest::newRow("list for a name") << "variname3" << QVariant(QStringList{"A", "B"}) << "textfieldVariName3"
+                                         << QStringList{""};
+        QTest::newRow("empty timeout") << "timeoutsec" << QVariant(QString()) << "textFieldTimeOutSec"
+                                       << QStringList{"30"};
+        QTest::newRow("list for the timeout") << "timeoutsec" << QVariant(QStringList{"5", "6"})
+                                              << "textFieldTimeOutSec" << QStringList{"30"};
+        QTest::newRow("number for the timeout") << "timeoutsec" << QVariant(7) << "textFieldTimeOutSec"
+                                                << QStringList{"7"};
+    }
+    void settingsOfTheWrongKind()
+    {
+        QFETCH(QString, key);
+        QFETCH(QVariant, value);
+        QFETCH(QString, control);
+        QFETCH(QStringList, expected);
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("settings.ini"));
+        {
+            QSettings s(file, QSettings::IniFormat);
+            s.setValue(QStringLiteral("variname0"), QStringLiteral("A0"));
+            s.setValue(key, value);
+            s.setValue(QStringLiteral("variname7"), QStringLiteral("A7"));
+        }
+        Started run(file);
+        QWidget *w = run.window->findChild<QWidget *>(control);
+        QVERIFY(w);
+        if (auto *box = qobject_cast<QComboBox *>(w))
+            QCOMPARE(itemsOf(box), expected);
+        else
+            QCOMPARE(QStringList{qobject_cast<QLineEdit *>(w)->text()}, expected);
+        QCOMPARE(run.vc->textfieldVariName[0]->text(), QString("A0"));
+        QCOMPARE(run.vc->textfieldVariName[7]->text(), QString("A7"));
+        QCOMPARE(run.vc->comboBox3->currentText(), QString("0"));
+    }
+
+    void controlsFollowTheConnection_data()
+    {
+        QTest::addColumn<bool>("stat");
+        QTest::addColumn<bool>("bkp");
+        QTest::newRow("connected") << true << false;
+        QTest::newRow("disconnected") << false << false;
+        QTest::newRow("connected at a breakpoint") << true << true;
+        QTest::newRow("disconnected, breakpoint flag left") << false << true;
+    }
+    void controlsFollowTheConnection()
+    {
+        QFETCH(bool, stat);
+        QFETCH(bool, bkp);
+        MonitorFixture f(MonitorFixture::makeOptions(), false);
+        ViewController &vc = *f.vc;
+        // Start from the opposite state, so every property has to change.
+        vc.linkState().setBkpMode(!bkp);
+        vc.objectsEnable(!stat);
+        vc.buttonListNext->setEnabled(true);
+        vc.buttonConnect->setEnabled(false);
+        vc.linkState().setBkpMode(bkp);
+        vc.objectsEnable(stat);
+
+        const QWidget *followStat[] = {
+            vc.buttonDisconnect, vc.buttonTimerStart, vc.buttonTimerStop, vc.buttonRun, vc.buttonCtrlA,
+            vc.buttonSend, vc.comboBox1, vc.comboBox2, vc.comboBox3, vc.buttonList, vc.buttonFileOpen,
+            vc.buttonFileSave, vc.buttonPointLoad, vc.buttonPointSave, vc.buttonMbkLoad, vc.buttonMbkSave,
+            vc.buttonProgramExec, vc.buttonGetLineString, vc.buttonViewTextClear, vc.buttonRtcCheck,
+            vc.buttonRtcAdj, vc.buttonMon, vc.buttonMonList, vc.buttonCr, vc.buttonQ, vc.checkboxScroll,
+            vc.buttonBkpEnum, vc.buttonBkpAddDel, vc.textFieldBkpNumber, vc.buttonBkpAllClr};
+        for (const QWidget *w : followStat) {
+            if (w->isEnabled() != stat)
+                QFAIL(qPrintable(w->objectName() + QStringLiteral(" enabled is wrong")));
+        }
+        const QWidget *followBkp[] = {vc.buttonBkpN, vc.buttonBkpT, vc.buttonBkpVari, vc.textFieldBkpVariName};
+        for (const QWidget *w : followBkp) {
+            if (w->isEnabled() != bkp)
+                QFAIL(qPrintable(w->objectName() + QStringLiteral(" enabled is wrong")));
+        }
+        QVERIFY(!vc.buttonListNext->isEnabled());
+        QVERIFY(!vc.buttonConnect->isEnabled()); // the link's own business
+        QCOMPARE(f.window->menuOpenFile()->isEnabled(), stat);
+
+        QCOMPARE(vc.textFieldIpAddress->isReadOnly(), stat);
+        QCOMPARE(vc.textFieldTimeOutSec->isReadOnly(), stat);
+        // The status line only reports: nobody types into it in either state.
+        QCOMPARE(vc.textField2->focusPolicy(), Qt::NoFocus);
+        const QColor colour = stat ? ui::kLightGray : ui::kBlack;
+        QCOMPARE(ui::textColor(vc.textFieldIpAddress), colour);
+        QCOMPARE(ui::textColor(vc.textFieldTimeOutSec), colour);
+    }
+
+    void axisBoxesFollowTheBoard()
+    {
+        MonitorFixture f(MonitorFixture::makeOptions(), false);
+        for (bool stat : {true, false, true}) {
+            f.vc->pgobjectsEnable(stat);
+            QCOMPARE(f.vc->boxPgIo->isHidden(), !stat);
+            QCOMPARE(f.vc->boxPgCurrentPos->isHidden(), !stat);
+        }
+    }
+
+    void menuActions()
+    {
+        MonitorFixture f(MonitorFixture::makeOptions(), false);
+        f.window->menuAbout()->trigger();
+        QCOMPARE(f.dialogs.entries.size(), 1);
+        const ScriptedDialogs::Entry about = f.dialogs.entries.first();
+        QCOMPARE(about.kind, QString("alert"));
+        QCOMPARE(about.text, QString("QUORIN Monitor for MAC"));
+        QCOMPARE(about.informative, QString("Ver 1.220912"));
+        QVERIFY(about.style == Dialogs::Style::Informational);
+
+        // The File menu's open command starts a program load, only while
+        // the controls are usable.
+        f.dialogs.clear();
+        f.window->menuOpenFile()->trigger();
+        QVERIFY(f.dialogs.entries.isEmpty());
+        f.vc->objectsEnable(true);
+        f.window->menuOpenFile()->trigger(); // no file chosen: nothing follows
+        QCOMPARE(f.dialogs.entries.size(), 1);
+        QCOMPARE(f.dialogs.entries.first().kind, QString("open"));
+    }
+
+    void closingTheWindowDisconnectsAndSaves()
+    {
+        MonitorFixture f;
+        QVERIFY(f.connectToSim());
+        f.vc->comboBox1->addItems({QStringLiteral("PR A"), QStringLiteral("PR B")});
+        f.vc->textfieldVariName[2]->setText(QStringLiteral("COUNT"));
+        f.clearCommands();
+
+        QVERIFY(f.window->close());
+        QVERIFY(f.waitForCommand(QStringLiteral("CMD$ 0")));
+        QCOMPARE(f.commands(), QStringList{"CMD$ 0"});
+        QVERIFY(!f.vc->isConnected());
+        QCOMPARE(f.vc->buttonConnect->text(), QString("Connect"));
+        QVERIFY(!f.window->isVisible());
+
+        Started next(f.settings->fileName());
+        QCOMPARE(next.vc->textFieldIpAddress->text(), QStringLiteral("127.0.0.1:%1").arg(f.sim->port()));
+        QCOMPARE(itemsOf(next.vc->comboBox1), (QStringList{"PR A", "PR B"}));
+        QCOMPARE(next.vc->textfieldVariName[2]->text(), QString("COUNT"));
+        QCOMPARE(next.vc->textFieldTimeOutSec->text(), QString("30"));
+    }
+};
+
+QTEST_MAIN(TestApp)
+#include "test_app.moc"

@@ -1,0 +1,496 @@
+// The console tab against the simulator: command entry with history, the
+// keyboard shortcuts as the user presses them, picking a program line, the
+// console buttons and the trimming of what the controller prints.
+#include "sim/machine.h"
+#include "support/fixture.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
+
+namespace {
+
+QStringList itemsOf(const QComboBox *box)
+{
+    QStringList items;
+    for (int i = 0; i < box->count(); ++i)
+        items << box->itemText(i);
+    return items;
+}
+
+// The offscreen platform has no window manager, so the window has to be made
+// active by hand before widgets can hold the keyboard focus.
+void focus(MonitorFixture &f, QWidget *w)
+{
+    f.window->activateWindow();
+    QApplication::setActiveWindow(f.window.get());
+    w->setFocus(Qt::OtherFocusReason);
+    QApplication::processEvents();
+}
+
+QWidget *focused()
+{
+    return QApplication::focusWidget();
+}
+
+void sendKey(QEvent::Type type, Qt::Key key, Qt::KeyboardModifiers mods)
+{
+    QKeyEvent e(type, key, mods);
+    QApplication::sendEvent(focused(), &e);
+}
+
+// Presses a key with its modifiers the way the platform delivers them: the
+// modifier keys go down first and up last, and every event goes to whatever
+// holds the focus at that moment (a shortcut may move the focus before the
+// keys are released).
+void typeKey(Qt::Key key, Qt::KeyboardModifiers mods)
+{
+    const std::pair<Qt::KeyboardModifier, Qt::Key> modifierKeys[] = {
+        {Qt::ShiftModifier, Qt::Key_Shift}, {Qt::ControlModifier, Qt::Key_Control}};
+    // A modifier key's own event carries the state from before it, as the
+    // platforms deliver it (QKeyEvent::modifiers() then reports the state
+    // after it).
+    Qt::KeyboardModifiers held;
+    for (const auto &[m, k] : modifierKeys) {
+        if (mods & m) {
+            sendKey(QEvent::KeyPress, k, held);
+            held |= m;
+        }
+    }
+    sendKey(QEvent::KeyPress, key, mods);
+    sendKey(QEvent::KeyRelease, key, mods);
+    for (const auto &[m, k] : modifierKeys) {
+        if (mods & m) {
+            sendKey(QEvent::KeyRelease, k, held);
+            held &= ~m;
+        }
+    }
+}
+
+// Everything sent before a marker arrives before it, and its reply comes
+// after every earlier reply: once the marker's reply is shown, the commands
+// before it are complete and nothing more is on its way to the console.
+QStringList sentSoFar(MonitorFixture &f)
+{
+    const QString marker = QStringLiteral("PR 987654");
+    f.vc->sendString(marker);
+    if (!f.waitFor([&] { return f.vc->rcvBuff().contains(QStringLiteral(" 987654\r\n#")); }))
+        return {QStringLiteral("<marker lost>")};
+    QStringList c = f.commands();
+    c.removeAll(marker);
+    return c;
+}
+
+// Puts the console's insertion point at the start of the first shown line
+// that contains `what`.
+bool putCursorOn(MonitorFixture &f, const QString &what)
+{
+    QTextDocument *doc = f.vc->textView1->document();
+    for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
+        if (b.text().contains(what)) {
+            QTextCursor c(b);
+            f.vc->textView1->setTextCursor(c);
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+class TestConsole : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<MonitorFixture> connected()
+    {
+        auto f = std::make_unique<MonitorFixture>();
+        if (!f->connectToSim())
+            return nullptr;
+        f->clearCommands();
+        return f;
+    }
+
+private slots:
+    void emptyCommandSendsBareReturnAndKeepsHistory()
+    {
+        auto f = connected();
+        QVERIFY(f);
+        f->vc->comboBox1->addItems({QStringLiteral("PR 1"), QStringLiteral("PR 2")});
+        f->vc->comboBox1->setEditText(QStringLiteral("   "));
+        focus(*f, f->vc->comboBox1);
+        QTest::keyClick(focused(), Qt::Key_Return);
+        QVERIFY(f->waitFor([&] { return f->sim->received() == "\r"; }));
+        QCOMPARE(itemsOf(f->vc->comboBox1), (QStringList{"PR 1", "PR 2"}));
+        QCOMPARE(focused(), f->vc->textView1);
+    }
+
+    void sameCommandTwiceKeepsOneEntryOnTop()
+    {
+        auto f = connected();
+        QVERIFY(f);
+        f->vc->comboBox1->addItems({QStringLiteral("PR 1"), QStringLiteral("PR 5"), QStringLiteral("PR 9")});
+        for (int i = 0; i < 2; ++i) {
+            focus(*f, f->vc->comboBox1);
+            f->vc->comboBox1->setEditText(QStringLiteral(" PR 5 "));
+            QTest::keyClick(focused(), Qt::Key_Return);
+        }
+        QCOMPARE(itemsOf(f->vc->comboBox1), (QStringList{"PR 5", "PR 1", "PR 9"}));
+        QCOMPARE(sentSoFar(*f), (QStringList{"PR 5", "PR 5"}));
+    }
+
+    void listingStart_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("number") << "100" << "LIST 100 20" << "100";
+        QTest::newRow("label") << "MAIN" << "LIST *MAIN 20" << "*MAIN";
+        QTest::newRow("starred label") << " *SUB " << "LIST *SUB 20" << "*SUB";
+        QTest::newRow("empty continues") << "" << "LIST" << "";
+    }
+    void listingStart()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, command);
+        QFETCH(QString, shown);
+        auto f = connected();
+        QVERIFY(f);
+        QVERIFY(!f->vc->buttonListNext->isEnabled());
+        focus(*f, f->vc->comboBox3);
+        f->vc->comboBox3->setEditText(typed);
+        QTest::keyClick(focused(), Qt::Key_Return);
+        QCOMPARE(sentSoFar(*f), QStringList{command});
+        QCOMPARE(f->vc->comboBox3->currentText(), shown);
+        QCOMPARE(itemsOf(f->vc->comboBox3), shown.isEmpty() ? QStringList() : QStringList{shown});
+        QVERIFY(f->vc->buttonListNext->isEnabled());
+        QVERIFY(f->vc->consoleText().contains(QStringLiteral("\r\n") + command));
+    }
+
+    // F2, F3, F4, F5, F7, F8 and Escape, pressed on whatever holds the focus.
+    void functionKeys_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<bool>("listNext");
+        QTest::addColumn<QString>("focusAfter");
+        QTest::newRow("F3 without selection") << int(Qt::Key_F3) << "textView1" << false << "comboBox3";
+        QTest::newRow("F4 before a listing") << int(Qt::Key_F4) << "comboBox1" << false << "comboBox3";
+        QTest::newRow("F5") << int(Qt::Key_F5) << "textView1" << false << "comboBox2";
+        QTest::newRow("F7") << int(Qt::Key_F7) << "comboBox2" << false << "comboBox1";
+        QTest::newRow("Escape") << int(Qt::Key_Escape) << "comboBox1" << false << "textView1";
+        QTest::newRow("Escape from a field") << int(Qt::Key_Escape) << "textField1" << false << "textView1";
+        QTest::newRow("F7 after a listing") << int(Qt::Key_F7) << "textView1" << true << "comboBox1";
+    }
+    void functionKeys()
+    {
+        QFETCH(int, key);
+        QFETCH(QString, from);
+        QFETCH(bool, listNext);
+        QFETCH(QString, focusAfter);
+        auto f = connected();
+        QVERIFY(f);
+        const QString before = f->vc->consoleText();
+        f->vc->buttonListNext->setEnabled(listNext);
+        focus(*f, f->window->findChild<QWidget *>(from));
+        QCOMPARE(focused()->objectName(), from);
+        QTest::keyClick(focused(), Qt::Key(key));
+        QCOMPARE(focused(), f->window->findChild<QWidget *>(focusAfter));
+        // Moving the focus sends nothing, picks nothing and leaves the
+        // console alone.
+        QCOMPARE(sentSoFar(*f), QStringList());
+        QVERIFY(f->dialogs.entries.isEmpty());
+        QCOMPARE(f->vc->comboBox2->currentText(), QString());
+        QVERIFY(f->vc->consoleText().startsWith(before));
+        QVERIFY(f->vc->checkboxScroll->isChecked());
+    }
+
+    void f2ClearsTheConsoleAndF8TogglesTheLiveDisplay()
+    {
+        auto f = connected();
+        QVERIFY(f);
+        QVERIFY(!f->vc->consoleText().isEmpty());
+        focus(*f, f->vc->comboBox1);
+        QTest::keyClick(focused(), Qt::Key_F2);
+        QCOMPARE(f->vc->consoleText(), QString());
+        QCOMPARE(f->vc->textView1->toPlainText(), QString());
+
+        QVERIFY(f->vc->checkboxScroll->isChecked());
+        QTest::keyClick(focused(), Qt::Key_F8);
+        QVERIFY(!f->vc->checkboxScroll->isChecked());
+        // Frozen: replies are not shown.
+        f->vc->sendString(QStringLiteral("PR 42"));
+        QCOMPARE(sentSoFar(*f), QStringList{"PR 42"});
+        QCOMPARE(f->vc->consoleText(), QString());
+        QTest::keyClick(focused(), Qt::Key_F8);
+        QVERIFY(f->vc->checkboxScroll->isChecked());
+        f->vc->sendString(QStringLiteral("PR 43"));
+        QVERIFY(f->waitFor([&] { return f->vc->consoleText() == "\r\n 43\r\n#"; }));
+    }
+
+    void f3ListsFromTheConsoleSelection()
+    {
+        auto f = connected();
+        QVERIFY(f);
+        f->sim->withMachine([](sim::Machine &m) {
+            m.handleLine(QStringLiteral("100 A=1"));
+            m.handleLine(QStringLiteral("110 B=2"));
+        });
+        f->vc->sendString1(QStringLiteral("LIST 0 0"));
+        QVERIFY(f->waitFor([&] { return f->vc->consoleText().endsWith("110\tB=2\r\n#"); }));
+        f->clearCommands();
+        QTextCursor c = f->vc->textView1->document()->find(QStringLiteral("110"));
+        QVERIFY(!c.isNull());
+        f->vc->textView1->setTextCursor(c);
+        focus(*f, f->vc->textView1);
+        QTest::keyClick(focused(), Qt::Key_F3);
+        QCOMPARE(sentSoFar(*f), QStringList{"LIST 110 20"});
+        QCOMPARE(f->vc->comboBox3->currentText(), QString("110"));
+        QCOMPARE(focused(), f->vc->textView1);
+        QVERIFY(f->vc->buttonListNext->isEnabled());
+
+        // The listing has begun: F4 now continues it.
+        f->clearCommands();
+        focus(*f, f->vc->comboBox1);
+        QTest::keyClick(focused(), Qt::Key_F4);
+        QCOMPARE(sentSoFar(*f), QStringList{"LIST"});
+        QVERIFY(f->vc->consoleText().contains("\r\nLIST\r\n"));
+    }
+
+    // Shift+F5 and F6 pick the program line under the console cursor.
+    void pickProgramLine_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::newRow("F6") << int(Qt::Key_F6) << int(Qt::NoModifier);
+        QTest::newRow("Shift+F5") << int(Qt::Key_F5) << int(Qt::ShiftModifier);
+    }
+    void pickProgramLine()
+    {
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        auto f = connected();
+        QVERIFY(f);
+        f->sim->withMachine([](sim::Machine &m) { m.handleLine(QStringLiteral("10 A=1 : PR A")); });
+        f->vc->sendString1(QStringLiteral("LIST 10 1"));
+        QVERIFY(f->waitFor([&] { return f->vc->consoleText().endsWith("A=1 : PR A\r\n#"); }));
+        // The controller's prompt in front of a line (as after a bare Return)
+        // is not part of the program line.
+        f->vc->consoleAppendFollow(QStringLiteral("\r\n#  20\tB=2"));
+        f->clearCommands();
+
+        focus(*f, f->vc->textView1);
+        QVERIFY(putCursorOn(*f, QStringLiteral("A=1")));
+        typeKey(Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        QCOMPARE(f->vc->comboBox2->currentText(), QString("10 A=1 : PR A"));
+        QCOMPARE(focused(), f->vc->comboBox2);
+
+        focus(*f, f->vc->textView1);
+        QVERIFY(putCursorOn(*f, QStringLiteral("B=2")));
+        typeKey(Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        QCOMPARE(f->vc->comboBox2->currentText(), QString("20 B=2"));
+        QCOMPARE(focused(), f->vc->comboBox2);
+        QVERIFY(f->dialogs.entries.isEmpty());
+        QCOMPARE(sentSoFar(*f), QStringList());
+        if (modifiers == Qt::ShiftModifier)
+            QVERIFY(!f->vc->t_KeyShiftPressed);
+    }
+
+    // Shift still held from Shift+F5: a second F5 only moves the focus, the
+    // way the modifier snapshot is taken at modifier changes only.
+    void shiftFlagClearedUntilTheNextModifierChange()
+    {
+        auto f = connected();
+        QVERIFY(f);
+        f->vc->consoleAppendFollow(QStringLiteral("\r\n10 A=1"));
+        focus(*f, f->vc->textView1);
+        QVERIFY(putCursorOn(*f, QStringLiteral("10 A=1")));
+        sendKey(QEvent::KeyPress, Qt::Key_Shift, Qt::NoModifier);
+        sendKey(QEvent::KeyPress, Qt::Key_F5, Qt::ShiftModifier);
+        sendKey(QEvent::KeyRelease, Qt::Key_F5, Qt::ShiftModifier);
+        QCOMPARE(focused(), f->vc->comboBox2);
+        QCOMPARE(f->vc->comboBox2->currentText(), QString("10 A=1"));
+        f->vc->comboBox2->setEditText(QString());
+        focus(*f, f->vc->textView1);
+        sendKey(QEvent::KeyPress, Qt::Key_F5, Qt::ShiftModifier);
+        sendKey(QEvent::KeyRelease, Qt::Key_F5, Qt::ShiftModifier);
+        QCOMPARE(focused(), f->vc->comboBox2);
+        QCOMPARE(f->vc->comboBox2->currentText(), QString());
+        sendKey(QEvent::KeyRelease, Qt::Key_Shift, Qt::ShiftModifier);
+        QVERIFY(!f->vc->t_KeyFlagsHaveChanged);
+    }
+
+    void controlKeysRunAndAttention()
+    {
+        auto f = connected();
+        QVERIFY(f);
+        focus(*f, f->vc->comboBox1);
+        typeKey(Qt::Key_BracketRight, Qt::ControlModifier);
+        QVERIFY(f->waitForCommand(QStringLiteral("RUN")));
+        QVERIFY(f->vc->consoleText().startsWith("RUN"));
+        QCOMPARE(focused(), f->vc->textView1);
+
+        f->clearCommands();
+        f->vc->linkState().setBkpMode(true);
+        focus(*f, f->vc->comboBox1);
+        typeKey(Qt::Key_Backslash, Qt::ControlModifier);
+        QVERIFY(f->waitFor([&] { return f->sim->received() == QByteArray("\x01"); }));
+        QVERIFY(!f->vc->bkpMode());
+        QCOMPARE(focused(), f->vc->textView1);
+        // Without Control the same keys are plain typing.
+        f->clearCommands();
+        focus(*f, f->vc->comboBox1);
+        f->vc->comboBox1->setEditText(QString());
+        QTest::keyClick(focused(), Qt::Key_BracketRight);
+        QTest::keyClick(focused(), Qt::Key_Backslash);
+        QCOMPARE(sentSoFar(*f), QStringList());
+        QCOMPARE(focused(), f->vc->comboBox1);
+    }
+
+    void shortcutsNeedTheConsoleTabAndAConnection()
+    {
+        auto f = std::make_unique<MonitorFixture>();
+        // Not connected.
+        f->vc->consoleReplace(QStringLiteral("kept"));
+        focus(*f, f->vc->textView1);
+        const bool live = f->vc->checkboxScroll->isChecked();
+        for (int key : {Qt::Key_F2, Qt::Key_F8, Qt::Key_F7})
+            QTest::keyClick(focused(), Qt::Key(key));
+        QCOMPARE(f->vc->consoleText(), QString("kept"));
+        QCOMPARE(f->vc->checkboxScroll->isChecked(), live);
+        QCOMPARE(focused(), f->vc->textView1);
+
+        // Connected, on the I/O tab.
+        QVERIFY(f->connectToSim());
+        f->selectTab(QStringLiteral("1"));
+        QCOMPARE(f->vc->selectTabId, QString("1"));
+        const QString console = f->vc->consoleText();
+        QVERIFY(!console.isEmpty());
+        focus(*f, f->vc->tabview);
+        QWidget *w = focused();
+        QVERIFY(w);
+        for (int key : {Qt::Key_F2, Qt::Key_F8, Qt::Key_F7})
+            QTest::keyClick(w, Qt::Key(key));
+        typeKey(Qt::Key_BracketRight, Qt::ControlModifier);
+        QCOMPARE(f->vc->consoleText(), console);
+        QVERIFY(f->vc->checkboxScroll->isChecked());
+        QVERIFY(focused() != f->vc->comboBox1);
+        f->selectTab(QStringLiteral("0"));
+        QVERIFY(f->waitFor([&] { return !f->vc->exchangeBusy() && !f->vc->timer; }));
+        QVERIFY(!f->commands().contains(QStringLiteral("RUN")));
+    }
+
+    void getLineStringAlerts()
+    {
+        auto f = connected();
+        QVERIFY(f);
+        // The console does not hold the focus.
+        f->vc->comboBox2->setEditText(QStringLiteral("30 C=3"));
+        focus(*f, f->vc->comboBox1);
+        f->vc->buttonGetLineString->click();
+        QCOMPARE(f->dialogs.entries.size(), 1);
+        QCOMPARE(f->dialogs.entries[0].text, QString("プログラム選択:\r textViewがフォーカスされていません。"));
+        QCOMPARE(f->dialogs.entries[0].informative, QString());
+        QVERIFY(f->dialogs.entries[0].style == Dialogs::Style::Informational);
+        QCOMPARE(f->vc->comboBox2->currentText(), QString("30 C=3"));
+
+        // The cursor stands on a line that is no program line.
+        f->dialogs.clear();
+        focus(*f, f->vc->textView1);
+        QVERIFY(putCursorOn(*f, QStringLiteral("Connected")));
+        f->vc->buttonGetLineString->click();
+        QCOMPARE(f->dialogs.entries.size(), 1);
+        QCOMPARE(f->dialogs.entries[0].text,
+                 QString("プログラム選択:\r プログラムではありません。\rカーソルをプログラム行に置いてください。"));
+        QCOMPARE(f->dialogs.entries[0].informative, QString());
+        QCOMPARE(f->vc->comboBox2->currentText(), QString());
+        QCOMPARE(sentSoFar(*f), QStringList());
+    }
+
+    void runAtABreakpointOnlyPrintsThePause()
+    {
+        auto f = connected();
+        QVERIFY(f);
+        f->vc->linkState().setBkpMode(true);
+        f->vc->checkboxScroll->setChecked(false);
+        focus(*f, f->vc->comboBox1);
+        const QString before = f->vc->consoleText();
+        f->vc->buttonRun->click();
+        QCOMPARE(f->vc->consoleText(), before + "[BKP] Program is Pausing @ Breakpoint.\r#");
+        QVERIFY(!f->vc->checkboxScroll->isChecked());
+        QCOMPARE(focused(), f->vc->comboBox1);
+        QCOMPARE(sentSoFar(*f), QStringList());
+
+        // Out of breakpoint mode it runs: the console restarts with "RUN".
+        f->clearCommands();
+        f->vc->linkState().setBkpMode(false);
+        f->vc->buttonRun->click();
+        QVERIFY(f->waitForCommand(QStringLiteral("RUN")));
+        QVERIFY(f->vc->consoleText().startsWith("RUN"));
+        QVERIFY(f->vc->checkboxScroll->isChecked());
+        QCOMPARE(focused(), f->vc->textView1);
+    }
+
+    void consoleRefusesReturnAndEscapeEdits()
+    {
+        auto f = connected();
+        QVERIFY(f);
+        const QString model = f->vc->consoleText();
+        const QString shown = f->vc->textView1->toPlainText();
+        focus(*f, f->vc->textView1);
+        QVERIFY(putCursorOn(*f, QStringLiteral("Connected")));
+        for (int key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape, Qt::Key_A})
+            QTest::keyClick(focused(), Qt::Key(key));
+        QTest::keyClick(focused(), Qt::Key_Return, Qt::ShiftModifier);
+        QCOMPARE(f->vc->consoleText(), model);
+        QCOMPARE(f->vc->textView1->toPlainText(), shown);
+        QCOMPARE(sentSoFar(*f), QStringList());
+    }
+
+    void clearButtonEmptiesTheConsole()
+    {
+        auto f = connected();
+        QVERIFY(f);
+        QVERIFY(!f->vc->consoleText().isEmpty());
+        f->vc->buttonViewTextClear->click();
+        QCOMPARE(f->vc->consoleText(), QString());
+        QCOMPARE(f->vc->textView1->toPlainText(), QString());
+        QCOMPARE(sentSoFar(*f), QStringList());
+        // What arrives next starts at the top.
+        f->vc->buttonViewTextClear->click();
+        f->vc->sendString(QStringLiteral("PR 7"));
+        QVERIFY(f->waitFor([&] { return f->vc->consoleText().endsWith("#"); }));
+        QCOMPARE(f->vc->consoleText(), QString("\r\n 7\r\n#"));
+        QCOMPARE(f->vc->textView1->toPlainText(), QString("\n 7\n#"));
+    }
+
+    void consoleKeepsTheLast100Lines()
+    {
+        auto f = connected();
+        QVERIFY(f);
+        f->vc->buttonViewTextClear->click();
+        QStringList statements;
+        for (int i = 1; i <= 150; ++i)
+            statements << QStringLiteral("PR %1").arg(i);
+        // One line of 150 statements: its echo, 150 printed lines and the prompt.
+        f->vc->sendString1(statements.join(QStringLiteral(" : ")));
+        QVERIFY(f->waitFor([&] { return f->vc->consoleText().endsWith(" 150\r\n#"); }));
+        const QStringList pieces = f->vc->consoleText().split(QLatin1Char('\n'));
+        QCOMPARE(pieces.size(), 100);
+        QCOMPARE(pieces.first(), QString(" 52\r"));
+        QCOMPARE(pieces.last(), QString("#"));
+        QCOMPARE(f->vc->textView1->document()->blockCount(), 100);
+        QCOMPARE(f->vc->textView1->document()->firstBlock().text(), QString(" 52"));
+    }
+};
+
+QTEST_MAIN(TestConsole)
+#include "test_console.moc"
