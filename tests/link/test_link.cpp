@@ -211,6 +211,19 @@ private slots:
         opt.chunk = 1;
         MonitorFixture f(opt);
         QVERIFY(f.connectToSim());
+        // At one byte per millisecond the prompt answering the login's "CMD$ 0"
+        // may still be on its way: wait until the line has been quiet a while.
+        QString seen;
+        QElapsedTimer quiet;
+        quiet.start();
+        QVERIFY(f.waitFor([&] {
+            const QString now = f.vc->consoleText() + f.vc->rcvBuff();
+            if (now != seen) {
+                seen = now;
+                quiet.restart();
+            }
+            return quiet.elapsed() > 200;
+        }));
         // The error reply ends in the prompt, which ends an exchange too.
         f.vc->linkState().setWaitPrompt(true);
         f.vc->sendString(QStringLiteral("@@@"));

@@ -51,9 +51,10 @@ void enter(QLineEdit *field)
     QTest::keyClick(field, Qt::Key_Return);
 }
 
-sim::Options noSim()
+void submit(QLineEdit *field, const QString &text)
 {
-    return MonitorFixture::makeOptions();
+    typeInto(field, text);
+    enter(field);
 }
 
 } // namespace
@@ -63,343 +64,290 @@ class PanelsTest : public QObject
     Q_OBJECT
 
 private slots:
-    void editFieldsTurnRedUntilReturn();
-    void comboBoxesDropLineBreaks();
-    void nameEditUnchecksItsRow();
-    void checkAllChecksNamedRowsOnly();
-    void typeRadiosTrace();
-    void mbkLayoutAcrossSizeChanges();
-    void mbkStepperAndBadStarts();
-    void taskRowsFromEntryAndStepper();
+    void editFieldsTurnRedUntilReturn()
+    {
+        MonitorFixture f(MonitorFixture::makeOptions(), false);
+        ViewController &vc = *f.vc;
+        QLineEdit *const fields[] = {vc.textfieldVariModName, vc.textfieldVariModValue, vc.textfieldMbkAdrSelect,
+                                     vc.textfieldMbkModAdr,   vc.textfieldMbkModData,   vc.textfieldPgAdrSelect,
+                                     vc.textfieldPgTeachNum,  vc.textfieldTaskNoSelect};
+        for (QLineEdit *e : fields) {
+            QCOMPARE(ui::textColor(e), ui::kBlack);
+            QTest::keyClicks(e, QStringLiteral("1"));
+            QVERIFY2(ui::textColor(e) == ui::kRed, qPrintable(e->objectName()));
+        }
+        // Text the program sets is not an edit.
+        ui::setTextColor(vc.textfieldMbkModAdr, ui::kBlack);
+        vc.textfieldMbkModAdr->setText(QStringLiteral("8"));
+        QCOMPARE(ui::textColor(vc.textfieldMbkModAdr), ui::kBlack);
+        ui::setTextColor(vc.textfieldMbkModAdr, ui::kRed);
 
-    void variablesPollAndAssign();
-    void mbkWriteIsPolledBack();
-    void taskAreaClearIsPolledBack();
+        // Return turns each panel's own fields black; nothing is connected, so
+        // the sending ones send nothing.
+        for (QLineEdit *e : {vc.textfieldVariModName, vc.textfieldVariModValue, vc.textfieldMbkAdrSelect,
+                             vc.textfieldMbkModAdr, vc.textfieldMbkModData, vc.textfieldTaskNoSelect}) {
+            enter(e);
+            QVERIFY2(ui::textColor(e) == ui::kBlack, qPrintable(e->objectName()));
+        }
+
+        // A write with an empty value is not taken: the field stays red.
+        submit(vc.textfieldMbkModData, QString());
+        QCOMPARE(ui::textColor(vc.textfieldMbkModData), ui::kRed);
+    }
+
+    void combosRadiosAndVariableChecks()
+    {
+        MonitorFixture f(MonitorFixture::makeOptions(), false);
+        ViewController &vc = *f.vc;
+        for (QComboBox *box : {vc.comboBox1, vc.comboBox2, vc.comboBox3}) {
+            box->setEnabled(true);
+            box->setEditText(QStringLiteral("\r\nPR A\u2028\n"));
+            QCOMPARE(box->currentText(), QStringLiteral("PR A"));
+            box->setEditText(QStringLiteral(" PR B "));
+            QCOMPARE(box->currentText(), QStringLiteral(" PR B ")); // blanks stay
+        }
+
+        f.traces.clear();
+        vc.radiobuttonVariTypeHex->click();
+        vc.radiobuttonMbkTypeHex->click();
+        vc.radiobuttonMbkTypeDec->click();
+        QCOMPARE(f.traces, (QStringList{"Hex", "Hex", "Dec"}));
+
+        // Editing a name unchecks its row only.
+        for (QCheckBox *c : vc.checkboxVari)
+            c->setChecked(true);
+        QTest::keyClicks(vc.textfieldVariName[2], QStringLiteral("B"));
+        for (int r = 0; r < 8; ++r)
+            QCOMPARE(vc.checkboxVari[r]->isChecked(), r != 2);
+
+        // Check-all checks the named rows only, and a second click clears all.
+        for (QCheckBox *c : vc.checkboxVari)
+            c->setChecked(false);
+        vc.textfieldVariName[0]->setText(QStringLiteral("A"));
+        vc.textfieldVariName[2]->clear();
+        vc.textfieldVariName[3]->setText(QStringLiteral(" S$ "));
+        vc.textfieldVariName[5]->setText(QStringLiteral(" \t"));
+        vc.checkboxVariAll->click();
+        QVERIFY(vc.checkboxVariAll->isChecked());
+        for (int r = 0; r < 8; ++r)
+            QCOMPARE(vc.checkboxVari[r]->isChecked(), r == 0 || r == 3);
+        vc.checkboxVari[6]->setChecked(true); // an empty row checked by hand
+        vc.checkboxVariAll->click();
+        for (QCheckBox *c : vc.checkboxVari)
+            QVERIFY(!c->isChecked());
+    }
+
+    void mbkLayoutAcrossSizeChanges()
+    {
+        MonitorFixture f(MonitorFixture::makeOptions(), false);
+        ViewController &vc = *f.vc;
+        // Start-up laid the rows out from 0.
+        QCOMPARE(texts(vc.textfieldMbkAdr), range(0));
+        f.traces.clear();
+
+        vc.radiobuttonMbkSizeWrd->click();
+        submit(vc.textfieldMbkAdrSelect, QStringLiteral("100"));
+        QCOMPARE(texts(vc.textfieldMbkAdr), range(100));
+        QCOMPARE(vc.stepperMbkAdrSelect->value(), 100);
+        for (QLineEdit *d : vc.textfieldMbkData)
+            d->setText(QStringLiteral("v"));
+
+        vc.radiobuttonMbkSizeLng->click();
+        QCOMPARE(texts(vc.textfieldMbkAdr), range(100, 2));
+        QCOMPARE(texts(vc.textfieldMbkData), (QStringList{"v", "", "v", "", "v", "", "v", ""}));
+
+        // Back to Int: laid out from row 0, not from what the field now holds.
+        typeInto(vc.textfieldMbkAdrSelect, QStringLiteral("555"));
+        vc.radiobuttonMbkSizeInt->click();
+        QCOMPARE(texts(vc.textfieldMbkAdr), range(100));
+        QCOMPARE(vc.mbkSelectMode, qint64(0));
+        QCOMPARE(f.traces, (QStringList{"Wrd", "Lng", "Int"}));
+
+        // The next Return takes the typed address again.
+        enter(vc.textfieldMbkAdrSelect);
+        QCOMPARE(texts(vc.textfieldMbkAdr), range(555));
+        QCOMPARE(vc.stepperMbkAdrSelect->value(), 555);
+    }
+
+    void mbkStepperAndBadStarts()
+    {
+        MonitorFixture f(MonitorFixture::makeOptions(), false);
+        ViewController &vc = *f.vc;
+        submit(vc.textfieldMbkAdrSelect, QStringLiteral("abc"));
+        QCOMPARE(texts(vc.textfieldMbkAdr), range(0));
+        QCOMPARE(ui::textColor(vc.textfieldMbkAdrSelect), ui::kBlack);
+
+        // Beyond the stepper's range the rows still follow the typed address.
+        submit(vc.textfieldMbkAdrSelect, QStringLiteral("9223372036854775800"));
+        QCOMPARE(vc.textfieldMbkAdr[7]->text(), QStringLiteral("9223372036854775807"));
+        QCOMPARE(vc.stepperMbkAdrSelect->value(), vc.stepperMbkAdrSelect->maximum());
+        vc.radiobuttonMbkSizeLng->click();
+        vc.radiobuttonMbkSizeWrd->click(); // from row 0 again: still in range
+        QCOMPARE(vc.textfieldMbkAdr[7]->text(), QStringLiteral("9223372036854775807"));
+
+        // One more and row 7 would leave 64 bits: refused, the rows stay.
+        const QStringList before = texts(vc.textfieldMbkAdr);
+        submit(vc.textfieldMbkAdrSelect, QStringLiteral("9223372036854775801"));
+        QCOMPARE(texts(vc.textfieldMbkAdr), before);
+        QCOMPARE(ui::textColor(vc.textfieldMbkAdrSelect), ui::kRed);
+
+        // A user step lays the rows out from the stepper; the field is untouched.
+        vc.radiobuttonMbkSizeLng->click();
+        for (QLineEdit *d : vc.textfieldMbkData)
+            d->setText(QStringLiteral("v"));
+        vc.stepperMbkAdrSelect->setValue(40);
+        QTest::keyClick(vc.stepperMbkAdrSelect, Qt::Key_Up);
+        QCOMPARE(texts(vc.textfieldMbkAdr), range(41, 2));
+        QCOMPARE(vc.textfieldMbkData[1]->text(), QString());
+        QCOMPARE(vc.textfieldMbkData[2]->text(), QStringLiteral("v"));
+        QCOMPARE(vc.textfieldMbkAdrSelect->text(), QStringLiteral("9223372036854775801"));
+    }
+
+    void taskRowsFromEntryAndStepper()
+    {
+        MonitorFixture f(MonitorFixture::makeOptions(), false);
+        ViewController &vc = *f.vc;
+        submit(vc.textfieldTaskNoSelect, QStringLiteral("30"));
+        QCOMPARE(texts(vc.textfieldTaskNo), range(30));
+        QCOMPARE(vc.stepperTaskNoSelect->value(), 30);
+
+        QTest::keyClick(vc.stepperTaskNoSelect, Qt::Key_Down);
+        QCOMPARE(texts(vc.textfieldTaskNo), range(29));
+        QCOMPARE(vc.textfieldTaskNoSelect->text(), QStringLiteral("30"));
+
+        submit(vc.textfieldTaskNoSelect, QStringLiteral("x"));
+        QCOMPARE(texts(vc.textfieldTaskNo), range(0));
+
+        submit(vc.textfieldTaskNoSelect, QStringLiteral("9223372036854775801"));
+        QCOMPARE(texts(vc.textfieldTaskNo), range(0));
+        QCOMPARE(ui::textColor(vc.textfieldTaskNoSelect), ui::kRed);
+    }
+
+    void variablesPollAndAssign()
+    {
+        MonitorFixture f;
+        ViewController &vc = *f.vc;
+        f.sim->withMachine([](sim::Machine &m) {
+            m.setVariable(QStringLiteral("A"), 25);
+            m.setVariable(QStringLiteral("S$"), QStringLiteral("a\tb\rc"));
+        });
+        const QStringList names = {"A", "S$", "DATA_#4", "DATA_#", "", "", "", ""};
+        for (int r = 0; r < 8; ++r)
+            vc.textfieldVariName[r]->setText(names.at(r));
+        for (int r = 0; r < 4; ++r)
+            vc.checkboxVari[r]->setChecked(true);
+        vc.checkboxVari[5]->setChecked(true); // checked but empty: unchecked by the refresh
+        QVERIFY(f.connectToSim());
+        f.selectTab(QStringLiteral("2"));
+
+        QVERIFY(f.waitFor([&] { return shown(vc.textfieldVariValue[0]) == QLatin1String("25"); }));
+        QVERIFY(f.waitFor([&] { return shown(vc.textfieldVariValue[1]) == QLatin1String("a\\tb\\rc"); }));
+        QCOMPARE(vc.textfieldVariValue[1]->textFormat(), Qt::RichText);
+        const QString grey = QStringLiteral("color:") + ui::kLightGray.name();
+        QVERIFY(vc.textfieldVariValue[1]->text().contains(grey + QStringLiteral("\">\\t<")));
+        QVERIFY(f.waitForCommand(QStringLiteral("PRA DATA_ 4")));
+        QVERIFY(!vc.checkboxVari[3]->isChecked());
+        QVERIFY(!vc.checkboxVari[5]->isChecked());
+        QVERIFY(!f.commands().contains(QStringLiteral("PRA DATA_ ")));
+
+        // Assign: the command goes out as one line and the poll shows the result.
+        typeInto(vc.textfieldVariModName, QStringLiteral("A"));
+        submit(vc.textfieldVariModValue, QStringLiteral(" 7 "));
+        QVERIFY(f.waitForCommand(QStringLiteral("A=7")));
+        QVERIFY(f.waitFor([&] { return shown(vc.textfieldVariValue[0]) == QLatin1String("7"); }));
+
+        typeInto(vc.textfieldVariModName, QStringLiteral("S$"));
+        vc.textfieldVariModValue->setText(QString::fromUtf8("日本 ")); // beyond what key clicks can type
+        enter(vc.textfieldVariModValue);
+        QVERIFY(f.waitForCommand(QString::fromUtf8("S$=\"日本 \"")));
+        QVERIFY(f.waitFor([&] { return shown(vc.textfieldVariValue[1]) == QString::fromUtf8("日本 "); }));
+
+        typeInto(vc.textfieldVariModName, QStringLiteral("DATA_#4"));
+        submit(vc.textfieldVariModValue, QStringLiteral("-1"));
+        QVERIFY(f.waitForCommand(QStringLiteral("PRA DATA_ 4 -1")));
+
+        // Hexadecimal: numbers as "&H" words, strings as their Shift-JIS bytes.
+        vc.radiobuttonVariTypeHex->click();
+        QVERIFY(f.waitFor([&] { return shown(vc.textfieldVariValue[0]) == QLatin1String("&H00000007 "); }));
+        QVERIFY(f.waitFor([&] { return shown(vc.textfieldVariValue[1]) == QLatin1String("93 FA 96 7B 20 "); }));
+        QCOMPARE(vc.textfieldVariValue[1]->textFormat(), Qt::PlainText);
+        QVERIFY(f.waitFor([&] { return shown(vc.textfieldVariValue[2]) == QLatin1String("&HFFFFFFFF "); }));
+    }
+
+    void mbkWriteIsPolledBack()
+    {
+        MonitorFixture f;
+        ViewController &vc = *f.vc;
+        vc.radiobuttonMbkSizeWrd->click();
+        submit(vc.textfieldMbkAdrSelect, QStringLiteral("100"));
+        QVERIFY(f.connectToSim());
+        f.selectTab(QStringLiteral("3"));
+        QVERIFY(f.waitForCommand(QStringLiteral("PR MBK(107~Wrd)")));
+        QVERIFY(f.waitFor([&] { return vc.textfieldMbkData[1]->text() == QLatin1String("0"); }));
+
+        submit(vc.textfieldMbkModAdr, QStringLiteral("101"));
+        submit(vc.textfieldMbkModData, QStringLiteral(" 255 "));
+        QVERIFY(f.waitForCommand(QStringLiteral("MBK(101~Wrd)=255")));
+        QVERIFY(f.waitFor([&] { return vc.textfieldMbkData[1]->text() == QLatin1String("255"); }));
+        QCOMPARE(ui::textColor(vc.textfieldMbkModData), ui::kBlack);
+        quint16 word = 0;
+        f.sim->withMachine([&](sim::Machine &m) { word = m.mbkWord(101); });
+        QCOMPARE(word, quint16(255));
+
+        vc.radiobuttonMbkTypeHex->click();
+        QVERIFY(f.waitFor([&] { return vc.textfieldMbkData[1]->text() == QLatin1String("&H000000FF"); }));
+
+        // Long entries: the odd rows are neither shown nor polled.
+        vc.radiobuttonMbkSizeLng->click();
+        typeInto(vc.textfieldMbkModAdr, QStringLiteral("102"));
+        submit(vc.textfieldMbkModData, QStringLiteral("-2"));
+        QVERIFY(f.waitForCommand(QStringLiteral("MBK(102~Lng)=-2")));
+        QVERIFY(f.waitFor([&] { return vc.textfieldMbkData[2]->text() == QLatin1String("&HFFFFFFFE"); }));
+        f.clearCommands();
+        QVERIFY(f.waitForCommand(QStringLiteral("PR MBK(106~Lng)")));
+        QVERIFY(f.waitForCommand(QStringLiteral("PR MBK(100~Lng)")));
+        const QStringList polled = f.commands();
+        for (const char *odd : {"PR MBK(~Lng)", "PR MBK(101~Lng)", "PR MBK(103~Lng)"})
+            QVERIFY2(!polled.contains(QLatin1String(odd)), odd);
+        QCOMPARE(vc.textfieldMbkData[1]->text(), QString());
+    }
+
+    void taskAreaClearIsPolledBack()
+    {
+        MonitorFixture f;
+        ViewController &vc = *f.vc;
+        // Steps of task 3 and task 33 (the second half of the area), and task 33
+        // running; one word outside the area must survive the clear.
+        f.sim->withMachine([](sim::Machine &m) {
+            m.setMbkWord(7842, 12);
+            m.setMbkWord(7774, 40);
+            m.setMbkWord(7771, 5);
+        });
+        submit(vc.textfieldTaskNoSelect, QStringLiteral("30"));
+        QVERIFY(f.connectToSim());
+        f.selectTab(QStringLiteral("6"));
+        QVERIFY(f.waitForCommand(QStringLiteral("PR MBK(7774~Lng) TASK(33|256)")));
+        QVERIFY(f.waitFor([&] { return vc.textfieldTaskStep[3]->text() == QLatin1String("40"); }));
+        QCOMPARE(vc.textfieldTaskStatus[3]->text(), QStringLiteral("0"));
+        QVERIFY(f.commands().contains(QStringLiteral("PR MBK(7898~Lng) TASK(31|256)")));
+
+        submit(vc.textfieldTaskNoSelect, QStringLiteral("0"));
+        QVERIFY(f.waitFor([&] { return vc.textfieldTaskStep[3]->text() == QLatin1String("12"); }));
+
+        vc.buttonTaskMbkAreaClear->click();
+        QVERIFY(f.waitForCommand(panels::taskAreaClearCommand()));
+        QVERIFY(f.waitFor([&] { return vc.textfieldTaskStep[3]->text() == QLatin1String("0"); }));
+        QVERIFY(f.waitFor([&] { return f.traces.contains(QStringLiteral("TASK MBK Area Cleared")); }));
+        quint16 outside = 0;
+        quint16 inside = 1;
+        f.sim->withMachine([&](sim::Machine &m) {
+            outside = m.mbkWord(7771);
+            inside = m.mbkWord(7774);
+        });
+        QCOMPARE(outside, quint16(5));
+        QCOMPARE(inside, quint16(0));
+    }
 };
-
-void PanelsTest::editFieldsTurnRedUntilReturn()
-{
-    MonitorFixture f(noSim(), false);
-    ViewController &vc = *f.vc;
-    QLineEdit *const fields[] = {vc.textfieldVariModName, vc.textfieldVariModValue, vc.textfieldMbkAdrSelect,
-                                 vc.textfieldMbkModAdr,   vc.textfieldMbkModData,   vc.textfieldPgAdrSelect,
-                                 vc.textfieldPgTeachNum,  vc.textfieldTaskNoSelect};
-    for (QLineEdit *e : fields) {
-        QCOMPARE(ui::textColor(e), ui::kBlack);
-        QTest::keyClicks(e, QStringLiteral("1"));
-        QVERIFY2(ui::textColor(e) == ui::kRed, qPrintable(e->objectName()));
-    }
-    // Text the program sets is not an edit.
-    vc.textfieldMbkModAdr->setText(QStringLiteral("7"));
-    ui::setTextColor(vc.textfieldMbkModAdr, ui::kBlack);
-    vc.textfieldMbkModAdr->setText(QStringLiteral("8"));
-    QCOMPARE(ui::textColor(vc.textfieldMbkModAdr), ui::kBlack);
-    ui::setTextColor(vc.textfieldMbkModAdr, ui::kRed);
-
-    // Return turns each panel's own fields black; nothing is connected, so
-    // the sending ones send nothing.
-    for (QLineEdit *e : {vc.textfieldVariModName, vc.textfieldVariModValue, vc.textfieldMbkAdrSelect,
-                         vc.textfieldMbkModAdr, vc.textfieldMbkModData, vc.textfieldTaskNoSelect}) {
-        enter(e);
-        QVERIFY2(ui::textColor(e) == ui::kBlack, qPrintable(e->objectName()));
-    }
-
-    // A write with an empty value is not taken: the field stays red.
-    typeInto(vc.textfieldMbkModData, QString());
-    QCOMPARE(ui::textColor(vc.textfieldMbkModData), ui::kRed);
-    enter(vc.textfieldMbkModData);
-    QCOMPARE(ui::textColor(vc.textfieldMbkModData), ui::kRed);
-}
-
-void PanelsTest::comboBoxesDropLineBreaks()
-{
-    MonitorFixture f(noSim(), false);
-    for (QComboBox *box : {f.vc->comboBox1, f.vc->comboBox2, f.vc->comboBox3}) {
-        box->setEnabled(true);
-        box->setEditText(QStringLiteral("\r\nPR A\u2028\n"));
-        QCOMPARE(box->currentText(), QStringLiteral("PR A"));
-        box->setEditText(QStringLiteral(" PR B "));
-        QCOMPARE(box->currentText(), QStringLiteral(" PR B ")); // blanks stay
-    }
-}
-
-void PanelsTest::nameEditUnchecksItsRow()
-{
-    MonitorFixture f(noSim(), false);
-    ViewController &vc = *f.vc;
-    for (QCheckBox *c : vc.checkboxVari)
-        c->setChecked(true);
-    QTest::keyClicks(vc.textfieldVariName[2], QStringLiteral("B"));
-    for (int r = 0; r < 8; ++r)
-        QCOMPARE(vc.checkboxVari[r]->isChecked(), r != 2);
-}
-
-void PanelsTest::checkAllChecksNamedRowsOnly()
-{
-    MonitorFixture f(noSim(), false);
-    ViewController &vc = *f.vc;
-    vc.textfieldVariName[0]->setText(QStringLiteral("A"));
-    vc.textfieldVariName[3]->setText(QStringLiteral(" S$ "));
-    vc.textfieldVariName[5]->setText(QStringLiteral(" \t"));
-    vc.checkboxVariAll->click();
-    QVERIFY(vc.checkboxVariAll->isChecked());
-    for (int r = 0; r < 8; ++r)
-        QCOMPARE(vc.checkboxVari[r]->isChecked(), r == 0 || r == 3);
-    vc.checkboxVari[6]->setChecked(true); // an empty row checked by hand
-    vc.checkboxVariAll->click();
-    for (QCheckBox *c : vc.checkboxVari)
-        QVERIFY(!c->isChecked());
-}
-
-void PanelsTest::typeRadiosTrace()
-{
-    MonitorFixture f(noSim(), false);
-    ViewController &vc = *f.vc;
-    f.traces.clear();
-    vc.radiobuttonVariTypeHex->click();
-    vc.radiobuttonVariTypeDec->click();
-    vc.radiobuttonMbkTypeHex->click();
-    vc.radiobuttonMbkTypeDec->click();
-    QCOMPARE(f.traces, (QStringList{"Hex", "Dec", "Hex", "Dec"}));
-}
-
-void PanelsTest::mbkLayoutAcrossSizeChanges()
-{
-    MonitorFixture f(noSim(), false);
-    ViewController &vc = *f.vc;
-    // Start-up laid the rows out from 0.
-    QCOMPARE(texts(vc.textfieldMbkAdr), range(0));
-    f.traces.clear();
-
-    vc.radiobuttonMbkSizeWrd->click();
-    typeInto(vc.textfieldMbkAdrSelect, QStringLiteral("100"));
-    enter(vc.textfieldMbkAdrSelect);
-    QCOMPARE(texts(vc.textfieldMbkAdr), range(100));
-    QCOMPARE(vc.stepperMbkAdrSelect->value(), 100);
-    for (QLineEdit *d : vc.textfieldMbkData)
-        d->setText(QStringLiteral("v"));
-
-    vc.radiobuttonMbkSizeLng->click();
-    QCOMPARE(texts(vc.textfieldMbkAdr), range(100, 2));
-    QCOMPARE(texts(vc.textfieldMbkData), (QStringList{"v", "", "v", "", "v", "", "v", ""}));
-
-    // Back to Int: laid out from row 0, not from what the field now holds.
-    typeInto(vc.textfieldMbkAdrSelect, QStringLiteral("555"));
-    vc.radiobuttonMbkSizeInt->click();
-    QCOMPARE(texts(vc.textfieldMbkAdr), range(100));
-    QCOMPARE(vc.mbkSelectMode, qint64(0));
-    QCOMPARE(f.traces, (QStringList{"Wrd", "Lng", "Int"}));
-
-    // The next Return takes the typed address again.
-    enter(vc.textfieldMbkAdrSelect);
-    QCOMPARE(texts(vc.textfieldMbkAdr), range(555));
-    QCOMPARE(vc.stepperMbkAdrSelect->value(), 555);
-}
-
-void PanelsTest::mbkStepperAndBadStarts()
-{
-    MonitorFixture f(noSim(), false);
-    ViewController &vc = *f.vc;
-    typeInto(vc.textfieldMbkAdrSelect, QStringLiteral("abc"));
-    enter(vc.textfieldMbkAdrSelect);
-    QCOMPARE(texts(vc.textfieldMbkAdr), range(0));
-    QCOMPARE(ui::textColor(vc.textfieldMbkAdrSelect), ui::kBlack);
-
-    typeInto(vc.textfieldMbkAdrSelect, QStringLiteral("-20"));
-    enter(vc.textfieldMbkAdrSelect);
-    QCOMPARE(texts(vc.textfieldMbkAdr), range(-20));
-
-    // Beyond the stepper's range the rows still follow the typed address.
-    typeInto(vc.textfieldMbkAdrSelect, QStringLiteral("9223372036854775800"));
-    enter(vc.textfieldMbkAdrSelect);
-    QCOMPARE(vc.textfieldMbkAdr[7]->text(), QStringLiteral("9223372036854775807"));
-    QCOMPARE(vc.stepperMbkAdrSelect->value(), vc.stepperMbkAdrSelect->maximum());
-    vc.radiobuttonMbkSizeLng->click();
-    vc.radiobuttonMbkSizeWrd->click(); // from row 0 again: still in range
-    QCOMPARE(vc.textfieldMbkAdr[7]->text(), QStringLiteral("9223372036854775807"));
-
-    // One more and row 7 would leave 64 bits: refused, the rows stay.
-    const QStringList before = texts(vc.textfieldMbkAdr);
-    typeInto(vc.textfieldMbkAdrSelect, QStringLiteral("9223372036854775801"));
-    enter(vc.textfieldMbkAdrSelect);
-    QCOMPARE(texts(vc.textfieldMbkAdr), before);
-    QCOMPARE(ui::textColor(vc.textfieldMbkAdrSelect), ui::kRed);
-
-    // A user step lays the rows out from the stepper; the field is untouched.
-    vc.radiobuttonMbkSizeLng->click();
-    for (QLineEdit *d : vc.textfieldMbkData)
-        d->setText(QStringLiteral("v"));
-    vc.stepperMbkAdrSelect->setValue(40);
-    QTest::keyClick(vc.stepperMbkAdrSelect, Qt::Key_Up);
-    QCOMPARE(texts(vc.textfieldMbkAdr), range(41, 2));
-    QCOMPARE(vc.textfieldMbkData[1]->text(), QString());
-    QCOMPARE(vc.textfieldMbkData[2]->text(), QStringLiteral("v"));
-    QCOMPARE(vc.textfieldMbkAdrSelect->text(), QStringLiteral("9223372036854775801"));
-}
-
-void PanelsTest::taskRowsFromEntryAndStepper()
-{
-    MonitorFixture f(noSim(), false);
-    ViewController &vc = *f.vc;
-    QCOMPARE(texts(vc.textfieldTaskNo), range(0));
-
-    typeInto(vc.textfieldTaskNoSelect, QStringLiteral("30"));
-    QCOMPARE(ui::textColor(vc.textfieldTaskNoSelect), ui::kRed);
-    enter(vc.textfieldTaskNoSelect);
-    QCOMPARE(ui::textColor(vc.textfieldTaskNoSelect), ui::kBlack);
-    QCOMPARE(texts(vc.textfieldTaskNo), range(30));
-    QCOMPARE(vc.stepperTaskNoSelect->value(), 30);
-
-    QTest::keyClick(vc.stepperTaskNoSelect, Qt::Key_Down);
-    QCOMPARE(texts(vc.textfieldTaskNo), range(29));
-    QCOMPARE(vc.textfieldTaskNoSelect->text(), QStringLiteral("30"));
-
-    typeInto(vc.textfieldTaskNoSelect, QStringLiteral("x"));
-    enter(vc.textfieldTaskNoSelect);
-    QCOMPARE(texts(vc.textfieldTaskNo), range(0));
-
-    typeInto(vc.textfieldTaskNoSelect, QStringLiteral("9223372036854775801"));
-    enter(vc.textfieldTaskNoSelect);
-    QCOMPARE(texts(vc.textfieldTaskNo), range(0));
-    QCOMPARE(ui::textColor(vc.textfieldTaskNoSelect), ui::kRed);
-}
-
-void PanelsTest::variablesPollAndAssign()
-{
-    MonitorFixture f;
-    ViewController &vc = *f.vc;
-    f.sim->withMachine([](sim::Machine &m) {
-        m.setVariable(QStringLiteral("A"), 25);
-        m.setVariable(QStringLiteral("S$"), QStringLiteral("a\tb\rc"));
-    });
-    const QStringList names = {"A", "S$", "DATA_#4", "DATA_#", "", "", "", ""};
-    for (int r = 0; r < 8; ++r)
-        vc.textfieldVariName[r]->setText(names.at(r));
-    for (int r = 0; r < 4; ++r)
-        vc.checkboxVari[r]->setChecked(true);
-    vc.checkboxVari[5]->setChecked(true); // checked but empty: unchecked by the refresh
-    QVERIFY(f.connectToSim());
-    f.selectTab(QStringLiteral("2"));
-
-    QVERIFY(f.waitFor([&] { return shown(vc.textfieldVariValue[0]) == QLatin1String("25"); }));
-    QVERIFY(f.waitFor([&] { return shown(vc.textfieldVariValue[1]) == QLatin1String("a\\tb\\rc"); }));
-    QCOMPARE(vc.textfieldVariValue[1]->textFormat(), Qt::RichText);
-    const QString grey = QStringLiteral("color:") + ui::kLightGray.name();
-    const QString black = QStringLiteral("color:") + ui::kBlack.name();
-    QVERIFY(vc.textfieldVariValue[1]->text().contains(grey + QStringLiteral("\">\\t<")));
-    QVERIFY(vc.textfieldVariValue[1]->text().contains(black + QStringLiteral("\">a<")));
-    QVERIFY(f.waitForCommand(QStringLiteral("PRA DATA_ 4")));
-    QVERIFY(!vc.checkboxVari[3]->isChecked());
-    QVERIFY(!vc.checkboxVari[5]->isChecked());
-    QVERIFY(!f.commands().contains(QStringLiteral("PRA DATA_ ")));
-
-    // Assign: the command goes out as one line and the poll shows the result.
-    typeInto(vc.textfieldVariModName, QStringLiteral("A"));
-    typeInto(vc.textfieldVariModValue, QStringLiteral(" 7 "));
-    enter(vc.textfieldVariModValue);
-    QVERIFY(f.waitForCommand(QStringLiteral("A=7")));
-    QVERIFY(f.waitFor([&] { return shown(vc.textfieldVariValue[0]) == QLatin1String("7"); }));
-    QCOMPARE(ui::textColor(vc.textfieldVariModValue), ui::kBlack);
-
-    typeInto(vc.textfieldVariModName, QStringLiteral("S$"));
-    vc.textfieldVariModValue->setText(QString::fromUtf8("日本 ")); // beyond what key clicks can type
-    enter(vc.textfieldVariModValue);
-    QVERIFY(f.waitForCommand(QString::fromUtf8("S$=\"日本 \"")));
-    QVERIFY(f.waitFor([&] { return shown(vc.textfieldVariValue[1]) == QString::fromUtf8("日本 "); }));
-
-    typeInto(vc.textfieldVariModName, QStringLiteral("DATA_#4"));
-    typeInto(vc.textfieldVariModValue, QStringLiteral("-1"));
-    enter(vc.textfieldVariModValue);
-    QVERIFY(f.waitForCommand(QStringLiteral("PRA DATA_ 4 -1")));
-
-    // Hexadecimal: numbers as "&H" words, strings as their Shift-JIS bytes.
-    vc.radiobuttonVariTypeHex->click();
-    QVERIFY(f.waitFor([&] { return shown(vc.textfieldVariValue[0]) == QLatin1String("&H00000007 "); }));
-    QVERIFY(f.waitFor([&] { return shown(vc.textfieldVariValue[1]) == QLatin1String("93 FA 96 7B 20 "); }));
-    QCOMPARE(vc.textfieldVariValue[1]->textFormat(), Qt::PlainText);
-    QVERIFY(f.waitFor([&] { return shown(vc.textfieldVariValue[2]) == QLatin1String("&HFFFFFFFF "); }));
-}
-
-void PanelsTest::mbkWriteIsPolledBack()
-{
-    MonitorFixture f;
-    ViewController &vc = *f.vc;
-    vc.radiobuttonMbkSizeWrd->click();
-    typeInto(vc.textfieldMbkAdrSelect, QStringLiteral("100"));
-    enter(vc.textfieldMbkAdrSelect);
-    QVERIFY(f.connectToSim());
-    f.selectTab(QStringLiteral("3"));
-    QVERIFY(f.waitForCommand(QStringLiteral("PR MBK(107~Wrd)")));
-    QVERIFY(f.waitFor([&] { return vc.textfieldMbkData[1]->text() == QLatin1String("0"); }));
-
-    typeInto(vc.textfieldMbkModAdr, QStringLiteral("101"));
-    enter(vc.textfieldMbkModAdr);
-    typeInto(vc.textfieldMbkModData, QStringLiteral(" 255 "));
-    enter(vc.textfieldMbkModData);
-    QVERIFY(f.waitForCommand(QStringLiteral("MBK(101~Wrd)=255")));
-    QVERIFY(f.waitFor([&] { return vc.textfieldMbkData[1]->text() == QLatin1String("255"); }));
-    QCOMPARE(ui::textColor(vc.textfieldMbkModData), ui::kBlack);
-    quint16 word = 0;
-    f.sim->withMachine([&](sim::Machine &m) { word = m.mbkWord(101); });
-    QCOMPARE(word, quint16(255));
-
-    vc.radiobuttonMbkTypeHex->click();
-    QVERIFY(f.waitFor([&] { return vc.textfieldMbkData[1]->text() == QLatin1String("&H000000FF"); }));
-
-    // Long entries: the odd rows are neither shown nor polled.
-    vc.radiobuttonMbkSizeLng->click();
-    typeInto(vc.textfieldMbkModAdr, QStringLiteral("102"));
-    typeInto(vc.textfieldMbkModData, QStringLiteral("-2"));
-    enter(vc.textfieldMbkModData);
-    QVERIFY(f.waitForCommand(QStringLiteral("MBK(102~Lng)=-2")));
-    QVERIFY(f.waitFor([&] { return vc.textfieldMbkData[2]->text() == QLatin1String("&HFFFFFFFE"); }));
-    f.clearCommands();
-    QVERIFY(f.waitForCommand(QStringLiteral("PR MBK(106~Lng)")));
-    QVERIFY(f.waitForCommand(QStringLiteral("PR MBK(100~Lng)")));
-    const QStringList polled = f.commands();
-    for (const char *odd : {"PR MBK(~Lng)", "PR MBK(101~Lng)", "PR MBK(103~Lng)"})
-        QVERIFY2(!polled.contains(QLatin1String(odd)), odd);
-    QCOMPARE(vc.textfieldMbkData[1]->text(), QString());
-}
-
-void PanelsTest::taskAreaClearIsPolledBack()
-{
-    MonitorFixture f;
-    ViewController &vc = *f.vc;
-    // Steps of task 3 and task 33 (the second half of the area), and task 33
-    // running; one word outside the area must survive the clear.
-    f.sim->withMachine([](sim::Machine &m) {
-        m.setMbkWord(7842, 12);
-        m.setMbkWord(7774, 40);
-        m.setMbkWord(7771, 5);
-    });
-    typeInto(vc.textfieldTaskNoSelect, QStringLiteral("30"));
-    enter(vc.textfieldTaskNoSelect);
-    QVERIFY(f.connectToSim());
-    f.selectTab(QStringLiteral("6"));
-    QVERIFY(f.waitForCommand(QStringLiteral("PR MBK(7774~Lng) TASK(33|256)")));
-    QVERIFY(f.waitFor([&] { return vc.textfieldTaskStep[3]->text() == QLatin1String("40"); }));
-    QCOMPARE(vc.textfieldTaskStatus[3]->text(), QStringLiteral("0"));
-    QVERIFY(f.commands().contains(QStringLiteral("PR MBK(7898~Lng) TASK(31|256)")));
-
-    QTest::keyClick(vc.textfieldTaskNoSelect, Qt::Key_Backspace);
-    QTest::keyClick(vc.textfieldTaskNoSelect, Qt::Key_Backspace);
-    enter(vc.textfieldTaskNoSelect);
-    QVERIFY(f.waitFor([&] { return vc.textfieldTaskStep[3]->text() == QLatin1String("12"); }));
-
-    vc.buttonTaskMbkAreaClear->click();
-    QVERIFY(f.waitForCommand(panels::taskAreaClearCommand()));
-    QVERIFY(f.waitFor([&] { return vc.textfieldTaskStep[3]->text() == QLatin1String("0"); }));
-    QVERIFY(f.waitFor([&] { return f.traces.contains(QStringLiteral("TASK MBK Area Cleared")); }));
-    quint16 outside = 0;
-    quint16 inside = 1;
-    f.sim->withMachine([&](sim::Machine &m) {
-        outside = m.mbkWord(7771);
-        inside = m.mbkWord(7774);
-    });
-    QCOMPARE(outside, quint16(5));
-    QCOMPARE(inside, quint16(0));
-}
 
 QTEST_MAIN(PanelsTest)
 #include "test_panels.moc"

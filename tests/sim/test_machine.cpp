@@ -10,20 +10,19 @@ using sim::Machine;
 
 namespace {
 
-QByteArray sj(const QString &s)
-{
-    return link::sjisEncode(s);
-}
+QByteArray sj(const QString &s) { return link::sjisEncode(s); }
 
-QByteArray errorReply(Machine::Err e, const QByteArray &prompt = "\r\n#")
-{
-    return "\r\n\t" + sj(Machine::errorText(e)) + prompt;
-}
+QByteArray errorReply(Machine::Err e) { return "\r\n\t" + sj(Machine::errorText(e)) + "\r\n#"; }
 
 void run(Machine &m, const QStringList &lines)
 {
     for (const QString &l : lines)
         m.handleLine(l);
+}
+
+void row(const char *name, const QStringList &setup, const QString &command, const QByteArray &expected)
+{
+    QTest::newRow(name) << setup << command << expected;
 }
 
 const QByteArray kBreak20 = "\r\n\x1b[7m BREAK 20 \x1b[0m\r\n20\tPRINT A";
@@ -36,545 +35,394 @@ class TestMachine : public QObject
     Q_OBJECT
 
 private slots:
-    void replies_data();
-    void replies();
-    void errorsCarryJapaneseText_data();
-    void errorsCarryJapaneseText();
-    void prWrapsLongLines();
-    void axisQueryHasElevenFields();
-    void taskPanelReadsSecondLine();
-    void loadModeAnswersBarePrompt();
-    void blockLoadAndMmcLoad();
-    void mmcLoadReportsBadLines();
-    void feedFramesLines();
-    void feedRejectsOverlongAndUndecodableLines();
-    void attentionAbortsEverything();
-    void breakpointStopAndStep();
-    void breakpointOnLabel();
-    void tasksWriteTheirLineAndPrint();
-    void waitDelaysTheTask();
-    void monListsTasks();
-    void inputsFollowOutputs_data();
-    void inputsFollowOutputs();
-    void axisMovesOverTime();
-    void accelerationSetsTheRamp();
-    void limitsStopTheAxis();
-    void stopHaltsAtOnce();
-    void pointsAndCounters();
-    void generalOutputsShowInHpt();
-    void clockReadsAndSets();
-    void clockRejectsBadDigits_data();
-    void clockRejectsBadDigits();
-    void newClearsItsArea();
-    void listContinues();
+    void replies_data()
+    {
+        QTest::addColumn<QStringList>("setup");
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QByteArray>("expected");
+        row("output byte", {"ON 0", "ON 2"}, "PR IN(0)", "\r\n 5\r\n#");
+        row("output bank 2", {"ON 19"}, "PR IN(2)", "\r\n 8\r\n#");
+        row("relays -1 and -8 are bits 0 and 7", {"ON -8", "ON -1"}, "PR IN(-1)", "\r\n 129\r\n#");
+        row("relay off", {"ON -9", "ON -16", "OFF -16"}, "PR IN(-2)", "\r\n 1\r\n#");
+        row("MBK bit word", {"ON 70100", "ON 70115"}, "PR IN(70100~Wrd)", "\r\n 32769\r\n#");
+        row("MBK bits live in words", {"ON 70001"}, "PR MBK(4375~Wrd)", "\r\n 2\r\n#");
+        row("CU byte", {"ON 2008", "ON 2015"}, "PR IN(2001)", "\r\n 129\r\n#");
+        row("MBK Int and Wrd", {"MBK(100~Int)=-1"}, "PR MBK(100~Int) MBK(100~Wrd)", "\r\n -1 65535\r\n#");
+        row("MBK Lng spans two words", {"MBK(5~Lng)=-2"}, "PR MBK(5~Lng) MBK(5~Wrd) MBK(6~Wrd)",
+            "\r\n -2 65534 65535\r\n#");
+        row("FILL", {"MBK(7899~Wrd)=5", "MBK(7900~Wrd)=6", "FILL MBK(7772) 128 0"}, "PR MBK(7899~Wrd) MBK(7900~Wrd)",
+            "\r\n 0 6\r\n#");
+        row("Japanese string", {QStringLiteral("S$=\"構文 x\"")}, "PR S$", "\r\n " + sj(QStringLiteral("構文 x")) + "\r\n#");
+        row("undefined variables", {}, "PR B C$", "\r\n 0 \r\n#");
+        row("case of names", {"abc=7"}, "PR ABC", "\r\n 7\r\n#");
+        row("array", {"PRA DATA_ 4 25"}, "PRA DATA_ 4", "\r\n 25\r\n#");
+        row("P name", {"A1=-3"}, "P A1", "\r\n -3\r\n#");
+        row("statements", {}, "A=1 : B=A+1 : PR A B", "\r\n 1 2\r\n#");
+        row("expressions", {}, "PR &HFF -1 (2+3)*4 7MOD(3) &HFFFFFFFF", "\r\n 255 -1 20 1 4294967295\r\n#");
+        row("empty line", {}, "", "\r\n#");
+        row("PLS", {"SETP 7 100 -20 &H1F 0", "SETP 3 1 0 0 0"}, "PLS -1",
+            "\r\nSETP 3 1 0 0 0\r\nSETP 7 100 -20 31 0\r\n#");
+        row("PLS skips zero points", {"SETP 7 1 2 3 4", "SETP 7 0 0 0 0"}, "PLS -1", "\r\n#");
+        row("S_MBK", {"MBK(10~Wrd)=7", "MBK(3~Int)=-1"}, "S_MBK -1", "\r\nMBK(3~Wrd)=65535\r\nMBK(10~Wrd)=7\r\n#");
+        row("LIST all", {"20 B=2", "10 A=1", "30 *LOOP", "40 GOTO *LOOP"}, "LIST 0 0",
+            "\r\n10\tA=1\r\n20\tB=2\r\n30\t*LOOP\r\n40\tGOTO *LOOP\r\n#");
+        row("LIST label", {"10 A=1", "30 *LOOP", "40 GOTO *LOOP"}, "LIST *LOOP 1", "\r\n30\t*LOOP\r\n#");
+        row("LIST from between lines", {"10 A=1", "20 B=2", "30 C=3"}, "LIST 15 1", "\r\n20\tB=2\r\n#");
+        row("delete, then RENUM follows GOTO", {"5 A=1", "6 B=2", "7 GOTO 5", "6", "RENUM"}, "LIST 0 0",
+            "\r\n10\tA=1\r\n20\tGOTO 10\r\n#");
+        row("BKP add", {}, "BKP 120", "\r\nBKP 120 added\r\n#");
+        row("BKP toggles", {"BKP 120"}, "BKP 120", "\r\nBKP 120 deleted\r\n#");
+        row("BKP list, labels upper case", {"BKP 120", "BKP *l"}, "BKP", "\r\nBKP 120\r\nBKP *L\r\n#");
+        row("BKP 0 clears", {"BKP 120", "BKP 0"}, "BKP", "\r\n#");
+        row("CLR_OUTP all", {"ON 0", "ON -1", "ON 2000", "ON 70000", "CLR_OUTP 15"},
+            "PR IN(0) IN(-1) IN(2000) IN(70000~Wrd)", "\r\n 0 0 0 0\r\n#");
+        row("CLR_OUTP relays only", {"ON 0", "ON -1", "CLR_OUTP 8"}, "PR IN(0) IN(-1)", "\r\n 1 0\r\n#");
+    }
+
+    void replies()
+    {
+        QFETCH(QStringList, setup);
+        QFETCH(QString, command);
+        QFETCH(QByteArray, expected);
+        Machine m;
+        for (const QString &l : setup)
+            QCOMPARE(m.handleLine(l).right(3), QByteArray("\r\n#"));
+        QCOMPARE(m.handleLine(command), expected);
+    }
+
+    void errorsCarryJapaneseText_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<int>("error");
+        QTest::newRow("unknown word") << "FOO" << int(Machine::Err::Syntax);
+        QTest::newRow("unbalanced quote") << "10 PRINT \"A" << int(Machine::Err::Syntax);
+        QTest::newRow("second statement fails") << "A=1 : FOO" << int(Machine::Err::Syntax);
+        QTest::newRow("too few point values") << "SETP 7 100 1" << int(Machine::Err::Syntax);
+        QTest::newRow("forcing an input") << "ON 192" << int(Machine::Err::InputForce);
+        QTest::newRow("bit out of range") << "ON 900" << int(Machine::Err::Range);
+        QTest::newRow("MBK past the end") << "MBK(65535~Lng)=1" << int(Machine::Err::Range);
+        QTest::newRow("word too big") << "MBK(1~Wrd)=65536" << int(Machine::Err::Range);
+        QTest::newRow("general output 4") << "H_ON 4" << int(Machine::Err::Range);
+        QTest::newRow("point 10000") << "SETP 10000 1 1 1 1" << int(Machine::Err::Range);
+        QTest::newRow("no such board") << "MPG 4" << int(Machine::Err::NoBoard);
+        QTest::newRow("division by zero") << "A=1/0" << int(Machine::Err::DivZero);
+        QTest::newRow("string into number") << "A=\"x\"" << int(Machine::Err::Type);
+        QTest::newRow("continue without break") << "N" << int(Machine::Err::NotAtBreak);
+        QTest::newRow("missing label") << "LIST *NOWHERE 1" << int(Machine::Err::NoLine);
+        QTest::newRow("clock: hex digit in date") << "SET_RTC &H2026120A" << int(Machine::Err::BadClock);
+        QTest::newRow("clock: month 13") << "SET_RTC &H20261305" << int(Machine::Err::BadClock);
+        QTest::newRow("clock: 30 February") << "SET_RTC &H20260230" << int(Machine::Err::BadClock);
+        QTest::newRow("clock: minute 60") << "SET_RTC &H00126000" << int(Machine::Err::BadClock);
+        QTest::newRow("clock: decimal digits") << "SET_RTC 20261205" << int(Machine::Err::BadClock);
+    }
+
+    void errorsCarryJapaneseText()
+    {
+        QFETCH(QString, command);
+        QFETCH(int, error);
+        Machine m;
+        const QByteArray reply = m.handleLine(command);
+        QCOMPARE(reply, errorReply(Machine::Err(error)));
+        const QString text = link::sjisDecode(reply);
+        QVERIFY(std::any_of(text.begin(), text.end(), [](QChar c) { return c.unicode() > 0x3000; }));
+    }
+
+    void prWrapsLongLines()
+    {
+        Machine m;
+        QStringList items;
+        for (int i = 0; i < 20; ++i)
+            items << QString::number(1000000000LL + i);
+        const QByteArray flat = (" " + items.join(' ')).toLatin1();
+        QCOMPARE(m.handleLine("PR " + items.join(' ')),
+                 "\r\n" + flat.left(78) + "\r\n " + flat.mid(78, 77) + "\r\n " + flat.mid(155) + "\r\n#");
+    }
+
+    void axisQueryHasElevenFields()
+    {
+        Machine m;
+        run(m, {"SETP 0 12 -5 0 7", "SETP -1 1 2 3 4", "H_ON 0", "H_ON 1", "ON 0"});
+        // HPT: X and Y have their general outputs (bit 0 of their byte), all axes
+        // are in position (bit 6); U sits at 0 so its origin bit (bit 25) is on.
+        const qint64 hpt = (1 | 64) | (65 << 8) | (64 << 16) | (qint64(2 | 64) << 24);
+        QCOMPARE(m.handleLine("PR LMT(0) HPT(0) P(0) RR(X_A) X(-1) Y(-1) U(-1) Z(-1)"),
+                 "\r\n 0 " + QByteArray::number(hpt) + " 12 -5 0 7 0 1 2 3 4\r\n#");
+        m.handleLine("H_OFF 1");
+        QVERIFY(!m.generalOutput(1));
+    }
+
+    void loadModeAnswersBarePrompt()
+    {
+        Machine m;
+        QCOMPARE(m.handleLine("ECHO 2"), QByteArray("\r\n#"));
+        QVERIFY(m.loadMode());
+        QCOMPARE(m.handleLine("A=1"), QByteArray("#"));
+        QCOMPARE(m.handleLine("*LOOP"), QByteArray("#"));
+        QCOMPARE(m.handleLine("?bad"), errorReply(Machine::Err::Syntax));
+        QCOMPARE(m.handleLine("PRINT \"open"), errorReply(Machine::Err::Syntax));
+        QCOMPARE(m.handleLine("100 GOTO *LOOP"), QByteArray("#"));
+        QCOMPARE(m.handleLine("NEW"), QByteArray("#")); // stored, not obeyed
+        QCOMPARE(m.handleLine("ECHO"), QByteArray("\r\n#"));
+        QVERIFY(!m.loadMode());
+        m.handleLine("RENUM");
+        QCOMPARE(m.handleLine("LIST 0 0"), QByteArray("\r\n10\tA=1\r\n20\t*LOOP\r\n30\tGOTO *LOOP\r\n40\tNEW\r\n#"));
+    }
+
+    void blockLoadAndMmcLoad()
+    {
+        Machine m;
+        const QByteArray text = QByteArray("PRINT 1234\n").repeated(200); // 11 bytes a line
+        QCOMPARE(m.feed("\x02" + text.left(1400)), QByteArray("\r\n#"));
+        QCOMPARE(m.feed("\x02" + text.mid(1400)), QByteArray());
+        m.advance(Machine::kBlockQuietMs - 1);
+        QCOMPARE(m.takeOutput(), QByteArray());
+        m.advance(1);
+        QCOMPARE(m.takeOutput(), QByteArray("\r\n#"));
+        QCOMPARE(m.blockBuffer(), text);
+        QCOMPARE(m.handleLine("MMC_LOAD MMC_LOAD$"), QByteArray("\r\nLoaded 200 lines\r\n#"));
+        QCOMPARE(m.programLines().lastKey(), 2000);
+        QVERIFY(m.blockBuffer().isEmpty());
+    }
+
+    void mmcLoadReportsBadLines()
+    {
+        Machine m;
+        m.feed("\x02" + sj(QStringLiteral("A=1 /* 初期値\r\n?bad\n/* only a comment\n\n#5\nB=2\n")));
+        m.advance(Machine::kBlockQuietMs);
+        QCOMPARE(m.takeOutput(), QByteArray("\r\n#"));
+        const QByteArray syntax = sj(Machine::errorText(Machine::Err::Syntax));
+        QCOMPARE(m.handleLine("MMC_LOAD MMC_LOAD$"), "\r\n\t2: " + syntax + ": ?bad\r\n\t5: " + syntax + ": #5\r\n#");
+        QCOMPARE(m.handleLine("LIST 0 0"), QByteArray("\r\n10\tA=1\r\n20\tB=2\r\n#"));
+    }
+
+    void feedFramesLines()
+    {
+        Machine m;
+        QCOMPARE(m.feed("PR 1\r\nPR 2\rPR 3\n"), QByteArray("\r\n 1\r\n#\r\n 2\r\n#\r\n 3\r\n#"));
+        // A CR LF split between two reads is still one line end.
+        QCOMPARE(m.feed("PR 4\r"), QByteArray("\r\n 4\r\n#"));
+        QCOMPARE(m.feed("\nPR"), QByteArray());
+        QCOMPARE(m.feed(" 5\r"), QByteArray("\r\n 5\r\n#"));
+        QCOMPARE(m.feed("\r"), QByteArray("\r\n#"));
+    }
+
+    void feedRejectsOverlongAndUndecodableLines()
+    {
+        Machine m;
+        QCOMPARE(m.feed(QByteArray(Machine::kMaxLine + 10, 'A') + "\r"), errorReply(Machine::Err::LineTooLong));
+        QCOMPARE(m.feed("\xFF\xFE\r"), errorReply(Machine::Err::BadChar));
+        QCOMPARE(m.feed("PR 1\r"), QByteArray("\r\n 1\r\n#"));
+        // 0x5C is the backslash in cp932, not a yen sign.
+        QCOMPARE(m.feed("S$=\"a\\b\"\r"), QByteArray("\r\n#"));
+        QCOMPARE(m.variable("S$"), QStringLiteral("a\\b"));
+    }
+
+    void attentionAbortsEverything()
+    {
+        Machine m;
+        run(m, {"10 A=A+1", "20 GOTO 10", "RUN"});
+        m.advance(50);
+        QCOMPARE(m.taskState(0), Machine::TaskState::Running);
+        m.handleLine("ECHO 2");
+        m.feed(QByteArray("\x02") + "X=1\n");
+        m.advance(Machine::kBlockQuietMs);
+        m.takeOutput();
+        QCOMPARE(m.feed("\x01"), QByteArray("\r\n#"));
+        QCOMPARE(m.taskState(0), Machine::TaskState::Stopped);
+        QVERIFY(!m.loadMode());
+        QVERIFY(m.blockBuffer().isEmpty());
+        const QString a = m.variable("A");
+        m.advance(100);
+        QCOMPARE(m.variable("A"), a);
+    }
+
+    void breakpointStopAndStep()
+    {
+        Machine m;
+        run(m, {"10 A=A+1", "20 PRINT A", "30 GOTO 10", "BKP 20"});
+        QCOMPARE(m.handleLine("RUN"), QByteArray("\r\n#"));
+        m.advance(Machine::kStepMs);
+        QCOMPARE(m.takeOutput(), QByteArray());
+        m.advance(Machine::kStepMs);
+        QCOMPARE(m.takeOutput(), kBreak20 + "\r\n#?");
+        QCOMPARE(m.taskState(0), Machine::TaskState::Break);
+        // The task panel reads the line and state from the second reply line.
+        QCOMPARE(m.handleLine("PR MBK(7836~Lng) TASK(0|256)"), QByteArray("\r\n 20 3\r\n#?"));
+        // One step runs the stopped line and stops on the next one.
+        QCOMPARE(m.handleLine("T"), "\r\n 1" + kBreak30 + "\r\n#?");
+        QCOMPARE(m.taskLine(0), 30);
+        QCOMPARE(m.handleLine("N"), QByteArray("\r\n#"));
+        m.advance(3 * Machine::kStepMs);
+        QCOMPARE(m.takeOutput(), kBreak20 + "\r\n#?");
+        QCOMPARE(m.variable("A"), QStringLiteral("2"));
+        // Continuing from the breakpoint runs its line instead of stopping again.
+        m.handleLine("N");
+        m.advance(Machine::kStepMs);
+        QCOMPARE(m.takeOutput(), QByteArray("\r\n 2"));
+        m.handleLine("BKP 0");
+        m.advance(100);
+        QCOMPARE(m.taskState(0), Machine::TaskState::Running);
+    }
+
+    void breakpointOnLabel()
+    {
+        Machine m;
+        run(m, {"10 A=1", "20 *HERE", "30 GOTO 10", "BKP *here", "RUN"});
+        m.advance(2 * Machine::kStepMs);
+        QCOMPARE(m.takeOutput(), QByteArray("\r\n\x1b[7m BREAK 20 \x1b[0m\r\n20\t*HERE\r\n#?"));
+        QVERIFY(m.atBreakpoint());
+    }
+
+    void tasksWriteTheirLineAndPrint()
+    {
+        Machine m;
+        run(m, {"10 PRINT \"HI\" 7", "20 END", "TASK 33 10"});
+        QCOMPARE(m.taskState(33), Machine::TaskState::Running);
+        m.advance(Machine::kStepMs);
+        QCOMPARE(m.takeOutput(), QByteArray("\r\n HI 7"));
+        QCOMPARE(m.handleLine("PR MBK(7774~Lng) TASK(33|256)"), QByteArray("\r\n 10 1\r\n#"));
+        m.advance(Machine::kStepMs);
+        QCOMPARE(m.handleLine("PR MBK(7774~Lng) TASK(33|256)"), QByteArray("\r\n 20 0\r\n#"));
+        m.handleLine("RUN");
+        m.advance(Machine::kStepMs);
+        QCOMPARE(m.handleLine("PR MBK(7836~Lng)"), QByteArray("\r\n 10\r\n#"));
+    }
+
+    void monListsTasks()
+    {
+        Machine m;
+        run(m, {"10 A=1", "20 GOTO 10", "30 END", "TASK 5 30", "RUN"});
+        m.advance(15);
+        QCOMPARE(m.handleLine("MON"), QByteArray("\r\nTASK 0 RUN [20]\r\nTASK 5 STOP [30]\r\n#"));
+    }
+
+    void waitDelaysTheTask()
+    {
+        Machine m;
+        run(m, {"10 WAIT 100", "20 A=1", "RUN"});
+        m.advance(Machine::kStepMs + 95); // WAIT runs, then waits
+        QCOMPARE(m.variable("A"), QStringLiteral("0"));
+        m.advance(20);
+        QCOMPARE(m.variable("A"), QStringLiteral("1"));
+    }
+
+    void inputsFollowOutputs()
+    {
+        Machine m;
+        for (const int output : {5, 768}) { // byte 0 and byte 96
+            const int input = output + 192;
+            m.handleLine(QStringLiteral("ON %1").arg(output));
+            m.advance(Machine::kInputFollowMs - 1);
+            QVERIFY(!m.bit(input));
+            m.advance(1);
+            QVERIFY(m.bit(input));
+            m.handleLine(QStringLiteral("OFF %1").arg(output));
+            m.advance(Machine::kInputFollowMs);
+            QVERIFY(!m.bit(input));
+            QCOMPARE(m.handleLine(QStringLiteral("ON %1").arg(input)), errorReply(Machine::Err::InputForce));
+        }
+    }
+
+    void axisMovesOverTime()
+    {
+        Machine m;
+        run(m, {"ACCEL ALL_A 1000", "RMVS X_A 10000", "RMVS U_A -300"});
+        m.advance(100);
+        const qint64 mid = m.position(0);
+        QVERIFY(mid > 0 && mid < 10000);
+        QCOMPARE(m.counter(0), mid);
+        const qint64 xByte = m.handleLine("PR HPT(0)").mid(3).split('\r').at(0).toLongLong() & 0xFF;
+        QCOMPARE(xByte & (64 | 8), 8); // moving, so not in position
+        m.advance(2000);
+        QVERIFY(!m.moving(0));
+        QCOMPARE(m.handleLine("PR P(0) RR3(X_A) RR(X_A)"), QByteArray("\r\n 10000 0 -300 0 0 0\r\n#"));
+        // Every board has its own axes.
+        m.handleLine("MPG 1");
+        QCOMPARE(m.handleLine("PR P(0) PGE(0)"), QByteArray("\r\n 0 0 0 0 1\r\n#"));
+    }
+
+    void accelerationSetsTheRamp()
+    {
+        Machine slow;
+        Machine fast;
+        run(slow, {"ACCEL ALL_A 100", "RMVS Y_A 10000"});
+        run(fast, {"ACCEL ALL_A 10000", "RMVS Y_A 10000"});
+        slow.advance(500);
+        fast.advance(500);
+        QCOMPARE(fast.position(1), 10000);
+        QVERIFY(slow.moving(1));
+        // An immediate stop leaves the axis where it is.
+        QCOMPARE(slow.handleLine("STOP Y_A STP_I"), QByteArray("\r\n#"));
+        const qint64 at = slow.position(1);
+        slow.advance(500);
+        QCOMPARE(slow.position(1), at);
+    }
+
+    void limitsStopTheAxis()
+    {
+        Machine m;
+        run(m, {"ACCEL ALL_A 1000000", "SETP 0 999000 0 0 -999000", "RMVS Y_A 0", "RMVS X_A 5000", "RMVS Z_A -5000"});
+        m.advance(1000);
+        QCOMPARE(m.position(0), Machine::kLimit);
+        QCOMPARE(m.position(3), -Machine::kLimit);
+        QVERIFY(!m.moving(0));
+        // +limit of X is bit 2, -limit of Z is bit 19 (Z holds the third byte).
+        QCOMPARE(m.handleLine("PR LMT(0)"), "\r\n " + QByteArray::number((1 << 2) | (1 << 19)) + "\r\n#");
+        m.handleLine("RMVS X_A -10");
+        m.advance(100);
+        QCOMPARE(m.handleLine("PR LMT(0)"), "\r\n " + QByteArray::number(1 << 19) + "\r\n#");
+    }
+
+    void pointsAndCounters()
+    {
+        Machine m;
+        run(m, {"SETP 0 1 2 3 4", "SETP -1 9 9 9 9", "SETP 5 P(0)"});
+        QCOMPARE(m.handleLine("PR P(5) X(5) Z(-1) X(0)"), QByteArray("\r\n 1 2 3 4 1 9 1\r\n#"));
+        m.handleLine("CLRPOS -1");
+        QCOMPARE(m.handleLine("PR X(-1) Y(-1) U(-1) Z(-1) P(0)"), QByteArray("\r\n 0 0 0 0 1 2 3 4\r\n#"));
+        m.handleLine("CLRPOS ALL_A");
+        QCOMPARE(m.handleLine("PR P(0)"), QByteArray("\r\n 0 0 0 0\r\n#"));
+    }
+
+    void clockReadsAndSets()
+    {
+        Machine m;
+        m.setClock(QDateTime(QDate(2026, 12, 5), QTime(9, 5, 3)));
+        QCOMPARE(m.handleLine("PR DATE$(0) TIME$(0)"), QByteArray("\r\n 2026/12/05 09:05:03\r\n#"));
+        m.advance(2000);
+        QCOMPARE(m.handleLine("PR TIME$(0)"), QByteArray("\r\n 09:05:05\r\n#"));
+        QCOMPARE(m.handleLine("SET_RTC &H20270131 : SET_RTC &H0135210"), QByteArray("\r\n#"));
+        // A rejected value leaves the clock alone.
+        QCOMPARE(m.handleLine("SET_RTC &H20270230"), errorReply(Machine::Err::BadClock));
+        m.advance(60 * 60 * 1000); // an hour of quiet costs nothing
+        QCOMPARE(m.handleLine("PR DATE$(0) TIME$(0)"), QByteArray("\r\n 2027/01/31 14:52:10\r\n#"));
+    }
+
+    void newClearsItsArea()
+    {
+        Machine m;
+        run(m, {"10 A=1", "BKP 10", "SETP 3 1 1 1 1", "MBK(9~Wrd)=3", "ON 70000", "NEWP"});
+        QCOMPARE(m.handleLine("PLS -1"), QByteArray("\r\n#"));
+        QCOMPARE(m.programLines().size(), 1);
+        m.handleLine("NEWM");
+        QCOMPARE(m.handleLine("S_MBK -1"), QByteArray("\r\n#"));
+        m.handleLine("NEW");
+        QVERIFY(m.programLines().isEmpty());
+        QVERIFY(m.breakpoints().isEmpty());
+    }
+
+    void listContinues()
+    {
+        Machine m;
+        for (int i = 1; i <= 5; ++i)
+            m.handleLine(QStringLiteral("%1 A=%1").arg(i * 10));
+        QCOMPARE(m.handleLine("LIST 20 2"), QByteArray("\r\n20\tA=20\r\n30\tA=30\r\n#"));
+        QCOMPARE(m.handleLine("LIST"), QByteArray("\r\n40\tA=40\r\n50\tA=50\r\n#"));
+        QCOMPARE(m.handleLine("LIST"), QByteArray("\r\n#"));
+        m.handleLine("Q");
+        QCOMPARE(m.handleLine("LIST").left(12), QByteArray("\r\n10\tA=10\r\n2"));
+    }
 };
-
-void TestMachine::replies_data()
-{
-    QTest::addColumn<QStringList>("setup");
-    QTest::addColumn<QString>("command");
-    QTest::addColumn<QByteArray>("expected");
-
-    QTest::newRow("output byte") << QStringList{"ON 0", "ON 2"} << "PR IN(0)" << QByteArray("\r\n 5\r\n#");
-    QTest::newRow("output bank 2") << QStringList{"ON 19"} << "PR IN(2)" << QByteArray("\r\n 8\r\n#");
-    QTest::newRow("relay -8 is bit 7") << QStringList{"ON -8"} << "PR IN(-1)" << QByteArray("\r\n 128\r\n#");
-    QTest::newRow("relay -1 is bit 0") << QStringList{"ON -1"} << "PR IN(-1)" << QByteArray("\r\n 1\r\n#");
-    QTest::newRow("relay off") << QStringList{"ON -9", "ON -16", "OFF -16"} << "PR IN(-2)"
-                               << QByteArray("\r\n 1\r\n#");
-    QTest::newRow("MBK bit word") << QStringList{"ON 70100", "ON 70115"} << "PR IN(70100~Wrd)"
-                                  << QByteArray("\r\n 32769\r\n#");
-    QTest::newRow("MBK bits live in words") << QStringList{"ON 70001"} << "PR MBK(4375~Wrd)"
-                                            << QByteArray("\r\n 2\r\n#");
-    QTest::newRow("CU byte") << QStringList{"ON 2008", "ON 2015"} << "PR IN(2001)" << QByteArray("\r\n 129\r\n#");
-    QTest::newRow("MBK Int and Wrd") << QStringList{"MBK(100~Int)=-1"} << "PR MBK(100~Int) MBK(100~Wrd)"
-                                     << QByteArray("\r\n -1 65535\r\n#");
-    QTest::newRow("MBK Lng spans two words") << QStringList{"MBK(5~Lng)=-2"} << "PR MBK(5~Lng) MBK(5~Wrd) MBK(6~Wrd)"
-                                             << QByteArray("\r\n -2 65534 65535\r\n#");
-    QTest::newRow("MBK Lng hex") << QStringList{"MBK(5~Lng)=&H10"} << "PR MBK(5~Lng)" << QByteArray("\r\n 16\r\n#");
-    QTest::newRow("FILL") << QStringList{"MBK(7899~Wrd)=5", "MBK(7900~Wrd)=6", "FILL MBK(7772) 128 0"}
-                          << "PR MBK(7899~Wrd) MBK(7900~Wrd)" << QByteArray("\r\n 0 6\r\n#");
-    QTest::newRow("string variable") << QStringList{"S$=\"hello world\""} << "PR S$"
-                                     << QByteArray("\r\n hello world\r\n#");
-    QTest::newRow("Japanese string") << QStringList{QStringLiteral("S$=\"構文\"")} << "PR S$"
-                                     << QByteArray("\r\n " + sj(QStringLiteral("構文")) + "\r\n#");
-    QTest::newRow("undefined variables") << QStringList{} << "PR B C$" << QByteArray("\r\n 0 \r\n#");
-    QTest::newRow("case of names") << QStringList{"abc=7"} << "PR ABC" << QByteArray("\r\n 7\r\n#");
-    QTest::newRow("array") << QStringList{"PRA DATA_ 4 25"} << "PRA DATA_ 4" << QByteArray("\r\n 25\r\n#");
-    QTest::newRow("P name") << QStringList{"A1=-3"} << "P A1" << QByteArray("\r\n -3\r\n#");
-    QTest::newRow("statements") << QStringList{} << "A=1 : B=A+1 : PR A B" << QByteArray("\r\n 1 2\r\n#");
-    QTest::newRow("expressions") << QStringList{} << "PR &HFF -1 (2+3)*4 7MOD(3) &HFFFFFFFF"
-                                 << QByteArray("\r\n 255 -1 20 1 4294967295\r\n#");
-    QTest::newRow("no output") << QStringList{} << "CMD$" << QByteArray("\r\n#");
-    QTest::newRow("empty line") << QStringList{} << "" << QByteArray("\r\n#");
-    QTest::newRow("MPG valid") << QStringList{} << "MPG 3" << QByteArray("\r\n#");
-    QTest::newRow("PLS") << QStringList{"SETP 7 100 -20 &H1F 0", "SETP 3 1 0 0 0"} << "PLS -1"
-                         << QByteArray("\r\nSETP 3 1 0 0 0\r\nSETP 7 100 -20 31 0\r\n#");
-    QTest::newRow("PLS skips zero points") << QStringList{"SETP 7 1 2 3 4", "SETP 7 0 0 0 0"} << "PLS -1"
-                                           << QByteArray("\r\n#");
-    QTest::newRow("S_MBK") << QStringList{"MBK(10~Wrd)=7", "MBK(3~Int)=-1"} << "S_MBK -1"
-                           << QByteArray("\r\nMBK(3~Wrd)=65535\r\nMBK(10~Wrd)=7\r\n#");
-    QTest::newRow("LIST all") << QStringList{"20 B=2", "10 A=1", "30 *LOOP", "40 GOTO *LOOP"} << "LIST 0 0"
-                              << QByteArray("\r\n10\tA=1\r\n20\tB=2\r\n30\t*LOOP\r\n40\tGOTO *LOOP\r\n#");
-    QTest::newRow("LIST label") << QStringList{"10 A=1", "30 *LOOP", "40 GOTO *LOOP"} << "LIST *LOOP 1"
-                                << QByteArray("\r\n30\t*LOOP\r\n#");
-    QTest::newRow("LIST from between lines") << QStringList{"10 A=1", "20 B=2", "30 C=3"} << "LIST 15 1"
-                                             << QByteArray("\r\n20\tB=2\r\n#");
-    QTest::newRow("number alone deletes") << QStringList{"10 A=1", "20 B=2", "10"} << "LIST 0 0"
-                                          << QByteArray("\r\n20\tB=2\r\n#");
-    QTest::newRow("RENUM follows GOTO") << QStringList{"5 A=1", "7 GOTO 5", "RENUM"} << "LIST 0 0"
-                                        << QByteArray("\r\n10\tA=1\r\n20\tGOTO 10\r\n#");
-    QTest::newRow("MON idle") << QStringList{} << "MON" << QByteArray("\r\nTASK 0 STOP [0]\r\n#");
-    QTest::newRow("BKP add") << QStringList{} << "BKP 120" << QByteArray("\r\nBKP 120 added\r\n#");
-    QTest::newRow("BKP toggles") << QStringList{"BKP 120"} << "BKP 120" << QByteArray("\r\nBKP 120 deleted\r\n#");
-    QTest::newRow("BKP label") << QStringList{} << "BKP *loop" << QByteArray("\r\nBKP *LOOP added\r\n#");
-    QTest::newRow("BKP list") << QStringList{"BKP 120", "BKP *L"} << "BKP" << QByteArray("\r\nBKP 120\r\nBKP *L\r\n#");
-    QTest::newRow("BKP 0 clears") << QStringList{"BKP 120", "BKP 0"} << "BKP" << QByteArray("\r\n#");
-    QTest::newRow("CLR_OUTP all") << QStringList{"ON 0", "ON -1", "ON 2000", "ON 70000", "CLR_OUTP 15"}
-                                  << "PR IN(0) IN(-1) IN(2000) IN(70000~Wrd)" << QByteArray("\r\n 0 0 0 0\r\n#");
-    QTest::newRow("CLR_OUTP outputs only") << QStringList{"ON 0", "ON -1", "CLR_OUTP 1"} << "PR IN(0) IN(-1)"
-                                           << QByteArray("\r\n 0 1\r\n#");
-    QTest::newRow("CLR_OUTP relays only") << QStringList{"ON 0", "ON -1", "CLR_OUTP 8"} << "PR IN(0) IN(-1)"
-                                          << QByteArray("\r\n 1 0\r\n#");
-}
-
-void TestMachine::replies()
-{
-    QFETCH(QStringList, setup);
-    QFETCH(QString, command);
-    QFETCH(QByteArray, expected);
-    Machine m;
-    for (const QString &l : setup)
-        QCOMPARE(m.handleLine(l).right(3), QByteArray("\r\n#"));
-    QCOMPARE(m.handleLine(command), expected);
-}
-
-void TestMachine::errorsCarryJapaneseText_data()
-{
-    QTest::addColumn<QString>("command");
-    QTest::addColumn<int>("error");
-
-    QTest::newRow("unknown word") << "FOO" << int(Machine::Err::Syntax);
-    QTest::newRow("bad item") << "PR IN(" << int(Machine::Err::Syntax);
-    QTest::newRow("forcing an input") << "ON 192" << int(Machine::Err::InputForce);
-    QTest::newRow("bit out of range") << "ON 900" << int(Machine::Err::Range);
-    QTest::newRow("no such board") << "MPG 4" << int(Machine::Err::NoBoard);
-    QTest::newRow("division by zero") << "A=1/0" << int(Machine::Err::DivZero);
-    QTest::newRow("string into number") << "A=\"x\"" << int(Machine::Err::Type);
-    QTest::newRow("continue without break") << "N" << int(Machine::Err::NotAtBreak);
-    QTest::newRow("bad program line") << "10 ?A" << int(Machine::Err::Syntax);
-    QTest::newRow("unbalanced quote") << "10 PRINT \"A" << int(Machine::Err::Syntax);
-    QTest::newRow("MBK past the end") << "MBK(65535~Lng)=1" << int(Machine::Err::Range);
-    QTest::newRow("word too big") << "MBK(1~Wrd)=65536" << int(Machine::Err::Range);
-    QTest::newRow("missing label") << "LIST *NOWHERE 1" << int(Machine::Err::NoLine);
-    QTest::newRow("general output 4") << "H_ON 4" << int(Machine::Err::Range);
-    QTest::newRow("second statement fails") << "A=1 : FOO" << int(Machine::Err::Syntax);
-}
-
-void TestMachine::errorsCarryJapaneseText()
-{
-    QFETCH(QString, command);
-    QFETCH(int, error);
-    Machine m;
-    const QByteArray reply = m.handleLine(command);
-    QCOMPARE(reply, errorReply(Machine::Err(error)));
-    bool ok = false;
-    const QString text = link::sjisDecode(reply, &ok);
-    QVERIFY(ok);
-    QVERIFY(text.contains(QLatin1Char('\t')));
-    QVERIFY(std::any_of(text.begin(), text.end(), [](QChar c) { return c.unicode() > 0x3000; }));
-}
-
-void TestMachine::prWrapsLongLines()
-{
-    Machine m;
-    QStringList items;
-    for (int i = 0; i < 20; ++i)
-        items << QString::number(1000000000LL + i);
-    const QByteArray reply = m.handleLine("PR " + items.join(' '));
-    const QByteArray flat = (" " + items.join(' ')).toLatin1();
-    QCOMPARE(reply, "\r\n" + flat.left(78) + "\r\n " + flat.mid(78, 77) + "\r\n " + flat.mid(155) + "\r\n#");
-    // The monitor joins the pieces again by removing CR LF and the blank.
-    QByteArray joined = reply;
-    joined.replace("\r\n#", "").replace("\r\n ", "");
-    QCOMPARE(joined, flat.mid(1));
-}
-
-void TestMachine::axisQueryHasElevenFields()
-{
-    Machine m;
-    run(m, {"SETP 0 12 -5 0 7", "SETP -1 1 2 3 4", "H_ON 0", "ON 0"});
-    const QByteArray reply = m.handleLine("PR LMT(0) HPT(0) P(0) RR(X_A) X(-1) Y(-1) U(-1) Z(-1)");
-    // HPT: X has its general output (bit 0) and is in position (bit 6); Y, U
-    // and Z are in position; U sits at 0 so its origin bit (bit 25) is on.
-    const qint64 hpt = (1 | 64) | (64 << 8) | (64 << 16) | (qint64(2 | 64) << 24);
-    QCOMPARE(reply, "\r\n 0 " + QByteArray::number(hpt) + " 12 -5 0 7 0 1 2 3 4\r\n#");
-    QByteArray flat = reply;
-    flat.replace("\r\n#", "").replace("\r\n ", "");
-    QCOMPARE(flat.split(' ').size(), 11);
-}
-
-void TestMachine::taskPanelReadsSecondLine()
-{
-    Machine m;
-    run(m, {"10 A=1", "20 GOTO 10", "BKP 20", "RUN"});
-    m.advance(20);
-    const QString reply = QString::fromLatin1(m.handleLine("PR MBK(7836~Lng) TASK(0|256)"));
-    QCOMPARE(reply, QStringLiteral("\r\n 20 3\r\n#?"));
-    QCOMPARE(reply.split("\r\n").at(1).trimmed().split(' '), (QStringList{"20", "3"}));
-}
-
-void TestMachine::loadModeAnswersBarePrompt()
-{
-    Machine m;
-    QCOMPARE(m.handleLine("ECHO 2"), QByteArray("\r\n#"));
-    QVERIFY(m.loadMode());
-    QCOMPARE(m.handleLine("A=1"), QByteArray("#"));
-    QCOMPARE(m.handleLine("*LOOP"), QByteArray("#"));
-    QCOMPARE(m.handleLine("?bad"), errorReply(Machine::Err::Syntax));
-    QCOMPARE(m.handleLine("@x"), errorReply(Machine::Err::Syntax));
-    QCOMPARE(m.handleLine(")"), errorReply(Machine::Err::Syntax));
-    QCOMPARE(m.handleLine("PRINT \"open"), errorReply(Machine::Err::Syntax));
-    QCOMPARE(m.handleLine("100 GOTO *LOOP"), QByteArray("#"));
-    QCOMPARE(m.handleLine("NEW"), QByteArray("#")); // stored, not obeyed
-    QCOMPARE(m.handleLine("ECHO"), QByteArray("\r\n#"));
-    QVERIFY(!m.loadMode());
-    QCOMPARE(m.handleLine("RENUM"), QByteArray("\r\n#"));
-    QCOMPARE(m.handleLine("LIST 0 0"),
-             QByteArray("\r\n10\tA=1\r\n20\t*LOOP\r\n30\tGOTO *LOOP\r\n40\tNEW\r\n#"));
-}
-
-void TestMachine::blockLoadAndMmcLoad()
-{
-    Machine m;
-    QByteArray text;
-    for (int i = 0; i < 200; ++i)
-        text += "PRINT 1234\n"; // 11 bytes a line
-    QCOMPARE(m.feed("\x02" + text.left(1400)), QByteArray("\r\n#"));
-    QCOMPARE(m.feed("\x02" + text.mid(1400)), QByteArray());
-    m.advance(Machine::kBlockQuietMs - 1);
-    QCOMPARE(m.takeOutput(), QByteArray());
-    m.advance(1);
-    QCOMPARE(m.takeOutput(), QByteArray("\r\n#"));
-    QCOMPARE(m.blockBuffer(), text);
-    QCOMPARE(m.handleLine("MMC_LOAD MMC_LOAD$"), QByteArray("\r\nLoaded 200 lines\r\n#"));
-    QCOMPARE(m.programLines().size(), 200);
-    QCOMPARE(m.programLines().lastKey(), 2000);
-    QVERIFY(m.blockBuffer().isEmpty());
-}
-
-void TestMachine::mmcLoadReportsBadLines()
-{
-    Machine m;
-    m.feed("\x02" + sj(QStringLiteral("A=1 /* 初期値\r\n?bad\n/* only a comment\n\n#5\nB=2\n")));
-    m.advance(Machine::kBlockQuietMs);
-    QCOMPARE(m.takeOutput(), QByteArray("\r\n#"));
-    const QByteArray syntax = sj(Machine::errorText(Machine::Err::Syntax));
-    QCOMPARE(m.handleLine("MMC_LOAD MMC_LOAD$"),
-             "\r\n\t2: " + syntax + ": ?bad\r\n\t5: " + syntax + ": #5\r\n#");
-    QCOMPARE(m.handleLine("LIST 0 0"), QByteArray("\r\n10\tA=1\r\n20\tB=2\r\n#"));
-}
-
-void TestMachine::feedFramesLines()
-{
-    Machine m;
-    QCOMPARE(m.feed("PR 1\r\nPR 2\rPR 3\n"), QByteArray("\r\n 1\r\n#\r\n 2\r\n#\r\n 3\r\n#"));
-    // A CR LF split between two reads is still one line end.
-    QCOMPARE(m.feed("PR 4\r"), QByteArray("\r\n 4\r\n#"));
-    QCOMPARE(m.feed("\nPR"), QByteArray());
-    QCOMPARE(m.feed(" 5\r"), QByteArray("\r\n 5\r\n#"));
-    QCOMPARE(m.feed("\r"), QByteArray("\r\n#"));
-
-    QStringList lines;
-    m.feed("A=1\rPR A\r", [&lines](const Machine::Input &in) {
-        lines << in.line;
-        return lines.size() < 1; // stop after the first line
-    });
-    QCOMPARE(lines, QStringList{"A=1"});
-    QCOMPARE(m.variable("A"), QStringLiteral("1"));
-}
-
-void TestMachine::feedRejectsOverlongAndUndecodableLines()
-{
-    Machine m;
-    QByteArray huge(Machine::kMaxLine + 10, 'A');
-    QCOMPARE(m.feed(huge + "\r"), errorReply(Machine::Err::LineTooLong));
-    QCOMPARE(m.feed("\xFF\xFE\r"), errorReply(Machine::Err::BadChar));
-    QCOMPARE(m.feed("PR 1\r"), QByteArray("\r\n 1\r\n#"));
-    // 0x5C is the backslash in cp932, not a yen sign.
-    QCOMPARE(m.feed("S$=\"a\\b\"\r"), QByteArray("\r\n#"));
-    QCOMPARE(m.variable("S$"), QStringLiteral("a\\b"));
-}
-
-void TestMachine::attentionAbortsEverything()
-{
-    Machine m;
-    run(m, {"10 A=A+1", "20 GOTO 10", "RUN"});
-    m.advance(50);
-    QCOMPARE(m.taskState(0), Machine::TaskState::Running);
-    m.handleLine("ECHO 2");
-    m.feed(QByteArray("\x02") + "X=1\n");
-    m.advance(Machine::kBlockQuietMs);
-    m.takeOutput();
-    QCOMPARE(m.feed("\x01"), QByteArray("\r\n#"));
-    QCOMPARE(m.taskState(0), Machine::TaskState::Stopped);
-    QVERIFY(!m.loadMode());
-    QVERIFY(m.blockBuffer().isEmpty());
-    const QString a = m.variable("A");
-    m.advance(100);
-    QCOMPARE(m.variable("A"), a);
-}
-
-void TestMachine::breakpointStopAndStep()
-{
-    Machine m;
-    run(m, {"10 A=A+1", "20 PRINT A", "30 GOTO 10", "BKP 20"});
-    QCOMPARE(m.handleLine("RUN"), QByteArray("\r\n#"));
-    m.advance(Machine::kStepMs);
-    QCOMPARE(m.takeOutput(), QByteArray());
-    m.advance(Machine::kStepMs);
-    QCOMPARE(m.takeOutput(), kBreak20 + "\r\n#?");
-    QCOMPARE(m.taskState(0), Machine::TaskState::Break);
-    QCOMPARE(m.handleLine("PR TASK(0|256)"), QByteArray("\r\n 3\r\n#?"));
-    QCOMPARE(m.handleLine("P A"), QByteArray("\r\n 1\r\n#?"));
-
-    // One step runs the stopped line and stops on the next one.
-    QCOMPARE(m.handleLine("T"), "\r\n 1" + kBreak30 + "\r\n#?");
-    QCOMPARE(m.taskLine(0), 30);
-
-    QCOMPARE(m.handleLine("N"), QByteArray("\r\n#"));
-    QCOMPARE(m.taskState(0), Machine::TaskState::Running);
-    m.advance(3 * Machine::kStepMs);
-    QCOMPARE(m.takeOutput(), kBreak20 + "\r\n#?");
-    QCOMPARE(m.variable("A"), QStringLiteral("2"));
-
-    // Continuing from the breakpoint runs its line instead of stopping again.
-    m.handleLine("N");
-    m.advance(Machine::kStepMs);
-    QCOMPARE(m.takeOutput(), QByteArray("\r\n 2"));
-
-    m.handleLine("BKP 0");
-    m.advance(100);
-    QCOMPARE(m.taskState(0), Machine::TaskState::Running);
-    QCOMPARE(m.feed("\x01"), QByteArray("\r\n#"));
-}
-
-void TestMachine::breakpointOnLabel()
-{
-    Machine m;
-    run(m, {"10 A=1", "20 *HERE", "30 GOTO 10", "BKP *here", "RUN"});
-    m.advance(2 * Machine::kStepMs);
-    QCOMPARE(m.takeOutput(), QByteArray("\r\n\x1b[7m BREAK 20 \x1b[0m\r\n20\t*HERE\r\n#?"));
-    QVERIFY(m.atBreakpoint());
-}
-
-void TestMachine::tasksWriteTheirLineAndPrint()
-{
-    Machine m;
-    run(m, {"10 PRINT \"HI\" 7", "20 END", "TASK 33 10"});
-    QCOMPARE(m.taskState(33), Machine::TaskState::Running);
-    m.advance(Machine::kStepMs);
-    QCOMPARE(m.takeOutput(), QByteArray("\r\n HI 7"));
-    QCOMPARE(m.handleLine("PR MBK(7774~Lng) TASK(33|256)"), QByteArray("\r\n 10 1\r\n#"));
-    m.advance(Machine::kStepMs);
-    QCOMPARE(m.taskState(33), Machine::TaskState::Stopped);
-    QCOMPARE(m.handleLine("PR MBK(7774~Lng) TASK(33|256)"), QByteArray("\r\n 20 0\r\n#"));
-
-    m.handleLine("RUN");
-    m.advance(Machine::kStepMs);
-    QCOMPARE(m.handleLine("PR MBK(7836~Lng)"), QByteArray("\r\n 10\r\n#"));
-}
-
-void TestMachine::waitDelaysTheTask()
-{
-    Machine m;
-    run(m, {"10 WAIT 100", "20 A=1", "RUN"});
-    m.advance(Machine::kStepMs); // WAIT runs
-    m.advance(95);
-    QCOMPARE(m.variable("A"), QStringLiteral("0"));
-    m.advance(20);
-    QCOMPARE(m.variable("A"), QStringLiteral("1"));
-}
-
-void TestMachine::monListsTasks()
-{
-    Machine m;
-    run(m, {"10 A=1", "20 GOTO 10", "30 END", "TASK 5 30", "RUN"});
-    m.advance(15);
-    QCOMPARE(m.handleLine("MON"), QByteArray("\r\nTASK 0 RUN [20]\r\nTASK 5 STOP [30]\r\n#"));
-}
-
-void TestMachine::inputsFollowOutputs_data()
-{
-    QTest::addColumn<int>("output");
-    QTest::addColumn<int>("input");
-    QTest::newRow("first bank") << 5 << 197;
-    QTest::newRow("second area") << 390 << 582;
-    QTest::newRow("byte 96") << 768 << 960;
-}
-
-void TestMachine::inputsFollowOutputs()
-{
-    QFETCH(int, output);
-    QFETCH(int, input);
-    Machine m;
-    m.handleLine(QStringLiteral("ON %1").arg(output));
-    QVERIFY(m.bit(output));
-    m.advance(Machine::kInputFollowMs - 1);
-    QVERIFY(!m.bit(input));
-    m.advance(1);
-    QVERIFY(m.bit(input));
-    m.handleLine(QStringLiteral("OFF %1").arg(output));
-    m.advance(Machine::kInputFollowMs);
-    QVERIFY(!m.bit(input));
-    QCOMPARE(m.handleLine(QStringLiteral("ON %1").arg(input)), errorReply(Machine::Err::InputForce));
-}
-
-void TestMachine::axisMovesOverTime()
-{
-    Machine m;
-    run(m, {"ACCEL ALL_A 1000", "RMVS X_A 10000", "RMVS U_A -300"});
-    QVERIFY(m.moving(0));
-    m.advance(100);
-    const qint64 mid = m.position(0);
-    QVERIFY(mid > 0 && mid < 10000);
-    QCOMPARE(m.counter(0), mid);
-    const qint64 xByte = m.handleLine("PR HPT(0)").mid(3).split('\r').at(0).toLongLong() & 0xFF;
-    QCOMPARE(xByte & 64, 0); // not in position while moving
-    QCOMPARE(xByte & 8, 8);
-    m.advance(2000);
-    QVERIFY(!m.moving(0));
-    QCOMPARE(m.position(0), 10000);
-    QCOMPARE(m.counter(0), 10000);
-    QCOMPARE(m.position(2), -300);
-    QCOMPARE(m.handleLine("PR P(0) RR3(X_A) RR(X_A)"), QByteArray("\r\n 10000 0 -300 0 0 0\r\n#"));
-    // Every board has its own axes.
-    m.handleLine("MPG 1");
-    QCOMPARE(m.handleLine("PR P(0) PGE(0)"), QByteArray("\r\n 0 0 0 0 1\r\n#"));
-}
-
-void TestMachine::accelerationSetsTheRamp()
-{
-    Machine slow;
-    Machine fast;
-    run(slow, {"ACCEL ALL_A 100", "RMVS Y_A 10000"});
-    run(fast, {"ACCEL ALL_A 10000", "RMVS Y_A 10000"});
-    slow.advance(500);
-    fast.advance(500);
-    QCOMPARE(fast.position(1), 10000);
-    QVERIFY(slow.position(1) < 10000);
-    QVERIFY(slow.moving(1));
-    QCOMPARE(slow.acceleration(1), 100);
-}
-
-void TestMachine::limitsStopTheAxis()
-{
-    Machine m;
-    run(m, {"ACCEL ALL_A 1000000", "SETP 0 999000 0 0 -999000", "RMVS Y_A 0", "RMVS X_A 5000", "RMVS Z_A -5000"});
-    m.advance(1000);
-    QCOMPARE(m.position(0), Machine::kLimit);
-    QCOMPARE(m.position(3), -Machine::kLimit);
-    QVERIFY(!m.moving(0));
-    // +limit of X is bit 2, -limit of Z is bit 19 (Z holds the third byte).
-    QCOMPARE(m.handleLine("PR LMT(0)"), "\r\n " + QByteArray::number((1 << 2) | (1 << 19)) + "\r\n#");
-    m.handleLine("RMVS X_A -10");
-    m.advance(100);
-    QCOMPARE(m.position(0), Machine::kLimit - 10);
-    QCOMPARE(m.handleLine("PR LMT(0)"), "\r\n " + QByteArray::number(1 << 19) + "\r\n#");
-}
-
-void TestMachine::stopHaltsAtOnce()
-{
-    Machine m;
-    run(m, {"RMVS Z_A 100000"});
-    m.advance(100);
-    QCOMPARE(m.handleLine("STOP Z_A STP_I"), QByteArray("\r\n#"));
-    const qint64 at = m.position(3);
-    QVERIFY(!m.moving(3));
-    m.advance(500);
-    QCOMPARE(m.position(3), at);
-}
-
-void TestMachine::pointsAndCounters()
-{
-    Machine m;
-    run(m, {"SETP 0 1 2 3 4", "SETP -1 9 9 9 9", "SETP 5 P(0)"});
-    QCOMPARE(m.point(5), (std::array<qint64, 4>{1, 2, 3, 4}));
-    QCOMPARE(m.handleLine("PR P(5) X(5) Z(-1) X(0)"), QByteArray("\r\n 1 2 3 4 1 9 1\r\n#"));
-    m.handleLine("CLRPOS -1");
-    QCOMPARE(m.handleLine("PR X(-1) Y(-1) U(-1) Z(-1) P(0)"), QByteArray("\r\n 0 0 0 0 1 2 3 4\r\n#"));
-    m.handleLine("CLRPOS ALL_A");
-    QCOMPARE(m.handleLine("PR P(0)"), QByteArray("\r\n 0 0 0 0\r\n#"));
-    QCOMPARE(m.handleLine("SETP 10000 1 1 1 1"), errorReply(Machine::Err::Range));
-    QCOMPARE(m.handleLine("SETP 7 100 1"), errorReply(Machine::Err::Syntax));
-}
-
-void TestMachine::generalOutputsShowInHpt()
-{
-    Machine m;
-    run(m, {"SETP 0 1 1 1 1", "H_ON 1"});
-    QCOMPARE(m.handleLine("PR HPT(0)"), "\r\n " + QByteArray::number((64 | 64 << 16 | qint64(64) << 24) | (65 << 8)) + "\r\n#");
-    m.handleLine("H_OFF 1");
-    QVERIFY(!m.generalOutput(1));
-}
-
-void TestMachine::clockReadsAndSets()
-{
-    Machine m;
-    m.setClock(QDateTime(QDate(2026, 12, 5), QTime(9, 5, 3)));
-    QCOMPARE(m.handleLine("PR DATE$(0) TIME$(0)"), QByteArray("\r\n 2026/12/05 09:05:03\r\n#"));
-    m.advance(2000);
-    QCOMPARE(m.handleLine("PR TIME$(0)"), QByteArray("\r\n 09:05:05\r\n#"));
-    QCOMPARE(m.handleLine("SET_RTC &H20270131 : SET_RTC &H0135210"), QByteArray("\r\n#"));
-    QCOMPARE(m.clock(), QDateTime(QDate(2027, 1, 31), QTime(13, 52, 10)));
-    m.advance(60 * 60 * 1000); // an hour of quiet costs nothing
-    QCOMPARE(m.handleLine("PR DATE$(0) TIME$(0)"), QByteArray("\r\n 2027/01/31 14:52:10\r\n#"));
-}
-
-void TestMachine::clockRejectsBadDigits_data()
-{
-    QTest::addColumn<QString>("value");
-    QTest::newRow("hex digit in date") << "&H2026120A";
-    QTest::newRow("month 13") << "&H20261305";
-    QTest::newRow("30 February") << "&H20260230";
-    QTest::newRow("hour 25") << "&H00250000";
-    QTest::newRow("minute 60") << "&H00126000";
-    QTest::newRow("decimal digits") << "20261205";
-}
-
-void TestMachine::clockRejectsBadDigits()
-{
-    QFETCH(QString, value);
-    Machine m;
-    const QDateTime before = m.clock();
-    QCOMPARE(m.handleLine("SET_RTC " + value), errorReply(Machine::Err::BadClock));
-    QCOMPARE(m.clock(), before);
-}
-
-void TestMachine::newClearsItsArea()
-{
-    Machine m;
-    run(m, {"10 A=1", "BKP 10", "SETP 3 1 1 1 1", "MBK(9~Wrd)=3", "ON 70000"});
-    m.handleLine("NEWP");
-    QCOMPARE(m.handleLine("PLS -1"), QByteArray("\r\n#"));
-    QCOMPARE(m.programLines().size(), 1);
-    m.handleLine("NEWM");
-    QCOMPARE(m.handleLine("S_MBK -1"), QByteArray("\r\n#"));
-    m.handleLine("NEW");
-    QVERIFY(m.programLines().isEmpty());
-    QVERIFY(m.breakpoints().isEmpty());
-}
-
-void TestMachine::listContinues()
-{
-    Machine m;
-    for (int i = 1; i <= 5; ++i)
-        m.handleLine(QStringLiteral("%1 A=%1").arg(i * 10));
-    QCOMPARE(m.handleLine("LIST 20 2"), QByteArray("\r\n20\tA=20\r\n30\tA=30\r\n#"));
-    QCOMPARE(m.handleLine("LIST"), QByteArray("\r\n40\tA=40\r\n50\tA=50\r\n#"));
-    QCOMPARE(m.handleLine("LIST"), QByteArray("\r\n#"));
-    m.handleLine("Q");
-    QCOMPARE(m.handleLine("LIST").left(12), QByteArray("\r\n10\tA=10\r\n2"));
-}
 
 QTEST_GUILESS_MAIN(TestMachine)
 #include "test_machine.moc"

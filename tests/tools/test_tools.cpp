@@ -30,12 +30,6 @@ bool selectInConsole(QPlainTextEdit *view, const QString &what)
     return view->textCursor().selectedText() == what;
 }
 
-struct Line
-{
-    qint64 number;
-    QString text;
-};
-
 } // namespace
 
 class TestTools : public QObject
@@ -45,28 +39,25 @@ class TestTools : public QObject
 private slots:
     void init();
     void cleanup();
-
     void breakpointSession();
-
     void targetAndSelection_data();
     void targetAndSelection();
-    void simpleBreakpointActions_data();
     void simpleBreakpointActions();
-
-    void clockAdjust_data();
-    void clockAdjust();
-    void clockCheck();
+    void clock();
 
     void monitorOutput();
-    void annotatedListing();
     void annotatedListingTimeout();
 
 private:
-    // Program lines go in as numbered lines, one prompt exchange each.
-    void loadProgram(const QList<Line> &lines);
+    // Numbered program lines go in one prompt exchange each.
+    void loadProgram(const QStringList &lines);
     // Runs an action the way the wiring does (one exchange at a time).
     void act(void (ViewController::*fn)());
     bool waitForCommands(const QStringList &expected);
+    bool stepControlsOn(bool on) const;
+    // Clicks with a fresh command log and waits for exactly `expected`.
+    bool clickSends(QPushButton *button, const QStringList &expected);
+    sim::Machine::TaskState taskState(int task, qint64 *line = nullptr);
     // Starts three tasks that each run to an END and stay there.
     void runThreeTasksToEnd();
 
@@ -80,19 +71,16 @@ void TestTools::init()
     f->clearCommands();
 }
 
-void TestTools::cleanup()
-{
-    f.reset();
-}
+void TestTools::cleanup() { f.reset(); }
 
-void TestTools::loadProgram(const QList<Line> &lines)
+void TestTools::loadProgram(const QStringList &lines)
 {
     f->vc->commandExec(QStringLiteral("NEW"));
-    for (const Line &l : lines)
-        f->vc->commandExec(QString::number(l.number) + QLatin1Char(' ') + l.text);
-    QMap<qint64, QString> stored;
-    f->sim->withMachine([&](sim::Machine &m) { stored = m.programLines(); });
-    QCOMPARE(stored.size(), lines.size());
+    for (const QString &l : lines)
+        f->vc->commandExec(l);
+    qsizetype stored = 0;
+    f->sim->withMachine([&](sim::Machine &m) { stored = m.programLines().size(); });
+    QCOMPARE(stored, lines.size());
     f->settle();
     f->clearCommands();
 }
@@ -105,33 +93,46 @@ void TestTools::act(void (ViewController::*fn)())
 
 bool TestTools::waitForCommands(const QStringList &expected)
 {
-    const bool ok = f->waitFor([&] { return f->commands().size() >= expected.size(); });
+    f->waitFor([&] { return f->commands().size() >= expected.size(); });
     f->settle();
-    if (!ok || f->commands() != expected) {
+    if (f->commands() != expected)
         qWarning() << "commands:" << f->commands() << "expected:" << expected;
-        return false;
-    }
-    return true;
+    return f->commands() == expected;
+}
+
+bool TestTools::clickSends(QPushButton *button, const QStringList &expected)
+{
+    f->clearCommands();
+    button->click();
+    return waitForCommands(expected);
+}
+
+sim::Machine::TaskState TestTools::taskState(int task, qint64 *line)
+{
+    sim::Machine::TaskState state{};
+    f->sim->withMachine([&](sim::Machine &m) {
+        state = m.taskState(task);
+        if (line)
+            *line = m.taskLine(task);
+    });
+    return state;
+}
+
+bool TestTools::stepControlsOn(bool on) const
+{
+    const ViewController &vc = *f->vc;
+    return vc.buttonBkpN->isEnabled() == on && vc.buttonBkpT->isEnabled() == on &&
+           vc.buttonBkpVari->isEnabled() == on && vc.textFieldBkpVariName->isEnabled() == on &&
+           vc.buttonBkpAddDel->isEnabled() && vc.buttonBkpEnum->isEnabled() && vc.buttonBkpAllClr->isEnabled();
 }
 
 void TestTools::breakpointSession()
 {
     ViewController &vc = *f->vc;
-    loadProgram({{10, QStringLiteral("*MAIN")},
-                 {20, QStringLiteral("A=5")},
-                 {30, QStringLiteral("*LOOP1")},
-                 {40, QStringLiteral("A=A+1")},
-                 {50, QStringLiteral("B=A*2")},
-                 {60, QStringLiteral("GOTO *LOOP1")}});
+    loadProgram({"10 *MAIN", "20 A=5", "30 *LOOP1", "40 A=A+1", "50 B=A*2", "60 GOTO *LOOP1"});
 
     // Connected but not stopped: setting and listing work, stepping does not.
-    QVERIFY(vc.buttonBkpAddDel->isEnabled());
-    QVERIFY(vc.buttonBkpEnum->isEnabled());
-    QVERIFY(vc.buttonBkpAllClr->isEnabled());
-    QVERIFY(!vc.buttonBkpN->isEnabled());
-    QVERIFY(!vc.buttonBkpT->isEnabled());
-    QVERIFY(!vc.buttonBkpVari->isEnabled());
-    QVERIFY(!vc.textFieldBkpVariName->isEnabled());
+    QVERIFY(stepControlsOn(false));
 
     // One breakpoint by label, one by step number.
     vc.textFieldBkpNumber->setText(QStringLiteral("LOOP1"));
@@ -139,10 +140,10 @@ void TestTools::breakpointSession()
     QCOMPARE(vc.textFieldBkpNumber->text(), QStringLiteral("*LOOP1"));
     vc.textFieldBkpNumber->setText(QStringLiteral("50"));
     vc.buttonBkpAddDel->click();
-    QVERIFY(waitForCommands({QStringLiteral("BKP *LOOP1"), QStringLiteral("BKP 50")}));
+    QVERIFY(waitForCommands({"BKP *LOOP1", "BKP 50"}));
     QStringList breakpoints;
     f->sim->withMachine([&](sim::Machine &m) { breakpoints = m.breakpoints(); });
-    QCOMPARE(breakpoints, (QStringList{QStringLiteral("*LOOP1"), QStringLiteral("50")}));
+    QCOMPARE(breakpoints, (QStringList{"*LOOP1", "50"}));
 
     vc.buttonBkpEnum->click();
     QVERIFY(f->waitFor([&] { return vc.consoleText().contains(QStringLiteral("\r\nBKP 50\r\n#")); }));
@@ -152,82 +153,49 @@ void TestTools::breakpointSession()
     // the stop and the step controls come on.
     vc.buttonRun->click();
     QVERIFY(f->waitFor([&] { return vc.buttonBkpN->isEnabled(); }));
-    QVERIFY(vc.bkpMode());
-    QVERIFY(vc.buttonBkpT->isEnabled());
-    QVERIFY(vc.buttonBkpVari->isEnabled());
-    QVERIFY(vc.textFieldBkpVariName->isEnabled());
+    QVERIFY(vc.bkpMode() && stepControlsOn(true));
     QVERIFY(vc.consoleText().contains(QStringLiteral("[BKP]  BREAK 30 ")));
     QVERIFY(vc.consoleText().endsWith(QStringLiteral("#?")));
     QVERIFY(!vc.consoleText().contains(QStringLiteral("[7m")));
 
     // A variable while stopped; the reply's "#?" keeps the mode on.
-    f->clearCommands();
     vc.textFieldBkpVariName->setText(QStringLiteral("A"));
-    vc.buttonBkpVari->click();
-    QVERIFY(waitForCommands({QStringLiteral("P A")}));
-    QVERIFY(f->waitFor([&] {
-        return vc.consoleText().endsWith(QStringLiteral("[BKP: Variable] A\r\n 5\r\n#?"));
-    }));
-    QVERIFY(vc.bkpMode());
-    QVERIFY(vc.buttonBkpN->isEnabled());
+    QVERIFY(clickSends(vc.buttonBkpVari, {"P A"}));
+    QVERIFY(f->waitFor([&] { return vc.consoleText().endsWith(QStringLiteral("[BKP: Variable] A\r\n 5\r\n#?")); }));
+    QVERIFY(vc.bkpMode() && vc.buttonBkpN->isEnabled());
 
     // One step: line 30 is done, the task stands at 40.
-    f->clearCommands();
-    vc.buttonBkpT->click();
-    QVERIFY(waitForCommands({QStringLiteral("T")}));
+    QVERIFY(clickSends(vc.buttonBkpT, {"T"}));
     QVERIFY(f->waitFor([&] { return vc.consoleText().contains(QStringLiteral("BREAK 40")); }));
     const QString afterStep = vc.consoleText();
     QVERIFY(afterStep.indexOf(QStringLiteral("\r[BKP: Trace]")) < afterStep.indexOf(QStringLiteral("BREAK 40")));
     QVERIFY(f->waitFor([&] { return vc.bkpMode() && vc.buttonBkpT->isEnabled(); }));
 
     // Continue: line 40 runs, the breakpoint at 50 stops the task again.
-    f->clearCommands();
-    vc.buttonBkpN->click();
-    QVERIFY(waitForCommands({QStringLiteral("N")}));
+    QVERIFY(clickSends(vc.buttonBkpN, {"N"}));
     QVERIFY(f->waitFor([&] { return vc.consoleText().contains(QStringLiteral("BREAK 50")) && vc.bkpMode(); }));
     QVERIFY(vc.consoleText().contains(QStringLiteral("\r[BKP: Continue]")));
-    sim::Machine::TaskState state{};
     qint64 line = 0;
-    f->sim->withMachine([&](sim::Machine &m) {
-        state = m.taskState(0);
-        line = m.taskLine(0);
-    });
-    QCOMPARE(state, sim::Machine::TaskState::Break);
+    QCOMPARE(taskState(0, &line), sim::Machine::TaskState::Break);
     QCOMPARE(line, qint64(50));
-    f->clearCommands();
-    vc.buttonBkpVari->click(); // the field still holds A
-    QVERIFY(waitForCommands({QStringLiteral("P A")}));
+    QVERIFY(clickSends(vc.buttonBkpVari, {"P A"})); // the field still holds A
     QVERIFY(f->waitFor([&] { return vc.consoleText().endsWith(QStringLiteral("\r\n 6\r\n#?")); }));
 
     // Clear all, then continue: the program runs free and the step controls
     // go off with the next reply.
-    f->clearCommands();
-    vc.buttonBkpAllClr->click();
-    QVERIFY(waitForCommands({QStringLiteral("BKP 0")}));
+    QVERIFY(clickSends(vc.buttonBkpAllClr, {"BKP 0"}));
     f->sim->withMachine([&](sim::Machine &m) { breakpoints = m.breakpoints(); });
     QVERIFY(breakpoints.isEmpty());
     QVERIFY(vc.consoleText().contains(QStringLiteral("\r[BKP: All cleared]")));
     QVERIFY(f->waitFor([&] { return vc.bkpMode() && vc.buttonBkpN->isEnabled(); }));
 
-    f->clearCommands();
-    vc.buttonBkpN->click();
-    QVERIFY(waitForCommands({QStringLiteral("N")}));
+    QVERIFY(clickSends(vc.buttonBkpN, {"N"}));
     QVERIFY(f->waitFor([&] { return !vc.buttonBkpN->isEnabled(); }));
-    QVERIFY(!vc.bkpMode());
-    QVERIFY(!vc.buttonBkpT->isEnabled());
-    QVERIFY(!vc.buttonBkpVari->isEnabled());
-    QVERIFY(!vc.textFieldBkpVariName->isEnabled());
-    QVERIFY(vc.buttonBkpAddDel->isEnabled());
-    f->sim->withMachine([&](sim::Machine &m) { state = m.taskState(0); });
-    QCOMPARE(state, sim::Machine::TaskState::Running);
+    QVERIFY(!vc.bkpMode() && stepControlsOn(false));
+    QCOMPARE(taskState(0), sim::Machine::TaskState::Running);
     QVERIFY(vc.consoleText().endsWith(QStringLiteral("\r\n#")));
-
     vc.buttonCtrlA->click();
-    QVERIFY(f->waitFor([&] {
-        sim::Machine::TaskState s{};
-        f->sim->withMachine([&](sim::Machine &m) { s = m.taskState(0); });
-        return s == sim::Machine::TaskState::Stopped;
-    }));
+    QVERIFY(f->waitFor([&] { return taskState(0) == sim::Machine::TaskState::Stopped; }));
 }
 
 void TestTools::targetAndSelection_data()
@@ -241,25 +209,19 @@ void TestTools::targetAndSelection_data()
     QTest::addColumn<bool>("bkpAfter");
 
     const QString numberPrompt = QStringLiteral("[BKP: ! Input or Select a Step No. or a Label]");
-    QTest::newRow("selected step number") << false << "120" << "" << "BKP 120" << "120" << "[BKP: Add/Delete]" << false;
-    QTest::newRow("typed label gets the star") << false << "" << "LOOP1" << "BKP *LOOP1" << "*LOOP1"
-                                               << "[BKP: Add/Delete]" << false;
-    QTest::newRow("starred label unchanged") << false << "" << "*LOOP1" << "BKP *LOOP1" << "*LOOP1"
-                                             << "[BKP: Add/Delete]" << false;
-    QTest::newRow("typed number keeps its blanks") << false << "" << " 120\t" << "BKP 120" << " 120\t"
-                                                   << "[BKP: Add/Delete]" << false;
-    QTest::newRow("padded label written back trimmed") << false << "" << "  LOOP1 " << "BKP *LOOP1" << "*LOOP1"
-                                                       << "[BKP: Add/Delete]" << false;
-    QTest::newRow("selection wins over the field") << false << "LOOP2" << "99" << "BKP *LOOP2" << "*LOOP2"
-                                                   << "[BKP: Add/Delete]" << false;
+    const QString added = QStringLiteral("[BKP: Add/Delete]");
+    QTest::newRow("selected step number") << false << "120" << "" << "BKP 120" << "120" << added << false;
+    QTest::newRow("typed number keeps its blanks") << false << "" << " 120\t" << "BKP 120" << " 120\t" << added << false;
+    QTest::newRow("padded label written back trimmed")
+        << false << "" << "  LOOP1 " << "BKP *LOOP1" << "*LOOP1" << added << false;
+    QTest::newRow("selection wins over the field") << false << "LOOP2" << "99" << "BKP *LOOP2" << "*LOOP2" << added
+                                                   << false;
     QTest::newRow("blank target sends CR alone") << false << "" << " \t " << "" << "" << numberPrompt << true;
-    QTest::newRow("empty target") << false << "" << "" << "" << "" << numberPrompt << true;
-
-    QTest::newRow("selected number is no variable") << true << "15" << "B" << "" << "" << "[BKP: ! Select Variable Name]"
-                                                    << true;
+    QTest::newRow("selected number is no variable")
+        << true << "15" << "B" << "" << "" << "[BKP: ! Select Variable Name]" << true;
     QTest::newRow("selected variable") << true << "A1" << "" << "P A1" << "A1" << "[BKP: Variable] A1" << false;
-    QTest::newRow("typed variable trimmed for the command") << true << "" << " B2 " << "P B2" << " B2 "
-                                                            << "[BKP: Variable] B2" << false;
+    QTest::newRow("typed variable trimmed for the command")
+        << true << "" << " B2 " << "P B2" << " B2 " << "[BKP: Variable] B2" << false;
     QTest::newRow("no variable name") << true << "" << "  " << "" << "  " << "[BKP: ! Input Variable Name ]" << true;
 }
 
@@ -293,102 +255,66 @@ void TestTools::targetAndSelection()
     QVERIFY(waitForCommands({command}));
 }
 
-void TestTools::simpleBreakpointActions_data()
-{
-    QTest::addColumn<QString>("button");
-    QTest::addColumn<QString>("command");
-    QTest::addColumn<QString>("note");
-    QTest::addColumn<bool>("bkpAfter");
-
-    QTest::newRow("continue") << "buttonBkpN" << "N" << "\r[BKP: Continue]" << false;
-    QTest::newRow("enumerate") << "buttonBkpEnum" << "BKP" << "\r[BKP: Enumerate]" << true;
-    QTest::newRow("trace") << "buttonBkpT" << "T" << "\r[BKP: Trace]" << false;
-    QTest::newRow("all clear") << "buttonBkpAllClr" << "BKP 0" << "\r[BKP: All cleared]" << false;
-}
-
 void TestTools::simpleBreakpointActions()
 {
-    QFETCH(QString, button);
-    QFETCH(QString, command);
-    QFETCH(QString, note);
-    QFETCH(bool, bkpAfter);
-
     ViewController &vc = *f->vc;
-    vc.linkState().setBkpMode(true);
-    vc.updateBkpControls(); // as after a received "#?"
-    vc.checkboxScroll->setChecked(false);
-    auto *b = vc.root()->findChild<QPushButton *>(button);
-    QVERIFY(b);
-    QVERIFY(b->isEnabled());
-    b->click();
-    QCOMPARE(vc.bkpMode(), bkpAfter);
-    QVERIFY(vc.consoleText().endsWith(note));
-    QVERIFY(!vc.checkboxScroll->isChecked()); // only the panel's entry actions switch it on
-    QVERIFY(waitForCommands({command}));
+    const struct { QPushButton *button; const char *command; const char *note; bool bkpAfter; } cases[] = {
+        {vc.buttonBkpN, "N", "\r[BKP: Continue]", false},
+        {vc.buttonBkpEnum, "BKP", "\r[BKP: Enumerate]", true},
+        {vc.buttonBkpT, "T", "\r[BKP: Trace]", false},
+        {vc.buttonBkpAllClr, "BKP 0", "\r[BKP: All cleared]", false}};
+    for (const auto &c : cases) {
+        vc.linkState().setBkpMode(true);
+        vc.updateBkpControls(); // as after a received "#?"
+        vc.checkboxScroll->setChecked(false);
+        QVERIFY(c.button->isEnabled());
+        f->clearCommands();
+        c.button->click();
+        QCOMPARE(vc.bkpMode(), c.bkpAfter);
+        QVERIFY2(vc.consoleText().endsWith(QLatin1String(c.note)), c.note);
+        QVERIFY(!vc.checkboxScroll->isChecked()); // only the panel's entry actions switch it on
+        QVERIFY(waitForCommands({QLatin1String(c.command)}));
+    }
 }
 
-void TestTools::clockAdjust_data()
+void TestTools::clock()
 {
-    QTest::addColumn<QTime>("time");
-    QTest::addColumn<QString>("command");
-
-    QTest::newRow("one-digit hour") << QTime(9, 5, 3) << "SET_RTC &H20261205 : SET_RTC &H0090503";
-    QTest::newRow("two-digit hour") << QTime(13, 52, 10) << "SET_RTC &H20261205 : SET_RTC &H00135210";
-}
-
-void TestTools::clockAdjust()
-{
-    QFETCH(QTime, time);
-    QFETCH(QString, command);
-
     ViewController &vc = *f->vc;
+    const QString command = QStringLiteral("SET_RTC &H20261205 : SET_RTC &H00135210");
     f->sim->withMachine([](sim::Machine &m) { m.setClock(QDateTime(QDate(2001, 1, 1), QTime(0, 0, 0))); });
-    f->clock.value = QDateTime(QDate(2026, 12, 5), time);
+    f->clock.value = QDateTime(QDate(2026, 12, 5), QTime(13, 52, 10));
     vc.checkboxScroll->setChecked(false);
     vc.buttonRtcAdj->click();
     QVERIFY(vc.checkboxScroll->isChecked());
     QVERIFY(waitForCommands({command}));
     // Echoed like a typed command; the reply is the bare prompt.
-    QVERIFY(f->waitFor([&] { return vc.consoleText().endsWith(QStringLiteral("\r\n") + command + QStringLiteral("\r\n#")); }));
+    QVERIFY(f->waitFor([&] { return vc.consoleText().endsWith("\r\n" + command + "\r\n#"); }));
     QDateTime simClock;
     f->sim->withMachine([&](sim::Machine &m) { simClock = m.clock(); });
     QCOMPARE(simClock.date(), QDate(2026, 12, 5));
-    QVERIFY2(qAbs(simClock.time().secsTo(time)) <= 2, qPrintable(simClock.toString()));
-}
+    QVERIFY2(qAbs(simClock.time().secsTo(QTime(13, 52, 10))) <= 2, qPrintable(simClock.toString()));
 
-void TestTools::clockCheck()
-{
-    ViewController &vc = *f->vc;
-    f->sim->withMachine([](sim::Machine &m) { m.setClock(QDateTime(QDate(2026, 12, 5), QTime(13, 52, 10))); });
+    // The check reads the clock back as the controller prints it.
     vc.checkboxScroll->setChecked(false);
-    vc.buttonRtcCheck->click();
+    QVERIFY(clickSends(vc.buttonRtcCheck, {"PR DATE$(0) TIME$(0)"}));
     QVERIFY(vc.checkboxScroll->isChecked());
-    QVERIFY(waitForCommands({QStringLiteral("PR DATE$(0) TIME$(0)")}));
     QVERIFY(f->waitFor([&] { return vc.consoleText().endsWith(QStringLiteral("\r\n#")); }));
-    QVERIFY(vc.consoleText().contains(QStringLiteral("\r\nPR DATE$(0) TIME$(0)\r\n 2026/12/05 13:52:1")));
+    QVERIFY(vc.consoleText().contains(QStringLiteral("\r\nPR DATE$(0) TIME$(0)\r\n 2026/12/05 13:5")));
 }
 
 void TestTools::runThreeTasksToEnd()
 {
-    loadProgram({{10, QStringLiteral("*MAIN")},
-                 {20, QStringLiteral("A=1")},
-                 {30, QStringLiteral("END")},
-                 {100, QStringLiteral("*SUB1")},
-                 {110, QStringLiteral("B=2")},
-                 {120, QStringLiteral("END")},
-                 {200, QStringLiteral("*SUB2")},
-                 {210, QStringLiteral("S$=\"#5\"")},
-                 {220, QStringLiteral("END : REM #2")}});
+    loadProgram({"10 *MAIN", "20 A=1", "30 END", "100 *SUB1", "110 B=2", "120 END", "200 *SUB2",
+                 "210 S$=\"#5\"", "220 END : REM #2"});
     f->vc->commandExec(QStringLiteral("RUN"));
     f->vc->commandExec(QStringLiteral("TASK 1 *SUB1"));
     f->vc->commandExec(QStringLiteral("TASK 2 *SUB2"));
     QVERIFY(f->waitFor([&] {
         bool done = true;
-        f->sim->withMachine([&](sim::Machine &m) {
-            done = m.taskLine(0) == 30 && m.taskLine(1) == 120 && m.taskLine(2) == 220;
-            for (int n = 0; n < 3; ++n)
-                done = done && m.taskState(n) == sim::Machine::TaskState::Stopped;
-        });
+        for (int n = 0; n < 3; ++n) {
+            qint64 line = 0;
+            done = done && taskState(n, &line) == sim::Machine::TaskState::Stopped && line == QList<qint64>{30, 120, 220}[n];
+        }
         return done;
     }));
     f->settle();
@@ -399,37 +325,27 @@ void TestTools::monitorOutput()
 {
     ViewController &vc = *f->vc;
     runThreeTasksToEnd();
-    const QString before = vc.consoleText();
+    QString before = vc.consoleText();
     vc.checkboxScroll->setChecked(false);
-    vc.buttonMon->click();
+    QVERIFY(clickSends(vc.buttonMon, {"CMD$", "MON", "CMD$ 0"}));
     QVERIFY(vc.checkboxScroll->isChecked());
-    QVERIFY(waitForCommands({QStringLiteral("CMD$"), QStringLiteral("MON"), QStringLiteral("CMD$ 0")}));
     // The last prompt ends the wait in the receive path and is not shown.
     QVERIFY(f->waitFor([&] { return !vc.waitPrompt(); }));
     f->settle();
     // The echo, then the whole reply with its prompt.
-    QCOMPARE(vc.consoleText(), before + QStringLiteral("\r\nMON\r\nTASK 0 STOP [30]\r\nTASK 1 STOP [120]\r\n"
-                                                      "TASK 2 STOP [220]\r\n#"));
-}
+    QCOMPARE(vc.consoleText(),
+             before + QStringLiteral("\r\nMON\r\nTASK 0 STOP [30]\r\nTASK 1 STOP [120]\r\nTASK 2 STOP [220]\r\n#"));
 
-void TestTools::annotatedListing()
-{
-    ViewController &vc = *f->vc;
-    runThreeTasksToEnd();
+    // Annotated: neither the command nor the raw monitor reply is echoed; the
+    // prompt after "CMD$ 0" comes through the live display.
     vc.buttonListNext->setEnabled(true); // as after a listing from the console
-    const QString before = vc.consoleText();
+    before = vc.consoleText();
     vc.checkboxScroll->setChecked(false);
-    vc.buttonMonList->click();
+    QVERIFY(clickSends(vc.buttonMonList, {"CMD$", "MON", "LIST 30 1", "LIST 120 1", "LIST 220 1", "CMD$ 0"}));
     QVERIFY(vc.checkboxScroll->isChecked());
-    QVERIFY(waitForCommands({QStringLiteral("CMD$"), QStringLiteral("MON"), QStringLiteral("LIST 30 1"),
-                             QStringLiteral("LIST 120 1"), QStringLiteral("LIST 220 1"), QStringLiteral("CMD$ 0")}));
     QVERIFY(f->waitFor([&] { return vc.consoleText().endsWith(QStringLiteral("\r\n#")); }));
-    const QString listing = QStringLiteral("\r\nTASK 0 STOP\t   30\tEND\r\n"
-                                           "TASK 1 STOP\t   120\tEND\r\n"
-                                           "TASK 2 STOP\t   220\tEND : REM 2\r\n");
-    // Neither the command nor the raw monitor reply is echoed; the prompt
-    // after "CMD$ 0" comes through the live display.
-    QCOMPARE(vc.consoleText(), before + listing + QStringLiteral("\r\n#"));
+    QCOMPARE(vc.consoleText(), before + QStringLiteral("\r\nTASK 0 STOP\t   30\tEND\r\nTASK 1 STOP\t   120\tEND\r\n"
+                                                      "TASK 2 STOP\t   220\tEND : REM 2\r\n\r\n#"));
     QVERIFY(!vc.buttonListNext->isEnabled());
     QVERIFY(vc.isConnected());
 }
@@ -450,8 +366,7 @@ void TestTools::annotatedListingTimeout()
     QVERIFY(!vc.isConnected());
     QCOMPARE(f->dialogs.entries.size(), 1);
     QVERIFY(f->dialogs.entries.first().text.startsWith(QStringLiteral("Receive Timeout")));
-    QCOMPARE(f->commands(), (QStringList{QStringLiteral("CMD$"), QStringLiteral("MON"), QStringLiteral("LIST 30 1"),
-                                         QStringLiteral("LIST 120 1")}));
+    QCOMPARE(f->commands(), (QStringList{"CMD$", "MON", "LIST 30 1", "LIST 120 1"}));
     QVERIFY(!vc.consoleText().contains(QStringLiteral("TASK 0 STOP\t")));
 }
 
