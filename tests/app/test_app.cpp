@@ -17,16 +17,9 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include "support/widgets.h"
 
 namespace {
-
-QStringList itemsOf(const QComboBox *box)
-{
-    QStringList items;
-    for (int i = 0; i < box->count(); ++i)
-        items << box->itemText(i);
-    return items;
-}
 
 QStringList numbered(const QString &stem, int count)
 {

@@ -12,18 +12,11 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include "support/widgets.h"
 #include <QTextBlock>
 #include <QTextDocument>
 
 namespace {
-
-QStringList itemsOf(const QComboBox *box)
-{
-    QStringList items;
-    for (int i = 0; i < box->count(); ++i)
-        items << box->itemText(i);
-    return items;
-}
 
 QWidget *focused()
 {
