@@ -25,10 +25,12 @@ public:
     }
     // One command line and its reply up to the prompt.
     bool roundTrip(const QByteArray &line) { return rawRoundTrip(line + "\r"); }
-    bool rawRoundTrip(const QByteArray &bytes)
+    // Any bytes, and the reply up to `until` (a program line in load mode is
+    // answered by a bare "#").
+    bool rawRoundTrip(const QByteArray &bytes, const QByteArray &until = QByteArrayLiteral("\n#"))
     {
         m_sock.write(bytes);
-        return readUntil("\n#");
+        return readUntil(until);
     }
     // Reads until `needle` has arrived in what was read since the last call.
     bool readUntil(const QByteArray &needle, int timeoutMs = 30000)
