@@ -302,7 +302,14 @@ QWidget *MainWindow::buildTopBar()
     h->addWidget(caption(QStringLiteral("Controller"), address));
     h->addWidget(address, 1);
     h->addWidget(makeButton(QStringLiteral("buttonConnect"), QStringLiteral("Connect")));
-    h->addWidget(makeButton(QStringLiteral("buttonDisconnect"), QStringLiteral("Disconnect")));
+    // The connect button itself reads "Disconnect" while connected; this one
+    // is a plain stop button, so the bar never shows the same word twice.
+    QPushButton *stop = makeButton(QStringLiteral("buttonDisconnect"), QString(), QStringLiteral("Disconnect"));
+    stop->setIcon(style()->standardIcon(QStyle::SP_BrowserStop));
+    stop->setAccessibleName(QStringLiteral("Disconnect"));
+    stop->setMinimumWidth(stop->sizeHint().height() + 8);
+    stop->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    h->addWidget(stop);
 
     h->addSpacing(4);
     h->addWidget(separator());
