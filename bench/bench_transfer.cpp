@@ -4,7 +4,7 @@
 //   - a bare blocking client doing only the round trips (5,000 program lines;
 //     or the attention byte, the 0x02 blocks and MMC_LOAD);
 //   - the same bare client doing the whole load sequence with the pauses the
-//     load itself is specified to make: a 5 ms run-loop turn where the
+//     load makes by design: a 5 ms run-loop turn where the
 //     monitor turns its run loop, and the 1 s pause after the attention byte
 //     of the block load. No client can be faster than this one.
 #include "link/sjis.h"
