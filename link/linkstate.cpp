@@ -1,5 +1,7 @@
 #include "link/linkstate.h"
 
+#include <thread>
+
 namespace link {
 
 QString LinkState::rcvBuff() const
@@ -44,7 +46,7 @@ void LinkState::setWaitPrompt(bool on)
         std::lock_guard<std::mutex> lock(m_mutex);
         m_waitPrompt = on;
     }
-    m_cv.notify_all();
+    notifyAll();
 }
 
 bool LinkState::waitSharp() const
@@ -59,7 +61,7 @@ void LinkState::setWaitSharp(bool on)
         std::lock_guard<std::mutex> lock(m_mutex);
         m_waitSharp = on;
     }
-    m_cv.notify_all();
+    notifyAll();
 }
 
 bool LinkState::bkpMode() const
@@ -103,9 +105,22 @@ void LinkState::rewriteBreakpointPrompt()
 bool LinkState::sleepWhileWaitPrompt(std::chrono::milliseconds timeout,
                                      const std::function<bool()> &wakeup)
 {
-    std::unique_lock<std::mutex> lock(m_mutex);
-    m_cv.wait_for(lock, timeout, [&] { return !m_waitPrompt || (wakeup && wakeup()); });
-    return !m_waitPrompt;
+    return sleepWhileSet(Flag::WaitPrompt, timeout, wakeup);
+}
+
+// A reply on a quiet link lands within tens of microseconds of its command.
+// Watching for it that long, yielding the core to whoever needs it, is
+// cheaper than being put to sleep and woken again, which costs about as much
+// as the round trip itself. On one core watching would only delay the sender.
+void LinkState::spinUntilChanged(unsigned seen)
+{
+    static const bool worthIt = std::thread::hardware_concurrency() > 1;
+    if (!worthIt)
+        return;
+    constexpr auto kWatch = std::chrono::microseconds(150);
+    const auto until = std::chrono::steady_clock::now() + kWatch;
+    while (m_changes.load(std::memory_order_acquire) == seen && std::chrono::steady_clock::now() < until)
+        std::this_thread::yield();
 }
 
 bool LinkState::sleepWhileSet(Flag flag, std::chrono::milliseconds timeout,
@@ -113,7 +128,15 @@ bool LinkState::sleepWhileSet(Flag flag, std::chrono::milliseconds timeout,
 {
     const bool &field = flag == Flag::WaitPrompt ? m_waitPrompt : m_waitSharp;
     std::unique_lock<std::mutex> lock(m_mutex);
-    m_cv.wait_for(lock, timeout, [&] { return !field || (wakeup && wakeup()); });
+    const auto done = [&] { return !field || (wakeup && wakeup()); };
+    if (done())
+        return !field;
+    // Read under the lock: a change made after the check above counts.
+    const unsigned seen = m_changes.load(std::memory_order_acquire);
+    lock.unlock();
+    spinUntilChanged(seen);
+    lock.lock();
+    m_cv.wait_for(lock, timeout, done);
     return !field;
 }
 
@@ -132,6 +155,7 @@ void LinkState::clear(Flag flag)
 
 void LinkState::notifyAll()
 {
+    m_changes.fetch_add(1, std::memory_order_release);
     m_cv.notify_all();
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QString>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -60,7 +61,12 @@ public:
     }
 
 private:
+    void spinUntilChanged(unsigned seen);
+
     mutable std::mutex m_mutex;
+    // Bumped on every change a waiter may care about, so that a waiter can
+    // watch for one without taking the lock.
+    std::atomic<unsigned> m_changes{0};
     std::condition_variable m_cv;
     QString m_rcvBuff;
     bool m_waitPrompt = false;
