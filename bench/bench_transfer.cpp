@@ -20,6 +20,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <vector>
 
 namespace {
@@ -98,8 +99,49 @@ bool rawBlockLoad(RawClient &raw, const QList<QByteArray> &blocks, bool paced)
     return ok && raw.roundTrip("MMC_LOAD MMC_LOAD$");
 }
 
-void report(const char *what, double monitor, double bare, double paced)
+struct Timings
 {
+    std::vector<double> monitor, bare, paced;
+};
+
+// Loads `path` with the monitor's `load`, then runs the bare client both
+// ways; the first `warmUps` rounds are not counted.
+bool measure(MonitorFixture &f, const QString &path, void (ViewController::*load)(),
+             const std::function<bool(bool paced)> &rawLoad, int warmUps, int runs, Timings &out)
+{
+    for (int run = 0; run < warmUps + runs; ++run) {
+        const bool counted = run >= warmUps;
+        clearProgram(f);
+        f.dialogs.setNextFileName(path);
+        QElapsedTimer t;
+        t.start();
+        (f.vc.get()->*load)();
+        const double monitorSeconds = seconds(t);
+        if (counted)
+            out.monitor.push_back(monitorSeconds);
+        if (!f.vc->consoleText().contains(QStringLiteral("Program Loaded"))) {
+            std::fprintf(stderr, "the monitor's load did not complete\n");
+            return false;
+        }
+        for (bool paced : {false, true}) {
+            clearProgram(f);
+            t.restart();
+            if (!rawLoad(paced)) {
+                std::fprintf(stderr, "the bare client's load failed\n");
+                return false;
+            }
+            if (counted)
+                (paced ? out.paced : out.bare).push_back(seconds(t));
+        }
+    }
+    return true;
+}
+
+void report(const char *what, const Timings &t)
+{
+    const double monitor = median(t.monitor);
+    const double bare = median(t.bare);
+    const double paced = median(t.paced);
     std::printf("%s\n", what);
     std::printf("    monitor                                 %7.3f s\n", monitor);
     std::printf("    bare round trips only                   %7.3f s   monitor / bare   = %5.2f\n", bare,
@@ -140,33 +182,13 @@ int main(int argc, char **argv)
     const QString linePath = f.tempDir.filePath(QStringLiteral("bench.f2k"));
     writeFile(linePath, link::sjisEncode(lines.join(QLatin1Char('\n')) + QLatin1Char('\n')));
 
-    // Run 0 warms up both sides (converters, buffers, page faults) and is
-    // not counted.
-    std::vector<double> monitorLine, bareLine, pacedLine;
-    for (int run = 0; run <= kLineRuns; ++run) {
-        clearProgram(f);
-        f.dialogs.setNextFileName(linePath);
-        QElapsedTimer t;
-        t.start();
-        f.vc->programLoad();
-        const double monitorSeconds = seconds(t);
-        if (run > 0)
-            monitorLine.push_back(monitorSeconds);
-        if (!f.vc->consoleText().contains(QStringLiteral("Program Loaded"))) {
-            std::fprintf(stderr, "the line load did not complete\n");
-            return 1;
-        }
-        for (bool paced : {false, true}) {
-            clearProgram(f);
-            t.restart();
-            if (!rawLineLoad(raw, lineBytes, paced)) {
-                std::fprintf(stderr, "the raw line load failed\n");
-                return 1;
-            }
-            if (run > 0)
-                (paced ? pacedLine : bareLine).push_back(seconds(t));
-        }
-    }
+    // One uncounted round warms up both sides (converters, buffers, page
+    // faults).
+    Timings line;
+    if (!measure(
+            f, linePath, &ViewController::programLoad,
+            [&](bool paced) { return rawLineLoad(raw, lineBytes, paced); }, 1, kLineRuns, line))
+        return 1;
 
     // ---- block load -------------------------------------------------------
     QByteArray programBytes;
@@ -177,40 +199,23 @@ int main(int argc, char **argv)
     const QList<QByteArray> blocks =
         transfer::programBlocks(transfer::blockLoadBytes(link::sjisDecode(programBytes)).bytes);
 
-    std::vector<double> monitorBlock, bareBlock, pacedBlock;
-    for (int run = 0; run < kBlockRuns; ++run) {
-        clearProgram(f);
-        f.dialogs.setNextFileName(blockPath);
-        QElapsedTimer t;
-        t.start();
-        f.vc->programLoadHs();
-        monitorBlock.push_back(seconds(t));
-        if (!f.vc->consoleText().contains(QStringLiteral("Program Loaded"))) {
-            std::fprintf(stderr, "the block load did not complete\n");
-            return 1;
-        }
-        for (bool paced : {false, true}) {
-            clearProgram(f);
-            t.restart();
-            if (!rawBlockLoad(raw, blocks, paced)) {
-                std::fprintf(stderr, "the raw block load failed\n");
-                return 1;
-            }
-            (paced ? pacedBlock : bareBlock).push_back(seconds(t));
-        }
-    }
+    Timings block;
+    if (!measure(
+            f, blockPath, &ViewController::programLoadHs,
+            [&](bool paced) { return rawBlockLoad(raw, blocks, paced); }, 0, kBlockRuns, block))
+        return 1;
 
     std::printf("transfer benchmark (medians of %d line loads after one warm-up, %d block loads; loopback, "
                 "in-process simulator)\n",
                 kLineRuns, kBlockRuns);
     char what[160];
     std::snprintf(what, sizeof what, "line load of %d lines (run-loop turns: 2 + one per 100 lines)", kLines);
-    report(what, median(monitorLine), median(bareLine), median(pacedLine));
+    report(what, line);
     std::snprintf(what, sizeof what,
                   "block load of %lld bytes in %lld blocks (pauses: 1 s after the attention byte, "
                   "%lld run-loop turns)",
                   static_cast<long long>(programBytes.size() + 1), static_cast<long long>(blocks.size()),
                   static_cast<long long>(blocks.size() + 3));
-    report(what, median(monitorBlock), median(bareBlock), median(pacedBlock));
+    report(what, block);
     return 0;
 }
