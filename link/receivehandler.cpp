@@ -29,9 +29,12 @@ ChunkResult ReceiveHandler::onChunk(const QByteArray &bytes)
         text = m_decoder.decode(bytes);
     }
 
-    m_state.appendRcv(text);
+    const bool nobodyWaits = m_state.locked([&](QString &rcv, bool &waitPrompt, bool &waitSharp, bool &, bool &) {
+        rcv += text;
+        return !waitPrompt && !waitSharp;
+    });
 
-    if (!m_state.waitPrompt() && !m_state.waitSharp()) {
+    if (nobodyWaits) {
         if (text.contains(kLoginPrompt)) {
             m_send(kLoginName);
             r.trace << text + QStringLiteral("<-") + kLoginName;
@@ -53,16 +56,24 @@ ChunkResult ReceiveHandler::onChunk(const QByteArray &bytes)
         r.trace << QStringLiteral("bkpmode");
     }
 
-    m_state.locked([](QString &rcv, bool &waitPrompt, bool &waitSharp, bool &bkpMode, bool &) {
-        if (waitPrompt && rcv.contains(QStringLiteral("\n#"))) {
-            waitPrompt = false;
-            bkpMode = false;
-        }
-        if (waitSharp && rcv.contains(QLatin1Char('#')))
-            waitSharp = false;
-        return 0;
-    });
-    m_state.notifyAll();
+    const bool cleared =
+        m_state.locked([](QString &rcv, bool &waitPrompt, bool &waitSharp, bool &bkpMode, bool &) {
+            bool any = false;
+            if (waitPrompt && rcv.contains(QStringLiteral("\n#"))) {
+                waitPrompt = false;
+                bkpMode = false;
+                any = true;
+            }
+            if (waitSharp && rcv.contains(QLatin1Char('#'))) {
+                waitSharp = false;
+                any = true;
+            }
+            return any;
+        });
+    // Only a cleared flag ends a wait; a reply's earlier chunks leave the
+    // waiter watching.
+    if (cleared)
+        m_state.notifyAll();
 
     r.display = text;
     return r;

@@ -133,11 +133,9 @@ bool TransferRun::promptWait(bool pump)
 
 bool TransferRun::hashWait()
 {
-    // Sleeps on the slot until the receive path sees a "#".
-    const bool ok = m_vc.waitFlagCleared(link::LinkState::Flag::WaitSharp, false);
-    if (!ok)
-        m_link.setWaitSharp(false);
-    return ok;
+    // Sleeps on the slot until the receive path sees a "#"; every other way
+    // out clears the flag itself.
+    return m_vc.waitFlagCleared(link::LinkState::Flag::WaitSharp, false);
 }
 
 bool TransferRun::exchange(const QString &command)
@@ -223,10 +221,8 @@ void TransferRun::blockLoad()
     m_vc.doEvents();
     m_link.setWaitPrompt(true);
     m_vc.sendB(kAttention);
-    if (!m_vc.receivePrompt()) {
-        m_link.setWaitPrompt(false);
+    if (!promptWait(false))
         return;
-    }
     m_vc.delay(1.0);
     m_vc.consoleReplace(QString());
     m_vc.doEvents();
@@ -237,10 +233,8 @@ void TransferRun::blockLoad()
         m_link.setWaitPrompt(true);
         if (!m_vc.Conn || !m_vc.Conn->send(block))
             qCWarning(lcTransfer) << "programLoadHs(), the connection is not open";
-        if (!m_vc.receivePrompt()) {
-            m_link.setWaitPrompt(false);
+        if (!promptWait(false))
             return;
-        }
         sent += transfer::kBlockSize;
         status(transfer::loadProgressText(m_name, sent));
         m_vc.doEvents();
