@@ -5,7 +5,7 @@
 // a user, and only set up the machine's state (variables, memory words,
 // programs) directly where typing it would add nothing to the picture.
 //
-//   quorin-shots [--out DIR] [--only NAME[,NAME...]]
+//   quorin-shots [--out DIR] [--only NAME[,NAME...]] [--size WxH|min] [--font-pt N]
 //
 // Run it with the offscreen platform (scripts/shots.sh does).
 #include "sim/machine.h"
@@ -16,6 +16,7 @@
 #include <QComboBox>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QFont>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -45,7 +46,11 @@ constexpr int kLongWaitMs = 15000;
 class Shots
 {
 public:
-    explicit Shots(const QDir &out) : m_out(out) {}
+    // An invalid size takes the window's smallest.
+    Shots(const QDir &out, QSize size) : m_out(out)
+    {
+        m_f.window->resize(size.isValid() ? size : m_f.window->minimumSizeHint());
+    }
 
     bool start();
     bool console();
@@ -491,8 +496,23 @@ int main(int argc, char **argv)
         QStringLiteral("Comma-separated shots to take (console, io, variables, mbk, cu, "
                        "axis, tasks, breakpoint); all by default."),
         QStringLiteral("names"));
-    cli.addOptions({outOpt, onlyOpt});
+    QCommandLineOption sizeOpt(QStringLiteral("size"),
+                               QStringLiteral("Window size, WxH; \"min\" for the smallest the window allows."),
+                               QStringLiteral("size"), QStringLiteral("1280x800"));
+    QCommandLineOption fontOpt(QStringLiteral("font-pt"), QStringLiteral("Application font size in points."),
+                               QStringLiteral("pt"));
+    cli.addOptions({outOpt, onlyOpt, sizeOpt, fontOpt});
     cli.process(app);
+
+    if (cli.isSet(fontOpt)) {
+        QFont font = QApplication::font();
+        font.setPointSizeF(cli.value(fontOpt).toDouble());
+        QApplication::setFont(font);
+    }
+    QSize size;
+    const QStringList wh = cli.value(sizeOpt).split(QLatin1Char('x'));
+    if (wh.size() == 2)
+        size = QSize(wh.at(0).toInt(), wh.at(1).toInt());
 
     const QDir out(cli.value(outOpt));
     if (!QDir().mkpath(out.path())) {
@@ -501,7 +521,7 @@ int main(int argc, char **argv)
     }
     const QStringList only = cli.value(onlyOpt).split(QLatin1Char(','), Qt::SkipEmptyParts);
 
-    Shots shots(out);
+    Shots shots(out, size);
     const struct
     {
         const char *name;
