@@ -6,18 +6,21 @@
 using Fields = QVector<std::optional<QString>>;
 Q_DECLARE_METATYPE(Fields)
 
+namespace {
+
+Fields fieldsOf(const QStringList &shown)
+{
+    Fields out(axis::kTableFields);
+    for (int k = 0; k < shown.size(); ++k)
+        out[k] = shown.at(k);
+    return out;
+}
+
+} // namespace
+
 class TestPointTable : public QObject
 {
     Q_OBJECT
-
-private:
-    static Fields fieldsOf(const QStringList &shown)
-    {
-        Fields out(axis::kTableFields);
-        for (int k = 0; k < shown.size(); ++k)
-            out[k] = shown.at(k);
-        return out;
-    }
 
 private slots:
     void firstPoint_data()
@@ -29,7 +32,6 @@ private slots:
         QTest::newRow("plus sign") << "+7" << QStringList{"7", "8", "9", "10"};
         QTest::newRow("empty is 0") << "" << fromZero;
         QTest::newRow("blank around is not an integer") << " 5" << fromZero;
-        QTest::newRow("fraction") << "1.5" << fromZero;
         QTest::newRow("past 64 bits") << "99999999999999999999" << fromZero;
         QTest::newRow("largest start keeps four numbers")
             << "9223372036854775807"
@@ -47,46 +49,10 @@ private slots:
         QCOMPARE(QStringList(got.begin(), got.end()), rows);
     }
 
-    void values_data()
-    {
-        QTest::addColumn<QString>("reply");
-        QTest::addColumn<QStringList>("values");
-        QTest::newRow("continuation inside a number") << "\r\n 12\r\n 34 5\r\n#" << QStringList{"1234", "5"};
-        QTest::newRow("empty piece between two blanks counts") << "\r\n 1  3\r\n#" << QStringList{"1", "", "3"};
-        QTest::newRow("every # goes") << "\r\n 1#2 3\r\n#" << QStringList{"12", "3"};
-        QTest::newRow("bare prompt is no value") << "\r\n#" << QStringList{};
-        QTest::newRow("trailing blank leaves an empty last value") << "\r\n 1 2 \r\n#" << QStringList{"1", "2", ""};
-    }
-    void values()
-    {
-        QFETCH(QString, reply);
-        QFETCH(QStringList, values);
-        QCOMPARE(axis::replyValues(reply), values);
-    }
-
-    void coordinate_data()
-    {
-        QTest::addColumn<QString>("value");
-        QTest::addColumn<bool>("hex");
-        QTest::addColumn<QString>("shown");
-        QTest::newRow("decimal keeps any text") << "abc" << false << "abc";
-        QTest::newRow("hex low 32 bits only") << "4294967297" << true << "&H00000001";
-        QTest::newRow("hex most negative 32-bit") << "-2147483648" << true << "&H80000000";
-        QTest::newRow("hex of a word stays a word") << "ERR" << true << "ERR";
-        QTest::newRow("hex of an empty value") << "" << true << "";
-        QTest::newRow("hex of a fraction") << "1.5" << true << "1.5";
-        QTest::newRow("hex past 64 bits") << "99999999999999999999" << true << "99999999999999999999";
-    }
-    void coordinate()
-    {
-        QFETCH(QString, value);
-        QFETCH(bool, hex);
-        QFETCH(QString, shown);
-        QCOMPARE(axis::coordinateDisplay(value, hex), shown);
-    }
-
     // The full sixteen in both forms come from the simulator in the axis
-    // panel's test; here the short, long and empty replies.
+    // panel's test; here how a reply splits into values, the short, long and
+    // empty replies, and values that are no 64-bit integer, which hexadecimal
+    // leaves as they are.
     void table_data()
     {
         QTest::addColumn<QString>("reply");
@@ -97,10 +63,13 @@ private slots:
             sixteen << QString::number(v);
         QTest::newRow("extra values ignored")
             << "\r\n " + sixteen.join(' ') + " 17 18\r\n#" << false << fieldsOf(sixteen);
+        QTest::newRow("# and continuation go, trailing blank gives an empty value")
+            << QStringLiteral("\r\n 1#2\r\n 34 5 \r\n#") << false << fieldsOf({"1234", "5", ""});
         QTest::newRow("fewer values: the rest keep their text")
-            << QStringLiteral("\r\n 1 2 3\r\n#") << false << fieldsOf({"1", "2", "3"});
-        QTest::newRow("fewer values in hex")
-            << QStringLiteral("\r\n -1 x\r\n#") << true << fieldsOf({"&HFFFFFFFF", "x"});
+            << QStringLiteral("\r\n 1 2 abc\r\n#") << false << fieldsOf({"1", "2", "abc"});
+        QTest::newRow("hex edges")
+            << QStringLiteral("\r\n 4294967297 -2147483648 ERR  1.5 99999999999999999999\r\n#") << true
+            << fieldsOf({"&H00000001", "&H80000000", "ERR", "", "1.5", "99999999999999999999"});
         QTest::newRow("bare prompt changes nothing") << QStringLiteral("\r\n#") << true << Fields(16);
     }
     void table()

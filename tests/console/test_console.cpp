@@ -151,6 +151,7 @@ private slots:
         QTest::newRow("number") << "100" << "LIST 100 20" << "100";
         QTest::newRow("label") << "MAIN" << "LIST *MAIN 20" << "*MAIN";
         QTest::newRow("starred label") << " *SUB " << "LIST *SUB 20" << "*SUB";
+        QTest::newRow("negative number") << "-1" << "LIST -1 20" << "-1";
         QTest::newRow("empty continues") << "" << "LIST" << "";
     }
     void listingStart()
@@ -217,6 +218,13 @@ private slots:
         QVERIFY(f->vc->checkboxScroll->isChecked());
         f->vc->sendString(QStringLiteral("PR 43"));
         QVERIFY(f->waitFor([&] { return f->vc->consoleText() == "\r\n 43\r\n#"; }));
+        // A command entered on the console switches the live display back on.
+        QTest::keyClick(focused(), Qt::Key_F8);
+        QVERIFY(!f->vc->checkboxScroll->isChecked());
+        f->vc->comboBox1->setEditText(QStringLiteral("PR 44"));
+        f->vc->comboBox1Enter();
+        QVERIFY(f->vc->checkboxScroll->isChecked());
+        QVERIFY(f->waitFor([&] { return f->vc->consoleText().contains("\r\n 44\r\n#"); }));
     }
 
     void f3ListsFromTheConsoleSelectionAndF4Continues()

@@ -36,339 +36,307 @@ class TestTools : public QObject
 {
     Q_OBJECT
 
-private slots:
-    void init();
-    void cleanup();
-    void breakpointSession();
-    void targetAndSelection_data();
-    void targetAndSelection();
-    void simpleBreakpointActions();
-    void clock();
-
-    void monitorOutput();
-    void annotatedListingTimeout();
-
-private:
-    // Numbered program lines go in one prompt exchange each.
-    void loadProgram(const QStringList &lines);
-    // Runs an action the way the wiring does (one exchange at a time).
-    void act(void (ViewController::*fn)());
-    bool waitForCommands(const QStringList &expected);
-    bool stepControlsOn(bool on) const;
-    // Clicks with a fresh command log and waits for exactly `expected`.
-    bool clickSends(QPushButton *button, const QStringList &expected);
-    sim::Machine::TaskState taskState(int task, qint64 *line = nullptr);
-    // Starts three tasks that each run to an END and stay there.
-    void runThreeTasksToEnd();
-
     std::unique_ptr<MonitorFixture> f;
-};
 
-void TestTools::init()
-{
-    f = std::make_unique<MonitorFixture>();
-    QVERIFY(f->connectToSim());
-    f->clearCommands();
-}
-
-void TestTools::cleanup() { f.reset(); }
-
-void TestTools::loadProgram(const QStringList &lines)
-{
-    f->vc->commandExec(QStringLiteral("NEW"));
-    for (const QString &l : lines)
-        f->vc->commandExec(l);
-    qsizetype stored = 0;
-    f->sim->withMachine([&](sim::Machine &m) { stored = m.programLines().size(); });
-    QCOMPARE(stored, lines.size());
-    f->settle();
-    f->clearCommands();
-}
-
-void TestTools::act(void (ViewController::*fn)())
-{
-    ViewController *vc = f->vc.get();
-    vc->userAction([vc, fn] { (vc->*fn)(); });
-}
-
-bool TestTools::waitForCommands(const QStringList &expected)
-{
-    f->waitFor([&] { return f->commands().size() >= expected.size(); });
-    f->settle();
-    if (f->commands() != expected)
-        qWarning() << "commands:" << f->commands() << "expected:" << expected;
-    return f->commands() == expected;
-}
-
-bool TestTools::clickSends(QPushButton *button, const QStringList &expected)
-{
-    f->clearCommands();
-    button->click();
-    return waitForCommands(expected);
-}
-
-sim::Machine::TaskState TestTools::taskState(int task, qint64 *line)
-{
-    sim::Machine::TaskState state{};
-    f->sim->withMachine([&](sim::Machine &m) {
-        state = m.taskState(task);
-        if (line)
-            *line = m.taskLine(task);
-    });
-    return state;
-}
-
-bool TestTools::stepControlsOn(bool on) const
-{
-    const ViewController &vc = *f->vc;
-    return vc.buttonBkpN->isEnabled() == on && vc.buttonBkpT->isEnabled() == on &&
-           vc.buttonBkpVari->isEnabled() == on && vc.textFieldBkpVariName->isEnabled() == on &&
-           vc.buttonBkpAddDel->isEnabled() && vc.buttonBkpEnum->isEnabled() && vc.buttonBkpAllClr->isEnabled();
-}
-
-void TestTools::breakpointSession()
-{
-    ViewController &vc = *f->vc;
-    loadProgram({"10 *MAIN", "20 A=5", "30 *LOOP1", "40 A=A+1", "50 B=A*2", "60 GOTO *LOOP1"});
-
-    // Connected but not stopped: setting and listing work, stepping does not.
-    QVERIFY(stepControlsOn(false));
-
-    // One breakpoint by label, one by step number.
-    vc.textFieldBkpNumber->setText(QStringLiteral("LOOP1"));
-    vc.buttonBkpAddDel->click();
-    QCOMPARE(vc.textFieldBkpNumber->text(), QStringLiteral("*LOOP1"));
-    vc.textFieldBkpNumber->setText(QStringLiteral("50"));
-    vc.buttonBkpAddDel->click();
-    QVERIFY(waitForCommands({"BKP *LOOP1", "BKP 50"}));
-    QStringList breakpoints;
-    f->sim->withMachine([&](sim::Machine &m) { breakpoints = m.breakpoints(); });
-    QCOMPARE(breakpoints, (QStringList{"*LOOP1", "50"}));
-
-    vc.buttonBkpEnum->click();
-    QVERIFY(f->waitFor([&] { return vc.consoleText().contains(QStringLiteral("\r\nBKP 50\r\n#")); }));
-    QVERIFY(vc.consoleText().contains(QStringLiteral("\r[BKP: Enumerate]")));
-
-    // RUN stops at the label: the prompt turns into "#?", the console marks
-    // the stop and the step controls come on.
-    vc.buttonRun->click();
-    QVERIFY(f->waitFor([&] { return vc.buttonBkpN->isEnabled(); }));
-    QVERIFY(vc.bkpMode() && stepControlsOn(true));
-    QVERIFY(vc.consoleText().contains(QStringLiteral("[BKP]  BREAK 30 ")));
-    QVERIFY(vc.consoleText().endsWith(QStringLiteral("#?")));
-    QVERIFY(!vc.consoleText().contains(QStringLiteral("[7m")));
-
-    // A variable while stopped; the reply's "#?" keeps the mode on.
-    vc.textFieldBkpVariName->setText(QStringLiteral("A"));
-    QVERIFY(clickSends(vc.buttonBkpVari, {"P A"}));
-    QVERIFY(f->waitFor([&] { return vc.consoleText().endsWith(QStringLiteral("[BKP: Variable] A\r\n 5\r\n#?")); }));
-    QVERIFY(vc.bkpMode() && vc.buttonBkpN->isEnabled());
-
-    // One step: line 30 is done, the task stands at 40.
-    QVERIFY(clickSends(vc.buttonBkpT, {"T"}));
-    QVERIFY(f->waitFor([&] { return vc.consoleText().contains(QStringLiteral("BREAK 40")); }));
-    const QString afterStep = vc.consoleText();
-    QVERIFY(afterStep.indexOf(QStringLiteral("\r[BKP: Trace]")) < afterStep.indexOf(QStringLiteral("BREAK 40")));
-    QVERIFY(f->waitFor([&] { return vc.bkpMode() && vc.buttonBkpT->isEnabled(); }));
-
-    // Continue: line 40 runs, the breakpoint at 50 stops the task again.
-    QVERIFY(clickSends(vc.buttonBkpN, {"N"}));
-    QVERIFY(f->waitFor([&] { return vc.consoleText().contains(QStringLiteral("BREAK 50")) && vc.bkpMode(); }));
-    QVERIFY(vc.consoleText().contains(QStringLiteral("\r[BKP: Continue]")));
-    qint64 line = 0;
-    QCOMPARE(taskState(0, &line), sim::Machine::TaskState::Break);
-    QCOMPARE(line, qint64(50));
-    QVERIFY(clickSends(vc.buttonBkpVari, {"P A"})); // the field still holds A
-    QVERIFY(f->waitFor([&] { return vc.consoleText().endsWith(QStringLiteral("\r\n 6\r\n#?")); }));
-
-    // Clear all, then continue: the program runs free and the step controls
-    // go off with the next reply.
-    QVERIFY(clickSends(vc.buttonBkpAllClr, {"BKP 0"}));
-    f->sim->withMachine([&](sim::Machine &m) { breakpoints = m.breakpoints(); });
-    QVERIFY(breakpoints.isEmpty());
-    QVERIFY(vc.consoleText().contains(QStringLiteral("\r[BKP: All cleared]")));
-    QVERIFY(f->waitFor([&] { return vc.bkpMode() && vc.buttonBkpN->isEnabled(); }));
-
-    QVERIFY(clickSends(vc.buttonBkpN, {"N"}));
-    QVERIFY(f->waitFor([&] { return !vc.buttonBkpN->isEnabled(); }));
-    QVERIFY(!vc.bkpMode() && stepControlsOn(false));
-    QCOMPARE(taskState(0), sim::Machine::TaskState::Running);
-    QVERIFY(vc.consoleText().endsWith(QStringLiteral("\r\n#")));
-    vc.buttonCtrlA->click();
-    QVERIFY(f->waitFor([&] { return taskState(0) == sim::Machine::TaskState::Stopped; }));
-}
-
-void TestTools::targetAndSelection_data()
-{
-    QTest::addColumn<bool>("variable"); // the variable button, else add/delete
-    QTest::addColumn<QString>("select");
-    QTest::addColumn<QString>("field");
-    QTest::addColumn<QString>("command");
-    QTest::addColumn<QString>("fieldAfter");
-    QTest::addColumn<QString>("note");
-    QTest::addColumn<bool>("bkpAfter");
-
-    const QString numberPrompt = QStringLiteral("[BKP: ! Input or Select a Step No. or a Label]");
-    const QString added = QStringLiteral("[BKP: Add/Delete]");
-    QTest::newRow("selected step number") << false << "120" << "" << "BKP 120" << "120" << added << false;
-    QTest::newRow("typed number keeps its blanks") << false << "" << " 120\t" << "BKP 120" << " 120\t" << added << false;
-    QTest::newRow("padded label written back trimmed")
-        << false << "" << "  LOOP1 " << "BKP *LOOP1" << "*LOOP1" << added << false;
-    QTest::newRow("selection wins over the field") << false << "LOOP2" << "99" << "BKP *LOOP2" << "*LOOP2" << added
-                                                   << false;
-    QTest::newRow("blank target sends CR alone") << false << "" << " \t " << "" << "" << numberPrompt << true;
-    QTest::newRow("selected number is no variable")
-        << true << "15" << "B" << "" << "" << "[BKP: ! Select Variable Name]" << true;
-    QTest::newRow("selected variable") << true << "A1" << "" << "P A1" << "A1" << "[BKP: Variable] A1" << false;
-    QTest::newRow("typed variable trimmed for the command")
-        << true << "" << " B2 " << "P B2" << " B2 " << "[BKP: Variable] B2" << false;
-    QTest::newRow("no variable name") << true << "" << "  " << "" << "  " << "[BKP: ! Input Variable Name ]" << true;
-}
-
-void TestTools::targetAndSelection()
-{
-    QFETCH(bool, variable);
-    QFETCH(QString, select);
-    QFETCH(QString, field);
-    QFETCH(QString, command);
-    QFETCH(QString, fieldAfter);
-    QFETCH(QString, note);
-    QFETCH(bool, bkpAfter);
-
-    ViewController &vc = *f->vc;
-    QLineEdit *edit = variable ? vc.textFieldBkpVariName : vc.textFieldBkpNumber;
-    vc.consoleAppend(QStringLiteral("\r\n120\tA1=15 : GOTO *LOOP2\r\n#"));
-    if (!select.isEmpty())
-        QVERIFY(selectInConsole(vc.textView1, select));
-    edit->setText(field);
-    vc.checkboxScroll->setChecked(false);
-    // Stand in for a stop at a breakpoint, to see which paths leave it.
-    vc.linkState().setBkpMode(true);
-
-    act(variable ? &ViewController::buttonBkpVari_click : &ViewController::buttonBkpAddDel_click);
-
-    QCOMPARE(vc.bkpMode(), bkpAfter);
-    QCOMPARE(edit->text(), fieldAfter);
-    QVERIFY(vc.checkboxScroll->isChecked());
-    // The note is the last thing written before the reply arrives.
-    QVERIFY2(vc.consoleText().endsWith(note), qPrintable(vc.consoleText()));
-    QVERIFY(waitForCommands({command}));
-}
-
-void TestTools::simpleBreakpointActions()
-{
-    ViewController &vc = *f->vc;
-    const struct { QPushButton *button; const char *command; const char *note; bool bkpAfter; } cases[] = {
-        {vc.buttonBkpN, "N", "\r[BKP: Continue]", false},
-        {vc.buttonBkpEnum, "BKP", "\r[BKP: Enumerate]", true},
-        {vc.buttonBkpT, "T", "\r[BKP: Trace]", false},
-        {vc.buttonBkpAllClr, "BKP 0", "\r[BKP: All cleared]", false}};
-    for (const auto &c : cases) {
-        vc.linkState().setBkpMode(true);
-        vc.updateBkpControls(); // as after a received "#?"
-        vc.checkboxScroll->setChecked(false);
-        QVERIFY(c.button->isEnabled());
+    // Numbered program lines go in one prompt exchange each.
+    void loadProgram(const QStringList &lines)
+    {
+        f->vc->commandExec(QStringLiteral("NEW"));
+        for (const QString &l : lines)
+            f->vc->commandExec(l);
+        qsizetype stored = 0;
+        f->sim->withMachine([&](sim::Machine &m) { stored = m.programLines().size(); });
+        QCOMPARE(stored, lines.size());
+        f->settle();
         f->clearCommands();
-        c.button->click();
-        QCOMPARE(vc.bkpMode(), c.bkpAfter);
-        QVERIFY2(vc.consoleText().endsWith(QLatin1String(c.note)), c.note);
-        QVERIFY(!vc.checkboxScroll->isChecked()); // only the panel's entry actions switch it on
-        QVERIFY(waitForCommands({QLatin1String(c.command)}));
     }
-}
 
-void TestTools::clock()
-{
-    ViewController &vc = *f->vc;
-    const QString command = QStringLiteral("SET_RTC &H20261205 : SET_RTC &H00135210");
-    f->sim->withMachine([](sim::Machine &m) { m.setClock(QDateTime(QDate(2001, 1, 1), QTime(0, 0, 0))); });
-    f->clock.value = QDateTime(QDate(2026, 12, 5), QTime(13, 52, 10));
-    vc.checkboxScroll->setChecked(false);
-    vc.buttonRtcAdj->click();
-    QVERIFY(vc.checkboxScroll->isChecked());
-    QVERIFY(waitForCommands({command}));
-    // Echoed like a typed command; the reply is the bare prompt.
-    QVERIFY(f->waitFor([&] { return vc.consoleText().endsWith("\r\n" + command + "\r\n#"); }));
-    QDateTime simClock;
-    f->sim->withMachine([&](sim::Machine &m) { simClock = m.clock(); });
-    QCOMPARE(simClock.date(), QDate(2026, 12, 5));
-    QVERIFY2(qAbs(simClock.time().secsTo(QTime(13, 52, 10))) <= 2, qPrintable(simClock.toString()));
+    // Runs an action the way the wiring does (one exchange at a time).
+    void act(void (ViewController::*fn)())
+    {
+        ViewController *vc = f->vc.get();
+        vc->userAction([vc, fn] { (vc->*fn)(); });
+    }
 
-    // The check reads the clock back as the controller prints it.
-    vc.checkboxScroll->setChecked(false);
-    QVERIFY(clickSends(vc.buttonRtcCheck, {"PR DATE$(0) TIME$(0)"}));
-    QVERIFY(vc.checkboxScroll->isChecked());
-    QVERIFY(f->waitFor([&] { return vc.consoleText().endsWith(QStringLiteral("\r\n#")); }));
-    QVERIFY(vc.consoleText().contains(QStringLiteral("\r\nPR DATE$(0) TIME$(0)\r\n 2026/12/05 13:5")));
-}
+    bool waitForCommands(const QStringList &expected)
+    {
+        f->waitFor([&] { return f->commands().size() >= expected.size(); });
+        f->settle();
+        if (f->commands() != expected)
+            qWarning() << "commands:" << f->commands() << "expected:" << expected;
+        return f->commands() == expected;
+    }
 
-void TestTools::runThreeTasksToEnd()
-{
-    loadProgram({"10 *MAIN", "20 A=1", "30 END", "100 *SUB1", "110 B=2", "120 END", "200 *SUB2",
-                 "210 S$=\"#5\"", "220 END : REM #2"});
-    f->vc->commandExec(QStringLiteral("RUN"));
-    f->vc->commandExec(QStringLiteral("TASK 1 *SUB1"));
-    f->vc->commandExec(QStringLiteral("TASK 2 *SUB2"));
-    QVERIFY(f->waitFor([&] {
-        bool done = true;
-        for (int n = 0; n < 3; ++n) {
-            qint64 line = 0;
-            done = done && taskState(n, &line) == sim::Machine::TaskState::Stopped && line == QList<qint64>{30, 120, 220}[n];
+    // Clicks with a fresh command log and waits for exactly `expected`.
+    bool clickSends(QPushButton *button, const QStringList &expected)
+    {
+        f->clearCommands();
+        button->click();
+        return waitForCommands(expected);
+    }
+
+    sim::Machine::TaskState taskState(int task, qint64 *line = nullptr)
+    {
+        sim::Machine::TaskState state{};
+        f->sim->withMachine([&](sim::Machine &m) {
+            state = m.taskState(task);
+            if (line)
+                *line = m.taskLine(task);
+        });
+        return state;
+    }
+
+    bool stepControlsOn(bool on) const
+    {
+        const ViewController &vc = *f->vc;
+        return vc.buttonBkpN->isEnabled() == on && vc.buttonBkpT->isEnabled() == on &&
+               vc.buttonBkpVari->isEnabled() == on && vc.textFieldBkpVariName->isEnabled() == on &&
+               vc.buttonBkpAddDel->isEnabled() && vc.buttonBkpEnum->isEnabled() && vc.buttonBkpAllClr->isEnabled();
+    }
+
+    // Starts three tasks that each run to an END and stay there.
+    void runThreeTasksToEnd()
+    {
+        loadProgram({"10 *MAIN", "20 A=1", "30 END", "100 *SUB1", "110 B=2", "120 END", "200 *SUB2",
+                     "210 S$=\"#5\"", "220 END : REM #2"});
+        f->vc->commandExec(QStringLiteral("RUN"));
+        f->vc->commandExec(QStringLiteral("TASK 1 *SUB1"));
+        f->vc->commandExec(QStringLiteral("TASK 2 *SUB2"));
+        QVERIFY(f->waitFor([&] {
+            bool done = true;
+            for (int n = 0; n < 3; ++n) {
+                qint64 line = 0;
+                done = done && taskState(n, &line) == sim::Machine::TaskState::Stopped &&
+                       line == QList<qint64>{30, 120, 220}[n];
+            }
+            return done;
+        }));
+        f->settle();
+        f->clearCommands();
+    }
+
+private slots:
+    void init()
+    {
+        f = std::make_unique<MonitorFixture>();
+        QVERIFY(f->connectToSim());
+        f->clearCommands();
+    }
+
+    void cleanup() { f.reset(); }
+
+    void breakpointSession()
+    {
+        ViewController &vc = *f->vc;
+        loadProgram({"10 *MAIN", "20 A=5", "30 *LOOP1", "40 A=A+1", "50 B=A*2", "60 GOTO *LOOP1"});
+
+        // Connected but not stopped: setting and listing work, stepping does not.
+        QVERIFY(stepControlsOn(false));
+
+        // One breakpoint by label, one by step number.
+        vc.textFieldBkpNumber->setText(QStringLiteral("LOOP1"));
+        vc.buttonBkpAddDel->click();
+        QCOMPARE(vc.textFieldBkpNumber->text(), QStringLiteral("*LOOP1"));
+        vc.textFieldBkpNumber->setText(QStringLiteral("50"));
+        vc.buttonBkpAddDel->click();
+        QVERIFY(waitForCommands({"BKP *LOOP1", "BKP 50"}));
+
+        vc.buttonBkpEnum->click();
+        QVERIFY(f->waitFor([&] { return vc.consoleText().contains(QStringLiteral("\r\nBKP 50\r\n#")); }));
+
+        // RUN stops at the label: the prompt turns into "#?", the console marks
+        // the stop and the step controls come on.
+        vc.buttonRun->click();
+        QVERIFY(f->waitFor([&] { return vc.buttonBkpN->isEnabled(); }));
+        QVERIFY(vc.bkpMode() && stepControlsOn(true));
+        QVERIFY(vc.consoleText().contains(QStringLiteral("[BKP]  BREAK 30 ")));
+        QVERIFY(vc.consoleText().endsWith(QStringLiteral("#?")));
+        QVERIFY(!vc.consoleText().contains(QStringLiteral("[7m")));
+
+        // A variable while stopped; the reply's "#?" keeps the mode on.
+        vc.textFieldBkpVariName->setText(QStringLiteral("A"));
+        QVERIFY(clickSends(vc.buttonBkpVari, {"P A"}));
+        QVERIFY(f->waitFor([&] { return vc.consoleText().endsWith(QStringLiteral("[BKP: Variable] A\r\n 5\r\n#?")); }));
+        QVERIFY(vc.bkpMode() && vc.buttonBkpN->isEnabled());
+
+        // One step: line 30 is done, the task stands at 40.
+        QVERIFY(clickSends(vc.buttonBkpT, {"T"}));
+        QVERIFY(f->waitFor([&] { return vc.consoleText().contains(QStringLiteral("BREAK 40")); }));
+        const QString afterStep = vc.consoleText();
+        QVERIFY(afterStep.indexOf(QStringLiteral("\r[BKP: Trace]")) < afterStep.indexOf(QStringLiteral("BREAK 40")));
+        QVERIFY(f->waitFor([&] { return vc.bkpMode() && vc.buttonBkpT->isEnabled(); }));
+
+        // Continue: line 40 runs, the breakpoint at 50 stops the task again.
+        QVERIFY(clickSends(vc.buttonBkpN, {"N"}));
+        QVERIFY(f->waitFor([&] { return vc.consoleText().contains(QStringLiteral("BREAK 50")) && vc.bkpMode(); }));
+        qint64 line = 0;
+        QCOMPARE(taskState(0, &line), sim::Machine::TaskState::Break);
+        QCOMPARE(line, qint64(50));
+        QVERIFY(clickSends(vc.buttonBkpVari, {"P A"})); // the field still holds A
+        QVERIFY(f->waitFor([&] { return vc.consoleText().endsWith(QStringLiteral("\r\n 6\r\n#?")); }));
+
+        // Clear all, then continue: the program runs free and the step controls
+        // go off with the next reply.
+        QVERIFY(clickSends(vc.buttonBkpAllClr, {"BKP 0"}));
+        QVERIFY(f->waitFor([&] { return vc.bkpMode() && vc.buttonBkpN->isEnabled(); }));
+
+        QVERIFY(clickSends(vc.buttonBkpN, {"N"}));
+        QVERIFY(f->waitFor([&] { return !vc.buttonBkpN->isEnabled(); }));
+        QVERIFY(!vc.bkpMode() && stepControlsOn(false));
+        QCOMPARE(taskState(0), sim::Machine::TaskState::Running);
+        QVERIFY(vc.consoleText().endsWith(QStringLiteral("\r\n#")));
+        vc.buttonCtrlA->click();
+        QVERIFY(f->waitFor([&] { return taskState(0) == sim::Machine::TaskState::Stopped; }));
+    }
+
+    void targetAndSelection_data()
+    {
+        QTest::addColumn<bool>("variable"); // the variable button, else add/delete
+        QTest::addColumn<QString>("select");
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("fieldAfter");
+        QTest::addColumn<QString>("note");
+        // A stop is left by a command only; the CR alone keeps it.
+        const QString numberPrompt = QStringLiteral("[BKP: ! Input or Select a Step No. or a Label]");
+        const QString added = QStringLiteral("[BKP: Add/Delete]");
+        QTest::newRow("selected step number") << false << "120" << "" << "BKP 120" << "120" << added;
+        QTest::newRow("typed number keeps its blanks") << false << "" << " 120\t" << "BKP 120" << " 120\t" << added;
+        QTest::newRow("padded label trimmed") << false << "" << "  LOOP1 " << "BKP *LOOP1" << "*LOOP1" << added;
+        QTest::newRow("selection wins") << false << "LOOP2" << "99" << "BKP *LOOP2" << "*LOOP2" << added;
+        QTest::newRow("blank target sends CR alone") << false << "" << " \t " << "" << "" << numberPrompt;
+        QTest::newRow("selected number is no variable")
+            << true << "15" << "B" << "" << "" << "[BKP: ! Select Variable Name]";
+        QTest::newRow("selected variable") << true << "A1" << "" << "P A1" << "A1" << "[BKP: Variable] A1";
+        QTest::newRow("typed variable trimmed") << true << "" << " B2 " << "P B2" << " B2 " << "[BKP: Variable] B2";
+        QTest::newRow("no variable name") << true << "" << "  " << "" << "  " << "[BKP: ! Input Variable Name ]";
+    }
+
+    void targetAndSelection()
+    {
+        QFETCH(bool, variable);
+        QFETCH(QString, select);
+        QFETCH(QString, field);
+        QFETCH(QString, command);
+        QFETCH(QString, fieldAfter);
+        QFETCH(QString, note);
+
+        ViewController &vc = *f->vc;
+        QLineEdit *edit = variable ? vc.textFieldBkpVariName : vc.textFieldBkpNumber;
+        vc.consoleAppend(QStringLiteral("\r\n120\tA1=15 : GOTO *LOOP2\r\n#"));
+        if (!select.isEmpty())
+            QVERIFY(selectInConsole(vc.textView1, select));
+        edit->setText(field);
+        vc.checkboxScroll->setChecked(false);
+        // Stand in for a stop at a breakpoint, to see which paths leave it.
+        vc.linkState().setBkpMode(true);
+
+        act(variable ? &ViewController::buttonBkpVari_click : &ViewController::buttonBkpAddDel_click);
+
+        QCOMPARE(vc.bkpMode(), command.isEmpty());
+        QCOMPARE(edit->text(), fieldAfter);
+        QVERIFY(vc.checkboxScroll->isChecked());
+        // The note is the last thing written before the reply arrives.
+        QVERIFY2(vc.consoleText().endsWith(note), qPrintable(vc.consoleText()));
+        QVERIFY(waitForCommands({command}));
+    }
+
+    void simpleBreakpointActions()
+    {
+        ViewController &vc = *f->vc;
+        const struct { QPushButton *button; const char *command; const char *note; bool bkpAfter; } cases[] = {
+            {vc.buttonBkpN, "N", "\r[BKP: Continue]", false},
+            {vc.buttonBkpEnum, "BKP", "\r[BKP: Enumerate]", true},
+            {vc.buttonBkpT, "T", "\r[BKP: Trace]", false},
+            {vc.buttonBkpAllClr, "BKP 0", "\r[BKP: All cleared]", false}};
+        for (const auto &c : cases) {
+            vc.linkState().setBkpMode(true);
+            vc.updateBkpControls(); // as after a received "#?"
+            vc.checkboxScroll->setChecked(false);
+            QVERIFY(c.button->isEnabled());
+            f->clearCommands();
+            c.button->click();
+            QCOMPARE(vc.bkpMode(), c.bkpAfter);
+            QVERIFY2(vc.consoleText().endsWith(QLatin1String(c.note)), c.note);
+            QVERIFY(!vc.checkboxScroll->isChecked()); // only the panel's entry actions switch it on
+            QVERIFY(waitForCommands({QLatin1String(c.command)}));
         }
-        return done;
-    }));
-    f->settle();
-    f->clearCommands();
-}
+    }
 
-void TestTools::monitorOutput()
-{
-    ViewController &vc = *f->vc;
-    runThreeTasksToEnd();
-    QString before = vc.consoleText();
-    vc.checkboxScroll->setChecked(false);
-    QVERIFY(clickSends(vc.buttonMon, {"CMD$", "MON", "CMD$ 0"}));
-    QVERIFY(vc.checkboxScroll->isChecked());
-    // The last prompt ends the wait in the receive path and is not shown.
-    QVERIFY(f->waitFor([&] { return !vc.waitPrompt(); }));
-    f->settle();
-    // The echo, then the whole reply with its prompt.
-    QCOMPARE(vc.consoleText(),
-             before + QStringLiteral("\r\nMON\r\nTASK 0 STOP [30]\r\nTASK 1 STOP [120]\r\nTASK 2 STOP [220]\r\n#"));
+    void clock()
+    {
+        ViewController &vc = *f->vc;
+        const QString command = QStringLiteral("SET_RTC &H20261205 : SET_RTC &H00135210");
+        f->sim->withMachine([](sim::Machine &m) { m.setClock(QDateTime(QDate(2001, 1, 1), QTime(0, 0, 0))); });
+        f->clock.value = QDateTime(QDate(2026, 12, 5), QTime(13, 52, 10));
+        vc.checkboxScroll->setChecked(false);
+        vc.buttonRtcAdj->click();
+        QVERIFY(vc.checkboxScroll->isChecked());
+        QVERIFY(waitForCommands({command}));
+        // Echoed like a typed command; the reply is the bare prompt.
+        QVERIFY(f->waitFor([&] { return vc.consoleText().endsWith("\r\n" + command + "\r\n#"); }));
+        QDateTime simClock;
+        f->sim->withMachine([&](sim::Machine &m) { simClock = m.clock(); });
+        QCOMPARE(simClock.date(), QDate(2026, 12, 5));
+        QVERIFY2(qAbs(simClock.time().secsTo(QTime(13, 52, 10))) <= 2, qPrintable(simClock.toString()));
 
-    // Annotated: neither the command nor the raw monitor reply is echoed; the
-    // prompt after "CMD$ 0" comes through the live display.
-    vc.buttonListNext->setEnabled(true); // as after a listing from the console
-    before = vc.consoleText();
-    vc.checkboxScroll->setChecked(false);
-    QVERIFY(clickSends(vc.buttonMonList, {"CMD$", "MON", "LIST 30 1", "LIST 120 1", "LIST 220 1", "CMD$ 0"}));
-    QVERIFY(vc.checkboxScroll->isChecked());
-    QVERIFY(f->waitFor([&] { return vc.consoleText().endsWith(QStringLiteral("\r\n#")); }));
-    QCOMPARE(vc.consoleText(), before + QStringLiteral("\r\nTASK 0 STOP\t   30\tEND\r\nTASK 1 STOP\t   120\tEND\r\n"
-                                                      "TASK 2 STOP\t   220\tEND : REM 2\r\n\r\n#"));
-    QVERIFY(!vc.buttonListNext->isEnabled());
-    QVERIFY(vc.isConnected());
-}
+        // The check reads the clock back as the controller prints it.
+        vc.checkboxScroll->setChecked(false);
+        QVERIFY(clickSends(vc.buttonRtcCheck, {"PR DATE$(0) TIME$(0)"}));
+        QVERIFY(vc.checkboxScroll->isChecked());
+        QVERIFY(f->waitFor([&] { return vc.consoleText().endsWith(QStringLiteral("\r\n#")); }));
+        QVERIFY(vc.consoleText().contains(QStringLiteral("\r\nPR DATE$(0) TIME$(0)\r\n 2026/12/05 13:5")));
+    }
 
-void TestTools::annotatedListingTimeout()
-{
-    ViewController &vc = *f->vc;
-    runThreeTasksToEnd();
-    vc.textFieldTimeOutSec->setText(QStringLiteral("1"));
-    sim::Options o = f->sim->options();
-    o.stallAfter = 3; // CMD$, MON and the first LIST are answered
-    f->sim->setOptions(o);
+    void monitorOutput()
+    {
+        ViewController &vc = *f->vc;
+        runThreeTasksToEnd();
+        QString before = vc.consoleText();
+        vc.checkboxScroll->setChecked(false);
+        QVERIFY(clickSends(vc.buttonMon, {"CMD$", "MON", "CMD$ 0"}));
+        QVERIFY(vc.checkboxScroll->isChecked());
+        // The last prompt ends the wait in the receive path and is not shown.
+        QVERIFY(f->waitFor([&] { return !vc.waitPrompt(); }));
+        f->settle();
+        // The echo, then the whole reply with its prompt.
+        QCOMPARE(vc.consoleText(),
+                 before + QStringLiteral("\r\nMON\r\nTASK 0 STOP [30]\r\nTASK 1 STOP [120]\r\nTASK 2 STOP [220]\r\n#"));
 
-    act(&ViewController::buttonMonList_click);
+        // Annotated: neither the command nor the raw monitor reply is echoed; the
+        // prompt after "CMD$ 0" comes through the live display.
+        vc.buttonListNext->setEnabled(true); // as after a listing from the console
+        before = vc.consoleText();
+        vc.checkboxScroll->setChecked(false);
+        QVERIFY(clickSends(vc.buttonMonList, {"CMD$", "MON", "LIST 30 1", "LIST 120 1", "LIST 220 1", "CMD$ 0"}));
+        QVERIFY(vc.checkboxScroll->isChecked());
+        QVERIFY(f->waitFor([&] { return vc.consoleText().endsWith(QStringLiteral("\r\n#")); }));
+        QCOMPARE(vc.consoleText(), before + QStringLiteral("\r\nTASK 0 STOP\t   30\tEND\r\nTASK 1 STOP\t   120\tEND\r\n"
+                                                          "TASK 2 STOP\t   220\tEND : REM 2\r\n\r\n#"));
+        QVERIFY(!vc.buttonListNext->isEnabled());
+        QVERIFY(vc.isConnected());
+    }
 
-    // The wait for the second listing ran out: the link is closed, the time-out
-    // reported, and nothing of the listing is shown or sent after it.
-    QVERIFY(!vc.isConnected());
-    QCOMPARE(f->dialogs.entries.size(), 1);
-    QVERIFY(f->dialogs.entries.first().text.startsWith(QStringLiteral("Receive Timeout")));
-    QCOMPARE(f->commands(), (QStringList{"CMD$", "MON", "LIST 30 1", "LIST 120 1"}));
-    QVERIFY(!vc.consoleText().contains(QStringLiteral("TASK 0 STOP\t")));
-}
+    void annotatedListingTimeout()
+    {
+        ViewController &vc = *f->vc;
+        runThreeTasksToEnd();
+        vc.textFieldTimeOutSec->setText(QStringLiteral("1"));
+        sim::Options o = f->sim->options();
+        o.stallAfter = 3; // CMD$, MON and the first LIST are answered
+        f->sim->setOptions(o);
+
+        act(&ViewController::buttonMonList_click);
+
+        // The wait for the second listing ran out: the link is closed, the time-out
+        // reported, and nothing of the listing is shown or sent after it.
+        QVERIFY(!vc.isConnected());
+        QCOMPARE(f->dialogs.entries.size(), 1);
+        QVERIFY(f->dialogs.entries.first().text.startsWith(QStringLiteral("Receive Timeout")));
+        QCOMPARE(f->commands(), (QStringList{"CMD$", "MON", "LIST 30 1", "LIST 120 1"}));
+        QVERIFY(!vc.consoleText().contains(QStringLiteral("TASK 0 STOP\t")));
+    }
+};
 
 QTEST_MAIN(TestTools)
 #include "test_tools.moc"

@@ -7,7 +7,6 @@
 #include "transfer/fileformat.h"
 #include "transfer/texts.h"
 
-#include <QAction>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -49,13 +48,7 @@ QPair<QString, QString> remembered(MonitorFixture &f, Kind k)
                               : qMakePair(vc.mbkLoadFile, vc.mbkSaveFile);
 }
 
-QByteArray sjis(const QString &s)
-{
-    bool ok = false;
-    const QByteArray b = link::sjisEncode(s, &ok);
-    Q_ASSERT(ok);
-    return b;
-}
+QByteArray sjis(const QString &s) { return link::sjisEncode(s); }
 
 QByteArray bytesOf(const QString &path)
 {
@@ -70,6 +63,16 @@ void put(const QString &path, const QByteArray &bytes)
     QFile f(path);
     QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
     QCOMPARE(f.write(bytes), bytes.size());
+}
+
+// Writes `bytes` to a new file `name` and loads it with a clean command log.
+QString loadFile(MonitorFixture &f, Op op, const QString &name, const QByteArray &bytes)
+{
+    const QString path = f.tempDir.filePath(name);
+    put(path, bytes);
+    f.clearCommands();
+    run(f, op, path);
+    return path;
 }
 
 QStringList statusTexts(const QSignalSpy &spy)
@@ -93,369 +96,323 @@ class TestTransfer : public QObject
 {
     Q_OBJECT
 
+    // Every case starts logged in to a fresh simulator.
+    std::unique_ptr<MonitorFixture> m_f;
+
 private slots:
-    void saveLoadSaveIsIdentical_data();
-    void saveLoadSaveIsIdentical();
-    void lineLoadNumbersEveryLine();
-    void pointLineErrorsAndProgress();
-    void blockLoadSendsBlocks();
-    void blockLoadStopsAtEndOfLoad();
-    void unreadableFileSendsNothing_data();
-    void unreadableFileSendsNothing();
-    void waitTimeoutClearsFlag_data();
-    void waitTimeoutClearsFlag();
-    void saveWriteError_data();
-    void saveWriteError();
-    void buttonsOpenTheirDialogs_data();
-    void buttonsOpenTheirDialogs();
-};
-
-void TestTransfer::saveLoadSaveIsIdentical_data()
-{
-    QTest::addColumn<Kind>("kind");
-    QTest::addColumn<int>("load");
-    QTest::addColumn<QString>("fileText");
-
-    const QString program = QStringLiteral("PRINT \"日本語のテキスト\"\nS$=\"ﾃｽﾄ\\表\"\n*LOOP\n"
-                                           "A=A+1 : GOTO *LOOP\n");
-    QTest::newRow("program, line load") << Kind::Program << int(Op::ProgramLoad) << program;
-    QTest::newRow("program, block load") << Kind::Program << int(Op::ProgramLoadHs) << program;
-    QTest::newRow("points") << Kind::Point << int(Op::PointLoad)
-                            << "SETP 1 100 -200 300 0\nSETP 42 1 2 3 4\nSETP 9999 -1000000 0 0 7\n";
-    QTest::newRow("mbk") << Kind::Mbk << int(Op::MbkLoad)
-                         << "MBK(0~Wrd)=1\nMBK(100~Wrd)=65535\nMBK(7000~Wrd)=12345\n";
-}
-
-void TestTransfer::saveLoadSaveIsIdentical()
-{
-    QFETCH(Kind, kind);
-    QFETCH(int, load);
-    QFETCH(QString, fileText);
-
-    MonitorFixture f;
-    QVERIFY(f.connectToSim());
-    const QStringList lines = fileText.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    f.sim->withMachine([&](sim::Machine &m) {
-        for (qsizetype i = 0; i < lines.size(); ++i)
-            m.handleLine(kind == Kind::Program ? QString::number((i + 1) * 10) + ' ' + lines.at(i) : lines.at(i));
-    });
-
-    const QString ext = transfer::traits(kind).extension;
-    const QString a = f.tempDir.filePath(QStringLiteral("first.") + ext);
-    const QString b = f.tempDir.filePath(QStringLiteral("second.") + ext);
-    run(f, saveOp(kind), a);
-    QCOMPARE(bytesOf(a), sjis(fileText));
-    QVERIFY(f.vc->consoleText().endsWith(transfer::savedText(kind, a)));
-    QCOMPARE(f.vc->textField2->text(), QString());
-
-    f.sim->withMachine([&](sim::Machine &m) { m.handleLine(transfer::traits(kind).clearCommands.first()); });
-    run(f, Op(load), a);
-    QVERIFY2(f.vc->consoleText().endsWith(transfer::loadedText(kind, a)), qPrintable(f.vc->consoleText()));
-    QVERIFY(f.dialogs.alertTexts().isEmpty());
-
-    // Saving over an existing, longer file replaces it as a whole.
-    put(b, QByteArray("OLD CONTENT THAT IS LONGER THAN THE LISTING\n").repeated(40));
-    run(f, saveOp(kind), b);
-    QCOMPARE(bytesOf(b), bytesOf(a));
-
-    // The second save's dialog started where the first one saved.
-    QCOMPARE(f.dialogs.entries.last().spec.startDir, f.tempDir.path());
-    QCOMPARE(f.dialogs.entries.last().spec.nameField, QFileInfo(a).fileName());
-    QCOMPARE(remembered(f, kind), qMakePair(a, b));
-}
-
-void TestTransfer::lineLoadNumbersEveryLine()
-{
-    MonitorFixture f;
-    QVERIFY(f.connectToSim());
-    const QString path = f.tempDir.filePath(QStringLiteral("numbered.f2k"));
-    put(path, sjis(QStringLiteral("A=1 /* set A\r\n"
-                                  "\r\n"
-                                  "/* only a comment\r\n"
-                                  "   \t \r\n"
-                                  "PRINT \"日本語\"\r\n"
-                                  "#BAD\r\n"
-                                  "  B=2  \r\n"
-                                  "PRINT \"x /* y\"\r\n" // cut inside the quotes
-                                  "\r\n"
-                                  "?WRONG\r\n"
-                                  "D=4\r\n")));
-    f.clearCommands();
-    run(f, Op::ProgramLoad, path);
-
-    QCOMPARE(f.commands(), (QStringList{"NEW", "ECHO 2", "A=1 ", "PRINT \"日本語\"", "B=2", "PRINT \"x ",
-                                        "?WRONG", "D=4", "ECHO", "RENUM"}));
-    const QString console = f.vc->consoleText();
-    QCOMPARE(console, QStringLiteral("(6) #BAD\r\tSyntax Error\r"
-                                     "(8) \r\n\t構文エラー (Syntax Error)\r"
-                                     "(10) \r\n\t構文エラー (Syntax Error)\r") +
-                          transfer::loadedText(Kind::Program, path));
-    const QMap<qint64, QString> program = programOf(f);
-    QCOMPARE(program.values(), (QStringList{"A=1", "PRINT \"日本語\"", "B=2", "D=4"}));
-    QCOMPARE(program.keys(), (QList<qint64>{10, 20, 30, 40}));
-    QCOMPARE(f.vc->programLoadFile, path);
-    QCOMPARE(f.vc->textField2->text(), QString());
-}
-
-void TestTransfer::pointLineErrorsAndProgress()
-{
-    MonitorFixture f;
-    QVERIFY(f.connectToSim());
-    // 250 lines: progress after lines 0, 100 and 200, counted before trimming
-    // and with every CR. Line 3 starts with "#" and is sent like any other;
-    // line 5 is refused by the controller.
-    QStringList lines;
-    for (int i = 0; i < 250; ++i)
-        lines << QStringLiteral("  SETP %1 %2 0 0 0\r").arg(i + 1).arg(i * 3);
-    lines[2] = QStringLiteral("#SETP 3\r");
-    lines[4] = QStringLiteral("SETP 日本\r");
-    lines[7] = QStringLiteral("\t \r");
-    const QString path = f.tempDir.filePath(QStringLiteral("many.p2k"));
-    put(path, sjis(lines.join(QLatin1Char('\n'))));
-
-    QSignalSpy status(f.vc->textField2, &QLineEdit::textChanged);
-    f.clearCommands();
-    run(f, Op::PointLoad, path);
-
-    const QStringList sent = f.commands();
-    QCOMPARE(sent.size(), 1 + 249);
-    QCOMPARE(sent.mid(0, 4), (QStringList{"NEWP", "SETP 1 0 0 0 0", "SETP 2 3 0 0 0", "#SETP 3"}));
-
-    const QString console = f.vc->consoleText();
-    QVERIFY2(console.startsWith(QStringLiteral("(3) \t")), qPrintable(console));
-    QVERIFY(console.contains(QStringLiteral("\r\n#(5) \t")));
-    QVERIFY(console.endsWith(QStringLiteral("\r\n#") + transfer::loadedText(Kind::Point, path)));
-
-    qint64 total = 0;
-    QStringList expected;
-    for (int i = 0; i < lines.size(); ++i) {
-        total += lines.at(i).size();
-        if (i % 100 == 0)
-            expected << transfer::loadProgressText(QStringLiteral("many.p2k"), total);
+    void init()
+    {
+        m_f = std::make_unique<MonitorFixture>();
+        QVERIFY(m_f->connectToSim());
     }
-    expected << QString();
-    QCOMPARE(statusTexts(status), expected);
-    QCOMPARE(f.vc->pointLoadFile, path);
-}
+    void cleanup() { m_f.reset(); }
 
-void TestTransfer::blockLoadSendsBlocks()
-{
-    MonitorFixture f;
-    QVERIFY(f.connectToSim());
-    // 2,999 characters of program with double-byte text across the block
-    // boundaries; the appended LF makes 3,000 bytes.
-    QString text;
-    int n = 0;
-    while (sjis(text).size() < 2900)
-        text += QStringLiteral("PRINT \"行%1 日本語\"\n").arg(n++, 3, 10, QLatin1Char('0'));
-    // A last statement pads the text to exactly 2,999 bytes.
-    text += QStringLiteral("Z=") + QString(2999 - sjis(text).size() - 2, QLatin1Char('1'));
-    const QByteArray bytes = sjis(text);
-    QCOMPARE(bytes.size(), 2999);
-    const QString name = QStringLiteral("blocks.f2k");
-    const QString path = f.tempDir.filePath(name);
-    put(path, bytes);
+    void saveLoadSaveIsIdentical_data()
+    {
+        QTest::addColumn<Kind>("kind");
+        QTest::addColumn<int>("load");
+        QTest::addColumn<QString>("fileText");
 
-    QSignalSpy status(f.vc->textField2, &QLineEdit::textChanged);
-    f.clearCommands();
-    run(f, Op::ProgramLoadHs, path);
-
-    const QByteArray all = bytes + '\n';
-    const QByteArray expectedWire = QByteArray("\x01", 1) + '\x02' + all.mid(0, 1400) + '\x02' +
-                                    all.mid(1400, 1400) + '\x02' + all.mid(2800) + "MMC_LOAD MMC_LOAD$\r";
-    QCOMPARE(f.sim->received(), expectedWire);
-
-    QCOMPARE(statusTexts(status),
-             (QStringList{transfer::blockStartText(name), transfer::loadProgressText(name, 1400),
-                          transfer::loadProgressText(name, 2800), transfer::loadProgressText(name, 4200),
-                          transfer::kFileProcessing, QString()}));
-    QCOMPARE(programOf(f).size(), n + 1);
-    QCOMPARE(f.vc->consoleText(), QStringLiteral("Loaded %1 lines\r\n#\r\n").arg(n + 1) +
-                                      transfer::loadedText(Kind::Program, path));
-    QCOMPARE(f.vc->programLoadFile, path);
-}
-
-void TestTransfer::blockLoadStopsAtEndOfLoad()
-{
-    MonitorFixture f;
-    QVERIFY(f.connectToSim());
-    const QString path = f.tempDir.filePath(QStringLiteral("marked.f2k"));
-    put(path, sjis(QStringLiteral("A=1\r\nPRINT \"表\"\r\nEND_OF_LOAD\r\nnot a program ?\r\n")));
-    f.clearCommands();
-    run(f, Op::ProgramLoadHs, path);
-    QCOMPARE(f.sim->received(), QByteArray("\x01\x02", 2) +
-                                    sjis(QStringLiteral("A=1\r\nPRINT \"表\"\r\n\n")) +
-                                    "MMC_LOAD MMC_LOAD$\r");
-    QCOMPARE(programOf(f).values(), (QStringList{"A=1", "PRINT \"表\""}));
-}
-
-void TestTransfer::unreadableFileSendsNothing_data()
-{
-    QTest::addColumn<int>("op");
-    QTest::addColumn<bool>("exists");
-    QTest::addColumn<QString>("reason");
-    const QList<QPair<const char *, Op>> ops{
-        {"line load", Op::ProgramLoad}, {"block load", Op::ProgramLoadHs}, {"points", Op::PointLoad}, {"mbk", Op::MbkLoad}};
-    for (const auto &o : ops) {
-        QTest::addRow("%s, missing", o.first) << int(o.second) << false << "";
-        QTest::addRow("%s, not Shift-JIS", o.first) << int(o.second) << true << "Line 2";
+        const QString program = QStringLiteral("PRINT \"日本語のテキスト\"\nS$=\"ﾃｽﾄ\\表\"\n*LOOP\n"
+                                               "A=A+1 : GOTO *LOOP\n");
+        QTest::newRow("program, line load") << Kind::Program << int(Op::ProgramLoad) << program;
+        QTest::newRow("program, block load") << Kind::Program << int(Op::ProgramLoadHs) << program;
+        QTest::newRow("points") << Kind::Point << int(Op::PointLoad)
+                                << "SETP 1 100 -200 300 0\nSETP 42 1 2 3 4\nSETP 9999 -1000000 0 0 7\n";
+        QTest::newRow("mbk") << Kind::Mbk << int(Op::MbkLoad)
+                             << "MBK(0~Wrd)=1\nMBK(100~Wrd)=65535\nMBK(7000~Wrd)=12345\n";
     }
-}
 
-void TestTransfer::unreadableFileSendsNothing()
-{
-    QFETCH(int, op);
-    QFETCH(bool, exists);
-    QFETCH(QString, reason);
-    MonitorFixture f;
-    QVERIFY(f.connectToSim());
-    const QString path = f.tempDir.filePath(QStringLiteral("bad file.f2k"));
-    if (exists)
-        put(path, QByteArray("A=1\r\nB=\"\x82\"\r\n"));
-    f.clearCommands();
-    run(f, Op(op), path);
+    void saveLoadSaveIsIdentical()
+    {
+        QFETCH(Kind, kind);
+        QFETCH(int, load);
+        QFETCH(QString, fileText);
 
-    QCOMPARE(f.dialogs.alertTexts(), QStringList{QStringLiteral("Read Error\n\n\"") + path + "\""});
-    QVERIFY(f.dialogs.entries.last().style == Dialogs::Style::Critical && f.dialogs.entries.last().informative.contains(reason));
-    f.settle();
-    QCOMPARE(f.sim->received(), QByteArray());
-    QVERIFY(f.vc->isConnected());
-    for (Kind k : {Kind::Program, Kind::Point, Kind::Mbk})
-        QVERIFY(remembered(f, k).first.isEmpty());
-}
+        MonitorFixture &f = *m_f;
+        const QStringList lines = fileText.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        f.sim->withMachine([&](sim::Machine &m) {
+            for (qsizetype i = 0; i < lines.size(); ++i)
+                m.handleLine(kind == Kind::Program ? QString::number((i + 1) * 10) + ' ' + lines.at(i) : lines.at(i));
+        });
 
-void TestTransfer::waitTimeoutClearsFlag_data()
-{
-    QTest::addColumn<int>("op");
-    QTest::addColumn<int>("answered");
-    QTest::addColumn<QString>("content");
-    // "answered" command lines get replies, the next one stalls.
-    QTest::newRow("program line") << int(Op::ProgramLoad) << 3 << "A=1\nB=2\nC=3\n";
-    QTest::newRow("program clear") << int(Op::ProgramLoad) << 1 << "A=1\n";
-    QTest::newRow("point line") << int(Op::PointLoad) << 2 << "SETP 1 1 1 1 1\nSETP 2 2 2 2 2\n";
-    QTest::newRow("mbk listing") << int(Op::MbkSave) << 0 << "";
-    QTest::newRow("block MMC_LOAD") << int(Op::ProgramLoadHs) << 0 << "A=1\n";
-}
+        const QString ext = transfer::traits(kind).extension;
+        const QString a = f.tempDir.filePath(QStringLiteral("first.") + ext);
+        const QString b = f.tempDir.filePath(QStringLiteral("second.") + ext);
+        run(f, saveOp(kind), a);
+        QCOMPARE(bytesOf(a), sjis(fileText));
+        QVERIFY(f.vc->consoleText().endsWith(transfer::savedText(kind, a)));
+        QCOMPARE(f.vc->textField2->text(), QString());
 
-void TestTransfer::waitTimeoutClearsFlag()
-{
-    QFETCH(int, op);
-    QFETCH(int, answered);
-    QFETCH(QString, content);
-    MonitorFixture f;
-    QVERIFY(f.connectToSim());
-    const bool load = !content.isEmpty();
-    const QString path = f.tempDir.filePath(load ? QStringLiteral("stall.txt") : QStringLiteral("out.txt"));
-    if (load)
-        put(path, content.toLatin1());
-    f.vc->textFieldTimeOutSec->setText(QStringLiteral("1"));
-    sim::Options stall = MonitorFixture::makeOptions();
-    stall.stallAfter = answered;
-    f.sim->setOptions(stall);
+        f.sim->withMachine([&](sim::Machine &m) { m.handleLine(transfer::traits(kind).clearCommands.first()); });
+        run(f, Op(load), a);
+        QVERIFY2(f.vc->consoleText().endsWith(transfer::loadedText(kind, a)), qPrintable(f.vc->consoleText()));
+        QVERIFY(f.dialogs.alertTexts().isEmpty());
 
-    run(f, Op(op), path);
+        // Saving over an existing, longer file replaces it as a whole.
+        put(b, QByteArray("OLD CONTENT THAT IS LONGER THAN THE LISTING\n").repeated(40));
+        run(f, saveOp(kind), b);
+        QCOMPARE(bytesOf(b), bytesOf(a));
 
-    QCOMPARE(f.dialogs.alertTexts().size(), 1);
-    QVERIFY2(f.dialogs.alertTexts().first().startsWith(QStringLiteral("Receive Timeout\n\n")),
-             qPrintable(f.dialogs.alertTexts().first()));
-    QVERIFY(!f.vc->isConnected() && !f.vc->linkState().waitPrompt() && !f.vc->linkState().waitSharp());
-    QVERIFY(!f.vc->consoleText().contains(QStringLiteral("Loaded \"")));
-    QVERIFY(!f.vc->consoleText().contains(QStringLiteral("Saved \"")));
-    for (Kind k : {Kind::Program, Kind::Point, Kind::Mbk})
-        QCOMPARE(remembered(f, k), qMakePair(QString(), QString()));
-    QVERIFY(load || !QFile::exists(path));
+        // The second save's dialog started where the first one saved.
+        QCOMPARE(f.dialogs.entries.last().spec.startDir, f.tempDir.path());
+        QCOMPARE(f.dialogs.entries.last().spec.nameField, QFileInfo(a).fileName());
+        QCOMPARE(remembered(f, kind), qMakePair(a, b));
+    }
 
-    // The next connection logs in: no wait flag was left to swallow its prompts.
-    f.sim->setOptions(MonitorFixture::makeOptions());
-    f.clearCommands();
-    QVERIFY(f.connectToSim());
-}
+    void lineLoadNumbersEveryLine()
+    {
+        MonitorFixture &f = *m_f;
+        // Lines 6, 8 and 10 are refused; the blank and comment lines still count.
+        const QString path = loadFile(f, Op::ProgramLoad, QStringLiteral("numbered.f2k"),
+                                      sjis(QStringLiteral("A=1 /* set A\r\n\r\n/* only a comment\r\n   \t \r\n"
+                                                          "PRINT \"日本語\"\r\n#BAD\r\n  B=2  \r\n"
+                                                          "PRINT \"x /* y\"\r\n" // cut inside the quotes
+                                                          "\r\n?WRONG\r\nD=4\r\n")));
 
-void TestTransfer::saveWriteError_data()
-{
-    QTest::addColumn<Kind>("kind");
-    QTest::addColumn<QString>("target");
-    QTest::newRow("program, a directory") << Kind::Program << "folder.f2k";
-    QTest::newRow("points, below a file") << Kind::Point << "plain/x.p2k";
-    QTest::newRow("mbk, a missing folder") << Kind::Mbk << "nowhere/x.mbk";
-}
+        QCOMPARE(f.commands(), (QStringList{"NEW", "ECHO 2", "A=1 ", "PRINT \"日本語\"", "B=2", "PRINT \"x ",
+                                            "?WRONG", "D=4", "ECHO", "RENUM"}));
+        const QString console = f.vc->consoleText();
+        QCOMPARE(console, QStringLiteral("(6) #BAD\r\tSyntax Error\r"
+                                         "(8) \r\n\t構文エラー (Syntax Error)\r"
+                                         "(10) \r\n\t構文エラー (Syntax Error)\r") +
+                              transfer::loadedText(Kind::Program, path));
+        const QMap<qint64, QString> program = programOf(f);
+        QCOMPARE(program.values(), (QStringList{"A=1", "PRINT \"日本語\"", "B=2", "D=4"}));
+        QCOMPARE(program.keys(), (QList<qint64>{10, 20, 30, 40}));
+        QCOMPARE(f.vc->programLoadFile, path);
+        QCOMPARE(f.vc->textField2->text(), QString());
+    }
 
-void TestTransfer::saveWriteError()
-{
-    QFETCH(Kind, kind);
-    QFETCH(QString, target);
-    MonitorFixture f;
-    QVERIFY(f.connectToSim());
-    QDir dir(f.tempDir.path());
-    QVERIFY(dir.mkdir(QStringLiteral("folder.f2k")));
-    put(dir.filePath(QStringLiteral("plain")), "x");
-    f.sim->withMachine([](sim::Machine &m) {
-        m.handleLine(QStringLiteral("10 A=1"));
-        m.handleLine(QStringLiteral("SETP 1 1 2 3 4"));
-        m.handleLine(QStringLiteral("MBK(5~Wrd)=9"));
-    });
+    void pointLineErrorsAndProgress()
+    {
+        MonitorFixture &f = *m_f;
+        // 250 lines: progress after lines 0, 100 and 200, counted before trimming
+        // and with every CR. Line 3 starts with "#" and is sent like any other;
+        // line 5 is refused by the controller.
+        QStringList lines;
+        for (int i = 0; i < 250; ++i)
+            lines << QStringLiteral("  SETP %1 %2 0 0 0\r").arg(i + 1).arg(i * 3);
+        lines[2] = QStringLiteral("#SETP 3\r");
+        lines[4] = QStringLiteral("SETP 日本\r");
+        lines[7] = QStringLiteral("\t \r");
+        QSignalSpy status(f.vc->textField2, &QLineEdit::textChanged);
+        const QString path = loadFile(f, Op::PointLoad, QStringLiteral("many.p2k"), sjis(lines.join(QLatin1Char('\n'))));
 
-    const QString good = dir.filePath(QStringLiteral("good.") + transfer::traits(kind).extension);
-    run(f, saveOp(kind), good);
-    QVERIFY(QFile::exists(good));
+        const QStringList sent = f.commands();
+        QCOMPARE(sent.size(), 1 + 249);
+        QCOMPARE(sent.mid(0, 4), (QStringList{"NEWP", "SETP 1 0 0 0 0", "SETP 2 3 0 0 0", "#SETP 3"}));
 
-    const QString bad = dir.filePath(target);
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Save Error, ")));
-    run(f, saveOp(kind), bad);
+        const QString console = f.vc->consoleText();
+        QVERIFY2(console.startsWith(QStringLiteral("(3) \t")), qPrintable(console));
+        QVERIFY(console.contains(QStringLiteral("\r\n#(5) \t")));
+        QVERIFY(console.endsWith(QStringLiteral("\r\n#") + transfer::loadedText(Kind::Point, path)));
 
-    QCOMPARE(f.dialogs.alertTexts(), QStringList{QStringLiteral("Save Error\n\n\"") + bad + "\""});
-    QVERIFY(!f.dialogs.entries.last().informative.isEmpty() && f.dialogs.entries.last().style == Dialogs::Style::Critical);
-    QVERIFY(!f.vc->consoleText().contains(bad));
-    QCOMPARE(remembered(f, kind).second, good);
-    // The status line keeps the last progress of the failed save.
-    QVERIFY2(f.vc->textField2->text().startsWith(QLatin1Char('"') + QFileInfo(bad).fileName()),
-             qPrintable(f.vc->textField2->text()));
-    QVERIFY(f.vc->isConnected());
-}
+        qint64 total = 0;
+        QStringList expected;
+        for (int i = 0; i < lines.size(); ++i) {
+            total += lines.at(i).size();
+            if (i % 100 == 0)
+                expected << transfer::loadProgressText(QStringLiteral("many.p2k"), total);
+        }
+        expected << QString();
+        QCOMPARE(statusTexts(status), expected);
+        QCOMPARE(f.vc->pointLoadFile, path);
+    }
 
-void TestTransfer::buttonsOpenTheirDialogs_data()
-{
-    QTest::addColumn<QString>("control");
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<QString>("title");
-    QTest::addColumn<QString>("message");
-    QTest::addColumn<QString>("extension");
-    QTest::newRow("file open") << "buttonFileOpen" << "open" << "Program Load" << "プログラムをQUORINに読み込みます" << "f2k";
-    QTest::newRow("file save") << "buttonFileSave" << "save" << "Program Save" << "プログラムをPCに保存します" << "f2k";
-    QTest::newRow("menu open") << "menuOpenFile" << "open" << "Program Load" << "プログラムをQUORINに読み込みます" << "f2k";
-    QTest::newRow("point load") << "buttonPointLoad" << "open" << "Point Load" << "ポイントデータをQUORINに読み込みます"
-                                << "p2k";
-    QTest::newRow("point save") << "buttonPointSave" << "save" << "Point Save" << "ポイントデータをPCに保存します" << "p2k";
-    QTest::newRow("mbk load") << "buttonMbkLoad" << "open" << "MBK Load" << "MBKデータをQUORINに読み込みます" << "mbk";
-    QTest::newRow("mbk save") << "buttonMbkSave" << "save" << "MBK Save" << "MBKデータをPCに保存します" << "mbk";
-}
+    void blockLoadSendsBlocks()
+    {
+        MonitorFixture &f = *m_f;
+        // 2,999 characters of program with double-byte text across the block
+        // boundaries; the appended LF makes 3,000 bytes.
+        QString text;
+        int n = 0;
+        while (sjis(text).size() < 2900)
+            text += QStringLiteral("PRINT \"行%1 日本語\"\n").arg(n++, 3, 10, QLatin1Char('0'));
+        // A last statement pads the text to exactly 2,999 bytes.
+        text += QStringLiteral("Z=") + QString(2999 - sjis(text).size() - 2, QLatin1Char('1'));
+        const QByteArray bytes = sjis(text);
+        QCOMPARE(bytes.size(), 2999);
+        const QString name = QStringLiteral("blocks.f2k");
+        QSignalSpy status(f.vc->textField2, &QLineEdit::textChanged);
+        const QString path = loadFile(f, Op::ProgramLoadHs, name, bytes);
 
-void TestTransfer::buttonsOpenTheirDialogs()
-{
-    QFETCH(QString, control);
-    QFETCH(QString, kind);
-    QFETCH(QString, title);
-    QFETCH(QString, message);
-    QFETCH(QString, extension);
-    MonitorFixture f;
-    QVERIFY(f.connectToSim());
-    f.clearCommands();
-    // No file name queued: the dialog is cancelled.
-    if (auto *action = f.window->findChild<QAction *>(control)) {
-        action->trigger();
-    } else {
+        const QByteArray all = bytes + '\n';
+        const QByteArray expectedWire = QByteArray("\x01", 1) + '\x02' + all.mid(0, 1400) + '\x02' +
+                                        all.mid(1400, 1400) + '\x02' + all.mid(2800) + "MMC_LOAD MMC_LOAD$\r";
+        QCOMPARE(f.sim->received(), expectedWire);
+
+        QCOMPARE(statusTexts(status),
+                 (QStringList{transfer::blockStartText(name), transfer::loadProgressText(name, 1400),
+                              transfer::loadProgressText(name, 2800), transfer::loadProgressText(name, 4200),
+                              transfer::kFileProcessing, QString()}));
+        QCOMPARE(programOf(f).size(), n + 1);
+        QCOMPARE(f.vc->consoleText(), QStringLiteral("Loaded %1 lines\r\n#\r\n").arg(n + 1) +
+                                          transfer::loadedText(Kind::Program, path));
+        QCOMPARE(f.vc->programLoadFile, path);
+    }
+
+    void blockLoadStopsAtEndOfLoad()
+    {
+        MonitorFixture &f = *m_f;
+        loadFile(f, Op::ProgramLoadHs, QStringLiteral("marked.f2k"),
+                 sjis(QStringLiteral("A=1\r\nPRINT \"表\"\r\nEND_OF_LOAD\r\nnot a program ?\r\n")));
+        QCOMPARE(f.sim->received(), QByteArray("\x01\x02", 2) +
+                                        sjis(QStringLiteral("A=1\r\nPRINT \"表\"\r\n\n")) +
+                                        "MMC_LOAD MMC_LOAD$\r");
+        QCOMPARE(programOf(f).values(), (QStringList{"A=1", "PRINT \"表\""}));
+    }
+
+    void unreadableFileSendsNothing_data()
+    {
+        QTest::addColumn<int>("op");
+        QTest::addColumn<bool>("exists");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("line load, missing") << int(Op::ProgramLoad) << false << "";
+        QTest::newRow("block load, not Shift-JIS") << int(Op::ProgramLoadHs) << true << "Line 2";
+    }
+
+    void unreadableFileSendsNothing()
+    {
+        QFETCH(int, op);
+        QFETCH(bool, exists);
+        QFETCH(QString, reason);
+        MonitorFixture &f = *m_f;
+        const QString path = f.tempDir.filePath(QStringLiteral("bad file.f2k"));
+        if (exists)
+            put(path, QByteArray("A=1\r\nB=\"\x82\"\r\n"));
+        f.clearCommands();
+        run(f, Op(op), path);
+
+        QCOMPARE(f.dialogs.alertTexts(), QStringList{QStringLiteral("Read Error\n\n\"") + path + "\""});
+        QVERIFY(f.dialogs.entries.last().style == Dialogs::Style::Critical && f.dialogs.entries.last().informative.contains(reason));
+        f.settle();
+        QCOMPARE(f.sim->received(), QByteArray());
+        QVERIFY(f.vc->isConnected());
+        for (Kind k : {Kind::Program, Kind::Point, Kind::Mbk})
+            QVERIFY(remembered(f, k).first.isEmpty());
+    }
+
+    void waitTimeoutClearsFlag_data()
+    {
+        QTest::addColumn<int>("op");
+        QTest::addColumn<int>("answered");
+        QTest::addColumn<QString>("content");
+        // "answered" command lines get replies, the next one stalls.
+        QTest::newRow("program line") << int(Op::ProgramLoad) << 3 << "A=1\nB=2\nC=3\n";
+        QTest::newRow("program clear") << int(Op::ProgramLoad) << 1 << "A=1\n";
+        QTest::newRow("mbk listing") << int(Op::MbkSave) << 0 << "";
+        QTest::newRow("block MMC_LOAD") << int(Op::ProgramLoadHs) << 0 << "A=1\n";
+    }
+
+    void waitTimeoutClearsFlag()
+    {
+        QFETCH(int, op);
+        QFETCH(int, answered);
+        QFETCH(QString, content);
+        MonitorFixture &f = *m_f;
+        const bool load = !content.isEmpty();
+        const QString path = f.tempDir.filePath(load ? QStringLiteral("stall.txt") : QStringLiteral("out.txt"));
+        if (load)
+            put(path, content.toLatin1());
+        f.vc->textFieldTimeOutSec->setText(QStringLiteral("1"));
+        sim::Options stall = MonitorFixture::makeOptions();
+        stall.stallAfter = answered;
+        f.sim->setOptions(stall);
+
+        run(f, Op(op), path);
+
+        QCOMPARE(f.dialogs.alertTexts().size(), 1);
+        QVERIFY2(f.dialogs.alertTexts().first().startsWith(QStringLiteral("Receive Timeout\n\n")),
+                 qPrintable(f.dialogs.alertTexts().first()));
+        QVERIFY(!f.vc->isConnected() && !f.vc->linkState().waitPrompt() && !f.vc->linkState().waitSharp());
+        QVERIFY(!f.vc->consoleText().contains(QStringLiteral("Loaded \"")));
+        QVERIFY(!f.vc->consoleText().contains(QStringLiteral("Saved \"")));
+        for (Kind k : {Kind::Program, Kind::Point, Kind::Mbk})
+            QCOMPARE(remembered(f, k), qMakePair(QString(), QString()));
+        QVERIFY(load || !QFile::exists(path));
+
+        // The next connection logs in: no wait flag was left to swallow its prompts.
+        f.sim->setOptions(MonitorFixture::makeOptions());
+        f.clearCommands();
+        QVERIFY(f.connectToSim());
+    }
+
+    void saveWriteError_data()
+    {
+        QTest::addColumn<Kind>("kind");
+        QTest::addColumn<QString>("target");
+        QTest::newRow("program, a directory") << Kind::Program << "folder.f2k";
+        QTest::newRow("points, below a file") << Kind::Point << "plain/x.p2k";
+        QTest::newRow("mbk, a missing folder") << Kind::Mbk << "nowhere/x.mbk";
+    }
+
+    void saveWriteError()
+    {
+        QFETCH(Kind, kind);
+        QFETCH(QString, target);
+        MonitorFixture &f = *m_f;
+        QDir dir(f.tempDir.path());
+        QVERIFY(dir.mkdir(QStringLiteral("folder.f2k")));
+        put(dir.filePath(QStringLiteral("plain")), "x");
+        f.sim->withMachine([](sim::Machine &m) {
+            m.handleLine(QStringLiteral("10 A=1"));
+            m.handleLine(QStringLiteral("SETP 1 1 2 3 4"));
+            m.handleLine(QStringLiteral("MBK(5~Wrd)=9"));
+        });
+
+        const QString good = dir.filePath(QStringLiteral("good.") + transfer::traits(kind).extension);
+        run(f, saveOp(kind), good);
+        QVERIFY(QFile::exists(good));
+
+        const QString bad = dir.filePath(target);
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Save Error, ")));
+        run(f, saveOp(kind), bad);
+
+        QCOMPARE(f.dialogs.alertTexts(), QStringList{QStringLiteral("Save Error\n\n\"") + bad + "\""});
+        QVERIFY(!f.dialogs.entries.last().informative.isEmpty() && f.dialogs.entries.last().style == Dialogs::Style::Critical);
+        QVERIFY(!f.vc->consoleText().contains(bad));
+        QCOMPARE(remembered(f, kind).second, good);
+        // The status line keeps the last progress of the failed save.
+        QVERIFY2(f.vc->textField2->text().startsWith(QLatin1Char('"') + QFileInfo(bad).fileName()),
+                 qPrintable(f.vc->textField2->text()));
+        QVERIFY(f.vc->isConnected());
+    }
+
+    void buttonsOpenTheirDialogs_data()
+    {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QStringList>("dialog"); // kind, title, message, extension
+        QTest::newRow("file open") << "buttonFileOpen"
+                                   << QStringList{"open", "Program Load", "プログラムをQUORINに読み込みます", "f2k"};
+        QTest::newRow("file save") << "buttonFileSave" << QStringList{"save", "Program Save", "プログラムをPCに保存します", "f2k"};
+        QTest::newRow("point load") << "buttonPointLoad"
+                                    << QStringList{"open", "Point Load", "ポイントデータをQUORINに読み込みます", "p2k"};
+        QTest::newRow("point save") << "buttonPointSave"
+                                    << QStringList{"save", "Point Save", "ポイントデータをPCに保存します", "p2k"};
+        QTest::newRow("mbk load") << "buttonMbkLoad" << QStringList{"open", "MBK Load", "MBKデータをQUORINに読み込みます", "mbk"};
+        QTest::newRow("mbk save") << "buttonMbkSave" << QStringList{"save", "MBK Save", "MBKデータをPCに保存します", "mbk"};
+    }
+
+    void buttonsOpenTheirDialogs()
+    {
+        QFETCH(QString, control);
+        QFETCH(QStringList, dialog);
+        MonitorFixture &f = *m_f;
+        f.clearCommands();
+        // No file name queued: the dialog is cancelled.
         auto *button = f.window->findChild<QPushButton *>(control);
         QVERIFY(button && button->isEnabled());
         button->click();
+        QVERIFY(f.waitFor([&] { return !f.dialogs.entries.isEmpty(); }));
+        const ScriptedDialogs::Entry e = f.dialogs.entries.first();
+        QCOMPARE((QStringList{e.kind, e.spec.title, e.spec.message, e.spec.extension, e.spec.startDir, e.spec.nameField}),
+                 (dialog + QStringList{QString(), QString()}));
+        f.settle();
+        QCOMPARE(f.sim->received(), QByteArray());
+        QCOMPARE(f.dialogs.entries.size(), 1);
     }
-    QVERIFY(f.waitFor([&] { return !f.dialogs.entries.isEmpty(); }));
-    const ScriptedDialogs::Entry e = f.dialogs.entries.first();
-    QCOMPARE((QStringList{e.kind, e.spec.title, e.spec.message, e.spec.extension, e.spec.startDir, e.spec.nameField}),
-             (QStringList{kind, title, message, extension, QString(), QString()}));
-    f.settle();
-    QCOMPARE(f.sim->received(), QByteArray());
-    QCOMPARE(f.dialogs.entries.size(), 1);
-}
+};
 
 QTEST_MAIN(TestTransfer)
 #include "test_transfer.moc"

