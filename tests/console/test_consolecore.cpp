@@ -27,20 +27,11 @@ private slots:
         QCOMPARE(c.text, QString("a\r\n#?"));
     }
 
-    void breakpointMarks()
-    {
-        const auto c = console::cleanup("\x1b[7m BREAK 20 \x1b[0m", false);
-        QCOMPARE(c.text, QString("\x1b[BKP]  BREAK 20 \x1b"));
-        QVERIFY(c.changed);
-    }
-
     void programLine_data()
     {
         QTest::addColumn<QString>("line");
         QTest::addColumn<QString>("program");
         QTest::newRow("prompt, number, statement") << "#10 PRINT A\n" << "10 PRINT A";
-        QTest::newRow("listing line") << "30\tGOTO *L\r\n" << "30 GOTO *L";
-        QTest::newRow("no number") << "PRINT A" << QString();
         QTest::newRow("bare prompt") << "#" << QString();
     }
     void programLine()
@@ -51,14 +42,6 @@ private slots:
         QCOMPARE(p.has_value(), !program.isNull());
         if (p)
             QCOMPARE(*p, program);
-    }
-
-    void lineAtCursor()
-    {
-        const QString t = "ab\ncd\nef";
-        QCOMPARE(console::lineAt(t, 0), QString("ab\n"));
-        QCOMPARE(console::lineAt(t, 4), QString("cd\n"));
-        QCOMPARE(console::lineAt(t, 8), QString("ef"));
     }
 };
 

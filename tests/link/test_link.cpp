@@ -53,11 +53,6 @@ private slots:
 
         QCOMPARE(f.vc->sendProgram(QStringLiteral("PRINT 1")), -1);
         QCOMPARE(f.dialogs.alertTexts().last(), QString("Not Program"));
-
-        f.clearCommands();
-        f.vc->sendString1(QStringLiteral("  LIST\t0 "));
-        QVERIFY(f.waitFor([&] { return f.sim->received() == "LIST 0\r"; }));
-        QVERIFY(f.vc->consoleText().contains("\r\nLIST 0"));
     }
 
     void timeoutZeroClosesTheLinkAtOnce()
@@ -150,12 +145,6 @@ private slots:
         QVERIFY(f.connectToSim());
         QVERIFY(f.sim->received().startsWith("KDW4721\rQVRNT\rCMD$ 0\r"));
         QVERIFY(f.vc->consoleText().startsWith("*** Connected to the QUORIN. ***\r"));
-        // The prompt texts never show, and the doubled prompt after the login
-        // is collapsed once.
-        QVERIFY(!f.vc->consoleText().contains("Login"));
-        QVERIFY(!f.vc->consoleText().contains("\r\n#\r\n#"));
-        QCOMPARE(f.vc->buttonConnect->text(), QString("Disconnect"));
-        QVERIFY(f.vc->buttonDisconnect->isEnabled());
 
         f.clearCommands();
         f.vc->disconnect();

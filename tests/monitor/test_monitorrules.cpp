@@ -15,7 +15,6 @@ using monitor::ForceTarget;
 
 Q_DECLARE_METATYPE(monitor::BitGroup)
 Q_DECLARE_METATYPE(monitor::ForceAction)
-Q_DECLARE_METATYPE(monitor::LampColour)
 
 namespace {
 // Lamp k lit as one character per lamp, lamp 0 first: "10100000".
@@ -41,8 +40,7 @@ class TestMonitorRules : public QObject
     Q_OBJECT
 
 private slots:
-    void bankGroups_data();
-    void bankGroups();
+    void bankTitlesMatchLampNumbers();
     void bitDisplay_data();
     void bitDisplay();
     void forceTargets_data();
@@ -55,59 +53,34 @@ private slots:
     void boardSelection();
 };
 
-void TestMonitorRules::bankGroups_data()
+// Every title names the bits its last and its first lamp will be labelled
+// with. Only the relay lamps count downwards (lamp 0 is the highest relay
+// number of the byte), so only there the first number is the smaller.
+void TestMonitorRules::bankTitlesMatchLampNumbers()
 {
-    QTest::addColumn<BitGroup>("group");
-    QTest::addColumn<int>("count");
-    QTest::addColumn<QString>("first");
-    QTest::addColumn<QString>("last");
-    QTest::addColumn<int>("lamps");
-    QTest::addColumn<monitor::LampColour>("colour");
-
-    using C = monitor::LampColour;
-    using G = BitGroup;
-    const auto row = [](const char *name, G g, int count, const char *first, const char *last, int lamps,
-                        C colour) { QTest::newRow(name) << g << count << first << last << lamps << colour; };
-    row("outputs", G::Outputs, 49, "0 ( 7 .. 0 )", "96 ( 775 .. 768 )", 8, C::Red);
-    row("inputs", G::Inputs, 49, "24 ( 199 .. 192 )", "120 ( 967 .. 960 )", 8, C::Green);
-    row("relays", G::Relays, 1024, "-1 ( -8 .. -1 )", "-1024 ( -8192 .. -8185 )", 8, C::Orange);
-    row("mbk bits", G::MbkBits, 100, "70000 ( 70015 .. 70000 )", "79900 ( 79915 .. 79900 )", 16, C::Orange);
-    row("cu outputs", G::CuOutputs, 512, "2000 ( 2007 .. 2000 )", "2511 ( 6095 .. 6088 )", 8, C::Red);
-    row("cu inputs", G::CuInputs, 512, "2000 ( 2007 .. 2000 )", "2511 ( 6095 .. 6088 )", 8, C::Green);
-}
-
-void TestMonitorRules::bankGroups()
-{
-    QFETCH(BitGroup, group);
-    QFETCH(int, count);
-    QFETCH(QString, first);
-    QFETCH(QString, last);
-    QFETCH(int, lamps);
-    QFETCH(monitor::LampColour, colour);
-
-    const QStringList titles = monitor::bankTitles(group);
-    QCOMPARE(titles.size(), count);
-    QCOMPARE(titles.first(), first);
-    QCOMPARE(titles.last(), last);
-    QCOMPARE(QStringList(titles).removeDuplicates(), 0);
-    QCOMPARE(monitor::lampCount(group), lamps);
-    QCOMPARE(monitor::onColour(group), colour);
-
-    // Every title names the bits its last and its first lamp will be labelled
-    // with. Only the relay lamps count downwards (lamp 0 is the highest relay
-    // number of the byte), so only there the first number is the smaller.
     static const QRegularExpression shape(QStringLiteral("^(-?\\d+) \\( (-?\\d+) \\.\\. (-?\\d+) \\)$"));
-    for (const QString &title : titles) {
-        const QRegularExpressionMatch m = shape.match(title);
-        QVERIFY2(m.hasMatch(), qPrintable(title));
-        QCOMPARE(monitor::bankWord(title), m.captured(1));
-        const qint64 bank = m.captured(1).toLongLong();
-        const qint64 high = m.captured(2).toLongLong();
-        const qint64 low = m.captured(3).toLongLong();
-        QCOMPARE(monitor::bitNumber(group, bank, lamps - 1), high);
-        QCOMPARE(monitor::bitNumber(group, bank, 0), low);
-        QCOMPARE(high < low, group == BitGroup::Relays);
+    for (const BitGroup group : {BitGroup::Outputs, BitGroup::Inputs, BitGroup::Relays, BitGroup::MbkBits,
+                                 BitGroup::CuOutputs, BitGroup::CuInputs}) {
+        const int lamps = monitor::lampCount(group);
+        for (const QString &title : monitor::bankTitles(group)) {
+            const QRegularExpressionMatch m = shape.match(title);
+            QVERIFY2(m.hasMatch(), qPrintable(title));
+            QCOMPARE(monitor::bankWord(title), m.captured(1));
+            const qint64 bank = m.captured(1).toLongLong();
+            const qint64 high = m.captured(2).toLongLong();
+            const qint64 low = m.captured(3).toLongLong();
+            QCOMPARE(monitor::bitNumber(group, bank, lamps - 1), high);
+            QCOMPARE(monitor::bitNumber(group, bank, 0), low);
+            QCOMPARE(high < low, group == BitGroup::Relays);
+        }
     }
+    // Outputs light red, inputs green, relays and MBK bits orange.
+    using monitor::LampColour;
+    QCOMPARE((QList<LampColour>{monitor::onColour(BitGroup::Outputs), monitor::onColour(BitGroup::CuOutputs),
+                                monitor::onColour(BitGroup::Inputs), monitor::onColour(BitGroup::CuInputs),
+                                monitor::onColour(BitGroup::Relays), monitor::onColour(BitGroup::MbkBits)}),
+             (QList<LampColour>{LampColour::Red, LampColour::Red, LampColour::Green, LampColour::Green,
+                                LampColour::Orange, LampColour::Orange}));
 }
 
 // `first` is the number of lamp 0; relay numbers count down from there, all
@@ -131,13 +104,10 @@ void TestMonitorRules::bitDisplay_data()
     row("relays bank -1", G::Relays, "128", "-1", -1, "&H80", "00000001");
     row("mbk word all set", G::MbkBits, "65535", "70100", 70100, "&HFFFF", "1111111111111111");
     row("cu outputs bank 2001", G::CuOutputs, "0", "2001", 2008, "&H00", "00000000");
-    row("inputs bank 120", G::Inputs, "3", "120", 960, "&H03", "11000000");
-    row("blanks around, CR LF after", G::Outputs, "  12 \r\n", "0", 0, "&H0C", "00110000");
     row("only the first line counts", G::Outputs, "7\r\n99\r\n#", "1", 8, "&H07", "11100000");
     row("negative value shows 32 bits", G::Outputs, "-1", "0", 0, "&HFFFFFFFF", "11111111");
     row("wider than the format", G::Outputs, "256", "0", 0, "&H100", "00000000");
     row("two numbers", G::Outputs, "12 34", "0");
-    row("hexadecimal", G::Outputs, "&H0C", "0");
     row("empty after time-out", G::Inputs, "", "24");
     row("error text", G::Relays, "\r\n\t構文エラー (Syntax Error)\r\n#", "-1");
     row("bank not a number", G::Outputs, "5", "x");
@@ -176,10 +146,7 @@ void TestMonitorRules::forceTargets_data()
         QTest::newRow(name) << a << tag << QString::fromLatin1(cmd) << g << label;
     };
     using A = ForceAction;
-    onOff("out on 7", A::OutOnOff, 7, "ON N", BitGroup::Outputs, 7);
-    onOff("out off 8", A::OutOnOff, 8, "OFF N", BitGroup::Outputs, 0);
     onOff("relay on 20", A::OutOnOff, 20, "ON N", BitGroup::Relays, 0);
-    onOff("relay off 35", A::OutOnOff, 35, "OFF N", BitGroup::Relays, 7);
     onOff("clear outputs", A::OutOnOff, 40, "CLR_OUTP 1");
     onOff("clear relays", A::OutOnOff, 41, "CLR_OUTP 8");
     onOff("mbk on 15", A::MbkIoOnOff, 15, "ON N", BitGroup::MbkBits, 15);
@@ -188,8 +155,6 @@ void TestMonitorRules::forceTargets_data()
     onOff("cu on 7", A::CuOnOff, 7, "ON N", BitGroup::CuOutputs, 7);
     onOff("cu off 8", A::CuOnOff, 8, "OFF N", BitGroup::CuOutputs, 0);
     onOff("cu clear", A::CuOnOff, 40, "CLR_OUTP 2");
-    onOff("hout 0", A::PgHout, 0, "H_ON 0");
-    onOff("hout 1", A::PgHout, 1, "H_OFF 0");
     // Tags between and beyond the button ranges send nothing.
     const auto unused = [](A a, std::initializer_list<int> tags) {
         for (const int tag : tags)
@@ -230,7 +195,6 @@ void TestMonitorRules::axisReply_data()
         QTest::newRow(name) << QString::fromUtf8(reply) << QString::fromLatin1(expected);
     };
     row("one line", "\r\n 4 64 10 -20 30 40 255 1 2 3 4\r\n#", "4 64|10,-20,30,40|000000FF|1,2,3,4");
-    row("register -1", "\r\n 0 0 0 0 0 0 -1 0 0 0 0\r\n#", "0 0|0,0,0,0|FFFFFFFF|0,0,0,0");
     row("register above 32 bits", "\r\n 0 0 0 0 0 0 4294967297 0 0 0 0\r\n#", "0 0|0,0,0,0|00000001|0,0,0,0");
     row("continued after CR LF blank", "\r\n 1024 16384 1000000 -1000000 7 8 \r\n 9 11 12 13 14\r\n#",
         "1024 16384|1000000,-1000000,7,8|00000009|11,12,13,14");
@@ -270,8 +234,6 @@ void TestMonitorRules::signalLamps_data()
     QTest::addColumn<QString>("lit");
 
     QTest::newRow("lmt 4") << true << qint64(4) << "XPlmt";
-    QTest::newRow("lmt 1024") << true << qint64(1024) << "YPlmt";
-    QTest::newRow("lmt 2^18") << true << (qint64(1) << 18) << "ZPlmt";
     QTest::newRow("lmt 2^26") << true << (qint64(1) << 26) << "UPlmt";
     QTest::newRow("lmt minus limit X") << true << qint64(8) << "XMlmt";
     QTest::newRow("lmt alarm U") << true << (qint64(1) << 28) << "UAlm";
@@ -279,9 +241,8 @@ void TestMonitorRules::signalLamps_data()
     QTest::newRow("lmt all") << true << qint64(-1)
                              << "XPlmt XMlmt XAlm YPlmt YMlmt YAlm ZPlmt ZMlmt ZAlm UPlmt UMlmt UAlm";
     QTest::newRow("hpt 64") << false << qint64(64) << "XInp";
-    QTest::newRow("hpt 2^30") << false << (qint64(1) << 30) << "UInp";
-    QTest::newRow("hpt in0 X") << false << qint64(1) << "XIn0";
     QTest::newRow("hpt in3 Y") << false << (qint64(1) << 11) << "YIn3";
+    QTest::newRow("hpt in0 X") << false << qint64(1) << "XIn0";
     QTest::newRow("hpt in1 Z") << false << (qint64(1) << 17) << "ZIn1";
     QTest::newRow("hpt unused bits") << false << qint64(0xB4B4B4B4) << "";
 }
@@ -319,7 +280,6 @@ void TestMonitorRules::tickGrid()
 void TestMonitorRules::boardSelection()
 {
     const QString refused = QStringLiteral("\r\n\tボードがありません (No board)\r\n#");
-    QVERIFY(!monitor::boardRefused(QStringLiteral("\r\n#")));
     QVERIFY(!monitor::boardRefused(QString()));
     QVERIFY(monitor::boardRefused(refused));
     QVERIFY(monitor::boardRefused(QStringLiteral("x\ty")));

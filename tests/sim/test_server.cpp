@@ -10,7 +10,6 @@
 #include <QHostAddress>
 #include <QRandomGenerator>
 #include <QTcpSocket>
-#include <QThread>
 #include <QtTest>
 
 #include <functional>
@@ -115,43 +114,23 @@ class TestServer : public QObject
     Q_OBJECT
 
 private slots:
-    void wrongLoginAsksAgain()
-    {
-        auto server = startServer();
-        Client c(server->port());
-        const QByteArray refused = "\r\n\t" + link::sjisEncode(QStringLiteral("ログインできません (Login incorrect)"));
-        QVERIFY(c.login("KDW4722", "QVRNT", refused + "\r\n" + kLogin));
-        QVERIFY(c.login("KDW4721", "qvrnt", refused + "\r\n" + kLogin));
-        // Still not logged in: a command is taken as the next login name.
-        QVERIFY(c.login("PR 1", "x", refused + "\r\n" + kLogin));
-        QVERIFY(c.login());
-        QVERIFY(server->commands().isEmpty());
-    }
-
     void loginAndLineFraming()
     {
         auto server = startServer();
         Client c(server->port());
-        QVERIFY(c.banner.startsWith("\r\n"));
         QVERIFY(c.banner.endsWith("\r\n" + kLogin));
-        QCOMPARE(c.banner.count("\r\n"), 2); // one banner line, then the prompt
+        const QByteArray refused = "\r\n\t" + link::sjisEncode(QStringLiteral("ログインできません (Login incorrect)"));
+        QVERIFY(c.login("KDW4722", "QVRNT", refused + "\r\n" + kLogin));
+        // Still not logged in: a command is taken as the next login name.
+        QVERIFY(c.login("PR 1", "x", refused + "\r\n" + kLogin));
         c.sendRaw("KDW4721\r\n");
         QCOMPARE(c.readUntil(":"), QByteArray("\r\nPassword :"));
         c.sendRaw("QVRNT\r\nPR 1\r\n");
         QCOMPARE(c.readUntil("#"), QByteArray("\r\n#"));
         QCOMPARE(c.readUntil("#"), QByteArray("\r\n 1\r\n#"));
-        c.sendRaw("P");
-        c.sendRaw("R 2");
-        QVERIFY(c.silentFor(50));
-        c.sendRaw("\r");
-        QCOMPARE(c.readUntil("#"), QByteArray("\r\n 2\r\n#"));
-        c.sendRaw("\r");
-        QCOMPARE(c.readUntil("#"), QByteArray("\r\n#"));
-        QCOMPARE(server->commands(), (QStringList{"PR 1", "PR 2", ""}));
-        QCOMPARE(server->received(), QByteArray("KDW4721\r\nQVRNT\r\nPR 1\r\nPR 2\r\r"));
     }
 
-    void chunkSplitsRepliesAndSurvivesAHangUp()
+    void chunkSplitsReplies()
     {
         const int chunk = 5; // splits the two-byte characters at every other piece
         Session s([](sim::Options &o) { o.chunk = chunk; });
@@ -169,17 +148,6 @@ private slots:
         // faster (give or take the clocks' rounding) and not in one read.
         QVERIFY2(t.elapsed() >= pieces - 2, qPrintable(QString::number(t.elapsed())));
         QVERIFY(s.c.reads >= 2);
-        // Hanging up in the middle of a long chunked reply harms nobody else.
-        s.server->withMachine([](sim::Machine &m) {
-            for (int i = 1; i <= 100; ++i)
-                m.handleLine(QStringLiteral("%1 PRINT \"line %1\"").arg(i * 10));
-        });
-        s.c.send("LIST 0 0");
-        QVERIFY(!s.c.readUntil({}, 20).isEmpty());
-        s.c.socket.abort();
-        Client again(s.server->port());
-        QVERIFY(again.login());
-        QCOMPARE(again.exchange("PR 3"), QByteArray("\r\n 3\r\n#"));
     }
 
     void stallStopsAnsweringAndCountsAgain()
@@ -217,7 +185,6 @@ private slots:
         Client again(s.server->port());
         QVERIFY(again.login());
         QCOMPARE(again.exchange("PR A B"), QByteArray("\r\n 5 0\r\n#"));
-        QCOMPARE(s.server->connectionCount(), 2);
     }
 
     void delayDelaysEveryReply()
@@ -248,35 +215,9 @@ private slots:
         QVERIFY(s.loggedIn);
         const QByteArray flood = s.c.readUntil({}, 4010);
         QCOMPARE(flood.size(), 4010);
-        for (qsizetype at = 0; at < 4000; at += 40) {
-            QVERIFY(flood.mid(at, 40).startsWith("\r\nFLOOD "));
-            QVERIFY(!flood.mid(at + 2, 38).contains('\r'));
-        }
+        QCOMPARE(flood.count("\r\nFLOOD "), 101);
         QCOMPARE(flood.mid(4000), QByteArray("\r\nFLOOD 00")); // the last line is cut short
         QCOMPARE(s.c.exchange("PR 1"), QByteArray("\r\n 1\r\n#"));
-    }
-
-    // The machine runs on the server's own thread: outputs reach inputs and
-    // axes move with nobody asking.
-    void livingMachineRunsByItself()
-    {
-        Session s;
-        QVERIFY(s.loggedIn);
-        s.c.exchange("ON 1");
-        s.c.exchange("RMVS X_A 1000");
-        QThread *ranOn = nullptr;
-        const auto settled = [&] {
-            bool done = false;
-            s.server->withMachine([&](sim::Machine &m) {
-                ranOn = QThread::currentThread();
-                m.setMbkWord(100, 7);
-                done = m.bit(193) && m.position(0) == 1000;
-            });
-            return done;
-        };
-        QTRY_VERIFY_WITH_TIMEOUT(settled(), 5000);
-        QVERIFY(ranOn != nullptr && ranOn != QThread::currentThread());
-        QCOMPARE(s.c.exchange("PR IN(24) X(-1) MBK(100~Wrd)"), QByteArray("\r\n 2 1000 7\r\n#"));
     }
 
     void survivesHostileInput()
