@@ -3,6 +3,7 @@
 #include "app/builtinsimulator.h"
 #include "app/clock.h"
 #include "app/commandline.h"
+#include "app/platform.h"
 #include "app/viewcontroller.h"
 #include "ui/mainwindow.h"
 #include "ui/qtdialogs.h"
@@ -24,10 +25,13 @@ int main(int argc, char **argv)
         return commandLine.exitCode();
     }
 
+    // The console's Control keys (Control+L, Control+] ...) stay Control on macOS.
+    QCoreApplication::setAttribute(Qt::AA_MacDontSwapCtrlAndMeta);
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("QuorinMonitor"));
     QApplication::setApplicationName(QStringLiteral("QuorinMonitor"));
     QApplication::setQuitOnLastWindowClosed(true);
+    platform::beginUserActivity();
 
     QSettings settings;
     MainWindow window;
