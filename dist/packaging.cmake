@@ -34,9 +34,8 @@ set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "A desktop program for one controller on the network: its console, live I/O,
 memory blocks, variables, tasks and axes, file transfers and breakpoints.
 Includes quorin-sim, a simulated controller on the loopback interface.")
-# Library dependencies come from the binaries; the window needs Qt's platform
-# plugins besides, and Japanese controller messages a CJK font.
+# Library dependencies come from the binaries (Debian's libqt6gui6 brings the
+# X11 platform plugin); Japanese controller messages want a CJK font.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk")
 include(CPack)

@@ -68,4 +68,19 @@ status=0
 "$tmp/usr/bin/quorin-monitor" --no-such-option 2>/dev/null || status=$?
 [[ $status -eq 2 ]] || fail "a bad option ended with status $status, not 2"
 "$tmp/usr/bin/quorin-sim" --help | head -n 1
+# The whole program once: offscreen, on the built-in simulator, until the
+# monitor has answered both login prompts (it writes those answers to stdout).
+# Its settings go to the temporary folder, and it is stopped before it saves.
+log="$tmp/monitor.log"
+XDG_CONFIG_HOME="$tmp/config" QT_QPA_PLATFORM=offscreen "$tmp/usr/bin/quorin-monitor" --simulator >"$log" 2>&1 &
+monitor=$!
+for _ in $(seq 100); do
+    grep -q "CMD\$ 0" "$log" && break
+    kill -0 "$monitor" 2>/dev/null || break
+    sleep 0.1
+done
+kill "$monitor" 2>/dev/null || true
+wait "$monitor" 2>/dev/null || true
+grep -q "CMD\$ 0" "$log" || fail "the unpacked monitor did not get through its simulator's login: $(cat "$log")"
+echo "quorin-monitor --simulator logged in"
 echo "Package check passed: $deb"
