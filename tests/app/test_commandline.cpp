@@ -56,7 +56,8 @@ private slots:
             << QStringList{"--help"} << int(Action::ShowHelp) << "" << false
             << "^Usage: quorin-monitor \\[options\\][\\s\\S]*--connect <ADDRESS>[\\s\\S]*--simulator";
         QTest::newRow("-h") << QStringList{"-h"} << int(Action::ShowHelp) << "" << false << "^Usage:";
-        QTest::newRow("help-all") << QStringList{"--help-all"} << int(Action::ShowHelp) << "" << false << "^Usage:";
+        QTest::newRow("help-all") << QStringList{"--help-all"} << int(Action::ShowHelp) << "" << false
+                                  << "^Usage:";
         QTest::newRow("version") << QStringList{"--version"} << int(Action::ShowVersion) << "" << false
                                  << "^quorin-monitor \\d+\\.\\d+(\\.\\d+)*\\n$";
 
