@@ -1,19 +1,37 @@
 // quorin-monitor: the window, its controller and the application hooks.
 #include "app/appdelegate.h"
+#include "app/builtinsimulator.h"
 #include "app/clock.h"
+#include "app/commandline.h"
+#include "app/platform.h"
 #include "app/viewcontroller.h"
 #include "ui/mainwindow.h"
 #include "ui/qtdialogs.h"
 
 #include <QApplication>
 #include <QSettings>
+#include <cstdio>
 
 int main(int argc, char **argv)
 {
+    // Parsed before QApplication exists: --help, --version and mistakes need no display.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const app::CommandLine commandLine = app::parseCommandLine(arguments);
+    if (commandLine.action != app::CommandLine::Action::Run) {
+        std::FILE *out = commandLine.action == app::CommandLine::Action::Fail ? stderr : stdout;
+        std::fputs(commandLine.text.toLocal8Bit().constData(), out);
+        return commandLine.exitCode();
+    }
+
+    // The console's Control keys (Control+L, Control+] ...) stay Control on macOS.
+    QCoreApplication::setAttribute(Qt::AA_MacDontSwapCtrlAndMeta);
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("QuorinMonitor"));
     QApplication::setApplicationName(QStringLiteral("QuorinMonitor"));
     QApplication::setQuitOnLastWindowClosed(true);
+    platform::beginUserActivity();
 
     QSettings settings;
     MainWindow window;
@@ -23,6 +41,8 @@ int main(int argc, char **argv)
     ViewController vc(&window, &dialogs, &settings, &clock, &delegate);
     delegate.attach(&window, window.menuOpenFile(), window.menuAbout());
     vc.viewDidLoad();
+    BuiltInSimulator builtIn(&vc, &window, window.menuSimulator());
     window.show();
+    startFromCommandLine(commandLine, vc, builtIn);
     return app.exec();
 }

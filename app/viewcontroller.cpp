@@ -370,7 +370,9 @@ void ViewController::loadSettings()
 
 void ViewController::saveSettings()
 {
-    m_settings->setValue(QStringLiteral("ipaddress"), textFieldIpAddress->text());
+    const QString shown = textFieldIpAddress->text();
+    const bool standIn = !m_standInAddress.isEmpty() && shown == m_standInAddress;
+    m_settings->setValue(QStringLiteral("ipaddress"), standIn ? m_replacedAddress : shown);
     const QComboBox *boxes[] = {comboBox1, comboBox2, comboBox3};
     for (int b = 0; b < 3; ++b) {
         // A variant list, not a string list: an INI file writes a string
@@ -385,6 +387,14 @@ void ViewController::saveSettings()
         m_settings->setValue(QStringLiteral("variname%1").arg(i), textfieldVariName[i]->text());
     m_settings->setValue(QStringLiteral("timeoutsec"), textFieldTimeOutSec->text());
     m_settings->sync();
+}
+
+void ViewController::showStandInAddress(const QString &address)
+{
+    if (textFieldIpAddress->text() != m_standInAddress || m_standInAddress.isEmpty())
+        m_replacedAddress = textFieldIpAddress->text();
+    m_standInAddress = address;
+    textFieldIpAddress->setText(address);
 }
 
 bool ViewController::applicationShouldTerminate()

@@ -70,6 +70,9 @@ public:
     void viewDidLoad();
     void loadSettings();
     void saveSettings();
+    // Shows `address` in the address field in place of the controller's: the
+    // settings go on keeping the address it replaced while the field shows it.
+    void showStandInAddress(const QString &address);
     bool applicationShouldTerminate();
     void objectsEnable(bool stat);
     void pgobjectsEnable(bool stat);
@@ -455,6 +458,8 @@ private:
     QString m_displayBacklog;
     QString m_lastChunk;
     bool m_displayPosted = false;
+    QString m_standInAddress;
+    QString m_replacedAddress;
 
 public:
     // Marks an exchange (or a sequence of them) in progress; poll ticks and

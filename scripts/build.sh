@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Configures (once) and builds incrementally into build/.
+# Configures (once) and builds incrementally into build/: everything, or the
+# targets named as arguments.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 if [[ ! -f build/build.ninja ]]; then
     cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 fi
-cmake --build build -j"$(nproc)"
+cmake --build build -j"$(nproc)" ${1:+--target "$@"}

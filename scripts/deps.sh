@@ -2,12 +2,14 @@
 # Makes sure the Debian packages the build needs are there: installs them when
 # run as root, otherwise prints the one apt-get line to run and fails.
 #   scripts/deps.sh [run]   -- "run" adds what the window needs to show Japanese text
+#   scripts/deps.sh package -- adds what builds and checks the Debian package
 set -euo pipefail
 
 packages=(cmake ninja-build g++ qt6-base-dev)
-if [[ "${1:-}" == "run" ]]; then
-    packages+=(fonts-noto-cjk)
-fi
+case "${1:-}" in
+    run) packages+=(fonts-noto-cjk) ;;
+    package) packages+=(dpkg-dev file desktop-file-utils appstream) ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

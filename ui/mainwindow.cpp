@@ -278,6 +278,10 @@ void MainWindow::buildMenus()
     m_menuOpenFile->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
     m_menuOpenFile->setStatusTip(QStringLiteral("Load a program file into the controller"));
     file->addAction(m_menuOpenFile);
+    m_menuSimulator = new QAction(QStringLiteral("Connect to Built-in Simulator"), this);
+    m_menuSimulator->setObjectName(QStringLiteral("menuSimulator"));
+    m_menuSimulator->setStatusTip(QStringLiteral("Try every tab on a simulated controller"));
+    file->addAction(m_menuSimulator);
 
     QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
     m_menuAbout = new QAction(QStringLiteral("About QuorinMonitor"), this);

@@ -27,6 +27,7 @@ public:
 
     QAction *menuOpenFile() const { return m_menuOpenFile; }
     QAction *menuAbout() const { return m_menuAbout; }
+    QAction *menuSimulator() const { return m_menuSimulator; }
 
     // Tab page identifiers, in page order: console, I/O, variables, MBK, CU,
     // axis, tasks.
@@ -87,4 +88,5 @@ private:
 
     QAction *m_menuOpenFile = nullptr;
     QAction *m_menuAbout = nullptr;
+    QAction *m_menuSimulator = nullptr;
 };

@@ -1,0 +1,46 @@
+// The controller simulator that ships with the monitor, run inside this
+// process on a free loopback port: someone without a controller at hand can
+// still try every tab. The File menu entry and --simulator both land here.
+#pragma once
+
+#include "app/commandline.h"
+
+#include <QObject>
+#include <QString>
+#include <memory>
+
+class QAction;
+class QWidget;
+class ViewController;
+
+namespace sim {
+class Server;
+}
+
+class BuiltInSimulator : public QObject
+{
+    Q_OBJECT
+public:
+    // `menuEntry` (may be null) connects to the simulator when triggered.
+    BuiltInSimulator(ViewController *vc, QWidget *window, QAction *menuEntry, QObject *parent = nullptr);
+    ~BuiltInSimulator() override;
+
+    // Starts the simulator (the first time) and connects the monitor to it,
+    // leaving any other controller first. False when it cannot listen.
+    bool connectMonitor();
+    // "127.0.0.1:PORT" once started, else empty.
+    QString address() const;
+
+private:
+    void showTitle(bool connected);
+
+    ViewController *m_vc;
+    QWidget *m_window;
+    QString m_title;
+    std::unique_ptr<sim::Server> m_server;
+};
+
+// Puts the command line's choices into effect as soon as the event loop runs,
+// that is once the window shows: --connect fills the address field and
+// connects, --simulator connects to the built-in simulator.
+void startFromCommandLine(const app::CommandLine &commandLine, ViewController &vc, BuiltInSimulator &builtIn);

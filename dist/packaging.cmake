@@ -1,0 +1,41 @@
+# Installation and the Debian package (cpack -G DEB; scripts/package.sh).
+# The desktop entry, icon, AppStream data and man page share one identifier.
+include(GNUInstallDirs)
+set(QUORIN_APP_ID org.quorinmonitor.QuorinMonitor)
+
+install(TARGETS quorin-monitor quorin-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+
+if(UNIX AND NOT APPLE)
+  set(_dist ${CMAKE_CURRENT_LIST_DIR})
+  install(FILES ${_dist}/${QUORIN_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+  install(FILES ${_dist}/${QUORIN_APP_ID}.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+  install(FILES ${_dist}/${QUORIN_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+
+  # Debian ships man pages compressed, without a time stamp in the gzip header.
+  set(_man ${CMAKE_CURRENT_BINARY_DIR}/man/quorin-monitor.1)
+  add_custom_command(OUTPUT ${_man}.gz
+    COMMAND ${CMAKE_COMMAND} -E copy ${_dist}/quorin-monitor.1 ${_man}
+    COMMAND gzip -9nf ${_man}
+    DEPENDS ${_dist}/quorin-monitor.1
+    COMMENT "Compressing the man page")
+  add_custom_target(manpage ALL DEPENDS ${_man}.gz)
+  install(FILES ${_man}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
+
+set(CPACK_PACKAGE_NAME quorin-monitor)
+set(CPACK_PACKAGE_VENDOR "QuorinMonitor")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Watch and drive a QUORIN motion and I/O controller")
+set(CPACK_PACKAGE_CONTACT "QuorinMonitor developers <quorin-monitor@localhost>")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
+# The summary above is the first line; this is the rest.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "A desktop program for one controller on the network: its console, live I/O,
+memory blocks, variables, tasks and axes, file transfers and breakpoints.
+Includes quorin-sim, a simulated controller on the loopback interface.")
+# Library dependencies come from the binaries (Debian's libqt6gui6 brings the
+# X11 platform plugin); Japanese controller messages want a CJK font.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk")
+include(CPack)

@@ -1,0 +1,142 @@
+// The command line (every option and its mistakes) and the built-in
+// simulator it and the File menu start: the window it leaves logged in, and
+// the controller address that survives a visit to it.
+#include "app/builtinsimulator.h"
+#include "app/commandline.h"
+#include "support/fixture.h"
+
+#include <QAction>
+#include <QLineEdit>
+#include <QRegularExpression>
+#include <QTest>
+
+using app::CommandLine;
+using Action = CommandLine::Action;
+
+namespace {
+
+CommandLine parsed(const QStringList &options)
+{
+    return app::parseCommandLine(QStringList{QStringLiteral("quorin-monitor")} + options);
+}
+
+bool loggedIn(MonitorFixture &f)
+{
+    return f.vc->isConnected() && f.vc->consoleText().endsWith(QLatin1Char('#'));
+}
+
+} // namespace
+
+class TestCommandLine : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void parse_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<int>("action");
+        QTest::addColumn<QString>("connectTo");
+        QTest::addColumn<bool>("simulator");
+        // Run: nothing; Fail: a pattern the message must match.
+        QTest::addColumn<QString>("says");
+        const int run = int(Action::Run), fail = int(Action::Fail);
+
+        QTest::newRow("nothing") << QStringList{} << run << "" << false << "";
+        QTest::newRow("connect") << QStringList{"--connect", "127.0.0.1:2323"} << run << "127.0.0.1:2323"
+                                 << false << "";
+        QTest::newRow("connect= v6") << QStringList{"--connect=[::1]:2323"} << run << "[::1]:2323" << false
+                                     << "";
+        QTest::newRow("bare host") << QStringList{"--connect", " localhost "} << run << "localhost" << false
+                                   << "";
+        QTest::newRow("simulator") << QStringList{"--simulator"} << run << "" << true << "";
+        QTest::newRow("Qt's options")
+            << QStringList{"-platform", "offscreen", "--simulator", "-reverse"} << run << "" << true << "";
+        QTest::newRow("help")
+            << QStringList{"--help"} << int(Action::ShowHelp) << "" << false
+            << "^Usage: quorin-monitor \\[options\\][\\s\\S]*--connect <ADDRESS>[\\s\\S]*--simulator";
+        QTest::newRow("-h") << QStringList{"-h"} << int(Action::ShowHelp) << "" << false << "^Usage:";
+        QTest::newRow("help-all") << QStringList{"--help-all"} << int(Action::ShowHelp) << "" << false
+                                  << "^Usage:";
+        QTest::newRow("version") << QStringList{"--version"} << int(Action::ShowVersion) << "" << false
+                                 << "^quorin-monitor \\d+\\.\\d+(\\.\\d+)*\\n$";
+
+        QTest::newRow("unknown") << QStringList{"--bogus"} << fail << "" << false << "bogus[\\s\\S]*--help";
+        QTest::newRow("no address") << QStringList{"--connect"} << fail << "" << false << "connect";
+        QTest::newRow("empty address")
+            << QStringList{"--connect", ""} << fail << "" << false << "not an address";
+        QTest::newRow("port too big") << QStringList{"--connect", "127.0.0.1:65536"} << fail << "" << false
+                                      << "'127.0.0.1:65536' is not an address";
+        QTest::newRow("open bracket")
+            << QStringList{"--connect", "[::1:23"} << fail << "" << false << "not an address";
+        QTest::newRow("both") << QStringList{"--simulator", "--connect", "127.0.0.1"} << fail << "" << false
+                              << "together";
+        QTest::newRow("twice") << QStringList{"--connect", "127.0.0.1", "--connect", "::1"} << fail << ""
+                               << false << "more than once";
+        QTest::newRow("stray word") << QStringList{"127.0.0.1"} << fail << "" << false
+                                    << "unexpected argument";
+    }
+    void parse()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(int, action);
+        QFETCH(QString, connectTo);
+        QFETCH(bool, simulator);
+        QFETCH(QString, says);
+        const CommandLine c = parsed(options);
+        QCOMPARE(int(c.action), action);
+        QCOMPARE(c.exitCode(), c.action == Action::Fail ? 2 : 0);
+        QCOMPARE(c.connectTo, connectTo);
+        QCOMPARE(c.simulator, simulator);
+        if (!says.isEmpty())
+            QVERIFY2(QRegularExpression(says).match(c.text).hasMatch(), qPrintable(c.text));
+        if (c.action == Action::Fail)
+            QVERIFY(c.text.startsWith(QLatin1String("quorin-monitor: ")));
+    }
+
+    void simulatorOptionLogsInAndLeavesTheStoredAddress()
+    {
+        MonitorFixture f(MonitorFixture::makeOptions(), false);
+        f.vc->textFieldIpAddress->setText(QStringLiteral("controller.invalid:23"));
+        BuiltInSimulator builtIn(f.vc.get(), f.window.get(), f.window->menuSimulator());
+        startFromCommandLine(parsed({"--simulator"}), *f.vc, builtIn);
+        QVERIFY(f.waitFor([&] { return loggedIn(f); }, 10000));
+        QVERIFY(f.vc->textFieldIpAddress->text().startsWith(QLatin1String("127.0.0.1:")));
+        QVERIFY(f.window->windowTitle().contains(QLatin1String("simulator")));
+
+        QVERIFY(f.vc->applicationShouldTerminate());
+        QCOMPARE(f.settings->value(QStringLiteral("ipaddress")).toString(), QString("controller.invalid:23"));
+        QVERIFY(!f.window->windowTitle().contains(QLatin1String("simulator")));
+    }
+
+    void connectOptionThenTheMenuEntry()
+    {
+        MonitorFixture f;
+        const QString controller = QStringLiteral("127.0.0.1:%1").arg(f.sim->port());
+        BuiltInSimulator builtIn(f.vc.get(), f.window.get(), f.window->menuSimulator());
+        startFromCommandLine(parsed({"--connect", controller}), *f.vc, builtIn);
+        // Not before the window shows, that is before the event loop runs.
+        QVERIFY(!f.vc->isConnected());
+        QVERIFY(
+            f.waitFor([&] { return loggedIn(f) && f.sim->commands().contains(QStringLiteral("CMD$ 0")); }));
+        QCOMPARE(f.vc->textFieldIpAddress->text(), controller);
+        QVERIFY(!f.window->windowTitle().contains(QLatin1String("simulator")));
+
+        // The menu leaves the controller for the simulator; twice, as a user may.
+        for (int visit = 0; visit < 2; ++visit) {
+            f.window->menuSimulator()->trigger();
+            QVERIFY(f.waitFor([&] { return loggedIn(f) && f.vc->textFieldIpAddress->text() != controller; }));
+            QVERIFY(f.window->windowTitle().contains(QLatin1String("simulator")));
+        }
+        QVERIFY(f.vc->applicationShouldTerminate());
+        QCOMPARE(f.settings->value(QStringLiteral("ipaddress")).toString(), controller);
+
+        // An address typed after the visit is the user's own again.
+        f.vc->textFieldIpAddress->setText(QStringLiteral("[::1]:2500"));
+        f.vc->saveSettings();
+        QCOMPARE(f.settings->value(QStringLiteral("ipaddress")).toString(), QString("[::1]:2500"));
+    }
+};
+
+QTEST_MAIN(TestCommandLine)
+#include "test_commandline.moc"
