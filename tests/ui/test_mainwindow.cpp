@@ -1,8 +1,9 @@
 // The window against the list of controls the ViewController binds by name:
 // every control exists once with the right class and names itself for tests
-// and assistive tools; tag buttons carry their tags; lamps are readable; the
+// and assistive tools; confirmations answer Return with "Cancel"; lamps are readable; the
 // window fits a 1280x800 screen without clipping captions.
 #include "ui/mainwindow.h"
+#include "ui/qtdialogs.h"
 #include "ui/uihelpers.h"
 
 #include <QAbstractButton>
@@ -14,6 +15,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLayout>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
@@ -82,14 +84,6 @@ QList<Control> controlsFromHeader()
         out += expand(m.captured(1), m.captured(2), m.captured(3).toInt(), m.captured(4).toInt());
     }
     return out;
-}
-
-QList<int> range(int from, int to)
-{
-    QList<int> r;
-    for (int i = from; i <= to; ++i)
-        r.append(i);
-    return r;
 }
 
 } // namespace
@@ -161,32 +155,23 @@ private slots:
         QVERIFY2(heard || !w->accessibleName().isEmpty(), qPrintable(name));
     }
 
-    void tagButtons_data()
+    // The real confirmation: Return, Enter and Space answer "Cancel", the
+    // first button; only "Ok" itself confirms.
+    void confirmationAnswersCancelToReturn()
     {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<int>("tag");
-        const std::pair<const char *, QList<int>> families[] = {
-            {"buttonOutOnOff", range(0, 15) + range(20, 35) + QList<int>{40, 41}},
-            {"buttonMbkIoOnOff", range(0, 31) + QList<int>{40}},
-            {"buttonCuOnOff", range(0, 15) + QList<int>{40}},
-            {"buttonPgHout", range(0, 7)},
-            {"buttonPgJog", range(0, 17)}};
-        for (const auto &[action, tags] : families)
-            for (int tag : tags) {
-                const QString name = QLatin1String(action) + QString::number(tag);
-                QTest::newRow(qPrintable(name)) << name << tag;
-            }
-    }
-
-    void tagButtons()
-    {
-        QFETCH(QString, name);
-        QFETCH(int, tag);
-        const QList<QPushButton *> found = m_window->findChildren<QPushButton *>(name);
-        QCOMPARE(found.size(), 1);
-        QCOMPARE(found.first()->property("tag").typeId(), QMetaType::Int);
-        QCOMPARE(found.first()->property("tag").toInt(), tag);
-        QVERIFY(!found.first()->text().isEmpty());
+        QtDialogs dialogs(m_window);
+        const auto answer = [&](const std::function<void(QMessageBox *)> &act) {
+            QTimer::singleShot(0, m_window,
+                               [&] { act(qobject_cast<QMessageBox *>(QApplication::activeModalWidget())); });
+            return dialogs.confirm(QStringLiteral("SETP 5 P(0)"));
+        };
+        for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space})
+            QVERIFY(!answer([key](QMessageBox *box) { QTest::keyClick(box->focusWidget(), key); }));
+        QVERIFY(answer([](QMessageBox *box) {
+            for (QAbstractButton *b : box->buttons())
+                if (b->text() == QLatin1String("Ok"))
+                    b->click();
+        }));
     }
 
     void tabsCarryIdentifiers()
