@@ -22,6 +22,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 class QAbstractButton;
 class QCheckBox;
@@ -455,6 +456,10 @@ private:
     QString m_displayBacklog;
     QString m_lastChunk;
     bool m_displayPosted = false;
+    // The bit numbers each group (by monitor::BitGroup) last showed; nothing
+    // before its first reply that parsed. The forcing buttons take their
+    // operands from here, never from the labels' text.
+    std::optional<QStringList> m_bitNumbers[6];
 
 public:
     // Marks an exchange (or a sequence of them) in progress; poll ticks and

@@ -150,7 +150,7 @@ private slots:
     void tabChangeStartsAndStopsPolling();
     void forcingButtons_data();
     void forcingButtons();
-    void generalOutputsNeedABoard();
+    void forcingNeedsNumbersAndABoard();
     void lampsFollowTheController();
     void refusedBoardAndReselection();
     void clickDuringSlowTickWaitsForTheSlot();
@@ -220,6 +220,8 @@ void TestPolling::forcingButtons_data()
                             << QString::fromLatin1(bank) << QString::fromLatin1(button)
                             << QString::fromLatin1(expected);
     };
+    row("output on, bank 2", "1", "popupbuttonOutBank", "2", "buttonOutOnOff3", "ON 19");
+    row("relays cleared", "1", "popupbuttonMemioBank", "-1", "buttonOutOnOff41", "CLR_OUTP 8");
     row("relay off", "1", "popupbuttonMemioBank", "-1", "buttonOutOnOff35", "OFF -8");
     row("mbk bit off", "3", "popupbuttonMbkIoBank", "70000", "buttonMbkIoOnOff31", "OFF 70015");
     row("cu on", "4", "popupbuttonCuOutBank", "2001", "buttonCuOnOff0", "ON 2008");
@@ -249,12 +251,16 @@ void TestPolling::forcingButtons()
     QCOMPARE(f.commands().first(), expected);
 }
 
-void TestPolling::generalOutputsNeedABoard()
+// Before the first poll no bit has a number yet, and without a board there
+// are no general outputs: those buttons send nothing at all.
+void TestPolling::forcingNeedsNumbersAndABoard()
 {
     MonitorFixture f;
     QVERIFY(f.connectToSim());
     QCOMPARE(f.vc->popupbuttonPgSelect->currentText(), QStringLiteral("None"));
     f.clearCommands();
+    for (const char *name : {"buttonOutOnOff3", "buttonOutOnOff28", "buttonMbkIoOnOff16", "buttonCuOnOff0"})
+        button(f, QLatin1String(name))->click();
     for (int tag = 0; tag < 8; ++tag)
         button(f, QStringLiteral("buttonPgHout%1").arg(tag))->click();
     f.vc->commandExec(QStringLiteral("PR 2"));
