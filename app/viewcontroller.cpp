@@ -455,6 +455,11 @@ bool ViewController::eventFilter(QObject *watched, QEvent *event)
                 m_lastModifiers = key->modifiers();
                 flagsChanged(m_lastModifiers);
             }
+            // A held Return repeats its press; each repeat would send the
+            // field's line again or open its confirmation again.
+            if (event->type() == QEvent::KeyPress && key->isAutoRepeat() &&
+                (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter))
+                return true;
             if (event->type() == QEvent::KeyPress && keyDown(key))
                 return true;
         }

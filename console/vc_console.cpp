@@ -322,6 +322,11 @@ bool ViewController::keyDown(QKeyEvent *event)
     trace(QString::number(event->key()));
     if (selectTabId != QLatin1String("0") || !Conn)
         return false;
+    // A held key repeats its press: the shortcuts act on the first one only,
+    // and not at all while a dialog of theirs is open, so holding Control+L
+    // never queues a string of file dialogs or transfers.
+    if (event->isAutoRepeat() || QApplication::activeModalWidget())
+        return false;
     const bool shift = t_KeyShiftPressed && t_KeyFlagsHaveChanged;
     const bool control = t_KeyControlPressed && t_KeyFlagsHaveChanged;
     const bool hasSelection = !textView1->textCursor().selectedText().isEmpty();

@@ -276,6 +276,7 @@ void MainWindow::buildMenus()
     m_menuOpenFile = new QAction(QStringLiteral("Open Program\u2026"), this);
     m_menuOpenFile->setObjectName(QStringLiteral("menuOpenFile"));
     m_menuOpenFile->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    m_menuOpenFile->setAutoRepeat(false); // a held Control+O opens one dialog
     m_menuOpenFile->setStatusTip(QStringLiteral("Load a program file into the controller"));
     file->addAction(m_menuOpenFile);
 

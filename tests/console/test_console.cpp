@@ -323,6 +323,27 @@ private slots:
         QCOMPARE(focused(), f->vc->comboBox1);
     }
 
+    // A held key repeats its press: only the first one opens a dialog or
+    // starts an exchange.
+    void heldKeysActOnce()
+    {
+        CONNECTED(f);
+        const auto hold = [&](QWidget *w, Qt::Key key, Qt::KeyboardModifiers mods) {
+            focus(*f, w);
+            for (const bool repeat : {false, true, true}) {
+                QKeyEvent e(QEvent::KeyPress, key, mods, QString(), repeat);
+                QApplication::sendEvent(focused(), &e);
+            }
+        };
+        hold(f->vc->textView1, Qt::Key_L, Qt::ControlModifier);
+        QCOMPARE(f->dialogs.entries.size(), 1);
+        hold(f->vc->textView1, Qt::Key_F6, Qt::NoModifier); // no program line: an alert
+        QCOMPARE(f->dialogs.entries.size(), 2);
+        f->vc->textField1->setText(QStringLiteral("PR 5"));
+        hold(f->vc->textField1, Qt::Key_Return, Qt::NoModifier);
+        QCOMPARE(sentSoFar(*f), QStringList{"PR 5"});
+    }
+
     void shortcutsNeedTheConsoleTabAndAConnection()
     {
         auto f = std::make_unique<MonitorFixture>();
