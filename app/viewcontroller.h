@@ -114,6 +114,9 @@ public:
     void consoleAppendScroll(const QString &text);
     void consoleReplace(const QString &text);
     QString consoleText() const;
+    // The console selection up to its first line break: what a selection
+    // offers as a breakpoint target, a variable name or a listing start.
+    QString consoleSelection() const;
     void removeTop1();
     void receiveDisplay(const QString &chunk);
     void updateBkpControls();

@@ -265,6 +265,10 @@ private slots:
         for (const auto &[at, picked] : picks) {
             focus(*f, f->vc->textView1);
             QVERIFY(putCursorOn(*f, QLatin1String(at)));
+            // A selection that runs on into the next line picks its first line.
+            QTextCursor c = f->vc->textView1->textCursor();
+            c.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor);
+            f->vc->textView1->setTextCursor(c);
             typeKey(Qt::Key(key), Qt::KeyboardModifiers(modifiers));
             QCOMPARE(f->vc->comboBox2->currentText(), QLatin1String(picked));
             QCOMPARE(focused(), f->vc->comboBox2);
