@@ -217,6 +217,15 @@ private slots:
         QVERIFY(f.waitFor([&] { return shown(vc.textfieldVariValue[0]) == QLatin1String("&H00000007 "); }));
         QVERIFY(f.waitFor([&] { return shown(vc.textfieldVariValue[1]) == QLatin1String("93 FA 96 7B 20 "); }));
         QCOMPARE(vc.textfieldVariValue[1]->textFormat(), Qt::PlainText);
+
+        // A refresh that times out leaves the last values on show.
+        sim::Options stall = f.sim->options();
+        stall.stallAfter = 0;
+        f.sim->setOptions(stall);
+        vc.textFieldTimeOutSec->setText(QStringLiteral("0"));
+        QVERIFY(f.waitFor([&] { return !vc.isConnected() && !vc.exchangeBusy(); }));
+        QCOMPARE(shown(vc.textfieldVariValue[0]) + shown(vc.textfieldVariValue[1]),
+                 QStringLiteral("&H00000007 93 FA 96 7B 20 "));
     }
 
     void mbkWriteIsPolledBack()
