@@ -157,12 +157,13 @@ private slots:
     void lineLoadNumbersEveryLine()
     {
         MonitorFixture &f = *m_f;
-        // Lines 6, 8 and 10 are refused; the blank and comment lines still count.
+        // Lines 6, 8 and 10 are refused; the blank and comment lines still
+        // count, and so does a line ended by a lone CR.
         const QString path = loadFile(f, Op::ProgramLoad, QStringLiteral("numbered.f2k"),
-                                      sjis(QStringLiteral("A=1 /* set A\r\n\r\n/* only a comment\r\n   \t \r\n"
+                                      sjis(QStringLiteral("A=1 /* set A\r\n\r\n/* only a comment\r   \t \r\n"
                                                           "PRINT \"日本語\"\r\n#BAD\r\n  B=2  \r\n"
                                                           "PRINT \"x /* y\"\r\n" // cut inside the quotes
-                                                          "\r\n?WRONG\r\nD=4\r\n")));
+                                                          "\r\n?WRONG\rD=4\r\n")));
 
         QCOMPARE(f.commands(), (QStringList{"NEW", "ECHO 2", "A=1 ", "PRINT \"日本語\"", "B=2", "PRINT \"x ",
                                             "?WRONG", "D=4", "ECHO", "RENUM"}));
