@@ -43,6 +43,26 @@ QColor lampColour(monitor::BitGroup group)
 
 // The common body of the six bit displays: number labels first, then the
 // value, then the lamps; a reply that does not parse changes nothing.
+// The word a bit lamp's accessible name starts with, before its bit number.
+QString lampWord(monitor::BitGroup group)
+{
+    switch (group) {
+    case monitor::BitGroup::Outputs:
+        return QStringLiteral("OUT");
+    case monitor::BitGroup::Inputs:
+        return QStringLiteral("IN");
+    case monitor::BitGroup::Relays:
+        return QStringLiteral("RELAY");
+    case monitor::BitGroup::MbkBits:
+        return QStringLiteral("MBK");
+    case monitor::BitGroup::CuOutputs:
+        return QStringLiteral("CU OUT");
+    case monitor::BitGroup::CuInputs:
+        return QStringLiteral("CU IN");
+    }
+    return QString();
+}
+
 void showBits(monitor::BitGroup group, QLabel *const *lamps, QLabel *const *numbers, QLabel *stat,
               const QString &txtText, const QString &banknum, std::optional<QStringList> *shown)
 {
@@ -55,13 +75,14 @@ void showBits(monitor::BitGroup group, QLabel *const *lamps, QLabel *const *numb
         numbers[k]->setText(d->numbers.at(k));
     stat->setText(d->value);
     const QColor on = lampColour(group);
+    const QString word = lampWord(group) + QLatin1Char(' ');
     for (int k = 0; k < n; ++k)
-        ui::setTextColor(lamps[k], monitor::lampOn(d->bits, k) ? on : ui::kBlack);
+        ui::showLamp(lamps[k], word + d->numbers.at(k), monitor::lampOn(d->bits, k), on);
 }
 
 void showSignal(QLabel *lamp, bool on)
 {
-    ui::setTextColor(lamp, on ? ui::kGreen : ui::kBlack);
+    ui::showLamp(lamp, lamp->property("lampName").toString(), on, ui::kGreen);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 // the lamps and labels show.
 #include "sim/machine.h"
 #include "support/fixture.h"
+#include "support/widgets.h"
 #include "ui/uihelpers.h"
 
 #include <QComboBox>
@@ -288,6 +289,10 @@ void TestPolling::lampsFollowTheController()
     button(f, QStringLiteral("buttonOutOnOff5"))->click();
     QVERIFY(f.waitFor([&] { return textColor(f.vc->labelOut[5]) == ui::kRed; }));
     QCOMPARE(f.vc->labelOutStat->text(), QStringLiteral("&H20"));
+    // A screen reader says what the window shows, and the lamps' state.
+    QCOMPARE(QStringList({heard(f.vc->labelOut[5]), heard(f.vc->labelOutBitNo[5]), heard(f.vc->labelOutStat),
+                          heard(f.vc->labelOut[4]), heard(f.vc->labelindicator)}),
+             QStringList({"OUT 5 on", "5", "&H20", "OUT 4 off", f.vc->labelindicator->text()}));
     QVERIFY(f.waitFor([&] { return textColor(f.vc->labelInp[5]) == ui::kGreen; }));
     QCOMPARE(f.vc->labelInpStat->text(), QStringLiteral("&H20"));
 }

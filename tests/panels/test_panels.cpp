@@ -3,6 +3,7 @@
 #include "panels/tasks.h"
 #include "sim/machine.h"
 #include "support/fixture.h"
+#include "support/widgets.h"
 #include "ui/uihelpers.h"
 
 #include <QCheckBox>
@@ -195,6 +196,7 @@ private slots:
         QVERIFY(f.waitFor([&] { return shown(vc.textfieldVariValue[0]) == QLatin1String("25"); }));
         QVERIFY(f.waitFor([&] { return shown(vc.textfieldVariValue[1]) == QLatin1String("a\\tb\\rc"); }));
         QCOMPARE(vc.textfieldVariValue[1]->textFormat(), Qt::RichText);
+        QCOMPARE(heard(vc.textfieldVariValue[1]), QStringLiteral("a\\tb\\rc"));
         QVERIFY(f.waitForCommand(QStringLiteral("PRA DATA_ 4")));
         QVERIFY(!vc.checkboxVari[3]->isChecked());
         QVERIFY(!vc.checkboxVari[5]->isChecked());

@@ -1,7 +1,8 @@
 // The window against the list of controls the ViewController binds by name:
 // every control exists once with the right class and names itself for tests
-// and assistive tools; confirmations answer Return with "Cancel"; lamps are readable; the
-// window fits a 1280x800 screen without clipping captions.
+// and assistive tools; confirmations answer Return with "Cancel"; lamps are
+// readable; the window fits a 1280x800 screen without clipping captions.
+#include "support/widgets.h"
 #include "ui/mainwindow.h"
 #include "ui/qtdialogs.h"
 #include "ui/uihelpers.h"
@@ -148,8 +149,8 @@ private slots:
             heard |= !b->text().isEmpty();
         if (auto *g = qobject_cast<QGroupBox *>(w))
             heard |= !g->title().isEmpty();
-        if (auto *l = qobject_cast<QLabel *>(w))
-            heard |= l->text().size() > 1;
+        // A label is heard as what it shows (lamps as their state).
+        heard |= qobject_cast<QLabel *>(w) != nullptr;
         for (QLabel *l : m_window->findChildren<QLabel *>())
             heard |= l->buddy() == w;
         QVERIFY2(heard || !w->accessibleName().isEmpty(), qPrintable(name));
@@ -204,9 +205,12 @@ private slots:
                 // The program colours lamps through the palette; a style sheet
                 // would silently override it.
                 QVERIFY2(l->styleSheet().isEmpty() && !l->text().isEmpty(), qPrintable(l->objectName()));
+                QVERIFY2(heard(l).endsWith(QLatin1String(" off")), qPrintable(heard(l))); // and says so
             }
         });
         QCOMPARE(lamps, 8 * 3 + 16 + 8 * 2 + 28);
+        QCOMPARE(heard(m_window->findChild<QLabel *>(QStringLiteral("labelPgUMlmt"))),
+                 QStringLiteral("U -LMT off"));
         QVERIFY(m_window->styleSheet().isEmpty());
     }
 
