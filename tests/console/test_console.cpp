@@ -4,15 +4,16 @@
 #include "sim/machine.h"
 #include "support/fixture.h"
 
+#include "support/widgets.h"
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
-#include "support/widgets.h"
 #include <QTextBlock>
 #include <QTextDocument>
 
@@ -339,13 +340,20 @@ private slots:
                 QApplication::sendEvent(focused(), &e);
             }
         };
-        hold(f->vc->textView1, Qt::Key_L, Qt::ControlModifier);
+        QFile file(f->tempDir.filePath(QStringLiteral("p.f2k")));
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) && file.write("A=1\n") == 4);
+        f->dialogs.setNextFileName(file.fileName());
+        hold(f->vc->textView1, Qt::Key_L, Qt::ControlModifier); // the block load: no NEW, MMC_LOAD
         QCOMPARE(f->dialogs.entries.size(), 1);
+        QVERIFY(f->waitForCommand(QStringLiteral("MMC_LOAD MMC_LOAD$")) && !f->commands().contains("NEW"));
         hold(f->vc->textView1, Qt::Key_F6, Qt::NoModifier); // no program line: an alert
         QCOMPARE(f->dialogs.entries.size(), 2);
+        f->clearCommands();
+        hold(f->vc->textView1, Qt::Key_M, Qt::ControlModifier);
         f->vc->textField1->setText(QStringLiteral("PR 5"));
         hold(f->vc->textField1, Qt::Key_Return, Qt::NoModifier);
-        QCOMPARE(sentSoFar(*f), QStringList{"PR 5"});
+        const QStringList sent = sentSoFar(*f);
+        QCOMPARE(QList<qsizetype>({sent.count("MON"), sent.count("PR 5")}), QList<qsizetype>({1, 1}));
     }
 
     void shortcutsNeedTheConsoleTabAndAConnection()
