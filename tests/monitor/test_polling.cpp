@@ -192,6 +192,7 @@ void TestPolling::tabChangeStartsAndStopsPolling()
     QVERIFY(f.vc->labelindicator->isHidden());
     QVERIFY(f.waitForCommand(QStringLiteral("CMD$ 0")));
     QCOMPARE(f.commands(), QStringList{QStringLiteral("CMD$ 0")});
+    QVERIFY(f.vc->consoleText().contains(QStringLiteral("\r\n// 9:05:03 //"))); // the stop marker, clock time
 
     // The stop button stops polling once; a second press does nothing.
     f.selectTab(QStringLiteral("2"));

@@ -75,6 +75,8 @@ private slots:
             QCOMPARE(ui::textColor(e), ui::kBlack);
             QTest::keyClicks(e, QStringLiteral("1"));
             QVERIFY2(ui::textColor(e) == ui::kRed, qPrintable(e->objectName()));
+            enter(e);
+            QVERIFY2(ui::textColor(e) == ui::kBlack, qPrintable(e->objectName()));
         }
         // Text the program sets is not an edit.
         ui::setTextColor(vc.textfieldMbkModAdr, ui::kBlack);
