@@ -360,7 +360,11 @@ void ViewController::loadSettings()
     comboBox1->addItems(storedList(m_settings, QStringLiteral("combobox1")));
     comboBox2->addItems(storedList(m_settings, QStringLiteral("combobox2")));
     comboBox3->addItems(storedList(m_settings, QStringLiteral("combobox3")));
-    comboBox3->setCurrentText(QStringLiteral("0"));
+    // The histories are there to pick from; yesterday's last line standing in
+    // the edit text would go out again with one Return.
+    for (QComboBox *box : {comboBox1, comboBox2, comboBox3})
+        box->setCurrentIndex(-1);
+    comboBox3->setEditText(QStringLiteral("0"));
     for (int i = 0; i < 8; ++i)
         textfieldVariName[i]->setText(storedString(m_settings, QStringLiteral("variname%1").arg(i)));
     textFieldTimeOutSec->setText(storedString(m_settings, QStringLiteral("timeoutsec")));
@@ -461,6 +465,11 @@ bool ViewController::eventFilter(QObject *watched, QEvent *event)
                 m_lastModifiers = key->modifiers();
                 flagsChanged(m_lastModifiers);
             }
+            // A held Return repeats its press; each repeat would send the
+            // field's line again or open its confirmation again.
+            if (event->type() == QEvent::KeyPress && key->isAutoRepeat() &&
+                (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter))
+                return true;
             if (event->type() == QEvent::KeyPress && keyDown(key))
                 return true;
         }

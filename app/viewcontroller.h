@@ -22,6 +22,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 class QAbstractButton;
 class QCheckBox;
@@ -116,6 +117,9 @@ public:
     void consoleAppendScroll(const QString &text);
     void consoleReplace(const QString &text);
     QString consoleText() const;
+    // The console selection up to its first line break: what a selection
+    // offers as a breakpoint target, a variable name or a listing start.
+    QString consoleSelection() const;
     void removeTop1();
     void receiveDisplay(const QString &chunk);
     void updateBkpControls();
@@ -460,6 +464,10 @@ private:
     bool m_displayPosted = false;
     QString m_standInAddress;
     QString m_replacedAddress;
+    // The bit numbers each group (by monitor::BitGroup) last showed; nothing
+    // before its first reply that parsed. The forcing buttons take their
+    // operands from here, never from the labels' text.
+    std::optional<QStringList> m_bitNumbers[6];
 
 public:
     // Marks an exchange (or a sequence of them) in progress; poll ticks and

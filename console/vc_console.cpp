@@ -192,6 +192,21 @@ void ViewController::textField1Enter()
     sendString1(textField1->text());
 }
 
+QString ViewController::consoleSelection() const
+{
+    // Qt marks a line end inside a selection with U+2029; a selection that
+    // runs past it must not put several lines into one command.
+    QString s = textView1->textCursor().selectedText();
+    for (qsizetype i = 0; i < s.size(); ++i) {
+        const char16_t c = s.at(i).unicode();
+        if (c == u'\r' || c == u'\n' || c == u'\u2028' || c == u'\u2029') {
+            s.truncate(i);
+            break;
+        }
+    }
+    return s;
+}
+
 void ViewController::comboBox1Enter()
 {
     checkboxScroll->setChecked(true);
@@ -205,7 +220,7 @@ void ViewController::comboBox1Enter()
 void ViewController::comboBox2Enter()
 {
     checkboxScroll->setChecked(true);
-    if (!textView1->textCursor().selectedText().isEmpty())
+    if (!consoleSelection().isEmpty())
         buttonGetLineString_click();
     const QString t = text::trimAll(comboBox2->currentText());
     if (!t.isEmpty()) {
@@ -219,7 +234,7 @@ void ViewController::comboBox3Enter()
 {
     checkboxScroll->setChecked(true);
     buttonListNext->setEnabled(true);
-    const QString selected = textView1->textCursor().selectedText();
+    const QString selected = consoleSelection();
     if (!selected.isEmpty())
         comboBox3->setEditText(selected);
     QString t = text::trimAll(comboBox3->currentText());
@@ -280,7 +295,11 @@ void ViewController::buttonGetLineString_click()
         return;
     }
     checkboxScroll->setChecked(true);
-    const QString line = textView1->textCursor().block().text();
+    // The line where the selection starts: one that runs on into the next
+    // line still picks the line it was started on.
+    QTextCursor at = textView1->textCursor();
+    at.setPosition(at.selectionStart());
+    const QString line = at.block().text();
     const auto program = console::programLineFrom(line);
     if (!program) {
         m_dialogs->alert(QStringLiteral(
@@ -322,9 +341,14 @@ bool ViewController::keyDown(QKeyEvent *event)
     trace(QString::number(event->key()));
     if (selectTabId != QLatin1String("0") || !Conn)
         return false;
+    // A held key repeats its press: the shortcuts act on the first one only,
+    // and not at all while a dialog of theirs is open, so holding Control+L
+    // never queues a string of file dialogs or transfers.
+    if (event->isAutoRepeat() || QApplication::activeModalWidget())
+        return false;
     const bool shift = t_KeyShiftPressed && t_KeyFlagsHaveChanged;
     const bool control = t_KeyControlPressed && t_KeyFlagsHaveChanged;
-    const bool hasSelection = !textView1->textCursor().selectedText().isEmpty();
+    const bool hasSelection = !consoleSelection().isEmpty();
     switch (event->key()) {
     case Qt::Key_F2:
         buttonViewTextClear_click();

@@ -130,15 +130,15 @@ ForceTarget forceTarget(ForceAction action, int tag)
     return ForceTarget();
 }
 
-QString forceCommand(const ForceTarget &target, const QString &labelText)
+QString forceCommand(const ForceTarget &target, const QString &bitNumber)
 {
     switch (target.kind) {
     case ForceTarget::Kind::None:
         return QString();
     case ForceTarget::Kind::On:
-        return QStringLiteral("ON ") + labelText;
+        return QStringLiteral("ON ") + bitNumber;
     case ForceTarget::Kind::Off:
-        return QStringLiteral("OFF ") + labelText;
+        return QStringLiteral("OFF ") + bitNumber;
     case ForceTarget::Kind::Fixed:
         return target.command;
     }

@@ -49,8 +49,8 @@ std::optional<BitDisplay> bitDisplay(BitGroup group, const QString &reply, const
 
 enum class ForceAction { OutOnOff, MbkIoOnOff, CuOnOff, PgHout };
 
-// What one tag of one action sends. On and Off take their operand from the
-// current text of bit number label `label` of `group`, so the command follows
+// What one tag of one action sends. On and Off take their operand from bit
+// number `label` of the numbers `group` last showed, so the command follows
 // the bank the page last displayed.
 struct ForceTarget
 {
@@ -63,6 +63,6 @@ struct ForceTarget
 ForceTarget forceTarget(ForceAction action, int tag);
 
 // The command line for a target; empty for Kind::None.
-QString forceCommand(const ForceTarget &target, const QString &labelText);
+QString forceCommand(const ForceTarget &target, const QString &bitNumber);
 
 } // namespace monitor

@@ -43,24 +43,46 @@ QColor lampColour(monitor::BitGroup group)
 
 // The common body of the six bit displays: number labels first, then the
 // value, then the lamps; a reply that does not parse changes nothing.
+// The word a bit lamp's accessible name starts with, before its bit number.
+QString lampWord(monitor::BitGroup group)
+{
+    switch (group) {
+    case monitor::BitGroup::Outputs:
+        return QStringLiteral("OUT");
+    case monitor::BitGroup::Inputs:
+        return QStringLiteral("IN");
+    case monitor::BitGroup::Relays:
+        return QStringLiteral("RELAY");
+    case monitor::BitGroup::MbkBits:
+        return QStringLiteral("MBK");
+    case monitor::BitGroup::CuOutputs:
+        return QStringLiteral("CU OUT");
+    case monitor::BitGroup::CuInputs:
+        return QStringLiteral("CU IN");
+    }
+    return QString();
+}
+
 void showBits(monitor::BitGroup group, QLabel *const *lamps, QLabel *const *numbers, QLabel *stat,
-              const QString &txtText, const QString &banknum)
+              const QString &txtText, const QString &banknum, std::optional<QStringList> *shown)
 {
     const std::optional<monitor::BitDisplay> d = monitor::bitDisplay(group, txtText, banknum);
     if (!d)
         return;
+    shown[int(group)] = d->numbers;
     const int n = monitor::lampCount(group);
     for (int k = 0; k < n; ++k)
         numbers[k]->setText(d->numbers.at(k));
     stat->setText(d->value);
     const QColor on = lampColour(group);
+    const QString word = lampWord(group) + QLatin1Char(' ');
     for (int k = 0; k < n; ++k)
-        ui::setTextColor(lamps[k], monitor::lampOn(d->bits, k) ? on : ui::kBlack);
+        ui::showLamp(lamps[k], word + d->numbers.at(k), monitor::lampOn(d->bits, k), on);
 }
 
 void showSignal(QLabel *lamp, bool on)
 {
-    ui::setTextColor(lamp, on ? ui::kGreen : ui::kBlack);
+    ui::showLamp(lamp, lamp->property("lampName").toString(), on, ui::kGreen);
 }
 
 } // namespace
@@ -255,65 +277,54 @@ void ViewController::tabViewDidSelect(int index)
 
 void ViewController::ioCheckOutp(const QString &txtText, const QString &banknum)
 {
-    showBits(monitor::BitGroup::Outputs, labelOut, labelOutBitNo, labelOutStat, txtText, banknum);
+    showBits(monitor::BitGroup::Outputs, labelOut, labelOutBitNo, labelOutStat, txtText, banknum,
+             m_bitNumbers);
 }
 
 void ViewController::ioCheckInp(const QString &txtText, const QString &banknum)
 {
-    showBits(monitor::BitGroup::Inputs, labelInp, labelInpBitNo, labelInpStat, txtText, banknum);
+    showBits(monitor::BitGroup::Inputs, labelInp, labelInpBitNo, labelInpStat, txtText, banknum,
+             m_bitNumbers);
 }
 
 void ViewController::ioCheckMenio(const QString &txtText, const QString &banknum)
 {
-    showBits(monitor::BitGroup::Relays, labelMemio, labelMemioBitNo, labelMemioStat, txtText, banknum);
+    showBits(monitor::BitGroup::Relays, labelMemio, labelMemioBitNo, labelMemioStat, txtText, banknum,
+             m_bitNumbers);
 }
 
 void ViewController::ioCheckMbkIo(const QString &txtText, const QString &banknum)
 {
-    showBits(monitor::BitGroup::MbkBits, labelMbkIo, labelMbkIoBitNo, labelMbkIoStat, txtText, banknum);
+    showBits(monitor::BitGroup::MbkBits, labelMbkIo, labelMbkIoBitNo, labelMbkIoStat, txtText, banknum,
+             m_bitNumbers);
 }
 
 void ViewController::ioCheckCuOutp(const QString &txtText, const QString &banknum)
 {
-    showBits(monitor::BitGroup::CuOutputs, labelCuOut, labelCuOutBitNo, labelCuOutStat, txtText, banknum);
+    showBits(monitor::BitGroup::CuOutputs, labelCuOut, labelCuOutBitNo, labelCuOutStat, txtText, banknum,
+             m_bitNumbers);
 }
 
 void ViewController::ioCheckCuInp(const QString &txtText, const QString &banknum)
 {
-    showBits(monitor::BitGroup::CuInputs, labelCuInp, labelCuInpBitNo, labelCuInpStat, txtText, banknum);
+    showBits(monitor::BitGroup::CuInputs, labelCuInp, labelCuInpBitNo, labelCuInpStat, txtText, banknum,
+             m_bitNumbers);
 }
 
 // ---------------------------------------------------------------- forcing
 
 namespace {
-// The bit number label an ON/OFF button takes its operand from.
-QLabel *numberLabel(ViewController *vc, monitor::BitGroup group, int k)
-{
-    switch (group) {
-    case monitor::BitGroup::Outputs:
-        return vc->labelOutBitNo[k];
-    case monitor::BitGroup::Relays:
-        return vc->labelMemioBitNo[k];
-    case monitor::BitGroup::MbkBits:
-        return vc->labelMbkIoBitNo[k];
-    case monitor::BitGroup::CuOutputs:
-        return vc->labelCuOutBitNo[k];
-    case monitor::BitGroup::Inputs:
-    case monitor::BitGroup::CuInputs:
-        break;
-    }
-    return nullptr;
-}
-
-QString forcingLine(ViewController *vc, monitor::ForceAction action, int tag)
+// The line a forcing button sends; empty when it sends nothing (a tag
+// outside its table, or an ON/OFF bit whose number no poll has shown yet).
+QString forcingLine(const std::optional<QStringList> *numbers, monitor::ForceAction action, int tag)
 {
     const monitor::ForceTarget t = monitor::forceTarget(action, tag);
     QString operand;
     if (t.kind == monitor::ForceTarget::Kind::On || t.kind == monitor::ForceTarget::Kind::Off) {
-        const QLabel *label = numberLabel(vc, t.group, t.label);
-        if (!label)
+        const std::optional<QStringList> &shown = numbers[int(t.group)];
+        if (!shown || t.label < 0 || t.label >= shown->size())
             return QString();
-        operand = label->text();
+        operand = shown->at(t.label);
     }
     return monitor::forceCommand(t, operand);
 }
@@ -321,21 +332,21 @@ QString forcingLine(ViewController *vc, monitor::ForceAction action, int tag)
 
 void ViewController::buttonOutOnOff_click(int tag)
 {
-    const QString line = forcingLine(this, monitor::ForceAction::OutOnOff, tag);
+    const QString line = forcingLine(m_bitNumbers, monitor::ForceAction::OutOnOff, tag);
     if (!line.isEmpty())
         commandExec(line);
 }
 
 void ViewController::buttonMbkIoOnOff_click(int tag)
 {
-    const QString line = forcingLine(this, monitor::ForceAction::MbkIoOnOff, tag);
+    const QString line = forcingLine(m_bitNumbers, monitor::ForceAction::MbkIoOnOff, tag);
     if (!line.isEmpty())
         commandExec(line);
 }
 
 void ViewController::buttonCuOnOff_click(int tag)
 {
-    const QString line = forcingLine(this, monitor::ForceAction::CuOnOff, tag);
+    const QString line = forcingLine(m_bitNumbers, monitor::ForceAction::CuOnOff, tag);
     if (!line.isEmpty())
         commandExec(line);
 }
@@ -344,7 +355,7 @@ void ViewController::buttonPgHout_click(int tag)
 {
     if (popupbuttonPgSelect->currentText() == kNoBoard)
         return;
-    const QString line = forcingLine(this, monitor::ForceAction::PgHout, tag);
+    const QString line = forcingLine(m_bitNumbers, monitor::ForceAction::PgHout, tag);
     if (!line.isEmpty())
         commandExec(line);
 }

@@ -75,7 +75,10 @@ void ViewController::variableshow(int row)
     }
     m_link.setWaitPrompt(true);
     sendString(q.command);
-    receivePrompt();
+    // A wait that failed (time-out, link gone) brought no reply: the row
+    // keeps showing its last value, like the other panels' rows.
+    if (!receivePrompt())
+        return;
     const QString plain = stringmodify1(q.variname, radiobuttonVariTypeHex->isChecked());
     if (!attributebuff.isEmpty())
         showStyled(textfieldVariValue[row], attributebuff, plain);

@@ -6,15 +6,7 @@
 
 #include <QCheckBox>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
-
-namespace {
-QString consoleSelection(const QPlainTextEdit *view)
-{
-    return view->textCursor().selectedText();
-}
-} // namespace
 
 // ---- breakpoints -------------------------------------------------------------
 // None of these wait: the controller's answer reaches the console through the
@@ -51,7 +43,7 @@ void ViewController::buttonBkp_AllClr()
 void ViewController::buttonBkpAddDel_click()
 {
     checkboxScroll->setChecked(true);
-    const QString selected = consoleSelection(textView1);
+    const QString selected = consoleSelection();
     if (!selected.isEmpty())
         textFieldBkpNumber->setText(selected);
     const QString typed = text::trimBlanks(textFieldBkpNumber->text());
@@ -73,7 +65,7 @@ void ViewController::buttonBkpAddDel_click()
 void ViewController::buttonBkpVari_click()
 {
     checkboxScroll->setChecked(true);
-    const QString selected = consoleSelection(textView1);
+    const QString selected = consoleSelection();
     if (!selected.isEmpty()) {
         // A selected step number is almost certainly a mis-selection.
         if (text::isInt(selected)) {

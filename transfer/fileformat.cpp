@@ -60,7 +60,24 @@ FileText readSjisFile(const QString &path)
 
 QStringList splitLines(const QString &text)
 {
-    return text.split(QLatin1Char('\n'), Qt::KeepEmptyParts);
+    // A CR not followed by LF ends a line too: sent inside one line it would
+    // reach the controller as two lines behind one wait, and the line
+    // numbers of the error reports would drift. The CR stays with its line
+    // (it counts in the progress total and is trimmed before sending).
+    QStringList lines;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == QLatin1Char('\n')) {
+            lines << text.mid(start, i - start);
+            start = i + 1;
+        } else if (c == QLatin1Char('\r') && (i + 1 == text.size() || text.at(i + 1) != QLatin1Char('\n'))) {
+            lines << text.mid(start, i + 1 - start);
+            start = i + 1;
+        }
+    }
+    lines << text.mid(start);
+    return lines;
 }
 
 LoadLine cleanLoadLine(const QString &raw, const Traits &t)
@@ -155,7 +172,8 @@ QString listingFileText(const QString &listing, bool dropBeforeTab)
             if (tab >= 0)
                 line = line.mid(tab + 1);
         }
-        if (line.isEmpty() || line == QLatin1String("#"))
+        // The prompt line, also in its breakpoint form, is no program text.
+        if (line.isEmpty() || line == QLatin1String("#") || line == QLatin1String("#?"))
             continue;
         out += line;
         out += QLatin1Char('\n');

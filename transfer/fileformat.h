@@ -29,8 +29,9 @@ struct FileText
 FileText decodeFileBytes(const QByteArray &bytes);
 FileText readSjisFile(const QString &path);
 
-// The lines of a line load: split at every LF, empty pieces kept, so that a
-// line's index is its position in the file.
+// The lines of a line load: split at every LF and at every CR that no LF
+// follows, empty pieces kept, so that a line's index is its position in the
+// file as an editor numbers it.
 QStringList splitLines(const QString &text);
 
 enum class LineAction { Skip, Send, Refuse };
@@ -62,7 +63,7 @@ BlockText blockLoadBytes(const QString &text);
 QList<QByteArray> programBlocks(const QByteArray &bytes);
 
 // The file text of a listing save: one LF-terminated line per listing line,
-// without empty lines and the prompt line; program listings lose everything
+// without empty lines and the prompt line ("#" or "#?"); program listings lose everything
 // up to and including the first TAB (the controller's line number).
 QString listingFileText(const QString &listing, bool dropBeforeTab);
 

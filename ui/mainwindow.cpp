@@ -155,13 +155,15 @@ QLabel *MainWindow::makeLamp(const QString &name, const QString &accessibleName,
     // As wide as the dot itself: rows of sixteen must still fit the window.
     const QFontMetrics fm(f);
     lamp->setMinimumSize(fm.horizontalAdvance(lamp->text()) + 2, fm.height());
-    lamp->setAccessibleName(accessibleName);
+    // The monitor renames the lamp with its state (and its bit number) at
+    // every reading; until then it is off.
+    lamp->setProperty("lampName", accessibleName);
     lamp->setToolTip(accessibleName);
-    ui::setTextColor(lamp, ui::kBlack);
+    ui::showLamp(lamp, accessibleName, false, ui::kBlack);
     return lamp;
 }
 
-QLabel *MainWindow::makeReadout(const QString &name, const QString &accessibleName, int minChars)
+QLabel *MainWindow::makeReadout(const QString &name, const QString &toolTip, int minChars)
 {
     auto *l = named(new QLabel, name);
     l->setFrameShape(QFrame::StyledPanel);
@@ -175,7 +177,10 @@ QLabel *MainWindow::makeReadout(const QString &name, const QString &accessibleNa
     QLineEdit probe;
     probe.setFont(monoFont());
     l->setMinimumHeight(probe.sizeHint().height());
-    l->setAccessibleName(accessibleName);
+    // No fixed accessible name: Qt then reads the label's current text, the
+    // value itself. The caption is the tool tip; the control name stays in
+    // the accessible description.
+    l->setToolTip(toolTip);
     return l;
 }
 
@@ -276,6 +281,7 @@ void MainWindow::buildMenus()
     m_menuOpenFile = new QAction(QStringLiteral("Open Program\u2026"), this);
     m_menuOpenFile->setObjectName(QStringLiteral("menuOpenFile"));
     m_menuOpenFile->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    m_menuOpenFile->setAutoRepeat(false); // a held Control+O opens one dialog
     m_menuOpenFile->setStatusTip(QStringLiteral("Load a program file into the controller"));
     file->addAction(m_menuOpenFile);
     m_menuSimulator = new QAction(QStringLiteral("Connect to Built-in Simulator"), this);
@@ -341,7 +347,7 @@ QWidget *MainWindow::buildTopBar()
     star->setFont(sf);
     star->setAlignment(Qt::AlignCenter);
     star->setFixedWidth(QFontMetrics(sf).horizontalAdvance(QStringLiteral("\u2605")) + 8);
-    star->setAccessibleName(QStringLiteral("Polling activity"));
+    star->setToolTip(QStringLiteral("Polling activity")); // heard as what it shows, "★3"
     retainSpaceWhenHidden(star);
     h->addWidget(star);
 
@@ -580,7 +586,6 @@ QGroupBox *MainWindow::buildBitGroup(const BitGroup &g)
         auto *no = named(new QLabel(kDash), g.prefix + idx + QStringLiteral("BitNo"));
         no->setFont(monoFont());
         no->setAlignment(Qt::AlignCenter);
-        no->setAccessibleName(what + QStringLiteral(" number"));
         lamps->addWidget(no, 1, col, Qt::AlignHCenter);
         if (forcing) {
             QPushButton *on = makeTagButton(g.action, g.onBase + k, QStringLiteral("ON"),
@@ -912,10 +917,8 @@ QGroupBox *MainWindow::buildAxisSignals()
         const char *head;
         const char *what;
     } kinds[] = {
-        {"Plmt", "+LMT", "plus limit"}, {"Mlmt", "\u2212LMT", "minus limit"},
-        {"Alm", "ALM", "alarm"},        {"In0", "IN0", "input 0"},
-        {"In1", "IN1", "input 1"},      {"In3", "IN3", "input 3"},
-        {"Inp", "INP", "in position"},
+        {"Plmt", "+LMT", "+LMT"}, {"Mlmt", "\u2212LMT", "-LMT"}, {"Alm", "ALM", "ALM"}, {"In0", "IN0", "IN0"},
+        {"In1", "IN1", "IN1"},    {"In3", "IN3", "IN3"},         {"Inp", "INP", "INP"},
     };
     for (int c = 0; c < 7; ++c) {
         QLabel *head = header(QString::fromUtf8(kinds[c].head));

@@ -72,7 +72,7 @@ private:
     QLabel *axisLabel(QChar axis);
 
     QLabel *makeLamp(const QString &name, const QString &accessibleName, int pixelSize);
-    QLabel *makeReadout(const QString &name, const QString &accessibleName, int minChars);
+    QLabel *makeReadout(const QString &name, const QString &toolTip, int minChars);
     QLineEdit *makeField(const QString &name, const QString &accessibleName, int chars);
     QLineEdit *makeDisplay(const QString &name, const QString &accessibleName, int chars);
     QSpinBox *makeStepper(const QString &name, const QString &accessibleName);

@@ -24,9 +24,12 @@ bool QtDialogs::confirm(const QString &message)
     box.setIcon(QMessageBox::Information);
     box.setTextFormat(Qt::PlainText);
     box.setText(message);
-    box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
+    QPushButton *cancel = box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
     QPushButton *ok = box.addButton(QStringLiteral("Ok"), QMessageBox::AcceptRole);
-    box.setDefaultButton(ok);
+    // Return answers the first button: a Return typed ahead (or a held key)
+    // into the field behind must never confirm a change to stored data.
+    box.setDefaultButton(cancel);
+    box.setEscapeButton(cancel);
     box.exec();
     return box.clickedButton() == ok;
 }

@@ -35,6 +35,17 @@ void setTextColor(QWidget *widget, const QColor &color)
     widget->setPalette(pal);
 }
 
+void showLamp(QWidget *lamp, const QString &what, bool on, const QColor &onColour)
+{
+    if (!lamp)
+        return;
+    setTextColor(lamp, on ? onColour : kBlack);
+    const QString name = what + (on ? QStringLiteral(" on") : QStringLiteral(" off"));
+    // Every change of the name is announced; the poll repeats it every tick.
+    if (lamp->accessibleName() != name)
+        lamp->setAccessibleName(name);
+}
+
 QColor textColor(const QWidget *widget)
 {
     if (!widget)

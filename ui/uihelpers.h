@@ -22,6 +22,11 @@ void setTextColor(QWidget *widget, const QColor &color);
 // The text colour last set (the active colour group's).
 QColor textColor(const QWidget *widget);
 
+// Colours a lamp and says its state in its accessible name: `what` plus
+// " on" or " off" ("OUT 19 on", "X +LMT off"). A screen reader cannot see
+// the colour, so the name carries it.
+void showLamp(QWidget *lamp, const QString &what, bool on, const QColor &onColour);
+
 // The colours the program signals with.
 inline const QColor kRed{255, 0, 0};
 inline const QColor kGreen{0, 200, 0};

@@ -72,12 +72,7 @@ private slots:
         QFETCH(bool, hex);
         QFETCH(Fields, fields);
         const Fields got = axis::tableDisplay(reply, hex);
-        QCOMPARE(got.size(), axis::kTableFields);
-        for (int k = 0; k < axis::kTableFields; ++k) {
-            QVERIFY2(got[k].has_value() == fields[k].has_value(), qPrintable(QString::number(k)));
-            if (fields[k])
-                QCOMPARE(*got[k], *fields[k]);
-        }
+        QCOMPARE(got, fields);
     }
 };
 

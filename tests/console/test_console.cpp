@@ -4,15 +4,16 @@
 #include "sim/machine.h"
 #include "support/fixture.h"
 
+#include "support/widgets.h"
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
-#include "support/widgets.h"
 #include <QTextBlock>
 #include <QTextDocument>
 
@@ -265,6 +266,10 @@ private slots:
         for (const auto &[at, picked] : picks) {
             focus(*f, f->vc->textView1);
             QVERIFY(putCursorOn(*f, QLatin1String(at)));
+            // A selection that runs on into the next line picks its first line.
+            QTextCursor c = f->vc->textView1->textCursor();
+            c.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor);
+            f->vc->textView1->setTextCursor(c);
             typeKey(Qt::Key(key), Qt::KeyboardModifiers(modifiers));
             QCOMPARE(f->vc->comboBox2->currentText(), QLatin1String(picked));
             QCOMPARE(focused(), f->vc->comboBox2);
@@ -321,6 +326,34 @@ private slots:
         QTest::keyClick(focused(), Qt::Key_Backslash);
         QCOMPARE(sentSoFar(*f), QStringList());
         QCOMPARE(focused(), f->vc->comboBox1);
+    }
+
+    // A held key repeats its press: only the first one opens a dialog or
+    // starts an exchange.
+    void heldKeysActOnce()
+    {
+        CONNECTED(f);
+        const auto hold = [&](QWidget *w, Qt::Key key, Qt::KeyboardModifiers mods) {
+            focus(*f, w);
+            for (const bool repeat : {false, true, true}) {
+                QKeyEvent e(QEvent::KeyPress, key, mods, QString(), repeat);
+                QApplication::sendEvent(focused(), &e);
+            }
+        };
+        QFile file(f->tempDir.filePath(QStringLiteral("p.f2k")));
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) && file.write("A=1\n") == 4);
+        f->dialogs.setNextFileName(file.fileName());
+        hold(f->vc->textView1, Qt::Key_L, Qt::ControlModifier); // the block load: no NEW, MMC_LOAD
+        QCOMPARE(f->dialogs.entries.size(), 1);
+        QVERIFY(f->waitForCommand(QStringLiteral("MMC_LOAD MMC_LOAD$")) && !f->commands().contains("NEW"));
+        hold(f->vc->textView1, Qt::Key_F6, Qt::NoModifier); // no program line: an alert
+        QCOMPARE(f->dialogs.entries.size(), 2);
+        f->clearCommands();
+        hold(f->vc->textView1, Qt::Key_M, Qt::ControlModifier);
+        f->vc->textField1->setText(QStringLiteral("PR 5"));
+        hold(f->vc->textField1, Qt::Key_Return, Qt::NoModifier);
+        const QStringList sent = sentSoFar(*f);
+        QCOMPARE(QList<qsizetype>({sent.count("MON"), sent.count("PR 5")}), QList<qsizetype>({1, 1}));
     }
 
     void shortcutsNeedTheConsoleTabAndAConnection()

@@ -1,5 +1,5 @@
 // The monitor's rules without a window: bank lists and bit numbering, bit
-// replies, forcing commands, the axis reply, and the small rules of the
+// replies, the axis reply, and the small rules of the
 // polling engine.
 #include "monitor/axissignals.h"
 #include "monitor/banks.h"
@@ -10,11 +10,8 @@
 #include <QtTest>
 
 using monitor::BitGroup;
-using monitor::ForceAction;
-using monitor::ForceTarget;
 
 Q_DECLARE_METATYPE(monitor::BitGroup)
-Q_DECLARE_METATYPE(monitor::ForceAction)
 
 namespace {
 // Lamp k lit as one character per lamp, lamp 0 first: "10100000".
@@ -43,8 +40,6 @@ private slots:
     void bankTitlesMatchLampNumbers();
     void bitDisplay_data();
     void bitDisplay();
-    void forceTargets_data();
-    void forceTargets();
     void axisReply_data();
     void axisReply();
     void signalLamps_data();
@@ -131,57 +126,6 @@ void TestMonitorRules::bitDisplay()
              numbersFrom(first, count, group == BitGroup::Relays ? -1 : 1));
     QCOMPARE(d->value, value);
     QCOMPARE(lampPattern(d->bits, count), lamps);
-}
-
-void TestMonitorRules::forceTargets_data()
-{
-    QTest::addColumn<ForceAction>("action");
-    QTest::addColumn<int>("tag");
-    QTest::addColumn<QString>("expected"); // with the operand "N"
-    QTest::addColumn<BitGroup>("group");   // only for ON / OFF rows
-    QTest::addColumn<int>("label");
-
-    const auto onOff = [](const char *name, ForceAction a, int tag, const char *cmd,
-                          BitGroup g = BitGroup::Outputs, int label = -1) {
-        QTest::newRow(name) << a << tag << QString::fromLatin1(cmd) << g << label;
-    };
-    using A = ForceAction;
-    onOff("relay on 20", A::OutOnOff, 20, "ON N", BitGroup::Relays, 0);
-    onOff("clear outputs", A::OutOnOff, 40, "CLR_OUTP 1");
-    onOff("clear relays", A::OutOnOff, 41, "CLR_OUTP 8");
-    onOff("mbk on 15", A::MbkIoOnOff, 15, "ON N", BitGroup::MbkBits, 15);
-    onOff("mbk off 16", A::MbkIoOnOff, 16, "OFF N", BitGroup::MbkBits, 0);
-    onOff("mbk clear", A::MbkIoOnOff, 40, "CLR_OUTP 4");
-    onOff("cu on 7", A::CuOnOff, 7, "ON N", BitGroup::CuOutputs, 7);
-    onOff("cu off 8", A::CuOnOff, 8, "OFF N", BitGroup::CuOutputs, 0);
-    onOff("cu clear", A::CuOnOff, 40, "CLR_OUTP 2");
-    // Tags between and beyond the button ranges send nothing.
-    const auto unused = [](A a, std::initializer_list<int> tags) {
-        for (const int tag : tags)
-            QTest::addRow("unused %d/%d", int(a), tag) << a << tag << QString() << BitGroup::Outputs << -1;
-    };
-    unused(A::OutOnOff, {16, 36, 39, 42, -1});
-    unused(A::MbkIoOnOff, {32, 41});
-    unused(A::CuOnOff, {16, 41});
-    unused(A::PgHout, {8, -1});
-}
-
-void TestMonitorRules::forceTargets()
-{
-    QFETCH(ForceAction, action);
-    QFETCH(int, tag);
-    QFETCH(QString, expected);
-    QFETCH(BitGroup, group);
-    QFETCH(int, label);
-
-    const ForceTarget t = monitor::forceTarget(action, tag);
-    QCOMPARE(monitor::forceCommand(t, QStringLiteral("N")), expected);
-    const bool onOff = t.kind == ForceTarget::Kind::On || t.kind == ForceTarget::Kind::Off;
-    QCOMPARE(onOff, label >= 0);
-    if (onOff) {
-        QCOMPARE(t.group, group);
-        QCOMPARE(t.label, label);
-    }
 }
 
 // `expected` is the LMT and HPT words ("-" when their lamps stay), then, when

@@ -3,6 +3,7 @@
 // the lamps and labels show.
 #include "sim/machine.h"
 #include "support/fixture.h"
+#include "support/widgets.h"
 #include "ui/uihelpers.h"
 
 #include <QComboBox>
@@ -150,7 +151,7 @@ private slots:
     void tabChangeStartsAndStopsPolling();
     void forcingButtons_data();
     void forcingButtons();
-    void generalOutputsNeedABoard();
+    void forcingNeedsNumbersAndABoard();
     void lampsFollowTheController();
     void refusedBoardAndReselection();
     void clickDuringSlowTickWaitsForTheSlot();
@@ -191,6 +192,7 @@ void TestPolling::tabChangeStartsAndStopsPolling()
     QVERIFY(f.vc->labelindicator->isHidden());
     QVERIFY(f.waitForCommand(QStringLiteral("CMD$ 0")));
     QCOMPARE(f.commands(), QStringList{QStringLiteral("CMD$ 0")});
+    QVERIFY(f.vc->consoleText().contains(QStringLiteral("\r\n// 9:05:03 //"))); // the stop marker, clock time
 
     // The stop button stops polling once; a second press does nothing.
     f.selectTab(QStringLiteral("2"));
@@ -220,6 +222,8 @@ void TestPolling::forcingButtons_data()
                             << QString::fromLatin1(bank) << QString::fromLatin1(button)
                             << QString::fromLatin1(expected);
     };
+    row("output on, bank 2", "1", "popupbuttonOutBank", "2", "buttonOutOnOff3", "ON 19");
+    row("relays cleared", "1", "popupbuttonMemioBank", "-1", "buttonOutOnOff41", "CLR_OUTP 8");
     row("relay off", "1", "popupbuttonMemioBank", "-1", "buttonOutOnOff35", "OFF -8");
     row("mbk bit off", "3", "popupbuttonMbkIoBank", "70000", "buttonMbkIoOnOff31", "OFF 70015");
     row("cu on", "4", "popupbuttonCuOutBank", "2001", "buttonCuOnOff0", "ON 2008");
@@ -249,12 +253,16 @@ void TestPolling::forcingButtons()
     QCOMPARE(f.commands().first(), expected);
 }
 
-void TestPolling::generalOutputsNeedABoard()
+// Before the first poll no bit has a number yet, and without a board there
+// are no general outputs: those buttons send nothing at all.
+void TestPolling::forcingNeedsNumbersAndABoard()
 {
     MonitorFixture f;
     QVERIFY(f.connectToSim());
     QCOMPARE(f.vc->popupbuttonPgSelect->currentText(), QStringLiteral("None"));
     f.clearCommands();
+    for (const char *name : {"buttonOutOnOff3", "buttonOutOnOff28", "buttonMbkIoOnOff16", "buttonCuOnOff0"})
+        button(f, QLatin1String(name))->click();
     for (int tag = 0; tag < 8; ++tag)
         button(f, QStringLiteral("buttonPgHout%1").arg(tag))->click();
     f.vc->commandExec(QStringLiteral("PR 2"));
@@ -282,6 +290,10 @@ void TestPolling::lampsFollowTheController()
     button(f, QStringLiteral("buttonOutOnOff5"))->click();
     QVERIFY(f.waitFor([&] { return textColor(f.vc->labelOut[5]) == ui::kRed; }));
     QCOMPARE(f.vc->labelOutStat->text(), QStringLiteral("&H20"));
+    // A screen reader says what the window shows, and the lamps' state.
+    QCOMPARE(QStringList({heard(f.vc->labelOut[5]), heard(f.vc->labelOutBitNo[5]), heard(f.vc->labelOutStat),
+                          heard(f.vc->labelOut[4]), heard(f.vc->labelindicator)}),
+             QStringList({"OUT 5 on", "5", "&H20", "OUT 4 off", f.vc->labelindicator->text()}));
     QVERIFY(f.waitFor([&] { return textColor(f.vc->labelInp[5]) == ui::kGreen; }));
     QCOMPARE(f.vc->labelInpStat->text(), QStringLiteral("&H20"));
 }

@@ -178,7 +178,10 @@ private slots:
 
     void taskAddressAndCommands()
     {
-        QCOMPARE(panels::taskAddress(-1).value_or(-1), qint64(7834)); // below the area
+        QStringList at; // tasks 0 .. 31 from 7836, 32 .. 63 from 7772; -1 reads below the area
+        for (const qint64 n : {-1, 0, 30, 31, 32, 63})
+            at << QString::number(panels::taskAddress(n).value_or(-1));
+        QCOMPARE(at.join(u','), QStringLiteral("7834,7836,7896,7898,7772,7834"));
         QCOMPARE(panels::taskAddress((kMax - 7708) / 2).value_or(-1), qint64(7708) + (kMax - 7708) / 2 * 2);
         QCOMPARE(panels::taskAddress(kMax).value_or(-1), qint64(-1));
         QCOMPARE(panels::taskAddress(kMin).value_or(-1), qint64(-1));

@@ -3,6 +3,7 @@
 #include "panels/tasks.h"
 #include "sim/machine.h"
 #include "support/fixture.h"
+#include "support/widgets.h"
 #include "ui/uihelpers.h"
 
 #include <QCheckBox>
@@ -74,6 +75,8 @@ private slots:
             QCOMPARE(ui::textColor(e), ui::kBlack);
             QTest::keyClicks(e, QStringLiteral("1"));
             QVERIFY2(ui::textColor(e) == ui::kRed, qPrintable(e->objectName()));
+            enter(e);
+            QVERIFY2(ui::textColor(e) == ui::kBlack, qPrintable(e->objectName()));
         }
         // Text the program sets is not an edit.
         ui::setTextColor(vc.textfieldMbkModAdr, ui::kBlack);
@@ -195,6 +198,7 @@ private slots:
         QVERIFY(f.waitFor([&] { return shown(vc.textfieldVariValue[0]) == QLatin1String("25"); }));
         QVERIFY(f.waitFor([&] { return shown(vc.textfieldVariValue[1]) == QLatin1String("a\\tb\\rc"); }));
         QCOMPARE(vc.textfieldVariValue[1]->textFormat(), Qt::RichText);
+        QCOMPARE(heard(vc.textfieldVariValue[1]), QStringLiteral("a\\tb\\rc"));
         QVERIFY(f.waitForCommand(QStringLiteral("PRA DATA_ 4")));
         QVERIFY(!vc.checkboxVari[3]->isChecked());
         QVERIFY(!vc.checkboxVari[5]->isChecked());
@@ -217,6 +221,15 @@ private slots:
         QVERIFY(f.waitFor([&] { return shown(vc.textfieldVariValue[0]) == QLatin1String("&H00000007 "); }));
         QVERIFY(f.waitFor([&] { return shown(vc.textfieldVariValue[1]) == QLatin1String("93 FA 96 7B 20 "); }));
         QCOMPARE(vc.textfieldVariValue[1]->textFormat(), Qt::PlainText);
+
+        // A refresh that times out leaves the last values on show.
+        sim::Options stall = f.sim->options();
+        stall.stallAfter = 0;
+        f.sim->setOptions(stall);
+        vc.textFieldTimeOutSec->setText(QStringLiteral("0"));
+        QVERIFY(f.waitFor([&] { return !vc.isConnected() && !vc.exchangeBusy(); }));
+        QCOMPARE(shown(vc.textfieldVariValue[0]) + shown(vc.textfieldVariValue[1]),
+                 QStringLiteral("&H00000007 93 FA 96 7B 20 "));
     }
 
     void mbkWriteIsPolledBack()

@@ -26,7 +26,7 @@ bool selectInConsole(QPlainTextEdit *view, const QString &what)
     c.setPosition(static_cast<int>(at));
     c.setPosition(static_cast<int>(at + what.size()), QTextCursor::KeepAnchor);
     view->setTextCursor(c);
-    return view->textCursor().selectedText() == what;
+    return view->textCursor().selectedText().replace(QChar::ParagraphSeparator, u'\n') == what;
 }
 
 } // namespace
@@ -170,10 +170,11 @@ private slots:
         // A stop is left by a command only; the CR alone keeps it.
         QTest::newRow("typed number keeps its blanks") << false << "" << " 120\t" << "BKP 120" << " 120\t";
         QTest::newRow("padded label trimmed") << false << "" << "  LOOP1 " << "BKP *LOOP1" << "*LOOP1";
-        QTest::newRow("selection wins") << false << "LOOP2" << "99" << "BKP *LOOP2" << "*LOOP2";
+        QTest::newRow("selection wins, cut at the line end") << false << "LOOP2\n#" << "99" << "BKP *LOOP2" << "*LOOP2";
         QTest::newRow("blank target sends CR alone") << false << "" << " \t " << "" << "";
         QTest::newRow("selected number is no variable") << true << "15" << "B" << "" << "";
         QTest::newRow("selected variable") << true << "A1" << "" << "P A1" << "A1";
+        QTest::newRow("variable cut at the line end") << true << "LOOP2\n#" << "" << "P LOOP2" << "LOOP2";
         QTest::newRow("typed variable trimmed") << true << "" << " B2 " << "P B2" << " B2 ";
         QTest::newRow("no variable name") << true << "" << "  " << "" << "  ";
     }

@@ -1,8 +1,10 @@
 // The window against the list of controls the ViewController binds by name:
 // every control exists once with the right class and names itself for tests
-// and assistive tools; tag buttons carry their tags; lamps are readable; the
-// window fits a 1280x800 screen without clipping captions.
+// and assistive tools; confirmations answer Return with "Cancel"; lamps are
+// readable; the window fits a 1280x800 screen without clipping captions.
+#include "support/widgets.h"
 #include "ui/mainwindow.h"
+#include "ui/qtdialogs.h"
 #include "ui/uihelpers.h"
 
 #include <QAbstractButton>
@@ -14,6 +16,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLayout>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
@@ -84,14 +87,6 @@ QList<Control> controlsFromHeader()
     return out;
 }
 
-QList<int> range(int from, int to)
-{
-    QList<int> r;
-    for (int i = from; i <= to; ++i)
-        r.append(i);
-    return r;
-}
-
 } // namespace
 
 class TestMainWindow : public QObject
@@ -154,39 +149,30 @@ private slots:
             heard |= !b->text().isEmpty();
         if (auto *g = qobject_cast<QGroupBox *>(w))
             heard |= !g->title().isEmpty();
-        if (auto *l = qobject_cast<QLabel *>(w))
-            heard |= l->text().size() > 1;
+        // A label is heard as what it shows (lamps as their state).
+        heard |= qobject_cast<QLabel *>(w) != nullptr;
         for (QLabel *l : m_window->findChildren<QLabel *>())
             heard |= l->buddy() == w;
         QVERIFY2(heard || !w->accessibleName().isEmpty(), qPrintable(name));
     }
 
-    void tagButtons_data()
+    // The real confirmation: Return, Enter and Space answer "Cancel", the
+    // first button; only "Ok" itself confirms.
+    void confirmationAnswersCancelToReturn()
     {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<int>("tag");
-        const std::pair<const char *, QList<int>> families[] = {
-            {"buttonOutOnOff", range(0, 15) + range(20, 35) + QList<int>{40, 41}},
-            {"buttonMbkIoOnOff", range(0, 31) + QList<int>{40}},
-            {"buttonCuOnOff", range(0, 15) + QList<int>{40}},
-            {"buttonPgHout", range(0, 7)},
-            {"buttonPgJog", range(0, 17)}};
-        for (const auto &[action, tags] : families)
-            for (int tag : tags) {
-                const QString name = QLatin1String(action) + QString::number(tag);
-                QTest::newRow(qPrintable(name)) << name << tag;
-            }
-    }
-
-    void tagButtons()
-    {
-        QFETCH(QString, name);
-        QFETCH(int, tag);
-        const QList<QPushButton *> found = m_window->findChildren<QPushButton *>(name);
-        QCOMPARE(found.size(), 1);
-        QCOMPARE(found.first()->property("tag").typeId(), QMetaType::Int);
-        QCOMPARE(found.first()->property("tag").toInt(), tag);
-        QVERIFY(!found.first()->text().isEmpty());
+        QtDialogs dialogs(m_window);
+        const auto answer = [&](const std::function<void(QMessageBox *)> &act) {
+            QTimer::singleShot(0, m_window,
+                               [&] { act(qobject_cast<QMessageBox *>(QApplication::activeModalWidget())); });
+            return dialogs.confirm(QStringLiteral("SETP 5 P(0)"));
+        };
+        for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space})
+            QVERIFY(!answer([key](QMessageBox *box) { QTest::keyClick(box->focusWidget(), key); }));
+        QVERIFY(answer([](QMessageBox *box) {
+            for (QAbstractButton *b : box->buttons())
+                if (b->text() == QLatin1String("Ok"))
+                    b->click();
+        }));
     }
 
     void tabsCarryIdentifiers()
@@ -219,9 +205,12 @@ private slots:
                 // The program colours lamps through the palette; a style sheet
                 // would silently override it.
                 QVERIFY2(l->styleSheet().isEmpty() && !l->text().isEmpty(), qPrintable(l->objectName()));
+                QVERIFY2(heard(l).endsWith(QLatin1String(" off")), qPrintable(heard(l))); // and says so
             }
         });
         QCOMPARE(lamps, 8 * 3 + 16 + 8 * 2 + 28);
+        QCOMPARE(heard(m_window->findChild<QLabel *>(QStringLiteral("labelPgUMlmt"))),
+                 QStringLiteral("U -LMT off"));
         QVERIFY(m_window->styleSheet().isEmpty());
     }
 
