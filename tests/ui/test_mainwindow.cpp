@@ -67,8 +67,7 @@ QList<Control> expand(const QString &cls, const QString &member, int n1, int n2)
 // list; reading it here keeps the window and the binding from drifting apart.
 QList<Control> controlsFromHeader()
 {
-    QFile f(QFileInfo(QStringLiteral(__FILE__)).absoluteDir().absoluteFilePath(
-        QStringLiteral("../../app/viewcontroller.h")));
+    QFile f(QStringLiteral(QUORIN_SOURCE_DIR "/app/viewcontroller.h"));
     if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
         return {};
     const QString text = QString::fromUtf8(f.readAll());
