@@ -25,6 +25,9 @@ public:
     bool rcvContains(const QString &needle) const;
 
     bool waitPrompt() const;
+    // Arming a wait (on = true) empties rcvBuff in the same locked step, so
+    // that a chunk arriving before the command goes out cannot end the new
+    // wait on the previous reply's prompt.
     void setWaitPrompt(bool on);
     bool waitSharp() const;
     void setWaitSharp(bool on);
