@@ -300,12 +300,19 @@ bool ViewController::waitFlagCleared(link::LinkState::Flag flag, bool pump)
         return false;
     }
     BusyScope busy(this);
+    // The time-out counts from the last byte received: a long listing or a
+    // slow load is not given up while the controller is still sending.
     QElapsedTimer started;
     started.start();
+    quint64 arrivals = m_link.arrivals();
     while (m_link.isSet(flag)) {
         if (disconnectflg) {
             m_link.clear(flag);
             return false;
+        }
+        if (m_link.arrivals() != arrivals) {
+            arrivals = m_link.arrivals();
+            started.restart();
         }
         const qint64 elapsed = started.elapsed() / 1000;
         if (elapsed >= receiveTimeoutSeconds()) {

@@ -154,6 +154,26 @@ private slots:
         QCOMPARE(remembered(f, kind), qMakePair(a, b));
     }
 
+    void slowListingOutlastingTheTimeoutIsSavedWhole()
+    {
+        // 2 MB streaming for about 2.5 s against a 1 s time-out, which counts
+        // from the last byte received.
+        MonitorFixture &f = *m_f;
+        const QString body = QStringLiteral("PRINT \"%1\"").arg(QString(40, QLatin1Char('x')));
+        f.sim->withMachine([&](sim::Machine &m) {
+            for (int n = 1; n <= 40000; ++n)
+                m.handleLine(QString::number(n) + ' ' + body);
+        });
+        sim::Options slow = MonitorFixture::makeOptions();
+        slow.slowBps = 800000;
+        f.sim->setOptions(slow);
+        f.vc->textFieldTimeOutSec->setText(QStringLiteral("1"));
+        const QString path = f.tempDir.filePath(QStringLiteral("big.f2k"));
+        run(f, Op::ProgramSave, path);
+        QCOMPARE(f.dialogs.alertTexts(), QStringList());
+        QCOMPARE(bytesOf(path), sjis(body + '\n').repeated(40000));
+    }
+
     void lineLoadNumbersEveryLine()
     {
         MonitorFixture &f = *m_f;
