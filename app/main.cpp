@@ -2,6 +2,7 @@
 #include "app/appdelegate.h"
 #include "app/clock.h"
 #include "app/viewcontroller.h"
+#include "link/sjis.h"
 #include "ui/mainwindow.h"
 #include "ui/qtdialogs.h"
 
@@ -18,6 +19,8 @@ int main(int argc, char **argv)
     QSettings settings;
     MainWindow window;
     QtDialogs dialogs(&window);
+    if (!AppDelegate::codecUsable(&dialogs, link::sjisAvailable))
+        return 1;
     SystemClock clock;
     AppDelegate delegate;
     ViewController vc(&window, &dialogs, &settings, &clock, &delegate);
