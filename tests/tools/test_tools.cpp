@@ -276,6 +276,21 @@ private slots:
         QVERIFY(vc.isConnected());
     }
 
+    void breakpointModeEndsWithTheLink()
+    {
+        // A time-out at a breakpoint leaves no step control on, and RUN after
+        // reconnecting runs the program.
+        ViewController &vc = *f->vc;
+        vc.linkState().setBkpMode(true);
+        vc.updateBkpControls(); // as after a received "#?"
+        vc.textFieldTimeOutSec->setText(QStringLiteral("0"));
+        vc.linkState().setWaitPrompt(true);
+        QVERIFY(!vc.receivePrompt());
+        QVERIFY(!vc.buttonBkpN->isEnabled() && !vc.buttonBkpT->isEnabled() && !vc.buttonBkpVari->isEnabled());
+        QVERIFY(f->connectToSim());
+        QVERIFY(clickSends(vc.buttonRun, {"RUN"}));
+    }
+
     void annotatedListingTimeout()
     {
         ViewController &vc = *f->vc;
