@@ -108,16 +108,78 @@ private slots:
         QVERIFY(!f.vc->isConnected());
     }
 
-    void peerClosingMidReplyEndsInTheTimeout()
+    void timeoutWhilePollingShowsTheLastOfWhatArrived()
     {
-        auto opt = MonitorFixture::makeOptions();
-        opt.dropAfter = 1;
-        MonitorFixture f(opt);
+        MonitorFixture f;
         QVERIFY(f.connectToSim());
+        QByteArray listing;
+        f.sim->withMachine([&](sim::Machine &m) {
+            for (int n = 1; n <= 2000; ++n)
+                m.handleLine(QStringLiteral("%1 PRINT %1").arg(n));
+            listing = m.handleLine(QStringLiteral("LIST 1 0"));
+        });
+        f.vc->timerStart();
+        QVERIFY(f.vc->timer);
+        auto slow = MonitorFixture::makeOptions();
+        slow.slowBps = 10000; // some 10 KB of the listing arrive within the time-out
+        f.sim->setOptions(slow);
         f.vc->textFieldTimeOutSec->setText("1");
-        f.vc->commandExec(QStringLiteral("PR A"));
-        QVERIFY(!f.vc->isConnected());
+        f.vc->commandExec(QStringLiteral("LIST 1 0"));
+        const QString head = QStringLiteral("Receive Timeout\n\n");
         QCOMPARE(f.dialogs.alertTexts().size(), 1);
+        const QString shown = f.dialogs.alertTexts().first();
+        QVERIFY(shown.startsWith(head) && shown.size() == head.size() + 2000);
+        QVERIFY(QString::fromLatin1(listing).contains(shown.mid(head.size())));
+    }
+
+    void controllerClosingEndsTheExchangeAtOnce()
+    {
+        MonitorFixture f;
+        auto drop = MonitorFixture::makeOptions();
+        drop.dropAfter = 0; // the next command line closes the connection unanswered
+        for (const bool pending : {false, true}) {
+            f.dialogs.clear();
+            f.sim->setOptions(MonitorFixture::makeOptions());
+            QVERIFY(f.connectToSim());
+            f.sim->setOptions(drop);
+            if (!pending) {
+                // Nobody waits: the status line says so.
+                f.vc->sendString(QStringLiteral("PR 1"));
+                QVERIFY(f.waitFor([&] {
+                    return f.vc->textField2->text() ==
+                           QStringLiteral("The controller closed the connection.");
+                }));
+            }
+            // Either way the exchange ends at once, as a time-out of 30 s would end it.
+            QElapsedTimer t;
+            t.start();
+            f.vc->commandExec(QStringLiteral("PR 2"));
+            QVERIFY(t.elapsed() < 1500);
+            QVERIFY(!f.vc->isConnected());
+            QCOMPARE(f.dialogs.alertTexts(), QStringList{"Receive Timeout\n\n"});
+        }
+    }
+
+    void connectClickedDuringAWaitRunsAfterIt()
+    {
+        // Disconnect then Connect, clicked while a program line waits for its
+        // prompt: the wait fails, the line never goes into the new
+        // connection's login, and the connect follows the wait.
+        MonitorFixture f;
+        QVERIFY(f.connectToSim());
+        auto stall = MonitorFixture::makeOptions();
+        stall.stallAfter = 0;
+        f.sim->setOptions(stall);
+        QTimer::singleShot(2200, [&] {
+            f.vc->buttonConnect->click();
+            f.sim->setOptions(MonitorFixture::makeOptions());
+            f.vc->buttonConnect->click();
+        });
+        QCOMPARE(f.vc->sendProgram(QStringLiteral("10 A=1")), -2);
+        QVERIFY(
+            f.waitFor([&] { return f.sim->connectionCount() == 2 && f.vc->consoleText().endsWith('#'); }));
+        QVERIFY(!f.sim->received().contains("A=1"));
+        QCOMPARE(f.vc->buttonConnect->text(), QString("Disconnect"));
     }
 
     void refusedAndEmptyAddressesTimeOut_data()
