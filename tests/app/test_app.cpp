@@ -66,7 +66,6 @@ private slots:
     {
         ScriptedDialogs dialogs;
         QVERIFY(AppDelegate::codecUsable(&dialogs, link::sjisAvailable)); // this build has one
-        QVERIFY(dialogs.entries.isEmpty());
         QVERIFY(!AppDelegate::codecUsable(&dialogs, [] { return false; }));
         QCOMPARE(dialogs.alertTexts(),
                  QStringList{"Shift-JIS Not Available\n\nThis build has no Shift-JIS (cp932) "

@@ -156,8 +156,7 @@ private slots:
 
     void slowListingOutlastingTheTimeoutIsSavedWhole()
     {
-        // 2 MB streaming for about 2.5 s against a 1 s time-out, which counts
-        // from the last byte received.
+        // 2 MB streaming for about 2.5 s, against a 1 s time-out counted from the last byte.
         MonitorFixture &f = *m_f;
         const QString body = QStringLiteral("PRINT \"%1\"").arg(QString(40, QLatin1Char('x')));
         f.sim->withMachine([&](sim::Machine &m) {
@@ -168,10 +167,9 @@ private slots:
         slow.slowBps = 800000;
         f.sim->setOptions(slow);
         f.vc->textFieldTimeOutSec->setText(QStringLiteral("1"));
-        const QString path = f.tempDir.filePath(QStringLiteral("big.f2k"));
-        run(f, Op::ProgramSave, path);
+        run(f, Op::ProgramSave, f.tempDir.filePath(QStringLiteral("big.f2k")));
         QCOMPARE(f.dialogs.alertTexts(), QStringList());
-        QCOMPARE(bytesOf(path), sjis(body + '\n').repeated(40000));
+        QCOMPARE(bytesOf(f.tempDir.filePath(QStringLiteral("big.f2k"))), sjis(body + '\n').repeated(40000));
     }
 
     void lineLoadNumbersEveryLine()
