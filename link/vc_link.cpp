@@ -78,6 +78,8 @@ void ViewController::connect()
     m_link.setBkpMode(false);
     disconnectflg = false;
     m_peerGone = false;
+    if (textField2->text() == kPeerClosed)
+        textField2->clear();
     const quint64 generation = ++m_linkGeneration;
     buttonConnect->setChecked(false);
 

@@ -123,6 +123,7 @@ private slots:
             f.sim->setOptions(MonitorFixture::makeOptions());
             QVERIFY(f.connectToSim());
             f.sim->setOptions(drop);
+            QCOMPARE(f.vc->textField2->text(), QString()); // a new connection drops the note
             if (!pending) { // nobody waits: the status line says so
                 f.vc->sendString(QStringLiteral("PR 1"));
                 QVERIFY(f.waitFor(
