@@ -1,5 +1,6 @@
 #include "app/appdelegate.h"
 
+#include "app/dialogs.h"
 #include "app/viewcontroller.h"
 
 #include <QAction>
@@ -7,6 +8,16 @@
 #include <QWidget>
 
 AppDelegate::AppDelegate(QObject *parent) : QObject(parent) {}
+
+bool AppDelegate::codecUsable(Dialogs *dialogs, const std::function<bool()> &available)
+{
+    if (available())
+        return true;
+    dialogs->alert(QStringLiteral("Shift-JIS Not Available\n\nThis build has no Shift-JIS (cp932) "
+                                  "converter, so it cannot talk to the controller. The program ends."),
+                   QString(), Dialogs::Style::Critical);
+    return false;
+}
 
 void AppDelegate::attach(QWidget *window, QAction *openFile, QAction *about)
 {

@@ -4,9 +4,11 @@
 
 #include <QObject>
 #include <QPointer>
+#include <functional>
 
 class QAction;
 class QWidget;
+class Dialogs;
 class ViewController;
 
 class AppDelegate : public QObject
@@ -14,6 +16,11 @@ class AppDelegate : public QObject
     Q_OBJECT
 public:
     explicit AppDelegate(QObject *parent = nullptr);
+
+    // The start-up check that the controller's character set can be
+    // converted; without it every send and reply would fail. Says so in a
+    // critical alert and returns false: the program must not go on.
+    static bool codecUsable(Dialogs *dialogs, const std::function<bool()> &available);
 
     // Watches `window` for its close and wires the two menu actions.
     void attach(QWidget *window, QAction *openFile, QAction *about);

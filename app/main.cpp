@@ -5,6 +5,7 @@
 #include "app/commandline.h"
 #include "app/platform.h"
 #include "app/viewcontroller.h"
+#include "link/sjis.h"
 #include "ui/mainwindow.h"
 #include "ui/qtdialogs.h"
 
@@ -36,6 +37,8 @@ int main(int argc, char **argv)
     QSettings settings;
     MainWindow window;
     QtDialogs dialogs(&window);
+    if (!AppDelegate::codecUsable(&dialogs, link::sjisAvailable))
+        return 1;
     SystemClock clock;
     AppDelegate delegate;
     ViewController vc(&window, &dialogs, &settings, &clock, &delegate);

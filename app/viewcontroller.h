@@ -438,7 +438,8 @@ private:
     void wireTools();
 
     void onChunk(const QByteArray &bytes);      // connection thread
-    void onStreamEnd(const QString &reason);    // connection thread
+    // Connection thread; `generation` is the connection's (see m_linkGeneration).
+    void onStreamEnd(const QString &reason, quint64 generation);
     void receiveTimeout();
     void runDeferredActions();
 
@@ -453,6 +454,12 @@ private:
     int m_busyDepth = 0;
     std::deque<std::function<void()>> m_deferred;
     bool m_deferredPosted = false;
+    bool m_connectQueued = false;
+    // Counts connects and disconnects: a wait armed on one connection never
+    // reports success after the link was replaced meanwhile.
+    std::atomic<quint64> m_linkGeneration{0};
+    // Set when the controller closed the connection or the socket failed.
+    std::atomic<bool> m_peerGone{false};
     std::atomic<qint64> m_pendingDisplays{0};
     // The console's text as the controller sent it (CR kept); the view shows
     // it with CR LF and lone CR as line breaks.

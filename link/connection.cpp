@@ -100,18 +100,27 @@ public:
                              if (!open && !*reported) {
                                  *reported = true;
                                  done(false);
+                                 return;
                              }
+                             ended(m_socket->errorString());
                          });
         QObject::connect(m_socket, &QTcpSocket::readyRead, this, [this] { drain(); });
-        QObject::connect(m_socket, &QTcpSocket::disconnected, this, [this] {
-            const bool was = open.exchange(false);
-            if (was) {
-                qCDebug(lcLink) << " did receive, EOF";
-                if (endHandler)
-                    endHandler(QStringLiteral("EOF"));
-            }
-        });
+        QObject::connect(m_socket, &QTcpSocket::disconnected, this, [this] { ended(QStringLiteral("EOF")); });
         m_socket->connectToHost(host, port);
+    }
+
+    // The peer closed the connection or the socket failed: what it sent
+    // before goes to the chunk handler first, then the end handler, once.
+    void ended(const QString &reason)
+    {
+        if (!m_socket || !open)
+            return;
+        drain();
+        if (!open.exchange(false))
+            return;
+        qCDebug(lcLink).noquote() << " did receive, " + reason;
+        if (endHandler)
+            endHandler(reason);
     }
 
     void drain()

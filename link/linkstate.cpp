@@ -45,6 +45,8 @@ void LinkState::setWaitPrompt(bool on)
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_waitPrompt = on;
+        if (on)
+            m_rcvBuff.clear();
     }
     notifyAll();
 }
@@ -60,6 +62,8 @@ void LinkState::setWaitSharp(bool on)
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_waitSharp = on;
+        if (on)
+            m_rcvBuff.clear();
     }
     notifyAll();
 }

@@ -25,6 +25,9 @@ public:
     bool rcvContains(const QString &needle) const;
 
     bool waitPrompt() const;
+    // Arming a wait (on = true) empties rcvBuff in the same locked step, so
+    // that a chunk arriving before the command goes out cannot end the new
+    // wait on the previous reply's prompt.
     void setWaitPrompt(bool on);
     bool waitSharp() const;
     void setWaitSharp(bool on);
@@ -50,6 +53,11 @@ public:
     bool isSet(Flag flag) const;
     void clear(Flag flag);
 
+    // Counts the chunks that arrived, so that a long wait can tell whether
+    // the controller is still sending.
+    void noteArrival() { m_arrivals.fetch_add(1, std::memory_order_relaxed); }
+    quint64 arrivals() const { return m_arrivals.load(std::memory_order_relaxed); }
+
     // Wakes a sleeping waiter (after a flag changed elsewhere).
     void notifyAll();
 
@@ -68,6 +76,7 @@ private:
     // Bumped on every change a waiter may care about, so that a waiter can
     // watch for one without taking the lock.
     std::atomic<unsigned> m_changes{0};
+    std::atomic<quint64> m_arrivals{0};
     std::condition_variable m_cv;
     QString m_rcvBuff;
     bool m_waitPrompt = false;

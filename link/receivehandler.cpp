@@ -17,6 +17,7 @@ ChunkResult ReceiveHandler::onChunk(const QByteArray &bytes)
     ChunkResult r;
     if (bytes.isEmpty())
         return r;
+    m_state.noteArrival();
 
     QString text;
     // The controller's bare prompt after certain replies arrives as a short

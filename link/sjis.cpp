@@ -51,6 +51,11 @@ QString sjisDecode(const QByteArray &bytes, bool *ok)
     return out;
 }
 
+bool sjisAvailable()
+{
+    return QStringEncoder(kCodecName).isValid() && QStringDecoder(kCodecName).isValid();
+}
+
 bool isSjisLeadByte(unsigned char b)
 {
     return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);

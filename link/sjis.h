@@ -32,6 +32,10 @@ private:
     QByteArray m_pending;
 };
 
+// Whether this build's Qt can convert cp932 at all (a Qt built without ICU
+// cannot).
+bool sjisAvailable();
+
 // True for a cp932 lead byte (first byte of a double-byte character).
 bool isSjisLeadByte(unsigned char b);
 

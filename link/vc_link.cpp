@@ -26,6 +26,10 @@ namespace {
 const QString kConnected = QStringLiteral("*** Connected to the QUORIN. ***\r");
 const QString kConnectTimeout = QStringLiteral("*** Connection Timeout. ***\r");
 const QString kDisconnected = QStringLiteral("\r*** Disconnected. ***\r");
+const QString kPeerClosed = QStringLiteral("The controller closed the connection.");
+// The time-out alert shows the end of what arrived: a half-received listing
+// in full would not fit on the screen.
+constexpr qsizetype kTimeoutTextLimit = 2000;
 } // namespace
 
 bool ViewController::isConnected() const
@@ -37,10 +41,18 @@ bool ViewController::isConnected() const
 
 void ViewController::buttonConnect_click()
 {
-    if (buttonConnect->text() == QLatin1String("Connect"))
-        connect();
-    else
+    // A disconnect is never deferred (a pending wait gives up at its next
+    // turn); a connect waits for the exchange slot like any other action, so
+    // that it never runs inside a pending wait.
+    if (isConnected()) {
         disconnect();
+    } else if (!m_connectQueued) {
+        m_connectQueued = true;
+        userAction([this] {
+            m_connectQueued = false;
+            connect();
+        });
+    }
     focusConsole();
 }
 
@@ -63,7 +75,12 @@ void ViewController::connect()
     delay(0.005);
     m_link.setWaitPrompt(false);
     m_link.setWaitSharp(false);
+    m_link.setBkpMode(false);
     disconnectflg = false;
+    m_peerGone = false;
+    if (textField2->text() == kPeerClosed)
+        textField2->clear();
+    const quint64 generation = ++m_linkGeneration;
     buttonConnect->setChecked(false);
 
     Host = textFieldIpAddress->text();
@@ -85,7 +102,7 @@ void ViewController::connect()
             qCWarning(lcLink) << "sendString(sendstring:), not connected";
     });
     raw->setChunkHandler([this](const QByteArray &bytes) { onChunk(bytes); });
-    raw->setEndHandler([this](const QString &reason) { onStreamEnd(reason); });
+    raw->setEndHandler([this, generation](const QString &reason) { onStreamEnd(reason, generation); });
     Conn = std::move(conn);
 
     bool ok = false;
@@ -111,6 +128,8 @@ void ViewController::connect()
 
 void ViewController::disconnect()
 {
+    ++m_linkGeneration;
+    m_link.setBkpMode(false);
     objectsEnable(false);
     buttonConnect->setText(QStringLiteral("Connect"));
     disconnectflg = true;
@@ -181,9 +200,23 @@ void ViewController::onChunk(const QByteArray &bytes)
     }
 }
 
-void ViewController::onStreamEnd(const QString &reason)
+void ViewController::onStreamEnd(const QString &reason, quint64 generation)
 {
     qCInfo(lcLink).noquote() << " did receive, " + reason;
+    if (generation != m_linkGeneration)
+        return;
+    // A pending wait ends at once; the wake-up goes through the slot's lock so
+    // that a waiter about to sleep cannot miss it.
+    m_peerGone = true;
+    m_link.locked([](QString &, bool &, bool &, bool &, bool &) { return 0; });
+    m_link.notifyAll();
+    QMetaObject::invokeMethod(
+        this,
+        [this, generation] {
+            if (generation == m_linkGeneration && !exchangeBusy())
+                textField2->setText(kPeerClosed);
+        },
+        Qt::QueuedConnection);
 }
 
 void ViewController::sendString(const QString &sendstring)
@@ -252,11 +285,17 @@ bool ViewController::receivePrompt()
     if (!isConnected())
         return false;
     BusyScope busy(this);
+    // A wait belongs to the connection its command went out on.
+    const quint64 generation = m_linkGeneration;
     QElapsedTimer started;
     started.start();
     while (m_link.waitPrompt()) {
-        if (disconnectflg)
+        if (disconnectflg || generation != m_linkGeneration)
             return false;
+        if (m_peerGone) {
+            receiveTimeout();
+            return false;
+        }
         const qint64 elapsed = started.elapsed() / 1000;
         if (elapsed > 1) {
             labelindicator->setVisible(true);
@@ -273,9 +312,12 @@ bool ViewController::receivePrompt()
             // The first two seconds sleep on the slot's condition variable
             // until the next whole second; the receive handler wakes us.
             const qint64 untilNextSecond = 1000 - started.elapsed() % 1000;
-            m_link.sleepWhileWaitPrompt(ms(untilNextSecond), [this] { return disconnectflg.load(); });
+            m_link.sleepWhileWaitPrompt(ms(untilNextSecond),
+                                        [this] { return disconnectflg.load() || m_peerGone.load(); });
         }
     }
+    if (generation != m_linkGeneration)
+        return false;
     if (selectTabId == QLatin1String("0"))
         labelindicator->setVisible(false);
     m_link.rewriteBreakpointPrompt();
@@ -284,13 +326,15 @@ bool ViewController::receivePrompt()
 
 void ViewController::receiveTimeout()
 {
+    // Taken first: stopping the polling sends a command, which empties it.
+    const QString arrived = m_link.rcvBuff().right(kTimeoutTextLimit);
     timerStop();
     if (Conn) {
         Conn->close();
         Conn.reset();
     }
     disconnect();
-    m_dialogs->alert(QStringLiteral("Receive Timeout\n\n") + m_link.rcvBuff());
+    m_dialogs->alert(QStringLiteral("Receive Timeout\n\n") + arrived);
 }
 
 bool ViewController::waitFlagCleared(link::LinkState::Flag flag, bool pump)
@@ -299,13 +343,31 @@ bool ViewController::waitFlagCleared(link::LinkState::Flag flag, bool pump)
         m_link.clear(flag);
         return false;
     }
+    if (m_peerGone) {
+        m_link.clear(flag);
+        receiveTimeout();
+        return false;
+    }
     BusyScope busy(this);
+    const quint64 generation = m_linkGeneration;
+    // The time-out counts from the last byte received: a long listing or a
+    // slow load is not given up while the controller is still sending.
     QElapsedTimer started;
     started.start();
+    quint64 arrivals = m_link.arrivals();
     while (m_link.isSet(flag)) {
-        if (disconnectflg) {
+        if (disconnectflg || generation != m_linkGeneration) {
             m_link.clear(flag);
             return false;
+        }
+        if (m_peerGone) {
+            m_link.clear(flag);
+            receiveTimeout();
+            return false;
+        }
+        if (m_link.arrivals() != arrivals) {
+            arrivals = m_link.arrivals();
+            started.restart();
         }
         const qint64 elapsed = started.elapsed() / 1000;
         if (elapsed >= receiveTimeoutSeconds()) {
@@ -317,9 +379,9 @@ bool ViewController::waitFlagCleared(link::LinkState::Flag flag, bool pump)
             doEvents();
         else
             m_link.sleepWhileSet(flag, ms(1000 - started.elapsed() % 1000),
-                                 [this] { return disconnectflg.load(); });
+                                 [this] { return disconnectflg.load() || m_peerGone.load(); });
     }
-    return true;
+    return generation == m_linkGeneration;
 }
 
 void ViewController::commandExec(const QString &command)

@@ -39,6 +39,7 @@ int main(int argc, char *argv[])
         {QStringLiteral("stall-after"), QStringLiteral("Stop answering after N command lines."), QStringLiteral("N")},
         {QStringLiteral("drop-after"), QStringLiteral("Close the connection after N command lines."), QStringLiteral("N")},
         {QStringLiteral("chunk"), QStringLiteral("Send output in N-byte pieces."), QStringLiteral("N")},
+        {QStringLiteral("slow-bps"), QStringLiteral("Send replies at about N bytes per second."), QStringLiteral("N")},
         {QStringLiteral("garbage"), QStringLiteral("Mix invalid Shift-JIS bytes into the output.")},
         {QStringLiteral("flood"), QStringLiteral("Send BYTES of program output right after login."), QStringLiteral("BYTES")},
     });
@@ -50,6 +51,7 @@ int main(int argc, char *argv[])
     qint64 stall = -1;
     qint64 drop = -1;
     qint64 chunk = 0;
+    qint64 slow = 0;
     qint64 flood = 0;
     const qint64 intMax = std::numeric_limits<int>::max();
     if (!intOption(parser, QStringLiteral("port"), 0, 65535, port)
@@ -57,6 +59,7 @@ int main(int argc, char *argv[])
         || !intOption(parser, QStringLiteral("stall-after"), -1, intMax, stall)
         || !intOption(parser, QStringLiteral("drop-after"), -1, intMax, drop)
         || !intOption(parser, QStringLiteral("chunk"), 0, intMax, chunk)
+        || !intOption(parser, QStringLiteral("slow-bps"), 0, intMax, slow)
         || !intOption(parser, QStringLiteral("flood"), 0, std::numeric_limits<qint64>::max(), flood))
         return 2;
     opt.port = static_cast<quint16>(port);
@@ -64,6 +67,7 @@ int main(int argc, char *argv[])
     opt.stallAfter = static_cast<int>(stall);
     opt.dropAfter = static_cast<int>(drop);
     opt.chunk = static_cast<int>(chunk);
+    opt.slowBps = static_cast<int>(slow);
     opt.garbage = parser.isSet(QStringLiteral("garbage"));
     opt.flood = flood;
 

@@ -141,7 +141,7 @@ private:
     struct Pending {
         qint64 due;
         QByteArray bytes;
-        bool spaced; // a chunk piece: keep a gap to the piece before it
+        int gap; // a piece of a split reply: milliseconds to keep after the piece before it
     };
     struct Session {
         QTcpSocket *socket = nullptr;
@@ -298,12 +298,18 @@ private:
     void sendReply(Session &s, const QByteArray &bytes)
     {
         const Options o = m_owner->options();
-        enqueue(s, o.garbage ? withGarbage(bytes) : bytes, o.chunk);
+        const QByteArray out = o.garbage ? withGarbage(bytes) : bytes;
+        if (o.slowBps > 0) {
+            // A hundredth of a second's worth every 10 ms.
+            enqueue(s, out, std::max(1, o.slowBps / 100), 10);
+            return;
+        }
+        enqueue(s, out, o.chunk);
     }
 
     // Every write goes through the queue so that delays and chunking keep the
     // order of replies; an undelayed, unchunked reply goes straight out.
-    void enqueue(Session &s, const QByteArray &bytes, int chunk)
+    void enqueue(Session &s, const QByteArray &bytes, int chunk, int gapMs = 1)
     {
         if (bytes.isEmpty() || s.closing)
             return;
@@ -315,13 +321,13 @@ private:
         }
         qint64 due = std::max(now + delay, s.lastDue);
         if (chunk <= 0) {
-            s.queue.push_back({due, bytes, false});
+            s.queue.push_back({due, bytes, 0});
         } else {
             for (qsizetype at = 0; at < bytes.size(); at += chunk) {
-                // A millisecond between pieces, so they reach the peer as
-                // separate reads rather than one coalesced segment.
-                due = std::max(due, s.lastDue + 1);
-                s.queue.push_back({due, bytes.mid(at, chunk), true});
+                // At least a millisecond between pieces, so they reach the
+                // peer as separate reads rather than one coalesced segment.
+                due = std::max(due, s.lastDue + gapMs);
+                s.queue.push_back({due, bytes.mid(at, chunk), gapMs});
                 s.lastDue = due;
             }
         }
@@ -333,13 +339,13 @@ private:
     {
         const qint64 now = m_clock.isValid() ? m_clock.elapsed() : 0;
         while (!s.queue.empty() && s.queue.front().due <= now) {
-            const bool spaced = s.queue.front().spaced;
+            const bool spaced = s.queue.front().gap > 0;
             s.socket->write(s.queue.front().bytes);
             s.socket->flush();
             s.queue.pop_front();
             // A late timer must not let pieces catch up and leave together.
-            if (spaced && !s.queue.empty() && s.queue.front().spaced) {
-                s.queue.front().due = std::max(s.queue.front().due, now + 1);
+            if (spaced && !s.queue.empty() && s.queue.front().gap > 0) {
+                s.queue.front().due = std::max(s.queue.front().due, now + s.queue.front().gap);
                 s.lastDue = std::max(s.lastDue, s.queue.front().due);
             }
         }

@@ -27,6 +27,7 @@ struct Options {
     int stallAfter = -1;   // stop answering after N command lines (-1 never)
     int dropAfter = -1;    // close the connection after N command lines (-1 never)
     int chunk = 0;         // 0: each reply in one write; N: N-byte pieces (1 splits double-byte chars)
+    int slowBps = 0;       // 0: full speed; N: replies trickle out at about N bytes per second
     bool garbage = false;  // mix invalid Shift-JIS bytes into output
     qint64 flood = 0;      // bytes of program output (40-byte lines) sent right after login
 };
@@ -39,7 +40,7 @@ struct Options {
 // count starts again when setOptions() is called): the first stallAfter or
 // dropAfter lines are answered normally; after stallAfter lines nothing more is
 // sent on that connection, after dropAfter lines the connection is closed once
-// the reply to the last one is out. Chunking and garbage apply to what is sent
+// the reply to the last one is out. Chunking, slow sending and garbage apply to what is sent
 // after login, so a client can still log in with them switched on. Garbage is
 // one byte 0xFF (never valid cp932) in front of every CR LF.
 class Server

@@ -1,6 +1,7 @@
 // The application shell: what a start shows, the selection lists, the
 // settings across runs (and settings of the wrong kind), which controls are
 // usable when, the About box and the end of the program.
+#include "link/sjis.h"
 #include "support/fixture.h"
 #include "ui/uihelpers.h"
 
@@ -61,6 +62,17 @@ class TestApp : public QObject
     Q_OBJECT
 
 private slots:
+    void noShiftJisConverterEndsTheStart()
+    {
+        ScriptedDialogs dialogs;
+        QVERIFY(AppDelegate::codecUsable(&dialogs, link::sjisAvailable)); // this build has one
+        QVERIFY(!AppDelegate::codecUsable(&dialogs, [] { return false; }));
+        QCOMPARE(dialogs.alertTexts(),
+                 QStringList{"Shift-JIS Not Available\n\nThis build has no Shift-JIS (cp932) "
+                             "converter, so it cannot talk to the controller. The program ends."});
+        QVERIFY(dialogs.entries.first().style == Dialogs::Style::Critical);
+    }
+
     void startWithAnEmptySettingsStore()
     {
         MonitorFixture f(MonitorFixture::makeOptions(), false);

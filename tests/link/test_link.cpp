@@ -1,6 +1,6 @@
 // The link end to end: login on the wire, the send path's bytes, the prompt
-// wait and its time-out, connect failures, and a controller that splits
-// double-byte characters or floods the console.
+// wait and its time-out, a controller that goes away, connect failures and
+// clicks during a wait, and a controller that floods the console.
 #include "link/connection.h"
 #include "link/sjis.h"
 #include "sim/machine.h"
@@ -55,31 +55,6 @@ private slots:
         QCOMPARE(f.dialogs.alertTexts().last(), QString("Not Program"));
     }
 
-    void timeoutZeroClosesTheLinkAtOnce()
-    {
-        MonitorFixture f;
-        QVERIFY(f.connectToSim());
-        // An empty or unreadable field means the default of 30 seconds.
-        for (const char *unreadable : {"", "abc"}) {
-            f.vc->textFieldTimeOutSec->setText(unreadable);
-            QCOMPARE(f.vc->receiveTimeoutSeconds(), qint64(30));
-        }
-        f.vc->textFieldTimeOutSec->setText("0");
-        QCOMPARE(f.vc->receiveTimeoutSeconds(), qint64(0));
-        QElapsedTimer t;
-        t.start();
-        f.vc->linkState().setWaitPrompt(true);
-        QVERIFY(!f.vc->receivePrompt());
-        QVERIFY(t.elapsed() < 1000);
-        QVERIFY(!f.vc->isConnected());
-        QCOMPARE(f.dialogs.alertTexts().size(), 1);
-        QVERIFY(f.dialogs.alertTexts().first().startsWith("Receive Timeout\n\n"));
-        QCOMPARE(f.vc->buttonConnect->text(), QString("Connect"));
-        QVERIFY(!f.vc->buttonDisconnect->isEnabled());
-        // Nothing was sent on the way out and no console message was added.
-        QVERIFY(!f.vc->consoleText().contains("Disconnected"));
-    }
-
     void stalledPeerTimesOutWithTheStarCounter()
     {
         auto opt = MonitorFixture::makeOptions();
@@ -108,16 +83,82 @@ private slots:
         QVERIFY(!f.vc->isConnected());
     }
 
-    void peerClosingMidReplyEndsInTheTimeout()
+    void timeoutWhilePollingShowsTheLastOfWhatArrived()
     {
-        auto opt = MonitorFixture::makeOptions();
-        opt.dropAfter = 1;
-        MonitorFixture f(opt);
+        MonitorFixture f;
         QVERIFY(f.connectToSim());
+        QByteArray listing;
+        f.sim->withMachine([&](sim::Machine &m) {
+            for (int n = 1; n <= 2000; ++n)
+                m.handleLine(QStringLiteral("%1 PRINT %1").arg(n));
+            listing = m.handleLine(QStringLiteral("LIST 1 0"));
+        });
+        f.vc->timerStart();
+        QVERIFY(f.vc->timer);
+        auto slow = MonitorFixture::makeOptions();
+        slow.slowBps = 10000; // some 10 KB of the listing arrive within the time-out
+        f.sim->setOptions(slow);
         f.vc->textFieldTimeOutSec->setText("1");
-        f.vc->commandExec(QStringLiteral("PR A"));
-        QVERIFY(!f.vc->isConnected());
-        QCOMPARE(f.dialogs.alertTexts().size(), 1);
+        f.vc->commandExec(QStringLiteral("LIST 1 0"));
+        const QString head = QStringLiteral("Receive Timeout\n\n");
+        const QStringList alerts = f.dialogs.alertTexts();
+        QVERIFY(alerts.size() == 1 && alerts.first().startsWith(head) &&
+                alerts.first().size() == head.size() + 2000);
+        QVERIFY(QString::fromLatin1(listing).contains(alerts.first().mid(head.size())));
+        // Closed without a word on the wire or in the console; an unreadable
+        // field means the default of 30 seconds.
+        QVERIFY(!f.vc->isConnected() && !f.vc->buttonDisconnect->isEnabled() &&
+                !f.vc->consoleText().contains("Disconn"));
+        f.vc->textFieldTimeOutSec->setText("abc");
+        QCOMPARE(f.vc->receiveTimeoutSeconds(), qint64(30));
+    }
+
+    void controllerClosingEndsTheExchangeAtOnce()
+    {
+        MonitorFixture f;
+        auto drop = MonitorFixture::makeOptions();
+        drop.dropAfter = 0; // the next command line closes the connection unanswered
+        for (const bool pending : {false, true}) {
+            f.dialogs.clear();
+            f.sim->setOptions(MonitorFixture::makeOptions());
+            QVERIFY(f.connectToSim());
+            f.sim->setOptions(drop);
+            QCOMPARE(f.vc->textField2->text(), QString()); // a new connection drops the note
+            if (!pending) { // nobody waits: the status line says so
+                f.vc->sendString(QStringLiteral("PR 1"));
+                QVERIFY(f.waitFor(
+                    [&] { return f.vc->textField2->text() == "The controller closed the connection."; }));
+            }
+            // Either way the exchange ends at once, as a time-out of 30 s would end it.
+            QElapsedTimer t;
+            t.start();
+            f.vc->commandExec(QStringLiteral("PR 2"));
+            QVERIFY(t.elapsed() < 1500);
+            QVERIFY(!f.vc->isConnected());
+            QCOMPARE(f.dialogs.alertTexts(), QStringList{"Receive Timeout\n\n"});
+        }
+    }
+
+    void connectClickedDuringAWaitRunsAfterIt()
+    {
+        // Disconnect then Connect, clicked while a program line waits for its
+        // prompt: the wait fails, the line never goes into the new
+        // connection's login, and the connect follows the wait.
+        MonitorFixture f;
+        QVERIFY(f.connectToSim());
+        auto stall = MonitorFixture::makeOptions();
+        stall.stallAfter = 0;
+        f.sim->setOptions(stall);
+        QTimer::singleShot(2200, [&] {
+            f.vc->buttonConnect->click();
+            f.sim->setOptions(MonitorFixture::makeOptions());
+            f.vc->buttonConnect->click();
+        });
+        QCOMPARE(f.vc->sendProgram(QStringLiteral("10 A=1")), -2);
+        QVERIFY(
+            f.waitFor([&] { return f.sim->connectionCount() == 2 && f.vc->consoleText().endsWith('#'); }));
+        QVERIFY(!f.sim->received().contains("A=1"));
+        QCOMPARE(f.vc->buttonConnect->text(), QString("Disconnect"));
     }
 
     void refusedAndEmptyAddressesTimeOut_data()
@@ -158,35 +199,6 @@ private slots:
         // Reconnecting clears the console first.
         QVERIFY(f.connectToSim());
         QVERIFY(f.vc->consoleText().startsWith("*** Connected to the QUORIN. ***\r"));
-    }
-
-    void japaneseErrorsSurviveByteByByteDelivery()
-    {
-        auto opt = MonitorFixture::makeOptions();
-        opt.chunk = 1;
-        MonitorFixture f(opt);
-        QVERIFY(f.connectToSim());
-        // At one byte per millisecond the prompt answering the login's "CMD$ 0"
-        // may still be on its way: wait until the line has been quiet a while.
-        QString seen;
-        QElapsedTimer quiet;
-        quiet.start();
-        QVERIFY(f.waitFor([&] {
-            const QString now = f.vc->consoleText() + f.vc->rcvBuff();
-            if (now != seen) {
-                seen = now;
-                quiet.restart();
-            }
-            return quiet.elapsed() > 200;
-        }));
-        // The error reply ends in the prompt, which ends an exchange too.
-        f.vc->linkState().setWaitPrompt(true);
-        f.vc->sendString(QStringLiteral("@@@"));
-        QVERIFY(f.vc->receivePrompt());
-        QVERIFY(f.vc->rcvBuff().contains(QStringLiteral("\t構文エラー")));
-        // And in the console, shown from the live display.
-        f.vc->sendString1(QStringLiteral("@@@"));
-        QVERIFY(f.waitFor([&] { return f.vc->consoleText().contains(QStringLiteral("構文エラー")); }));
     }
 
     void garbageAndFloodsNeitherCrashNorFreeze()

@@ -6,6 +6,7 @@
 #include "link/sjis.h"
 #include "link/textutil.h"
 
+#include <QElapsedTimer>
 #include <QTest>
 #include <thread>
 
@@ -72,6 +73,15 @@ private slots:
         }
         QVERIFY(!h.state.waitPrompt());
         QCOMPARE(h.state.rcvBuff(), QString("\r\n 25\r\n#"));
+        // A wait armed next is not ended by a chunk the running program
+        // prints before the command goes out: the old reply's prompt is gone.
+        h.state.setWaitPrompt(true);
+        h.feed("A=1\r\n");
+        QVERIFY(h.state.waitPrompt());
+        h.feed("\r\n#");
+        h.state.setWaitSharp(true);
+        h.feed("A=1\r\n");
+        QVERIFY(h.state.waitSharp());
     }
 
     void blankThen0x80ReadsAsPrompt()
@@ -206,15 +216,21 @@ private slots:
 
     void waiterWakesWhenTheReceiverClearsTheFlag()
     {
+        // The reply lands only once the waiter is about to sleep (its second
+        // look at the flags); without a wake-up it would sleep out the 10 s.
         link::LinkState state;
         state.setWaitPrompt(true);
+        std::atomic<int> looks{0};
         std::thread receiver([&] {
-            link::ReceiveHandler h(state, [](const QString &) {});
-            h.onChunk("\r\n1\r\n#");
+            while (looks < 2)
+                std::this_thread::yield();
+            link::ReceiveHandler(state, [](const QString &) {}).onChunk("\r\n1\r\n#");
         });
-        const bool done = state.sleepWhileWaitPrompt(std::chrono::milliseconds(5000));
+        QElapsedTimer t;
+        t.start();
+        const bool done = state.sleepWhileWaitPrompt(std::chrono::seconds(10), [&] { return ++looks < 0; });
         receiver.join();
-        QVERIFY(done);
+        QVERIFY(done && t.elapsed() < 5000);
     }
 };
 

@@ -277,6 +277,19 @@ private slots:
         QVERIFY(vc.isConnected());
     }
 
+    void breakpointModeEndsWithTheLink()
+    {
+        // A time-out at a breakpoint leaves no step control on; RUN after reconnecting runs.
+        ViewController &vc = *f->vc;
+        vc.linkState().setBkpMode(true);
+        vc.updateBkpControls(); // as after a received "#?"
+        vc.textFieldTimeOutSec->setText(QStringLiteral("0"));
+        vc.linkState().setWaitPrompt(true);
+        QVERIFY(!vc.receivePrompt() && !vc.buttonBkpN->isEnabled() && !vc.buttonBkpT->isEnabled());
+        QVERIFY(!vc.buttonBkpVari->isEnabled() && f->connectToSim());
+        QVERIFY(clickSends(vc.buttonRun, {"RUN"}));
+    }
+
     void annotatedListingTimeout()
     {
         ViewController &vc = *f->vc;

@@ -169,6 +169,24 @@ private slots:
         QCOMPARE(remembered(f, kind), qMakePair(a, b));
     }
 
+    void slowListingOutlastingTheTimeoutIsSavedWhole()
+    {
+        // 2 MB streaming for about 2.5 s, against a 1 s time-out counted from the last byte.
+        MonitorFixture &f = *m_f;
+        const QString body = QStringLiteral("PRINT \"%1\"").arg(QString(40, QLatin1Char('x')));
+        f.sim->withMachine([&](sim::Machine &m) {
+            for (int n = 1; n <= 40000; ++n)
+                m.handleLine(QString::number(n) + ' ' + body);
+        });
+        sim::Options slow = MonitorFixture::makeOptions();
+        slow.slowBps = 800000;
+        f.sim->setOptions(slow);
+        f.vc->textFieldTimeOutSec->setText(QStringLiteral("1"));
+        run(f, Op::ProgramSave, f.tempDir.filePath(QStringLiteral("big.f2k")));
+        QCOMPARE(f.dialogs.alertTexts(), QStringList());
+        QCOMPARE(bytesOf(f.tempDir.filePath(QStringLiteral("big.f2k"))), sjis(body + '\n').repeated(40000));
+    }
+
     void lineLoadNumbersEveryLine()
     {
         MonitorFixture &f = *m_f;
