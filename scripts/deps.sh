@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
 # Makes sure the Debian packages the build needs are there: installs them when
 # run as root, otherwise prints the one apt-get line to run and fails.
-#   scripts/deps.sh [run]   -- "run" adds what the window needs to show Japanese text
+#   scripts/deps.sh [run|clang]
+#     run    -- adds what the window needs to show Japanese text
+#     clang  -- adds clang and its sanitizer and libFuzzer runtimes (fuzz.sh)
 set -euo pipefail
 
 packages=(cmake ninja-build g++ qt6-base-dev)
-if [[ "${1:-}" == "run" ]]; then
-    packages+=(fonts-noto-cjk)
-fi
+case "${1:-}" in
+    run) packages+=(fonts-noto-cjk) ;;
+    clang) packages+=(clang libclang-rt-14-dev) ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do
