@@ -1,11 +1,24 @@
 #!/usr/bin/env bash
-# Builds the widget-free link suite (the exchange slot shared by the
-# connection thread and the main thread) with ThreadSanitizer and runs it.
-# Qt's own libraries are not instrumented; their internals are suppressed.
+# Builds, with ThreadSanitizer, every suite in which a connection thread runs
+# beside the main thread (the link core's exchange slot and every suite that
+# connects to the simulator) and runs them. Qt's own libraries are not
+# instrumented; races inside them are suppressed by tests/tsan.supp.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+scripts/deps.sh
+suites=(link_test_linkcore link_test_link app_test_app axis_test_axispanel console_test_console
+        monitor_test_polling panels_test_panels tools_test_tools transfer_test_transfer sim_test_server)
 if [[ ! -f build-tsan/build.ninja ]]; then
     cmake -S . -B build-tsan -G Ninja -DQUORIN_TSAN=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 fi
-cmake --build build-tsan -j"$(nproc)" --target link_test_linkcore >/dev/null
-TSAN_OPTIONS="suppressions=$PWD/tests/tsan.supp halt_on_error=1" build-tsan/tests/link_test_linkcore
+cmake --build build-tsan -j"$(nproc)" --target "${suites[@]}" >/dev/null
+export QT_QPA_PLATFORM=offscreen
+export TSAN_OPTIONS="suppressions=$PWD/tests/tsan.supp halt_on_error=1 second_deadlock_stack=1"
+regex="^($(IFS='|'; echo "${suites[*]}"))\$"
+if ctest --test-dir build-tsan --output-on-failure -j"$(nproc)" -R "$regex" > build-tsan/ctest.log 2>&1; then
+    echo "tsan: ${#suites[@]} suites, $(grep -E 'tests passed' build-tsan/ctest.log)"
+else
+    cat build-tsan/ctest.log
+    echo "tsan: FAILED"
+    exit 1
+fi

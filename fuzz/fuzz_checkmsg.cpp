@@ -1,0 +1,30 @@
+// The argument check of axis commands, through relations that hold whatever
+// the words: a command word alone passes; a passing line still passes with
+// one more number (decimal or "&H") and fails with a trailing blank, an
+// "&H" without digits or a word such as "12X".
+#include "fuzzinput.h"
+
+#include "link/sendpath.h"
+
+using link::argumentsAreNumbers;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    fuzz::Input in(data, size);
+    const QString msg = in.rest();
+    const bool ok = argumentsAreNumbers(msg);
+    if (!msg.contains(QLatin1Char(' ')))
+        fuzz::check(ok, "a command word alone was refused", msg);
+    fuzz::check(!argumentsAreNumbers(msg + QLatin1Char(' ')), "trailing blank accepted", msg);
+    fuzz::check(!argumentsAreNumbers(msg + QStringLiteral(" &H")), "bare &H accepted", msg);
+    fuzz::check(!argumentsAreNumbers(msg + QStringLiteral(" 12X")), "12X accepted", msg);
+    fuzz::check(argumentsAreNumbers(msg + QStringLiteral(" -12")) == ok, "a decimal changed the verdict",
+                msg);
+    fuzz::check(argumentsAreNumbers(msg + QStringLiteral(" &HfF")) == ok, "a hex word changed the verdict",
+                msg);
+    // Dropping the last word of a passing line keeps it passing.
+    const qsizetype blank = msg.lastIndexOf(QLatin1Char(' '));
+    if (ok && blank >= 0)
+        fuzz::check(argumentsAreNumbers(msg.left(blank)), "a prefix of a passing line failed", msg);
+    return 0;
+}

@@ -1,0 +1,88 @@
+// Helpers shared by the fuzz targets: carving typed values out of the input
+// and stopping loudly when an invariant does not hold.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace fuzz {
+
+class Input
+{
+public:
+    Input(const uint8_t *data, size_t size) : m_data(data), m_size(size) {}
+
+    bool empty() const { return m_pos >= m_size; }
+
+    uint8_t byte() { return m_pos < m_size ? m_data[m_pos++] : 0; }
+
+    qint64 int64()
+    {
+        quint64 v = 0;
+        for (int i = 0; i < 8; ++i)
+            v = (v << 8) | byte();
+        return static_cast<qint64>(v);
+    }
+
+    // Text up to the next 0x00 byte (or the end), read as UTF-8 so that the
+    // fuzzer reaches digits, blanks and line breaks as easily as wide
+    // characters and surrogate pairs.
+    QString text()
+    {
+        const size_t start = m_pos;
+        while (m_pos < m_size && m_data[m_pos] != 0)
+            ++m_pos;
+        const QString s = QString::fromUtf8(reinterpret_cast<const char *>(m_data + start),
+                                            static_cast<qsizetype>(m_pos - start));
+        if (m_pos < m_size)
+            ++m_pos;
+        return s;
+    }
+
+    QString rest()
+    {
+        const size_t start = m_pos;
+        m_pos = m_size;
+        return QString::fromUtf8(reinterpret_cast<const char *>(m_data + start),
+                                 static_cast<qsizetype>(m_size - start));
+    }
+
+    QByteArray restBytes()
+    {
+        const size_t start = m_pos;
+        m_pos = m_size;
+        return QByteArray(reinterpret_cast<const char *>(m_data + start),
+                          static_cast<qsizetype>(m_size - start));
+    }
+
+private:
+    const uint8_t *m_data;
+    size_t m_size;
+    size_t m_pos = 0;
+};
+
+[[noreturn]] inline void fail(const char *what, const QString &detail = QString())
+{
+    std::fprintf(stderr, "invariant broken: %s\n%s\n", what, detail.toUtf8().constData());
+    std::abort();
+}
+
+inline void check(bool ok, const char *what, const QString &detail = QString())
+{
+    if (!ok)
+        fail(what, detail);
+}
+
+// The low 32 bits as the "&H" displays show them.
+inline quint32 low32(qint64 v)
+{
+    return static_cast<quint32>(static_cast<quint64>(v) & 0xFFFFFFFFu);
+}
+
+} // namespace fuzz
