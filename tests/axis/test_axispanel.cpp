@@ -289,12 +289,11 @@ private slots:
     // byte of the signal words differs, and some bits have no lamp.
     void signalsThenJogEndToEnd()
     {
-        // LMT: X +limit, Y alarm, Z -limit, U +limit and alarm.
-        const qint64 lmt = 0x3 | 1 << 2 | 1 << 12 | 1 << 19 | 1 << 26 | 1 << 28;
-        // HPT: X IN0 and in-position, Y IN1, Z IN3, U in-position.
-        const qint64 hpt = 1 | 1 << 6 | 1 << 9 | 1 << 15 | 1 << 19 | 1 << 30;
-        f->sim->withMachine([&](sim::Machine &m) {
-            m.pinSignalWords(lmt, hpt);
+        f->sim->withMachine([](sim::Machine &m) {
+            // LMT: X +limit, Y alarm, Z -limit, U +limit and alarm. HPT: X IN0
+            // and in-position, Y IN1, Z IN3, U in-position.
+            m.pinSignalWords(0x3 | 1 << 2 | 1 << 12 | 1 << 19 | 1 << 26 | 1 << 28,
+                             1 | 1 << 6 | 1 << 9 | 1 << 15 | 1 << 19 | 1 << 30);
             m.handleLine(QStringLiteral("SETP 0 -1 20 -300 4000 : SETP -1 -5 -60 -700 -8000"));
         });
         choose(f->vc->popupbuttonPgReg, QStringLiteral("RR3(X_A,1)")); // X's target: -1

@@ -208,8 +208,6 @@ private slots:
             }
         });
         QCOMPARE(lamps, 8 * 3 + 16 + 8 * 2 + 28);
-        QCOMPARE(heard(m_window->findChild<QLabel *>(QStringLiteral("labelPgUMlmt"))),
-                 QStringLiteral("U -LMT off"));
         QVERIFY(m_window->styleSheet().isEmpty());
     }
 
