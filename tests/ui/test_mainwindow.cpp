@@ -8,7 +8,6 @@
 #include "ui/uihelpers.h"
 
 #include <QAbstractButton>
-#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
@@ -244,14 +243,6 @@ private slots:
             QCOMPARE(w->palette().color(QPalette::Active, role), c);
             QCOMPARE(w->palette().color(QPalette::Inactive, role), c);
         }
-    }
-
-    void menuActions()
-    {
-        QAction *open = m_window->menuOpenFile();
-        QCOMPARE(m_window->findChild<QAction *>(QStringLiteral("menuOpenFile")), open);
-        QCOMPARE(m_window->findChild<QAction *>(QStringLiteral("menuAbout")), m_window->menuAbout());
-        QCOMPARE(open->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
     }
 
     void captionsAreNotClipped_data()
