@@ -1437,8 +1437,16 @@ void Machine::stepMotion(double dt)
     }
 }
 
+void Machine::pinSignalWords(std::optional<qint64> lmt, std::optional<qint64> hpt)
+{
+    m_lmtPin = lmt;
+    m_hptPin = hpt;
+}
+
 qint64 Machine::lmtWord() const
 {
+    if (m_lmtPin)
+        return *m_lmtPin;
     qint64 w = 0;
     for (int i = 0; i < kAxes; ++i) {
         const AxisState &ax = board().axes[static_cast<size_t>(i)];
@@ -1454,6 +1462,8 @@ qint64 Machine::lmtWord() const
 
 qint64 Machine::hptWord() const
 {
+    if (m_hptPin)
+        return *m_hptPin;
     qint64 w = 0;
     for (int i = 0; i < kAxes; ++i) {
         const AxisState &ax = board().axes[static_cast<size_t>(i)];

@@ -36,6 +36,7 @@
 #include <array>
 #include <deque>
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace sim {
@@ -137,6 +138,9 @@ public:
     QByteArray blockBuffer() const { return m_blockBuffer; }
     QDateTime clock() const;
     void setClock(const QDateTime &localTime);
+    // Holds LMT(0) and HPT(0) at fixed words, for signals the axis model never
+    // raises (an alarm, a wired input); std::nullopt returns a word to the model.
+    void pinSignalWords(std::optional<qint64> lmt, std::optional<qint64> hpt);
 
     static QString errorText(Err e);
 
@@ -303,6 +307,8 @@ private:
 
     std::array<Board, kBoards> m_boards;
     int m_board = 0;
+    std::optional<qint64> m_lmtPin;
+    std::optional<qint64> m_hptPin;
 
     QMap<qint64, QString> m_program;
     QStringList m_breakpoints;

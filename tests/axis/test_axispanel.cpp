@@ -1,7 +1,9 @@
 // The axis panel in the real window against the simulator: what each button
-// puts on the wire, its confirmations and refusals, and a jog on screen.
+// puts on the wire, its confirmations and refusals, one signal poll and a jog
+// on screen.
 #include "sim/machine.h"
 #include "support/fixture.h"
+#include "support/widgets.h"
 #include "ui/uihelpers.h"
 
 #include <QComboBox>
@@ -283,22 +285,42 @@ private slots:
         QCOMPARE(tableTexts(), before);
     }
 
-    void jogEndToEnd()
+    // One poll on screen, then a jog that moves the shown position. Every axis
+    // byte of the signal words differs, and some bits have no lamp.
+    void signalsThenJogEndToEnd()
     {
+        f->sim->withMachine([](sim::Machine &m) {
+            // LMT: X +limit, Y alarm, Z -limit, U +limit and alarm. HPT: X IN0
+            // and in-position, Y IN1, Z IN3, U in-position.
+            m.pinSignalWords(0x3 | 1 << 2 | 1 << 12 | 1 << 19 | 1 << 26 | 1 << 28,
+                             1 | 1 << 6 | 1 << 9 | 1 << 15 | 1 << 19 | 1 << 30);
+            m.handleLine(QStringLiteral("SETP 0 -1 20 -300 4000 : SETP -1 -5 -60 -700 -8000"));
+        });
+        choose(f->vc->popupbuttonPgReg, QStringLiteral("RR3(X_A,1)")); // X's target: -1
         choose(f->vc->popupbuttonPgPulse, QStringLiteral("1000"));
         choose(f->vc->popupbuttonPgAceel, QStringLiteral("10000"));
         f->selectTab(QStringLiteral("5"));
         choose(f->vc->popupbuttonPgSelect, QStringLiteral("0"), true);
         QVERIFY(f->waitForCommand(QStringLiteral("MPG 0")));
-        QVERIFY(f->waitFor([&] { return f->vc->boxPgCurrentPos->isVisible(); }));
-        // The axis signals are being polled.
-        QVERIFY(f->waitFor([&] {
-            return !f->commands().filter(QRegularExpression(QStringLiteral("^PR LMT\\(0\\)"))).isEmpty();
-        }));
+        QVERIFY(f->waitFor([&] { return f->vc->labelPgReg->text() == QLatin1String("FFFFFFFF"); }));
+        QVERIFY(f->vc->boxPgCurrentPos->isVisible());
+        QStringList lit;
+        static const QRegularExpression lamp(QStringLiteral("^labelPg[XYUZ](Plmt|Mlmt|Alm|In\\d|Inp)$"));
+        for (QLabel *l : f->window->findChildren<QLabel *>(lamp))
+            if (heard(l).endsWith(QLatin1String(" on")))
+                lit << heard(l);
+        lit.sort();
+        QCOMPARE(lit, (QStringList{"U +LMT on", "U ALM on", "U INP on", "X +LMT on", "X IN0 on", "X INP on",
+                                   "Y ALM on", "Y IN1 on", "Z -LMT on", "Z IN3 on"}));
+        QStringList fields;
+        for (int a = 0; a < 4; ++a)
+            fields << f->vc->labelPgCurrentPos[a]->text() << f->vc->labelPgCounter[a]->text();
+        QCOMPARE(fields, (QStringList{"-1", "-5", "20", "-60", "-300", "-700", "4000", "-8000"}));
 
         f->clearCommands();
         jog(2)->click();
-        QVERIFY(f->waitFor([&] { return f->vc->labelPgCurrentPos[0]->text() == QLatin1String("1000"); }, 10000));
+        QVERIFY(
+            f->waitFor([&] { return f->vc->labelPgCurrentPos[0]->text() == QLatin1String("999"); }, 10000));
 
         // The move went out right after its acceleration: no poll exchange in between.
         const QStringList sent = f->commands();

@@ -7,17 +7,15 @@ class TestConsoleCore : public QObject
 {
     Q_OBJECT
 private slots:
-    void textWithoutLineFeedIsNeverTrimmed()
+    // Text without a line feed is never trimmed; a doubled prompt collapses
+    // once, right after the login.
+    void cleanupKeepsLongLinesAndCollapsesTheLoginPrompt()
     {
         const QString s(20000, QLatin1Char('x'));
-        const auto c = console::cleanup(s, false);
+        auto c = console::cleanup(s, false);
         QCOMPARE(c.text, s);
         QVERIFY(!c.changed);
-    }
-
-    void doubledPromptCollapsesOnceAfterLogin()
-    {
-        auto c = console::cleanup("*** Connected ***\r\r\n#\r\n#", true);
+        c = console::cleanup("*** Connected ***\r\r\n#\r\n#", true);
         QCOMPARE(c.text, QString("*** Connected ***\r\r\n#"));
         QVERIFY(c.consumedBeginConnect);
         c = console::cleanup("x\r\n#\r\n#", false);
@@ -27,22 +25,8 @@ private slots:
         QCOMPARE(c.text, QString("a\r\n#?"));
     }
 
-    void programLine_data()
-    {
-        QTest::addColumn<QString>("line");
-        QTest::addColumn<QString>("program");
-        QTest::newRow("prompt, number, statement") << "#10 PRINT A\n" << "10 PRINT A";
-        QTest::newRow("bare prompt") << "#" << QString();
-    }
-    void programLine()
-    {
-        QFETCH(QString, line);
-        QFETCH(QString, program);
-        const auto p = console::programLineFrom(line);
-        QCOMPARE(p.has_value(), !program.isNull());
-        if (p)
-            QCOMPARE(*p, program);
-    }
+    // Prompt, number and statement are picked in the console's test.
+    void barePromptIsNoProgramLine() { QVERIFY(!console::programLineFrom(QStringLiteral("#"))); }
 };
 
 QTEST_GUILESS_MAIN(TestConsoleCore)

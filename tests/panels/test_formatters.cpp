@@ -157,14 +157,11 @@ private slots:
             QCOMPARE(opt(panels::assignmentCommand(name, QStringLiteral("\t9 "))), assign);
     }
 
-    void assignmentBlanks()
+    // A blank value assigns nothing to a number, the empty text to a string.
+    void blankAssignmentsAndMbkCommands()
     {
         QCOMPARE(opt(panels::assignmentCommand(QStringLiteral("A"), QStringLiteral("   "))), QStringLiteral("<none>"));
         QCOMPARE(opt(panels::assignmentCommand(QStringLiteral("S$"), QString())), QStringLiteral("S$=\"\""));
-    }
-
-    void mbkRowsAndCommands()
-    {
         using S = panels::MbkSize;
         QCOMPARE(joined(panels::mbkRowAddresses(-3, S::Int)), QStringLiteral("-3,-2,-1,0,1,2,3,4"));
         QCOMPARE(joined(panels::mbkRowAddresses(panels::kMbkMaxStart + 1, S::Lng)), QStringLiteral("<refused>"));
@@ -189,7 +186,6 @@ private slots:
         QCOMPARE(opt(panels::taskReadCommand(QStringLiteral("abc"))),
                  QStringLiteral("PR MBK(7836~Lng) TASK(abc|256)"));
         QCOMPARE(opt(panels::taskReadCommand(QStringLiteral("9223372036854775807"))), QStringLiteral("<none>"));
-        QCOMPARE(panels::taskAreaClearCommand(), QStringLiteral("FILL MBK(7772) 128 0"));
     }
 };
 

@@ -1,6 +1,5 @@
 // The data panels in the real window, from the user's action to the value
 // the poll brings back into the display.
-#include "panels/tasks.h"
 #include "sim/machine.h"
 #include "support/fixture.h"
 #include "support/widgets.h"
@@ -287,7 +286,7 @@ private slots:
         QVERIFY(f.waitFor([&] { return vc.textfieldTaskStep[3]->text() == QLatin1String("12"); }));
 
         vc.buttonTaskMbkAreaClear->click();
-        QVERIFY(f.waitForCommand(panels::taskAreaClearCommand()));
+        QVERIFY(f.waitForCommand(QStringLiteral("FILL MBK(7772) 128 0")));
         QVERIFY(f.waitFor([&] { return vc.textfieldTaskStep[3]->text() == QLatin1String("0"); }));
     }
 };

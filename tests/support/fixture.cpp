@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QLineEdit>
 #include <QTabWidget>
 #include <QTest>
@@ -14,10 +15,16 @@ sim::Options MonitorFixture::makeOptions()
     return o;
 }
 
-MonitorFixture::MonitorFixture(const sim::Options &options, bool startSim)
+MonitorFixture::MonitorFixture(const sim::Options &options, bool startSim, const QString &settingsFile)
 {
-    settings = std::make_unique<QSettings>(tempDir.filePath(QStringLiteral("settings.ini")),
-                                           QSettings::IniFormat);
+    // Qt keeps the parsed settings file of this process; a new run reads the
+    // file itself, so make Qt see it as changed on disk.
+    QFile file(settingsFile);
+    if (!settingsFile.isEmpty() && file.open(QIODevice::ReadWrite))
+        file.setFileTime(QDateTime::currentDateTimeUtc().addSecs(-3600), QFileDevice::FileModificationTime);
+    settings = std::make_unique<QSettings>(
+        settingsFile.isEmpty() ? tempDir.filePath(QStringLiteral("settings.ini")) : settingsFile,
+        QSettings::IniFormat);
     if (startSim) {
         sim = std::make_unique<sim::Server>(options);
         if (!sim->start())
@@ -25,7 +32,7 @@ MonitorFixture::MonitorFixture(const sim::Options &options, bool startSim)
     }
     window = std::make_unique<MainWindow>();
     vc = std::make_unique<ViewController>(window.get(), &dialogs, settings.get(), &clock, &delegate);
-    vc->traceSink = [this](const QString &line) { traces << line; };
+    vc->traceSink = [](const QString &) {};
     vc->disconnectPause = std::chrono::milliseconds(0);
     delegate.attach(window.get(), window->menuOpenFile(), window->menuAbout());
     vc->viewDidLoad();

@@ -18,7 +18,9 @@
 class MonitorFixture
 {
 public:
-    explicit MonitorFixture(const sim::Options &options = makeOptions(), bool startSim = true);
+    // With `settingsFile`, a later run of the program on that file.
+    explicit MonitorFixture(const sim::Options &options = makeOptions(), bool startSim = true,
+                            const QString &settingsFile = QString());
     ~MonitorFixture();
 
     static sim::Options makeOptions();
@@ -47,5 +49,4 @@ public:
     FakeClock clock;
     AppDelegate delegate;
     std::unique_ptr<ViewController> vc;
-    QStringList traces;
 };

@@ -8,7 +8,6 @@
 #include "ui/uihelpers.h"
 
 #include <QAbstractButton>
-#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
@@ -210,8 +209,6 @@ private slots:
             }
         });
         QCOMPARE(lamps, 8 * 3 + 16 + 8 * 2 + 28);
-        QCOMPARE(heard(m_window->findChild<QLabel *>(QStringLiteral("labelPgUMlmt"))),
-                 QStringLiteral("U -LMT off"));
         QVERIFY(m_window->styleSheet().isEmpty());
     }
 
@@ -248,14 +245,6 @@ private slots:
             QCOMPARE(w->palette().color(QPalette::Active, role), c);
             QCOMPARE(w->palette().color(QPalette::Inactive, role), c);
         }
-    }
-
-    void menuActions()
-    {
-        QAction *open = m_window->menuOpenFile();
-        QCOMPARE(m_window->findChild<QAction *>(QStringLiteral("menuOpenFile")), open);
-        QCOMPARE(m_window->findChild<QAction *>(QStringLiteral("menuAbout")), m_window->menuAbout());
-        QCOMPARE(open->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
     }
 
     void captionsAreNotClipped_data()
