@@ -56,9 +56,11 @@ QString path(MonitorFixture &f, const QString &name)
     return f.tempDir.filePath(name);
 }
 
-bool shows(MonitorFixture &f, const QString &text)
+// A finished transfer is what the next file dialog offers (its completion line
+// may have scrolled out of a flooded console).
+std::function<bool(MonitorFixture &)> offered(const QString &name, QString ViewController::*file)
 {
-    return f.vc->consoleText().contains(text);
+    return [name, file](MonitorFixture &f) { return f.vc.get()->*file == path(f, name); };
 }
 
 Action tab(const QString &id, const std::function<void(MonitorFixture &)> &fill = {})
@@ -78,7 +80,8 @@ Action tab(const QString &id, const std::function<void(MonitorFixture &)> &fill 
 
 // Loads `text` from a new file through `trigger` (the control a user uses).
 Action load(const QString &name, int cutAt, const QByteArray &text,
-            const std::function<void(MonitorFixture &)> &trigger, int leadMs = 0)
+            const std::function<void(MonitorFixture &)> &trigger, QString ViewController::*file,
+            int leadMs = 0)
 {
     return {name,
             cutAt,
@@ -90,12 +93,12 @@ Action load(const QString &name, int cutAt, const QByteArray &text,
                 f.dialogs.setNextFileName(path(f, name));
                 trigger(f);
             },
-            [name](MonitorFixture &f) { return shows(f, "Loaded \"" + path(f, name) + '"'); },
+            offered(name, file),
             {},
             leadMs};
 }
 
-Action save(const QString &name, Fn fn)
+Action save(const QString &name, Fn fn, QString ViewController::*file)
 {
     return {name,
             0,
@@ -104,7 +107,7 @@ Action save(const QString &name, Fn fn)
                 f.dialogs.setNextFileName(path(f, name));
                 (f.vc.get()->*fn)();
             },
-            [name](MonitorFixture &f) { return shows(f, "Saved \"" + path(f, name) + '"'); },
+            offered(name, file),
             name};
 }
 
@@ -140,16 +143,21 @@ const QList<Action> &actions()
         tab("4"),
         tab("5"),
         tab("6", [](MonitorFixture &f) { f.vc->textfieldTaskNo[0]->setText(QStringLiteral("0")); }),
-        load("line.f2k", 3, "A=1\nB=2\nC=3\n",
-             [](MonitorFixture &f) { f.window->menuOpenFile()->trigger(); }),
         load(
-            "block.f2k", 0, "A=1\nB=2\n", [](MonitorFixture &f) { f.vc->buttonFileOpen->click(); }, 1000),
-        load("points.p2k", 2, "SETP 1 1 0 0 0\nSETP 2 2 0 0 0\n",
-             [](MonitorFixture &f) { f.vc->pointLoad(); }),
-        load("table.mbk", 2, "MBK(1~Wrd)=1\nMBK(2~Wrd)=2\n", [](MonitorFixture &f) { f.vc->mbkLoad(); }),
-        save("saved.f2k", &ViewController::programSave),
-        save("saved.p2k", &ViewController::pointSave),
-        save("saved.mbk", &ViewController::mbkSave),
+            "line.f2k", 3, "A=1\nB=2\nC=3\n", [](MonitorFixture &f) { f.window->menuOpenFile()->trigger(); },
+            &ViewController::programLoadFile),
+        load(
+            "block.f2k", 0, "A=1\nB=2\n", [](MonitorFixture &f) { f.vc->buttonFileOpen->click(); },
+            &ViewController::programLoadFile, 1000),
+        load(
+            "points.p2k", 2, "SETP 1 1 0 0 0\nSETP 2 2 0 0 0\n", [](MonitorFixture &f) { f.vc->pointLoad(); },
+            &ViewController::pointLoadFile),
+        load(
+            "table.mbk", 2, "MBK(1~Wrd)=1\nMBK(2~Wrd)=2\n", [](MonitorFixture &f) { f.vc->mbkLoad(); },
+            &ViewController::mbkLoadFile),
+        save("saved.f2k", &ViewController::programSave, &ViewController::programSaveFile),
+        save("saved.p2k", &ViewController::pointSave, &ViewController::pointSaveFile),
+        save("saved.mbk", &ViewController::mbkSave, &ViewController::mbkSaveFile),
         debug("breakpoint", &ViewController::buttonBkpAddDel_click, "BKP 20"),
         debug("breakpoint list", &ViewController::buttonBkpEnum_click, "BKP"),
         debug("continue", &ViewController::buttonBkpN_click, "N"),
