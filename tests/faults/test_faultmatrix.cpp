@@ -21,6 +21,14 @@
 
 namespace {
 
+// The time-out plus one second: no wait, and no freeze of the window, may last
+// longer. A build instrumented for race detection runs several times slower.
+#ifdef __SANITIZE_THREAD__
+constexpr qint64 kLongestWait = 2000 * 3;
+#else
+constexpr qint64 kLongestWait = 2000;
+#endif
+
 // Closed: the controller hung up while nobody waited; Either: done or one clean time-out.
 enum class Outcome { Done, Alert, Closed, Either };
 
@@ -73,7 +81,7 @@ Action tab(const QString &id, const std::function<void(MonitorFixture &)> &fill 
                     fill(f);
                 f.selectTab(id);
             },
-            [](MonitorFixture &f) { return f.vc->timerjobcount >= 2 && !f.vc->exchangeBusy(); },
+            [](MonitorFixture &f) { return f.vc->timerjobcount >= 2 && f.vc->isConnected(); },
             {},
             300};
 }
@@ -237,6 +245,7 @@ private slots:
         f.vc->connect();
         QVERIFY(f.waitFor([&] { return f.commands().contains(QStringLiteral("CMD$ 0")); }));
         f.clearCommands();
+        f.vc->consoleAppendFollow(QStringLiteral("\r\nearlier output").repeated(150)); // a full console
         if (!m.atLogin)
             f.sim->setOptions(faulty);
 
@@ -274,7 +283,7 @@ private slots:
             expected = alerts.isEmpty() ? Outcome::Done : Outcome::Alert;
         const QStringList sent = f.commands();
         const bool finished = a.done(f);
-        QVERIFY2(longestStall <= 2000, qPrintable(QString::number(longestStall)));
+        QVERIFY2(longestStall <= kLongestWait, qPrintable(QString::number(longestStall)));
         QVERIFY(!f.vc->exchangeBusy());
         if (expected == Outcome::Alert) {
             QCOMPARE(alerts.size(), 1);
@@ -286,18 +295,18 @@ private slots:
             // Once the alert shows, nothing but the closing "CMD$ 0" goes out.
             for (const QString &line : sent.mid(sentBeforeAlert))
                 QCOMPARE(line, QStringLiteral("CMD$ 0"));
-        }
-        if (m.waited == Outcome::Alert && a.waits) {
-            // The one wait that ran out did so in time, and nothing went out
-            // while it waited but, after the alert, the closing "CMD$ 0".
-            QVERIFY2(alertAt <= a.leadMs + 2000, qPrintable(QString::number(alertAt)));
-            const qsizetype stuck = m.name == QLatin1String("slow-reply") ? 0 : a.cutAt;
-            for (const QString &line : sent.mid(stuck + 1))
-                QCOMPARE(line, QStringLiteral("CMD$ 0"));
         } else {
             QCOMPARE(alerts, QStringList());
             QVERIFY2(expected == Outcome::Closed || finished, qPrintable(sent.join(u'|')));
             QVERIFY(f.vc->isConnected() && f.vc->buttonFileOpen->isEnabled());
+        }
+        if (m.waited == Outcome::Alert && a.waits) {
+            // The one wait that ran out did so in time, and nothing went out
+            // while it waited.
+            QVERIFY2(alertAt <= a.leadMs + kLongestWait, qPrintable(QString::number(alertAt)));
+            const qsizetype stuck = m.name == QLatin1String("slow-reply") ? 0 : a.cutAt;
+            for (const QString &line : sent.mid(stuck + 1))
+                QCOMPARE(line, QStringLiteral("CMD$ 0"));
         }
         if (!a.file.isEmpty())
             QCOMPARE(bytesOf(path(f, a.file)) == before, !finished);
