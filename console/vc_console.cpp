@@ -141,6 +141,10 @@ void ViewController::consoleAppendFollow(const QString &text)
 void ViewController::consoleAppendScroll(const QString &text)
 {
     consoleAppend(text);
+    // The monitor's own lines (markers, notes, echoes) count against the
+    // console's length like received ones.
+    if (m_console.count(QLatin1Char('\n')) >= console::kMaxLines)
+        removeTop1();
     textView1->verticalScrollBar()->setValue(textView1->verticalScrollBar()->maximum());
 }
 

@@ -377,8 +377,8 @@ bool ViewController::waitFlagCleared(link::LinkState::Flag flag, bool pump)
         }
         if (pump)
             doEvents();
-        else
-            m_link.sleepWhileSet(flag, ms(1000 - started.elapsed() % 1000),
+        else // short naps: a byte that comes during one restarts the count at most 0.1 s late
+            m_link.sleepWhileSet(flag, ms(100 - started.elapsed() % 100),
                                  [this] { return disconnectflg.load() || m_peerGone.load(); });
     }
     return generation == m_linkGeneration;

@@ -37,15 +37,23 @@ QString toHtml(const StyledText &runs)
     return html;
 }
 
+// A value row is one line wide. A reply buried in megabytes of program output
+// would otherwise be laid out whole, freezing the window for seconds; its end,
+// where the value stands, is all a row can show.
+constexpr qsizetype kMaxShownValue = 256;
+
 void showPlain(QLabel *label, const QString &text)
 {
+    const QString shown = text.right(kMaxShownValue);
     label->setTextFormat(Qt::PlainText);
-    label->setText(text);
-    label->setProperty(kPlainValue, text);
+    label->setText(shown);
+    label->setProperty(kPlainValue, shown);
 }
 
 void showStyled(QLabel *label, const StyledText &runs, const QString &plain)
 {
+    if (plain.size() > kMaxShownValue)
+        return showPlain(label, plain);
     label->setTextFormat(Qt::RichText);
     label->setText(toHtml(runs));
     label->setProperty(kPlainValue, plain);

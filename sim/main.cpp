@@ -38,6 +38,8 @@ int main(int argc, char *argv[])
         {QStringLiteral("delay-ms"), QStringLiteral("Delay every reply by N ms."), QStringLiteral("N")},
         {QStringLiteral("stall-after"), QStringLiteral("Stop answering after N command lines."), QStringLiteral("N")},
         {QStringLiteral("drop-after"), QStringLiteral("Close the connection after N command lines."), QStringLiteral("N")},
+        {QStringLiteral("stall-mid"), QStringLiteral("Half a reply to line N+1, then stop."), QStringLiteral("N")},
+        {QStringLiteral("drop-mid"), QStringLiteral("Half a reply to line N+1, then close."), QStringLiteral("N")},
         {QStringLiteral("chunk"), QStringLiteral("Send output in N-byte pieces."), QStringLiteral("N")},
         {QStringLiteral("slow-bps"), QStringLiteral("Send replies at about N bytes per second."), QStringLiteral("N")},
         {QStringLiteral("garbage"), QStringLiteral("Mix invalid Shift-JIS bytes into the output.")},
@@ -50,6 +52,8 @@ int main(int argc, char *argv[])
     qint64 delay = 0;
     qint64 stall = -1;
     qint64 drop = -1;
+    qint64 stallMid = -1;
+    qint64 dropMid = -1;
     qint64 chunk = 0;
     qint64 slow = 0;
     qint64 flood = 0;
@@ -58,6 +62,8 @@ int main(int argc, char *argv[])
         || !intOption(parser, QStringLiteral("delay-ms"), 0, intMax, delay)
         || !intOption(parser, QStringLiteral("stall-after"), -1, intMax, stall)
         || !intOption(parser, QStringLiteral("drop-after"), -1, intMax, drop)
+        || !intOption(parser, QStringLiteral("stall-mid"), -1, intMax, stallMid)
+        || !intOption(parser, QStringLiteral("drop-mid"), -1, intMax, dropMid)
         || !intOption(parser, QStringLiteral("chunk"), 0, intMax, chunk)
         || !intOption(parser, QStringLiteral("slow-bps"), 0, intMax, slow)
         || !intOption(parser, QStringLiteral("flood"), 0, std::numeric_limits<qint64>::max(), flood))
@@ -66,6 +72,8 @@ int main(int argc, char *argv[])
     opt.delayMs = static_cast<int>(delay);
     opt.stallAfter = static_cast<int>(stall);
     opt.dropAfter = static_cast<int>(drop);
+    opt.stallMid = static_cast<int>(stallMid);
+    opt.dropMid = static_cast<int>(dropMid);
     opt.chunk = static_cast<int>(chunk);
     opt.slowBps = static_cast<int>(slow);
     opt.garbage = parser.isSet(QStringLiteral("garbage"));

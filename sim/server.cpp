@@ -119,7 +119,7 @@ public:
         for (auto &entry : m_sessions) {
             Session &s = *entry.second;
             s.lines = 0;
-            if (o.stallAfter < 0)
+            if (o.stallAfter < 0 && o.stallMid < 0)
                 s.stalled = false;
         }
     }
@@ -272,6 +272,17 @@ private:
             }
             m_owner->noteCommand(in.line);
             ++s.lines;
+            const int mid = o.dropMid >= 0 ? o.dropMid : o.stallMid;
+            if (mid >= 0 && s.lines > mid && !s.stalled) {
+                // Cut inside a reply: its first half, then silence or a close.
+                if (s.lines == mid + 1)
+                    sendReply(s, in.reply.left(in.reply.size() / 2));
+                s.stalled = true;
+                if (o.dropMid >= 0) {
+                    closeWhenSent(s);
+                    return false;
+                }
+            }
             if (o.stallAfter >= 0 && s.lines > o.stallAfter)
                 s.stalled = true;
             if (o.dropAfter >= 0 && s.lines > o.dropAfter) {

@@ -26,6 +26,8 @@ struct Options {
     int delayMs = 0;       // delay every reply
     int stallAfter = -1;   // stop answering after N command lines (-1 never)
     int dropAfter = -1;    // close the connection after N command lines (-1 never)
+    int stallMid = -1;     // like stallAfter, but the first half of the next reply still goes out
+    int dropMid = -1;      // like dropAfter, but the first half of the next reply still goes out
     int chunk = 0;         // 0: each reply in one write; N: N-byte pieces (1 splits double-byte chars)
     int slowBps = 0;       // 0: full speed; N: replies trickle out at about N bytes per second
     bool garbage = false;  // mix invalid Shift-JIS bytes into output
@@ -40,9 +42,11 @@ struct Options {
 // count starts again when setOptions() is called): the first stallAfter or
 // dropAfter lines are answered normally; after stallAfter lines nothing more is
 // sent on that connection, after dropAfter lines the connection is closed once
-// the reply to the last one is out. Chunking, slow sending and garbage apply to what is sent
-// after login, so a client can still log in with them switched on. Garbage is
-// one byte 0xFF (never valid cp932) in front of every CR LF.
+// the reply to the last one is out. stallMid and dropMid do the same one line
+// later, after sending the first half of that line's reply. Chunking, slow
+// sending and garbage apply to what is sent after login, so a client can still
+// log in with them switched on. Garbage is one byte 0xFF (never valid cp932) in
+// front of every CR LF.
 class Server
 {
 public:

@@ -187,6 +187,31 @@ private slots:
         QCOMPARE(again.exchange("PR A B"), QByteArray("\r\n 5 0\r\n#"));
     }
 
+    void midReplyCutsThenStallsOrCloses_data()
+    {
+        QTest::addColumn<bool>("drop");
+        QTest::newRow("stall") << false;
+        QTest::newRow("drop") << true;
+    }
+
+    void midReplyCutsThenStallsOrCloses()
+    {
+        QFETCH(bool, drop);
+        Session s([drop](sim::Options &o) { (drop ? o.dropMid : o.stallMid) = 1; });
+        QVERIFY(s.loggedIn);
+        QCOMPARE(s.c.exchange("PR 1"), QByteArray("\r\n 1\r\n#"));
+        s.c.send("PR 23");
+        QCOMPARE(s.c.readUntil({}, 4), QByteArray("\r\n 2"));
+        if (drop) {
+            QVERIFY(s.c.socket.state() == QAbstractSocket::UnconnectedState ||
+                    s.c.socket.waitForDisconnected(5000));
+            return;
+        }
+        s.c.send("PR 4");
+        QVERIFY(s.server->waitForCommand("PR 4", 5000));
+        QVERIFY(s.c.silentFor(200));
+    }
+
     void delayDelaysEveryReply()
     {
         Session s([](sim::Options &o) { o.delayMs = 150; });

@@ -1,0 +1,317 @@
+// Every user action that talks to the controller, under every way a
+// controller or its link goes wrong: the user sees either the finished action
+// or one "Receive Timeout" and a closed link, never both, never a frozen
+// window, never a command sent while another waits, never a file spoiled by a
+// save that did not finish. QUORIN_FAULT picks one fault mode (all when unset),
+// so that CTest can run the modes side by side.
+#include "sim/machine.h"
+#include "support/fixture.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest>
+
+#include <functional>
+
+namespace {
+
+// The time-out plus one second: no wait, and no freeze of the window, may last
+// longer. A build instrumented for race detection runs several times slower.
+#ifdef __SANITIZE_THREAD__
+constexpr qint64 kLongestWait = 2000 * 3;
+#else
+constexpr qint64 kLongestWait = 2000;
+#endif
+
+// Closed: the controller hung up while nobody waited; Either: done or one clean time-out.
+enum class Outcome { Done, Alert, Closed, Either };
+
+using Fn = void (ViewController::*)();
+
+struct Action
+{
+    QString name;
+    int cutAt = 0; // command lines answered whole before a mid-reply fault strikes
+    bool waits = true;
+    std::function<void(MonitorFixture &)> run;
+    std::function<bool(MonitorFixture &)> done; // what the user sees once it finished
+    QString file;                               // a save's target, made beforehand
+    int leadMs = 0;                             // the action's own pause before its first wait
+};
+
+struct Mode
+{
+    QString name;
+    std::function<void(sim::Options &, const Action &)> set;
+    Outcome waited, unwaited;
+    bool atLogin = false; // the fault starts with the login (a flood follows it)
+};
+
+QByteArray bytesOf(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+QString path(MonitorFixture &f, const QString &name)
+{
+    return f.tempDir.filePath(name);
+}
+
+// A finished transfer is what the next file dialog offers (its completion line
+// may have scrolled out of a flooded console).
+std::function<bool(MonitorFixture &)> offered(const QString &name, QString ViewController::*file)
+{
+    return [name, file](MonitorFixture &f) { return f.vc.get()->*file == path(f, name); };
+}
+
+Action tab(const QString &id, const std::function<void(MonitorFixture &)> &fill = {})
+{
+    return {"tab " + id,
+            1,
+            true,
+            [id, fill](MonitorFixture &f) {
+                if (fill)
+                    fill(f);
+                f.selectTab(id);
+            },
+            [](MonitorFixture &f) { return f.vc->timerjobcount >= 2 && f.vc->isConnected(); },
+            {},
+            300};
+}
+
+// Loads `text` from a new file through `trigger` (the control a user uses).
+Action load(const QString &name, int cutAt, const QByteArray &text,
+            const std::function<void(MonitorFixture &)> &trigger, QString ViewController::*file,
+            int leadMs = 0)
+{
+    return {name,
+            cutAt,
+            true,
+            [name, text, trigger](MonitorFixture &f) {
+                QFile file(path(f, name));
+                QVERIFY(file.open(QIODevice::WriteOnly) && file.write(text) == text.size());
+                file.close();
+                f.dialogs.setNextFileName(path(f, name));
+                trigger(f);
+            },
+            offered(name, file),
+            {},
+            leadMs};
+}
+
+Action save(const QString &name, Fn fn, QString ViewController::*file)
+{
+    return {name,
+            0,
+            true,
+            [name, fn](MonitorFixture &f) {
+                f.dialogs.setNextFileName(path(f, name));
+                (f.vc.get()->*fn)();
+            },
+            offered(name, file),
+            name};
+}
+
+// A debug action run the way its button does; `sent` is its command line.
+Action debug(const QString &name, Fn fn, const QString &sent, bool waits = false, int cutAt = 0)
+{
+    return {
+        name,
+        cutAt,
+        waits,
+        [fn](MonitorFixture &f) {
+            ViewController *vc = f.vc.get();
+            vc->textFieldBkpNumber->setText(QStringLiteral("20"));
+            vc->textFieldBkpVariName->setText(QStringLiteral("A"));
+            vc->userAction([vc, fn] { (vc->*fn)(); });
+        },
+        [sent](MonitorFixture &f) {
+            return !f.commands().filter(QRegularExpression('^' + QRegularExpression::escape(sent))).isEmpty();
+        },
+        {}};
+}
+
+const QList<Action> &actions()
+{
+    static const QList<Action> all = {
+        tab("1"),
+        tab("2",
+            [](MonitorFixture &f) {
+                f.vc->textfieldVariName[0]->setText(QStringLiteral("A"));
+                f.vc->checkboxVari[0]->setChecked(true);
+            }),
+        tab("3", [](MonitorFixture &f) { f.vc->textfieldMbkAdr[0]->setText(QStringLiteral("100")); }),
+        tab("4"),
+        tab("5"),
+        tab("6", [](MonitorFixture &f) { f.vc->textfieldTaskNo[0]->setText(QStringLiteral("0")); }),
+        load(
+            "line.f2k", 3, "A=1\nB=2\nC=3\n", [](MonitorFixture &f) { f.window->menuOpenFile()->trigger(); },
+            &ViewController::programLoadFile),
+        load(
+            "block.f2k", 0, "A=1\nB=2\n", [](MonitorFixture &f) { f.vc->buttonFileOpen->click(); },
+            &ViewController::programLoadFile, 1000),
+        load(
+            "points.p2k", 2, "SETP 1 1 0 0 0\nSETP 2 2 0 0 0\n", [](MonitorFixture &f) { f.vc->pointLoad(); },
+            &ViewController::pointLoadFile),
+        load(
+            "table.mbk", 2, "MBK(1~Wrd)=1\nMBK(2~Wrd)=2\n", [](MonitorFixture &f) { f.vc->mbkLoad(); },
+            &ViewController::mbkLoadFile),
+        save("saved.f2k", &ViewController::programSave, &ViewController::programSaveFile),
+        save("saved.p2k", &ViewController::pointSave, &ViewController::pointSaveFile),
+        save("saved.mbk", &ViewController::mbkSave, &ViewController::mbkSaveFile),
+        debug("breakpoint", &ViewController::buttonBkpAddDel_click, "BKP 20"),
+        debug("breakpoint list", &ViewController::buttonBkpEnum_click, "BKP"),
+        debug("continue", &ViewController::buttonBkpN_click, "N"),
+        debug("step", &ViewController::buttonBkpT_click, "T"),
+        debug("print", &ViewController::buttonBkpVari_click, "P A"),
+        debug("clock read", &ViewController::buttonRtcCheck_click, "PR DATE$(0) TIME$(0)"),
+        debug("clock set", &ViewController::buttonRtcAdj_click, "SET_RTC", false),
+        debug("monitor", &ViewController::buttonMon_click, "CMD$ 0", true, 1),
+        debug("monitor listing", &ViewController::buttonMonList_click, "CMD$ 0", true, 2),
+    };
+    return all;
+}
+
+const QList<Mode> &modes()
+{
+    using O = Outcome;
+    static const QList<Mode> all = {
+        {"slow-reply", [](sim::Options &o, const Action &) { o.delayMs = 1600; }, O::Alert, O::Done},
+        {"stall-mid", [](sim::Options &o, const Action &a) { o.stallMid = a.cutAt; }, O::Alert, O::Done},
+        {"drop-mid", [](sim::Options &o, const Action &a) { o.dropMid = a.cutAt; }, O::Alert, O::Closed},
+        {"chunk-1", [](sim::Options &o, const Action &) { o.chunk = 1; }, O::Done, O::Done},
+        {"bad-sjis", [](sim::Options &o, const Action &) { o.garbage = true; }, O::Done, O::Done},
+        {"flood", [](sim::Options &o, const Action &) { o.flood = 10 * 1024 * 1024; }, O::Either, O::Done,
+         true},
+        {"slow-sender", [](sim::Options &o, const Action &) { o.slowBps = 200; }, O::Done, O::Done},
+    };
+    return all;
+}
+
+// A program, points and MBK words of about 400 bytes each: at the slow
+// sender's pace each listing outlasts the time-out.
+void fillMachine(sim::Machine &m)
+{
+    for (int n = 1; n <= 10; ++n) {
+        m.handleLine(QStringLiteral("%1 PRINT \"%2\"").arg(n * 10).arg(QString(30, QLatin1Char('x'))));
+        m.handleLine(QStringLiteral("SETP %1 %2 -20000 30000 0").arg(n).arg(n * 1000));
+        m.handleLine(QStringLiteral("MBK(%1~Wrd)=%2").arg(n * 2).arg(n * 999));
+    }
+}
+
+} // namespace
+
+class TestFaultMatrix : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cell_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<int>("action");
+        const QString only = qEnvironmentVariable("QUORIN_FAULT");
+        for (int m = 0; m < modes().size(); ++m) {
+            for (int a = 0; a < actions().size() && (only.isEmpty() || only == modes()[m].name); ++a)
+                QTest::newRow(qPrintable(modes()[m].name + ": " + actions()[a].name)) << m << a;
+        }
+    }
+
+    void cell()
+    {
+        QFETCH(int, mode);
+        QFETCH(int, action);
+        const Mode &m = modes()[mode];
+        const Action &a = actions()[action];
+        sim::Options faulty = MonitorFixture::makeOptions();
+        m.set(faulty, a);
+
+        MonitorFixture f(m.atLogin ? faulty : MonitorFixture::makeOptions());
+        f.sim->withMachine(fillMachine);
+        const QByteArray before("an earlier file\n");
+        if (!a.file.isEmpty()) {
+            QFile old(path(f, a.file));
+            QVERIFY(old.open(QIODevice::WriteOnly) && old.write(before) == before.size());
+        }
+        f.vc->textFieldTimeOutSec->setText(QStringLiteral("1"));
+        f.vc->textFieldIpAddress->setText(QStringLiteral("127.0.0.1:%1").arg(f.sim->port()));
+        f.vc->connect();
+        QVERIFY(f.waitFor([&] { return f.commands().contains(QStringLiteral("CMD$ 0")); }));
+        f.clearCommands();
+        f.vc->consoleAppendFollow(QStringLiteral("\r\nearlier output").repeated(150)); // a full console
+        if (!m.atLogin)
+            f.sim->setOptions(faulty);
+
+        // The window must never stand still longer than a wait may last.
+        QElapsedTimer clock, sinceTick;
+        qint64 longestStall = 0, alertAt = -1;
+        QTimer ticker;
+        QObject::connect(&ticker, &QTimer::timeout,
+                         [&] { longestStall = std::max(longestStall, sinceTick.restart()); });
+        qsizetype sentBeforeAlert = -1;
+        f.dialogs.onShow = [&](const ScriptedDialogs::Entry &) {
+            alertAt = clock.elapsed();
+            sentBeforeAlert = f.commands().size();
+        };
+        clock.start();
+        sinceTick.start();
+        ticker.start(20);
+        a.run(f);
+
+        Outcome expected = a.waits ? m.waited : m.unwaited;
+        const bool ended = f.waitFor(
+            [&] {
+                if (expected == Outcome::Closed)
+                    return f.vc->textField2->text() == QLatin1String("The controller closed the connection.");
+                return !f.vc->exchangeBusy() && (alertAt >= 0 || a.done(f));
+            },
+            15000);
+        f.selectTab(QStringLiteral("0"));
+        f.settle();
+        ticker.stop();
+        QVERIFY2(ended, qPrintable(f.vc->consoleText().right(200)));
+
+        const QStringList alerts = f.dialogs.alertTexts();
+        if (expected == Outcome::Either)
+            expected = alerts.isEmpty() ? Outcome::Done : Outcome::Alert;
+        const QStringList sent = f.commands();
+        const bool finished = a.done(f);
+        QVERIFY2(longestStall <= kLongestWait, qPrintable(QString::number(longestStall)));
+        QVERIFY(!f.vc->exchangeBusy());
+        if (expected == Outcome::Alert) {
+            QCOMPARE(alerts.size(), 1);
+            QVERIFY2(alerts.first().startsWith(QStringLiteral("Receive Timeout\n\n")),
+                     qPrintable(alerts.first()));
+            QVERIFY(!finished);
+            QCOMPARE(f.vc->buttonConnect->text(), QStringLiteral("Connect"));
+            QVERIFY(!f.vc->buttonFileOpen->isEnabled() && !f.vc->isConnected());
+            // Once the alert shows, nothing but the closing "CMD$ 0" goes out.
+            for (const QString &line : sent.mid(sentBeforeAlert))
+                QCOMPARE(line, QStringLiteral("CMD$ 0"));
+        } else {
+            QCOMPARE(alerts, QStringList());
+            QVERIFY2(expected == Outcome::Closed || finished, qPrintable(sent.join(u'|')));
+            QVERIFY(f.vc->isConnected() && f.vc->buttonFileOpen->isEnabled());
+        }
+        if (m.waited == Outcome::Alert && a.waits) {
+            // The one wait that ran out did so in time, and nothing went out
+            // while it waited.
+            QVERIFY2(alertAt <= a.leadMs + kLongestWait, qPrintable(QString::number(alertAt)));
+            const qsizetype stuck = m.name == QLatin1String("slow-reply") ? 0 : a.cutAt;
+            for (const QString &line : sent.mid(stuck + 1))
+                QCOMPARE(line, QStringLiteral("CMD$ 0"));
+        }
+        if (!a.file.isEmpty())
+            QCOMPARE(bytesOf(path(f, a.file)) == before, !finished);
+        QVERIFY(f.vc->consoleText().count(u'\n') < 100); // at most 100 lines between line feeds
+    }
+};
+
+QTEST_MAIN(TestFaultMatrix)
+#include "test_faultmatrix.moc"
