@@ -7,14 +7,16 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
 suites=(link_test_linkcore link_test_link app_test_app axis_test_axispanel console_test_console
-        monitor_test_polling panels_test_panels tools_test_tools transfer_test_transfer sim_test_server)
+        monitor_test_polling panels_test_panels tools_test_tools transfer_test_transfer sim_test_server
+        faults_test_faultmatrix)
 if [[ ! -f build-tsan/build.ninja ]]; then
     cmake -S . -B build-tsan -G Ninja -DQUORIN_TSAN=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 fi
 cmake --build build-tsan -j"$(nproc)" --target "${suites[@]}" >/dev/null
 export QT_QPA_PLATFORM=offscreen
 export TSAN_OPTIONS="suppressions=$PWD/tests/tsan.supp halt_on_error=1 second_deadlock_stack=1"
-regex="^($(IFS='|'; echo "${suites[*]}"))\$"
+# The fault matrix runs as one CTest entry per fault mode (name_mode).
+regex="^($(IFS='|'; echo "${suites[*]}"))(_[a-z-]+)?\$"
 if ctest --test-dir build-tsan --output-on-failure -j"$(nproc)" -R "$regex" > build-tsan/ctest.log 2>&1; then
     echo "tsan: ${#suites[@]} suites, $(grep -E 'tests passed' build-tsan/ctest.log)"
 else
