@@ -41,8 +41,6 @@ QColor lampColour(monitor::BitGroup group)
     return ui::kRed;
 }
 
-// The common body of the six bit displays: number labels first, then the
-// value, then the lamps; a reply that does not parse changes nothing.
 // The word a bit lamp's accessible name starts with, before its bit number.
 QString lampWord(monitor::BitGroup group)
 {
@@ -63,6 +61,8 @@ QString lampWord(monitor::BitGroup group)
     return QString();
 }
 
+// The common body of the six bit displays: number labels first, then the
+// value, then the lamps; a reply that does not parse changes nothing.
 void showBits(monitor::BitGroup group, QLabel *const *lamps, QLabel *const *numbers, QLabel *stat,
               const QString &txtText, const QString &banknum, std::optional<QStringList> *shown)
 {
