@@ -47,6 +47,25 @@ LampColour onColour(BitGroup group)
     return LampColour::Red;
 }
 
+QString lampWord(BitGroup group)
+{
+    switch (group) {
+    case BitGroup::Outputs:
+        return QStringLiteral("OUT");
+    case BitGroup::Inputs:
+        return QStringLiteral("IN");
+    case BitGroup::Relays:
+        return QStringLiteral("RELAY");
+    case BitGroup::MbkBits:
+        return QStringLiteral("MBK");
+    case BitGroup::CuOutputs:
+        return QStringLiteral("CU OUT");
+    case BitGroup::CuInputs:
+        return QStringLiteral("CU IN");
+    }
+    return QString();
+}
+
 std::optional<BitDisplay> bitDisplay(BitGroup group, const QString &reply, const QString &bankWord)
 {
     const std::optional<qint64> value = parseBitReply(reply);

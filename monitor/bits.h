@@ -33,6 +33,9 @@ QString bitValueText(BitGroup group, qint64 value);
 
 enum class LampColour { Red, Green, Orange };
 LampColour onColour(BitGroup group);
+// The word a bit lamp's accessible name starts with, before its bit number
+// ("OUT" in "OUT 19 on").
+QString lampWord(BitGroup group);
 
 // Everything a display operation writes for one reply.
 struct BitDisplay

@@ -41,26 +41,6 @@ QColor lampColour(monitor::BitGroup group)
     return ui::kRed;
 }
 
-// The word a bit lamp's accessible name starts with, before its bit number.
-QString lampWord(monitor::BitGroup group)
-{
-    switch (group) {
-    case monitor::BitGroup::Outputs:
-        return QStringLiteral("OUT");
-    case monitor::BitGroup::Inputs:
-        return QStringLiteral("IN");
-    case monitor::BitGroup::Relays:
-        return QStringLiteral("RELAY");
-    case monitor::BitGroup::MbkBits:
-        return QStringLiteral("MBK");
-    case monitor::BitGroup::CuOutputs:
-        return QStringLiteral("CU OUT");
-    case monitor::BitGroup::CuInputs:
-        return QStringLiteral("CU IN");
-    }
-    return QString();
-}
-
 // The common body of the six bit displays: number labels first, then the
 // value, then the lamps; a reply that does not parse changes nothing.
 void showBits(monitor::BitGroup group, QLabel *const *lamps, QLabel *const *numbers, QLabel *stat,
@@ -75,7 +55,7 @@ void showBits(monitor::BitGroup group, QLabel *const *lamps, QLabel *const *numb
         numbers[k]->setText(d->numbers.at(k));
     stat->setText(d->value);
     const QColor on = lampColour(group);
-    const QString word = lampWord(group) + QLatin1Char(' ');
+    const QString word = monitor::lampWord(group) + QLatin1Char(' ');
     for (int k = 0; k < n; ++k)
         ui::showLamp(lamps[k], word + d->numbers.at(k), monitor::lampOn(d->bits, k), on);
 }
