@@ -3,7 +3,6 @@
 #include "app/viewcontroller.h"
 
 #include "app/appdelegate.h"
-#include "link/connection.h"
 #include "link/textutil.h"
 #include "monitor/banks.h"
 #include "ui/uihelpers.h"
@@ -38,7 +37,7 @@ constexpr int kHistoryLimit = 10;
 ViewController::ViewController(QWidget *root, Dialogs *dialogs, QSettings *settings, Clock *clock,
                                AppDelegate *delegate, QObject *parent)
     : QObject(parent), appDelegate(delegate), m_root(root), m_dialogs(dialogs),
-      m_settings(settings), m_clock(clock)
+      m_settings(settings), m_clock(clock), m_lnk(std::make_unique<link::Link>(dialogs))
 {
     // The address the field shows until the stored setting replaces it.
     Host = QStringLiteral("192.168.0.10");
@@ -51,7 +50,7 @@ ViewController::~ViewController()
         qApp->removeEventFilter(this);
     if (timer)
         timer->stop();
-    Conn.reset();
+    m_lnk.reset();
 }
 
 template <typename T>
@@ -210,18 +209,6 @@ void ViewController::bindControls()
     stepperTaskNoSelect = need<QSpinBox>(QStringLiteral("stepperTaskNoSelect"));
     multilineLabelTaskStatus = need<QLabel>(QStringLiteral("multilineLabelTaskStatus"));
     buttonTaskMbkAreaClear = need<QPushButton>(QStringLiteral("buttonTaskMbkAreaClear"));
-}
-
-void ViewController::trace(const QString &line)
-{
-    if (traceSink) {
-        traceSink(line);
-        return;
-    }
-    const QByteArray out = line.toUtf8();
-    std::fwrite(out.constData(), 1, static_cast<size_t>(out.size()), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
 }
 
 namespace {
@@ -432,7 +419,7 @@ void ViewController::objectsEnable(bool stat)
     buttonBkpEnum->setEnabled(stat);
     buttonBkpAddDel->setEnabled(stat);
     textFieldBkpNumber->setEnabled(stat);
-    const bool bkp = m_link.bkpMode();
+    const bool bkp = m_lnk->state().bkpMode();
     buttonBkpN->setEnabled(bkp);
     buttonBkpT->setEnabled(bkp);
     buttonBkpAllClr->setEnabled(stat);

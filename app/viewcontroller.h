@@ -6,8 +6,8 @@
 
 #include "app/clock.h"
 #include "app/dialogs.h"
+#include "link/link.h"
 #include "link/linkstate.h"
-#include "link/receivehandler.h"
 
 #include <QColor>
 #include <QElapsedTimer>
@@ -98,18 +98,13 @@ public:
     void delay(double seconds);
     void doEvents();
     bool checkmsg(const QString &msg);
-    // Waits until `flag` (waitPrompt or waitSharp) is cleared by the receive
-    // path, bounded by the receive time-out; on time-out it runs the time-out
-    // sequence. Every way out that is not the flag clearing clears it, so a
-    // stale flag never swallows the next login. `pump` turns the event loop
-    // (doEvents) between tests; otherwise the wait sleeps on the slot.
     bool waitFlagCleared(link::LinkState::Flag flag, bool pump);
     // Seconds of the receive time-out field (30 when it is not an integer).
     qint64 receiveTimeoutSeconds() const;
     // One user action at a time: runs `action` now when no exchange is pending,
     // otherwise queues it to run as soon as the slot is free.
     void userAction(const std::function<void()> &action);
-    bool exchangeBusy() const { return m_busyDepth > 0; }
+    bool exchangeBusy() const { return m_lnk->busy(); }
 
     // ---- console/ -----------------------------------------------------------
     void consoleAppend(const QString &text);
@@ -224,10 +219,11 @@ public:
     void buttonMonList_click();
 
     // ---- accessors for the shared fields ------------------------------------
-    link::LinkState &linkState() { return m_link; }
-    QString rcvBuff() const { return m_link.rcvBuff(); }
-    bool waitPrompt() const { return m_link.waitPrompt(); }
-    bool bkpMode() const { return m_link.bkpMode(); }
+    link::Link &link() { return *m_lnk; }
+    link::LinkState &linkState() { return m_lnk->state(); }
+    QString rcvBuff() const { return m_lnk->rcvBuff(); }
+    bool waitPrompt() const { return m_lnk->state().waitPrompt(); }
+    bool bkpMode() const { return m_lnk->bkpMode(); }
     bool isConnected() const;
 
     // ---- state fields (names as the behaviour names them) -------------------
@@ -239,13 +235,10 @@ public:
     QString mbkSaveFile;
     AppDelegate *appDelegate = nullptr;
     qint64 mbkSelectMode = 0;
-    std::unique_ptr<link::Connection> Conn;
     QString Host;
-    QString Port = QStringLiteral("23");
     qint64 timerjobcount = 0;
     QTimer *timer = nullptr;
     QString selectTabId;
-    std::atomic<bool> disconnectflg{false};
     bool pgReSelect = false;
     StyledText attributebuff;
     bool t_KeyCapsLockPressed = false;
@@ -255,10 +248,6 @@ public:
     bool t_KeyCommandPressed = false;
     bool t_KeyFnPressed = false;
     bool t_KeyFlagsHaveChanged = false;
-
-    // Fixed waits of the link; tests shorten the disconnect pause.
-    ms connectTimeout{5000};
-    ms disconnectPause{1000};
 
     // ---- controls -----------------------------------------------------------
     // Top bar
@@ -411,12 +400,11 @@ public:
 
     // Trace words that the program writes to standard output (login echoes,
     // "bkpmode", "Dec"/"Hex"...). Tests may capture them.
-    void trace(const QString &line);
-    std::function<void(const QString &)> traceSink;
+    void trace(const QString &line) { link::trace(line); }
 
     // Console display work that is queued from the connection thread; tests
     // use it to know that everything received has been shown.
-    qint64 pendingDisplays() const { return m_pendingDisplays.load(); }
+    qint64 pendingDisplays() const { return m_lnk->pendingDisplays(); }
 
 signals:
     void connectedChanged(bool connected);
@@ -437,57 +425,24 @@ private:
     void wireTransfer();
     void wireTools();
 
-    void onChunk(const QByteArray &bytes);      // connection thread
-    // Connection thread; `generation` is the connection's (see m_linkGeneration).
-    void onStreamEnd(const QString &reason, quint64 generation);
-    void receiveTimeout();
-    void runDeferredActions();
-
-    friend class BusyScope;
 
     QWidget *m_root = nullptr;
     Dialogs *m_dialogs = nullptr;
     QSettings *m_settings = nullptr;
     Clock *m_clock = nullptr;
-    link::LinkState m_link;
-    std::unique_ptr<link::ReceiveHandler> m_receiver;
-    int m_busyDepth = 0;
-    std::deque<std::function<void()>> m_deferred;
-    bool m_deferredPosted = false;
+    std::unique_ptr<link::Link> m_lnk;
     bool m_connectQueued = false;
-    // Counts connects and disconnects: a wait armed on one connection never
-    // reports success after the link was replaced meanwhile.
-    std::atomic<quint64> m_linkGeneration{0};
-    // Set when the controller closed the connection or the socket failed.
-    std::atomic<bool> m_peerGone{false};
-    std::atomic<qint64> m_pendingDisplays{0};
+    // The status line shows that the controller closed the connection; the
+    // next connect clears it unless something else replaced it meanwhile.
+    bool m_peerClosedShown = false;
     // The console's text as the controller sent it (CR kept); the view shows
     // it with CR LF and lone CR as line breaks.
     QString m_console;
     void renderConsole(bool appendedOnly, qsizetype oldSize);
-    std::mutex m_displayMutex;
-    QString m_displayBacklog;
-    QString m_lastChunk;
-    bool m_displayPosted = false;
     QString m_standInAddress;
     QString m_replacedAddress;
     // The bit numbers each group (by monitor::BitGroup) last showed; nothing
     // before its first reply that parsed. The forcing buttons take their
     // operands from here, never from the labels' text.
     std::optional<QStringList> m_bitNumbers[6];
-
-public:
-    // Marks an exchange (or a sequence of them) in progress; poll ticks and
-    // user actions that arrive meanwhile are skipped or deferred.
-    class BusyScope
-    {
-    public:
-        explicit BusyScope(ViewController *vc) : m_vc(vc) { ++m_vc->m_busyDepth; }
-        ~BusyScope();
-        BusyScope(const BusyScope &) = delete;
-        BusyScope &operator=(const BusyScope &) = delete;
-
-    private:
-        ViewController *m_vc;
-    };
 };

@@ -31,12 +31,12 @@ void ViewController::pgvalueshow()
     for (int r = 0; r < axis::kTableRows; ++r)
         rows[static_cast<size_t>(r)] = textfieldPgAdr[r]->text();
 
-    m_link.setWaitPrompt(true);
+    m_lnk->state().setWaitPrompt(true);
     sendString(axis::pointQuery(rows));
     if (!receivePrompt())
         return;
 
-    const auto fields = axis::tableDisplay(m_link.rcvBuff(), radiobuttonPgTypeHex->isChecked());
+    const auto fields = axis::tableDisplay(m_lnk->state().rcvBuff(), radiobuttonPgTypeHex->isChecked());
     for (int k = 0; k < axis::kTableFields; ++k) {
         if (fields[k])
             textfieldPgData[k / axis::kAxisCount][k % axis::kAxisCount]->setText(*fields[k]);

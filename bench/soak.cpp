@@ -76,7 +76,7 @@ int main(int argc, char **argv)
     QRandomGenerator rng(seed);
 
     MonitorFixture f;
-    f.vc->traceSink = [](const QString &) {}; // keep the trace out of the figures
+    link::setTraceSink([](const QString &) {}); // keep the trace out of the figures
     // A short time-out so that a silent controller costs seconds, not half a minute.
     f.vc->textFieldTimeOutSec->setText(QStringLiteral("2"));
     if (!f.connectToSim()) {

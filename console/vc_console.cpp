@@ -125,9 +125,9 @@ void ViewController::consoleAppendFollow(const QString &text)
     // thousands of lines is never laid out only to be trimmed away.
     const qsizetype old = m_console.size();
     m_console += text;
-    const console::Cleaned c = console::cleanup(m_console, m_link.beginConnect());
+    const console::Cleaned c = console::cleanup(m_console, m_lnk->state().beginConnect());
     if (c.consumedBeginConnect)
-        m_link.setBeginConnect(false);
+        m_lnk->state().setBeginConnect(false);
     if (c.changed) {
         m_console = c.text;
         renderConsole(false, 0);
@@ -156,9 +156,9 @@ void ViewController::consoleReplace(const QString &text)
 
 void ViewController::removeTop1()
 {
-    const console::Cleaned c = console::cleanup(m_console, m_link.beginConnect());
+    const console::Cleaned c = console::cleanup(m_console, m_lnk->state().beginConnect());
     if (c.consumedBeginConnect)
-        m_link.setBeginConnect(false);
+        m_lnk->state().setBeginConnect(false);
     if (c.changed) {
         const int scroll = textView1->verticalScrollBar()->value();
         consoleReplace(c.text);
@@ -168,13 +168,13 @@ void ViewController::removeTop1()
 
 void ViewController::receiveDisplay(const QString &chunk)
 {
-    if (selectTabId == QLatin1String("0") && Conn && checkboxScroll->isChecked())
+    if (selectTabId == QLatin1String("0") && isConnected() && checkboxScroll->isChecked())
         consoleAppendFollow(chunk);
 }
 
 void ViewController::updateBkpControls()
 {
-    const bool bkp = m_link.bkpMode();
+    const bool bkp = m_lnk->state().bkpMode();
     buttonBkpN->setEnabled(bkp);
     buttonBkpT->setEnabled(bkp);
     buttonBkpVari->setEnabled(bkp);
@@ -262,7 +262,7 @@ void ViewController::buttonListNext_click()
 
 void ViewController::buttonRun_click()
 {
-    if (m_link.bkpMode()) {
+    if (m_lnk->state().bkpMode()) {
         consoleAppendScroll(QStringLiteral("[BKP] Program is Pausing @ Breakpoint.\r#"));
         return;
     }
@@ -275,7 +275,7 @@ void ViewController::buttonRun_click()
 void ViewController::buttonCtrlA_click()
 {
     checkboxScroll->setChecked(true);
-    m_link.setBkpMode(false);
+    m_lnk->state().setBkpMode(false);
     sendB(QByteArray(1, '\x01'));
     focusConsole();
 }
@@ -343,7 +343,7 @@ void ViewController::flagsChanged(Qt::KeyboardModifiers modifiers)
 bool ViewController::keyDown(QKeyEvent *event)
 {
     trace(QString::number(event->key()));
-    if (selectTabId != QLatin1String("0") || !Conn)
+    if (selectTabId != QLatin1String("0") || !isConnected())
         return false;
     // A held key repeats its press: the shortcuts act on the first one only,
     // and not at all while a dialog of theirs is open, so holding Control+L

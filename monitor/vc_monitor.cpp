@@ -80,12 +80,12 @@ void ViewController::timerStart()
     textField2->setText(QString());
     labelindicator->setVisible(true);
     labelindicator->setText(kStar);
-    m_link.setWaitPrompt(true);
+    m_lnk->state().setWaitPrompt(true);
     sendString(QStringLiteral("CMD$"));
     receivePrompt();
     // A time-out or a disconnect during that wait closed the link; a timer
     // started now would only tick on without a connection.
-    if (!Conn || disconnectflg)
+    if (!isConnected())
         return;
     timerjobcount = 0;
     if (!m_pollTimer) {
@@ -140,7 +140,7 @@ void ViewController::pollTick()
     // user action (or another wait) holds it is skipped, not queued.
     if (exchangeBusy())
         return;
-    BusyScope busy(this);
+    link::Link::BusyScope busy(*m_lnk);
 
     ++timerjobcount;
     ui::setTextColor(labelindicator, ui::kLightGray);
@@ -148,11 +148,11 @@ void ViewController::pollTick()
     const QString tab = selectTabId;
     if (tab == QLatin1String("1")) {
         QString bank = iocheckCommandSend(popupbuttonOutBank, QString());
-        ioCheckOutp(m_link.rcvBuff(), bank);
+        ioCheckOutp(m_lnk->state().rcvBuff(), bank);
         bank = iocheckCommandSend(popupbuttonInpBank, QString());
-        ioCheckInp(m_link.rcvBuff(), bank);
+        ioCheckInp(m_lnk->state().rcvBuff(), bank);
         bank = iocheckCommandSend(popupbuttonMemioBank, QString());
-        ioCheckMenio(m_link.rcvBuff(), bank);
+        ioCheckMenio(m_lnk->state().rcvBuff(), bank);
     } else if (tab == QLatin1String("2")) {
         for (int row = 0; row < 8; ++row)
             variableshow(row);
@@ -165,12 +165,12 @@ void ViewController::pollTick()
         }
         const QString bank =
             iocheckCommandSend(popupbuttonMbkIoBank, monitor::bankCast(monitor::BitGroup::MbkBits));
-        ioCheckMbkIo(m_link.rcvBuff(), bank);
+        ioCheckMbkIo(m_lnk->state().rcvBuff(), bank);
     } else if (tab == QLatin1String("4")) {
         QString bank = iocheckCommandSend(popupbuttonCuOutBank, QString());
-        ioCheckCuOutp(m_link.rcvBuff(), bank);
+        ioCheckCuOutp(m_lnk->state().rcvBuff(), bank);
         bank = iocheckCommandSend(popupbuttonCuInpBank, QString());
-        ioCheckCuInp(m_link.rcvBuff(), bank);
+        ioCheckCuInp(m_lnk->state().rcvBuff(), bank);
     } else if (tab == QLatin1String("5")) {
         pgvalueshow();
         if (checkMpg())
@@ -186,7 +186,7 @@ void ViewController::pollTick()
 
 QString ViewController::iocheckCommandSend(QComboBox *popupButton, const QString &cast)
 {
-    m_link.setWaitPrompt(true);
+    m_lnk->state().setWaitPrompt(true);
     const QString bank = monitor::bankWord(popupButton->currentText());
     sendString(monitor::bitQuery(bank, cast));
     receivePrompt();
@@ -202,11 +202,11 @@ bool ViewController::checkMpg()
     }
     if (!pgReSelect)
         return true;
-    m_link.setWaitPrompt(true);
+    m_lnk->state().setWaitPrompt(true);
     sendString(monitor::mpgCommand(board));
     if (!receivePrompt())
         return false; // pgReSelect stays set: the next axis tick tries again
-    const QString reply = m_link.rcvBuff();
+    const QString reply = m_lnk->state().rcvBuff();
     if (!monitor::boardRefused(reply)) {
         pgobjectsEnable(true);
         trace(QStringLiteral("MPG ReSelected"));
@@ -344,10 +344,10 @@ void ViewController::buttonPgHout_click(int tag)
 
 bool ViewController::pgiocheckCommandSend()
 {
-    m_link.setWaitPrompt(true);
+    m_lnk->state().setWaitPrompt(true);
     sendString(monitor::axisQuery(popupbuttonPgReg->currentText()));
     receivePrompt();
-    const monitor::AxisReading r = monitor::parseAxisReply(m_link.rcvBuff());
+    const monitor::AxisReading r = monitor::parseAxisReply(m_lnk->state().rcvBuff());
     // Lamp arrays are in the signal words' axis order X, Y, Z, U.
     if (r.lmt) {
         for (int a = 0; a < 4; ++a) {

@@ -81,7 +81,7 @@ void ViewController::variableshow(int row)
         check->setChecked(false);
         return;
     }
-    m_link.setWaitPrompt(true);
+    m_lnk->state().setWaitPrompt(true);
     sendString(q.command);
     // A wait that failed (time-out, link gone) brought no reply: the row
     // keeps showing its last value, like the other panels' rows.
@@ -96,7 +96,7 @@ void ViewController::variableshow(int row)
 
 QString ViewController::stringmodify1(const QString &variname, bool hex)
 {
-    const panels::VariableDisplay d = panels::formatVariable(m_link.rcvBuff(), variname, hex);
+    const panels::VariableDisplay d = panels::formatVariable(m_lnk->state().rcvBuff(), variname, hex);
     attributebuff.clear();
     for (const panels::StyledPiece &piece : d.styled)
         attributebuff.append(StyledRun{piece.text, piece.grey ? ui::kLightGray : ui::kBlack});
@@ -116,7 +116,7 @@ void ViewController::textfieldVariModValueEnter()
     if (!command)
         return;
     userAction([this, cmd = *command] {
-        m_link.setWaitPrompt(true);
+        m_lnk->state().setWaitPrompt(true);
         sendString(cmd);
         receivePrompt();
     });
@@ -189,11 +189,11 @@ void ViewController::mbkvalueshow(int row)
     if (row < 0 || row >= 8)
         return;
     const panels::MbkSize size = mbkSize(radiobuttonMbkSizeInt, radiobuttonMbkSizeWrd, radiobuttonMbkSizeLng);
-    m_link.setWaitPrompt(true);
+    m_lnk->state().setWaitPrompt(true);
     sendString(panels::mbkReadCommand(textfieldMbkAdr[row]->text(), size));
     if (!receivePrompt())
         return;
-    textfieldMbkData[row]->setText(panels::mbkDisplay(m_link.rcvBuff(), radiobuttonMbkTypeHex->isChecked()));
+    textfieldMbkData[row]->setText(panels::mbkDisplay(m_lnk->state().rcvBuff(), radiobuttonMbkTypeHex->isChecked()));
 }
 
 void ViewController::textfieldMbkAdrSelectEnter()
@@ -246,7 +246,7 @@ void ViewController::textfieldMbkModDataEnter()
         return;
     ui::setTextColor(textfieldMbkModData, ui::kBlack);
     userAction([this, cmd = *command] {
-        m_link.setWaitPrompt(true);
+        m_lnk->state().setWaitPrompt(true);
         sendString(cmd);
         receivePrompt();
     });
@@ -276,11 +276,11 @@ void ViewController::taskvalueshow(int row)
     const auto command = panels::taskReadCommand(textfieldTaskNo[row]->text());
     if (!command)
         return;
-    m_link.setWaitPrompt(true);
+    m_lnk->state().setWaitPrompt(true);
     sendString(*command);
     if (!receivePrompt())
         return;
-    const panels::TaskValues v = panels::parseTaskReply(m_link.rcvBuff());
+    const panels::TaskValues v = panels::parseTaskReply(m_lnk->state().rcvBuff());
     if (v.step)
         textfieldTaskStep[row]->setText(*v.step);
     if (v.status)
@@ -313,7 +313,7 @@ void ViewController::stepperTaskNoSelect_click()
 void ViewController::buttonTaskMbkAreaClear_click()
 {
     userAction([this] {
-        m_link.setWaitPrompt(true);
+        m_lnk->state().setWaitPrompt(true);
         sendString(panels::taskAreaClearCommand());
         if (receivePrompt())
             trace(QStringLiteral("TASK MBK Area Cleared"));

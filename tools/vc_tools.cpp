@@ -15,7 +15,7 @@
 
 void ViewController::buttonBkpN_click()
 {
-    m_link.setBkpMode(false);
+    m_lnk->state().setBkpMode(false);
     sendString(QStringLiteral("N"));
     consoleAppendScroll(QStringLiteral("\r[BKP: Continue]"));
 }
@@ -28,14 +28,14 @@ void ViewController::buttonBkpEnum_click()
 
 void ViewController::buttonBkpT_click()
 {
-    m_link.setBkpMode(false);
+    m_lnk->state().setBkpMode(false);
     sendString(QStringLiteral("T"));
     consoleAppendScroll(QStringLiteral("\r[BKP: Trace]"));
 }
 
 void ViewController::buttonBkp_AllClr()
 {
-    m_link.setBkpMode(false);
+    m_lnk->state().setBkpMode(false);
     sendString(QStringLiteral("BKP 0"));
     consoleAppendScroll(QStringLiteral("\r[BKP: All cleared]"));
 }
@@ -57,7 +57,7 @@ void ViewController::buttonBkpAddDel_click()
     const QString target = tools::bkpTarget(typed);
     if (target != typed)
         textFieldBkpNumber->setText(target);
-    m_link.setBkpMode(false);
+    m_lnk->state().setBkpMode(false);
     sendString(QStringLiteral("BKP ") + target);
     consoleAppendScroll(QStringLiteral("[BKP: Add/Delete]"));
 }
@@ -82,7 +82,7 @@ void ViewController::buttonBkpVari_click()
         sendString(QString());
         return;
     }
-    m_link.setBkpMode(false);
+    m_lnk->state().setBkpMode(false);
     consoleAppendScroll(QStringLiteral("[BKP: Variable] ") + name);
     sendString(QStringLiteral("P ") + name);
 }
@@ -108,18 +108,18 @@ void ViewController::buttonRtcAdj_click()
 void ViewController::buttonMon_click()
 {
     checkboxScroll->setChecked(true);
-    m_link.setWaitPrompt(true);
+    m_lnk->state().setWaitPrompt(true);
     sendString(QStringLiteral("CMD$"));
     if (!receivePrompt())
         return;
-    m_link.setWaitPrompt(true);
+    m_lnk->state().setWaitPrompt(true);
     sendString1(QStringLiteral("MON"));
     if (!receivePrompt())
         return;
-    consoleAppendFollow(m_link.rcvBuff());
+    consoleAppendFollow(m_lnk->state().rcvBuff());
     // Nobody waits for this prompt: the receive path ends the wait, and the
     // prompt itself is not shown.
-    m_link.setWaitPrompt(true);
+    m_lnk->state().setWaitPrompt(true);
     sendString(QStringLiteral("CMD$ 0"));
 }
 
@@ -127,21 +127,21 @@ void ViewController::buttonMonList_click()
 {
     checkboxScroll->setChecked(true);
     buttonListNext->setEnabled(false);
-    m_link.setWaitPrompt(true);
+    m_lnk->state().setWaitPrompt(true);
     sendString(QStringLiteral("CMD$"));
     if (!receivePrompt())
         return;
-    m_link.setWaitPrompt(true);
+    m_lnk->state().setWaitPrompt(true);
     sendString(QStringLiteral("MON"));
     if (!receivePrompt())
         return;
     const std::optional<QString> listing
-        = tools::buildMonListing(m_link.rcvBuff(), [this](const QString &command) -> std::optional<QString> {
-              m_link.setWaitPrompt(true);
+        = tools::buildMonListing(m_lnk->state().rcvBuff(), [this](const QString &command) -> std::optional<QString> {
+              m_lnk->state().setWaitPrompt(true);
               sendString(command);
               if (!receivePrompt())
                   return std::nullopt;
-              return m_link.rcvBuff();
+              return m_lnk->state().rcvBuff();
           });
     // A time-out has already closed the link and said so; what was collected
     // is dropped.

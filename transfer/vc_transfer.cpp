@@ -231,7 +231,7 @@ void TransferRun::blockLoad()
     for (const QByteArray &block : transfer::programBlocks(bytes.bytes)) {
         m_link.clearRcv();
         m_link.setWaitPrompt(true);
-        if (!m_vc.Conn || !m_vc.Conn->send(block))
+        if (!m_vc.link().sendRaw(block))
             qCWarning(lcTransfer) << "programLoadHs(), the connection is not open";
         if (!promptWait(false))
             return;
@@ -299,7 +299,7 @@ void ViewController::programLoad()
     const QString path = m_dialogs->openFile(openDialogFor(Kind::Program, programLoadFile));
     if (path.isEmpty())
         return;
-    BusyScope busy(this);
+    link::Link::BusyScope busy(*m_lnk);
     TransferRun(*this, Kind::Program, path).lineLoad();
 }
 
@@ -308,7 +308,7 @@ void ViewController::programLoadHs()
     const QString path = m_dialogs->openFile(openDialogFor(Kind::Program, programLoadFile));
     if (path.isEmpty())
         return;
-    BusyScope busy(this);
+    link::Link::BusyScope busy(*m_lnk);
     TransferRun(*this, Kind::Program, path).blockLoad();
 }
 
@@ -317,7 +317,7 @@ void ViewController::programSave()
     const QString path = m_dialogs->saveFile(saveDialogFor(Kind::Program, programSaveFile));
     if (path.isEmpty())
         return;
-    BusyScope busy(this);
+    link::Link::BusyScope busy(*m_lnk);
     TransferRun(*this, Kind::Program, path).listingSave();
 }
 
@@ -326,7 +326,7 @@ void ViewController::pointLoad()
     const QString path = m_dialogs->openFile(openDialogFor(Kind::Point, pointLoadFile));
     if (path.isEmpty())
         return;
-    BusyScope busy(this);
+    link::Link::BusyScope busy(*m_lnk);
     TransferRun(*this, Kind::Point, path).lineLoad();
 }
 
@@ -335,7 +335,7 @@ void ViewController::pointSave()
     const QString path = m_dialogs->saveFile(saveDialogFor(Kind::Point, pointSaveFile));
     if (path.isEmpty())
         return;
-    BusyScope busy(this);
+    link::Link::BusyScope busy(*m_lnk);
     TransferRun(*this, Kind::Point, path).listingSave();
 }
 
@@ -344,7 +344,7 @@ void ViewController::mbkLoad()
     const QString path = m_dialogs->openFile(openDialogFor(Kind::Mbk, mbkLoadFile));
     if (path.isEmpty())
         return;
-    BusyScope busy(this);
+    link::Link::BusyScope busy(*m_lnk);
     TransferRun(*this, Kind::Mbk, path).lineLoad();
 }
 
@@ -353,7 +353,7 @@ void ViewController::mbkSave()
     const QString path = m_dialogs->saveFile(saveDialogFor(Kind::Mbk, mbkSaveFile));
     if (path.isEmpty())
         return;
-    BusyScope busy(this);
+    link::Link::BusyScope busy(*m_lnk);
     TransferRun(*this, Kind::Mbk, path).listingSave();
 }
 

@@ -171,7 +171,7 @@ private slots:
     {
         QFETCH(QString, address);
         MonitorFixture f(MonitorFixture::makeOptions(), false);
-        f.vc->connectTimeout = std::chrono::milliseconds(300);
+        f.vc->link().setConnectTimeout(std::chrono::milliseconds(300));
         f.vc->textFieldIpAddress->setText(address);
         f.vc->connect();
         QCOMPARE(f.vc->consoleText(), QString("*** Connection Timeout. ***\r"));
@@ -207,7 +207,7 @@ private slots:
         QVERIFY(server.listen(QHostAddress::LocalHost));
         MonitorFixture f(MonitorFixture::makeOptions(), false);
         f.vc->textFieldIpAddress->setText(QStringLiteral("127.0.0.1:%1").arg(server.serverPort()));
-        f.vc->connectTimeout = std::chrono::milliseconds(2000);
+        f.vc->link().setConnectTimeout(std::chrono::milliseconds(2000));
         QTcpSocket *peer = nullptr;
         QObject::connect(&server, &QTcpServer::newConnection, [&] { peer = server.nextPendingConnection(); });
         f.vc->connect();

@@ -32,8 +32,8 @@ MonitorFixture::MonitorFixture(const sim::Options &options, bool startSim, const
     }
     window = std::make_unique<MainWindow>();
     vc = std::make_unique<ViewController>(window.get(), &dialogs, settings.get(), &clock, &delegate);
-    vc->traceSink = [](const QString &) {};
-    vc->disconnectPause = std::chrono::milliseconds(0);
+    link::setTraceSink([](const QString &) {});
+    vc->link().setDisconnectPause(std::chrono::milliseconds(0));
     delegate.attach(window.get(), window->menuOpenFile(), window->menuAbout());
     vc->viewDidLoad();
     window->resize(1280, 800);
