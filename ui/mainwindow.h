@@ -71,20 +71,6 @@ private:
     void pointHeader(QGridLayout *grid, int row);
     QLabel *axisLabel(QChar axis);
 
-    QLabel *makeLamp(const QString &name, const QString &accessibleName, int pixelSize);
-    QLabel *makeReadout(const QString &name, const QString &toolTip, int minChars);
-    QLineEdit *makeField(const QString &name, const QString &accessibleName, int chars);
-    QLineEdit *makeDisplay(const QString &name, const QString &accessibleName, int chars);
-    QSpinBox *makeStepper(const QString &name, const QString &accessibleName);
-    QComboBox *makePopup(const QString &name, const QString &accessibleName, int chars);
-    QPushButton *makeButton(const QString &name, const QString &caption, const QString &toolTip = QString());
-    QPushButton *makeTagButton(const QString &action, int tag, const QString &caption,
-                               const QString &toolTip);
-    QLabel *caption(const QString &text, QWidget *buddy = nullptr);
-    QLabel *header(const QString &text);
-    // Width that fits the widest of the captions in a push button.
-    int buttonWidth(const QStringList &captions) const;
-    int charWidth(int chars, bool mono = true) const;
 
     QAction *m_menuOpenFile = nullptr;
     QAction *m_menuAbout = nullptr;
