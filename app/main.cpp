@@ -35,11 +35,12 @@ int main(int argc, char **argv)
     platform::beginUserActivity();
 
     QSettings settings;
-    MainWindow window;
-    QtDialogs dialogs(&window);
+    QtDialogs dialogs;
     if (!AppDelegate::codecUsable(&dialogs, link::sjisAvailable))
         return 1;
     SystemClock clock;
+    MainWindow window(&dialogs, &clock);
+    dialogs.setParentWidget(&window);
     AppDelegate delegate;
     ViewController vc(&window, &dialogs, &settings, &clock, &delegate);
     delegate.attach(&window, window.menuOpenFile(), window.menuAbout());

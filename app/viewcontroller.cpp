@@ -5,6 +5,7 @@
 #include "app/appdelegate.h"
 #include "link/textutil.h"
 #include "monitor/banks.h"
+#include "ui/mainwindow.h"
 #include "ui/uihelpers.h"
 
 #include <QAction>
@@ -34,10 +35,10 @@ const char *const kSignalAxes = "XYZU";  // order of the bytes in the signal wor
 constexpr int kHistoryLimit = 10;
 } // namespace
 
-ViewController::ViewController(QWidget *root, Dialogs *dialogs, QSettings *settings, Clock *clock,
+ViewController::ViewController(MainWindow *root, Dialogs *dialogs, QSettings *settings, Clock *clock,
                                AppDelegate *delegate, QObject *parent)
     : QObject(parent), appDelegate(delegate), m_root(root), m_dialogs(dialogs),
-      m_settings(settings), m_clock(clock), m_lnk(std::make_unique<link::Link>(dialogs))
+      m_settings(settings), m_clock(clock), m_lnk(&root->link())
 {
     // The address the field shows until the stored setting replaces it.
     Host = QStringLiteral("192.168.0.10");
@@ -50,7 +51,6 @@ ViewController::~ViewController()
         qApp->removeEventFilter(this);
     if (timer)
         timer->stop();
-    m_lnk.reset();
 }
 
 template <typename T>

@@ -40,6 +40,7 @@ class QTabWidget;
 class QTimer;
 class QWidget;
 class AppDelegate;
+class MainWindow;
 
 namespace link {
 class Connection;
@@ -63,7 +64,7 @@ public:
 
     // `root` is the window whose children carry the control names; a missing
     // control is a configuration fault and aborts.
-    ViewController(QWidget *root, Dialogs *dialogs, QSettings *settings, Clock *clock,
+    ViewController(MainWindow *root, Dialogs *dialogs, QSettings *settings, Clock *clock,
                    AppDelegate *delegate = nullptr, QObject *parent = nullptr);
     ~ViewController() override;
 
@@ -430,7 +431,7 @@ private:
     Dialogs *m_dialogs = nullptr;
     QSettings *m_settings = nullptr;
     Clock *m_clock = nullptr;
-    std::unique_ptr<link::Link> m_lnk;
+    link::Link *m_lnk = nullptr; // the window's
     bool m_connectQueued = false;
     // The status line shows that the controller closed the connection; the
     // next connect clears it unless something else replaced it meanwhile.

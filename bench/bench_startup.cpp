@@ -48,9 +48,9 @@ int child(bool monitor, int argc, char **argv)
     if (monitor) {
         QTemporaryDir dir;
         QSettings settings(dir.filePath(QStringLiteral("s.ini")), QSettings::IniFormat);
-        MainWindow w;
         ScriptedDialogs dialogs;
         FakeClock clock;
+        MainWindow w(&dialogs, &clock);
         AppDelegate delegate;
         ViewController vc(&w, &dialogs, &settings, &clock, &delegate);
         delegate.attach(&w, w.menuOpenFile(), w.menuAbout());

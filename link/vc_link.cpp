@@ -82,7 +82,7 @@ void ViewController::wireLink()
     m_lnk->setReceiveTimeoutSeconds(receiveTimeoutSeconds());
     QObject::connect(textFieldTimeOutSec, &QLineEdit::textChanged, this,
                      [this] { m_lnk->setReceiveTimeoutSeconds(receiveTimeoutSeconds()); });
-    QObject::connect(m_lnk.get(), &link::Link::connectedChanged, this, [this](bool connected) {
+    QObject::connect(m_lnk, &link::Link::connectedChanged, this, [this](bool connected) {
         if (connected) {
             consoleReplace(kConnected);
             objectsEnable(true);
@@ -94,28 +94,28 @@ void ViewController::wireLink()
         }
         emit connectedChanged(connected);
     });
-    QObject::connect(m_lnk.get(), &link::Link::aboutToClose, this, [this] {
+    QObject::connect(m_lnk, &link::Link::aboutToClose, this, [this] {
         objectsEnable(false);
         buttonConnect->setText(QStringLiteral("Connect"));
         timerStop();
     });
-    QObject::connect(m_lnk.get(), &link::Link::received, this,
+    QObject::connect(m_lnk, &link::Link::received, this,
                      [this](const QString &text, const QString &last) {
                          receiveDisplay(text);
                          if (selectTabId == QLatin1String("2") && textFieldVariable)
                              textFieldVariable->setText(text::trimNewlines(last));
                          updateBkpControls();
                      });
-    QObject::connect(m_lnk.get(), &link::Link::waitProgress, this, [this](qint64 seconds) {
+    QObject::connect(m_lnk, &link::Link::waitProgress, this, [this](qint64 seconds) {
         labelindicator->setVisible(true);
         labelindicator->setText(QStringLiteral("★") + QString::number(seconds));
         ui::setTextColor(labelindicator, ui::kLightGray);
     });
-    QObject::connect(m_lnk.get(), &link::Link::waitSucceeded, this, [this] {
+    QObject::connect(m_lnk, &link::Link::waitSucceeded, this, [this] {
         if (selectTabId == QLatin1String("0"))
             labelindicator->setVisible(false);
     });
-    QObject::connect(m_lnk.get(), &link::Link::peerClosed, this, [this] {
+    QObject::connect(m_lnk, &link::Link::peerClosed, this, [this] {
         textField2->setText(kPeerClosed);
         m_peerClosedShown = true;
     });

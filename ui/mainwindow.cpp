@@ -2,6 +2,8 @@
 // menus. Layout only; the ViewController wires the controls by their names.
 #include "ui/mainwindow.h"
 
+#include "link/link.h"
+#include "monitor/tabs.h"
 #include "ui/controls.h"
 #include "ui/uihelpers.h"
 
@@ -50,7 +52,8 @@ QPushButton *makeTagButton(const QString &action, int tag, const QString &captio
 
 } // namespace
 
-MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
+MainWindow::MainWindow(Dialogs *dialogs, Clock *clock, QWidget *parent)
+    : QMainWindow(parent), m_dialogs(dialogs), m_clock(clock), m_link(new link::Link(dialogs, this))
 {
     setObjectName(QStringLiteral("MainWindow"));
     setWindowTitle(QStringLiteral("QuorinMonitor"));
@@ -69,13 +72,13 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
     {
         QWidget *page;
         const char *label;
-    } pages[kTabCount] = {
+    } pages[monitor::kTabCount] = {
         {buildConsolePage(), "Console"}, {buildIoPage(), "I/O"}, {buildVariablesPage(), "Variables"},
         {buildMbkPage(), "MBK"},         {buildCuPage(), "CU"},  {buildAxisPage(), "Axis"},
         {buildTasksPage(), "Tasks"},
     };
-    for (int i = 0; i < kTabCount; ++i) {
-        pages[i].page->setProperty("identifier", QString::number(i));
+    for (int i = 0; i < monitor::kTabCount; ++i) {
+        pages[i].page->setProperty("identifier", monitor::tabIdentifier(static_cast<monitor::Tab>(i)));
         tabs->addTab(pages[i].page, QString::fromLatin1(pages[i].label));
     }
     v->addWidget(tabs, 1);

@@ -6,6 +6,12 @@
 #include <QMainWindow>
 #include <QString>
 
+namespace link {
+class Link;
+}
+
+class Clock;
+class Dialogs;
 class QAction;
 class QBoxLayout;
 class QComboBox;
@@ -22,16 +28,18 @@ class MainWindow : public QMainWindow
     Q_OBJECT
 
 public:
-    explicit MainWindow(QWidget *parent = nullptr);
+    // `dialogs` and `clock` outlive the window.
+    MainWindow(Dialogs *dialogs, Clock *clock, QWidget *parent = nullptr);
     ~MainWindow() override;
+
+    link::Link &link() { return *m_link; }
+    Dialogs &dialogs() { return *m_dialogs; }
+    Clock &clock() { return *m_clock; }
 
     QAction *menuOpenFile() const { return m_menuOpenFile; }
     QAction *menuAbout() const { return m_menuAbout; }
     QAction *menuSimulator() const { return m_menuSimulator; }
 
-    // Tab page identifiers, in page order: console, I/O, variables, MBK, CU,
-    // axis, tasks.
-    static constexpr int kTabCount = 7;
 
 private:
     // One row of bit lamps with its bank popup, value label and (for outputs)
@@ -72,6 +80,9 @@ private:
     QLabel *axisLabel(QChar axis);
 
 
+    Dialogs *m_dialogs = nullptr;
+    Clock *m_clock = nullptr;
+    link::Link *m_link = nullptr; // a child of the window
     QAction *m_menuOpenFile = nullptr;
     QAction *m_menuAbout = nullptr;
     QAction *m_menuSimulator = nullptr;

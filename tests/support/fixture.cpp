@@ -30,7 +30,7 @@ MonitorFixture::MonitorFixture(const sim::Options &options, bool startSim, const
         if (!sim->start())
             qFatal("the simulator did not start");
     }
-    window = std::make_unique<MainWindow>();
+    window = std::make_unique<MainWindow>(&dialogs, &clock);
     vc = std::make_unique<ViewController>(window.get(), &dialogs, settings.get(), &clock, &delegate);
     link::setTraceSink([](const QString &) {});
     vc->link().setDisconnectPause(std::chrono::milliseconds(0));

@@ -2,6 +2,8 @@
 // every control exists once with the right class and names itself for tests
 // and assistive tools; confirmations answer Return with "Cancel"; lamps are
 // readable; the window fits a 1280x800 screen without clipping captions.
+#include "support/fakeclock.h"
+#include "support/scripteddialogs.h"
 #include "support/widgets.h"
 #include "ui/mainwindow.h"
 #include "ui/qtdialogs.h"
@@ -95,6 +97,8 @@ class TestMainWindow : public QObject
 
     // One window for the whole run: the cases only read it, or change state
     // (radio groups, colours, size) that no later case looks at.
+    ScriptedDialogs m_dialogs;
+    FakeClock m_clock;
     MainWindow *m_window = nullptr;
 
     // Shows every tab in turn with its layout settled, then calls `check`.
@@ -115,7 +119,7 @@ class TestMainWindow : public QObject
 private slots:
     void initTestCase()
     {
-        m_window = new MainWindow;
+        m_window = new MainWindow(&m_dialogs, &m_clock);
     }
     void cleanupTestCase()
     {
@@ -179,7 +183,7 @@ private slots:
     {
         auto *tabs = m_window->findChild<QTabWidget *>(QStringLiteral("tabview"));
         QVERIFY(tabs);
-        QCOMPARE(tabs->count(), MainWindow::kTabCount);
+        QCOMPARE(tabs->count(), 7);
         // Each page holds what its identifier says it polls.
         const char *owned[] = {"textView1",   "labelMemio7", "textfieldVariValue7", "labelMbkIo15",
                                "labelCuInp7", "labelPgUInp", "textfieldTaskStatus7"};
