@@ -1,6 +1,7 @@
 // The simulated controller's command language and state model.
 #include "sim/machine.h"
 
+#include "link/protocol.h"
 #include "link/sjis.h"
 
 #include <QRegularExpression>
@@ -535,7 +536,7 @@ void Machine::outPr(const QStringList &items)
 
 QByteArray Machine::prompt() const
 {
-    return atBreakpoint() ? QByteArray("\r\n#?") : QByteArray("\r\n#");
+    return QByteArray(atBreakpoint() ? protocol::kBreakPromptLine : protocol::kPromptLine);
 }
 
 QByteArray Machine::errorReply(Err e) const
@@ -554,7 +555,7 @@ QByteArray Machine::handleLine(const QString &rawLine)
     const QString line = rawLine.trimmed();
     Err err = Err::None;
     bool bare = false;
-    if (m_loadMode && firstWord(line).toUpper() != QLatin1String("ECHO") && !line.isEmpty()) {
+    if (m_loadMode && firstWord(line).toUpper() != QLatin1String(protocol::kLoadModeWord) && !line.isEmpty()) {
         err = storeProgramLine(line, true);
         bare = err == Err::None;
     } else if (!line.isEmpty()) {
@@ -632,7 +633,7 @@ void Machine::feed(const QByteArray &bytes, const InputSink &sink)
             continue;
         }
         m_lastCr = false;
-        if (c == '\x01') {
+        if (c == protocol::kAttention) {
             m_line.clear();
             m_lineOverflow = false;
             Input in;
@@ -640,7 +641,7 @@ void Machine::feed(const QByteArray &bytes, const InputSink &sink)
             in.reply = attention();
             if (!sink(in))
                 return;
-        } else if (c == '\x02') {
+        } else if (c == protocol::kBlockStart) {
             m_line.clear();
             m_lineOverflow = false;
             m_inBlock = true;
@@ -666,8 +667,8 @@ void Machine::feed(const QByteArray &bytes, const InputSink &sink)
             // Take the whole run of ordinary bytes at once: a flood of text
             // without line ends must stay cheap.
             qsizetype end = i;
-            while (end < size && data[end] != '\r' && data[end] != '\n' && data[end] != '\x01'
-                   && data[end] != '\x02')
+            while (end < size && data[end] != '\r' && data[end] != '\n' && data[end] != protocol::kAttention
+                   && data[end] != protocol::kBlockStart)
                 ++end;
             const qsizetype run = end - (i - 1);
             const qsizetype room = kMaxLine - m_line.size();
@@ -755,7 +756,7 @@ void Machine::advance(qint64 ms)
 const std::vector<Machine::Command> &Machine::commandTable()
 {
     static const std::vector<Command> table = {
-        {"CMD$", &Machine::cmdMachineMode, true},
+        {protocol::kMachineModeWord, &Machine::cmdMachineMode, true},
         {"Q", &Machine::cmdQuit, false},
         {"PR", &Machine::cmdPrint, true},
         {"PRINT", &Machine::cmdPrint, true},
@@ -773,12 +774,12 @@ const std::vector<Machine::Command> &Machine::commandTable()
         {"H_OFF", &Machine::cmdHOff, true},
         {"SETP", &Machine::cmdSetp, true},
         {"CLRPOS", &Machine::cmdClrpos, true},
-        {"NEW", &Machine::cmdNew, false},
+        {protocol::kClearProgram, &Machine::cmdNew, false},
         {"NEWP", &Machine::cmdNewp, false},
         {"NEWM", &Machine::cmdNewm, false},
         {"PLS", &Machine::cmdPls, false},
         {"S_MBK", &Machine::cmdSMbk, false},
-        {"ECHO", &Machine::cmdEcho, false},
+        {protocol::kLoadModeWord, &Machine::cmdEcho, false},
         {"RENUM", &Machine::cmdRenum, false},
         {"LIST", &Machine::cmdList, false},
         {"MMC_LOAD", &Machine::cmdMmcLoad, false},
@@ -1646,7 +1647,7 @@ void Machine::runTasks()
         if (!t.skipBreak && hasBreakpoint(t.line)) {
             t.state = TaskState::Break;
             if (m_async.size() <= kAsyncCap)
-                m_async += breakText(t.line) + "\r\n#?";
+                m_async += breakText(t.line) + protocol::kBreakPromptLine;
             continue;
         }
         t.skipBreak = false;

@@ -2,6 +2,7 @@
 // simulated machine alive, all on the server's own thread.
 #include "sim/server.h"
 
+#include "link/protocol.h"
 #include "link/sjis.h"
 #include "sim/machine.h"
 
@@ -24,14 +25,12 @@ namespace sim {
 namespace {
 
 constexpr auto kLiveInterval = 10ms;
-constexpr qint64 kFloodLine = 40;              // bytes per flood line, CR LF included
-constexpr qint64 kFloodBatch = 64 * 1024;      // bytes handed to the socket at once
+constexpr qint64 kFloodLine = 40;               // bytes per flood line, CR LF included
+constexpr qint64 kFloodBatch = 64 * 1024;       // bytes handed to the socket at once
 constexpr qint64 kFloodHighWater = 1024 * 1024; // refill below this much unsent data
 const QByteArray kBanner = QByteArrayLiteral("\r\nQUORIN controller simulator (quorin-sim)");
-const QByteArray kLoginPrompt = QByteArrayLiteral("\r\nLogin    :");
-const QByteArray kPasswordPrompt = QByteArrayLiteral("\r\nPassword :");
-const QString kLoginName = QStringLiteral("KDW4721");
-const QString kPassword = QStringLiteral("QVRNT");
+const QByteArray kLoginPrompt = QByteArray(protocol::kNewLine) + protocol::kLoginPrompt;
+const QByteArray kPasswordPrompt = QByteArray(protocol::kNewLine) + protocol::kPasswordPrompt;
 
 // Appends flood line n: CR LF, "FLOOD ", the number in eight digits, a blank,
 // then letters up to kFloodLine bytes. Patched into a template, as a flood has
@@ -138,12 +137,14 @@ public:
 
 private:
     enum class Stage { Login, Password, Ready };
-    struct Pending {
+    struct Pending
+    {
         qint64 due;
         QByteArray bytes;
         int gap; // a piece of a split reply: milliseconds to keep after the piece before it
     };
-    struct Session {
+    struct Session
+    {
         QTcpSocket *socket = nullptr;
         QTimer *sendTimer = nullptr;
         Stage stage = Stage::Login;
@@ -247,7 +248,8 @@ private:
             s.loginName = text;
             s.stage = Stage::Password;
             enqueue(s, kPasswordPrompt, 0);
-        } else if (s.loginName == kLoginName && text == kPassword) {
+        } else if (s.loginName == QLatin1String(protocol::kLoginName) &&
+                   text == QLatin1String(protocol::kPassword)) {
             s.stage = Stage::Ready;
             s.lines = 0;
             m_machine.resetInput();
@@ -256,7 +258,10 @@ private:
             topUpFlood(s);
         } else {
             s.stage = Stage::Login;
-            enqueue(s, "\r\n\t" + link::sjisEncode(QStringLiteral("ログインできません (Login incorrect)")) + kLoginPrompt, 0);
+            enqueue(s,
+                    "\r\n\t" + link::sjisEncode(QStringLiteral("ログインできません (Login incorrect)")) +
+                        kLoginPrompt,
+                    0);
         }
         return i + 1;
     }
@@ -379,7 +384,8 @@ private:
                 const qsizetype before = batch.size();
                 appendFloodLine(batch, ++s.floodLineNo);
                 if (batch.size() - before > s.floodLeft)
-                    batch.truncate(before + static_cast<qsizetype>(s.floodLeft)); // the last line is cut short
+                    batch.truncate(before +
+                                   static_cast<qsizetype>(s.floodLeft)); // the last line is cut short
                 s.floodLeft -= batch.size() - before;
             }
             s.socket->write(batch);
