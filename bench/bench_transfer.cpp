@@ -7,6 +7,7 @@
 //     load makes by design: a 5 ms run-loop turn where the
 //     monitor turns its run loop, and the 1 s pause after the attention byte
 //     of the block load. No client can be faster than this one.
+#include "link/protocol.h"
 #include "link/sjis.h"
 #include "rawclient.h"
 #include "sim/machine.h"
@@ -49,7 +50,7 @@ void turn()
 
 void clearProgram(MonitorFixture &f)
 {
-    f.sim->withMachine([](sim::Machine &m) { m.handleLine(QStringLiteral("NEW")); });
+    f.sim->withMachine([](sim::Machine &m) { m.handleLine(QLatin1String(protocol::kClearProgram)); });
 }
 
 bool writeFile(const QString &path, const QByteArray &bytes)
@@ -63,17 +64,17 @@ bool rawLineLoad(RawClient &raw, const QList<QByteArray> &lines, bool paced)
 {
     bool ok = true;
     if (paced) {
-        ok = raw.rawRoundTrip(QByteArray("\x01", 1));
+        ok = raw.rawRoundTrip(QByteArray(1, protocol::kAttention));
         turn();
-        ok = ok && raw.roundTrip("NEW");
+        ok = ok && raw.roundTrip(protocol::kClearProgram);
     }
-    ok = ok && raw.roundTrip("ECHO 2");
+    ok = ok && raw.roundTrip(protocol::kLoadModeOn);
     for (qsizetype i = 0; ok && i < lines.size(); ++i) {
-        ok = raw.rawRoundTrip(lines.at(i) + '\r', "#");
+        ok = raw.rawRoundTrip(lines.at(i) + protocol::kLineEnd, protocol::kPrompt);
         if (paced && i % 100 == 0)
             turn();
     }
-    ok = ok && raw.roundTrip("ECHO");
+    ok = ok && raw.roundTrip(protocol::kLoadModeWord);
     if (paced)
         ok = ok && raw.roundTrip("RENUM");
     return ok;
@@ -84,7 +85,7 @@ bool rawBlockLoad(RawClient &raw, const QList<QByteArray> &blocks, bool paced)
 {
     if (paced)
         turn();
-    bool ok = raw.rawRoundTrip(QByteArray("\x01", 1));
+    bool ok = raw.rawRoundTrip(QByteArray(1, protocol::kAttention));
     if (paced) {
         QThread::msleep(1000);
         turn();
@@ -96,7 +97,7 @@ bool rawBlockLoad(RawClient &raw, const QList<QByteArray> &blocks, bool paced)
     }
     if (paced)
         turn();
-    return ok && raw.roundTrip("MMC_LOAD MMC_LOAD$");
+    return ok && raw.roundTrip(protocol::kLoadBlocks);
 }
 
 struct Timings

@@ -2,6 +2,8 @@
 // simulator and does request/reply round trips with no monitor in between.
 #pragma once
 
+#include "link/protocol.h"
+
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QTcpSocket>
@@ -15,19 +17,19 @@ public:
         if (!m_sock.waitForConnected(5000))
             return false;
         m_sock.setSocketOption(QAbstractSocket::LowDelayOption, 1);
-        if (!readUntil("Login    :"))
+        if (!readUntil(protocol::kLoginPrompt))
             return false;
-        m_sock.write("KDW4721\r");
-        if (!readUntil("Password :"))
+        m_sock.write(QByteArray(protocol::kLoginName) + protocol::kLineEnd);
+        if (!readUntil(protocol::kPasswordPrompt))
             return false;
-        m_sock.write("QVRNT\r");
-        return readUntil("\n#");
+        m_sock.write(QByteArray(protocol::kPassword) + protocol::kLineEnd);
+        return readUntil(protocol::kPromptLine);
     }
     // One command line and its reply up to the prompt.
-    bool roundTrip(const QByteArray &line) { return rawRoundTrip(line + "\r"); }
+    bool roundTrip(const QByteArray &line) { return rawRoundTrip(line + protocol::kLineEnd); }
     // Any bytes, and the reply up to `until` (a program line in load mode is
     // answered by a bare "#").
-    bool rawRoundTrip(const QByteArray &bytes, const QByteArray &until = QByteArrayLiteral("\n#"))
+    bool rawRoundTrip(const QByteArray &bytes, const QByteArray &until = protocol::kPromptLine)
     {
         m_sock.write(bytes);
         return readUntil(until);
