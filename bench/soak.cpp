@@ -22,7 +22,7 @@
 namespace {
 
 // Resident memory in kilobytes from /proc/self/status: "VmRSS" now, "VmHWM"
-// the peak so far.
+// the peak so far; -1 where there is no such file (it is Linux's).
 qint64 statusKb(const char *field)
 {
     QFile f(QStringLiteral("/proc/self/status"));
@@ -34,6 +34,14 @@ qint64 statusKb(const char *field)
             return line.mid(key.size()).trimmed().split(' ').value(0).toLongLong();
     }
     return -1;
+}
+
+// "40.5 MB", or "n/a" for a figure that could not be read.
+QByteArray megabytes(qint64 kb)
+{
+    if (kb < 0)
+        return QByteArrayLiteral("n/a");
+    return QByteArray::number(double(kb) / 1024.0, 'f', 1) + " MB";
 }
 
 sim::Options randomFaults(QRandomGenerator &rng)
@@ -173,9 +181,9 @@ int main(int argc, char **argv)
     std::printf("exchanges: %lld (%.0f/s)\n", static_cast<long long>(exchanges), double(exchanges) / seconds);
     std::printf("time-outs: %d\n", timeouts());
     std::printf("reconnects: %d (%d failed)\n", reconnects, failedReconnects);
-    std::printf("resident memory: after 1 min %.1f MB, peak %.1f MB, final %.1f MB\n",
-                double(rssAfterMinuteKb) / 1024.0, double(statusKb("VmHWM")) / 1024.0,
-                double(statusKb("VmRSS")) / 1024.0);
+    std::printf("resident memory: after 1 min %s, peak %s, final %s\n",
+                megabytes(rssAfterMinuteKb).constData(), megabytes(statusKb("VmHWM")).constData(),
+                megabytes(statusKb("VmRSS")).constData());
     std::printf("largest main-thread stall: %.0f ms; %.0f ms inside a wait for a late reply (time-out 2 s)\n",
                 worstStallMs, worstWaitStallMs);
     return failedReconnects > 0 && reconnects == failedReconnects ? 1 : 0;

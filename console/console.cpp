@@ -78,13 +78,4 @@ std::optional<QString> programLineFrom(const QString &consoleLine)
     return text::trimNewlines(line);
 }
 
-QString lineAt(const QString &text, int pos)
-{
-    pos = qBound(0, pos, static_cast<int>(text.size()));
-    const qsizetype start = pos == 0 ? 0 : text.lastIndexOf(QLatin1Char('\n'), pos - 1) + 1;
-    qsizetype end = text.indexOf(QLatin1Char('\n'), pos);
-    end = end < 0 ? text.size() : end + 1;
-    return text.mid(start, end - start);
-}
-
 } // namespace console

@@ -34,7 +34,4 @@ QString listTarget(const QString &trimmed);
 // prompts dropped. Empty when the line does not start with a line number.
 std::optional<QString> programLineFrom(const QString &consoleLine);
 
-// The whole line of `text` that holds position `pos` (line ends included).
-QString lineAt(const QString &text, int pos);
-
 } // namespace console

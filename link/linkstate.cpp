@@ -10,28 +10,10 @@ QString LinkState::rcvBuff() const
     return m_rcvBuff;
 }
 
-void LinkState::setRcvBuff(const QString &text)
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_rcvBuff = text;
-}
-
-void LinkState::appendRcv(const QString &text)
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_rcvBuff += text;
-}
-
 void LinkState::clearRcv()
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_rcvBuff.clear();
-}
-
-bool LinkState::rcvContains(const QString &needle) const
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_rcvBuff.contains(needle);
 }
 
 bool LinkState::waitPrompt() const
@@ -90,14 +72,6 @@ void LinkState::setBeginConnect(bool on)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_beginConnect = on;
-}
-
-bool LinkState::takeWaitPrompt()
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    const bool was = m_waitPrompt;
-    m_waitPrompt = false;
-    return was;
 }
 
 void LinkState::rewriteBreakpointPrompt()

@@ -19,10 +19,7 @@ public:
     enum class Flag { WaitPrompt, WaitSharp };
 
     QString rcvBuff() const;
-    void setRcvBuff(const QString &text);
-    void appendRcv(const QString &text);
     void clearRcv();
-    bool rcvContains(const QString &needle) const;
 
     bool waitPrompt() const;
     // Arming a wait (on = true) empties rcvBuff in the same locked step, so
@@ -35,9 +32,6 @@ public:
     void setBkpMode(bool on);
     bool beginConnect() const;
     void setBeginConnect(bool on);
-
-    // Clears waitPrompt only if it is set; returns the old value.
-    bool takeWaitPrompt();
 
     // The closing rewrite of a successful prompt wait: "\n#?" becomes "\n#".
     void rewriteBreakpointPrompt();

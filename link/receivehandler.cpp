@@ -7,11 +7,6 @@ ReceiveHandler::ReceiveHandler(LinkState &state, std::function<void(const QStrin
 {
 }
 
-void ReceiveHandler::reset()
-{
-    m_decoder.reset();
-}
-
 ChunkResult ReceiveHandler::onChunk(const QByteArray &bytes)
 {
     ChunkResult r;

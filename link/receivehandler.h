@@ -33,7 +33,6 @@ public:
     ReceiveHandler(LinkState &state, std::function<void(const QString &)> send);
 
     ChunkResult onChunk(const QByteArray &bytes);
-    void reset();
 
 private:
     LinkState &m_state;

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Makes sure the Debian packages the build needs are there: installs them when
 # run as root, otherwise prints the one apt-get line to run and fails.
-#   scripts/deps.sh [run|package|clang]
+#   scripts/deps.sh [run|package|clang|format]
 #     run     -- adds what the window needs to show Japanese text
 #     package -- adds what builds and checks the Debian package
 #     clang   -- adds clang and its sanitizer and libFuzzer runtimes (fuzz.sh)
+#     format  -- adds clang-format (format.sh)
 set -euo pipefail
 
 packages=(cmake ninja-build g++ qt6-base-dev)
@@ -12,6 +13,7 @@ case "${1:-}" in
     run) packages+=(fonts-noto-cjk) ;;
     package) packages+=(dpkg-dev file desktop-file-utils appstream) ;;
     clang) packages+=(clang libclang-rt-14-dev) ;;
+    format) packages+=(clang-format) ;;
 esac
 
 missing=()

@@ -26,4 +26,4 @@ if [[ ! -f "$build/CMakeCache.txt" ]]; then
 fi
 cmake --build "$build" --target quorin-shots -j2
 
-QT_QPA_PLATFORM=offscreen "$build/docs/tool/quorin-shots" --out "$root/docs/screens" "$@"
+QT_QPA_PLATFORM=offscreen "$build/scripts/screenshots/quorin-shots" --out "$root/docs/screens" "$@"
