@@ -8,9 +8,9 @@ struct FileDialogSpec
 {
     QString title;
     QString message;
-    QString extension;   // without the dot, e.g. "f2k"
-    QString startDir;    // may be empty
-    QString nameField;   // preset file name (save dialogs)
+    QString extension; // without the dot, e.g. "f2k"
+    QString startDir;  // may be empty
+    QString nameField; // preset file name (save dialogs)
 };
 
 class Dialogs

@@ -37,8 +37,8 @@ constexpr int kHistoryLimit = 10;
 
 ViewController::ViewController(MainWindow *root, Dialogs *dialogs, QSettings *settings, Clock *clock,
                                AppDelegate *delegate, QObject *parent)
-    : QObject(parent), appDelegate(delegate), m_root(root), m_dialogs(dialogs),
-      m_settings(settings), m_clock(clock), m_lnk(&root->link())
+    : QObject(parent), appDelegate(delegate), m_root(root), m_dialogs(dialogs), m_settings(settings),
+      m_clock(clock), m_lnk(&root->link())
 {
     // The address the field shows until the stored setting replaces it.
     Host = QStringLiteral("192.168.0.10");
@@ -53,8 +53,7 @@ ViewController::~ViewController()
         timer->stop();
 }
 
-template <typename T>
-T *ViewController::need(const QString &name)
+template <typename T> T *ViewController::need(const QString &name)
 {
     T *w = m_root->findChild<T *>(name);
     if (!w)
@@ -193,7 +192,8 @@ void ViewController::bindControls()
         textfieldPgModData[i] = need<QLineEdit>(QStringLiteral("textfieldPgModData") + a);
         textfieldPgAdr[i] = need<QLineEdit>(n("textfieldPgAdr", i));
         for (int row = 0; row < 4; ++row)
-            textfieldPgData[row][i] = need<QLineEdit>(QStringLiteral("textfieldPgData") + a + QString::number(row));
+            textfieldPgData[row][i] =
+                need<QLineEdit>(QStringLiteral("textfieldPgData") + a + QString::number(row));
     }
     labelPgReg = need<QLabel>(QStringLiteral("labelPgReg"));
     textfieldPgAdrSelect = need<QLineEdit>(QStringLiteral("textfieldPgAdrSelect"));
@@ -334,8 +334,8 @@ QString storedString(QSettings *s, const QString &key)
     if (!v.isValid())
         return QString();
     const int type = v.metaType().id();
-    if (type == QMetaType::QString || type == QMetaType::Int || type == QMetaType::LongLong
-        || type == QMetaType::Double)
+    if (type == QMetaType::QString || type == QMetaType::Int || type == QMetaType::LongLong ||
+        type == QMetaType::Double)
         return v.toString();
     return QString();
 }

@@ -414,8 +414,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    template <typename T>
-    T *need(const QString &name);
+    template <typename T> T *need(const QString &name);
     void bindControls();
     // Per-subsystem signal wiring, each defined in its folder's vc_*.cpp.
     void wireLink();
@@ -425,7 +424,6 @@ private:
     void wireAxis();
     void wireTransfer();
     void wireTools();
-
 
     QWidget *m_root = nullptr;
     Dialogs *m_dialogs = nullptr;

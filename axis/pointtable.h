@@ -12,8 +12,8 @@
 namespace axis {
 
 constexpr int kTableRows = 4;
-constexpr int kAxisCount = 4;                          // X, Y, U, Z
-constexpr int kTableFields = kTableRows * kAxisCount;  // reply order: row 0 X Y U Z, row 1 ...
+constexpr int kAxisCount = 4;                         // X, Y, U, Z
+constexpr int kTableFields = kTableRows * kAxisCount; // reply order: row 0 X Y U Z, row 1 ...
 
 // "PR P(a) P(b) P(c) P(d)" from the point numbers shown in the four rows.
 QString pointQuery(const std::array<QString, kTableRows> &rowPoints);

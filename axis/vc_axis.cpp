@@ -168,15 +168,18 @@ void ViewController::wireAxis()
     // The stepper acts on its arrows and on a typed value once it is
     // committed, not on every keystroke.
     stepperPgAdrSelect->setKeyboardTracking(false);
-    QObject::connect(stepperPgAdrSelect, &QSpinBox::valueChanged, this, [this](int) { stepperPgAdrSelect_click(); });
+    QObject::connect(stepperPgAdrSelect, &QSpinBox::valueChanged, this,
+                     [this](int) { stepperPgAdrSelect_click(); });
     QObject::connect(textfieldPgAdrSelect, &QLineEdit::returnPressed, this,
                      [this] { textfieldPgAdrSelectEnter(); });
-    QObject::connect(textfieldPgTeachNum, &QLineEdit::returnPressed, this, [this] { textfieldPgTeachNumEnter(); });
+    QObject::connect(textfieldPgTeachNum, &QLineEdit::returnPressed, this,
+                     [this] { textfieldPgTeachNumEnter(); });
     for (QRadioButton *r : {radiobuttonPgTypeDec, radiobuttonPgTypeHex})
         QObject::connect(r, &QRadioButton::clicked, this, [this] { radiobuttonPgTypeChanged(); });
     // Only the user's choice: the program setting the popup (a refused board
     // falls back to "None") must not ask for a new selection.
-    QObject::connect(popupbuttonPgSelect, &QComboBox::activated, this, [this](int) { popupbutonPgSelect_click(); });
+    QObject::connect(popupbuttonPgSelect, &QComboBox::activated, this,
+                     [this](int) { popupbutonPgSelect_click(); });
     QObject::connect(buttonPgPlistSetp, &QPushButton::clicked, this, [this] { buttonPgPlistSetp_click(); });
 
     const QString prefix = QStringLiteral("buttonPgJog");

@@ -125,18 +125,15 @@ int main(int argc, char **argv)
         gap.start();
         QTimer beat;
         beat.setInterval(1);
-        QObject::connect(&beat, &QTimer::timeout, [&] {
-            worstGap = std::max(worstGap, gap.restart());
-        });
+        QObject::connect(&beat, &QTimer::timeout, [&] { worstGap = std::max(worstGap, gap.restart()); });
         QElapsedTimer t;
         t.start();
         f.vc->textFieldIpAddress->setText(QStringLiteral("127.0.0.1:%1").arg(f.sim->port()));
         f.vc->connect();
         gap.restart();
         beat.start();
-        const bool done = f.waitFor(
-            [&] { return f.vc->consoleText().contains(QString::fromLatin1(lastLine)); },
-            120000);
+        const bool done =
+            f.waitFor([&] { return f.vc->consoleText().contains(QString::fromLatin1(lastLine)); }, 120000);
         const double shown = double(t.nsecsElapsed()) / 1e9;
         beat.stop();
         std::printf("console flood 4 MB: shown after %.2f s, raw drain %.2f s, ratio %.2f, lag %.2f s "

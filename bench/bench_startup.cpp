@@ -109,8 +109,8 @@ int main(int argc, char **argv)
         mMon.push_back(double(b.maxRssKb));
     }
     const double t0 = medianOf(tMin), t1 = medianOf(tMon), m0 = medianOf(mMin), m1 = medianOf(mMon);
-    std::printf("time to first shown window: monitor %.0f ms, minimal window %.0f ms, ratio %.2f\n", t1 * 1000,
-                t0 * 1000, t1 / t0);
+    std::printf("time to first shown window: monitor %.0f ms, minimal window %.0f ms, ratio %.2f\n",
+                t1 * 1000, t0 * 1000, t1 / t0);
     std::printf("peak memory: monitor %.1f MB, minimal window %.1f MB, ratio %.2f\n", m1 / 1024, m0 / 1024,
                 m1 / m0);
     return 0;

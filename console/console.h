@@ -14,7 +14,7 @@ inline constexpr int kMaxLines = 100;
 struct Cleaned
 {
     QString text;
-    bool changed = false;          // the text differs from the input
+    bool changed = false; // the text differs from the input
     bool consumedBeginConnect = false;
 };
 

@@ -44,12 +44,10 @@ QString viewForm(const QString &model)
         if (end < 0)
             end = d.size();
         const qsizetype len = end - start;
-        if (len > kMaxShownLine)
-        {
+        if (len > kMaxShownLine) {
             out += kElided;
             out += QStringView(d).mid(end - kMaxShownLine, kMaxShownLine);
-        }
-        else
+        } else
             out += QStringView(d).mid(start, len);
         if (end < d.size())
             out += QLatin1Char('\n');
@@ -88,8 +86,8 @@ void ViewController::renderConsole(bool appendedOnly, qsizetype oldSize)
         // A CR at the end of what is shown already made a line break; a LF
         // that completes it must not make a second one.
         qsizetype from = oldSize;
-        if (m_console.at(oldSize - 1) == QLatin1Char('\r') && from < m_console.size()
-            && m_console.at(from) == QLatin1Char('\n'))
+        if (m_console.at(oldSize - 1) == QLatin1Char('\r') && from < m_console.size() &&
+            m_console.at(from) == QLatin1Char('\n'))
             ++from;
         const QString delta = displayForm(m_console.mid(from));
         // Appending in place is cheap as long as no shown line gets too long.
@@ -431,9 +429,12 @@ void ViewController::wireConsole()
         box->setCompleter(nullptr);
     }
     const auto act = [this](auto fn) { return [this, fn] { userAction([this, fn] { (this->*fn)(); }); }; };
-    QObject::connect(comboBox1->lineEdit(), &QLineEdit::returnPressed, this, act(&ViewController::comboBox1Enter));
-    QObject::connect(comboBox2->lineEdit(), &QLineEdit::returnPressed, this, act(&ViewController::comboBox2Enter));
-    QObject::connect(comboBox3->lineEdit(), &QLineEdit::returnPressed, this, act(&ViewController::comboBox3Enter));
+    QObject::connect(comboBox1->lineEdit(), &QLineEdit::returnPressed, this,
+                     act(&ViewController::comboBox1Enter));
+    QObject::connect(comboBox2->lineEdit(), &QLineEdit::returnPressed, this,
+                     act(&ViewController::comboBox2Enter));
+    QObject::connect(comboBox3->lineEdit(), &QLineEdit::returnPressed, this,
+                     act(&ViewController::comboBox3Enter));
     QObject::connect(textField1, &QLineEdit::returnPressed, this, act(&ViewController::textField1Enter));
     QObject::connect(buttonSend, &QPushButton::clicked, this, act(&ViewController::comboBox1Enter));
     QObject::connect(buttonProgramExec, &QPushButton::clicked, this, act(&ViewController::comboBox2Enter));
@@ -443,10 +444,12 @@ void ViewController::wireConsole()
     QObject::connect(buttonCtrlA, &QPushButton::clicked, this, act(&ViewController::buttonCtrlA_click));
     QObject::connect(buttonCr, &QPushButton::clicked, this, act(&ViewController::buttonCr_click));
     QObject::connect(buttonQ, &QPushButton::clicked, this, act(&ViewController::buttonQ_click));
-    QObject::connect(buttonGetLineString, &QPushButton::clicked, this, [this] { buttonGetLineString_click(); });
+    QObject::connect(buttonGetLineString, &QPushButton::clicked, this,
+                     [this] { buttonGetLineString_click(); });
     QObject::connect(buttonUDErase, &QPushButton::clicked, this, [this] { buttonUDErase_click(); });
     QObject::connect(ButtonReceive, &QPushButton::clicked, this, [this] { ButtonReceive_click(); });
-    QObject::connect(buttonViewTextClear, &QPushButton::clicked, this, [this] { buttonViewTextClear_click(); });
+    QObject::connect(buttonViewTextClear, &QPushButton::clicked, this,
+                     [this] { buttonViewTextClear_click(); });
     // The buttons must not take the focus away from the console: picking a
     // program line needs the console's cursor.
     buttonGetLineString->setFocusPolicy(Qt::NoFocus);

@@ -136,7 +136,6 @@ public:
         }
     }
 
-
     void shutdown()
     {
         {

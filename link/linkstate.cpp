@@ -80,8 +80,7 @@ void LinkState::rewriteBreakpointPrompt()
     m_rcvBuff.replace(QStringLiteral("\n#?"), QStringLiteral("\n#"));
 }
 
-bool LinkState::sleepWhileWaitPrompt(std::chrono::milliseconds timeout,
-                                     const std::function<bool()> &wakeup)
+bool LinkState::sleepWhileWaitPrompt(std::chrono::milliseconds timeout, const std::function<bool()> &wakeup)
 {
     return sleepWhileSet(Flag::WaitPrompt, timeout, wakeup);
 }

@@ -39,8 +39,7 @@ public:
     // Sleeps until waitPrompt is false, `wakeup` says so, or the timeout
     // passes; returns whether waitPrompt is false. `wakeup` runs under the
     // slot's lock: it must not call back into this object.
-    bool sleepWhileWaitPrompt(std::chrono::milliseconds timeout,
-                              const std::function<bool()> &wakeup = {});
+    bool sleepWhileWaitPrompt(std::chrono::milliseconds timeout, const std::function<bool()> &wakeup = {});
     // The same for either wait flag.
     bool sleepWhileSet(Flag flag, std::chrono::milliseconds timeout,
                        const std::function<bool()> &wakeup = {});
@@ -56,8 +55,7 @@ public:
     void notifyAll();
 
     // Receive-side step: runs fn under the lock, then wakes waiters.
-    template <typename Fn>
-    auto locked(Fn &&fn)
+    template <typename Fn> auto locked(Fn &&fn)
     {
         std::unique_lock<std::mutex> lock(m_mutex);
         return fn(m_rcvBuff, m_waitPrompt, m_waitSharp, m_bkpMode, m_beginConnect);

@@ -17,18 +17,18 @@ ChunkResult ReceiveHandler::onChunk(const QByteArray &bytes)
     QString text;
     // The controller's bare prompt after certain replies arrives as a short
     // packet with a blank and 0x80 at fixed places; it reads as "\n#".
-    if (bytes.size() >= 4 && static_cast<unsigned char>(bytes.at(3)) == 0x80
-        && bytes.at(2) == ' ') {
+    if (bytes.size() >= 4 && static_cast<unsigned char>(bytes.at(3)) == 0x80 && bytes.at(2) == ' ') {
         text = QStringLiteral("\n#");
         m_decoder.reset();
     } else {
         text = m_decoder.decode(bytes);
     }
 
-    const bool nobodyWaits = m_state.locked([&](QString &rcv, bool &waitPrompt, bool &waitSharp, bool &, bool &) {
-        rcv += text;
-        return !waitPrompt && !waitSharp;
-    });
+    const bool nobodyWaits =
+        m_state.locked([&](QString &rcv, bool &waitPrompt, bool &waitSharp, bool &, bool &) {
+            rcv += text;
+            return !waitPrompt && !waitSharp;
+        });
 
     if (nobodyWaits) {
         if (text.contains(kLoginPrompt)) {

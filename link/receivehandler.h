@@ -20,9 +20,9 @@ inline const QString kPassword = QStringLiteral("QVRNT");
 
 struct ChunkResult
 {
-    QString display;          // the chunk's text as the console should get it
+    QString display; // the chunk's text as the console should get it
     bool scheduleDisplay = false;
-    QStringList trace;        // lines for standard output
+    QStringList trace; // lines for standard output
 };
 
 class ReceiveHandler

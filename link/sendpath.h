@@ -8,8 +8,8 @@ namespace link {
 
 struct ConsoleLine
 {
-    QString trimmed;      // line breaks then blanks trimmed, tabs made blanks
-    QStringList words;    // split at single blanks (empty words kept)
+    QString trimmed;   // line breaks then blanks trimmed, tabs made blanks
+    QStringList words; // split at single blanks (empty words kept)
     bool firstIsLineNumber = false;
 };
 

@@ -42,9 +42,9 @@ std::optional<qint64> parseHex(const QString &s)
     if (digits.isEmpty())
         return std::nullopt;
     for (const QChar c : digits) {
-        const bool ok = (c >= QLatin1Char('0') && c <= QLatin1Char('9'))
-                        || (c >= QLatin1Char('a') && c <= QLatin1Char('f'))
-                        || (c >= QLatin1Char('A') && c <= QLatin1Char('F'));
+        const bool ok = (c >= QLatin1Char('0') && c <= QLatin1Char('9')) ||
+                        (c >= QLatin1Char('a') && c <= QLatin1Char('f')) ||
+                        (c >= QLatin1Char('A') && c <= QLatin1Char('F'));
         if (!ok)
             return std::nullopt;
     }
@@ -67,8 +67,7 @@ bool isBlank(QChar c)
 }
 
 namespace {
-template <typename Pred>
-QString trimBy(const QString &s, Pred pred)
+template <typename Pred> QString trimBy(const QString &s, Pred pred)
 {
     qsizetype b = 0;
     qsizetype e = s.size();

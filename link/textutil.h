@@ -10,7 +10,10 @@ namespace text {
 
 // Optional sign then decimal digits, nothing else, within 64 bits.
 std::optional<qint64> parseInt(const QString &s);
-inline bool isInt(const QString &s) { return parseInt(s).has_value(); }
+inline bool isInt(const QString &s)
+{
+    return parseInt(s).has_value();
+}
 // parseInt or a fallback.
 qint64 intOr(const QString &s, qint64 fallback);
 // Optional sign then hexadecimal digits (either case), nothing else.

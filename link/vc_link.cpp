@@ -99,13 +99,12 @@ void ViewController::wireLink()
         buttonConnect->setText(QStringLiteral("Connect"));
         timerStop();
     });
-    QObject::connect(m_lnk, &link::Link::received, this,
-                     [this](const QString &text, const QString &last) {
-                         receiveDisplay(text);
-                         if (selectTabId == QLatin1String("2") && textFieldVariable)
-                             textFieldVariable->setText(text::trimNewlines(last));
-                         updateBkpControls();
-                     });
+    QObject::connect(m_lnk, &link::Link::received, this, [this](const QString &text, const QString &last) {
+        receiveDisplay(text);
+        if (selectTabId == QLatin1String("2") && textFieldVariable)
+            textFieldVariable->setText(text::trimNewlines(last));
+        updateBkpControls();
+    });
     QObject::connect(m_lnk, &link::Link::waitProgress, this, [this](qint64 seconds) {
         labelindicator->setVisible(true);
         labelindicator->setText(QStringLiteral("★") + QString::number(seconds));

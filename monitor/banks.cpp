@@ -80,12 +80,12 @@ QStringList boardTitles()
 
 QStringList registerTitles()
 {
-    return {QStringLiteral("RR(ALL_A)"), QStringLiteral("RR(X_A)"),    QStringLiteral("RR(Y_A)"),
-            QStringLiteral("RR(U_A)"),   QStringLiteral("RR(Z_A)"),    QStringLiteral("LMT(0)"),
-            QStringLiteral("HPT(0)"),    QStringLiteral("PGE(0)"),     QStringLiteral("RR(ALL_E)"),
-            QStringLiteral("RR1(0)"),    QStringLiteral("RR1(X_A)"),   QStringLiteral("RR1(Y_A)"),
-            QStringLiteral("RR1(U_A)"),  QStringLiteral("RR1(Z_A)"),   QStringLiteral("RR3(X_A)"),
-            QStringLiteral("RR3(Y_A)"),  QStringLiteral("RR3(U_A)"),   QStringLiteral("RR3(Z_A)"),
+    return {QStringLiteral("RR(ALL_A)"),  QStringLiteral("RR(X_A)"),    QStringLiteral("RR(Y_A)"),
+            QStringLiteral("RR(U_A)"),    QStringLiteral("RR(Z_A)"),    QStringLiteral("LMT(0)"),
+            QStringLiteral("HPT(0)"),     QStringLiteral("PGE(0)"),     QStringLiteral("RR(ALL_E)"),
+            QStringLiteral("RR1(0)"),     QStringLiteral("RR1(X_A)"),   QStringLiteral("RR1(Y_A)"),
+            QStringLiteral("RR1(U_A)"),   QStringLiteral("RR1(Z_A)"),   QStringLiteral("RR3(X_A)"),
+            QStringLiteral("RR3(Y_A)"),   QStringLiteral("RR3(U_A)"),   QStringLiteral("RR3(Z_A)"),
             QStringLiteral("RR3(X_A,1)"), QStringLiteral("RR3(Y_A,1)"), QStringLiteral("RR3(U_A,1)"),
             QStringLiteral("RR3(Z_A,1)")};
 }
@@ -98,8 +98,8 @@ QStringList pulseTitles()
 
 QStringList accelerationTitles()
 {
-    return {QStringLiteral("100"), QStringLiteral("500"), QStringLiteral("1000"),
-            QStringLiteral("5000"), QStringLiteral("10000")};
+    return {QStringLiteral("100"), QStringLiteral("500"), QStringLiteral("1000"), QStringLiteral("5000"),
+            QStringLiteral("10000")};
 }
 
 } // namespace monitor

@@ -193,7 +193,8 @@ void ViewController::mbkvalueshow(int row)
     sendString(panels::mbkReadCommand(textfieldMbkAdr[row]->text(), size));
     if (!receivePrompt())
         return;
-    textfieldMbkData[row]->setText(panels::mbkDisplay(m_lnk->state().rcvBuff(), radiobuttonMbkTypeHex->isChecked()));
+    textfieldMbkData[row]->setText(
+        panels::mbkDisplay(m_lnk->state().rcvBuff(), radiobuttonMbkTypeHex->isChecked()));
 }
 
 void ViewController::textfieldMbkAdrSelectEnter()

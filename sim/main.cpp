@@ -31,19 +31,27 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral("quorin-sim"));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Simulated controller for QuorinMonitor (listens on 127.0.0.1 only)."));
+    parser.setApplicationDescription(
+        QStringLiteral("Simulated controller for QuorinMonitor (listens on 127.0.0.1 only)."));
     parser.addHelpOption();
     parser.addOptions({
-        {QStringLiteral("port"), QStringLiteral("TCP port (0 picks a free one)."), QStringLiteral("N"), QStringLiteral("2323")},
+        {QStringLiteral("port"), QStringLiteral("TCP port (0 picks a free one)."), QStringLiteral("N"),
+         QStringLiteral("2323")},
         {QStringLiteral("delay-ms"), QStringLiteral("Delay every reply by N ms."), QStringLiteral("N")},
-        {QStringLiteral("stall-after"), QStringLiteral("Stop answering after N command lines."), QStringLiteral("N")},
-        {QStringLiteral("drop-after"), QStringLiteral("Close the connection after N command lines."), QStringLiteral("N")},
-        {QStringLiteral("stall-mid"), QStringLiteral("Half a reply to line N+1, then stop."), QStringLiteral("N")},
-        {QStringLiteral("drop-mid"), QStringLiteral("Half a reply to line N+1, then close."), QStringLiteral("N")},
+        {QStringLiteral("stall-after"), QStringLiteral("Stop answering after N command lines."),
+         QStringLiteral("N")},
+        {QStringLiteral("drop-after"), QStringLiteral("Close the connection after N command lines."),
+         QStringLiteral("N")},
+        {QStringLiteral("stall-mid"), QStringLiteral("Half a reply to line N+1, then stop."),
+         QStringLiteral("N")},
+        {QStringLiteral("drop-mid"), QStringLiteral("Half a reply to line N+1, then close."),
+         QStringLiteral("N")},
         {QStringLiteral("chunk"), QStringLiteral("Send output in N-byte pieces."), QStringLiteral("N")},
-        {QStringLiteral("slow-bps"), QStringLiteral("Send replies at about N bytes per second."), QStringLiteral("N")},
+        {QStringLiteral("slow-bps"), QStringLiteral("Send replies at about N bytes per second."),
+         QStringLiteral("N")},
         {QStringLiteral("garbage"), QStringLiteral("Mix invalid Shift-JIS bytes into the output.")},
-        {QStringLiteral("flood"), QStringLiteral("Send BYTES of program output right after login."), QStringLiteral("BYTES")},
+        {QStringLiteral("flood"), QStringLiteral("Send BYTES of program output right after login."),
+         QStringLiteral("BYTES")},
     });
     parser.process(app);
 
@@ -58,15 +66,15 @@ int main(int argc, char *argv[])
     qint64 slow = 0;
     qint64 flood = 0;
     const qint64 intMax = std::numeric_limits<int>::max();
-    if (!intOption(parser, QStringLiteral("port"), 0, 65535, port)
-        || !intOption(parser, QStringLiteral("delay-ms"), 0, intMax, delay)
-        || !intOption(parser, QStringLiteral("stall-after"), -1, intMax, stall)
-        || !intOption(parser, QStringLiteral("drop-after"), -1, intMax, drop)
-        || !intOption(parser, QStringLiteral("stall-mid"), -1, intMax, stallMid)
-        || !intOption(parser, QStringLiteral("drop-mid"), -1, intMax, dropMid)
-        || !intOption(parser, QStringLiteral("chunk"), 0, intMax, chunk)
-        || !intOption(parser, QStringLiteral("slow-bps"), 0, intMax, slow)
-        || !intOption(parser, QStringLiteral("flood"), 0, std::numeric_limits<qint64>::max(), flood))
+    if (!intOption(parser, QStringLiteral("port"), 0, 65535, port) ||
+        !intOption(parser, QStringLiteral("delay-ms"), 0, intMax, delay) ||
+        !intOption(parser, QStringLiteral("stall-after"), -1, intMax, stall) ||
+        !intOption(parser, QStringLiteral("drop-after"), -1, intMax, drop) ||
+        !intOption(parser, QStringLiteral("stall-mid"), -1, intMax, stallMid) ||
+        !intOption(parser, QStringLiteral("drop-mid"), -1, intMax, dropMid) ||
+        !intOption(parser, QStringLiteral("chunk"), 0, intMax, chunk) ||
+        !intOption(parser, QStringLiteral("slow-bps"), 0, intMax, slow) ||
+        !intOption(parser, QStringLiteral("flood"), 0, std::numeric_limits<qint64>::max(), flood))
         return 2;
     opt.port = static_cast<quint16>(port);
     opt.delayMs = static_cast<int>(delay);

@@ -21,17 +21,18 @@ namespace sim {
 class Machine;
 class ServerWorker;
 
-struct Options {
-    quint16 port = 2323;   // 0 = ephemeral
-    int delayMs = 0;       // delay every reply
-    int stallAfter = -1;   // stop answering after N command lines (-1 never)
-    int dropAfter = -1;    // close the connection after N command lines (-1 never)
-    int stallMid = -1;     // like stallAfter, but the first half of the next reply still goes out
-    int dropMid = -1;      // like dropAfter, but the first half of the next reply still goes out
-    int chunk = 0;         // 0: each reply in one write; N: N-byte pieces (1 splits double-byte chars)
-    int slowBps = 0;       // 0: full speed; N: replies trickle out at about N bytes per second
-    bool garbage = false;  // mix invalid Shift-JIS bytes into output
-    qint64 flood = 0;      // bytes of program output (40-byte lines) sent right after login
+struct Options
+{
+    quint16 port = 2323;  // 0 = ephemeral
+    int delayMs = 0;      // delay every reply
+    int stallAfter = -1;  // stop answering after N command lines (-1 never)
+    int dropAfter = -1;   // close the connection after N command lines (-1 never)
+    int stallMid = -1;    // like stallAfter, but the first half of the next reply still goes out
+    int dropMid = -1;     // like dropAfter, but the first half of the next reply still goes out
+    int chunk = 0;        // 0: each reply in one write; N: N-byte pieces (1 splits double-byte chars)
+    int slowBps = 0;      // 0: full speed; N: replies trickle out at about N bytes per second
+    bool garbage = false; // mix invalid Shift-JIS bytes into output
+    qint64 flood = 0;     // bytes of program output (40-byte lines) sent right after login
 };
 
 // Session rules: on connect a banner line and "Login    :"; the next line is
@@ -61,7 +62,7 @@ public:
     QByteArray received() const;  // every byte received (all connections) since start/clearReceived
     QStringList commands() const; // each line received after login, decoded, without CR/LF
     void clearReceived();
-    int connectionCount() const;  // connections accepted so far
+    int connectionCount() const; // connections accepted so far
 
     // Runs fn on the simulator thread with the machine and blocks until done
     // (within about 10 ms); output it causes goes out to logged-in clients.
@@ -81,7 +82,8 @@ private:
     // hand-over is visible to ThreadSanitizer; the thread's tick picks it up.
     void runOnThread(const std::function<void()> &fn);
     void runPendingCalls(); // on the simulator thread
-    struct Call {
+    struct Call
+    {
         const std::function<void()> *fn;
         bool done;
     };

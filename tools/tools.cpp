@@ -25,10 +25,10 @@ QString rtcDateTimeText(const QDateTime &dateTime)
     const QDateTime local = dateTime.toLocalTime();
     const QDate d = local.date();
     const QTime t = local.time();
-    return QString::number(d.year()).rightJustified(4, QLatin1Char('0')) + QLatin1Char('/')
-           + twoDigits(d.month()) + QLatin1Char('/') + twoDigits(d.day()) + QLatin1Char(' ')
-           + QString::number(t.hour()) + QLatin1Char(':') + twoDigits(t.minute()) + QLatin1Char(':')
-           + twoDigits(t.second());
+    return QString::number(d.year()).rightJustified(4, QLatin1Char('0')) + QLatin1Char('/') +
+           twoDigits(d.month()) + QLatin1Char('/') + twoDigits(d.day()) + QLatin1Char(' ') +
+           QString::number(t.hour()) + QLatin1Char(':') + twoDigits(t.minute()) + QLatin1Char(':') +
+           twoDigits(t.second());
 }
 
 QString rtcSetCommand(const QDateTime &dateTime)

@@ -135,14 +135,14 @@ void ViewController::buttonMonList_click()
     sendString(QStringLiteral("MON"));
     if (!receivePrompt())
         return;
-    const std::optional<QString> listing
-        = tools::buildMonListing(m_lnk->state().rcvBuff(), [this](const QString &command) -> std::optional<QString> {
-              m_lnk->state().setWaitPrompt(true);
-              sendString(command);
-              if (!receivePrompt())
-                  return std::nullopt;
-              return m_lnk->state().rcvBuff();
-          });
+    const std::optional<QString> listing = tools::buildMonListing(
+        m_lnk->state().rcvBuff(), [this](const QString &command) -> std::optional<QString> {
+            m_lnk->state().setWaitPrompt(true);
+            sendString(command);
+            if (!receivePrompt())
+                return std::nullopt;
+            return m_lnk->state().rcvBuff();
+        });
     // A time-out has already closed the link and said so; what was collected
     // is dropped.
     if (!listing)
@@ -160,7 +160,8 @@ void ViewController::wireTools()
     QObject::connect(buttonBkpEnum, &QPushButton::clicked, this, act(&ViewController::buttonBkpEnum_click));
     QObject::connect(buttonBkpT, &QPushButton::clicked, this, act(&ViewController::buttonBkpT_click));
     QObject::connect(buttonBkpAllClr, &QPushButton::clicked, this, act(&ViewController::buttonBkp_AllClr));
-    QObject::connect(buttonBkpAddDel, &QPushButton::clicked, this, act(&ViewController::buttonBkpAddDel_click));
+    QObject::connect(buttonBkpAddDel, &QPushButton::clicked, this,
+                     act(&ViewController::buttonBkpAddDel_click));
     QObject::connect(buttonBkpVari, &QPushButton::clicked, this, act(&ViewController::buttonBkpVari_click));
     QObject::connect(buttonRtcCheck, &QPushButton::clicked, this, act(&ViewController::buttonRtcCheck_click));
     QObject::connect(buttonRtcAdj, &QPushButton::clicked, this, act(&ViewController::buttonRtcAdj_click));

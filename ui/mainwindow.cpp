@@ -130,7 +130,8 @@ QWidget *MainWindow::buildTopBar()
     h->addWidget(makeButton(QStringLiteral("buttonConnect"), QStringLiteral("Connect")));
     // The connect button itself reads "Disconnect" while connected; this one
     // is a plain stop button, so the bar never shows the same word twice.
-    QPushButton *stop = makeButton(QStringLiteral("buttonDisconnect"), QString(), QStringLiteral("Disconnect"));
+    QPushButton *stop =
+        makeButton(QStringLiteral("buttonDisconnect"), QString(), QStringLiteral("Disconnect"));
     stop->setIcon(style()->standardIcon(QStyle::SP_BrowserStop));
     stop->setAccessibleName(QStringLiteral("Disconnect"));
     stop->setMinimumWidth(stop->sizeHint().height() + 8);

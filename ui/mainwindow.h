@@ -40,7 +40,6 @@ public:
     QAction *menuAbout() const { return m_menuAbout; }
     QAction *menuSimulator() const { return m_menuSimulator; }
 
-
 private:
     // One row of bit lamps with its bank popup, value label and (for outputs)
     // the ON/OFF and clear buttons.
@@ -78,7 +77,6 @@ private:
     QGroupBox *buildPointEditing();
     void pointHeader(QGridLayout *grid, int row);
     QLabel *axisLabel(QChar axis);
-
 
     Dialogs *m_dialogs = nullptr;
     Clock *m_clock = nullptr;

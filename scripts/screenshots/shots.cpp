@@ -496,9 +496,10 @@ int main(int argc, char **argv)
         QStringLiteral("Comma-separated shots to take (console, io, variables, mbk, cu, "
                        "axis, tasks, breakpoint); all by default."),
         QStringLiteral("names"));
-    QCommandLineOption sizeOpt(QStringLiteral("size"),
-                               QStringLiteral("Window size, WxH; \"min\" for the smallest the window allows."),
-                               QStringLiteral("size"), QStringLiteral("1280x800"));
+    QCommandLineOption sizeOpt(
+        QStringLiteral("size"),
+        QStringLiteral("Window size, WxH; \"min\" for the smallest the window allows."),
+        QStringLiteral("size"), QStringLiteral("1280x800"));
     QCommandLineOption fontOpt(QStringLiteral("font-pt"), QStringLiteral("Application font size in points."),
                                QStringLiteral("pt"));
     cli.addOptions({outOpt, onlyOpt, sizeOpt, fontOpt});

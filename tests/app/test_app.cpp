@@ -5,6 +5,7 @@
 #include "support/fixture.h"
 #include "ui/uihelpers.h"
 
+#include "support/widgets.h"
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -16,7 +17,6 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
-#include "support/widgets.h"
 
 namespace {
 
@@ -153,14 +153,14 @@ private slots:
         QTest::addColumn<QString>("control");
         QTest::addColumn<QStringList>("expected"); // items of a combo box, or the one text of a field
         QTest::newRow("number for a history") << "combobox1" << QVariant(5) << "comboBox1" << QStringList();
-        QTest::newRow("history of 30") << "combobox3" << QVariant(numbered("L", 30)) << "comboBox3"
-                                       << numbered("L", 10);
-        QTest::newRow("list for a name") << "variname3" << QVariant(QStringList{"A", "B"}) << "textfieldVariName3"
-                                         << QStringList{""};
-        QTest::newRow("empty timeout") << "timeoutsec" << QVariant(QString()) << "textFieldTimeOutSec"
-                                       << QStringList{"30"};
-        QTest::newRow("number for the timeout") << "timeoutsec" << QVariant(7) << "textFieldTimeOutSec"
-                                                << QStringList{"7"};
+        QTest::newRow("history of 30")
+            << "combobox3" << QVariant(numbered("L", 30)) << "comboBox3" << numbered("L", 10);
+        QTest::newRow("list for a name")
+            << "variname3" << QVariant(QStringList{"A", "B"}) << "textfieldVariName3" << QStringList{""};
+        QTest::newRow("empty timeout")
+            << "timeoutsec" << QVariant(QString()) << "textFieldTimeOutSec" << QStringList{"30"};
+        QTest::newRow("number for the timeout")
+            << "timeoutsec" << QVariant(7) << "textFieldTimeOutSec" << QStringList{"7"};
     }
     void settingsOfTheWrongKind()
     {

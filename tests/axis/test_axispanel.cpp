@@ -65,10 +65,7 @@ class AxisPanelTest : public QObject
         choose(f->vc->popupbuttonPgAceel, QStringLiteral("5000"));
     }
     // A pad tag, or -1 for the point list's own button.
-    void press(int tag)
-    {
-        (tag < 0 ? f->vc->buttonPgPlistSetp : jog(tag))->click();
-    }
+    void press(int tag) { (tag < 0 ? f->vc->buttonPgPlistSetp : jog(tag))->click(); }
     QStringList tableTexts() const
     {
         QStringList out;
@@ -104,10 +101,9 @@ private slots:
 
     void jogPadSendsAccelerationThenMove()
     {
-        const QStringList moves{"RMVS X_A -100", "STOP X_A STP_I", "RMVS X_A 100",
-                                "RMVS Y_A -100", "STOP Y_A STP_I", "RMVS Y_A 100",
-                                "RMVS U_A -100", "STOP U_A STP_I", "RMVS U_A 100",
-                                "RMVS Z_A -100", "STOP Z_A STP_I", "RMVS Z_A 100"};
+        const QStringList moves{"RMVS X_A -100",  "STOP X_A STP_I", "RMVS X_A 100",   "RMVS Y_A -100",
+                                "STOP Y_A STP_I", "RMVS Y_A 100",   "RMVS U_A -100",  "STOP U_A STP_I",
+                                "RMVS U_A 100",   "RMVS Z_A -100",  "STOP Z_A STP_I", "RMVS Z_A 100"};
         jogSettings();
         for (int tag = 0; tag < 12; ++tag) {
             QVERIFY(jog(tag));
@@ -131,19 +127,23 @@ private slots:
         QTest::addColumn<QString>("command");
         for (const bool ok : {false, true}) {
             const char *answer = ok ? "Ok" : "Cancel";
-            QTest::addRow("teach, %s", answer) << 12 << ok << QStringList() << teachText("5") << "SETP 5 P(0)";
+            QTest::addRow("teach, %s", answer)
+                << 12 << ok << QStringList() << teachText("5") << "SETP 5 P(0)";
             QTest::addRow("clear counters, %s", answer)
                 << 14 << ok << QStringList() << QString::fromUtf8("カウンタをクリアします。") << "CLRPOS -1";
             QTest::addRow("position set, %s", answer)
-                << 16 << ok << QStringList() << executeText("SETP 7 100 -20 &H1F 0") << "SETP 7 100 -20 &H1F 0";
+                << 16 << ok << QStringList() << executeText("SETP 7 100 -20 &H1F 0")
+                << "SETP 7 100 -20 &H1F 0";
             QTest::addRow("clear positions, %s", answer)
                 << 17 << ok << QStringList() << QString::fromUtf8("現在値をクリアします。") << "CLRPOS ALL_A";
             QTest::addRow("point list set, %s", answer)
                 << -1 << ok << QStringList() << executeText("SETP 9 1 -2 &HFF 4") << "SETP 9 1 -2 &HFF 4";
         }
         const QString empty = QStringLiteral("SETP 7 100  &H1F 0") + kInvalid;
-        QTest::newRow("set, empty Y") << 16 << true << QStringList{"7", "100", "", "&H1F", "0"} << empty << "";
-        QTest::newRow("list, blank Y") << -1 << true << QStringList{"7", "100", "  ", "&H1F", "0"} << empty << "";
+        QTest::newRow("set, empty Y")
+            << 16 << true << QStringList{"7", "100", "", "&H1F", "0"} << empty << "";
+        QTest::newRow("list, blank Y")
+            << -1 << true << QStringList{"7", "100", "  ", "&H1F", "0"} << empty << "";
     }
     void dialogs()
     {

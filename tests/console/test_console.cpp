@@ -52,8 +52,8 @@ void sendKey(QEvent::Type type, Qt::Key key, Qt::KeyboardModifiers mods)
 // (a shortcut may move the focus before the keys are released).
 void typeKey(Qt::Key key, Qt::KeyboardModifiers mods)
 {
-    const std::pair<Qt::KeyboardModifier, Qt::Key> modifierKeys[] = {
-        {Qt::ShiftModifier, Qt::Key_Shift}, {Qt::ControlModifier, Qt::Key_Control}};
+    const std::pair<Qt::KeyboardModifier, Qt::Key> modifierKeys[] = {{Qt::ShiftModifier, Qt::Key_Shift},
+                                                                     {Qt::ControlModifier, Qt::Key_Control}};
     Qt::KeyboardModifiers held;
     for (const auto &[m, k] : modifierKeys)
         if (mods & m) {
@@ -113,9 +113,9 @@ bool listed(MonitorFixture &f, const QStringList &lines, const QString &command,
 } // namespace
 
 // Every case starts connected to the simulator with nothing sent yet.
-#define CONNECTED(f)                                                                                               \
-    auto f = std::make_unique<MonitorFixture>();                                                                   \
-    QVERIFY(f->connectToSim());                                                                                    \
+#define CONNECTED(f)                                                                                         \
+    auto f = std::make_unique<MonitorFixture>();                                                             \
+    QVERIFY(f->connectToSim());                                                                              \
     f->clearCommands()
 
 class TestConsole : public QObject
@@ -149,10 +149,18 @@ private slots:
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("command");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("number") << "100" << "LIST 100 20" << "100";
-        QTest::newRow("label") << "MAIN" << "LIST *MAIN 20" << "*MAIN";
-        QTest::newRow("starred label") << " *SUB " << "LIST *SUB 20" << "*SUB";
-        QTest::newRow("empty continues") << "" << "LIST" << "";
+        QTest::newRow("number") << "100"
+                                << "LIST 100 20"
+                                << "100";
+        QTest::newRow("label") << "MAIN"
+                               << "LIST *MAIN 20"
+                               << "*MAIN";
+        QTest::newRow("starred label") << " *SUB "
+                                       << "LIST *SUB 20"
+                                       << "*SUB";
+        QTest::newRow("empty continues") << ""
+                                         << "LIST"
+                                         << "";
     }
     void listingStart()
     {
@@ -176,10 +184,14 @@ private slots:
         QTest::addColumn<int>("key");
         QTest::addColumn<QString>("from");
         QTest::addColumn<QString>("focusAfter");
-        QTest::newRow("F3 without selection") << int(Qt::Key_F3) << "textView1" << "comboBox3";
-        QTest::newRow("F4 before a listing") << int(Qt::Key_F4) << "comboBox1" << "comboBox3";
-        QTest::newRow("F7") << int(Qt::Key_F7) << "comboBox2" << "comboBox1";
-        QTest::newRow("Escape") << int(Qt::Key_Escape) << "comboBox1" << "textView1";
+        QTest::newRow("F3 without selection") << int(Qt::Key_F3) << "textView1"
+                                              << "comboBox3";
+        QTest::newRow("F4 before a listing") << int(Qt::Key_F4) << "comboBox1"
+                                             << "comboBox3";
+        QTest::newRow("F7") << int(Qt::Key_F7) << "comboBox2"
+                            << "comboBox1";
+        QTest::newRow("Escape") << int(Qt::Key_Escape) << "comboBox1"
+                                << "textView1";
     }
     void focusKeys()
     {
@@ -392,7 +404,8 @@ private slots:
         focus(*f, f->vc->comboBox1);
         f->vc->buttonGetLineString->click();
         QCOMPARE(f->dialogs.entries.size(), 1);
-        QCOMPARE(f->dialogs.entries[0].text, QString("プログラム選択:\r textViewがフォーカスされていません。"));
+        QCOMPARE(f->dialogs.entries[0].text,
+                 QString("プログラム選択:\r textViewがフォーカスされていません。"));
         QVERIFY(f->dialogs.entries[0].style == Dialogs::Style::Informational);
         QCOMPARE(f->vc->comboBox2->currentText(), QString("30 C=3"));
 
@@ -410,8 +423,10 @@ private slots:
         QCOMPARE(f->vc->textView1->toPlainText(), shown);
         f->vc->buttonGetLineString->click();
         QCOMPARE(f->dialogs.entries.size(), 1);
-        QCOMPARE(f->dialogs.entries[0].text,
-                 QString("プログラム選択:\r プログラムではありません。\rカーソルをプログラム行に置いてください。"));
+        QCOMPARE(
+            f->dialogs.entries[0].text,
+            QString(
+                "プログラム選択:\r プログラムではありません。\rカーソルをプログラム行に置いてください。"));
         QCOMPARE(f->vc->comboBox2->currentText(), QString());
         QCOMPARE(sentSoFar(*f), QStringList());
     }

@@ -124,7 +124,7 @@ private slots:
             QVERIFY(f.connectToSim());
             f.sim->setOptions(drop);
             QCOMPARE(f.vc->textField2->text(), QString()); // a new connection drops the note
-            if (!pending) { // nobody waits: the status line says so
+            if (!pending) {                                // nobody waits: the status line says so
                 f.vc->sendString(QStringLiteral("PR 1"));
                 QVERIFY(f.waitFor(
                     [&] { return f.vc->textField2->text() == "The controller closed the connection."; }));

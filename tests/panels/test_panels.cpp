@@ -67,9 +67,10 @@ private slots:
     {
         MonitorFixture f(MonitorFixture::makeOptions(), false);
         ViewController &vc = *f.vc;
-        QLineEdit *const fields[] = {vc.textfieldVariModName, vc.textfieldVariModValue, vc.textfieldMbkAdrSelect,
-                                     vc.textfieldMbkModAdr,   vc.textfieldMbkModData,   vc.textfieldPgAdrSelect,
-                                     vc.textfieldPgTeachNum,  vc.textfieldTaskNoSelect};
+        QLineEdit *const fields[] = {vc.textfieldVariModName,  vc.textfieldVariModValue,
+                                     vc.textfieldMbkAdrSelect, vc.textfieldMbkModAdr,
+                                     vc.textfieldMbkModData,   vc.textfieldPgAdrSelect,
+                                     vc.textfieldPgTeachNum,   vc.textfieldTaskNoSelect};
         for (QLineEdit *e : fields) {
             QCOMPARE(ui::textColor(e), ui::kBlack);
             QTest::keyClicks(e, QStringLiteral("1"));
@@ -218,7 +219,8 @@ private slots:
         // Hexadecimal: numbers as "&H" words, strings as their Shift-JIS bytes.
         vc.radiobuttonVariTypeHex->click();
         QVERIFY(f.waitFor([&] { return shown(vc.textfieldVariValue[0]) == QLatin1String("&H00000007 "); }));
-        QVERIFY(f.waitFor([&] { return shown(vc.textfieldVariValue[1]) == QLatin1String("93 FA 96 7B 20 "); }));
+        QVERIFY(
+            f.waitFor([&] { return shown(vc.textfieldVariValue[1]) == QLatin1String("93 FA 96 7B 20 "); }));
         QCOMPARE(vc.textfieldVariValue[1]->textFormat(), Qt::PlainText);
 
         // A refresh that times out leaves the last values on show.

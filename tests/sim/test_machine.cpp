@@ -8,9 +8,15 @@ using sim::Machine;
 
 namespace {
 
-QByteArray sj(const QString &s) { return link::sjisEncode(s); }
+QByteArray sj(const QString &s)
+{
+    return link::sjisEncode(s);
+}
 
-QByteArray errorReply(Machine::Err e) { return "\r\n\t" + sj(Machine::errorText(e)) + "\r\n#"; }
+QByteArray errorReply(Machine::Err e)
+{
+    return "\r\n\t" + sj(Machine::errorText(e)) + "\r\n#";
+}
 
 void run(Machine &m, const QStringList &lines)
 {
@@ -40,8 +46,9 @@ private slots:
         row("relays -1 and -8 are bits 0 and 7", {"ON -8", "ON -1"}, "PR IN(-1)", "\r\n 129\r\n#");
         row("MBK Lng spans two words", {"MBK(5~Lng)=-2"}, "PR MBK(5~Lng) MBK(5~Wrd) MBK(6~Wrd) MBK(5~Int)",
             "\r\n -2 65534 65535 -2\r\n#");
-        row("PLS skips zero points", {"SETP 7 100 -20 &H1F 0", "SETP 3 1 0 0 0", "SETP 5 1 2 3 4", "SETP 5 0 0 0 0"},
-            "PLS -1", "\r\nSETP 3 1 0 0 0\r\nSETP 7 100 -20 31 0\r\n#");
+        row("PLS skips zero points",
+            {"SETP 7 100 -20 &H1F 0", "SETP 3 1 0 0 0", "SETP 5 1 2 3 4", "SETP 5 0 0 0 0"}, "PLS -1",
+            "\r\nSETP 3 1 0 0 0\r\nSETP 7 100 -20 31 0\r\n#");
         row("delete, then RENUM follows GOTO", {"5 A=1", "6 B=2", "7 GOTO 5", "6", "RENUM"}, "LIST 0 0",
             "\r\n10\tA=1\r\n20\tGOTO 10\r\n#");
         row("CLR_OUTP all", {"ON 0", "ON -1", "ON 2000", "ON 70000", "CLR_OUTP 15"},
@@ -109,7 +116,8 @@ private slots:
         m.advance(1);
         QCOMPARE(m.takeOutput(), QByteArray("\r\n#"));
         const QByteArray syntax = sj(Machine::errorText(Machine::Err::Syntax));
-        QCOMPARE(m.handleLine("MMC_LOAD MMC_LOAD$"), "\r\n\t2: " + syntax + ": ?bad\r\n\t5: " + syntax + ": #5\r\n#");
+        QCOMPARE(m.handleLine("MMC_LOAD MMC_LOAD$"),
+                 "\r\n\t2: " + syntax + ": ?bad\r\n\t5: " + syntax + ": #5\r\n#");
         QCOMPARE(m.handleLine("LIST 0 0"), QByteArray("\r\n10\tA=1\r\n20\tB=2\r\n#"));
     }
 
@@ -183,7 +191,8 @@ private slots:
     void limitsStopTheAxis()
     {
         Machine m;
-        run(m, {"ACCEL ALL_A 1000000", "SETP 0 999000 0 0 -999000", "RMVS Y_A 0", "RMVS X_A 5000", "RMVS Z_A -5000"});
+        run(m, {"ACCEL ALL_A 1000000", "SETP 0 999000 0 0 -999000", "RMVS Y_A 0", "RMVS X_A 5000",
+                "RMVS Z_A -5000"});
         m.advance(1000);
         QCOMPARE(m.position(0), Machine::kLimit);
         QCOMPARE(m.position(3), -Machine::kLimit);

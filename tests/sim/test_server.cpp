@@ -47,7 +47,10 @@ public:
     }
 
     // True when nothing at all arrives within ms.
-    bool silentFor(int ms) { return m_buf.isEmpty() && socket.bytesAvailable() == 0 && !socket.waitForReadyRead(ms); }
+    bool silentFor(int ms)
+    {
+        return m_buf.isEmpty() && socket.bytesAvailable() == 0 && !socket.waitForReadyRead(ms);
+    }
 
     void sendRaw(const QByteArray &bytes)
     {
@@ -119,7 +122,8 @@ private slots:
         auto server = startServer();
         Client c(server->port());
         QVERIFY(c.banner.endsWith("\r\n" + kLogin));
-        const QByteArray refused = "\r\n\t" + link::sjisEncode(QStringLiteral("ログインできません (Login incorrect)"));
+        const QByteArray refused =
+            "\r\n\t" + link::sjisEncode(QStringLiteral("ログインできません (Login incorrect)"));
         QVERIFY(c.login("KDW4722", "QVRNT", refused + "\r\n" + kLogin));
         // Still not logged in: a command is taken as the next login name.
         QVERIFY(c.login("PR 1", "x", refused + "\r\n" + kLogin));
@@ -181,7 +185,8 @@ private slots:
         // Both lines arrive together; only the first is carried out.
         s.c.sendRaw("A=5\rB=6\r");
         QCOMPARE(s.c.readUntil("#"), QByteArray("\r\n#"));
-        QVERIFY(s.c.socket.state() == QAbstractSocket::UnconnectedState || s.c.socket.waitForDisconnected(5000));
+        QVERIFY(s.c.socket.state() == QAbstractSocket::UnconnectedState ||
+                s.c.socket.waitForDisconnected(5000));
         Client again(s.server->port());
         QVERIFY(again.login());
         QCOMPARE(again.exchange("PR A B"), QByteArray("\r\n 5 0\r\n#"));
@@ -264,7 +269,8 @@ private slots:
         QVERIFY(c.login());
         c.sendRaw(QByteArray(10 * 1024 * 1024, 'B') + "\r");
         QCOMPARE(c.readUntil("#"),
-                 "\r\n\t" + link::sjisEncode(sim::Machine::errorText(sim::Machine::Err::LineTooLong)) + "\r\n#");
+                 "\r\n\t" + link::sjisEncode(sim::Machine::errorText(sim::Machine::Err::LineTooLong)) +
+                     "\r\n#");
         // After an attention byte the session is clean again, whatever the junk did.
         c.sendRaw(junk(64 * 1024) + "\x01PR 99\r");
         QVERIFY(c.readUntil("\r\n 99\r\n#").endsWith("\r\n 99\r\n#"));

@@ -90,7 +90,8 @@ bool MonitorFixture::connectToSim()
         return false;
     // Logged in once the password's "CMD$ 0" was answered with a prompt.
     return waitFor([&] {
-        return sim->commands().contains(QStringLiteral("CMD$ 0")) && vc->consoleText().endsWith(QLatin1Char('#'));
+        return sim->commands().contains(QStringLiteral("CMD$ 0")) &&
+               vc->consoleText().endsWith(QLatin1Char('#'));
     });
 }
 

@@ -4,9 +4,9 @@
 #include "app/dialogs.h"
 
 #include <QList>
-#include <functional>
 #include <QQueue>
 #include <QString>
+#include <functional>
 
 class ScriptedDialogs : public Dialogs
 {

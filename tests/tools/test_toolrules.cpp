@@ -69,8 +69,9 @@ private slots:
             return got;
         };
         for (const char *loc : {"ja_JP", "de_DE", "ar_EG", "hi_IN"})
-            QTest::addRow("rtc %s one-digit hour", loc) << rtc(loc, QDateTime(QDate(2026, 12, 5), QTime(9, 5, 3)))
-                                                        << "2026/12/05 9:05:03|SET_RTC &H20261205 : SET_RTC &H0090503";
+            QTest::addRow("rtc %s one-digit hour", loc)
+                << rtc(loc, QDateTime(QDate(2026, 12, 5), QTime(9, 5, 3)))
+                << "2026/12/05 9:05:03|SET_RTC &H20261205 : SET_RTC &H0090503";
         QTest::newRow("rtc midnight, milliseconds ignored, year padded")
             << rtc("C", QDateTime(QDate(999, 3, 4), QTime(0, 0, 0, 999)))
             << "0999/03/04 0:00:00|SET_RTC &H09990304 : SET_RTC &H0000000";

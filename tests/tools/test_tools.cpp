@@ -1,8 +1,8 @@
 // The debug and maintenance tools against the simulator: breakpoints, the
 // clock and the monitor output.
-#include "support/fixture.h"
 #include "sim/machine.h"
 #include "sim/server.h"
+#include "support/fixture.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -76,7 +76,8 @@ class TestTools : public QObject
         const ViewController &vc = *f->vc;
         return vc.buttonBkpN->isEnabled() == on && vc.buttonBkpT->isEnabled() == on &&
                vc.buttonBkpVari->isEnabled() == on && vc.textFieldBkpVariName->isEnabled() == on &&
-               vc.buttonBkpAddDel->isEnabled() && vc.buttonBkpEnum->isEnabled() && vc.buttonBkpAllClr->isEnabled();
+               vc.buttonBkpAddDel->isEnabled() && vc.buttonBkpEnum->isEnabled() &&
+               vc.buttonBkpAllClr->isEnabled();
     }
 
     // Starts three tasks that each run to an END and stay there.
@@ -137,7 +138,8 @@ private slots:
         // A variable while stopped; the reply's "#?" keeps the mode on.
         vc.textFieldBkpVariName->setText(QStringLiteral("A"));
         QVERIFY(clickSends(vc.buttonBkpVari, {"P A"}));
-        QVERIFY(f->waitFor([&] { return vc.consoleText().endsWith(QStringLiteral("[BKP: Variable] A\r\n 5\r\n#?")); }));
+        QVERIFY(f->waitFor(
+            [&] { return vc.consoleText().endsWith(QStringLiteral("[BKP: Variable] A\r\n 5\r\n#?")); }));
         QVERIFY(vc.bkpMode() && vc.buttonBkpN->isEnabled());
 
         // One step: line 30 is done, the task stands at 40.
@@ -147,7 +149,8 @@ private slots:
 
         // Continue: line 40 runs, the breakpoint at 50 stops the task again.
         QVERIFY(clickSends(vc.buttonBkpN, {"N"}));
-        QVERIFY(f->waitFor([&] { return vc.consoleText().contains(QStringLiteral("BREAK 50")) && vc.bkpMode(); }));
+        QVERIFY(f->waitFor(
+            [&] { return vc.consoleText().contains(QStringLiteral("BREAK 50")) && vc.bkpMode(); }));
 
         // Clear all, then continue: the program runs free and the step controls
         // go off with the next reply.
@@ -168,15 +171,42 @@ private slots:
         QTest::addColumn<QString>("command");
         QTest::addColumn<QString>("fieldAfter");
         // A stop is left by a command only; the CR alone keeps it.
-        QTest::newRow("typed number keeps its blanks") << false << "" << " 120\t" << "BKP 120" << " 120\t";
-        QTest::newRow("padded label trimmed") << false << "" << "  LOOP1 " << "BKP *LOOP1" << "*LOOP1";
-        QTest::newRow("selection wins, cut at the line end") << false << "LOOP2\n#" << "99" << "BKP *LOOP2" << "*LOOP2";
-        QTest::newRow("blank target sends CR alone") << false << "" << " \t " << "" << "";
-        QTest::newRow("selected number is no variable") << true << "15" << "B" << "" << "";
-        QTest::newRow("selected variable") << true << "A1" << "" << "P A1" << "A1";
-        QTest::newRow("variable cut at the line end") << true << "LOOP2\n#" << "" << "P LOOP2" << "LOOP2";
-        QTest::newRow("typed variable trimmed") << true << "" << " B2 " << "P B2" << " B2 ";
-        QTest::newRow("no variable name") << true << "" << "  " << "" << "  ";
+        QTest::newRow("typed number keeps its blanks") << false << ""
+                                                       << " 120\t"
+                                                       << "BKP 120"
+                                                       << " 120\t";
+        QTest::newRow("padded label trimmed") << false << ""
+                                              << "  LOOP1 "
+                                              << "BKP *LOOP1"
+                                              << "*LOOP1";
+        QTest::newRow("selection wins, cut at the line end") << false << "LOOP2\n#"
+                                                             << "99"
+                                                             << "BKP *LOOP2"
+                                                             << "*LOOP2";
+        QTest::newRow("blank target sends CR alone") << false << ""
+                                                     << " \t "
+                                                     << ""
+                                                     << "";
+        QTest::newRow("selected number is no variable") << true << "15"
+                                                        << "B"
+                                                        << ""
+                                                        << "";
+        QTest::newRow("selected variable") << true << "A1"
+                                           << ""
+                                           << "P A1"
+                                           << "A1";
+        QTest::newRow("variable cut at the line end") << true << "LOOP2\n#"
+                                                      << ""
+                                                      << "P LOOP2"
+                                                      << "LOOP2";
+        QTest::newRow("typed variable trimmed") << true << ""
+                                                << " B2 "
+                                                << "P B2"
+                                                << " B2 ";
+        QTest::newRow("no variable name") << true << ""
+                                          << "  "
+                                          << ""
+                                          << "  ";
     }
 
     void targetAndSelection()
@@ -208,11 +238,16 @@ private slots:
     void simpleBreakpointActions()
     {
         ViewController &vc = *f->vc;
-        const struct { QPushButton *button; const char *command; const char *note; bool bkpAfter; } cases[] = {
-            {vc.buttonBkpN, "N", "\r[BKP: Continue]", false},
-            {vc.buttonBkpEnum, "BKP", "\r[BKP: Enumerate]", true},
-            {vc.buttonBkpT, "T", "\r[BKP: Trace]", false},
-            {vc.buttonBkpAllClr, "BKP 0", "\r[BKP: All cleared]", false}};
+        const struct
+        {
+            QPushButton *button;
+            const char *command;
+            const char *note;
+            bool bkpAfter;
+        } cases[] = {{vc.buttonBkpN, "N", "\r[BKP: Continue]", false},
+                     {vc.buttonBkpEnum, "BKP", "\r[BKP: Enumerate]", true},
+                     {vc.buttonBkpT, "T", "\r[BKP: Trace]", false},
+                     {vc.buttonBkpAllClr, "BKP 0", "\r[BKP: All cleared]", false}};
         for (const auto &c : cases) {
             vc.linkState().setBkpMode(true);
             vc.updateBkpControls(); // as after a received "#?"
@@ -231,7 +266,8 @@ private slots:
     {
         ViewController &vc = *f->vc;
         const QString command = QStringLiteral("SET_RTC &H20261205 : SET_RTC &H00135210");
-        f->sim->withMachine([](sim::Machine &m) { m.setClock(QDateTime(QDate(2001, 1, 1), QTime(0, 0, 0))); });
+        f->sim->withMachine(
+            [](sim::Machine &m) { m.setClock(QDateTime(QDate(2001, 1, 1), QTime(0, 0, 0))); });
         f->clock.value = QDateTime(QDate(2026, 12, 5), QTime(13, 52, 10));
         vc.checkboxScroll->setChecked(false);
         vc.buttonRtcAdj->click();
@@ -261,18 +297,21 @@ private slots:
         f->settle();
         // The echo, then the whole reply with its prompt.
         QCOMPARE(vc.consoleText(),
-                 before + QStringLiteral("\r\nMON\r\nTASK 0 STOP [30]\r\nTASK 1 STOP [120]\r\nTASK 2 STOP [220]\r\n#"));
+                 before + QStringLiteral(
+                              "\r\nMON\r\nTASK 0 STOP [30]\r\nTASK 1 STOP [120]\r\nTASK 2 STOP [220]\r\n#"));
 
         // Annotated: neither the command nor the raw monitor reply is echoed; the
         // prompt after "CMD$ 0" comes through the live display.
         vc.buttonListNext->setEnabled(true); // as after a listing from the console
         before = vc.consoleText();
         vc.checkboxScroll->setChecked(false);
-        QVERIFY(clickSends(vc.buttonMonList, {"CMD$", "MON", "LIST 30 1", "LIST 120 1", "LIST 220 1", "CMD$ 0"}));
+        QVERIFY(
+            clickSends(vc.buttonMonList, {"CMD$", "MON", "LIST 30 1", "LIST 120 1", "LIST 220 1", "CMD$ 0"}));
         QVERIFY(vc.checkboxScroll->isChecked());
         QVERIFY(f->waitFor([&] { return vc.consoleText().endsWith(QStringLiteral("\r\n#")); }));
-        QCOMPARE(vc.consoleText(), before + QStringLiteral("\r\nTASK 0 STOP\t   30\tEND\r\nTASK 1 STOP\t   120\tEND\r\n"
-                                                          "TASK 2 STOP\t   220\tEND : REM 2\r\n\r\n#"));
+        QCOMPARE(vc.consoleText(),
+                 before + QStringLiteral("\r\nTASK 0 STOP\t   30\tEND\r\nTASK 1 STOP\t   120\tEND\r\n"
+                                         "TASK 2 STOP\t   220\tEND : REM 2\r\n\r\n#"));
         QVERIFY(!vc.buttonListNext->isEnabled());
         QVERIFY(vc.isConnected());
     }

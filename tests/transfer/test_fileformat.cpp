@@ -42,8 +42,10 @@ private slots:
         const auto M = Kind::Mbk;
         const auto Send = LineAction::Send, Refuse = LineAction::Refuse;
         QTest::newRow("hash after comment cut") << P << "#/*x" << qint64(4) << Refuse << "#";
-        QTest::newRow("point no comments") << T << " SETP 1 1 2 3 4 /* x\r" << qint64(21) << Send << "SETP 1 1 2 3 4 /* x";
-        QTest::newRow("mbk hash sent, no comments") << M << "#MBK(1~Wrd)=5 /* x" << qint64(18) << Send << "#MBK(1~Wrd)=5 /* x";
+        QTest::newRow("point no comments")
+            << T << " SETP 1 1 2 3 4 /* x\r" << qint64(21) << Send << "SETP 1 1 2 3 4 /* x";
+        QTest::newRow("mbk hash sent, no comments")
+            << M << "#MBK(1~Wrd)=5 /* x" << qint64(18) << Send << "#MBK(1~Wrd)=5 /* x";
     }
 
     void cleanLoadLine()
@@ -65,7 +67,8 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("failure");
         // Past the marker nothing is sent, so nothing there can fail.
-        QTest::newRow("cut at marker") << "A=1\nEND_OF_LOAD\n\U0001F600\nEND_OF_LOAD" << QByteArray("A=1\n\n") << "";
+        QTest::newRow("cut at marker")
+            << "A=1\nEND_OF_LOAD\n\U0001F600\nEND_OF_LOAD" << QByteArray("A=1\n\n") << "";
         QTest::newRow("marker mid line") << "A=1 END_OF_LOAD" << QByteArray("A=1 \n") << "";
         QTest::newRow("unencodable names its line")
             << "A=1\r\nB=2\r\nPRINT \"\U0001F600\"\r\nC=3" << QByteArray() << "(3) PRINT \"\U0001F600\"";
@@ -151,9 +154,11 @@ private slots:
         const auto file = [](const char *listing, bool dropBeforeTab) {
             return listingFileText(QString::fromUtf8(listing), dropBeforeTab);
         };
-        QTest::newRow("listing first tab only") << file("\r\n10\tPRINT \"a\tb\"\r\n#", true) << "PRINT \"a\tb\"\n";
+        QTest::newRow("listing first tab only")
+            << file("\r\n10\tPRINT \"a\tb\"\r\n#", true) << "PRINT \"a\tb\"\n";
         QTest::newRow("listing tab only line") << file("\r\n10\t\r\n#", true) << "";
-        QTest::newRow("listing points keep tab") << file("\r\nSETP 1 1 2 3 4\r\n\tx\r\n#", false) << "SETP 1 1 2 3 4\n\tx\n";
+        QTest::newRow("listing points keep tab")
+            << file("\r\nSETP 1 1 2 3 4\r\n\tx\r\n#", false) << "SETP 1 1 2 3 4\n\tx\n";
         QTest::newRow("listing inner hash kept") << file("\r\n#A\r\n#?", false) << "#A\n";
     }
 

@@ -55,7 +55,10 @@ QPair<QString, QString> remembered(MonitorFixture &f, Kind k)
                               : qMakePair(vc.mbkLoadFile, vc.mbkSaveFile);
 }
 
-QByteArray sjis(const QString &s) { return link::sjisEncode(s); }
+QByteArray sjis(const QString &s)
+{
+    return link::sjisEncode(s);
+}
 
 QByteArray bytesOf(const QString &path)
 {
@@ -141,7 +144,8 @@ private slots:
         const QStringList lines = fileText.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         f.sim->withMachine([&](sim::Machine &m) {
             for (qsizetype i = 0; i < lines.size(); ++i)
-                m.handleLine(kind == Kind::Program ? QString::number((i + 1) * 10) + ' ' + lines.at(i) : lines.at(i));
+                m.handleLine(kind == Kind::Program ? QString::number((i + 1) * 10) + ' ' + lines.at(i)
+                                                   : lines.at(i));
         });
 
         const QString ext = transfer::traits(kind).extension;
@@ -215,8 +219,8 @@ private slots:
             loadFile(f, Op::PointLoad, QStringLiteral("few.p2k"),
                      sjis(QStringLiteral("  SETP 1 0 0 0 0\r\nSETP 2 3 0 0 0\r\n#SETP 3\r\nSETP 4 9 0 0 0\r\n"
                                          "SETP 日本\r\n\t \r\nSETP 7 1 0 0 0\r\n")));
-        QCOMPARE(f.commands(), (QStringList{"NEWP", "SETP 1 0 0 0 0", "SETP 2 3 0 0 0", "#SETP 3", "SETP 4 9 0 0 0",
-                                            "SETP 日本", "SETP 7 1 0 0 0"}));
+        QCOMPARE(f.commands(), (QStringList{"NEWP", "SETP 1 0 0 0 0", "SETP 2 3 0 0 0", "#SETP 3",
+                                            "SETP 4 9 0 0 0", "SETP 日本", "SETP 7 1 0 0 0"}));
         const QString console = f.vc->consoleText();
         QVERIFY2(console.startsWith(QStringLiteral("(3) \t")), qPrintable(console));
         QVERIFY(console.contains(QStringLiteral("\r\n#(5) \t")));
@@ -234,9 +238,9 @@ private slots:
         const QString name = QStringLiteral("many.p2k");
         QSignalSpy status(f.vc->textField2, &QLineEdit::textChanged);
         loadFile(f, Op::PointLoad, name, bytes);
-        QCOMPARE(shownTexts(status), (QStringList{transfer::loadProgressText(name, 17),
-                                                  transfer::loadProgressText(name, 1717),
-                                                  transfer::loadProgressText(name, 3417), QString()}));
+        QCOMPARE(shownTexts(status),
+                 (QStringList{transfer::loadProgressText(name, 17), transfer::loadProgressText(name, 1717),
+                              transfer::loadProgressText(name, 3417), QString()}));
         QCOMPARE(transfer::loadProgressText(name, 1717), QStringLiteral("\"many.p2k\" Loading...1(KB)"));
         QCOMPARE(f.commands().size(), 251);
     }
@@ -303,7 +307,8 @@ private slots:
         run(f, Op(op), path);
 
         QCOMPARE(f.dialogs.alertTexts(), QStringList{QStringLiteral("Read Error\n\n\"") + path + "\""});
-        QVERIFY(f.dialogs.entries.last().style == Dialogs::Style::Critical && f.dialogs.entries.last().informative.contains(reason));
+        QVERIFY(f.dialogs.entries.last().style == Dialogs::Style::Critical &&
+                f.dialogs.entries.last().informative.contains(reason));
         f.settle();
         QCOMPARE(f.sim->received(), QByteArray());
         QVERIFY(f.vc->isConnected());
@@ -329,7 +334,8 @@ private slots:
         QFETCH(QString, content);
         MonitorFixture &f = *m_f;
         const bool load = !content.isEmpty();
-        const QString path = f.tempDir.filePath(load ? QStringLiteral("stall.txt") : QStringLiteral("out.txt"));
+        const QString path =
+            f.tempDir.filePath(load ? QStringLiteral("stall.txt") : QStringLiteral("out.txt"));
         if (load)
             put(path, content.toLatin1());
         f.vc->textFieldTimeOutSec->setText(QStringLiteral("1"));
@@ -383,7 +389,8 @@ private slots:
         run(f, saveOp(kind), bad);
 
         QCOMPARE(f.dialogs.alertTexts(), QStringList{QStringLiteral("Save Error\n\n\"") + bad + "\""});
-        QVERIFY(!f.dialogs.entries.last().informative.isEmpty() && f.dialogs.entries.last().style == Dialogs::Style::Critical);
+        QVERIFY(!f.dialogs.entries.last().informative.isEmpty() &&
+                f.dialogs.entries.last().style == Dialogs::Style::Critical);
         QVERIFY(!f.vc->consoleText().contains(bad));
         QCOMPARE(remembered(f, kind).second, good);
         // The status line keeps the last progress of the failed save.

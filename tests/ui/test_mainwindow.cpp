@@ -117,14 +117,8 @@ class TestMainWindow : public QObject
     }
 
 private slots:
-    void initTestCase()
-    {
-        m_window = new MainWindow(&m_dialogs, &m_clock);
-    }
-    void cleanupTestCase()
-    {
-        delete m_window;
-    }
+    void initTestCase() { m_window = new MainWindow(&m_dialogs, &m_clock); }
+    void cleanupTestCase() { delete m_window; }
 
     void controls_data()
     {
@@ -189,15 +183,16 @@ private slots:
                                "labelCuInp7", "labelPgUInp", "textfieldTaskStatus7"};
         for (int i = 0; i < tabs->count(); ++i) {
             QCOMPARE(tabs->widget(i)->property("identifier").toString(), QString::number(i));
-            QVERIFY2(tabs->widget(i)->isAncestorOf(m_window->findChild<QWidget *>(QLatin1String(owned[i]))), owned[i]);
+            QVERIFY2(tabs->widget(i)->isAncestorOf(m_window->findChild<QWidget *>(QLatin1String(owned[i]))),
+                     owned[i]);
         }
     }
 
     void lampsAreLargeAndPaletteColoured()
     {
-        static const QRegularExpression lamp(
-            QStringLiteral("^(labelOut\\d|labelInp\\d|labelMemio\\d|labelMbkIo\\d+|labelCuOut\\d|labelCuInp\\d|"
-                           "labelPg[XYZU](Plmt|Mlmt|Alm|In0|In1|In3|Inp))$"));
+        static const QRegularExpression lamp(QStringLiteral(
+            "^(labelOut\\d|labelInp\\d|labelMemio\\d|labelMbkIo\\d+|labelCuOut\\d|labelCuInp\\d|"
+            "labelPg[XYZU](Plmt|Mlmt|Alm|In0|In1|In3|Inp))$"));
         m_window->resize(1280, 800);
         int lamps = 0;
         forEachTab([&](QWidget *page) {
@@ -219,10 +214,12 @@ private slots:
     void radioGroupsAreExclusive()
     {
         // Each click flips its own group only; the other groups keep their default.
-        const QStringList defaults = {QStringLiteral("radiobuttonVariTypeDec"), QStringLiteral("radiobuttonMbkTypeDec"),
-                                      QStringLiteral("radiobuttonPgTypeDec"), QStringLiteral("radiobuttonMbkSizeInt")};
-        const QStringList clicks = {QStringLiteral("radiobuttonVariTypeHex"), QStringLiteral("radiobuttonMbkTypeHex"),
-                                    QStringLiteral("radiobuttonPgTypeHex"), QStringLiteral("radiobuttonMbkSizeLng")};
+        const QStringList defaults = {
+            QStringLiteral("radiobuttonVariTypeDec"), QStringLiteral("radiobuttonMbkTypeDec"),
+            QStringLiteral("radiobuttonPgTypeDec"), QStringLiteral("radiobuttonMbkSizeInt")};
+        const QStringList clicks = {
+            QStringLiteral("radiobuttonVariTypeHex"), QStringLiteral("radiobuttonMbkTypeHex"),
+            QStringLiteral("radiobuttonPgTypeHex"), QStringLiteral("radiobuttonMbkSizeLng")};
         for (int g = 0; g < defaults.size(); ++g) {
             auto *other = m_window->findChild<QRadioButton *>(clicks[g]);
             QVERIFY(other && !other->isChecked());
@@ -273,13 +270,15 @@ private slots:
                 const QString what =
                     w->objectName().isEmpty() ? QLatin1String(w->metaObject()->className()) : w->objectName();
                 if (auto *b = qobject_cast<QPushButton *>(w))
-                    QVERIFY2(b->width() >= b->fontMetrics().horizontalAdvance(b->text()) + 8, qPrintable(what));
+                    QVERIFY2(b->width() >= b->fontMetrics().horizontalAdvance(b->text()) + 8,
+                             qPrintable(what));
                 else if (qobject_cast<QCheckBox *>(w) || qobject_cast<QRadioButton *>(w) ||
                          (qobject_cast<QLabel *>(w) && !static_cast<QLabel *>(w)->wordWrap()))
                     QVERIFY2(w->width() >= w->minimumSizeHint().width(), qPrintable(what));
                 // Nothing may stick out of its page.
                 if (page->isAncestorOf(w))
-                    QVERIFY2(page->rect().contains(QRect(w->mapTo(page, QPoint(0, 0)), w->size())), qPrintable(what));
+                    QVERIFY2(page->rect().contains(QRect(w->mapTo(page, QPoint(0, 0)), w->size())),
+                             qPrintable(what));
             }
         });
     }
