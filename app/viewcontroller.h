@@ -396,7 +396,7 @@ public:
 
     Dialogs *dialogs() const { return m_dialogs; }
     Clock *clock() const { return m_clock; }
-    QWidget *root() const { return m_root; }
+    MainWindow *root() const { return m_root; }
     QSettings *settings() const { return m_settings; }
 
     // Trace words that the program writes to standard output (login echoes,
@@ -425,7 +425,7 @@ private:
     void wireTransfer();
     void wireTools();
 
-    QWidget *m_root = nullptr;
+    MainWindow *m_root = nullptr;
     Dialogs *m_dialogs = nullptr;
     QSettings *m_settings = nullptr;
     Clock *m_clock = nullptr;

@@ -12,6 +12,13 @@ inline QString heard(QObject *widget)
     return a ? a->text(QAccessible::Name) : QString();
 }
 
+// The control of that name under `root`, as the tests and outside tools find
+// it; a missing one fails the calling test's QVERIFY on the null it returns.
+template <typename T> T *control(const QObject *root, const QString &name)
+{
+    return root->findChild<T *>(name);
+}
+
 inline QStringList itemsOf(const QComboBox *box)
 {
     QStringList items;
