@@ -3,6 +3,7 @@
 #include "app/viewcontroller.h"
 #include "axis/jog.h"
 #include "axis/pointtable.h"
+#include "ui/mainwindow.h"
 #include "ui/uihelpers.h"
 
 #include <QComboBox>

@@ -4,6 +4,7 @@
 #include "link/link.h"
 #include "link/sendpath.h"
 #include "link/textutil.h"
+#include "ui/mainwindow.h"
 #include "ui/uihelpers.h"
 
 #include <QLabel>

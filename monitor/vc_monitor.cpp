@@ -1,6 +1,7 @@
 // ViewController's monitor members: the poll timer and its tick, the tab
 // change, the bit displays, output forcing and the axis signal query.
 #include "app/viewcontroller.h"
+#include "ui/mainwindow.h"
 
 #include "link/connection.h"
 #include "link/textutil.h"
