@@ -9,6 +9,9 @@
 namespace link {
 class Link;
 }
+namespace tools {
+class DebugTools;
+}
 
 class Clock;
 class Dialogs;
@@ -35,6 +38,7 @@ public:
     link::Link &link() { return *m_link; }
     Dialogs &dialogs() { return *m_dialogs; }
     Clock &clock() { return *m_clock; }
+    tools::DebugTools &debugTools() { return *m_debugTools; }
 
     QAction *menuOpenFile() const { return m_menuOpenFile; }
     QAction *menuAbout() const { return m_menuAbout; }
@@ -81,6 +85,8 @@ private:
     Dialogs *m_dialogs = nullptr;
     Clock *m_clock = nullptr;
     link::Link *m_link = nullptr; // a child of the window
+    // A child of the window, like the link.
+    tools::DebugTools *m_debugTools = nullptr;
     QAction *m_menuOpenFile = nullptr;
     QAction *m_menuAbout = nullptr;
     QAction *m_menuSimulator = nullptr;
