@@ -231,12 +231,6 @@ public:
     bool isConnected() const;
 
     // ---- state fields (names as the behaviour names them) -------------------
-    QString programLoadFile;
-    QString programSaveFile;
-    QString pointLoadFile;
-    QString pointSaveFile;
-    QString mbkLoadFile;
-    QString mbkSaveFile;
     AppDelegate *appDelegate = nullptr;
     qint64 mbkSelectMode = 0;
     QString Host;
