@@ -6,6 +6,7 @@
 
 #include "app/clock.h"
 #include "app/dialogs.h"
+#include "console/consolesink.h"
 #include "link/link.h"
 #include "link/linkstate.h"
 
@@ -55,7 +56,7 @@ struct StyledRun
 };
 using StyledText = QVector<StyledRun>;
 
-class ViewController : public QObject
+class ViewController : public QObject, public console::ConsoleSink
 {
     Q_OBJECT
 
@@ -91,7 +92,7 @@ public:
     void disconnect();
     void rcv();
     void sendString(const QString &sendstring);
-    void sendString1(const QString &sendstring);
+    void sendString1(const QString &sendstring) override;
     int sendProgram(const QString &sendstring);
     void sendB(const QByteArray &bytes);
     bool receivePrompt();
@@ -109,13 +110,15 @@ public:
 
     // ---- console/ -----------------------------------------------------------
     void consoleAppend(const QString &text);
-    void consoleAppendFollow(const QString &text);
-    void consoleAppendScroll(const QString &text);
-    void consoleReplace(const QString &text);
+    void consoleAppendFollow(const QString &text) override;
+    void consoleAppendScroll(const QString &text) override;
+    void consoleReplace(const QString &text) override;
     QString consoleText() const;
     // The console selection up to its first line break: what a selection
     // offers as a breakpoint target, a variable name or a listing start.
-    QString consoleSelection() const;
+    QString consoleSelection() const override;
+    void liveDisplayOn() override;
+    void listNextOff() override;
     void removeTop1();
     void receiveDisplay(const QString &chunk);
     void updateBkpControls();
@@ -135,7 +138,7 @@ public:
     // Application-wide key handling; returns true when the event was consumed.
     bool keyDown(QKeyEvent *event);
     void flagsChanged(Qt::KeyboardModifiers modifiers);
-    void focusConsole();
+    void focusConsole() override;
 
     // ---- monitor/ -----------------------------------------------------------
     void timerStart();
@@ -228,12 +231,6 @@ public:
     bool isConnected() const;
 
     // ---- state fields (names as the behaviour names them) -------------------
-    QString programLoadFile;
-    QString programSaveFile;
-    QString pointLoadFile;
-    QString pointSaveFile;
-    QString mbkLoadFile;
-    QString mbkSaveFile;
     AppDelegate *appDelegate = nullptr;
     qint64 mbkSelectMode = 0;
     QString Host;

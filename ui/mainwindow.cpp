@@ -4,6 +4,8 @@
 
 #include "link/link.h"
 #include "monitor/tabs.h"
+#include "tools/debugtools.h"
+#include "transfer/transfers.h"
 #include "ui/controls.h"
 #include "ui/uihelpers.h"
 
@@ -53,7 +55,9 @@ QPushButton *makeTagButton(const QString &action, int tag, const QString &captio
 } // namespace
 
 MainWindow::MainWindow(Dialogs *dialogs, Clock *clock, QWidget *parent)
-    : QMainWindow(parent), m_dialogs(dialogs), m_clock(clock), m_link(new link::Link(dialogs, this))
+    : QMainWindow(parent), m_dialogs(dialogs), m_clock(clock), m_link(new link::Link(dialogs, this)),
+      m_transfers(new transfer::Transfers(*m_link, *dialogs, this)),
+      m_debugTools(new tools::DebugTools(*m_link, *clock, this))
 {
     setObjectName(QStringLiteral("MainWindow"));
     setWindowTitle(QStringLiteral("QuorinMonitor"));

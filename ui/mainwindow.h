@@ -9,6 +9,12 @@
 namespace link {
 class Link;
 }
+namespace tools {
+class DebugTools;
+}
+namespace transfer {
+class Transfers;
+}
 
 class Clock;
 class Dialogs;
@@ -35,6 +41,8 @@ public:
     link::Link &link() { return *m_link; }
     Dialogs &dialogs() { return *m_dialogs; }
     Clock &clock() { return *m_clock; }
+    transfer::Transfers &transfers() { return *m_transfers; }
+    tools::DebugTools &debugTools() { return *m_debugTools; }
 
     QAction *menuOpenFile() const { return m_menuOpenFile; }
     QAction *menuAbout() const { return m_menuAbout; }
@@ -81,6 +89,9 @@ private:
     Dialogs *m_dialogs = nullptr;
     Clock *m_clock = nullptr;
     link::Link *m_link = nullptr; // a child of the window
+    // Children of the window, like the link.
+    transfer::Transfers *m_transfers = nullptr;
+    tools::DebugTools *m_debugTools = nullptr;
     QAction *m_menuOpenFile = nullptr;
     QAction *m_menuAbout = nullptr;
     QAction *m_menuSimulator = nullptr;

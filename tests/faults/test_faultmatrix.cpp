@@ -6,6 +6,7 @@
 // so that CTest can run the modes side by side.
 #include "sim/machine.h"
 #include "support/fixture.h"
+#include "transfer/transfers.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -65,9 +66,12 @@ QString path(MonitorFixture &f, const QString &name)
 
 // A finished transfer is what the next file dialog offers (its completion line
 // may have scrolled out of a flooded console).
-std::function<bool(MonitorFixture &)> offered(const QString &name, QString ViewController::*file)
+std::function<bool(MonitorFixture &)> offered(const QString &name, transfer::Kind kind, bool saved)
 {
-    return [name, file](MonitorFixture &f) { return f.vc.get()->*file == path(f, name); };
+    return [name, kind, saved](MonitorFixture &f) {
+        const transfer::Transfers &t = f.window->transfers();
+        return (saved ? t.lastSaved(kind) : t.lastLoaded(kind)) == path(f, name);
+    };
 }
 
 Action tab(const QString &id, const std::function<void(MonitorFixture &)> &fill = {})
@@ -87,8 +91,7 @@ Action tab(const QString &id, const std::function<void(MonitorFixture &)> &fill 
 
 // Loads `text` from a new file through `trigger` (the control a user uses).
 Action load(const QString &name, int cutAt, const QByteArray &text,
-            const std::function<void(MonitorFixture &)> &trigger, QString ViewController::*file,
-            int leadMs = 0)
+            const std::function<void(MonitorFixture &)> &trigger, transfer::Kind kind, int leadMs = 0)
 {
     return {name,
             cutAt,
@@ -100,12 +103,12 @@ Action load(const QString &name, int cutAt, const QByteArray &text,
                 f.dialogs.setNextFileName(path(f, name));
                 trigger(f);
             },
-            offered(name, file),
+            offered(name, kind, false),
             {},
             leadMs};
 }
 
-Action save(const QString &name, Fn fn, QString ViewController::*file)
+Action save(const QString &name, Fn fn, transfer::Kind kind)
 {
     return {name,
             0,
@@ -114,7 +117,7 @@ Action save(const QString &name, Fn fn, QString ViewController::*file)
                 f.dialogs.setNextFileName(path(f, name));
                 (f.vc.get()->*fn)();
             },
-            offered(name, file),
+            offered(name, kind, true),
             name};
 }
 
@@ -152,19 +155,19 @@ const QList<Action> &actions()
         tab("6", [](MonitorFixture &f) { f.vc->textfieldTaskNo[0]->setText(QStringLiteral("0")); }),
         load(
             "line.f2k", 3, "A=1\nB=2\nC=3\n", [](MonitorFixture &f) { f.window->menuOpenFile()->trigger(); },
-            &ViewController::programLoadFile),
+            transfer::Kind::Program),
         load(
             "block.f2k", 0, "A=1\nB=2\n", [](MonitorFixture &f) { f.vc->buttonFileOpen->click(); },
-            &ViewController::programLoadFile, 1000),
+            transfer::Kind::Program, 1000),
         load(
             "points.p2k", 2, "SETP 1 1 0 0 0\nSETP 2 2 0 0 0\n", [](MonitorFixture &f) { f.vc->pointLoad(); },
-            &ViewController::pointLoadFile),
+            transfer::Kind::Point),
         load(
             "table.mbk", 2, "MBK(1~Wrd)=1\nMBK(2~Wrd)=2\n", [](MonitorFixture &f) { f.vc->mbkLoad(); },
-            &ViewController::mbkLoadFile),
-        save("saved.f2k", &ViewController::programSave, &ViewController::programSaveFile),
-        save("saved.p2k", &ViewController::pointSave, &ViewController::pointSaveFile),
-        save("saved.mbk", &ViewController::mbkSave, &ViewController::mbkSaveFile),
+            transfer::Kind::Mbk),
+        save("saved.f2k", &ViewController::programSave, transfer::Kind::Program),
+        save("saved.p2k", &ViewController::pointSave, transfer::Kind::Point),
+        save("saved.mbk", &ViewController::mbkSave, transfer::Kind::Mbk),
         debug("breakpoint", &ViewController::buttonBkpAddDel_click, "BKP 20"),
         debug("breakpoint list", &ViewController::buttonBkpEnum_click, "BKP"),
         debug("continue", &ViewController::buttonBkpN_click, "N"),

@@ -6,6 +6,7 @@
 #include "support/fixture.h"
 #include "transfer/fileformat.h"
 #include "transfer/texts.h"
+#include "transfer/transfers.h"
 
 #include <QAction>
 #include <QDir>
@@ -46,13 +47,11 @@ Op saveOp(Kind k)
     return k == Kind::Program ? Op::ProgramSave : k == Kind::Point ? Op::PointSave : Op::MbkSave;
 }
 
-// The file names the view remembers for a kind: {load, save}.
+// The file names the transfers remember for a kind: {load, save}.
 QPair<QString, QString> remembered(MonitorFixture &f, Kind k)
 {
-    const ViewController &vc = *f.vc;
-    return k == Kind::Program ? qMakePair(vc.programLoadFile, vc.programSaveFile)
-           : k == Kind::Point ? qMakePair(vc.pointLoadFile, vc.pointSaveFile)
-                              : qMakePair(vc.mbkLoadFile, vc.mbkSaveFile);
+    const transfer::Transfers &t = f.window->transfers();
+    return qMakePair(t.lastLoaded(k), t.lastSaved(k));
 }
 
 QByteArray sjis(const QString &s)

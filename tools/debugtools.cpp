@@ -1,0 +1,147 @@
+// The breakpoint panel and the maintenance buttons against the controller.
+#include "tools/debugtools.h"
+
+#include "app/clock.h"
+#include "console/consolesink.h"
+#include "link/link.h"
+#include "link/textutil.h"
+#include "tools/tools.h"
+
+namespace tools {
+
+DebugTools::DebugTools(link::Link &link, Clock &clock, QObject *parent)
+    : QObject(parent), m_link(link), m_clock(clock)
+{
+}
+
+console::ConsoleSink &DebugTools::console()
+{
+    Q_ASSERT(m_console);
+    return *m_console;
+}
+
+// ---- breakpoints -------------------------------------------------------------
+
+void DebugTools::breakpointContinue()
+{
+    m_link.state().setBkpMode(false);
+    m_link.sendString(QStringLiteral("N"));
+    console().consoleAppendScroll(QStringLiteral("\r[BKP: Continue]"));
+}
+
+void DebugTools::breakpointList()
+{
+    m_link.sendString(QStringLiteral("BKP"));
+    console().consoleAppendScroll(QStringLiteral("\r[BKP: Enumerate]"));
+}
+
+void DebugTools::breakpointTrace()
+{
+    m_link.state().setBkpMode(false);
+    m_link.sendString(QStringLiteral("T"));
+    console().consoleAppendScroll(QStringLiteral("\r[BKP: Trace]"));
+}
+
+void DebugTools::breakpointClearAll()
+{
+    m_link.state().setBkpMode(false);
+    m_link.sendString(QStringLiteral("BKP 0"));
+    console().consoleAppendScroll(QStringLiteral("\r[BKP: All cleared]"));
+}
+
+QString DebugTools::breakpointAddDelete(const QString &number)
+{
+    console().liveDisplayOn();
+    const QString selected = console().consoleSelection();
+    const QString shown = selected.isEmpty() ? number : selected;
+    const QString typed = text::trimBlanks(shown);
+    if (typed.isEmpty()) {
+        console().consoleAppendScroll(QStringLiteral("[BKP: ! Input or Select a Step No. or a Label]"));
+        // A bare CR: the controller answers with a fresh prompt.
+        m_link.sendString(QString());
+        return QString();
+    }
+    const QString target = bkpTarget(typed);
+    m_link.state().setBkpMode(false);
+    m_link.sendString(QStringLiteral("BKP ") + target);
+    console().consoleAppendScroll(QStringLiteral("[BKP: Add/Delete]"));
+    return target != typed ? target : shown;
+}
+
+QString DebugTools::breakpointVariable(const QString &name)
+{
+    console().liveDisplayOn();
+    const QString selected = console().consoleSelection();
+    // A selected step number is almost certainly a mis-selection.
+    if (!selected.isEmpty() && text::isInt(selected)) {
+        console().consoleAppendScroll(QStringLiteral("[BKP: ! Select Variable Name]"));
+        m_link.sendString(QString());
+        return QString();
+    }
+    const QString shown = selected.isEmpty() ? name : selected;
+    const QString trimmed = text::trimBlanks(shown);
+    if (trimmed.isEmpty()) {
+        console().consoleAppendScroll(QStringLiteral("[BKP: ! Input Variable Name ]"));
+        m_link.sendString(QString());
+        return shown;
+    }
+    m_link.state().setBkpMode(false);
+    console().consoleAppendScroll(QStringLiteral("[BKP: Variable] ") + trimmed);
+    m_link.sendString(QStringLiteral("P ") + trimmed);
+    return shown;
+}
+
+// ---- clock -------------------------------------------------------------------
+
+void DebugTools::clockCheck()
+{
+    console().liveDisplayOn();
+    console().sendString1(QStringLiteral("PR DATE$(0) TIME$(0)"));
+    console().focusConsole();
+}
+
+void DebugTools::clockAdjust()
+{
+    console().liveDisplayOn();
+    console().sendString1(rtcSetCommand(m_clock.now()));
+    console().focusConsole();
+}
+
+// ---- monitor output ------------------------------------------------------------
+
+void DebugTools::monitor()
+{
+    console().liveDisplayOn();
+    if (!m_link.exchange(QStringLiteral("CMD$")))
+        return;
+    m_link.state().setWaitPrompt(true);
+    console().sendString1(QStringLiteral("MON"));
+    if (!m_link.receivePrompt())
+        return;
+    console().consoleAppendFollow(m_link.rcvBuff());
+    // Nobody waits for this prompt: the receive path ends the wait, and the
+    // prompt itself is not shown.
+    m_link.state().setWaitPrompt(true);
+    m_link.sendString(QStringLiteral("CMD$ 0"));
+}
+
+void DebugTools::monitorListing()
+{
+    console().liveDisplayOn();
+    console().listNextOff();
+    if (!m_link.exchange(QStringLiteral("CMD$")))
+        return;
+    const std::optional<QString> monReply = m_link.exchange(QStringLiteral("MON"));
+    if (!monReply)
+        return;
+    const std::optional<QString> listing =
+        buildMonListing(*monReply, [this](const QString &command) { return m_link.exchange(command); });
+    // A time-out has already closed the link and said so; what was collected
+    // is dropped.
+    if (!listing)
+        return;
+    console().consoleAppendFollow(QStringLiteral("\r\n") + *listing);
+    m_link.sendString(QStringLiteral("CMD$ 0"));
+}
+
+} // namespace tools

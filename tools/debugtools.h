@@ -1,0 +1,60 @@
+// The breakpoint panel and the maintenance buttons: breakpoints, the clock
+// check and set, the monitor output and the monitor output annotated with
+// program lines. The rules they follow live in tools.*.
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+class Clock;
+
+namespace console {
+class ConsoleSink;
+}
+
+namespace link {
+class Link;
+}
+
+namespace tools {
+
+class DebugTools : public QObject
+{
+    Q_OBJECT
+
+public:
+    DebugTools(link::Link &link, Clock &clock, QObject *parent = nullptr);
+
+    // Where the tools write their notes and listings; set before the first use.
+    void setConsole(console::ConsoleSink &console) { m_console = &console; }
+
+public slots:
+    // None of the breakpoint actions waits: the controller's answer reaches
+    // the console through the live display, and the next received text turns
+    // the step controls on or off from the breakpoint mode.
+    void breakpointContinue();
+    void breakpointList();
+    void breakpointTrace();
+    void breakpointClearAll();
+    // `number` is the breakpoint field's text; a console selection takes its
+    // place. Returns what the field shows afterwards.
+    QString breakpointAddDelete(const QString &number);
+    // `name` is the variable field's text; a console selection takes its
+    // place. Returns what the field shows afterwards.
+    QString breakpointVariable(const QString &name);
+
+    void clockCheck();
+    void clockAdjust();
+
+    void monitor();
+    void monitorListing();
+
+private:
+    console::ConsoleSink &console();
+
+    link::Link &m_link;
+    Clock &m_clock;
+    console::ConsoleSink *m_console = nullptr;
+};
+
+} // namespace tools

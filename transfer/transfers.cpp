@@ -1,0 +1,362 @@
+// The file transfers: each runs from its confirmed file dialog to its end.
+#include "transfer/transfers.h"
+
+#include "app/dialogs.h"
+#include "console/consolesink.h"
+#include "link/link.h"
+#include "link/textutil.h"
+#include "transfer/fileformat.h"
+#include "transfer/texts.h"
+
+#include <QFileInfo>
+#include <QLoggingCategory>
+#include <QTimer>
+#include <functional>
+#include <utility>
+
+Q_LOGGING_CATEGORY(lcTransfer, "quorin.transfer")
+
+namespace transfer {
+
+namespace {
+
+const QByteArray kAttention("\x01", 1);
+constexpr std::chrono::milliseconds kSaveProgressEvery{100};
+
+QString startDirOf(const QString &remembered)
+{
+    return remembered.isEmpty() ? QString() : QFileInfo(remembered).absolutePath();
+}
+
+FileDialogSpec openDialogFor(Kind kind, const QString &remembered)
+{
+    const Traits &t = traits(kind);
+    return FileDialogSpec{t.loadTitle, t.loadMessage, t.extension, startDirOf(remembered), QString()};
+}
+
+FileDialogSpec saveDialogFor(Kind kind, const QString &remembered)
+{
+    const Traits &t = traits(kind);
+    return FileDialogSpec{t.saveTitle, t.saveMessage, t.extension, startDirOf(remembered),
+                          remembered.isEmpty() ? QString() : QFileInfo(remembered).fileName()};
+}
+
+// One transfer from its confirmed dialog to its end. Every wait is bounded by
+// the receive time-out; a wait that gives up has closed the link, told the
+// user and cleared its flag, and the transfer stops there.
+class TransferRun
+{
+public:
+    using Status = std::function<void(const QString &)>;
+
+    TransferRun(link::Link &link, Dialogs &dialogs, console::ConsoleSink &console, Status status, Kind kind,
+                const QString &path)
+        : m_link(link), m_state(link.state()), m_dialogs(dialogs), m_console(console),
+          m_status(std::move(status)), m_kind(kind), m_traits(traits(kind)), m_path(path),
+          m_name(fileNameOf(path))
+    {
+    }
+
+    // Each returns true when the transfer went through to its end.
+    bool lineLoad();
+    bool blockLoad();
+    bool listingSave();
+
+private:
+    bool readFile(QString *text);
+    bool opening();
+    bool promptWait(bool pump);
+    bool hashWait();
+    bool exchange(const QString &command);
+    void status(const QString &text) { m_status(text); }
+
+    link::Link &m_link;
+    link::LinkState &m_state;
+    Dialogs &m_dialogs;
+    console::ConsoleSink &m_console;
+    Status m_status;
+    Kind m_kind;
+    const Traits &m_traits;
+    QString m_path;
+    QString m_name;
+};
+
+bool TransferRun::readFile(QString *text)
+{
+    const FileText f = readSjisFile(m_path);
+    if (!f.ok) {
+        m_dialogs.alert(QStringLiteral("Read Error\n\n\"") + m_path + QLatin1Char('"'), f.error,
+                        Dialogs::Style::Critical);
+        return false;
+    }
+    *text = f.text;
+    return true;
+}
+
+bool TransferRun::promptWait(bool pump)
+{
+    // A flag left set would make the receive path treat the next login
+    // prompts as a reply, so every way out of the wait clears it.
+    bool ok = false;
+    if (pump) {
+        ok = m_link.waitFlagCleared(link::LinkState::Flag::WaitPrompt, true);
+    } else {
+        // The prompt wait proper: it sleeps on the slot until the prompt
+        // comes, turning the run loop only once the reply is overdue.
+        ok = m_link.receivePrompt();
+    }
+    if (!ok)
+        m_state.setWaitPrompt(false);
+    return ok;
+}
+
+bool TransferRun::hashWait()
+{
+    // Sleeps on the slot until the receive path sees a "#"; every other way
+    // out clears the flag itself.
+    return m_link.waitFlagCleared(link::LinkState::Flag::WaitSharp, false);
+}
+
+bool TransferRun::exchange(const QString &command)
+{
+    m_state.setWaitPrompt(true);
+    m_link.sendString(command);
+    return promptWait(false);
+}
+
+// The controller drops whatever it was doing (a running listing, a half
+// block) on the attention byte, so every line load and listing starts clean.
+bool TransferRun::opening()
+{
+    m_state.setWaitPrompt(true);
+    m_link.sendB(kAttention);
+    if (!promptWait(true))
+        return false;
+    m_console.consoleReplace(QString());
+    link::doEvents();
+    return true;
+}
+
+bool TransferRun::lineLoad()
+{
+    QString text;
+    if (!readFile(&text) || !opening())
+        return false;
+    for (const QString &command : m_traits.clearCommands) {
+        if (!exchange(command))
+            return false;
+    }
+
+    const QStringList lines = splitLines(text);
+    qint64 total = 0;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const LoadLine line = cleanLoadLine(lines.at(i), m_traits);
+        total += line.count;
+        if (line.action == LineAction::Refuse) {
+            m_console.consoleAppendScroll(syntaxErrorText(i, line.text));
+            link::doEvents();
+        } else if (line.action == LineAction::Send) {
+            // The hash wait ends on the first "#": a program line in load mode
+            // is answered by a bare "#", a refusal by an error line and CR LF "#".
+            m_state.setWaitSharp(true);
+            m_link.sendString(line.text);
+            if (!hashWait())
+                return false;
+            if (const auto reply = lineRejection(m_state.rcvBuff(), m_traits.replyRule)) {
+                m_console.consoleAppendScroll(lineErrorText(i, *reply));
+                link::doEvents();
+            }
+        }
+        if (i % 100 == 0) {
+            status(loadProgressText(m_name, total));
+            link::doEvents();
+        }
+    }
+
+    for (const QString &command : m_traits.finishCommands) {
+        if (!exchange(command))
+            return false;
+    }
+    m_console.consoleAppendScroll(loadedText(m_kind, m_path));
+    status(QString());
+    return true;
+}
+
+bool TransferRun::blockLoad()
+{
+    QString text;
+    if (!readFile(&text))
+        return false;
+    // Encoding is settled before the first byte goes out: a load that stopped
+    // half-way would leave the controller with a truncated program.
+    const BlockText bytes = blockLoadBytes(text);
+    if (!bytes.ok) {
+        m_dialogs.alert(QStringLiteral("Encode Error\n\n") + bytes.failure);
+        return false;
+    }
+
+    m_console.consoleReplace(QString());
+    status(blockStartText(m_name));
+    link::doEvents();
+    m_state.setWaitPrompt(true);
+    m_link.sendB(kAttention);
+    if (!promptWait(false))
+        return false;
+    link::delay(1.0);
+    m_console.consoleReplace(QString());
+    link::doEvents();
+
+    qint64 sent = 0;
+    for (const QByteArray &block : programBlocks(bytes.bytes)) {
+        m_state.clearRcv();
+        m_state.setWaitPrompt(true);
+        if (!m_link.sendRaw(block))
+            qCWarning(lcTransfer) << "programLoadHs(), the connection is not open";
+        if (!promptWait(false))
+            return false;
+        sent += kBlockSize;
+        status(loadProgressText(m_name, sent));
+        link::doEvents();
+    }
+
+    status(kFileProcessing);
+    link::doEvents();
+    m_state.setWaitPrompt(true);
+    m_link.sendString(QStringLiteral("MMC_LOAD MMC_LOAD$"));
+    if (!promptWait(true))
+        return false;
+
+    m_console.consoleReplace(QString());
+    const QString reply = text::trimNewlines(m_state.rcvBuff());
+    if (reply.size() >= 2)
+        m_console.consoleReplace(reply + QStringLiteral("\r\n"));
+    m_state.clearRcv();
+
+    m_console.consoleAppendScroll(loadedText(m_kind, m_path));
+    status(QString());
+    return true;
+}
+
+bool TransferRun::listingSave()
+{
+    if (!opening())
+        return false;
+    m_state.setWaitPrompt(true);
+    m_link.sendString(m_traits.listCommand);
+    // A long listing takes a while; the status line counts what has arrived.
+    const auto showProgress = [this] { status(saveProgressText(m_name, m_state.rcvBuff().size())); };
+    // Shown at least once, so that a save that fails to write leaves its
+    // progress text behind however fast the listing came.
+    showProgress();
+    QTimer progress;
+    progress.setInterval(kSaveProgressEvery);
+    QObject::connect(&progress, &QTimer::timeout, &progress, showProgress);
+    progress.start();
+    const bool ok = promptWait(true);
+    progress.stop();
+    if (!ok)
+        return false;
+
+    const QString fileText = listingFileText(m_state.rcvBuff(), m_traits.dropBeforeTab);
+    const QString why = writeSjisFile(m_path, fileText);
+    if (!why.isEmpty()) {
+        qCWarning(lcTransfer).noquote()
+            << QStringLiteral("Save Error, ") + m_path + QStringLiteral(", ") + why;
+        m_dialogs.alert(QStringLiteral("Save Error\n\n\"") + m_path + QLatin1Char('"'), why,
+                        Dialogs::Style::Critical);
+        return false;
+    }
+    m_console.consoleAppendScroll(savedText(m_kind, m_path));
+    status(QString());
+    return true;
+}
+
+} // namespace
+
+Transfers::Transfers(link::Link &link, Dialogs &dialogs, QObject *parent)
+    : QObject(parent), m_link(link), m_dialogs(dialogs)
+{
+}
+
+Transfers::Files &Transfers::filesOf(Kind kind)
+{
+    return m_files.at(static_cast<std::size_t>(kind));
+}
+
+const Transfers::Files &Transfers::filesOf(Kind kind) const
+{
+    return m_files.at(static_cast<std::size_t>(kind));
+}
+
+QString Transfers::lastLoaded(Kind kind) const
+{
+    return filesOf(kind).loaded;
+}
+
+QString Transfers::lastSaved(Kind kind) const
+{
+    return filesOf(kind).saved;
+}
+
+void Transfers::load(Kind kind, LoadMode mode)
+{
+    Q_ASSERT(m_console);
+    const QString path = m_dialogs.openFile(openDialogFor(kind, filesOf(kind).loaded));
+    if (path.isEmpty())
+        return;
+    link::Link::BusyScope busy(m_link);
+    TransferRun run(
+        m_link, m_dialogs, *m_console, [this](const QString &text) { emit status(text); }, kind, path);
+    if (mode == LoadMode::Blocks ? run.blockLoad() : run.lineLoad())
+        filesOf(kind).loaded = path;
+}
+
+void Transfers::save(Kind kind)
+{
+    Q_ASSERT(m_console);
+    const QString path = m_dialogs.saveFile(saveDialogFor(kind, filesOf(kind).saved));
+    if (path.isEmpty())
+        return;
+    link::Link::BusyScope busy(m_link);
+    TransferRun run(
+        m_link, m_dialogs, *m_console, [this](const QString &text) { emit status(text); }, kind, path);
+    if (run.listingSave())
+        filesOf(kind).saved = path;
+}
+
+void Transfers::programLoad()
+{
+    load(Kind::Program, LoadMode::Lines);
+}
+
+void Transfers::programLoadHs()
+{
+    load(Kind::Program, LoadMode::Blocks);
+}
+
+void Transfers::programSave()
+{
+    save(Kind::Program);
+}
+
+void Transfers::pointLoad()
+{
+    load(Kind::Point, LoadMode::Lines);
+}
+
+void Transfers::pointSave()
+{
+    save(Kind::Point);
+}
+
+void Transfers::mbkLoad()
+{
+    load(Kind::Mbk, LoadMode::Lines);
+}
+
+void Transfers::mbkSave()
+{
+    save(Kind::Mbk);
+}
+
+} // namespace transfer

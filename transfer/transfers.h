@@ -1,0 +1,73 @@
+// Program, point and MBK files to and from the controller. Each transfer runs
+// to its end inside the user's action, on the main thread, keeping the window
+// alive with short run-loop turns; the file rules live in fileformat.*.
+#pragma once
+
+#include "transfer/kinds.h"
+
+#include <QObject>
+#include <QString>
+#include <array>
+
+class Dialogs;
+
+namespace console {
+class ConsoleSink;
+}
+
+namespace link {
+class Link;
+}
+
+namespace transfer {
+
+class Transfers : public QObject
+{
+    Q_OBJECT
+
+public:
+    Transfers(link::Link &link, Dialogs &dialogs, QObject *parent = nullptr);
+
+    // Where the transfers write their notes; set before the first transfer.
+    void setConsole(console::ConsoleSink &console) { m_console = &console; }
+
+    // The file the last finished load or save of `kind` used: the next file
+    // dialog of that direction starts there. Empty until one finished.
+    QString lastLoaded(Kind kind) const;
+    QString lastSaved(Kind kind) const;
+
+public slots:
+    // Line by line, each line answered by the controller.
+    void programLoad();
+    // The whole program in blocks, compiled by the controller at the end.
+    void programLoadHs();
+    void programSave();
+    void pointLoad();
+    void pointSave();
+    void mbkLoad();
+    void mbkSave();
+
+signals:
+    // The status line's text: progress while a transfer runs, empty at its end.
+    void status(const QString &text);
+
+private:
+    enum class LoadMode { Lines, Blocks };
+    struct Files
+    {
+        QString loaded;
+        QString saved;
+    };
+
+    void load(Kind kind, LoadMode mode);
+    void save(Kind kind);
+    Files &filesOf(Kind kind);
+    const Files &filesOf(Kind kind) const;
+
+    link::Link &m_link;
+    Dialogs &m_dialogs;
+    console::ConsoleSink *m_console = nullptr;
+    std::array<Files, 3> m_files; // by Kind
+};
+
+} // namespace transfer
