@@ -9,6 +9,11 @@
 namespace link {
 class Link;
 }
+namespace panels {
+class MbkPage;
+class TasksPage;
+class VariablesPage;
+} // namespace panels
 
 class Clock;
 class Dialogs;
@@ -35,6 +40,10 @@ public:
     link::Link &link() { return *m_link; }
     Dialogs &dialogs() { return *m_dialogs; }
     Clock &clock() { return *m_clock; }
+
+    panels::VariablesPage &variablesPage() { return *m_variablesPage; }
+    panels::MbkPage &mbkPage() { return *m_mbkPage; }
+    panels::TasksPage &tasksPage() { return *m_tasksPage; }
 
     QAction *menuOpenFile() const { return m_menuOpenFile; }
     QAction *menuAbout() const { return m_menuAbout; }
@@ -63,11 +72,8 @@ private:
     QWidget *buildTopBar();
     QWidget *buildConsolePage();
     QWidget *buildIoPage();
-    QWidget *buildVariablesPage();
-    QWidget *buildMbkPage();
     QWidget *buildCuPage();
     QWidget *buildAxisPage();
-    QWidget *buildTasksPage();
     QGroupBox *buildBitGroup(const BitGroup &g);
     QGroupBox *buildAxisSignals();
     QGroupBox *buildAxisPositions();
@@ -81,6 +87,9 @@ private:
     Dialogs *m_dialogs = nullptr;
     Clock *m_clock = nullptr;
     link::Link *m_link = nullptr; // a child of the window
+    panels::VariablesPage *m_variablesPage = nullptr;
+    panels::MbkPage *m_mbkPage = nullptr;
+    panels::TasksPage *m_tasksPage = nullptr;
     QAction *m_menuOpenFile = nullptr;
     QAction *m_menuAbout = nullptr;
     QAction *m_menuSimulator = nullptr;
