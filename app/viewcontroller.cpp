@@ -5,6 +5,7 @@
 #include "app/appdelegate.h"
 #include "link/textutil.h"
 #include "monitor/banks.h"
+#include "panels/variablespage.h"
 #include "ui/mainwindow.h"
 #include "ui/uihelpers.h"
 
@@ -132,39 +133,6 @@ void ViewController::bindControls()
     labelInpStat = need<QLabel>(QStringLiteral("labelInpStat"));
     labelMemioStat = need<QLabel>(QStringLiteral("labelMemioStat"));
 
-    for (int r = 0; r < 8; ++r) {
-        textfieldVariName[r] = need<QLineEdit>(n("textfieldVariName", r));
-        checkboxVari[r] = need<QCheckBox>(n("checkboxVari", r));
-        textfieldVariValue[r] = need<QLabel>(n("textfieldVariValue", r));
-        textfieldMbkAdr[r] = need<QLineEdit>(n("textfieldMbkAdr", r));
-        textfieldMbkData[r] = need<QLineEdit>(n("textfieldMbkData", r));
-        textfieldTaskNo[r] = need<QLineEdit>(n("textfieldTaskNo", r));
-        textfieldTaskStep[r] = need<QLineEdit>(n("textfieldTaskStep", r));
-        textfieldTaskStatus[r] = need<QLineEdit>(n("textfieldTaskStatus", r));
-    }
-    checkboxVariAll = need<QCheckBox>(QStringLiteral("checkboxVariAll"));
-    radiobuttonVariTypeDec = need<QRadioButton>(QStringLiteral("radiobuttonVariTypeDec"));
-    radiobuttonVariTypeHex = need<QRadioButton>(QStringLiteral("radiobuttonVariTypeHex"));
-    textfieldVariModName = need<QLineEdit>(QStringLiteral("textfieldVariModName"));
-    textfieldVariModValue = need<QLineEdit>(QStringLiteral("textfieldVariModValue"));
-    textFieldVariable = need<QLineEdit>(QStringLiteral("textFieldVariable"));
-
-    textfieldMbkAdrSelect = need<QLineEdit>(QStringLiteral("textfieldMbkAdrSelect"));
-    stepperMbkAdrSelect = need<QSpinBox>(QStringLiteral("stepperMbkAdrSelect"));
-    radiobuttonMbkSizeInt = need<QRadioButton>(QStringLiteral("radiobuttonMbkSizeInt"));
-    radiobuttonMbkSizeWrd = need<QRadioButton>(QStringLiteral("radiobuttonMbkSizeWrd"));
-    radiobuttonMbkSizeLng = need<QRadioButton>(QStringLiteral("radiobuttonMbkSizeLng"));
-    radiobuttonMbkTypeDec = need<QRadioButton>(QStringLiteral("radiobuttonMbkTypeDec"));
-    radiobuttonMbkTypeHex = need<QRadioButton>(QStringLiteral("radiobuttonMbkTypeHex"));
-    textfieldMbkModAdr = need<QLineEdit>(QStringLiteral("textfieldMbkModAdr"));
-    textfieldMbkModData = need<QLineEdit>(QStringLiteral("textfieldMbkModData"));
-    popupbuttonMbkIoBank = need<QComboBox>(QStringLiteral("popupbuttonMbkIoBank"));
-    for (int k = 0; k < 16; ++k) {
-        labelMbkIo[k] = need<QLabel>(n("labelMbkIo", k));
-        labelMbkIoBitNo[k] = need<QLabel>(n("labelMbkIo", k) + QStringLiteral("BitNo"));
-    }
-    labelMbkIoStat = need<QLabel>(QStringLiteral("labelMbkIoStat"));
-
     popupbuttonCuOutBank = need<QComboBox>(QStringLiteral("popupbuttonCuOutBank"));
     popupbuttonCuInpBank = need<QComboBox>(QStringLiteral("popupbuttonCuInpBank"));
     labelCuOutStat = need<QLabel>(QStringLiteral("labelCuOutStat"));
@@ -204,11 +172,6 @@ void ViewController::bindControls()
     textfieldPgPosSetPnum = need<QLineEdit>(QStringLiteral("textfieldPgPosSetPnum"));
     textfieldPgModAdr = need<QLineEdit>(QStringLiteral("textfieldPgModAdr"));
     buttonPgPlistSetp = need<QPushButton>(QStringLiteral("buttonPgPlistSetp"));
-
-    textfieldTaskNoSelect = need<QLineEdit>(QStringLiteral("textfieldTaskNoSelect"));
-    stepperTaskNoSelect = need<QSpinBox>(QStringLiteral("stepperTaskNoSelect"));
-    multilineLabelTaskStatus = need<QLabel>(QStringLiteral("multilineLabelTaskStatus"));
-    buttonTaskMbkAreaClear = need<QPushButton>(QStringLiteral("buttonTaskMbkAreaClear"));
 }
 
 namespace {
@@ -259,13 +222,7 @@ void ViewController::viewDidLoad()
     fill(popupbuttonOutBank, monitor::bankTitles(monitor::BitGroup::Outputs));
     fill(popupbuttonInpBank, monitor::bankTitles(monitor::BitGroup::Inputs));
     fill(popupbuttonMemioBank, monitor::bankTitles(monitor::BitGroup::Relays));
-    // 13.
-    textfieldMbkAdrSelect->setText(QStringLiteral("0"));
-    textfieldMbkAdrSelectEnter();
-    textfieldMbkModAdr->setText(QStringLiteral("0"));
-    textfieldMbkModData->setText(QStringLiteral("0"));
-    // 14.
-    fill(popupbuttonMbkIoBank, monitor::bankTitles(monitor::BitGroup::MbkBits));
+    // 13, 14: the MBK page starts at address 0 and its first bank.
     fill(popupbuttonCuOutBank, monitor::bankTitles(monitor::BitGroup::CuOutputs));
     fill(popupbuttonCuInpBank, monitor::bankTitles(monitor::BitGroup::CuInputs));
     // 15. The point table starts at point 1.
@@ -287,9 +244,7 @@ void ViewController::viewDidLoad()
     textfieldPgPosSetPnum->setText(QStringLiteral("0"));
     // 18.
     pgobjectsEnable(false);
-    // 19.
-    textfieldTaskNoSelect->setText(QStringLiteral("0"));
-    textfieldTaskNoSelectEnter();
+    // 19: the tasks page starts at task 0.
 
     // The live console display is on from the start, so the first
     // connection's output shows.
@@ -352,8 +307,10 @@ void ViewController::loadSettings()
     for (QComboBox *box : {comboBox1, comboBox2, comboBox3})
         box->setCurrentIndex(-1);
     comboBox3->setEditText(QStringLiteral("0"));
-    for (int i = 0; i < 8; ++i)
-        textfieldVariName[i]->setText(storedString(m_settings, QStringLiteral("variname%1").arg(i)));
+    QStringList varinames;
+    for (int i = 0; i < panels::VariablesPage::kRows; ++i)
+        varinames << storedString(m_settings, QStringLiteral("variname%1").arg(i));
+    m_root->variablesPage().setVariableNames(varinames);
     textFieldTimeOutSec->setText(storedString(m_settings, QStringLiteral("timeoutsec")));
     if (textFieldTimeOutSec->text().isEmpty())
         textFieldTimeOutSec->setText(QStringLiteral("30"));
@@ -374,8 +331,9 @@ void ViewController::saveSettings()
             items << boxes[b]->itemText(i);
         m_settings->setValue(QStringLiteral("combobox%1").arg(b + 1), items);
     }
-    for (int i = 0; i < 8; ++i)
-        m_settings->setValue(QStringLiteral("variname%1").arg(i), textfieldVariName[i]->text());
+    const QStringList varinames = m_root->variablesPage().variableNames();
+    for (int i = 0; i < varinames.size(); ++i)
+        m_settings->setValue(QStringLiteral("variname%1").arg(i), varinames.at(i));
     m_settings->setValue(QStringLiteral("timeoutsec"), textFieldTimeOutSec->text());
     m_settings->sync();
 }

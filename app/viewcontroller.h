@@ -47,15 +47,6 @@ namespace link {
 class Connection;
 }
 
-// A run of styled text for the variables panel: the grey escapes of control
-// characters and the black rest.
-struct StyledRun
-{
-    QString text;
-    QColor color;
-};
-using StyledText = QVector<StyledRun>;
-
 class ViewController : public QObject, public console::ConsoleSink
 {
     Q_OBJECT
@@ -152,11 +143,9 @@ public:
     void ioCheckOutp(const QString &txtText, const QString &banknum);
     void ioCheckInp(const QString &txtText, const QString &banknum);
     void ioCheckMenio(const QString &txtText, const QString &banknum);
-    void ioCheckMbkIo(const QString &txtText, const QString &banknum);
     void ioCheckCuOutp(const QString &txtText, const QString &banknum);
     void ioCheckCuInp(const QString &txtText, const QString &banknum);
     void buttonOutOnOff_click(int tag);
-    void buttonMbkIoOnOff_click(int tag);
     void buttonCuOnOff_click(int tag);
     void buttonPgHout_click(int tag);
     bool pgiocheckCommandSend();
@@ -172,24 +161,8 @@ public:
     qint64 m_pollDueMs = 0;
 
     // ---- panels/ ------------------------------------------------------------
-    void variableshow(int row);
-    QString stringmodify1(const QString &variname, bool hex);
-    void textfieldVariModNameEnter();
-    void textfieldVariModValueEnter();
-    void checkboxVariAll_click();
-    void radiobuttonVariTypeChanged();
+    // The text-change guard of the edit fields the pages do not own yet.
     void controlTextDidChange(QObject *control);
-    void mbkvalueshow(int row);
-    void textfieldMbkAdrSelectEnter();
-    void stepperMbkAdrSelect_click();
-    void textfieldMbkModAdrEnter();
-    void textfieldMbkModDataEnter();
-    void radiobuttonMbkTypeChanged();
-    void radiobuttonMbkSizeChanged();
-    void taskvalueshow(int row);
-    void textfieldTaskNoSelectEnter();
-    void stepperTaskNoSelect_click();
-    void buttonTaskMbkAreaClear_click();
 
     // ---- axis/ --------------------------------------------------------------
     void pgvalueshow();
@@ -232,13 +205,11 @@ public:
 
     // ---- state fields (names as the behaviour names them) -------------------
     AppDelegate *appDelegate = nullptr;
-    qint64 mbkSelectMode = 0;
     QString Host;
     qint64 timerjobcount = 0;
     QTimer *timer = nullptr;
     QString selectTabId;
     bool pgReSelect = false;
-    StyledText attributebuff;
     bool t_KeyCapsLockPressed = false;
     bool t_KeyShiftPressed = false;
     bool t_KeyControlPressed = false;
@@ -312,34 +283,6 @@ public:
     QLabel *labelMemioBitNo[8] = {};
     QLabel *labelMemioStat = nullptr;
 
-    // Variables tab ("2")
-    QLineEdit *textfieldVariName[8] = {};
-    QCheckBox *checkboxVari[8] = {};
-    QLabel *textfieldVariValue[8] = {};
-    QCheckBox *checkboxVariAll = nullptr;
-    QRadioButton *radiobuttonVariTypeDec = nullptr;
-    QRadioButton *radiobuttonVariTypeHex = nullptr;
-    QLineEdit *textfieldVariModName = nullptr;
-    QLineEdit *textfieldVariModValue = nullptr;
-    QLineEdit *textFieldVariable = nullptr;
-
-    // MBK tab ("3")
-    QLineEdit *textfieldMbkAdrSelect = nullptr;
-    QSpinBox *stepperMbkAdrSelect = nullptr;
-    QLineEdit *textfieldMbkAdr[8] = {};
-    QLineEdit *textfieldMbkData[8] = {};
-    QRadioButton *radiobuttonMbkSizeInt = nullptr;
-    QRadioButton *radiobuttonMbkSizeWrd = nullptr;
-    QRadioButton *radiobuttonMbkSizeLng = nullptr;
-    QRadioButton *radiobuttonMbkTypeDec = nullptr;
-    QRadioButton *radiobuttonMbkTypeHex = nullptr;
-    QLineEdit *textfieldMbkModAdr = nullptr;
-    QLineEdit *textfieldMbkModData = nullptr;
-    QComboBox *popupbuttonMbkIoBank = nullptr;
-    QLabel *labelMbkIo[16] = {};
-    QLabel *labelMbkIoBitNo[16] = {};
-    QLabel *labelMbkIoStat = nullptr;
-
     // CU tab ("4")
     QComboBox *popupbuttonCuOutBank = nullptr;
     QComboBox *popupbuttonCuInpBank = nullptr;
@@ -381,15 +324,6 @@ public:
     QLineEdit *textfieldPgModAdr = nullptr;
     QLineEdit *textfieldPgModData[4] = {}; // X, Y, U, Z
     QPushButton *buttonPgPlistSetp = nullptr;
-
-    // Tasks tab ("6")
-    QLineEdit *textfieldTaskNoSelect = nullptr;
-    QSpinBox *stepperTaskNoSelect = nullptr;
-    QLineEdit *textfieldTaskNo[8] = {};
-    QLineEdit *textfieldTaskStep[8] = {};
-    QLineEdit *textfieldTaskStatus[8] = {};
-    QLabel *multilineLabelTaskStatus = nullptr;
-    QPushButton *buttonTaskMbkAreaClear = nullptr;
 
     Dialogs *dialogs() const { return m_dialogs; }
     Clock *clock() const { return m_clock; }

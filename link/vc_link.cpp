@@ -4,6 +4,7 @@
 #include "link/link.h"
 #include "link/sendpath.h"
 #include "link/textutil.h"
+#include "panels/variablespage.h"
 #include "ui/mainwindow.h"
 #include "ui/uihelpers.h"
 
@@ -102,8 +103,8 @@ void ViewController::wireLink()
     });
     QObject::connect(m_lnk, &link::Link::received, this, [this](const QString &text, const QString &last) {
         receiveDisplay(text);
-        if (selectTabId == QLatin1String("2") && textFieldVariable)
-            textFieldVariable->setText(text::trimNewlines(last));
+        if (selectTabId == QLatin1String("2"))
+            m_root->variablesPage().showLastReply(last);
         updateBkpControls();
     });
     QObject::connect(m_lnk, &link::Link::waitProgress, this, [this](qint64 seconds) {

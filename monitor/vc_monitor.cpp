@@ -8,6 +8,9 @@
 #include "monitor/axissignals.h"
 #include "monitor/bits.h"
 #include "monitor/polling.h"
+#include "panels/mbkpage.h"
+#include "panels/taskspage.h"
+#include "panels/variablespage.h"
 #include "ui/uihelpers.h"
 
 #include <QComboBox>
@@ -155,18 +158,9 @@ void ViewController::pollTick()
         bank = iocheckCommandSend(popupbuttonMemioBank, QString());
         ioCheckMenio(m_lnk->state().rcvBuff(), bank);
     } else if (tab == QLatin1String("2")) {
-        for (int row = 0; row < 8; ++row)
-            variableshow(row);
+        m_root->variablesPage().poll(*m_lnk);
     } else if (tab == QLatin1String("3")) {
-        for (int row = 0; row < 8; row += 2)
-            mbkvalueshow(row);
-        for (int row = 1; row < 8; row += 2) {
-            if (!textfieldMbkAdr[row]->text().isEmpty())
-                mbkvalueshow(row);
-        }
-        const QString bank =
-            iocheckCommandSend(popupbuttonMbkIoBank, monitor::bankCast(monitor::BitGroup::MbkBits));
-        ioCheckMbkIo(m_lnk->state().rcvBuff(), bank);
+        m_root->mbkPage().poll(*m_lnk);
     } else if (tab == QLatin1String("4")) {
         QString bank = iocheckCommandSend(popupbuttonCuOutBank, QString());
         ioCheckCuOutp(m_lnk->state().rcvBuff(), bank);
@@ -177,8 +171,7 @@ void ViewController::pollTick()
         if (checkMpg())
             pgiocheckCommandSend();
     } else if (tab == QLatin1String("6")) {
-        for (int row = 0; row < 8; ++row)
-            taskvalueshow(row);
+        m_root->tasksPage().poll(*m_lnk);
     }
 
     if (monitor::starBlue(timerjobcount))
@@ -274,12 +267,6 @@ void ViewController::ioCheckMenio(const QString &txtText, const QString &banknum
              m_bitNumbers);
 }
 
-void ViewController::ioCheckMbkIo(const QString &txtText, const QString &banknum)
-{
-    showBits(monitor::BitGroup::MbkBits, labelMbkIo, labelMbkIoBitNo, labelMbkIoStat, txtText, banknum,
-             m_bitNumbers);
-}
-
 void ViewController::ioCheckCuOutp(const QString &txtText, const QString &banknum)
 {
     showBits(monitor::BitGroup::CuOutputs, labelCuOut, labelCuOutBitNo, labelCuOutStat, txtText, banknum,
@@ -314,13 +301,6 @@ QString forcingLine(const std::optional<QStringList> *numbers, monitor::ForceAct
 void ViewController::buttonOutOnOff_click(int tag)
 {
     const QString line = forcingLine(m_bitNumbers, monitor::ForceAction::OutOnOff, tag);
-    if (!line.isEmpty())
-        commandExec(line);
-}
-
-void ViewController::buttonMbkIoOnOff_click(int tag)
-{
-    const QString line = forcingLine(m_bitNumbers, monitor::ForceAction::MbkIoOnOff, tag);
     if (!line.isEmpty())
         commandExec(line);
 }
@@ -394,7 +374,6 @@ void ViewController::wireMonitor()
     };
     const TagAction actions[] = {
         {"buttonOutOnOff", &ViewController::buttonOutOnOff_click},
-        {"buttonMbkIoOnOff", &ViewController::buttonMbkIoOnOff_click},
         {"buttonCuOnOff", &ViewController::buttonCuOnOff_click},
         {"buttonPgHout", &ViewController::buttonPgHout_click},
     };

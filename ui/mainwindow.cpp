@@ -6,6 +6,9 @@
 #include "monitor/tabs.h"
 #include "tools/debugtools.h"
 #include "transfer/transfers.h"
+#include "panels/mbkpage.h"
+#include "panels/taskspage.h"
+#include "panels/variablespage.h"
 #include "ui/controls.h"
 #include "ui/uihelpers.h"
 
@@ -77,9 +80,13 @@ MainWindow::MainWindow(Dialogs *dialogs, Clock *clock, QWidget *parent)
         QWidget *page;
         const char *label;
     } pages[monitor::kTabCount] = {
-        {buildConsolePage(), "Console"}, {buildIoPage(), "I/O"}, {buildVariablesPage(), "Variables"},
-        {buildMbkPage(), "MBK"},         {buildCuPage(), "CU"},  {buildAxisPage(), "Axis"},
-        {buildTasksPage(), "Tasks"},
+        {buildConsolePage(), "Console"},
+        {buildIoPage(), "I/O"},
+        {m_variablesPage = new panels::VariablesPage(*m_link), "Variables"},
+        {m_mbkPage = new panels::MbkPage(*m_link), "MBK"},
+        {buildCuPage(), "CU"},
+        {buildAxisPage(), "Axis"},
+        {m_tasksPage = new panels::TasksPage(*m_link), "Tasks"},
     };
     for (int i = 0; i < monitor::kTabCount; ++i) {
         pages[i].page->setProperty("identifier", monitor::tabIdentifier(static_cast<monitor::Tab>(i)));
@@ -529,200 +536,6 @@ QWidget *MainWindow::buildCuPage()
     return page;
 }
 
-// ---------------------------------------------------------------- variables
-
-QWidget *MainWindow::buildVariablesPage()
-{
-    auto *page = new QWidget;
-    auto *h = new QHBoxLayout(page);
-    h->setSpacing(10);
-
-    auto *watch = new QGroupBox(QStringLiteral("Watched variables"));
-    auto *g = new QGridLayout(watch);
-    g->setHorizontalSpacing(8);
-    g->setVerticalSpacing(5);
-    auto *all = named(new QCheckBox(QStringLiteral("All")), QStringLiteral("checkboxVariAll"));
-    all->setToolTip(QStringLiteral("Watch every row that has a name"));
-    g->addWidget(all, 0, 0);
-    g->addWidget(header(QStringLiteral("Name")), 0, 1);
-    g->addWidget(header(QStringLiteral("Value")), 0, 2);
-    for (int i = 0; i < 8; ++i) {
-        const QString n = QString::number(i);
-        auto *check = named(new QCheckBox, QStringLiteral("checkboxVari") + n);
-        check->setAccessibleName(QStringLiteral("Watch variable ") + n);
-        check->setToolTip(QStringLiteral("Watch this row"));
-        g->addWidget(check, i + 1, 0);
-        QLineEdit *name =
-            makeField(QStringLiteral("textfieldVariName") + n, QStringLiteral("Variable %1 name").arg(n), 16);
-        name->setMaximumWidth(charWidth(24));
-        g->addWidget(name, i + 1, 1);
-        QLabel *value = makeReadout(QStringLiteral("textfieldVariValue") + n,
-                                    QStringLiteral("Variable %1 value").arg(n), 24);
-        // String values arrive as styled text (grey escapes); numbers plain.
-        value->setTextFormat(Qt::AutoText);
-        value->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-        g->addWidget(value, i + 1, 2);
-    }
-    g->setColumnStretch(2, 1);
-
-    auto *left = new QVBoxLayout;
-    left->addWidget(watch);
-    left->addStretch(1);
-    h->addLayout(left, 1);
-
-    auto *side = new QVBoxLayout;
-    side->setSpacing(8);
-    auto *display = new QGroupBox(QStringLiteral("Display"));
-    auto *dh = new QHBoxLayout(display);
-    auto *dec = named(new QRadioButton(QStringLiteral("Decimal")), QStringLiteral("radiobuttonVariTypeDec"));
-    auto *hex = named(new QRadioButton(QStringLiteral("Hex")), QStringLiteral("radiobuttonVariTypeHex"));
-    dec->setChecked(true);
-    auto *grp = new QButtonGroup(display);
-    grp->addButton(dec);
-    grp->addButton(hex);
-    dh->addWidget(dec);
-    dh->addWidget(hex);
-    dh->addStretch(1);
-    side->addWidget(display);
-
-    auto *assign = new QGroupBox(QStringLiteral("Assign"));
-    auto *af = new QFormLayout(assign);
-    af->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
-    QLineEdit *mn = makeField(QStringLiteral("textfieldVariModName"), QString(), 12);
-    QLineEdit *mv = makeField(QStringLiteral("textfieldVariModValue"), QString(), 12);
-    af->addRow(caption(QStringLiteral("Name"), mn), mn);
-    af->addRow(caption(QStringLiteral("Value"), mv), mv);
-    af->addRow(hint(QStringLiteral("Return in Value assigns it.")));
-    side->addWidget(assign);
-
-    auto *reply = new QGroupBox(QStringLiteral("Last reply"));
-    auto *rv = new QVBoxLayout(reply);
-    QLineEdit *last = makeField(QStringLiteral("textFieldVariable"), QStringLiteral("Last reply"), 12);
-    last->setReadOnly(true);
-    rv->addWidget(last);
-    side->addWidget(reply);
-    side->addStretch(1);
-
-    auto *sideWidget = new QWidget;
-    sideWidget->setLayout(side);
-    side->setContentsMargins(0, 0, 0, 0);
-    sideWidget->setFixedWidth(qMax(sideWidget->sizeHint().width(), 300));
-    h->addWidget(sideWidget);
-    return page;
-}
-
-// ---------------------------------------------------------------- MBK
-
-QWidget *MainWindow::buildMbkPage()
-{
-    auto *page = new QWidget;
-    auto *v = new QVBoxLayout(page);
-    v->setSpacing(10);
-
-    auto *top = new QHBoxLayout;
-    top->setSpacing(10);
-    auto *words = new QGroupBox(QStringLiteral("Memory block words"));
-    auto *g = new QGridLayout(words);
-    g->setHorizontalSpacing(8);
-    g->setVerticalSpacing(4);
-    QLineEdit *start = makeField(QStringLiteral("textfieldMbkAdrSelect"), QString(), 8);
-    start->setFixedWidth(charWidth(8));
-    start->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    auto *startRow = new QHBoxLayout;
-    startRow->setSpacing(6);
-    startRow->addWidget(caption(QStringLiteral("Start address"), start));
-    startRow->addWidget(start);
-    startRow->addWidget(
-        makeStepper(QStringLiteral("stepperMbkAdrSelect"), QStringLiteral("Step the start address")));
-    startRow->addStretch(1);
-    g->addLayout(startRow, 0, 0, 1, 2);
-    g->addWidget(header(QStringLiteral("Address")), 1, 0);
-    g->addWidget(header(QStringLiteral("Value")), 1, 1);
-    for (int i = 0; i < 8; ++i) {
-        const QString n = QString::number(i);
-        QLineEdit *adr = makeDisplay(QStringLiteral("textfieldMbkAdr") + n,
-                                     QStringLiteral("MBK row %1 address").arg(n), 8);
-        QLineEdit *data = makeDisplay(QStringLiteral("textfieldMbkData") + n,
-                                      QStringLiteral("MBK row %1 value").arg(n), 12);
-        adr->setFixedWidth(charWidth(8));
-        data->setFixedWidth(charWidth(12));
-        g->addWidget(adr, i + 2, 0);
-        g->addWidget(data, i + 2, 1);
-    }
-    top->addWidget(words);
-
-    auto *options = new QVBoxLayout;
-    options->setSpacing(8);
-    auto *size = new QGroupBox(QStringLiteral("Entry size"));
-    auto *sh = new QHBoxLayout(size);
-    auto *si = named(new QRadioButton(QStringLiteral("Int")), QStringLiteral("radiobuttonMbkSizeInt"));
-    auto *sw = named(new QRadioButton(QStringLiteral("Word")), QStringLiteral("radiobuttonMbkSizeWrd"));
-    auto *sl = named(new QRadioButton(QStringLiteral("Long")), QStringLiteral("radiobuttonMbkSizeLng"));
-    si->setToolTip(QStringLiteral("~Int"));
-    sw->setToolTip(QStringLiteral("~Wrd"));
-    sl->setToolTip(QStringLiteral("~Lng: one entry spans two addresses"));
-    si->setChecked(true);
-    auto *sg = new QButtonGroup(size);
-    for (QRadioButton *r : {si, sw, sl}) {
-        sg->addButton(r);
-        sh->addWidget(r);
-    }
-    sh->addStretch(1);
-    options->addWidget(size);
-
-    auto *display = new QGroupBox(QStringLiteral("Display"));
-    auto *dh = new QHBoxLayout(display);
-    auto *dec = named(new QRadioButton(QStringLiteral("Decimal")), QStringLiteral("radiobuttonMbkTypeDec"));
-    auto *hex = named(new QRadioButton(QStringLiteral("Hex")), QStringLiteral("radiobuttonMbkTypeHex"));
-    dec->setChecked(true);
-    auto *tg = new QButtonGroup(display);
-    tg->addButton(dec);
-    tg->addButton(hex);
-    dh->addWidget(dec);
-    dh->addWidget(hex);
-    dh->addStretch(1);
-    options->addWidget(display);
-
-    auto *write = new QGroupBox(QStringLiteral("Write"));
-    auto *wf = new QFormLayout(write);
-    QLineEdit *wa = makeField(QStringLiteral("textfieldMbkModAdr"), QString(), 8);
-    QLineEdit *wd = makeField(QStringLiteral("textfieldMbkModData"), QString(), 12);
-    wa->setFixedWidth(charWidth(8));
-    wd->setFixedWidth(charWidth(12));
-    wa->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    wd->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    wf->addRow(caption(QStringLiteral("Address"), wa), wa);
-    wf->addRow(caption(QStringLiteral("Value"), wd), wd);
-    wf->addRow(hint(QStringLiteral("Return in Value writes it with the entry size.")));
-    options->addWidget(write);
-    options->addStretch(1);
-
-    auto *optionsWidget = new QWidget;
-    optionsWidget->setLayout(options);
-    options->setContentsMargins(0, 0, 0, 0);
-    optionsWidget->setFixedWidth(qMax(optionsWidget->sizeHint().width(), 300));
-    top->addWidget(optionsWidget);
-    top->addStretch(1);
-    v->addLayout(top);
-
-    BitGroup bits;
-    bits.title = QStringLiteral("MBK bit word");
-    bits.prefix = QStringLiteral("labelMbkIo");
-    bits.what = QStringLiteral("MBK");
-    bits.popup = QStringLiteral("popupbuttonMbkIoBank");
-    bits.stat = QStringLiteral("labelMbkIoStat");
-    bits.bits = 16;
-    bits.action = QStringLiteral("buttonMbkIoOnOff");
-    bits.onBase = 0;
-    bits.offBase = 16;
-    bits.clearTag = 40;
-    bits.clearCaption = QStringLiteral("Clear all MBK bits");
-    bits.headerOnTop = true;
-    v->addWidget(buildBitGroup(bits));
-    v->addStretch(1);
-    return page;
-}
-
 // ---------------------------------------------------------------- axis
 
 QGroupBox *MainWindow::buildAxisSignals()
@@ -1068,93 +881,5 @@ QWidget *MainWindow::buildAxisPage()
     right->addWidget(buildPointEditing());
     right->addStretch(1);
     h->addLayout(right);
-    return page;
-}
-
-// ---------------------------------------------------------------- tasks
-
-QWidget *MainWindow::buildTasksPage()
-{
-    auto *page = new QWidget;
-    auto *h = new QHBoxLayout(page);
-    h->setSpacing(10);
-
-    auto *tasks = new QGroupBox(QStringLiteral("Tasks"));
-    auto *g = new QGridLayout(tasks);
-    g->setHorizontalSpacing(8);
-    g->setVerticalSpacing(4);
-    QLineEdit *first = makeField(QStringLiteral("textfieldTaskNoSelect"), QString(), 5);
-    first->setFixedWidth(charWidth(5));
-    first->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    auto *row = new QHBoxLayout;
-    row->setSpacing(6);
-    row->addWidget(caption(QStringLiteral("First task"), first));
-    row->addWidget(first);
-    row->addWidget(makeStepper(QStringLiteral("stepperTaskNoSelect"), QStringLiteral("Step the first task")));
-    row->addStretch(1);
-    g->addLayout(row, 0, 0, 1, 3);
-    g->addWidget(header(QStringLiteral("Task")), 1, 0);
-    g->addWidget(header(QStringLiteral("Step")), 1, 1);
-    g->addWidget(header(QStringLiteral("Status")), 1, 2);
-    const struct
-    {
-        const char *name;
-        const char *what;
-        int chars;
-    } cols[] = {{"textfieldTaskNo", "number", 5},
-                {"textfieldTaskStep", "step", 10},
-                {"textfieldTaskStatus", "status", 6}};
-    for (int i = 0; i < 8; ++i) {
-        const QString n = QString::number(i);
-        for (int c = 0; c < 3; ++c) {
-            QLineEdit *e = makeDisplay(QLatin1String(cols[c].name) + n,
-                                       QStringLiteral("Task row %1 %2").arg(n, QLatin1String(cols[c].what)),
-                                       cols[c].chars);
-            e->setFixedWidth(charWidth(cols[c].chars));
-            g->addWidget(e, i + 2, c);
-        }
-    }
-    auto *left = new QVBoxLayout;
-    left->addWidget(tasks);
-    left->addStretch(1);
-    h->addLayout(left);
-
-    auto *side = new QVBoxLayout;
-    side->setSpacing(8);
-    auto *legend = new QGroupBox(QStringLiteral("Reading the table"));
-    auto *lv = new QVBoxLayout(legend);
-    const QString stepLine = QStringLiteral("Step: the program line the task stands on.");
-    const QString statusLine = QStringLiteral("Status: 0 stopped, 1 running, 3 stopped at a breakpoint.");
-    const QString areaLine =
-        QStringLiteral("The running tasks write their steps to MBK(7772) \u2026 MBK(7899).");
-    auto *text = named(new QLabel(stepLine + QLatin1Char('\n') + statusLine),
-                       QStringLiteral("multilineLabelTaskStatus"));
-    text->setWordWrap(true);
-    lv->addWidget(text);
-    side->addWidget(legend);
-
-    auto *area = new QGroupBox(QStringLiteral("Task area"));
-    auto *av = new QVBoxLayout(area);
-    av->addWidget(hint(areaLine));
-    auto *clearRow = new QHBoxLayout;
-    clearRow->addWidget(makeButton(QStringLiteral("buttonTaskMbkAreaClear"),
-                                   QStringLiteral("Clear task area"),
-                                   QStringLiteral("Fill the task area of the memory blocks with 0")));
-    clearRow->addStretch(1);
-    av->addLayout(clearRow);
-    side->addWidget(area);
-    side->addStretch(1);
-
-    auto *sideWidget = new QWidget;
-    sideWidget->setLayout(side);
-    side->setContentsMargins(0, 0, 0, 0);
-    // Wide enough that none of the explanations breaks in the middle.
-    const QFontMetrics fm(font());
-    int widest = 0;
-    for (const QString &line : {stepLine, statusLine, areaLine})
-        widest = qMax(widest, fm.horizontalAdvance(line));
-    sideWidget->setFixedWidth(qMax(380, widest + 48));
-    h->addWidget(sideWidget);
-    h->addStretch(1);
     return page;
 }

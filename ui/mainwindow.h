@@ -15,6 +15,11 @@ class DebugTools;
 namespace transfer {
 class Transfers;
 }
+namespace panels {
+class MbkPage;
+class TasksPage;
+class VariablesPage;
+} // namespace panels
 
 class Clock;
 class Dialogs;
@@ -44,6 +49,10 @@ public:
     transfer::Transfers &transfers() { return *m_transfers; }
     tools::DebugTools &debugTools() { return *m_debugTools; }
 
+    panels::VariablesPage &variablesPage() { return *m_variablesPage; }
+    panels::MbkPage &mbkPage() { return *m_mbkPage; }
+    panels::TasksPage &tasksPage() { return *m_tasksPage; }
+
     QAction *menuOpenFile() const { return m_menuOpenFile; }
     QAction *menuAbout() const { return m_menuAbout; }
     QAction *menuSimulator() const { return m_menuSimulator; }
@@ -71,11 +80,8 @@ private:
     QWidget *buildTopBar();
     QWidget *buildConsolePage();
     QWidget *buildIoPage();
-    QWidget *buildVariablesPage();
-    QWidget *buildMbkPage();
     QWidget *buildCuPage();
     QWidget *buildAxisPage();
-    QWidget *buildTasksPage();
     QGroupBox *buildBitGroup(const BitGroup &g);
     QGroupBox *buildAxisSignals();
     QGroupBox *buildAxisPositions();
@@ -92,6 +98,9 @@ private:
     // Children of the window, like the link.
     transfer::Transfers *m_transfers = nullptr;
     tools::DebugTools *m_debugTools = nullptr;
+    panels::VariablesPage *m_variablesPage = nullptr;
+    panels::MbkPage *m_mbkPage = nullptr;
+    panels::TasksPage *m_tasksPage = nullptr;
     QAction *m_menuOpenFile = nullptr;
     QAction *m_menuAbout = nullptr;
     QAction *m_menuSimulator = nullptr;

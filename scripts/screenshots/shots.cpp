@@ -89,6 +89,7 @@ private:
     bool atBreak(const QString &stop, const char *what);
 
     QPushButton *button(const QString &name) const { return m_f.window->findChild<QPushButton *>(name); }
+    template <typename T> T *widget(const QString &name) const { return m_f.window->findChild<T *>(name); }
 
     MonitorFixture m_f;
     QDir m_out;
@@ -291,21 +292,23 @@ bool Shots::variables()
                                QStringLiteral("NAME$"), QStringLiteral("DATA_#4"), QStringLiteral("DATA_#5"),
                                QStringLiteral("LIMIT"), QStringLiteral("SPEED")};
     for (int r = 0; r < 8; ++r) {
-        vc().textfieldVariName[r]->setText(names.at(r));
-        vc().checkboxVari[r]->setChecked(true);
+        widget<QLineEdit>(QStringLiteral("textfieldVariName%1").arg(r))->setText(names.at(r));
+        widget<QCheckBox>(QStringLiteral("checkboxVari%1").arg(r))->setChecked(true);
     }
     if (!selectTab(QStringLiteral("2")))
         return false;
     // One assignment through the panel, as the user makes it.
-    enter(vc().textfieldVariModName, QStringLiteral("SPEED"));
-    enter(vc().textfieldVariModValue, QStringLiteral("1500"));
+    enter(widget<QLineEdit>(QStringLiteral("textfieldVariModName")), QStringLiteral("SPEED"));
+    enter(widget<QLineEdit>(QStringLiteral("textfieldVariModValue")), QStringLiteral("1500"));
     if (!check(m_f.waitForCommand(QStringLiteral("SPEED=1500"), kLongWaitMs), "assigning a variable"))
         return false;
+    const auto value = [this](int row) {
+        return widget<QLabel>(QStringLiteral("textfieldVariValue%1").arg(row))->text();
+    };
     return waitFor(
                [&] {
-                   return vc().textfieldVariValue[7]->text() == QLatin1String("1500") &&
-                          vc().textfieldVariValue[0]->text() == QLatin1String("25") &&
-                          vc().textfieldVariValue[4]->text() == QLatin1String("1200");
+                   return value(7) == QLatin1String("1500") && value(0) == QLatin1String("25") &&
+                          value(4) == QLatin1String("1200");
                },
                "the variables poll") &&
            save(QStringLiteral("variables.png"));
@@ -320,12 +323,12 @@ bool Shots::mbk()
         for (int i = 0; i < 8; ++i)
             m.setMbkWord(100 + i, static_cast<quint16>(words[i]));
     });
-    vc().radiobuttonMbkSizeInt->click();
-    enter(vc().textfieldMbkAdrSelect, QStringLiteral("100"));
+    widget<QRadioButton>(QStringLiteral("radiobuttonMbkSizeInt"))->click();
+    enter(widget<QLineEdit>(QStringLiteral("textfieldMbkAdrSelect")), QStringLiteral("100"));
+    const QLabel *bitWord = widget<QLabel>(QStringLiteral("labelMbkIoStat"));
     if (!selectTab(QStringLiteral("3")))
         return false;
-    if (!waitFor([&] { return vc().labelMbkIoStat->text().startsWith(QLatin1String("&H")); },
-                 "the first MBK poll"))
+    if (!waitFor([&] { return bitWord->text().startsWith(QLatin1String("&H")); }, "the first MBK poll"))
         return false;
     for (int k : {0, 1, 4, 7, 9, 13}) {
         if (!pressAndWait(QStringLiteral("buttonMbkIoOnOff%1").arg(k),
@@ -334,8 +337,9 @@ bool Shots::mbk()
     }
     return waitFor(
                [&] {
-                   return vc().labelMbkIoStat->text() == QLatin1String("&H2293") &&
-                          vc().textfieldMbkData[1]->text() == QLatin1String("-50");
+                   return bitWord->text() == QLatin1String("&H2293") &&
+                          widget<QLineEdit>(QStringLiteral("textfieldMbkData1"))->text() ==
+                              QLatin1String("-50");
                },
                "the MBK poll") &&
            save(QStringLiteral("mbk.png"));
@@ -416,14 +420,17 @@ bool Shots::tasks()
                  QStringLiteral("200 *FEED"), QStringLiteral("210 B=B+1"), QStringLiteral("220 WAIT 250"),
                  QStringLiteral("230 RMVS Y_A 10"), QStringLiteral("240 GOTO *FEED")});
     machine({QStringLiteral("RUN")});
-    enter(vc().textfieldTaskNoSelect, QStringLiteral("0"));
+    enter(widget<QLineEdit>(QStringLiteral("textfieldTaskNoSelect")), QStringLiteral("0"));
     if (!selectTab(QStringLiteral("6")))
         return false;
     return waitFor(
                [&] {
                    for (int t = 0; t < 3; ++t) {
-                       if (vc().textfieldTaskStatus[t]->text() != QLatin1String("1") ||
-                           vc().textfieldTaskStep[t]->text().toLongLong() <= 0)
+                       if (widget<QLineEdit>(QStringLiteral("textfieldTaskStatus%1").arg(t))->text() !=
+                               QLatin1String("1") ||
+                           widget<QLineEdit>(QStringLiteral("textfieldTaskStep%1").arg(t))
+                                   ->text()
+                                   .toLongLong() <= 0)
                            return false;
                    }
                    return true;

@@ -114,7 +114,8 @@ private slots:
         vc.comboBox3->addItems({QStringLiteral("*MAIN"), QStringLiteral("100")});
         vc.comboBox3->setEditText(QStringLiteral("200"));
         for (int i = 0; i < 8; ++i)
-            vc.textfieldVariName[i]->setText(i == 5 ? QString() : QStringLiteral("V%1").arg(i));
+            control<QLineEdit>(f.window.get(), QStringLiteral("textfieldVariName%1").arg(i))
+                ->setText(i == 5 ? QString() : QStringLiteral("V%1").arg(i));
         vc.textFieldTimeOutSec->setText(QStringLiteral("12"));
         QVERIFY(vc.applicationShouldTerminate());
         // Saving cuts nothing on screen.
@@ -131,7 +132,9 @@ private slots:
         QCOMPARE(again.comboBox1->currentText() + again.comboBox2->currentText(), QString());
         QCOMPARE(again.comboBox3->currentText(), QString("0"));
         for (int i = 0; i < 8; ++i)
-            QCOMPARE(again.textfieldVariName[i]->text(), i == 5 ? QString() : QStringLiteral("V%1").arg(i));
+            QCOMPARE(
+                control<QLineEdit>(next.window.get(), QStringLiteral("textfieldVariName%1").arg(i))->text(),
+                i == 5 ? QString() : QStringLiteral("V%1").arg(i));
         QCOMPARE(again.textFieldTimeOutSec->text(), QString("12"));
 
         // And the run after that, with empty histories.
@@ -182,8 +185,8 @@ private slots:
             QCOMPARE(itemsOf(box), expected);
         else
             QCOMPARE(QStringList{qobject_cast<QLineEdit *>(w)->text()}, expected);
-        QCOMPARE(run.vc->textfieldVariName[0]->text(), QString("A0"));
-        QCOMPARE(run.vc->textfieldVariName[7]->text(), QString("A7"));
+        QCOMPARE(::control<QLineEdit>(run.window.get(), "textfieldVariName0")->text(), QString("A0"));
+        QCOMPARE(::control<QLineEdit>(run.window.get(), "textfieldVariName7")->text(), QString("A7"));
     }
 
     void controlsFollowTheConnection_data()

@@ -7,6 +7,7 @@
 #include "sim/machine.h"
 #include "support/fixture.h"
 #include "transfer/transfers.h"
+#include "support/widgets.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -146,13 +147,19 @@ const QList<Action> &actions()
         tab("1"),
         tab("2",
             [](MonitorFixture &f) {
-                f.vc->textfieldVariName[0]->setText(QStringLiteral("A"));
-                f.vc->checkboxVari[0]->setChecked(true);
+                control<QLineEdit>(f.window.get(), "textfieldVariName0")->setText(QStringLiteral("A"));
+                control<QCheckBox>(f.window.get(), "checkboxVari0")->setChecked(true);
             }),
-        tab("3", [](MonitorFixture &f) { f.vc->textfieldMbkAdr[0]->setText(QStringLiteral("100")); }),
+        tab("3",
+            [](MonitorFixture &f) {
+                control<QLineEdit>(f.window.get(), "textfieldMbkAdr0")->setText(QStringLiteral("100"));
+            }),
         tab("4"),
         tab("5"),
-        tab("6", [](MonitorFixture &f) { f.vc->textfieldTaskNo[0]->setText(QStringLiteral("0")); }),
+        tab("6",
+            [](MonitorFixture &f) {
+                control<QLineEdit>(f.window.get(), "textfieldTaskNo0")->setText(QStringLiteral("0"));
+            }),
         load(
             "line.f2k", 3, "A=1\nB=2\nC=3\n", [](MonitorFixture &f) { f.window->menuOpenFile()->trigger(); },
             transfer::Kind::Program),

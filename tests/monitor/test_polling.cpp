@@ -435,7 +435,8 @@ void TestPolling::mbkTabPollsEvenRowsThenFilledOddRows()
     QVERIFY(f.connectToSim());
     const QStringList addresses = QStringLiteral("100,,102,103,104,,106,").split(u',');
     for (int row = 0; row < 8; ++row)
-        f.vc->textfieldMbkAdr[row]->setText(addresses.at(row));
+        control<QLineEdit>(f.window.get(), QStringLiteral("textfieldMbkAdr%1").arg(row))
+            ->setText(addresses.at(row));
     f.clearCommands();
     f.selectTab(QStringLiteral("3"));
     const QString bitWord = QStringLiteral("PR IN(70000~Wrd)");
@@ -448,7 +449,9 @@ void TestPolling::mbkTabPollsEvenRowsThenFilledOddRows()
         read << mbk.match(c).captured(1);
     QCOMPARE(read.join(u','), QStringLiteral("100,102,104,106,103"));
     QCOMPARE(tick.size(), 5);
-    QVERIFY(f.waitFor([&] { return f.vc->labelMbkIoBitNo[15]->text() == QLatin1String("70015"); }));
+    QLabel *bit15 = control<QLabel>(f.window.get(), "labelMbkIo15BitNo");
+    QVERIFY(bit15);
+    QVERIFY(f.waitFor([&] { return bit15->text() == QLatin1String("70015"); }));
 }
 
 QTEST_MAIN(TestPolling)

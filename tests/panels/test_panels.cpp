@@ -21,11 +21,20 @@ QString shown(const QLabel *value)
     return value->property("plainValue").toString();
 }
 
-QStringList texts(QLineEdit *const *fields)
+// The eight row controls named `prefix` + 0..7.
+template <typename T> QList<T *> rows(const MonitorFixture &f, const QString &prefix)
+{
+    QList<T *> out;
+    for (int r = 0; r < 8; ++r)
+        out << control<T>(f.window.get(), prefix + QString::number(r));
+    return out;
+}
+
+QStringList texts(const QList<QLineEdit *> &fields)
 {
     QStringList out;
-    for (int r = 0; r < 8; ++r)
-        out << fields[r]->text();
+    for (const QLineEdit *field : fields)
+        out << field->text();
     return out;
 }
 
@@ -66,12 +75,12 @@ private slots:
     void editFieldsTurnRedUntilReturn()
     {
         MonitorFixture f(MonitorFixture::makeOptions(), false);
-        ViewController &vc = *f.vc;
-        QLineEdit *const fields[] = {vc.textfieldVariModName,  vc.textfieldVariModValue,
-                                     vc.textfieldMbkAdrSelect, vc.textfieldMbkModAdr,
-                                     vc.textfieldMbkModData,   vc.textfieldPgAdrSelect,
-                                     vc.textfieldPgTeachNum,   vc.textfieldTaskNoSelect};
-        for (QLineEdit *e : fields) {
+        const char *const names[] = {"textfieldVariModName", "textfieldVariModValue", "textfieldMbkAdrSelect",
+                                     "textfieldMbkModAdr",   "textfieldMbkModData",   "textfieldPgAdrSelect",
+                                     "textfieldPgTeachNum",  "textfieldTaskNoSelect"};
+        for (const char *name : names) {
+            QLineEdit *e = control<QLineEdit>(f.window.get(), QLatin1String(name));
+            QVERIFY2(e, name);
             QCOMPARE(ui::textColor(e), ui::kBlack);
             QTest::keyClicks(e, QStringLiteral("1"));
             QVERIFY2(ui::textColor(e) == ui::kRed, qPrintable(e->objectName()));
@@ -79,13 +88,15 @@ private slots:
             QVERIFY2(ui::textColor(e) == ui::kBlack, qPrintable(e->objectName()));
         }
         // Text the program sets is not an edit.
-        ui::setTextColor(vc.textfieldMbkModAdr, ui::kBlack);
-        vc.textfieldMbkModAdr->setText(QStringLiteral("8"));
-        QCOMPARE(ui::textColor(vc.textfieldMbkModAdr), ui::kBlack);
+        auto *modAdr = control<QLineEdit>(f.window.get(), "textfieldMbkModAdr");
+        ui::setTextColor(modAdr, ui::kBlack);
+        modAdr->setText(QStringLiteral("8"));
+        QCOMPARE(ui::textColor(modAdr), ui::kBlack);
 
         // A write with an empty value is not taken: the field stays red.
-        submit(vc.textfieldMbkModData, QString());
-        QCOMPARE(ui::textColor(vc.textfieldMbkModData), ui::kRed);
+        auto *modData = control<QLineEdit>(f.window.get(), "textfieldMbkModData");
+        submit(modData, QString());
+        QCOMPARE(ui::textColor(modData), ui::kRed);
     }
 
     void combosAndVariableChecks()
@@ -99,47 +110,52 @@ private slots:
         }
 
         // Editing a name unchecks its row only.
-        for (QCheckBox *c : vc.checkboxVari)
+        const QList<QCheckBox *> checks = rows<QCheckBox>(f, QStringLiteral("checkboxVari"));
+        const QList<QLineEdit *> names = rows<QLineEdit>(f, QStringLiteral("textfieldVariName"));
+        auto *all = control<QCheckBox>(f.window.get(), "checkboxVariAll");
+        for (QCheckBox *c : checks)
             c->setChecked(true);
-        QTest::keyClicks(vc.textfieldVariName[2], QStringLiteral("B"));
+        QTest::keyClicks(names[2], QStringLiteral("B"));
         for (int r = 0; r < 8; ++r)
-            QCOMPARE(vc.checkboxVari[r]->isChecked(), r != 2);
+            QCOMPARE(checks[r]->isChecked(), r != 2);
 
         // Check-all checks the named rows only, and a second click clears all.
-        for (QCheckBox *c : vc.checkboxVari)
+        for (QCheckBox *c : checks)
             c->setChecked(false);
-        vc.textfieldVariName[0]->setText(QStringLiteral("A"));
-        vc.textfieldVariName[2]->clear();
-        vc.textfieldVariName[3]->setText(QStringLiteral(" S$ "));
-        vc.textfieldVariName[5]->setText(QStringLiteral(" \t"));
-        vc.checkboxVariAll->click();
-        QVERIFY(vc.checkboxVariAll->isChecked());
+        names[0]->setText(QStringLiteral("A"));
+        names[2]->clear();
+        names[3]->setText(QStringLiteral(" S$ "));
+        names[5]->setText(QStringLiteral(" \t"));
+        all->click();
+        QVERIFY(all->isChecked());
         for (int r = 0; r < 8; ++r)
-            QCOMPARE(vc.checkboxVari[r]->isChecked(), r == 0 || r == 3);
-        vc.checkboxVari[6]->setChecked(true); // an empty row checked by hand
-        vc.checkboxVariAll->click();
-        for (QCheckBox *c : vc.checkboxVari)
+            QCOMPARE(checks[r]->isChecked(), r == 0 || r == 3);
+        checks[6]->setChecked(true); // an empty row checked by hand
+        all->click();
+        for (QCheckBox *c : checks)
             QVERIFY(!c->isChecked());
     }
 
     void mbkLayoutAcrossSizeChanges()
     {
         MonitorFixture f(MonitorFixture::makeOptions(), false);
-        ViewController &vc = *f.vc;
-        vc.radiobuttonMbkSizeWrd->click();
-        submit(vc.textfieldMbkAdrSelect, QStringLiteral("100"));
+        QWidget *w = f.window.get();
+        auto *start = control<QLineEdit>(w, "textfieldMbkAdrSelect");
+        const QList<QLineEdit *> adr = rows<QLineEdit>(f, QStringLiteral("textfieldMbkAdr"));
+        control<QRadioButton>(w, "radiobuttonMbkSizeWrd")->click();
+        submit(start, QStringLiteral("100"));
 
         // A size change lays out from row 0, not from what the field now holds.
-        typeInto(vc.textfieldMbkAdrSelect, QStringLiteral("555"));
-        vc.radiobuttonMbkSizeLng->click();
-        QCOMPARE(texts(vc.textfieldMbkAdr), range(100, 2));
-        vc.radiobuttonMbkSizeInt->click();
-        QCOMPARE(texts(vc.textfieldMbkAdr), range(100));
+        typeInto(start, QStringLiteral("555"));
+        control<QRadioButton>(w, "radiobuttonMbkSizeLng")->click();
+        QCOMPARE(texts(adr), range(100, 2));
+        control<QRadioButton>(w, "radiobuttonMbkSizeInt")->click();
+        QCOMPARE(texts(adr), range(100));
 
         // The next Return takes the typed address again.
-        enter(vc.textfieldMbkAdrSelect);
-        QCOMPARE(texts(vc.textfieldMbkAdr), range(555));
-        QCOMPARE(vc.stepperMbkAdrSelect->value(), 555);
+        enter(start);
+        QCOMPARE(texts(adr), range(555));
+        QCOMPARE(control<QSpinBox>(w, "stepperMbkAdrSelect")->value(), 555);
     }
 
     // Both panels lay their rows out from a typed number or from the stepper.
@@ -153,10 +169,12 @@ private slots:
     {
         QFETCH(bool, mbk);
         MonitorFixture f(MonitorFixture::makeOptions(), false);
-        ViewController &vc = *f.vc;
-        QLineEdit *select = mbk ? vc.textfieldMbkAdrSelect : vc.textfieldTaskNoSelect;
-        QSpinBox *stepper = mbk ? vc.stepperMbkAdrSelect : vc.stepperTaskNoSelect;
-        QLineEdit *const *rows = mbk ? vc.textfieldMbkAdr : vc.textfieldTaskNo;
+        auto *select =
+            control<QLineEdit>(f.window.get(), mbk ? "textfieldMbkAdrSelect" : "textfieldTaskNoSelect");
+        auto *stepper =
+            control<QSpinBox>(f.window.get(), mbk ? "stepperMbkAdrSelect" : "stepperTaskNoSelect");
+        const QList<QLineEdit *> rows =
+            ::rows<QLineEdit>(f, mbk ? QStringLiteral("textfieldMbkAdr") : QStringLiteral("textfieldTaskNo"));
         submit(select, QStringLiteral("30"));
         QCOMPARE(texts(rows), range(30));
         QCOMPARE(stepper->value(), 30);
@@ -182,46 +200,50 @@ private slots:
     {
         MonitorFixture f;
         ViewController &vc = *f.vc;
+        QWidget *w = f.window.get();
+        const QList<QCheckBox *> checks = rows<QCheckBox>(f, QStringLiteral("checkboxVari"));
+        const QList<QLabel *> values = rows<QLabel>(f, QStringLiteral("textfieldVariValue"));
+        auto *modName = control<QLineEdit>(w, "textfieldVariModName");
+        auto *modValue = control<QLineEdit>(w, "textfieldVariModValue");
         f.sim->withMachine([](sim::Machine &m) {
             m.setVariable(QStringLiteral("A"), 25);
             m.setVariable(QStringLiteral("S$"), QStringLiteral("a\tb\rc"));
         });
         const QStringList names = {"A", "S$", "DATA_#4", "DATA_#", "", "", "", ""};
         for (int r = 0; r < 8; ++r)
-            vc.textfieldVariName[r]->setText(names.at(r));
+            control<QLineEdit>(w, QStringLiteral("textfieldVariName%1").arg(r))->setText(names.at(r));
         for (int r = 0; r < 4; ++r)
-            vc.checkboxVari[r]->setChecked(true);
-        vc.checkboxVari[5]->setChecked(true); // checked but empty: unchecked by the refresh
+            checks[r]->setChecked(true);
+        checks[5]->setChecked(true); // checked but empty: unchecked by the refresh
         QVERIFY(f.connectToSim());
         f.selectTab(QStringLiteral("2"));
 
-        QVERIFY(f.waitFor([&] { return shown(vc.textfieldVariValue[0]) == QLatin1String("25"); }));
-        QVERIFY(f.waitFor([&] { return shown(vc.textfieldVariValue[1]) == QLatin1String("a\\tb\\rc"); }));
-        QCOMPARE(vc.textfieldVariValue[1]->textFormat(), Qt::RichText);
-        QCOMPARE(heard(vc.textfieldVariValue[1]), QStringLiteral("a\\tb\\rc"));
+        QVERIFY(f.waitFor([&] { return shown(values[0]) == QLatin1String("25"); }));
+        QVERIFY(f.waitFor([&] { return shown(values[1]) == QLatin1String("a\\tb\\rc"); }));
+        QCOMPARE(values[1]->textFormat(), Qt::RichText);
+        QCOMPARE(heard(values[1]), QStringLiteral("a\\tb\\rc"));
         QVERIFY(f.waitForCommand(QStringLiteral("PRA DATA_ 4")));
-        QVERIFY(!vc.checkboxVari[3]->isChecked());
-        QVERIFY(!vc.checkboxVari[5]->isChecked());
+        QVERIFY(!checks[3]->isChecked());
+        QVERIFY(!checks[5]->isChecked());
         QVERIFY(!f.commands().contains(QStringLiteral("PRA DATA_ ")));
 
         // Assign: the command goes out as one line and the poll shows the result.
-        typeInto(vc.textfieldVariModName, QStringLiteral("A"));
-        submit(vc.textfieldVariModValue, QStringLiteral(" 7 "));
+        typeInto(modName, QStringLiteral("A"));
+        submit(modValue, QStringLiteral(" 7 "));
         QVERIFY(f.waitForCommand(QStringLiteral("A=7")));
-        QVERIFY(f.waitFor([&] { return shown(vc.textfieldVariValue[0]) == QLatin1String("7"); }));
+        QVERIFY(f.waitFor([&] { return shown(values[0]) == QLatin1String("7"); }));
 
-        typeInto(vc.textfieldVariModName, QStringLiteral("S$"));
-        vc.textfieldVariModValue->setText(QString::fromUtf8("日本 ")); // beyond what key clicks can type
-        enter(vc.textfieldVariModValue);
+        typeInto(modName, QStringLiteral("S$"));
+        modValue->setText(QString::fromUtf8("日本 ")); // beyond what key clicks can type
+        enter(modValue);
         QVERIFY(f.waitForCommand(QString::fromUtf8("S$=\"日本 \"")));
-        QVERIFY(f.waitFor([&] { return shown(vc.textfieldVariValue[1]) == QString::fromUtf8("日本 "); }));
+        QVERIFY(f.waitFor([&] { return shown(values[1]) == QString::fromUtf8("日本 "); }));
 
         // Hexadecimal: numbers as "&H" words, strings as their Shift-JIS bytes.
-        vc.radiobuttonVariTypeHex->click();
-        QVERIFY(f.waitFor([&] { return shown(vc.textfieldVariValue[0]) == QLatin1String("&H00000007 "); }));
-        QVERIFY(
-            f.waitFor([&] { return shown(vc.textfieldVariValue[1]) == QLatin1String("93 FA 96 7B 20 "); }));
-        QCOMPARE(vc.textfieldVariValue[1]->textFormat(), Qt::PlainText);
+        control<QRadioButton>(w, "radiobuttonVariTypeHex")->click();
+        QVERIFY(f.waitFor([&] { return shown(values[0]) == QLatin1String("&H00000007 "); }));
+        QVERIFY(f.waitFor([&] { return shown(values[1]) == QLatin1String("93 FA 96 7B 20 "); }));
+        QCOMPARE(values[1]->textFormat(), Qt::PlainText);
 
         // A refresh that times out leaves the last values on show.
         sim::Options stall = f.sim->options();
@@ -229,67 +251,71 @@ private slots:
         f.sim->setOptions(stall);
         vc.textFieldTimeOutSec->setText(QStringLiteral("0"));
         QVERIFY(f.waitFor([&] { return !vc.isConnected() && !vc.exchangeBusy(); }));
-        QCOMPARE(shown(vc.textfieldVariValue[0]) + shown(vc.textfieldVariValue[1]),
-                 QStringLiteral("&H00000007 93 FA 96 7B 20 "));
+        QCOMPARE(shown(values[0]) + shown(values[1]), QStringLiteral("&H00000007 93 FA 96 7B 20 "));
     }
 
     void mbkWriteIsPolledBack()
     {
         MonitorFixture f;
-        ViewController &vc = *f.vc;
-        vc.radiobuttonMbkSizeWrd->click();
-        submit(vc.textfieldMbkAdrSelect, QStringLiteral("100"));
+        QWidget *w = f.window.get();
+        const QList<QLineEdit *> data = rows<QLineEdit>(f, QStringLiteral("textfieldMbkData"));
+        auto *modAdr = control<QLineEdit>(w, "textfieldMbkModAdr");
+        auto *modData = control<QLineEdit>(w, "textfieldMbkModData");
+        control<QRadioButton>(w, "radiobuttonMbkSizeWrd")->click();
+        submit(control<QLineEdit>(w, "textfieldMbkAdrSelect"), QStringLiteral("100"));
         QVERIFY(f.connectToSim());
         f.selectTab(QStringLiteral("3"));
         QVERIFY(f.waitForCommand(QStringLiteral("PR MBK(107~Wrd)")));
-        QVERIFY(f.waitFor([&] { return vc.textfieldMbkData[1]->text() == QLatin1String("0"); }));
+        QVERIFY(f.waitFor([&] { return data[1]->text() == QLatin1String("0"); }));
 
-        submit(vc.textfieldMbkModAdr, QStringLiteral("101"));
-        submit(vc.textfieldMbkModData, QStringLiteral(" 255 "));
+        submit(modAdr, QStringLiteral("101"));
+        submit(modData, QStringLiteral(" 255 "));
         QVERIFY(f.waitForCommand(QStringLiteral("MBK(101~Wrd)=255")));
-        QVERIFY(f.waitFor([&] { return vc.textfieldMbkData[1]->text() == QLatin1String("255"); }));
-        QCOMPARE(ui::textColor(vc.textfieldMbkModData), ui::kBlack);
+        QVERIFY(f.waitFor([&] { return data[1]->text() == QLatin1String("255"); }));
+        QCOMPARE(ui::textColor(modData), ui::kBlack);
 
-        vc.radiobuttonMbkTypeHex->click();
-        QVERIFY(f.waitFor([&] { return vc.textfieldMbkData[1]->text() == QLatin1String("&H000000FF"); }));
+        control<QRadioButton>(w, "radiobuttonMbkTypeHex")->click();
+        QVERIFY(f.waitFor([&] { return data[1]->text() == QLatin1String("&H000000FF"); }));
 
         // Long entries: the odd rows are neither shown nor polled.
-        vc.radiobuttonMbkSizeLng->click();
-        typeInto(vc.textfieldMbkModAdr, QStringLiteral("102"));
-        submit(vc.textfieldMbkModData, QStringLiteral("-2"));
+        control<QRadioButton>(w, "radiobuttonMbkSizeLng")->click();
+        typeInto(modAdr, QStringLiteral("102"));
+        submit(modData, QStringLiteral("-2"));
         QVERIFY(f.waitForCommand(QStringLiteral("MBK(102~Lng)=-2")));
-        QVERIFY(f.waitFor([&] { return vc.textfieldMbkData[2]->text() == QLatin1String("&HFFFFFFFE"); }));
+        QVERIFY(f.waitFor([&] { return data[2]->text() == QLatin1String("&HFFFFFFFE"); }));
         f.clearCommands();
         QVERIFY(f.waitForCommand(QStringLiteral("PR MBK(106~Lng)")));
         QVERIFY(f.waitForCommand(QStringLiteral("PR MBK(100~Lng)")));
         const QStringList polled = f.commands();
         for (const char *odd : {"PR MBK(~Lng)", "PR MBK(101~Lng)", "PR MBK(103~Lng)"})
             QVERIFY2(!polled.contains(QLatin1String(odd)), odd);
-        QCOMPARE(vc.textfieldMbkData[1]->text(), QString());
+        QCOMPARE(data[1]->text(), QString());
     }
 
     void taskAreaClearIsPolledBack()
     {
         MonitorFixture f;
-        ViewController &vc = *f.vc;
+        QWidget *w = f.window.get();
+        auto *first = control<QLineEdit>(w, "textfieldTaskNoSelect");
+        auto *step3 = control<QLineEdit>(w, "textfieldTaskStep3");
         // Steps of task 3 and task 33 (the second half of the area).
         f.sim->withMachine([](sim::Machine &m) {
             m.setMbkWord(7842, 12);
             m.setMbkWord(7774, 40);
         });
-        submit(vc.textfieldTaskNoSelect, QStringLiteral("30"));
+        submit(first, QStringLiteral("30"));
         QVERIFY(f.connectToSim());
         f.selectTab(QStringLiteral("6"));
         QVERIFY(f.waitForCommand(QStringLiteral("PR MBK(7774~Lng) TASK(33|256)")));
-        QVERIFY(f.waitFor([&] { return vc.textfieldTaskStep[3]->text() == QLatin1String("40"); }));
-        QCOMPARE(vc.textfieldTaskStatus[3]->text(), QStringLiteral("0"));
+        QVERIFY(f.waitFor([&] { return step3->text() == QLatin1String("40"); }));
+        QCOMPARE(control<QLineEdit>(w, "textfieldTaskStatus3")->text(), QStringLiteral("0"));
 
-        submit(vc.textfieldTaskNoSelect, QStringLiteral("0"));
-        QVERIFY(f.waitFor([&] { return vc.textfieldTaskStep[3]->text() == QLatin1String("12"); }));
+        submit(first, QStringLiteral("0"));
+        QVERIFY(f.waitFor([&] { return step3->text() == QLatin1String("12"); }));
 
-        vc.buttonTaskMbkAreaClear->click();
+        control<QPushButton>(w, "buttonTaskMbkAreaClear")->click();
         QVERIFY(f.waitForCommand(QStringLiteral("FILL MBK(7772) 128 0")));
-        QVERIFY(f.waitFor([&] { return vc.textfieldTaskStep[3]->text() == QLatin1String("0"); }));
+        QVERIFY(f.waitFor([&] { return step3->text() == QLatin1String("0"); }));
     }
 };
 

@@ -1,0 +1,382 @@
+// The MBK tab. The rows follow the start address and the entry size; a long
+// entry spans two addresses, so its odd rows stay empty and are not read.
+#include "panels/mbkpage.h"
+
+#include "link/link.h"
+#include "link/textutil.h"
+#include "monitor/banks.h"
+#include "monitor/bits.h"
+#include "ui/controls.h"
+#include "ui/uihelpers.h"
+
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalBlocker>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+using namespace ui;
+
+namespace panels {
+
+namespace {
+
+const QString kDash = QStringLiteral("\u2014");
+constexpr monitor::BitGroup kGroup = monitor::BitGroup::MbkBits;
+// The clear button's entry in the forcing table of the MBK bit word.
+constexpr int kClearTag = 40;
+
+QColor lampColour()
+{
+    switch (monitor::onColour(kGroup)) {
+    case monitor::LampColour::Red:
+        return kRed;
+    case monitor::LampColour::Green:
+        return kGreen;
+    case monitor::LampColour::Orange:
+        return kOrange;
+    }
+    return kRed;
+}
+
+// QSpinBox holds an int; a typed start beyond it leaves the stepper at its end.
+void setStepper(QSpinBox *stepper, qint64 value)
+{
+    const QSignalBlocker block(stepper);
+    stepper->setValue(
+        static_cast<int>(qBound(qint64(stepper->minimum()), value, qint64(stepper->maximum()))));
+}
+
+} // namespace
+
+MbkPage::MbkPage(link::Link &link, QWidget *parent) : ui::Page(parent), m_link(link)
+{
+    auto *v = new QVBoxLayout(this);
+    v->setSpacing(10);
+
+    auto *top = new QHBoxLayout;
+    top->setSpacing(10);
+    auto *words = new QGroupBox(QStringLiteral("Memory block words"));
+    auto *g = new QGridLayout(words);
+    g->setHorizontalSpacing(8);
+    g->setVerticalSpacing(4);
+    m_adrSelect = makeField(QStringLiteral("textfieldMbkAdrSelect"), QString(), 8);
+    m_adrSelect->setFixedWidth(charWidth(8));
+    m_adrSelect->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    auto *startRow = new QHBoxLayout;
+    startRow->setSpacing(6);
+    startRow->addWidget(caption(QStringLiteral("Start address"), m_adrSelect));
+    startRow->addWidget(m_adrSelect);
+    m_stepper = makeStepper(QStringLiteral("stepperMbkAdrSelect"), QStringLiteral("Step the start address"));
+    startRow->addWidget(m_stepper);
+    startRow->addStretch(1);
+    g->addLayout(startRow, 0, 0, 1, 2);
+    g->addWidget(header(QStringLiteral("Address")), 1, 0);
+    g->addWidget(header(QStringLiteral("Value")), 1, 1);
+    for (int i = 0; i < kRows; ++i) {
+        const QString n = QString::number(i);
+        QLineEdit *adr = makeDisplay(QStringLiteral("textfieldMbkAdr") + n,
+                                     QStringLiteral("MBK row %1 address").arg(n), 8);
+        QLineEdit *data = makeDisplay(QStringLiteral("textfieldMbkData") + n,
+                                      QStringLiteral("MBK row %1 value").arg(n), 12);
+        adr->setFixedWidth(charWidth(8));
+        data->setFixedWidth(charWidth(12));
+        g->addWidget(adr, i + 2, 0);
+        g->addWidget(data, i + 2, 1);
+        m_adr[i] = adr;
+        m_data[i] = data;
+    }
+    top->addWidget(words);
+
+    auto *options = new QVBoxLayout;
+    options->setSpacing(8);
+    auto *sizeBox = new QGroupBox(QStringLiteral("Entry size"));
+    auto *sh = new QHBoxLayout(sizeBox);
+    m_sizeInt = named(new QRadioButton(QStringLiteral("Int")), QStringLiteral("radiobuttonMbkSizeInt"));
+    m_sizeWrd = named(new QRadioButton(QStringLiteral("Word")), QStringLiteral("radiobuttonMbkSizeWrd"));
+    m_sizeLng = named(new QRadioButton(QStringLiteral("Long")), QStringLiteral("radiobuttonMbkSizeLng"));
+    m_sizeInt->setToolTip(QStringLiteral("~Int"));
+    m_sizeWrd->setToolTip(QStringLiteral("~Wrd"));
+    m_sizeLng->setToolTip(QStringLiteral("~Lng: one entry spans two addresses"));
+    m_sizeInt->setChecked(true);
+    auto *sg = new QButtonGroup(sizeBox);
+    for (QRadioButton *r : {m_sizeInt, m_sizeWrd, m_sizeLng}) {
+        sg->addButton(r);
+        sh->addWidget(r);
+    }
+    sh->addStretch(1);
+    options->addWidget(sizeBox);
+
+    auto *display = new QGroupBox(QStringLiteral("Display"));
+    auto *dh = new QHBoxLayout(display);
+    m_dec = named(new QRadioButton(QStringLiteral("Decimal")), QStringLiteral("radiobuttonMbkTypeDec"));
+    m_hex = named(new QRadioButton(QStringLiteral("Hex")), QStringLiteral("radiobuttonMbkTypeHex"));
+    m_dec->setChecked(true);
+    auto *tg = new QButtonGroup(display);
+    tg->addButton(m_dec);
+    tg->addButton(m_hex);
+    dh->addWidget(m_dec);
+    dh->addWidget(m_hex);
+    dh->addStretch(1);
+    options->addWidget(display);
+
+    auto *write = new QGroupBox(QStringLiteral("Write"));
+    auto *wf = new QFormLayout(write);
+    m_modAdr = makeField(QStringLiteral("textfieldMbkModAdr"), QString(), 8);
+    m_modData = makeField(QStringLiteral("textfieldMbkModData"), QString(), 12);
+    m_modAdr->setFixedWidth(charWidth(8));
+    m_modData->setFixedWidth(charWidth(12));
+    m_modAdr->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_modData->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    wf->addRow(caption(QStringLiteral("Address"), m_modAdr), m_modAdr);
+    wf->addRow(caption(QStringLiteral("Value"), m_modData), m_modData);
+    wf->addRow(hint(QStringLiteral("Return in Value writes it with the entry size.")));
+    options->addWidget(write);
+    options->addStretch(1);
+
+    auto *optionsWidget = new QWidget;
+    optionsWidget->setLayout(options);
+    options->setContentsMargins(0, 0, 0, 0);
+    optionsWidget->setFixedWidth(qMax(optionsWidget->sizeHint().width(), 300));
+    top->addWidget(optionsWidget);
+    top->addStretch(1);
+    v->addLayout(top);
+
+    v->addWidget(buildBitGroup());
+    v->addStretch(1);
+
+    // The stepper acts on its arrows, and on a typed value once it is
+    // entered, not on every digit.
+    m_stepper->setKeyboardTracking(false);
+    connect(m_adrSelect, &QLineEdit::returnPressed, this, &MbkPage::onAdrSelectEntered);
+    connect(m_stepper, &QSpinBox::valueChanged, this, &MbkPage::onStepperChanged);
+    connect(m_modAdr, &QLineEdit::returnPressed, this, &MbkPage::onModAdrEntered);
+    connect(m_modData, &QLineEdit::returnPressed, this, &MbkPage::onModDataEntered);
+    for (QRadioButton *r : {m_dec, m_hex})
+        connect(r, &QRadioButton::clicked, this, &MbkPage::onTypeClicked);
+    for (QRadioButton *r : {m_sizeInt, m_sizeWrd, m_sizeLng})
+        connect(r, &QRadioButton::clicked, this, &MbkPage::onSizeClicked);
+    // A field typed into shows red until Return takes it; only typing counts
+    // (textEdited), not text the program sets.
+    for (QLineEdit *e : {m_adrSelect, m_modAdr, m_modData})
+        connect(e, &QLineEdit::textEdited, e, [e] { setTextColor(e, kRed); });
+
+    // The rows start at address 0, the write field at MBK(0)=0.
+    m_adrSelect->setText(QStringLiteral("0"));
+    layOutFrom(true);
+    m_modAdr->setText(QStringLiteral("0"));
+    m_modData->setText(QStringLiteral("0"));
+}
+
+QGroupBox *MbkPage::buildBitGroup()
+{
+    auto *box = new QGroupBox(QStringLiteral("MBK bit word"));
+    const QString what = QStringLiteral("MBK");
+    m_bank = makePopup(QStringLiteral("popupbuttonMbkIoBank"),
+                       QStringLiteral("Bank of the %1 area to watch").arg(what.toLower()), 20);
+    {
+        const QSignalBlocker block(m_bank);
+        m_bank->addItems(monitor::bankTitles(kGroup));
+        m_bank->setCurrentIndex(0);
+    }
+    m_bitsValue = makeReadout(QStringLiteral("labelMbkIoStat"), what + QStringLiteral(" value"), 7);
+    m_bitsValue->setText(kDash);
+    m_bitsValue->setAlignment(Qt::AlignCenter);
+    m_bitsValue->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    const QString clearCaption = QStringLiteral("Clear all MBK bits");
+    QPushButton *clear = makeButton(QStringLiteral("buttonMbkIoOnOff") + QString::number(kClearTag),
+                                    clearCaption, clearCaption);
+    connect(clear, &QPushButton::clicked, this, [this] { m_link.userAction([this] { clearBits(); }); });
+
+    auto *lamps = new QGridLayout;
+    lamps->setHorizontalSpacing(4);
+    lamps->setVerticalSpacing(2);
+    const int bw = buttonWidth({QStringLiteral("OFF"), QStringLiteral("ON")});
+    const QString lower = what.toLower();
+    for (int k = 0; k < kBits; ++k) {
+        // Most significant bit on the left, as the bank titles read.
+        const int col = kBits - 1 - k;
+        const QString idx = QString::number(k);
+        m_lamps[k] = makeLamp(QStringLiteral("labelMbkIo") + idx, what + QStringLiteral(" bit ") + idx,
+                              kLampPixelSize);
+        lamps->addWidget(m_lamps[k], 0, col, Qt::AlignHCenter);
+        m_bitNos[k] = named(new QLabel(kDash), QStringLiteral("labelMbkIo") + idx + QStringLiteral("BitNo"));
+        m_bitNos[k]->setFont(monoFont());
+        m_bitNos[k]->setAlignment(Qt::AlignCenter);
+        lamps->addWidget(m_bitNos[k], 1, col, Qt::AlignHCenter);
+        // The ON buttons are buttonMbkIoOnOff0..15, the OFF buttons 16..31.
+        QPushButton *on = makeButton(QStringLiteral("buttonMbkIoOnOff") + idx, QStringLiteral("ON"),
+                                     QStringLiteral("Switch %1 %2 on").arg(lower, idx));
+        QPushButton *off =
+            makeButton(QStringLiteral("buttonMbkIoOnOff") + QString::number(kBits + k), QStringLiteral("OFF"),
+                       QStringLiteral("Switch %1 %2 off").arg(lower, idx));
+        on->setFixedWidth(bw);
+        off->setFixedWidth(bw);
+        connect(on, &QPushButton::clicked, this,
+                [this, k] { m_link.userAction([this, k] { forceBit(k, true); }); });
+        connect(off, &QPushButton::clicked, this,
+                [this, k] { m_link.userAction([this, k] { forceBit(k, false); }); });
+        lamps->addWidget(on, 2, col, Qt::AlignHCenter);
+        lamps->addWidget(off, 3, col, Qt::AlignHCenter);
+        lamps->setColumnStretch(col, 1);
+        lamps->setColumnMinimumWidth(
+            col, qMax(bw, QFontMetrics(monoFont()).horizontalAdvance(QStringLiteral("-00000")) + 4));
+    }
+
+    auto *v = new QVBoxLayout(box);
+    auto *header = new QHBoxLayout;
+    header->addWidget(caption(QStringLiteral("Bank"), m_bank));
+    header->addWidget(m_bank);
+    header->addSpacing(12);
+    header->addWidget(caption(QStringLiteral("Value"), m_bitsValue));
+    header->addWidget(m_bitsValue);
+    header->addStretch(1);
+    header->addWidget(clear);
+    v->addLayout(header);
+    v->addLayout(lamps);
+    return box;
+}
+
+void MbkPage::poll(link::Link &link)
+{
+    for (int row = 0; row < kRows; row += 2)
+        mbkvalueshow(link, row);
+    for (int row = 1; row < kRows; row += 2) {
+        if (!m_adr[row]->text().isEmpty())
+            mbkvalueshow(link, row);
+    }
+    const QString bank = monitor::bankWord(m_bank->currentText());
+    // A failed wait leaves what did arrive; a reply that does not parse
+    // changes nothing.
+    link.exchange(monitor::bitQuery(bank, monitor::bankCast(kGroup)));
+    ioCheckMbkIo(link.rcvBuff(), bank);
+}
+
+MbkSize MbkPage::size() const
+{
+    if (m_sizeInt->isChecked())
+        return MbkSize::Int;
+    if (m_sizeWrd->isChecked())
+        return MbkSize::Wrd;
+    if (m_sizeLng->isChecked())
+        return MbkSize::Lng;
+    return MbkSize::None;
+}
+
+void MbkPage::mbkvalueshow(link::Link &link, int row)
+{
+    const std::optional<QString> reply = link.exchange(mbkReadCommand(m_adr[row]->text(), size()));
+    if (!reply)
+        return;
+    m_data[row]->setText(mbkDisplay(*reply, m_hex->isChecked()));
+}
+
+void MbkPage::layOutRows(const std::array<QString, kRows> &rows)
+{
+    const bool longEntries = size() == MbkSize::Lng;
+    for (int r = 0; r < kRows; ++r) {
+        m_adr[r]->setText(rows.at(static_cast<size_t>(r)));
+        if (longEntries && r % 2 == 1)
+            m_data[r]->clear();
+    }
+}
+
+void MbkPage::layOutFrom(bool typed)
+{
+    const QString typedText = m_adrSelect->text();
+    const qint64 a = text::intOr(typed ? typedText : m_adr[0]->text(), 0);
+    const auto rows = mbkRowAddresses(a, size());
+    if (!rows) {
+        // Rows past the 64-bit range cannot be addressed: the entry is not
+        // taken, and the field stays marked as not entered.
+        setTextColor(m_adrSelect, kRed);
+        return;
+    }
+    setTextColor(m_adrSelect, kBlack);
+    layOutRows(*rows);
+    setStepper(m_stepper, typed ? text::intOr(typedText, 0) : a);
+}
+
+void MbkPage::onAdrSelectEntered()
+{
+    layOutFrom(true);
+}
+
+void MbkPage::onStepperChanged()
+{
+    const auto rows = mbkRowAddresses(m_stepper->value(), size());
+    if (rows)
+        layOutRows(*rows);
+}
+
+void MbkPage::onModAdrEntered()
+{
+    setTextColor(m_modAdr, kBlack);
+}
+
+void MbkPage::onModDataEntered()
+{
+    const std::optional<QString> command = mbkWriteCommand(m_modAdr->text(), m_modData->text(), size());
+    if (!command)
+        return;
+    setTextColor(m_modData, kBlack);
+    m_link.userAction([this, cmd = *command] { m_link.commandExec(cmd); });
+}
+
+void MbkPage::onTypeClicked()
+{
+    link::trace(m_dec->isChecked() ? QStringLiteral("Dec") : QStringLiteral("Hex"));
+}
+
+void MbkPage::onSizeClicked()
+{
+    const QString name = mbkSizeName(size());
+    if (!name.isEmpty())
+        link::trace(name);
+    layOutFrom(false);
+}
+
+// ---------------------------------------------------------------- bit word
+
+void MbkPage::ioCheckMbkIo(const QString &txtText, const QString &banknum)
+{
+    const std::optional<monitor::BitDisplay> d = monitor::bitDisplay(kGroup, txtText, banknum);
+    if (!d)
+        return;
+    m_bitNumbers = d->numbers;
+    for (int k = 0; k < kBits; ++k)
+        m_bitNos[k]->setText(d->numbers.at(k));
+    m_bitsValue->setText(d->value);
+    const QColor on = lampColour();
+    const QString word = monitor::lampWord(kGroup) + QLatin1Char(' ');
+    for (int k = 0; k < kBits; ++k)
+        showLamp(m_lamps[k], word + d->numbers.at(k), monitor::lampOn(d->bits, k), on);
+}
+
+void MbkPage::forceBit(int bit, bool on)
+{
+    // Before the first reading there is no bit number to switch.
+    if (!m_bitNumbers || bit >= m_bitNumbers->size())
+        return;
+    monitor::ForceTarget target;
+    target.kind = on ? monitor::ForceTarget::Kind::On : monitor::ForceTarget::Kind::Off;
+    target.group = kGroup;
+    target.label = bit;
+    m_link.commandExec(monitor::forceCommand(target, m_bitNumbers->at(bit)));
+}
+
+void MbkPage::clearBits()
+{
+    const monitor::ForceTarget target = monitor::forceTarget(monitor::ForceAction::MbkIoOnOff, kClearTag);
+    m_link.commandExec(monitor::forceCommand(target, QString()));
+}
+
+} // namespace panels

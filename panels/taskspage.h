@@ -1,0 +1,47 @@
+// The tasks tab: eight task rows from a first task number, each showing the
+// step and status the poll reads, and the button that clears the task area.
+#pragma once
+
+#include "ui/page.h"
+
+#include <QString>
+#include <array>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QSpinBox;
+
+namespace panels {
+
+class TasksPage : public ui::Page
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kRows = 8;
+
+    explicit TasksPage(link::Link &link, QWidget *parent = nullptr);
+
+    // Reads step and status of every row.
+    void poll(link::Link &link) override;
+
+private slots:
+    void onTaskNoSelectEntered();
+    void onStepperChanged();
+    void onAreaClearClicked();
+
+private:
+    void taskvalueshow(link::Link &link, int row);
+    void layOutRows(const std::array<QString, kRows> &rows);
+
+    link::Link &m_link;
+    QLineEdit *m_taskNoSelect = nullptr;
+    QSpinBox *m_stepper = nullptr;
+    std::array<QLineEdit *, kRows> m_taskNo{};
+    std::array<QLineEdit *, kRows> m_step{};
+    std::array<QLineEdit *, kRows> m_status{};
+    QPushButton *m_areaClear = nullptr;
+};
+
+} // namespace panels

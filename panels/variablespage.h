@@ -1,0 +1,59 @@
+// The variables tab: eight watched variable rows that the poll refreshes, the
+// assignment fields and the last reply the controller sent while it shows.
+#pragma once
+
+#include "ui/page.h"
+
+#include <QString>
+#include <QStringList>
+#include <array>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QRadioButton;
+
+namespace panels {
+
+class VariablesPage : public ui::Page
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kRows = 8;
+
+    explicit VariablesPage(link::Link &link, QWidget *parent = nullptr);
+
+    // Reads every checked row with a valid name.
+    void poll(link::Link &link) override;
+
+    // The watched names as typed, one per row; the settings keep them.
+    QStringList variableNames() const;
+    // Rows beyond the list's end are emptied.
+    void setVariableNames(const QStringList &names);
+
+    // The newest chunk from the controller while this tab is selected.
+    void showLastReply(const QString &chunk);
+
+private slots:
+    void onAllClicked();
+    void onTypeClicked();
+    void onModNameEntered();
+    void onModValueEntered();
+
+private:
+    void variableshow(link::Link &link, int row);
+
+    link::Link &m_link;
+    std::array<QCheckBox *, kRows> m_checks{};
+    std::array<QLineEdit *, kRows> m_names{};
+    std::array<QLabel *, kRows> m_values{};
+    QCheckBox *m_all = nullptr;
+    QRadioButton *m_dec = nullptr;
+    QRadioButton *m_hex = nullptr;
+    QLineEdit *m_modName = nullptr;
+    QLineEdit *m_modValue = nullptr;
+    QLineEdit *m_lastReply = nullptr;
+};
+
+} // namespace panels
