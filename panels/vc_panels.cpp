@@ -155,16 +155,6 @@ void ViewController::controlTextDidChange(QObject *control)
             return;
         }
     }
-    for (QComboBox *box : {comboBox1, comboBox2, comboBox3}) {
-        if (control == box) {
-            const QString trimmed = text::trimNewlines(box->currentText());
-            // Only a real change is written back: setting the same text again
-            // would move the cursor and re-enter this handler.
-            if (trimmed != box->currentText())
-                box->setEditText(trimmed);
-            return;
-        }
-    }
     if (control == textfieldTaskNoSelect)
         ui::setTextColor(textfieldTaskNoSelect, ui::kRed);
 }
@@ -336,8 +326,6 @@ void ViewController::wirePanels()
     }
     for (QLineEdit *e : guarded)
         QObject::connect(e, &QLineEdit::textEdited, this, [this, e] { controlTextDidChange(e); });
-    for (QComboBox *box : {comboBox1, comboBox2, comboBox3})
-        QObject::connect(box, &QComboBox::editTextChanged, this, [this, box] { controlTextDidChange(box); });
 
     // Variables
     QObject::connect(checkboxVariAll, &QCheckBox::clicked, this, [this] { checkboxVariAll_click(); });

@@ -1,12 +1,9 @@
 // The breakpoint panel and the maintenance buttons: clock check and set, the
 // monitor output and the monitor output annotated with program lines.
 #include "app/viewcontroller.h"
+#include "console/consolepage.h"
 #include "link/textutil.h"
 #include "tools/tools.h"
-
-#include <QCheckBox>
-#include <QLineEdit>
-#include <QPushButton>
 
 // ---- breakpoints -------------------------------------------------------------
 // None of these wait: the controller's answer reaches the console through the
@@ -42,21 +39,21 @@ void ViewController::buttonBkp_AllClr()
 
 void ViewController::buttonBkpAddDel_click()
 {
-    checkboxScroll->setChecked(true);
+    consolePage().setFollowOutput(true);
     const QString selected = consoleSelection();
     if (!selected.isEmpty())
-        textFieldBkpNumber->setText(selected);
-    const QString typed = text::trimBlanks(textFieldBkpNumber->text());
+        consolePage().setBreakpointTarget(selected);
+    const QString typed = text::trimBlanks(consolePage().breakpointTarget());
     if (typed.isEmpty()) {
         consoleAppendScroll(QStringLiteral("[BKP: ! Input or Select a Step No. or a Label]"));
-        textFieldBkpNumber->clear();
+        consolePage().setBreakpointTarget(QString());
         // A bare CR: the controller answers with a fresh prompt.
         sendString(QString());
         return;
     }
     const QString target = tools::bkpTarget(typed);
     if (target != typed)
-        textFieldBkpNumber->setText(target);
+        consolePage().setBreakpointTarget(target);
     m_lnk->state().setBkpMode(false);
     sendString(QStringLiteral("BKP ") + target);
     consoleAppendScroll(QStringLiteral("[BKP: Add/Delete]"));
@@ -64,19 +61,19 @@ void ViewController::buttonBkpAddDel_click()
 
 void ViewController::buttonBkpVari_click()
 {
-    checkboxScroll->setChecked(true);
+    consolePage().setFollowOutput(true);
     const QString selected = consoleSelection();
     if (!selected.isEmpty()) {
         // A selected step number is almost certainly a mis-selection.
         if (text::isInt(selected)) {
             consoleAppendScroll(QStringLiteral("[BKP: ! Select Variable Name]"));
-            textFieldBkpVariName->clear();
+            consolePage().setBreakpointVariable(QString());
             sendString(QString());
             return;
         }
-        textFieldBkpVariName->setText(selected);
+        consolePage().setBreakpointVariable(selected);
     }
-    const QString name = text::trimBlanks(textFieldBkpVariName->text());
+    const QString name = text::trimBlanks(consolePage().breakpointVariable());
     if (name.isEmpty()) {
         consoleAppendScroll(QStringLiteral("[BKP: ! Input Variable Name ]"));
         sendString(QString());
@@ -91,14 +88,14 @@ void ViewController::buttonBkpVari_click()
 
 void ViewController::buttonRtcCheck_click()
 {
-    checkboxScroll->setChecked(true);
+    consolePage().setFollowOutput(true);
     sendString1(QStringLiteral("PR DATE$(0) TIME$(0)"));
     focusConsole();
 }
 
 void ViewController::buttonRtcAdj_click()
 {
-    checkboxScroll->setChecked(true);
+    consolePage().setFollowOutput(true);
     sendString1(tools::rtcSetCommand(clock()->now()));
     focusConsole();
 }
@@ -107,7 +104,7 @@ void ViewController::buttonRtcAdj_click()
 
 void ViewController::buttonMon_click()
 {
-    checkboxScroll->setChecked(true);
+    consolePage().setFollowOutput(true);
     m_lnk->state().setWaitPrompt(true);
     sendString(QStringLiteral("CMD$"));
     if (!receivePrompt())
@@ -125,8 +122,8 @@ void ViewController::buttonMon_click()
 
 void ViewController::buttonMonList_click()
 {
-    checkboxScroll->setChecked(true);
-    buttonListNext->setEnabled(false);
+    consolePage().setFollowOutput(true);
+    consolePage().setListNextEnabled(false);
     m_lnk->state().setWaitPrompt(true);
     sendString(QStringLiteral("CMD$"));
     if (!receivePrompt())
@@ -149,22 +146,4 @@ void ViewController::buttonMonList_click()
         return;
     consoleAppendFollow(QStringLiteral("\r\n") + *listing);
     sendString(QStringLiteral("CMD$ 0"));
-}
-
-void ViewController::wireTools()
-{
-    const auto act = [this](void (ViewController::*fn)()) {
-        return [this, fn] { userAction([this, fn] { (this->*fn)(); }); };
-    };
-    QObject::connect(buttonBkpN, &QPushButton::clicked, this, act(&ViewController::buttonBkpN_click));
-    QObject::connect(buttonBkpEnum, &QPushButton::clicked, this, act(&ViewController::buttonBkpEnum_click));
-    QObject::connect(buttonBkpT, &QPushButton::clicked, this, act(&ViewController::buttonBkpT_click));
-    QObject::connect(buttonBkpAllClr, &QPushButton::clicked, this, act(&ViewController::buttonBkp_AllClr));
-    QObject::connect(buttonBkpAddDel, &QPushButton::clicked, this,
-                     act(&ViewController::buttonBkpAddDel_click));
-    QObject::connect(buttonBkpVari, &QPushButton::clicked, this, act(&ViewController::buttonBkpVari_click));
-    QObject::connect(buttonRtcCheck, &QPushButton::clicked, this, act(&ViewController::buttonRtcCheck_click));
-    QObject::connect(buttonRtcAdj, &QPushButton::clicked, this, act(&ViewController::buttonRtcAdj_click));
-    QObject::connect(buttonMon, &QPushButton::clicked, this, act(&ViewController::buttonMon_click));
-    QObject::connect(buttonMonList, &QPushButton::clicked, this, act(&ViewController::buttonMonList_click));
 }

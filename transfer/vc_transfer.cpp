@@ -356,17 +356,3 @@ void ViewController::mbkSave()
     link::Link::BusyScope busy(*m_lnk);
     TransferRun(*this, Kind::Mbk, path).listingSave();
 }
-
-void ViewController::wireTransfer()
-{
-    const auto on = [this](QPushButton *button, void (ViewController::*op)()) {
-        QObject::connect(button, &QPushButton::clicked, this,
-                         [this, op] { userAction([this, op] { (this->*op)(); }); });
-    };
-    on(buttonFileOpen, &ViewController::programLoadHs);
-    on(buttonFileSave, &ViewController::programSave);
-    on(buttonPointLoad, &ViewController::pointLoad);
-    on(buttonPointSave, &ViewController::pointSave);
-    on(buttonMbkLoad, &ViewController::mbkLoad);
-    on(buttonMbkSave, &ViewController::mbkSave);
-}

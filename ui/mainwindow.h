@@ -6,6 +6,9 @@
 #include <QMainWindow>
 #include <QString>
 
+namespace console {
+class ConsolePage;
+}
 namespace link {
 class Link;
 }
@@ -35,6 +38,7 @@ public:
     link::Link &link() { return *m_link; }
     Dialogs &dialogs() { return *m_dialogs; }
     Clock &clock() { return *m_clock; }
+    console::ConsolePage &consolePage() { return *m_consolePage; }
 
     QAction *menuOpenFile() const { return m_menuOpenFile; }
     QAction *menuAbout() const { return m_menuAbout; }
@@ -61,7 +65,6 @@ private:
 
     void buildMenus();
     QWidget *buildTopBar();
-    QWidget *buildConsolePage();
     QWidget *buildIoPage();
     QWidget *buildVariablesPage();
     QWidget *buildMbkPage();
@@ -81,6 +84,7 @@ private:
     Dialogs *m_dialogs = nullptr;
     Clock *m_clock = nullptr;
     link::Link *m_link = nullptr; // a child of the window
+    console::ConsolePage *m_consolePage = nullptr;
     QAction *m_menuOpenFile = nullptr;
     QAction *m_menuAbout = nullptr;
     QAction *m_menuSimulator = nullptr;
