@@ -86,6 +86,23 @@ QList<Control> controlsFromHeader()
         const auto m = it.next();
         out += expand(m.captured(1), m.captured(2), m.captured(3).toInt(), m.captured(4).toInt());
     }
+    // The console page keeps its controls to itself; outside tools find them
+    // by these names.
+    for (const char *name : {"comboBox1", "comboBox2", "comboBox3"})
+        out.append({QLatin1String(name), QStringLiteral("QComboBox")});
+    for (const char *name : {"textField1", "textFieldBkpNumber", "textFieldBkpVariName"})
+        out.append({QLatin1String(name), QStringLiteral("QLineEdit")});
+    out.append({QStringLiteral("textView1"), QStringLiteral("QPlainTextEdit")});
+    out.append({QStringLiteral("checkboxScroll"), QStringLiteral("QCheckBox")});
+    for (const char *name :
+         {"buttonSend",          "buttonProgramExec", "buttonList",      "buttonListNext",
+          "buttonRun",           "buttonCtrlA",       "buttonCr",        "buttonQ",
+          "buttonGetLineString", "buttonUDErase",     "ButtonReceive",   "buttonViewTextClear",
+          "buttonFileOpen",      "buttonFileSave",    "buttonPointLoad", "buttonPointSave",
+          "buttonMbkLoad",       "buttonMbkSave",     "buttonRtcCheck",  "buttonRtcAdj",
+          "buttonMon",           "buttonMonList",     "buttonBkpN",      "buttonBkpEnum",
+          "buttonBkpT",          "buttonBkpAddDel",   "buttonBkpAllClr", "buttonBkpVari"})
+        out.append({QLatin1String(name), QStringLiteral("QPushButton")});
     return out;
 }
 
