@@ -3,6 +3,7 @@
 #include "app/viewcontroller.h"
 
 #include "app/appdelegate.h"
+#include "console/consolepage.h"
 #include "link/textutil.h"
 #include "monitor/banks.h"
 #include "panels/variablespage.h"
@@ -13,13 +14,10 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFontDatabase>
 #include <QGroupBox>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLoggingCategory>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
@@ -48,8 +46,6 @@ ViewController::ViewController(MainWindow *root, Dialogs *dialogs, QSettings *se
 
 ViewController::~ViewController()
 {
-    if (qApp)
-        qApp->removeEventFilter(this);
     if (timer)
         timer->stop();
 }
@@ -76,43 +72,6 @@ void ViewController::bindControls()
     buttonTimerStart = need<QPushButton>(QStringLiteral("buttonTimerStart"));
     buttonTimerStop = need<QPushButton>(QStringLiteral("buttonTimerStop"));
     tabview = need<QTabWidget>(QStringLiteral("tabview"));
-
-    textView1 = need<QPlainTextEdit>(QStringLiteral("textView1"));
-    comboBox1 = need<QComboBox>(QStringLiteral("comboBox1"));
-    comboBox2 = need<QComboBox>(QStringLiteral("comboBox2"));
-    comboBox3 = need<QComboBox>(QStringLiteral("comboBox3"));
-    textField1 = need<QLineEdit>(QStringLiteral("textField1"));
-    checkboxScroll = need<QCheckBox>(QStringLiteral("checkboxScroll"));
-    buttonSend = need<QPushButton>(QStringLiteral("buttonSend"));
-    buttonProgramExec = need<QPushButton>(QStringLiteral("buttonProgramExec"));
-    buttonList = need<QPushButton>(QStringLiteral("buttonList"));
-    buttonListNext = need<QPushButton>(QStringLiteral("buttonListNext"));
-    buttonRun = need<QPushButton>(QStringLiteral("buttonRun"));
-    buttonCtrlA = need<QPushButton>(QStringLiteral("buttonCtrlA"));
-    buttonCr = need<QPushButton>(QStringLiteral("buttonCr"));
-    buttonQ = need<QPushButton>(QStringLiteral("buttonQ"));
-    buttonGetLineString = need<QPushButton>(QStringLiteral("buttonGetLineString"));
-    buttonUDErase = need<QPushButton>(QStringLiteral("buttonUDErase"));
-    ButtonReceive = need<QPushButton>(QStringLiteral("ButtonReceive"));
-    buttonViewTextClear = need<QPushButton>(QStringLiteral("buttonViewTextClear"));
-    buttonFileOpen = need<QPushButton>(QStringLiteral("buttonFileOpen"));
-    buttonFileSave = need<QPushButton>(QStringLiteral("buttonFileSave"));
-    buttonPointLoad = need<QPushButton>(QStringLiteral("buttonPointLoad"));
-    buttonPointSave = need<QPushButton>(QStringLiteral("buttonPointSave"));
-    buttonMbkLoad = need<QPushButton>(QStringLiteral("buttonMbkLoad"));
-    buttonMbkSave = need<QPushButton>(QStringLiteral("buttonMbkSave"));
-    buttonRtcCheck = need<QPushButton>(QStringLiteral("buttonRtcCheck"));
-    buttonRtcAdj = need<QPushButton>(QStringLiteral("buttonRtcAdj"));
-    buttonMon = need<QPushButton>(QStringLiteral("buttonMon"));
-    buttonMonList = need<QPushButton>(QStringLiteral("buttonMonList"));
-    textFieldBkpNumber = need<QLineEdit>(QStringLiteral("textFieldBkpNumber"));
-    textFieldBkpVariName = need<QLineEdit>(QStringLiteral("textFieldBkpVariName"));
-    buttonBkpN = need<QPushButton>(QStringLiteral("buttonBkpN"));
-    buttonBkpEnum = need<QPushButton>(QStringLiteral("buttonBkpEnum"));
-    buttonBkpT = need<QPushButton>(QStringLiteral("buttonBkpT"));
-    buttonBkpAddDel = need<QPushButton>(QStringLiteral("buttonBkpAddDel"));
-    buttonBkpAllClr = need<QPushButton>(QStringLiteral("buttonBkpAllClr"));
-    buttonBkpVari = need<QPushButton>(QStringLiteral("buttonBkpVari"));
 
     popupbuttonOutBank = need<QComboBox>(QStringLiteral("popupbuttonOutBank"));
     popupbuttonInpBank = need<QComboBox>(QStringLiteral("popupbuttonInpBank"));
@@ -187,18 +146,9 @@ void fill(QComboBox *box, const QStringList &items, const QString &shown = QStri
 
 void ViewController::viewDidLoad()
 {
-    // 1. Application-wide key handling.
-    qApp->installEventFilter(this);
-    // 2.
-    buttonBkpN->setEnabled(false);
-    buttonBkpT->setEnabled(false);
     // 3.
     if (appDelegate)
         appDelegate->viewController = this;
-    // 4. Console font.
-    QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    mono.setPointSize(14);
-    textView1->setFont(mono);
     // 5.
     objectsEnable(false);
     // 6.
@@ -211,8 +161,6 @@ void ViewController::viewDidLoad()
     textField2->setReadOnly(true);
     // 8.
     textFieldIpAddress->setText(Host);
-    comboBox1->clear();
-    comboBox1->setEnabled(false);
     // 9.
     loadSettings();
     // 11.
@@ -245,10 +193,6 @@ void ViewController::viewDidLoad()
     // 18.
     pgobjectsEnable(false);
     // 19: the tasks page starts at task 0.
-
-    // The live console display is on from the start, so the first
-    // connection's output shows.
-    checkboxScroll->setChecked(true);
 
     wireLink();
     wireConsole();
@@ -299,14 +243,9 @@ QString storedString(QSettings *s, const QString &key)
 void ViewController::loadSettings()
 {
     textFieldIpAddress->setText(storedString(m_settings, QStringLiteral("ipaddress")));
-    comboBox1->addItems(storedList(m_settings, QStringLiteral("combobox1")));
-    comboBox2->addItems(storedList(m_settings, QStringLiteral("combobox2")));
-    comboBox3->addItems(storedList(m_settings, QStringLiteral("combobox3")));
-    // The histories are there to pick from; yesterday's last line standing in
-    // the edit text would go out again with one Return.
-    for (QComboBox *box : {comboBox1, comboBox2, comboBox3})
-        box->setCurrentIndex(-1);
-    comboBox3->setEditText(QStringLiteral("0"));
+    consolePage().restoreHistories(storedList(m_settings, QStringLiteral("combobox1")),
+                                   storedList(m_settings, QStringLiteral("combobox2")),
+                                   storedList(m_settings, QStringLiteral("combobox3")));
     QStringList varinames;
     for (int i = 0; i < panels::VariablesPage::kRows; ++i)
         varinames << storedString(m_settings, QStringLiteral("variname%1").arg(i));
@@ -321,14 +260,15 @@ void ViewController::saveSettings()
     const QString shown = textFieldIpAddress->text();
     const bool standIn = !m_standInAddress.isEmpty() && shown == m_standInAddress;
     m_settings->setValue(QStringLiteral("ipaddress"), standIn ? m_replacedAddress : shown);
-    const QComboBox *boxes[] = {comboBox1, comboBox2, comboBox3};
+    using History = console::ConsolePage::History;
+    const History histories[] = {History::Commands, History::ProgramLines, History::ListStarts};
     for (int b = 0; b < 3; ++b) {
         // A variant list, not a string list: an INI file writes a string
         // list of one item as a plain string, and the next run would read a
         // one-entry history back as text of the wrong kind.
         QVariantList items;
-        for (int i = 0; i < boxes[b]->count() && i < kHistoryLimit; ++i)
-            items << boxes[b]->itemText(i);
+        for (const QString &item : consolePage().history(histories[b]).mid(0, kHistoryLimit))
+            items << item;
         m_settings->setValue(QStringLiteral("combobox%1").arg(b + 1), items);
     }
     const QStringList varinames = m_root->variablesPage().variableNames();
@@ -355,34 +295,17 @@ bool ViewController::applicationShouldTerminate()
 
 void ViewController::objectsEnable(bool stat)
 {
-    for (QWidget *w : {static_cast<QWidget *>(buttonDisconnect), static_cast<QWidget *>(buttonTimerStart),
-                       static_cast<QWidget *>(buttonTimerStop), static_cast<QWidget *>(buttonRun),
-                       static_cast<QWidget *>(buttonCtrlA), static_cast<QWidget *>(buttonSend),
-                       static_cast<QWidget *>(comboBox1), static_cast<QWidget *>(comboBox2),
-                       static_cast<QWidget *>(comboBox3), static_cast<QWidget *>(buttonList)})
+    for (QWidget *w : {buttonDisconnect, buttonTimerStart, buttonTimerStop})
         w->setEnabled(stat);
-    buttonListNext->setEnabled(false);
+    consolePage().setConnected(stat);
     if (appDelegate && appDelegate->menuOpenFile)
         appDelegate->menuOpenFile->setEnabled(stat);
-    for (QWidget *w : {buttonFileOpen, buttonFileSave, buttonPointLoad, buttonPointSave, buttonMbkLoad,
-                       buttonMbkSave, buttonProgramExec, buttonGetLineString, buttonViewTextClear,
-                       buttonRtcCheck, buttonRtcAdj, buttonMon, buttonMonList, buttonCr, buttonQ})
-        w->setEnabled(stat);
     textFieldIpAddress->setReadOnly(stat);
     textField2->setReadOnly(true); // the status line is never typed into
     textFieldTimeOutSec->setReadOnly(stat);
-    checkboxScroll->setEnabled(stat);
     ui::setTextColor(textFieldIpAddress, stat ? ui::kLightGray : ui::kBlack);
     ui::setTextColor(textFieldTimeOutSec, stat ? ui::kLightGray : ui::kBlack);
-    buttonBkpEnum->setEnabled(stat);
-    buttonBkpAddDel->setEnabled(stat);
-    textFieldBkpNumber->setEnabled(stat);
-    const bool bkp = m_lnk->state().bkpMode();
-    buttonBkpN->setEnabled(bkp);
-    buttonBkpT->setEnabled(bkp);
-    buttonBkpAllClr->setEnabled(stat);
-    buttonBkpVari->setEnabled(bkp);
-    textFieldBkpVariName->setEnabled(bkp);
+    updateBkpControls();
 }
 
 void ViewController::pgobjectsEnable(bool stat)
@@ -396,28 +319,78 @@ void ViewController::showHelp()
     m_dialogs->alert(QStringLiteral("QUORIN Monitor for MAC"), QStringLiteral("Ver 1.220912"));
 }
 
-bool ViewController::eventFilter(QObject *watched, QEvent *event)
+// ---- the console page --------------------------------------------------------
+
+console::ConsolePage &ViewController::consolePage()
 {
-    if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
-        auto *key = static_cast<QKeyEvent *>(event);
-        // Only the first delivery of each key event (Qt re-sends it up the
-        // parent chain when a widget ignores it).
-        if (watched->isWidgetType() && static_cast<QWidget *>(watched) == QApplication::focusWidget()) {
-            // The modifier snapshot follows modifier changes only: Shift+F5
-            // clears the Shift flag, and F5 pressed again with Shift still
-            // held must see it cleared.
-            if (key->modifiers() != m_lastModifiers) {
-                m_lastModifiers = key->modifiers();
-                flagsChanged(m_lastModifiers);
-            }
-            // A held Return repeats its press; each repeat would send the
-            // field's line again or open its confirmation again.
-            if (event->type() == QEvent::KeyPress && key->isAutoRepeat() &&
-                (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter))
-                return true;
-            if (event->type() == QEvent::KeyPress && keyDown(key))
-                return true;
-        }
-    }
-    return QObject::eventFilter(watched, event);
+    return m_root->consolePage();
+}
+
+void ViewController::consoleAppendFollow(const QString &text)
+{
+    consolePage().consoleAppendFollow(text);
+}
+
+void ViewController::consoleAppendScroll(const QString &text)
+{
+    consolePage().consoleAppendScroll(text);
+}
+
+void ViewController::consoleReplace(const QString &text)
+{
+    consolePage().consoleReplace(text);
+}
+
+QString ViewController::consoleText() const
+{
+    return m_root->consolePage().consoleText();
+}
+
+QString ViewController::consoleSelection() const
+{
+    return m_root->consolePage().consoleSelection();
+}
+
+void ViewController::receiveDisplay(const QString &chunk)
+{
+    if (selectTabId == QLatin1String("0") && isConnected())
+        consolePage().receiveDisplay(chunk);
+}
+
+void ViewController::updateBkpControls()
+{
+    consolePage().setBreakpointMode(m_lnk->state().bkpMode());
+}
+
+void ViewController::focusConsole()
+{
+    consolePage().focusConsole();
+}
+
+void ViewController::wireConsole()
+{
+    using Page = console::ConsolePage;
+    // The side panel's and the shortcuts' requests, each waiting for the
+    // exchange slot like a click on a button of this window.
+    const std::pair<void (Page::*)(), void (ViewController::*)()> requests[] = {
+        {&Page::programLoadRequested, &ViewController::programLoadHs},
+        {&Page::programSaveRequested, &ViewController::programSave},
+        {&Page::pointLoadRequested, &ViewController::pointLoad},
+        {&Page::pointSaveRequested, &ViewController::pointSave},
+        {&Page::mbkLoadRequested, &ViewController::mbkLoad},
+        {&Page::mbkSaveRequested, &ViewController::mbkSave},
+        {&Page::clockCheckRequested, &ViewController::buttonRtcCheck_click},
+        {&Page::clockSetRequested, &ViewController::buttonRtcAdj_click},
+        {&Page::monitorRequested, &ViewController::buttonMon_click},
+        {&Page::monitorListRequested, &ViewController::buttonMonList_click},
+        {&Page::breakpointAddDelRequested, &ViewController::buttonBkpAddDel_click},
+        {&Page::breakpointListRequested, &ViewController::buttonBkpEnum_click},
+        {&Page::breakpointClearAllRequested, &ViewController::buttonBkp_AllClr},
+        {&Page::breakpointContinueRequested, &ViewController::buttonBkpN_click},
+        {&Page::breakpointStepRequested, &ViewController::buttonBkpT_click},
+        {&Page::breakpointVariableRequested, &ViewController::buttonBkpVari_click},
+    };
+    for (const auto &[request, op] : requests)
+        QObject::connect(&consolePage(), request, this,
+                         [this, op = op] { userAction([this, op] { (this->*op)(); }); });
 }

@@ -43,11 +43,14 @@ class QWidget;
 class AppDelegate;
 class MainWindow;
 
+namespace console {
+class ConsolePage;
+}
 namespace link {
 class Connection;
 }
 
-class ViewController : public QObject, public console::ConsoleSink
+class ViewController : public QObject
 {
     Q_OBJECT
 
@@ -83,7 +86,7 @@ public:
     void disconnect();
     void rcv();
     void sendString(const QString &sendstring);
-    void sendString1(const QString &sendstring) override;
+    void sendString1(const QString &sendstring);
     int sendProgram(const QString &sendstring);
     void sendB(const QByteArray &bytes);
     bool receivePrompt();
@@ -99,37 +102,17 @@ public:
     void userAction(const std::function<void()> &action);
     bool exchangeBusy() const { return m_lnk->busy(); }
 
-    // ---- console/ -----------------------------------------------------------
-    void consoleAppend(const QString &text);
-    void consoleAppendFollow(const QString &text) override;
-    void consoleAppendScroll(const QString &text) override;
-    void consoleReplace(const QString &text) override;
+    // ---- console/: the console page's face ---------------------------------
+    console::ConsolePage &consolePage();
+    void consoleAppendFollow(const QString &text);
+    void consoleAppendScroll(const QString &text);
+    void consoleReplace(const QString &text);
     QString consoleText() const;
-    // The console selection up to its first line break: what a selection
-    // offers as a breakpoint target, a variable name or a listing start.
-    QString consoleSelection() const override;
-    void liveDisplayOn() override;
-    void listNextOff() override;
-    void removeTop1();
+    QString consoleSelection() const;
+    // Received text goes to the console while it is the selected tab.
     void receiveDisplay(const QString &chunk);
     void updateBkpControls();
-    void buttonViewTextClear_click();
-    void textField1Enter();
-    void comboBox1Enter();
-    void comboBox2Enter();
-    void comboBox3Enter();
-    void buttonListNext_click();
-    void buttonRun_click();
-    void buttonCtrlA_click();
-    void buttonCr_click();
-    void buttonQ_click();
-    void buttonGetLineString_click();
-    void buttonUDErase_click();
-    void ButtonReceive_click();
-    // Application-wide key handling; returns true when the event was consumed.
-    bool keyDown(QKeyEvent *event);
-    void flagsChanged(Qt::KeyboardModifiers modifiers);
-    void focusConsole() override;
+    void focusConsole();
 
     // ---- monitor/ -----------------------------------------------------------
     void timerStart();
@@ -231,44 +214,6 @@ public:
     QPushButton *buttonTimerStop = nullptr;
     QTabWidget *tabview = nullptr;
 
-    // Console tab
-    QPlainTextEdit *textView1 = nullptr;
-    QComboBox *comboBox1 = nullptr;
-    QComboBox *comboBox2 = nullptr;
-    QComboBox *comboBox3 = nullptr;
-    QLineEdit *textField1 = nullptr;
-    QCheckBox *checkboxScroll = nullptr;
-    QPushButton *buttonSend = nullptr;
-    QPushButton *buttonProgramExec = nullptr;
-    QPushButton *buttonList = nullptr;
-    QPushButton *buttonListNext = nullptr;
-    QPushButton *buttonRun = nullptr;
-    QPushButton *buttonCtrlA = nullptr;
-    QPushButton *buttonCr = nullptr;
-    QPushButton *buttonQ = nullptr;
-    QPushButton *buttonGetLineString = nullptr;
-    QPushButton *buttonUDErase = nullptr;
-    QPushButton *ButtonReceive = nullptr;
-    QPushButton *buttonViewTextClear = nullptr;
-    QPushButton *buttonFileOpen = nullptr;
-    QPushButton *buttonFileSave = nullptr;
-    QPushButton *buttonPointLoad = nullptr;
-    QPushButton *buttonPointSave = nullptr;
-    QPushButton *buttonMbkLoad = nullptr;
-    QPushButton *buttonMbkSave = nullptr;
-    QPushButton *buttonRtcCheck = nullptr;
-    QPushButton *buttonRtcAdj = nullptr;
-    QPushButton *buttonMon = nullptr;
-    QPushButton *buttonMonList = nullptr;
-    QLineEdit *textFieldBkpNumber = nullptr;
-    QLineEdit *textFieldBkpVariName = nullptr;
-    QPushButton *buttonBkpN = nullptr;
-    QPushButton *buttonBkpEnum = nullptr;
-    QPushButton *buttonBkpT = nullptr;
-    QPushButton *buttonBkpAddDel = nullptr;
-    QPushButton *buttonBkpAllClr = nullptr;
-    QPushButton *buttonBkpVari = nullptr;
-
     // I/O tab ("1")
     QComboBox *popupbuttonOutBank = nullptr;
     QComboBox *popupbuttonInpBank = nullptr;
@@ -341,9 +286,6 @@ public:
 signals:
     void connectedChanged(bool connected);
 
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
 private:
     template <typename T> T *need(const QString &name);
     void bindControls();
@@ -365,10 +307,6 @@ private:
     // The status line shows that the controller closed the connection; the
     // next connect clears it unless something else replaced it meanwhile.
     bool m_peerClosedShown = false;
-    // The console's text as the controller sent it (CR kept); the view shows
-    // it with CR LF and lone CR as line breaks.
-    QString m_console;
-    void renderConsole(bool appendedOnly, qsizetype oldSize);
     QString m_standInAddress;
     QString m_replacedAddress;
     // The bit numbers each group (by monitor::BitGroup) last showed; nothing

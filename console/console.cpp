@@ -78,4 +78,37 @@ std::optional<QString> programLineFrom(const QString &consoleLine)
     return text::trimNewlines(line);
 }
 
+QString displayForm(const QString &s)
+{
+    QString d = s;
+    d.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    d.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    d.remove(QChar(0x1B));
+    return d;
+}
+
+QString viewForm(const QString &model)
+{
+    const QString elided = QStringLiteral("…");
+    const QString d = displayForm(model);
+    QString out;
+    out.reserve(qMin<qsizetype>(d.size(), 100 * kMaxShownLine));
+    qsizetype start = 0;
+    while (start <= d.size()) {
+        qsizetype end = d.indexOf(QLatin1Char('\n'), start);
+        if (end < 0)
+            end = d.size();
+        const qsizetype len = end - start;
+        if (len > kMaxShownLine) {
+            out += elided;
+            out += QStringView(d).mid(end - kMaxShownLine, kMaxShownLine);
+        } else
+            out += QStringView(d).mid(start, len);
+        if (end < d.size())
+            out += QLatin1Char('\n');
+        start = end + 1;
+    }
+    return out;
+}
+
 } // namespace console

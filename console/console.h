@@ -10,6 +10,10 @@
 namespace console {
 
 inline constexpr int kMaxLines = 100;
+// A controller can print a line of megabytes without a line feed; the console
+// keeps all of it, but laying out such a line would stall the window, so the
+// view shows only the end of an overlong line.
+inline constexpr qsizetype kMaxShownLine = 16384;
 
 struct Cleaned
 {
@@ -33,5 +37,13 @@ QString listTarget(const QString &trimmed);
 // The program line under the console cursor: tabs made blanks, leading
 // prompts dropped. Empty when the line does not start with a line number.
 std::optional<QString> programLineFrom(const QString &consoleLine);
+
+// Console text as the view shows it: CR LF and lone CR become line breaks,
+// and the escape character of a breakpoint stop, which has no glyph, goes.
+QString displayForm(const QString &s);
+
+// The whole console for the view: its display form with every line longer
+// than kMaxShownLine cut to its end behind an ellipsis.
+QString viewForm(const QString &model);
 
 } // namespace console

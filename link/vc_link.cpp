@@ -1,6 +1,7 @@
 // ViewController's side of the link: the connect and disconnect buttons, and
 // what the window shows of the link's signals. The link itself is link::Link.
 #include "app/viewcontroller.h"
+#include "console/consolepage.h"
 #include "link/link.h"
 #include "link/sendpath.h"
 #include "link/textutil.h"
@@ -135,33 +136,12 @@ void ViewController::sendString(const QString &sendstring)
 
 void ViewController::sendString1(const QString &sendstring)
 {
-    m_lnk->state().clearRcv();
-    const link::ConsoleLine c = link::prepareConsoleLine(sendstring);
-    if (c.firstIsLineNumber) {
-        m_dialogs->alert(QStringLiteral("Not Command"));
-        return;
-    }
-    consoleAppendScroll(QStringLiteral("\r\n") + c.trimmed);
-    removeTop1();
-    sendString(c.trimmed);
+    consolePage().sendString1(sendstring);
 }
 
 int ViewController::sendProgram(const QString &sendstring)
 {
-    m_lnk->state().clearRcv();
-    const link::ConsoleLine c = link::prepareConsoleLine(sendstring);
-    if (!c.firstIsLineNumber) {
-        m_dialogs->alert(QStringLiteral("Not Program"));
-        return -1;
-    }
-    m_lnk->state().setWaitPrompt(true);
-    sendString(c.words.first());
-    if (!receivePrompt())
-        return -2;
-    consoleAppendScroll(QStringLiteral("\r\n") + c.trimmed);
-    removeTop1();
-    sendString(c.trimmed);
-    return 0;
+    return consolePage().sendProgram(sendstring);
 }
 
 void ViewController::sendB(const QByteArray &bytes)

@@ -17,16 +17,6 @@ void ViewController::controlTextDidChange(QObject *control)
             return;
         }
     }
-    for (QComboBox *box : {comboBox1, comboBox2, comboBox3}) {
-        if (control == box) {
-            const QString trimmed = text::trimNewlines(box->currentText());
-            // Only a real change is written back: setting the same text again
-            // would move the cursor and re-enter this handler.
-            if (trimmed != box->currentText())
-                box->setEditText(trimmed);
-            return;
-        }
-    }
 }
 
 void ViewController::wirePanels()
@@ -34,6 +24,4 @@ void ViewController::wirePanels()
     // Only typing counts (textEdited), not text the program sets.
     for (QLineEdit *e : {textfieldPgAdrSelect, textfieldPgTeachNum})
         QObject::connect(e, &QLineEdit::textEdited, this, [this, e] { controlTextDidChange(e); });
-    for (QComboBox *box : {comboBox1, comboBox2, comboBox3})
-        QObject::connect(box, &QComboBox::editTextChanged, this, [this, box] { controlTextDidChange(box); });
 }

@@ -2,32 +2,11 @@
 // window's DebugTools: the ViewController reads the breakpoint fields and
 // forwards to it until the console page hosts the panel.
 #include "app/viewcontroller.h"
+#include "console/consolepage.h"
 #include "tools/debugtools.h"
 #include "ui/mainwindow.h"
 
-#include <QCheckBox>
-#include <QLineEdit>
-#include <QPushButton>
 
-namespace {
-// Writes only a change, so that an unchanged field keeps its cursor.
-void show(QLineEdit *field, const QString &text)
-{
-    if (field->text() != text)
-        field->setText(text);
-}
-} // namespace
-
-// What the tools ask of the console beyond its text.
-void ViewController::liveDisplayOn()
-{
-    checkboxScroll->setChecked(true);
-}
-
-void ViewController::listNextOff()
-{
-    buttonListNext->setEnabled(false);
-}
 
 void ViewController::buttonBkpN_click()
 {
@@ -51,12 +30,16 @@ void ViewController::buttonBkp_AllClr()
 
 void ViewController::buttonBkpAddDel_click()
 {
-    show(textFieldBkpNumber, m_root->debugTools().breakpointAddDelete(textFieldBkpNumber->text()));
+    const QString shown = m_root->debugTools().breakpointAddDelete(consolePage().breakpointTarget());
+    if (shown != consolePage().breakpointTarget())
+        consolePage().setBreakpointTarget(shown);
 }
 
 void ViewController::buttonBkpVari_click()
 {
-    show(textFieldBkpVariName, m_root->debugTools().breakpointVariable(textFieldBkpVariName->text()));
+    const QString shown = m_root->debugTools().breakpointVariable(consolePage().breakpointVariable());
+    if (shown != consolePage().breakpointVariable())
+        consolePage().setBreakpointVariable(shown);
 }
 
 void ViewController::buttonRtcCheck_click()
@@ -81,19 +64,5 @@ void ViewController::buttonMonList_click()
 
 void ViewController::wireTools()
 {
-    m_root->debugTools().setConsole(*this);
-    const auto act = [this](void (ViewController::*fn)()) {
-        return [this, fn] { userAction([this, fn] { (this->*fn)(); }); };
-    };
-    QObject::connect(buttonBkpN, &QPushButton::clicked, this, act(&ViewController::buttonBkpN_click));
-    QObject::connect(buttonBkpEnum, &QPushButton::clicked, this, act(&ViewController::buttonBkpEnum_click));
-    QObject::connect(buttonBkpT, &QPushButton::clicked, this, act(&ViewController::buttonBkpT_click));
-    QObject::connect(buttonBkpAllClr, &QPushButton::clicked, this, act(&ViewController::buttonBkp_AllClr));
-    QObject::connect(buttonBkpAddDel, &QPushButton::clicked, this,
-                     act(&ViewController::buttonBkpAddDel_click));
-    QObject::connect(buttonBkpVari, &QPushButton::clicked, this, act(&ViewController::buttonBkpVari_click));
-    QObject::connect(buttonRtcCheck, &QPushButton::clicked, this, act(&ViewController::buttonRtcCheck_click));
-    QObject::connect(buttonRtcAdj, &QPushButton::clicked, this, act(&ViewController::buttonRtcAdj_click));
-    QObject::connect(buttonMon, &QPushButton::clicked, this, act(&ViewController::buttonMon_click));
-    QObject::connect(buttonMonList, &QPushButton::clicked, this, act(&ViewController::buttonMonList_click));
+    m_root->debugTools().setConsole(consolePage());
 }

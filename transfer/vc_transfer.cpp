@@ -2,11 +2,11 @@
 // ViewController's names for the transfers forward to it until the console
 // page hosts the buttons.
 #include "app/viewcontroller.h"
+#include "console/consolepage.h"
 #include "transfer/transfers.h"
 #include "ui/mainwindow.h"
 
 #include <QLineEdit>
-#include <QPushButton>
 
 void ViewController::programLoad()
 {
@@ -46,16 +46,6 @@ void ViewController::mbkSave()
 void ViewController::wireTransfer()
 {
     transfer::Transfers &transfers = m_root->transfers();
-    transfers.setConsole(*this);
+    transfers.setConsole(consolePage());
     QObject::connect(&transfers, &transfer::Transfers::status, textField2, &QLineEdit::setText);
-    const auto on = [this](QPushButton *button, void (ViewController::*op)()) {
-        QObject::connect(button, &QPushButton::clicked, this,
-                         [this, op] { userAction([this, op] { (this->*op)(); }); });
-    };
-    on(buttonFileOpen, &ViewController::programLoadHs);
-    on(buttonFileSave, &ViewController::programSave);
-    on(buttonPointLoad, &ViewController::pointLoad);
-    on(buttonPointSave, &ViewController::pointSave);
-    on(buttonMbkLoad, &ViewController::mbkLoad);
-    on(buttonMbkSave, &ViewController::mbkSave);
 }

@@ -2,6 +2,7 @@
 // menus. Layout only; the ViewController wires the controls by their names.
 #include "ui/mainwindow.h"
 
+#include "console/consolepage.h"
 #include "link/link.h"
 #include "monitor/tabs.h"
 #include "tools/debugtools.h"
@@ -16,7 +17,6 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFontDatabase>
 #include <QFormLayout>
 #include <QFrame>
 #include <QGridLayout>
@@ -27,7 +27,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -73,6 +72,7 @@ MainWindow::MainWindow(Dialogs *dialogs, Clock *clock, QWidget *parent)
     v->setSpacing(6);
     v->addWidget(buildTopBar());
 
+    m_consolePage = new console::ConsolePage(*m_link, *m_dialogs);
     auto *tabs = named(new QTabWidget, QStringLiteral("tabview"));
     tabs->setAccessibleName(QStringLiteral("Pages"));
     const struct
@@ -80,7 +80,7 @@ MainWindow::MainWindow(Dialogs *dialogs, Clock *clock, QWidget *parent)
         QWidget *page;
         const char *label;
     } pages[monitor::kTabCount] = {
-        {buildConsolePage(), "Console"},
+        {m_consolePage, "Console"},
         {buildIoPage(), "I/O"},
         {m_variablesPage = new panels::VariablesPage(*m_link), "Variables"},
         {m_mbkPage = new panels::MbkPage(*m_link), "MBK"},
@@ -193,194 +193,6 @@ QWidget *MainWindow::buildTopBar()
     h->addWidget(makeButton(QStringLiteral("buttonWindowClose"), QStringLiteral("Close"),
                             QStringLiteral("Close the window and end the program")));
     return bar;
-}
-
-// ---------------------------------------------------------------- console
-
-QWidget *MainWindow::buildConsolePage()
-{
-    auto *page = new QWidget;
-    auto *h = new QHBoxLayout(page);
-    h->setSpacing(10);
-
-    // Left: the terminal and the ways to type into it.
-    auto *left = new QVBoxLayout;
-    left->setSpacing(6);
-    auto *console = named(new QPlainTextEdit, QStringLiteral("textView1"));
-    QFont cf = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    cf.setPointSize(kConsolePointSize);
-    console->setFont(cf);
-    console->setAccessibleName(QStringLiteral("Console"));
-    console->setMinimumSize(charWidth(40), 160);
-    left->addWidget(console, 1);
-
-    auto makeCombo = [this](const QString &name) {
-        auto *c = named(new QComboBox, name);
-        c->setEditable(true);
-        // The history is kept by the program (most recent first, no
-        // duplicates), and Escape must not open completions.
-        c->setInsertPolicy(QComboBox::NoInsert);
-        c->setCompleter(nullptr);
-        c->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-        c->setMinimumContentsLength(16);
-        c->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-        c->setMaxVisibleItems(12);
-        c->setFont(monoFont());
-        return c;
-    };
-    QComboBox *cmd = makeCombo(QStringLiteral("comboBox1"));
-    QComboBox *line = makeCombo(QStringLiteral("comboBox2"));
-    QComboBox *from = makeCombo(QStringLiteral("comboBox3"));
-    auto *raw = makeField(QStringLiteral("textField1"), QString(), 16);
-    raw->setPlaceholderText(QStringLiteral("Return sends the line; not kept in the history"));
-
-    const int bw = buttonWidth({QStringLiteral("Send"), QStringLiteral("Enter line"), QStringLiteral("List"),
-                                QStringLiteral("Next page"), QStringLiteral("Pick line"),
-                                QStringLiteral("Clear history")});
-    auto fixed = [bw](QPushButton *b) {
-        b->setMinimumWidth(bw);
-        return b;
-    };
-    auto *entry = new QGridLayout;
-    entry->setHorizontalSpacing(6);
-    entry->setVerticalSpacing(4);
-    entry->addWidget(caption(QStringLiteral("Command"), cmd), 0, 0);
-    entry->addWidget(cmd, 0, 1);
-    entry->addWidget(fixed(makeButton(QStringLiteral("buttonSend"), QStringLiteral("Send"),
-                                      QStringLiteral("Send the command (F7 focuses the field)"))),
-                     0, 2);
-    entry->addWidget(fixed(makeButton(QStringLiteral("buttonUDErase"), QStringLiteral("Clear history"),
-                                      QStringLiteral("Forget the command history"))),
-                     0, 3);
-    entry->addWidget(caption(QStringLiteral("Program line"), line), 1, 0);
-    entry->addWidget(line, 1, 1);
-    entry->addWidget(fixed(makeButton(QStringLiteral("buttonProgramExec"), QStringLiteral("Enter line"),
-                                      QStringLiteral("Store the program line (F5 focuses the field)"))),
-                     1, 2);
-    entry->addWidget(fixed(makeButton(QStringLiteral("buttonGetLineString"), QStringLiteral("Pick line"),
-                                      QStringLiteral("Copy the program line under the console cursor (F6)"))),
-                     1, 3);
-    entry->addWidget(caption(QStringLiteral("List from"), from), 2, 0);
-    entry->addWidget(from, 2, 1);
-    entry->addWidget(fixed(makeButton(QStringLiteral("buttonList"), QStringLiteral("List"),
-                                      QStringLiteral("List 20 lines from a line number or label (F3)"))),
-                     2, 2);
-    entry->addWidget(fixed(makeButton(QStringLiteral("buttonListNext"), QStringLiteral("Next page"),
-                                      QStringLiteral("Continue the listing (F4)"))),
-                     2, 3);
-    entry->addWidget(caption(QStringLiteral("Quick line"), raw), 3, 0);
-    entry->addWidget(raw, 3, 1, 1, 3);
-    entry->setColumnStretch(1, 1);
-    left->addLayout(entry);
-
-    auto *keys = new QHBoxLayout;
-    keys->setSpacing(6);
-    keys->addWidget(makeButton(QStringLiteral("buttonRun"), QStringLiteral("Run"),
-                               QStringLiteral("Start the program (Ctrl+])")));
-    keys->addWidget(makeButton(QStringLiteral("buttonCtrlA"), QStringLiteral("Ctrl-A"),
-                               QStringLiteral("Send the attention byte 0x01 (Ctrl+\\)")));
-    keys->addWidget(
-        makeButton(QStringLiteral("buttonCr"), QStringLiteral("CR"), QStringLiteral("Send an empty line")));
-    keys->addWidget(makeButton(QStringLiteral("buttonQ"), QStringLiteral("Q"), QStringLiteral("Send Q")));
-    keys->addStretch(1);
-    keys->addWidget(makeButton(QStringLiteral("ButtonReceive"), QStringLiteral("Receive"),
-                               QStringLiteral("Arm one more receive")));
-    keys->addWidget(makeButton(QStringLiteral("buttonViewTextClear"), QStringLiteral("Clear console"),
-                               QStringLiteral("Empty the console (F2)")));
-    auto *scroll = named(new QCheckBox(QStringLiteral("Live output")), QStringLiteral("checkboxScroll"));
-    scroll->setToolTip(QStringLiteral("Show what the controller sends (F8 toggles)"));
-    scroll->setChecked(true);
-    keys->addWidget(scroll);
-    left->addLayout(keys);
-    h->addLayout(left, 1);
-
-    // Right: compact panels for debugging, transfers and tools.
-    auto *side = new QVBoxLayout;
-    side->setSpacing(8);
-
-    auto *bkp = new QGroupBox(QStringLiteral("Breakpoints"));
-    auto *bg = new QGridLayout(bkp);
-    bg->setHorizontalSpacing(6);
-    bg->setVerticalSpacing(4);
-    auto *target = makeField(QStringLiteral("textFieldBkpNumber"), QString(), 8);
-    target->setPlaceholderText(QStringLiteral("step or label"));
-    bg->addWidget(caption(QStringLiteral("Step / label"), target), 0, 0);
-    bg->addWidget(target, 0, 1);
-    bg->addWidget(
-        makeButton(QStringLiteral("buttonBkpAddDel"), QStringLiteral("Add/Delete"),
-                   QStringLiteral("Toggle a breakpoint at the step or label (or the console selection)")),
-        0, 2);
-    bg->addWidget(makeButton(QStringLiteral("buttonBkpEnum"), QStringLiteral("List"),
-                             QStringLiteral("List the breakpoints")),
-                  1, 1);
-    bg->addWidget(makeButton(QStringLiteral("buttonBkpAllClr"), QStringLiteral("Clear all"),
-                             QStringLiteral("Remove every breakpoint")),
-                  1, 2);
-    bg->addWidget(makeButton(QStringLiteral("buttonBkpN"), QStringLiteral("Continue"),
-                             QStringLiteral("Continue from the breakpoint (N)")),
-                  2, 1);
-    bg->addWidget(makeButton(QStringLiteral("buttonBkpT"), QStringLiteral("Step"),
-                             QStringLiteral("Execute one line (T)")),
-                  2, 2);
-    auto *vname = makeField(QStringLiteral("textFieldBkpVariName"), QString(), 8);
-    vname->setPlaceholderText(QStringLiteral("name"));
-    bg->addWidget(caption(QStringLiteral("Variable"), vname), 3, 0);
-    bg->addWidget(vname, 3, 1);
-    bg->addWidget(makeButton(QStringLiteral("buttonBkpVari"), QStringLiteral("Print"),
-                             QStringLiteral("Print the variable (or the console selection)")),
-                  3, 2);
-    bg->setColumnStretch(1, 1);
-    side->addWidget(bkp);
-
-    auto *xfer = new QGroupBox(QStringLiteral("Transfer"));
-    auto *xg = new QGridLayout(xfer);
-    xg->setHorizontalSpacing(6);
-    xg->setVerticalSpacing(4);
-    xg->addWidget(makeButton(QStringLiteral("buttonFileOpen"), QStringLiteral("Program Load"),
-                             QStringLiteral("Send a program file to the controller")),
-                  0, 0);
-    xg->addWidget(makeButton(QStringLiteral("buttonFileSave"), QStringLiteral("Program Save"),
-                             QStringLiteral("Save the controller's program to a file")),
-                  0, 1);
-    xg->addWidget(makeButton(QStringLiteral("buttonPointLoad"), QStringLiteral("Point Load"),
-                             QStringLiteral("Send a point file to the controller")),
-                  1, 0);
-    xg->addWidget(makeButton(QStringLiteral("buttonPointSave"), QStringLiteral("Point Save"),
-                             QStringLiteral("Save the controller's points to a file")),
-                  1, 1);
-    xg->addWidget(makeButton(QStringLiteral("buttonMbkLoad"), QStringLiteral("MBK Load"),
-                             QStringLiteral("Send an MBK file to the controller")),
-                  2, 0);
-    xg->addWidget(makeButton(QStringLiteral("buttonMbkSave"), QStringLiteral("MBK Save"),
-                             QStringLiteral("Save the controller's memory blocks to a file")),
-                  2, 1);
-    side->addWidget(xfer);
-
-    auto *tools = new QGroupBox(QStringLiteral("Tools"));
-    auto *tg = new QGridLayout(tools);
-    tg->setHorizontalSpacing(6);
-    tg->setVerticalSpacing(4);
-    tg->addWidget(makeButton(QStringLiteral("buttonRtcCheck"), QStringLiteral("Read clock"),
-                             QStringLiteral("Print the controller's date and time")),
-                  0, 0);
-    tg->addWidget(makeButton(QStringLiteral("buttonRtcAdj"), QStringLiteral("Set clock"),
-                             QStringLiteral("Set the controller's clock from this computer")),
-                  0, 1);
-    tg->addWidget(makeButton(QStringLiteral("buttonMon"), QStringLiteral("Monitor"),
-                             QStringLiteral("Show the task monitor")),
-                  1, 0);
-    tg->addWidget(makeButton(QStringLiteral("buttonMonList"), QStringLiteral("Monitor + lines"),
-                             QStringLiteral("Show the task monitor with each task's program line (Ctrl+M)")),
-                  1, 1);
-    side->addWidget(tools);
-    side->addStretch(1);
-
-    auto *sideWidget = new QWidget;
-    sideWidget->setLayout(side);
-    side->setContentsMargins(0, 0, 0, 0);
-    sideWidget->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Preferred);
-    h->addWidget(sideWidget);
-    return page;
 }
 
 // ---------------------------------------------------------------- bit groups

@@ -6,6 +6,9 @@
 #include <QMainWindow>
 #include <QString>
 
+namespace console {
+class ConsolePage;
+}
 namespace link {
 class Link;
 }
@@ -49,6 +52,7 @@ public:
     transfer::Transfers &transfers() { return *m_transfers; }
     tools::DebugTools &debugTools() { return *m_debugTools; }
 
+    console::ConsolePage &consolePage() { return *m_consolePage; }
     panels::VariablesPage &variablesPage() { return *m_variablesPage; }
     panels::MbkPage &mbkPage() { return *m_mbkPage; }
     panels::TasksPage &tasksPage() { return *m_tasksPage; }
@@ -78,7 +82,6 @@ private:
 
     void buildMenus();
     QWidget *buildTopBar();
-    QWidget *buildConsolePage();
     QWidget *buildIoPage();
     QWidget *buildCuPage();
     QWidget *buildAxisPage();
@@ -98,6 +101,7 @@ private:
     // Children of the window, like the link.
     transfer::Transfers *m_transfers = nullptr;
     tools::DebugTools *m_debugTools = nullptr;
+    console::ConsolePage *m_consolePage = nullptr;
     panels::VariablesPage *m_variablesPage = nullptr;
     panels::MbkPage *m_mbkPage = nullptr;
     panels::TasksPage *m_tasksPage = nullptr;

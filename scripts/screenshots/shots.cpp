@@ -158,7 +158,8 @@ bool Shots::atBreak(const QString &stop, const char *what)
     return waitFor(
         [&] {
             return vc().consoleText().contains(stop) && atPrompt(QStringLiteral("#?")) &&
-                   vc().buttonBkpN->isEnabled() && vc().buttonBkpT->isEnabled();
+                   vc().root()->findChild<QPushButton *>(QStringLiteral("buttonBkpN"))->isEnabled() &&
+                   vc().root()->findChild<QPushButton *>(QStringLiteral("buttonBkpT"))->isEnabled();
         },
         what);
 }
@@ -166,16 +167,16 @@ bool Shots::atBreak(const QString &stop, const char *what)
 bool Shots::command(const QString &line)
 {
     m_f.clearCommands();
-    vc().comboBox1->setEditText(line);
-    vc().buttonSend->click();
+    vc().root()->findChild<QComboBox *>(QStringLiteral("comboBox1"))->setEditText(line);
+    vc().root()->findChild<QPushButton *>(QStringLiteral("buttonSend"))->click();
     return waitFor([&] { return m_f.commands().contains(line) && consoleAtPrompt(); }, "a console command");
 }
 
 bool Shots::programLine(const QString &line)
 {
     m_f.clearCommands();
-    vc().comboBox2->setEditText(line);
-    vc().buttonProgramExec->click();
+    vc().root()->findChild<QComboBox *>(QStringLiteral("comboBox2"))->setEditText(line);
+    vc().root()->findChild<QPushButton *>(QStringLiteral("buttonProgramExec"))->click();
     return waitFor([&] { return m_f.commands().contains(line) && consoleAtPrompt(); }, "a program line");
 }
 
@@ -243,7 +244,7 @@ bool Shots::console()
         if (!command(QLatin1String(line)))
             return false;
     }
-    vc().comboBox2->setEditText(QString());
+    vc().root()->findChild<QComboBox *>(QStringLiteral("comboBox2"))->setEditText(QString());
     return save(QStringLiteral("console.png"));
 }
 
@@ -444,42 +445,44 @@ bool Shots::breakpoint()
     if (!selectTab(QStringLiteral("0")))
         return false;
     // Stop whatever runs, then debug a small program from a clean console.
-    vc().buttonCtrlA->click();
+    vc().root()->findChild<QPushButton *>(QStringLiteral("buttonCtrlA"))->click();
     if (!waitFor([&] { return consoleAtPrompt(); }, "the attention byte"))
         return false;
     loadProgram({QStringLiteral("10 *MAIN"), QStringLiteral("20 A=5"), QStringLiteral("30 *LOOP1"),
                  QStringLiteral("40 A=A+1"), QStringLiteral("50 B=A*2"), QStringLiteral("60 GOTO *LOOP1")});
-    vc().buttonViewTextClear->click();
+    vc().root()->findChild<QPushButton *>(QStringLiteral("buttonViewTextClear"))->click();
     if (!command(QStringLiteral("LIST 10 20")))
         return false;
-    vc().textFieldBkpNumber->setText(QStringLiteral("LOOP1"));
+    vc().root()
+        ->findChild<QLineEdit *>(QStringLiteral("textFieldBkpNumber"))
+        ->setText(QStringLiteral("LOOP1"));
     m_f.clearCommands();
-    vc().buttonBkpAddDel->click();
+    vc().root()->findChild<QPushButton *>(QStringLiteral("buttonBkpAddDel"))->click();
     if (!waitFor([&] { return m_f.commands().contains(QStringLiteral("BKP *LOOP1")) && consoleAtPrompt(); },
                  "setting the breakpoint"))
         return false;
-    vc().buttonRun->click();
+    vc().root()->findChild<QPushButton *>(QStringLiteral("buttonRun"))->click();
     if (!atBreak(QStringLiteral("BREAK 30"), "stopping at the breakpoint"))
         return false;
     // Two single steps, then look at A and at the breakpoint list.
     for (const char *line : {"BREAK 40", "BREAK 50"}) {
-        vc().buttonBkpT->click();
+        vc().root()->findChild<QPushButton *>(QStringLiteral("buttonBkpT"))->click();
         if (!atBreak(QLatin1String(line), "a single step"))
             return false;
     }
-    vc().textFieldBkpVariName->setText(QStringLiteral("A"));
+    vc().root()->findChild<QLineEdit *>(QStringLiteral("textFieldBkpVariName"))->setText(QStringLiteral("A"));
     m_f.clearCommands();
-    vc().buttonBkpVari->click();
+    vc().root()->findChild<QPushButton *>(QStringLiteral("buttonBkpVari"))->click();
     if (!waitFor(
             [&] { return m_f.commands().contains(QStringLiteral("P A")) && atPrompt(QStringLiteral("#?")); },
             "printing a variable at the breakpoint"))
         return false;
     m_f.clearCommands();
-    vc().buttonBkpEnum->click();
+    vc().root()->findChild<QPushButton *>(QStringLiteral("buttonBkpEnum"))->click();
     return waitFor(
                [&] {
                    return m_f.commands().contains(QStringLiteral("BKP")) && atPrompt(QStringLiteral("#?")) &&
-                          vc().buttonBkpT->isEnabled();
+                          vc().root()->findChild<QPushButton *>(QStringLiteral("buttonBkpT"))->isEnabled();
                },
                "listing the breakpoints") &&
            save(QStringLiteral("breakpoint.png"));

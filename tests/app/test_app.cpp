@@ -53,13 +53,16 @@ private slots:
         // The built-in address gives way to the (absent) stored one.
         QVERIFY(!vc.Host.isEmpty());
         QCOMPARE(vc.textFieldIpAddress->text(), QString());
-        for (QComboBox *box : {vc.comboBox1, vc.comboBox2, vc.comboBox3})
+        for (QComboBox *box :
+             {control<QComboBox>(vc.root(), "comboBox1"), control<QComboBox>(vc.root(), "comboBox2"),
+              control<QComboBox>(vc.root(), "comboBox3")})
             QCOMPARE(box->count(), 0);
-        QCOMPARE(vc.comboBox3->currentText(), QString("0"));
+        QCOMPARE(control<QComboBox>(vc.root(), "comboBox3")->currentText(), QString("0"));
         QCOMPARE(vc.textFieldTimeOutSec->text(), QString("30"));
         QVERIFY(vc.labelindicator->isHidden());
-        QCOMPARE(vc.textView1->font().family(), QFontDatabase::systemFont(QFontDatabase::FixedFont).family());
-        QCOMPARE(vc.textView1->font().pointSize(), 14);
+        QCOMPARE(control<QPlainTextEdit>(vc.root(), "textView1")->font().family(),
+                 QFontDatabase::systemFont(QFontDatabase::FixedFont).family());
+        QCOMPARE(control<QPlainTextEdit>(vc.root(), "textView1")->font().pointSize(), 14);
         // Start-up talks to nobody: the entry actions it runs need no link.
         QVERIFY(!vc.isConnected());
         QVERIFY(f.dialogs.entries.isEmpty());
@@ -109,28 +112,31 @@ private slots:
         MonitorFixture f(MonitorFixture::makeOptions(), false);
         ViewController &vc = *f.vc;
         vc.textFieldIpAddress->setText(QStringLiteral("127.0.0.1:2323"));
-        vc.comboBox1->addItems(numbered(QStringLiteral("PR "), 15));
-        vc.comboBox2->addItem(QStringLiteral("10 A=1, B=2"));
-        vc.comboBox3->addItems({QStringLiteral("*MAIN"), QStringLiteral("100")});
-        vc.comboBox3->setEditText(QStringLiteral("200"));
+        control<QComboBox>(vc.root(), "comboBox1")->addItems(numbered(QStringLiteral("PR "), 15));
+        control<QComboBox>(vc.root(), "comboBox2")->addItem(QStringLiteral("10 A=1, B=2"));
+        control<QComboBox>(vc.root(), "comboBox3")
+            ->addItems({QStringLiteral("*MAIN"), QStringLiteral("100")});
+        control<QComboBox>(vc.root(), "comboBox3")->setEditText(QStringLiteral("200"));
         for (int i = 0; i < 8; ++i)
             control<QLineEdit>(f.window.get(), QStringLiteral("textfieldVariName%1").arg(i))
                 ->setText(i == 5 ? QString() : QStringLiteral("V%1").arg(i));
         vc.textFieldTimeOutSec->setText(QStringLiteral("12"));
         QVERIFY(vc.applicationShouldTerminate());
         // Saving cuts nothing on screen.
-        QCOMPARE(vc.comboBox1->count(), 15);
+        QCOMPARE(control<QComboBox>(vc.root(), "comboBox1")->count(), 15);
 
         MonitorFixture next(MonitorFixture::makeOptions(), false, f.settings->fileName());
         ViewController &again = *next.vc;
         QCOMPARE(again.textFieldIpAddress->text(), QString("127.0.0.1:2323"));
-        QCOMPARE(itemsOf(again.comboBox1), numbered(QStringLiteral("PR "), 10));
+        QCOMPARE(itemsOf(control<QComboBox>(again.root(), "comboBox1")), numbered(QStringLiteral("PR "), 10));
         // A history of one entry is a list too.
-        QCOMPARE(itemsOf(again.comboBox2), QStringList{"10 A=1, B=2"});
-        QCOMPARE(itemsOf(again.comboBox3), (QStringList{"*MAIN", "100"}));
+        QCOMPARE(itemsOf(control<QComboBox>(again.root(), "comboBox2")), QStringList{"10 A=1, B=2"});
+        QCOMPARE(itemsOf(control<QComboBox>(again.root(), "comboBox3")), (QStringList{"*MAIN", "100"}));
         // Histories to pick from, nothing that one Return would send again.
-        QCOMPARE(again.comboBox1->currentText() + again.comboBox2->currentText(), QString());
-        QCOMPARE(again.comboBox3->currentText(), QString("0"));
+        QCOMPARE(control<QComboBox>(again.root(), "comboBox1")->currentText() +
+                     control<QComboBox>(again.root(), "comboBox2")->currentText(),
+                 QString());
+        QCOMPARE(control<QComboBox>(again.root(), "comboBox3")->currentText(), QString("0"));
         for (int i = 0; i < 8; ++i)
             QCOMPARE(
                 control<QLineEdit>(next.window.get(), QStringLiteral("textfieldVariName%1").arg(i))->text(),
@@ -138,11 +144,15 @@ private slots:
         QCOMPARE(again.textFieldTimeOutSec->text(), QString("12"));
 
         // And the run after that, with empty histories.
-        for (QComboBox *box : {again.comboBox1, again.comboBox2, again.comboBox3})
+        for (QComboBox *box :
+             {control<QComboBox>(again.root(), "comboBox1"), control<QComboBox>(again.root(), "comboBox2"),
+              control<QComboBox>(again.root(), "comboBox3")})
             box->clear();
         QVERIFY(again.applicationShouldTerminate());
         MonitorFixture third(MonitorFixture::makeOptions(), false, f.settings->fileName());
-        for (QComboBox *box : {third.vc->comboBox1, third.vc->comboBox2, third.vc->comboBox3})
+        for (QComboBox *box : {control<QComboBox>(third.vc->root(), "comboBox1"),
+                               control<QComboBox>(third.vc->root(), "comboBox2"),
+                               control<QComboBox>(third.vc->root(), "comboBox3")})
             QCOMPARE(box->count(), 0);
     }
 
@@ -205,7 +215,7 @@ private slots:
         // Start from the opposite state, so every property has to change.
         vc.linkState().setBkpMode(!bkp);
         vc.objectsEnable(!stat);
-        vc.buttonListNext->setEnabled(true);
+        control<QPushButton>(vc.root(), "buttonListNext")->setEnabled(true);
         vc.buttonConnect->setEnabled(false);
         vc.linkState().setBkpMode(bkp);
         vc.objectsEnable(stat);
@@ -214,10 +224,17 @@ private slots:
         {
             bool enabled;
             QList<const QWidget *> widgets;
-        } groups[] = {{stat, {vc.buttonDisconnect, vc.comboBox1, vc.buttonFileOpen, vc.buttonBkpAddDel}},
-                      {bkp, {vc.buttonBkpN, vc.buttonBkpT, vc.buttonBkpVari, vc.textFieldBkpVariName}},
-                      // The list continuation and the connect button are the link's own business.
-                      {false, {vc.buttonListNext, vc.buttonConnect}}};
+        } groups[] = {
+            {stat,
+             {vc.buttonDisconnect, control<QComboBox>(vc.root(), "comboBox1"),
+              control<QPushButton>(vc.root(), "buttonFileOpen"),
+              control<QPushButton>(vc.root(), "buttonBkpAddDel")}},
+            {bkp,
+             {control<QPushButton>(vc.root(), "buttonBkpN"), control<QPushButton>(vc.root(), "buttonBkpT"),
+              control<QPushButton>(vc.root(), "buttonBkpVari"),
+              control<QLineEdit>(vc.root(), "textFieldBkpVariName")}},
+            // The list continuation and the connect button are the link's own business.
+            {false, {control<QPushButton>(vc.root(), "buttonListNext"), vc.buttonConnect}}};
         for (const auto &g : groups)
             for (const QWidget *w : g.widgets)
                 QVERIFY2(w->isEnabled() == g.enabled, qPrintable(w->objectName()));
@@ -261,7 +278,8 @@ private slots:
     {
         MonitorFixture f;
         QVERIFY(f.connectToSim());
-        f.vc->comboBox1->addItems({QStringLiteral("PR A"), QStringLiteral("PR B")});
+        control<QComboBox>(f.vc->root(), "comboBox1")
+            ->addItems({QStringLiteral("PR A"), QStringLiteral("PR B")});
         f.clearCommands();
 
         QVERIFY(f.window->close());
@@ -272,7 +290,7 @@ private slots:
 
         MonitorFixture next(MonitorFixture::makeOptions(), false, f.settings->fileName());
         QCOMPARE(next.vc->textFieldIpAddress->text(), QStringLiteral("127.0.0.1:%1").arg(f.sim->port()));
-        QCOMPARE(itemsOf(next.vc->comboBox1), (QStringList{"PR A", "PR B"}));
+        QCOMPARE(itemsOf(control<QComboBox>(next.vc->root(), "comboBox1")), (QStringList{"PR A", "PR B"}));
     }
 };
 

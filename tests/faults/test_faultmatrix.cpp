@@ -131,8 +131,8 @@ Action debug(const QString &name, Fn fn, const QString &sent, bool waits = false
         waits,
         [fn](MonitorFixture &f) {
             ViewController *vc = f.vc.get();
-            vc->textFieldBkpNumber->setText(QStringLiteral("20"));
-            vc->textFieldBkpVariName->setText(QStringLiteral("A"));
+            control<QLineEdit>(vc->root(), "textFieldBkpNumber")->setText(QStringLiteral("20"));
+            control<QLineEdit>(vc->root(), "textFieldBkpVariName")->setText(QStringLiteral("A"));
             vc->userAction([vc, fn] { (vc->*fn)(); });
         },
         [sent](MonitorFixture &f) {
@@ -164,7 +164,8 @@ const QList<Action> &actions()
             "line.f2k", 3, "A=1\nB=2\nC=3\n", [](MonitorFixture &f) { f.window->menuOpenFile()->trigger(); },
             transfer::Kind::Program),
         load(
-            "block.f2k", 0, "A=1\nB=2\n", [](MonitorFixture &f) { f.vc->buttonFileOpen->click(); },
+            "block.f2k", 0, "A=1\nB=2\n",
+            [](MonitorFixture &f) { control<QPushButton>(f.vc->root(), "buttonFileOpen")->click(); },
             transfer::Kind::Program, 1000),
         load(
             "points.p2k", 2, "SETP 1 1 0 0 0\nSETP 2 2 0 0 0\n", [](MonitorFixture &f) { f.vc->pointLoad(); },
@@ -300,14 +301,15 @@ private slots:
                      qPrintable(alerts.first()));
             QVERIFY(!finished);
             QCOMPARE(f.vc->buttonConnect->text(), QStringLiteral("Connect"));
-            QVERIFY(!f.vc->buttonFileOpen->isEnabled() && !f.vc->isConnected());
+            QVERIFY(!control<QPushButton>(f.vc->root(), "buttonFileOpen")->isEnabled() &&
+                    !f.vc->isConnected());
             // Once the alert shows, nothing but the closing "CMD$ 0" goes out.
             for (const QString &line : sent.mid(sentBeforeAlert))
                 QCOMPARE(line, QStringLiteral("CMD$ 0"));
         } else {
             QCOMPARE(alerts, QStringList());
             QVERIFY2(expected == Outcome::Closed || finished, qPrintable(sent.join(u'|')));
-            QVERIFY(f.vc->isConnected() && f.vc->buttonFileOpen->isEnabled());
+            QVERIFY(f.vc->isConnected() && control<QPushButton>(f.vc->root(), "buttonFileOpen")->isEnabled());
         }
         if (m.waited == Outcome::Alert && a.waits) {
             // The one wait that ran out did so in time, and nothing went out

@@ -5,6 +5,7 @@
 #include "link/sjis.h"
 #include "sim/machine.h"
 #include "support/fixture.h"
+#include "support/widgets.h"
 
 #include <QElapsedTimer>
 #include <QLabel>
@@ -176,7 +177,7 @@ private slots:
         f.vc->connect();
         QCOMPARE(f.vc->consoleText(), QString("*** Connection Timeout. ***\r"));
         QCOMPARE(f.vc->buttonConnect->text(), QString("Connect"));
-        QVERIFY(!f.vc->buttonSend->isEnabled());
+        QVERIFY(!control<QPushButton>(f.vc->root(), "buttonSend")->isEnabled());
         QVERIFY(f.dialogs.entries.isEmpty());
     }
 

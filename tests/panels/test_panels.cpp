@@ -103,7 +103,9 @@ private slots:
     {
         MonitorFixture f(MonitorFixture::makeOptions(), false);
         ViewController &vc = *f.vc;
-        for (QComboBox *box : {vc.comboBox1, vc.comboBox2, vc.comboBox3}) {
+        for (QComboBox *box :
+             {control<QComboBox>(vc.root(), "comboBox1"), control<QComboBox>(vc.root(), "comboBox2"),
+              control<QComboBox>(vc.root(), "comboBox3")}) {
             box->setEnabled(true);
             box->setEditText(QStringLiteral("\r\nPR A\u2028\n"));
             QCOMPARE(box->currentText(), QStringLiteral("PR A"));

@@ -3,6 +3,7 @@
 #include "sim/machine.h"
 #include "sim/server.h"
 #include "support/fixture.h"
+#include "support/widgets.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -74,10 +75,13 @@ class TestTools : public QObject
     bool stepControlsOn(bool on) const
     {
         const ViewController &vc = *f->vc;
-        return vc.buttonBkpN->isEnabled() == on && vc.buttonBkpT->isEnabled() == on &&
-               vc.buttonBkpVari->isEnabled() == on && vc.textFieldBkpVariName->isEnabled() == on &&
-               vc.buttonBkpAddDel->isEnabled() && vc.buttonBkpEnum->isEnabled() &&
-               vc.buttonBkpAllClr->isEnabled();
+        return control<QPushButton>(vc.root(), "buttonBkpN")->isEnabled() == on &&
+               control<QPushButton>(vc.root(), "buttonBkpT")->isEnabled() == on &&
+               control<QPushButton>(vc.root(), "buttonBkpVari")->isEnabled() == on &&
+               control<QLineEdit>(vc.root(), "textFieldBkpVariName")->isEnabled() == on &&
+               control<QPushButton>(vc.root(), "buttonBkpAddDel")->isEnabled() &&
+               control<QPushButton>(vc.root(), "buttonBkpEnum")->isEnabled() &&
+               control<QPushButton>(vc.root(), "buttonBkpAllClr")->isEnabled();
     }
 
     // Starts three tasks that each run to an END and stay there.
@@ -119,46 +123,48 @@ private slots:
         QVERIFY(stepControlsOn(false));
 
         // One breakpoint by label, one by step number.
-        vc.textFieldBkpNumber->setText(QStringLiteral("LOOP1"));
-        vc.buttonBkpAddDel->click();
-        QCOMPARE(vc.textFieldBkpNumber->text(), QStringLiteral("*LOOP1"));
-        vc.textFieldBkpNumber->setText(QStringLiteral("50"));
-        vc.buttonBkpAddDel->click();
+        control<QLineEdit>(vc.root(), "textFieldBkpNumber")->setText(QStringLiteral("LOOP1"));
+        control<QPushButton>(vc.root(), "buttonBkpAddDel")->click();
+        QCOMPARE(control<QLineEdit>(vc.root(), "textFieldBkpNumber")->text(), QStringLiteral("*LOOP1"));
+        control<QLineEdit>(vc.root(), "textFieldBkpNumber")->setText(QStringLiteral("50"));
+        control<QPushButton>(vc.root(), "buttonBkpAddDel")->click();
         QVERIFY(waitForCommands({"BKP *LOOP1", "BKP 50"}));
 
         // RUN stops at the label: the prompt turns into "#?", the console marks
         // the stop and the step controls come on.
-        vc.buttonRun->click();
-        QVERIFY(f->waitFor([&] { return vc.buttonBkpN->isEnabled(); }));
+        control<QPushButton>(vc.root(), "buttonRun")->click();
+        QVERIFY(f->waitFor([&] { return control<QPushButton>(vc.root(), "buttonBkpN")->isEnabled(); }));
         QVERIFY(vc.bkpMode() && stepControlsOn(true));
         QVERIFY(vc.consoleText().contains(QStringLiteral("[BKP]  BREAK 30 ")));
         QVERIFY(vc.consoleText().endsWith(QStringLiteral("#?")));
         QVERIFY(!vc.consoleText().contains(QStringLiteral("[7m")));
 
         // A variable while stopped; the reply's "#?" keeps the mode on.
-        vc.textFieldBkpVariName->setText(QStringLiteral("A"));
-        QVERIFY(clickSends(vc.buttonBkpVari, {"P A"}));
+        control<QLineEdit>(vc.root(), "textFieldBkpVariName")->setText(QStringLiteral("A"));
+        QVERIFY(clickSends(control<QPushButton>(vc.root(), "buttonBkpVari"), {"P A"}));
         QVERIFY(f->waitFor(
             [&] { return vc.consoleText().endsWith(QStringLiteral("[BKP: Variable] A\r\n 5\r\n#?")); }));
-        QVERIFY(vc.bkpMode() && vc.buttonBkpN->isEnabled());
+        QVERIFY(vc.bkpMode() && control<QPushButton>(vc.root(), "buttonBkpN")->isEnabled());
 
         // One step: line 30 is done, the task stands at 40.
-        QVERIFY(clickSends(vc.buttonBkpT, {"T"}));
+        QVERIFY(clickSends(control<QPushButton>(vc.root(), "buttonBkpT"), {"T"}));
         QVERIFY(f->waitFor([&] { return vc.consoleText().contains(QStringLiteral("BREAK 40")); }));
-        QVERIFY(f->waitFor([&] { return vc.bkpMode() && vc.buttonBkpT->isEnabled(); }));
+        QVERIFY(f->waitFor(
+            [&] { return vc.bkpMode() && control<QPushButton>(vc.root(), "buttonBkpT")->isEnabled(); }));
 
         // Continue: line 40 runs, the breakpoint at 50 stops the task again.
-        QVERIFY(clickSends(vc.buttonBkpN, {"N"}));
+        QVERIFY(clickSends(control<QPushButton>(vc.root(), "buttonBkpN"), {"N"}));
         QVERIFY(f->waitFor(
             [&] { return vc.consoleText().contains(QStringLiteral("BREAK 50")) && vc.bkpMode(); }));
 
         // Clear all, then continue: the program runs free and the step controls
         // go off with the next reply.
-        QVERIFY(clickSends(vc.buttonBkpAllClr, {"BKP 0"}));
-        QVERIFY(f->waitFor([&] { return vc.bkpMode() && vc.buttonBkpN->isEnabled(); }));
+        QVERIFY(clickSends(control<QPushButton>(vc.root(), "buttonBkpAllClr"), {"BKP 0"}));
+        QVERIFY(f->waitFor(
+            [&] { return vc.bkpMode() && control<QPushButton>(vc.root(), "buttonBkpN")->isEnabled(); }));
 
-        QVERIFY(clickSends(vc.buttonBkpN, {"N"}));
-        QVERIFY(f->waitFor([&] { return !vc.buttonBkpN->isEnabled(); }));
+        QVERIFY(clickSends(control<QPushButton>(vc.root(), "buttonBkpN"), {"N"}));
+        QVERIFY(f->waitFor([&] { return !control<QPushButton>(vc.root(), "buttonBkpN")->isEnabled(); }));
         QVERIFY(!vc.bkpMode() && stepControlsOn(false));
         QVERIFY(vc.consoleText().endsWith(QStringLiteral("\r\n#")));
     }
@@ -218,12 +224,13 @@ private slots:
         QFETCH(QString, fieldAfter);
 
         ViewController &vc = *f->vc;
-        QLineEdit *edit = variable ? vc.textFieldBkpVariName : vc.textFieldBkpNumber;
-        vc.consoleAppend(QStringLiteral("\r\n120\tA1=15 : GOTO *LOOP2\r\n#"));
+        QLineEdit *edit = variable ? control<QLineEdit>(vc.root(), "textFieldBkpVariName")
+                                   : control<QLineEdit>(vc.root(), "textFieldBkpNumber");
+        vc.consoleAppendFollow(QStringLiteral("\r\n120\tA1=15 : GOTO *LOOP2\r\n#"));
         if (!select.isEmpty())
-            QVERIFY(selectInConsole(vc.textView1, select));
+            QVERIFY(selectInConsole(control<QPlainTextEdit>(vc.root(), "textView1"), select));
         edit->setText(field);
-        vc.checkboxScroll->setChecked(false);
+        control<QCheckBox>(vc.root(), "checkboxScroll")->setChecked(false);
         // Stand in for a stop at a breakpoint, to see which paths leave it.
         vc.linkState().setBkpMode(true);
 
@@ -231,7 +238,7 @@ private slots:
 
         QCOMPARE(vc.bkpMode(), command.isEmpty());
         QCOMPARE(edit->text(), fieldAfter);
-        QVERIFY(vc.checkboxScroll->isChecked());
+        QVERIFY(control<QCheckBox>(vc.root(), "checkboxScroll")->isChecked());
         QVERIFY(waitForCommands({command}));
     }
 
@@ -244,20 +251,22 @@ private slots:
             const char *command;
             const char *note;
             bool bkpAfter;
-        } cases[] = {{vc.buttonBkpN, "N", "\r[BKP: Continue]", false},
-                     {vc.buttonBkpEnum, "BKP", "\r[BKP: Enumerate]", true},
-                     {vc.buttonBkpT, "T", "\r[BKP: Trace]", false},
-                     {vc.buttonBkpAllClr, "BKP 0", "\r[BKP: All cleared]", false}};
+        } cases[] = {
+            {control<QPushButton>(vc.root(), "buttonBkpN"), "N", "\r[BKP: Continue]", false},
+            {control<QPushButton>(vc.root(), "buttonBkpEnum"), "BKP", "\r[BKP: Enumerate]", true},
+            {control<QPushButton>(vc.root(), "buttonBkpT"), "T", "\r[BKP: Trace]", false},
+            {control<QPushButton>(vc.root(), "buttonBkpAllClr"), "BKP 0", "\r[BKP: All cleared]", false}};
         for (const auto &c : cases) {
             vc.linkState().setBkpMode(true);
             vc.updateBkpControls(); // as after a received "#?"
-            vc.checkboxScroll->setChecked(false);
+            control<QCheckBox>(vc.root(), "checkboxScroll")->setChecked(false);
             QVERIFY(c.button->isEnabled());
             f->clearCommands();
             c.button->click();
             QCOMPARE(vc.bkpMode(), c.bkpAfter);
             QVERIFY2(vc.consoleText().endsWith(QLatin1String(c.note)), c.note);
-            QVERIFY(!vc.checkboxScroll->isChecked()); // only the panel's entry actions switch it on
+            QVERIFY(!control<QCheckBox>(vc.root(), "checkboxScroll")
+                         ->isChecked()); // only the panel's entry actions switch it on
             QVERIFY(waitForCommands({QLatin1String(c.command)}));
         }
     }
@@ -269,17 +278,17 @@ private slots:
         f->sim->withMachine(
             [](sim::Machine &m) { m.setClock(QDateTime(QDate(2001, 1, 1), QTime(0, 0, 0))); });
         f->clock.value = QDateTime(QDate(2026, 12, 5), QTime(13, 52, 10));
-        vc.checkboxScroll->setChecked(false);
-        vc.buttonRtcAdj->click();
-        QVERIFY(vc.checkboxScroll->isChecked());
+        control<QCheckBox>(vc.root(), "checkboxScroll")->setChecked(false);
+        control<QPushButton>(vc.root(), "buttonRtcAdj")->click();
+        QVERIFY(control<QCheckBox>(vc.root(), "checkboxScroll")->isChecked());
         QVERIFY(waitForCommands({command}));
         // Echoed like a typed command; the reply is the bare prompt.
         QVERIFY(f->waitFor([&] { return vc.consoleText().endsWith("\r\n" + command + "\r\n#"); }));
 
         // The check reads the clock back as the controller prints it.
-        vc.checkboxScroll->setChecked(false);
-        QVERIFY(clickSends(vc.buttonRtcCheck, {"PR DATE$(0) TIME$(0)"}));
-        QVERIFY(vc.checkboxScroll->isChecked());
+        control<QCheckBox>(vc.root(), "checkboxScroll")->setChecked(false);
+        QVERIFY(clickSends(control<QPushButton>(vc.root(), "buttonRtcCheck"), {"PR DATE$(0) TIME$(0)"}));
+        QVERIFY(control<QCheckBox>(vc.root(), "checkboxScroll")->isChecked());
         QVERIFY(f->waitFor([&] { return vc.consoleText().endsWith(QStringLiteral("\r\n#")); }));
         QVERIFY(vc.consoleText().contains(QStringLiteral("\r\nPR DATE$(0) TIME$(0)\r\n 2026/12/05 13:5")));
     }
@@ -289,9 +298,9 @@ private slots:
         ViewController &vc = *f->vc;
         runThreeTasksToEnd();
         QString before = vc.consoleText();
-        vc.checkboxScroll->setChecked(false);
-        QVERIFY(clickSends(vc.buttonMon, {"CMD$", "MON", "CMD$ 0"}));
-        QVERIFY(vc.checkboxScroll->isChecked());
+        control<QCheckBox>(vc.root(), "checkboxScroll")->setChecked(false);
+        QVERIFY(clickSends(control<QPushButton>(vc.root(), "buttonMon"), {"CMD$", "MON", "CMD$ 0"}));
+        QVERIFY(control<QCheckBox>(vc.root(), "checkboxScroll")->isChecked());
         // The last prompt ends the wait in the receive path and is not shown.
         QVERIFY(f->waitFor([&] { return !vc.waitPrompt(); }));
         f->settle();
@@ -302,17 +311,18 @@ private slots:
 
         // Annotated: neither the command nor the raw monitor reply is echoed; the
         // prompt after "CMD$ 0" comes through the live display.
-        vc.buttonListNext->setEnabled(true); // as after a listing from the console
+        control<QPushButton>(vc.root(), "buttonListNext")
+            ->setEnabled(true); // as after a listing from the console
         before = vc.consoleText();
-        vc.checkboxScroll->setChecked(false);
-        QVERIFY(
-            clickSends(vc.buttonMonList, {"CMD$", "MON", "LIST 30 1", "LIST 120 1", "LIST 220 1", "CMD$ 0"}));
-        QVERIFY(vc.checkboxScroll->isChecked());
+        control<QCheckBox>(vc.root(), "checkboxScroll")->setChecked(false);
+        QVERIFY(clickSends(control<QPushButton>(vc.root(), "buttonMonList"),
+                           {"CMD$", "MON", "LIST 30 1", "LIST 120 1", "LIST 220 1", "CMD$ 0"}));
+        QVERIFY(control<QCheckBox>(vc.root(), "checkboxScroll")->isChecked());
         QVERIFY(f->waitFor([&] { return vc.consoleText().endsWith(QStringLiteral("\r\n#")); }));
         QCOMPARE(vc.consoleText(),
                  before + QStringLiteral("\r\nTASK 0 STOP\t   30\tEND\r\nTASK 1 STOP\t   120\tEND\r\n"
                                          "TASK 2 STOP\t   220\tEND : REM 2\r\n\r\n#"));
-        QVERIFY(!vc.buttonListNext->isEnabled());
+        QVERIFY(!control<QPushButton>(vc.root(), "buttonListNext")->isEnabled());
         QVERIFY(vc.isConnected());
     }
 
@@ -324,9 +334,10 @@ private slots:
         vc.updateBkpControls(); // as after a received "#?"
         vc.textFieldTimeOutSec->setText(QStringLiteral("0"));
         vc.linkState().setWaitPrompt(true);
-        QVERIFY(!vc.receivePrompt() && !vc.buttonBkpN->isEnabled() && !vc.buttonBkpT->isEnabled());
-        QVERIFY(!vc.buttonBkpVari->isEnabled() && f->connectToSim());
-        QVERIFY(clickSends(vc.buttonRun, {"RUN"}));
+        QVERIFY(!vc.receivePrompt() && !control<QPushButton>(vc.root(), "buttonBkpN")->isEnabled() &&
+                !control<QPushButton>(vc.root(), "buttonBkpT")->isEnabled());
+        QVERIFY(!control<QPushButton>(vc.root(), "buttonBkpVari")->isEnabled() && f->connectToSim());
+        QVERIFY(clickSends(control<QPushButton>(vc.root(), "buttonRun"), {"RUN"}));
     }
 
     void annotatedListingTimeout()

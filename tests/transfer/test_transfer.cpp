@@ -4,6 +4,7 @@
 #include "link/sjis.h"
 #include "sim/machine.h"
 #include "support/fixture.h"
+#include "support/widgets.h"
 #include "transfer/fileformat.h"
 #include "transfer/texts.h"
 #include "transfer/transfers.h"
@@ -35,7 +36,7 @@ void run(MonitorFixture &f, Op op, const QString &path)
     f.dialogs.setNextFileName(path);
     // The program loads go through their controls: the button is the block load, the menu the line load.
     if (op == Op::ProgramLoadHs)
-        f.vc->buttonFileOpen->click();
+        control<QPushButton>(f.vc->root(), "buttonFileOpen")->click();
     else if (op == Op::ProgramLoad)
         f.window->menuOpenFile()->trigger();
     else

@@ -1,0 +1,591 @@
+// The console tab: how text enters and leaves the console, command entry with
+// history, the console buttons and the keyboard shortcuts.
+#include "console/consolepage.h"
+
+#include "app/dialogs.h"
+#include "console/commandbox.h"
+#include "console/console.h"
+#include "console/consoleview.h"
+#include "console/sidepanel.h"
+#include "link/link.h"
+#include "link/sendpath.h"
+#include "link/textutil.h"
+#include "ui/controls.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFontDatabase>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QTextBlock>
+#include <QVBoxLayout>
+
+using namespace ui;
+
+namespace console {
+
+ConsolePage::ConsolePage(link::Link &link, Dialogs &dialogs, QWidget *parent)
+    : ui::Page(parent), m_link(link), m_dialogs(dialogs)
+{
+    setupUi();
+    wire();
+    // Application-wide key handling: the shortcuts act wherever the focus is
+    // on this tab.
+    qApp->installEventFilter(this);
+}
+
+ConsolePage::~ConsolePage()
+{
+    if (qApp)
+        qApp->removeEventFilter(this);
+}
+
+// ---------------------------------------------------------------- layout
+
+void ConsolePage::setupUi()
+{
+    auto *h = new QHBoxLayout(this);
+    h->setSpacing(10);
+
+    // Left: the terminal and the ways to type into it.
+    auto *left = new QVBoxLayout;
+    left->setSpacing(6);
+    m_textView1 = named(new ConsoleView(m_link.state()), QStringLiteral("textView1"));
+    QFont cf = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    cf.setPointSize(kConsolePointSize);
+    m_textView1->setFont(cf);
+    m_textView1->setAccessibleName(QStringLiteral("Console"));
+    m_textView1->setMinimumSize(charWidth(40), 160);
+    left->addWidget(m_textView1, 1);
+
+    m_comboBox1 = new CommandBox(QStringLiteral("comboBox1"));
+    m_comboBox2 = new CommandBox(QStringLiteral("comboBox2"));
+    m_comboBox3 = new CommandBox(QStringLiteral("comboBox3"));
+    m_textField1 = makeField(QStringLiteral("textField1"), QString(), 16);
+    m_textField1->setPlaceholderText(QStringLiteral("Return sends the line; not kept in the history"));
+
+    const int bw = buttonWidth({QStringLiteral("Send"), QStringLiteral("Enter line"), QStringLiteral("List"),
+                                QStringLiteral("Next page"), QStringLiteral("Pick line"),
+                                QStringLiteral("Clear history")});
+    auto fixed = [bw](QPushButton *b) {
+        b->setMinimumWidth(bw);
+        return b;
+    };
+    m_buttonSend = fixed(makeButton(QStringLiteral("buttonSend"), QStringLiteral("Send"),
+                                    QStringLiteral("Send the command (F7 focuses the field)")));
+    m_buttonUDErase = fixed(makeButton(QStringLiteral("buttonUDErase"), QStringLiteral("Clear history"),
+                                       QStringLiteral("Forget the command history")));
+    m_buttonProgramExec = fixed(makeButton(QStringLiteral("buttonProgramExec"), QStringLiteral("Enter line"),
+                                           QStringLiteral("Store the program line (F5 focuses the field)")));
+    m_buttonGetLineString =
+        fixed(makeButton(QStringLiteral("buttonGetLineString"), QStringLiteral("Pick line"),
+                         QStringLiteral("Copy the program line under the console cursor (F6)")));
+    m_buttonList = fixed(makeButton(QStringLiteral("buttonList"), QStringLiteral("List"),
+                                    QStringLiteral("List 20 lines from a line number or label (F3)")));
+    m_buttonListNext = fixed(makeButton(QStringLiteral("buttonListNext"), QStringLiteral("Next page"),
+                                        QStringLiteral("Continue the listing (F4)")));
+    auto *entry = new QGridLayout;
+    entry->setHorizontalSpacing(6);
+    entry->setVerticalSpacing(4);
+    entry->addWidget(caption(QStringLiteral("Command"), m_comboBox1), 0, 0);
+    entry->addWidget(m_comboBox1, 0, 1);
+    entry->addWidget(m_buttonSend, 0, 2);
+    entry->addWidget(m_buttonUDErase, 0, 3);
+    entry->addWidget(caption(QStringLiteral("Program line"), m_comboBox2), 1, 0);
+    entry->addWidget(m_comboBox2, 1, 1);
+    entry->addWidget(m_buttonProgramExec, 1, 2);
+    entry->addWidget(m_buttonGetLineString, 1, 3);
+    entry->addWidget(caption(QStringLiteral("List from"), m_comboBox3), 2, 0);
+    entry->addWidget(m_comboBox3, 2, 1);
+    entry->addWidget(m_buttonList, 2, 2);
+    entry->addWidget(m_buttonListNext, 2, 3);
+    entry->addWidget(caption(QStringLiteral("Quick line"), m_textField1), 3, 0);
+    entry->addWidget(m_textField1, 3, 1, 1, 3);
+    entry->setColumnStretch(1, 1);
+    left->addLayout(entry);
+
+    auto *keys = new QHBoxLayout;
+    keys->setSpacing(6);
+    m_buttonRun = makeButton(QStringLiteral("buttonRun"), QStringLiteral("Run"),
+                             QStringLiteral("Start the program (Ctrl+])"));
+    m_buttonCtrlA = makeButton(QStringLiteral("buttonCtrlA"), QStringLiteral("Ctrl-A"),
+                               QStringLiteral("Send the attention byte 0x01 (Ctrl+\\)"));
+    m_buttonCr =
+        makeButton(QStringLiteral("buttonCr"), QStringLiteral("CR"), QStringLiteral("Send an empty line"));
+    m_buttonQ = makeButton(QStringLiteral("buttonQ"), QStringLiteral("Q"), QStringLiteral("Send Q"));
+    m_buttonReceive = makeButton(QStringLiteral("ButtonReceive"), QStringLiteral("Receive"),
+                                 QStringLiteral("Arm one more receive"));
+    m_buttonViewTextClear = makeButton(QStringLiteral("buttonViewTextClear"), QStringLiteral("Clear console"),
+                                       QStringLiteral("Empty the console (F2)"));
+    m_checkboxScroll = named(new QCheckBox(QStringLiteral("Live output")), QStringLiteral("checkboxScroll"));
+    m_checkboxScroll->setToolTip(QStringLiteral("Show what the controller sends (F8 toggles)"));
+    // The live display is on from the start, so the first connection's
+    // output shows.
+    m_checkboxScroll->setChecked(true);
+    for (QWidget *w : {m_buttonRun, m_buttonCtrlA, m_buttonCr, m_buttonQ})
+        keys->addWidget(w);
+    keys->addStretch(1);
+    keys->addWidget(m_buttonReceive);
+    keys->addWidget(m_buttonViewTextClear);
+    keys->addWidget(m_checkboxScroll);
+    left->addLayout(keys);
+    h->addLayout(left, 1);
+
+    // The buttons must not take the focus away from the console: picking a
+    // program line needs the console's cursor.
+    m_buttonGetLineString->setFocusPolicy(Qt::NoFocus);
+    m_buttonProgramExec->setFocusPolicy(Qt::NoFocus);
+    m_buttonList->setFocusPolicy(Qt::NoFocus);
+
+    m_side = new SidePanel;
+    h->addWidget(m_side);
+}
+
+void ConsolePage::wire()
+{
+    // Whatever talks to the controller waits for the exchange slot.
+    const auto act = [this](void (ConsolePage::*fn)()) {
+        return [this, fn] { m_link.userAction([this, fn] { (this->*fn)(); }); };
+    };
+    connect(m_comboBox1->lineEdit(), &QLineEdit::returnPressed, this, act(&ConsolePage::onComboBox1Entered));
+    connect(m_comboBox2->lineEdit(), &QLineEdit::returnPressed, this, act(&ConsolePage::onComboBox2Entered));
+    connect(m_comboBox3->lineEdit(), &QLineEdit::returnPressed, this, act(&ConsolePage::onComboBox3Entered));
+    connect(m_textField1, &QLineEdit::returnPressed, this, act(&ConsolePage::onTextField1Entered));
+    connect(m_buttonSend, &QPushButton::clicked, this, act(&ConsolePage::onComboBox1Entered));
+    connect(m_buttonProgramExec, &QPushButton::clicked, this, act(&ConsolePage::onComboBox2Entered));
+    connect(m_buttonList, &QPushButton::clicked, this, act(&ConsolePage::onComboBox3Entered));
+    connect(m_buttonListNext, &QPushButton::clicked, this, act(&ConsolePage::onListNextClicked));
+    connect(m_buttonRun, &QPushButton::clicked, this, act(&ConsolePage::onRunClicked));
+    connect(m_buttonCtrlA, &QPushButton::clicked, this, act(&ConsolePage::onCtrlAClicked));
+    connect(m_buttonCr, &QPushButton::clicked, this, act(&ConsolePage::onCrClicked));
+    connect(m_buttonQ, &QPushButton::clicked, this, act(&ConsolePage::onQClicked));
+    connect(m_buttonGetLineString, &QPushButton::clicked, this, &ConsolePage::onGetLineStringClicked);
+    connect(m_buttonUDErase, &QPushButton::clicked, this, &ConsolePage::onUDEraseClicked);
+    connect(m_buttonReceive, &QPushButton::clicked, this, &ConsolePage::onReceiveClicked);
+    connect(m_buttonViewTextClear, &QPushButton::clicked, this, &ConsolePage::onViewTextClearClicked);
+
+    // The side panel's buttons belong to the transfers and the tools.
+    const std::pair<void (SidePanel::*)(), void (ConsolePage::*)()> requests[] = {
+        {&SidePanel::programLoadRequested, &ConsolePage::programLoadRequested},
+        {&SidePanel::programSaveRequested, &ConsolePage::programSaveRequested},
+        {&SidePanel::pointLoadRequested, &ConsolePage::pointLoadRequested},
+        {&SidePanel::pointSaveRequested, &ConsolePage::pointSaveRequested},
+        {&SidePanel::mbkLoadRequested, &ConsolePage::mbkLoadRequested},
+        {&SidePanel::mbkSaveRequested, &ConsolePage::mbkSaveRequested},
+        {&SidePanel::clockCheckRequested, &ConsolePage::clockCheckRequested},
+        {&SidePanel::clockSetRequested, &ConsolePage::clockSetRequested},
+        {&SidePanel::monitorRequested, &ConsolePage::monitorRequested},
+        {&SidePanel::monitorListRequested, &ConsolePage::monitorListRequested},
+        {&SidePanel::breakpointAddDelRequested, &ConsolePage::breakpointAddDelRequested},
+        {&SidePanel::breakpointListRequested, &ConsolePage::breakpointListRequested},
+        {&SidePanel::breakpointClearAllRequested, &ConsolePage::breakpointClearAllRequested},
+        {&SidePanel::breakpointContinueRequested, &ConsolePage::breakpointContinueRequested},
+        {&SidePanel::breakpointStepRequested, &ConsolePage::breakpointStepRequested},
+        {&SidePanel::breakpointVariableRequested, &ConsolePage::breakpointVariableRequested},
+    };
+    for (const auto &[from, to] : requests)
+        connect(m_side, from, this, to);
+}
+
+// ---------------------------------------------------------------- enabling
+
+void ConsolePage::setConnected(bool connected)
+{
+    for (QWidget *w : std::initializer_list<QWidget *>{
+             m_buttonRun, m_buttonCtrlA, m_buttonSend, m_comboBox1, m_comboBox2, m_comboBox3, m_buttonList,
+             m_buttonProgramExec, m_buttonGetLineString, m_buttonViewTextClear, m_buttonCr, m_buttonQ,
+             m_checkboxScroll})
+        w->setEnabled(connected);
+    // A listing continues only after one was started.
+    m_buttonListNext->setEnabled(false);
+    m_side->setConnected(connected);
+}
+
+void ConsolePage::setBreakpointMode(bool stopped)
+{
+    m_side->setBreakpointMode(stopped);
+}
+
+void ConsolePage::setListNextEnabled(bool enabled)
+{
+    m_buttonListNext->setEnabled(enabled);
+}
+
+void ConsolePage::setFollowOutput(bool on)
+{
+    m_checkboxScroll->setChecked(on);
+}
+
+QString ConsolePage::breakpointTarget() const
+{
+    return m_side->breakpointTarget();
+}
+
+void ConsolePage::setBreakpointTarget(const QString &target)
+{
+    m_side->setBreakpointTarget(target);
+}
+
+QString ConsolePage::breakpointVariable() const
+{
+    return m_side->breakpointVariable();
+}
+
+void ConsolePage::setBreakpointVariable(const QString &name)
+{
+    m_side->setBreakpointVariable(name);
+}
+
+// ---------------------------------------------------------------- histories
+
+QStringList ConsolePage::history(History which) const
+{
+    switch (which) {
+    case History::Commands:
+        return m_comboBox1->items();
+    case History::ProgramLines:
+        return m_comboBox2->items();
+    case History::ListStarts:
+        break;
+    }
+    return m_comboBox3->items();
+}
+
+void ConsolePage::restoreHistories(const QStringList &commands, const QStringList &programLines,
+                                   const QStringList &listStarts)
+{
+    m_comboBox1->restore(commands);
+    m_comboBox2->restore(programLines);
+    m_comboBox3->restore(listStarts);
+    m_comboBox3->setEditText(QStringLiteral("0"));
+}
+
+// ---------------------------------------------------------------- the console
+
+QString ConsolePage::consoleText() const
+{
+    return m_textView1->text();
+}
+
+void ConsolePage::consoleAppendFollow(const QString &text)
+{
+    m_textView1->appendFollow(text);
+}
+
+void ConsolePage::consoleAppendScroll(const QString &text)
+{
+    m_textView1->appendScroll(text);
+}
+
+void ConsolePage::consoleReplace(const QString &text)
+{
+    m_textView1->replace(text);
+}
+
+void ConsolePage::receiveDisplay(const QString &chunk)
+{
+    if (m_checkboxScroll->isChecked())
+        m_textView1->appendFollow(chunk);
+}
+
+QString ConsolePage::consoleSelection() const
+{
+    return m_textView1->selection();
+}
+
+void ConsolePage::focusConsole()
+{
+    m_textView1->setFocus(Qt::OtherFocusReason);
+}
+
+// ---------------------------------------------------------------- sending
+
+void ConsolePage::sendString1(const QString &line)
+{
+    m_link.state().clearRcv();
+    const link::ConsoleLine c = link::prepareConsoleLine(line);
+    if (c.firstIsLineNumber) {
+        m_dialogs.alert(QStringLiteral("Not Command"));
+        return;
+    }
+    consoleAppendScroll(QStringLiteral("\r\n") + c.trimmed);
+    m_textView1->removeTop1();
+    m_link.sendString(c.trimmed);
+}
+
+int ConsolePage::sendProgram(const QString &line)
+{
+    m_link.state().clearRcv();
+    const link::ConsoleLine c = link::prepareConsoleLine(line);
+    if (!c.firstIsLineNumber) {
+        m_dialogs.alert(QStringLiteral("Not Program"));
+        return -1;
+    }
+    m_link.state().setWaitPrompt(true);
+    m_link.sendString(c.words.first());
+    if (!m_link.receivePrompt())
+        return -2;
+    consoleAppendScroll(QStringLiteral("\r\n") + c.trimmed);
+    m_textView1->removeTop1();
+    m_link.sendString(c.trimmed);
+    return 0;
+}
+
+// ---------------------------------------------------------------- buttons and boxes
+
+void ConsolePage::onViewTextClearClicked()
+{
+    consoleReplace(QString());
+}
+
+void ConsolePage::onTextField1Entered()
+{
+    sendString1(m_textField1->text());
+}
+
+void ConsolePage::onComboBox1Entered()
+{
+    m_checkboxScroll->setChecked(true);
+    const QString t = text::trimAll(m_comboBox1->currentText());
+    if (!t.isEmpty())
+        m_comboBox1->remember(t);
+    sendString1(t);
+    focusConsole();
+}
+
+void ConsolePage::onComboBox2Entered()
+{
+    m_checkboxScroll->setChecked(true);
+    if (!consoleSelection().isEmpty())
+        onGetLineStringClicked();
+    const QString t = text::trimAll(m_comboBox2->currentText());
+    if (!t.isEmpty()) {
+        m_comboBox2->remember(t);
+        sendProgram(t);
+    }
+    focusConsole();
+}
+
+void ConsolePage::onComboBox3Entered()
+{
+    m_checkboxScroll->setChecked(true);
+    m_buttonListNext->setEnabled(true);
+    const QString selected = consoleSelection();
+    if (!selected.isEmpty())
+        m_comboBox3->setEditText(selected);
+    QString t = text::trimAll(m_comboBox3->currentText());
+    if (t.isEmpty()) {
+        sendString1(QStringLiteral("LIST"));
+    } else {
+        t = listTarget(t);
+        m_comboBox3->setEditText(t);
+        m_comboBox3->remember(t);
+        sendString1(QStringLiteral("LIST ") + t + QStringLiteral(" 20"));
+    }
+    focusConsole();
+}
+
+void ConsolePage::onListNextClicked()
+{
+    m_checkboxScroll->setChecked(true);
+    sendString1(QStringLiteral("LIST"));
+    focusConsole();
+}
+
+void ConsolePage::onRunClicked()
+{
+    if (m_link.state().bkpMode()) {
+        consoleAppendScroll(QStringLiteral("[BKP] Program is Pausing @ Breakpoint.\r#"));
+        return;
+    }
+    m_checkboxScroll->setChecked(true);
+    consoleReplace(QStringLiteral("RUN"));
+    m_link.sendString(QStringLiteral("RUN"));
+    focusConsole();
+}
+
+void ConsolePage::onCtrlAClicked()
+{
+    m_checkboxScroll->setChecked(true);
+    m_link.state().setBkpMode(false);
+    m_link.sendB(QByteArray(1, '\x01'));
+    focusConsole();
+}
+
+void ConsolePage::onCrClicked()
+{
+    m_checkboxScroll->setChecked(true);
+    m_link.sendString(QString());
+}
+
+void ConsolePage::onQClicked()
+{
+    m_checkboxScroll->setChecked(true);
+    m_link.sendString(QStringLiteral("Q"));
+}
+
+void ConsolePage::onGetLineStringClicked()
+{
+    if (QApplication::focusWidget() != m_textView1) {
+        m_dialogs.alert(QStringLiteral("プログラム選択:\r textViewがフォーカスされていません。"));
+        return;
+    }
+    m_checkboxScroll->setChecked(true);
+    // The line where the selection starts: one that runs on into the next
+    // line still picks the line it was started on.
+    QTextCursor at = m_textView1->textCursor();
+    at.setPosition(at.selectionStart());
+    const auto program = programLineFrom(at.block().text());
+    if (!program) {
+        m_dialogs.alert(QStringLiteral(
+            "プログラム選択:\r プログラムではありません。\rカーソルをプログラム行に置いてください。"));
+        m_comboBox2->setEditText(QString());
+        return;
+    }
+    m_comboBox2->setEditText(*program);
+    m_comboBox2->setFocus(Qt::OtherFocusReason);
+}
+
+void ConsolePage::onUDEraseClicked()
+{
+    m_comboBox1->clear();
+}
+
+void ConsolePage::onReceiveClicked()
+{
+    m_link.startReceiving();
+}
+
+// ---------------------------------------------------------------- keys
+
+bool ConsolePage::isCurrentTab() const
+{
+    const auto *stack = qobject_cast<const QStackedWidget *>(parentWidget());
+    return !stack || stack->currentWidget() == this;
+}
+
+void ConsolePage::flagsChanged(Qt::KeyboardModifiers modifiers)
+{
+    if (modifiers == Qt::NoModifier) {
+        m_keyFlagsHaveChanged = false;
+        return;
+    }
+    m_keyShiftPressed = modifiers.testFlag(Qt::ShiftModifier);
+    m_keyControlPressed = modifiers.testFlag(Qt::ControlModifier);
+    m_keyFlagsHaveChanged = true;
+}
+
+bool ConsolePage::keyDown(QKeyEvent *event)
+{
+    link::trace(QString::number(event->key()));
+    if (!isCurrentTab() || !m_link.isConnected())
+        return false;
+    // A held key repeats its press: the shortcuts act on the first one only,
+    // and not at all while a dialog of theirs is open, so holding Control+L
+    // never queues a string of file dialogs or transfers.
+    if (event->isAutoRepeat() || QApplication::activeModalWidget())
+        return false;
+    const bool shift = m_keyShiftPressed && m_keyFlagsHaveChanged;
+    const bool control = m_keyControlPressed && m_keyFlagsHaveChanged;
+    const auto action = [this](void (ConsolePage::*fn)()) {
+        m_link.userAction([this, fn] { (this->*fn)(); });
+    };
+    switch (event->key()) {
+    case Qt::Key_F2:
+        onViewTextClearClicked();
+        break;
+    case Qt::Key_F3:
+        if (!consoleSelection().isEmpty())
+            action(&ConsolePage::onComboBox3Entered);
+        else
+            m_comboBox3->setFocus(Qt::ShortcutFocusReason);
+        break;
+    case Qt::Key_F4:
+        if (m_buttonListNext->isEnabled())
+            m_link.userAction([this] { sendString1(QStringLiteral("LIST")); });
+        else
+            m_comboBox3->setFocus(Qt::ShortcutFocusReason);
+        break;
+    case Qt::Key_F5:
+        if (shift) {
+            m_keyShiftPressed = false;
+            onGetLineStringClicked();
+        } else {
+            m_comboBox2->setFocus(Qt::ShortcutFocusReason);
+        }
+        break;
+    case Qt::Key_F6:
+        onGetLineStringClicked();
+        break;
+    case Qt::Key_F7:
+        m_comboBox1->setFocus(Qt::ShortcutFocusReason);
+        break;
+    case Qt::Key_F8:
+        m_checkboxScroll->setChecked(!m_checkboxScroll->isChecked());
+        break;
+    case Qt::Key_Escape:
+        focusConsole();
+        break;
+    case Qt::Key_BracketRight:
+        if (control) {
+            action(&ConsolePage::onRunClicked);
+            focusConsole();
+        }
+        break;
+    case Qt::Key_Backslash:
+        if (control) {
+            action(&ConsolePage::onCtrlAClicked);
+            focusConsole();
+        }
+        break;
+    case Qt::Key_M:
+        if (control) {
+            emit monitorListRequested();
+            focusConsole();
+        }
+        break;
+    case Qt::Key_L:
+        if (control) {
+            emit programLoadRequested();
+            focusConsole();
+        }
+        break;
+    default:
+        break;
+    }
+    return false;
+}
+
+bool ConsolePage::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        // Only the first delivery of each key event (Qt re-sends it up the
+        // parent chain when a widget ignores it), and only in this window.
+        auto *w = watched->isWidgetType() ? static_cast<QWidget *>(watched) : nullptr;
+        if (w && w == QApplication::focusWidget() && w->window() == window()) {
+            if (key->modifiers() != m_lastModifiers) {
+                m_lastModifiers = key->modifiers();
+                flagsChanged(m_lastModifiers);
+            }
+            // A held Return repeats its press; each repeat would send the
+            // field's line again or open its confirmation again.
+            if (event->type() == QEvent::KeyPress && key->isAutoRepeat() &&
+                (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter))
+                return true;
+            if (event->type() == QEvent::KeyPress && keyDown(key))
+                return true;
+        }
+    }
+    return ui::Page::eventFilter(watched, event);
+}
+
+} // namespace console

@@ -1,0 +1,154 @@
+// The console tab: the console and its buffer, the command boxes with their
+// histories, the console buttons and the keyboard shortcuts. Its side panel
+// hosts the transfer and tool buttons; their clicks leave the page as
+// signals, for the objects that run them.
+#pragma once
+
+#include "console/consolesink.h"
+#include "ui/page.h"
+
+#include <QString>
+#include <QStringList>
+
+class Dialogs;
+class QCheckBox;
+class QKeyEvent;
+class QLineEdit;
+class QPushButton;
+
+namespace console {
+
+class CommandBox;
+class ConsoleView;
+class SidePanel;
+
+class ConsolePage : public ui::Page, public ConsoleSink
+{
+    Q_OBJECT
+
+public:
+    ConsolePage(link::Link &link, Dialogs &dialogs, QWidget *parent = nullptr);
+    ~ConsolePage() override;
+
+    // ---- the console, as other pages and objects reach it -----------------
+    // Appends, cleans up, trims and follows the end.
+    void consoleAppendFollow(const QString &text) override;
+    // Appends the monitor's own lines (markers, notes, echoes) and scrolls to
+    // the end; they count against the console's length like received ones.
+    void consoleAppendScroll(const QString &text) override;
+    void consoleReplace(const QString &text) override;
+    // The console's text as the controller sent it (CR kept).
+    QString consoleText() const;
+    // The console selection up to its first line break: what a selection
+    // offers as a breakpoint target, a variable name or a listing start.
+    QString consoleSelection() const override;
+    void focusConsole() override;
+    // A command echoed on the console and sent; a program line is refused.
+    void sendString1(const QString &line) override;
+    // A program line stored in the controller: 0 when sent, -1 for no program
+    // line (after an alert), -2 when the controller did not answer.
+    int sendProgram(const QString &line);
+    // Received text, shown while the live display is on.
+    void receiveDisplay(const QString &chunk);
+    // Switches the live display on or off.
+    void setFollowOutput(bool on);
+
+    // ---- enabling -----------------------------------------------------------
+    void setConnected(bool connected);
+    // The controls that only make sense at a breakpoint stop.
+    void setBreakpointMode(bool stopped);
+    void setListNextEnabled(bool enabled);
+    void liveDisplayOn() override { setFollowOutput(true); }
+    void listNextOff() override { setListNextEnabled(false); }
+
+    // ---- the breakpoint fields ----------------------------------------------
+    QString breakpointTarget() const;
+    void setBreakpointTarget(const QString &target);
+    QString breakpointVariable() const;
+    void setBreakpointVariable(const QString &name);
+
+    // ---- histories, most recent first ---------------------------------------
+    enum class History { Commands, ProgramLines, ListStarts };
+    QStringList history(History which) const;
+    // The stored histories, to pick from; nothing stands in the edit text
+    // but the listing start "0".
+    void restoreHistories(const QStringList &commands, const QStringList &programLines,
+                          const QStringList &listStarts);
+
+signals:
+    void programLoadRequested();
+    void programSaveRequested();
+    void pointLoadRequested();
+    void pointSaveRequested();
+    void mbkLoadRequested();
+    void mbkSaveRequested();
+    void clockCheckRequested();
+    void clockSetRequested();
+    void monitorRequested();
+    void monitorListRequested();
+    void breakpointAddDelRequested();
+    void breakpointListRequested();
+    void breakpointClearAllRequested();
+    void breakpointContinueRequested();
+    void breakpointStepRequested();
+    void breakpointVariableRequested();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void setupUi();
+    void wire();
+
+    bool isCurrentTab() const;
+
+    void onTextField1Entered();
+    void onComboBox1Entered();
+    void onComboBox2Entered();
+    void onComboBox3Entered();
+    void onListNextClicked();
+    void onRunClicked();
+    void onCtrlAClicked();
+    void onCrClicked();
+    void onQClicked();
+    void onGetLineStringClicked();
+    void onUDEraseClicked();
+    void onReceiveClicked();
+    void onViewTextClearClicked();
+
+    void flagsChanged(Qt::KeyboardModifiers modifiers);
+    bool keyDown(QKeyEvent *event);
+
+    link::Link &m_link;
+    Dialogs &m_dialogs;
+    // Modifier snapshot, taken only when the modifiers change: Shift+F5
+    // clears the Shift flag, and F5 pressed again with Shift still held sees
+    // it cleared.
+    Qt::KeyboardModifiers m_lastModifiers = Qt::NoModifier;
+    bool m_keyShiftPressed = false;
+    bool m_keyControlPressed = false;
+    bool m_keyFlagsHaveChanged = false;
+
+    ConsoleView *m_textView1 = nullptr;
+    CommandBox *m_comboBox1 = nullptr;
+    CommandBox *m_comboBox2 = nullptr;
+    CommandBox *m_comboBox3 = nullptr;
+    QLineEdit *m_textField1 = nullptr;
+    QCheckBox *m_checkboxScroll = nullptr;
+    QPushButton *m_buttonSend = nullptr;
+    QPushButton *m_buttonProgramExec = nullptr;
+    QPushButton *m_buttonList = nullptr;
+    QPushButton *m_buttonListNext = nullptr;
+    QPushButton *m_buttonRun = nullptr;
+    QPushButton *m_buttonCtrlA = nullptr;
+    QPushButton *m_buttonCr = nullptr;
+    QPushButton *m_buttonQ = nullptr;
+    QPushButton *m_buttonGetLineString = nullptr;
+    QPushButton *m_buttonUDErase = nullptr;
+    QPushButton *m_buttonReceive = nullptr;
+    QPushButton *m_buttonViewTextClear = nullptr;
+
+    SidePanel *m_side = nullptr;
+};
+
+} // namespace console
