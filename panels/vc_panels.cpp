@@ -146,9 +146,9 @@ void ViewController::controlTextDidChange(QObject *control)
             return;
         }
     }
+
     QLineEdit *const edits[] = {textfieldVariModName, textfieldVariModValue, textfieldMbkAdrSelect,
-                                textfieldMbkModAdr,   textfieldMbkModData,   textfieldPgAdrSelect,
-                                textfieldPgTeachNum};
+                                textfieldMbkModAdr, textfieldMbkModData};
     for (QLineEdit *e : edits) {
         if (control == e) {
             ui::setTextColor(e, ui::kRed);
@@ -325,11 +325,11 @@ void ViewController::buttonTaskMbkAreaClear_click()
 
 void ViewController::wirePanels()
 {
-    // The text-change guard covers the edit fields of every data and axis
-    // panel; only typing counts (textEdited), not text the program sets.
+    // The text-change guard covers the edit fields of every data panel; only
+    // typing counts (textEdited), not text the program sets.
     QLineEdit *const guarded[] = {textfieldVariModName, textfieldVariModValue, textfieldMbkAdrSelect,
-                                  textfieldMbkModAdr,   textfieldMbkModData,   textfieldPgAdrSelect,
-                                  textfieldPgTeachNum,  textfieldTaskNoSelect};
+                                  textfieldMbkModAdr,   textfieldMbkModData,   textfieldTaskNoSelect};
+
     for (int r = 0; r < 8; ++r) {
         QLineEdit *e = textfieldVariName[r];
         QObject::connect(e, &QLineEdit::textEdited, this, [this, e] { controlTextDidChange(e); });

@@ -6,6 +6,9 @@
 #include <QMainWindow>
 #include <QString>
 
+namespace axis {
+class AxisPage;
+}
 namespace link {
 class Link;
 }
@@ -40,6 +43,8 @@ public:
     QAction *menuAbout() const { return m_menuAbout; }
     QAction *menuSimulator() const { return m_menuSimulator; }
 
+    axis::AxisPage &axisPage() { return *m_axisPage; }
+
 private:
     // One row of bit lamps with its bank popup, value label and (for outputs)
     // the ON/OFF and clear buttons.
@@ -66,17 +71,8 @@ private:
     QWidget *buildVariablesPage();
     QWidget *buildMbkPage();
     QWidget *buildCuPage();
-    QWidget *buildAxisPage();
     QWidget *buildTasksPage();
     QGroupBox *buildBitGroup(const BitGroup &g);
-    QGroupBox *buildAxisSignals();
-    QGroupBox *buildAxisPositions();
-    QGroupBox *buildJog();
-    QGroupBox *buildHOutputs();
-    QGroupBox *buildPointTable();
-    QGroupBox *buildPointEditing();
-    void pointHeader(QGridLayout *grid, int row);
-    QLabel *axisLabel(QChar axis);
 
     Dialogs *m_dialogs = nullptr;
     Clock *m_clock = nullptr;
@@ -84,4 +80,5 @@ private:
     QAction *m_menuOpenFile = nullptr;
     QAction *m_menuAbout = nullptr;
     QAction *m_menuSimulator = nullptr;
+    axis::AxisPage *m_axisPage = nullptr; // a child of the tab widget
 };

@@ -67,10 +67,15 @@ private slots:
     {
         MonitorFixture f(MonitorFixture::makeOptions(), false);
         ViewController &vc = *f.vc;
-        QLineEdit *const fields[] = {vc.textfieldVariModName,  vc.textfieldVariModValue,
-                                     vc.textfieldMbkAdrSelect, vc.textfieldMbkModAdr,
-                                     vc.textfieldMbkModData,   vc.textfieldPgAdrSelect,
-                                     vc.textfieldPgTeachNum,   vc.textfieldTaskNoSelect};
+        QLineEdit *const fields[] = {
+            vc.textfieldVariModName,
+            vc.textfieldVariModValue,
+            vc.textfieldMbkAdrSelect,
+            vc.textfieldMbkModAdr,
+            vc.textfieldMbkModData,
+            control<QLineEdit>(f.window.get(), QStringLiteral("textfieldPgAdrSelect")),
+            control<QLineEdit>(f.window.get(), QStringLiteral("textfieldPgTeachNum")),
+            vc.textfieldTaskNoSelect};
         for (QLineEdit *e : fields) {
             QCOMPARE(ui::textColor(e), ui::kBlack);
             QTest::keyClicks(e, QStringLiteral("1"));
