@@ -29,8 +29,6 @@
 Q_LOGGING_CATEGORY(lcApp, "quorin.app")
 
 namespace {
-const char *const kAxisLetters = "XYUZ"; // positions, counters, point table
-const char *const kSignalAxes = "XYZU";  // order of the bytes in the signal words
 constexpr int kHistoryLimit = 10;
 } // namespace
 
@@ -96,41 +94,6 @@ void ViewController::bindControls()
     popupbuttonCuInpBank = need<QComboBox>(QStringLiteral("popupbuttonCuInpBank"));
     labelCuOutStat = need<QLabel>(QStringLiteral("labelCuOutStat"));
     labelCuInpStat = need<QLabel>(QStringLiteral("labelCuInpStat"));
-
-    popupbuttonPgSelect = need<QComboBox>(QStringLiteral("popupbuttonPgSelect"));
-    popupbuttonPgReg = need<QComboBox>(QStringLiteral("popupbuttonPgReg"));
-    popupbuttonPgPulse = need<QComboBox>(QStringLiteral("popupbuttonPgPulse"));
-    popupbuttonPgAceel = need<QComboBox>(QStringLiteral("popupbuttonPgAceel"));
-    boxPgIo = need<QGroupBox>(QStringLiteral("boxPgIo"));
-    boxPgCurrentPos = need<QGroupBox>(QStringLiteral("boxPgCurrentPos"));
-    for (int i = 0; i < 4; ++i) {
-        const QString s = QStringLiteral("labelPg") + QLatin1Char(kSignalAxes[i]);
-        labelPgPlmt[i] = need<QLabel>(s + QStringLiteral("Plmt"));
-        labelPgMlmt[i] = need<QLabel>(s + QStringLiteral("Mlmt"));
-        labelPgAlm[i] = need<QLabel>(s + QStringLiteral("Alm"));
-        labelPgIn0[i] = need<QLabel>(s + QStringLiteral("In0"));
-        labelPgIn1[i] = need<QLabel>(s + QStringLiteral("In1"));
-        labelPgIn3[i] = need<QLabel>(s + QStringLiteral("In3"));
-        labelPgInp[i] = need<QLabel>(s + QStringLiteral("Inp"));
-        const QChar a = QLatin1Char(kAxisLetters[i]);
-        labelPgCurrentPos[i] = need<QLabel>(QStringLiteral("labelPgCurrentPos") + a);
-        labelPgCounter[i] = need<QLabel>(QStringLiteral("labelPgCounter") + a);
-        textfieldPgPosSet[i] = need<QLineEdit>(QStringLiteral("textfieldPgPosSet") + a);
-        textfieldPgModData[i] = need<QLineEdit>(QStringLiteral("textfieldPgModData") + a);
-        textfieldPgAdr[i] = need<QLineEdit>(n("textfieldPgAdr", i));
-        for (int row = 0; row < 4; ++row)
-            textfieldPgData[row][i] =
-                need<QLineEdit>(QStringLiteral("textfieldPgData") + a + QString::number(row));
-    }
-    labelPgReg = need<QLabel>(QStringLiteral("labelPgReg"));
-    textfieldPgAdrSelect = need<QLineEdit>(QStringLiteral("textfieldPgAdrSelect"));
-    stepperPgAdrSelect = need<QSpinBox>(QStringLiteral("stepperPgAdrSelect"));
-    radiobuttonPgTypeDec = need<QRadioButton>(QStringLiteral("radiobuttonPgTypeDec"));
-    radiobuttonPgTypeHex = need<QRadioButton>(QStringLiteral("radiobuttonPgTypeHex"));
-    textfieldPgTeachNum = need<QLineEdit>(QStringLiteral("textfieldPgTeachNum"));
-    textfieldPgPosSetPnum = need<QLineEdit>(QStringLiteral("textfieldPgPosSetPnum"));
-    textfieldPgModAdr = need<QLineEdit>(QStringLiteral("textfieldPgModAdr"));
-    buttonPgPlistSetp = need<QPushButton>(QStringLiteral("buttonPgPlistSetp"));
 }
 
 namespace {
@@ -173,32 +136,10 @@ void ViewController::viewDidLoad()
     // 13, 14: the MBK page starts at address 0 and its first bank.
     fill(popupbuttonCuOutBank, monitor::bankTitles(monitor::BitGroup::CuOutputs));
     fill(popupbuttonCuInpBank, monitor::bankTitles(monitor::BitGroup::CuInputs));
-    // 15. The point table starts at point 1.
-    textfieldPgAdrSelect->setText(QStringLiteral("1"));
-    for (int i = 0; i < 4; ++i)
-        textfieldPgAdr[i]->setText(QString::number(i + 1));
-    stepperPgAdrSelect->setValue(1);
-    // 16.
-    fill(popupbuttonPgSelect, monitor::boardTitles());
-    fill(popupbuttonPgAceel, monitor::accelerationTitles(), monitor::kDefaultAcceleration);
-    fill(popupbuttonPgPulse, monitor::pulseTitles(), monitor::kDefaultPulse);
-    fill(popupbuttonPgReg, monitor::registerTitles());
-    // 17.
-    for (int i = 0; i < 4; ++i) {
-        labelPgCurrentPos[i]->setText(QStringLiteral("0"));
-        labelPgCounter[i]->setText(QStringLiteral("0"));
-        textfieldPgPosSet[i]->setText(QStringLiteral("0"));
-    }
-    textfieldPgPosSetPnum->setText(QStringLiteral("0"));
-    // 18.
-    pgobjectsEnable(false);
-    // 19: the tasks page starts at task 0.
 
     wireLink();
     wireConsole();
     wireMonitor();
-    wirePanels();
-    wireAxis();
     wireTransfer();
     wireTools();
 }
@@ -306,12 +247,6 @@ void ViewController::objectsEnable(bool stat)
     ui::setTextColor(textFieldIpAddress, stat ? ui::kLightGray : ui::kBlack);
     ui::setTextColor(textFieldTimeOutSec, stat ? ui::kLightGray : ui::kBlack);
     updateBkpControls();
-}
-
-void ViewController::pgobjectsEnable(bool stat)
-{
-    boxPgIo->setVisible(stat);
-    boxPgCurrentPos->setVisible(stat);
 }
 
 void ViewController::showHelp()

@@ -72,7 +72,6 @@ public:
     void showStandInAddress(const QString &address);
     bool applicationShouldTerminate();
     void objectsEnable(bool stat);
-    void pgobjectsEnable(bool stat);
     void showHelp();
     // Modifiers of the last key event seen; the modifier snapshot is taken
     // only when they change.
@@ -122,7 +121,6 @@ public:
     void tabViewDidSelect(int index);
     void pollTick();
     QString iocheckCommandSend(QComboBox *popupButton, const QString &cast);
-    bool checkMpg();
     void ioCheckOutp(const QString &txtText, const QString &banknum);
     void ioCheckInp(const QString &txtText, const QString &banknum);
     void ioCheckMenio(const QString &txtText, const QString &banknum);
@@ -130,8 +128,6 @@ public:
     void ioCheckCuInp(const QString &txtText, const QString &banknum);
     void buttonOutOnOff_click(int tag);
     void buttonCuOnOff_click(int tag);
-    void buttonPgHout_click(int tag);
-    bool pgiocheckCommandSend();
     // The poll timer is single-shot and re-armed after each tick, so ticks
     // stay on the 0.3 s grid counted from timerStart and a long tick skips
     // the due times it ran over. m_pollDueMs is the grid time of the tick
@@ -142,20 +138,6 @@ public:
     QTimer *m_pollTimer = nullptr;
     QElapsedTimer m_pollGrid;
     qint64 m_pollDueMs = 0;
-
-    // ---- panels/ ------------------------------------------------------------
-    // The text-change guard of the edit fields the pages do not own yet.
-    void controlTextDidChange(QObject *control);
-
-    // ---- axis/ --------------------------------------------------------------
-    void pgvalueshow();
-    void textfieldPgAdrSelectEnter();
-    void stepperPgAdrSelect_click();
-    void radiobuttonPgTypeChanged();
-    void popupbutonPgSelect_click();
-    void buttonPgJog_click(int tag);
-    void buttonPgPlistSetp_click();
-    void textfieldPgTeachNumEnter();
 
     // ---- transfer/ ----------------------------------------------------------
     void programLoad();
@@ -192,7 +174,6 @@ public:
     qint64 timerjobcount = 0;
     QTimer *timer = nullptr;
     QString selectTabId;
-    bool pgReSelect = false;
     bool t_KeyCapsLockPressed = false;
     bool t_KeyShiftPressed = false;
     bool t_KeyControlPressed = false;
@@ -238,38 +219,6 @@ public:
     QLabel *labelCuInpBitNo[8] = {};
     QLabel *labelCuInpStat = nullptr;
 
-    // Axis tab ("5"); axis index 0..3 is X, Y, U, Z
-    QComboBox *popupbuttonPgSelect = nullptr;
-    QComboBox *popupbuttonPgReg = nullptr;
-    QComboBox *popupbuttonPgPulse = nullptr;
-    QComboBox *popupbuttonPgAceel = nullptr;
-    QGroupBox *boxPgIo = nullptr;
-    QGroupBox *boxPgCurrentPos = nullptr;
-    // Signal lamps by axis letter order X, Y, Z, U (the order of the signal words)
-    QLabel *labelPgPlmt[4] = {};
-    QLabel *labelPgMlmt[4] = {};
-    QLabel *labelPgAlm[4] = {};
-    QLabel *labelPgIn0[4] = {};
-    QLabel *labelPgIn1[4] = {};
-    QLabel *labelPgIn3[4] = {};
-    QLabel *labelPgInp[4] = {};
-    // Positions, counters, point table: axis order X, Y, U, Z
-    QLabel *labelPgCurrentPos[4] = {};
-    QLabel *labelPgCounter[4] = {};
-    QLabel *labelPgReg = nullptr;
-    QLineEdit *textfieldPgAdrSelect = nullptr;
-    QSpinBox *stepperPgAdrSelect = nullptr;
-    QLineEdit *textfieldPgAdr[4] = {};
-    QLineEdit *textfieldPgData[4][4] = {}; // [row][axis X,Y,U,Z]
-    QRadioButton *radiobuttonPgTypeDec = nullptr;
-    QRadioButton *radiobuttonPgTypeHex = nullptr;
-    QLineEdit *textfieldPgTeachNum = nullptr;
-    QLineEdit *textfieldPgPosSetPnum = nullptr;
-    QLineEdit *textfieldPgPosSet[4] = {}; // X, Y, U, Z
-    QLineEdit *textfieldPgModAdr = nullptr;
-    QLineEdit *textfieldPgModData[4] = {}; // X, Y, U, Z
-    QPushButton *buttonPgPlistSetp = nullptr;
-
     Dialogs *dialogs() const { return m_dialogs; }
     Clock *clock() const { return m_clock; }
     MainWindow *root() const { return m_root; }
@@ -293,8 +242,6 @@ private:
     void wireLink();
     void wireConsole();
     void wireMonitor();
-    void wirePanels();
-    void wireAxis();
     void wireTransfer();
     void wireTools();
 

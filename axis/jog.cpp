@@ -5,60 +5,32 @@
 namespace axis {
 
 namespace {
-constexpr int kFirstActionTag = 12;
-
-// The pad: three buttons per axis (minus, stop, plus) in the order X, Y, U, Z.
-const char *const kPadAxes[] = {"X_A", "Y_A", "U_A", "Z_A"};
+const char *const kPadAxes[kJogAxes] = {"X_A", "Y_A", "U_A", "Z_A"};
 } // namespace
 
-JogAction jogAction(int tag)
+QStringList jogCommands(int axis, JogDirection direction, const QString &pulses, const QString &acceleration)
 {
-    if (tag >= 0 && tag < kFirstActionTag)
-        return tag % 3 == 1 ? JogAction::Stop : JogAction::Move;
-    switch (tag) {
-    case 12:
-        return JogAction::Teach;
-    case 13:
-        return JogAction::CopyPositions;
-    case 14:
-        return JogAction::ClearCounters;
-    case 15:
-        return JogAction::CopyCounters;
-    case 16:
-        return JogAction::PositionSet;
-    case 17:
-        return JogAction::ClearPositions;
-    default:
-        return JogAction::None;
-    }
-}
-
-bool jogSetsAcceleration(int tag)
-{
-    return tag < kFirstActionTag;
-}
-
-QStringList jogCommands(int tag, const QString &pulses, const QString &acceleration)
-{
-    QStringList out;
-    if (!jogSetsAcceleration(tag))
+    QStringList out{QStringLiteral("ACCEL ALL_A ") + acceleration};
+    if (axis < 0 || axis >= kJogAxes)
         return out;
-    out << QStringLiteral("ACCEL ALL_A ") + acceleration;
-    if (tag < 0)
-        return out;
-    const QString axisName = QLatin1String(kPadAxes[tag / 3]);
-    switch (tag % 3) {
-    case 0:
+    const QString axisName = QLatin1String(kPadAxes[axis]);
+    switch (direction) {
+    case JogDirection::Minus:
         out << QStringLiteral("RMVS ") + axisName + QStringLiteral(" -") + pulses;
         break;
-    case 1:
+    case JogDirection::Stop:
         out << QStringLiteral("STOP ") + axisName + QStringLiteral(" STP_I");
         break;
-    default:
+    case JogDirection::Plus:
         out << QStringLiteral("RMVS ") + axisName + QLatin1Char(' ') + pulses;
         break;
     }
     return out;
+}
+
+QString hOutputCommand(int output, bool on)
+{
+    return (on ? QStringLiteral("H_ON ") : QStringLiteral("H_OFF ")) + QString::number(output);
 }
 
 QString teachMessage(const QString &point)

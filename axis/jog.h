@@ -1,5 +1,5 @@
 // The commands and confirmation texts of the axis page's operator actions:
-// jogging and stopping, teaching, setting and clearing points.
+// jogging and stopping, the H outputs, teaching, setting and clearing points.
 #pragma once
 
 #include <QString>
@@ -7,30 +7,16 @@
 
 namespace axis {
 
-// What a button of the jog/action group does, by its tag.
-enum class JogAction {
-    None,           // a tag without an action
-    Move,           // 0, 2, 3, 5, 6, 8, 9, 11
-    Stop,           // 1, 4, 7, 10
-    Teach,          // 12
-    CopyPositions,  // 13
-    ClearCounters,  // 14
-    CopyCounters,   // 15
-    PositionSet,    // 16
-    ClearPositions, // 17
-};
+// The jog pad: three buttons per axis, in the order X, Y, U, Z.
+constexpr int kJogAxes = 4;
+enum class JogDirection { Minus, Stop, Plus };
 
-JogAction jogAction(int tag);
+// What one pad button sends, in order: the acceleration of all axes, then the
+// move of `axis` (0 … 3 for X, Y, U, Z) by `pulses` in `direction`, or its stop.
+QStringList jogCommands(int axis, JogDirection direction, const QString &pulses, const QString &acceleration);
 
-// Tags below 12 belong to the jog pad, and the pad sets the acceleration
-// before anything else. The comparison is signed, so a negative tag sets the
-// acceleration too (and then does nothing).
-bool jogSetsAcceleration(int tag);
-
-// The commands a jog-pad tag sends, in order: the acceleration first (tags
-// below 12), then the move or stop of tags 0 … 11. Empty for tags 12 and up,
-// whose actions need more than a fixed command.
-QStringList jogCommands(int tag, const QString &pulses, const QString &acceleration);
+// Switching general output `output` (0 … 3) of the board on or off.
+QString hOutputCommand(int output, bool on);
 
 // Teaching: the question asked and the command sent on "Ok". The point number
 // is used exactly as typed.

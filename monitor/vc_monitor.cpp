@@ -1,11 +1,11 @@
 // ViewController's monitor members: the poll timer and its tick, the tab
-// change, the bit displays, output forcing and the axis signal query.
+// change, the bit displays and output forcing.
 #include "app/viewcontroller.h"
+#include "axis/axispage.h"
 #include "ui/mainwindow.h"
 
 #include "link/connection.h"
 #include "link/textutil.h"
-#include "monitor/axissignals.h"
 #include "monitor/bits.h"
 #include "monitor/polling.h"
 #include "panels/mbkpage.h"
@@ -30,7 +30,6 @@ Q_LOGGING_CATEGORY(lcMonitor, "quorin.monitor")
 namespace {
 
 const QString kStar = QStringLiteral("★");
-const QString kNoBoard = QStringLiteral("None");
 
 QColor lampColour(monitor::BitGroup group)
 {
@@ -62,11 +61,6 @@ void showBits(monitor::BitGroup group, QLabel *const *lamps, QLabel *const *numb
     const QString word = monitor::lampWord(group) + QLatin1Char(' ');
     for (int k = 0; k < n; ++k)
         ui::showLamp(lamps[k], word + d->numbers.at(k), monitor::lampOn(d->bits, k), on);
-}
-
-void showSignal(QLabel *lamp, bool on)
-{
-    ui::showLamp(lamp, lamp->property("lampName").toString(), on, ui::kGreen);
 }
 
 } // namespace
@@ -167,9 +161,7 @@ void ViewController::pollTick()
         bank = iocheckCommandSend(popupbuttonCuInpBank, QString());
         ioCheckCuInp(m_lnk->state().rcvBuff(), bank);
     } else if (tab == QLatin1String("5")) {
-        pgvalueshow();
-        if (checkMpg())
-            pgiocheckCommandSend();
+        m_root->axisPage().poll(*m_lnk);
     } else if (tab == QLatin1String("6")) {
         m_root->tasksPage().poll(*m_lnk);
     }
@@ -185,32 +177,6 @@ QString ViewController::iocheckCommandSend(QComboBox *popupButton, const QString
     sendString(monitor::bitQuery(bank, cast));
     receivePrompt();
     return bank;
-}
-
-bool ViewController::checkMpg()
-{
-    const QString board = popupbuttonPgSelect->currentText();
-    if (board == kNoBoard) {
-        pgobjectsEnable(false);
-        return false;
-    }
-    if (!pgReSelect)
-        return true;
-    m_lnk->state().setWaitPrompt(true);
-    sendString(monitor::mpgCommand(board));
-    if (!receivePrompt())
-        return false; // pgReSelect stays set: the next axis tick tries again
-    const QString reply = m_lnk->state().rcvBuff();
-    if (!monitor::boardRefused(reply)) {
-        pgobjectsEnable(true);
-        trace(QStringLiteral("MPG ReSelected"));
-        pgReSelect = false;
-        return true;
-    }
-    m_dialogs->alert(monitor::mpgRefusalText(board, reply));
-    // pgReSelect stays set, so the board the user picks next is sent.
-    popupbuttonPgSelect->setCurrentIndex(popupbuttonPgSelect->findText(kNoBoard));
-    return false;
 }
 
 void ViewController::tabViewDidSelect(int index)
@@ -229,7 +195,7 @@ void ViewController::tabViewDidSelect(int index)
     trace(QStringLiteral("tabview label: ") + tabview->tabText(index));
     selectTabId = page->property("identifier").toString();
     trace(QStringLiteral("tabview identifier: ") + selectTabId);
-    pgReSelect = true;
+    m_root->axisPage().reselectBoard();
     // Starting and stopping talk to the controller, so they wait for the
     // exchange slot; by then the user may have moved on to another tab.
     if (selectTabId != QLatin1String("0")) {
@@ -312,50 +278,6 @@ void ViewController::buttonCuOnOff_click(int tag)
         commandExec(line);
 }
 
-void ViewController::buttonPgHout_click(int tag)
-{
-    if (popupbuttonPgSelect->currentText() == kNoBoard)
-        return;
-    const QString line = forcingLine(m_bitNumbers, monitor::ForceAction::PgHout, tag);
-    if (!line.isEmpty())
-        commandExec(line);
-}
-
-// ---------------------------------------------------------------- axis signals
-
-bool ViewController::pgiocheckCommandSend()
-{
-    m_lnk->state().setWaitPrompt(true);
-    sendString(monitor::axisQuery(popupbuttonPgReg->currentText()));
-    receivePrompt();
-    const monitor::AxisReading r = monitor::parseAxisReply(m_lnk->state().rcvBuff());
-    // Lamp arrays are in the signal words' axis order X, Y, Z, U.
-    if (r.lmt) {
-        for (int a = 0; a < 4; ++a) {
-            showSignal(labelPgPlmt[a], monitor::signalOn(*r.lmt, a, monitor::kLmtBits[0]));
-            showSignal(labelPgMlmt[a], monitor::signalOn(*r.lmt, a, monitor::kLmtBits[1]));
-            showSignal(labelPgAlm[a], monitor::signalOn(*r.lmt, a, monitor::kLmtBits[2]));
-        }
-    }
-    if (r.hpt) {
-        for (int a = 0; a < 4; ++a) {
-            showSignal(labelPgIn0[a], monitor::signalOn(*r.hpt, a, monitor::kHptBits[0]));
-            showSignal(labelPgIn1[a], monitor::signalOn(*r.hpt, a, monitor::kHptBits[1]));
-            showSignal(labelPgIn3[a], monitor::signalOn(*r.hpt, a, monitor::kHptBits[2]));
-            showSignal(labelPgInp[a], monitor::signalOn(*r.hpt, a, monitor::kHptBits[3]));
-        }
-    }
-    if (r.hasValues) {
-        // Position and counter arrays are in the order X, Y, U, Z, as the reply.
-        for (size_t a = 0; a < 4; ++a)
-            labelPgCurrentPos[a]->setText(r.positions[a]);
-        labelPgReg->setText(r.registerText);
-        for (size_t a = 0; a < 4; ++a)
-            labelPgCounter[a]->setText(r.counters[a]);
-    }
-    return true;
-}
-
 // ---------------------------------------------------------------- wiring
 
 void ViewController::wireMonitor()
@@ -375,7 +297,6 @@ void ViewController::wireMonitor()
     const TagAction actions[] = {
         {"buttonOutOnOff", &ViewController::buttonOutOnOff_click},
         {"buttonCuOnOff", &ViewController::buttonCuOnOff_click},
-        {"buttonPgHout", &ViewController::buttonPgHout_click},
     };
     const QList<QPushButton *> buttons = root()->findChildren<QPushButton *>();
     for (QPushButton *b : buttons) {

@@ -6,8 +6,6 @@
 #include "tools/debugtools.h"
 #include "ui/mainwindow.h"
 
-
-
 void ViewController::buttonBkpN_click()
 {
     m_root->debugTools().breakpointContinue();

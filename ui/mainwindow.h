@@ -6,6 +6,9 @@
 #include <QMainWindow>
 #include <QString>
 
+namespace axis {
+class AxisPage;
+}
 namespace console {
 class ConsolePage;
 }
@@ -61,6 +64,8 @@ public:
     QAction *menuAbout() const { return m_menuAbout; }
     QAction *menuSimulator() const { return m_menuSimulator; }
 
+    axis::AxisPage &axisPage() { return *m_axisPage; }
+
 private:
     // One row of bit lamps with its bank popup, value label and (for outputs)
     // the ON/OFF and clear buttons.
@@ -84,16 +89,7 @@ private:
     QWidget *buildTopBar();
     QWidget *buildIoPage();
     QWidget *buildCuPage();
-    QWidget *buildAxisPage();
     QGroupBox *buildBitGroup(const BitGroup &g);
-    QGroupBox *buildAxisSignals();
-    QGroupBox *buildAxisPositions();
-    QGroupBox *buildJog();
-    QGroupBox *buildHOutputs();
-    QGroupBox *buildPointTable();
-    QGroupBox *buildPointEditing();
-    void pointHeader(QGridLayout *grid, int row);
-    QLabel *axisLabel(QChar axis);
 
     Dialogs *m_dialogs = nullptr;
     Clock *m_clock = nullptr;
@@ -108,4 +104,5 @@ private:
     QAction *m_menuOpenFile = nullptr;
     QAction *m_menuAbout = nullptr;
     QAction *m_menuSimulator = nullptr;
+    axis::AxisPage *m_axisPage = nullptr; // a child of the tab widget
 };

@@ -90,6 +90,10 @@ private:
 
     QPushButton *button(const QString &name) const { return m_f.window->findChild<QPushButton *>(name); }
     template <typename T> T *widget(const QString &name) const { return m_f.window->findChild<T *>(name); }
+    template <typename T> T *named(const char *name) const
+    {
+        return m_f.window->findChild<T *>(QLatin1String(name));
+    }
 
     MonitorFixture m_f;
     QDir m_out;
@@ -382,18 +386,18 @@ bool Shots::axis()
     machine({QStringLiteral("MPG 0"), QStringLiteral("SETP 1 1000 2000 0 500"),
              QStringLiteral("SETP 2 15000 -2500 90 1200"), QStringLiteral("SETP 3 15000 8000 180 0"),
              QStringLiteral("SETP 4 0 0 270 -300"), QStringLiteral("SETP 0 0 2500 1000000 -1200")});
-    pick(vc().popupbuttonPgPulse, QStringLiteral("10000"));
-    pick(vc().popupbuttonPgAceel, QStringLiteral("100"));
-    enter(vc().textfieldPgAdrSelect, QStringLiteral("1"));
+    pick(named<QComboBox>("popupbuttonPgPulse"), QStringLiteral("10000"));
+    pick(named<QComboBox>("popupbuttonPgAceel"), QStringLiteral("100"));
+    enter(named<QLineEdit>("textfieldPgAdrSelect"), QStringLiteral("1"));
     if (!selectTab(QStringLiteral("5")))
         return false;
-    pick(vc().popupbuttonPgSelect, QStringLiteral("0"));
-    if (!waitFor([&] { return vc().boxPgCurrentPos->isVisible(); }, "choosing board 0"))
+    pick(named<QComboBox>("popupbuttonPgSelect"), QStringLiteral("0"));
+    if (!waitFor([&] { return named<QGroupBox>("boxPgCurrentPos")->isVisible(); }, "choosing board 0"))
         return false;
-    if (!waitFor([&] { return vc().labelPgCurrentPos[1]->text() == QLatin1String("2500"); },
+    if (!waitFor([&] { return named<QLabel>("labelPgCurrentPosY")->text() == QLatin1String("2500"); },
                  "the first axis poll"))
         return false;
-    if (!waitFor([&] { return vc().textfieldPgData[1][0]->text() == QLatin1String("15000"); },
+    if (!waitFor([&] { return named<QLineEdit>("textfieldPgDataX1")->text() == QLatin1String("15000"); },
                  "the point table"))
         return false;
     // Jog X by 10000 at the lowest acceleration and take the picture on the way.
@@ -401,7 +405,7 @@ bool Shots::axis()
     button(QStringLiteral("buttonPgJog2"))->click();
     return waitFor(
                [&] {
-                   const qint64 x = vc().labelPgCurrentPos[0]->text().toLongLong();
+                   const qint64 x = named<QLabel>("labelPgCurrentPosX")->text().toLongLong();
                    return x > 2500 && x < 8000;
                },
                "X moving") &&

@@ -1,6 +1,7 @@
 // The axis panel in the real window against the simulator: what each button
 // puts on the wire, its confirmations and refusals, one signal poll and a jog
 // on screen.
+#include "axis/axispage.h"
 #include "sim/machine.h"
 #include "support/fixture.h"
 #include "support/widgets.h"
@@ -53,6 +54,29 @@ class AxisPanelTest : public QObject
 
     std::unique_ptr<MonitorFixture> f;
 
+    template <typename T> T *named(const QString &name) const
+    {
+        T *w = control<T>(f->window.get(), name);
+        if (!w)
+            qFatal("no control %s", qPrintable(name));
+        return w;
+    }
+    QComboBox *popup(const char *name) const { return named<QComboBox>(QLatin1String(name)); }
+    QLineEdit *field(const char *name) const { return named<QLineEdit>(QLatin1String(name)); }
+    // X, Y, U, Z
+    QLineEdit *axisField(const char *name, int axis) const
+    {
+        return named<QLineEdit>(QLatin1String(name) + QStringLiteral("XYUZ").at(axis));
+    }
+    QLabel *axisLabel(const char *name, int axis) const
+    {
+        return named<QLabel>(QLatin1String(name) + QStringLiteral("XYUZ").at(axis));
+    }
+    QLineEdit *tableField(int row, int axis) const
+    {
+        return named<QLineEdit>(QStringLiteral("textfieldPgData") + QStringLiteral("XYUZ").at(axis) +
+                                QString::number(row));
+    }
     QPushButton *jog(int tag) const
     {
         return f->window->findChild<QPushButton *>(QStringLiteral("buttonPgJog%1").arg(tag));
@@ -60,32 +84,35 @@ class AxisPanelTest : public QObject
     // Board "3", pulses "100", acceleration "5000".
     void jogSettings()
     {
-        choose(f->vc->popupbuttonPgSelect, QStringLiteral("3"));
-        choose(f->vc->popupbuttonPgPulse, QStringLiteral("100"));
-        choose(f->vc->popupbuttonPgAceel, QStringLiteral("5000"));
+        choose(popup("popupbuttonPgSelect"), QStringLiteral("3"));
+        choose(popup("popupbuttonPgPulse"), QStringLiteral("100"));
+        choose(popup("popupbuttonPgAceel"), QStringLiteral("5000"));
     }
     // A pad tag, or -1 for the point list's own button.
-    void press(int tag) { (tag < 0 ? f->vc->buttonPgPlistSetp : jog(tag))->click(); }
+    void press(int tag)
+    {
+        (tag < 0 ? named<QPushButton>(QStringLiteral("buttonPgPlistSetp")) : jog(tag))->click();
+    }
     QStringList tableTexts() const
     {
         QStringList out;
         for (int row = 0; row < 4; ++row)
             for (int a = 0; a < 4; ++a)
-                out << f->vc->textfieldPgData[row][a]->text();
+                out << tableField(row, a)->text();
         return out;
     }
     // A point number and four coordinates, into the position-set row or the point-list row.
     void fillRow(const QStringList &row, bool pointList = false)
     {
-        (pointList ? f->vc->textfieldPgModAdr : f->vc->textfieldPgPosSetPnum)->setText(row.at(0));
+        (pointList ? field("textfieldPgModAdr") : field("textfieldPgPosSetPnum"))->setText(row.at(0));
         for (int a = 0; a < 4; ++a)
-            (pointList ? f->vc->textfieldPgModData : f->vc->textfieldPgPosSet)[a]->setText(row.at(a + 1));
+            axisField(pointList ? "textfieldPgModData" : "textfieldPgPosSet", a)->setText(row.at(a + 1));
     }
     QStringList positionRow() const
     {
-        QStringList out{f->vc->textfieldPgPosSetPnum->text()};
+        QStringList out{field("textfieldPgPosSetPnum")->text()};
         for (int a = 0; a < 4; ++a)
-            out << f->vc->textfieldPgPosSet[a]->text();
+            out << axisField("textfieldPgPosSet", a)->text();
         return out;
     }
 
@@ -153,7 +180,7 @@ private slots:
         QFETCH(QString, text);
         QFETCH(QString, command);
         jogSettings();
-        f->vc->textfieldPgTeachNum->setText(QStringLiteral("5"));
+        field("textfieldPgTeachNum")->setText(QStringLiteral("5"));
         fillRow({"7", " 100", "-20 ", "&H1F", "0"});
         fillRow({"9", "1", "-2", "\t&HFF", "4"}, true);
         if (!row.isEmpty())
@@ -178,18 +205,18 @@ private slots:
         const QStringList positions{"1000", "-5", "0", "77"};
         const QStringList counters{"11", "-22", "33", "44"};
         for (int a = 0; a < 4; ++a) {
-            f->vc->labelPgCurrentPos[a]->setText(positions.at(a));
-            f->vc->labelPgCounter[a]->setText(counters.at(a));
+            axisLabel("labelPgCurrentPos", a)->setText(positions.at(a));
+            axisLabel("labelPgCounter", a)->setText(counters.at(a));
         }
 
         jog(13)->click();
         QCOMPARE(positionRow(), QStringList{"0"} + positions);
-        QCOMPARE(f->window->focusWidget(), f->vc->textfieldPgPosSet[0]);
+        QCOMPARE(f->window->focusWidget(), axisField("textfieldPgPosSet", 0));
 
-        f->vc->textfieldPgPosSet[1]->setFocus();
+        axisField("textfieldPgPosSet", 1)->setFocus();
         jog(15)->click();
         QCOMPARE(positionRow(), QStringList{"-1"} + counters);
-        QCOMPARE(f->window->focusWidget(), f->vc->textfieldPgPosSet[0]);
+        QCOMPARE(f->window->focusWidget(), axisField("textfieldPgPosSet", 0));
 
         f->dialogs.setNextAnswer(true);
         jog(16)->click();
@@ -199,8 +226,8 @@ private slots:
     void noBoardIgnoresEveryJogTag()
     {
         jogSettings();
-        choose(f->vc->popupbuttonPgSelect, QStringLiteral("None"));
-        f->vc->textfieldPgTeachNum->setText(QStringLiteral("8"));
+        choose(popup("popupbuttonPgSelect"), QStringLiteral("None"));
+        field("textfieldPgTeachNum")->setText(QStringLiteral("8"));
         fillRow({"3", "1", "2", "3", "4"});
         for (int i = 0; i < 18; ++i)
             f->dialogs.setNextAnswer(true);
@@ -215,9 +242,9 @@ private slots:
         QCOMPARE(positionRow(), (QStringList{"3", "1", "2", "3", "4"}));
 
         // Teaching on Return does not look at the board.
-        ui::setTextColor(f->vc->textfieldPgTeachNum, ui::kRed);
-        enter(f->vc->textfieldPgTeachNum);
-        QCOMPARE(ui::textColor(f->vc->textfieldPgTeachNum), ui::kBlack);
+        ui::setTextColor(field("textfieldPgTeachNum"), ui::kRed);
+        enter(field("textfieldPgTeachNum"));
+        QCOMPARE(ui::textColor(field("textfieldPgTeachNum")), ui::kBlack);
         QCOMPARE(f->dialogs.entries.size(), 1);
         QCOMPARE(f->dialogs.entries.at(0).text, teachText("8"));
         QCOMPARE(f->commands(), QStringList{"SETP 8 P(0)"});
@@ -228,11 +255,11 @@ private slots:
         const auto rows = [&] {
             QStringList out;
             for (int r = 0; r < 4; ++r)
-                out << f->vc->textfieldPgAdr[r]->text();
+                out << named<QLineEdit>(QStringLiteral("textfieldPgAdr%1").arg(r))->text();
             return out;
         };
-        QLineEdit *first = f->vc->textfieldPgAdrSelect;
-        QSpinBox *stepper = f->vc->stepperPgAdrSelect;
+        QLineEdit *first = field("textfieldPgAdrSelect");
+        QSpinBox *stepper = named<QSpinBox>(QStringLiteral("stepperPgAdrSelect"));
         QCOMPARE(rows(), (QStringList{"1", "2", "3", "4"}));
 
         // Beyond the stepper's range: the rows keep the typed number.
@@ -260,7 +287,7 @@ private slots:
         QVERIFY(f->waitForCommand(QStringLiteral("PR P(10) P(11) P(12) P(13)")));
         QVERIFY(f->waitFor([&] { return tableTexts().at(1) == QLatin1String("200"); }));
         QCOMPARE(tableTexts().mid(12), (QStringList{"13", "14", "15", "-1"}));
-        f->vc->radiobuttonPgTypeHex->click();
+        named<QRadioButton>(QStringLiteral("radiobuttonPgTypeHex"))->click();
         QVERIFY(f->waitFor([&] { return tableTexts().at(15) == QLatin1String("&HFFFFFFFF"); }));
         QCOMPARE(tableTexts().at(0), QStringLiteral("&H00000064"));
     }
@@ -269,7 +296,7 @@ private slots:
     {
         for (int row = 0; row < 4; ++row)
             for (int a = 0; a < 4; ++a)
-                f->vc->textfieldPgData[row][a]->setText(QStringLiteral("old"));
+                tableField(row, a)->setText(QStringLiteral("old"));
         const QStringList before = tableTexts();
 
         // A controller that stops answering: the wait times out at once.
@@ -277,7 +304,7 @@ private slots:
         stall.stallAfter = 0;
         f->sim->setOptions(stall);
         f->vc->textFieldTimeOutSec->setText(QStringLiteral("0"));
-        f->vc->pgvalueshow();
+        f->window->axisPage().poll(f->window->link());
         QVERIFY(f->waitForCommand(QStringLiteral("PR P(1) P(2) P(3) P(4)")));
         QVERIFY(!f->vc->isConnected());
         QCOMPARE(f->dialogs.alertTexts().size(), 1);
@@ -296,14 +323,16 @@ private slots:
                              1 | 1 << 6 | 1 << 9 | 1 << 15 | 1 << 19 | 1 << 30);
             m.handleLine(QStringLiteral("SETP 0 -1 20 -300 4000 : SETP -1 -5 -60 -700 -8000"));
         });
-        choose(f->vc->popupbuttonPgReg, QStringLiteral("RR3(X_A,1)")); // X's target: -1
-        choose(f->vc->popupbuttonPgPulse, QStringLiteral("1000"));
-        choose(f->vc->popupbuttonPgAceel, QStringLiteral("10000"));
+        choose(popup("popupbuttonPgReg"), QStringLiteral("RR3(X_A,1)")); // X's target: -1
+        choose(popup("popupbuttonPgPulse"), QStringLiteral("1000"));
+        choose(popup("popupbuttonPgAceel"), QStringLiteral("10000"));
         f->selectTab(QStringLiteral("5"));
-        choose(f->vc->popupbuttonPgSelect, QStringLiteral("0"), true);
+        choose(popup("popupbuttonPgSelect"), QStringLiteral("0"), true);
         QVERIFY(f->waitForCommand(QStringLiteral("MPG 0")));
-        QVERIFY(f->waitFor([&] { return f->vc->labelPgReg->text() == QLatin1String("FFFFFFFF"); }));
-        QVERIFY(f->vc->boxPgCurrentPos->isVisible());
+        QVERIFY(f->waitFor([&] {
+            return named<QLabel>(QStringLiteral("labelPgReg"))->text() == QLatin1String("FFFFFFFF");
+        }));
+        QVERIFY(named<QGroupBox>(QStringLiteral("boxPgCurrentPos"))->isVisible());
         QStringList lit;
         static const QRegularExpression lamp(QStringLiteral("^labelPg[XYUZ](Plmt|Mlmt|Alm|In\\d|Inp)$"));
         for (QLabel *l : f->window->findChildren<QLabel *>(lamp))
@@ -314,13 +343,13 @@ private slots:
                                    "Y ALM on", "Y IN1 on", "Z -LMT on", "Z IN3 on"}));
         QStringList fields;
         for (int a = 0; a < 4; ++a)
-            fields << f->vc->labelPgCurrentPos[a]->text() << f->vc->labelPgCounter[a]->text();
+            fields << axisLabel("labelPgCurrentPos", a)->text() << axisLabel("labelPgCounter", a)->text();
         QCOMPARE(fields, (QStringList{"-1", "-5", "20", "-60", "-300", "-700", "4000", "-8000"}));
 
         f->clearCommands();
         jog(2)->click();
-        QVERIFY(
-            f->waitFor([&] { return f->vc->labelPgCurrentPos[0]->text() == QLatin1String("999"); }, 10000));
+        QVERIFY(f->waitFor([&] { return axisLabel("labelPgCurrentPos", 0)->text() == QLatin1String("999"); },
+                           10000));
 
         // The move went out right after its acceleration: no poll exchange in between.
         const QStringList sent = f->commands();

@@ -259,7 +259,8 @@ void TestPolling::forcingNeedsNumbersAndABoard()
 {
     MonitorFixture f;
     QVERIFY(f.connectToSim());
-    QCOMPARE(f.vc->popupbuttonPgSelect->currentText(), QStringLiteral("None"));
+    QComboBox *board = control<QComboBox>(f.window.get(), QStringLiteral("popupbuttonPgSelect"));
+    QCOMPARE(board->currentText(), QStringLiteral("None"));
     f.clearCommands();
     for (const char *name : {"buttonOutOnOff3", "buttonOutOnOff28", "buttonMbkIoOnOff16", "buttonCuOnOff0"})
         button(f, QLatin1String(name))->click();
@@ -268,7 +269,7 @@ void TestPolling::forcingNeedsNumbersAndABoard()
     f.vc->commandExec(QStringLiteral("PR 2"));
     QCOMPARE(f.commands(), QStringList{QStringLiteral("PR 2")});
 
-    f.vc->popupbuttonPgSelect->setCurrentIndex(f.vc->popupbuttonPgSelect->findText(QStringLiteral("1")));
+    board->setCurrentIndex(board->findText(QStringLiteral("1")));
     f.vc->commandExec(QStringLiteral("MPG 1"));
     button(f, QStringLiteral("buttonPgHout6"))->click();
     QVERIFY(f.waitForCommand(QStringLiteral("H_ON 3")));
@@ -302,7 +303,7 @@ void TestPolling::refusedBoardAndReselection()
 {
     MonitorFixture f;
     QVERIFY(f.connectToSim());
-    QComboBox *board = f.vc->popupbuttonPgSelect;
+    QComboBox *board = control<QComboBox>(f.window.get(), QStringLiteral("popupbuttonPgSelect"));
     board->setCurrentIndex(board->findText(QStringLiteral("7"))); // the simulator has boards 0-3
     f.selectTab(QStringLiteral("5"));
     QVERIFY(f.waitFor([&] { return !f.dialogs.entries.isEmpty(); }));
@@ -317,14 +318,14 @@ void TestPolling::refusedBoardAndReselection()
     QVERIFY(f.waitFor([&] { return f.vc->timerjobcount >= ticks + 2; }));
     QCOMPARE(f.commands().count(QStringLiteral("MPG 7")), 1);
     QVERIFY(!f.commands().contains(kAxisQuery));
-    QVERIFY(f.vc->boxPgIo->isHidden());
+    QVERIFY(control<QGroupBox>(f.window.get(), QStringLiteral("boxPgIo"))->isHidden());
 
     // The board the user picks next is selected once, then only polled.
     board->setCurrentIndex(board->findText(QStringLiteral("2")));
     QVERIFY(f.waitFor([&] { return f.commands().count(kAxisQuery) >= 2; }));
     QCOMPARE(f.commands().count(QStringLiteral("MPG 2")), 1);
     QVERIFY(commandsAfter(f.commands(), QStringLiteral("MPG 2")).startsWith(kAxisQuery));
-    QVERIFY(!f.vc->boxPgIo->isHidden());
+    QVERIFY(!control<QGroupBox>(f.window.get(), QStringLiteral("boxPgIo"))->isHidden());
     QCOMPARE(f.dialogs.entries.size(), 1);
 
     // Any tab change makes the next axis tick select the board again.

@@ -1,0 +1,355 @@
+// The axis tab's behaviour: what the poll reads and shows, the board choice,
+// and the operator actions of the jog pad, the H outputs and the point rows.
+#include "axis/axispage.h"
+
+#include "app/dialogs.h"
+#include "axis/pointtable.h"
+#include "link/link.h"
+#include "link/sendpath.h"
+#include "monitor/axissignals.h"
+#include "monitor/banks.h"
+#include "monitor/polling.h"
+#include "ui/uihelpers.h"
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalBlocker>
+#include <QSpinBox>
+
+namespace axis {
+
+namespace {
+
+// The board popup lists "None" first, then the boards from 0 up.
+constexpr int kNoBoardIndex = 0;
+
+std::optional<int> boardAt(int index)
+{
+    if (index <= kNoBoardIndex)
+        return std::nullopt;
+    return index - 1;
+}
+
+void fill(QComboBox *box, const QStringList &items, const QString &shown = QString())
+{
+    const QSignalBlocker block(box);
+    box->clear();
+    box->addItems(items);
+    const int at = shown.isEmpty() ? 0 : items.indexOf(shown);
+    box->setCurrentIndex(at < 0 ? 0 : at);
+}
+
+void showSignal(QLabel *lamp, bool on)
+{
+    ui::showLamp(lamp, lamp->property("lampName").toString(), on, ui::kGreen);
+}
+
+} // namespace
+
+AxisPage::AxisPage(link::Link &link, Dialogs &dialogs, QWidget *parent)
+    : ui::Page(parent), m_link(link), m_dialogs(dialogs), m_w(this)
+{
+    // The point table starts at point 1.
+    m_w.firstPoint->setText(QStringLiteral("1"));
+    showRowPoints(m_firstPoint);
+    m_w.firstPointStepper->setValue(1);
+
+    fill(m_w.board, monitor::boardTitles());
+    m_board = boardAt(m_w.board->currentIndex());
+    fill(m_w.acceleration, monitor::accelerationTitles(), monitor::kDefaultAcceleration);
+    fill(m_w.pulses, monitor::pulseTitles(), monitor::kDefaultPulse);
+    fill(m_w.registerChoice, monitor::registerTitles());
+    for (int a = 0; a < 4; ++a) {
+        m_w.position[a]->setText(QStringLiteral("0"));
+        m_w.counter[a]->setText(QStringLiteral("0"));
+        m_w.setData[a]->setText(QStringLiteral("0"));
+    }
+    m_w.setPoint->setText(QStringLiteral("0"));
+    pgobjectsEnable(false);
+
+    // The board is typed state, whoever sets the popup; only the user's own
+    // choice asks for a new selection (a refused board falling back to
+    // "None" must not).
+    connect(m_w.board, &QComboBox::currentIndexChanged, this, &AxisPage::onBoardChanged);
+    connect(m_w.board, &QComboBox::activated, this, &AxisPage::onBoardActivated);
+
+    // The stepper acts on its arrows and on a typed value once it is
+    // committed, not on every keystroke.
+    m_w.firstPointStepper->setKeyboardTracking(false);
+    connect(m_w.firstPointStepper, &QSpinBox::valueChanged, this, &AxisPage::onStepperChanged);
+    connect(m_w.firstPoint, &QLineEdit::returnPressed, this, &AxisPage::onFirstPointEntered);
+    connect(m_w.teachPoint, &QLineEdit::returnPressed, this, &AxisPage::onTeachPointEntered);
+    // A field being typed into shows red until Return takes it; text the
+    // program sets is no edit.
+    for (QLineEdit *e : {m_w.firstPoint, m_w.teachPoint})
+        connect(e, &QLineEdit::textEdited, this, [e] { ui::setTextColor(e, ui::kRed); });
+    for (QRadioButton *r : {m_w.decimal, m_w.hexadecimal})
+        connect(r, &QRadioButton::clicked, this, &AxisPage::onDisplayTypeClicked);
+
+    const JogDirection directions[] = {JogDirection::Minus, JogDirection::Stop, JogDirection::Plus};
+    for (int a = 0; a < kJogAxes; ++a) {
+        for (int d = 0; d < 3; ++d) {
+            const JogDirection direction = directions[d];
+            connect(m_w.jog[a][d], &QPushButton::clicked, this,
+                    [this, a, direction] { onJogClicked(a, direction); });
+        }
+    }
+    for (int n = 0; n < 4; ++n) {
+        connect(m_w.hOutput[n][0], &QPushButton::clicked, this, [this, n] { onHOutputClicked(n, true); });
+        connect(m_w.hOutput[n][1], &QPushButton::clicked, this, [this, n] { onHOutputClicked(n, false); });
+    }
+    connect(m_w.teach, &QPushButton::clicked, this, &AxisPage::onTeachClicked);
+    connect(m_w.copyPositions, &QPushButton::clicked, this, [this] { onCopyClicked(false); });
+    connect(m_w.copyCounters, &QPushButton::clicked, this, [this] { onCopyClicked(true); });
+    connect(m_w.clearPositions, &QPushButton::clicked, this, [this] { onClearClicked(false); });
+    connect(m_w.clearCounters, &QPushButton::clicked, this, [this] { onClearClicked(true); });
+    connect(m_w.positionSet, &QPushButton::clicked, this, &AxisPage::onPositionSetClicked);
+    connect(m_w.listSet, &QPushButton::clicked, this, &AxisPage::onPointListSetClicked);
+}
+
+// ---------------------------------------------------------------- reading
+
+void AxisPage::poll(link::Link &)
+{
+    pgvalueshow();
+    if (checkMpg())
+        pgiocheckCommandSend();
+}
+
+void AxisPage::pgvalueshow()
+{
+    m_link.state().setWaitPrompt(true);
+    m_link.sendString(pointQuery(rowPointNumbers(m_firstPoint)));
+    if (!m_link.receivePrompt())
+        return;
+
+    const auto fields = tableDisplay(m_link.rcvBuff(), m_w.hexadecimal->isChecked());
+    for (int k = 0; k < kTableFields; ++k) {
+        if (fields[k])
+            m_w.pointData[k / kAxisCount][k % kAxisCount]->setText(*fields[k]);
+    }
+}
+
+bool AxisPage::checkMpg()
+{
+    if (!m_board) {
+        pgobjectsEnable(false);
+        return false;
+    }
+    if (!m_reselect)
+        return true;
+    const QString board = QString::number(*m_board);
+    m_link.state().setWaitPrompt(true);
+    m_link.sendString(monitor::mpgCommand(board));
+    if (!m_link.receivePrompt())
+        return false; // m_reselect stays set: the next axis tick tries again
+    const QString reply = m_link.rcvBuff();
+    if (!monitor::boardRefused(reply)) {
+        pgobjectsEnable(true);
+        link::trace(QStringLiteral("MPG ReSelected"));
+        m_reselect = false;
+        return true;
+    }
+    m_dialogs.alert(monitor::mpgRefusalText(board, reply));
+    // m_reselect stays set, so the board the user picks next is sent.
+    m_board.reset();
+    m_w.board->setCurrentIndex(kNoBoardIndex);
+    return false;
+}
+
+void AxisPage::pgiocheckCommandSend()
+{
+    // A reply cut short by a failed wait still shows what of it parses.
+    m_link.commandExec(monitor::axisQuery(m_w.registerChoice->currentText()));
+    const monitor::AxisReading r = monitor::parseAxisReply(m_link.rcvBuff());
+    // Lamp arrays are in the signal words' axis order X, Y, Z, U.
+    if (r.lmt) {
+        for (int a = 0; a < 4; ++a) {
+            showSignal(m_w.plusLimit[a], monitor::signalOn(*r.lmt, a, monitor::kLmtBits[0]));
+            showSignal(m_w.minusLimit[a], monitor::signalOn(*r.lmt, a, monitor::kLmtBits[1]));
+            showSignal(m_w.alarm[a], monitor::signalOn(*r.lmt, a, monitor::kLmtBits[2]));
+        }
+    }
+    if (r.hpt) {
+        for (int a = 0; a < 4; ++a) {
+            showSignal(m_w.in0[a], monitor::signalOn(*r.hpt, a, monitor::kHptBits[0]));
+            showSignal(m_w.in1[a], monitor::signalOn(*r.hpt, a, monitor::kHptBits[1]));
+            showSignal(m_w.in3[a], monitor::signalOn(*r.hpt, a, monitor::kHptBits[2]));
+            showSignal(m_w.inPosition[a], monitor::signalOn(*r.hpt, a, monitor::kHptBits[3]));
+        }
+    }
+    if (r.hasValues) {
+        // Position and counter arrays are in the order X, Y, U, Z, as the reply.
+        for (size_t a = 0; a < 4; ++a)
+            m_w.position[a]->setText(r.positions[a]);
+        m_w.registerValue->setText(r.registerText);
+        for (size_t a = 0; a < 4; ++a)
+            m_w.counter[a]->setText(r.counters[a]);
+    }
+}
+
+void AxisPage::pgobjectsEnable(bool stat)
+{
+    m_w.signalBox->setVisible(stat);
+    m_w.positionBox->setVisible(stat);
+}
+
+// ---------------------------------------------------------------- point table
+
+void AxisPage::showRowPoints(qint64 first)
+{
+    m_firstPoint = first;
+    const auto numbers = rowPointNumbers(first);
+    for (size_t r = 0; r < numbers.size(); ++r)
+        m_w.rowPoint[r]->setText(numbers[r]);
+}
+
+void AxisPage::onFirstPointEntered()
+{
+    ui::setTextColor(m_w.firstPoint, ui::kBlack);
+    const qint64 first = firstPointFromText(m_w.firstPoint->text());
+    showRowPoints(first);
+    // The stepper follows silently: its own action would rewrite the rows,
+    // clamped to its range.
+    QSpinBox *stepper = m_w.firstPointStepper;
+    const QSignalBlocker block(stepper);
+    const qint64 lo = stepper->minimum();
+    const qint64 hi = stepper->maximum();
+    stepper->setValue(static_cast<int>(first < lo ? lo : (first > hi ? hi : first)));
+}
+
+void AxisPage::onStepperChanged(int value)
+{
+    showRowPoints(value);
+}
+
+void AxisPage::onDisplayTypeClicked()
+{
+    link::trace(m_w.decimal->isChecked() ? QStringLiteral("Dec") : QStringLiteral("Hex"));
+}
+
+// ---------------------------------------------------------------- board
+
+void AxisPage::onBoardChanged(int index)
+{
+    m_board = boardAt(index);
+}
+
+void AxisPage::onBoardActivated()
+{
+    // Deferred like a send: a board selection in flight must not clear the
+    // flag that this choice sets.
+    m_link.userAction([this] { m_reselect = true; });
+}
+
+// ---------------------------------------------------------------- actions
+//
+// Without a board every button of the pad and the point rows is ignored.
+// Everything is read at the moment of the click, even when the action has
+// to wait for a pending exchange.
+
+void AxisPage::onJogClicked(int axis, JogDirection direction)
+{
+    if (!m_board)
+        return;
+    const QStringList commands =
+        jogCommands(axis, direction, m_w.pulses->currentText(), m_w.acceleration->currentText());
+    // One action: the acceleration is answered before the move goes out,
+    // and no poll exchange can come in between.
+    m_link.userAction([this, commands] {
+        for (const QString &c : commands)
+            m_link.commandExec(c);
+    });
+}
+
+void AxisPage::onHOutputClicked(int output, bool on)
+{
+    m_link.userAction([this, output, on] {
+        if (m_board)
+            m_link.commandExec(hOutputCommand(output, on));
+    });
+}
+
+void AxisPage::confirmTeach(const QString &point)
+{
+    m_link.userAction([this, point] {
+        if (m_dialogs.confirm(teachMessage(point)))
+            m_link.commandExec(teachCommand(point));
+    });
+}
+
+void AxisPage::onTeachClicked()
+{
+    if (m_board)
+        confirmTeach(m_w.teachPoint->text());
+}
+
+void AxisPage::onTeachPointEntered()
+{
+    // Teaching on Return does not look at the board.
+    ui::setTextColor(m_w.teachPoint, ui::kBlack);
+    confirmTeach(m_w.teachPoint->text());
+}
+
+void AxisPage::onCopyClicked(bool counters)
+{
+    if (!m_board)
+        return;
+    std::array<QString, kAxisCount> values;
+    for (size_t a = 0; a < values.size(); ++a)
+        values[a] = (counters ? m_w.counter[a] : m_w.position[a])->text();
+    m_link.userAction([this, counters, values] {
+        m_w.setPoint->setText(counters ? kCounterPoint : kCurrentPositionPoint);
+        for (size_t a = 0; a < values.size(); ++a)
+            m_w.setData[a]->setText(values[a]);
+        m_w.setData[0]->setFocus();
+    });
+}
+
+void AxisPage::onClearClicked(bool counters)
+{
+    if (!m_board)
+        return;
+    m_link.userAction([this, counters] {
+        if (m_dialogs.confirm(counters ? kClearCountersMessage : kClearPositionsMessage))
+            m_link.commandExec(counters ? kClearCountersCommand : kClearPositionsCommand);
+    });
+}
+
+bool AxisPage::checkmsg(const QString &command)
+{
+    if (link::argumentsAreNumbers(command))
+        return true;
+    m_dialogs.alert(command + QStringLiteral("\n不正な内容です。"), QString(), Dialogs::Style::Critical);
+    return false;
+}
+
+void AxisPage::confirmPointSet(const QString &command)
+{
+    m_link.userAction([this, command] {
+        if (checkmsg(command) && m_dialogs.confirm(executeMessage(command)))
+            m_link.commandExec(command);
+    });
+}
+
+void AxisPage::onPositionSetClicked()
+{
+    if (!m_board)
+        return;
+    const auto &d = m_w.setData;
+    confirmPointSet(
+        pointSetCommand(m_w.setPoint->text(), d[0]->text(), d[1]->text(), d[2]->text(), d[3]->text()));
+}
+
+void AxisPage::onPointListSetClicked()
+{
+    const auto &d = m_w.listData;
+    confirmPointSet(
+        pointSetCommand(m_w.listPoint->text(), d[0]->text(), d[1]->text(), d[2]->text(), d[3]->text()));
+}
+
+} // namespace axis

@@ -1,0 +1,69 @@
+// The axis tab: the pulse generator board, its signal lamps, positions,
+// counters and register, the stored-point table, the jog pad, the H outputs,
+// teaching and point setting.
+#pragma once
+
+#include "axis/axiswidgets.h"
+#include "axis/jog.h"
+#include "ui/page.h"
+
+#include <QString>
+#include <optional>
+
+class Dialogs;
+class QLabel;
+
+namespace axis {
+
+class AxisPage : public ui::Page
+{
+    Q_OBJECT
+
+public:
+    // `link` and `dialogs` outlive the page.
+    AxisPage(link::Link &link, Dialogs &dialogs, QWidget *parent = nullptr);
+
+    // The point table, then (with a board chosen) the board selection when
+    // due and the signals, positions, register and counters.
+    void poll(link::Link &link) override;
+    // The next poll selects the board again before reading it: another tab
+    // may have selected a different one meanwhile.
+    void reselectBoard() { m_reselect = true; }
+
+private:
+    void pgvalueshow();
+    bool checkMpg();
+    void pgiocheckCommandSend();
+    void pgobjectsEnable(bool stat);
+    void showRowPoints(qint64 first);
+    bool checkmsg(const QString &command);
+    // Asks, then sends the point-set command; nothing when the row is refused.
+    void confirmPointSet(const QString &command);
+    void confirmTeach(const QString &point);
+
+    void onBoardChanged(int index);
+    void onBoardActivated();
+    void onFirstPointEntered();
+    void onStepperChanged(int value);
+    void onDisplayTypeClicked();
+    void onJogClicked(int axis, JogDirection direction);
+    void onHOutputClicked(int output, bool on);
+    void onTeachClicked();
+    void onTeachPointEntered();
+    void onCopyClicked(bool counters);
+    void onClearClicked(bool counters);
+    void onPositionSetClicked();
+    void onPointListSetClicked();
+
+    link::Link &m_link;
+    Dialogs &m_dialogs;
+    AxisWidgets m_w;
+    // The board chosen in the popup; nothing for "None".
+    std::optional<int> m_board;
+    // The board must be selected on the controller before the next reading.
+    bool m_reselect = false;
+    // The point shown in the table's first row.
+    qint64 m_firstPoint = 1;
+};
+
+} // namespace axis
