@@ -42,6 +42,7 @@ ViewController::ViewController(MainWindow *root, Dialogs *dialogs, QSettings *se
 {
     // The address the field shows until the stored setting replaces it.
     Host = QStringLiteral("192.168.0.10");
+    m_poller = new monitor::Poller(*m_lnk, *m_clock, this);
     bindControls();
 }
 
@@ -49,8 +50,6 @@ ViewController::~ViewController()
 {
     if (qApp)
         qApp->removeEventFilter(this);
-    if (timer)
-        timer->stop();
 }
 
 template <typename T> T *ViewController::need(const QString &name)
@@ -113,25 +112,6 @@ void ViewController::bindControls()
     buttonBkpAllClr = need<QPushButton>(QStringLiteral("buttonBkpAllClr"));
     buttonBkpVari = need<QPushButton>(QStringLiteral("buttonBkpVari"));
 
-    popupbuttonOutBank = need<QComboBox>(QStringLiteral("popupbuttonOutBank"));
-    popupbuttonInpBank = need<QComboBox>(QStringLiteral("popupbuttonInpBank"));
-    popupbuttonMemioBank = need<QComboBox>(QStringLiteral("popupbuttonMemioBank"));
-    for (int k = 0; k < 8; ++k) {
-        labelOut[k] = need<QLabel>(n("labelOut", k));
-        labelOutBitNo[k] = need<QLabel>(n("labelOut", k) + QStringLiteral("BitNo"));
-        labelInp[k] = need<QLabel>(n("labelInp", k));
-        labelInpBitNo[k] = need<QLabel>(n("labelInp", k) + QStringLiteral("BitNo"));
-        labelMemio[k] = need<QLabel>(n("labelMemio", k));
-        labelMemioBitNo[k] = need<QLabel>(n("labelMemio", k) + QStringLiteral("BitNo"));
-        labelCuOut[k] = need<QLabel>(n("labelCuOut", k));
-        labelCuOutBitNo[k] = need<QLabel>(n("labelCuOut", k) + QStringLiteral("BitNo"));
-        labelCuInp[k] = need<QLabel>(n("labelCuInp", k));
-        labelCuInpBitNo[k] = need<QLabel>(n("labelCuInp", k) + QStringLiteral("BitNo"));
-    }
-    labelOutStat = need<QLabel>(QStringLiteral("labelOutStat"));
-    labelInpStat = need<QLabel>(QStringLiteral("labelInpStat"));
-    labelMemioStat = need<QLabel>(QStringLiteral("labelMemioStat"));
-
     for (int r = 0; r < 8; ++r) {
         textfieldVariName[r] = need<QLineEdit>(n("textfieldVariName", r));
         checkboxVari[r] = need<QCheckBox>(n("checkboxVari", r));
@@ -164,11 +144,6 @@ void ViewController::bindControls()
         labelMbkIoBitNo[k] = need<QLabel>(n("labelMbkIo", k) + QStringLiteral("BitNo"));
     }
     labelMbkIoStat = need<QLabel>(QStringLiteral("labelMbkIoStat"));
-
-    popupbuttonCuOutBank = need<QComboBox>(QStringLiteral("popupbuttonCuOutBank"));
-    popupbuttonCuInpBank = need<QComboBox>(QStringLiteral("popupbuttonCuInpBank"));
-    labelCuOutStat = need<QLabel>(QStringLiteral("labelCuOutStat"));
-    labelCuInpStat = need<QLabel>(QStringLiteral("labelCuInpStat"));
 
     popupbuttonPgSelect = need<QComboBox>(QStringLiteral("popupbuttonPgSelect"));
     popupbuttonPgReg = need<QComboBox>(QStringLiteral("popupbuttonPgReg"));
@@ -255,10 +230,7 @@ void ViewController::viewDidLoad()
     // 11.
     tabview->setCurrentIndex(0);
     selectTabId = QStringLiteral("0");
-    // 12.
-    fill(popupbuttonOutBank, monitor::bankTitles(monitor::BitGroup::Outputs));
-    fill(popupbuttonInpBank, monitor::bankTitles(monitor::BitGroup::Inputs));
-    fill(popupbuttonMemioBank, monitor::bankTitles(monitor::BitGroup::Relays));
+    // 12. The I/O page fills its bank popups itself.
     // 13.
     textfieldMbkAdrSelect->setText(QStringLiteral("0"));
     textfieldMbkAdrSelectEnter();
@@ -266,8 +238,6 @@ void ViewController::viewDidLoad()
     textfieldMbkModData->setText(QStringLiteral("0"));
     // 14.
     fill(popupbuttonMbkIoBank, monitor::bankTitles(monitor::BitGroup::MbkBits));
-    fill(popupbuttonCuOutBank, monitor::bankTitles(monitor::BitGroup::CuOutputs));
-    fill(popupbuttonCuInpBank, monitor::bankTitles(monitor::BitGroup::CuInputs));
     // 15. The point table starts at point 1.
     textfieldPgAdrSelect->setText(QStringLiteral("1"));
     for (int i = 0; i < 4; ++i)

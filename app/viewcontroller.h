@@ -8,9 +8,9 @@
 #include "app/dialogs.h"
 #include "link/link.h"
 #include "link/linkstate.h"
+#include "monitor/poller.h"
 
 #include <QColor>
-#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -140,33 +140,16 @@ public:
     // ---- monitor/ -----------------------------------------------------------
     void timerStart();
     void timerStop();
-    void buttonTimerStart_click();
-    void buttonTimerStop_click();
     void tabViewDidSelect(int index);
+    // The tick of the tabs that are not pages of their own yet.
     void pollTick();
+    monitor::Poller &poller() { return *m_poller; }
     QString iocheckCommandSend(QComboBox *popupButton, const QString &cast);
     bool checkMpg();
-    void ioCheckOutp(const QString &txtText, const QString &banknum);
-    void ioCheckInp(const QString &txtText, const QString &banknum);
-    void ioCheckMenio(const QString &txtText, const QString &banknum);
     void ioCheckMbkIo(const QString &txtText, const QString &banknum);
-    void ioCheckCuOutp(const QString &txtText, const QString &banknum);
-    void ioCheckCuInp(const QString &txtText, const QString &banknum);
-    void buttonOutOnOff_click(int tag);
     void buttonMbkIoOnOff_click(int tag);
-    void buttonCuOnOff_click(int tag);
     void buttonPgHout_click(int tag);
     bool pgiocheckCommandSend();
-    // The poll timer is single-shot and re-armed after each tick, so ticks
-    // stay on the 0.3 s grid counted from timerStart and a long tick skips
-    // the due times it ran over. m_pollDueMs is the grid time of the tick
-    // the timer is armed for. `timer` points at m_pollTimer while polling
-    // runs; the object itself lives on, so stopping inside its own tick
-    // never deletes it under its feet.
-    void pollTimerFired();
-    QTimer *m_pollTimer = nullptr;
-    QElapsedTimer m_pollGrid;
-    qint64 m_pollDueMs = 0;
 
     // ---- panels/ ------------------------------------------------------------
     void variableshow(int row);
@@ -237,8 +220,6 @@ public:
     AppDelegate *appDelegate = nullptr;
     qint64 mbkSelectMode = 0;
     QString Host;
-    qint64 timerjobcount = 0;
-    QTimer *timer = nullptr;
     QString selectTabId;
     bool pgReSelect = false;
     StyledText attributebuff;
@@ -301,20 +282,6 @@ public:
     QPushButton *buttonBkpAllClr = nullptr;
     QPushButton *buttonBkpVari = nullptr;
 
-    // I/O tab ("1")
-    QComboBox *popupbuttonOutBank = nullptr;
-    QComboBox *popupbuttonInpBank = nullptr;
-    QComboBox *popupbuttonMemioBank = nullptr;
-    QLabel *labelOut[8] = {};
-    QLabel *labelOutBitNo[8] = {};
-    QLabel *labelOutStat = nullptr;
-    QLabel *labelInp[8] = {};
-    QLabel *labelInpBitNo[8] = {};
-    QLabel *labelInpStat = nullptr;
-    QLabel *labelMemio[8] = {};
-    QLabel *labelMemioBitNo[8] = {};
-    QLabel *labelMemioStat = nullptr;
-
     // Variables tab ("2")
     QLineEdit *textfieldVariName[8] = {};
     QCheckBox *checkboxVari[8] = {};
@@ -342,16 +309,6 @@ public:
     QLabel *labelMbkIo[16] = {};
     QLabel *labelMbkIoBitNo[16] = {};
     QLabel *labelMbkIoStat = nullptr;
-
-    // CU tab ("4")
-    QComboBox *popupbuttonCuOutBank = nullptr;
-    QComboBox *popupbuttonCuInpBank = nullptr;
-    QLabel *labelCuOut[8] = {};
-    QLabel *labelCuOutBitNo[8] = {};
-    QLabel *labelCuOutStat = nullptr;
-    QLabel *labelCuInp[8] = {};
-    QLabel *labelCuInpBitNo[8] = {};
-    QLabel *labelCuInpStat = nullptr;
 
     // Axis tab ("5"); axis index 0..3 is X, Y, U, Z
     QComboBox *popupbuttonPgSelect = nullptr;
@@ -430,6 +387,7 @@ private:
     QSettings *m_settings = nullptr;
     Clock *m_clock = nullptr;
     link::Link *m_lnk = nullptr; // the window's
+    monitor::Poller *m_poller = nullptr;
     bool m_connectQueued = false;
     // The status line shows that the controller closed the connection; the
     // next connect clears it unless something else replaced it meanwhile.

@@ -1,5 +1,6 @@
-// ViewController's monitor members: the poll timer and its tick, the tab
-// change, the bit displays, output forcing and the axis signal query.
+// ViewController's monitor members until their pages take them: the tick of
+// the tabs that are not pages yet, the tab change, the MBK bit word and its
+// forcing, and the axis signal query.
 #include "app/viewcontroller.h"
 #include "ui/mainwindow.h"
 
@@ -7,26 +8,23 @@
 #include "link/textutil.h"
 #include "monitor/axissignals.h"
 #include "monitor/bits.h"
+#include "monitor/poller.h"
 #include "monitor/polling.h"
+#include "ui/page.h"
 #include "ui/uihelpers.h"
 
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLoggingCategory>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QTabWidget>
-#include <QTimer>
 
 #include <algorithm>
 
-Q_LOGGING_CATEGORY(lcMonitor, "quorin.monitor")
-
 namespace {
 
-const QString kStar = QStringLiteral("★");
 const QString kNoBoard = QStringLiteral("None");
 
 QColor lampColour(monitor::BitGroup group)
@@ -72,89 +70,19 @@ void showSignal(QLabel *lamp, bool on)
 
 void ViewController::timerStart()
 {
-    if (!isConnected())
-        return;
-    if (timer) {
-        timer->stop();
-        timer = nullptr;
-    }
-    textField2->setText(QString());
-    labelindicator->setVisible(true);
-    labelindicator->setText(kStar);
-    m_lnk->state().setWaitPrompt(true);
-    sendString(QStringLiteral("CMD$"));
-    receivePrompt();
-    // A time-out or a disconnect during that wait closed the link; a timer
-    // started now would only tick on without a connection.
-    if (!isConnected())
-        return;
-    timerjobcount = 0;
-    if (!m_pollTimer) {
-        m_pollTimer = new QTimer(this);
-        m_pollTimer->setTimerType(Qt::PreciseTimer);
-        m_pollTimer->setSingleShot(true);
-        QObject::connect(m_pollTimer, &QTimer::timeout, this, [this] { pollTimerFired(); });
-    }
-    timer = m_pollTimer;
-    m_pollGrid.start();
-    m_pollDueMs = monitor::kPollInterval.count();
-    timer->start(monitor::kPollInterval);
+    m_poller->timerStart();
 }
 
 void ViewController::timerStop()
 {
-    qCInfo(lcMonitor) << "timerStop()";
-    labelindicator->setVisible(false);
-    if (!timer)
-        return;
-    consoleAppendScroll(monitor::timeMarker(clock()->now()));
-    sendString(QStringLiteral("CMD$ 0"));
-    timer->stop();
-    timer = nullptr;
-}
-
-void ViewController::buttonTimerStart_click()
-{
-    timerStart();
-}
-
-void ViewController::buttonTimerStop_click()
-{
-    timerStop();
-}
-
-void ViewController::pollTimerFired()
-{
-    pollTick();
-    // Re-armed only while polling still runs and nobody restarted it during
-    // the tick (a time-out or a disconnect stops it).
-    if (!timer || timer->isActive())
-        return;
-    m_pollDueMs = monitor::nextTickDue(m_pollDueMs, m_pollGrid.elapsed());
-    const qint64 wait = std::max<qint64>(0, m_pollDueMs - m_pollGrid.elapsed());
-    timer->start(static_cast<int>(wait));
+    m_poller->timerStop();
 }
 
 void ViewController::pollTick()
 {
-    // One exchange slot for the whole program: a tick that falls due while a
-    // user action (or another wait) holds it is skipped, not queued.
-    if (exchangeBusy())
-        return;
-    link::Link::BusyScope busy(*m_lnk);
-
-    ++timerjobcount;
-    ui::setTextColor(labelindicator, ui::kLightGray);
-
+    // Runs inside the poller's tick, which holds the exchange slot.
     const QString tab = selectTabId;
-    if (tab == QLatin1String("1")) {
-        QString bank = iocheckCommandSend(popupbuttonOutBank, QString());
-        ioCheckOutp(m_lnk->state().rcvBuff(), bank);
-        bank = iocheckCommandSend(popupbuttonInpBank, QString());
-        ioCheckInp(m_lnk->state().rcvBuff(), bank);
-        bank = iocheckCommandSend(popupbuttonMemioBank, QString());
-        ioCheckMenio(m_lnk->state().rcvBuff(), bank);
-    } else if (tab == QLatin1String("2")) {
+    if (tab == QLatin1String("2")) {
         for (int row = 0; row < 8; ++row)
             variableshow(row);
     } else if (tab == QLatin1String("3")) {
@@ -167,11 +95,6 @@ void ViewController::pollTick()
         const QString bank =
             iocheckCommandSend(popupbuttonMbkIoBank, monitor::bankCast(monitor::BitGroup::MbkBits));
         ioCheckMbkIo(m_lnk->state().rcvBuff(), bank);
-    } else if (tab == QLatin1String("4")) {
-        QString bank = iocheckCommandSend(popupbuttonCuOutBank, QString());
-        ioCheckCuOutp(m_lnk->state().rcvBuff(), bank);
-        bank = iocheckCommandSend(popupbuttonCuInpBank, QString());
-        ioCheckCuInp(m_lnk->state().rcvBuff(), bank);
     } else if (tab == QLatin1String("5")) {
         pgvalueshow();
         if (checkMpg())
@@ -180,9 +103,6 @@ void ViewController::pollTick()
         for (int row = 0; row < 8; ++row)
             taskvalueshow(row);
     }
-
-    if (monitor::starBlue(timerjobcount))
-        ui::setTextColor(labelindicator, ui::kBlue);
 }
 
 QString ViewController::iocheckCommandSend(QComboBox *popupButton, const QString &cast)
@@ -235,14 +155,15 @@ void ViewController::tabViewDidSelect(int index)
         return;
     trace(QStringLiteral("tabview label: ") + tabview->tabText(index));
     selectTabId = page->property("identifier").toString();
+    m_poller->setPage(qobject_cast<ui::Page *>(page));
     trace(QStringLiteral("tabview identifier: ") + selectTabId);
     pgReSelect = true;
     // Starting and stopping talk to the controller, so they wait for the
     // exchange slot; by then the user may have moved on to another tab.
     if (selectTabId != QLatin1String("0")) {
-        if (!timer) {
+        if (!m_poller->isRunning()) {
             userAction([this] {
-                if (!timer && selectTabId != QLatin1String("0"))
+                if (!m_poller->isRunning() && selectTabId != QLatin1String("0"))
                     timerStart();
             });
         }
@@ -256,39 +177,9 @@ void ViewController::tabViewDidSelect(int index)
 
 // ---------------------------------------------------------------- bit displays
 
-void ViewController::ioCheckOutp(const QString &txtText, const QString &banknum)
-{
-    showBits(monitor::BitGroup::Outputs, labelOut, labelOutBitNo, labelOutStat, txtText, banknum,
-             m_bitNumbers);
-}
-
-void ViewController::ioCheckInp(const QString &txtText, const QString &banknum)
-{
-    showBits(monitor::BitGroup::Inputs, labelInp, labelInpBitNo, labelInpStat, txtText, banknum,
-             m_bitNumbers);
-}
-
-void ViewController::ioCheckMenio(const QString &txtText, const QString &banknum)
-{
-    showBits(monitor::BitGroup::Relays, labelMemio, labelMemioBitNo, labelMemioStat, txtText, banknum,
-             m_bitNumbers);
-}
-
 void ViewController::ioCheckMbkIo(const QString &txtText, const QString &banknum)
 {
     showBits(monitor::BitGroup::MbkBits, labelMbkIo, labelMbkIoBitNo, labelMbkIoStat, txtText, banknum,
-             m_bitNumbers);
-}
-
-void ViewController::ioCheckCuOutp(const QString &txtText, const QString &banknum)
-{
-    showBits(monitor::BitGroup::CuOutputs, labelCuOut, labelCuOutBitNo, labelCuOutStat, txtText, banknum,
-             m_bitNumbers);
-}
-
-void ViewController::ioCheckCuInp(const QString &txtText, const QString &banknum)
-{
-    showBits(monitor::BitGroup::CuInputs, labelCuInp, labelCuInpBitNo, labelCuInpStat, txtText, banknum,
              m_bitNumbers);
 }
 
@@ -311,23 +202,9 @@ QString forcingLine(const std::optional<QStringList> *numbers, monitor::ForceAct
 }
 } // namespace
 
-void ViewController::buttonOutOnOff_click(int tag)
-{
-    const QString line = forcingLine(m_bitNumbers, monitor::ForceAction::OutOnOff, tag);
-    if (!line.isEmpty())
-        commandExec(line);
-}
-
 void ViewController::buttonMbkIoOnOff_click(int tag)
 {
     const QString line = forcingLine(m_bitNumbers, monitor::ForceAction::MbkIoOnOff, tag);
-    if (!line.isEmpty())
-        commandExec(line);
-}
-
-void ViewController::buttonCuOnOff_click(int tag)
-{
-    const QString line = forcingLine(m_bitNumbers, monitor::ForceAction::CuOnOff, tag);
     if (!line.isEmpty())
         commandExec(line);
 }
@@ -381,9 +258,23 @@ bool ViewController::pgiocheckCommandSend()
 void ViewController::wireMonitor()
 {
     QObject::connect(buttonTimerStart, &QPushButton::clicked, this,
-                     [this] { userAction([this] { buttonTimerStart_click(); }); });
+                     [this] { userAction([this] { m_poller->timerStart(); }); });
     QObject::connect(buttonTimerStop, &QPushButton::clicked, this,
-                     [this] { userAction([this] { buttonTimerStop_click(); }); });
+                     [this] { userAction([this] { m_poller->timerStop(); }); });
+    // What the poller shows lives in the top bar and the console.
+    QObject::connect(m_poller, &monitor::Poller::statusCleared, this,
+                     [this] { textField2->setText(QString()); });
+    QObject::connect(m_poller, &monitor::Poller::indicatorShown, this, [this](const QString &text) {
+        labelindicator->setVisible(true);
+        labelindicator->setText(text);
+    });
+    QObject::connect(m_poller, &monitor::Poller::indicatorHidden, this,
+                     [this] { labelindicator->setVisible(false); });
+    QObject::connect(m_poller, &monitor::Poller::indicatorColourChanged, this,
+                     [this](const QColor &colour) { ui::setTextColor(labelindicator, colour); });
+    QObject::connect(m_poller, &monitor::Poller::stopMarker, this,
+                     [this](const QString &marker) { consoleAppendScroll(marker); });
+    m_poller->setFallback([this] { pollTick(); });
     QObject::connect(tabview, &QTabWidget::currentChanged, this,
                      [this](int index) { tabViewDidSelect(index); });
 
@@ -393,9 +284,7 @@ void ViewController::wireMonitor()
         void (ViewController::*action)(int);
     };
     const TagAction actions[] = {
-        {"buttonOutOnOff", &ViewController::buttonOutOnOff_click},
         {"buttonMbkIoOnOff", &ViewController::buttonMbkIoOnOff_click},
-        {"buttonCuOnOff", &ViewController::buttonCuOnOff_click},
         {"buttonPgHout", &ViewController::buttonPgHout_click},
     };
     const QList<QPushButton *> buttons = root()->findChildren<QPushButton *>();

@@ -3,6 +3,8 @@
 #include "ui/mainwindow.h"
 
 #include "link/link.h"
+#include "monitor/cupage.h"
+#include "monitor/iopage.h"
 #include "monitor/tabs.h"
 #include "ui/controls.h"
 #include "ui/uihelpers.h"
@@ -73,8 +75,9 @@ MainWindow::MainWindow(Dialogs *dialogs, Clock *clock, QWidget *parent)
         QWidget *page;
         const char *label;
     } pages[monitor::kTabCount] = {
-        {buildConsolePage(), "Console"}, {buildIoPage(), "I/O"}, {buildVariablesPage(), "Variables"},
-        {buildMbkPage(), "MBK"},         {buildCuPage(), "CU"},  {buildAxisPage(), "Axis"},
+        {buildConsolePage(), "Console"},      {new monitor::IoPage(*m_link), "I/O"},
+        {buildVariablesPage(), "Variables"},  {buildMbkPage(), "MBK"},
+        {new monitor::CuPage(*m_link), "CU"}, {buildAxisPage(), "Axis"},
         {buildTasksPage(), "Tasks"},
     };
     for (int i = 0; i < monitor::kTabCount; ++i) {
@@ -452,77 +455,6 @@ QGroupBox *MainWindow::buildBitGroup(const BitGroup &g)
         h->addLayout(lamps, 1);
     }
     return box;
-}
-
-QWidget *MainWindow::buildIoPage()
-{
-    auto *page = new QWidget;
-    auto *v = new QVBoxLayout(page);
-    v->setSpacing(10);
-    BitGroup out;
-    out.title = QStringLiteral("Outputs");
-    out.prefix = QStringLiteral("labelOut");
-    out.what = QStringLiteral("Output");
-    out.popup = QStringLiteral("popupbuttonOutBank");
-    out.stat = QStringLiteral("labelOutStat");
-    out.action = QStringLiteral("buttonOutOnOff");
-    out.onBase = 0;
-    out.offBase = 8;
-    out.clearTag = 40;
-    out.clearCaption = QStringLiteral("Clear all outputs");
-    v->addWidget(buildBitGroup(out));
-
-    BitGroup inp;
-    inp.title = QStringLiteral("Inputs");
-    inp.prefix = QStringLiteral("labelInp");
-    inp.what = QStringLiteral("Input");
-    inp.popup = QStringLiteral("popupbuttonInpBank");
-    inp.stat = QStringLiteral("labelInpStat");
-    v->addWidget(buildBitGroup(inp));
-
-    BitGroup rel;
-    rel.title = QStringLiteral("Internal relays");
-    rel.prefix = QStringLiteral("labelMemio");
-    rel.what = QStringLiteral("Relay");
-    rel.popup = QStringLiteral("popupbuttonMemioBank");
-    rel.stat = QStringLiteral("labelMemioStat");
-    rel.action = QStringLiteral("buttonOutOnOff");
-    rel.onBase = 20;
-    rel.offBase = 28;
-    rel.clearTag = 41;
-    rel.clearCaption = QStringLiteral("Clear all relays");
-    v->addWidget(buildBitGroup(rel));
-    v->addStretch(1);
-    return page;
-}
-
-QWidget *MainWindow::buildCuPage()
-{
-    auto *page = new QWidget;
-    auto *v = new QVBoxLayout(page);
-    v->setSpacing(10);
-    BitGroup out;
-    out.title = QStringLiteral("CU outputs");
-    out.prefix = QStringLiteral("labelCuOut");
-    out.what = QStringLiteral("CU output");
-    out.popup = QStringLiteral("popupbuttonCuOutBank");
-    out.stat = QStringLiteral("labelCuOutStat");
-    out.action = QStringLiteral("buttonCuOnOff");
-    out.onBase = 0;
-    out.offBase = 8;
-    out.clearTag = 40;
-    out.clearCaption = QStringLiteral("Clear all CU outputs");
-    v->addWidget(buildBitGroup(out));
-
-    BitGroup inp;
-    inp.title = QStringLiteral("CU inputs");
-    inp.prefix = QStringLiteral("labelCuInp");
-    inp.what = QStringLiteral("CU input");
-    inp.popup = QStringLiteral("popupbuttonCuInpBank");
-    inp.stat = QStringLiteral("labelCuInpStat");
-    v->addWidget(buildBitGroup(inp));
-    v->addStretch(1);
-    return page;
 }
 
 // ---------------------------------------------------------------- variables

@@ -62,10 +62,8 @@ private:
     void buildMenus();
     QWidget *buildTopBar();
     QWidget *buildConsolePage();
-    QWidget *buildIoPage();
     QWidget *buildVariablesPage();
     QWidget *buildMbkPage();
-    QWidget *buildCuPage();
     QWidget *buildAxisPage();
     QWidget *buildTasksPage();
     QGroupBox *buildBitGroup(const BitGroup &g);

@@ -392,7 +392,7 @@ private slots:
         QVERIFY(f->vc->checkboxScroll->isChecked());
         QVERIFY(focused() != f->vc->comboBox1);
         f->selectTab(QStringLiteral("0"));
-        QVERIFY(f->waitFor([&] { return !f->vc->exchangeBusy() && !f->vc->timer; }));
+        QVERIFY(f->waitFor([&] { return !f->vc->exchangeBusy() && !f->vc->poller().isRunning(); }));
         QVERIFY(!f->commands().contains(QStringLiteral("RUN")));
     }
 

@@ -80,7 +80,7 @@ Action tab(const QString &id, const std::function<void(MonitorFixture &)> &fill 
                     fill(f);
                 f.selectTab(id);
             },
-            [](MonitorFixture &f) { return f.vc->timerjobcount >= 2 && f.vc->isConnected(); },
+            [](MonitorFixture &f) { return f.vc->poller().ticks() >= 2 && f.vc->isConnected(); },
             {},
             300};
 }
