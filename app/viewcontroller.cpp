@@ -39,14 +39,11 @@ ViewController::ViewController(MainWindow *root, Dialogs *dialogs, QSettings *se
 {
     // The address the field shows until the stored setting replaces it.
     Host = QStringLiteral("192.168.0.10");
+    m_poller = new monitor::Poller(*m_lnk, *m_clock, this);
     bindControls();
 }
 
-ViewController::~ViewController()
-{
-    if (timer)
-        timer->stop();
-}
+ViewController::~ViewController() {}
 
 template <typename T> T *ViewController::need(const QString &name)
 {
@@ -70,30 +67,6 @@ void ViewController::bindControls()
     buttonTimerStart = need<QPushButton>(QStringLiteral("buttonTimerStart"));
     buttonTimerStop = need<QPushButton>(QStringLiteral("buttonTimerStop"));
     tabview = need<QTabWidget>(QStringLiteral("tabview"));
-
-    popupbuttonOutBank = need<QComboBox>(QStringLiteral("popupbuttonOutBank"));
-    popupbuttonInpBank = need<QComboBox>(QStringLiteral("popupbuttonInpBank"));
-    popupbuttonMemioBank = need<QComboBox>(QStringLiteral("popupbuttonMemioBank"));
-    for (int k = 0; k < 8; ++k) {
-        labelOut[k] = need<QLabel>(n("labelOut", k));
-        labelOutBitNo[k] = need<QLabel>(n("labelOut", k) + QStringLiteral("BitNo"));
-        labelInp[k] = need<QLabel>(n("labelInp", k));
-        labelInpBitNo[k] = need<QLabel>(n("labelInp", k) + QStringLiteral("BitNo"));
-        labelMemio[k] = need<QLabel>(n("labelMemio", k));
-        labelMemioBitNo[k] = need<QLabel>(n("labelMemio", k) + QStringLiteral("BitNo"));
-        labelCuOut[k] = need<QLabel>(n("labelCuOut", k));
-        labelCuOutBitNo[k] = need<QLabel>(n("labelCuOut", k) + QStringLiteral("BitNo"));
-        labelCuInp[k] = need<QLabel>(n("labelCuInp", k));
-        labelCuInpBitNo[k] = need<QLabel>(n("labelCuInp", k) + QStringLiteral("BitNo"));
-    }
-    labelOutStat = need<QLabel>(QStringLiteral("labelOutStat"));
-    labelInpStat = need<QLabel>(QStringLiteral("labelInpStat"));
-    labelMemioStat = need<QLabel>(QStringLiteral("labelMemioStat"));
-
-    popupbuttonCuOutBank = need<QComboBox>(QStringLiteral("popupbuttonCuOutBank"));
-    popupbuttonCuInpBank = need<QComboBox>(QStringLiteral("popupbuttonCuInpBank"));
-    labelCuOutStat = need<QLabel>(QStringLiteral("labelCuOutStat"));
-    labelCuInpStat = need<QLabel>(QStringLiteral("labelCuInpStat"));
 }
 
 namespace {
@@ -129,13 +102,6 @@ void ViewController::viewDidLoad()
     // 11.
     tabview->setCurrentIndex(0);
     selectTabId = QStringLiteral("0");
-    // 12.
-    fill(popupbuttonOutBank, monitor::bankTitles(monitor::BitGroup::Outputs));
-    fill(popupbuttonInpBank, monitor::bankTitles(monitor::BitGroup::Inputs));
-    fill(popupbuttonMemioBank, monitor::bankTitles(monitor::BitGroup::Relays));
-    // 13, 14: the MBK page starts at address 0 and its first bank.
-    fill(popupbuttonCuOutBank, monitor::bankTitles(monitor::BitGroup::CuOutputs));
-    fill(popupbuttonCuInpBank, monitor::bankTitles(monitor::BitGroup::CuInputs));
 
     wireLink();
     wireConsole();

@@ -9,9 +9,9 @@
 #include "console/consolesink.h"
 #include "link/link.h"
 #include "link/linkstate.h"
+#include "monitor/poller.h"
 
 #include <QColor>
-#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -116,28 +116,8 @@ public:
     // ---- monitor/ -----------------------------------------------------------
     void timerStart();
     void timerStop();
-    void buttonTimerStart_click();
-    void buttonTimerStop_click();
     void tabViewDidSelect(int index);
-    void pollTick();
-    QString iocheckCommandSend(QComboBox *popupButton, const QString &cast);
-    void ioCheckOutp(const QString &txtText, const QString &banknum);
-    void ioCheckInp(const QString &txtText, const QString &banknum);
-    void ioCheckMenio(const QString &txtText, const QString &banknum);
-    void ioCheckCuOutp(const QString &txtText, const QString &banknum);
-    void ioCheckCuInp(const QString &txtText, const QString &banknum);
-    void buttonOutOnOff_click(int tag);
-    void buttonCuOnOff_click(int tag);
-    // The poll timer is single-shot and re-armed after each tick, so ticks
-    // stay on the 0.3 s grid counted from timerStart and a long tick skips
-    // the due times it ran over. m_pollDueMs is the grid time of the tick
-    // the timer is armed for. `timer` points at m_pollTimer while polling
-    // runs; the object itself lives on, so stopping inside its own tick
-    // never deletes it under its feet.
-    void pollTimerFired();
-    QTimer *m_pollTimer = nullptr;
-    QElapsedTimer m_pollGrid;
-    qint64 m_pollDueMs = 0;
+    monitor::Poller &poller() { return *m_poller; }
 
     // ---- transfer/ ----------------------------------------------------------
     void programLoad();
@@ -171,8 +151,6 @@ public:
     // ---- state fields (names as the behaviour names them) -------------------
     AppDelegate *appDelegate = nullptr;
     QString Host;
-    qint64 timerjobcount = 0;
-    QTimer *timer = nullptr;
     QString selectTabId;
     bool t_KeyCapsLockPressed = false;
     bool t_KeyShiftPressed = false;
@@ -194,30 +172,6 @@ public:
     QPushButton *buttonTimerStart = nullptr;
     QPushButton *buttonTimerStop = nullptr;
     QTabWidget *tabview = nullptr;
-
-    // I/O tab ("1")
-    QComboBox *popupbuttonOutBank = nullptr;
-    QComboBox *popupbuttonInpBank = nullptr;
-    QComboBox *popupbuttonMemioBank = nullptr;
-    QLabel *labelOut[8] = {};
-    QLabel *labelOutBitNo[8] = {};
-    QLabel *labelOutStat = nullptr;
-    QLabel *labelInp[8] = {};
-    QLabel *labelInpBitNo[8] = {};
-    QLabel *labelInpStat = nullptr;
-    QLabel *labelMemio[8] = {};
-    QLabel *labelMemioBitNo[8] = {};
-    QLabel *labelMemioStat = nullptr;
-
-    // CU tab ("4")
-    QComboBox *popupbuttonCuOutBank = nullptr;
-    QComboBox *popupbuttonCuInpBank = nullptr;
-    QLabel *labelCuOut[8] = {};
-    QLabel *labelCuOutBitNo[8] = {};
-    QLabel *labelCuOutStat = nullptr;
-    QLabel *labelCuInp[8] = {};
-    QLabel *labelCuInpBitNo[8] = {};
-    QLabel *labelCuInpStat = nullptr;
 
     Dialogs *dialogs() const { return m_dialogs; }
     Clock *clock() const { return m_clock; }
@@ -250,14 +204,11 @@ private:
     QSettings *m_settings = nullptr;
     Clock *m_clock = nullptr;
     link::Link *m_lnk = nullptr; // the window's
+    monitor::Poller *m_poller = nullptr;
     bool m_connectQueued = false;
     // The status line shows that the controller closed the connection; the
     // next connect clears it unless something else replaced it meanwhile.
     bool m_peerClosedShown = false;
     QString m_standInAddress;
     QString m_replacedAddress;
-    // The bit numbers each group (by monitor::BitGroup) last showed; nothing
-    // before its first reply that parsed. The forcing buttons take their
-    // operands from here, never from the labels' text.
-    std::optional<QStringList> m_bitNumbers[6];
 };

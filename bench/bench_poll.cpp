@@ -4,6 +4,8 @@
 // round trips of the same commands, once with the simulator answering at once
 // and once with every reply delayed by 5 ms; then the period of the running
 // poll timer.
+#include "monitor/iopage.h"
+#include "monitor/poller.h"
 #include "rawclient.h"
 #include "support/fixture.h"
 
@@ -42,8 +44,8 @@ bool tickVersusBound(int delayMs, int rounds, double *tickUs, double *bareUs, do
     if (!raw.open(f.sim->port()))
         return false;
     f.sim->setRecording(false);
-    // The tick reads the selected tab; no timer runs, the bench calls it.
-    f.vc->selectTabId = QStringLiteral("1");
+    // The tick reads the I/O page; no timer runs, the bench calls it.
+    f.vc->poller().setPage(f.window->findChild<monitor::IoPage *>());
 
     const int batches = 10;
     const int perBatch = std::max(1, rounds / batches);
@@ -54,7 +56,7 @@ bool tickVersusBound(int delayMs, int rounds, double *tickUs, double *bareUs, do
         for (int i = 0; i < perBatch; ++i) {
             QElapsedTimer t;
             t.start();
-            f.vc->pollTick();
+            f.vc->poller().tick();
             ticks.push_back(double(t.nsecsElapsed()) / 1000.0);
             // Between real ticks the event loop runs; its work (the queued
             // display of what arrived) is not part of the tick.
@@ -93,15 +95,15 @@ bool tickPeriod(int delayMs, int ticks, double *periodMs, double *worstOffGridMs
     if (!f.connectToSim())
         return false;
     f.sim->setRecording(false);
-    f.vc->selectTabId = QStringLiteral("1");
+    f.vc->poller().setPage(f.window->findChild<monitor::IoPage *>());
     f.vc->timerStart();
-    if (!f.vc->timer)
+    if (!f.vc->poller().isRunning())
         return false;
     QElapsedTimer clock;
     clock.start();
     std::vector<qint64> ends;
     QEventLoop loop;
-    QObject::connect(f.vc->timer, &QTimer::timeout, &loop, [&] {
+    QObject::connect(&f.vc->poller(), &monitor::Poller::ticked, &loop, [&] {
         ends.push_back(clock.nsecsElapsed());
         if (static_cast<int>(ends.size()) >= ticks)
             loop.quit();

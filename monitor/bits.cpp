@@ -84,6 +84,24 @@ std::optional<BitDisplay> bitDisplay(BitGroup group, const QString &reply, const
     return d;
 }
 
+QString clearCommand(BitGroup group)
+{
+    switch (group) {
+    case BitGroup::Outputs:
+        return QStringLiteral("CLR_OUTP 1");
+    case BitGroup::Relays:
+        return QStringLiteral("CLR_OUTP 8");
+    case BitGroup::MbkBits:
+        return QStringLiteral("CLR_OUTP 4");
+    case BitGroup::CuOutputs:
+        return QStringLiteral("CLR_OUTP 2");
+    case BitGroup::Inputs:
+    case BitGroup::CuInputs:
+        break;
+    }
+    return QString();
+}
+
 namespace {
 ForceTarget onOff(ForceTarget::Kind kind, BitGroup group, int label)
 {
@@ -123,21 +141,21 @@ ForceTarget forceTarget(ForceAction action, int tag)
         if (auto t = onOffRange(tag, 20, 8, BitGroup::Relays))
             return *t;
         if (tag == 40)
-            return fixed(QStringLiteral("CLR_OUTP 1"));
+            return fixed(clearCommand(BitGroup::Outputs));
         if (tag == 41)
-            return fixed(QStringLiteral("CLR_OUTP 8"));
+            return fixed(clearCommand(BitGroup::Relays));
         break;
     case ForceAction::MbkIoOnOff:
         if (auto t = onOffRange(tag, 0, 16, BitGroup::MbkBits))
             return *t;
         if (tag == 40)
-            return fixed(QStringLiteral("CLR_OUTP 4"));
+            return fixed(clearCommand(BitGroup::MbkBits));
         break;
     case ForceAction::CuOnOff:
         if (auto t = onOffRange(tag, 0, 8, BitGroup::CuOutputs))
             return *t;
         if (tag == 40)
-            return fixed(QStringLiteral("CLR_OUTP 2"));
+            return fixed(clearCommand(BitGroup::CuOutputs));
         break;
     case ForceAction::PgHout:
         // Even tags switch general output tag/2 on, odd tags switch it off.

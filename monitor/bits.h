@@ -50,6 +50,10 @@ std::optional<BitDisplay> bitDisplay(BitGroup group, const QString &reply, const
 
 // ---- forcing buttons -------------------------------------------------------
 
+// What a group's "clear all" button sends; empty for a group that cannot be
+// forced (the inputs).
+QString clearCommand(BitGroup group);
+
 enum class ForceAction { OutOnOff, MbkIoOnOff, CuOnOff, PgHout };
 
 // What one tag of one action sends. On and Off take their operand from bit

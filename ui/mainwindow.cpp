@@ -5,6 +5,8 @@
 #include "axis/axispage.h"
 #include "console/consolepage.h"
 #include "link/link.h"
+#include "monitor/cupage.h"
+#include "monitor/iopage.h"
 #include "monitor/tabs.h"
 #include "panels/mbkpage.h"
 #include "panels/taskspage.h"
@@ -38,19 +40,6 @@
 
 using namespace ui;
 
-namespace {
-
-const QString kDash = QStringLiteral("\u2014");
-
-QPushButton *makeTagButton(const QString &action, int tag, const QString &caption, const QString &toolTip)
-{
-    QPushButton *b = makeButton(action + QString::number(tag), caption, toolTip);
-    b->setProperty("tag", tag);
-    return b;
-}
-
-} // namespace
-
 MainWindow::MainWindow(Dialogs *dialogs, Clock *clock, QWidget *parent)
     : QMainWindow(parent), m_dialogs(dialogs), m_clock(clock), m_link(new link::Link(dialogs, this)),
       m_transfers(new transfer::Transfers(*m_link, *dialogs, this)),
@@ -76,10 +65,10 @@ MainWindow::MainWindow(Dialogs *dialogs, Clock *clock, QWidget *parent)
         const char *label;
     } pages[monitor::kTabCount] = {
         {m_consolePage, "Console"},
-        {buildIoPage(), "I/O"},
+        {new monitor::IoPage(*m_link), "I/O"},
         {m_variablesPage = new panels::VariablesPage(*m_link), "Variables"},
         {m_mbkPage = new panels::MbkPage(*m_link), "MBK"},
-        {buildCuPage(), "CU"},
+        {new monitor::CuPage(*m_link), "CU"},
         {m_axisPage = new axis::AxisPage(*m_link, *m_dialogs), "Axis"},
         {m_tasksPage = new panels::TasksPage(*m_link), "Tasks"},
     };
@@ -188,157 +177,4 @@ QWidget *MainWindow::buildTopBar()
     h->addWidget(makeButton(QStringLiteral("buttonWindowClose"), QStringLiteral("Close"),
                             QStringLiteral("Close the window and end the program")));
     return bar;
-}
-
-// ---------------------------------------------------------------- bit groups
-
-QGroupBox *MainWindow::buildBitGroup(const BitGroup &g)
-{
-    auto *box = new QGroupBox(g.title);
-
-    QComboBox *popup =
-        makePopup(g.popup, QStringLiteral("Bank of the %1 area to watch").arg(g.what.toLower()), 20);
-    QLabel *stat = makeReadout(g.stat, g.what + QStringLiteral(" value"), g.bits == 16 ? 7 : 5);
-    stat->setText(kDash);
-    stat->setAlignment(Qt::AlignCenter);
-    stat->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    QPushButton *clear = nullptr;
-    if (g.clearTag >= 0)
-        clear = makeTagButton(g.action, g.clearTag, g.clearCaption, g.clearCaption);
-
-    auto *lamps = new QGridLayout;
-    lamps->setHorizontalSpacing(4);
-    lamps->setVerticalSpacing(2);
-    const bool forcing = !g.action.isEmpty();
-    const int bw = buttonWidth({QStringLiteral("OFF"), QStringLiteral("ON")});
-    const QString lower = g.what.toLower();
-    for (int k = 0; k < g.bits; ++k) {
-        // Most significant bit on the left, as the bank titles read.
-        const int col = g.bits - 1 - k;
-        const QString idx = QString::number(k);
-        const QString what = g.what + QStringLiteral(" bit ") + idx;
-        lamps->addWidget(makeLamp(g.prefix + idx, what, kLampPixelSize), 0, col, Qt::AlignHCenter);
-        auto *no = named(new QLabel(kDash), g.prefix + idx + QStringLiteral("BitNo"));
-        no->setFont(monoFont());
-        no->setAlignment(Qt::AlignCenter);
-        lamps->addWidget(no, 1, col, Qt::AlignHCenter);
-        if (forcing) {
-            QPushButton *on = makeTagButton(g.action, g.onBase + k, QStringLiteral("ON"),
-                                            QStringLiteral("Switch %1 %2 on").arg(lower, idx));
-            QPushButton *off = makeTagButton(g.action, g.offBase + k, QStringLiteral("OFF"),
-                                             QStringLiteral("Switch %1 %2 off").arg(lower, idx));
-            on->setFixedWidth(bw);
-            off->setFixedWidth(bw);
-            lamps->addWidget(on, 2, col, Qt::AlignHCenter);
-            lamps->addWidget(off, 3, col, Qt::AlignHCenter);
-        }
-        lamps->setColumnStretch(col, 1);
-        lamps->setColumnMinimumWidth(
-            col, qMax(bw, QFontMetrics(monoFont()).horizontalAdvance(QStringLiteral("-00000")) + 4));
-    }
-
-    if (g.headerOnTop) {
-        auto *v = new QVBoxLayout(box);
-        auto *top = new QHBoxLayout;
-        top->addWidget(caption(QStringLiteral("Bank"), popup));
-        top->addWidget(popup);
-        top->addSpacing(12);
-        top->addWidget(caption(QStringLiteral("Value"), stat));
-        top->addWidget(stat);
-        top->addStretch(1);
-        if (clear)
-            top->addWidget(clear);
-        v->addLayout(top);
-        v->addLayout(lamps);
-    } else {
-        auto *h = new QHBoxLayout(box);
-        h->setSpacing(16);
-        auto *form = new QGridLayout;
-        form->setVerticalSpacing(6);
-        form->addWidget(caption(QStringLiteral("Bank"), popup), 0, 0);
-        form->addWidget(popup, 0, 1);
-        form->addWidget(caption(QStringLiteral("Value"), stat), 1, 0);
-        form->addWidget(stat, 1, 1, Qt::AlignLeft);
-        if (clear)
-            form->addWidget(clear, 2, 1, Qt::AlignLeft);
-        form->setRowStretch(3, 1);
-        h->addLayout(form);
-        auto *sep = new QFrame;
-        sep->setFrameShape(QFrame::VLine);
-        sep->setFrameShadow(QFrame::Sunken);
-        h->addWidget(sep);
-        h->addLayout(lamps, 1);
-    }
-    return box;
-}
-
-QWidget *MainWindow::buildIoPage()
-{
-    auto *page = new QWidget;
-    auto *v = new QVBoxLayout(page);
-    v->setSpacing(10);
-    BitGroup out;
-    out.title = QStringLiteral("Outputs");
-    out.prefix = QStringLiteral("labelOut");
-    out.what = QStringLiteral("Output");
-    out.popup = QStringLiteral("popupbuttonOutBank");
-    out.stat = QStringLiteral("labelOutStat");
-    out.action = QStringLiteral("buttonOutOnOff");
-    out.onBase = 0;
-    out.offBase = 8;
-    out.clearTag = 40;
-    out.clearCaption = QStringLiteral("Clear all outputs");
-    v->addWidget(buildBitGroup(out));
-
-    BitGroup inp;
-    inp.title = QStringLiteral("Inputs");
-    inp.prefix = QStringLiteral("labelInp");
-    inp.what = QStringLiteral("Input");
-    inp.popup = QStringLiteral("popupbuttonInpBank");
-    inp.stat = QStringLiteral("labelInpStat");
-    v->addWidget(buildBitGroup(inp));
-
-    BitGroup rel;
-    rel.title = QStringLiteral("Internal relays");
-    rel.prefix = QStringLiteral("labelMemio");
-    rel.what = QStringLiteral("Relay");
-    rel.popup = QStringLiteral("popupbuttonMemioBank");
-    rel.stat = QStringLiteral("labelMemioStat");
-    rel.action = QStringLiteral("buttonOutOnOff");
-    rel.onBase = 20;
-    rel.offBase = 28;
-    rel.clearTag = 41;
-    rel.clearCaption = QStringLiteral("Clear all relays");
-    v->addWidget(buildBitGroup(rel));
-    v->addStretch(1);
-    return page;
-}
-
-QWidget *MainWindow::buildCuPage()
-{
-    auto *page = new QWidget;
-    auto *v = new QVBoxLayout(page);
-    v->setSpacing(10);
-    BitGroup out;
-    out.title = QStringLiteral("CU outputs");
-    out.prefix = QStringLiteral("labelCuOut");
-    out.what = QStringLiteral("CU output");
-    out.popup = QStringLiteral("popupbuttonCuOutBank");
-    out.stat = QStringLiteral("labelCuOutStat");
-    out.action = QStringLiteral("buttonCuOnOff");
-    out.onBase = 0;
-    out.offBase = 8;
-    out.clearTag = 40;
-    out.clearCaption = QStringLiteral("Clear all CU outputs");
-    v->addWidget(buildBitGroup(out));
-
-    BitGroup inp;
-    inp.title = QStringLiteral("CU inputs");
-    inp.prefix = QStringLiteral("labelCuInp");
-    inp.what = QStringLiteral("CU input");
-    inp.popup = QStringLiteral("popupbuttonCuInpBank");
-    inp.stat = QStringLiteral("labelCuInpStat");
-    v->addWidget(buildBitGroup(inp));
-    v->addStretch(1);
-    return page;
 }

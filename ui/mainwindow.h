@@ -67,29 +67,8 @@ public:
     axis::AxisPage &axisPage() { return *m_axisPage; }
 
 private:
-    // One row of bit lamps with its bank popup, value label and (for outputs)
-    // the ON/OFF and clear buttons.
-    struct BitGroup
-    {
-        QString title;
-        QString prefix; // lamp name prefix, e.g. "labelOut"
-        QString what;   // for accessible names, e.g. "Output"
-        QString popup;  // bank popup name
-        QString stat;   // value label name
-        int bits = 8;
-        QString action;  // tag-button action name, empty for inputs
-        int onBase = 0;  // tag of the ON button of lamp 0
-        int offBase = 0; // tag of the OFF button of lamp 0
-        int clearTag = -1;
-        QString clearCaption;
-        bool headerOnTop = false;
-    };
-
     void buildMenus();
     QWidget *buildTopBar();
-    QWidget *buildIoPage();
-    QWidget *buildCuPage();
-    QGroupBox *buildBitGroup(const BitGroup &g);
 
     Dialogs *m_dialogs = nullptr;
     Clock *m_clock = nullptr;

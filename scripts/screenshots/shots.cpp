@@ -94,6 +94,7 @@ private:
     {
         return m_f.window->findChild<T *>(QLatin1String(name));
     }
+    QLabel *label(const QString &name) const { return m_f.window->findChild<QLabel *>(name); }
 
     MonitorFixture m_f;
     QDir m_out;
@@ -256,8 +257,9 @@ bool Shots::io()
 {
     if (!selectTab(QStringLiteral("1")))
         return false;
-    if (!waitFor([&] { return vc().labelOutStat->text().startsWith(QLatin1String("&H")); },
-                 "the first I/O poll"))
+    if (!waitFor(
+            [&] { return label(QStringLiteral("labelOutStat"))->text().startsWith(QLatin1String("&H")); },
+            "the first I/O poll"))
         return false;
     // Outputs 0, 2, 3 and 6 on; the machine's inputs 192 + k follow them.
     for (int k : {0, 2, 3, 6}) {
@@ -272,9 +274,9 @@ bool Shots::io()
     }
     return waitFor(
                [&] {
-                   return vc().labelOutStat->text() == QLatin1String("&H4D") &&
-                          vc().labelInpStat->text() == QLatin1String("&H4D") &&
-                          vc().labelMemioStat->text() == QLatin1String("&H09");
+                   return label(QStringLiteral("labelOutStat"))->text() == QLatin1String("&H4D") &&
+                          label(QStringLiteral("labelInpStat"))->text() == QLatin1String("&H4D") &&
+                          label(QStringLiteral("labelMemioStat"))->text() == QLatin1String("&H09");
                },
                "inputs following the outputs") &&
            save(QStringLiteral("io.png"));
@@ -361,9 +363,11 @@ bool Shots::cu()
         m.setBit(2010, true);
         m.setBit(2015, true);
     });
-    pick(vc().popupbuttonCuInpBank, QStringLiteral("2001 ( 2015 .. 2008 )"));
-    if (!waitFor([&] { return vc().labelCuOutStat->text().startsWith(QLatin1String("&H")); },
-                 "the first CU poll"))
+    pick(m_f.window->findChild<QComboBox *>(QStringLiteral("popupbuttonCuInpBank")),
+         QStringLiteral("2001 ( 2015 .. 2008 )"));
+    if (!waitFor(
+            [&] { return label(QStringLiteral("labelCuOutStat"))->text().startsWith(QLatin1String("&H")); },
+            "the first CU poll"))
         return false;
     for (int k : {0, 1, 5}) {
         if (!pressAndWait(QStringLiteral("buttonCuOnOff%1").arg(k), QStringLiteral("ON %1").arg(2000 + k)))
@@ -371,8 +375,8 @@ bool Shots::cu()
     }
     return waitFor(
                [&] {
-                   return vc().labelCuOutStat->text() == QLatin1String("&H23") &&
-                          vc().labelCuInpStat->text() == QLatin1String("&H85");
+                   return label(QStringLiteral("labelCuOutStat"))->text() == QLatin1String("&H23") &&
+                          label(QStringLiteral("labelCuInpStat"))->text() == QLatin1String("&H85");
                },
                "the CU poll") &&
            save(QStringLiteral("cu.png"));

@@ -399,7 +399,7 @@ private slots:
         QVERIFY(control<QCheckBox>(f->vc->root(), "checkboxScroll")->isChecked());
         QVERIFY(focused() != control<QComboBox>(f->vc->root(), "comboBox1"));
         f->selectTab(QStringLiteral("0"));
-        QVERIFY(f->waitFor([&] { return !f->vc->exchangeBusy() && !f->vc->timer; }));
+        QVERIFY(f->waitFor([&] { return !f->vc->exchangeBusy() && !f->vc->poller().isRunning(); }));
         QVERIFY(!f->commands().contains(QStringLiteral("RUN")));
     }
 

@@ -6,8 +6,8 @@
 // so that CTest can run the modes side by side.
 #include "sim/machine.h"
 #include "support/fixture.h"
-#include "transfer/transfers.h"
 #include "support/widgets.h"
+#include "transfer/transfers.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -85,7 +85,7 @@ Action tab(const QString &id, const std::function<void(MonitorFixture &)> &fill 
                     fill(f);
                 f.selectTab(id);
             },
-            [](MonitorFixture &f) { return f.vc->timerjobcount >= 2 && f.vc->isConnected(); },
+            [](MonitorFixture &f) { return f.vc->poller().ticks() >= 2 && f.vc->isConnected(); },
             {},
             300};
 }

@@ -95,7 +95,7 @@ private slots:
             listing = m.handleLine(QStringLiteral("LIST 1 0"));
         });
         f.vc->timerStart();
-        QVERIFY(f.vc->timer);
+        QVERIFY(f.vc->poller().isRunning());
         auto slow = MonitorFixture::makeOptions();
         slow.slowBps = 10000; // some 10 KB of the listing arrive within the time-out
         f.sim->setOptions(slow);

@@ -118,6 +118,11 @@ QPushButton *button(MonitorFixture &f, const QString &name)
     return b ? b : (qFatal("no button %s", qPrintable(name)), nullptr);
 }
 
+QLabel *label(MonitorFixture &f, const char *name)
+{
+    return control<QLabel>(f.window.get(), QLatin1String(name));
+}
+
 using ui::textColor;
 
 // The commands the simulator received after the first occurrence of `from`.
@@ -166,29 +171,28 @@ void TestPolling::tabChangeStartsAndStopsPolling()
     f.selectTab(QStringLiteral("1"));
     QCOMPARE(f.vc->tabview->currentIndex(), 0);
     QCOMPARE(f.vc->selectTabId, QStringLiteral("0"));
-    QVERIFY(!f.vc->timer);
+    QVERIFY(!f.vc->poller().isRunning());
 
     QVERIFY(f.connectToSim());
     f.clearCommands();
     f.selectTab(QStringLiteral("1"));
-    QVERIFY(f.vc->timer);
+    QVERIFY(f.vc->poller().isRunning());
     QVERIFY(f.vc->labelindicator->isVisibleTo(f.window.get()));
     // Two whole ticks: each reads outputs, inputs and relays of the first banks.
-    QVERIFY(f.waitFor([&] { return f.vc->timerjobcount >= 2; }));
+    QVERIFY(f.waitFor([&] { return f.vc->poller().ticks() >= 2; }));
     QCOMPARE(f.commands().mid(0, 7).join(u'|'),
              QStringLiteral("CMD$|PR IN(0)|PR IN(24)|PR IN(-1)|PR IN(0)|PR IN(24)|PR IN(-1)"));
 
     // Another monitor tab keeps the timer; the next tick polls the new tab.
-    QTimer *running = f.vc->timer;
-    f.vc->popupbuttonCuInpBank->setCurrentIndex(1);
+    control<QComboBox>(f.window.get(), QStringLiteral("popupbuttonCuInpBank"))->setCurrentIndex(1);
     f.selectTab(QStringLiteral("4"));
-    QCOMPARE(f.vc->timer, running);
+    QVERIFY(f.vc->poller().isRunning());
     QVERIFY(f.waitForCommand(QStringLiteral("PR IN(2001)")));
     QCOMPARE(f.commands().count(QStringLiteral("CMD$")), 1);
 
     f.clearCommands();
     f.selectTab(QStringLiteral("0"));
-    QVERIFY(!f.vc->timer);
+    QVERIFY(!f.vc->poller().isRunning());
     QVERIFY(f.vc->labelindicator->isHidden());
     QVERIFY(f.waitForCommand(QStringLiteral("CMD$ 0")));
     QCOMPARE(f.commands(), QStringList{QStringLiteral("CMD$ 0")});
@@ -196,10 +200,10 @@ void TestPolling::tabChangeStartsAndStopsPolling()
 
     // The stop button stops polling once; a second press does nothing.
     f.selectTab(QStringLiteral("2"));
-    QVERIFY(f.vc->timer);
+    QVERIFY(f.vc->poller().isRunning());
     f.clearCommands();
     button(f, QStringLiteral("buttonTimerStop"))->click();
-    QVERIFY(!f.vc->timer);
+    QVERIFY(!f.vc->poller().isRunning());
     button(f, QStringLiteral("buttonTimerStop"))->click();
     QVERIFY(f.waitForCommand(QStringLiteral("CMD$ 0")));
     // A further command shows that nothing else was on its way.
@@ -245,7 +249,7 @@ void TestPolling::forcingButtons()
     QVERIFY(box);
     box->setCurrentIndex(box->findText(bank + QLatin1Char(' '), Qt::MatchStartsWith));
     f.selectTab(tab);
-    QVERIFY(f.waitFor([&] { return f.vc->timerjobcount >= 1 && !f.vc->exchangeBusy(); }));
+    QVERIFY(f.waitFor([&] { return f.vc->poller().ticks() >= 1 && !f.vc->exchangeBusy(); }));
     f.clearCommands();
     ::button(f, button)->click();
     QVERIFY(f.waitForCommand(expected));
@@ -284,19 +288,20 @@ void TestPolling::lampsFollowTheController()
     MonitorFixture f;
     QVERIFY(f.connectToSim());
     f.selectTab(QStringLiteral("1"));
-    QVERIFY(f.waitFor([&] { return f.vc->labelOutStat->text() == QLatin1String("&H00"); }));
-    QCOMPARE(textColor(f.vc->labelOut[5]), ui::kBlack);
-    QCOMPARE(textColor(f.vc->labelInp[5]), ui::kBlack);
+    QVERIFY(f.waitFor([&] { return label(f, "labelOutStat")->text() == QLatin1String("&H00"); }));
+    QCOMPARE(textColor(label(f, "labelOut5")), ui::kBlack);
+    QCOMPARE(textColor(label(f, "labelInp5")), ui::kBlack);
 
     button(f, QStringLiteral("buttonOutOnOff5"))->click();
-    QVERIFY(f.waitFor([&] { return textColor(f.vc->labelOut[5]) == ui::kRed; }));
-    QCOMPARE(f.vc->labelOutStat->text(), QStringLiteral("&H20"));
+    QVERIFY(f.waitFor([&] { return textColor(label(f, "labelOut5")) == ui::kRed; }));
+    QCOMPARE(label(f, "labelOutStat")->text(), QStringLiteral("&H20"));
     // A screen reader says what the window shows, and the lamps' state.
-    QCOMPARE(QStringList({heard(f.vc->labelOut[5]), heard(f.vc->labelOutBitNo[5]), heard(f.vc->labelOutStat),
-                          heard(f.vc->labelOut[4]), heard(f.vc->labelindicator)}),
+    QCOMPARE(QStringList({heard(label(f, "labelOut5")), heard(label(f, "labelOut5BitNo")),
+                          heard(label(f, "labelOutStat")), heard(label(f, "labelOut4")),
+                          heard(f.vc->labelindicator)}),
              QStringList({"OUT 5 on", "5", "&H20", "OUT 4 off", f.vc->labelindicator->text()}));
-    QVERIFY(f.waitFor([&] { return textColor(f.vc->labelInp[5]) == ui::kGreen; }));
-    QCOMPARE(f.vc->labelInpStat->text(), QStringLiteral("&H20"));
+    QVERIFY(f.waitFor([&] { return textColor(label(f, "labelInp5")) == ui::kGreen; }));
+    QCOMPARE(label(f, "labelInpStat")->text(), QStringLiteral("&H20"));
 }
 
 void TestPolling::refusedBoardAndReselection()
@@ -314,8 +319,8 @@ void TestPolling::refusedBoardAndReselection()
     QCOMPARE(board->currentText(), QStringLiteral("None"));
 
     // Without a board nothing of the axis signals is asked for.
-    const qint64 ticks = f.vc->timerjobcount;
-    QVERIFY(f.waitFor([&] { return f.vc->timerjobcount >= ticks + 2; }));
+    const qint64 ticks = f.vc->poller().ticks();
+    QVERIFY(f.waitFor([&] { return f.vc->poller().ticks() >= ticks + 2; }));
     QCOMPARE(f.commands().count(QStringLiteral("MPG 7")), 1);
     QVERIFY(!f.commands().contains(kAxisQuery));
     QVERIFY(control<QGroupBox>(f.window.get(), QStringLiteral("boxPgIo"))->isHidden());
@@ -352,7 +357,7 @@ void TestPolling::clickDuringSlowTickWaitsForTheSlot()
                f.vc->consoleText().endsWith(QLatin1Char('#'));
     }));
     f.selectTab(QStringLiteral("1"));
-    QVERIFY(f.waitFor([&] { return f.vc->timerjobcount >= 1; }));
+    QVERIFY(f.waitFor([&] { return f.vc->poller().ticks() >= 1; }));
 
     // Replies now take longer than the two quiet seconds of a wait, so the
     // wait turns the event loop and the click is delivered in the middle of
@@ -372,17 +377,17 @@ void TestPolling::clickDuringSlowTickWaitsForTheSlot()
     QCOMPARE(atClick, QStringList{QStringLiteral("PR IN(0)")});
     QCOMPARE(f.commands().mid(0, 4).join(u'|'), QStringLiteral("PR IN(0)|PR IN(24)|PR IN(-1)|ON 0"));
     QCOMPARE(f.commands().count(QStringLiteral("ON 0")), 1);
-    QVERIFY(f.waitFor([&] { return textColor(f.vc->labelOut[0]) == ui::kRed; }));
+    QVERIFY(f.waitFor([&] { return textColor(label(f, "labelOut0")) == ui::kRed; }));
 
     // The reverse: ticks that fall due while a click's exchange waits are
     // skipped, not run in between and not fired late in a burst.
     f.sim->setOptions(slow);
     f.clearCommands();
-    const qint64 ticksBefore = f.vc->timerjobcount;
+    const qint64 ticksBefore = f.vc->poller().ticks();
     button(f, QStringLiteral("buttonOutOnOff8"))->click();
-    QCOMPARE(f.vc->timerjobcount, ticksBefore);
+    QCOMPARE(f.vc->poller().ticks(), ticksBefore);
     f.sim->setOptions(MonitorFixture::makeOptions());
-    QVERIFY(f.waitFor([&] { return f.vc->timerjobcount >= ticksBefore + 2; }));
+    QVERIFY(f.waitFor([&] { return f.vc->poller().ticks() >= ticksBefore + 2; }));
     QCOMPARE(f.commands().mid(0, 4).join(u'|'), QStringLiteral("OFF 0|PR IN(0)|PR IN(24)|PR IN(-1)"));
 
     int checked = 0;
@@ -401,7 +406,7 @@ void TestPolling::clickDuringSlowTickWaitsForTheSlot()
     });
     QVERIFY(f.waitFor([&] { return pressed && !f.vc->exchangeBusy(); }, 15000));
     QVERIFY(!f.vc->isConnected());
-    QVERIFY(!f.vc->timer);
+    QVERIFY(!f.vc->poller().isRunning());
     QCOMPARE(f.commands().value(0), QStringLiteral("PR IN(0)"));
     QVERIFY(!f.commands().contains(QStringLiteral("PR IN(24)")));
     QVERIFY(f.dialogs.entries.isEmpty());
@@ -421,8 +426,8 @@ void TestPolling::receiveTimeoutInsideTick()
     QCOMPARE(f.dialogs.alertTexts(), QStringList{QStringLiteral("Receive Timeout\n\n")});
     QVERIFY(!f.vc->isConnected());
     // No timer is left to tick again and nothing can reach the wire.
-    QVERIFY(!f.vc->timer);
-    QCOMPARE(f.vc->timerjobcount, qint64(1));
+    QVERIFY(!f.vc->poller().isRunning());
+    QCOMPARE(f.vc->poller().ticks(), qint64(1));
     const QStringList rest = commandsAfter(f.commands(), QStringLiteral("PR IN(0)"));
     QCOMPARE(f.commands().value(0), QStringLiteral("CMD$"));
     QVERIFY2(rest.isEmpty() || rest == QStringList{QStringLiteral("CMD$ 0")}, qPrintable(rest.join(u'|')));

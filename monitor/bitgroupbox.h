@@ -1,0 +1,73 @@
+// One group of bit lamps with its bank popup and value label, and for the
+// groups that can be forced the ON/OFF buttons under the lamps and a clear
+// button. The I/O, CU and MBK pages are made of these.
+#pragma once
+
+#include "monitor/banks.h"
+
+#include <QGroupBox>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+#include <optional>
+
+class QComboBox;
+class QLabel;
+
+namespace link {
+class Link;
+}
+
+namespace monitor {
+
+class BitGroupBox : public QGroupBox
+{
+    Q_OBJECT
+
+public:
+    // What a group shows and how its controls are named.
+    struct Spec
+    {
+        BitGroup group = BitGroup::Outputs;
+        QString title;  // the box's title, "Outputs"
+        QString prefix; // lamp k is prefix + k, its number label prefix + k + "BitNo"
+        QString what;   // for accessible names and tips, "Output"
+        QString popup;  // name of the bank popup
+        QString stat;   // name of the value label
+        // Name prefix of the forcing buttons; empty for a group that cannot be
+        // forced. The ON button of lamp k is named action + (onBase + k), its
+        // OFF button action + (offBase + k), the clear button action + clearTag.
+        QString action;
+        int onBase = 0;
+        int offBase = 0;
+        int clearTag = -1;
+        QString clearCaption;
+        // Bank popup and value above the lamps (wide groups) rather than
+        // beside them.
+        bool headerOnTop = false;
+    };
+
+    BitGroupBox(link::Link &link, const Spec &spec, QWidget *parent = nullptr);
+
+    // The tick's part: reads the selected bank and shows it.
+    void poll(link::Link &link);
+
+private:
+    // Shows one reply to the bit query of bank `bankWord`; a reply that does
+    // not parse changes nothing.
+    void showBits(const QString &reply, const QString &bankWord);
+    void force(int lamp, bool on);
+    void clearAll();
+
+    link::Link &m_link;
+    BitGroup m_group;
+    QComboBox *m_popup = nullptr;
+    QLabel *m_stat = nullptr;
+    QVector<QLabel *> m_lamps;
+    QVector<QLabel *> m_numbers;
+    // The bit numbers the lamps last showed; nothing before the first reply
+    // that parsed. The forcing buttons take their operands from here.
+    std::optional<QStringList> m_shown;
+};
+
+} // namespace monitor

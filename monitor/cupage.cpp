@@ -1,0 +1,47 @@
+#include "monitor/cupage.h"
+
+#include "monitor/bitgroupbox.h"
+
+#include <QVBoxLayout>
+
+namespace monitor {
+
+CuPage::CuPage(link::Link &link, QWidget *parent) : ui::Page(parent)
+{
+    auto *v = new QVBoxLayout(this);
+    v->setSpacing(10);
+
+    BitGroupBox::Spec out;
+    out.group = BitGroup::CuOutputs;
+    out.title = QStringLiteral("CU outputs");
+    out.prefix = QStringLiteral("labelCuOut");
+    out.what = QStringLiteral("CU output");
+    out.popup = QStringLiteral("popupbuttonCuOutBank");
+    out.stat = QStringLiteral("labelCuOutStat");
+    out.action = QStringLiteral("buttonCuOnOff");
+    out.onBase = 0;
+    out.offBase = 8;
+    out.clearTag = 40;
+    out.clearCaption = QStringLiteral("Clear all CU outputs");
+    m_outputs = new BitGroupBox(link, out);
+    v->addWidget(m_outputs);
+
+    BitGroupBox::Spec inp;
+    inp.group = BitGroup::CuInputs;
+    inp.title = QStringLiteral("CU inputs");
+    inp.prefix = QStringLiteral("labelCuInp");
+    inp.what = QStringLiteral("CU input");
+    inp.popup = QStringLiteral("popupbuttonCuInpBank");
+    inp.stat = QStringLiteral("labelCuInpStat");
+    m_inputs = new BitGroupBox(link, inp);
+    v->addWidget(m_inputs);
+    v->addStretch(1);
+}
+
+void CuPage::poll(link::Link &link)
+{
+    m_outputs->poll(link);
+    m_inputs->poll(link);
+}
+
+} // namespace monitor

@@ -1,0 +1,30 @@
+// The CU tab: the outputs and inputs of the extension unit, a bank of eight
+// bits each read on every tick; the outputs can be forced from here.
+#pragma once
+
+#include "ui/page.h"
+
+namespace link {
+class Link;
+}
+
+namespace monitor {
+
+class BitGroupBox;
+
+class CuPage : public ui::Page
+{
+    Q_OBJECT
+
+public:
+    explicit CuPage(link::Link &link, QWidget *parent = nullptr);
+
+    // Outputs, then inputs: one bit query each.
+    void poll(link::Link &link) override;
+
+private:
+    BitGroupBox *m_outputs = nullptr;
+    BitGroupBox *m_inputs = nullptr;
+};
+
+} // namespace monitor

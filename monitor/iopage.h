@@ -1,0 +1,31 @@
+// The I/O tab: outputs, inputs and internal relays, each a bank of eight bits
+// read on every tick; outputs and relays can be forced from here.
+#pragma once
+
+#include "ui/page.h"
+
+namespace link {
+class Link;
+}
+
+namespace monitor {
+
+class BitGroupBox;
+
+class IoPage : public ui::Page
+{
+    Q_OBJECT
+
+public:
+    explicit IoPage(link::Link &link, QWidget *parent = nullptr);
+
+    // Outputs, inputs, then relays: one bit query each.
+    void poll(link::Link &link) override;
+
+private:
+    BitGroupBox *m_outputs = nullptr;
+    BitGroupBox *m_inputs = nullptr;
+    BitGroupBox *m_relays = nullptr;
+};
+
+} // namespace monitor
