@@ -65,7 +65,6 @@ public:
 
     // ---- app/: start-up, settings, enabling, termination -------------------
     void viewDidLoad();
-    void loadSettings();
     void saveSettings();
     // Shows `address` in the address field in place of the controller's: the
     // settings go on keeping the address it replaced while the field shows it.
@@ -73,27 +72,14 @@ public:
     bool applicationShouldTerminate();
     void objectsEnable(bool stat);
     void showHelp();
-    // Modifiers of the last key event seen; the modifier snapshot is taken
-    // only when they change.
-    Qt::KeyboardModifiers m_lastModifiers = Qt::NoModifier;
 
-    // ---- link/: connection, receive, send, wait -----------------------------
-    void buttonConnect_click();
-    void buttonDisconnect_click();
-    void buttonWindowClose_click();
     void connect();
     void disconnect();
-    void rcv();
     void sendString(const QString &sendstring);
     void sendString1(const QString &sendstring);
     int sendProgram(const QString &sendstring);
-    void sendB(const QByteArray &bytes);
     bool receivePrompt();
     void commandExec(const QString &command);
-    void delay(double seconds);
-    void doEvents();
-    bool checkmsg(const QString &msg);
-    bool waitFlagCleared(link::LinkState::Flag flag, bool pump);
     // Seconds of the receive time-out field (30 when it is not an integer).
     qint64 receiveTimeoutSeconds() const;
     // One user action at a time: runs `action` now when no exchange is pending,
@@ -104,19 +90,13 @@ public:
     // ---- console/: the console page's face ---------------------------------
     console::ConsolePage &consolePage();
     void consoleAppendFollow(const QString &text);
-    void consoleAppendScroll(const QString &text);
     void consoleReplace(const QString &text);
     QString consoleText() const;
-    QString consoleSelection() const;
-    // Received text goes to the console while it is the selected tab.
-    void receiveDisplay(const QString &chunk);
     void updateBkpControls();
-    void focusConsole();
 
     // ---- monitor/ -----------------------------------------------------------
     void timerStart();
     void timerStop();
-    void tabViewDidSelect(int index);
     monitor::Poller &poller() { return *m_poller; }
 
     // ---- transfer/ ----------------------------------------------------------
@@ -132,7 +112,6 @@ public:
     void buttonBkpN_click();
     void buttonBkpEnum_click();
     void buttonBkpT_click();
-    void buttonBkp_AllClr();
     void buttonBkpAddDel_click();
     void buttonBkpVari_click();
     void buttonRtcCheck_click();
@@ -152,35 +131,19 @@ public:
     AppDelegate *appDelegate = nullptr;
     QString Host;
     QString selectTabId;
-    bool t_KeyCapsLockPressed = false;
-    bool t_KeyShiftPressed = false;
-    bool t_KeyControlPressed = false;
-    bool t_KeyOptionPressed = false;
-    bool t_KeyCommandPressed = false;
-    bool t_KeyFnPressed = false;
-    bool t_KeyFlagsHaveChanged = false;
 
     // ---- controls -----------------------------------------------------------
     // Top bar
     QLineEdit *textFieldIpAddress = nullptr;
     QPushButton *buttonConnect = nullptr;
     QPushButton *buttonDisconnect = nullptr;
-    QPushButton *buttonWindowClose = nullptr;
     QLineEdit *textFieldTimeOutSec = nullptr;
     QLineEdit *textField2 = nullptr;
     QLabel *labelindicator = nullptr;
-    QPushButton *buttonTimerStart = nullptr;
-    QPushButton *buttonTimerStop = nullptr;
     QTabWidget *tabview = nullptr;
 
     Dialogs *dialogs() const { return m_dialogs; }
-    Clock *clock() const { return m_clock; }
     MainWindow *root() const { return m_root; }
-    QSettings *settings() const { return m_settings; }
-
-    // Trace words that the program writes to standard output (login echoes,
-    // "bkpmode", "Dec"/"Hex"...). Tests may capture them.
-    void trace(const QString &line) { link::trace(line); }
 
     // Console display work that is queued from the connection thread; tests
     // use it to know that everything received has been shown.
@@ -190,6 +153,33 @@ signals:
     void connectedChanged(bool connected);
 
 private:
+    void loadSettings();
+    // ---- link/: connection, receive, send, wait -----------------------------
+    void buttonConnect_click();
+    void buttonDisconnect_click();
+    void buttonWindowClose_click();
+    void rcv();
+    void sendB(const QByteArray &bytes);
+    void delay(double seconds);
+    void doEvents();
+    bool checkmsg(const QString &msg);
+    bool waitFlagCleared(link::LinkState::Flag flag, bool pump);
+    void consoleAppendScroll(const QString &text);
+    QString consoleSelection() const;
+    // Received text goes to the console while it is the selected tab.
+    void receiveDisplay(const QString &chunk);
+    void focusConsole();
+    void tabViewDidSelect(int index);
+    void buttonBkp_AllClr();
+    QPushButton *buttonWindowClose = nullptr;
+    QPushButton *buttonTimerStart = nullptr;
+    QPushButton *buttonTimerStop = nullptr;
+    Clock *clock() const { return m_clock; }
+    QSettings *settings() const { return m_settings; }
+    // Trace words that the program writes to standard output (login echoes,
+    // "bkpmode", "Dec"/"Hex"...). Tests may capture them.
+    void trace(const QString &line) { link::trace(line); }
+
     template <typename T> T *need(const QString &name);
     void bindControls();
     // Per-subsystem signal wiring, each defined in its folder's vc_*.cpp.
