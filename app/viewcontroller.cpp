@@ -3,6 +3,7 @@
 #include "app/viewcontroller.h"
 
 #include "app/appdelegate.h"
+#include "app/settings.h"
 #include "console/consolepage.h"
 #include "link/textutil.h"
 #include "monitor/banks.h"
@@ -17,7 +18,6 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLoggingCategory>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
@@ -25,12 +25,6 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <cstdio>
-
-Q_LOGGING_CATEGORY(lcApp, "quorin.app")
-
-namespace {
-constexpr int kHistoryLimit = 10;
-} // namespace
 
 ViewController::ViewController(MainWindow *root, Dialogs *dialogs, QSettings *settings, Clock *clock,
                                AppDelegate *delegate, QObject *parent)
@@ -55,8 +49,6 @@ template <typename T> T *ViewController::need(const QString &name)
 
 void ViewController::bindControls()
 {
-    const auto n = [](const char *base, int i) { return QString::fromLatin1(base) + QString::number(i); };
-
     textFieldIpAddress = need<QLineEdit>(QStringLiteral("textFieldIpAddress"));
     buttonConnect = need<QPushButton>(QStringLiteral("buttonConnect"));
     buttonDisconnect = need<QPushButton>(QStringLiteral("buttonDisconnect"));
@@ -68,17 +60,6 @@ void ViewController::bindControls()
     buttonTimerStop = need<QPushButton>(QStringLiteral("buttonTimerStop"));
     tabview = need<QTabWidget>(QStringLiteral("tabview"));
 }
-
-namespace {
-void fill(QComboBox *box, const QStringList &items, const QString &shown = QString())
-{
-    const QSignalBlocker block(box);
-    box->clear();
-    box->addItems(items);
-    const int at = shown.isEmpty() ? 0 : items.indexOf(shown);
-    box->setCurrentIndex(at < 0 ? 0 : at);
-}
-} // namespace
 
 void ViewController::viewDidLoad()
 {
@@ -110,79 +91,32 @@ void ViewController::viewDidLoad()
     wireTools();
 }
 
-namespace {
-// A stored list of the wrong kind loads as if absent; an over-long one is cut.
-QStringList storedList(QSettings *s, const QString &key)
-{
-    const QVariant v = s->value(key);
-    if (!v.isValid())
-        return {};
-    QStringList out;
-    if (v.metaType().id() == QMetaType::QStringList) {
-        out = v.toStringList();
-    } else if (v.metaType().id() == QMetaType::QVariantList) {
-        for (const QVariant &item : v.toList()) {
-            if (item.metaType().id() != QMetaType::QString)
-                return {};
-            out << item.toString();
-        }
-    } else {
-        return {};
-    }
-    if (out.size() > kHistoryLimit)
-        out = out.mid(0, kHistoryLimit);
-    return out;
-}
-
-QString storedString(QSettings *s, const QString &key)
-{
-    const QVariant v = s->value(key);
-    if (!v.isValid())
-        return QString();
-    const int type = v.metaType().id();
-    if (type == QMetaType::QString || type == QMetaType::Int || type == QMetaType::LongLong ||
-        type == QMetaType::Double)
-        return v.toString();
-    return QString();
-}
-} // namespace
-
 void ViewController::loadSettings()
 {
-    textFieldIpAddress->setText(storedString(m_settings, QStringLiteral("ipaddress")));
-    consolePage().restoreHistories(storedList(m_settings, QStringLiteral("combobox1")),
-                                   storedList(m_settings, QStringLiteral("combobox2")),
-                                   storedList(m_settings, QStringLiteral("combobox3")));
-    QStringList varinames;
-    for (int i = 0; i < panels::VariablesPage::kRows; ++i)
-        varinames << storedString(m_settings, QStringLiteral("variname%1").arg(i));
-    m_root->variablesPage().setVariableNames(varinames);
-    textFieldTimeOutSec->setText(storedString(m_settings, QStringLiteral("timeoutsec")));
-    if (textFieldTimeOutSec->text().isEmpty())
-        textFieldTimeOutSec->setText(QStringLiteral("30"));
+    app::Settings stored;
+    stored.load(*m_settings);
+    textFieldIpAddress->setText(stored.address);
+    consolePage().restoreHistories(stored.histories[0], stored.histories[1], stored.histories[2]);
+    m_root->variablesPage().setVariableNames(
+        QStringList(stored.variableNames.begin(), stored.variableNames.end()));
+    textFieldTimeOutSec->setText(stored.timeoutSeconds);
 }
 
 void ViewController::saveSettings()
 {
+    app::Settings stored;
     const QString shown = textFieldIpAddress->text();
     const bool standIn = !m_standInAddress.isEmpty() && shown == m_standInAddress;
-    m_settings->setValue(QStringLiteral("ipaddress"), standIn ? m_replacedAddress : shown);
+    stored.address = standIn ? m_replacedAddress : shown;
     using History = console::ConsolePage::History;
-    const History histories[] = {History::Commands, History::ProgramLines, History::ListStarts};
-    for (int b = 0; b < 3; ++b) {
-        // A variant list, not a string list: an INI file writes a string
-        // list of one item as a plain string, and the next run would read a
-        // one-entry history back as text of the wrong kind.
-        QVariantList items;
-        for (const QString &item : consolePage().history(histories[b]).mid(0, kHistoryLimit))
-            items << item;
-        m_settings->setValue(QStringLiteral("combobox%1").arg(b + 1), items);
-    }
-    const QStringList varinames = m_root->variablesPage().variableNames();
-    for (int i = 0; i < varinames.size(); ++i)
-        m_settings->setValue(QStringLiteral("variname%1").arg(i), varinames.at(i));
-    m_settings->setValue(QStringLiteral("timeoutsec"), textFieldTimeOutSec->text());
-    m_settings->sync();
+    stored.histories = {consolePage().history(History::Commands),
+                        consolePage().history(History::ProgramLines),
+                        consolePage().history(History::ListStarts)};
+    const QStringList names = m_root->variablesPage().variableNames();
+    for (int i = 0; i < names.size() && i < app::Settings::kVariableRows; ++i)
+        stored.variableNames[i] = names.at(i);
+    stored.timeoutSeconds = textFieldTimeOutSec->text();
+    stored.save(*m_settings);
 }
 
 void ViewController::showStandInAddress(const QString &address)
