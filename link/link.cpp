@@ -149,11 +149,15 @@ void Link::onChunk(const QByteArray &bytes)
 {
     if (!m_receiver)
         return;
+    // Counted before the chunk reaches rcvBuff: whoever sees a reply there
+    // must also see that its display is still to come.
+    ++m_pendingDisplays;
     const ChunkResult r = m_receiver->onChunk(bytes);
     for (const QString &line : r.trace)
         trace(line);
     if (r.scheduleDisplay)
         postDisplay(r.display);
+    --m_pendingDisplays;
 }
 
 void Link::postDisplay(const QString &text)

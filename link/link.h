@@ -93,7 +93,8 @@ public:
     void setConnectTimeout(ms timeout) { m_connectTimeout = timeout; }
     void setDisconnectPause(ms pause) { m_disconnectPause = pause; }
 
-    // Received display work queued to the main thread and not yet handed out;
+    // Received chunks not yet handed out to the main thread (counted from the
+    // moment they arrive, before rcvBuff shows them);
     // tests use it to know that everything received has been shown.
     qint64 pendingDisplays() const { return m_pendingDisplays.load(); }
 
