@@ -100,6 +100,10 @@ void MainWindow::buildMenus()
     m_menuSimulator->setStatusTip(QStringLiteral("Try every tab on a simulated controller"));
     file->addAction(m_menuSimulator);
 
+    // Filled by the views that can be shown beside the pages.
+    m_viewMenu = menuBar()->addMenu(QStringLiteral("&View"));
+    m_viewMenu->setObjectName(QStringLiteral("menuView"));
+
     QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
     m_menuAbout = new QAction(QStringLiteral("About QuorinMonitor"), this);
     m_menuAbout->setObjectName(QStringLiteral("menuAbout"));

@@ -36,6 +36,7 @@ class QGridLayout;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QPushButton;
 class QSpinBox;
 class QWidget;
@@ -63,6 +64,7 @@ public:
     QAction *menuOpenFile() const { return m_menuOpenFile; }
     QAction *menuAbout() const { return m_menuAbout; }
     QAction *menuSimulator() const { return m_menuSimulator; }
+    QMenu *viewMenu() const { return m_viewMenu; }
 
     axis::AxisPage &axisPage() { return *m_axisPage; }
 
@@ -83,5 +85,6 @@ private:
     QAction *m_menuOpenFile = nullptr;
     QAction *m_menuAbout = nullptr;
     QAction *m_menuSimulator = nullptr;
+    QMenu *m_viewMenu = nullptr;
     axis::AxisPage *m_axisPage = nullptr; // a child of the tab widget
 };
