@@ -498,6 +498,8 @@ bool ConsolePage::keyDown(QKeyEvent *event)
     const auto action = [this](void (ConsolePage::*fn)()) {
         m_link.userAction([this, fn] { (this->*fn)(); });
     };
+    // Not QShortcuts: these keys act only on this tab while connected, and
+    // Control counts only as flagsChanged() recorded it.
     switch (event->key()) {
     case Qt::Key_F2:
         onViewTextClearClicked();
