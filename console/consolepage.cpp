@@ -8,6 +8,7 @@
 #include "console/consoleview.h"
 #include "console/sidepanel.h"
 #include "link/link.h"
+#include "link/protocol.h"
 #include "link/sendpath.h"
 #include "link/textutil.h"
 #include "ui/controls.h"
@@ -416,7 +417,7 @@ void ConsolePage::onCtrlAClicked()
 {
     m_checkboxScroll->setChecked(true);
     m_link.state().setBkpMode(false);
-    m_link.sendB(QByteArray(1, '\x01'));
+    m_link.sendB(QByteArray(1, protocol::kAttention));
     focusConsole();
 }
 
