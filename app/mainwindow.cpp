@@ -6,6 +6,7 @@
 #include "app/settings.h"
 #include "axis/axispage.h"
 #include "console/consolepage.h"
+#include "console/sidepanel.h"
 #include "link/link.h"
 #include "link/textutil.h"
 #include "monitor/cupage.h"
@@ -79,7 +80,7 @@ MainWindow::~MainWindow()
 {
     // The pages and the link go after this part of the window; nothing they
     // signal on the way out may reach it.
-    for (QObject *sender : std::initializer_list<QObject *>{m_tabview, m_link, m_poller, m_consolePage})
+    for (QObject *sender : std::initializer_list<QObject *>{m_tabview, m_link, m_poller})
         QObject::disconnect(sender, nullptr, this, nullptr);
 }
 
@@ -470,40 +471,40 @@ void MainWindow::wireConsole()
     m_transfers->setConsole(*m_consolePage);
     m_debugTools->setConsole(*m_consolePage);
     connect(m_transfers, &transfer::Transfers::status, m_textField2, &QLineEdit::setText);
-    using Page = console::ConsolePage;
-    console::ConsolePage *page = m_consolePage;
+    using Panel = console::SidePanel;
+    Panel *panel = &m_consolePage->sidePanel();
     transfer::Transfers *transfers = m_transfers;
     tools::DebugTools *tools = m_debugTools;
     // The side panel's and the shortcuts' requests, each waiting for the
     // exchange slot like a click on a button of this window.
-    const std::pair<void (Page::*)(), std::function<void()>> requests[] = {
-        {&Page::programLoadRequested, [transfers] { transfers->programLoadHs(); }},
-        {&Page::programSaveRequested, [transfers] { transfers->programSave(); }},
-        {&Page::pointLoadRequested, [transfers] { transfers->pointLoad(); }},
-        {&Page::pointSaveRequested, [transfers] { transfers->pointSave(); }},
-        {&Page::mbkLoadRequested, [transfers] { transfers->mbkLoad(); }},
-        {&Page::mbkSaveRequested, [transfers] { transfers->mbkSave(); }},
-        {&Page::clockCheckRequested, [tools] { tools->clockCheck(); }},
-        {&Page::clockSetRequested, [tools] { tools->clockAdjust(); }},
-        {&Page::monitorRequested, [tools] { tools->monitor(); }},
-        {&Page::monitorListRequested, [tools] { tools->monitorListing(); }},
-        {&Page::breakpointListRequested, [tools] { tools->breakpointList(); }},
-        {&Page::breakpointClearAllRequested, [tools] { tools->breakpointClearAll(); }},
-        {&Page::breakpointContinueRequested, [tools] { tools->breakpointContinue(); }},
-        {&Page::breakpointStepRequested, [tools] { tools->breakpointTrace(); }},
-        {&Page::breakpointAddDelRequested,
-         [tools, page] {
-             const QString shown = tools->breakpointAddDelete(page->breakpointTarget());
-             if (shown != page->breakpointTarget())
-                 page->setBreakpointTarget(shown);
+    const std::pair<void (Panel::*)(), std::function<void()>> requests[] = {
+        {&Panel::programLoadRequested, [transfers] { transfers->programLoadHs(); }},
+        {&Panel::programSaveRequested, [transfers] { transfers->programSave(); }},
+        {&Panel::pointLoadRequested, [transfers] { transfers->pointLoad(); }},
+        {&Panel::pointSaveRequested, [transfers] { transfers->pointSave(); }},
+        {&Panel::mbkLoadRequested, [transfers] { transfers->mbkLoad(); }},
+        {&Panel::mbkSaveRequested, [transfers] { transfers->mbkSave(); }},
+        {&Panel::clockCheckRequested, [tools] { tools->clockCheck(); }},
+        {&Panel::clockSetRequested, [tools] { tools->clockAdjust(); }},
+        {&Panel::monitorRequested, [tools] { tools->monitor(); }},
+        {&Panel::monitorListRequested, [tools] { tools->monitorListing(); }},
+        {&Panel::breakpointListRequested, [tools] { tools->breakpointList(); }},
+        {&Panel::breakpointClearAllRequested, [tools] { tools->breakpointClearAll(); }},
+        {&Panel::breakpointContinueRequested, [tools] { tools->breakpointContinue(); }},
+        {&Panel::breakpointStepRequested, [tools] { tools->breakpointTrace(); }},
+        {&Panel::breakpointAddDelRequested,
+         [tools, panel] {
+             const QString shown = tools->breakpointAddDelete(panel->breakpointTarget());
+             if (shown != panel->breakpointTarget())
+                 panel->setBreakpointTarget(shown);
          }},
-        {&Page::breakpointVariableRequested,
-         [tools, page] {
-             const QString shown = tools->breakpointVariable(page->breakpointVariable());
-             if (shown != page->breakpointVariable())
-                 page->setBreakpointVariable(shown);
+        {&Panel::breakpointVariableRequested,
+         [tools, panel] {
+             const QString shown = tools->breakpointVariable(panel->breakpointVariable());
+             if (shown != panel->breakpointVariable())
+                 panel->setBreakpointVariable(shown);
          }},
     };
     for (const auto &[request, op] : requests)
-        connect(page, request, this, [this, op = op] { m_link->userAction(op); });
+        connect(panel, request, this, [this, op = op] { m_link->userAction(op); });
 }
