@@ -1,19 +1,19 @@
 #include "app/builtinsimulator.h"
 
-#include "app/viewcontroller.h"
+#include "app/dialogs.h"
+#include "app/mainwindow.h"
+#include "link/link.h"
 #include "sim/server.h"
 
 #include <QAction>
-#include <QLineEdit>
 #include <QTimer>
-#include <QWidget>
 
-BuiltInSimulator::BuiltInSimulator(ViewController *vc, QWidget *window, QAction *menuEntry, QObject *parent)
-    : QObject(parent), m_vc(vc), m_window(window), m_title(window->windowTitle())
+BuiltInSimulator::BuiltInSimulator(MainWindow &window, QObject *parent)
+    : QObject(parent), m_window(window), m_title(window.windowTitle())
 {
-    if (menuEntry)
+    if (QAction *menuEntry = window.menuSimulator())
         QObject::connect(menuEntry, &QAction::triggered, this, [this] { connectMonitor(); });
-    QObject::connect(vc, &ViewController::connectedChanged, this, &BuiltInSimulator::showTitle);
+    QObject::connect(&window.link(), &link::Link::connectedChanged, this, &BuiltInSimulator::showTitle);
 }
 
 // Joins the simulator's thread; the monitor has said goodbye by then.
@@ -33,33 +33,34 @@ bool BuiltInSimulator::connectMonitor()
         // Nobody reads back what a demonstration sent.
         server->setRecording(false);
         if (!server->start()) {
-            m_vc->dialogs()->alert(QStringLiteral("The built-in simulator could not start."),
-                                   QStringLiteral("No loopback port was free."));
+            m_window.dialogs().alert(QStringLiteral("The built-in simulator could not start."),
+                                     QStringLiteral("No loopback port was free."));
             return false;
         }
         m_server = std::move(server);
     }
-    m_vc->userAction([this] {
-        if (m_vc->isConnected())
-            m_vc->disconnect();
-        m_vc->showStandInAddress(address());
-        m_vc->connect();
+    m_window.link().userAction([this] {
+        if (m_window.link().isConnected())
+            m_window.disconnectController();
+        m_window.showStandInAddress(address());
+        m_window.connectController();
     });
     return true;
 }
 
 void BuiltInSimulator::showTitle(bool connected)
 {
-    const bool onSimulator = connected && m_server && m_vc->Host == address();
-    m_window->setWindowTitle(onSimulator ? m_title + QStringLiteral(" \u2014 built-in simulator") : m_title);
+    const bool onSimulator = connected && m_server && m_window.link().address() == address();
+    m_window.setWindowTitle(onSimulator ? m_title + QStringLiteral(" \u2014 built-in simulator") : m_title);
 }
 
-void startFromCommandLine(const app::CommandLine &commandLine, ViewController &vc, BuiltInSimulator &builtIn)
+void startFromCommandLine(const app::CommandLine &commandLine, MainWindow &window, BuiltInSimulator &builtIn)
 {
     if (commandLine.simulator) {
         QTimer::singleShot(0, &builtIn, [&builtIn] { builtIn.connectMonitor(); });
     } else if (!commandLine.connectTo.isEmpty()) {
-        vc.textFieldIpAddress->setText(commandLine.connectTo);
-        QTimer::singleShot(0, &vc, [&vc] { vc.userAction([&vc] { vc.connect(); }); });
+        window.setAddress(commandLine.connectTo);
+        QTimer::singleShot(
+            0, &window, [&window] { window.link().userAction([&window] { window.connectController(); }); });
     }
 }

@@ -9,9 +9,7 @@
 #include <QString>
 #include <memory>
 
-class QAction;
-class QWidget;
-class ViewController;
+class MainWindow;
 
 namespace sim {
 class Server;
@@ -21,8 +19,8 @@ class BuiltInSimulator : public QObject
 {
     Q_OBJECT
 public:
-    // `menuEntry` (may be null) connects to the simulator when triggered.
-    BuiltInSimulator(ViewController *vc, QWidget *window, QAction *menuEntry, QObject *parent = nullptr);
+    // The window's File menu entry connects to the simulator when triggered.
+    explicit BuiltInSimulator(MainWindow &window, QObject *parent = nullptr);
     ~BuiltInSimulator() override;
 
     // Starts the simulator (the first time) and connects the monitor to it,
@@ -34,8 +32,7 @@ public:
 private:
     void showTitle(bool connected);
 
-    ViewController *m_vc;
-    QWidget *m_window;
+    MainWindow &m_window;
     QString m_title;
     std::unique_ptr<sim::Server> m_server;
 };
@@ -43,4 +40,4 @@ private:
 // Puts the command line's choices into effect as soon as the event loop runs,
 // that is once the window shows: --connect fills the address field and
 // connects, --simulator connects to the built-in simulator.
-void startFromCommandLine(const app::CommandLine &commandLine, ViewController &vc, BuiltInSimulator &builtIn);
+void startFromCommandLine(const app::CommandLine &commandLine, MainWindow &window, BuiltInSimulator &builtIn);

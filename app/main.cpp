@@ -1,12 +1,12 @@
-// quorin-monitor: the window, its controller and the application hooks.
-#include "app/appdelegate.h"
+// quorin-monitor: the window and the built-in simulator, started as the
+// command line asks.
 #include "app/builtinsimulator.h"
 #include "app/clock.h"
 #include "app/commandline.h"
+#include "app/mainwindow.h"
 #include "app/platform.h"
-#include "app/viewcontroller.h"
+#include "app/startup.h"
 #include "link/sjis.h"
-#include "ui/mainwindow.h"
 #include "ui/qtdialogs.h"
 
 #include <QApplication>
@@ -36,17 +36,13 @@ int main(int argc, char **argv)
 
     QSettings settings;
     QtDialogs dialogs;
-    if (!AppDelegate::codecUsable(&dialogs, link::sjisAvailable))
+    if (!app::codecUsable(dialogs, link::sjisAvailable))
         return 1;
     SystemClock clock;
-    MainWindow window(&dialogs, &clock);
+    MainWindow window(&dialogs, &clock, &settings);
     dialogs.setParentWidget(&window);
-    AppDelegate delegate;
-    ViewController vc(&window, &dialogs, &settings, &clock, &delegate);
-    delegate.attach(&window, window.menuOpenFile(), window.menuAbout());
-    vc.viewDidLoad();
-    BuiltInSimulator builtIn(&vc, &window, window.menuSimulator());
+    BuiltInSimulator builtIn(window);
     window.show();
-    startFromCommandLine(commandLine, vc, builtIn);
+    startFromCommandLine(commandLine, window, builtIn);
     return app.exec();
 }

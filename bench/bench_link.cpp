@@ -58,9 +58,9 @@ int main(int argc, char **argv)
             QElapsedTimer t;
             t.start();
             for (int i = 0; i < rounds / 10; ++i) {
-                f.vc->linkState().setWaitPrompt(true);
-                f.vc->sendString(QStringLiteral("PR 1"));
-                f.vc->receivePrompt();
+                f.link().state().setWaitPrompt(true);
+                f.link().sendString(QStringLiteral("PR 1"));
+                f.link().receivePrompt();
             }
             ex.push_back(double(t.nsecsElapsed()) / (rounds / 10));
             t.restart();
@@ -84,9 +84,9 @@ int main(int argc, char **argv)
         QElapsedTimer wall;
         const double cpu0 = threadCpuSeconds();
         wall.start();
-        f.vc->linkState().setWaitPrompt(true);
-        f.vc->sendString(QStringLiteral("PR 1"));
-        const bool ok = f.vc->receivePrompt();
+        f.link().state().setWaitPrompt(true);
+        f.link().sendString(QStringLiteral("PR 1"));
+        const bool ok = f.link().receivePrompt();
         const double cpu1 = threadCpuSeconds();
         const double secs = double(wall.nsecsElapsed()) / 1e9;
         if (cpu0 < 0 || cpu1 < 0) {
@@ -128,12 +128,12 @@ int main(int argc, char **argv)
         QObject::connect(&beat, &QTimer::timeout, [&] { worstGap = std::max(worstGap, gap.restart()); });
         QElapsedTimer t;
         t.start();
-        f.vc->textFieldIpAddress->setText(QStringLiteral("127.0.0.1:%1").arg(f.sim->port()));
-        f.vc->connect();
+        f.addressField()->setText(QStringLiteral("127.0.0.1:%1").arg(f.sim->port()));
+        f.window->connectController();
         gap.restart();
         beat.start();
         const bool done =
-            f.waitFor([&] { return f.vc->consoleText().contains(QString::fromLatin1(lastLine)); }, 120000);
+            f.waitFor([&] { return f.consoleText().contains(QString::fromLatin1(lastLine)); }, 120000);
         const double shown = double(t.nsecsElapsed()) / 1e9;
         beat.stop();
         std::printf("console flood 4 MB: shown after %.2f s, raw drain %.2f s, ratio %.2f, lag %.2f s "

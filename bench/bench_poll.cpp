@@ -45,7 +45,7 @@ bool tickVersusBound(int delayMs, int rounds, double *tickUs, double *bareUs, do
         return false;
     f.sim->setRecording(false);
     // The tick reads the I/O page; no timer runs, the bench calls it.
-    f.vc->poller().setPage(f.window->findChild<monitor::IoPage *>());
+    f.window->poller().setPage(f.window->findChild<monitor::IoPage *>());
 
     const int batches = 10;
     const int perBatch = std::max(1, rounds / batches);
@@ -56,7 +56,7 @@ bool tickVersusBound(int delayMs, int rounds, double *tickUs, double *bareUs, do
         for (int i = 0; i < perBatch; ++i) {
             QElapsedTimer t;
             t.start();
-            f.vc->poller().tick();
+            f.window->poller().tick();
             ticks.push_back(double(t.nsecsElapsed()) / 1000.0);
             // Between real ticks the event loop runs; its work (the queued
             // display of what arrived) is not part of the tick.
@@ -66,9 +66,9 @@ bool tickVersusBound(int delayMs, int rounds, double *tickUs, double *bareUs, do
             QElapsedTimer t;
             t.start();
             for (const char *cmd : {"PR IN(0)", "PR IN(24)", "PR IN(-1)"}) {
-                f.vc->linkState().setWaitPrompt(true);
-                f.vc->sendString(QString::fromLatin1(cmd));
-                f.vc->receivePrompt();
+                f.link().state().setWaitPrompt(true);
+                f.link().sendString(QString::fromLatin1(cmd));
+                f.link().receivePrompt();
             }
             bares.push_back(double(t.nsecsElapsed()) / 1000.0);
             QCoreApplication::processEvents();
@@ -95,22 +95,22 @@ bool tickPeriod(int delayMs, int ticks, double *periodMs, double *worstOffGridMs
     if (!f.connectToSim())
         return false;
     f.sim->setRecording(false);
-    f.vc->poller().setPage(f.window->findChild<monitor::IoPage *>());
-    f.vc->timerStart();
-    if (!f.vc->poller().isRunning())
+    f.window->poller().setPage(f.window->findChild<monitor::IoPage *>());
+    f.window->poller().timerStart();
+    if (!f.window->poller().isRunning())
         return false;
     QElapsedTimer clock;
     clock.start();
     std::vector<qint64> ends;
     QEventLoop loop;
-    QObject::connect(&f.vc->poller(), &monitor::Poller::ticked, &loop, [&] {
+    QObject::connect(&f.window->poller(), &monitor::Poller::ticked, &loop, [&] {
         ends.push_back(clock.nsecsElapsed());
         if (static_cast<int>(ends.size()) >= ticks)
             loop.quit();
     });
     QTimer::singleShot(ticks * 300 + 5000, &loop, &QEventLoop::quit);
     loop.exec();
-    f.vc->timerStop();
+    f.window->poller().timerStop();
     if (static_cast<int>(ends.size()) < ticks)
         return false;
     *periodMs = double(ends.back() - ends.front()) / 1e6 / double(ends.size() - 1);

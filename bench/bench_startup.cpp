@@ -1,11 +1,9 @@
 // Start-up cost: time from process start to the first shown window, and peak
 // memory, of the monitor against a minimal Qt Widgets window, each measured
 // in child processes of this one run (median of several starts).
-#include "app/appdelegate.h"
-#include "app/viewcontroller.h"
+#include "app/mainwindow.h"
 #include "support/fakeclock.h"
 #include "support/scripteddialogs.h"
-#include "ui/mainwindow.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -50,11 +48,7 @@ int child(bool monitor, int argc, char **argv)
         QSettings settings(dir.filePath(QStringLiteral("s.ini")), QSettings::IniFormat);
         ScriptedDialogs dialogs;
         FakeClock clock;
-        MainWindow w(&dialogs, &clock);
-        AppDelegate delegate;
-        ViewController vc(&w, &dialogs, &settings, &clock, &delegate);
-        delegate.attach(&w, w.menuOpenFile(), w.menuAbout());
-        vc.viewDidLoad();
+        MainWindow w(&dialogs, &clock, &settings);
         w.installEventFilter(&fp);
         w.show();
         return reportPeak(app.exec());

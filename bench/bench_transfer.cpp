@@ -13,6 +13,7 @@
 #include "sim/machine.h"
 #include "support/fixture.h"
 #include "transfer/fileformat.h"
+#include "transfer/transfers.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -107,7 +108,7 @@ struct Timings
 
 // Loads `path` with the monitor's `load`, then runs the bare client both
 // ways; the first `warmUps` rounds are not counted.
-bool measure(MonitorFixture &f, const QString &path, void (ViewController::*load)(),
+bool measure(MonitorFixture &f, const QString &path, void (transfer::Transfers::*load)(),
              const std::function<bool(bool paced)> &rawLoad, int warmUps, int runs, Timings &out)
 {
     for (int run = 0; run < warmUps + runs; ++run) {
@@ -116,11 +117,11 @@ bool measure(MonitorFixture &f, const QString &path, void (ViewController::*load
         f.dialogs.setNextFileName(path);
         QElapsedTimer t;
         t.start();
-        (f.vc.get()->*load)();
+        (f.window->transfers().*load)();
         const double monitorSeconds = seconds(t);
         if (counted)
             out.monitor.push_back(monitorSeconds);
-        if (!f.vc->consoleText().contains(QStringLiteral("Program Loaded"))) {
+        if (!f.consoleText().contains(QStringLiteral("Program Loaded"))) {
             std::fprintf(stderr, "the monitor's load did not complete\n");
             return false;
         }
@@ -187,7 +188,7 @@ int main(int argc, char **argv)
     // faults).
     Timings line;
     if (!measure(
-            f, linePath, &ViewController::programLoad,
+            f, linePath, &transfer::Transfers::programLoad,
             [&](bool paced) { return rawLineLoad(raw, lineBytes, paced); }, 1, kLineRuns, line))
         return 1;
 
@@ -202,7 +203,7 @@ int main(int argc, char **argv)
 
     Timings block;
     if (!measure(
-            f, blockPath, &ViewController::programLoadHs,
+            f, blockPath, &transfer::Transfers::programLoadHs,
             [&](bool paced) { return rawBlockLoad(raw, blocks, paced); }, 0, kBlockRuns, block))
         return 1;
 

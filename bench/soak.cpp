@@ -86,7 +86,7 @@ int main(int argc, char **argv)
     MonitorFixture f;
     link::setTraceSink([](const QString &) {}); // keep the trace out of the figures
     // A short time-out so that a silent controller costs seconds, not half a minute.
-    f.vc->textFieldTimeOutSec->setText(QStringLiteral("2"));
+    f.timeoutField()->setText(QStringLiteral("2"));
     if (!f.connectToSim()) {
         std::printf("soak: could not connect to the simulator\n");
         return 1;
@@ -123,7 +123,7 @@ int main(int argc, char **argv)
     QObject::connect(&heartbeat, &QTimer::timeout, [&] {
         const qint64 now = clock.elapsed();
         const double gap = double(now - lastBeat - 10);
-        double &worst = f.vc->linkState().waitPrompt() ? worstWaitStallMs : worstStallMs;
+        double &worst = f.link().state().waitPrompt() ? worstWaitStallMs : worstStallMs;
         worst = std::max(worst, gap);
         lastBeat = now;
     });
@@ -142,7 +142,7 @@ int main(int argc, char **argv)
     qint64 nextTabMs = 0;
     qint64 nextFaultMs = 5'000;
     f.selectTab(tabs.at(tab));
-    f.vc->timerStart();
+    f.window->poller().timerStart();
 
     while (clock.elapsed() < endMs) {
         f.waitFor([] { return false; }, 200);
@@ -155,7 +155,7 @@ int main(int argc, char **argv)
             ++faultChanges;
             nextFaultMs = now + 5'000;
         }
-        if (!f.vc->isConnected()) {
+        if (!f.link().isConnected()) {
             // A time-out or a dropped link: reconnect without faults, as a
             // user would once the controller is back.
             f.sim->setOptions(MonitorFixture::makeOptions());
@@ -165,7 +165,7 @@ int main(int argc, char **argv)
                 continue;
             }
             f.selectTab(tabs.at(tab));
-            f.vc->timerStart();
+            f.window->poller().timerStart();
         }
         if (now >= nextTabMs) {
             tab = (tab + 1) % tabs.size();
@@ -173,7 +173,7 @@ int main(int argc, char **argv)
             nextTabMs = now + 10'000;
         }
     }
-    f.vc->timerStop();
+    f.window->poller().timerStop();
     countExchanges();
 
     const double seconds = double(clock.elapsed()) / 1000.0;

@@ -8,6 +8,7 @@
 #include "console/consoleview.h"
 #include "console/sidepanel.h"
 #include "link/link.h"
+#include "link/protocol.h"
 #include "link/sendpath.h"
 #include "link/textutil.h"
 #include "ui/controls.h"
@@ -171,28 +172,6 @@ void ConsolePage::wire()
     connect(m_buttonUDErase, &QPushButton::clicked, this, &ConsolePage::onUDEraseClicked);
     connect(m_buttonReceive, &QPushButton::clicked, this, &ConsolePage::onReceiveClicked);
     connect(m_buttonViewTextClear, &QPushButton::clicked, this, &ConsolePage::onViewTextClearClicked);
-
-    // The side panel's buttons belong to the transfers and the tools.
-    const std::pair<void (SidePanel::*)(), void (ConsolePage::*)()> requests[] = {
-        {&SidePanel::programLoadRequested, &ConsolePage::programLoadRequested},
-        {&SidePanel::programSaveRequested, &ConsolePage::programSaveRequested},
-        {&SidePanel::pointLoadRequested, &ConsolePage::pointLoadRequested},
-        {&SidePanel::pointSaveRequested, &ConsolePage::pointSaveRequested},
-        {&SidePanel::mbkLoadRequested, &ConsolePage::mbkLoadRequested},
-        {&SidePanel::mbkSaveRequested, &ConsolePage::mbkSaveRequested},
-        {&SidePanel::clockCheckRequested, &ConsolePage::clockCheckRequested},
-        {&SidePanel::clockSetRequested, &ConsolePage::clockSetRequested},
-        {&SidePanel::monitorRequested, &ConsolePage::monitorRequested},
-        {&SidePanel::monitorListRequested, &ConsolePage::monitorListRequested},
-        {&SidePanel::breakpointAddDelRequested, &ConsolePage::breakpointAddDelRequested},
-        {&SidePanel::breakpointListRequested, &ConsolePage::breakpointListRequested},
-        {&SidePanel::breakpointClearAllRequested, &ConsolePage::breakpointClearAllRequested},
-        {&SidePanel::breakpointContinueRequested, &ConsolePage::breakpointContinueRequested},
-        {&SidePanel::breakpointStepRequested, &ConsolePage::breakpointStepRequested},
-        {&SidePanel::breakpointVariableRequested, &ConsolePage::breakpointVariableRequested},
-    };
-    for (const auto &[from, to] : requests)
-        connect(m_side, from, this, to);
 }
 
 // ---------------------------------------------------------------- enabling
@@ -222,26 +201,6 @@ void ConsolePage::setListNextEnabled(bool enabled)
 void ConsolePage::setFollowOutput(bool on)
 {
     m_checkboxScroll->setChecked(on);
-}
-
-QString ConsolePage::breakpointTarget() const
-{
-    return m_side->breakpointTarget();
-}
-
-void ConsolePage::setBreakpointTarget(const QString &target)
-{
-    m_side->setBreakpointTarget(target);
-}
-
-QString ConsolePage::breakpointVariable() const
-{
-    return m_side->breakpointVariable();
-}
-
-void ConsolePage::setBreakpointVariable(const QString &name)
-{
-    m_side->setBreakpointVariable(name);
 }
 
 // ---------------------------------------------------------------- histories
@@ -416,7 +375,7 @@ void ConsolePage::onCtrlAClicked()
 {
     m_checkboxScroll->setChecked(true);
     m_link.state().setBkpMode(false);
-    m_link.sendB(QByteArray(1, '\x01'));
+    m_link.sendB(QByteArray(1, protocol::kAttention));
     focusConsole();
 }
 
@@ -498,6 +457,8 @@ bool ConsolePage::keyDown(QKeyEvent *event)
     const auto action = [this](void (ConsolePage::*fn)()) {
         m_link.userAction([this, fn] { (this->*fn)(); });
     };
+    // Not QShortcuts: these keys act only on this tab while connected, and
+    // Control counts only as flagsChanged() recorded it.
     switch (event->key()) {
     case Qt::Key_F2:
         onViewTextClearClicked();
@@ -548,13 +509,13 @@ bool ConsolePage::keyDown(QKeyEvent *event)
         break;
     case Qt::Key_M:
         if (control) {
-            emit monitorListRequested();
+            emit m_side->monitorListRequested(); // as its button does
             focusConsole();
         }
         break;
     case Qt::Key_L:
         if (control) {
-            emit programLoadRequested();
+            emit m_side->programLoadRequested(); // as its button does
             focusConsole();
         }
         break;

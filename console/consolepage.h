@@ -1,7 +1,7 @@
 // The console tab: the console and its buffer, the command boxes with their
 // histories, the console buttons and the keyboard shortcuts. Its side panel
-// hosts the transfer and tool buttons; their clicks leave the page as
-// signals, for the objects that run them.
+// hosts the transfer and tool buttons; the window wires their clicks to the
+// objects that run them.
 #pragma once
 
 #include "console/consolesink.h"
@@ -61,11 +61,9 @@ public:
     void liveDisplayOn() override { setFollowOutput(true); }
     void listNextOff() override { setListNextEnabled(false); }
 
-    // ---- the breakpoint fields ----------------------------------------------
-    QString breakpointTarget() const;
-    void setBreakpointTarget(const QString &target);
-    QString breakpointVariable() const;
-    void setBreakpointVariable(const QString &name);
+    // The breakpoint fields and the transfer and tool buttons; their clicks
+    // are for the transfers and the tools.
+    SidePanel &sidePanel() { return *m_side; }
 
     // ---- histories, most recent first ---------------------------------------
     enum class History { Commands, ProgramLines, ListStarts };
@@ -74,24 +72,6 @@ public:
     // but the listing start "0".
     void restoreHistories(const QStringList &commands, const QStringList &programLines,
                           const QStringList &listStarts);
-
-signals:
-    void programLoadRequested();
-    void programSaveRequested();
-    void pointLoadRequested();
-    void pointSaveRequested();
-    void mbkLoadRequested();
-    void mbkSaveRequested();
-    void clockCheckRequested();
-    void clockSetRequested();
-    void monitorRequested();
-    void monitorListRequested();
-    void breakpointAddDelRequested();
-    void breakpointListRequested();
-    void breakpointClearAllRequested();
-    void breakpointContinueRequested();
-    void breakpointStepRequested();
-    void breakpointVariableRequested();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

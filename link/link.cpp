@@ -2,6 +2,7 @@
 
 #include "app/dialogs.h"
 #include "link/connection.h"
+#include "link/protocol.h"
 #include "link/receivehandler.h"
 #include "link/sendpath.h"
 #include "link/sjis.h"
@@ -137,7 +138,7 @@ void Link::close()
     qCInfo(lcLink) << "disconnect()";
     if (!m_conn)
         return;
-    sendString(QStringLiteral("CMD$ 0"));
+    sendString(QLatin1String(protocol::kMachineModeOff));
     QThread::msleep(static_cast<unsigned long>(m_disconnectPause.count()));
     m_conn->close();
     m_conn.reset();

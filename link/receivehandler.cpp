@@ -1,5 +1,7 @@
 #include "link/receivehandler.h"
 
+#include "link/protocol.h"
+
 namespace link {
 
 ReceiveHandler::ReceiveHandler(LinkState &state, std::function<void(const QString &)> send)
@@ -40,8 +42,8 @@ ChunkResult ReceiveHandler::onChunk(const QByteArray &bytes)
             m_send(kPassword);
             r.trace << text + QStringLiteral("<-") + kPassword;
             text.clear();
-            m_send(QStringLiteral("CMD$ 0"));
-            r.trace << QStringLiteral("CMD$ 0");
+            m_send(QLatin1String(protocol::kMachineModeOff));
+            r.trace << QLatin1String(protocol::kMachineModeOff);
             m_state.setBeginConnect(true);
         }
         r.scheduleDisplay = true;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "link/linkstate.h"
+#include "link/protocol.h"
 #include "link/sjis.h"
 
 #include <QByteArray>
@@ -13,10 +14,10 @@
 
 namespace link {
 
-inline const QString kLoginPrompt = QStringLiteral("Login    :");
-inline const QString kPasswordPrompt = QStringLiteral("Password :");
-inline const QString kLoginName = QStringLiteral("KDW4721");
-inline const QString kPassword = QStringLiteral("QVRNT");
+inline const QString kLoginPrompt = QString::fromLatin1(protocol::kLoginPrompt);
+inline const QString kPasswordPrompt = QString::fromLatin1(protocol::kPasswordPrompt);
+inline const QString kLoginName = QString::fromLatin1(protocol::kLoginName);
+inline const QString kPassword = QString::fromLatin1(protocol::kPassword);
 
 struct ChunkResult
 {

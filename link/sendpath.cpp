@@ -1,5 +1,6 @@
 #include "link/sendpath.h"
 
+#include "link/protocol.h"
 #include "link/textutil.h"
 
 namespace link {
@@ -18,7 +19,7 @@ ConsoleLine prepareConsoleLine(const QString &line)
 
 QString wireLine(const QString &command)
 {
-    QString line = command + QLatin1Char('\r');
+    QString line = command + QLatin1Char(protocol::kLineEnd);
     line.replace(QChar(0x00A5), QLatin1Char('\\'));
     return line;
 }

@@ -162,11 +162,7 @@ void BitGroupBox::force(int lamp, bool on)
     // bank on screen; before the first reading there is nothing to send.
     if (!m_shown || lamp >= m_shown->size())
         return;
-    ForceTarget t;
-    t.kind = on ? ForceTarget::Kind::On : ForceTarget::Kind::Off;
-    t.group = m_group;
-    t.label = lamp;
-    m_link.commandExec(forceCommand(t, m_shown->at(lamp)));
+    m_link.commandExec(forceCommand(on, m_shown->at(lamp)));
 }
 
 void BitGroupBox::clearAll()

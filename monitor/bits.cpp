@@ -102,84 +102,9 @@ QString clearCommand(BitGroup group)
     return QString();
 }
 
-namespace {
-ForceTarget onOff(ForceTarget::Kind kind, BitGroup group, int label)
+QString forceCommand(bool on, const QString &bitNumber)
 {
-    ForceTarget t;
-    t.kind = kind;
-    t.group = group;
-    t.label = label;
-    return t;
-}
-
-ForceTarget fixed(const QString &command)
-{
-    ForceTarget t;
-    t.kind = ForceTarget::Kind::Fixed;
-    t.command = command;
-    return t;
-}
-
-// Tags base .. base+count-1 switch bits on, the next `count` tags switch
-// the same bits off.
-std::optional<ForceTarget> onOffRange(int tag, int base, int count, BitGroup group)
-{
-    if (tag >= base && tag < base + count)
-        return onOff(ForceTarget::Kind::On, group, tag - base);
-    if (tag >= base + count && tag < base + 2 * count)
-        return onOff(ForceTarget::Kind::Off, group, tag - base - count);
-    return std::nullopt;
-}
-} // namespace
-
-ForceTarget forceTarget(ForceAction action, int tag)
-{
-    switch (action) {
-    case ForceAction::OutOnOff:
-        if (auto t = onOffRange(tag, 0, 8, BitGroup::Outputs))
-            return *t;
-        if (auto t = onOffRange(tag, 20, 8, BitGroup::Relays))
-            return *t;
-        if (tag == 40)
-            return fixed(clearCommand(BitGroup::Outputs));
-        if (tag == 41)
-            return fixed(clearCommand(BitGroup::Relays));
-        break;
-    case ForceAction::MbkIoOnOff:
-        if (auto t = onOffRange(tag, 0, 16, BitGroup::MbkBits))
-            return *t;
-        if (tag == 40)
-            return fixed(clearCommand(BitGroup::MbkBits));
-        break;
-    case ForceAction::CuOnOff:
-        if (auto t = onOffRange(tag, 0, 8, BitGroup::CuOutputs))
-            return *t;
-        if (tag == 40)
-            return fixed(clearCommand(BitGroup::CuOutputs));
-        break;
-    case ForceAction::PgHout:
-        // Even tags switch general output tag/2 on, odd tags switch it off.
-        if (tag >= 0 && tag <= 7)
-            return fixed((tag % 2 == 0 ? QStringLiteral("H_ON ") : QStringLiteral("H_OFF ")) +
-                         QString::number(tag / 2));
-        break;
-    }
-    return ForceTarget();
-}
-
-QString forceCommand(const ForceTarget &target, const QString &bitNumber)
-{
-    switch (target.kind) {
-    case ForceTarget::Kind::None:
-        return QString();
-    case ForceTarget::Kind::On:
-        return QStringLiteral("ON ") + bitNumber;
-    case ForceTarget::Kind::Off:
-        return QStringLiteral("OFF ") + bitNumber;
-    case ForceTarget::Kind::Fixed:
-        return target.command;
-    }
-    return QString();
+    return (on ? QStringLiteral("ON ") : QStringLiteral("OFF ")) + bitNumber;
 }
 
 } // namespace monitor

@@ -54,22 +54,8 @@ std::optional<BitDisplay> bitDisplay(BitGroup group, const QString &reply, const
 // forced (the inputs).
 QString clearCommand(BitGroup group);
 
-enum class ForceAction { OutOnOff, MbkIoOnOff, CuOnOff, PgHout };
-
-// What one tag of one action sends. On and Off take their operand from bit
-// number `label` of the numbers `group` last showed, so the command follows
-// the bank the page last displayed.
-struct ForceTarget
-{
-    enum class Kind { None, On, Off, Fixed };
-    Kind kind = Kind::None;
-    BitGroup group = BitGroup::Outputs;
-    int label = 0;
-    QString command; // Kind::Fixed only
-};
-ForceTarget forceTarget(ForceAction action, int tag);
-
-// The command line for a target; empty for Kind::None.
-QString forceCommand(const ForceTarget &target, const QString &bitNumber);
+// What an ON or OFF button under a lamp sends: its operand is the bit number
+// the lamp showed last, so the command follows the bank on screen.
+QString forceCommand(bool on, const QString &bitNumber);
 
 } // namespace monitor

@@ -2,6 +2,7 @@
 
 #include "app/clock.h"
 #include "link/link.h"
+#include "link/protocol.h"
 #include "monitor/polling.h"
 #include "ui/page.h"
 #include "ui/uihelpers.h"
@@ -43,7 +44,7 @@ void Poller::timerStart()
     emit statusCleared();
     emit indicatorShown(kStar);
     m_link.state().setWaitPrompt(true);
-    m_link.sendString(QStringLiteral("CMD$"));
+    m_link.sendString(QLatin1String(protocol::kMachineModeWord));
     m_link.receivePrompt();
     // A time-out or a disconnect during that wait closed the link; a timer
     // started now would only tick on without a connection.
@@ -63,7 +64,7 @@ void Poller::timerStop()
     if (!m_running)
         return;
     emit stopMarker(timeMarker(m_clock.now()));
-    m_link.sendString(QStringLiteral("CMD$ 0"));
+    m_link.sendString(QLatin1String(protocol::kMachineModeOff));
     m_timer->stop();
     m_running = false;
 }

@@ -4,20 +4,17 @@
 
 #include "link/link.h"
 #include "link/textutil.h"
-#include "monitor/banks.h"
-#include "monitor/bits.h"
+#include "monitor/bitgroupbox.h"
 #include "ui/controls.h"
 #include "ui/uihelpers.h"
 
 #include <QButtonGroup>
-#include <QComboBox>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
 #include <QSpinBox>
@@ -28,24 +25,6 @@ using namespace ui;
 namespace panels {
 
 namespace {
-
-const QString kDash = QStringLiteral("\u2014");
-constexpr monitor::BitGroup kGroup = monitor::BitGroup::MbkBits;
-// The clear button's entry in the forcing table of the MBK bit word.
-constexpr int kClearTag = 40;
-
-QColor lampColour()
-{
-    switch (monitor::onColour(kGroup)) {
-    case monitor::LampColour::Red:
-        return kRed;
-    case monitor::LampColour::Green:
-        return kGreen;
-    case monitor::LampColour::Orange:
-        return kOrange;
-    }
-    return kRed;
-}
 
 // QSpinBox holds an int; a typed start beyond it leaves the stepper at its end.
 void setStepper(QSpinBox *stepper, qint64 value)
@@ -176,73 +155,24 @@ MbkPage::MbkPage(link::Link &link, QWidget *parent) : ui::Page(parent), m_link(l
     m_modData->setText(QStringLiteral("0"));
 }
 
-QGroupBox *MbkPage::buildBitGroup()
+monitor::BitGroupBox *MbkPage::buildBitGroup()
 {
-    auto *box = new QGroupBox(QStringLiteral("MBK bit word"));
-    const QString what = QStringLiteral("MBK");
-    m_bank = makePopup(QStringLiteral("popupbuttonMbkIoBank"),
-                       QStringLiteral("Bank of the %1 area to watch").arg(what.toLower()), 20);
-    {
-        const QSignalBlocker block(m_bank);
-        m_bank->addItems(monitor::bankTitles(kGroup));
-        m_bank->setCurrentIndex(0);
-    }
-    m_bitsValue = makeReadout(QStringLiteral("labelMbkIoStat"), what + QStringLiteral(" value"), 7);
-    m_bitsValue->setText(kDash);
-    m_bitsValue->setAlignment(Qt::AlignCenter);
-    m_bitsValue->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    const QString clearCaption = QStringLiteral("Clear all MBK bits");
-    QPushButton *clear = makeButton(QStringLiteral("buttonMbkIoOnOff") + QString::number(kClearTag),
-                                    clearCaption, clearCaption);
-    connect(clear, &QPushButton::clicked, this, [this] { m_link.userAction([this] { clearBits(); }); });
-
-    auto *lamps = new QGridLayout;
-    lamps->setHorizontalSpacing(4);
-    lamps->setVerticalSpacing(2);
-    const int bw = buttonWidth({QStringLiteral("OFF"), QStringLiteral("ON")});
-    const QString lower = what.toLower();
-    for (int k = 0; k < kBits; ++k) {
-        // Most significant bit on the left, as the bank titles read.
-        const int col = kBits - 1 - k;
-        const QString idx = QString::number(k);
-        m_lamps[k] = makeLamp(QStringLiteral("labelMbkIo") + idx, what + QStringLiteral(" bit ") + idx,
-                              kLampPixelSize);
-        lamps->addWidget(m_lamps[k], 0, col, Qt::AlignHCenter);
-        m_bitNos[k] = named(new QLabel(kDash), QStringLiteral("labelMbkIo") + idx + QStringLiteral("BitNo"));
-        m_bitNos[k]->setFont(monoFont());
-        m_bitNos[k]->setAlignment(Qt::AlignCenter);
-        lamps->addWidget(m_bitNos[k], 1, col, Qt::AlignHCenter);
-        // The ON buttons are buttonMbkIoOnOff0..15, the OFF buttons 16..31.
-        QPushButton *on = makeButton(QStringLiteral("buttonMbkIoOnOff") + idx, QStringLiteral("ON"),
-                                     QStringLiteral("Switch %1 %2 on").arg(lower, idx));
-        QPushButton *off =
-            makeButton(QStringLiteral("buttonMbkIoOnOff") + QString::number(kBits + k), QStringLiteral("OFF"),
-                       QStringLiteral("Switch %1 %2 off").arg(lower, idx));
-        on->setFixedWidth(bw);
-        off->setFixedWidth(bw);
-        connect(on, &QPushButton::clicked, this,
-                [this, k] { m_link.userAction([this, k] { forceBit(k, true); }); });
-        connect(off, &QPushButton::clicked, this,
-                [this, k] { m_link.userAction([this, k] { forceBit(k, false); }); });
-        lamps->addWidget(on, 2, col, Qt::AlignHCenter);
-        lamps->addWidget(off, 3, col, Qt::AlignHCenter);
-        lamps->setColumnStretch(col, 1);
-        lamps->setColumnMinimumWidth(
-            col, qMax(bw, QFontMetrics(monoFont()).horizontalAdvance(QStringLiteral("-00000")) + 4));
-    }
-
-    auto *v = new QVBoxLayout(box);
-    auto *header = new QHBoxLayout;
-    header->addWidget(caption(QStringLiteral("Bank"), m_bank));
-    header->addWidget(m_bank);
-    header->addSpacing(12);
-    header->addWidget(caption(QStringLiteral("Value"), m_bitsValue));
-    header->addWidget(m_bitsValue);
-    header->addStretch(1);
-    header->addWidget(clear);
-    v->addLayout(header);
-    v->addLayout(lamps);
-    return box;
+    monitor::BitGroupBox::Spec spec;
+    spec.group = monitor::BitGroup::MbkBits;
+    spec.title = QStringLiteral("MBK bit word");
+    spec.prefix = QStringLiteral("labelMbkIo");
+    spec.what = QStringLiteral("MBK");
+    spec.popup = QStringLiteral("popupbuttonMbkIoBank");
+    spec.stat = QStringLiteral("labelMbkIoStat");
+    // The ON buttons are buttonMbkIoOnOff0..15, the OFF buttons 16..31.
+    spec.action = QStringLiteral("buttonMbkIoOnOff");
+    spec.onBase = 0;
+    spec.offBase = 16;
+    spec.clearTag = 40;
+    spec.clearCaption = QStringLiteral("Clear all MBK bits");
+    spec.headerOnTop = true;
+    m_bits = new monitor::BitGroupBox(m_link, spec);
+    return m_bits;
 }
 
 void MbkPage::poll(link::Link &link)
@@ -253,11 +183,7 @@ void MbkPage::poll(link::Link &link)
         if (!m_adr[row]->text().isEmpty())
             mbkvalueshow(link, row);
     }
-    const QString bank = monitor::bankWord(m_bank->currentText());
-    // A failed wait leaves what did arrive; a reply that does not parse
-    // changes nothing.
-    link.exchange(monitor::bitQuery(bank, monitor::bankCast(kGroup)));
-    ioCheckMbkIo(link.rcvBuff(), bank);
+    m_bits->poll(link);
 }
 
 MbkSize MbkPage::size() const
@@ -342,41 +268,6 @@ void MbkPage::onSizeClicked()
     if (!name.isEmpty())
         link::trace(name);
     layOutFrom(false);
-}
-
-// ---------------------------------------------------------------- bit word
-
-void MbkPage::ioCheckMbkIo(const QString &txtText, const QString &banknum)
-{
-    const std::optional<monitor::BitDisplay> d = monitor::bitDisplay(kGroup, txtText, banknum);
-    if (!d)
-        return;
-    m_bitNumbers = d->numbers;
-    for (int k = 0; k < kBits; ++k)
-        m_bitNos[k]->setText(d->numbers.at(k));
-    m_bitsValue->setText(d->value);
-    const QColor on = lampColour();
-    const QString word = monitor::lampWord(kGroup) + QLatin1Char(' ');
-    for (int k = 0; k < kBits; ++k)
-        showLamp(m_lamps[k], word + d->numbers.at(k), monitor::lampOn(d->bits, k), on);
-}
-
-void MbkPage::forceBit(int bit, bool on)
-{
-    // Before the first reading there is no bit number to switch.
-    if (!m_bitNumbers || bit >= m_bitNumbers->size())
-        return;
-    monitor::ForceTarget target;
-    target.kind = on ? monitor::ForceTarget::Kind::On : monitor::ForceTarget::Kind::Off;
-    target.group = kGroup;
-    target.label = bit;
-    m_link.commandExec(monitor::forceCommand(target, m_bitNumbers->at(bit)));
-}
-
-void MbkPage::clearBits()
-{
-    const monitor::ForceTarget target = monitor::forceTarget(monitor::ForceAction::MbkIoOnOff, kClearTag);
-    m_link.commandExec(monitor::forceCommand(target, QString()));
 }
 
 } // namespace panels

@@ -5,16 +5,16 @@
 #include "panels/mbk.h"
 #include "ui/page.h"
 
-#include <QStringList>
 #include <array>
 #include <optional>
 
-class QComboBox;
-class QGroupBox;
-class QLabel;
 class QLineEdit;
 class QRadioButton;
 class QSpinBox;
+
+namespace monitor {
+class BitGroupBox;
+}
 
 namespace panels {
 
@@ -24,7 +24,6 @@ class MbkPage : public ui::Page
 
 public:
     static constexpr int kRows = 8;
-    static constexpr int kBits = 16;
 
     explicit MbkPage(link::Link &link, QWidget *parent = nullptr);
 
@@ -40,16 +39,13 @@ private slots:
     void onSizeClicked();
 
 private:
-    QGroupBox *buildBitGroup();
+    monitor::BitGroupBox *buildBitGroup();
     MbkSize size() const;
     // Lays the rows out from the typed start address, or (after a size
     // change) from row 0's address, whatever the start field holds typed.
     void layOutFrom(bool typed);
     void layOutRows(const std::array<QString, kRows> &rows);
     void mbkvalueshow(link::Link &link, int row);
-    void ioCheckMbkIo(const QString &txtText, const QString &banknum);
-    void forceBit(int bit, bool on);
-    void clearBits();
 
     link::Link &m_link;
     QLineEdit *m_adrSelect = nullptr;
@@ -63,13 +59,7 @@ private:
     QRadioButton *m_hex = nullptr;
     QLineEdit *m_modAdr = nullptr;
     QLineEdit *m_modData = nullptr;
-    QComboBox *m_bank = nullptr;
-    QLabel *m_bitsValue = nullptr;
-    std::array<QLabel *, kBits> m_lamps{};
-    std::array<QLabel *, kBits> m_bitNos{};
-    // The bit numbers the lamps last showed; nothing before the first reply
-    // that parsed. The forcing buttons take their operands from here.
-    std::optional<QStringList> m_bitNumbers;
+    monitor::BitGroupBox *m_bits = nullptr;
 };
 
 } // namespace panels

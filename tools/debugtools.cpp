@@ -4,6 +4,7 @@
 #include "app/clock.h"
 #include "console/consolesink.h"
 #include "link/link.h"
+#include "link/protocol.h"
 #include "link/textutil.h"
 #include "tools/tools.h"
 
@@ -112,7 +113,7 @@ void DebugTools::clockAdjust()
 void DebugTools::monitor()
 {
     console().liveDisplayOn();
-    if (!m_link.exchange(QStringLiteral("CMD$")))
+    if (!m_link.exchange(QLatin1String(protocol::kMachineModeWord)))
         return;
     m_link.state().setWaitPrompt(true);
     console().sendString1(QStringLiteral("MON"));
@@ -122,14 +123,14 @@ void DebugTools::monitor()
     // Nobody waits for this prompt: the receive path ends the wait, and the
     // prompt itself is not shown.
     m_link.state().setWaitPrompt(true);
-    m_link.sendString(QStringLiteral("CMD$ 0"));
+    m_link.sendString(QLatin1String(protocol::kMachineModeOff));
 }
 
 void DebugTools::monitorListing()
 {
     console().liveDisplayOn();
     console().listNextOff();
-    if (!m_link.exchange(QStringLiteral("CMD$")))
+    if (!m_link.exchange(QLatin1String(protocol::kMachineModeWord)))
         return;
     const std::optional<QString> monReply = m_link.exchange(QStringLiteral("MON"));
     if (!monReply)
@@ -141,7 +142,7 @@ void DebugTools::monitorListing()
     if (!listing)
         return;
     console().consoleAppendFollow(QStringLiteral("\r\n") + *listing);
-    m_link.sendString(QStringLiteral("CMD$ 0"));
+    m_link.sendString(QLatin1String(protocol::kMachineModeOff));
 }
 
 } // namespace tools

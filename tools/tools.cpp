@@ -1,5 +1,6 @@
 #include "tools/tools.h"
 
+#include "link/protocol.h"
 #include "link/textutil.h"
 
 #include <QStringList>
@@ -47,10 +48,10 @@ QString rtcSetCommand(const QDateTime &dateTime)
 QString cleanMonReply(const QString &reply)
 {
     QString s = reply;
-    s.replace(QStringLiteral("#?"), QStringLiteral("#"));
+    s.replace(QLatin1String(protocol::kBreakPrompt), QLatin1String(protocol::kPrompt));
     s = text::trimNewlines(s);
     s.remove(QLatin1Char('\t'));
-    s.remove(QLatin1Char('#'));
+    s.remove(QLatin1String(protocol::kPrompt));
     return s;
 }
 
@@ -79,8 +80,8 @@ QString listCommand(const QString &label)
 QString cleanListLine(const QString &reply)
 {
     QString s = reply;
-    s.replace(QStringLiteral("#?"), QStringLiteral("#"));
-    s.remove(QLatin1Char('#'));
+    s.replace(QLatin1String(protocol::kBreakPrompt), QLatin1String(protocol::kPrompt));
+    s.remove(QLatin1String(protocol::kPrompt));
     return text::trimNewlines(s);
 }
 

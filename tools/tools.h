@@ -1,6 +1,6 @@
 // Rules of the debug and maintenance tools that need no widget: the
 // breakpoint target, the clock-setting command and the annotated monitor
-// listing. The ViewController only reads the controls and runs the exchanges.
+// listing. DebugTools runs the exchanges.
 #pragma once
 
 #include <QDateTime>

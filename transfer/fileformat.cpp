@@ -1,5 +1,6 @@
 #include "transfer/fileformat.h"
 
+#include "link/protocol.h"
 #include "link/sjis.h"
 #include "link/textutil.h"
 
@@ -154,7 +155,7 @@ QList<QByteArray> programBlocks(const QByteArray &bytes)
         QByteArray block;
         const QByteArray piece = bytes.mid(offset, kBlockSize);
         block.reserve(piece.size() + 1);
-        block.append('\x02');
+        block.append(protocol::kBlockStart);
         block.append(piece);
         blocks.append(block);
     }
@@ -173,7 +174,8 @@ QString listingFileText(const QString &listing, bool dropBeforeTab)
                 line = line.mid(tab + 1);
         }
         // The prompt line, also in its breakpoint form, is no program text.
-        if (line.isEmpty() || line == QLatin1String("#") || line == QLatin1String("#?"))
+        if (line.isEmpty() || line == QLatin1String(protocol::kPrompt) ||
+            line == QLatin1String(protocol::kBreakPrompt))
             continue;
         out += line;
         out += QLatin1Char('\n');

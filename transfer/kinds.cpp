@@ -1,5 +1,7 @@
 #include "transfer/kinds.h"
 
+#include "link/protocol.h"
+
 namespace transfer {
 
 namespace {
@@ -12,9 +14,9 @@ Traits makeProgram()
     t.saveTitle = QStringLiteral("Program Save");
     t.saveMessage = QStringLiteral("プログラムをPCに保存します");
     t.extension = QStringLiteral("f2k");
-    t.clearCommands = {QStringLiteral("NEW"), QStringLiteral("ECHO 2")};
+    t.clearCommands = {QLatin1String(protocol::kClearProgram), QLatin1String(protocol::kLoadModeOn)};
     // Saved programs carry no line numbers; the controller numbers them again.
-    t.finishCommands = {QStringLiteral("ECHO"), QStringLiteral("RENUM")};
+    t.finishCommands = {QLatin1String(protocol::kLoadModeWord), QStringLiteral("RENUM")};
     t.cutComments = true;
     t.refuseHash = true;
     t.replyRule = ReplyRule::TextBeforePrompt;

@@ -4,6 +4,7 @@
 #include "app/dialogs.h"
 #include "console/consolesink.h"
 #include "link/link.h"
+#include "link/protocol.h"
 #include "link/textutil.h"
 #include "transfer/fileformat.h"
 #include "transfer/texts.h"
@@ -20,7 +21,7 @@ namespace transfer {
 
 namespace {
 
-const QByteArray kAttention("\x01", 1);
+const QByteArray kAttention(1, protocol::kAttention);
 constexpr std::chrono::milliseconds kSaveProgressEvery{100};
 
 QString startDirOf(const QString &remembered)
@@ -222,7 +223,7 @@ bool TransferRun::blockLoad()
     status(kFileProcessing);
     link::doEvents();
     m_state.setWaitPrompt(true);
-    m_link.sendString(QStringLiteral("MMC_LOAD MMC_LOAD$"));
+    m_link.sendString(QLatin1String(protocol::kLoadBlocks));
     if (!promptWait(true))
         return false;
 

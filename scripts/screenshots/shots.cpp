@@ -65,7 +65,6 @@ public:
     void reportAlerts() const;
 
 private:
-    ViewController &vc() { return *m_f.vc; }
     bool check(bool ok, const char *what);
     bool waitFor(const std::function<bool()> &cond, const char *what, int timeoutMs = kLongWaitMs);
     bool save(const QString &name);
@@ -117,7 +116,7 @@ bool Shots::save(const QString &name)
     m_f.settle();
     // On the monitor pages the caret would sit in whatever field the scenario
     // typed into last; on the console it belongs where the user types.
-    if (vc().selectTabId != QLatin1String("0")) {
+    if (m_f.window->currentTab() != monitor::Tab::Console) {
         if (QWidget *focus = QApplication::focusWidget())
             focus->clearFocus();
     }
@@ -149,22 +148,22 @@ void Shots::loadProgram(const QStringList &lines)
 
 bool Shots::consoleAtPrompt()
 {
-    const QString text = vc().consoleText();
+    const QString text = m_f.consoleText();
     return text.endsWith(QLatin1Char('#')) || text.endsWith(QLatin1String("#?"));
 }
 
 bool Shots::atPrompt(const QString &prompt)
 {
-    return vc().consoleText().endsWith(prompt);
+    return m_f.consoleText().endsWith(prompt);
 }
 
 bool Shots::atBreak(const QString &stop, const char *what)
 {
     return waitFor(
         [&] {
-            return vc().consoleText().contains(stop) && atPrompt(QStringLiteral("#?")) &&
-                   vc().root()->findChild<QPushButton *>(QStringLiteral("buttonBkpN"))->isEnabled() &&
-                   vc().root()->findChild<QPushButton *>(QStringLiteral("buttonBkpT"))->isEnabled();
+            return m_f.consoleText().contains(stop) && atPrompt(QStringLiteral("#?")) &&
+                   m_f.window->findChild<QPushButton *>(QStringLiteral("buttonBkpN"))->isEnabled() &&
+                   m_f.window->findChild<QPushButton *>(QStringLiteral("buttonBkpT"))->isEnabled();
         },
         what);
 }
@@ -172,16 +171,16 @@ bool Shots::atBreak(const QString &stop, const char *what)
 bool Shots::command(const QString &line)
 {
     m_f.clearCommands();
-    vc().root()->findChild<QComboBox *>(QStringLiteral("comboBox1"))->setEditText(line);
-    vc().root()->findChild<QPushButton *>(QStringLiteral("buttonSend"))->click();
+    m_f.window->findChild<QComboBox *>(QStringLiteral("comboBox1"))->setEditText(line);
+    m_f.window->findChild<QPushButton *>(QStringLiteral("buttonSend"))->click();
     return waitFor([&] { return m_f.commands().contains(line) && consoleAtPrompt(); }, "a console command");
 }
 
 bool Shots::programLine(const QString &line)
 {
     m_f.clearCommands();
-    vc().root()->findChild<QComboBox *>(QStringLiteral("comboBox2"))->setEditText(line);
-    vc().root()->findChild<QPushButton *>(QStringLiteral("buttonProgramExec"))->click();
+    m_f.window->findChild<QComboBox *>(QStringLiteral("comboBox2"))->setEditText(line);
+    m_f.window->findChild<QPushButton *>(QStringLiteral("buttonProgramExec"))->click();
     return waitFor([&] { return m_f.commands().contains(line) && consoleAtPrompt(); }, "a program line");
 }
 
@@ -212,7 +211,8 @@ void Shots::pick(QComboBox *box, const QString &title)
 bool Shots::selectTab(const QString &identifier)
 {
     m_f.selectTab(identifier);
-    return waitFor([&] { return vc().selectTabId == identifier; }, "selecting a tab");
+    return waitFor([&] { return monitor::tabIdentifier(m_f.window->currentTab()) == identifier; },
+                   "selecting a tab");
 }
 
 void Shots::reportAlerts() const
@@ -249,7 +249,7 @@ bool Shots::console()
         if (!command(QLatin1String(line)))
             return false;
     }
-    vc().root()->findChild<QComboBox *>(QStringLiteral("comboBox2"))->setEditText(QString());
+    m_f.window->findChild<QComboBox *>(QStringLiteral("comboBox2"))->setEditText(QString());
     return save(QStringLiteral("console.png"));
 }
 
@@ -453,44 +453,43 @@ bool Shots::breakpoint()
     if (!selectTab(QStringLiteral("0")))
         return false;
     // Stop whatever runs, then debug a small program from a clean console.
-    vc().root()->findChild<QPushButton *>(QStringLiteral("buttonCtrlA"))->click();
+    m_f.window->findChild<QPushButton *>(QStringLiteral("buttonCtrlA"))->click();
     if (!waitFor([&] { return consoleAtPrompt(); }, "the attention byte"))
         return false;
     loadProgram({QStringLiteral("10 *MAIN"), QStringLiteral("20 A=5"), QStringLiteral("30 *LOOP1"),
                  QStringLiteral("40 A=A+1"), QStringLiteral("50 B=A*2"), QStringLiteral("60 GOTO *LOOP1")});
-    vc().root()->findChild<QPushButton *>(QStringLiteral("buttonViewTextClear"))->click();
+    m_f.window->findChild<QPushButton *>(QStringLiteral("buttonViewTextClear"))->click();
     if (!command(QStringLiteral("LIST 10 20")))
         return false;
-    vc().root()
-        ->findChild<QLineEdit *>(QStringLiteral("textFieldBkpNumber"))
+    m_f.window->findChild<QLineEdit *>(QStringLiteral("textFieldBkpNumber"))
         ->setText(QStringLiteral("LOOP1"));
     m_f.clearCommands();
-    vc().root()->findChild<QPushButton *>(QStringLiteral("buttonBkpAddDel"))->click();
+    m_f.window->findChild<QPushButton *>(QStringLiteral("buttonBkpAddDel"))->click();
     if (!waitFor([&] { return m_f.commands().contains(QStringLiteral("BKP *LOOP1")) && consoleAtPrompt(); },
                  "setting the breakpoint"))
         return false;
-    vc().root()->findChild<QPushButton *>(QStringLiteral("buttonRun"))->click();
+    m_f.window->findChild<QPushButton *>(QStringLiteral("buttonRun"))->click();
     if (!atBreak(QStringLiteral("BREAK 30"), "stopping at the breakpoint"))
         return false;
     // Two single steps, then look at A and at the breakpoint list.
     for (const char *line : {"BREAK 40", "BREAK 50"}) {
-        vc().root()->findChild<QPushButton *>(QStringLiteral("buttonBkpT"))->click();
+        m_f.window->findChild<QPushButton *>(QStringLiteral("buttonBkpT"))->click();
         if (!atBreak(QLatin1String(line), "a single step"))
             return false;
     }
-    vc().root()->findChild<QLineEdit *>(QStringLiteral("textFieldBkpVariName"))->setText(QStringLiteral("A"));
+    m_f.window->findChild<QLineEdit *>(QStringLiteral("textFieldBkpVariName"))->setText(QStringLiteral("A"));
     m_f.clearCommands();
-    vc().root()->findChild<QPushButton *>(QStringLiteral("buttonBkpVari"))->click();
+    m_f.window->findChild<QPushButton *>(QStringLiteral("buttonBkpVari"))->click();
     if (!waitFor(
             [&] { return m_f.commands().contains(QStringLiteral("P A")) && atPrompt(QStringLiteral("#?")); },
             "printing a variable at the breakpoint"))
         return false;
     m_f.clearCommands();
-    vc().root()->findChild<QPushButton *>(QStringLiteral("buttonBkpEnum"))->click();
+    m_f.window->findChild<QPushButton *>(QStringLiteral("buttonBkpEnum"))->click();
     return waitFor(
                [&] {
                    return m_f.commands().contains(QStringLiteral("BKP")) && atPrompt(QStringLiteral("#?")) &&
-                          vc().root()->findChild<QPushButton *>(QStringLiteral("buttonBkpT"))->isEnabled();
+                          m_f.window->findChild<QPushButton *>(QStringLiteral("buttonBkpT"))->isEnabled();
                },
                "listing the breakpoints") &&
            save(QStringLiteral("breakpoint.png"));

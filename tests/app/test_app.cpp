@@ -1,6 +1,7 @@
 // The application shell: what a start shows, the selection lists, the
 // settings across runs (and settings of the wrong kind), which controls are
 // usable when, the About box and the end of the program.
+#include "app/startup.h"
 #include "link/sjis.h"
 #include "support/fixture.h"
 #include "ui/uihelpers.h"
@@ -38,8 +39,8 @@ private slots:
     void noShiftJisConverterEndsTheStart()
     {
         ScriptedDialogs dialogs;
-        QVERIFY(AppDelegate::codecUsable(&dialogs, link::sjisAvailable)); // this build has one
-        QVERIFY(!AppDelegate::codecUsable(&dialogs, [] { return false; }));
+        QVERIFY(app::codecUsable(dialogs, link::sjisAvailable)); // this build has one
+        QVERIFY(!app::codecUsable(dialogs, [] { return false; }));
         QCOMPARE(dialogs.alertTexts(),
                  QStringList{"Shift-JIS Not Available\n\nThis build has no Shift-JIS (cp932) "
                              "converter, so it cannot talk to the controller. The program ends."});
@@ -49,22 +50,20 @@ private slots:
     void startWithAnEmptySettingsStore()
     {
         MonitorFixture f(MonitorFixture::makeOptions(), false);
-        ViewController &vc = *f.vc;
         // The built-in address gives way to the (absent) stored one.
-        QVERIFY(!vc.Host.isEmpty());
-        QCOMPARE(vc.textFieldIpAddress->text(), QString());
-        for (QComboBox *box :
-             {control<QComboBox>(vc.root(), "comboBox1"), control<QComboBox>(vc.root(), "comboBox2"),
-              control<QComboBox>(vc.root(), "comboBox3")})
+        QCOMPARE(f.addressField()->text(), QString());
+        for (QComboBox *box : {control<QComboBox>(f.window.get(), "comboBox1"),
+                               control<QComboBox>(f.window.get(), "comboBox2"),
+                               control<QComboBox>(f.window.get(), "comboBox3")})
             QCOMPARE(box->count(), 0);
-        QCOMPARE(control<QComboBox>(vc.root(), "comboBox3")->currentText(), QString("0"));
-        QCOMPARE(vc.textFieldTimeOutSec->text(), QString("30"));
-        QVERIFY(vc.labelindicator->isHidden());
-        QCOMPARE(control<QPlainTextEdit>(vc.root(), "textView1")->font().family(),
+        QCOMPARE(control<QComboBox>(f.window.get(), "comboBox3")->currentText(), QString("0"));
+        QCOMPARE(f.timeoutField()->text(), QString("30"));
+        QVERIFY(control<QLabel>(f.window.get(), "labelindicator")->isHidden());
+        QCOMPARE(control<QPlainTextEdit>(f.window.get(), "textView1")->font().family(),
                  QFontDatabase::systemFont(QFontDatabase::FixedFont).family());
-        QCOMPARE(control<QPlainTextEdit>(vc.root(), "textView1")->font().pointSize(), 14);
+        QCOMPARE(control<QPlainTextEdit>(f.window.get(), "textView1")->font().pointSize(), 14);
         // Start-up talks to nobody: the entry actions it runs need no link.
-        QVERIFY(!vc.isConnected());
+        QVERIFY(!f.link().isConnected());
         QVERIFY(f.dialogs.entries.isEmpty());
     }
 
@@ -110,49 +109,48 @@ private slots:
     void settingsComeBackOnTheNextRun()
     {
         MonitorFixture f(MonitorFixture::makeOptions(), false);
-        ViewController &vc = *f.vc;
-        vc.textFieldIpAddress->setText(QStringLiteral("127.0.0.1:2323"));
-        control<QComboBox>(vc.root(), "comboBox1")->addItems(numbered(QStringLiteral("PR "), 15));
-        control<QComboBox>(vc.root(), "comboBox2")->addItem(QStringLiteral("10 A=1, B=2"));
-        control<QComboBox>(vc.root(), "comboBox3")
+        f.addressField()->setText(QStringLiteral("127.0.0.1:2323"));
+        control<QComboBox>(f.window.get(), "comboBox1")->addItems(numbered(QStringLiteral("PR "), 15));
+        control<QComboBox>(f.window.get(), "comboBox2")->addItem(QStringLiteral("10 A=1, B=2"));
+        control<QComboBox>(f.window.get(), "comboBox3")
             ->addItems({QStringLiteral("*MAIN"), QStringLiteral("100")});
-        control<QComboBox>(vc.root(), "comboBox3")->setEditText(QStringLiteral("200"));
+        control<QComboBox>(f.window.get(), "comboBox3")->setEditText(QStringLiteral("200"));
         for (int i = 0; i < 8; ++i)
             control<QLineEdit>(f.window.get(), QStringLiteral("textfieldVariName%1").arg(i))
                 ->setText(i == 5 ? QString() : QStringLiteral("V%1").arg(i));
-        vc.textFieldTimeOutSec->setText(QStringLiteral("12"));
-        QVERIFY(vc.applicationShouldTerminate());
+        f.timeoutField()->setText(QStringLiteral("12"));
+        QVERIFY(f.window->close());
         // Saving cuts nothing on screen.
-        QCOMPARE(control<QComboBox>(vc.root(), "comboBox1")->count(), 15);
+        QCOMPARE(control<QComboBox>(f.window.get(), "comboBox1")->count(), 15);
 
         MonitorFixture next(MonitorFixture::makeOptions(), false, f.settings->fileName());
-        ViewController &again = *next.vc;
-        QCOMPARE(again.textFieldIpAddress->text(), QString("127.0.0.1:2323"));
-        QCOMPARE(itemsOf(control<QComboBox>(again.root(), "comboBox1")), numbered(QStringLiteral("PR "), 10));
+        QCOMPARE(next.addressField()->text(), QString("127.0.0.1:2323"));
+        QCOMPARE(itemsOf(control<QComboBox>(next.window.get(), "comboBox1")),
+                 numbered(QStringLiteral("PR "), 10));
         // A history of one entry is a list too.
-        QCOMPARE(itemsOf(control<QComboBox>(again.root(), "comboBox2")), QStringList{"10 A=1, B=2"});
-        QCOMPARE(itemsOf(control<QComboBox>(again.root(), "comboBox3")), (QStringList{"*MAIN", "100"}));
+        QCOMPARE(itemsOf(control<QComboBox>(next.window.get(), "comboBox2")), QStringList{"10 A=1, B=2"});
+        QCOMPARE(itemsOf(control<QComboBox>(next.window.get(), "comboBox3")), (QStringList{"*MAIN", "100"}));
         // Histories to pick from, nothing that one Return would send again.
-        QCOMPARE(control<QComboBox>(again.root(), "comboBox1")->currentText() +
-                     control<QComboBox>(again.root(), "comboBox2")->currentText(),
+        QCOMPARE(control<QComboBox>(next.window.get(), "comboBox1")->currentText() +
+                     control<QComboBox>(next.window.get(), "comboBox2")->currentText(),
                  QString());
-        QCOMPARE(control<QComboBox>(again.root(), "comboBox3")->currentText(), QString("0"));
+        QCOMPARE(control<QComboBox>(next.window.get(), "comboBox3")->currentText(), QString("0"));
         for (int i = 0; i < 8; ++i)
             QCOMPARE(
                 control<QLineEdit>(next.window.get(), QStringLiteral("textfieldVariName%1").arg(i))->text(),
                 i == 5 ? QString() : QStringLiteral("V%1").arg(i));
-        QCOMPARE(again.textFieldTimeOutSec->text(), QString("12"));
+        QCOMPARE(next.timeoutField()->text(), QString("12"));
 
         // And the run after that, with empty histories.
-        for (QComboBox *box :
-             {control<QComboBox>(again.root(), "comboBox1"), control<QComboBox>(again.root(), "comboBox2"),
-              control<QComboBox>(again.root(), "comboBox3")})
+        for (QComboBox *box : {control<QComboBox>(next.window.get(), "comboBox1"),
+                               control<QComboBox>(next.window.get(), "comboBox2"),
+                               control<QComboBox>(next.window.get(), "comboBox3")})
             box->clear();
-        QVERIFY(again.applicationShouldTerminate());
+        QVERIFY(next.window->close());
         MonitorFixture third(MonitorFixture::makeOptions(), false, f.settings->fileName());
-        for (QComboBox *box : {control<QComboBox>(third.vc->root(), "comboBox1"),
-                               control<QComboBox>(third.vc->root(), "comboBox2"),
-                               control<QComboBox>(third.vc->root(), "comboBox3")})
+        for (QComboBox *box : {control<QComboBox>(third.window.get(), "comboBox1"),
+                               control<QComboBox>(third.window.get(), "comboBox2"),
+                               control<QComboBox>(third.window.get(), "comboBox3")})
             QCOMPARE(box->count(), 0);
     }
 
@@ -211,42 +209,44 @@ private slots:
         QFETCH(bool, stat);
         QFETCH(bool, bkp);
         MonitorFixture f(MonitorFixture::makeOptions(), false);
-        ViewController &vc = *f.vc;
         // Start from the opposite state, so every property has to change.
-        vc.linkState().setBkpMode(!bkp);
-        vc.objectsEnable(!stat);
-        control<QPushButton>(vc.root(), "buttonListNext")->setEnabled(true);
-        vc.buttonConnect->setEnabled(false);
-        vc.linkState().setBkpMode(bkp);
-        vc.objectsEnable(stat);
+        f.link().state().setBkpMode(!bkp);
+        f.window->objectsEnable(!stat);
+        control<QPushButton>(f.window.get(), "buttonListNext")->setEnabled(true);
+        control<QPushButton>(f.window.get(), "buttonConnect")->setEnabled(false);
+        f.link().state().setBkpMode(bkp);
+        f.window->objectsEnable(stat);
 
         const struct
         {
             bool enabled;
             QList<const QWidget *> widgets;
-        } groups[] = {
-            {stat,
-             {vc.buttonDisconnect, control<QComboBox>(vc.root(), "comboBox1"),
-              control<QPushButton>(vc.root(), "buttonFileOpen"),
-              control<QPushButton>(vc.root(), "buttonBkpAddDel")}},
-            {bkp,
-             {control<QPushButton>(vc.root(), "buttonBkpN"), control<QPushButton>(vc.root(), "buttonBkpT"),
-              control<QPushButton>(vc.root(), "buttonBkpVari"),
-              control<QLineEdit>(vc.root(), "textFieldBkpVariName")}},
-            // The list continuation and the connect button are the link's own business.
-            {false, {control<QPushButton>(vc.root(), "buttonListNext"), vc.buttonConnect}}};
+        } groups[] = {{stat,
+                       {control<QPushButton>(f.window.get(), "buttonDisconnect"),
+                        control<QComboBox>(f.window.get(), "comboBox1"),
+                        control<QPushButton>(f.window.get(), "buttonFileOpen"),
+                        control<QPushButton>(f.window.get(), "buttonBkpAddDel")}},
+                      {bkp,
+                       {control<QPushButton>(f.window.get(), "buttonBkpN"),
+                        control<QPushButton>(f.window.get(), "buttonBkpT"),
+                        control<QPushButton>(f.window.get(), "buttonBkpVari"),
+                        control<QLineEdit>(f.window.get(), "textFieldBkpVariName")}},
+                      // The list continuation and the connect button are the link's own business.
+                      {false,
+                       {control<QPushButton>(f.window.get(), "buttonListNext"),
+                        control<QPushButton>(f.window.get(), "buttonConnect")}}};
         for (const auto &g : groups)
             for (const QWidget *w : g.widgets)
                 QVERIFY2(w->isEnabled() == g.enabled, qPrintable(w->objectName()));
-        QCOMPARE(f.window->menuOpenFile()->isEnabled(), stat);
+        QCOMPARE(control<QAction>(f.window.get(), "menuOpenFile")->isEnabled(), stat);
 
-        QCOMPARE(vc.textFieldIpAddress->isReadOnly(), stat);
-        QCOMPARE(vc.textFieldTimeOutSec->isReadOnly(), stat);
+        QCOMPARE(f.addressField()->isReadOnly(), stat);
+        QCOMPARE(f.timeoutField()->isReadOnly(), stat);
         // The status line only reports: nobody types into it in either state.
-        QCOMPARE(vc.textField2->focusPolicy(), Qt::NoFocus);
+        QCOMPARE(f.statusLine()->focusPolicy(), Qt::NoFocus);
         const QColor colour = stat ? ui::kLightGray : ui::kBlack;
-        QCOMPARE(ui::textColor(vc.textFieldIpAddress), colour);
-        QCOMPARE(ui::textColor(vc.textFieldTimeOutSec), colour);
+        QCOMPARE(ui::textColor(f.addressField()), colour);
+        QCOMPARE(ui::textColor(f.timeoutField()), colour);
     }
 
     void menuActions()
@@ -268,7 +268,7 @@ private slots:
         f.dialogs.clear();
         open->trigger();
         QVERIFY(f.dialogs.entries.isEmpty());
-        f.vc->objectsEnable(true);
+        f.window->objectsEnable(true);
         open->trigger(); // no file chosen: nothing follows
         QCOMPARE(f.dialogs.entries.size(), 1);
         QCOMPARE(f.dialogs.entries.first().kind, QString("open"));
@@ -278,19 +278,19 @@ private slots:
     {
         MonitorFixture f;
         QVERIFY(f.connectToSim());
-        control<QComboBox>(f.vc->root(), "comboBox1")
+        control<QComboBox>(f.window.get(), "comboBox1")
             ->addItems({QStringLiteral("PR A"), QStringLiteral("PR B")});
         f.clearCommands();
 
         QVERIFY(f.window->close());
         QVERIFY(f.waitForCommand(QStringLiteral("CMD$ 0")));
         QCOMPARE(f.commands(), QStringList{"CMD$ 0"});
-        QVERIFY(!f.vc->isConnected());
-        QCOMPARE(f.vc->buttonConnect->text(), QString("Connect"));
+        QVERIFY(!f.link().isConnected());
+        QCOMPARE(control<QPushButton>(f.window.get(), "buttonConnect")->text(), QString("Connect"));
 
         MonitorFixture next(MonitorFixture::makeOptions(), false, f.settings->fileName());
-        QCOMPARE(next.vc->textFieldIpAddress->text(), QStringLiteral("127.0.0.1:%1").arg(f.sim->port()));
-        QCOMPARE(itemsOf(control<QComboBox>(next.vc->root(), "comboBox1")), (QStringList{"PR A", "PR B"}));
+        QCOMPARE(next.addressField()->text(), QStringLiteral("127.0.0.1:%1").arg(f.sim->port()));
+        QCOMPARE(itemsOf(control<QComboBox>(next.window.get(), "comboBox1")), (QStringList{"PR A", "PR B"}));
     }
 };
 

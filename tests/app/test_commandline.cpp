@@ -22,7 +22,7 @@ CommandLine parsed(const QStringList &options)
 
 bool loggedIn(MonitorFixture &f)
 {
-    return f.vc->isConnected() && f.vc->consoleText().endsWith(QLatin1Char('#'));
+    return f.link().isConnected() && f.consoleText().endsWith(QLatin1Char('#'));
 }
 
 } // namespace
@@ -97,14 +97,14 @@ private slots:
     void simulatorOptionLogsInAndLeavesTheStoredAddress()
     {
         MonitorFixture f(MonitorFixture::makeOptions(), false);
-        f.vc->textFieldIpAddress->setText(QStringLiteral("controller.invalid:23"));
-        BuiltInSimulator builtIn(f.vc.get(), f.window.get(), f.window->menuSimulator());
-        startFromCommandLine(parsed({"--simulator"}), *f.vc, builtIn);
+        f.addressField()->setText(QStringLiteral("controller.invalid:23"));
+        BuiltInSimulator builtIn(*f.window);
+        startFromCommandLine(parsed({"--simulator"}), *f.window, builtIn);
         QVERIFY(f.waitFor([&] { return loggedIn(f); }, 10000));
-        QVERIFY(f.vc->textFieldIpAddress->text().startsWith(QLatin1String("127.0.0.1:")));
+        QVERIFY(f.addressField()->text().startsWith(QLatin1String("127.0.0.1:")));
         QVERIFY(f.window->windowTitle().contains(QLatin1String("simulator")));
 
-        QVERIFY(f.vc->applicationShouldTerminate());
+        QVERIFY(f.window->close());
         QCOMPARE(f.settings->value(QStringLiteral("ipaddress")).toString(), QString("controller.invalid:23"));
         QVERIFY(!f.window->windowTitle().contains(QLatin1String("simulator")));
     }
@@ -113,27 +113,27 @@ private slots:
     {
         MonitorFixture f;
         const QString controller = QStringLiteral("127.0.0.1:%1").arg(f.sim->port());
-        BuiltInSimulator builtIn(f.vc.get(), f.window.get(), f.window->menuSimulator());
-        startFromCommandLine(parsed({"--connect", controller}), *f.vc, builtIn);
+        BuiltInSimulator builtIn(*f.window);
+        startFromCommandLine(parsed({"--connect", controller}), *f.window, builtIn);
         // Not before the window shows, that is before the event loop runs.
-        QVERIFY(!f.vc->isConnected());
+        QVERIFY(!f.link().isConnected());
         QVERIFY(
             f.waitFor([&] { return loggedIn(f) && f.sim->commands().contains(QStringLiteral("CMD$ 0")); }));
-        QCOMPARE(f.vc->textFieldIpAddress->text(), controller);
+        QCOMPARE(f.addressField()->text(), controller);
         QVERIFY(!f.window->windowTitle().contains(QLatin1String("simulator")));
 
         // The menu leaves the controller for the simulator; twice, as a user may.
         for (int visit = 0; visit < 2; ++visit) {
             f.window->menuSimulator()->trigger();
-            QVERIFY(f.waitFor([&] { return loggedIn(f) && f.vc->textFieldIpAddress->text() != controller; }));
+            QVERIFY(f.waitFor([&] { return loggedIn(f) && f.addressField()->text() != controller; }));
             QVERIFY(f.window->windowTitle().contains(QLatin1String("simulator")));
         }
-        QVERIFY(f.vc->applicationShouldTerminate());
+        QVERIFY(f.window->close());
         QCOMPARE(f.settings->value(QStringLiteral("ipaddress")).toString(), controller);
 
         // An address typed after the visit is the user's own again.
-        f.vc->textFieldIpAddress->setText(QStringLiteral("[::1]:2500"));
-        f.vc->saveSettings();
+        f.addressField()->setText(QStringLiteral("[::1]:2500"));
+        f.window->saveSettings();
         QCOMPARE(f.settings->value(QStringLiteral("ipaddress")).toString(), QString("[::1]:2500"));
     }
 };

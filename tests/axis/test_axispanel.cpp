@@ -303,10 +303,10 @@ private slots:
         sim::Options stall = f->sim->options();
         stall.stallAfter = 0;
         f->sim->setOptions(stall);
-        f->vc->textFieldTimeOutSec->setText(QStringLiteral("0"));
+        f->timeoutField()->setText(QStringLiteral("0"));
         f->window->axisPage().poll(f->window->link());
         QVERIFY(f->waitForCommand(QStringLiteral("PR P(1) P(2) P(3) P(4)")));
-        QVERIFY(!f->vc->isConnected());
+        QVERIFY(!f->link().isConnected());
         QCOMPARE(f->dialogs.alertTexts().size(), 1);
         QVERIFY(f->dialogs.alertTexts().at(0).startsWith(QStringLiteral("Receive Timeout")));
         QCOMPARE(tableTexts(), before);

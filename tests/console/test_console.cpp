@@ -75,8 +75,8 @@ void typeKey(Qt::Key key, Qt::KeyboardModifiers mods)
 QStringList sentSoFar(MonitorFixture &f)
 {
     const QString marker = QStringLiteral("PR 987654");
-    f.vc->sendString(marker);
-    if (!f.waitFor([&] { return f.vc->rcvBuff().contains(QStringLiteral(" 987654\r\n#")); }))
+    f.link().sendString(marker);
+    if (!f.waitFor([&] { return f.link().rcvBuff().contains(QStringLiteral(" 987654\r\n#")); }))
         return {QStringLiteral("<marker lost>")};
     QStringList c = f.commands();
     c.removeAll(marker);
@@ -87,10 +87,10 @@ QStringList sentSoFar(MonitorFixture &f)
 // that contains `what`.
 bool putCursorOn(MonitorFixture &f, const QString &what)
 {
-    for (QTextBlock b = control<QPlainTextEdit>(f.vc->root(), "textView1")->document()->begin(); b.isValid();
-         b = b.next()) {
+    for (QTextBlock b = control<QPlainTextEdit>(f.window.get(), "textView1")->document()->begin();
+         b.isValid(); b = b.next()) {
         if (b.text().contains(what)) {
-            control<QPlainTextEdit>(f.vc->root(), "textView1")->setTextCursor(QTextCursor(b));
+            control<QPlainTextEdit>(f.window.get(), "textView1")->setTextCursor(QTextCursor(b));
             return true;
         }
     }
@@ -105,8 +105,8 @@ bool listed(MonitorFixture &f, const QStringList &lines, const QString &command,
         for (const QString &l : lines)
             m.handleLine(l);
     });
-    f.vc->sendString1(command);
-    const bool shown = f.waitFor([&] { return f.vc->consoleText().endsWith(tail); });
+    f.window->consolePage().sendString1(command);
+    const bool shown = f.waitFor([&] { return f.consoleText().endsWith(tail); });
     f.clearCommands();
     return shown;
 }
@@ -127,14 +127,14 @@ private slots:
     void commandEntryKeepsOneHistoryEntryPerCommand()
     {
         CONNECTED(f);
-        QComboBox *box = control<QComboBox>(f->vc->root(), "comboBox1");
+        QComboBox *box = control<QComboBox>(f->window.get(), "comboBox1");
         box->addItems({QStringLiteral("PR 1"), QStringLiteral("PR 5"), QStringLiteral("PR 9")});
         // A blank line sends a bare Return and leaves the history alone.
         box->setEditText(QStringLiteral("   "));
         press(*f, box, Qt::Key_Return);
         QVERIFY(f->waitFor([&] { return f->sim->received() == "\r"; }));
         QCOMPARE(itemsOf(box), (QStringList{"PR 1", "PR 5", "PR 9"}));
-        QCOMPARE(focused(), control<QPlainTextEdit>(f->vc->root(), "textView1"));
+        QCOMPARE(focused(), control<QPlainTextEdit>(f->window.get(), "textView1"));
         f->clearCommands();
         for (int i = 0; i < 2; ++i) {
             focus(*f, box);
@@ -169,15 +169,15 @@ private slots:
         QFETCH(QString, command);
         QFETCH(QString, shown);
         CONNECTED(f);
-        QVERIFY(!control<QPushButton>(f->vc->root(), "buttonListNext")->isEnabled());
-        control<QComboBox>(f->vc->root(), "comboBox3")->setEditText(typed);
-        press(*f, control<QComboBox>(f->vc->root(), "comboBox3"), Qt::Key_Return);
+        QVERIFY(!control<QPushButton>(f->window.get(), "buttonListNext")->isEnabled());
+        control<QComboBox>(f->window.get(), "comboBox3")->setEditText(typed);
+        press(*f, control<QComboBox>(f->window.get(), "comboBox3"), Qt::Key_Return);
         QCOMPARE(sentSoFar(*f), QStringList{command});
-        QCOMPARE(control<QComboBox>(f->vc->root(), "comboBox3")->currentText(), shown);
-        QCOMPARE(itemsOf(control<QComboBox>(f->vc->root(), "comboBox3")),
+        QCOMPARE(control<QComboBox>(f->window.get(), "comboBox3")->currentText(), shown);
+        QCOMPARE(itemsOf(control<QComboBox>(f->window.get(), "comboBox3")),
                  shown.isEmpty() ? QStringList() : QStringList{shown});
-        QVERIFY(control<QPushButton>(f->vc->root(), "buttonListNext")->isEnabled());
-        QVERIFY(f->vc->consoleText().contains(QStringLiteral("\r\n") + command));
+        QVERIFY(control<QPushButton>(f->window.get(), "buttonListNext")->isEnabled());
+        QVERIFY(f->consoleText().contains(QStringLiteral("\r\n") + command));
     }
 
     // The shortcuts that only move the focus, pressed on whatever holds it.
@@ -201,42 +201,42 @@ private slots:
         QFETCH(QString, from);
         QFETCH(QString, focusAfter);
         CONNECTED(f);
-        const QString before = f->vc->consoleText();
+        const QString before = f->consoleText();
         press(*f, f->window->findChild<QWidget *>(from), Qt::Key(key));
         QCOMPARE(focused(), f->window->findChild<QWidget *>(focusAfter));
         // Moving the focus sends nothing, picks nothing and leaves the
         // console alone.
         QCOMPARE(sentSoFar(*f), QStringList());
         QVERIFY(f->dialogs.entries.isEmpty());
-        QCOMPARE(control<QComboBox>(f->vc->root(), "comboBox2")->currentText(), QString());
-        QVERIFY(f->vc->consoleText().startsWith(before));
-        QVERIFY(control<QCheckBox>(f->vc->root(), "checkboxScroll")->isChecked());
+        QCOMPARE(control<QComboBox>(f->window.get(), "comboBox2")->currentText(), QString());
+        QVERIFY(f->consoleText().startsWith(before));
+        QVERIFY(control<QCheckBox>(f->window.get(), "checkboxScroll")->isChecked());
     }
 
     void f2ClearsTheConsoleAndF8TogglesTheLiveDisplay()
     {
         CONNECTED(f);
-        QVERIFY(!f->vc->consoleText().isEmpty());
-        press(*f, control<QComboBox>(f->vc->root(), "comboBox1"), Qt::Key_F2);
-        QCOMPARE(f->vc->consoleText(), QString());
+        QVERIFY(!f->consoleText().isEmpty());
+        press(*f, control<QComboBox>(f->window.get(), "comboBox1"), Qt::Key_F2);
+        QCOMPARE(f->consoleText(), QString());
 
         QTest::keyClick(focused(), Qt::Key_F8);
-        QVERIFY(!control<QCheckBox>(f->vc->root(), "checkboxScroll")->isChecked());
+        QVERIFY(!control<QCheckBox>(f->window.get(), "checkboxScroll")->isChecked());
         // Frozen: replies are not shown.
-        f->vc->sendString(QStringLiteral("PR 42"));
+        f->link().sendString(QStringLiteral("PR 42"));
         QCOMPARE(sentSoFar(*f), QStringList{"PR 42"});
-        QCOMPARE(f->vc->consoleText(), QString());
+        QCOMPARE(f->consoleText(), QString());
         QTest::keyClick(focused(), Qt::Key_F8);
-        QVERIFY(control<QCheckBox>(f->vc->root(), "checkboxScroll")->isChecked());
-        f->vc->sendString(QStringLiteral("PR 43"));
-        QVERIFY(f->waitFor([&] { return f->vc->consoleText() == "\r\n 43\r\n#"; }));
+        QVERIFY(control<QCheckBox>(f->window.get(), "checkboxScroll")->isChecked());
+        f->link().sendString(QStringLiteral("PR 43"));
+        QVERIFY(f->waitFor([&] { return f->consoleText() == "\r\n 43\r\n#"; }));
         // A command entered on the console switches the live display back on.
         QTest::keyClick(focused(), Qt::Key_F8);
-        QVERIFY(!control<QCheckBox>(f->vc->root(), "checkboxScroll")->isChecked());
-        control<QComboBox>(f->vc->root(), "comboBox1")->setEditText(QStringLiteral("PR 44"));
-        control<QPushButton>(f->vc->root(), "buttonSend")->click();
-        QVERIFY(control<QCheckBox>(f->vc->root(), "checkboxScroll")->isChecked());
-        QVERIFY(f->waitFor([&] { return f->vc->consoleText().contains("\r\n 44\r\n#"); }));
+        QVERIFY(!control<QCheckBox>(f->window.get(), "checkboxScroll")->isChecked());
+        control<QComboBox>(f->window.get(), "comboBox1")->setEditText(QStringLiteral("PR 44"));
+        control<QPushButton>(f->window.get(), "buttonSend")->click();
+        QVERIFY(control<QCheckBox>(f->window.get(), "checkboxScroll")->isChecked());
+        QVERIFY(f->waitFor([&] { return f->consoleText().contains("\r\n 44\r\n#"); }));
     }
 
     void f3ListsFromTheConsoleSelectionAndF4Continues()
@@ -245,18 +245,18 @@ private slots:
         QVERIFY(listed(*f, {QStringLiteral("100 A=1"), QStringLiteral("110 B=2")}, QStringLiteral("LIST 0 0"),
                        QStringLiteral("110\tB=2\r\n#")));
         QTextCursor c =
-            control<QPlainTextEdit>(f->vc->root(), "textView1")->document()->find(QStringLiteral("110"));
+            control<QPlainTextEdit>(f->window.get(), "textView1")->document()->find(QStringLiteral("110"));
         QVERIFY(!c.isNull());
-        control<QPlainTextEdit>(f->vc->root(), "textView1")->setTextCursor(c);
-        press(*f, control<QPlainTextEdit>(f->vc->root(), "textView1"), Qt::Key_F3);
+        control<QPlainTextEdit>(f->window.get(), "textView1")->setTextCursor(c);
+        press(*f, control<QPlainTextEdit>(f->window.get(), "textView1"), Qt::Key_F3);
         QCOMPARE(sentSoFar(*f), QStringList{"LIST 110 20"});
-        QCOMPARE(control<QComboBox>(f->vc->root(), "comboBox3")->currentText(), QString("110"));
-        QCOMPARE(focused(), control<QPlainTextEdit>(f->vc->root(), "textView1"));
+        QCOMPARE(control<QComboBox>(f->window.get(), "comboBox3")->currentText(), QString("110"));
+        QCOMPARE(focused(), control<QPlainTextEdit>(f->window.get(), "textView1"));
 
         f->clearCommands();
-        press(*f, control<QComboBox>(f->vc->root(), "comboBox1"), Qt::Key_F4);
+        press(*f, control<QComboBox>(f->window.get(), "comboBox1"), Qt::Key_F4);
         QCOMPARE(sentSoFar(*f), QStringList{"LIST"});
-        QVERIFY(f->vc->consoleText().contains("\r\nLIST\r\n"));
+        QVERIFY(f->consoleText().contains("\r\nLIST\r\n"));
     }
 
     // Shift+F5 and F6 pick the program line under the console cursor.
@@ -276,18 +276,18 @@ private slots:
                        QStringLiteral("A=1 : PR A\r\n#")));
         // The controller's prompt in front of a line (as after a bare Return)
         // is not part of the program line.
-        f->vc->consoleAppendFollow(QStringLiteral("\r\n#  20\tB=2"));
+        f->window->consolePage().consoleAppendFollow(QStringLiteral("\r\n#  20\tB=2"));
         const std::pair<const char *, const char *> picks[] = {{"A=1", "10 A=1 : PR A"}, {"B=2", "20 B=2"}};
         for (const auto &[at, picked] : picks) {
-            focus(*f, control<QPlainTextEdit>(f->vc->root(), "textView1"));
+            focus(*f, control<QPlainTextEdit>(f->window.get(), "textView1"));
             QVERIFY(putCursorOn(*f, QLatin1String(at)));
             // A selection that runs on into the next line picks its first line.
-            QTextCursor c = control<QPlainTextEdit>(f->vc->root(), "textView1")->textCursor();
+            QTextCursor c = control<QPlainTextEdit>(f->window.get(), "textView1")->textCursor();
             c.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor);
-            control<QPlainTextEdit>(f->vc->root(), "textView1")->setTextCursor(c);
+            control<QPlainTextEdit>(f->window.get(), "textView1")->setTextCursor(c);
             typeKey(Qt::Key(key), Qt::KeyboardModifiers(modifiers));
-            QCOMPARE(control<QComboBox>(f->vc->root(), "comboBox2")->currentText(), QLatin1String(picked));
-            QCOMPARE(focused(), control<QComboBox>(f->vc->root(), "comboBox2"));
+            QCOMPARE(control<QComboBox>(f->window.get(), "comboBox2")->currentText(), QLatin1String(picked));
+            QCOMPARE(focused(), control<QComboBox>(f->window.get(), "comboBox2"));
         }
         QVERIFY(f->dialogs.entries.isEmpty());
         QCOMPARE(sentSoFar(*f), QStringList());
@@ -298,51 +298,51 @@ private slots:
     void shiftFlagClearedUntilTheNextModifierChange()
     {
         CONNECTED(f);
-        f->vc->consoleAppendFollow(QStringLiteral("\r\n10 A=1"));
-        focus(*f, control<QPlainTextEdit>(f->vc->root(), "textView1"));
+        f->window->consolePage().consoleAppendFollow(QStringLiteral("\r\n10 A=1"));
+        focus(*f, control<QPlainTextEdit>(f->window.get(), "textView1"));
         QVERIFY(putCursorOn(*f, QStringLiteral("10 A=1")));
         sendKey(QEvent::KeyPress, Qt::Key_Shift, Qt::NoModifier);
         for (const QString &picked : {QStringLiteral("10 A=1"), QString()}) {
             sendKey(QEvent::KeyPress, Qt::Key_F5, Qt::ShiftModifier);
             sendKey(QEvent::KeyRelease, Qt::Key_F5, Qt::ShiftModifier);
-            QCOMPARE(focused(), control<QComboBox>(f->vc->root(), "comboBox2"));
-            QCOMPARE(control<QComboBox>(f->vc->root(), "comboBox2")->currentText(), picked);
-            control<QComboBox>(f->vc->root(), "comboBox2")->setEditText(QString());
-            focus(*f, control<QPlainTextEdit>(f->vc->root(), "textView1"));
+            QCOMPARE(focused(), control<QComboBox>(f->window.get(), "comboBox2"));
+            QCOMPARE(control<QComboBox>(f->window.get(), "comboBox2")->currentText(), picked);
+            control<QComboBox>(f->window.get(), "comboBox2")->setEditText(QString());
+            focus(*f, control<QPlainTextEdit>(f->window.get(), "textView1"));
         }
         sendKey(QEvent::KeyRelease, Qt::Key_Shift, Qt::ShiftModifier);
         // Shift released and pressed anew: the next Shift+F5 picks again.
         QVERIFY(putCursorOn(*f, QStringLiteral("10 A=1")));
         typeKey(Qt::Key_F5, Qt::ShiftModifier);
-        QCOMPARE(control<QComboBox>(f->vc->root(), "comboBox2")->currentText(), QString("10 A=1"));
+        QCOMPARE(control<QComboBox>(f->window.get(), "comboBox2")->currentText(), QString("10 A=1"));
     }
 
     void controlKeysRunAndAttention()
     {
         CONNECTED(f);
-        control<QCheckBox>(f->vc->root(), "checkboxScroll")->setChecked(false);
-        focus(*f, control<QComboBox>(f->vc->root(), "comboBox1"));
+        control<QCheckBox>(f->window.get(), "checkboxScroll")->setChecked(false);
+        focus(*f, control<QComboBox>(f->window.get(), "comboBox1"));
         typeKey(Qt::Key_BracketRight, Qt::ControlModifier);
         QVERIFY(f->waitForCommand(QStringLiteral("RUN")));
         // The console restarts with "RUN" and shows what follows.
-        QVERIFY(f->vc->consoleText().startsWith("RUN"));
-        QVERIFY(control<QCheckBox>(f->vc->root(), "checkboxScroll")->isChecked());
-        QCOMPARE(focused(), control<QPlainTextEdit>(f->vc->root(), "textView1"));
+        QVERIFY(f->consoleText().startsWith("RUN"));
+        QVERIFY(control<QCheckBox>(f->window.get(), "checkboxScroll")->isChecked());
+        QCOMPARE(focused(), control<QPlainTextEdit>(f->window.get(), "textView1"));
 
         f->clearCommands();
-        f->vc->linkState().setBkpMode(true);
-        focus(*f, control<QComboBox>(f->vc->root(), "comboBox1"));
+        f->link().state().setBkpMode(true);
+        focus(*f, control<QComboBox>(f->window.get(), "comboBox1"));
         typeKey(Qt::Key_Backslash, Qt::ControlModifier);
         QVERIFY(f->waitFor([&] { return f->sim->received() == QByteArray("\x01"); }));
-        QVERIFY(!f->vc->bkpMode());
-        QCOMPARE(focused(), control<QPlainTextEdit>(f->vc->root(), "textView1"));
+        QVERIFY(!f->link().bkpMode());
+        QCOMPARE(focused(), control<QPlainTextEdit>(f->window.get(), "textView1"));
         // Without Control the same keys are plain typing.
         f->clearCommands();
-        control<QComboBox>(f->vc->root(), "comboBox1")->setEditText(QString());
-        press(*f, control<QComboBox>(f->vc->root(), "comboBox1"), Qt::Key_BracketRight);
+        control<QComboBox>(f->window.get(), "comboBox1")->setEditText(QString());
+        press(*f, control<QComboBox>(f->window.get(), "comboBox1"), Qt::Key_BracketRight);
         QTest::keyClick(focused(), Qt::Key_Backslash);
         QCOMPARE(sentSoFar(*f), QStringList());
-        QCOMPARE(focused(), control<QComboBox>(f->vc->root(), "comboBox1"));
+        QCOMPARE(focused(), control<QComboBox>(f->window.get(), "comboBox1"));
     }
 
     // A held key repeats its press: only the first one opens a dialog or
@@ -360,17 +360,17 @@ private slots:
         QFile file(f->tempDir.filePath(QStringLiteral("p.f2k")));
         QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) && file.write("A=1\n") == 4);
         f->dialogs.setNextFileName(file.fileName());
-        hold(control<QPlainTextEdit>(f->vc->root(), "textView1"), Qt::Key_L,
+        hold(control<QPlainTextEdit>(f->window.get(), "textView1"), Qt::Key_L,
              Qt::ControlModifier); // the block load: no NEW, MMC_LOAD
         QCOMPARE(f->dialogs.entries.size(), 1);
         QVERIFY(f->waitForCommand(QStringLiteral("MMC_LOAD MMC_LOAD$")) && !f->commands().contains("NEW"));
-        hold(control<QPlainTextEdit>(f->vc->root(), "textView1"), Qt::Key_F6,
+        hold(control<QPlainTextEdit>(f->window.get(), "textView1"), Qt::Key_F6,
              Qt::NoModifier); // no program line: an alert
         QCOMPARE(f->dialogs.entries.size(), 2);
         f->clearCommands();
-        hold(control<QPlainTextEdit>(f->vc->root(), "textView1"), Qt::Key_M, Qt::ControlModifier);
-        control<QLineEdit>(f->vc->root(), "textField1")->setText(QStringLiteral("PR 5"));
-        hold(control<QLineEdit>(f->vc->root(), "textField1"), Qt::Key_Return, Qt::NoModifier);
+        hold(control<QPlainTextEdit>(f->window.get(), "textView1"), Qt::Key_M, Qt::ControlModifier);
+        control<QLineEdit>(f->window.get(), "textField1")->setText(QStringLiteral("PR 5"));
+        hold(control<QLineEdit>(f->window.get(), "textField1"), Qt::Key_Return, Qt::NoModifier);
         const QStringList sent = sentSoFar(*f);
         QCOMPARE(QList<qsizetype>({sent.count("MON"), sent.count("PR 5")}), QList<qsizetype>({1, 1}));
     }
@@ -379,27 +379,27 @@ private slots:
     {
         auto f = std::make_unique<MonitorFixture>();
         // Not connected.
-        f->vc->consoleReplace(QStringLiteral("kept"));
-        focus(*f, control<QPlainTextEdit>(f->vc->root(), "textView1"));
+        f->window->consolePage().consoleReplace(QStringLiteral("kept"));
+        focus(*f, control<QPlainTextEdit>(f->window.get(), "textView1"));
         for (int key : {Qt::Key_F2, Qt::Key_F8, Qt::Key_F7})
             QTest::keyClick(focused(), Qt::Key(key));
-        QCOMPARE(f->vc->consoleText(), QString("kept"));
-        QVERIFY(control<QCheckBox>(f->vc->root(), "checkboxScroll")->isChecked());
-        QCOMPARE(focused(), control<QPlainTextEdit>(f->vc->root(), "textView1"));
+        QCOMPARE(f->consoleText(), QString("kept"));
+        QVERIFY(control<QCheckBox>(f->window.get(), "checkboxScroll")->isChecked());
+        QCOMPARE(focused(), control<QPlainTextEdit>(f->window.get(), "textView1"));
 
         // Connected, on the I/O tab.
         QVERIFY(f->connectToSim());
         f->selectTab(QStringLiteral("1"));
-        const QString console = f->vc->consoleText();
-        focus(*f, f->vc->tabview);
+        const QString console = f->consoleText();
+        focus(*f, control<QTabWidget>(f->window.get(), "tabview"));
         for (int key : {Qt::Key_F2, Qt::Key_F8, Qt::Key_F7})
             QTest::keyClick(focused(), Qt::Key(key));
         typeKey(Qt::Key_BracketRight, Qt::ControlModifier);
-        QCOMPARE(f->vc->consoleText(), console);
-        QVERIFY(control<QCheckBox>(f->vc->root(), "checkboxScroll")->isChecked());
-        QVERIFY(focused() != control<QComboBox>(f->vc->root(), "comboBox1"));
+        QCOMPARE(f->consoleText(), console);
+        QVERIFY(control<QCheckBox>(f->window.get(), "checkboxScroll")->isChecked());
+        QVERIFY(focused() != control<QComboBox>(f->window.get(), "comboBox1"));
         f->selectTab(QStringLiteral("0"));
-        QVERIFY(f->waitFor([&] { return !f->vc->exchangeBusy() && !f->vc->poller().isRunning(); }));
+        QVERIFY(f->waitFor([&] { return !f->link().busy() && !f->window->poller().isRunning(); }));
         QVERIFY(!f->commands().contains(QStringLiteral("RUN")));
     }
 
@@ -407,64 +407,64 @@ private slots:
     {
         CONNECTED(f);
         // The console does not hold the focus.
-        control<QComboBox>(f->vc->root(), "comboBox2")->setEditText(QStringLiteral("30 C=3"));
-        focus(*f, control<QComboBox>(f->vc->root(), "comboBox1"));
-        control<QPushButton>(f->vc->root(), "buttonGetLineString")->click();
+        control<QComboBox>(f->window.get(), "comboBox2")->setEditText(QStringLiteral("30 C=3"));
+        focus(*f, control<QComboBox>(f->window.get(), "comboBox1"));
+        control<QPushButton>(f->window.get(), "buttonGetLineString")->click();
         QCOMPARE(f->dialogs.entries.size(), 1);
         QCOMPARE(f->dialogs.entries[0].text,
                  QString("プログラム選択:\r textViewがフォーカスされていません。"));
         QVERIFY(f->dialogs.entries[0].style == Dialogs::Style::Informational);
-        QCOMPARE(control<QComboBox>(f->vc->root(), "comboBox2")->currentText(), QString("30 C=3"));
+        QCOMPARE(control<QComboBox>(f->window.get(), "comboBox2")->currentText(), QString("30 C=3"));
 
         // The cursor stands on a line that is no program line; the console
         // itself takes no edits, not even Return or Escape.
         f->dialogs.clear();
-        focus(*f, control<QPlainTextEdit>(f->vc->root(), "textView1"));
+        focus(*f, control<QPlainTextEdit>(f->window.get(), "textView1"));
         QVERIFY(putCursorOn(*f, QStringLiteral("Connected")));
-        const QString model = f->vc->consoleText();
-        const QString shown = control<QPlainTextEdit>(f->vc->root(), "textView1")->toPlainText();
+        const QString model = f->consoleText();
+        const QString shown = control<QPlainTextEdit>(f->window.get(), "textView1")->toPlainText();
         for (int key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape, Qt::Key_A})
             QTest::keyClick(focused(), Qt::Key(key));
         QTest::keyClick(focused(), Qt::Key_Return, Qt::ShiftModifier);
-        QCOMPARE(f->vc->consoleText(), model);
-        QCOMPARE(control<QPlainTextEdit>(f->vc->root(), "textView1")->toPlainText(), shown);
-        control<QPushButton>(f->vc->root(), "buttonGetLineString")->click();
+        QCOMPARE(f->consoleText(), model);
+        QCOMPARE(control<QPlainTextEdit>(f->window.get(), "textView1")->toPlainText(), shown);
+        control<QPushButton>(f->window.get(), "buttonGetLineString")->click();
         QCOMPARE(f->dialogs.entries.size(), 1);
         QCOMPARE(
             f->dialogs.entries[0].text,
             QString(
                 "プログラム選択:\r プログラムではありません。\rカーソルをプログラム行に置いてください。"));
-        QCOMPARE(control<QComboBox>(f->vc->root(), "comboBox2")->currentText(), QString());
+        QCOMPARE(control<QComboBox>(f->window.get(), "comboBox2")->currentText(), QString());
         QCOMPARE(sentSoFar(*f), QStringList());
     }
 
     void runAtABreakpointOnlyPrintsThePause()
     {
         CONNECTED(f);
-        f->vc->linkState().setBkpMode(true);
-        control<QCheckBox>(f->vc->root(), "checkboxScroll")->setChecked(false);
-        focus(*f, control<QComboBox>(f->vc->root(), "comboBox1"));
-        const QString before = f->vc->consoleText();
-        control<QPushButton>(f->vc->root(), "buttonRun")->click();
-        QCOMPARE(f->vc->consoleText(), before + "[BKP] Program is Pausing @ Breakpoint.\r#");
-        QVERIFY(!control<QCheckBox>(f->vc->root(), "checkboxScroll")->isChecked());
-        QCOMPARE(focused(), control<QComboBox>(f->vc->root(), "comboBox1"));
+        f->link().state().setBkpMode(true);
+        control<QCheckBox>(f->window.get(), "checkboxScroll")->setChecked(false);
+        focus(*f, control<QComboBox>(f->window.get(), "comboBox1"));
+        const QString before = f->consoleText();
+        control<QPushButton>(f->window.get(), "buttonRun")->click();
+        QCOMPARE(f->consoleText(), before + "[BKP] Program is Pausing @ Breakpoint.\r#");
+        QVERIFY(!control<QCheckBox>(f->window.get(), "checkboxScroll")->isChecked());
+        QCOMPARE(focused(), control<QComboBox>(f->window.get(), "comboBox1"));
         QCOMPARE(sentSoFar(*f), QStringList());
     }
 
     void consoleKeepsTheLast100Lines()
     {
         CONNECTED(f);
-        control<QPushButton>(f->vc->root(), "buttonViewTextClear")->click();
-        QCOMPARE(control<QPlainTextEdit>(f->vc->root(), "textView1")->toPlainText(), QString());
+        control<QPushButton>(f->window.get(), "buttonViewTextClear")->click();
+        QCOMPARE(control<QPlainTextEdit>(f->window.get(), "textView1")->toPlainText(), QString());
         QStringList statements;
         for (int i = 1; i <= 150; ++i)
             statements << QStringLiteral("PR %1").arg(i);
         // One line of 150 statements: its echo, 150 printed lines and the prompt.
-        f->vc->sendString1(statements.join(QStringLiteral(" : ")));
-        QVERIFY(f->waitFor([&] { return f->vc->consoleText().endsWith(" 150\r\n#"); }));
-        QCOMPARE(control<QPlainTextEdit>(f->vc->root(), "textView1")->document()->blockCount(), 100);
-        QCOMPARE(control<QPlainTextEdit>(f->vc->root(), "textView1")->document()->firstBlock().text(),
+        f->window->consolePage().sendString1(statements.join(QStringLiteral(" : ")));
+        QVERIFY(f->waitFor([&] { return f->consoleText().endsWith(" 150\r\n#"); }));
+        QCOMPARE(control<QPlainTextEdit>(f->window.get(), "textView1")->document()->blockCount(), 100);
+        QCOMPARE(control<QPlainTextEdit>(f->window.get(), "textView1")->document()->firstBlock().text(),
                  QString(" 52"));
     }
 };

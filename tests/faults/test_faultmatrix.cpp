@@ -7,6 +7,7 @@
 #include "sim/machine.h"
 #include "support/fixture.h"
 #include "support/widgets.h"
+#include "tools/debugtools.h"
 #include "transfer/transfers.h"
 
 #include <QAction>
@@ -33,7 +34,8 @@ constexpr qint64 kLongestWait = 2000;
 // Closed: the controller hung up while nobody waited; Either: done or one clean time-out.
 enum class Outcome { Done, Alert, Closed, Either };
 
-using Fn = void (ViewController::*)();
+using Save = void (transfer::Transfers::*)();
+using Debug = std::function<void(tools::DebugTools &)>;
 
 struct Action
 {
@@ -85,7 +87,7 @@ Action tab(const QString &id, const std::function<void(MonitorFixture &)> &fill 
                     fill(f);
                 f.selectTab(id);
             },
-            [](MonitorFixture &f) { return f.vc->poller().ticks() >= 2 && f.vc->isConnected(); },
+            [](MonitorFixture &f) { return f.window->poller().ticks() >= 2 && f.link().isConnected(); },
             {},
             300};
 }
@@ -109,31 +111,30 @@ Action load(const QString &name, int cutAt, const QByteArray &text,
             leadMs};
 }
 
-Action save(const QString &name, Fn fn, transfer::Kind kind)
+Action save(const QString &name, Save fn, transfer::Kind kind)
 {
     return {name,
             0,
             true,
             [name, fn](MonitorFixture &f) {
                 f.dialogs.setNextFileName(path(f, name));
-                (f.vc.get()->*fn)();
+                (f.window->transfers().*fn)();
             },
             offered(name, kind, true),
             name};
 }
 
-// A debug action run the way its button does; `sent` is its command line.
-Action debug(const QString &name, Fn fn, const QString &sent, bool waits = false, int cutAt = 0)
+// A debug action run the way its button does (waiting for the exchange slot,
+// whether or not the button is usable now); `sent` is its command line.
+Action debug(const QString &name, Debug fn, const QString &sent, bool waits = false, int cutAt = 0)
 {
     return {
         name,
         cutAt,
         waits,
         [fn](MonitorFixture &f) {
-            ViewController *vc = f.vc.get();
-            control<QLineEdit>(vc->root(), "textFieldBkpNumber")->setText(QStringLiteral("20"));
-            control<QLineEdit>(vc->root(), "textFieldBkpVariName")->setText(QStringLiteral("A"));
-            vc->userAction([vc, fn] { (vc->*fn)(); });
+            tools::DebugTools *tools = &f.window->debugTools();
+            f.link().userAction([tools, fn] { fn(*tools); });
         },
         [sent](MonitorFixture &f) {
             return !f.commands().filter(QRegularExpression('^' + QRegularExpression::escape(sent))).isEmpty();
@@ -161,30 +162,34 @@ const QList<Action> &actions()
                 control<QLineEdit>(f.window.get(), "textfieldTaskNo0")->setText(QStringLiteral("0"));
             }),
         load(
-            "line.f2k", 3, "A=1\nB=2\nC=3\n", [](MonitorFixture &f) { f.window->menuOpenFile()->trigger(); },
+            "line.f2k", 3, "A=1\nB=2\nC=3\n",
+            [](MonitorFixture &f) { control<QAction>(f.window.get(), "menuOpenFile")->trigger(); },
             transfer::Kind::Program),
         load(
             "block.f2k", 0, "A=1\nB=2\n",
-            [](MonitorFixture &f) { control<QPushButton>(f.vc->root(), "buttonFileOpen")->click(); },
+            [](MonitorFixture &f) { control<QPushButton>(f.window.get(), "buttonFileOpen")->click(); },
             transfer::Kind::Program, 1000),
         load(
-            "points.p2k", 2, "SETP 1 1 0 0 0\nSETP 2 2 0 0 0\n", [](MonitorFixture &f) { f.vc->pointLoad(); },
-            transfer::Kind::Point),
+            "points.p2k", 2, "SETP 1 1 0 0 0\nSETP 2 2 0 0 0\n",
+            [](MonitorFixture &f) { f.window->transfers().pointLoad(); }, transfer::Kind::Point),
         load(
-            "table.mbk", 2, "MBK(1~Wrd)=1\nMBK(2~Wrd)=2\n", [](MonitorFixture &f) { f.vc->mbkLoad(); },
-            transfer::Kind::Mbk),
-        save("saved.f2k", &ViewController::programSave, transfer::Kind::Program),
-        save("saved.p2k", &ViewController::pointSave, transfer::Kind::Point),
-        save("saved.mbk", &ViewController::mbkSave, transfer::Kind::Mbk),
-        debug("breakpoint", &ViewController::buttonBkpAddDel_click, "BKP 20"),
-        debug("breakpoint list", &ViewController::buttonBkpEnum_click, "BKP"),
-        debug("continue", &ViewController::buttonBkpN_click, "N"),
-        debug("step", &ViewController::buttonBkpT_click, "T"),
-        debug("print", &ViewController::buttonBkpVari_click, "P A"),
-        debug("clock read", &ViewController::buttonRtcCheck_click, "PR DATE$(0) TIME$(0)"),
-        debug("clock set", &ViewController::buttonRtcAdj_click, "SET_RTC", false),
-        debug("monitor", &ViewController::buttonMon_click, "CMD$ 0", true, 1),
-        debug("monitor listing", &ViewController::buttonMonList_click, "CMD$ 0", true, 2),
+            "table.mbk", 2, "MBK(1~Wrd)=1\nMBK(2~Wrd)=2\n",
+            [](MonitorFixture &f) { f.window->transfers().mbkLoad(); }, transfer::Kind::Mbk),
+        save("saved.f2k", &transfer::Transfers::programSave, transfer::Kind::Program),
+        save("saved.p2k", &transfer::Transfers::pointSave, transfer::Kind::Point),
+        save("saved.mbk", &transfer::Transfers::mbkSave, transfer::Kind::Mbk),
+        debug(
+            "breakpoint", [](tools::DebugTools &t) { t.breakpointAddDelete(QStringLiteral("20")); },
+            "BKP 20"),
+        debug("breakpoint list", &tools::DebugTools::breakpointList, "BKP"),
+        debug("continue", &tools::DebugTools::breakpointContinue, "N"),
+        debug("step", &tools::DebugTools::breakpointTrace, "T"),
+        debug(
+            "print", [](tools::DebugTools &t) { t.breakpointVariable(QStringLiteral("A")); }, "P A"),
+        debug("clock read", &tools::DebugTools::clockCheck, "PR DATE$(0) TIME$(0)"),
+        debug("clock set", &tools::DebugTools::clockAdjust, "SET_RTC", false),
+        debug("monitor", &tools::DebugTools::monitor, "CMD$ 0", true, 1),
+        debug("monitor listing", &tools::DebugTools::monitorListing, "CMD$ 0", true, 2),
     };
     return all;
 }
@@ -250,12 +255,13 @@ private slots:
             QFile old(path(f, a.file));
             QVERIFY(old.open(QIODevice::WriteOnly) && old.write(before) == before.size());
         }
-        f.vc->textFieldTimeOutSec->setText(QStringLiteral("1"));
-        f.vc->textFieldIpAddress->setText(QStringLiteral("127.0.0.1:%1").arg(f.sim->port()));
-        f.vc->connect();
+        f.timeoutField()->setText(QStringLiteral("1"));
+        f.addressField()->setText(QStringLiteral("127.0.0.1:%1").arg(f.sim->port()));
+        f.window->connectController();
         QVERIFY(f.waitFor([&] { return f.commands().contains(QStringLiteral("CMD$ 0")); }));
         f.clearCommands();
-        f.vc->consoleAppendFollow(QStringLiteral("\r\nearlier output").repeated(150)); // a full console
+        f.window->consolePage().consoleAppendFollow(
+            QStringLiteral("\r\nearlier output").repeated(150)); // a full console
         if (!m.atLogin)
             f.sim->setOptions(faulty);
 
@@ -279,14 +285,14 @@ private slots:
         const bool ended = f.waitFor(
             [&] {
                 if (expected == Outcome::Closed)
-                    return f.vc->textField2->text() == QLatin1String("The controller closed the connection.");
-                return !f.vc->exchangeBusy() && (alertAt >= 0 || a.done(f));
+                    return f.statusLine()->text() == QLatin1String("The controller closed the connection.");
+                return !f.link().busy() && (alertAt >= 0 || a.done(f));
             },
             15000);
         f.selectTab(QStringLiteral("0"));
         f.settle();
         ticker.stop();
-        QVERIFY2(ended, qPrintable(f.vc->consoleText().right(200)));
+        QVERIFY2(ended, qPrintable(f.consoleText().right(200)));
 
         const QStringList alerts = f.dialogs.alertTexts();
         if (expected == Outcome::Either)
@@ -294,22 +300,24 @@ private slots:
         const QStringList sent = f.commands();
         const bool finished = a.done(f);
         QVERIFY2(longestStall <= kLongestWait, qPrintable(QString::number(longestStall)));
-        QVERIFY(!f.vc->exchangeBusy());
+        QVERIFY(!f.link().busy());
         if (expected == Outcome::Alert) {
             QCOMPARE(alerts.size(), 1);
             QVERIFY2(alerts.first().startsWith(QStringLiteral("Receive Timeout\n\n")),
                      qPrintable(alerts.first()));
             QVERIFY(!finished);
-            QCOMPARE(f.vc->buttonConnect->text(), QStringLiteral("Connect"));
-            QVERIFY(!control<QPushButton>(f.vc->root(), "buttonFileOpen")->isEnabled() &&
-                    !f.vc->isConnected());
+            QCOMPARE(control<QPushButton>(f.window.get(), "buttonConnect")->text(),
+                     QStringLiteral("Connect"));
+            QVERIFY(!control<QPushButton>(f.window.get(), "buttonFileOpen")->isEnabled() &&
+                    !f.link().isConnected());
             // Once the alert shows, nothing but the closing "CMD$ 0" goes out.
             for (const QString &line : sent.mid(sentBeforeAlert))
                 QCOMPARE(line, QStringLiteral("CMD$ 0"));
         } else {
             QCOMPARE(alerts, QStringList());
             QVERIFY2(expected == Outcome::Closed || finished, qPrintable(sent.join(u'|')));
-            QVERIFY(f.vc->isConnected() && control<QPushButton>(f.vc->root(), "buttonFileOpen")->isEnabled());
+            QVERIFY(f.link().isConnected() &&
+                    control<QPushButton>(f.window.get(), "buttonFileOpen")->isEnabled());
         }
         if (m.waited == Outcome::Alert && a.waits) {
             // The one wait that ran out did so in time, and nothing went out
@@ -321,7 +329,7 @@ private slots:
         }
         if (!a.file.isEmpty())
             QCOMPARE(bytesOf(path(f, a.file)) == before, !finished);
-        QVERIFY(f.vc->consoleText().count(u'\n') < 100); // at most 100 lines between line feeds
+        QVERIFY(f.consoleText().count(u'\n') < 100); // at most 100 lines between line feeds
     }
 };
 

@@ -25,18 +25,18 @@ private slots:
         MonitorFixture f;
         QVERIFY(f.connectToSim());
         f.clearCommands();
-        f.vc->sendString(QString());
-        f.vc->sendString(QStringLiteral("PR \"¥\""));
+        f.link().sendString(QString());
+        f.link().sendString(QStringLiteral("PR \"¥\""));
         QVERIFY(f.waitFor([&] { return f.sim->received().endsWith("PR \"\\\"\r"); }));
         QVERIFY(f.sim->received().startsWith("\r"));
 
         // A character Shift-JIS cannot carry: the alert, then a bare CR.
         f.clearCommands();
-        f.vc->sendString(QStringLiteral("PR \"😀\""));
+        f.link().sendString(QStringLiteral("PR \"😀\""));
         QCOMPARE(f.dialogs.alertTexts(), QStringList{QStringLiteral("Encode Error\n\nPR \"😀\"\r")});
         QVERIFY(f.waitFor([&] { return f.sim->received() == "\r"; }));
         // The failed encoding leaves nothing behind: the next line goes out whole.
-        f.vc->sendString(QStringLiteral("PR 1"));
+        f.link().sendString(QStringLiteral("PR 1"));
         QVERIFY(f.waitFor([&] { return f.sim->received() == "\rPR 1\r"; }));
     }
 
@@ -45,14 +45,14 @@ private slots:
         MonitorFixture f;
         QVERIFY(f.connectToSim());
         f.clearCommands();
-        f.vc->sendString1(QStringLiteral("10 A=1"));
+        f.window->consolePage().sendString1(QStringLiteral("10 A=1"));
         QCOMPARE(f.dialogs.alertTexts(), QStringList{"Not Command"});
 
-        QCOMPARE(f.vc->sendProgram(QStringLiteral(" 10 A=1 ")), 0);
+        QCOMPARE(f.window->consolePage().sendProgram(QStringLiteral(" 10 A=1 ")), 0);
         QVERIFY(f.waitFor([&] { return f.sim->received() == "10\r10 A=1\r"; }));
-        QVERIFY(f.vc->consoleText().contains("\r\n10 A=1"));
+        QVERIFY(f.consoleText().contains("\r\n10 A=1"));
 
-        QCOMPARE(f.vc->sendProgram(QStringLiteral("PRINT 1")), -1);
+        QCOMPARE(f.window->consolePage().sendProgram(QStringLiteral("PRINT 1")), -1);
         QCOMPARE(f.dialogs.alertTexts().last(), QString("Not Program"));
     }
 
@@ -62,13 +62,14 @@ private slots:
         opt.stallAfter = 1; // "CMD$ 0" of the login is answered, nothing after it
         MonitorFixture f(opt);
         QVERIFY(f.connectToSim());
-        f.vc->textFieldTimeOutSec->setText("3");
+        f.timeoutField()->setText("3");
         // The star counter appears from the third second on, counting whole
         // seconds, while the window keeps handling events.
         QStringList stars;
         const auto look = [&] {
-            const QString s = f.vc->labelindicator->text();
-            if (f.vc->labelindicator->isVisible() && (stars.isEmpty() || stars.last() != s))
+            const QString s = control<QLabel>(f.window.get(), "labelindicator")->text();
+            if (control<QLabel>(f.window.get(), "labelindicator")->isVisible() &&
+                (stars.isEmpty() || stars.last() != s))
                 stars << s;
         };
         QTimer watch;
@@ -77,11 +78,11 @@ private slots:
         f.dialogs.onShow = [&](const ScriptedDialogs::Entry &) { look(); };
         QElapsedTimer t;
         t.start();
-        f.vc->commandExec(QStringLiteral("PR A"));
+        f.link().commandExec(QStringLiteral("PR A"));
         const qint64 took = t.elapsed();
         QVERIFY2(took >= 3000 && took < 6000, qPrintable(QString::number(took)));
         QCOMPARE(stars, (QStringList{QStringLiteral("★2"), QStringLiteral("★3")}));
-        QVERIFY(!f.vc->isConnected());
+        QVERIFY(!f.link().isConnected());
     }
 
     void timeoutWhilePollingShowsTheLastOfWhatArrived()
@@ -94,13 +95,13 @@ private slots:
                 m.handleLine(QStringLiteral("%1 PRINT %1").arg(n));
             listing = m.handleLine(QStringLiteral("LIST 1 0"));
         });
-        f.vc->timerStart();
-        QVERIFY(f.vc->poller().isRunning());
+        f.window->poller().timerStart();
+        QVERIFY(f.window->poller().isRunning());
         auto slow = MonitorFixture::makeOptions();
         slow.slowBps = 10000; // some 10 KB of the listing arrive within the time-out
         f.sim->setOptions(slow);
-        f.vc->textFieldTimeOutSec->setText("1");
-        f.vc->commandExec(QStringLiteral("LIST 1 0"));
+        f.timeoutField()->setText("1");
+        f.link().commandExec(QStringLiteral("LIST 1 0"));
         const QString head = QStringLiteral("Receive Timeout\n\n");
         const QStringList alerts = f.dialogs.alertTexts();
         QVERIFY(alerts.size() == 1 && alerts.first().startsWith(head) &&
@@ -108,10 +109,11 @@ private slots:
         QVERIFY(QString::fromLatin1(listing).contains(alerts.first().mid(head.size())));
         // Closed without a word on the wire or in the console; an unreadable
         // field means the default of 30 seconds.
-        QVERIFY(!f.vc->isConnected() && !f.vc->buttonDisconnect->isEnabled() &&
-                !f.vc->consoleText().contains("Disconn"));
-        f.vc->textFieldTimeOutSec->setText("abc");
-        QCOMPARE(f.vc->receiveTimeoutSeconds(), qint64(30));
+        QVERIFY(!f.link().isConnected() &&
+                !control<QPushButton>(f.window.get(), "buttonDisconnect")->isEnabled() &&
+                !f.consoleText().contains("Disconn"));
+        f.timeoutField()->setText("abc");
+        QCOMPARE(f.link().receiveTimeoutSeconds(), qint64(30));
     }
 
     void controllerClosingEndsTheExchangeAtOnce()
@@ -124,18 +126,18 @@ private slots:
             f.sim->setOptions(MonitorFixture::makeOptions());
             QVERIFY(f.connectToSim());
             f.sim->setOptions(drop);
-            QCOMPARE(f.vc->textField2->text(), QString()); // a new connection drops the note
-            if (!pending) {                                // nobody waits: the status line says so
-                f.vc->sendString(QStringLiteral("PR 1"));
+            QCOMPARE(f.statusLine()->text(), QString()); // a new connection drops the note
+            if (!pending) {                              // nobody waits: the status line says so
+                f.link().sendString(QStringLiteral("PR 1"));
                 QVERIFY(f.waitFor(
-                    [&] { return f.vc->textField2->text() == "The controller closed the connection."; }));
+                    [&] { return f.statusLine()->text() == "The controller closed the connection."; }));
             }
             // Either way the exchange ends at once, as a time-out of 30 s would end it.
             QElapsedTimer t;
             t.start();
-            f.vc->commandExec(QStringLiteral("PR 2"));
+            f.link().commandExec(QStringLiteral("PR 2"));
             QVERIFY(t.elapsed() < 1500);
-            QVERIFY(!f.vc->isConnected());
+            QVERIFY(!f.link().isConnected());
             QCOMPARE(f.dialogs.alertTexts(), QStringList{"Receive Timeout\n\n"});
         }
     }
@@ -151,15 +153,14 @@ private slots:
         stall.stallAfter = 0;
         f.sim->setOptions(stall);
         QTimer::singleShot(2200, [&] {
-            f.vc->buttonConnect->click();
+            control<QPushButton>(f.window.get(), "buttonConnect")->click();
             f.sim->setOptions(MonitorFixture::makeOptions());
-            f.vc->buttonConnect->click();
+            control<QPushButton>(f.window.get(), "buttonConnect")->click();
         });
-        QCOMPARE(f.vc->sendProgram(QStringLiteral("10 A=1")), -2);
-        QVERIFY(
-            f.waitFor([&] { return f.sim->connectionCount() == 2 && f.vc->consoleText().endsWith('#'); }));
+        QCOMPARE(f.window->consolePage().sendProgram(QStringLiteral("10 A=1")), -2);
+        QVERIFY(f.waitFor([&] { return f.sim->connectionCount() == 2 && f.consoleText().endsWith('#'); }));
         QVERIFY(!f.sim->received().contains("A=1"));
-        QCOMPARE(f.vc->buttonConnect->text(), QString("Disconnect"));
+        QCOMPARE(control<QPushButton>(f.window.get(), "buttonConnect")->text(), QString("Disconnect"));
     }
 
     void refusedAndEmptyAddressesTimeOut_data()
@@ -172,12 +173,12 @@ private slots:
     {
         QFETCH(QString, address);
         MonitorFixture f(MonitorFixture::makeOptions(), false);
-        f.vc->link().setConnectTimeout(std::chrono::milliseconds(300));
-        f.vc->textFieldIpAddress->setText(address);
-        f.vc->connect();
-        QCOMPARE(f.vc->consoleText(), QString("*** Connection Timeout. ***\r"));
-        QCOMPARE(f.vc->buttonConnect->text(), QString("Connect"));
-        QVERIFY(!control<QPushButton>(f.vc->root(), "buttonSend")->isEnabled());
+        f.link().setConnectTimeout(std::chrono::milliseconds(300));
+        f.addressField()->setText(address);
+        f.window->connectController();
+        QCOMPARE(f.consoleText(), QString("*** Connection Timeout. ***\r"));
+        QCOMPARE(control<QPushButton>(f.window.get(), "buttonConnect")->text(), QString("Connect"));
+        QVERIFY(!control<QPushButton>(f.window.get(), "buttonSend")->isEnabled());
         QVERIFY(f.dialogs.entries.isEmpty());
     }
 
@@ -186,20 +187,20 @@ private slots:
         MonitorFixture f;
         QVERIFY(f.connectToSim());
         QVERIFY(f.sim->received().startsWith("KDW4721\rQVRNT\rCMD$ 0\r"));
-        QVERIFY(f.vc->consoleText().startsWith("*** Connected to the QUORIN. ***\r"));
+        QVERIFY(f.consoleText().startsWith("*** Connected to the QUORIN. ***\r"));
 
         f.clearCommands();
-        f.vc->disconnect();
+        f.window->disconnectController();
         QVERIFY(f.waitFor([&] { return f.sim->received() == "CMD$ 0\r"; }));
-        QVERIFY(f.vc->consoleText().endsWith("\r*** Disconnected. ***\r"));
-        QVERIFY(!f.vc->isConnected());
+        QVERIFY(f.consoleText().endsWith("\r*** Disconnected. ***\r"));
+        QVERIFY(!f.link().isConnected());
         // Again without a connection: nothing sent, nothing appended.
-        const QString before = f.vc->consoleText();
-        f.vc->disconnect();
-        QCOMPARE(f.vc->consoleText(), before);
+        const QString before = f.consoleText();
+        f.window->disconnectController();
+        QCOMPARE(f.consoleText(), before);
         // Reconnecting clears the console first.
         QVERIFY(f.connectToSim());
-        QVERIFY(f.vc->consoleText().startsWith("*** Connected to the QUORIN. ***\r"));
+        QVERIFY(f.consoleText().startsWith("*** Connected to the QUORIN. ***\r"));
     }
 
     void garbageAndFloodsNeitherCrashNorFreeze()
@@ -207,12 +208,12 @@ private slots:
         QTcpServer server;
         QVERIFY(server.listen(QHostAddress::LocalHost));
         MonitorFixture f(MonitorFixture::makeOptions(), false);
-        f.vc->textFieldIpAddress->setText(QStringLiteral("127.0.0.1:%1").arg(server.serverPort()));
-        f.vc->link().setConnectTimeout(std::chrono::milliseconds(2000));
+        f.addressField()->setText(QStringLiteral("127.0.0.1:%1").arg(server.serverPort()));
+        f.link().setConnectTimeout(std::chrono::milliseconds(2000));
         QTcpSocket *peer = nullptr;
         QObject::connect(&server, &QTcpServer::newConnection, [&] { peer = server.nextPendingConnection(); });
-        f.vc->connect();
-        QVERIFY(f.vc->isConnected());
+        f.window->connectController();
+        QVERIFY(f.link().isConnected());
         QVERIFY(f.waitFor([&] { return peer != nullptr; }));
         // 10 MB without a line feed, then random bytes, then a prompt.
         QByteArray burst(10 * 1024 * 1024, 'x');
@@ -225,8 +226,8 @@ private slots:
         }
         peer->write(noise);
         peer->write("\r\nEND\r\n#");
-        QVERIFY(f.waitFor([&] { return f.vc->consoleText().endsWith("END\r\n#"); }, 30000));
-        QVERIFY(f.vc->consoleText().count('\n') < 100);
+        QVERIFY(f.waitFor([&] { return f.consoleText().endsWith("END\r\n#"); }, 30000));
+        QVERIFY(f.consoleText().count('\n') < 100);
     }
 };
 

@@ -136,7 +136,7 @@ QStringList commandsAfter(const QStringList &all, const QString &from)
 void whenWaiting(MonitorFixture &f, QTimer &timer, const std::function<void()> &act)
 {
     QObject::connect(&timer, &QTimer::timeout, [&f, &timer, act] {
-        if (f.vc->exchangeBusy() && f.vc->waitPrompt()) {
+        if (f.link().busy() && f.link().state().waitPrompt()) {
             timer.stop();
             act();
         }
@@ -169,45 +169,45 @@ void TestPolling::tabChangeStartsAndStopsPolling()
     MonitorFixture f;
     // Not connected, a monitor tab cannot be chosen.
     f.selectTab(QStringLiteral("1"));
-    QCOMPARE(f.vc->tabview->currentIndex(), 0);
-    QCOMPARE(f.vc->selectTabId, QStringLiteral("0"));
-    QVERIFY(!f.vc->poller().isRunning());
+    QCOMPARE(control<QTabWidget>(f.window.get(), "tabview")->currentIndex(), 0);
+    QVERIFY(f.window->currentTab() == monitor::Tab::Console);
+    QVERIFY(!f.window->poller().isRunning());
 
     QVERIFY(f.connectToSim());
     f.clearCommands();
     f.selectTab(QStringLiteral("1"));
-    QVERIFY(f.vc->poller().isRunning());
-    QVERIFY(f.vc->labelindicator->isVisibleTo(f.window.get()));
+    QVERIFY(f.window->poller().isRunning());
+    QVERIFY(control<QLabel>(f.window.get(), "labelindicator")->isVisibleTo(f.window.get()));
     // Two whole ticks: each reads outputs, inputs and relays of the first banks.
-    QVERIFY(f.waitFor([&] { return f.vc->poller().ticks() >= 2; }));
+    QVERIFY(f.waitFor([&] { return f.window->poller().ticks() >= 2; }));
     QCOMPARE(f.commands().mid(0, 7).join(u'|'),
              QStringLiteral("CMD$|PR IN(0)|PR IN(24)|PR IN(-1)|PR IN(0)|PR IN(24)|PR IN(-1)"));
 
     // Another monitor tab keeps the timer; the next tick polls the new tab.
     control<QComboBox>(f.window.get(), QStringLiteral("popupbuttonCuInpBank"))->setCurrentIndex(1);
     f.selectTab(QStringLiteral("4"));
-    QVERIFY(f.vc->poller().isRunning());
+    QVERIFY(f.window->poller().isRunning());
     QVERIFY(f.waitForCommand(QStringLiteral("PR IN(2001)")));
     QCOMPARE(f.commands().count(QStringLiteral("CMD$")), 1);
 
     f.clearCommands();
     f.selectTab(QStringLiteral("0"));
-    QVERIFY(!f.vc->poller().isRunning());
-    QVERIFY(f.vc->labelindicator->isHidden());
+    QVERIFY(!f.window->poller().isRunning());
+    QVERIFY(control<QLabel>(f.window.get(), "labelindicator")->isHidden());
     QVERIFY(f.waitForCommand(QStringLiteral("CMD$ 0")));
     QCOMPARE(f.commands(), QStringList{QStringLiteral("CMD$ 0")});
-    QVERIFY(f.vc->consoleText().contains(QStringLiteral("\r\n// 9:05:03 //"))); // the stop marker, clock time
+    QVERIFY(f.consoleText().contains(QStringLiteral("\r\n// 9:05:03 //"))); // the stop marker, clock time
 
     // The stop button stops polling once; a second press does nothing.
     f.selectTab(QStringLiteral("2"));
-    QVERIFY(f.vc->poller().isRunning());
+    QVERIFY(f.window->poller().isRunning());
     f.clearCommands();
     button(f, QStringLiteral("buttonTimerStop"))->click();
-    QVERIFY(!f.vc->poller().isRunning());
+    QVERIFY(!f.window->poller().isRunning());
     button(f, QStringLiteral("buttonTimerStop"))->click();
     QVERIFY(f.waitForCommand(QStringLiteral("CMD$ 0")));
     // A further command shows that nothing else was on its way.
-    f.vc->commandExec(QStringLiteral("PR 1"));
+    f.link().commandExec(QStringLiteral("PR 1"));
     QVERIFY(f.waitForCommand(QStringLiteral("PR 1")));
     QCOMPARE(f.commands(), (QStringList{QStringLiteral("CMD$ 0"), QStringLiteral("PR 1")}));
 }
@@ -249,7 +249,7 @@ void TestPolling::forcingButtons()
     QVERIFY(box);
     box->setCurrentIndex(box->findText(bank + QLatin1Char(' '), Qt::MatchStartsWith));
     f.selectTab(tab);
-    QVERIFY(f.waitFor([&] { return f.vc->poller().ticks() >= 1 && !f.vc->exchangeBusy(); }));
+    QVERIFY(f.waitFor([&] { return f.window->poller().ticks() >= 1 && !f.link().busy(); }));
     f.clearCommands();
     ::button(f, button)->click();
     QVERIFY(f.waitForCommand(expected));
@@ -270,11 +270,11 @@ void TestPolling::forcingNeedsNumbersAndABoard()
         button(f, QLatin1String(name))->click();
     for (int tag = 0; tag < 8; ++tag)
         button(f, QStringLiteral("buttonPgHout%1").arg(tag))->click();
-    f.vc->commandExec(QStringLiteral("PR 2"));
+    f.link().commandExec(QStringLiteral("PR 2"));
     QCOMPARE(f.commands(), QStringList{QStringLiteral("PR 2")});
 
     board->setCurrentIndex(board->findText(QStringLiteral("1")));
-    f.vc->commandExec(QStringLiteral("MPG 1"));
+    f.link().commandExec(QStringLiteral("MPG 1"));
     button(f, QStringLiteral("buttonPgHout6"))->click();
     QVERIFY(f.waitForCommand(QStringLiteral("H_ON 3")));
     button(f, QStringLiteral("buttonPgHout7"))->click();
@@ -298,8 +298,9 @@ void TestPolling::lampsFollowTheController()
     // A screen reader says what the window shows, and the lamps' state.
     QCOMPARE(QStringList({heard(label(f, "labelOut5")), heard(label(f, "labelOut5BitNo")),
                           heard(label(f, "labelOutStat")), heard(label(f, "labelOut4")),
-                          heard(f.vc->labelindicator)}),
-             QStringList({"OUT 5 on", "5", "&H20", "OUT 4 off", f.vc->labelindicator->text()}));
+                          heard(control<QLabel>(f.window.get(), "labelindicator"))}),
+             QStringList({"OUT 5 on", "5", "&H20", "OUT 4 off",
+                          control<QLabel>(f.window.get(), "labelindicator")->text()}));
     QVERIFY(f.waitFor([&] { return textColor(label(f, "labelInp5")) == ui::kGreen; }));
     QCOMPARE(label(f, "labelInpStat")->text(), QStringLiteral("&H20"));
 }
@@ -319,8 +320,8 @@ void TestPolling::refusedBoardAndReselection()
     QCOMPARE(board->currentText(), QStringLiteral("None"));
 
     // Without a board nothing of the axis signals is asked for.
-    const qint64 ticks = f.vc->poller().ticks();
-    QVERIFY(f.waitFor([&] { return f.vc->poller().ticks() >= ticks + 2; }));
+    const qint64 ticks = f.window->poller().ticks();
+    QVERIFY(f.waitFor([&] { return f.window->poller().ticks() >= ticks + 2; }));
     QCOMPARE(f.commands().count(QStringLiteral("MPG 7")), 1);
     QVERIFY(!f.commands().contains(kAxisQuery));
     QVERIFY(control<QGroupBox>(f.window.get(), QStringLiteral("boxPgIo"))->isHidden());
@@ -349,15 +350,14 @@ void TestPolling::clickDuringSlowTickWaitsForTheSlot()
 {
     MonitorFixture f;
     WireReferee referee(f.sim->port());
-    f.vc->textFieldIpAddress->setText(QStringLiteral("127.0.0.1:%1").arg(referee.port()));
-    f.vc->connect();
-    QVERIFY(f.vc->isConnected());
+    f.addressField()->setText(QStringLiteral("127.0.0.1:%1").arg(referee.port()));
+    f.window->connectController();
+    QVERIFY(f.link().isConnected());
     QVERIFY(f.waitFor([&] {
-        return f.commands().contains(QStringLiteral("CMD$ 0")) &&
-               f.vc->consoleText().endsWith(QLatin1Char('#'));
+        return f.commands().contains(QStringLiteral("CMD$ 0")) && f.consoleText().endsWith(QLatin1Char('#'));
     }));
     f.selectTab(QStringLiteral("1"));
-    QVERIFY(f.waitFor([&] { return f.vc->poller().ticks() >= 1; }));
+    QVERIFY(f.waitFor([&] { return f.window->poller().ticks() >= 1; }));
 
     // Replies now take longer than the two quiet seconds of a wait, so the
     // wait turns the event loop and the click is delivered in the middle of
@@ -383,11 +383,11 @@ void TestPolling::clickDuringSlowTickWaitsForTheSlot()
     // skipped, not run in between and not fired late in a burst.
     f.sim->setOptions(slow);
     f.clearCommands();
-    const qint64 ticksBefore = f.vc->poller().ticks();
+    const qint64 ticksBefore = f.window->poller().ticks();
     button(f, QStringLiteral("buttonOutOnOff8"))->click();
-    QCOMPARE(f.vc->poller().ticks(), ticksBefore);
+    QCOMPARE(f.window->poller().ticks(), ticksBefore);
     f.sim->setOptions(MonitorFixture::makeOptions());
-    QVERIFY(f.waitFor([&] { return f.vc->poller().ticks() >= ticksBefore + 2; }));
+    QVERIFY(f.waitFor([&] { return f.window->poller().ticks() >= ticksBefore + 2; }));
     QCOMPARE(f.commands().mid(0, 4).join(u'|'), QStringLiteral("OFF 0|PR IN(0)|PR IN(24)|PR IN(-1)"));
 
     int checked = 0;
@@ -404,9 +404,9 @@ void TestPolling::clickDuringSlowTickWaitsForTheSlot()
         pressed = true;
         button(f, QStringLiteral("buttonDisconnect"))->click();
     });
-    QVERIFY(f.waitFor([&] { return pressed && !f.vc->exchangeBusy(); }, 15000));
-    QVERIFY(!f.vc->isConnected());
-    QVERIFY(!f.vc->poller().isRunning());
+    QVERIFY(f.waitFor([&] { return pressed && !f.link().busy(); }, 15000));
+    QVERIFY(!f.link().isConnected());
+    QVERIFY(!f.window->poller().isRunning());
     QCOMPARE(f.commands().value(0), QStringLiteral("PR IN(0)"));
     QVERIFY(!f.commands().contains(QStringLiteral("PR IN(24)")));
     QVERIFY(f.dialogs.entries.isEmpty());
@@ -416,18 +416,18 @@ void TestPolling::receiveTimeoutInsideTick()
 {
     MonitorFixture f;
     QVERIFY(f.connectToSim());
-    f.vc->textFieldTimeOutSec->setText(QStringLiteral("1"));
+    f.timeoutField()->setText(QStringLiteral("1"));
     sim::Options stall = MonitorFixture::makeOptions();
     stall.stallAfter = 1; // "CMD$" is answered, the first poll is not
     f.sim->setOptions(stall);
     f.clearCommands();
     f.selectTab(QStringLiteral("1"));
-    QVERIFY(f.waitFor([&] { return !f.dialogs.entries.isEmpty() && !f.vc->exchangeBusy(); }, 8000));
+    QVERIFY(f.waitFor([&] { return !f.dialogs.entries.isEmpty() && !f.link().busy(); }, 8000));
     QCOMPARE(f.dialogs.alertTexts(), QStringList{QStringLiteral("Receive Timeout\n\n")});
-    QVERIFY(!f.vc->isConnected());
+    QVERIFY(!f.link().isConnected());
     // No timer is left to tick again and nothing can reach the wire.
-    QVERIFY(!f.vc->poller().isRunning());
-    QCOMPARE(f.vc->poller().ticks(), qint64(1));
+    QVERIFY(!f.window->poller().isRunning());
+    QCOMPARE(f.window->poller().ticks(), qint64(1));
     const QStringList rest = commandsAfter(f.commands(), QStringLiteral("PR IN(0)"));
     QCOMPARE(f.commands().value(0), QStringLiteral("CMD$"));
     QVERIFY2(rest.isEmpty() || rest == QStringList{QStringLiteral("CMD$ 0")}, qPrintable(rest.join(u'|')));

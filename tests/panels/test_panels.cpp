@@ -102,10 +102,9 @@ private slots:
     void combosAndVariableChecks()
     {
         MonitorFixture f(MonitorFixture::makeOptions(), false);
-        ViewController &vc = *f.vc;
-        for (QComboBox *box :
-             {control<QComboBox>(vc.root(), "comboBox1"), control<QComboBox>(vc.root(), "comboBox2"),
-              control<QComboBox>(vc.root(), "comboBox3")}) {
+        for (QComboBox *box : {control<QComboBox>(f.window.get(), "comboBox1"),
+                               control<QComboBox>(f.window.get(), "comboBox2"),
+                               control<QComboBox>(f.window.get(), "comboBox3")}) {
             box->setEnabled(true);
             box->setEditText(QStringLiteral("\r\nPR A\u2028\n"));
             QCOMPARE(box->currentText(), QStringLiteral("PR A"));
@@ -201,7 +200,6 @@ private slots:
     void variablesPollAndAssign()
     {
         MonitorFixture f;
-        ViewController &vc = *f.vc;
         QWidget *w = f.window.get();
         const QList<QCheckBox *> checks = rows<QCheckBox>(f, QStringLiteral("checkboxVari"));
         const QList<QLabel *> values = rows<QLabel>(f, QStringLiteral("textfieldVariValue"));
@@ -251,8 +249,8 @@ private slots:
         sim::Options stall = f.sim->options();
         stall.stallAfter = 0;
         f.sim->setOptions(stall);
-        vc.textFieldTimeOutSec->setText(QStringLiteral("0"));
-        QVERIFY(f.waitFor([&] { return !vc.isConnected() && !vc.exchangeBusy(); }));
+        f.timeoutField()->setText(QStringLiteral("0"));
+        QVERIFY(f.waitFor([&] { return !f.link().isConnected() && !f.link().busy(); }));
         QCOMPARE(shown(values[0]) + shown(values[1]), QStringLiteral("&H00000007 93 FA 96 7B 20 "));
     }
 

@@ -30,21 +30,17 @@ MonitorFixture::MonitorFixture(const sim::Options &options, bool startSim, const
         if (!sim->start())
             qFatal("the simulator did not start");
     }
-    window = std::make_unique<MainWindow>(&dialogs, &clock);
-    vc = std::make_unique<ViewController>(window.get(), &dialogs, settings.get(), &clock, &delegate);
     link::setTraceSink([](const QString &) {});
-    vc->link().setDisconnectPause(std::chrono::milliseconds(0));
-    delegate.attach(window.get(), window->menuOpenFile(), window->menuAbout());
-    vc->viewDidLoad();
+    window = std::make_unique<MainWindow>(&dialogs, &clock, settings.get());
+    link().setDisconnectPause(std::chrono::milliseconds(0));
     window->resize(1280, 800);
     window->show();
 }
 
 MonitorFixture::~MonitorFixture()
 {
-    if (vc && vc->isConnected())
-        vc->disconnect();
-    vc.reset();
+    if (window && link().isConnected())
+        window->disconnectController();
     window.reset();
     sim.reset();
 }
@@ -54,12 +50,12 @@ bool MonitorFixture::waitFor(const std::function<bool()> &cond, int timeoutMs)
     QDeadlineTimer deadline(timeoutMs);
     while (!deadline.hasExpired()) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        if (vc->pendingDisplays() == 0 && cond())
+        if (window->link().pendingDisplays() == 0 && cond())
             return true;
         QThread::msleep(2);
     }
     QCoreApplication::processEvents();
-    return vc->pendingDisplays() == 0 && cond();
+    return window->link().pendingDisplays() == 0 && cond();
 }
 
 bool MonitorFixture::waitForCommand(const QString &line, int timeoutMs)
@@ -84,23 +80,38 @@ void MonitorFixture::clearCommands()
 
 bool MonitorFixture::connectToSim()
 {
-    vc->textFieldIpAddress->setText(QStringLiteral("127.0.0.1:%1").arg(sim->port()));
-    vc->connect();
-    if (!vc->isConnected())
+    window->setAddress(QStringLiteral("127.0.0.1:%1").arg(sim->port()));
+    window->connectController();
+    if (!link().isConnected())
         return false;
     // Logged in once the password's "CMD$ 0" was answered with a prompt.
     return waitFor([&] {
-        return sim->commands().contains(QStringLiteral("CMD$ 0")) &&
-               vc->consoleText().endsWith(QLatin1Char('#'));
+        return sim->commands().contains(QStringLiteral("CMD$ 0")) && consoleText().endsWith(QLatin1Char('#'));
     });
 }
 
 void MonitorFixture::selectTab(const QString &identifier)
 {
-    for (int i = 0; i < vc->tabview->count(); ++i) {
-        if (vc->tabview->widget(i)->property("identifier").toString() == identifier) {
-            vc->tabview->setCurrentIndex(i);
+    auto *tabs = window->findChild<QTabWidget *>(QStringLiteral("tabview"));
+    for (int i = 0; i < tabs->count(); ++i) {
+        if (tabs->widget(i)->property("identifier").toString() == identifier) {
+            tabs->setCurrentIndex(i);
             return;
         }
     }
+}
+
+QLineEdit *MonitorFixture::addressField() const
+{
+    return window->findChild<QLineEdit *>(QStringLiteral("textFieldIpAddress"));
+}
+
+QLineEdit *MonitorFixture::timeoutField() const
+{
+    return window->findChild<QLineEdit *>(QStringLiteral("textFieldTimeOutSec"));
+}
+
+QLineEdit *MonitorFixture::statusLine() const
+{
+    return window->findChild<QLineEdit *>(QStringLiteral("textField2"));
 }

@@ -1,19 +1,22 @@
-// A whole monitor for integration tests: the real window and controller, the
-// scripted dialogs, a throw-away settings store, a fake clock and the
+// A whole monitor for integration tests: the real window, the scripted
+// dialogs, a throw-away settings store, a fake clock and the
 // simulator in-process on an ephemeral loopback port.
 #pragma once
 
-#include "app/appdelegate.h"
-#include "app/viewcontroller.h"
+#include "app/mainwindow.h"
+#include "console/consolepage.h"
+#include "link/link.h"
+#include "monitor/poller.h"
 #include "sim/server.h"
 #include "support/fakeclock.h"
 #include "support/scripteddialogs.h"
-#include "ui/mainwindow.h"
 
 #include <QSettings>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <memory>
+
+class QLineEdit;
 
 class MonitorFixture
 {
@@ -41,12 +44,18 @@ public:
     // Selects a tab by its identifier the way a click does.
     void selectTab(const QString &identifier);
 
+    link::Link &link() { return window->link(); }
+    // The console's text as the controller sent it.
+    QString consoleText() const { return window->consolePage().consoleText(); }
+    // The connection bar's controls, by name.
+    QLineEdit *addressField() const;
+    QLineEdit *timeoutField() const;
+    QLineEdit *statusLine() const;
+
     QTemporaryDir tempDir;
     std::unique_ptr<QSettings> settings;
     std::unique_ptr<sim::Server> sim;
-    std::unique_ptr<MainWindow> window;
     ScriptedDialogs dialogs;
     FakeClock clock;
-    AppDelegate delegate;
-    std::unique_ptr<ViewController> vc;
+    std::unique_ptr<MainWindow> window;
 };

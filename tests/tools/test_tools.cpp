@@ -41,18 +41,11 @@ class TestTools : public QObject
     // Numbered program lines go in one prompt exchange each.
     void loadProgram(const QStringList &lines)
     {
-        f->vc->commandExec(QStringLiteral("NEW"));
+        f->link().commandExec(QStringLiteral("NEW"));
         for (const QString &l : lines)
-            f->vc->commandExec(l);
+            f->link().commandExec(l);
         f->settle();
         f->clearCommands();
-    }
-
-    // Runs an action the way the wiring does (one exchange at a time).
-    void act(void (ViewController::*fn)())
-    {
-        ViewController *vc = f->vc.get();
-        vc->userAction([vc, fn] { (vc->*fn)(); });
     }
 
     bool waitForCommands(const QStringList &expected)
@@ -74,14 +67,13 @@ class TestTools : public QObject
 
     bool stepControlsOn(bool on) const
     {
-        const ViewController &vc = *f->vc;
-        return control<QPushButton>(vc.root(), "buttonBkpN")->isEnabled() == on &&
-               control<QPushButton>(vc.root(), "buttonBkpT")->isEnabled() == on &&
-               control<QPushButton>(vc.root(), "buttonBkpVari")->isEnabled() == on &&
-               control<QLineEdit>(vc.root(), "textFieldBkpVariName")->isEnabled() == on &&
-               control<QPushButton>(vc.root(), "buttonBkpAddDel")->isEnabled() &&
-               control<QPushButton>(vc.root(), "buttonBkpEnum")->isEnabled() &&
-               control<QPushButton>(vc.root(), "buttonBkpAllClr")->isEnabled();
+        return control<QPushButton>(f->window.get(), "buttonBkpN")->isEnabled() == on &&
+               control<QPushButton>(f->window.get(), "buttonBkpT")->isEnabled() == on &&
+               control<QPushButton>(f->window.get(), "buttonBkpVari")->isEnabled() == on &&
+               control<QLineEdit>(f->window.get(), "textFieldBkpVariName")->isEnabled() == on &&
+               control<QPushButton>(f->window.get(), "buttonBkpAddDel")->isEnabled() &&
+               control<QPushButton>(f->window.get(), "buttonBkpEnum")->isEnabled() &&
+               control<QPushButton>(f->window.get(), "buttonBkpAllClr")->isEnabled();
     }
 
     // Starts three tasks that each run to an END and stay there.
@@ -89,9 +81,9 @@ class TestTools : public QObject
     {
         loadProgram({"10 *MAIN", "20 A=1", "30 END", "100 *SUB1", "110 B=2", "120 END", "200 *SUB2",
                      "210 S$=\"#5\"", "220 END : REM #2"});
-        f->vc->commandExec(QStringLiteral("RUN"));
-        f->vc->commandExec(QStringLiteral("TASK 1 *SUB1"));
-        f->vc->commandExec(QStringLiteral("TASK 2 *SUB2"));
+        f->link().commandExec(QStringLiteral("RUN"));
+        f->link().commandExec(QStringLiteral("TASK 1 *SUB1"));
+        f->link().commandExec(QStringLiteral("TASK 2 *SUB2"));
         QVERIFY(f->waitFor([&] {
             QList<qint64> lines;
             f->sim->withMachine([&](sim::Machine &m) {
@@ -116,57 +108,59 @@ private slots:
 
     void breakpointSession()
     {
-        ViewController &vc = *f->vc;
         loadProgram({"10 *MAIN", "20 A=5", "30 *LOOP1", "40 A=A+1", "50 B=A*2", "60 GOTO *LOOP1"});
 
         // Connected but not stopped: setting and listing work, stepping does not.
         QVERIFY(stepControlsOn(false));
 
         // One breakpoint by label, one by step number.
-        control<QLineEdit>(vc.root(), "textFieldBkpNumber")->setText(QStringLiteral("LOOP1"));
-        control<QPushButton>(vc.root(), "buttonBkpAddDel")->click();
-        QCOMPARE(control<QLineEdit>(vc.root(), "textFieldBkpNumber")->text(), QStringLiteral("*LOOP1"));
-        control<QLineEdit>(vc.root(), "textFieldBkpNumber")->setText(QStringLiteral("50"));
-        control<QPushButton>(vc.root(), "buttonBkpAddDel")->click();
+        control<QLineEdit>(f->window.get(), "textFieldBkpNumber")->setText(QStringLiteral("LOOP1"));
+        control<QPushButton>(f->window.get(), "buttonBkpAddDel")->click();
+        QCOMPARE(control<QLineEdit>(f->window.get(), "textFieldBkpNumber")->text(), QStringLiteral("*LOOP1"));
+        control<QLineEdit>(f->window.get(), "textFieldBkpNumber")->setText(QStringLiteral("50"));
+        control<QPushButton>(f->window.get(), "buttonBkpAddDel")->click();
         QVERIFY(waitForCommands({"BKP *LOOP1", "BKP 50"}));
 
         // RUN stops at the label: the prompt turns into "#?", the console marks
         // the stop and the step controls come on.
-        control<QPushButton>(vc.root(), "buttonRun")->click();
-        QVERIFY(f->waitFor([&] { return control<QPushButton>(vc.root(), "buttonBkpN")->isEnabled(); }));
-        QVERIFY(vc.bkpMode() && stepControlsOn(true));
-        QVERIFY(vc.consoleText().contains(QStringLiteral("[BKP]  BREAK 30 ")));
-        QVERIFY(vc.consoleText().endsWith(QStringLiteral("#?")));
-        QVERIFY(!vc.consoleText().contains(QStringLiteral("[7m")));
+        control<QPushButton>(f->window.get(), "buttonRun")->click();
+        QVERIFY(f->waitFor([&] { return control<QPushButton>(f->window.get(), "buttonBkpN")->isEnabled(); }));
+        QVERIFY(f->link().bkpMode() && stepControlsOn(true));
+        QVERIFY(f->consoleText().contains(QStringLiteral("[BKP]  BREAK 30 ")));
+        QVERIFY(f->consoleText().endsWith(QStringLiteral("#?")));
+        QVERIFY(!f->consoleText().contains(QStringLiteral("[7m")));
 
         // A variable while stopped; the reply's "#?" keeps the mode on.
-        control<QLineEdit>(vc.root(), "textFieldBkpVariName")->setText(QStringLiteral("A"));
-        QVERIFY(clickSends(control<QPushButton>(vc.root(), "buttonBkpVari"), {"P A"}));
+        control<QLineEdit>(f->window.get(), "textFieldBkpVariName")->setText(QStringLiteral("A"));
+        QVERIFY(clickSends(control<QPushButton>(f->window.get(), "buttonBkpVari"), {"P A"}));
         QVERIFY(f->waitFor(
-            [&] { return vc.consoleText().endsWith(QStringLiteral("[BKP: Variable] A\r\n 5\r\n#?")); }));
-        QVERIFY(vc.bkpMode() && control<QPushButton>(vc.root(), "buttonBkpN")->isEnabled());
+            [&] { return f->consoleText().endsWith(QStringLiteral("[BKP: Variable] A\r\n 5\r\n#?")); }));
+        QVERIFY(f->link().bkpMode() && control<QPushButton>(f->window.get(), "buttonBkpN")->isEnabled());
 
         // One step: line 30 is done, the task stands at 40.
-        QVERIFY(clickSends(control<QPushButton>(vc.root(), "buttonBkpT"), {"T"}));
-        QVERIFY(f->waitFor([&] { return vc.consoleText().contains(QStringLiteral("BREAK 40")); }));
-        QVERIFY(f->waitFor(
-            [&] { return vc.bkpMode() && control<QPushButton>(vc.root(), "buttonBkpT")->isEnabled(); }));
+        QVERIFY(clickSends(control<QPushButton>(f->window.get(), "buttonBkpT"), {"T"}));
+        QVERIFY(f->waitFor([&] { return f->consoleText().contains(QStringLiteral("BREAK 40")); }));
+        QVERIFY(f->waitFor([&] {
+            return f->link().bkpMode() && control<QPushButton>(f->window.get(), "buttonBkpT")->isEnabled();
+        }));
 
         // Continue: line 40 runs, the breakpoint at 50 stops the task again.
-        QVERIFY(clickSends(control<QPushButton>(vc.root(), "buttonBkpN"), {"N"}));
+        QVERIFY(clickSends(control<QPushButton>(f->window.get(), "buttonBkpN"), {"N"}));
         QVERIFY(f->waitFor(
-            [&] { return vc.consoleText().contains(QStringLiteral("BREAK 50")) && vc.bkpMode(); }));
+            [&] { return f->consoleText().contains(QStringLiteral("BREAK 50")) && f->link().bkpMode(); }));
 
         // Clear all, then continue: the program runs free and the step controls
         // go off with the next reply.
-        QVERIFY(clickSends(control<QPushButton>(vc.root(), "buttonBkpAllClr"), {"BKP 0"}));
-        QVERIFY(f->waitFor(
-            [&] { return vc.bkpMode() && control<QPushButton>(vc.root(), "buttonBkpN")->isEnabled(); }));
+        QVERIFY(clickSends(control<QPushButton>(f->window.get(), "buttonBkpAllClr"), {"BKP 0"}));
+        QVERIFY(f->waitFor([&] {
+            return f->link().bkpMode() && control<QPushButton>(f->window.get(), "buttonBkpN")->isEnabled();
+        }));
 
-        QVERIFY(clickSends(control<QPushButton>(vc.root(), "buttonBkpN"), {"N"}));
-        QVERIFY(f->waitFor([&] { return !control<QPushButton>(vc.root(), "buttonBkpN")->isEnabled(); }));
-        QVERIFY(!vc.bkpMode() && stepControlsOn(false));
-        QVERIFY(vc.consoleText().endsWith(QStringLiteral("\r\n#")));
+        QVERIFY(clickSends(control<QPushButton>(f->window.get(), "buttonBkpN"), {"N"}));
+        QVERIFY(
+            f->waitFor([&] { return !control<QPushButton>(f->window.get(), "buttonBkpN")->isEnabled(); }));
+        QVERIFY(!f->link().bkpMode() && stepControlsOn(false));
+        QVERIFY(f->consoleText().endsWith(QStringLiteral("\r\n#")));
     }
 
     void targetAndSelection_data()
@@ -223,28 +217,27 @@ private slots:
         QFETCH(QString, command);
         QFETCH(QString, fieldAfter);
 
-        ViewController &vc = *f->vc;
-        QLineEdit *edit = variable ? control<QLineEdit>(vc.root(), "textFieldBkpVariName")
-                                   : control<QLineEdit>(vc.root(), "textFieldBkpNumber");
-        vc.consoleAppendFollow(QStringLiteral("\r\n120\tA1=15 : GOTO *LOOP2\r\n#"));
+        QLineEdit *edit = variable ? control<QLineEdit>(f->window.get(), "textFieldBkpVariName")
+                                   : control<QLineEdit>(f->window.get(), "textFieldBkpNumber");
+        f->window->consolePage().consoleAppendFollow(QStringLiteral("\r\n120\tA1=15 : GOTO *LOOP2\r\n#"));
         if (!select.isEmpty())
-            QVERIFY(selectInConsole(control<QPlainTextEdit>(vc.root(), "textView1"), select));
+            QVERIFY(selectInConsole(control<QPlainTextEdit>(f->window.get(), "textView1"), select));
         edit->setText(field);
-        control<QCheckBox>(vc.root(), "checkboxScroll")->setChecked(false);
+        control<QCheckBox>(f->window.get(), "checkboxScroll")->setChecked(false);
         // Stand in for a stop at a breakpoint, to see which paths leave it.
-        vc.linkState().setBkpMode(true);
+        f->link().state().setBkpMode(true);
+        f->window->consolePage().setBreakpointMode(true); // as after a received "#?"
 
-        act(variable ? &ViewController::buttonBkpVari_click : &ViewController::buttonBkpAddDel_click);
+        control<QPushButton>(f->window.get(), variable ? "buttonBkpVari" : "buttonBkpAddDel")->click();
 
-        QCOMPARE(vc.bkpMode(), command.isEmpty());
+        QCOMPARE(f->link().bkpMode(), command.isEmpty());
         QCOMPARE(edit->text(), fieldAfter);
-        QVERIFY(control<QCheckBox>(vc.root(), "checkboxScroll")->isChecked());
+        QVERIFY(control<QCheckBox>(f->window.get(), "checkboxScroll")->isChecked());
         QVERIFY(waitForCommands({command}));
     }
 
     void simpleBreakpointActions()
     {
-        ViewController &vc = *f->vc;
         const struct
         {
             QPushButton *button;
@@ -252,20 +245,21 @@ private slots:
             const char *note;
             bool bkpAfter;
         } cases[] = {
-            {control<QPushButton>(vc.root(), "buttonBkpN"), "N", "\r[BKP: Continue]", false},
-            {control<QPushButton>(vc.root(), "buttonBkpEnum"), "BKP", "\r[BKP: Enumerate]", true},
-            {control<QPushButton>(vc.root(), "buttonBkpT"), "T", "\r[BKP: Trace]", false},
-            {control<QPushButton>(vc.root(), "buttonBkpAllClr"), "BKP 0", "\r[BKP: All cleared]", false}};
+            {control<QPushButton>(f->window.get(), "buttonBkpN"), "N", "\r[BKP: Continue]", false},
+            {control<QPushButton>(f->window.get(), "buttonBkpEnum"), "BKP", "\r[BKP: Enumerate]", true},
+            {control<QPushButton>(f->window.get(), "buttonBkpT"), "T", "\r[BKP: Trace]", false},
+            {control<QPushButton>(f->window.get(), "buttonBkpAllClr"), "BKP 0", "\r[BKP: All cleared]",
+             false}};
         for (const auto &c : cases) {
-            vc.linkState().setBkpMode(true);
-            vc.updateBkpControls(); // as after a received "#?"
-            control<QCheckBox>(vc.root(), "checkboxScroll")->setChecked(false);
+            f->link().state().setBkpMode(true);
+            f->window->consolePage().setBreakpointMode(true); // as after a received "#?"
+            control<QCheckBox>(f->window.get(), "checkboxScroll")->setChecked(false);
             QVERIFY(c.button->isEnabled());
             f->clearCommands();
             c.button->click();
-            QCOMPARE(vc.bkpMode(), c.bkpAfter);
-            QVERIFY2(vc.consoleText().endsWith(QLatin1String(c.note)), c.note);
-            QVERIFY(!control<QCheckBox>(vc.root(), "checkboxScroll")
+            QCOMPARE(f->link().bkpMode(), c.bkpAfter);
+            QVERIFY2(f->consoleText().endsWith(QLatin1String(c.note)), c.note);
+            QVERIFY(!control<QCheckBox>(f->window.get(), "checkboxScroll")
                          ->isChecked()); // only the panel's entry actions switch it on
             QVERIFY(waitForCommands({QLatin1String(c.command)}));
         }
@@ -273,91 +267,89 @@ private slots:
 
     void clock()
     {
-        ViewController &vc = *f->vc;
         const QString command = QStringLiteral("SET_RTC &H20261205 : SET_RTC &H00135210");
         f->sim->withMachine(
             [](sim::Machine &m) { m.setClock(QDateTime(QDate(2001, 1, 1), QTime(0, 0, 0))); });
         f->clock.value = QDateTime(QDate(2026, 12, 5), QTime(13, 52, 10));
-        control<QCheckBox>(vc.root(), "checkboxScroll")->setChecked(false);
-        control<QPushButton>(vc.root(), "buttonRtcAdj")->click();
-        QVERIFY(control<QCheckBox>(vc.root(), "checkboxScroll")->isChecked());
+        control<QCheckBox>(f->window.get(), "checkboxScroll")->setChecked(false);
+        control<QPushButton>(f->window.get(), "buttonRtcAdj")->click();
+        QVERIFY(control<QCheckBox>(f->window.get(), "checkboxScroll")->isChecked());
         QVERIFY(waitForCommands({command}));
         // Echoed like a typed command; the reply is the bare prompt.
-        QVERIFY(f->waitFor([&] { return vc.consoleText().endsWith("\r\n" + command + "\r\n#"); }));
+        QVERIFY(f->waitFor([&] { return f->consoleText().endsWith("\r\n" + command + "\r\n#"); }));
 
         // The check reads the clock back as the controller prints it.
-        control<QCheckBox>(vc.root(), "checkboxScroll")->setChecked(false);
-        QVERIFY(clickSends(control<QPushButton>(vc.root(), "buttonRtcCheck"), {"PR DATE$(0) TIME$(0)"}));
-        QVERIFY(control<QCheckBox>(vc.root(), "checkboxScroll")->isChecked());
-        QVERIFY(f->waitFor([&] { return vc.consoleText().endsWith(QStringLiteral("\r\n#")); }));
-        QVERIFY(vc.consoleText().contains(QStringLiteral("\r\nPR DATE$(0) TIME$(0)\r\n 2026/12/05 13:5")));
+        control<QCheckBox>(f->window.get(), "checkboxScroll")->setChecked(false);
+        QVERIFY(
+            clickSends(control<QPushButton>(f->window.get(), "buttonRtcCheck"), {"PR DATE$(0) TIME$(0)"}));
+        QVERIFY(control<QCheckBox>(f->window.get(), "checkboxScroll")->isChecked());
+        QVERIFY(f->waitFor([&] { return f->consoleText().endsWith(QStringLiteral("\r\n#")); }));
+        QVERIFY(f->consoleText().contains(QStringLiteral("\r\nPR DATE$(0) TIME$(0)\r\n 2026/12/05 13:5")));
     }
 
     void monitorOutput()
     {
-        ViewController &vc = *f->vc;
         runThreeTasksToEnd();
-        QString before = vc.consoleText();
-        control<QCheckBox>(vc.root(), "checkboxScroll")->setChecked(false);
-        QVERIFY(clickSends(control<QPushButton>(vc.root(), "buttonMon"), {"CMD$", "MON", "CMD$ 0"}));
-        QVERIFY(control<QCheckBox>(vc.root(), "checkboxScroll")->isChecked());
+        QString before = f->consoleText();
+        control<QCheckBox>(f->window.get(), "checkboxScroll")->setChecked(false);
+        QVERIFY(clickSends(control<QPushButton>(f->window.get(), "buttonMon"), {"CMD$", "MON", "CMD$ 0"}));
+        QVERIFY(control<QCheckBox>(f->window.get(), "checkboxScroll")->isChecked());
         // The last prompt ends the wait in the receive path and is not shown.
-        QVERIFY(f->waitFor([&] { return !vc.waitPrompt(); }));
+        QVERIFY(f->waitFor([&] { return !f->link().state().waitPrompt(); }));
         f->settle();
         // The echo, then the whole reply with its prompt.
-        QCOMPARE(vc.consoleText(),
+        QCOMPARE(f->consoleText(),
                  before + QStringLiteral(
                               "\r\nMON\r\nTASK 0 STOP [30]\r\nTASK 1 STOP [120]\r\nTASK 2 STOP [220]\r\n#"));
 
         // Annotated: neither the command nor the raw monitor reply is echoed; the
         // prompt after "CMD$ 0" comes through the live display.
-        control<QPushButton>(vc.root(), "buttonListNext")
+        control<QPushButton>(f->window.get(), "buttonListNext")
             ->setEnabled(true); // as after a listing from the console
-        before = vc.consoleText();
-        control<QCheckBox>(vc.root(), "checkboxScroll")->setChecked(false);
-        QVERIFY(clickSends(control<QPushButton>(vc.root(), "buttonMonList"),
+        before = f->consoleText();
+        control<QCheckBox>(f->window.get(), "checkboxScroll")->setChecked(false);
+        QVERIFY(clickSends(control<QPushButton>(f->window.get(), "buttonMonList"),
                            {"CMD$", "MON", "LIST 30 1", "LIST 120 1", "LIST 220 1", "CMD$ 0"}));
-        QVERIFY(control<QCheckBox>(vc.root(), "checkboxScroll")->isChecked());
-        QVERIFY(f->waitFor([&] { return vc.consoleText().endsWith(QStringLiteral("\r\n#")); }));
-        QCOMPARE(vc.consoleText(),
+        QVERIFY(control<QCheckBox>(f->window.get(), "checkboxScroll")->isChecked());
+        QVERIFY(f->waitFor([&] { return f->consoleText().endsWith(QStringLiteral("\r\n#")); }));
+        QCOMPARE(f->consoleText(),
                  before + QStringLiteral("\r\nTASK 0 STOP\t   30\tEND\r\nTASK 1 STOP\t   120\tEND\r\n"
                                          "TASK 2 STOP\t   220\tEND : REM 2\r\n\r\n#"));
-        QVERIFY(!control<QPushButton>(vc.root(), "buttonListNext")->isEnabled());
-        QVERIFY(vc.isConnected());
+        QVERIFY(!control<QPushButton>(f->window.get(), "buttonListNext")->isEnabled());
+        QVERIFY(f->link().isConnected());
     }
 
     void breakpointModeEndsWithTheLink()
     {
         // A time-out at a breakpoint leaves no step control on; RUN after reconnecting runs.
-        ViewController &vc = *f->vc;
-        vc.linkState().setBkpMode(true);
-        vc.updateBkpControls(); // as after a received "#?"
-        vc.textFieldTimeOutSec->setText(QStringLiteral("0"));
-        vc.linkState().setWaitPrompt(true);
-        QVERIFY(!vc.receivePrompt() && !control<QPushButton>(vc.root(), "buttonBkpN")->isEnabled() &&
-                !control<QPushButton>(vc.root(), "buttonBkpT")->isEnabled());
-        QVERIFY(!control<QPushButton>(vc.root(), "buttonBkpVari")->isEnabled() && f->connectToSim());
-        QVERIFY(clickSends(control<QPushButton>(vc.root(), "buttonRun"), {"RUN"}));
+        f->link().state().setBkpMode(true);
+        f->window->consolePage().setBreakpointMode(true); // as after a received "#?"
+        f->timeoutField()->setText(QStringLiteral("0"));
+        f->link().state().setWaitPrompt(true);
+        QVERIFY(!f->link().receivePrompt() &&
+                !control<QPushButton>(f->window.get(), "buttonBkpN")->isEnabled() &&
+                !control<QPushButton>(f->window.get(), "buttonBkpT")->isEnabled());
+        QVERIFY(!control<QPushButton>(f->window.get(), "buttonBkpVari")->isEnabled() && f->connectToSim());
+        QVERIFY(clickSends(control<QPushButton>(f->window.get(), "buttonRun"), {"RUN"}));
     }
 
     void annotatedListingTimeout()
     {
-        ViewController &vc = *f->vc;
         runThreeTasksToEnd();
-        vc.textFieldTimeOutSec->setText(QStringLiteral("1"));
+        f->timeoutField()->setText(QStringLiteral("1"));
         sim::Options o = f->sim->options();
         o.stallAfter = 3; // CMD$, MON and the first LIST are answered
         f->sim->setOptions(o);
 
-        act(&ViewController::buttonMonList_click);
+        control<QPushButton>(f->window.get(), "buttonMonList")->click();
 
         // The wait for the second listing ran out: the link is closed, the time-out
         // reported, and nothing of the listing is shown or sent after it.
-        QVERIFY(!vc.isConnected());
+        QVERIFY(!f->link().isConnected());
         QCOMPARE(f->dialogs.entries.size(), 1);
         QVERIFY(f->dialogs.entries.first().text.startsWith(QStringLiteral("Receive Timeout")));
         QCOMPARE(f->commands(), (QStringList{"CMD$", "MON", "LIST 30 1", "LIST 120 1"}));
-        QVERIFY(!vc.consoleText().contains(QStringLiteral("TASK 0 STOP\t")));
+        QVERIFY(!f->consoleText().contains(QStringLiteral("TASK 0 STOP\t")));
     }
 };
 

@@ -28,19 +28,20 @@ enum class Op { ProgramLoad, ProgramLoadHs, ProgramSave, PointLoad, PointSave, M
 
 void run(MonitorFixture &f, Op op, const QString &path)
 {
-    static const QMap<Op, void (ViewController::*)()> actions{{Op::ProgramSave, &ViewController::programSave},
-                                                              {Op::PointLoad, &ViewController::pointLoad},
-                                                              {Op::PointSave, &ViewController::pointSave},
-                                                              {Op::MbkLoad, &ViewController::mbkLoad},
-                                                              {Op::MbkSave, &ViewController::mbkSave}};
+    static const QMap<Op, void (transfer::Transfers::*)()> actions{
+        {Op::ProgramSave, &transfer::Transfers::programSave},
+        {Op::PointLoad, &transfer::Transfers::pointLoad},
+        {Op::PointSave, &transfer::Transfers::pointSave},
+        {Op::MbkLoad, &transfer::Transfers::mbkLoad},
+        {Op::MbkSave, &transfer::Transfers::mbkSave}};
     f.dialogs.setNextFileName(path);
     // The program loads go through their controls: the button is the block load, the menu the line load.
     if (op == Op::ProgramLoadHs)
-        control<QPushButton>(f.vc->root(), "buttonFileOpen")->click();
+        control<QPushButton>(f.window.get(), "buttonFileOpen")->click();
     else if (op == Op::ProgramLoad)
-        f.window->menuOpenFile()->trigger();
+        control<QAction>(f.window.get(), "menuOpenFile")->trigger();
     else
-        (f.vc.get()->*actions.value(op))();
+        (f.window->transfers().*actions.value(op))();
 }
 
 Op saveOp(Kind k)
@@ -153,12 +154,12 @@ private slots:
         const QString b = f.tempDir.filePath(QStringLiteral("second.") + ext);
         run(f, saveOp(kind), a);
         QCOMPARE(bytesOf(a), sjis(fileText));
-        QVERIFY(f.vc->consoleText().endsWith(word + " Saved \"" + a + "\"\r#"));
-        QCOMPARE(f.vc->textField2->text(), QString());
+        QVERIFY(f.consoleText().endsWith(word + " Saved \"" + a + "\"\r#"));
+        QCOMPARE(f.statusLine()->text(), QString());
 
         f.sim->withMachine([&](sim::Machine &m) { m.handleLine(wipe); });
         run(f, Op(load), a);
-        QVERIFY(f.vc->consoleText().endsWith(word + " Loaded \"" + a + "\"\r#"));
+        QVERIFY(f.consoleText().endsWith(word + " Loaded \"" + a + "\"\r#"));
         QCOMPARE(f.commands().contains(wipe), load != int(Op::ProgramLoadHs)); // line loads wipe first
         QVERIFY(f.dialogs.alertTexts().isEmpty());
 
@@ -185,7 +186,7 @@ private slots:
         sim::Options slow = MonitorFixture::makeOptions();
         slow.slowBps = 800000;
         f.sim->setOptions(slow);
-        f.vc->textFieldTimeOutSec->setText(QStringLiteral("1"));
+        f.timeoutField()->setText(QStringLiteral("1"));
         run(f, Op::ProgramSave, f.tempDir.filePath(QStringLiteral("big.f2k")));
         QCOMPARE(f.dialogs.alertTexts(), QStringList());
         QCOMPARE(bytesOf(f.tempDir.filePath(QStringLiteral("big.f2k"))), sjis(body + '\n').repeated(40000));
@@ -204,7 +205,7 @@ private slots:
 
         QCOMPARE(f.commands(), (QStringList{"NEW", "ECHO 2", "A=1 ", "PRINT \"日本語\"", "B=2", "PRINT \"x ",
                                             "?WRONG", "D=4", "ECHO", "RENUM"}));
-        const QString console = f.vc->consoleText();
+        const QString console = f.consoleText();
         QCOMPARE(console, QStringLiteral("(6) #BAD\r\tSyntax Error\r"
                                          "(8) \r\n\t構文エラー (Syntax Error)\r"
                                          "(10) \r\n\t構文エラー (Syntax Error)\r") +
@@ -221,7 +222,7 @@ private slots:
                                          "SETP 日本\r\n\t \r\nSETP 7 1 0 0 0\r\n")));
         QCOMPARE(f.commands(), (QStringList{"NEWP", "SETP 1 0 0 0 0", "SETP 2 3 0 0 0", "#SETP 3",
                                             "SETP 4 9 0 0 0", "SETP 日本", "SETP 7 1 0 0 0"}));
-        const QString console = f.vc->consoleText();
+        const QString console = f.consoleText();
         QVERIFY2(console.startsWith(QStringLiteral("(3) \t")), qPrintable(console));
         QVERIFY(console.contains(QStringLiteral("\r\n#(5) \t")));
         QVERIFY(console.endsWith(QStringLiteral("\r\n#") + transfer::loadedText(Kind::Point, path)));
@@ -236,7 +237,7 @@ private slots:
         for (int n = 100; n < 350; ++n)
             bytes += QStringLiteral("SETP %1 0 0 0 0\r\n").arg(n).toLatin1();
         const QString name = QStringLiteral("many.p2k");
-        QSignalSpy status(f.vc->textField2, &QLineEdit::textChanged);
+        QSignalSpy status(f.statusLine(), &QLineEdit::textChanged);
         loadFile(f, Op::PointLoad, name, bytes);
         QCOMPARE(shownTexts(status),
                  (QStringList{transfer::loadProgressText(name, 17), transfer::loadProgressText(name, 1717),
@@ -259,7 +260,7 @@ private slots:
         const QByteArray bytes = sjis(text);
         QCOMPARE(bytes.size(), 2999);
         const QString name = QStringLiteral("blocks.f2k");
-        QSignalSpy status(f.vc->textField2, &QLineEdit::textChanged);
+        QSignalSpy status(f.statusLine(), &QLineEdit::textChanged);
         const QString path = loadFile(f, Op::ProgramLoadHs, name, bytes);
 
         const QByteArray all = bytes + '\n';
@@ -271,8 +272,8 @@ private slots:
                  (QStringList{transfer::blockStartText(name), transfer::loadProgressText(name, 1400),
                               transfer::loadProgressText(name, 2800), transfer::loadProgressText(name, 4200),
                               transfer::kFileProcessing, QString()}));
-        QCOMPARE(f.vc->consoleText(), QStringLiteral("Loaded %1 lines\r\n#\r\n").arg(n + 1) +
-                                          transfer::loadedText(Kind::Program, path));
+        QCOMPARE(f.consoleText(), QStringLiteral("Loaded %1 lines\r\n#\r\n").arg(n + 1) +
+                                      transfer::loadedText(Kind::Program, path));
     }
 
     void blockLoadStopsAtEndOfLoad()
@@ -311,7 +312,7 @@ private slots:
                 f.dialogs.entries.last().informative.contains(reason));
         f.settle();
         QCOMPARE(f.sim->received(), QByteArray());
-        QVERIFY(f.vc->isConnected());
+        QVERIFY(f.link().isConnected());
         QVERIFY(remembered(f, Kind::Program).first.isEmpty());
     }
 
@@ -338,7 +339,7 @@ private slots:
             f.tempDir.filePath(load ? QStringLiteral("stall.txt") : QStringLiteral("out.txt"));
         if (load)
             put(path, content.toLatin1());
-        f.vc->textFieldTimeOutSec->setText(QStringLiteral("1"));
+        f.timeoutField()->setText(QStringLiteral("1"));
         sim::Options stall = MonitorFixture::makeOptions();
         stall.stallAfter = answered;
         f.sim->setOptions(stall);
@@ -348,8 +349,8 @@ private slots:
         QCOMPARE(f.dialogs.alertTexts().size(), 1);
         QVERIFY2(f.dialogs.alertTexts().first().startsWith(QStringLiteral("Receive Timeout\n\n")),
                  qPrintable(f.dialogs.alertTexts().first()));
-        QVERIFY(!f.vc->isConnected() && !f.vc->linkState().waitPrompt() && !f.vc->linkState().waitSharp());
-        QVERIFY(!f.vc->consoleText().contains(QRegularExpression(QStringLiteral("(Loaded|Saved) \""))));
+        QVERIFY(!f.link().isConnected() && !f.link().state().waitPrompt() && !f.link().state().waitSharp());
+        QVERIFY(!f.consoleText().contains(QRegularExpression(QStringLiteral("(Loaded|Saved) \""))));
         for (Kind k : {Kind::Program, Kind::Point, Kind::Mbk})
             QCOMPARE(remembered(f, k), qMakePair(QString(), QString()));
         QVERIFY(load || !QFile::exists(path));
@@ -391,12 +392,12 @@ private slots:
         QCOMPARE(f.dialogs.alertTexts(), QStringList{QStringLiteral("Save Error\n\n\"") + bad + "\""});
         QVERIFY(!f.dialogs.entries.last().informative.isEmpty() &&
                 f.dialogs.entries.last().style == Dialogs::Style::Critical);
-        QVERIFY(!f.vc->consoleText().contains(bad));
+        QVERIFY(!f.consoleText().contains(bad));
         QCOMPARE(remembered(f, kind).second, good);
         // The status line keeps the last progress of the failed save.
-        QVERIFY2(f.vc->textField2->text().startsWith(QLatin1Char('"') + QFileInfo(bad).fileName()),
-                 qPrintable(f.vc->textField2->text()));
-        QVERIFY(f.vc->isConnected());
+        QVERIFY2(f.statusLine()->text().startsWith(QLatin1Char('"') + QFileInfo(bad).fileName()),
+                 qPrintable(f.statusLine()->text()));
+        QVERIFY(f.link().isConnected());
     }
 
     void buttonsOpenTheirOwnDialogs()

@@ -1,11 +1,10 @@
-// The window against the list of controls the ViewController binds by name:
-// every control exists once with the right class and names itself for tests
-// and assistive tools; confirmations answer Return with "Cancel"; lamps are
-// readable; the window fits a 1280x800 screen without clipping captions.
+// The window and its named controls: every control exists once with the
+// right class and names itself for tests and assistive tools; confirmations answer Return with "Cancel";
+// lamps are readable; the window fits a 1280x800 screen without clipping captions.
+#include "app/mainwindow.h"
 #include "support/fakeclock.h"
 #include "support/scripteddialogs.h"
 #include "support/widgets.h"
-#include "ui/mainwindow.h"
 #include "ui/qtdialogs.h"
 #include "ui/uihelpers.h"
 

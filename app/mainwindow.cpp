@@ -1,0 +1,510 @@
+// The window: builds the connection bar, the pages and the menus, and wires
+// the link, the poller, the transfers and the debugging tools to them.
+#include "app/mainwindow.h"
+
+#include "app/dialogs.h"
+#include "app/settings.h"
+#include "axis/axispage.h"
+#include "console/consolepage.h"
+#include "console/sidepanel.h"
+#include "link/link.h"
+#include "link/textutil.h"
+#include "monitor/cupage.h"
+#include "monitor/iopage.h"
+#include "monitor/poller.h"
+#include "panels/mbkpage.h"
+#include "panels/taskspage.h"
+#include "panels/variablespage.h"
+#include "tools/debugtools.h"
+#include "transfer/transfers.h"
+#include "ui/controls.h"
+#include "ui/uihelpers.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QKeySequence>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSettings>
+#include <QSignalBlocker>
+#include <QStyle>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include <functional>
+
+using namespace ui;
+
+namespace {
+// What the address field shows when no stored address replaces it.
+const QString kDefaultHost = QStringLiteral("192.168.0.10");
+const QString kStar = QStringLiteral("\u2605");
+const QString kConnected = QStringLiteral("*** Connected to the QUORIN. ***\r");
+const QString kConnectTimeout = QStringLiteral("*** Connection Timeout. ***\r");
+const QString kDisconnected = QStringLiteral("\r*** Disconnected. ***\r");
+const QString kPeerClosed = QStringLiteral("The controller closed the connection.");
+} // namespace
+
+MainWindow::MainWindow(Dialogs *dialogs, Clock *clock, QSettings *settings, QWidget *parent)
+    : QMainWindow(parent), m_dialogs(dialogs), m_clock(clock), m_settings(settings),
+      m_link(new link::Link(dialogs, this)), m_poller(new monitor::Poller(*m_link, *clock, this)),
+      m_transfers(new transfer::Transfers(*m_link, *dialogs, this)),
+      m_debugTools(new tools::DebugTools(*m_link, *clock, this))
+{
+    setObjectName(QStringLiteral("MainWindow"));
+    setWindowTitle(QStringLiteral("QuorinMonitor"));
+
+    buildMenus();
+    auto *central = new QWidget;
+    auto *v = new QVBoxLayout(central);
+    v->setContentsMargins(8, 6, 8, 8);
+    v->setSpacing(6);
+    v->addWidget(buildTopBar());
+    buildPages();
+    v->addWidget(m_tabview, 1);
+    setCentralWidget(central);
+    resize(sizeHint().expandedTo(QSize(1200, 760)).boundedTo(QSize(1280, 800)));
+
+    restoreState();
+    wireLink();
+    wireMonitor();
+    wireConsole();
+    wireMenus();
+}
+
+MainWindow::~MainWindow()
+{
+    // The pages and the link go after this part of the window; nothing they
+    // signal on the way out may reach it.
+    for (QObject *sender : std::initializer_list<QObject *>{m_tabview, m_link, m_poller})
+        QObject::disconnect(sender, nullptr, this, nullptr);
+}
+
+// ---------------------------------------------------------------- building
+
+void MainWindow::buildMenus()
+{
+    QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
+    m_menuOpenFile = new QAction(QStringLiteral("Open Program\u2026"), this);
+    m_menuOpenFile->setObjectName(QStringLiteral("menuOpenFile"));
+    m_menuOpenFile->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    m_menuOpenFile->setAutoRepeat(false); // a held Control+O opens one dialog
+    m_menuOpenFile->setStatusTip(QStringLiteral("Load a program file into the controller"));
+    file->addAction(m_menuOpenFile);
+    m_menuSimulator = new QAction(QStringLiteral("Connect to Built-in Simulator"), this);
+    m_menuSimulator->setObjectName(QStringLiteral("menuSimulator"));
+    m_menuSimulator->setStatusTip(QStringLiteral("Try every tab on a simulated controller"));
+    file->addAction(m_menuSimulator);
+
+    // Filled by the views that can be shown beside the pages.
+    m_viewMenu = menuBar()->addMenu(QStringLiteral("&View"));
+    m_viewMenu->setObjectName(QStringLiteral("menuView"));
+
+    QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
+    m_menuAbout = new QAction(QStringLiteral("About QuorinMonitor"), this);
+    m_menuAbout->setObjectName(QStringLiteral("menuAbout"));
+    m_menuAbout->setMenuRole(QAction::AboutRole);
+    help->addAction(m_menuAbout);
+}
+
+QWidget *MainWindow::buildTopBar()
+{
+    auto *bar = new QWidget;
+    auto *h = new QHBoxLayout(bar);
+    h->setContentsMargins(0, 0, 0, 0);
+    h->setSpacing(6);
+    const auto gap = [h] {
+        h->addSpacing(4);
+        h->addWidget(separator());
+        h->addSpacing(4);
+    };
+
+    m_textFieldIpAddress = named(new QLineEdit, QStringLiteral("textFieldIpAddress"));
+    m_textFieldIpAddress->setPlaceholderText(QStringLiteral("host or host:port"));
+    m_textFieldIpAddress->setMinimumWidth(charWidth(14, false));
+    m_textFieldIpAddress->setMaximumWidth(charWidth(28, false));
+    h->addWidget(caption(QStringLiteral("Controller"), m_textFieldIpAddress));
+    h->addWidget(m_textFieldIpAddress, 1);
+    m_buttonConnect = makeButton(QStringLiteral("buttonConnect"), QStringLiteral("Connect"));
+    h->addWidget(m_buttonConnect);
+    // The connect button itself reads "Disconnect" while connected; this one
+    // is a plain stop button, so the bar never shows the same word twice.
+    m_buttonDisconnect =
+        makeButton(QStringLiteral("buttonDisconnect"), QString(), QStringLiteral("Disconnect"));
+    m_buttonDisconnect->setIcon(style()->standardIcon(QStyle::SP_BrowserStop));
+    m_buttonDisconnect->setAccessibleName(QStringLiteral("Disconnect"));
+    m_buttonDisconnect->setMinimumWidth(m_buttonDisconnect->sizeHint().height() + 8);
+    m_buttonDisconnect->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    h->addWidget(m_buttonDisconnect);
+    gap();
+
+    m_textFieldTimeOutSec = named(new QLineEdit, QStringLiteral("textFieldTimeOutSec"));
+    m_textFieldTimeOutSec->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_textFieldTimeOutSec->setFixedWidth(charWidth(4, false));
+    m_textFieldTimeOutSec->setToolTip(QStringLiteral("Seconds to wait for the controller's prompt"));
+    h->addWidget(caption(QStringLiteral("Timeout (s)"), m_textFieldTimeOutSec));
+    h->addWidget(m_textFieldTimeOutSec);
+    gap();
+
+    h->addWidget(new QLabel(QStringLiteral("Monitoring")));
+    m_buttonTimerStart = makeButton(QStringLiteral("buttonTimerStart"), QStringLiteral("Start"),
+                                    QStringLiteral("Start polling the selected page"));
+    m_buttonTimerStop =
+        makeButton(QStringLiteral("buttonTimerStop"), QStringLiteral("Stop"), QStringLiteral("Stop polling"));
+    h->addWidget(m_buttonTimerStart);
+    h->addWidget(m_buttonTimerStop);
+    m_labelindicator = named(new QLabel(kStar), QStringLiteral("labelindicator"));
+    QFont sf = m_labelindicator->font();
+    sf.setPixelSize(20);
+    m_labelindicator->setFont(sf);
+    m_labelindicator->setAlignment(Qt::AlignCenter);
+    m_labelindicator->setFixedWidth(QFontMetrics(sf).horizontalAdvance(kStar) + 8);
+    m_labelindicator->setToolTip(QStringLiteral("Polling activity")); // heard as what it shows, "★3"
+    retainSpaceWhenHidden(m_labelindicator);
+    h->addWidget(m_labelindicator);
+
+    m_textField2 = named(new QLineEdit, QStringLiteral("textField2"));
+    m_textField2->setAccessibleName(QStringLiteral("Status"));
+    QPalette sp = m_textField2->palette();
+    sp.setColor(QPalette::Base, Qt::transparent);
+    m_textField2->setPalette(sp);
+    m_textField2->setMinimumWidth(charWidth(8, false));
+    h->addWidget(m_textField2, 2);
+
+    m_buttonWindowClose = makeButton(QStringLiteral("buttonWindowClose"), QStringLiteral("Close"),
+                                     QStringLiteral("Close the window and end the program"));
+    h->addWidget(m_buttonWindowClose);
+    return bar;
+}
+
+void MainWindow::buildPages()
+{
+    m_tabview = named(new QTabWidget, QStringLiteral("tabview"));
+    m_tabview->setAccessibleName(QStringLiteral("Pages"));
+    m_consolePage = new console::ConsolePage(*m_link, *m_dialogs);
+    const struct
+    {
+        QWidget *page;
+        const char *label;
+    } pages[monitor::kTabCount] = {
+        {m_consolePage, "Console"},
+        {m_ioPage = new monitor::IoPage(*m_link), "I/O"},
+        {m_variablesPage = new panels::VariablesPage(*m_link), "Variables"},
+        {m_mbkPage = new panels::MbkPage(*m_link), "MBK"},
+        {m_cuPage = new monitor::CuPage(*m_link), "CU"},
+        {m_axisPage = new axis::AxisPage(*m_link, *m_dialogs), "Axis"},
+        {m_tasksPage = new panels::TasksPage(*m_link), "Tasks"},
+    };
+    for (int i = 0; i < monitor::kTabCount; ++i) {
+        pages[i].page->setProperty("identifier", monitor::tabIdentifier(static_cast<monitor::Tab>(i)));
+        m_tabview->addTab(pages[i].page, QString::fromLatin1(pages[i].label));
+    }
+}
+
+// ---------------------------------------------------------------- start and end
+
+void MainWindow::restoreState()
+{
+    objectsEnable(false);
+    m_labelindicator->setText(kStar);
+    m_labelindicator->setVisible(false);
+    setTextColor(m_labelindicator, kLightGray);
+    // The status line only reports.
+    m_textField2->setFocusPolicy(Qt::NoFocus);
+    m_textField2->setFrame(false);
+    m_textField2->setReadOnly(true);
+    m_textFieldIpAddress->setText(kDefaultHost);
+    loadSettings();
+    m_tabview->setCurrentIndex(0);
+    m_currentTab = monitor::Tab::Console;
+}
+
+void MainWindow::loadSettings()
+{
+    if (!m_settings)
+        return;
+    app::Settings stored;
+    stored.load(*m_settings);
+    m_textFieldIpAddress->setText(stored.address);
+    m_consolePage->restoreHistories(stored.histories[0], stored.histories[1], stored.histories[2]);
+    m_variablesPage->setVariableNames(QStringList(stored.variableNames.begin(), stored.variableNames.end()));
+    m_textFieldTimeOutSec->setText(stored.timeoutSeconds);
+}
+
+void MainWindow::saveSettings()
+{
+    if (!m_settings)
+        return;
+    app::Settings stored;
+    const QString shown = m_textFieldIpAddress->text();
+    const bool standIn = !m_standInAddress.isEmpty() && shown == m_standInAddress;
+    stored.address = standIn ? m_replacedAddress : shown;
+    using History = console::ConsolePage::History;
+    stored.histories = {m_consolePage->history(History::Commands),
+                        m_consolePage->history(History::ProgramLines),
+                        m_consolePage->history(History::ListStarts)};
+    const QStringList names = m_variablesPage->variableNames();
+    for (int i = 0; i < names.size() && i < app::Settings::kVariableRows; ++i)
+        stored.variableNames[i] = names.at(i);
+    stored.timeoutSeconds = m_textFieldTimeOutSec->text();
+    stored.save(*m_settings);
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    // Closing the window ends the program: disconnect, then save the
+    // settings (once, however often the close is asked for).
+    if (!m_terminated) {
+        m_terminated = true;
+        disconnectController();
+        saveSettings();
+    }
+    QMainWindow::closeEvent(event);
+}
+
+void MainWindow::setAddress(const QString &address)
+{
+    m_textFieldIpAddress->setText(address);
+}
+
+void MainWindow::showStandInAddress(const QString &address)
+{
+    if (m_textFieldIpAddress->text() != m_standInAddress || m_standInAddress.isEmpty())
+        m_replacedAddress = m_textFieldIpAddress->text();
+    m_standInAddress = address;
+    m_textFieldIpAddress->setText(address);
+}
+
+void MainWindow::objectsEnable(bool stat)
+{
+    for (QWidget *w : {m_buttonDisconnect, m_buttonTimerStart, m_buttonTimerStop})
+        w->setEnabled(stat);
+    m_consolePage->setConnected(stat);
+    m_menuOpenFile->setEnabled(stat);
+    m_textFieldIpAddress->setReadOnly(stat);
+    m_textField2->setReadOnly(true); // the status line is never typed into
+    m_textFieldTimeOutSec->setReadOnly(stat);
+    setTextColor(m_textFieldIpAddress, stat ? kLightGray : kBlack);
+    setTextColor(m_textFieldTimeOutSec, stat ? kLightGray : kBlack);
+    updateBkpControls();
+}
+
+void MainWindow::showHelp()
+{
+    m_dialogs->alert(QStringLiteral("QUORIN Monitor for MAC"), QStringLiteral("Ver 1.220912"));
+}
+
+void MainWindow::updateBkpControls()
+{
+    m_consolePage->setBreakpointMode(m_link->bkpMode());
+}
+
+// ---------------------------------------------------------------- the link
+
+void MainWindow::onConnectClicked()
+{
+    // A disconnect is never deferred (a pending wait gives up at its next
+    // turn); a connect waits for the exchange slot like any other action, so
+    // that it never runs inside a pending wait.
+    if (m_link->isConnected()) {
+        disconnectController();
+    } else if (!m_connectQueued) {
+        m_connectQueued = true;
+        m_link->userAction([this] {
+            m_connectQueued = false;
+            connectController();
+        });
+    }
+    m_consolePage->focusConsole();
+}
+
+void MainWindow::connectController()
+{
+    m_tabview->setCurrentIndex(0);
+    m_currentTab = monitor::Tab::Console;
+    m_consolePage->consoleReplace(QString());
+    link::delay(0.005);
+    if (m_peerClosedShown)
+        m_textField2->clear();
+    m_buttonConnect->setChecked(false);
+    if (!m_link->open(m_textFieldIpAddress->text()))
+        m_consolePage->consoleReplace(kConnectTimeout);
+}
+
+void MainWindow::disconnectController()
+{
+    m_link->close();
+}
+
+qint64 MainWindow::receiveTimeoutSeconds() const
+{
+    return text::intOr(m_textFieldTimeOutSec->text(), 30);
+}
+
+void MainWindow::onConnectedChanged(bool connected)
+{
+    if (connected) {
+        m_consolePage->consoleReplace(kConnected);
+        objectsEnable(true);
+        m_buttonConnect->setText(QStringLiteral("Disconnect"));
+    } else {
+        objectsEnable(false);
+        m_buttonConnect->setText(QStringLiteral("Connect"));
+        m_consolePage->consoleAppendScroll(kDisconnected);
+    }
+}
+
+void MainWindow::onReceived(const QString &text, const QString &last)
+{
+    if (m_currentTab == monitor::Tab::Console && m_link->isConnected())
+        m_consolePage->receiveDisplay(text);
+    if (m_currentTab == monitor::Tab::Variables)
+        m_variablesPage->showLastReply(last);
+    updateBkpControls();
+}
+
+void MainWindow::wireLink()
+{
+    m_link->setReceiveTimeoutSeconds(receiveTimeoutSeconds());
+    connect(m_textFieldTimeOutSec, &QLineEdit::textChanged, this,
+            [this] { m_link->setReceiveTimeoutSeconds(receiveTimeoutSeconds()); });
+    connect(m_link, &link::Link::connectedChanged, this, &MainWindow::onConnectedChanged);
+    connect(m_link, &link::Link::aboutToClose, this, [this] {
+        objectsEnable(false);
+        m_buttonConnect->setText(QStringLiteral("Connect"));
+        m_poller->timerStop();
+    });
+    connect(m_link, &link::Link::received, this, &MainWindow::onReceived);
+    connect(m_link, &link::Link::waitProgress, this, [this](qint64 seconds) {
+        m_labelindicator->setVisible(true);
+        m_labelindicator->setText(kStar + QString::number(seconds));
+        setTextColor(m_labelindicator, kLightGray);
+    });
+    connect(m_link, &link::Link::waitSucceeded, this, [this] {
+        if (m_currentTab == monitor::Tab::Console)
+            m_labelindicator->setVisible(false);
+    });
+    connect(m_link, &link::Link::peerClosed, this, [this] {
+        m_textField2->setText(kPeerClosed);
+        m_peerClosedShown = true;
+    });
+    // Whatever else the status line shows next replaces the notice.
+    connect(m_textField2, &QLineEdit::textChanged, this, [this] { m_peerClosedShown = false; });
+
+    connect(m_buttonConnect, &QPushButton::clicked, this, &MainWindow::onConnectClicked);
+    connect(m_buttonDisconnect, &QPushButton::clicked, this, &MainWindow::disconnectController);
+    connect(m_buttonWindowClose, &QPushButton::clicked, this, &QWidget::close);
+}
+
+// ---------------------------------------------------------------- polling and pages
+
+void MainWindow::onTabChanged(int index)
+{
+    if (!m_link->isConnected()) {
+        // Without a controller only the console makes sense; the change of
+        // tab made here is not a second selection.
+        const QSignalBlocker block(m_tabview);
+        m_tabview->setCurrentIndex(0);
+        index = 0;
+        m_currentTab = monitor::Tab::Console;
+    }
+    auto *page = qobject_cast<ui::Page *>(m_tabview->widget(index));
+    if (!page)
+        return;
+    link::trace(QStringLiteral("tabview label: ") + m_tabview->tabText(index));
+    m_currentTab = static_cast<monitor::Tab>(index);
+    m_poller->setPage(page);
+    link::trace(QStringLiteral("tabview identifier: ") + monitor::tabIdentifier(m_currentTab));
+    m_axisPage->reselectBoard();
+    // Starting and stopping talk to the controller, so they wait for the
+    // exchange slot; by then the user may have moved on to another tab.
+    if (m_currentTab != monitor::Tab::Console) {
+        if (!m_poller->isRunning()) {
+            m_link->userAction([this] {
+                if (!m_poller->isRunning() && m_currentTab != monitor::Tab::Console)
+                    m_poller->timerStart();
+            });
+        }
+    } else {
+        m_link->userAction([this] {
+            if (m_currentTab == monitor::Tab::Console)
+                m_poller->timerStop();
+        });
+    }
+}
+
+void MainWindow::wireMonitor()
+{
+    connect(m_buttonTimerStart, &QPushButton::clicked, this,
+            [this] { m_link->userAction([this] { m_poller->timerStart(); }); });
+    connect(m_buttonTimerStop, &QPushButton::clicked, this,
+            [this] { m_link->userAction([this] { m_poller->timerStop(); }); });
+    // What the poller shows lives in the connection bar and the console.
+    connect(m_poller, &monitor::Poller::statusCleared, m_textField2, &QLineEdit::clear);
+    connect(m_poller, &monitor::Poller::indicatorShown, this, [this](const QString &text) {
+        m_labelindicator->setVisible(true);
+        m_labelindicator->setText(text);
+    });
+    connect(m_poller, &monitor::Poller::indicatorHidden, m_labelindicator, &QWidget::hide);
+    connect(m_poller, &monitor::Poller::indicatorColourChanged, this,
+            [this](const QColor &colour) { setTextColor(m_labelindicator, colour); });
+    connect(m_poller, &monitor::Poller::stopMarker, m_consolePage,
+            &console::ConsolePage::consoleAppendScroll);
+    connect(m_tabview, &QTabWidget::currentChanged, this, &MainWindow::onTabChanged);
+}
+
+// ---------------------------------------------------------------- menus, transfers and tools
+
+void MainWindow::wireMenus()
+{
+    connect(m_menuOpenFile, &QAction::triggered, this,
+            [this] { m_link->userAction([this] { m_transfers->programLoad(); }); });
+    connect(m_menuAbout, &QAction::triggered, this, &MainWindow::showHelp);
+}
+
+void MainWindow::wireConsole()
+{
+    m_transfers->setConsole(*m_consolePage);
+    m_debugTools->setConsole(*m_consolePage);
+    connect(m_transfers, &transfer::Transfers::status, m_textField2, &QLineEdit::setText);
+    using Panel = console::SidePanel;
+    Panel *panel = &m_consolePage->sidePanel();
+    transfer::Transfers *transfers = m_transfers;
+    tools::DebugTools *tools = m_debugTools;
+    // The side panel's and the shortcuts' requests, each waiting for the
+    // exchange slot like a click on a button of this window.
+    const std::pair<void (Panel::*)(), std::function<void()>> requests[] = {
+        {&Panel::programLoadRequested, [transfers] { transfers->programLoadHs(); }},
+        {&Panel::programSaveRequested, [transfers] { transfers->programSave(); }},
+        {&Panel::pointLoadRequested, [transfers] { transfers->pointLoad(); }},
+        {&Panel::pointSaveRequested, [transfers] { transfers->pointSave(); }},
+        {&Panel::mbkLoadRequested, [transfers] { transfers->mbkLoad(); }},
+        {&Panel::mbkSaveRequested, [transfers] { transfers->mbkSave(); }},
+        {&Panel::clockCheckRequested, [tools] { tools->clockCheck(); }},
+        {&Panel::clockSetRequested, [tools] { tools->clockAdjust(); }},
+        {&Panel::monitorRequested, [tools] { tools->monitor(); }},
+        {&Panel::monitorListRequested, [tools] { tools->monitorListing(); }},
+        {&Panel::breakpointListRequested, [tools] { tools->breakpointList(); }},
+        {&Panel::breakpointClearAllRequested, [tools] { tools->breakpointClearAll(); }},
+        {&Panel::breakpointContinueRequested, [tools] { tools->breakpointContinue(); }},
+        {&Panel::breakpointStepRequested, [tools] { tools->breakpointTrace(); }},
+        {&Panel::breakpointAddDelRequested,
+         [tools, panel] {
+             const QString shown = tools->breakpointAddDelete(panel->breakpointTarget());
+             if (shown != panel->breakpointTarget())
+                 panel->setBreakpointTarget(shown);
+         }},
+        {&Panel::breakpointVariableRequested,
+         [tools, panel] {
+             const QString shown = tools->breakpointVariable(panel->breakpointVariable());
+             if (shown != panel->breakpointVariable())
+                 panel->setBreakpointVariable(shown);
+         }},
+    };
+    for (const auto &[request, op] : requests)
+        connect(panel, request, this, [this, op = op] { m_link->userAction(op); });
+}

@@ -1,0 +1,161 @@
+// The monitor's one window: the connection bar, the seven pages and the
+// menus. It owns the link, the poller, the transfers and the debugging tools
+// and wires them to the pages; each page builds and drives its own controls.
+// Closing the window ends the program: it disconnects, then saves the
+// settings.
+#pragma once
+
+#include "monitor/tabs.h"
+
+#include <QMainWindow>
+#include <QString>
+
+namespace axis {
+class AxisPage;
+}
+namespace console {
+class ConsolePage;
+}
+namespace link {
+class Link;
+}
+namespace monitor {
+class CuPage;
+class IoPage;
+class Poller;
+} // namespace monitor
+namespace panels {
+class MbkPage;
+class TasksPage;
+class VariablesPage;
+} // namespace panels
+namespace tools {
+class DebugTools;
+}
+namespace transfer {
+class Transfers;
+}
+
+class Clock;
+class Dialogs;
+class QAction;
+class QCloseEvent;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QSettings;
+class QTabWidget;
+
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    // `dialogs`, `clock` and `settings` outlive the window. The stored
+    // settings fill the window at once and are written back when it closes;
+    // without `settings` nothing is loaded or saved.
+    MainWindow(Dialogs *dialogs, Clock *clock, QSettings *settings = nullptr, QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    link::Link &link() { return *m_link; }
+    Dialogs &dialogs() { return *m_dialogs; }
+    Clock &clock() { return *m_clock; }
+    monitor::Poller &poller() { return *m_poller; }
+    transfer::Transfers &transfers() { return *m_transfers; }
+    tools::DebugTools &debugTools() { return *m_debugTools; }
+
+    console::ConsolePage &consolePage() { return *m_consolePage; }
+    monitor::IoPage &ioPage() { return *m_ioPage; }
+    panels::VariablesPage &variablesPage() { return *m_variablesPage; }
+    panels::MbkPage &mbkPage() { return *m_mbkPage; }
+    monitor::CuPage &cuPage() { return *m_cuPage; }
+    axis::AxisPage &axisPage() { return *m_axisPage; }
+    panels::TasksPage &tasksPage() { return *m_tasksPage; }
+
+    QMenu *viewMenu() const { return m_viewMenu; }
+    QAction *menuSimulator() const { return m_menuSimulator; }
+
+    // The selected page, as the poll and the live display know it.
+    monitor::Tab currentTab() const { return m_currentTab; }
+
+    // The controller's address, as if typed into the address field.
+    void setAddress(const QString &address);
+    // Connects to the address in the address field, showing the console.
+    void connectController();
+    void disconnectController();
+    // Shows `address` in the address field in place of the controller's: the
+    // settings go on keeping the address it replaced while the field shows it.
+    void showStandInAddress(const QString &address);
+    // Makes the controls usable (or not) for a connected controller.
+    void objectsEnable(bool stat);
+    // Writes what the monitor remembers between runs; closing does it too.
+    void saveSettings();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildMenus();
+    QWidget *buildTopBar();
+    void buildPages();
+    void restoreState();
+    void loadSettings();
+    void showHelp();
+
+    void wireLink();
+    void wireMonitor();
+    void wireConsole();
+    void wireMenus();
+
+    void onConnectClicked();
+    void onConnectedChanged(bool connected);
+    void onReceived(const QString &text, const QString &last);
+    void onTabChanged(int index);
+    void updateBkpControls();
+    qint64 receiveTimeoutSeconds() const;
+
+    Dialogs *m_dialogs = nullptr;
+    Clock *m_clock = nullptr;
+    QSettings *m_settings = nullptr;
+    // Children of the window.
+    link::Link *m_link = nullptr;
+    monitor::Poller *m_poller = nullptr;
+    transfer::Transfers *m_transfers = nullptr;
+    tools::DebugTools *m_debugTools = nullptr;
+
+    // The pages, children of the tab widget.
+    console::ConsolePage *m_consolePage = nullptr;
+    monitor::IoPage *m_ioPage = nullptr;
+    panels::VariablesPage *m_variablesPage = nullptr;
+    panels::MbkPage *m_mbkPage = nullptr;
+    monitor::CuPage *m_cuPage = nullptr;
+    axis::AxisPage *m_axisPage = nullptr;
+    panels::TasksPage *m_tasksPage = nullptr;
+
+    // The connection bar.
+    QLineEdit *m_textFieldIpAddress = nullptr;
+    QPushButton *m_buttonConnect = nullptr;
+    QPushButton *m_buttonDisconnect = nullptr;
+    QLineEdit *m_textFieldTimeOutSec = nullptr;
+    QPushButton *m_buttonTimerStart = nullptr;
+    QPushButton *m_buttonTimerStop = nullptr;
+    QLabel *m_labelindicator = nullptr;
+    QLineEdit *m_textField2 = nullptr; // the status line
+    QPushButton *m_buttonWindowClose = nullptr;
+    QTabWidget *m_tabview = nullptr;
+
+    QAction *m_menuOpenFile = nullptr;
+    QAction *m_menuAbout = nullptr;
+    QAction *m_menuSimulator = nullptr;
+    QMenu *m_viewMenu = nullptr;
+
+    monitor::Tab m_currentTab = monitor::Tab::Console;
+    bool m_connectQueued = false;
+    bool m_terminated = false;
+    // The status line shows that the controller closed the connection; the
+    // next connect clears it unless something else replaced it meanwhile.
+    bool m_peerClosedShown = false;
+    QString m_standInAddress;
+    QString m_replacedAddress;
+};
