@@ -256,8 +256,10 @@ void MbkPage::poll(link::Link &link)
     const QString bank = monitor::bankWord(m_bank->currentText());
     // A failed wait leaves what did arrive; a reply that does not parse
     // changes nothing.
-    link.exchange(monitor::bitQuery(bank, monitor::bankCast(kGroup)));
+    const QString bits = monitor::bitQuery(bank, monitor::bankCast(kGroup));
+    link.exchange(bits);
     ioCheckMbkIo(link.rcvBuff(), bank);
+    emit replyRead(bits, link.rcvBuff());
 }
 
 MbkSize MbkPage::size() const
@@ -273,9 +275,11 @@ MbkSize MbkPage::size() const
 
 void MbkPage::mbkvalueshow(link::Link &link, int row)
 {
-    const std::optional<QString> reply = link.exchange(mbkReadCommand(m_adr[row]->text(), size()));
+    const QString command = mbkReadCommand(m_adr[row]->text(), size());
+    const std::optional<QString> reply = link.exchange(command);
     if (!reply)
         return;
+    emit replyRead(command, *reply);
     m_data[row]->setText(mbkDisplay(*reply, m_hex->isChecked()));
 }
 
