@@ -13,6 +13,7 @@
 #include "panels/variablespage.h"
 #include "tools/debugtools.h"
 #include "transfer/transfers.h"
+#include "trend/install.h"
 #include "ui/controls.h"
 #include "ui/uihelpers.h"
 
@@ -78,6 +79,7 @@ MainWindow::MainWindow(Dialogs *dialogs, Clock *clock, QWidget *parent)
     }
     v->addWidget(tabs, 1);
     setCentralWidget(central);
+    trend::install(*this);
 
     resize(sizeHint().expandedTo(QSize(1200, 760)).boundedTo(QSize(1280, 800)));
 }
