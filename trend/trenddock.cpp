@@ -5,6 +5,7 @@
 #include "link/link.h"
 #include "trend/csv.h"
 #include "ui/controls.h"
+#include "ui/uihelpers.h"
 
 #include <QChart>
 #include <QChartView>
@@ -13,12 +14,13 @@
 #include <QDateTime>
 #include <QDateTimeAxis>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLegend>
-#include <QLegendMarker>
 #include <QLineSeries>
 #include <QMenu>
+#include <QPainter>
 #include <QPushButton>
 #include <QSaveFile>
 #include <QTimer>
@@ -58,6 +60,7 @@ struct TrendDock::Plot
     Probe probe;
     Series ring;
     QLineSeries *line = nullptr;
+    QToolButton *key = nullptr; // its entry in the legend
     QColor colour;
     QList<QPointF> points; // the reduced window, reused
 };
@@ -120,8 +123,12 @@ TrendDock::TrendDock(link::Link &link, Dialogs &dialogs, Clock &clock, QWidget *
 
     m_chart = new QChart;
     m_chart->setMargins(QMargins(4, 4, 4, 4));
-    m_chart->legend()->setAlignment(Qt::AlignBottom);
-    m_chart->legend()->setShowToolTips(true);
+    m_chart->setBackgroundRoundness(0);
+    m_chart->setDropShadowEnabled(false);
+    // The legend is a row of widgets under the chart: its values change
+    // every tick, and the chart's own legend would lay the whole chart out
+    // again each time.
+    m_chart->legend()->hide();
     m_axisX = new QDateTimeAxis;
     m_axisX->setFormat(QStringLiteral("HH:mm:ss"));
     m_axisX->setTickCount(5);
@@ -137,7 +144,18 @@ TrendDock::TrendDock(link::Link &link, Dialogs &dialogs, Clock &clock, QWidget *
     // Thousands of segments a tick: plain lines draw several times faster.
     m_view->setRenderHint(QPainter::Antialiasing, false);
     m_view->setMinimumSize(360, 260);
-    v->addWidget(m_view, 1);
+    m_plotArea = new QWidget;
+    auto *pv = new QVBoxLayout(m_plotArea);
+    pv->setContentsMargins(0, 0, 0, 0);
+    pv->setSpacing(2);
+    pv->addWidget(m_view, 1);
+    m_legend = ui::named(new QWidget, QStringLiteral("legendTrend"));
+    m_legendGrid = new QGridLayout(m_legend);
+    m_legendGrid->setContentsMargins(4, 0, 4, 4);
+    m_legendGrid->setHorizontalSpacing(8);
+    m_legendGrid->setVerticalSpacing(0);
+    pv->addWidget(m_legend);
+    v->addWidget(m_plotArea, 1);
     setWidget(body);
 
     m_stale = new QTimer(this);
@@ -186,26 +204,23 @@ bool TrendDock::addSeries(const Probe &probe)
     m_chart->addSeries(plot->line);
     plot->line->attachAxis(m_axisX);
     plot->line->attachAxis(m_axisY);
+    // A click on the key hides the series; the key stays, greyed, and a
+    // second click brings the line back.
+    plot->key = new QToolButton;
+    plot->key->setAutoRaise(true);
+    plot->key->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    plot->key->setToolTip(QStringLiteral("Show or hide this series"));
+    // Its text changes every tick; its size must not move the chart.
+    plot->key->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     QLineSeries *line = plot->line;
-    for (QLegendMarker *marker : m_chart->legend()->markers(line)) {
-        // A click on the marker hides the series; the marker stays, dimmed.
-        connect(marker, &QLegendMarker::clicked, this, [this, line, marker] {
-            line->setVisible(!line->isVisible());
-            marker->setVisible(true);
-            const qreal alpha = line->isVisible() ? 1.0 : 0.35;
-            QColor c = marker->labelBrush().color();
-            c.setAlphaF(alpha);
-            marker->setLabelBrush(c);
-            QBrush b = marker->brush();
-            QColor bc = b.color();
-            bc.setAlphaF(alpha);
-            b.setColor(bc);
-            marker->setBrush(b);
-            redraw();
-        });
-    }
+    connect(plot->key, &QToolButton::clicked, this, [this, line] {
+        line->setVisible(!line->isVisible());
+        layOutLegend();
+        redraw();
+    });
     m_series.push_back(std::move(plot));
     m_probes.append(probe);
+    layOutLegend();
     show();
     raise();
     redraw();
@@ -218,8 +233,10 @@ void TrendDock::removeSeries(int index)
         return;
     m_chart->removeSeries(m_series[static_cast<size_t>(index)]->line);
     delete m_series[static_cast<size_t>(index)]->line;
+    delete m_series[static_cast<size_t>(index)]->key;
     m_series.erase(m_series.begin() + index);
     m_probes.removeAt(index);
+    layOutLegend();
     redraw();
 }
 
@@ -250,7 +267,21 @@ void TrendDock::pagePolled()
         values[i] = m_sampler.value(m_series[i]->probe);
     m_sampler.endTick();
     record(m_clock.now().toMSecsSinceEpoch(), values);
-    redraw();
+    refresh();
+}
+
+void TrendDock::refresh()
+{
+    for (int i = 0; i < seriesCount(); ++i)
+        updateLegend(i);
+    if (m_userPaused)
+        return;
+    // Laying an hour of eight series out again costs milliseconds, so the
+    // lines are redrawn when the window has moved on by one pixel column;
+    // with the short windows that is every tick.
+    const qint64 columnMs = windowMs() / std::max(1, columns());
+    if (newestMs() - m_drawnToMs >= columnMs)
+        redraw();
 }
 
 void TrendDock::record(qint64 ms, const std::vector<std::optional<double>> &values)
@@ -290,7 +321,35 @@ void TrendDock::updateLegend(int index)
 {
     Plot &p = *m_series[static_cast<size_t>(index)];
     const std::optional<Sample> last = p.ring.last();
-    p.line->setName(last ? p.probe.label + QStringLiteral(": ") + valueText(last->value) : p.probe.label);
+    const QString text = last ? p.probe.label + QStringLiteral(": ") + valueText(last->value) : p.probe.label;
+    if (p.key->text() != text) {
+        p.key->setText(text);
+        p.key->setAccessibleName(text);
+    }
+}
+
+void TrendDock::layOutLegend()
+{
+    // Two keys a row, in the order the series were added.
+    for (int i = 0; i < seriesCount(); ++i) {
+        Plot &p = *m_series[static_cast<size_t>(i)];
+        m_legendGrid->removeWidget(p.key);
+        m_legendGrid->addWidget(p.key, i / 2, i % 2);
+        p.key->setObjectName(QStringLiteral("buttonTrendKey") + QString::number(i));
+        p.key->setAccessibleDescription(p.key->objectName());
+        const bool shown = p.line->isVisible();
+        QPixmap swatch(14, 14);
+        swatch.fill(shown ? p.colour : QColor(Qt::transparent));
+        if (!shown) {
+            QPainter painter(&swatch);
+            painter.setPen(p.colour);
+            painter.drawRect(0, 0, 13, 13);
+        }
+        p.key->setIcon(QIcon(swatch));
+        ui::setTextColor(p.key, shown ? ui::kBlack : ui::kLightGray);
+        updateLegend(i);
+    }
+    m_legend->setVisible(seriesCount() > 0);
 }
 
 void TrendDock::redraw()
@@ -300,15 +359,10 @@ void TrendDock::redraw()
     // Paused, the window stays where it was; the rings go on filling.
     if (m_userPaused)
         return;
-    qint64 to = std::numeric_limits<qint64>::min();
-    for (const auto &p : m_series) {
-        if (const std::optional<Sample> last = p->ring.last())
-            to = std::max(to, last->ms);
-    }
-    if (to == std::numeric_limits<qint64>::min())
-        to = m_clock.now().toMSecsSinceEpoch();
-    const qint64 from = to - kWindowsMs[std::clamp(m_window->currentIndex(), 0, 2)];
-    const int columns = std::max(60, static_cast<int>(m_chart->plotArea().width()));
+    const qint64 to = newestMs();
+    const qint64 from = to - windowMs();
+    const int columns = this->columns();
+    m_drawnToMs = to;
     double lo = std::numeric_limits<double>::infinity();
     double hi = -lo;
     for (const auto &p : m_series) {
@@ -319,7 +373,9 @@ void TrendDock::redraw()
                 hi = std::max(hi, pt.y());
             }
         }
-        p->line->replace(p->points);
+        // Emptied first: a change of the axes then costs nothing, and each
+        // line is laid out once, with its new points.
+        p->line->clear();
     }
     if (lo > hi) {
         lo = 0;
@@ -327,7 +383,35 @@ void TrendDock::redraw()
     }
     const double margin = hi > lo ? (hi - lo) * 0.08 : std::max(1.0, std::abs(hi) * 0.1);
     m_axisY->setRange(lo - margin, hi + margin);
+    m_axisY->applyNiceNumbers();
     m_axisX->setRange(QDateTime::fromMSecsSinceEpoch(from), QDateTime::fromMSecsSinceEpoch(to));
+    for (const auto &p : m_series)
+        p->line->replace(p->points);
+}
+
+void TrendDock::setWindow(int index)
+{
+    m_window->setCurrentIndex(index);
+}
+
+qint64 TrendDock::newestMs() const
+{
+    qint64 to = std::numeric_limits<qint64>::min();
+    for (const auto &p : m_series) {
+        if (const std::optional<Sample> last = p->ring.last())
+            to = std::max(to, last->ms);
+    }
+    return to == std::numeric_limits<qint64>::min() ? m_clock.now().toMSecsSinceEpoch() : to;
+}
+
+qint64 TrendDock::windowMs() const
+{
+    return kWindowsMs[std::clamp(m_window->currentIndex(), 0, 2)];
+}
+
+int TrendDock::columns() const
+{
+    return std::max(60, static_cast<int>(m_chart->plotArea().width()));
 }
 
 QString TrendDock::csv() const
@@ -362,7 +446,7 @@ void TrendDock::exportPng()
                        QStringLiteral("png"), QString(), QStringLiteral("trend.png")});
     if (path.isEmpty())
         return;
-    if (!m_view->grab().save(path, "PNG"))
+    if (!m_plotArea->grab().save(path, "PNG"))
         m_dialogs.alert(QStringLiteral("Save Error\n\n\"") + path + QLatin1Char('"'),
                         QStringLiteral("The image could not be written."), Dialogs::Style::Critical);
 }
@@ -415,6 +499,7 @@ void TrendDock::chooseColour(int index)
     QPen pen = p.line->pen();
     pen.setColor(c);
     p.line->setPen(pen);
+    layOutLegend();
 }
 
 } // namespace trend

@@ -24,6 +24,7 @@ class QChart;
 class QChartView;
 class QComboBox;
 class QDateTimeAxis;
+class QGridLayout;
 class QLabel;
 class QLineSeries;
 class QMenu;
@@ -78,9 +79,14 @@ public:
 
     // One sample per series at `ms` (nothing where a value is missing).
     void record(qint64 ms, const std::vector<std::optional<double>> &values);
+    // The legend's last values, and the lines when the window has moved on
+    // by a pixel column: what each tick does.
+    void refresh();
     // The chart from the rings, for the window ending at the newest sample.
     void redraw();
     QChartView *chartView() const { return m_view; }
+    // The window of time shown: an index into kWindowsMs.
+    void setWindow(int index);
     QString csv() const;
 
 private:
@@ -91,7 +97,11 @@ private:
     void fillSeriesMenu();
     void onPauseToggled(bool paused);
     void updateStatus();
+    qint64 newestMs() const;
+    qint64 windowMs() const;
+    int columns() const;
     void updateLegend(int index);
+    void layOutLegend();
     void chooseColour(int index);
 
     link::Link &m_link;
@@ -103,9 +113,13 @@ private:
     std::vector<std::unique_ptr<Plot>> m_series;
     bool m_userPaused = false;
     bool m_pollingStopped = true;
+    qint64 m_drawnToMs = 0; // the end of the window the lines show
 
     QChart *m_chart = nullptr;
     QChartView *m_view = nullptr;
+    QWidget *m_plotArea = nullptr; // the chart and its legend, as exported
+    QWidget *m_legend = nullptr;
+    QGridLayout *m_legendGrid = nullptr;
     QDateTimeAxis *m_axisX = nullptr;
     QValueAxis *m_axisY = nullptr;
     QToolButton *m_add = nullptr;

@@ -10,6 +10,7 @@
 // Run it with the offscreen platform (scripts/shots.sh does).
 #include "sim/machine.h"
 #include "support/fixture.h"
+#include "trend/trenddock.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -61,6 +62,7 @@ public:
     bool axis();
     bool tasks();
     bool breakpoint();
+    bool trend();
 
     void reportAlerts() const;
 
@@ -496,6 +498,46 @@ bool Shots::breakpoint()
            save(QStringLiteral("breakpoint.png"));
 }
 
+bool Shots::trend()
+{
+    if (!selectTab(QStringLiteral("0")))
+        return false;
+    // The tasks of the tasks picture, their steps plotted with one output.
+    loadProgram({QStringLiteral("10 *MAIN"), QStringLiteral("20 TASK 1 *BLINK"),
+                 QStringLiteral("30 TASK 2 *FEED"), QStringLiteral("40 *LOOP"), QStringLiteral("50 A=A+1"),
+                 QStringLiteral("60 WAIT 50"), QStringLiteral("70 GOTO *LOOP"), QStringLiteral("100 *BLINK"),
+                 QStringLiteral("110 ON 8"), QStringLiteral("120 WAIT 400"), QStringLiteral("130 OFF 8"),
+                 QStringLiteral("140 WAIT 400"), QStringLiteral("150 GOTO *BLINK"),
+                 QStringLiteral("200 *FEED"), QStringLiteral("210 B=B+1"), QStringLiteral("220 WAIT 250"),
+                 QStringLiteral("230 RMVS Y_A 10"), QStringLiteral("240 GOTO *FEED")});
+    machine({QStringLiteral("RUN")});
+    enter(widget<QLineEdit>(QStringLiteral("textfieldTaskNoSelect")), QStringLiteral("0"));
+    if (!selectTab(QStringLiteral("6")) ||
+        !waitFor([&] { return widget<QLineEdit>(QStringLiteral("textfieldTaskStatus2"))->text() == "1"; },
+                 "the running tasks"))
+        return false;
+    auto *dock = m_f.window->findChild<trend::TrendDock *>();
+    for (const char *task : {"0", "1", "2"})
+        dock->addSeries(*trend::taskProbe(QLatin1String(task)));
+    dock->addSeries(*trend::bitProbe(monitor::BitGroup::Outputs, QStringLiteral("1"), 0));
+    // A minute of ticks in a few seconds: the shot's own ticks set the pace
+    // and the clock advances 0.3 s with each.
+    vc().timerStop();
+    m_f.settle();
+    for (int i = 0; i < 200; ++i) {
+        m_f.clock.value = m_f.clock.value.addMSecs(300);
+        vc().poller().tick();
+        m_f.settle();
+        QTest::qWait(20);
+    }
+    const bool ok = save(QStringLiteral("trend.png"));
+    while (dock->seriesCount() > 0)
+        dock->removeSeries(0);
+    dock->hide();
+    machine({QStringLiteral("NEW")});
+    return ok && selectTab(QStringLiteral("0"));
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -512,7 +554,7 @@ int main(int argc, char **argv)
     QCommandLineOption onlyOpt(
         QStringLiteral("only"),
         QStringLiteral("Comma-separated shots to take (console, io, variables, mbk, cu, "
-                       "axis, tasks, breakpoint); all by default."),
+                       "axis, tasks, breakpoint, trend); all by default."),
         QStringLiteral("names"));
     QCommandLineOption sizeOpt(
         QStringLiteral("size"),
@@ -554,6 +596,7 @@ int main(int argc, char **argv)
         {"axis", &Shots::axis},
         {"tasks", &Shots::tasks},
         {"breakpoint", &Shots::breakpoint},
+        {"trend", &Shots::trend},
     };
     bool ok = shots.start();
     for (const auto &s : scenarios) {

@@ -9,15 +9,14 @@
 #include "trend/trenddock.h"
 
 #include <QAction>
-#include <QCheckBox>
 #include <QApplication>
 #include <QChart>
 #include <QChartView>
+#include <QCheckBox>
 #include <QContextMenuEvent>
 #include <QFile>
 #include <QLabel>
-#include <QLegend>
-#include <QLegendMarker>
+#include <QLineSeries>
 #include <QMenu>
 #include <QPushButton>
 #include <QToolButton>
@@ -79,13 +78,17 @@ void closePopup()
         popup->close();
 }
 
-// What the legend shows, marker by marker.
+// What the legend shows, key by key.
 QStringList legend(MonitorFixture &f)
 {
     QStringList texts;
-    for (QLegendMarker *m : dockOf(f)->chartView()->chart()->legend()->markers())
-        texts << m->label();
-    return texts;
+    for (int i = 0;; ++i) {
+        auto *key =
+            control<QToolButton>(f.window.get(), QStringLiteral("buttonTrendKey") + QString::number(i));
+        if (!key)
+            return texts;
+        texts << key->text();
+    }
 }
 
 // One poll tick of `page`, as the timer runs it; returns what the simulator
