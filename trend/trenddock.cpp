@@ -143,6 +143,7 @@ TrendDock::TrendDock(link::Link &link, Dialogs &dialogs, Clock &clock, QWidget *
     m_view = ui::named(new QChartView(m_chart), QStringLiteral("chartTrend"));
     // Thousands of segments a tick: plain lines draw several times faster.
     m_view->setRenderHint(QPainter::Antialiasing, false);
+    m_view->setAccessibleName(QStringLiteral("Trend plot"));
     m_view->setMinimumSize(360, 260);
     m_plotArea = new QWidget;
     auto *pv = new QVBoxLayout(m_plotArea);
@@ -150,6 +151,7 @@ TrendDock::TrendDock(link::Link &link, Dialogs &dialogs, Clock &clock, QWidget *
     pv->setSpacing(2);
     pv->addWidget(m_view, 1);
     m_legend = ui::named(new QWidget, QStringLiteral("legendTrend"));
+    m_legend->setAccessibleName(QStringLiteral("Legend"));
     m_legendGrid = new QGridLayout(m_legend);
     m_legendGrid->setContentsMargins(4, 0, 4, 4);
     m_legendGrid->setHorizontalSpacing(8);
