@@ -12,6 +12,7 @@
 #include "panels/taskspage.h"
 #include "panels/variablespage.h"
 #include "tools/debugtools.h"
+#include "transfer/comparisons.h"
 #include "transfer/transfers.h"
 #include "trend/install.h"
 #include "ui/controls.h"
@@ -80,6 +81,7 @@ MainWindow::MainWindow(Dialogs *dialogs, Clock *clock, QWidget *parent)
     v->addWidget(tabs, 1);
     setCentralWidget(central);
     trend::install(*this);
+    transfer::installCompare(*this);
 
     resize(sizeHint().expandedTo(QSize(1200, 760)).boundedTo(QSize(1280, 800)));
 }
