@@ -90,8 +90,11 @@ CompareWindow::CompareWindow(Kind kind, const QString &path, const TableComparis
         auto *item = new QTreeWidgetItem(m_tree, {e.key, change, e.controllerValue, e.fileValue});
         colourRow(item, colour);
     }
-    for (int col = 0; col < 4; ++col)
+    // A little air between the columns of numbers.
+    for (int col = 0; col < 3; ++col) {
         m_tree->resizeColumnToContents(col);
+        m_tree->setColumnWidth(col, m_tree->columnWidth(col) + 24);
+    }
 }
 
 CompareWindow::CompareWindow(const QString &path, const ProgramComparison &c, QWidget *parent)

@@ -16,7 +16,9 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCommandLineParser>
+#include <QDialog>
 #include <QDir>
+#include <QFile>
 #include <QFont>
 #include <QGroupBox>
 #include <QLabel>
@@ -63,6 +65,7 @@ public:
     bool tasks();
     bool breakpoint();
     bool trend();
+    bool compare();
 
     void reportAlerts() const;
 
@@ -538,6 +541,42 @@ bool Shots::trend()
     return ok && selectTab(QStringLiteral("0"));
 }
 
+bool Shots::compare()
+{
+    if (!selectTab(QStringLiteral("0")))
+        return false;
+    // The controller's points, and a file that moves one, drops one and adds two.
+    machine({QStringLiteral("NEWP"), QStringLiteral("SETP 1 1000 2000 0 0"),
+             QStringLiteral("SETP 2 1500 2000 0 0"), QStringLiteral("SETP 3 1500 2500 0 90"),
+             QStringLiteral("SETP 10 200 0 0 0"), QStringLiteral("SETP 11 -500 0 0 0")});
+    const QString path = m_f.tempDir.filePath(QStringLiteral("cell-a.p2k"));
+    QFile file(path);
+    if (!check(file.open(QIODevice::WriteOnly | QIODevice::Truncate), "writing the point file"))
+        return false;
+    file.write("SETP 1 1000 2000 0 0\nSETP 2 1500 2100 0 0\nSETP 3 1500 2500 0 90\nSETP 4 1500 2500 50 90\n"
+               "SETP 11 -500 0 0 0\nSETP 12 -500 300 0 0\n");
+    file.close();
+    m_f.dialogs.setNextFileName(path);
+    widget<QPushButton>(QStringLiteral("buttonPointCompare"))->click();
+    QDialog *window = nullptr;
+    if (!waitFor(
+            [&] {
+                return (window = m_f.window->findChild<QDialog *>(QStringLiteral("compareWindow"))) !=
+                       nullptr;
+            },
+            "the comparison"))
+        return false;
+    window->resize(720, 360);
+    m_f.settle();
+    const QString out = m_out.filePath(QStringLiteral("compare.png"));
+    const QPixmap picture = window->grab();
+    window->close();
+    if (!picture.save(out))
+        return check(false, "writing compare.png");
+    err() << "wrote " << out << " (" << picture.width() << 'x' << picture.height() << ")\n";
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -554,7 +593,7 @@ int main(int argc, char **argv)
     QCommandLineOption onlyOpt(
         QStringLiteral("only"),
         QStringLiteral("Comma-separated shots to take (console, io, variables, mbk, cu, "
-                       "axis, tasks, breakpoint, trend); all by default."),
+                       "axis, tasks, breakpoint, trend, compare); all by default."),
         QStringLiteral("names"));
     QCommandLineOption sizeOpt(
         QStringLiteral("size"),
@@ -597,6 +636,7 @@ int main(int argc, char **argv)
         {"tasks", &Shots::tasks},
         {"breakpoint", &Shots::breakpoint},
         {"trend", &Shots::trend},
+        {"compare", &Shots::compare},
     };
     bool ok = shots.start();
     for (const auto &s : scenarios) {
