@@ -10,6 +10,7 @@
 #include <QDialog>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QtTest>
@@ -84,6 +85,7 @@ private slots:
     void programStatementChanged();
     void loadIsTheOrdinaryLoad();
     void unreadableFileAlertsAsTheLoad();
+    void listingTimeOutAlertsAsTheSave();
     void tableRules();
 };
 
@@ -196,6 +198,33 @@ void TestCompare::unreadableFileAlertsAsTheLoad()
     QVERIFY(f.waitFor([&] { return !f.dialogs.alertTexts().isEmpty(); }));
     QCOMPARE(f.dialogs.alertTexts(), loadAlerts);
     QVERIFY(f.sim->received().isEmpty());
+    QVERIFY(!compareWindow(f));
+}
+
+void TestCompare::listingTimeOutAlertsAsTheSave()
+{
+    MonitorFixture f;
+    QVERIFY(f.connectToSim());
+    control<QLineEdit>(f.window.get(), QStringLiteral("textFieldTimeOutSec"))->setText(QStringLiteral("1"));
+    const QString path = put(f, QStringLiteral("words.mbk"), "MBK(10~Wrd)=5\n");
+    sim::Options stall = MonitorFixture::makeOptions();
+    stall.stallAfter = 0; // the listing is never answered
+    const auto alertsOf = [&](const QString &name, const QString &file) {
+        f.dialogs.clear();
+        f.sim->setOptions(stall);
+        f.dialogs.setNextFileName(file);
+        control<QPushButton>(f.window.get(), name)->click();
+        f.waitFor([&] { return !f.dialogs.alertTexts().isEmpty() && !f.vc->isConnected(); });
+        const QStringList alerts = f.dialogs.alertTexts();
+        f.sim->setOptions(MonitorFixture::makeOptions());
+        f.connectToSim();
+        return alerts;
+    };
+    const QStringList save =
+        alertsOf(QStringLiteral("buttonMbkSave"), f.tempDir.filePath(QStringLiteral("out.mbk")));
+    QCOMPARE(save.size(), 1);
+    QVERIFY2(save.first().startsWith(QLatin1String("Receive Timeout")), qPrintable(save.first()));
+    QCOMPARE(alertsOf(QStringLiteral("buttonMbkCompare"), path), save);
     QVERIFY(!compareWindow(f));
 }
 
