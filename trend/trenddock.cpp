@@ -264,11 +264,11 @@ void TrendDock::pagePolled()
         if (const std::optional<QString> reply = m_link.exchange(command))
             m_sampler.extraRead(command, *reply);
     }
-    std::vector<std::optional<double>> values(m_series.size());
+    m_values.resize(m_series.size());
     for (size_t i = 0; i < m_series.size(); ++i)
-        values[i] = m_sampler.value(m_series[i]->probe);
+        m_values[i] = m_sampler.value(m_series[i]->probe);
     m_sampler.endTick();
-    record(m_clock.now().toMSecsSinceEpoch(), values);
+    record(m_clock.now().toMSecsSinceEpoch(), m_values);
     refresh();
 }
 

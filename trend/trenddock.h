@@ -111,6 +111,7 @@ private:
     Sampler m_sampler;
     QVector<Probe> m_probes; // in the order added: the order of the extra reads
     std::vector<std::unique_ptr<Plot>> m_series;
+    std::vector<std::optional<double>> m_values; // one tick's, reused
     bool m_userPaused = false;
     bool m_pollingStopped = true;
     qint64 m_drawnToMs = 0; // the end of the window the lines show
