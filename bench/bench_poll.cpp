@@ -261,6 +261,8 @@ int main(int argc, char **argv)
         std::printf("poll tick + 8 plotted / 11 raw round trips (%s): %.2f (tick %.1f us, bound %.1f us; "
                     "target <= 1.30)\n",
                     c.name, tick / bound, tick, bound);
+        std::printf("11 bare exchanges / 11 raw round trips (%s): %.2f (%.1f us)\n", c.name, bare / bound,
+                    bare);
     }
     {
         Redraw r;

@@ -269,7 +269,17 @@ void TrendDock::pagePolled()
         m_values[i] = m_sampler.value(m_series[i]->probe);
     m_sampler.endTick();
     record(m_clock.now().toMSecsSinceEpoch(), m_values);
-    refresh();
+    // Drawn once the tick has let go of the exchange slot.
+    if (!m_refreshPosted) {
+        m_refreshPosted = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                m_refreshPosted = false;
+                refresh();
+            },
+            Qt::QueuedConnection);
+    }
 }
 
 void TrendDock::refresh()

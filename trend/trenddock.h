@@ -115,6 +115,7 @@ private:
     bool m_userPaused = false;
     bool m_pollingStopped = true;
     qint64 m_drawnToMs = 0; // the end of the window the lines show
+    bool m_refreshPosted = false;
 
     QChart *m_chart = nullptr;
     QChartView *m_view = nullptr;

@@ -99,6 +99,7 @@ QStringList tickOn(MonitorFixture &f, ui::Page *page)
     f.vc->poller().setPage(page);
     f.vc->poller().tick();
     f.settle();
+    QCoreApplication::processEvents(); // the chart and legend follow the tick
     return f.commands();
 }
 
