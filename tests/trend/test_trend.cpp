@@ -15,6 +15,7 @@
 #include <QCheckBox>
 #include <QContextMenuEvent>
 #include <QFile>
+#include <QImage>
 #include <QLabel>
 #include <QLineSeries>
 #include <QMenu>
@@ -123,6 +124,13 @@ void TestTrend::plotsEveryKindOfValue()
     QVERIFY(f.connectToSim());
     trend::TrendDock *dock = dockOf(f);
     QVERIFY(dock);
+    QVERIFY(!dock->isVisible());
+    // The View menu shows and hides the dock.
+    QAction *view = control<QAction>(f.window.get(), QStringLiteral("menuViewTrend"));
+    QVERIFY(view && f.window->viewMenu()->actions().contains(view));
+    view->trigger();
+    QVERIFY(dock->isVisible());
+    view->trigger();
     QVERIFY(!dock->isVisible());
     f.window->variablesPage().setVariableNames({QStringLiteral("A"), QStringLiteral("S$")});
 
@@ -234,6 +242,15 @@ void TestTrend::exportsCsv()
                                                                "2026-12-05T09:05:03.000,0,5\n"
                                                                "2026-12-05T09:05:03.300,1,7\n"));
     QVERIFY(f.dialogs.alertTexts().isEmpty());
+
+    // The picture: the chart with its legend, as the dock shows it.
+    const QString png = f.tempDir.filePath(QStringLiteral("trend.png"));
+    f.dialogs.setNextFileName(png);
+    control<QPushButton>(f.window.get(), QStringLiteral("buttonTrendPng"))->click();
+    const QImage image(png);
+    QVERIFY(!image.isNull());
+    QVERIFY(image.width() >= dockOf(f)->chartView()->width());
+    QVERIFY(image.height() > dockOf(f)->chartView()->height());
 }
 
 void TestTrend::saysWhenPollingStops()
