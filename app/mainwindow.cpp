@@ -16,7 +16,9 @@
 #include "panels/taskspage.h"
 #include "panels/variablespage.h"
 #include "tools/debugtools.h"
+#include "transfer/comparisons.h"
 #include "transfer/transfers.h"
+#include "trend/install.h"
 #include "ui/controls.h"
 #include "ui/uihelpers.h"
 
@@ -74,6 +76,8 @@ MainWindow::MainWindow(Dialogs *dialogs, Clock *clock, QSettings *settings, QWid
     wireMonitor();
     wireConsole();
     wireMenus();
+    trend::install(*this);
+    transfer::installCompare(*this);
 }
 
 MainWindow::~MainWindow()
@@ -88,7 +92,7 @@ MainWindow::~MainWindow()
 
 void MainWindow::buildMenus()
 {
-    QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
+    QMenu *file = m_fileMenu = menuBar()->addMenu(QStringLiteral("&File"));
     m_menuOpenFile = new QAction(QStringLiteral("Open Program\u2026"), this);
     m_menuOpenFile->setObjectName(QStringLiteral("menuOpenFile"));
     m_menuOpenFile->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));

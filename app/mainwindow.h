@@ -73,6 +73,7 @@ public:
     axis::AxisPage &axisPage() { return *m_axisPage; }
     panels::TasksPage &tasksPage() { return *m_tasksPage; }
 
+    QMenu *fileMenu() const { return m_fileMenu; }
     QMenu *viewMenu() const { return m_viewMenu; }
     QAction *menuSimulator() const { return m_menuSimulator; }
 
@@ -145,6 +146,7 @@ private:
     QPushButton *m_buttonWindowClose = nullptr;
     QTabWidget *m_tabview = nullptr;
 
+    QMenu *m_fileMenu = nullptr;
     QAction *m_menuOpenFile = nullptr;
     QAction *m_menuAbout = nullptr;
     QAction *m_menuSimulator = nullptr;

@@ -164,7 +164,9 @@ bool AxisPage::checkMpg()
 void AxisPage::pgiocheckCommandSend()
 {
     // A reply cut short by a failed wait still shows what of it parses.
-    m_link.commandExec(monitor::axisQuery(m_w.registerChoice->currentText()));
+    const QString command = monitor::axisQuery(m_w.registerChoice->currentText());
+    m_link.commandExec(command);
+    emit replyRead(command, m_link.rcvBuff());
     const monitor::AxisReading r = monitor::parseAxisReply(m_link.rcvBuff());
     // Lamp arrays are in the signal words' axis order X, Y, Z, U.
     if (r.lmt) {

@@ -68,6 +68,7 @@ SidePanel::SidePanel(QWidget *parent) : QWidget(parent)
             ++i;
         }
         side->addWidget(box);
+        return g;
     };
     m_buttonFileOpen = makeButton(QStringLiteral("buttonFileOpen"), QStringLiteral("Program Load"),
                                   QStringLiteral("Send a program file to the controller"));
@@ -81,8 +82,19 @@ SidePanel::SidePanel(QWidget *parent) : QWidget(parent)
                                  QStringLiteral("Send an MBK file to the controller"));
     m_buttonMbkSave = makeButton(QStringLiteral("buttonMbkSave"), QStringLiteral("MBK Save"),
                                  QStringLiteral("Save the controller's memory blocks to a file"));
-    grid(QStringLiteral("Transfer"), {m_buttonFileOpen, m_buttonFileSave, m_buttonPointLoad,
-                                      m_buttonPointSave, m_buttonMbkLoad, m_buttonMbkSave});
+    QGridLayout *transfers =
+        grid(QStringLiteral("Transfer"), {m_buttonFileOpen, m_buttonFileSave, m_buttonPointLoad,
+                                          m_buttonPointSave, m_buttonMbkLoad, m_buttonMbkSave});
+    // What a point or MBK load would change, shown before it is made.
+    m_buttonPointCompare = makeButton(QStringLiteral("buttonPointCompare"), QStringLiteral("Compare\u2026"),
+                                      QStringLiteral("Compare a point file with the controller's points"));
+    m_buttonMbkCompare =
+        makeButton(QStringLiteral("buttonMbkCompare"), QStringLiteral("Compare\u2026"),
+                   QStringLiteral("Compare an MBK file with the controller's memory blocks"));
+    m_buttonPointCompare->setAccessibleName(QStringLiteral("Compare points\u2026"));
+    m_buttonMbkCompare->setAccessibleName(QStringLiteral("Compare MBK\u2026"));
+    transfers->addWidget(m_buttonPointCompare, 1, 2);
+    transfers->addWidget(m_buttonMbkCompare, 2, 2);
 
     m_buttonRtcCheck = makeButton(QStringLiteral("buttonRtcCheck"), QStringLiteral("Read clock"),
                                   QStringLiteral("Print the controller's date and time"));
@@ -129,8 +141,9 @@ void SidePanel::setConnected(bool connected)
 {
     for (QWidget *w : std::initializer_list<QWidget *>{
              m_buttonFileOpen, m_buttonFileSave, m_buttonPointLoad, m_buttonPointSave, m_buttonMbkLoad,
-             m_buttonMbkSave, m_buttonRtcCheck, m_buttonRtcAdj, m_buttonMon, m_buttonMonList, m_buttonBkpEnum,
-             m_buttonBkpAddDel, m_textFieldBkpNumber, m_buttonBkpAllClr})
+             m_buttonMbkSave, m_buttonPointCompare, m_buttonMbkCompare, m_buttonRtcCheck, m_buttonRtcAdj,
+             m_buttonMon, m_buttonMonList, m_buttonBkpEnum, m_buttonBkpAddDel, m_textFieldBkpNumber,
+             m_buttonBkpAllClr})
         w->setEnabled(connected);
 }
 

@@ -52,6 +52,8 @@ private:
     QPushButton *m_buttonPointSave = nullptr;
     QPushButton *m_buttonMbkLoad = nullptr;
     QPushButton *m_buttonMbkSave = nullptr;
+    QPushButton *m_buttonPointCompare = nullptr;
+    QPushButton *m_buttonMbkCompare = nullptr;
     QPushButton *m_buttonRtcCheck = nullptr;
     QPushButton *m_buttonRtcAdj = nullptr;
     QPushButton *m_buttonMon = nullptr;

@@ -135,9 +135,11 @@ void BitGroupBox::poll(link::Link &link)
 {
     link.state().setWaitPrompt(true);
     const QString bank = bankWord(m_popup->currentText());
-    link.sendString(bitQuery(bank, bankCast(m_group)));
+    const QString command = bitQuery(bank, bankCast(m_group));
+    link.sendString(command);
     link.receivePrompt();
     showBits(link.state().rcvBuff(), bank);
+    emit replyRead(command, link.state().rcvBuff());
 }
 
 void BitGroupBox::showBits(const QString &reply, const QString &bankWord)

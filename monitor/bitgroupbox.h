@@ -52,6 +52,9 @@ public:
     // The tick's part: reads the selected bank and shows it.
     void poll(link::Link &link);
 
+signals:
+    void replyRead(const QString &command, const QString &reply);
+
 private:
     // Shows one reply to the bit query of bank `bankWord`; a reply that does
     // not parse changes nothing.

@@ -36,6 +36,8 @@ CuPage::CuPage(link::Link &link, QWidget *parent) : ui::Page(parent)
     m_inputs = new BitGroupBox(link, inp);
     v->addWidget(m_inputs);
     v->addStretch(1);
+    for (BitGroupBox *g : {m_outputs, m_inputs})
+        connect(g, &BitGroupBox::replyRead, this, &ui::Page::replyRead);
 }
 
 void CuPage::poll(link::Link &link)

@@ -52,6 +52,8 @@ IoPage::IoPage(link::Link &link, QWidget *parent) : ui::Page(parent)
     m_relays = new BitGroupBox(link, rel);
     v->addWidget(m_relays);
     v->addStretch(1);
+    for (BitGroupBox *g : {m_outputs, m_inputs, m_relays})
+        connect(g, &BitGroupBox::replyRead, this, &ui::Page::replyRead);
 }
 
 void IoPage::poll(link::Link &link)

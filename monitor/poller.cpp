@@ -94,7 +94,7 @@ void Poller::tick()
         ++m_ticks;
         emit indicatorColourChanged(ui::kLightGray);
         if (m_page)
-            m_page->poll(m_link);
+            m_page->tick(m_link);
         if (starBlue(m_ticks))
             emit indicatorColourChanged(ui::kBlue);
     }

@@ -172,6 +172,7 @@ monitor::BitGroupBox *MbkPage::buildBitGroup()
     spec.clearCaption = QStringLiteral("Clear all MBK bits");
     spec.headerOnTop = true;
     m_bits = new monitor::BitGroupBox(m_link, spec);
+    connect(m_bits, &monitor::BitGroupBox::replyRead, this, &ui::Page::replyRead);
     return m_bits;
 }
 
@@ -199,9 +200,11 @@ MbkSize MbkPage::size() const
 
 void MbkPage::mbkvalueshow(link::Link &link, int row)
 {
-    const std::optional<QString> reply = link.exchange(mbkReadCommand(m_adr[row]->text(), size()));
+    const QString command = mbkReadCommand(m_adr[row]->text(), size());
+    const std::optional<QString> reply = link.exchange(command);
     if (!reply)
         return;
+    emit replyRead(command, *reply);
     m_data[row]->setText(mbkDisplay(*reply, m_hex->isChecked()));
 }
 

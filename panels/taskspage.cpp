@@ -138,6 +138,7 @@ void TasksPage::taskvalueshow(link::Link &link, int row)
     const std::optional<QString> reply = link.exchange(*command);
     if (!reply)
         return;
+    emit replyRead(*command, *reply);
     const TaskValues v = parseTaskReply(*reply);
     if (v.step)
         m_step[row]->setText(*v.step);

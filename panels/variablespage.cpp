@@ -199,6 +199,7 @@ void VariablesPage::variableshow(link::Link &link, int row)
     const std::optional<QString> reply = link.exchange(q.command);
     if (!reply)
         return;
+    emit replyRead(q.command, *reply);
     const VariableDisplay d = formatVariable(*reply, q.variname, m_hex->isChecked());
     if (!d.styled.isEmpty())
         showStyled(m_values[row], d.styled, d.plain);

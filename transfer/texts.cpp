@@ -38,6 +38,12 @@ QString saveProgressText(const QString &fileName, qint64 chars)
            QStringLiteral("(KB)");
 }
 
+QString compareProgressText(const QString &fileName, qint64 chars)
+{
+    return quoted(fileName) + QStringLiteral(" Comparing...") + QString::number(chars / 1000) +
+           QStringLiteral("(KB)");
+}
+
 QString lineErrorText(qint64 index, const QString &reply)
 {
     return lineNumber(index) + reply;

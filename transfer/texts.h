@@ -18,6 +18,8 @@ QString loadProgressText(const QString &fileName, qint64 total);
 QString blockStartText(const QString &fileName);
 // Q name Q " Saving..." chars/1000 "(KB)": `chars` of the listing received so far.
 QString saveProgressText(const QString &fileName, qint64 chars);
+// Q name Q " Comparing..." chars/1000 "(KB)": the listing a comparison reads.
+QString compareProgressText(const QString &fileName, qint64 chars);
 // "(" i+1 ") " reply: `index` counts the file's lines from 0.
 QString lineErrorText(qint64 index, const QString &reply);
 // "(" i+1 ") " line CR TAB "Syntax Error" CR.

@@ -62,6 +62,10 @@ public:
     bool lineLoad();
     bool blockLoad();
     bool listingSave();
+    // The listing command and its wait, the status line counting what has
+    // arrived in `progressText`; `listing` gets the reply.
+    using ProgressText = QString (*)(const QString &fileName, qint64 chars);
+    bool readListing(QString *listing, ProgressText progressText);
 
 private:
     bool readFile(QString *text);
@@ -82,16 +86,23 @@ private:
     QString m_name;
 };
 
+std::optional<QString> readOrAlert(Dialogs &dialogs, const QString &path)
+{
+    const FileText f = readSjisFile(path);
+    if (!f.ok) {
+        dialogs.alert(QStringLiteral("Read Error\n\n\"") + path + QLatin1Char('"'), f.error,
+                      Dialogs::Style::Critical);
+        return std::nullopt;
+    }
+    return f.text;
+}
+
 bool TransferRun::readFile(QString *text)
 {
-    const FileText f = readSjisFile(m_path);
-    if (!f.ok) {
-        m_dialogs.alert(QStringLiteral("Read Error\n\n\"") + m_path + QLatin1Char('"'), f.error,
-                        Dialogs::Style::Critical);
-        return false;
-    }
-    *text = f.text;
-    return true;
+    const std::optional<QString> read = readOrAlert(m_dialogs, m_path);
+    if (read)
+        *text = *read;
+    return read.has_value();
 }
 
 bool TransferRun::promptWait(bool pump)
@@ -238,14 +249,14 @@ bool TransferRun::blockLoad()
     return true;
 }
 
-bool TransferRun::listingSave()
+bool TransferRun::readListing(QString *listing, ProgressText progressText)
 {
-    if (!opening())
-        return false;
     m_state.setWaitPrompt(true);
     m_link.sendString(m_traits.listCommand);
     // A long listing takes a while; the status line counts what has arrived.
-    const auto showProgress = [this] { status(saveProgressText(m_name, m_state.rcvBuff().size())); };
+    const auto showProgress = [this, progressText] {
+        status(progressText(m_name, m_state.rcvBuff().size()));
+    };
     // Shown at least once, so that a save that fails to write leaves its
     // progress text behind however fast the listing came.
     showProgress();
@@ -257,8 +268,16 @@ bool TransferRun::listingSave()
     progress.stop();
     if (!ok)
         return false;
+    *listing = m_state.rcvBuff();
+    return true;
+}
 
-    const QString fileText = listingFileText(m_state.rcvBuff(), m_traits.dropBeforeTab);
+bool TransferRun::listingSave()
+{
+    QString listing;
+    if (!opening() || !readListing(&listing, saveProgressText))
+        return false;
+    const QString fileText = listingFileText(listing, m_traits.dropBeforeTab);
     const QString why = writeSjisFile(m_path, fileText);
     if (!why.isEmpty()) {
         qCWarning(lcTransfer).noquote()
@@ -299,12 +318,45 @@ QString Transfers::lastSaved(Kind kind) const
     return filesOf(kind).saved;
 }
 
+FileDialogSpec Transfers::loadDialog(Kind kind) const
+{
+    return openDialogFor(kind, filesOf(kind).loaded);
+}
+
+std::optional<QString> Transfers::readLoadFile(const QString &path)
+{
+    return readOrAlert(m_dialogs, path);
+}
+
+void Transfers::loadFile(Kind kind, const QString &path)
+{
+    loadPath(kind, LoadMode::Lines, path);
+}
+
+std::optional<QString> Transfers::readListing(Kind kind, const QString &path)
+{
+    link::Link::BusyScope busy(m_link);
+    Q_ASSERT(m_console);
+    TransferRun run(
+        m_link, m_dialogs, *m_console, [this](const QString &text) { emit status(text); }, kind, path);
+    QString listing;
+    if (!run.readListing(&listing, compareProgressText))
+        return std::nullopt;
+    emit status(QString());
+    return listing;
+}
+
 void Transfers::load(Kind kind, LoadMode mode)
 {
-    Q_ASSERT(m_console);
     const QString path = m_dialogs.openFile(openDialogFor(kind, filesOf(kind).loaded));
     if (path.isEmpty())
         return;
+    loadPath(kind, mode, path);
+}
+
+void Transfers::loadPath(Kind kind, LoadMode mode, const QString &path)
+{
+    Q_ASSERT(m_console);
     link::Link::BusyScope busy(m_link);
     TransferRun run(
         m_link, m_dialogs, *m_console, [this](const QString &text) { emit status(text); }, kind, path);

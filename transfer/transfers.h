@@ -8,8 +8,10 @@
 #include <QObject>
 #include <QString>
 #include <array>
+#include <optional>
 
 class Dialogs;
+struct FileDialogSpec;
 
 namespace console {
 class ConsoleSink;
@@ -36,6 +38,20 @@ public:
     QString lastLoaded(Kind kind) const;
     QString lastSaved(Kind kind) const;
 
+    // The open dialog a load of `kind` shows.
+    FileDialogSpec loadDialog(Kind kind) const;
+    // The text of a file to load, or nothing after the alert a load shows
+    // for a file it cannot read.
+    std::optional<QString> readLoadFile(const QString &path);
+    // The load of `kind` (program: line by line) from `path`, without a
+    // dialog: the load the buttons run once the file is chosen.
+    void loadFile(Kind kind, const QString &path);
+    // The controller's current listing of `kind`, read as the save reads it
+    // (progress in the status line) but without the attention byte: nothing
+    // the controller is doing is interrupted. Nothing when the wait failed
+    // (the link has told the user and closed).
+    std::optional<QString> readListing(Kind kind, const QString &path);
+
 public slots:
     // Line by line, each line answered by the controller.
     void programLoad();
@@ -60,6 +76,7 @@ private:
     };
 
     void load(Kind kind, LoadMode mode);
+    void loadPath(Kind kind, LoadMode mode, const QString &path);
     void save(Kind kind);
     Files &filesOf(Kind kind);
     const Files &filesOf(Kind kind) const;

@@ -20,6 +20,20 @@ public:
     // One poll tick: the page's exchanges, in the order the controller
     // expects them. Runs inside the exchange slot; never re-entered.
     virtual void poll(link::Link &link) { Q_UNUSED(link); }
+
+    // What the poller runs: the page's exchanges, then polled() while the
+    // slot is still held, so that others can read more in the same tick.
+    void tick(link::Link &link)
+    {
+        poll(link);
+        emit polled();
+    }
+
+signals:
+    // A reply the page's poll has just read, with the command as sent: the
+    // trend takes its values from here instead of reading them again.
+    void replyRead(const QString &command, const QString &reply);
+    void polled();
 };
 
 } // namespace ui

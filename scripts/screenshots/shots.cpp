@@ -10,12 +10,15 @@
 // Run it with the offscreen platform (scripts/shots.sh does).
 #include "sim/machine.h"
 #include "support/fixture.h"
+#include "trend/trenddock.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCommandLineParser>
+#include <QDialog>
 #include <QDir>
+#include <QFile>
 #include <QFont>
 #include <QGroupBox>
 #include <QLabel>
@@ -61,6 +64,8 @@ public:
     bool axis();
     bool tasks();
     bool breakpoint();
+    bool trend();
+    bool compare();
 
     void reportAlerts() const;
 
@@ -495,6 +500,82 @@ bool Shots::breakpoint()
            save(QStringLiteral("breakpoint.png"));
 }
 
+bool Shots::trend()
+{
+    if (!selectTab(QStringLiteral("0")))
+        return false;
+    // The tasks of the tasks picture, their steps plotted with one output.
+    loadProgram({QStringLiteral("10 *MAIN"), QStringLiteral("20 TASK 1 *BLINK"),
+                 QStringLiteral("30 TASK 2 *FEED"), QStringLiteral("40 *LOOP"), QStringLiteral("50 A=A+1"),
+                 QStringLiteral("60 WAIT 50"), QStringLiteral("70 GOTO *LOOP"), QStringLiteral("100 *BLINK"),
+                 QStringLiteral("110 ON 8"), QStringLiteral("120 WAIT 400"), QStringLiteral("130 OFF 8"),
+                 QStringLiteral("140 WAIT 400"), QStringLiteral("150 GOTO *BLINK"),
+                 QStringLiteral("200 *FEED"), QStringLiteral("210 B=B+1"), QStringLiteral("220 WAIT 250"),
+                 QStringLiteral("230 RMVS Y_A 10"), QStringLiteral("240 GOTO *FEED")});
+    machine({QStringLiteral("RUN")});
+    enter(widget<QLineEdit>(QStringLiteral("textfieldTaskNoSelect")), QStringLiteral("0"));
+    if (!selectTab(QStringLiteral("6")) ||
+        !waitFor([&] { return widget<QLineEdit>(QStringLiteral("textfieldTaskStatus2"))->text() == "1"; },
+                 "the running tasks"))
+        return false;
+    auto *dock = m_f.window->findChild<trend::TrendDock *>();
+    for (const char *task : {"0", "1", "2"})
+        dock->addSeries(*trend::taskProbe(QLatin1String(task)));
+    dock->addSeries(*trend::bitProbe(monitor::BitGroup::Outputs, QStringLiteral("1"), 0));
+    // A minute of ticks in a few seconds: the shot's own ticks set the pace
+    // and the clock advances 0.3 s with each.
+    m_f.window->poller().timerStop();
+    m_f.settle();
+    for (int i = 0; i < 200; ++i) {
+        m_f.clock.value = m_f.clock.value.addMSecs(300);
+        m_f.window->poller().tick();
+        m_f.settle();
+        QTest::qWait(20);
+    }
+    const bool ok = save(QStringLiteral("trend.png"));
+    while (dock->seriesCount() > 0)
+        dock->removeSeries(0);
+    dock->hide();
+    machine({QStringLiteral("NEW")});
+    return ok && selectTab(QStringLiteral("0"));
+}
+
+bool Shots::compare()
+{
+    if (!selectTab(QStringLiteral("0")))
+        return false;
+    // The controller's points, and a file that moves one, drops one and adds two.
+    machine({QStringLiteral("NEWP"), QStringLiteral("SETP 1 1000 2000 0 0"),
+             QStringLiteral("SETP 2 1500 2000 0 0"), QStringLiteral("SETP 3 1500 2500 0 90"),
+             QStringLiteral("SETP 10 200 0 0 0"), QStringLiteral("SETP 11 -500 0 0 0")});
+    const QString path = m_f.tempDir.filePath(QStringLiteral("cell-a.p2k"));
+    QFile file(path);
+    if (!check(file.open(QIODevice::WriteOnly | QIODevice::Truncate), "writing the point file"))
+        return false;
+    file.write("SETP 1 1000 2000 0 0\nSETP 2 1500 2100 0 0\nSETP 3 1500 2500 0 90\nSETP 4 1500 2500 50 90\n"
+               "SETP 11 -500 0 0 0\nSETP 12 -500 300 0 0\n");
+    file.close();
+    m_f.dialogs.setNextFileName(path);
+    widget<QPushButton>(QStringLiteral("buttonPointCompare"))->click();
+    QDialog *window = nullptr;
+    if (!waitFor(
+            [&] {
+                return (window = m_f.window->findChild<QDialog *>(QStringLiteral("compareWindow"))) !=
+                       nullptr;
+            },
+            "the comparison"))
+        return false;
+    window->resize(720, 360);
+    m_f.settle();
+    const QString out = m_out.filePath(QStringLiteral("compare.png"));
+    const QPixmap picture = window->grab();
+    window->close();
+    if (!picture.save(out))
+        return check(false, "writing compare.png");
+    err() << "wrote " << out << " (" << picture.width() << 'x' << picture.height() << ")\n";
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -511,7 +592,7 @@ int main(int argc, char **argv)
     QCommandLineOption onlyOpt(
         QStringLiteral("only"),
         QStringLiteral("Comma-separated shots to take (console, io, variables, mbk, cu, "
-                       "axis, tasks, breakpoint); all by default."),
+                       "axis, tasks, breakpoint, trend, compare); all by default."),
         QStringLiteral("names"));
     QCommandLineOption sizeOpt(
         QStringLiteral("size"),
@@ -553,6 +634,8 @@ int main(int argc, char **argv)
         {"axis", &Shots::axis},
         {"tasks", &Shots::tasks},
         {"breakpoint", &Shots::breakpoint},
+        {"trend", &Shots::trend},
+        {"compare", &Shots::compare},
     };
     bool ok = shots.start();
     for (const auto &s : scenarios) {

@@ -65,7 +65,8 @@ private slots:
         const QList<QLabel *> labels = m_window->findChildren<QLabel *>();
         for (QWidget *w : m_window->findChildren<QWidget *>()) {
             const QString name = w->accessibleDescription();
-            if (name.isEmpty())
+            // Qt's own parts (a dock's title bar buttons) describe themselves.
+            if (name.isEmpty() || w->objectName().startsWith(QLatin1String("qt_")))
                 continue;
             ++seen[name];
             QCOMPARE(w->objectName(), name);

@@ -1,0 +1,250 @@
+// "Compare…" before a load, against the simulator: the differences a point,
+// MBK or program file would make, what the window says, that comparing only
+// reads (no attention byte, no write), and that "Load" is the ordinary load.
+#include "support/fixture.h"
+#include "support/widgets.h"
+#include "transfer/compare.h"
+#include "transfer/transfers.h"
+
+#include <QAction>
+#include <QDialog>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QtTest>
+
+namespace {
+
+QString put(MonitorFixture &f, const QString &name, const QByteArray &bytes)
+{
+    const QString path = f.tempDir.filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
+        return QString();
+    return path;
+}
+
+QDialog *compareWindow(MonitorFixture &f)
+{
+    return f.window->findChild<QDialog *>(QStringLiteral("compareWindow"));
+}
+
+// Chooses `path` in the dialog of the control `name` (a button or a menu
+// entry) and waits for the comparison's window.
+QDialog *compareWith(MonitorFixture &f, const QString &name, const QString &path)
+{
+    f.dialogs.setNextFileName(path);
+    if (auto *button = control<QPushButton>(f.window.get(), name))
+        button->click();
+    else if (auto *action = control<QAction>(f.window.get(), name))
+        action->trigger();
+    else
+        return nullptr;
+    f.waitFor([&] { return compareWindow(f) != nullptr; }, 3000);
+    return compareWindow(f);
+}
+
+// The rows of the window's table, columns joined by " | ".
+QStringList rows(QDialog *w)
+{
+    QStringList out;
+    auto *tree = w->findChild<QTreeWidget *>(QStringLiteral("treeCompare"));
+    for (int i = 0; i < tree->topLevelItemCount(); ++i) {
+        QStringList cols;
+        for (int c = 0; c < tree->columnCount(); ++c)
+            cols << tree->topLevelItem(i)->text(c);
+        out << cols.join(QStringLiteral(" | "));
+    }
+    return out;
+}
+
+QString summary(QDialog *w)
+{
+    return w->findChild<QLabel *>(QStringLiteral("labelCompareSummary"))->text();
+}
+
+void closeWindow(MonitorFixture &f)
+{
+    if (QDialog *w = compareWindow(f)) {
+        control<QPushButton>(w, QStringLiteral("buttonCompareClose"))->click();
+        QTRY_VERIFY(!compareWindow(f));
+    }
+}
+
+} // namespace
+
+class TestCompare : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void pointsAddedRemovedAndChanged();
+    void identicalMbkSaysSo();
+    void programStatementChanged();
+    void loadIsTheOrdinaryLoad();
+    void unreadableFileAlertsAsTheLoad();
+    void listingTimeOutAlertsAsTheSave();
+    void tableRules();
+};
+
+void TestCompare::pointsAddedRemovedAndChanged()
+{
+    MonitorFixture f;
+    QVERIFY(f.connectToSim());
+    for (const char *line : {"SETP 1 100 0 0 0", "SETP 2 200 0 0 0", "SETP 3 300 0 0 0"})
+        f.link().commandExec(QLatin1String(line));
+    // A running program keeps running through the comparison.
+    f.link().commandExec(QStringLiteral("10 *L"));
+    f.link().commandExec(QStringLiteral("20 GOTO *L"));
+    f.link().commandExec(QStringLiteral("RUN"));
+    const QString path =
+        put(f, QStringLiteral("cell.p2k"), "SETP 1 100 0 0 0\nSETP 2  250 0 0 0\nSETP 4 400 0 0 0\n");
+    f.clearCommands();
+
+    QDialog *w = compareWith(f, QStringLiteral("buttonPointCompare"), path);
+    QVERIFY(w);
+    QCOMPARE(w->windowTitle(), QStringLiteral("Compare Points"));
+    QCOMPARE(summary(w),
+             QStringLiteral("\"cell.p2k\" against the controller: 1 added, 1 removed, 1 changed."));
+    QCOMPARE(rows(w), QStringList({"SETP 2 | changed | 200 0 0 0 | 250 0 0 0",
+                                   "SETP 3 | removed | 300 0 0 0 | ", "SETP 4 | added |  | 400 0 0 0"}));
+    // Only the listing went out: no attention byte, nothing written.
+    QCOMPARE(f.commands(), QStringList({"PLS -1"}));
+    QVERIFY(!f.sim->received().contains('\x01'));
+    f.link().commandExec(QStringLiteral("PR TASK(0|256)"));
+    QVERIFY(f.link().rcvBuff().contains(QLatin1String(" 1")));
+    closeWindow(f);
+}
+
+void TestCompare::identicalMbkSaysSo()
+{
+    MonitorFixture f;
+    QVERIFY(f.connectToSim());
+    f.link().commandExec(QStringLiteral("MBK(10~Wrd)=5"));
+    f.link().commandExec(QStringLiteral("MBK(20~Wrd)=7"));
+    const QString path = put(f, QStringLiteral("words.mbk"), "MBK(10~Wrd)=5\r\nMBK(20~Wrd)=7\r\n");
+    f.clearCommands();
+    QDialog *w = compareWith(f, QStringLiteral("menuCompareMbk"), path);
+    QVERIFY(w);
+    QCOMPARE(summary(w),
+             QStringLiteral("\"words.mbk\" and the controller hold the same MBK words: the contents "
+                            "are identical."));
+    QVERIFY(rows(w).isEmpty());
+    QCOMPARE(f.commands(), QStringList({"S_MBK -1"}));
+    closeWindow(f);
+}
+
+void TestCompare::programStatementChanged()
+{
+    MonitorFixture f;
+    QVERIFY(f.connectToSim());
+    for (const char *line : {"10 A=1", "20 B=2", "30 END"})
+        f.link().commandExec(QLatin1String(line));
+    const QString path = put(f, QStringLiteral("main.f2k"), "A=1\nB=3 /* new speed */\nEND\n");
+    f.clearCommands();
+    QDialog *w = compareWith(f, QStringLiteral("menuCompareProgram"), path);
+    QVERIFY(w);
+    QCOMPARE(summary(w),
+             QStringLiteral("\"main.f2k\" against the controller: 1 statements added, 1 removed."));
+    QCOMPARE(rows(w), QStringList({" | A=1", "\u2212 | B=2", "+ | B=3", " | END"}));
+    QCOMPARE(f.commands(), QStringList({"LIST 0 0"}));
+    QVERIFY(!f.sim->received().contains('\x01'));
+    closeWindow(f);
+}
+
+void TestCompare::loadIsTheOrdinaryLoad()
+{
+    MonitorFixture f;
+    QVERIFY(f.connectToSim());
+    f.link().commandExec(QStringLiteral("SETP 3 300 0 0 0"));
+    const QString path = put(f, QStringLiteral("cell.p2k"), "SETP 1 100 0 0 0\nSETP 2 250 0 0 0\n");
+
+    QDialog *w = compareWith(f, QStringLiteral("buttonPointCompare"), path);
+    QVERIFY(w);
+    f.clearCommands();
+    control<QPushButton>(w, QStringLiteral("buttonCompareLoad"))->click();
+    QVERIFY(f.waitFor([&] { return f.consoleText().contains(QLatin1String("Point Loaded")); }));
+    const QByteArray fromCompare = f.sim->received();
+    QTRY_VERIFY(!compareWindow(f));
+
+    // The same file through "Point Load".
+    f.clearCommands();
+    f.dialogs.setNextFileName(path);
+    control<QPushButton>(f.window.get(), QStringLiteral("buttonPointLoad"))->click();
+    QVERIFY(f.waitFor([&] { return f.sim->received().size() >= fromCompare.size() && !f.link().busy(); }));
+    QCOMPARE(f.sim->received(), fromCompare);
+    QVERIFY(fromCompare.startsWith('\x01'));
+    QVERIFY(fromCompare.contains("NEWP\r"));
+    QCOMPARE(f.window->transfers().lastLoaded(transfer::Kind::Point), path);
+}
+
+void TestCompare::unreadableFileAlertsAsTheLoad()
+{
+    MonitorFixture f;
+    QVERIFY(f.connectToSim());
+    const QString missing = f.tempDir.filePath(QStringLiteral("gone.p2k"));
+    f.dialogs.setNextFileName(missing);
+    control<QPushButton>(f.window.get(), QStringLiteral("buttonPointLoad"))->click();
+    QVERIFY(f.waitFor([&] { return !f.dialogs.alertTexts().isEmpty(); }));
+    const QStringList loadAlerts = f.dialogs.alertTexts();
+    f.dialogs.clear();
+    f.clearCommands();
+
+    f.dialogs.setNextFileName(missing);
+    control<QPushButton>(f.window.get(), QStringLiteral("buttonPointCompare"))->click();
+    QVERIFY(f.waitFor([&] { return !f.dialogs.alertTexts().isEmpty(); }));
+    QCOMPARE(f.dialogs.alertTexts(), loadAlerts);
+    QVERIFY(f.sim->received().isEmpty());
+    QVERIFY(!compareWindow(f));
+}
+
+void TestCompare::listingTimeOutAlertsAsTheSave()
+{
+    MonitorFixture f;
+    QVERIFY(f.connectToSim());
+    control<QLineEdit>(f.window.get(), QStringLiteral("textFieldTimeOutSec"))->setText(QStringLiteral("1"));
+    const QString path = put(f, QStringLiteral("words.mbk"), "MBK(10~Wrd)=5\n");
+    sim::Options stall = MonitorFixture::makeOptions();
+    stall.stallAfter = 0; // the listing is never answered
+    const auto alertsOf = [&](const QString &name, const QString &file) {
+        f.dialogs.clear();
+        f.sim->setOptions(stall);
+        f.dialogs.setNextFileName(file);
+        control<QPushButton>(f.window.get(), name)->click();
+        f.waitFor([&] { return !f.dialogs.alertTexts().isEmpty() && !f.link().isConnected(); });
+        const QStringList alerts = f.dialogs.alertTexts();
+        f.sim->setOptions(MonitorFixture::makeOptions());
+        f.connectToSim();
+        return alerts;
+    };
+    const QStringList save =
+        alertsOf(QStringLiteral("buttonMbkSave"), f.tempDir.filePath(QStringLiteral("out.mbk")));
+    QCOMPARE(save.size(), 1);
+    QVERIFY2(save.first().startsWith(QLatin1String("Receive Timeout")), qPrintable(save.first()));
+    QCOMPARE(alertsOf(QStringLiteral("buttonMbkCompare"), path), save);
+    QVERIFY(!compareWindow(f));
+}
+
+// The rules without the wire: entries keyed by point or address, the last
+// line of an entry winning, spacing not counting as a change.
+void TestCompare::tableRules()
+{
+    const transfer::TableComparison c =
+        transfer::compareTables({"MBK(100~Wrd)=1", "MBK(9~Wrd)=4", "SETP 10 1 2 3 4"},
+                                {"MBK(9~Wrd)=3", "MBK(9~Wrd)=4", "SETP 10 1  2 3 4", "MBK(100~Wrd)=2"});
+    QCOMPARE(c.changes.size(), 1);
+    QCOMPARE(c.changes[0].key, QStringLiteral("MBK(100~Wrd)"));
+    QCOMPARE(c.changes[0].controllerValue, QStringLiteral("1"));
+    QCOMPARE(c.changes[0].fileValue, QStringLiteral("2"));
+
+    const transfer::ProgramComparison p =
+        transfer::comparePrograms({"*L", "A=1", "GOTO *L"}, {"*L", "A=1", "B=2", "GOTO *L"});
+    QCOMPARE(p.added, 1);
+    QCOMPARE(p.removed, 0);
+    QCOMPARE(p.lines[2].text, QStringLiteral("B=2"));
+}
+
+QTEST_MAIN(TestCompare)
+#include "test_compare.moc"

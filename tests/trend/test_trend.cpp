@@ -1,0 +1,283 @@
+// The trend dock against the in-process simulator: values plotted from every
+// kind of control, what each poll tick sends for them (after the page's own
+// exchanges, in the order added, never a value the page read), what the
+// legend and the status line show, and the CSV export.
+#include "monitor/iopage.h"
+#include "panels/variablespage.h"
+#include "support/fixture.h"
+#include "support/widgets.h"
+#include "trend/trenddock.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QChart>
+#include <QChartView>
+#include <QCheckBox>
+#include <QContextMenuEvent>
+#include <QFile>
+#include <QImage>
+#include <QLabel>
+#include <QLineSeries>
+#include <QMenu>
+#include <QPushButton>
+#include <QToolButton>
+#include <QtTest>
+
+namespace {
+
+trend::TrendDock *dockOf(MonitorFixture &f)
+{
+    return f.window->findChild<trend::TrendDock *>(QStringLiteral("dockTrend"));
+}
+
+// The entry `label` under `group` of the "+" menu, filled as opening it does.
+QAction *addEntry(MonitorFixture &f, const QString &group, const QString &label)
+{
+    auto *add = control<QToolButton>(f.window.get(), QStringLiteral("buttonTrendAdd"));
+    if (!add || !add->menu())
+        return nullptr;
+    emit add->menu()->aboutToShow();
+    for (QAction *g : add->menu()->actions()) {
+        if (!g->menu() || g->text() != group)
+            continue;
+        for (QAction *a : g->menu()->actions()) {
+            if (a->text() == label)
+                return a;
+        }
+    }
+    return nullptr;
+}
+
+bool plot(MonitorFixture &f, const QString &group, const QString &label)
+{
+    QAction *a = addEntry(f, group, label);
+    if (!a || !a->isEnabled())
+        return false;
+    a->trigger();
+    return true;
+}
+
+// The "Plot" entry of the context menu of a value control.
+QAction *plotEntry(QWidget *value)
+{
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(2, 2), value->mapToGlobal(QPoint(2, 2)));
+    QApplication::sendEvent(value, &event);
+    auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+    if (!menu)
+        return nullptr;
+    QAction *found = menu->findChild<QAction *>(QStringLiteral("actionTrendPlot"));
+    for (QAction *a : menu->actions()) {
+        if (a->objectName() == QLatin1String("actionTrendPlot"))
+            found = a;
+    }
+    return found;
+}
+
+void closePopup()
+{
+    if (QWidget *popup = QApplication::activePopupWidget())
+        popup->close();
+}
+
+// What the legend shows, key by key.
+QStringList legend(MonitorFixture &f)
+{
+    QStringList texts;
+    for (int i = 0;; ++i) {
+        auto *key =
+            control<QToolButton>(f.window.get(), QStringLiteral("buttonTrendKey") + QString::number(i));
+        if (!key)
+            return texts;
+        texts << key->text();
+    }
+}
+
+// One poll tick of `page`, as the timer runs it; returns what the simulator
+// received meanwhile.
+QStringList tickOn(MonitorFixture &f, ui::Page *page)
+{
+    f.clearCommands();
+    f.window->poller().setPage(page);
+    f.window->poller().tick();
+    f.settle();
+    QCoreApplication::processEvents(); // the chart and legend follow the tick
+    return f.commands();
+}
+
+} // namespace
+
+class TestTrend : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void plotsEveryKindOfValue();
+    void extraReadsFollowThePageInOrderAtMostEight();
+    void valuesThePageReadAreNotReadAgain();
+    void exportsCsv();
+    void saysWhenPollingStops();
+};
+
+void TestTrend::plotsEveryKindOfValue()
+{
+    MonitorFixture f;
+    QVERIFY(f.connectToSim());
+    trend::TrendDock *dock = dockOf(f);
+    QVERIFY(dock);
+    QVERIFY(!dock->isVisible());
+    // The View menu shows and hides the dock.
+    QAction *view = control<QAction>(f.window.get(), QStringLiteral("menuViewTrend"));
+    QVERIFY(view && f.window->viewMenu()->actions().contains(view));
+    view->trigger();
+    QVERIFY(dock->isVisible());
+    view->trigger();
+    QVERIFY(!dock->isVisible());
+    f.window->variablesPage().setVariableNames({QStringLiteral("A"), QStringLiteral("S$")});
+
+    QVERIFY(plot(f, QStringLiteral("Outputs"), QStringLiteral("OUT 3")));
+    QVERIFY(dock->isVisible());
+    QVERIFY(plot(f, QStringLiteral("Variables"), QStringLiteral("A")));
+    // A string variable is no number to plot.
+    QVERIFY(!addEntry(f, QStringLiteral("Variables"), QStringLiteral("S$")));
+    QVERIFY(plot(f, QStringLiteral("MBK"), QStringLiteral("MBK(1~Int)")));
+    QVERIFY(plot(f, QStringLiteral("MBK bits"), QStringLiteral("MBK 70002")));
+    QVERIFY(plot(f, QStringLiteral("Tasks"), QStringLiteral("Task 0 step")));
+    QVERIFY(plot(f, QStringLiteral("Axis"), QStringLiteral("Position X")));
+    // The same from the value's own context menu; a value plotted already
+    // cannot be added twice.
+    QAction *counter = plotEntry(control<QLabel>(f.window.get(), QStringLiteral("labelPgCounterY")));
+    QVERIFY(counter);
+    QVERIFY(counter->isEnabled());
+    counter->trigger();
+    closePopup();
+    QAction *again = plotEntry(control<QLabel>(f.window.get(), QStringLiteral("labelOut3")));
+    QVERIFY(again);
+    QVERIFY(!again->isEnabled());
+    closePopup();
+    QAction *cu = plotEntry(control<QLabel>(f.window.get(), QStringLiteral("labelCuInp2")));
+    QVERIFY(cu && cu->isEnabled());
+    cu->trigger();
+    closePopup();
+
+    QCOMPARE(legend(f), QStringList({"OUT 3", "A", "MBK(1~Int)", "MBK 70002", "Task 0 step", "Position X",
+                                     "Counter Y", "CU IN 2002"}));
+    // Eight is the most: every entry is off now.
+    QAction *ninth = addEntry(f, QStringLiteral("Outputs"), QStringLiteral("OUT 4"));
+    QVERIFY(ninth);
+    QVERIFY(!ninth->isEnabled());
+
+    // With the board selected the axis values come in; the legend shows the
+    // last value of each series.
+    f.link().commandExec(QStringLiteral("MPG 0"));
+    f.link().commandExec(QStringLiteral("ON 3"));
+    f.link().commandExec(QStringLiteral("A=-42"));
+    f.link().commandExec(QStringLiteral("MBK(1~Int)=300"));
+    f.link().commandExec(QStringLiteral("ON 70002"));
+    f.link().commandExec(QStringLiteral("SETP 0 1500 0 0 0"));
+    f.link().commandExec(QStringLiteral("SETP -1 0 77 0 0"));
+    tickOn(f, f.window->findChild<monitor::IoPage *>());
+    QCOMPARE(legend(f),
+             QStringList({"OUT 3: 1", "A: -42", "MBK(1~Int): 300", "MBK 70002: 1", "Task 0 step: 0",
+                          "Position X: 1500", "Counter Y: 77", "CU IN 2002: 0"}));
+}
+
+void TestTrend::extraReadsFollowThePageInOrderAtMostEight()
+{
+    MonitorFixture f;
+    QVERIFY(f.connectToSim());
+    const QStringList names = {"H", "G", "F", "E", "D", "C", "B", "A"};
+    f.window->variablesPage().setVariableNames(names);
+    // Added in the order of the names' rows, bottom up.
+    for (int i = 7; i >= 0; --i)
+        QVERIFY(plot(f, QStringLiteral("Variables"), names[i]));
+
+    const QStringList sent = tickOn(f, f.window->findChild<monitor::IoPage *>());
+    QCOMPARE(sent, QStringList({"PR IN(0)", "PR IN(24)", "PR IN(-1)", "PR A", "PR B", "PR C", "PR D", "PR E",
+                                "PR F", "PR G", "PR H"}));
+}
+
+void TestTrend::valuesThePageReadAreNotReadAgain()
+{
+    MonitorFixture f;
+    QVERIFY(f.connectToSim());
+    f.window->variablesPage().setVariableNames({QStringLiteral("A"), QStringLiteral("B")});
+    control<QCheckBox>(f.window.get(), QStringLiteral("checkboxVariAll"))->click();
+    QVERIFY(plot(f, QStringLiteral("Variables"), QStringLiteral("B")));
+    QVERIFY(plot(f, QStringLiteral("Outputs"), QStringLiteral("OUT 1")));
+    QVERIFY(plot(f, QStringLiteral("Variables"), QStringLiteral("A")));
+    f.link().commandExec(QStringLiteral("B=9"));
+
+    // On the variables page only the bit is read in addition.
+    QCOMPARE(tickOn(f, &f.window->variablesPage()), QStringList({"PR A", "PR B", "PR IN(0)"}));
+    QCOMPARE(legend(f), QStringList({"B: 9", "OUT 1: 0", "A: 0"}));
+    // On the I/O page the variables are.
+    QCOMPARE(tickOn(f, f.window->findChild<monitor::IoPage *>()),
+             QStringList({"PR IN(0)", "PR IN(24)", "PR IN(-1)", "PR B", "PR A"}));
+    trend::TrendDock *dock = dockOf(f);
+    QCOMPARE(dock->samples(0).size(), 2);
+    QCOMPARE(dock->samples(1).size(), 2);
+}
+
+void TestTrend::exportsCsv()
+{
+    MonitorFixture f;
+    QVERIFY(f.connectToSim());
+    f.window->variablesPage().setVariableNames({QStringLiteral("A")});
+    QVERIFY(plot(f, QStringLiteral("Outputs"), QStringLiteral("OUT 3")));
+    QVERIFY(plot(f, QStringLiteral("Variables"), QStringLiteral("A")));
+    ui::Page *io = f.window->findChild<monitor::IoPage *>();
+    f.link().commandExec(QStringLiteral("A=5"));
+    tickOn(f, io);
+    f.clock.value = f.clock.value.addMSecs(300);
+    f.link().commandExec(QStringLiteral("ON 3"));
+    f.link().commandExec(QStringLiteral("A=7"));
+    tickOn(f, io);
+
+    const QString path = f.tempDir.filePath(QStringLiteral("trend.csv"));
+    f.dialogs.setNextFileName(path);
+    control<QPushButton>(f.window.get(), QStringLiteral("buttonTrendCsv"))->click();
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromUtf8(file.readAll()), QStringLiteral("time,OUT 3,A\n"
+                                                               "2026-12-05T09:05:03.000,0,5\n"
+                                                               "2026-12-05T09:05:03.300,1,7\n"));
+    QVERIFY(f.dialogs.alertTexts().isEmpty());
+
+    // The picture: the chart with its legend, as the dock shows it.
+    const QString png = f.tempDir.filePath(QStringLiteral("trend.png"));
+    f.dialogs.setNextFileName(png);
+    control<QPushButton>(f.window.get(), QStringLiteral("buttonTrendPng"))->click();
+    const QImage image(png);
+    QVERIFY(!image.isNull());
+    QVERIFY(image.width() >= dockOf(f)->chartView()->width());
+    QVERIFY(image.height() > dockOf(f)->chartView()->height());
+}
+
+void TestTrend::saysWhenPollingStops()
+{
+    MonitorFixture f;
+    QVERIFY(f.connectToSim());
+    QVERIFY(plot(f, QStringLiteral("Outputs"), QStringLiteral("OUT 3")));
+    auto *status = control<QLabel>(f.window.get(), QStringLiteral("labelTrendStatus"));
+    QCOMPARE(status->text(), QStringLiteral("Polling stopped: plot paused"));
+    f.selectTab(QStringLiteral("1"));
+    QVERIFY(f.waitFor([&] { return status->text().isEmpty() && dockOf(f)->samples(0).size() >= 2; }));
+
+    auto *pause = control<QPushButton>(f.window.get(), QStringLiteral("buttonTrendPause"));
+    pause->click();
+    QCOMPARE(status->text(), QStringLiteral("Paused"));
+    QCOMPARE(pause->text(), QStringLiteral("Resume"));
+    pause->click();
+    QCOMPARE(status->text(), QString());
+
+    f.selectTab(QStringLiteral("0"));
+    QCOMPARE(status->text(), QStringLiteral("Polling stopped: plot paused"));
+    // Stop on a monitor tab: the plot notices that no tick comes.
+    f.selectTab(QStringLiteral("1"));
+    QVERIFY(f.waitFor([&] { return status->text().isEmpty(); }));
+    control<QPushButton>(f.window.get(), QStringLiteral("buttonTimerStop"))->click();
+    QVERIFY(f.waitFor([&] { return status->text() == QLatin1String("Polling stopped: plot paused"); }));
+}
+
+QTEST_MAIN(TestTrend)
+#include "test_trend.moc"

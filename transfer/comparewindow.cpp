@@ -1,0 +1,166 @@
+#include "transfer/comparewindow.h"
+
+#include "transfer/texts.h"
+#include "ui/controls.h"
+
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace transfer {
+
+namespace {
+
+const QColor kAddedColour(0, 130, 0);
+const QColor kRemovedColour(200, 0, 0);
+const QColor kChangedColour(170, 90, 0);
+
+QString what(Kind kind)
+{
+    switch (kind) {
+    case Kind::Program:
+        return QStringLiteral("program");
+    case Kind::Point:
+        return QStringLiteral("points");
+    case Kind::Mbk:
+        break;
+    }
+    return QStringLiteral("MBK words");
+}
+
+QString title(Kind kind)
+{
+    switch (kind) {
+    case Kind::Program:
+        return QStringLiteral("Compare Program");
+    case Kind::Point:
+        return QStringLiteral("Compare Points");
+    case Kind::Mbk:
+        break;
+    }
+    return QStringLiteral("Compare MBK");
+}
+
+QString identicalText(Kind kind, const QString &name)
+{
+    return QLatin1Char('"') + name + QStringLiteral("\" and the controller hold the same ") + what(kind) +
+           QStringLiteral(": the contents are identical.");
+}
+
+void colourRow(QTreeWidgetItem *item, const QColor &colour)
+{
+    for (int c = 0; c < item->columnCount(); ++c)
+        item->setForeground(c, colour);
+}
+
+} // namespace
+
+CompareWindow::CompareWindow(Kind kind, const QString &path, const TableComparison &c, QWidget *parent)
+    : QDialog(parent), m_kind(kind), m_path(path)
+{
+    const QString name = fileNameOf(path);
+    build(c.identical() ? identicalText(kind, name)
+                        : QStringLiteral("\"%1\" against the controller: %2 added, %3 removed, %4 changed.")
+                              .arg(name)
+                              .arg(c.added)
+                              .arg(c.removed)
+                              .arg(c.changed));
+    m_tree->setHeaderLabels({QStringLiteral("Entry"), QStringLiteral("Change"), QStringLiteral("Controller"),
+                             QStringLiteral("File")});
+    for (const EntryChange &e : c.changes) {
+        QString change;
+        QColor colour;
+        switch (e.kind) {
+        case EntryChange::Kind::Added:
+            change = QStringLiteral("added");
+            colour = kAddedColour;
+            break;
+        case EntryChange::Kind::Removed:
+            change = QStringLiteral("removed");
+            colour = kRemovedColour;
+            break;
+        case EntryChange::Kind::Changed:
+            change = QStringLiteral("changed");
+            colour = kChangedColour;
+            break;
+        }
+        auto *item = new QTreeWidgetItem(m_tree, {e.key, change, e.controllerValue, e.fileValue});
+        colourRow(item, colour);
+    }
+    // A little air between the columns of numbers.
+    for (int col = 0; col < 3; ++col) {
+        m_tree->resizeColumnToContents(col);
+        m_tree->setColumnWidth(col, m_tree->columnWidth(col) + 24);
+    }
+}
+
+CompareWindow::CompareWindow(const QString &path, const ProgramComparison &c, QWidget *parent)
+    : QDialog(parent), m_kind(Kind::Program), m_path(path)
+{
+    const QString name = fileNameOf(path);
+    build(c.identical() ? identicalText(Kind::Program, name)
+                        : QStringLiteral("\"%1\" against the controller: %2 statements added, %3 removed.")
+                              .arg(name)
+                              .arg(c.added)
+                              .arg(c.removed));
+    m_tree->setHeaderLabels({QString(), QStringLiteral("Statement")});
+    for (const LineChange &l : c.lines) {
+        QString mark;
+        QColor colour = palette().color(QPalette::Text);
+        if (l.kind == LineChange::Kind::Added) {
+            mark = QStringLiteral("+");
+            colour = kAddedColour;
+        } else if (l.kind == LineChange::Kind::Removed) {
+            mark = QStringLiteral("\u2212");
+            colour = kRemovedColour;
+        }
+        // The blanks a comment leaves at a line's end are sent, but not seen.
+        QString text = l.text;
+        while (text.endsWith(QLatin1Char(' ')) || text.endsWith(QLatin1Char('\t')))
+            text.chop(1);
+        auto *item = new QTreeWidgetItem(m_tree, {mark, text});
+        colourRow(item, colour);
+    }
+    m_tree->resizeColumnToContents(0);
+}
+
+void CompareWindow::build(const QString &summary)
+{
+    setObjectName(QStringLiteral("compareWindow"));
+    setWindowTitle(title(m_kind));
+    setAttribute(Qt::WA_DeleteOnClose);
+    auto *v = new QVBoxLayout(this);
+    m_summary = ui::named(new QLabel(summary), QStringLiteral("labelCompareSummary"));
+    m_summary->setWordWrap(true);
+    m_summary->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    v->addWidget(m_summary);
+    m_tree = ui::named(new QTreeWidget, QStringLiteral("treeCompare"));
+    m_tree->setRootIsDecorated(false);
+    m_tree->setUniformRowHeights(true);
+    m_tree->setAlternatingRowColors(true);
+    m_tree->setFont(ui::monoFont());
+    m_tree->header()->setStretchLastSection(true);
+    v->addWidget(m_tree, 1);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    QPushButton *load =
+        ui::makeButton(QStringLiteral("buttonCompareLoad"), QStringLiteral("Load"),
+                       QStringLiteral("Load this file into the controller, as the load does"));
+    QPushButton *closeButton = ui::makeButton(QStringLiteral("buttonCompareClose"), QStringLiteral("Close"));
+    closeButton->setDefault(true);
+    buttons->addWidget(load);
+    buttons->addWidget(closeButton);
+    v->addLayout(buttons);
+    connect(closeButton, &QPushButton::clicked, this, &QDialog::close);
+    connect(load, &QPushButton::clicked, this, [this] {
+        close();
+        emit loadRequested();
+    });
+    resize(720, 480);
+}
+
+} // namespace transfer

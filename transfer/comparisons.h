@@ -1,0 +1,17 @@
+// "Compare…": before a load, what it would change. Point and MBK files are
+// compared entry by entry with the controller's tables, program files
+// statement by statement with its program. Comparing only reads: the same
+// listing the save reads, without the attention byte, so a running program
+// keeps running; nothing is written until the user presses "Load".
+#pragma once
+
+class MainWindow;
+
+namespace transfer {
+
+// Adds "Compare…" beside the point and MBK loads of the console's side panel
+// and "Compare Points…", "Compare MBK…" and "Compare Program…" to the File
+// menu. Called once, from the window's constructor.
+void installCompare(MainWindow &window);
+
+} // namespace transfer

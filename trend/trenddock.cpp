@@ -1,0 +1,517 @@
+#include "trend/trenddock.h"
+
+#include "app/clock.h"
+#include "app/dialogs.h"
+#include "link/link.h"
+#include "trend/csv.h"
+#include "ui/controls.h"
+#include "ui/uihelpers.h"
+
+#include <QChart>
+#include <QChartView>
+#include <QColorDialog>
+#include <QComboBox>
+#include <QDateTime>
+#include <QDateTimeAxis>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLegend>
+#include <QLineSeries>
+#include <QMenu>
+#include <QPainter>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <QValueAxis>
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <limits>
+
+namespace trend {
+
+namespace {
+
+// A second without a tick (three missed ones) means polling has stopped.
+constexpr std::chrono::milliseconds kStaleAfter{1000};
+
+const QColor kPalette[TrendDock::kMaxSeries] = {
+    QColor(31, 119, 180),  QColor(214, 39, 40),  QColor(44, 160, 44), QColor(255, 127, 14),
+    QColor(148, 103, 189), QColor(23, 190, 207), QColor(140, 86, 75), QColor(227, 119, 194),
+};
+
+const QString kStoppedText = QStringLiteral("Polling stopped: plot paused");
+const QString kPausedText = QStringLiteral("Paused");
+
+QString valueText(double v)
+{
+    return QString::number(v, 'g', 10);
+}
+
+} // namespace
+
+struct TrendDock::Plot
+{
+    explicit Plot(const Probe &p) : probe(p) {}
+    Probe probe;
+    Series ring;
+    QLineSeries *line = nullptr;
+    QToolButton *key = nullptr; // its entry in the legend
+    QColor colour;
+    QList<QPointF> points; // the reduced window, reused
+};
+
+TrendDock::TrendDock(link::Link &link, Dialogs &dialogs, Clock &clock, QWidget *parent)
+    : QDockWidget(QStringLiteral("Trend"), parent), m_link(link), m_dialogs(dialogs), m_clock(clock)
+{
+    setObjectName(QStringLiteral("dockTrend"));
+    setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea | Qt::BottomDockWidgetArea);
+
+    auto *body = new QWidget;
+    auto *v = new QVBoxLayout(body);
+    v->setContentsMargins(6, 4, 6, 6);
+    v->setSpacing(4);
+
+    auto *bar = new QHBoxLayout;
+    bar->setSpacing(6);
+    m_add = ui::named(new QToolButton, QStringLiteral("buttonTrendAdd"));
+    m_add->setText(QStringLiteral("+"));
+    m_add->setToolTip(QStringLiteral("Plot a value"));
+    m_add->setAccessibleName(QStringLiteral("Plot a value"));
+    m_add->setPopupMode(QToolButton::InstantPopup);
+    m_addMenu = new QMenu(m_add);
+    m_add->setMenu(m_addMenu);
+    connect(m_addMenu, &QMenu::aboutToShow, this, &TrendDock::fillAddMenu);
+    bar->addWidget(m_add);
+
+    m_seriesButton = ui::named(new QToolButton, QStringLiteral("buttonTrendSeries"));
+    m_seriesButton->setText(QStringLiteral("Series"));
+    m_seriesButton->setToolTip(QStringLiteral("Colour or remove a series"));
+    m_seriesButton->setPopupMode(QToolButton::InstantPopup);
+    m_seriesMenu = new QMenu(m_seriesButton);
+    m_seriesButton->setMenu(m_seriesMenu);
+    connect(m_seriesMenu, &QMenu::aboutToShow, this, &TrendDock::fillSeriesMenu);
+    bar->addWidget(m_seriesButton);
+
+    m_window = ui::makePopup(QStringLiteral("popupbuttonTrendWindow"), QStringLiteral("Time shown"), 6);
+    m_window->addItems({QStringLiteral("1 min"), QStringLiteral("10 min"), QStringLiteral("1 h")});
+    connect(m_window, &QComboBox::currentIndexChanged, this, [this] { redraw(); });
+    bar->addWidget(m_window);
+
+    m_pause = ui::makeButton(QStringLiteral("buttonTrendPause"), QStringLiteral("Pause"),
+                             QStringLiteral("Hold the plot still; sampling goes on"));
+    m_pause->setCheckable(true);
+    connect(m_pause, &QPushButton::toggled, this, &TrendDock::onPauseToggled);
+    bar->addWidget(m_pause);
+    bar->addStretch(1);
+    QPushButton *csvButton = ui::makeButton(QStringLiteral("buttonTrendCsv"), QStringLiteral("CSV\u2026"),
+                                            QStringLiteral("Export the samples as CSV"));
+    connect(csvButton, &QPushButton::clicked, this, &TrendDock::exportCsv);
+    bar->addWidget(csvButton);
+    QPushButton *pngButton = ui::makeButton(QStringLiteral("buttonTrendPng"), QStringLiteral("PNG\u2026"),
+                                            QStringLiteral("Export the plot as a PNG image"));
+    connect(pngButton, &QPushButton::clicked, this, &TrendDock::exportPng);
+    bar->addWidget(pngButton);
+    v->addLayout(bar);
+
+    m_status = ui::named(new QLabel, QStringLiteral("labelTrendStatus"));
+    v->addWidget(m_status);
+
+    m_chart = new QChart;
+    m_chart->setMargins(QMargins(4, 4, 4, 4));
+    m_chart->setBackgroundRoundness(0);
+    m_chart->setDropShadowEnabled(false);
+    // The legend is a row of widgets under the chart: its values change
+    // every tick, and the chart's own legend would lay the whole chart out
+    // again each time.
+    m_chart->legend()->hide();
+    m_axisX = new QDateTimeAxis;
+    m_axisX->setFormat(QStringLiteral("HH:mm:ss"));
+    m_axisX->setTickCount(5);
+    m_axisY = new QValueAxis;
+    m_axisY->setLabelFormat(QStringLiteral("%g"));
+    m_chart->addAxis(m_axisX, Qt::AlignBottom);
+    m_chart->addAxis(m_axisY, Qt::AlignLeft);
+    const qint64 now = m_clock.now().toMSecsSinceEpoch();
+    m_axisX->setRange(QDateTime::fromMSecsSinceEpoch(now - kWindowsMs[0]),
+                      QDateTime::fromMSecsSinceEpoch(now));
+    m_axisY->setRange(0, 1);
+    m_view = ui::named(new QChartView(m_chart), QStringLiteral("chartTrend"));
+    // Thousands of segments a tick: plain lines draw several times faster.
+    m_view->setRenderHint(QPainter::Antialiasing, false);
+    m_view->setAccessibleName(QStringLiteral("Trend plot"));
+    m_view->setMinimumSize(360, 260);
+    m_plotArea = new QWidget;
+    auto *pv = new QVBoxLayout(m_plotArea);
+    pv->setContentsMargins(0, 0, 0, 0);
+    pv->setSpacing(2);
+    pv->addWidget(m_view, 1);
+    m_legend = ui::named(new QWidget, QStringLiteral("legendTrend"));
+    m_legend->setAccessibleName(QStringLiteral("Legend"));
+    m_legendGrid = new QGridLayout(m_legend);
+    m_legendGrid->setContentsMargins(4, 0, 4, 4);
+    m_legendGrid->setHorizontalSpacing(8);
+    m_legendGrid->setVerticalSpacing(0);
+    pv->addWidget(m_legend);
+    v->addWidget(m_plotArea, 1);
+    setWidget(body);
+
+    m_stale = new QTimer(this);
+    m_stale->setSingleShot(true);
+    m_stale->setInterval(kStaleAfter);
+    connect(m_stale, &QTimer::timeout, this, [this] { setPollingStopped(true); });
+    updateStatus();
+}
+
+TrendDock::~TrendDock() = default;
+
+bool TrendDock::canAdd(const Probe &probe) const
+{
+    return seriesCount() < kMaxSeries && !m_probes.contains(probe);
+}
+
+const Probe &TrendDock::probe(int index) const
+{
+    return m_series.at(static_cast<size_t>(index))->probe;
+}
+
+const Series &TrendDock::samples(int index) const
+{
+    return m_series.at(static_cast<size_t>(index))->ring;
+}
+
+bool TrendDock::addSeries(const Probe &probe)
+{
+    if (!canAdd(probe))
+        return false;
+    auto plot = std::make_unique<Plot>(probe);
+    // The first colour of the palette that no series uses.
+    for (const QColor &c : kPalette) {
+        const bool used = std::any_of(m_series.begin(), m_series.end(),
+                                      [&c](const std::unique_ptr<Plot> &p) { return p->colour == c; });
+        if (!used) {
+            plot->colour = c;
+            break;
+        }
+    }
+    plot->line = new QLineSeries;
+    plot->line->setName(probe.label);
+    QPen pen(plot->colour);
+    pen.setWidthF(1.5);
+    plot->line->setPen(pen);
+    m_chart->addSeries(plot->line);
+    plot->line->attachAxis(m_axisX);
+    plot->line->attachAxis(m_axisY);
+    // A click on the key hides the series; the key stays, greyed, and a
+    // second click brings the line back.
+    plot->key = new QToolButton;
+    plot->key->setAutoRaise(true);
+    plot->key->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    plot->key->setToolTip(QStringLiteral("Show or hide this series"));
+    // Its text changes every tick; its size must not move the chart.
+    plot->key->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    QLineSeries *line = plot->line;
+    connect(plot->key, &QToolButton::clicked, this, [this, line] {
+        line->setVisible(!line->isVisible());
+        layOutLegend();
+        redraw();
+    });
+    m_series.push_back(std::move(plot));
+    m_probes.append(probe);
+    layOutLegend();
+    show();
+    raise();
+    redraw();
+    return true;
+}
+
+void TrendDock::removeSeries(int index)
+{
+    if (index < 0 || index >= seriesCount())
+        return;
+    m_chart->removeSeries(m_series[static_cast<size_t>(index)]->line);
+    delete m_series[static_cast<size_t>(index)]->line;
+    delete m_series[static_cast<size_t>(index)]->key;
+    m_series.erase(m_series.begin() + index);
+    m_probes.removeAt(index);
+    layOutLegend();
+    redraw();
+}
+
+void TrendDock::pageRead(const QString &command, const QString &reply)
+{
+    if (!m_series.empty())
+        m_sampler.pageRead(command, reply);
+}
+
+void TrendDock::pagePolled()
+{
+    m_stale->start();
+    setPollingStopped(false);
+    if (m_series.empty()) {
+        m_sampler.endTick();
+        return;
+    }
+    // Inside the tick: the slot is held, so these follow the page's own
+    // exchanges directly, one at a time.
+    for (const QString &command : m_sampler.extraReads(m_probes)) {
+        if (!m_link.isConnected())
+            break;
+        if (const std::optional<QString> reply = m_link.exchange(command))
+            m_sampler.extraRead(command, *reply);
+    }
+    m_values.resize(m_series.size());
+    for (size_t i = 0; i < m_series.size(); ++i)
+        m_values[i] = m_sampler.value(m_series[i]->probe);
+    m_sampler.endTick();
+    record(m_clock.now().toMSecsSinceEpoch(), m_values);
+    // Drawn once the tick has let go of the exchange slot.
+    if (!m_refreshPosted) {
+        m_refreshPosted = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                m_refreshPosted = false;
+                refresh();
+            },
+            Qt::QueuedConnection);
+    }
+}
+
+void TrendDock::refresh()
+{
+    for (int i = 0; i < seriesCount(); ++i)
+        updateLegend(i);
+    if (m_userPaused)
+        return;
+    // Laying an hour of eight series out again costs milliseconds, so the
+    // lines are redrawn when the window has moved on by one pixel column;
+    // with the short windows that is every tick.
+    const qint64 columnMs = windowMs() / std::max(1, columns());
+    if (newestMs() - m_drawnToMs >= columnMs)
+        redraw();
+}
+
+void TrendDock::record(qint64 ms, const std::vector<std::optional<double>> &values)
+{
+    for (size_t i = 0; i < m_series.size() && i < values.size(); ++i) {
+        if (values[i])
+            m_series[i]->ring.append(ms, *values[i]);
+    }
+}
+
+void TrendDock::setPollingStopped(bool stopped)
+{
+    if (stopped == m_pollingStopped)
+        return;
+    m_pollingStopped = stopped;
+    if (stopped)
+        m_stale->stop();
+    updateStatus();
+    redraw();
+}
+
+void TrendDock::onPauseToggled(bool paused)
+{
+    m_userPaused = paused;
+    m_pause->setText(paused ? QStringLiteral("Resume") : QStringLiteral("Pause"));
+    updateStatus();
+    redraw();
+}
+
+void TrendDock::updateStatus()
+{
+    m_status->setText(m_pollingStopped ? kStoppedText : (m_userPaused ? kPausedText : QString()));
+    m_status->setAccessibleName(m_status->text());
+}
+
+void TrendDock::updateLegend(int index)
+{
+    Plot &p = *m_series[static_cast<size_t>(index)];
+    const std::optional<Sample> last = p.ring.last();
+    const QString text = last ? p.probe.label + QStringLiteral(": ") + valueText(last->value) : p.probe.label;
+    if (p.key->text() != text) {
+        p.key->setText(text);
+        p.key->setAccessibleName(text);
+    }
+}
+
+void TrendDock::layOutLegend()
+{
+    // Two keys a row, in the order the series were added.
+    for (int i = 0; i < seriesCount(); ++i) {
+        Plot &p = *m_series[static_cast<size_t>(i)];
+        m_legendGrid->removeWidget(p.key);
+        m_legendGrid->addWidget(p.key, i / 2, i % 2);
+        p.key->setObjectName(QStringLiteral("buttonTrendKey") + QString::number(i));
+        p.key->setAccessibleDescription(p.key->objectName());
+        const bool shown = p.line->isVisible();
+        QPixmap swatch(14, 14);
+        swatch.fill(shown ? p.colour : QColor(Qt::transparent));
+        if (!shown) {
+            QPainter painter(&swatch);
+            painter.setPen(p.colour);
+            painter.drawRect(0, 0, 13, 13);
+        }
+        p.key->setIcon(QIcon(swatch));
+        ui::setTextColor(p.key, shown ? ui::kBlack : ui::kLightGray);
+        updateLegend(i);
+    }
+    m_legend->setVisible(seriesCount() > 0);
+}
+
+void TrendDock::redraw()
+{
+    for (int i = 0; i < seriesCount(); ++i)
+        updateLegend(i);
+    // Paused, the window stays where it was; the rings go on filling.
+    if (m_userPaused)
+        return;
+    const qint64 to = newestMs();
+    const qint64 from = to - windowMs();
+    const int columns = this->columns();
+    m_drawnToMs = to;
+    double lo = std::numeric_limits<double>::infinity();
+    double hi = -lo;
+    for (const auto &p : m_series) {
+        reduce(p->ring, from, to, columns, &p->points);
+        if (p->line->isVisible()) {
+            for (const QPointF &pt : std::as_const(p->points)) {
+                lo = std::min(lo, pt.y());
+                hi = std::max(hi, pt.y());
+            }
+        }
+        // Emptied first: a change of the axes then costs nothing, and each
+        // line is laid out once, with its new points.
+        p->line->clear();
+    }
+    if (lo > hi) {
+        lo = 0;
+        hi = 1;
+    }
+    const double margin = hi > lo ? (hi - lo) * 0.08 : std::max(1.0, std::abs(hi) * 0.1);
+    m_axisY->setRange(lo - margin, hi + margin);
+    m_axisY->applyNiceNumbers();
+    m_axisX->setRange(QDateTime::fromMSecsSinceEpoch(from), QDateTime::fromMSecsSinceEpoch(to));
+    for (const auto &p : m_series)
+        p->line->replace(p->points);
+}
+
+void TrendDock::setWindow(int index)
+{
+    m_window->setCurrentIndex(index);
+}
+
+qint64 TrendDock::newestMs() const
+{
+    qint64 to = std::numeric_limits<qint64>::min();
+    for (const auto &p : m_series) {
+        if (const std::optional<Sample> last = p->ring.last())
+            to = std::max(to, last->ms);
+    }
+    return to == std::numeric_limits<qint64>::min() ? m_clock.now().toMSecsSinceEpoch() : to;
+}
+
+qint64 TrendDock::windowMs() const
+{
+    return kWindowsMs[std::clamp(m_window->currentIndex(), 0, 2)];
+}
+
+int TrendDock::columns() const
+{
+    return std::max(60, static_cast<int>(m_chart->plotArea().width()));
+}
+
+QString TrendDock::csv() const
+{
+    QStringList names;
+    std::vector<const Series *> rings;
+    for (const auto &p : m_series) {
+        names << p->probe.label;
+        rings.push_back(&p->ring);
+    }
+    return csvText(names, rings);
+}
+
+void TrendDock::exportCsv()
+{
+    const QString path = m_dialogs.saveFile(
+        FileDialogSpec{QStringLiteral("Export CSV"), QStringLiteral("The plotted samples as CSV"),
+                       QStringLiteral("csv"), QString(), QStringLiteral("trend.csv")});
+    if (path.isEmpty())
+        return;
+    QSaveFile file(path);
+    const QByteArray bytes = csv().toUtf8();
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+        m_dialogs.alert(QStringLiteral("Save Error\n\n\"") + path + QLatin1Char('"'), file.errorString(),
+                        Dialogs::Style::Critical);
+}
+
+void TrendDock::exportPng()
+{
+    const QString path = m_dialogs.saveFile(
+        FileDialogSpec{QStringLiteral("Export PNG"), QStringLiteral("The plot as an image"),
+                       QStringLiteral("png"), QString(), QStringLiteral("trend.png")});
+    if (path.isEmpty())
+        return;
+    if (!m_plotArea->grab().save(path, "PNG"))
+        m_dialogs.alert(QStringLiteral("Save Error\n\n\"") + path + QLatin1Char('"'),
+                        QStringLiteral("The image could not be written."), Dialogs::Style::Critical);
+}
+
+void TrendDock::fillAddMenu()
+{
+    m_addMenu->clear();
+    const QVector<Choice> choices = m_choices ? m_choices() : QVector<Choice>();
+    QMenu *group = nullptr;
+    for (const Choice &c : choices) {
+        if (!group || group->title() != c.group)
+            group = m_addMenu->addMenu(c.group);
+        QAction *a = group->addAction(c.probe.label);
+        a->setEnabled(canAdd(c.probe));
+        const Probe p = c.probe;
+        connect(a, &QAction::triggered, this, [this, p] { addSeries(p); });
+    }
+    if (choices.isEmpty())
+        m_addMenu->addAction(QStringLiteral("Nothing to plot"))->setEnabled(false);
+}
+
+void TrendDock::fillSeriesMenu()
+{
+    m_seriesMenu->clear();
+    for (int i = 0; i < seriesCount(); ++i) {
+        QMenu *m = m_seriesMenu->addMenu(probe(i).label);
+        QPixmap swatch(12, 12);
+        swatch.fill(m_series[static_cast<size_t>(i)]->colour);
+        m->setIcon(QIcon(swatch));
+        const Probe p = probe(i);
+        const auto indexOf = [this, p] { return static_cast<int>(m_probes.indexOf(p)); };
+        connect(m->addAction(QStringLiteral("Colour\u2026")), &QAction::triggered, this,
+                [this, indexOf] { chooseColour(indexOf()); });
+        connect(m->addAction(QStringLiteral("Remove")), &QAction::triggered, this,
+                [this, indexOf] { removeSeries(indexOf()); });
+    }
+    if (seriesCount() == 0)
+        m_seriesMenu->addAction(QStringLiteral("No series"))->setEnabled(false);
+}
+
+void TrendDock::chooseColour(int index)
+{
+    if (index < 0 || index >= seriesCount())
+        return;
+    Plot &p = *m_series[static_cast<size_t>(index)];
+    const QColor c = QColorDialog::getColor(p.colour, this, QStringLiteral("Series colour"));
+    if (!c.isValid())
+        return;
+    p.colour = c;
+    QPen pen = p.line->pen();
+    pen.setColor(c);
+    p.line->setPen(pen);
+    layOutLegend();
+}
+
+} // namespace trend

@@ -1,0 +1,138 @@
+// The "Trend" dock: up to eight polled values plotted over time beside the
+// page that is showing. Each poll tick hands it the replies the page read;
+// it reads what else its series need in the same tick, records one sample
+// per series and redraws.
+#pragma once
+
+#include "trend/probe.h"
+#include "trend/sampler.h"
+#include "trend/series.h"
+
+#include <QColor>
+#include <QDockWidget>
+#include <QList>
+#include <QPointF>
+#include <QVector>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class Clock;
+class Dialogs;
+class QChart;
+class QChartView;
+class QComboBox;
+class QDateTimeAxis;
+class QGridLayout;
+class QLabel;
+class QLineSeries;
+class QMenu;
+class QPushButton;
+class QTimer;
+class QToolButton;
+class QValueAxis;
+
+namespace link {
+class Link;
+}
+
+namespace trend {
+
+// One value the "+" menu offers, under its group ("Variables", "Outputs"...).
+struct Choice
+{
+    QString group;
+    Probe probe;
+};
+
+class TrendDock : public QDockWidget
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kMaxSeries = 8;
+    // The windows of time the plot shows, in milliseconds.
+    static constexpr qint64 kWindowsMs[3] = {60'000, 600'000, 3'600'000};
+
+    TrendDock(link::Link &link, Dialogs &dialogs, Clock &clock, QWidget *parent = nullptr);
+    ~TrendDock() override;
+
+    // What the "+" menu offers, asked for each time it opens.
+    void setChoices(std::function<QVector<Choice>()> choices) { m_choices = std::move(choices); }
+
+    // Adds a series and shows the dock; false when the value is plotted
+    // already or eight series are.
+    bool addSeries(const Probe &probe);
+    void removeSeries(int index);
+    bool canAdd(const Probe &probe) const;
+    int seriesCount() const { return static_cast<int>(m_series.size()); }
+    const Probe &probe(int index) const;
+    const Series &samples(int index) const;
+
+    // From the selected page during its poll tick.
+    void pageRead(const QString &command, const QString &reply);
+    void pagePolled();
+    // Polling stopped (the console tab, Stop, no connection): the plot
+    // holds still and says so until the next tick.
+    void setPollingStopped(bool stopped);
+
+    // One sample per series at `ms` (nothing where a value is missing).
+    void record(qint64 ms, const std::vector<std::optional<double>> &values);
+    // The legend's last values, and the lines when the window has moved on
+    // by a pixel column: what each tick does.
+    void refresh();
+    // The chart from the rings, for the window ending at the newest sample.
+    void redraw();
+    QChartView *chartView() const { return m_view; }
+    // The window of time shown: an index into kWindowsMs.
+    void setWindow(int index);
+    QString csv() const;
+
+private:
+    struct Plot;
+    void exportCsv();
+    void exportPng();
+    void fillAddMenu();
+    void fillSeriesMenu();
+    void onPauseToggled(bool paused);
+    void updateStatus();
+    qint64 newestMs() const;
+    qint64 windowMs() const;
+    int columns() const;
+    void updateLegend(int index);
+    void layOutLegend();
+    void chooseColour(int index);
+
+    link::Link &m_link;
+    Dialogs &m_dialogs;
+    Clock &m_clock;
+    std::function<QVector<Choice>()> m_choices;
+    Sampler m_sampler;
+    QVector<Probe> m_probes; // in the order added: the order of the extra reads
+    std::vector<std::unique_ptr<Plot>> m_series;
+    std::vector<std::optional<double>> m_values; // one tick's, reused
+    bool m_userPaused = false;
+    bool m_pollingStopped = true;
+    qint64 m_drawnToMs = 0; // the end of the window the lines show
+    bool m_refreshPosted = false;
+
+    QChart *m_chart = nullptr;
+    QChartView *m_view = nullptr;
+    QWidget *m_plotArea = nullptr; // the chart and its legend, as exported
+    QWidget *m_legend = nullptr;
+    QGridLayout *m_legendGrid = nullptr;
+    QDateTimeAxis *m_axisX = nullptr;
+    QValueAxis *m_axisY = nullptr;
+    QToolButton *m_add = nullptr;
+    QMenu *m_addMenu = nullptr;
+    QToolButton *m_seriesButton = nullptr;
+    QMenu *m_seriesMenu = nullptr;
+    QComboBox *m_window = nullptr;
+    QPushButton *m_pause = nullptr;
+    QLabel *m_status = nullptr;
+    // Restarted by every tick; running out means polling has stopped.
+    QTimer *m_stale = nullptr;
+};
+
+} // namespace trend
