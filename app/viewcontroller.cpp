@@ -33,7 +33,8 @@ ViewController::ViewController(MainWindow *root, Dialogs *dialogs, QSettings *se
 {
     // The address the field shows until the stored setting replaces it.
     Host = QStringLiteral("192.168.0.10");
-    m_poller = new monitor::Poller(*m_lnk, *m_clock, this);
+    // A child of the window, where the status bar finds it.
+    m_poller = new monitor::Poller(*m_lnk, *m_clock, root);
     bindControls();
 }
 

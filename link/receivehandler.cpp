@@ -43,6 +43,7 @@ ChunkResult ReceiveHandler::onChunk(const QByteArray &bytes)
             m_send(QStringLiteral("CMD$ 0"));
             r.trace << QStringLiteral("CMD$ 0");
             m_state.setBeginConnect(true);
+            r.loggedIn = true;
         }
         r.scheduleDisplay = true;
     }

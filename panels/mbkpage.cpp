@@ -7,6 +7,7 @@
 #include "monitor/banks.h"
 #include "monitor/bits.h"
 #include "ui/controls.h"
+#include "ui/freshness.h"
 #include "ui/uihelpers.h"
 
 #include <QButtonGroup>
@@ -277,6 +278,7 @@ void MbkPage::mbkvalueshow(link::Link &link, int row)
     if (!reply)
         return;
     m_data[row]->setText(mbkDisplay(*reply, m_hex->isChecked()));
+    ui::Freshness::confirm({m_data[row]});
 }
 
 void MbkPage::layOutRows(const std::array<QString, kRows> &rows)
@@ -359,6 +361,9 @@ void MbkPage::ioCheckMbkIo(const QString &txtText, const QString &banknum)
     const QString word = monitor::lampWord(kGroup) + QLatin1Char(' ');
     for (int k = 0; k < kBits; ++k)
         showLamp(m_lamps[k], word + d->numbers.at(k), monitor::lampOn(d->bits, k), on);
+    ui::Freshness::confirm(m_lamps);
+    ui::Freshness::confirm(m_bitNos);
+    ui::Freshness::confirm({m_bitsValue});
 }
 
 void MbkPage::forceBit(int bit, bool on)

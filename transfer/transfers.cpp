@@ -61,6 +61,8 @@ public:
     bool lineLoad();
     bool blockLoad();
     bool listingSave();
+    // Lines of the last load that the controller (or the file rules) refused.
+    int refused() const { return m_refused; }
 
 private:
     bool readFile(QString *text);
@@ -79,6 +81,7 @@ private:
     const Traits &m_traits;
     QString m_path;
     QString m_name;
+    int m_refused = 0;
 };
 
 bool TransferRun::readFile(QString *text)
@@ -153,6 +156,7 @@ bool TransferRun::lineLoad()
         const LoadLine line = cleanLoadLine(lines.at(i), m_traits);
         total += line.count;
         if (line.action == LineAction::Refuse) {
+            ++m_refused;
             m_console.consoleAppendScroll(syntaxErrorText(i, line.text));
             link::doEvents();
         } else if (line.action == LineAction::Send) {
@@ -163,6 +167,7 @@ bool TransferRun::lineLoad()
             if (!hashWait())
                 return false;
             if (const auto reply = lineRejection(m_state.rcvBuff(), m_traits.replyRule)) {
+                ++m_refused;
                 m_console.consoleAppendScroll(lineErrorText(i, *reply));
                 link::doEvents();
             }
@@ -228,6 +233,9 @@ bool TransferRun::blockLoad()
 
     m_console.consoleReplace(QString());
     const QString reply = text::trimNewlines(m_state.rcvBuff());
+    // The controller names each line it could not compile on a line of its own.
+    for (const QString &l : reply.split(QLatin1Char('\n')))
+        m_refused += l.startsWith(QLatin1Char('\t')) ? 1 : 0;
     if (reply.size() >= 2)
         m_console.consoleReplace(reply + QStringLiteral("\r\n"));
     m_state.clearRcv();
@@ -307,8 +315,12 @@ void Transfers::load(Kind kind, LoadMode mode)
     link::Link::BusyScope busy(m_link);
     TransferRun run(
         m_link, m_dialogs, *m_console, [this](const QString &text) { emit status(text); }, kind, path);
-    if (mode == LoadMode::Blocks ? run.blockLoad() : run.lineLoad())
+    emit transferStarted();
+    if (mode == LoadMode::Blocks ? run.blockLoad() : run.lineLoad()) {
         filesOf(kind).loaded = path;
+        emit loaded(kind, path, QFileInfo(path).size(), run.refused());
+    }
+    emit transferEnded();
 }
 
 void Transfers::save(Kind kind)
@@ -320,8 +332,12 @@ void Transfers::save(Kind kind)
     link::Link::BusyScope busy(m_link);
     TransferRun run(
         m_link, m_dialogs, *m_console, [this](const QString &text) { emit status(text); }, kind, path);
-    if (run.listingSave())
+    emit transferStarted();
+    if (run.listingSave()) {
         filesOf(kind).saved = path;
+        emit saved(kind, path);
+    }
+    emit transferEnded();
 }
 
 void Transfers::programLoad()

@@ -4,6 +4,8 @@
 
 #include "axis/axispage.h"
 #include "console/consolepage.h"
+#include "health/install.h"
+#include "journal/install.h"
 #include "link/link.h"
 #include "monitor/cupage.h"
 #include "monitor/iopage.h"
@@ -79,6 +81,8 @@ MainWindow::MainWindow(Dialogs *dialogs, Clock *clock, QWidget *parent)
     v->addWidget(tabs, 1);
     setCentralWidget(central);
 
+    health::install(*this);
+    journal::install(*this);
     resize(sizeHint().expandedTo(QSize(1200, 760)).boundedTo(QSize(1280, 800)));
 }
 

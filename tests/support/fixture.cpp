@@ -1,9 +1,11 @@
 #include "support/fixture.h"
 
+#include "journal/sessionjournal.h"
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QLineEdit>
+#include <QStandardPaths>
 #include <QTabWidget>
 #include <QTest>
 #include <QThread>
@@ -30,7 +32,11 @@ MonitorFixture::MonitorFixture(const sim::Options &options, bool startSim, const
         if (!sim->start())
             qFatal("the simulator did not start");
     }
+    // Nothing a test does lands in the user's own data and settings.
+    QStandardPaths::setTestModeEnabled(true);
     window = std::make_unique<MainWindow>(&dialogs, &clock);
+    if (auto *journal = window->findChild<journal::SessionJournal *>())
+        journal->setDirectory(tempDir.filePath(QStringLiteral("sessions")));
     vc = std::make_unique<ViewController>(window.get(), &dialogs, settings.get(), &clock, &delegate);
     link::setTraceSink([](const QString &) {});
     vc->link().setDisconnectPause(std::chrono::milliseconds(0));

@@ -1,0 +1,157 @@
+#include "journal/operatorjournal.h"
+
+#include "app/clock.h"
+#include "journal/operatorwords.h"
+#include "journal/sessionjournal.h"
+#include "link/link.h"
+#include "link/sjis.h"
+#include "monitor/poller.h"
+#include "transfer/transfers.h"
+#include "ui/mainwindow.h"
+
+#include <QFileInfo>
+#include <QTabWidget>
+#include <QTimer>
+
+namespace journal {
+
+namespace {
+
+QString kindWord(transfer::Kind kind)
+{
+    switch (kind) {
+    case transfer::Kind::Program:
+        return QStringLiteral("Program");
+    case transfer::Kind::Point:
+        return QStringLiteral("Points");
+    case transfer::Kind::Mbk:
+        return QStringLiteral("MBK");
+    }
+    return QString();
+}
+
+// A reply is whole once its prompt has come.
+bool complete(const QString &reply)
+{
+    return reply.contains(QStringLiteral("\n#"));
+}
+
+} // namespace
+
+OperatorJournal::OperatorJournal(MainWindow &window, SessionJournal &session)
+    : QObject(&window), m_window(window), m_session(session)
+{
+    setObjectName(QStringLiteral("operatorJournal"));
+    link::Link &link = window.link();
+    connect(&session, &SessionJournal::commandSent, this, [this](const QByteArray &bytes) {
+        // Command lines only: keys and blocks are raw bytes.
+        if (bytes.endsWith('\r'))
+            onCommand(link::sjisDecode(bytes).trimmed());
+    });
+    // The exchange that a command started ended: its reply is whole.
+    connect(&link, &link::Link::waitSucceeded, this, [this, &link] {
+        if (m_pending && !pollTraffic())
+            settle(replyError(link.rcvBuff()));
+    });
+    // A command typed in the console is not waited for: its reply comes as
+    // display text.
+    connect(&link, &link::Link::received, this, [this](const QString &text, const QString &) {
+        if (!m_pending)
+            return;
+        m_pendingReply += text;
+        if (complete(m_pendingReply))
+            settle(replyError(m_pendingReply));
+    });
+    connect(&link, &link::Link::timedOut, this, [this] {
+        if (m_pending)
+            settle(QStringLiteral("no answer"));
+    });
+    connect(&link, &link::Link::connectedChanged, this, [this](bool) {
+        if (m_pending)
+            settle(QString());
+    });
+
+    transfer::Transfers &transfers = window.transfers();
+    connect(&transfers, &transfer::Transfers::transferStarted, this, [this] {
+        if (m_pending)
+            settle(QString());
+        ++m_transfers;
+    });
+    connect(&transfers, &transfer::Transfers::transferEnded, this,
+            [this] { m_transfers = qMax(0, m_transfers - 1); });
+    connect(&transfers, &transfer::Transfers::loaded, this,
+            [this](transfer::Kind kind, const QString &path, qint64 bytes, int refused) {
+                add(loadWords(kindWord(kind), QFileInfo(path).fileName(), bytes, refused));
+            });
+    connect(&transfers, &transfer::Transfers::saved, this, [this](transfer::Kind kind, const QString &path) {
+        add(QStringLiteral("%1 saved to %2").arg(kindWord(kind), QFileInfo(path).fileName()));
+    });
+}
+
+bool OperatorJournal::pollTraffic()
+{
+    // The window makes the poller after the pages; it is looked up once.
+    if (!m_poller)
+        m_poller = m_window.findChild<monitor::Poller *>();
+    return m_poller && m_poller->inTick();
+}
+
+void OperatorJournal::onCommand(const QString &line)
+{
+    if (m_transfers > 0 || pollTraffic())
+        return;
+    if (m_pending)
+        settle(QString());
+    const std::optional<QString> words = describeCommand(line);
+    if (!words)
+        return;
+    m_pending = OperatorEntry{m_window.clock().now(), currentPage(), *words};
+    m_pendingReply.clear();
+    // A command nobody waits for and that the controller does not answer
+    // still gets its line.
+    QTimer::singleShot(2000, this, [this, at = m_pending->time] {
+        if (m_pending && m_pending->time == at)
+            settle(QString());
+    });
+}
+
+void OperatorJournal::settle(const QString &error)
+{
+    OperatorEntry e = *m_pending;
+    m_pending.reset();
+    m_pendingReply.clear();
+    if (!error.isEmpty())
+        e.what += QStringLiteral(" \u2014 controller: ") + error;
+    m_entries << e;
+    m_session.addOperatorLine(e.page, e.what);
+    emit added(e);
+}
+
+void OperatorJournal::add(const QString &what)
+{
+    if (m_pending)
+        settle(QString());
+    const OperatorEntry e{m_window.clock().now(), currentPage(), what};
+    m_entries << e;
+    m_session.addOperatorLine(e.page, e.what);
+    emit added(e);
+}
+
+QString OperatorJournal::currentPage() const
+{
+    const auto *tabs = m_window.findChild<QTabWidget *>(QStringLiteral("tabview"));
+    return tabs ? tabs->tabText(tabs->currentIndex()) : QString();
+}
+
+QList<OperatorEntry> OperatorJournal::today() const
+{
+    const QDate day = m_window.clock().now().date();
+    QList<OperatorEntry> out;
+    for (const OperatorEntry &e : m_entries) {
+        if (e.time.date() == day)
+            out << e;
+    }
+    return out;
+}
+
+} // namespace journal
