@@ -58,7 +58,7 @@ void install(MainWindow &window)
 
     auto *operatorJournal = new OperatorJournal(window, *journal);
     auto *dock = new OperatorDock(*operatorJournal, *journal, window.dialogs(), &window);
-    window.addDockWidget(Qt::RightDockWidgetArea, dock);
+    window.addDockWidget(Qt::BottomDockWidgetArea, dock);
     dock->hide();
     QAction *show = dock->toggleViewAction();
     show->setObjectName(QStringLiteral("menuOperatorJournal"));

@@ -54,10 +54,15 @@ OperatorDock::OperatorDock(OperatorJournal &journal, SessionJournal &session, Di
     m_list->setRootIsDecorated(false);
     m_list->setUniformRowHeights(true);
     m_list->setHeaderLabels({QStringLiteral("Time"), QStringLiteral("Page"), QStringLiteral("Action")});
-    m_list->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
-    m_list->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
+    // Fixed widths: sizing to the contents would measure every row at
+    // every line added.
+    const QFontMetrics fm(m_list->font());
+    m_list->setColumnWidth(0, fm.horizontalAdvance(QStringLiteral("0000-00-00 00:00:00")) + 16);
+    m_list->setColumnWidth(1, fm.horizontalAdvance(QStringLiteral("Variables")) + 16);
     m_list->header()->setStretchLastSection(true);
     v->addWidget(m_list, 1);
+    // Room for a few lines under the header and the filter.
+    body->setMinimumHeight(fontMetrics().height() * 16);
     setWidget(body);
 
     connect(m_filter, &QLineEdit::textChanged, this, &OperatorDock::refill);
@@ -73,15 +78,34 @@ OperatorDock::OperatorDock(OperatorJournal &journal, SessionJournal &session, Di
         if (!path.isEmpty())
             showFile(path);
     });
-    connect(&m_journal, &OperatorJournal::added, this, [this](const OperatorEntry &) {
-        if (m_today)
-            showToday();
+    connect(&m_journal, &OperatorJournal::added, this, [this](const OperatorEntry &e) {
+        if (!m_today)
+            return;
+        // A hidden list is brought up to date when it is shown.
+        if (!isVisible()) {
+            m_stale = true;
+            return;
+        }
+        m_entries << e;
+        if (!filtered({e}, m_filter->text()).isEmpty()) {
+            m_shown << e;
+            m_list->addTopLevelItem(item(e));
+            m_list->scrollToBottom();
+        }
     });
     showToday();
 }
 
+void OperatorDock::showEvent(QShowEvent *event)
+{
+    QDockWidget::showEvent(event);
+    if (m_stale && m_today)
+        showToday();
+}
+
 void OperatorDock::showToday()
 {
+    m_stale = false;
     m_today = true;
     m_entries = m_journal.today();
     m_source->setText(QStringLiteral("Today"));
@@ -105,15 +129,20 @@ bool OperatorDock::showFile(const QString &path)
     return true;
 }
 
+QTreeWidgetItem *OperatorDock::item(const OperatorEntry &e) const
+{
+    const QString when =
+        e.time.toString(m_today ? QStringLiteral("HH:mm:ss") : QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    return new QTreeWidgetItem({when, e.page, e.what});
+}
+
 void OperatorDock::refill()
 {
     m_shown = filtered(m_entries, m_filter->text());
     m_list->clear();
     QList<QTreeWidgetItem *> items;
     for (const OperatorEntry &e : m_shown)
-        items << new QTreeWidgetItem(
-            {e.time.toString(m_today ? QStringLiteral("HH:mm:ss") : QStringLiteral("yyyy-MM-dd HH:mm:ss")),
-             e.page, e.what});
+        items << item(e);
     m_list->addTopLevelItems(items);
     m_list->scrollToBottom();
 }

@@ -12,6 +12,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTreeWidget;
+class QTreeWidgetItem;
 
 namespace journal {
 
@@ -33,8 +34,12 @@ public:
     void showToday();
     void exportCsv();
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private:
     void refill();
+    QTreeWidgetItem *item(const OperatorEntry &entry) const;
 
     OperatorJournal &m_journal;
     SessionJournal &m_session;
@@ -42,6 +47,7 @@ private:
     QList<OperatorEntry> m_entries; // today's, or the opened file's
     QList<OperatorEntry> m_shown;
     bool m_today = true;
+    bool m_stale = false; // lines came while hidden
     QLabel *m_source = nullptr;
     QLineEdit *m_filter = nullptr;
     QTreeWidget *m_list = nullptr;

@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QTabWidget>
 #include <QTimer>
+#include <utility>
 
 namespace journal {
 
@@ -42,37 +43,42 @@ OperatorJournal::OperatorJournal(MainWindow &window, SessionJournal &session)
     : QObject(&window), m_window(window), m_session(session)
 {
     setObjectName(QStringLiteral("operatorJournal"));
+    m_unanswered = new QTimer(this);
+    m_unanswered->setSingleShot(true);
+    m_unanswered->setInterval(2000);
+    connect(m_unanswered, &QTimer::timeout, this, [this] {
+        if (m_pending)
+            settle(QString());
+    });
     link::Link &link = window.link();
     connect(&session, &SessionJournal::commandSent, this, [this](const QByteArray &bytes) {
-        // Command lines only: keys and blocks are raw bytes.
-        if (bytes.endsWith('\r'))
-            onCommand(link::sjisDecode(bytes).trimmed());
+        // Command lines only (keys and blocks are raw bytes), and none of the
+        // poll's or a transfer's.
+        if (m_transfers > 0 || !bytes.endsWith('\r') || pollTraffic())
+            return;
+        note({Event::Kind::Command, m_window.clock().now(), currentPage(), bytes, QString()});
     });
     // The exchange that a command started ended: its reply is whole.
     connect(&link, &link::Link::waitSucceeded, this, [this, &link] {
-        if (m_pending && !pollTraffic())
-            settle(replyError(link.rcvBuff()));
+        if ((!m_events.isEmpty() || m_pending) && !pollTraffic())
+            note({Event::Kind::Reply, QDateTime(), QString(), QByteArray(), link.rcvBuff()});
     });
     // A command typed in the console is not waited for: its reply comes as
     // display text.
     connect(&link, &link::Link::received, this, [this](const QString &text, const QString &) {
-        if (!m_pending)
-            return;
-        m_pendingReply += text;
-        if (complete(m_pendingReply))
-            settle(replyError(m_pendingReply));
+        if (!m_events.isEmpty() || m_pending)
+            note({Event::Kind::Display, QDateTime(), QString(), QByteArray(), text});
     });
     connect(&link, &link::Link::timedOut, this, [this] {
-        if (m_pending)
-            settle(QStringLiteral("no answer"));
+        note({Event::Kind::End, QDateTime(), QString(), QByteArray(), QStringLiteral("no answer")});
     });
     connect(&link, &link::Link::connectedChanged, this, [this](bool) {
-        if (m_pending)
-            settle(QString());
+        note({Event::Kind::End, QDateTime(), QString(), QByteArray(), QString()});
     });
 
     transfer::Transfers &transfers = window.transfers();
     connect(&transfers, &transfer::Transfers::transferStarted, this, [this] {
+        process();
         if (m_pending)
             settle(QString());
         ++m_transfers;
@@ -96,27 +102,60 @@ bool OperatorJournal::pollTraffic()
     return m_poller && m_poller->inTick();
 }
 
-void OperatorJournal::onCommand(const QString &line)
+void OperatorJournal::note(Event &&event)
 {
-    if (m_transfers > 0 || pollTraffic())
-        return;
+    m_events << std::move(event);
+    if (!m_processPosted) {
+        m_processPosted = true;
+        QMetaObject::invokeMethod(this, &OperatorJournal::process, Qt::QueuedConnection);
+    }
+}
+
+void OperatorJournal::process()
+{
+    m_processPosted = false;
+    const QList<Event> events = std::exchange(m_events, {});
+    for (const Event &e : events) {
+        switch (e.kind) {
+        case Event::Kind::Command:
+            onCommand(e);
+            break;
+        case Event::Kind::Reply:
+            if (m_pending)
+                settle(replyError(e.text));
+            break;
+        case Event::Kind::Display:
+            if (m_pending) {
+                m_pendingReply += e.text;
+                if (complete(m_pendingReply))
+                    settle(replyError(m_pendingReply));
+            }
+            break;
+        case Event::Kind::End:
+            if (m_pending)
+                settle(e.text);
+            break;
+        }
+    }
+}
+
+void OperatorJournal::onCommand(const Event &event)
+{
     if (m_pending)
         settle(QString());
-    const std::optional<QString> words = describeCommand(line);
+    const std::optional<QString> words = describeCommand(link::sjisDecode(event.bytes).trimmed());
     if (!words)
         return;
-    m_pending = OperatorEntry{m_window.clock().now(), currentPage(), *words};
+    m_pending = OperatorEntry{event.time, event.page, *words};
     m_pendingReply.clear();
     // A command nobody waits for and that the controller does not answer
     // still gets its line.
-    QTimer::singleShot(2000, this, [this, at = m_pending->time] {
-        if (m_pending && m_pending->time == at)
-            settle(QString());
-    });
+    m_unanswered->start();
 }
 
 void OperatorJournal::settle(const QString &error)
 {
+    m_unanswered->stop();
     OperatorEntry e = *m_pending;
     m_pending.reset();
     m_pendingReply.clear();
@@ -129,6 +168,7 @@ void OperatorJournal::settle(const QString &error)
 
 void OperatorJournal::add(const QString &what)
 {
+    process();
     if (m_pending)
         settle(QString());
     const OperatorEntry e{m_window.clock().now(), currentPage(), what};
@@ -137,10 +177,11 @@ void OperatorJournal::add(const QString &what)
     emit added(e);
 }
 
-QString OperatorJournal::currentPage() const
+QString OperatorJournal::currentPage()
 {
-    const auto *tabs = m_window.findChild<QTabWidget *>(QStringLiteral("tabview"));
-    return tabs ? tabs->tabText(tabs->currentIndex()) : QString();
+    if (!m_tabs)
+        m_tabs = m_window.findChild<QTabWidget *>(QStringLiteral("tabview"));
+    return m_tabs ? m_tabs->tabText(m_tabs->currentIndex()) : QString();
 }
 
 QList<OperatorEntry> OperatorJournal::today() const

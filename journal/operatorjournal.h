@@ -6,12 +6,16 @@
 
 #include "journal/operatorlog.h"
 
+#include <QByteArray>
+#include <QDateTime>
 #include <QList>
 #include <QObject>
 #include <QPointer>
 #include <optional>
 
 class MainWindow;
+class QTabWidget;
+class QTimer;
 
 namespace monitor {
 class Poller;
@@ -37,9 +41,21 @@ signals:
     void added(const journal::OperatorEntry &entry);
 
 private:
-    void onCommand(const QString &line);
+    // What happened, noted cheaply as it happens (a command can go out in a
+    // busy stretch) and read in order soon after.
+    struct Event
+    {
+        enum class Kind { Command, Reply, Display, End } kind;
+        QDateTime time;
+        QString page;
+        QByteArray bytes; // Command
+        QString text;     // Reply, Display: the text; End: what to add
+    };
+    void note(Event &&event);
+    void process();
+    void onCommand(const Event &event);
     void settle(const QString &error);
-    QString currentPage() const;
+    QString currentPage();
     bool pollTraffic();
 
     MainWindow &m_window;
@@ -51,6 +67,10 @@ private:
     std::optional<OperatorEntry> m_pending;
     QString m_pendingReply;
     int m_transfers = 0;
+    QList<Event> m_events;
+    bool m_processPosted = false;
+    QTimer *m_unanswered = nullptr;
+    QPointer<QTabWidget> m_tabs;
 };
 
 } // namespace journal

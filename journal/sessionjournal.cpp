@@ -59,11 +59,13 @@ void SessionJournal::beginSession(const QDateTime &start, const QString &address
         fail(m_file.errorString());
         return;
     }
+    m_header = sessionHeader(start, address).toUtf8() + '\n';
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_buffer = sessionHeader(start, address).toUtf8() + '\n';
-        m_recording = true;
+        m_events.clear();
+        m_eventBytes = 0;
     }
+    m_recording = true;
     m_timer->start();
 }
 
@@ -72,73 +74,89 @@ void SessionJournal::endSession()
     if (!m_file.isOpen())
         return;
     flush();
+    m_recording = false;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_recording = false;
-        m_buffer.clear();
+        m_events.clear();
+        m_eventBytes = 0;
     }
     m_timer->stop();
-    m_file.close();
+    if (m_file.isOpen())
+        m_file.close();
 }
 
-void SessionJournal::append(const QString &line)
+void SessionJournal::push(Event &&event)
 {
-    const QByteArray bytes = line.toUtf8() + '\n';
     std::lock_guard<std::mutex> lock(m_mutex);
-    if (!m_recording || m_buffer.size() > kMaxBuffered)
+    if (m_eventBytes > kMaxBuffered)
         return;
-    m_buffer += bytes;
+    m_eventBytes += event.bytes.size() + 32;
+    m_events.push_back(std::move(event));
 }
 
 void SessionJournal::sent(const QByteArray &bytes, bool secret)
 {
-    // The wire's stamps are the system's: this runs on the connection thread
-    // too, where the window's clock is not to be read.
-    if (!m_recording.load(std::memory_order_relaxed)) {
-        if (!secret && QThread::currentThread() == thread())
-            emit commandSent(bytes);
-        return;
-    }
-    const QTime now = QTime::currentTime();
-    QString text = secret ? kSecret : escapeChunk(bytes);
-    if (secret && bytes.endsWith('\r'))
-        text += QStringLiteral("\\r");
-    append(wireLine(now, Direction::Sent, text));
     if (!secret && QThread::currentThread() == thread())
         emit commandSent(bytes);
+    if (m_recording.load(std::memory_order_relaxed))
+        push({QDateTime::currentMSecsSinceEpoch(), Direction::Sent, secret, bytes, QString()});
 }
 
 void SessionJournal::received(const QByteArray &bytes)
 {
-    if (!m_recording.load(std::memory_order_relaxed))
-        return;
-    append(wireLine(QTime::currentTime(), Direction::Received, escapeChunk(bytes)));
+    // A copy of just the bytes: a received chunk shares a buffer sized for
+    // the largest read, and thousands of those held until the next flush
+    // would cost the process more than the copy.
+    if (m_recording.load(std::memory_order_relaxed))
+        push({QDateTime::currentMSecsSinceEpoch(), Direction::Received, false,
+              QByteArray(bytes.constData(), bytes.size()), QString()});
 }
 
 void SessionJournal::addOperatorLine(const QString &page, const QString &what)
 {
-    append(operatorLine(QTime::currentTime(), page, what));
+    if (!m_recording)
+        return;
+    push({QDateTime::currentMSecsSinceEpoch(), Direction::Sent, false, QByteArray(),
+          operatorLine(QTime(), page, what)});
 }
 
 void SessionJournal::flush()
 {
-    QByteArray out;
+    std::vector<Event> events;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        out.swap(m_buffer);
+        events.swap(m_events);
+        m_eventBytes = 0;
     }
-    if (out.isEmpty() || !m_file.isOpen())
+    if (!m_file.isOpen() || (events.empty() && m_header.isEmpty()))
         return;
+    QByteArray out;
+    out.swap(m_header);
+    for (const Event &e : events) {
+        const QTime at = QDateTime::fromMSecsSinceEpoch(e.atMs).time();
+        QString line;
+        if (!e.operatorLine.isEmpty()) {
+            // Made with an empty time; the stamp goes in front now.
+            line = at.toString(QStringLiteral("HH:mm:ss.zzz")) + e.operatorLine;
+        } else if (e.secret) {
+            line = wireLine(at, e.direction,
+                            kSecret + (e.bytes.endsWith('\r') ? QStringLiteral("\\r") : QString()));
+        } else {
+            line = wireLine(at, e.direction, escapeChunk(e.bytes));
+        }
+        out += line.toUtf8() + '\n';
+    }
     if (m_file.write(out) != out.size() || !m_file.flush())
         fail(m_file.errorString());
 }
 
 void SessionJournal::fail(const QString &why)
 {
+    m_recording = false;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_recording = false;
-        m_buffer.clear();
+        m_events.clear();
+        m_eventBytes = 0;
     }
     m_timer->stop();
     if (m_file.isOpen())

@@ -18,6 +18,7 @@
 #include <chrono>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 class QTimer;
 
@@ -69,16 +70,29 @@ signals:
     void commandSent(const QByteArray &bytes);
 
 private:
-    void append(const QString &line);
+    // One chunk as it went by: kept raw and written out (escaped, with its
+    // local time) by flush(), so the sending and receiving threads only
+    // take a time and a reference to the bytes.
+    struct Event
+    {
+        qint64 atMs;
+        Direction direction;
+        bool secret;
+        QByteArray bytes;
+        QString operatorLine; // set for an operator line instead of bytes
+    };
+    void push(Event &&event);
     void fail(const QString &why);
 
     QString m_directory;
     bool m_enabled = true;
     QFile m_file;
     QTimer *m_timer = nullptr;
-    // Guards m_buffer and m_recording, which the connection thread writes.
+    // Guards m_events, which the connection thread writes.
     std::mutex m_mutex;
-    QByteArray m_buffer;
+    std::vector<Event> m_events;
+    qsizetype m_eventBytes = 0;
+    QByteArray m_header;
     std::atomic<bool> m_recording{false};
 };
 

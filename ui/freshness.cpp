@@ -28,7 +28,19 @@ Freshness *Freshness::of(const QWidget *widget)
 {
     if (!widget)
         return nullptr;
-    return widget->window()->findChild<Freshness *>(QString(), Qt::FindDirectChildrenOnly);
+    // Every tick asks, always for the same window: the last answer is kept
+    // (guarded, so a window that went is never taken for a new one).
+    static QPointer<QWidget> lastWindow;
+    static QPointer<Freshness> lastTracker;
+    QWidget *window = widget->window();
+    if (window == lastWindow && lastTracker)
+        return lastTracker;
+    Freshness *f = window->findChild<Freshness *>(QString(), Qt::FindDirectChildrenOnly);
+    if (f) {
+        lastWindow = window;
+        lastTracker = f;
+    }
+    return f;
 }
 
 void Freshness::confirm(std::initializer_list<QWidget *> widgets)

@@ -10,12 +10,15 @@
 // Run it with the offscreen platform (scripts/shots.sh does).
 #include "sim/machine.h"
 #include "support/fixture.h"
+#include "ui/freshness.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QDockWidget>
 #include <QFont>
 #include <QGroupBox>
 #include <QLabel>
@@ -25,6 +28,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QTextStream>
@@ -61,6 +65,9 @@ public:
     bool axis();
     bool tasks();
     bool breakpoint();
+    bool statusBar();
+    bool stale();
+    bool journal();
 
     void reportAlerts() const;
 
@@ -69,6 +76,7 @@ private:
     bool check(bool ok, const char *what);
     bool waitFor(const std::function<bool()> &cond, const char *what, int timeoutMs = kLongWaitMs);
     bool save(const QString &name);
+    bool saveWidget(QWidget *widget, const QString &name);
 
     // The machine, told directly: state that a picture shows but whose typing
     // it does not.
@@ -129,6 +137,73 @@ bool Shots::save(const QString &name)
     }
     err() << "wrote " << file << " (" << picture.width() << 'x' << picture.height() << ")\n";
     return true;
+}
+
+bool Shots::saveWidget(QWidget *widget, const QString &name)
+{
+    m_f.settle();
+    const QString file = m_out.filePath(name);
+    const QPixmap picture = widget->grab();
+    if (!picture.save(file)) {
+        err() << "quorin-shots: cannot write " << file << '\n';
+        return false;
+    }
+    err() << "wrote " << file << " (" << picture.width() << 'x' << picture.height() << ")\n";
+    return true;
+}
+
+// The bottom of the window while the I/O page polls: state, address, round
+// trip and the ticks of the last minute.
+bool Shots::statusBar()
+{
+    if (!selectTab(QStringLiteral("1")))
+        return false;
+    QLabel *ticks = label(QStringLiteral("labelPollTicks"));
+    return waitFor(
+               [&] {
+                   return ticks->isVisibleTo(m_f.window.get()) &&
+                          !ticks->text().startsWith(QLatin1String("ticks 0 "));
+               },
+               "tick counts") &&
+           saveWidget(m_f.window->statusBar(), QStringLiteral("status-bar.png"));
+}
+
+// Polling stopped and two seconds gone by the clock: every value read is
+// dimmed until the next reply.
+bool Shots::stale()
+{
+    if (!selectTab(QStringLiteral("1")) ||
+        !waitFor(
+            [&] { return label(QStringLiteral("labelOutStat"))->text().startsWith(QLatin1String("&H")); },
+            "the first I/O poll"))
+        return false;
+    m_f.window->findChild<QPushButton *>(QStringLiteral("buttonTimerStop"))->click();
+    if (!waitFor([&] { return !vc().poller().isRunning(); }, "polling to stop"))
+        return false;
+    m_f.clock.value = m_f.clock.value.addSecs(2);
+    ui::Freshness *fresh = ui::Freshness::of(m_f.window.get());
+    fresh->review();
+    const bool ok = check(fresh->isStale(label(QStringLiteral("labelOut0"))), "stale lamps") &&
+                    save(QStringLiteral("stale.png"));
+    m_f.window->findChild<QPushButton *>(QStringLiteral("buttonTimerStart"))->click();
+    return ok;
+}
+
+// The operator journal beside the pages, after the scenarios before it.
+bool Shots::journal()
+{
+    if (!selectTab(QStringLiteral("1")))
+        return false;
+    auto *show = m_f.window->findChild<QAction *>(QStringLiteral("menuOperatorJournal"));
+    if (!check(show != nullptr, "the operator journal's menu item"))
+        return false;
+    const QSize size = m_f.window->size();
+    show->trigger();
+    m_f.window->resize(size);
+    const bool ok = save(QStringLiteral("operator-journal.png"));
+    show->trigger();
+    m_f.window->resize(size);
+    return ok;
 }
 
 void Shots::machine(const QStringList &lines)
@@ -512,7 +587,7 @@ int main(int argc, char **argv)
     QCommandLineOption onlyOpt(
         QStringLiteral("only"),
         QStringLiteral("Comma-separated shots to take (console, io, variables, mbk, cu, "
-                       "axis, tasks, breakpoint); all by default."),
+                       "axis, tasks, breakpoint, statusbar, journal, stale); all by default."),
         QStringLiteral("names"));
     QCommandLineOption sizeOpt(
         QStringLiteral("size"),
@@ -554,6 +629,9 @@ int main(int argc, char **argv)
         {"axis", &Shots::axis},
         {"tasks", &Shots::tasks},
         {"breakpoint", &Shots::breakpoint},
+        {"statusbar", &Shots::statusBar},
+        {"journal", &Shots::journal},
+        {"stale", &Shots::stale},
     };
     bool ok = shots.start();
     for (const auto &s : scenarios) {
