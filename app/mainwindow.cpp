@@ -7,6 +7,8 @@
 #include "axis/axispage.h"
 #include "console/consolepage.h"
 #include "console/sidepanel.h"
+#include "health/install.h"
+#include "journal/install.h"
 #include "link/link.h"
 #include "link/textutil.h"
 #include "monitor/cupage.h"
@@ -78,6 +80,8 @@ MainWindow::MainWindow(Dialogs *dialogs, Clock *clock, QSettings *settings, QWid
     wireMenus();
     trend::install(*this);
     transfer::installCompare(*this);
+    health::install(*this);
+    journal::install(*this);
 }
 
 MainWindow::~MainWindow()

@@ -9,6 +9,7 @@
 #include "monitor/axissignals.h"
 #include "monitor/banks.h"
 #include "monitor/polling.h"
+#include "ui/freshness.h"
 #include "ui/uihelpers.h"
 
 #include <QComboBox>
@@ -129,8 +130,11 @@ void AxisPage::pgvalueshow()
 
     const auto fields = tableDisplay(m_link.rcvBuff(), m_w.hexadecimal->isChecked());
     for (int k = 0; k < kTableFields; ++k) {
-        if (fields[k])
-            m_w.pointData[k / kAxisCount][k % kAxisCount]->setText(*fields[k]);
+        if (fields[k]) {
+            QLineEdit *cell = m_w.pointData[k / kAxisCount][k % kAxisCount];
+            cell->setText(*fields[k]);
+            ui::Freshness::confirm({cell});
+        }
     }
 }
 
@@ -174,6 +178,7 @@ void AxisPage::pgiocheckCommandSend()
             showSignal(m_w.plusLimit[a], monitor::signalOn(*r.lmt, a, monitor::kLmtBits[0]));
             showSignal(m_w.minusLimit[a], monitor::signalOn(*r.lmt, a, monitor::kLmtBits[1]));
             showSignal(m_w.alarm[a], monitor::signalOn(*r.lmt, a, monitor::kLmtBits[2]));
+            ui::Freshness::confirm({m_w.plusLimit[a], m_w.minusLimit[a], m_w.alarm[a]});
         }
     }
     if (r.hpt) {
@@ -182,6 +187,7 @@ void AxisPage::pgiocheckCommandSend()
             showSignal(m_w.in1[a], monitor::signalOn(*r.hpt, a, monitor::kHptBits[1]));
             showSignal(m_w.in3[a], monitor::signalOn(*r.hpt, a, monitor::kHptBits[2]));
             showSignal(m_w.inPosition[a], monitor::signalOn(*r.hpt, a, monitor::kHptBits[3]));
+            ui::Freshness::confirm({m_w.in0[a], m_w.in1[a], m_w.in3[a], m_w.inPosition[a]});
         }
     }
     if (r.hasValues) {
@@ -191,6 +197,9 @@ void AxisPage::pgiocheckCommandSend()
         m_w.registerValue->setText(r.registerText);
         for (size_t a = 0; a < 4; ++a)
             m_w.counter[a]->setText(r.counters[a]);
+        ui::Freshness::confirm(m_w.position);
+        ui::Freshness::confirm(m_w.counter);
+        ui::Freshness::confirm({m_w.registerValue});
     }
 }
 

@@ -89,6 +89,7 @@ bool Link::open(const QString &address)
     m_peerGone = false;
     const quint64 generation = ++m_generation;
     m_address = address;
+    emit opening(address);
     const Address addr = parseAddress(address, kControllerPort);
 
     // The previous connection (if any) goes first: its thread is joined, so no
@@ -103,7 +104,7 @@ bool Link::open(const QString &address)
         m_state.clearRcv();
         bool ok = false;
         const QByteArray bytes = sjisEncode(wireLine(line), &ok);
-        if (!raw->send(bytes))
+        if (!write(*raw, bytes, line != QLatin1String("CMD$ 0")))
             qCWarning(lcLink) << "sendString(sendstring:), not connected";
     });
     raw->setChunkHandler([this](const QByteArray &bytes) { onChunk(bytes); });
@@ -153,7 +154,11 @@ void Link::onChunk(const QByteArray &bytes)
     // Counted before the chunk reaches rcvBuff: whoever sees a reply there
     // must also see that its display is still to come.
     ++m_pendingDisplays;
+    if (WireTap *tap = m_tap.load())
+        tap->received(bytes);
     const ChunkResult r = m_receiver->onChunk(bytes);
+    if (r.loggedIn)
+        QMetaObject::invokeMethod(this, &Link::loggedIn, Qt::QueuedConnection);
     for (const QString &line : r.trace)
         trace(line);
     if (r.scheduleDisplay)
@@ -223,7 +228,8 @@ void Link::sendString(const QString &sendstring)
         m_dialogs->alert(QStringLiteral("Encode Error\n\n") + line);
         bytes = QByteArray("\r");
     }
-    if (!m_conn || !m_conn->send(bytes))
+    m_sentAt.start();
+    if (!m_conn || !write(*m_conn, bytes))
         qCWarning(lcLink) << "sendString(sendstring:), the connection is not open";
 }
 
@@ -232,13 +238,26 @@ void Link::sendB(const QByteArray &bytes)
     m_state.clearRcv();
     if (!m_conn)
         return;
-    if (!m_conn->send(bytes))
+    m_sentAt.start();
+    if (!write(*m_conn, bytes))
         qCWarning(lcLink) << "sendB(bytes:), the connection is not open";
 }
 
 bool Link::sendRaw(const QByteArray &bytes)
 {
-    return m_conn && m_conn->send(bytes);
+    if (!m_conn)
+        return false;
+    m_sentAt.start();
+    return write(*m_conn, bytes);
+}
+
+bool Link::write(Connection &conn, const QByteArray &bytes, bool secret)
+{
+    // Noted before it goes out: the reply may be on its way in before send()
+    // returns, and a transcript must show the command first.
+    if (WireTap *tap = m_tap.load(); tap && conn.isOpen())
+        tap->sent(bytes, secret);
+    return conn.send(bytes);
 }
 
 bool Link::receivePrompt()
@@ -276,6 +295,8 @@ bool Link::receivePrompt()
     }
     if (generation != m_generation)
         return false;
+    if (m_sentAt.isValid())
+        emit roundTrip(m_sentAt.nsecsElapsed() / 1000);
     emit waitSucceeded();
     m_state.rewriteBreakpointPrompt();
     return true;

@@ -6,7 +6,9 @@
 #pragma once
 
 #include "link/linkstate.h"
+#include "link/wiretap.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <atomic>
@@ -87,6 +89,9 @@ public:
     LinkState &state() { return m_state; }
     QString rcvBuff() const { return m_state.rcvBuff(); }
     bool bkpMode() const { return m_state.bkpMode(); }
+    // The controller closed the connection (or the socket failed) since the
+    // last open().
+    bool peerClosedConnection() const { return m_peerGone.load(); }
 
     qint64 receiveTimeoutSeconds() const { return m_timeoutSeconds; }
     void setReceiveTimeoutSeconds(qint64 seconds) { m_timeoutSeconds = seconds; }
@@ -97,6 +102,10 @@ public:
     // moment they arrive, before rcvBuff shows them);
     // tests use it to know that everything received has been shown.
     qint64 pendingDisplays() const { return m_pendingDisplays.load(); }
+
+    // Every chunk sent and received also goes to `tap` (null: none). The tap
+    // must outlive the Link or be removed first.
+    void setWireTap(WireTap *tap) { m_tap = tap; }
 
     // Marks an exchange (or a sequence of them) in progress; poll ticks and
     // user actions that arrive meanwhile are skipped or deferred.
@@ -114,6 +123,12 @@ public:
 
 signals:
     void connectedChanged(bool connected);
+    // open() is about to try `address`.
+    void opening(const QString &address);
+    // The login answers went out (on the main thread, queued).
+    void loggedIn();
+    // A prompt wait ended with the prompt `micros` after its command was sent.
+    void roundTrip(qint64 micros);
     // Emitted first by close() and by the time-out sequence, while the
     // connection may still be open: controls go off and polling stops.
     void aboutToClose();
@@ -137,6 +152,7 @@ private:
     void postDisplay(const QString &text);                       // connection thread
     void receiveTimeout();
     void runDeferredActions();
+    bool write(Connection &conn, const QByteArray &bytes, bool secret = false);
 
     Dialogs *m_dialogs = nullptr;
     LinkState m_state;
@@ -158,6 +174,9 @@ private:
     QString m_displayBacklog;
     QString m_lastChunk;
     bool m_displayPosted = false;
+    std::atomic<WireTap *> m_tap{nullptr};
+    // Restarted by every command line sent: the round trip's start.
+    QElapsedTimer m_sentAt;
 };
 
 } // namespace link

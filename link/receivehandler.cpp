@@ -45,6 +45,7 @@ ChunkResult ReceiveHandler::onChunk(const QByteArray &bytes)
             m_send(QLatin1String(protocol::kMachineModeOff));
             r.trace << QLatin1String(protocol::kMachineModeOff);
             m_state.setBeginConnect(true);
+            r.loggedIn = true;
         }
         r.scheduleDisplay = true;
     }

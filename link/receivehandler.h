@@ -23,7 +23,8 @@ struct ChunkResult
 {
     QString display; // the chunk's text as the console should get it
     bool scheduleDisplay = false;
-    QStringList trace; // lines for standard output
+    bool loggedIn = false; // the password was answered
+    QStringList trace;     // lines for standard output
 };
 
 class ReceiveHandler

@@ -3,6 +3,7 @@
 #include "link/link.h"
 #include "monitor/bits.h"
 #include "ui/controls.h"
+#include "ui/freshness.h"
 #include "ui/uihelpers.h"
 
 #include <QComboBox>
@@ -156,6 +157,9 @@ void BitGroupBox::showBits(const QString &reply, const QString &bankWord)
     const QString word = lampWord(m_group) + QLatin1Char(' ');
     for (int k = 0; k < m_lamps.size(); ++k)
         ui::showLamp(m_lamps[k], word + d->numbers.at(k), lampOn(d->bits, k), on);
+    ui::Freshness::confirm(m_lamps);
+    ui::Freshness::confirm(m_numbers);
+    ui::Freshness::confirm({m_stat});
 }
 
 void BitGroupBox::force(int lamp, bool on)

@@ -76,7 +76,10 @@ void Poller::onTimeout()
     // the tick (a time-out or a disconnect stops it).
     if (!m_running || m_timer->isActive())
         return;
-    m_dueMs = nextTickDue(m_dueMs, m_grid.elapsed());
+    const qint64 next = nextTickDue(m_dueMs, m_grid.elapsed());
+    if (const qint64 missed = (next - m_dueMs) / kPollInterval.count() - 1; missed > 0)
+        emit ticksSkipped(static_cast<int>(missed));
+    m_dueMs = next;
     const qint64 wait = std::max<qint64>(0, m_dueMs - m_grid.elapsed());
     m_timer->start(static_cast<int>(wait));
 }
@@ -86,18 +89,22 @@ void Poller::tick()
     // One exchange slot for the whole program: a tick that falls due while a
     // user action (or another wait) holds it is skipped, not queued.
     if (m_link.busy()) {
+        emit ticksSkipped(1);
         emit ticked();
         return;
     }
     {
         link::Link::BusyScope busy(m_link);
+        m_inTick = true;
         ++m_ticks;
         emit indicatorColourChanged(ui::kLightGray);
         if (m_page)
             m_page->tick(m_link);
         if (starBlue(m_ticks))
             emit indicatorColourChanged(ui::kBlue);
+        m_inTick = false;
     }
+    emit tickRan();
     emit ticked();
 }
 

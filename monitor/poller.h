@@ -43,6 +43,9 @@ public:
     void setPage(ui::Page *page);
 
     bool isRunning() const { return m_running; }
+    // True while a tick reads the page: what goes to the controller then is
+    // poll traffic.
+    bool inTick() const { return m_inTick; }
     // Ticks run since the last start (skipped ones not counted).
     qint64 ticks() const { return m_ticks; }
 
@@ -59,6 +62,11 @@ signals:
     void stopMarker(const QString &text);
     // A tick (run or skipped) has ended.
     void ticked();
+    // A tick read the page.
+    void tickRan();
+    // `count` ticks fell due and did not run: the slot was busy, or a long
+    // tick ran over their grid times.
+    void ticksSkipped(int count);
 
 private:
     void onTimeout();
@@ -73,6 +81,7 @@ private:
     QElapsedTimer m_grid;
     qint64 m_dueMs = 0;
     bool m_running = false;
+    bool m_inTick = false;
     qint64 m_ticks = 0;
 };
 

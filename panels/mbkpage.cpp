@@ -6,6 +6,7 @@
 #include "link/textutil.h"
 #include "monitor/bitgroupbox.h"
 #include "ui/controls.h"
+#include "ui/freshness.h"
 #include "ui/uihelpers.h"
 
 #include <QButtonGroup>
@@ -206,6 +207,7 @@ void MbkPage::mbkvalueshow(link::Link &link, int row)
         return;
     emit replyRead(command, *reply);
     m_data[row]->setText(mbkDisplay(*reply, m_hex->isChecked()));
+    ui::Freshness::confirm({m_data[row]});
 }
 
 void MbkPage::layOutRows(const std::array<QString, kRows> &rows)

@@ -6,6 +6,7 @@
 #include "link/textutil.h"
 #include "panels/tasks.h"
 #include "ui/controls.h"
+#include "ui/freshness.h"
 #include "ui/uihelpers.h"
 
 #include <QFontMetrics>
@@ -144,6 +145,10 @@ void TasksPage::taskvalueshow(link::Link &link, int row)
         m_step[row]->setText(*v.step);
     if (v.status)
         m_status[row]->setText(*v.status);
+    if (v.step)
+        ui::Freshness::confirm({m_step[row]});
+    if (v.status)
+        ui::Freshness::confirm({m_status[row]});
 }
 
 void TasksPage::layOutRows(const std::array<QString, kRows> &rows)

@@ -8,6 +8,7 @@
 #include "panels/replies.h"
 #include "panels/variables.h"
 #include "ui/controls.h"
+#include "ui/freshness.h"
 #include "ui/uihelpers.h"
 
 #include <QButtonGroup>
@@ -205,6 +206,7 @@ void VariablesPage::variableshow(link::Link &link, int row)
         showStyled(m_values[row], d.styled, d.plain);
     else
         showPlain(m_values[row], d.plain);
+    ui::Freshness::confirm({m_values[row]});
 }
 
 void VariablesPage::onAllClicked()

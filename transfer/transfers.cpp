@@ -66,6 +66,8 @@ public:
     // arrived in `progressText`; `listing` gets the reply.
     using ProgressText = QString (*)(const QString &fileName, qint64 chars);
     bool readListing(QString *listing, ProgressText progressText);
+    // Lines of the last load that the controller (or the file rules) refused.
+    int refused() const { return m_refused; }
 
 private:
     bool readFile(QString *text);
@@ -84,6 +86,7 @@ private:
     const Traits &m_traits;
     QString m_path;
     QString m_name;
+    int m_refused = 0;
 };
 
 std::optional<QString> readOrAlert(Dialogs &dialogs, const QString &path)
@@ -165,6 +168,7 @@ bool TransferRun::lineLoad()
         const LoadLine line = cleanLoadLine(lines.at(i), m_traits);
         total += line.count;
         if (line.action == LineAction::Refuse) {
+            ++m_refused;
             m_console.consoleAppendScroll(syntaxErrorText(i, line.text));
             link::doEvents();
         } else if (line.action == LineAction::Send) {
@@ -175,6 +179,7 @@ bool TransferRun::lineLoad()
             if (!hashWait())
                 return false;
             if (const auto reply = lineRejection(m_state.rcvBuff(), m_traits.replyRule)) {
+                ++m_refused;
                 m_console.consoleAppendScroll(lineErrorText(i, *reply));
                 link::doEvents();
             }
@@ -240,6 +245,9 @@ bool TransferRun::blockLoad()
 
     m_console.consoleReplace(QString());
     const QString reply = text::trimNewlines(m_state.rcvBuff());
+    // The controller names each line it could not compile on a line of its own.
+    for (const QString &l : reply.split(QLatin1Char('\n')))
+        m_refused += l.startsWith(QLatin1Char('\t')) ? 1 : 0;
     if (reply.size() >= 2)
         m_console.consoleReplace(reply + QStringLiteral("\r\n"));
     m_state.clearRcv();
@@ -360,8 +368,12 @@ void Transfers::loadPath(Kind kind, LoadMode mode, const QString &path)
     link::Link::BusyScope busy(m_link);
     TransferRun run(
         m_link, m_dialogs, *m_console, [this](const QString &text) { emit status(text); }, kind, path);
-    if (mode == LoadMode::Blocks ? run.blockLoad() : run.lineLoad())
+    emit transferStarted();
+    if (mode == LoadMode::Blocks ? run.blockLoad() : run.lineLoad()) {
         filesOf(kind).loaded = path;
+        emit loaded(kind, path, QFileInfo(path).size(), run.refused());
+    }
+    emit transferEnded();
 }
 
 void Transfers::save(Kind kind)
@@ -373,8 +385,12 @@ void Transfers::save(Kind kind)
     link::Link::BusyScope busy(m_link);
     TransferRun run(
         m_link, m_dialogs, *m_console, [this](const QString &text) { emit status(text); }, kind, path);
-    if (run.listingSave())
+    emit transferStarted();
+    if (run.listingSave()) {
         filesOf(kind).saved = path;
+        emit saved(kind, path);
+    }
+    emit transferEnded();
 }
 
 void Transfers::programLoad()

@@ -66,6 +66,14 @@ public slots:
 signals:
     // The status line's text: progress while a transfer runs, empty at its end.
     void status(const QString &text);
+    // A transfer begins and ends (whatever its outcome): what goes to the
+    // controller in between is the transfer's.
+    void transferStarted();
+    void transferEnded();
+    // A load went through: `bytes` of the file at `path`, of which the
+    // controller refused `refused` lines.
+    void loaded(transfer::Kind kind, const QString &path, qint64 bytes, int refused);
+    void saved(transfer::Kind kind, const QString &path);
 
 private:
     enum class LoadMode { Lines, Blocks };

@@ -11,13 +11,16 @@
 #include "sim/machine.h"
 #include "support/fixture.h"
 #include "trend/trenddock.h"
+#include "ui/freshness.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCommandLineParser>
 #include <QDialog>
 #include <QDir>
+#include <QDockWidget>
 #include <QFile>
 #include <QFont>
 #include <QGroupBox>
@@ -28,6 +31,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QTextStream>
@@ -66,6 +70,9 @@ public:
     bool breakpoint();
     bool trend();
     bool compare();
+    bool statusBar();
+    bool stale();
+    bool journal();
 
     void reportAlerts() const;
 
@@ -73,6 +80,7 @@ private:
     bool check(bool ok, const char *what);
     bool waitFor(const std::function<bool()> &cond, const char *what, int timeoutMs = kLongWaitMs);
     bool save(const QString &name);
+    bool saveWidget(QWidget *widget, const QString &name);
 
     // The machine, told directly: state that a picture shows but whose typing
     // it does not.
@@ -133,6 +141,73 @@ bool Shots::save(const QString &name)
     }
     err() << "wrote " << file << " (" << picture.width() << 'x' << picture.height() << ")\n";
     return true;
+}
+
+bool Shots::saveWidget(QWidget *widget, const QString &name)
+{
+    m_f.settle();
+    const QString file = m_out.filePath(name);
+    const QPixmap picture = widget->grab();
+    if (!picture.save(file)) {
+        err() << "quorin-shots: cannot write " << file << '\n';
+        return false;
+    }
+    err() << "wrote " << file << " (" << picture.width() << 'x' << picture.height() << ")\n";
+    return true;
+}
+
+// The bottom of the window while the I/O page polls: state, address, round
+// trip and the ticks of the last minute.
+bool Shots::statusBar()
+{
+    if (!selectTab(QStringLiteral("1")))
+        return false;
+    QLabel *ticks = label(QStringLiteral("labelPollTicks"));
+    return waitFor(
+               [&] {
+                   return ticks->isVisibleTo(m_f.window.get()) &&
+                          !ticks->text().startsWith(QLatin1String("ticks 0 "));
+               },
+               "tick counts") &&
+           saveWidget(m_f.window->statusBar(), QStringLiteral("status-bar.png"));
+}
+
+// Polling stopped and two seconds gone by the clock: every value read is
+// dimmed until the next reply.
+bool Shots::stale()
+{
+    if (!selectTab(QStringLiteral("1")) ||
+        !waitFor(
+            [&] { return label(QStringLiteral("labelOutStat"))->text().startsWith(QLatin1String("&H")); },
+            "the first I/O poll"))
+        return false;
+    m_f.window->findChild<QPushButton *>(QStringLiteral("buttonTimerStop"))->click();
+    if (!waitFor([&] { return !m_f.window->poller().isRunning(); }, "polling to stop"))
+        return false;
+    m_f.clock.value = m_f.clock.value.addSecs(2);
+    ui::Freshness *fresh = ui::Freshness::of(m_f.window.get());
+    fresh->review();
+    const bool ok = check(fresh->isStale(label(QStringLiteral("labelOut0"))), "stale lamps") &&
+                    save(QStringLiteral("stale.png"));
+    m_f.window->findChild<QPushButton *>(QStringLiteral("buttonTimerStart"))->click();
+    return ok;
+}
+
+// The operator journal beside the pages, after the scenarios before it.
+bool Shots::journal()
+{
+    if (!selectTab(QStringLiteral("1")))
+        return false;
+    auto *show = m_f.window->findChild<QAction *>(QStringLiteral("menuOperatorJournal"));
+    if (!check(show != nullptr, "the operator journal's menu item"))
+        return false;
+    const QSize size = m_f.window->size();
+    show->trigger();
+    m_f.window->resize(size);
+    const bool ok = save(QStringLiteral("operator-journal.png"));
+    show->trigger();
+    m_f.window->resize(size);
+    return ok;
 }
 
 void Shots::machine(const QStringList &lines)
@@ -591,8 +666,9 @@ int main(int argc, char **argv)
                               QStringLiteral("docs/screens"));
     QCommandLineOption onlyOpt(
         QStringLiteral("only"),
-        QStringLiteral("Comma-separated shots to take (console, io, variables, mbk, cu, "
-                       "axis, tasks, breakpoint, trend, compare); all by default."),
+        QStringLiteral(
+            "Comma-separated shots to take (console, io, variables, mbk, cu, "
+            "axis, tasks, breakpoint, trend, compare, statusbar, journal, stale); all by default."),
         QStringLiteral("names"));
     QCommandLineOption sizeOpt(
         QStringLiteral("size"),
@@ -636,6 +712,9 @@ int main(int argc, char **argv)
         {"breakpoint", &Shots::breakpoint},
         {"trend", &Shots::trend},
         {"compare", &Shots::compare},
+        {"statusbar", &Shots::statusBar},
+        {"journal", &Shots::journal},
+        {"stale", &Shots::stale},
     };
     bool ok = shots.start();
     for (const auto &s : scenarios) {

@@ -1,9 +1,11 @@
 #include "support/fixture.h"
 
+#include "journal/sessionjournal.h"
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QLineEdit>
+#include <QStandardPaths>
 #include <QTabWidget>
 #include <QTest>
 #include <QThread>
@@ -30,8 +32,12 @@ MonitorFixture::MonitorFixture(const sim::Options &options, bool startSim, const
         if (!sim->start())
             qFatal("the simulator did not start");
     }
+    // Nothing a test does lands in the user's own data and settings.
+    QStandardPaths::setTestModeEnabled(true);
     link::setTraceSink([](const QString &) {});
     window = std::make_unique<MainWindow>(&dialogs, &clock, settings.get());
+    if (auto *journal = window->findChild<journal::SessionJournal *>())
+        journal->setDirectory(tempDir.filePath(QStringLiteral("sessions")));
     link().setDisconnectPause(std::chrono::milliseconds(0));
     window->resize(1280, 800);
     window->show();

@@ -1,0 +1,180 @@
+#include "health/healthbar.h"
+
+#include "link/link.h"
+#include "monitor/poller.h"
+#include "ui/controls.h"
+#include "ui/uihelpers.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QTimer>
+
+namespace health {
+
+namespace {
+
+QColor phaseColour(LinkPhase phase)
+{
+    switch (phase) {
+    case LinkPhase::NotConnected:
+        return ui::kLightGray;
+    case LinkPhase::Connecting:
+        return ui::kOrange;
+    case LinkPhase::Connected:
+        return ui::kBlue;
+    case LinkPhase::LoggedIn:
+        return ui::kGreen;
+    case LinkPhase::ClosedByController:
+    case LinkPhase::TimedOut:
+        return ui::kRed;
+    }
+    return ui::kLightGray;
+}
+
+QLabel *barLabel(const QString &name)
+{
+    auto *l = ui::named(new QLabel, name);
+    l->setTextFormat(Qt::PlainText);
+    return l;
+}
+
+// A label shows `text`, and a screen reader says `spoken`.
+void showText(QLabel *label, const QString &text, const QString &spoken)
+{
+    label->setText(text);
+    label->setAccessibleName(spoken);
+}
+
+} // namespace
+
+HealthBar::HealthBar(link::Link &link, QWidget *parent)
+    : QWidget(parent), m_link(link), m_timer(new QTimer(this))
+{
+    setObjectName(QStringLiteral("linkHealth"));
+    m_monotonic.start();
+    m_dot = barLabel(QStringLiteral("labelLinkDot"));
+    m_dot->setText(QStringLiteral("\u25CF"));
+    m_state = barLabel(QStringLiteral("labelLinkState"));
+    m_address = barLabel(QStringLiteral("labelLinkAddress"));
+    m_roundTrip = barLabel(QStringLiteral("labelRoundTrip"));
+    m_roundTrip->setToolTip(QStringLiteral("Median time from command to prompt over the last 20 exchanges"));
+    m_tickCounts = barLabel(QStringLiteral("labelPollTicks"));
+    m_tickCounts->setToolTip(QStringLiteral("Poll ticks in the last minute"));
+
+    auto *h = new QHBoxLayout(this);
+    h->setContentsMargins(4, 0, 4, 0);
+    h->setSpacing(6);
+    h->addWidget(m_dot);
+    h->addWidget(m_state);
+    for (QLabel *l : {m_address, m_roundTrip}) {
+        h->addSpacing(8);
+        h->addWidget(ui::separator());
+        h->addSpacing(8);
+        h->addWidget(l);
+    }
+    // Shown only while a page polls, with its separator.
+    m_tickGroup = new QWidget;
+    auto *t = new QHBoxLayout(m_tickGroup);
+    t->setContentsMargins(0, 0, 0, 0);
+    t->setSpacing(0);
+    t->addSpacing(8);
+    t->addWidget(ui::separator());
+    t->addSpacing(8);
+    t->addWidget(m_tickCounts);
+    h->addWidget(m_tickGroup);
+
+    connect(&m_link, &link::Link::opening, this, [this](const QString &) {
+        m_roundTrips.clear();
+        setPhase(LinkPhase::Connecting);
+        // open() blocks the window until the socket is up or given up on;
+        // the word is painted now or never.
+        repaint();
+        QTimer::singleShot(0, this, [this] {
+            if (m_phase == LinkPhase::Connecting && !m_link.isConnected())
+                setPhase(LinkPhase::NotConnected);
+        });
+    });
+    connect(&m_link, &link::Link::connectedChanged, this, [this](bool connected) {
+        if (connected)
+            setPhase(LinkPhase::Connected);
+        else if (m_phase != LinkPhase::ClosedByController && m_phase != LinkPhase::TimedOut)
+            setPhase(LinkPhase::NotConnected);
+    });
+    connect(&m_link, &link::Link::loggedIn, this, [this] {
+        if (m_phase == LinkPhase::Connected)
+            setPhase(LinkPhase::LoggedIn);
+    });
+    connect(&m_link, &link::Link::peerClosed, this, [this] { setPhase(LinkPhase::ClosedByController); });
+    connect(&m_link, &link::Link::timedOut, this, [this] {
+        // A wait that ended because the controller went away is not a time-out.
+        setPhase(m_link.peerClosedConnection() ? LinkPhase::ClosedByController : LinkPhase::TimedOut);
+    });
+    connect(&m_link, &link::Link::roundTrip, this, [this](qint64 micros) { m_roundTrips.add(micros); });
+
+    m_timer->setInterval(kRefreshMs);
+    connect(m_timer, &QTimer::timeout, this, &HealthBar::refresh);
+    showPhase();
+    refresh();
+}
+
+void HealthBar::setPoller(monitor::Poller *poller)
+{
+    if (m_poller == poller)
+        return;
+    if (m_poller)
+        m_poller->disconnect(this);
+    m_poller = poller;
+    m_ticks.clear();
+    if (!poller)
+        return;
+    connect(poller, &monitor::Poller::tickRan, this, [this] { m_ticks.addRun(m_monotonic.elapsed()); });
+    connect(poller, &monitor::Poller::ticksSkipped, this,
+            [this](int count) { m_ticks.addSkipped(m_monotonic.elapsed(), count); });
+}
+
+void HealthBar::setPhase(LinkPhase phase)
+{
+    if (phase == m_phase)
+        return;
+    m_phase = phase;
+    showPhase();
+    refresh();
+    emit phaseChanged(phase);
+}
+
+void HealthBar::showPhase()
+{
+    const QString word = phaseWord(m_phase);
+    ui::setTextColor(m_dot, phaseColour(m_phase));
+    m_dot->setAccessibleName(QStringLiteral("Link ") + word);
+    showText(m_state, word, QStringLiteral("Link ") + word);
+    const bool up = m_phase == LinkPhase::Connected || m_phase == LinkPhase::LoggedIn;
+    if (up)
+        m_timer->start();
+    else
+        m_timer->stop();
+}
+
+void HealthBar::refresh()
+{
+    const QString address = m_link.address();
+    showText(m_address, address.isEmpty() ? QStringLiteral("no controller") : address,
+             QStringLiteral("Controller address ") + (address.isEmpty() ? QStringLiteral("none") : address));
+    if (m_roundTrips.isEmpty()) {
+        showText(m_roundTrip, QStringLiteral("round trip \u2014"), QStringLiteral("Round trip not measured"));
+    } else {
+        const QString rt = formatRoundTrip(m_roundTrips.median());
+        showText(m_roundTrip, QStringLiteral("round trip ") + rt, QStringLiteral("Median round trip ") + rt);
+    }
+    const bool polling = m_poller && m_poller->isRunning();
+    m_tickGroup->setVisible(polling);
+    if (polling) {
+        const qint64 now = m_monotonic.elapsed();
+        const QString text = QStringLiteral("ticks %1 run, %2 skipped in the last minute")
+                                 .arg(m_ticks.run(now))
+                                 .arg(m_ticks.skipped(now));
+        showText(m_tickCounts, text, QStringLiteral("Poll ") + text);
+    }
+}
+
+} // namespace health

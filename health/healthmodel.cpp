@@ -1,0 +1,78 @@
+#include "health/healthmodel.h"
+
+#include <algorithm>
+
+namespace health {
+
+QString phaseWord(LinkPhase phase)
+{
+    switch (phase) {
+    case LinkPhase::NotConnected:
+        return QStringLiteral("not connected");
+    case LinkPhase::Connecting:
+        return QStringLiteral("connecting");
+    case LinkPhase::Connected:
+        return QStringLiteral("connected");
+    case LinkPhase::LoggedIn:
+        return QStringLiteral("logged in");
+    case LinkPhase::ClosedByController:
+        return QStringLiteral("closed by the controller");
+    case LinkPhase::TimedOut:
+        return QStringLiteral("timed out");
+    }
+    return QString();
+}
+
+void RoundTrips::add(qint64 micros)
+{
+    m_values.push_back(micros);
+    while (m_values.size() > m_capacity)
+        m_values.pop_front();
+}
+
+qint64 RoundTrips::median() const
+{
+    if (m_values.empty())
+        return 0;
+    std::vector<qint64> sorted(m_values.begin(), m_values.end());
+    const auto mid = sorted.begin() + static_cast<std::ptrdiff_t>(sorted.size() / 2);
+    std::nth_element(sorted.begin(), mid, sorted.end());
+    return *mid;
+}
+
+QString formatRoundTrip(qint64 micros)
+{
+    if (micros < 10000)
+        return QString::number(double(micros) / 1000.0, 'f', 1) + QStringLiteral(" ms");
+    if (micros < 1000000)
+        return QString::number((micros + 500) / 1000) + QStringLiteral(" ms");
+    return QString::number(double(micros) / 1e6, 'f', 2) + QStringLiteral(" s");
+}
+
+void TickWindow::addSkipped(qint64 nowMs, int count)
+{
+    for (int i = 0; i < count; ++i)
+        m_events.push_back({nowMs, false});
+}
+
+void TickWindow::expire(qint64 nowMs)
+{
+    while (!m_events.empty() && m_events.front().atMs <= nowMs - m_windowMs)
+        m_events.pop_front();
+}
+
+int TickWindow::run(qint64 nowMs)
+{
+    expire(nowMs);
+    return static_cast<int>(
+        std::count_if(m_events.begin(), m_events.end(), [](const Event &e) { return e.ran; }));
+}
+
+int TickWindow::skipped(qint64 nowMs)
+{
+    expire(nowMs);
+    return static_cast<int>(
+        std::count_if(m_events.begin(), m_events.end(), [](const Event &e) { return !e.ran; }));
+}
+
+} // namespace health

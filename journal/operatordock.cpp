@@ -1,0 +1,166 @@
+#include "journal/operatordock.h"
+
+#include "app/dialogs.h"
+#include "journal/operatorjournal.h"
+#include "journal/sessionjournal.h"
+#include "ui/controls.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace journal {
+
+OperatorDock::OperatorDock(OperatorJournal &journal, SessionJournal &session, Dialogs &dialogs,
+                           QWidget *parent)
+    : QDockWidget(QStringLiteral("Operator journal"), parent), m_journal(journal), m_session(session),
+      m_dialogs(dialogs)
+{
+    setObjectName(QStringLiteral("dockOperatorJournal"));
+    auto *body = new QWidget;
+    auto *v = new QVBoxLayout(body);
+    v->setContentsMargins(6, 6, 6, 6);
+
+    auto *top = new QHBoxLayout;
+    m_source = ui::named(new QLabel, QStringLiteral("labelJournalSource"));
+    top->addWidget(m_source, 1);
+    m_todayButton = ui::makeButton(QStringLiteral("buttonJournalToday"), QStringLiteral("Today"),
+                                   QStringLiteral("Show this session's lines of today"));
+    QPushButton *open = ui::makeButton(QStringLiteral("buttonJournalOpen"), QStringLiteral("Open\u2026"),
+                                       QStringLiteral("Show the operator lines of an earlier session file"));
+    QPushButton *csv =
+        ui::makeButton(QStringLiteral("buttonJournalExport"), QStringLiteral("Export CSV\u2026"),
+                       QStringLiteral("Save the lines shown as a CSV file"));
+    top->addWidget(m_todayButton);
+    top->addWidget(open);
+    top->addWidget(csv);
+    v->addLayout(top);
+
+    m_filter = ui::makeField(QStringLiteral("textFieldJournalFilter"), QStringLiteral("Filter"), 20);
+    m_filter->setPlaceholderText(QStringLiteral("Filter by text"));
+    m_filter->setClearButtonEnabled(true);
+    v->addWidget(m_filter);
+
+    m_list = ui::named(new QTreeWidget, QStringLiteral("listOperatorJournal"));
+    m_list->setAccessibleName(QStringLiteral("Operator journal"));
+    m_list->setRootIsDecorated(false);
+    m_list->setUniformRowHeights(true);
+    m_list->setHeaderLabels({QStringLiteral("Time"), QStringLiteral("Page"), QStringLiteral("Action")});
+    // Fixed widths: sizing to the contents would measure every row at
+    // every line added.
+    const QFontMetrics fm(m_list->font());
+    m_list->setColumnWidth(0, fm.horizontalAdvance(QStringLiteral("0000-00-00 00:00:00")) + 16);
+    m_list->setColumnWidth(1, fm.horizontalAdvance(QStringLiteral("Variables")) + 16);
+    m_list->header()->setStretchLastSection(true);
+    v->addWidget(m_list, 1);
+    // Room for a few lines under the header and the filter.
+    body->setMinimumHeight(fontMetrics().height() * 16);
+    setWidget(body);
+
+    connect(m_filter, &QLineEdit::textChanged, this, &OperatorDock::refill);
+    connect(m_todayButton, &QPushButton::clicked, this, &OperatorDock::showToday);
+    connect(csv, &QPushButton::clicked, this, &OperatorDock::exportCsv);
+    connect(open, &QPushButton::clicked, this, [this] {
+        FileDialogSpec spec;
+        spec.title = QStringLiteral("Open Session");
+        spec.message = QStringLiteral("Show the operator lines of a session file");
+        spec.extension = QStringLiteral("txt");
+        spec.startDir = m_session.directory();
+        const QString path = m_dialogs.openFile(spec);
+        if (!path.isEmpty())
+            showFile(path);
+    });
+    connect(&m_journal, &OperatorJournal::added, this, [this](const OperatorEntry &e) {
+        if (!m_today)
+            return;
+        // A hidden list is brought up to date when it is shown.
+        if (!isVisible()) {
+            m_stale = true;
+            return;
+        }
+        m_entries << e;
+        if (!filtered({e}, m_filter->text()).isEmpty()) {
+            m_shown << e;
+            m_list->addTopLevelItem(item(e));
+            m_list->scrollToBottom();
+        }
+    });
+    showToday();
+}
+
+void OperatorDock::showEvent(QShowEvent *event)
+{
+    QDockWidget::showEvent(event);
+    if (m_stale && m_today)
+        showToday();
+}
+
+void OperatorDock::showToday()
+{
+    m_stale = false;
+    m_today = true;
+    m_entries = m_journal.today();
+    m_source->setText(QStringLiteral("Today"));
+    m_todayButton->setEnabled(false);
+    refill();
+}
+
+bool OperatorDock::showFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        m_dialogs.alert(QStringLiteral("Read Error\n\n\"") + path + QLatin1Char('"'), file.errorString(),
+                        Dialogs::Style::Critical);
+        return false;
+    }
+    m_today = false;
+    m_entries = operatorEntries(QString::fromUtf8(file.readAll()), QFileInfo(path).lastModified().date());
+    m_source->setText(QFileInfo(path).fileName());
+    m_todayButton->setEnabled(true);
+    refill();
+    return true;
+}
+
+QTreeWidgetItem *OperatorDock::item(const OperatorEntry &e) const
+{
+    const QString when =
+        e.time.toString(m_today ? QStringLiteral("HH:mm:ss") : QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    return new QTreeWidgetItem({when, e.page, e.what});
+}
+
+void OperatorDock::refill()
+{
+    m_shown = filtered(m_entries, m_filter->text());
+    m_list->clear();
+    QList<QTreeWidgetItem *> items;
+    for (const OperatorEntry &e : m_shown)
+        items << item(e);
+    m_list->addTopLevelItems(items);
+    m_list->scrollToBottom();
+}
+
+void OperatorDock::exportCsv()
+{
+    FileDialogSpec spec;
+    spec.title = QStringLiteral("Export Operator Journal");
+    spec.message = QStringLiteral("Save the lines shown as CSV");
+    spec.extension = QStringLiteral("csv");
+    spec.nameField = QStringLiteral("operator-journal.csv");
+    const QString path = m_dialogs.saveFile(spec);
+    if (path.isEmpty())
+        return;
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(toCsv(m_shown).toUtf8()) < 0 || !file.commit())
+        m_dialogs.alert(QStringLiteral("Write Error\n\n\"") + path + QLatin1Char('"'), file.errorString(),
+                        Dialogs::Style::Critical);
+}
+
+} // namespace journal

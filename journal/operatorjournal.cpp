@@ -1,0 +1,195 @@
+#include "journal/operatorjournal.h"
+
+#include "app/clock.h"
+#include "app/mainwindow.h"
+#include "journal/operatorwords.h"
+#include "journal/sessionjournal.h"
+#include "link/link.h"
+#include "link/sjis.h"
+#include "monitor/poller.h"
+#include "transfer/transfers.h"
+
+#include <QFileInfo>
+#include <QTabWidget>
+#include <QTimer>
+#include <utility>
+
+namespace journal {
+
+namespace {
+
+QString kindWord(transfer::Kind kind)
+{
+    switch (kind) {
+    case transfer::Kind::Program:
+        return QStringLiteral("Program");
+    case transfer::Kind::Point:
+        return QStringLiteral("Points");
+    case transfer::Kind::Mbk:
+        return QStringLiteral("MBK");
+    }
+    return QString();
+}
+
+// A reply is whole once its prompt has come.
+bool complete(const QString &reply)
+{
+    return reply.contains(QStringLiteral("\n#"));
+}
+
+} // namespace
+
+OperatorJournal::OperatorJournal(MainWindow &window, SessionJournal &session)
+    : QObject(&window), m_window(window), m_session(session)
+{
+    setObjectName(QStringLiteral("operatorJournal"));
+    m_unanswered = new QTimer(this);
+    m_unanswered->setSingleShot(true);
+    m_unanswered->setInterval(2000);
+    connect(m_unanswered, &QTimer::timeout, this, [this] {
+        if (m_pending)
+            settle(QString());
+    });
+    link::Link &link = window.link();
+    connect(&session, &SessionJournal::commandSent, this, [this](const QByteArray &bytes) {
+        // Command lines only (keys and blocks are raw bytes), and none of the
+        // poll's or a transfer's.
+        if (m_transfers > 0 || !bytes.endsWith('\r') || pollTraffic())
+            return;
+        note({Event::Kind::Command, m_window.clock().now(), currentPage(), bytes, QString()});
+    });
+    // The exchange that a command started ended: its reply is whole.
+    connect(&link, &link::Link::waitSucceeded, this, [this, &link] {
+        if ((!m_events.isEmpty() || m_pending) && !pollTraffic())
+            note({Event::Kind::Reply, QDateTime(), QString(), QByteArray(), link.rcvBuff()});
+    });
+    // A command typed in the console is not waited for: its reply comes as
+    // display text.
+    connect(&link, &link::Link::received, this, [this](const QString &text, const QString &) {
+        if (!m_events.isEmpty() || m_pending)
+            note({Event::Kind::Display, QDateTime(), QString(), QByteArray(), text});
+    });
+    connect(&link, &link::Link::timedOut, this, [this] {
+        note({Event::Kind::End, QDateTime(), QString(), QByteArray(), QStringLiteral("no answer")});
+    });
+    connect(&link, &link::Link::connectedChanged, this, [this](bool) {
+        note({Event::Kind::End, QDateTime(), QString(), QByteArray(), QString()});
+    });
+
+    transfer::Transfers &transfers = window.transfers();
+    connect(&transfers, &transfer::Transfers::transferStarted, this, [this] {
+        process();
+        if (m_pending)
+            settle(QString());
+        ++m_transfers;
+    });
+    connect(&transfers, &transfer::Transfers::transferEnded, this,
+            [this] { m_transfers = qMax(0, m_transfers - 1); });
+    connect(&transfers, &transfer::Transfers::loaded, this,
+            [this](transfer::Kind kind, const QString &path, qint64 bytes, int refused) {
+                add(loadWords(kindWord(kind), QFileInfo(path).fileName(), bytes, refused));
+            });
+    connect(&transfers, &transfer::Transfers::saved, this, [this](transfer::Kind kind, const QString &path) {
+        add(QStringLiteral("%1 saved to %2").arg(kindWord(kind), QFileInfo(path).fileName()));
+    });
+}
+
+bool OperatorJournal::pollTraffic()
+{
+    return m_window.poller().inTick();
+}
+
+void OperatorJournal::note(Event &&event)
+{
+    m_events << std::move(event);
+    if (!m_processPosted) {
+        m_processPosted = true;
+        QMetaObject::invokeMethod(this, &OperatorJournal::process, Qt::QueuedConnection);
+    }
+}
+
+void OperatorJournal::process()
+{
+    m_processPosted = false;
+    const QList<Event> events = std::exchange(m_events, {});
+    for (const Event &e : events) {
+        switch (e.kind) {
+        case Event::Kind::Command:
+            onCommand(e);
+            break;
+        case Event::Kind::Reply:
+            if (m_pending)
+                settle(replyError(e.text));
+            break;
+        case Event::Kind::Display:
+            if (m_pending) {
+                m_pendingReply += e.text;
+                if (complete(m_pendingReply))
+                    settle(replyError(m_pendingReply));
+            }
+            break;
+        case Event::Kind::End:
+            if (m_pending)
+                settle(e.text);
+            break;
+        }
+    }
+}
+
+void OperatorJournal::onCommand(const Event &event)
+{
+    if (m_pending)
+        settle(QString());
+    const std::optional<QString> words = describeCommand(link::sjisDecode(event.bytes).trimmed());
+    if (!words)
+        return;
+    m_pending = OperatorEntry{event.time, event.page, *words};
+    m_pendingReply.clear();
+    // A command nobody waits for and that the controller does not answer
+    // still gets its line.
+    m_unanswered->start();
+}
+
+void OperatorJournal::settle(const QString &error)
+{
+    m_unanswered->stop();
+    OperatorEntry e = *m_pending;
+    m_pending.reset();
+    m_pendingReply.clear();
+    if (!error.isEmpty())
+        e.what += QStringLiteral(" \u2014 controller: ") + error;
+    m_entries << e;
+    m_session.addOperatorLine(e.page, e.what);
+    emit added(e);
+}
+
+void OperatorJournal::add(const QString &what)
+{
+    process();
+    if (m_pending)
+        settle(QString());
+    const OperatorEntry e{m_window.clock().now(), currentPage(), what};
+    m_entries << e;
+    m_session.addOperatorLine(e.page, e.what);
+    emit added(e);
+}
+
+QString OperatorJournal::currentPage()
+{
+    if (!m_tabs)
+        m_tabs = m_window.findChild<QTabWidget *>(QStringLiteral("tabview"));
+    return m_tabs ? m_tabs->tabText(m_tabs->currentIndex()) : QString();
+}
+
+QList<OperatorEntry> OperatorJournal::today() const
+{
+    const QDate day = m_window.clock().now().date();
+    QList<OperatorEntry> out;
+    for (const OperatorEntry &e : m_entries) {
+        if (e.time.date() == day)
+            out << e;
+    }
+    return out;
+}
+
+} // namespace journal

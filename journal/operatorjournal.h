@@ -1,0 +1,75 @@
+// Collects what the operator caused, in words: every command line sent
+// outside the poll tick and the transfers, with the page it came from and the
+// controller's error when there was one, and one line per finished load or
+// save. Each line also goes into the session file.
+#pragma once
+
+#include "journal/operatorlog.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <optional>
+
+class MainWindow;
+class QTabWidget;
+class QTimer;
+
+namespace monitor {
+class Poller;
+}
+
+namespace journal {
+
+class SessionJournal;
+
+class OperatorJournal : public QObject
+{
+    Q_OBJECT
+
+public:
+    OperatorJournal(MainWindow &window, SessionJournal &session);
+
+    // This run's lines of today, oldest first.
+    QList<OperatorEntry> today() const;
+    // Records one line now (the page is the selected tab's).
+    void add(const QString &what);
+
+signals:
+    void added(const journal::OperatorEntry &entry);
+
+private:
+    // What happened, noted cheaply as it happens (a command can go out in a
+    // busy stretch) and read in order soon after.
+    struct Event
+    {
+        enum class Kind { Command, Reply, Display, End } kind;
+        QDateTime time;
+        QString page;
+        QByteArray bytes; // Command
+        QString text;     // Reply, Display: the text; End: what to add
+    };
+    void note(Event &&event);
+    void process();
+    void onCommand(const Event &event);
+    void settle(const QString &error);
+    QString currentPage();
+    bool pollTraffic();
+
+    MainWindow &m_window;
+    SessionJournal &m_session;
+    QList<OperatorEntry> m_entries;
+    // A command whose reply is still to come: its line waits for it, to carry
+    // the controller's error.
+    std::optional<OperatorEntry> m_pending;
+    QString m_pendingReply;
+    int m_transfers = 0;
+    QList<Event> m_events;
+    bool m_processPosted = false;
+    QTimer *m_unanswered = nullptr;
+    QPointer<QTabWidget> m_tabs;
+};
+
+} // namespace journal

@@ -1,0 +1,99 @@
+// The transcript of each connection: every chunk sent and received, with its
+// time and direction, and the operator's commands, in a file of its own under
+// the sessions folder. Chunks are taken from any thread into a buffer; the
+// file is written from the main thread by a timer and when the session ends,
+// so the poll tick never waits for the disk. A folder or file that cannot be
+// written turns recording off, with one message.
+#pragma once
+
+#include "journal/transcript.h"
+#include "link/wiretap.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QFile>
+#include <QObject>
+#include <QString>
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+class QTimer;
+
+namespace journal {
+
+class SessionJournal : public QObject, public link::WireTap
+{
+    Q_OBJECT
+
+public:
+    static constexpr std::chrono::milliseconds kFlushInterval{250};
+
+    explicit SessionJournal(QObject *parent = nullptr);
+    ~SessionJournal() override;
+
+    // The folder the session files go to (created on the first session).
+    void setDirectory(const QString &path);
+    QString directory() const { return m_directory; }
+    // The default: "sessions" under the application's local data folder.
+    static QString defaultDirectory();
+
+    void setEnabled(bool on);
+    bool isEnabled() const { return m_enabled; }
+
+    // A new connection to `address` began at `start`: a new file.
+    void beginSession(const QDateTime &start, const QString &address);
+    // The connection ended: the rest is written and the file closed.
+    void endSession();
+    // The file of the current session; empty when none.
+    QString currentFile() const { return m_file.isOpen() ? m_file.fileName() : QString(); }
+
+    // A command the operator caused, on the main thread.
+    void addOperatorLine(const QString &page, const QString &what);
+    // Writes what is buffered now.
+    void flush();
+
+    // Removes the session files older than 30 days and the oldest beyond
+    // 200 MB together; returns how many went.
+    int rotate(const QDateTime &now);
+
+    // link::WireTap; any thread.
+    void sent(const QByteArray &bytes, bool secret) override;
+    void received(const QByteArray &bytes) override;
+
+signals:
+    // Recording stopped because the disk refused: `message` says why, once.
+    void failed(const QString &message);
+    // A command went out from the main thread (a login answer never shows).
+    void commandSent(const QByteArray &bytes);
+
+private:
+    // One chunk as it went by: kept raw and written out (escaped, with its
+    // local time) by flush(), so the sending and receiving threads only
+    // take a time and a reference to the bytes.
+    struct Event
+    {
+        qint64 atMs;
+        Direction direction;
+        bool secret;
+        QByteArray bytes;
+        QString operatorLine; // set for an operator line instead of bytes
+    };
+    void push(Event &&event);
+    void fail(const QString &why);
+
+    QString m_directory;
+    bool m_enabled = true;
+    QFile m_file;
+    QTimer *m_timer = nullptr;
+    // Guards m_events, which the connection thread writes.
+    std::mutex m_mutex;
+    std::vector<Event> m_events;
+    qsizetype m_eventBytes = 0;
+    QByteArray m_header;
+    std::atomic<bool> m_recording{false};
+};
+
+} // namespace journal

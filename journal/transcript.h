@@ -1,0 +1,64 @@
+// The session file's rules, as plain functions: how a chunk of the wire is
+// written on one line, what a line says, the file's name, and which old files
+// go at start-up.
+//
+// A session file is UTF-8 text, one entry a line:
+//   09:05:03.127 > PR IN(0)\r          a chunk the monitor sent
+//   09:05:03.129 < \r\n &H00\r\n#      a chunk the controller sent
+//   09:05:04.310 ! I/O | Output 19 ON  a command the operator caused
+// Control bytes and backslashes are escaped (\r \n \t \e \\ \xHH); Shift-JIS
+// text is written as the characters it stands for, bytes that are not valid
+// Shift-JIS as \xHH. The login answers are written as ***.
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace journal {
+
+enum class Direction { Sent, Received };
+
+QString escapeChunk(const QByteArray &bytes);
+// The bytes escapeChunk() was given.
+QByteArray unescapeChunk(const QString &text);
+
+inline const QString kSecret = QStringLiteral("***");
+
+// One wire line, without the line end.
+QString wireLine(const QTime &time, Direction direction, const QString &escapedText);
+// One operator line, without the line end.
+QString operatorLine(const QTime &time, const QString &page, const QString &what);
+
+struct Entry
+{
+    enum class Kind { Sent, Received, Operator } kind = Kind::Sent;
+    QTime time;
+    QString text; // escaped chunk, or what the operator did
+    QString page; // operator lines only
+};
+// Reads one line of a session file; nothing for headers and lines that are
+// not entries.
+std::optional<Entry> parseLine(const QString &line);
+
+// "2026-12-07_09-05-03_127.0.0.1_23.txt": sorts by time, and says where to.
+QString sessionFileName(const QDateTime &start, const QString &address);
+QString sessionHeader(const QDateTime &start, const QString &address);
+
+struct StoredFile
+{
+    QString name;
+    qint64 size = 0;
+    QDateTime modified;
+};
+inline constexpr qint64 kMaxSessionAgeDays = 30;
+inline constexpr qint64 kMaxSessionBytes = 200LL * 1024 * 1024;
+// The files to remove: those older than maxAgeDays, then the oldest of the
+// rest until they hold no more than maxBytes together.
+QStringList filesToRemove(QList<StoredFile> files, const QDateTime &now,
+                          qint64 maxAgeDays = kMaxSessionAgeDays, qint64 maxBytes = kMaxSessionBytes);
+
+} // namespace journal

@@ -1,0 +1,20 @@
+// A listener on the wire: every chunk the Link sends and receives, as bytes,
+// in the order it went out or came in. Called from the main thread (commands)
+// and from the connection thread (received chunks, login answers), so an
+// implementation must be thread-safe and must not block.
+#pragma once
+
+#include <QByteArray>
+
+namespace link {
+
+class WireTap
+{
+public:
+    virtual ~WireTap() = default;
+    // `secret`: a login answer, which a transcript must not keep.
+    virtual void sent(const QByteArray &bytes, bool secret) = 0;
+    virtual void received(const QByteArray &bytes) = 0;
+};
+
+} // namespace link

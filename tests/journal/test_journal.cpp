@@ -1,0 +1,328 @@
+// The session journal against the in-process simulator: the transcript of a
+// short session, recording switched off, a disk that refuses, and the
+// tidying of old files at start-up.
+#include "journal/sessionjournal.h"
+#include "journal/transcript.h"
+#include "support/fixture.h"
+#include "support/widgets.h"
+
+#include "journal/operatordock.h"
+#include "journal/operatorjournal.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QStatusBar>
+#include <QTreeWidget>
+#include <QtTest>
+
+using namespace journal;
+
+namespace {
+
+SessionJournal *journalOf(MonitorFixture &f)
+{
+    return f.window->findChild<SessionJournal *>();
+}
+
+QStringList sessionFiles(MonitorFixture &f)
+{
+    return QDir(journalOf(f)->directory()).entryList({QStringLiteral("*.txt")}, QDir::Files);
+}
+
+QList<Entry> readEntries(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return {};
+    QList<Entry> entries;
+    for (const QString &line : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'))) {
+        if (const auto e = parseLine(line))
+            entries << *e;
+    }
+    return entries;
+}
+
+} // namespace
+
+class TestJournal : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void transcriptOfAShortSession();
+    void recordingSwitchedOff();
+    void folderThatCannotBeMade();
+    void fullDiskMidSession();
+    void oldFilesGoAtStartUp();
+    void operatorLines();
+};
+
+void TestJournal::transcriptOfAShortSession()
+{
+    MonitorFixture f;
+    QVERIFY(f.connectToSim());
+    f.link().commandExec(QStringLiteral("PR 1+2"));
+    f.window->disconnectController();
+    const QStringList files = sessionFiles(f);
+    QCOMPARE(files,
+             QStringList{sessionFileName(f.clock.value, QStringLiteral("127.0.0.1:%1").arg(f.sim->port()))});
+    const QString path = QDir(journalOf(f)->directory()).filePath(files.first());
+    const QList<Entry> entries = readEntries(path);
+
+    // What went out, chunk by chunk, is what the simulator received, with the
+    // login answers as ***.
+    QStringList sent;
+    QByteArray sentBytes;
+    QByteArray receivedBytes;
+    for (const Entry &e : entries) {
+        if (e.kind == Entry::Kind::Sent) {
+            sent << e.text;
+            sentBytes += unescapeChunk(e.text);
+        } else if (e.kind == Entry::Kind::Received) {
+            receivedBytes += unescapeChunk(e.text);
+        }
+    }
+    QCOMPARE(sent, (QStringList{"***\\r", "***\\r", "CMD$ 0\\r", "PR 1+2\\r", "CMD$ 0\\r"}));
+    QByteArray simGot = f.sim->received();
+    simGot.replace("KDW4721\r", "***\r").replace("QVRNT\r", "***\r");
+    QCOMPARE(sentBytes, simGot);
+    QFile raw(path);
+    QVERIFY(raw.open(QIODevice::ReadOnly));
+    const QByteArray all = raw.readAll();
+    QVERIFY(!all.contains("KDW4721") && !all.contains("QVRNT"));
+
+    // What came in: the login prompts, then the answer after its command.
+    QVERIFY(receivedBytes.indexOf("Login    :") < receivedBytes.indexOf("Password :"));
+    QVERIFY(receivedBytes.contains("\r\n 3\r\n#"));
+    int command = -1;
+    int answer = -1;
+    for (int i = 0; i < entries.size(); ++i) {
+        if (entries[i].kind == Entry::Kind::Sent && entries[i].text == QLatin1String("PR 1+2\\r"))
+            command = i;
+        if (answer < 0 && command >= 0 && entries[i].kind == Entry::Kind::Received &&
+            entries[i].text.contains(QLatin1String(" 3")))
+            answer = i;
+    }
+    QVERIFY(command >= 0 && answer > command);
+    // Time stamps to the millisecond, in order.
+    for (int i = 1; i < entries.size(); ++i)
+        QVERIFY(entries[i - 1].time <= entries[i].time);
+}
+
+void TestJournal::recordingSwitchedOff()
+{
+    MonitorFixture f;
+    QAction *record = control<QAction>(f.window.get(), QStringLiteral("menuRecordSessions"));
+    QVERIFY(record && record->isCheckable());
+    QVERIFY(f.window->viewMenu()->actions().contains(record));
+    QVERIFY(record->isChecked());
+    record->setChecked(false);
+    QVERIFY(f.connectToSim());
+    f.window->disconnectController();
+    QVERIFY(sessionFiles(f).isEmpty());
+    // The choice is kept for the next start.
+    MonitorFixture next;
+    QVERIFY(!control<QAction>(next.window.get(), QStringLiteral("menuRecordSessions"))->isChecked());
+    control<QAction>(next.window.get(), QStringLiteral("menuRecordSessions"))->setChecked(true);
+}
+
+void TestJournal::folderThatCannotBeMade()
+{
+    MonitorFixture f;
+    // A file where the folder should be: no folder can be made under it, even
+    // for root.
+    QFile blocker(f.tempDir.filePath(QStringLiteral("blocker")));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    journalOf(f)->setDirectory(f.tempDir.filePath(QStringLiteral("blocker/sessions")));
+    QSignalSpy messages(f.window->statusBar(), &QStatusBar::messageChanged);
+    QVERIFY(f.connectToSim());
+    f.link().commandExec(QStringLiteral("PR 1"));
+    f.window->disconnectController();
+    QVERIFY(f.connectToSim());
+    f.window->disconnectController();
+    QCOMPARE(messages.size(), 1);
+    QVERIFY(
+        f.window->statusBar()->currentMessage().startsWith(QStringLiteral("Session recording turned off")));
+    QVERIFY(!control<QAction>(f.window.get(), QStringLiteral("menuRecordSessions"))->isChecked());
+    QVERIFY(f.dialogs.entries.isEmpty());
+}
+
+void TestJournal::fullDiskMidSession()
+{
+    if (!QFile::exists(QStringLiteral("/dev/full")))
+        QSKIP("no /dev/full here");
+    MonitorFixture f;
+    const QString dir = f.tempDir.filePath(QStringLiteral("sessions"));
+    QVERIFY(QDir().mkpath(dir));
+    // The session's file is a full disk.
+    const QString name = sessionFileName(f.clock.value, QStringLiteral("127.0.0.1:%1").arg(f.sim->port()));
+    QVERIFY(QFile::link(QStringLiteral("/dev/full"), QDir(dir).filePath(name)));
+    QSignalSpy messages(f.window->statusBar(), &QStatusBar::messageChanged);
+    QVERIFY(f.connectToSim());
+    f.selectTab(QStringLiteral("1"));
+    QVERIFY(f.waitFor([&] { return f.window->poller().ticks() >= 5; }));
+    QVERIFY(f.waitFor([&] { return messages.size() >= 1; }));
+    QVERIFY(f.waitFor([&] { return f.window->poller().ticks() >= 10; }));
+    QCOMPARE(messages.size(), 1);
+    QVERIFY(f.link().isConnected());
+    QVERIFY(f.dialogs.entries.isEmpty());
+}
+
+void TestJournal::oldFilesGoAtStartUp()
+{
+    QStandardPaths::setTestModeEnabled(true);
+    const QString dir = SessionJournal::defaultDirectory();
+    QDir(dir).removeRecursively();
+    QVERIFY(QDir().mkpath(dir));
+    const QDateTime now = QDateTime(QDate(2026, 12, 5), QTime(9, 5, 3));
+    const qint64 mb = 1024 * 1024;
+    const struct
+    {
+        const char *name;
+        int daysAgo;
+        qint64 size;
+    } made[] = {{"a-old.txt", 40, 10},
+                {"b-big.txt", 5, 150 * mb},
+                {"c-big.txt", 4, 100 * mb},
+                {"d-today.txt", 0, 10},
+                {"notes.md", 90, 10}};
+    for (const auto &m : made) {
+        QFile file(QDir(dir).filePath(QString::fromLatin1(m.name)));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.resize(m.size)); // sparse: no real disk space
+        QVERIFY(file.setFileTime(now.addDays(-m.daysAgo), QFileDevice::FileModificationTime));
+    }
+    MonitorFixture f; // the fake clock says `now`
+    QStringList left = QDir(dir).entryList(QDir::Files);
+    left.sort();
+    QCOMPARE(left, (QStringList{"c-big.txt", "d-today.txt", "notes.md"}));
+    QDir(dir).removeRecursively();
+}
+
+namespace {
+
+void submit(QLineEdit *field, const QString &text)
+{
+    field->setText(text);
+    emit field->returnPressed();
+}
+
+void choose(QComboBox *box, const QString &title)
+{
+    box->setCurrentIndex(box->findText(title));
+}
+
+} // namespace
+
+// What the operator did, in words, with the page it was done on; nothing of
+// the polling in between.
+void TestJournal::operatorLines()
+{
+    MonitorFixture f;
+    QWidget *w = f.window.get();
+    auto *journal = w->findChild<OperatorJournal *>();
+    QVERIFY(journal);
+    QVERIFY(f.connectToSim());
+
+    f.selectTab(QStringLiteral("1"));
+    QVERIFY(f.waitFor([&] { return control<QLabel>(w, "labelOut3BitNo")->text() == QLatin1String("3"); }));
+    control<QPushButton>(w, "buttonOutOnOff3")->click();
+    QVERIFY(f.waitForCommand(QStringLiteral("ON 3")));
+
+    f.selectTab(QStringLiteral("5"));
+    choose(control<QComboBox>(w, "popupbuttonPgSelect"), QStringLiteral("3"));
+    choose(control<QComboBox>(w, "popupbuttonPgPulse"), QStringLiteral("100"));
+    control<QPushButton>(w, "buttonPgJog2")->click();
+    QVERIFY(f.waitForCommand(QStringLiteral("RMVS X_A 100")));
+    control<QLineEdit>(w, "textfieldPgTeachNum")->setText(QStringLiteral("5"));
+    f.dialogs.setNextAnswer(true);
+    control<QPushButton>(w, "buttonPgJog12")->click();
+    QVERIFY(f.waitForCommand(QStringLiteral("SETP 5 P(0)")));
+
+    f.selectTab(QStringLiteral("2"));
+    submit(control<QLineEdit>(w, "textfieldVariModName"), QStringLiteral("A"));
+    submit(control<QLineEdit>(w, "textfieldVariModValue"), QStringLiteral("5"));
+    QVERIFY(f.waitForCommand(QStringLiteral("A=5")));
+    // The controller refuses this one; the line says what it answered.
+    submit(control<QLineEdit>(w, "textfieldVariModValue"), QStringLiteral("5)"));
+    QVERIFY(f.waitForCommand(QStringLiteral("A=5)")));
+
+    f.selectTab(QStringLiteral("3"));
+    control<QRadioButton>(w, "radiobuttonMbkSizeWrd")->click();
+    submit(control<QLineEdit>(w, "textfieldMbkModAdr"), QStringLiteral("100"));
+    submit(control<QLineEdit>(w, "textfieldMbkModData"), QStringLiteral("&H7F"));
+    QVERIFY(f.waitForCommand(QStringLiteral("MBK(100~Wrd)=&H7F")));
+
+    f.selectTab(QStringLiteral("0"));
+    const QString program = f.tempDir.filePath(QStringLiteral("robot.f2k"));
+    {
+        QFile file(program);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("10 A=1\r\n20 ?bad\r\n30 B=2\r\n40 )x\r\n");
+    }
+    f.dialogs.setNextFileName(program);
+    control<QPushButton>(w, "buttonFileOpen")->click();
+    QVERIFY(f.waitForCommand(QStringLiteral("MMC_LOAD MMC_LOAD$")));
+    control<QPushButton>(w, "buttonRtcAdj")->click();
+    QStringList lines;
+    const auto read = [&] {
+        lines.clear();
+        for (const OperatorEntry &e : journal->today())
+            lines << e.page + QStringLiteral(" | ") + e.what;
+        return lines.last().startsWith(QStringLiteral("Console | Clock"));
+    };
+    QVERIFY2(f.waitFor(read), qPrintable(lines.join(u'\n')));
+    const QStringList expected = {
+        "I/O | Output 3 ON",
+        "Axis | Jog X+ 100 pulses",
+        "Axis | Point 5 taught (confirmed)",
+        "Variables | A=5",
+        "Variables | A=5) \u2014 controller: \u69cb\u6587\u30a8\u30e9\u30fc (Syntax Error)",
+        "MBK | MBK(100~Wrd)=&H7F",
+        "Console | Program loaded from robot.f2k, 32 bytes, 2 lines refused",
+        "Console | Clock set to 2026-12-05 09:05:03",
+    };
+    for (int i = 0; i < qMax(lines.size(), expected.size()); ++i)
+        QCOMPARE(lines.value(i), expected.value(i));
+    QCOMPARE(journal->today().first().time, f.clock.value);
+
+    // The dock lists them, filters them and writes them out as CSV.
+    auto *dock = w->findChild<OperatorDock *>();
+    QVERIFY(dock);
+    QAction *show = control<QAction>(w, "menuOperatorJournal");
+    QVERIFY(f.window->viewMenu()->actions().contains(show));
+    show->trigger();
+    QVERIFY(dock->isVisible());
+    auto *list = control<QTreeWidget>(w, "listOperatorJournal");
+    QCOMPARE(list->topLevelItemCount(), 8);
+    control<QLineEdit>(w, "textFieldJournalFilter")->setText(QStringLiteral("jog"));
+    QCOMPARE(list->topLevelItemCount(), 1);
+    QCOMPARE(list->topLevelItem(0)->text(2), QStringLiteral("Jog X+ 100 pulses"));
+    const QString csv = f.tempDir.filePath(QStringLiteral("journal.csv"));
+    f.dialogs.setNextFileName(csv);
+    control<QPushButton>(w, "buttonJournalExport")->click();
+    QFile out(csv);
+    QVERIFY(out.open(QIODevice::ReadOnly));
+    QCOMPARE(out.readAll(),
+             QByteArray("Time,Page,Action\r\n2026-12-05 09:05:03.000,Axis,Jog X+ 100 pulses\r\n"));
+    control<QLineEdit>(w, "textFieldJournalFilter")->clear();
+
+    // The session file holds them too, and opens again in the dock.
+    const QString session = journalOf(f)->currentFile();
+    f.window->disconnectController();
+    QVERIFY(dock->showFile(session));
+    QCOMPARE(list->topLevelItemCount(), 8);
+    QCOMPARE(list->topLevelItem(7)->text(2), QStringLiteral("Clock set to 2026-12-05 09:05:03"));
+}
+
+QTEST_MAIN(TestJournal)
+#include "test_journal.moc"

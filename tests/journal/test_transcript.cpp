@@ -1,0 +1,189 @@
+// The session file's rules: how chunks are written and read back, the
+// operator lines, the file name, and which old files go.
+#include "journal/operatorlog.h"
+#include "journal/operatorwords.h"
+#include "journal/transcript.h"
+
+#include <QtTest>
+
+using namespace journal;
+
+class TestTranscript : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void escaping_data();
+    void escaping();
+    void linesReadBack();
+    void fileNameIsSafe();
+    void rotationByAgeThenSize();
+    void commandsInWords_data();
+    void commandsInWords();
+    void errorsAndLoads();
+    void csvForSpreadsheets();
+};
+
+void TestTranscript::commandsInWords_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QString>("words");
+    QTest::newRow("output on") << "ON 19"
+                               << "Output 19 ON";
+    QTest::newRow("relay off") << "OFF -3"
+                               << "Relay -3 OFF";
+    QTest::newRow("mbk bit") << "ON 70003"
+                             << "MBK bit 70003 ON";
+    QTest::newRow("cu output") << "OFF 2005"
+                               << "CU output 2005 OFF";
+    QTest::newRow("clear outputs") << "CLR_OUTP 1"
+                                   << "All outputs cleared";
+    QTest::newRow("jog plus") << "RMVS X_A 10000"
+                              << "Jog X+ 10000 pulses";
+    QTest::newRow("jog minus") << "RMVS U_A -250"
+                               << "Jog U- 250 pulses";
+    QTest::newRow("stop") << "STOP Z_A STP_I"
+                          << "Stop Z";
+    QTest::newRow("teach") << "SETP 5 P(0)"
+                           << "Point 5 taught (confirmed)";
+    QTest::newRow("point set") << "SETP 7 100 -20 &H1F 0"
+                               << "Point 7 set to 100 -20 &H1F 0";
+    QTest::newRow("counters set") << "SETP -1 1 2 3 4"
+                                  << "Counters set to 1 2 3 4";
+    QTest::newRow("clear counters") << "CLRPOS -1"
+                                    << "Counters cleared";
+    QTest::newRow("mbk write") << "MBK(100~Wrd)=&H7F"
+                               << "MBK(100~Wrd)=&H7F";
+    QTest::newRow("assignment") << "A=5"
+                                << "A=5";
+    QTest::newRow("clock") << "SET_RTC &H20261207 : SET_RTC &H0090503"
+                           << "Clock set to 2026-12-07 09:05:03";
+    QTest::newRow("clock, afternoon") << "SET_RTC &H20261207 : SET_RTC &H00135210"
+                                      << "Clock set to 2026-12-07 13:52:10";
+    QTest::newRow("general output") << "H_ON 2"
+                                    << "General output 2 ON";
+    QTest::newRow("two statements") << "ON 1 : OFF 2"
+                                    << "Output 1 ON; Output 2 OFF";
+}
+
+void TestTranscript::commandsInWords()
+{
+    QFETCH(QString, line);
+    QFETCH(QString, words);
+    QCOMPARE(describeCommand(line).value_or(QStringLiteral("<none>")), words);
+}
+
+void TestTranscript::errorsAndLoads()
+{
+    // Keeping the session going is nobody's action.
+    QVERIFY(!describeCommand(QStringLiteral("CMD$")));
+    QVERIFY(!describeCommand(QStringLiteral("CMD$ 0")));
+    QVERIFY(!describeCommand(QStringLiteral("  ")));
+    QVERIFY(!describeCommand(QStringLiteral("ACCEL ALL_A 5000")));
+    QCOMPARE(replyError(QStringLiteral("\r\n\tSyntax Error\r\n#")), QStringLiteral("Syntax Error"));
+    QCOMPARE(replyError(QStringLiteral("\r\n 5\r\n#")), QString());
+    QCOMPARE(loadWords(QStringLiteral("Program"), QStringLiteral("robot.f2k"), 12345, 2),
+             QStringLiteral("Program loaded from robot.f2k, 12,345 bytes, 2 lines refused"));
+    QCOMPARE(loadWords(QStringLiteral("Points"), QStringLiteral("p.pnt"), 10, 0),
+             QStringLiteral("Points loaded from p.pnt, 10 bytes"));
+}
+
+void TestTranscript::csvForSpreadsheets()
+{
+    const QDateTime t(QDate(2026, 12, 7), QTime(9, 5, 3));
+    const QList<OperatorEntry> entries = {
+        {t, QStringLiteral("Axis"), QStringLiteral("Point 7 set to 1, \"2\"")},
+        {t, QStringLiteral("I/O"), QStringLiteral("=HYPERLINK(1)")}};
+    QCOMPARE(toCsv(entries), QStringLiteral("Time,Page,Action\r\n"
+                                            "2026-12-07 09:05:03.000,Axis,\"Point 7 set to 1, \"\"2\"\"\"\r\n"
+                                            "2026-12-07 09:05:03.000,I/O,\"'=HYPERLINK(1)\"\r\n"));
+    QCOMPARE(filtered(entries, QStringLiteral("i/o")).size(), 1);
+    const QString file = sessionHeader(t, QStringLiteral("h")) +
+                         QStringLiteral("\n23:59:59.000 ! I/O | a\n") +
+                         QStringLiteral("00:00:01.000 > x\\r\n00:00:02.000 ! MBK | b\n");
+    const QList<OperatorEntry> back = operatorEntries(file, QDate());
+    QCOMPARE(back.size(), 2);
+    QCOMPARE(back.at(1).time, QDateTime(QDate(2026, 12, 8), QTime(0, 0, 2)));
+}
+
+void TestTranscript::escaping_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("written");
+    QTest::newRow("reply and prompt") << QByteArray("\r\n &H7F\r\n#") << QStringLiteral("\\r\\n &H7F\\r\\n#");
+    QTest::newRow("attention byte and tab") << QByteArray("\x01\t") << QStringLiteral("\\x01\\t");
+    QTest::newRow("backslash stays readable") << QByteArray("A\\B") << QStringLiteral("A\\\\B");
+    QTest::newRow("escape sequence") << QByteArray("\x1b[7m BREAK 10 \x1b[0m")
+                                     << QStringLiteral("\\e[7m BREAK 10 \\e[0m");
+    // "\t構文エラー" in Shift-JIS: the text, not its bytes.
+    QTest::newRow("japanese") << QByteArray("\t\x8d\x5c\x95\xb6") << QStringLiteral("\\t構文");
+    QTest::newRow("invalid shift-jis") << QByteArray("ok\xff\r") << QStringLiteral("ok\\xFF\\r");
+    QTest::newRow("lead byte cut off at the end") << QByteArray("x\x8d") << QStringLiteral("x\\x8D");
+    QTest::newRow("delete") << QByteArray("\x7f") << QStringLiteral("\\x7F");
+}
+
+void TestTranscript::escaping()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, written);
+    const QString line = escapeChunk(bytes);
+    QCOMPARE(line, written);
+    QVERIFY(!line.contains(QLatin1Char('\n')) && !line.contains(QLatin1Char('\r')));
+    QCOMPARE(unescapeChunk(line), bytes);
+}
+
+void TestTranscript::linesReadBack()
+{
+    const QTime t(9, 5, 3, 127);
+    const auto sent = parseLine(wireLine(t, Direction::Sent, escapeChunk("PR IN(0)\r")));
+    QVERIFY(sent);
+    QCOMPARE(sent->kind, Entry::Kind::Sent);
+    QCOMPARE(sent->time, t);
+    QCOMPARE(unescapeChunk(sent->text), QByteArray("PR IN(0)\r"));
+    const auto got = parseLine(QStringLiteral("09:05:03.130 < \\r\\n#"));
+    QVERIFY(got && got->kind == Entry::Kind::Received);
+
+    // Operator text may hold the separator; the page may not.
+    const QString op = operatorLine(t, QStringLiteral("I/O"), QStringLiteral("PR A | B\nC"));
+    QCOMPARE(op, QStringLiteral("09:05:03.127 ! I/O | PR A | B C"));
+    const auto back = parseLine(op);
+    QVERIFY(back && back->kind == Entry::Kind::Operator);
+    QCOMPARE(back->page, QStringLiteral("I/O"));
+    QCOMPARE(back->text, QStringLiteral("PR A | B C"));
+
+    QVERIFY(!parseLine(sessionHeader(QDateTime(QDate(2026, 12, 7), QTime(9, 5, 3)), QStringLiteral("h"))));
+    QVERIFY(!parseLine(QStringLiteral("25:00:00.000 > x")));
+    QVERIFY(!parseLine(QString()));
+}
+
+void TestTranscript::fileNameIsSafe()
+{
+    const QDateTime start(QDate(2026, 12, 7), QTime(9, 5, 3));
+    QCOMPARE(sessionFileName(start, QStringLiteral("127.0.0.1:2323")),
+             QStringLiteral("2026-12-07_09-05-03_127.0.0.1_2323.txt"));
+    const QString odd = sessionFileName(start, QStringLiteral("../x\\y:[::1]"));
+    QVERIFY(!odd.contains(QLatin1Char('/')) && !odd.contains(QLatin1Char('\\')) &&
+            !odd.contains(QLatin1Char(':')));
+    QCOMPARE(sessionFileName(start, QString()), QStringLiteral("2026-12-07_09-05-03_unknown.txt"));
+}
+
+void TestTranscript::rotationByAgeThenSize()
+{
+    const QDateTime now(QDate(2026, 12, 7), QTime(9, 0));
+    const qint64 mb = 1024 * 1024;
+    const QList<StoredFile> files = {
+        {QStringLiteral("old"), 1, now.addDays(-31)},
+        {QStringLiteral("month"), 1, now.addDays(-29)},
+        {QStringLiteral("big-older"), 120 * mb, now.addDays(-3)},
+        {QStringLiteral("big-newer"), 100 * mb, now.addDays(-2)},
+        {QStringLiteral("today"), 1, now},
+    };
+    // Old first; then the oldest until the rest fits in 200 MB, the small
+    // file of last month before the big one.
+    QCOMPARE(filesToRemove(files, now), (QStringList{"old", "month", "big-older"}));
+    QCOMPARE(filesToRemove(files.mid(3), now), QStringList());
+    QCOMPARE(filesToRemove({}, now), QStringList());
+}
+
+QTEST_APPLESS_MAIN(TestTranscript)
+#include "test_transcript.moc"
