@@ -1,6 +1,7 @@
 #include "trend/series.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace trend {
 
@@ -45,32 +46,86 @@ int Series::lowerBound(qint64 ms) const
     return lo;
 }
 
+Series::Runs Series::runs(int from, int to) const
+{
+    Runs r;
+    from = std::clamp(from, 0, m_size);
+    to = std::clamp(to, from, m_size);
+    const int cap = capacity();
+    const int start = (m_head + from) % cap;
+    const int count = to - from;
+    r.first = m_ring.data() + start;
+    r.firstCount = std::min(count, cap - start);
+    r.second = m_ring.data();
+    r.secondCount = count - r.firstCount;
+    return r;
+}
+
 void reduce(const Series &series, qint64 fromMs, qint64 toMs, int columns, QList<QPointF> *out)
 {
     out->resize(0);
     if (toMs < fromMs || columns < 1)
         return;
     const qint64 width = std::max<qint64>(1, (toMs - fromMs) / columns + 1);
-    const int end = series.size();
-    int i = series.lowerBound(fromMs);
-    while (i < end && series.at(i).ms <= toMs) {
-        // One column: from sample i up to the first sample of the next one.
-        const qint64 column = series.at(i).ms / width;
-        int lowest = i;
-        int highest = i;
-        int j = i + 1;
-        for (; j < end && series.at(j).ms <= toMs && series.at(j).ms / width == column; ++j) {
-            if (series.at(j).value < series.at(lowest).value)
-                lowest = j;
-            if (series.at(j).value > series.at(highest).value)
-                highest = j;
+    const int begin = series.lowerBound(fromMs);
+    const int end = toMs == std::numeric_limits<qint64>::max() ? series.size() : series.lowerBound(toMs + 1);
+    const Series::Runs runs = series.runs(begin, end);
+    // The column being gathered: its lowest and highest sample and where
+    // each came in it, and the time at which the next column starts.
+    bool open = false;
+    Sample lowest;
+    Sample highest;
+    int lowestAt = 0;
+    int highestAt = 0;
+    qint64 nextColumnMs = 0;
+    int at = 0;
+    int keptAt = -1; // the last sample put out
+    Sample newest;
+    const auto keep = [&](const Sample &s, int sAt) {
+        if (sAt > keptAt) {
+            out->append(QPointF(double(s.ms), s.value));
+            keptAt = sAt;
         }
-        const int first = std::min(lowest, highest);
-        const int second = std::max(lowest, highest);
-        out->append(QPointF(double(series.at(first).ms), series.at(first).value));
-        if (second != first)
-            out->append(QPointF(double(series.at(second).ms), series.at(second).value));
-        i = j;
+    };
+    const auto flush = [&] {
+        if (lowestAt <= highestAt) {
+            keep(lowest, lowestAt);
+            keep(highest, highestAt);
+        } else {
+            keep(highest, highestAt);
+            keep(lowest, lowestAt);
+        }
+    };
+    const auto take = [&](const Sample *samples, int count) {
+        for (int k = 0; k < count; ++k, ++at) {
+            const Sample &s = samples[k];
+            newest = s;
+            if (!open)
+                keep(s, at); // the line starts at the window's first sample
+            if (!open || s.ms >= nextColumnMs) {
+                if (open)
+                    flush();
+                open = true;
+                lowest = highest = s;
+                lowestAt = highestAt = at;
+                nextColumnMs = (s.ms / width + 1) * width;
+                continue;
+            }
+            if (s.value < lowest.value) {
+                lowest = s;
+                lowestAt = at;
+            }
+            if (s.value > highest.value) {
+                highest = s;
+                highestAt = at;
+            }
+        }
+    };
+    take(runs.first, runs.firstCount);
+    take(runs.second, runs.secondCount);
+    if (open) {
+        flush();
+        keep(newest, at - 1); // and ends at its newest
     }
 }
 

@@ -36,6 +36,16 @@ public:
     // The first index whose time is at or after `ms`; size() when none is.
     // Times only grow, so this is a binary search.
     int lowerBound(qint64 ms) const;
+    // The samples [from, to) as at most two runs that lie in a row in
+    // memory, oldest first: the ring read without a division per sample.
+    struct Runs
+    {
+        const Sample *first = nullptr;
+        int firstCount = 0;
+        const Sample *second = nullptr;
+        int secondCount = 0;
+    };
+    Runs runs(int from, int to) const;
 
 private:
     std::vector<Sample> m_ring;
@@ -45,7 +55,8 @@ private:
 
 // The samples of [fromMs, toMs] reduced to at most two points a column for
 // `columns` equal columns of time: the lowest and the highest sample of each
-// column, in the order they came. A line through them looks the same as one
+// column, in the order they came, and the window's first and newest sample
+// so that the line spans it and ends at the value the legend shows. A line through them looks the same as one
 // through every sample at that width. Columns are aligned on multiples of
 // their width, so the picture does not shimmer as the window moves. `out` is
 // reused (cleared, its capacity kept).

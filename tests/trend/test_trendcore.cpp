@@ -7,6 +7,8 @@
 #include "trend/series.h"
 
 #include <QtTest>
+#include <algorithm>
+#include <cmath>
 
 using namespace trend;
 
@@ -18,6 +20,7 @@ private slots:
     void ringKeepsTheLastHour();
     void ringFindsTimes();
     void reductionKeepsExtremes();
+    void reductionOfAWrappedRingKeepsEachColumnsExtremes();
     void valuesFromReplies_data();
     void valuesFromReplies();
     void extraReadsInOrderCappedAndDeduplicated();
@@ -65,7 +68,7 @@ void TestTrendCore::reductionKeepsExtremes()
         s.append(i, i % 100 == 50 ? 1000.0 : (i % 100 == 20 ? -5.0 : 0.0));
     QList<QPointF> out;
     reduce(s, 0, 999, 10, &out);
-    QVERIFY(out.size() <= 20);
+    QVERIFY(out.size() <= 2 * 10 + 2); // two a column and the two ends
     int spikes = 0;
     int dips = 0;
     for (const QPointF &p : out) {
@@ -80,6 +83,60 @@ void TestTrendCore::reductionKeepsExtremes()
     // Outside the window nothing is drawn.
     reduce(s, 2000, 3000, 10, &out);
     QVERIFY(out.isEmpty());
+}
+
+void TestTrendCore::reductionOfAWrappedRingKeepsEachColumnsExtremes()
+{
+    // A ring that has wrapped (its oldest sample sits mid-buffer), a window
+    // that starts and ends inside it, and column widths that do not divide
+    // the sample spacing: what the dock sees after an hour of ticks.
+    Series s(1000);
+    for (int i = 0; i < 2600; ++i)
+        s.append(i * 300, std::sin(i * 0.37) * 100.0 + (i % 13));
+    s.append(2600 * 300, 5000.0); // one spike among 12 quiet samples
+    for (int i = 2601; i < 2613; ++i)
+        s.append(i * 300, 0.0);
+    const qint64 from = 1700 * 300 + 150;
+    const qint64 to = 2612 * 300;
+    const int columns = 97;
+    QList<QPointF> out;
+    reduce(s, from, to, columns, &out);
+
+    QVERIFY(out.size() <= 2 * columns + 2);
+    for (int i = 1; i < out.size(); ++i)
+        QVERIFY2(out[i].x() > out[i - 1].x(), qPrintable(QString::number(i)));
+    // The line runs from the window's first sample to its newest.
+    QCOMPARE(out.constFirst().x(), double(s.at(s.lowerBound(from)).ms));
+    QCOMPARE(out.constLast().x(), double(to));
+    QVERIFY(std::any_of(out.cbegin(), out.cend(), [](const QPointF &p) { return p.y() == 5000.0; }));
+    // Every point is a real sample, and the window's lowest and highest
+    // samples are among them.
+    double lowest = 1e9;
+    double highest = -1e9;
+    for (int i = s.lowerBound(from); i < s.size() && s.at(i).ms <= to; ++i) {
+        lowest = std::min(lowest, s.at(i).value);
+        highest = std::max(highest, s.at(i).value);
+    }
+    double keptLowest = 1e9;
+    double keptHighest = -1e9;
+    for (const QPointF &p : std::as_const(out)) {
+        const int k = s.lowerBound(qint64(p.x()));
+        QVERIFY(k < s.size());
+        QCOMPARE(double(s.at(k).ms), p.x());
+        QCOMPARE(s.at(k).value, p.y());
+        keptLowest = std::min(keptLowest, p.y());
+        keptHighest = std::max(keptHighest, p.y());
+    }
+    QCOMPARE(keptLowest, lowest);
+    QCOMPARE(keptHighest, highest);
+    // Two points a column at most besides the two ends, the window cut into
+    // `columns` equal spans.
+    const qint64 width = (to - from) / columns + 1;
+    QMap<qint64, int> perColumn;
+    for (int i = 1; i + 1 < out.size(); ++i)
+        ++perColumn[qint64(out[i].x()) / width];
+    for (auto it = perColumn.cbegin(); it != perColumn.cend(); ++it)
+        QVERIFY2(it.value() <= 2, qPrintable(QString::number(it.key())));
 }
 
 void TestTrendCore::valuesFromReplies_data()
