@@ -5,6 +5,7 @@
 #include <QStandardPaths>
 #include <QThread>
 #include <QTimer>
+#include <cstring>
 
 namespace journal {
 
@@ -62,8 +63,7 @@ void SessionJournal::beginSession(const QDateTime &start, const QString &address
     m_header = sessionHeader(start, address).toUtf8() + '\n';
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_events.clear();
-        m_eventBytes = 0;
+        m_pending.clear();
     }
     m_recording = true;
     m_timer->start();
@@ -77,75 +77,114 @@ void SessionJournal::endSession()
     m_recording = false;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_events.clear();
-        m_eventBytes = 0;
+        m_pending.clear();
     }
     m_timer->stop();
     if (m_file.isOpen())
         m_file.close();
 }
 
-void SessionJournal::push(Event &&event)
+void SessionJournal::push(Kind kind, const char *data, qsizetype size)
 {
+    const Record record{QDateTime::currentMSecsSinceEpoch(), static_cast<qint32>(size), kind};
     std::lock_guard<std::mutex> lock(m_mutex);
-    if (m_eventBytes > kMaxBuffered)
+    if (qsizetype(m_pending.size()) > kMaxBuffered)
         return;
-    m_eventBytes += event.bytes.size() + 32;
-    m_events.push_back(std::move(event));
+    const size_t at = m_pending.size();
+    m_pending.resize(at + sizeof(Record) + size_t(size));
+    std::memcpy(m_pending.data() + at, &record, sizeof(Record));
+    if (size > 0)
+        std::memcpy(m_pending.data() + at + sizeof(Record), data, size_t(size));
 }
 
 void SessionJournal::sent(const QByteArray &bytes, bool secret)
 {
     if (!secret && QThread::currentThread() == thread())
         emit commandSent(bytes);
-    if (m_recording.load(std::memory_order_relaxed))
-        push({QDateTime::currentMSecsSinceEpoch(), Direction::Sent, secret, bytes, QString()});
+    if (!m_recording.load(std::memory_order_relaxed))
+        return;
+    if (secret) {
+        // Only whether it ended the line is kept.
+        push(Kind::Secret, bytes.endsWith('\r') ? "\r" : "", bytes.endsWith('\r') ? 1 : 0);
+    } else {
+        push(Kind::Sent, bytes.constData(), bytes.size());
+    }
 }
 
 void SessionJournal::received(const QByteArray &bytes)
 {
-    // A copy of just the bytes: a received chunk shares a buffer sized for
-    // the largest read, and thousands of those held until the next flush
-    // would cost the process more than the copy.
     if (m_recording.load(std::memory_order_relaxed))
-        push({QDateTime::currentMSecsSinceEpoch(), Direction::Received, false,
-              QByteArray(bytes.constData(), bytes.size()), QString()});
+        push(Kind::Received, bytes.constData(), bytes.size());
 }
 
 void SessionJournal::addOperatorLine(const QString &page, const QString &what)
 {
     if (!m_recording)
         return;
-    push({QDateTime::currentMSecsSinceEpoch(), Direction::Sent, false, QByteArray(),
-          operatorLine(QTime(), page, what)});
+    // Made with an empty time; the stamp goes in front at the flush.
+    const QByteArray line = operatorLine(QTime(), page, what).toUtf8();
+    push(Kind::Operator, line.constData(), line.size());
 }
 
 void SessionJournal::flush()
 {
-    std::vector<Event> events;
+    m_flushing.clear();
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        events.swap(m_events);
-        m_eventBytes = 0;
+        m_pending.swap(m_flushing);
     }
-    if (!m_file.isOpen() || (events.empty() && m_header.isEmpty()))
+    if (!m_file.isOpen() || (m_flushing.empty() && m_header.isEmpty()))
         return;
+    const auto recordAt = [this](size_t at) {
+        Record r;
+        std::memcpy(&r, m_flushing.data() + at, sizeof(Record));
+        return r;
+    };
     QByteArray out;
     out.swap(m_header);
-    for (const Event &e : events) {
-        const QTime at = QDateTime::fromMSecsSinceEpoch(e.atMs).time();
+    // A local time costs a look at the time zone (a file check in the C
+    // library); a flush covers a quarter of a second, so one offset serves
+    // every record unless the clocks changed in between.
+    qint64 offsetMs = 0;
+    bool oneOffset = false;
+    if (!m_flushing.empty()) {
+        qint64 lastMs = 0;
+        for (size_t at = 0; at < m_flushing.size();) {
+            const Record r = recordAt(at);
+            lastMs = r.atMs;
+            at += sizeof(Record) + size_t(r.size);
+        }
+        offsetMs = QDateTime::fromMSecsSinceEpoch(recordAt(0).atMs).offsetFromUtc() * 1000LL;
+        oneOffset = QDateTime::fromMSecsSinceEpoch(lastMs).offsetFromUtc() * 1000LL == offsetMs;
+    }
+    constexpr qint64 kDayMs = 24 * 60 * 60 * 1000;
+    for (size_t at = 0; at < m_flushing.size();) {
+        const Record r = recordAt(at);
+        const char *data = m_flushing.data() + at + sizeof(Record);
+        at += sizeof(Record) + size_t(r.size);
+        const QTime time = oneOffset ? QTime::fromMSecsSinceStartOfDay(
+                                           static_cast<int>(((r.atMs + offsetMs) % kDayMs + kDayMs) % kDayMs))
+                                     : QDateTime::fromMSecsSinceEpoch(r.atMs).time();
         QString line;
-        if (!e.operatorLine.isEmpty()) {
-            // Made with an empty time; the stamp goes in front now.
-            line = at.toString(QStringLiteral("HH:mm:ss.zzz")) + e.operatorLine;
-        } else if (e.secret) {
-            line = wireLine(at, e.direction,
-                            kSecret + (e.bytes.endsWith('\r') ? QStringLiteral("\\r") : QString()));
-        } else {
-            line = wireLine(at, e.direction, escapeChunk(e.bytes));
+        switch (r.kind) {
+        case Kind::Operator:
+            line = time.toString(QStringLiteral("HH:mm:ss.zzz")) + QString::fromUtf8(data, r.size);
+            break;
+        case Kind::Secret:
+            line =
+                wireLine(time, Direction::Sent, kSecret + (r.size > 0 ? QStringLiteral("\\r") : QString()));
+            break;
+        case Kind::Sent:
+        case Kind::Received:
+            line = wireLine(time, r.kind == Kind::Sent ? Direction::Sent : Direction::Received,
+                            escapeChunk(QByteArray::fromRawData(data, r.size)));
+            break;
         }
         out += line.toUtf8() + '\n';
     }
+    // The buffer's memory is kept for the next swap; a burst's is let go.
+    if (m_flushing.capacity() > size_t(1024 * 1024))
+        std::vector<char>().swap(m_flushing);
     if (m_file.write(out) != out.size() || !m_file.flush())
         fail(m_file.errorString());
 }
@@ -155,8 +194,7 @@ void SessionJournal::fail(const QString &why)
     m_recording = false;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_events.clear();
-        m_eventBytes = 0;
+        m_pending.clear();
     }
     m_timer->stop();
     if (m_file.isOpen())

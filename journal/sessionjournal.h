@@ -70,28 +70,30 @@ signals:
     void commandSent(const QByteArray &bytes);
 
 private:
-    // One chunk as it went by: kept raw and written out (escaped, with its
-    // local time) by flush(), so the sending and receiving threads only
-    // take a time and a reference to the bytes.
-    struct Event
+    // What went by, packed one record after the other into one buffer: a
+    // Record, then its bytes (an operator line as UTF-8). The sending and
+    // receiving threads only take a time and copy the bytes in; escaping and
+    // the local time wait for flush(). The buffer keeps its memory from one
+    // flush to the next, so a chunk costs no allocation of its own.
+    enum class Kind : quint8 { Sent, Received, Secret, Operator };
+    struct Record
     {
         qint64 atMs;
-        Direction direction;
-        bool secret;
-        QByteArray bytes;
-        QString operatorLine; // set for an operator line instead of bytes
+        qint32 size;
+        Kind kind;
     };
-    void push(Event &&event);
+    void push(Kind kind, const char *data, qsizetype size);
     void fail(const QString &why);
 
     QString m_directory;
     bool m_enabled = true;
     QFile m_file;
     QTimer *m_timer = nullptr;
-    // Guards m_events, which the connection thread writes.
+    // Guards m_pending, which the connection thread writes.
     std::mutex m_mutex;
-    std::vector<Event> m_events;
-    qsizetype m_eventBytes = 0;
+    std::vector<char> m_pending;
+    // The buffer flush() works on, swapped with m_pending.
+    std::vector<char> m_flushing;
     QByteArray m_header;
     std::atomic<bool> m_recording{false};
 };
