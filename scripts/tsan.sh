@@ -8,7 +8,8 @@ cd "$(dirname "$0")/.."
 scripts/deps.sh
 suites=(link_test_linkcore link_test_link app_test_app axis_test_axispanel console_test_console
         monitor_test_polling panels_test_panels tools_test_tools transfer_test_transfer sim_test_server
-        faults_test_faultmatrix)
+        faults_test_faultmatrix health_test_linkhealth journal_test_journal trend_test_trend
+        transfer_test_compare)
 if [[ ! -f build-tsan/build.ninja ]]; then
     cmake -S . -B build-tsan -G Ninja -DQUORIN_TSAN=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 fi
