@@ -119,6 +119,8 @@ SidePanel::SidePanel(QWidget *parent) : QWidget(parent)
         {m_buttonPointSave, &SidePanel::pointSaveRequested},
         {m_buttonMbkLoad, &SidePanel::mbkLoadRequested},
         {m_buttonMbkSave, &SidePanel::mbkSaveRequested},
+        {m_buttonPointCompare, &SidePanel::pointCompareRequested},
+        {m_buttonMbkCompare, &SidePanel::mbkCompareRequested},
         {m_buttonRtcCheck, &SidePanel::clockCheckRequested},
         {m_buttonRtcAdj, &SidePanel::clockSetRequested},
         {m_buttonMon, &SidePanel::monitorRequested},

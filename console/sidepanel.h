@@ -34,6 +34,8 @@ signals:
     void pointSaveRequested();
     void mbkLoadRequested();
     void mbkSaveRequested();
+    void pointCompareRequested();
+    void mbkCompareRequested();
     void clockCheckRequested();
     void clockSetRequested();
     void monitorRequested();

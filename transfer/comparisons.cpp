@@ -2,6 +2,8 @@
 
 #include "app/dialogs.h"
 #include "app/mainwindow.h"
+#include "console/consolepage.h"
+#include "console/sidepanel.h"
 #include "link/link.h"
 #include "transfer/compare.h"
 #include "transfer/comparewindow.h"
@@ -9,7 +11,6 @@
 
 #include <QAction>
 #include <QMenu>
-#include <QPushButton>
 
 namespace transfer {
 
@@ -46,11 +47,9 @@ void installCompare(MainWindow &window)
     const auto request = [&window](Kind kind) {
         return [&window, kind] { window.link().userAction([&window, kind] { compare(window, kind); }); };
     };
-    for (const auto &[name, kind] :
-         {std::pair{"buttonPointCompare", Kind::Point}, std::pair{"buttonMbkCompare", Kind::Mbk}}) {
-        if (auto *button = window.findChild<QPushButton *>(QLatin1String(name)))
-            QObject::connect(button, &QPushButton::clicked, &window, request(kind));
-    }
+    console::SidePanel &panel = window.consolePage().sidePanel();
+    QObject::connect(&panel, &console::SidePanel::pointCompareRequested, &window, request(Kind::Point));
+    QObject::connect(&panel, &console::SidePanel::mbkCompareRequested, &window, request(Kind::Mbk));
 
     // Beside "Open Program…", the File menu's first entry.
     QMenu *file = window.fileMenu();
