@@ -5,7 +5,8 @@
 // and once with every reply delayed by 5 ms; the same tick with eight plotted
 // values that each need a read of their own (the trend's worst case) against
 // the round trips of all eleven commands; the trend chart's redraw with eight
-// full hours of samples; then the period of the running poll timer.
+// full hours of samples, beside the same lines drawn as Qt Charts line
+// series; then the period of the running poll timer.
 #include "monitor/iopage.h"
 #include "monitor/poller.h"
 #include "rawclient.h"
@@ -15,12 +16,14 @@
 #include <QApplication>
 #include <QChart>
 #include <QChartView>
+#include <QDateTimeAxis>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QImage>
 #include <QLineSeries>
 #include <QPainter>
 #include <QTimer>
+#include <QValueAxis>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -123,23 +126,106 @@ bool tickVersusBound(int delayMs, int rounds, double *tickUs, double *bareUs, do
 }
 
 // The trend chart with eight series holding an hour of samples each (the
-// dock shown in the window, offscreen): per tick one new sample a series and
-// what the dock does with it, then the view's repaint of what changed; and
-// for comparison the whole chart drawn into an image. Milliseconds.
+// dock shown in the window, offscreen). Per tick: one new sample a series,
+// what the dock does with it, and the chart view's repaint; "redraw" is the
+// dock's own work plus the chart's paint event, "tick" all the event
+// processing until the next tick. Side by side, the same reduced lines handed
+// to Qt Charts' own line series in a chart view of the same size, and both
+// drawn whole into an image. Milliseconds.
 struct Redraw
 {
-    double meanTickMs = 0;   // sample, refresh and repaint, averaged over the ticks
-    double worstTickMs = 0;  // the slowest tick: one that laid the lines out again
-    double fullRenderMs = 0; // median: every line laid out and the whole view drawn
-    double allPointsMs = 0;  // median: the same with every sample a point, unreduced
+    struct Figures
+    {
+        double worstRedraw = 0;
+        double meanRedraw = 0;
+        double worstTick = 0;
+        double meanTick = 0;
+        double fullRender = 0; // median: everything laid out again and drawn into an image
+    };
+    Figures dock;
+    Figures series;
 };
 
-bool chartRedraw(int ticks, Redraw *out)
+// The former way of drawing the lines, for comparison: one QLineSeries a
+// plotted value, 1.5 px wide, on axes like the dock's.
+struct SeriesChart
+{
+    explicit SeriesChart(QSize size)
+    {
+        chart = new QChart;
+        chart->legend()->hide();
+        chart->addAxis(x, Qt::AlignBottom);
+        chart->addAxis(y, Qt::AlignLeft);
+        for (int k = 0; k < 8; ++k) {
+            auto *line = new QLineSeries;
+            QPen pen(QColor::fromHsv(k * 40, 200, 200));
+            pen.setWidthF(1.5);
+            line->setPen(pen);
+            chart->addSeries(line);
+            line->attachAxis(x);
+            line->attachAxis(y);
+            lines.push_back(line);
+        }
+        view = new QChartView(chart);
+        view->setRenderHint(QPainter::Antialiasing, false);
+        view->resize(size);
+        view->show();
+    }
+    ~SeriesChart() { delete view; }
+    void show(const std::vector<QList<QPointF>> &points, qint64 from, qint64 to)
+    {
+        double lo = 1e300;
+        double hi = -1e300;
+        for (const auto &line : points) {
+            for (const QPointF &p : line) {
+                lo = std::min(lo, p.y());
+                hi = std::max(hi, p.y());
+            }
+        }
+        for (QLineSeries *line : lines)
+            line->clear();
+        y->setRange(lo, hi);
+        y->applyNiceNumbers();
+        x->setRange(QDateTime::fromMSecsSinceEpoch(from), QDateTime::fromMSecsSinceEpoch(to));
+        for (size_t k = 0; k < lines.size() && k < points.size(); ++k)
+            lines[k]->replace(points[k]);
+    }
+    QChart *chart = nullptr;
+    QChartView *view = nullptr;
+    QDateTimeAxis *x = new QDateTimeAxis;
+    QValueAxis *y = new QValueAxis;
+    std::vector<QLineSeries *> lines;
+};
+
+// Times the paint events a widget receives.
+class PaintTimer : public QObject
+{
+public:
+    double totalMs = 0;
+    bool eventFilter(QObject *o, QEvent *e) override
+    {
+        if (e->type() != QEvent::Paint)
+            return false;
+        QElapsedTimer t;
+        t.start();
+        static_cast<QWidget *>(o)->removeEventFilter(this);
+        QCoreApplication::sendEvent(o, e);
+        o->installEventFilter(this);
+        totalMs += double(t.nsecsElapsed()) / 1e6;
+        return true;
+    }
+};
+
+bool chartRedraw(int ticks, int width, Redraw *out, int *columnsOut)
 {
     MonitorFixture f;
     auto *dock = f.window->findChild<trend::TrendDock *>();
     plotEight(f);
     f.window->resize(1600, 900);
+    if (width > 0) {
+        dock->setFloating(true);
+        dock->resize(width, 700);
+    }
     QCoreApplication::processEvents();
     qint64 t = 0;
     const auto sampleSet = [&t] {
@@ -153,24 +239,55 @@ bool chartRedraw(int ticks, Redraw *out)
         dock->record(t, sampleSet());
     dock->setWindow(2); // the hour: every sample is in view
     dock->redraw();
-    QCoreApplication::processEvents();
 
-    double total = 0;
-    for (int i = 0; i < ticks; ++i) {
+    SeriesChart other(dock->chartView()->size());
+    const int columns = int(dock->chartView()->chart()->plotArea().width());
+    *columnsOut = columns;
+    std::vector<QList<QPointF>> reduced(8);
+    const auto seriesTick = [&] {
+        for (int k = 0; k < dock->seriesCount(); ++k)
+            trend::reduce(dock->samples(k), t - 300 - 3'600'000, t - 300, columns, &reduced[size_t(k)]);
+        other.show(reduced, t - 300 - 3'600'000, t - 300);
+    };
+    seriesTick();
+    PaintTimer dockPaint;
+    PaintTimer seriesPaint;
+    dock->chartView()->viewport()->installEventFilter(&dockPaint);
+    other.view->viewport()->installEventFilter(&seriesPaint);
+
+    // Alternating: a tick of the dock, then the same tick done with line
+    // series (a new sample, the lines reduced and laid out again, repaint).
+    // The first ten ticks settle the window and are not counted.
+    const auto measure = [](Redraw::Figures &fig, PaintTimer &paint, int i, const auto &work) {
         QElapsedTimer timer;
         timer.start();
-        dock->record(t, sampleSet());
-        dock->refresh();
-        // The window repaints what changed before the next tick.
+        work();
+        const double own = double(timer.nsecsElapsed()) / 1e6;
+        paint.totalMs = 0;
         QCoreApplication::processEvents();
-        const double ms = double(timer.nsecsElapsed()) / 1e6;
-        total += ms;
-        out->worstTickMs = std::max(out->worstTickMs, ms);
+        const double tick = double(timer.nsecsElapsed()) / 1e6;
+        if (i < 10)
+            return;
+        fig.worstRedraw = std::max(fig.worstRedraw, own + paint.totalMs);
+        fig.meanRedraw += own + paint.totalMs;
+        fig.worstTick = std::max(fig.worstTick, tick);
+        fig.meanTick += tick;
+    };
+    for (int i = 0; i < ticks + 10; ++i) {
+        measure(out->dock, dockPaint, i, [&] {
+            dock->record(t, sampleSet());
+            dock->refresh();
+        });
+        measure(out->series, seriesPaint, i, seriesTick);
     }
-    out->meanTickMs = total / ticks;
+    for (Redraw::Figures *fig : {&out->dock, &out->series}) {
+        fig->meanRedraw /= ticks;
+        fig->meanTick /= ticks;
+    }
 
     QImage image(dock->chartView()->size(), QImage::Format_ARGB32_Premultiplied);
     std::vector<double> renders;
+    std::vector<double> seriesRenders;
     for (int i = 0; i < 50; ++i) {
         QElapsedTimer timer;
         timer.start();
@@ -181,33 +298,17 @@ bool chartRedraw(int ticks, Redraw *out)
         dock->chartView()->render(&painter);
         painter.end();
         renders.push_back(double(timer.nsecsElapsed()) / 1e6);
-    }
-    out->fullRenderMs = median(renders);
 
-    // For comparison, what the lines cost without the reduction to two
-    // points a pixel column: every sample of the hour handed to the chart.
-    std::vector<QList<QPointF>> raw(static_cast<size_t>(dock->seriesCount()));
-    for (int k = 0; k < dock->seriesCount(); ++k) {
-        const trend::Series &ring = dock->samples(k);
-        for (int i = 0; i < ring.size(); ++i)
-            raw[static_cast<size_t>(k)].append(QPointF(double(ring.at(i).ms), ring.at(i).value));
-    }
-    const QList<QAbstractSeries *> lines = dock->chartView()->chart()->series();
-    renders.clear();
-    for (int i = 0; i < 10; ++i) {
-        QElapsedTimer timer;
         timer.start();
-        for (int k = 0; k < lines.size() && k < int(raw.size()); ++k) {
-            if (auto *line = qobject_cast<QLineSeries *>(lines[k]))
-                line->replace(raw[static_cast<size_t>(k)]);
-        }
+        seriesTick();
         image.fill(Qt::white);
-        QPainter painter(&image);
-        dock->chartView()->render(&painter);
+        painter.begin(&image);
+        other.view->render(&painter);
         painter.end();
-        renders.push_back(double(timer.nsecsElapsed()) / 1e6);
+        seriesRenders.push_back(double(timer.nsecsElapsed()) / 1e6);
     }
-    out->allPointsMs = median(renders);
+    out->dock.fullRender = median(renders);
+    out->series.fullRender = median(seriesRenders);
     return !image.isNull();
 }
 
@@ -262,7 +363,11 @@ int main(int argc, char **argv)
         int delayMs;
         int rounds;
     };
-    const Case cases[] = {{"no delay", 0, 2000}, {"delay 5 ms", 5, 200}};
+    // "bench_poll chart" runs only the chart case.
+    const bool chartOnly = argc > 1 && qstrcmp(argv[1], "chart") == 0;
+    std::vector<Case> cases;
+    if (!chartOnly)
+        cases = {{"no delay", 0, 2000}, {"delay 5 ms", 5, 200}};
     for (const Case &c : cases) {
         double tick = 0;
         double bare = 0;
@@ -291,16 +396,27 @@ int main(int argc, char **argv)
         std::printf("11 bare exchanges / 11 raw round trips (%s): %.2f (%.1f us)\n", c.name, bare / bound,
                     bare);
     }
-    {
+    // The dock at its usual width beside the pages, and floating 1600 px
+    // wide: more pixel columns, more points to draw.
+    for (const int width : {0, 1600}) {
         Redraw r;
-        if (!chartRedraw(360, &r)) {
+        int columns = 0;
+        if (!chartRedraw(360, width, &r, &columns)) {
             std::printf("trend chart: failed\n");
             return 1;
         }
-        std::printf("trend chart, 8 series x %d points (1 h window): slowest tick %.2f ms (target < 2 ms; "
-                    "mean %.2f ms; lines laid out again and drawn into an image: %.2f ms, with every "
-                    "sample a point instead: %.2f ms)\n",
-                    trend::Series::kCapacity, r.worstTickMs, r.meanTickMs, r.fullRenderMs, r.allPointsMs);
+        std::printf("trend chart, 8 series x %d samples (1 h window), %d pixel columns:\n",
+                    trend::Series::kCapacity, columns);
+        std::printf("  redraw: slowest %.2f ms (target < 2 ms), mean %.2f ms; line series: slowest %.2f ms, "
+                    "mean %.2f ms; ratio of slowest %.2f\n",
+                    r.dock.worstRedraw, r.dock.meanRedraw, r.series.worstRedraw, r.series.meanRedraw,
+                    r.dock.worstRedraw / r.series.worstRedraw);
+        std::printf("  whole tick's events: slowest %.2f ms, mean %.2f ms; line series: slowest %.2f ms, "
+                    "mean %.2f ms\n",
+                    r.dock.worstTick, r.dock.meanTick, r.series.worstTick, r.series.meanTick);
+        std::printf(
+            "  all laid out again and drawn into an image: %.2f ms vs. line series %.2f ms (ratio %.2f)\n",
+            r.dock.fullRender, r.series.fullRender, r.dock.fullRender / r.series.fullRender);
     }
     for (const Case &c : cases) {
         double period = 0;

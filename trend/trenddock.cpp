@@ -4,6 +4,7 @@
 #include "app/dialogs.h"
 #include "link/link.h"
 #include "trend/csv.h"
+#include "trend/traces.h"
 #include "ui/controls.h"
 #include "ui/uihelpers.h"
 
@@ -12,19 +13,18 @@
 #include <QColorDialog>
 #include <QComboBox>
 #include <QDateTime>
-#include <QDateTimeAxis>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLegend>
-#include <QLineSeries>
 #include <QMenu>
 #include <QPainter>
 #include <QPushButton>
 #include <QSaveFile>
 #include <QTimer>
 #include <QToolButton>
+#include <QToolTip>
 #include <QVBoxLayout>
 #include <QValueAxis>
 #include <algorithm>
@@ -59,9 +59,9 @@ struct TrendDock::Plot
     explicit Plot(const Probe &p) : probe(p) {}
     Probe probe;
     Series ring;
-    QLineSeries *line = nullptr;
     QToolButton *key = nullptr; // its entry in the legend
     QColor colour;
+    bool shown = true;     // a click on the key hides the line
     QList<QPointF> points; // the reduced window, reused
 };
 
@@ -99,7 +99,10 @@ TrendDock::TrendDock(link::Link &link, Dialogs &dialogs, Clock &clock, QWidget *
 
     m_window = ui::makePopup(QStringLiteral("popupbuttonTrendWindow"), QStringLiteral("Time shown"), 6);
     m_window->addItems({QStringLiteral("1 min"), QStringLiteral("10 min"), QStringLiteral("1 h")});
-    connect(m_window, &QComboBox::currentIndexChanged, this, [this] { redraw(); });
+    connect(m_window, &QComboBox::currentIndexChanged, this, [this] {
+        setTimeAxis();
+        redraw();
+    });
     bar->addWidget(m_window);
 
     m_pause = ui::makeButton(QStringLiteral("buttonTrendPause"), QStringLiteral("Pause"),
@@ -125,25 +128,36 @@ TrendDock::TrendDock(link::Link &link, Dialogs &dialogs, Clock &clock, QWidget *
     m_chart->setMargins(QMargins(4, 4, 4, 4));
     m_chart->setBackgroundRoundness(0);
     m_chart->setDropShadowEnabled(false);
+    // The view's own background fills just what is repainted; the chart's
+    // would fill its whole rectangle each time the lines move.
+    m_chart->setBackgroundVisible(false);
     // The legend is a row of widgets under the chart: its values change
     // every tick, and the chart's own legend would lay the whole chart out
     // again each time.
     m_chart->legend()->hide();
-    m_axisX = new QDateTimeAxis;
-    m_axisX->setFormat(QStringLiteral("HH:mm:ss"));
-    m_axisX->setTickCount(5);
+    // Time on the x axis counts back from the newest sample. Its labels then
+    // change only with the window: clock times would be laid out and drawn
+    // anew with every step of the plot. Hovering shows the clock time.
+    m_axisX = new QValueAxis;
     m_axisY = new QValueAxis;
     m_axisY->setLabelFormat(QStringLiteral("%g"));
     m_chart->addAxis(m_axisX, Qt::AlignBottom);
     m_chart->addAxis(m_axisY, Qt::AlignLeft);
-    const qint64 now = m_clock.now().toMSecsSinceEpoch();
-    m_axisX->setRange(QDateTime::fromMSecsSinceEpoch(now - kWindowsMs[0]),
-                      QDateTime::fromMSecsSinceEpoch(now));
+    setTimeAxis();
     m_axisY->setRange(0, 1);
+    m_niceY = new QValueAxis(this);
     m_view = ui::named(new QChartView(m_chart), QStringLiteral("chartTrend"));
-    // Thousands of segments a tick: plain lines draw several times faster.
     m_view->setRenderHint(QPainter::Antialiasing, false);
+    m_view->setBackgroundRole(QPalette::Base);
+    m_traces = new Traces;
+    m_traces->setZValue(m_chart->zValue() + 1);
+    m_view->scene()->addItem(m_traces);
+    connect(m_chart, &QChart::plotAreaChanged, this, [this](const QRectF &area) {
+        m_traces->setArea(area);
+        mapLines();
+    });
     m_view->setAccessibleName(QStringLiteral("Trend plot"));
+    m_view->viewport()->installEventFilter(this);
     m_view->setMinimumSize(360, 260);
     m_plotArea = new QWidget;
     auto *pv = new QVBoxLayout(m_plotArea);
@@ -198,14 +212,6 @@ bool TrendDock::addSeries(const Probe &probe)
             break;
         }
     }
-    plot->line = new QLineSeries;
-    plot->line->setName(probe.label);
-    QPen pen(plot->colour);
-    pen.setWidthF(1.5);
-    plot->line->setPen(pen);
-    m_chart->addSeries(plot->line);
-    plot->line->attachAxis(m_axisX);
-    plot->line->attachAxis(m_axisY);
     // A click on the key hides the series; the key stays, greyed, and a
     // second click brings the line back.
     plot->key = new QToolButton;
@@ -214,9 +220,9 @@ bool TrendDock::addSeries(const Probe &probe)
     plot->key->setToolTip(QStringLiteral("Show or hide this series"));
     // Its text changes every tick; its size must not move the chart.
     plot->key->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
-    QLineSeries *line = plot->line;
-    connect(plot->key, &QToolButton::clicked, this, [this, line] {
-        line->setVisible(!line->isVisible());
+    Plot *added = plot.get();
+    connect(plot->key, &QToolButton::clicked, this, [this, added] {
+        added->shown = !added->shown;
         layOutLegend();
         redraw();
     });
@@ -233,8 +239,6 @@ void TrendDock::removeSeries(int index)
 {
     if (index < 0 || index >= seriesCount())
         return;
-    m_chart->removeSeries(m_series[static_cast<size_t>(index)]->line);
-    delete m_series[static_cast<size_t>(index)]->line;
     delete m_series[static_cast<size_t>(index)]->key;
     m_series.erase(m_series.begin() + index);
     m_probes.removeAt(index);
@@ -349,7 +353,7 @@ void TrendDock::layOutLegend()
         m_legendGrid->addWidget(p.key, i / 2, i % 2);
         p.key->setObjectName(QStringLiteral("buttonTrendKey") + QString::number(i));
         p.key->setAccessibleDescription(p.key->objectName());
-        const bool shown = p.line->isVisible();
+        const bool shown = p.shown;
         QPixmap swatch(14, 14);
         swatch.fill(shown ? p.colour : QColor(Qt::transparent));
         if (!shown) {
@@ -368,9 +372,12 @@ void TrendDock::redraw()
 {
     for (int i = 0; i < seriesCount(); ++i)
         updateLegend(i);
-    // Paused, the window stays where it was; the rings go on filling.
-    if (m_userPaused)
+    // Paused, the window stays where it was; the rings go on filling. A
+    // line hidden, recoloured or removed meanwhile still shows as such.
+    if (m_userPaused) {
+        mapLines();
         return;
+    }
     const qint64 to = newestMs();
     const qint64 from = to - windowMs();
     const int columns = this->columns();
@@ -379,26 +386,98 @@ void TrendDock::redraw()
     double hi = -lo;
     for (const auto &p : m_series) {
         reduce(p->ring, from, to, columns, &p->points);
-        if (p->line->isVisible()) {
+        if (p->shown) {
             for (const QPointF &pt : std::as_const(p->points)) {
                 lo = std::min(lo, pt.y());
                 hi = std::max(hi, pt.y());
             }
         }
-        // Emptied first: a change of the axes then costs nothing, and each
-        // line is laid out once, with its new points.
-        p->line->clear();
     }
     if (lo > hi) {
         lo = 0;
         hi = 1;
     }
     const double margin = hi > lo ? (hi - lo) * 0.08 : std::max(1.0, std::abs(hi) * 0.1);
-    m_axisY->setRange(lo - margin, hi + margin);
-    m_axisY->applyNiceNumbers();
-    m_axisX->setRange(QDateTime::fromMSecsSinceEpoch(from), QDateTime::fromMSecsSinceEpoch(to));
-    for (const auto &p : m_series)
-        p->line->replace(p->points);
+    // Worked out on an axis outside the chart: a range set on the chart's
+    // own axis lays the chart out again, so only a changed one is.
+    m_niceY->setRange(lo - margin, hi + margin);
+    m_niceY->applyNiceNumbers();
+    if (m_niceY->min() != m_axisY->min() || m_niceY->max() != m_axisY->max() ||
+        m_niceY->tickCount() != m_axisY->tickCount()) {
+        m_axisY->setTickCount(m_niceY->tickCount());
+        m_axisY->setRange(m_niceY->min(), m_niceY->max());
+    }
+    m_drawnFromMs = from;
+    mapLines();
+}
+
+void TrendDock::mapLines()
+{
+    std::vector<Traces::Line> &lines = m_traces->lines();
+    lines.resize(m_series.size());
+    m_traces->setArea(m_chart->plotArea());
+    for (size_t i = 0; i < m_series.size(); ++i) {
+        const Plot &p = *m_series[i];
+        lines[i].colour = p.colour;
+        lines[i].shown = p.shown;
+        toPixels(p.points, m_drawnFromMs, m_drawnToMs, m_axisY->min(), m_axisY->max(), m_traces->area(),
+                 &lines[i].pixels);
+    }
+    m_traces->changed();
+}
+
+void TrendDock::setTimeAxis()
+{
+    // Seconds for the minute, minutes for the longer windows; a tick each
+    // quarter of an hour, two minutes or fifteen seconds.
+    switch (std::clamp(m_window->currentIndex(), 0, 2)) {
+    case 0:
+        m_axisX->setRange(-60, 0);
+        m_axisX->setTickCount(5);
+        m_axisX->setLabelFormat(QStringLiteral("%g s"));
+        break;
+    case 1:
+        m_axisX->setRange(-10, 0);
+        m_axisX->setTickCount(6);
+        m_axisX->setLabelFormat(QStringLiteral("%g min"));
+        break;
+    default:
+        m_axisX->setRange(-60, 0);
+        m_axisX->setTickCount(5);
+        m_axisX->setLabelFormat(QStringLiteral("%g min"));
+        break;
+    }
+}
+
+QString TrendDock::hoverText(double x) const
+{
+    const QRectF area = m_traces->area();
+    if (m_series.empty() || area.width() <= 0 || x < area.left() || x > area.right())
+        return QString();
+    const qint64 ms =
+        m_drawnFromMs + qRound64((x - area.left()) / area.width() * double(m_drawnToMs - m_drawnFromMs));
+    QStringList lines{QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("HH:mm:ss.zzz"))};
+    // Each series' sample at or just before that time.
+    for (const auto &p : m_series) {
+        const int at = p->ring.lowerBound(ms + 1) - 1;
+        if (at >= 0 && ms - p->ring.at(at).ms <= windowMs() / std::max(1, columns()) + 300)
+            lines << p->probe.label + QStringLiteral(": ") + valueText(p->ring.at(at).value);
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+bool TrendDock::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_view->viewport() && event->type() == QEvent::ToolTip) {
+        const auto *help = static_cast<QHelpEvent *>(event);
+        const QString text = hoverText(m_view->mapToScene(help->pos()).x());
+        if (text.isEmpty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(help->globalPos(), text, m_view);
+        return true;
+    }
+    return QDockWidget::eventFilter(watched, event);
 }
 
 void TrendDock::setWindow(int index)
@@ -508,10 +587,8 @@ void TrendDock::chooseColour(int index)
     if (!c.isValid())
         return;
     p.colour = c;
-    QPen pen = p.line->pen();
-    pen.setColor(c);
-    p.line->setPen(pen);
     layOutLegend();
+    mapLines();
 }
 
 } // namespace trend

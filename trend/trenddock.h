@@ -23,10 +23,8 @@ class Dialogs;
 class QChart;
 class QChartView;
 class QComboBox;
-class QDateTimeAxis;
 class QGridLayout;
 class QLabel;
-class QLineSeries;
 class QMenu;
 class QPushButton;
 class QTimer;
@@ -45,6 +43,8 @@ struct Choice
     QString group;
     Probe probe;
 };
+
+class Traces;
 
 class TrendDock : public QDockWidget
 {
@@ -88,6 +88,12 @@ public:
     // The window of time shown: an index into kWindowsMs.
     void setWindow(int index);
     QString csv() const;
+    // What hovering at x (in the chart's scene) shows: the clock time there
+    // and each series' value; empty outside the plot area.
+    QString hoverText(double x) const;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     struct Plot;
@@ -103,6 +109,10 @@ private:
     void updateLegend(int index);
     void layOutLegend();
     void chooseColour(int index);
+    // The reduced lines into the plot area's pixels, for the window and
+    // value range the axes show.
+    void mapLines();
+    void setTimeAxis();
 
     link::Link &m_link;
     Dialogs &m_dialogs;
@@ -114,16 +124,19 @@ private:
     std::vector<std::optional<double>> m_values; // one tick's, reused
     bool m_userPaused = false;
     bool m_pollingStopped = true;
-    qint64 m_drawnToMs = 0; // the end of the window the lines show
+    qint64 m_drawnFromMs = 0; // the window the lines show
+    qint64 m_drawnToMs = 0;
     bool m_refreshPosted = false;
 
     QChart *m_chart = nullptr;
     QChartView *m_view = nullptr;
+    Traces *m_traces = nullptr;    // owned by the view's scene
     QWidget *m_plotArea = nullptr; // the chart and its legend, as exported
     QWidget *m_legend = nullptr;
     QGridLayout *m_legendGrid = nullptr;
-    QDateTimeAxis *m_axisX = nullptr;
+    QValueAxis *m_axisX = nullptr;
     QValueAxis *m_axisY = nullptr;
+    QValueAxis *m_niceY = nullptr; // not in the chart: for working out ranges
     QToolButton *m_add = nullptr;
     QMenu *m_addMenu = nullptr;
     QToolButton *m_seriesButton = nullptr;

@@ -243,6 +243,14 @@ void TestTrend::exportsCsv()
                                                                "2026-12-05T09:05:03.300,1,7\n"));
     QVERIFY(f.dialogs.alertTexts().isEmpty());
 
+    // The axis counts back from the newest sample; hovering gives the clock
+    // time and the values there, and nothing off the plot.
+    const QRectF area = dockOf(f)->chartView()->chart()->plotArea();
+    QCOMPARE(dockOf(f)->hoverText(area.right()), QStringLiteral("09:05:03.300\nOUT 3: 1\nA: 7"));
+    QCOMPARE(dockOf(f)->hoverText(area.right() - area.width() * 0.3 / 60.0),
+             QStringLiteral("09:05:03.000\nOUT 3: 0\nA: 5"));
+    QCOMPARE(dockOf(f)->hoverText(area.left() - 1), QString());
+
     // The picture: the chart with its legend, as the dock shows it.
     const QString png = f.tempDir.filePath(QStringLiteral("trend.png"));
     f.dialogs.setNextFileName(png);
