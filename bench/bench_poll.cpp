@@ -363,11 +363,13 @@ int main(int argc, char **argv)
         int delayMs;
         int rounds;
     };
-    // "bench_poll chart" runs only the chart case.
+    // "bench_poll chart" runs only the chart case, "bench_poll tick" only the
+    // plain tick without delay.
     const bool chartOnly = argc > 1 && qstrcmp(argv[1], "chart") == 0;
-    std::vector<Case> cases;
-    if (!chartOnly)
-        cases = {{"no delay", 0, 2000}, {"delay 5 ms", 5, 200}};
+    const bool tickOnly = argc > 1 && qstrcmp(argv[1], "tick") == 0;
+    const Case all[] = {{"no delay", 0, 2000}, {"delay 5 ms", 5, 200}};
+    const std::vector<Case> cases(std::begin(all), std::end(all) - (tickOnly ? 1 : 0) - (chartOnly ? 2 : 0));
+    const std::vector<Case> none;
     for (const Case &c : cases) {
         double tick = 0;
         double bare = 0;
@@ -382,7 +384,7 @@ int main(int argc, char **argv)
         std::printf("3 bare exchanges / 3 raw round trips (%s): %.2f (%.1f us)\n", c.name, bare / bound,
                     bare);
     }
-    for (const Case &c : cases) {
+    for (const Case &c : tickOnly ? none : cases) {
         double tick = 0;
         double bare = 0;
         double bound = 0;
@@ -398,7 +400,9 @@ int main(int argc, char **argv)
     }
     // The dock at its usual width beside the pages, and floating 1600 px
     // wide: more pixel columns, more points to draw.
-    for (const int width : {0, 1600}) {
+    const std::vector<int> widths = {0, 1600};
+    const std::vector<int> noWidths;
+    for (const int width : tickOnly ? noWidths : widths) {
         Redraw r;
         int columns = 0;
         if (!chartRedraw(360, width, &r, &columns)) {
@@ -418,7 +422,7 @@ int main(int argc, char **argv)
             "  all laid out again and drawn into an image: %.2f ms vs. line series %.2f ms (ratio %.2f)\n",
             r.dock.fullRender, r.series.fullRender, r.dock.fullRender / r.series.fullRender);
     }
-    for (const Case &c : cases) {
+    for (const Case &c : tickOnly ? none : cases) {
         double period = 0;
         double worst = 0;
         if (!tickPeriod(c.delayMs, 11, &period, &worst)) {
