@@ -258,7 +258,9 @@ private slots:
         f.timeoutField()->setText(QStringLiteral("1"));
         f.addressField()->setText(QStringLiteral("127.0.0.1:%1").arg(f.sim->port()));
         f.window->connectController();
-        QVERIFY(f.waitFor([&] { return f.commands().contains(QStringLiteral("CMD$ 0")); }));
+        // Setting up, not the fault under test: under ThreadSanitizer on a
+        // busy machine the login alone can take seconds.
+        QVERIFY(f.waitFor([&] { return f.commands().contains(QStringLiteral("CMD$ 0")); }, 30000));
         f.clearCommands();
         f.window->consolePage().consoleAppendFollow(
             QStringLiteral("\r\nearlier output").repeated(150)); // a full console
