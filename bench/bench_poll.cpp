@@ -7,6 +7,7 @@
 // the round trips of all eleven commands; the trend chart's redraw with eight
 // full hours of samples, beside the same lines drawn as Qt Charts line
 // series; then the period of the running poll timer.
+#include "journal/sessionjournal.h"
 #include "monitor/iopage.h"
 #include "monitor/poller.h"
 #include "rawclient.h"
@@ -27,6 +28,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <ctime>
 #include <vector>
 
 namespace {
@@ -122,6 +124,62 @@ bool tickVersusBound(int delayMs, int rounds, double *tickUs, double *bareUs, do
     *tickUs = median(ticks);
     *bareUs = median(bares);
     *boundUs = median(bounds);
+    return true;
+}
+
+// CPU time of the calling thread, in microseconds.
+double threadCpuUs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) * 1e6 + double(ts.tv_nsec) / 1e3;
+}
+
+// The session transcript's share of the I/O tab's tick: ticks with the
+// recording on and off in alternating batches, medians of the tick's wall
+// time and of the main thread's CPU time in it, in microseconds.
+struct JournalCost
+{
+    double onUs = 0;
+    double offUs = 0;
+    double onCpuUs = 0;
+    double offCpuUs = 0;
+};
+
+bool journalCost(int rounds, JournalCost *out)
+{
+    MonitorFixture f;
+    if (!f.connectToSim())
+        return false;
+    f.sim->setRecording(false);
+    auto *journal = f.window->findChild<journal::SessionJournal *>();
+    if (!journal)
+        return false;
+    f.window->poller().setPage(f.window->findChild<monitor::IoPage *>());
+    const int batches = 10;
+    const int perBatch = std::max(1, rounds / batches);
+    std::vector<double> wall[2];
+    std::vector<double> cpu[2];
+    for (int b = 0; b < batches; ++b) {
+        for (const int on : {1, 0}) {
+            journal->setEnabled(on != 0);
+            if (on)
+                journal->beginSession(QDateTime::currentDateTime(), QStringLiteral("127.0.0.1"));
+            for (int i = 0; i < perBatch; ++i) {
+                QElapsedTimer t;
+                t.start();
+                const double c = threadCpuUs();
+                f.window->poller().tick();
+                cpu[on].push_back(threadCpuUs() - c);
+                wall[on].push_back(double(t.nsecsElapsed()) / 1000.0);
+                QCoreApplication::processEvents();
+            }
+        }
+    }
+    out->onUs = median(wall[1]);
+    out->offUs = median(wall[0]);
+    out->onCpuUs = median(cpu[1]);
+    out->offCpuUs = median(cpu[0]);
     return true;
 }
 
@@ -383,6 +441,16 @@ int main(int argc, char **argv)
             c.name, tick / bound, tick, bound);
         std::printf("3 bare exchanges / 3 raw round trips (%s): %.2f (%.1f us)\n", c.name, bare / bound,
                     bare);
+    }
+    if (tickOnly) {
+        JournalCost j;
+        if (!journalCost(2000, &j)) {
+            std::printf("poll tick with the session recorded: failed\n");
+            return 1;
+        }
+        std::printf("poll tick, session recorded / not recorded: %.2f (%.1f us vs %.1f us); main thread's "
+                    "CPU in the tick %.1f us vs %.1f us\n",
+                    j.onUs / j.offUs, j.onUs, j.offUs, j.onCpuUs, j.offCpuUs);
     }
     for (const Case &c : tickOnly ? none : cases) {
         double tick = 0;
