@@ -127,12 +127,17 @@ bool tickVersusBound(int delayMs, int rounds, double *tickUs, double *bareUs, do
     return true;
 }
 
-// CPU time of the calling thread, in microseconds.
+// CPU time of the calling thread, in microseconds; 0 where the system has
+// no such clock.
 double threadCpuUs()
 {
+#if defined(CLOCK_THREAD_CPUTIME_ID)
     timespec ts{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
     return double(ts.tv_sec) * 1e6 + double(ts.tv_nsec) / 1e3;
+#else
+    return 0;
+#endif
 }
 
 // The session transcript's share of the I/O tab's tick: ticks with the
