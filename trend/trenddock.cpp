@@ -381,6 +381,9 @@ void TrendDock::redraw()
     const qint64 to = newestMs();
     const qint64 from = to - windowMs();
     const int columns = this->columns();
+    // Set before the axes change: a new y range lays the chart out and maps
+    // the lines at once, and they must go into this window.
+    m_drawnFromMs = from;
     m_drawnToMs = to;
     double lo = std::numeric_limits<double>::infinity();
     double hi = -lo;
@@ -407,7 +410,6 @@ void TrendDock::redraw()
         m_axisY->setTickCount(m_niceY->tickCount());
         m_axisY->setRange(m_niceY->min(), m_niceY->max());
     }
-    m_drawnFromMs = from;
     mapLines();
 }
 
@@ -429,7 +431,7 @@ void TrendDock::mapLines()
 void TrendDock::setTimeAxis()
 {
     // Seconds for the minute, minutes for the longer windows; a tick each
-    // quarter of an hour, two minutes or fifteen seconds.
+    // fifteen seconds, two minutes or quarter of an hour.
     switch (std::clamp(m_window->currentIndex(), 0, 2)) {
     case 0:
         m_axisX->setRange(-60, 0);
