@@ -14,7 +14,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
-#include <QtTest>
+#include <QTest>
 
 #include <memory>
 

@@ -11,8 +11,8 @@
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QStatusBar>
+#include <QTest>
 #include <QTimer>
-#include <QtTest>
 
 namespace {
 

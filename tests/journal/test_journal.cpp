@@ -19,9 +19,10 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QStatusBar>
+#include <QTest>
 #include <QTreeWidget>
-#include <QtTest>
 
 using namespace journal;
 

@@ -4,7 +4,7 @@
 #include "journal/operatorwords.h"
 #include "journal/transcript.h"
 
-#include <QtTest>
+#include <QTest>
 
 using namespace journal;
 

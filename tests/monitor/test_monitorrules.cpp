@@ -7,7 +7,7 @@
 #include "monitor/polling.h"
 
 #include <QRegularExpression>
-#include <QtTest>
+#include <QTest>
 
 using monitor::BitGroup;
 

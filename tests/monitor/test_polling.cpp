@@ -16,9 +16,9 @@
 #include <QTabWidget>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTest>
 #include <QThread>
 #include <QTimer>
-#include <QtTest>
 
 #include <functional>
 

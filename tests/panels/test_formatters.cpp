@@ -5,7 +5,7 @@
 #include "panels/tasks.h"
 #include "panels/variables.h"
 
-#include <QtTest>
+#include <QTest>
 #include <limits>
 
 namespace {

@@ -2,7 +2,7 @@
 #include "link/sjis.h"
 #include "sim/machine.h"
 
-#include <QtTest>
+#include <QTest>
 
 using sim::Machine;
 

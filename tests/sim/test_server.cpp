@@ -10,7 +10,7 @@
 #include <QHostAddress>
 #include <QRandomGenerator>
 #include <QTcpSocket>
-#include <QtTest>
+#include <QTest>
 
 #include <functional>
 

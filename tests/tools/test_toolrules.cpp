@@ -4,7 +4,7 @@
 
 #include <QLocale>
 #include <QStringList>
-#include <QtTest>
+#include <QTest>
 
 namespace {
 

@@ -20,8 +20,8 @@
 #include <QLineSeries>
 #include <QMenu>
 #include <QPushButton>
+#include <QTest>
 #include <QToolButton>
-#include <QtTest>
 
 namespace {
 

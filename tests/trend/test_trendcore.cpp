@@ -6,7 +6,7 @@
 #include "trend/sampler.h"
 #include "trend/series.h"
 
-#include <QtTest>
+#include <QTest>
 #include <algorithm>
 #include <cmath>
 

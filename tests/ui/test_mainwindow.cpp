@@ -20,7 +20,8 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QTabWidget>
-#include <QtTest>
+#include <QTest>
+#include <QTimer>
 
 #include <functional>
 
