@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
-# Builds the Debian package build-pkg/quorin-monitor_VERSION_ARCH.deb from a
-# Release tree of its own (no tests); dpkg-shlibdeps works out the library
-# dependencies from the binaries.
+# Builds the Debian package build/quorin-monitor_VERSION_ARCH.deb from the
+# tree the test command builds (build/, optimised with debug information,
+# which CPack strips from the packaged programs): the package holds the very
+# programs the tests ran against, and CI does not compile them twice.
+# dpkg-shlibdeps works out the library dependencies from the binaries.
 #   scripts/package.sh [--check]
 # --check then validates the desktop entry and the AppStream data, unpacks the
 # package into a temporary folder and runs both programs from there.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${PKG_BUILD_DIR:-"$root/build-pkg"}
+build="$root/build"
 check=0
 case "${1:-}" in
     --check) check=1 ;;
@@ -16,8 +18,11 @@ case "${1:-}" in
 esac
 
 "$root/scripts/deps.sh" package
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORIN_TESTS=OFF >/dev/null
-cmake --build "$build" -j"$(nproc)"
+"$root/scripts/build.sh" quorin-monitor quorin-sim manpage
+if grep -qE '^QUORIN_(ASAN|TSAN|FUZZ):BOOL=ON' "$build/CMakeCache.txt"; then
+    echo "package: $build is configured with a sanitizer; not packaging it" >&2
+    exit 1
+fi
 rm -f "$build"/quorin-monitor_*.deb
 (cd "$build" && cpack -G DEB >/dev/null)
 debs=("$build"/quorin-monitor_*.deb)
