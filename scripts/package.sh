@@ -18,11 +18,11 @@ case "${1:-}" in
 esac
 
 "$root/scripts/deps.sh" package
-"$root/scripts/build.sh" quorin-monitor quorin-sim manpage
-if grep -qE '^QUORIN_(ASAN|TSAN|FUZZ):BOOL=ON' "$build/CMakeCache.txt"; then
+if grep -qsE '^QUORIN_(ASAN|TSAN|FUZZ):BOOL=ON' "$build/CMakeCache.txt"; then
     echo "package: $build is configured with a sanitizer; not packaging it" >&2
     exit 1
 fi
+"$root/scripts/build.sh" quorin-monitor quorin-sim manpage
 rm -f "$build"/quorin-monitor_*.deb
 (cd "$build" && cpack -G DEB >/dev/null)
 debs=("$build"/quorin-monitor_*.deb)
