@@ -443,6 +443,12 @@ void MainWindow::onTabChanged(int index)
                 m_poller->timerStop();
         });
     }
+    emit currentTabChanged(m_currentTab);
+}
+
+QString MainWindow::currentTabTitle() const
+{
+    return m_tabview->tabText(m_tabview->currentIndex());
 }
 
 void MainWindow::wireMonitor()

@@ -79,6 +79,8 @@ public:
 
     // The selected page, as the poll and the live display know it.
     monitor::Tab currentTab() const { return m_currentTab; }
+    // The selected page's title, as its tab shows it.
+    QString currentTabTitle() const;
 
     // The controller's address, as if typed into the address field.
     void setAddress(const QString &address);
@@ -92,6 +94,11 @@ public:
     void objectsEnable(bool stat);
     // Writes what the monitor remembers between runs; closing does it too.
     void saveSettings();
+
+signals:
+    // After the window has followed a change of tab (on a disconnected
+    // window, back to the console).
+    void currentTabChanged(monitor::Tab tab);
 
 protected:
     void closeEvent(QCloseEvent *event) override;

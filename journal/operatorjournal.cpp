@@ -10,7 +10,6 @@
 #include "transfer/transfers.h"
 
 #include <QFileInfo>
-#include <QTabWidget>
 #include <QTimer>
 #include <utility>
 
@@ -56,7 +55,7 @@ OperatorJournal::OperatorJournal(MainWindow &window, SessionJournal &session)
         // poll's or a transfer's.
         if (m_transfers > 0 || !bytes.endsWith('\r') || pollTraffic())
             return;
-        note({Event::Kind::Command, m_window.clock().now(), currentPage(), bytes, QString()});
+        note({Event::Kind::Command, m_window.clock().now(), m_window.currentTabTitle(), bytes, QString()});
     });
     // The exchange that a command started ended: its reply is whole.
     connect(&link, &link::Link::waitSucceeded, this, [this, &link] {
@@ -168,17 +167,10 @@ void OperatorJournal::add(const QString &what)
     process();
     if (m_pending)
         settle(QString());
-    const OperatorEntry e{m_window.clock().now(), currentPage(), what};
+    const OperatorEntry e{m_window.clock().now(), m_window.currentTabTitle(), what};
     m_entries << e;
     m_session.addOperatorLine(e.page, e.what);
     emit added(e);
-}
-
-QString OperatorJournal::currentPage()
-{
-    if (!m_tabs)
-        m_tabs = m_window.findChild<QTabWidget *>(QStringLiteral("tabview"));
-    return m_tabs ? m_tabs->tabText(m_tabs->currentIndex()) : QString();
 }
 
 QList<OperatorEntry> OperatorJournal::today() const

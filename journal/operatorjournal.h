@@ -10,11 +10,9 @@
 #include <QDateTime>
 #include <QList>
 #include <QObject>
-#include <QPointer>
 #include <optional>
 
 class MainWindow;
-class QTabWidget;
 class QTimer;
 
 namespace monitor {
@@ -55,7 +53,6 @@ private:
     void process();
     void onCommand(const Event &event);
     void settle(const QString &error);
-    QString currentPage();
     bool pollTraffic();
 
     MainWindow &m_window;
@@ -69,7 +66,6 @@ private:
     QList<Event> m_events;
     bool m_processPosted = false;
     QTimer *m_unanswered = nullptr;
-    QPointer<QTabWidget> m_tabs;
 };
 
 } // namespace journal

@@ -16,7 +16,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QRadioButton>
-#include <QTabWidget>
 #include <functional>
 #include <vector>
 
@@ -198,14 +197,10 @@ TrendDock *install(MainWindow &window)
     }
     // The console tab stops polling at once; Stop and a lost connection
     // show when the ticks stop coming.
-    if (auto *tabs = window.findChild<QTabWidget *>(QStringLiteral("tabview"))) {
-        QObject::connect(tabs, &QTabWidget::currentChanged, dock, [tabs, dock](int index) {
-            const QWidget *page = tabs->widget(index);
-            if (page &&
-                page->property("identifier").toString() == monitor::tabIdentifier(monitor::Tab::Console))
-                dock->setPollingStopped(true);
-        });
-    }
+    QObject::connect(&window, &MainWindow::currentTabChanged, dock, [dock](monitor::Tab tab) {
+        if (tab == monitor::Tab::Console)
+            dock->setPollingStopped(true);
+    });
     QObject::connect(&window.link(), &link::Link::connectedChanged, dock, [dock](bool connected) {
         if (!connected)
             dock->setPollingStopped(true);
