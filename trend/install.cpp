@@ -1,11 +1,17 @@
 #include "trend/install.h"
 
 #include "app/mainwindow.h"
+#include "axis/axispage.h"
 #include "link/link.h"
 #include "link/textutil.h"
 #include "monitor/banks.h"
 #include "monitor/bits.h"
+#include "monitor/cupage.h"
+#include "monitor/iopage.h"
 #include "monitor/tabs.h"
+#include "panels/mbkpage.h"
+#include "panels/taskspage.h"
+#include "panels/variablespage.h"
 #include "trend/trenddock.h"
 #include "ui/page.h"
 
@@ -191,7 +197,14 @@ TrendDock *install(MainWindow &window)
     toggle->setStatusTip(QStringLiteral("Plot polled values over time"));
     window.viewMenu()->addAction(toggle);
 
-    for (ui::Page *page : window.findChildren<ui::Page *>()) {
+    // Only the ticks of the monitor pages sample. The console's ticks read
+    // nothing on purpose: a read there would wait for a prompt in the middle
+    // of console traffic (swallowing a breakpoint banner or a listing line,
+    // and ending breakpoint mode with its own prompt).
+    const std::initializer_list<ui::Page *> monitorPages = {&window.ioPage(),   &window.variablesPage(),
+                                                            &window.mbkPage(),  &window.cuPage(),
+                                                            &window.axisPage(), &window.tasksPage()};
+    for (ui::Page *page : monitorPages) {
         QObject::connect(page, &ui::Page::replyRead, dock, &TrendDock::pageRead);
         QObject::connect(page, &ui::Page::polled, dock, &TrendDock::pagePolled);
     }

@@ -116,6 +116,7 @@ private slots:
     void valuesThePageReadAreNotReadAgain();
     void exportsCsv();
     void saysWhenPollingStops();
+    void consoleTabReadsNothingWhenStarted();
 };
 
 void TestTrend::plotsEveryKindOfValue()
@@ -285,6 +286,29 @@ void TestTrend::saysWhenPollingStops()
     QVERIFY(f.waitFor([&] { return status->text().isEmpty(); }));
     control<QPushButton>(f.window.get(), QStringLiteral("buttonTimerStop"))->click();
     QVERIFY(f.waitFor([&] { return status->text() == QLatin1String("Polling stopped: plot paused"); }));
+}
+
+void TestTrend::consoleTabReadsNothingWhenStarted()
+{
+    MonitorFixture f;
+    QVERIFY(f.connectToSim());
+    QVERIFY(plot(f, QStringLiteral("Outputs"), QStringLiteral("OUT 3")));
+    f.selectTab(QStringLiteral("1"));
+    QVERIFY(f.waitFor([&] { return dockOf(f)->samples(0).size() >= 1; }));
+    f.selectTab(QStringLiteral("0"));
+    QVERIFY(f.waitFor([&] { return !f.window->poller().isRunning() && !f.link().busy(); }));
+    // Start on the console tab: the ticks run and read nothing for the plot
+    // (a read would wait for a prompt in the middle of the console's traffic),
+    // and the plot says it is paused.
+    f.clearCommands();
+    const int sampled = dockOf(f)->samples(0).size();
+    control<QPushButton>(f.window.get(), QStringLiteral("buttonTimerStart"))->click();
+    QVERIFY(f.waitFor([&] { return f.window->poller().ticks() >= 4; }));
+    f.settle();
+    QCOMPARE(f.commands(), QStringList({"CMD$"}));
+    QCOMPARE(dockOf(f)->samples(0).size(), sampled);
+    QCOMPARE(control<QLabel>(f.window.get(), QStringLiteral("labelTrendStatus"))->text(),
+             QStringLiteral("Polling stopped: plot paused"));
 }
 
 QTEST_MAIN(TestTrend)
