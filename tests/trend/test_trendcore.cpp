@@ -162,11 +162,25 @@ void TestTrendCore::valuesFromReplies_data()
                                        << "2.5";
     QTest::newRow("variable error") << variableProbe(QStringLiteral("A")) << "\r\n\tエラー\r\n#"
                                     << "";
+    // Only finite numbers the plot's axis can span are samples.
+    QTest::newRow("variable inf") << variableProbe(QStringLiteral("A")) << "\r\n inf\r\n#"
+                                  << "";
+    QTest::newRow("variable -inf") << variableProbe(QStringLiteral("A")) << "\r\n -inf\r\n#"
+                                   << "";
+    QTest::newRow("variable nan") << variableProbe(QStringLiteral("A")) << "\r\n nan\r\n#"
+                                  << "";
+    QTest::newRow("variable too large") << variableProbe(QStringLiteral("A")) << "\r\n -1E+300\r\n#"
+                                        << "";
+    QTest::newRow("variable large") << variableProbe(QStringLiteral("A")) << "\r\n 1E+12\r\n#"
+                                    << "1e+12";
     QTest::newRow("mbk word") << mbkProbe(QStringLiteral("100"), panels::MbkSize::Wrd) << "\r\n 65535\r\n#"
                               << "65535";
     const QString axisReply = QStringLiteral("\r\n 0 64 100 -200 300 0 255 1 2 3 4\r\n#");
     QTest::newRow("position Y") << std::optional<Probe>(axisProbe(false, 1)) << axisReply << "-200";
     QTest::newRow("counter Z") << std::optional<Probe>(axisProbe(true, 3)) << axisReply << "4";
+    QTest::newRow("position inf") << std::optional<Probe>(axisProbe(false, 0))
+                                  << "\r\n 0 64 inf -200 300 0 255 1 2 3 4\r\n#"
+                                  << "";
     QTest::newRow("axis cut short") << std::optional<Probe>(axisProbe(true, 3)) << "\r\n 0 64 100\r\n#"
                                     << "";
     QTest::newRow("task step") << taskProbe(QStringLiteral("3")) << "\r\n  12 1\r\n#"
