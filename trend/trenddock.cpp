@@ -248,15 +248,22 @@ void TrendDock::removeSeries(int index)
 
 void TrendDock::pageRead(const QString &command, const QString &reply)
 {
-    if (!m_series.empty())
+    if (sampling())
         m_sampler.pageRead(command, reply);
+}
+
+bool TrendDock::sampling() const
+{
+    // Closed, the dock costs the controller nothing: its series stay, and
+    // opening it again resumes them after a gap. Paused, it goes on.
+    return !m_series.empty() && !isHidden();
 }
 
 void TrendDock::pagePolled()
 {
     m_stale->start();
     setPollingStopped(false);
-    if (m_series.empty()) {
+    if (!sampling()) {
         m_sampler.endTick();
         return;
     }

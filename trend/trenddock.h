@@ -70,7 +70,8 @@ public:
     const Probe &probe(int index) const;
     const Series &samples(int index) const;
 
-    // From the selected page during its poll tick.
+    // From the selected monitor page during its poll tick. Nothing is read
+    // or recorded while the dock is closed.
     void pageRead(const QString &command, const QString &reply);
     void pagePolled();
     // Polling stopped (the console tab, Stop, no connection): the plot
@@ -97,6 +98,8 @@ protected:
 
 private:
     struct Plot;
+    // Whether a tick records samples (and reads what the page did not).
+    bool sampling() const;
     void exportCsv();
     void exportPng();
     void fillAddMenu();

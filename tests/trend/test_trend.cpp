@@ -117,6 +117,7 @@ private slots:
     void exportsCsv();
     void saysWhenPollingStops();
     void consoleTabReadsNothingWhenStarted();
+    void closedDockReadsNothingPausedOneSamples();
 };
 
 void TestTrend::plotsEveryKindOfValue()
@@ -309,6 +310,39 @@ void TestTrend::consoleTabReadsNothingWhenStarted()
     QCOMPARE(dockOf(f)->samples(0).size(), sampled);
     QCOMPARE(control<QLabel>(f.window.get(), QStringLiteral("labelTrendStatus"))->text(),
              QStringLiteral("Polling stopped: plot paused"));
+}
+
+void TestTrend::closedDockReadsNothingPausedOneSamples()
+{
+    MonitorFixture f;
+    QVERIFY(f.connectToSim());
+    f.window->variablesPage().setVariableNames({QStringLiteral("A")});
+    QVERIFY(plot(f, QStringLiteral("Variables"), QStringLiteral("A")));
+    trend::TrendDock *dock = dockOf(f);
+    ui::Page *io = &f.window->ioPage();
+    const QStringList pageReads = {"PR IN(0)", "PR IN(24)", "PR IN(-1)"};
+    const auto later = [&f] { f.clock.value = f.clock.value.addMSecs(300); };
+
+    // Paused, the plot holds still and sampling goes on.
+    auto *pause = control<QPushButton>(f.window.get(), QStringLiteral("buttonTrendPause"));
+    pause->click();
+    QCOMPARE(tickOn(f, io), pageReads + QStringList{"PR A"});
+    QCOMPARE(dock->samples(0).size(), 1);
+    pause->click();
+
+    // Closed, it reads nothing and keeps its series.
+    control<QAction>(f.window.get(), QStringLiteral("menuViewTrend"))->trigger();
+    QVERIFY(!dock->isVisible());
+    later();
+    QCOMPARE(tickOn(f, io), pageReads);
+    QCOMPARE(dock->samples(0).size(), 1);
+
+    // Reopened, it reads again, with a gap where it was closed.
+    control<QAction>(f.window.get(), QStringLiteral("menuViewTrend"))->trigger();
+    later();
+    QCOMPARE(tickOn(f, io), pageReads + QStringList{"PR A"});
+    QCOMPARE(dock->samples(0).size(), 2);
+    QCOMPARE(dock->samples(0).at(1).ms - dock->samples(0).at(0).ms, qint64(600));
 }
 
 QTEST_MAIN(TestTrend)
