@@ -208,9 +208,13 @@ TrendDock *install(MainWindow &window)
         QObject::connect(page, &ui::Page::replyRead, dock, &TrendDock::pageRead);
         QObject::connect(page, &ui::Page::polled, dock, &TrendDock::pagePolled);
     }
-    // The console tab stops polling at once; Stop and a lost connection
-    // show when the ticks stop coming.
+    // Axis values come from the Axis page's board, which the dock selects
+    // again after each change of tab, as that page does. The console tab
+    // stops polling at once; Stop and a lost connection show when the ticks
+    // stop coming.
+    dock->setAxisBoard([axis = &window.axisPage()] { return axis->acceptedBoard(); });
     QObject::connect(&window, &MainWindow::currentTabChanged, dock, [dock](monitor::Tab tab) {
+        dock->reselectBoard();
         if (tab == monitor::Tab::Console)
             dock->setPollingStopped(true);
     });
