@@ -1,7 +1,9 @@
 // The trend dock against the in-process simulator: values plotted from every
 // kind of control, what each poll tick sends for them (after the page's own
-// exchanges, in the order added, never a value the page read), what the
-// legend and the status line show, and the CSV export.
+// exchanges, in the order added, never a value the page read, axis values
+// from the Axis page's board only) and when it sends nothing (the console's
+// ticks, a closed dock), what the legend and the status line show, and the
+// CSV export.
 #include "axis/axispage.h"
 #include "monitor/iopage.h"
 #include "panels/variablespage.h"
