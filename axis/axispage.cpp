@@ -153,6 +153,7 @@ bool AxisPage::checkMpg()
         return false; // m_reselect stays set: the next axis tick tries again
     const QString reply = m_link.rcvBuff();
     if (!monitor::boardRefused(reply)) {
+        m_accepted = m_board;
         pgobjectsEnable(true);
         link::trace(QStringLiteral("MPG ReSelected"));
         m_reselect = false;
@@ -248,6 +249,8 @@ void AxisPage::onDisplayTypeClicked()
 void AxisPage::onBoardChanged(int index)
 {
     m_board = boardAt(index);
+    if (m_board != m_accepted)
+        m_accepted.reset();
 }
 
 void AxisPage::onBoardActivated()

@@ -29,6 +29,10 @@ public:
     // The next poll selects the board again before reading it: another tab
     // may have selected a different one meanwhile.
     void reselectBoard() { m_reselect = true; }
+    // The board this page reads when it polls: chosen, and accepted by the
+    // controller when the page last selected it. Nothing for "None", a
+    // refused board, or one chosen and not selected yet.
+    std::optional<int> acceptedBoard() const { return m_accepted; }
 
 private:
     void pgvalueshow();
@@ -60,6 +64,7 @@ private:
     AxisWidgets m_w;
     // The board chosen in the popup; nothing for "None".
     std::optional<int> m_board;
+    std::optional<int> m_accepted;
     // The board must be selected on the controller before the next reading.
     bool m_reselect = false;
     // The point shown in the table's first row.

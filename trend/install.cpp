@@ -1,11 +1,17 @@
 #include "trend/install.h"
 
 #include "app/mainwindow.h"
+#include "axis/axispage.h"
 #include "link/link.h"
 #include "link/textutil.h"
 #include "monitor/banks.h"
 #include "monitor/bits.h"
+#include "monitor/cupage.h"
+#include "monitor/iopage.h"
 #include "monitor/tabs.h"
+#include "panels/mbkpage.h"
+#include "panels/taskspage.h"
+#include "panels/variablespage.h"
 #include "trend/trenddock.h"
 #include "ui/page.h"
 
@@ -191,13 +197,24 @@ TrendDock *install(MainWindow &window)
     toggle->setStatusTip(QStringLiteral("Plot polled values over time"));
     window.viewMenu()->addAction(toggle);
 
-    for (ui::Page *page : window.findChildren<ui::Page *>()) {
+    // Only the ticks of the monitor pages sample. The console's ticks read
+    // nothing on purpose: a read there would wait for a prompt in the middle
+    // of console traffic (swallowing a breakpoint banner or a listing line,
+    // and ending breakpoint mode with its own prompt).
+    const std::initializer_list<ui::Page *> monitorPages = {&window.ioPage(),   &window.variablesPage(),
+                                                            &window.mbkPage(),  &window.cuPage(),
+                                                            &window.axisPage(), &window.tasksPage()};
+    for (ui::Page *page : monitorPages) {
         QObject::connect(page, &ui::Page::replyRead, dock, &TrendDock::pageRead);
         QObject::connect(page, &ui::Page::polled, dock, &TrendDock::pagePolled);
     }
-    // The console tab stops polling at once; Stop and a lost connection
-    // show when the ticks stop coming.
+    // Axis values come from the Axis page's board, which the dock selects
+    // again after each change of tab, as that page does. The console tab
+    // stops polling at once; Stop and a lost connection show when the ticks
+    // stop coming.
+    dock->setAxisBoard([axis = &window.axisPage()] { return axis->acceptedBoard(); });
     QObject::connect(&window, &MainWindow::currentTabChanged, dock, [dock](monitor::Tab tab) {
+        dock->reselectBoard();
         if (tab == monitor::Tab::Console)
             dock->setPollingStopped(true);
     });

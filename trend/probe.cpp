@@ -7,6 +7,8 @@
 #include "panels/tasks.h"
 #include "panels/variables.h"
 
+#include <cmath>
+
 namespace trend {
 
 namespace {
@@ -31,11 +33,19 @@ const AxisFrame &axisFrame()
     return frame;
 }
 
+// The largest magnitude a sample may have, 2^53: up to there a double holds
+// every whole number, so the legend and the CSV show what the controller
+// sent and neighbouring values stay apart on the y axis (a QValueAxis of
+// doubles), whose range and margins are then far from overflowing. An
+// infinity or a NaN would make that range meaningless for as long as the
+// sample stays in the ring: none of them is a sample.
+constexpr double kLargestSample = 9007199254740992.0;
+
 std::optional<double> number(const QString &text)
 {
     bool ok = false;
     const double v = text::trimBlanks(text).toDouble(&ok);
-    if (!ok)
+    if (!ok || !std::isfinite(v) || std::abs(v) > kLargestSample)
         return std::nullopt;
     return v;
 }

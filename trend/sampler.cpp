@@ -1,5 +1,7 @@
 #include "trend/sampler.h"
 
+#include "monitor/polling.h"
+
 namespace trend {
 
 void Sampler::pageRead(const QString &command, const QString &reply)
@@ -7,20 +9,27 @@ void Sampler::pageRead(const QString &command, const QString &reply)
     m_replies.insert(readKey(command), reply);
 }
 
-QStringList Sampler::extraReads(const QVector<Probe> &probes) const
+QVector<Read> Sampler::extraReads(const QVector<Probe> &probes, std::optional<int> board,
+                                  bool selectBoard) const
 {
-    QStringList commands;
+    QVector<Read> reads;
     QStringList keys;
     for (const Probe &p : probes) {
-        if (commands.size() >= kMaxExtraReads)
+        if (reads.size() >= kMaxExtraReads)
             break;
+        const bool axis = p.extract == Extract::AxisPosition || p.extract == Extract::AxisCounter;
+        if (axis && !board)
+            continue;
         const QString key = readKey(p.command);
         if (m_replies.contains(key) || keys.contains(key))
             continue;
         keys << key;
-        commands << p.command;
+        Read read{p.command, QString()};
+        if (axis && selectBoard)
+            read.selection = monitor::mpgCommand(QString::number(*board));
+        reads << read;
     }
-    return commands;
+    return reads;
 }
 
 void Sampler::extraRead(const QString &command, const QString &reply)

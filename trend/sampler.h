@@ -1,7 +1,8 @@
 // Which reads a poll tick needs for the plotted values: the page's own
 // replies are taken as they are, and only what the page did not read is read
 // in addition, once per read, in the order the values were added, at most
-// kMaxExtraReads of them.
+// kMaxExtraReads of them. Axis values come from the board the Axis page
+// reads, selected first as that page does, and from no board otherwise.
 #pragma once
 
 #include "trend/probe.h"
@@ -14,6 +15,15 @@
 
 namespace trend {
 
+// One read a tick adds after the page's.
+struct Read
+{
+    QString command;
+    // When not empty, sent just before `command`: the board selection an
+    // axis read needs. Refused, it leaves the read out.
+    QString selection;
+};
+
 class Sampler
 {
 public:
@@ -21,8 +31,10 @@ public:
 
     // A reply the page read in this tick.
     void pageRead(const QString &command, const QString &reply);
-    // The commands to send after the page's, in order.
-    QStringList extraReads(const QVector<Probe> &probes) const;
+    // The reads to send after the page's, in order. `board` is the board the
+    // Axis page reads (nothing: axis values are not read at all);
+    // `selectBoard` puts its selection before the axis read.
+    QVector<Read> extraReads(const QVector<Probe> &probes, std::optional<int> board, bool selectBoard) const;
     // The reply to one of them.
     void extraRead(const QString &command, const QString &reply);
     // The probe's value in this tick, or nothing when no reply of this tick

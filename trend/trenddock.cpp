@@ -3,6 +3,7 @@
 #include "app/clock.h"
 #include "app/dialogs.h"
 #include "link/link.h"
+#include "monitor/polling.h"
 #include "trend/csv.h"
 #include "trend/traces.h"
 #include "ui/controls.h"
@@ -248,25 +249,41 @@ void TrendDock::removeSeries(int index)
 
 void TrendDock::pageRead(const QString &command, const QString &reply)
 {
-    if (!m_series.empty())
+    if (sampling())
         m_sampler.pageRead(command, reply);
+}
+
+bool TrendDock::sampling() const
+{
+    // Closed, the dock costs the controller nothing: its series stay, and
+    // opening it again resumes them after a gap. Paused, it goes on.
+    return !m_series.empty() && !isHidden();
 }
 
 void TrendDock::pagePolled()
 {
     m_stale->start();
     setPollingStopped(false);
-    if (m_series.empty()) {
+    if (!sampling()) {
         m_sampler.endTick();
         return;
     }
     // Inside the tick: the slot is held, so these follow the page's own
     // exchanges directly, one at a time.
-    for (const QString &command : m_sampler.extraReads(m_probes)) {
+    const std::optional<int> board = m_axisBoard ? m_axisBoard() : std::nullopt;
+    for (const Read &read : m_sampler.extraReads(m_probes, board, board != m_boardSelected)) {
         if (!m_link.isConnected())
             break;
-        if (const std::optional<QString> reply = m_link.exchange(command))
-            m_sampler.extraRead(command, *reply);
+        if (!read.selection.isEmpty()) {
+            const std::optional<QString> reply = m_link.exchange(read.selection);
+            if (!reply || monitor::boardRefused(*reply)) {
+                m_boardSelected.reset();
+                continue;
+            }
+            m_boardSelected = board;
+        }
+        if (const std::optional<QString> reply = m_link.exchange(read.command))
+            m_sampler.extraRead(read.command, *reply);
     }
     m_values.resize(m_series.size());
     for (size_t i = 0; i < m_series.size(); ++i)

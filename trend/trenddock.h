@@ -60,6 +60,12 @@ public:
 
     // What the "+" menu offers, asked for each time it opens.
     void setChoices(std::function<QVector<Choice>()> choices) { m_choices = std::move(choices); }
+    // The board the Axis page reads (nothing when it reads none), asked at
+    // each tick: axis values are read from that board only.
+    void setAxisBoard(std::function<std::optional<int>()> board) { m_axisBoard = std::move(board); }
+    // The next axis read selects its board first: another tab may have
+    // selected a different one meanwhile.
+    void reselectBoard() { m_boardSelected.reset(); }
 
     // Adds a series and shows the dock; false when the value is plotted
     // already or eight series are.
@@ -70,7 +76,8 @@ public:
     const Probe &probe(int index) const;
     const Series &samples(int index) const;
 
-    // From the selected page during its poll tick.
+    // From the selected monitor page during its poll tick. Nothing is read
+    // or recorded while the dock is closed.
     void pageRead(const QString &command, const QString &reply);
     void pagePolled();
     // Polling stopped (the console tab, Stop, no connection): the plot
@@ -97,6 +104,8 @@ protected:
 
 private:
     struct Plot;
+    // Whether a tick records samples (and reads what the page did not).
+    bool sampling() const;
     void exportCsv();
     void exportPng();
     void fillAddMenu();
@@ -118,6 +127,10 @@ private:
     Dialogs &m_dialogs;
     Clock &m_clock;
     std::function<QVector<Choice>()> m_choices;
+    std::function<std::optional<int>()> m_axisBoard;
+    // The board this dock selected for its axis reads since the last
+    // reselectBoard().
+    std::optional<int> m_boardSelected;
     Sampler m_sampler;
     QVector<Probe> m_probes; // in the order added: the order of the extra reads
     std::vector<std::unique_ptr<Plot>> m_series;

@@ -9,6 +9,7 @@
 #include "support/widgets.h"
 #include "tools/debugtools.h"
 #include "transfer/transfers.h"
+#include "trend/trenddock.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -190,6 +191,22 @@ const QList<Action> &actions()
         debug("clock set", &tools::DebugTools::clockAdjust, "SET_RTC", false),
         debug("monitor", &tools::DebugTools::monitor, "CMD$ 0", true, 1),
         debug("monitor listing", &tools::DebugTools::monitorListing, "CMD$ 0", true, 2),
+        // A plotted variable beside the I/O tab: the trend reads it after the
+        // tab's three bit reads, and a mid-reply fault strikes that read.
+        // Finished: read on two ticks, the link still up (a garbled reply is
+        // no sample, so the samples themselves may be a gap).
+        {"trend read",
+         4,
+         true,
+         [](MonitorFixture &f) {
+             f.window->findChild<trend::TrendDock *>()->addSeries(*trend::variableProbe(QStringLiteral("A")));
+             f.selectTab(QStringLiteral("1"));
+         },
+         [](MonitorFixture &f) {
+             return f.link().isConnected() && f.commands().count(QStringLiteral("PR A")) >= 2;
+         },
+         {},
+         300},
     };
     return all;
 }

@@ -1,7 +1,10 @@
 // The trend dock against the in-process simulator: values plotted from every
 // kind of control, what each poll tick sends for them (after the page's own
-// exchanges, in the order added, never a value the page read), what the
-// legend and the status line show, and the CSV export.
+// exchanges, in the order added, never a value the page read, axis values
+// from the Axis page's board only) and when it sends nothing (the console's
+// ticks, a closed dock), what the legend and the status line show, and the
+// CSV export.
+#include "axis/axispage.h"
 #include "monitor/iopage.h"
 #include "panels/variablespage.h"
 #include "support/fixture.h"
@@ -13,6 +16,7 @@
 #include <QChart>
 #include <QChartView>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QContextMenuEvent>
 #include <QFile>
 #include <QImage>
@@ -104,6 +108,15 @@ QStringList tickOn(MonitorFixture &f, ui::Page *page)
     return f.commands();
 }
 
+// Picks the board in the Axis page's popup, as the user does.
+void chooseBoard(MonitorFixture &f, const QString &board)
+{
+    auto *popup = control<QComboBox>(f.window.get(), QStringLiteral("popupbuttonPgSelect"));
+    const int at = popup->findText(board);
+    popup->setCurrentIndex(at);
+    emit popup->activated(at);
+}
+
 } // namespace
 
 class TestTrend : public QObject
@@ -116,6 +129,9 @@ private slots:
     void valuesThePageReadAreNotReadAgain();
     void exportsCsv();
     void saysWhenPollingStops();
+    void consoleTabReadsNothingWhenStarted();
+    void closedDockReadsNothingPausedOneSamples();
+    void axisValuesFollowTheAxisPagesBoard();
 };
 
 void TestTrend::plotsEveryKindOfValue()
@@ -166,9 +182,10 @@ void TestTrend::plotsEveryKindOfValue()
     QVERIFY(ninth);
     QVERIFY(!ninth->isEnabled());
 
-    // With the board selected the axis values come in; the legend shows the
-    // last value of each series.
-    f.link().commandExec(QStringLiteral("MPG 0"));
+    // With a board on the Axis page the axis values come in; the legend
+    // shows the last value of each series.
+    chooseBoard(f, QStringLiteral("0"));
+    tickOn(f, &f.window->axisPage());
     f.link().commandExec(QStringLiteral("ON 3"));
     f.link().commandExec(QStringLiteral("A=-42"));
     f.link().commandExec(QStringLiteral("MBK(1~Int)=300"));
@@ -285,6 +302,104 @@ void TestTrend::saysWhenPollingStops()
     QVERIFY(f.waitFor([&] { return status->text().isEmpty(); }));
     control<QPushButton>(f.window.get(), QStringLiteral("buttonTimerStop"))->click();
     QVERIFY(f.waitFor([&] { return status->text() == QLatin1String("Polling stopped: plot paused"); }));
+}
+
+void TestTrend::consoleTabReadsNothingWhenStarted()
+{
+    MonitorFixture f;
+    QVERIFY(f.connectToSim());
+    QVERIFY(plot(f, QStringLiteral("Outputs"), QStringLiteral("OUT 3")));
+    f.selectTab(QStringLiteral("1"));
+    QVERIFY(f.waitFor([&] { return dockOf(f)->samples(0).size() >= 1; }));
+    f.selectTab(QStringLiteral("0"));
+    QVERIFY(f.waitFor([&] { return !f.window->poller().isRunning() && !f.link().busy(); }));
+    // Start on the console tab: the ticks run and read nothing for the plot
+    // (a read would wait for a prompt in the middle of the console's traffic),
+    // and the plot says it is paused.
+    f.clearCommands();
+    const int sampled = dockOf(f)->samples(0).size();
+    control<QPushButton>(f.window.get(), QStringLiteral("buttonTimerStart"))->click();
+    QVERIFY(f.waitFor([&] { return f.window->poller().ticks() >= 4; }));
+    f.settle();
+    QCOMPARE(f.commands(), QStringList({"CMD$"}));
+    QCOMPARE(dockOf(f)->samples(0).size(), sampled);
+    QCOMPARE(control<QLabel>(f.window.get(), QStringLiteral("labelTrendStatus"))->text(),
+             QStringLiteral("Polling stopped: plot paused"));
+}
+
+void TestTrend::closedDockReadsNothingPausedOneSamples()
+{
+    MonitorFixture f;
+    QVERIFY(f.connectToSim());
+    f.window->variablesPage().setVariableNames({QStringLiteral("A")});
+    QVERIFY(plot(f, QStringLiteral("Variables"), QStringLiteral("A")));
+    trend::TrendDock *dock = dockOf(f);
+    ui::Page *io = &f.window->ioPage();
+    const QStringList pageReads = {"PR IN(0)", "PR IN(24)", "PR IN(-1)"};
+    const auto later = [&f] { f.clock.value = f.clock.value.addMSecs(300); };
+
+    // Paused, the plot holds still and sampling goes on.
+    auto *pause = control<QPushButton>(f.window.get(), QStringLiteral("buttonTrendPause"));
+    pause->click();
+    QCOMPARE(tickOn(f, io), pageReads + QStringList{"PR A"});
+    QCOMPARE(dock->samples(0).size(), 1);
+    pause->click();
+
+    // Closed, it reads nothing and keeps its series.
+    control<QAction>(f.window.get(), QStringLiteral("menuViewTrend"))->trigger();
+    QVERIFY(!dock->isVisible());
+    later();
+    QCOMPARE(tickOn(f, io), pageReads);
+    QCOMPARE(dock->samples(0).size(), 1);
+
+    // Reopened, it reads again, with a gap where it was closed.
+    control<QAction>(f.window.get(), QStringLiteral("menuViewTrend"))->trigger();
+    later();
+    QCOMPARE(tickOn(f, io), pageReads + QStringList{"PR A"});
+    QCOMPARE(dock->samples(0).size(), 2);
+    QCOMPARE(dock->samples(0).at(1).ms - dock->samples(0).at(0).ms, qint64(600));
+}
+
+void TestTrend::axisValuesFollowTheAxisPagesBoard()
+{
+    MonitorFixture f;
+    QVERIFY(f.connectToSim());
+    QVERIFY(plot(f, QStringLiteral("Axis"), QStringLiteral("Counter Y")));
+    // Counter Y is 77 on board 2 and 5 on board 0, which stays selected.
+    for (const char *line : {"MPG 2", "SETP -1 0 77 0 0", "MPG 0", "SETP -1 0 5 0 0"})
+        f.link().commandExec(QLatin1String(line));
+    trend::TrendDock *dock = dockOf(f);
+    ui::Page *io = &f.window->ioPage();
+    ui::Page *axis = &f.window->axisPage();
+    const QStringList pageReads = {"PR IN(0)", "PR IN(24)", "PR IN(-1)"};
+
+    // No board on the Axis page: it reads no axis, and neither does the plot.
+    QCOMPARE(tickOn(f, io), pageReads);
+    QCOMPARE(dock->samples(0).size(), 0);
+
+    // Board 2 chosen on the Axis page and accepted when it polls.
+    chooseBoard(f, QStringLiteral("2"));
+    const QStringList boardReads = tickOn(f, axis).mid(1); // after the point table's read
+    QCOMPARE(boardReads.value(0), QStringLiteral("MPG 2"));
+    QCOMPARE(dock->samples(0).size(), 1);
+    // Elsewhere the plot reads that board as the page does, its selection
+    // first; once selected, it stays so until the tab changes.
+    QCOMPARE(tickOn(f, io), pageReads + boardReads);
+    QCOMPARE(tickOn(f, io), pageReads + boardReads.mid(1));
+    f.selectTab(QStringLiteral("1"));
+    f.selectTab(QStringLiteral("0"));
+    QVERIFY(f.waitFor([&] { return !f.window->poller().isRunning() && !f.link().busy(); }));
+    f.link().commandExec(QStringLiteral("MPG 0")); // as typed on the console
+    QCOMPARE(tickOn(f, io), pageReads + boardReads);
+    QCOMPARE(dock->samples(0).size(), 4);
+    QCOMPARE(dock->samples(0).last()->value, 77.0);
+
+    // A board the controller refuses falls back to none: a gap again.
+    chooseBoard(f, QStringLiteral("9"));
+    tickOn(f, axis);
+    QCOMPARE(f.dialogs.alertTexts().size(), 1);
+    QCOMPARE(tickOn(f, io), pageReads);
+    QCOMPARE(dock->samples(0).size(), 4);
 }
 
 QTEST_MAIN(TestTrend)

@@ -12,6 +12,22 @@
 
 using namespace trend;
 
+namespace {
+
+// The command lines the reads put on the wire, in order.
+QStringList wire(const QVector<Read> &reads)
+{
+    QStringList lines;
+    for (const Read &r : reads) {
+        if (!r.selection.isEmpty())
+            lines << r.selection;
+        lines << r.command;
+    }
+    return lines;
+}
+
+} // namespace
+
 class TestTrendCore : public QObject
 {
     Q_OBJECT
@@ -24,7 +40,7 @@ private slots:
     void valuesFromReplies_data();
     void valuesFromReplies();
     void extraReadsInOrderCappedAndDeduplicated();
-    void axisQueryIsOneReadWhateverTheRegister();
+    void axisValuesFromTheAxisPagesBoard();
     void csvRowsShareTimes();
 };
 
@@ -162,11 +178,25 @@ void TestTrendCore::valuesFromReplies_data()
                                        << "2.5";
     QTest::newRow("variable error") << variableProbe(QStringLiteral("A")) << "\r\n\tエラー\r\n#"
                                     << "";
+    // Only finite numbers the plot's axis can span are samples.
+    QTest::newRow("variable inf") << variableProbe(QStringLiteral("A")) << "\r\n inf\r\n#"
+                                  << "";
+    QTest::newRow("variable -inf") << variableProbe(QStringLiteral("A")) << "\r\n -inf\r\n#"
+                                   << "";
+    QTest::newRow("variable nan") << variableProbe(QStringLiteral("A")) << "\r\n nan\r\n#"
+                                  << "";
+    QTest::newRow("variable too large") << variableProbe(QStringLiteral("A")) << "\r\n -1E+300\r\n#"
+                                        << "";
+    QTest::newRow("variable large") << variableProbe(QStringLiteral("A")) << "\r\n 1E+12\r\n#"
+                                    << "1e+12";
     QTest::newRow("mbk word") << mbkProbe(QStringLiteral("100"), panels::MbkSize::Wrd) << "\r\n 65535\r\n#"
                               << "65535";
     const QString axisReply = QStringLiteral("\r\n 0 64 100 -200 300 0 255 1 2 3 4\r\n#");
     QTest::newRow("position Y") << std::optional<Probe>(axisProbe(false, 1)) << axisReply << "-200";
     QTest::newRow("counter Z") << std::optional<Probe>(axisProbe(true, 3)) << axisReply << "4";
+    QTest::newRow("position inf") << std::optional<Probe>(axisProbe(false, 0))
+                                  << "\r\n 0 64 inf -200 300 0 255 1 2 3 4\r\n#"
+                                  << "";
     QTest::newRow("axis cut short") << std::optional<Probe>(axisProbe(true, 3)) << "\r\n 0 64 100\r\n#"
                                     << "";
     QTest::newRow("task step") << taskProbe(QStringLiteral("3")) << "\r\n  12 1\r\n#"
@@ -194,8 +224,8 @@ void TestTrendCore::extraReadsInOrderCappedAndDeduplicated()
 
     Sampler s;
     s.pageRead(QStringLiteral("PR B"), QStringLiteral("\r\n 7\r\n#"));
-    const QStringList reads = s.extraReads(probes);
-    QCOMPARE(reads, QStringList({"PR A", "PR IN(2000)", "PR C", "PR D", "PR E", "PR F", "PR G", "PR H"}));
+    QCOMPARE(wire(s.extraReads(probes, std::nullopt, false)),
+             QStringList({"PR A", "PR IN(2000)", "PR C", "PR D", "PR E", "PR F", "PR G", "PR H"}));
 
     // The page's reply gives B without a read; a read that did not happen
     // gives nothing; the tick's end forgets everything.
@@ -208,15 +238,24 @@ void TestTrendCore::extraReadsInOrderCappedAndDeduplicated()
     QVERIFY(!s.value(probes[3]));
 }
 
-void TestTrendCore::axisQueryIsOneReadWhateverTheRegister()
+void TestTrendCore::axisValuesFromTheAxisPagesBoard()
 {
+    const QVector<Probe> probes = {axisProbe(false, 0), *variableProbe(QStringLiteral("A")),
+                                   axisProbe(true, 2)};
+    const QString axisRead = probes[0].command;
     Sampler s;
+    // No board, no axis read; with one, a single read for every axis value,
+    // its selection first while one is due.
+    QCOMPARE(wire(s.extraReads(probes, std::nullopt, true)), QStringList({"PR A"}));
+    QCOMPARE(wire(s.extraReads(probes, 1, true)), QStringList({"MPG 1", axisRead, "PR A"}));
+    QCOMPARE(wire(s.extraReads(probes, 1, false)), QStringList({axisRead, "PR A"}));
+
+    // The Axis page's own read gives them, whatever register it also asks for.
     s.pageRead(QStringLiteral("PR LMT(0) HPT(0) P(0) RR3(Z_A,1) X(-1) Y(-1) U(-1) Z(-1)"),
                QStringLiteral("\r\n 0 0 1 2 3 4 5 6 7 8 9\r\n#"));
-    const QVector<Probe> probes = {axisProbe(false, 0), axisProbe(true, 2)};
-    QVERIFY(s.extraReads(probes).isEmpty());
+    QCOMPARE(wire(s.extraReads(probes, 1, true)), QStringList({"PR A"}));
     QCOMPARE(s.value(probes[0]), std::optional<double>(1));
-    QCOMPARE(s.value(probes[1]), std::optional<double>(8));
+    QCOMPARE(s.value(probes[2]), std::optional<double>(8));
     // Anything else is read as it is.
     QCOMPARE(readKey(QStringLiteral("PR LMT(0)")), QStringLiteral("PR LMT(0)"));
 }
