@@ -20,10 +20,29 @@ qint64 entryNumber(const QString &key)
     return m.hasMatch() ? m.captured().toLongLong() : 0;
 }
 
-// The file's and the controller's spacing may differ; the values may not.
+// The file's and the controller's spacing may differ outside string
+// literals: there runs of blanks count as one and the ends not at all. Inside
+// a literal every blank is what the program prints, and the load sends it as
+// it is. A literal left open runs to the end of the line.
 QString sameSpacing(const QString &value)
 {
-    return value.simplified();
+    QString out;
+    out.reserve(value.size());
+    bool quoted = false;
+    bool blank = false;
+    for (const QChar c : value) {
+        if (!quoted && c.isSpace()) {
+            blank = true;
+            continue;
+        }
+        if (blank && !out.isEmpty())
+            out += QLatin1Char(' ');
+        blank = false;
+        if (c == QLatin1Char('"'))
+            quoted = !quoted;
+        out += c;
+    }
+    return out;
 }
 
 } // namespace

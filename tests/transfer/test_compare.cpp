@@ -87,6 +87,8 @@ private slots:
     void unreadableFileAlertsAsTheLoad();
     void listingTimeOutAlertsAsTheSave();
     void tableRules();
+    void programSpacing_data();
+    void programSpacing();
 };
 
 void TestCompare::pointsAddedRemovedAndChanged()
@@ -244,6 +246,37 @@ void TestCompare::tableRules()
     QCOMPARE(p.added, 1);
     QCOMPARE(p.removed, 0);
     QCOMPARE(p.lines[2].text, QStringLiteral("B=2"));
+}
+
+// Blanks outside string literals are layout (the controller lists a program
+// in its own spacing); inside a literal they are what the program prints.
+void TestCompare::programSpacing_data()
+{
+    QTest::addColumn<QString>("controller");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<bool>("same");
+    QTest::newRow("blanks between words") << "A = 1"
+                                          << "A  =  1 " << true;
+    QTest::newRow("tab for a blank") << "PRINT \"A\""
+                                     << "PRINT\t\"A\"" << true;
+    QTest::newRow("blanks inside a literal") << "PRINT \"A  B\""
+                                             << "PRINT \"A B\"" << false;
+    QTest::newRow("blanks at a literal's edge") << "PRINT \" A\""
+                                                << "PRINT \"A\"" << false;
+    QTest::newRow("literal, then blanks outside") << "S$=\"A  B\" :  PRINT S$"
+                                                  << "S$=\"A  B\" : PRINT S$" << true;
+    QTest::newRow("second literal") << "PRINT \"A\" ; \"B  C\""
+                                    << "PRINT \"A\" ; \"B C\"" << false;
+    QTest::newRow("unclosed literal runs to the end") << "PRINT \"A  B"
+                                                      << "PRINT \"A B" << false;
+}
+
+void TestCompare::programSpacing()
+{
+    QFETCH(QString, controller);
+    QFETCH(QString, file);
+    QFETCH(bool, same);
+    QCOMPARE(transfer::comparePrograms({controller}, {file}).identical(), same);
 }
 
 QTEST_MAIN(TestCompare)
