@@ -50,6 +50,19 @@ QString identicalText(Kind kind, const QString &name)
            QStringLiteral(": the contents are identical.");
 }
 
+QString loadOffText(CompareWindow::LoadOff why, const QString &name)
+{
+    switch (why) {
+    case CompareWindow::LoadOff::FileChanged:
+        return QLatin1Char('"') + name +
+               QStringLiteral("\" has changed since the comparison: compare again to load it.");
+    case CompareWindow::LoadOff::LinkEnded:
+        break;
+    }
+    return QStringLiteral(
+        "The connection the comparison was read on has ended: compare again to load the file.");
+}
+
 void colourRow(QTreeWidgetItem *item, const QColor &colour)
 {
     for (int c = 0; c < item->columnCount(); ++c)
@@ -144,10 +157,14 @@ void CompareWindow::build(const QString &summary)
     m_tree->setFont(ui::monoFont());
     m_tree->header()->setStretchLastSection(true);
     v->addWidget(m_tree, 1);
+    m_loadOff = ui::named(new QLabel, QStringLiteral("labelCompareLoadOff"));
+    m_loadOff->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_loadOff->setVisible(false);
+    v->addWidget(m_loadOff);
 
     auto *buttons = new QHBoxLayout;
     buttons->addStretch(1);
-    QPushButton *load =
+    QPushButton *load = m_load =
         ui::makeButton(QStringLiteral("buttonCompareLoad"), QStringLiteral("Load"),
                        QStringLiteral("Load this file into the controller, as the load does"));
     QPushButton *closeButton = ui::makeButton(QStringLiteral("buttonCompareClose"), QStringLiteral("Close"));
@@ -157,10 +174,22 @@ void CompareWindow::build(const QString &summary)
     v->addLayout(buttons);
     connect(closeButton, &QPushButton::clicked, this, &QDialog::close);
     connect(load, &QPushButton::clicked, this, [this] {
-        close();
+        // Off while the request waits for its turn: a second press would
+        // queue a second load.
+        m_load->setEnabled(false);
         emit loadRequested();
     });
     resize(720, 480);
+}
+
+void CompareWindow::disableLoad(LoadOff why)
+{
+    m_load->setEnabled(false);
+    if (m_loadIsOff)
+        return;
+    m_loadIsOff = true;
+    m_loadOff->setText(loadOffText(why, fileNameOf(m_path)));
+    m_loadOff->setVisible(true);
 }
 
 } // namespace transfer
