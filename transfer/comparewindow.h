@@ -10,7 +10,7 @@
 
 class QLabel;
 class QPushButton;
-class QTreeWidget;
+class QTreeView;
 
 namespace transfer {
 
@@ -41,7 +41,7 @@ private:
     Kind m_kind;
     QString m_path;
     QLabel *m_summary = nullptr;
-    QTreeWidget *m_tree = nullptr;
+    QTreeView *m_tree = nullptr;
     QLabel *m_loadOff = nullptr;
     QPushButton *m_load = nullptr;
     bool m_loadIsOff = false;

@@ -15,6 +15,12 @@
 #include <QFileSystemWatcher>
 #include <QMenu>
 #include <QPointer>
+#include <QThread>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <utility>
+#include <variant>
 
 namespace transfer {
 
@@ -68,26 +74,45 @@ void keepLoadHonest(CompareWindow *shown, link::Link &link, const Basis &basis)
     });
 }
 
-void compare(MainWindow &window, Kind kind)
+// The comparison proper runs on a thread of its own: a listing can hold a
+// hundred thousand lines, and the window must not stand still meanwhile. The
+// result comes back under a lock, a hand-over ThreadSanitizer can see (Qt's
+// event queue is not instrumented).
+class Comparing
 {
-    Transfers &transfers = window.transfers();
-    const QString path = window.dialogs().openFile(transfers.loadDialog(kind));
-    if (path.isEmpty())
-        return;
-    const std::optional<QString> text = transfers.readLoadFile(path);
-    if (!text)
-        return;
-    const std::optional<QString> listing = transfers.readListing(kind, path);
-    if (!listing)
-        return;
+public:
+    using Result = std::variant<TableComparison, ProgramComparison>;
+
+    void put(Result result)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_result = std::move(result);
+    }
+    std::optional<Result> take()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return std::exchange(m_result, std::nullopt);
+    }
+
+private:
+    std::mutex m_mutex;
+    std::optional<Result> m_result;
+};
+
+void show(MainWindow &window, const Basis &basis, const Comparing::Result &result)
+{
     link::Link &link = window.link();
-    const Basis basis{kind, path, link.generation(), hashOf(*text)};
-    const QStringList controller = listedLines(*listing, kind);
-    const QStringList file = loadedLines(*text, kind);
-    CompareWindow *shown = kind == Kind::Program
-                               ? new CompareWindow(path, comparePrograms(controller, file), &window)
-                               : new CompareWindow(kind, path, compareTables(controller, file), &window);
+    Transfers &transfers = window.transfers();
+    CompareWindow *shown =
+        std::holds_alternative<ProgramComparison>(result)
+            ? new CompareWindow(basis.path, std::get<ProgramComparison>(result), &window)
+            : new CompareWindow(basis.kind, basis.path, std::get<TableComparison>(result), &window);
     keepLoadHonest(shown, link, basis);
+    // The link or the file may have changed while the comparison was made.
+    if (!sameConnection(link, basis))
+        shown->disableLoad(CompareWindow::LoadOff::LinkEnded);
+    else if (!unchanged(basis))
+        shown->disableLoad(CompareWindow::LoadOff::FileChanged);
     QObject::connect(shown, &CompareWindow::loadRequested, &transfers,
                      [&link, &transfers, basis, window = QPointer<CompareWindow>(shown)] {
                          // Checked again when the load's turn comes: the link
@@ -111,6 +136,36 @@ void compare(MainWindow &window, Kind kind)
                          });
                      });
     shown->show();
+}
+
+void compare(MainWindow &window, Kind kind)
+{
+    Transfers &transfers = window.transfers();
+    const QString path = window.dialogs().openFile(transfers.loadDialog(kind));
+    if (path.isEmpty())
+        return;
+    const std::optional<QString> text = transfers.readLoadFile(path);
+    if (!text)
+        return;
+    const std::optional<QString> listing = transfers.readListing(kind, path);
+    if (!listing)
+        return;
+    const Basis basis{kind, path, window.link().generation(), hashOf(*text)};
+    auto comparing = std::make_shared<Comparing>();
+    QThread *worker = QThread::create([comparing, kind, listing = *listing, text = *text] {
+        const QStringList controller = listedLines(listing, kind);
+        const QStringList file = loadedLines(text, kind);
+        if (kind == Kind::Program)
+            comparing->put(comparePrograms(controller, file));
+        else
+            comparing->put(compareTables(controller, file));
+    });
+    QObject::connect(worker, &QThread::finished, &window, [&window, basis, comparing] {
+        if (const std::optional<Comparing::Result> result = comparing->take())
+            show(window, basis, *result);
+    });
+    QObject::connect(worker, &QThread::finished, worker, &QObject::deleteLater);
+    worker->start();
 }
 
 } // namespace

@@ -13,7 +13,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
-#include <QTreeWidget>
+#include <QTreeView>
 
 namespace {
 
@@ -50,11 +50,11 @@ QDialog *compareWith(MonitorFixture &f, const QString &name, const QString &path
 QStringList rows(QDialog *w)
 {
     QStringList out;
-    auto *tree = w->findChild<QTreeWidget *>(QStringLiteral("treeCompare"));
-    for (int i = 0; i < tree->topLevelItemCount(); ++i) {
+    const QAbstractItemModel *table = w->findChild<QTreeView *>(QStringLiteral("treeCompare"))->model();
+    for (int i = 0; i < table->rowCount(); ++i) {
         QStringList cols;
-        for (int c = 0; c < tree->columnCount(); ++c)
-            cols << tree->topLevelItem(i)->text(c);
+        for (int c = 0; c < table->columnCount(); ++c)
+            cols << table->index(i, c).data().toString();
         out << cols.join(QStringLiteral(" | "));
     }
     return out;
