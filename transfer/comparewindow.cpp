@@ -64,8 +64,6 @@ QString loadOffText(CompareWindow::LoadOff why, const QString &name)
         "The connection the comparison was read on has ended: compare again to load the file.");
 }
 
-} // namespace
-
 // The rows of a comparison as the view asks for them: a listing can hold a
 // hundred thousand entries, too many for an item each.
 class CompareRows : public QAbstractTableModel
@@ -112,6 +110,8 @@ private:
     QStringList m_headers;
     QVector<Row> m_rows;
 };
+
+} // namespace
 
 CompareWindow::CompareWindow(Kind kind, const QString &path, const TableComparison &c, QWidget *parent)
     : QDialog(parent), m_kind(kind), m_path(path)
