@@ -124,6 +124,9 @@ private slots:
 #ifdef Q_OS_WIN
         QSKIP("Windows gives no way here to tell which process a loopback client is");
 #endif
+#ifdef __SANITIZE_THREAD__
+        QSKIP("ThreadSanitizer cannot follow this process starting another");
+#endif
         const auto stranger = [](quint16 port) {
             QProcess client;
             client.start(QStringLiteral(QUORIN_FOREIGN_CLIENT), {QString::number(port)});
