@@ -29,6 +29,8 @@ bool BuiltInSimulator::connectMonitor()
     if (!m_server) {
         sim::Options options;
         options.port = 0;
+        // Any local user could reach the port; only the monitor may.
+        options.thisProcessOnly = true;
         auto server = std::make_unique<sim::Server>(options);
         // Nobody reads back what a demonstration sent.
         server->setRecording(false);

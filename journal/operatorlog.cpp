@@ -1,5 +1,6 @@
 #include "journal/operatorlog.h"
 
+#include "core/csv.h"
 #include "journal/transcript.h"
 
 #include <QRegularExpression>
@@ -7,28 +8,15 @@
 
 namespace journal {
 
-namespace {
-
-QString csvField(const QString &s)
-{
-    // A leading = + - @ would be read as a formula by a spreadsheet.
-    QString v = s;
-    if (!v.isEmpty() && QStringLiteral("=+-@").contains(v.front()))
-        v.prepend(QLatin1Char('\''));
-    if (v.contains(QLatin1Char(',')) || v.contains(QLatin1Char('"')) || v.contains(QLatin1Char('\n')) ||
-        v.contains(QLatin1Char('\'')))
-        return QLatin1Char('"') + v.replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
-    return v;
-}
-
-} // namespace
-
 QString toCsv(const QList<OperatorEntry> &entries)
 {
-    QString out = QStringLiteral("Time,Page,Action\r\n");
+    using core::CsvField;
+    QString out =
+        core::csvRecord({CsvField::text(QStringLiteral("Time")), CsvField::text(QStringLiteral("Page")),
+                         CsvField::text(QStringLiteral("Action"))});
     for (const OperatorEntry &e : entries) {
-        out += csvField(e.time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"))) + QLatin1Char(',') +
-               csvField(e.page) + QLatin1Char(',') + csvField(e.what) + QStringLiteral("\r\n");
+        out += core::csvRecord({CsvField::text(e.time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"))),
+                                CsvField::text(e.page), CsvField::text(e.what)});
     }
     return out;
 }

@@ -20,7 +20,7 @@ if [[ $version != *"version 14."* ]]; then
     echo "format: $version is not clang-format 14; its output may differ from CI's" >&2
 fi
 
-folders=(app ui link console monitor panels axis transfer tools trend health journal sim tests bench fuzz scripts)
+folders=(core app ui link console monitor panels axis transfer tools trend health journal sim tests bench fuzz scripts)
 mapfile -t files < <(find "${folders[@]}" -type f \( -name '*.cpp' -o -name '*.h' -o -name '*.mm' \) | sort)
 
 # One clang-format process for the whole tree (one per file takes seconds):

@@ -33,6 +33,10 @@ struct Options
     int slowBps = 0;      // 0: full speed; N: replies trickle out at about N bytes per second
     bool garbage = false; // mix invalid Shift-JIS bytes into output
     qint64 flood = 0;     // bytes of program output (40-byte lines) sent right after login
+    // Accept only connections made from this very process (the monitor's
+    // built-in simulator); any other client is closed on before the banner.
+    // See ownprocess.h for where this cannot be told.
+    bool thisProcessOnly = false;
 };
 
 // Session rules: on connect a banner line and "Login    :"; the next line is

@@ -4,6 +4,7 @@
 
 #include "link/protocol.h"
 #include "link/sjis.h"
+#include "sim/ownprocess.h"
 #include "sim/server.h"
 
 #include <QDateTime>
@@ -130,7 +131,16 @@ ServerWorker::Session *ServerWorker::find(QTcpSocket *socket)
 
 void ServerWorker::acceptAll()
 {
+    const bool thisProcessOnly = m_owner->options().thisProcessOnly;
     while (QTcpSocket *socket = m_tcp->nextPendingConnection()) {
+        if (thisProcessOnly && !connectedFromThisProcess(socket->peerAddress(), socket->peerPort(),
+                                                         socket->localAddress(), socket->localPort())) {
+            // Not a word, not even the banner: a stranger learns nothing of
+            // what listens here.
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
         socket->setParent(this);
         socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         auto session = std::make_unique<Session>();

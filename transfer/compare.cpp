@@ -4,6 +4,7 @@
 
 #include <QHash>
 #include <QRegularExpression>
+#include <QStringView>
 #include <algorithm>
 #include <vector>
 
@@ -12,18 +13,43 @@ namespace transfer {
 namespace {
 
 // Entries sort by the first number in their name (the point, the address),
-// then by the name.
+// with its minus sign, then by the name.
 qint64 entryNumber(const QString &key)
 {
-    static const QRegularExpression number(QStringLiteral("-?\\d+"));
-    const QRegularExpressionMatch m = number.match(key);
-    return m.hasMatch() ? m.captured().toLongLong() : 0;
+    qsizetype start = 0;
+    while (start < key.size() && !key.at(start).isDigit())
+        ++start;
+    qsizetype end = start;
+    while (end < key.size() && key.at(end).isDigit())
+        ++end;
+    if (start > 0 && key.at(start - 1) == QLatin1Char('-'))
+        --start;
+    return QStringView(key).mid(start, end - start).toLongLong();
 }
 
-// The file's and the controller's spacing may differ; the values may not.
+// The file's and the controller's spacing may differ outside string
+// literals: there runs of blanks count as one and the ends not at all. Inside
+// a literal every blank is what the program prints, and the load sends it as
+// it is. A literal left open runs to the end of the line.
 QString sameSpacing(const QString &value)
 {
-    return value.simplified();
+    QString out;
+    out.reserve(value.size());
+    bool quoted = false;
+    bool blank = false;
+    for (const QChar c : value) {
+        if (!quoted && c.isSpace()) {
+            blank = true;
+            continue;
+        }
+        if (blank && !out.isEmpty())
+            out += QLatin1Char(' ');
+        blank = false;
+        if (c == QLatin1Char('"'))
+            quoted = !quoted;
+        out += c;
+    }
+    return out;
 }
 
 } // namespace
@@ -51,7 +77,8 @@ TableEntry tableEntry(const QString &line)
 {
     const QString t = line.trimmed();
     static const QRegularExpression setp(QStringLiteral("^(SETP\\s+\\S+)\\s+(.*)$"));
-    const QRegularExpressionMatch m = setp.match(t);
+    const QRegularExpressionMatch m =
+        t.startsWith(QLatin1String("SETP")) ? setp.match(t) : QRegularExpressionMatch();
     if (m.hasMatch())
         return TableEntry{m.captured(1).simplified(), m.captured(2)};
     const qsizetype eq = t.indexOf(QLatin1Char('='));
@@ -65,7 +92,9 @@ TableComparison compareTables(const QStringList &controller, const QStringList &
     // The last line of an entry wins, as it does when the lines are sent.
     const auto table = [](const QStringList &lines) {
         QHash<QString, QString> values;
+        values.reserve(lines.size());
         QStringList order;
+        order.reserve(lines.size());
         for (const QString &line : lines) {
             const TableEntry e = tableEntry(line);
             if (!values.contains(e.key))
@@ -78,6 +107,7 @@ TableComparison compareTables(const QStringList &controller, const QStringList &
     const auto [after, afterOrder] = table(file);
 
     TableComparison c;
+    c.changes.reserve(afterOrder.size() + beforeOrder.size());
     for (const QString &key : afterOrder) {
         const QString now = after.value(key);
         if (!before.contains(key)) {
@@ -94,25 +124,44 @@ TableComparison compareTables(const QStringList &controller, const QStringList &
             ++c.removed;
         }
     }
-    std::stable_sort(c.changes.begin(), c.changes.end(), [](const EntryChange &a, const EntryChange &b) {
-        const qint64 na = entryNumber(a.key);
-        const qint64 nb = entryNumber(b.key);
-        return na != nb ? na < nb : a.key < b.key;
+    // Each number found once: a listing can hold hundreds of thousands of lines.
+    std::vector<std::pair<qint64, qsizetype>> order;
+    order.reserve(static_cast<size_t>(c.changes.size()));
+    for (qsizetype i = 0; i < c.changes.size(); ++i)
+        order.emplace_back(entryNumber(c.changes.at(i).key), i);
+    std::stable_sort(order.begin(), order.end(), [&c](const auto &a, const auto &b) {
+        return a.first != b.first ? a.first < b.first
+                                  : c.changes.at(a.second).key < c.changes.at(b.second).key;
     });
+    QVector<EntryChange> sorted;
+    sorted.reserve(c.changes.size());
+    for (const auto &o : order)
+        sorted.append(std::move(c.changes[o.second]));
+    c.changes = std::move(sorted);
     return c;
 }
 
 ProgramComparison comparePrograms(const QStringList &controller, const QStringList &file)
 {
     ProgramComparison c;
-    const auto same = [](const QString &a, const QString &b) { return sameSpacing(a) == sameSpacing(b); };
+    const auto spaced = [](const QStringList &lines) {
+        QStringList out;
+        out.reserve(lines.size());
+        for (const QString &line : lines)
+            out << sameSpacing(line);
+        return out;
+    };
+    const QStringList before = spaced(controller);
+    const QStringList after = spaced(file);
+    // Indices into controller and file alike.
+    const auto sameAt = [&](qsizetype i, qsizetype j) { return before.at(i) == after.at(j); };
     // The common head and tail need no table.
     qsizetype head = 0;
-    while (head < controller.size() && head < file.size() && same(controller[head], file[head]))
+    while (head < controller.size() && head < file.size() && sameAt(head, head))
         ++head;
     qsizetype tail = 0;
     while (tail < controller.size() - head && tail < file.size() - head &&
-           same(controller[controller.size() - 1 - tail], file[file.size() - 1 - tail]))
+           sameAt(controller.size() - 1 - tail, file.size() - 1 - tail))
         ++tail;
     for (qsizetype i = 0; i < head; ++i)
         c.lines.append({LineChange::Kind::Same, controller[i]});
@@ -137,13 +186,13 @@ ProgramComparison comparePrograms(const QStringList &controller, const QStringLi
         };
         for (qsizetype i = n - 1; i >= 0; --i) {
             for (qsizetype j = m - 1; j >= 0; --j)
-                at(i, j) = same(controller[head + i], file[head + j]) ? at(i + 1, j + 1) + 1
-                                                                      : std::max(at(i + 1, j), at(i, j + 1));
+                at(i, j) =
+                    sameAt(head + i, head + j) ? at(i + 1, j + 1) + 1 : std::max(at(i + 1, j), at(i, j + 1));
         }
         qsizetype i = 0;
         qsizetype j = 0;
         while (i < n && j < m) {
-            if (same(controller[head + i], file[head + j])) {
+            if (sameAt(head + i, head + j)) {
                 c.lines.append({LineChange::Kind::Same, controller[head + i]});
                 ++i;
                 ++j;

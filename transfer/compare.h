@@ -49,7 +49,9 @@ struct TableComparison
 TableComparison compareTables(const QStringList &controller, const QStringList &file);
 
 // A line diff: statements only the controller has (Removed), only the file
-// has (Added) and both have (Same), in program order.
+// has (Added) and both have (Same), in program order. Blanks count only
+// inside string literals: elsewhere the listing's layout may differ from the
+// file's.
 struct LineChange
 {
     enum class Kind { Same, Removed, Added };

@@ -3,11 +3,12 @@
 #include "transfer/texts.h"
 #include "ui/controls.h"
 
+#include <QAbstractTableModel>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QVBoxLayout>
 
 namespace transfer {
@@ -50,11 +51,65 @@ QString identicalText(Kind kind, const QString &name)
            QStringLiteral(": the contents are identical.");
 }
 
-void colourRow(QTreeWidgetItem *item, const QColor &colour)
+QString loadOffText(CompareWindow::LoadOff why, const QString &name)
 {
-    for (int c = 0; c < item->columnCount(); ++c)
-        item->setForeground(c, colour);
+    switch (why) {
+    case CompareWindow::LoadOff::FileChanged:
+        return QLatin1Char('"') + name +
+               QStringLiteral("\" has changed since the comparison: compare again to load it.");
+    case CompareWindow::LoadOff::LinkEnded:
+        break;
+    }
+    return QStringLiteral(
+        "The connection the comparison was read on has ended: compare again to load the file.");
 }
+
+// The rows of a comparison as the view asks for them: a listing can hold a
+// hundred thousand entries, too many for an item each.
+class CompareRows : public QAbstractTableModel
+{
+public:
+    struct Row
+    {
+        QStringList cells;
+        QColor colour; // invalid: the text's own
+    };
+
+    CompareRows(const QStringList &headers, QVector<Row> rows, QObject *parent)
+        : QAbstractTableModel(parent), m_headers(headers), m_rows(std::move(rows))
+    {
+    }
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override
+    {
+        return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
+    }
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override
+    {
+        return parent.isValid() ? 0 : static_cast<int>(m_headers.size());
+    }
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        if (!index.isValid())
+            return {};
+        const Row &row = m_rows.at(index.row());
+        if (role == Qt::DisplayRole)
+            return row.cells.value(index.column());
+        if (role == Qt::ForegroundRole && row.colour.isValid())
+            return row.colour;
+        return {};
+    }
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
+    {
+        if (orientation == Qt::Horizontal && role == Qt::DisplayRole)
+            return m_headers.value(section);
+        return {};
+    }
+
+private:
+    QStringList m_headers;
+    QVector<Row> m_rows;
+};
 
 } // namespace
 
@@ -68,8 +123,8 @@ CompareWindow::CompareWindow(Kind kind, const QString &path, const TableComparis
                               .arg(c.added)
                               .arg(c.removed)
                               .arg(c.changed));
-    m_tree->setHeaderLabels({QStringLiteral("Entry"), QStringLiteral("Change"), QStringLiteral("Controller"),
-                             QStringLiteral("File")});
+    QVector<CompareRows::Row> rows;
+    rows.reserve(c.changes.size());
     for (const EntryChange &e : c.changes) {
         QString change;
         QColor colour;
@@ -87,9 +142,11 @@ CompareWindow::CompareWindow(Kind kind, const QString &path, const TableComparis
             colour = kChangedColour;
             break;
         }
-        auto *item = new QTreeWidgetItem(m_tree, {e.key, change, e.controllerValue, e.fileValue});
-        colourRow(item, colour);
+        rows.append({{e.key, change, e.controllerValue, e.fileValue}, colour});
     }
+    m_tree->setModel(new CompareRows({QStringLiteral("Entry"), QStringLiteral("Change"),
+                                      QStringLiteral("Controller"), QStringLiteral("File")},
+                                     std::move(rows), this));
     // A little air between the columns of numbers.
     for (int col = 0; col < 3; ++col) {
         m_tree->resizeColumnToContents(col);
@@ -106,10 +163,11 @@ CompareWindow::CompareWindow(const QString &path, const ProgramComparison &c, QW
                               .arg(name)
                               .arg(c.added)
                               .arg(c.removed));
-    m_tree->setHeaderLabels({QString(), QStringLiteral("Statement")});
+    QVector<CompareRows::Row> rows;
+    rows.reserve(c.lines.size());
     for (const LineChange &l : c.lines) {
         QString mark;
-        QColor colour = palette().color(QPalette::Text);
+        QColor colour;
         if (l.kind == LineChange::Kind::Added) {
             mark = QStringLiteral("+");
             colour = kAddedColour;
@@ -121,9 +179,9 @@ CompareWindow::CompareWindow(const QString &path, const ProgramComparison &c, QW
         QString text = l.text;
         while (text.endsWith(QLatin1Char(' ')) || text.endsWith(QLatin1Char('\t')))
             text.chop(1);
-        auto *item = new QTreeWidgetItem(m_tree, {mark, text});
-        colourRow(item, colour);
+        rows.append({{mark, text}, colour});
     }
+    m_tree->setModel(new CompareRows({QString(), QStringLiteral("Statement")}, std::move(rows), this));
     m_tree->resizeColumnToContents(0);
 }
 
@@ -137,17 +195,21 @@ void CompareWindow::build(const QString &summary)
     m_summary->setWordWrap(true);
     m_summary->setTextInteractionFlags(Qt::TextSelectableByMouse);
     v->addWidget(m_summary);
-    m_tree = ui::named(new QTreeWidget, QStringLiteral("treeCompare"));
+    m_tree = ui::named(new QTreeView, QStringLiteral("treeCompare"));
     m_tree->setRootIsDecorated(false);
     m_tree->setUniformRowHeights(true);
     m_tree->setAlternatingRowColors(true);
     m_tree->setFont(ui::monoFont());
     m_tree->header()->setStretchLastSection(true);
     v->addWidget(m_tree, 1);
+    m_loadOff = ui::named(new QLabel, QStringLiteral("labelCompareLoadOff"));
+    m_loadOff->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_loadOff->setVisible(false);
+    v->addWidget(m_loadOff);
 
     auto *buttons = new QHBoxLayout;
     buttons->addStretch(1);
-    QPushButton *load =
+    QPushButton *load = m_load =
         ui::makeButton(QStringLiteral("buttonCompareLoad"), QStringLiteral("Load"),
                        QStringLiteral("Load this file into the controller, as the load does"));
     QPushButton *closeButton = ui::makeButton(QStringLiteral("buttonCompareClose"), QStringLiteral("Close"));
@@ -157,10 +219,22 @@ void CompareWindow::build(const QString &summary)
     v->addLayout(buttons);
     connect(closeButton, &QPushButton::clicked, this, &QDialog::close);
     connect(load, &QPushButton::clicked, this, [this] {
-        close();
+        // Off while the request waits for its turn: a second press would
+        // queue a second load.
+        m_load->setEnabled(false);
         emit loadRequested();
     });
     resize(720, 480);
+}
+
+void CompareWindow::disableLoad(LoadOff why)
+{
+    m_load->setEnabled(false);
+    if (m_loadIsOff)
+        return;
+    m_loadIsOff = true;
+    m_loadOff->setText(loadOffText(why, fileNameOf(m_path)));
+    m_loadOff->setVisible(true);
 }
 
 } // namespace transfer

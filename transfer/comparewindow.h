@@ -1,5 +1,7 @@
 // The window that shows what loading a file would change on the controller,
-// with "Load" (the ordinary load of that file) and "Close".
+// with "Load" (the ordinary load of that file) and "Close". Load holds only as
+// long as what was compared: once the connection or the file is another, it
+// goes off for good and the window says why.
 #pragma once
 
 #include "transfer/compare.h"
@@ -7,7 +9,8 @@
 #include <QDialog>
 
 class QLabel;
-class QTreeWidget;
+class QPushButton;
+class QTreeView;
 
 namespace transfer {
 
@@ -22,8 +25,14 @@ public:
     Kind kind() const { return m_kind; }
     QString path() const { return m_path; }
 
+    // Why Load no longer does what the window shows.
+    enum class LoadOff { LinkEnded, FileChanged };
+    // Switches Load off and shows why; the first reason stays.
+    void disableLoad(LoadOff why);
+
 signals:
-    // The user pressed "Load"; the window has closed.
+    // The user pressed "Load". Load stays off until the receiver either
+    // closes the window (the load goes ahead) or calls disableLoad().
     void loadRequested();
 
 private:
@@ -32,7 +41,10 @@ private:
     Kind m_kind;
     QString m_path;
     QLabel *m_summary = nullptr;
-    QTreeWidget *m_tree = nullptr;
+    QTreeView *m_tree = nullptr;
+    QLabel *m_loadOff = nullptr;
+    QPushButton *m_load = nullptr;
+    bool m_loadIsOff = false;
 };
 
 } // namespace transfer

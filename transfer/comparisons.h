@@ -2,7 +2,9 @@
 // compared entry by entry with the controller's tables, program files
 // statement by statement with its program. Comparing only reads: the same
 // listing the save reads, without the attention byte, so a running program
-// keeps running; nothing is written until the user presses "Load".
+// keeps running; nothing is written until the user presses "Load", which
+// loads the very text compared, over the very connection the listing came
+// over, or nothing.
 #pragma once
 
 class MainWindow;

@@ -58,8 +58,9 @@ public:
     {
     }
 
-    // Each returns true when the transfer went through to its end.
-    bool lineLoad();
+    // Each returns true when the transfer went through to its end. A line
+    // load given the file's text does not read the file.
+    bool lineLoad(const std::optional<QString> &given);
     bool blockLoad();
     bool listingSave();
     // The listing command and its wait, the status line counting what has
@@ -152,10 +153,10 @@ bool TransferRun::opening()
     return true;
 }
 
-bool TransferRun::lineLoad()
+bool TransferRun::lineLoad(const std::optional<QString> &given)
 {
-    QString text;
-    if (!readFile(&text) || !opening())
+    QString text = given.value_or(QString());
+    if ((!given && !readFile(&text)) || !opening())
         return false;
     for (const QString &command : m_traits.clearCommands) {
         if (!exchange(command))
@@ -336,9 +337,9 @@ std::optional<QString> Transfers::readLoadFile(const QString &path)
     return readOrAlert(m_dialogs, path);
 }
 
-void Transfers::loadFile(Kind kind, const QString &path)
+void Transfers::loadText(Kind kind, const QString &path, const QString &text)
 {
-    loadPath(kind, LoadMode::Lines, path);
+    loadPath(kind, LoadMode::Lines, path, text);
 }
 
 std::optional<QString> Transfers::readListing(Kind kind, const QString &path)
@@ -362,14 +363,14 @@ void Transfers::load(Kind kind, LoadMode mode)
     loadPath(kind, mode, path);
 }
 
-void Transfers::loadPath(Kind kind, LoadMode mode, const QString &path)
+void Transfers::loadPath(Kind kind, LoadMode mode, const QString &path, const std::optional<QString> &text)
 {
     Q_ASSERT(m_console);
     link::Link::BusyScope busy(m_link);
     TransferRun run(
         m_link, m_dialogs, *m_console, [this](const QString &text) { emit status(text); }, kind, path);
     emit transferStarted();
-    if (mode == LoadMode::Blocks ? run.blockLoad() : run.lineLoad()) {
+    if (mode == LoadMode::Blocks ? run.blockLoad() : run.lineLoad(text)) {
         filesOf(kind).loaded = path;
         emit loaded(kind, path, QFileInfo(path).size(), run.refused());
     }

@@ -43,9 +43,10 @@ public:
     // The text of a file to load, or nothing after the alert a load shows
     // for a file it cannot read.
     std::optional<QString> readLoadFile(const QString &path);
-    // The load of `kind` (program: line by line) from `path`, without a
-    // dialog: the load the buttons run once the file is chosen.
-    void loadFile(Kind kind, const QString &path);
+    // The load of `kind` (program: line by line) of `text`, the contents of
+    // the file at `path` as read beforehand: a comparison's Load loads what it
+    // compared, not what the file may hold by then.
+    void loadText(Kind kind, const QString &path, const QString &text);
     // The controller's current listing of `kind`, read as the save reads it
     // (progress in the status line) but without the attention byte: nothing
     // the controller is doing is interrupted. Nothing when the wait failed
@@ -84,7 +85,8 @@ private:
     };
 
     void load(Kind kind, LoadMode mode);
-    void loadPath(Kind kind, LoadMode mode, const QString &path);
+    // `text`: the file's contents when already read, else the file is read.
+    void loadPath(Kind kind, LoadMode mode, const QString &path, const std::optional<QString> &text = {});
     void save(Kind kind);
     Files &filesOf(Kind kind);
     const Files &filesOf(Kind kind) const;

@@ -4,9 +4,13 @@
 #include "app/builtinsimulator.h"
 #include "app/commandline.h"
 #include "support/fixture.h"
+#include "support/widgets.h"
 
 #include <QAction>
+#include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
 
@@ -107,6 +111,47 @@ private slots:
         QVERIFY(f.window->close());
         QCOMPARE(f.settings->value(QStringLiteral("ipaddress")).toString(), QString("controller.invalid:23"));
         QVERIFY(!f.window->windowTitle().contains(QLatin1String("simulator")));
+    }
+
+    // The built-in simulator runs in the monitor's process and holds what was
+    // loaded into it: a client from any other process is closed on before a
+    // word, the monitor itself logs in and polls. The stranger has to be
+    // another process, so it is a small program of the tests; the fixture's
+    // own simulator, open to every loopback client like quorin-sim, shows
+    // that the stranger would otherwise be greeted.
+    void builtInSimulatorServesThisProcessOnly()
+    {
+#ifdef Q_OS_WIN
+        QSKIP("Windows gives no way here to tell which process a loopback client is");
+#endif
+#ifdef __SANITIZE_THREAD__
+        QSKIP("ThreadSanitizer cannot follow this process starting another");
+#endif
+        const auto stranger = [](quint16 port) {
+            QProcess client;
+            client.start(QStringLiteral(QUORIN_FOREIGN_CLIENT), {QString::number(port)});
+            // Both servers answer from threads of their own.
+            if (!client.waitForFinished(15000))
+                return QByteArray("did not finish");
+            return client.readAllStandardOutput();
+        };
+        MonitorFixture f;
+        QVERIFY(stranger(f.sim->port()).contains("Login    :"));
+
+        BuiltInSimulator builtIn(*f.window);
+        QVERIFY(builtIn.connectMonitor());
+        QVERIFY(f.waitFor([&] { return loggedIn(f); }, 10000));
+        const quint16 port = builtIn.address().section(QLatin1Char(':'), 1).toUShort();
+        QCOMPARE(stranger(port), QByteArray("[closed]"));
+
+        // The monitor itself goes on: it polls what it set.
+        f.link().commandExec(QStringLiteral("A=25"));
+        control<QLineEdit>(f.window.get(), QStringLiteral("textfieldVariName0"))
+            ->setText(QStringLiteral("A"));
+        control<QCheckBox>(f.window.get(), QStringLiteral("checkboxVari0"))->setChecked(true);
+        f.selectTab(QStringLiteral("2"));
+        auto *value = control<QLabel>(f.window.get(), QStringLiteral("textfieldVariValue0"));
+        QVERIFY(f.waitFor([&] { return value->text() == QLatin1String("25"); }));
     }
 
     void connectOptionThenTheMenuEntry()

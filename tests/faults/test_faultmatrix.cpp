@@ -13,8 +13,10 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QDialog>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -179,6 +181,25 @@ const QList<Action> &actions()
         save("saved.f2k", &transfer::Transfers::programSave, transfer::Kind::Program),
         save("saved.p2k", &transfer::Transfers::pointSave, transfer::Kind::Point),
         save("saved.mbk", &transfer::Transfers::mbkSave, transfer::Kind::Mbk),
+        // Done: the window shows the differences, Load usable; never a Load
+        // left usable on a link that has gone.
+        {"compare",
+         0,
+         true,
+         [](MonitorFixture &f) {
+             QFile file(path(f, "compared.mbk"));
+             QVERIFY(file.open(QIODevice::WriteOnly) && file.write("MBK(2~Wrd)=1\n") > 0);
+             file.close();
+             f.dialogs.setNextFileName(file.fileName());
+             control<QAction>(f.window.get(), "menuCompareMbk")->trigger();
+         },
+         [](MonitorFixture &f) {
+             auto *w = f.window->findChild<QDialog *>("compareWindow");
+             auto *shown = w ? control<QLabel>(w, "labelCompareSummary") : nullptr;
+             return shown && shown->text().contains("changed") &&
+                    control<QPushButton>(w, "buttonCompareLoad")->isEnabled();
+         },
+         {}},
         debug(
             "breakpoint", [](tools::DebugTools &t) { t.breakpointAddDelete(QStringLiteral("20")); },
             "BKP 20"),

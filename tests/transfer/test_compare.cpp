@@ -13,7 +13,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
-#include <QTreeWidget>
+#include <QTreeView>
 
 namespace {
 
@@ -50,11 +50,11 @@ QDialog *compareWith(MonitorFixture &f, const QString &name, const QString &path
 QStringList rows(QDialog *w)
 {
     QStringList out;
-    auto *tree = w->findChild<QTreeWidget *>(QStringLiteral("treeCompare"));
-    for (int i = 0; i < tree->topLevelItemCount(); ++i) {
+    const QAbstractItemModel *table = w->findChild<QTreeView *>(QStringLiteral("treeCompare"))->model();
+    for (int i = 0; i < table->rowCount(); ++i) {
         QStringList cols;
-        for (int c = 0; c < tree->columnCount(); ++c)
-            cols << tree->topLevelItem(i)->text(c);
+        for (int c = 0; c < table->columnCount(); ++c)
+            cols << table->index(i, c).data().toString();
         out << cols.join(QStringLiteral(" | "));
     }
     return out;
@@ -73,7 +73,12 @@ void closeWindow(MonitorFixture &f)
     }
 }
 
+// The ways a comparison stops being the truth about what Load would do.
+enum class Ending { Disconnect, TimeOut, ControllerCloses, FileChanged };
+
 } // namespace
+
+Q_DECLARE_METATYPE(Ending)
 
 class TestCompare : public QObject
 {
@@ -86,7 +91,11 @@ private slots:
     void loadIsTheOrdinaryLoad();
     void unreadableFileAlertsAsTheLoad();
     void listingTimeOutAlertsAsTheSave();
+    void loadBelongsToItsConnectionAndFile_data();
+    void loadBelongsToItsConnectionAndFile();
     void tableRules();
+    void programSpacing_data();
+    void programSpacing();
 };
 
 void TestCompare::pointsAddedRemovedAndChanged()
@@ -227,6 +236,86 @@ void TestCompare::listingTimeOutAlertsAsTheSave()
     QVERIFY(!compareWindow(f));
 }
 
+// A comparison holds for the connection its listing came over and for the
+// file contents it read: once either is gone, Load sends nothing (not to a
+// later connection either), is off and the window says why; the File menu's
+// entries follow the link however it ends.
+void TestCompare::loadBelongsToItsConnectionAndFile_data()
+{
+    QTest::addColumn<Ending>("ending");
+    QTest::newRow("disconnect") << Ending::Disconnect;
+    QTest::newRow("receive time-out") << Ending::TimeOut;
+    QTest::newRow("controller closes") << Ending::ControllerCloses;
+    QTest::newRow("file changed") << Ending::FileChanged;
+}
+
+void TestCompare::loadBelongsToItsConnectionAndFile()
+{
+    QFETCH(Ending, ending);
+    MonitorFixture f;
+    QVERIFY(f.connectToSim());
+    f.link().commandExec(QStringLiteral("SETP 3 300 0 0 0"));
+    const QString path = put(f, QStringLiteral("cell.p2k"), "SETP 1 100 0 0 0\n");
+    QDialog *w = compareWith(f, QStringLiteral("buttonPointCompare"), path);
+    QVERIFY(w);
+    auto *load = control<QPushButton>(w, QStringLiteral("buttonCompareLoad"));
+    QVERIFY(load->isEnabled());
+    const auto menuEntriesOn = [&] {
+        bool on = true;
+        for (const char *name : {"menuComparePoints", "menuCompareMbk", "menuCompareProgram"})
+            on = on && control<QAction>(f.window.get(), QLatin1String(name))->isEnabled();
+        return on;
+    };
+    QVERIFY(menuEntriesOn());
+
+    switch (ending) {
+    case Ending::Disconnect:
+        f.window->disconnectController();
+        break;
+    case Ending::TimeOut: {
+        f.timeoutField()->setText(QStringLiteral("1"));
+        sim::Options stall = MonitorFixture::makeOptions();
+        stall.stallAfter = 0;
+        f.sim->setOptions(stall);
+        f.link().userAction([&f] { f.link().commandExec(QStringLiteral("PR 1")); });
+        QVERIFY(f.waitFor([&] { return !f.dialogs.alertTexts().isEmpty() && !f.link().busy(); }));
+        break;
+    }
+    case Ending::ControllerCloses: {
+        sim::Options drop = MonitorFixture::makeOptions();
+        drop.dropAfter = 0;
+        f.sim->setOptions(drop);
+        f.link().sendString(QStringLiteral("PR 1"));
+        QVERIFY(f.waitFor([&] { return f.statusLine()->text() == "The controller closed the connection."; }));
+        break;
+    }
+    case Ending::FileChanged:
+        QVERIFY(!put(f, QStringLiteral("cell.p2k"), "SETP 1 999 0 0 0\n").isEmpty());
+        break;
+    }
+    if (ending != Ending::FileChanged) {
+        QVERIFY(!menuEntriesOn());
+        f.sim->setOptions(MonitorFixture::makeOptions());
+        QVERIFY(f.connectToSim());
+        QVERIFY(menuEntriesOn());
+    }
+
+    f.clearCommands();
+    load->click();
+    f.settle();
+    QCOMPARE(f.sim->received(), QByteArray());
+    QCOMPARE(compareWindow(f), w);
+    QVERIFY(!load->isEnabled());
+    const QString why =
+        ending == Ending::FileChanged
+            ? QStringLiteral("\"cell.p2k\" has changed since the comparison: compare again to load it.")
+            : QStringLiteral("The connection the comparison was read on has ended: compare again to "
+                             "load the file.");
+    QCOMPARE(control<QLabel>(w, QStringLiteral("labelCompareLoadOff"))->text(), why);
+    QVERIFY(control<QLabel>(w, QStringLiteral("labelCompareLoadOff"))->isVisible());
+    closeWindow(f);
+}
+
 // The rules without the wire: entries keyed by point or address, the last
 // line of an entry winning, spacing not counting as a change.
 void TestCompare::tableRules()
@@ -244,6 +333,37 @@ void TestCompare::tableRules()
     QCOMPARE(p.added, 1);
     QCOMPARE(p.removed, 0);
     QCOMPARE(p.lines[2].text, QStringLiteral("B=2"));
+}
+
+// Blanks outside string literals are layout (the controller lists a program
+// in its own spacing); inside a literal they are what the program prints.
+void TestCompare::programSpacing_data()
+{
+    QTest::addColumn<QString>("controller");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<bool>("same");
+    QTest::newRow("blanks between words") << "A = 1"
+                                          << "A  =  1 " << true;
+    QTest::newRow("tab for a blank") << "PRINT \"A\""
+                                     << "PRINT\t\"A\"" << true;
+    QTest::newRow("blanks inside a literal") << "PRINT \"A  B\""
+                                             << "PRINT \"A B\"" << false;
+    QTest::newRow("blanks at a literal's edge") << "PRINT \" A\""
+                                                << "PRINT \"A\"" << false;
+    QTest::newRow("literal, then blanks outside") << "S$=\"A  B\" :  PRINT S$"
+                                                  << "S$=\"A  B\" : PRINT S$" << true;
+    QTest::newRow("second literal") << "PRINT \"A\" ; \"B  C\""
+                                    << "PRINT \"A\" ; \"B C\"" << false;
+    QTest::newRow("unclosed literal runs to the end") << "PRINT \"A  B"
+                                                      << "PRINT \"A B" << false;
+}
+
+void TestCompare::programSpacing()
+{
+    QFETCH(QString, controller);
+    QFETCH(QString, file);
+    QFETCH(bool, same);
+    QCOMPARE(transfer::comparePrograms({controller}, {file}).identical(), same);
 }
 
 QTEST_MAIN(TestCompare)

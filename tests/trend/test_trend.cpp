@@ -255,9 +255,9 @@ void TestTrend::exportsCsv()
     control<QPushButton>(f.window.get(), QStringLiteral("buttonTrendCsv"))->click();
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(QString::fromUtf8(file.readAll()), QStringLiteral("time,OUT 3,A\n"
-                                                               "2026-12-05T09:05:03.000,0,5\n"
-                                                               "2026-12-05T09:05:03.300,1,7\n"));
+    QCOMPARE(QString::fromUtf8(file.readAll()), QStringLiteral("time,OUT 3,A\r\n"
+                                                               "2026-12-05T09:05:03.000,0,5\r\n"
+                                                               "2026-12-05T09:05:03.300,1,7\r\n"));
     QVERIFY(f.dialogs.alertTexts().isEmpty());
 
     // The axis counts back from the newest sample; hovering gives the clock

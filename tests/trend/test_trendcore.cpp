@@ -271,10 +271,10 @@ void TestTrendCore::csvRowsShareTimes()
     a.append(t0 + 600, 1);
     b.append(t0 + 600, -3);
     const QString csv = csvText({QStringLiteral("OUT 3"), QStringLiteral("A, B")}, {&a, &b});
-    QCOMPARE(csv, QStringLiteral("time,OUT 3,\"A, B\"\n"
-                                 "2026-12-05T09:05:03.000,1,\n"
-                                 "2026-12-05T09:05:03.300,0,12.5\n"
-                                 "2026-12-05T09:05:03.600,1,-3\n"));
+    QCOMPARE(csv, QStringLiteral("time,OUT 3,\"A, B\"\r\n"
+                                 "2026-12-05T09:05:03.000,1,\r\n"
+                                 "2026-12-05T09:05:03.300,0,12.5\r\n"
+                                 "2026-12-05T09:05:03.600,1,-3\r\n"));
 }
 
 QTEST_APPLESS_MAIN(TestTrendCore)
