@@ -9,6 +9,10 @@ namespace journal {
 
 namespace {
 
+// How far back the time of day must step between two entries to be read as
+// the next day.
+constexpr int kMidnightStepMs = 12 * 60 * 60 * 1000;
+
 QString csvField(const QString &s)
 {
     // A leading = + - @ would be read as a formula by a spreadsheet.
@@ -62,8 +66,10 @@ QList<OperatorEntry> operatorEntries(const QString &fileText, const QDate &fallb
         const auto e = parseLine(line);
         if (!e)
             continue;
-        // A session that runs past midnight.
-        if (last.isValid() && e->time < last)
+        // A session that runs past midnight. Records a moment out of order, a
+        // clock set back by the network or the autumn change of the clocks
+        // step back too, but by far less than a day.
+        if (last.isValid() && e->time.msecsTo(last) > kMidnightStepMs)
             date = date.addDays(1);
         last = e->time;
         if (e->kind == Entry::Kind::Operator)

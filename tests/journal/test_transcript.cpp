@@ -22,6 +22,8 @@ private slots:
     void commandsInWords();
     void errorsAndLoads();
     void csvForSpreadsheets();
+    void reopenedDates_data();
+    void reopenedDates();
 };
 
 void TestTranscript::commandsInWords_data()
@@ -104,6 +106,41 @@ void TestTranscript::csvForSpreadsheets()
     const QList<OperatorEntry> back = operatorEntries(file, QDate());
     QCOMPARE(back.size(), 2);
     QCOMPARE(back.at(1).time, QDateTime(QDate(2026, 12, 8), QTime(0, 0, 2)));
+}
+
+// A session file carries its date only in its header: each entry's day
+// follows from the times before it. Only midnight moves the clock back by
+// more than half a day; a record a moment out of order, a clock set back by
+// the network or the autumn change of the clocks stays on the same day.
+void TestTranscript::reopenedDates_data()
+{
+    QTest::addColumn<QStringList>("times");
+    QTest::addColumn<QStringList>("dates");
+    QTest::newRow("past midnight") << QStringList{"23:59:59.000", "00:00:01.000", "09:00:00.000"}
+                                   << QStringList{"2026-12-07", "2026-12-08", "2026-12-08"};
+    QTest::newRow("a millisecond out of order") << QStringList{"10:00:00.005", "10:00:00.004", "10:00:01.000"}
+                                                << QStringList{"2026-12-07", "2026-12-07", "2026-12-07"};
+    QTest::newRow("clock set back by the network")
+        << QStringList{"10:00:30.000", "10:00:02.000", "11:00:00.000"}
+        << QStringList{"2026-12-07", "2026-12-07", "2026-12-07"};
+    QTest::newRow("autumn clock change") << QStringList{"02:59:59.000", "02:00:00.000", "23:59:00.000"}
+                                         << QStringList{"2026-12-07", "2026-12-07", "2026-12-07"};
+    QTest::newRow("two midnights") << QStringList{"22:00:00.000", "01:00:00.000", "23:00:00.000",
+                                                  "00:30:00.000"}
+                                   << QStringList{"2026-12-07", "2026-12-08", "2026-12-08", "2026-12-09"};
+}
+
+void TestTranscript::reopenedDates()
+{
+    QFETCH(QStringList, times);
+    QFETCH(QStringList, dates);
+    QString file = sessionHeader(QDateTime(QDate(2026, 12, 7), QTime(21, 0)), QStringLiteral("h")) + u'\n';
+    for (const QString &t : times)
+        file += t + QStringLiteral(" ! I/O | Output 1 ON\n");
+    QStringList got;
+    for (const OperatorEntry &e : operatorEntries(file, QDate()))
+        got << e.time.date().toString(Qt::ISODate);
+    QCOMPARE(got, dates);
 }
 
 void TestTranscript::escaping_data()
