@@ -6,14 +6,9 @@
 #include <QThread>
 #include <QTimer>
 #include <cstring>
+#include <utility>
 
 namespace journal {
-
-namespace {
-// A transcript that piles up while the disk is slow is cut, not held without
-// bound: the monitor outranks its record.
-constexpr qsizetype kMaxBuffered = 8 * 1024 * 1024;
-} // namespace
 
 SessionJournal::SessionJournal(QObject *parent) : QObject(parent), m_timer(new QTimer(this))
 {
@@ -86,10 +81,15 @@ void SessionJournal::endSession()
 
 void SessionJournal::push(Kind kind, const char *data, qsizetype size)
 {
-    const Record record{QDateTime::currentMSecsSinceEpoch(), static_cast<qint32>(size), kind};
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
     std::lock_guard<std::mutex> lock(m_mutex);
-    if (qsizetype(m_pending.size()) > kMaxBuffered)
+    if (qsizetype(m_pending.size()) > m_bufferCap) {
+        if (m_dropped == 0)
+            m_droppedAtMs = now;
+        m_dropped += size;
         return;
+    }
+    const Record record{now, static_cast<qint32>(size), kind};
     const size_t at = m_pending.size();
     m_pending.resize(at + sizeof(Record) + size_t(size));
     std::memcpy(m_pending.data() + at, &record, sizeof(Record));
@@ -129,19 +129,27 @@ void SessionJournal::addOperatorLine(const QString &page, const QString &what)
 void SessionJournal::flush()
 {
     m_flushing.clear();
+    qint64 dropped = 0;
+    qint64 droppedAtMs = 0;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_pending.swap(m_flushing);
+        dropped = std::exchange(m_dropped, 0);
+        droppedAtMs = m_droppedAtMs;
     }
-    if (!m_file.isOpen() || (m_flushing.empty() && m_header.isEmpty()))
+    if (!m_file.isOpen() || (m_flushing.empty() && m_header.isEmpty() && dropped == 0))
         return;
     const auto recordAt = [this](size_t at) {
         Record r;
         std::memcpy(&r, m_flushing.data() + at, sizeof(Record));
         return r;
     };
-    QByteArray out;
-    out.swap(m_header);
+    // The output keeps its memory from one flush to the next, as the buffers
+    // do: a large flush then costs no fresh pages.
+    QByteArray &out = m_out;
+    out.resize(0);
+    out += m_header;
+    m_header.clear();
     // A local time costs a look at the time zone (a file check in the C
     // library); a flush covers a quarter of a second, so one offset serves
     // every record unless the clocks changed in between.
@@ -157,36 +165,49 @@ void SessionJournal::flush()
         offsetMs = QDateTime::fromMSecsSinceEpoch(recordAt(0).atMs).offsetFromUtc() * 1000LL;
         oneOffset = QDateTime::fromMSecsSinceEpoch(lastMs).offsetFromUtc() * 1000LL == offsetMs;
     }
-    constexpr qint64 kDayMs = 24 * 60 * 60 * 1000;
+    const auto timeOfDay = [&](qint64 atMs) {
+        constexpr qint64 kDayMs = 24 * 60 * 60 * 1000;
+        return oneOffset ? int(((atMs + offsetMs) % kDayMs + kDayMs) % kDayMs)
+                         : QDateTime::fromMSecsSinceEpoch(atMs).time().msecsSinceStartOfDay();
+    };
     for (size_t at = 0; at < m_flushing.size();) {
         const Record r = recordAt(at);
         const char *data = m_flushing.data() + at + sizeof(Record);
         at += sizeof(Record) + size_t(r.size);
-        const QTime time = oneOffset ? QTime::fromMSecsSinceStartOfDay(
-                                           static_cast<int>(((r.atMs + offsetMs) % kDayMs + kDayMs) % kDayMs))
-                                     : QDateTime::fromMSecsSinceEpoch(r.atMs).time();
-        QString line;
+        appendTime(out, timeOfDay(r.atMs));
         switch (r.kind) {
         case Kind::Operator:
-            line = time.toString(QStringLiteral("HH:mm:ss.zzz")) + QString::fromUtf8(data, r.size);
+            out.append(data, r.size);
             break;
         case Kind::Secret:
-            line =
-                wireLine(time, Direction::Sent, kSecret + (r.size > 0 ? QStringLiteral("\\r") : QString()));
+            out += " > ";
+            out += kSecret.toUtf8();
+            if (r.size > 0)
+                out += "\\r";
             break;
         case Kind::Sent:
         case Kind::Received:
-            line = wireLine(time, r.kind == Kind::Sent ? Direction::Sent : Direction::Received,
-                            escapeChunk(QByteArray::fromRawData(data, r.size)));
+            out += r.kind == Kind::Sent ? " > " : " < ";
+            appendEscaped(out, data, r.size);
             break;
         }
-        out += line.toUtf8() + '\n';
+        out += '\n';
     }
-    // The buffer's memory is kept for the next swap; a burst's is let go.
-    if (m_flushing.capacity() > size_t(1024 * 1024))
-        std::vector<char>().swap(m_flushing);
+    // What did not fit in the buffer went by after what did.
+    if (dropped > 0) {
+        appendTime(out, QDateTime::fromMSecsSinceEpoch(droppedAtMs).time().msecsSinceStartOfDay());
+        out += droppedLine(dropped).toUtf8();
+        out += '\n';
+    }
     if (m_file.write(out) != out.size() || !m_file.flush())
         fail(m_file.errorString());
+    // The buffers keep their memory for the next flush, so that a burst
+    // costs no fresh pages at every turn; once it is over, its memory goes.
+    constexpr size_t kKept = 1024 * 1024;
+    if (m_flushing.size() < kKept && m_flushing.capacity() > kKept)
+        std::vector<char>().swap(m_flushing);
+    if (size_t(out.size()) < kKept && size_t(out.capacity()) > 4 * kKept)
+        out = QByteArray();
 }
 
 void SessionJournal::fail(const QString &why)

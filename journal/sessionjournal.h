@@ -30,6 +30,9 @@ class SessionJournal : public QObject, public link::WireTap
 
 public:
     static constexpr std::chrono::milliseconds kFlushInterval{250};
+    // A transcript that piles up while the disk is slow is cut, not held
+    // without bound: the monitor outranks its record.
+    static constexpr qsizetype kMaxBuffered = 8 * 1024 * 1024;
 
     explicit SessionJournal(QObject *parent = nullptr);
     ~SessionJournal() override;
@@ -54,6 +57,8 @@ public:
     void addOperatorLine(const QString &page, const QString &what);
     // Writes what is buffered now.
     void flush();
+    // How much may wait for the next flush before chunks are left out.
+    void setBufferCap(qsizetype bytes) { m_bufferCap = bytes; }
 
     // Removes the session files older than 30 days and the oldest beyond
     // 200 MB together; returns how many went.
@@ -95,6 +100,11 @@ private:
     // The buffer flush() works on, swapped with m_pending.
     std::vector<char> m_flushing;
     QByteArray m_header;
+    QByteArray m_out;
+    // Bytes left out since the last flush, and when the first of them came.
+    qint64 m_dropped = 0;
+    qint64 m_droppedAtMs = 0;
+    qsizetype m_bufferCap = kMaxBuffered;
     std::atomic<bool> m_recording{false};
 };
 

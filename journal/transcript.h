@@ -7,8 +7,9 @@
 //   09:05:03.129 < \r\n &H00\r\n#      a chunk the controller sent
 //   09:05:04.310 ! I/O | Output 19 ON  a command the operator caused
 // Control bytes and backslashes are escaped (\r \n \t \e \\ \xHH); Shift-JIS
-// text is written as the characters it stands for, bytes that are not valid
-// Shift-JIS as \xHH. The login answers are written as ***.
+// text is written as the characters it stands for, and every other byte as
+// \xHH, so that a line reads back to exactly the bytes of its chunk. The
+// login answers are written as ***.
 #pragma once
 
 #include <QByteArray>
@@ -23,6 +24,9 @@ namespace journal {
 enum class Direction { Sent, Received };
 
 QString escapeChunk(const QByteArray &bytes);
+// The same, as UTF-8 at the end of `out`: what the file gets, without a
+// string in between.
+void appendEscaped(QByteArray &out, const char *data, qsizetype size);
 // The bytes escapeChunk() was given.
 QByteArray unescapeChunk(const QString &text);
 
@@ -30,6 +34,11 @@ inline const QString kSecret = QStringLiteral("***");
 
 // One wire line, without the line end.
 QString wireLine(const QTime &time, Direction direction, const QString &escapedText);
+// "HH:mm:ss.zzz" of a time of day in milliseconds, at the end of `out`.
+void appendTime(QByteArray &out, int msecsOfDay);
+// What follows the time on the line that says how much of the wire a
+// transcript left out.
+QString droppedLine(qint64 bytes);
 // One operator line, without the line end.
 QString operatorLine(const QTime &time, const QString &page, const QString &what);
 

@@ -2,8 +2,13 @@
 // operator lines, the file name, and which old files go.
 #include "journal/operatorlog.h"
 #include "journal/operatorwords.h"
+#include "journal/sessionjournal.h"
 #include "journal/transcript.h"
 
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace journal;
@@ -16,7 +21,10 @@ private slots:
     void escaping_data();
     void escaping();
     void linesReadBack();
+    void everyChunkBoundary_data();
+    void everyChunkBoundary();
     void fileNameIsSafe();
+    void overflowIsCounted();
     void rotationByAgeThenSize();
     void commandsInWords_data();
     void commandsInWords();
@@ -157,6 +165,11 @@ void TestTranscript::escaping_data()
     QTest::newRow("invalid shift-jis") << QByteArray("ok\xff\r") << QStringLiteral("ok\\xFF\\r");
     QTest::newRow("lead byte cut off at the end") << QByteArray("x\x8d") << QStringLiteral("x\\x8D");
     QTest::newRow("delete") << QByteArray("\x7f") << QStringLiteral("\\x7F");
+    // Characters that have two codes: the one that reads back to the same
+    // code is written as the character, the other as its bytes.
+    QTest::newRow("two codes, the common one") << QByteArray("\x81\xe0") << QStringLiteral("\u2252");
+    QTest::newRow("two codes, the NEC one") << QByteArray("\x87\x90") << QStringLiteral("\\x87\\x90");
+    QTest::newRow("two codes, NEC-selected IBM") << QByteArray("\xed\x40") << QStringLiteral("\\xED@");
 }
 
 void TestTranscript::escaping()
@@ -193,6 +206,38 @@ void TestTranscript::linesReadBack()
     QVERIFY(!parseLine(QString()));
 }
 
+// Chunks come as the socket delivers them, cut anywhere; what the file says
+// reads back to exactly the bytes received, whichever way they were cut.
+void TestTranscript::everyChunkBoundary_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    // "\t構文エラー (Syntax Error)" and the prompt.
+    QTest::newRow("error message") << QByteArray("\r\n\t\x8d\x5c\x95\xb6\x83\x47\x83\x89\x81\x5b (Syntax "
+                                                 "Error)\r\n#");
+    // 逸 then @: cut after its first byte, its second byte and the @ are a
+    // character that has a second code.
+    QTest::newRow("second byte starts another character") << QByteArray("\x88\xed\x40");
+    QTest::newRow("half-width katakana and invalid bytes") << QByteArray("\xb1\xff\x80\xa0\xfd\x81");
+}
+
+void TestTranscript::everyChunkBoundary()
+{
+    QFETCH(QByteArray, bytes);
+    const QTime t(9, 5, 3, 127);
+    for (qsizetype cut = 0; cut <= bytes.size(); ++cut) {
+        QByteArray back;
+        for (const QByteArray &chunk : {bytes.left(cut), bytes.mid(cut)}) {
+            const auto e =
+                parseLine(QString::fromUtf8(wireLine(t, Direction::Received, escapeChunk(chunk)).toUtf8()));
+            QVERIFY(e && e->kind == Entry::Kind::Received);
+            back += unescapeChunk(e->text);
+        }
+        QVERIFY2(
+            back == bytes,
+            qPrintable(QStringLiteral("cut at %1: %2").arg(cut).arg(QString::fromLatin1(back.toHex(' ')))));
+    }
+}
+
 void TestTranscript::fileNameIsSafe()
 {
     const QDateTime start(QDate(2026, 12, 7), QTime(9, 5, 3));
@@ -202,6 +247,61 @@ void TestTranscript::fileNameIsSafe()
     QVERIFY(!odd.contains(QLatin1Char('/')) && !odd.contains(QLatin1Char('\\')) &&
             !odd.contains(QLatin1Char(':')));
     QCOMPARE(sessionFileName(start, QString()), QStringLiteral("2026-12-07_09-05-03_unknown.txt"));
+}
+
+namespace {
+
+QStringList fileLines(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
+}
+
+} // namespace
+
+// More than the buffer holds between two writes: what is left out is said in
+// the file, where it is missing, and in bytes.
+void TestTranscript::overflowIsCounted()
+{
+    QTemporaryDir dir;
+    SessionJournal journal;
+    journal.setDirectory(dir.path());
+    journal.setBufferCap(1000);
+    journal.beginSession(QDateTime::currentDateTime(), QStringLiteral("127.0.0.1:23"));
+    const QString path = journal.currentFile();
+    for (int i = 0; i < 10; ++i)
+        journal.received(QByteArray(300, char('a' + i)));
+    journal.flush();
+    journal.received("after");
+    journal.endSession();
+
+    const QStringList lines = fileLines(path);
+    qsizetype recorded = 0;
+    QStringList notes;
+    int after = -1;
+    int lastBefore = -1;
+    int note = -1;
+    static const QRegularExpression said(
+        QStringLiteral("^\\d\\d:\\d\\d:\\d\\d\\.\\d{3} # ([\\d,]+) bytes not recorded$"));
+    for (int i = 0; i < lines.size(); ++i) {
+        if (const auto e = parseLine(lines[i]); e && e->kind == Entry::Kind::Received) {
+            const QByteArray bytes = unescapeChunk(e->text);
+            if (bytes == "after") {
+                after = i;
+            } else {
+                recorded += bytes.size();
+                lastBefore = i;
+            }
+        } else if (const auto m = said.match(lines[i]); m.hasMatch()) {
+            notes << m.captured(1).remove(u',');
+            note = i;
+        }
+    }
+    QVERIFY2(recorded > 0 && recorded < 3000, qPrintable(lines.join(u'\n')));
+    QCOMPARE(notes, QStringList{QString::number(3000 - recorded)});
+    QVERIFY(lastBefore < note && note < after);
 }
 
 void TestTranscript::rotationByAgeThenSize()
@@ -222,5 +322,5 @@ void TestTranscript::rotationByAgeThenSize()
     QCOMPARE(filesToRemove({}, now), QStringList());
 }
 
-QTEST_APPLESS_MAIN(TestTranscript)
+QTEST_GUILESS_MAIN(TestTranscript)
 #include "test_transcript.moc"
