@@ -320,16 +320,39 @@ QString sessionHeader(const QDateTime &start, const QString &address)
         .arg(address, start.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
 }
 
+QString continuedFileName(const QString &firstName, int part)
+{
+    if (part <= 1)
+        return firstName;
+    // "~" is in no address part of a name, so a continuation is never taken
+    // for another controller's file; three digits keep the parts in order.
+    return firstName.chopped(4) + QLatin1Char('~') +
+           QString::number(part).rightJustified(3, QLatin1Char('0')) + QStringLiteral(".txt");
+}
+
+QString continuedHeader(const QDateTime &at, const QString &address, int part)
+{
+    return QStringLiteral("# QuorinMonitor session with %1, part %2, %3")
+        .arg(address, QString::number(part), at.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+}
+
+bool isTranscriptName(const QString &name)
+{
+    static const QRegularExpression re(
+        QStringLiteral("^\\d{4}-\\d\\d-\\d\\d_\\d\\d-\\d\\d-\\d\\d_[A-Za-z0-9._-]+(~\\d+)?\\.txt$"));
+    return re.match(name).hasMatch();
+}
+
 QStringList filesToRemove(QList<StoredFile> files, const QDateTime &now, qint64 maxAgeDays, qint64 maxBytes)
 {
     QStringList gone;
     const QDateTime oldest = now.addDays(-maxAgeDays);
-    std::sort(files.begin(), files.end(),
-              [](const StoredFile &a, const StoredFile &b) { return a.modified < b.modified; });
+    std::stable_sort(files.begin(), files.end(),
+                     [](const StoredFile &a, const StoredFile &b) { return a.modified < b.modified; });
     qint64 total = 0;
     QList<StoredFile> kept;
     for (const StoredFile &f : files) {
-        if (f.modified < oldest) {
+        if (f.modified < oldest && !f.inUse) {
             gone << f.name;
         } else {
             kept << f;
@@ -339,6 +362,8 @@ QStringList filesToRemove(QList<StoredFile> files, const QDateTime &now, qint64 
     for (const StoredFile &f : kept) {
         if (total <= maxBytes)
             break;
+        if (f.inUse)
+            continue;
         gone << f.name;
         total -= f.size;
     }

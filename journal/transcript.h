@@ -56,17 +56,38 @@ std::optional<Entry> parseLine(const QString &line);
 // "2026-12-07_09-05-03_127.0.0.1_23.txt": sorts by time, and says where to.
 QString sessionFileName(const QDateTime &start, const QString &address);
 QString sessionHeader(const QDateTime &start, const QString &address);
+// The name of a session's file number `part` (the first is part 1):
+// "2026-12-07_09-05-03_127.0.0.1_23~002.txt". A session goes on in another
+// file when one is full, or when another monitor writes the one it would take.
+QString continuedFileName(const QString &firstName, int part);
+// A continuation's first line: its own date, so that it reads on its own.
+QString continuedHeader(const QDateTime &at, const QString &address, int part);
+// Whether a file in the sessions folder is a transcript: nothing else there
+// is ever removed.
+bool isTranscriptName(const QString &name);
 
 struct StoredFile
 {
     QString name;
     qint64 size = 0;
     QDateTime modified;
+    // Being written, by this monitor or another: counted, never removed.
+    bool inUse = false;
 };
 inline constexpr qint64 kMaxSessionAgeDays = 30;
 inline constexpr qint64 kMaxSessionBytes = 200LL * 1024 * 1024;
+// One file's share: a session that goes on past it continues in a new file.
+inline constexpr qint64 kMaxSessionFileBytes = 50LL * 1024 * 1024;
+
+struct StorageLimits
+{
+    qint64 fileBytes = kMaxSessionFileBytes;
+    qint64 totalBytes = kMaxSessionBytes;
+    qint64 ageDays = kMaxSessionAgeDays;
+};
 // The files to remove: those older than maxAgeDays, then the oldest of the
-// rest until they hold no more than maxBytes together.
+// rest until they hold no more than maxBytes together; a file in use counts
+// but never goes.
 QStringList filesToRemove(QList<StoredFile> files, const QDateTime &now,
                           qint64 maxAgeDays = kMaxSessionAgeDays, qint64 maxBytes = kMaxSessionBytes);
 

@@ -202,11 +202,11 @@ void TestJournal::oldFilesGoAtStartUp()
         const char *name;
         int daysAgo;
         qint64 size;
-    } made[] = {{"a-old.txt", 40, 10},
-                {"b-big.txt", 5, 150 * mb},
-                {"c-big.txt", 4, 100 * mb},
-                {"d-today.txt", 0, 10},
-                {"notes.md", 90, 10}};
+    } made[] = {{"2026-10-26_09-00-00_10.0.0.5_23.txt", 40, 10},
+                {"2026-11-30_09-00-00_10.0.0.5_23.txt", 5, 150 * mb},
+                {"2026-12-01_09-00-00_10.0.0.5_23.txt", 4, 100 * mb},
+                {"2026-12-05_09-00-00_10.0.0.5_23.txt", 0, 10},
+                {"notes.txt", 90, 10}};
     for (const auto &m : made) {
         QFile file(QDir(dir).filePath(QString::fromLatin1(m.name)));
         QVERIFY(file.open(QIODevice::WriteOnly));
@@ -216,7 +216,9 @@ void TestJournal::oldFilesGoAtStartUp()
     MonitorFixture f; // the fake clock says `now`
     QStringList left = QDir(dir).entryList(QDir::Files);
     left.sort();
-    QCOMPARE(left, (QStringList{"c-big.txt", "d-today.txt", "notes.md"}));
+    // Only transcripts go: the notes stay, however old.
+    QCOMPARE(left, (QStringList{"2026-12-01_09-00-00_10.0.0.5_23.txt", "2026-12-05_09-00-00_10.0.0.5_23.txt",
+                                "notes.txt"}));
     QDir(dir).removeRecursively();
 }
 

@@ -7,9 +7,16 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
 #include <QRegularExpression>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTest>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
 
 using namespace journal;
 
@@ -18,6 +25,8 @@ class TestTranscript : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
+    void cleanupTestCase();
     void escaping_data();
     void escaping();
     void linesReadBack();
@@ -25,6 +34,10 @@ private slots:
     void everyChunkBoundary();
     void fileNameIsSafe();
     void overflowIsCounted();
+    void transcriptsArePrivate();
+    void continuesPastTheFileCap();
+    void secondMonitorInTheSameFolder();
+    void cleanUpAtANewSession();
     void rotationByAgeThenSize();
     void commandsInWords_data();
     void commandsInWords();
@@ -33,6 +46,27 @@ private slots:
     void reopenedDates_data();
     void reopenedDates();
 };
+
+#ifdef Q_OS_UNIX
+namespace {
+mode_t s_mask = 0;
+}
+#endif
+
+// Files and folders as an ordinary login makes them, open to others' reading.
+void TestTranscript::initTestCase()
+{
+#ifdef Q_OS_UNIX
+    s_mask = ::umask(022);
+#endif
+}
+
+void TestTranscript::cleanupTestCase()
+{
+#ifdef Q_OS_UNIX
+    ::umask(s_mask);
+#endif
+}
 
 void TestTranscript::commandsInWords_data()
 {
@@ -259,6 +293,14 @@ QStringList fileLines(const QString &path)
     return QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
 }
 
+bool ownerOnly(const QString &path)
+{
+    const auto others = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther |
+                        QFile::WriteOther | QFile::ExeOther;
+    const QFile::Permissions p = QFileInfo(path).permissions();
+    return !(p & others) && (p & QFile::ReadOwner) && (p & QFile::WriteOwner);
+}
+
 } // namespace
 
 // More than the buffer holds between two writes: what is left out is said in
@@ -304,6 +346,181 @@ void TestTranscript::overflowIsCounted()
     QVERIFY(lastBefore < note && note < after);
 }
 
+// The whole wire conversation is in these files: nobody but their owner reads
+// them, whatever the file-creation mask lets through (see initTestCase).
+void TestTranscript::transcriptsArePrivate()
+{
+    QTemporaryDir dir;
+    SessionJournal journal;
+    const QString folder = dir.filePath(QStringLiteral("sessions"));
+    journal.setDirectory(folder);
+    journal.beginSession(QDateTime::currentDateTime(), QStringLiteral("127.0.0.1:23"));
+    journal.received("\r\nLogin    :");
+    const QString path = journal.currentFile();
+    journal.endSession();
+    QVERIFY(QFileInfo(folder).isDir());
+    QVERIFY(ownerOnly(folder));
+    QVERIFY(QFileInfo(path).isFile());
+    QVERIFY(ownerOnly(path));
+}
+
+// A session that goes on and on: the file continues in another at the size
+// cap, each of them readable on its own; the oldest go while it runs, never
+// the one being written; what is left reads back to the tail of the wire.
+void TestTranscript::continuesPastTheFileCap()
+{
+    QTemporaryDir dir;
+    SessionJournal journal;
+    journal.setDirectory(dir.path());
+    StorageLimits limits;
+    limits.fileBytes = 2000;
+    limits.totalBytes = 9000;
+    journal.setLimits(limits);
+    const QDateTime start = QDateTime::currentDateTime();
+    journal.beginSession(start, QStringLiteral("127.0.0.1:23"));
+    const QString first = journal.currentFile();
+    QByteArray sent;
+    for (int i = 0; i < 100; ++i) {
+        const QByteArray chunk = QByteArray::number(i).rightJustified(3, '0') + QByteArray(190, 'x') + "\r\n";
+        journal.received(chunk);
+        sent += chunk;
+        journal.addOperatorLine(QStringLiteral("I/O"), QStringLiteral("Output %1 ON").arg(i));
+        if (i % 7 == 6) {
+            journal.flush();
+            QVERIFY(QFile::exists(journal.currentFile()));
+        }
+    }
+    journal.flush();
+    const QString last = journal.currentFile();
+    journal.endSession();
+
+    const QStringList files = QDir(dir.path()).entryList({QStringLiteral("*.txt")}, QDir::Files, QDir::Name);
+    QVERIFY2(files.size() >= 3, qPrintable(files.join(u' ')));
+    QVERIFY(!files.contains(QFileInfo(first).fileName()));
+    QCOMPARE(files.last(), QFileInfo(last).fileName());
+    QByteArray back;
+    qint64 total = 0;
+    for (const QString &name : files) {
+        const QString path = QDir(dir.path()).filePath(name);
+        QVERIFY(name.startsWith(QFileInfo(first).completeBaseName()));
+        QVERIFY2(QFileInfo(path).size() <= limits.fileBytes, qPrintable(name));
+        QVERIFY(ownerOnly(path));
+        total += QFileInfo(path).size();
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(file.readAll());
+        for (const QString &line : text.split(u'\n')) {
+            if (const auto e = parseLine(line); e && e->kind == Entry::Kind::Received)
+                back += unescapeChunk(e->text);
+        }
+        // A file's own header gives its entries their date.
+        const QList<OperatorEntry> entries = operatorEntries(text, QDate());
+        QVERIFY(!entries.isEmpty());
+        for (const OperatorEntry &e : entries)
+            QVERIFY2(e.time.isValid(), qPrintable(name));
+    }
+    QVERIFY(total <= limits.totalBytes + limits.fileBytes);
+    QVERIFY(!back.isEmpty() && back.size() < sent.size());
+    QVERIFY(sent.endsWith(back));
+}
+
+// Two monitors record into the same folder: neither takes or removes the
+// file the other is writing, even to the same controller in the same second,
+// and a file whose monitor has gone is fair game.
+void TestTranscript::secondMonitorInTheSameFolder()
+{
+    QTemporaryDir dir;
+    const QDateTime start = QDateTime::currentDateTime();
+    SessionJournal first;
+    first.setDirectory(dir.path());
+    first.beginSession(start, QStringLiteral("127.0.0.1:23"));
+    first.received("\r\n#");
+    first.flush();
+    SessionJournal second;
+    second.setDirectory(dir.path());
+    StorageLimits tiny;
+    tiny.totalBytes = 1;
+    second.setLimits(tiny);
+    second.beginSession(start, QStringLiteral("127.0.0.1:23"));
+    second.received("\r\nLogin    :");
+    second.flush();
+    QVERIFY(!first.currentFile().isEmpty() && !second.currentFile().isEmpty());
+    QVERIFY(first.currentFile() != second.currentFile());
+    second.rotate(QDateTime::currentDateTime());
+    QVERIFY(QFile::exists(first.currentFile()));
+    QVERIFY(QFile::exists(second.currentFile()));
+
+    const QString firstFile = first.currentFile();
+    first.received("more");
+    first.endSession();
+    QStringList got;
+    for (const QString &line : fileLines(firstFile)) {
+        if (const auto e = parseLine(line))
+            got << e->text;
+    }
+    QCOMPARE(got, (QStringList{"\\r\\n#", "more"}));
+    second.rotate(QDateTime::currentDateTime());
+    QVERIFY(!QFile::exists(firstFile));
+    QVERIFY(QFile::exists(second.currentFile()));
+    second.endSession();
+}
+
+// The clean-up at a new session: the age and size rules on transcripts
+// only; a symbolic link is neither followed nor counted; a file whose
+// monitor died with it locked goes like any other.
+void TestTranscript::cleanUpAtANewSession()
+{
+    QTemporaryDir dir;
+    QTemporaryDir elsewhere;
+    const QDateTime now = QDateTime::currentDateTime();
+    const auto make = [&](const QString &name, int daysAgo, qint64 size) {
+        QFile file(dir.filePath(name));
+        if (!file.open(QIODevice::WriteOnly) || !file.resize(size))
+            return false;
+        return file.setFileTime(now.addDays(-daysAgo), QFileDevice::FileModificationTime);
+    };
+    QVERIFY(make(QStringLiteral("2026-10-01_10-00-00_127.0.0.1_23.txt"), 40, 10));
+    QVERIFY(make(QStringLiteral("2026-10-02_10-00-00_127.0.0.1_23.txt"), 39, 10));
+    QVERIFY(make(QStringLiteral("notes.txt"), 90, 10));
+    QVERIFY(make(QStringLiteral("2026-12-01_10-00-00_127.0.0.1_23.txt"), 3, 600));
+    QVERIFY(make(QStringLiteral("2026-12-02_10-00-00_127.0.0.1_23.txt"), 2, 300));
+    // A link named like a transcript, to a large file elsewhere.
+    const QString target = elsewhere.filePath(QStringLiteral("keep.txt"));
+    {
+        QFile big(target);
+        QVERIFY(big.open(QIODevice::WriteOnly) && big.resize(100000));
+    }
+    const QString link = dir.filePath(QStringLiteral("2026-12-03_10-00-00_127.0.0.1_23.txt"));
+    QVERIFY(QFile::link(target, link));
+    // The lock that a monitor that has since died left on a file.
+    QProcess gone;
+    gone.start(QStringLiteral("true"), QStringList());
+    QVERIFY(gone.waitForStarted());
+    const qint64 deadPid = gone.processId();
+    QVERIFY(gone.waitForFinished());
+    {
+        QFile lock(dir.filePath(QStringLiteral("2026-10-02_10-00-00_127.0.0.1_23.txt.lock")));
+        QVERIFY(lock.open(QIODevice::WriteOnly));
+        lock.write(QByteArray::number(deadPid) + "\nquorin-monitor\n" + QSysInfo::machineHostName().toUtf8() +
+                   "\n");
+    }
+
+    SessionJournal journal;
+    journal.setDirectory(dir.path());
+    StorageLimits limits;
+    limits.totalBytes = 1000;
+    journal.setLimits(limits);
+    journal.beginSession(now, QStringLiteral("127.0.0.1:23"));
+    QStringList left = QDir(dir.path()).entryList(QDir::Files | QDir::System | QDir::Hidden, QDir::Name);
+    left.removeOne(QFileInfo(journal.currentFile()).fileName());
+    left.removeOne(QFileInfo(journal.currentFile()).fileName() + QStringLiteral(".lock"));
+    journal.endSession();
+    QCOMPARE(left,
+             (QStringList{"2026-12-01_10-00-00_127.0.0.1_23.txt", "2026-12-02_10-00-00_127.0.0.1_23.txt",
+                          "2026-12-03_10-00-00_127.0.0.1_23.txt", "notes.txt"}));
+    QCOMPARE(QFileInfo(target).size(), 100000);
+}
+
 void TestTranscript::rotationByAgeThenSize()
 {
     const QDateTime now(QDate(2026, 12, 7), QTime(9, 0));
@@ -320,6 +537,12 @@ void TestTranscript::rotationByAgeThenSize()
     QCOMPARE(filesToRemove(files, now), (QStringList{"old", "month", "big-older"}));
     QCOMPARE(filesToRemove(files.mid(3), now), QStringList());
     QCOMPARE(filesToRemove({}, now), QStringList());
+    // A file being written stays, however old, and its size counts: the
+    // oldest of the others go in its place.
+    QList<StoredFile> writing = files;
+    writing[0].inUse = true;
+    writing[2].inUse = true;
+    QCOMPARE(filesToRemove(writing, now), (QStringList{"month", "big-newer"}));
 }
 
 QTEST_GUILESS_MAIN(TestTranscript)
