@@ -25,7 +25,8 @@ QList<OperatorEntry> filtered(const QList<OperatorEntry> &entries, const QString
 
 // The operator lines of a session file, read one line at a time: the date
 // comes from the file's header (or `fallbackDate` when it has none) and
-// moves to the next day when the time of day steps back across midnight.
+// moves to the next day when the time of day steps back by more than 12
+// hours: midnight, not a clock set back.
 class OperatorLines
 {
 public:
@@ -56,8 +57,9 @@ struct OperatorFile
     QString error;
 };
 // Reads the operator lines of the session file at `path`, line by line, up to
-// `maxEntries`, until `cancelled()` says stop. Only a regular file is opened:
-// a FIFO or a device could hold the reader for ever.
+// `maxEntries`, until `cancelled()` says stop. Only a regular file is read; it
+// is opened without waiting and looked at first, as a FIFO or a device could
+// hold the reader for ever.
 OperatorFile readOperatorFile(const QString &path, const QDate &fallbackDate, int maxEntries,
                               const std::function<bool()> &cancelled);
 // What the reader says of a path that is not a regular file.

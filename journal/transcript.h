@@ -1,11 +1,12 @@
 // The session file's rules, as plain functions: how a chunk of the wire is
-// written on one line, what a line says, the file's name, and which old files
-// go at start-up.
+// written on one line, what a line says, the files' names, and which old files
+// go.
 //
 // A session file is UTF-8 text, one entry a line:
 //   09:05:03.127 > PR IN(0)\r          a chunk the monitor sent
 //   09:05:03.129 < \r\n &H00\r\n#      a chunk the controller sent
 //   09:05:04.310 ! I/O | Output 19 ON  a command the operator caused
+//   09:05:04.500 # 4,096 bytes not recorded   what did not fit in the buffer
 // Control bytes and backslashes are escaped (\r \n \t \e \\ \xHH); Shift-JIS
 // text is written as the characters it stands for, and every other byte as
 // \xHH, so that a line reads back to exactly the bytes of its chunk. The
