@@ -12,10 +12,14 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
+#include <QPromise>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QThreadPool>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <memory>
 
 namespace journal {
 
@@ -25,6 +29,8 @@ OperatorDock::OperatorDock(OperatorJournal &journal, SessionJournal &session, Di
       m_dialogs(dialogs)
 {
     setObjectName(QStringLiteral("dockOperatorJournal"));
+    m_read = new QFutureWatcher<OperatorFile>(this);
+    connect(m_read, &QFutureWatcherBase::finished, this, &OperatorDock::onFileRead);
     auto *body = new QWidget;
     auto *v = new QVBoxLayout(body);
     v->setContentsMargins(6, 6, 6, 6);
@@ -96,6 +102,11 @@ OperatorDock::OperatorDock(OperatorJournal &journal, SessionJournal &session, Di
     showToday();
 }
 
+OperatorDock::~OperatorDock()
+{
+    stopReading();
+}
+
 void OperatorDock::showEvent(QShowEvent *event)
 {
     QDockWidget::showEvent(event);
@@ -103,8 +114,16 @@ void OperatorDock::showEvent(QShowEvent *event)
         showToday();
 }
 
+void OperatorDock::stopReading()
+{
+    // The reader sees it at its next line and ends; what it read is dropped.
+    m_read->future().cancel();
+    m_reading.clear();
+}
+
 void OperatorDock::showToday()
 {
+    stopReading();
     m_stale = false;
     m_today = true;
     m_entries = m_journal.today();
@@ -115,18 +134,58 @@ void OperatorDock::showToday()
 
 bool OperatorDock::showFile(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        m_dialogs.alert(QStringLiteral("Read Error\n\n\"") + path + QLatin1Char('"'), file.errorString(),
+    // Refused before it is opened: opening a FIFO waits for a writer, and
+    // reading a device may never end.
+    const QFileInfo info(path);
+    if (!info.isFile() || !info.isReadable()) {
+        QString why = notASessionFile();
+        if (!info.exists() || info.isFile()) {
+            QFile file(path);
+            file.open(QIODevice::ReadOnly);
+            why = file.errorString();
+        }
+        m_dialogs.alert(QStringLiteral("Read Error\n\n\"") + path + QLatin1Char('"'), why,
                         Dialogs::Style::Critical);
         return false;
     }
+    stopReading();
+    m_reading = path;
+    m_source->setText(QStringLiteral("Reading %1\u2026").arg(info.fileName()));
+    auto promise = std::make_shared<QPromise<OperatorFile>>();
+    m_read->setFuture(promise->future());
+    promise->start();
+    const QDate fallback = info.lastModified().date();
+    const int cap = m_entryCap;
+    QThreadPool::globalInstance()->start([promise, path, fallback, cap] {
+        promise->addResult(
+            readOperatorFile(path, fallback, cap, [&promise] { return promise->isCanceled(); }));
+        promise->finish();
+    });
+    return true;
+}
+
+void OperatorDock::onFileRead()
+{
+    const QFuture<OperatorFile> future = m_read->future();
+    if (m_reading.isEmpty() || future.isCanceled() || future.resultCount() == 0)
+        return;
+    const OperatorFile file = future.result();
+    const QString name = QFileInfo(m_reading).fileName();
+    m_reading.clear();
     m_today = false;
-    m_entries = operatorEntries(QString::fromUtf8(file.readAll()), QFileInfo(path).lastModified().date());
-    m_source->setText(QFileInfo(path).fileName());
+    m_entries = file.entries;
+    // An error here means the file went or changed since it was chosen: the
+    // dock says so rather than raise an alert in the middle of other work.
+    if (!file.error.isEmpty())
+        m_source->setText(QStringLiteral("%1: %2").arg(name, file.error));
+    else if (file.capped)
+        m_source->setText(QStringLiteral("%1: only its first %2 operator lines")
+                              .arg(name, QLocale(QLocale::English).toString(m_entryCap)));
+    else
+        m_source->setText(name);
     m_todayButton->setEnabled(true);
     refill();
-    return true;
+    emit fileShown();
 }
 
 QTreeWidgetItem *OperatorDock::item(const OperatorEntry &e) const

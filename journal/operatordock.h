@@ -1,10 +1,11 @@
 // The "Operator journal" dock: today's operator lines, a filter, CSV export,
-// and the lines of an earlier session file.
+// and the lines of an earlier session file, read away from the window.
 #pragma once
 
 #include "journal/operatorlog.h"
 
 #include <QDockWidget>
+#include <QFutureWatcher>
 #include <QList>
 
 class Dialogs;
@@ -26,13 +27,21 @@ class OperatorDock : public QDockWidget
 public:
     OperatorDock(OperatorJournal &journal, SessionJournal &session, Dialogs &dialogs,
                  QWidget *parent = nullptr);
+    ~OperatorDock() override;
 
     // What the list shows now, after the filter.
     QList<OperatorEntry> shown() const { return m_shown; }
-    // Shows the operator lines of a session file instead of today's.
+    // Shows the operator lines of a session file instead of today's, once
+    // they are read (fileShown() then); false when the file is refused.
     bool showFile(const QString &path);
     void showToday();
     void exportCsv();
+    // How many operator lines of a file are shown at most.
+    void setEntryCap(int entries) { m_entryCap = entries; }
+
+signals:
+    // The lines of the file that showFile() was given are in the list.
+    void fileShown();
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -40,6 +49,8 @@ protected:
 private:
     void refill();
     QTreeWidgetItem *item(const OperatorEntry &entry) const;
+    void onFileRead();
+    void stopReading();
 
     OperatorJournal &m_journal;
     SessionJournal &m_session;
@@ -48,6 +59,10 @@ private:
     QList<OperatorEntry> m_shown;
     bool m_today = true;
     bool m_stale = false; // lines came while hidden
+    int m_entryCap = kMaxOpenedEntries;
+    // The file being read; empty when none is.
+    QString m_reading;
+    QFutureWatcher<OperatorFile> *m_read = nullptr;
     QLabel *m_source = nullptr;
     QLineEdit *m_filter = nullptr;
     QTreeWidget *m_list = nullptr;

@@ -4,6 +4,8 @@
 #include <QDateTime>
 #include <QList>
 #include <QString>
+#include <functional>
+#include <optional>
 
 namespace journal {
 
@@ -21,8 +23,46 @@ QString toCsv(const QList<OperatorEntry> &entries);
 // for an empty filter.
 QList<OperatorEntry> filtered(const QList<OperatorEntry> &entries, const QString &filter);
 
-// The operator lines of a session file's text; the date comes from the file's
-// header (or `fallbackDate` when it has none).
+// The operator lines of a session file, read one line at a time: the date
+// comes from the file's header (or `fallbackDate` when it has none) and
+// moves to the next day when the time of day steps back by more than 12
+// hours: midnight, not a clock set back.
+class OperatorLines
+{
+public:
+    explicit OperatorLines(const QDate &fallbackDate) : m_date(fallbackDate) {}
+    // One line of the file, without its line end; the entry it holds.
+    std::optional<OperatorEntry> read(const QString &line);
+
+private:
+    QDate m_date;
+    QTime m_last;
+};
+
+// The operator lines of a session file's text.
 QList<OperatorEntry> operatorEntries(const QString &fileText, const QDate &fallbackDate);
+
+// How many operator lines of a file are shown at most: the list is filled on
+// the main thread, which this many keeps to a few tens of milliseconds.
+inline constexpr int kMaxOpenedEntries = 10000;
+// A longer line is read only as far as this; the rest is skipped.
+inline constexpr qint64 kMaxLineBytes = 1024 * 1024;
+
+struct OperatorFile
+{
+    QList<OperatorEntry> entries;
+    // The file has more than the cap: only the first are here.
+    bool capped = false;
+    // Why the file could not be read; empty when it was.
+    QString error;
+};
+// Reads the operator lines of the session file at `path`, line by line, up to
+// `maxEntries`, until `cancelled()` says stop. Only a regular file is read; it
+// is opened without waiting and looked at first, as a FIFO or a device could
+// hold the reader for ever.
+OperatorFile readOperatorFile(const QString &path, const QDate &fallbackDate, int maxEntries,
+                              const std::function<bool()> &cancelled);
+// What the reader says of a path that is not a regular file.
+QString notASessionFile();
 
 } // namespace journal

@@ -2,17 +2,38 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QStandardPaths>
 #include <QThread>
 #include <QTimer>
+#include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace journal {
 
 namespace {
-// A transcript that piles up while the disk is slow is cut, not held without
-// bound: the monitor outranks its record.
-constexpr qsizetype kMaxBuffered = 8 * 1024 * 1024;
+
+constexpr QFile::Permissions kOwnerOnly = QFile::ReadOwner | QFile::WriteOwner;
+constexpr QFile::Permissions kOthers = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup |
+                                       QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
+// Names tried past a part that other monitors hold, before giving up.
+constexpr int kMaxPartsTried = 100;
+
+QString lockName(const QString &path)
+{
+    return path + QStringLiteral(".lock");
+}
+
+// A lock is stale only when its process is gone: how long it was held says
+// nothing, as a session runs for hours.
+std::unique_ptr<QLockFile> lockFor(const QString &path)
+{
+    auto lock = std::make_unique<QLockFile>(lockName(path));
+    lock->setStaleLockTime(0);
+    return lock;
+}
+
 } // namespace
 
 SessionJournal::SessionJournal(QObject *parent) : QObject(parent), m_timer(new QTimer(this))
@@ -46,27 +67,76 @@ void SessionJournal::setEnabled(bool on)
         endSession();
 }
 
+bool SessionJournal::makeFolder()
+{
+    const QFileInfo info(m_directory);
+    if (!info.exists() && QDir().mkpath(info.absolutePath()))
+        QDir().mkdir(m_directory, kOwnerOnly | QFile::ExeOwner);
+    const QFileInfo made(m_directory);
+    if (!made.isDir())
+        return false;
+    // A folder that an earlier version made is closed to others too.
+    if (!made.isSymLink() && (made.permissions() & kOthers))
+        QFile::setPermissions(m_directory, kOwnerOnly | QFile::ExeOwner);
+    return true;
+}
+
+bool SessionJournal::openPart(int part)
+{
+    const QDir dir(m_directory);
+    for (int n = part; n < part + kMaxPartsTried; ++n) {
+        const QString path = dir.filePath(continuedFileName(m_firstName, n));
+        std::unique_ptr<QLockFile> lock = lockFor(path);
+        if (!lock->tryLock(0)) {
+            if (lock->error() == QLockFile::LockFailedError)
+                continue; // another monitor writes it
+            fail(QStringLiteral("the file %1 cannot be locked").arg(QDir::toNativeSeparators(path)));
+            return false;
+        }
+        m_file.setFileName(path);
+        if (!m_file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text, kOwnerOnly)) {
+            fail(m_file.errorString());
+            return false;
+        }
+        m_lock = std::move(lock);
+        m_part = n;
+        m_fileBytes = m_file.size();
+        m_fileHasEntries = m_fileBytes > 0;
+        return true;
+    }
+    fail(QStringLiteral("other monitors hold every file name of this session"));
+    return false;
+}
+
+void SessionJournal::closeFile()
+{
+    if (m_file.isOpen())
+        m_file.close();
+    m_lock.reset();
+}
+
 void SessionJournal::beginSession(const QDateTime &start, const QString &address)
 {
     endSession();
     if (!m_enabled)
         return;
-    if (!QDir().mkpath(m_directory)) {
+    if (!makeFolder()) {
         fail(QStringLiteral("the folder %1 cannot be made").arg(QDir::toNativeSeparators(m_directory)));
         return;
     }
-    m_file.setFileName(QDir(m_directory).filePath(sessionFileName(start, address)));
-    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text)) {
-        fail(m_file.errorString());
+    m_address = address;
+    m_firstName = sessionFileName(start, address);
+    if (!openPart(1))
         return;
-    }
     m_header = sessionHeader(start, address).toUtf8() + '\n';
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_pending.clear();
+        m_dropped = 0;
     }
     m_recording = true;
     m_timer->start();
+    rotate(start);
 }
 
 void SessionJournal::endSession()
@@ -78,18 +148,23 @@ void SessionJournal::endSession()
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_pending.clear();
+        m_dropped = 0;
     }
     m_timer->stop();
-    if (m_file.isOpen())
-        m_file.close();
+    closeFile();
 }
 
 void SessionJournal::push(Kind kind, const char *data, qsizetype size)
 {
-    const Record record{QDateTime::currentMSecsSinceEpoch(), static_cast<qint32>(size), kind};
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
     std::lock_guard<std::mutex> lock(m_mutex);
-    if (qsizetype(m_pending.size()) > kMaxBuffered)
+    if (qsizetype(m_pending.size()) > m_bufferCap) {
+        if (m_dropped == 0)
+            m_droppedAtMs = now;
+        m_dropped += size;
         return;
+    }
+    const Record record{now, static_cast<qint32>(size), kind};
     const size_t at = m_pending.size();
     m_pending.resize(at + sizeof(Record) + size_t(size));
     std::memcpy(m_pending.data() + at, &record, sizeof(Record));
@@ -129,19 +204,28 @@ void SessionJournal::addOperatorLine(const QString &page, const QString &what)
 void SessionJournal::flush()
 {
     m_flushing.clear();
+    qint64 dropped = 0;
+    qint64 droppedAtMs = 0;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_pending.swap(m_flushing);
+        dropped = std::exchange(m_dropped, 0);
+        droppedAtMs = m_droppedAtMs;
     }
-    if (!m_file.isOpen() || (m_flushing.empty() && m_header.isEmpty()))
+    if (!m_file.isOpen() || (m_flushing.empty() && m_header.isEmpty() && dropped == 0))
         return;
     const auto recordAt = [this](size_t at) {
         Record r;
         std::memcpy(&r, m_flushing.data() + at, sizeof(Record));
         return r;
     };
-    QByteArray out;
-    out.swap(m_header);
+    // The output keeps its memory from one flush to the next, as the buffers
+    // do: a large flush then costs no fresh pages.
+    QByteArray &out = m_out;
+    out.resize(0);
+    out += m_header;
+    m_header.clear();
+    m_entriesStart = out.size();
     // A local time costs a look at the time zone (a file check in the C
     // library); a flush covers a quarter of a second, so one offset serves
     // every record unless the clocks changed in between.
@@ -157,36 +241,87 @@ void SessionJournal::flush()
         offsetMs = QDateTime::fromMSecsSinceEpoch(recordAt(0).atMs).offsetFromUtc() * 1000LL;
         oneOffset = QDateTime::fromMSecsSinceEpoch(lastMs).offsetFromUtc() * 1000LL == offsetMs;
     }
-    constexpr qint64 kDayMs = 24 * 60 * 60 * 1000;
+    const auto timeOfDay = [&](qint64 atMs) {
+        constexpr qint64 kDayMs = 24 * 60 * 60 * 1000;
+        return oneOffset ? int(((atMs + offsetMs) % kDayMs + kDayMs) % kDayMs)
+                         : QDateTime::fromMSecsSinceEpoch(atMs).time().msecsSinceStartOfDay();
+    };
     for (size_t at = 0; at < m_flushing.size();) {
         const Record r = recordAt(at);
         const char *data = m_flushing.data() + at + sizeof(Record);
         at += sizeof(Record) + size_t(r.size);
-        const QTime time = oneOffset ? QTime::fromMSecsSinceStartOfDay(
-                                           static_cast<int>(((r.atMs + offsetMs) % kDayMs + kDayMs) % kDayMs))
-                                     : QDateTime::fromMSecsSinceEpoch(r.atMs).time();
-        QString line;
+        const qsizetype lineStart = out.size();
+        appendTime(out, timeOfDay(r.atMs));
         switch (r.kind) {
         case Kind::Operator:
-            line = time.toString(QStringLiteral("HH:mm:ss.zzz")) + QString::fromUtf8(data, r.size);
+            out.append(data, r.size);
             break;
         case Kind::Secret:
-            line =
-                wireLine(time, Direction::Sent, kSecret + (r.size > 0 ? QStringLiteral("\\r") : QString()));
+            out += " > ";
+            out += kSecret.toUtf8();
+            if (r.size > 0)
+                out += "\\r";
             break;
         case Kind::Sent:
         case Kind::Received:
-            line = wireLine(time, r.kind == Kind::Sent ? Direction::Sent : Direction::Received,
-                            escapeChunk(QByteArray::fromRawData(data, r.size)));
+            out += r.kind == Kind::Sent ? " > " : " < ";
+            appendEscaped(out, data, r.size);
             break;
         }
-        out += line.toUtf8() + '\n';
+        out += '\n';
+        if (!continueIfFull(out, lineStart, r.atMs))
+            return;
     }
-    // The buffer's memory is kept for the next swap; a burst's is let go.
-    if (m_flushing.capacity() > size_t(1024 * 1024))
+    // What did not fit in the buffer went by after what did.
+    if (dropped > 0) {
+        const qsizetype lineStart = out.size();
+        appendTime(out, QDateTime::fromMSecsSinceEpoch(droppedAtMs).time().msecsSinceStartOfDay());
+        out += droppedLine(dropped).toUtf8();
+        out += '\n';
+        if (!continueIfFull(out, lineStart, droppedAtMs))
+            return;
+    }
+    write(out);
+    // The buffers keep their memory for the next flush, so that a burst
+    // costs no fresh pages at every turn; once it is over, its memory goes.
+    constexpr size_t kKept = 1024 * 1024;
+    if (m_flushing.size() < kKept && m_flushing.capacity() > kKept)
         std::vector<char>().swap(m_flushing);
-    if (m_file.write(out) != out.size() || !m_file.flush())
+    if (size_t(out.size()) < kKept && size_t(out.capacity()) > 4 * kKept)
+        out = QByteArray();
+}
+
+bool SessionJournal::write(const QByteArray &out)
+{
+    if (out.isEmpty())
+        return true;
+    if (m_file.write(out) != out.size() || !m_file.flush()) {
         fail(m_file.errorString());
+        return false;
+    }
+    m_fileBytes += out.size();
+    m_fileHasEntries = m_fileHasEntries || out.size() > m_entriesStart;
+    return true;
+}
+
+bool SessionJournal::continueIfFull(QByteArray &out, qsizetype lineStart, qint64 atMs)
+{
+    // A line alone in its file stays, however long.
+    if (m_fileBytes + out.size() <= m_limits.fileBytes || (!m_fileHasEntries && lineStart <= m_entriesStart))
+        return true;
+    const QByteArray line = out.mid(lineStart);
+    out.truncate(lineStart);
+    if (!write(out))
+        return false;
+    closeFile();
+    if (!openPart(m_part + 1))
+        return false;
+    const QDateTime at = QDateTime::fromMSecsSinceEpoch(atMs);
+    out = continuedHeader(at, m_address, m_part).toUtf8() + '\n';
+    m_entriesStart = out.size();
+    out += line;
+    rotate(at);
+    return true;
 }
 
 void SessionJournal::fail(const QString &why)
@@ -195,10 +330,10 @@ void SessionJournal::fail(const QString &why)
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_pending.clear();
+        m_dropped = 0;
     }
     m_timer->stop();
-    if (m_file.isOpen())
-        m_file.close();
+    closeFile();
     const bool wasOn = m_enabled;
     m_enabled = false;
     if (wasOn)
@@ -208,13 +343,40 @@ void SessionJournal::fail(const QString &why)
 int SessionJournal::rotate(const QDateTime &now)
 {
     const QDir dir(m_directory);
+    const QString current = m_file.isOpen() ? QFileInfo(m_file.fileName()).fileName() : QString();
     QList<StoredFile> files;
-    for (const QFileInfo &fi : dir.entryInfoList({QStringLiteral("*.txt")}, QDir::Files))
-        files << StoredFile{fi.fileName(), fi.size(), fi.lastModified()};
-    const QStringList gone = filesToRemove(files, now);
+    // A link is neither followed nor counted: what it points to is not ours.
+    for (const QFileInfo &fi : dir.entryInfoList(QDir::Files | QDir::NoSymLinks | QDir::Hidden)) {
+        const QString name = fi.fileName();
+        if (isTranscriptName(name)) {
+            files << StoredFile{name, fi.size(), fi.lastModified(), name == current};
+        } else if (name.endsWith(QLatin1String(".lock")) && isTranscriptName(name.chopped(5)) &&
+                   !QFileInfo::exists(dir.filePath(name.chopped(5)))) {
+            // The lock of a transcript removed by hand: gone once its monitor
+            // is.
+            if (std::unique_ptr<QLockFile> lock = lockFor(dir.filePath(name.chopped(5))); lock->tryLock(0))
+                lock->unlock();
+        }
+    }
     int removed = 0;
-    for (const QString &name : gone)
-        removed += QFile::remove(dir.filePath(name)) ? 1 : 0;
+    for (bool again = true; again;) {
+        again = false;
+        for (const QString &name : filesToRemove(files, now, m_limits.ageDays, m_limits.totalBytes)) {
+            const auto it =
+                std::find_if(files.begin(), files.end(), [&](const StoredFile &f) { return f.name == name; });
+            // A file another monitor holds, or one that will not go, stays and
+            // counts: the rest are weighed again without it.
+            const QString path = dir.filePath(name);
+            std::unique_ptr<QLockFile> lock = lockFor(path);
+            if (!lock->tryLock(0) || !QFile::remove(path)) {
+                it->inUse = true;
+                again = true;
+                break;
+            }
+            files.erase(it);
+            ++removed;
+        }
+    }
     return removed;
 }
 

@@ -4,6 +4,12 @@
 // file is written from the main thread by a timer and when the session ends,
 // so the poll tick never waits for the disk. A folder or file that cannot be
 // written turns recording off, with one message.
+//
+// The folder and its files are the owner's alone. A file that reaches its
+// size cap goes on in a numbered continuation; at every new session and every
+// continuation the old transcripts are tidied by age and total size. The file
+// being written is held by a lock file beside it, so that no other monitor
+// writes to it or removes it; the lock of a monitor that died is taken over.
 #pragma once
 
 #include "journal/transcript.h"
@@ -20,6 +26,7 @@
 #include <mutex>
 #include <vector>
 
+class QLockFile;
 class QTimer;
 
 namespace journal {
@@ -30,6 +37,9 @@ class SessionJournal : public QObject, public link::WireTap
 
 public:
     static constexpr std::chrono::milliseconds kFlushInterval{250};
+    // A transcript that piles up while the disk is slow is cut, not held
+    // without bound: the monitor outranks its record.
+    static constexpr qsizetype kMaxBuffered = 8 * 1024 * 1024;
 
     explicit SessionJournal(QObject *parent = nullptr);
     ~SessionJournal() override;
@@ -54,9 +64,14 @@ public:
     void addOperatorLine(const QString &page, const QString &what);
     // Writes what is buffered now.
     void flush();
+    // How large a file, and all of them, may grow, and how old they may get.
+    void setLimits(const StorageLimits &limits) { m_limits = limits; }
+    // How much may wait for the next flush before chunks are left out.
+    void setBufferCap(qsizetype bytes) { m_bufferCap = bytes; }
 
-    // Removes the session files older than 30 days and the oldest beyond
-    // 200 MB together; returns how many went.
+    // Removes the transcripts older than the age limit, then the oldest
+    // until they hold no more than the total limit together; a file that this
+    // or another monitor is writing counts but stays. Returns how many went.
     int rotate(const QDateTime &now);
 
     // link::WireTap; any thread.
@@ -84,10 +99,29 @@ private:
     };
     void push(Kind kind, const char *data, qsizetype size);
     void fail(const QString &why);
+    bool makeFolder();
+    // Opens file number `part` of the session, or the first after it that no
+    // other monitor holds.
+    bool openPart(int part);
+    void closeFile();
+    // Writes `out` to the file; false when the disk refused.
+    bool write(const QByteArray &out);
+    // The line at `lineStart` of `out` would take the file past its cap: what
+    // comes before goes to this file, the line to the next one.
+    bool continueIfFull(QByteArray &out, qsizetype lineStart, qint64 atMs);
 
     QString m_directory;
     bool m_enabled = true;
     QFile m_file;
+    std::unique_ptr<QLockFile> m_lock;
+    QString m_address;
+    QString m_firstName;
+    int m_part = 0;
+    // What the file holds, and where in the flush's output its entries
+    // begin (after a header that the output starts with).
+    qint64 m_fileBytes = 0;
+    bool m_fileHasEntries = false;
+    qsizetype m_entriesStart = 0;
     QTimer *m_timer = nullptr;
     // Guards m_pending, which the connection thread writes.
     std::mutex m_mutex;
@@ -95,6 +129,12 @@ private:
     // The buffer flush() works on, swapped with m_pending.
     std::vector<char> m_flushing;
     QByteArray m_header;
+    QByteArray m_out;
+    // Bytes left out since the last flush, and when the first of them came.
+    qint64 m_dropped = 0;
+    qint64 m_droppedAtMs = 0;
+    qsizetype m_bufferCap = kMaxBuffered;
+    StorageLimits m_limits;
     std::atomic<bool> m_recording{false};
 };
 

@@ -10,7 +10,8 @@ cd "$(dirname "$0")/.."
 scripts/deps.sh clang
 seconds="${FUZZ_SECONDS:-20}"
 targets=(fuzz_receive fuzz_variables fuzz_mbk fuzz_pointtable fuzz_bits
-         fuzz_monlisting fuzz_files fuzz_console fuzz_checkmsg fuzz_compare)
+         fuzz_monlisting fuzz_files fuzz_console fuzz_checkmsg fuzz_compare
+         fuzz_transcript)
 if [[ ! -f build-fuzz/build.ninja ]]; then
     cmake -S . -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DQUORIN_FUZZ=ON \
         -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" >/dev/null

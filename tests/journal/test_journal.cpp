@@ -23,6 +23,12 @@
 #include <QStatusBar>
 #include <QTest>
 #include <QTreeWidget>
+#include <thread>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#endif
 
 using namespace journal;
 
@@ -64,6 +70,7 @@ private slots:
     void fullDiskMidSession();
     void oldFilesGoAtStartUp();
     void operatorLines();
+    void reopeningIsBounded();
 };
 
 void TestJournal::transcriptOfAShortSession()
@@ -202,11 +209,11 @@ void TestJournal::oldFilesGoAtStartUp()
         const char *name;
         int daysAgo;
         qint64 size;
-    } made[] = {{"a-old.txt", 40, 10},
-                {"b-big.txt", 5, 150 * mb},
-                {"c-big.txt", 4, 100 * mb},
-                {"d-today.txt", 0, 10},
-                {"notes.md", 90, 10}};
+    } made[] = {{"2026-10-26_09-00-00_10.0.0.5_23.txt", 40, 10},
+                {"2026-11-30_09-00-00_10.0.0.5_23.txt", 5, 150 * mb},
+                {"2026-12-01_09-00-00_10.0.0.5_23.txt", 4, 100 * mb},
+                {"2026-12-05_09-00-00_10.0.0.5_23.txt", 0, 10},
+                {"notes.txt", 90, 10}};
     for (const auto &m : made) {
         QFile file(QDir(dir).filePath(QString::fromLatin1(m.name)));
         QVERIFY(file.open(QIODevice::WriteOnly));
@@ -216,7 +223,9 @@ void TestJournal::oldFilesGoAtStartUp()
     MonitorFixture f; // the fake clock says `now`
     QStringList left = QDir(dir).entryList(QDir::Files);
     left.sort();
-    QCOMPARE(left, (QStringList{"c-big.txt", "d-today.txt", "notes.md"}));
+    // Only transcripts go: the notes stay, however old.
+    QCOMPARE(left, (QStringList{"2026-12-01_09-00-00_10.0.0.5_23.txt", "2026-12-05_09-00-00_10.0.0.5_23.txt",
+                                "notes.txt"}));
     QDir(dir).removeRecursively();
 }
 
@@ -331,9 +340,73 @@ void TestJournal::operatorLines()
     // The session file holds them too, and opens again in the dock.
     const QString session = journalOf(f)->currentFile();
     f.window->disconnectController();
+    QSignalSpy shown(dock, &OperatorDock::fileShown);
     QVERIFY(dock->showFile(session));
+    QTRY_COMPARE(shown.size(), 1);
     QCOMPARE(list->topLevelItemCount(), 8);
     QCOMPARE(list->topLevelItem(7)->text(2), QStringLiteral("Clock set to 2026-12-05 09:05:03"));
+}
+
+// Opening an earlier file: what is not a regular file is refused before it is
+// opened (a FIFO would hold the window until someone wrote to it); a file is
+// read away from the window, and only up to the cap, which the dock says.
+void TestJournal::reopeningIsBounded()
+{
+    MonitorFixture f;
+    QWidget *w = f.window.get();
+    auto *dock = w->findChild<OperatorDock *>();
+    QVERIFY(dock);
+    control<QAction>(w, "menuOperatorJournal")->trigger();
+    auto *list = control<QTreeWidget>(w, "listOperatorJournal");
+    auto *source = control<QLabel>(w, "labelJournalSource");
+    QSignalSpy shown(dock, &OperatorDock::fileShown);
+
+#ifdef Q_OS_UNIX
+    const QString fifo = f.tempDir.filePath(QStringLiteral("2026-12-05_08-00-00_127.0.0.1_23.txt"));
+    QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+    // A writer that comes and goes: were the FIFO opened for reading, the
+    // read would end and this test fail rather than hang.
+    std::thread writer([&fifo] {
+        QFile file(fifo);
+        if (file.open(QIODevice::WriteOnly))
+            file.close();
+    });
+    f.dialogs.setNextFileName(fifo);
+    control<QPushButton>(w, "buttonJournalOpen")->click();
+    QFile reader;
+    QVERIFY(reader.open(::open(QFile::encodeName(fifo).constData(), O_RDONLY | O_NONBLOCK),
+                        QIODevice::ReadOnly, QFileDevice::AutoCloseHandle));
+    writer.join();
+    reader.close();
+    QCOMPARE(f.dialogs.alertTexts(), QStringList{QStringLiteral("Read Error\n\n\"%1\"").arg(fifo)});
+    QCOMPARE(f.dialogs.entries.last().informative, QStringLiteral("Only a session file can be opened."));
+    QCOMPARE(source->text(), QStringLiteral("Today"));
+    QCOMPARE(shown.size(), 0);
+#endif
+
+    const QString path = f.tempDir.filePath(QStringLiteral("2026-12-05_09-00-00_127.0.0.1_23.txt"));
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("# QuorinMonitor session with 127.0.0.1:23, 2026-12-05 09:00:00\n");
+        for (int i = 0; i < 150; ++i) {
+            const QByteArray time =
+                QTime(9, 0).addSecs(i).toString(QStringLiteral("HH:mm:ss.zzz")).toLatin1();
+            file.write(time + " < \\r\\n#\n" + time + " ! I/O | Output " + QByteArray::number(i) + " ON\n");
+        }
+    }
+    dock->setEntryCap(100);
+    f.dialogs.setNextFileName(path);
+    control<QPushButton>(w, "buttonJournalOpen")->click();
+    // The window is back before the file is read.
+    QCOMPARE(shown.size(), 0);
+    QCOMPARE(source->text(), QStringLiteral("Reading 2026-12-05_09-00-00_127.0.0.1_23.txt\u2026"));
+    QTRY_COMPARE(shown.size(), 1);
+    QCOMPARE(list->topLevelItemCount(), 100);
+    QCOMPARE(list->topLevelItem(99)->text(0), QStringLiteral("2026-12-05 09:01:39"));
+    QCOMPARE(list->topLevelItem(99)->text(2), QStringLiteral("Output 99 ON"));
+    QCOMPARE(source->text(),
+             QStringLiteral("2026-12-05_09-00-00_127.0.0.1_23.txt: only its first 100 operator lines"));
 }
 
 QTEST_MAIN(TestJournal)

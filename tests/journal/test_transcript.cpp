@@ -2,9 +2,21 @@
 // operator lines, the file name, and which old files go.
 #include "journal/operatorlog.h"
 #include "journal/operatorwords.h"
+#include "journal/sessionjournal.h"
 #include "journal/transcript.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSysInfo>
+#include <QTemporaryDir>
 #include <QTest>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
 
 using namespace journal;
 
@@ -13,16 +25,48 @@ class TestTranscript : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
+    void cleanupTestCase();
     void escaping_data();
     void escaping();
     void linesReadBack();
+    void everyChunkBoundary_data();
+    void everyChunkBoundary();
     void fileNameIsSafe();
+    void overflowIsCounted();
+    void transcriptsArePrivate();
+    void continuesPastTheFileCap();
+    void secondMonitorInTheSameFolder();
+    void cleanUpAtANewSession();
     void rotationByAgeThenSize();
     void commandsInWords_data();
     void commandsInWords();
     void errorsAndLoads();
     void operatorEntriesFilteredAndReadBack();
+    void reopenedDates_data();
+    void reopenedDates();
 };
+
+#ifdef Q_OS_UNIX
+namespace {
+mode_t s_mask = 0;
+}
+#endif
+
+// Files and folders as an ordinary login makes them, open to others' reading.
+void TestTranscript::initTestCase()
+{
+#ifdef Q_OS_UNIX
+    s_mask = ::umask(022);
+#endif
+}
+
+void TestTranscript::cleanupTestCase()
+{
+#ifdef Q_OS_UNIX
+    ::umask(s_mask);
+#endif
+}
 
 void TestTranscript::commandsInWords_data()
 {
@@ -104,6 +148,41 @@ void TestTranscript::operatorEntriesFilteredAndReadBack()
     QCOMPARE(back.at(1).time, QDateTime(QDate(2026, 12, 8), QTime(0, 0, 2)));
 }
 
+// A session file carries its date only in its header: each entry's day
+// follows from the times before it. Only midnight moves the clock back by
+// more than half a day; a record a moment out of order, a clock set back by
+// the network or the autumn change of the clocks stays on the same day.
+void TestTranscript::reopenedDates_data()
+{
+    QTest::addColumn<QStringList>("times");
+    QTest::addColumn<QStringList>("dates");
+    QTest::newRow("past midnight") << QStringList{"23:59:59.000", "00:00:01.000", "09:00:00.000"}
+                                   << QStringList{"2026-12-07", "2026-12-08", "2026-12-08"};
+    QTest::newRow("a millisecond out of order") << QStringList{"10:00:00.005", "10:00:00.004", "10:00:01.000"}
+                                                << QStringList{"2026-12-07", "2026-12-07", "2026-12-07"};
+    QTest::newRow("clock set back by the network")
+        << QStringList{"10:00:30.000", "10:00:02.000", "11:00:00.000"}
+        << QStringList{"2026-12-07", "2026-12-07", "2026-12-07"};
+    QTest::newRow("autumn clock change") << QStringList{"02:59:59.000", "02:00:00.000", "23:59:00.000"}
+                                         << QStringList{"2026-12-07", "2026-12-07", "2026-12-07"};
+    QTest::newRow("two midnights") << QStringList{"22:00:00.000", "01:00:00.000", "23:00:00.000",
+                                                  "00:30:00.000"}
+                                   << QStringList{"2026-12-07", "2026-12-08", "2026-12-08", "2026-12-09"};
+}
+
+void TestTranscript::reopenedDates()
+{
+    QFETCH(QStringList, times);
+    QFETCH(QStringList, dates);
+    QString file = sessionHeader(QDateTime(QDate(2026, 12, 7), QTime(21, 0)), QStringLiteral("h")) + u'\n';
+    for (const QString &t : times)
+        file += t + QStringLiteral(" ! I/O | Output 1 ON\n");
+    QStringList got;
+    for (const OperatorEntry &e : operatorEntries(file, QDate()))
+        got << e.time.date().toString(Qt::ISODate);
+    QCOMPARE(got, dates);
+}
+
 void TestTranscript::escaping_data()
 {
     QTest::addColumn<QByteArray>("bytes");
@@ -118,6 +197,11 @@ void TestTranscript::escaping_data()
     QTest::newRow("invalid shift-jis") << QByteArray("ok\xff\r") << QStringLiteral("ok\\xFF\\r");
     QTest::newRow("lead byte cut off at the end") << QByteArray("x\x8d") << QStringLiteral("x\\x8D");
     QTest::newRow("delete") << QByteArray("\x7f") << QStringLiteral("\\x7F");
+    // Characters that have two codes: the one that reads back to the same
+    // code is written as the character, the other as its bytes.
+    QTest::newRow("two codes, the common one") << QByteArray("\x81\xe0") << QStringLiteral("\u2252");
+    QTest::newRow("two codes, the NEC one") << QByteArray("\x87\x90") << QStringLiteral("\\x87\\x90");
+    QTest::newRow("two codes, NEC-selected IBM") << QByteArray("\xed\x40") << QStringLiteral("\\xED@");
 }
 
 void TestTranscript::escaping()
@@ -154,6 +238,38 @@ void TestTranscript::linesReadBack()
     QVERIFY(!parseLine(QString()));
 }
 
+// Chunks come as the socket delivers them, cut anywhere; what the file says
+// reads back to exactly the bytes received, whichever way they were cut.
+void TestTranscript::everyChunkBoundary_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    // "\t構文エラー (Syntax Error)" and the prompt.
+    QTest::newRow("error message") << QByteArray("\r\n\t\x8d\x5c\x95\xb6\x83\x47\x83\x89\x81\x5b (Syntax "
+                                                 "Error)\r\n#");
+    // 逸 then @: cut after its first byte, its second byte and the @ are a
+    // character that has a second code.
+    QTest::newRow("second byte starts another character") << QByteArray("\x88\xed\x40");
+    QTest::newRow("half-width katakana and invalid bytes") << QByteArray("\xb1\xff\x80\xa0\xfd\x81");
+}
+
+void TestTranscript::everyChunkBoundary()
+{
+    QFETCH(QByteArray, bytes);
+    const QTime t(9, 5, 3, 127);
+    for (qsizetype cut = 0; cut <= bytes.size(); ++cut) {
+        QByteArray back;
+        for (const QByteArray &chunk : {bytes.left(cut), bytes.mid(cut)}) {
+            const auto e =
+                parseLine(QString::fromUtf8(wireLine(t, Direction::Received, escapeChunk(chunk)).toUtf8()));
+            QVERIFY(e && e->kind == Entry::Kind::Received);
+            back += unescapeChunk(e->text);
+        }
+        QVERIFY2(
+            back == bytes,
+            qPrintable(QStringLiteral("cut at %1: %2").arg(cut).arg(QString::fromLatin1(back.toHex(' ')))));
+    }
+}
+
 void TestTranscript::fileNameIsSafe()
 {
     const QDateTime start(QDate(2026, 12, 7), QTime(9, 5, 3));
@@ -163,6 +279,244 @@ void TestTranscript::fileNameIsSafe()
     QVERIFY(!odd.contains(QLatin1Char('/')) && !odd.contains(QLatin1Char('\\')) &&
             !odd.contains(QLatin1Char(':')));
     QCOMPARE(sessionFileName(start, QString()), QStringLiteral("2026-12-07_09-05-03_unknown.txt"));
+}
+
+namespace {
+
+QStringList fileLines(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
+}
+
+bool ownerOnly(const QString &path)
+{
+    const auto others = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther |
+                        QFile::WriteOther | QFile::ExeOther;
+    const QFile::Permissions p = QFileInfo(path).permissions();
+    return !(p & others) && (p & QFile::ReadOwner) && (p & QFile::WriteOwner);
+}
+
+} // namespace
+
+// More than the buffer holds between two writes: what is left out is said in
+// the file, where it is missing, and in bytes.
+void TestTranscript::overflowIsCounted()
+{
+    QTemporaryDir dir;
+    SessionJournal journal;
+    journal.setDirectory(dir.path());
+    journal.setBufferCap(1000);
+    journal.beginSession(QDateTime::currentDateTime(), QStringLiteral("127.0.0.1:23"));
+    const QString path = journal.currentFile();
+    for (int i = 0; i < 10; ++i)
+        journal.received(QByteArray(300, char('a' + i)));
+    journal.flush();
+    journal.received("after");
+    journal.endSession();
+
+    const QStringList lines = fileLines(path);
+    qsizetype recorded = 0;
+    QStringList notes;
+    int after = -1;
+    int lastBefore = -1;
+    int note = -1;
+    static const QRegularExpression said(
+        QStringLiteral("^\\d\\d:\\d\\d:\\d\\d\\.\\d{3} # ([\\d,]+) bytes not recorded$"));
+    for (int i = 0; i < lines.size(); ++i) {
+        if (const auto e = parseLine(lines[i]); e && e->kind == Entry::Kind::Received) {
+            const QByteArray bytes = unescapeChunk(e->text);
+            if (bytes == "after") {
+                after = i;
+            } else {
+                recorded += bytes.size();
+                lastBefore = i;
+            }
+        } else if (const auto m = said.match(lines[i]); m.hasMatch()) {
+            notes << m.captured(1).remove(u',');
+            note = i;
+        }
+    }
+    QVERIFY2(recorded > 0 && recorded < 3000, qPrintable(lines.join(u'\n')));
+    QCOMPARE(notes, QStringList{QString::number(3000 - recorded)});
+    QVERIFY(lastBefore < note && note < after);
+}
+
+// The whole wire conversation is in these files: nobody but their owner reads
+// them, whatever the file-creation mask lets through (see initTestCase).
+void TestTranscript::transcriptsArePrivate()
+{
+    QTemporaryDir dir;
+    SessionJournal journal;
+    const QString folder = dir.filePath(QStringLiteral("sessions"));
+    journal.setDirectory(folder);
+    journal.beginSession(QDateTime::currentDateTime(), QStringLiteral("127.0.0.1:23"));
+    journal.received("\r\nLogin    :");
+    const QString path = journal.currentFile();
+    journal.endSession();
+    QVERIFY(QFileInfo(folder).isDir());
+    QVERIFY(ownerOnly(folder));
+    QVERIFY(QFileInfo(path).isFile());
+    QVERIFY(ownerOnly(path));
+}
+
+// A session that goes on and on: the file continues in another at the size
+// cap, each of them readable on its own; the oldest go while it runs, never
+// the one being written; what is left reads back to the tail of the wire.
+void TestTranscript::continuesPastTheFileCap()
+{
+    QTemporaryDir dir;
+    SessionJournal journal;
+    journal.setDirectory(dir.path());
+    StorageLimits limits;
+    limits.fileBytes = 2000;
+    limits.totalBytes = 9000;
+    journal.setLimits(limits);
+    const QDateTime start = QDateTime::currentDateTime();
+    journal.beginSession(start, QStringLiteral("127.0.0.1:23"));
+    const QString first = journal.currentFile();
+    QByteArray sent;
+    for (int i = 0; i < 100; ++i) {
+        const QByteArray chunk = QByteArray::number(i).rightJustified(3, '0') + QByteArray(190, 'x') + "\r\n";
+        journal.received(chunk);
+        sent += chunk;
+        journal.addOperatorLine(QStringLiteral("I/O"), QStringLiteral("Output %1 ON").arg(i));
+        if (i % 7 == 6) {
+            journal.flush();
+            QVERIFY(QFile::exists(journal.currentFile()));
+        }
+    }
+    journal.flush();
+    const QString last = journal.currentFile();
+    journal.endSession();
+
+    const QStringList files = QDir(dir.path()).entryList({QStringLiteral("*.txt")}, QDir::Files, QDir::Name);
+    QVERIFY2(files.size() >= 3, qPrintable(files.join(u' ')));
+    QVERIFY(!files.contains(QFileInfo(first).fileName()));
+    QCOMPARE(files.last(), QFileInfo(last).fileName());
+    QByteArray back;
+    qint64 total = 0;
+    for (const QString &name : files) {
+        const QString path = QDir(dir.path()).filePath(name);
+        QVERIFY(name.startsWith(QFileInfo(first).completeBaseName()));
+        QVERIFY2(QFileInfo(path).size() <= limits.fileBytes, qPrintable(name));
+        QVERIFY(ownerOnly(path));
+        total += QFileInfo(path).size();
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(file.readAll());
+        for (const QString &line : text.split(u'\n')) {
+            if (const auto e = parseLine(line); e && e->kind == Entry::Kind::Received)
+                back += unescapeChunk(e->text);
+        }
+        // A file's own header gives its entries their date.
+        const QList<OperatorEntry> entries = operatorEntries(text, QDate());
+        QVERIFY(!entries.isEmpty());
+        for (const OperatorEntry &e : entries)
+            QVERIFY2(e.time.isValid(), qPrintable(name));
+    }
+    QVERIFY(total <= limits.totalBytes + limits.fileBytes);
+    QVERIFY(!back.isEmpty() && back.size() < sent.size());
+    QVERIFY(sent.endsWith(back));
+}
+
+// Two monitors record into the same folder: neither takes or removes the
+// file the other is writing, even to the same controller in the same second,
+// and a file whose monitor has gone is fair game.
+void TestTranscript::secondMonitorInTheSameFolder()
+{
+    QTemporaryDir dir;
+    const QDateTime start = QDateTime::currentDateTime();
+    SessionJournal first;
+    first.setDirectory(dir.path());
+    first.beginSession(start, QStringLiteral("127.0.0.1:23"));
+    first.received("\r\n#");
+    first.flush();
+    SessionJournal second;
+    second.setDirectory(dir.path());
+    StorageLimits tiny;
+    tiny.totalBytes = 1;
+    second.setLimits(tiny);
+    second.beginSession(start, QStringLiteral("127.0.0.1:23"));
+    second.received("\r\nLogin    :");
+    second.flush();
+    QVERIFY(!first.currentFile().isEmpty() && !second.currentFile().isEmpty());
+    QVERIFY(first.currentFile() != second.currentFile());
+    second.rotate(QDateTime::currentDateTime());
+    QVERIFY(QFile::exists(first.currentFile()));
+    QVERIFY(QFile::exists(second.currentFile()));
+
+    const QString firstFile = first.currentFile();
+    first.received("more");
+    first.endSession();
+    QStringList got;
+    for (const QString &line : fileLines(firstFile)) {
+        if (const auto e = parseLine(line))
+            got << e->text;
+    }
+    QCOMPARE(got, (QStringList{"\\r\\n#", "more"}));
+    second.rotate(QDateTime::currentDateTime());
+    QVERIFY(!QFile::exists(firstFile));
+    QVERIFY(QFile::exists(second.currentFile()));
+    second.endSession();
+}
+
+// The clean-up at a new session: the age and size rules on transcripts
+// only; a symbolic link is neither followed nor counted; a file whose
+// monitor died with it locked goes like any other.
+void TestTranscript::cleanUpAtANewSession()
+{
+    QTemporaryDir dir;
+    QTemporaryDir elsewhere;
+    const QDateTime now = QDateTime::currentDateTime();
+    const auto make = [&](const QString &name, int daysAgo, qint64 size) {
+        QFile file(dir.filePath(name));
+        if (!file.open(QIODevice::WriteOnly) || !file.resize(size))
+            return false;
+        return file.setFileTime(now.addDays(-daysAgo), QFileDevice::FileModificationTime);
+    };
+    QVERIFY(make(QStringLiteral("2026-10-01_10-00-00_127.0.0.1_23.txt"), 40, 10));
+    QVERIFY(make(QStringLiteral("2026-10-02_10-00-00_127.0.0.1_23.txt"), 39, 10));
+    QVERIFY(make(QStringLiteral("notes.txt"), 90, 10));
+    QVERIFY(make(QStringLiteral("2026-12-01_10-00-00_127.0.0.1_23.txt"), 3, 600));
+    QVERIFY(make(QStringLiteral("2026-12-02_10-00-00_127.0.0.1_23.txt"), 2, 300));
+    // A link named like a transcript, to a large file elsewhere.
+    const QString target = elsewhere.filePath(QStringLiteral("keep.txt"));
+    {
+        QFile big(target);
+        QVERIFY(big.open(QIODevice::WriteOnly) && big.resize(100000));
+    }
+    const QString link = dir.filePath(QStringLiteral("2026-12-03_10-00-00_127.0.0.1_23.txt"));
+    QVERIFY(QFile::link(target, link));
+    // The lock that a monitor that has since died left on a file.
+    QProcess gone;
+    gone.start(QStringLiteral("true"), QStringList());
+    QVERIFY(gone.waitForStarted());
+    const qint64 deadPid = gone.processId();
+    QVERIFY(gone.waitForFinished());
+    {
+        QFile lock(dir.filePath(QStringLiteral("2026-10-02_10-00-00_127.0.0.1_23.txt.lock")));
+        QVERIFY(lock.open(QIODevice::WriteOnly));
+        lock.write(QByteArray::number(deadPid) + "\nquorin-monitor\n" + QSysInfo::machineHostName().toUtf8() +
+                   "\n");
+    }
+
+    SessionJournal journal;
+    journal.setDirectory(dir.path());
+    StorageLimits limits;
+    limits.totalBytes = 1000;
+    journal.setLimits(limits);
+    journal.beginSession(now, QStringLiteral("127.0.0.1:23"));
+    QStringList left = QDir(dir.path()).entryList(QDir::Files | QDir::System | QDir::Hidden, QDir::Name);
+    left.removeOne(QFileInfo(journal.currentFile()).fileName());
+    left.removeOne(QFileInfo(journal.currentFile()).fileName() + QStringLiteral(".lock"));
+    journal.endSession();
+    QCOMPARE(left,
+             (QStringList{"2026-12-01_10-00-00_127.0.0.1_23.txt", "2026-12-02_10-00-00_127.0.0.1_23.txt",
+                          "2026-12-03_10-00-00_127.0.0.1_23.txt", "notes.txt"}));
+    QCOMPARE(QFileInfo(target).size(), 100000);
 }
 
 void TestTranscript::rotationByAgeThenSize()
@@ -181,7 +535,13 @@ void TestTranscript::rotationByAgeThenSize()
     QCOMPARE(filesToRemove(files, now), (QStringList{"old", "month", "big-older"}));
     QCOMPARE(filesToRemove(files.mid(3), now), QStringList());
     QCOMPARE(filesToRemove({}, now), QStringList());
+    // A file being written stays, however old, and its size counts: the
+    // oldest of the others go in its place.
+    QList<StoredFile> writing = files;
+    writing[0].inUse = true;
+    writing[2].inUse = true;
+    QCOMPARE(filesToRemove(writing, now), (QStringList{"month", "big-newer"}));
 }
 
-QTEST_APPLESS_MAIN(TestTranscript)
+QTEST_GUILESS_MAIN(TestTranscript)
 #include "test_transcript.moc"

@@ -1,0 +1,45 @@
+// A session file's wire lines read back: any bytes, cut into chunks anywhere,
+// written as the transcript writes them (escaped, with time and direction,
+// as UTF-8) and read as a reopened file reads them, give back exactly the
+// bytes of each chunk, on one line each.
+#include "journal/transcript.h"
+
+#include "fuzzinput.h"
+
+#include <QTime>
+
+#include <cstddef>
+#include <cstdint>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    // Each chunk: a length byte, then up to that many bytes of the wire.
+    const QTime time(23, 59, 59, 999);
+    size_t i = 0;
+    while (i < size) {
+        const size_t len = data[i++];
+        const size_t n = len < size - i ? len : size - i;
+        const QByteArray chunk(reinterpret_cast<const char *>(data + i), static_cast<qsizetype>(n));
+        i += n;
+        const auto direction = (len & 1) ? journal::Direction::Sent : journal::Direction::Received;
+
+        QByteArray fast;
+        journal::appendEscaped(fast, chunk.constData(), chunk.size());
+        const QString escaped = journal::escapeChunk(chunk);
+        fuzz::check(fast == escaped.toUtf8(), "appendEscaped and escapeChunk differ", escaped);
+
+        const QByteArray line = journal::wireLine(time, direction, escaped).toUtf8();
+        fuzz::check(!line.contains('\n') && !line.contains('\r'), "a chunk spans more than one line",
+                    escaped);
+        const auto entry = journal::parseLine(QString::fromUtf8(line));
+        fuzz::check(entry.has_value(), "the line does not read back", escaped);
+        fuzz::check(entry->kind == (direction == journal::Direction::Sent ? journal::Entry::Kind::Sent
+                                                                          : journal::Entry::Kind::Received),
+                    "the direction changed", escaped);
+        fuzz::check(entry->time == time, "the time changed", escaped);
+        const QByteArray back = journal::unescapeChunk(entry->text);
+        fuzz::check(back == chunk, "the bytes changed",
+                    QString::fromLatin1(chunk.toHex(' ') + " -> " + back.toHex(' ')));
+    }
+    return 0;
+}
