@@ -1,7 +1,7 @@
 #include "app/builtinsimulator.h"
 
-#include "app/dialogs.h"
 #include "app/mainwindow.h"
+#include "core/dialogs.h"
 #include "link/link.h"
 #include "sim/server.h"
 
@@ -13,7 +13,8 @@ BuiltInSimulator::BuiltInSimulator(MainWindow &window, QObject *parent)
 {
     if (QAction *menuEntry = window.menuSimulator())
         QObject::connect(menuEntry, &QAction::triggered, this, [this] { connectMonitor(); });
-    QObject::connect(&window.link(), &link::Link::connectedChanged, this, &BuiltInSimulator::showTitle);
+    QObject::connect(&window.link(), &wire::Link::stateChanged, this,
+                     [this] { showTitle(m_window.link().up()); });
 }
 
 // Joins the simulator's thread; the monitor has said goodbye by then.
@@ -41,11 +42,12 @@ bool BuiltInSimulator::connectMonitor()
         }
         m_server = std::move(server);
     }
-    m_window.link().userAction([this] {
-        if (m_window.link().isConnected())
-            m_window.disconnectController();
+    m_window.link().enqueue([this]() -> QCoro::Task<> {
+        if (m_window.link().state() != wire::State::Disconnected)
+            co_await m_window.link().close();
         m_window.showStandInAddress(address());
-        m_window.connectController();
+        const bool opened = co_await m_window.connectController();
+        Q_UNUSED(opened);
     });
     return true;
 }
@@ -62,7 +64,11 @@ void startFromCommandLine(const app::CommandLine &commandLine, MainWindow &windo
         QTimer::singleShot(0, &builtIn, [&builtIn] { builtIn.connectMonitor(); });
     } else if (!commandLine.connectTo.isEmpty()) {
         window.setAddress(commandLine.connectTo);
-        QTimer::singleShot(
-            0, &window, [&window] { window.link().userAction([&window] { window.connectController(); }); });
+        QTimer::singleShot(0, &window, [&window] {
+            window.link().enqueue([&window]() -> QCoro::Task<> {
+                const bool opened = co_await window.connectController();
+                Q_UNUSED(opened);
+            });
+        });
     }
 }

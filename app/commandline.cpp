@@ -90,7 +90,7 @@ CommandLine parseCommandLine(const QStringList &arguments)
         const QStringList values = parser.values(connect);
         if (values.size() > 1)
             return failure(QStringLiteral("--connect given more than once."));
-        if (!link::parseAddress(values.first(), kControllerPort).ok)
+        if (!wire::parseAddress(values.first(), kControllerPort).ok)
             return failure(QStringLiteral("'%1' is not an address: give host, host:port or [IPv6]:port.")
                                .arg(values.first()));
         c.connectTo = values.first().trimmed();

@@ -1,11 +1,11 @@
 // quorin-monitor: the window and the built-in simulator, started as the
 // command line asks.
 #include "app/builtinsimulator.h"
-#include "app/clock.h"
 #include "app/commandline.h"
 #include "app/mainwindow.h"
 #include "app/platform.h"
 #include "app/startup.h"
+#include "core/clock.h"
 #include "link/sjis.h"
 #include "ui/qtdialogs.h"
 
@@ -36,7 +36,7 @@ int main(int argc, char **argv)
 
     QSettings settings;
     QtDialogs dialogs;
-    if (!app::codecUsable(dialogs, link::sjisAvailable))
+    if (!app::codecUsable(dialogs, wire::sjisAvailable))
         return 1;
     SystemClock clock;
     MainWindow window(&dialogs, &clock, &settings);

@@ -2,11 +2,11 @@
 // the link, the poller, the transfers and the debugging tools to them.
 #include "app/mainwindow.h"
 
-#include "app/dialogs.h"
 #include "app/settings.h"
 #include "axis/axispage.h"
 #include "console/consolepage.h"
 #include "console/sidepanel.h"
+#include "core/dialogs.h"
 #include "health/install.h"
 #include "journal/install.h"
 #include "link/link.h"
@@ -32,6 +32,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalBlocker>
@@ -55,7 +56,7 @@ const QString kPeerClosed = QStringLiteral("The controller closed the connection
 
 MainWindow::MainWindow(Dialogs *dialogs, Clock *clock, QSettings *settings, QWidget *parent)
     : QMainWindow(parent), m_dialogs(dialogs), m_clock(clock), m_settings(settings),
-      m_link(new link::Link(dialogs, this)), m_poller(new monitor::Poller(*m_link, *clock, this)),
+      m_link(new wire::Link(dialogs, this)), m_poller(new monitor::Poller(*m_link, *clock, this)),
       m_transfers(new transfer::Transfers(*m_link, *dialogs, this)),
       m_debugTools(new tools::DebugTools(*m_link, *clock, this))
 {
@@ -79,9 +80,10 @@ MainWindow::MainWindow(Dialogs *dialogs, Clock *clock, QSettings *settings, QWid
     wireConsole();
     wireMenus();
     trend::install(*this);
-    transfer::installCompare(*this);
-    health::install(*this);
-    journal::install(*this);
+    installComparisons();
+    health::install(*statusBar(), *this, *m_link, *m_poller, *m_clock);
+    journal::install(*this, *m_viewMenu, *m_dialogs,
+                     {*m_link, *m_clock, *m_poller, *m_transfers, [this] { return currentTabTitle(); }});
 }
 
 MainWindow::~MainWindow()
@@ -90,6 +92,9 @@ MainWindow::~MainWindow()
     // signal on the way out may reach it.
     for (QObject *sender : std::initializer_list<QObject *>{m_tabview, m_link, m_poller})
         QObject::disconnect(sender, nullptr, this, nullptr);
+    // Every suspended wait returns now, while the pages it belongs to are
+    // still there.
+    m_link->abandon();
 }
 
 // ---------------------------------------------------------------- building
@@ -265,13 +270,30 @@ void MainWindow::saveSettings()
 void MainWindow::closeEvent(QCloseEvent *event)
 {
     // Closing the window ends the program: disconnect, then save the
-    // settings (once, however often the close is asked for).
+    // settings (once, however often the close is asked for). The goodbye
+    // takes its closing pause with the window still answering; the window
+    // closes when the link is down.
+    if (m_link->state() != wire::State::Disconnected) {
+        event->ignore();
+        if (!m_closeRequested) {
+            m_closeRequested = true;
+            closeWhenDown();
+        }
+        return;
+    }
     if (!m_terminated) {
         m_terminated = true;
-        disconnectController();
         saveSettings();
     }
     QMainWindow::closeEvent(event);
+}
+
+QCoro::Task<> MainWindow::closeWhenDown()
+{
+    QPointer<MainWindow> self(this);
+    co_await m_link->close();
+    if (self)
+        close();
 }
 
 void MainWindow::setAddress(const QString &address)
@@ -306,6 +328,11 @@ void MainWindow::showHelp()
     m_dialogs->alert(QStringLiteral("QUORIN Monitor for MAC"), QStringLiteral("Ver 1.220912"));
 }
 
+void MainWindow::installComparisons()
+{
+    transfer::installCompare(this, *m_link, *m_transfers, *m_dialogs, m_consolePage->sidePanel(), m_fileMenu);
+}
+
 void MainWindow::updateBkpControls()
 {
     m_consolePage->setBreakpointMode(m_link->bkpMode());
@@ -318,33 +345,35 @@ void MainWindow::onConnectClicked()
     // A disconnect is never deferred (a pending wait gives up at its next
     // turn); a connect waits for the exchange slot like any other action, so
     // that it never runs inside a pending wait.
-    if (m_link->isConnected()) {
+    if (m_link->up() || m_link->state() == wire::State::Connecting) {
         disconnectController();
     } else if (!m_connectQueued) {
         m_connectQueued = true;
-        m_link->userAction([this] {
+        m_link->enqueue([this]() -> QCoro::Task<> {
             m_connectQueued = false;
-            connectController();
+            co_await connectController();
         });
     }
     m_consolePage->focusConsole();
 }
 
-void MainWindow::connectController()
+QCoro::Task<bool> MainWindow::connectController()
 {
     m_tabview->setCurrentIndex(0);
     m_currentTab = monitor::Tab::Console;
     m_consolePage->consoleReplace(QString());
-    link::delay(0.005);
     if (m_peerClosedShown)
         m_textField2->clear();
     m_buttonConnect->setChecked(false);
-    if (!m_link->open(m_textFieldIpAddress->text()))
+    const bool opened = co_await m_link->open(m_textFieldIpAddress->text());
+    if (!opened && m_link->state() == wire::State::Disconnected)
         m_consolePage->consoleReplace(kConnectTimeout);
+    co_return opened;
 }
 
 void MainWindow::disconnectController()
 {
+    // Never queued: the running exchange ends at once.
     m_link->close();
 }
 
@@ -353,22 +382,45 @@ qint64 MainWindow::receiveTimeoutSeconds() const
     return text::intOr(m_textFieldTimeOutSec->text(), 30);
 }
 
-void MainWindow::onConnectedChanged(bool connected)
+void MainWindow::onStateChanged(wire::State state, wire::Reason reason)
 {
-    if (connected) {
+    switch (state) {
+    case wire::State::LoggingIn:
         m_consolePage->consoleReplace(kConnected);
         objectsEnable(true);
         m_buttonConnect->setText(QStringLiteral("Disconnect"));
-    } else {
+        break;
+    case wire::State::Ready:
+        break;
+    case wire::State::Connecting:
+        break;
+    case wire::State::Closing:
+        // Controls go off and polling stops before the goodbye.
         objectsEnable(false);
         m_buttonConnect->setText(QStringLiteral("Connect"));
-        m_consolePage->consoleAppendScroll(kDisconnected);
+        m_poller->timerStop();
+        break;
+    case wire::State::Disconnected:
+        if (reason == wire::Reason::ConnectFailed)
+            break;
+        objectsEnable(false);
+        m_poller->timerStop();
+        m_buttonConnect->setText(QStringLiteral("Connect"));
+        // Only the user's Disconnect is noted in the console; a time-out has
+        // its alert, the controller closing its status line.
+        if (reason == wire::Reason::User)
+            m_consolePage->consoleAppendScroll(kDisconnected);
+        if (reason == wire::Reason::PeerClosed) {
+            m_textField2->setText(kPeerClosed);
+            m_peerClosedShown = true;
+        }
+        break;
     }
 }
 
 void MainWindow::onReceived(const QString &text, const QString &last)
 {
-    if (m_currentTab == monitor::Tab::Console && m_link->isConnected())
+    if (m_currentTab == monitor::Tab::Console && m_link->up())
         m_consolePage->receiveDisplay(text);
     if (m_currentTab == monitor::Tab::Variables)
         m_variablesPage->showLastReply(last);
@@ -380,25 +432,16 @@ void MainWindow::wireLink()
     m_link->setReceiveTimeoutSeconds(receiveTimeoutSeconds());
     connect(m_textFieldTimeOutSec, &QLineEdit::textChanged, this,
             [this] { m_link->setReceiveTimeoutSeconds(receiveTimeoutSeconds()); });
-    connect(m_link, &link::Link::connectedChanged, this, &MainWindow::onConnectedChanged);
-    connect(m_link, &link::Link::aboutToClose, this, [this] {
-        objectsEnable(false);
-        m_buttonConnect->setText(QStringLiteral("Connect"));
-        m_poller->timerStop();
-    });
-    connect(m_link, &link::Link::received, this, &MainWindow::onReceived);
-    connect(m_link, &link::Link::waitProgress, this, [this](qint64 seconds) {
+    connect(m_link, &wire::Link::stateChanged, this, &MainWindow::onStateChanged);
+    connect(m_link, &wire::Link::received, this, &MainWindow::onReceived);
+    connect(m_link, &wire::Link::waitProgress, this, [this](qint64 seconds) {
         m_labelindicator->setVisible(true);
         m_labelindicator->setText(kStar + QString::number(seconds));
         setTextColor(m_labelindicator, kLightGray);
     });
-    connect(m_link, &link::Link::waitSucceeded, this, [this] {
+    connect(m_link, &wire::Link::replied, this, [this] {
         if (m_currentTab == monitor::Tab::Console)
             m_labelindicator->setVisible(false);
-    });
-    connect(m_link, &link::Link::peerClosed, this, [this] {
-        m_textField2->setText(kPeerClosed);
-        m_peerClosedShown = true;
     });
     // Whatever else the status line shows next replaces the notice.
     connect(m_textField2, &QLineEdit::textChanged, this, [this] { m_peerClosedShown = false; });
@@ -412,7 +455,7 @@ void MainWindow::wireLink()
 
 void MainWindow::onTabChanged(int index)
 {
-    if (!m_link->isConnected()) {
+    if (!m_link->up()) {
         // Without a controller only the console makes sense; the change of
         // tab made here is not a second selection.
         const QSignalBlocker block(m_tabview);
@@ -423,24 +466,25 @@ void MainWindow::onTabChanged(int index)
     auto *page = qobject_cast<ui::Page *>(m_tabview->widget(index));
     if (!page)
         return;
-    link::trace(QStringLiteral("tabview label: ") + m_tabview->tabText(index));
+    wire::trace(QStringLiteral("tabview label: ") + m_tabview->tabText(index));
     m_currentTab = static_cast<monitor::Tab>(index);
     m_poller->setPage(page);
-    link::trace(QStringLiteral("tabview identifier: ") + monitor::tabIdentifier(m_currentTab));
+    wire::trace(QStringLiteral("tabview identifier: ") + monitor::tabIdentifier(m_currentTab));
     m_axisPage->reselectBoard();
     // Starting and stopping talk to the controller, so they wait for the
     // exchange slot; by then the user may have moved on to another tab.
     if (m_currentTab != monitor::Tab::Console) {
         if (!m_poller->isRunning()) {
-            m_link->userAction([this] {
+            m_link->enqueue([this]() -> QCoro::Task<> {
                 if (!m_poller->isRunning() && m_currentTab != monitor::Tab::Console)
-                    m_poller->timerStart();
+                    co_await m_poller->timerStart();
             });
         }
     } else {
-        m_link->userAction([this] {
+        m_link->enqueue([this]() -> QCoro::Task<> {
             if (m_currentTab == monitor::Tab::Console)
                 m_poller->timerStop();
+            co_return;
         });
     }
     emit currentTabChanged(m_currentTab);
@@ -454,9 +498,13 @@ QString MainWindow::currentTabTitle() const
 void MainWindow::wireMonitor()
 {
     connect(m_buttonTimerStart, &QPushButton::clicked, this,
-            [this] { m_link->userAction([this] { m_poller->timerStart(); }); });
-    connect(m_buttonTimerStop, &QPushButton::clicked, this,
-            [this] { m_link->userAction([this] { m_poller->timerStop(); }); });
+            [this] { m_link->enqueue([this]() -> QCoro::Task<> { return m_poller->timerStart(); }); });
+    connect(m_buttonTimerStop, &QPushButton::clicked, this, [this] {
+        m_link->enqueue([this]() -> QCoro::Task<> {
+            m_poller->timerStop();
+            co_return;
+        });
+    });
     // What the poller shows lives in the connection bar and the console.
     connect(m_poller, &monitor::Poller::statusCleared, m_textField2, &QLineEdit::clear);
     connect(m_poller, &monitor::Poller::indicatorShown, this, [this](const QString &text) {
@@ -476,7 +524,7 @@ void MainWindow::wireMonitor()
 void MainWindow::wireMenus()
 {
     connect(m_menuOpenFile, &QAction::triggered, this,
-            [this] { m_link->userAction([this] { m_transfers->programLoad(); }); });
+            [this] { m_link->enqueue([this]() -> QCoro::Task<> { return m_transfers->programLoad(); }); });
     connect(m_menuAbout, &QAction::triggered, this, &MainWindow::showHelp);
 }
 
@@ -491,34 +539,39 @@ void MainWindow::wireConsole()
     tools::DebugTools *tools = m_debugTools;
     // The side panel's and the shortcuts' requests, each waiting for the
     // exchange slot like a click on a button of this window.
-    const std::pair<void (Panel::*)(), std::function<void()>> requests[] = {
-        {&Panel::programLoadRequested, [transfers] { transfers->programLoadHs(); }},
-        {&Panel::programSaveRequested, [transfers] { transfers->programSave(); }},
-        {&Panel::pointLoadRequested, [transfers] { transfers->pointLoad(); }},
-        {&Panel::pointSaveRequested, [transfers] { transfers->pointSave(); }},
-        {&Panel::mbkLoadRequested, [transfers] { transfers->mbkLoad(); }},
-        {&Panel::mbkSaveRequested, [transfers] { transfers->mbkSave(); }},
-        {&Panel::clockCheckRequested, [tools] { tools->clockCheck(); }},
-        {&Panel::clockSetRequested, [tools] { tools->clockAdjust(); }},
-        {&Panel::monitorRequested, [tools] { tools->monitor(); }},
-        {&Panel::monitorListRequested, [tools] { tools->monitorListing(); }},
-        {&Panel::breakpointListRequested, [tools] { tools->breakpointList(); }},
-        {&Panel::breakpointClearAllRequested, [tools] { tools->breakpointClearAll(); }},
-        {&Panel::breakpointContinueRequested, [tools] { tools->breakpointContinue(); }},
-        {&Panel::breakpointStepRequested, [tools] { tools->breakpointTrace(); }},
-        {&Panel::breakpointAddDelRequested,
-         [tools, panel] {
+    using Op = std::function<QCoro::Task<>()>;
+    const auto now = [](std::function<void()> f) -> Op {
+        return [f]() -> QCoro::Task<> {
+            f();
+            co_return;
+        };
+    };
+    const std::pair<void (Panel::*)(), Op> requests[] = {
+        {&Panel::programLoadRequested, [transfers] { return transfers->programLoadHs(); }},
+        {&Panel::programSaveRequested, [transfers] { return transfers->programSave(); }},
+        {&Panel::pointLoadRequested, [transfers] { return transfers->pointLoad(); }},
+        {&Panel::pointSaveRequested, [transfers] { return transfers->pointSave(); }},
+        {&Panel::mbkLoadRequested, [transfers] { return transfers->mbkLoad(); }},
+        {&Panel::mbkSaveRequested, [transfers] { return transfers->mbkSave(); }},
+        {&Panel::clockCheckRequested, now([tools] { tools->clockCheck(); })},
+        {&Panel::clockSetRequested, now([tools] { tools->clockAdjust(); })},
+        {&Panel::monitorRequested, [tools] { return tools->monitor(); }},
+        {&Panel::monitorListRequested, [tools] { return tools->monitorListing(); }},
+        {&Panel::breakpointListRequested, now([tools] { tools->breakpointList(); })},
+        {&Panel::breakpointClearAllRequested, now([tools] { tools->breakpointClearAll(); })},
+        {&Panel::breakpointContinueRequested, now([tools] { tools->breakpointContinue(); })},
+        {&Panel::breakpointStepRequested, now([tools] { tools->breakpointTrace(); })},
+        {&Panel::breakpointAddDelRequested, now([tools, panel] {
              const QString shown = tools->breakpointAddDelete(panel->breakpointTarget());
              if (shown != panel->breakpointTarget())
                  panel->setBreakpointTarget(shown);
-         }},
-        {&Panel::breakpointVariableRequested,
-         [tools, panel] {
+         })},
+        {&Panel::breakpointVariableRequested, now([tools, panel] {
              const QString shown = tools->breakpointVariable(panel->breakpointVariable());
              if (shown != panel->breakpointVariable())
                  panel->setBreakpointVariable(shown);
-         }},
+         })},
     };
     for (const auto &[request, op] : requests)
-        connect(panel, request, this, [this, op = op] { m_link->userAction(op); });
+        connect(panel, request, this, [this, op = op] { m_link->enqueue(op); });
 }

@@ -7,6 +7,7 @@
 
 #include "monitor/tabs.h"
 
+#include <QCoroTask>
 #include <QMainWindow>
 #include <QString>
 
@@ -16,9 +17,11 @@ class AxisPage;
 namespace console {
 class ConsolePage;
 }
-namespace link {
+namespace wire {
 class Link;
-}
+enum class State;
+enum class Reason;
+} // namespace wire
 namespace monitor {
 class CuPage;
 class IoPage;
@@ -58,7 +61,7 @@ public:
     MainWindow(Dialogs *dialogs, Clock *clock, QSettings *settings = nullptr, QWidget *parent = nullptr);
     ~MainWindow() override;
 
-    link::Link &link() { return *m_link; }
+    wire::Link &link() { return *m_link; }
     Dialogs &dialogs() { return *m_dialogs; }
     Clock &clock() { return *m_clock; }
     monitor::Poller &poller() { return *m_poller; }
@@ -84,8 +87,9 @@ public:
 
     // The controller's address, as if typed into the address field.
     void setAddress(const QString &address);
-    // Connects to the address in the address field, showing the console.
-    void connectController();
+    // Connects to the address in the address field, showing the console;
+    // true once the socket is up.
+    QCoro::Task<bool> connectController();
     void disconnectController();
     // Shows `address` in the address field in place of the controller's: the
     // settings go on keeping the address it replaced while the field shows it.
@@ -117,7 +121,9 @@ private:
     void wireMenus();
 
     void onConnectClicked();
-    void onConnectedChanged(bool connected);
+    void onStateChanged(wire::State state, wire::Reason reason);
+    void installComparisons();
+    QCoro::Task<> closeWhenDown();
     void onReceived(const QString &text, const QString &last);
     void onTabChanged(int index);
     void updateBkpControls();
@@ -127,7 +133,7 @@ private:
     Clock *m_clock = nullptr;
     QSettings *m_settings = nullptr;
     // Children of the window.
-    link::Link *m_link = nullptr;
+    wire::Link *m_link = nullptr;
     monitor::Poller *m_poller = nullptr;
     transfer::Transfers *m_transfers = nullptr;
     tools::DebugTools *m_debugTools = nullptr;
@@ -162,6 +168,7 @@ private:
     monitor::Tab m_currentTab = monitor::Tab::Console;
     bool m_connectQueued = false;
     bool m_terminated = false;
+    bool m_closeRequested = false;
     // The status line shows that the controller closed the connection; the
     // next connect clears it unless something else replaced it meanwhile.
     bool m_peerClosedShown = false;

@@ -1,6 +1,6 @@
 #include "app/startup.h"
 
-#include "app/dialogs.h"
+#include "core/dialogs.h"
 
 namespace app {
 

@@ -2,8 +2,8 @@
 // and the operator actions of the jog pad, the H outputs and the point rows.
 #include "axis/axispage.h"
 
-#include "app/dialogs.h"
 #include "axis/pointtable.h"
+#include "core/dialogs.h"
 #include "link/link.h"
 #include "link/sendpath.h"
 #include "monitor/axissignals.h"
@@ -20,6 +20,7 @@
 #include <QRadioButton>
 #include <QSignalBlocker>
 #include <QSpinBox>
+#include <QTimer>
 
 namespace axis {
 
@@ -51,7 +52,7 @@ void showSignal(QLabel *lamp, bool on)
 
 } // namespace
 
-AxisPage::AxisPage(link::Link &link, Dialogs &dialogs, QWidget *parent)
+AxisPage::AxisPage(wire::Link &link, Dialogs &dialogs, QWidget *parent)
     : ui::Page(parent), m_link(link), m_dialogs(dialogs), m_w(this)
 {
     // The point table starts at point 1.
@@ -114,21 +115,21 @@ AxisPage::AxisPage(link::Link &link, Dialogs &dialogs, QWidget *parent)
 
 // ---------------------------------------------------------------- reading
 
-void AxisPage::poll(link::Link &)
+QCoro::Task<> AxisPage::poll(wire::Link &)
 {
-    pgvalueshow();
-    if (checkMpg())
-        pgiocheckCommandSend();
+    co_await pgvalueshow();
+    const bool boardReady = co_await checkMpg();
+    if (boardReady)
+        co_await pgiocheckCommandSend();
 }
 
-void AxisPage::pgvalueshow()
+QCoro::Task<> AxisPage::pgvalueshow()
 {
-    m_link.state().setWaitPrompt(true);
-    m_link.sendString(pointQuery(rowPointNumbers(m_firstPoint)));
-    if (!m_link.receivePrompt())
-        return;
+    const std::optional<QString> reply = co_await m_link.exchange(pointQuery(rowPointNumbers(m_firstPoint)));
+    if (!reply)
+        co_return;
 
-    const auto fields = tableDisplay(m_link.rcvBuff(), m_w.hexadecimal->isChecked());
+    const auto fields = tableDisplay(*reply, m_w.hexadecimal->isChecked());
     for (int k = 0; k < kTableFields; ++k) {
         if (fields[k]) {
             QLineEdit *cell = m_w.pointData[k / kAxisCount][k % kAxisCount];
@@ -138,41 +139,44 @@ void AxisPage::pgvalueshow()
     }
 }
 
-bool AxisPage::checkMpg()
+QCoro::Task<bool> AxisPage::checkMpg()
 {
     if (!m_board) {
         pgobjectsEnable(false);
-        return false;
+        co_return false;
     }
     if (!m_reselect)
-        return true;
+        co_return true;
     const QString board = QString::number(*m_board);
-    m_link.state().setWaitPrompt(true);
-    m_link.sendString(monitor::mpgCommand(board));
-    if (!m_link.receivePrompt())
-        return false; // m_reselect stays set: the next axis tick tries again
-    const QString reply = m_link.rcvBuff();
+    const std::optional<QString> answered = co_await m_link.exchange(monitor::mpgCommand(board));
+    if (!answered)
+        co_return false; // m_reselect stays set: the next axis tick tries again
+    const QString reply = *answered;
     if (!monitor::boardRefused(reply)) {
         m_accepted = m_board;
         pgobjectsEnable(true);
-        link::trace(QStringLiteral("MPG ReSelected"));
+        wire::trace(QStringLiteral("MPG ReSelected"));
         m_reselect = false;
-        return true;
+        co_return true;
     }
-    m_dialogs.alert(monitor::mpgRefusalText(board, reply));
+    // The alert opens once the tick is over: a modal box must not hold the
+    // exchange slot.
+    QTimer::singleShot(0, this,
+                       [this, text = monitor::mpgRefusalText(board, reply)] { m_dialogs.alert(text); });
     // m_reselect stays set, so the board the user picks next is sent.
     m_board.reset();
     m_w.board->setCurrentIndex(kNoBoardIndex);
-    return false;
+    co_return false;
 }
 
-void AxisPage::pgiocheckCommandSend()
+QCoro::Task<> AxisPage::pgiocheckCommandSend()
 {
     // A reply cut short by a failed wait still shows what of it parses.
     const QString command = monitor::axisQuery(m_w.registerChoice->currentText());
-    m_link.commandExec(command);
-    emit replyRead(command, m_link.rcvBuff());
-    const monitor::AxisReading r = monitor::parseAxisReply(m_link.rcvBuff());
+    const std::optional<QString> answered = co_await m_link.exchange(command);
+    const QString reply = answered ? *answered : m_link.replySoFar();
+    emit replyRead(command, reply);
+    const monitor::AxisReading r = monitor::parseAxisReply(reply);
     // Lamp arrays are in the signal words' axis order X, Y, Z, U.
     if (r.lmt) {
         for (int a = 0; a < 4; ++a) {
@@ -241,7 +245,7 @@ void AxisPage::onStepperChanged(int value)
 
 void AxisPage::onDisplayTypeClicked()
 {
-    link::trace(m_w.decimal->isChecked() ? QStringLiteral("Dec") : QStringLiteral("Hex"));
+    wire::trace(m_w.decimal->isChecked() ? QStringLiteral("Dec") : QStringLiteral("Hex"));
 }
 
 // ---------------------------------------------------------------- board
@@ -257,7 +261,10 @@ void AxisPage::onBoardActivated()
 {
     // Deferred like a send: a board selection in flight must not clear the
     // flag that this choice sets.
-    m_link.userAction([this] { m_reselect = true; });
+    m_link.enqueue([this]() -> QCoro::Task<> {
+        m_reselect = true;
+        co_return;
+    });
 }
 
 // ---------------------------------------------------------------- actions
@@ -274,25 +281,25 @@ void AxisPage::onJogClicked(int axis, JogDirection direction)
         jogCommands(axis, direction, m_w.pulses->currentText(), m_w.acceleration->currentText());
     // One action: the acceleration is answered before the move goes out,
     // and no poll exchange can come in between.
-    m_link.userAction([this, commands] {
+    m_link.enqueue([this, commands]() -> QCoro::Task<> {
         for (const QString &c : commands)
-            m_link.commandExec(c);
+            co_await m_link.exchange(c);
     });
 }
 
 void AxisPage::onHOutputClicked(int output, bool on)
 {
-    m_link.userAction([this, output, on] {
+    m_link.enqueue([this, output, on]() -> QCoro::Task<> {
         if (m_board)
-            m_link.commandExec(hOutputCommand(output, on));
+            co_await m_link.exchange(hOutputCommand(output, on));
     });
 }
 
 void AxisPage::confirmTeach(const QString &point)
 {
-    m_link.userAction([this, point] {
+    m_link.enqueue([this, point]() -> QCoro::Task<> {
         if (m_dialogs.confirm(teachMessage(point)))
-            m_link.commandExec(teachCommand(point));
+            co_await m_link.exchange(teachCommand(point));
     });
 }
 
@@ -316,11 +323,12 @@ void AxisPage::onCopyClicked(bool counters)
     std::array<QString, kAxisCount> values;
     for (size_t a = 0; a < values.size(); ++a)
         values[a] = (counters ? m_w.counter[a] : m_w.position[a])->text();
-    m_link.userAction([this, counters, values] {
+    m_link.enqueue([this, counters, values]() -> QCoro::Task<> {
         m_w.setPoint->setText(counters ? kCounterPoint : kCurrentPositionPoint);
         for (size_t a = 0; a < values.size(); ++a)
             m_w.setData[a]->setText(values[a]);
         m_w.setData[0]->setFocus();
+        co_return;
     });
 }
 
@@ -328,15 +336,16 @@ void AxisPage::onClearClicked(bool counters)
 {
     if (!m_board)
         return;
-    m_link.userAction([this, counters] {
+    m_link.enqueue([this, counters]() -> QCoro::Task<> {
+        const QString command = counters ? kClearCountersCommand : kClearPositionsCommand;
         if (m_dialogs.confirm(counters ? kClearCountersMessage : kClearPositionsMessage))
-            m_link.commandExec(counters ? kClearCountersCommand : kClearPositionsCommand);
+            co_await m_link.exchange(command);
     });
 }
 
 bool AxisPage::checkmsg(const QString &command)
 {
-    if (link::argumentsAreNumbers(command))
+    if (wire::argumentsAreNumbers(command))
         return true;
     m_dialogs.alert(command + QStringLiteral("\n不正な内容です。"), QString(), Dialogs::Style::Critical);
     return false;
@@ -344,9 +353,9 @@ bool AxisPage::checkmsg(const QString &command)
 
 void AxisPage::confirmPointSet(const QString &command)
 {
-    m_link.userAction([this, command] {
+    m_link.enqueue([this, command]() -> QCoro::Task<> {
         if (checkmsg(command) && m_dialogs.confirm(executeMessage(command)))
-            m_link.commandExec(command);
+            co_await m_link.exchange(command);
     });
 }
 

@@ -7,6 +7,7 @@
 #include "axis/jog.h"
 #include "ui/page.h"
 
+#include <QCoroTask>
 #include <QString>
 #include <optional>
 
@@ -21,11 +22,11 @@ class AxisPage : public ui::Page
 
 public:
     // `link` and `dialogs` outlive the page.
-    AxisPage(link::Link &link, Dialogs &dialogs, QWidget *parent = nullptr);
+    AxisPage(wire::Link &link, Dialogs &dialogs, QWidget *parent = nullptr);
 
     // The point table, then (with a board chosen) the board selection when
     // due and the signals, positions, register and counters.
-    void poll(link::Link &link) override;
+    QCoro::Task<> poll(wire::Link &link) override;
     // The next poll selects the board again before reading it: another tab
     // may have selected a different one meanwhile.
     void reselectBoard() { m_reselect = true; }
@@ -35,9 +36,10 @@ public:
     std::optional<int> acceptedBoard() const { return m_accepted; }
 
 private:
-    void pgvalueshow();
-    bool checkMpg();
-    void pgiocheckCommandSend();
+    QCoro::Task<> pgvalueshow();
+    // True when the page may read the board: one is chosen and accepted.
+    QCoro::Task<bool> checkMpg();
+    QCoro::Task<> pgiocheckCommandSend();
     void pgobjectsEnable(bool stat);
     void showRowPoints(qint64 first);
     bool checkmsg(const QString &command);
@@ -59,7 +61,7 @@ private:
     void onPositionSetClicked();
     void onPointListSetClicked();
 
-    link::Link &m_link;
+    wire::Link &m_link;
     Dialogs &m_dialogs;
     AxisWidgets m_w;
     // The board chosen in the popup; nothing for "None".

@@ -59,10 +59,10 @@ QString codecPerCharacter(const QByteArray &bytes)
     for (qsizetype i = 0; i < bytes.size();) {
         const auto b = static_cast<unsigned char>(bytes.at(i));
         if (b >= 0x80) {
-            const int width = link::isSjisLeadByte(b) ? 2 : 1;
+            const int width = wire::isSjisLeadByte(b) ? 2 : 1;
             bool ok = false;
             const QString s =
-                i + width <= bytes.size() ? link::sjisDecode(bytes.mid(i, width), &ok) : QString();
+                i + width <= bytes.size() ? wire::sjisDecode(bytes.mid(i, width), &ok) : QString();
             if (ok && !s.isEmpty() && !s.contains(QChar::ReplacementCharacter)) {
                 out += s;
                 i += width;
@@ -127,7 +127,7 @@ void compare(const char *what, const QByteArray &mib, int oldRuns)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    if (!link::sjisAvailable()) {
+    if (!wire::sjisAvailable()) {
         std::printf("this Qt has no Shift-JIS codec: nothing to measure\n");
         return 1;
     }

@@ -39,6 +39,41 @@ double median(std::vector<double> v)
     return v[v.size() / 2];
 }
 
+// One tick as the timer runs it, until its end.
+void tickAndWait(monitor::Poller &poller)
+{
+    bool done = false;
+    QEventLoop loop;
+    const auto c = QObject::connect(&poller, &monitor::Poller::ticked, &loop, [&] {
+        done = true;
+        loop.quit();
+    });
+    poller.tick();
+    if (!done)
+        loop.exec();
+    QObject::disconnect(c);
+}
+
+// The exchanges alone, one after the other in the exchange slot.
+bool exchangeAll(MonitorFixture &f, const QStringList &commands)
+{
+    bool ok = true;
+    bool done = false;
+    QEventLoop loop;
+    wire::Link &link = f.link();
+    link.enqueue([&]() -> QCoro::Task<> {
+        for (const QString &cmd : commands) {
+            const std::optional<QString> reply = co_await link.exchange(cmd);
+            ok = ok && reply.has_value();
+        }
+        done = true;
+        loop.quit();
+    });
+    if (!done)
+        loop.exec();
+    return ok;
+}
+
 sim::Options withDelay(int delayMs)
 {
     sim::Options o = MonitorFixture::makeOptions();
@@ -94,7 +129,7 @@ bool tickVersusBound(int delayMs, int rounds, double *tickUs, double *bareUs, do
         for (int i = 0; i < perBatch; ++i) {
             QElapsedTimer t;
             t.start();
-            f.window->poller().tick();
+            tickAndWait(f.window->poller());
             ticks.push_back(double(t.nsecsElapsed()) / 1000.0);
             // Between real ticks the event loop runs; its work (the queued
             // display of what arrived) is not part of the tick.
@@ -103,11 +138,7 @@ bool tickVersusBound(int delayMs, int rounds, double *tickUs, double *bareUs, do
         for (int i = 0; i < perBatch; ++i) {
             QElapsedTimer t;
             t.start();
-            for (const QString &cmd : commands) {
-                f.link().state().setWaitPrompt(true);
-                f.link().sendString(cmd);
-                f.link().receivePrompt();
-            }
+            exchangeAll(f, commands);
             bares.push_back(double(t.nsecsElapsed()) / 1000.0);
             QCoreApplication::processEvents();
         }
@@ -174,7 +205,7 @@ bool journalCost(int rounds, JournalCost *out)
                 QElapsedTimer t;
                 t.start();
                 const double c = threadCpuUs();
-                f.window->poller().tick();
+                tickAndWait(f.window->poller());
                 cpu[on].push_back(threadCpuUs() - c);
                 wall[on].push_back(double(t.nsecsElapsed()) / 1000.0);
                 QCoreApplication::processEvents();
@@ -384,7 +415,8 @@ bool tickPeriod(int delayMs, int ticks, double *periodMs, double *worstOffGridMs
         return false;
     f.sim->setRecording(false);
     f.window->poller().setPage(f.window->findChild<monitor::IoPage *>());
-    f.window->poller().timerStart();
+    monitor::Poller *poller = &f.window->poller();
+    f.run([poller] { return poller->timerStart(); });
     if (!f.window->poller().isRunning())
         return false;
     QElapsedTimer clock;

@@ -108,20 +108,21 @@ struct Timings
 
 // Loads `path` with the monitor's `load`, then runs the bare client both
 // ways; the first `warmUps` rounds are not counted.
-bool measure(MonitorFixture &f, const QString &path, void (transfer::Transfers::*load)(),
+bool measure(MonitorFixture &f, const QString &path, QCoro::Task<> (transfer::Transfers::*load)(),
              const std::function<bool(bool paced)> &rawLoad, int warmUps, int runs, Timings &out)
 {
     for (int run = 0; run < warmUps + runs; ++run) {
         const bool counted = run >= warmUps;
         clearProgram(f);
         f.dialogs.setNextFileName(path);
+        transfer::Transfers *transfers = &f.window->transfers();
         QElapsedTimer t;
         t.start();
-        (f.window->transfers().*load)();
+        const bool ended = f.run([transfers, load] { return (transfers->*load)(); }, 600000);
         const double monitorSeconds = seconds(t);
         if (counted)
             out.monitor.push_back(monitorSeconds);
-        if (!f.consoleText().contains(QStringLiteral("Program Loaded"))) {
+        if (!ended || !f.consoleText().contains(QStringLiteral("Program Loaded"))) {
             std::fprintf(stderr, "the monitor's load did not complete\n");
             return false;
         }
@@ -179,10 +180,10 @@ int main(int argc, char **argv)
     QList<QByteArray> lineBytes;
     for (int i = 0; i < kLines; ++i) {
         lines << QStringLiteral("PRINT \"行%1 日本語のテキスト\" : A=A+%1").arg(i);
-        lineBytes << link::sjisEncode(lines.last());
+        lineBytes << wire::sjisEncode(lines.last());
     }
     const QString linePath = f.tempDir.filePath(QStringLiteral("bench.f2k"));
-    writeFile(linePath, link::sjisEncode(lines.join(QLatin1Char('\n')) + QLatin1Char('\n')));
+    writeFile(linePath, wire::sjisEncode(lines.join(QLatin1Char('\n')) + QLatin1Char('\n')));
 
     // One uncounted round warms up both sides (converters, buffers, page
     // faults).
@@ -195,11 +196,11 @@ int main(int argc, char **argv)
     // ---- block load -------------------------------------------------------
     QByteArray programBytes;
     for (int i = 0; programBytes.size() < kBlockBytes - 64; ++i)
-        programBytes += link::sjisEncode(QStringLiteral("PRINT \"行%1 日本語\"\n").arg(i));
+        programBytes += wire::sjisEncode(QStringLiteral("PRINT \"行%1 日本語\"\n").arg(i));
     const QString blockPath = f.tempDir.filePath(QStringLiteral("bench-hs.f2k"));
     writeFile(blockPath, programBytes);
     const QList<QByteArray> blocks =
-        transfer::programBlocks(transfer::blockLoadBytes(link::sjisDecode(programBytes)).bytes);
+        transfer::programBlocks(transfer::blockLoadBytes(wire::sjisDecode(programBytes)).bytes);
 
     Timings block;
     if (!measure(

@@ -42,6 +42,10 @@ Cleaned cleanup(const QString &input, bool beginConnect)
         s = s.mid(pos + 1);
         c.changed = true;
     }
+    if (s.size() > kMaxConsoleChars) {
+        s = s.right(kMaxConsoleChars);
+        c.changed = true;
+    }
     c.text = s;
     return c;
 }

@@ -10,6 +10,9 @@
 namespace console {
 
 inline constexpr int kMaxLines = 100;
+// And at most this many characters: a controller that floods without line
+// feeds cannot make every append rescan megabytes.
+inline constexpr qsizetype kMaxConsoleChars = 256 * 1024;
 // A controller can print a line of megabytes without a line feed; the console
 // keeps all of it, but laying out such a line would stall the window, so the
 // view shows only the end of an overlong line.

@@ -2,11 +2,11 @@
 // history, the console buttons and the keyboard shortcuts.
 #include "console/consolepage.h"
 
-#include "app/dialogs.h"
 #include "console/commandbox.h"
 #include "console/console.h"
 #include "console/consoleview.h"
 #include "console/sidepanel.h"
+#include "core/dialogs.h"
 #include "link/link.h"
 #include "link/protocol.h"
 #include "link/sendpath.h"
@@ -33,11 +33,16 @@ using namespace ui;
 
 namespace console {
 
-ConsolePage::ConsolePage(link::Link &link, Dialogs &dialogs, QWidget *parent)
+ConsolePage::ConsolePage(wire::Link &link, Dialogs &dialogs, QWidget *parent)
     : ui::Page(parent), m_link(link), m_dialogs(dialogs)
 {
     setupUi();
     wire();
+    // The answered login's doubled prompt is collapsed once.
+    connect(&m_link, &wire::Link::stateChanged, this, [this](wire::State state) {
+        if (state == wire::State::Ready)
+            m_textView1->setBeginConnect(true);
+    });
     // Application-wide key handling: the shortcuts act wherever the focus is
     // on this tab.
     qApp->installEventFilter(this);
@@ -59,7 +64,7 @@ void ConsolePage::setupUi()
     // Left: the terminal and the ways to type into it.
     auto *left = new QVBoxLayout;
     left->setSpacing(6);
-    m_textView1 = named(new ConsoleView(m_link.state()), QStringLiteral("textView1"));
+    m_textView1 = named(new ConsoleView, QStringLiteral("textView1"));
     QFont cf = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     cf.setPointSize(kConsolePointSize);
     m_textView1->setFont(cf);
@@ -154,14 +159,23 @@ void ConsolePage::wire()
 {
     // Whatever talks to the controller waits for the exchange slot.
     const auto act = [this](void (ConsolePage::*fn)()) {
-        return [this, fn] { m_link.userAction([this, fn] { (this->*fn)(); }); };
+        return [this, fn] {
+            m_link.enqueue([this, fn]() -> QCoro::Task<> {
+                (this->*fn)();
+                co_return;
+            });
+        };
     };
     connect(m_comboBox1->lineEdit(), &QLineEdit::returnPressed, this, act(&ConsolePage::onComboBox1Entered));
-    connect(m_comboBox2->lineEdit(), &QLineEdit::returnPressed, this, act(&ConsolePage::onComboBox2Entered));
+    // A program line waits for its line number's prompt before it goes out.
+    const auto program = [this] {
+        m_link.enqueue([this]() -> QCoro::Task<> { return onComboBox2Entered(); });
+    };
+    connect(m_comboBox2->lineEdit(), &QLineEdit::returnPressed, this, program);
     connect(m_comboBox3->lineEdit(), &QLineEdit::returnPressed, this, act(&ConsolePage::onComboBox3Entered));
     connect(m_textField1, &QLineEdit::returnPressed, this, act(&ConsolePage::onTextField1Entered));
     connect(m_buttonSend, &QPushButton::clicked, this, act(&ConsolePage::onComboBox1Entered));
-    connect(m_buttonProgramExec, &QPushButton::clicked, this, act(&ConsolePage::onComboBox2Entered));
+    connect(m_buttonProgramExec, &QPushButton::clicked, this, program);
     connect(m_buttonList, &QPushButton::clicked, this, act(&ConsolePage::onComboBox3Entered));
     connect(m_buttonListNext, &QPushButton::clicked, this, act(&ConsolePage::onListNextClicked));
     connect(m_buttonRun, &QPushButton::clicked, this, act(&ConsolePage::onRunClicked));
@@ -269,8 +283,7 @@ void ConsolePage::focusConsole()
 
 void ConsolePage::sendString1(const QString &line)
 {
-    m_link.state().clearRcv();
-    const link::ConsoleLine c = link::prepareConsoleLine(line);
+    const wire::ConsoleLine c = wire::prepareConsoleLine(line);
     if (c.firstIsLineNumber) {
         m_dialogs.alert(QStringLiteral("Not Command"));
         return;
@@ -280,22 +293,20 @@ void ConsolePage::sendString1(const QString &line)
     m_link.sendString(c.trimmed);
 }
 
-int ConsolePage::sendProgram(const QString &line)
+QCoro::Task<int> ConsolePage::sendProgram(QString line)
 {
-    m_link.state().clearRcv();
-    const link::ConsoleLine c = link::prepareConsoleLine(line);
+    const wire::ConsoleLine c = wire::prepareConsoleLine(line);
     if (!c.firstIsLineNumber) {
         m_dialogs.alert(QStringLiteral("Not Program"));
-        return -1;
+        co_return -1;
     }
-    m_link.state().setWaitPrompt(true);
-    m_link.sendString(c.words.first());
-    if (!m_link.receivePrompt())
-        return -2;
+    const std::optional<QString> answered = co_await m_link.exchange(c.words.first());
+    if (!answered)
+        co_return -2;
     consoleAppendScroll(QStringLiteral("\r\n") + c.trimmed);
     m_textView1->removeTop1();
     m_link.sendString(c.trimmed);
-    return 0;
+    co_return 0;
 }
 
 // ---------------------------------------------------------------- buttons and boxes
@@ -320,7 +331,7 @@ void ConsolePage::onComboBox1Entered()
     focusConsole();
 }
 
-void ConsolePage::onComboBox2Entered()
+QCoro::Task<> ConsolePage::onComboBox2Entered()
 {
     m_checkboxScroll->setChecked(true);
     if (!consoleSelection().isEmpty())
@@ -328,7 +339,8 @@ void ConsolePage::onComboBox2Entered()
     const QString t = text::trimAll(m_comboBox2->currentText());
     if (!t.isEmpty()) {
         m_comboBox2->remember(t);
-        sendProgram(t);
+        const int sent = co_await sendProgram(t);
+        Q_UNUSED(sent);
     }
     focusConsole();
 }
@@ -361,7 +373,7 @@ void ConsolePage::onListNextClicked()
 
 void ConsolePage::onRunClicked()
 {
-    if (m_link.state().bkpMode()) {
+    if (m_link.bkpMode()) {
         consoleAppendScroll(QStringLiteral("[BKP] Program is Pausing @ Breakpoint.\r#"));
         return;
     }
@@ -374,8 +386,8 @@ void ConsolePage::onRunClicked()
 void ConsolePage::onCtrlAClicked()
 {
     m_checkboxScroll->setChecked(true);
-    m_link.state().setBkpMode(false);
-    m_link.sendB(QByteArray(1, protocol::kAttention));
+    m_link.clearBkpMode();
+    m_link.sendRaw(QByteArray(1, protocol::kAttention));
     focusConsole();
 }
 
@@ -444,8 +456,8 @@ void ConsolePage::flagsChanged(Qt::KeyboardModifiers modifiers)
 
 bool ConsolePage::keyDown(QKeyEvent *event)
 {
-    link::trace(QString::number(event->key()));
-    if (!isCurrentTab() || !m_link.isConnected())
+    wire::trace(QString::number(event->key()));
+    if (!isCurrentTab() || !m_link.up())
         return false;
     // A held key repeats its press: the shortcuts act on the first one only,
     // and not at all while a dialog of theirs is open, so holding Control+L
@@ -455,7 +467,10 @@ bool ConsolePage::keyDown(QKeyEvent *event)
     const bool shift = m_keyShiftPressed && m_keyFlagsHaveChanged;
     const bool control = m_keyControlPressed && m_keyFlagsHaveChanged;
     const auto action = [this](void (ConsolePage::*fn)()) {
-        m_link.userAction([this, fn] { (this->*fn)(); });
+        m_link.enqueue([this, fn]() -> QCoro::Task<> {
+            (this->*fn)();
+            co_return;
+        });
     };
     // Not QShortcuts: these keys act only on this tab while connected, and
     // Control counts only as flagsChanged() recorded it.
@@ -471,7 +486,10 @@ bool ConsolePage::keyDown(QKeyEvent *event)
         break;
     case Qt::Key_F4:
         if (m_buttonListNext->isEnabled())
-            m_link.userAction([this] { sendString1(QStringLiteral("LIST")); });
+            m_link.enqueue([this]() -> QCoro::Task<> {
+                sendString1(QStringLiteral("LIST"));
+                co_return;
+            });
         else
             m_comboBox3->setFocus(Qt::ShortcutFocusReason);
         break;

@@ -7,6 +7,7 @@
 #include "console/consolesink.h"
 #include "ui/page.h"
 
+#include <QCoroTask>
 #include <QString>
 #include <QStringList>
 
@@ -27,7 +28,7 @@ class ConsolePage : public ui::Page, public ConsoleSink
     Q_OBJECT
 
 public:
-    ConsolePage(link::Link &link, Dialogs &dialogs, QWidget *parent = nullptr);
+    ConsolePage(wire::Link &link, Dialogs &dialogs, QWidget *parent = nullptr);
     ~ConsolePage() override;
 
     // ---- the console, as other pages and objects reach it -----------------
@@ -47,7 +48,7 @@ public:
     void sendString1(const QString &line) override;
     // A program line stored in the controller: 0 when sent, -1 for no program
     // line (after an alert), -2 when the controller did not answer.
-    int sendProgram(const QString &line);
+    QCoro::Task<int> sendProgram(QString line);
     // Received text, shown while the live display is on.
     void receiveDisplay(const QString &chunk);
     // Switches the live display on or off.
@@ -84,7 +85,7 @@ private:
 
     void onTextField1Entered();
     void onComboBox1Entered();
-    void onComboBox2Entered();
+    QCoro::Task<> onComboBox2Entered();
     void onComboBox3Entered();
     void onListNextClicked();
     void onRunClicked();
@@ -99,7 +100,7 @@ private:
     void flagsChanged(Qt::KeyboardModifiers modifiers);
     bool keyDown(QKeyEvent *event);
 
-    link::Link &m_link;
+    wire::Link &m_link;
     Dialogs &m_dialogs;
     // Modifier snapshot, taken only when the modifiers change: Shift+F5
     // clears the Shift flag, and F5 pressed again with Shift still held sees

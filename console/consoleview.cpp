@@ -2,7 +2,6 @@
 #include "console/consoleview.h"
 
 #include "console/console.h"
-#include "link/linkstate.h"
 
 #include <QScrollBar>
 #include <QTextBlock>
@@ -10,7 +9,7 @@
 
 namespace console {
 
-ConsoleView::ConsoleView(link::LinkState &state, QWidget *parent) : QPlainTextEdit(parent), m_state(state)
+ConsoleView::ConsoleView(QWidget *parent) : QPlainTextEdit(parent)
 {
     setReadOnly(true);
     setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
@@ -66,9 +65,9 @@ void ConsoleView::appendFollow(const QString &text)
     // thousands of lines is never laid out only to be trimmed away.
     const qsizetype old = m_console.size();
     m_console += text;
-    const Cleaned c = cleanup(m_console, m_state.beginConnect());
+    const Cleaned c = cleanup(m_console, m_beginConnect);
     if (c.consumedBeginConnect)
-        m_state.setBeginConnect(false);
+        m_beginConnect = false;
     if (c.changed) {
         m_console = c.text;
         renderConsole(false, 0);
@@ -95,9 +94,9 @@ void ConsoleView::replace(const QString &text)
 
 void ConsoleView::removeTop1()
 {
-    const Cleaned c = cleanup(m_console, m_state.beginConnect());
+    const Cleaned c = cleanup(m_console, m_beginConnect);
     if (c.consumedBeginConnect)
-        m_state.setBeginConnect(false);
+        m_beginConnect = false;
     if (c.changed) {
         const int scroll = verticalScrollBar()->value();
         replace(c.text);

@@ -5,10 +5,6 @@
 #include <QPlainTextEdit>
 #include <QString>
 
-namespace link {
-class LinkState;
-}
-
 namespace console {
 
 class ConsoleView : public QPlainTextEdit
@@ -16,9 +12,10 @@ class ConsoleView : public QPlainTextEdit
     Q_OBJECT
 
 public:
-    // The login's doubled prompt is collapsed once, while `state` says a
-    // login has just begun.
-    explicit ConsoleView(link::LinkState &state, QWidget *parent = nullptr);
+    explicit ConsoleView(QWidget *parent = nullptr);
+
+    // A login has just been answered: its doubled prompt is collapsed once.
+    void setBeginConnect(bool on) { m_beginConnect = on; }
 
     QString text() const;
     void append(const QString &text);
@@ -36,7 +33,7 @@ public:
 private:
     void renderConsole(bool appendedOnly, qsizetype oldSize);
 
-    link::LinkState &m_state;
+    bool m_beginConnect = false;
     QString m_console;
 };
 

@@ -6,7 +6,7 @@
 
 #include "link/sendpath.h"
 
-using link::argumentsAreNumbers;
+using wire::argumentsAreNumbers;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     fuzz::Input in(data, size);
     const uint8_t mode = in.byte();
     bool beginConnect = mode & 1;
-    link::SjisStreamDecoder decoder;
+    wire::SjisStreamDecoder decoder;
     QString console;
     QByteArray all;
     QString decoded;
@@ -51,6 +51,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // A final line break flushes a lead byte that ended the stream.
     decoded += decoder.decode(QByteArray("\r\n"));
     all += "\r\n";
-    fuzz::check(decoded == link::sjisDecode(all), "chunked decoding differs", decoded);
+    fuzz::check(decoded == wire::sjisDecode(all), "chunked decoding differs", decoded);
     return 0;
 }

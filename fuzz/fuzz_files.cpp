@@ -87,7 +87,7 @@ void checkBlocks(const QString &text)
     if (end >= 0)
         sent.truncate(end);
     bool ok = false;
-    fuzz::check(link::sjisDecode(b.bytes, &ok) == sent + QLatin1Char('\n') && ok, "block bytes");
+    fuzz::check(wire::sjisDecode(b.bytes, &ok) == sent + QLatin1Char('\n') && ok, "block bytes");
     QByteArray joined;
     for (const QByteArray &block : programBlocks(b.bytes)) {
         fuzz::check(block.size() >= 2 && block.size() <= kBlockSize + 1 && block.at(0) == '\x02',
@@ -110,9 +110,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
     }
     bool ok = false;
-    const QByteArray again = link::sjisEncode(f.text, &ok);
+    const QByteArray again = wire::sjisEncode(f.text, &ok);
     fuzz::check(ok, "a file that reads does not write", f.text);
-    fuzz::check(link::sjisDecode(again) == f.text, "written text reads differently", f.text);
+    fuzz::check(wire::sjisDecode(again) == f.text, "written text reads differently", f.text);
     checkRoundTrip(kind, f.text);
     if (kind == Kind::Program)
         checkBlocks(f.text);

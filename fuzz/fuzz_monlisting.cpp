@@ -5,6 +5,21 @@
 
 #include "tools/tools.h"
 
+namespace {
+// A reply that is there at once: the listing runs to its end without ever
+// suspending.
+QCoro::Task<std::optional<QString>> ready(std::optional<QString> reply)
+{
+    co_return reply;
+}
+
+QCoro::Task<> build(QString monReply, tools::Exchange exchange, std::optional<QString> *listing, bool *done)
+{
+    *listing = co_await tools::buildMonListing(std::move(monReply), std::move(exchange));
+    *done = true;
+}
+} // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     fuzz::Input in(data, size);
@@ -12,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const uint8_t failAt = in.byte();
     int asked = 0;
     bool failed = false;
-    const auto exchange = [&](const QString &command) -> std::optional<QString> {
+    const auto exchange = [&](const QString &command) -> QCoro::Task<std::optional<QString>> {
         fuzz::check(command.startsWith(QStringLiteral("LIST ")) && command.endsWith(QStringLiteral(" 1")),
                     "not a listing command", command);
         const QString label = command.mid(5, command.size() - 7);
@@ -21,16 +36,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                     "label carries foreign characters", label);
         if (++asked == failAt) {
             failed = true;
-            return std::nullopt;
+            return ready(std::nullopt);
         }
-        return in.text();
+        return ready(in.text());
     };
     const auto pieces = tools::parseMonPieces(tools::cleanMonReply(monReply));
     qsizetype labels = 0;
     for (const auto &p : pieces)
         labels += p.label ? 1 : 0;
 
-    const auto listing = tools::buildMonListing(monReply, exchange);
+    std::optional<QString> listing;
+    bool done = false;
+    build(monReply, exchange, &listing, &done);
+    fuzz::check(done, "the listing waited for an answer that was there");
     if (failed) {
         fuzz::check(!listing, "listing survived a failed exchange");
         return 0;

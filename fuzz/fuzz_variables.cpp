@@ -49,10 +49,10 @@ void checkString(const QString &reply, const QString &name, bool hex)
             bytes.append(static_cast<char>(*b));
         }
         bool encodable = false;
-        link::sjisEncode(s, &encodable);
+        wire::sjisEncode(s, &encodable);
         if (encodable) {
             bool ok = false;
-            fuzz::check(link::sjisDecode(bytes, &ok) == s && ok, "byte codes do not decode to the value",
+            fuzz::check(wire::sjisDecode(bytes, &ok) == s && ok, "byte codes do not decode to the value",
                         d.plain);
         }
         return;

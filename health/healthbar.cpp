@@ -47,7 +47,7 @@ void showText(QLabel *label, const QString &text, const QString &spoken)
 
 } // namespace
 
-HealthBar::HealthBar(link::Link &link, QWidget *parent)
+HealthBar::HealthBar(wire::Link &link, QWidget *parent)
     : QWidget(parent), m_link(link), m_timer(new QTimer(this))
 {
     setObjectName(QStringLiteral("linkHealth"));
@@ -83,33 +83,32 @@ HealthBar::HealthBar(link::Link &link, QWidget *parent)
     t->addWidget(m_tickCounts);
     h->addWidget(m_tickGroup);
 
-    connect(&m_link, &link::Link::opening, this, [this](const QString &) {
-        m_roundTrips.clear();
-        setPhase(LinkPhase::Connecting);
-        // open() blocks the window until the socket is up or given up on;
-        // the word is painted now or never.
-        repaint();
-        QTimer::singleShot(0, this, [this] {
-            if (m_phase == LinkPhase::Connecting && !m_link.isConnected())
-                setPhase(LinkPhase::NotConnected);
-        });
-    });
-    connect(&m_link, &link::Link::connectedChanged, this, [this](bool connected) {
-        if (connected)
+    connect(&m_link, &wire::Link::stateChanged, this, [this](wire::State state, wire::Reason reason) {
+        switch (state) {
+        case wire::State::Connecting:
+            m_roundTrips.clear();
+            setPhase(LinkPhase::Connecting);
+            break;
+        case wire::State::LoggingIn:
             setPhase(LinkPhase::Connected);
-        else if (m_phase != LinkPhase::ClosedByController && m_phase != LinkPhase::TimedOut)
-            setPhase(LinkPhase::NotConnected);
-    });
-    connect(&m_link, &link::Link::loggedIn, this, [this] {
-        if (m_phase == LinkPhase::Connected)
+            break;
+        case wire::State::Ready:
             setPhase(LinkPhase::LoggedIn);
+            break;
+        case wire::State::Closing:
+            break;
+        case wire::State::Disconnected:
+            if (reason == wire::Reason::PeerClosed)
+                setPhase(LinkPhase::ClosedByController);
+            else if (reason == wire::Reason::TimedOut)
+                setPhase(LinkPhase::TimedOut);
+            else
+                setPhase(LinkPhase::NotConnected);
+            break;
+        }
     });
-    connect(&m_link, &link::Link::peerClosed, this, [this] { setPhase(LinkPhase::ClosedByController); });
-    connect(&m_link, &link::Link::timedOut, this, [this] {
-        // A wait that ended because the controller went away is not a time-out.
-        setPhase(m_link.peerClosedConnection() ? LinkPhase::ClosedByController : LinkPhase::TimedOut);
-    });
-    connect(&m_link, &link::Link::roundTrip, this, [this](qint64 micros) { m_roundTrips.add(micros); });
+    connect(&m_link, &wire::Link::replied, this,
+            [this](const QString &, qint64 micros) { m_roundTrips.add(micros); });
 
     m_timer->setInterval(kRefreshMs);
     connect(m_timer, &QTimer::timeout, this, &HealthBar::refresh);

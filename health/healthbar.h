@@ -13,7 +13,7 @@
 class QLabel;
 class QTimer;
 
-namespace link {
+namespace wire {
 class Link;
 }
 namespace monitor {
@@ -30,7 +30,7 @@ public:
     // How often the figures are brought up to date.
     static constexpr int kRefreshMs = 500;
 
-    explicit HealthBar(link::Link &link, QWidget *parent = nullptr);
+    explicit HealthBar(wire::Link &link, QWidget *parent = nullptr);
 
     // The poller whose ticks are counted; the bar follows it from now on.
     void setPoller(monitor::Poller *poller);
@@ -45,7 +45,7 @@ private:
     void setPhase(LinkPhase phase);
     void showPhase();
 
-    link::Link &m_link;
+    wire::Link &m_link;
     QPointer<monitor::Poller> m_poller;
     LinkPhase m_phase = LinkPhase::NotConnected;
     RoundTrips m_roundTrips;

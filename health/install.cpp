@@ -1,6 +1,5 @@
 #include "health/install.h"
 
-#include "app/mainwindow.h"
 #include "health/healthbar.h"
 #include "link/link.h"
 #include "monitor/poller.h"
@@ -10,21 +9,17 @@
 
 namespace health {
 
-void install(MainWindow &window)
+void install(QStatusBar &statusBar, QWidget &owner, wire::Link &link, monitor::Poller &poller, Clock &clock)
 {
-    link::Link &link = window.link();
-
     auto *bar = new HealthBar(link);
-    window.statusBar()->addPermanentWidget(bar);
-    window.statusBar()->setSizeGripEnabled(false);
+    statusBar.addPermanentWidget(bar);
+    statusBar.setSizeGripEnabled(false);
 
-    auto *freshness = new ui::Freshness(window.clock(), &window);
-    bar->setPoller(&window.poller());
-    QObject::connect(&link, &link::Link::connectedChanged, bar,
-                     [bar, &window, freshness](bool up) { freshness->setLinkUp(up); });
+    auto *freshness = new ui::Freshness(clock, &owner);
+    bar->setPoller(&poller);
     // Whatever ends the link makes every value stale at once.
-    for (auto down : {&link::Link::aboutToClose, &link::Link::peerClosed, &link::Link::timedOut})
-        QObject::connect(&link, down, freshness, [freshness] { freshness->setLinkUp(false); });
+    QObject::connect(&link, &wire::Link::stateChanged, freshness,
+                     [freshness, &link] { freshness->setLinkUp(link.up()); });
 }
 
 } // namespace health

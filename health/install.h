@@ -1,11 +1,21 @@
-// The link's health in the window: the status bar, stale values and the
-// journals. One call from the window's constructor puts them in.
+// The link's health in the window: the status bar and stale values. One call
+// from the window's constructor puts them in.
 #pragma once
 
-class MainWindow;
+class Clock;
+class QStatusBar;
+class QWidget;
+
+namespace monitor {
+class Poller;
+}
+namespace wire {
+class Link;
+}
 
 namespace health {
 
-void install(MainWindow &window);
+// `owner` owns what is put in; the others outlive it.
+void install(QStatusBar &statusBar, QWidget &owner, wire::Link &link, monitor::Poller &poller, Clock &clock);
 
 } // namespace health

@@ -1,13 +1,13 @@
 #include "journal/install.h"
 
-#include "app/clock.h"
-#include "app/mainwindow.h"
+#include "core/clock.h"
 #include "journal/operatordock.h"
 #include "journal/operatorjournal.h"
 #include "journal/sessionjournal.h"
 #include "link/link.h"
 
 #include <QAction>
+#include <QMainWindow>
 #include <QMenu>
 #include <QPointer>
 #include <QSettings>
@@ -20,15 +20,16 @@ namespace {
 const QString kRecordKey = QStringLiteral("recordSessions");
 }
 
-void install(MainWindow &window)
+void install(QMainWindow &window, QMenu &viewMenu, Dialogs &dialogs, Sources sources)
 {
-    link::Link &link = window.link();
+    wire::Link &link = sources.link;
+    Clock &clock = sources.clock;
     auto *journal = new SessionJournal(&window);
-    // The link is the window's first child and goes first: its connection
-    // thread is joined before the journal it writes to goes.
     link.setWireTap(journal);
+    // The tap goes before the journal does.
+    QObject::connect(journal, &QObject::destroyed, &link, [&link] { link.setWireTap(nullptr); });
 
-    QAction *record = window.viewMenu()->addAction(QStringLiteral("Record sessions"));
+    QAction *record = viewMenu.addAction(QStringLiteral("Record sessions"));
     record->setObjectName(QStringLiteral("menuRecordSessions"));
     record->setCheckable(true);
     record->setStatusTip(QStringLiteral("Keep a transcript of every connection in the sessions folder"));
@@ -39,13 +40,12 @@ void install(MainWindow &window)
         journal->setEnabled(on);
     });
 
-    QObject::connect(&link, &link::Link::connectedChanged, journal, [journal, &window](bool up) {
-        if (up)
-            journal->beginSession(window.clock().now(), window.link().address());
-        else
+    QObject::connect(&link, &wire::Link::stateChanged, journal, [journal, &clock, &link](wire::State state) {
+        if (state == wire::State::LoggingIn)
+            journal->beginSession(clock.now(), link.address());
+        else if (state == wire::State::Disconnected)
             journal->endSession();
     });
-    QObject::connect(&link, &link::Link::timedOut, journal, &SessionJournal::endSession);
     // A refusing disk turns recording off for this run only; the setting
     // stays what the user chose.
     QObject::connect(journal, &SessionJournal::failed, &window, [&window, record](const QString &message) {
@@ -54,16 +54,16 @@ void install(MainWindow &window)
         window.statusBar()->showMessage(message);
     });
 
-    journal->rotate(window.clock().now());
+    journal->rotate(clock.now());
 
-    auto *operatorJournal = new OperatorJournal(window, *journal);
-    auto *dock = new OperatorDock(*operatorJournal, *journal, window.dialogs(), &window);
+    auto *operatorJournal = new OperatorJournal(std::move(sources), *journal, &window);
+    auto *dock = new OperatorDock(*operatorJournal, *journal, dialogs, &window);
     window.addDockWidget(Qt::BottomDockWidgetArea, dock);
     dock->hide();
     QAction *show = dock->toggleViewAction();
     show->setObjectName(QStringLiteral("menuOperatorJournal"));
     show->setText(QStringLiteral("Operator journal"));
-    window.viewMenu()->addAction(show);
+    viewMenu.addAction(show);
 }
 
 } // namespace journal

@@ -2,10 +2,15 @@
 // taps the link, adds "Record sessions" to the View menu and tidies old files.
 #pragma once
 
-class MainWindow;
+#include "journal/operatorjournal.h"
+
+class Dialogs;
+class QMainWindow;
+class QMenu;
 
 namespace journal {
 
-void install(MainWindow &window);
+// Docks the operator journal in `window` and adds its entries to `viewMenu`.
+void install(QMainWindow &window, QMenu &viewMenu, Dialogs &dialogs, Sources sources);
 
 } // namespace journal

@@ -1,6 +1,6 @@
 #include "journal/operatordock.h"
 
-#include "app/dialogs.h"
+#include "core/dialogs.h"
 #include "journal/operatorjournal.h"
 #include "journal/sessionjournal.h"
 #include "ui/controls.h"

@@ -1,7 +1,6 @@
 #include "journal/operatorjournal.h"
 
-#include "app/clock.h"
-#include "app/mainwindow.h"
+#include "core/clock.h"
 #include "journal/operatorwords.h"
 #include "journal/sessionjournal.h"
 #include "link/link.h"
@@ -38,8 +37,8 @@ bool complete(const QString &reply)
 
 } // namespace
 
-OperatorJournal::OperatorJournal(MainWindow &window, SessionJournal &session)
-    : QObject(&window), m_window(window), m_session(session)
+OperatorJournal::OperatorJournal(Sources sources, SessionJournal &session, QObject *parent)
+    : QObject(parent), m_sources(std::move(sources)), m_session(session)
 {
     setObjectName(QStringLiteral("operatorJournal"));
     m_unanswered = new QTimer(this);
@@ -49,33 +48,33 @@ OperatorJournal::OperatorJournal(MainWindow &window, SessionJournal &session)
         if (m_pending)
             settle(QString());
     });
-    link::Link &link = window.link();
+    wire::Link &link = m_sources.link;
     connect(&session, &SessionJournal::commandSent, this, [this](const QByteArray &bytes) {
         // Command lines only (keys and blocks are raw bytes), and none of the
         // poll's or a transfer's.
         if (m_transfers > 0 || !bytes.endsWith('\r') || pollTraffic())
             return;
-        note({Event::Kind::Command, m_window.clock().now(), m_window.currentTabTitle(), bytes, QString()});
+        note({Event::Kind::Command, m_sources.clock.now(), m_sources.pageTitle(), bytes, QString()});
     });
     // The exchange that a command started ended: its reply is whole.
-    connect(&link, &link::Link::waitSucceeded, this, [this, &link] {
+    connect(&link, &wire::Link::replied, this, [this](const QString &reply) {
         if ((!m_events.isEmpty() || m_pending) && !pollTraffic())
-            note({Event::Kind::Reply, QDateTime(), QString(), QByteArray(), link.rcvBuff()});
+            note({Event::Kind::Reply, QDateTime(), QString(), QByteArray(), reply});
     });
     // A command typed in the console is not waited for: its reply comes as
     // display text.
-    connect(&link, &link::Link::received, this, [this](const QString &text, const QString &) {
+    connect(&link, &wire::Link::received, this, [this](const QString &text, const QString &) {
         if (!m_events.isEmpty() || m_pending)
             note({Event::Kind::Display, QDateTime(), QString(), QByteArray(), text});
     });
-    connect(&link, &link::Link::timedOut, this, [this] {
-        note({Event::Kind::End, QDateTime(), QString(), QByteArray(), QStringLiteral("no answer")});
-    });
-    connect(&link, &link::Link::connectedChanged, this, [this](bool) {
-        note({Event::Kind::End, QDateTime(), QString(), QByteArray(), QString()});
+    connect(&link, &wire::Link::stateChanged, this, [this](wire::State state, wire::Reason reason) {
+        if (state == wire::State::Disconnected && reason == wire::Reason::TimedOut)
+            note({Event::Kind::End, QDateTime(), QString(), QByteArray(), QStringLiteral("no answer")});
+        else if (state == wire::State::LoggingIn || state == wire::State::Disconnected)
+            note({Event::Kind::End, QDateTime(), QString(), QByteArray(), QString()});
     });
 
-    transfer::Transfers &transfers = window.transfers();
+    transfer::Transfers &transfers = m_sources.transfers;
     connect(&transfers, &transfer::Transfers::transferStarted, this, [this] {
         process();
         if (m_pending)
@@ -95,7 +94,7 @@ OperatorJournal::OperatorJournal(MainWindow &window, SessionJournal &session)
 
 bool OperatorJournal::pollTraffic()
 {
-    return m_window.poller().inTick();
+    return m_sources.poller.inTick();
 }
 
 void OperatorJournal::note(Event &&event)
@@ -139,7 +138,7 @@ void OperatorJournal::onCommand(const Event &event)
 {
     if (m_pending)
         settle(QString());
-    const std::optional<QString> words = describeCommand(link::sjisDecode(event.bytes).trimmed());
+    const std::optional<QString> words = describeCommand(wire::sjisDecode(event.bytes).trimmed());
     if (!words)
         return;
     m_pending = OperatorEntry{event.time, event.page, *words};
@@ -167,7 +166,7 @@ void OperatorJournal::add(const QString &what)
     process();
     if (m_pending)
         settle(QString());
-    const OperatorEntry e{m_window.clock().now(), m_window.currentTabTitle(), what};
+    const OperatorEntry e{m_sources.clock.now(), m_sources.pageTitle(), what};
     m_entries << e;
     m_session.addOperatorLine(e.page, e.what);
     emit added(e);
@@ -175,7 +174,7 @@ void OperatorJournal::add(const QString &what)
 
 QList<OperatorEntry> OperatorJournal::today() const
 {
-    const QDate day = m_window.clock().now().date();
+    const QDate day = m_sources.clock.now().date();
     QList<OperatorEntry> out;
     for (const OperatorEntry &e : m_entries) {
         if (e.time.date() == day)

@@ -10,16 +10,34 @@
 #include <QDateTime>
 #include <QList>
 #include <QObject>
+#include <functional>
 #include <optional>
 
-class MainWindow;
+class Clock;
 class QTimer;
 
 namespace monitor {
 class Poller;
 }
+namespace transfer {
+class Transfers;
+}
+namespace wire {
+class Link;
+}
 
 namespace journal {
+
+// What the operator journal watches; everything outlives it.
+struct Sources
+{
+    wire::Link &link;
+    Clock &clock;
+    monitor::Poller &poller;
+    transfer::Transfers &transfers;
+    // The selected page's title, as its tab shows it.
+    std::function<QString()> pageTitle;
+};
 
 class SessionJournal;
 
@@ -28,7 +46,7 @@ class OperatorJournal : public QObject
     Q_OBJECT
 
 public:
-    OperatorJournal(MainWindow &window, SessionJournal &session);
+    OperatorJournal(Sources sources, SessionJournal &session, QObject *parent = nullptr);
 
     // This run's lines of today, oldest first.
     QList<OperatorEntry> today() const;
@@ -55,7 +73,7 @@ private:
     void settle(const QString &error);
     bool pollTraffic();
 
-    MainWindow &m_window;
+    Sources m_sources;
     SessionJournal &m_session;
     QList<OperatorEntry> m_entries;
     // A command whose reply is still to come: its line waits for it, to carry

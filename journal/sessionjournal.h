@@ -31,7 +31,7 @@ class QTimer;
 
 namespace journal {
 
-class SessionJournal : public QObject, public link::WireTap
+class SessionJournal : public QObject, public wire::WireTap
 {
     Q_OBJECT
 
@@ -74,7 +74,7 @@ public:
     // or another monitor is writing counts but stays. Returns how many went.
     int rotate(const QDateTime &now);
 
-    // link::WireTap; any thread.
+    // wire::WireTap; any thread.
     void sent(const QByteArray &bytes, bool secret) override;
     void received(const QByteArray &bytes) override;
 

@@ -56,7 +56,7 @@ private:
     Spellings()
     {
         for (unsigned b = 0; b < 0x100; ++b) {
-            m_lead[b] = link::isSjisLeadByte(uchar(b));
+            m_lead[b] = wire::isSjisLeadByte(uchar(b));
             switch (b) {
             case '\r':
                 m_single[b] = ascii("\\r");
@@ -88,10 +88,10 @@ private:
         // different code on the way back leaves it to \xHH.
         const auto roundTrip = [](const QByteArray &code) -> char16_t {
             bool ok = false;
-            const QString s = link::sjisDecode(code, &ok);
+            const QString s = wire::sjisDecode(code, &ok);
             if (!ok || s.size() != 1 || s.at(0) == QChar::ReplacementCharacter)
                 return 0;
-            return link::sjisEncode(s) == code ? s.at(0).unicode() : char16_t(0);
+            return wire::sjisEncode(s) == code ? s.at(0).unicode() : char16_t(0);
         };
         for (unsigned b = 0x80; b < 0x100; ++b) {
             if (m_lead[b])
@@ -235,7 +235,7 @@ QByteArray unescapeChunk(const QString &text)
         } else if (code) {
             out += char(code);
         } else {
-            out += link::sjisEncode(QString(QChar(c)));
+            out += wire::sjisEncode(QString(QChar(c)));
         }
     }
     return out;

@@ -1,29 +1,72 @@
 #include "link/link.h"
 
-#include "app/dialogs.h"
-#include "link/connection.h"
+#include "core/dialogs.h"
 #include "link/protocol.h"
-#include "link/receivehandler.h"
 #include "link/sendpath.h"
 #include "link/sjis.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QEventLoop>
+#include <QCoroSignal>
 #include <QLoggingCategory>
-#include <QThread>
 #include <QTimer>
 #include <cstdio>
+#include <mutex>
 
-Q_DECLARE_LOGGING_CATEGORY(lcLink)
+Q_LOGGING_CATEGORY(lcLink, "quorin.link")
 
-namespace link {
+namespace wire {
+
+// A timer a coroutine sleeps on. It rings once: when its time is up, when a
+// reply (or the link going down) wakes the wait early, or at once when the
+// link is abandoned.
+class Alarm : public QObject
+{
+    Q_OBJECT
+
+public:
+    Alarm()
+    {
+        m_timer.setSingleShot(true);
+        m_timer.setTimerType(Qt::PreciseTimer);
+        connect(&m_timer, &QTimer::timeout, this, &Alarm::ringNow);
+    }
+    void set(std::chrono::milliseconds after) { m_timer.start(after); }
+    // Rings from the event loop: the waiter resumes on a clean stack.
+    void ringSoon()
+    {
+        if (!m_rung)
+            m_timer.start(0);
+    }
+    void ringNow()
+    {
+        if (m_rung)
+            return;
+        m_rung = true;
+        m_timer.stop();
+        emit rang();
+    }
+    void rearm() { m_rung = false; }
+    bool rung() const { return m_rung; }
+
+signals:
+    void rang();
+
+private:
+    QTimer m_timer;
+    bool m_rung = false;
+};
 
 namespace {
 constexpr quint16 kControllerPort = 23;
 // The time-out alert shows the end of what arrived: a half-received listing
 // in full would not fit on the screen.
 constexpr qsizetype kTimeoutTextLimit = 2000;
+// What Keep::Answer keeps of a reply, and how far it may grow before the
+// front is dropped (dropping in large steps keeps appending linear).
+constexpr qsizetype kAnswerKeep = 64 * 1024;
+constexpr qsizetype kAnswerSlack = 64 * 1024;
+// One slice of receiving: at most this much is read before the event loop
+// gets a turn, so a flood never holds the window.
+constexpr qint64 kReadSlice = 64 * 1024;
 
 std::mutex g_traceMutex;
 std::function<void(const QString &)> g_traceSink;
@@ -48,364 +91,471 @@ void setTraceSink(std::function<void(const QString &)> sink)
     g_traceSink = std::move(sink);
 }
 
-void delay(double seconds)
-{
-    QEventLoop loop;
-    QTimer::singleShot(static_cast<int>(seconds * 1000.0 + 0.5), Qt::PreciseTimer, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
-void doEvents()
-{
-    delay(0.005);
-}
-
 Link::Link(Dialogs *dialogs, QObject *parent) : QObject(parent), m_dialogs(dialogs) {}
 
 Link::~Link()
 {
-    m_conn.reset(); // joins the connection thread before the handlers go
+    abandon();
 }
 
-bool Link::isConnected() const
+void Link::setState(State state, Reason reason)
 {
-    // After a connect time-out the abandoned connection object stays, but
-    // nothing can be waited for on it.
-    return m_conn != nullptr && !m_conn->wasCancelled();
+    if (m_state == state)
+        return;
+    m_state = state;
+    if (state == State::Disconnected || state == State::Closing)
+        ++m_generation;
+    emit stateChanged(state, reason);
 }
 
-void Link::startReceiving()
-{
-    if (m_conn)
-        m_conn->startReceiving();
-}
+// ---------------------------------------------------------------- connecting
 
-bool Link::open(const QString &address)
+QCoro::Task<bool> Link::open(QString address)
 {
-    m_state.setWaitPrompt(false);
-    m_state.setWaitSharp(false);
-    m_state.setBkpMode(false);
-    m_closing = false;
-    m_peerGone = false;
-    const quint64 generation = ++m_generation;
+    // A goodbye in progress ends first (close() rings when it is done).
+    while (m_state == State::Closing) {
+        Alarm alarm;
+        m_alarms.append(&alarm);
+        alarm.set(m_timing.closingPause + ms(100));
+        co_await qCoro(&alarm, &Alarm::rang);
+        m_alarms.removeAll(&alarm);
+    }
+    if (m_socket)
+        abandon();
     m_address = address;
-    emit opening(address);
+    m_bkpMode = false;
+    m_reply.clear();
+    m_receiver.reset();
+    ++m_generation;
+    setState(State::Connecting, Reason::User);
+    const quint64 generation = m_generation;
     const Address addr = parseAddress(address, kControllerPort);
-
-    // The previous connection (if any) goes first: its thread is joined, so no
-    // chunk of it can still be on its way into the new receive state.
-    m_conn.reset();
-    m_state.clearRcv();
-    auto conn = std::make_unique<Connection>();
-    Connection *raw = conn.get();
-    // Login answers are sent from the connection thread straight to this
-    // connection, as sendString would send them.
-    m_receiver = std::make_unique<ReceiveHandler>(m_state, [this, raw](const QString &line) {
-        m_state.clearRcv();
-        bool ok = false;
-        const QByteArray bytes = sjisEncode(wireLine(line), &ok);
-        if (!write(*raw, bytes, line != QLatin1String("CMD$ 0")))
-            qCWarning(lcLink) << "sendString(sendstring:), not connected";
-    });
-    raw->setChunkHandler([this](const QByteArray &bytes) { onChunk(bytes); });
-    raw->setEndHandler([this, generation](const QString &reason) { onStreamEnd(reason, generation); });
-    m_conn = std::move(conn);
 
     bool ok = false;
     if (addr.ok) {
-        ok = m_conn->open(addr.host, addr.port, m_connectTimeout);
+        m_socket = new QTcpSocket(this);
+        QTcpSocket *socket = m_socket;
+        Alarm alarm;
+        m_alarms.append(&alarm);
+        connect(socket, &QTcpSocket::connected, &alarm, &Alarm::ringNow);
+        connect(socket, &QTcpSocket::errorOccurred, &alarm, &Alarm::ringNow);
+        socket->connectToHost(addr.host, addr.port);
+        alarm.set(m_timing.connect);
+        if (!alarm.rung())
+            co_await qCoro(&alarm, &Alarm::rang);
+        m_alarms.removeAll(&alarm);
+        ok = generation == m_generation && m_socket == socket &&
+             socket->state() == QAbstractSocket::ConnectedState;
     } else {
         // Nothing to connect to: the same fixed wait as an unreachable host.
-        QThread::msleep(static_cast<unsigned long>(m_connectTimeout.count()));
+        const bool waited = co_await pause(m_timing.connect);
+        Q_UNUSED(waited);
     }
+    if (generation != m_generation) // Disconnect or a new open meanwhile
+        co_return false;
     if (!ok) {
         qCInfo(lcLink) << "Timeout";
-        m_conn->close(); // the cancelled object stays
-        return false;
+        if (m_socket) {
+            m_socket->disconnect(this);
+            m_socket->abort();
+            m_socket->deleteLater();
+            m_socket = nullptr;
+        }
+        setState(State::Disconnected, Reason::ConnectFailed);
+        co_return false;
     }
     qCInfo(lcLink) << "Success";
-    emit connectedChanged(true);
-    m_conn->startReceiving();
+    onConnected();
+    co_return true;
+}
+
+void Link::onConnected()
+{
+    m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    connect(m_socket, &QTcpSocket::readyRead, this, &Link::onReadyRead);
+    connect(m_socket, &QTcpSocket::disconnected, this, &Link::onSocketGone);
+    connect(m_socket, &QTcpSocket::errorOccurred, this, &Link::onSocketGone);
+    setState(State::LoggingIn, Reason::User);
+    onReadyRead(); // what came with the connection
+}
+
+QCoro::Task<> Link::close()
+{
+    if (!m_socket) {
+        if (m_state != State::Disconnected) { // a connect in progress gives up
+            ringAll();
+            setState(State::Disconnected, Reason::User);
+        }
+        co_return;
+    }
+    if (m_state == State::Closing)
+        co_return;
+    m_bkpMode = false;
+    // Closing first: the running wait ends and polling stops (saying its own
+    // goodbye), then the link says goodbye.
+    setState(State::Closing, Reason::User);
+    ringAll();
+    qCInfo(lcLink) << "disconnect()";
+    QTcpSocket *socket = m_socket;
+    sendString(QLatin1String(protocol::kMachineModeOff));
+    Alarm alarm;
+    m_alarms.append(&alarm);
+    alarm.set(m_timing.closingPause);
+    co_await qCoro(&alarm, &Alarm::rang);
+    m_alarms.removeAll(&alarm);
+    if (m_socket != socket) // abandoned meanwhile
+        co_return;
+    m_socket->disconnect(this);
+    m_socket->disconnectFromHost();
+    m_socket->deleteLater();
+    m_socket = nullptr;
+    m_bkpMode = false;
+    setState(State::Disconnected, Reason::User);
+    ringAll(); // a connect waiting for the goodbye goes on
+}
+
+void Link::abandon()
+{
+    if (m_socket) {
+        m_socket->disconnect(this);
+        m_socket->abort();
+        m_socket->deleteLater();
+        m_socket = nullptr;
+    }
+    if (m_state != State::Disconnected)
+        setState(State::Disconnected, Reason::User);
+    // Every suspended wait and pause returns now, not at its next timer.
+    const auto alarms = m_alarms;
+    for (const QPointer<Alarm> &alarm : alarms)
+        if (alarm)
+            alarm->ringNow();
+}
+
+void Link::ringAll()
+{
+    const auto alarms = m_alarms;
+    for (const QPointer<Alarm> &alarm : alarms)
+        if (alarm)
+            alarm->ringSoon();
+}
+
+void Link::onSocketGone()
+{
+    if (!m_socket)
+        return;
+    qCInfo(lcLink).noquote() << " did receive, " + m_socket->errorString();
+    if (m_state == State::Closing)
+        return; // our own goodbye; close() finishes
+    // The last words before the end still count.
+    m_readPosted = false;
+    while (readOnce()) {
+    }
+    showDisplay();
+    if (std::exchange(m_answered, false) && m_waitAlarm)
+        m_waitAlarm->ringNow(); // answered before the end: the answer counts
+    if (!m_socket)
+        return;
+    takeDown(Reason::PeerClosed, waiting());
+}
+
+// The time-out sequence, and the controller closing: polling stops (the
+// Closing state), the socket goes, the pending wait fails, and the alert
+// opens once the exchange slot is free.
+void Link::takeDown(Reason reason, bool alert)
+{
+    const QString arrived = m_reply.right(kTimeoutTextLimit);
+    m_bkpMode = false;
+    setState(State::Closing, reason);
+    if (m_socket) {
+        m_socket->disconnect(this);
+        m_socket->abort();
+        m_socket->deleteLater();
+        m_socket = nullptr;
+    }
+    setState(State::Disconnected, reason);
+    ringAll();
+    if (alert)
+        alertWhenFree(QStringLiteral("Receive Timeout\n\n") + arrived);
+}
+
+// ---------------------------------------------------------------- receiving
+
+void Link::startReceiving()
+{
+    onReadyRead();
+}
+
+void Link::onReadyRead()
+{
+    if (m_readPosted || !m_socket)
+        return;
+    readSlice();
+}
+
+void Link::readSlice()
+{
+    m_readPosted = false;
+    if (!readOnce())
+        return;
+    showDisplay();
+    if (m_socket && m_socket->bytesAvailable() > 0) {
+        // More is waiting: the rest comes after the event loop's next turn.
+        m_readPosted = true;
+        QTimer::singleShot(0, this, &Link::readSlice);
+    }
+    // The answered wait goes on at once, on this stack: this slice is done
+    // with, and a reply is not kept waiting for another turn of the loop.
+    if (std::exchange(m_answered, false) && m_waitAlarm)
+        m_waitAlarm->ringNow();
+}
+
+void Link::showDisplay()
+{
+    if (m_display.isEmpty())
+        return;
+    const QString text = std::exchange(m_display, QString());
+    const QString last = std::exchange(m_lastChunk, QString());
+    emit received(text, last);
+}
+
+bool Link::readOnce()
+{
+    if (!m_socket || m_state == State::Connecting)
+        return false;
+    const QByteArray bytes = m_socket->read(kReadSlice);
+    if (bytes.isEmpty())
+        return false;
+    if (m_tap)
+        m_tap->received(bytes);
+    ++m_arrivals;
+    const ChunkResult r = m_receiver.onChunk(bytes, waiting());
+    for (const QString &line : r.trace)
+        trace(line);
+    for (const QString &line : r.answers) {
+        m_reply.clear();
+        bool ok = false;
+        const QByteArray answer = sjisEncode(wireLine(line), &ok);
+        if (!writeBytes(answer, line != QLatin1String(protocol::kMachineModeOff)))
+            qCWarning(lcLink) << "sendString(sendstring:), not connected";
+    }
+    if (r.breakpoint)
+        m_bkpMode = true;
+
+    // The prompt may straddle two chunks: the last character before counts.
+    const QString seen = m_reply.right(1) + r.text;
+    appendReply(r.text);
+    if (m_wait) {
+        if (!m_wait->done && waitSatisfied(seen)) {
+            m_wait->done = true;
+            if (m_wait->wait.until == Wait::Until::Prompt)
+                m_bkpMode = false;
+            m_answered = true;
+        } else if (m_waitAlarm && m_wait->wait.count == Wait::Count::FromLastByte) {
+            m_waitAlarm->ringSoon(); // the time-out counts from now
+        }
+    } else if (!r.display.isEmpty()) {
+        m_display += r.display;
+        m_lastChunk = r.display;
+    }
+    if (r.loggedIn && m_state == State::LoggingIn)
+        setState(State::Ready, Reason::User);
     return true;
 }
 
-void Link::close()
+void Link::appendReply(const QString &text)
 {
-    ++m_generation;
-    m_state.setBkpMode(false);
-    m_closing = true;
-    m_state.notifyAll();
-    emit aboutToClose();
-    qCInfo(lcLink) << "disconnect()";
-    if (!m_conn)
-        return;
-    sendString(QLatin1String(protocol::kMachineModeOff));
-    QThread::msleep(static_cast<unsigned long>(m_disconnectPause.count()));
-    m_conn->close();
-    m_conn.reset();
-    m_state.setBkpMode(false);
-    emit connectedChanged(false);
+    m_reply += text;
+    const bool keepAll = m_wait && m_wait->wait.keep == Wait::Keep::Whole;
+    if (!keepAll && m_reply.size() > kAnswerKeep + kAnswerSlack)
+        m_reply.remove(0, m_reply.size() - kAnswerKeep);
 }
 
-void Link::onChunk(const QByteArray &bytes)
+bool Link::waitSatisfied(const QString &text) const
 {
-    if (!m_receiver)
-        return;
-    // Counted before the chunk reaches rcvBuff: whoever sees a reply there
-    // must also see that its display is still to come.
-    ++m_pendingDisplays;
-    if (WireTap *tap = m_tap.load())
-        tap->received(bytes);
-    const ChunkResult r = m_receiver->onChunk(bytes);
-    if (r.loggedIn)
-        QMetaObject::invokeMethod(this, &Link::loggedIn, Qt::QueuedConnection);
-    for (const QString &line : r.trace)
-        trace(line);
-    if (r.scheduleDisplay)
-        postDisplay(r.display);
-    --m_pendingDisplays;
+    if (m_wait->wait.until == Wait::Until::Hash)
+        return text.contains(QLatin1Char('#'));
+    return text.contains(QStringLiteral("\n#"));
 }
 
-void Link::postDisplay(const QString &text)
-{
-    // Chunks that queue up while the main thread is busy are handed out
-    // together: the console clean-up works on the whole text, so the result
-    // is the same as showing them one by one, at a fraction of the cost.
-    {
-        std::lock_guard<std::mutex> lock(m_displayMutex);
-        m_displayBacklog += text;
-        m_lastChunk = text;
-        if (m_displayPosted)
-            return;
-        m_displayPosted = true;
-    }
-    ++m_pendingDisplays;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            QString all;
-            QString last;
-            {
-                std::lock_guard<std::mutex> lock(m_displayMutex);
-                all.swap(m_displayBacklog);
-                last.swap(m_lastChunk);
-                m_displayPosted = false;
-            }
-            emit received(all, last);
-            --m_pendingDisplays;
-        },
-        Qt::QueuedConnection);
-}
+// ---------------------------------------------------------------- sending
 
-void Link::onStreamEnd(const QString &reason, quint64 generation)
+bool Link::writeBytes(const QByteArray &bytes, bool secret)
 {
-    qCInfo(lcLink).noquote() << " did receive, " + reason;
-    if (generation != m_generation)
-        return;
-    // A pending wait ends at once; the wake-up goes through the slot's lock so
-    // that a waiter about to sleep cannot miss it.
-    m_peerGone = true;
-    m_state.locked([](QString &, bool &, bool &, bool &, bool &) { return 0; });
-    m_state.notifyAll();
-    QMetaObject::invokeMethod(
-        this,
-        [this, generation] {
-            if (generation == m_generation && !busy())
-                emit peerClosed();
-        },
-        Qt::QueuedConnection);
+    if (!m_socket || m_socket->state() != QAbstractSocket::ConnectedState)
+        return false;
+    // Noted before it goes out: a transcript shows the command first.
+    if (m_tap)
+        m_tap->sent(bytes, secret);
+    const bool written = m_socket->write(bytes) == bytes.size();
+    // Out now, not at the event loop's next turn.
+    m_socket->flush();
+    return written;
 }
 
 void Link::sendString(const QString &sendstring)
 {
-    if (!m_conn)
+    if (!m_socket)
         return;
-    m_state.clearRcv();
+    m_reply.clear();
     const QString line = wireLine(sendstring);
     bool ok = false;
     QByteArray bytes = sjisEncode(line, &ok);
     if (!ok) {
-        m_dialogs->alert(QStringLiteral("Encode Error\n\n") + line);
+        alertWhenFree(QStringLiteral("Encode Error\n\n") + line);
         bytes = QByteArray("\r");
     }
     m_sentAt.start();
-    if (!m_conn || !write(*m_conn, bytes))
+    if (!writeBytes(bytes))
         qCWarning(lcLink) << "sendString(sendstring:), the connection is not open";
-}
-
-void Link::sendB(const QByteArray &bytes)
-{
-    m_state.clearRcv();
-    if (!m_conn)
-        return;
-    m_sentAt.start();
-    if (!write(*m_conn, bytes))
-        qCWarning(lcLink) << "sendB(bytes:), the connection is not open";
 }
 
 bool Link::sendRaw(const QByteArray &bytes)
 {
-    if (!m_conn)
-        return false;
+    m_reply.clear();
     m_sentAt.start();
-    return write(*m_conn, bytes);
+    return writeBytes(bytes);
 }
 
-bool Link::write(Connection &conn, const QByteArray &bytes, bool secret)
+// ---------------------------------------------------------------- waits
+
+QCoro::Task<> Link::sleep(Alarm &alarm, ms duration)
 {
-    // Noted before it goes out: the reply may be on its way in before send()
-    // returns, and a transcript must show the command first.
-    if (WireTap *tap = m_tap.load(); tap && conn.isOpen())
-        tap->sent(bytes, secret);
-    return conn.send(bytes);
+    alarm.rearm();
+    alarm.set(duration);
+    co_await qCoro(&alarm, &Alarm::rang);
 }
 
-bool Link::receivePrompt()
+QCoro::Task<std::optional<QString>> Link::exchange(QString command, Wait wait)
 {
-    if (!isConnected())
-        return false;
-    BusyScope busy(*this);
-    // A wait belongs to the connection its command went out on.
+    if (!up())
+        co_return std::nullopt;
+    sendString(command);
+    std::optional<QString> reply = co_await answer(wait);
+    co_return reply;
+}
+
+QCoro::Task<std::optional<QString>> Link::answer(Wait wait)
+{
+    if (!up() || m_wait)
+        co_return std::nullopt;
     const quint64 generation = m_generation;
+    PendingWait pending{wait, false, m_arrivals};
+    m_wait = &pending;
+    if (waitSatisfied(m_reply))
+        pending.done = true;
+    Alarm alarm;
+    m_alarms.append(&alarm);
+    m_waitAlarm = &alarm;
     QElapsedTimer started;
     started.start();
-    while (m_state.waitPrompt()) {
-        if (m_closing || generation != m_generation)
-            return false;
-        if (m_peerGone) {
-            receiveTimeout();
-            return false;
+    bool timedOut = false;
+    while (!pending.done) {
+        if (generation != m_generation || !up())
+            break;
+        if (wait.count == Wait::Count::FromLastByte && pending.arrivals != m_arrivals) {
+            pending.arrivals = m_arrivals;
+            started.restart();
         }
-        const qint64 elapsed = started.elapsed() / 1000;
-        if (elapsed > 1) {
-            emit waitProgress(elapsed);
-            delay(0.01);
+        const qint64 elapsedMs = started.elapsed();
+        const qint64 seconds = elapsedMs / 1000;
+        if (seconds > 1)
+            emit waitProgress(seconds);
+        if (seconds >= m_timeoutSeconds) {
+            // The count that reached the time-out is shown before the
+            // alert takes its place.
+            co_await sleep(alarm, ms(10));
+            timedOut = !pending.done;
+            break;
         }
-        if (elapsed >= m_timeoutSeconds) {
-            receiveTimeout();
-            return false;
-        }
-        if (elapsed <= 1) {
-            // The first two seconds sleep on the slot's condition variable
-            // until the next whole second; the receive handler wakes us.
-            const qint64 untilNextSecond = 1000 - started.elapsed() % 1000;
-            m_state.sleepWhileWaitPrompt(ms(untilNextSecond),
-                                         [this] { return m_closing.load() || m_peerGone.load(); });
-        }
+        // Wakes on the next whole second (the progress count), or earlier
+        // when something arrives.
+        co_await sleep(alarm, ms(1000 - elapsedMs % 1000));
     }
-    if (generation != m_generation)
+    m_alarms.removeAll(&alarm);
+    m_waitAlarm = nullptr;
+    m_wait = nullptr;
+    if (timedOut && generation == m_generation) {
+        takeDown(Reason::TimedOut, true);
+        co_return std::nullopt;
+    }
+    if (!pending.done || generation != m_generation)
+        co_return std::nullopt;
+    if (wait.until == Wait::Until::Prompt) {
+        // An answer's breakpoint prompt reads as a plain prompt; a listing
+        // or a report is kept as it came.
+        if (wait.keep == Wait::Keep::Answer)
+            m_reply.replace(QStringLiteral("\n#?"), QStringLiteral("\n#"));
+        emit replied(m_reply, m_sentAt.isValid() ? m_sentAt.nsecsElapsed() / 1000 : 0);
+    }
+    co_return m_reply;
+}
+
+QCoro::Task<bool> Link::pause(ms duration)
+{
+    const quint64 generation = m_generation;
+    Alarm alarm;
+    m_alarms.append(&alarm);
+    alarm.set(duration);
+    co_await qCoro(&alarm, &Alarm::rang);
+    m_alarms.removeAll(&alarm);
+    co_return generation == m_generation &&up();
+}
+
+// ---------------------------------------------------------------- the slot
+
+bool Link::enqueue(Action action, IfBusy ifBusy)
+{
+    if (m_running && ifBusy == IfBusy::Skip)
         return false;
-    if (m_sentAt.isValid())
-        emit roundTrip(m_sentAt.nsecsElapsed() / 1000);
-    emit waitSucceeded();
-    m_state.rewriteBreakpointPrompt();
+    m_queue.push_back(std::move(action));
+    if (!m_running)
+        drain();
     return true;
 }
 
-void Link::receiveTimeout()
+QCoro::Task<> Link::drain()
 {
-    // Taken first: stopping the polling sends a command, which empties it.
-    const QString arrived = m_state.rcvBuff().right(kTimeoutTextLimit);
-    emit aboutToClose();
-    if (m_conn) {
-        m_conn->close();
-        m_conn.reset();
+    m_running = true;
+    while (!m_queue.empty()) {
+        Action action = std::move(m_queue.front());
+        m_queue.pop_front();
+        QCoro::Task<> task = action();
+        co_await task;
+        // Between actions: an alert that fell due during one opens now.
+        if (!m_alerts.isEmpty())
+            showAlerts();
     }
-    close();
-    emit timedOut();
-    m_dialogs->alert(QStringLiteral("Receive Timeout\n\n") + arrived);
+    m_running = false;
 }
 
-bool Link::waitFlagCleared(LinkState::Flag flag, bool pump)
+void Link::alertWhenFree(const QString &message)
 {
-    if (!isConnected()) {
-        m_state.clear(flag);
-        return false;
-    }
-    if (m_peerGone) {
-        m_state.clear(flag);
-        receiveTimeout();
-        return false;
-    }
-    BusyScope busy(*this);
-    const quint64 generation = m_generation;
-    // The time-out counts from the last byte received: a long listing or a
-    // slow load is not given up while the controller is still sending.
-    QElapsedTimer started;
-    started.start();
-    quint64 arrivals = m_state.arrivals();
-    while (m_state.isSet(flag)) {
-        if (m_closing || generation != m_generation) {
-            m_state.clear(flag);
-            return false;
-        }
-        if (m_peerGone) {
-            m_state.clear(flag);
-            receiveTimeout();
-            return false;
-        }
-        if (m_state.arrivals() != arrivals) {
-            arrivals = m_state.arrivals();
-            started.restart();
-        }
-        const qint64 elapsed = started.elapsed() / 1000;
-        if (elapsed >= m_timeoutSeconds) {
-            m_state.clear(flag);
-            receiveTimeout();
-            return false;
-        }
-        if (pump)
-            doEvents();
-        else // short naps: a byte that comes during one restarts the count at most 0.1 s late
-            m_state.sleepWhileSet(flag, ms(100 - started.elapsed() % 100),
-                                  [this] { return m_closing.load() || m_peerGone.load(); });
-    }
-    return generation == m_generation;
-}
-
-void Link::commandExec(const QString &command)
-{
-    m_state.setWaitPrompt(true);
-    sendString(command);
-    receivePrompt();
-}
-
-std::optional<QString> Link::exchange(const QString &command)
-{
-    m_state.setWaitPrompt(true);
-    sendString(command);
-    if (!receivePrompt())
-        return std::nullopt;
-    return m_state.rcvBuff();
-}
-
-void Link::userAction(const std::function<void()> &action)
-{
-    if (m_busyDepth > 0) {
-        m_deferred.push_back(action);
+    m_alerts << message;
+    if (m_running || m_alertsPosted)
         return;
-    }
-    BusyScope busy(*this);
-    action();
+    m_alertsPosted = true;
+    QTimer::singleShot(0, this, [this] {
+        m_alertsPosted = false;
+        if (!m_running)
+            showAlerts();
+    });
 }
 
-void Link::runDeferredActions()
+void Link::showAlerts()
 {
-    m_deferredPosted = false;
-    while (m_busyDepth == 0 && !m_deferred.empty()) {
-        auto action = std::move(m_deferred.front());
-        m_deferred.pop_front();
-        BusyScope busy(*this);
-        action();
+    // The slot stays taken while an alert is open: a queued action runs after
+    // the user has read it.
+    const bool wasRunning = std::exchange(m_running, true);
+    while (!m_alerts.isEmpty()) {
+        const QString message = m_alerts.takeFirst();
+        if (m_dialogs)
+            m_dialogs->alert(message);
     }
+    m_running = wasRunning;
+    if (!m_running && !m_queue.empty())
+        drain();
 }
 
-Link::BusyScope::~BusyScope()
-{
-    if (--m_link.m_busyDepth == 0 && !m_link.m_deferred.empty() && !m_link.m_deferredPosted) {
-        m_link.m_deferredPosted = true;
-        QTimer::singleShot(0, &m_link, [link = &m_link] { link->runDeferredActions(); });
-    }
-}
+} // namespace wire
 
-} // namespace link
+#include "link.moc"

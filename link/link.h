@@ -1,40 +1,62 @@
-// The one object that talks to the controller: the connection and its
-// thread, the receive handler and the login, the send path, the exchange slot
-// with its waits, the time-out sequence and the queue of user actions. It
+// The one object that talks to the controller: the socket, the login, the
+// send path, the exchange slot with its waits, the time-out sequence and the
+// queue of actions. Everything here runs on the thread that owns the Link
+// (the GUI thread): the socket is Qt's asynchronous one, and a wait is a
+// coroutine suspended on a timer, never a sleep or a nested event loop. It
 // knows nothing of widgets; what the window shows of it comes through its
 // signals.
 #pragma once
 
-#include "link/linkstate.h"
+#include "link/receivehandler.h"
 #include "link/wiretap.h"
 
+#include <QCoroTask>
 #include <QElapsedTimer>
 #include <QObject>
+#include <QPointer>
 #include <QString>
-#include <atomic>
+#include <QTcpSocket>
 #include <chrono>
 #include <deque>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 
 class Dialogs;
 
-namespace link {
+namespace wire {
 
-class Connection;
-class ReceiveHandler;
+class Alarm;
 
 // Writes one trace word to standard output (login echoes, "bkpmode",
 // "Dec"/"Hex"...); tests may redirect them with setTraceSink.
 void trace(const QString &line);
 void setTraceSink(std::function<void(const QString &)> sink);
 
-// Turns the event loop for `seconds`, then returns.
-void delay(double seconds);
-// One short turn of the event loop (5 ms).
-void doEvents();
+// Where the link stands. Up means LoggingIn or Ready: the socket is open and
+// commands may go out (a controller that asks no login stays LoggingIn).
+enum class State { Disconnected, Connecting, LoggingIn, Ready, Closing };
+// Why the state changed; User also covers a successful connect.
+enum class Reason { User, ConnectFailed, TimedOut, PeerClosed };
+
+// What a wait waits for, and how its time-out is counted.
+struct Wait
+{
+    // Prompt: the prompt line that ends every answer. Hash: any '#' (a
+    // program line accepted in load mode is answered by a bare '#').
+    enum class Until { Prompt, Hash };
+    // FromSend: the time-out counts from the start of the wait. FromLastByte:
+    // it counts from the last byte received, so a long listing or a slow load
+    // is not given up while the controller is still sending.
+    enum class Count { FromSend, FromLastByte };
+    // Answer: the reply's last 64 KiB is kept (every reply the pages read is
+    // far shorter), so a flood during a wait cannot fill the memory. Whole:
+    // everything is kept (listings).
+    enum class Keep { Answer, Whole };
+    Until until = Until::Prompt;
+    Count count = Count::FromSend;
+    Keep keep = Keep::Answer;
+};
 
 class Link : public QObject
 {
@@ -42,141 +64,152 @@ class Link : public QObject
 
 public:
     using ms = std::chrono::milliseconds;
+    // One user action or poll tick: it holds the exchange slot until its
+    // task ends.
+    using Action = std::function<QCoro::Task<>()>;
+    enum class IfBusy { Queue, Skip };
+
+    struct Timing
+    {
+        ms connect{5000};      // a connect that has not succeeded by then failed
+        ms closingPause{1000}; // between the goodbye and closing the socket
+    };
 
     explicit Link(Dialogs *dialogs, QObject *parent = nullptr);
     ~Link() override;
 
     // Opens the connection to `address` ("host" or "host:port", port 23 by
-    // default) and starts receiving; false when it could not be opened within
-    // the connect time-out. The previous connection goes first.
-    bool open(const QString &address);
-    // Says goodbye ("CMD$ 0"), pauses and closes. Every pending wait gives up.
-    void close();
-    bool isConnected() const;
-    // Turns receiving back on (the console's Receive button).
-    void startReceiving();
+    // default); true once the socket is up (the login follows on its own).
+    // A previous connection is dropped first, without a goodbye.
+    QCoro::Task<bool> open(QString address);
+    // The user's Disconnect: never queued. The running wait ends at once;
+    // the goodbye ("CMD$ 0") goes out, the closing pause passes, the socket
+    // closes.
+    QCoro::Task<> close();
+    // Drops the connection now, with no goodbye and no signal of its own
+    // beyond the state change; every suspended wait and pause returns
+    // (the window's destructor).
+    void abandon();
+
+    State state() const { return m_state; }
+    bool up() const { return m_state == State::LoggingIn || m_state == State::Ready; }
     // The address of the last open(), as it was given.
     QString address() const { return m_address; }
-    // Counts opens and closes: a wait armed on one connection never reports
-    // success after the link was replaced meanwhile.
-    quint64 generation() const { return m_generation.load(); }
+    // Counts opens and the ends of connections: something that belongs to one
+    // connection can tell that the link was replaced meanwhile.
+    quint64 generation() const { return m_generation; }
 
-    // Sends one command line (CR-terminated, Shift-JIS); empties rcvBuff first.
+    // Runs `action` now when the exchange slot is free, otherwise queues it
+    // (Queue) or drops it (Skip: a poll tick that falls due while another
+    // exchange runs). False when dropped.
+    bool enqueue(Action action, IfBusy ifBusy = IfBusy::Queue);
+    // An action holds the exchange slot.
+    bool busy() const { return m_running; }
+    // A wait is pending: what arrives now is a reply, not console text.
+    bool waiting() const { return m_wait != nullptr; }
+
+    // Sends `command` and waits for its answer: the text received since the
+    // command went out, or nothing when the wait failed (time-out, the link
+    // went down, Disconnect).
+    QCoro::Task<std::optional<QString>> exchange(QString command, Wait wait = {});
+    // Waits for the answer to what was sent last (sendString/sendRaw).
+    QCoro::Task<std::optional<QString>> answer(Wait wait = {});
+    // Waits `duration` on a precise timer; false when the connection went
+    // down or was replaced meanwhile.
+    QCoro::Task<bool> pause(ms duration);
+
+    // Sends one command line (CR-terminated, Shift-JIS); the reply collected
+    // so far is dropped. A line that cannot be encoded goes out as a bare CR
+    // and an "Encode Error" alert follows once the slot is free.
     void sendString(const QString &line);
-    // Empties rcvBuff and sends `bytes` as they are.
-    void sendB(const QByteArray &bytes);
-    // Sends `bytes` as they are, leaving rcvBuff alone; false when not open.
+    // Sends `bytes` as they are (the attention byte, program blocks); the
+    // reply so far is dropped. False when the link is not up.
     bool sendRaw(const QByteArray &bytes);
+    // Reads whatever the socket holds (the console's Receive button).
+    void startReceiving();
+    // The text received since the last send.
+    QString replySoFar() const { return m_reply; }
 
-    // Waits for the prompt armed by state().setWaitPrompt(true), bounded by
-    // the receive time-out; on time-out runs the time-out sequence.
-    bool receivePrompt();
-    // Waits until `flag` is cleared by the receive path; the time-out counts
-    // from the last byte received. Every way out that is not the flag
-    // clearing clears it. `pump` turns the event loop between looks.
-    bool waitFlagCleared(LinkState::Flag flag, bool pump);
-    // Sends `command` and waits for its prompt.
-    void commandExec(const QString &command);
-    // Sends `command`, waits for its prompt and returns what arrived, or
-    // nothing when the wait failed.
-    std::optional<QString> exchange(const QString &command);
-
-    // One user action at a time: runs `action` now when no exchange is
-    // pending, otherwise queues it to run as soon as the slot is free.
-    void userAction(const std::function<void()> &action);
-    bool busy() const { return m_busyDepth > 0; }
-
-    LinkState &state() { return m_state; }
-    QString rcvBuff() const { return m_state.rcvBuff(); }
-    bool bkpMode() const { return m_state.bkpMode(); }
-    // The controller closed the connection (or the socket failed) since the
-    // last open().
-    bool peerClosedConnection() const { return m_peerGone.load(); }
+    // A task stands at a breakpoint: a "#?" prompt arrived since the last
+    // prompt wait or clearBkpMode().
+    bool bkpMode() const { return m_bkpMode; }
+    void clearBkpMode() { m_bkpMode = false; }
 
     qint64 receiveTimeoutSeconds() const { return m_timeoutSeconds; }
     void setReceiveTimeoutSeconds(qint64 seconds) { m_timeoutSeconds = seconds; }
-    void setConnectTimeout(ms timeout) { m_connectTimeout = timeout; }
-    void setDisconnectPause(ms pause) { m_disconnectPause = pause; }
+    void setTiming(Timing timing) { m_timing = timing; }
 
-    // Received chunks not yet handed out to the main thread (counted from the
-    // moment they arrive, before rcvBuff shows them);
-    // tests use it to know that everything received has been shown.
-    qint64 pendingDisplays() const { return m_pendingDisplays.load(); }
-
-    // Every chunk sent and received also goes to `tap` (null: none). The tap
-    // must outlive the Link or be removed first.
+    // Every chunk sent and received also goes to `tap` (null: none).
     void setWireTap(WireTap *tap) { m_tap = tap; }
 
-    // Marks an exchange (or a sequence of them) in progress; poll ticks and
-    // user actions that arrive meanwhile are skipped or deferred.
-    class BusyScope
-    {
-    public:
-        explicit BusyScope(Link &link) : m_link(link) { ++m_link.m_busyDepth; }
-        ~BusyScope();
-        BusyScope(const BusyScope &) = delete;
-        BusyScope &operator=(const BusyScope &) = delete;
-
-    private:
-        Link &m_link;
-    };
-
 signals:
-    void connectedChanged(bool connected);
-    // open() is about to try `address`.
-    void opening(const QString &address);
-    // The login answers went out (on the main thread, queued).
-    void loggedIn();
-    // A prompt wait ended with the prompt `micros` after its command was sent.
-    void roundTrip(qint64 micros);
-    // Emitted first by close() and by the time-out sequence, while the
-    // connection may still be open: controls go off and polling stops.
-    void aboutToClose();
-    // What arrived, on the main thread: `text` everything since the last
-    // emission, `lastChunk` the newest chunk alone.
+    void stateChanged(wire::State state, wire::Reason reason);
+    // What arrived while no wait was pending: `text` everything since the
+    // last emission, `lastChunk` the newest chunk alone.
     void received(const QString &text, const QString &lastChunk);
-    // A prompt wait has lasted `seconds` (from the third second on).
+    // A prompt wait ended with its prompt, `micros` after the command went out.
+    void replied(const QString &reply, qint64 micros);
+    // A wait has lasted `seconds` (from the second second on).
     void waitProgress(qint64 seconds);
-    // A prompt wait ended with the prompt.
-    void waitSucceeded();
-    // The controller closed the connection (or the socket failed) while no
-    // exchange was pending.
-    void peerClosed();
-    // A wait ran out of time; the time-out alert follows.
-    void timedOut();
 
 private:
-    friend class BusyScope;
-    void onChunk(const QByteArray &bytes);                       // connection thread
-    void onStreamEnd(const QString &reason, quint64 generation); // connection thread
-    void postDisplay(const QString &text);                       // connection thread
-    void receiveTimeout();
-    void runDeferredActions();
-    bool write(Connection &conn, const QByteArray &bytes, bool secret = false);
+    struct PendingWait
+    {
+        Wait wait;
+        bool done = false;
+        quint64 arrivals = 0;
+    };
+
+    void setState(State state, Reason reason);
+    void onConnected();
+    void onReadyRead();
+    void readSlice();
+    // Reads and handles one slice; false when nothing was there.
+    bool readOnce();
+    void showDisplay();
+    void onSocketGone();
+    void takeDown(Reason reason, bool alert);
+    bool writeBytes(const QByteArray &bytes, bool secret = false);
+    void appendReply(const QString &text);
+    bool waitSatisfied(const QString &text) const;
+    QCoro::Task<> drain();
+    void alertWhenFree(const QString &message);
+    void showAlerts();
+    // Sleeps until `alarm` rings or `duration` passes.
+    QCoro::Task<> sleep(Alarm &alarm, ms duration);
+    void ringAll();
 
     Dialogs *m_dialogs = nullptr;
-    LinkState m_state;
-    std::unique_ptr<Connection> m_conn;
-    std::unique_ptr<ReceiveHandler> m_receiver;
+    QTcpSocket *m_socket = nullptr;
+    ReceiveHandler m_receiver;
+    State m_state = State::Disconnected;
     QString m_address;
-    ms m_connectTimeout{5000};
-    ms m_disconnectPause{1000};
+    quint64 m_generation = 0;
+    Timing m_timing;
     qint64 m_timeoutSeconds = 30;
-    int m_busyDepth = 0;
-    std::deque<std::function<void()>> m_deferred;
-    bool m_deferredPosted = false;
-    std::atomic<quint64> m_generation{0};
-    std::atomic<bool> m_closing{false};
-    // Set when the controller closed the connection or the socket failed.
-    std::atomic<bool> m_peerGone{false};
-    std::atomic<qint64> m_pendingDisplays{0};
-    std::mutex m_displayMutex;
-    QString m_displayBacklog;
-    QString m_lastChunk;
-    bool m_displayPosted = false;
-    std::atomic<WireTap *> m_tap{nullptr};
-    // Restarted by every command line sent: the round trip's start.
+
+    // The exchange slot.
+    std::deque<Action> m_queue;
+    bool m_running = false;
+    QStringList m_alerts;
+    bool m_alertsPosted = false;
+
+    // The wait in progress (at most one: one exchange at a time).
+    PendingWait *m_wait = nullptr;
+    QString m_reply;
+    quint64 m_arrivals = 0;
+    bool m_bkpMode = false;
     QElapsedTimer m_sentAt;
+    // Every sleeping wait and pause, rung when the link goes down.
+    QList<QPointer<Alarm>> m_alarms;
+    Alarm *m_waitAlarm = nullptr;
+    bool m_answered = false; // the last slice ended the pending wait
+
+    // Display text collected while the event loop had other work.
+    QString m_display;
+    QString m_lastChunk;
+    bool m_readPosted = false;
+    WireTap *m_tap = nullptr;
 };
 
-} // namespace link
+} // namespace wire

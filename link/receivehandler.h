@@ -1,18 +1,16 @@
-// What happens to each chunk the controller sends: decode, append to rcvBuff,
-// answer the login prompts, notice the breakpoint prompt, end the waits.
-// Runs on the connection thread; it knows nothing of widgets.
+// What happens to each chunk the controller sends: decode it, answer the
+// login prompts (also when a prompt arrives in pieces), notice the
+// breakpoint prompt. Pure: it owns no socket and sends nothing itself.
 #pragma once
 
-#include "link/linkstate.h"
 #include "link/protocol.h"
 #include "link/sjis.h"
 
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
-#include <functional>
 
-namespace link {
+namespace wire {
 
 inline const QString kLoginPrompt = QString::fromLatin1(protocol::kLoginPrompt);
 inline const QString kPasswordPrompt = QString::fromLatin1(protocol::kPasswordPrompt);
@@ -21,25 +19,28 @@ inline const QString kPassword = QString::fromLatin1(protocol::kPassword);
 
 struct ChunkResult
 {
-    QString display; // the chunk's text as the console should get it
-    bool scheduleDisplay = false;
-    bool loggedIn = false; // the password was answered
-    QStringList trace;     // lines for standard output
+    QString text;            // the chunk decoded: what a reply collects
+    QString display;         // what the console should get of it (login answered: nothing)
+    QStringList answers;     // command lines to send now, in order (the login)
+    bool loggedIn = false;   // the password was answered
+    bool breakpoint = false; // a "#?" prompt arrived
+    QStringList trace;       // lines for standard output
 };
 
 class ReceiveHandler
 {
 public:
-    // `send` sends one command line (the send path's sendString); it is called
-    // from within onChunk, in protocol order.
-    ReceiveHandler(LinkState &state, std::function<void(const QString &)> send);
-
-    ChunkResult onChunk(const QByteArray &bytes);
+    // `waiting`: a wait is pending, so the chunk is a reply and no login
+    // prompt is looked for in it.
+    ChunkResult onChunk(const QByteArray &bytes, bool waiting);
+    // A new connection: nothing of the last one is carried over.
+    void reset();
 
 private:
-    LinkState &m_state;
-    std::function<void(const QString &)> m_send;
     SjisStreamDecoder m_decoder;
+    // The end of the text that arrived while nobody waited and answered no
+    // prompt yet: a prompt split across packets is found when its rest comes.
+    QString m_unanswered;
 };
 
-} // namespace link
+} // namespace wire

@@ -3,7 +3,7 @@
 #include "link/protocol.h"
 #include "link/textutil.h"
 
-namespace link {
+namespace wire {
 
 ConsoleLine prepareConsoleLine(const QString &line)
 {
@@ -81,4 +81,4 @@ Address parseAddress(const QString &raw, quint16 defaultPort)
     return a;
 }
 
-} // namespace link
+} // namespace wire

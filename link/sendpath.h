@@ -4,7 +4,7 @@
 #include <QString>
 #include <QStringList>
 
-namespace link {
+namespace wire {
 
 struct ConsoleLine
 {
@@ -30,4 +30,4 @@ struct Address
 };
 Address parseAddress(const QString &text, quint16 defaultPort);
 
-} // namespace link
+} // namespace wire

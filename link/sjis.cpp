@@ -5,7 +5,7 @@
 #include <QStringEncoder>
 #include <optional>
 
-namespace link {
+namespace wire {
 
 namespace {
 constexpr const char *kCodecName = "windows-31j";
@@ -93,4 +93,4 @@ QString SjisStreamDecoder::decode(const QByteArray &chunk)
     return decoder().decode(bytes);
 }
 
-} // namespace link
+} // namespace wire

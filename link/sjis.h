@@ -5,7 +5,7 @@
 #include <QString>
 #include <memory>
 
-namespace link {
+namespace wire {
 
 // Strict encoding: ok is false (and the result empty) when any character has no
 // cp932 mapping. A yen sign is NOT translated here; the send path does that.
@@ -39,4 +39,4 @@ bool sjisAvailable();
 // True for a cp932 lead byte (first byte of a double-byte character).
 bool isSjisLeadByte(unsigned char b);
 
-} // namespace link
+} // namespace wire

@@ -6,7 +6,7 @@
 
 #include <QByteArray>
 
-namespace link {
+namespace wire {
 
 class WireTap
 {
@@ -17,4 +17,4 @@ public:
     virtual void received(const QByteArray &bytes) = 0;
 };
 
-} // namespace link
+} // namespace wire

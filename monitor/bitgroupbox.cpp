@@ -36,7 +36,7 @@ QColor lampColour(BitGroup group)
 
 } // namespace
 
-BitGroupBox::BitGroupBox(link::Link &link, const Spec &spec, QWidget *parent)
+BitGroupBox::BitGroupBox(wire::Link &link, const Spec &spec, QWidget *parent)
     : QGroupBox(spec.title, parent), m_link(link), m_group(spec.group)
 {
     using namespace ui;
@@ -58,7 +58,8 @@ BitGroupBox::BitGroupBox(link::Link &link, const Spec &spec, QWidget *parent)
     QPushButton *clear = nullptr;
     if (forcing && spec.clearTag >= 0) {
         clear = makeButton(tagName(spec.clearTag), spec.clearCaption, spec.clearCaption);
-        connect(clear, &QPushButton::clicked, this, [this] { m_link.userAction([this] { clearAll(); }); });
+        connect(clear, &QPushButton::clicked, this,
+                [this] { m_link.enqueue([this] { return clearAll(); }); });
     }
 
     auto *lamps = new QGridLayout;
@@ -87,9 +88,9 @@ BitGroupBox::BitGroupBox(link::Link &link, const Spec &spec, QWidget *parent)
             on->setFixedWidth(bw);
             off->setFixedWidth(bw);
             connect(on, &QPushButton::clicked, this,
-                    [this, k] { m_link.userAction([this, k] { force(k, true); }); });
+                    [this, k] { m_link.enqueue([this, k] { return force(k, true); }); });
             connect(off, &QPushButton::clicked, this,
-                    [this, k] { m_link.userAction([this, k] { force(k, false); }); });
+                    [this, k] { m_link.enqueue([this, k] { return force(k, false); }); });
             lamps->addWidget(on, 2, col, Qt::AlignHCenter);
             lamps->addWidget(off, 3, col, Qt::AlignHCenter);
         }
@@ -132,15 +133,15 @@ BitGroupBox::BitGroupBox(link::Link &link, const Spec &spec, QWidget *parent)
     }
 }
 
-void BitGroupBox::poll(link::Link &link)
+QCoro::Task<> BitGroupBox::poll(wire::Link &link)
 {
-    link.state().setWaitPrompt(true);
     const QString bank = bankWord(m_popup->currentText());
     const QString command = bitQuery(bank, bankCast(m_group));
-    link.sendString(command);
-    link.receivePrompt();
-    showBits(link.state().rcvBuff(), bank);
-    emit replyRead(command, link.state().rcvBuff());
+    const std::optional<QString> answered = co_await link.exchange(command);
+    // A reply cut short by a failed wait still shows what of it parses.
+    const QString reply = answered ? *answered : link.replySoFar();
+    showBits(reply, bank);
+    emit replyRead(command, reply);
 }
 
 void BitGroupBox::showBits(const QString &reply, const QString &bankWord)
@@ -162,20 +163,20 @@ void BitGroupBox::showBits(const QString &reply, const QString &bankWord)
     ui::Freshness::confirm({m_stat});
 }
 
-void BitGroupBox::force(int lamp, bool on)
+QCoro::Task<> BitGroupBox::force(int lamp, bool on)
 {
     // The operand is the bit the lamp showed last, so the command follows the
     // bank on screen; before the first reading there is nothing to send.
     if (!m_shown || lamp >= m_shown->size())
-        return;
-    m_link.commandExec(forceCommand(on, m_shown->at(lamp)));
+        co_return;
+    co_await m_link.exchange(forceCommand(on, m_shown->at(lamp)));
 }
 
-void BitGroupBox::clearAll()
+QCoro::Task<> BitGroupBox::clearAll()
 {
     const QString line = clearCommand(m_group);
     if (!line.isEmpty())
-        m_link.commandExec(line);
+        co_await m_link.exchange(line);
 }
 
 } // namespace monitor

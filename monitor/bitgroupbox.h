@@ -5,6 +5,7 @@
 
 #include "monitor/banks.h"
 
+#include <QCoroTask>
 #include <QGroupBox>
 #include <QString>
 #include <QStringList>
@@ -14,7 +15,7 @@
 class QComboBox;
 class QLabel;
 
-namespace link {
+namespace wire {
 class Link;
 }
 
@@ -47,10 +48,10 @@ public:
         bool headerOnTop = false;
     };
 
-    BitGroupBox(link::Link &link, const Spec &spec, QWidget *parent = nullptr);
+    BitGroupBox(wire::Link &link, const Spec &spec, QWidget *parent = nullptr);
 
     // The tick's part: reads the selected bank and shows it.
-    void poll(link::Link &link);
+    QCoro::Task<> poll(wire::Link &link);
 
 signals:
     void replyRead(const QString &command, const QString &reply);
@@ -59,10 +60,10 @@ private:
     // Shows one reply to the bit query of bank `bankWord`; a reply that does
     // not parse changes nothing.
     void showBits(const QString &reply, const QString &bankWord);
-    void force(int lamp, bool on);
-    void clearAll();
+    QCoro::Task<> force(int lamp, bool on);
+    QCoro::Task<> clearAll();
 
-    link::Link &m_link;
+    wire::Link &m_link;
     BitGroup m_group;
     QComboBox *m_popup = nullptr;
     QLabel *m_stat = nullptr;

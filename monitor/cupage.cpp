@@ -6,7 +6,7 @@
 
 namespace monitor {
 
-CuPage::CuPage(link::Link &link, QWidget *parent) : ui::Page(parent)
+CuPage::CuPage(wire::Link &link, QWidget *parent) : ui::Page(parent)
 {
     auto *v = new QVBoxLayout(this);
     v->setSpacing(10);
@@ -40,10 +40,10 @@ CuPage::CuPage(link::Link &link, QWidget *parent) : ui::Page(parent)
         connect(g, &BitGroupBox::replyRead, this, &ui::Page::replyRead);
 }
 
-void CuPage::poll(link::Link &link)
+QCoro::Task<> CuPage::poll(wire::Link &link)
 {
-    m_outputs->poll(link);
-    m_inputs->poll(link);
+    co_await m_outputs->poll(link);
+    co_await m_inputs->poll(link);
 }
 
 } // namespace monitor

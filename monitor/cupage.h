@@ -4,7 +4,7 @@
 
 #include "ui/page.h"
 
-namespace link {
+namespace wire {
 class Link;
 }
 
@@ -17,10 +17,10 @@ class CuPage : public ui::Page
     Q_OBJECT
 
 public:
-    explicit CuPage(link::Link &link, QWidget *parent = nullptr);
+    explicit CuPage(wire::Link &link, QWidget *parent = nullptr);
 
     // Outputs, then inputs: one bit query each.
-    void poll(link::Link &link) override;
+    QCoro::Task<> poll(wire::Link &link) override;
 
 private:
     BitGroupBox *m_outputs = nullptr;

@@ -6,7 +6,7 @@
 
 namespace monitor {
 
-IoPage::IoPage(link::Link &link, QWidget *parent) : ui::Page(parent)
+IoPage::IoPage(wire::Link &link, QWidget *parent) : ui::Page(parent)
 {
     auto *v = new QVBoxLayout(this);
     v->setSpacing(10);
@@ -56,11 +56,11 @@ IoPage::IoPage(link::Link &link, QWidget *parent) : ui::Page(parent)
         connect(g, &BitGroupBox::replyRead, this, &ui::Page::replyRead);
 }
 
-void IoPage::poll(link::Link &link)
+QCoro::Task<> IoPage::poll(wire::Link &link)
 {
-    m_outputs->poll(link);
-    m_inputs->poll(link);
-    m_relays->poll(link);
+    co_await m_outputs->poll(link);
+    co_await m_inputs->poll(link);
+    co_await m_relays->poll(link);
 }
 
 } // namespace monitor

@@ -4,7 +4,7 @@
 
 #include "ui/page.h"
 
-namespace link {
+namespace wire {
 class Link;
 }
 
@@ -17,10 +17,10 @@ class IoPage : public ui::Page
     Q_OBJECT
 
 public:
-    explicit IoPage(link::Link &link, QWidget *parent = nullptr);
+    explicit IoPage(wire::Link &link, QWidget *parent = nullptr);
 
     // Outputs, inputs, then relays: one bit query each.
-    void poll(link::Link &link) override;
+    QCoro::Task<> poll(wire::Link &link) override;
 
 private:
     BitGroupBox *m_outputs = nullptr;

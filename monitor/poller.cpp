@@ -1,6 +1,6 @@
 #include "monitor/poller.h"
 
-#include "app/clock.h"
+#include "core/clock.h"
 #include "link/link.h"
 #include "link/protocol.h"
 #include "monitor/polling.h"
@@ -20,12 +20,24 @@ namespace {
 const QString kStar = QStringLiteral("★");
 }
 
-Poller::Poller(link::Link &link, Clock &clock, QObject *parent)
+Poller::Poller(wire::Link &link, Clock &clock, QObject *parent)
     : QObject(parent), m_link(link), m_clock(clock), m_timer(new QTimer(this))
 {
     m_timer->setTimerType(Qt::PreciseTimer);
     m_timer->setSingleShot(true);
     connect(m_timer, &QTimer::timeout, this, &Poller::onTimeout);
+    // Polling ends with the connection. Closing still has the socket: the
+    // stop says its goodbye before the link says its own. A connection
+    // dropped at once (no Closing) has nobody left to tell.
+    connect(&m_link, &wire::Link::stateChanged, this, [this](wire::State state, wire::Reason) {
+        if (state == wire::State::Closing) {
+            timerStop();
+        } else if (state == wire::State::Disconnected && m_running) {
+            emit indicatorHidden();
+            m_timer->stop();
+            m_running = false;
+        }
+    });
 }
 
 Poller::~Poller() = default;
@@ -35,21 +47,26 @@ void Poller::setPage(ui::Page *page)
     m_page = page;
 }
 
-void Poller::timerStart()
+void Poller::addTickStep(std::function<QCoro::Task<>(ui::Page *page)> step)
 {
-    if (!m_link.isConnected())
-        return;
+    m_steps.push_back(std::move(step));
+}
+
+QCoro::Task<> Poller::timerStart()
+{
+    if (!m_link.up())
+        co_return;
     m_timer->stop();
     m_running = false;
     emit statusCleared();
     emit indicatorShown(kStar);
-    m_link.state().setWaitPrompt(true);
-    m_link.sendString(QLatin1String(protocol::kMachineModeWord));
-    m_link.receivePrompt();
+    const quint64 generation = m_link.generation();
+    const std::optional<QString> reply = co_await m_link.exchange(QLatin1String(protocol::kMachineModeWord));
+    Q_UNUSED(reply);
     // A time-out or a disconnect during that wait closed the link; a timer
     // started now would only tick on without a connection.
-    if (!m_link.isConnected())
-        return;
+    if (!m_link.up() || m_link.generation() != generation)
+        co_return;
     m_ticks = 0;
     m_running = true;
     m_grid.start();
@@ -71,9 +88,15 @@ void Poller::timerStop()
 
 void Poller::onTimeout()
 {
-    tick();
-    // Re-armed only while polling still runs and nobody restarted it during
-    // the tick (a time-out or a disconnect stops it).
+    // A tick that runs re-arms the timer when it ends; a skipped one at once.
+    if (!startTick(true))
+        rearm();
+}
+
+void Poller::rearm()
+{
+    // Only while polling still runs and nobody restarted it during the tick
+    // (a time-out or a disconnect stops it).
     if (!m_running || m_timer->isActive())
         return;
     const qint64 next = nextTickDue(m_dueMs, m_grid.elapsed());
@@ -86,26 +109,45 @@ void Poller::onTimeout()
 
 void Poller::tick()
 {
+    startTick(false);
+}
+
+bool Poller::startTick(bool fromTimer)
+{
     // One exchange slot for the whole program: a tick that falls due while a
     // user action (or another wait) holds it is skipped, not queued.
-    if (m_link.busy()) {
+    const bool queued =
+        m_link.enqueue([this, fromTimer] { return runTick(fromTimer); }, wire::Link::IfBusy::Skip);
+    if (!queued) {
         emit ticksSkipped(1);
         emit ticked();
-        return;
     }
-    {
-        link::Link::BusyScope busy(m_link);
-        m_inTick = true;
-        ++m_ticks;
-        emit indicatorColourChanged(ui::kLightGray);
-        if (m_page)
-            m_page->tick(m_link);
-        if (starBlue(m_ticks))
-            emit indicatorColourChanged(ui::kBlue);
-        m_inTick = false;
+    return queued;
+}
+
+QCoro::Task<> Poller::runTick(bool fromTimer)
+{
+    m_inTick = true;
+    ++m_ticks;
+    emit indicatorColourChanged(ui::kLightGray);
+    const QPointer<ui::Page> page = m_page;
+    if (page) {
+        QCoro::Task<> read = page->tick(m_link);
+        co_await read;
     }
+    // By index: a step added meanwhile runs from the next tick on.
+    const size_t steps = m_steps.size();
+    for (size_t i = 0; i < steps && i < m_steps.size(); ++i) {
+        QCoro::Task<> step = m_steps[i](page.data());
+        co_await step;
+    }
+    if (starBlue(m_ticks))
+        emit indicatorColourChanged(ui::kBlue);
+    m_inTick = false;
     emit tickRan();
     emit ticked();
+    if (fromTimer)
+        rearm();
 }
 
 } // namespace monitor

@@ -5,16 +5,18 @@
 #pragma once
 
 #include <QColor>
+#include <QCoroTask>
 #include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 #include <functional>
+#include <vector>
 
 class Clock;
 class QTimer;
 
-namespace link {
+namespace wire {
 class Link;
 }
 namespace ui {
@@ -28,14 +30,16 @@ class Poller : public QObject
     Q_OBJECT
 
 public:
-    Poller(link::Link &link, Clock &clock, QObject *parent = nullptr);
+    Poller(wire::Link &link, Clock &clock, QObject *parent = nullptr);
     ~Poller() override;
 
     // Starts polling: tells the controller ("CMD$") and ticks every 0.3 s.
-    // Does nothing without a connection; a running poll starts over.
-    void timerStart();
+    // Does nothing without a connection; a running poll starts over. Runs
+    // inside the exchange slot (an action given to the link's queue).
+    QCoro::Task<> timerStart();
     // Stops polling: writes the time marker to the console and says
-    // "CMD$ 0". The star goes away even when nothing was running.
+    // "CMD$ 0", both only when polling was running. The star goes away even
+    // when nothing was running. The link going down stops polling too.
     void timerStop();
 
     // The page the ticks read: the selected tab's, nothing for a tab that
@@ -50,8 +54,14 @@ public:
     qint64 ticks() const { return m_ticks; }
 
     // One tick now, as the timer runs it: skipped while another exchange
-    // holds the link.
+    // holds the link. The tick runs on in the exchange slot after this
+    // returns; ticked() tells when it has ended.
     void tick();
+
+    // Something more a tick does after the page's reads, inside the same
+    // tick (the slot still held), in the order added. `page` is the page the
+    // tick read, nullptr when none.
+    void addTickStep(std::function<QCoro::Task<>(ui::Page *page)> step);
 
 signals:
     void statusCleared();
@@ -70,10 +80,18 @@ signals:
 
 private:
     void onTimeout();
+    // Starts one tick in the exchange slot unless it is busy; false when
+    // skipped.
+    bool startTick(bool fromTimer);
+    QCoro::Task<> runTick(bool fromTimer);
+    // Arms the timer for the next grid time after now, counting the grid
+    // times a long tick ran over as skipped.
+    void rearm();
 
-    link::Link &m_link;
+    wire::Link &m_link;
     Clock &m_clock;
     QPointer<ui::Page> m_page;
+    std::vector<std::function<QCoro::Task<>(ui::Page *)>> m_steps;
     // Single-shot and re-armed after each tick, so ticks stay on the grid
     // counted from timerStart and a long tick skips the due times it ran
     // over. m_dueMs is the grid time of the tick the timer is armed for.

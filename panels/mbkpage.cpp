@@ -37,7 +37,7 @@ void setStepper(QSpinBox *stepper, qint64 value)
 
 } // namespace
 
-MbkPage::MbkPage(link::Link &link, QWidget *parent) : ui::Page(parent), m_link(link)
+MbkPage::MbkPage(wire::Link &link, QWidget *parent) : ui::Page(parent), m_link(link)
 {
     auto *v = new QVBoxLayout(this);
     v->setSpacing(10);
@@ -177,15 +177,15 @@ monitor::BitGroupBox *MbkPage::buildBitGroup()
     return m_bits;
 }
 
-void MbkPage::poll(link::Link &link)
+QCoro::Task<> MbkPage::poll(wire::Link &link)
 {
     for (int row = 0; row < kRows; row += 2)
-        mbkvalueshow(link, row);
+        co_await mbkvalueshow(link, row);
     for (int row = 1; row < kRows; row += 2) {
         if (!m_adr[row]->text().isEmpty())
-            mbkvalueshow(link, row);
+            co_await mbkvalueshow(link, row);
     }
-    m_bits->poll(link);
+    co_await m_bits->poll(link);
 }
 
 MbkSize MbkPage::size() const
@@ -199,12 +199,12 @@ MbkSize MbkPage::size() const
     return MbkSize::None;
 }
 
-void MbkPage::mbkvalueshow(link::Link &link, int row)
+QCoro::Task<> MbkPage::mbkvalueshow(wire::Link &link, int row)
 {
     const QString command = mbkReadCommand(m_adr[row]->text(), size());
-    const std::optional<QString> reply = link.exchange(command);
+    const std::optional<QString> reply = co_await link.exchange(command);
     if (!reply)
-        return;
+        co_return;
     emit replyRead(command, *reply);
     m_data[row]->setText(mbkDisplay(*reply, m_hex->isChecked()));
     ui::Freshness::confirm({m_data[row]});
@@ -259,19 +259,19 @@ void MbkPage::onModDataEntered()
     if (!command)
         return;
     setTextColor(m_modData, kBlack);
-    m_link.userAction([this, cmd = *command] { m_link.commandExec(cmd); });
+    m_link.enqueue([this, cmd = *command]() -> QCoro::Task<> { co_await m_link.exchange(cmd); });
 }
 
 void MbkPage::onTypeClicked()
 {
-    link::trace(m_dec->isChecked() ? QStringLiteral("Dec") : QStringLiteral("Hex"));
+    wire::trace(m_dec->isChecked() ? QStringLiteral("Dec") : QStringLiteral("Hex"));
 }
 
 void MbkPage::onSizeClicked()
 {
     const QString name = mbkSizeName(size());
     if (!name.isEmpty())
-        link::trace(name);
+        wire::trace(name);
     layOutFrom(false);
 }
 

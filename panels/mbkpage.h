@@ -5,6 +5,7 @@
 #include "panels/mbk.h"
 #include "ui/page.h"
 
+#include <QCoroTask>
 #include <array>
 #include <optional>
 
@@ -25,10 +26,10 @@ class MbkPage : public ui::Page
 public:
     static constexpr int kRows = 8;
 
-    explicit MbkPage(link::Link &link, QWidget *parent = nullptr);
+    explicit MbkPage(wire::Link &link, QWidget *parent = nullptr);
 
     // Reads the rows (odd rows only while they have an address) and the bit word.
-    void poll(link::Link &link) override;
+    QCoro::Task<> poll(wire::Link &link) override;
 
 private slots:
     void onAdrSelectEntered();
@@ -45,9 +46,9 @@ private:
     // change) from row 0's address, whatever the start field holds typed.
     void layOutFrom(bool typed);
     void layOutRows(const std::array<QString, kRows> &rows);
-    void mbkvalueshow(link::Link &link, int row);
+    QCoro::Task<> mbkvalueshow(wire::Link &link, int row);
 
-    link::Link &m_link;
+    wire::Link &m_link;
     QLineEdit *m_adrSelect = nullptr;
     QSpinBox *m_stepper = nullptr;
     std::array<QLineEdit *, kRows> m_adr{};

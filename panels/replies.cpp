@@ -47,7 +47,7 @@ QString stringHex(const QString &s)
         if (s.at(i).isHighSurrogate() && i + 1 < s.size() && s.at(i + 1).isLowSurrogate())
             len = 2;
         bool ok = false;
-        QByteArray bytes = link::sjisEncode(s.mid(i, len), &ok);
+        QByteArray bytes = wire::sjisEncode(s.mid(i, len), &ok);
         if (!ok)
             bytes = QByteArray("?");
         for (const char b : bytes)

@@ -24,7 +24,7 @@ using namespace ui;
 
 namespace panels {
 
-TasksPage::TasksPage(link::Link &link, QWidget *parent) : ui::Page(parent), m_link(link)
+TasksPage::TasksPage(wire::Link &link, QWidget *parent) : ui::Page(parent), m_link(link)
 {
     auto *h = new QHBoxLayout(this);
     h->setSpacing(10);
@@ -125,20 +125,20 @@ TasksPage::TasksPage(link::Link &link, QWidget *parent) : ui::Page(parent), m_li
     onTaskNoSelectEntered();
 }
 
-void TasksPage::poll(link::Link &link)
+QCoro::Task<> TasksPage::poll(wire::Link &link)
 {
     for (int row = 0; row < kRows; ++row)
-        taskvalueshow(link, row);
+        co_await taskvalueshow(link, row);
 }
 
-void TasksPage::taskvalueshow(link::Link &link, int row)
+QCoro::Task<> TasksPage::taskvalueshow(wire::Link &link, int row)
 {
     const std::optional<QString> command = taskReadCommand(m_taskNo[row]->text());
     if (!command)
-        return;
-    const std::optional<QString> reply = link.exchange(*command);
+        co_return;
+    const std::optional<QString> reply = co_await link.exchange(*command);
     if (!reply)
-        return;
+        co_return;
     emit replyRead(*command, *reply);
     const TaskValues v = parseTaskReply(*reply);
     if (v.step)
@@ -185,9 +185,10 @@ void TasksPage::onStepperChanged()
 
 void TasksPage::onAreaClearClicked()
 {
-    m_link.userAction([this] {
-        if (m_link.exchange(taskAreaClearCommand()))
-            link::trace(QStringLiteral("TASK MBK Area Cleared"));
+    m_link.enqueue([this]() -> QCoro::Task<> {
+        const std::optional<QString> reply = co_await m_link.exchange(taskAreaClearCommand());
+        if (reply)
+            wire::trace(QStringLiteral("TASK MBK Area Cleared"));
     });
 }
 

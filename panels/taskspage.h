@@ -4,6 +4,7 @@
 
 #include "ui/page.h"
 
+#include <QCoroTask>
 #include <QString>
 #include <array>
 
@@ -21,10 +22,10 @@ class TasksPage : public ui::Page
 public:
     static constexpr int kRows = 8;
 
-    explicit TasksPage(link::Link &link, QWidget *parent = nullptr);
+    explicit TasksPage(wire::Link &link, QWidget *parent = nullptr);
 
     // Reads step and status of every row.
-    void poll(link::Link &link) override;
+    QCoro::Task<> poll(wire::Link &link) override;
 
 private slots:
     void onTaskNoSelectEntered();
@@ -32,10 +33,10 @@ private slots:
     void onAreaClearClicked();
 
 private:
-    void taskvalueshow(link::Link &link, int row);
+    QCoro::Task<> taskvalueshow(wire::Link &link, int row);
     void layOutRows(const std::array<QString, kRows> &rows);
 
-    link::Link &m_link;
+    wire::Link &m_link;
     QLineEdit *m_taskNoSelect = nullptr;
     QSpinBox *m_stepper = nullptr;
     std::array<QLineEdit *, kRows> m_taskNo{};

@@ -69,7 +69,7 @@ void showStyled(QLabel *label, const StyledPieces &pieces, const QString &plain)
 
 } // namespace
 
-VariablesPage::VariablesPage(link::Link &link, QWidget *parent) : ui::Page(parent), m_link(link)
+VariablesPage::VariablesPage(wire::Link &link, QWidget *parent) : ui::Page(parent), m_link(link)
 {
     auto *h = new QHBoxLayout(this);
     h->setSpacing(10);
@@ -162,10 +162,10 @@ VariablesPage::VariablesPage(link::Link &link, QWidget *parent) : ui::Page(paren
     connect(m_modValue, &QLineEdit::returnPressed, this, &VariablesPage::onModValueEntered);
 }
 
-void VariablesPage::poll(link::Link &link)
+QCoro::Task<> VariablesPage::poll(wire::Link &link)
 {
     for (int row = 0; row < kRows; ++row)
-        variableshow(link, row);
+        co_await variableshow(link, row);
 }
 
 QStringList VariablesPage::variableNames() const
@@ -187,19 +187,19 @@ void VariablesPage::showLastReply(const QString &chunk)
     m_lastReply->setText(text::trimNewlines(chunk));
 }
 
-void VariablesPage::variableshow(link::Link &link, int row)
+QCoro::Task<> VariablesPage::variableshow(wire::Link &link, int row)
 {
     QCheckBox *check = m_checks[row];
     const VariableQuery q = variableQuery(text::trimBlanks(m_names[row]->text()));
     if (!q.valid || !check->isChecked()) {
         check->setChecked(false);
-        return;
+        co_return;
     }
     // A wait that failed (time-out, link gone) brought no reply: the row
     // keeps showing its last value, like the other panels' rows.
-    const std::optional<QString> reply = link.exchange(q.command);
+    const std::optional<QString> reply = co_await link.exchange(q.command);
     if (!reply)
-        return;
+        co_return;
     emit replyRead(q.command, *reply);
     const VariableDisplay d = formatVariable(*reply, q.variname, m_hex->isChecked());
     if (!d.styled.isEmpty())
@@ -222,7 +222,7 @@ void VariablesPage::onAllClicked()
 
 void VariablesPage::onTypeClicked()
 {
-    link::trace(m_dec->isChecked() ? QStringLiteral("Dec") : QStringLiteral("Hex"));
+    wire::trace(m_dec->isChecked() ? QStringLiteral("Dec") : QStringLiteral("Hex"));
 }
 
 void VariablesPage::onModNameEntered()
@@ -236,7 +236,7 @@ void VariablesPage::onModValueEntered()
     const std::optional<QString> command = assignmentCommand(m_modName->text(), m_modValue->text());
     if (!command)
         return;
-    m_link.userAction([this, cmd = *command] { m_link.commandExec(cmd); });
+    m_link.enqueue([this, cmd = *command]() -> QCoro::Task<> { co_await m_link.exchange(cmd); });
 }
 
 } // namespace panels

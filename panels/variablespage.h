@@ -4,6 +4,7 @@
 
 #include "ui/page.h"
 
+#include <QCoroTask>
 #include <QString>
 #include <QStringList>
 #include <array>
@@ -22,10 +23,10 @@ class VariablesPage : public ui::Page
 public:
     static constexpr int kRows = 8;
 
-    explicit VariablesPage(link::Link &link, QWidget *parent = nullptr);
+    explicit VariablesPage(wire::Link &link, QWidget *parent = nullptr);
 
     // Reads every checked row with a valid name.
-    void poll(link::Link &link) override;
+    QCoro::Task<> poll(wire::Link &link) override;
 
     // The watched names as typed, one per row; the settings keep them.
     QStringList variableNames() const;
@@ -42,9 +43,9 @@ private slots:
     void onModValueEntered();
 
 private:
-    void variableshow(link::Link &link, int row);
+    QCoro::Task<> variableshow(wire::Link &link, int row);
 
-    link::Link &m_link;
+    wire::Link &m_link;
     std::array<QCheckBox *, kRows> m_checks{};
     std::array<QLineEdit *, kRows> m_names{};
     std::array<QLabel *, kRows> m_values{};

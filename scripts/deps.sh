@@ -10,7 +10,7 @@ set -euo pipefail
 
 # qt6-charts-dev draws the trend plot; on Debian 12 its CMake package also
 # needs the OpenGL module's development files, which it does not pull in.
-packages=(cmake ninja-build g++ qt6-base-dev qt6-charts-dev libqt6opengl6-dev)
+packages=(cmake ninja-build g++ qt6-base-dev qt6-charts-dev libqt6opengl6-dev qcoro-qt6-dev)
 case "${1:-}" in
     run) packages+=(fonts-noto-cjk) ;;
     package) packages+=(dpkg-dev file desktop-file-utils appstream) ;;

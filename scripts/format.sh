@@ -34,6 +34,16 @@ fi
 mapfile -t differ < <(grep -oE '^[^:]+:[0-9]+:[0-9]+: warning: code should be clang-formatted' <<<"$report" |
                       cut -d: -f1 | sort -u)
 
+# GCC 12 miscompiles a co_await inside a condition, a short-circuit or a
+# ternary (the awaited value is destroyed twice or never resumed): such a
+# co_await goes into a named variable first.
+coawait=$(grep -nE '(\b(if|while) \(.*co_await|(&&|\|\||\?) *co_await)' "${files[@]}" || true)
+if [[ -n $coawait ]]; then
+    echo "$coawait"
+    echo "format: co_await inside a condition, a short-circuit or a ternary; await into a variable first"
+    exit 1
+fi
+
 if [[ $check -eq 1 ]]; then
     if [[ ${#differ[@]} -gt 0 ]]; then
         printf '%s\n' "${differ[@]}"

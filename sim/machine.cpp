@@ -144,7 +144,7 @@ void Machine::feed(const QByteArray &bytes, const InputSink &sink)
             Input in;
             in.kind = Input::Kind::Line;
             bool ok = false;
-            in.line = link::sjisDecode(m_line, &ok);
+            in.line = wire::sjisDecode(m_line, &ok);
             if (m_lineOverflow)
                 in.reply = Output::errorReply(Err::LineTooLong) + prompt();
             else if (!ok)

@@ -17,13 +17,13 @@ constexpr int kAsyncCap = 4 * 1024 * 1024;
 QByteArray Output::encode(const QString &text)
 {
     bool ok = false;
-    QByteArray bytes = link::sjisEncode(text, &ok);
+    QByteArray bytes = wire::sjisEncode(text, &ok);
     if (ok)
         return bytes;
     // A test may hand us text that cp932 cannot carry; send what it can.
     bytes.clear();
     for (const QChar c : text) {
-        const QByteArray one = link::sjisEncode(QString(c), &ok);
+        const QByteArray one = wire::sjisEncode(QString(c), &ok);
         bytes += ok ? one : QByteArray("?");
     }
     return bytes;

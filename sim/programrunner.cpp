@@ -215,7 +215,7 @@ Err ProgramRunner::list(const QString &args)
 Err ProgramRunner::loadBlocks(const QString &)
 {
     bool ok = false;
-    const QString text = link::sjisDecode(m_program.takeBlocks(), &ok);
+    const QString text = wire::sjisDecode(m_program.takeBlocks(), &ok);
     if (!ok)
         return Err::BadChar;
     m_program.clear();

@@ -209,7 +209,7 @@ qsizetype ServerWorker::loginBytes(Session &s, const QByteArray &bytes, qsizetyp
     }
     QByteArray raw = s.line;
     raw.removeIf([](char b) { return static_cast<unsigned char>(b) < 0x20; });
-    const QString text = s.overflow ? QString() : link::sjisDecode(raw).trimmed();
+    const QString text = s.overflow ? QString() : wire::sjisDecode(raw).trimmed();
     s.line.clear();
     s.overflow = false;
     if (s.stage == Stage::Login) {
@@ -227,7 +227,7 @@ qsizetype ServerWorker::loginBytes(Session &s, const QByteArray &bytes, qsizetyp
     } else {
         s.stage = Stage::Login;
         enqueue(s,
-                "\r\n\t" + link::sjisEncode(QStringLiteral("ログインできません (Login incorrect)")) +
+                "\r\n\t" + wire::sjisEncode(QStringLiteral("ログインできません (Login incorrect)")) +
                     kLoginPrompt,
                 0);
     }

@@ -1,8 +1,8 @@
 // The breakpoint panel and the maintenance buttons against the controller.
 #include "tools/debugtools.h"
 
-#include "app/clock.h"
 #include "console/consolesink.h"
+#include "core/clock.h"
 #include "link/link.h"
 #include "link/protocol.h"
 #include "link/textutil.h"
@@ -10,7 +10,7 @@
 
 namespace tools {
 
-DebugTools::DebugTools(link::Link &link, Clock &clock, QObject *parent)
+DebugTools::DebugTools(wire::Link &link, Clock &clock, QObject *parent)
     : QObject(parent), m_link(link), m_clock(clock)
 {
 }
@@ -25,7 +25,7 @@ console::ConsoleSink &DebugTools::console()
 
 void DebugTools::breakpointContinue()
 {
-    m_link.state().setBkpMode(false);
+    m_link.clearBkpMode();
     m_link.sendString(QStringLiteral("N"));
     console().consoleAppendScroll(QStringLiteral("\r[BKP: Continue]"));
 }
@@ -38,14 +38,14 @@ void DebugTools::breakpointList()
 
 void DebugTools::breakpointTrace()
 {
-    m_link.state().setBkpMode(false);
+    m_link.clearBkpMode();
     m_link.sendString(QStringLiteral("T"));
     console().consoleAppendScroll(QStringLiteral("\r[BKP: Trace]"));
 }
 
 void DebugTools::breakpointClearAll()
 {
-    m_link.state().setBkpMode(false);
+    m_link.clearBkpMode();
     m_link.sendString(QStringLiteral("BKP 0"));
     console().consoleAppendScroll(QStringLiteral("\r[BKP: All cleared]"));
 }
@@ -63,7 +63,7 @@ QString DebugTools::breakpointAddDelete(const QString &number)
         return QString();
     }
     const QString target = bkpTarget(typed);
-    m_link.state().setBkpMode(false);
+    m_link.clearBkpMode();
     m_link.sendString(QStringLiteral("BKP ") + target);
     console().consoleAppendScroll(QStringLiteral("[BKP: Add/Delete]"));
     return target != typed ? target : shown;
@@ -86,7 +86,7 @@ QString DebugTools::breakpointVariable(const QString &name)
         m_link.sendString(QString());
         return shown;
     }
-    m_link.state().setBkpMode(false);
+    m_link.clearBkpMode();
     console().consoleAppendScroll(QStringLiteral("[BKP: Variable] ") + trimmed);
     m_link.sendString(QStringLiteral("P ") + trimmed);
     return shown;
@@ -110,37 +110,42 @@ void DebugTools::clockAdjust()
 
 // ---- monitor output ------------------------------------------------------------
 
-void DebugTools::monitor()
+QCoro::Task<> DebugTools::monitor()
 {
     console().liveDisplayOn();
-    if (!m_link.exchange(QLatin1String(protocol::kMachineModeWord)))
-        return;
-    m_link.state().setWaitPrompt(true);
+    const std::optional<QString> machineMode =
+        co_await m_link.exchange(QLatin1String(protocol::kMachineModeWord));
+    if (!machineMode)
+        co_return;
     console().sendString1(QStringLiteral("MON"));
-    if (!m_link.receivePrompt())
-        return;
-    console().consoleAppendFollow(m_link.rcvBuff());
-    // Nobody waits for this prompt: the receive path ends the wait, and the
-    // prompt itself is not shown.
-    m_link.state().setWaitPrompt(true);
-    m_link.sendString(QLatin1String(protocol::kMachineModeOff));
+    const std::optional<QString> reply = co_await m_link.answer();
+    if (!reply)
+        co_return;
+    console().consoleAppendFollow(*reply);
+    // Waited for only so that the prompt is taken as the answer it is and
+    // not shown.
+    const std::optional<QString> off = co_await m_link.exchange(QLatin1String(protocol::kMachineModeOff));
+    Q_UNUSED(off);
 }
 
-void DebugTools::monitorListing()
+QCoro::Task<> DebugTools::monitorListing()
 {
     console().liveDisplayOn();
     console().listNextOff();
-    if (!m_link.exchange(QLatin1String(protocol::kMachineModeWord)))
-        return;
-    const std::optional<QString> monReply = m_link.exchange(QStringLiteral("MON"));
+    const std::optional<QString> machineMode =
+        co_await m_link.exchange(QLatin1String(protocol::kMachineModeWord));
+    if (!machineMode)
+        co_return;
+    const std::optional<QString> monReply = co_await m_link.exchange(QStringLiteral("MON"));
     if (!monReply)
-        return;
-    const std::optional<QString> listing =
-        buildMonListing(*monReply, [this](const QString &command) { return m_link.exchange(command); });
-    // A time-out has already closed the link and said so; what was collected
-    // is dropped.
+        co_return;
+    const Exchange exchange = [this](QString command) { return m_link.exchange(std::move(command)); };
+    QCoro::Task<std::optional<QString>> building = buildMonListing(*monReply, exchange);
+    const std::optional<QString> listing = co_await building;
+    // A failed wait has already been dealt with by the link (a time-out
+    // closes it and says so); what was collected is dropped.
     if (!listing)
-        return;
+        co_return;
     console().consoleAppendFollow(QStringLiteral("\r\n") + *listing);
     m_link.sendString(QLatin1String(protocol::kMachineModeOff));
 }

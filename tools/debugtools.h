@@ -3,6 +3,7 @@
 // program lines. The rules they follow live in tools.*.
 #pragma once
 
+#include <QCoroTask>
 #include <QObject>
 #include <QString>
 
@@ -12,7 +13,7 @@ namespace console {
 class ConsoleSink;
 }
 
-namespace link {
+namespace wire {
 class Link;
 }
 
@@ -23,7 +24,7 @@ class DebugTools : public QObject
     Q_OBJECT
 
 public:
-    DebugTools(link::Link &link, Clock &clock, QObject *parent = nullptr);
+    DebugTools(wire::Link &link, Clock &clock, QObject *parent = nullptr);
 
     // Where the tools write their notes and listings; set before the first use.
     void setConsole(console::ConsoleSink &console) { m_console = &console; }
@@ -46,13 +47,17 @@ public slots:
     void clockCheck();
     void clockAdjust();
 
-    void monitor();
-    void monitorListing();
+public:
+    // The monitor output, and the monitor output annotated with program
+    // lines: each waits for its answers, so the caller runs it as a link
+    // action. Either stops where a wait fails.
+    QCoro::Task<> monitor();
+    QCoro::Task<> monitorListing();
 
 private:
     console::ConsoleSink &console();
 
-    link::Link &m_link;
+    wire::Link &m_link;
     Clock &m_clock;
     console::ConsoleSink *m_console = nullptr;
 };

@@ -95,20 +95,22 @@ QString monLine(const QString &head, const QString &programLine)
     return head + QStringLiteral("\t   ") + programLine + QStringLiteral("\r\n");
 }
 
-std::optional<QString> buildMonListing(const QString &monReply, const Exchange &exchange)
+QCoro::Task<std::optional<QString>> buildMonListing(QString monReply, Exchange exchange)
 {
     QString out;
-    for (const MonPiece &piece : parseMonPieces(cleanMonReply(monReply))) {
+    const QVector<MonPiece> pieces = parseMonPieces(cleanMonReply(monReply));
+    for (const MonPiece &piece : pieces) {
         if (!piece.label) {
             out += monLine(piece.head);
             continue;
         }
-        const std::optional<QString> reply = exchange(listCommand(*piece.label));
+        QCoro::Task<std::optional<QString>> asked = exchange(listCommand(*piece.label));
+        const std::optional<QString> reply = co_await asked;
         if (!reply)
-            return std::nullopt;
+            co_return std::nullopt;
         out += monLine(piece.head, cleanListLine(*reply));
     }
-    return out;
+    co_return out;
 }
 
 } // namespace tools

@@ -3,6 +3,7 @@
 // listing. DebugTools runs the exchanges.
 #pragma once
 
+#include <QCoroTask>
 #include <QDateTime>
 #include <QString>
 #include <QVector>
@@ -61,11 +62,12 @@ QString cleanListLine(const QString &reply);
 QString monLine(const QString &head);
 QString monLine(const QString &head, const QString &programLine);
 
-// The whole annotated listing. `exchange` sends one command and returns the
+// The whole annotated listing. `exchange` sends one command and ends with the
 // reply, or nothing when the exchange failed; then the listing is abandoned
-// and nothing is returned. The result does not yet carry the leading CR LF
+// and nothing is returned. The commands go out one after the other, each
+// after the previous reply. The result does not yet carry the leading CR LF
 // the console gets.
-using Exchange = std::function<std::optional<QString>(const QString &command)>;
-std::optional<QString> buildMonListing(const QString &monReply, const Exchange &exchange);
+using Exchange = std::function<QCoro::Task<std::optional<QString>>(QString command)>;
+QCoro::Task<std::optional<QString>> buildMonListing(QString monReply, Exchange exchange);
 
 } // namespace tools

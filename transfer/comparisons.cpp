@@ -1,9 +1,7 @@
 #include "transfer/comparisons.h"
 
-#include "app/dialogs.h"
-#include "app/mainwindow.h"
-#include "console/consolepage.h"
 #include "console/sidepanel.h"
+#include "core/dialogs.h"
 #include "link/link.h"
 #include "transfer/compare.h"
 #include "transfer/comparewindow.h"
@@ -11,11 +9,13 @@
 #include "transfer/transfers.h"
 
 #include <QAction>
+#include <QCoroTask>
 #include <QCryptographicHash>
 #include <QFileSystemWatcher>
 #include <QMenu>
 #include <QPointer>
 #include <QThread>
+#include <QWidget>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -25,6 +25,15 @@
 namespace transfer {
 
 namespace {
+
+// What a comparison works with.
+struct Context
+{
+    QWidget *window; // parents the compare windows
+    wire::Link *link;
+    Transfers *transfers;
+    Dialogs *dialogs;
+};
 
 // What a comparison was made of: Load may load only that, and only over the
 // connection the listing came over.
@@ -50,22 +59,23 @@ std::optional<QString> unchanged(const Basis &basis)
     return now.text;
 }
 
-bool sameConnection(const link::Link &link, const Basis &basis)
+bool sameConnection(const wire::Link &link, const Basis &basis)
 {
-    return link.isConnected() && !link.peerClosedConnection() && link.generation() == basis.generation;
+    return link.up() && link.generation() == basis.generation;
 }
 
 // Load goes off for good the moment the comparison stops being the truth:
 // whichever way the link ends or is replaced, or when the file changes.
-void keepLoadHonest(CompareWindow *shown, link::Link &link, const Basis &basis)
+void keepLoadHonest(CompareWindow *shown, wire::Link &link, const Basis &basis)
 {
     using LoadOff = CompareWindow::LoadOff;
-    const auto linkEnded = [shown] { shown->disableLoad(LoadOff::LinkEnded); };
-    for (const auto ended : {&link::Link::aboutToClose, &link::Link::peerClosed, &link::Link::timedOut})
-        QObject::connect(&link, ended, shown, linkEnded);
-    // The window is only ever made on a live link: any change is another one.
-    QObject::connect(&link, &link::Link::connectedChanged, shown, linkEnded);
-    QObject::connect(&link, &link::Link::opening, shown, linkEnded);
+    // The window is only ever made on a live link: going down, or a new
+    // connection starting, ends the one it was made on.
+    QObject::connect(&link, &wire::Link::stateChanged, shown, [shown](wire::State state, wire::Reason) {
+        if (state == wire::State::Closing || state == wire::State::Disconnected ||
+            state == wire::State::Connecting)
+            shown->disableLoad(LoadOff::LinkEnded);
+    });
 
     auto *watcher = new QFileSystemWatcher(QStringList{basis.path}, shown);
     QObject::connect(watcher, &QFileSystemWatcher::fileChanged, shown, [shown, basis] {
@@ -99,14 +109,37 @@ private:
     std::optional<Result> m_result;
 };
 
-void show(MainWindow &window, const Basis &basis, const Comparing::Result &result)
+// The Load of a compare window, when its turn in the link's queue comes: the
+// link may have gone, or the file changed, while an exchange held the slot.
+QCoro::Task<> loadCompared(wire::Link &link, Transfers &transfers, Basis basis,
+                           QPointer<CompareWindow> window)
 {
-    link::Link &link = window.link();
-    Transfers &transfers = window.transfers();
+    using LoadOff = CompareWindow::LoadOff;
+    if (!sameConnection(link, basis)) {
+        if (window)
+            window->disableLoad(LoadOff::LinkEnded);
+        co_return;
+    }
+    const std::optional<QString> text = unchanged(basis);
+    if (!text) {
+        if (window)
+            window->disableLoad(LoadOff::FileChanged);
+        co_return;
+    }
+    if (window)
+        window->close();
+    QCoro::Task<> load = transfers.loadText(basis.kind, basis.path, *text);
+    co_await load;
+}
+
+void show(const Context &c, const Basis &basis, const Comparing::Result &result)
+{
+    wire::Link &link = *c.link;
+    Transfers &transfers = *c.transfers;
     CompareWindow *shown =
         std::holds_alternative<ProgramComparison>(result)
-            ? new CompareWindow(basis.path, std::get<ProgramComparison>(result), &window)
-            : new CompareWindow(basis.kind, basis.path, std::get<TableComparison>(result), &window);
+            ? new CompareWindow(basis.path, std::get<ProgramComparison>(result), c.window)
+            : new CompareWindow(basis.kind, basis.path, std::get<TableComparison>(result), c.window);
     keepLoadHonest(shown, link, basis);
     // The link or the file may have changed while the comparison was made.
     if (!sameConnection(link, basis))
@@ -115,42 +148,28 @@ void show(MainWindow &window, const Basis &basis, const Comparing::Result &resul
         shown->disableLoad(CompareWindow::LoadOff::FileChanged);
     QObject::connect(shown, &CompareWindow::loadRequested, &transfers,
                      [&link, &transfers, basis, window = QPointer<CompareWindow>(shown)] {
-                         // Checked again when the load's turn comes: the link
-                         // may have gone while an exchange held the slot.
-                         link.userAction([&link, &transfers, basis, window] {
-                             using LoadOff = CompareWindow::LoadOff;
-                             if (!sameConnection(link, basis)) {
-                                 if (window)
-                                     window->disableLoad(LoadOff::LinkEnded);
-                                 return;
-                             }
-                             const std::optional<QString> text = unchanged(basis);
-                             if (!text) {
-                                 if (window)
-                                     window->disableLoad(LoadOff::FileChanged);
-                                 return;
-                             }
-                             if (window)
-                                 window->close();
-                             transfers.loadText(basis.kind, basis.path, *text);
+                         link.enqueue([&link, &transfers, basis, window] {
+                             return loadCompared(link, transfers, basis, window);
                          });
                      });
     shown->show();
 }
 
-void compare(MainWindow &window, Kind kind)
+// One comparison from its file dialog on, as a link action: the listing is
+// read in the action, the comparison made aside, the window shown when done.
+QCoro::Task<> compare(Context c, Kind kind)
 {
-    Transfers &transfers = window.transfers();
-    const QString path = window.dialogs().openFile(transfers.loadDialog(kind));
+    Transfers &transfers = *c.transfers;
+    const QString path = c.dialogs->openFile(transfers.loadDialog(kind));
     if (path.isEmpty())
-        return;
+        co_return;
     const std::optional<QString> text = transfers.readLoadFile(path);
     if (!text)
-        return;
-    const std::optional<QString> listing = transfers.readListing(kind, path);
+        co_return;
+    const std::optional<QString> listing = co_await transfers.readListing(kind, path);
     if (!listing)
-        return;
-    const Basis basis{kind, path, window.link().generation(), hashOf(*text)};
+        co_return;
+    const Basis basis{kind, path, c.link->generation(), hashOf(*text)};
     auto comparing = std::make_shared<Comparing>();
     QThread *worker = QThread::create([comparing, kind, listing = *listing, text = *text] {
         const QStringList controller = listedLines(listing, kind);
@@ -160,9 +179,9 @@ void compare(MainWindow &window, Kind kind)
         else
             comparing->put(compareTables(controller, file));
     });
-    QObject::connect(worker, &QThread::finished, &window, [&window, basis, comparing] {
+    QObject::connect(worker, &QThread::finished, c.window, [c, basis, comparing] {
         if (const std::optional<Comparing::Result> result = comparing->take())
-            show(window, basis, *result);
+            show(c, basis, *result);
     });
     QObject::connect(worker, &QThread::finished, worker, &QObject::deleteLater);
     worker->start();
@@ -170,18 +189,18 @@ void compare(MainWindow &window, Kind kind)
 
 } // namespace
 
-void installCompare(MainWindow &window)
+void installCompare(QWidget *window, wire::Link &link, Transfers &transfers, Dialogs &dialogs,
+                    console::SidePanel &panel, QMenu *fileMenu)
 {
-    const auto request = [&window](Kind kind) {
-        return [&window, kind] { window.link().userAction([&window, kind] { compare(window, kind); }); };
+    const Context c{window, &link, &transfers, &dialogs};
+    const auto request = [c](Kind kind) {
+        return [c, kind] { c.link->enqueue([c, kind] { return compare(c, kind); }); };
     };
-    console::SidePanel &panel = window.consolePage().sidePanel();
-    QObject::connect(&panel, &console::SidePanel::pointCompareRequested, &window, request(Kind::Point));
-    QObject::connect(&panel, &console::SidePanel::mbkCompareRequested, &window, request(Kind::Mbk));
+    QObject::connect(&panel, &console::SidePanel::pointCompareRequested, window, request(Kind::Point));
+    QObject::connect(&panel, &console::SidePanel::mbkCompareRequested, window, request(Kind::Mbk));
 
     // Beside "Open Program…", the File menu's first entry.
-    QMenu *file = window.fileMenu();
-    const QList<QAction *> actions = file->actions();
+    const QList<QAction *> actions = fileMenu->actions();
     QAction *before = actions.size() > 1 ? actions.at(1) : nullptr;
     const struct
     {
@@ -191,21 +210,19 @@ void installCompare(MainWindow &window)
     } entries[] = {{"menuComparePoints", "Compare Points\u2026", Kind::Point},
                    {"menuCompareMbk", "Compare MBK\u2026", Kind::Mbk},
                    {"menuCompareProgram", "Compare Program\u2026", Kind::Program}};
-    link::Link &link = window.link();
     for (const auto &e : entries) {
-        auto *action = new QAction(QString::fromUtf8(e.text), &window);
+        auto *action = new QAction(QString::fromUtf8(e.text), window);
         action->setObjectName(QLatin1String(e.name));
         action->setStatusTip(QStringLiteral("Show what loading a file would change on the controller"));
-        action->setEnabled(false);
-        QObject::connect(action, &QAction::triggered, &window, request(e.kind));
-        // On with a new connection; off however the link ends: the user's
-        // disconnect, a receive time-out (which does not report the link
-        // down) or the controller closing (after which the link still counts
-        // as connected until the next exchange finds it gone).
-        QObject::connect(&link, &link::Link::connectedChanged, action, &QAction::setEnabled);
-        for (const auto ended : {&link::Link::aboutToClose, &link::Link::peerClosed, &link::Link::timedOut})
-            QObject::connect(&link, ended, action, [action] { action->setEnabled(false); });
-        file->insertAction(before, action);
+        action->setEnabled(link.up());
+        QObject::connect(action, &QAction::triggered, window, request(e.kind));
+        // On while the link is up; off however it ends (the user's
+        // disconnect, a receive time-out, the controller closing) and while a
+        // new connection is being made.
+        QObject::connect(&link, &wire::Link::stateChanged, action, [action](wire::State state, wire::Reason) {
+            action->setEnabled(state == wire::State::LoggingIn || state == wire::State::Ready);
+        });
+        fileMenu->insertAction(before, action);
     }
 }
 

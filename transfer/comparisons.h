@@ -7,13 +7,28 @@
 // over, or nothing.
 #pragma once
 
-class MainWindow;
+class Dialogs;
+class QMenu;
+class QWidget;
+
+namespace console {
+class SidePanel;
+}
+
+namespace wire {
+class Link;
+}
 
 namespace transfer {
 
+class Transfers;
+
 // Adds "Compare…" beside the point and MBK loads of the console's side panel
-// and "Compare Points…", "Compare MBK…" and "Compare Program…" to the File
-// menu. Called once, from the window's constructor.
-void installCompare(MainWindow &window);
+// `panel` and "Compare Points…", "Compare MBK…" and "Compare Program…" to the
+// File menu `fileMenu`. Each request runs as a link action. `window` parents
+// the compare windows and the menu entries; `link`, `transfers` and `dialogs`
+// outlive it. Called once, from the window's constructor.
+void installCompare(QWidget *window, wire::Link &link, Transfers &transfers, Dialogs &dialogs,
+                    console::SidePanel &panel, QMenu *fileMenu);
 
 } // namespace transfer

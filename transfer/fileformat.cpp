@@ -20,7 +20,7 @@ FileText decodeFileBytes(const QByteArray &bytes)
 {
     FileText r;
     bool ok = false;
-    r.text = link::sjisDecode(bytes, &ok);
+    r.text = wire::sjisDecode(bytes, &ok);
     if (ok) {
         r.ok = true;
         return r;
@@ -31,7 +31,7 @@ FileText decodeFileBytes(const QByteArray &bytes)
     const QList<QByteArray> lines = bytes.split('\n');
     for (qsizetype i = 0; i < lines.size(); ++i) {
         bool lineOk = false;
-        link::sjisDecode(lines.at(i), &lineOk);
+        wire::sjisDecode(lines.at(i), &lineOk);
         if (!lineOk) {
             r.error = QStringLiteral("Line %1 is not valid Shift-JIS text.").arg(i + 1);
             return r;
@@ -128,7 +128,7 @@ BlockText blockLoadBytes(const QString &text)
         sent.truncate(end);
     sent += QLatin1Char('\n');
     bool ok = false;
-    r.bytes = link::sjisEncode(sent, &ok);
+    r.bytes = wire::sjisEncode(sent, &ok);
     if (ok) {
         r.ok = true;
         return r;
@@ -137,7 +137,7 @@ BlockText blockLoadBytes(const QString &text)
     const QStringList lines = splitLines(sent);
     for (qsizetype i = 0; i < lines.size(); ++i) {
         bool lineOk = false;
-        link::sjisEncode(lines.at(i), &lineOk);
+        wire::sjisEncode(lines.at(i), &lineOk);
         if (!lineOk) {
             r.failure = numbered(i, lines.at(i));
             return r;
@@ -186,12 +186,12 @@ QString listingFileText(const QString &listing, bool dropBeforeTab)
 QString writeSjisFile(const QString &path, const QString &text)
 {
     bool ok = false;
-    const QByteArray bytes = link::sjisEncode(text, &ok);
+    const QByteArray bytes = wire::sjisEncode(text, &ok);
     if (!ok) {
         const QStringList lines = splitLines(text);
         for (qsizetype i = 0; i < lines.size(); ++i) {
             bool lineOk = false;
-            link::sjisEncode(lines.at(i), &lineOk);
+            wire::sjisEncode(lines.at(i), &lineOk);
             if (!lineOk)
                 return QStringLiteral("Shift-JIS cannot represent this line: ") + numbered(i, lines.at(i));
         }

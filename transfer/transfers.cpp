@@ -1,17 +1,20 @@
-// The file transfers: each runs from its confirmed file dialog to its end.
+// The file transfers: each runs from its confirmed file dialog to its end,
+// one coroutine inside one link action.
 #include "transfer/transfers.h"
 
-#include "app/dialogs.h"
 #include "console/consolesink.h"
+#include "core/dialogs.h"
 #include "link/link.h"
 #include "link/protocol.h"
 #include "link/textutil.h"
 #include "transfer/fileformat.h"
 #include "transfer/texts.h"
 
+#include <QCoroFuture>
 #include <QFileInfo>
 #include <QLoggingCategory>
 #include <QTimer>
+#include <QtConcurrent/QtConcurrentRun>
 #include <functional>
 #include <utility>
 
@@ -23,6 +26,26 @@ namespace {
 
 const QByteArray kAttention(1, protocol::kAttention);
 constexpr std::chrono::milliseconds kSaveProgressEvery{100};
+// The short turn the window gets between the steps of a transfer.
+constexpr std::chrono::milliseconds kTurn{5};
+// The pause between the block load's attention byte and its first block.
+constexpr std::chrono::milliseconds kAfterAttention{1000};
+// From this many characters on, a listing is written to its file aside.
+constexpr qsizetype kWriteAsideFrom = 256 * 1024;
+
+// The prompt, the time-out counted from the last byte received: the answer to
+// the attention byte, which may first end a running listing.
+constexpr wire::Wait kAfterLastByte{wire::Wait::Until::Prompt, wire::Wait::Count::FromLastByte};
+// A loaded line's answer: up to the first "#".
+constexpr wire::Wait kHash{wire::Wait::Until::Hash, wire::Wait::Count::FromLastByte};
+// A listing or the compiler's report, kept whole however long.
+constexpr wire::Wait kWhole{wire::Wait::Until::Prompt, wire::Wait::Count::FromLastByte,
+                            wire::Wait::Keep::Whole};
+
+QString writeListingFile(const QString &path, const QString &listing, bool dropBeforeTab)
+{
+    return writeSjisFile(path, listingFileText(listing, dropBeforeTab));
+}
 
 QString startDirOf(const QString &remembered)
 {
@@ -43,43 +66,43 @@ FileDialogSpec saveDialogFor(Kind kind, const QString &remembered)
 }
 
 // One transfer from its confirmed dialog to its end. Every wait is bounded by
-// the receive time-out; a wait that gives up has closed the link, told the
-// user and cleared its flag, and the transfer stops there.
+// the receive time-out; a wait that gives up (time-out, the link down,
+// Disconnect) has been dealt with by the link, and the transfer stops there,
+// as it does when a pause finds the link gone.
 class TransferRun
 {
 public:
     using Status = std::function<void(const QString &)>;
 
-    TransferRun(link::Link &link, Dialogs &dialogs, console::ConsoleSink &console, Status status, Kind kind,
+    TransferRun(wire::Link &link, Dialogs &dialogs, console::ConsoleSink &console, Status status, Kind kind,
                 const QString &path)
-        : m_link(link), m_state(link.state()), m_dialogs(dialogs), m_console(console),
-          m_status(std::move(status)), m_kind(kind), m_traits(traits(kind)), m_path(path),
-          m_name(fileNameOf(path))
+        : m_link(link), m_dialogs(dialogs), m_console(console), m_status(std::move(status)), m_kind(kind),
+          m_traits(traits(kind)), m_path(path), m_name(fileNameOf(path))
     {
     }
 
-    // Each returns true when the transfer went through to its end. A line
+    // Each ends with true when the transfer went through to its end. A line
     // load given the file's text does not read the file.
-    bool lineLoad(const std::optional<QString> &given);
-    bool blockLoad();
-    bool listingSave();
+    QCoro::Task<bool> lineLoad(std::optional<QString> given);
+    QCoro::Task<bool> blockLoad();
+    QCoro::Task<bool> listingSave();
     // The listing command and its wait, the status line counting what has
-    // arrived in `progressText`; `listing` gets the reply.
+    // arrived in `progressText`; the listing, or nothing when the wait failed.
     using ProgressText = QString (*)(const QString &fileName, qint64 chars);
-    bool readListing(QString *listing, ProgressText progressText);
+    QCoro::Task<std::optional<QString>> readListing(ProgressText progressText);
     // Lines of the last load that the controller (or the file rules) refused.
     int refused() const { return m_refused; }
 
 private:
     bool readFile(QString *text);
-    bool opening();
-    bool promptWait(bool pump);
-    bool hashWait();
-    bool exchange(const QString &command);
+    QCoro::Task<bool> opening();
+    // A short turn for the window between steps; false when the link went.
+    QCoro::Task<bool> breathe();
+    QCoro::Task<bool> exchange(QString command);
+    QCoro::Task<QString> writeListing(QString listing);
     void status(const QString &text) { m_status(text); }
 
-    link::Link &m_link;
-    link::LinkState &m_state;
+    wire::Link &m_link;
     Dialogs &m_dialogs;
     console::ConsoleSink &m_console;
     Status m_status;
@@ -109,58 +132,44 @@ bool TransferRun::readFile(QString *text)
     return read.has_value();
 }
 
-bool TransferRun::promptWait(bool pump)
+QCoro::Task<bool> TransferRun::breathe()
 {
-    // A flag left set would make the receive path treat the next login
-    // prompts as a reply, so every way out of the wait clears it.
-    bool ok = false;
-    if (pump) {
-        ok = m_link.waitFlagCleared(link::LinkState::Flag::WaitPrompt, true);
-    } else {
-        // The prompt wait proper: it sleeps on the slot until the prompt
-        // comes, turning the run loop only once the reply is overdue.
-        ok = m_link.receivePrompt();
-    }
-    if (!ok)
-        m_state.setWaitPrompt(false);
-    return ok;
+    const bool up = co_await m_link.pause(kTurn);
+    co_return up;
 }
 
-bool TransferRun::hashWait()
+// A command and its prompt, the time-out counted from the send.
+QCoro::Task<bool> TransferRun::exchange(QString command)
 {
-    // Sleeps on the slot until the receive path sees a "#"; every other way
-    // out clears the flag itself.
-    return m_link.waitFlagCleared(link::LinkState::Flag::WaitSharp, false);
-}
-
-bool TransferRun::exchange(const QString &command)
-{
-    m_state.setWaitPrompt(true);
-    m_link.sendString(command);
-    return promptWait(false);
+    const std::optional<QString> reply = co_await m_link.exchange(command);
+    co_return reply.has_value();
 }
 
 // The controller drops whatever it was doing (a running listing, a half
 // block) on the attention byte, so every line load and listing starts clean.
-bool TransferRun::opening()
+QCoro::Task<bool> TransferRun::opening()
 {
-    m_state.setWaitPrompt(true);
-    m_link.sendB(kAttention);
-    if (!promptWait(true))
-        return false;
+    m_link.sendRaw(kAttention);
+    const std::optional<QString> prompt = co_await m_link.answer(kAfterLastByte);
+    if (!prompt)
+        co_return false;
     m_console.consoleReplace(QString());
-    link::doEvents();
-    return true;
+    const bool up = co_await breathe();
+    co_return up;
 }
 
-bool TransferRun::lineLoad(const std::optional<QString> &given)
+QCoro::Task<bool> TransferRun::lineLoad(std::optional<QString> given)
 {
     QString text = given.value_or(QString());
-    if ((!given && !readFile(&text)) || !opening())
-        return false;
+    if (!given && !readFile(&text))
+        co_return false;
+    const bool opened = co_await opening();
+    if (!opened)
+        co_return false;
     for (const QString &command : m_traits.clearCommands) {
-        if (!exchange(command))
-            return false;
+        const bool ok = co_await exchange(command);
+        if (!ok)
+            co_return false;
     }
 
     const QStringList lines = splitLines(text);
@@ -171,100 +180,119 @@ bool TransferRun::lineLoad(const std::optional<QString> &given)
         if (line.action == LineAction::Refuse) {
             ++m_refused;
             m_console.consoleAppendScroll(syntaxErrorText(i, line.text));
-            link::doEvents();
+            const bool up = co_await breathe();
+            if (!up)
+                co_return false;
         } else if (line.action == LineAction::Send) {
             // The hash wait ends on the first "#": a program line in load mode
-            // is answered by a bare "#", a refusal by an error line and CR LF "#".
-            m_state.setWaitSharp(true);
+            // is answered by a bare "#", a refusal by an error line and CR LF
+            // "#". The time-out counts from the last byte received.
             m_link.sendString(line.text);
-            if (!hashWait())
-                return false;
-            if (const auto reply = lineRejection(m_state.rcvBuff(), m_traits.replyRule)) {
+            const std::optional<QString> reply = co_await m_link.answer(kHash);
+            if (!reply)
+                co_return false;
+            if (const auto rejection = lineRejection(*reply, m_traits.replyRule)) {
                 ++m_refused;
-                m_console.consoleAppendScroll(lineErrorText(i, *reply));
-                link::doEvents();
+                m_console.consoleAppendScroll(lineErrorText(i, *rejection));
+                const bool up = co_await breathe();
+                if (!up)
+                    co_return false;
             }
         }
         if (i % 100 == 0) {
             status(loadProgressText(m_name, total));
-            link::doEvents();
+            const bool up = co_await breathe();
+            if (!up)
+                co_return false;
         }
     }
 
     for (const QString &command : m_traits.finishCommands) {
-        if (!exchange(command))
-            return false;
+        const bool ok = co_await exchange(command);
+        if (!ok)
+            co_return false;
     }
     m_console.consoleAppendScroll(loadedText(m_kind, m_path));
     status(QString());
-    return true;
+    co_return true;
 }
 
-bool TransferRun::blockLoad()
+QCoro::Task<bool> TransferRun::blockLoad()
 {
     QString text;
     if (!readFile(&text))
-        return false;
+        co_return false;
     // Encoding is settled before the first byte goes out: a load that stopped
     // half-way would leave the controller with a truncated program.
     const BlockText bytes = blockLoadBytes(text);
     if (!bytes.ok) {
         m_dialogs.alert(QStringLiteral("Encode Error\n\n") + bytes.failure);
-        return false;
+        co_return false;
     }
 
     m_console.consoleReplace(QString());
     status(blockStartText(m_name));
-    link::doEvents();
-    m_state.setWaitPrompt(true);
-    m_link.sendB(kAttention);
-    if (!promptWait(false))
-        return false;
-    link::delay(1.0);
+    bool up = co_await breathe();
+    if (!up)
+        co_return false;
+    m_link.sendRaw(kAttention);
+    const std::optional<QString> prompt = co_await m_link.answer();
+    if (!prompt)
+        co_return false;
+    // The controller needs this second after the attention byte before the
+    // first block.
+    up = co_await m_link.pause(kAfterAttention);
+    if (!up)
+        co_return false;
     m_console.consoleReplace(QString());
-    link::doEvents();
+    up = co_await breathe();
+    if (!up)
+        co_return false;
 
     qint64 sent = 0;
-    for (const QByteArray &block : programBlocks(bytes.bytes)) {
-        m_state.clearRcv();
-        m_state.setWaitPrompt(true);
+    const QList<QByteArray> blocks = programBlocks(bytes.bytes);
+    for (const QByteArray &block : blocks) {
         if (!m_link.sendRaw(block))
             qCWarning(lcTransfer) << "programLoadHs(), the connection is not open";
-        if (!promptWait(false))
-            return false;
+        const std::optional<QString> accepted = co_await m_link.answer();
+        if (!accepted)
+            co_return false;
         sent += kBlockSize;
         status(loadProgressText(m_name, sent));
-        link::doEvents();
+        up = co_await breathe();
+        if (!up)
+            co_return false;
     }
 
     status(kFileProcessing);
-    link::doEvents();
-    m_state.setWaitPrompt(true);
-    m_link.sendString(QLatin1String(protocol::kLoadBlocks));
-    if (!promptWait(true))
-        return false;
+    up = co_await breathe();
+    if (!up)
+        co_return false;
+    // Compiling takes a while; its report is kept whole however long.
+    const std::optional<QString> compiled =
+        co_await m_link.exchange(QLatin1String(protocol::kLoadBlocks), kWhole);
+    if (!compiled)
+        co_return false;
 
     m_console.consoleReplace(QString());
-    const QString reply = text::trimNewlines(m_state.rcvBuff());
+    const QString reply = text::trimNewlines(*compiled);
     // The controller names each line it could not compile on a line of its own.
     for (const QString &l : reply.split(QLatin1Char('\n')))
         m_refused += l.startsWith(QLatin1Char('\t')) ? 1 : 0;
     if (reply.size() >= 2)
         m_console.consoleReplace(reply + QStringLiteral("\r\n"));
-    m_state.clearRcv();
 
     m_console.consoleAppendScroll(loadedText(m_kind, m_path));
     status(QString());
-    return true;
+    co_return true;
 }
 
-bool TransferRun::readListing(QString *listing, ProgressText progressText)
+QCoro::Task<std::optional<QString>> TransferRun::readListing(ProgressText progressText)
 {
-    m_state.setWaitPrompt(true);
     m_link.sendString(m_traits.listCommand);
     // A long listing takes a while; the status line counts what has arrived.
     const auto showProgress = [this, progressText] {
-        status(progressText(m_name, m_state.rcvBuff().size()));
+        status(progressText(m_name, m_link.replySoFar().size()));
     };
     // Shown at least once, so that a save that fails to write leaves its
     // progress text behind however fast the listing came.
@@ -273,36 +301,48 @@ bool TransferRun::readListing(QString *listing, ProgressText progressText)
     progress.setInterval(kSaveProgressEvery);
     QObject::connect(&progress, &QTimer::timeout, &progress, showProgress);
     progress.start();
-    const bool ok = promptWait(true);
+    const std::optional<QString> listing = co_await m_link.answer(kWhole);
     progress.stop();
-    if (!ok)
-        return false;
-    *listing = m_state.rcvBuff();
-    return true;
+    co_return listing;
 }
 
-bool TransferRun::listingSave()
+// The file text made and written; the reason for the user when the write
+// failed, else empty. A large listing is written on a worker thread, so that
+// the window does not stand still meanwhile.
+QCoro::Task<QString> TransferRun::writeListing(QString listing)
 {
-    QString listing;
-    if (!opening() || !readListing(&listing, saveProgressText))
-        return false;
-    const QString fileText = listingFileText(listing, m_traits.dropBeforeTab);
-    const QString why = writeSjisFile(m_path, fileText);
+    if (listing.size() < kWriteAsideFrom) {
+        co_return writeSjisFile(m_path, listingFileText(listing, m_traits.dropBeforeTab));
+    }
+    QFuture<QString> written = QtConcurrent::run(writeListingFile, m_path, listing, m_traits.dropBeforeTab);
+    const QString why = co_await written;
+    co_return why;
+}
+
+QCoro::Task<bool> TransferRun::listingSave()
+{
+    const bool opened = co_await opening();
+    if (!opened)
+        co_return false;
+    const std::optional<QString> listing = co_await readListing(saveProgressText);
+    if (!listing)
+        co_return false;
+    const QString why = co_await writeListing(*listing);
     if (!why.isEmpty()) {
         qCWarning(lcTransfer).noquote()
             << QStringLiteral("Save Error, ") + m_path + QStringLiteral(", ") + why;
         m_dialogs.alert(QStringLiteral("Save Error\n\n\"") + m_path + QLatin1Char('"'), why,
                         Dialogs::Style::Critical);
-        return false;
+        co_return false;
     }
     m_console.consoleAppendScroll(savedText(m_kind, m_path));
     status(QString());
-    return true;
+    co_return true;
 }
 
 } // namespace
 
-Transfers::Transfers(link::Link &link, Dialogs &dialogs, QObject *parent)
+Transfers::Transfers(wire::Link &link, Dialogs &dialogs, QObject *parent)
     : QObject(parent), m_link(link), m_dialogs(dialogs)
 {
 }
@@ -337,96 +377,101 @@ std::optional<QString> Transfers::readLoadFile(const QString &path)
     return readOrAlert(m_dialogs, path);
 }
 
-void Transfers::loadText(Kind kind, const QString &path, const QString &text)
+QCoro::Task<> Transfers::loadText(Kind kind, QString path, QString text)
 {
-    loadPath(kind, LoadMode::Lines, path, text);
+    QCoro::Task<> load = loadPath(kind, LoadMode::Lines, path, text);
+    co_await load;
 }
 
-std::optional<QString> Transfers::readListing(Kind kind, const QString &path)
+QCoro::Task<std::optional<QString>> Transfers::readListing(Kind kind, QString path)
 {
-    link::Link::BusyScope busy(m_link);
     Q_ASSERT(m_console);
     TransferRun run(
         m_link, m_dialogs, *m_console, [this](const QString &text) { emit status(text); }, kind, path);
-    QString listing;
-    if (!run.readListing(&listing, compareProgressText))
-        return std::nullopt;
+    const std::optional<QString> listing = co_await run.readListing(compareProgressText);
+    if (!listing)
+        co_return std::nullopt;
     emit status(QString());
-    return listing;
+    co_return listing;
 }
 
-void Transfers::load(Kind kind, LoadMode mode)
+QCoro::Task<> Transfers::load(Kind kind, LoadMode mode)
 {
     const QString path = m_dialogs.openFile(openDialogFor(kind, filesOf(kind).loaded));
     if (path.isEmpty())
-        return;
-    loadPath(kind, mode, path);
+        co_return;
+    QCoro::Task<> load = loadPath(kind, mode, path, std::nullopt);
+    co_await load;
 }
 
-void Transfers::loadPath(Kind kind, LoadMode mode, const QString &path, const std::optional<QString> &text)
+QCoro::Task<> Transfers::loadPath(Kind kind, LoadMode mode, QString path, std::optional<QString> text)
 {
     Q_ASSERT(m_console);
-    link::Link::BusyScope busy(m_link);
     TransferRun run(
         m_link, m_dialogs, *m_console, [this](const QString &text) { emit status(text); }, kind, path);
     emit transferStarted();
-    if (mode == LoadMode::Blocks ? run.blockLoad() : run.lineLoad(text)) {
+    bool ok = false;
+    if (mode == LoadMode::Blocks)
+        ok = co_await run.blockLoad();
+    else
+        ok = co_await run.lineLoad(text);
+    if (ok) {
         filesOf(kind).loaded = path;
         emit loaded(kind, path, QFileInfo(path).size(), run.refused());
     }
     emit transferEnded();
 }
 
-void Transfers::save(Kind kind)
+QCoro::Task<> Transfers::save(Kind kind)
 {
     Q_ASSERT(m_console);
     const QString path = m_dialogs.saveFile(saveDialogFor(kind, filesOf(kind).saved));
     if (path.isEmpty())
-        return;
-    link::Link::BusyScope busy(m_link);
+        co_return;
     TransferRun run(
         m_link, m_dialogs, *m_console, [this](const QString &text) { emit status(text); }, kind, path);
     emit transferStarted();
-    if (run.listingSave()) {
+    const bool ok = co_await run.listingSave();
+    if (ok) {
         filesOf(kind).saved = path;
         emit saved(kind, path);
     }
     emit transferEnded();
 }
 
-void Transfers::programLoad()
+QCoro::Task<> Transfers::programLoad()
 {
-    load(Kind::Program, LoadMode::Lines);
+    return load(Kind::Program, LoadMode::Lines);
 }
 
-void Transfers::programLoadHs()
+QCoro::Task<> Transfers::programLoadHs()
 {
-    load(Kind::Program, LoadMode::Blocks);
+    return load(Kind::Program, LoadMode::Blocks);
 }
 
-void Transfers::programSave()
+QCoro::Task<> Transfers::programSave()
 {
-    save(Kind::Program);
+    return save(Kind::Program);
 }
 
-void Transfers::pointLoad()
+QCoro::Task<> Transfers::pointLoad()
 {
-    load(Kind::Point, LoadMode::Lines);
+    return load(Kind::Point, LoadMode::Lines);
 }
 
-void Transfers::pointSave()
+QCoro::Task<> Transfers::pointSave()
 {
-    save(Kind::Point);
+    return save(Kind::Point);
 }
 
-void Transfers::mbkLoad()
+QCoro::Task<> Transfers::mbkLoad()
 {
-    load(Kind::Mbk, LoadMode::Lines);
+    return load(Kind::Mbk, LoadMode::Lines);
 }
 
-void Transfers::mbkSave()
+QCoro::Task<> Transfers::mbkSave()
 {
-    save(Kind::Mbk);
+    return save(Kind::Mbk);
 }
 
 } // namespace transfer

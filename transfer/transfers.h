@@ -1,10 +1,12 @@
-// Program, point and MBK files to and from the controller. Each transfer runs
-// to its end inside the user's action, on the main thread, keeping the window
-// alive with short run-loop turns; the file rules live in fileformat.*.
+// Program, point and MBK files to and from the controller. Each transfer is a
+// coroutine that runs to its end inside one link action (the caller enqueues
+// it), its waits and pauses awaited on the main thread; the file rules live in
+// fileformat.*.
 #pragma once
 
 #include "transfer/kinds.h"
 
+#include <QCoroTask>
 #include <QObject>
 #include <QString>
 #include <array>
@@ -17,7 +19,7 @@ namespace console {
 class ConsoleSink;
 }
 
-namespace link {
+namespace wire {
 class Link;
 }
 
@@ -28,7 +30,7 @@ class Transfers : public QObject
     Q_OBJECT
 
 public:
-    Transfers(link::Link &link, Dialogs &dialogs, QObject *parent = nullptr);
+    Transfers(wire::Link &link, Dialogs &dialogs, QObject *parent = nullptr);
 
     // Where the transfers write their notes; set before the first transfer.
     void setConsole(console::ConsoleSink &console) { m_console = &console; }
@@ -46,23 +48,24 @@ public:
     // The load of `kind` (program: line by line) of `text`, the contents of
     // the file at `path` as read beforehand: a comparison's Load loads what it
     // compared, not what the file may hold by then.
-    void loadText(Kind kind, const QString &path, const QString &text);
+    QCoro::Task<> loadText(Kind kind, QString path, QString text);
     // The controller's current listing of `kind`, read as the save reads it
     // (progress in the status line) but without the attention byte: nothing
     // the controller is doing is interrupted. Nothing when the wait failed
     // (the link has told the user and closed).
-    std::optional<QString> readListing(Kind kind, const QString &path);
+    QCoro::Task<std::optional<QString>> readListing(Kind kind, QString path);
 
-public slots:
+    // Each runs from its file dialog to its end; the caller runs it as a link
+    // action, which holds the exchange slot until the transfer ends.
     // Line by line, each line answered by the controller.
-    void programLoad();
+    QCoro::Task<> programLoad();
     // The whole program in blocks, compiled by the controller at the end.
-    void programLoadHs();
-    void programSave();
-    void pointLoad();
-    void pointSave();
-    void mbkLoad();
-    void mbkSave();
+    QCoro::Task<> programLoadHs();
+    QCoro::Task<> programSave();
+    QCoro::Task<> pointLoad();
+    QCoro::Task<> pointSave();
+    QCoro::Task<> mbkLoad();
+    QCoro::Task<> mbkSave();
 
 signals:
     // The status line's text: progress while a transfer runs, empty at its end.
@@ -84,14 +87,14 @@ private:
         QString saved;
     };
 
-    void load(Kind kind, LoadMode mode);
+    QCoro::Task<> load(Kind kind, LoadMode mode);
     // `text`: the file's contents when already read, else the file is read.
-    void loadPath(Kind kind, LoadMode mode, const QString &path, const std::optional<QString> &text = {});
-    void save(Kind kind);
+    QCoro::Task<> loadPath(Kind kind, LoadMode mode, QString path, std::optional<QString> text);
+    QCoro::Task<> save(Kind kind);
     Files &filesOf(Kind kind);
     const Files &filesOf(Kind kind) const;
 
-    link::Link &m_link;
+    wire::Link &m_link;
     Dialogs &m_dialogs;
     console::ConsoleSink *m_console = nullptr;
     std::array<Files, 3> m_files; // by Kind

@@ -8,6 +8,7 @@
 #include "monitor/bits.h"
 #include "monitor/cupage.h"
 #include "monitor/iopage.h"
+#include "monitor/poller.h"
 #include "monitor/tabs.h"
 #include "panels/mbkpage.h"
 #include "panels/taskspage.h"
@@ -21,6 +22,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPointer>
 #include <QRadioButton>
 #include <functional>
 #include <vector>
@@ -28,6 +30,12 @@
 namespace trend {
 
 namespace {
+
+// What a tick step does on a page the trend does not sample.
+QCoro::Task<> nothingToRead()
+{
+    co_return;
+}
 
 // A control that shows a plottable value, and how to name that value from
 // what the page shows right now (bank, row address, variable name...).
@@ -201,13 +209,17 @@ TrendDock *install(MainWindow &window)
     // nothing on purpose: a read there would wait for a prompt in the middle
     // of console traffic (swallowing a breakpoint banner or a listing line,
     // and ending breakpoint mode with its own prompt).
-    const std::initializer_list<ui::Page *> monitorPages = {&window.ioPage(),   &window.variablesPage(),
-                                                            &window.mbkPage(),  &window.cuPage(),
-                                                            &window.axisPage(), &window.tasksPage()};
-    for (ui::Page *page : monitorPages) {
+    const QList<ui::Page *> monitorPages = {&window.ioPage(), &window.variablesPage(), &window.mbkPage(),
+                                            &window.cuPage(), &window.axisPage(),      &window.tasksPage()};
+    for (ui::Page *page : monitorPages)
         QObject::connect(page, &ui::Page::replyRead, dock, &TrendDock::pageRead);
-        QObject::connect(page, &ui::Page::polled, dock, &TrendDock::pagePolled);
-    }
+    // The dock's own reads follow the page's in the same tick.
+    window.poller().addTickStep(
+        [dock = QPointer<TrendDock>(dock), monitorPages](ui::Page *page) -> QCoro::Task<> {
+            if (!dock || !page || !monitorPages.contains(page))
+                return nothingToRead();
+            return dock->pagePolled();
+        });
     // Axis values come from the Axis page's board, which the dock selects
     // again after each change of tab, as that page does. The console tab
     // stops polling at once; Stop and a lost connection show when the ticks
@@ -218,10 +230,11 @@ TrendDock *install(MainWindow &window)
         if (tab == monitor::Tab::Console)
             dock->setPollingStopped(true);
     });
-    QObject::connect(&window.link(), &link::Link::connectedChanged, dock, [dock](bool connected) {
-        if (!connected)
-            dock->setPollingStopped(true);
-    });
+    QObject::connect(&window.link(), &wire::Link::stateChanged, dock,
+                     [dock](wire::State state, wire::Reason) {
+                         if (state == wire::State::Closing || state == wire::State::Disconnected)
+                             dock->setPollingStopped(true);
+                     });
 
     auto *menus = new PlotMenus(dock, findSpots(window));
     dock->setChoices([menus] { return menus->choices(); });

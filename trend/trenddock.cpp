@@ -1,7 +1,7 @@
 #include "trend/trenddock.h"
 
-#include "app/clock.h"
-#include "app/dialogs.h"
+#include "core/clock.h"
+#include "core/dialogs.h"
 #include "link/link.h"
 #include "monitor/polling.h"
 #include "trend/csv.h"
@@ -21,6 +21,7 @@
 #include <QLegend>
 #include <QMenu>
 #include <QPainter>
+#include <QPointer>
 #include <QPushButton>
 #include <QSaveFile>
 #include <QTimer>
@@ -66,7 +67,7 @@ struct TrendDock::Plot
     QList<QPointF> points; // the reduced window, reused
 };
 
-TrendDock::TrendDock(link::Link &link, Dialogs &dialogs, Clock &clock, QWidget *parent)
+TrendDock::TrendDock(wire::Link &link, Dialogs &dialogs, Clock &clock, QWidget *parent)
     : QDockWidget(QStringLiteral("Trend"), parent), m_link(link), m_dialogs(dialogs), m_clock(clock)
 {
     setObjectName(QStringLiteral("dockTrend"));
@@ -260,29 +261,36 @@ bool TrendDock::sampling() const
     return !m_series.empty() && !isHidden();
 }
 
-void TrendDock::pagePolled()
+QCoro::Task<> TrendDock::pagePolled()
 {
     m_stale->start();
     setPollingStopped(false);
     if (!sampling()) {
         m_sampler.endTick();
-        return;
+        co_return;
     }
     // Inside the tick: the slot is held, so these follow the page's own
     // exchanges directly, one at a time.
+    const QPointer<TrendDock> self(this);
     const std::optional<int> board = m_axisBoard ? m_axisBoard() : std::nullopt;
-    for (const Read &read : m_sampler.extraReads(m_probes, board, board != m_boardSelected)) {
-        if (!m_link.isConnected())
+    const QVector<Read> reads = m_sampler.extraReads(m_probes, board, board != m_boardSelected);
+    for (const Read &read : reads) {
+        if (!m_link.up())
             break;
         if (!read.selection.isEmpty()) {
-            const std::optional<QString> reply = m_link.exchange(read.selection);
-            if (!reply || monitor::boardRefused(*reply)) {
+            const std::optional<QString> selected = co_await m_link.exchange(read.selection);
+            if (!self)
+                co_return;
+            if (!selected || monitor::boardRefused(*selected)) {
                 m_boardSelected.reset();
                 continue;
             }
             m_boardSelected = board;
         }
-        if (const std::optional<QString> reply = m_link.exchange(read.command))
+        const std::optional<QString> reply = co_await m_link.exchange(read.command);
+        if (!self)
+            co_return;
+        if (reply)
             m_sampler.extraRead(read.command, *reply);
     }
     m_values.resize(m_series.size());

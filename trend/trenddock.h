@@ -9,6 +9,7 @@
 #include "trend/series.h"
 
 #include <QColor>
+#include <QCoroTask>
 #include <QDockWidget>
 #include <QList>
 #include <QPointF>
@@ -31,7 +32,7 @@ class QTimer;
 class QToolButton;
 class QValueAxis;
 
-namespace link {
+namespace wire {
 class Link;
 }
 
@@ -55,7 +56,7 @@ public:
     // The windows of time the plot shows, in milliseconds.
     static constexpr qint64 kWindowsMs[3] = {60'000, 600'000, 3'600'000};
 
-    TrendDock(link::Link &link, Dialogs &dialogs, Clock &clock, QWidget *parent = nullptr);
+    TrendDock(wire::Link &link, Dialogs &dialogs, Clock &clock, QWidget *parent = nullptr);
     ~TrendDock() override;
 
     // What the "+" menu offers, asked for each time it opens.
@@ -76,10 +77,12 @@ public:
     const Probe &probe(int index) const;
     const Series &samples(int index) const;
 
-    // From the selected monitor page during its poll tick. Nothing is read
-    // or recorded while the dock is closed.
+    // From the selected monitor page during its poll tick: each reply the
+    // page read, then (a step of the same tick, the exchange slot still held)
+    // the reads the page did not do and one sample per series. Nothing is
+    // read or recorded while the dock is closed.
     void pageRead(const QString &command, const QString &reply);
-    void pagePolled();
+    QCoro::Task<> pagePolled();
     // Polling stopped (the console tab, Stop, no connection): the plot
     // holds still and says so until the next tick.
     void setPollingStopped(bool stopped);
@@ -123,7 +126,7 @@ private:
     void mapLines();
     void setTimeAxis();
 
-    link::Link &m_link;
+    wire::Link &m_link;
     Dialogs &m_dialogs;
     Clock &m_clock;
     std::function<QVector<Choice>()> m_choices;

@@ -1,6 +1,6 @@
 #include "ui/freshness.h"
 
-#include "app/clock.h"
+#include "core/clock.h"
 
 #include <QGraphicsOpacityEffect>
 #include <QTimer>

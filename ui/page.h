@@ -2,9 +2,10 @@
 // what it shows from the controller when the poll ticks while it is selected.
 #pragma once
 
+#include <QCoroTask>
 #include <QWidget>
 
-namespace link {
+namespace wire {
 class Link;
 }
 
@@ -19,13 +20,17 @@ public:
 
     // One poll tick: the page's exchanges, in the order the controller
     // expects them. Runs inside the exchange slot; never re-entered.
-    virtual void poll(link::Link &link) { Q_UNUSED(link); }
+    virtual QCoro::Task<> poll(wire::Link &link)
+    {
+        Q_UNUSED(link);
+        co_return;
+    }
 
     // What the poller runs: the page's exchanges, then polled() while the
-    // slot is still held, so that others can read more in the same tick.
-    void tick(link::Link &link)
+    // slot is still held.
+    QCoro::Task<> tick(wire::Link &link)
     {
-        poll(link);
+        co_await poll(link);
         emit polled();
     }
 

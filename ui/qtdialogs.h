@@ -1,7 +1,7 @@
 // Dialogs shown with QMessageBox and QFileDialog.
 #pragma once
 
-#include "app/dialogs.h"
+#include "core/dialogs.h"
 
 class QWidget;
 

@@ -39,7 +39,7 @@ private slots:
     void noShiftJisConverterEndsTheStart()
     {
         ScriptedDialogs dialogs;
-        QVERIFY(app::codecUsable(dialogs, link::sjisAvailable)); // this build has one
+        QVERIFY(app::codecUsable(dialogs, wire::sjisAvailable)); // this build has one
         QVERIFY(!app::codecUsable(dialogs, [] { return false; }));
         QCOMPARE(dialogs.alertTexts(),
                  QStringList{"Shift-JIS Not Available\n\nThis build has no Shift-JIS (cp932) "
@@ -63,7 +63,7 @@ private slots:
                  QFontDatabase::systemFont(QFontDatabase::FixedFont).family());
         QCOMPARE(control<QPlainTextEdit>(f.window.get(), "textView1")->font().pointSize(), 14);
         // Start-up talks to nobody: the entry actions it runs need no link.
-        QVERIFY(!f.link().isConnected());
+        QVERIFY(!f.link().up());
         QVERIFY(f.dialogs.entries.isEmpty());
     }
 
@@ -119,7 +119,7 @@ private slots:
             control<QLineEdit>(f.window.get(), QStringLiteral("textfieldVariName%1").arg(i))
                 ->setText(i == 5 ? QString() : QStringLiteral("V%1").arg(i));
         f.timeoutField()->setText(QStringLiteral("12"));
-        QVERIFY(f.window->close());
+        QVERIFY(f.closeWindow());
         // Saving cuts nothing on screen.
         QCOMPARE(control<QComboBox>(f.window.get(), "comboBox1")->count(), 15);
 
@@ -146,7 +146,7 @@ private slots:
                                control<QComboBox>(next.window.get(), "comboBox2"),
                                control<QComboBox>(next.window.get(), "comboBox3")})
             box->clear();
-        QVERIFY(next.window->close());
+        QVERIFY(next.closeWindow());
         MonitorFixture third(MonitorFixture::makeOptions(), false, f.settings->fileName());
         for (QComboBox *box : {control<QComboBox>(third.window.get(), "comboBox1"),
                                control<QComboBox>(third.window.get(), "comboBox2"),
@@ -202,19 +202,22 @@ private slots:
         QTest::addColumn<bool>("stat");
         QTest::addColumn<bool>("bkp");
         QTest::newRow("connected") << true << false;
-        QTest::newRow("disconnected, breakpoint flag left") << false << true;
+        QTest::newRow("connected, at a breakpoint") << true << true;
+        QTest::newRow("disconnected") << false << false;
     }
     void controlsFollowTheConnection()
     {
         QFETCH(bool, stat);
         QFETCH(bool, bkp);
-        MonitorFixture f(MonitorFixture::makeOptions(), false);
+        MonitorFixture f;
+        if (stat)
+            QVERIFY(f.connectToSim());
+        if (bkp)
+            QVERIFY(f.stopAtBreakpoint());
         // Start from the opposite state, so every property has to change.
-        f.link().state().setBkpMode(!bkp);
         f.window->objectsEnable(!stat);
         control<QPushButton>(f.window.get(), "buttonListNext")->setEnabled(true);
         control<QPushButton>(f.window.get(), "buttonConnect")->setEnabled(false);
-        f.link().state().setBkpMode(bkp);
         f.window->objectsEnable(stat);
 
         const struct
@@ -282,10 +285,10 @@ private slots:
             ->addItems({QStringLiteral("PR A"), QStringLiteral("PR B")});
         f.clearCommands();
 
-        QVERIFY(f.window->close());
+        QVERIFY(f.closeWindow());
         QVERIFY(f.waitForCommand(QStringLiteral("CMD$ 0")));
         QCOMPARE(f.commands(), QStringList{"CMD$ 0"});
-        QVERIFY(!f.link().isConnected());
+        QVERIFY(!f.link().up());
         QCOMPARE(control<QPushButton>(f.window.get(), "buttonConnect")->text(), QString("Connect"));
 
         MonitorFixture next(MonitorFixture::makeOptions(), false, f.settings->fileName());

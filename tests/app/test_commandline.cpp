@@ -26,7 +26,7 @@ CommandLine parsed(const QStringList &options)
 
 bool loggedIn(MonitorFixture &f)
 {
-    return f.link().isConnected() && f.consoleText().endsWith(QLatin1Char('#'));
+    return f.link().up() && f.consoleText().endsWith(QLatin1Char('#'));
 }
 
 } // namespace
@@ -108,7 +108,7 @@ private slots:
         QVERIFY(f.addressField()->text().startsWith(QLatin1String("127.0.0.1:")));
         QVERIFY(f.window->windowTitle().contains(QLatin1String("simulator")));
 
-        QVERIFY(f.window->close());
+        QVERIFY(f.closeWindow());
         QCOMPARE(f.settings->value(QStringLiteral("ipaddress")).toString(), QString("controller.invalid:23"));
         QVERIFY(!f.window->windowTitle().contains(QLatin1String("simulator")));
     }
@@ -145,7 +145,7 @@ private slots:
         QCOMPARE(stranger(port), QByteArray("[closed]"));
 
         // The monitor itself goes on: it polls what it set.
-        f.link().commandExec(QStringLiteral("A=25"));
+        QVERIFY(f.exchange(QStringLiteral("A=25")));
         control<QLineEdit>(f.window.get(), QStringLiteral("textfieldVariName0"))
             ->setText(QStringLiteral("A"));
         control<QCheckBox>(f.window.get(), QStringLiteral("checkboxVari0"))->setChecked(true);
@@ -161,7 +161,7 @@ private slots:
         BuiltInSimulator builtIn(*f.window);
         startFromCommandLine(parsed({"--connect", controller}), *f.window, builtIn);
         // Not before the window shows, that is before the event loop runs.
-        QVERIFY(!f.link().isConnected());
+        QVERIFY(!f.link().up());
         QVERIFY(
             f.waitFor([&] { return loggedIn(f) && f.sim->commands().contains(QStringLiteral("CMD$ 0")); }));
         QCOMPARE(f.addressField()->text(), controller);
@@ -173,7 +173,7 @@ private slots:
             QVERIFY(f.waitFor([&] { return loggedIn(f) && f.addressField()->text() != controller; }));
             QVERIFY(f.window->windowTitle().contains(QLatin1String("simulator")));
         }
-        QVERIFY(f.window->close());
+        QVERIFY(f.closeWindow());
         QCOMPARE(f.settings->value(QStringLiteral("ipaddress")).toString(), controller);
 
         // An address typed after the visit is the user's own again.

@@ -136,7 +136,8 @@ private slots:
             QVERIFY(jog(tag));
             f->clearCommands();
             jog(tag)->click();
-            // Both exchanges are complete when the click returns.
+            // Both exchanges belong to the click's one action.
+            f->settle();
             QCOMPARE(f->commands(), (QStringList{QStringLiteral("ACCEL ALL_A 5000"), moves.at(tag)}));
         }
         QVERIFY(f->dialogs.entries.isEmpty());
@@ -188,6 +189,7 @@ private slots:
 
         f->dialogs.setNextAnswer(ok);
         press(tag);
+        f->settle();
 
         QCOMPARE(f->dialogs.entries.size(), 1);
         const ScriptedDialogs::Entry &e = f->dialogs.entries.at(0);
@@ -195,7 +197,6 @@ private slots:
         if (command.isEmpty())
             QCOMPARE(e.style, Dialogs::Style::Critical);
         QCOMPARE(e.text.toUtf8(), text.toUtf8()); // byte for byte
-        f->settle();
         QCOMPARE(f->commands(), ok && !command.isEmpty() ? QStringList{command} : QStringList{});
     }
 
@@ -220,6 +221,7 @@ private slots:
 
         f->dialogs.setNextAnswer(true);
         jog(16)->click();
+        f->settle();
         QCOMPARE(f->commands(), QStringList{"SETP -1 11 -22 33 44"});
     }
 
@@ -244,6 +246,7 @@ private slots:
         // Teaching on Return does not look at the board.
         ui::setTextColor(field("textfieldPgTeachNum"), ui::kRed);
         enter(field("textfieldPgTeachNum"));
+        f->settle();
         QCOMPARE(ui::textColor(field("textfieldPgTeachNum")), ui::kBlack);
         QCOMPARE(f->dialogs.entries.size(), 1);
         QCOMPARE(f->dialogs.entries.at(0).text, teachText("8"));
@@ -304,9 +307,13 @@ private slots:
         stall.stallAfter = 0;
         f->sim->setOptions(stall);
         f->timeoutField()->setText(QStringLiteral("0"));
-        f->window->axisPage().poll(f->window->link());
+        axis::AxisPage *page = &f->window->axisPage();
+        wire::Link *link = &f->link();
+        QVERIFY(f->run([page, link]() -> QCoro::Task<> { co_await page->poll(*link); }));
         QVERIFY(f->waitForCommand(QStringLiteral("PR P(1) P(2) P(3) P(4)")));
-        QVERIFY(!f->link().isConnected());
+        // The alert opens once the poll has given the slot back.
+        QVERIFY(f->waitFor([&] { return !f->dialogs.alertTexts().isEmpty() && !f->link().busy(); }));
+        QVERIFY(!f->link().up());
         QCOMPARE(f->dialogs.alertTexts().size(), 1);
         QVERIFY(f->dialogs.alertTexts().at(0).startsWith(QStringLiteral("Receive Timeout")));
         QCOMPARE(tableTexts(), before);

@@ -75,8 +75,9 @@ void typeKey(Qt::Key key, Qt::KeyboardModifiers mods)
 QStringList sentSoFar(MonitorFixture &f)
 {
     const QString marker = QStringLiteral("PR 987654");
+    f.settle(); // what was clicked has gone out
     f.link().sendString(marker);
-    if (!f.waitFor([&] { return f.link().rcvBuff().contains(QStringLiteral(" 987654\r\n#")); }))
+    if (!f.waitFor([&] { return f.link().replySoFar().contains(QStringLiteral(" 987654\r\n#")); }))
         return {QStringLiteral("<marker lost>")};
     QStringList c = f.commands();
     c.removeAll(marker);
@@ -329,8 +330,7 @@ private slots:
         QVERIFY(control<QCheckBox>(f->window.get(), "checkboxScroll")->isChecked());
         QCOMPARE(focused(), control<QPlainTextEdit>(f->window.get(), "textView1"));
 
-        f->clearCommands();
-        f->link().state().setBkpMode(true);
+        QVERIFY(f->stopAtBreakpoint());
         focus(*f, control<QComboBox>(f->window.get(), "comboBox1"));
         typeKey(Qt::Key_Backslash, Qt::ControlModifier);
         QVERIFY(f->waitFor([&] { return f->sim->received() == QByteArray("\x01"); }));
@@ -441,7 +441,7 @@ private slots:
     void runAtABreakpointOnlyPrintsThePause()
     {
         CONNECTED(f);
-        f->link().state().setBkpMode(true);
+        QVERIFY(f->stopAtBreakpoint());
         control<QCheckBox>(f->window.get(), "checkboxScroll")->setChecked(false);
         focus(*f, control<QComboBox>(f->window.get(), "comboBox1"));
         const QString before = f->consoleText();

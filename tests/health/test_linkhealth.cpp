@@ -73,7 +73,7 @@ void TestLinkHealth::statesThroughASession()
     sim::Options drop = MonitorFixture::makeOptions();
     drop.dropAfter = 1;
     f.sim->setOptions(drop);
-    f.link().commandExec(QStringLiteral("PR 1"));
+    f.exchange(QStringLiteral("PR 1"));
     QVERIFY(f.waitFor([&] { return stateWord(f) == QLatin1String("closed by the controller"); }));
     QCOMPARE(heard(barLabel(f, "labelLinkDot")), QStringLiteral("Link closed by the controller"));
 
@@ -85,14 +85,16 @@ void TestLinkHealth::statesThroughASession()
     sim::Options stall = MonitorFixture::makeOptions();
     stall.stallAfter = 0;
     f.sim->setOptions(stall);
-    f.link().commandExec(QStringLiteral("PR 1"));
+    f.exchange(QStringLiteral("PR 1"));
+    // The alert opens once the exchange has given the slot back.
+    QVERIFY(f.waitFor([&] { return !f.dialogs.alertTexts().isEmpty() && !f.link().busy(); }));
     QCOMPARE(f.dialogs.alertTexts().value(0).left(15), QStringLiteral("Receive Timeout"));
     QCOMPARE(stateWord(f), QStringLiteral("timed out"));
 
     // A disconnect by the user says so.
     f.sim->setOptions(MonitorFixture::makeOptions());
     QVERIFY(f.connectToSim());
-    f.window->disconnectController();
+    f.disconnect();
     QCOMPARE(stateWord(f), QStringLiteral("not connected"));
 }
 
@@ -118,7 +120,8 @@ void TestLinkHealth::roundTripAndTicks()
     QVERIFY(heard(rt).startsWith(QStringLiteral("Median round trip ")));
 
     // A user action that holds the slot makes the ticks that fall due skip.
-    f.link().userAction([&] { QTest::qWait(1000); });
+    wire::Link &link = f.link();
+    link.enqueue([&link]() -> QCoro::Task<> { co_await link.pause(std::chrono::milliseconds(1000)); });
     QVERIFY(f.waitFor([&] {
         const auto t =
             QRegularExpression(QStringLiteral("ticks (\\d+) run, (\\d+) skipped")).match(ticks->text());
@@ -144,9 +147,10 @@ void TestLinkHealth::staleInAStallLiveWithTheNextReply()
     fresh->review();
     QVERIFY(!dimmed(lamp) && !dimmed(value));
 
-    // The controller stalls: the next reply takes 2.5 s. The window turns its
-    // event loop from the third second of the wait on; then, one second
-    // later by the clock, the window's own review finds the values stale.
+    // The controller stalls: the next reply takes 2.5 s. While the tick
+    // waits for it, a second and a half later by the clock, the window's own
+    // review finds the values stale.
+    f.settle(); // no reply still on its way at the old pace
     sim::Options stall = MonitorFixture::makeOptions();
     stall.delayMs = 2500;
     f.sim->setOptions(stall);
@@ -207,7 +211,7 @@ void TestLinkHealth::everythingStaleAfterADrop()
     sim::Options drop = MonitorFixture::makeOptions();
     drop.dropAfter = 0;
     f.sim->setOptions(drop);
-    QVERIFY(f.waitFor([&] { return !f.link().isConnected(); }, 8000));
+    QVERIFY(f.waitFor([&] { return !f.link().up(); }, 8000));
     for (QWidget *w : shown)
         QVERIFY2(fresh->isStale(w) && dimmed(w), qPrintable(w->objectName()));
 }

@@ -78,8 +78,8 @@ void TestJournal::transcriptOfAShortSession()
     MonitorFixture f;
     const QTime before = QTime::currentTime();
     QVERIFY(f.connectToSim());
-    f.link().commandExec(QStringLiteral("PR 1+2"));
-    f.window->disconnectController();
+    QVERIFY(f.exchange(QStringLiteral("PR 1+2")));
+    f.disconnect();
     const QTime after = QTime::currentTime();
     const QStringList files = sessionFiles(f);
     QCOMPARE(files,
@@ -145,7 +145,7 @@ void TestJournal::recordingSwitchedOff()
     QVERIFY(record->isChecked());
     record->setChecked(false);
     QVERIFY(f.connectToSim());
-    f.window->disconnectController();
+    f.disconnect();
     QVERIFY(sessionFiles(f).isEmpty());
     // The choice is kept for the next start.
     MonitorFixture next;
@@ -164,10 +164,10 @@ void TestJournal::folderThatCannotBeMade()
     journalOf(f)->setDirectory(f.tempDir.filePath(QStringLiteral("blocker/sessions")));
     QSignalSpy messages(f.window->statusBar(), &QStatusBar::messageChanged);
     QVERIFY(f.connectToSim());
-    f.link().commandExec(QStringLiteral("PR 1"));
-    f.window->disconnectController();
+    QVERIFY(f.exchange(QStringLiteral("PR 1")));
+    f.disconnect();
     QVERIFY(f.connectToSim());
-    f.window->disconnectController();
+    f.disconnect();
     QCOMPARE(messages.size(), 1);
     QVERIFY(
         f.window->statusBar()->currentMessage().startsWith(QStringLiteral("Session recording turned off")));
@@ -192,7 +192,7 @@ void TestJournal::fullDiskMidSession()
     QVERIFY(f.waitFor([&] { return messages.size() >= 1; }));
     QVERIFY(f.waitFor([&] { return f.window->poller().ticks() >= 10; }));
     QCOMPARE(messages.size(), 1);
-    QVERIFY(f.link().isConnected());
+    QVERIFY(f.link().up());
     QVERIFY(f.dialogs.entries.isEmpty());
 }
 
@@ -339,7 +339,7 @@ void TestJournal::operatorLines()
 
     // The session file holds them too, and opens again in the dock.
     const QString session = journalOf(f)->currentFile();
-    f.window->disconnectController();
+    f.disconnect();
     QSignalSpy shown(dock, &OperatorDock::fileShown);
     QVERIFY(dock->showFile(session));
     QTRY_COMPARE(shown.size(), 1);

@@ -27,7 +27,8 @@ namespace {
 // Sits on the wire between the monitor and the simulator and holds the
 // monitor to the exchange rule: once logged in, no command line may leave the
 // monitor while the previous one still waits for its prompt. It runs on its
-// own thread because the monitor's main thread blocks during its waits.
+// own thread, so that it relays and counts whatever the monitor's thread is
+// doing meanwhile.
 class WireReferee : public QObject
 {
 public:
@@ -136,7 +137,7 @@ QStringList commandsAfter(const QStringList &all, const QString &from)
 void whenWaiting(MonitorFixture &f, QTimer &timer, const std::function<void()> &act)
 {
     QObject::connect(&timer, &QTimer::timeout, [&f, &timer, act] {
-        if (f.link().busy() && f.link().state().waitPrompt()) {
+        if (f.link().busy() && f.link().waiting()) {
             timer.stop();
             act();
         }
@@ -176,10 +177,10 @@ void TestPolling::tabChangeStartsAndStopsPolling()
     QVERIFY(f.connectToSim());
     f.clearCommands();
     f.selectTab(QStringLiteral("1"));
-    QVERIFY(f.window->poller().isRunning());
     QVERIFY(control<QLabel>(f.window.get(), "labelindicator")->isVisibleTo(f.window.get()));
+    QVERIFY(f.waitFor([&] { return f.window->poller().isRunning(); }));
     // Two whole ticks: each reads outputs, inputs and relays of the first banks.
-    QVERIFY(f.waitFor([&] { return f.window->poller().ticks() >= 2; }));
+    QVERIFY(f.waitFor([&] { return f.window->poller().ticks() >= 2 && !f.link().busy(); }));
     QCOMPARE(f.commands().mid(0, 7).join(u'|'),
              QStringLiteral("CMD$|PR IN(0)|PR IN(24)|PR IN(-1)|PR IN(0)|PR IN(24)|PR IN(-1)"));
 
@@ -190,6 +191,8 @@ void TestPolling::tabChangeStartsAndStopsPolling()
     QVERIFY(f.waitForCommand(QStringLiteral("PR IN(2001)")));
     QCOMPARE(f.commands().count(QStringLiteral("CMD$")), 1);
 
+    // Between ticks, so that the stop runs at once.
+    f.settle();
     f.clearCommands();
     f.selectTab(QStringLiteral("0"));
     QVERIFY(!f.window->poller().isRunning());
@@ -200,14 +203,15 @@ void TestPolling::tabChangeStartsAndStopsPolling()
 
     // The stop button stops polling once; a second press does nothing.
     f.selectTab(QStringLiteral("2"));
-    QVERIFY(f.window->poller().isRunning());
+    QVERIFY(f.waitFor([&] { return f.window->poller().isRunning(); }));
+    f.settle();
     f.clearCommands();
     button(f, QStringLiteral("buttonTimerStop"))->click();
     QVERIFY(!f.window->poller().isRunning());
     button(f, QStringLiteral("buttonTimerStop"))->click();
     QVERIFY(f.waitForCommand(QStringLiteral("CMD$ 0")));
     // A further command shows that nothing else was on its way.
-    f.link().commandExec(QStringLiteral("PR 1"));
+    f.exchange(QStringLiteral("PR 1"));
     QVERIFY(f.waitForCommand(QStringLiteral("PR 1")));
     QCOMPARE(f.commands(), (QStringList{QStringLiteral("CMD$ 0"), QStringLiteral("PR 1")}));
 }
@@ -270,11 +274,11 @@ void TestPolling::forcingNeedsNumbersAndABoard()
         button(f, QLatin1String(name))->click();
     for (int tag = 0; tag < 8; ++tag)
         button(f, QStringLiteral("buttonPgHout%1").arg(tag))->click();
-    f.link().commandExec(QStringLiteral("PR 2"));
+    f.exchange(QStringLiteral("PR 2"));
     QCOMPARE(f.commands(), QStringList{QStringLiteral("PR 2")});
 
     board->setCurrentIndex(board->findText(QStringLiteral("1")));
-    f.link().commandExec(QStringLiteral("MPG 1"));
+    f.exchange(QStringLiteral("MPG 1"));
     button(f, QStringLiteral("buttonPgHout6"))->click();
     QVERIFY(f.waitForCommand(QStringLiteral("H_ON 3")));
     button(f, QStringLiteral("buttonPgHout7"))->click();
@@ -351,17 +355,17 @@ void TestPolling::clickDuringSlowTickWaitsForTheSlot()
     MonitorFixture f;
     WireReferee referee(f.sim->port());
     f.addressField()->setText(QStringLiteral("127.0.0.1:%1").arg(referee.port()));
-    f.window->connectController();
-    QVERIFY(f.link().isConnected());
+    MainWindow *w = f.window.get();
+    QVERIFY(f.run([w]() -> QCoro::Task<> { co_await w->connectController(); }));
+    QVERIFY(f.link().up());
     QVERIFY(f.waitFor([&] {
         return f.commands().contains(QStringLiteral("CMD$ 0")) && f.consoleText().endsWith(QLatin1Char('#'));
     }));
     f.selectTab(QStringLiteral("1"));
-    QVERIFY(f.waitFor([&] { return f.window->poller().ticks() >= 1; }));
+    QVERIFY(f.waitFor([&] { return f.window->poller().ticks() >= 1 && !f.link().busy(); }));
 
-    // Replies now take longer than the two quiet seconds of a wait, so the
-    // wait turns the event loop and the click is delivered in the middle of
-    // the tick's first exchange.
+    // Replies now take a while, so the click is delivered in the middle of
+    // the next tick's first exchange.
     sim::Options slow = MonitorFixture::makeOptions();
     slow.delayMs = 2200;
     f.sim->setOptions(slow);
@@ -381,11 +385,19 @@ void TestPolling::clickDuringSlowTickWaitsForTheSlot()
 
     // The reverse: ticks that fall due while a click's exchange waits are
     // skipped, not run in between and not fired late in a burst.
+    f.settle();
     f.sim->setOptions(slow);
     f.clearCommands();
     const qint64 ticksBefore = f.window->poller().ticks();
+    qint64 ticksAtReply = -1;
+    QObject context;
+    QObject::connect(&f.link(), &wire::Link::replied, &context, [&] {
+        if (ticksAtReply < 0)
+            ticksAtReply = f.window->poller().ticks();
+    });
     button(f, QStringLiteral("buttonOutOnOff8"))->click();
-    QCOMPARE(f.window->poller().ticks(), ticksBefore);
+    QVERIFY(f.waitFor([&] { return ticksAtReply >= 0; }, 15000));
+    QCOMPARE(ticksAtReply, ticksBefore);
     f.sim->setOptions(MonitorFixture::makeOptions());
     QVERIFY(f.waitFor([&] { return f.window->poller().ticks() >= ticksBefore + 2; }));
     QCOMPARE(f.commands().mid(0, 4).join(u'|'), QStringLiteral("OFF 0|PR IN(0)|PR IN(24)|PR IN(-1)"));
@@ -396,6 +408,7 @@ void TestPolling::clickDuringSlowTickWaitsForTheSlot()
 
     // Disconnecting while a tick waits stops polling from inside that tick:
     // the tick ends without sending anything more and no tick follows.
+    f.settle();
     f.sim->setOptions(slow);
     f.clearCommands();
     bool pressed = false;
@@ -405,7 +418,7 @@ void TestPolling::clickDuringSlowTickWaitsForTheSlot()
         button(f, QStringLiteral("buttonDisconnect"))->click();
     });
     QVERIFY(f.waitFor([&] { return pressed && !f.link().busy(); }, 15000));
-    QVERIFY(!f.link().isConnected());
+    QVERIFY(!f.link().up());
     QVERIFY(!f.window->poller().isRunning());
     QCOMPARE(f.commands().value(0), QStringLiteral("PR IN(0)"));
     QVERIFY(!f.commands().contains(QStringLiteral("PR IN(24)")));
@@ -424,7 +437,7 @@ void TestPolling::receiveTimeoutInsideTick()
     f.selectTab(QStringLiteral("1"));
     QVERIFY(f.waitFor([&] { return !f.dialogs.entries.isEmpty() && !f.link().busy(); }, 8000));
     QCOMPARE(f.dialogs.alertTexts(), QStringList{QStringLiteral("Receive Timeout\n\n")});
-    QVERIFY(!f.link().isConnected());
+    QVERIFY(!f.link().up());
     // No timer is left to tick again and nothing can reach the wire.
     QVERIFY(!f.window->poller().isRunning());
     QCOMPARE(f.window->poller().ticks(), qint64(1));

@@ -223,6 +223,7 @@ private slots:
         QCOMPARE(values[1]->textFormat(), Qt::RichText);
         QCOMPARE(heard(values[1]), QStringLiteral("a\\tb\\rc"));
         QVERIFY(f.waitForCommand(QStringLiteral("PRA DATA_ 4")));
+        f.settle(); // the rest of that tick
         QVERIFY(!checks[3]->isChecked());
         QVERIFY(!checks[5]->isChecked());
         QVERIFY(!f.commands().contains(QStringLiteral("PRA DATA_ ")));
@@ -250,7 +251,7 @@ private slots:
         stall.stallAfter = 0;
         f.sim->setOptions(stall);
         f.timeoutField()->setText(QStringLiteral("0"));
-        QVERIFY(f.waitFor([&] { return !f.link().isConnected() && !f.link().busy(); }));
+        QVERIFY(f.waitFor([&] { return !f.link().up() && !f.link().busy(); }));
         QCOMPARE(shown(values[0]) + shown(values[1]), QStringLiteral("&H00000007 93 FA 96 7B 20 "));
     }
 

@@ -10,7 +10,7 @@ namespace {
 
 QByteArray sj(const QString &s)
 {
-    return link::sjisEncode(s);
+    return wire::sjisEncode(s);
 }
 
 QByteArray errorReply(Machine::Err e)

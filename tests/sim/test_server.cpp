@@ -123,7 +123,7 @@ private slots:
         Client c(server->port());
         QVERIFY(c.banner.endsWith("\r\n" + kLogin));
         const QByteArray refused =
-            "\r\n\t" + link::sjisEncode(QStringLiteral("ログインできません (Login incorrect)"));
+            "\r\n\t" + wire::sjisEncode(QStringLiteral("ログインできません (Login incorrect)"));
         QVERIFY(c.login("KDW4722", "QVRNT", refused + "\r\n" + kLogin));
         // Still not logged in: a command is taken as the next login name.
         QVERIFY(c.login("PR 1", "x", refused + "\r\n" + kLogin));
@@ -141,7 +141,7 @@ private slots:
         QVERIFY(s.loggedIn); // login prompts are not chunked
         const QString text = QStringLiteral("構文エラー").repeated(8);
         s.server->withMachine([&text](sim::Machine &m) { m.setVariable(QStringLiteral("S$"), text); });
-        const QByteArray expected = "\r\n " + link::sjisEncode(text) + "\r\n#";
+        const QByteArray expected = "\r\n " + wire::sjisEncode(text) + "\r\n#";
         const int pieces = int((expected.size() + chunk - 1) / chunk);
         s.c.reads = 0;
         QElapsedTimer t;
@@ -269,7 +269,7 @@ private slots:
         QVERIFY(c.login());
         c.sendRaw(QByteArray(10 * 1024 * 1024, 'B') + "\r");
         QCOMPARE(c.readUntil("#"),
-                 "\r\n\t" + link::sjisEncode(sim::Machine::errorText(sim::Machine::Err::LineTooLong)) +
+                 "\r\n\t" + wire::sjisEncode(sim::Machine::errorText(sim::Machine::Err::LineTooLong)) +
                      "\r\n#");
         // After an attention byte the session is clean again, whatever the junk did.
         c.sendRaw(junk(64 * 1024) + "\x01PR 99\r");

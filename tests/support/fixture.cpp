@@ -1,6 +1,7 @@
 #include "support/fixture.h"
 
 #include "journal/sessionjournal.h"
+#include "sim/machine.h"
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
@@ -8,7 +9,7 @@
 #include <QStandardPaths>
 #include <QTabWidget>
 #include <QTest>
-#include <QThread>
+#include <QTimer>
 
 sim::Options MonitorFixture::makeOptions()
 {
@@ -34,19 +35,19 @@ MonitorFixture::MonitorFixture(const sim::Options &options, bool startSim, const
     }
     // Nothing a test does lands in the user's own data and settings.
     QStandardPaths::setTestModeEnabled(true);
-    link::setTraceSink([](const QString &) {});
+    wire::setTraceSink([](const QString &) {});
     window = std::make_unique<MainWindow>(&dialogs, &clock, settings.get());
     if (auto *journal = window->findChild<journal::SessionJournal *>())
         journal->setDirectory(tempDir.filePath(QStringLiteral("sessions")));
-    link().setDisconnectPause(std::chrono::milliseconds(0));
+    link().setTiming({std::chrono::milliseconds(5000), std::chrono::milliseconds(0)});
     window->resize(1280, 800);
     window->show();
 }
 
 MonitorFixture::~MonitorFixture()
 {
-    if (window && link().isConnected())
-        window->disconnectController();
+    if (window && link().state() != wire::State::Disconnected)
+        disconnect();
     window.reset();
     sim.reset();
 }
@@ -54,14 +55,42 @@ MonitorFixture::~MonitorFixture()
 bool MonitorFixture::waitFor(const std::function<bool()> &cond, int timeoutMs)
 {
     QDeadlineTimer deadline(timeoutMs);
+    // Wakes the loop now and then: what the simulator's thread records
+    // brings no event of its own.
+    QTimer wake;
+    wake.start(2);
     while (!deadline.hasExpired()) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        if (window->link().pendingDisplays() == 0 && cond())
+        if (cond())
             return true;
-        QThread::msleep(2);
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     QCoreApplication::processEvents();
-    return window->link().pendingDisplays() == 0 && cond();
+    return cond();
+}
+
+bool MonitorFixture::run(wire::Link::Action action, int timeoutMs)
+{
+    auto done = std::make_shared<bool>(false);
+    link().enqueue([action = std::move(action), done]() -> QCoro::Task<> {
+        QCoro::Task<> task = action();
+        co_await task;
+        *done = true;
+    });
+    return waitFor([done] { return *done; }, timeoutMs);
+}
+
+std::optional<QString> MonitorFixture::exchange(const QString &command)
+{
+    std::optional<QString> reply;
+    wire::Link &l = link();
+    run([&l, &reply, command]() -> QCoro::Task<> { reply = co_await l.exchange(command); });
+    return reply;
+}
+
+void MonitorFixture::disconnect()
+{
+    window->disconnectController();
+    waitFor([this] { return link().state() == wire::State::Disconnected; });
 }
 
 bool MonitorFixture::waitForCommand(const QString &line, int timeoutMs)
@@ -69,9 +98,28 @@ bool MonitorFixture::waitForCommand(const QString &line, int timeoutMs)
     return waitFor([&] { return sim->commands().contains(line); }, timeoutMs);
 }
 
+bool MonitorFixture::closeWindow()
+{
+    window->close();
+    return waitFor([this] { return !window->isVisible(); });
+}
+
+bool MonitorFixture::stopAtBreakpoint()
+{
+    sim->withMachine([](sim::Machine &m) {
+        m.handleLine(QStringLiteral("10 A=1"));
+        m.handleLine(QStringLiteral("20 GOTO 20"));
+        m.handleLine(QStringLiteral("BKP 20"));
+    });
+    link().sendString(QStringLiteral("RUN"));
+    const bool stopped = waitFor([this] { return link().bkpMode(); });
+    clearCommands();
+    return stopped;
+}
+
 void MonitorFixture::settle()
 {
-    waitFor([] { return true; }, 2000);
+    waitFor([this] { return !link().busy(); }, 2000);
 }
 
 QStringList MonitorFixture::commands() const
@@ -87,8 +135,12 @@ void MonitorFixture::clearCommands()
 bool MonitorFixture::connectToSim()
 {
     window->setAddress(QStringLiteral("127.0.0.1:%1").arg(sim->port()));
-    window->connectController();
-    if (!link().isConnected())
+    bool opened = false;
+    MainWindow *w = window.get();
+    const wire::Link::Action connect = [w, &opened]() -> QCoro::Task<> {
+        opened = co_await w->connectController();
+    };
+    if (!run(connect) || !opened)
         return false;
     // Logged in once the password's "CMD$ 0" was answered with a prompt.
     return waitFor([&] {

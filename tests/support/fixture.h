@@ -15,6 +15,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <memory>
+#include <optional>
 
 class QLineEdit;
 
@@ -36,15 +37,28 @@ public:
     bool waitFor(const std::function<bool()> &cond, int timeoutMs = 5000);
     // Waits until the simulator has received `line` as a command.
     bool waitForCommand(const QString &line, int timeoutMs = 5000);
-    // Drains queued display work.
+    // Waits until no action holds the exchange slot and what arrived is shown.
     void settle();
+    // Runs `action` in the exchange slot, as a click would, and waits until it
+    // has ended; false when it did not end in time.
+    bool run(wire::Link::Action action, int timeoutMs = 10000);
+    // One exchange through the slot: the answer, or nothing when it failed.
+    std::optional<QString> exchange(const QString &command);
+    // The user's Disconnect, waited for until the link is down.
+    void disconnect();
+    // Closes the window as its close button does and waits until it has
+    // closed (a connected window says goodbye first).
+    bool closeWindow();
+    // Runs a program in the simulator that stops at a breakpoint and waits
+    // until the monitor knows; the commands recorded so far are cleared.
+    bool stopAtBreakpoint();
     // Commands received by the simulator since the last clear.
     QStringList commands() const;
     void clearCommands();
     // Selects a tab by its identifier the way a click does.
     void selectTab(const QString &identifier);
 
-    link::Link &link() { return window->link(); }
+    wire::Link &link() { return window->link(); }
     // The console's text as the controller sent it.
     QString consoleText() const { return window->consolePage().consoleText(); }
     // The connection bar's controls, by name.

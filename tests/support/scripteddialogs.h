@@ -1,7 +1,7 @@
 // Dialogs for tests: records every text and answers as told.
 #pragma once
 
-#include "app/dialogs.h"
+#include "core/dialogs.h"
 
 #include <QList>
 #include <QQueue>

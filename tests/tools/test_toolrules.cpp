@@ -31,6 +31,19 @@ void ruleRows(const char *prefix, QString (*rule)(const QString &), std::initial
 
 } // namespace
 
+namespace {
+// An answer that is there at once: the listing never suspends.
+QCoro::Task<std::optional<QString>> ready(std::optional<QString> reply)
+{
+    co_return reply;
+}
+
+QCoro::Task<> build(QString monReply, tools::Exchange exchange, std::optional<QString> *result)
+{
+    *result = co_await tools::buildMonListing(std::move(monReply), std::move(exchange));
+}
+} // namespace
+
 class TestToolRules : public QObject
 {
     Q_OBJECT
@@ -110,11 +123,12 @@ private slots:
     void monListingPassesTextWithoutLabel()
     {
         QStringList sent;
-        const auto result = tools::buildMonListing(QStringLiteral("\r\nTASK 0 RUN [10]\r\nEND OF LIST\r\n#"),
-                                                   [&](const QString &command) -> std::optional<QString> {
-                                                       sent << command;
-                                                       return QStringLiteral("\r\n10\tGOTO 10\r\n#");
-                                                   });
+        std::optional<QString> result;
+        const tools::Exchange exchange = [&](const QString &command) {
+            sent << command;
+            return ready(QStringLiteral("\r\n10\tGOTO 10\r\n#"));
+        };
+        build(QStringLiteral("\r\nTASK 0 RUN [10]\r\nEND OF LIST\r\n#"), exchange, &result);
         QCOMPARE(sent, QStringList{QStringLiteral("LIST 10 1")});
         QCOMPARE(result.value_or(QStringLiteral("<failed>")),
                  QStringLiteral("TASK 0 RUN\t   10\tGOTO 10\r\nEND OF LIST\r\n"));

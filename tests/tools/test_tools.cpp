@@ -41,9 +41,9 @@ class TestTools : public QObject
     // Numbered program lines go in one prompt exchange each.
     void loadProgram(const QStringList &lines)
     {
-        f->link().commandExec(QStringLiteral("NEW"));
+        f->exchange(QStringLiteral("NEW"));
         for (const QString &l : lines)
-            f->link().commandExec(l);
+            f->exchange(l);
         f->settle();
         f->clearCommands();
     }
@@ -81,9 +81,9 @@ class TestTools : public QObject
     {
         loadProgram({"10 *MAIN", "20 A=1", "30 END", "100 *SUB1", "110 B=2", "120 END", "200 *SUB2",
                      "210 S$=\"#5\"", "220 END : REM #2"});
-        f->link().commandExec(QStringLiteral("RUN"));
-        f->link().commandExec(QStringLiteral("TASK 1 *SUB1"));
-        f->link().commandExec(QStringLiteral("TASK 2 *SUB2"));
+        f->exchange(QStringLiteral("RUN"));
+        f->exchange(QStringLiteral("TASK 1 *SUB1"));
+        f->exchange(QStringLiteral("TASK 2 *SUB2"));
         QVERIFY(f->waitFor([&] {
             QList<qint64> lines;
             f->sim->withMachine([&](sim::Machine &m) {
@@ -94,6 +94,26 @@ class TestTools : public QObject
         }));
         f->settle();
         f->clearCommands();
+    }
+
+    // Task 0 stands at a breakpoint in an endless loop: RUN stopped it, or a
+    // step or a continue stopped it again.
+    bool waitForStop()
+    {
+        const bool stopped = f->waitFor([&] {
+            return f->link().bkpMode() && control<QPushButton>(f->window.get(), "buttonBkpN")->isEnabled();
+        });
+        f->settle();
+        f->clearCommands();
+        return stopped;
+    }
+
+    bool stopAtBreakpoint()
+    {
+        loadProgram({"10 *LOOP", "20 A=A+1", "30 GOTO *LOOP"});
+        f->exchange(QStringLiteral("BKP 20"));
+        control<QPushButton>(f->window.get(), "buttonRun")->click();
+        return waitForStop();
     }
 
 private slots:
@@ -219,14 +239,13 @@ private slots:
 
         QLineEdit *edit = variable ? control<QLineEdit>(f->window.get(), "textFieldBkpVariName")
                                    : control<QLineEdit>(f->window.get(), "textFieldBkpNumber");
+        // A stop at a breakpoint, to see which paths leave it.
+        QVERIFY(stopAtBreakpoint());
         f->window->consolePage().consoleAppendFollow(QStringLiteral("\r\n120\tA1=15 : GOTO *LOOP2\r\n#"));
         if (!select.isEmpty())
             QVERIFY(selectInConsole(control<QPlainTextEdit>(f->window.get(), "textView1"), select));
         edit->setText(field);
         control<QCheckBox>(f->window.get(), "checkboxScroll")->setChecked(false);
-        // Stand in for a stop at a breakpoint, to see which paths leave it.
-        f->link().state().setBkpMode(true);
-        f->window->consolePage().setBreakpointMode(true); // as after a received "#?"
 
         control<QPushButton>(f->window.get(), variable ? "buttonBkpVari" : "buttonBkpAddDel")->click();
 
@@ -250,9 +269,9 @@ private slots:
             {control<QPushButton>(f->window.get(), "buttonBkpT"), "T", "\r[BKP: Trace]", false},
             {control<QPushButton>(f->window.get(), "buttonBkpAllClr"), "BKP 0", "\r[BKP: All cleared]",
              false}};
+        QVERIFY(stopAtBreakpoint());
         for (const auto &c : cases) {
-            f->link().state().setBkpMode(true);
-            f->window->consolePage().setBreakpointMode(true); // as after a received "#?"
+            QVERIFY2(waitForStop(), c.command);
             control<QCheckBox>(f->window.get(), "checkboxScroll")->setChecked(false);
             QVERIFY(c.button->isEnabled());
             f->clearCommands();
@@ -295,7 +314,7 @@ private slots:
         QVERIFY(clickSends(control<QPushButton>(f->window.get(), "buttonMon"), {"CMD$", "MON", "CMD$ 0"}));
         QVERIFY(control<QCheckBox>(f->window.get(), "checkboxScroll")->isChecked());
         // The last prompt ends the wait in the receive path and is not shown.
-        QVERIFY(f->waitFor([&] { return !f->link().state().waitPrompt(); }));
+        QVERIFY(f->waitFor([&] { return !f->link().busy(); }));
         f->settle();
         // The echo, then the whole reply with its prompt.
         QCOMPARE(f->consoleText(),
@@ -316,19 +335,23 @@ private slots:
                  before + QStringLiteral("\r\nTASK 0 STOP\t   30\tEND\r\nTASK 1 STOP\t   120\tEND\r\n"
                                          "TASK 2 STOP\t   220\tEND : REM 2\r\n\r\n#"));
         QVERIFY(!control<QPushButton>(f->window.get(), "buttonListNext")->isEnabled());
-        QVERIFY(f->link().isConnected());
+        QVERIFY(f->link().up());
     }
 
     void breakpointModeEndsWithTheLink()
     {
         // A time-out at a breakpoint leaves no step control on; RUN after reconnecting runs.
-        f->link().state().setBkpMode(true);
-        f->window->consolePage().setBreakpointMode(true); // as after a received "#?"
+        QVERIFY(stopAtBreakpoint());
         f->timeoutField()->setText(QStringLiteral("0"));
-        f->link().state().setWaitPrompt(true);
-        QVERIFY(!f->link().receivePrompt() &&
+        sim::Options stall = f->sim->options();
+        stall.stallAfter = 0; // nothing answers before the time-out
+        f->sim->setOptions(stall);
+        QVERIFY(!f->exchange(QStringLiteral("P A")) &&
                 !control<QPushButton>(f->window.get(), "buttonBkpN")->isEnabled() &&
                 !control<QPushButton>(f->window.get(), "buttonBkpT")->isEnabled());
+        // The controller as the next connection finds it: answering, no task stopped.
+        f->sim->setOptions(MonitorFixture::makeOptions());
+        f->sim->withMachine([](sim::Machine &m) { m.handleLine(QStringLiteral("NEW")); });
         QVERIFY(!control<QPushButton>(f->window.get(), "buttonBkpVari")->isEnabled() && f->connectToSim());
         QVERIFY(clickSends(control<QPushButton>(f->window.get(), "buttonRun"), {"RUN"}));
     }
@@ -342,10 +365,11 @@ private slots:
         f->sim->setOptions(o);
 
         control<QPushButton>(f->window.get(), "buttonMonList")->click();
+        QVERIFY(f->waitFor([&] { return !f->link().busy(); }, 10000));
 
         // The wait for the second listing ran out: the link is closed, the time-out
         // reported, and nothing of the listing is shown or sent after it.
-        QVERIFY(!f->link().isConnected());
+        QVERIFY(!f->link().up());
         QCOMPARE(f->dialogs.entries.size(), 1);
         QVERIFY(f->dialogs.entries.first().text.startsWith(QStringLiteral("Receive Timeout")));
         QCOMPARE(f->commands(), (QStringList{"CMD$", "MON", "LIST 30 1", "LIST 120 1"}));

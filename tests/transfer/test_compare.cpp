@@ -103,11 +103,11 @@ void TestCompare::pointsAddedRemovedAndChanged()
     MonitorFixture f;
     QVERIFY(f.connectToSim());
     for (const char *line : {"SETP 1 100 0 0 0", "SETP 2 200 0 0 0", "SETP 3 300 0 0 0"})
-        f.link().commandExec(QLatin1String(line));
+        f.exchange(QLatin1String(line));
     // A running program keeps running through the comparison.
-    f.link().commandExec(QStringLiteral("10 *L"));
-    f.link().commandExec(QStringLiteral("20 GOTO *L"));
-    f.link().commandExec(QStringLiteral("RUN"));
+    f.exchange(QStringLiteral("10 *L"));
+    f.exchange(QStringLiteral("20 GOTO *L"));
+    f.exchange(QStringLiteral("RUN"));
     const QString path =
         put(f, QStringLiteral("cell.p2k"), "SETP 1 100 0 0 0\nSETP 2  250 0 0 0\nSETP 4 400 0 0 0\n");
     f.clearCommands();
@@ -122,8 +122,8 @@ void TestCompare::pointsAddedRemovedAndChanged()
     // Only the listing went out: no attention byte, nothing written.
     QCOMPARE(f.commands(), QStringList({"PLS -1"}));
     QVERIFY(!f.sim->received().contains('\x01'));
-    f.link().commandExec(QStringLiteral("PR TASK(0|256)"));
-    QVERIFY(f.link().rcvBuff().contains(QLatin1String(" 1")));
+    const std::optional<QString> running = f.exchange(QStringLiteral("PR TASK(0|256)"));
+    QVERIFY(running && running->contains(QLatin1String(" 1")));
     closeWindow(f);
 }
 
@@ -131,8 +131,8 @@ void TestCompare::identicalMbkSaysSo()
 {
     MonitorFixture f;
     QVERIFY(f.connectToSim());
-    f.link().commandExec(QStringLiteral("MBK(10~Wrd)=5"));
-    f.link().commandExec(QStringLiteral("MBK(20~Wrd)=7"));
+    f.exchange(QStringLiteral("MBK(10~Wrd)=5"));
+    f.exchange(QStringLiteral("MBK(20~Wrd)=7"));
     const QString path = put(f, QStringLiteral("words.mbk"), "MBK(10~Wrd)=5\r\nMBK(20~Wrd)=7\r\n");
     f.clearCommands();
     QDialog *w = compareWith(f, QStringLiteral("menuCompareMbk"), path);
@@ -150,7 +150,7 @@ void TestCompare::programStatementChanged()
     MonitorFixture f;
     QVERIFY(f.connectToSim());
     for (const char *line : {"10 A=1", "20 B=2", "30 END"})
-        f.link().commandExec(QLatin1String(line));
+        f.exchange(QLatin1String(line));
     const QString path = put(f, QStringLiteral("main.f2k"), "A=1\nB=3 /* new speed */\nEND\n");
     f.clearCommands();
     QDialog *w = compareWith(f, QStringLiteral("menuCompareProgram"), path);
@@ -167,7 +167,7 @@ void TestCompare::loadIsTheOrdinaryLoad()
 {
     MonitorFixture f;
     QVERIFY(f.connectToSim());
-    f.link().commandExec(QStringLiteral("SETP 3 300 0 0 0"));
+    f.exchange(QStringLiteral("SETP 3 300 0 0 0"));
     const QString path = put(f, QStringLiteral("cell.p2k"), "SETP 1 100 0 0 0\nSETP 2 250 0 0 0\n");
 
     QDialog *w = compareWith(f, QStringLiteral("buttonPointCompare"), path);
@@ -222,7 +222,7 @@ void TestCompare::listingTimeOutAlertsAsTheSave()
         f.sim->setOptions(stall);
         f.dialogs.setNextFileName(file);
         control<QPushButton>(f.window.get(), name)->click();
-        f.waitFor([&] { return !f.dialogs.alertTexts().isEmpty() && !f.link().isConnected(); });
+        f.waitFor([&] { return !f.dialogs.alertTexts().isEmpty() && !f.link().up(); });
         const QStringList alerts = f.dialogs.alertTexts();
         f.sim->setOptions(MonitorFixture::makeOptions());
         f.connectToSim();
@@ -254,7 +254,7 @@ void TestCompare::loadBelongsToItsConnectionAndFile()
     QFETCH(Ending, ending);
     MonitorFixture f;
     QVERIFY(f.connectToSim());
-    f.link().commandExec(QStringLiteral("SETP 3 300 0 0 0"));
+    f.exchange(QStringLiteral("SETP 3 300 0 0 0"));
     const QString path = put(f, QStringLiteral("cell.p2k"), "SETP 1 100 0 0 0\n");
     QDialog *w = compareWith(f, QStringLiteral("buttonPointCompare"), path);
     QVERIFY(w);
@@ -270,14 +270,14 @@ void TestCompare::loadBelongsToItsConnectionAndFile()
 
     switch (ending) {
     case Ending::Disconnect:
-        f.window->disconnectController();
+        f.disconnect();
         break;
     case Ending::TimeOut: {
         f.timeoutField()->setText(QStringLiteral("1"));
         sim::Options stall = MonitorFixture::makeOptions();
         stall.stallAfter = 0;
         f.sim->setOptions(stall);
-        f.link().userAction([&f] { f.link().commandExec(QStringLiteral("PR 1")); });
+        f.exchange(QStringLiteral("PR 1"));
         QVERIFY(f.waitFor([&] { return !f.dialogs.alertTexts().isEmpty() && !f.link().busy(); }));
         break;
     }

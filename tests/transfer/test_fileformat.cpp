@@ -119,7 +119,7 @@ private slots:
         const QString path = dir.filePath(QStringLiteral("p.f2k"));
         const QString text = QStringLiteral("PRINT \"日本語\"\nA=1\n");
         QCOMPARE(writeSjisFile(path, text), QString());
-        QCOMPARE(readAll(path), link::sjisEncode(text));
+        QCOMPARE(readAll(path), wire::sjisEncode(text));
         // No temporary file is left behind.
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("p.f2k")});
     }

@@ -26,9 +26,11 @@ namespace {
 
 enum class Op { ProgramLoad, ProgramLoadHs, ProgramSave, PointLoad, PointSave, MbkLoad, MbkSave };
 
-void run(MonitorFixture &f, Op op, const QString &path)
+// Runs `op` on `path` the way the user starts it and waits until it has
+// ended (its alerts, if any, shown); false when it did not end in time.
+bool run(MonitorFixture &f, Op op, const QString &path)
 {
-    static const QMap<Op, void (transfer::Transfers::*)()> actions{
+    static const QMap<Op, QCoro::Task<> (transfer::Transfers::*)()> actions{
         {Op::ProgramSave, &transfer::Transfers::programSave},
         {Op::PointLoad, &transfer::Transfers::pointLoad},
         {Op::PointSave, &transfer::Transfers::pointSave},
@@ -36,12 +38,16 @@ void run(MonitorFixture &f, Op op, const QString &path)
         {Op::MbkSave, &transfer::Transfers::mbkSave}};
     f.dialogs.setNextFileName(path);
     // The program loads go through their controls: the button is the block load, the menu the line load.
-    if (op == Op::ProgramLoadHs)
-        control<QPushButton>(f.window.get(), "buttonFileOpen")->click();
-    else if (op == Op::ProgramLoad)
-        control<QAction>(f.window.get(), "menuOpenFile")->trigger();
-    else
-        (f.window->transfers().*actions.value(op))();
+    if (op == Op::ProgramLoadHs || op == Op::ProgramLoad) {
+        if (op == Op::ProgramLoadHs)
+            control<QPushButton>(f.window.get(), "buttonFileOpen")->click();
+        else
+            control<QAction>(f.window.get(), "menuOpenFile")->trigger();
+        return f.waitFor([&f] { return !f.link().busy(); }, 10000);
+    }
+    transfer::Transfers *t = &f.window->transfers();
+    const auto fn = actions.value(op);
+    return f.run([t, fn] { return (t->*fn)(); });
 }
 
 Op saveOp(Kind k)
@@ -58,7 +64,7 @@ QPair<QString, QString> remembered(MonitorFixture &f, Kind k)
 
 QByteArray sjis(const QString &s)
 {
-    return link::sjisEncode(s);
+    return wire::sjisEncode(s);
 }
 
 QByteArray bytesOf(const QString &path)
@@ -82,7 +88,8 @@ QString loadFile(MonitorFixture &f, Op op, const QString &name, const QByteArray
     const QString path = f.tempDir.filePath(name);
     put(path, bytes);
     f.clearCommands();
-    run(f, op, path);
+    if (!run(f, op, path))
+        qWarning("the load of %s did not end", qPrintable(name));
     return path;
 }
 
@@ -152,20 +159,20 @@ private slots:
         const QString ext = transfer::traits(kind).extension;
         const QString a = f.tempDir.filePath(QStringLiteral("first.") + ext);
         const QString b = f.tempDir.filePath(QStringLiteral("second.") + ext);
-        run(f, saveOp(kind), a);
+        QVERIFY(run(f, saveOp(kind), a));
         QCOMPARE(bytesOf(a), sjis(fileText));
         QVERIFY(f.consoleText().endsWith(word + " Saved \"" + a + "\"\r#"));
         QCOMPARE(f.statusLine()->text(), QString());
 
         f.sim->withMachine([&](sim::Machine &m) { m.handleLine(wipe); });
-        run(f, Op(load), a);
+        QVERIFY(run(f, Op(load), a));
         QVERIFY(f.consoleText().endsWith(word + " Loaded \"" + a + "\"\r#"));
         QCOMPARE(f.commands().contains(wipe), load != int(Op::ProgramLoadHs)); // line loads wipe first
         QVERIFY(f.dialogs.alertTexts().isEmpty());
 
         // Saving over an existing, longer file replaces it as a whole.
         put(b, QByteArray("OLD CONTENT THAT IS LONGER THAN THE LISTING\n").repeated(40));
-        run(f, saveOp(kind), b);
+        QVERIFY(run(f, saveOp(kind), b));
         QCOMPARE(bytesOf(b), bytesOf(a));
 
         // The second save's dialog started where the first one saved.
@@ -187,7 +194,7 @@ private slots:
         slow.slowBps = 800000;
         f.sim->setOptions(slow);
         f.timeoutField()->setText(QStringLiteral("1"));
-        run(f, Op::ProgramSave, f.tempDir.filePath(QStringLiteral("big.f2k")));
+        QVERIFY(run(f, Op::ProgramSave, f.tempDir.filePath(QStringLiteral("big.f2k"))));
         QCOMPARE(f.dialogs.alertTexts(), QStringList());
         QCOMPARE(bytesOf(f.tempDir.filePath(QStringLiteral("big.f2k"))), sjis(body + '\n').repeated(40000));
     }
@@ -305,14 +312,14 @@ private slots:
         if (exists)
             put(path, QByteArray("A=1\r\nB=\"\x82\"\r\n"));
         f.clearCommands();
-        run(f, Op(op), path);
+        QVERIFY(run(f, Op(op), path));
 
         QCOMPARE(f.dialogs.alertTexts(), QStringList{QStringLiteral("Read Error\n\n\"") + path + "\""});
         QVERIFY(f.dialogs.entries.last().style == Dialogs::Style::Critical &&
                 f.dialogs.entries.last().informative.contains(reason));
         f.settle();
         QCOMPARE(f.sim->received(), QByteArray());
-        QVERIFY(f.link().isConnected());
+        QVERIFY(f.link().up());
         QVERIFY(remembered(f, Kind::Program).first.isEmpty());
     }
 
@@ -344,12 +351,12 @@ private slots:
         stall.stallAfter = answered;
         f.sim->setOptions(stall);
 
-        run(f, Op(op), path);
+        QVERIFY(run(f, Op(op), path));
 
         QCOMPARE(f.dialogs.alertTexts().size(), 1);
         QVERIFY2(f.dialogs.alertTexts().first().startsWith(QStringLiteral("Receive Timeout\n\n")),
                  qPrintable(f.dialogs.alertTexts().first()));
-        QVERIFY(!f.link().isConnected() && !f.link().state().waitPrompt() && !f.link().state().waitSharp());
+        QVERIFY(!f.link().up() && !f.link().waiting());
         QVERIFY(!f.consoleText().contains(QRegularExpression(QStringLiteral("(Loaded|Saved) \""))));
         for (Kind k : {Kind::Program, Kind::Point, Kind::Mbk})
             QCOMPARE(remembered(f, k), qMakePair(QString(), QString()));
@@ -382,12 +389,12 @@ private slots:
         });
 
         const QString good = dir.filePath(QStringLiteral("good.") + transfer::traits(kind).extension);
-        run(f, saveOp(kind), good);
+        QVERIFY(run(f, saveOp(kind), good));
         QVERIFY(QFile::exists(good));
 
         const QString bad = dir.filePath(target);
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Save Error, ")));
-        run(f, saveOp(kind), bad);
+        QVERIFY(run(f, saveOp(kind), bad));
 
         QCOMPARE(f.dialogs.alertTexts(), QStringList{QStringLiteral("Save Error\n\n\"") + bad + "\""});
         QVERIFY(!f.dialogs.entries.last().informative.isEmpty() &&
@@ -397,7 +404,7 @@ private slots:
         // The status line keeps the last progress of the failed save.
         QVERIFY2(f.statusLine()->text().startsWith(QLatin1Char('"') + QFileInfo(bad).fileName()),
                  qPrintable(f.statusLine()->text()));
-        QVERIFY(f.link().isConnected());
+        QVERIFY(f.link().up());
     }
 
     void buttonsOpenTheirOwnDialogs()

@@ -100,10 +100,16 @@ QStringList legend(MonitorFixture &f)
 // received meanwhile.
 QStringList tickOn(MonitorFixture &f, ui::Page *page)
 {
-    f.clearCommands();
-    f.window->poller().setPage(page);
-    f.window->poller().tick();
+    // With the slot free, so that the tick runs rather than being skipped.
     f.settle();
+    f.clearCommands();
+    monitor::Poller &poller = f.window->poller();
+    poller.setPage(page);
+    bool ended = false;
+    QObject context;
+    QObject::connect(&poller, &monitor::Poller::ticked, &context, [&ended] { ended = true; });
+    poller.tick();
+    f.waitFor([&ended] { return ended; });
     QCoreApplication::processEvents(); // the chart and legend follow the tick
     return f.commands();
 }
@@ -186,12 +192,12 @@ void TestTrend::plotsEveryKindOfValue()
     // shows the last value of each series.
     chooseBoard(f, QStringLiteral("0"));
     tickOn(f, &f.window->axisPage());
-    f.link().commandExec(QStringLiteral("ON 3"));
-    f.link().commandExec(QStringLiteral("A=-42"));
-    f.link().commandExec(QStringLiteral("MBK(1~Int)=300"));
-    f.link().commandExec(QStringLiteral("ON 70002"));
-    f.link().commandExec(QStringLiteral("SETP 0 1500 0 0 0"));
-    f.link().commandExec(QStringLiteral("SETP -1 0 77 0 0"));
+    f.exchange(QStringLiteral("ON 3"));
+    f.exchange(QStringLiteral("A=-42"));
+    f.exchange(QStringLiteral("MBK(1~Int)=300"));
+    f.exchange(QStringLiteral("ON 70002"));
+    f.exchange(QStringLiteral("SETP 0 1500 0 0 0"));
+    f.exchange(QStringLiteral("SETP -1 0 77 0 0"));
     tickOn(f, f.window->findChild<monitor::IoPage *>());
     QCOMPARE(legend(f),
              QStringList({"OUT 3: 1", "A: -42", "MBK(1~Int): 300", "MBK 70002: 1", "Task 0 step: 0",
@@ -222,7 +228,7 @@ void TestTrend::valuesThePageReadAreNotReadAgain()
     QVERIFY(plot(f, QStringLiteral("Variables"), QStringLiteral("B")));
     QVERIFY(plot(f, QStringLiteral("Outputs"), QStringLiteral("OUT 1")));
     QVERIFY(plot(f, QStringLiteral("Variables"), QStringLiteral("A")));
-    f.link().commandExec(QStringLiteral("B=9"));
+    f.exchange(QStringLiteral("B=9"));
 
     // On the variables page only the bit is read in addition.
     QCOMPARE(tickOn(f, &f.window->variablesPage()), QStringList({"PR A", "PR B", "PR IN(0)"}));
@@ -243,11 +249,11 @@ void TestTrend::exportsCsv()
     QVERIFY(plot(f, QStringLiteral("Outputs"), QStringLiteral("OUT 3")));
     QVERIFY(plot(f, QStringLiteral("Variables"), QStringLiteral("A")));
     ui::Page *io = f.window->findChild<monitor::IoPage *>();
-    f.link().commandExec(QStringLiteral("A=5"));
+    f.exchange(QStringLiteral("A=5"));
     tickOn(f, io);
     f.clock.value = f.clock.value.addMSecs(300);
-    f.link().commandExec(QStringLiteral("ON 3"));
-    f.link().commandExec(QStringLiteral("A=7"));
+    f.exchange(QStringLiteral("ON 3"));
+    f.exchange(QStringLiteral("A=7"));
     tickOn(f, io);
 
     const QString path = f.tempDir.filePath(QStringLiteral("trend.csv"));
@@ -296,7 +302,7 @@ void TestTrend::saysWhenPollingStops()
     QCOMPARE(status->text(), QString());
 
     f.selectTab(QStringLiteral("0"));
-    QCOMPARE(status->text(), QStringLiteral("Polling stopped: plot paused"));
+    QVERIFY(f.waitFor([&] { return status->text() == QLatin1String("Polling stopped: plot paused"); }));
     // Stop on a monitor tab: the plot notices that no tick comes.
     f.selectTab(QStringLiteral("1"));
     QVERIFY(f.waitFor([&] { return status->text().isEmpty(); }));
@@ -311,8 +317,13 @@ void TestTrend::consoleTabReadsNothingWhenStarted()
     QVERIFY(plot(f, QStringLiteral("Outputs"), QStringLiteral("OUT 3")));
     f.selectTab(QStringLiteral("1"));
     QVERIFY(f.waitFor([&] { return dockOf(f)->samples(0).size() >= 1; }));
+    f.clearCommands();
     f.selectTab(QStringLiteral("0"));
-    QVERIFY(f.waitFor([&] { return !f.window->poller().isRunning() && !f.link().busy(); }));
+    // Until the stop's goodbye has reached the controller.
+    QVERIFY(f.waitFor([&] {
+        return !f.window->poller().isRunning() && !f.link().busy() &&
+               f.commands().contains(QStringLiteral("CMD$ 0"));
+    }));
     // Start on the console tab: the ticks run and read nothing for the plot
     // (a read would wait for a prompt in the middle of the console's traffic),
     // and the plot says it is paused.
@@ -367,7 +378,7 @@ void TestTrend::axisValuesFollowTheAxisPagesBoard()
     QVERIFY(plot(f, QStringLiteral("Axis"), QStringLiteral("Counter Y")));
     // Counter Y is 77 on board 2 and 5 on board 0, which stays selected.
     for (const char *line : {"MPG 2", "SETP -1 0 77 0 0", "MPG 0", "SETP -1 0 5 0 0"})
-        f.link().commandExec(QLatin1String(line));
+        f.exchange(QLatin1String(line));
     trend::TrendDock *dock = dockOf(f);
     ui::Page *io = &f.window->ioPage();
     ui::Page *axis = &f.window->axisPage();
@@ -389,7 +400,7 @@ void TestTrend::axisValuesFollowTheAxisPagesBoard()
     f.selectTab(QStringLiteral("1"));
     f.selectTab(QStringLiteral("0"));
     QVERIFY(f.waitFor([&] { return !f.window->poller().isRunning() && !f.link().busy(); }));
-    f.link().commandExec(QStringLiteral("MPG 0")); // as typed on the console
+    f.exchange(QStringLiteral("MPG 0")); // as typed on the console
     QCOMPARE(tickOn(f, io), pageReads + boardReads);
     QCOMPARE(dock->samples(0).size(), 4);
     QCOMPARE(dock->samples(0).last()->value, 77.0);
