@@ -11,7 +11,7 @@
 BuiltInSimulator::BuiltInSimulator(MainWindow &window, QObject *parent)
     : QObject(parent), m_window(window), m_title(window.windowTitle())
 {
-    if (QAction *menuEntry = window.menuSimulator())
+    if (QAction *menuEntry = window.simulatorAction())
         QObject::connect(menuEntry, &QAction::triggered, this, [this] { connectMonitor(); });
     QObject::connect(&window.link(), &wire::Link::stateChanged, this,
                      [this] { showTitle(m_window.link().up()); });

@@ -79,7 +79,8 @@ MainWindow::MainWindow(Dialogs *dialogs, Clock *clock, QSettings *settings, QWid
     wireMonitor();
     wireConsole();
     wireMenus();
-    trend::install(*this);
+    trend::install(*this, *m_viewMenu, *m_tabview, *m_link, *m_dialogs, *m_clock, *m_poller,
+                   {m_ioPage, m_variablesPage, m_mbkPage, m_cuPage, m_axisPage, m_tasksPage}, *m_axisPage);
     installComparisons();
     health::install(*statusBar(), *this, *m_link, *m_poller, *m_clock);
     journal::install(*this, *m_viewMenu, *m_dialogs,
@@ -102,26 +103,26 @@ MainWindow::~MainWindow()
 void MainWindow::buildMenus()
 {
     QMenu *file = m_fileMenu = menuBar()->addMenu(QStringLiteral("&File"));
-    m_menuOpenFile = new QAction(QStringLiteral("Open Program\u2026"), this);
-    m_menuOpenFile->setObjectName(QStringLiteral("menuOpenFile"));
-    m_menuOpenFile->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
-    m_menuOpenFile->setAutoRepeat(false); // a held Control+O opens one dialog
-    m_menuOpenFile->setStatusTip(QStringLiteral("Load a program file into the controller"));
-    file->addAction(m_menuOpenFile);
-    m_menuSimulator = new QAction(QStringLiteral("Connect to Built-in Simulator"), this);
-    m_menuSimulator->setObjectName(QStringLiteral("menuSimulator"));
-    m_menuSimulator->setStatusTip(QStringLiteral("Try every tab on a simulated controller"));
-    file->addAction(m_menuSimulator);
+    m_openFileAction = new QAction(QStringLiteral("Open Program\u2026"), this);
+    m_openFileAction->setObjectName(QStringLiteral("menuOpenFile"));
+    m_openFileAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    m_openFileAction->setAutoRepeat(false); // a held Control+O opens one dialog
+    m_openFileAction->setStatusTip(QStringLiteral("Load a program file into the controller"));
+    file->addAction(m_openFileAction);
+    m_simulatorAction = new QAction(QStringLiteral("Connect to Built-in Simulator"), this);
+    m_simulatorAction->setObjectName(QStringLiteral("menuSimulator"));
+    m_simulatorAction->setStatusTip(QStringLiteral("Try every tab on a simulated controller"));
+    file->addAction(m_simulatorAction);
 
     // Filled by the views that can be shown beside the pages.
     m_viewMenu = menuBar()->addMenu(QStringLiteral("&View"));
     m_viewMenu->setObjectName(QStringLiteral("menuView"));
 
     QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
-    m_menuAbout = new QAction(QStringLiteral("About QuorinMonitor"), this);
-    m_menuAbout->setObjectName(QStringLiteral("menuAbout"));
-    m_menuAbout->setMenuRole(QAction::AboutRole);
-    help->addAction(m_menuAbout);
+    m_aboutAction = new QAction(QStringLiteral("About QuorinMonitor"), this);
+    m_aboutAction->setObjectName(QStringLiteral("menuAbout"));
+    m_aboutAction->setMenuRole(QAction::AboutRole);
+    help->addAction(m_aboutAction);
 }
 
 QWidget *MainWindow::buildTopBar()
@@ -136,12 +137,12 @@ QWidget *MainWindow::buildTopBar()
         h->addSpacing(4);
     };
 
-    m_textFieldIpAddress = named(new QLineEdit, QStringLiteral("textFieldIpAddress"));
-    m_textFieldIpAddress->setPlaceholderText(QStringLiteral("host or host:port"));
-    m_textFieldIpAddress->setMinimumWidth(charWidth(14, false));
-    m_textFieldIpAddress->setMaximumWidth(charWidth(28, false));
-    h->addWidget(caption(QStringLiteral("Controller"), m_textFieldIpAddress));
-    h->addWidget(m_textFieldIpAddress, 1);
+    m_addressField = named(new QLineEdit, QStringLiteral("textFieldIpAddress"));
+    m_addressField->setPlaceholderText(QStringLiteral("host or host:port"));
+    m_addressField->setMinimumWidth(charWidth(14, false));
+    m_addressField->setMaximumWidth(charWidth(28, false));
+    h->addWidget(caption(QStringLiteral("Controller"), m_addressField));
+    h->addWidget(m_addressField, 1);
     m_buttonConnect = makeButton(QStringLiteral("buttonConnect"), QStringLiteral("Connect"));
     h->addWidget(m_buttonConnect);
     // The connect button itself reads "Disconnect" while connected; this one
@@ -155,38 +156,38 @@ QWidget *MainWindow::buildTopBar()
     h->addWidget(m_buttonDisconnect);
     gap();
 
-    m_textFieldTimeOutSec = named(new QLineEdit, QStringLiteral("textFieldTimeOutSec"));
-    m_textFieldTimeOutSec->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    m_textFieldTimeOutSec->setFixedWidth(charWidth(4, false));
-    m_textFieldTimeOutSec->setToolTip(QStringLiteral("Seconds to wait for the controller's prompt"));
-    h->addWidget(caption(QStringLiteral("Timeout (s)"), m_textFieldTimeOutSec));
-    h->addWidget(m_textFieldTimeOutSec);
+    m_timeoutField = named(new QLineEdit, QStringLiteral("textFieldTimeOutSec"));
+    m_timeoutField->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_timeoutField->setFixedWidth(charWidth(4, false));
+    m_timeoutField->setToolTip(QStringLiteral("Seconds to wait for the controller's prompt"));
+    h->addWidget(caption(QStringLiteral("Timeout (s)"), m_timeoutField));
+    h->addWidget(m_timeoutField);
     gap();
 
     h->addWidget(new QLabel(QStringLiteral("Monitoring")));
-    m_buttonTimerStart = makeButton(QStringLiteral("buttonTimerStart"), QStringLiteral("Start"),
-                                    QStringLiteral("Start polling the selected page"));
-    m_buttonTimerStop =
+    m_buttonStartPolling = makeButton(QStringLiteral("buttonTimerStart"), QStringLiteral("Start"),
+                                      QStringLiteral("Start polling the selected page"));
+    m_buttonStopPolling =
         makeButton(QStringLiteral("buttonTimerStop"), QStringLiteral("Stop"), QStringLiteral("Stop polling"));
-    h->addWidget(m_buttonTimerStart);
-    h->addWidget(m_buttonTimerStop);
-    m_labelindicator = named(new QLabel(kStar), QStringLiteral("labelindicator"));
-    QFont sf = m_labelindicator->font();
+    h->addWidget(m_buttonStartPolling);
+    h->addWidget(m_buttonStopPolling);
+    m_activityIndicator = named(new QLabel(kStar), QStringLiteral("labelindicator"));
+    QFont sf = m_activityIndicator->font();
     sf.setPixelSize(20);
-    m_labelindicator->setFont(sf);
-    m_labelindicator->setAlignment(Qt::AlignCenter);
-    m_labelindicator->setFixedWidth(QFontMetrics(sf).horizontalAdvance(kStar) + 8);
-    m_labelindicator->setToolTip(QStringLiteral("Polling activity")); // heard as what it shows, "★3"
-    retainSpaceWhenHidden(m_labelindicator);
-    h->addWidget(m_labelindicator);
+    m_activityIndicator->setFont(sf);
+    m_activityIndicator->setAlignment(Qt::AlignCenter);
+    m_activityIndicator->setFixedWidth(QFontMetrics(sf).horizontalAdvance(kStar) + 8);
+    m_activityIndicator->setToolTip(QStringLiteral("Polling activity")); // heard as what it shows, "★3"
+    retainSpaceWhenHidden(m_activityIndicator);
+    h->addWidget(m_activityIndicator);
 
-    m_textField2 = named(new QLineEdit, QStringLiteral("textField2"));
-    m_textField2->setAccessibleName(QStringLiteral("Status"));
-    QPalette sp = m_textField2->palette();
+    m_statusLine = named(new QLineEdit, QStringLiteral("textField2"));
+    m_statusLine->setAccessibleName(QStringLiteral("Status"));
+    QPalette sp = m_statusLine->palette();
     sp.setColor(QPalette::Base, Qt::transparent);
-    m_textField2->setPalette(sp);
-    m_textField2->setMinimumWidth(charWidth(8, false));
-    h->addWidget(m_textField2, 2);
+    m_statusLine->setPalette(sp);
+    m_statusLine->setMinimumWidth(charWidth(8, false));
+    h->addWidget(m_statusLine, 2);
 
     m_buttonWindowClose = makeButton(QStringLiteral("buttonWindowClose"), QStringLiteral("Close"),
                                      QStringLiteral("Close the window and end the program"));
@@ -222,15 +223,15 @@ void MainWindow::buildPages()
 
 void MainWindow::restoreState()
 {
-    objectsEnable(false);
-    m_labelindicator->setText(kStar);
-    m_labelindicator->setVisible(false);
-    setTextColor(m_labelindicator, kLightGray);
+    setConnectedControlsEnabled(false);
+    m_activityIndicator->setText(kStar);
+    m_activityIndicator->setVisible(false);
+    setTextColor(m_activityIndicator, kLightGray);
     // The status line only reports.
-    m_textField2->setFocusPolicy(Qt::NoFocus);
-    m_textField2->setFrame(false);
-    m_textField2->setReadOnly(true);
-    m_textFieldIpAddress->setText(kDefaultHost);
+    m_statusLine->setFocusPolicy(Qt::NoFocus);
+    m_statusLine->setFrame(false);
+    m_statusLine->setReadOnly(true);
+    m_addressField->setText(kDefaultHost);
     loadSettings();
     m_tabview->setCurrentIndex(0);
     m_currentTab = monitor::Tab::Console;
@@ -242,10 +243,10 @@ void MainWindow::loadSettings()
         return;
     app::Settings stored;
     stored.load(*m_settings);
-    m_textFieldIpAddress->setText(stored.address);
+    m_addressField->setText(stored.address);
     m_consolePage->restoreHistories(stored.histories[0], stored.histories[1], stored.histories[2]);
     m_variablesPage->setVariableNames(QStringList(stored.variableNames.begin(), stored.variableNames.end()));
-    m_textFieldTimeOutSec->setText(stored.timeoutSeconds);
+    m_timeoutField->setText(stored.timeoutSeconds);
 }
 
 void MainWindow::saveSettings()
@@ -253,7 +254,7 @@ void MainWindow::saveSettings()
     if (!m_settings)
         return;
     app::Settings stored;
-    const QString shown = m_textFieldIpAddress->text();
+    const QString shown = m_addressField->text();
     const bool standIn = !m_standInAddress.isEmpty() && shown == m_standInAddress;
     stored.address = standIn ? m_replacedAddress : shown;
     using History = console::ConsolePage::History;
@@ -263,7 +264,7 @@ void MainWindow::saveSettings()
     const QStringList names = m_variablesPage->variableNames();
     for (int i = 0; i < names.size() && i < app::Settings::kVariableRows; ++i)
         stored.variableNames[i] = names.at(i);
-    stored.timeoutSeconds = m_textFieldTimeOutSec->text();
+    stored.timeoutSeconds = m_timeoutField->text();
     stored.save(*m_settings);
 }
 
@@ -298,32 +299,32 @@ QCoro::Task<> MainWindow::closeWhenDown()
 
 void MainWindow::setAddress(const QString &address)
 {
-    m_textFieldIpAddress->setText(address);
+    m_addressField->setText(address);
 }
 
 void MainWindow::showStandInAddress(const QString &address)
 {
-    if (m_textFieldIpAddress->text() != m_standInAddress || m_standInAddress.isEmpty())
-        m_replacedAddress = m_textFieldIpAddress->text();
+    if (m_addressField->text() != m_standInAddress || m_standInAddress.isEmpty())
+        m_replacedAddress = m_addressField->text();
     m_standInAddress = address;
-    m_textFieldIpAddress->setText(address);
+    m_addressField->setText(address);
 }
 
-void MainWindow::objectsEnable(bool stat)
+void MainWindow::setConnectedControlsEnabled(bool connected)
 {
-    for (QWidget *w : {m_buttonDisconnect, m_buttonTimerStart, m_buttonTimerStop})
-        w->setEnabled(stat);
-    m_consolePage->setConnected(stat);
-    m_menuOpenFile->setEnabled(stat);
-    m_textFieldIpAddress->setReadOnly(stat);
-    m_textField2->setReadOnly(true); // the status line is never typed into
-    m_textFieldTimeOutSec->setReadOnly(stat);
-    setTextColor(m_textFieldIpAddress, stat ? kLightGray : kBlack);
-    setTextColor(m_textFieldTimeOutSec, stat ? kLightGray : kBlack);
+    for (QWidget *w : {m_buttonDisconnect, m_buttonStartPolling, m_buttonStopPolling})
+        w->setEnabled(connected);
+    m_consolePage->setConnected(connected);
+    m_openFileAction->setEnabled(connected);
+    m_addressField->setReadOnly(connected);
+    m_statusLine->setReadOnly(true); // the status line is never typed into
+    m_timeoutField->setReadOnly(connected);
+    setTextColor(m_addressField, connected ? kLightGray : kBlack);
+    setTextColor(m_timeoutField, connected ? kLightGray : kBlack);
     updateBkpControls();
 }
 
-void MainWindow::showHelp()
+void MainWindow::showAbout()
 {
     m_dialogs->alert(QStringLiteral("QUORIN Monitor for MAC"), QStringLiteral("Ver 1.220912"));
 }
@@ -363,9 +364,9 @@ QCoro::Task<bool> MainWindow::connectController()
     m_currentTab = monitor::Tab::Console;
     m_consolePage->consoleReplace(QString());
     if (m_peerClosedShown)
-        m_textField2->clear();
+        m_statusLine->clear();
     m_buttonConnect->setChecked(false);
-    const bool opened = co_await m_link->open(m_textFieldIpAddress->text());
+    const bool opened = co_await m_link->open(m_addressField->text());
     if (!opened && m_link->state() == wire::State::Disconnected)
         m_consolePage->consoleReplace(kConnectTimeout);
     co_return opened;
@@ -379,7 +380,7 @@ void MainWindow::disconnectController()
 
 qint64 MainWindow::receiveTimeoutSeconds() const
 {
-    return text::intOr(m_textFieldTimeOutSec->text(), 30);
+    return text::intOr(m_timeoutField->text(), 30);
 }
 
 void MainWindow::onStateChanged(wire::State state, wire::Reason reason)
@@ -387,7 +388,7 @@ void MainWindow::onStateChanged(wire::State state, wire::Reason reason)
     switch (state) {
     case wire::State::LoggingIn:
         m_consolePage->consoleReplace(kConnected);
-        objectsEnable(true);
+        setConnectedControlsEnabled(true);
         m_buttonConnect->setText(QStringLiteral("Disconnect"));
         break;
     case wire::State::Ready:
@@ -396,14 +397,14 @@ void MainWindow::onStateChanged(wire::State state, wire::Reason reason)
         break;
     case wire::State::Closing:
         // Controls go off and polling stops before the goodbye.
-        objectsEnable(false);
+        setConnectedControlsEnabled(false);
         m_buttonConnect->setText(QStringLiteral("Connect"));
         m_poller->timerStop();
         break;
     case wire::State::Disconnected:
         if (reason == wire::Reason::ConnectFailed)
             break;
-        objectsEnable(false);
+        setConnectedControlsEnabled(false);
         m_poller->timerStop();
         m_buttonConnect->setText(QStringLiteral("Connect"));
         // Only the user's Disconnect is noted in the console; a time-out has
@@ -411,7 +412,7 @@ void MainWindow::onStateChanged(wire::State state, wire::Reason reason)
         if (reason == wire::Reason::User)
             m_consolePage->consoleAppendScroll(kDisconnected);
         if (reason == wire::Reason::PeerClosed) {
-            m_textField2->setText(kPeerClosed);
+            m_statusLine->setText(kPeerClosed);
             m_peerClosedShown = true;
         }
         break;
@@ -430,21 +431,21 @@ void MainWindow::onReceived(const QString &text, const QString &last)
 void MainWindow::wireLink()
 {
     m_link->setReceiveTimeoutSeconds(receiveTimeoutSeconds());
-    connect(m_textFieldTimeOutSec, &QLineEdit::textChanged, this,
+    connect(m_timeoutField, &QLineEdit::textChanged, this,
             [this] { m_link->setReceiveTimeoutSeconds(receiveTimeoutSeconds()); });
     connect(m_link, &wire::Link::stateChanged, this, &MainWindow::onStateChanged);
     connect(m_link, &wire::Link::received, this, &MainWindow::onReceived);
     connect(m_link, &wire::Link::waitProgress, this, [this](qint64 seconds) {
-        m_labelindicator->setVisible(true);
-        m_labelindicator->setText(kStar + QString::number(seconds));
-        setTextColor(m_labelindicator, kLightGray);
+        m_activityIndicator->setVisible(true);
+        m_activityIndicator->setText(kStar + QString::number(seconds));
+        setTextColor(m_activityIndicator, kLightGray);
     });
     connect(m_link, &wire::Link::replied, this, [this] {
         if (m_currentTab == monitor::Tab::Console)
-            m_labelindicator->setVisible(false);
+            m_activityIndicator->setVisible(false);
     });
     // Whatever else the status line shows next replaces the notice.
-    connect(m_textField2, &QLineEdit::textChanged, this, [this] { m_peerClosedShown = false; });
+    connect(m_statusLine, &QLineEdit::textChanged, this, [this] { m_peerClosedShown = false; });
 
     connect(m_buttonConnect, &QPushButton::clicked, this, &MainWindow::onConnectClicked);
     connect(m_buttonDisconnect, &QPushButton::clicked, this, &MainWindow::disconnectController);
@@ -497,23 +498,23 @@ QString MainWindow::currentTabTitle() const
 
 void MainWindow::wireMonitor()
 {
-    connect(m_buttonTimerStart, &QPushButton::clicked, this,
+    connect(m_buttonStartPolling, &QPushButton::clicked, this,
             [this] { m_link->enqueue([this]() -> QCoro::Task<> { return m_poller->timerStart(); }); });
-    connect(m_buttonTimerStop, &QPushButton::clicked, this, [this] {
+    connect(m_buttonStopPolling, &QPushButton::clicked, this, [this] {
         m_link->enqueue([this]() -> QCoro::Task<> {
             m_poller->timerStop();
             co_return;
         });
     });
     // What the poller shows lives in the connection bar and the console.
-    connect(m_poller, &monitor::Poller::statusCleared, m_textField2, &QLineEdit::clear);
+    connect(m_poller, &monitor::Poller::statusCleared, m_statusLine, &QLineEdit::clear);
     connect(m_poller, &monitor::Poller::indicatorShown, this, [this](const QString &text) {
-        m_labelindicator->setVisible(true);
-        m_labelindicator->setText(text);
+        m_activityIndicator->setVisible(true);
+        m_activityIndicator->setText(text);
     });
-    connect(m_poller, &monitor::Poller::indicatorHidden, m_labelindicator, &QWidget::hide);
+    connect(m_poller, &monitor::Poller::indicatorHidden, m_activityIndicator, &QWidget::hide);
     connect(m_poller, &monitor::Poller::indicatorColourChanged, this,
-            [this](const QColor &colour) { setTextColor(m_labelindicator, colour); });
+            [this](const QColor &colour) { setTextColor(m_activityIndicator, colour); });
     connect(m_poller, &monitor::Poller::stopMarker, m_consolePage,
             &console::ConsolePage::consoleAppendScroll);
     connect(m_tabview, &QTabWidget::currentChanged, this, &MainWindow::onTabChanged);
@@ -523,16 +524,16 @@ void MainWindow::wireMonitor()
 
 void MainWindow::wireMenus()
 {
-    connect(m_menuOpenFile, &QAction::triggered, this,
+    connect(m_openFileAction, &QAction::triggered, this,
             [this] { m_link->enqueue([this]() -> QCoro::Task<> { return m_transfers->programLoad(); }); });
-    connect(m_menuAbout, &QAction::triggered, this, &MainWindow::showHelp);
+    connect(m_aboutAction, &QAction::triggered, this, &MainWindow::showAbout);
 }
 
 void MainWindow::wireConsole()
 {
     m_transfers->setConsole(*m_consolePage);
     m_debugTools->setConsole(*m_consolePage);
-    connect(m_transfers, &transfer::Transfers::status, m_textField2, &QLineEdit::setText);
+    connect(m_transfers, &transfer::Transfers::status, m_statusLine, &QLineEdit::setText);
     using Panel = console::SidePanel;
     Panel *panel = &m_consolePage->sidePanel();
     transfer::Transfers *transfers = m_transfers;

@@ -78,7 +78,7 @@ public:
 
     QMenu *fileMenu() const { return m_fileMenu; }
     QMenu *viewMenu() const { return m_viewMenu; }
-    QAction *menuSimulator() const { return m_menuSimulator; }
+    QAction *simulatorAction() const { return m_simulatorAction; }
 
     // The selected page, as the poll and the live display know it.
     monitor::Tab currentTab() const { return m_currentTab; }
@@ -95,7 +95,7 @@ public:
     // settings go on keeping the address it replaced while the field shows it.
     void showStandInAddress(const QString &address);
     // Makes the controls usable (or not) for a connected controller.
-    void objectsEnable(bool stat);
+    void setConnectedControlsEnabled(bool connected);
     // Writes what the monitor remembers between runs; closing does it too.
     void saveSettings();
 
@@ -113,7 +113,7 @@ private:
     void buildPages();
     void restoreState();
     void loadSettings();
-    void showHelp();
+    void showAbout();
 
     void wireLink();
     void wireMonitor();
@@ -148,21 +148,21 @@ private:
     panels::TasksPage *m_tasksPage = nullptr;
 
     // The connection bar.
-    QLineEdit *m_textFieldIpAddress = nullptr;
+    QLineEdit *m_addressField = nullptr;
     QPushButton *m_buttonConnect = nullptr;
     QPushButton *m_buttonDisconnect = nullptr;
-    QLineEdit *m_textFieldTimeOutSec = nullptr;
-    QPushButton *m_buttonTimerStart = nullptr;
-    QPushButton *m_buttonTimerStop = nullptr;
-    QLabel *m_labelindicator = nullptr;
-    QLineEdit *m_textField2 = nullptr; // the status line
+    QLineEdit *m_timeoutField = nullptr;
+    QPushButton *m_buttonStartPolling = nullptr;
+    QPushButton *m_buttonStopPolling = nullptr;
+    QLabel *m_activityIndicator = nullptr;
+    QLineEdit *m_statusLine = nullptr;
     QPushButton *m_buttonWindowClose = nullptr;
     QTabWidget *m_tabview = nullptr;
 
     QMenu *m_fileMenu = nullptr;
-    QAction *m_menuOpenFile = nullptr;
-    QAction *m_menuAbout = nullptr;
-    QAction *m_menuSimulator = nullptr;
+    QAction *m_openFileAction = nullptr;
+    QAction *m_aboutAction = nullptr;
+    QAction *m_simulatorAction = nullptr;
     QMenu *m_viewMenu = nullptr;
 
     monitor::Tab m_currentTab = monitor::Tab::Console;

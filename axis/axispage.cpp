@@ -375,4 +375,18 @@ void AxisPage::onPointListSetClicked()
         pointSetCommand(m_w.listPoint->text(), d[0]->text(), d[1]->text(), d[2]->text(), d[3]->text()));
 }
 
+QList<ui::Plottable> AxisPage::plottables() const
+{
+    QList<ui::Plottable> out;
+    for (const bool counter : {false, true}) {
+        for (int a = 0; a < 4; ++a) {
+            QLabel *value = (counter ? m_w.counter : m_w.position)[static_cast<size_t>(a)];
+            out.append({QStringLiteral("Axis"), value, [counter, a]() -> std::optional<ui::PlotProbe> {
+                            return monitor::axisProbe(counter, a);
+                        }});
+        }
+    }
+    return out;
+}
+
 } // namespace axis

@@ -27,6 +27,8 @@ public:
     // The point table, then (with a board chosen) the board selection when
     // due and the signals, positions, register and counters.
     QCoro::Task<> poll(wire::Link &link) override;
+    // The positions, then the counters, X, Y, U, Z.
+    QList<ui::Plottable> plottables() const override;
     // The next poll selects the board again before reading it: another tab
     // may have selected a different one meanwhile.
     void reselectBoard() { m_reselect = true; }

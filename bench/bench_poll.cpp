@@ -8,8 +8,13 @@
 // full hours of samples, beside the same lines drawn as Qt Charts line
 // series; then the period of the running poll timer.
 #include "journal/sessionjournal.h"
+#include "monitor/axissignals.h"
+#include "monitor/bits.h"
 #include "monitor/iopage.h"
 #include "monitor/poller.h"
+#include "panels/mbk.h"
+#include "panels/tasks.h"
+#include "panels/variables.h"
 #include "rawclient.h"
 #include "support/fixture.h"
 #include "trend/trenddock.h"
@@ -89,14 +94,14 @@ sim::Options withDelay(int delayMs)
 QStringList plotEight(MonitorFixture &f)
 {
     auto *dock = f.window->findChild<trend::TrendDock *>();
-    dock->addSeries(*trend::variableProbe(QStringLiteral("A")));
-    dock->addSeries(*trend::variableProbe(QStringLiteral("B")));
-    dock->addSeries(*trend::mbkProbe(QStringLiteral("0"), panels::MbkSize::Int));
-    dock->addSeries(*trend::mbkProbe(QStringLiteral("1"), panels::MbkSize::Int));
-    dock->addSeries(*trend::taskProbe(QStringLiteral("0")));
-    dock->addSeries(trend::axisProbe(false, 0));
-    dock->addSeries(*trend::bitProbe(monitor::BitGroup::CuOutputs, QStringLiteral("2000"), 0));
-    dock->addSeries(*trend::bitProbe(monitor::BitGroup::MbkBits, QStringLiteral("70000"), 0));
+    dock->addSeries(*panels::variableProbe(QStringLiteral("A")));
+    dock->addSeries(*panels::variableProbe(QStringLiteral("B")));
+    dock->addSeries(*panels::mbkProbe(QStringLiteral("0"), panels::MbkSize::Int));
+    dock->addSeries(*panels::mbkProbe(QStringLiteral("1"), panels::MbkSize::Int));
+    dock->addSeries(*panels::taskProbe(QStringLiteral("0")));
+    dock->addSeries(monitor::axisProbe(false, 0));
+    dock->addSeries(*monitor::bitProbe(monitor::BitGroup::CuOutputs, QStringLiteral("2000"), 0));
+    dock->addSeries(*monitor::bitProbe(monitor::BitGroup::MbkBits, QStringLiteral("70000"), 0));
     QStringList reads;
     for (int i = 0; i < dock->seriesCount(); ++i)
         reads << dock->probe(i).command;

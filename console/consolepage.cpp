@@ -41,7 +41,7 @@ ConsolePage::ConsolePage(wire::Link &link, Dialogs &dialogs, QWidget *parent)
     // The answered login's doubled prompt is collapsed once.
     connect(&m_link, &wire::Link::stateChanged, this, [this](wire::State state) {
         if (state == wire::State::Ready)
-            m_textView1->setBeginConnect(true);
+            m_console->setBeginConnect(true);
     });
     // Application-wide key handling: the shortcuts act wherever the focus is
     // on this tab.
@@ -64,19 +64,19 @@ void ConsolePage::setupUi()
     // Left: the terminal and the ways to type into it.
     auto *left = new QVBoxLayout;
     left->setSpacing(6);
-    m_textView1 = named(new ConsoleView, QStringLiteral("textView1"));
+    m_console = named(new ConsoleView, QStringLiteral("textView1"));
     QFont cf = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     cf.setPointSize(kConsolePointSize);
-    m_textView1->setFont(cf);
-    m_textView1->setAccessibleName(QStringLiteral("Console"));
-    m_textView1->setMinimumSize(charWidth(40), 160);
-    left->addWidget(m_textView1, 1);
+    m_console->setFont(cf);
+    m_console->setAccessibleName(QStringLiteral("Console"));
+    m_console->setMinimumSize(charWidth(40), 160);
+    left->addWidget(m_console, 1);
 
-    m_comboBox1 = new CommandBox(QStringLiteral("comboBox1"));
-    m_comboBox2 = new CommandBox(QStringLiteral("comboBox2"));
-    m_comboBox3 = new CommandBox(QStringLiteral("comboBox3"));
-    m_textField1 = makeField(QStringLiteral("textField1"), QString(), 16);
-    m_textField1->setPlaceholderText(QStringLiteral("Return sends the line; not kept in the history"));
+    m_commandBox = new CommandBox(QStringLiteral("comboBox1"));
+    m_programLineBox = new CommandBox(QStringLiteral("comboBox2"));
+    m_listStartBox = new CommandBox(QStringLiteral("comboBox3"));
+    m_quickLineField = makeField(QStringLiteral("textField1"), QString(), 16);
+    m_quickLineField->setPlaceholderText(QStringLiteral("Return sends the line; not kept in the history"));
 
     const int bw = buttonWidth({QStringLiteral("Send"), QStringLiteral("Enter line"), QStringLiteral("List"),
                                 QStringLiteral("Next page"), QStringLiteral("Pick line"),
@@ -87,11 +87,11 @@ void ConsolePage::setupUi()
     };
     m_buttonSend = fixed(makeButton(QStringLiteral("buttonSend"), QStringLiteral("Send"),
                                     QStringLiteral("Send the command (F7 focuses the field)")));
-    m_buttonUDErase = fixed(makeButton(QStringLiteral("buttonUDErase"), QStringLiteral("Clear history"),
-                                       QStringLiteral("Forget the command history")));
-    m_buttonProgramExec = fixed(makeButton(QStringLiteral("buttonProgramExec"), QStringLiteral("Enter line"),
-                                           QStringLiteral("Store the program line (F5 focuses the field)")));
-    m_buttonGetLineString =
+    m_buttonClearHistory = fixed(makeButton(QStringLiteral("buttonUDErase"), QStringLiteral("Clear history"),
+                                            QStringLiteral("Forget the command history")));
+    m_buttonEnterLine = fixed(makeButton(QStringLiteral("buttonProgramExec"), QStringLiteral("Enter line"),
+                                         QStringLiteral("Store the program line (F5 focuses the field)")));
+    m_buttonPickLine =
         fixed(makeButton(QStringLiteral("buttonGetLineString"), QStringLiteral("Pick line"),
                          QStringLiteral("Copy the program line under the console cursor (F6)")));
     m_buttonList = fixed(makeButton(QStringLiteral("buttonList"), QStringLiteral("List"),
@@ -101,20 +101,20 @@ void ConsolePage::setupUi()
     auto *entry = new QGridLayout;
     entry->setHorizontalSpacing(6);
     entry->setVerticalSpacing(4);
-    entry->addWidget(caption(QStringLiteral("Command"), m_comboBox1), 0, 0);
-    entry->addWidget(m_comboBox1, 0, 1);
+    entry->addWidget(caption(QStringLiteral("Command"), m_commandBox), 0, 0);
+    entry->addWidget(m_commandBox, 0, 1);
     entry->addWidget(m_buttonSend, 0, 2);
-    entry->addWidget(m_buttonUDErase, 0, 3);
-    entry->addWidget(caption(QStringLiteral("Program line"), m_comboBox2), 1, 0);
-    entry->addWidget(m_comboBox2, 1, 1);
-    entry->addWidget(m_buttonProgramExec, 1, 2);
-    entry->addWidget(m_buttonGetLineString, 1, 3);
-    entry->addWidget(caption(QStringLiteral("List from"), m_comboBox3), 2, 0);
-    entry->addWidget(m_comboBox3, 2, 1);
+    entry->addWidget(m_buttonClearHistory, 0, 3);
+    entry->addWidget(caption(QStringLiteral("Program line"), m_programLineBox), 1, 0);
+    entry->addWidget(m_programLineBox, 1, 1);
+    entry->addWidget(m_buttonEnterLine, 1, 2);
+    entry->addWidget(m_buttonPickLine, 1, 3);
+    entry->addWidget(caption(QStringLiteral("List from"), m_listStartBox), 2, 0);
+    entry->addWidget(m_listStartBox, 2, 1);
     entry->addWidget(m_buttonList, 2, 2);
     entry->addWidget(m_buttonListNext, 2, 3);
-    entry->addWidget(caption(QStringLiteral("Quick line"), m_textField1), 3, 0);
-    entry->addWidget(m_textField1, 3, 1, 1, 3);
+    entry->addWidget(caption(QStringLiteral("Quick line"), m_quickLineField), 3, 0);
+    entry->addWidget(m_quickLineField, 3, 1, 1, 3);
     entry->setColumnStretch(1, 1);
     left->addLayout(entry);
 
@@ -129,26 +129,26 @@ void ConsolePage::setupUi()
     m_buttonQ = makeButton(QStringLiteral("buttonQ"), QStringLiteral("Q"), QStringLiteral("Send Q"));
     m_buttonReceive = makeButton(QStringLiteral("ButtonReceive"), QStringLiteral("Receive"),
                                  QStringLiteral("Arm one more receive"));
-    m_buttonViewTextClear = makeButton(QStringLiteral("buttonViewTextClear"), QStringLiteral("Clear console"),
-                                       QStringLiteral("Empty the console (F2)"));
-    m_checkboxScroll = named(new QCheckBox(QStringLiteral("Live output")), QStringLiteral("checkboxScroll"));
-    m_checkboxScroll->setToolTip(QStringLiteral("Show what the controller sends (F8 toggles)"));
+    m_buttonClearConsole = makeButton(QStringLiteral("buttonViewTextClear"), QStringLiteral("Clear console"),
+                                      QStringLiteral("Empty the console (F2)"));
+    m_liveOutputBox = named(new QCheckBox(QStringLiteral("Live output")), QStringLiteral("checkboxScroll"));
+    m_liveOutputBox->setToolTip(QStringLiteral("Show what the controller sends (F8 toggles)"));
     // The live display is on from the start, so the first connection's
     // output shows.
-    m_checkboxScroll->setChecked(true);
+    m_liveOutputBox->setChecked(true);
     for (QWidget *w : {m_buttonRun, m_buttonCtrlA, m_buttonCr, m_buttonQ})
         keys->addWidget(w);
     keys->addStretch(1);
     keys->addWidget(m_buttonReceive);
-    keys->addWidget(m_buttonViewTextClear);
-    keys->addWidget(m_checkboxScroll);
+    keys->addWidget(m_buttonClearConsole);
+    keys->addWidget(m_liveOutputBox);
     left->addLayout(keys);
     h->addLayout(left, 1);
 
     // The buttons must not take the focus away from the console: picking a
     // program line needs the console's cursor.
-    m_buttonGetLineString->setFocusPolicy(Qt::NoFocus);
-    m_buttonProgramExec->setFocusPolicy(Qt::NoFocus);
+    m_buttonPickLine->setFocusPolicy(Qt::NoFocus);
+    m_buttonEnterLine->setFocusPolicy(Qt::NoFocus);
     m_buttonList->setFocusPolicy(Qt::NoFocus);
 
     m_side = new SidePanel;
@@ -166,26 +166,27 @@ void ConsolePage::wire()
             });
         };
     };
-    connect(m_comboBox1->lineEdit(), &QLineEdit::returnPressed, this, act(&ConsolePage::onComboBox1Entered));
+    connect(m_commandBox->lineEdit(), &QLineEdit::returnPressed, this, act(&ConsolePage::onCommandEntered));
     // A program line waits for its line number's prompt before it goes out.
     const auto program = [this] {
-        m_link.enqueue([this]() -> QCoro::Task<> { return onComboBox2Entered(); });
+        m_link.enqueue([this]() -> QCoro::Task<> { return onProgramLineEntered(); });
     };
-    connect(m_comboBox2->lineEdit(), &QLineEdit::returnPressed, this, program);
-    connect(m_comboBox3->lineEdit(), &QLineEdit::returnPressed, this, act(&ConsolePage::onComboBox3Entered));
-    connect(m_textField1, &QLineEdit::returnPressed, this, act(&ConsolePage::onTextField1Entered));
-    connect(m_buttonSend, &QPushButton::clicked, this, act(&ConsolePage::onComboBox1Entered));
-    connect(m_buttonProgramExec, &QPushButton::clicked, this, program);
-    connect(m_buttonList, &QPushButton::clicked, this, act(&ConsolePage::onComboBox3Entered));
+    connect(m_programLineBox->lineEdit(), &QLineEdit::returnPressed, this, program);
+    connect(m_listStartBox->lineEdit(), &QLineEdit::returnPressed, this,
+            act(&ConsolePage::onListStartEntered));
+    connect(m_quickLineField, &QLineEdit::returnPressed, this, act(&ConsolePage::onQuickLineEntered));
+    connect(m_buttonSend, &QPushButton::clicked, this, act(&ConsolePage::onCommandEntered));
+    connect(m_buttonEnterLine, &QPushButton::clicked, this, program);
+    connect(m_buttonList, &QPushButton::clicked, this, act(&ConsolePage::onListStartEntered));
     connect(m_buttonListNext, &QPushButton::clicked, this, act(&ConsolePage::onListNextClicked));
     connect(m_buttonRun, &QPushButton::clicked, this, act(&ConsolePage::onRunClicked));
     connect(m_buttonCtrlA, &QPushButton::clicked, this, act(&ConsolePage::onCtrlAClicked));
     connect(m_buttonCr, &QPushButton::clicked, this, act(&ConsolePage::onCrClicked));
     connect(m_buttonQ, &QPushButton::clicked, this, act(&ConsolePage::onQClicked));
-    connect(m_buttonGetLineString, &QPushButton::clicked, this, &ConsolePage::onGetLineStringClicked);
-    connect(m_buttonUDErase, &QPushButton::clicked, this, &ConsolePage::onUDEraseClicked);
+    connect(m_buttonPickLine, &QPushButton::clicked, this, &ConsolePage::pickProgramLine);
+    connect(m_buttonClearHistory, &QPushButton::clicked, this, &ConsolePage::onClearHistoryClicked);
     connect(m_buttonReceive, &QPushButton::clicked, this, &ConsolePage::onReceiveClicked);
-    connect(m_buttonViewTextClear, &QPushButton::clicked, this, &ConsolePage::onViewTextClearClicked);
+    connect(m_buttonClearConsole, &QPushButton::clicked, this, &ConsolePage::onClearConsoleClicked);
 }
 
 // ---------------------------------------------------------------- enabling
@@ -193,9 +194,9 @@ void ConsolePage::wire()
 void ConsolePage::setConnected(bool connected)
 {
     for (QWidget *w : std::initializer_list<QWidget *>{
-             m_buttonRun, m_buttonCtrlA, m_buttonSend, m_comboBox1, m_comboBox2, m_comboBox3, m_buttonList,
-             m_buttonProgramExec, m_buttonGetLineString, m_buttonViewTextClear, m_buttonCr, m_buttonQ,
-             m_checkboxScroll})
+             m_buttonRun, m_buttonCtrlA, m_buttonSend, m_commandBox, m_programLineBox, m_listStartBox,
+             m_buttonList, m_buttonEnterLine, m_buttonPickLine, m_buttonClearConsole, m_buttonCr, m_buttonQ,
+             m_liveOutputBox})
         w->setEnabled(connected);
     // A listing continues only after one was started.
     m_buttonListNext->setEnabled(false);
@@ -214,7 +215,7 @@ void ConsolePage::setListNextEnabled(bool enabled)
 
 void ConsolePage::setFollowOutput(bool on)
 {
-    m_checkboxScroll->setChecked(on);
+    m_liveOutputBox->setChecked(on);
 }
 
 // ---------------------------------------------------------------- histories
@@ -223,65 +224,65 @@ QStringList ConsolePage::history(History which) const
 {
     switch (which) {
     case History::Commands:
-        return m_comboBox1->items();
+        return m_commandBox->items();
     case History::ProgramLines:
-        return m_comboBox2->items();
+        return m_programLineBox->items();
     case History::ListStarts:
         break;
     }
-    return m_comboBox3->items();
+    return m_listStartBox->items();
 }
 
 void ConsolePage::restoreHistories(const QStringList &commands, const QStringList &programLines,
                                    const QStringList &listStarts)
 {
-    m_comboBox1->restore(commands);
-    m_comboBox2->restore(programLines);
-    m_comboBox3->restore(listStarts);
-    m_comboBox3->setEditText(QStringLiteral("0"));
+    m_commandBox->restore(commands);
+    m_programLineBox->restore(programLines);
+    m_listStartBox->restore(listStarts);
+    m_listStartBox->setEditText(QStringLiteral("0"));
 }
 
 // ---------------------------------------------------------------- the console
 
 QString ConsolePage::consoleText() const
 {
-    return m_textView1->text();
+    return m_console->text();
 }
 
 void ConsolePage::consoleAppendFollow(const QString &text)
 {
-    m_textView1->appendFollow(text);
+    m_console->appendFollow(text);
 }
 
 void ConsolePage::consoleAppendScroll(const QString &text)
 {
-    m_textView1->appendScroll(text);
+    m_console->appendScroll(text);
 }
 
 void ConsolePage::consoleReplace(const QString &text)
 {
-    m_textView1->replace(text);
+    m_console->replace(text);
 }
 
 void ConsolePage::receiveDisplay(const QString &chunk)
 {
-    if (m_checkboxScroll->isChecked())
-        m_textView1->appendFollow(chunk);
+    if (m_liveOutputBox->isChecked())
+        m_console->appendFollow(chunk);
 }
 
 QString ConsolePage::consoleSelection() const
 {
-    return m_textView1->selection();
+    return m_console->selection();
 }
 
 void ConsolePage::focusConsole()
 {
-    m_textView1->setFocus(Qt::OtherFocusReason);
+    m_console->setFocus(Qt::OtherFocusReason);
 }
 
 // ---------------------------------------------------------------- sending
 
-void ConsolePage::sendString1(const QString &line)
+void ConsolePage::echoAndSend(const QString &line)
 {
     const wire::ConsoleLine c = wire::prepareConsoleLine(line);
     if (c.firstIsLineNumber) {
@@ -289,7 +290,7 @@ void ConsolePage::sendString1(const QString &line)
         return;
     }
     consoleAppendScroll(QStringLiteral("\r\n") + c.trimmed);
-    m_textView1->removeTop1();
+    m_console->cleanUpKeepingScroll();
     m_link.sendString(c.trimmed);
 }
 
@@ -304,70 +305,70 @@ QCoro::Task<int> ConsolePage::sendProgram(QString line)
     if (!answered)
         co_return -2;
     consoleAppendScroll(QStringLiteral("\r\n") + c.trimmed);
-    m_textView1->removeTop1();
+    m_console->cleanUpKeepingScroll();
     m_link.sendString(c.trimmed);
     co_return 0;
 }
 
 // ---------------------------------------------------------------- buttons and boxes
 
-void ConsolePage::onViewTextClearClicked()
+void ConsolePage::onClearConsoleClicked()
 {
     consoleReplace(QString());
 }
 
-void ConsolePage::onTextField1Entered()
+void ConsolePage::onQuickLineEntered()
 {
-    sendString1(m_textField1->text());
+    echoAndSend(m_quickLineField->text());
 }
 
-void ConsolePage::onComboBox1Entered()
+void ConsolePage::onCommandEntered()
 {
-    m_checkboxScroll->setChecked(true);
-    const QString t = text::trimAll(m_comboBox1->currentText());
+    m_liveOutputBox->setChecked(true);
+    const QString t = text::trimAll(m_commandBox->currentText());
     if (!t.isEmpty())
-        m_comboBox1->remember(t);
-    sendString1(t);
+        m_commandBox->remember(t);
+    echoAndSend(t);
     focusConsole();
 }
 
-QCoro::Task<> ConsolePage::onComboBox2Entered()
+QCoro::Task<> ConsolePage::onProgramLineEntered()
 {
-    m_checkboxScroll->setChecked(true);
+    m_liveOutputBox->setChecked(true);
     if (!consoleSelection().isEmpty())
-        onGetLineStringClicked();
-    const QString t = text::trimAll(m_comboBox2->currentText());
+        pickProgramLine();
+    const QString t = text::trimAll(m_programLineBox->currentText());
     if (!t.isEmpty()) {
-        m_comboBox2->remember(t);
+        m_programLineBox->remember(t);
         const int sent = co_await sendProgram(t);
         Q_UNUSED(sent);
     }
     focusConsole();
 }
 
-void ConsolePage::onComboBox3Entered()
+void ConsolePage::onListStartEntered()
 {
-    m_checkboxScroll->setChecked(true);
+    m_liveOutputBox->setChecked(true);
     m_buttonListNext->setEnabled(true);
     const QString selected = consoleSelection();
     if (!selected.isEmpty())
-        m_comboBox3->setEditText(selected);
-    QString t = text::trimAll(m_comboBox3->currentText());
+        m_listStartBox->setEditText(selected);
+    QString t = text::trimAll(m_listStartBox->currentText());
     if (t.isEmpty()) {
-        sendString1(QStringLiteral("LIST"));
+        echoAndSend(QStringLiteral("LIST"));
     } else {
         t = listTarget(t);
-        m_comboBox3->setEditText(t);
-        m_comboBox3->remember(t);
-        sendString1(QStringLiteral("LIST ") + t + QStringLiteral(" 20"));
+        m_listStartBox->setEditText(t);
+        m_listStartBox->remember(t);
+        echoAndSend(QStringLiteral("LIST ") + t + QStringLiteral(" 20"));
     }
     focusConsole();
 }
 
 void ConsolePage::onListNextClicked()
 {
-    m_checkboxScroll->setChecked(true);
-    sendString1(QStringLiteral("LIST"));
+    m_liveOutputBox->setChecked(true);
+    echoAndSend(QStringLiteral("LIST"));
     focusConsole();
 }
 
@@ -377,7 +378,7 @@ void ConsolePage::onRunClicked()
         consoleAppendScroll(QStringLiteral("[BKP] Program is Pausing @ Breakpoint.\r#"));
         return;
     }
-    m_checkboxScroll->setChecked(true);
+    m_liveOutputBox->setChecked(true);
     consoleReplace(QStringLiteral("RUN"));
     m_link.sendString(QStringLiteral("RUN"));
     focusConsole();
@@ -385,7 +386,7 @@ void ConsolePage::onRunClicked()
 
 void ConsolePage::onCtrlAClicked()
 {
-    m_checkboxScroll->setChecked(true);
+    m_liveOutputBox->setChecked(true);
     m_link.clearBkpMode();
     m_link.sendRaw(QByteArray(1, protocol::kAttention));
     focusConsole();
@@ -393,41 +394,41 @@ void ConsolePage::onCtrlAClicked()
 
 void ConsolePage::onCrClicked()
 {
-    m_checkboxScroll->setChecked(true);
+    m_liveOutputBox->setChecked(true);
     m_link.sendString(QString());
 }
 
 void ConsolePage::onQClicked()
 {
-    m_checkboxScroll->setChecked(true);
+    m_liveOutputBox->setChecked(true);
     m_link.sendString(QStringLiteral("Q"));
 }
 
-void ConsolePage::onGetLineStringClicked()
+void ConsolePage::pickProgramLine()
 {
-    if (QApplication::focusWidget() != m_textView1) {
+    if (QApplication::focusWidget() != m_console) {
         m_dialogs.alert(QStringLiteral("プログラム選択:\r textViewがフォーカスされていません。"));
         return;
     }
-    m_checkboxScroll->setChecked(true);
+    m_liveOutputBox->setChecked(true);
     // The line where the selection starts: one that runs on into the next
     // line still picks the line it was started on.
-    QTextCursor at = m_textView1->textCursor();
+    QTextCursor at = m_console->textCursor();
     at.setPosition(at.selectionStart());
     const auto program = programLineFrom(at.block().text());
     if (!program) {
         m_dialogs.alert(QStringLiteral(
             "プログラム選択:\r プログラムではありません。\rカーソルをプログラム行に置いてください。"));
-        m_comboBox2->setEditText(QString());
+        m_programLineBox->setEditText(QString());
         return;
     }
-    m_comboBox2->setEditText(*program);
-    m_comboBox2->setFocus(Qt::OtherFocusReason);
+    m_programLineBox->setEditText(*program);
+    m_programLineBox->setFocus(Qt::OtherFocusReason);
 }
 
-void ConsolePage::onUDEraseClicked()
+void ConsolePage::onClearHistoryClicked()
 {
-    m_comboBox1->clear();
+    m_commandBox->clear();
 }
 
 void ConsolePage::onReceiveClicked()
@@ -443,18 +444,18 @@ bool ConsolePage::isCurrentTab() const
     return !stack || stack->currentWidget() == this;
 }
 
-void ConsolePage::flagsChanged(Qt::KeyboardModifiers modifiers)
+void ConsolePage::onModifiersChanged(Qt::KeyboardModifiers modifiers)
 {
     if (modifiers == Qt::NoModifier) {
-        m_keyFlagsHaveChanged = false;
+        m_modifierHeld = false;
         return;
     }
-    m_keyShiftPressed = modifiers.testFlag(Qt::ShiftModifier);
-    m_keyControlPressed = modifiers.testFlag(Qt::ControlModifier);
-    m_keyFlagsHaveChanged = true;
+    m_shiftHeld = modifiers.testFlag(Qt::ShiftModifier);
+    m_controlHeld = modifiers.testFlag(Qt::ControlModifier);
+    m_modifierHeld = true;
 }
 
-bool ConsolePage::keyDown(QKeyEvent *event)
+bool ConsolePage::handleShortcutKey(QKeyEvent *event)
 {
     wire::trace(QString::number(event->key()));
     if (!isCurrentTab() || !m_link.up())
@@ -464,8 +465,8 @@ bool ConsolePage::keyDown(QKeyEvent *event)
     // never queues a string of file dialogs or transfers.
     if (event->isAutoRepeat() || QApplication::activeModalWidget())
         return false;
-    const bool shift = m_keyShiftPressed && m_keyFlagsHaveChanged;
-    const bool control = m_keyControlPressed && m_keyFlagsHaveChanged;
+    const bool shift = m_shiftHeld && m_modifierHeld;
+    const bool control = m_controlHeld && m_modifierHeld;
     const auto action = [this](void (ConsolePage::*fn)()) {
         m_link.enqueue([this, fn]() -> QCoro::Task<> {
             (this->*fn)();
@@ -473,42 +474,42 @@ bool ConsolePage::keyDown(QKeyEvent *event)
         });
     };
     // Not QShortcuts: these keys act only on this tab while connected, and
-    // Control counts only as flagsChanged() recorded it.
+    // Control counts only as onModifiersChanged() recorded it.
     switch (event->key()) {
     case Qt::Key_F2:
-        onViewTextClearClicked();
+        onClearConsoleClicked();
         break;
     case Qt::Key_F3:
         if (!consoleSelection().isEmpty())
-            action(&ConsolePage::onComboBox3Entered);
+            action(&ConsolePage::onListStartEntered);
         else
-            m_comboBox3->setFocus(Qt::ShortcutFocusReason);
+            m_listStartBox->setFocus(Qt::ShortcutFocusReason);
         break;
     case Qt::Key_F4:
         if (m_buttonListNext->isEnabled())
             m_link.enqueue([this]() -> QCoro::Task<> {
-                sendString1(QStringLiteral("LIST"));
+                echoAndSend(QStringLiteral("LIST"));
                 co_return;
             });
         else
-            m_comboBox3->setFocus(Qt::ShortcutFocusReason);
+            m_listStartBox->setFocus(Qt::ShortcutFocusReason);
         break;
     case Qt::Key_F5:
         if (shift) {
-            m_keyShiftPressed = false;
-            onGetLineStringClicked();
+            m_shiftHeld = false;
+            pickProgramLine();
         } else {
-            m_comboBox2->setFocus(Qt::ShortcutFocusReason);
+            m_programLineBox->setFocus(Qt::ShortcutFocusReason);
         }
         break;
     case Qt::Key_F6:
-        onGetLineStringClicked();
+        pickProgramLine();
         break;
     case Qt::Key_F7:
-        m_comboBox1->setFocus(Qt::ShortcutFocusReason);
+        m_commandBox->setFocus(Qt::ShortcutFocusReason);
         break;
     case Qt::Key_F8:
-        m_checkboxScroll->setChecked(!m_checkboxScroll->isChecked());
+        m_liveOutputBox->setChecked(!m_liveOutputBox->isChecked());
         break;
     case Qt::Key_Escape:
         focusConsole();
@@ -553,14 +554,14 @@ bool ConsolePage::eventFilter(QObject *watched, QEvent *event)
         if (w && w == QApplication::focusWidget() && w->window() == window()) {
             if (key->modifiers() != m_lastModifiers) {
                 m_lastModifiers = key->modifiers();
-                flagsChanged(m_lastModifiers);
+                onModifiersChanged(m_lastModifiers);
             }
             // A held Return repeats its press; each repeat would send the
             // field's line again or open its confirmation again.
             if (event->type() == QEvent::KeyPress && key->isAutoRepeat() &&
                 (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter))
                 return true;
-            if (event->type() == QEvent::KeyPress && keyDown(key))
+            if (event->type() == QEvent::KeyPress && handleShortcutKey(key))
                 return true;
         }
     }

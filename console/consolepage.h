@@ -45,7 +45,7 @@ public:
     QString consoleSelection() const override;
     void focusConsole() override;
     // A command echoed on the console and sent; a program line is refused.
-    void sendString1(const QString &line) override;
+    void echoAndSend(const QString &line) override;
     // A program line stored in the controller: 0 when sent, -1 for no program
     // line (after an alert), -2 when the controller did not answer.
     QCoro::Task<int> sendProgram(QString line);
@@ -83,51 +83,51 @@ private:
 
     bool isCurrentTab() const;
 
-    void onTextField1Entered();
-    void onComboBox1Entered();
-    QCoro::Task<> onComboBox2Entered();
-    void onComboBox3Entered();
+    void onQuickLineEntered();
+    void onCommandEntered();
+    QCoro::Task<> onProgramLineEntered();
+    void onListStartEntered();
     void onListNextClicked();
     void onRunClicked();
     void onCtrlAClicked();
     void onCrClicked();
     void onQClicked();
-    void onGetLineStringClicked();
-    void onUDEraseClicked();
+    void pickProgramLine();
+    void onClearHistoryClicked();
     void onReceiveClicked();
-    void onViewTextClearClicked();
+    void onClearConsoleClicked();
 
-    void flagsChanged(Qt::KeyboardModifiers modifiers);
-    bool keyDown(QKeyEvent *event);
+    void onModifiersChanged(Qt::KeyboardModifiers modifiers);
+    bool handleShortcutKey(QKeyEvent *event);
 
     wire::Link &m_link;
     Dialogs &m_dialogs;
     // Modifier snapshot, taken only when the modifiers change: Shift+F5
-    // clears the Shift flag, and F5 pressed again with Shift still held sees
+    // clears m_shiftHeld, and F5 pressed again with Shift still held sees
     // it cleared.
     Qt::KeyboardModifiers m_lastModifiers = Qt::NoModifier;
-    bool m_keyShiftPressed = false;
-    bool m_keyControlPressed = false;
-    bool m_keyFlagsHaveChanged = false;
+    bool m_shiftHeld = false;
+    bool m_controlHeld = false;
+    bool m_modifierHeld = false;
 
-    ConsoleView *m_textView1 = nullptr;
-    CommandBox *m_comboBox1 = nullptr;
-    CommandBox *m_comboBox2 = nullptr;
-    CommandBox *m_comboBox3 = nullptr;
-    QLineEdit *m_textField1 = nullptr;
-    QCheckBox *m_checkboxScroll = nullptr;
+    ConsoleView *m_console = nullptr;
+    CommandBox *m_commandBox = nullptr;
+    CommandBox *m_programLineBox = nullptr;
+    CommandBox *m_listStartBox = nullptr;
+    QLineEdit *m_quickLineField = nullptr;
+    QCheckBox *m_liveOutputBox = nullptr;
     QPushButton *m_buttonSend = nullptr;
-    QPushButton *m_buttonProgramExec = nullptr;
+    QPushButton *m_buttonEnterLine = nullptr;
     QPushButton *m_buttonList = nullptr;
     QPushButton *m_buttonListNext = nullptr;
     QPushButton *m_buttonRun = nullptr;
     QPushButton *m_buttonCtrlA = nullptr;
     QPushButton *m_buttonCr = nullptr;
     QPushButton *m_buttonQ = nullptr;
-    QPushButton *m_buttonGetLineString = nullptr;
-    QPushButton *m_buttonUDErase = nullptr;
+    QPushButton *m_buttonPickLine = nullptr;
+    QPushButton *m_buttonClearHistory = nullptr;
     QPushButton *m_buttonReceive = nullptr;
-    QPushButton *m_buttonViewTextClear = nullptr;
+    QPushButton *m_buttonClearConsole = nullptr;
 
     SidePanel *m_side = nullptr;
 };

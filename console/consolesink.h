@@ -21,7 +21,7 @@ public:
     // The console selection up to its first line break.
     virtual QString consoleSelection() const = 0;
     // Echoes `line` into the console like a typed command and sends it.
-    virtual void sendString1(const QString &line) = 0;
+    virtual void echoAndSend(const QString &line) = 0;
     // Turns the live display of received text on, so that a reply shows.
     virtual void liveDisplayOn() = 0;
     // A listing the console started can no longer be continued.

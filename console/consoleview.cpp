@@ -82,7 +82,7 @@ void ConsoleView::appendScroll(const QString &text)
 {
     append(text);
     if (m_console.count(QLatin1Char('\n')) >= kMaxLines)
-        removeTop1();
+        cleanUpKeepingScroll();
     verticalScrollBar()->setValue(verticalScrollBar()->maximum());
 }
 
@@ -92,7 +92,7 @@ void ConsoleView::replace(const QString &text)
     renderConsole(false, 0);
 }
 
-void ConsoleView::removeTop1()
+void ConsoleView::cleanUpKeepingScroll()
 {
     const Cleaned c = cleanup(m_console, m_beginConnect);
     if (c.consumedBeginConnect)

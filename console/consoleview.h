@@ -26,7 +26,7 @@ public:
     void appendScroll(const QString &text);
     void replace(const QString &text);
     // Cleans up and trims to the last lines, keeping the scroll position.
-    void removeTop1();
+    void cleanUpKeepingScroll();
     // The selection up to its first line break.
     QString selection() const;
 

@@ -1,6 +1,7 @@
 #include "monitor/axissignals.h"
 
 #include "link/textutil.h"
+#include "monitor/banks.h"
 
 #include <QStringList>
 
@@ -39,6 +40,17 @@ AxisReading parseAxisReply(const QString &reply)
     }
     r.registerText = text::hexWidth(*reg, 8);
     return r;
+}
+
+ui::PlotProbe axisProbe(bool counter, int axis)
+{
+    static const QChar names[4] = {QLatin1Char('X'), QLatin1Char('Y'), QLatin1Char('U'), QLatin1Char('Z')};
+    ui::PlotProbe p;
+    p.label = (counter ? QStringLiteral("Counter ") : QStringLiteral("Position ")) + names[axis & 3];
+    p.command = axisQuery(registerTitles().value(0));
+    p.extract = counter ? ui::PlotProbe::Extract::AxisCounter : ui::PlotProbe::Extract::AxisPosition;
+    p.index = axis & 3;
+    return p;
 }
 
 } // namespace monitor

@@ -2,6 +2,8 @@
 // split into the signal words, positions, register and counters.
 #pragma once
 
+#include "ui/plotprobe.h"
+
 #include <QString>
 #include <array>
 #include <optional>
@@ -40,5 +42,9 @@ struct AxisReading
 // Joins a reply that the controller broke over several lines (CR LF and a
 // blank) and splits it at single blanks.
 AxisReading parseAxisReply(const QString &reply);
+
+// The position (or the counter) of axis 0..3, X, Y, U, Z, as the axis query
+// reads it.
+ui::PlotProbe axisProbe(bool counter, int axis);
 
 } // namespace monitor

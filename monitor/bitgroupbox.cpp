@@ -144,6 +144,16 @@ QCoro::Task<> BitGroupBox::poll(wire::Link &link)
     emit replyRead(command, reply);
 }
 
+QList<ui::Plottable> BitGroupBox::plottables(const QString &group) const
+{
+    QList<ui::Plottable> out;
+    for (int k = 0; k < m_lamps.size(); ++k) {
+        out.append({group, m_lamps[k],
+                    [this, k] { return bitProbe(m_group, bankWord(m_popup->currentText()), k); }});
+    }
+    return out;
+}
+
 void BitGroupBox::showBits(const QString &reply, const QString &bankWord)
 {
     // Number labels first, then the value, then the lamps.

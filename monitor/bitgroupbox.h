@@ -4,9 +4,11 @@
 #pragma once
 
 #include "monitor/banks.h"
+#include "ui/page.h"
 
 #include <QCoroTask>
 #include <QGroupBox>
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -52,6 +54,9 @@ public:
 
     // The tick's part: reads the selected bank and shows it.
     QCoro::Task<> poll(wire::Link &link);
+
+    // Every lamp, under `group`, as the bit of the bank the popup shows.
+    QList<ui::Plottable> plottables(const QString &group) const;
 
 signals:
     void replyRead(const QString &command, const QString &reply);

@@ -107,4 +107,18 @@ QString forceCommand(bool on, const QString &bitNumber)
     return (on ? QStringLiteral("ON ") : QStringLiteral("OFF ")) + bitNumber;
 }
 
+std::optional<ui::PlotProbe> bitProbe(BitGroup group, const QString &bankWord, int lamp)
+{
+    bool ok = false;
+    const qint64 bank = bankWord.toLongLong(&ok);
+    if (!ok || lamp < 0 || lamp >= lampCount(group))
+        return std::nullopt;
+    ui::PlotProbe p;
+    p.label = lampWord(group) + QLatin1Char(' ') + QString::number(bitNumber(group, bank, lamp));
+    p.command = bitQuery(bankWord, bankCast(group));
+    p.extract = ui::PlotProbe::Extract::Bit;
+    p.index = lamp;
+    return p;
+}
+
 } // namespace monitor

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "monitor/banks.h"
+#include "ui/plotprobe.h"
 
 #include <QString>
 #include <QStringList>
@@ -57,5 +58,12 @@ QString clearCommand(BitGroup group);
 // What an ON or OFF button under a lamp sends: its operand is the bit number
 // the lamp showed last, so the command follows the bank on screen.
 QString forceCommand(bool on, const QString &bitNumber);
+
+// ---- plotting ---------------------------------------------------------------
+
+// Lamp `lamp` of the bank the group shows (`bankWord` as in its popup), read
+// by the group's own bit query; nothing for a bank word that is not a number
+// or a lamp the group does not have.
+std::optional<ui::PlotProbe> bitProbe(BitGroup group, const QString &bankWord, int lamp);
 
 } // namespace monitor

@@ -46,4 +46,12 @@ QCoro::Task<> CuPage::poll(wire::Link &link)
     co_await m_inputs->poll(link);
 }
 
+QList<ui::Plottable> CuPage::plottables() const
+{
+    QList<ui::Plottable> out;
+    out += m_outputs->plottables(QStringLiteral("CU outputs"));
+    out += m_inputs->plottables(QStringLiteral("CU inputs"));
+    return out;
+}
+
 } // namespace monitor

@@ -63,4 +63,13 @@ QCoro::Task<> IoPage::poll(wire::Link &link)
     co_await m_relays->poll(link);
 }
 
+QList<ui::Plottable> IoPage::plottables() const
+{
+    QList<ui::Plottable> out;
+    out += m_outputs->plottables(QStringLiteral("Outputs"));
+    out += m_inputs->plottables(QStringLiteral("Inputs"));
+    out += m_relays->plottables(QStringLiteral("Internal relays"));
+    return out;
+}
+
 } // namespace monitor

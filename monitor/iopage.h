@@ -21,6 +21,8 @@ public:
 
     // Outputs, inputs, then relays: one bit query each.
     QCoro::Task<> poll(wire::Link &link) override;
+    // Every lamp, group by group.
+    QList<ui::Plottable> plottables() const override;
 
 private:
     BitGroupBox *m_outputs = nullptr;

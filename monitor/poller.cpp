@@ -76,7 +76,7 @@ QCoro::Task<> Poller::timerStart()
 
 void Poller::timerStop()
 {
-    qCInfo(lcPoller) << "timerStop()";
+    qCInfo(lcPoller) << "stop polling";
     emit indicatorHidden();
     if (!m_running)
         return;

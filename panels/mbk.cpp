@@ -61,4 +61,14 @@ std::optional<QString> mbkWriteCommand(const QString &addressText, const QString
            text::trimBlanks(valueText);
 }
 
+std::optional<ui::PlotProbe> mbkProbe(const QString &addressText, MbkSize size)
+{
+    if (text::trimBlanks(addressText).isEmpty())
+        return std::nullopt;
+    ui::PlotProbe p;
+    p.label = QStringLiteral("MBK(") + addressText + mbkSuffix(size) + QLatin1Char(')');
+    p.command = mbkReadCommand(addressText, size);
+    return p;
+}
+
 } // namespace panels

@@ -2,6 +2,8 @@
 // the eight-row address layout, and the read and write commands.
 #pragma once
 
+#include "ui/plotprobe.h"
+
 #include <QString>
 #include <QStringList>
 #include <array>
@@ -38,5 +40,9 @@ QString mbkDisplay(const QString &reply, bool hex);
 // "MBK(" + address as typed + suffix + ")=" + value trimmed of blanks; none
 // when the address or the value field is empty.
 std::optional<QString> mbkWriteCommand(const QString &addressText, const QString &valueText, MbkSize size);
+
+// An MBK row's value, by its address text and the entry size; nothing for a
+// row without an address.
+std::optional<ui::PlotProbe> mbkProbe(const QString &addressText, MbkSize size);
 
 } // namespace panels

@@ -275,4 +275,16 @@ void MbkPage::onSizeClicked()
     layOutFrom(false);
 }
 
+QList<ui::Plottable> MbkPage::plottables() const
+{
+    QList<ui::Plottable> out;
+    for (int i = 0; i < kRows; ++i) {
+        QLineEdit *adr = m_adr[static_cast<size_t>(i)];
+        out.append({QStringLiteral("MBK"), m_data[static_cast<size_t>(i)],
+                    [this, adr] { return mbkProbe(adr->text(), size()); }});
+    }
+    out += m_bits->plottables(QStringLiteral("MBK bits"));
+    return out;
+}
+
 } // namespace panels

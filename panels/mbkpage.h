@@ -30,6 +30,9 @@ public:
 
     // Reads the rows (odd rows only while they have an address) and the bit word.
     QCoro::Task<> poll(wire::Link &link) override;
+    // Each row's data, at the row's address in the chosen size, then the
+    // lamps of the bit word.
+    QList<ui::Plottable> plottables() const override;
 
 private slots:
     void onAdrSelectEntered();

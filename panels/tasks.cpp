@@ -59,4 +59,16 @@ TaskValues parseTaskReply(const QString &reply)
     return v;
 }
 
+std::optional<ui::PlotProbe> taskProbe(const QString &taskNoText)
+{
+    const std::optional<QString> command = taskReadCommand(taskNoText);
+    if (!command || text::trimBlanks(taskNoText).isEmpty())
+        return std::nullopt;
+    ui::PlotProbe p;
+    p.label = QStringLiteral("Task ") + taskNoText + QStringLiteral(" step");
+    p.command = *command;
+    p.extract = ui::PlotProbe::Extract::TaskStep;
+    return p;
+}
+
 } // namespace panels

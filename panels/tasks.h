@@ -2,6 +2,8 @@
 // area, the per-row print command and the reading of its reply.
 #pragma once
 
+#include "ui/plotprobe.h"
+
 #include <QString>
 #include <array>
 #include <limits>
@@ -38,5 +40,9 @@ struct TaskValues
     std::optional<QString> status;
 };
 TaskValues parseTaskReply(const QString &reply);
+
+// The step of a task row, by its task number text; nothing for an empty
+// field or a number the row would not read.
+std::optional<ui::PlotProbe> taskProbe(const QString &taskNoText);
 
 } // namespace panels

@@ -192,4 +192,15 @@ void TasksPage::onAreaClearClicked()
     });
 }
 
+QList<ui::Plottable> TasksPage::plottables() const
+{
+    QList<ui::Plottable> out;
+    for (int i = 0; i < kRows; ++i) {
+        QLineEdit *task = m_taskNo[static_cast<size_t>(i)];
+        out.append({QStringLiteral("Tasks"), m_step[static_cast<size_t>(i)],
+                    [task] { return taskProbe(task->text()); }});
+    }
+    return out;
+}
+
 } // namespace panels

@@ -26,6 +26,8 @@ public:
 
     // Reads step and status of every row.
     QCoro::Task<> poll(wire::Link &link) override;
+    // Each row's step, as the task its number field names.
+    QList<ui::Plottable> plottables() const override;
 
 private slots:
     void onTaskNoSelectEntered();

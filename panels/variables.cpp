@@ -57,4 +57,15 @@ std::optional<QString> assignmentCommand(const QString &nameText, const QString 
     return name + QLatin1Char('=') + value;
 }
 
+std::optional<ui::PlotProbe> variableProbe(const QString &name)
+{
+    const VariableQuery q = variableQuery(name);
+    if (!q.valid || isStringName(q.variname))
+        return std::nullopt;
+    ui::PlotProbe p;
+    p.label = name;
+    p.command = q.command;
+    return p;
+}
+
 } // namespace panels

@@ -2,6 +2,8 @@
 // builds from them: "S$" is a string, "DATA_#4" element 4 of array "DATA_".
 #pragma once
 
+#include "ui/plotprobe.h"
+
 #include <QString>
 #include <optional>
 
@@ -32,5 +34,9 @@ VariableQuery variableQuery(const QString &name);
 // when nothing is to be sent (an empty numeric value, an array reference
 // without argument).
 std::optional<QString> assignmentCommand(const QString &nameText, const QString &rawValue);
+
+// A numeric variable row's value, by its name blank-trimmed; nothing for a
+// string variable or a name the row would not read.
+std::optional<ui::PlotProbe> variableProbe(const QString &name);
 
 } // namespace panels

@@ -239,4 +239,15 @@ void VariablesPage::onModValueEntered()
     m_link.enqueue([this, cmd = *command]() -> QCoro::Task<> { co_await m_link.exchange(cmd); });
 }
 
+QList<ui::Plottable> VariablesPage::plottables() const
+{
+    QList<ui::Plottable> out;
+    for (int i = 0; i < kRows; ++i) {
+        QLineEdit *name = m_names[static_cast<size_t>(i)];
+        out.append({QStringLiteral("Variables"), m_values[static_cast<size_t>(i)],
+                    [name] { return variableProbe(text::trimBlanks(name->text())); }});
+    }
+    return out;
+}
+
 } // namespace panels

@@ -27,6 +27,8 @@ public:
 
     // Reads every checked row with a valid name.
     QCoro::Task<> poll(wire::Link &link) override;
+    // Each row's value, as the numeric variable its name field names.
+    QList<ui::Plottable> plottables() const override;
 
     // The watched names as typed, one per row; the settings keep them.
     QStringList variableNames() const;

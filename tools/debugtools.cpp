@@ -97,14 +97,14 @@ QString DebugTools::breakpointVariable(const QString &name)
 void DebugTools::clockCheck()
 {
     console().liveDisplayOn();
-    console().sendString1(QStringLiteral("PR DATE$(0) TIME$(0)"));
+    console().echoAndSend(QStringLiteral("PR DATE$(0) TIME$(0)"));
     console().focusConsole();
 }
 
 void DebugTools::clockAdjust()
 {
     console().liveDisplayOn();
-    console().sendString1(rtcSetCommand(m_clock.now()));
+    console().echoAndSend(rtcSetCommand(m_clock.now()));
     console().focusConsole();
 }
 
@@ -117,7 +117,7 @@ QCoro::Task<> DebugTools::monitor()
         co_await m_link.exchange(QLatin1String(protocol::kMachineModeWord));
     if (!machineMode)
         co_return;
-    console().sendString1(QStringLiteral("MON"));
+    console().echoAndSend(QStringLiteral("MON"));
     const std::optional<QString> reply = co_await m_link.answer();
     if (!reply)
         co_return;

@@ -5,15 +5,12 @@
 #include "monitor/bits.h"
 #include "panels/replies.h"
 #include "panels/tasks.h"
-#include "panels/variables.h"
 
 #include <cmath>
 
 namespace trend {
 
 namespace {
-
-const QChar kAxisNames[4] = {QLatin1Char('X'), QLatin1Char('Y'), QLatin1Char('U'), QLatin1Char('Z')};
 
 // The axis query around its register expression.
 struct AxisFrame
@@ -87,64 +84,6 @@ std::optional<double> valueOf(const Probe &probe, const QString &reply)
     }
     }
     return std::nullopt;
-}
-
-std::optional<Probe> bitProbe(monitor::BitGroup group, const QString &bankWord, int lamp)
-{
-    bool ok = false;
-    const qint64 bank = bankWord.toLongLong(&ok);
-    if (!ok || lamp < 0 || lamp >= monitor::lampCount(group))
-        return std::nullopt;
-    Probe p;
-    p.label =
-        monitor::lampWord(group) + QLatin1Char(' ') + QString::number(monitor::bitNumber(group, bank, lamp));
-    p.command = monitor::bitQuery(bankWord, monitor::bankCast(group));
-    p.extract = Extract::Bit;
-    p.index = lamp;
-    return p;
-}
-
-std::optional<Probe> variableProbe(const QString &name)
-{
-    const panels::VariableQuery q = panels::variableQuery(name);
-    if (!q.valid || panels::isStringName(q.variname))
-        return std::nullopt;
-    Probe p;
-    p.label = name;
-    p.command = q.command;
-    return p;
-}
-
-std::optional<Probe> mbkProbe(const QString &addressText, panels::MbkSize size)
-{
-    if (text::trimBlanks(addressText).isEmpty())
-        return std::nullopt;
-    Probe p;
-    p.label = QStringLiteral("MBK(") + addressText + panels::mbkSuffix(size) + QLatin1Char(')');
-    p.command = panels::mbkReadCommand(addressText, size);
-    return p;
-}
-
-Probe axisProbe(bool counter, int axis)
-{
-    Probe p;
-    p.label = (counter ? QStringLiteral("Counter ") : QStringLiteral("Position ")) + kAxisNames[axis & 3];
-    p.command = monitor::axisQuery(monitor::registerTitles().value(0));
-    p.extract = counter ? Extract::AxisCounter : Extract::AxisPosition;
-    p.index = axis & 3;
-    return p;
-}
-
-std::optional<Probe> taskProbe(const QString &taskNoText)
-{
-    const std::optional<QString> command = panels::taskReadCommand(taskNoText);
-    if (!command || text::trimBlanks(taskNoText).isEmpty())
-        return std::nullopt;
-    Probe p;
-    p.label = QStringLiteral("Task ") + taskNoText + QStringLiteral(" step");
-    p.command = *command;
-    p.extract = Extract::TaskStep;
-    return p;
 }
 
 } // namespace trend

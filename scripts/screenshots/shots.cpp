@@ -8,6 +8,8 @@
 //   quorin-shots [--out DIR] [--only NAME[,NAME...]] [--size WxH|min] [--font-pt N]
 //
 // Run it with the offscreen platform (scripts/shots.sh does).
+#include "monitor/bits.h"
+#include "panels/tasks.h"
 #include "sim/machine.h"
 #include "support/fixture.h"
 #include "trend/trenddock.h"
@@ -595,8 +597,8 @@ bool Shots::trend()
         return false;
     auto *dock = m_f.window->findChild<trend::TrendDock *>();
     for (const char *task : {"0", "1", "2"})
-        dock->addSeries(*trend::taskProbe(QLatin1String(task)));
-    dock->addSeries(*trend::bitProbe(monitor::BitGroup::Outputs, QStringLiteral("1"), 0));
+        dock->addSeries(*panels::taskProbe(QLatin1String(task)));
+    dock->addSeries(*monitor::bitProbe(monitor::BitGroup::Outputs, QStringLiteral("1"), 0));
     // A minute of ticks in a few seconds: the shot's own ticks set the pace
     // and the clock advances 0.3 s with each. Each starts with the slot free,
     // so that none is skipped.

@@ -199,7 +199,7 @@ private slots:
 
     void controlsFollowTheConnection_data()
     {
-        QTest::addColumn<bool>("stat");
+        QTest::addColumn<bool>("connected");
         QTest::addColumn<bool>("bkp");
         QTest::newRow("connected") << true << false;
         QTest::newRow("connected, at a breakpoint") << true << true;
@@ -207,24 +207,24 @@ private slots:
     }
     void controlsFollowTheConnection()
     {
-        QFETCH(bool, stat);
+        QFETCH(bool, connected);
         QFETCH(bool, bkp);
         MonitorFixture f;
-        if (stat)
+        if (connected)
             QVERIFY(f.connectToSim());
         if (bkp)
             QVERIFY(f.stopAtBreakpoint());
         // Start from the opposite state, so every property has to change.
-        f.window->objectsEnable(!stat);
+        f.window->setConnectedControlsEnabled(!connected);
         control<QPushButton>(f.window.get(), "buttonListNext")->setEnabled(true);
         control<QPushButton>(f.window.get(), "buttonConnect")->setEnabled(false);
-        f.window->objectsEnable(stat);
+        f.window->setConnectedControlsEnabled(connected);
 
         const struct
         {
             bool enabled;
             QList<const QWidget *> widgets;
-        } groups[] = {{stat,
+        } groups[] = {{connected,
                        {control<QPushButton>(f.window.get(), "buttonDisconnect"),
                         control<QComboBox>(f.window.get(), "comboBox1"),
                         control<QPushButton>(f.window.get(), "buttonFileOpen"),
@@ -241,13 +241,13 @@ private slots:
         for (const auto &g : groups)
             for (const QWidget *w : g.widgets)
                 QVERIFY2(w->isEnabled() == g.enabled, qPrintable(w->objectName()));
-        QCOMPARE(control<QAction>(f.window.get(), "menuOpenFile")->isEnabled(), stat);
+        QCOMPARE(control<QAction>(f.window.get(), "menuOpenFile")->isEnabled(), connected);
 
-        QCOMPARE(f.addressField()->isReadOnly(), stat);
-        QCOMPARE(f.timeoutField()->isReadOnly(), stat);
+        QCOMPARE(f.addressField()->isReadOnly(), connected);
+        QCOMPARE(f.timeoutField()->isReadOnly(), connected);
         // The status line only reports: nobody types into it in either state.
         QCOMPARE(f.statusLine()->focusPolicy(), Qt::NoFocus);
-        const QColor colour = stat ? ui::kLightGray : ui::kBlack;
+        const QColor colour = connected ? ui::kLightGray : ui::kBlack;
         QCOMPARE(ui::textColor(f.addressField()), colour);
         QCOMPARE(ui::textColor(f.timeoutField()), colour);
     }
@@ -271,7 +271,7 @@ private slots:
         f.dialogs.clear();
         open->trigger();
         QVERIFY(f.dialogs.entries.isEmpty());
-        f.window->objectsEnable(true);
+        f.window->setConnectedControlsEnabled(true);
         open->trigger(); // no file chosen: nothing follows
         QCOMPARE(f.dialogs.entries.size(), 1);
         QCOMPARE(f.dialogs.entries.first().kind, QString("open"));

@@ -169,7 +169,7 @@ private slots:
 
         // The menu leaves the controller for the simulator; twice, as a user may.
         for (int visit = 0; visit < 2; ++visit) {
-            f.window->menuSimulator()->trigger();
+            f.window->simulatorAction()->trigger();
             QVERIFY(f.waitFor([&] { return loggedIn(f) && f.addressField()->text() != controller; }));
             QVERIFY(f.window->windowTitle().contains(QLatin1String("simulator")));
         }

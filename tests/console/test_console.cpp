@@ -106,7 +106,7 @@ bool listed(MonitorFixture &f, const QStringList &lines, const QString &command,
         for (const QString &l : lines)
             m.handleLine(l);
     });
-    f.window->consolePage().sendString1(command);
+    f.window->consolePage().echoAndSend(command);
     const bool shown = f.waitFor([&] { return f.consoleText().endsWith(tail); });
     f.clearCommands();
     return shown;
@@ -461,7 +461,7 @@ private slots:
         for (int i = 1; i <= 150; ++i)
             statements << QStringLiteral("PR %1").arg(i);
         // One line of 150 statements: its echo, 150 printed lines and the prompt.
-        f->window->consolePage().sendString1(statements.join(QStringLiteral(" : ")));
+        f->window->consolePage().echoAndSend(statements.join(QStringLiteral(" : ")));
         QVERIFY(f->waitFor([&] { return f->consoleText().endsWith(" 150\r\n#"); }));
         QCOMPARE(control<QPlainTextEdit>(f->window.get(), "textView1")->document()->blockCount(), 100);
         QCOMPARE(control<QPlainTextEdit>(f->window.get(), "textView1")->document()->firstBlock().text(),

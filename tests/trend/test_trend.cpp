@@ -1,11 +1,12 @@
 // The trend dock against the in-process simulator: values plotted from every
-// kind of control, what each poll tick sends for them (after the page's own
-// exchanges, in the order added, never a value the page read, axis values
-// from the Axis page's board only) and when it sends nothing (the console's
-// ticks, a closed dock), what the legend and the status line show, and the
-// CSV export.
+// kind of control, the value a page offers following what it shows, what each
+// poll tick sends for them (after the page's own exchanges, in the order
+// added, never a value the page read, axis values from the Axis page's board
+// only) and when it sends nothing (the console's ticks, a closed dock), what
+// the legend and the status line show, and the CSV export.
 #include "axis/axispage.h"
 #include "monitor/iopage.h"
+#include "panels/mbkpage.h"
 #include "panels/variablespage.h"
 #include "support/fixture.h"
 #include "support/widgets.h"
@@ -21,11 +22,14 @@
 #include <QFile>
 #include <QImage>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLineSeries>
 #include <QMenu>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTest>
 #include <QToolButton>
+#include <algorithm>
 
 namespace {
 
@@ -131,6 +135,7 @@ class TestTrend : public QObject
 
 private slots:
     void plotsEveryKindOfValue();
+    void pageOffersTheValueItShowsNow();
     void extraReadsFollowThePageInOrderAtMostEight();
     void valuesThePageReadAreNotReadAgain();
     void exportsCsv();
@@ -202,6 +207,38 @@ void TestTrend::plotsEveryKindOfValue()
     QCOMPARE(legend(f),
              QStringList({"OUT 3: 1", "A: -42", "MBK(1~Int): 300", "MBK 70002: 1", "Task 0 step: 0",
                           "Position X: 1500", "Counter Y: 77", "CU IN 2002: 0"}));
+}
+
+void TestTrend::pageOffersTheValueItShowsNow()
+{
+    MonitorFixture f;
+    QVERIFY(f.connectToSim());
+    QWidget *w = f.window.get();
+    auto *data = control<QLineEdit>(w, QStringLiteral("textfieldMbkData1"));
+    const QList<ui::Plottable> offered = f.window->mbkPage().plottables();
+    const auto row = std::find_if(offered.cbegin(), offered.cend(),
+                                  [data](const ui::Plottable &p) { return p.widget == data; });
+    QVERIFY(row != offered.cend());
+    QCOMPARE(row->group, QStringLiteral("MBK"));
+
+    // In long entries the second row has no address: nothing to plot there.
+    control<QRadioButton>(w, QStringLiteral("radiobuttonMbkSizeLng"))->click();
+    QVERIFY(!row->probe());
+    QAction *none = plotEntry(data);
+    QVERIFY(none);
+    QVERIFY(!none->isEnabled());
+    closePopup();
+
+    // In words it shows the word at address 1, which the plot then reads.
+    control<QRadioButton>(w, QStringLiteral("radiobuttonMbkSizeWrd"))->click();
+    QAction *entry = plotEntry(data);
+    QVERIFY(entry && entry->isEnabled());
+    entry->trigger();
+    closePopup();
+    f.exchange(QStringLiteral("MBK(1~Wrd)=513"));
+    QCOMPARE(tickOn(f, &f.window->ioPage()),
+             QStringList({"PR IN(0)", "PR IN(24)", "PR IN(-1)", "PR MBK(1~Wrd)"}));
+    QCOMPARE(legend(f), QStringList({"MBK(1~Wrd): 513"}));
 }
 
 void TestTrend::extraReadsFollowThePageInOrderAtMostEight()

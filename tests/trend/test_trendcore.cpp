@@ -1,6 +1,11 @@
 // The trend's rules without a window: the sample ring, the reduction of a
 // window to what a plot can show, what a tick must read, the values taken out
 // of replies, and the CSV export.
+#include "monitor/axissignals.h"
+#include "monitor/bits.h"
+#include "panels/mbk.h"
+#include "panels/tasks.h"
+#include "panels/variables.h"
 #include "trend/csv.h"
 #include "trend/probe.h"
 #include "trend/sampler.h"
@@ -162,7 +167,7 @@ void TestTrendCore::valuesFromReplies_data()
     QTest::addColumn<QString>("value"); // empty: no value
 
     const auto bit = [](monitor::BitGroup g, const char *bank, int k) {
-        return bitProbe(g, QLatin1String(bank), k);
+        return monitor::bitProbe(g, QLatin1String(bank), k);
     };
     QTest::newRow("output bit set") << bit(monitor::BitGroup::Outputs, "2", 3) << "\r\n 8\r\n#"
                                     << "1";
@@ -172,34 +177,36 @@ void TestTrendCore::valuesFromReplies_data()
                                 << "1";
     QTest::newRow("bit error text") << bit(monitor::BitGroup::Inputs, "24", 0) << "\r\n\tSyntax Error\r\n#"
                                     << "";
-    QTest::newRow("variable") << variableProbe(QStringLiteral("A")) << "\r\n -25\r\n#"
+    QTest::newRow("variable") << panels::variableProbe(QStringLiteral("A")) << "\r\n -25\r\n#"
                               << "-25";
-    QTest::newRow("variable fraction") << variableProbe(QStringLiteral("B")) << "\r\n 2.5\r\n#"
+    QTest::newRow("variable fraction") << panels::variableProbe(QStringLiteral("B")) << "\r\n 2.5\r\n#"
                                        << "2.5";
-    QTest::newRow("variable error") << variableProbe(QStringLiteral("A")) << "\r\n\tエラー\r\n#"
+    QTest::newRow("variable error") << panels::variableProbe(QStringLiteral("A")) << "\r\n\tエラー\r\n#"
                                     << "";
     // Only finite numbers the plot's axis can span are samples.
-    QTest::newRow("variable inf") << variableProbe(QStringLiteral("A")) << "\r\n inf\r\n#"
+    QTest::newRow("variable inf") << panels::variableProbe(QStringLiteral("A")) << "\r\n inf\r\n#"
                                   << "";
-    QTest::newRow("variable -inf") << variableProbe(QStringLiteral("A")) << "\r\n -inf\r\n#"
+    QTest::newRow("variable -inf") << panels::variableProbe(QStringLiteral("A")) << "\r\n -inf\r\n#"
                                    << "";
-    QTest::newRow("variable nan") << variableProbe(QStringLiteral("A")) << "\r\n nan\r\n#"
+    QTest::newRow("variable nan") << panels::variableProbe(QStringLiteral("A")) << "\r\n nan\r\n#"
                                   << "";
-    QTest::newRow("variable too large") << variableProbe(QStringLiteral("A")) << "\r\n -1E+300\r\n#"
+    QTest::newRow("variable too large") << panels::variableProbe(QStringLiteral("A")) << "\r\n -1E+300\r\n#"
                                         << "";
-    QTest::newRow("variable large") << variableProbe(QStringLiteral("A")) << "\r\n 1E+12\r\n#"
+    QTest::newRow("variable large") << panels::variableProbe(QStringLiteral("A")) << "\r\n 1E+12\r\n#"
                                     << "1e+12";
-    QTest::newRow("mbk word") << mbkProbe(QStringLiteral("100"), panels::MbkSize::Wrd) << "\r\n 65535\r\n#"
+    QTest::newRow("mbk word") << panels::mbkProbe(QStringLiteral("100"), panels::MbkSize::Wrd)
+                              << "\r\n 65535\r\n#"
                               << "65535";
     const QString axisReply = QStringLiteral("\r\n 0 64 100 -200 300 0 255 1 2 3 4\r\n#");
-    QTest::newRow("position Y") << std::optional<Probe>(axisProbe(false, 1)) << axisReply << "-200";
-    QTest::newRow("counter Z") << std::optional<Probe>(axisProbe(true, 3)) << axisReply << "4";
-    QTest::newRow("position inf") << std::optional<Probe>(axisProbe(false, 0))
+    QTest::newRow("position Y") << std::optional<Probe>(monitor::axisProbe(false, 1)) << axisReply << "-200";
+    QTest::newRow("counter Z") << std::optional<Probe>(monitor::axisProbe(true, 3)) << axisReply << "4";
+    QTest::newRow("position inf") << std::optional<Probe>(monitor::axisProbe(false, 0))
                                   << "\r\n 0 64 inf -200 300 0 255 1 2 3 4\r\n#"
                                   << "";
-    QTest::newRow("axis cut short") << std::optional<Probe>(axisProbe(true, 3)) << "\r\n 0 64 100\r\n#"
+    QTest::newRow("axis cut short") << std::optional<Probe>(monitor::axisProbe(true, 3))
+                                    << "\r\n 0 64 100\r\n#"
                                     << "";
-    QTest::newRow("task step") << taskProbe(QStringLiteral("3")) << "\r\n  12 1\r\n#"
+    QTest::newRow("task step") << panels::taskProbe(QStringLiteral("3")) << "\r\n  12 1\r\n#"
                                << "12";
 }
 
@@ -217,10 +224,10 @@ void TestTrendCore::extraReadsInOrderCappedAndDeduplicated()
 {
     QVector<Probe> probes;
     for (const char *name : {"A", "B", "C", "D", "E", "F", "G", "H", "I", "J"})
-        probes << *variableProbe(QLatin1String(name));
+        probes << *panels::variableProbe(QLatin1String(name));
     // Two bits of one bank are one read.
-    probes.insert(1, *bitProbe(monitor::BitGroup::CuOutputs, QStringLiteral("2000"), 0));
-    probes.insert(2, *bitProbe(monitor::BitGroup::CuOutputs, QStringLiteral("2000"), 1));
+    probes.insert(1, *monitor::bitProbe(monitor::BitGroup::CuOutputs, QStringLiteral("2000"), 0));
+    probes.insert(2, *monitor::bitProbe(monitor::BitGroup::CuOutputs, QStringLiteral("2000"), 1));
 
     Sampler s;
     s.pageRead(QStringLiteral("PR B"), QStringLiteral("\r\n 7\r\n#"));
@@ -240,8 +247,8 @@ void TestTrendCore::extraReadsInOrderCappedAndDeduplicated()
 
 void TestTrendCore::axisValuesFromTheAxisPagesBoard()
 {
-    const QVector<Probe> probes = {axisProbe(false, 0), *variableProbe(QStringLiteral("A")),
-                                   axisProbe(true, 2)};
+    const QVector<Probe> probes = {monitor::axisProbe(false, 0), *panels::variableProbe(QStringLiteral("A")),
+                                   monitor::axisProbe(true, 2)};
     const QString axisRead = probes[0].command;
     Sampler s;
     // No board, no axis read; with one, a single read for every axis value,
