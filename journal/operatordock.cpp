@@ -1,6 +1,7 @@
 #include "journal/operatordock.h"
 
 #include "core/dialogs.h"
+#include "core/handoff.h"
 #include "journal/operatorjournal.h"
 #include "journal/sessionjournal.h"
 #include "ui/controls.h"
@@ -156,9 +157,14 @@ bool OperatorDock::showFile(const QString &path)
     promise->start();
     const QDate fallback = info.lastModified().date();
     const int cap = m_entryCap;
+    m_promise = promise;
+    core::handOff(promise.get());
     QThreadPool::globalInstance()->start([promise, path, fallback, cap] {
-        promise->addResult(
-            readOperatorFile(path, fallback, cap, [&promise] { return promise->isCanceled(); }));
+        core::takeOver(promise.get());
+        OperatorFile file =
+            readOperatorFile(path, fallback, cap, [&promise] { return promise->isCanceled(); });
+        core::handOff(promise.get());
+        promise->addResult(std::move(file));
         promise->finish();
     });
     return true;
@@ -169,6 +175,7 @@ void OperatorDock::onFileRead()
     const QFuture<OperatorFile> future = m_read->future();
     if (m_reading.isEmpty() || future.isCanceled() || future.resultCount() == 0)
         return;
+    core::takeOver(m_promise.get());
     const OperatorFile file = future.result();
     const QString name = QFileInfo(m_reading).fileName();
     m_reading.clear();

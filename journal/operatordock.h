@@ -7,6 +7,8 @@
 #include <QDockWidget>
 #include <QFutureWatcher>
 #include <QList>
+#include <QPromise>
+#include <memory>
 
 class Dialogs;
 class QLabel;
@@ -63,6 +65,9 @@ private:
     // The file being read; empty when none is.
     QString m_reading;
     QFutureWatcher<OperatorFile> *m_read = nullptr;
+    // The reading in progress: its promise is also the token of its
+    // hand-over to the window's thread.
+    std::shared_ptr<QPromise<OperatorFile>> m_promise;
     QLabel *m_source = nullptr;
     QLineEdit *m_filter = nullptr;
     QTreeWidget *m_list = nullptr;

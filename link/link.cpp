@@ -6,6 +6,7 @@
 #include "link/sjis.h"
 
 #include <QCoroSignal>
+#include <QHostAddress>
 #include <QLoggingCategory>
 #include <QTimer>
 #include <cstdio>
@@ -66,7 +67,7 @@ constexpr qsizetype kAnswerKeep = 64 * 1024;
 constexpr qsizetype kAnswerSlack = 64 * 1024;
 // One slice of receiving: at most this much is read before the event loop
 // gets a turn, so a flood never holds the window.
-constexpr qint64 kReadSlice = 64 * 1024;
+constexpr qint64 kReadSlice = 16 * 1024;
 
 std::mutex g_traceMutex;
 std::function<void(const QString &)> g_traceSink;
@@ -139,7 +140,13 @@ QCoro::Task<bool> Link::open(QString address)
         m_alarms.append(&alarm);
         connect(socket, &QTcpSocket::connected, &alarm, &Alarm::ringNow);
         connect(socket, &QTcpSocket::errorOccurred, &alarm, &Alarm::ringNow);
-        socket->connectToHost(addr.host, addr.port);
+        // An address given as numbers needs no name lookup (which Qt runs on
+        // a thread of its pool).
+        const QHostAddress numeric(addr.host);
+        if (numeric.isNull())
+            socket->connectToHost(addr.host, addr.port);
+        else
+            socket->connectToHost(numeric, addr.port);
         alarm.set(m_timing.connect);
         if (!alarm.rung())
             co_await qCoro(&alarm, &Alarm::rang);
@@ -154,7 +161,7 @@ QCoro::Task<bool> Link::open(QString address)
     if (generation != m_generation) // Disconnect or a new open meanwhile
         co_return false;
     if (!ok) {
-        qCInfo(lcLink) << "Timeout";
+        qCInfo(lcLink) << "connect: the connection could not be opened";
         if (m_socket) {
             m_socket->disconnect(this);
             m_socket->abort();
@@ -164,7 +171,7 @@ QCoro::Task<bool> Link::open(QString address)
         setState(State::Disconnected, Reason::ConnectFailed);
         co_return false;
     }
-    qCInfo(lcLink) << "Success";
+    qCInfo(lcLink) << "connect: the connection is open";
     onConnected();
     co_return true;
 }
@@ -195,7 +202,7 @@ QCoro::Task<> Link::close()
     // goodbye), then the link says goodbye.
     setState(State::Closing, Reason::User);
     ringAll();
-    qCInfo(lcLink) << "disconnect()";
+    qCInfo(lcLink) << "disconnect: saying goodbye";
     QTcpSocket *socket = m_socket;
     sendString(QLatin1String(protocol::kMachineModeOff));
     Alarm alarm;
@@ -243,7 +250,7 @@ void Link::onSocketGone()
 {
     if (!m_socket)
         return;
-    qCInfo(lcLink).noquote() << " did receive, " + m_socket->errorString();
+    qCInfo(lcLink).noquote() << "the connection ended: " + m_socket->errorString();
     if (m_state == State::Closing)
         return; // our own goodbye; close() finishes
     // The last words before the end still count.
@@ -336,7 +343,7 @@ bool Link::readOnce()
         bool ok = false;
         const QByteArray answer = sjisEncode(wireLine(line), &ok);
         if (!writeBytes(answer, line != QLatin1String(protocol::kMachineModeOff)))
-            qCWarning(lcLink) << "sendString(sendstring:), not connected";
+            qCWarning(lcLink) << "login answer: the connection is not open";
     }
     if (r.breakpoint)
         m_bkpMode = true;
@@ -406,7 +413,7 @@ void Link::sendString(const QString &sendstring)
     }
     m_sentAt.start();
     if (!writeBytes(bytes))
-        qCWarning(lcLink) << "sendString(sendstring:), the connection is not open";
+        qCWarning(lcLink) << "send: the connection is not open";
 }
 
 bool Link::sendRaw(const QByteArray &bytes)

@@ -17,9 +17,17 @@ if [[ ! -f build-tsan/build.ninja ]]; then
     cmake -S . -B build-tsan -G Ninja -DQUORIN_TSAN=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" >/dev/null
 fi
-cmake --build build-tsan -j"$(nproc)" --target "${suites[@]}" >/dev/null
+cmake --build build-tsan -j"$(nproc)" --target "${suites[@]}" tsan_canary >/dev/null
 export QT_QPA_PLATFORM=offscreen
 export TSAN_OPTIONS="suppressions=$PWD/tests/tsan.supp halt_on_error=1 second_deadlock_stack=1"
+# First the proof that the checker sees a race between a QThread and the GUI
+# thread with these suppressions: the canary must be reported.
+if build-tsan/tests/tsan_canary > build-tsan/canary.log 2>&1 ||
+    ! grep -q "WARNING: ThreadSanitizer: data race" build-tsan/canary.log; then
+    cat build-tsan/canary.log
+    echo "tsan: FAILED: the deliberate race was not reported; the check cannot see"
+    exit 1
+fi
 # The fault matrix runs as one CTest entry per fault mode (name_mode).
 regex="^($(IFS='|'; echo "${suites[*]}"))(_[a-z-]+)?\$"
 if ctest --test-dir build-tsan --output-on-failure -j"$(nproc)" -R "$regex" > build-tsan/ctest.log 2>&1; then

@@ -4,6 +4,7 @@
 
 #include "console/consolesink.h"
 #include "core/dialogs.h"
+#include "core/handoff.h"
 #include "link/link.h"
 #include "link/protocol.h"
 #include "link/textutil.h"
@@ -253,7 +254,7 @@ QCoro::Task<bool> TransferRun::blockLoad()
     const QList<QByteArray> blocks = programBlocks(bytes.bytes);
     for (const QByteArray &block : blocks) {
         if (!m_link.sendRaw(block))
-            qCWarning(lcTransfer) << "programLoadHs(), the connection is not open";
+            qCWarning(lcTransfer) << "program load: the connection is not open";
         const std::optional<QString> accepted = co_await m_link.answer();
         if (!accepted)
             co_return false;
@@ -314,8 +315,18 @@ QCoro::Task<QString> TransferRun::writeListing(QString listing)
     if (listing.size() < kWriteAsideFrom) {
         co_return writeSjisFile(m_path, listingFileText(listing, m_traits.dropBeforeTab));
     }
-    QFuture<QString> written = QtConcurrent::run(writeListingFile, m_path, listing, m_traits.dropBeforeTab);
+    // The token of the hand-overs both ways (see core/handoff.h).
+    const auto token = std::make_shared<char>();
+    core::handOff(token.get());
+    QFuture<QString> written =
+        QtConcurrent::run([token, path = m_path, listing, drop = m_traits.dropBeforeTab] {
+            core::takeOver(token.get());
+            const QString why = writeListingFile(path, listing, drop);
+            core::handOff(token.get());
+            return why;
+        });
     const QString why = co_await written;
+    core::takeOver(token.get());
     co_return why;
 }
 

@@ -45,7 +45,7 @@ private slots:
         MonitorFixture f;
         QVERIFY(f.connectToSim());
         f.clearCommands();
-        f.window->consolePage().sendString1(QStringLiteral("10 A=1"));
+        f.window->consolePage().echoAndSend(QStringLiteral("10 A=1"));
         QCOMPARE(f.dialogs.alertTexts(), QStringList{"Not Command"});
 
         QCOMPARE(sendProgram(f, QStringLiteral(" 10 A=1 ")), 0);
@@ -274,6 +274,7 @@ private slots:
         sendInPieces("\r\nPassword :");
         QVERIFY(f.waitFor([&] { return heard == "KDW4721\rQVRNT\rCMD$ 0\r"; }));
         QCOMPARE(f.link().state(), wire::State::Ready);
+        QObject::disconnect(peer, nullptr, nullptr, nullptr); // `heard` goes before the goodbye comes
     }
 
     void promptInPiecesEndsTheWaitOnlyWhenWhole()
