@@ -36,4 +36,17 @@ inline void takeOver([[maybe_unused]] const void *token)
 #endif
 }
 
+// One token for jobs handed to a thread pool: the job's first step, before it
+// reads anything it was given (its own captures included), is
+// takeOverInPool(); the thread that starts it calls handOffToPool() first.
+inline char poolToken;
+inline void handOffToPool()
+{
+    handOff(&poolToken);
+}
+inline void takeOverInPool()
+{
+    takeOver(&poolToken);
+}
+
 } // namespace core

@@ -1,7 +1,7 @@
 #include "journal/operatordock.h"
 
+#include "core/background.h"
 #include "core/dialogs.h"
-#include "core/handoff.h"
 #include "journal/operatorjournal.h"
 #include "journal/sessionjournal.h"
 #include "ui/controls.h"
@@ -158,12 +158,10 @@ bool OperatorDock::showFile(const QString &path)
     const QDate fallback = info.lastModified().date();
     const int cap = m_entryCap;
     m_promise = promise;
-    core::handOff(promise.get());
-    QThreadPool::globalInstance()->start([promise, path, fallback, cap] {
-        core::takeOver(promise.get());
+    core::startInPool([promise, path, fallback, cap] {
         OperatorFile file =
             readOperatorFile(path, fallback, cap, [&promise] { return promise->isCanceled(); });
-        core::handOff(promise.get());
+        core::handOffToPool(); // before the window may read it
         promise->addResult(std::move(file));
         promise->finish();
     });
@@ -175,7 +173,7 @@ void OperatorDock::onFileRead()
     const QFuture<OperatorFile> future = m_read->future();
     if (m_reading.isEmpty() || future.isCanceled() || future.resultCount() == 0)
         return;
-    core::takeOver(m_promise.get());
+    core::takeOverInPool();
     const OperatorFile file = future.result();
     const QString name = QFileInfo(m_reading).fileName();
     m_reading.clear();

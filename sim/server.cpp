@@ -2,6 +2,7 @@
 // and the record of what clients sent.
 #include "sim/server.h"
 
+#include "core/handoff.h"
 #include "sim/serverworker.h"
 
 #include <chrono>
@@ -16,6 +17,11 @@ Server::Server(const Options &opt) : m_opt(opt)
     ServerWorker *w = m_worker;
     // Emitted on the new thread, where the worker lives: a direct call.
     QObject::connect(&m_thread, &QThread::started, w, [w] { w->begin(); });
+    // The thread's last step, after its last touch of this object: the
+    // destructor takes over from here once wait() has returned (a join
+    // through QtCore, which ThreadSanitizer cannot see).
+    QObject::connect(
+        &m_thread, &QThread::finished, &m_thread, [this] { core::handOff(this); }, Qt::DirectConnection);
     m_thread.start();
 }
 
@@ -30,6 +36,7 @@ Server::~Server()
         });
         m_thread.wait();
     }
+    core::takeOver(this); // see the thread's last step in the constructor
     delete m_worker;
 }
 
@@ -155,7 +162,9 @@ void Server::noteReceived(const QByteArray &bytes)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_recording)
-        m_received += bytes;
+        // Copied, not shared: the record must not share a buffer with the
+        // thread's own bytes, which go out of scope outside the lock.
+        m_received.append(bytes.constData(), bytes.size());
 }
 
 void Server::noteCommand(const QString &line)

@@ -123,8 +123,11 @@ QCoro::Task<> DebugTools::monitor()
         co_return;
     console().consoleAppendFollow(*reply);
     // Waited for only so that the prompt is taken as the answer it is and
-    // not shown.
-    const std::optional<QString> off = co_await m_link.exchange(QLatin1String(protocol::kMachineModeOff));
+    // not shown; whatever the controller still sends before it (a running
+    // program's output) keeps the wait alive.
+    const std::optional<QString> off =
+        co_await m_link.exchange(QLatin1String(protocol::kMachineModeOff),
+                                 {wire::Wait::Until::Prompt, wire::Wait::Count::FromLastByte});
     Q_UNUSED(off);
 }
 

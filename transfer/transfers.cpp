@@ -3,8 +3,8 @@
 #include "transfer/transfers.h"
 
 #include "console/consolesink.h"
+#include "core/background.h"
 #include "core/dialogs.h"
-#include "core/handoff.h"
 #include "link/link.h"
 #include "link/protocol.h"
 #include "link/textutil.h"
@@ -15,7 +15,6 @@
 #include <QFileInfo>
 #include <QLoggingCategory>
 #include <QTimer>
-#include <QtConcurrent/QtConcurrentRun>
 #include <functional>
 #include <utility>
 
@@ -315,18 +314,11 @@ QCoro::Task<QString> TransferRun::writeListing(QString listing)
     if (listing.size() < kWriteAsideFrom) {
         co_return writeSjisFile(m_path, listingFileText(listing, m_traits.dropBeforeTab));
     }
-    // The token of the hand-overs both ways (see core/handoff.h).
-    const auto token = std::make_shared<char>();
-    core::handOff(token.get());
-    QFuture<QString> written =
-        QtConcurrent::run([token, path = m_path, listing, drop = m_traits.dropBeforeTab] {
-            core::takeOver(token.get());
-            const QString why = writeListingFile(path, listing, drop);
-            core::handOff(token.get());
-            return why;
-        });
+    const QString path = m_path;
+    const bool drop = m_traits.dropBeforeTab;
+    QCoro::Task<QString> written =
+        core::inBackground<QString>([path, listing, drop] { return writeListingFile(path, listing, drop); });
     const QString why = co_await written;
-    core::takeOver(token.get());
     co_return why;
 }
 

@@ -243,7 +243,7 @@ private slots:
         QTimer beat;
         QObject::connect(&beat, &QTimer::timeout, [&] { longest = std::max(longest, gap.restart()); });
         beat.start(0);
-        QVERIFY(f.waitFor([&] { return f.consoleText().endsWith("END\r\n#"); }, 30000));
+        QVERIFY(f.waitFor([&] { return f.consoleText().endsWith("END\r\n#"); }, kFloodMs));
         QVERIFY(f.consoleText().count('\n') < 100);
         QVERIFY2(longest < kLongestStall, qPrintable(QString::number(longest)));
     }
@@ -319,10 +319,13 @@ private:
         f.run([page, line, &result]() -> QCoro::Task<> { result = co_await page->sendProgram(line); });
         return result;
     }
-    // Under ThreadSanitizer everything runs several times slower.
-#ifdef __SANITIZE_THREAD__
-    static constexpr qint64 kLongestStall = 300;
+    // Under a sanitizer everything runs several times slower: a freeze
+    // check only.
+#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
+    static constexpr qint64 kLongestStall = 3000;
+    static constexpr int kFloodMs = 240000;
 #else
+    static constexpr int kFloodMs = 30000;
     static constexpr qint64 kLongestStall = 100;
 #endif
 };

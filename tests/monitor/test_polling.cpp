@@ -1,6 +1,7 @@
 // The polling engine, bit displays, forcing and axis board selection against
 // the in-process simulator: what reaches the wire, in which order, and what
 // the lamps and labels show.
+#include "core/handoff.h"
 #include "sim/machine.h"
 #include "support/fixture.h"
 #include "support/widgets.h"
@@ -10,8 +11,6 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMutex>
-#include <QMutexLocker>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTcpServer>
@@ -19,6 +18,7 @@
 #include <QTest>
 #include <QThread>
 #include <QTimer>
+#include <mutex>
 
 #include <functional>
 
@@ -31,27 +31,46 @@ namespace {
 // doing meanwhile.
 class WireReferee : public QObject
 {
+    Q_OBJECT
+
 public:
     explicit WireReferee(quint16 upstreamPort) : m_upstreamPort(upstreamPort)
     {
         moveToThread(&m_thread);
         m_thread.start();
-        QMetaObject::invokeMethod(
-            this, [this] { listen(); }, Qt::BlockingQueuedConnection);
+        // Blocking calls through Qt's queue, by name, so that nothing of
+        // ours is made on one thread and read on the other but the object
+        // itself, handed over both ways (see core/handoff.h).
+        core::handOffToPool();
+        QMetaObject::invokeMethod(this, "listenThere", Qt::BlockingQueuedConnection);
+        core::takeOverInPool();
     }
     ~WireReferee() override
     {
-        QMetaObject::invokeMethod(
-            this, [this] { delete m_server; }, Qt::BlockingQueuedConnection);
+        core::handOffToPool();
+        QMetaObject::invokeMethod(this, "closeThere", Qt::BlockingQueuedConnection);
+        core::takeOverInPool();
         m_thread.quit();
         m_thread.wait();
+    }
+    Q_INVOKABLE void listenThere()
+    {
+        core::takeOverInPool();
+        listen();
+        core::handOffToPool();
+    }
+    Q_INVOKABLE void closeThere()
+    {
+        core::takeOverInPool();
+        delete m_server;
+        core::handOffToPool();
     }
     quint16 port() const { return m_port; }
     // Lines sent while an earlier line still waited for its prompt; `checked`
     // gets how many lines were looked at in all.
     QStringList overlaps(int &checked) const
     {
-        QMutexLocker lock(&m_mutex);
+        std::lock_guard<std::mutex> lock(m_mutex);
         checked = m_checked;
         return m_overlaps;
     }
@@ -78,7 +97,7 @@ private:
     void relay(QTcpSocket *from, QTcpSocket *to, bool fromMonitor)
     {
         const QByteArray bytes = from->readAll();
-        QMutexLocker lock(&m_mutex);
+        std::lock_guard<std::mutex> lock(m_mutex);
         for (const char c : bytes) {
             if (fromMonitor && c != '\r') {
                 m_line.append(c);
@@ -104,7 +123,7 @@ private:
     quint16 m_upstreamPort;
     quint16 m_port = 0;
     QTcpServer *m_server = nullptr;
-    mutable QMutex m_mutex;
+    mutable std::mutex m_mutex; // a standard lock: ThreadSanitizer sees it
     QByteArray m_line;
     char m_lastByte = 0;
     bool m_armed = false;
@@ -134,10 +153,13 @@ QStringList commandsAfter(const QStringList &all, const QString &from)
 }
 
 // Runs `act` once, as soon as the monitor waits inside an exchange.
-void whenWaiting(MonitorFixture &f, QTimer &timer, const std::function<void()> &act)
+// `arrived`: also wait until the simulator has the command the wait is for
+// (a relay between them may still be passing it on).
+void whenWaiting(MonitorFixture &f, QTimer &timer, const std::function<void()> &act,
+                 const QString &arrived = {})
 {
-    QObject::connect(&timer, &QTimer::timeout, [&f, &timer, act] {
-        if (f.link().busy() && f.link().waiting()) {
+    QObject::connect(&timer, &QTimer::timeout, [&f, &timer, act, arrived] {
+        if (f.link().busy() && f.link().waiting() && (arrived.isEmpty() || f.commands().contains(arrived))) {
             timer.stop();
             act();
         }
@@ -372,11 +394,14 @@ void TestPolling::clickDuringSlowTickWaitsForTheSlot()
     f.clearCommands();
     QStringList atClick;
     QTimer clicker;
-    whenWaiting(f, clicker, [&] {
-        atClick = f.commands();
-        button(f, QStringLiteral("buttonOutOnOff0"))->click();
-        f.sim->setOptions(MonitorFixture::makeOptions());
-    });
+    whenWaiting(
+        f, clicker,
+        [&] {
+            atClick = f.commands();
+            button(f, QStringLiteral("buttonOutOnOff0"))->click();
+            f.sim->setOptions(MonitorFixture::makeOptions());
+        },
+        QStringLiteral("PR IN(0)"));
     QVERIFY(f.waitForCommand(QStringLiteral("ON 0"), 15000));
     QCOMPARE(atClick, QStringList{QStringLiteral("PR IN(0)")});
     QCOMPARE(f.commands().mid(0, 4).join(u'|'), QStringLiteral("PR IN(0)|PR IN(24)|PR IN(-1)|ON 0"));
