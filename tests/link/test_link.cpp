@@ -216,14 +216,9 @@ private slots:
     void garbageAndFloodsNeitherCrashNorFreeze()
     {
         QTcpServer server;
-        QVERIFY(server.listen(QHostAddress::LocalHost));
         MonitorFixture f(MonitorFixture::makeOptions(), false);
-        f.addressField()->setText(QStringLiteral("127.0.0.1:%1").arg(server.serverPort()));
-        QTcpSocket *peer = nullptr;
-        QObject::connect(&server, &QTcpServer::newConnection, [&] { peer = server.nextPendingConnection(); });
-        control<QPushButton>(f.window.get(), "buttonConnect")->click();
-        QVERIFY(f.waitFor([&] { return f.link().up(); }));
-        QVERIFY(f.waitFor([&] { return peer != nullptr; }));
+        QTcpSocket *peer = connectToPeer(f, server);
+        QVERIFY(peer);
         // 10 MB without a line feed, then random bytes, then a prompt.
         QByteArray burst(10 * 1024 * 1024, 'x');
         peer->write(burst);
@@ -252,13 +247,9 @@ private slots:
     {
         // A prompt split across TCP packets, even one byte at a time.
         QTcpServer server;
-        QVERIFY(server.listen(QHostAddress::LocalHost));
         MonitorFixture f(MonitorFixture::makeOptions(), false);
-        f.addressField()->setText(QStringLiteral("127.0.0.1:%1").arg(server.serverPort()));
-        QTcpSocket *peer = nullptr;
-        QObject::connect(&server, &QTcpServer::newConnection, [&] { peer = server.nextPendingConnection(); });
-        control<QPushButton>(f.window.get(), "buttonConnect")->click();
-        QVERIFY(f.waitFor([&] { return peer != nullptr && f.link().up(); }));
+        QTcpSocket *peer = connectToPeer(f, server);
+        QVERIFY(peer);
         QByteArray heard;
         QObject::connect(peer, &QTcpSocket::readyRead, [&] { heard += peer->readAll(); });
         const auto sendInPieces = [&](const QByteArray &text) {
@@ -280,13 +271,9 @@ private slots:
     void promptInPiecesEndsTheWaitOnlyWhenWhole()
     {
         QTcpServer server;
-        QVERIFY(server.listen(QHostAddress::LocalHost));
         MonitorFixture f(MonitorFixture::makeOptions(), false);
-        f.addressField()->setText(QStringLiteral("127.0.0.1:%1").arg(server.serverPort()));
-        QTcpSocket *peer = nullptr;
-        QObject::connect(&server, &QTcpServer::newConnection, [&] { peer = server.nextPendingConnection(); });
-        control<QPushButton>(f.window.get(), "buttonConnect")->click();
-        QVERIFY(f.waitFor([&] { return peer != nullptr && f.link().up(); }));
+        QTcpSocket *peer = connectToPeer(f, server);
+        QVERIFY(peer);
         // What a running program printed before the command went out does
         // not end the wait.
         peer->write("A=1\r\n#");
@@ -312,6 +299,21 @@ private slots:
     }
 
 private:
+    // Connects the monitor to a bare server of the test's own, as the
+    // Connect button does; the server's end of the connection, or null.
+    static QTcpSocket *connectToPeer(MonitorFixture &f, QTcpServer &server)
+    {
+        if (!server.listen(QHostAddress::LocalHost))
+            return nullptr;
+        f.addressField()->setText(QStringLiteral("127.0.0.1:%1").arg(server.serverPort()));
+        QTcpSocket *peer = nullptr;
+        QObject::connect(&server, &QTcpServer::newConnection, [&] { peer = server.nextPendingConnection(); });
+        control<QPushButton>(f.window.get(), "buttonConnect")->click();
+        f.waitFor([&] { return peer != nullptr && f.link().up(); });
+        QObject::disconnect(&server, &QTcpServer::newConnection, nullptr, nullptr);
+        return f.link().up() ? peer : nullptr;
+    }
+
     static int sendProgram(MonitorFixture &f, const QString &line)
     {
         int result = 1;
