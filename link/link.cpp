@@ -349,10 +349,10 @@ bool Link::readOnce()
         m_bkpMode = true;
 
     // The prompt may straddle two chunks: the last character before counts.
-    const QString seen = m_reply.right(1) + r.text;
+    const bool lineEndBefore = !m_reply.isEmpty() && m_reply.back() == QLatin1Char('\n');
     appendReply(r.text);
     if (m_wait) {
-        if (!m_wait->done && waitSatisfied(seen)) {
+        if (!m_wait->done && waitSatisfied(r.text, lineEndBefore)) {
             m_wait->done = true;
             if (m_wait->wait.until == Wait::Until::Prompt)
                 m_bkpMode = false;
@@ -377,11 +377,11 @@ void Link::appendReply(const QString &text)
         m_reply.remove(0, m_reply.size() - kAnswerKeep);
 }
 
-bool Link::waitSatisfied(const QString &text) const
+bool Link::waitSatisfied(const QString &text, bool lineEndBefore) const
 {
     if (m_wait->wait.until == Wait::Until::Hash)
         return text.contains(QLatin1Char('#'));
-    return text.contains(QStringLiteral("\n#"));
+    return text.contains(QStringLiteral("\n#")) || (lineEndBefore && text.startsWith(QLatin1Char('#')));
 }
 
 // ---------------------------------------------------------------- sending
@@ -448,7 +448,7 @@ QCoro::Task<std::optional<QString>> Link::answer(Wait wait)
     const quint64 generation = m_generation;
     PendingWait pending{wait, false, m_arrivals};
     m_wait = &pending;
-    if (waitSatisfied(m_reply))
+    if (waitSatisfied(m_reply, false))
         pending.done = true;
     Alarm alarm;
     m_alarms.append(&alarm);

@@ -171,7 +171,8 @@ private:
     void takeDown(Reason reason, bool alert);
     bool writeBytes(const QByteArray &bytes, bool secret = false);
     void appendReply(const QString &text);
-    bool waitSatisfied(const QString &text) const;
+    // `lineEndBefore`: the reply so far ended with a line feed.
+    bool waitSatisfied(const QString &text, bool lineEndBefore) const;
     QCoro::Task<> drain();
     void alertWhenFree(const QString &message);
     void showAlerts();
