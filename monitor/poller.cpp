@@ -81,9 +81,20 @@ void Poller::timerStop()
     if (!m_running)
         return;
     emit stopMarker(timeMarker(m_clock.now()));
-    m_link.sendString(QLatin1String(protocol::kMachineModeOff));
     m_timer->stop();
     m_running = false;
+    if (m_link.state() == wire::State::Closing) {
+        // The link's own goodbye follows at once and waits for what comes back.
+        m_link.sendString(QLatin1String(protocol::kMachineModeOff));
+        return;
+    }
+    // Through the exchange slot and waited for: the prompt it brings back
+    // must not be taken for the answer to whatever is sent next.
+    m_link.enqueue([this]() -> QCoro::Task<> {
+        const std::optional<QString> reply =
+            co_await m_link.exchange(QLatin1String(protocol::kMachineModeOff));
+        Q_UNUSED(reply);
+    });
 }
 
 void Poller::onTimeout()

@@ -150,7 +150,11 @@ QCoro::Task<> DebugTools::monitorListing()
     if (!listing)
         co_return;
     console().consoleAppendFollow(QStringLiteral("\r\n") + *listing);
-    m_link.sendString(QLatin1String(protocol::kMachineModeOff));
+    // Waited for, so that its prompt is not taken for the next command's
+    // answer; shown, as it ends the listing.
+    const std::optional<QString> off = co_await m_link.exchange(QLatin1String(protocol::kMachineModeOff));
+    if (off)
+        console().consoleAppendFollow(*off);
 }
 
 } // namespace tools

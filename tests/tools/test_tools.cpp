@@ -336,6 +336,15 @@ private slots:
                                          "TASK 2 STOP\t   220\tEND : REM 2\r\n\r\n#"));
         QVERIFY(!control<QPushButton>(f->window.get(), "buttonListNext")->isEnabled());
         QVERIFY(f->link().up());
+
+        // With slow replies, a command right behind the listing still gets
+        // its own answer, not the prompt that ends the listing.
+        sim::Options slow = f->sim->options();
+        slow.delayMs = 100;
+        f->sim->setOptions(slow);
+        control<QPushButton>(f->window.get(), "buttonMonList")->click();
+        QCOMPARE(f->exchange(QStringLiteral("PR 12345")).value_or(QString()),
+                 QStringLiteral("\r\n 12345\r\n#"));
     }
 
     void breakpointModeEndsWithTheLink()
