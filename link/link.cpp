@@ -5,7 +5,6 @@
 #include "link/sendpath.h"
 #include "link/sjis.h"
 
-#include <QCoroSignal>
 #include <QHostAddress>
 #include <QLoggingCategory>
 #include <QTimer>
@@ -16,9 +15,12 @@ Q_LOGGING_CATEGORY(lcLink, "quorin.link")
 
 namespace wire {
 
-// A timer a coroutine sleeps on. It rings once: when its time is up, when a
-// reply (or the link going down) wakes the wait early, or at once when the
-// link is abandoned.
+// A timer a coroutine sleeps on (`co_await alarm.rings()`). It rings once: when its
+// time is up, when a reply (or the link going down) wakes the wait early, or
+// soon after the link is abandoned. An answer resumes its sleeper directly,
+// from the end of the receive slice that completed it: Qt's signal awaiter
+// would resume it through a queued call, one more posted event and turn of
+// the event loop for every exchange.
 class Alarm : public QObject
 {
     Q_OBJECT
@@ -28,32 +30,45 @@ public:
     {
         m_timer.setSingleShot(true);
         m_timer.setTimerType(Qt::PreciseTimer);
-        connect(&m_timer, &QTimer::timeout, this, &Alarm::ringNow);
+        // Queued: the sleeper may end and destroy this alarm and its timer.
+        connect(&m_timer, &QTimer::timeout, this, &Alarm::ringNow, Qt::QueuedConnection);
     }
     void set(std::chrono::milliseconds after) { m_timer.start(after); }
-    // Rings from the event loop: the waiter resumes on a clean stack.
+    // Rings from the event loop: the sleeper resumes on a clean stack.
     void ringSoon()
     {
         if (!m_rung)
-            m_timer.start(0);
+            QMetaObject::invokeMethod(this, &Alarm::ringNow, Qt::QueuedConnection);
     }
+    // Resumes the sleeper on this stack; the caller touches nothing the
+    // sleeper may have changed or destroyed (this alarm included) after it.
     void ringNow()
     {
         if (m_rung)
             return;
         m_rung = true;
         m_timer.stop();
-        emit rang();
+        if (const std::coroutine_handle<> sleeper = std::exchange(m_sleeper, {}))
+            sleeper.resume();
     }
     void rearm() { m_rung = false; }
+    void stop() { m_timer.stop(); }
     bool rung() const { return m_rung; }
 
-signals:
-    void rang();
+    // co_await alarm.rings(): suspends until it rings (at once if it has).
+    struct Rings
+    {
+        Alarm *alarm;
+        bool await_ready() const noexcept { return alarm->m_rung; }
+        void await_suspend(std::coroutine_handle<> sleeper) noexcept { alarm->m_sleeper = sleeper; }
+        void await_resume() const noexcept {}
+    };
+    Rings rings() { return Rings{this}; }
 
 private:
     QTimer m_timer;
     bool m_rung = false;
+    std::coroutine_handle<> m_sleeper;
 };
 
 namespace {
@@ -92,7 +107,10 @@ void setTraceSink(std::function<void(const QString &)> sink)
     g_traceSink = std::move(sink);
 }
 
-Link::Link(Dialogs *dialogs, QObject *parent) : QObject(parent), m_dialogs(dialogs) {}
+Link::Link(Dialogs *dialogs, QObject *parent) : QObject(parent), m_dialogs(dialogs), m_answerAlarm(new Alarm)
+{
+    m_answerAlarm->setParent(this);
+}
 
 Link::~Link()
 {
@@ -118,7 +136,7 @@ QCoro::Task<bool> Link::open(QString address)
         Alarm alarm;
         m_alarms.append(&alarm);
         alarm.set(m_timing.closingPause + ms(100));
-        co_await qCoro(&alarm, &Alarm::rang);
+        co_await alarm.rings();
         m_alarms.removeAll(&alarm);
     }
     if (m_socket)
@@ -138,8 +156,8 @@ QCoro::Task<bool> Link::open(QString address)
         QTcpSocket *socket = m_socket;
         Alarm alarm;
         m_alarms.append(&alarm);
-        connect(socket, &QTcpSocket::connected, &alarm, &Alarm::ringNow);
-        connect(socket, &QTcpSocket::errorOccurred, &alarm, &Alarm::ringNow);
+        connect(socket, &QTcpSocket::connected, &alarm, &Alarm::ringSoon);
+        connect(socket, &QTcpSocket::errorOccurred, &alarm, &Alarm::ringSoon);
         // An address given as numbers needs no name lookup (which Qt runs on
         // a thread of its pool).
         const QHostAddress numeric(addr.host);
@@ -148,8 +166,7 @@ QCoro::Task<bool> Link::open(QString address)
         else
             socket->connectToHost(numeric, addr.port);
         alarm.set(m_timing.connect);
-        if (!alarm.rung())
-            co_await qCoro(&alarm, &Alarm::rang);
+        co_await alarm.rings();
         m_alarms.removeAll(&alarm);
         ok = generation == m_generation && m_socket == socket &&
              socket->state() == QAbstractSocket::ConnectedState;
@@ -208,7 +225,7 @@ QCoro::Task<> Link::close()
     Alarm alarm;
     m_alarms.append(&alarm);
     alarm.set(m_timing.closingPause);
-    co_await qCoro(&alarm, &Alarm::rang);
+    co_await alarm.rings();
     m_alarms.removeAll(&alarm);
     if (m_socket != socket) // abandoned meanwhile
         co_return;
@@ -231,11 +248,9 @@ void Link::abandon()
     }
     if (m_state != State::Disconnected)
         setState(State::Disconnected, Reason::User);
-    // Every suspended wait and pause returns now, not at its next timer.
-    const auto alarms = m_alarms;
-    for (const QPointer<Alarm> &alarm : alarms)
-        if (alarm)
-            alarm->ringNow();
+    // Every suspended wait and pause returns at the loop's next turn, not at
+    // its next timer.
+    ringAll();
 }
 
 void Link::ringAll()
@@ -259,7 +274,7 @@ void Link::onSocketGone()
     }
     showDisplay();
     if (std::exchange(m_answered, false) && m_waitAlarm)
-        m_waitAlarm->ringNow(); // answered before the end: the answer counts
+        m_waitAlarm->ringSoon(); // answered before the end
     if (!m_socket)
         return;
     takeDown(Reason::PeerClosed, waiting());
@@ -425,13 +440,6 @@ bool Link::sendRaw(const QByteArray &bytes)
 
 // ---------------------------------------------------------------- waits
 
-QCoro::Task<> Link::sleep(Alarm &alarm, ms duration)
-{
-    alarm.rearm();
-    alarm.set(duration);
-    co_await qCoro(&alarm, &Alarm::rang);
-}
-
 QCoro::Task<std::optional<QString>> Link::exchange(QString command, Wait wait)
 {
     if (!up())
@@ -450,7 +458,8 @@ QCoro::Task<std::optional<QString>> Link::answer(Wait wait)
     m_wait = &pending;
     if (waitSatisfied(m_reply, false))
         pending.done = true;
-    Alarm alarm;
+    // One alarm for every answer, as only one runs at a time.
+    Alarm &alarm = *m_answerAlarm;
     m_alarms.append(&alarm);
     m_waitAlarm = &alarm;
     QElapsedTimer started;
@@ -470,14 +479,19 @@ QCoro::Task<std::optional<QString>> Link::answer(Wait wait)
         if (seconds >= m_timeoutSeconds) {
             // The count that reached the time-out is shown before the
             // alert takes its place.
-            co_await sleep(alarm, ms(10));
+            alarm.rearm();
+            alarm.set(ms(10));
+            co_await alarm.rings();
             timedOut = !pending.done;
             break;
         }
         // Wakes on the next whole second (the progress count), or earlier
         // when something arrives.
-        co_await sleep(alarm, ms(1000 - elapsedMs % 1000));
+        alarm.rearm();
+        alarm.set(ms(1000 - elapsedMs % 1000));
+        co_await alarm.rings();
     }
+    alarm.stop();
     m_alarms.removeAll(&alarm);
     m_waitAlarm = nullptr;
     m_wait = nullptr;
@@ -503,7 +517,7 @@ QCoro::Task<bool> Link::pause(ms duration)
     Alarm alarm;
     m_alarms.append(&alarm);
     alarm.set(duration);
-    co_await qCoro(&alarm, &Alarm::rang);
+    co_await alarm.rings();
     m_alarms.removeAll(&alarm);
     co_return generation == m_generation &&up();
 }

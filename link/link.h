@@ -177,7 +177,6 @@ private:
     void alertWhenFree(const QString &message);
     void showAlerts();
     // Sleeps until `alarm` rings or `duration` passes.
-    QCoro::Task<> sleep(Alarm &alarm, ms duration);
     void ringAll();
 
     Dialogs *m_dialogs = nullptr;
@@ -204,6 +203,7 @@ private:
     // Every sleeping wait and pause, rung when the link goes down.
     QList<QPointer<Alarm>> m_alarms;
     Alarm *m_waitAlarm = nullptr;
+    Alarm *m_answerAlarm;
     bool m_answered = false; // the last slice ended the pending wait
 
     // Display text collected while the event loop had other work.
