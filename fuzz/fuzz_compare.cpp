@@ -1,10 +1,15 @@
-// Compare before load: a table compared with itself is identical, the counts
-// are the changes listed, and a program diff keeps both programs: its Same and
-// Removed lines are the controller's statements, its Same and Added lines the
-// file's, each in order.
+// Compare before load: the changes listed, applied to the controller's table,
+// give the file's table (each entry once, the last line of an entry winning;
+// values compared with their blanks collapsed, as a load may respace them),
+// and a program diff keeps both programs: its Same and Removed lines are the
+// controller's statements, its Same and Added lines the file's, each in order,
+// also for programs too large for the line table (hence a long -max_len).
 #include "fuzzinput.h"
 
 #include "transfer/compare.h"
+
+#include <QHash>
+#include <QSet>
 
 using namespace transfer;
 
@@ -44,7 +49,38 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
     }
     const TableComparison t = compareTables(before, after);
-    fuzz::check(t.added + t.removed + t.changed == t.changes.size(), "table counts");
-    fuzz::check(compareTables(after, after).identical(), "a table differs from itself", file);
+    const auto table = [](const QStringList &lines) {
+        QHash<QString, QString> values;
+        for (const QString &line : lines) {
+            const TableEntry e = tableEntry(line);
+            values.insert(e.key, e.value.simplified());
+        }
+        return values;
+    };
+    QHash<QString, QString> applied = table(before);
+    const QHash<QString, QString> wanted = table(after);
+    QSet<QString> seen;
+    int counted[3] = {0, 0, 0};
+    for (const EntryChange &c : t.changes) {
+        fuzz::check(!seen.contains(c.key), "an entry changes twice", c.key);
+        seen.insert(c.key);
+        ++counted[static_cast<int>(c.kind)];
+        switch (c.kind) {
+        case EntryChange::Kind::Added:
+            fuzz::check(!applied.contains(c.key), "an entry the controller has is added", c.key);
+            applied.insert(c.key, c.fileValue.simplified());
+            break;
+        case EntryChange::Kind::Removed:
+            fuzz::check(applied.contains(c.key), "an entry the controller lacks is removed", c.key);
+            applied.remove(c.key);
+            break;
+        case EntryChange::Kind::Changed:
+            fuzz::check(applied.contains(c.key), "an entry the controller lacks is changed", c.key);
+            applied.insert(c.key, c.fileValue.simplified());
+            break;
+        }
+    }
+    fuzz::check(applied == wanted, "the changes do not lead from the controller's table to the file's", file);
+    fuzz::check(counted[0] == t.added && counted[1] == t.removed && counted[2] == t.changed, "table counts");
     return 0;
 }
