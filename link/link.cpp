@@ -83,6 +83,10 @@ constexpr qsizetype kAnswerSlack = 64 * 1024;
 // One slice of receiving: at most this much is read before the event loop
 // gets a turn, so a flood never holds the window.
 constexpr qint64 kReadSlice = 16 * 1024;
+// The prompts that answer the password and the login's "CMD$ 0", and how long
+// the first action waits for them at most.
+constexpr qsizetype kLoginPrompts = 2;
+constexpr std::chrono::milliseconds kLoginSettle{2000};
 
 std::mutex g_traceMutex;
 std::function<void(const QString &)> g_traceSink;
@@ -300,6 +304,23 @@ void Link::takeDown(Reason reason, bool alert)
         alertWhenFree(QStringLiteral("Receive Timeout\n\n") + arrived);
 }
 
+// The login's last answer ("CMD$ 0") goes out right behind the password: two
+// prompts are on their way when the link is up. The first action waits for
+// them, so that its own wait does not end on one of them. A controller that
+// sends fewer is waited for only briefly.
+QCoro::Task<> Link::settleLogin()
+{
+    Alarm alarm;
+    m_alarms.append(&alarm);
+    m_loginAlarm = &alarm;
+    if (m_reply.count(QStringLiteral("\n#")) < kLoginPrompts) {
+        alarm.set(kLoginSettle);
+        co_await alarm.rings();
+    }
+    m_loginAlarm = nullptr;
+    m_alarms.removeAll(&alarm);
+}
+
 // ---------------------------------------------------------------- receiving
 
 void Link::startReceiving()
@@ -379,8 +400,13 @@ bool Link::readOnce()
         m_display += r.display;
         m_lastChunk = r.display;
     }
-    if (r.loggedIn && m_state == State::LoggingIn)
+    if (m_loginAlarm && m_reply.count(QStringLiteral("\n#")) >= kLoginPrompts)
+        m_loginAlarm->ringSoon();
+    if (r.loggedIn && m_state == State::LoggingIn) {
+        // First in the queue, before anyone told of Ready can queue an action.
+        enqueue([this] { return settleLogin(); });
         setState(State::Ready, Reason::User);
+    }
     return true;
 }
 

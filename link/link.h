@@ -174,6 +174,7 @@ private:
     // `lineEndBefore`: the reply so far ended with a line feed.
     bool waitSatisfied(const QString &text, bool lineEndBefore) const;
     QCoro::Task<> drain();
+    QCoro::Task<> settleLogin();
     void alertWhenFree(const QString &message);
     void showAlerts();
     // Sleeps until `alarm` rings or `duration` passes.
@@ -204,6 +205,7 @@ private:
     QList<QPointer<Alarm>> m_alarms;
     Alarm *m_waitAlarm = nullptr;
     Alarm *m_answerAlarm;
+    Alarm *m_loginAlarm = nullptr;
     bool m_answered = false; // the last slice ended the pending wait
 
     // Display text collected while the event loop had other work.

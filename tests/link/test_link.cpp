@@ -213,6 +213,28 @@ private slots:
         QVERIFY(f.consoleText().startsWith("*** Connected to the QUORIN. ***\r"));
     }
 
+    void firstCommandAfterLoginGetsItsOwnAnswer()
+    {
+        // Replies take a moment: the prompts that answer the password and the
+        // login's "CMD$ 0" are still on their way when the link is up.
+        sim::Options slow = MonitorFixture::makeOptions();
+        slow.delayMs = 100;
+        MonitorFixture f(slow);
+        std::optional<QString> reply;
+        bool asked = false;
+        QObject context;
+        wire::Link &link = f.link();
+        QObject::connect(&link, &wire::Link::stateChanged, &context, [&](wire::State state) {
+            if (state != wire::State::Ready || std::exchange(asked, true))
+                return;
+            link.enqueue(
+                [&]() -> QCoro::Task<> { reply = co_await link.exchange(QStringLiteral("PR 12345")); });
+        });
+        f.connectToSim();
+        QVERIFY(f.waitFor([&] { return reply.has_value(); }));
+        QCOMPARE(*reply, QStringLiteral("\r\n 12345\r\n#"));
+    }
+
     void garbageAndFloodsNeitherCrashNorFreeze()
     {
         QTcpServer server;

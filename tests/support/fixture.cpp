@@ -154,9 +154,11 @@ bool MonitorFixture::connectToSim()
     };
     if (!run(connect) || !opened)
         return false;
-    // Logged in once the password's "CMD$ 0" was answered with a prompt.
+    // Logged in once the password's "CMD$ 0" was answered with a prompt and
+    // the link took in both prompts of the login.
     return waitFor([&] {
-        return sim->commands().contains(QStringLiteral("CMD$ 0")) && consoleText().endsWith(QLatin1Char('#'));
+        return sim->commands().contains(QStringLiteral("CMD$ 0")) && consoleText().endsWith(QLatin1Char('#')) &&
+               !link().busy();
     });
 }
 
