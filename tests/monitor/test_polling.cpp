@@ -1,9 +1,9 @@
 // The polling engine, bit displays, forcing and axis board selection against
 // the in-process simulator: what reaches the wire, in which order, and what
 // the lamps and labels show.
-#include "core/handoff.h"
 #include "sim/machine.h"
 #include "support/fixture.h"
+#include "support/referee.h"
 #include "support/widgets.h"
 #include "ui/uihelpers.h"
 
@@ -13,124 +13,12 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTest>
-#include <QThread>
 #include <QTimer>
-#include <mutex>
 
 #include <functional>
 
 namespace {
-
-// Sits on the wire between the monitor and the simulator and holds the
-// monitor to the exchange rule: once logged in, no command line may leave the
-// monitor while the previous one still waits for its prompt. It runs on its
-// own thread, so that it relays and counts whatever the monitor's thread is
-// doing meanwhile.
-class WireReferee : public QObject
-{
-    Q_OBJECT
-
-public:
-    explicit WireReferee(quint16 upstreamPort) : m_upstreamPort(upstreamPort)
-    {
-        moveToThread(&m_thread);
-        m_thread.start();
-        // Blocking calls through Qt's queue, by name, so that nothing of
-        // ours is made on one thread and read on the other but the object
-        // itself, handed over both ways (see core/handoff.h).
-        core::handOffToPool();
-        QMetaObject::invokeMethod(this, "listenThere", Qt::BlockingQueuedConnection);
-        core::takeOverInPool();
-    }
-    ~WireReferee() override
-    {
-        core::handOffToPool();
-        QMetaObject::invokeMethod(this, "closeThere", Qt::BlockingQueuedConnection);
-        core::takeOverInPool();
-        m_thread.quit();
-        m_thread.wait();
-    }
-    Q_INVOKABLE void listenThere()
-    {
-        core::takeOverInPool();
-        listen();
-        core::handOffToPool();
-    }
-    Q_INVOKABLE void closeThere()
-    {
-        core::takeOverInPool();
-        delete m_server;
-        core::handOffToPool();
-    }
-    quint16 port() const { return m_port; }
-    // Lines sent while an earlier line still waited for its prompt; `checked`
-    // gets how many lines were looked at in all.
-    QStringList overlaps(int &checked) const
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        checked = m_checked;
-        return m_overlaps;
-    }
-
-private:
-    void listen()
-    {
-        m_server = new QTcpServer(this);
-        m_server->listen(QHostAddress(QHostAddress::LocalHost), 0);
-        m_port = m_server->serverPort();
-        QObject::connect(m_server, &QTcpServer::newConnection, this, [this] {
-            auto *client = m_server->nextPendingConnection();
-            auto *upstream = new QTcpSocket(m_server);
-            upstream->connectToHost(QHostAddress(QHostAddress::LocalHost), m_upstreamPort);
-            upstream->waitForConnected(5000);
-            QObject::connect(client, &QTcpSocket::readyRead, this,
-                             [this, client, upstream] { relay(client, upstream, true); });
-            QObject::connect(upstream, &QTcpSocket::readyRead, this,
-                             [this, client, upstream] { relay(upstream, client, false); });
-            QObject::connect(client, &QTcpSocket::disconnected, upstream, &QTcpSocket::disconnectFromHost);
-        });
-    }
-
-    void relay(QTcpSocket *from, QTcpSocket *to, bool fromMonitor)
-    {
-        const QByteArray bytes = from->readAll();
-        std::lock_guard<std::mutex> lock(m_mutex);
-        for (const char c : bytes) {
-            if (fromMonitor && c != '\r') {
-                m_line.append(c);
-            } else if (fromMonitor) {
-                if (m_armed && m_pending++ > 0)
-                    m_overlaps << QString::fromLatin1(m_line);
-                m_checked += m_armed ? 1 : 0;
-                m_line.clear();
-            } else if (c == '#' && m_lastByte == '\n') {
-                // The first prompt ends the login; counting starts there.
-                if (!m_armed)
-                    m_armed = true;
-                else if (m_pending > 0)
-                    --m_pending;
-            }
-            if (!fromMonitor)
-                m_lastByte = c;
-        }
-        to->write(bytes);
-    }
-
-    QThread m_thread;
-    quint16 m_upstreamPort;
-    quint16 m_port = 0;
-    QTcpServer *m_server = nullptr;
-    mutable std::mutex m_mutex; // a standard lock: ThreadSanitizer sees it
-    QByteArray m_line;
-    char m_lastByte = 0;
-    bool m_armed = false;
-    int m_pending = 0;
-    int m_checked = 0;
-    QStringList m_overlaps;
-};
 
 QPushButton *button(MonitorFixture &f, const QString &name)
 {
