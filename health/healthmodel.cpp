@@ -42,10 +42,14 @@ qint64 RoundTrips::median() const
 
 QString formatRoundTrip(qint64 micros)
 {
-    if (micros < 10000)
-        return QString::number(double(micros) / 1000.0, 'f', 1) + QStringLiteral(" ms");
-    if (micros < 1000000)
-        return QString::number((micros + 500) / 1000) + QStringLiteral(" ms");
+    // The unit is chosen by the value as rounded for it: 9.96 ms reads
+    // "10 ms", not "10.0 ms", and 999.6 ms "1.00 s", not "1000 ms".
+    const qint64 tenths = (micros + 50) / 100;
+    if (tenths < 100)
+        return QString::number(double(tenths) / 10.0, 'f', 1) + QStringLiteral(" ms");
+    const qint64 millis = (micros + 500) / 1000;
+    if (millis < 1000)
+        return QString::number(millis) + QStringLiteral(" ms");
     return QString::number(double(micros) / 1e6, 'f', 2) + QStringLiteral(" s");
 }
 
