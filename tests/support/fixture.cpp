@@ -157,8 +157,8 @@ bool MonitorFixture::connectToSim()
     // Logged in once the password's "CMD$ 0" was answered with a prompt and
     // the link took in both prompts of the login.
     return waitFor([&] {
-        return sim->commands().contains(QStringLiteral("CMD$ 0")) && consoleText().endsWith(QLatin1Char('#')) &&
-               !link().busy();
+        return sim->commands().contains(QStringLiteral("CMD$ 0")) &&
+               consoleText().endsWith(QLatin1Char('#')) && !link().busy();
     });
 }
 
