@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QStatusBar>
+#include <QTcpServer>
 #include <QTest>
 #include <QTimer>
 
@@ -91,10 +92,31 @@ void TestLinkHealth::statesThroughASession()
     QCOMPARE(f.dialogs.alertTexts().value(0).left(15), QStringLiteral("Receive Timeout"));
     QCOMPARE(stateWord(f), QStringLiteral("timed out"));
 
+    // The controller hangs up in the middle of a reply that is awaited.
+    f.sim->setOptions(MonitorFixture::makeOptions());
+    QVERIFY(f.connectToSim());
+    sim::Options dropMid = MonitorFixture::makeOptions();
+    dropMid.dropMid = 0;
+    f.sim->setOptions(dropMid);
+    QVERIFY(!f.exchange(QStringLiteral("PR 1")));
+    QVERIFY(f.waitFor([&] { return stateWord(f) == QLatin1String("closed by the controller"); }));
+
     // A disconnect by the user says so.
     f.sim->setOptions(MonitorFixture::makeOptions());
     QVERIFY(f.connectToSim());
     f.disconnect();
+    QCOMPARE(stateWord(f), QStringLiteral("not connected"));
+
+    // A connect that fails goes back to it.
+    QTcpServer closed;
+    QVERIFY(closed.listen(QHostAddress::LocalHost));
+    const quint16 refusing = closed.serverPort();
+    closed.close();
+    f.window->setAddress(QStringLiteral("127.0.0.1:%1").arg(refusing));
+    phases.clear();
+    MainWindow *w = f.window.get();
+    QVERIFY(f.run([w]() -> QCoro::Task<> { co_await w->connectController(); }));
+    QCOMPARE(phases.value(0).value(0).value<health::LinkPhase>(), health::LinkPhase::Connecting);
     QCOMPARE(stateWord(f), QStringLiteral("not connected"));
 }
 
