@@ -111,10 +111,7 @@ void setTraceSink(std::function<void(const QString &)> sink)
     g_traceSink = std::move(sink);
 }
 
-Link::Link(Dialogs *dialogs, QObject *parent) : QObject(parent), m_dialogs(dialogs), m_answerAlarm(new Alarm)
-{
-    m_answerAlarm->setParent(this);
-}
+Link::Link(Dialogs *dialogs, QObject *parent) : QObject(parent), m_dialogs(dialogs) {}
 
 Link::~Link()
 {
@@ -484,8 +481,9 @@ QCoro::Task<std::optional<QString>> Link::answer(Wait wait)
     m_wait = &pending;
     if (waitSatisfied(m_reply, false))
         pending.done = true;
-    // One alarm for every answer, as only one runs at a time.
-    Alarm &alarm = *m_answerAlarm;
+    // The alarm lives in this frame: a wait still pending when the link is
+    // destroyed keeps its frame reachable through the alarm's timer.
+    Alarm alarm;
     m_alarms.append(&alarm);
     m_waitAlarm = &alarm;
     QElapsedTimer started;

@@ -204,7 +204,6 @@ private:
     // Every sleeping wait and pause, rung when the link goes down.
     QList<QPointer<Alarm>> m_alarms;
     Alarm *m_waitAlarm = nullptr;
-    Alarm *m_answerAlarm;
     Alarm *m_loginAlarm = nullptr;
     bool m_answered = false; // the last slice ended the pending wait
 
