@@ -12,6 +12,7 @@
 #include "tools/debugtools.h"
 #include "transfer/transfers.h"
 #include "trend/trenddock.h"
+#include "ui/uihelpers.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -94,7 +95,10 @@ std::function<bool(MonitorFixture &)> offered(const QString &name, transfer::Kin
     };
 }
 
-Action tab(const QString &id, const std::function<void(MonitorFixture &)> &fill = {})
+// Finished: two ticks ran on a link still up, and the page shows what
+// `shows` looks for (the simulator's values).
+Action tab(const QString &id, const std::function<void(MonitorFixture &)> &fill = {},
+           const std::function<bool(MonitorFixture &)> &shows = {})
 {
     return {"tab " + id,
             1,
@@ -104,14 +108,30 @@ Action tab(const QString &id, const std::function<void(MonitorFixture &)> &fill 
                     fill(f);
                 f.selectTab(id);
             },
-            [](MonitorFixture &f) { return f.window->poller().ticks() >= 2 && f.link().up(); },
+            [shows](MonitorFixture &f) {
+                // A garbled reply is no value: under invalid bytes the page
+                // may show none.
+                const bool garbled = f.sim->options().garbage;
+                return f.window->poller().ticks() >= 2 && f.link().up() && (!shows || garbled || shows(f));
+            },
             {},
             300};
 }
 
+// What the simulator lists for `command`, read on its own thread.
+QString simulatorListing(MonitorFixture &f, const QString &command)
+{
+    QByteArray listing;
+    f.sim->withMachine([&listing, &command](sim::Machine &m) { listing = m.handleLine(command); });
+    return QString::fromLatin1(listing);
+}
+
 // Loads `text` from a new file through `trigger` (the control a user uses).
+// Finished: the next file dialog offers the file, and the simulator's
+// listing (`listCommand`) holds every one of `held`.
 Action load(const QString &name, int cutAt, const QByteArray &text,
-            const std::function<void(MonitorFixture &)> &trigger, transfer::Kind kind, int leadMs = 0)
+            const std::function<void(MonitorFixture &)> &trigger, transfer::Kind kind,
+            const QString &listCommand, const QStringList &held, int leadMs = 0)
 {
     return {name,
             cutAt,
@@ -123,7 +143,13 @@ Action load(const QString &name, int cutAt, const QByteArray &text,
                 f.dialogs.setNextFileName(path(f, name));
                 trigger(f);
             },
-            offered(name, kind, false),
+            [name, kind, listCommand, held](MonitorFixture &f) {
+                if (!offered(name, kind, false)(f))
+                    return false;
+                const QString listing = simulatorListing(f, listCommand);
+                return std::all_of(held.cbegin(), held.cend(),
+                                   [&listing](const QString &line) { return listing.contains(line); });
+            },
             {},
             leadMs};
 }
@@ -135,7 +161,48 @@ void start(MonitorFixture &f, Transfer fn)
     f.link().enqueue([t, fn] { return (t->*fn)(); });
 }
 
-Action save(const QString &name, Transfer fn, transfer::Kind kind)
+// A program, points and MBK words of about 400 bytes each: at the slow
+// sender's pace each listing outlasts the time-out. Each list as a save
+// writes it (a statement without its line number).
+QStringList filledProgram()
+{
+    QStringList lines;
+    for (int n = 1; n <= 10; ++n)
+        lines << QStringLiteral("PRINT \"%1\"").arg(QString(30, QLatin1Char('x')));
+    return lines;
+}
+
+QStringList filledPoints()
+{
+    QStringList lines;
+    for (int n = 1; n <= 10; ++n)
+        lines << QStringLiteral("SETP %1 %2 -20000 30000 0").arg(n).arg(n * 1000);
+    return lines;
+}
+
+QStringList filledMbk()
+{
+    QStringList lines;
+    for (int n = 1; n <= 10; ++n)
+        lines << QStringLiteral("MBK(%1~Wrd)=%2").arg(n * 2).arg(n * 999);
+    return lines;
+}
+
+void fillMachine(sim::Machine &m)
+{
+    const QStringList program = filledProgram();
+    for (qsizetype i = 0; i < program.size(); ++i)
+        m.handleLine(QString::number((i + 1) * 10) + QLatin1Char(' ') + program.at(i));
+    for (const QString &line : filledPoints() + filledMbk())
+        m.handleLine(line);
+    // What the I/O and variables tabs show.
+    m.handleLine(QStringLiteral("ON 5"));
+    m.handleLine(QStringLiteral("A=1234"));
+}
+
+// Saves through `fn` to a file that held something else. Finished: the next
+// file dialog offers it, and it holds every one of `held` in order.
+Action save(const QString &name, Transfer fn, transfer::Kind kind, const QStringList &held)
 {
     return {name,
             0,
@@ -144,7 +211,20 @@ Action save(const QString &name, Transfer fn, transfer::Kind kind)
                 f.dialogs.setNextFileName(path(f, name));
                 start(f, fn);
             },
-            offered(name, kind, true),
+            [name, kind, held](MonitorFixture &f) {
+                if (!offered(name, kind, true)(f))
+                    return false;
+                // In order; a garbled controller's bytes may sit at the line ends.
+                const QString saved = QString::fromLatin1(bytesOf(path(f, name)));
+                qsizetype from = 0;
+                for (const QString &line : held) {
+                    from = saved.indexOf(line, from);
+                    if (from < 0)
+                        return false;
+                    from += line.size();
+                }
+                return true;
+            },
             name};
 }
 
@@ -191,11 +271,18 @@ Action debug(const QString &name, DebugWaiting fn, const QString &sent, int cutA
 const QList<Action> &actions()
 {
     static const QList<Action> all = {
-        tab("1"),
-        tab("2",
+        tab("1", {},
+            [](MonitorFixture &f) {
+                return ui::textColor(control<QLabel>(f.window.get(), "labelOut5")) == ui::kRed;
+            }),
+        tab(
+            "2",
             [](MonitorFixture &f) {
                 control<QLineEdit>(f.window.get(), "textfieldVariName0")->setText(QStringLiteral("A"));
                 control<QCheckBox>(f.window.get(), "checkboxVari0")->setChecked(true);
+            },
+            [](MonitorFixture &f) {
+                return control<QLabel>(f.window.get(), "textfieldVariValue0")->text().contains("1234");
             }),
         tab("3",
             [](MonitorFixture &f) {
@@ -207,23 +294,22 @@ const QList<Action> &actions()
             [](MonitorFixture &f) {
                 control<QLineEdit>(f.window.get(), "textfieldTaskNo0")->setText(QStringLiteral("0"));
             }),
-        load(
-            "line.f2k", 3, "A=1\nB=2\nC=3\n",
-            [](MonitorFixture &f) { control<QAction>(f.window.get(), "menuOpenFile")->trigger(); },
-            transfer::Kind::Program),
+        load("line.f2k", 3, "A=1\nB=2\nC=3\n",
+             [](MonitorFixture &f) { control<QAction>(f.window.get(), "menuOpenFile")->trigger(); },
+             transfer::Kind::Program, "LIST 0 0", {"A=1", "B=2", "C=3"}),
         load(
             "block.f2k", 0, "A=1\nB=2\n",
             [](MonitorFixture &f) { control<QPushButton>(f.window.get(), "buttonFileOpen")->click(); },
-            transfer::Kind::Program, 1000),
-        load(
-            "points.p2k", 2, "SETP 1 1 0 0 0\nSETP 2 2 0 0 0\n",
-            [](MonitorFixture &f) { start(f, &transfer::Transfers::pointLoad); }, transfer::Kind::Point),
-        load(
-            "table.mbk", 2, "MBK(1~Wrd)=1\nMBK(2~Wrd)=2\n",
-            [](MonitorFixture &f) { start(f, &transfer::Transfers::mbkLoad); }, transfer::Kind::Mbk),
-        save("saved.f2k", &transfer::Transfers::programSave, transfer::Kind::Program),
-        save("saved.p2k", &transfer::Transfers::pointSave, transfer::Kind::Point),
-        save("saved.mbk", &transfer::Transfers::mbkSave, transfer::Kind::Mbk),
+            transfer::Kind::Program, "LIST 0 0", {"A=1", "B=2"}, 1000),
+        load("points.p2k", 2, "SETP 1 1 0 0 0\nSETP 2 2 0 0 0\n",
+             [](MonitorFixture &f) { start(f, &transfer::Transfers::pointLoad); }, transfer::Kind::Point,
+             "PLS -1", {"SETP 1 1 0 0 0", "SETP 2 2 0 0 0"}),
+        load("table.mbk", 2, "MBK(1~Wrd)=1\nMBK(2~Wrd)=2\n",
+             [](MonitorFixture &f) { start(f, &transfer::Transfers::mbkLoad); }, transfer::Kind::Mbk,
+             "S_MBK -1", {"MBK(1~Wrd)=1", "MBK(2~Wrd)=2"}),
+        save("saved.f2k", &transfer::Transfers::programSave, transfer::Kind::Program, filledProgram()),
+        save("saved.p2k", &transfer::Transfers::pointSave, transfer::Kind::Point, filledPoints()),
+        save("saved.mbk", &transfer::Transfers::mbkSave, transfer::Kind::Mbk, filledMbk()),
         // Done: the window shows the differences, Load usable; never a Load
         // left usable on a link that has gone.
         {"compare",
@@ -287,17 +373,6 @@ const QList<Mode> &modes()
         {"slow-sender", [](sim::Options &o, const Action &) { o.slowBps = 200; }, O::Done, O::Done},
     };
     return all;
-}
-
-// A program, points and MBK words of about 400 bytes each: at the slow
-// sender's pace each listing outlasts the time-out.
-void fillMachine(sim::Machine &m)
-{
-    for (int n = 1; n <= 10; ++n) {
-        m.handleLine(QStringLiteral("%1 PRINT \"%2\"").arg(n * 10).arg(QString(30, QLatin1Char('x'))));
-        m.handleLine(QStringLiteral("SETP %1 %2 -20000 30000 0").arg(n).arg(n * 1000));
-        m.handleLine(QStringLiteral("MBK(%1~Wrd)=%2").arg(n * 2).arg(n * 999));
-    }
 }
 
 } // namespace
