@@ -51,9 +51,6 @@ public:
         if (const std::coroutine_handle<> sleeper = std::exchange(m_sleeper, {}))
             sleeper.resume();
     }
-    void rearm() { m_rung = false; }
-    void stop() { m_timer.stop(); }
-    bool rung() const { return m_rung; }
 
     // co_await alarm.rings(): suspends until it rings (at once if it has).
     struct Rings
@@ -64,6 +61,13 @@ public:
         void await_resume() const noexcept {}
     };
     Rings rings() { return Rings{this}; }
+    // co_await alarm.after(d): rearmed, rings after `d` or when woken.
+    Rings after(std::chrono::milliseconds d)
+    {
+        m_rung = false;
+        set(d);
+        return rings();
+    }
 
 private:
     QTimer m_timer;
@@ -503,19 +507,14 @@ QCoro::Task<std::optional<QString>> Link::answer(Wait wait)
         if (seconds >= m_timeoutSeconds) {
             // The count that reached the time-out is shown before the
             // alert takes its place.
-            alarm.rearm();
-            alarm.set(ms(10));
-            co_await alarm.rings();
+            co_await alarm.after(ms(10));
             timedOut = !pending.done;
             break;
         }
         // Wakes on the next whole second (the progress count), or earlier
         // when something arrives.
-        alarm.rearm();
-        alarm.set(ms(1000 - elapsedMs % 1000));
-        co_await alarm.rings();
+        co_await alarm.after(ms(1000 - elapsedMs % 1000));
     }
-    alarm.stop();
     m_alarms.removeAll(&alarm);
     m_waitAlarm = nullptr;
     m_wait = nullptr;
