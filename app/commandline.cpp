@@ -42,8 +42,19 @@ CommandLine parseCommandLine(const QStringList &arguments)
     QCommandLineParser parser;
     // "-platform offscreen" is one option, as QApplication reads it.
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    parser.setApplicationDescription(
-        QStringLiteral("Watches and drives one QUORIN motion and I/O controller over TCP."));
+    parser.setApplicationDescription(QStringLiteral(
+        "Watches and drives one QUORIN motion and I/O controller over TCP.\n"
+        "\n"
+        "With --backup, --restore, --compare or --exec it shows no window: it connects, does that,\n"
+        "says goodbye to the controller and exits with one of these statuses:\n"
+        "  0  done (--compare: the controller holds what the backup holds)\n"
+        "  1  --compare: the controller differs from the backup\n"
+        "  2  the command line is wrong\n"
+        "  3  no connection could be made\n"
+        "  4  the controller stopped answering or closed the connection\n"
+        "  5  the controller refused a command or a loaded line\n"
+        "  6  the backup could not be written, or is not a usable backup\n"
+        "Results go to standard output, a failure as one line to standard error."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     const QCommandLineOption connect(
@@ -54,8 +65,30 @@ CommandLine parseCommandLine(const QStringList &arguments)
     const QCommandLineOption simulator(
         QStringLiteral("simulator"),
         QStringLiteral("Start the built-in controller simulator on a free loopback port and connect to it."));
+    const QCommandLineOption backup(
+        QStringLiteral("backup"),
+        QStringLiteral("Back up the controller's program, points and MBK words into a new folder in FOLDER; "
+                       "print the new folder's path."),
+        QStringLiteral("FOLDER"));
+    const QCommandLineOption restore(
+        QStringLiteral("restore"),
+        QStringLiteral("Load the backup in FOLDER into the controller (needs --yes)."), QStringLiteral("FOLDER"));
+    const QCommandLineOption yes(QStringLiteral("yes"),
+                                 QStringLiteral("Confirm --restore: the controller's tables are replaced."));
+    const QCommandLineOption exec(
+        QStringLiteral("exec"),
+        QStringLiteral("Send COMMAND and print the controller's reply; may be given more than once."),
+        QStringLiteral("COMMAND"));
+    const QCommandLineOption compare(
+        QStringLiteral("compare"),
+        QStringLiteral("Print how the controller differs from the backup in FOLDER."), QStringLiteral("FOLDER"));
     parser.addOption(connect);
     parser.addOption(simulator);
+    parser.addOption(backup);
+    parser.addOption(restore);
+    parser.addOption(yes);
+    parser.addOption(exec);
+    parser.addOption(compare);
     for (const QtOption &o : kQtOptions) {
         QCommandLineOption opt(QString::fromLatin1(o.name));
         if (o.takesValue)
@@ -96,6 +129,42 @@ CommandLine parseCommandLine(const QStringList &arguments)
         c.connectTo = values.first().trimmed();
     }
     c.simulator = parser.isSet(simulator);
+
+    const struct
+    {
+        const QCommandLineOption &option;
+        CommandLine::Task task;
+    } tasks[] = {{backup, CommandLine::Task::Backup},
+                 {restore, CommandLine::Task::Restore},
+                 {compare, CommandLine::Task::Compare},
+                 {exec, CommandLine::Task::Exec}};
+    for (const auto &t : tasks) {
+        if (!parser.isSet(t.option))
+            continue;
+        const QString name = QStringLiteral("--") + t.option.names().first();
+        if (c.task != CommandLine::Task::None)
+            return failure(QStringLiteral("--backup, --restore, --compare and --exec cannot be combined."));
+        c.task = t.task;
+        const QStringList values = parser.values(t.option);
+        if (t.task == CommandLine::Task::Exec) {
+            c.commands = values;
+            continue;
+        }
+        if (values.size() > 1)
+            return failure(QStringLiteral("%1 given more than once.").arg(name));
+        if (values.first().trimmed().isEmpty())
+            return failure(QStringLiteral("%1 needs a folder.").arg(name));
+        c.folder = values.first();
+    }
+    c.yes = parser.isSet(yes);
+    if (c.yes && c.task != CommandLine::Task::Restore)
+        return failure(QStringLiteral("--yes goes with --restore."));
+    if (c.task == CommandLine::Task::Restore && !c.yes)
+        return failure(QStringLiteral("--restore replaces the controller's program, points and MBK words: "
+                                      "add --yes to go ahead."));
+    if (c.headless() && c.connectTo.isEmpty() && !c.simulator)
+        return failure(QStringLiteral("--backup, --restore, --compare and --exec need --connect ADDRESS or "
+                                      "--simulator."));
     return c;
 }
 

@@ -8,17 +8,36 @@
 
 namespace app {
 
+// How a run without a window ends; --help and the manual page list them.
+enum ExitStatus {
+    kExitOk = 0,
+    kExitDifferences = 1,  // --compare: the controller differs from the backup
+    kExitUsage = 2,        // the command line is wrong
+    kExitNoConnection = 3, // no connection (or the built-in simulator did not start)
+    kExitLinkLost = 4,     // the controller stopped answering or closed the connection
+    kExitRefused = 5,      // the controller refused a command or a loaded line
+    kExitBadBackup = 6,    // a backup could not be written, or is not a usable one
+};
+
 struct CommandLine
 {
     enum class Action { Run, ShowHelp, ShowVersion, Fail };
+    // What a run without a window does, once connected.
+    enum class Task { None, Backup, Restore, Compare, Exec };
 
     Action action = Action::Run;
     QString connectTo;      // --connect: a checked host, host:port or [v6]:port
     bool simulator = false; // --simulator
-    QString text;           // help, version line or error message, ready to print
+    Task task = Task::None;
+    QString folder;       // --backup (the folder the backup goes into), --restore, --compare
+    QStringList commands; // --exec, in order
+    bool yes = false;     // --yes
+    QString text;         // help, version line or error message, ready to print
 
+    // No window: the task runs and the program ends.
+    bool headless() const { return task != Task::None; }
     // The process status for an action that ends the program before the window.
-    int exitCode() const { return action == Action::Fail ? 2 : 0; }
+    int exitCode() const { return action == Action::Fail ? kExitUsage : kExitOk; }
 };
 
 // `arguments` as the program received them, the program's name first. Qt's own

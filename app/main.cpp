@@ -2,6 +2,7 @@
 // command line asks.
 #include "app/builtinsimulator.h"
 #include "app/commandline.h"
+#include "app/headless.h"
 #include "app/mainwindow.h"
 #include "app/platform.h"
 #include "app/startup.h"
@@ -25,6 +26,9 @@ int main(int argc, char **argv)
         std::fputs(commandLine.text.toLocal8Bit().constData(), out);
         return commandLine.exitCode();
     }
+
+    if (commandLine.headless())
+        return app::runHeadless(commandLine, argc, argv);
 
     // The console's Control keys (Control+L, Control+] ...) stay Control on macOS.
     QCoreApplication::setAttribute(Qt::AA_MacDontSwapCtrlAndMeta);

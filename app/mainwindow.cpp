@@ -18,6 +18,8 @@
 #include "panels/taskspage.h"
 #include "panels/variablespage.h"
 #include "tools/debugtools.h"
+#include "transfer/backupmenu.h"
+#include "transfer/backups.h"
 #include "transfer/comparisons.h"
 #include "transfer/transfers.h"
 #include "trend/install.h"
@@ -58,6 +60,7 @@ MainWindow::MainWindow(Dialogs *dialogs, Clock *clock, QSettings *settings, QWid
     : QMainWindow(parent), m_dialogs(dialogs), m_clock(clock), m_settings(settings),
       m_link(new wire::Link(dialogs, this)), m_poller(new monitor::Poller(*m_link, *clock, this)),
       m_transfers(new transfer::Transfers(*m_link, *dialogs, this)),
+      m_backups(new transfer::Backups(*m_link, *m_transfers, this)),
       m_debugTools(new tools::DebugTools(*m_link, *clock, this))
 {
     setObjectName(QStringLiteral("MainWindow"));
@@ -84,7 +87,7 @@ MainWindow::MainWindow(Dialogs *dialogs, Clock *clock, QSettings *settings, QWid
     installComparisons();
     health::install(*statusBar(), *this, *m_link, *m_poller, *m_clock);
     journal::install(*this, *m_viewMenu, *m_dialogs,
-                     {*m_link, *m_clock, *m_poller, *m_transfers, [this] { return currentTabTitle(); }});
+                     {*m_link, *m_clock, *m_poller, *m_transfers, *m_backups, [this] { return currentTabTitle(); }});
 }
 
 MainWindow::~MainWindow()
@@ -332,6 +335,7 @@ void MainWindow::showAbout()
 void MainWindow::installComparisons()
 {
     transfer::installCompare(this, *m_link, *m_transfers, *m_dialogs, m_consolePage->sidePanel(), m_fileMenu);
+    transfer::installBackups(this, m_fileMenu, *m_link, *m_backups, *m_dialogs, [this] { return m_link->address(); });
 }
 
 void MainWindow::updateBkpControls()
@@ -534,6 +538,7 @@ void MainWindow::wireConsole()
     m_transfers->setConsole(*m_consolePage);
     m_debugTools->setConsole(*m_consolePage);
     connect(m_transfers, &transfer::Transfers::status, m_statusLine, &QLineEdit::setText);
+    connect(m_backups, &transfer::Backups::status, m_statusLine, &QLineEdit::setText);
     using Panel = console::SidePanel;
     Panel *panel = &m_consolePage->sidePanel();
     transfer::Transfers *transfers = m_transfers;

@@ -36,6 +36,7 @@ namespace tools {
 class DebugTools;
 }
 namespace transfer {
+class Backups;
 class Transfers;
 }
 
@@ -136,6 +137,7 @@ private:
     wire::Link *m_link = nullptr;
     monitor::Poller *m_poller = nullptr;
     transfer::Transfers *m_transfers = nullptr;
+    transfer::Backups *m_backups = nullptr;
     tools::DebugTools *m_debugTools = nullptr;
 
     // The pages, children of the tab widget.

@@ -27,4 +27,6 @@ public:
     // Empty result: the user cancelled.
     virtual QString openFile(const FileDialogSpec &spec) = 0;
     virtual QString saveFile(const FileDialogSpec &spec) = 0;
+    // An existing folder (title, message and startDir of `spec`).
+    virtual QString chooseFolder(const FileDialogSpec &spec) = 0;
 };

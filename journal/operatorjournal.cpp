@@ -6,6 +6,7 @@
 #include "link/link.h"
 #include "link/sjis.h"
 #include "monitor/poller.h"
+#include "transfer/backups.h"
 #include "transfer/transfers.h"
 
 #include <QFileInfo>
@@ -75,14 +76,8 @@ OperatorJournal::OperatorJournal(Sources sources, SessionJournal &session, QObje
     });
 
     transfer::Transfers &transfers = m_sources.transfers;
-    connect(&transfers, &transfer::Transfers::transferStarted, this, [this] {
-        process();
-        if (m_pending)
-            settle(QString());
-        ++m_transfers;
-    });
-    connect(&transfers, &transfer::Transfers::transferEnded, this,
-            [this] { m_transfers = qMax(0, m_transfers - 1); });
+    connect(&transfers, &transfer::Transfers::transferStarted, this, &OperatorJournal::beginTransfer);
+    connect(&transfers, &transfer::Transfers::transferEnded, this, &OperatorJournal::endTransfer);
     connect(&transfers, &transfer::Transfers::loaded, this,
             [this](transfer::Kind kind, const QString &path, qint64 bytes, int refused) {
                 add(loadWords(kindWord(kind), QFileInfo(path).fileName(), bytes, refused));
@@ -90,6 +85,27 @@ OperatorJournal::OperatorJournal(Sources sources, SessionJournal &session, QObje
     connect(&transfers, &transfer::Transfers::saved, this, [this](transfer::Kind kind, const QString &path) {
         add(QStringLiteral("%1 saved to %2").arg(kindWord(kind), QFileInfo(path).fileName()));
     });
+    // A backup, and the comparison before a restore, read their listings as
+    // a save does: one line for the whole, none per listing command.
+    transfer::Backups &backups = m_sources.backups;
+    connect(&backups, &transfer::Backups::started, this, &OperatorJournal::beginTransfer);
+    connect(&backups, &transfer::Backups::ended, this, &OperatorJournal::endTransfer);
+    connect(&backups, &transfer::Backups::backedUp, this, [this](const QString &folder) {
+        add(QStringLiteral("Controller backed up to %1").arg(QFileInfo(folder).fileName()));
+    });
+}
+
+void OperatorJournal::beginTransfer()
+{
+    process();
+    if (m_pending)
+        settle(QString());
+    ++m_transfers;
+}
+
+void OperatorJournal::endTransfer()
+{
+    m_transfers = qMax(0, m_transfers - 1);
 }
 
 bool OperatorJournal::pollTraffic()

@@ -20,6 +20,7 @@ namespace monitor {
 class Poller;
 }
 namespace transfer {
+class Backups;
 class Transfers;
 }
 namespace wire {
@@ -35,6 +36,7 @@ struct Sources
     Clock &clock;
     monitor::Poller &poller;
     transfer::Transfers &transfers;
+    transfer::Backups &backups;
     // The selected page's title, as its tab shows it.
     std::function<QString()> pageTitle;
 };
@@ -71,6 +73,9 @@ private:
     void process();
     void onCommand(const Event &event);
     void settle(const QString &error);
+    // What a transfer sends is the transfer's, not the operator's commands.
+    void beginTransfer();
+    void endTransfer();
     bool pollTraffic();
 
     Sources m_sources;

@@ -113,8 +113,8 @@ private:
 
 } // namespace
 
-CompareWindow::CompareWindow(Kind kind, const QString &path, const TableComparison &c, QWidget *parent)
-    : QDialog(parent), m_kind(kind), m_path(path)
+ComparePane::ComparePane(Kind kind, const QString &path, const TableComparison &c, QWidget *parent)
+    : QWidget(parent)
 {
     const QString name = fileNameOf(path);
     build(c.identical() ? identicalText(kind, name)
@@ -154,8 +154,7 @@ CompareWindow::CompareWindow(Kind kind, const QString &path, const TableComparis
     }
 }
 
-CompareWindow::CompareWindow(const QString &path, const ProgramComparison &c, QWidget *parent)
-    : QDialog(parent), m_kind(Kind::Program), m_path(path)
+ComparePane::ComparePane(const QString &path, const ProgramComparison &c, QWidget *parent) : QWidget(parent)
 {
     const QString name = fileNameOf(path);
     build(c.identical() ? identicalText(Kind::Program, name)
@@ -185,12 +184,10 @@ CompareWindow::CompareWindow(const QString &path, const ProgramComparison &c, QW
     m_tree->resizeColumnToContents(0);
 }
 
-void CompareWindow::build(const QString &summary)
+void ComparePane::build(const QString &summary)
 {
-    setObjectName(QStringLiteral("compareWindow"));
-    setWindowTitle(title(m_kind));
-    setAttribute(Qt::WA_DeleteOnClose);
     auto *v = new QVBoxLayout(this);
+    v->setContentsMargins(0, 0, 0, 0);
     m_summary = ui::named(new QLabel(summary), QStringLiteral("labelCompareSummary"));
     m_summary->setWordWrap(true);
     m_summary->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -202,6 +199,27 @@ void CompareWindow::build(const QString &summary)
     m_tree->setFont(ui::monoFont());
     m_tree->header()->setStretchLastSection(true);
     v->addWidget(m_tree, 1);
+}
+
+CompareWindow::CompareWindow(Kind kind, const QString &path, const TableComparison &c, QWidget *parent)
+    : QDialog(parent), m_kind(kind), m_path(path)
+{
+    build(new ComparePane(kind, path, c));
+}
+
+CompareWindow::CompareWindow(const QString &path, const ProgramComparison &c, QWidget *parent)
+    : QDialog(parent), m_kind(Kind::Program), m_path(path)
+{
+    build(new ComparePane(path, c));
+}
+
+void CompareWindow::build(ComparePane *pane)
+{
+    setObjectName(QStringLiteral("compareWindow"));
+    setWindowTitle(title(m_kind));
+    setAttribute(Qt::WA_DeleteOnClose);
+    auto *v = new QVBoxLayout(this);
+    v->addWidget(pane, 1);
     m_loadOff = ui::named(new QLabel, QStringLiteral("labelCompareLoadOff"));
     m_loadOff->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_loadOff->setVisible(false);

@@ -14,6 +14,22 @@ class QTreeView;
 
 namespace transfer {
 
+// One comparison: its summary line over its rows, coloured by change.
+class ComparePane : public QWidget
+{
+    Q_OBJECT
+
+public:
+    ComparePane(Kind kind, const QString &path, const TableComparison &c, QWidget *parent = nullptr);
+    ComparePane(const QString &path, const ProgramComparison &c, QWidget *parent = nullptr);
+
+private:
+    void build(const QString &summary);
+
+    QLabel *m_summary = nullptr;
+    QTreeView *m_tree = nullptr;
+};
+
 class CompareWindow : public QDialog
 {
     Q_OBJECT
@@ -36,12 +52,10 @@ signals:
     void loadRequested();
 
 private:
-    void build(const QString &summary);
+    void build(ComparePane *pane);
 
     Kind m_kind;
     QString m_path;
-    QLabel *m_summary = nullptr;
-    QTreeView *m_tree = nullptr;
     QLabel *m_loadOff = nullptr;
     QPushButton *m_load = nullptr;
     bool m_loadIsOff = false;

@@ -128,7 +128,7 @@ QCoro::Task<> loadCompared(wire::Link &link, Transfers &transfers, Basis basis,
     }
     if (window)
         window->close();
-    QCoro::Task<> load = transfers.loadText(basis.kind, basis.path, *text);
+    QCoro::Task<std::optional<int>> load = transfers.loadText(basis.kind, basis.path, *text);
     co_await load;
 }
 

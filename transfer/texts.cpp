@@ -44,6 +44,12 @@ QString compareProgressText(const QString &fileName, qint64 chars)
            QStringLiteral("(KB)");
 }
 
+QString backupProgressText(const QString &fileName, qint64 chars)
+{
+    return quoted(fileName) + QStringLiteral(" Backing up...") + QString::number(chars / 1000) +
+           QStringLiteral("(KB)");
+}
+
 QString lineErrorText(qint64 index, const QString &reply)
 {
     return lineNumber(index) + reply;

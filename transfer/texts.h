@@ -20,6 +20,8 @@ QString blockStartText(const QString &fileName);
 QString saveProgressText(const QString &fileName, qint64 chars);
 // Q name Q " Comparing..." chars/1000 "(KB)": the listing a comparison reads.
 QString compareProgressText(const QString &fileName, qint64 chars);
+// Q name Q " Backing up..." chars/1000 "(KB)": a table a backup reads.
+QString backupProgressText(const QString &fileName, qint64 chars);
 // "(" i+1 ") " reply: `index` counts the file's lines from 0.
 QString lineErrorText(qint64 index, const QString &reply);
 // "(" i+1 ") " line CR TAB "Syntax Error" CR.

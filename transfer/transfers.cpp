@@ -380,18 +380,20 @@ std::optional<QString> Transfers::readLoadFile(const QString &path)
     return readOrAlert(m_dialogs, path);
 }
 
-QCoro::Task<> Transfers::loadText(Kind kind, QString path, QString text)
+QCoro::Task<std::optional<int>> Transfers::loadText(Kind kind, QString path, QString text)
 {
-    QCoro::Task<> load = loadPath(kind, LoadMode::Lines, path, text);
-    co_await load;
+    QCoro::Task<std::optional<int>> load = loadPath(kind, LoadMode::Lines, path, text);
+    const std::optional<int> refused = co_await load;
+    co_return refused;
 }
 
-QCoro::Task<std::optional<QString>> Transfers::readListing(Kind kind, QString path)
+QCoro::Task<std::optional<QString>> Transfers::readListing(Kind kind, QString path, ListingFor purpose)
 {
     Q_ASSERT(m_console);
     TransferRun run(
         m_link, m_dialogs, *m_console, [this](const QString &text) { emit status(text); }, kind, path);
-    const std::optional<QString> listing = co_await run.readListing(compareProgressText);
+    const std::optional<QString> listing = co_await run.readListing(
+        purpose == ListingFor::Backup ? backupProgressText : compareProgressText);
     if (!listing)
         co_return std::nullopt;
     emit status(QString());
@@ -403,11 +405,11 @@ QCoro::Task<> Transfers::load(Kind kind, LoadMode mode)
     const QString path = m_dialogs.openFile(openDialogFor(kind, filesOf(kind).loaded));
     if (path.isEmpty())
         co_return;
-    QCoro::Task<> load = loadPath(kind, mode, path, std::nullopt);
+    QCoro::Task<std::optional<int>> load = loadPath(kind, mode, path, std::nullopt);
     co_await load;
 }
 
-QCoro::Task<> Transfers::loadPath(Kind kind, LoadMode mode, QString path, std::optional<QString> text)
+QCoro::Task<std::optional<int>> Transfers::loadPath(Kind kind, LoadMode mode, QString path, std::optional<QString> text)
 {
     Q_ASSERT(m_console);
     TransferRun run(
@@ -423,6 +425,7 @@ QCoro::Task<> Transfers::loadPath(Kind kind, LoadMode mode, QString path, std::o
         emit loaded(kind, path, QFileInfo(path).size(), run.refused());
     }
     emit transferEnded();
+    co_return ok ? std::optional<int>(run.refused()) : std::nullopt;
 }
 
 QCoro::Task<> Transfers::save(Kind kind)

@@ -48,12 +48,16 @@ public:
     // The load of `kind` (program: line by line) of `text`, the contents of
     // the file at `path` as read beforehand: a comparison's Load loads what it
     // compared, not what the file may hold by then.
-    QCoro::Task<> loadText(Kind kind, QString path, QString text);
+    // The number of lines the controller refused, or nothing when the load
+    // did not go through to its end.
+    QCoro::Task<std::optional<int>> loadText(Kind kind, QString path, QString text);
     // The controller's current listing of `kind`, read as the save reads it
     // (progress in the status line) but without the attention byte: nothing
     // the controller is doing is interrupted. Nothing when the wait failed
     // (the link has told the user and closed).
-    QCoro::Task<std::optional<QString>> readListing(Kind kind, QString path);
+    enum class ListingFor { Compare, Backup }; // what the status line says
+    QCoro::Task<std::optional<QString>> readListing(Kind kind, QString path,
+                                                    ListingFor purpose = ListingFor::Compare);
 
     // Each runs from its file dialog to its end; the caller runs it as a link
     // action, which holds the exchange slot until the transfer ends.
@@ -89,7 +93,7 @@ private:
 
     QCoro::Task<> load(Kind kind, LoadMode mode);
     // `text`: the file's contents when already read, else the file is read.
-    QCoro::Task<> loadPath(Kind kind, LoadMode mode, QString path, std::optional<QString> text);
+    QCoro::Task<std::optional<int>> loadPath(Kind kind, LoadMode mode, QString path, std::optional<QString> text);
     QCoro::Task<> save(Kind kind);
     Files &filesOf(Kind kind);
     const Files &filesOf(Kind kind) const;

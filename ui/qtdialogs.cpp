@@ -67,3 +67,15 @@ QString QtDialogs::saveFile(const FileDialogSpec &spec)
         return QString();
     return dlg.selectedFiles().first();
 }
+
+QString QtDialogs::chooseFolder(const FileDialogSpec &spec)
+{
+    QFileDialog dlg(m_parent, spec.title, spec.startDir);
+    dlg.setFileMode(QFileDialog::Directory);
+    dlg.setOption(QFileDialog::ShowDirsOnly, true);
+    dlg.setAcceptMode(QFileDialog::AcceptOpen);
+    dlg.setWindowTitle(spec.message.isEmpty() ? spec.title : spec.title + QStringLiteral(" — ") + spec.message);
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
+        return QString();
+    return dlg.selectedFiles().first();
+}

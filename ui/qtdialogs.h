@@ -15,6 +15,7 @@ public:
     bool confirm(const QString &message) override;
     QString openFile(const FileDialogSpec &spec) override;
     QString saveFile(const FileDialogSpec &spec) override;
+    QString chooseFolder(const FileDialogSpec &spec) override;
 
 private:
     QWidget *m_parent = nullptr;

@@ -29,6 +29,12 @@ QString ScriptedDialogs::saveFile(const FileDialogSpec &spec)
     return m_files.isEmpty() ? QString() : m_files.dequeue();
 }
 
+QString ScriptedDialogs::chooseFolder(const FileDialogSpec &spec)
+{
+    entries << Entry{QStringLiteral("folder"), spec.title, spec.message, Style::Informational, spec};
+    return m_files.isEmpty() ? QString() : m_files.dequeue();
+}
+
 QStringList ScriptedDialogs::alertTexts() const
 {
     QStringList out;

@@ -13,7 +13,7 @@ class ScriptedDialogs : public Dialogs
 public:
     struct Entry
     {
-        QString kind; // "alert", "confirm", "open", "save"
+        QString kind; // "alert", "confirm", "open", "save", "folder"
         QString text;
         QString informative;
         Style style = Style::Informational;
@@ -24,6 +24,7 @@ public:
     bool confirm(const QString &message) override;
     QString openFile(const FileDialogSpec &spec) override;
     QString saveFile(const FileDialogSpec &spec) override;
+    QString chooseFolder(const FileDialogSpec &spec) override;
 
     void setNextAnswer(bool ok) { m_answers.enqueue(ok); }
     void setNextFileName(const QString &path) { m_files.enqueue(path); }

@@ -1,0 +1,316 @@
+#include "app/headless.h"
+
+#include "console/consolesink.h"
+#include "core/dialogs.h"
+#include "link/link.h"
+#include "sim/server.h"
+#include "transfer/backups.h"
+#include "transfer/transfers.h"
+
+#include <QCoreApplication>
+#include <QLoggingCategory>
+#include <QCoroSignal>
+#include <QCoroTask>
+#include <QTimer>
+#include <cstdio>
+#include <memory>
+
+namespace app {
+
+namespace {
+
+const QString kProgram = QStringLiteral("quorin-monitor");
+constexpr std::chrono::milliseconds kLoginTime{3000};
+
+void printOut(const QString &text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stdout);
+    std::fflush(stdout);
+}
+
+void printError(const QString &message)
+{
+    std::fputs((kProgram + QStringLiteral(": ") + message + QLatin1Char('\n')).toLocal8Bit().constData(), stderr);
+    std::fflush(stderr);
+}
+
+// Nobody is there to answer: alerts are kept (the first explains a failure
+// nothing else explains), questions are answered No.
+class NoDialogs : public Dialogs
+{
+public:
+    void alert(const QString &message, const QString &informative, Style) override
+    {
+        if (m_first.isEmpty())
+            m_first = (message + QLatin1Char(' ') + informative).simplified();
+    }
+    bool confirm(const QString &) override { return false; }
+    QString openFile(const FileDialogSpec &) override { return QString(); }
+    QString saveFile(const FileDialogSpec &) override { return QString(); }
+    QString chooseFolder(const FileDialogSpec &) override { return QString(); }
+    QString first() const { return m_first; }
+
+private:
+    QString m_first;
+};
+
+// The transfers' notes have no console to go to.
+class NoConsole : public console::ConsoleSink
+{
+public:
+    void consoleAppendScroll(const QString &) override {}
+    void consoleAppendFollow(const QString &) override {}
+    void consoleReplace(const QString &) override {}
+    QString consoleSelection() const override { return QString(); }
+    void echoAndSend(const QString &) override {}
+    void liveDisplayOn() override {}
+    void listNextOff() override {}
+    void focusConsole() override {}
+};
+
+struct Result
+{
+    int status = kExitOk;
+    QString error; // for standard error; empty when the link's end says it
+};
+
+// A reply as a terminal shows it: its lines without the final prompt.
+QString replyText(const QString &reply)
+{
+    QStringList lines = QString(reply).replace(QStringLiteral("\r\n"), QStringLiteral("\n"))
+                            .replace(QLatin1Char('\r'), QLatin1Char('\n'))
+                            .split(QLatin1Char('\n'));
+    while (!lines.isEmpty() && (lines.last().isEmpty() || lines.last() == QLatin1String("#") ||
+                                lines.last() == QLatin1String("#?")))
+        lines.removeLast();
+    while (!lines.isEmpty() && lines.first().isEmpty())
+        lines.removeFirst();
+    return lines.isEmpty() ? QString() : lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+}
+
+QStringList tableReport(const QString &name, const transfer::TableComparison &c)
+{
+    if (c.identical())
+        return {name + QStringLiteral(": identical")};
+    QStringList out{QStringLiteral("%1: %2 added, %3 removed, %4 changed")
+                        .arg(name)
+                        .arg(c.added)
+                        .arg(c.removed)
+                        .arg(c.changed)};
+    for (const transfer::EntryChange &e : c.changes) {
+        switch (e.kind) {
+        case transfer::EntryChange::Kind::Added:
+            out << QStringLiteral("  + %1  backup %2").arg(e.key, e.fileValue);
+            break;
+        case transfer::EntryChange::Kind::Removed:
+            out << QStringLiteral("  - %1  controller %2").arg(e.key, e.controllerValue);
+            break;
+        case transfer::EntryChange::Kind::Changed:
+            out << QStringLiteral("  ~ %1  controller %2, backup %3").arg(e.key, e.controllerValue, e.fileValue);
+            break;
+        }
+    }
+    return out;
+}
+
+// What restoring the backup would change, "+" for what only the backup has.
+QStringList planReport(const transfer::Backups::Plan &plan)
+{
+    using transfer::backupFileName;
+    using transfer::Kind;
+    QStringList out;
+    const transfer::ProgramComparison &p = plan.program;
+    if (p.identical()) {
+        out << backupFileName(Kind::Program) + QStringLiteral(": identical");
+    } else {
+        out << QStringLiteral("%1: %2 statements added, %3 removed")
+                   .arg(backupFileName(Kind::Program))
+                   .arg(p.added)
+                   .arg(p.removed);
+        for (const transfer::LineChange &l : p.lines) {
+            if (l.kind != transfer::LineChange::Kind::Same)
+                out << (l.kind == transfer::LineChange::Kind::Added ? QStringLiteral("  + ") : QStringLiteral("  - ")) +
+                           l.text;
+        }
+    }
+    out << tableReport(backupFileName(Kind::Point), plan.points);
+    out << tableReport(backupFileName(Kind::Mbk), plan.mbk);
+    return out;
+}
+
+class HeadlessRun
+{
+public:
+    HeadlessRun(const CommandLine &commandLine) : m_commandLine(commandLine)
+    {
+        m_transfers.setConsole(m_console);
+        QObject::connect(&m_link, &wire::Link::stateChanged, &m_link, [this](wire::State state, wire::Reason reason) {
+            if (state != wire::State::Disconnected || !m_lostWhy.isEmpty())
+                return;
+            if (reason == wire::Reason::TimedOut)
+                m_lostWhy = QStringLiteral("%1 did not answer within %2 s.")
+                                .arg(m_link.address())
+                                .arg(m_link.receiveTimeoutSeconds());
+            else if (reason == wire::Reason::PeerClosed)
+                m_lostWhy = QStringLiteral("%1 closed the connection.").arg(m_link.address());
+        });
+    }
+
+    QCoro::Task<> run()
+    {
+        const Result connected = co_await connect();
+        if (connected.status != kExitOk) {
+            finish(connected);
+            co_return;
+        }
+        // The task runs as the link's one action, after the login.
+        m_link.enqueue([this]() -> QCoro::Task<> {
+            const Result result = co_await doTask();
+            if (m_link.up())
+                co_await m_link.close();
+            finish(result);
+        });
+    }
+
+private:
+    void finish(const Result &result)
+    {
+        if (result.status != kExitOk && result.status != kExitDifferences) {
+            QString why = result.error;
+            if (why.isEmpty())
+                why = !m_lostWhy.isEmpty() ? m_lostWhy : m_dialogs.first();
+            printError(why.isEmpty() ? QStringLiteral("the task failed.") : why);
+        }
+        QCoreApplication::exit(result.status);
+    }
+
+    QCoro::Task<Result> connect()
+    {
+        QString address = m_commandLine.connectTo;
+        if (m_commandLine.simulator) {
+            sim::Options options;
+            options.port = 0;
+            options.thisProcessOnly = true;
+            m_simulator = std::make_unique<sim::Server>(options);
+            m_simulator->setRecording(false);
+            if (!m_simulator->start())
+                co_return Result{kExitNoConnection, QStringLiteral("the built-in simulator could not start: no "
+                                                                   "loopback port was free.")};
+            address = QStringLiteral("127.0.0.1:%1").arg(m_simulator->port());
+        }
+        const bool opened = co_await m_link.open(address);
+        if (!opened)
+            co_return Result{kExitNoConnection, QStringLiteral("cannot connect to %1.").arg(address)};
+        // The login answers the controller's prompts as they come, as long as
+        // nothing waits for a reply; a controller that asks for no login is
+        // given a moment, then used as it is.
+        while (m_link.state() == wire::State::LoggingIn) {
+            const auto changed = co_await qCoro(&m_link, &wire::Link::stateChanged, kLoginTime);
+            if (!changed)
+                break;
+        }
+        if (!m_link.up())
+            co_return Result{kExitLinkLost, QString()};
+        co_return Result{};
+    }
+
+    QCoro::Task<Result> doTask()
+    {
+        switch (m_commandLine.task) {
+        case CommandLine::Task::Exec:
+            co_return co_await exec();
+        case CommandLine::Task::Backup:
+            co_return co_await backUp();
+        case CommandLine::Task::Compare:
+        case CommandLine::Task::Restore:
+            co_return co_await compareOrRestore();
+        case CommandLine::Task::None:
+            break;
+        }
+        co_return Result{};
+    }
+
+    QCoro::Task<Result> exec()
+    {
+        Result result;
+        for (const QString &command : m_commandLine.commands) {
+            const std::optional<QString> reply = co_await m_link.exchange(command);
+            if (!reply)
+                co_return Result{kExitLinkLost, QString()};
+            const QString shown = replyText(*reply);
+            printOut(shown);
+            // The controller's errors are TAB-led lines.
+            if (shown.startsWith(QLatin1Char('\t')) || shown.contains(QStringLiteral("\n\t"))) {
+                result.status = kExitRefused;
+                result.error = QStringLiteral("the controller refused \"%1\".").arg(command);
+            }
+        }
+        co_return result;
+    }
+
+    QCoro::Task<Result> backUp()
+    {
+        const transfer::Backups::BackupOutcome outcome = co_await m_backups.backUp(m_commandLine.folder, m_link.address());
+        switch (outcome.failure) {
+        case transfer::Backups::Failure::None:
+            printOut(outcome.folder + QLatin1Char('\n'));
+            co_return Result{};
+        case transfer::Backups::Failure::LinkLost:
+            co_return Result{kExitLinkLost, QString()};
+        default:
+            co_return Result{kExitBadBackup, outcome.error};
+        }
+    }
+
+    QCoro::Task<Result> compareOrRestore()
+    {
+        using Failure = transfer::Backups::Failure;
+        transfer::Backups::Plan plan = co_await m_backups.planRestore(m_commandLine.folder);
+        if (plan.failure == Failure::LinkLost)
+            co_return Result{kExitLinkLost, QString()};
+        if (plan.failure != Failure::None)
+            co_return Result{kExitBadBackup, plan.error};
+        if (m_commandLine.task == CommandLine::Task::Compare) {
+            printOut(planReport(plan).join(QLatin1Char('\n')) + QLatin1Char('\n'));
+            co_return Result{plan.identical() ? kExitOk : kExitDifferences, QString()};
+        }
+        const transfer::Backups::RestoreOutcome outcome = co_await m_backups.restore(std::move(plan));
+        if (outcome.failure == Failure::LinkLost)
+            co_return Result{kExitLinkLost, QString()};
+        if (outcome.failure != Failure::None)
+            co_return Result{kExitBadBackup, outcome.error};
+        printOut(transfer::Backups::restoreReport(outcome).join(QLatin1Char('\n')) + QLatin1Char('\n'));
+        if (outcome.refusedTotal() > 0)
+            co_return Result{kExitRefused,
+                             QStringLiteral("the controller refused %1 lines of the backup.").arg(outcome.refusedTotal())};
+        co_return Result{};
+    }
+
+    const CommandLine &m_commandLine;
+    NoDialogs m_dialogs;
+    NoConsole m_console;
+    std::unique_ptr<sim::Server> m_simulator;
+    wire::Link m_link{&m_dialogs};
+    transfer::Transfers m_transfers{m_link, m_dialogs};
+    transfer::Backups m_backups{m_link, m_transfers};
+    QString m_lostWhy;
+};
+
+} // namespace
+
+int runHeadless(const CommandLine &commandLine, int &argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("QuorinMonitor"));
+    QCoreApplication::setApplicationName(QStringLiteral("QuorinMonitor"));
+    // Standard output carries the results and standard error one line of
+    // failure: the link's trace words and log lines would be in the way.
+    wire::setTraceSink([](const QString &) {});
+    QLoggingCategory::setFilterRules(
+        QStringLiteral("quorin.*.debug=false\nquorin.*.info=false\nquorin.*.warning=false"));
+    HeadlessRun run(commandLine);
+    QTimer::singleShot(0, &app, [&run] { run.run(); });
+    return QCoreApplication::exec();
+}
+
+} // namespace app

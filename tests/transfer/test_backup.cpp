@@ -1,0 +1,425 @@
+// Backing up a whole controller and putting it back: the folder a backup
+// leaves (complete or none at all), the manifest that guards a restore, the
+// round trip through the window on the simulator, and the same without a
+// window, run as the program a script would run.
+#include "sim/machine.h"
+#include "support/fixture.h"
+#include "support/widgets.h"
+#include "transfer/backupset.h"
+
+#include <QAction>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTest>
+
+using transfer::Kind;
+
+namespace {
+
+// What a controller that has been worked on holds.
+void fill(sim::Machine &m)
+{
+    for (const char *line : {"10 A=1", "20 PRINT A", "30 GOTO 10", "SETP 5 1 2 3 4", "SETP 9 -7 0 0 100",
+                             "MBK(100~Wrd)=7", "MBK(2000~Wrd)=65535"})
+        m.handleLine(QString::fromLatin1(line));
+}
+
+// Changes to all three tables: some entries go, some change, some come.
+void change(sim::Machine &m)
+{
+    for (const char *line : {"20 PRINT 2", "40 END", "SETP 5 0 0 0 0", "SETP 6 9 9 9 9", "MBK(100~Wrd)=8",
+                             "MBK(2000~Wrd)=0", "MBK(3~Wrd)=3"})
+        m.handleLine(QString::fromLatin1(line));
+}
+
+QString listing(MonitorFixture &f, const QString &command)
+{
+    QByteArray out;
+    f.sim->withMachine([&out, &command](sim::Machine &m) { out = m.handleLine(command); });
+    return QString::fromLatin1(out);
+}
+
+QStringList tables(MonitorFixture &f)
+{
+    return {listing(f, QStringLiteral("LIST 0 0")), listing(f, QStringLiteral("PLS -1")),
+            listing(f, QStringLiteral("S_MBK -1"))};
+}
+
+// Every entry of `dir`, hidden ones too.
+QStringList entries(const QString &dir)
+{
+    return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+}
+
+QString writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
+        return QString();
+    return path;
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Listings as the controller sends them: CR LF before every line, the prompt last.
+QString listed(const QStringList &lines)
+{
+    QString out;
+    for (const QString &l : lines)
+        out += QStringLiteral("\r\n") + l;
+    return out + QStringLiteral("\r\n#");
+}
+
+std::array<QString, 3> someListings()
+{
+    return {listed({"10\tA=1", "20\tPRINT \"x\""}), listed({"SETP 1 1 2 3 4"}), listed({"MBK(5~Wrd)=6"})};
+}
+
+QString backUpInto(const QString &parent)
+{
+    const transfer::BackupMeta meta{QStringLiteral("cell-4"), QDateTime::currentDateTime(), QStringLiteral("1.0")};
+    return transfer::writeBackup(parent, meta, someListings()).folder;
+}
+
+struct Run
+{
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+// The monitor run as a script runs it; the simulator answers from its own
+// thread meanwhile.
+Run monitorProcess(const QStringList &arguments)
+{
+    QProcess p;
+    p.start(QStringLiteral(QUORIN_MONITOR_BINARY), arguments);
+    Run r;
+    if (!p.waitForFinished(60000)) {
+        p.kill();
+        p.waitForFinished();
+        r.err = QStringLiteral("did not finish");
+        return r;
+    }
+    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
+} // namespace
+
+class TestBackup : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // What a listing may hold for a backup to be made of it.
+    void listingRules_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("listing");
+        QTest::addColumn<QString>("stray"); // the line named; "-": none
+
+        const int program = int(Kind::Program), points = int(Kind::Point), mbk = int(Kind::Mbk);
+        QTest::newRow("program") << program << listed({"10\tA=1", "20\t*L", "35\tGOTO *L"}) << "-";
+        QTest::newRow("empty program") << program << listed({}) << "-";
+        QTest::newRow("at a breakpoint") << program << listed({"10\tA=1"}).replace("#", "#?") << "-";
+        QTest::newRow("printed line") << program << listed({"10\tA=1", " 7", "20\tB=2"}) << " 7";
+        QTest::newRow("numbers falling") << program << listed({"10\tA=1", "10\tB=2"}) << "10\tB=2";
+        QTest::newRow("error") << program << listed({"\t構文エラー (Syntax Error)"})
+                               << "\t構文エラー (Syntax Error)";
+        QTest::newRow("no prompt") << program << QString("\r\n10\tA=1") << "10\tA=1";
+        QTest::newRow("points, remark") << points << listed({"SETP 1 0 -5 2.5 7", "\tremark", "SETP 3 1 1 1 1"})
+                                        << "-";
+        QTest::newRow("point short") << points << listed({"SETP 1 0 -5 2"}) << "SETP 1 0 -5 2";
+        QTest::newRow("point printed") << points << listed({"SETP 1 0 0 0 0", " 12345"}) << " 12345";
+        QTest::newRow("mbk") << mbk << listed({"MBK(7~Wrd)=65535", "MBK(8~Int)=-1"}) << "-";
+        QTest::newRow("mbk garbled") << mbk << listed({"MBK(7~Wrd)=65\uFFFD"}) << "MBK(7~Wrd)=65\uFFFD";
+    }
+    void listingRules()
+    {
+        QFETCH(int, kind);
+        QFETCH(QString, listing);
+        QFETCH(QString, stray);
+        const std::optional<QString> found = transfer::strayListingLine(Kind(kind), listing);
+        QCOMPARE(found.value_or(QStringLiteral("-")), stray);
+    }
+
+    // A backup folder holds the three files as the saves write them, named
+    // in a manifest with their sizes and hashes; a failed write leaves
+    // nothing behind.
+    void backupFolderIsCompleteOrAbsent()
+    {
+        QTemporaryDir dir;
+        const QDateTime at(QDate(2026, 12, 8), QTime(7, 5, 9));
+        const transfer::WrittenBackup written =
+            transfer::writeBackup(dir.path(), {QStringLiteral("[::1]:2323"), at, QStringLiteral("1.0")}, someListings());
+        QCOMPARE(written.error, QString());
+        QCOMPARE(QFileInfo(written.folder).fileName(), QStringLiteral("1-2323_2026-12-08_07-05-09"));
+        QCOMPARE(entries(dir.path()), QStringList{QFileInfo(written.folder).fileName()});
+        QCOMPARE(readFile(written.folder + "/program.f2k"), QByteArray("A=1\nPRINT \"x\"\n"));
+        QCOMPARE(readFile(written.folder + "/points.p2k"), QByteArray("SETP 1 1 2 3 4\n"));
+        const QJsonObject manifest = QJsonDocument::fromJson(readFile(written.folder + "/manifest.json")).object();
+        QCOMPARE(manifest.value("controller").toString(), QStringLiteral("[::1]:2323"));
+        QVERIFY(manifest.value("files").toArray().size() == 3);
+
+        const transfer::ReadBackup read = transfer::readBackup(written.folder);
+        QVERIFY2(read.set, qPrintable(read.error));
+        QCOMPARE(read.set->texts.at(size_t(Kind::Mbk)), QStringLiteral("MBK(5~Wrd)=6\n"));
+        QCOMPARE(read.set->meta.time, at);
+
+        // The same second again, a parent that is no folder, text the
+        // controller's character set cannot hold: refused, nothing left.
+        QVERIFY(!transfer::writeBackup(dir.path(), {"[::1]:2323", at, "1.0"}, someListings()).error.isEmpty());
+        QVERIFY(!transfer::writeBackup(written.folder + "/points.p2k", {"x", at, "1.0"}, someListings())
+                     .error.isEmpty());
+        std::array<QString, 3> unsayable = someListings();
+        unsayable[1] = listed({"SETP 1 1 2 3 4", "\t\u00e9"});
+        const transfer::WrittenBackup failed = transfer::writeBackup(dir.path(), {"other", at, "1.0"}, unsayable);
+        QVERIFY(failed.folder.isEmpty() && failed.error.contains("point"));
+        QCOMPARE(entries(dir.path()), QStringList{QFileInfo(written.folder).fileName()});
+    }
+
+    // A restore reads only a complete, unchanged backup, and says which file is not.
+    void manifestRefuses_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QByteArray>("bytes"); // empty: the file is removed
+        QTest::addColumn<QString>("says");
+
+        QTest::newRow("one byte changed") << "points.p2k" << QByteArray("SETP 1 1 2 3 5\n") << "\"points.p2k\"";
+        QTest::newRow("same size, one byte") << "program.f2k" << QByteArray("A=2\nPRINT \"x\"\n")
+                                              << "\"program.f2k\" has changed";
+        QTest::newRow("file missing") << "mbk.mbk" << QByteArray() << "\"mbk.mbk\" is missing";
+        QTest::newRow("no manifest") << "manifest.json" << QByteArray() << "manifest.json";
+        QTest::newRow("manifest not JSON") << "manifest.json" << QByteArray("{") << "manifest";
+        QTest::newRow("manifest leads out")
+            << "manifest.json"
+            << QByteArray(R"({"format":1,"files":[{"table":"program","name":"../program.f2k"}]})")
+            << "names no program file";
+    }
+    void manifestRefuses()
+    {
+        QFETCH(QString, file);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, says);
+        QTemporaryDir dir;
+        const QString folder = backUpInto(dir.path());
+        // A file of the same name beside the backup, which a manifest must not reach.
+        writeFile(dir.filePath("program.f2k"), "A=1\nPRINT \"x\"\n");
+        if (bytes.isEmpty())
+            QVERIFY(QFile::remove(folder + '/' + file));
+        else
+            QVERIFY(!writeFile(folder + '/' + file, bytes).isEmpty());
+        const transfer::ReadBackup read = transfer::readBackup(folder);
+        QVERIFY(!read.set);
+        QVERIFY2(read.error.contains(says), qPrintable(read.error));
+    }
+
+    // Through the window: a backup of a worked-on controller, changes to all
+    // three tables, and a restore that leaves the controller as it was. The
+    // backup stops nothing (no attention byte); the restore asks once.
+    void backupThenRestoreGivesTheTablesBack()
+    {
+        MonitorFixture f;
+        f.sim->withMachine(fill);
+        QVERIFY(f.connectToSim());
+        const QStringList before = tables(f);
+        const QString parent = f.tempDir.filePath("backups");
+        QVERIFY(QDir().mkpath(parent));
+        f.sim->clearReceived();
+        f.clearCommands();
+
+        f.dialogs.setNextFileName(parent);
+        control<QAction>(f.window.get(), "menuBackUp")->trigger();
+        QVERIFY(f.waitFor([&] { return f.statusLine()->text().startsWith("Backed up to"); }));
+        const QStringList made = entries(parent);
+        QCOMPARE(made.size(), 1);
+        const QString folder = parent + '/' + made.first();
+        QCOMPARE(f.commands(), (QStringList{"LIST 0 0", "PLS -1", "S_MBK -1"}));
+        QVERIFY(!f.sim->received().contains('\x01'));
+        QCOMPARE(readFile(folder + "/program.f2k"), QByteArray("A=1\nPRINT A\nGOTO 10\n"));
+        QCOMPARE(f.dialogs.alertTexts(), QStringList());
+
+        f.sim->withMachine(change);
+        QVERIFY(tables(f) != before);
+        f.dialogs.setNextFileName(folder);
+        control<QAction>(f.window.get(), "menuRestore")->trigger();
+        QDialog *shown = nullptr;
+        QVERIFY(f.waitFor([&] { return (shown = f.window->findChild<QDialog *>("restoreWindow")) != nullptr; }));
+        const auto said = [shown](const char *section) {
+            return control<QLabel>(control<QGroupBox>(shown, section), "labelCompareSummary")->text();
+        };
+        QVERIFY2(said("groupRestoreProgram").contains("1 statements added, 2 removed"),
+                 qPrintable(said("groupRestoreProgram")));
+        QVERIFY2(said("groupRestorePoints").contains("1 added, 1 removed, 0 changed"),
+                 qPrintable(said("groupRestorePoints")));
+        QVERIFY2(said("groupRestoreMbk").contains("1 added, 1 removed, 1 changed"), qPrintable(said("groupRestoreMbk")));
+
+        // Cancel changes nothing and leaves Restore usable; Ok restores.
+        auto *restore = control<QPushButton>(shown, "buttonRestore");
+        f.clearCommands();
+        f.dialogs.setNextAnswer(false);
+        restore->click();
+        f.settle();
+        QCOMPARE(f.commands(), QStringList());
+        QVERIFY(restore->isEnabled());
+        f.dialogs.setNextAnswer(true);
+        restore->click();
+        QVERIFY(f.waitFor([&] { return f.statusLine()->text().startsWith("Restored from"); }, 10000));
+        QCOMPARE(tables(f), before);
+        QCOMPARE(f.dialogs.alertTexts(), QStringList());
+        int asked = 0;
+        for (const ScriptedDialogs::Entry &e : f.dialogs.entries)
+            asked += e.kind == "confirm" ? 1 : 0;
+        QCOMPARE(asked, 2);
+        // The points, the MBK words, then the program.
+        const QStringList sent = f.commands();
+        QVERIFY(sent.indexOf("NEWP") < sent.indexOf("NEWM") && sent.indexOf("NEWM") < sent.indexOf("NEW"));
+    }
+
+    // A program printing while the tables are listed: its lines are no
+    // table's, the backup fails naming one, and no folder is left.
+    void printingProgramFailsTheBackup()
+    {
+        sim::Options slow = MonitorFixture::makeOptions();
+        MonitorFixture f;
+        f.sim->withMachine([](sim::Machine &m) {
+            for (const char *line : {"10 PRINT 4321", "20 WAIT 20", "30 GOTO 10", "SETP 1 1 1 1 1"})
+                m.handleLine(QString::fromLatin1(line));
+        });
+        QVERIFY(f.connectToSim());
+        QVERIFY(f.exchange("RUN"));
+        // Replies wait a while; the program's lines do not.
+        slow.delayMs = 150;
+        f.sim->setOptions(slow);
+        const QString parent = f.tempDir.filePath("backups");
+        QVERIFY(QDir().mkpath(parent));
+        f.dialogs.setNextFileName(parent);
+        control<QAction>(f.window.get(), "menuBackUp")->trigger();
+        QVERIFY(f.waitFor([&] { return !f.dialogs.alertTexts().isEmpty(); }));
+        QCOMPARE(f.dialogs.alertTexts(), QStringList{"Backup Failed"});
+        const QString why = f.dialogs.entries.last().informative;
+        QVERIFY2(why.contains("\" 4321\""), qPrintable(why));
+        QCOMPARE(entries(parent), QStringList());
+        QVERIFY(f.link().up());
+    }
+
+    // Without a window, as a script or a nightly job runs it: results on
+    // standard output, one line on standard error for a failure, and a
+    // status for each outcome.
+    void headless_data()
+    {
+        QTest::addColumn<QStringList>("arguments"); // %A the simulator's address, %B a backup
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("out"); // a pattern
+        QTest::addColumn<QString>("err"); // a pattern; empty: nothing at all
+
+        QTest::newRow("exec") << QStringList{"--connect", "%A", "--exec", "PR 1+1", "--exec", "A=5", "--exec", "PR A"}
+                              << 0 << "^ 2\\n 5\\n$" << "";
+        QTest::newRow("exec refused") << QStringList{"--connect", "%A", "--exec", "@@"} << 5 << "Syntax Error"
+                                      << "^quorin-monitor: the controller refused \"@@\"\\.\\n$";
+        QTest::newRow("backup") << QStringList{"--connect", "%A", "--backup", "%D"} << 0 << "^%D/127\\.0\\.0\\.1-\\d+_[-_\\d]+\\n$"
+                                << "";
+        QTest::newRow("compare same") << QStringList{"--connect", "%A", "--compare", "%B"} << 0
+                                      << "program.f2k: identical\\npoints.p2k: identical\\nmbk.mbk: identical\\n" << "";
+        QTest::newRow("compare changed") << QStringList{"--connect", "%A", "--compare", "%B", "%change"} << 1
+                                         << "points.p2k: 1 added, 1 removed, 0 changed\\n  \\+ SETP 5  backup 1 2 3 4\\n  - SETP 6  controller 9 9 9 9"
+                                         << "";
+        QTest::newRow("restore") << QStringList{"--connect", "%A", "--restore", "%B", "--yes", "%change"} << 0
+                                 << "^points.p2k: loaded, no line refused\\nmbk.mbk: .*\\nprogram.f2k: .*\\n$" << "";
+        QTest::newRow("restore unasked") << QStringList{"--connect", "%A", "--restore", "%B"} << 2 << "^$" << "--yes";
+        QTest::newRow("bad backup") << QStringList{"--connect", "%A", "--compare", "%D"} << 6 << "^$"
+                                    << "^quorin-monitor: The backup has no readable manifest\\.json\\.\\n$";
+        QTest::newRow("nobody there") << QStringList{"--connect", "127.0.0.1:%closed", "--exec", "PR 1"} << 3 << "^$"
+                                      << "^quorin-monitor: cannot connect to 127\\.0\\.0\\.1:\\d+\\.\\n$";
+        QTest::newRow("hung up") << QStringList{"--connect", "%A", "--exec", "PR 1", "--exec", "PR 2", "%drop"} << 4
+                                 << "" << "^quorin-monitor: 127\\.0\\.0\\.1:\\d+ closed the connection\\.\\n$";
+    }
+    void headless()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QFETCH(QString, out);
+        QFETCH(QString, err);
+
+        sim::Server server(MonitorFixture::makeOptions());
+        QVERIFY(server.start());
+        server.withMachine(fill);
+        QTemporaryDir dir;
+        const QString backup = backUpInto(dir.path());
+        // The backup the simulator's tables were saved in, as a backup run writes it.
+        QVERIFY(!backup.isEmpty());
+        const std::array<QString, 3> simTables = [&server] {
+            std::array<QString, 3> t;
+            server.withMachine([&t](sim::Machine &m) {
+                t = {QString::fromLatin1(m.handleLine("LIST 0 0")), QString::fromLatin1(m.handleLine("PLS -1")),
+                     QString::fromLatin1(m.handleLine("S_MBK -1"))};
+            });
+            return t;
+        }();
+        const QString ofSim = transfer::writeBackup(dir.path(), {"sim", QDateTime::currentDateTime(), "1.0"}, simTables)
+                                  .folder;
+        QVERIFY(!ofSim.isEmpty());
+        const QString empty = dir.filePath("empty");
+        QVERIFY(QDir().mkpath(empty));
+
+        if (arguments.removeAll("%change"))
+            server.withMachine(change);
+        if (arguments.removeAll("%drop")) {
+            sim::Options dropping = MonitorFixture::makeOptions();
+            dropping.dropAfter = 1;
+            server.setOptions(dropping);
+        }
+        quint16 closedPort = 0;
+        {
+            sim::Server gone(MonitorFixture::makeOptions());
+            QVERIFY(gone.start());
+            closedPort = gone.port();
+        }
+        for (QString &a : arguments) {
+            a.replace("%A", QStringLiteral("127.0.0.1:%1").arg(server.port()));
+            a.replace("%B", ofSim);
+            a.replace("%D", empty);
+            a.replace("%closed", QString::number(closedPort));
+        }
+        out.replace("%D", QRegularExpression::escape(empty));
+
+        const Run r = monitorProcess(arguments);
+        QVERIFY2(r.status == status, qPrintable(QString::number(r.status) + r.out + r.err));
+        QVERIFY2(QRegularExpression(out).match(r.out).hasMatch(), qPrintable(r.out));
+        if (err.isEmpty())
+            QCOMPARE(r.err, QString());
+        else
+            QVERIFY2(QRegularExpression(err).match(r.err).hasMatch(), qPrintable(r.err));
+
+        if (QTest::currentDataTag() == QLatin1String("backup")) {
+            const QString made = r.out.trimmed();
+            QVERIFY(transfer::readBackup(made).set);
+            QCOMPARE(readFile(made + "/points.p2k"), QByteArray("SETP 5 1 2 3 4\nSETP 9 -7 0 0 100\n"));
+        }
+        if (QTest::currentDataTag() == QLatin1String("restore")) {
+            QString now;
+            server.withMachine([&now](sim::Machine &m) { now = QString::fromLatin1(m.handleLine("PLS -1")); });
+            QCOMPARE(now, simTables[1]);
+        }
+    }
+};
+
+QTEST_MAIN(TestBackup)
+#include "test_backup.moc"

@@ -1,0 +1,146 @@
+#include "transfer/backupmenu.h"
+
+#include "core/dialogs.h"
+#include "link/link.h"
+#include "transfer/backups.h"
+#include "transfer/restorewindow.h"
+
+#include <QAction>
+#include <QDir>
+#include <QMenu>
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+#include <memory>
+
+namespace transfer {
+
+namespace {
+
+struct Context
+{
+    QWidget *window;
+    wire::Link *link;
+    Backups *backups;
+    Dialogs *dialogs;
+    std::function<QString()> controllerName;
+    std::shared_ptr<QString> lastFolder; // where the folder dialogs start
+};
+
+// An alert once the running action has ended: none opens while an action
+// holds the exchange slot.
+void alertLater(const Context &c, const QString &message, const QString &informative)
+{
+    QTimer::singleShot(0, c.window, [dialogs = c.dialogs, message, informative] {
+        dialogs->alert(message, informative, Dialogs::Style::Critical);
+    });
+}
+
+QCoro::Task<> backUp(Context c, QString parentDir)
+{
+    const Backups::BackupOutcome outcome = co_await c.backups->backUp(parentDir, c.controllerName());
+    if (outcome.failure != Backups::Failure::None && !outcome.error.isEmpty())
+        alertLater(c, QStringLiteral("Backup Failed"), outcome.error);
+}
+
+QCoro::Task<> restore(Context c, Backups::Plan plan, QPointer<RestoreWindow> shown)
+{
+    if (shown)
+        shown->close();
+    const Backups::RestoreOutcome outcome = co_await c.backups->restore(std::move(plan));
+    if (outcome.failure == Backups::Failure::LinkLost)
+        co_return;
+    if (outcome.failure != Backups::Failure::None) {
+        alertLater(c, QStringLiteral("Restore Failed"), outcome.error);
+        co_return;
+    }
+    // Each load has written its lines into the console and the status line
+    // says the restore is done; refused lines also deserve an alert.
+    if (outcome.refusedTotal() > 0)
+        alertLater(c, QStringLiteral("Restore Finished: the controller refused lines"),
+               Backups::restoreReport(outcome).join(QLatin1Char('\n')));
+}
+
+void showPlan(const Context &c, const Backups::Plan &plan)
+{
+    auto *shown = new RestoreWindow(plan, c.window);
+    const quint64 generation = plan.generation;
+    const auto off = [shown] {
+        shown->disableRestore(QStringLiteral(
+            "The connection the backup was compared on has ended: restore again to compare it anew."));
+    };
+    QObject::connect(c.link, &wire::Link::stateChanged, shown, [shown, off](wire::State state, wire::Reason) {
+        if (state == wire::State::Closing || state == wire::State::Disconnected ||
+            state == wire::State::Connecting)
+            off();
+    });
+    if (!c.link->up() || c.link->generation() != generation)
+        off();
+    QObject::connect(shown, &RestoreWindow::restoreRequested, c.window, [c, shown] {
+        const QString question =
+            QStringLiteral("Restore the backup \"%1\"?\n\nThe controller's program, points and MBK words are "
+                           "replaced by the backup's.")
+                .arg(QDir::toNativeSeparators(shown->plan().set.folder));
+        if (!c.dialogs->confirm(question)) {
+            shown->declined();
+            return;
+        }
+        c.link->enqueue([c, plan = shown->plan(), window = QPointer<RestoreWindow>(shown)] {
+            return restore(c, plan, window);
+        });
+    });
+    shown->show();
+}
+
+QCoro::Task<> planRestore(Context c, QString folder)
+{
+    const Backups::Plan plan = co_await c.backups->planRestore(folder);
+    if (plan.failure == Backups::Failure::Files)
+        alertLater(c, QStringLiteral("Restore Refused"), plan.error);
+    else if (plan.failure == Backups::Failure::None)
+        showPlan(c, plan);
+}
+
+QString chooseFolder(const Context &c, const QString &title, const QString &message)
+{
+    const QString folder = c.dialogs->chooseFolder({title, message, QString(), *c.lastFolder, QString()});
+    if (!folder.isEmpty())
+        *c.lastFolder = folder;
+    return folder;
+}
+
+} // namespace
+
+void installBackups(QWidget *window, QMenu *fileMenu, wire::Link &link, Backups &backups, Dialogs &dialogs,
+                    std::function<QString()> controllerName)
+{
+    const Context c{window, &link, &backups, &dialogs, std::move(controllerName), std::make_shared<QString>()};
+    auto *backUpAction = new QAction(QStringLiteral("Back Up Controller\u2026"), window);
+    backUpAction->setObjectName(QStringLiteral("menuBackUp"));
+    backUpAction->setStatusTip(QStringLiteral("Keep the controller's program, points and MBK words in one folder"));
+    QObject::connect(backUpAction, &QAction::triggered, window, [c] {
+        const QString parent = chooseFolder(c, QStringLiteral("Back Up Controller"),
+                                            QStringLiteral("Choose the folder the backup goes into"));
+        if (!parent.isEmpty())
+            c.link->enqueue([c, parent] { return backUp(c, parent); });
+    });
+    auto *restoreAction = new QAction(QStringLiteral("Restore Controller\u2026"), window);
+    restoreAction->setObjectName(QStringLiteral("menuRestore"));
+    restoreAction->setStatusTip(QStringLiteral("Compare a backup with the controller, then put it back"));
+    QObject::connect(restoreAction, &QAction::triggered, window, [c] {
+        const QString folder =
+            chooseFolder(c, QStringLiteral("Restore Controller"), QStringLiteral("Choose the backup folder"));
+        if (!folder.isEmpty())
+            c.link->enqueue([c, folder] { return planRestore(c, folder); });
+    });
+    fileMenu->addSeparator();
+    for (QAction *action : {backUpAction, restoreAction}) {
+        action->setEnabled(link.up());
+        QObject::connect(&link, &wire::Link::stateChanged, action, [action](wire::State state, wire::Reason) {
+            action->setEnabled(state == wire::State::LoggingIn || state == wire::State::Ready);
+        });
+        fileMenu->addAction(action);
+    }
+}
+
+} // namespace transfer

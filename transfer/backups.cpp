@@ -1,0 +1,209 @@
+#include "transfer/backups.h"
+
+#include "core/background.h"
+#include "link/link.h"
+#include "transfer/transfers.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <memory>
+
+namespace transfer {
+
+namespace {
+
+std::size_t indexOf(Kind kind)
+{
+    return static_cast<std::size_t>(kind);
+}
+
+QString tableText(Kind kind)
+{
+    switch (kind) {
+    case Kind::Program:
+        return QStringLiteral("program");
+    case Kind::Point:
+        return QStringLiteral("point table");
+    case Kind::Mbk:
+        break;
+    }
+    return QStringLiteral("MBK table");
+}
+
+// The three comparisons of a plan, made away from the window: a listing can
+// hold a hundred thousand lines.
+struct Comparisons
+{
+    ProgramComparison program;
+    TableComparison points;
+    TableComparison mbk;
+};
+
+Comparisons compareAll(const std::array<QString, 3> &listings, const std::array<QString, 3> &texts)
+{
+    const auto sides = [&](Kind kind) {
+        return std::pair{listedLines(listings.at(indexOf(kind)), kind), loadedLines(texts.at(indexOf(kind)), kind)};
+    };
+    Comparisons c;
+    const auto [programNow, programThen] = sides(Kind::Program);
+    c.program = comparePrograms(programNow, programThen);
+    const auto [pointsNow, pointsThen] = sides(Kind::Point);
+    c.points = compareTables(pointsNow, pointsThen);
+    const auto [mbkNow, mbkThen] = sides(Kind::Mbk);
+    c.mbk = compareTables(mbkNow, mbkThen);
+    return c;
+}
+
+} // namespace
+
+int Backups::RestoreOutcome::refusedTotal() const
+{
+    int total = 0;
+    for (const int r : refused)
+        total += r > 0 ? r : 0;
+    return total;
+}
+
+QStringList Backups::restoreReport(const RestoreOutcome &outcome)
+{
+    QStringList lines;
+    for (const Kind kind : {Kind::Point, Kind::Mbk, Kind::Program}) {
+        const int refused = outcome.refused.at(indexOf(kind));
+        if (refused < 0)
+            continue;
+        lines << backupFileName(kind) + QStringLiteral(": ") +
+                     (refused == 0 ? QStringLiteral("loaded, no line refused")
+                                   : QStringLiteral("loaded, %1 %2 refused")
+                                         .arg(refused)
+                                         .arg(refused == 1 ? QStringLiteral("line") : QStringLiteral("lines")));
+    }
+    return lines;
+}
+
+Backups::Backups(wire::Link &link, Transfers &transfers, QObject *parent)
+    : QObject(parent), m_link(link), m_transfers(transfers)
+{
+}
+
+QCoro::Task<Backups::BackupOutcome> Backups::backUp(QString parentDir, QString controller)
+{
+    emit started();
+    BackupOutcome outcome = co_await readAndWrite(parentDir, controller);
+    emit ended();
+    co_return outcome;
+}
+
+QCoro::Task<Backups::Plan> Backups::planRestore(QString folder)
+{
+    emit started();
+    Plan plan = co_await readAndCompare(folder);
+    emit ended();
+    co_return plan;
+}
+
+QCoro::Task<Backups::BackupOutcome> Backups::readAndWrite(QString parentDir, QString controller)
+{
+    const QDateTime started = QDateTime::currentDateTime();
+    std::array<QString, 3> listings;
+    for (const Kind kind : kBackupKinds) {
+        const std::optional<QString> listing =
+            co_await m_transfers.readListing(kind, backupFileName(kind), Transfers::ListingFor::Backup);
+        if (!listing) {
+            emit status(QString());
+            co_return BackupOutcome{Failure::LinkLost, QString(), QString()};
+        }
+        if (const std::optional<QString> stray = strayListingLine(kind, *listing)) {
+            emit status(QString());
+            co_return BackupOutcome{
+                Failure::NotATable, QString(),
+                QStringLiteral("The controller's %1 listing holds a line that is not part of it: \"%2\". "
+                               "Nothing was written.")
+                    .arg(tableText(kind), *stray)};
+        }
+        listings.at(indexOf(kind)) = *listing;
+    }
+
+    const BackupMeta meta{controller, started, QStringLiteral(QUORIN_VERSION)};
+    // Writing megabytes of listings and hashing them is done aside.
+    // (The task is named: GCC 12 destroys a lambda temporary inside a
+    // co_await expression too early.)
+    QCoro::Task<WrittenBackup> writing = core::inBackground<WrittenBackup>(
+        [parentDir, meta, listings] { return writeBackup(parentDir, meta, listings); });
+    const WrittenBackup written = co_await writing;
+    if (written.folder.isEmpty()) {
+        emit status(QString());
+        co_return BackupOutcome{Failure::Files, QString(), written.error};
+    }
+    emit status(QStringLiteral("Backed up to \"%1\"").arg(QDir::toNativeSeparators(written.folder)));
+    emit backedUp(written.folder);
+    co_return BackupOutcome{Failure::None, written.folder, QString()};
+}
+
+QCoro::Task<Backups::Plan> Backups::readAndCompare(QString folder)
+{
+    Plan plan;
+    QCoro::Task<ReadBackup> reading = core::inBackground<ReadBackup>([folder] { return readBackup(folder); });
+    ReadBackup read = co_await reading;
+    if (!read.set) {
+        plan.failure = Failure::Files;
+        plan.error = read.error;
+        co_return plan;
+    }
+    plan.set = std::move(*read.set);
+
+    std::array<QString, 3> listings;
+    for (const Kind kind : kBackupKinds) {
+        const std::optional<QString> listing =
+            co_await m_transfers.readListing(kind, plan.set.paths.at(indexOf(kind)));
+        if (!listing) {
+            plan.failure = Failure::LinkLost;
+            co_return plan;
+        }
+        listings.at(indexOf(kind)) = *listing;
+    }
+    plan.generation = m_link.generation();
+    const std::array<QString, 3> texts = plan.set.texts;
+    QCoro::Task<Comparisons> comparing =
+        core::inBackground<Comparisons>([listings, texts] { return compareAll(listings, texts); });
+    Comparisons c = co_await comparing;
+    plan.program = std::move(c.program);
+    plan.points = std::move(c.points);
+    plan.mbk = std::move(c.mbk);
+    co_return plan;
+}
+
+QCoro::Task<Backups::RestoreOutcome> Backups::restore(Plan plan)
+{
+    RestoreOutcome outcome;
+    if (!m_link.up() || m_link.generation() != plan.generation) {
+        outcome.failure = Failure::ConnectionChanged;
+        outcome.error = QStringLiteral(
+            "The connection the backup was compared on has ended: compare again to restore it.");
+        co_return outcome;
+    }
+    // What is loaded is what was compared, or nothing.
+    const QString folder = plan.set.folder;
+    QCoro::Task<ReadBackup> rereading = core::inBackground<ReadBackup>([folder] { return readBackup(folder); });
+    const ReadBackup now = co_await rereading;
+    if (!now.set || now.set->texts != plan.set.texts) {
+        outcome.failure = Failure::Files;
+        outcome.error = now.set ? QStringLiteral("The backup has changed since the comparison: compare again to "
+                                                 "restore it.")
+                                : now.error;
+        co_return outcome;
+    }
+    // The data first, the program last.
+    for (const Kind kind : {Kind::Point, Kind::Mbk, Kind::Program}) {
+        const std::size_t i = indexOf(kind);
+        const std::optional<int> refused = co_await m_transfers.loadText(kind, plan.set.paths.at(i), plan.set.texts.at(i));
+        if (!refused) {
+            outcome.failure = Failure::LinkLost;
+            co_return outcome;
+        }
+        outcome.refused.at(i) = *refused;
+    }
+    emit status(QStringLiteral("Restored from \"%1\"").arg(QDir::toNativeSeparators(folder)));
+    co_return outcome;
+}
+
+} // namespace transfer

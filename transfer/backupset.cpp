@@ -1,0 +1,230 @@
+#include "transfer/backupset.h"
+
+#include "link/protocol.h"
+#include "link/sjis.h"
+#include "link/textutil.h"
+#include "transfer/fileformat.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QSaveFile>
+#include <QTemporaryDir>
+
+namespace transfer {
+
+namespace {
+
+const QString kManifest = QStringLiteral("manifest.json");
+constexpr int kManifestFormat = 1;
+
+QString tableWord(Kind kind)
+{
+    switch (kind) {
+    case Kind::Program:
+        return QStringLiteral("program");
+    case Kind::Point:
+        return QStringLiteral("points");
+    case Kind::Mbk:
+        break;
+    }
+    return QStringLiteral("mbk");
+}
+
+std::size_t indexOf(Kind kind)
+{
+    return static_cast<std::size_t>(kind);
+}
+
+bool isPrompt(const QString &line)
+{
+    return line == QLatin1String(protocol::kPrompt) || line == QLatin1String(protocol::kBreakPrompt);
+}
+
+QString hexHash(const QByteArray &bytes)
+{
+    return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
+}
+
+// Writes `bytes` to `path` whole or not at all; the reason when not.
+QString writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return file.errorString();
+    if (file.write(bytes) != bytes.size()) {
+        const QString why = file.errorString();
+        file.cancelWriting();
+        return why;
+    }
+    if (!file.commit())
+        return file.errorString();
+    return QString();
+}
+
+QString quotedName(const QString &name)
+{
+    return QLatin1Char('"') + name + QLatin1Char('"');
+}
+
+} // namespace
+
+QString backupFileName(Kind kind)
+{
+    return tableWord(kind) + QLatin1Char('.') + traits(kind).extension;
+}
+
+std::optional<QString> strayListingLine(Kind kind, const QString &listing)
+{
+    static const QRegularExpression programLine(QStringLiteral("^(\\d+)\\t"));
+    static const QRegularExpression pointLine(
+        QStringLiteral("^SETP[ ]+-?\\d+([ ]+[-+]?(\\d+\\.?\\d*|\\.\\d+)){4}[ ]*$"));
+    static const QRegularExpression mbkLine(QStringLiteral("^MBK\\(\\d+~(Wrd|Int|Lng)\\)=[-+]?\\d+[ ]*$"));
+
+    const QStringList pieces = listing.split(QLatin1Char('\r'), Qt::KeepEmptyParts);
+    QStringList lines;
+    for (const QString &piece : pieces) {
+        const QString line = text::trimNewlines(piece);
+        if (!line.isEmpty())
+            lines << line;
+    }
+    if (lines.isEmpty() || !isPrompt(lines.last()))
+        return lines.isEmpty() ? QString() : lines.last();
+    lines.removeLast();
+
+    qint64 lastNumber = -1;
+    for (const QString &line : std::as_const(lines)) {
+        if (kind == Kind::Program) {
+            const QRegularExpressionMatch m = programLine.match(line);
+            bool ok = false;
+            const qint64 number = m.hasMatch() ? m.captured(1).toLongLong(&ok) : -1;
+            if (!ok || number <= lastNumber)
+                return line;
+            lastNumber = number;
+            continue;
+        }
+        if (line.startsWith(QLatin1Char('\t')))
+            continue; // a remark
+        const QRegularExpression &form = kind == Kind::Point ? pointLine : mbkLine;
+        if (!form.match(line).hasMatch())
+            return line;
+    }
+    return std::nullopt;
+}
+
+QString backupFolderName(const QString &controller, const QDateTime &time)
+{
+    static const QRegularExpression unsafe(QStringLiteral("[^A-Za-z0-9._-]+"));
+    QString name = controller.trimmed();
+    name.replace(unsafe, QStringLiteral("-"));
+    // A leading dot would hide the folder, as the unfinished ones are hidden.
+    while (name.startsWith(QLatin1Char('.')) || name.startsWith(QLatin1Char('-')))
+        name.remove(0, 1);
+    if (name.isEmpty())
+        name = QStringLiteral("controller");
+    return name + QLatin1Char('_') + time.toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss"));
+}
+
+WrittenBackup writeBackup(const QString &parentDir, const BackupMeta &meta, const std::array<QString, 3> &listings)
+{
+    const QFileInfo parent(parentDir);
+    if (!parent.isDir())
+        return {QString(), quotedName(parentDir) + QStringLiteral(" is not a folder.")};
+    const QString name = backupFolderName(meta.controller, meta.time);
+    const QString final = QDir(parent.absoluteFilePath()).filePath(name);
+    if (QFileInfo::exists(final))
+        return {QString(), quotedName(final) + QStringLiteral(" already exists.")};
+
+    QTemporaryDir partial(QDir(parent.absoluteFilePath()).filePath(QLatin1Char('.') + name + QStringLiteral("-XXXXXX")));
+    if (!partial.isValid())
+        return {QString(), QStringLiteral("Cannot write into ") + quotedName(parentDir) + QStringLiteral(": ") +
+                               partial.errorString()};
+
+    QJsonArray files;
+    for (const Kind kind : kBackupKinds) {
+        const QString text = listingFileText(listings.at(indexOf(kind)), traits(kind).dropBeforeTab);
+        bool ok = false;
+        const QByteArray bytes = wire::sjisEncode(text, &ok);
+        const QString fileName = backupFileName(kind);
+        if (!ok)
+            return {QString(), QStringLiteral("The controller's %1 holds text that Shift-JIS cannot represent.")
+                                   .arg(tableWord(kind))};
+        const QString why = writeBytes(partial.filePath(fileName), bytes);
+        if (!why.isEmpty())
+            return {QString(), quotedName(fileName) + QStringLiteral(": ") + why};
+        files.append(QJsonObject{{QStringLiteral("table"), tableWord(kind)},
+                                 {QStringLiteral("name"), fileName},
+                                 {QStringLiteral("size"), static_cast<qint64>(bytes.size())},
+                                 {QStringLiteral("sha256"), hexHash(bytes)}});
+    }
+    const QJsonObject manifest{
+        {QStringLiteral("format"), kManifestFormat},
+        {QStringLiteral("controller"), meta.controller},
+        {QStringLiteral("time"), meta.time.toOffsetFromUtc(meta.time.offsetFromUtc()).toString(Qt::ISODate)},
+        {QStringLiteral("monitorVersion"), meta.monitorVersion},
+        {QStringLiteral("files"), files},
+    };
+    const QString why = writeBytes(partial.filePath(kManifest), QJsonDocument(manifest).toJson());
+    if (!why.isEmpty())
+        return {QString(), quotedName(kManifest) + QStringLiteral(": ") + why};
+    if (!QDir().rename(partial.path(), final))
+        return {QString(), QStringLiteral("Cannot name the backup ") + quotedName(final) + QLatin1Char('.')};
+    partial.setAutoRemove(false);
+    return {final, QString()};
+}
+
+ReadBackup readBackup(const QString &folder)
+{
+    const QDir dir(folder);
+    const auto refused = [](const QString &why) { return ReadBackup{std::nullopt, why}; };
+    if (!QFileInfo(folder).isDir())
+        return refused(quotedName(folder) + QStringLiteral(" is not a folder."));
+    QFile manifestFile(dir.filePath(kManifest));
+    if (!manifestFile.open(QIODevice::ReadOnly))
+        return refused(QStringLiteral("The backup has no readable manifest.json."));
+    QJsonParseError parseError;
+    const QJsonDocument doc = QJsonDocument::fromJson(manifestFile.readAll(), &parseError);
+    const QJsonObject manifest = doc.object();
+    if (parseError.error != QJsonParseError::NoError || !doc.isObject() ||
+        manifest.value(QStringLiteral("format")).toInt() != kManifestFormat)
+        return refused(QStringLiteral("manifest.json is not a backup manifest this monitor reads."));
+
+    BackupSet set;
+    set.folder = dir.absolutePath();
+    set.meta.controller = manifest.value(QStringLiteral("controller")).toString();
+    set.meta.time = QDateTime::fromString(manifest.value(QStringLiteral("time")).toString(), Qt::ISODate);
+    set.meta.monitorVersion = manifest.value(QStringLiteral("monitorVersion")).toString();
+    const QJsonArray files = manifest.value(QStringLiteral("files")).toArray();
+    for (const Kind kind : kBackupKinds) {
+        QJsonObject entry;
+        for (const QJsonValue &v : files)
+            if (v.toObject().value(QStringLiteral("table")).toString() == tableWord(kind))
+                entry = v.toObject();
+        const QString name = entry.value(QStringLiteral("name")).toString();
+        // Only a plain name in the folder itself: a manifest must not send the
+        // restore to read files elsewhere.
+        if (entry.isEmpty() || name.isEmpty() || name != QFileInfo(name).fileName() || name == QLatin1String("..") ||
+            name == QLatin1String("."))
+            return refused(QStringLiteral("manifest.json names no %1 file.").arg(tableWord(kind)));
+        QFile file(dir.filePath(name));
+        if (!file.open(QIODevice::ReadOnly))
+            return refused(quotedName(name) + QStringLiteral(" is missing from the backup."));
+        const QByteArray bytes = file.readAll();
+        if (bytes.size() != entry.value(QStringLiteral("size")).toInteger(-1) ||
+            hexHash(bytes) != entry.value(QStringLiteral("sha256")).toString())
+            return refused(quotedName(name) + QStringLiteral(" has changed since the backup was made."));
+        const FileText text = decodeFileBytes(bytes);
+        if (!text.ok)
+            return refused(quotedName(name) + QStringLiteral(": ") + text.error);
+        set.texts.at(indexOf(kind)) = text.text;
+        set.paths.at(indexOf(kind)) = dir.absoluteFilePath(name);
+    }
+    return {std::move(set), QString()};
+}
+
+} // namespace transfer
