@@ -6,6 +6,17 @@ set(QUORIN_APP_ID org.quorinmonitor.QuorinMonitor)
 install(TARGETS quorin-monitor quorin-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 if(UNIX AND NOT APPLE)
+  # A stripped install (CPack's) drops what Debian's own packages drop as
+  # well: the compilers' .comment section and the .note section.
+  install(CODE "
+    if(CMAKE_INSTALL_DO_STRIP)
+      foreach(_exe $<TARGET_FILE_NAME:quorin-monitor> $<TARGET_FILE_NAME:quorin-sim>)
+        execute_process(COMMAND \"${CMAKE_STRIP}\" --remove-section=.comment --remove-section=.note
+                                \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/\${_exe}\"
+                        COMMAND_ERROR_IS_FATAL ANY)
+      endforeach()
+    endif()")
+
   set(_dist ${CMAKE_CURRENT_LIST_DIR})
   install(FILES ${_dist}/${QUORIN_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
   install(FILES ${_dist}/${QUORIN_APP_ID}.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
