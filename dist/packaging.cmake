@@ -22,15 +22,21 @@ if(UNIX AND NOT APPLE)
   install(FILES ${_dist}/${QUORIN_APP_ID}.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
   install(FILES ${_dist}/${QUORIN_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 
-  # Debian ships man pages compressed, without a time stamp in the gzip header.
-  set(_man ${CMAKE_CURRENT_BINARY_DIR}/man/quorin-monitor.1)
-  add_custom_command(OUTPUT ${_man}.gz
-    COMMAND ${CMAKE_COMMAND} -E copy ${_dist}/quorin-monitor.1 ${_man}
-    COMMAND gzip -9nf ${_man}
-    DEPENDS ${_dist}/quorin-monitor.1
-    COMMENT "Compressing the man page")
-  add_custom_target(manpage ALL DEPENDS ${_man}.gz)
-  install(FILES ${_man}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  # Debian ships man pages compressed, at the highest level and without a time
+  # stamp in the gzip header.
+  set(_gz ${CMAKE_CURRENT_BINARY_DIR}/dist)
+  set(_compressed)
+  foreach(_file man/quorin-monitor.1 man/quorin-sim.1)
+    get_filename_component(_name ${_file} NAME)
+    add_custom_command(OUTPUT ${_gz}/${_file}.gz
+      COMMAND ${CMAKE_COMMAND} -E copy ${_dist}/${_name} ${_gz}/${_file}
+      COMMAND gzip -9nf ${_gz}/${_file}
+      DEPENDS ${_dist}/${_name}
+      COMMENT "Compressing ${_name}")
+    list(APPEND _compressed ${_gz}/${_file}.gz)
+  endforeach()
+  add_custom_target(packagedocs ALL DEPENDS ${_compressed})
+  install(FILES ${_gz}/man/quorin-monitor.1.gz ${_gz}/man/quorin-sim.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
 
 set(CPACK_PACKAGE_NAME quorin-monitor)

@@ -22,7 +22,7 @@ if grep -qsE '^QUORIN_(ASAN|TSAN|FUZZ):BOOL=ON' "$build/CMakeCache.txt"; then
     echo "package: $build is configured with a sanitizer; not packaging it" >&2
     exit 1
 fi
-"$root/scripts/build.sh" quorin-monitor quorin-sim manpage
+"$root/scripts/build.sh" quorin-monitor quorin-sim packagedocs
 rm -f "$build"/quorin-monitor_*.deb
 (cd "$build" && cpack -G DEB >/dev/null)
 debs=("$build"/quorin-monitor_*.deb)
@@ -45,7 +45,7 @@ depends=$(dpkg-deb -f "$deb" Depends)
 dpkg-deb -x "$deb" "$tmp"
 for f in usr/bin/quorin-monitor usr/bin/quorin-sim "usr/share/applications/$id.desktop" \
          "usr/share/icons/hicolor/scalable/apps/$id.svg" "usr/share/metainfo/$id.metainfo.xml" \
-         usr/share/man/man1/quorin-monitor.1.gz; do
+         usr/share/man/man1/quorin-monitor.1.gz usr/share/man/man1/quorin-sim.1.gz; do
     [[ -f "$tmp/$f" ]] || fail "missing /$f"
 done
 
