@@ -22,11 +22,11 @@ if(UNIX AND NOT APPLE)
   install(FILES ${_dist}/${QUORIN_APP_ID}.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
   install(FILES ${_dist}/${QUORIN_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 
-  # Debian ships man pages compressed, at the highest level and without a time
-  # stamp in the gzip header.
+  # Debian ships man pages and changelogs compressed, at the highest level and
+  # without a time stamp in the gzip header.
   set(_gz ${CMAKE_CURRENT_BINARY_DIR}/dist)
   set(_compressed)
-  foreach(_file man/quorin-monitor.1 man/quorin-sim.1)
+  foreach(_file man/quorin-monitor.1 man/quorin-sim.1 doc/changelog.Debian)
     get_filename_component(_name ${_file} NAME)
     add_custom_command(OUTPUT ${_gz}/${_file}.gz
       COMMAND ${CMAKE_COMMAND} -E copy ${_dist}/${_name} ${_gz}/${_file}
@@ -37,14 +37,22 @@ if(UNIX AND NOT APPLE)
   endforeach()
   add_custom_target(packagedocs ALL DEPENDS ${_compressed})
   install(FILES ${_gz}/man/quorin-monitor.1.gz ${_gz}/man/quorin-sim.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  # Debian's place for them is named after the package, not the project.
+  install(FILES ${_gz}/doc/changelog.Debian.gz ${_dist}/copyright
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/quorin-monitor)
+  install(FILES ${_dist}/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
+          RENAME quorin-monitor)
 endif()
 
 set(CPACK_PACKAGE_NAME quorin-monitor)
 set(CPACK_PACKAGE_VENDOR "QuorinMonitor")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Watch and drive a QUORIN motion and I/O controller")
-set(CPACK_PACKAGE_CONTACT "QuorinMonitor developers <quorin-monitor@localhost>")
+set(CPACK_PACKAGE_CONTACT "QuorinMonitor developers <quorin-monitor@users.noreply.github.com>")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
+# The Debian revision counts packagings of one program version: a fix to the
+# packaging alone is 1.0-2. dist/changelog.Debian names the same version on top.
+set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 # The summary above is the first line; this is the rest.

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Builds the Debian package build/quorin-monitor_VERSION_ARCH.deb from the
-# tree the test command builds (build/, optimised with debug information,
-# which CPack strips from the packaged programs): the package holds the very
-# programs the tests ran against, and CI does not compile them twice.
-# dpkg-shlibdeps works out the library dependencies from the binaries.
+# Builds the Debian package build/quorin-monitor_VERSION-REVISION_ARCH.deb
+# from the tree the test command builds (build/, optimised with debug
+# information, which CPack strips from the packaged programs): the package
+# holds the very programs the tests ran against, and CI does not compile them
+# twice. dpkg-shlibdeps works out the library dependencies from the binaries.
 #   scripts/package.sh [--check]
 # --check then validates the desktop entry and the AppStream data, unpacks the
 # package into a temporary folder and runs both programs from there.
@@ -48,6 +48,12 @@ for f in usr/bin/quorin-monitor usr/bin/quorin-sim "usr/share/applications/$id.d
          usr/share/man/man1/quorin-monitor.1.gz usr/share/man/man1/quorin-sim.1.gz; do
     [[ -f "$tmp/$f" ]] || fail "missing /$f"
 done
+version=$(dpkg-deb -f "$deb" Version)
+# Lintian does not compare the changelog with the package: a new version
+# needs its changelog entry.
+gzip -dc "$tmp/usr/share/doc/quorin-monitor/changelog.Debian.gz" >"$tmp/changelog"
+logged=$(dpkg-parsechangelog -l "$tmp/changelog" -S Version)
+[[ $logged == "$version" ]] || fail "the package is $version, its changelog's latest entry $logged (dist/changelog.Debian)"
 
 echo "== desktop-file-validate"
 desktop-file-validate "$tmp/usr/share/applications/$id.desktop"
@@ -65,9 +71,9 @@ for exe in quorin-monitor quorin-sim; do
     fi
 done
 cd "$tmp"
-version=$(dpkg-deb -f "$deb" Version)
+# The program's version is the package's without the Debian revision.
 shown=$(env -u DISPLAY -u WAYLAND_DISPLAY "$tmp/usr/bin/quorin-monitor" --version)
-[[ $shown == "quorin-monitor $version" ]] || fail "--version says '$shown', the package is $version"
+[[ $shown == "quorin-monitor ${version%-*}" ]] || fail "--version says '$shown', the package is $version"
 echo "$shown"
 status=0
 "$tmp/usr/bin/quorin-monitor" --no-such-option 2>/dev/null || status=$?
