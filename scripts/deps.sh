@@ -13,7 +13,7 @@ set -euo pipefail
 packages=(cmake ninja-build g++ qt6-base-dev qt6-charts-dev libqt6opengl6-dev qcoro-qt6-dev)
 case "${1:-}" in
     run) packages+=(fonts-noto-cjk) ;;
-    package) packages+=(dpkg-dev file desktop-file-utils appstream) ;;
+    package) packages+=(dpkg-dev file desktop-file-utils appstream lintian) ;;
     clang) packages+=(clang libclang-rt-14-dev) ;;
     format) packages+=(clang-format) ;;
 esac

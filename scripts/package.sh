@@ -5,8 +5,9 @@
 # holds the very programs the tests ran against, and CI does not compile them
 # twice. dpkg-shlibdeps works out the library dependencies from the binaries.
 #   scripts/package.sh [--check]
-# --check then validates the desktop entry and the AppStream data, unpacks the
-# package into a temporary folder and runs both programs from there.
+# --check then runs lintian on the package (any error or warning fails),
+# validates the desktop entry and the AppStream data, unpacks the package into
+# a temporary folder and runs both programs from there.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build"
@@ -41,6 +42,18 @@ echo "== Control"
 dpkg-deb -f "$deb" Package Version Architecture Depends Recommends
 depends=$(dpkg-deb -f "$deb" Depends)
 [[ $depends == *libqt6widgets6* && $depends == *libc6* ]] || fail "Depends lacks the computed libraries: $depends"
+
+echo "== lintian"
+# Any error or warning fails; informational tags pass, but for those on the
+# hardening and the stripping of the programs, which the build takes care of.
+# The overrides the package ships (dist/lintian-overrides) are honoured.
+status=0
+findings=$(lintian --display-info --fail-on error,warning "$deb" 2>&1) || status=$?
+# Lintian warns that it runs as root; that is not about the package.
+findings=$(grep -v 'running with root privileges' <<<"$findings" || true)
+[[ -z $findings ]] || echo "$findings"
+[[ $status -eq 0 ]] || fail "lintian found errors or warnings"
+! grep -qE 'hardening-|binary-has-unneeded-section' <<<"$findings" || fail "the programs lost their hardening or stripping"
 
 dpkg-deb -x "$deb" "$tmp"
 for f in usr/bin/quorin-monitor usr/bin/quorin-sim "usr/share/applications/$id.desktop" \
