@@ -4,13 +4,13 @@
 # information, which CPack strips from the packaged programs): the package
 # holds the very programs the tests ran against, and CI does not compile them
 # twice. dpkg-shlibdeps works out the library dependencies from the binaries.
-#   scripts/package.sh [--check]
+#   [BUILD_DIR=folder] scripts/package.sh [--check]
 # --check then runs lintian on the package (any error or warning fails),
 # validates the desktop entry and the AppStream data, unpacks the package into
 # a temporary folder and runs both programs from there.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build="$root/build"
+build=${BUILD_DIR:-"$root/build"}
 check=0
 case "${1:-}" in
     --check) check=1 ;;
@@ -23,7 +23,10 @@ if grep -qsE '^QUORIN_(ASAN|TSAN|FUZZ):BOOL=ON' "$build/CMakeCache.txt"; then
     echo "package: $build is configured with a sanitizer; not packaging it" >&2
     exit 1
 fi
-"$root/scripts/build.sh" quorin-monitor quorin-sim packagedocs
+if [[ ! -f "$build/build.ninja" ]]; then
+    cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+fi
+cmake --build "$build" -j"$(nproc)" --target quorin-monitor quorin-sim packagedocs
 rm -f "$build"/quorin-monitor_*.deb
 (cd "$build" && cpack -G DEB >/dev/null)
 debs=("$build"/quorin-monitor_*.deb)
