@@ -10,6 +10,7 @@
 #include "support/referee.h"
 #include "support/widgets.h"
 #include "tools/debugtools.h"
+#include "transfer/backupset.h"
 #include "transfer/transfers.h"
 #include "trend/trenddock.h"
 #include "ui/uihelpers.h"
@@ -17,6 +18,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QDialog>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
@@ -49,7 +51,8 @@ constexpr qint64 kLongestStall = 100;
 constexpr qint64 kLongestWait = 2000 * kSlowdown;
 
 // Closed: the controller hung up while nobody waited; Either: done or one clean time-out.
-enum class Outcome { Done, Alert, Closed, Either };
+// Refused: the action saw through a garbled reply and said so in its own alert.
+enum class Outcome { Done, Alert, Closed, Either, Refused };
 
 using Transfer = QCoro::Task<> (transfer::Transfers::*)();
 using Debug = std::function<void(tools::DebugTools &)>;
@@ -64,6 +67,8 @@ struct Action
     std::function<bool(MonitorFixture &)> done; // what the user sees once it finished
     QString file;                               // a save's target, made beforehand
     int leadMs = 0;                             // the action's own pause before its first wait
+    QString refusesGarbled = {};                     // the alert it shows for a garbled reply, if any
+    std::function<bool(MonitorFixture &)> tidy = {}; // holds whatever the outcome
 };
 
 struct Mode
@@ -83,6 +88,12 @@ QByteArray bytesOf(const QString &path)
 QString path(MonitorFixture &f, const QString &name)
 {
     return f.tempDir.filePath(name);
+}
+
+// Every entry of the backups folder, hidden ones too.
+QStringList backupsIn(MonitorFixture &f)
+{
+    return QDir(path(f, "backups")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
 }
 
 // A finished transfer is what the next file dialog offers (its completion line
@@ -341,6 +352,64 @@ const QList<Action> &actions()
         debug("clock set", &tools::DebugTools::clockAdjust, "SET_RTC"),
         debug("monitor", &tools::DebugTools::monitor, "CMD$ 0", 1),
         debug("monitor listing", &tools::DebugTools::monitorListing, "CMD$ 0", 2),
+        // Done: one complete backup of the controller's tables; whatever
+        // the outcome, no unfinished folder is left behind.
+        {"backup",
+         1,
+         true,
+         [](MonitorFixture &f) {
+             QVERIFY(QDir().mkpath(path(f, "backups")));
+             f.dialogs.setNextFileName(path(f, "backups"));
+             control<QAction>(f.window.get(), "menuBackUp")->trigger();
+         },
+         [](MonitorFixture &f) {
+             const QStringList made = backupsIn(f);
+             if (made.size() != 1 || !transfer::readBackup(path(f, "backups/" + made.first())).set)
+                 return false;
+             const QString folder = path(f, "backups/" + made.first());
+             return bytesOf(folder + "/program.f2k") == (filledProgram().join('\n') + '\n').toLatin1() &&
+                    bytesOf(folder + "/mbk.mbk") == (filledMbk().join('\n') + '\n').toLatin1();
+         },
+         {},
+         0,
+         "Backup Failed",
+         [](MonitorFixture &f) {
+             const QStringList made = backupsIn(f);
+             return made.isEmpty() || (made.size() == 1 && !made.first().startsWith('.'));
+         }},
+        // Done: the controller holds the backup's tables, and nothing else.
+        {"restore",
+         4,
+         true,
+         [](MonitorFixture &f) {
+             const auto listed = [](const QString &lines) { return "\r\n" + lines + "\r\n#"; };
+             const QString folder =
+                 transfer::writeBackup(f.tempDir.path(), {"cell", QDateTime::currentDateTime(), "1.0"},
+                                       {listed("10\tA=5\r\n20\tB=6"), listed("SETP 3 3 3 3 3"),
+                                        listed("MBK(4~Wrd)=44")})
+                     .folder;
+             QVERIFY(!folder.isEmpty());
+             f.dialogs.setNextFileName(folder);
+             f.dialogs.setNextAnswer(true);
+             control<QAction>(f.window.get(), "menuRestore")->trigger();
+             // Restore is pressed once the comparison shows.
+             auto *press = new QTimer(f.window.get());
+             QObject::connect(press, &QTimer::timeout, press, [&f, press] {
+                 if (auto *w = f.window->findChild<QDialog *>("restoreWindow")) {
+                     control<QPushButton>(w, "buttonRestore")->click();
+                     press->deleteLater();
+                 }
+             });
+             press->start(20);
+         },
+         [](MonitorFixture &f) {
+             const QString program = simulatorListing(f, "LIST 0 0");
+             return f.statusLine()->text().startsWith("Restored from") && program.contains("\tA=5") &&
+                    program.contains("\tB=6") && !program.contains("PRINT") &&
+                    simulatorListing(f, "PLS -1") == "\r\nSETP 3 3 3 3 3\r\n#" &&
+                    simulatorListing(f, "S_MBK -1") == "\r\nMBK(4~Wrd)=44\r\n#";
+         },
+         {}},
         // A plotted variable beside the I/O tab: the trend reads it after the
         // tab's three bit reads, and a mid-reply fault strikes that read.
         // Finished: read on two ticks, the link still up (a garbled reply is
@@ -471,6 +540,8 @@ private slots:
         const QStringList alerts = f.dialogs.alertTexts();
         if (expected == Outcome::Either)
             expected = alerts.isEmpty() ? Outcome::Done : Outcome::Alert;
+        if (f.sim->options().garbage && !a.refusesGarbled.isEmpty())
+            expected = Outcome::Refused;
         const QStringList sent = f.commands();
         const bool finished = a.done(f);
         QVERIFY2(longestStall <= kLongestStall, qPrintable(QString::number(longestStall)));
@@ -486,6 +557,9 @@ private slots:
             // Once the alert shows, nothing but the closing "CMD$ 0" goes out.
             for (const QString &line : sent.mid(sentBeforeAlert))
                 QCOMPARE(line, QStringLiteral("CMD$ 0"));
+        } else if (expected == Outcome::Refused) {
+            QCOMPARE(alerts, QStringList{a.refusesGarbled});
+            QVERIFY(f.link().up());
         } else if (expected == Outcome::Closed) {
             QCOMPARE(alerts, QStringList());
             QCOMPARE(f.link().state(), wire::State::Disconnected);
@@ -504,6 +578,8 @@ private slots:
         }
         if (!a.file.isEmpty())
             QCOMPARE(bytesOf(path(f, a.file)) == before, !finished);
+        if (a.tidy)
+            QVERIFY(a.tidy(f));
         // One exchange at a time, but for the goodbye after a time-out or a
         // hang-up, which goes out whatever was left unanswered.
         int checked = 0;

@@ -2,6 +2,7 @@
 // leaves (complete or none at all), the manifest that guards a restore, the
 // round trip through the window on the simulator, and the same without a
 // window, run as the program a script would run.
+#include "journal/operatorjournal.h"
 #include "sim/machine.h"
 #include "support/fixture.h"
 #include "support/widgets.h"
@@ -255,6 +256,16 @@ private slots:
         QVERIFY(!f.sim->received().contains('\x01'));
         QCOMPARE(readFile(folder + "/program.f2k"), QByteArray("A=1\nPRINT A\nGOTO 10\n"));
         QCOMPARE(f.dialogs.alertTexts(), QStringList());
+        // One line in the operator journal for the whole backup, none per listing.
+        const auto journal = [&f] {
+            QStringList lines;
+            for (const journal::OperatorEntry &e :
+                 f.window->findChild<journal::OperatorJournal *>("operatorJournal")->today())
+                lines << e.what;
+            return lines;
+        };
+        QVERIFY(f.waitFor([&] { return !journal().isEmpty(); }));
+        QCOMPARE(journal(), QStringList{"Controller backed up to " + made.first()});
 
         f.sim->withMachine(change);
         QVERIFY(tables(f) != before);
@@ -284,6 +295,10 @@ private slots:
         QVERIFY(f.waitFor([&] { return f.statusLine()->text().startsWith("Restored from"); }, 10000));
         QCOMPARE(tables(f), before);
         QCOMPARE(f.dialogs.alertTexts(), QStringList());
+        // And one per table restored.
+        QVERIFY(f.waitFor([&] { return journal().size() == 4; }));
+        QVERIFY2(journal().mid(1).join('|').contains(QRegularExpression("^Points.*points\\.p2k.*\\|MBK.*mbk\\.mbk.*\\|Program.*program\\.f2k")),
+                 qPrintable(journal().join('|')));
         int asked = 0;
         for (const ScriptedDialogs::Entry &e : f.dialogs.entries)
             asked += e.kind == "confirm" ? 1 : 0;
