@@ -72,7 +72,8 @@ CommandLine parseCommandLine(const QStringList &arguments)
         QStringLiteral("FOLDER"));
     const QCommandLineOption restore(
         QStringLiteral("restore"),
-        QStringLiteral("Load the backup in FOLDER into the controller (needs --yes)."), QStringLiteral("FOLDER"));
+        QStringLiteral("Load the backup in FOLDER into the controller (needs --yes)."),
+        QStringLiteral("FOLDER"));
     const QCommandLineOption yes(QStringLiteral("yes"),
                                  QStringLiteral("Confirm --restore: the controller's tables are replaced."));
     const QCommandLineOption exec(
@@ -81,7 +82,8 @@ CommandLine parseCommandLine(const QStringList &arguments)
         QStringLiteral("COMMAND"));
     const QCommandLineOption compare(
         QStringLiteral("compare"),
-        QStringLiteral("Print how the controller differs from the backup in FOLDER."), QStringLiteral("FOLDER"));
+        QStringLiteral("Print how the controller differs from the backup in FOLDER."),
+        QStringLiteral("FOLDER"));
     parser.addOption(connect);
     parser.addOption(simulator);
     parser.addOption(backup);

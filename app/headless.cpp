@@ -8,9 +8,9 @@
 #include "transfer/transfers.h"
 
 #include <QCoreApplication>
-#include <QLoggingCategory>
 #include <QCoroSignal>
 #include <QCoroTask>
+#include <QLoggingCategory>
 #include <QTimer>
 #include <cstdio>
 #include <memory>
@@ -30,7 +30,8 @@ void printOut(const QString &text)
 
 void printError(const QString &message)
 {
-    std::fputs((kProgram + QStringLiteral(": ") + message + QLatin1Char('\n')).toLocal8Bit().constData(), stderr);
+    std::fputs((kProgram + QStringLiteral(": ") + message + QLatin1Char('\n')).toLocal8Bit().constData(),
+               stderr);
     std::fflush(stderr);
 }
 
@@ -77,7 +78,8 @@ struct Result
 // A reply as a terminal shows it: its lines without the final prompt.
 QString replyText(const QString &reply)
 {
-    QStringList lines = QString(reply).replace(QStringLiteral("\r\n"), QStringLiteral("\n"))
+    QStringList lines = QString(reply)
+                            .replace(QStringLiteral("\r\n"), QStringLiteral("\n"))
                             .replace(QLatin1Char('\r'), QLatin1Char('\n'))
                             .split(QLatin1Char('\n'));
     while (!lines.isEmpty() && (lines.last().isEmpty() || lines.last() == QLatin1String("#") ||
@@ -106,7 +108,8 @@ QStringList tableReport(const QString &name, const transfer::TableComparison &c)
             out << QStringLiteral("  - %1  controller %2").arg(e.key, e.controllerValue);
             break;
         case transfer::EntryChange::Kind::Changed:
-            out << QStringLiteral("  ~ %1  controller %2, backup %3").arg(e.key, e.controllerValue, e.fileValue);
+            out << QStringLiteral("  ~ %1  controller %2, backup %3")
+                       .arg(e.key, e.controllerValue, e.fileValue);
             break;
         }
     }
@@ -129,7 +132,8 @@ QStringList planReport(const transfer::Backups::Plan &plan)
                    .arg(p.removed);
         for (const transfer::LineChange &l : p.lines) {
             if (l.kind != transfer::LineChange::Kind::Same)
-                out << (l.kind == transfer::LineChange::Kind::Added ? QStringLiteral("  + ") : QStringLiteral("  - ")) +
+                out << (l.kind == transfer::LineChange::Kind::Added ? QStringLiteral("  + ")
+                                                                    : QStringLiteral("  - ")) +
                            l.text;
         }
     }
@@ -144,16 +148,17 @@ public:
     HeadlessRun(const CommandLine &commandLine) : m_commandLine(commandLine)
     {
         m_transfers.setConsole(m_console);
-        QObject::connect(&m_link, &wire::Link::stateChanged, &m_link, [this](wire::State state, wire::Reason reason) {
-            if (state != wire::State::Disconnected || !m_lostWhy.isEmpty())
-                return;
-            if (reason == wire::Reason::TimedOut)
-                m_lostWhy = QStringLiteral("%1 did not answer within %2 s.")
-                                .arg(m_link.address())
-                                .arg(m_link.receiveTimeoutSeconds());
-            else if (reason == wire::Reason::PeerClosed)
-                m_lostWhy = QStringLiteral("%1 closed the connection.").arg(m_link.address());
-        });
+        QObject::connect(
+            &m_link, &wire::Link::stateChanged, &m_link, [this](wire::State state, wire::Reason reason) {
+                if (state != wire::State::Disconnected || !m_lostWhy.isEmpty())
+                    return;
+                if (reason == wire::Reason::TimedOut)
+                    m_lostWhy = QStringLiteral("%1 did not answer within %2 s.")
+                                    .arg(m_link.address())
+                                    .arg(m_link.receiveTimeoutSeconds());
+                else if (reason == wire::Reason::PeerClosed)
+                    m_lostWhy = QStringLiteral("%1 closed the connection.").arg(m_link.address());
+            });
     }
 
     QCoro::Task<> run()
@@ -194,8 +199,9 @@ private:
             m_simulator = std::make_unique<sim::Server>(options);
             m_simulator->setRecording(false);
             if (!m_simulator->start())
-                co_return Result{kExitNoConnection, QStringLiteral("the built-in simulator could not start: no "
-                                                                   "loopback port was free.")};
+                co_return Result{kExitNoConnection,
+                                 QStringLiteral("the built-in simulator could not start: no "
+                                                "loopback port was free.")};
             address = QStringLiteral("127.0.0.1:%1").arg(m_simulator->port());
         }
         const bool opened = co_await m_link.open(address);
@@ -250,7 +256,8 @@ private:
 
     QCoro::Task<Result> backUp()
     {
-        const transfer::Backups::BackupOutcome outcome = co_await m_backups.backUp(m_commandLine.folder, m_link.address());
+        const transfer::Backups::BackupOutcome outcome =
+            co_await m_backups.backUp(m_commandLine.folder, m_link.address());
         switch (outcome.failure) {
         case transfer::Backups::Failure::None:
             printOut(outcome.folder + QLatin1Char('\n'));
@@ -281,8 +288,9 @@ private:
             co_return Result{kExitBadBackup, outcome.error};
         printOut(transfer::Backups::restoreReport(outcome).join(QLatin1Char('\n')) + QLatin1Char('\n'));
         if (outcome.refusedTotal() > 0)
-            co_return Result{kExitRefused,
-                             QStringLiteral("the controller refused %1 lines of the backup.").arg(outcome.refusedTotal())};
+            co_return Result{
+                kExitRefused,
+                QStringLiteral("the controller refused %1 lines of the backup.").arg(outcome.refusedTotal())};
         co_return Result{};
     }
 

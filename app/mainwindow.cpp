@@ -86,8 +86,9 @@ MainWindow::MainWindow(Dialogs *dialogs, Clock *clock, QSettings *settings, QWid
                    {m_ioPage, m_variablesPage, m_mbkPage, m_cuPage, m_axisPage, m_tasksPage}, *m_axisPage);
     installComparisons();
     health::install(*statusBar(), *this, *m_link, *m_poller, *m_clock);
-    journal::install(*this, *m_viewMenu, *m_dialogs,
-                     {*m_link, *m_clock, *m_poller, *m_transfers, *m_backups, [this] { return currentTabTitle(); }});
+    journal::install(
+        *this, *m_viewMenu, *m_dialogs,
+        {*m_link, *m_clock, *m_poller, *m_transfers, *m_backups, [this] { return currentTabTitle(); }});
 }
 
 MainWindow::~MainWindow()
@@ -335,7 +336,8 @@ void MainWindow::showAbout()
 void MainWindow::installComparisons()
 {
     transfer::installCompare(this, *m_link, *m_transfers, *m_dialogs, m_consolePage->sidePanel(), m_fileMenu);
-    transfer::installBackups(this, m_fileMenu, *m_link, *m_backups, *m_dialogs, [this] { return m_link->address(); });
+    transfer::installBackups(this, m_fileMenu, *m_link, *m_backups, *m_dialogs,
+                             [this] { return m_link->address(); });
 }
 
 void MainWindow::updateBkpControls()

@@ -38,7 +38,7 @@ class DebugTools;
 namespace transfer {
 class Backups;
 class Transfers;
-}
+} // namespace transfer
 
 class Clock;
 class Dialogs;

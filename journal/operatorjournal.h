@@ -22,7 +22,7 @@ class Poller;
 namespace transfer {
 class Backups;
 class Transfers;
-}
+} // namespace transfer
 namespace wire {
 class Link;
 }

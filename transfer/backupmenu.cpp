@@ -58,7 +58,7 @@ QCoro::Task<> restore(Context c, Backups::Plan plan, QPointer<RestoreWindow> sho
     // says the restore is done; refused lines also deserve an alert.
     if (outcome.refusedTotal() > 0)
         alertLater(c, QStringLiteral("Restore Finished: the controller refused lines"),
-               Backups::restoreReport(outcome).join(QLatin1Char('\n')));
+                   Backups::restoreReport(outcome).join(QLatin1Char('\n')));
 }
 
 void showPlan(const Context &c, const Backups::Plan &plan)
@@ -114,10 +114,12 @@ QString chooseFolder(const Context &c, const QString &title, const QString &mess
 void installBackups(QWidget *window, QMenu *fileMenu, wire::Link &link, Backups &backups, Dialogs &dialogs,
                     std::function<QString()> controllerName)
 {
-    const Context c{window, &link, &backups, &dialogs, std::move(controllerName), std::make_shared<QString>()};
+    const Context c{
+        window, &link, &backups, &dialogs, std::move(controllerName), std::make_shared<QString>()};
     auto *backUpAction = new QAction(QStringLiteral("Back Up Controller\u2026"), window);
     backUpAction->setObjectName(QStringLiteral("menuBackUp"));
-    backUpAction->setStatusTip(QStringLiteral("Keep the controller's program, points and MBK words in one folder"));
+    backUpAction->setStatusTip(
+        QStringLiteral("Keep the controller's program, points and MBK words in one folder"));
     QObject::connect(backUpAction, &QAction::triggered, window, [c] {
         const QString parent = chooseFolder(c, QStringLiteral("Back Up Controller"),
                                             QStringLiteral("Choose the folder the backup goes into"));

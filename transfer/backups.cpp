@@ -42,7 +42,8 @@ struct Comparisons
 Comparisons compareAll(const std::array<QString, 3> &listings, const std::array<QString, 3> &texts)
 {
     const auto sides = [&](Kind kind) {
-        return std::pair{listedLines(listings.at(indexOf(kind)), kind), loadedLines(texts.at(indexOf(kind)), kind)};
+        return std::pair{listedLines(listings.at(indexOf(kind)), kind),
+                         loadedLines(texts.at(indexOf(kind)), kind)};
     };
     Comparisons c;
     const auto [programNow, programThen] = sides(Kind::Program);
@@ -72,10 +73,11 @@ QStringList Backups::restoreReport(const RestoreOutcome &outcome)
         if (refused < 0)
             continue;
         lines << backupFileName(kind) + QStringLiteral(": ") +
-                     (refused == 0 ? QStringLiteral("loaded, no line refused")
-                                   : QStringLiteral("loaded, %1 %2 refused")
-                                         .arg(refused)
-                                         .arg(refused == 1 ? QStringLiteral("line") : QStringLiteral("lines")));
+                     (refused == 0
+                          ? QStringLiteral("loaded, no line refused")
+                          : QStringLiteral("loaded, %1 %2 refused")
+                                .arg(refused)
+                                .arg(refused == 1 ? QStringLiteral("line") : QStringLiteral("lines")));
     }
     return lines;
 }
@@ -183,19 +185,22 @@ QCoro::Task<Backups::RestoreOutcome> Backups::restore(Plan plan)
     }
     // What is loaded is what was compared, or nothing.
     const QString folder = plan.set.folder;
-    QCoro::Task<ReadBackup> rereading = core::inBackground<ReadBackup>([folder] { return readBackup(folder); });
+    QCoro::Task<ReadBackup> rereading =
+        core::inBackground<ReadBackup>([folder] { return readBackup(folder); });
     const ReadBackup now = co_await rereading;
     if (!now.set || now.set->texts != plan.set.texts) {
         outcome.failure = Failure::Files;
-        outcome.error = now.set ? QStringLiteral("The backup has changed since the comparison: compare again to "
-                                                 "restore it.")
-                                : now.error;
+        outcome.error = now.set
+                            ? QStringLiteral("The backup has changed since the comparison: compare again to "
+                                             "restore it.")
+                            : now.error;
         co_return outcome;
     }
     // The data first, the program last.
     for (const Kind kind : {Kind::Point, Kind::Mbk, Kind::Program}) {
         const std::size_t i = indexOf(kind);
-        const std::optional<int> refused = co_await m_transfers.loadText(kind, plan.set.paths.at(i), plan.set.texts.at(i));
+        const std::optional<int> refused =
+            co_await m_transfers.loadText(kind, plan.set.paths.at(i), plan.set.texts.at(i));
         if (!refused) {
             outcome.failure = Failure::LinkLost;
             co_return outcome;

@@ -130,7 +130,8 @@ QString backupFolderName(const QString &controller, const QDateTime &time)
     return name + QLatin1Char('_') + time.toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss"));
 }
 
-WrittenBackup writeBackup(const QString &parentDir, const BackupMeta &meta, const std::array<QString, 3> &listings)
+WrittenBackup writeBackup(const QString &parentDir, const BackupMeta &meta,
+                          const std::array<QString, 3> &listings)
 {
     const QFileInfo parent(parentDir);
     if (!parent.isDir())
@@ -140,10 +141,11 @@ WrittenBackup writeBackup(const QString &parentDir, const BackupMeta &meta, cons
     if (QFileInfo::exists(final))
         return {QString(), quotedName(final) + QStringLiteral(" already exists.")};
 
-    QTemporaryDir partial(QDir(parent.absoluteFilePath()).filePath(QLatin1Char('.') + name + QStringLiteral("-XXXXXX")));
+    QTemporaryDir partial(
+        QDir(parent.absoluteFilePath()).filePath(QLatin1Char('.') + name + QStringLiteral("-XXXXXX")));
     if (!partial.isValid())
-        return {QString(), QStringLiteral("Cannot write into ") + quotedName(parentDir) + QStringLiteral(": ") +
-                               partial.errorString()};
+        return {QString(), QStringLiteral("Cannot write into ") + quotedName(parentDir) +
+                               QStringLiteral(": ") + partial.errorString()};
 
     QJsonArray files;
     for (const Kind kind : kBackupKinds) {
@@ -152,8 +154,9 @@ WrittenBackup writeBackup(const QString &parentDir, const BackupMeta &meta, cons
         const QByteArray bytes = wire::sjisEncode(text, &ok);
         const QString fileName = backupFileName(kind);
         if (!ok)
-            return {QString(), QStringLiteral("The controller's %1 holds text that Shift-JIS cannot represent.")
-                                   .arg(tableWord(kind))};
+            return {QString(),
+                    QStringLiteral("The controller's %1 holds text that Shift-JIS cannot represent.")
+                        .arg(tableWord(kind))};
         const QString why = writeBytes(partial.filePath(fileName), bytes);
         if (!why.isEmpty())
             return {QString(), quotedName(fileName) + QStringLiteral(": ") + why};
@@ -208,8 +211,8 @@ ReadBackup readBackup(const QString &folder)
         const QString name = entry.value(QStringLiteral("name")).toString();
         // Only a plain name in the folder itself: a manifest must not send the
         // restore to read files elsewhere.
-        if (entry.isEmpty() || name.isEmpty() || name != QFileInfo(name).fileName() || name == QLatin1String("..") ||
-            name == QLatin1String("."))
+        if (entry.isEmpty() || name.isEmpty() || name != QFileInfo(name).fileName() ||
+            name == QLatin1String("..") || name == QLatin1String("."))
             return refused(QStringLiteral("manifest.json names no %1 file.").arg(tableWord(kind)));
         QFile file(dir.filePath(name));
         if (!file.open(QIODevice::ReadOnly))

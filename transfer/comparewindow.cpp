@@ -113,7 +113,8 @@ private:
 
 } // namespace
 
-ComparePane::ComparePane(Kind kind, const QString &path, const TableComparison &c, QWidget *parent)
+ComparePane::ComparePane(Kind kind, const QString &path, const TableComparison &c, const QString &fileSide,
+                         QWidget *parent)
     : QWidget(parent)
 {
     const QString name = fileNameOf(path);
@@ -144,9 +145,9 @@ ComparePane::ComparePane(Kind kind, const QString &path, const TableComparison &
         }
         rows.append({{e.key, change, e.controllerValue, e.fileValue}, colour});
     }
-    m_tree->setModel(new CompareRows({QStringLiteral("Entry"), QStringLiteral("Change"),
-                                      QStringLiteral("Controller"), QStringLiteral("File")},
-                                     std::move(rows), this));
+    m_tree->setModel(new CompareRows(
+        {QStringLiteral("Entry"), QStringLiteral("Change"), QStringLiteral("Controller"), fileSide},
+        std::move(rows), this));
     // A little air between the columns of numbers.
     for (int col = 0; col < 3; ++col) {
         m_tree->resizeColumnToContents(col);

@@ -20,7 +20,9 @@ class ComparePane : public QWidget
     Q_OBJECT
 
 public:
-    ComparePane(Kind kind, const QString &path, const TableComparison &c, QWidget *parent = nullptr);
+    // `fileSide` heads the column of the file's values.
+    ComparePane(Kind kind, const QString &path, const TableComparison &c,
+                const QString &fileSide = QStringLiteral("File"), QWidget *parent = nullptr);
     ComparePane(const QString &path, const ProgramComparison &c, QWidget *parent = nullptr);
 
 private:

@@ -29,8 +29,9 @@ QString summaryOf(const Backups::Plan &plan)
     const QString when = QLocale().toString(plan.set.meta.time.toLocalTime(), QLocale::ShortFormat);
     const QString head = QStringLiteral("Backup of %1 made %2 (\"%3\").")
                              .arg(plan.set.meta.controller, when, QDir::toNativeSeparators(plan.set.folder));
-    return head + (plan.identical() ? QStringLiteral(" The controller holds the same tables: restoring changes nothing.")
-                                    : QStringLiteral(" Restoring it changes the controller as shown below."));
+    return head + (plan.identical()
+                       ? QStringLiteral(" The controller holds the same tables: restoring changes nothing.")
+                       : QStringLiteral(" Restoring it changes the controller as shown below."));
 }
 
 } // namespace
@@ -51,10 +52,12 @@ RestoreWindow::RestoreWindow(const Backups::Plan &plan, QWidget *parent) : QDial
     sections->setChildrenCollapsible(false);
     sections->addWidget(section(QStringLiteral("groupRestoreProgram"), QStringLiteral("Program"),
                                 new ComparePane(path(Kind::Program), plan.program)));
-    sections->addWidget(section(QStringLiteral("groupRestorePoints"), QStringLiteral("Points"),
-                                new ComparePane(Kind::Point, path(Kind::Point), plan.points)));
-    sections->addWidget(section(QStringLiteral("groupRestoreMbk"), QStringLiteral("MBK words"),
-                                new ComparePane(Kind::Mbk, path(Kind::Mbk), plan.mbk)));
+    sections->addWidget(
+        section(QStringLiteral("groupRestorePoints"), QStringLiteral("Points"),
+                new ComparePane(Kind::Point, path(Kind::Point), plan.points, QStringLiteral("Backup"))));
+    sections->addWidget(
+        section(QStringLiteral("groupRestoreMbk"), QStringLiteral("MBK words"),
+                new ComparePane(Kind::Mbk, path(Kind::Mbk), plan.mbk, QStringLiteral("Backup"))));
     v->addWidget(sections, 1);
 
     m_off = ui::named(new QLabel, QStringLiteral("labelRestoreOff"));
@@ -65,8 +68,9 @@ RestoreWindow::RestoreWindow(const Backups::Plan &plan, QWidget *parent) : QDial
 
     auto *buttons = new QHBoxLayout;
     buttons->addStretch(1);
-    m_restore = ui::makeButton(QStringLiteral("buttonRestore"), QStringLiteral("Restore"),
-                               QStringLiteral("Load the backup's points, MBK words and program into the controller"));
+    m_restore =
+        ui::makeButton(QStringLiteral("buttonRestore"), QStringLiteral("Restore"),
+                       QStringLiteral("Load the backup's points, MBK words and program into the controller"));
     QPushButton *closeButton = ui::makeButton(QStringLiteral("buttonRestoreClose"), QStringLiteral("Close"));
     closeButton->setDefault(true);
     buttons->addWidget(m_restore);

@@ -392,8 +392,8 @@ QCoro::Task<std::optional<QString>> Transfers::readListing(Kind kind, QString pa
     Q_ASSERT(m_console);
     TransferRun run(
         m_link, m_dialogs, *m_console, [this](const QString &text) { emit status(text); }, kind, path);
-    const std::optional<QString> listing = co_await run.readListing(
-        purpose == ListingFor::Backup ? backupProgressText : compareProgressText);
+    const std::optional<QString> listing =
+        co_await run.readListing(purpose == ListingFor::Backup ? backupProgressText : compareProgressText);
     if (!listing)
         co_return std::nullopt;
     emit status(QString());
@@ -409,7 +409,8 @@ QCoro::Task<> Transfers::load(Kind kind, LoadMode mode)
     co_await load;
 }
 
-QCoro::Task<std::optional<int>> Transfers::loadPath(Kind kind, LoadMode mode, QString path, std::optional<QString> text)
+QCoro::Task<std::optional<int>> Transfers::loadPath(Kind kind, LoadMode mode, QString path,
+                                                    std::optional<QString> text)
 {
     Q_ASSERT(m_console);
     TransferRun run(

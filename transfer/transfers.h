@@ -93,7 +93,8 @@ private:
 
     QCoro::Task<> load(Kind kind, LoadMode mode);
     // `text`: the file's contents when already read, else the file is read.
-    QCoro::Task<std::optional<int>> loadPath(Kind kind, LoadMode mode, QString path, std::optional<QString> text);
+    QCoro::Task<std::optional<int>> loadPath(Kind kind, LoadMode mode, QString path,
+                                             std::optional<QString> text);
     QCoro::Task<> save(Kind kind);
     Files &filesOf(Kind kind);
     const Files &filesOf(Kind kind) const;

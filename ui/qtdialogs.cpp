@@ -74,7 +74,8 @@ QString QtDialogs::chooseFolder(const FileDialogSpec &spec)
     dlg.setFileMode(QFileDialog::Directory);
     dlg.setOption(QFileDialog::ShowDirsOnly, true);
     dlg.setAcceptMode(QFileDialog::AcceptOpen);
-    dlg.setWindowTitle(spec.message.isEmpty() ? spec.title : spec.title + QStringLiteral(" — ") + spec.message);
+    dlg.setWindowTitle(spec.message.isEmpty() ? spec.title
+                                              : spec.title + QStringLiteral(" — ") + spec.message);
     if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
         return QString();
     return dlg.selectedFiles().first();

@@ -72,6 +72,7 @@ public:
     bool breakpoint();
     bool trend();
     bool compare();
+    bool restore();
     bool statusBar();
     bool stale();
     bool journal();
@@ -661,6 +662,52 @@ bool Shots::compare()
     return true;
 }
 
+// A backup taken, the controller worked on, and the restore's comparison.
+bool Shots::restore()
+{
+    if (!selectTab(QStringLiteral("0")))
+        return false;
+    machine({QStringLiteral("NEW"), QStringLiteral("NEWP"), QStringLiteral("NEWM"),
+             QStringLiteral("10 *START"), QStringLiteral("20 ON 3"), QStringLiteral("30 WAIT 500"),
+             QStringLiteral("40 OFF 3"), QStringLiteral("50 GOTO *START"),
+             QStringLiteral("SETP 1 1000 2000 0 0"), QStringLiteral("SETP 2 1500 2000 0 0"),
+             QStringLiteral("MBK(100~Wrd)=250"), QStringLiteral("MBK(101~Wrd)=12")});
+    const QString parent = m_f.tempDir.filePath(QStringLiteral("backups"));
+    QDir().mkpath(parent);
+    m_f.dialogs.setNextFileName(parent);
+    widget<QAction>(QStringLiteral("menuBackUp"))->trigger();
+    if (!waitFor([&] { return !QDir(parent).entryList(QDir::Dirs | QDir::NoDotAndDotDot).isEmpty(); },
+                 "the backup"))
+        return false;
+    m_f.settle();
+    const QString folder =
+        parent + QLatin1Char('/') + QDir(parent).entryList(QDir::Dirs | QDir::NoDotAndDotDot).first();
+    // A day's changes: a statement edited, a point moved, a word cleared, one added.
+    machine({QStringLiteral("30 WAIT 200"), QStringLiteral("SETP 2 1500 2250 0 0"),
+             QStringLiteral("SETP 3 0 0 0 90"), QStringLiteral("MBK(101~Wrd)=0"),
+             QStringLiteral("MBK(102~Wrd)=7")});
+    m_f.dialogs.setNextFileName(folder);
+    widget<QAction>(QStringLiteral("menuRestore"))->trigger();
+    QDialog *window = nullptr;
+    if (!waitFor(
+            [&] {
+                return (window = m_f.window->findChild<QDialog *>(QStringLiteral("restoreWindow"))) !=
+                       nullptr;
+            },
+            "the restore's comparison"))
+        return false;
+    window->resize(760, 640);
+    m_f.settle();
+    const QString out = m_out.filePath(QStringLiteral("restore.png"));
+    const QPixmap picture = window->grab();
+    window->close();
+    machine({QStringLiteral("NEW"), QStringLiteral("NEWP"), QStringLiteral("NEWM")});
+    if (!picture.save(out))
+        return check(false, "writing restore.png");
+    err() << "wrote " << out << " (" << picture.width() << 'x' << picture.height() << ")\n";
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -678,7 +725,7 @@ int main(int argc, char **argv)
         QStringLiteral("only"),
         QStringLiteral(
             "Comma-separated shots to take (console, io, variables, mbk, cu, "
-            "axis, tasks, breakpoint, trend, compare, statusbar, journal, stale); all by default."),
+            "axis, tasks, breakpoint, trend, compare, restore, statusbar, journal, stale); all by default."),
         QStringLiteral("names"));
     QCommandLineOption sizeOpt(
         QStringLiteral("size"),
@@ -722,6 +769,7 @@ int main(int argc, char **argv)
         {"breakpoint", &Shots::breakpoint},
         {"trend", &Shots::trend},
         {"compare", &Shots::compare},
+        {"restore", &Shots::restore},
         {"statusbar", &Shots::statusBar},
         {"journal", &Shots::journal},
         {"stale", &Shots::stale},

@@ -58,7 +58,10 @@ private slots:
             << QStringList{"-platform", "offscreen", "--simulator", "-reverse"} << run << "" << true << "";
         QTest::newRow("help")
             << QStringList{"--help"} << int(Action::ShowHelp) << "" << false
-            << "^Usage: quorin-monitor \\[options\\][\\s\\S]*--connect <ADDRESS>[\\s\\S]*--simulator";
+            << "^Usage: quorin-monitor \\[options\\][\\s\\S]*exit[\\s\\S]*--connect "
+               "<ADDRESS>[\\s\\S]*--simulator"
+               "[\\s\\S]*--backup <FOLDER>[\\s\\S]*--restore <FOLDER>[\\s\\S]*--yes[\\s\\S]*--exec <COMMAND>"
+               "[\\s\\S]*--compare <FOLDER>";
         QTest::newRow("-h") << QStringList{"-h"} << int(Action::ShowHelp) << "" << false << "^Usage:";
         QTest::newRow("help-all") << QStringList{"--help-all"} << int(Action::ShowHelp) << "" << false
                                   << "^Usage:";
@@ -96,6 +99,53 @@ private slots:
             QVERIFY2(QRegularExpression(says).match(c.text).hasMatch(), qPrintable(c.text));
         if (c.action == Action::Fail)
             QVERIFY(c.text.startsWith(QLatin1String("quorin-monitor: ")));
+    }
+
+    // The options that run without a window: what each asks for, and the
+    // combinations that make no sense.
+    void headlessOptions_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<int>("task");
+        QTest::addColumn<QString>("detail"); // the folder or the commands joined by "|"; Fail: a pattern
+        using T = CommandLine::Task;
+        const int fail = -1;
+        QTest::newRow("backup") << QStringList{"--simulator", "--backup", "/srv/b"} << int(T::Backup)
+                                << "/srv/b";
+        QTest::newRow("restore") << QStringList{"--connect", "::1", "--restore", "/srv/b/x", "--yes"}
+                                 << int(T::Restore) << "/srv/b/x";
+        QTest::newRow("compare") << QStringList{"--simulator", "--compare=/srv/b/x"} << int(T::Compare)
+                                 << "/srv/b/x";
+        QTest::newRow("exec, in order")
+            << QStringList{"--simulator", "--exec", "PR 1", "--exec", "A=2"} << int(T::Exec) << "PR 1|A=2";
+        QTest::newRow("restore unconfirmed")
+            << QStringList{"--simulator", "--restore", "/b"} << fail << "--yes";
+        QTest::newRow("yes alone") << QStringList{"--simulator", "--yes"} << fail
+                                   << "--yes goes with --restore";
+        QTest::newRow("two tasks") << QStringList{"--simulator", "--backup", "/b", "--exec", "PR 1"} << fail
+                                   << "cannot be combined";
+        QTest::newRow("no controller") << QStringList{"--backup", "/b"} << fail << "need --connect";
+        QTest::newRow("backup twice")
+            << QStringList{"--simulator", "--backup", "/a", "--backup", "/b"} << fail << "more than once";
+        QTest::newRow("empty folder")
+            << QStringList{"--simulator", "--compare", " "} << fail << "needs a folder";
+    }
+    void headlessOptions()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(int, task);
+        QFETCH(QString, detail);
+        const CommandLine c = parsed(options);
+        if (task < 0) {
+            QCOMPARE(c.action, Action::Fail);
+            QCOMPARE(c.exitCode(), 2);
+            QVERIFY2(c.text.contains(detail), qPrintable(c.text));
+            return;
+        }
+        QCOMPARE(c.action, Action::Run);
+        QVERIFY(c.headless());
+        QCOMPARE(int(c.task), task);
+        QCOMPARE(task == int(CommandLine::Task::Exec) ? c.commands.join('|') : c.folder, detail);
     }
 
     void simulatorOptionLogsInAndLeavesTheStoredAddress()

@@ -64,9 +64,9 @@ struct Action
     int cutAt = 0; // command lines answered whole before a mid-reply fault strikes
     bool waits = true;
     std::function<void(MonitorFixture &)> run;
-    std::function<bool(MonitorFixture &)> done; // what the user sees once it finished
-    QString file;                               // a save's target, made beforehand
-    int leadMs = 0;                             // the action's own pause before its first wait
+    std::function<bool(MonitorFixture &)> done;      // what the user sees once it finished
+    QString file;                                    // a save's target, made beforehand
+    int leadMs = 0;                                  // the action's own pause before its first wait
     QString refusesGarbled = {};                     // the alert it shows for a garbled reply, if any
     std::function<bool(MonitorFixture &)> tidy = {}; // holds whatever the outcome
 };
@@ -384,9 +384,9 @@ const QList<Action> &actions()
          [](MonitorFixture &f) {
              const auto listed = [](const QString &lines) { return "\r\n" + lines + "\r\n#"; };
              const QString folder =
-                 transfer::writeBackup(f.tempDir.path(), {"cell", QDateTime::currentDateTime(), "1.0"},
-                                       {listed("10\tA=5\r\n20\tB=6"), listed("SETP 3 3 3 3 3"),
-                                        listed("MBK(4~Wrd)=44")})
+                 transfer::writeBackup(
+                     f.tempDir.path(), {"cell", QDateTime::currentDateTime(), "1.0"},
+                     {listed("10\tA=5\r\n20\tB=6"), listed("SETP 3 3 3 3 3"), listed("MBK(4~Wrd)=44")})
                      .folder;
              QVERIFY(!folder.isEmpty());
              f.dialogs.setNextFileName(folder);

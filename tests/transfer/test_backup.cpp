@@ -92,7 +92,8 @@ std::array<QString, 3> someListings()
 
 QString backUpInto(const QString &parent)
 {
-    const transfer::BackupMeta meta{QStringLiteral("cell-4"), QDateTime::currentDateTime(), QStringLiteral("1.0")};
+    const transfer::BackupMeta meta{QStringLiteral("cell-4"), QDateTime::currentDateTime(),
+                                    QStringLiteral("1.0")};
     return transfer::writeBackup(parent, meta, someListings()).folder;
 }
 
@@ -145,8 +146,8 @@ private slots:
         QTest::newRow("error") << program << listed({"\t構文エラー (Syntax Error)"})
                                << "\t構文エラー (Syntax Error)";
         QTest::newRow("no prompt") << program << QString("\r\n10\tA=1") << "10\tA=1";
-        QTest::newRow("points, remark") << points << listed({"SETP 1 0 -5 2.5 7", "\tremark", "SETP 3 1 1 1 1"})
-                                        << "-";
+        QTest::newRow("points, remark")
+            << points << listed({"SETP 1 0 -5 2.5 7", "\tremark", "SETP 3 1 1 1 1"}) << "-";
         QTest::newRow("point short") << points << listed({"SETP 1 0 -5 2"}) << "SETP 1 0 -5 2";
         QTest::newRow("point printed") << points << listed({"SETP 1 0 0 0 0", " 12345"}) << " 12345";
         QTest::newRow("mbk") << mbk << listed({"MBK(7~Wrd)=65535", "MBK(8~Int)=-1"}) << "-";
@@ -168,14 +169,15 @@ private slots:
     {
         QTemporaryDir dir;
         const QDateTime at(QDate(2026, 12, 8), QTime(7, 5, 9));
-        const transfer::WrittenBackup written =
-            transfer::writeBackup(dir.path(), {QStringLiteral("[::1]:2323"), at, QStringLiteral("1.0")}, someListings());
+        const transfer::WrittenBackup written = transfer::writeBackup(
+            dir.path(), {QStringLiteral("[::1]:2323"), at, QStringLiteral("1.0")}, someListings());
         QCOMPARE(written.error, QString());
         QCOMPARE(QFileInfo(written.folder).fileName(), QStringLiteral("1-2323_2026-12-08_07-05-09"));
         QCOMPARE(entries(dir.path()), QStringList{QFileInfo(written.folder).fileName()});
         QCOMPARE(readFile(written.folder + "/program.f2k"), QByteArray("A=1\nPRINT \"x\"\n"));
         QCOMPARE(readFile(written.folder + "/points.p2k"), QByteArray("SETP 1 1 2 3 4\n"));
-        const QJsonObject manifest = QJsonDocument::fromJson(readFile(written.folder + "/manifest.json")).object();
+        const QJsonObject manifest =
+            QJsonDocument::fromJson(readFile(written.folder + "/manifest.json")).object();
         QCOMPARE(manifest.value("controller").toString(), QStringLiteral("[::1]:2323"));
         QVERIFY(manifest.value("files").toArray().size() == 3);
 
@@ -186,12 +188,14 @@ private slots:
 
         // The same second again, a parent that is no folder, text the
         // controller's character set cannot hold: refused, nothing left.
-        QVERIFY(!transfer::writeBackup(dir.path(), {"[::1]:2323", at, "1.0"}, someListings()).error.isEmpty());
+        QVERIFY(
+            !transfer::writeBackup(dir.path(), {"[::1]:2323", at, "1.0"}, someListings()).error.isEmpty());
         QVERIFY(!transfer::writeBackup(written.folder + "/points.p2k", {"x", at, "1.0"}, someListings())
                      .error.isEmpty());
         std::array<QString, 3> unsayable = someListings();
         unsayable[1] = listed({"SETP 1 1 2 3 4", "\t\u00e9"});
-        const transfer::WrittenBackup failed = transfer::writeBackup(dir.path(), {"other", at, "1.0"}, unsayable);
+        const transfer::WrittenBackup failed =
+            transfer::writeBackup(dir.path(), {"other", at, "1.0"}, unsayable);
         QVERIFY(failed.folder.isEmpty() && failed.error.contains("point"));
         QCOMPARE(entries(dir.path()), QStringList{QFileInfo(written.folder).fileName()});
     }
@@ -203,9 +207,10 @@ private slots:
         QTest::addColumn<QByteArray>("bytes"); // empty: the file is removed
         QTest::addColumn<QString>("says");
 
-        QTest::newRow("one byte changed") << "points.p2k" << QByteArray("SETP 1 1 2 3 5\n") << "\"points.p2k\"";
-        QTest::newRow("same size, one byte") << "program.f2k" << QByteArray("A=2\nPRINT \"x\"\n")
-                                              << "\"program.f2k\" has changed";
+        QTest::newRow("one byte changed")
+            << "points.p2k" << QByteArray("SETP 1 1 2 3 5\n") << "\"points.p2k\"";
+        QTest::newRow("same size, one byte")
+            << "program.f2k" << QByteArray("A=2\nPRINT \"x\"\n") << "\"program.f2k\" has changed";
         QTest::newRow("file missing") << "mbk.mbk" << QByteArray() << "\"mbk.mbk\" is missing";
         QTest::newRow("no manifest") << "manifest.json" << QByteArray() << "manifest.json";
         QTest::newRow("manifest not JSON") << "manifest.json" << QByteArray("{") << "manifest";
@@ -272,7 +277,8 @@ private slots:
         f.dialogs.setNextFileName(folder);
         control<QAction>(f.window.get(), "menuRestore")->trigger();
         QDialog *shown = nullptr;
-        QVERIFY(f.waitFor([&] { return (shown = f.window->findChild<QDialog *>("restoreWindow")) != nullptr; }));
+        QVERIFY(
+            f.waitFor([&] { return (shown = f.window->findChild<QDialog *>("restoreWindow")) != nullptr; }));
         const auto said = [shown](const char *section) {
             return control<QLabel>(control<QGroupBox>(shown, section), "labelCompareSummary")->text();
         };
@@ -280,7 +286,8 @@ private slots:
                  qPrintable(said("groupRestoreProgram")));
         QVERIFY2(said("groupRestorePoints").contains("1 added, 1 removed, 0 changed"),
                  qPrintable(said("groupRestorePoints")));
-        QVERIFY2(said("groupRestoreMbk").contains("1 added, 1 removed, 1 changed"), qPrintable(said("groupRestoreMbk")));
+        QVERIFY2(said("groupRestoreMbk").contains("1 added, 1 removed, 1 changed"),
+                 qPrintable(said("groupRestoreMbk")));
 
         // Cancel changes nothing and leaves Restore usable; Ok restores.
         auto *restore = control<QPushButton>(shown, "buttonRestore");
@@ -297,7 +304,8 @@ private slots:
         QCOMPARE(f.dialogs.alertTexts(), QStringList());
         // And one per table restored.
         QVERIFY(f.waitFor([&] { return journal().size() == 4; }));
-        QVERIFY2(journal().mid(1).join('|').contains(QRegularExpression("^Points.*points\\.p2k.*\\|MBK.*mbk\\.mbk.*\\|Program.*program\\.f2k")),
+        QVERIFY2(journal().mid(1).join('|').contains(QRegularExpression(
+                     "^Points.*points\\.p2k.*\\|MBK.*mbk\\.mbk.*\\|Program.*program\\.f2k")),
                  qPrintable(journal().join('|')));
         int asked = 0;
         for (const ScriptedDialogs::Entry &e : f.dialogs.entries)
@@ -345,26 +353,37 @@ private slots:
         QTest::addColumn<QString>("out"); // a pattern
         QTest::addColumn<QString>("err"); // a pattern; empty: nothing at all
 
-        QTest::newRow("exec") << QStringList{"--connect", "%A", "--exec", "PR 1+1", "--exec", "A=5", "--exec", "PR A"}
-                              << 0 << "^ 2\\n 5\\n$" << "";
+        QTest::newRow("exec") << QStringList{"--connect", "%A",  "--exec", "PR 1+1",
+                                             "--exec",    "A=5", "--exec", "PR A"}
+                              << 0 << "^ 2\\n 5\\n$"
+                              << "";
         QTest::newRow("exec refused") << QStringList{"--connect", "%A", "--exec", "@@"} << 5 << "Syntax Error"
                                       << "^quorin-monitor: the controller refused \"@@\"\\.\\n$";
-        QTest::newRow("backup") << QStringList{"--connect", "%A", "--backup", "%D"} << 0 << "^%D/127\\.0\\.0\\.1-\\d+_[-_\\d]+\\n$"
+        QTest::newRow("backup") << QStringList{"--connect", "%A", "--backup", "%D"} << 0
+                                << "^%D/127\\.0\\.0\\.1-\\d+_[-_\\d]+\\n$"
                                 << "";
-        QTest::newRow("compare same") << QStringList{"--connect", "%A", "--compare", "%B"} << 0
-                                      << "program.f2k: identical\\npoints.p2k: identical\\nmbk.mbk: identical\\n" << "";
+        QTest::newRow("compare same")
+            << QStringList{"--connect", "%A", "--compare", "%B"} << 0
+            << "program.f2k: identical\\npoints.p2k: identical\\nmbk.mbk: identical\\n"
+            << "";
         QTest::newRow("compare changed") << QStringList{"--connect", "%A", "--compare", "%B", "%change"} << 1
-                                         << "points.p2k: 1 added, 1 removed, 0 changed\\n  \\+ SETP 5  backup 1 2 3 4\\n  - SETP 6  controller 9 9 9 9"
+                                         << "points.p2k: 1 added, 1 removed, 0 changed\\n  \\+ SETP 5  "
+                                            "backup 1 2 3 4\\n  - SETP 6  controller 9 9 9 9"
                                          << "";
         QTest::newRow("restore") << QStringList{"--connect", "%A", "--restore", "%B", "--yes", "%change"} << 0
-                                 << "^points.p2k: loaded, no line refused\\nmbk.mbk: .*\\nprogram.f2k: .*\\n$" << "";
-        QTest::newRow("restore unasked") << QStringList{"--connect", "%A", "--restore", "%B"} << 2 << "^$" << "--yes";
+                                 << "^points.p2k: loaded, no line refused\\nmbk.mbk: .*\\nprogram.f2k: .*\\n$"
+                                 << "";
+        QTest::newRow("restore unasked") << QStringList{"--connect", "%A", "--restore", "%B"} << 2 << "^$"
+                                         << "--yes";
         QTest::newRow("bad backup") << QStringList{"--connect", "%A", "--compare", "%D"} << 6 << "^$"
                                     << "^quorin-monitor: The backup has no readable manifest\\.json\\.\\n$";
-        QTest::newRow("nobody there") << QStringList{"--connect", "127.0.0.1:%closed", "--exec", "PR 1"} << 3 << "^$"
-                                      << "^quorin-monitor: cannot connect to 127\\.0\\.0\\.1:\\d+\\.\\n$";
-        QTest::newRow("hung up") << QStringList{"--connect", "%A", "--exec", "PR 1", "--exec", "PR 2", "%drop"} << 4
-                                 << "" << "^quorin-monitor: 127\\.0\\.0\\.1:\\d+ closed the connection\\.\\n$";
+        QTest::newRow("nobody there")
+            << QStringList{"--connect", "127.0.0.1:%closed", "--exec", "PR 1"} << 3 << "^$"
+            << "^quorin-monitor: cannot connect to 127\\.0\\.0\\.1:\\d+\\.\\n$";
+        QTest::newRow("hung up") << QStringList{"--connect", "%A",   "--exec", "PR 1",
+                                                "--exec",    "PR 2", "%drop"}
+                                 << 4 << ""
+                                 << "^quorin-monitor: 127\\.0\\.0\\.1:\\d+ closed the connection\\.\\n$";
     }
     void headless()
     {
@@ -383,13 +402,14 @@ private slots:
         const std::array<QString, 3> simTables = [&server] {
             std::array<QString, 3> t;
             server.withMachine([&t](sim::Machine &m) {
-                t = {QString::fromLatin1(m.handleLine("LIST 0 0")), QString::fromLatin1(m.handleLine("PLS -1")),
+                t = {QString::fromLatin1(m.handleLine("LIST 0 0")),
+                     QString::fromLatin1(m.handleLine("PLS -1")),
                      QString::fromLatin1(m.handleLine("S_MBK -1"))};
             });
             return t;
         }();
-        const QString ofSim = transfer::writeBackup(dir.path(), {"sim", QDateTime::currentDateTime(), "1.0"}, simTables)
-                                  .folder;
+        const QString ofSim =
+            transfer::writeBackup(dir.path(), {"sim", QDateTime::currentDateTime(), "1.0"}, simTables).folder;
         QVERIFY(!ofSim.isEmpty());
         const QString empty = dir.filePath("empty");
         QVERIFY(QDir().mkpath(empty));
@@ -430,7 +450,8 @@ private slots:
         }
         if (QTest::currentDataTag() == QLatin1String("restore")) {
             QString now;
-            server.withMachine([&now](sim::Machine &m) { now = QString::fromLatin1(m.handleLine("PLS -1")); });
+            server.withMachine(
+                [&now](sim::Machine &m) { now = QString::fromLatin1(m.handleLine("PLS -1")); });
             QCOMPARE(now, simTables[1]);
         }
     }
