@@ -49,6 +49,7 @@ public:
     QString openFile(const FileDialogSpec &) override { return QString(); }
     QString saveFile(const FileDialogSpec &) override { return QString(); }
     QString chooseFolder(const FileDialogSpec &) override { return QString(); }
+    QString askText(const QString &, const QString &) override { return QString(); }
     QString first() const { return m_first; }
 
 private:

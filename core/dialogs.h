@@ -29,4 +29,7 @@ public:
     virtual QString saveFile(const FileDialogSpec &spec) = 0;
     // An existing folder (title, message and startDir of `spec`).
     virtual QString chooseFolder(const FileDialogSpec &spec) = 0;
+    // A line of text typed in answer to `label`, with "Cancel" then "Ok";
+    // empty when the user cancelled.
+    virtual QString askText(const QString &title, const QString &label) = 0;
 };

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -79,4 +80,17 @@ QString QtDialogs::chooseFolder(const FileDialogSpec &spec)
     if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
         return QString();
     return dlg.selectedFiles().first();
+}
+
+QString QtDialogs::askText(const QString &title, const QString &label)
+{
+    QInputDialog dlg(m_parent);
+    dlg.setInputMode(QInputDialog::TextInput);
+    dlg.setWindowTitle(title);
+    dlg.setLabelText(label);
+    dlg.setOkButtonText(QStringLiteral("Ok"));
+    dlg.setCancelButtonText(QStringLiteral("Cancel"));
+    if (dlg.exec() != QDialog::Accepted)
+        return QString();
+    return dlg.textValue();
 }

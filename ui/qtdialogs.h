@@ -16,6 +16,7 @@ public:
     QString openFile(const FileDialogSpec &spec) override;
     QString saveFile(const FileDialogSpec &spec) override;
     QString chooseFolder(const FileDialogSpec &spec) override;
+    QString askText(const QString &title, const QString &label) override;
 
 private:
     QWidget *m_parent = nullptr;

@@ -35,6 +35,15 @@ QString ScriptedDialogs::chooseFolder(const FileDialogSpec &spec)
     return m_files.isEmpty() ? QString() : m_files.dequeue();
 }
 
+QString ScriptedDialogs::askText(const QString &title, const QString &label)
+{
+    Entry e{QStringLiteral("text"), title, label, Style::Informational, {}};
+    entries << e;
+    if (onShow)
+        onShow(e);
+    return m_texts.isEmpty() ? QString() : m_texts.dequeue();
+}
+
 QStringList ScriptedDialogs::alertTexts() const
 {
     QStringList out;

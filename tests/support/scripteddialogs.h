@@ -13,7 +13,7 @@ class ScriptedDialogs : public Dialogs
 public:
     struct Entry
     {
-        QString kind; // "alert", "confirm", "open", "save", "folder"
+        QString kind; // "alert", "confirm", "open", "save", "folder", "text"
         QString text;
         QString informative;
         Style style = Style::Informational;
@@ -25,9 +25,13 @@ public:
     QString openFile(const FileDialogSpec &spec) override;
     QString saveFile(const FileDialogSpec &spec) override;
     QString chooseFolder(const FileDialogSpec &spec) override;
+    // Recorded with the title as text and the label as informative.
+    QString askText(const QString &title, const QString &label) override;
 
     void setNextAnswer(bool ok) { m_answers.enqueue(ok); }
     void setNextFileName(const QString &path) { m_files.enqueue(path); }
+    // What the next askText() returns; without one it answers as Cancel does.
+    void setNextText(const QString &text) { m_texts.enqueue(text); }
     // Called inside every alert (e.g. to check state while the alert shows).
     std::function<void(const Entry &)> onShow;
 
@@ -38,4 +42,5 @@ public:
 private:
     QQueue<bool> m_answers;
     QQueue<QString> m_files;
+    QQueue<QString> m_texts;
 };
