@@ -2,7 +2,59 @@
 
 #include "link/textutil.h"
 
+#include <QRegularExpression>
+
 namespace console {
+
+namespace {
+
+// The command words that only read, in the controller's dialect: print (PR,
+// and P for a variable), list the program (LIST), the points (PLS) and the
+// memory blocks (S_MBK), show the tasks (MON) and leave a listing (Q). BKP
+// alone lists the breakpoints; with an operand it adds, deletes or clears
+// them, so that form is not here. Every other word may write: it assigns,
+// forces, moves, loads, runs or sets.
+const QStringList kReadOnlyWords = {QStringLiteral("PR"),  QStringLiteral("P"),     QStringLiteral("LIST"),
+                                    QStringLiteral("PLS"), QStringLiteral("S_MBK"), QStringLiteral("MON"),
+                                    QStringLiteral("Q")};
+const QString kListBreakpoints = QStringLiteral("BKP");
+
+bool readOnlyStatement(const QString &statement)
+{
+    static const QRegularExpression blanks(QStringLiteral("[ \\t]+"));
+    const QStringList words = statement.trimmed().split(blanks, Qt::SkipEmptyParts);
+    if (words.isEmpty())
+        return true;
+    const QString first = words.first().toUpper();
+    if (first == kListBreakpoints)
+        return words.size() == 1;
+    return kReadOnlyWords.contains(first);
+}
+
+} // namespace
+
+bool readOnlyLine(const QString &line)
+{
+    QString statement;
+    bool quoted = false;
+    for (const QChar c : line) {
+        if (c == QLatin1Char('"'))
+            quoted = !quoted;
+        if (!quoted && c == QLatin1Char(':')) {
+            if (!readOnlyStatement(statement))
+                return false;
+            statement.clear();
+            continue;
+        }
+        statement += c;
+    }
+    return !quoted && readOnlyStatement(statement);
+}
+
+QString notSentNote(const QString &line)
+{
+    return QStringLiteral("Watch only: \"%1\" was not sent.").arg(line);
+}
 
 Cleaned cleanup(const QString &input, bool beginConnect)
 {

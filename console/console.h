@@ -41,6 +41,16 @@ QString listTarget(const QString &trimmed);
 // prompts dropped. Empty when the line does not start with a line number.
 std::optional<QString> programLineFrom(const QString &consoleLine);
 
+// True when a typed console line only reads: every statement of it (the
+// controller takes several on one line, separated by ":" outside quotes)
+// starts with one of the read-only command words. An empty line is read-only;
+// a line with an unclosed quote is not, whatever it starts with. While the
+// watch-only lock is on, only such lines are sent.
+bool readOnlyLine(const QString &line);
+
+// What the console shows for a line the watch-only lock kept back.
+QString notSentNote(const QString &line);
+
 // Console text as the view shows it: CR LF and lone CR become line breaks,
 // and the escape character of a breakpoint stop, which has no glyph, goes.
 QString displayForm(const QString &s);

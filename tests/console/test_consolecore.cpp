@@ -27,6 +27,50 @@ private slots:
 
     // Prompt, number and statement are picked in the console's test.
     void barePromptIsNoProgramLine() { QVERIFY(!console::programLineFrom(QStringLiteral("#"))); }
+
+    // What the watch-only lock lets through from the command boxes: lines
+    // whose every statement only reads.
+    void readOnlyLines_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<bool>("readOnly");
+        QTest::newRow("print") << "PR 1" << true;
+        QTest::newRow("lower case") << "pr IN(0)" << true;
+        QTest::newRow("mixed case") << "List *LOOP1 20" << true;
+        QTest::newRow("print a variable") << "P A" << true;
+        QTest::newRow("list") << "LIST" << true;
+        QTest::newRow("points") << "PLS -1" << true;
+        QTest::newRow("memory blocks") << "S_MBK -1" << true;
+        QTest::newRow("tasks") << "MON" << true;
+        QTest::newRow("leave a listing") << "q" << true;
+        QTest::newRow("list breakpoints") << "BKP" << true;
+        QTest::newRow("empty") << "" << true;
+        QTest::newRow("blanks") << "  \t " << true;
+        QTest::newRow("tab after the word") << "PR\tA" << true;
+        QTest::newRow("two reads") << "PR A : PR B" << true;
+        QTest::newRow("colon in a string") << "PR \"A : B\"" << true;
+
+        QTest::newRow("force") << "ON 5" << false;
+        QTest::newRow("assign") << "A=5" << false;
+        QTest::newRow("assign to P") << "P=5" << false;
+        QTest::newRow("run") << "RUN" << false;
+        QTest::newRow("toggle a breakpoint") << "BKP 20" << false;
+        QTest::newRow("clear breakpoints") << "bkp 0" << false;
+        QTest::newRow("continue") << "N" << false;
+        QTest::newRow("clock") << "SET_RTC &H20260101" << false;
+        QTest::newRow("program line") << "10 A=1" << false;
+        QTest::newRow("word that starts like PR") << "PRA ARR_ 1 5" << false;
+        QTest::newRow("write after a read") << "PR A : ON 5" << false;
+        QTest::newRow("write after a read, no blanks") << "PR A:OFF 5" << false;
+        QTest::newRow("write after an empty statement") << "PR A : : NEW" << false;
+        QTest::newRow("unclosed quote") << "PR \"A : ON 5" << false;
+    }
+    void readOnlyLines()
+    {
+        QFETCH(QString, line);
+        QFETCH(bool, readOnly);
+        QCOMPARE(console::readOnlyLine(line), readOnly);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestConsoleCore)
