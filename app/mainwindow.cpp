@@ -7,6 +7,7 @@
 #include "console/consolepage.h"
 #include "console/sidepanel.h"
 #include "core/dialogs.h"
+#include "core/watchlock.h"
 #include "health/install.h"
 #include "journal/install.h"
 #include "link/link.h"
@@ -24,6 +25,7 @@
 #include "transfer/transfers.h"
 #include "trend/install.h"
 #include "ui/controls.h"
+#include "ui/lockedcontrols.h"
 #include "ui/uihelpers.h"
 
 #include <QAction>
@@ -38,6 +40,7 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalBlocker>
+#include <QStatusBar>
 #include <QStyle>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -54,10 +57,15 @@ const QString kConnected = QStringLiteral("*** Connected to the QUORIN. ***\r");
 const QString kConnectTimeout = QStringLiteral("*** Connection Timeout. ***\r");
 const QString kDisconnected = QStringLiteral("\r*** Disconnected. ***\r");
 const QString kPeerClosed = QStringLiteral("The controller closed the connection.");
+const QString kWatchOnlyOff = QStringLiteral("Watch only: lock every control that changes the controller");
+const QString kWatchOnlyOn = QStringLiteral(
+    "Watch only is on: controls that change the controller are off. Click to unlock (asks for a reason).");
+const QColor kWatchOnlyText{26, 26, 26};
 } // namespace
 
 MainWindow::MainWindow(Dialogs *dialogs, Clock *clock, QSettings *settings, QWidget *parent)
     : QMainWindow(parent), m_dialogs(dialogs), m_clock(clock), m_settings(settings),
+      m_watchLock(new WatchLock(this)), m_locked(new ui::LockedControls(*m_watchLock, this)),
       m_link(new wire::Link(dialogs, this)), m_poller(new monitor::Poller(*m_link, *clock, this)),
       m_transfers(new transfer::Transfers(*m_link, *dialogs, this)),
       m_backups(new transfer::Backups(*m_link, *m_transfers, this)),
@@ -86,9 +94,12 @@ MainWindow::MainWindow(Dialogs *dialogs, Clock *clock, QSettings *settings, QWid
                    {m_ioPage, m_variablesPage, m_mbkPage, m_cuPage, m_axisPage, m_tasksPage}, *m_axisPage);
     installComparisons();
     health::install(*statusBar(), *this, *m_link, *m_poller, *m_clock);
-    journal::install(
-        *this, *m_viewMenu, *m_dialogs,
-        {*m_link, *m_clock, *m_poller, *m_transfers, *m_backups, [this] { return currentTabTitle(); }});
+    statusBar()->addPermanentWidget(buildWatchOnlySign());
+    journal::install(*this, *m_viewMenu, *m_dialogs,
+                     {*m_link, *m_clock, *m_poller, *m_transfers, *m_backups, *m_watchLock,
+                      [this] { return currentTabTitle(); }});
+    connect(m_watchLock, &WatchLock::changed, this, &MainWindow::showWatchLock);
+    showWatchLock(m_watchLock->locked());
 }
 
 MainWindow::~MainWindow()
@@ -193,29 +204,53 @@ QWidget *MainWindow::buildTopBar()
     m_statusLine->setMinimumWidth(charWidth(8, false));
     h->addWidget(m_statusLine, 2);
 
+    m_buttonWatchOnly = makeButton(QStringLiteral("buttonWatchOnly"), QStringLiteral("Watch only"));
+    m_buttonWatchOnly->setCheckable(true);
+    h->addWidget(m_buttonWatchOnly);
+    gap();
+
     m_buttonWindowClose = makeButton(QStringLiteral("buttonWindowClose"), QStringLiteral("Close"),
                                      QStringLiteral("Close the window and end the program"));
     h->addWidget(m_buttonWindowClose);
     return bar;
 }
 
+QLabel *MainWindow::buildWatchOnlySign()
+{
+    // In the status bar: seen from anywhere in the window, whatever the tab.
+    m_labelWatchOnly = named(new QLabel(QStringLiteral("WATCH ONLY")), QStringLiteral("labelWatchOnly"));
+    m_labelWatchOnly->setToolTip(QStringLiteral(
+        "Controls that change the controller are off; Watch only in the top bar unlocks them"));
+    QFont lf = m_labelWatchOnly->font();
+    lf.setBold(true);
+    m_labelWatchOnly->setFont(lf);
+    m_labelWatchOnly->setAlignment(Qt::AlignCenter);
+    m_labelWatchOnly->setContentsMargins(10, 1, 10, 1);
+    m_labelWatchOnly->setAutoFillBackground(true);
+    QPalette lp = m_labelWatchOnly->palette();
+    lp.setColor(QPalette::Window, kAmber);
+    lp.setColor(QPalette::WindowText, kWatchOnlyText);
+    m_labelWatchOnly->setPalette(lp);
+    return m_labelWatchOnly;
+}
+
 void MainWindow::buildPages()
 {
     m_tabview = named(new QTabWidget, QStringLiteral("tabview"));
     m_tabview->setAccessibleName(QStringLiteral("Pages"));
-    m_consolePage = new console::ConsolePage(*m_link, *m_dialogs);
+    m_consolePage = new console::ConsolePage(*m_link, *m_dialogs, *m_watchLock);
     const struct
     {
         QWidget *page;
         const char *label;
     } pages[monitor::kTabCount] = {
         {m_consolePage, "Console"},
-        {m_ioPage = new monitor::IoPage(*m_link), "I/O"},
-        {m_variablesPage = new panels::VariablesPage(*m_link), "Variables"},
-        {m_mbkPage = new panels::MbkPage(*m_link), "MBK"},
-        {m_cuPage = new monitor::CuPage(*m_link), "CU"},
-        {m_axisPage = new axis::AxisPage(*m_link, *m_dialogs), "Axis"},
-        {m_tasksPage = new panels::TasksPage(*m_link), "Tasks"},
+        {m_ioPage = new monitor::IoPage(*m_link, *m_watchLock), "I/O"},
+        {m_variablesPage = new panels::VariablesPage(*m_link, *m_watchLock), "Variables"},
+        {m_mbkPage = new panels::MbkPage(*m_link, *m_watchLock), "MBK"},
+        {m_cuPage = new monitor::CuPage(*m_link, *m_watchLock), "CU"},
+        {m_axisPage = new axis::AxisPage(*m_link, *m_dialogs, *m_watchLock), "Axis"},
+        {m_tasksPage = new panels::TasksPage(*m_link, *m_watchLock), "Tasks"},
     };
     for (int i = 0; i < monitor::kTabCount; ++i) {
         pages[i].page->setProperty("identifier", monitor::tabIdentifier(static_cast<monitor::Tab>(i)));
@@ -319,7 +354,7 @@ void MainWindow::setConnectedControlsEnabled(bool connected)
     for (QWidget *w : {m_buttonDisconnect, m_buttonStartPolling, m_buttonStopPolling})
         w->setEnabled(connected);
     m_consolePage->setConnected(connected);
-    m_openFileAction->setEnabled(connected);
+    m_locked->setEnabled(m_openFileAction, connected);
     m_addressField->setReadOnly(connected);
     m_statusLine->setReadOnly(true); // the status line is never typed into
     m_timeoutField->setReadOnly(connected);
@@ -335,9 +370,40 @@ void MainWindow::showAbout()
 
 void MainWindow::installComparisons()
 {
-    transfer::installCompare(this, *m_link, *m_transfers, *m_dialogs, m_consolePage->sidePanel(), m_fileMenu);
-    transfer::installBackups(this, m_fileMenu, *m_link, *m_backups, *m_dialogs,
+    transfer::installCompare(this, *m_link, *m_transfers, *m_dialogs, *m_watchLock,
+                             m_consolePage->sidePanel(), m_fileMenu);
+    transfer::installBackups(this, m_fileMenu, *m_link, *m_backups, *m_dialogs, *m_watchLock,
                              [this] { return m_link->address(); });
+}
+
+void MainWindow::onWatchOnlyClicked(bool checked)
+{
+    // Locking takes a click; unlocking a reason, for the operator journal.
+    // Nothing is sent, so neither waits for the exchange slot.
+    if (checked) {
+        m_watchLock->lock();
+    } else {
+        const QString reason = m_dialogs->askText(
+            QStringLiteral("Unlock Controls"),
+            QStringLiteral("Why are the controls unlocked? The reason goes into the operator journal."));
+        m_watchLock->unlock(reason);
+    }
+    // An empty reason or Cancel leaves the lock on, and the button with it.
+    showWatchLock(m_watchLock->locked());
+}
+
+void MainWindow::showWatchLock(bool locked)
+{
+    m_buttonWatchOnly->setChecked(locked);
+    m_buttonWatchOnly->setToolTip(locked ? kWatchOnlyOn : kWatchOnlyOff);
+    // Locked, the button stands out in the colour of the status bar's sign.
+    QPalette p;
+    if (locked) {
+        p.setColor(QPalette::Button, kAmber);
+        p.setColor(QPalette::ButtonText, kWatchOnlyText);
+    }
+    m_buttonWatchOnly->setPalette(p);
+    m_labelWatchOnly->setVisible(locked);
 }
 
 void MainWindow::updateBkpControls()
@@ -456,6 +522,7 @@ void MainWindow::wireLink()
     connect(m_buttonConnect, &QPushButton::clicked, this, &MainWindow::onConnectClicked);
     connect(m_buttonDisconnect, &QPushButton::clicked, this, &MainWindow::disconnectController);
     connect(m_buttonWindowClose, &QPushButton::clicked, this, &QWidget::close);
+    connect(m_buttonWatchOnly, &QPushButton::clicked, this, &MainWindow::onWatchOnlyClicked);
 }
 
 // ---------------------------------------------------------------- polling and pages

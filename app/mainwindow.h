@@ -39,9 +39,13 @@ namespace transfer {
 class Backups;
 class Transfers;
 } // namespace transfer
+namespace ui {
+class LockedControls;
+}
 
 class Clock;
 class Dialogs;
+class WatchLock;
 class QAction;
 class QCloseEvent;
 class QLabel;
@@ -68,6 +72,9 @@ public:
     monitor::Poller &poller() { return *m_poller; }
     transfer::Transfers &transfers() { return *m_transfers; }
     tools::DebugTools &debugTools() { return *m_debugTools; }
+    // While on, every control that changes the machine is off; the top bar's
+    // "Watch only" button turns it on, and off for a reason.
+    WatchLock &watchLock() { return *m_watchLock; }
 
     console::ConsolePage &consolePage() { return *m_consolePage; }
     monitor::IoPage &ioPage() { return *m_ioPage; }
@@ -111,6 +118,7 @@ protected:
 private:
     void buildMenus();
     QWidget *buildTopBar();
+    QLabel *buildWatchOnlySign();
     void buildPages();
     void restoreState();
     void loadSettings();
@@ -122,6 +130,8 @@ private:
     void wireMenus();
 
     void onConnectClicked();
+    void onWatchOnlyClicked(bool checked);
+    void showWatchLock(bool locked);
     void onStateChanged(wire::State state, wire::Reason reason);
     void installComparisons();
     QCoro::Task<> closeWhenDown();
@@ -134,6 +144,8 @@ private:
     Clock *m_clock = nullptr;
     QSettings *m_settings = nullptr;
     // Children of the window.
+    WatchLock *m_watchLock = nullptr;
+    ui::LockedControls *m_locked = nullptr;
     wire::Link *m_link = nullptr;
     monitor::Poller *m_poller = nullptr;
     transfer::Transfers *m_transfers = nullptr;
@@ -158,7 +170,9 @@ private:
     QPushButton *m_buttonStopPolling = nullptr;
     QLabel *m_activityIndicator = nullptr;
     QLineEdit *m_statusLine = nullptr;
+    QPushButton *m_buttonWatchOnly = nullptr;
     QPushButton *m_buttonWindowClose = nullptr;
+    QLabel *m_labelWatchOnly = nullptr;
     QTabWidget *m_tabview = nullptr;
 
     QMenu *m_fileMenu = nullptr;

@@ -10,6 +10,7 @@
 #include "monitor/banks.h"
 #include "monitor/polling.h"
 #include "ui/freshness.h"
+#include "ui/lockedcontrols.h"
 #include "ui/uihelpers.h"
 
 #include <QComboBox>
@@ -52,9 +53,20 @@ void showSignal(QLabel *lamp, bool on)
 
 } // namespace
 
-AxisPage::AxisPage(wire::Link &link, Dialogs &dialogs, QWidget *parent)
+AxisPage::AxisPage(wire::Link &link, Dialogs &dialogs, const WatchLock &lock, QWidget *parent)
     : ui::Page(parent), m_link(link), m_dialogs(dialogs), m_w(this)
 {
+    auto *locked = new ui::LockedControls(lock, this);
+    for (const auto &pad : m_w.jog) {
+        // Stopping an axis is always at hand.
+        locked->add({pad[0], pad[2]});
+    }
+    for (const auto &output : m_w.hOutput)
+        locked->add({output[0], output[1]});
+    // Teaching on Return in the point field, as the button does.
+    locked->add(
+        {m_w.teach, m_w.teachPoint, m_w.clearPositions, m_w.clearCounters, m_w.positionSet, m_w.listSet});
+
     // The point table starts at point 1.
     m_w.firstPoint->setText(QStringLiteral("1"));
     showRowPoints(m_firstPoint);

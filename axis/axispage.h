@@ -13,6 +13,7 @@
 
 class Dialogs;
 class QLabel;
+class WatchLock;
 
 namespace axis {
 
@@ -21,8 +22,10 @@ class AxisPage : public ui::Page
     Q_OBJECT
 
 public:
-    // `link` and `dialogs` outlive the page.
-    AxisPage(wire::Link &link, Dialogs &dialogs, QWidget *parent = nullptr);
+    // `link`, `dialogs` and `lock` outlive the page. While `lock` is on,
+    // nothing here moves, teaches, sets or switches: only the stop buttons
+    // of the jog pad stay.
+    AxisPage(wire::Link &link, Dialogs &dialogs, const WatchLock &lock, QWidget *parent = nullptr);
 
     // The point table, then (with a board chosen) the board selection when
     // due and the signals, positions, register and counters.

@@ -7,11 +7,13 @@
 #include "console/consoleview.h"
 #include "console/sidepanel.h"
 #include "core/dialogs.h"
+#include "core/watchlock.h"
 #include "link/link.h"
 #include "link/protocol.h"
 #include "link/sendpath.h"
 #include "link/textutil.h"
 #include "ui/controls.h"
+#include "ui/lockedcontrols.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -33,8 +35,9 @@ using namespace ui;
 
 namespace console {
 
-ConsolePage::ConsolePage(wire::Link &link, Dialogs &dialogs, QWidget *parent)
-    : ui::Page(parent), m_link(link), m_dialogs(dialogs)
+ConsolePage::ConsolePage(wire::Link &link, Dialogs &dialogs, const WatchLock &lock, QWidget *parent)
+    : ui::Page(parent), m_link(link), m_dialogs(dialogs), m_lock(lock),
+      m_locked(new ui::LockedControls(lock, this))
 {
     setupUi();
     wire();
@@ -151,7 +154,7 @@ void ConsolePage::setupUi()
     m_buttonEnterLine->setFocusPolicy(Qt::NoFocus);
     m_buttonList->setFocusPolicy(Qt::NoFocus);
 
-    m_side = new SidePanel;
+    m_side = new SidePanel(m_lock);
     h->addWidget(m_side);
 }
 
@@ -193,11 +196,14 @@ void ConsolePage::wire()
 
 void ConsolePage::setConnected(bool connected)
 {
-    for (QWidget *w : std::initializer_list<QWidget *>{
-             m_buttonRun, m_buttonCtrlA, m_buttonSend, m_commandBox, m_programLineBox, m_listStartBox,
-             m_buttonList, m_buttonEnterLine, m_buttonPickLine, m_buttonClearConsole, m_buttonCr, m_buttonQ,
-             m_liveOutputBox})
+    for (QWidget *w : std::initializer_list<QWidget *>{m_buttonSend, m_commandBox, m_listStartBox,
+                                                       m_buttonList, m_buttonPickLine, m_buttonClearConsole,
+                                                       m_buttonCr, m_buttonQ, m_liveOutputBox})
         w->setEnabled(connected);
+    // Running, the attention byte and program lines change the machine.
+    for (QWidget *w :
+         std::initializer_list<QWidget *>{m_buttonRun, m_buttonCtrlA, m_programLineBox, m_buttonEnterLine})
+        m_locked->setEnabled(w, connected);
     // A listing continues only after one was started.
     m_buttonListNext->setEnabled(false);
     m_side->setConnected(connected);
@@ -285,6 +291,10 @@ void ConsolePage::focusConsole()
 void ConsolePage::echoAndSend(const QString &line)
 {
     const wire::ConsoleLine c = wire::prepareConsoleLine(line);
+    if (m_lock.locked() && !readOnlyLine(c.trimmed)) {
+        consoleAppendScroll(QStringLiteral("\r\n") + notSentNote(c.trimmed));
+        return;
+    }
     if (c.firstIsLineNumber) {
         m_dialogs.alert(QStringLiteral("Not Command"));
         return;
@@ -514,14 +524,16 @@ bool ConsolePage::handleShortcutKey(QKeyEvent *event)
     case Qt::Key_Escape:
         focusConsole();
         break;
+    // Run, the attention byte and the program load change the machine: their
+    // keys do nothing while the watch-only lock is on, like their buttons.
     case Qt::Key_BracketRight:
-        if (control) {
+        if (control && !m_lock.locked()) {
             action(&ConsolePage::onRunClicked);
             focusConsole();
         }
         break;
     case Qt::Key_Backslash:
-        if (control) {
+        if (control && !m_lock.locked()) {
             action(&ConsolePage::onCtrlAClicked);
             focusConsole();
         }
@@ -533,7 +545,7 @@ bool ConsolePage::handleShortcutKey(QKeyEvent *event)
         }
         break;
     case Qt::Key_L:
-        if (control) {
+        if (control && !m_lock.locked()) {
             emit m_side->programLoadRequested(); // as its button does
             focusConsole();
         }

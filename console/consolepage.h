@@ -16,6 +16,11 @@ class QCheckBox;
 class QKeyEvent;
 class QLineEdit;
 class QPushButton;
+class WatchLock;
+
+namespace ui {
+class LockedControls;
+}
 
 namespace console {
 
@@ -28,7 +33,10 @@ class ConsolePage : public ui::Page, public ConsoleSink
     Q_OBJECT
 
 public:
-    ConsolePage(wire::Link &link, Dialogs &dialogs, QWidget *parent = nullptr);
+    // `link`, `dialogs` and `lock` outlive the page. While `lock` is on, the
+    // controls that change the machine are off and a typed line goes out
+    // only when it just reads.
+    ConsolePage(wire::Link &link, Dialogs &dialogs, const WatchLock &lock, QWidget *parent = nullptr);
     ~ConsolePage() override;
 
     // ---- the console, as other pages and objects reach it -----------------
@@ -44,7 +52,8 @@ public:
     // offers as a breakpoint target, a variable name or a listing start.
     QString consoleSelection() const override;
     void focusConsole() override;
-    // A command echoed on the console and sent; a program line is refused.
+    // A command echoed on the console and sent; a program line is refused,
+    // and so is a line that writes while the watch-only lock is on.
     void echoAndSend(const QString &line) override;
     // A program line stored in the controller: 0 when sent, -1 for no program
     // line (after an alert), -2 when the controller did not answer.
@@ -102,6 +111,8 @@ private:
 
     wire::Link &m_link;
     Dialogs &m_dialogs;
+    const WatchLock &m_lock;
+    ui::LockedControls *m_locked = nullptr;
     // Modifier snapshot, taken only when the modifiers change: Shift+F5
     // clears m_shiftHeld, and F5 pressed again with Shift still held sees
     // it cleared.

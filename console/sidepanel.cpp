@@ -2,6 +2,7 @@
 #include "console/sidepanel.h"
 
 #include "ui/controls.h"
+#include "ui/lockedcontrols.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -16,7 +17,8 @@ using namespace ui;
 
 namespace console {
 
-SidePanel::SidePanel(QWidget *parent) : QWidget(parent)
+SidePanel::SidePanel(const WatchLock &lock, QWidget *parent)
+    : QWidget(parent), m_locked(new ui::LockedControls(lock, this))
 {
     // Compact panels for debugging, transfers and tools.
     auto *side = new QVBoxLayout(this);
@@ -135,25 +137,31 @@ SidePanel::SidePanel(QWidget *parent) : QWidget(parent)
     for (const auto &[button, signal] : requests)
         connect(button, &QPushButton::clicked, this, signal);
     // The step controls wait for a breakpoint stop.
-    m_buttonBkpN->setEnabled(false);
-    m_buttonBkpT->setEnabled(false);
+    m_locked->setEnabled(m_buttonBkpN, false);
+    m_locked->setEnabled(m_buttonBkpT, false);
 }
 
 void SidePanel::setConnected(bool connected)
 {
+    // Saving, comparing and the tools that read go on while the lock is on.
     for (QWidget *w : std::initializer_list<QWidget *>{
-             m_buttonFileOpen, m_buttonFileSave, m_buttonPointLoad, m_buttonPointSave, m_buttonMbkLoad,
-             m_buttonMbkSave, m_buttonPointCompare, m_buttonMbkCompare, m_buttonRtcCheck, m_buttonRtcAdj,
-             m_buttonMon, m_buttonMonList, m_buttonBkpEnum, m_buttonBkpAddDel, m_textFieldBkpNumber,
-             m_buttonBkpAllClr})
+             m_buttonFileSave, m_buttonPointSave, m_buttonMbkSave, m_buttonPointCompare, m_buttonMbkCompare,
+             m_buttonRtcCheck, m_buttonMon, m_buttonMonList, m_buttonBkpEnum})
         w->setEnabled(connected);
+    // Loads, the clock set and the breakpoint changes write.
+    for (QWidget *w : std::initializer_list<QWidget *>{m_buttonFileOpen, m_buttonPointLoad, m_buttonMbkLoad,
+                                                       m_buttonRtcAdj, m_buttonBkpAddDel,
+                                                       m_textFieldBkpNumber, m_buttonBkpAllClr})
+        m_locked->setEnabled(w, connected);
 }
 
 void SidePanel::setBreakpointMode(bool stopped)
 {
-    for (QWidget *w : std::initializer_list<QWidget *>{m_buttonBkpN, m_buttonBkpT, m_buttonBkpVari,
-                                                       m_textFieldBkpVariName})
+    // Printing a variable at the stop reads; continuing and stepping run.
+    for (QWidget *w : std::initializer_list<QWidget *>{m_buttonBkpVari, m_textFieldBkpVariName})
         w->setEnabled(stopped);
+    for (QWidget *w : std::initializer_list<QWidget *>{m_buttonBkpN, m_buttonBkpT})
+        m_locked->setEnabled(w, stopped);
 }
 
 QString SidePanel::breakpointTarget() const

@@ -8,6 +8,11 @@
 
 class QLineEdit;
 class QPushButton;
+class WatchLock;
+
+namespace ui {
+class LockedControls;
+}
 
 namespace console {
 
@@ -16,7 +21,9 @@ class SidePanel : public QWidget
     Q_OBJECT
 
 public:
-    explicit SidePanel(QWidget *parent = nullptr);
+    // The loads, the clock set and the breakpoint changes stay off while
+    // `lock`, which outlives the panel, is on.
+    explicit SidePanel(const WatchLock &lock, QWidget *parent = nullptr);
 
     void setConnected(bool connected);
     // The controls that only make sense at a breakpoint stop.
@@ -48,6 +55,7 @@ signals:
     void breakpointVariableRequested();
 
 private:
+    ui::LockedControls *m_locked = nullptr;
     QPushButton *m_buttonFileOpen = nullptr;
     QPushButton *m_buttonFileSave = nullptr;
     QPushButton *m_buttonPointLoad = nullptr;

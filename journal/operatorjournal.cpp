@@ -1,6 +1,7 @@
 #include "journal/operatorjournal.h"
 
 #include "core/clock.h"
+#include "core/watchlock.h"
 #include "journal/operatorwords.h"
 #include "journal/sessionjournal.h"
 #include "link/link.h"
@@ -92,6 +93,11 @@ OperatorJournal::OperatorJournal(Sources sources, SessionJournal &session, QObje
     connect(&backups, &transfer::Backups::ended, this, &OperatorJournal::endTransfer);
     connect(&backups, &transfer::Backups::backedUp, this, [this](const QString &folder) {
         add(QStringLiteral("Controller backed up to %1").arg(QFileInfo(folder).fileName()));
+    });
+    const WatchLock &lock = m_sources.watchLock;
+    connect(&lock, &WatchLock::changed, this, [this, &lock](bool locked) {
+        add(locked ? QStringLiteral("Watch-only lock on")
+                   : QStringLiteral("Watch-only lock off: ") + lock.reason());
     });
 }
 

@@ -15,6 +15,7 @@
 
 class Clock;
 class QTimer;
+class WatchLock;
 
 namespace monitor {
 class Poller;
@@ -37,6 +38,8 @@ struct Sources
     monitor::Poller &poller;
     transfer::Transfers &transfers;
     transfer::Backups &backups;
+    // Turning it on and off (with the reason) is a line each.
+    const WatchLock &watchLock;
     // The selected page's title, as its tab shows it.
     std::function<QString()> pageTitle;
 };

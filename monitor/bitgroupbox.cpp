@@ -4,6 +4,7 @@
 #include "monitor/bits.h"
 #include "ui/controls.h"
 #include "ui/freshness.h"
+#include "ui/lockedcontrols.h"
 #include "ui/uihelpers.h"
 
 #include <QComboBox>
@@ -36,10 +37,11 @@ QColor lampColour(BitGroup group)
 
 } // namespace
 
-BitGroupBox::BitGroupBox(wire::Link &link, const Spec &spec, QWidget *parent)
+BitGroupBox::BitGroupBox(wire::Link &link, const Spec &spec, const WatchLock &lock, QWidget *parent)
     : QGroupBox(spec.title, parent), m_link(link), m_group(spec.group)
 {
     using namespace ui;
+    auto *locked = new LockedControls(lock, this);
     const int bits = lampCount(spec.group);
 
     m_popup =
@@ -58,6 +60,7 @@ BitGroupBox::BitGroupBox(wire::Link &link, const Spec &spec, QWidget *parent)
     QPushButton *clear = nullptr;
     if (forcing && spec.clearTag >= 0) {
         clear = makeButton(tagName(spec.clearTag), spec.clearCaption, spec.clearCaption);
+        locked->add(clear);
         connect(clear, &QPushButton::clicked, this,
                 [this] { m_link.enqueue([this] { return clearAll(); }); });
     }
@@ -87,6 +90,7 @@ BitGroupBox::BitGroupBox(wire::Link &link, const Spec &spec, QWidget *parent)
                                           QStringLiteral("Switch %1 %2 off").arg(lower, idx));
             on->setFixedWidth(bw);
             off->setFixedWidth(bw);
+            locked->add({on, off});
             connect(on, &QPushButton::clicked, this,
                     [this, k] { m_link.enqueue([this, k] { return force(k, true); }); });
             connect(off, &QPushButton::clicked, this,

@@ -16,6 +16,7 @@
 
 class QComboBox;
 class QLabel;
+class WatchLock;
 
 namespace wire {
 class Link;
@@ -50,7 +51,9 @@ public:
         bool headerOnTop = false;
     };
 
-    BitGroupBox(wire::Link &link, const Spec &spec, QWidget *parent = nullptr);
+    // The forcing and clear buttons stay off while `lock` is on; `link` and
+    // `lock` outlive the box.
+    BitGroupBox(wire::Link &link, const Spec &spec, const WatchLock &lock, QWidget *parent = nullptr);
 
     // The tick's part: reads the selected bank and shows it.
     QCoro::Task<> poll(wire::Link &link);

@@ -6,7 +6,7 @@
 
 namespace monitor {
 
-CuPage::CuPage(wire::Link &link, QWidget *parent) : ui::Page(parent)
+CuPage::CuPage(wire::Link &link, const WatchLock &lock, QWidget *parent) : ui::Page(parent)
 {
     auto *v = new QVBoxLayout(this);
     v->setSpacing(10);
@@ -23,7 +23,7 @@ CuPage::CuPage(wire::Link &link, QWidget *parent) : ui::Page(parent)
     out.offBase = 8;
     out.clearTag = 40;
     out.clearCaption = QStringLiteral("Clear all CU outputs");
-    m_outputs = new BitGroupBox(link, out);
+    m_outputs = new BitGroupBox(link, out, lock);
     v->addWidget(m_outputs);
 
     BitGroupBox::Spec inp;
@@ -33,7 +33,7 @@ CuPage::CuPage(wire::Link &link, QWidget *parent) : ui::Page(parent)
     inp.what = QStringLiteral("CU input");
     inp.popup = QStringLiteral("popupbuttonCuInpBank");
     inp.stat = QStringLiteral("labelCuInpStat");
-    m_inputs = new BitGroupBox(link, inp);
+    m_inputs = new BitGroupBox(link, inp, lock);
     v->addWidget(m_inputs);
     v->addStretch(1);
     for (BitGroupBox *g : {m_outputs, m_inputs})

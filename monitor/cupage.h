@@ -4,6 +4,8 @@
 
 #include "ui/page.h"
 
+class WatchLock;
+
 namespace wire {
 class Link;
 }
@@ -17,7 +19,8 @@ class CuPage : public ui::Page
     Q_OBJECT
 
 public:
-    explicit CuPage(wire::Link &link, QWidget *parent = nullptr);
+    // Forcing stays off while `lock` is on; `link` and `lock` outlive the page.
+    CuPage(wire::Link &link, const WatchLock &lock, QWidget *parent = nullptr);
 
     // Outputs, then inputs: one bit query each.
     QCoro::Task<> poll(wire::Link &link) override;

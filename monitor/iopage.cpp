@@ -6,7 +6,7 @@
 
 namespace monitor {
 
-IoPage::IoPage(wire::Link &link, QWidget *parent) : ui::Page(parent)
+IoPage::IoPage(wire::Link &link, const WatchLock &lock, QWidget *parent) : ui::Page(parent)
 {
     auto *v = new QVBoxLayout(this);
     v->setSpacing(10);
@@ -23,7 +23,7 @@ IoPage::IoPage(wire::Link &link, QWidget *parent) : ui::Page(parent)
     out.offBase = 8;
     out.clearTag = 40;
     out.clearCaption = QStringLiteral("Clear all outputs");
-    m_outputs = new BitGroupBox(link, out);
+    m_outputs = new BitGroupBox(link, out, lock);
     v->addWidget(m_outputs);
 
     BitGroupBox::Spec inp;
@@ -33,7 +33,7 @@ IoPage::IoPage(wire::Link &link, QWidget *parent) : ui::Page(parent)
     inp.what = QStringLiteral("Input");
     inp.popup = QStringLiteral("popupbuttonInpBank");
     inp.stat = QStringLiteral("labelInpStat");
-    m_inputs = new BitGroupBox(link, inp);
+    m_inputs = new BitGroupBox(link, inp, lock);
     v->addWidget(m_inputs);
 
     // The relays share the outputs' button names, with tags of their own.
@@ -49,7 +49,7 @@ IoPage::IoPage(wire::Link &link, QWidget *parent) : ui::Page(parent)
     rel.offBase = 28;
     rel.clearTag = 41;
     rel.clearCaption = QStringLiteral("Clear all relays");
-    m_relays = new BitGroupBox(link, rel);
+    m_relays = new BitGroupBox(link, rel, lock);
     v->addWidget(m_relays);
     v->addStretch(1);
     for (BitGroupBox *g : {m_outputs, m_inputs, m_relays})

@@ -7,6 +7,7 @@
 #include "monitor/bitgroupbox.h"
 #include "ui/controls.h"
 #include "ui/freshness.h"
+#include "ui/lockedcontrols.h"
 #include "ui/uihelpers.h"
 
 #include <QButtonGroup>
@@ -37,7 +38,7 @@ void setStepper(QSpinBox *stepper, qint64 value)
 
 } // namespace
 
-MbkPage::MbkPage(wire::Link &link, QWidget *parent) : ui::Page(parent), m_link(link)
+MbkPage::MbkPage(wire::Link &link, const WatchLock &lock, QWidget *parent) : ui::Page(parent), m_link(link)
 {
     auto *v = new QVBoxLayout(this);
     v->setSpacing(10);
@@ -116,6 +117,7 @@ MbkPage::MbkPage(wire::Link &link, QWidget *parent) : ui::Page(parent), m_link(l
     m_modData->setFixedWidth(charWidth(12));
     m_modAdr->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     m_modData->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    (new LockedControls(lock, this))->add({m_modAdr, m_modData});
     wf->addRow(caption(QStringLiteral("Address"), m_modAdr), m_modAdr);
     wf->addRow(caption(QStringLiteral("Value"), m_modData), m_modData);
     wf->addRow(hint(QStringLiteral("Return in Value writes it with the entry size.")));
@@ -130,7 +132,7 @@ MbkPage::MbkPage(wire::Link &link, QWidget *parent) : ui::Page(parent), m_link(l
     top->addStretch(1);
     v->addLayout(top);
 
-    v->addWidget(buildBitGroup());
+    v->addWidget(buildBitGroup(lock));
     v->addStretch(1);
 
     // The stepper acts on its arrows, and on a typed value once it is
@@ -156,7 +158,7 @@ MbkPage::MbkPage(wire::Link &link, QWidget *parent) : ui::Page(parent), m_link(l
     m_modData->setText(QStringLiteral("0"));
 }
 
-monitor::BitGroupBox *MbkPage::buildBitGroup()
+monitor::BitGroupBox *MbkPage::buildBitGroup(const WatchLock &lock)
 {
     monitor::BitGroupBox::Spec spec;
     spec.group = monitor::BitGroup::MbkBits;
@@ -172,7 +174,7 @@ monitor::BitGroupBox *MbkPage::buildBitGroup()
     spec.clearTag = 40;
     spec.clearCaption = QStringLiteral("Clear all MBK bits");
     spec.headerOnTop = true;
-    m_bits = new monitor::BitGroupBox(m_link, spec);
+    m_bits = new monitor::BitGroupBox(m_link, spec, lock);
     connect(m_bits, &monitor::BitGroupBox::replyRead, this, &ui::Page::replyRead);
     return m_bits;
 }

@@ -12,6 +12,7 @@
 class QLineEdit;
 class QRadioButton;
 class QSpinBox;
+class WatchLock;
 
 namespace monitor {
 class BitGroupBox;
@@ -26,7 +27,9 @@ class MbkPage : public ui::Page
 public:
     static constexpr int kRows = 8;
 
-    explicit MbkPage(wire::Link &link, QWidget *parent = nullptr);
+    // Writing words and forcing bits stay off while `lock` is on; `link` and
+    // `lock` outlive the page.
+    MbkPage(wire::Link &link, const WatchLock &lock, QWidget *parent = nullptr);
 
     // Reads the rows (odd rows only while they have an address) and the bit word.
     QCoro::Task<> poll(wire::Link &link) override;
@@ -43,7 +46,7 @@ private slots:
     void onSizeClicked();
 
 private:
-    monitor::BitGroupBox *buildBitGroup();
+    monitor::BitGroupBox *buildBitGroup(const WatchLock &lock);
     MbkSize size() const;
     // Lays the rows out from the typed start address, or (after a size
     // change) from row 0's address, whatever the start field holds typed.

@@ -7,6 +7,7 @@
 #include "panels/tasks.h"
 #include "ui/controls.h"
 #include "ui/freshness.h"
+#include "ui/lockedcontrols.h"
 #include "ui/uihelpers.h"
 
 #include <QFontMetrics>
@@ -24,7 +25,8 @@ using namespace ui;
 
 namespace panels {
 
-TasksPage::TasksPage(wire::Link &link, QWidget *parent) : ui::Page(parent), m_link(link)
+TasksPage::TasksPage(wire::Link &link, const WatchLock &lock, QWidget *parent)
+    : ui::Page(parent), m_link(link)
 {
     auto *h = new QHBoxLayout(this);
     h->setSpacing(10);
@@ -92,6 +94,7 @@ TasksPage::TasksPage(wire::Link &link, QWidget *parent) : ui::Page(parent), m_li
     auto *clearRow = new QHBoxLayout;
     m_areaClear = makeButton(QStringLiteral("buttonTaskMbkAreaClear"), QStringLiteral("Clear task area"),
                              QStringLiteral("Fill the task area of the memory blocks with 0"));
+    (new LockedControls(lock, this))->add(m_areaClear);
     clearRow->addWidget(m_areaClear);
     clearRow->addStretch(1);
     av->addLayout(clearRow);

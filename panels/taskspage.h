@@ -12,6 +12,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QSpinBox;
+class WatchLock;
 
 namespace panels {
 
@@ -22,7 +23,9 @@ class TasksPage : public ui::Page
 public:
     static constexpr int kRows = 8;
 
-    explicit TasksPage(wire::Link &link, QWidget *parent = nullptr);
+    // Clearing the task area stays off while `lock` is on; `link` and `lock`
+    // outlive the page.
+    TasksPage(wire::Link &link, const WatchLock &lock, QWidget *parent = nullptr);
 
     // Reads step and status of every row.
     QCoro::Task<> poll(wire::Link &link) override;

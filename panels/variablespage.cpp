@@ -9,6 +9,7 @@
 #include "panels/variables.h"
 #include "ui/controls.h"
 #include "ui/freshness.h"
+#include "ui/lockedcontrols.h"
 #include "ui/uihelpers.h"
 
 #include <QButtonGroup>
@@ -69,7 +70,8 @@ void showStyled(QLabel *label, const StyledPieces &pieces, const QString &plain)
 
 } // namespace
 
-VariablesPage::VariablesPage(wire::Link &link, QWidget *parent) : ui::Page(parent), m_link(link)
+VariablesPage::VariablesPage(wire::Link &link, const WatchLock &lock, QWidget *parent)
+    : ui::Page(parent), m_link(link)
 {
     auto *h = new QHBoxLayout(this);
     h->setSpacing(10);
@@ -133,6 +135,7 @@ VariablesPage::VariablesPage(wire::Link &link, QWidget *parent) : ui::Page(paren
     af->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
     m_modName = makeField(QStringLiteral("textfieldVariModName"), QString(), 12);
     m_modValue = makeField(QStringLiteral("textfieldVariModValue"), QString(), 12);
+    (new LockedControls(lock, this))->add({m_modName, m_modValue});
     af->addRow(caption(QStringLiteral("Name"), m_modName), m_modName);
     af->addRow(caption(QStringLiteral("Value"), m_modValue), m_modValue);
     af->addRow(hint(QStringLiteral("Return in Value assigns it.")));

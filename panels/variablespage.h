@@ -13,6 +13,7 @@ class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QRadioButton;
+class WatchLock;
 
 namespace panels {
 
@@ -23,7 +24,9 @@ class VariablesPage : public ui::Page
 public:
     static constexpr int kRows = 8;
 
-    explicit VariablesPage(wire::Link &link, QWidget *parent = nullptr);
+    // Assigning stays off while `lock` is on; `link` and `lock` outlive the
+    // page.
+    VariablesPage(wire::Link &link, const WatchLock &lock, QWidget *parent = nullptr);
 
     // Reads every checked row with a valid name.
     QCoro::Task<> poll(wire::Link &link) override;

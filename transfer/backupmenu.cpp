@@ -4,6 +4,7 @@
 #include "link/link.h"
 #include "transfer/backups.h"
 #include "transfer/restorewindow.h"
+#include "ui/lockedcontrols.h"
 
 #include <QAction>
 #include <QDir>
@@ -23,6 +24,7 @@ struct Context
     wire::Link *link;
     Backups *backups;
     Dialogs *dialogs;
+    const WatchLock *lock;
     std::function<QString()> controllerName;
     std::shared_ptr<QString> lastFolder; // where the folder dialogs start
 };
@@ -63,7 +65,7 @@ QCoro::Task<> restore(Context c, Backups::Plan plan, QPointer<RestoreWindow> sho
 
 void showPlan(const Context &c, const Backups::Plan &plan)
 {
-    auto *shown = new RestoreWindow(plan, c.window);
+    auto *shown = new RestoreWindow(plan, *c.lock, c.window);
     const quint64 generation = plan.generation;
     const auto off = [shown] {
         shown->disableRestore(QStringLiteral(
@@ -112,10 +114,10 @@ QString chooseFolder(const Context &c, const QString &title, const QString &mess
 } // namespace
 
 void installBackups(QWidget *window, QMenu *fileMenu, wire::Link &link, Backups &backups, Dialogs &dialogs,
-                    std::function<QString()> controllerName)
+                    const WatchLock &lock, std::function<QString()> controllerName)
 {
     const Context c{
-        window, &link, &backups, &dialogs, std::move(controllerName), std::make_shared<QString>()};
+        window, &link, &backups, &dialogs, &lock, std::move(controllerName), std::make_shared<QString>()};
     auto *backUpAction = new QAction(QStringLiteral("Back Up Controller\u2026"), window);
     backUpAction->setObjectName(QStringLiteral("menuBackUp"));
     backUpAction->setStatusTip(
@@ -136,13 +138,20 @@ void installBackups(QWidget *window, QMenu *fileMenu, wire::Link &link, Backups 
             c.link->enqueue([c, folder] { return planRestore(c, folder); });
     });
     fileMenu->addSeparator();
-    for (QAction *action : {backUpAction, restoreAction}) {
-        action->setEnabled(link.up());
-        QObject::connect(&link, &wire::Link::stateChanged, action, [action](wire::State state, wire::Reason) {
-            action->setEnabled(state == wire::State::LoggingIn || state == wire::State::Ready);
-        });
-        fileMenu->addAction(action);
-    }
+    // Both are on while the link is up; the lock has the last word on the
+    // restore.
+    auto *locked = new ui::LockedControls(lock, restoreAction);
+    const auto enable = [backUpAction, restoreAction, locked](bool up) {
+        backUpAction->setEnabled(up);
+        locked->setEnabled(restoreAction, up);
+    };
+    enable(link.up());
+    QObject::connect(&link, &wire::Link::stateChanged, restoreAction,
+                     [enable](wire::State state, wire::Reason) {
+                         enable(state == wire::State::LoggingIn || state == wire::State::Ready);
+                     });
+    fileMenu->addAction(backUpAction);
+    fileMenu->addAction(restoreAction);
 }
 
 } // namespace transfer

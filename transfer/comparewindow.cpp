@@ -2,6 +2,7 @@
 
 #include "transfer/texts.h"
 #include "ui/controls.h"
+#include "ui/lockedcontrols.h"
 
 #include <QAbstractTableModel>
 #include <QHBoxLayout>
@@ -202,19 +203,21 @@ void ComparePane::build(const QString &summary)
     v->addWidget(m_tree, 1);
 }
 
-CompareWindow::CompareWindow(Kind kind, const QString &path, const TableComparison &c, QWidget *parent)
+CompareWindow::CompareWindow(Kind kind, const QString &path, const TableComparison &c, const WatchLock &lock,
+                             QWidget *parent)
     : QDialog(parent), m_kind(kind), m_path(path)
 {
-    build(new ComparePane(kind, path, c));
+    build(new ComparePane(kind, path, c), lock);
 }
 
-CompareWindow::CompareWindow(const QString &path, const ProgramComparison &c, QWidget *parent)
+CompareWindow::CompareWindow(const QString &path, const ProgramComparison &c, const WatchLock &lock,
+                             QWidget *parent)
     : QDialog(parent), m_kind(Kind::Program), m_path(path)
 {
-    build(new ComparePane(path, c));
+    build(new ComparePane(path, c), lock);
 }
 
-void CompareWindow::build(ComparePane *pane)
+void CompareWindow::build(ComparePane *pane, const WatchLock &lock)
 {
     setObjectName(QStringLiteral("compareWindow"));
     setWindowTitle(title(m_kind));
@@ -233,6 +236,8 @@ void CompareWindow::build(ComparePane *pane)
                        QStringLiteral("Load this file into the controller, as the load does"));
     QPushButton *closeButton = ui::makeButton(QStringLiteral("buttonCompareClose"), QStringLiteral("Close"));
     closeButton->setDefault(true);
+    m_locked = new ui::LockedControls(lock, this);
+    m_locked->add(load);
     buttons->addWidget(load);
     buttons->addWidget(closeButton);
     v->addLayout(buttons);
@@ -240,7 +245,7 @@ void CompareWindow::build(ComparePane *pane)
     connect(load, &QPushButton::clicked, this, [this] {
         // Off while the request waits for its turn: a second press would
         // queue a second load.
-        m_load->setEnabled(false);
+        m_locked->setEnabled(m_load, false);
         emit loadRequested();
     });
     resize(720, 480);
@@ -248,7 +253,7 @@ void CompareWindow::build(ComparePane *pane)
 
 void CompareWindow::disableLoad(LoadOff why)
 {
-    m_load->setEnabled(false);
+    m_locked->setEnabled(m_load, false);
     if (m_loadIsOff)
         return;
     m_loadIsOff = true;

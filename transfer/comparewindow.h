@@ -11,6 +11,11 @@
 class QLabel;
 class QPushButton;
 class QTreeView;
+class WatchLock;
+
+namespace ui {
+class LockedControls;
+}
 
 namespace transfer {
 
@@ -37,8 +42,11 @@ class CompareWindow : public QDialog
     Q_OBJECT
 
 public:
-    CompareWindow(Kind kind, const QString &path, const TableComparison &c, QWidget *parent = nullptr);
-    CompareWindow(const QString &path, const ProgramComparison &c, QWidget *parent = nullptr);
+    // Load stays off while `lock`, which outlives the window, is on.
+    CompareWindow(Kind kind, const QString &path, const TableComparison &c, const WatchLock &lock,
+                  QWidget *parent = nullptr);
+    CompareWindow(const QString &path, const ProgramComparison &c, const WatchLock &lock,
+                  QWidget *parent = nullptr);
 
     Kind kind() const { return m_kind; }
     QString path() const { return m_path; }
@@ -54,12 +62,13 @@ signals:
     void loadRequested();
 
 private:
-    void build(ComparePane *pane);
+    void build(ComparePane *pane, const WatchLock &lock);
 
     Kind m_kind;
     QString m_path;
     QLabel *m_loadOff = nullptr;
     QPushButton *m_load = nullptr;
+    ui::LockedControls *m_locked = nullptr;
     bool m_loadIsOff = false;
 };
 

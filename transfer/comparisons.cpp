@@ -33,6 +33,7 @@ struct Context
     wire::Link *link;
     Transfers *transfers;
     Dialogs *dialogs;
+    const WatchLock *lock;
 };
 
 // What a comparison was made of: Load may load only that, and only over the
@@ -138,8 +139,8 @@ void show(const Context &c, const Basis &basis, const Comparing::Result &result)
     Transfers &transfers = *c.transfers;
     CompareWindow *shown =
         std::holds_alternative<ProgramComparison>(result)
-            ? new CompareWindow(basis.path, std::get<ProgramComparison>(result), c.window)
-            : new CompareWindow(basis.kind, basis.path, std::get<TableComparison>(result), c.window);
+            ? new CompareWindow(basis.path, std::get<ProgramComparison>(result), *c.lock, c.window)
+            : new CompareWindow(basis.kind, basis.path, std::get<TableComparison>(result), *c.lock, c.window);
     keepLoadHonest(shown, link, basis);
     // The link or the file may have changed while the comparison was made.
     if (!sameConnection(link, basis))
@@ -190,9 +191,9 @@ QCoro::Task<> compare(Context c, Kind kind)
 } // namespace
 
 void installCompare(QWidget *window, wire::Link &link, Transfers &transfers, Dialogs &dialogs,
-                    console::SidePanel &panel, QMenu *fileMenu)
+                    const WatchLock &lock, console::SidePanel &panel, QMenu *fileMenu)
 {
-    const Context c{window, &link, &transfers, &dialogs};
+    const Context c{window, &link, &transfers, &dialogs, &lock};
     const auto request = [c](Kind kind) {
         return [c, kind] { c.link->enqueue([c, kind] { return compare(c, kind); }); };
     };

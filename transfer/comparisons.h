@@ -10,6 +10,7 @@
 class Dialogs;
 class QMenu;
 class QWidget;
+class WatchLock;
 
 namespace console {
 class SidePanel;
@@ -26,9 +27,10 @@ class Transfers;
 // Adds "Compare…" beside the point and MBK loads of the console's side panel
 // `panel` and "Compare Points…", "Compare MBK…" and "Compare Program…" to the
 // File menu `fileMenu`. Each request runs as a link action. `window` parents
-// the compare windows and the menu entries; `link`, `transfers` and `dialogs`
-// outlive it. Called once, from the window's constructor.
+// the compare windows and the menu entries; `link`, `transfers`, `dialogs` and
+// `lock` outlive it. Comparing reads only, so it goes on while `lock` is on;
+// the windows' Load does not. Called once, from the window's constructor.
 void installCompare(QWidget *window, wire::Link &link, Transfers &transfers, Dialogs &dialogs,
-                    console::SidePanel &panel, QMenu *fileMenu);
+                    const WatchLock &lock, console::SidePanel &panel, QMenu *fileMenu);
 
 } // namespace transfer

@@ -2,6 +2,7 @@
 
 #include "transfer/comparewindow.h"
 #include "ui/controls.h"
+#include "ui/lockedcontrols.h"
 
 #include <QDir>
 #include <QGroupBox>
@@ -36,7 +37,8 @@ QString summaryOf(const Backups::Plan &plan)
 
 } // namespace
 
-RestoreWindow::RestoreWindow(const Backups::Plan &plan, QWidget *parent) : QDialog(parent), m_plan(plan)
+RestoreWindow::RestoreWindow(const Backups::Plan &plan, const WatchLock &lock, QWidget *parent)
+    : QDialog(parent), m_plan(plan), m_locked(new ui::LockedControls(lock, this))
 {
     setObjectName(QStringLiteral("restoreWindow"));
     setWindowTitle(QStringLiteral("Restore Controller"));
@@ -73,6 +75,7 @@ RestoreWindow::RestoreWindow(const Backups::Plan &plan, QWidget *parent) : QDial
                        QStringLiteral("Load the backup's points, MBK words and program into the controller"));
     QPushButton *closeButton = ui::makeButton(QStringLiteral("buttonRestoreClose"), QStringLiteral("Close"));
     closeButton->setDefault(true);
+    m_locked->add(m_restore);
     buttons->addWidget(m_restore);
     buttons->addWidget(closeButton);
     v->addLayout(buttons);
@@ -80,7 +83,7 @@ RestoreWindow::RestoreWindow(const Backups::Plan &plan, QWidget *parent) : QDial
     connect(m_restore, &QPushButton::clicked, this, [this] {
         // Off while the request waits for its turn: a second press would
         // queue a second restore.
-        m_restore->setEnabled(false);
+        m_locked->setEnabled(m_restore, false);
         emit restoreRequested();
     });
     resize(760, 680);
@@ -88,7 +91,7 @@ RestoreWindow::RestoreWindow(const Backups::Plan &plan, QWidget *parent) : QDial
 
 void RestoreWindow::disableRestore(const QString &why)
 {
-    m_restore->setEnabled(false);
+    m_locked->setEnabled(m_restore, false);
     if (m_isOff)
         return;
     m_isOff = true;
@@ -98,7 +101,7 @@ void RestoreWindow::disableRestore(const QString &why)
 
 void RestoreWindow::declined()
 {
-    m_restore->setEnabled(!m_isOff);
+    m_locked->setEnabled(m_restore, !m_isOff);
 }
 
 } // namespace transfer

@@ -9,6 +9,11 @@
 
 class QLabel;
 class QPushButton;
+class WatchLock;
+
+namespace ui {
+class LockedControls;
+}
 
 namespace transfer {
 
@@ -17,7 +22,8 @@ class RestoreWindow : public QDialog
     Q_OBJECT
 
 public:
-    RestoreWindow(const Backups::Plan &plan, QWidget *parent = nullptr);
+    // Restore stays off while `lock`, which outlives the window, is on.
+    RestoreWindow(const Backups::Plan &plan, const WatchLock &lock, QWidget *parent = nullptr);
 
     const Backups::Plan &plan() const { return m_plan; }
     // Switches Restore off for good and shows why; the first reason stays.
@@ -35,6 +41,7 @@ private:
     Backups::Plan m_plan;
     QLabel *m_off = nullptr;
     QPushButton *m_restore = nullptr;
+    ui::LockedControls *m_locked = nullptr;
     bool m_isOff = false;
 };
 

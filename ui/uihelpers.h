@@ -31,6 +31,7 @@ void showLamp(QWidget *lamp, const QString &what, bool on, const QColor &onColou
 inline const QColor kRed{255, 0, 0};
 inline const QColor kGreen{0, 200, 0};
 inline const QColor kOrange{255, 128, 0};
+inline const QColor kAmber{255, 191, 0};
 inline const QColor kBlue{0, 0, 255};
 inline const QColor kBlack{0, 0, 0};
 inline const QColor kLightGray{170, 170, 170};
