@@ -2,6 +2,7 @@
 
 #include "app/mainwindow.h"
 #include "core/dialogs.h"
+#include "core/watchlock.h"
 #include "link/link.h"
 #include "sim/server.h"
 
@@ -60,6 +61,8 @@ void BuiltInSimulator::showTitle(bool connected)
 
 void startFromCommandLine(const app::CommandLine &commandLine, MainWindow &window, BuiltInSimulator &builtIn)
 {
+    if (commandLine.watchOnly)
+        window.watchLock().lock();
     if (commandLine.simulator) {
         QTimer::singleShot(0, &builtIn, [&builtIn] { builtIn.connectMonitor(); });
     } else if (!commandLine.connectTo.isEmpty()) {

@@ -37,7 +37,8 @@ private:
     std::unique_ptr<sim::Server> m_server;
 };
 
-// Puts the command line's choices into effect as soon as the event loop runs,
-// that is once the window shows: --connect fills the address field and
+// Puts the command line's choices into effect: --watch-only locks the window
+// at once, before anything could be sent; as soon as the event loop runs,
+// that is once the window shows, --connect fills the address field and
 // connects, --simulator connects to the built-in simulator.
 void startFromCommandLine(const app::CommandLine &commandLine, MainWindow &window, BuiltInSimulator &builtIn);

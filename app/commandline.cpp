@@ -65,6 +65,10 @@ CommandLine parseCommandLine(const QStringList &arguments)
     const QCommandLineOption simulator(
         QStringLiteral("simulator"),
         QStringLiteral("Start the built-in controller simulator on a free loopback port and connect to it."));
+    const QCommandLineOption watchOnly(
+        QStringLiteral("watch-only"),
+        QStringLiteral("Start with the watch-only lock on: every control that changes the controller is off "
+                       "until the lock is turned off, for a reason, in the window."));
     const QCommandLineOption backup(
         QStringLiteral("backup"),
         QStringLiteral("Back up the controller's program, points and MBK words into a new folder in FOLDER; "
@@ -86,6 +90,7 @@ CommandLine parseCommandLine(const QStringList &arguments)
         QStringLiteral("FOLDER"));
     parser.addOption(connect);
     parser.addOption(simulator);
+    parser.addOption(watchOnly);
     parser.addOption(backup);
     parser.addOption(restore);
     parser.addOption(yes);
@@ -131,6 +136,7 @@ CommandLine parseCommandLine(const QStringList &arguments)
         c.connectTo = values.first().trimmed();
     }
     c.simulator = parser.isSet(simulator);
+    c.watchOnly = parser.isSet(watchOnly);
 
     const struct
     {
@@ -164,6 +170,9 @@ CommandLine parseCommandLine(const QStringList &arguments)
     if (c.task == CommandLine::Task::Restore && !c.yes)
         return failure(QStringLiteral("--restore replaces the controller's program, points and MBK words: "
                                       "add --yes to go ahead."));
+    if (c.headless() && c.watchOnly)
+        return failure(QStringLiteral("--watch-only is for the window: it cannot be combined with --backup, "
+                                      "--restore, --compare or --exec."));
     if (c.headless() && c.connectTo.isEmpty() && !c.simulator)
         return failure(QStringLiteral("--backup, --restore, --compare and --exec need --connect ADDRESS or "
                                       "--simulator."));

@@ -28,6 +28,7 @@ struct CommandLine
     Action action = Action::Run;
     QString connectTo;      // --connect: a checked host, host:port or [v6]:port
     bool simulator = false; // --simulator
+    bool watchOnly = false; // --watch-only: the window starts with the watch-only lock on
     Task task = Task::None;
     QString folder;       // --backup (the folder the backup goes into), --restore, --compare
     QStringList commands; // --exec, in order

@@ -42,45 +42,51 @@ private slots:
         QTest::addColumn<int>("action");
         QTest::addColumn<QString>("connectTo");
         QTest::addColumn<bool>("simulator");
+        QTest::addColumn<bool>("watchOnly");
         // Run: nothing; Fail: a pattern the message must match.
         QTest::addColumn<QString>("says");
         const int run = int(Action::Run), fail = int(Action::Fail);
 
-        QTest::newRow("nothing") << QStringList{} << run << "" << false << "";
+        QTest::newRow("nothing") << QStringList{} << run << "" << false << false << "";
         QTest::newRow("connect") << QStringList{"--connect", "127.0.0.1:2323"} << run << "127.0.0.1:2323"
-                                 << false << "";
+                                 << false << false << "";
         QTest::newRow("connect= v6") << QStringList{"--connect=[::1]:2323"} << run << "[::1]:2323" << false
-                                     << "";
+                                     << false << "";
         QTest::newRow("bare host") << QStringList{"--connect", " localhost "} << run << "localhost" << false
-                                   << "";
-        QTest::newRow("simulator") << QStringList{"--simulator"} << run << "" << true << "";
-        QTest::newRow("Qt's options")
-            << QStringList{"-platform", "offscreen", "--simulator", "-reverse"} << run << "" << true << "";
+                                   << false << "";
+        QTest::newRow("simulator") << QStringList{"--simulator"} << run << "" << true << false << "";
+        QTest::newRow("watch only") << QStringList{"--watch-only"} << run << "" << false << true << "";
+        QTest::newRow("watch only, connecting") << QStringList{"--connect", "127.0.0.1:2323", "--watch-only"}
+                                                << run << "127.0.0.1:2323" << false << true << "";
+        QTest::newRow("Qt's options") << QStringList{"-platform", "offscreen", "--simulator", "-reverse"}
+                                      << run << "" << true << false << "";
         QTest::newRow("help")
-            << QStringList{"--help"} << int(Action::ShowHelp) << "" << false
+            << QStringList{"--help"} << int(Action::ShowHelp) << "" << false << false
             << "^Usage: quorin-monitor \\[options\\][\\s\\S]*exit[\\s\\S]*--connect "
-               "<ADDRESS>[\\s\\S]*--simulator"
+               "<ADDRESS>[\\s\\S]*--simulator[\\s\\S]*--watch-only"
                "[\\s\\S]*--backup <FOLDER>[\\s\\S]*--restore <FOLDER>[\\s\\S]*--yes[\\s\\S]*--exec <COMMAND>"
                "[\\s\\S]*--compare <FOLDER>";
-        QTest::newRow("-h") << QStringList{"-h"} << int(Action::ShowHelp) << "" << false << "^Usage:";
+        QTest::newRow("-h") << QStringList{"-h"} << int(Action::ShowHelp) << "" << false << false
+                            << "^Usage:";
         QTest::newRow("help-all") << QStringList{"--help-all"} << int(Action::ShowHelp) << "" << false
-                                  << "^Usage:";
+                                  << false << "^Usage:";
         QTest::newRow("version") << QStringList{"--version"} << int(Action::ShowVersion) << "" << false
-                                 << "^quorin-monitor \\d+\\.\\d+(\\.\\d+)*\\n$";
+                                 << false << "^quorin-monitor \\d+\\.\\d+(\\.\\d+)*\\n$";
 
-        QTest::newRow("unknown") << QStringList{"--bogus"} << fail << "" << false << "bogus[\\s\\S]*--help";
-        QTest::newRow("no address") << QStringList{"--connect"} << fail << "" << false << "connect";
+        QTest::newRow("unknown") << QStringList{"--bogus"} << fail << "" << false << false
+                                 << "bogus[\\s\\S]*--help";
+        QTest::newRow("no address") << QStringList{"--connect"} << fail << "" << false << false << "connect";
         QTest::newRow("empty address")
-            << QStringList{"--connect", ""} << fail << "" << false << "not an address";
+            << QStringList{"--connect", ""} << fail << "" << false << false << "not an address";
         QTest::newRow("port too big") << QStringList{"--connect", "127.0.0.1:65536"} << fail << "" << false
-                                      << "'127.0.0.1:65536' is not an address";
+                                      << false << "'127.0.0.1:65536' is not an address";
         QTest::newRow("open bracket")
-            << QStringList{"--connect", "[::1:23"} << fail << "" << false << "not an address";
+            << QStringList{"--connect", "[::1:23"} << fail << "" << false << false << "not an address";
         QTest::newRow("both") << QStringList{"--simulator", "--connect", "127.0.0.1"} << fail << "" << false
-                              << "together";
+                              << false << "together";
         QTest::newRow("twice") << QStringList{"--connect", "127.0.0.1", "--connect", "::1"} << fail << ""
-                               << false << "more than once";
-        QTest::newRow("stray word") << QStringList{"127.0.0.1"} << fail << "" << false
+                               << false << false << "more than once";
+        QTest::newRow("stray word") << QStringList{"127.0.0.1"} << fail << "" << false << false
                                     << "unexpected argument";
     }
     void parse()
@@ -89,12 +95,14 @@ private slots:
         QFETCH(int, action);
         QFETCH(QString, connectTo);
         QFETCH(bool, simulator);
+        QFETCH(bool, watchOnly);
         QFETCH(QString, says);
         const CommandLine c = parsed(options);
         QCOMPARE(int(c.action), action);
         QCOMPARE(c.exitCode(), c.action == Action::Fail ? 2 : 0);
         QCOMPARE(c.connectTo, connectTo);
         QCOMPARE(c.simulator, simulator);
+        QCOMPARE(c.watchOnly, watchOnly);
         if (!says.isEmpty())
             QVERIFY2(QRegularExpression(says).match(c.text).hasMatch(), qPrintable(c.text));
         if (c.action == Action::Fail)
@@ -129,6 +137,8 @@ private slots:
             << QStringList{"--simulator", "--backup", "/a", "--backup", "/b"} << fail << "more than once";
         QTest::newRow("empty folder")
             << QStringList{"--simulator", "--compare", " "} << fail << "needs a folder";
+        QTest::newRow("watch only without a window")
+            << QStringList{"--simulator", "--watch-only", "--exec", "PR 1"} << fail << "for the window";
     }
     void headlessOptions()
     {

@@ -1,7 +1,9 @@
 // The watch-only lock against the simulator: which controls it turns off and
 // which it leaves on, that unlocking gives back what the other rules say, what
 // the console still sends and which keys it refuses, the reason asked for on
-// unlocking and its journal line.
+// unlocking and its journal line, and --watch-only.
+#include "app/builtinsimulator.h"
+#include "app/commandline.h"
 #include "journal/operatorjournal.h"
 #include "support/fixture.h"
 #include "support/widgets.h"
@@ -396,6 +398,24 @@ private slots:
         const QList<journal::OperatorEntry> entries =
             f.window->findChild<journal::OperatorJournal *>()->today();
         QCOMPARE(entries.last().time, f.clock.value);
+    }
+
+    // --watch-only: the window is locked before it first connects.
+    void watchOnlyOptionStartsLocked()
+    {
+        MonitorFixture f(MonitorFixture::makeOptions(), true);
+        BuiltInSimulator builtIn(*f.window);
+        const app::CommandLine c = app::parseCommandLine(
+            {QStringLiteral("quorin-monitor"), QStringLiteral("--watch-only"), QStringLiteral("--connect"),
+             QStringLiteral("127.0.0.1:%1").arg(f.sim->port())});
+        startFromCommandLine(c, *f.window, builtIn);
+        QVERIFY(locked(f));
+        QVERIFY(
+            f.waitFor([&] { return f.link().up() && f.consoleText().endsWith(QLatin1Char('#')); }, 10000));
+        QCOMPARE(usable(f, "buttonRun"), std::optional<bool>(false));
+        QCOMPARE(usable(f, "buttonSend"), std::optional<bool>(true));
+        QVERIFY(unlock(f, kReason));
+        QCOMPARE(usable(f, "buttonRun"), std::optional<bool>(true));
     }
 };
 
