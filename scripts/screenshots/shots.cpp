@@ -76,6 +76,7 @@ public:
     bool statusBar();
     bool stale();
     bool journal();
+    bool watchOnly();
 
     void reportAlerts() const;
 
@@ -211,6 +212,36 @@ bool Shots::journal()
     show->trigger();
     m_f.window->resize(size);
     return ok;
+}
+
+// The watch-only lock on the I/O page: the lamps go on being polled, the
+// forcing buttons are off, the lock button and the status bar say so.
+bool Shots::watchOnly()
+{
+    if (!selectTab(QStringLiteral("1")))
+        return false;
+    machine({QStringLiteral("CLR_OUTP 1"), QStringLiteral("ON 1"), QStringLiteral("ON 4"),
+             QStringLiteral("ON 5")});
+    QPushButton *lock = button(QStringLiteral("buttonWatchOnly"));
+    lock->click();
+    if (!waitFor(
+            [&] {
+                return label(QStringLiteral("labelOutStat"))->text() == QLatin1String("&H32") &&
+                       label(QStringLiteral("labelInpStat"))->text() == QLatin1String("&H32");
+            },
+            "inputs following the outputs"))
+        return false;
+    // A few more ticks, so that the first reading of every number is laid
+    // out and the status bar has its round trip and tick counts.
+    QTest::qWait(1000);
+    const bool ok = check(lock->isChecked() && !button(QStringLiteral("buttonOutOnOff0"))->isEnabled() &&
+                              label(QStringLiteral("labelWatchOnly"))->isVisible(),
+                          "the lock") &&
+                    save(QStringLiteral("watch-only.png"));
+    m_f.dialogs.setNextText(QStringLiteral("screenshots taken"));
+    lock->click();
+    machine({QStringLiteral("CLR_OUTP 1")});
+    return ok && check(!lock->isChecked(), "unlocking");
 }
 
 void Shots::machine(const QStringList &lines)
@@ -725,7 +756,8 @@ int main(int argc, char **argv)
         QStringLiteral("only"),
         QStringLiteral(
             "Comma-separated shots to take (console, io, variables, mbk, cu, "
-            "axis, tasks, breakpoint, trend, compare, restore, statusbar, journal, stale); all by default."),
+            "axis, tasks, breakpoint, trend, compare, restore, statusbar, journal, stale, watchonly); all by "
+            "default."),
         QStringLiteral("names"));
     QCommandLineOption sizeOpt(
         QStringLiteral("size"),
@@ -773,6 +805,7 @@ int main(int argc, char **argv)
         {"statusbar", &Shots::statusBar},
         {"journal", &Shots::journal},
         {"stale", &Shots::stale},
+        {"watchonly", &Shots::watchOnly},
     };
     bool ok = shots.start();
     for (const auto &s : scenarios) {
