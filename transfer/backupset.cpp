@@ -13,7 +13,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QTemporaryDir>
 
 namespace transfer {
@@ -49,22 +48,6 @@ bool isPrompt(const QString &line)
 QString hexHash(const QByteArray &bytes)
 {
     return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
-}
-
-// Writes `bytes` to `path` whole or not at all; the reason when not.
-QString writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return file.errorString();
-    if (file.write(bytes) != bytes.size()) {
-        const QString why = file.errorString();
-        file.cancelWriting();
-        return why;
-    }
-    if (!file.commit())
-        return file.errorString();
-    return QString();
 }
 
 QString quotedName(const QString &name)
@@ -157,7 +140,7 @@ WrittenBackup writeBackup(const QString &parentDir, const BackupMeta &meta,
             return {QString(),
                     QStringLiteral("The controller's %1 holds text that Shift-JIS cannot represent.")
                         .arg(tableWord(kind))};
-        const QString why = writeBytes(partial.filePath(fileName), bytes);
+        const QString why = writeWholeFile(partial.filePath(fileName), bytes);
         if (!why.isEmpty())
             return {QString(), quotedName(fileName) + QStringLiteral(": ") + why};
         files.append(QJsonObject{{QStringLiteral("table"), tableWord(kind)},
@@ -172,7 +155,7 @@ WrittenBackup writeBackup(const QString &parentDir, const BackupMeta &meta,
         {QStringLiteral("monitorVersion"), meta.monitorVersion},
         {QStringLiteral("files"), files},
     };
-    const QString why = writeBytes(partial.filePath(kManifest), QJsonDocument(manifest).toJson());
+    const QString why = writeWholeFile(partial.filePath(kManifest), QJsonDocument(manifest).toJson());
     if (!why.isEmpty())
         return {QString(), quotedName(kManifest) + QStringLiteral(": ") + why};
     if (!QDir().rename(partial.path(), final))

@@ -197,6 +197,11 @@ QString writeSjisFile(const QString &path, const QString &text)
         }
         return QStringLiteral("Shift-JIS cannot represent the text.");
     }
+    return writeWholeFile(path, bytes);
+}
+
+QString writeWholeFile(const QString &path, const QByteArray &bytes)
+{
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return file.errorString();
