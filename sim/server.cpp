@@ -14,15 +14,17 @@ Server::Server(const Options &opt) : m_opt(opt)
     m_thread.setObjectName(QStringLiteral("quorin-sim"));
     m_worker = new ServerWorker(this);
     m_worker->moveToThread(&m_thread);
-    ServerWorker *w = m_worker;
-    // Emitted on the new thread, where the worker lives: a direct call.
-    QObject::connect(&m_thread, &QThread::started, w, [w] { w->begin(); });
-    // The thread's last step, after its last touch of this object: the
-    // destructor takes over from here once wait() has returned (a join
-    // through QtCore, which ThreadSanitizer cannot see).
-    QObject::connect(
-        &m_thread, &QThread::finished, &m_thread, [this] { core::handOff(this); }, Qt::DirectConnection);
     m_thread.start();
+}
+
+void Server::Thread::run()
+{
+    m_owner->m_worker->begin();
+    exec();
+    // The thread's last touch of the server: the destructor takes over from
+    // here once wait() has returned (a join through QtCore, which
+    // ThreadSanitizer cannot see).
+    core::handOff(m_owner);
 }
 
 Server::~Server()
@@ -36,7 +38,7 @@ Server::~Server()
         });
         m_thread.wait();
     }
-    core::takeOver(this); // see the thread's last step in the constructor
+    core::takeOver(this); // see the end of Thread::run()
     delete m_worker;
 }
 
