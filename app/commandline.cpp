@@ -9,7 +9,6 @@ namespace app {
 namespace {
 
 const QString kProgram = QStringLiteral("quorin-monitor");
-constexpr quint16 kControllerPort = 23;
 
 // Options that QApplication takes out of the arguments itself. They are
 // accepted here so that a first parse, before QApplication exists, does not
@@ -130,7 +129,7 @@ CommandLine parseCommandLine(const QStringList &arguments)
         const QStringList values = parser.values(connect);
         if (values.size() > 1)
             return failure(QStringLiteral("--connect given more than once."));
-        if (!wire::parseAddress(values.first(), kControllerPort).ok)
+        if (!wire::parseAddress(values.first(), wire::kControllerPort).ok)
             return failure(QStringLiteral("'%1' is not an address: give host, host:port or [IPv6]:port.")
                                .arg(values.first()));
         c.connectTo = values.first().trimmed();

@@ -19,7 +19,7 @@ namespace app {
 
 namespace {
 
-const QString kProgram = QStringLiteral("quorin-monitor");
+const QString kProgramName = QStringLiteral("quorin-monitor");
 constexpr std::chrono::milliseconds kLoginTime{3000};
 
 void printOut(const QString &text)
@@ -30,7 +30,7 @@ void printOut(const QString &text)
 
 void printError(const QString &message)
 {
-    std::fputs((kProgram + QStringLiteral(": ") + message + QLatin1Char('\n')).toLocal8Bit().constData(),
+    std::fputs((kProgramName + QStringLiteral(": ") + message + QLatin1Char('\n')).toLocal8Bit().constData(),
                stderr);
     std::fflush(stderr);
 }

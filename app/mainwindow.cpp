@@ -52,7 +52,7 @@ using namespace ui;
 namespace {
 // What the address field shows when no stored address replaces it.
 const QString kDefaultHost = QStringLiteral("192.168.0.10");
-const QString kStar = QStringLiteral("\u2605");
+const QString kIndicatorStar = QStringLiteral("\u2605");
 const QString kConnected = QStringLiteral("*** Connected to the QUORIN. ***\r");
 const QString kConnectTimeout = QStringLiteral("*** Connection Timeout. ***\r");
 const QString kDisconnected = QStringLiteral("\r*** Disconnected. ***\r");
@@ -186,12 +186,12 @@ QWidget *MainWindow::buildTopBar()
         makeButton(QStringLiteral("buttonTimerStop"), QStringLiteral("Stop"), QStringLiteral("Stop polling"));
     h->addWidget(m_buttonStartPolling);
     h->addWidget(m_buttonStopPolling);
-    m_activityIndicator = named(new QLabel(kStar), QStringLiteral("labelindicator"));
+    m_activityIndicator = named(new QLabel(kIndicatorStar), QStringLiteral("labelindicator"));
     QFont sf = m_activityIndicator->font();
     sf.setPixelSize(20);
     m_activityIndicator->setFont(sf);
     m_activityIndicator->setAlignment(Qt::AlignCenter);
-    m_activityIndicator->setFixedWidth(QFontMetrics(sf).horizontalAdvance(kStar) + 8);
+    m_activityIndicator->setFixedWidth(QFontMetrics(sf).horizontalAdvance(kIndicatorStar) + 8);
     m_activityIndicator->setToolTip(QStringLiteral("Polling activity")); // heard as what it shows, "★3"
     retainSpaceWhenHidden(m_activityIndicator);
     h->addWidget(m_activityIndicator);
@@ -263,7 +263,7 @@ void MainWindow::buildPages()
 void MainWindow::restoreState()
 {
     setConnectedControlsEnabled(false);
-    m_activityIndicator->setText(kStar);
+    m_activityIndicator->setText(kIndicatorStar);
     m_activityIndicator->setVisible(false);
     setTextColor(m_activityIndicator, kLightGray);
     // The status line only reports.
@@ -509,7 +509,7 @@ void MainWindow::wireLink()
     connect(m_link, &wire::Link::received, this, &MainWindow::onReceived);
     connect(m_link, &wire::Link::waitProgress, this, [this](qint64 seconds) {
         m_activityIndicator->setVisible(true);
-        m_activityIndicator->setText(kStar + QString::number(seconds));
+        m_activityIndicator->setText(kIndicatorStar + QString::number(seconds));
         setTextColor(m_activityIndicator, kLightGray);
     });
     connect(m_link, &wire::Link::replied, this, [this] {

@@ -30,7 +30,7 @@ namespace {
 const QString kAxes = QStringLiteral("XYUZ");
 const QString kSignalAxes = QStringLiteral("XYZU");
 
-const QString kDash = QStringLiteral("\u2014");
+const QString kNoValue = QStringLiteral("\u2014");
 const QString kMinus = QStringLiteral("\u2212");
 
 // The point table and the two edit groups share one column grid (point
@@ -207,7 +207,7 @@ QGroupBox *AxisWidgets::buildPositions()
     g->addWidget(rule(), 6, 0, 1, 3);
     registerChoice = makePopup(QStringLiteral("popupbuttonPgReg"), QStringLiteral("Register to read"), 10);
     registerValue = makeReadout(QStringLiteral("labelPgReg"), QStringLiteral("Register value"), 11);
-    registerValue->setText(kDash);
+    registerValue->setText(kNoValue);
     registerValue->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     g->addWidget(caption(QStringLiteral("Register"), registerChoice), 7, 0, 1, 3);
     g->addWidget(registerChoice, 8, 1);

@@ -76,7 +76,6 @@ private:
 };
 
 namespace {
-constexpr quint16 kControllerPort = 23;
 // The time-out alert shows the end of what arrived: a half-received listing
 // in full would not fit on the screen.
 constexpr qsizetype kTimeoutTextLimit = 2000;

@@ -28,6 +28,8 @@ struct Address
     quint16 port = 0;
     bool ok = false;
 };
+// The controller's console port, taken when an address names none.
+inline constexpr quint16 kControllerPort = 23;
 Address parseAddress(const QString &text, quint16 defaultPort);
 
 } // namespace wire

@@ -3,7 +3,7 @@
 namespace monitor {
 
 namespace {
-QString title(qint64 word, qint64 high, qint64 low)
+QString bankTitle(qint64 word, qint64 high, qint64 low)
 {
     return QStringLiteral("%1 ( %2 .. %3 )").arg(word).arg(high).arg(low);
 }
@@ -11,7 +11,7 @@ QString title(qint64 word, qint64 high, qint64 low)
 void addByteBanks(QStringList &out, qint64 from, qint64 to)
 {
     for (qint64 n = from; n <= to; ++n)
-        out << title(n, 8 * n + 7, 8 * n);
+        out << bankTitle(n, 8 * n + 7, 8 * n);
 }
 } // namespace
 
@@ -32,16 +32,16 @@ QStringList bankTitles(BitGroup group)
     case BitGroup::Relays:
         // Relay titles run from the lowest relay number to the highest.
         for (qint64 n = -1; n >= -1024; --n)
-            out << title(n, 8 * n, 8 * n + 7);
+            out << bankTitle(n, 8 * n, 8 * n + 7);
         break;
     case BitGroup::MbkBits:
         for (qint64 n = 70000; n <= 79900; n += 100)
-            out << title(n, n + 15, n);
+            out << bankTitle(n, n + 15, n);
         break;
     case BitGroup::CuOutputs:
     case BitGroup::CuInputs:
         for (qint64 n = 2000; n <= 2511; ++n)
-            out << title(n, 8 * (n - 2000) + 2007, 8 * (n - 2000) + 2000);
+            out << bankTitle(n, 8 * (n - 2000) + 2007, 8 * (n - 2000) + 2000);
         break;
     }
     return out;

@@ -20,7 +20,7 @@ namespace monitor {
 
 namespace {
 
-const QString kDash = QStringLiteral("\u2014");
+const QString kNoBit = QStringLiteral("\u2014");
 
 QColor lampColour(BitGroup group)
 {
@@ -52,7 +52,7 @@ BitGroupBox::BitGroupBox(wire::Link &link, const Spec &spec, const WatchLock &lo
         m_popup->setCurrentIndex(0);
     }
     m_stat = makeReadout(spec.stat, spec.what + QStringLiteral(" value"), bits == 16 ? 7 : 5);
-    m_stat->setText(kDash);
+    m_stat->setText(kNoBit);
     m_stat->setAlignment(Qt::AlignCenter);
     m_stat->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     const bool forcing = !spec.action.isEmpty();
@@ -78,7 +78,7 @@ BitGroupBox::BitGroupBox(wire::Link &link, const Spec &spec, const WatchLock &lo
         QLabel *lamp = makeLamp(spec.prefix + idx, what, kLampPixelSize);
         m_lamps << lamp;
         lamps->addWidget(lamp, 0, col, Qt::AlignHCenter);
-        auto *no = named(new QLabel(kDash), spec.prefix + idx + QStringLiteral("BitNo"));
+        auto *no = named(new QLabel(kNoBit), spec.prefix + idx + QStringLiteral("BitNo"));
         no->setFont(monoFont());
         no->setAlignment(Qt::AlignCenter);
         m_numbers << no;

@@ -18,7 +18,7 @@ namespace transfer {
 
 namespace {
 
-struct Context
+struct MenuContext
 {
     QWidget *window;
     wire::Link *link;
@@ -31,21 +31,21 @@ struct Context
 
 // An alert once the running action has ended: none opens while an action
 // holds the exchange slot.
-void alertLater(const Context &c, const QString &message, const QString &informative)
+void alertLater(const MenuContext &c, const QString &message, const QString &informative)
 {
     QTimer::singleShot(0, c.window, [dialogs = c.dialogs, message, informative] {
         dialogs->alert(message, informative, Dialogs::Style::Critical);
     });
 }
 
-QCoro::Task<> backUp(Context c, QString parentDir)
+QCoro::Task<> backUp(MenuContext c, QString parentDir)
 {
     const Backups::BackupOutcome outcome = co_await c.backups->backUp(parentDir, c.controllerName());
     if (outcome.failure != Backups::Failure::None && !outcome.error.isEmpty())
         alertLater(c, QStringLiteral("Backup Failed"), outcome.error);
 }
 
-QCoro::Task<> restore(Context c, Backups::Plan plan, QPointer<RestoreWindow> shown)
+QCoro::Task<> restore(MenuContext c, Backups::Plan plan, QPointer<RestoreWindow> shown)
 {
     if (shown)
         shown->close();
@@ -63,7 +63,7 @@ QCoro::Task<> restore(Context c, Backups::Plan plan, QPointer<RestoreWindow> sho
                    Backups::restoreReport(outcome).join(QLatin1Char('\n')));
 }
 
-void showPlan(const Context &c, const Backups::Plan &plan)
+void showPlan(const MenuContext &c, const Backups::Plan &plan)
 {
     auto *shown = new RestoreWindow(plan, *c.lock, c.window);
     const quint64 generation = plan.generation;
@@ -94,7 +94,7 @@ void showPlan(const Context &c, const Backups::Plan &plan)
     shown->show();
 }
 
-QCoro::Task<> planRestore(Context c, QString folder)
+QCoro::Task<> planRestore(MenuContext c, QString folder)
 {
     const Backups::Plan plan = co_await c.backups->planRestore(folder);
     if (plan.failure == Backups::Failure::Files)
@@ -103,7 +103,7 @@ QCoro::Task<> planRestore(Context c, QString folder)
         showPlan(c, plan);
 }
 
-QString chooseFolder(const Context &c, const QString &title, const QString &message)
+QString chooseFolder(const MenuContext &c, const QString &title, const QString &message)
 {
     const QString folder = c.dialogs->chooseFolder({title, message, QString(), *c.lastFolder, QString()});
     if (!folder.isEmpty())
@@ -116,7 +116,7 @@ QString chooseFolder(const Context &c, const QString &title, const QString &mess
 void installBackups(QWidget *window, QMenu *fileMenu, wire::Link &link, Backups &backups, Dialogs &dialogs,
                     const WatchLock &lock, std::function<QString()> controllerName)
 {
-    const Context c{
+    const MenuContext c{
         window, &link, &backups, &dialogs, &lock, std::move(controllerName), std::make_shared<QString>()};
     auto *backUpAction = new QAction(QStringLiteral("Back Up Controller\u2026"), window);
     backUpAction->setObjectName(QStringLiteral("menuBackUp"));

@@ -12,11 +12,6 @@ namespace transfer {
 
 namespace {
 
-std::size_t indexOf(Kind kind)
-{
-    return static_cast<std::size_t>(kind);
-}
-
 QString tableText(Kind kind)
 {
     switch (kind) {

@@ -35,11 +35,6 @@ QString tableWord(Kind kind)
     return QStringLiteral("mbk");
 }
 
-std::size_t indexOf(Kind kind)
-{
-    return static_cast<std::size_t>(kind);
-}
-
 bool isPrompt(const QString &line)
 {
     return line == QLatin1String(protocol::kPrompt) || line == QLatin1String(protocol::kBreakPrompt);

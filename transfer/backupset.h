@@ -14,6 +14,11 @@
 namespace transfer {
 
 inline constexpr std::array<Kind, 3> kBackupKinds = {Kind::Program, Kind::Point, Kind::Mbk};
+// A table's place in the arrays below, which are indexed by Kind.
+inline constexpr std::size_t indexOf(Kind kind)
+{
+    return static_cast<std::size_t>(kind);
+}
 
 // The file a backup keeps the table of `kind` in: "program.f2k",
 // "points.p2k", "mbk.mbk".
