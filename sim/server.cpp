@@ -24,7 +24,7 @@ void Server::Thread::run()
     // The thread's last touch of the server: the destructor takes over from
     // here once wait() has returned (a join through QtCore, which
     // ThreadSanitizer cannot see).
-    core::handOff(m_owner);
+    core::handOff(&m_owner->m_threadEnded);
 }
 
 Server::~Server()
@@ -38,7 +38,7 @@ Server::~Server()
         });
         m_thread.wait();
     }
-    core::takeOver(this); // see the end of Thread::run()
+    core::takeOver(&m_threadEnded); // see the end of Thread::run()
     delete m_worker;
 }
 

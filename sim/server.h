@@ -127,6 +127,10 @@ private:
     };
 
     Thread m_thread{this};
+    // The token of the thread's last hand-over, of its own: the server's own
+    // address is its mutex's, whose every unlock would overwrite what the
+    // thread handed over.
+    char m_threadEnded = 0;
     ServerWorker *m_worker = nullptr;
 };
 
