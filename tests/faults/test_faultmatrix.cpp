@@ -445,8 +445,7 @@ const QList<Mode> &modes()
         {"drop-mid", [](sim::Options &o, const Action &a) { o.dropMid = a.cutAt; }, O::Alert, O::Closed},
         {"chunk-1", [](sim::Options &o, const Action &) { o.chunk = 1; }, O::Done, O::Done},
         {"bad-sjis", [](sim::Options &o, const Action &) { o.garbage = true; }, O::Done, O::Done},
-        {"flood", [](sim::Options &o, const Action &) { o.flood = kFloodBytes; }, O::Either, O::Done,
-         true},
+        {"flood", [](sim::Options &o, const Action &) { o.flood = kFloodBytes; }, O::Either, O::Done, true},
         {"slow-sender", [](sim::Options &o, const Action &) { o.slowBps = 200; }, O::Done, O::Done},
     };
     return all;
