@@ -3,6 +3,8 @@
 #include "link/protocol.h"
 #include "link/textutil.h"
 
+#include <algorithm>
+
 namespace wire {
 
 ConsoleLine prepareConsoleLine(const QString &line)
@@ -66,7 +68,8 @@ Address parseAddress(const QString &raw, quint16 defaultPort)
         host = s.left(colon);
         port = s.mid(colon + 1);
     }
-    if (host.isEmpty())
+    // No host name or address holds a blank: "Press 9" is a name, not a host.
+    if (host.isEmpty() || std::any_of(host.cbegin(), host.cend(), [](QChar c) { return c.isSpace(); }))
         return a;
     a.host = host;
     if (port.isEmpty()) {

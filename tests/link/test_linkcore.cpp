@@ -138,6 +138,8 @@ private slots:
         row("address", "", "refused");
         row("address", "h:99999", "refused");
         row("address", "h:abc", "refused");
+        row("address", "Press 9", "refused");
+        row("address", "[fd00::1 ]:23", "refused");
         row("int", "12", "12");
         row("int", "-8185", "-8185");
         row("int", " 1", "refused");
