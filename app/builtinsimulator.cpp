@@ -9,8 +9,7 @@
 #include <QAction>
 #include <QTimer>
 
-BuiltInSimulator::BuiltInSimulator(MainWindow &window, QObject *parent)
-    : QObject(parent), m_window(window), m_title(window.windowTitle())
+BuiltInSimulator::BuiltInSimulator(MainWindow &window, QObject *parent) : QObject(parent), m_window(window)
 {
     if (QAction *menuEntry = window.simulatorAction())
         QObject::connect(menuEntry, &QAction::triggered, this, [this] { connectMonitor(); });
@@ -56,7 +55,7 @@ bool BuiltInSimulator::connectMonitor()
 void BuiltInSimulator::showTitle(bool connected)
 {
     const bool onSimulator = connected && m_server && m_window.link().address() == address();
-    m_window.setWindowTitle(onSimulator ? m_title + QStringLiteral(" \u2014 built-in simulator") : m_title);
+    m_window.setTitleNote(onSimulator ? QStringLiteral("built-in simulator") : QString());
 }
 
 void startFromCommandLine(const app::CommandLine &commandLine, MainWindow &window, BuiltInSimulator &builtIn)
@@ -66,7 +65,9 @@ void startFromCommandLine(const app::CommandLine &commandLine, MainWindow &windo
     if (commandLine.simulator) {
         QTimer::singleShot(0, &builtIn, [&builtIn] { builtIn.connectMonitor(); });
     } else if (!commandLine.connectTo.isEmpty()) {
-        window.setAddress(commandLine.connectTo);
+        // A name stays a name in the field: connecting looks it up again.
+        window.setAddress(commandLine.connectName.isEmpty() ? commandLine.connectTo
+                                                            : commandLine.connectName);
         QTimer::singleShot(0, &window, [&window] {
             window.link().enqueue([&window]() -> QCoro::Task<> {
                 const bool opened = co_await window.connectController();

@@ -33,7 +33,6 @@ private:
     void showTitle(bool connected);
 
     MainWindow &m_window;
-    QString m_title;
     std::unique_ptr<sim::Server> m_server;
 };
 

@@ -1,6 +1,6 @@
 #include "app/commandline.h"
 
-#include "link/sendpath.h"
+#include "app/addressbook.h"
 
 #include <QCommandLineParser>
 
@@ -58,9 +58,9 @@ CommandLine parseCommandLine(const QStringList &arguments)
     const QCommandLineOption version = parser.addVersionOption();
     const QCommandLineOption connect(
         QStringLiteral("connect"),
-        QStringLiteral("Connect to ADDRESS (host, host:port or [IPv6]:port; the port defaults to 23) "
-                       "once the window shows."),
-        QStringLiteral("ADDRESS"));
+        QStringLiteral("Connect to ADDRESS (host, host:port or [IPv6]:port; the port defaults to 23), or to "
+                       "the controller of that name in the address book, once the window shows."),
+        QStringLiteral("ADDRESS|NAME"));
     const QCommandLineOption simulator(
         QStringLiteral("simulator"),
         QStringLiteral("Start the built-in controller simulator on a free loopback port and connect to it."));
@@ -129,9 +129,9 @@ CommandLine parseCommandLine(const QStringList &arguments)
         const QStringList values = parser.values(connect);
         if (values.size() > 1)
             return failure(QStringLiteral("--connect given more than once."));
-        if (!wire::parseAddress(values.first(), wire::kControllerPort).ok)
-            return failure(QStringLiteral("'%1' is not an address: give host, host:port or [IPv6]:port.")
-                               .arg(values.first()));
+        // Anything else may be a name: the address book decides once it is read.
+        if (values.first().trimmed().isEmpty())
+            return failure(QStringLiteral("--connect needs an address or a controller's name."));
         c.connectTo = values.first().trimmed();
     }
     c.simulator = parser.isSet(simulator);
@@ -176,6 +176,26 @@ CommandLine parseCommandLine(const QStringList &arguments)
         return failure(QStringLiteral("--backup, --restore, --compare and --exec need --connect ADDRESS or "
                                       "--simulator."));
     return c;
+}
+
+CommandLine resolveControllerName(CommandLine commandLine, const AddressBook &book)
+{
+    if (commandLine.action != CommandLine::Action::Run || commandLine.connectTo.isEmpty())
+        return commandLine;
+    const ConnectTarget target = resolveConnectTarget(book, commandLine.connectTo);
+    if (!target.error.isEmpty())
+        return failure(target.error);
+    // As --watch-only, a controller the address book keeps watch-only is not
+    // changed from a script: reading it (backup, compare) is all there is.
+    if (target.watchOnly &&
+        (commandLine.task == CommandLine::Task::Restore || commandLine.task == CommandLine::Task::Exec))
+        return failure(QStringLiteral("'%1' is watch only in the address book: --restore and --exec would "
+                                      "change it.")
+                           .arg(target.name));
+    commandLine.connectTo = target.address;
+    commandLine.connectName = target.name;
+    commandLine.connectWatchOnly = target.watchOnly;
+    return commandLine;
 }
 
 } // namespace app

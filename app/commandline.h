@@ -26,9 +26,13 @@ struct CommandLine
     enum class Task { None, Backup, Restore, Compare, Exec };
 
     Action action = Action::Run;
-    QString connectTo;      // --connect: a checked host, host:port or [v6]:port
-    bool simulator = false; // --simulator
-    bool watchOnly = false; // --watch-only: the window starts with the watch-only lock on
+    // --connect: as given until resolveControllerName(), then a checked host,
+    // host:port or [v6]:port
+    QString connectTo;
+    QString connectName;           // the address book's name --connect gave, if it gave one
+    bool connectWatchOnly = false; // that controller is watched only by default
+    bool simulator = false;        // --simulator
+    bool watchOnly = false;        // --watch-only: the window starts with the watch-only lock on
     Task task = Task::None;
     QString folder;       // --backup (the folder the backup goes into), --restore, --compare
     QStringList commands; // --exec, in order
@@ -44,5 +48,11 @@ struct CommandLine
 // `arguments` as the program received them, the program's name first. Qt's own
 // window options (-platform, -style...) are let through for QApplication.
 CommandLine parseCommandLine(const QStringList &arguments);
+
+class AddressBook;
+// Turns a --connect name into its address from `book` (a stored name wins
+// over an address spelled the same way). A value that is neither makes the
+// result a failure with exit status 2.
+CommandLine resolveControllerName(CommandLine commandLine, const AddressBook &book);
 
 } // namespace app

@@ -257,8 +257,11 @@ private:
 
     QCoro::Task<Result> backUp()
     {
+        // A local: the backup holds on to the name while it waits.
+        const QString controller =
+            m_commandLine.connectName.isEmpty() ? m_link.address() : m_commandLine.connectName;
         const transfer::Backups::BackupOutcome outcome =
-            co_await m_backups.backUp(m_commandLine.folder, m_link.address());
+            co_await m_backups.backUp(m_commandLine.folder, controller);
         switch (outcome.failure) {
         case transfer::Backups::Failure::None:
             printOut(outcome.folder + QLatin1Char('\n'));

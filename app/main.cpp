@@ -1,5 +1,6 @@
 // quorin-monitor: the window and the built-in simulator, started as the
 // command line asks.
+#include "app/addressbook.h"
 #include "app/builtinsimulator.h"
 #include "app/commandline.h"
 #include "app/headless.h"
@@ -20,7 +21,17 @@ int main(int argc, char **argv)
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
-    const app::CommandLine commandLine = app::parseCommandLine(arguments);
+    // The settings' place is known before QApplication exists: a --connect
+    // name is looked up in the address book before anything starts.
+    QCoreApplication::setOrganizationName(QStringLiteral("QuorinMonitor"));
+    QCoreApplication::setApplicationName(QStringLiteral("QuorinMonitor"));
+    app::CommandLine commandLine = app::parseCommandLine(arguments);
+    if (!commandLine.connectTo.isEmpty()) {
+        QSettings stored;
+        app::AddressBook book;
+        book.load(stored);
+        commandLine = app::resolveControllerName(commandLine, book);
+    }
     if (commandLine.action != app::CommandLine::Action::Run) {
         std::FILE *out = commandLine.action == app::CommandLine::Action::Fail ? stderr : stdout;
         std::fputs(commandLine.text.toLocal8Bit().constData(), out);

@@ -2,6 +2,7 @@
 // the link, the poller, the transfers and the debugging tools to them.
 #include "app/mainwindow.h"
 
+#include "app/controllersdialog.h"
 #include "app/settings.h"
 #include "axis/axispage.h"
 #include "console/consolepage.h"
@@ -30,6 +31,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QCompleter>
 #include <QHBoxLayout>
 #include <QKeySequence>
 #include <QLabel>
@@ -41,6 +43,7 @@
 #include <QSettings>
 #include <QSignalBlocker>
 #include <QStatusBar>
+#include <QStringListModel>
 #include <QStyle>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -61,6 +64,7 @@ const QString kWatchOnlyOff = QStringLiteral("Watch only: lock every control tha
 const QString kWatchOnlyOn = QStringLiteral(
     "Watch only is on: controls that change the controller are off. Click to unlock (asks for a reason).");
 const QColor kWatchOnlyText{26, 26, 26};
+const QString kProgramTitle = QStringLiteral("QuorinMonitor");
 } // namespace
 
 MainWindow::MainWindow(Dialogs *dialogs, Clock *clock, QSettings *settings, QWidget *parent)
@@ -72,7 +76,7 @@ MainWindow::MainWindow(Dialogs *dialogs, Clock *clock, QSettings *settings, QWid
       m_debugTools(new tools::DebugTools(*m_link, *clock, this))
 {
     setObjectName(QStringLiteral("MainWindow"));
-    setWindowTitle(QStringLiteral("QuorinMonitor"));
+    setWindowTitle(kProgramTitle);
 
     buildMenus();
     auto *central = new QWidget;
@@ -95,9 +99,13 @@ MainWindow::MainWindow(Dialogs *dialogs, Clock *clock, QSettings *settings, QWid
     installComparisons();
     health::install(*statusBar(), *this, *m_link, *m_poller, *m_clock);
     statusBar()->addPermanentWidget(buildWatchOnlySign());
+    m_labelControllerName = named(new QLabel, QStringLiteral("labelControllerName"));
+    m_labelControllerName->setToolTip(QStringLiteral("The address book's name of this controller"));
+    m_labelControllerName->setVisible(false);
+    statusBar()->addPermanentWidget(m_labelControllerName);
     journal::install(*this, *m_viewMenu, *m_dialogs,
                      {*m_link, *m_clock, *m_poller, *m_transfers, *m_backups, *m_watchLock,
-                      [this] { return currentTabTitle(); }});
+                      [this] { return currentTabTitle(); }, [this] { return m_controllerName; }});
     connect(m_watchLock, &WatchLock::changed, this, &MainWindow::showWatchLock);
     showWatchLock(m_watchLock->locked());
 }
@@ -128,6 +136,10 @@ void MainWindow::buildMenus()
     m_simulatorAction->setObjectName(QStringLiteral("menuSimulator"));
     m_simulatorAction->setStatusTip(QStringLiteral("Try every tab on a simulated controller"));
     file->addAction(m_simulatorAction);
+    m_controllersAction = new QAction(QStringLiteral("Controllers\u2026"), this);
+    m_controllersAction->setObjectName(QStringLiteral("menuControllers"));
+    m_controllersAction->setStatusTip(QStringLiteral("Name the controllers you connect to"));
+    file->addAction(m_controllersAction);
 
     // Filled by the views that can be shown beside the pages.
     m_viewMenu = menuBar()->addMenu(QStringLiteral("&View"));
@@ -156,6 +168,10 @@ QWidget *MainWindow::buildTopBar()
     m_addressField->setPlaceholderText(QStringLiteral("host or host:port"));
     m_addressField->setMinimumWidth(charWidth(14, false));
     m_addressField->setMaximumWidth(charWidth(28, false));
+    // The address book's names and addresses, as the field is typed in.
+    m_addressCompleter = new QCompleter(new QStringListModel(this), this);
+    m_addressCompleter->setCaseSensitivity(Qt::CaseInsensitive);
+    m_addressField->setCompleter(m_addressCompleter);
     h->addWidget(caption(QStringLiteral("Controller"), m_addressField));
     h->addWidget(m_addressField, 1);
     m_buttonConnect = makeButton(QStringLiteral("buttonConnect"), QStringLiteral("Connect"));
@@ -282,6 +298,8 @@ void MainWindow::loadSettings()
         return;
     app::Settings stored;
     stored.load(*m_settings);
+    m_addressBook.load(*m_settings);
+    offerControllerNames();
     m_addressField->setText(stored.address);
     m_consolePage->restoreHistories(stored.histories[0], stored.histories[1], stored.histories[2]);
     m_variablesPage->setVariableNames(QStringList(stored.variableNames.begin(), stored.variableNames.end()));
@@ -372,8 +390,50 @@ void MainWindow::installComparisons()
 {
     transfer::installCompare(this, *m_link, *m_transfers, *m_dialogs, *m_watchLock,
                              m_consolePage->sidePanel(), m_fileMenu);
-    transfer::installBackups(this, m_fileMenu, *m_link, *m_backups, *m_dialogs, *m_watchLock,
-                             [this] { return m_link->address(); });
+    transfer::installBackups(this, m_fileMenu, *m_link, *m_backups, *m_dialogs, *m_watchLock, [this] {
+        return m_controllerName.isEmpty() ? m_link->address() : m_controllerName;
+    });
+}
+
+void MainWindow::editControllers()
+{
+    auto *dialog = new ControllersDialog(m_addressBook.controllers, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::accepted, this, [this, dialog] {
+        m_addressBook.controllers = dialog->controllers();
+        if (m_settings)
+            m_addressBook.save(*m_settings);
+        offerControllerNames();
+    });
+    dialog->open();
+}
+
+void MainWindow::offerControllerNames()
+{
+    QStringList offered;
+    for (const app::NamedController &c : m_addressBook.controllers)
+        offered << c.name;
+    for (const app::NamedController &c : m_addressBook.controllers) {
+        if (!offered.contains(c.address))
+            offered << c.address;
+    }
+    static_cast<QStringListModel *>(m_addressCompleter->model())->setStringList(offered);
+}
+
+void MainWindow::setTitleNote(const QString &note)
+{
+    m_titleNote = note;
+    showControllerName();
+}
+
+void MainWindow::showControllerName()
+{
+    const QString shownName = m_link->up() ? m_controllerName : QString();
+    const QString after = !m_titleNote.isEmpty() ? m_titleNote : shownName;
+    setWindowTitle(after.isEmpty() ? kProgramTitle : kProgramTitle + QStringLiteral(" \u2014 ") + after);
+    m_labelControllerName->setText(shownName);
+    m_labelControllerName->setAccessibleName(shownName);
+    m_labelControllerName->setVisible(!shownName.isEmpty());
 }
 
 void MainWindow::onWatchOnlyClicked(bool checked)
@@ -438,7 +498,16 @@ QCoro::Task<bool> MainWindow::connectController()
     if (m_peerClosedShown)
         m_statusLine->clear();
     m_buttonConnect->setChecked(false);
-    const bool opened = co_await m_link->open(m_addressField->text());
+    // A name from the address book stands for its address; anything else goes
+    // to the link as typed, which says what is wrong with it.
+    const app::ConnectTarget target = app::resolveConnectTarget(m_addressBook, m_addressField->text());
+    m_controllerName = target.name;
+    if (target.watchOnly)
+        m_watchLock->lock();
+    // Named, not a temporary inside the co_await: GCC 12 destroys such a
+    // temporary twice.
+    const QString address = target.error.isEmpty() ? target.address : m_addressField->text();
+    const bool opened = co_await m_link->open(address);
     if (!opened && m_link->state() == wire::State::Disconnected)
         m_consolePage->consoleReplace(kConnectTimeout);
     co_return opened;
@@ -459,6 +528,7 @@ void MainWindow::onStateChanged(wire::State state, wire::Reason reason)
 {
     switch (state) {
     case wire::State::LoggingIn:
+        showControllerName();
         m_consolePage->consoleReplace(kConnected);
         setConnectedControlsEnabled(true);
         m_buttonConnect->setText(QStringLiteral("Disconnect"));
@@ -474,6 +544,8 @@ void MainWindow::onStateChanged(wire::State state, wire::Reason reason)
         m_poller->timerStop();
         break;
     case wire::State::Disconnected:
+        m_controllerName.clear();
+        showControllerName();
         if (reason == wire::Reason::ConnectFailed)
             break;
         setConnectedControlsEnabled(false);
@@ -600,6 +672,7 @@ void MainWindow::wireMenus()
     connect(m_openFileAction, &QAction::triggered, this,
             [this] { m_link->enqueue([this]() -> QCoro::Task<> { return m_transfers->programLoad(); }); });
     connect(m_aboutAction, &QAction::triggered, this, &MainWindow::showAbout);
+    connect(m_controllersAction, &QAction::triggered, this, &MainWindow::editControllers);
 }
 
 void MainWindow::wireConsole()

@@ -5,6 +5,7 @@
 // settings.
 #pragma once
 
+#include "app/addressbook.h"
 #include "monitor/tabs.h"
 
 #include <QCoroTask>
@@ -47,6 +48,7 @@ class Clock;
 class Dialogs;
 class WatchLock;
 class QAction;
+class QCompleter;
 class QCloseEvent;
 class QLabel;
 class QLineEdit;
@@ -87,6 +89,16 @@ public:
     QMenu *fileMenu() const { return m_fileMenu; }
     QMenu *viewMenu() const { return m_viewMenu; }
     QAction *simulatorAction() const { return m_simulatorAction; }
+    QAction *controllersAction() const { return m_controllersAction; }
+
+    // The named controllers, as File > Controllers… last saved them.
+    const app::AddressBook &addressBook() const { return m_addressBook; }
+    // The address book's name of the controller connected to, while there is
+    // one; empty when the connection was made by address.
+    QString controllerName() const { return m_controllerName; }
+    // Words after the program's name in the title ("built-in simulator"),
+    // shown in place of the controller's name; empty for none.
+    void setTitleNote(const QString &note);
 
     // The selected page, as the poll and the live display know it.
     monitor::Tab currentTab() const { return m_currentTab; }
@@ -123,6 +135,9 @@ private:
     void restoreState();
     void loadSettings();
     void showAbout();
+    void editControllers();
+    void offerControllerNames();
+    void showControllerName();
 
     void wireLink();
     void wireMonitor();
@@ -179,6 +194,12 @@ private:
     QAction *m_openFileAction = nullptr;
     QAction *m_aboutAction = nullptr;
     QAction *m_simulatorAction = nullptr;
+    QAction *m_controllersAction = nullptr;
+    QCompleter *m_addressCompleter = nullptr;
+    QLabel *m_labelControllerName = nullptr;
+    app::AddressBook m_addressBook;
+    QString m_controllerName;
+    QString m_titleNote;
     QMenu *m_viewMenu = nullptr;
 
     monitor::Tab m_currentTab = monitor::Tab::Console;

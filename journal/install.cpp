@@ -40,12 +40,14 @@ void install(QMainWindow &window, QMenu &viewMenu, Dialogs &dialogs, Sources sou
         journal->setEnabled(on);
     });
 
-    QObject::connect(&link, &wire::Link::stateChanged, journal, [journal, &clock, &link](wire::State state) {
-        if (state == wire::State::LoggingIn)
-            journal->beginSession(clock.now(), link.address());
-        else if (state == wire::State::Disconnected)
-            journal->endSession();
-    });
+    const std::function<QString()> name = sources.controllerName;
+    QObject::connect(&link, &wire::Link::stateChanged, journal,
+                     [journal, &clock, &link, name](wire::State state) {
+                         if (state == wire::State::LoggingIn)
+                             journal->beginSession(clock.now(), link.address(), name ? name() : QString());
+                         else if (state == wire::State::Disconnected)
+                             journal->endSession();
+                     });
     // A refusing disk turns recording off for this run only; the setting
     // stays what the user chose.
     QObject::connect(journal, &SessionJournal::failed, &window, [&window, record](const QString &message) {

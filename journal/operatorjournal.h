@@ -42,6 +42,9 @@ struct Sources
     const WatchLock &watchLock;
     // The selected page's title, as its tab shows it.
     std::function<QString()> pageTitle;
+    // The address book's name of the controller connected to; empty when
+    // the connection was made by address.
+    std::function<QString()> controllerName;
 };
 
 class SessionJournal;

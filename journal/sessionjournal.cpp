@@ -115,7 +115,7 @@ void SessionJournal::closeFile()
     m_lock.reset();
 }
 
-void SessionJournal::beginSession(const QDateTime &start, const QString &address)
+void SessionJournal::beginSession(const QDateTime &start, const QString &address, const QString &name)
 {
     endSession();
     if (!m_enabled)
@@ -124,11 +124,11 @@ void SessionJournal::beginSession(const QDateTime &start, const QString &address
         fail(QStringLiteral("the folder %1 cannot be made").arg(QDir::toNativeSeparators(m_directory)));
         return;
     }
-    m_address = address;
-    m_firstName = sessionFileName(start, address);
+    m_address = name.isEmpty() ? address : QStringLiteral("%1 (%2)").arg(name, address);
+    m_firstName = sessionFileName(start, name.isEmpty() ? address : name + QLatin1Char('_') + address);
     if (!openPart(1))
         return;
-    m_header = sessionHeader(start, address).toUtf8() + '\n';
+    m_header = sessionHeader(start, m_address).toUtf8() + '\n';
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_pending.clear();

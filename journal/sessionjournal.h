@@ -53,8 +53,10 @@ public:
     void setEnabled(bool on);
     bool isEnabled() const { return m_enabled; }
 
-    // A new connection to `address` began at `start`: a new file.
-    void beginSession(const QDateTime &start, const QString &address);
+    // A new connection to `address` began at `start`: a new file. A
+    // controller connected to by its address-book `name` has the name in the
+    // file's name and in its first line.
+    void beginSession(const QDateTime &start, const QString &address, const QString &name = QString());
     // The connection ended: the rest is written and the file closed.
     void endSession();
     // The file of the current session; empty when none.

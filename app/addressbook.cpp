@@ -1,0 +1,107 @@
+#include "app/addressbook.h"
+
+#include "link/sendpath.h"
+
+#include <QSet>
+#include <QSettings>
+
+namespace app {
+
+namespace {
+const QString kGroup = QStringLiteral("controllers");
+
+bool isAddress(const QString &text)
+{
+    return wire::parseAddress(text.trimmed(), wire::kControllerPort).ok;
+}
+} // namespace
+
+void AddressBook::load(QSettings &store)
+{
+    controllers.clear();
+    QSet<QString> seen;
+    const int size = store.beginReadArray(kGroup);
+    for (int i = 0; i < size; ++i) {
+        store.setArrayIndex(i);
+        NamedController c;
+        c.name = store.value(QStringLiteral("name")).toString().trimmed();
+        c.address = store.value(QStringLiteral("address")).toString().trimmed();
+        c.note = store.value(QStringLiteral("note")).toString();
+        c.watchOnly = store.value(QStringLiteral("watchOnly"), false).toBool();
+        if (c.name.isEmpty() || !isAddress(c.address) || seen.contains(c.name.toCaseFolded()))
+            continue;
+        seen.insert(c.name.toCaseFolded());
+        controllers << c;
+    }
+    store.endArray();
+}
+
+void AddressBook::save(QSettings &store) const
+{
+    // A shorter list leaves no entries of the longer one behind.
+    store.remove(kGroup);
+    store.beginWriteArray(kGroup, int(controllers.size()));
+    for (int i = 0; i < controllers.size(); ++i) {
+        store.setArrayIndex(i);
+        const NamedController &c = controllers.at(i);
+        store.setValue(QStringLiteral("name"), c.name.trimmed());
+        store.setValue(QStringLiteral("address"), c.address.trimmed());
+        store.setValue(QStringLiteral("note"), c.note);
+        store.setValue(QStringLiteral("watchOnly"), c.watchOnly);
+    }
+    store.endArray();
+    store.sync();
+}
+
+std::optional<NamedController> AddressBook::find(const QString &name) const
+{
+    const QString wanted = name.trimmed();
+    if (wanted.isEmpty())
+        return std::nullopt;
+    for (const NamedController &c : controllers) {
+        if (c.name.trimmed().compare(wanted, Qt::CaseInsensitive) == 0)
+            return c;
+    }
+    return std::nullopt;
+}
+
+QString AddressBook::problem(const QList<NamedController> &list)
+{
+    QSet<QString> seen;
+    for (int i = 0; i < list.size(); ++i) {
+        const NamedController &c = list.at(i);
+        const QString name = c.name.trimmed();
+        if (name.isEmpty())
+            return QStringLiteral("Row %1 has no name: every controller needs one.").arg(i + 1);
+        if (seen.contains(name.toCaseFolded()))
+            return QStringLiteral("The name \"%1\" is used twice: each controller needs a name of its own.")
+                .arg(name);
+        seen.insert(name.toCaseFolded());
+        if (!isAddress(c.address))
+            return QStringLiteral("The address of \"%1\" is not an address: give host, host:port or "
+                                  "[IPv6]:port.")
+                .arg(name);
+    }
+    return QString();
+}
+
+ConnectTarget resolveConnectTarget(const AddressBook &book, const QString &text)
+{
+    ConnectTarget t;
+    if (const std::optional<NamedController> c = book.find(text)) {
+        t.address = c->address.trimmed();
+        t.name = c->name.trimmed();
+        t.watchOnly = c->watchOnly;
+        return t;
+    }
+    if (isAddress(text)) {
+        t.address = text.trimmed();
+        return t;
+    }
+    t.error = QStringLiteral("'%1' is not an address (host, host:port or [IPv6]:port) and no controller "
+                             "in the address book (File > Controllers\u2026) has that name.")
+                  .arg(text.trimmed());
+    return t;
+}
+
+} // namespace app

@@ -1,0 +1,380 @@
+// The address book: what is stored and read back in a later run, the
+// dialog that edits it, and connecting by a name from the address field, the
+// command line and the window-less mode.
+#include "app/addressbook.h"
+#include "app/builtinsimulator.h"
+#include "app/commandline.h"
+#include "core/watchlock.h"
+#include "support/fixture.h"
+#include "support/widgets.h"
+
+#include <QAction>
+#include <QCompleter>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTableWidget>
+#include <QTest>
+
+using app::AddressBook;
+using app::NamedController;
+
+Q_DECLARE_METATYPE(QList<NamedController>)
+
+namespace {
+
+bool loggedIn(MonitorFixture &f)
+{
+    return f.link().up() && f.consoleText().endsWith(QLatin1Char('#'));
+}
+
+// Writes `book` into the settings file the fixture's next run reads.
+void store(MonitorFixture &f, const QList<NamedController> &controllers)
+{
+    AddressBook book;
+    book.controllers = controllers;
+    book.save(*f.settings);
+}
+
+struct Run
+{
+    int status = -1;
+    QString out, err;
+};
+
+// The program as a script starts it, its settings in `configHome`.
+Run monitorProcess(const QString &configHome, const QStringList &arguments)
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome);
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(QUORIN_MONITOR_BINARY), arguments);
+    Run r;
+    if (!p.waitForFinished(60000)) {
+        p.kill();
+        p.waitForFinished();
+        r.err = QStringLiteral("did not finish");
+        return r;
+    }
+    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
+} // namespace
+
+class TestAddressBook : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void storedAndReadInALaterRun()
+    {
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("settings.ini"));
+        const QList<NamedController> saved{
+            {QStringLiteral("press-4"), QStringLiteral("10.1.4.20"), QStringLiteral("Hall B, by the door"),
+             true},
+            {QStringLiteral("Wrapper 2"), QStringLiteral("[fd00::12]:2323"), QString(), false},
+        };
+        {
+            QSettings s(file, QSettings::IniFormat);
+            // A longer list of an earlier run leaves nothing behind.
+            AddressBook longer;
+            longer.controllers =
+                saved + QList<NamedController>{{QStringLiteral("old"), QStringLiteral("h"), {}, false}};
+            longer.save(s);
+            AddressBook book;
+            book.controllers = saved;
+            book.save(s);
+        }
+        QSettings later(file, QSettings::IniFormat);
+        QCOMPARE(later.value(QStringLiteral("controllers/size")).toInt(), 2);
+        QCOMPARE(later.value(QStringLiteral("controllers/1/name")).toString(), QString("press-4"));
+        AddressBook book;
+        book.load(later);
+        QCOMPARE(book.controllers, saved);
+        QCOMPARE(book.find(QStringLiteral(" PRESS-4 "))->address, QString("10.1.4.20"));
+        QVERIFY(!book.find(QStringLiteral("old")));
+        QVERIFY(!book.find(QString()));
+    }
+
+    void problems_data()
+    {
+        QTest::addColumn<QList<NamedController>>("list");
+        QTest::addColumn<QString>("says"); // empty: the list may be saved
+        const NamedController a{QStringLiteral("press-4"), QStringLiteral("10.1.4.20"), {}, false};
+        QTest::newRow("fine") << QList<NamedController>{a, {"press-5", "10.1.4.21:2323", {}, true}} << "";
+        QTest::newRow("none") << QList<NamedController>{} << "";
+        QTest::newRow("empty name") << QList<NamedController>{a, {"  ", "10.1.4.21", {}, false}}
+                                    << "Row 2 has no name";
+        QTest::newRow("same name") << QList<NamedController>{a, {"press-4", "10.1.4.21", {}, false}}
+                                   << "\"press-4\" is used twice";
+        QTest::newRow("same name, other case")
+            << QList<NamedController>{a, {"Press-4", "10.1.4.21", {}, false}} << "\"Press-4\" is used twice";
+        QTest::newRow("no address") << QList<NamedController>{{"press-6", "", {}, false}}
+                                    << "address of \"press-6\" is not an address";
+        QTest::newRow("bad port") << QList<NamedController>{{"press-6", "10.1.4.22:70000", {}, false}}
+                                  << "address of \"press-6\" is not an address";
+    }
+
+    void problems()
+    {
+        QFETCH(QList<NamedController>, list);
+        QFETCH(QString, says);
+        const QString problem = AddressBook::problem(list);
+        if (says.isEmpty())
+            QCOMPARE(problem, QString());
+        else
+            QVERIFY2(problem.contains(says), qPrintable(problem));
+    }
+
+    // The dialog keeps a wrong list open and says why; a right one is stored
+    // and offered in the address field.
+    void dialogRefusesThenStores()
+    {
+        MonitorFixture f(MonitorFixture::makeOptions(), false);
+        f.window->controllersAction()->trigger();
+        auto *dialog = f.window->findChild<QDialog *>(QStringLiteral("controllersDialog"));
+        QVERIFY(dialog && dialog->isVisible());
+        auto *table = control<QTableWidget>(dialog, QStringLiteral("tableControllers"));
+        auto *add = control<QPushButton>(dialog, QStringLiteral("buttonControllerAdd"));
+        auto *problem = control<QLabel>(dialog, QStringLiteral("labelControllersProblem"));
+        QVERIFY(table && add && problem);
+        QPushButton *ok = dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok);
+        const auto fillRow = [&](int row, const QString &name, const QString &address) {
+            table->item(row, 0)->setText(name);
+            table->item(row, 1)->setText(address);
+        };
+        add->click();
+        add->click();
+        fillRow(0, QStringLiteral("press-4"), QStringLiteral("10.1.4.20"));
+        fillRow(1, QStringLiteral("press-4"), QStringLiteral("10.1.4.21"));
+        table->item(1, 3)->setCheckState(Qt::Checked);
+
+        ok->click();
+        QVERIFY(dialog->isVisible());
+        QVERIFY(problem->isVisible());
+        QVERIFY2(problem->text().contains(QLatin1String("used twice")), qPrintable(problem->text()));
+        QCOMPARE(f.settings->value(QStringLiteral("controllers/size"), 0).toInt(), 0);
+
+        table->item(1, 0)->setText(QStringLiteral("press-5"));
+        QVERIFY(!problem->isVisible());
+        ok->click();
+        QVERIFY(
+            f.waitFor([&] { return !f.window->findChild<QDialog *>(QStringLiteral("controllersDialog")); }));
+        QCOMPARE(f.settings->value(QStringLiteral("controllers/size")).toInt(), 2);
+        QCOMPARE(f.settings->value(QStringLiteral("controllers/2/name")).toString(), QString("press-5"));
+        QCOMPARE(f.settings->value(QStringLiteral("controllers/2/watchOnly")).toBool(), true);
+
+        QCompleter *completer = f.addressField()->completer();
+        QVERIFY(completer);
+        completer->setCompletionPrefix(QStringLiteral("pre"));
+        QCOMPARE(completer->completionCount(), 2);
+        completer->setCompletionPrefix(QStringLiteral("10.1.4.2"));
+        QCOMPARE(completer->completionCount(), 2);
+    }
+
+    // A name typed in the address field reaches its controller; the title,
+    // the status bar, the session file and a backup's folder carry the name,
+    // and stop showing it once the connection ends.
+    void connectByTypedName()
+    {
+        MonitorFixture run;
+        const quint16 port = run.sim->port();
+        store(run, {{QStringLiteral("press-4"), QStringLiteral("127.0.0.1:%1").arg(port), {}, false}});
+        // The window reads the address book when it is made: a later run.
+        MonitorFixture f(MonitorFixture::makeOptions(), false, run.settings->fileName());
+        QCOMPARE(f.window->addressBook().controllers.size(), 1);
+        auto *name = control<QLabel>(f.window.get(), QStringLiteral("labelControllerName"));
+        QVERIFY(name && !name->isVisible());
+
+        f.addressField()->setText(QStringLiteral("press-4"));
+        control<QPushButton>(f.window.get(), QStringLiteral("buttonConnect"))->click();
+        QVERIFY(f.waitFor([&] { return loggedIn(f); }));
+        QCOMPARE(f.link().address(), QStringLiteral("127.0.0.1:%1").arg(port));
+        QCOMPARE(f.window->windowTitle(), QString("QuorinMonitor \u2014 press-4"));
+        QVERIFY(name->isVisible());
+        QCOMPARE(name->text(), QString("press-4"));
+        QVERIFY(!f.window->watchLock().locked());
+
+        const QDir sessions(f.tempDir.filePath(QStringLiteral("sessions")));
+        QStringList files;
+        QVERIFY(f.waitFor([&] {
+            files = sessions.entryList({QStringLiteral("*press-4_127.0.0.1_%1.txt").arg(port)}, QDir::Files);
+            return files.size() == 1;
+        }));
+
+        f.disconnect();
+        QCOMPARE(f.window->windowTitle(), QString("QuorinMonitor"));
+        QVERIFY(!name->isVisible());
+        QFile session(sessions.filePath(files.first()));
+        QVERIFY(f.waitFor([&] { return session.size() > 0; }));
+        QVERIFY(session.open(QIODevice::ReadOnly));
+        const QString header = QString::fromUtf8(session.readLine());
+        QVERIFY2(header.contains(QStringLiteral("press-4 (127.0.0.1:%1)").arg(port)), qPrintable(header));
+
+        // The field keeps the name for the next run.
+        QVERIFY(f.closeWindow());
+        QCOMPARE(f.settings->value(QStringLiteral("ipaddress")).toString(), QString("press-4"));
+    }
+
+    void watchOnlyControllerConnectsLocked()
+    {
+        MonitorFixture f;
+        store(f, {{QStringLiteral("line-2"), QStringLiteral("127.0.0.1:%1").arg(f.sim->port()), {}, true}});
+        // The window read its settings when made: a new one reads this list.
+        MonitorFixture later(MonitorFixture::makeOptions(), false, f.settings->fileName());
+        QVERIFY(!later.window->watchLock().locked());
+        later.addressField()->setText(QStringLiteral("line-2"));
+        control<QPushButton>(later.window.get(), QStringLiteral("buttonConnect"))->click();
+        QVERIFY(later.waitFor([&] { return later.link().up() && later.window->watchLock().locked(); }));
+        QVERIFY(control<QLabel>(later.window.get(), QStringLiteral("labelWatchOnly"))->isVisible());
+        // What is locked stays off.
+        QVERIFY(!control<QPushButton>(later.window.get(), QStringLiteral("buttonRun"))->isEnabled());
+    }
+
+    void connectOptionTakesAName_data()
+    {
+        QTest::addColumn<QString>("given");
+        QTest::addColumn<QString>("name"); // empty: reached by address
+        QTest::addColumn<bool>("locked");
+        QTest::newRow("name") << "press-4"
+                              << "press-4" << false;
+        QTest::newRow("name, other case") << "PRESS-4"
+                                          << "press-4" << false;
+        QTest::newRow("watch-only name") << "line-2"
+                                         << "line-2" << true;
+    }
+
+    void connectOptionTakesAName()
+    {
+        QFETCH(QString, given);
+        QFETCH(QString, name);
+        QFETCH(bool, locked);
+        MonitorFixture f;
+        const QString address = QStringLiteral("127.0.0.1:%1").arg(f.sim->port());
+        AddressBook book;
+        book.controllers = {{QStringLiteral("press-4"), address, {}, false},
+                            {QStringLiteral("line-2"), address, {}, true}};
+        store(f, book.controllers);
+        MonitorFixture later(MonitorFixture::makeOptions(), false, f.settings->fileName());
+
+        const app::CommandLine c = app::resolveControllerName(
+            app::parseCommandLine({QStringLiteral("quorin-monitor"), QStringLiteral("--connect"),
+                                   given.isEmpty() ? address : given}),
+            book);
+        QCOMPARE(c.action, app::CommandLine::Action::Run);
+        QCOMPARE(c.connectTo, address);
+        QCOMPARE(c.connectName, name);
+        BuiltInSimulator builtIn(*later.window);
+        startFromCommandLine(c, *later.window, builtIn);
+        QVERIFY(later.waitFor([&] { return loggedIn(later); }));
+        QCOMPARE(later.link().address(), address);
+        QCOMPARE(later.window->windowTitle(),
+                 name.isEmpty() ? QString("QuorinMonitor") : QStringLiteral("QuorinMonitor \u2014 ") + name);
+        QCOMPARE(later.window->watchLock().locked(), locked);
+    }
+
+    // A script may read a watch-only controller but not change it.
+    void watchOnlyNameInAScript_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("restore") << QStringList{"--restore", "/tmp/b", "--yes"} << true;
+        QTest::newRow("exec") << QStringList{"--exec", "PR 1"} << true;
+        QTest::newRow("backup") << QStringList{"--backup", "/tmp"} << false;
+        QTest::newRow("compare") << QStringList{"--compare", "/tmp/b"} << false;
+    }
+
+    void watchOnlyNameInAScript()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(bool, refused);
+        AddressBook book;
+        book.controllers = {{QStringLiteral("line-2"), QStringLiteral("127.0.0.1:1"), {}, true},
+                            {QStringLiteral("press-4"), QStringLiteral("127.0.0.1:2"), {}, false}};
+        const auto run = [&](const QString &name) {
+            return app::resolveControllerName(
+                app::parseCommandLine(QStringList{"quorin-monitor", "--connect", name} + options), book);
+        };
+        const app::CommandLine c = run(QStringLiteral("line-2"));
+        QCOMPARE(c.action, refused ? app::CommandLine::Action::Fail : app::CommandLine::Action::Run);
+        if (refused)
+            QVERIFY2(c.text.contains(QStringLiteral("'line-2' is watch only")), qPrintable(c.text));
+        else
+            QCOMPARE(c.connectTo, QStringLiteral("127.0.0.1:1"));
+        // The same task on a controller not kept watch-only runs.
+        QCOMPARE(run(QStringLiteral("press-4")).action, app::CommandLine::Action::Run);
+    }
+
+    void unknownNameIsAUsageError_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::newRow("window") << QStringList{"--connect", "Press 9"};
+        QTest::newRow("no window") << QStringList{"--connect", "Press 9", "--exec", "PR 1"};
+        QTest::newRow("not an address either")
+            << QStringList{"--connect", "127.0.0.1:65536", "--exec", "PR 1"};
+    }
+
+    void unknownNameIsAUsageError()
+    {
+        QFETCH(QStringList, options);
+        AddressBook book;
+        book.controllers = {{QStringLiteral("press-4"), QStringLiteral("127.0.0.1:1"), {}, false}};
+        const app::CommandLine c =
+            app::resolveControllerName(app::parseCommandLine(QStringList{"quorin-monitor"} + options), book);
+        QCOMPARE(c.action, app::CommandLine::Action::Fail);
+        QCOMPARE(c.exitCode(), 2);
+        QVERIFY2(c.text.contains(QStringLiteral("no controller in the address book")), qPrintable(c.text));
+
+        // The program itself, with an address book that lacks the name.
+        QTemporaryDir config;
+        {
+            QSettings s(config.filePath(QStringLiteral("QuorinMonitor/QuorinMonitor.conf")),
+                        QSettings::NativeFormat);
+            book.save(s);
+        }
+        const Run r = monitorProcess(config.path(), options + QStringList{"-platform", "offscreen"});
+        QCOMPARE(r.status, 2);
+        QVERIFY2(r.err.contains(QStringLiteral("'%1'").arg(options.at(1))), qPrintable(r.err));
+        QVERIFY(r.out.isEmpty());
+    }
+
+    // The window-less mode reads the same address book and backs up into a
+    // folder named after the controller.
+    void headlessResolvesAName()
+    {
+        MonitorFixture f;
+        QTemporaryDir config;
+        {
+            QSettings s(config.filePath(QStringLiteral("QuorinMonitor/QuorinMonitor.conf")),
+                        QSettings::NativeFormat);
+            AddressBook book;
+            book.controllers = {
+                {QStringLiteral("press-4"), QStringLiteral("127.0.0.1:%1").arg(f.sim->port()), {}, false}};
+            book.save(s);
+        }
+        const Run exec = monitorProcess(config.path(), {"--connect", "press-4", "--exec", "PR 6*7"});
+        QCOMPARE(exec.status, 0);
+        QCOMPARE(exec.out.trimmed(), QString("42"));
+
+        QTemporaryDir backups;
+        const Run backup =
+            monitorProcess(config.path(), {"--connect", "press-4", "--backup", backups.path()});
+        QVERIFY2(backup.status == 0, qPrintable(backup.err));
+        QVERIFY2(QFileInfo(backup.out.trimmed()).fileName().contains(QLatin1String("press-4")),
+                 qPrintable(backup.out));
+    }
+};
+
+QTEST_MAIN(TestAddressBook)
+#include "test_addressbook.moc"
