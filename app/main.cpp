@@ -1,5 +1,5 @@
-// quorin-monitor: the window and the built-in simulator, started as the
-// command line asks.
+// quorin-monitor: the windows and their built-in simulators, the first
+// started as the command line asks.
 #include "app/addressbook.h"
 #include "app/builtinsimulator.h"
 #include "app/commandline.h"
@@ -7,6 +7,7 @@
 #include "app/mainwindow.h"
 #include "app/platform.h"
 #include "app/startup.h"
+#include "app/windowset.h"
 #include "core/clock.h"
 #include "link/sjis.h"
 #include "ui/qtdialogs.h"
@@ -54,10 +55,9 @@ int main(int argc, char **argv)
     if (!app::codecUsable(dialogs, wire::sjisAvailable))
         return 1;
     SystemClock clock;
-    MainWindow window(&dialogs, &clock, &settings);
-    dialogs.setParentWidget(&window);
-    BuiltInSimulator builtIn(window);
-    window.show();
-    startFromCommandLine(commandLine, window, builtIn);
+    // The first window; File > New Window opens more, each on its own.
+    WindowSet windows(clock, &settings);
+    MainWindow &window = *windows.open();
+    startFromCommandLine(commandLine, window, *windows.builtInSimulator(&window));
     return app.exec();
 }

@@ -108,6 +108,24 @@ MainWindow::MainWindow(Dialogs *dialogs, Clock *clock, QSettings *settings, QWid
                       [this] { return currentTabTitle(); }, [this] { return m_controllerName; }});
     connect(m_watchLock, &WatchLock::changed, this, &MainWindow::showWatchLock);
     showWatchLock(m_watchLock->locked());
+
+    // Last in the File menu, after what the parts above put there.
+    m_fileMenu->addSeparator();
+    auto *quit = new QAction(QStringLiteral("Quit"), this);
+    quit->setObjectName(QStringLiteral("menuQuit"));
+    quit->setShortcut(QKeySequence::Quit);
+    quit->setMenuRole(QAction::QuitRole);
+    quit->setStatusTip(QStringLiteral("Close every window, disconnecting each first"));
+    connect(quit, &QAction::triggered, this, &MainWindow::quitRequested);
+    m_fileMenu->addAction(quit);
+}
+
+void MainWindow::restoreLayout()
+{
+    if (!m_settings)
+        return;
+    restoreGeometry(m_settings->value(QStringLiteral("window/geometry")).toByteArray());
+    QMainWindow::restoreState(m_settings->value(QStringLiteral("window/state")).toByteArray());
 }
 
 MainWindow::~MainWindow()
@@ -126,6 +144,15 @@ MainWindow::~MainWindow()
 void MainWindow::buildMenus()
 {
     QMenu *file = m_fileMenu = menuBar()->addMenu(QStringLiteral("&File"));
+    // Another window, for another controller; the program's windows are
+    // kept together by whoever made this one (see WindowSet).
+    auto *newWindow = new QAction(QStringLiteral("New Window"), this);
+    newWindow->setObjectName(QStringLiteral("menuNewWindow"));
+    newWindow->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N));
+    newWindow->setStatusTip(QStringLiteral("Open another window, to watch another controller"));
+    connect(newWindow, &QAction::triggered, this, &MainWindow::newWindowRequested);
+    file->addAction(newWindow);
+    file->addSeparator();
     m_openFileAction = new QAction(QStringLiteral("Open Program\u2026"), this);
     m_openFileAction->setObjectName(QStringLiteral("menuOpenFile"));
     m_openFileAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
@@ -323,12 +350,15 @@ void MainWindow::saveSettings()
         stored.variableNames[i] = names.at(i);
     stored.timeoutSeconds = m_timeoutField->text();
     stored.save(*m_settings);
+    // The size, place and docks of the window closed last.
+    m_settings->setValue(QStringLiteral("window/geometry"), saveGeometry());
+    m_settings->setValue(QStringLiteral("window/state"), saveState());
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
-    // Closing the window ends the program: disconnect, then save the
-    // settings (once, however often the close is asked for). The goodbye
+    // Closing a window (the program ends with the last): disconnect, then
+    // save the settings (once, however often the close is asked for). The goodbye
     // takes its closing pause with the window still answering; the window
     // closes when the link is down.
     if (m_link->state() != wire::State::Disconnected) {
@@ -344,6 +374,8 @@ void MainWindow::closeEvent(QCloseEvent *event)
         saveSettings();
     }
     QMainWindow::closeEvent(event);
+    if (event->isAccepted())
+        emit closed();
 }
 
 QCoro::Task<> MainWindow::closeWhenDown()

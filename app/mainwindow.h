@@ -99,6 +99,8 @@ public:
     // Words after the program's name in the title ("built-in simulator"),
     // shown in place of the controller's name; empty for none.
     void setTitleNote(const QString &note);
+    // Takes the size, place and docks stored when a window last closed.
+    void restoreLayout();
 
     // The selected page, as the poll and the live display know it.
     monitor::Tab currentTab() const { return m_currentTab; }
@@ -123,6 +125,11 @@ signals:
     // After the window has followed a change of tab (on a disconnected
     // window, back to the console).
     void currentTabChanged(monitor::Tab tab);
+    // File > New Window and File > Quit, for whoever keeps the windows.
+    void newWindowRequested();
+    void quitRequested();
+    // The window has closed for good (after its goodbye, if connected).
+    void closed();
 
 protected:
     void closeEvent(QCloseEvent *event) override;

@@ -1,0 +1,97 @@
+#include "app/windowset.h"
+
+#include "app/builtinsimulator.h"
+#include "app/mainwindow.h"
+#include "ui/qtdialogs.h"
+
+#include <QTimer>
+
+struct WindowSet::Entry
+{
+    // Destroyed in reverse: the simulator before the window that talks to
+    // it, the window before the dialogs it alerts through.
+    std::unique_ptr<Dialogs> dialogs;
+    std::unique_ptr<MainWindow> window;
+    std::unique_ptr<BuiltInSimulator> builtIn;
+};
+
+WindowSet::WindowSet(Clock &clock, QSettings *settings, DialogsFactory makeDialogs, QObject *parent)
+    : QObject(parent), m_makeDialogs(std::move(makeDialogs)), m_clock(clock), m_settings(settings)
+{
+}
+
+WindowSet::~WindowSet()
+{
+    // Newest first, each simulator before its window.
+    while (!m_entries.empty())
+        m_entries.pop_back();
+}
+
+MainWindow *WindowSet::open()
+{
+    auto entry = std::make_unique<Entry>();
+    QtDialogs *desktop = nullptr;
+    if (m_makeDialogs) {
+        entry->dialogs = m_makeDialogs();
+    } else {
+        auto owned = std::make_unique<QtDialogs>();
+        desktop = owned.get();
+        entry->dialogs = std::move(owned);
+    }
+    entry->window = std::make_unique<MainWindow>(entry->dialogs.get(), &m_clock, m_settings);
+    MainWindow *window = entry->window.get();
+    if (desktop)
+        desktop->setParentWidget(window);
+    entry->builtIn = std::make_unique<BuiltInSimulator>(*window);
+    const MainWindow *newest = m_entries.empty() ? nullptr : m_entries.back()->window.get();
+    if (newest) {
+        // Beside the newest rather than on top of it.
+        window->resize(newest->size());
+        window->move(newest->pos() + QPoint(32, 32));
+    } else {
+        window->restoreLayout();
+    }
+    connect(window, &MainWindow::newWindowRequested, this, [this] { open(); });
+    connect(window, &MainWindow::quitRequested, this, &WindowSet::closeAll);
+    connect(window, &MainWindow::closed, this, [this, window] {
+        // Not from inside the window's own close handling.
+        QTimer::singleShot(0, this, [this, window] { forget(window); });
+    });
+    m_entries.push_back(std::move(entry));
+    window->show();
+    return window;
+}
+
+void WindowSet::closeAll()
+{
+    for (MainWindow *window : windows())
+        window->close();
+}
+
+std::vector<MainWindow *> WindowSet::windows() const
+{
+    std::vector<MainWindow *> out;
+    for (const auto &e : m_entries)
+        out.push_back(e->window.get());
+    return out;
+}
+
+BuiltInSimulator *WindowSet::builtInSimulator(const MainWindow *window) const
+{
+    for (const auto &e : m_entries) {
+        if (e->window.get() == window)
+            return e->builtIn.get();
+    }
+    return nullptr;
+}
+
+void WindowSet::forget(MainWindow *window)
+{
+    for (auto it = m_entries.begin(); it != m_entries.end(); ++it) {
+        if ((*it)->window.get() == window) {
+            m_entries.erase(it);
+            emit windowClosed();
+            return;
+        }
+    }
+}
