@@ -29,6 +29,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLoggingCategory>
+#include <QPainter>
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -77,6 +78,7 @@ public:
     bool stale();
     bool journal();
     bool watchOnly();
+    bool twoWindows();
 
     void reportAlerts() const;
 
@@ -242,6 +244,61 @@ bool Shots::watchOnly()
     lock->click();
     machine({QStringLiteral("CLR_OUTP 1")});
     return ok && check(!lock->isChecked(), "unlocking");
+}
+
+// Two windows of one program side by side, each on a controller of its own:
+// the I/O page of one, the axis board of the other, both polling.
+bool Shots::twoWindows()
+{
+    MonitorFixture other;
+    const QSize size(1100, 720);
+    const QSize before = m_f.window->size();
+    m_f.window->resize(size);
+    other.window->resize(size);
+    other.window->move(m_f.window->pos() + QPoint(size.width(), 0));
+    // Outputs on the one, a board with stored points on the other.
+    machine({QStringLiteral("CLR_OUTP 1"), QStringLiteral("ON 1"), QStringLiteral("ON 2"),
+             QStringLiteral("ON 6")});
+    other.sim->withMachine([](sim::Machine &m) {
+        for (const char *line : {"MPG 0", "SETP 1 1000 2000 0 500", "SETP 2 15000 -2500 90 1200"})
+            m.handleLine(QString::fromLatin1(line));
+    });
+    if (!check(other.connectToSim(), "the second window's connection") || !selectTab(QStringLiteral("1")))
+        return false;
+    other.selectTab(QStringLiteral("5"));
+    pick(other.window->findChild<QComboBox *>(QStringLiteral("popupbuttonPgSelect")), QStringLiteral("0"));
+    if (!check(other.waitFor([&] {
+            const auto *y = other.window->findChild<QLabel *>(QStringLiteral("labelPgCurrentPosY"));
+            return y && y->isVisible() && !y->text().isEmpty();
+        }),
+               "the second window's axis board"))
+        return false;
+    // A few polls on both, so that every number has its first reading.
+    QTest::qWait(1500);
+    m_f.settle();
+    other.settle();
+    if (QWidget *focus = QApplication::focusWidget())
+        focus->clearFocus();
+    const QPixmap left = m_f.window->grab();
+    const QPixmap right = other.window->grab();
+    const int gap = 12;
+    QPixmap both(left.width() + gap + right.width(), std::max(left.height(), right.height()));
+    both.fill(QColor(96, 96, 96));
+    {
+        QPainter p(&both);
+        p.drawPixmap(0, 0, left);
+        p.drawPixmap(left.width() + gap, 0, right);
+    }
+    const QString file = m_out.filePath(QStringLiteral("two-windows.png"));
+    const bool ok = both.save(file);
+    if (ok)
+        err() << "wrote " << file << " (" << both.width() << 'x' << both.height() << ")\n";
+    else
+        err() << "quorin-shots: cannot write " << file << '\n';
+    other.disconnect();
+    machine({QStringLiteral("CLR_OUTP 1")});
+    m_f.window->resize(before);
+    return ok;
 }
 
 void Shots::machine(const QStringList &lines)
@@ -806,6 +863,7 @@ int main(int argc, char **argv)
         {"journal", &Shots::journal},
         {"stale", &Shots::stale},
         {"watchonly", &Shots::watchOnly},
+        {"twowindows", &Shots::twoWindows},
     };
     bool ok = shots.start();
     for (const auto &s : scenarios) {
