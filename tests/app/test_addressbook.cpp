@@ -6,6 +6,7 @@
 #include "app/commandline.h"
 #include "core/watchlock.h"
 #include "support/fixture.h"
+#include "support/process.h"
 #include "support/widgets.h"
 
 #include <QAction>
@@ -16,7 +17,6 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTableWidget>
@@ -42,31 +42,12 @@ void store(MonitorFixture &f, const QList<NamedController> &controllers)
     book.save(*f.settings);
 }
 
-struct Run
-{
-    int status = -1;
-    QString out, err;
-};
-
 // The program as a script starts it, its settings in `configHome`.
-Run monitorProcess(const QString &configHome, const QStringList &arguments)
+ProcessRun monitorProcess(const QString &configHome, const QStringList &arguments)
 {
-    QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome);
-    p.setProcessEnvironment(env);
-    p.start(QStringLiteral(QUORIN_MONITOR_BINARY), arguments);
-    Run r;
-    if (!p.waitForFinished(60000)) {
-        p.kill();
-        p.waitForFinished();
-        r.err = QStringLiteral("did not finish");
-        return r;
-    }
-    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
+    return runProcess(QStringLiteral(QUORIN_MONITOR_BINARY), arguments, env);
 }
 
 } // namespace
@@ -343,7 +324,7 @@ private slots:
                         QSettings::NativeFormat);
             book.save(s);
         }
-        const Run r = monitorProcess(config.path(), options + QStringList{"-platform", "offscreen"});
+        const ProcessRun r = monitorProcess(config.path(), options + QStringList{"-platform", "offscreen"});
         QCOMPARE(r.status, 2);
         QVERIFY2(r.err.contains(QStringLiteral("'%1'").arg(options.at(1))), qPrintable(r.err));
         QVERIFY(r.out.isEmpty());
@@ -363,12 +344,12 @@ private slots:
                 {QStringLiteral("press-4"), QStringLiteral("127.0.0.1:%1").arg(f.sim->port()), {}, false}};
             book.save(s);
         }
-        const Run exec = monitorProcess(config.path(), {"--connect", "press-4", "--exec", "PR 6*7"});
+        const ProcessRun exec = monitorProcess(config.path(), {"--connect", "press-4", "--exec", "PR 6*7"});
         QCOMPARE(exec.status, 0);
         QCOMPARE(exec.out.trimmed(), QString("42"));
 
         QTemporaryDir backups;
-        const Run backup =
+        const ProcessRun backup =
             monitorProcess(config.path(), {"--connect", "press-4", "--backup", backups.path()});
         QVERIFY2(backup.status == 0, qPrintable(backup.err));
         QVERIFY2(QFileInfo(backup.out.trimmed()).fileName().contains(QLatin1String("press-4")),

@@ -5,6 +5,7 @@
 #include "journal/operatorjournal.h"
 #include "sim/machine.h"
 #include "support/fixture.h"
+#include "support/process.h"
 #include "support/widgets.h"
 #include "transfer/backupset.h"
 
@@ -18,7 +19,6 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
@@ -97,30 +97,11 @@ QString backUpInto(const QString &parent)
     return transfer::writeBackup(parent, meta, someListings()).folder;
 }
 
-struct Run
-{
-    int status = -1;
-    QString out;
-    QString err;
-};
-
 // The monitor run as a script runs it; the simulator answers from its own
 // thread meanwhile.
-Run monitorProcess(const QStringList &arguments)
+ProcessRun monitorProcess(const QStringList &arguments)
 {
-    QProcess p;
-    p.start(QStringLiteral(QUORIN_MONITOR_BINARY), arguments);
-    Run r;
-    if (!p.waitForFinished(60000)) {
-        p.kill();
-        p.waitForFinished();
-        r.err = QStringLiteral("did not finish");
-        return r;
-    }
-    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
+    return runProcess(QStringLiteral(QUORIN_MONITOR_BINARY), arguments);
 }
 
 } // namespace
@@ -435,7 +416,7 @@ private slots:
         }
         out.replace("%D", QRegularExpression::escape(empty));
 
-        const Run r = monitorProcess(arguments);
+        const ProcessRun r = monitorProcess(arguments);
         QVERIFY2(r.status == status, qPrintable(QString::number(r.status) + r.out + r.err));
         QVERIFY2(QRegularExpression(out).match(r.out).hasMatch(), qPrintable(r.out));
         if (err.isEmpty())
