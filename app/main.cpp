@@ -22,8 +22,9 @@ int main(int argc, char **argv)
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
-    // The settings' place is known before QApplication exists: a --connect
-    // name is looked up in the address book before anything starts.
+    // The settings' place, for every run, is known before QApplication
+    // exists: a --connect name is looked up in the address book before
+    // anything starts.
     QCoreApplication::setOrganizationName(QStringLiteral("QuorinMonitor"));
     QCoreApplication::setApplicationName(QStringLiteral("QuorinMonitor"));
     app::CommandLine commandLine = app::parseCommandLine(arguments);
@@ -45,8 +46,6 @@ int main(int argc, char **argv)
     // The console's Control keys (Control+L, Control+] ...) stay Control on macOS.
     QCoreApplication::setAttribute(Qt::AA_MacDontSwapCtrlAndMeta);
     QApplication app(argc, argv);
-    QApplication::setOrganizationName(QStringLiteral("QuorinMonitor"));
-    QApplication::setApplicationName(QStringLiteral("QuorinMonitor"));
     QApplication::setQuitOnLastWindowClosed(true);
     platform::beginUserActivity();
 
