@@ -27,6 +27,7 @@
 #include "trend/install.h"
 #include "ui/controls.h"
 #include "ui/lockedcontrols.h"
+#include "ui/pagetabs.h"
 #include "ui/uihelpers.h"
 
 #include <QAction>
@@ -94,8 +95,12 @@ MainWindow::MainWindow(Dialogs *dialogs, Clock *clock, QSettings *settings, QWid
     wireMonitor();
     wireConsole();
     wireMenus();
-    trend::install(*this, *m_viewMenu, *m_tabview, *m_link, *m_dialogs, *m_clock, *m_poller,
-                   {m_ioPage, m_variablesPage, m_mbkPage, m_cuPage, m_axisPage, m_tasksPage}, *m_axisPage);
+    trend::install(
+        *this, *m_viewMenu, *m_tabview, *m_link, *m_dialogs, *m_clock, *m_poller, *m_pages, [this] {
+            // No board is read before the Axis page has been built.
+            auto *axis = static_cast<axis::AxisPage *>(m_pages->builtPage(int(monitor::Tab::Axis)));
+            return axis ? axis->acceptedBoard() : std::nullopt;
+        });
     installComparisons();
     health::install(*statusBar(), *this, *m_link, *m_poller, *m_clock);
     statusBar()->addPermanentWidget(buildWatchOnlySign());
@@ -281,24 +286,62 @@ void MainWindow::buildPages()
 {
     m_tabview = named(new QTabWidget, QStringLiteral("tabview"));
     m_tabview->setAccessibleName(QStringLiteral("Pages"));
-    m_consolePage = new console::ConsolePage(*m_link, *m_dialogs, *m_watchLock);
-    const struct
-    {
-        QWidget *page;
-        const char *label;
-    } pages[monitor::kTabCount] = {
-        {m_consolePage, "Console"},
-        {m_ioPage = new monitor::IoPage(*m_link, *m_watchLock), "I/O"},
-        {m_variablesPage = new panels::VariablesPage(*m_link, *m_watchLock), "Variables"},
-        {m_mbkPage = new panels::MbkPage(*m_link, *m_watchLock), "MBK"},
-        {m_cuPage = new monitor::CuPage(*m_link, *m_watchLock), "CU"},
-        {m_axisPage = new axis::AxisPage(*m_link, *m_dialogs, *m_watchLock), "Axis"},
-        {m_tasksPage = new panels::TasksPage(*m_link, *m_watchLock), "Tasks"},
+    m_pages = new ui::PageTabs(*m_tabview, this);
+    using Kind = ui::PageTabs::Kind;
+    using monitor::Tab;
+    const auto add = [this](Tab tab, const char *title, Kind kind, ui::PageTabs::Make make) {
+        m_pages->add(QString::fromLatin1(title), monitor::tabIdentifier(tab), kind, std::move(make));
     };
-    for (int i = 0; i < monitor::kTabCount; ++i) {
-        pages[i].page->setProperty("identifier", monitor::tabIdentifier(static_cast<monitor::Tab>(i)));
-        m_tabview->addTab(pages[i].page, QString::fromLatin1(pages[i].label));
-    }
+    // The window opens on the console: it is built at once.
+    m_consolePage = new console::ConsolePage(*m_link, *m_dialogs, *m_watchLock);
+    add(Tab::Console, "Console", Kind::Console, [page = m_consolePage] { return page; });
+    m_pages->page(int(Tab::Console));
+    add(Tab::Io, "I/O", Kind::Monitor, [this] { return new monitor::IoPage(*m_link, *m_watchLock); });
+    add(Tab::Variables, "Variables", Kind::Monitor, [this] {
+        auto *page = new panels::VariablesPage(*m_link, *m_watchLock);
+        page->setVariableNames(m_storedVariableNames);
+        return page;
+    });
+    add(Tab::Mbk, "MBK", Kind::Monitor, [this] { return new panels::MbkPage(*m_link, *m_watchLock); });
+    add(Tab::Cu, "CU", Kind::Monitor, [this] { return new monitor::CuPage(*m_link, *m_watchLock); });
+    add(Tab::Axis, "Axis", Kind::Monitor,
+        [this] { return new axis::AxisPage(*m_link, *m_dialogs, *m_watchLock); });
+    add(Tab::Tasks, "Tasks", Kind::Monitor, [this] { return new panels::TasksPage(*m_link, *m_watchLock); });
+}
+
+template <class P> P &MainWindow::pageOf(monitor::Tab tab)
+{
+    return *static_cast<P *>(m_pages->page(static_cast<int>(tab)));
+}
+
+monitor::IoPage &MainWindow::ioPage()
+{
+    return pageOf<monitor::IoPage>(monitor::Tab::Io);
+}
+
+panels::VariablesPage &MainWindow::variablesPage()
+{
+    return pageOf<panels::VariablesPage>(monitor::Tab::Variables);
+}
+
+panels::MbkPage &MainWindow::mbkPage()
+{
+    return pageOf<panels::MbkPage>(monitor::Tab::Mbk);
+}
+
+monitor::CuPage &MainWindow::cuPage()
+{
+    return pageOf<monitor::CuPage>(monitor::Tab::Cu);
+}
+
+axis::AxisPage &MainWindow::axisPage()
+{
+    return pageOf<axis::AxisPage>(monitor::Tab::Axis);
+}
+
+panels::TasksPage &MainWindow::tasksPage()
+{
+    return pageOf<panels::TasksPage>(monitor::Tab::Tasks);
 }
 
 // ---------------------------------------------------------------- start and end
@@ -329,7 +372,9 @@ void MainWindow::loadSettings()
     offerControllerNames();
     m_addressField->setText(stored.address);
     m_consolePage->restoreHistories(stored.histories[0], stored.histories[1], stored.histories[2]);
-    m_variablesPage->setVariableNames(QStringList(stored.variableNames.begin(), stored.variableNames.end()));
+    m_storedVariableNames = QStringList(stored.variableNames.begin(), stored.variableNames.end());
+    if (ui::Page *page = m_pages->builtPage(int(monitor::Tab::Variables)))
+        static_cast<panels::VariablesPage *>(page)->setVariableNames(m_storedVariableNames);
     m_timeoutField->setText(stored.timeoutSeconds);
 }
 
@@ -345,7 +390,10 @@ void MainWindow::saveSettings()
     stored.histories = {m_consolePage->history(History::Commands),
                         m_consolePage->history(History::ProgramLines),
                         m_consolePage->history(History::ListStarts)};
-    const QStringList names = m_variablesPage->variableNames();
+    const ui::Page *variables = m_pages->builtPage(int(monitor::Tab::Variables));
+    const QStringList names = variables
+                                  ? static_cast<const panels::VariablesPage *>(variables)->variableNames()
+                                  : m_storedVariableNames;
     for (int i = 0; i < names.size() && i < app::Settings::kVariableRows; ++i)
         stored.variableNames[i] = names.at(i);
     stored.timeoutSeconds = m_timeoutField->text();
@@ -600,7 +648,7 @@ void MainWindow::onReceived(const QString &text, const QString &last)
     if (m_currentTab == monitor::Tab::Console && m_link->up())
         m_consolePage->receiveDisplay(text);
     if (m_currentTab == monitor::Tab::Variables)
-        m_variablesPage->showLastReply(last);
+        variablesPage().showLastReply(last);
     updateBkpControls();
 }
 
@@ -641,14 +689,15 @@ void MainWindow::onTabChanged(int index)
         index = 0;
         m_currentTab = monitor::Tab::Console;
     }
-    auto *page = qobject_cast<ui::Page *>(m_tabview->widget(index));
-    if (!page)
+    if (index < 0 || index >= m_pages->count())
         return;
+    ui::Page *page = m_pages->page(index);
     wire::trace(QStringLiteral("tabview label: ") + m_tabview->tabText(index));
     m_currentTab = static_cast<monitor::Tab>(index);
     m_poller->setPage(page);
     wire::trace(QStringLiteral("tabview identifier: ") + monitor::tabIdentifier(m_currentTab));
-    m_axisPage->reselectBoard();
+    if (ui::Page *axis = m_pages->builtPage(int(monitor::Tab::Axis)))
+        static_cast<axis::AxisPage *>(axis)->reselectBoard();
     // Starting and stopping talk to the controller, so they wait for the
     // exchange slot; by then the user may have moved on to another tab.
     if (m_currentTab != monitor::Tab::Console) {

@@ -11,6 +11,7 @@
 #include <QCoroTask>
 #include <QMainWindow>
 #include <QString>
+#include <QStringList>
 
 namespace axis {
 class AxisPage;
@@ -42,7 +43,9 @@ class Transfers;
 } // namespace transfer
 namespace ui {
 class LockedControls;
-}
+class Page;
+class PageTabs;
+} // namespace ui
 
 class Clock;
 class Dialogs;
@@ -78,13 +81,16 @@ public:
     // "Watch only" button turns it on, and off for a reason.
     WatchLock &watchLock() { return *m_watchLock; }
 
+    // The pages. The console is there from the start; any other page is
+    // built the first time its tab is shown or it is asked for here.
     console::ConsolePage &consolePage() { return *m_consolePage; }
-    monitor::IoPage &ioPage() { return *m_ioPage; }
-    panels::VariablesPage &variablesPage() { return *m_variablesPage; }
-    panels::MbkPage &mbkPage() { return *m_mbkPage; }
-    monitor::CuPage &cuPage() { return *m_cuPage; }
-    axis::AxisPage &axisPage() { return *m_axisPage; }
-    panels::TasksPage &tasksPage() { return *m_tasksPage; }
+    monitor::IoPage &ioPage();
+    panels::VariablesPage &variablesPage();
+    panels::MbkPage &mbkPage();
+    monitor::CuPage &cuPage();
+    axis::AxisPage &axisPage();
+    panels::TasksPage &tasksPage();
+    ui::PageTabs &pageTabs() { return *m_pages; }
 
     QMenu *fileMenu() const { return m_fileMenu; }
     QMenu *viewMenu() const { return m_viewMenu; }
@@ -139,6 +145,7 @@ private:
     QWidget *buildTopBar();
     QLabel *buildWatchOnlySign();
     void buildPages();
+    template <class P> P &pageOf(monitor::Tab tab);
     void restoreState();
     void loadSettings();
     void showAbout();
@@ -174,14 +181,12 @@ private:
     transfer::Backups *m_backups = nullptr;
     tools::DebugTools *m_debugTools = nullptr;
 
-    // The pages, children of the tab widget.
+    // The pages, children of the tab widget, each built when first needed.
+    ui::PageTabs *m_pages = nullptr;
     console::ConsolePage *m_consolePage = nullptr;
-    monitor::IoPage *m_ioPage = nullptr;
-    panels::VariablesPage *m_variablesPage = nullptr;
-    panels::MbkPage *m_mbkPage = nullptr;
-    monitor::CuPage *m_cuPage = nullptr;
-    axis::AxisPage *m_axisPage = nullptr;
-    panels::TasksPage *m_tasksPage = nullptr;
+    // The watched variables' names as stored, until the Variables page is
+    // built and takes them.
+    QStringList m_storedVariableNames;
 
     // The connection bar.
     QLineEdit *m_addressField = nullptr;

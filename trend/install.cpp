@@ -1,10 +1,10 @@
 #include "trend/install.h"
 
-#include "axis/axispage.h"
 #include "link/link.h"
 #include "monitor/poller.h"
 #include "trend/trenddock.h"
 #include "ui/page.h"
+#include "ui/pagetabs.h"
 
 #include <QAction>
 #include <QContextMenuEvent>
@@ -29,11 +29,14 @@ QCoro::Task<> nothingToRead()
 class PlotMenus : public QObject
 {
 public:
-    PlotMenus(TrendDock *dock, QList<ui::Plottable> spots)
-        : QObject(dock), m_dock(dock), m_spots(std::move(spots))
+    explicit PlotMenus(TrendDock *dock) : QObject(dock), m_dock(dock) {}
+
+    // The values of a page just built.
+    void add(const QList<ui::Plottable> &spots)
     {
-        for (const ui::Plottable &s : m_spots)
+        for (const ui::Plottable &s : spots)
             s.widget->installEventFilter(this);
+        m_spots += spots;
     }
 
     QVector<Choice> choices() const
@@ -80,8 +83,8 @@ private:
 } // namespace
 
 TrendDock *install(QMainWindow &window, QMenu &viewMenu, QTabWidget &tabs, wire::Link &link, Dialogs &dialogs,
-                   Clock &clock, monitor::Poller &poller, const QList<ui::Page *> &pages,
-                   const axis::AxisPage &axisPage)
+                   Clock &clock, monitor::Poller &poller, ui::PageTabs &pages,
+                   std::function<std::optional<int>()> axisBoard)
 {
     auto *dock = new TrendDock(link, dialogs, clock, &window);
     window.addDockWidget(Qt::RightDockWidgetArea, dock);
@@ -95,23 +98,41 @@ TrendDock *install(QMainWindow &window, QMenu &viewMenu, QTabWidget &tabs, wire:
     // nothing on purpose: a read there would wait for a prompt in the middle
     // of console traffic (swallowing a breakpoint banner or a listing line,
     // and ending breakpoint mode with its own prompt).
-    for (ui::Page *page : pages)
+    auto *menus = new PlotMenus(dock);
+    const auto take = [dock, menus](ui::Page *page) {
         QObject::connect(page, &ui::Page::replyRead, dock, &TrendDock::pageRead);
-    // The dock's own reads follow the page's in the same tick.
-    poller.addTickStep([dock = QPointer<TrendDock>(dock), pages](ui::Page *page) -> QCoro::Task<> {
-        if (!dock || !page || !pages.contains(page))
-            return nothingToRead();
-        return dock->pagePolled();
+        menus->add(page->plottables());
+    };
+    QList<int> monitorTabs;
+    for (int i = 0; i < pages.count(); ++i) {
+        if (pages.kind(i) != ui::PageTabs::Kind::Monitor)
+            continue;
+        monitorTabs.append(i);
+        if (ui::Page *page = pages.builtPage(i))
+            take(page);
+    }
+    // The pages built later: the tabs are fixed, so which of them are
+    // monitor pages is known now.
+    QObject::connect(&pages, &ui::PageTabs::built, dock, [take, monitorTabs](int index, ui::Page *page) {
+        if (monitorTabs.contains(index))
+            take(page);
     });
+    // The dock's own reads follow the page's in the same tick.
+    poller.addTickStep(
+        [dock = QPointer<TrendDock>(dock), &pages, monitorTabs](ui::Page *page) -> QCoro::Task<> {
+            if (!dock || !page)
+                return nothingToRead();
+            for (int index : monitorTabs) {
+                if (pages.builtPage(index) == page)
+                    return dock->pagePolled();
+            }
+            return nothingToRead();
+        });
     // Axis values come from the Axis page's board, which the dock selects
     // again after each change of tab, as that page does. A tab that is no
     // monitor page (the console) stops polling at once; Stop and a lost
-    // connection show when the ticks stop coming. The tabs are fixed: which
-    // of them are monitor pages is known now.
-    dock->setAxisBoard([axis = &axisPage] { return axis->acceptedBoard(); });
-    QList<int> monitorTabs;
-    for (ui::Page *page : pages)
-        monitorTabs.append(tabs.indexOf(page));
+    // connection show when the ticks stop coming.
+    dock->setAxisBoard(std::move(axisBoard));
     QObject::connect(&tabs, &QTabWidget::currentChanged, dock, [dock, monitorTabs](int index) {
         dock->reselectBoard();
         if (!monitorTabs.contains(index))
@@ -121,12 +142,12 @@ TrendDock *install(QMainWindow &window, QMenu &viewMenu, QTabWidget &tabs, wire:
         if (state == wire::State::Closing || state == wire::State::Disconnected)
             dock->setPollingStopped(true);
     });
-
-    QList<ui::Plottable> spots;
-    for (ui::Page *page : pages)
-        spots += page->plottables();
-    auto *menus = new PlotMenus(dock, std::move(spots));
-    dock->setChoices([menus] { return menus->choices(); });
+    // What the "+" menu offers: every monitor page's values, so every page
+    // is built by the time it opens.
+    dock->setChoices([menus, &pages] {
+        pages.buildAll();
+        return menus->choices();
+    });
     return dock;
 }
 

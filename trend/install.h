@@ -3,7 +3,8 @@
 // that let each poll tick sample the plotted values.
 #pragma once
 
-#include <QList>
+#include <functional>
+#include <optional>
 
 class Clock;
 class Dialogs;
@@ -11,14 +12,11 @@ class QMainWindow;
 class QMenu;
 class QTabWidget;
 
-namespace axis {
-class AxisPage;
-}
 namespace monitor {
 class Poller;
 }
 namespace ui {
-class Page;
+class PageTabs;
 }
 namespace wire {
 class Link;
@@ -28,14 +26,16 @@ namespace trend {
 
 class TrendDock;
 
-// Called once, from the window's constructor, after the pages exist. Docks
-// the trend in `window` and adds its toggle to `viewMenu`. `pages` are the
-// monitor pages in tab order: only their ticks sample, and their
-// plottables() get the "Plot" entry. A change of page in `tabs` reselects
-// the board of the axis reads, which follow the board `axisPage` reads; a
-// tab that is none of `pages` stops the plot. Everything outlives the dock.
+// Called once, from the window's constructor, after the tabs of `pages`
+// have been added (their pages may be built later). Docks the trend in
+// `window` and adds its toggle to `viewMenu`. Only the ticks of the monitor
+// pages sample, and their plottables() get the "Plot" entry as each page is
+// built; the "+" menu builds the pages not built yet, to offer their values.
+// A change of page in `tabs` reselects the board of the axis reads, which
+// follow `axisBoard` (the board the Axis page reads); a tab that is no
+// monitor page stops the plot. Everything outlives the dock.
 TrendDock *install(QMainWindow &window, QMenu &viewMenu, QTabWidget &tabs, wire::Link &link, Dialogs &dialogs,
-                   Clock &clock, monitor::Poller &poller, const QList<ui::Page *> &pages,
-                   const axis::AxisPage &axisPage);
+                   Clock &clock, monitor::Poller &poller, ui::PageTabs &pages,
+                   std::function<std::optional<int>()> axisBoard);
 
 } // namespace trend

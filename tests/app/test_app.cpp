@@ -147,11 +147,17 @@ private slots:
                                control<QComboBox>(next.window.get(), "comboBox3")})
             box->clear();
         QVERIFY(next.closeWindow());
-        MonitorFixture third(MonitorFixture::makeOptions(), false, f.settings->fileName());
+        // A run that never shows the Variables page keeps its names too.
+        MonitorFixture third(MonitorFixture::makeOptions(), false, f.settings->fileName(),
+                             MonitorFixture::Pages::AsShown);
         for (QComboBox *box : {control<QComboBox>(third.window.get(), "comboBox1"),
                                control<QComboBox>(third.window.get(), "comboBox2"),
                                control<QComboBox>(third.window.get(), "comboBox3")})
             QCOMPARE(box->count(), 0);
+        QVERIFY(!control<QLineEdit>(third.window.get(), "textfieldVariName0"));
+        QVERIFY(third.closeWindow());
+        MonitorFixture fourth(MonitorFixture::makeOptions(), false, f.settings->fileName());
+        QCOMPARE(control<QLineEdit>(fourth.window.get(), "textfieldVariName7")->text(), QString("V7"));
     }
 
     // Settings written by someone else, or of a kind this program never

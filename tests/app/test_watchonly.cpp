@@ -195,6 +195,19 @@ private slots:
         QCOMPARE(usable(f, name), std::optional<bool>(true));
     }
 
+    // A page first shown while the lock is on is built locked.
+    void pageFirstShownWhileLocked()
+    {
+        MonitorFixture f(MonitorFixture::makeOptions(), true, QString(), MonitorFixture::Pages::AsShown);
+        QVERIFY(f.connectToSim());
+        lock(f);
+        f.selectTab(QStringLiteral("5"));
+        QCOMPARE(usable(f, QStringLiteral("buttonPgJog0")), std::optional<bool>(false));
+        QCOMPARE(usable(f, QStringLiteral("buttonPgJog1")), std::optional<bool>(true));
+        QVERIFY(unlock(f, kReason));
+        QCOMPARE(usable(f, QStringLiteral("buttonPgJog0")), std::optional<bool>(true));
+    }
+
     // Unlocking gives back what the connection rules say meanwhile, not
     // simply "on".
     void unlockingFollowsTheConnection()

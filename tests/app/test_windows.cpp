@@ -46,13 +46,18 @@ bool connectAndWatch(MainWindow *w, sim::Server &s, const QString &name)
     control<QPushButton>(w, "buttonConnect")->click();
     if (!waitFor([&] { return w->link().up() && s.commands().contains(QStringLiteral("CMD$ 0")); }))
         return false;
-    control<QLineEdit>(w, "textfieldVariName0")->setText(name);
-    control<QCheckBox>(w, "checkboxVari0")->setChecked(true);
+    // The page is built as its tab is first shown.
     auto *tabs = w->findChild<QTabWidget *>(QStringLiteral("tabview"));
     for (int i = 0; i < tabs->count(); ++i) {
         if (tabs->widget(i)->property("identifier").toString() == QLatin1String("2"))
             tabs->setCurrentIndex(i);
     }
+    auto *field = control<QLineEdit>(w, "textfieldVariName0");
+    auto *watched = control<QCheckBox>(w, "checkboxVari0");
+    if (!field || !watched)
+        return false;
+    field->setText(name);
+    watched->setChecked(true);
     return true;
 }
 

@@ -2,6 +2,7 @@
 
 #include "journal/sessionjournal.h"
 #include "sim/machine.h"
+#include "ui/pagetabs.h"
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QEventLoop>
@@ -20,7 +21,8 @@ sim::Options MonitorFixture::makeOptions()
     return o;
 }
 
-MonitorFixture::MonitorFixture(const sim::Options &options, bool startSim, const QString &settingsFile)
+MonitorFixture::MonitorFixture(const sim::Options &options, bool startSim, const QString &settingsFile,
+                               Pages pages)
 {
     // Qt keeps the parsed settings file of this process; a new run reads the
     // file itself, so make Qt see it as changed on disk.
@@ -42,6 +44,11 @@ MonitorFixture::MonitorFixture(const sim::Options &options, bool startSim, const
     if (auto *journal = window->findChild<journal::SessionJournal *>())
         journal->setDirectory(tempDir.filePath(QStringLiteral("sessions")));
     link().setTiming({std::chrono::milliseconds(5000), std::chrono::milliseconds(0)});
+    // The suites reach every page's controls by name from the start, as if
+    // each tab had been shown once; the window's own start builds only the
+    // console (its suite checks the rest come when first shown).
+    if (pages == Pages::AllBuilt)
+        window->pageTabs().buildAll();
     window->resize(1280, 800);
     window->show();
 }

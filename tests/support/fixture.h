@@ -22,9 +22,11 @@ class QLineEdit;
 class MonitorFixture
 {
 public:
+    // Every page built at once, or only what the window builds itself.
+    enum class Pages { AllBuilt, AsShown };
     // With `settingsFile`, a later run of the program on that file.
     explicit MonitorFixture(const sim::Options &options = makeOptions(), bool startSim = true,
-                            const QString &settingsFile = QString());
+                            const QString &settingsFile = QString(), Pages pages = Pages::AllBuilt);
     ~MonitorFixture();
 
     static sim::Options makeOptions();

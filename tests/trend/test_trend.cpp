@@ -143,6 +143,7 @@ private slots:
     void consoleTabReadsNothingWhenStarted();
     void closedDockReadsNothingPausedOneSamples();
     void axisValuesFollowTheAxisPagesBoard();
+    void pagesBuiltWhenShownArePlotted();
 };
 
 void TestTrend::plotsEveryKindOfValue()
@@ -207,6 +208,25 @@ void TestTrend::plotsEveryKindOfValue()
     QCOMPARE(legend(f),
              QStringList({"OUT 3: 1", "A: -42", "MBK(1~Int): 300", "MBK 70002: 1", "Task 0 step: 0",
                           "Position X: 1500", "Counter Y: 77", "CU IN 2002: 0"}));
+}
+
+// A window builds a page when its tab is first shown: the page's values get
+// their "Plot" entry then, its ticks sample, and the "+" menu still offers
+// the values of pages never shown.
+void TestTrend::pagesBuiltWhenShownArePlotted()
+{
+    MonitorFixture f(MonitorFixture::makeOptions(), true, QString(), MonitorFixture::Pages::AsShown);
+    QVERIFY(f.connectToSim());
+    QVERIFY(!control<QLabel>(f.window.get(), QStringLiteral("labelOut3")));
+    f.exchange(QStringLiteral("ON 3"));
+    f.selectTab(QStringLiteral("1"));
+    QAction *entry = plotEntry(control<QLabel>(f.window.get(), QStringLiteral("labelOut3")));
+    QVERIFY(entry && entry->isEnabled());
+    entry->trigger();
+    closePopup();
+    QVERIFY(f.waitFor([&] { return legend(f) == QStringList{QStringLiteral("OUT 3: 1")}; }));
+    QVERIFY(!control<QLineEdit>(f.window.get(), QStringLiteral("textfieldTaskStatus0")));
+    QVERIFY(plot(f, QStringLiteral("Tasks"), QStringLiteral("Task 0 step")));
 }
 
 void TestTrend::pageOffersTheValueItShowsNow()

@@ -5,6 +5,7 @@
 #include "support/fakeclock.h"
 #include "support/scripteddialogs.h"
 #include "support/widgets.h"
+#include "ui/pagetabs.h"
 #include "ui/qtdialogs.h"
 #include "ui/uihelpers.h"
 
@@ -55,7 +56,12 @@ class TestMainWindow : public QObject
     }
 
 private slots:
-    void initTestCase() { m_window = new MainWindow(&m_dialogs, &m_clock); }
+    void initTestCase()
+    {
+        m_window = new MainWindow(&m_dialogs, &m_clock);
+        // The checks read every page.
+        m_window->pageTabs().buildAll();
+    }
     void cleanupTestCase() { delete m_window; }
 
     // Every named control: its name is its own, it carries the name as its
