@@ -294,8 +294,8 @@ void MainWindow::buildPages()
     };
     // The window opens on the console: it is built at once.
     m_consolePage = new console::ConsolePage(*m_link, *m_dialogs, *m_watchLock);
-    add(Tab::Console, "Console", Kind::Console, [page = m_consolePage] { return page; });
-    m_pages->page(int(Tab::Console));
+    m_pages->add(QStringLiteral("Console"), monitor::tabIdentifier(Tab::Console), Kind::Console,
+                 m_consolePage);
     add(Tab::Io, "I/O", Kind::Monitor, [this] { return new monitor::IoPage(*m_link, *m_watchLock); });
     add(Tab::Variables, "Variables", Kind::Monitor, [this] {
         auto *page = new panels::VariablesPage(*m_link, *m_watchLock);

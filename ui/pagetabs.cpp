@@ -19,6 +19,13 @@ void PageTabs::add(const QString &title, const QString &identifier, Kind kind, M
     m_tabWidget.addTab(holder, title);
 }
 
+void PageTabs::add(const QString &title, const QString &identifier, Kind kind, Page *page)
+{
+    page->setProperty("identifier", identifier);
+    m_tabs.push_back(Tab{page, kind, nullptr, page});
+    m_tabWidget.addTab(page, title);
+}
+
 Page *PageTabs::page(int index)
 {
     Tab &tab = m_tabs.at(static_cast<size_t>(index));

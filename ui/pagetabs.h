@@ -33,6 +33,8 @@ public:
     // A tab titled `title`, after those added before; `identifier` is the
     // holder's "identifier" property, as tools outside find the tabs by.
     void add(const QString &title, const QString &identifier, Kind kind, Make make);
+    // A tab whose page is built already: the tab holds the page itself.
+    void add(const QString &title, const QString &identifier, Kind kind, Page *page);
 
     int count() const { return static_cast<int>(m_tabs.size()); }
     Kind kind(int index) const { return m_tabs.at(static_cast<size_t>(index)).kind; }
