@@ -124,7 +124,7 @@ void SessionJournal::beginSession(const QDateTime &start, const QString &address
         fail(QStringLiteral("the folder %1 cannot be made").arg(QDir::toNativeSeparators(m_directory)));
         return;
     }
-    m_address = name.isEmpty() ? address : QStringLiteral("%1 (%2)").arg(name, address);
+    m_address = headerTarget(address, name);
     m_firstName = sessionFileName(start, name.isEmpty() ? address : name + QLatin1Char('_') + address);
     if (!openPart(1))
         return;

@@ -314,10 +314,15 @@ QString sessionFileName(const QDateTime &start, const QString &address)
            QStringLiteral(".txt");
 }
 
-QString sessionHeader(const QDateTime &start, const QString &address)
+QString headerTarget(const QString &address, const QString &name)
+{
+    return name.isEmpty() ? address : QStringLiteral("%1 (%2)").arg(name, address);
+}
+
+QString sessionHeader(const QDateTime &start, const QString &target)
 {
     return QStringLiteral("# QuorinMonitor session with %1, %2")
-        .arg(address, start.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+        .arg(target, start.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
 }
 
 QString continuedFileName(const QString &firstName, int part)
@@ -330,10 +335,28 @@ QString continuedFileName(const QString &firstName, int part)
            QString::number(part).rightJustified(3, QLatin1Char('0')) + QStringLiteral(".txt");
 }
 
-QString continuedHeader(const QDateTime &at, const QString &address, int part)
+QString continuedHeader(const QDateTime &at, const QString &target, int part)
 {
     return QStringLiteral("# QuorinMonitor session with %1, part %2, %3")
-        .arg(address, QString::number(part), at.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+        .arg(target, QString::number(part), at.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+}
+
+std::optional<QString> headerController(const QString &line)
+{
+    // The shortest target that leaves a well-formed end: a name may itself
+    // hold ", part 2", but the date is always last.
+    static const QRegularExpression header(QStringLiteral(
+        "^# QuorinMonitor session with (.*?)(?:, part \\d+)?, \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d$"));
+    const QRegularExpressionMatch m = header.match(line);
+    if (!m.hasMatch())
+        return std::nullopt;
+    const QString target = m.captured(1);
+    // An address never holds a bracket (an IPv6 one is in square brackets),
+    // so the last " (" is where the name ends, whatever brackets it holds.
+    const qsizetype at = target.lastIndexOf(QStringLiteral(" ("));
+    if (at > 0 && target.endsWith(QLatin1Char(')')))
+        return target.left(at);
+    return target;
 }
 
 bool isTranscriptName(const QString &name)

@@ -56,13 +56,21 @@ std::optional<Entry> parseLine(const QString &line);
 
 // "2026-12-07_09-05-03_127.0.0.1_23.txt": sorts by time, and says where to.
 QString sessionFileName(const QDateTime &start, const QString &address);
-QString sessionHeader(const QDateTime &start, const QString &address);
+// How a header names the controller: "press-4 (10.0.0.5:23)" when it was
+// reached by its address-book `name`, the address alone otherwise.
+QString headerTarget(const QString &address, const QString &name);
+// "# QuorinMonitor session with <target>, 2026-12-07 09:05:03".
+QString sessionHeader(const QDateTime &start, const QString &target);
 // The name of a session's file number `part` (the first is part 1):
 // "2026-12-07_09-05-03_127.0.0.1_23~002.txt". A session goes on in another
 // file when one is full, or when another monitor writes the one it would take.
 QString continuedFileName(const QString &firstName, int part);
 // A continuation's first line: its own date, so that it reads on its own.
-QString continuedHeader(const QDateTime &at, const QString &address, int part);
+QString continuedHeader(const QDateTime &at, const QString &target, int part);
+// The controller a session's or a continuation's header names: the
+// address-book name when it has one, else the address; nothing for any other
+// line.
+std::optional<QString> headerController(const QString &line);
 // Whether a file in the sessions folder is a transcript: nothing else there
 // is ever removed.
 bool isTranscriptName(const QString &name);
