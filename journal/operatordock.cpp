@@ -52,7 +52,7 @@ OperatorDock::OperatorDock(OperatorJournal &journal, SessionJournal &session, Di
     v->addLayout(top);
 
     m_filter = ui::makeField(QStringLiteral("textFieldJournalFilter"), QStringLiteral("Filter"), 20);
-    m_filter->setPlaceholderText(QStringLiteral("Filter by text"));
+    m_filter->setPlaceholderText(QStringLiteral("Filter by text or controller"));
     m_filter->setClearButtonEnabled(true);
     v->addWidget(m_filter);
 
@@ -60,12 +60,14 @@ OperatorDock::OperatorDock(OperatorJournal &journal, SessionJournal &session, Di
     m_list->setAccessibleName(QStringLiteral("Operator journal"));
     m_list->setRootIsDecorated(false);
     m_list->setUniformRowHeights(true);
-    m_list->setHeaderLabels({QStringLiteral("Time"), QStringLiteral("Page"), QStringLiteral("Action")});
+    m_list->setHeaderLabels({QStringLiteral("Time"), QStringLiteral("Controller"), QStringLiteral("Page"),
+                             QStringLiteral("Action")});
     // Fixed widths: sizing to the contents would measure every row at
     // every line added.
     const QFontMetrics fm(m_list->font());
     m_list->setColumnWidth(0, fm.horizontalAdvance(QStringLiteral("0000-00-00 00:00:00")) + 16);
-    m_list->setColumnWidth(1, fm.horizontalAdvance(QStringLiteral("Variables")) + 16);
+    m_list->setColumnWidth(1, fm.horizontalAdvance(QStringLiteral("000.000.000.000:00000")) + 16);
+    m_list->setColumnWidth(2, fm.horizontalAdvance(QStringLiteral("Variables")) + 16);
     m_list->header()->setStretchLastSection(true);
     v->addWidget(m_list, 1);
     // Room for a few lines under the header and the filter.
@@ -197,7 +199,7 @@ QTreeWidgetItem *OperatorDock::item(const OperatorEntry &e) const
 {
     const QString when =
         e.time.toString(m_today ? QStringLiteral("HH:mm:ss") : QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-    return new QTreeWidgetItem({when, e.page, e.what});
+    return new QTreeWidgetItem({when, e.controller, e.page, e.what});
 }
 
 void OperatorDock::refill()

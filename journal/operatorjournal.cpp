@@ -56,24 +56,26 @@ OperatorJournal::OperatorJournal(Sources sources, SessionJournal &session, QObje
         // poll's or a transfer's.
         if (m_transfers > 0 || !bytes.endsWith('\r') || pollTraffic())
             return;
-        note({Event::Kind::Command, m_sources.clock.now(), m_sources.pageTitle(), bytes, QString()});
+        note({Event::Kind::Command, m_sources.clock.now(), m_sources.pageTitle(), bytes, QString(),
+              controller()});
     });
     // The exchange that a command started ended: its reply is whole.
     connect(&link, &wire::Link::replied, this, [this](const QString &reply) {
         if ((!m_events.isEmpty() || m_pending) && !pollTraffic())
-            note({Event::Kind::Reply, QDateTime(), QString(), QByteArray(), reply});
+            note({Event::Kind::Reply, QDateTime(), QString(), QByteArray(), reply, QString()});
     });
     // A command typed in the console is not waited for: its reply comes as
     // display text.
     connect(&link, &wire::Link::received, this, [this](const QString &text, const QString &) {
         if (!m_events.isEmpty() || m_pending)
-            note({Event::Kind::Display, QDateTime(), QString(), QByteArray(), text});
+            note({Event::Kind::Display, QDateTime(), QString(), QByteArray(), text, QString()});
     });
     connect(&link, &wire::Link::stateChanged, this, [this](wire::State state, wire::Reason reason) {
         if (state == wire::State::Disconnected && reason == wire::Reason::TimedOut)
-            note({Event::Kind::End, QDateTime(), QString(), QByteArray(), QStringLiteral("no answer")});
+            note({Event::Kind::End, QDateTime(), QString(), QByteArray(), QStringLiteral("no answer"),
+                  QString()});
         else if (state == wire::State::LoggingIn || state == wire::State::Disconnected)
-            note({Event::Kind::End, QDateTime(), QString(), QByteArray(), QString()});
+            note({Event::Kind::End, QDateTime(), QString(), QByteArray(), QString(), QString()});
     });
 
     transfer::Transfers &transfers = m_sources.transfers;
@@ -117,6 +119,17 @@ void OperatorJournal::endTransfer()
 bool OperatorJournal::pollTraffic()
 {
     return m_sources.poller.inTick();
+}
+
+QString OperatorJournal::controller() const
+{
+    // The name stands from the click on Connect until the connection ends:
+    // the watch-only lock that connecting by a name turns on carries it too.
+    const QString name = m_sources.controllerName ? m_sources.controllerName() : QString();
+    if (!name.isEmpty())
+        return name;
+    const wire::Link &link = m_sources.link;
+    return link.state() == wire::State::Disconnected ? QString() : link.address();
 }
 
 void OperatorJournal::note(Event &&event)
@@ -163,7 +176,7 @@ void OperatorJournal::onCommand(const Event &event)
     const std::optional<QString> words = describeCommand(wire::sjisDecode(event.bytes).trimmed());
     if (!words)
         return;
-    m_pending = OperatorEntry{event.time, event.page, *words};
+    m_pending = OperatorEntry{event.time, event.page, *words, event.controller};
     m_pendingReply.clear();
     // A command nobody waits for and that the controller does not answer
     // still gets its line.
@@ -188,7 +201,7 @@ void OperatorJournal::add(const QString &what)
     process();
     if (m_pending)
         settle(QString());
-    const OperatorEntry e{m_sources.clock.now(), m_sources.pageTitle(), what};
+    const OperatorEntry e{m_sources.clock.now(), m_sources.pageTitle(), what, controller()};
     m_entries << e;
     m_session.addOperatorLine(e.page, e.what);
     emit added(e);

@@ -72,8 +72,9 @@ private:
         enum class Kind { Command, Reply, Display, End } kind;
         QDateTime time;
         QString page;
-        QByteArray bytes; // Command
-        QString text;     // Reply, Display: the text; End: what to add
+        QByteArray bytes;   // Command
+        QString text;       // Reply, Display: the text; End: what to add
+        QString controller; // Command
     };
     void note(Event &&event);
     void process();
@@ -83,6 +84,8 @@ private:
     void beginTransfer();
     void endTransfer();
     bool pollTraffic();
+    // The controller a line made now concerns.
+    QString controller() const;
 
     Sources m_sources;
     SessionJournal &m_session;

@@ -29,11 +29,12 @@ QString toCsv(const QList<OperatorEntry> &entries)
 {
     using core::CsvField;
     QString out =
-        core::csvRecord({CsvField::text(QStringLiteral("Time")), CsvField::text(QStringLiteral("Page")),
-                         CsvField::text(QStringLiteral("Action"))});
+        core::csvRecord({CsvField::text(QStringLiteral("Time")), CsvField::text(QStringLiteral("Controller")),
+                         CsvField::text(QStringLiteral("Page")), CsvField::text(QStringLiteral("Action"))});
     for (const OperatorEntry &e : entries) {
-        out += core::csvRecord({CsvField::text(e.time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"))),
-                                CsvField::text(e.page), CsvField::text(e.what)});
+        out +=
+            core::csvRecord({CsvField::text(e.time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"))),
+                             CsvField::text(e.controller), CsvField::text(e.page), CsvField::text(e.what)});
     }
     return out;
 }
@@ -45,7 +46,8 @@ QList<OperatorEntry> filtered(const QList<OperatorEntry> &entries, const QString
         return entries;
     QList<OperatorEntry> out;
     for (const OperatorEntry &e : entries) {
-        if (e.what.contains(f, Qt::CaseInsensitive) || e.page.contains(f, Qt::CaseInsensitive))
+        if (e.what.contains(f, Qt::CaseInsensitive) || e.page.contains(f, Qt::CaseInsensitive) ||
+            e.controller.contains(f, Qt::CaseInsensitive))
             out << e;
     }
     return out;
@@ -58,6 +60,8 @@ std::optional<OperatorEntry> OperatorLines::read(const QString &line)
     if (line.startsWith(QLatin1Char('#'))) {
         if (const auto m = header.match(line); m.hasMatch())
             m_date = QDate::fromString(m.captured(1), QStringLiteral("yyyy-MM-dd"));
+        if (std::optional<QString> controller = headerController(line))
+            m_controller = std::move(*controller);
         return std::nullopt;
     }
     const auto e = parseLine(line);
@@ -71,7 +75,7 @@ std::optional<OperatorEntry> OperatorLines::read(const QString &line)
     m_last = e->time;
     if (e->kind != Entry::Kind::Operator)
         return std::nullopt;
-    return OperatorEntry{QDateTime(m_date, e->time), e->page, e->text};
+    return OperatorEntry{QDateTime(m_date, e->time), e->page, e->text, m_controller};
 }
 
 QList<OperatorEntry> operatorEntries(const QString &fileText, const QDate &fallbackDate)

@@ -14,19 +14,24 @@ struct OperatorEntry
     QDateTime time;
     QString page;
     QString what;
+    // The controller the line concerns: its address-book name when it was
+    // reached by one, else its address; empty when there was no connection.
+    QString controller;
 };
 
-// "Time,Page,Action" and one row per entry; fields quoted where they need it.
+// "Time,Controller,Page,Action" and one row per entry; fields quoted where
+// they need it.
 QString toCsv(const QList<OperatorEntry> &entries);
 
-// The entries whose page or words contain `filter` (case-insensitive); all
-// for an empty filter.
+// The entries whose controller, page or words contain `filter`
+// (case-insensitive); all for an empty filter.
 QList<OperatorEntry> filtered(const QList<OperatorEntry> &entries, const QString &filter);
 
 // The operator lines of a session file, read one line at a time: the date
 // comes from the file's header (or `fallbackDate` when it has none) and
 // moves to the next day when the time of day steps back by more than 12
-// hours: midnight, not a clock set back.
+// hours: midnight, not a clock set back. The controller is the one the
+// header names; none without a header.
 class OperatorLines
 {
 public:
@@ -37,6 +42,7 @@ public:
 private:
     QDate m_date;
     QTime m_last;
+    QString m_controller;
 };
 
 // The operator lines of a session file's text.

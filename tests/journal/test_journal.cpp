@@ -1,6 +1,8 @@
 // The session journal against the in-process simulator: the transcript of a
-// short session, recording switched off, a disk that refuses, and the
-// tidying of old files at start-up.
+// short session, recording switched off, a disk that refuses, the tidying of
+// old files at start-up, and the operator journal's lines and the controller
+// each names.
+#include "app/addressbook.h"
 #include "journal/sessionjournal.h"
 #include "journal/transcript.h"
 #include "support/fixture.h"
@@ -70,6 +72,9 @@ private slots:
     void fullDiskMidSession();
     void oldFilesGoAtStartUp();
     void operatorLines();
+    void linesNameTheirController_data();
+    void linesNameTheirController();
+    void filterFindsAController();
     void reopeningIsBounded();
 };
 
@@ -242,6 +247,65 @@ void choose(QComboBox *box, const QString &title)
     box->setCurrentIndex(box->findText(title));
 }
 
+// A window whose address book names the simulator of `run` as each of
+// `names`: a later run of the program on `run`'s settings, as the window
+// reads the address book when it is made.
+std::unique_ptr<MonitorFixture> laterRunWithNames(MonitorFixture &run, const QStringList &names)
+{
+    app::AddressBook book;
+    for (const QString &name : names)
+        book.controllers << app::NamedController{
+            name, QStringLiteral("127.0.0.1:%1").arg(run.sim->port()), {}, false};
+    book.save(*run.settings);
+    run.settings->sync();
+    return std::make_unique<MonitorFixture>(MonitorFixture::makeOptions(), false, run.settings->fileName());
+}
+
+// Types `typed` into the address field and clicks Connect; true once logged
+// in.
+bool connectTo(MonitorFixture &f, const QString &typed)
+{
+    f.addressField()->setText(typed);
+    control<QPushButton>(f.window.get(), "buttonConnect")->click();
+    return f.waitFor(
+        [&] { return f.link().up() && f.consoleText().endsWith(QLatin1Char('#')) && !f.link().busy(); });
+}
+
+// Switches output `n` on from the I/O page, as a click does; true once the
+// simulator of `run` has the command.
+bool switchOn(MonitorFixture &f, MonitorFixture &run, int n)
+{
+    QWidget *w = f.window.get();
+    f.selectTab(QStringLiteral("1"));
+    const QString number = QString::number(n);
+    auto *bit = control<QLabel>(w, QStringLiteral("labelOut%1BitNo").arg(number));
+    if (!bit || !f.waitFor([&] { return bit->text() == number; }))
+        return false;
+    control<QPushButton>(w, QStringLiteral("buttonOutOnOff%1").arg(number))->click();
+    return run.waitForCommand(QStringLiteral("ON ") + number);
+}
+
+// The dock's rows as "controller | page | action".
+QStringList rows(const QTreeWidget *list)
+{
+    QStringList out;
+    for (int i = 0; i < list->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem *item = list->topLevelItem(i);
+        out << QStringList{item->text(1), item->text(2), item->text(3)}.join(QStringLiteral(" | "));
+    }
+    return out;
+}
+
+QByteArray exported(MonitorFixture &f)
+{
+    const QString csv = f.tempDir.filePath(QStringLiteral("journal.csv"));
+    QFile::remove(csv);
+    f.dialogs.setNextFileName(csv);
+    control<QPushButton>(f.window.get(), "buttonJournalExport")->click();
+    QFile out(csv);
+    return out.open(QIODevice::ReadOnly) ? out.readAll() : QByteArray();
+}
+
 } // namespace
 
 // What the operator did, in words, with the page it was done on; nothing of
@@ -327,14 +391,11 @@ void TestJournal::operatorLines()
     QCOMPARE(list->topLevelItemCount(), 8);
     control<QLineEdit>(w, "textFieldJournalFilter")->setText(QStringLiteral("jog"));
     QCOMPARE(list->topLevelItemCount(), 1);
-    QCOMPARE(list->topLevelItem(0)->text(2), QStringLiteral("Jog X+ 100 pulses"));
-    const QString csv = f.tempDir.filePath(QStringLiteral("journal.csv"));
-    f.dialogs.setNextFileName(csv);
-    control<QPushButton>(w, "buttonJournalExport")->click();
-    QFile out(csv);
-    QVERIFY(out.open(QIODevice::ReadOnly));
-    QCOMPARE(out.readAll(),
-             QByteArray("Time,Page,Action\r\n2026-12-05 09:05:03.000,Axis,Jog X+ 100 pulses\r\n"));
+    QCOMPARE(list->topLevelItem(0)->text(3), QStringLiteral("Jog X+ 100 pulses"));
+    QCOMPARE(exported(f), QStringLiteral("Time,Controller,Page,Action\r\n"
+                                         "2026-12-05 09:05:03.000,127.0.0.1:%1,Axis,Jog X+ 100 pulses\r\n")
+                              .arg(f.sim->port())
+                              .toUtf8());
     control<QLineEdit>(w, "textFieldJournalFilter")->clear();
 
     // The session file holds them too, and opens again in the dock.
@@ -344,7 +405,106 @@ void TestJournal::operatorLines()
     QVERIFY(dock->showFile(session));
     QTRY_COMPARE(shown.size(), 1);
     QCOMPARE(list->topLevelItemCount(), 8);
-    QCOMPARE(list->topLevelItem(7)->text(2), QStringLiteral("Clock set to 2026-12-05 09:05:03"));
+    QCOMPARE(list->topLevelItem(7)->text(3), QStringLiteral("Clock set to 2026-12-05 09:05:03"));
+}
+
+// Each line names the controller it concerns: the address book's name when
+// the window connected by one, the address otherwise, none when there was no
+// connection. The dock shows it, the CSV carries it, and the lines read back
+// from the session file name it as they did when they were made.
+void TestJournal::linesNameTheirController_data()
+{
+    QTest::addColumn<QString>("typed"); // into the address field; empty: no connection
+    QTest::addColumn<QString>("controller");
+    QTest::addColumn<QString>("csvField");
+    // "<port>" stands for the simulator's port.
+    QTest::newRow("no connection") << ""
+                                   << ""
+                                   << "";
+    QTest::newRow("by address") << "127.0.0.1:<port>"
+                                << "127.0.0.1:<port>"
+                                << "127.0.0.1:<port>";
+    QTest::newRow("by name") << "press-4"
+                             << "press-4"
+                             << "press-4";
+    QTest::newRow("by a name with a comma and brackets") << "Press 4, part 2 (left)"
+                                                         << "Press 4, part 2 (left)"
+                                                         << "\"Press 4, part 2 (left)\"";
+}
+
+void TestJournal::linesNameTheirController()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, controller);
+    QFETCH(QString, csvField);
+    MonitorFixture run;
+    const QString port = QString::number(run.sim->port());
+    for (QString *s : {&typed, &controller, &csvField})
+        s->replace(QStringLiteral("<port>"), port);
+    const std::unique_ptr<MonitorFixture> later =
+        laterRunWithNames(run, {QStringLiteral("press-4"), QStringLiteral("Press 4, part 2 (left)")});
+    MonitorFixture &f = *later;
+    QWidget *w = f.window.get();
+
+    // Each as "page,action".
+    QStringList lines;
+    if (!typed.isEmpty()) {
+        QVERIFY(connectTo(f, typed));
+        QVERIFY(switchOn(f, run, 3));
+        lines << QStringLiteral("I/O,Output 3 ON");
+        f.selectTab(QStringLiteral("0"));
+    }
+    control<QPushButton>(w, "buttonWatchOnly")->click();
+    lines << QStringLiteral("Console,Watch-only lock on");
+
+    QStringList expected;
+    QByteArray csv = "Time,Controller,Page,Action\r\n";
+    for (const QString &line : lines) {
+        expected << controller + QStringLiteral(" | ") + line.split(u',').join(QStringLiteral(" | "));
+        csv += QStringLiteral("2026-12-05 09:05:03.000,%1,%2\r\n").arg(csvField, line).toUtf8();
+    }
+    control<QAction>(w, "menuOperatorJournal")->trigger();
+    auto *list = control<QTreeWidget>(w, "listOperatorJournal");
+    QVERIFY(list);
+    QCOMPARE(list->headerItem()->text(1), QStringLiteral("Controller"));
+    QTRY_COMPARE(rows(list), expected);
+    QCOMPARE(exported(f), csv);
+    if (typed.isEmpty())
+        return;
+
+    const QString session = journalOf(f)->currentFile();
+    f.disconnect();
+    auto *dock = w->findChild<OperatorDock *>();
+    QSignalSpy shown(dock, &OperatorDock::fileShown);
+    QVERIFY(dock->showFile(session));
+    QTRY_COMPARE(shown.size(), 1);
+    QCOMPARE(rows(list), expected);
+}
+
+// The filter finds a controller's lines by its name or by its address, and
+// no other controller's.
+void TestJournal::filterFindsAController()
+{
+    MonitorFixture run;
+    const QString address = QStringLiteral("127.0.0.1:%1").arg(run.sim->port());
+    const std::unique_ptr<MonitorFixture> later = laterRunWithNames(run, {QStringLiteral("press-4")});
+    MonitorFixture &f = *later;
+    QWidget *w = f.window.get();
+    QVERIFY(connectTo(f, QStringLiteral("press-4")));
+    QVERIFY(switchOn(f, run, 3));
+    f.disconnect();
+    QVERIFY(connectTo(f, address));
+    QVERIFY(switchOn(f, run, 5));
+
+    control<QAction>(w, "menuOperatorJournal")->trigger();
+    auto *list = control<QTreeWidget>(w, "listOperatorJournal");
+    QVERIFY(list);
+    QTRY_COMPARE(list->topLevelItemCount(), 2);
+    auto *filter = control<QLineEdit>(w, "textFieldJournalFilter");
+    filter->setText(QStringLiteral("PRESS-4"));
+    QCOMPARE(rows(list), QStringList{QStringLiteral("press-4 | I/O | Output 3 ON")});
+    filter->setText(address);
+    QCOMPARE(rows(list), QStringList{address + QStringLiteral(" | I/O | Output 5 ON")});
 }
 
 // Opening an earlier file: what is not a regular file is refused before it is
@@ -404,7 +564,9 @@ void TestJournal::reopeningIsBounded()
     QTRY_COMPARE(shown.size(), 1);
     QCOMPARE(list->topLevelItemCount(), 100);
     QCOMPARE(list->topLevelItem(99)->text(0), QStringLiteral("2026-12-05 09:01:39"));
-    QCOMPARE(list->topLevelItem(99)->text(2), QStringLiteral("Output 99 ON"));
+    QCOMPARE(list->topLevelItem(99)->text(3), QStringLiteral("Output 99 ON"));
+    // The header names the controller by its address.
+    QCOMPARE(list->topLevelItem(99)->text(1), QStringLiteral("127.0.0.1:23"));
     QCOMPARE(source->text(),
              QStringLiteral("2026-12-05_09-00-00_127.0.0.1_23.txt: only its first 100 operator lines"));
 }

@@ -43,6 +43,8 @@ private slots:
     void commandsInWords();
     void errorsAndLoads();
     void operatorEntriesFilteredAndReadBack();
+    void readBackLinesNameTheirController_data();
+    void readBackLinesNameTheirController();
     void reopenedDates_data();
     void reopenedDates();
 };
@@ -137,8 +139,9 @@ void TestTranscript::errorsAndLoads()
 void TestTranscript::operatorEntriesFilteredAndReadBack()
 {
     const QDateTime t(QDate(2026, 12, 7), QTime(9, 5, 3));
-    const QList<OperatorEntry> entries = {{t, QStringLiteral("Axis"), QStringLiteral("Point 7 set to 1")},
-                                          {t, QStringLiteral("I/O"), QStringLiteral("Output 3 ON")}};
+    const QList<OperatorEntry> entries = {
+        {t, QStringLiteral("Axis"), QStringLiteral("Point 7 set to 1"), QStringLiteral("press-4")},
+        {t, QStringLiteral("I/O"), QStringLiteral("Output 3 ON"), QStringLiteral("10.0.0.5")}};
     QCOMPARE(filtered(entries, QStringLiteral("i/o")).size(), 1);
     const QString file = sessionHeader(t, QStringLiteral("h")) +
                          QStringLiteral("\n23:59:59.000 ! I/O | a\n") +
@@ -146,6 +149,66 @@ void TestTranscript::operatorEntriesFilteredAndReadBack()
     const QList<OperatorEntry> back = operatorEntries(file, QDate());
     QCOMPARE(back.size(), 2);
     QCOMPARE(back.at(1).time, QDateTime(QDate(2026, 12, 8), QTime(0, 0, 2)));
+    // Without its header, a file does not say which controller it was.
+    const QList<OperatorEntry> headless =
+        operatorEntries(QStringLiteral("09:00:00.000 ! I/O | a\n"), QDate());
+    QCOMPARE(headless.size(), 1);
+    QCOMPARE(headless.first().controller, QString());
+}
+
+// The lines read back from a session file name the controller its header
+// names, in the file it began in and in every continuation.
+void TestTranscript::readBackLinesNameTheirController_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("name"); // empty: reached by its address
+    QTest::addColumn<QString>("controller");
+    QTest::newRow("by name") << "10.0.0.5:23"
+                             << "press-4"
+                             << "press-4";
+    QTest::newRow("by address") << "10.0.0.5:23"
+                                << ""
+                                << "10.0.0.5:23";
+    QTest::newRow("by IPv6 address") << "[fe80::1]:23"
+                                     << ""
+                                     << "[fe80::1]:23";
+    QTest::newRow("by a name with commas and brackets") << "10.0.0.5"
+                                                        << "Press 4, part 2 (left), spare"
+                                                        << "Press 4, part 2 (left), spare";
+}
+
+void TestTranscript::readBackLinesNameTheirController()
+{
+    QFETCH(QString, address);
+    QFETCH(QString, name);
+    QFETCH(QString, controller);
+    QTemporaryDir dir;
+    SessionJournal journal;
+    journal.setDirectory(dir.path());
+    StorageLimits limits;
+    limits.fileBytes = 300;
+    journal.setLimits(limits);
+    journal.beginSession(QDateTime::currentDateTime(), address, name);
+    for (int i = 0; i < 12; ++i) {
+        journal.addOperatorLine(QStringLiteral("I/O"), QStringLiteral("Output %1 ON").arg(i));
+        journal.flush();
+    }
+    journal.endSession();
+
+    const QStringList files = QDir(dir.path()).entryList({QStringLiteral("*.txt")}, QDir::Files, QDir::Name);
+    QVERIFY2(files.size() >= 2, qPrintable(files.join(u' ')));
+    QStringList read;
+    for (const QString &file : files) {
+        const OperatorFile back =
+            readOperatorFile(QDir(dir.path()).filePath(file), QDate(), 100, [] { return false; });
+        QVERIFY2(back.error.isEmpty(), qPrintable(back.error));
+        for (const OperatorEntry &e : back.entries) {
+            QCOMPARE(e.controller, controller);
+            read << e.what;
+        }
+    }
+    QCOMPARE(read.size(), 12);
+    QCOMPARE(read.last(), QStringLiteral("Output 11 ON"));
 }
 
 // A session file carries its date only in its header: each entry's day
