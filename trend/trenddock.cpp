@@ -126,6 +126,34 @@ TrendDock::TrendDock(wire::Link &link, Dialogs &dialogs, Clock &clock, QWidget *
     m_status = ui::named(new QLabel, QStringLiteral("labelTrendStatus"));
     v->addWidget(m_status);
 
+    // The chart comes with the dock's first showing (see ensureChart()).
+    m_plotArea = new QWidget;
+    m_plotLayout = new QVBoxLayout(m_plotArea);
+    m_plotLayout->setContentsMargins(0, 0, 0, 0);
+    m_plotLayout->setSpacing(2);
+    m_legend = ui::named(new QWidget, QStringLiteral("legendTrend"));
+    m_legend->setAccessibleName(QStringLiteral("Legend"));
+    m_legendGrid = new QGridLayout(m_legend);
+    m_legendGrid->setContentsMargins(4, 0, 4, 4);
+    m_legendGrid->setHorizontalSpacing(8);
+    m_legendGrid->setVerticalSpacing(0);
+    m_plotLayout->addWidget(m_legend);
+    v->addWidget(m_plotArea, 1);
+    setWidget(body);
+
+    m_stale = new QTimer(this);
+    m_stale->setSingleShot(true);
+    m_stale->setInterval(kStaleAfter);
+    connect(m_stale, &QTimer::timeout, this, [this] { setPollingStopped(true); });
+    updateStatus();
+}
+
+TrendDock::~TrendDock() = default;
+
+void TrendDock::ensureChart()
+{
+    if (m_chart)
+        return;
     m_chart = new QChart;
     m_chart->setMargins(QMargins(4, 4, 4, 4));
     m_chart->setBackgroundRoundness(0);
@@ -145,7 +173,6 @@ TrendDock::TrendDock(wire::Link &link, Dialogs &dialogs, Clock &clock, QWidget *
     m_axisY->setLabelFormat(QStringLiteral("%g"));
     m_chart->addAxis(m_axisX, Qt::AlignBottom);
     m_chart->addAxis(m_axisY, Qt::AlignLeft);
-    setTimeAxis();
     m_axisY->setRange(0, 1);
     m_niceY = new QValueAxis(this);
     m_view = ui::named(new QChartView(m_chart), QStringLiteral("chartTrend"));
@@ -161,29 +188,17 @@ TrendDock::TrendDock(wire::Link &link, Dialogs &dialogs, Clock &clock, QWidget *
     m_view->setAccessibleName(QStringLiteral("Trend plot"));
     m_view->viewport()->installEventFilter(this);
     m_view->setMinimumSize(360, 260);
-    m_plotArea = new QWidget;
-    auto *pv = new QVBoxLayout(m_plotArea);
-    pv->setContentsMargins(0, 0, 0, 0);
-    pv->setSpacing(2);
-    pv->addWidget(m_view, 1);
-    m_legend = ui::named(new QWidget, QStringLiteral("legendTrend"));
-    m_legend->setAccessibleName(QStringLiteral("Legend"));
-    m_legendGrid = new QGridLayout(m_legend);
-    m_legendGrid->setContentsMargins(4, 0, 4, 4);
-    m_legendGrid->setHorizontalSpacing(8);
-    m_legendGrid->setVerticalSpacing(0);
-    pv->addWidget(m_legend);
-    v->addWidget(m_plotArea, 1);
-    setWidget(body);
-
-    m_stale = new QTimer(this);
-    m_stale->setSingleShot(true);
-    m_stale->setInterval(kStaleAfter);
-    connect(m_stale, &QTimer::timeout, this, [this] { setPollingStopped(true); });
-    updateStatus();
+    m_plotLayout->insertWidget(0, m_view, 1);
+    setTimeAxis();
+    redraw();
 }
 
-TrendDock::~TrendDock() = default;
+void TrendDock::showEvent(QShowEvent *event)
+{
+    // Built as the dock first shows: most windows never plot.
+    ensureChart();
+    QDockWidget::showEvent(event);
+}
 
 bool TrendDock::canAdd(const Probe &probe) const
 {
@@ -397,6 +412,8 @@ void TrendDock::redraw()
 {
     for (int i = 0; i < seriesCount(); ++i)
         updateLegend(i);
+    if (!m_chart)
+        return;
     // Paused, the window stays where it was; the rings go on filling. A
     // line hidden, recoloured or removed meanwhile still shows as such.
     if (m_userPaused) {
@@ -440,6 +457,8 @@ void TrendDock::redraw()
 
 void TrendDock::mapLines()
 {
+    if (!m_chart)
+        return;
     std::vector<Traces::Line> &lines = m_traces->lines();
     lines.resize(m_series.size());
     m_traces->setArea(m_chart->plotArea());
@@ -455,6 +474,8 @@ void TrendDock::mapLines()
 
 void TrendDock::setTimeAxis()
 {
+    if (!m_axisX)
+        return;
     // Seconds for the minute, minutes for the longer windows; a tick each
     // fifteen seconds, two minutes or quarter of an hour.
     switch (std::clamp(m_window->currentIndex(), 0, 2)) {
@@ -478,6 +499,8 @@ void TrendDock::setTimeAxis()
 
 QString TrendDock::hoverText(double x) const
 {
+    if (!m_traces)
+        return QString();
     const QRectF area = m_traces->area();
     if (m_series.empty() || area.width() <= 0 || x < area.left() || x > area.right())
         return QString();
@@ -495,7 +518,7 @@ QString TrendDock::hoverText(double x) const
 
 bool TrendDock::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_view->viewport() && event->type() == QEvent::ToolTip) {
+    if (m_view && watched == m_view->viewport() && event->type() == QEvent::ToolTip) {
         const auto *help = static_cast<QHelpEvent *>(event);
         const QString text = hoverText(m_view->mapToScene(help->pos()).x());
         if (text.isEmpty())
@@ -564,6 +587,7 @@ void TrendDock::exportPng()
                        QStringLiteral("png"), QString(), QStringLiteral("trend.png")});
     if (path.isEmpty())
         return;
+    ensureChart();
     if (!m_plotArea->grab().save(path, "PNG"))
         m_dialogs.alert(QStringLiteral("Save Error\n\n\"") + path + QLatin1Char('"'),
                         QStringLiteral("The image could not be written."), Dialogs::Style::Critical);

@@ -29,6 +29,7 @@ class QLabel;
 class QMenu;
 class QPushButton;
 class QTimer;
+class QVBoxLayout;
 class QToolButton;
 class QValueAxis;
 
@@ -94,6 +95,7 @@ public:
     void refresh();
     // The chart from the rings, for the window ending at the newest sample.
     void redraw();
+    // The plot, once the dock has been shown (nothing before).
     QChartView *chartView() const { return m_view; }
     // The window of time shown: an index into kWindowsMs.
     void setWindow(int index);
@@ -104,9 +106,12 @@ public:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     struct Plot;
+    // The chart, its axes and the lines' layer, made once.
+    void ensureChart();
     // Whether a tick records samples (and reads what the page did not).
     bool sampling() const;
     void exportCsv();
@@ -148,6 +153,7 @@ private:
     QChartView *m_view = nullptr;
     Traces *m_traces = nullptr;    // owned by the view's scene
     QWidget *m_plotArea = nullptr; // the chart and its legend, as exported
+    QVBoxLayout *m_plotLayout = nullptr;
     QWidget *m_legend = nullptr;
     QGridLayout *m_legendGrid = nullptr;
     QValueAxis *m_axisX = nullptr;
