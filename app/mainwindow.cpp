@@ -3,6 +3,7 @@
 #include "app/mainwindow.h"
 
 #include "app/controllersdialog.h"
+#include "app/controllersettings.h"
 #include "app/settings.h"
 #include "axis/axispage.h"
 #include "console/consolepage.h"
@@ -25,6 +26,7 @@
 #include "transfer/comparisons.h"
 #include "transfer/transfers.h"
 #include "trend/install.h"
+#include "trend/trenddock.h"
 #include "ui/controls.h"
 #include "ui/lockedcontrols.h"
 #include "ui/pagetabs.h"
@@ -95,7 +97,7 @@ MainWindow::MainWindow(Dialogs *dialogs, Clock *clock, QSettings *settings, QWid
     wireMonitor();
     wireConsole();
     wireMenus();
-    trend::install(
+    m_trend = trend::install(
         *this, *m_viewMenu, *m_tabview, *m_link, *m_dialogs, *m_clock, *m_poller, *m_pages, [this] {
             // No board is read before the Axis page has been built.
             auto *axis = static_cast<axis::AxisPage *>(m_pages->builtPage(int(monitor::Tab::Axis)));
@@ -587,6 +589,14 @@ QCoro::Task<bool> MainWindow::connectController()
     // Named, not a temporary inside the co_await: GCC 12 destroys such a
     // temporary twice.
     const QString address = target.error.isEmpty() ? target.address : m_addressField->text();
+    // The time-out kept for this controller goes with the login already.
+    m_controllerKey = app::controllerKey(target.name, address);
+    m_restoreKept = m_settings != nullptr;
+    if (m_settings) {
+        const QString kept = app::ControllerSettings::load(*m_settings, m_controllerKey).timeoutSeconds;
+        if (!kept.isEmpty())
+            m_timeoutField->setText(kept);
+    }
     const bool opened = co_await m_link->open(address);
     if (!opened && m_link->state() == wire::State::Disconnected)
         m_consolePage->consoleReplace(kConnectTimeout);
@@ -614,6 +624,8 @@ void MainWindow::onStateChanged(wire::State state, wire::Reason reason)
         m_buttonConnect->setText(QStringLiteral("Disconnect"));
         break;
     case wire::State::Ready:
+        if (std::exchange(m_restoreKept, false))
+            restoreControllerSettings();
         break;
     case wire::State::Connecting:
         break;
@@ -622,8 +634,13 @@ void MainWindow::onStateChanged(wire::State state, wire::Reason reason)
         setConnectedControlsEnabled(false);
         m_buttonConnect->setText(QStringLiteral("Connect"));
         m_poller->timerStop();
+        keepControllerSettings();
         break;
     case wire::State::Disconnected:
+        if (reason != wire::Reason::ConnectFailed)
+            keepControllerSettings();
+        m_controllerKey.clear();
+        m_restoreKept = false;
         m_controllerName.clear();
         showControllerName();
         if (reason == wire::Reason::ConnectFailed)
@@ -641,6 +658,35 @@ void MainWindow::onStateChanged(wire::State state, wire::Reason reason)
         }
         break;
     }
+}
+
+void MainWindow::restoreControllerSettings()
+{
+    if (!m_settings || m_controllerKey.isEmpty())
+        return;
+    const app::ControllerSettings kept = app::ControllerSettings::load(*m_settings, m_controllerKey);
+    if (!kept.found)
+        return;
+    // The plot shows this controller's values, not those of the one before.
+    for (int i = m_trend->seriesCount() - 1; i >= 0; --i)
+        m_trend->removeSeries(i);
+    for (const ui::PlotProbe &probe : kept.series)
+        m_trend->addSeries(probe);
+    // The page last shown, as a click on its tab would (it starts polling).
+    if (kept.lastTab > 0)
+        m_tabview->setCurrentIndex(kept.lastTab);
+}
+
+void MainWindow::keepControllerSettings()
+{
+    if (!m_settings || m_controllerKey.isEmpty())
+        return;
+    app::ControllerSettings kept;
+    kept.timeoutSeconds = m_timeoutField->text();
+    kept.lastTab = static_cast<int>(m_currentTab);
+    for (int i = 0; i < m_trend->seriesCount(); ++i)
+        kept.series.append(m_trend->probe(i));
+    kept.save(*m_settings, m_controllerKey);
 }
 
 void MainWindow::onReceived(const QString &text, const QString &last)

@@ -41,6 +41,9 @@ namespace transfer {
 class Backups;
 class Transfers;
 } // namespace transfer
+namespace trend {
+class TrendDock;
+}
 namespace ui {
 class LockedControls;
 class Page;
@@ -168,6 +171,8 @@ private:
     void onTabChanged(int index);
     void updateBkpControls();
     qint64 receiveTimeoutSeconds() const;
+    void restoreControllerSettings();
+    void keepControllerSettings();
 
     Dialogs *m_dialogs = nullptr;
     Clock *m_clock = nullptr;
@@ -211,6 +216,11 @@ private:
     QLabel *m_labelControllerName = nullptr;
     app::AddressBook m_addressBook;
     QString m_controllerName;
+    // What is kept for the controller being connected to or connected:
+    // restored once it is logged in, saved as it goes.
+    QString m_controllerKey;
+    bool m_restoreKept = false;
+    trend::TrendDock *m_trend = nullptr;
     QString m_titleNote;
     QMenu *m_viewMenu = nullptr;
 

@@ -4,10 +4,12 @@
 #include "app/addressbook.h"
 #include "app/builtinsimulator.h"
 #include "app/commandline.h"
+#include "app/controllersettings.h"
 #include "core/watchlock.h"
 #include "support/fixture.h"
 #include "support/process.h"
 #include "support/widgets.h"
+#include "trend/trenddock.h"
 
 #include <QAction>
 #include <QCompleter>
@@ -17,10 +19,13 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QTest>
+#include <QToolButton>
 
 using app::AddressBook;
 using app::NamedController;
@@ -48,6 +53,47 @@ ProcessRun monitorProcess(const QString &configHome, const QStringList &argument
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome);
     return runProcess(QStringLiteral(QUORIN_MONITOR_BINARY), arguments, env);
+}
+
+// Connects to `address` as typed into the field, and waits for the login.
+bool connectTo(MonitorFixture &f, const QString &address)
+{
+    f.addressField()->setText(address);
+    control<QPushButton>(f.window.get(), QStringLiteral("buttonConnect"))->click();
+    return f.waitFor([&] { return f.link().state() == wire::State::Ready; });
+}
+
+// What the trend plots, as its legend names it.
+QStringList plotted(MonitorFixture &f)
+{
+    auto *dock = f.window->findChild<trend::TrendDock *>();
+    QStringList labels;
+    for (int i = 0; dock && i < dock->seriesCount(); ++i)
+        labels << dock->probe(i).label;
+    return labels;
+}
+
+// Picks `label` under `group` in the trend's "+" menu.
+bool plot(MonitorFixture &f, const QString &group, const QString &label)
+{
+    auto *add = control<QToolButton>(f.window.get(), QStringLiteral("buttonTrendAdd"));
+    if (!add || !add->menu())
+        return false;
+    emit add->menu()->aboutToShow();
+    for (QAction *g : add->menu()->actions()) {
+        for (QAction *a : g->menu() && g->text() == group ? g->menu()->actions() : QList<QAction *>()) {
+            if (a->text() == label && a->isEnabled()) {
+                a->trigger();
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+int currentTab(MonitorFixture &f)
+{
+    return control<QTabWidget>(f.window.get(), QStringLiteral("tabview"))->currentIndex();
 }
 
 } // namespace
@@ -206,6 +252,68 @@ private slots:
         // The field keeps the name for the next run.
         QVERIFY(f.closeWindow());
         QCOMPARE(f.settings->value(QStringLiteral("ipaddress")).toString(), QString("press-4"));
+    }
+
+    // Each controller keeps its own time-out, last page and plotted values;
+    // a controller met for the first time changes nothing of them.
+    void settingsFollowTheController()
+    {
+        MonitorFixture f(MonitorFixture::makeOptions(), true, QString(), MonitorFixture::Pages::AsShown);
+        sim::Server other(MonitorFixture::makeOptions());
+        QVERIFY(other.start());
+        const QString first = QStringLiteral("127.0.0.1:%1").arg(f.sim->port());
+        const QString second = QStringLiteral("127.0.0.1:%1").arg(other.port());
+
+        f.timeoutField()->setText(QStringLiteral("7"));
+        QVERIFY(connectTo(f, first));
+        f.selectTab(QStringLiteral("2"));
+        QVERIFY(plot(f, QStringLiteral("Outputs"), QStringLiteral("OUT 3")));
+        f.disconnect();
+
+        f.timeoutField()->setText(QStringLiteral("30"));
+        QVERIFY(connectTo(f, second));
+        QCOMPARE(f.timeoutField()->text(), QString("30"));
+        QCOMPARE(currentTab(f), 0);
+        QCOMPARE(plotted(f), QStringList{"OUT 3"});
+        QVERIFY(plot(f, QStringLiteral("Tasks"), QStringLiteral("Task 0 step")));
+        f.disconnect();
+
+        QVERIFY(connectTo(f, first));
+        QCOMPARE(f.timeoutField()->text(), QString("7"));
+        QVERIFY(f.waitFor([&] { return currentTab(f) == 2 && f.window->poller().isRunning(); }));
+        QCOMPARE(plotted(f), QStringList{"OUT 3"});
+        f.disconnect();
+        // And in a later run.
+        QVERIFY(f.closeWindow());
+        MonitorFixture later(MonitorFixture::makeOptions(), false, f.settings->fileName());
+        QVERIFY(connectTo(later, second));
+        QVERIFY(later.waitFor([&] { return plotted(later) == QStringList({"OUT 3", "Task 0 step"}); }));
+        QCOMPARE(later.timeoutField()->text(), QString("30"));
+    }
+
+    // A kept plot is read with every poll tick: one whose read could write
+    // is never taken back, however it got into the settings.
+    void keptPlotsOnlyRead()
+    {
+        QTemporaryDir dir;
+        QSettings store(dir.filePath(QStringLiteral("s.ini")), QSettings::IniFormat);
+        app::ControllerSettings kept;
+        const auto probe = [](const QString &label, const QString &command) {
+            return ui::PlotProbe{label, command, ui::PlotProbe::Extract::Number, 0};
+        };
+        kept.series = {probe(QStringLiteral("A"), QStringLiteral("PR A")),
+                       probe(QStringLiteral("B"), QStringLiteral("ON 3")),
+                       probe(QStringLiteral("C"), QStringLiteral("PR C:CLR")),
+                       probe(QStringLiteral("D"), QStringLiteral("PRA D 1")),
+                       probe(QStringLiteral("E"), QStringLiteral("PRA E 1:OFF 2"))};
+        kept.save(store, app::controllerKey(QStringLiteral("press-4"), QStringLiteral("127.0.0.1:1")));
+        QStringList back;
+        for (const ui::PlotProbe &p :
+             app::ControllerSettings::load(store, app::controllerKey(QStringLiteral(" Press-4"), {})).series)
+            back << p.label;
+        QCOMPARE(back, QStringList({"A", "D"}));
+        QVERIFY(!app::ControllerSettings::load(store, app::controllerKey({}, QStringLiteral("127.0.0.1:1")))
+                     .found);
     }
 
     void watchOnlyControllerConnectsLocked()

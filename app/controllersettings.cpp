@@ -1,0 +1,90 @@
+#include "app/controllersettings.h"
+
+#include "console/console.h"
+#include "monitor/tabs.h"
+
+#include <QSettings>
+#include <QUrl>
+
+namespace app {
+
+namespace {
+
+constexpr int kMaxKeptSeries = 8;
+
+QString groupOf(const QString &controller)
+{
+    // Names and addresses hold "/", ":" and "[", which the store reads as
+    // its own; encoded, each controller is one group.
+    return QStringLiteral("perController/") + QString::fromLatin1(QUrl::toPercentEncoding(controller));
+}
+
+// An array's elements print through PRA; its arguments are read as a print's.
+bool onlyReads(const QString &command)
+{
+    static const QString arrayPrint = QStringLiteral("PRA ");
+    if (command.trimmed().isEmpty())
+        return false;
+    if (command.startsWith(arrayPrint))
+        return console::readOnlyLine(QStringLiteral("PR ") + command.mid(arrayPrint.size()));
+    return console::readOnlyLine(command);
+}
+
+} // namespace
+
+QString controllerKey(const QString &name, const QString &address)
+{
+    return (name.trimmed().isEmpty() ? address : name).trimmed().toLower();
+}
+
+ControllerSettings ControllerSettings::load(QSettings &store, const QString &controller)
+{
+    ControllerSettings kept;
+    store.beginGroup(groupOf(controller));
+    kept.found = !store.childKeys().isEmpty() || !store.childGroups().isEmpty();
+    kept.timeoutSeconds = store.value(QStringLiteral("timeout")).toString();
+    bool ok = false;
+    const int tab = store.value(QStringLiteral("lastTab")).toInt(&ok);
+    kept.lastTab = ok && tab >= 0 && tab < monitor::kTabCount ? tab : 0;
+    const int count = store.beginReadArray(QStringLiteral("series"));
+    for (int i = 0; i < count && kept.series.size() < kMaxKeptSeries; ++i) {
+        store.setArrayIndex(i);
+        ui::PlotProbe p;
+        p.label = store.value(QStringLiteral("label")).toString();
+        p.command = store.value(QStringLiteral("command")).toString();
+        bool extractOk = false, indexOk = false;
+        const int extract = store.value(QStringLiteral("extract")).toInt(&extractOk);
+        p.index = store.value(QStringLiteral("index")).toInt(&indexOk);
+        const bool known = extractOk && extract >= int(ui::PlotProbe::Extract::Number) &&
+                           extract <= int(ui::PlotProbe::Extract::TaskStep);
+        if (!known || !indexOk || p.index < 0 || p.index > 63 || p.label.isEmpty() || !onlyReads(p.command))
+            continue;
+        p.extract = static_cast<ui::PlotProbe::Extract>(extract);
+        if (!kept.series.contains(p))
+            kept.series.append(p);
+    }
+    store.endArray();
+    store.endGroup();
+    return kept;
+}
+
+void ControllerSettings::save(QSettings &store, const QString &controller) const
+{
+    store.remove(groupOf(controller));
+    store.beginGroup(groupOf(controller));
+    store.setValue(QStringLiteral("timeout"), timeoutSeconds);
+    store.setValue(QStringLiteral("lastTab"), lastTab);
+    store.beginWriteArray(QStringLiteral("series"), int(series.size()));
+    for (int i = 0; i < series.size(); ++i) {
+        store.setArrayIndex(i);
+        const ui::PlotProbe &p = series.at(i);
+        store.setValue(QStringLiteral("label"), p.label);
+        store.setValue(QStringLiteral("command"), p.command);
+        store.setValue(QStringLiteral("extract"), int(p.extract));
+        store.setValue(QStringLiteral("index"), p.index);
+    }
+    store.endArray();
+    store.endGroup();
+}
+
+} // namespace app
