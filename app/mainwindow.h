@@ -1,8 +1,8 @@
-// The monitor's one window: the connection bar, the seven pages and the
-// menus. It owns the link, the poller, the transfers and the debugging tools
-// and wires them to the pages; each page builds and drives its own controls.
-// Closing the window ends the program: it disconnects, then saves the
-// settings.
+// A monitor window: the connection bar, the seven pages and the menus. It
+// owns the link, the poller, the transfers and the debugging tools and wires
+// them to the pages; each page builds and drives its own controls, and is
+// built when first shown. Closing the window disconnects, then saves the
+// settings; the program ends with its last window (see WindowSet).
 #pragma once
 
 #include "app/addressbook.h"
