@@ -32,6 +32,28 @@ OperatorDock::OperatorDock(OperatorJournal &journal, SessionJournal &session, Di
     setObjectName(QStringLiteral("dockOperatorJournal"));
     m_read = new QFutureWatcher<OperatorFile>(this);
     connect(m_read, &QFutureWatcherBase::finished, this, &OperatorDock::onFileRead);
+    connect(&m_journal, &OperatorJournal::added, this, [this](const OperatorEntry &e) {
+        if (!m_today)
+            return;
+        // A hidden list is brought up to date when it is shown.
+        if (!m_list || !isVisible()) {
+            m_stale = true;
+            return;
+        }
+        m_entries << e;
+        if (!filtered({e}, m_filter->text()).isEmpty()) {
+            m_shown << e;
+            m_list->addTopLevelItem(item(e));
+            m_list->scrollToBottom();
+        }
+    });
+}
+
+void OperatorDock::ensureBody()
+{
+    // Built as the dock first shows: most windows never open it.
+    if (m_list)
+        return;
     auto *body = new QWidget;
     auto *v = new QVBoxLayout(body);
     v->setContentsMargins(6, 6, 6, 6);
@@ -87,21 +109,6 @@ OperatorDock::OperatorDock(OperatorJournal &journal, SessionJournal &session, Di
         if (!path.isEmpty())
             showFile(path);
     });
-    connect(&m_journal, &OperatorJournal::added, this, [this](const OperatorEntry &e) {
-        if (!m_today)
-            return;
-        // A hidden list is brought up to date when it is shown.
-        if (!isVisible()) {
-            m_stale = true;
-            return;
-        }
-        m_entries << e;
-        if (!filtered({e}, m_filter->text()).isEmpty()) {
-            m_shown << e;
-            m_list->addTopLevelItem(item(e));
-            m_list->scrollToBottom();
-        }
-    });
     showToday();
 }
 
@@ -112,6 +119,7 @@ OperatorDock::~OperatorDock()
 
 void OperatorDock::showEvent(QShowEvent *event)
 {
+    ensureBody();
     QDockWidget::showEvent(event);
     if (m_stale && m_today)
         showToday();
@@ -126,6 +134,7 @@ void OperatorDock::stopReading()
 
 void OperatorDock::showToday()
 {
+    ensureBody();
     stopReading();
     m_stale = false;
     m_today = true;
@@ -151,6 +160,7 @@ bool OperatorDock::showFile(const QString &path)
                         Dialogs::Style::Critical);
         return false;
     }
+    ensureBody();
     stopReading();
     m_reading = path;
     m_source->setText(QStringLiteral("Reading %1\u2026").arg(info.fileName()));
@@ -220,6 +230,7 @@ void OperatorDock::exportCsv()
     spec.message = QStringLiteral("Save the lines shown as CSV");
     spec.extension = QStringLiteral("csv");
     spec.nameField = QStringLiteral("operator-journal.csv");
+    ensureBody();
     const QString path = m_dialogs.saveFile(spec);
     if (path.isEmpty())
         return;

@@ -31,7 +31,8 @@ public:
                  QWidget *parent = nullptr);
     ~OperatorDock() override;
 
-    // What the list shows now, after the filter.
+    // What the list shows now, after the filter (nothing before the dock
+    // has been shown or asked for a file).
     QList<OperatorEntry> shown() const { return m_shown; }
     // Shows the operator lines of a session file instead of today's, once
     // they are read (fileShown() then); false when the file is refused.
@@ -49,6 +50,8 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    // The list, the filter and the buttons, made once.
+    void ensureBody();
     void refill();
     QTreeWidgetItem *item(const OperatorEntry &entry) const;
     void onFileRead();
@@ -60,7 +63,7 @@ private:
     QList<OperatorEntry> m_entries; // today's, or the opened file's
     QList<OperatorEntry> m_shown;
     bool m_today = true;
-    bool m_stale = false; // lines came while hidden
+    bool m_stale = true; // lines came while hidden, or before the list was made
     int m_entryCap = kMaxOpenedEntries;
     // The file being read; empty when none is.
     QString m_reading;
