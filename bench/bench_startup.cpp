@@ -39,7 +39,7 @@ namespace {
 // memory; the monitor then opens its New Window from a settled program, as a
 // user's menu pick would.
 constexpr int kSettleMs = 200;
-constexpr int kRuns = 7;
+constexpr int kRuns = 11;
 
 long long monotonicNs()
 {
