@@ -143,8 +143,10 @@ QCoro::Task<bool> Link::open(QString address)
         co_await alarm.rings();
         m_alarms.removeAll(&alarm);
     }
+    if (m_abandoned)
+        co_return false;
     if (m_socket)
-        abandon();
+        dropConnection();
     m_address = address;
     m_bkpMode = false;
     m_reply.clear();
@@ -243,6 +245,21 @@ QCoro::Task<> Link::close()
 }
 
 void Link::abandon()
+{
+    // For good: nothing waits on this link again, nor connects it.
+    m_abandoned = true;
+    dropConnection();
+    // Every suspended wait and pause returns now, on this stack, while
+    // whatever it belongs to is still there: rung at the loop's next turn it
+    // would resume into a window already gone. What the waits do next
+    // returns at once (the link is down and abandoned).
+    const auto alarms = m_alarms;
+    for (const QPointer<Alarm> &alarm : alarms)
+        if (alarm)
+            alarm->ringNow();
+}
+
+void Link::dropConnection()
 {
     if (m_socket) {
         m_socket->disconnect(this);
@@ -535,6 +552,8 @@ QCoro::Task<std::optional<QString>> Link::answer(Wait wait)
 
 QCoro::Task<bool> Link::pause(ms duration)
 {
+    if (m_abandoned)
+        co_return false;
     const quint64 generation = m_generation;
     Alarm alarm;
     m_alarms.append(&alarm);

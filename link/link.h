@@ -179,6 +179,8 @@ private:
     void showAlerts();
     // Sleeps until `alarm` rings or `duration` passes.
     void ringAll();
+    // Drops the socket, goes down and rings every wait at the loop's next turn.
+    void dropConnection();
 
     Dialogs *m_dialogs = nullptr;
     QTcpSocket *m_socket = nullptr;
@@ -186,6 +188,8 @@ private:
     State m_state = State::Disconnected;
     QString m_address;
     quint64 m_generation = 0;
+    // The window that owned the link is going: no wait or connect starts again.
+    bool m_abandoned = false;
     Timing m_timing;
     qint64 m_timeoutSeconds = 30;
 

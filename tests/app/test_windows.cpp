@@ -138,6 +138,32 @@ private slots:
         QVERIFY(!settings.value(QStringLiteral("window/geometry")).toByteArray().isEmpty());
     }
 
+    // A window gone for good while its poll waits for a reply: the wait ends
+    // with the window, and nothing of it runs on into the pages afterwards.
+    void windowGoneDuringAWait()
+    {
+        QTemporaryDir dir;
+        QSettings settings(dir.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat);
+        FakeClock clock;
+        sim::Options o;
+        o.port = 0;
+        o.stallAfter = 2; // after the login and the poll start, nothing is answered
+        sim::Server s(o);
+        QVERIFY(s.start());
+        {
+            WindowSet set(clock, &settings, [] { return std::make_unique<ScriptedDialogs>(); });
+            MainWindow *w = set.open();
+            QVERIFY(connectAndWatch(w, s, QStringLiteral("AAA1")));
+            const bool waiting =
+                waitFor([&] { return asked(s, QStringLiteral("AAA1")) > 0 && w->link().busy(); });
+            QVERIFY2(waiting, qPrintable(s.commands().join(u'|')));
+        }
+        // What the window's end set going has run by now.
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+        QCOMPARE(asked(s, QStringLiteral("AAA1")), 1);
+    }
+
     // A new start takes the stored size and place.
     void layoutIsRestored()
     {
