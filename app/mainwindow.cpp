@@ -591,11 +591,11 @@ QCoro::Task<bool> MainWindow::connectController()
     const QString address = target.error.isEmpty() ? target.address : m_addressField->text();
     // The time-out kept for this controller goes with the login already.
     m_controllerKey = app::controllerKey(target.name, address);
-    m_restoreKept = m_settings != nullptr;
+    m_kept.reset();
     if (m_settings) {
-        const QString kept = app::ControllerSettings::load(*m_settings, m_controllerKey).timeoutSeconds;
-        if (!kept.isEmpty())
-            m_timeoutField->setText(kept);
+        m_kept = app::ControllerSettings::load(*m_settings, m_controllerKey);
+        if (!m_kept->timeoutSeconds.isEmpty())
+            m_timeoutField->setText(m_kept->timeoutSeconds);
     }
     const bool opened = co_await m_link->open(address);
     if (!opened && m_link->state() == wire::State::Disconnected)
@@ -624,8 +624,7 @@ void MainWindow::onStateChanged(wire::State state, wire::Reason reason)
         m_buttonConnect->setText(QStringLiteral("Disconnect"));
         break;
     case wire::State::Ready:
-        if (std::exchange(m_restoreKept, false))
-            restoreControllerSettings();
+        restoreControllerSettings();
         break;
     case wire::State::Connecting:
         break;
@@ -640,7 +639,7 @@ void MainWindow::onStateChanged(wire::State state, wire::Reason reason)
         if (reason != wire::Reason::ConnectFailed)
             keepControllerSettings();
         m_controllerKey.clear();
-        m_restoreKept = false;
+        m_kept.reset();
         m_controllerName.clear();
         showControllerName();
         if (reason == wire::Reason::ConnectFailed)
@@ -662,19 +661,18 @@ void MainWindow::onStateChanged(wire::State state, wire::Reason reason)
 
 void MainWindow::restoreControllerSettings()
 {
-    if (!m_settings || m_controllerKey.isEmpty())
-        return;
-    const app::ControllerSettings kept = app::ControllerSettings::load(*m_settings, m_controllerKey);
-    if (!kept.found)
+    // Once per connection, with what was read as it began.
+    const std::optional<app::ControllerSettings> kept = std::exchange(m_kept, std::nullopt);
+    if (!kept || !kept->found)
         return;
     // The plot shows this controller's values, not those of the one before.
     for (int i = m_trend->seriesCount() - 1; i >= 0; --i)
         m_trend->removeSeries(i);
-    for (const ui::PlotProbe &probe : kept.series)
+    for (const ui::PlotProbe &probe : kept->series)
         m_trend->addSeries(probe);
     // The page last shown, as a click on its tab would (it starts polling).
-    if (kept.lastTab > 0)
-        m_tabview->setCurrentIndex(kept.lastTab);
+    if (kept->lastTab > 0)
+        m_tabview->setCurrentIndex(kept->lastTab);
 }
 
 void MainWindow::keepControllerSettings()

@@ -6,12 +6,14 @@
 #pragma once
 
 #include "app/addressbook.h"
+#include "app/controllersettings.h"
 #include "monitor/tabs.h"
 
 #include <QCoroTask>
 #include <QMainWindow>
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 namespace axis {
 class AxisPage;
@@ -219,7 +221,7 @@ private:
     // What is kept for the controller being connected to or connected:
     // restored once it is logged in, saved as it goes.
     QString m_controllerKey;
-    bool m_restoreKept = false;
+    std::optional<app::ControllerSettings> m_kept;
     trend::TrendDock *m_trend = nullptr;
     QString m_titleNote;
     QMenu *m_viewMenu = nullptr;
