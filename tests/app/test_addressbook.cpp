@@ -8,6 +8,7 @@
 #include "core/watchlock.h"
 #include "support/fixture.h"
 #include "support/process.h"
+#include "support/trendmenu.h"
 #include "support/widgets.h"
 #include "trend/trenddock.h"
 
@@ -71,24 +72,6 @@ QStringList plotted(MonitorFixture &f)
     for (int i = 0; dock && i < dock->seriesCount(); ++i)
         labels << dock->probe(i).label;
     return labels;
-}
-
-// Picks `label` under `group` in the trend's "+" menu.
-bool plot(MonitorFixture &f, const QString &group, const QString &label)
-{
-    auto *add = control<QToolButton>(f.window.get(), QStringLiteral("buttonTrendAdd"));
-    if (!add || !add->menu())
-        return false;
-    emit add->menu()->aboutToShow();
-    for (QAction *g : add->menu()->actions()) {
-        for (QAction *a : g->menu() && g->text() == group ? g->menu()->actions() : QList<QAction *>()) {
-            if (a->text() == label && a->isEnabled()) {
-                a->trigger();
-                return true;
-            }
-        }
-    }
-    return false;
 }
 
 int currentTab(MonitorFixture &f)

@@ -9,6 +9,7 @@
 #include "panels/mbkpage.h"
 #include "panels/variablespage.h"
 #include "support/fixture.h"
+#include "support/trendmenu.h"
 #include "support/widgets.h"
 #include "trend/trenddock.h"
 
@@ -36,33 +37,6 @@ namespace {
 trend::TrendDock *dockOf(MonitorFixture &f)
 {
     return f.window->findChild<trend::TrendDock *>(QStringLiteral("dockTrend"));
-}
-
-// The entry `label` under `group` of the "+" menu, filled as opening it does.
-QAction *addEntry(MonitorFixture &f, const QString &group, const QString &label)
-{
-    auto *add = control<QToolButton>(f.window.get(), QStringLiteral("buttonTrendAdd"));
-    if (!add || !add->menu())
-        return nullptr;
-    emit add->menu()->aboutToShow();
-    for (QAction *g : add->menu()->actions()) {
-        if (!g->menu() || g->text() != group)
-            continue;
-        for (QAction *a : g->menu()->actions()) {
-            if (a->text() == label)
-                return a;
-        }
-    }
-    return nullptr;
-}
-
-bool plot(MonitorFixture &f, const QString &group, const QString &label)
-{
-    QAction *a = addEntry(f, group, label);
-    if (!a || !a->isEnabled())
-        return false;
-    a->trigger();
-    return true;
 }
 
 // The "Plot" entry of the context menu of a value control.
