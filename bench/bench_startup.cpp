@@ -5,10 +5,16 @@
 // Both children are this binary, so the libraries loaded are the same; they
 // take turns so that a change in the machine's load hits both alike. The
 // start-up time runs from just before the parent starts a child to that
-// child's first paint (both read the system-wide monotonic clock), so the
-// child's teardown is not counted. Each child reads its own peak resident
-// size once its window has shown and the event loop has run a little, i.e.
-// with whatever the window does just after showing.
+// child's first whole frame (both read the system-wide monotonic clock), so
+// the child's teardown is not counted. The frame is done at the event loop's
+// next turn after the first paint event: the window system's expose paints
+// every widget and flushes in one go. The first paint event alone comes
+// before any widget has drawn, for a window with text before its fonts are
+// even looked up; it is printed beside, not held to the goal.
+//
+// Each child reads its own peak resident size once its window has shown and
+// the event loop has run a little, i.e. with whatever the window does just
+// after showing.
 #include "app/mainwindow.h"
 #include "app/startup.h"
 #include "app/windowset.h"
@@ -82,12 +88,13 @@ private:
     bool m_seen = false;
 };
 
-// One line on stdout: first paint (monotonic ns), peak memory (kB), the
-// window's width and height, and for the monitor the New Window's time to
-// first paint (ns).
-void report(long long paintedNs, long rssKb, QSize size, long long newWindowNs = 0)
+// One line on stdout: first paint event and first whole frame (monotonic
+// ns), peak memory (kB), the window's width and height, and for the monitor
+// the New Window's time to its first whole frame (ns).
+void report(long long paintedNs, long long shownNs, long rssKb, QSize size, long long newWindowNs = 0)
 {
-    std::printf("%lld %ld %d %d %lld\n", paintedNs, rssKb, size.width(), size.height(), newWindowNs);
+    std::printf("%lld %lld %ld %d %d %lld\n", paintedNs, shownNs, rssKb, size.width(), size.height(),
+                newWindowNs);
     std::fflush(stdout);
 }
 
@@ -96,11 +103,12 @@ int bareChild(int argc, char **argv, int width, int height)
     QApplication app(argc, argv);
     QLabel w(QStringLiteral("hello"));
     w.resize(width, height);
-    long long painted = 0;
+    long long painted = 0, shown = 0;
     FirstPaint fp([&](QObject *) {
         painted = monotonicNs();
+        QTimer::singleShot(0, &app, [&] { shown = monotonicNs(); });
         QTimer::singleShot(kSettleMs, &app, [&] {
-            report(painted, peakRssKb(), w.size());
+            report(painted, shown, peakRssKb(), w.size());
             app.quit();
         });
     });
@@ -124,7 +132,7 @@ int monitorChild(int argc, char **argv)
     FakeClock clock;
     WindowSet windows(clock, &settings, [] { return std::make_unique<ScriptedDialogs>(); });
 
-    long long painted = 0;
+    long long painted = 0, shown = 0;
     long rss = 0;
     QSize size;
     MainWindow *first = nullptr;
@@ -133,9 +141,10 @@ int monitorChild(int argc, char **argv)
     // watch every event, for the first MainWindow and then for another.
     FirstPaint secondPaint(
         [&](QObject *) {
-            const long long took = sinceRequest.nsecsElapsed();
-            report(painted, rss, size, took);
-            QTimer::singleShot(0, &app, &QCoreApplication::quit);
+            QTimer::singleShot(0, &app, [&] {
+                report(painted, shown, rss, size, sinceRequest.nsecsElapsed());
+                app.quit();
+            });
         },
         [&](QObject *o) { return o != first && qobject_cast<MainWindow *>(o); });
     auto openNewWindow = [&] {
@@ -153,6 +162,7 @@ int monitorChild(int argc, char **argv)
     FirstPaint firstPaint(
         [&](QObject *o) {
             painted = monotonicNs();
+            QTimer::singleShot(0, &app, [&] { shown = monotonicNs(); });
             first = static_cast<MainWindow *>(o);
             size = first->size();
             QTimer::singleShot(kSettleMs, &app, openNewWindow);
@@ -166,6 +176,7 @@ int monitorChild(int argc, char **argv)
 
 struct Sample
 {
+    double paintSecs;
     double startSecs;
     double rssKb;
     QSize size;
@@ -183,13 +194,13 @@ Sample runChild(const QString &self, const QStringList &args)
         p.waitForFinished();
     }
     const QStringList f = QString::fromLatin1(p.readAllStandardOutput()).split(u' ', Qt::SkipEmptyParts);
-    if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0 || f.size() != 5) {
+    if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0 || f.size() != 6) {
         std::fprintf(stderr, "child %s failed:\n%s\n", qPrintable(args.join(u' ')),
                      p.readAllStandardError().constData());
         std::exit(1);
     }
-    return {double(f[0].toLongLong() - started) / 1e9, f[1].toDouble(), QSize(f[2].toInt(), f[3].toInt()),
-            double(f[4].toLongLong()) / 1e9};
+    return {double(f[0].toLongLong() - started) / 1e9, double(f[1].toLongLong() - started) / 1e9,
+            f[2].toDouble(), QSize(f[3].toInt(), f[4].toInt()), double(f[5].toLongLong()) / 1e9};
 }
 
 double medianOf(std::vector<double> v)
@@ -214,7 +225,7 @@ int main(int argc, char **argv)
     const QSize size = runChild(self, {QStringLiteral("--monitor")}).size;
     const QStringList bare = {QStringLiteral("--bare"), QString::number(size.width()),
                               QString::number(size.height())};
-    std::vector<double> tBare, tMon, mBare, mMon, tNew;
+    std::vector<double> pBare, pMon, tBare, tMon, mBare, mMon, tNew;
     for (int i = 0; i < kRuns; ++i) {
         const Sample a = runChild(self, bare);
         const Sample b = runChild(self, {QStringLiteral("--monitor")});
@@ -223,6 +234,8 @@ int main(int argc, char **argv)
                          size.height(), a.size.width(), a.size.height(), b.size.width(), b.size.height());
             return 1;
         }
+        pBare.push_back(a.paintSecs);
+        pMon.push_back(b.paintSecs);
         tBare.push_back(a.startSecs);
         mBare.push_back(a.rssKb);
         tMon.push_back(b.startSecs);
@@ -233,9 +246,13 @@ int main(int argc, char **argv)
     std::printf("time to first shown window: monitor %.0f ms, bare window of the same size (%dx%d) %.0f ms, "
                 "ratio %.2f (goal: at most 1.5)\n",
                 t1 * 1000, size.width(), size.height(), t0 * 1000, t1 / t0);
+    const double p0 = medianOf(pBare), p1 = medianOf(pMon);
+    std::printf("  (to the first paint event, before anything is drawn: monitor %.0f ms, bare %.0f ms, ratio "
+                "%.2f)\n",
+                p1 * 1000, p0 * 1000, p1 / p0);
     std::printf("peak memory: monitor %.1f MB, bare window of the same size %.1f MB, ratio %.2f (goal: at "
                 "most 1.3)\n",
                 m1 / 1024, m0 / 1024, m1 / m0);
-    std::printf("new window: %.0f ms to first paint (goal: under 100 ms)\n", medianOf(tNew) * 1000);
+    std::printf("new window: %.0f ms to its first whole frame (goal: under 100 ms)\n", medianOf(tNew) * 1000);
     return 0;
 }
