@@ -14,7 +14,7 @@ BuiltInSimulator::BuiltInSimulator(MainWindow &window, QObject *parent) : QObjec
     if (QAction *menuEntry = window.simulatorAction())
         QObject::connect(menuEntry, &QAction::triggered, this, [this] { connectMonitor(); });
     QObject::connect(&window.link(), &wire::Link::stateChanged, this,
-                     [this] { showTitle(m_window.link().up()); });
+                     [this] { showTitle(wire::isUp(m_window.link().state())); });
 }
 
 // Joins the simulator's thread; the monitor has said goodbye by then.

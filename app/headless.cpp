@@ -156,7 +156,7 @@ public:
                 if (reason == wire::Reason::TimedOut)
                     m_lostWhy = QStringLiteral("%1 did not answer within %2 s.")
                                     .arg(m_link.address())
-                                    .arg(m_link.receiveTimeoutSeconds());
+                                    .arg(m_link.timing().receive.count());
                 else if (reason == wire::Reason::PeerClosed)
                     m_lostWhy = QStringLiteral("%1 closed the connection.").arg(m_link.address());
             });
@@ -172,7 +172,7 @@ public:
         // The task runs as the link's one action, after the login.
         m_link.enqueue([this]() -> QCoro::Task<> {
             const Result result = co_await doTask();
-            if (m_link.up())
+            if (wire::isUp(m_link.state()))
                 co_await m_link.close();
             finish(result);
         });
@@ -216,7 +216,7 @@ private:
             if (!changed)
                 break;
         }
-        if (!m_link.up())
+        if (!wire::isUp(m_link.state()))
             co_return Result{kExitLinkLost, QString()};
         co_return Result{};
     }

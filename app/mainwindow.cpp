@@ -510,7 +510,7 @@ void MainWindow::setTitleNote(const QString &note)
 
 void MainWindow::showControllerName()
 {
-    const QString shownName = m_link->up() ? m_controllerName : QString();
+    const QString shownName = wire::isUp(m_link->state()) ? m_controllerName : QString();
     const QString after = !m_titleNote.isEmpty() ? m_titleNote : shownName;
     setWindowTitle(after.isEmpty() ? kProgramTitle : kProgramTitle + QStringLiteral(" \u2014 ") + after);
     m_labelControllerName->setText(shownName);
@@ -560,7 +560,7 @@ void MainWindow::onConnectClicked()
     // A disconnect is never deferred (a pending wait gives up at its next
     // turn); a connect waits for the exchange slot like any other action, so
     // that it never runs inside a pending wait.
-    if (m_link->up() || m_link->state() == wire::State::Connecting) {
+    if (wire::isUp(m_link->state()) || m_link->state() == wire::State::Connecting) {
         disconnectController();
     } else if (!m_connectQueued) {
         m_connectQueued = true;
@@ -689,7 +689,7 @@ void MainWindow::keepControllerSettings()
 
 void MainWindow::onReceived(const QString &text, const QString &last)
 {
-    if (m_currentTab == monitor::Tab::Console && m_link->up())
+    if (m_currentTab == monitor::Tab::Console && wire::isUp(m_link->state()))
         m_consolePage->receiveDisplay(text);
     if (m_currentTab == monitor::Tab::Variables)
         variablesPage().showLastReply(last);
@@ -698,9 +698,13 @@ void MainWindow::onReceived(const QString &text, const QString &last)
 
 void MainWindow::wireLink()
 {
-    m_link->setReceiveTimeoutSeconds(receiveTimeoutSeconds());
-    connect(m_timeoutField, &QLineEdit::textChanged, this,
-            [this] { m_link->setReceiveTimeoutSeconds(receiveTimeoutSeconds()); });
+    const auto takeTimeout = [this] {
+        wire::Link::Timing timing = m_link->timing();
+        timing.receive = std::chrono::seconds(receiveTimeoutSeconds());
+        m_link->setTiming(timing);
+    };
+    takeTimeout();
+    connect(m_timeoutField, &QLineEdit::textChanged, this, takeTimeout);
     connect(m_link, &wire::Link::stateChanged, this, &MainWindow::onStateChanged);
     connect(m_link, &wire::Link::received, this, &MainWindow::onReceived);
     connect(m_link, &wire::Link::waitProgress, this, [this](qint64 seconds) {
@@ -725,7 +729,7 @@ void MainWindow::wireLink()
 
 void MainWindow::onTabChanged(int index)
 {
-    if (!m_link->up()) {
+    if (!wire::isUp(m_link->state())) {
         // Without a controller only the console makes sense; the change of
         // tab made here is not a second selection.
         const QSignalBlocker block(m_tabview);

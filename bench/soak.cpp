@@ -166,7 +166,7 @@ int main(int argc, char **argv)
             ++faultChanges;
             nextFaultMs = now + 5'000;
         }
-        if (!f.link().up()) {
+        if (!wire::isUp(f.link().state())) {
             // A time-out or a dropped link: reconnect without faults, as a
             // user would once the controller is back.
             f.sim->setOptions(MonitorFixture::makeOptions());

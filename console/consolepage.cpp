@@ -397,8 +397,7 @@ void ConsolePage::onRunClicked()
 void ConsolePage::onCtrlAClicked()
 {
     m_liveOutputBox->setChecked(true);
-    m_link.clearBkpMode();
-    m_link.sendRaw(QByteArray(1, protocol::kAttention));
+    m_link.sendRaw(QByteArray(1, protocol::kAttention), wire::Link::Breakpoint::Leave);
     focusConsole();
 }
 
@@ -468,7 +467,7 @@ void ConsolePage::onModifiersChanged(Qt::KeyboardModifiers modifiers)
 bool ConsolePage::handleShortcutKey(QKeyEvent *event)
 {
     wire::trace(QString::number(event->key()));
-    if (!isCurrentTab() || !m_link.up())
+    if (!isCurrentTab() || !wire::isUp(m_link.state()))
         return false;
     // A held key repeats its press: the shortcuts act on the first one only,
     // and not at all while a dialog of theirs is open, so holding Control+L

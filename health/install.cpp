@@ -19,7 +19,7 @@ void install(QStatusBar &statusBar, QWidget &owner, wire::Link &link, monitor::P
     bar->setPoller(&poller);
     // Whatever ends the link makes every value stale at once.
     QObject::connect(&link, &wire::Link::stateChanged, freshness,
-                     [freshness, &link] { freshness->setLinkUp(link.up()); });
+                     [freshness, &link] { freshness->setLinkUp(wire::isUp(link.state())); });
 }
 
 } // namespace health

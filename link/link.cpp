@@ -457,8 +457,10 @@ bool Link::writeBytes(const QByteArray &bytes, bool secret)
     return written;
 }
 
-void Link::sendString(const QString &sendstring)
+void Link::sendString(const QString &sendstring, Breakpoint breakpoint)
 {
+    if (breakpoint == Breakpoint::Leave)
+        m_bkpMode = false;
     if (!m_socket)
         return;
     m_reply.clear();
@@ -474,8 +476,10 @@ void Link::sendString(const QString &sendstring)
         qCWarning(lcLink) << "send: the connection is not open";
 }
 
-bool Link::sendRaw(const QByteArray &bytes)
+bool Link::sendRaw(const QByteArray &bytes, Breakpoint breakpoint)
 {
+    if (breakpoint == Breakpoint::Leave)
+        m_bkpMode = false;
     m_reply.clear();
     m_sentAt.start();
     return writeBytes(bytes);
@@ -485,7 +489,7 @@ bool Link::sendRaw(const QByteArray &bytes)
 
 QCoro::Task<std::optional<QString>> Link::exchange(QString command, Wait wait)
 {
-    if (!up())
+    if (!isUp(m_state))
         co_return std::nullopt;
     sendString(command);
     std::optional<QString> reply = co_await answer(wait);
@@ -494,7 +498,7 @@ QCoro::Task<std::optional<QString>> Link::exchange(QString command, Wait wait)
 
 QCoro::Task<std::optional<QString>> Link::answer(Wait wait)
 {
-    if (!up() || m_wait)
+    if (!isUp(m_state) || m_wait)
         co_return std::nullopt;
     const quint64 generation = m_generation;
     PendingWait pending{wait, false, m_arrivals};
@@ -510,7 +514,7 @@ QCoro::Task<std::optional<QString>> Link::answer(Wait wait)
     started.start();
     bool timedOut = false;
     while (!pending.done) {
-        if (generation != m_generation || !up())
+        if (generation != m_generation || !isUp(m_state))
             break;
         if (wait.count == Wait::Count::FromLastByte && pending.arrivals != m_arrivals) {
             pending.arrivals = m_arrivals;
@@ -520,7 +524,7 @@ QCoro::Task<std::optional<QString>> Link::answer(Wait wait)
         const qint64 seconds = elapsedMs / 1000;
         if (seconds > 1)
             emit waitProgress(seconds);
-        if (seconds >= m_timeoutSeconds) {
+        if (seconds >= m_timing.receive.count()) {
             // The count that reached the time-out is shown before the
             // alert takes its place.
             co_await alarm.after(ms(10));
@@ -560,7 +564,7 @@ QCoro::Task<bool> Link::pause(ms duration)
     alarm.set(duration);
     co_await alarm.rings();
     m_alarms.removeAll(&alarm);
-    co_return generation == m_generation &&up();
+    co_return generation == m_generation &&isUp(m_state);
 }
 
 // ---------------------------------------------------------------- the slot

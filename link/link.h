@@ -36,6 +36,11 @@ void setTraceSink(std::function<void(const QString &)> sink);
 // Where the link stands. Up means LoggingIn or Ready: the socket is open and
 // commands may go out (a controller that asks no login stays LoggingIn).
 enum class State { Disconnected, Connecting, LoggingIn, Ready, Closing };
+// The socket is up: logging in or logged in.
+constexpr bool isUp(State state)
+{
+    return state == State::LoggingIn || state == State::Ready;
+}
 // Why the state changed; User also covers a successful connect.
 enum class Reason { User, ConnectFailed, TimedOut, PeerClosed };
 
@@ -73,7 +78,13 @@ public:
     {
         ms connect{5000};      // a connect that has not succeeded by then failed
         ms closingPause{1000}; // between the goodbye and closing the socket
+        // A wait with nothing received for this long (counted as its Wait
+        // says) has timed out; the window's time-out field sets it.
+        std::chrono::seconds receive{30};
     };
+    // Whether a command ends the stop at a breakpoint (continue, trace, the
+    // attention byte, the breakpoint and variable commands).
+    enum class Breakpoint { Keep, Leave };
 
     explicit Link(Dialogs *dialogs, QObject *parent = nullptr);
     ~Link() override;
@@ -92,7 +103,6 @@ public:
     void abandon();
 
     State state() const { return m_state; }
-    bool up() const { return m_state == State::LoggingIn || m_state == State::Ready; }
     // The address of the last open(), as it was given.
     QString address() const { return m_address; }
     // Counts opens and the ends of connections: something that belongs to one
@@ -120,23 +130,22 @@ public:
 
     // Sends one command line (CR-terminated, Shift-JIS); the reply collected
     // so far is dropped. A line that cannot be encoded goes out as a bare CR
-    // and an "Encode Error" alert follows once the slot is free.
-    void sendString(const QString &line);
+    // and an "Encode Error" alert follows once the slot is free. Leave ends
+    // the breakpoint mode first, whether or not the line could go out.
+    void sendString(const QString &line, Breakpoint breakpoint = Breakpoint::Keep);
     // Sends `bytes` as they are (the attention byte, program blocks); the
     // reply so far is dropped. False when the link is not up.
-    bool sendRaw(const QByteArray &bytes);
+    bool sendRaw(const QByteArray &bytes, Breakpoint breakpoint = Breakpoint::Keep);
     // Reads whatever the socket holds (the console's Receive button).
     void startReceiving();
     // The text received since the last send.
     QString replySoFar() const { return m_reply; }
 
     // A task stands at a breakpoint: a "#?" prompt arrived since the last
-    // prompt wait or clearBkpMode().
+    // prompt wait or the last send that left the breakpoint.
     bool bkpMode() const { return m_bkpMode; }
-    void clearBkpMode() { m_bkpMode = false; }
 
-    qint64 receiveTimeoutSeconds() const { return m_timeoutSeconds; }
-    void setReceiveTimeoutSeconds(qint64 seconds) { m_timeoutSeconds = seconds; }
+    Timing timing() const { return m_timing; }
     void setTiming(Timing timing) { m_timing = timing; }
 
     // Every chunk sent and received also goes to `tap` (null: none).
@@ -191,7 +200,6 @@ private:
     // The window that owned the link is going: no wait or connect starts again.
     bool m_abandoned = false;
     Timing m_timing;
-    qint64 m_timeoutSeconds = 30;
 
     // The exchange slot.
     std::deque<Action> m_queue;

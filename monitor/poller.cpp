@@ -54,7 +54,7 @@ void Poller::addTickStep(std::function<QCoro::Task<>(ui::Page *page)> step)
 
 QCoro::Task<> Poller::timerStart()
 {
-    if (!m_link.up())
+    if (!wire::isUp(m_link.state()))
         co_return;
     m_timer->stop();
     m_running = false;
@@ -65,7 +65,7 @@ QCoro::Task<> Poller::timerStart()
     Q_UNUSED(reply);
     // A time-out or a disconnect during that wait closed the link; a timer
     // started now would only tick on without a connection.
-    if (!m_link.up() || m_link.generation() != generation)
+    if (!wire::isUp(m_link.state()) || m_link.generation() != generation)
         co_return;
     m_ticks = 0;
     m_running = true;

@@ -25,8 +25,7 @@ console::ConsoleSink &DebugTools::console()
 
 void DebugTools::breakpointContinue()
 {
-    m_link.clearBkpMode();
-    m_link.sendString(QStringLiteral("N"));
+    m_link.sendString(QStringLiteral("N"), wire::Link::Breakpoint::Leave);
     console().consoleAppendScroll(QStringLiteral("\r[BKP: Continue]"));
 }
 
@@ -38,15 +37,13 @@ void DebugTools::breakpointList()
 
 void DebugTools::breakpointTrace()
 {
-    m_link.clearBkpMode();
-    m_link.sendString(QStringLiteral("T"));
+    m_link.sendString(QStringLiteral("T"), wire::Link::Breakpoint::Leave);
     console().consoleAppendScroll(QStringLiteral("\r[BKP: Trace]"));
 }
 
 void DebugTools::breakpointClearAll()
 {
-    m_link.clearBkpMode();
-    m_link.sendString(QStringLiteral("BKP 0"));
+    m_link.sendString(QStringLiteral("BKP 0"), wire::Link::Breakpoint::Leave);
     console().consoleAppendScroll(QStringLiteral("\r[BKP: All cleared]"));
 }
 
@@ -63,8 +60,7 @@ QString DebugTools::breakpointAddDelete(const QString &number)
         return QString();
     }
     const QString target = bkpTarget(typed);
-    m_link.clearBkpMode();
-    m_link.sendString(QStringLiteral("BKP ") + target);
+    m_link.sendString(QStringLiteral("BKP ") + target, wire::Link::Breakpoint::Leave);
     console().consoleAppendScroll(QStringLiteral("[BKP: Add/Delete]"));
     return target != typed ? target : shown;
 }
@@ -86,9 +82,8 @@ QString DebugTools::breakpointVariable(const QString &name)
         m_link.sendString(QString());
         return shown;
     }
-    m_link.clearBkpMode();
     console().consoleAppendScroll(QStringLiteral("[BKP: Variable] ") + trimmed);
-    m_link.sendString(QStringLiteral("P ") + trimmed);
+    m_link.sendString(QStringLiteral("P ") + trimmed, wire::Link::Breakpoint::Leave);
     return shown;
 }
 

@@ -76,7 +76,7 @@ void showPlan(const MenuContext &c, const Backups::Plan &plan)
             state == wire::State::Connecting)
             off();
     });
-    if (!c.link->up() || c.link->generation() != generation)
+    if (!wire::isUp(c.link->state()) || c.link->generation() != generation)
         off();
     QObject::connect(shown, &RestoreWindow::restoreRequested, c.window, [c, shown] {
         const QString question =
@@ -145,7 +145,7 @@ void installBackups(QWidget *window, QMenu *fileMenu, wire::Link &link, Backups 
         backUpAction->setEnabled(up);
         locked->setEnabled(restoreAction, up);
     };
-    enable(link.up());
+    enable(wire::isUp(link.state()));
     QObject::connect(&link, &wire::Link::stateChanged, restoreAction,
                      [enable](wire::State state, wire::Reason) {
                          enable(state == wire::State::LoggingIn || state == wire::State::Ready);

@@ -172,7 +172,7 @@ QCoro::Task<Backups::Plan> Backups::readAndCompare(QString folder)
 QCoro::Task<Backups::RestoreOutcome> Backups::restore(Plan plan)
 {
     RestoreOutcome outcome;
-    if (!m_link.up() || m_link.generation() != plan.generation) {
+    if (!wire::isUp(m_link.state()) || m_link.generation() != plan.generation) {
         outcome.failure = Failure::ConnectionChanged;
         outcome.error = QStringLiteral(
             "The connection the backup was compared on has ended: compare again to restore it.");

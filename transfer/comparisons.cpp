@@ -62,7 +62,7 @@ std::optional<QString> unchanged(const Basis &basis)
 
 bool sameConnection(const wire::Link &link, const Basis &basis)
 {
-    return link.up() && link.generation() == basis.generation;
+    return wire::isUp(link.state()) && link.generation() == basis.generation;
 }
 
 // Load goes off for good the moment the comparison stops being the truth:
@@ -215,7 +215,7 @@ void installCompare(QWidget *window, wire::Link &link, Transfers &transfers, Dia
         auto *action = new QAction(QString::fromUtf8(e.text), window);
         action->setObjectName(QLatin1String(e.name));
         action->setStatusTip(QStringLiteral("Show what loading a file would change on the controller"));
-        action->setEnabled(link.up());
+        action->setEnabled(wire::isUp(link.state()));
         QObject::connect(action, &QAction::triggered, window, request(e.kind));
         // On while the link is up; off however it ends (the user's
         // disconnect, a receive time-out, the controller closing) and while a

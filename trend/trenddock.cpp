@@ -290,7 +290,7 @@ QCoro::Task<> TrendDock::pagePolled()
     const std::optional<int> board = m_axisBoard ? m_axisBoard() : std::nullopt;
     const QVector<Read> reads = m_sampler.extraReads(m_probes, board, board != m_boardSelected);
     for (const Read &read : reads) {
-        if (!m_link.up())
+        if (!wire::isUp(m_link.state()))
             break;
         if (!read.selection.isEmpty()) {
             const std::optional<QString> selected = co_await m_link.exchange(read.selection);

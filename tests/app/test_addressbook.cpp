@@ -37,7 +37,7 @@ namespace {
 
 bool loggedIn(MonitorFixture &f)
 {
-    return f.link().up() && f.consoleText().endsWith(QLatin1Char('#'));
+    return wire::isUp(f.link().state()) && f.consoleText().endsWith(QLatin1Char('#'));
 }
 
 // Writes `book` into the settings file the fixture's next run reads.
@@ -308,7 +308,8 @@ private slots:
         QVERIFY(!later.window->watchLock().locked());
         later.addressField()->setText(QStringLiteral("line-2"));
         control<QPushButton>(later.window.get(), QStringLiteral("buttonConnect"))->click();
-        QVERIFY(later.waitFor([&] { return later.link().up() && later.window->watchLock().locked(); }));
+        QVERIFY(later.waitFor(
+            [&] { return wire::isUp(later.link().state()) && later.window->watchLock().locked(); }));
         QVERIFY(control<QLabel>(later.window.get(), QStringLiteral("labelWatchOnly"))->isVisible());
         // What is locked stays off.
         QVERIFY(!control<QPushButton>(later.window.get(), QStringLiteral("buttonRun"))->isEnabled());

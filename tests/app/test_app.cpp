@@ -63,7 +63,7 @@ private slots:
                  QFontDatabase::systemFont(QFontDatabase::FixedFont).family());
         QCOMPARE(control<QPlainTextEdit>(f.window.get(), "textView1")->font().pointSize(), 14);
         // Start-up talks to nobody: the entry actions it runs need no link.
-        QVERIFY(!f.link().up());
+        QVERIFY(!wire::isUp(f.link().state()));
         QVERIFY(f.dialogs.entries.isEmpty());
     }
 
@@ -294,7 +294,7 @@ private slots:
         QVERIFY(f.closeWindow());
         QVERIFY(f.waitForCommand(QStringLiteral("CMD$ 0")));
         QCOMPARE(f.commands(), QStringList{"CMD$ 0"});
-        QVERIFY(!f.link().up());
+        QVERIFY(!wire::isUp(f.link().state()));
         QCOMPARE(control<QPushButton>(f.window.get(), "buttonConnect")->text(), QString("Connect"));
 
         MonitorFixture next(MonitorFixture::makeOptions(), false, f.settings->fileName());

@@ -26,7 +26,7 @@ CommandLine parsed(const QStringList &options)
 
 bool loggedIn(MonitorFixture &f)
 {
-    return f.link().up() && f.consoleText().endsWith(QLatin1Char('#'));
+    return wire::isUp(f.link().state()) && f.consoleText().endsWith(QLatin1Char('#'));
 }
 
 } // namespace
@@ -222,7 +222,7 @@ private slots:
         BuiltInSimulator builtIn(*f.window);
         startFromCommandLine(parsed({"--connect", controller}), *f.window, builtIn);
         // Not before the window shows, that is before the event loop runs.
-        QVERIFY(!f.link().up());
+        QVERIFY(!wire::isUp(f.link().state()));
         QVERIFY(
             f.waitFor([&] { return loggedIn(f) && f.sim->commands().contains(QStringLiteral("CMD$ 0")); }));
         QCOMPARE(f.addressField()->text(), controller);

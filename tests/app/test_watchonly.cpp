@@ -121,7 +121,7 @@ class TestWatchOnly : public QObject
 
     MonitorFixture &connected()
     {
-        if (!m_f || !m_f->link().up()) {
+        if (!m_f || !wire::isUp(m_f->link().state())) {
             m_f = std::make_unique<MonitorFixture>();
             if (!m_f->connectToSim())
                 qFatal("no connection to the simulator");
@@ -247,8 +247,7 @@ private slots:
 
         // The program leaves the stop while the lock is on.
         lock(f);
-        f.link().clearBkpMode();
-        f.link().sendRaw(QByteArray(1, '\x01'));
+        f.link().sendRaw(QByteArray(1, '\x01'), wire::Link::Breakpoint::Leave);
         QVERIFY(f.waitFor([&] { return usable(f, "buttonBkpVari") == std::optional<bool>(false); }));
         QVERIFY(unlock(f, kReason));
         QCOMPARE(usable(f, "buttonBkpN"), std::optional<bool>(false));
@@ -423,8 +422,9 @@ private slots:
              QStringLiteral("127.0.0.1:%1").arg(f.sim->port())});
         startFromCommandLine(c, *f.window, builtIn);
         QVERIFY(locked(f));
-        QVERIFY(
-            f.waitFor([&] { return f.link().up() && f.consoleText().endsWith(QLatin1Char('#')); }, 10000));
+        QVERIFY(f.waitFor(
+            [&] { return wire::isUp(f.link().state()) && f.consoleText().endsWith(QLatin1Char('#')); },
+            10000));
         QCOMPARE(usable(f, "buttonRun"), std::optional<bool>(false));
         QCOMPARE(usable(f, "buttonSend"), std::optional<bool>(true));
         QVERIFY(unlock(f, kReason));

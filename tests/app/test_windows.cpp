@@ -44,7 +44,8 @@ bool connectAndWatch(MainWindow *w, sim::Server &s, const QString &name)
 {
     w->setAddress(QStringLiteral("127.0.0.1:%1").arg(s.port()));
     control<QPushButton>(w, "buttonConnect")->click();
-    if (!waitFor([&] { return w->link().up() && s.commands().contains(QStringLiteral("CMD$ 0")); }))
+    if (!waitFor(
+            [&] { return wire::isUp(w->link().state()) && s.commands().contains(QStringLiteral("CMD$ 0")); }))
         return false;
     // The page is built as its tab is first shown.
     auto *tabs = w->findChild<QTabWidget *>(QStringLiteral("tabview"));
@@ -114,7 +115,7 @@ private slots:
         QCOMPARE(set.windows().front(), b);
         const int before = asked(*simB, "BBB2");
         QVERIFY(waitFor([&] { return asked(*simB, "BBB2") >= before + 3; }));
-        QVERIFY(b->link().up());
+        QVERIFY(wire::isUp(b->link().state()));
         QCOMPARE(asked(*simA, "AAA1"), 0);
     }
 

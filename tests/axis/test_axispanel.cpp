@@ -313,7 +313,7 @@ private slots:
         QVERIFY(f->waitForCommand(QStringLiteral("PR P(1) P(2) P(3) P(4)")));
         // The alert opens once the poll has given the slot back.
         QVERIFY(f->waitFor([&] { return !f->dialogs.alertTexts().isEmpty() && !f->link().busy(); }));
-        QVERIFY(!f->link().up());
+        QVERIFY(!wire::isUp(f->link().state()));
         QCOMPARE(f->dialogs.alertTexts().size(), 1);
         QVERIFY(f->dialogs.alertTexts().at(0).startsWith(QStringLiteral("Receive Timeout")));
         QCOMPARE(tableTexts(), before);

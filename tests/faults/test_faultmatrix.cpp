@@ -131,7 +131,8 @@ Action tab(const QString &id, const std::function<void(MonitorFixture &)> &fill 
                 // A garbled reply is no value: under invalid bytes the page
                 // may show none.
                 const bool garbled = f.sim->options().garbage;
-                return f.window->poller().ticks() >= 2 && f.link().up() && (!shows || garbled || shows(f));
+                return f.window->poller().ticks() >= 2 && wire::isUp(f.link().state()) &&
+                       (!shows || garbled || shows(f));
             },
             {},
             300};
@@ -429,7 +430,9 @@ const QList<Action> &actions()
              f.window->findChild<trend::TrendDock *>()->addSeries(*trend::variableProbe(QStringLiteral("A")));
              f.selectTab(QStringLiteral("1"));
          },
-         [](MonitorFixture &f) { return f.link().up() && f.commands().count(QStringLiteral("PR A")) >= 2; },
+         [](MonitorFixture &f) {
+             return wire::isUp(f.link().state()) && f.commands().count(QStringLiteral("PR A")) >= 2;
+         },
          {},
          300},
     };
@@ -564,20 +567,22 @@ private slots:
             QVERIFY(!finished);
             QCOMPARE(control<QPushButton>(f.window.get(), "buttonConnect")->text(),
                      QStringLiteral("Connect"));
-            QVERIFY(!control<QPushButton>(f.window.get(), "buttonFileOpen")->isEnabled() && !f.link().up());
+            QVERIFY(!control<QPushButton>(f.window.get(), "buttonFileOpen")->isEnabled() &&
+                    !wire::isUp(f.link().state()));
             // Once the alert shows, nothing but the closing "CMD$ 0" goes out.
             for (const QString &line : sent.mid(sentBeforeAlert))
                 QCOMPARE(line, QStringLiteral("CMD$ 0"));
         } else if (expected == Outcome::Refused) {
             QCOMPARE(alerts, QStringList{a.refusesGarbled});
-            QVERIFY(f.link().up());
+            QVERIFY(wire::isUp(f.link().state()));
         } else if (expected == Outcome::Closed) {
             QCOMPARE(alerts, QStringList());
             QCOMPARE(f.link().state(), wire::State::Disconnected);
         } else {
             QCOMPARE(alerts, QStringList());
             QVERIFY2(finished, qPrintable(sent.join(u'|')));
-            QVERIFY(f.link().up() && control<QPushButton>(f.window.get(), "buttonFileOpen")->isEnabled());
+            QVERIFY(wire::isUp(f.link().state()) &&
+                    control<QPushButton>(f.window.get(), "buttonFileOpen")->isEnabled());
         }
         if (m.waited == Outcome::Alert && a.waits) {
             // The one wait that ran out did so in time, and nothing went out

@@ -233,7 +233,7 @@ void TestLinkHealth::everythingStaleAfterADrop()
     sim::Options drop = MonitorFixture::makeOptions();
     drop.dropAfter = 0;
     f.sim->setOptions(drop);
-    QVERIFY(f.waitFor([&] { return !f.link().up(); }, 8000));
+    QVERIFY(f.waitFor([&] { return !wire::isUp(f.link().state()); }, 8000));
     for (QWidget *w : shown)
         QVERIFY2(fresh->isStale(w) && dimmed(w), qPrintable(w->objectName()));
 }

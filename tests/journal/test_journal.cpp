@@ -197,7 +197,7 @@ void TestJournal::fullDiskMidSession()
     QVERIFY(f.waitFor([&] { return messages.size() >= 1; }));
     QVERIFY(f.waitFor([&] { return f.window->poller().ticks() >= 10; }));
     QCOMPARE(messages.size(), 1);
-    QVERIFY(f.link().up());
+    QVERIFY(wire::isUp(f.link().state()));
     QVERIFY(f.dialogs.entries.isEmpty());
 }
 
@@ -267,8 +267,9 @@ bool connectTo(MonitorFixture &f, const QString &typed)
 {
     f.addressField()->setText(typed);
     control<QPushButton>(f.window.get(), "buttonConnect")->click();
-    return f.waitFor(
-        [&] { return f.link().up() && f.consoleText().endsWith(QLatin1Char('#')) && !f.link().busy(); });
+    return f.waitFor([&] {
+        return wire::isUp(f.link().state()) && f.consoleText().endsWith(QLatin1Char('#')) && !f.link().busy();
+    });
 }
 
 // Switches output `n` on from the I/O page, as a click does; true once the

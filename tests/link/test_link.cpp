@@ -117,7 +117,7 @@ private slots:
                 !control<QPushButton>(f.window.get(), "buttonDisconnect")->isEnabled() &&
                 !f.consoleText().contains("Disconn"));
         f.timeoutField()->setText("abc");
-        QCOMPARE(f.link().receiveTimeoutSeconds(), qint64(30));
+        QCOMPARE(f.link().timing().receive.count(), 30);
     }
 
     void controllerClosingEndsTheExchangeAtOnce()
@@ -182,7 +182,10 @@ private slots:
     {
         QFETCH(QString, address);
         MonitorFixture f(MonitorFixture::makeOptions(), false);
-        f.link().setTiming({std::chrono::milliseconds(300), std::chrono::milliseconds(0)});
+        wire::Link::Timing timing = f.link().timing();
+        timing.connect = std::chrono::milliseconds(300);
+        timing.closingPause = std::chrono::milliseconds(0);
+        f.link().setTiming(timing);
         f.addressField()->setText(address);
         control<QPushButton>(f.window.get(), "buttonConnect")->click();
         QVERIFY(f.waitFor([&] { return !f.consoleText().isEmpty(); }));
@@ -331,9 +334,9 @@ private:
         QTcpSocket *peer = nullptr;
         QObject::connect(&server, &QTcpServer::newConnection, [&] { peer = server.nextPendingConnection(); });
         control<QPushButton>(f.window.get(), "buttonConnect")->click();
-        f.waitFor([&] { return peer != nullptr && f.link().up(); });
+        f.waitFor([&] { return peer != nullptr && wire::isUp(f.link().state()); });
         QObject::disconnect(&server, &QTcpServer::newConnection, nullptr, nullptr);
-        return f.link().up() ? peer : nullptr;
+        return wire::isUp(f.link().state()) ? peer : nullptr;
     }
 
     static int sendProgram(MonitorFixture &f, const QString &line)

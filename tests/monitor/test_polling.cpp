@@ -271,7 +271,7 @@ void TestPolling::clickDuringSlowTickWaitsForTheSlot()
     f.addressField()->setText(QStringLiteral("127.0.0.1:%1").arg(referee.port()));
     MainWindow *w = f.window.get();
     QVERIFY(f.run([w]() -> QCoro::Task<> { co_await w->connectController(); }));
-    QVERIFY(f.link().up());
+    QVERIFY(wire::isUp(f.link().state()));
     QVERIFY(f.waitFor([&] {
         return f.commands().contains(QStringLiteral("CMD$ 0")) && f.consoleText().endsWith(QLatin1Char('#'));
     }));
@@ -335,7 +335,7 @@ void TestPolling::clickDuringSlowTickWaitsForTheSlot()
         button(f, QStringLiteral("buttonDisconnect"))->click();
     });
     QVERIFY(f.waitFor([&] { return pressed && !f.link().busy(); }, 15000));
-    QVERIFY(!f.link().up());
+    QVERIFY(!wire::isUp(f.link().state()));
     QVERIFY(!f.window->poller().isRunning());
     QCOMPARE(f.commands().value(0), QStringLiteral("PR IN(0)"));
     QVERIFY(!f.commands().contains(QStringLiteral("PR IN(24)")));
@@ -354,7 +354,7 @@ void TestPolling::receiveTimeoutInsideTick()
     f.selectTab(QStringLiteral("1"));
     QVERIFY(f.waitFor([&] { return !f.dialogs.entries.isEmpty() && !f.link().busy(); }, 8000));
     QCOMPARE(f.dialogs.alertTexts(), QStringList{QStringLiteral("Receive Timeout\n\n")});
-    QVERIFY(!f.link().up());
+    QVERIFY(!wire::isUp(f.link().state()));
     // No timer is left to tick again and nothing can reach the wire.
     QVERIFY(!f.window->poller().isRunning());
     QCOMPARE(f.window->poller().ticks(), qint64(1));

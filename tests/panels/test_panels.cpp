@@ -251,7 +251,7 @@ private slots:
         stall.stallAfter = 0;
         f.sim->setOptions(stall);
         f.timeoutField()->setText(QStringLiteral("0"));
-        QVERIFY(f.waitFor([&] { return !f.link().up() && !f.link().busy(); }));
+        QVERIFY(f.waitFor([&] { return !wire::isUp(f.link().state()) && !f.link().busy(); }));
         QCOMPARE(shown(values[0]) + shown(values[1]), QStringLiteral("&H00000007 93 FA 96 7B 20 "));
     }
 

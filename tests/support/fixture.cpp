@@ -43,7 +43,10 @@ MonitorFixture::MonitorFixture(const sim::Options &options, bool startSim, const
     window = std::make_unique<MainWindow>(&dialogs, &clock, settings.get());
     if (auto *journal = window->findChild<journal::SessionJournal *>())
         journal->setDirectory(tempDir.filePath(QStringLiteral("sessions")));
-    link().setTiming({std::chrono::milliseconds(5000), std::chrono::milliseconds(0)});
+    wire::Link::Timing timing = link().timing();
+    timing.connect = std::chrono::milliseconds(5000);
+    timing.closingPause = std::chrono::milliseconds(0);
+    link().setTiming(timing);
     // The suites reach every page's controls by name from the start, as if
     // each tab had been shown once; the window's own start builds only the
     // console (its suite checks the rest come when first shown).

@@ -335,7 +335,7 @@ private slots:
                  before + QStringLiteral("\r\nTASK 0 STOP\t   30\tEND\r\nTASK 1 STOP\t   120\tEND\r\n"
                                          "TASK 2 STOP\t   220\tEND : REM 2\r\n\r\n#"));
         QVERIFY(!control<QPushButton>(f->window.get(), "buttonListNext")->isEnabled());
-        QVERIFY(f->link().up());
+        QVERIFY(wire::isUp(f->link().state()));
 
         // With slow replies, a command right behind the listing still gets
         // its own answer, not the prompt that ends the listing.
@@ -378,7 +378,7 @@ private slots:
 
         // The wait for the second listing ran out: the link is closed, the time-out
         // reported, and nothing of the listing is shown or sent after it.
-        QVERIFY(!f->link().up());
+        QVERIFY(!wire::isUp(f->link().state()));
         QCOMPARE(f->dialogs.entries.size(), 1);
         QVERIFY(f->dialogs.entries.first().text.startsWith(QStringLiteral("Receive Timeout")));
         QCOMPARE(f->commands(), (QStringList{"CMD$", "MON", "LIST 30 1", "LIST 120 1"}));

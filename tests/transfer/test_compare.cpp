@@ -222,7 +222,7 @@ void TestCompare::listingTimeOutAlertsAsTheSave()
         f.sim->setOptions(stall);
         f.dialogs.setNextFileName(file);
         control<QPushButton>(f.window.get(), name)->click();
-        f.waitFor([&] { return !f.dialogs.alertTexts().isEmpty() && !f.link().up(); });
+        f.waitFor([&] { return !f.dialogs.alertTexts().isEmpty() && !wire::isUp(f.link().state()); });
         const QStringList alerts = f.dialogs.alertTexts();
         f.sim->setOptions(MonitorFixture::makeOptions());
         f.connectToSim();

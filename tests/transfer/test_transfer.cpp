@@ -319,7 +319,7 @@ private slots:
                 f.dialogs.entries.last().informative.contains(reason));
         f.settle();
         QCOMPARE(f.sim->received(), QByteArray());
-        QVERIFY(f.link().up());
+        QVERIFY(wire::isUp(f.link().state()));
         QVERIFY(remembered(f, Kind::Program).first.isEmpty());
     }
 
@@ -356,7 +356,7 @@ private slots:
         QCOMPARE(f.dialogs.alertTexts().size(), 1);
         QVERIFY2(f.dialogs.alertTexts().first().startsWith(QStringLiteral("Receive Timeout\n\n")),
                  qPrintable(f.dialogs.alertTexts().first()));
-        QVERIFY(!f.link().up() && !f.link().waiting());
+        QVERIFY(!wire::isUp(f.link().state()) && !f.link().waiting());
         QVERIFY(!f.consoleText().contains(QRegularExpression(QStringLiteral("(Loaded|Saved) \""))));
         for (Kind k : {Kind::Program, Kind::Point, Kind::Mbk})
             QCOMPARE(remembered(f, k), qMakePair(QString(), QString()));
@@ -404,7 +404,7 @@ private slots:
         // The status line keeps the last progress of the failed save.
         QVERIFY2(f.statusLine()->text().startsWith(QLatin1Char('"') + QFileInfo(bad).fileName()),
                  qPrintable(f.statusLine()->text()));
-        QVERIFY(f.link().up());
+        QVERIFY(wire::isUp(f.link().state()));
     }
 
     void buttonsOpenTheirOwnDialogs()
