@@ -3,7 +3,8 @@
 // poll tick sends for them (after the page's own exchanges, in the order
 // added, never a value the page read, axis values from the Axis page's board
 // only) and when it sends nothing (the console's ticks, a closed dock), what
-// the legend and the status line show, and the CSV export.
+// the legend and the status line show, removing and hiding a series, the
+// longer time windows, and the CSV export (and its failure).
 #include "axis/axispage.h"
 #include "monitor/iopage.h"
 #include "panels/mbkpage.h"
@@ -30,6 +31,7 @@
 #include <QRadioButton>
 #include <QTest>
 #include <QToolButton>
+#include <QValueAxis>
 #include <algorithm>
 
 namespace {
@@ -92,6 +94,25 @@ QStringList tickOn(MonitorFixture &f, ui::Page *page)
     return f.commands();
 }
 
+// The entry `entry` of series `label` in the dock's Series menu, filled as
+// opening it does.
+QAction *seriesEntry(MonitorFixture &f, const QString &label, const QString &entry)
+{
+    auto *button = control<QToolButton>(f.window.get(), QStringLiteral("buttonTrendSeries"));
+    if (!button || !button->menu())
+        return nullptr;
+    emit button->menu()->aboutToShow();
+    for (QAction *s : button->menu()->actions()) {
+        if (!s->menu() || s->text() != label)
+            continue;
+        for (QAction *a : s->menu()->actions()) {
+            if (a->text() == entry)
+                return a;
+        }
+    }
+    return nullptr;
+}
+
 // Picks the board in the Axis page's popup, as the user does.
 void chooseBoard(MonitorFixture &f, const QString &board)
 {
@@ -118,6 +139,8 @@ private slots:
     void closedDockReadsNothingPausedOneSamples();
     void axisValuesFollowTheAxisPagesBoard();
     void pagesBuiltWhenShownArePlotted();
+    void removedSeriesIsNoLongerRead();
+    void hiddenLinesAndLongerWindows();
 };
 
 void TestTrend::plotsEveryKindOfValue()
@@ -297,6 +320,14 @@ void TestTrend::exportsCsv()
                                                                "2026-12-05T09:05:03.300,1,7\r\n"));
     QVERIFY(f.dialogs.alertTexts().isEmpty());
 
+    // A folder that is not there: one alert that names the file, no file.
+    const QString nowhere = f.tempDir.filePath(QStringLiteral("gone/trend.csv"));
+    f.dialogs.setNextFileName(nowhere);
+    control<QPushButton>(f.window.get(), QStringLiteral("buttonTrendCsv"))->click();
+    QCOMPARE(f.dialogs.alertTexts().size(), 1);
+    QVERIFY(f.dialogs.alertTexts().first().contains(nowhere));
+    QVERIFY(!QFile::exists(nowhere));
+
     // The axis counts back from the newest sample; hovering gives the clock
     // time and the values there, and nothing off the plot.
     const QRectF area = dockOf(f)->chartView()->chart()->plotArea();
@@ -442,6 +473,79 @@ void TestTrend::axisValuesFollowTheAxisPagesBoard()
     QCOMPARE(f.dialogs.alertTexts().size(), 1);
     QCOMPARE(tickOn(f, io), pageReads);
     QCOMPARE(dock->samples(0).size(), 4);
+}
+
+// Series > A > Remove: A is no longer read nor kept; the series after it
+// keeps its key and its samples, and A can be plotted afresh.
+void TestTrend::removedSeriesIsNoLongerRead()
+{
+    MonitorFixture f;
+    QVERIFY(f.connectToSim());
+    f.window->variablesPage().setVariableNames({QStringLiteral("A"), QStringLiteral("B")});
+    QVERIFY(plot(f, QStringLiteral("Variables"), QStringLiteral("A")));
+    QVERIFY(plot(f, QStringLiteral("Variables"), QStringLiteral("B")));
+    f.exchange(QStringLiteral("A=1"));
+    f.exchange(QStringLiteral("B=2"));
+    ui::Page *io = &f.window->ioPage();
+    const QStringList pageReads = {"PR IN(0)", "PR IN(24)", "PR IN(-1)"};
+    QCOMPARE(tickOn(f, io), pageReads + QStringList({"PR A", "PR B"}));
+
+    QAction *remove = seriesEntry(f, QStringLiteral("A"), QStringLiteral("Remove"));
+    QVERIFY(remove);
+    remove->trigger();
+    QCOMPARE(legend(f), QStringList{QStringLiteral("B: 2")});
+    QCOMPARE(tickOn(f, io), pageReads + QStringList{"PR B"});
+    trend::TrendDock *dock = dockOf(f);
+    QCOMPARE(dock->seriesCount(), 1);
+    QCOMPARE(dock->samples(0).size(), 2);
+    QVERIFY(dock->csv().startsWith(QStringLiteral("time,B\r\n")));
+
+    QVERIFY(plot(f, QStringLiteral("Variables"), QStringLiteral("A")));
+    QCOMPARE(tickOn(f, io), pageReads + QStringList({"PR B", "PR A"}));
+    QCOMPARE(legend(f), QStringList({QStringLiteral("B: 2"), QStringLiteral("A: 1")}));
+}
+
+// A click on a key hides its line, and the value axis then spans only the
+// lines shown; a second click brings it back. The time shown can be ten
+// minutes: a sample five minutes old is then under the pointer half way
+// across, where the minute's window shows none.
+void TestTrend::hiddenLinesAndLongerWindows()
+{
+    MonitorFixture f;
+    QVERIFY(f.connectToSim());
+    f.window->variablesPage().setVariableNames({QStringLiteral("A")});
+    QVERIFY(plot(f, QStringLiteral("Outputs"), QStringLiteral("OUT 3")));
+    QVERIFY(plot(f, QStringLiteral("Variables"), QStringLiteral("A")));
+    ui::Page *io = &f.window->ioPage();
+    f.exchange(QStringLiteral("A=1000"));
+    tickOn(f, io);
+    f.clock.value = f.clock.value.addSecs(300);
+    f.exchange(QStringLiteral("A=2000"));
+    tickOn(f, io);
+
+    trend::TrendDock *dock = dockOf(f);
+    QVERIFY(dock->isVisible() && dock->chartView());
+    const auto axisMax = [dock] {
+        const QList<QAbstractAxis *> axes = dock->chartView()->chart()->axes(Qt::Vertical);
+        auto *y = axes.isEmpty() ? nullptr : qobject_cast<QValueAxis *>(axes.first());
+        return y ? y->max() : -1.0;
+    };
+    QVERIFY(axisMax() >= 2000);
+    auto *keyA = control<QToolButton>(f.window.get(), QStringLiteral("buttonTrendKey1"));
+    QVERIFY(keyA);
+    keyA->click();
+    QVERIFY2(axisMax() < 10, qPrintable(QString::number(axisMax())));
+    keyA->click();
+    QVERIFY(axisMax() >= 2000);
+
+    const QRectF area = dock->chartView()->chart()->plotArea();
+    const double halfWay = area.left() + area.width() / 2;
+    QVERIFY(!dock->hoverText(halfWay).contains(QStringLiteral("A: ")));
+    auto *window = control<QComboBox>(f.window.get(), QStringLiteral("popupbuttonTrendWindow"));
+    const int tenMinutes = window->findText(QStringLiteral("10 min"));
+    QVERIFY(tenMinutes >= 0);
+    window->setCurrentIndex(tenMinutes);
+    QCOMPARE(dock->hoverText(halfWay), QStringLiteral("09:05:03.000\nOUT 3: 0\nA: 1000"));
 }
 
 QTEST_MAIN(TestTrend)
