@@ -205,6 +205,8 @@ QStringList filledMbk()
     QStringList lines;
     for (int n = 1; n <= 10; ++n)
         lines << QStringLiteral("MBK(%1~Wrd)=%2").arg(n * 2).arg(n * 999);
+    // What the MBK tab shows at 100, and task 0 at line 77.
+    lines << QStringLiteral("MBK(100~Wrd)=4321") << QStringLiteral("MBK(7836~Wrd)=77");
     return lines;
 }
 
@@ -215,9 +217,11 @@ void fillMachine(sim::Machine &m)
         m.handleLine(QString::number((i + 1) * 10) + QLatin1Char(' ') + program.at(i));
     for (const QString &line : filledPoints() + filledMbk())
         m.handleLine(line);
-    // What the I/O and variables tabs show.
+    // What the I/O, variables and CU tabs show (the MBK, axis and tasks
+    // tabs show some of the tables above).
     m.handleLine(QStringLiteral("ON 5"));
     m.handleLine(QStringLiteral("A=1234"));
+    m.handleLine(QStringLiteral("ON 2005"));
 }
 
 // Saves through `fn` to a file that held something else. Finished: the next
@@ -257,8 +261,9 @@ std::function<bool(MonitorFixture &)> sentLine(const QString &sent)
 }
 
 // A debug action run the way its button does (waiting for the exchange slot,
-// whether or not the button is usable now); `sent` is its command line.
-Action debug(const QString &name, Debug fn, const QString &sent)
+// whether or not the button is usable now); `sent` is its command line, and
+// `answer` what its whole answer puts in the console.
+Action debug(const QString &name, Debug fn, const QString &sent, const QString &answer = {})
 {
     return {name,
             0,
@@ -270,7 +275,13 @@ Action debug(const QString &name, Debug fn, const QString &sent)
                     co_return;
                 });
             },
-            sentLine(sent),
+            [sent, answer](MonitorFixture &f) {
+                // Only half of a reply that the controller stalls or hangs up
+                // in comes, and a garbled one is no value.
+                const sim::Options &o = f.sim->options();
+                const bool whole = !o.garbage && o.stallMid < 0 && o.dropMid < 0;
+                return sentLine(sent)(f) && (answer.isEmpty() || !whole || f.consoleText().contains(answer));
+            },
             {}};
 }
 
@@ -304,15 +315,32 @@ const QList<Action> &actions()
             [](MonitorFixture &f) {
                 return control<QLabel>(f.window.get(), "textfieldVariValue0")->text().contains("1234");
             }),
-        tab("3",
+        tab(
+            "3",
             [](MonitorFixture &f) {
                 control<QLineEdit>(f.window.get(), "textfieldMbkAdr0")->setText(QStringLiteral("100"));
+            },
+            [](MonitorFixture &f) {
+                return control<QLineEdit>(f.window.get(), "textfieldMbkData0")->text() ==
+                       QLatin1String("4321");
             }),
-        tab("4"),
-        tab("5"),
-        tab("6",
+        tab("4", {},
+            [](MonitorFixture &f) {
+                return ui::textColor(control<QLabel>(f.window.get(), "labelCuOut5")) == ui::kRed;
+            }),
+        tab("5", {},
+            [](MonitorFixture &f) {
+                return control<QLineEdit>(f.window.get(), "textfieldPgDataX0")->text() ==
+                       QLatin1String("1000");
+            }),
+        tab(
+            "6",
             [](MonitorFixture &f) {
                 control<QLineEdit>(f.window.get(), "textfieldTaskNo0")->setText(QStringLiteral("0"));
+            },
+            [](MonitorFixture &f) {
+                return control<QLineEdit>(f.window.get(), "textfieldTaskStep0")->text() ==
+                       QLatin1String("77");
             }),
         load("line.f2k", 3, "A=1\nB=2\nC=3\n",
              [](MonitorFixture &f) { control<QAction>(f.window.get(), "menuOpenFile")->trigger(); },
@@ -356,7 +384,8 @@ const QList<Action> &actions()
         debug("continue", &tools::DebugTools::breakpointContinue, "N"),
         debug("step", &tools::DebugTools::breakpointTrace, "T"),
         debug(
-            "print", [](tools::DebugTools &t) { t.breakpointVariable(QStringLiteral("A")); }, "P A"),
+            "print", [](tools::DebugTools &t) { t.breakpointVariable(QStringLiteral("A")); }, "P A",
+            QStringLiteral("1234")),
         debug("clock read", &tools::DebugTools::clockCheck, "PR DATE$(0) TIME$(0)"),
         debug("clock set", &tools::DebugTools::clockAdjust, "SET_RTC"),
         debug("monitor", &tools::DebugTools::monitor, "CMD$ 0", 1),
