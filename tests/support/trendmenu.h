@@ -8,14 +8,14 @@
 #include <QMenu>
 #include <QToolButton>
 
-// The entry `label` under `group` of the "+" menu, filled as opening it does.
-inline QAction *addEntry(MonitorFixture &f, const QString &group, const QString &label)
+// The entry `label` in the submenu `group` of `button`'s menu, filled as
+// opening it does.
+inline QAction *menuEntry(QToolButton *button, const QString &group, const QString &label)
 {
-    auto *add = control<QToolButton>(f.window.get(), QStringLiteral("buttonTrendAdd"));
-    if (!add || !add->menu())
+    if (!button || !button->menu())
         return nullptr;
-    emit add->menu()->aboutToShow();
-    for (QAction *g : add->menu()->actions()) {
+    emit button->menu()->aboutToShow();
+    for (QAction *g : button->menu()->actions()) {
         if (!g->menu() || g->text() != group)
             continue;
         for (QAction *a : g->menu()->actions()) {
@@ -24,6 +24,12 @@ inline QAction *addEntry(MonitorFixture &f, const QString &group, const QString 
         }
     }
     return nullptr;
+}
+
+// The entry `label` under `group` of the "+" menu.
+inline QAction *addEntry(MonitorFixture &f, const QString &group, const QString &label)
+{
+    return menuEntry(control<QToolButton>(f.window.get(), QStringLiteral("buttonTrendAdd")), group, label);
 }
 
 // Plots `label` of `group` from the "+" menu; false when it is not offered.

@@ -94,23 +94,10 @@ QStringList tickOn(MonitorFixture &f, ui::Page *page)
     return f.commands();
 }
 
-// The entry `entry` of series `label` in the dock's Series menu, filled as
-// opening it does.
+// The entry `entry` of series `label` in the dock's Series menu.
 QAction *seriesEntry(MonitorFixture &f, const QString &label, const QString &entry)
 {
-    auto *button = control<QToolButton>(f.window.get(), QStringLiteral("buttonTrendSeries"));
-    if (!button || !button->menu())
-        return nullptr;
-    emit button->menu()->aboutToShow();
-    for (QAction *s : button->menu()->actions()) {
-        if (!s->menu() || s->text() != label)
-            continue;
-        for (QAction *a : s->menu()->actions()) {
-            if (a->text() == entry)
-                return a;
-        }
-    }
-    return nullptr;
+    return menuEntry(control<QToolButton>(f.window.get(), QStringLiteral("buttonTrendSeries")), label, entry);
 }
 
 // Picks the board in the Axis page's popup, as the user does.
