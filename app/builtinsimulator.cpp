@@ -9,7 +9,8 @@
 #include <QAction>
 #include <QTimer>
 
-BuiltInSimulator::BuiltInSimulator(MainWindow &window, QObject *parent) : QObject(parent), m_window(window)
+BuiltInSimulator::BuiltInSimulator(MainWindow &window, QObject *parent, quint16 port)
+    : QObject(parent), m_window(window), m_port(port)
 {
     if (QAction *menuEntry = window.simulatorAction())
         QObject::connect(menuEntry, &QAction::triggered, this, [this] { connectMonitor(); });
@@ -29,7 +30,7 @@ bool BuiltInSimulator::connectMonitor()
 {
     if (!m_server) {
         sim::Options options;
-        options.port = 0;
+        options.port = m_port;
         // Any local user could reach the port; only the monitor may.
         options.thisProcessOnly = true;
         auto server = std::make_unique<sim::Server>(options);
@@ -37,7 +38,8 @@ bool BuiltInSimulator::connectMonitor()
         server->setRecording(false);
         if (!server->start()) {
             m_window.dialogs().alert(QStringLiteral("The built-in simulator could not start."),
-                                     QStringLiteral("No loopback port was free."));
+                                     m_port == 0 ? QStringLiteral("No loopback port was free.")
+                                                 : QStringLiteral("Loopback port %1 is taken.").arg(m_port));
             return false;
         }
         m_server = std::move(server);

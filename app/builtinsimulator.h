@@ -20,7 +20,8 @@ class BuiltInSimulator : public QObject
     Q_OBJECT
 public:
     // The window's File menu entry connects to the simulator when triggered.
-    explicit BuiltInSimulator(MainWindow &window, QObject *parent = nullptr);
+    // It listens on loopback `port`; 0 (the program's choice) takes a free one.
+    explicit BuiltInSimulator(MainWindow &window, QObject *parent = nullptr, quint16 port = 0);
     ~BuiltInSimulator() override;
 
     // Starts the simulator (the first time) and connects the monitor to it,
@@ -33,6 +34,7 @@ private:
     void showTitle(bool connected);
 
     MainWindow &m_window;
+    quint16 m_port;
     std::unique_ptr<sim::Server> m_server;
 };
 

@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTcpServer>
 #include <QTest>
 
 using app::CommandLine;
@@ -213,6 +214,32 @@ private slots:
         f.selectTab(QStringLiteral("2"));
         auto *value = control<QLabel>(f.window.get(), QStringLiteral("textfieldVariValue0"));
         QVERIFY(f.waitFor([&] { return value->text() == QLatin1String("25"); }));
+    }
+
+    // A simulator that cannot listen says so once and connects nothing: the
+    // window stays as it was, and the menu entry can be tried again.
+    void builtInSimulatorThatCannotListen()
+    {
+        MonitorFixture f(MonitorFixture::makeOptions(), false);
+        QTcpServer taken;
+        QVERIFY(taken.listen(QHostAddress::LocalHost));
+        const quint16 port = taken.serverPort();
+        f.addressField()->setText(QStringLiteral("controller.invalid:23"));
+        BuiltInSimulator builtIn(*f.window, nullptr, port);
+        startFromCommandLine(parsed({"--simulator"}), *f.window, builtIn);
+        QVERIFY(f.waitFor([&] { return !f.dialogs.alertTexts().isEmpty(); }));
+        f.settle();
+        QCOMPARE(f.dialogs.alertTexts().size(), 1);
+        QVERIFY(f.dialogs.entries.last().informative.contains(QString::number(port)));
+        QCOMPARE(f.link().state(), wire::State::Disconnected);
+        QVERIFY(builtIn.address().isEmpty());
+        QCOMPARE(f.addressField()->text(), QStringLiteral("controller.invalid:23"));
+        QVERIFY(!f.window->windowTitle().contains(QLatin1String("simulator")));
+
+        taken.close();
+        f.window->simulatorAction()->trigger();
+        QVERIFY(f.waitFor([&] { return loggedIn(f); }, 10000));
+        QCOMPARE(f.addressField()->text(), QStringLiteral("127.0.0.1:%1").arg(port));
     }
 
     void connectOptionThenTheMenuEntry()
