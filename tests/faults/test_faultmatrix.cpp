@@ -8,6 +8,7 @@
 #include "sim/machine.h"
 #include "support/fixture.h"
 #include "support/referee.h"
+#include "support/stallprobe.h"
 #include "support/widgets.h"
 #include "tools/debugtools.h"
 #include "transfer/backupset.h"
@@ -545,22 +546,17 @@ private slots:
         if (!m.atLogin)
             f.sim->setOptions(faulty);
 
-        // The window's event loop must keep turning: a ticker far shorter than
-        // the bound measures the longest gap between two of its turns.
-        QElapsedTimer clock, sinceTick;
-        qint64 longestStall = 0, alertAt = -1;
-        QTimer ticker;
-        ticker.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&ticker, &QTimer::timeout,
-                         [&] { longestStall = std::max(longestStall, sinceTick.restart()); });
+        QElapsedTimer clock;
+        qint64 alertAt = -1;
         qsizetype sentBeforeAlert = -1;
         f.dialogs.onShow = [&](const ScriptedDialogs::Entry &) {
             alertAt = clock.elapsed();
             sentBeforeAlert = f.commands().size();
         };
         clock.start();
-        sinceTick.start();
-        ticker.start(5);
+        // The window's event loop must keep turning: a beat far shorter than
+        // the bound measures the longest gap between two of its turns.
+        StallProbe stalls;
         a.run(f);
 
         Outcome expected = a.waits ? m.waited : m.unwaited;
@@ -573,7 +569,7 @@ private slots:
             15000 * kSlowdown);
         f.selectTab(QStringLiteral("0"));
         f.settle();
-        ticker.stop();
+        stalls.stop();
         QVERIFY2(ended, qPrintable(f.consoleText().right(200)));
 
         const QStringList alerts = f.dialogs.alertTexts();
@@ -587,7 +583,7 @@ private slots:
             expected = alerts.isEmpty() ? Outcome::Done : Outcome::Alert;
         const QStringList sent = f.commands();
         const bool finished = a.done(f);
-        QVERIFY2(longestStall <= kLongestStall, qPrintable(QString::number(longestStall)));
+        QVERIFY2(stalls.longestMs() <= kLongestStall, qPrintable(QString::number(stalls.longestMs())));
         QVERIFY(!f.link().busy());
         if (expected == Outcome::Alert) {
             QCOMPARE(alerts.size(), 1);
