@@ -564,7 +564,8 @@ QCoro::Task<bool> Link::pause(ms duration)
     alarm.set(duration);
     co_await alarm.rings();
     m_alarms.removeAll(&alarm);
-    co_return generation == m_generation &&isUp(m_state);
+    const bool sameConnection = generation == m_generation && isUp(m_state);
+    co_return sameConnection;
 }
 
 // ---------------------------------------------------------------- the slot
