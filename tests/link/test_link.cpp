@@ -245,8 +245,9 @@ private slots:
         MonitorFixture f(MonitorFixture::makeOptions(), false);
         QTcpSocket *peer = connectToPeer(f, server);
         QVERIFY(peer);
-        // 10 MB without a line feed, then random bytes, then a prompt.
-        QByteArray burst(10 * 1024 * 1024, 'x');
+        // 10 MB without a line feed (3 MB in an instrumented build), then
+        // random bytes, then a prompt.
+        QByteArray burst(kFloodBytes, 'x');
         peer->write(burst);
         QByteArray noise(4096, '\0');
         quint32 seed = 12345;
@@ -347,8 +348,10 @@ private:
 #if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
     static constexpr qint64 kLongestStall = 3000;
     static constexpr int kFloodMs = 240000;
+    static constexpr int kFloodBytes = 3 * 1024 * 1024;
 #else
     static constexpr int kFloodMs = 30000;
+    static constexpr int kFloodBytes = 10 * 1024 * 1024;
     static constexpr qint64 kLongestStall = 100;
 #endif
 };
