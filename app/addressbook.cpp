@@ -5,6 +5,8 @@
 #include <QSet>
 #include <QSettings>
 
+#include <algorithm>
+
 namespace app {
 
 namespace {
@@ -13,6 +15,16 @@ const QString kGroup = QStringLiteral("controllers");
 bool isAddress(const QString &text)
 {
     return wire::parseAddress(text.trimmed(), wire::kControllerPort).ok;
+}
+
+// A name heads the journals' lines and the window's title: one line of
+// text, without tabs or other control characters.
+bool isOneLine(const QString &name)
+{
+    return std::none_of(name.cbegin(), name.cend(), [](QChar c) {
+        return c.category() == QChar::Other_Control || c == QChar::LineSeparator ||
+               c == QChar::ParagraphSeparator;
+    });
 }
 } // namespace
 
@@ -28,7 +40,8 @@ void AddressBook::load(QSettings &store)
         c.address = store.value(QStringLiteral("address")).toString().trimmed();
         c.note = store.value(QStringLiteral("note")).toString();
         c.watchOnly = store.value(QStringLiteral("watchOnly"), false).toBool();
-        if (c.name.isEmpty() || !isAddress(c.address) || seen.contains(c.name.toCaseFolded()))
+        if (c.name.isEmpty() || !isOneLine(c.name) || !isAddress(c.address) ||
+            seen.contains(c.name.toCaseFolded()))
             continue;
         seen.insert(c.name.toCaseFolded());
         controllers << c;
@@ -73,6 +86,10 @@ QString AddressBook::problem(const QList<NamedController> &list)
         const QString name = c.name.trimmed();
         if (name.isEmpty())
             return QStringLiteral("Row %1 has no name: every controller needs one.").arg(i + 1);
+        if (!isOneLine(name))
+            return QStringLiteral("Row %1's name holds a line break or another control character: a name is "
+                                  "one line of text.")
+                .arg(i + 1);
         if (seen.contains(name.toCaseFolded()))
             return QStringLiteral("The name \"%1\" is used twice: each controller needs a name of its own.")
                 .arg(name);

@@ -115,6 +115,12 @@ private slots:
         QCOMPARE(book.find(QStringLiteral(" PRESS-4 "))->address, QString("10.1.4.20"));
         QVERIFY(!book.find(QStringLiteral("old")));
         QVERIFY(!book.find(QString()));
+
+        // A name of two lines, written into the file by hand, is not read:
+        // it would split the journals' lines.
+        later.setValue(QStringLiteral("controllers/2/name"), QStringLiteral("Wrapper\n2"));
+        book.load(later);
+        QCOMPARE(book.controllers, saved.mid(0, 1));
     }
 
     void problems_data()
@@ -132,6 +138,10 @@ private slots:
             << QList<NamedController>{a, {"Press-4", "10.1.4.21", {}, false}} << "\"Press-4\" is used twice";
         QTest::newRow("no address") << QList<NamedController>{{"press-6", "", {}, false}}
                                     << "address of \"press-6\" is not an address";
+        QTest::newRow("two lines") << QList<NamedController>{a, {"press\n5", "10.1.4.21", {}, false}}
+                                   << "Row 2's name holds a line break";
+        QTest::newRow("tab") << QList<NamedController>{{"press\t5", "10.1.4.21", {}, false}}
+                             << "Row 1's name holds a line break or another control character";
         QTest::newRow("bad port") << QList<NamedController>{{"press-6", "10.1.4.22:70000", {}, false}}
                                   << "address of \"press-6\" is not an address";
     }
