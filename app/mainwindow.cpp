@@ -1,5 +1,5 @@
-// The window: builds the connection bar, the pages and the menus, and wires
-// the link, the poller, the transfers and the debugging tools to them.
+// The window: places the connection bar, builds the pages and the menus, and
+// wires the link, the poller, the transfers and the debugging tools to them.
 #include "app/mainwindow.h"
 
 #include "app/controllersdialog.h"
@@ -58,15 +58,10 @@ using namespace ui;
 namespace {
 // What the address field shows when no stored address replaces it.
 const QString kDefaultHost = QStringLiteral("192.168.0.10");
-const QString kIndicatorStar = QStringLiteral("\u2605");
 const QString kConnected = QStringLiteral("*** Connected to the QUORIN. ***\r");
 const QString kConnectTimeout = QStringLiteral("*** Connection Timeout. ***\r");
 const QString kDisconnected = QStringLiteral("\r*** Disconnected. ***\r");
 const QString kPeerClosed = QStringLiteral("The controller closed the connection.");
-const QString kWatchOnlyOff = QStringLiteral("Watch only: lock every control that changes the controller");
-const QString kWatchOnlyOn = QStringLiteral(
-    "Watch only is on: controls that change the controller are off. Click to unlock (asks for a reason).");
-const QColor kWatchOnlyText{26, 26, 26};
 const QString kProgramTitle = QStringLiteral("QuorinMonitor");
 } // namespace
 
@@ -86,7 +81,7 @@ MainWindow::MainWindow(Dialogs *dialogs, Clock *clock, QSettings *settings, QWid
     auto *v = new QVBoxLayout(central);
     v->setContentsMargins(8, 6, 8, 8);
     v->setSpacing(6);
-    v->addWidget(buildTopBar());
+    v->addWidget(m_bar.bar);
     buildPages();
     v->addWidget(m_tabview, 1);
     setCentralWidget(central);
@@ -105,7 +100,7 @@ MainWindow::MainWindow(Dialogs *dialogs, Clock *clock, QSettings *settings, QWid
         });
     installComparisons();
     health::install(*statusBar(), *this, *m_link, *m_poller, *m_clock);
-    statusBar()->addPermanentWidget(buildWatchOnlySign());
+    statusBar()->addPermanentWidget(m_bar.watchOnlySign);
     m_labelControllerName = named(new QLabel, QStringLiteral("labelControllerName"));
     m_labelControllerName->setToolTip(QStringLiteral("The address book's name of this controller"));
     m_labelControllerName->setVisible(false);
@@ -113,8 +108,8 @@ MainWindow::MainWindow(Dialogs *dialogs, Clock *clock, QSettings *settings, QWid
     journal::install(*this, *m_viewMenu, *m_dialogs,
                      {*m_link, *m_clock, *m_poller, *m_transfers, *m_backups, *m_watchLock,
                       [this] { return currentTabTitle(); }, [this] { return m_controllerName; }});
-    connect(m_watchLock, &WatchLock::changed, this, &MainWindow::showWatchLock);
-    showWatchLock(m_watchLock->locked());
+    connect(m_watchLock, &WatchLock::changed, this, [this](bool locked) { m_bar.showWatchLock(locked); });
+    m_bar.showWatchLock(m_watchLock->locked());
 
     // Last in the File menu, after what the parts above put there.
     m_fileMenu->addSeparator();
@@ -186,104 +181,6 @@ void MainWindow::buildMenus()
     help->addAction(m_aboutAction);
 }
 
-QWidget *MainWindow::buildTopBar()
-{
-    auto *bar = new QWidget;
-    auto *h = new QHBoxLayout(bar);
-    h->setContentsMargins(0, 0, 0, 0);
-    h->setSpacing(6);
-    const auto gap = [h] {
-        h->addSpacing(4);
-        h->addWidget(separator());
-        h->addSpacing(4);
-    };
-
-    m_addressField = named(new QLineEdit, QStringLiteral("textFieldIpAddress"));
-    m_addressField->setPlaceholderText(QStringLiteral("host or host:port"));
-    m_addressField->setMinimumWidth(charWidth(14, false));
-    m_addressField->setMaximumWidth(charWidth(28, false));
-    // The address book's names and addresses, as the field is typed in.
-    m_addressCompleter = new QCompleter(new QStringListModel(this), this);
-    m_addressCompleter->setCaseSensitivity(Qt::CaseInsensitive);
-    m_addressField->setCompleter(m_addressCompleter);
-    h->addWidget(caption(QStringLiteral("Controller"), m_addressField));
-    h->addWidget(m_addressField, 1);
-    m_buttonConnect = makeButton(QStringLiteral("buttonConnect"), QStringLiteral("Connect"));
-    h->addWidget(m_buttonConnect);
-    // The connect button itself reads "Disconnect" while connected; this one
-    // is a plain stop button, so the bar never shows the same word twice.
-    m_buttonDisconnect =
-        makeButton(QStringLiteral("buttonDisconnect"), QString(), QStringLiteral("Disconnect"));
-    m_buttonDisconnect->setIcon(style()->standardIcon(QStyle::SP_BrowserStop));
-    m_buttonDisconnect->setAccessibleName(QStringLiteral("Disconnect"));
-    m_buttonDisconnect->setMinimumWidth(m_buttonDisconnect->sizeHint().height() + 8);
-    m_buttonDisconnect->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    h->addWidget(m_buttonDisconnect);
-    gap();
-
-    m_timeoutField = named(new QLineEdit, QStringLiteral("textFieldTimeOutSec"));
-    m_timeoutField->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    m_timeoutField->setFixedWidth(charWidth(4, false));
-    m_timeoutField->setToolTip(QStringLiteral("Seconds to wait for the controller's prompt"));
-    h->addWidget(caption(QStringLiteral("Timeout (s)"), m_timeoutField));
-    h->addWidget(m_timeoutField);
-    gap();
-
-    h->addWidget(new QLabel(QStringLiteral("Monitoring")));
-    m_buttonStartPolling = makeButton(QStringLiteral("buttonTimerStart"), QStringLiteral("Start"),
-                                      QStringLiteral("Start polling the selected page"));
-    m_buttonStopPolling =
-        makeButton(QStringLiteral("buttonTimerStop"), QStringLiteral("Stop"), QStringLiteral("Stop polling"));
-    h->addWidget(m_buttonStartPolling);
-    h->addWidget(m_buttonStopPolling);
-    m_activityIndicator = named(new QLabel(kIndicatorStar), QStringLiteral("labelindicator"));
-    QFont sf = m_activityIndicator->font();
-    sf.setPixelSize(20);
-    m_activityIndicator->setFont(sf);
-    m_activityIndicator->setAlignment(Qt::AlignCenter);
-    m_activityIndicator->setFixedWidth(QFontMetrics(sf).horizontalAdvance(kIndicatorStar) + 8);
-    m_activityIndicator->setToolTip(QStringLiteral("Polling activity")); // heard as what it shows, "★3"
-    retainSpaceWhenHidden(m_activityIndicator);
-    h->addWidget(m_activityIndicator);
-
-    m_statusLine = named(new QLineEdit, QStringLiteral("textField2"));
-    m_statusLine->setAccessibleName(QStringLiteral("Status"));
-    QPalette sp = m_statusLine->palette();
-    sp.setColor(QPalette::Base, Qt::transparent);
-    m_statusLine->setPalette(sp);
-    m_statusLine->setMinimumWidth(charWidth(8, false));
-    h->addWidget(m_statusLine, 2);
-
-    m_buttonWatchOnly = makeButton(QStringLiteral("buttonWatchOnly"), QStringLiteral("Watch only"));
-    m_buttonWatchOnly->setCheckable(true);
-    h->addWidget(m_buttonWatchOnly);
-    gap();
-
-    m_buttonWindowClose = makeButton(QStringLiteral("buttonWindowClose"), QStringLiteral("Close"),
-                                     QStringLiteral("Close the window and end the program"));
-    h->addWidget(m_buttonWindowClose);
-    return bar;
-}
-
-QLabel *MainWindow::buildWatchOnlySign()
-{
-    // In the status bar: seen from anywhere in the window, whatever the tab.
-    m_labelWatchOnly = named(new QLabel(QStringLiteral("WATCH ONLY")), QStringLiteral("labelWatchOnly"));
-    m_labelWatchOnly->setToolTip(QStringLiteral(
-        "Controls that change the controller are off; Watch only in the top bar unlocks them"));
-    QFont lf = m_labelWatchOnly->font();
-    lf.setBold(true);
-    m_labelWatchOnly->setFont(lf);
-    m_labelWatchOnly->setAlignment(Qt::AlignCenter);
-    m_labelWatchOnly->setContentsMargins(10, 1, 10, 1);
-    m_labelWatchOnly->setAutoFillBackground(true);
-    QPalette lp = m_labelWatchOnly->palette();
-    lp.setColor(QPalette::Window, kAmber);
-    lp.setColor(QPalette::WindowText, kWatchOnlyText);
-    m_labelWatchOnly->setPalette(lp);
-    return m_labelWatchOnly;
-}
-
 void MainWindow::buildPages()
 {
     m_tabview = named(new QTabWidget, QStringLiteral("tabview"));
@@ -351,14 +248,7 @@ panels::TasksPage &MainWindow::tasksPage()
 void MainWindow::restoreState()
 {
     setConnectedControlsEnabled(false);
-    m_activityIndicator->setText(kIndicatorStar);
-    m_activityIndicator->setVisible(false);
-    setTextColor(m_activityIndicator, kLightGray);
-    // The status line only reports.
-    m_statusLine->setFocusPolicy(Qt::NoFocus);
-    m_statusLine->setFrame(false);
-    m_statusLine->setReadOnly(true);
-    m_addressField->setText(kDefaultHost);
+    m_bar.address->setText(kDefaultHost);
     loadSettings();
     m_tabview->setCurrentIndex(0);
     m_currentTab = monitor::Tab::Console;
@@ -372,12 +262,12 @@ void MainWindow::loadSettings()
     stored.load(*m_settings);
     m_addressBook.load(*m_settings);
     offerControllerNames();
-    m_addressField->setText(stored.address);
+    m_bar.address->setText(stored.address);
     m_consolePage->restoreHistories(stored.histories[0], stored.histories[1], stored.histories[2]);
     m_storedVariableNames = QStringList(stored.variableNames.begin(), stored.variableNames.end());
     if (ui::Page *page = m_pages->builtPage(int(monitor::Tab::Variables)))
         static_cast<panels::VariablesPage *>(page)->setVariableNames(m_storedVariableNames);
-    m_timeoutField->setText(stored.timeoutSeconds);
+    m_bar.timeout->setText(stored.timeoutSeconds);
 }
 
 void MainWindow::saveSettings()
@@ -385,7 +275,7 @@ void MainWindow::saveSettings()
     if (!m_settings)
         return;
     app::Settings stored;
-    const QString shown = m_addressField->text();
+    const QString shown = m_bar.address->text();
     const bool standIn = !m_standInAddress.isEmpty() && shown == m_standInAddress;
     stored.address = standIn ? m_replacedAddress : shown;
     using History = console::ConsolePage::History;
@@ -398,7 +288,7 @@ void MainWindow::saveSettings()
                                   : m_storedVariableNames;
     for (int i = 0; i < names.size() && i < app::Settings::kVariableRows; ++i)
         stored.variableNames[i] = names.at(i);
-    stored.timeoutSeconds = m_timeoutField->text();
+    stored.timeoutSeconds = m_bar.timeout->text();
     stored.save(*m_settings);
     // The size, place and docks of the window closed last.
     m_settings->setValue(QStringLiteral("window/geometry"), saveGeometry());
@@ -438,28 +328,28 @@ QCoro::Task<> MainWindow::closeWhenDown()
 
 void MainWindow::setAddress(const QString &address)
 {
-    m_addressField->setText(address);
+    m_bar.address->setText(address);
 }
 
 void MainWindow::showStandInAddress(const QString &address)
 {
-    if (m_addressField->text() != m_standInAddress || m_standInAddress.isEmpty())
-        m_replacedAddress = m_addressField->text();
+    if (m_bar.address->text() != m_standInAddress || m_standInAddress.isEmpty())
+        m_replacedAddress = m_bar.address->text();
     m_standInAddress = address;
-    m_addressField->setText(address);
+    m_bar.address->setText(address);
 }
 
 void MainWindow::setConnectedControlsEnabled(bool connected)
 {
-    for (QWidget *w : {m_buttonDisconnect, m_buttonStartPolling, m_buttonStopPolling})
+    for (QWidget *w : {m_bar.disconnect, m_bar.startPolling, m_bar.stopPolling})
         w->setEnabled(connected);
     m_consolePage->setConnected(connected);
     m_locked->setEnabled(m_openFileAction, connected);
-    m_addressField->setReadOnly(connected);
-    m_statusLine->setReadOnly(true); // the status line is never typed into
-    m_timeoutField->setReadOnly(connected);
-    setTextColor(m_addressField, connected ? kLightGray : kBlack);
-    setTextColor(m_timeoutField, connected ? kLightGray : kBlack);
+    m_bar.address->setReadOnly(connected);
+    m_bar.status->setReadOnly(true); // the status line is never typed into
+    m_bar.timeout->setReadOnly(connected);
+    setTextColor(m_bar.address, connected ? kLightGray : kBlack);
+    setTextColor(m_bar.timeout, connected ? kLightGray : kBlack);
     updateBkpControls();
 }
 
@@ -499,7 +389,7 @@ void MainWindow::offerControllerNames()
         if (!offered.contains(c.address))
             offered << c.address;
     }
-    static_cast<QStringListModel *>(m_addressCompleter->model())->setStringList(offered);
+    static_cast<QStringListModel *>(m_bar.addressCompleter->model())->setStringList(offered);
 }
 
 void MainWindow::setTitleNote(const QString &note)
@@ -531,21 +421,7 @@ void MainWindow::onWatchOnlyClicked(bool checked)
         m_watchLock->unlock(reason);
     }
     // An empty reason or Cancel leaves the lock on, and the button with it.
-    showWatchLock(m_watchLock->locked());
-}
-
-void MainWindow::showWatchLock(bool locked)
-{
-    m_buttonWatchOnly->setChecked(locked);
-    m_buttonWatchOnly->setToolTip(locked ? kWatchOnlyOn : kWatchOnlyOff);
-    // Locked, the button stands out in the colour of the status bar's sign.
-    QPalette p;
-    if (locked) {
-        p.setColor(QPalette::Button, kAmber);
-        p.setColor(QPalette::ButtonText, kWatchOnlyText);
-    }
-    m_buttonWatchOnly->setPalette(p);
-    m_labelWatchOnly->setVisible(locked);
+    m_bar.showWatchLock(m_watchLock->locked());
 }
 
 void MainWindow::updateBkpControls()
@@ -578,24 +454,24 @@ QCoro::Task<bool> MainWindow::connectController()
     m_currentTab = monitor::Tab::Console;
     m_consolePage->consoleReplace(QString());
     if (m_peerClosedShown)
-        m_statusLine->clear();
-    m_buttonConnect->setChecked(false);
+        m_bar.status->clear();
+    m_bar.connect->setChecked(false);
     // A name from the address book stands for its address; anything else goes
     // to the link as typed, which says what is wrong with it.
-    const app::ConnectTarget target = app::resolveConnectTarget(m_addressBook, m_addressField->text());
+    const app::ConnectTarget target = app::resolveConnectTarget(m_addressBook, m_bar.address->text());
     m_controllerName = target.name;
     if (target.watchOnly)
         m_watchLock->lock();
     // Named, not a temporary inside the co_await: GCC 12 destroys such a
     // temporary twice.
-    const QString address = target.error.isEmpty() ? target.address : m_addressField->text();
+    const QString address = target.error.isEmpty() ? target.address : m_bar.address->text();
     // The time-out kept for this controller goes with the login already.
     m_controllerKey = app::controllerKey(target.name, address);
     m_kept.reset();
     if (m_settings) {
         m_kept = app::ControllerSettings::load(*m_settings, m_controllerKey);
         if (!m_kept->timeoutSeconds.isEmpty())
-            m_timeoutField->setText(m_kept->timeoutSeconds);
+            m_bar.timeout->setText(m_kept->timeoutSeconds);
     }
     const bool opened = co_await m_link->open(address);
     if (!opened && m_link->state() == wire::State::Disconnected)
@@ -611,7 +487,7 @@ void MainWindow::disconnectController()
 
 qint64 MainWindow::receiveTimeoutSeconds() const
 {
-    return text::intOr(m_timeoutField->text(), 30);
+    return text::intOr(m_bar.timeout->text(), 30);
 }
 
 void MainWindow::onStateChanged(wire::State state, wire::Reason reason)
@@ -621,7 +497,7 @@ void MainWindow::onStateChanged(wire::State state, wire::Reason reason)
         showControllerName();
         m_consolePage->consoleReplace(kConnected);
         setConnectedControlsEnabled(true);
-        m_buttonConnect->setText(QStringLiteral("Disconnect"));
+        m_bar.connect->setText(QStringLiteral("Disconnect"));
         break;
     case wire::State::Ready:
         restoreControllerSettings();
@@ -631,7 +507,7 @@ void MainWindow::onStateChanged(wire::State state, wire::Reason reason)
     case wire::State::Closing:
         // Controls go off and polling stops before the goodbye.
         setConnectedControlsEnabled(false);
-        m_buttonConnect->setText(QStringLiteral("Connect"));
+        m_bar.connect->setText(QStringLiteral("Connect"));
         m_poller->timerStop();
         keepControllerSettings();
         break;
@@ -646,13 +522,13 @@ void MainWindow::onStateChanged(wire::State state, wire::Reason reason)
             break;
         setConnectedControlsEnabled(false);
         m_poller->timerStop();
-        m_buttonConnect->setText(QStringLiteral("Connect"));
+        m_bar.connect->setText(QStringLiteral("Connect"));
         // Only the user's Disconnect is noted in the console; a time-out has
         // its alert, the controller closing its status line.
         if (reason == wire::Reason::User)
             m_consolePage->consoleAppendScroll(kDisconnected);
         if (reason == wire::Reason::PeerClosed) {
-            m_statusLine->setText(kPeerClosed);
+            m_bar.status->setText(kPeerClosed);
             m_peerClosedShown = true;
         }
         break;
@@ -680,7 +556,7 @@ void MainWindow::keepControllerSettings()
     if (!m_settings || m_controllerKey.isEmpty())
         return;
     app::ControllerSettings kept;
-    kept.timeoutSeconds = m_timeoutField->text();
+    kept.timeoutSeconds = m_bar.timeout->text();
     kept.lastTab = static_cast<int>(m_currentTab);
     for (int i = 0; i < m_trend->seriesCount(); ++i)
         kept.series.append(m_trend->probe(i));
@@ -704,25 +580,22 @@ void MainWindow::wireLink()
         m_link->setTiming(timing);
     };
     takeTimeout();
-    connect(m_timeoutField, &QLineEdit::textChanged, this, takeTimeout);
+    connect(m_bar.timeout, &QLineEdit::textChanged, this, takeTimeout);
     connect(m_link, &wire::Link::stateChanged, this, &MainWindow::onStateChanged);
     connect(m_link, &wire::Link::received, this, &MainWindow::onReceived);
-    connect(m_link, &wire::Link::waitProgress, this, [this](qint64 seconds) {
-        m_activityIndicator->setVisible(true);
-        m_activityIndicator->setText(kIndicatorStar + QString::number(seconds));
-        setTextColor(m_activityIndicator, kLightGray);
-    });
+    connect(m_link, &wire::Link::waitProgress, this,
+            [this](qint64 seconds) { m_bar.showWaitSeconds(seconds); });
     connect(m_link, &wire::Link::replied, this, [this] {
         if (m_currentTab == monitor::Tab::Console)
-            m_activityIndicator->setVisible(false);
+            m_bar.activity->setVisible(false);
     });
     // Whatever else the status line shows next replaces the notice.
-    connect(m_statusLine, &QLineEdit::textChanged, this, [this] { m_peerClosedShown = false; });
+    connect(m_bar.status, &QLineEdit::textChanged, this, [this] { m_peerClosedShown = false; });
 
-    connect(m_buttonConnect, &QPushButton::clicked, this, &MainWindow::onConnectClicked);
-    connect(m_buttonDisconnect, &QPushButton::clicked, this, &MainWindow::disconnectController);
-    connect(m_buttonWindowClose, &QPushButton::clicked, this, &QWidget::close);
-    connect(m_buttonWatchOnly, &QPushButton::clicked, this, &MainWindow::onWatchOnlyClicked);
+    connect(m_bar.connect, &QPushButton::clicked, this, &MainWindow::onConnectClicked);
+    connect(m_bar.disconnect, &QPushButton::clicked, this, &MainWindow::disconnectController);
+    connect(m_bar.windowClose, &QPushButton::clicked, this, &QWidget::close);
+    connect(m_bar.watchOnly, &QPushButton::clicked, this, &MainWindow::onWatchOnlyClicked);
 }
 
 // ---------------------------------------------------------------- polling and pages
@@ -772,23 +645,23 @@ QString MainWindow::currentTabTitle() const
 
 void MainWindow::wireMonitor()
 {
-    connect(m_buttonStartPolling, &QPushButton::clicked, this,
+    connect(m_bar.startPolling, &QPushButton::clicked, this,
             [this] { m_link->enqueue([this]() -> QCoro::Task<> { return m_poller->timerStart(); }); });
-    connect(m_buttonStopPolling, &QPushButton::clicked, this, [this] {
+    connect(m_bar.stopPolling, &QPushButton::clicked, this, [this] {
         m_link->enqueue([this]() -> QCoro::Task<> {
             m_poller->timerStop();
             co_return;
         });
     });
     // What the poller shows lives in the connection bar and the console.
-    connect(m_poller, &monitor::Poller::statusCleared, m_statusLine, &QLineEdit::clear);
+    connect(m_poller, &monitor::Poller::statusCleared, m_bar.status, &QLineEdit::clear);
     connect(m_poller, &monitor::Poller::indicatorShown, this, [this](const QString &text) {
-        m_activityIndicator->setVisible(true);
-        m_activityIndicator->setText(text);
+        m_bar.activity->setVisible(true);
+        m_bar.activity->setText(text);
     });
-    connect(m_poller, &monitor::Poller::indicatorHidden, m_activityIndicator, &QWidget::hide);
+    connect(m_poller, &monitor::Poller::indicatorHidden, m_bar.activity, &QWidget::hide);
     connect(m_poller, &monitor::Poller::indicatorColourChanged, this,
-            [this](const QColor &colour) { setTextColor(m_activityIndicator, colour); });
+            [this](const QColor &colour) { setTextColor(m_bar.activity, colour); });
     connect(m_poller, &monitor::Poller::stopMarker, m_consolePage,
             &console::ConsolePage::consoleAppendScroll);
     connect(m_tabview, &QTabWidget::currentChanged, this, &MainWindow::onTabChanged);
@@ -808,8 +681,8 @@ void MainWindow::wireConsole()
 {
     m_transfers->setConsole(*m_consolePage);
     m_debugTools->setConsole(*m_consolePage);
-    connect(m_transfers, &transfer::Transfers::status, m_statusLine, &QLineEdit::setText);
-    connect(m_backups, &transfer::Backups::status, m_statusLine, &QLineEdit::setText);
+    connect(m_transfers, &transfer::Transfers::status, m_bar.status, &QLineEdit::setText);
+    connect(m_backups, &transfer::Backups::status, m_bar.status, &QLineEdit::setText);
     using Panel = console::SidePanel;
     Panel *panel = &m_consolePage->sidePanel();
     transfer::Transfers *transfers = m_transfers;

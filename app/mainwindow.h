@@ -6,6 +6,7 @@
 #pragma once
 
 #include "app/addressbook.h"
+#include "app/connectionbar.h"
 #include "app/controllersettings.h"
 #include "monitor/tabs.h"
 
@@ -147,8 +148,6 @@ protected:
 
 private:
     void buildMenus();
-    QWidget *buildTopBar();
-    QLabel *buildWatchOnlySign();
     void buildPages();
     template <class P> P &pageOf(monitor::Tab tab);
     void restoreState();
@@ -165,7 +164,6 @@ private:
 
     void onConnectClicked();
     void onWatchOnlyClicked(bool checked);
-    void showWatchLock(bool locked);
     void onStateChanged(wire::State state, wire::Reason reason);
     void installComparisons();
     QCoro::Task<> closeWhenDown();
@@ -195,18 +193,7 @@ private:
     // built and takes them.
     QStringList m_storedVariableNames;
 
-    // The connection bar.
-    QLineEdit *m_addressField = nullptr;
-    QPushButton *m_buttonConnect = nullptr;
-    QPushButton *m_buttonDisconnect = nullptr;
-    QLineEdit *m_timeoutField = nullptr;
-    QPushButton *m_buttonStartPolling = nullptr;
-    QPushButton *m_buttonStopPolling = nullptr;
-    QLabel *m_activityIndicator = nullptr;
-    QLineEdit *m_statusLine = nullptr;
-    QPushButton *m_buttonWatchOnly = nullptr;
-    QPushButton *m_buttonWindowClose = nullptr;
-    QLabel *m_labelWatchOnly = nullptr;
+    app::ConnectionBar m_bar{this};
     QTabWidget *m_tabview = nullptr;
 
     QMenu *m_fileMenu = nullptr;
@@ -214,7 +201,6 @@ private:
     QAction *m_aboutAction = nullptr;
     QAction *m_simulatorAction = nullptr;
     QAction *m_controllersAction = nullptr;
-    QCompleter *m_addressCompleter = nullptr;
     QLabel *m_labelControllerName = nullptr;
     app::AddressBook m_addressBook;
     QString m_controllerName;
