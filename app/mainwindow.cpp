@@ -346,7 +346,6 @@ void MainWindow::setConnectedControlsEnabled(bool connected)
     m_consolePage->setConnected(connected);
     m_locked->setEnabled(m_openFileAction, connected);
     m_bar.address->setReadOnly(connected);
-    m_bar.status->setReadOnly(true); // the status line is never typed into
     m_bar.timeout->setReadOnly(connected);
     setTextColor(m_bar.address, connected ? kLightGray : kBlack);
     setTextColor(m_bar.timeout, connected ? kLightGray : kBlack);

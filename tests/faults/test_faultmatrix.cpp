@@ -56,9 +56,7 @@ constexpr int kEndWithinMs = kSlowdown == 1 ? 15000 : 75000;
 // The flood after login: far more than any buffer on the way. An
 // instrumented build takes less, still enough to outlast the login and the
 // action's first exchanges there: a third under AddressSanitizer, a tenth
-// under ThreadSanitizer, which lays the console out some ten times slower
-// still and once took most of a minute over a flooded save beside another
-// suite.
+// under ThreadSanitizer, which lays the console out ten times slower again.
 #if defined(__SANITIZE_THREAD__)
 constexpr qint64 kFloodBytes = 1024 * 1024;
 #elif defined(__SANITIZE_ADDRESS__)
