@@ -1,4 +1,6 @@
-// The point table's query, reply splitting and coordinate display.
+// The point table's query, reply splitting and coordinate display, and the
+// texts of teaching and setting points.
+#include "axis/jog.h"
 #include "axis/pointtable.h"
 
 #include <QTest>
@@ -43,10 +45,8 @@ private slots:
         QCOMPARE(QStringList(got.begin(), got.end()), rows);
     }
 
-    // The full sixteen in both forms come from the simulator in the axis
-    // panel's test; here how a reply splits into values, the short, long and
-    // empty replies, and values that are no 64-bit integer, which hexadecimal
-    // leaves as they are.
+    // The full sixteen come from the simulator in the axis panel's test; here
+    // the splitting, odd lengths and non-integers, which hexadecimal leaves be.
     void table_data()
     {
         QTest::addColumn<QString>("reply");
@@ -71,8 +71,16 @@ private slots:
         QFETCH(QString, reply);
         QFETCH(bool, hex);
         QFETCH(Fields, fields);
-        const Fields got = axis::tableDisplay(reply, hex);
-        QCOMPARE(got, fields);
+        QCOMPARE(axis::tableDisplay(reply, hex), fields);
+    }
+
+    // Trimming and refusals show in the axis panel's test. A taught number goes
+    // in as typed (even empty), and an inner blank of a coordinate is the user's.
+    void jogTextsAsTyped()
+    {
+        QCOMPARE(axis::teachCommand(QStringLiteral(" 7x")), QStringLiteral("SETP  7x P(0)"));
+        QCOMPARE(axis::teachMessage(QString()), QStringLiteral("ここを\u3000P( )とします。"));
+        QCOMPARE(axis::pointSetCommand("7", "1 0", "2", "3", "4"), QStringLiteral("SETP 7 1 0 2 3 4"));
     }
 };
 
