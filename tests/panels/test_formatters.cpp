@@ -82,49 +82,31 @@ private slots:
         QTest::addColumn<int>("rule");
         QTest::addColumn<QString>("in");
         QTest::addColumn<QString>("out");
-        QTest::newRow("other line breaks trimmed")
-            << int(Numeric) << QString::fromUtf8("\n\r\u2028") + "7\r\n\u0085"
-            << "7";
-        QTest::newRow("error text kept") << int(Numeric) << "\r\n\tSyntax Error\r\n#"
-                                         << "\tSyntax Error";
-        QTest::newRow("control characters and # stay") << int(String) << "\r\n a\tb\rc#d\r\n#"
-                                                       << "a\tb\rc#d";
-        QTest::newRow("line break of the string stays") << int(String) << "\r\n a\r\nb\r\n#"
-                                                        << "a\r\nb";
-        QTest::newRow("lone LF prompt") << int(String) << "\r\n x\n#"
-                                        << "x";
-        QTest::newRow("leading blank of the string stays") << int(String) << "\r\n  ab\r\n#"
-                                                           << " ab";
-        QTest::newRow("hex two tokens") << int(Hex) << "12 -3"
-                                        << "&H0000000C &HFFFFFFFD ";
-        QTest::newRow("hex double blank") << int(Hex) << "12  3"
-                                          << "";
-        QTest::newRow("hex bad token drops all") << int(Hex) << "1 2 x"
-                                                 << "";
-        QTest::newRow("bytes of backslash") << int(Bytes) << "\\"
-                                            << "5C ";
-        QTest::newRow("bytes of half-width katakana") << int(Bytes) << QString::fromUtf8("ｱ") << "B1 ";
-        QTest::newRow("bytes of unmappable") << int(Bytes) << QString::fromUtf8("a\uFFFDb") << "61 3F 62 ";
-        QTest::newRow("variable error, hexadecimal") << int(VarNumHex) << "\r\n\tSyntax Error\r\n#"
-                                                     << "";
-        QTest::newRow("string as text") << int(VarString) << "\r\n a\tb\rc\r\n#"
-                                        << "a\\tb\\rc / B:a|G:\\t|B:b|G:\\r|B:c";
-        QTest::newRow("empty string as text") << int(VarString) << "\r\n \r\n#"
-                                              << "";
-        QTest::newRow("digits of a string stay text") << int(VarStringHex) << "\r\n 25\r\n#"
-                                                      << "32 35 ";
-        QTest::newRow("mbk error not converted") << int(MbkHex) << "\r\n\tSyntax Error\r\n#"
-                                                 << "\tSyntax Error";
-        QTest::newRow("mbk two values not converted") << int(MbkHex) << "\r\n 1 2\r\n#"
-                                                      << "1 2";
-        QTest::newRow("task blanks and tabs around") << int(Task) << "\r\n \t12 3\t \r\n#"
-                                                     << "12|3";
-        QTest::newRow("task double blank: empty status") << int(Task) << "\r\n 12  3\r\n#"
-                                                         << "12|";
-        QTest::newRow("task one value") << int(Task) << "\r\n 12\r\n#"
-                                        << "12|<none>";
-        QTest::newRow("task lone LF is no line break") << int(Task) << "\n 12 3\n#"
-                                                       << "<none>|<none>";
+        const auto row = [](const char *name, int rule, const QString &in, const QString &out) {
+            QTest::newRow(name) << rule << in << out;
+        };
+        row("other line breaks trimmed", Numeric, QString::fromUtf8("\n\r\u2028") + "7\r\n\u0085", "7");
+        row("error text kept", Numeric, "\r\n\tSyntax Error\r\n#", "\tSyntax Error");
+        row("control characters and # stay", String, "\r\n a\tb\rc#d\r\n#", "a\tb\rc#d");
+        row("line break of the string stays", String, "\r\n a\r\nb\r\n#", "a\r\nb");
+        row("lone LF prompt", String, "\r\n x\n#", "x");
+        row("leading blank of the string stays", String, "\r\n  ab\r\n#", " ab");
+        row("hex two tokens", Hex, "12 -3", "&H0000000C &HFFFFFFFD ");
+        row("hex double blank", Hex, "12  3", "");
+        row("hex bad token drops all", Hex, "1 2 x", "");
+        row("bytes of backslash", Bytes, "\\", "5C ");
+        row("bytes of half-width katakana", Bytes, QString::fromUtf8("ｱ"), "B1 ");
+        row("bytes of unmappable", Bytes, QString::fromUtf8("a\uFFFDb"), "61 3F 62 ");
+        row("variable error, hexadecimal", VarNumHex, "\r\n\tSyntax Error\r\n#", "");
+        row("string as text", VarString, "\r\n a\tb\rc\r\n#", "a\\tb\\rc / B:a|G:\\t|B:b|G:\\r|B:c");
+        row("empty string as text", VarString, "\r\n \r\n#", "");
+        row("digits of a string stay text", VarStringHex, "\r\n 25\r\n#", "32 35 ");
+        row("mbk error not converted", MbkHex, "\r\n\tSyntax Error\r\n#", "\tSyntax Error");
+        row("mbk two values not converted", MbkHex, "\r\n 1 2\r\n#", "1 2");
+        row("task blanks and tabs around", Task, "\r\n \t12 3\t \r\n#", "12|3");
+        row("task double blank: empty status", Task, "\r\n 12  3\r\n#", "12|");
+        row("task one value", Task, "\r\n 12\r\n#", "12|<none>");
+        row("task lone LF is no line break", Task, "\n 12 3\n#", "<none>|<none>");
     }
     void textRules()
     {
@@ -134,31 +116,23 @@ private slots:
         QCOMPARE(applyRule(rule, in), out);
     }
 
+    // A value's styled runs, then its escaped plain text.
     void styled_data()
     {
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("runs");
         QTest::addColumn<QString>("plain");
-        QTest::newRow("CR LF as one") << "x\r\ny"
-                                      << "B:x|G:\\r\\n|B:y"
-                                      << "x\\r\\ny";
-        QTest::newRow("CR then CR LF") << "\r\r\n"
-                                       << "G:\\r\\r\\n"
-                                       << "\\r\\r\\n";
-        QTest::newRow("LF then CR is no pair") << "\n\r"
-                                               << "G:\\n\\r"
-                                               << "\\n\\r";
-        QTest::newRow("placeholders") << QString::fromUtf8("\x01\x08\x0b\x0c\x0e\x1f")
-                                      << QString::fromUtf8("G:\u25A1\u25A1\u25A1\u25A1\u25A1\u25A1")
-                                      << QString::fromUtf8("\x01\x08\x0b\x0c\x0e\x1f");
-        QTest::newRow("NUL is black")
-            << QString(QChar(0)) << QStringLiteral("B:") + QChar(0) << QString(QChar(0));
-        QTest::newRow("DEL, space, Japanese are black")
-            << QString::fromUtf8("\x7f 日本") << QString::fromUtf8("B:\x7f 日本")
-            << QString::fromUtf8("\x7f 日本");
-        QTest::newRow("backslash stays itself") << "a\\t"
-                                                << "B:a\\t"
-                                                << "a\\t";
+        const auto row = [](const char *name, const QString &value, const QString &runs,
+                            const QString &plain) { QTest::newRow(name) << value << runs << plain; };
+        row("CR LF as one", "x\r\ny", "B:x|G:\\r\\n|B:y", "x\\r\\ny");
+        row("CR then CR LF", "\r\r\n", "G:\\r\\r\\n", "\\r\\r\\n");
+        row("LF then CR is no pair", "\n\r", "G:\\n\\r", "\\n\\r");
+        const QString controls = QString::fromUtf8("\x01\x08\x0b\x0c\x0e\x1f");
+        row("placeholders", controls, "G:" + QString(6, QChar(0x25A1)), controls);
+        row("NUL is black", QString(QChar(0)), QStringLiteral("B:") + QChar(0), QString(QChar(0)));
+        const QString black = QString::fromUtf8("\x7f 日本");
+        row("DEL, space, Japanese are black", black, "B:" + black, black);
+        row("backslash stays itself", "a\\t", "B:a\\t", "a\\t");
     }
     void styled()
     {
@@ -170,32 +144,22 @@ private slots:
     }
 
     // A name gives its query ("command|variname", or "<invalid>|variname")
-    // and, with the value TAB 9 blank, its assignment.
+    // and, with the value TAB 9 blank, its assignment (null: not settled).
     void nameCommands_data()
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("query");
         QTest::addColumn<QString>("assign");
-        QTest::newRow("empty") << ""
-                               << "<invalid>|"
-                               << "=9";
-        QTest::newRow("numeric") << "A"
-                                 << "PR A|A"
-                                 << "A=9";
-        QTest::newRow("array element") << "DATA_#4"
-                                       << "PRA DATA_ 4|DATA_"
-                                       << "PRA DATA_ 4 9";
-        QTest::newRow("array without argument") << "DATA_#"
-                                                << "<invalid>|DATA_"
-                                                << "<none>";
-        QTest::newRow("further pieces ignored") << "DATA_#4#9"
-                                                << "PRA DATA_ 4|DATA_"
-                                                << "PRA DATA_ 4 9";
-        QTest::newRow("# without _ is a plain name") << "A#1"
-                                                     << "PR A#1|A#1"
-                                                     << "A#1=9";
-        QTest::newRow("array without name") << "#_#3"
-                                            << "<invalid>|" << QString();
+        const auto row = [](const char *name, const char *query, const char *assign) {
+            QTest::newRow(name[0] ? name : "empty") << QString(name) << QString(query) << QString(assign);
+        };
+        row("", "<invalid>|", "=9");
+        row("A", "PR A|A", "A=9");
+        row("DATA_#4", "PRA DATA_ 4|DATA_", "PRA DATA_ 4 9");
+        row("DATA_#", "<invalid>|DATA_", "<none>");
+        row("DATA_#4#9", "PRA DATA_ 4|DATA_", "PRA DATA_ 4 9"); // further pieces ignored
+        row("A#1", "PR A#1|A#1", "A#1=9");                      // # without _ is a plain name
+        row("#_#3", "<invalid>|", nullptr);                     // array without a name
     }
     void nameCommands()
     {
@@ -204,7 +168,7 @@ private slots:
         QFETCH(QString, assign);
         const panels::VariableQuery q = panels::variableQuery(name);
         QCOMPARE((q.valid ? q.command : QStringLiteral("<invalid>")) + QLatin1Char('|') + q.variname, query);
-        if (!assign.isNull()) // an assignment to a nameless array is not settled
+        if (!assign.isNull())
             QCOMPARE(opt(panels::assignmentCommand(name, QStringLiteral("\t9 "))), assign);
     }
 
