@@ -1,10 +1,9 @@
-// The console tab against the simulator: command entry with history, the
-// keyboard shortcuts as the user presses them, picking a program line, the
-// console buttons and the trimming of what the controller prints.
+// The console tab against the simulator: command entry with history, the shortcuts
+// as the user presses them, program lines, the buttons and the kept output.
 #include "sim/machine.h"
 #include "support/fixture.h"
-
 #include "support/widgets.h"
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -24,32 +23,14 @@ QWidget *focused()
     return QApplication::focusWidget();
 }
 
-// The offscreen platform has no window manager, so the window has to be made
-// active by hand before widgets can hold the keyboard focus.
-void focus(MonitorFixture &f, QWidget *w)
-{
-    f.window->activateWindow();
-    QApplication::setActiveWindow(f.window.get());
-    w->setFocus(Qt::OtherFocusReason);
-    QApplication::processEvents();
-}
-
-void press(MonitorFixture &f, QWidget *w, Qt::Key key)
-{
-    focus(f, w);
-    QTest::keyClick(focused(), key);
-}
-
 void sendKey(QEvent::Type type, Qt::Key key, Qt::KeyboardModifiers mods)
 {
     QKeyEvent e(type, key, mods);
     QApplication::sendEvent(focused(), &e);
 }
 
-// Presses a key with its modifiers the way the platform delivers them: the
-// modifier keys go down first and up last, each carrying the state from
-// before it, and every event goes to whatever holds the focus at that moment
-// (a shortcut may move the focus before the keys are released).
+// A key with its modifiers as the platform delivers them: modifiers down first,
+// up last, each event to whatever holds the focus then (a shortcut may move it).
 void typeKey(Qt::Key key, Qt::KeyboardModifiers mods)
 {
     const std::pair<Qt::KeyboardModifier, Qt::Key> modifierKeys[] = {{Qt::ShiftModifier, Qt::Key_Shift},
@@ -69,81 +50,104 @@ void typeKey(Qt::Key key, Qt::KeyboardModifiers mods)
         }
 }
 
-// Everything sent before a marker arrives before it, and its reply comes
-// after every earlier reply: once the marker's reply is shown, the commands
-// before it are complete and nothing more is on its way to the console.
-QStringList sentSoFar(MonitorFixture &f)
-{
-    const QString marker = QStringLiteral("PR 987654");
-    f.settle(); // what was clicked has gone out
-    f.link().sendString(marker);
-    if (!f.waitFor([&] { return f.link().replySoFar().contains(QStringLiteral(" 987654\r\n#")); }))
-        return {QStringLiteral("<marker lost>")};
-    QStringList c = f.commands();
-    c.removeAll(marker);
-    return c;
-}
-
-// Puts the console's insertion point at the start of the first shown line
-// that contains `what`.
-bool putCursorOn(MonitorFixture &f, const QString &what)
-{
-    for (QTextBlock b = control<QPlainTextEdit>(f.window.get(), "textView1")->document()->begin();
-         b.isValid(); b = b.next()) {
-        if (b.text().contains(what)) {
-            control<QPlainTextEdit>(f.window.get(), "textView1")->setTextCursor(QTextCursor(b));
-            return true;
-        }
-    }
-    return false;
-}
-
-// Stores program lines in the controller and lists them on the console,
-// with nothing left in the record of commands sent.
-bool listed(MonitorFixture &f, const QStringList &lines, const QString &command, const QString &tail)
-{
-    f.sim->withMachine([&](sim::Machine &m) {
-        for (const QString &l : lines)
-            m.handleLine(l);
-    });
-    f.window->consolePage().echoAndSend(command);
-    const bool shown = f.waitFor([&] { return f.consoleText().endsWith(tail); });
-    f.clearCommands();
-    return shown;
-}
-
 } // namespace
-
-// Every case starts connected to the simulator with nothing sent yet.
-#define CONNECTED(f)                                                                                         \
-    auto f = std::make_unique<MonitorFixture>();                                                             \
-    QVERIFY(f->connectToSim());                                                                              \
-    f->clearCommands()
 
 class TestConsole : public QObject
 {
     Q_OBJECT
 
+    std::unique_ptr<MonitorFixture> f;
+
+    QPlainTextEdit *view() const { return control<QPlainTextEdit>(f->window.get(), "textView1"); }
+    // 1: commands, 2: program line, 3: listing start.
+    QComboBox *box(int n) const
+    {
+        return control<QComboBox>(f->window.get(), QStringLiteral("comboBox%1").arg(n));
+    }
+    bool live() const { return control<QCheckBox>(f->window.get(), "checkboxScroll")->isChecked(); }
+    void click(const char *button) { control<QPushButton>(f->window.get(), QLatin1String(button))->click(); }
+
+    // The offscreen platform has no window manager, so the window has to be
+    // made active by hand before widgets can hold the keyboard focus.
+    void focus(QWidget *w)
+    {
+        f->window->activateWindow();
+        QApplication::setActiveWindow(f->window.get());
+        w->setFocus(Qt::OtherFocusReason);
+        QApplication::processEvents();
+    }
+    void press(QWidget *w, Qt::Key key)
+    {
+        focus(w);
+        QTest::keyClick(focused(), key);
+    }
+
+    // Once a marker's reply is shown, every command sent before it is complete
+    // and nothing more is on its way to the console.
+    QStringList sentSoFar()
+    {
+        const QString marker = QStringLiteral("PR 987654");
+        f->settle(); // what was clicked has gone out
+        f->link().sendString(marker);
+        if (!f->waitFor([&] { return f->link().replySoFar().contains(QStringLiteral(" 987654\r\n#")); }))
+            return {QStringLiteral("<marker lost>")};
+        QStringList c = f->commands();
+        c.removeAll(marker);
+        return c;
+    }
+
+    // Puts the insertion point at the start of the first shown line holding `what`.
+    bool putCursorOn(const QString &what)
+    {
+        for (QTextBlock b = view()->document()->begin(); b.isValid(); b = b.next())
+            if (b.text().contains(what)) {
+                view()->setTextCursor(QTextCursor(b));
+                return true;
+            }
+        return false;
+    }
+
+    // Stores program lines in the controller and lists them on the console,
+    // with nothing left in the record of commands sent.
+    bool listed(const QStringList &lines, const QString &command, const QString &tail)
+    {
+        f->sim->withMachine([&](sim::Machine &m) {
+            for (const QString &l : lines)
+                m.handleLine(l);
+        });
+        f->window->consolePage().echoAndSend(command);
+        const bool shown = f->waitFor([&] { return f->consoleText().endsWith(tail); });
+        f->clearCommands();
+        return shown;
+    }
+
 private slots:
+    // Every case starts connected to the simulator with nothing sent yet.
+    void init()
+    {
+        f = std::make_unique<MonitorFixture>();
+        QVERIFY(f->connectToSim());
+        f->clearCommands();
+    }
+    void cleanup() { f.reset(); }
+
     void commandEntryKeepsOneHistoryEntryPerCommand()
     {
-        CONNECTED(f);
-        QComboBox *box = control<QComboBox>(f->window.get(), "comboBox1");
-        box->addItems({QStringLiteral("PR 1"), QStringLiteral("PR 5"), QStringLiteral("PR 9")});
+        box(1)->addItems({QStringLiteral("PR 1"), QStringLiteral("PR 5"), QStringLiteral("PR 9")});
         // A blank line sends a bare Return and leaves the history alone.
-        box->setEditText(QStringLiteral("   "));
-        press(*f, box, Qt::Key_Return);
+        box(1)->setEditText(QStringLiteral("   "));
+        press(box(1), Qt::Key_Return);
         QVERIFY(f->waitFor([&] { return f->sim->received() == "\r"; }));
-        QCOMPARE(itemsOf(box), (QStringList{"PR 1", "PR 5", "PR 9"}));
-        QCOMPARE(focused(), control<QPlainTextEdit>(f->window.get(), "textView1"));
+        QCOMPARE(itemsOf(box(1)), (QStringList{"PR 1", "PR 5", "PR 9"}));
+        QCOMPARE(focused(), view());
         f->clearCommands();
         for (int i = 0; i < 2; ++i) {
-            focus(*f, box);
-            box->setEditText(QStringLiteral(" PR 5 "));
+            focus(box(1));
+            box(1)->setEditText(QStringLiteral(" PR 5 "));
             QTest::keyClick(focused(), Qt::Key_Return);
         }
-        QCOMPARE(itemsOf(box), (QStringList{"PR 5", "PR 1", "PR 9"}));
-        QCOMPARE(sentSoFar(*f), (QStringList{"PR 5", "PR 5"}));
+        QCOMPARE(itemsOf(box(1)), (QStringList{"PR 5", "PR 1", "PR 9"}));
+        QCOMPARE(sentSoFar(), (QStringList{"PR 5", "PR 5"}));
     }
 
     void listingStart_data()
@@ -151,207 +155,187 @@ private slots:
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("command");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("number") << "100"
-                                << "LIST 100 20"
-                                << "100";
-        QTest::newRow("label") << "MAIN"
-                               << "LIST *MAIN 20"
-                               << "*MAIN";
-        QTest::newRow("starred label") << " *SUB "
-                                       << "LIST *SUB 20"
-                                       << "*SUB";
-        QTest::newRow("empty continues") << ""
-                                         << "LIST"
-                                         << "";
+        const auto row = [](const char *name, const char *typed, const char *command, const char *shown) {
+            QTest::newRow(name) << QString(typed) << QString(command) << QString(shown);
+        };
+        row("number", "100", "LIST 100 20", "100");
+        row("label", "MAIN", "LIST *MAIN 20", "*MAIN");
+        row("starred label", " *SUB ", "LIST *SUB 20", "*SUB");
+        row("empty continues", "", "LIST", "");
     }
     void listingStart()
     {
         QFETCH(QString, typed);
         QFETCH(QString, command);
         QFETCH(QString, shown);
-        CONNECTED(f);
         QVERIFY(!control<QPushButton>(f->window.get(), "buttonListNext")->isEnabled());
-        control<QComboBox>(f->window.get(), "comboBox3")->setEditText(typed);
-        press(*f, control<QComboBox>(f->window.get(), "comboBox3"), Qt::Key_Return);
-        QCOMPARE(sentSoFar(*f), QStringList{command});
-        QCOMPARE(control<QComboBox>(f->window.get(), "comboBox3")->currentText(), shown);
-        QCOMPARE(itemsOf(control<QComboBox>(f->window.get(), "comboBox3")),
-                 shown.isEmpty() ? QStringList() : QStringList{shown});
+        box(3)->setEditText(typed);
+        press(box(3), Qt::Key_Return);
+        QCOMPARE(sentSoFar(), QStringList{command});
+        QCOMPARE(box(3)->currentText(), shown);
+        QCOMPARE(itemsOf(box(3)), shown.isEmpty() ? QStringList() : QStringList{shown});
         QVERIFY(control<QPushButton>(f->window.get(), "buttonListNext")->isEnabled());
         QVERIFY(f->consoleText().contains(QStringLiteral("\r\n") + command));
     }
 
     // The shortcuts that only move the focus, pressed on whatever holds it.
-    void focusKeys_data()
-    {
-        QTest::addColumn<int>("key");
-        QTest::addColumn<QString>("from");
-        QTest::addColumn<QString>("focusAfter");
-        QTest::newRow("F3 without selection") << int(Qt::Key_F3) << "textView1"
-                                              << "comboBox3";
-        QTest::newRow("F4 before a listing") << int(Qt::Key_F4) << "comboBox1"
-                                             << "comboBox3";
-        QTest::newRow("F7") << int(Qt::Key_F7) << "comboBox2"
-                            << "comboBox1";
-        QTest::newRow("Escape") << int(Qt::Key_Escape) << "comboBox1"
-                                << "textView1";
-    }
     void focusKeys()
     {
-        QFETCH(int, key);
-        QFETCH(QString, from);
-        QFETCH(QString, focusAfter);
-        CONNECTED(f);
         const QString before = f->consoleText();
-        press(*f, f->window->findChild<QWidget *>(from), Qt::Key(key));
-        QCOMPARE(focused(), f->window->findChild<QWidget *>(focusAfter));
-        // Moving the focus sends nothing, picks nothing and leaves the
-        // console alone.
-        QCOMPARE(sentSoFar(*f), QStringList());
+        const std::tuple<Qt::Key, const char *, const char *> keys[] = {
+            {Qt::Key_F3, "textView1", "comboBox3"},
+            {Qt::Key_F4, "comboBox1", "comboBox3"},
+            {Qt::Key_F7, "comboBox2", "comboBox1"},
+            {Qt::Key_Escape, "comboBox1", "textView1"}};
+        for (const auto &[key, from, after] : keys) {
+            press(f->window->findChild<QWidget *>(QLatin1String(from)), key); // F3 without a selection
+            QCOMPARE(focused(), f->window->findChild<QWidget *>(QLatin1String(after)));
+        }
+        // Moving the focus sends nothing, picks nothing and leaves the console alone.
+        QCOMPARE(sentSoFar(), QStringList());
         QVERIFY(f->dialogs.entries.isEmpty());
-        QCOMPARE(control<QComboBox>(f->window.get(), "comboBox2")->currentText(), QString());
+        QCOMPARE(box(2)->currentText(), QString());
         QVERIFY(f->consoleText().startsWith(before));
-        QVERIFY(control<QCheckBox>(f->window.get(), "checkboxScroll")->isChecked());
+        QVERIFY(live());
     }
 
+    // F2 clears, F8 toggles the live display, and a command entered on the
+    // console switches it back on.
     void f2ClearsTheConsoleAndF8TogglesTheLiveDisplay()
     {
-        CONNECTED(f);
         QVERIFY(!f->consoleText().isEmpty());
-        press(*f, control<QComboBox>(f->window.get(), "comboBox1"), Qt::Key_F2);
+        press(box(1), Qt::Key_F2);
         QCOMPARE(f->consoleText(), QString());
-
         QTest::keyClick(focused(), Qt::Key_F8);
-        QVERIFY(!control<QCheckBox>(f->window.get(), "checkboxScroll")->isChecked());
-        // Frozen: replies are not shown.
+        QVERIFY(!live());
         f->link().sendString(QStringLiteral("PR 42"));
-        QCOMPARE(sentSoFar(*f), QStringList{"PR 42"});
-        QCOMPARE(f->consoleText(), QString());
+        QCOMPARE(sentSoFar(), QStringList{"PR 42"});
+        QCOMPARE(f->consoleText(), QString()); // frozen: replies are not shown
         QTest::keyClick(focused(), Qt::Key_F8);
-        QVERIFY(control<QCheckBox>(f->window.get(), "checkboxScroll")->isChecked());
+        QVERIFY(live());
         f->link().sendString(QStringLiteral("PR 43"));
         QVERIFY(f->waitFor([&] { return f->consoleText() == "\r\n 43\r\n#"; }));
-        // A command entered on the console switches the live display back on.
         QTest::keyClick(focused(), Qt::Key_F8);
-        QVERIFY(!control<QCheckBox>(f->window.get(), "checkboxScroll")->isChecked());
-        control<QComboBox>(f->window.get(), "comboBox1")->setEditText(QStringLiteral("PR 44"));
-        control<QPushButton>(f->window.get(), "buttonSend")->click();
-        QVERIFY(control<QCheckBox>(f->window.get(), "checkboxScroll")->isChecked());
+        QVERIFY(!live());
+        box(1)->setEditText(QStringLiteral("PR 44"));
+        click("buttonSend");
+        QVERIFY(live());
         QVERIFY(f->waitFor([&] { return f->consoleText().contains("\r\n 44\r\n#"); }));
+
+        // The console keeps the last 100 lines: one line of 150 statements
+        // gives its echo, 150 printed lines and the prompt.
+        click("buttonViewTextClear");
+        QCOMPARE(view()->toPlainText(), QString());
+        QStringList statements;
+        for (int i = 1; i <= 150; ++i)
+            statements << QStringLiteral("PR %1").arg(i);
+        f->window->consolePage().echoAndSend(statements.join(QStringLiteral(" : ")));
+        QVERIFY(f->waitFor([&] { return f->consoleText().endsWith(" 150\r\n#"); }));
+        QCOMPARE(view()->document()->blockCount(), 100);
+        QCOMPARE(view()->document()->firstBlock().text(), QString(" 52"));
     }
 
     void f3ListsFromTheConsoleSelectionAndF4Continues()
     {
-        CONNECTED(f);
-        QVERIFY(listed(*f, {QStringLiteral("100 A=1"), QStringLiteral("110 B=2")}, QStringLiteral("LIST 0 0"),
-                       QStringLiteral("110\tB=2\r\n#")));
-        QTextCursor c =
-            control<QPlainTextEdit>(f->window.get(), "textView1")->document()->find(QStringLiteral("110"));
+        QVERIFY(listed({"100 A=1", "110 B=2"}, QStringLiteral("LIST 0 0"), QStringLiteral("110\tB=2\r\n#")));
+        const QTextCursor c = view()->document()->find(QStringLiteral("110"));
         QVERIFY(!c.isNull());
-        control<QPlainTextEdit>(f->window.get(), "textView1")->setTextCursor(c);
-        press(*f, control<QPlainTextEdit>(f->window.get(), "textView1"), Qt::Key_F3);
-        QCOMPARE(sentSoFar(*f), QStringList{"LIST 110 20"});
-        QCOMPARE(control<QComboBox>(f->window.get(), "comboBox3")->currentText(), QString("110"));
-        QCOMPARE(focused(), control<QPlainTextEdit>(f->window.get(), "textView1"));
-
+        view()->setTextCursor(c);
+        press(view(), Qt::Key_F3);
+        QCOMPARE(sentSoFar(), QStringList{"LIST 110 20"});
+        QCOMPARE(box(3)->currentText(), QString("110"));
+        QCOMPARE(focused(), view());
         f->clearCommands();
-        press(*f, control<QComboBox>(f->window.get(), "comboBox1"), Qt::Key_F4);
-        QCOMPARE(sentSoFar(*f), QStringList{"LIST"});
+        press(box(1), Qt::Key_F4);
+        QCOMPARE(sentSoFar(), QStringList{"LIST"});
         QVERIFY(f->consoleText().contains("\r\nLIST\r\n"));
     }
 
-    // Shift+F5 and F6 pick the program line under the console cursor.
-    void pickProgramLine_data()
-    {
-        QTest::addColumn<int>("key");
-        QTest::addColumn<int>("modifiers");
-        QTest::newRow("F6") << int(Qt::Key_F6) << int(Qt::NoModifier);
-        QTest::newRow("Shift+F5") << int(Qt::Key_F5) << int(Qt::ShiftModifier);
-    }
+    // F6 and Shift+F5 pick the program line under the console cursor.
     void pickProgramLine()
     {
-        QFETCH(int, key);
-        QFETCH(int, modifiers);
-        CONNECTED(f);
-        QVERIFY(listed(*f, {QStringLiteral("10 A=1 : PR A")}, QStringLiteral("LIST 10 1"),
-                       QStringLiteral("A=1 : PR A\r\n#")));
+        QVERIFY(listed({"10 A=1 : PR A"}, QStringLiteral("LIST 10 1"), QStringLiteral("A=1 : PR A\r\n#")));
         // The controller's prompt in front of a line (as after a bare Return)
         // is not part of the program line.
         f->window->consolePage().consoleAppendFollow(QStringLiteral("\r\n#  20\tB=2"));
         const std::pair<const char *, const char *> picks[] = {{"A=1", "10 A=1 : PR A"}, {"B=2", "20 B=2"}};
-        for (const auto &[at, picked] : picks) {
-            focus(*f, control<QPlainTextEdit>(f->window.get(), "textView1"));
-            QVERIFY(putCursorOn(*f, QLatin1String(at)));
-            // A selection that runs on into the next line picks its first line.
-            QTextCursor c = control<QPlainTextEdit>(f->window.get(), "textView1")->textCursor();
-            c.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor);
-            control<QPlainTextEdit>(f->window.get(), "textView1")->setTextCursor(c);
-            typeKey(Qt::Key(key), Qt::KeyboardModifiers(modifiers));
-            QCOMPARE(control<QComboBox>(f->window.get(), "comboBox2")->currentText(), QLatin1String(picked));
-            QCOMPARE(focused(), control<QComboBox>(f->window.get(), "comboBox2"));
-        }
+        for (const Qt::KeyboardModifier shift : {Qt::NoModifier, Qt::ShiftModifier})
+            for (const auto &[at, picked] : picks) {
+                focus(view());
+                QVERIFY(putCursorOn(QLatin1String(at)));
+                // A selection that runs on into the next line picks its first line.
+                QTextCursor c = view()->textCursor();
+                c.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor);
+                view()->setTextCursor(c);
+                typeKey(shift ? Qt::Key_F5 : Qt::Key_F6, shift);
+                QCOMPARE(box(2)->currentText(), QLatin1String(picked));
+                QCOMPARE(focused(), box(2));
+            }
         QVERIFY(f->dialogs.entries.isEmpty());
-        QCOMPARE(sentSoFar(*f), QStringList());
-    }
+        QCOMPARE(sentSoFar(), QStringList());
 
-    // Shift still held from Shift+F5: a second F5 only moves the focus, the
-    // way the modifier snapshot is taken at modifier changes only.
-    void shiftFlagClearedUntilTheNextModifierChange()
-    {
-        CONNECTED(f);
-        f->window->consolePage().consoleAppendFollow(QStringLiteral("\r\n10 A=1"));
-        focus(*f, control<QPlainTextEdit>(f->window.get(), "textView1"));
-        QVERIFY(putCursorOn(*f, QStringLiteral("10 A=1")));
+        // Shift still held from Shift+F5: a second F5 only moves the focus, the
+        // way the modifier snapshot is taken at modifier changes only.
+        focus(view());
+        QVERIFY(putCursorOn(QStringLiteral("B=2")));
         sendKey(QEvent::KeyPress, Qt::Key_Shift, Qt::NoModifier);
-        for (const QString &picked : {QStringLiteral("10 A=1"), QString()}) {
+        for (const QString &picked : {QStringLiteral("20 B=2"), QString()}) {
+            box(2)->setEditText(QString());
+            focus(view());
             sendKey(QEvent::KeyPress, Qt::Key_F5, Qt::ShiftModifier);
             sendKey(QEvent::KeyRelease, Qt::Key_F5, Qt::ShiftModifier);
-            QCOMPARE(focused(), control<QComboBox>(f->window.get(), "comboBox2"));
-            QCOMPARE(control<QComboBox>(f->window.get(), "comboBox2")->currentText(), picked);
-            control<QComboBox>(f->window.get(), "comboBox2")->setEditText(QString());
-            focus(*f, control<QPlainTextEdit>(f->window.get(), "textView1"));
+            QCOMPARE(focused(), box(2));
+            QCOMPARE(box(2)->currentText(), picked);
         }
         sendKey(QEvent::KeyRelease, Qt::Key_Shift, Qt::ShiftModifier);
         // Shift released and pressed anew: the next Shift+F5 picks again.
-        QVERIFY(putCursorOn(*f, QStringLiteral("10 A=1")));
+        focus(view());
         typeKey(Qt::Key_F5, Qt::ShiftModifier);
-        QCOMPARE(control<QComboBox>(f->window.get(), "comboBox2")->currentText(), QString("10 A=1"));
+        QCOMPARE(box(2)->currentText(), QString("20 B=2"));
     }
 
+    // Ctrl+] runs, Run at a breakpoint only prints the pause, Ctrl+\ is the
+    // attention byte; without Control the same keys are plain typing.
     void controlKeysRunAndAttention()
     {
-        CONNECTED(f);
         control<QCheckBox>(f->window.get(), "checkboxScroll")->setChecked(false);
-        focus(*f, control<QComboBox>(f->window.get(), "comboBox1"));
+        focus(box(1));
         typeKey(Qt::Key_BracketRight, Qt::ControlModifier);
         QVERIFY(f->waitForCommand(QStringLiteral("RUN")));
         // The console restarts with "RUN" and shows what follows.
         QVERIFY(f->consoleText().startsWith("RUN"));
-        QVERIFY(control<QCheckBox>(f->window.get(), "checkboxScroll")->isChecked());
-        QCOMPARE(focused(), control<QPlainTextEdit>(f->window.get(), "textView1"));
+        QVERIFY(live());
+        QCOMPARE(focused(), view());
 
         QVERIFY(f->stopAtBreakpoint());
-        focus(*f, control<QComboBox>(f->window.get(), "comboBox1"));
+        control<QCheckBox>(f->window.get(), "checkboxScroll")->setChecked(false);
+        focus(box(1));
+        const QString before = f->consoleText();
+        click("buttonRun");
+        QCOMPARE(f->consoleText(), before + "[BKP] Program is Pausing @ Breakpoint.\r#");
+        QVERIFY(!live());
+        QCOMPARE(focused(), box(1));
+        QCOMPARE(sentSoFar(), QStringList());
+
+        f->clearCommands();
         typeKey(Qt::Key_Backslash, Qt::ControlModifier);
         QVERIFY(f->waitFor([&] { return f->sim->received() == QByteArray("\x01"); }));
         QVERIFY(!f->link().bkpMode());
-        QCOMPARE(focused(), control<QPlainTextEdit>(f->window.get(), "textView1"));
-        // Without Control the same keys are plain typing.
+        QCOMPARE(focused(), view());
         f->clearCommands();
-        control<QComboBox>(f->window.get(), "comboBox1")->setEditText(QString());
-        press(*f, control<QComboBox>(f->window.get(), "comboBox1"), Qt::Key_BracketRight);
+        box(1)->setEditText(QString());
+        press(box(1), Qt::Key_BracketRight);
         QTest::keyClick(focused(), Qt::Key_Backslash);
-        QCOMPARE(sentSoFar(*f), QStringList());
-        QCOMPARE(focused(), control<QComboBox>(f->window.get(), "comboBox1"));
+        QCOMPARE(sentSoFar(), QStringList());
+        QCOMPARE(focused(), box(1));
     }
 
     // A held key repeats its press: only the first one opens a dialog or
     // starts an exchange.
     void heldKeysActOnce()
     {
-        CONNECTED(f);
-        const auto hold = [&](QWidget *w, Qt::Key key, Qt::KeyboardModifiers mods) {
-            focus(*f, w);
+        const auto hold = [&](QWidget *w, Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+            focus(w);
             for (const bool repeat : {false, true, true}) {
                 QKeyEvent e(QEvent::KeyPress, key, mods, QString(), repeat);
                 QApplication::sendEvent(focused(), &e);
@@ -360,44 +344,41 @@ private slots:
         QFile file(f->tempDir.filePath(QStringLiteral("p.f2k")));
         QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) && file.write("A=1\n") == 4);
         f->dialogs.setNextFileName(file.fileName());
-        hold(control<QPlainTextEdit>(f->window.get(), "textView1"), Qt::Key_L,
-             Qt::ControlModifier); // the block load: no NEW, MMC_LOAD
+        hold(view(), Qt::Key_L, Qt::ControlModifier); // the block load: no NEW, MMC_LOAD
         QCOMPARE(f->dialogs.entries.size(), 1);
         QVERIFY(f->waitForCommand(QStringLiteral("MMC_LOAD MMC_LOAD$")) && !f->commands().contains("NEW"));
-        hold(control<QPlainTextEdit>(f->window.get(), "textView1"), Qt::Key_F6,
-             Qt::NoModifier); // no program line: an alert
+        hold(view(), Qt::Key_F6); // no program line: an alert
         QCOMPARE(f->dialogs.entries.size(), 2);
         f->clearCommands();
-        hold(control<QPlainTextEdit>(f->window.get(), "textView1"), Qt::Key_M, Qt::ControlModifier);
+        hold(view(), Qt::Key_M, Qt::ControlModifier);
         control<QLineEdit>(f->window.get(), "textField1")->setText(QStringLiteral("PR 5"));
-        hold(control<QLineEdit>(f->window.get(), "textField1"), Qt::Key_Return, Qt::NoModifier);
-        const QStringList sent = sentSoFar(*f);
+        hold(control<QLineEdit>(f->window.get(), "textField1"), Qt::Key_Return);
+        const QStringList sent = sentSoFar();
         QCOMPARE(QList<qsizetype>({sent.count("MON"), sent.count("PR 5")}), QList<qsizetype>({1, 1}));
     }
 
     void shortcutsNeedTheConsoleTabAndAConnection()
     {
-        auto f = std::make_unique<MonitorFixture>();
-        // Not connected.
+        f.reset(); // a window never connected
+        f = std::make_unique<MonitorFixture>();
         f->window->consolePage().consoleReplace(QStringLiteral("kept"));
-        focus(*f, control<QPlainTextEdit>(f->window.get(), "textView1"));
+        focus(view());
         for (int key : {Qt::Key_F2, Qt::Key_F8, Qt::Key_F7})
             QTest::keyClick(focused(), Qt::Key(key));
         QCOMPARE(f->consoleText(), QString("kept"));
-        QVERIFY(control<QCheckBox>(f->window.get(), "checkboxScroll")->isChecked());
-        QCOMPARE(focused(), control<QPlainTextEdit>(f->window.get(), "textView1"));
+        QVERIFY(live());
+        QCOMPARE(focused(), view());
 
-        // Connected, on the I/O tab.
-        QVERIFY(f->connectToSim());
+        QVERIFY(f->connectToSim()); // connected, on the I/O tab
         f->selectTab(QStringLiteral("1"));
         const QString console = f->consoleText();
-        focus(*f, control<QTabWidget>(f->window.get(), "tabview"));
+        focus(control<QTabWidget>(f->window.get(), "tabview"));
         for (int key : {Qt::Key_F2, Qt::Key_F8, Qt::Key_F7})
             QTest::keyClick(focused(), Qt::Key(key));
         typeKey(Qt::Key_BracketRight, Qt::ControlModifier);
         QCOMPARE(f->consoleText(), console);
-        QVERIFY(control<QCheckBox>(f->window.get(), "checkboxScroll")->isChecked());
-        QVERIFY(focused() != control<QComboBox>(f->window.get(), "comboBox1"));
+        QVERIFY(live());
+        QVERIFY(focused() != box(1));
         f->selectTab(QStringLiteral("0"));
         QVERIFY(f->waitFor([&] { return !f->link().busy() && !f->window->poller().isRunning(); }));
         QVERIFY(!f->commands().contains(QStringLiteral("RUN")));
@@ -405,67 +386,34 @@ private slots:
 
     void getLineStringAlerts()
     {
-        CONNECTED(f);
         // The console does not hold the focus.
-        control<QComboBox>(f->window.get(), "comboBox2")->setEditText(QStringLiteral("30 C=3"));
-        focus(*f, control<QComboBox>(f->window.get(), "comboBox1"));
-        control<QPushButton>(f->window.get(), "buttonGetLineString")->click();
-        QCOMPARE(f->dialogs.entries.size(), 1);
-        QCOMPARE(f->dialogs.entries[0].text,
-                 QString("プログラム選択:\r textViewがフォーカスされていません。"));
+        box(2)->setEditText(QStringLiteral("30 C=3"));
+        focus(box(1));
+        click("buttonGetLineString");
+        QCOMPARE(f->dialogs.alertTexts(),
+                 QStringList{"プログラム選択:\r textViewがフォーカスされていません。"});
         QVERIFY(f->dialogs.entries[0].style == Dialogs::Style::Informational);
-        QCOMPARE(control<QComboBox>(f->window.get(), "comboBox2")->currentText(), QString("30 C=3"));
+        QCOMPARE(box(2)->currentText(), QString("30 C=3"));
 
         // The cursor stands on a line that is no program line; the console
         // itself takes no edits, not even Return or Escape.
         f->dialogs.clear();
-        focus(*f, control<QPlainTextEdit>(f->window.get(), "textView1"));
-        QVERIFY(putCursorOn(*f, QStringLiteral("Connected")));
+        focus(view());
+        QVERIFY(putCursorOn(QStringLiteral("Connected")));
         const QString model = f->consoleText();
-        const QString shown = control<QPlainTextEdit>(f->window.get(), "textView1")->toPlainText();
+        const QString shown = view()->toPlainText();
         for (int key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape, Qt::Key_A})
             QTest::keyClick(focused(), Qt::Key(key));
         QTest::keyClick(focused(), Qt::Key_Return, Qt::ShiftModifier);
         QCOMPARE(f->consoleText(), model);
-        QCOMPARE(control<QPlainTextEdit>(f->window.get(), "textView1")->toPlainText(), shown);
-        control<QPushButton>(f->window.get(), "buttonGetLineString")->click();
-        QCOMPARE(f->dialogs.entries.size(), 1);
+        QCOMPARE(view()->toPlainText(), shown);
+        click("buttonGetLineString");
         QCOMPARE(
-            f->dialogs.entries[0].text,
-            QString(
-                "プログラム選択:\r プログラムではありません。\rカーソルをプログラム行に置いてください。"));
-        QCOMPARE(control<QComboBox>(f->window.get(), "comboBox2")->currentText(), QString());
-        QCOMPARE(sentSoFar(*f), QStringList());
-    }
-
-    void runAtABreakpointOnlyPrintsThePause()
-    {
-        CONNECTED(f);
-        QVERIFY(f->stopAtBreakpoint());
-        control<QCheckBox>(f->window.get(), "checkboxScroll")->setChecked(false);
-        focus(*f, control<QComboBox>(f->window.get(), "comboBox1"));
-        const QString before = f->consoleText();
-        control<QPushButton>(f->window.get(), "buttonRun")->click();
-        QCOMPARE(f->consoleText(), before + "[BKP] Program is Pausing @ Breakpoint.\r#");
-        QVERIFY(!control<QCheckBox>(f->window.get(), "checkboxScroll")->isChecked());
-        QCOMPARE(focused(), control<QComboBox>(f->window.get(), "comboBox1"));
-        QCOMPARE(sentSoFar(*f), QStringList());
-    }
-
-    void consoleKeepsTheLast100Lines()
-    {
-        CONNECTED(f);
-        control<QPushButton>(f->window.get(), "buttonViewTextClear")->click();
-        QCOMPARE(control<QPlainTextEdit>(f->window.get(), "textView1")->toPlainText(), QString());
-        QStringList statements;
-        for (int i = 1; i <= 150; ++i)
-            statements << QStringLiteral("PR %1").arg(i);
-        // One line of 150 statements: its echo, 150 printed lines and the prompt.
-        f->window->consolePage().echoAndSend(statements.join(QStringLiteral(" : ")));
-        QVERIFY(f->waitFor([&] { return f->consoleText().endsWith(" 150\r\n#"); }));
-        QCOMPARE(control<QPlainTextEdit>(f->window.get(), "textView1")->document()->blockCount(), 100);
-        QCOMPARE(control<QPlainTextEdit>(f->window.get(), "textView1")->document()->firstBlock().text(),
-                 QString(" 52"));
+            f->dialogs.alertTexts(),
+            QStringList{
+                "プログラム選択:\r プログラムではありません。\rカーソルをプログラム行に置いてください。"});
+        QCOMPARE(box(2)->currentText(), QString());
+        QCOMPARE(sentSoFar(), QStringList());
     }
 };
 
