@@ -1,5 +1,5 @@
-// The data panels in the real window, from the user's action to the value
-// the poll brings back into the display.
+// The data panels in the real window, from the user's action to the value the
+// poll brings back.
 #include "sim/machine.h"
 #include "support/fixture.h"
 #include "support/widgets.h"
@@ -38,6 +38,15 @@ QStringList texts(const QList<QLineEdit *> &fields)
     return out;
 }
 
+// The rows' check marks, row 0 first: "10010000".
+QString ticks(const QList<QCheckBox *> &checks)
+{
+    QString out;
+    for (const QCheckBox *c : checks)
+        out += c->isChecked() ? u'1' : u'0';
+    return out;
+}
+
 QStringList range(qint64 from, int step = 1)
 {
     QStringList out;
@@ -72,13 +81,15 @@ class PanelsTest : public QObject
     Q_OBJECT
 
 private slots:
-    void editFieldsTurnRedUntilReturn()
+    // Edited fields turn red until Return; names edited or checked by the user.
+    void editingWithoutAConnection()
     {
         MonitorFixture f(MonitorFixture::makeOptions(), false);
-        const char *const names[] = {"textfieldVariModName", "textfieldVariModValue", "textfieldMbkAdrSelect",
-                                     "textfieldMbkModAdr",   "textfieldMbkModData",   "textfieldPgAdrSelect",
-                                     "textfieldPgTeachNum",  "textfieldTaskNoSelect"};
-        for (const char *name : names) {
+        const char *const fields[] = {"textfieldVariModName",  "textfieldVariModValue",
+                                      "textfieldMbkAdrSelect", "textfieldMbkModAdr",
+                                      "textfieldMbkModData",   "textfieldPgAdrSelect",
+                                      "textfieldPgTeachNum",   "textfieldTaskNoSelect"};
+        for (const char *name : fields) {
             QLineEdit *e = control<QLineEdit>(f.window.get(), QLatin1String(name));
             QVERIFY2(e, name);
             QCOMPARE(ui::textColor(e), ui::kBlack);
@@ -97,11 +108,8 @@ private slots:
         auto *modData = control<QLineEdit>(f.window.get(), "textfieldMbkModData");
         submit(modData, QString());
         QCOMPARE(ui::textColor(modData), ui::kRed);
-    }
 
-    void combosAndVariableChecks()
-    {
-        MonitorFixture f(MonitorFixture::makeOptions(), false);
+        // The command boxes keep one line.
         for (QComboBox *box : {control<QComboBox>(f.window.get(), "comboBox1"),
                                control<QComboBox>(f.window.get(), "comboBox2"),
                                control<QComboBox>(f.window.get(), "comboBox3")}) {
@@ -117,8 +125,7 @@ private slots:
         for (QCheckBox *c : checks)
             c->setChecked(true);
         QTest::keyClicks(names[2], QStringLiteral("B"));
-        for (int r = 0; r < 8; ++r)
-            QCOMPARE(checks[r]->isChecked(), r != 2);
+        QCOMPARE(ticks(checks), QStringLiteral("11011111"));
 
         // Check-all checks the named rows only, and a second click clears all.
         for (QCheckBox *c : checks)
@@ -129,72 +136,53 @@ private slots:
         names[5]->setText(QStringLiteral(" \t"));
         all->click();
         QVERIFY(all->isChecked());
-        for (int r = 0; r < 8; ++r)
-            QCOMPARE(checks[r]->isChecked(), r == 0 || r == 3);
+        QCOMPARE(ticks(checks), QStringLiteral("10010000"));
         checks[6]->setChecked(true); // an empty row checked by hand
         all->click();
-        for (QCheckBox *c : checks)
-            QVERIFY(!c->isChecked());
+        QCOMPARE(ticks(checks), QStringLiteral("00000000"));
     }
 
-    void mbkLayoutAcrossSizeChanges()
+    // Both panels lay their rows out from a typed number or from the stepper.
+    void rowsFromEntryAndStepper()
     {
         MonitorFixture f(MonitorFixture::makeOptions(), false);
         QWidget *w = f.window.get();
+        for (const bool mbk : {true, false}) {
+            auto *select = control<QLineEdit>(w, mbk ? "textfieldMbkAdrSelect" : "textfieldTaskNoSelect");
+            auto *stepper = control<QSpinBox>(w, mbk ? "stepperMbkAdrSelect" : "stepperTaskNoSelect");
+            const QList<QLineEdit *> rows = ::rows<QLineEdit>(f, mbk ? "textfieldMbkAdr" : "textfieldTaskNo");
+            submit(select, QStringLiteral("30"));
+            QCOMPARE(texts(rows), range(30));
+            QCOMPARE(stepper->value(), 30);
+            // A user step moves the rows; the field is untouched.
+            QTest::keyClick(stepper, Qt::Key_Down);
+            QCOMPARE(texts(rows), range(29));
+            QCOMPARE(select->text(), QStringLiteral("30"));
+            // Beyond the stepper's range the rows still follow the typed number.
+            submit(select, QStringLiteral("9223372036854775800"));
+            QCOMPARE(rows[7]->text(), QStringLiteral("9223372036854775807"));
+            QCOMPARE(stepper->value(), stepper->maximum());
+            // One more and row 7 would leave 64 bits: refused, the rows stay.
+            const QStringList before = texts(rows);
+            submit(select, QStringLiteral("9223372036854775801"));
+            QCOMPARE(texts(rows), before);
+            QCOMPARE(ui::textColor(select), ui::kRed);
+        }
+
+        // A size change lays the MBK rows out from row 0, not from what the
+        // field now holds; the next Return takes the typed address again.
         auto *start = control<QLineEdit>(w, "textfieldMbkAdrSelect");
         const QList<QLineEdit *> adr = rows<QLineEdit>(f, QStringLiteral("textfieldMbkAdr"));
         control<QRadioButton>(w, "radiobuttonMbkSizeWrd")->click();
         submit(start, QStringLiteral("100"));
-
-        // A size change lays out from row 0, not from what the field now holds.
         typeInto(start, QStringLiteral("555"));
         control<QRadioButton>(w, "radiobuttonMbkSizeLng")->click();
         QCOMPARE(texts(adr), range(100, 2));
         control<QRadioButton>(w, "radiobuttonMbkSizeInt")->click();
         QCOMPARE(texts(adr), range(100));
-
-        // The next Return takes the typed address again.
         enter(start);
         QCOMPARE(texts(adr), range(555));
         QCOMPARE(control<QSpinBox>(w, "stepperMbkAdrSelect")->value(), 555);
-    }
-
-    // Both panels lay their rows out from a typed number or from the stepper.
-    void rowsFromEntryAndStepper_data()
-    {
-        QTest::addColumn<bool>("mbk");
-        QTest::newRow("MBK") << true;
-        QTest::newRow("tasks") << false;
-    }
-    void rowsFromEntryAndStepper()
-    {
-        QFETCH(bool, mbk);
-        MonitorFixture f(MonitorFixture::makeOptions(), false);
-        auto *select =
-            control<QLineEdit>(f.window.get(), mbk ? "textfieldMbkAdrSelect" : "textfieldTaskNoSelect");
-        auto *stepper =
-            control<QSpinBox>(f.window.get(), mbk ? "stepperMbkAdrSelect" : "stepperTaskNoSelect");
-        const QList<QLineEdit *> rows =
-            ::rows<QLineEdit>(f, mbk ? QStringLiteral("textfieldMbkAdr") : QStringLiteral("textfieldTaskNo"));
-        submit(select, QStringLiteral("30"));
-        QCOMPARE(texts(rows), range(30));
-        QCOMPARE(stepper->value(), 30);
-
-        // A user step moves the rows; the field is untouched.
-        QTest::keyClick(stepper, Qt::Key_Down);
-        QCOMPARE(texts(rows), range(29));
-        QCOMPARE(select->text(), QStringLiteral("30"));
-
-        // Beyond the stepper's range the rows still follow the typed number.
-        submit(select, QStringLiteral("9223372036854775800"));
-        QCOMPARE(rows[7]->text(), QStringLiteral("9223372036854775807"));
-        QCOMPARE(stepper->value(), stepper->maximum());
-
-        // One more and row 7 would leave 64 bits: refused, the rows stay.
-        const QStringList before = texts(rows);
-        submit(select, QStringLiteral("9223372036854775801"));
-        QCOMPARE(texts(rows), before);
-        QCOMPARE(ui::textColor(select), ui::kRed);
     }
 
     void variablesPollAndAssign()
