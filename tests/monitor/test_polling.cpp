@@ -1,6 +1,5 @@
-// The polling engine, bit displays, forcing and axis board selection against
-// the in-process simulator: what reaches the wire, in which order, and what
-// the lamps and labels show.
+// The polling engine, bit displays, forcing and axis board selection against the
+// simulator: what reaches the wire, in which order, and what lamps and labels show.
 #include "sim/machine.h"
 #include "support/fixture.h"
 #include "support/referee.h"
@@ -16,6 +15,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <array>
 #include <functional>
 
 namespace {
@@ -64,331 +64,270 @@ class TestPolling : public QObject
     Q_OBJECT
 
 private slots:
-    void tabChangeStartsAndStopsPolling();
-    void forcingButtons_data();
-    void forcingButtons();
-    void forcingNeedsNumbersAndABoard();
-    void lampsFollowTheController();
-    void refusedBoardAndReselection();
-    void clickDuringSlowTickWaitsForTheSlot();
-    void receiveTimeoutInsideTick();
-    void mbkTabPollsEvenRowsThenFilledOddRows();
+    void tabChangeStartsAndStopsPolling()
+    {
+        MonitorFixture f;
+        // Not connected, a monitor tab cannot be chosen.
+        f.selectTab(QStringLiteral("1"));
+        QCOMPARE(control<QTabWidget>(f.window.get(), "tabview")->currentIndex(), 0);
+        QVERIFY(f.window->currentTab() == monitor::Tab::Console);
+        QVERIFY(!f.window->poller().isRunning());
+
+        QVERIFY(f.connectToSim());
+        f.clearCommands();
+        f.selectTab(QStringLiteral("1"));
+        QVERIFY(control<QLabel>(f.window.get(), "labelindicator")->isVisibleTo(f.window.get()));
+        QVERIFY(f.waitFor([&] { return f.window->poller().isRunning(); }));
+        // Two whole ticks: each reads outputs, inputs and relays of the first banks.
+        QVERIFY(f.waitFor([&] { return f.window->poller().ticks() >= 2 && !f.link().busy(); }));
+        QCOMPARE(f.commands().mid(0, 7).join(u'|'),
+                 QStringLiteral("CMD$|PR IN(0)|PR IN(24)|PR IN(-1)|PR IN(0)|PR IN(24)|PR IN(-1)"));
+
+        // Another monitor tab keeps the timer; the next tick polls the new tab.
+        control<QComboBox>(f.window.get(), QStringLiteral("popupbuttonCuInpBank"))->setCurrentIndex(1);
+        f.selectTab(QStringLiteral("4"));
+        QVERIFY(f.window->poller().isRunning());
+        QVERIFY(f.waitForCommand(QStringLiteral("PR IN(2001)")));
+        QCOMPARE(f.commands().count(QStringLiteral("CMD$")), 1);
+
+        // Between ticks, so that the stop runs at once.
+        f.settle();
+        f.clearCommands();
+        f.selectTab(QStringLiteral("0"));
+        QVERIFY(!f.window->poller().isRunning());
+        QVERIFY(control<QLabel>(f.window.get(), "labelindicator")->isHidden());
+        QVERIFY(f.waitForCommand(QStringLiteral("CMD$ 0")));
+        QCOMPARE(f.commands(), QStringList{QStringLiteral("CMD$ 0")});
+        QVERIFY(f.consoleText().contains(QStringLiteral("\r\n// 9:05:03 //"))); // the stop marker, clock time
+
+        // The stop button stops polling once; a second press does nothing.
+        f.selectTab(QStringLiteral("2"));
+        QVERIFY(f.waitFor([&] { return f.window->poller().isRunning(); }));
+        f.settle();
+        f.clearCommands();
+        // Replies take a moment, so that a command sent right after the stop
+        // would meet the stop's own prompt on its way back.
+        sim::Options slow = MonitorFixture::makeOptions();
+        slow.delayMs = 150;
+        f.sim->setOptions(slow);
+        button(f, QStringLiteral("buttonTimerStop"))->click();
+        QVERIFY(!f.window->poller().isRunning());
+        button(f, QStringLiteral("buttonTimerStop"))->click();
+        // The next command waits for the stop's answer and gets its own.
+        const std::optional<QString> reply = f.exchange(QStringLiteral("PR 12345"));
+        QCOMPARE(reply.value_or(QString()), QStringLiteral("\r\n 12345\r\n#"));
+        QCOMPARE(f.commands(), (QStringList{QStringLiteral("CMD$ 0"), QStringLiteral("PR 12345")}));
+    }
+
+    // Real clicks on the page's buttons: the wiring, the tag, the operand taken
+    // from the labels the last poll wrote, and one exchange per click.
+    void forcingButtons()
+    {
+        MonitorFixture f;
+        QVERIFY(f.connectToSim());
+        // Tab, bank popup set before polling, its item's bank word, button, command.
+        const std::array<const char *, 5> clicks[] = {
+            {"1", "popupbuttonOutBank", "2", "buttonOutOnOff3", "ON 19"},
+            {"1", "popupbuttonMemioBank", "-1", "buttonOutOnOff41", "CLR_OUTP 8"},
+            {"1", "popupbuttonMemioBank", "-1", "buttonOutOnOff35", "OFF -8"},
+            {"3", "popupbuttonMbkIoBank", "70000", "buttonMbkIoOnOff31", "OFF 70015"},
+            {"4", "popupbuttonCuOutBank", "2001", "buttonCuOnOff0", "ON 2008"}};
+        for (const auto &[tab, popup, bank, name, expected] : clicks) {
+            auto *box = control<QComboBox>(f.window.get(), QLatin1String(popup));
+            box->setCurrentIndex(box->findText(QLatin1String(bank) + u' ', Qt::MatchStartsWith));
+            f.selectTab(QLatin1String(tab));
+            const qint64 ticks = f.window->poller().ticks(); // a whole tick after the change
+            QVERIFY(f.waitFor([&] { return f.window->poller().ticks() >= ticks + 2 && !f.link().busy(); }));
+            f.clearCommands();
+            button(f, QLatin1String(name))->click();
+            QVERIFY(f.waitForCommand(QLatin1String(expected)));
+            QCOMPARE(f.commands().count(QLatin1String(expected)), 1);
+            QCOMPARE(f.commands().first(), QLatin1String(expected));
+        }
+    }
+
+    // Before the first poll no bit has a number yet, and without a board there
+    // are no general outputs: those buttons send nothing at all. A board the
+    // controller refuses falls back to none; the next one is selected once.
+    void boardSelection()
+    {
+        MonitorFixture f;
+        QVERIFY(f.connectToSim());
+        QComboBox *board = control<QComboBox>(f.window.get(), QStringLiteral("popupbuttonPgSelect"));
+        QCOMPARE(board->currentText(), QStringLiteral("None"));
+        f.clearCommands();
+        for (const char *name :
+             {"buttonOutOnOff3", "buttonOutOnOff28", "buttonMbkIoOnOff16", "buttonCuOnOff0"})
+            button(f, QLatin1String(name))->click();
+        for (int tag = 0; tag < 8; ++tag)
+            button(f, QStringLiteral("buttonPgHout%1").arg(tag))->click();
+        f.exchange(QStringLiteral("PR 2"));
+        QCOMPARE(f.commands(), QStringList{QStringLiteral("PR 2")});
+        board->setCurrentIndex(board->findText(QStringLiteral("1")));
+        f.exchange(QStringLiteral("MPG 1"));
+        button(f, QStringLiteral("buttonPgHout6"))->click();
+        QVERIFY(f.waitForCommand(QStringLiteral("H_ON 3")));
+        button(f, QStringLiteral("buttonPgHout7"))->click();
+        QVERIFY(f.waitForCommand(QStringLiteral("H_OFF 3")));
+
+        board->setCurrentIndex(board->findText(QStringLiteral("7"))); // the simulator has boards 0-3
+        f.selectTab(QStringLiteral("5"));
+        QVERIFY(f.waitFor([&] { return !f.dialogs.entries.isEmpty(); }));
+        QCOMPARE(f.dialogs.entries.size(), 1);
+        const QString alert = f.dialogs.entries.first().text;
+        QVERIFY2(alert.startsWith(QStringLiteral("MPG 7\r\n\t")), qPrintable(alert));
+        QVERIFY(!alert.contains(QStringLiteral("\r\n#")));
+        QCOMPARE(board->currentText(), QStringLiteral("None"));
+
+        // Without a board nothing of the axis signals is asked for.
+        const qint64 ticks = f.window->poller().ticks();
+        QVERIFY(f.waitFor([&] { return f.window->poller().ticks() >= ticks + 2; }));
+        QCOMPARE(f.commands().count(QStringLiteral("MPG 7")), 1);
+        QVERIFY(!f.commands().contains(kAxisQuery));
+        QVERIFY(control<QGroupBox>(f.window.get(), QStringLiteral("boxPgIo"))->isHidden());
+
+        // The board the user picks next is selected once, then only polled.
+        board->setCurrentIndex(board->findText(QStringLiteral("2")));
+        QVERIFY(f.waitFor([&] { return f.commands().count(kAxisQuery) >= 2; }));
+        QCOMPARE(f.commands().count(QStringLiteral("MPG 2")), 1);
+        QVERIFY(commandsAfter(f.commands(), QStringLiteral("MPG 2")).startsWith(kAxisQuery));
+        QVERIFY(!control<QGroupBox>(f.window.get(), QStringLiteral("boxPgIo"))->isHidden());
+        QCOMPARE(f.dialogs.entries.size(), 1);
+
+        // Any tab change makes the next axis tick select the board again.
+        f.selectTab(QStringLiteral("1"));
+        QVERIFY(f.waitForCommand(QStringLiteral("PR IN(-1)")));
+        f.clearCommands();
+        f.selectTab(QStringLiteral("5"));
+        QVERIFY(f.waitFor([&] { return f.commands().count(kAxisQuery) >= 2; }));
+        QCOMPARE(f.commands().count(QStringLiteral("MPG 2")), 1);
+        QVERIFY(commandsAfter(f.commands(), QStringLiteral("MPG 2")).startsWith(kAxisQuery));
+    }
+
+    // A forcing click that arrives while a tick waits for a slow reply is neither
+    // sent in between nor lost: it goes out once the tick is over.
+    void clickDuringSlowTickWaitsForTheSlot()
+    {
+        MonitorFixture f;
+        WireReferee referee(f.sim->port());
+        f.addressField()->setText(QStringLiteral("127.0.0.1:%1").arg(referee.port()));
+        MainWindow *w = f.window.get();
+        QVERIFY(f.run([w]() -> QCoro::Task<> { co_await w->connectController(); }));
+        QVERIFY(wire::isUp(f.link().state()));
+        QVERIFY(f.waitFor([&] {
+            return f.commands().contains(QStringLiteral("CMD$ 0")) &&
+                   f.consoleText().endsWith(QLatin1Char('#'));
+        }));
+        f.selectTab(QStringLiteral("1"));
+        QVERIFY(f.waitFor([&] { return f.window->poller().ticks() >= 1 && !f.link().busy(); }));
+
+        // Replies now take a while, so the click is delivered in the middle of
+        // the next tick's first exchange.
+        sim::Options slow = MonitorFixture::makeOptions();
+        slow.delayMs = 2200;
+        f.sim->setOptions(slow);
+        f.clearCommands();
+        QStringList atClick;
+        QTimer clicker;
+        whenWaiting(
+            f, clicker,
+            [&] {
+                atClick = f.commands();
+                button(f, QStringLiteral("buttonOutOnOff0"))->click();
+                f.sim->setOptions(MonitorFixture::makeOptions());
+            },
+            QStringLiteral("PR IN(0)"));
+        QVERIFY(f.waitForCommand(QStringLiteral("ON 0"), 15000));
+        QCOMPARE(atClick, QStringList{QStringLiteral("PR IN(0)")});
+        QCOMPARE(f.commands().mid(0, 4).join(u'|'), QStringLiteral("PR IN(0)|PR IN(24)|PR IN(-1)|ON 0"));
+        QCOMPARE(f.commands().count(QStringLiteral("ON 0")), 1);
+        QVERIFY(f.waitFor([&] { return textColor(label(f, "labelOut0")) == ui::kRed; }));
+
+        // The reverse: ticks that fall due while a click's exchange waits are
+        // skipped, not run in between and not fired late in a burst.
+        f.settle();
+        f.sim->setOptions(slow);
+        f.clearCommands();
+        const qint64 ticksBefore = f.window->poller().ticks();
+        qint64 ticksAtReply = -1;
+        QObject context;
+        QObject::connect(&f.link(), &wire::Link::replied, &context, [&] {
+            if (ticksAtReply < 0)
+                ticksAtReply = f.window->poller().ticks();
+        });
+        button(f, QStringLiteral("buttonOutOnOff8"))->click();
+        QVERIFY(f.waitFor([&] { return ticksAtReply >= 0; }, 15000));
+        QCOMPARE(ticksAtReply, ticksBefore);
+        f.sim->setOptions(MonitorFixture::makeOptions());
+        QVERIFY(f.waitFor([&] { return f.window->poller().ticks() >= ticksBefore + 2; }));
+        QCOMPARE(f.commands().mid(0, 4).join(u'|'), QStringLiteral("OFF 0|PR IN(0)|PR IN(24)|PR IN(-1)"));
+
+        int checked = 0;
+        QCOMPARE(referee.overlaps(checked), QStringList());
+        QVERIFY(checked >= 12);
+
+        // Disconnecting while a tick waits stops polling from inside that tick:
+        // the tick ends without sending anything more and no tick follows.
+        f.settle();
+        f.sim->setOptions(slow);
+        f.clearCommands();
+        bool pressed = false;
+        QTimer disconnector;
+        whenWaiting(f, disconnector, [&] {
+            pressed = true;
+            button(f, QStringLiteral("buttonDisconnect"))->click();
+        });
+        QVERIFY(f.waitFor([&] { return pressed && !f.link().busy(); }, 15000));
+        QVERIFY(!wire::isUp(f.link().state()));
+        QVERIFY(!f.window->poller().isRunning());
+        QCOMPARE(f.commands().value(0), QStringLiteral("PR IN(0)"));
+        QVERIFY(!f.commands().contains(QStringLiteral("PR IN(24)")));
+        QVERIFY(f.dialogs.entries.isEmpty());
+    }
+
+    // The alert, the closed link and the silent wire after a time-out inside a
+    // tick are the fault matrix's; here no timer is left to tick again.
+    void receiveTimeoutInsideTick()
+    {
+        MonitorFixture f;
+        QVERIFY(f.connectToSim());
+        f.timeoutField()->setText(QStringLiteral("1"));
+        sim::Options stall = MonitorFixture::makeOptions();
+        stall.stallAfter = 1; // "CMD$" is answered, the first poll is not
+        f.sim->setOptions(stall);
+        f.selectTab(QStringLiteral("1"));
+        QVERIFY(f.waitFor([&] { return !f.dialogs.entries.isEmpty() && !f.link().busy(); }, 8000));
+        QVERIFY(!f.window->poller().isRunning());
+        QCOMPARE(f.window->poller().ticks(), qint64(1));
+    }
+
+    // Rows 0, 2, 4 and 6 are always read, odd rows only when they hold an
+    // address, then the MBK bit word.
+    void mbkTabPollsEvenRowsThenFilledOddRows()
+    {
+        MonitorFixture f;
+        QVERIFY(f.connectToSim());
+        const QStringList addresses = QStringLiteral("100,,102,103,104,,106,").split(u',');
+        for (int row = 0; row < 8; ++row)
+            control<QLineEdit>(f.window.get(), QStringLiteral("textfieldMbkAdr%1").arg(row))
+                ->setText(addresses.at(row));
+        f.clearCommands();
+        f.selectTab(QStringLiteral("3"));
+        const QString bitWord = QStringLiteral("PR IN(70000~Wrd)");
+        QVERIFY(f.waitFor([&] { return f.commands().count(bitWord) >= 1; }));
+        QCOMPARE(f.commands().value(0), QStringLiteral("CMD$"));
+        const QStringList tick = f.commands().mid(1, f.commands().indexOf(bitWord) - 1);
+        static const QRegularExpression mbk(QStringLiteral("MBK\\((\\d+)"));
+        QStringList read;
+        for (const QString &c : tick)
+            read << mbk.match(c).captured(1);
+        QCOMPARE(read.join(u','), QStringLiteral("100,102,104,106,103"));
+        QCOMPARE(tick.size(), 5);
+        QLabel *bit15 = control<QLabel>(f.window.get(), "labelMbkIo15BitNo");
+        QVERIFY(bit15);
+        QVERIFY(f.waitFor([&] { return bit15->text() == QLatin1String("70015"); }));
+    }
 };
-
-void TestPolling::tabChangeStartsAndStopsPolling()
-{
-    MonitorFixture f;
-    // Not connected, a monitor tab cannot be chosen.
-    f.selectTab(QStringLiteral("1"));
-    QCOMPARE(control<QTabWidget>(f.window.get(), "tabview")->currentIndex(), 0);
-    QVERIFY(f.window->currentTab() == monitor::Tab::Console);
-    QVERIFY(!f.window->poller().isRunning());
-
-    QVERIFY(f.connectToSim());
-    f.clearCommands();
-    f.selectTab(QStringLiteral("1"));
-    QVERIFY(control<QLabel>(f.window.get(), "labelindicator")->isVisibleTo(f.window.get()));
-    QVERIFY(f.waitFor([&] { return f.window->poller().isRunning(); }));
-    // Two whole ticks: each reads outputs, inputs and relays of the first banks.
-    QVERIFY(f.waitFor([&] { return f.window->poller().ticks() >= 2 && !f.link().busy(); }));
-    QCOMPARE(f.commands().mid(0, 7).join(u'|'),
-             QStringLiteral("CMD$|PR IN(0)|PR IN(24)|PR IN(-1)|PR IN(0)|PR IN(24)|PR IN(-1)"));
-
-    // Another monitor tab keeps the timer; the next tick polls the new tab.
-    control<QComboBox>(f.window.get(), QStringLiteral("popupbuttonCuInpBank"))->setCurrentIndex(1);
-    f.selectTab(QStringLiteral("4"));
-    QVERIFY(f.window->poller().isRunning());
-    QVERIFY(f.waitForCommand(QStringLiteral("PR IN(2001)")));
-    QCOMPARE(f.commands().count(QStringLiteral("CMD$")), 1);
-
-    // Between ticks, so that the stop runs at once.
-    f.settle();
-    f.clearCommands();
-    f.selectTab(QStringLiteral("0"));
-    QVERIFY(!f.window->poller().isRunning());
-    QVERIFY(control<QLabel>(f.window.get(), "labelindicator")->isHidden());
-    QVERIFY(f.waitForCommand(QStringLiteral("CMD$ 0")));
-    QCOMPARE(f.commands(), QStringList{QStringLiteral("CMD$ 0")});
-    QVERIFY(f.consoleText().contains(QStringLiteral("\r\n// 9:05:03 //"))); // the stop marker, clock time
-
-    // The stop button stops polling once; a second press does nothing.
-    f.selectTab(QStringLiteral("2"));
-    QVERIFY(f.waitFor([&] { return f.window->poller().isRunning(); }));
-    f.settle();
-    f.clearCommands();
-    // Replies take a moment, so that a command sent right after the stop
-    // would meet the stop's own prompt on its way back.
-    sim::Options slow = MonitorFixture::makeOptions();
-    slow.delayMs = 150;
-    f.sim->setOptions(slow);
-    button(f, QStringLiteral("buttonTimerStop"))->click();
-    QVERIFY(!f.window->poller().isRunning());
-    button(f, QStringLiteral("buttonTimerStop"))->click();
-    // The next command waits for the stop's answer and gets its own.
-    const std::optional<QString> reply = f.exchange(QStringLiteral("PR 12345"));
-    QCOMPARE(reply.value_or(QString()), QStringLiteral("\r\n 12345\r\n#"));
-    QCOMPARE(f.commands(), (QStringList{QStringLiteral("CMD$ 0"), QStringLiteral("PR 12345")}));
-}
-
-void TestPolling::forcingButtons_data()
-{
-    QTest::addColumn<QString>("tab");
-    QTest::addColumn<QString>("popup"); // bank popup to set before polling
-    QTest::addColumn<QString>("bank");  // its item's bank word
-    QTest::addColumn<QString>("button");
-    QTest::addColumn<QString>("expected");
-
-    const auto row = [](const char *name, const char *tab, const char *popup, const char *bank,
-                        const char *button, const char *expected) {
-        QTest::newRow(name) << QString::fromLatin1(tab) << QString::fromLatin1(popup)
-                            << QString::fromLatin1(bank) << QString::fromLatin1(button)
-                            << QString::fromLatin1(expected);
-    };
-    row("output on, bank 2", "1", "popupbuttonOutBank", "2", "buttonOutOnOff3", "ON 19");
-    row("relays cleared", "1", "popupbuttonMemioBank", "-1", "buttonOutOnOff41", "CLR_OUTP 8");
-    row("relay off", "1", "popupbuttonMemioBank", "-1", "buttonOutOnOff35", "OFF -8");
-    row("mbk bit off", "3", "popupbuttonMbkIoBank", "70000", "buttonMbkIoOnOff31", "OFF 70015");
-    row("cu on", "4", "popupbuttonCuOutBank", "2001", "buttonCuOnOff0", "ON 2008");
-}
-
-// Real clicks on the page's buttons: the wiring, the tag, the operand taken
-// from the labels the last poll wrote, and one exchange per click.
-void TestPolling::forcingButtons()
-{
-    QFETCH(QString, tab);
-    QFETCH(QString, popup);
-    QFETCH(QString, bank);
-    QFETCH(QString, button);
-    QFETCH(QString, expected);
-
-    MonitorFixture f;
-    QVERIFY(f.connectToSim());
-    auto *box = f.window->findChild<QComboBox *>(popup);
-    QVERIFY(box);
-    box->setCurrentIndex(box->findText(bank + QLatin1Char(' '), Qt::MatchStartsWith));
-    f.selectTab(tab);
-    QVERIFY(f.waitFor([&] { return f.window->poller().ticks() >= 1 && !f.link().busy(); }));
-    f.clearCommands();
-    ::button(f, button)->click();
-    QVERIFY(f.waitForCommand(expected));
-    QCOMPARE(f.commands().count(expected), 1);
-    QCOMPARE(f.commands().first(), expected);
-}
-
-// Before the first poll no bit has a number yet, and without a board there
-// are no general outputs: those buttons send nothing at all.
-void TestPolling::forcingNeedsNumbersAndABoard()
-{
-    MonitorFixture f;
-    QVERIFY(f.connectToSim());
-    QComboBox *board = control<QComboBox>(f.window.get(), QStringLiteral("popupbuttonPgSelect"));
-    QCOMPARE(board->currentText(), QStringLiteral("None"));
-    f.clearCommands();
-    for (const char *name : {"buttonOutOnOff3", "buttonOutOnOff28", "buttonMbkIoOnOff16", "buttonCuOnOff0"})
-        button(f, QLatin1String(name))->click();
-    for (int tag = 0; tag < 8; ++tag)
-        button(f, QStringLiteral("buttonPgHout%1").arg(tag))->click();
-    f.exchange(QStringLiteral("PR 2"));
-    QCOMPARE(f.commands(), QStringList{QStringLiteral("PR 2")});
-
-    board->setCurrentIndex(board->findText(QStringLiteral("1")));
-    f.exchange(QStringLiteral("MPG 1"));
-    button(f, QStringLiteral("buttonPgHout6"))->click();
-    QVERIFY(f.waitForCommand(QStringLiteral("H_ON 3")));
-    button(f, QStringLiteral("buttonPgHout7"))->click();
-    QVERIFY(f.waitForCommand(QStringLiteral("H_OFF 3")));
-}
-
-// Force an output on from its button: its lamp turns red on a later tick,
-// and the input wired to it in the simulator (192 + k) turns green after it.
-void TestPolling::lampsFollowTheController()
-{
-    MonitorFixture f;
-    QVERIFY(f.connectToSim());
-    f.selectTab(QStringLiteral("1"));
-    QVERIFY(f.waitFor([&] { return label(f, "labelOutStat")->text() == QLatin1String("&H00"); }));
-    QCOMPARE(textColor(label(f, "labelOut5")), ui::kBlack);
-    QCOMPARE(textColor(label(f, "labelInp5")), ui::kBlack);
-
-    button(f, QStringLiteral("buttonOutOnOff5"))->click();
-    QVERIFY(f.waitFor([&] { return textColor(label(f, "labelOut5")) == ui::kRed; }));
-    QCOMPARE(label(f, "labelOutStat")->text(), QStringLiteral("&H20"));
-    // A screen reader says what the window shows, and the lamps' state.
-    QCOMPARE(QStringList({heard(label(f, "labelOut5")), heard(label(f, "labelOut5BitNo")),
-                          heard(label(f, "labelOutStat")), heard(label(f, "labelOut4")),
-                          heard(control<QLabel>(f.window.get(), "labelindicator"))}),
-             QStringList({"OUT 5 on", "5", "&H20", "OUT 4 off",
-                          control<QLabel>(f.window.get(), "labelindicator")->text()}));
-    QVERIFY(f.waitFor([&] { return textColor(label(f, "labelInp5")) == ui::kGreen; }));
-    QCOMPARE(label(f, "labelInpStat")->text(), QStringLiteral("&H20"));
-}
-
-void TestPolling::refusedBoardAndReselection()
-{
-    MonitorFixture f;
-    QVERIFY(f.connectToSim());
-    QComboBox *board = control<QComboBox>(f.window.get(), QStringLiteral("popupbuttonPgSelect"));
-    board->setCurrentIndex(board->findText(QStringLiteral("7"))); // the simulator has boards 0-3
-    f.selectTab(QStringLiteral("5"));
-    QVERIFY(f.waitFor([&] { return !f.dialogs.entries.isEmpty(); }));
-    QCOMPARE(f.dialogs.entries.size(), 1);
-    const QString alert = f.dialogs.entries.first().text;
-    QVERIFY2(alert.startsWith(QStringLiteral("MPG 7\r\n\t")), qPrintable(alert));
-    QVERIFY(!alert.contains(QStringLiteral("\r\n#")));
-    QCOMPARE(board->currentText(), QStringLiteral("None"));
-
-    // Without a board nothing of the axis signals is asked for.
-    const qint64 ticks = f.window->poller().ticks();
-    QVERIFY(f.waitFor([&] { return f.window->poller().ticks() >= ticks + 2; }));
-    QCOMPARE(f.commands().count(QStringLiteral("MPG 7")), 1);
-    QVERIFY(!f.commands().contains(kAxisQuery));
-    QVERIFY(control<QGroupBox>(f.window.get(), QStringLiteral("boxPgIo"))->isHidden());
-
-    // The board the user picks next is selected once, then only polled.
-    board->setCurrentIndex(board->findText(QStringLiteral("2")));
-    QVERIFY(f.waitFor([&] { return f.commands().count(kAxisQuery) >= 2; }));
-    QCOMPARE(f.commands().count(QStringLiteral("MPG 2")), 1);
-    QVERIFY(commandsAfter(f.commands(), QStringLiteral("MPG 2")).startsWith(kAxisQuery));
-    QVERIFY(!control<QGroupBox>(f.window.get(), QStringLiteral("boxPgIo"))->isHidden());
-    QCOMPARE(f.dialogs.entries.size(), 1);
-
-    // Any tab change makes the next axis tick select the board again.
-    f.selectTab(QStringLiteral("1"));
-    QVERIFY(f.waitForCommand(QStringLiteral("PR IN(-1)")));
-    f.clearCommands();
-    f.selectTab(QStringLiteral("5"));
-    QVERIFY(f.waitFor([&] { return f.commands().count(kAxisQuery) >= 2; }));
-    QCOMPARE(f.commands().count(QStringLiteral("MPG 2")), 1);
-    QVERIFY(commandsAfter(f.commands(), QStringLiteral("MPG 2")).startsWith(kAxisQuery));
-}
-
-// A forcing click that arrives while a tick waits for a slow reply is neither
-// sent in between nor lost: it goes out once the tick is over.
-void TestPolling::clickDuringSlowTickWaitsForTheSlot()
-{
-    MonitorFixture f;
-    WireReferee referee(f.sim->port());
-    f.addressField()->setText(QStringLiteral("127.0.0.1:%1").arg(referee.port()));
-    MainWindow *w = f.window.get();
-    QVERIFY(f.run([w]() -> QCoro::Task<> { co_await w->connectController(); }));
-    QVERIFY(wire::isUp(f.link().state()));
-    QVERIFY(f.waitFor([&] {
-        return f.commands().contains(QStringLiteral("CMD$ 0")) && f.consoleText().endsWith(QLatin1Char('#'));
-    }));
-    f.selectTab(QStringLiteral("1"));
-    QVERIFY(f.waitFor([&] { return f.window->poller().ticks() >= 1 && !f.link().busy(); }));
-
-    // Replies now take a while, so the click is delivered in the middle of
-    // the next tick's first exchange.
-    sim::Options slow = MonitorFixture::makeOptions();
-    slow.delayMs = 2200;
-    f.sim->setOptions(slow);
-    f.clearCommands();
-    QStringList atClick;
-    QTimer clicker;
-    whenWaiting(
-        f, clicker,
-        [&] {
-            atClick = f.commands();
-            button(f, QStringLiteral("buttonOutOnOff0"))->click();
-            f.sim->setOptions(MonitorFixture::makeOptions());
-        },
-        QStringLiteral("PR IN(0)"));
-    QVERIFY(f.waitForCommand(QStringLiteral("ON 0"), 15000));
-    QCOMPARE(atClick, QStringList{QStringLiteral("PR IN(0)")});
-    QCOMPARE(f.commands().mid(0, 4).join(u'|'), QStringLiteral("PR IN(0)|PR IN(24)|PR IN(-1)|ON 0"));
-    QCOMPARE(f.commands().count(QStringLiteral("ON 0")), 1);
-    QVERIFY(f.waitFor([&] { return textColor(label(f, "labelOut0")) == ui::kRed; }));
-
-    // The reverse: ticks that fall due while a click's exchange waits are
-    // skipped, not run in between and not fired late in a burst.
-    f.settle();
-    f.sim->setOptions(slow);
-    f.clearCommands();
-    const qint64 ticksBefore = f.window->poller().ticks();
-    qint64 ticksAtReply = -1;
-    QObject context;
-    QObject::connect(&f.link(), &wire::Link::replied, &context, [&] {
-        if (ticksAtReply < 0)
-            ticksAtReply = f.window->poller().ticks();
-    });
-    button(f, QStringLiteral("buttonOutOnOff8"))->click();
-    QVERIFY(f.waitFor([&] { return ticksAtReply >= 0; }, 15000));
-    QCOMPARE(ticksAtReply, ticksBefore);
-    f.sim->setOptions(MonitorFixture::makeOptions());
-    QVERIFY(f.waitFor([&] { return f.window->poller().ticks() >= ticksBefore + 2; }));
-    QCOMPARE(f.commands().mid(0, 4).join(u'|'), QStringLiteral("OFF 0|PR IN(0)|PR IN(24)|PR IN(-1)"));
-
-    int checked = 0;
-    QCOMPARE(referee.overlaps(checked), QStringList());
-    QVERIFY(checked >= 12);
-
-    // Disconnecting while a tick waits stops polling from inside that tick:
-    // the tick ends without sending anything more and no tick follows.
-    f.settle();
-    f.sim->setOptions(slow);
-    f.clearCommands();
-    bool pressed = false;
-    QTimer disconnector;
-    whenWaiting(f, disconnector, [&] {
-        pressed = true;
-        button(f, QStringLiteral("buttonDisconnect"))->click();
-    });
-    QVERIFY(f.waitFor([&] { return pressed && !f.link().busy(); }, 15000));
-    QVERIFY(!wire::isUp(f.link().state()));
-    QVERIFY(!f.window->poller().isRunning());
-    QCOMPARE(f.commands().value(0), QStringLiteral("PR IN(0)"));
-    QVERIFY(!f.commands().contains(QStringLiteral("PR IN(24)")));
-    QVERIFY(f.dialogs.entries.isEmpty());
-}
-
-void TestPolling::receiveTimeoutInsideTick()
-{
-    MonitorFixture f;
-    QVERIFY(f.connectToSim());
-    f.timeoutField()->setText(QStringLiteral("1"));
-    sim::Options stall = MonitorFixture::makeOptions();
-    stall.stallAfter = 1; // "CMD$" is answered, the first poll is not
-    f.sim->setOptions(stall);
-    f.clearCommands();
-    f.selectTab(QStringLiteral("1"));
-    QVERIFY(f.waitFor([&] { return !f.dialogs.entries.isEmpty() && !f.link().busy(); }, 8000));
-    QCOMPARE(f.dialogs.alertTexts(), QStringList{QStringLiteral("Receive Timeout\n\n")});
-    QVERIFY(!wire::isUp(f.link().state()));
-    // No timer is left to tick again and nothing can reach the wire.
-    QVERIFY(!f.window->poller().isRunning());
-    QCOMPARE(f.window->poller().ticks(), qint64(1));
-    const QStringList rest = commandsAfter(f.commands(), QStringLiteral("PR IN(0)"));
-    QCOMPARE(f.commands().value(0), QStringLiteral("CMD$"));
-    QVERIFY2(rest.isEmpty() || rest == QStringList{QStringLiteral("CMD$ 0")}, qPrintable(rest.join(u'|')));
-}
-
-// Rows 0, 2, 4 and 6 are always read, odd rows only when they hold an
-// address, then the MBK bit word.
-void TestPolling::mbkTabPollsEvenRowsThenFilledOddRows()
-{
-    MonitorFixture f;
-    QVERIFY(f.connectToSim());
-    const QStringList addresses = QStringLiteral("100,,102,103,104,,106,").split(u',');
-    for (int row = 0; row < 8; ++row)
-        control<QLineEdit>(f.window.get(), QStringLiteral("textfieldMbkAdr%1").arg(row))
-            ->setText(addresses.at(row));
-    f.clearCommands();
-    f.selectTab(QStringLiteral("3"));
-    const QString bitWord = QStringLiteral("PR IN(70000~Wrd)");
-    QVERIFY(f.waitFor([&] { return f.commands().count(bitWord) >= 1; }));
-    QCOMPARE(f.commands().value(0), QStringLiteral("CMD$"));
-    const QStringList tick = f.commands().mid(1, f.commands().indexOf(bitWord) - 1);
-    static const QRegularExpression mbk(QStringLiteral("MBK\\((\\d+)"));
-    QStringList read;
-    for (const QString &c : tick)
-        read << mbk.match(c).captured(1);
-    QCOMPARE(read.join(u','), QStringLiteral("100,102,104,106,103"));
-    QCOMPARE(tick.size(), 5);
-    QLabel *bit15 = control<QLabel>(f.window.get(), "labelMbkIo15BitNo");
-    QVERIFY(bit15);
-    QVERIFY(f.waitFor([&] { return bit15->text() == QLatin1String("70015"); }));
-}
 
 QTEST_MAIN(TestPolling)
 #include "test_polling.moc"
