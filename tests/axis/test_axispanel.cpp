@@ -155,7 +155,7 @@ private slots:
         QFETCH(QString, text);
         QFETCH(QString, command);
         jogSettings();
-        field("textfieldPgTeachNum")->setText(QStringLiteral("5"));
+        field("textfieldPgTeachNum")->setText("5");
         fillRow({"7", " 100", "-20 ", "&H1F", "0"});
         fillRow({"9", "1", "-2", "\t&HFF", "4"}, true);
         if (!row.isEmpty())
@@ -203,7 +203,7 @@ private slots:
     {
         jogSettings();
         choose(popup("popupbuttonPgSelect"), QStringLiteral("None"));
-        field("textfieldPgTeachNum")->setText(QStringLiteral("8"));
+        field("textfieldPgTeachNum")->setText("8");
         fillRow({"3", "1", "2", "3", "4"});
         for (int i = 0; i < 18; ++i)
             f->dialogs.setNextAnswer(true);
@@ -236,7 +236,7 @@ private slots:
         QCOMPARE(rows(), (QStringList{"1", "2", "3", "4"}));
 
         // Beyond the stepper's range: the rows keep the typed number.
-        first->setText(QStringLiteral("5000000000"));
+        first->setText("5000000000");
         QTest::keyClick(first, Qt::Key_Return);
         QCOMPARE(rows(), (QStringList{"5000000000", "5000000001", "5000000002", "5000000003"}));
         QCOMPARE(stepper->value(), stepper->maximum());
@@ -248,16 +248,16 @@ private slots:
 
         // And the poll of the axis tab asks for the rows shown and fills the table.
         f->sim->withMachine([](sim::Machine &m) {
-            m.handleLine(QStringLiteral("SETP 10 100 200 0 0"));
-            m.handleLine(QStringLiteral("SETP 13 13 14 15 -1"));
+            m.handleLine("SETP 10 100 200 0 0");
+            m.handleLine("SETP 13 13 14 15 -1");
         });
-        first->setText(QStringLiteral("10"));
+        first->setText("10");
         QTest::keyClick(first, Qt::Key_Return);
         QCOMPARE(rows(), (QStringList{"10", "11", "12", "13"}));
         QCOMPARE(stepper->value(), 10);
         f->clearCommands();
-        f->selectTab(QStringLiteral("5"));
-        QVERIFY(f->waitForCommand(QStringLiteral("PR P(10) P(11) P(12) P(13)")));
+        f->selectTab("5");
+        QVERIFY(f->waitForCommand("PR P(10) P(11) P(12) P(13)"));
         QVERIFY(f->waitFor([&] { return tableTexts().at(1) == QLatin1String("200"); }));
         QCOMPARE(tableTexts().mid(12), (QStringList{"13", "14", "15", "-1"}));
         named<QRadioButton>(QStringLiteral("radiobuttonPgTypeHex"))->click();
@@ -270,7 +270,7 @@ private slots:
         sim::Options stall = f->sim->options();
         stall.stallAfter = 0;
         f->sim->setOptions(stall);
-        f->timeoutField()->setText(QStringLiteral("0"));
+        f->timeoutField()->setText("0");
         QVERIFY(f->waitFor([&] { return !f->dialogs.alertTexts().isEmpty() && !f->link().busy(); }));
         QCOMPARE(tableTexts(), shown);
     }
@@ -284,14 +284,14 @@ private slots:
             // and in-position, Y IN1, Z IN3, U in-position.
             m.pinSignalWords(0x3 | 1 << 2 | 1 << 12 | 1 << 19 | 1 << 26 | 1 << 28,
                              1 | 1 << 6 | 1 << 9 | 1 << 15 | 1 << 19 | 1 << 30);
-            m.handleLine(QStringLiteral("SETP 0 -1 20 -300 4000 : SETP -1 -5 -60 -700 -8000"));
+            m.handleLine("SETP 0 -1 20 -300 4000 : SETP -1 -5 -60 -700 -8000");
         });
         choose(popup("popupbuttonPgReg"), QStringLiteral("RR3(X_A,1)")); // X's target: -1
         choose(popup("popupbuttonPgPulse"), QStringLiteral("1000"));
         choose(popup("popupbuttonPgAceel"), QStringLiteral("10000"));
-        f->selectTab(QStringLiteral("5"));
+        f->selectTab("5");
         choose(popup("popupbuttonPgSelect"), QStringLiteral("0"), true);
-        QVERIFY(f->waitForCommand(QStringLiteral("MPG 0")));
+        QVERIFY(f->waitForCommand("MPG 0"));
         QVERIFY(f->waitFor([&] {
             return named<QLabel>(QStringLiteral("labelPgReg"))->text() == QLatin1String("FFFFFFFF");
         }));

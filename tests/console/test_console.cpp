@@ -135,7 +135,7 @@ private slots:
     {
         box(1)->addItems({QStringLiteral("PR 1"), QStringLiteral("PR 5"), QStringLiteral("PR 9")});
         // A blank line sends a bare Return and leaves the history alone.
-        box(1)->setEditText(QStringLiteral("   "));
+        box(1)->setEditText("   ");
         press(box(1), Qt::Key_Return);
         QVERIFY(f->waitFor([&] { return f->sim->received() == "\r"; }));
         QCOMPARE(itemsOf(box(1)), (QStringList{"PR 1", "PR 5", "PR 9"}));
@@ -143,7 +143,7 @@ private slots:
         f->clearCommands();
         for (int i = 0; i < 2; ++i) {
             focus(box(1));
-            box(1)->setEditText(QStringLiteral(" PR 5 "));
+            box(1)->setEditText(" PR 5 ");
             QTest::keyClick(focused(), Qt::Key_Return);
         }
         QCOMPARE(itemsOf(box(1)), (QStringList{"PR 5", "PR 1", "PR 9"}));
@@ -208,16 +208,16 @@ private slots:
         QCOMPARE(f->consoleText(), QString());
         QTest::keyClick(focused(), Qt::Key_F8);
         QVERIFY(!live());
-        f->link().sendString(QStringLiteral("PR 42"));
+        f->link().sendString("PR 42");
         QCOMPARE(sentSoFar(), QStringList{"PR 42"});
         QCOMPARE(f->consoleText(), QString()); // frozen: replies are not shown
         QTest::keyClick(focused(), Qt::Key_F8);
         QVERIFY(live());
-        f->link().sendString(QStringLiteral("PR 43"));
+        f->link().sendString("PR 43");
         QVERIFY(f->waitFor([&] { return f->consoleText() == "\r\n 43\r\n#"; }));
         QTest::keyClick(focused(), Qt::Key_F8);
         QVERIFY(!live());
-        box(1)->setEditText(QStringLiteral("PR 44"));
+        box(1)->setEditText("PR 44");
         click("buttonSend");
         QVERIFY(live());
         QVERIFY(f->waitFor([&] { return f->consoleText().contains("\r\n 44\r\n#"); }));
@@ -301,7 +301,7 @@ private slots:
         control<QCheckBox>(f->window.get(), "checkboxScroll")->setChecked(false);
         focus(box(1));
         typeKey(Qt::Key_BracketRight, Qt::ControlModifier);
-        QVERIFY(f->waitForCommand(QStringLiteral("RUN")));
+        QVERIFY(f->waitForCommand("RUN"));
         // The console restarts with "RUN" and shows what follows.
         QVERIFY(f->consoleText().startsWith("RUN"));
         QVERIFY(live());
@@ -346,12 +346,12 @@ private slots:
         f->dialogs.setNextFileName(file.fileName());
         hold(view(), Qt::Key_L, Qt::ControlModifier); // the block load: no NEW, MMC_LOAD
         QCOMPARE(f->dialogs.entries.size(), 1);
-        QVERIFY(f->waitForCommand(QStringLiteral("MMC_LOAD MMC_LOAD$")) && !f->commands().contains("NEW"));
+        QVERIFY(f->waitForCommand("MMC_LOAD MMC_LOAD$") && !f->commands().contains("NEW"));
         hold(view(), Qt::Key_F6); // no program line: an alert
         QCOMPARE(f->dialogs.entries.size(), 2);
         f->clearCommands();
         hold(view(), Qt::Key_M, Qt::ControlModifier);
-        control<QLineEdit>(f->window.get(), "textField1")->setText(QStringLiteral("PR 5"));
+        control<QLineEdit>(f->window.get(), "textField1")->setText("PR 5");
         hold(control<QLineEdit>(f->window.get(), "textField1"), Qt::Key_Return);
         const QStringList sent = sentSoFar();
         QCOMPARE(QList<qsizetype>({sent.count("MON"), sent.count("PR 5")}), QList<qsizetype>({1, 1}));
@@ -370,7 +370,7 @@ private slots:
         QCOMPARE(focused(), view());
 
         QVERIFY(f->connectToSim()); // connected, on the I/O tab
-        f->selectTab(QStringLiteral("1"));
+        f->selectTab("1");
         const QString console = f->consoleText();
         focus(control<QTabWidget>(f->window.get(), "tabview"));
         for (int key : {Qt::Key_F2, Qt::Key_F8, Qt::Key_F7})
@@ -379,7 +379,7 @@ private slots:
         QCOMPARE(f->consoleText(), console);
         QVERIFY(live());
         QVERIFY(focused() != box(1));
-        f->selectTab(QStringLiteral("0"));
+        f->selectTab("0");
         QVERIFY(f->waitFor([&] { return !f->link().busy() && !f->window->poller().isRunning(); }));
         QVERIFY(!f->commands().contains(QStringLiteral("RUN")));
     }
@@ -387,7 +387,7 @@ private slots:
     void getLineStringAlerts()
     {
         // The console does not hold the focus.
-        box(2)->setEditText(QStringLiteral("30 C=3"));
+        box(2)->setEditText("30 C=3");
         focus(box(1));
         click("buttonGetLineString");
         QCOMPARE(f->dialogs.alertTexts(),

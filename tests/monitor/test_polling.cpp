@@ -20,25 +20,7 @@
 
 namespace {
 
-QPushButton *button(MonitorFixture &f, const QString &name)
-{
-    auto *b = f.window->findChild<QPushButton *>(name);
-    return b ? b : (qFatal("no button %s", qPrintable(name)), nullptr);
-}
-
-QLabel *label(MonitorFixture &f, const char *name)
-{
-    return control<QLabel>(f.window.get(), QLatin1String(name));
-}
-
 using ui::textColor;
-
-// The commands the simulator received after the first occurrence of `from`.
-QStringList commandsAfter(const QStringList &all, const QString &from)
-{
-    const qsizetype at = all.indexOf(from);
-    return at < 0 ? QStringList() : all.mid(at + 1);
-}
 
 // Runs `act` once, as soon as the monitor waits inside an exchange.
 // `arrived`: also wait until the simulator has the command the wait is for
@@ -63,19 +45,31 @@ class TestPolling : public QObject
 {
     Q_OBJECT
 
+    static QPushButton *button(MonitorFixture &f, const QString &name)
+    {
+        auto *b = f.window->findChild<QPushButton *>(name);
+        return b ? b : (qFatal("no button %s", qPrintable(name)), nullptr);
+    }
+    static QLabel *label(MonitorFixture &f, const char *n) { return control<QLabel>(f.window.get(), n); }
+    // The commands after the first `from`, none without it.
+    static QStringList after(const QStringList &all, const QString &from)
+    {
+        const qsizetype at = all.indexOf(from);
+        return at < 0 ? QStringList() : all.mid(at + 1);
+    }
+
 private slots:
     void tabChangeStartsAndStopsPolling()
     {
         MonitorFixture f;
         // Not connected, a monitor tab cannot be chosen.
-        f.selectTab(QStringLiteral("1"));
+        f.selectTab("1");
         QCOMPARE(control<QTabWidget>(f.window.get(), "tabview")->currentIndex(), 0);
-        QVERIFY(f.window->currentTab() == monitor::Tab::Console);
         QVERIFY(!f.window->poller().isRunning());
 
         QVERIFY(f.connectToSim());
         f.clearCommands();
-        f.selectTab(QStringLiteral("1"));
+        f.selectTab("1");
         QVERIFY(control<QLabel>(f.window.get(), "labelindicator")->isVisibleTo(f.window.get()));
         QVERIFY(f.waitFor([&] { return f.window->poller().isRunning(); }));
         // Two whole ticks: each reads outputs, inputs and relays of the first banks.
@@ -85,23 +79,23 @@ private slots:
 
         // Another monitor tab keeps the timer; the next tick polls the new tab.
         control<QComboBox>(f.window.get(), QStringLiteral("popupbuttonCuInpBank"))->setCurrentIndex(1);
-        f.selectTab(QStringLiteral("4"));
+        f.selectTab("4");
         QVERIFY(f.window->poller().isRunning());
-        QVERIFY(f.waitForCommand(QStringLiteral("PR IN(2001)")));
+        QVERIFY(f.waitForCommand("PR IN(2001)"));
         QCOMPARE(f.commands().count(QStringLiteral("CMD$")), 1);
 
         // Between ticks, so that the stop runs at once.
         f.settle();
         f.clearCommands();
-        f.selectTab(QStringLiteral("0"));
+        f.selectTab("0");
         QVERIFY(!f.window->poller().isRunning());
         QVERIFY(control<QLabel>(f.window.get(), "labelindicator")->isHidden());
-        QVERIFY(f.waitForCommand(QStringLiteral("CMD$ 0")));
+        QVERIFY(f.waitForCommand("CMD$ 0"));
         QCOMPARE(f.commands(), QStringList{QStringLiteral("CMD$ 0")});
         QVERIFY(f.consoleText().contains(QStringLiteral("\r\n// 9:05:03 //"))); // the stop marker, clock time
 
         // The stop button stops polling once; a second press does nothing.
-        f.selectTab(QStringLiteral("2"));
+        f.selectTab("2");
         QVERIFY(f.waitFor([&] { return f.window->poller().isRunning(); }));
         f.settle();
         f.clearCommands();
@@ -110,11 +104,11 @@ private slots:
         sim::Options slow = MonitorFixture::makeOptions();
         slow.delayMs = 150;
         f.sim->setOptions(slow);
-        button(f, QStringLiteral("buttonTimerStop"))->click();
+        button(f, "buttonTimerStop")->click();
         QVERIFY(!f.window->poller().isRunning());
-        button(f, QStringLiteral("buttonTimerStop"))->click();
+        button(f, "buttonTimerStop")->click();
         // The next command waits for the stop's answer and gets its own.
-        const std::optional<QString> reply = f.exchange(QStringLiteral("PR 12345"));
+        const std::optional<QString> reply = f.exchange("PR 12345");
         QCOMPARE(reply.value_or(QString()), QStringLiteral("\r\n 12345\r\n#"));
         QCOMPARE(f.commands(), (QStringList{QStringLiteral("CMD$ 0"), QStringLiteral("PR 12345")}));
     }
@@ -161,17 +155,17 @@ private slots:
             button(f, QLatin1String(name))->click();
         for (int tag = 0; tag < 8; ++tag)
             button(f, QStringLiteral("buttonPgHout%1").arg(tag))->click();
-        f.exchange(QStringLiteral("PR 2"));
+        f.exchange("PR 2");
         QCOMPARE(f.commands(), QStringList{QStringLiteral("PR 2")});
-        board->setCurrentIndex(board->findText(QStringLiteral("1")));
-        f.exchange(QStringLiteral("MPG 1"));
-        button(f, QStringLiteral("buttonPgHout6"))->click();
-        QVERIFY(f.waitForCommand(QStringLiteral("H_ON 3")));
-        button(f, QStringLiteral("buttonPgHout7"))->click();
-        QVERIFY(f.waitForCommand(QStringLiteral("H_OFF 3")));
+        board->setCurrentIndex(board->findText("1"));
+        f.exchange("MPG 1");
+        button(f, "buttonPgHout6")->click();
+        QVERIFY(f.waitForCommand("H_ON 3"));
+        button(f, "buttonPgHout7")->click();
+        QVERIFY(f.waitForCommand("H_OFF 3"));
 
-        board->setCurrentIndex(board->findText(QStringLiteral("7"))); // the simulator has boards 0-3
-        f.selectTab(QStringLiteral("5"));
+        board->setCurrentIndex(board->findText("7")); // the simulator has boards 0-3
+        f.selectTab("5");
         QVERIFY(f.waitFor([&] { return !f.dialogs.entries.isEmpty(); }));
         QCOMPARE(f.dialogs.entries.size(), 1);
         const QString alert = f.dialogs.entries.first().text;
@@ -187,21 +181,21 @@ private slots:
         QVERIFY(control<QGroupBox>(f.window.get(), QStringLiteral("boxPgIo"))->isHidden());
 
         // The board the user picks next is selected once, then only polled.
-        board->setCurrentIndex(board->findText(QStringLiteral("2")));
+        board->setCurrentIndex(board->findText("2"));
         QVERIFY(f.waitFor([&] { return f.commands().count(kAxisQuery) >= 2; }));
         QCOMPARE(f.commands().count(QStringLiteral("MPG 2")), 1);
-        QVERIFY(commandsAfter(f.commands(), QStringLiteral("MPG 2")).startsWith(kAxisQuery));
+        QVERIFY(after(f.commands(), "MPG 2").startsWith(kAxisQuery));
         QVERIFY(!control<QGroupBox>(f.window.get(), QStringLiteral("boxPgIo"))->isHidden());
         QCOMPARE(f.dialogs.entries.size(), 1);
 
         // Any tab change makes the next axis tick select the board again.
-        f.selectTab(QStringLiteral("1"));
-        QVERIFY(f.waitForCommand(QStringLiteral("PR IN(-1)")));
+        f.selectTab("1");
+        QVERIFY(f.waitForCommand("PR IN(-1)"));
         f.clearCommands();
-        f.selectTab(QStringLiteral("5"));
+        f.selectTab("5");
         QVERIFY(f.waitFor([&] { return f.commands().count(kAxisQuery) >= 2; }));
         QCOMPARE(f.commands().count(QStringLiteral("MPG 2")), 1);
-        QVERIFY(commandsAfter(f.commands(), QStringLiteral("MPG 2")).startsWith(kAxisQuery));
+        QVERIFY(after(f.commands(), "MPG 2").startsWith(kAxisQuery));
     }
 
     // A forcing click that arrives while a tick waits for a slow reply is neither
@@ -218,7 +212,7 @@ private slots:
             return f.commands().contains(QStringLiteral("CMD$ 0")) &&
                    f.consoleText().endsWith(QLatin1Char('#'));
         }));
-        f.selectTab(QStringLiteral("1"));
+        f.selectTab("1");
         QVERIFY(f.waitFor([&] { return f.window->poller().ticks() >= 1 && !f.link().busy(); }));
 
         // Replies now take a while, so the click is delivered in the middle of
@@ -233,11 +227,11 @@ private slots:
             f, clicker,
             [&] {
                 atClick = f.commands();
-                button(f, QStringLiteral("buttonOutOnOff0"))->click();
+                button(f, "buttonOutOnOff0")->click();
                 f.sim->setOptions(MonitorFixture::makeOptions());
             },
             QStringLiteral("PR IN(0)"));
-        QVERIFY(f.waitForCommand(QStringLiteral("ON 0"), 15000));
+        QVERIFY(f.waitForCommand("ON 0", 15000));
         QCOMPARE(atClick, QStringList{QStringLiteral("PR IN(0)")});
         QCOMPARE(f.commands().mid(0, 4).join(u'|'), QStringLiteral("PR IN(0)|PR IN(24)|PR IN(-1)|ON 0"));
         QCOMPARE(f.commands().count(QStringLiteral("ON 0")), 1);
@@ -255,7 +249,7 @@ private slots:
             if (ticksAtReply < 0)
                 ticksAtReply = f.window->poller().ticks();
         });
-        button(f, QStringLiteral("buttonOutOnOff8"))->click();
+        button(f, "buttonOutOnOff8")->click();
         QVERIFY(f.waitFor([&] { return ticksAtReply >= 0; }, 15000));
         QCOMPARE(ticksAtReply, ticksBefore);
         f.sim->setOptions(MonitorFixture::makeOptions());
@@ -275,7 +269,7 @@ private slots:
         QTimer disconnector;
         whenWaiting(f, disconnector, [&] {
             pressed = true;
-            button(f, QStringLiteral("buttonDisconnect"))->click();
+            button(f, "buttonDisconnect")->click();
         });
         QVERIFY(f.waitFor([&] { return pressed && !f.link().busy(); }, 15000));
         QVERIFY(!wire::isUp(f.link().state()));
@@ -291,11 +285,11 @@ private slots:
     {
         MonitorFixture f;
         QVERIFY(f.connectToSim());
-        f.timeoutField()->setText(QStringLiteral("1"));
+        f.timeoutField()->setText("1");
         sim::Options stall = MonitorFixture::makeOptions();
         stall.stallAfter = 1; // "CMD$" is answered, the first poll is not
         f.sim->setOptions(stall);
-        f.selectTab(QStringLiteral("1"));
+        f.selectTab("1");
         QVERIFY(f.waitFor([&] { return !f.dialogs.entries.isEmpty() && !f.link().busy(); }, 8000));
         QVERIFY(!f.window->poller().isRunning());
         QCOMPARE(f.window->poller().ticks(), qint64(1));
@@ -312,7 +306,7 @@ private slots:
             control<QLineEdit>(f.window.get(), QStringLiteral("textfieldMbkAdr%1").arg(row))
                 ->setText(addresses.at(row));
         f.clearCommands();
-        f.selectTab(QStringLiteral("3"));
+        f.selectTab("3");
         const QString bitWord = QStringLiteral("PR IN(70000~Wrd)");
         QVERIFY(f.waitFor([&] { return f.commands().count(bitWord) >= 1; }));
         QCOMPARE(f.commands().value(0), QStringLiteral("CMD$"));

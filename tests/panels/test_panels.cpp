@@ -14,71 +14,55 @@
 #include <QSpinBox>
 #include <QTest>
 
-namespace {
-
-QString shown(const QLabel *value)
-{
-    return value->property("plainValue").toString();
-}
-
-// The eight row controls named `prefix` + 0..7.
-template <typename T> QList<T *> rows(const MonitorFixture &f, const QString &prefix)
-{
-    QList<T *> out;
-    for (int r = 0; r < 8; ++r)
-        out << control<T>(f.window.get(), prefix + QString::number(r));
-    return out;
-}
-
-QStringList texts(const QList<QLineEdit *> &fields)
-{
-    QStringList out;
-    for (const QLineEdit *field : fields)
-        out << field->text();
-    return out;
-}
-
-// The rows' check marks, row 0 first: "10010000".
-QString ticks(const QList<QCheckBox *> &checks)
-{
-    QString out;
-    for (const QCheckBox *c : checks)
-        out += c->isChecked() ? u'1' : u'0';
-    return out;
-}
-
-QStringList range(qint64 from, int step = 1)
-{
-    QStringList out;
-    for (int r = 0; r < 8; ++r)
-        out << ((step == 2 && r % 2) ? QString() : QString::number(from + r));
-    return out;
-}
-
-// Types into a field the way a user does: its text is replaced key by key.
-void typeInto(QLineEdit *field, const QString &text)
-{
-    field->selectAll();
-    QTest::keyClick(field, Qt::Key_Delete);
-    QTest::keyClicks(field, text);
-}
-
-void enter(QLineEdit *field)
-{
-    QTest::keyClick(field, Qt::Key_Return);
-}
-
-void submit(QLineEdit *field, const QString &text)
-{
-    typeInto(field, text);
-    enter(field);
-}
-
-} // namespace
-
 class PanelsTest : public QObject
 {
     Q_OBJECT
+
+    static QString shown(const QLabel *value) { return value->property("plainValue").toString(); }
+    // The eight row controls named `prefix` + 0..7.
+    template <typename T> static QList<T *> rows(const MonitorFixture &f, const QString &prefix)
+    {
+        QList<T *> out;
+        for (int r = 0; r < 8; ++r)
+            out << control<T>(f.window.get(), prefix + QString::number(r));
+        return out;
+    }
+    static QStringList texts(const QList<QLineEdit *> &fields)
+    {
+        QStringList out;
+        for (const QLineEdit *field : fields)
+            out << field->text();
+        return out;
+    }
+    // The rows' check marks, row 0 first: "10010000".
+    static QString ticks(const QList<QCheckBox *> &checks)
+    {
+        QString out;
+        for (const QCheckBox *c : checks)
+            out += c->isChecked() ? u'1' : u'0';
+        return out;
+    }
+    // Eight numbers from `from`, or only the even rows' with `step` 2.
+    static QStringList range(qint64 from, int step = 1)
+    {
+        QStringList out;
+        for (int r = 0; r < 8; ++r)
+            out << ((step == 2 && r % 2) ? QString() : QString::number(from + r));
+        return out;
+    }
+    // Types into a field the way a user does: its text is replaced key by key.
+    static void typeInto(QLineEdit *field, const QString &text)
+    {
+        field->selectAll();
+        QTest::keyClick(field, Qt::Key_Delete);
+        QTest::keyClicks(field, text);
+    }
+    static void enter(QLineEdit *field) { QTest::keyClick(field, Qt::Key_Return); }
+    static void submit(QLineEdit *field, const QString &text)
+    {
+        typeInto(field, text);
+        enter(field);
+    }
 
 private slots:
     // Edited fields turn red until Return; names edited or checked by the user.
@@ -101,7 +85,7 @@ private slots:
         // Text the program sets is not an edit.
         auto *modAdr = control<QLineEdit>(f.window.get(), "textfieldMbkModAdr");
         ui::setTextColor(modAdr, ui::kBlack);
-        modAdr->setText(QStringLiteral("8"));
+        modAdr->setText("8");
         QCOMPARE(ui::textColor(modAdr), ui::kBlack);
 
         // A write with an empty value is not taken: the field stays red.
@@ -114,7 +98,7 @@ private slots:
                                control<QComboBox>(f.window.get(), "comboBox2"),
                                control<QComboBox>(f.window.get(), "comboBox3")}) {
             box->setEnabled(true);
-            box->setEditText(QStringLiteral("\r\nPR A\u2028\n"));
+            box->setEditText("\r\nPR A\u2028\n");
             QCOMPARE(box->currentText(), QStringLiteral("PR A"));
         }
 
@@ -130,10 +114,10 @@ private slots:
         // Check-all checks the named rows only, and a second click clears all.
         for (QCheckBox *c : checks)
             c->setChecked(false);
-        names[0]->setText(QStringLiteral("A"));
+        names[0]->setText("A");
         names[2]->clear();
-        names[3]->setText(QStringLiteral(" S$ "));
-        names[5]->setText(QStringLiteral(" \t"));
+        names[3]->setText(" S$ ");
+        names[5]->setText(" \t");
         all->click();
         QVERIFY(all->isChecked());
         QCOMPARE(ticks(checks), QStringLiteral("10010000"));
@@ -150,22 +134,22 @@ private slots:
         for (const bool mbk : {true, false}) {
             auto *select = control<QLineEdit>(w, mbk ? "textfieldMbkAdrSelect" : "textfieldTaskNoSelect");
             auto *stepper = control<QSpinBox>(w, mbk ? "stepperMbkAdrSelect" : "stepperTaskNoSelect");
-            const QList<QLineEdit *> rows = ::rows<QLineEdit>(f, mbk ? "textfieldMbkAdr" : "textfieldTaskNo");
+            const QList<QLineEdit *> lines = rows<QLineEdit>(f, mbk ? "textfieldMbkAdr" : "textfieldTaskNo");
             submit(select, QStringLiteral("30"));
-            QCOMPARE(texts(rows), range(30));
+            QCOMPARE(texts(lines), range(30));
             QCOMPARE(stepper->value(), 30);
             // A user step moves the rows; the field is untouched.
             QTest::keyClick(stepper, Qt::Key_Down);
-            QCOMPARE(texts(rows), range(29));
+            QCOMPARE(texts(lines), range(29));
             QCOMPARE(select->text(), QStringLiteral("30"));
             // Beyond the stepper's range the rows still follow the typed number.
             submit(select, QStringLiteral("9223372036854775800"));
-            QCOMPARE(rows[7]->text(), QStringLiteral("9223372036854775807"));
+            QCOMPARE(lines[7]->text(), QStringLiteral("9223372036854775807"));
             QCOMPARE(stepper->value(), stepper->maximum());
             // One more and row 7 would leave 64 bits: refused, the rows stay.
-            const QStringList before = texts(rows);
+            const QStringList before = texts(lines);
             submit(select, QStringLiteral("9223372036854775801"));
-            QCOMPARE(texts(rows), before);
+            QCOMPARE(texts(lines), before);
             QCOMPARE(ui::textColor(select), ui::kRed);
         }
 
@@ -204,13 +188,13 @@ private slots:
             checks[r]->setChecked(true);
         checks[5]->setChecked(true); // checked but empty: unchecked by the refresh
         QVERIFY(f.connectToSim());
-        f.selectTab(QStringLiteral("2"));
+        f.selectTab("2");
 
         QVERIFY(f.waitFor([&] { return shown(values[0]) == QLatin1String("25"); }));
         QVERIFY(f.waitFor([&] { return shown(values[1]) == QLatin1String("a\\tb\\rc"); }));
         QCOMPARE(values[1]->textFormat(), Qt::RichText);
         QCOMPARE(heard(values[1]), QStringLiteral("a\\tb\\rc"));
-        QVERIFY(f.waitForCommand(QStringLiteral("PRA DATA_ 4")));
+        QVERIFY(f.waitForCommand("PRA DATA_ 4"));
         f.settle(); // the rest of that tick
         QVERIFY(!checks[3]->isChecked());
         QVERIFY(!checks[5]->isChecked());
@@ -219,7 +203,7 @@ private slots:
         // Assign: the command goes out as one line and the poll shows the result.
         typeInto(modName, QStringLiteral("A"));
         submit(modValue, QStringLiteral(" 7 "));
-        QVERIFY(f.waitForCommand(QStringLiteral("A=7")));
+        QVERIFY(f.waitForCommand("A=7"));
         QVERIFY(f.waitFor([&] { return shown(values[0]) == QLatin1String("7"); }));
 
         typeInto(modName, QStringLiteral("S$"));
@@ -238,7 +222,7 @@ private slots:
         sim::Options stall = f.sim->options();
         stall.stallAfter = 0;
         f.sim->setOptions(stall);
-        f.timeoutField()->setText(QStringLiteral("0"));
+        f.timeoutField()->setText("0");
         QVERIFY(f.waitFor([&] { return !wire::isUp(f.link().state()) && !f.link().busy(); }));
         QCOMPARE(shown(values[0]) + shown(values[1]), QStringLiteral("&H00000007 93 FA 96 7B 20 "));
     }
@@ -253,13 +237,13 @@ private slots:
         control<QRadioButton>(w, "radiobuttonMbkSizeWrd")->click();
         submit(control<QLineEdit>(w, "textfieldMbkAdrSelect"), QStringLiteral("100"));
         QVERIFY(f.connectToSim());
-        f.selectTab(QStringLiteral("3"));
-        QVERIFY(f.waitForCommand(QStringLiteral("PR MBK(107~Wrd)")));
+        f.selectTab("3");
+        QVERIFY(f.waitForCommand("PR MBK(107~Wrd)"));
         QVERIFY(f.waitFor([&] { return data[1]->text() == QLatin1String("0"); }));
 
         submit(modAdr, QStringLiteral("101"));
         submit(modData, QStringLiteral(" 255 "));
-        QVERIFY(f.waitForCommand(QStringLiteral("MBK(101~Wrd)=255")));
+        QVERIFY(f.waitForCommand("MBK(101~Wrd)=255"));
         QVERIFY(f.waitFor([&] { return data[1]->text() == QLatin1String("255"); }));
         QCOMPARE(ui::textColor(modData), ui::kBlack);
 
@@ -270,11 +254,11 @@ private slots:
         control<QRadioButton>(w, "radiobuttonMbkSizeLng")->click();
         typeInto(modAdr, QStringLiteral("102"));
         submit(modData, QStringLiteral("-2"));
-        QVERIFY(f.waitForCommand(QStringLiteral("MBK(102~Lng)=-2")));
+        QVERIFY(f.waitForCommand("MBK(102~Lng)=-2"));
         QVERIFY(f.waitFor([&] { return data[2]->text() == QLatin1String("&HFFFFFFFE"); }));
         f.clearCommands();
-        QVERIFY(f.waitForCommand(QStringLiteral("PR MBK(106~Lng)")));
-        QVERIFY(f.waitForCommand(QStringLiteral("PR MBK(100~Lng)")));
+        QVERIFY(f.waitForCommand("PR MBK(106~Lng)"));
+        QVERIFY(f.waitForCommand("PR MBK(100~Lng)"));
         const QStringList polled = f.commands();
         for (const char *odd : {"PR MBK(~Lng)", "PR MBK(101~Lng)", "PR MBK(103~Lng)"})
             QVERIFY2(!polled.contains(QLatin1String(odd)), odd);
@@ -294,8 +278,8 @@ private slots:
         });
         submit(first, QStringLiteral("30"));
         QVERIFY(f.connectToSim());
-        f.selectTab(QStringLiteral("6"));
-        QVERIFY(f.waitForCommand(QStringLiteral("PR MBK(7774~Lng) TASK(33|256)")));
+        f.selectTab("6");
+        QVERIFY(f.waitForCommand("PR MBK(7774~Lng) TASK(33|256)"));
         QVERIFY(f.waitFor([&] { return step3->text() == QLatin1String("40"); }));
         QCOMPARE(control<QLineEdit>(w, "textfieldTaskStatus3")->text(), QStringLiteral("0"));
 
@@ -303,7 +287,7 @@ private slots:
         QVERIFY(f.waitFor([&] { return step3->text() == QLatin1String("12"); }));
 
         control<QPushButton>(w, "buttonTaskMbkAreaClear")->click();
-        QVERIFY(f.waitForCommand(QStringLiteral("FILL MBK(7772) 128 0")));
+        QVERIFY(f.waitForCommand("FILL MBK(7772) 128 0"));
         QVERIFY(f.waitFor([&] { return step3->text() == QLatin1String("0"); }));
     }
 };
