@@ -8,16 +8,6 @@
 
 namespace {
 
-// Pieces as one line each: "head|label", or "head" alone when there is no
-// label, so a table row can state the whole parse.
-QStringList describe(const QVector<tools::MonPiece> &pieces)
-{
-    QStringList out;
-    for (const tools::MonPiece &p : pieces)
-        out << (p.label ? p.head + QLatin1Char('|') + *p.label : p.head);
-    return out;
-}
-
 struct RuleRow
 {
     const char *name, *in, *out;
@@ -29,9 +19,6 @@ void ruleRows(const char *prefix, QString (*rule)(const QString &), std::initial
         QTest::addRow("%s %s", prefix, r.name) << rule(QString::fromUtf8(r.in)) << QString::fromUtf8(r.out);
 }
 
-} // namespace
-
-namespace {
 // An answer that is there at once: the listing never suspends.
 QCoro::Task<std::optional<QString>> ready(std::optional<QString> reply)
 {
@@ -72,6 +59,22 @@ private slots:
                   {"question mark kept", "\r\n40\tPRINT \"?\"\r\n#", "40\tPRINT \"?\""},
                   {"error reply keeps its tab", "\r\n\tNo line\r\n#", "\tNo line"}});
 
+        // A cleaned reply's pieces, "head|label" (or "head" without a label), joined by " / ".
+        ruleRows("pieces",
+                 [](const QString &cleaned) {
+                     QStringList out;
+                     for (const tools::MonPiece &p : tools::parseMonPieces(cleaned))
+                         out << (p.label ? p.head + QLatin1Char('|') + *p.label : p.head);
+                     return out.join(QStringLiteral(" / "));
+                 },
+                 {{"without bracket is a line", "TASK 0 RUN [10]\r\nNo other task",
+                   "TASK 0 RUN|10 / No other task"},
+                  {"line breaks then blanks trimmed", "]\r\n  X [7]", "X|7"},
+                  {"blanks before a line break stay", "]  \r\nX [7]", "\r\nX|7"},
+                  {"empty ones dropped", "]]  ]\r\n]", ""},
+                  {"empty label still asks", "TASK 3 [ ]", "TASK 3|"},
+                  {"second bracket cuts the label", "A [x [y] B [[z]", "A|x / B|"}});
+
         // Shown text and command under locales whose own formatters would give
         // other digits, separators or orders.
         const auto rtc = [](const char *locale, const QDateTime &when) {
@@ -97,25 +100,6 @@ private slots:
         QFETCH(QString, actual);
         QFETCH(QString, expected);
         QCOMPARE(actual, expected);
-    }
-
-    void parseMonPieces_data()
-    {
-        QTest::addColumn<QString>("cleaned");
-        QTest::addColumn<QStringList>("pieces");
-        QTest::newRow("piece without bracket is a line")
-            << "TASK 0 RUN [10]\r\nNo other task" << QStringList{"TASK 0 RUN|10", "No other task"};
-        QTest::newRow("line breaks then blanks trimmed") << "]\r\n  X [7]" << QStringList{"X|7"};
-        QTest::newRow("blanks before a line break stay") << "]  \r\nX [7]" << QStringList{"\r\nX|7"};
-        QTest::newRow("empty pieces dropped") << "]]  ]\r\n]" << QStringList{};
-        QTest::newRow("empty label still asks") << "TASK 3 [ ]" << QStringList{"TASK 3|"};
-        QTest::newRow("second bracket cuts the label") << "A [x [y] B [[z]" << QStringList{"A|x", "B|"};
-    }
-    void parseMonPieces()
-    {
-        QFETCH(QString, cleaned);
-        QFETCH(QStringList, pieces);
-        QCOMPARE(describe(tools::parseMonPieces(cleaned)), pieces);
     }
 
     // Three labels and a "#" in a program line, and a LIST that times out, go
