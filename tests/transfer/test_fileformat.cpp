@@ -11,16 +11,11 @@
 
 using namespace transfer;
 
-Q_DECLARE_METATYPE(transfer::Kind)
-Q_DECLARE_METATYPE(transfer::LineAction)
-
 namespace {
 QByteArray readAll(const QString &path)
 {
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return QByteArray("<unreadable>");
-    return f.readAll();
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
 }
 } // namespace
 
@@ -29,63 +24,6 @@ class TestFileFormat : public QObject
     Q_OBJECT
 
 private slots:
-    void cleanLoadLine_data()
-    {
-        QTest::addColumn<Kind>("kind");
-        QTest::addColumn<QString>("raw");
-        QTest::addColumn<qint64>("count");
-        QTest::addColumn<LineAction>("action");
-        QTest::addColumn<QString>("text");
-
-        const auto P = Kind::Program;
-        const auto T = Kind::Point;
-        const auto M = Kind::Mbk;
-        const auto Send = LineAction::Send, Refuse = LineAction::Refuse;
-        QTest::newRow("hash after comment cut") << P << "#/*x" << qint64(4) << Refuse << "#";
-        QTest::newRow("point no comments")
-            << T << " SETP 1 1 2 3 4 /* x\r" << qint64(21) << Send << "SETP 1 1 2 3 4 /* x";
-        QTest::newRow("mbk hash sent, no comments")
-            << M << "#MBK(1~Wrd)=5 /* x" << qint64(18) << Send << "#MBK(1~Wrd)=5 /* x";
-    }
-
-    void cleanLoadLine()
-    {
-        QFETCH(Kind, kind);
-        QFETCH(QString, raw);
-        QFETCH(qint64, count);
-        QFETCH(LineAction, action);
-        QFETCH(QString, text);
-        const LoadLine l = transfer::cleanLoadLine(raw, traits(kind));
-        QCOMPARE(l.count, count);
-        QCOMPARE(l.action, action);
-        QCOMPARE(l.text, text);
-    }
-
-    void blockBytes_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QString>("failure");
-        // Past the marker nothing is sent, so nothing there can fail.
-        QTest::newRow("cut at marker")
-            << "A=1\nEND_OF_LOAD\n\U0001F600\nEND_OF_LOAD" << QByteArray("A=1\n\n") << "";
-        QTest::newRow("marker mid line") << "A=1 END_OF_LOAD" << QByteArray("A=1 \n") << "";
-        QTest::newRow("unencodable names its line")
-            << "A=1\r\nB=2\r\nPRINT \"\U0001F600\"\r\nC=3" << QByteArray() << "(3) PRINT \"\U0001F600\"";
-    }
-
-    void blockBytes()
-    {
-        QFETCH(QString, text);
-        QFETCH(QByteArray, bytes);
-        QFETCH(QString, failure);
-        const BlockText b = blockLoadBytes(text);
-        QCOMPARE(b.ok, failure.isEmpty());
-        QCOMPARE(b.bytes, bytes);
-        if (!b.ok)
-            QCOMPARE(b.failure, failure);
-    }
-
     void everyFileTextCanBeSent()
     {
         // The block load refuses text it cannot encode; a file that decoded as
@@ -105,33 +43,18 @@ private slots:
         QVERIFY(blockLoadBytes(f.text).ok);
     }
 
-    void decodeRefusesACutCharacter()
-    {
-        // A lead byte with nothing after it at the very end still names its line.
-        const FileText f = decodeFileBytes("A=1\r\nB=\x93");
-        QVERIFY(!f.ok && f.text.isEmpty());
-        QVERIFY2(f.error.contains(QStringLiteral("Line 2")), qPrintable(f.error));
-    }
-
-    void writeLeavesNoTemporaryFile()
+    // A file is replaced whole or not at all, and no temporary file is left.
+    void writeIsAtomic()
     {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("p.f2k"));
         const QString text = QStringLiteral("PRINT \"日本語\"\nA=1\n");
         QCOMPARE(writeSjisFile(path, text), QString());
         QCOMPARE(readAll(path), wire::sjisEncode(text));
-        // No temporary file is left behind.
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("p.f2k")});
-    }
-
-    void writeUnencodableKeepsOldFile()
-    {
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("m.mbk"));
-        QCOMPARE(writeSjisFile(path, QStringLiteral("OLD\n")), QString());
         const QString why = writeSjisFile(path, QStringLiteral("A\nB \uFFFD\n"));
         QVERIFY2(why.contains(QStringLiteral("(2) B \uFFFD")), qPrintable(why));
-        QCOMPARE(readAll(path), QByteArray("OLD\n"));
+        QCOMPARE(readAll(path), wire::sjisEncode(text));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("p.f2k")});
     }
 
     void texts_data()
@@ -140,6 +63,33 @@ private slots:
         QTest::addColumn<QString>("expected");
         QTest::newRow("save progress")
             << saveProgressText(QStringLiteral("prog.f2k"), 12345) << "\"prog.f2k\" Saving...12(KB)";
+        // A lead byte with nothing after it at the very end still names its line.
+        const FileText cut = decodeFileBytes("A=1\r\nB=\x93");
+        QTest::newRow("decode, cut character")
+            << (cut.ok ? cut.text : cut.error + '|' + cut.text) << "Line 2 is not valid Shift-JIS text.|";
+
+        // A file line as it goes out: characters counted, sent or refused, the text.
+        const auto cleaned = [](Kind kind, const char *raw) {
+            const LoadLine l = cleanLoadLine(QString::fromUtf8(raw), traits(kind));
+            const QString action = QStringList{"skip", "send", "refuse"}.value(int(l.action));
+            return QStringLiteral("%1 %2 %3").arg(l.count).arg(action, l.text);
+        };
+        QTest::newRow("hash after comment cut") << cleaned(Kind::Program, "#/*x") << "4 refuse #";
+        QTest::newRow("point no comments")
+            << cleaned(Kind::Point, " SETP 1 1 2 3 4 /* x\r") << "21 send SETP 1 1 2 3 4 /* x";
+        QTest::newRow("mbk hash sent, no comments")
+            << cleaned(Kind::Mbk, "#MBK(1~Wrd)=5 /* x") << "18 send #MBK(1~Wrd)=5 /* x";
+
+        // A block load's bytes; past the marker nothing is sent, so nothing there can fail.
+        const auto block = [](const char *text) {
+            const BlockText b = blockLoadBytes(QString::fromUtf8(text));
+            return b.ok ? QString::fromLatin1(b.bytes) : "failed " + b.failure + QString::fromLatin1(b.bytes);
+        };
+        QTest::newRow("block cut at marker")
+            << block("A=1\nEND_OF_LOAD\n\U0001F600\nEND_OF_LOAD") << "A=1\n\n";
+        QTest::newRow("block marker mid line") << block("A=1 END_OF_LOAD") << "A=1 \n";
+        QTest::newRow("block unencodable names its line")
+            << block("A=1\r\nB=2\r\nPRINT \"\U0001F600\"\r\nC=3") << "failed (3) PRINT \"\U0001F600\"";
 
         // How a reply to one sent line is judged; only a rejection is shown.
         const auto judged = [](const char *reply, ReplyRule rule) {
