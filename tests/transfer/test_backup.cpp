@@ -43,17 +43,16 @@ void change(sim::Machine &m)
         m.handleLine(QString::fromLatin1(line));
 }
 
-QString listing(MonitorFixture &f, const QString &command)
+// The simulator's program, points and MBK words as it lists them.
+std::array<QString, 3> tables(sim::Server &server)
 {
-    QByteArray out;
-    f.sim->withMachine([&out, &command](sim::Machine &m) { out = m.handleLine(command); });
-    return QString::fromLatin1(out);
-}
-
-QStringList tables(MonitorFixture &f)
-{
-    return {listing(f, QStringLiteral("LIST 0 0")), listing(f, QStringLiteral("PLS -1")),
-            listing(f, QStringLiteral("S_MBK -1"))};
+    std::array<QString, 3> t;
+    server.withMachine([&t](sim::Machine &m) {
+        int i = 0;
+        for (const char *command : {"LIST 0 0", "PLS -1", "S_MBK -1"})
+            t[i++] = QString::fromLatin1(m.handleLine(QLatin1String(command)));
+    });
+    return t;
 }
 
 // Every entry of `dir`, hidden ones too.
@@ -65,9 +64,7 @@ QStringList entries(const QString &dir)
 QString writeFile(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
-        return QString();
-    return path;
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() ? path : QString();
 }
 
 QByteArray readFile(const QString &path)
@@ -79,29 +76,12 @@ QByteArray readFile(const QString &path)
 // Listings as the controller sends them: CR LF before every line, the prompt last.
 QString listed(const QStringList &lines)
 {
-    QString out;
-    for (const QString &l : lines)
-        out += QStringLiteral("\r\n") + l;
-    return out + QStringLiteral("\r\n#");
+    return QStringLiteral("\r\n") + (lines + QStringList{"#"}).join(QStringLiteral("\r\n"));
 }
 
 std::array<QString, 3> someListings()
 {
     return {listed({"10\tA=1", "20\tPRINT \"x\""}), listed({"SETP 1 1 2 3 4"}), listed({"MBK(5~Wrd)=6"})};
-}
-
-QString backUpInto(const QString &parent)
-{
-    const transfer::BackupMeta meta{QStringLiteral("cell-4"), QDateTime::currentDateTime(),
-                                    QStringLiteral("1.0")};
-    return transfer::writeBackup(parent, meta, someListings()).folder;
-}
-
-// The monitor run as a script runs it; the simulator answers from its own
-// thread meanwhile.
-ProcessRun monitorProcess(const QStringList &arguments)
-{
-    return runProcess(QStringLiteral(QUORIN_MONITOR_BINARY), arguments);
 }
 
 } // namespace
@@ -150,8 +130,8 @@ private slots:
     {
         QTemporaryDir dir;
         const QDateTime at(QDate(2026, 12, 8), QTime(7, 5, 9));
-        const transfer::WrittenBackup written = transfer::writeBackup(
-            dir.path(), {QStringLiteral("[::1]:2323"), at, QStringLiteral("1.0")}, someListings());
+        const transfer::WrittenBackup written =
+            transfer::writeBackup(dir.path(), {"[::1]:2323", at, "1.0"}, someListings());
         QCOMPARE(written.error, QString());
         QCOMPARE(QFileInfo(written.folder).fileName(), QStringLiteral("1-2323_2026-12-08_07-05-09"));
         QCOMPARE(entries(dir.path()), QStringList{QFileInfo(written.folder).fileName()});
@@ -206,7 +186,9 @@ private slots:
         QFETCH(QByteArray, bytes);
         QFETCH(QString, says);
         QTemporaryDir dir;
-        const QString folder = backUpInto(dir.path());
+        const QString folder =
+            transfer::writeBackup(dir.path(), {"cell-4", QDateTime::currentDateTime(), "1.0"}, someListings())
+                .folder;
         // A file of the same name beside the backup, which a manifest must not reach.
         writeFile(dir.filePath("program.f2k"), "A=1\nPRINT \"x\"\n");
         if (bytes.isEmpty())
@@ -226,10 +208,9 @@ private slots:
         MonitorFixture f;
         f.sim->withMachine(fill);
         QVERIFY(f.connectToSim());
-        const QStringList before = tables(f);
+        const std::array<QString, 3> before = tables(*f.sim);
         const QString parent = f.tempDir.filePath("backups");
         QVERIFY(QDir().mkpath(parent));
-        f.sim->clearReceived();
         f.clearCommands();
 
         f.dialogs.setNextFileName(parent);
@@ -254,21 +235,19 @@ private slots:
         QCOMPARE(journal(), QStringList{"Controller backed up to " + made.first()});
 
         f.sim->withMachine(change);
-        QVERIFY(tables(f) != before);
+        QVERIFY(tables(*f.sim) != before);
         f.dialogs.setNextFileName(folder);
         control<QAction>(f.window.get(), "menuRestore")->trigger();
         QDialog *shown = nullptr;
         QVERIFY(
             f.waitFor([&] { return (shown = f.window->findChild<QDialog *>("restoreWindow")) != nullptr; }));
-        const auto said = [shown](const char *section) {
-            return control<QLabel>(control<QGroupBox>(shown, section), "labelCompareSummary")->text();
-        };
-        QVERIFY2(said("groupRestoreProgram").contains("1 statements added, 2 removed"),
-                 qPrintable(said("groupRestoreProgram")));
-        QVERIFY2(said("groupRestorePoints").contains("1 added, 1 removed, 0 changed"),
-                 qPrintable(said("groupRestorePoints")));
-        QVERIFY2(said("groupRestoreMbk").contains("1 added, 1 removed, 1 changed"),
-                 qPrintable(said("groupRestoreMbk")));
+        for (const auto &[section, says] : {std::pair{"groupRestoreProgram", "1 statements added, 2 removed"},
+                                            {"groupRestorePoints", "1 added, 1 removed, 0 changed"},
+                                            {"groupRestoreMbk", "1 added, 1 removed, 1 changed"}}) {
+            const QString said =
+                control<QLabel>(control<QGroupBox>(shown, section), "labelCompareSummary")->text();
+            QVERIFY2(said.contains(QLatin1String(says)), qPrintable(said));
+        }
 
         // Cancel changes nothing and leaves Restore usable; Ok restores.
         auto *restore = control<QPushButton>(shown, "buttonRestore");
@@ -281,17 +260,17 @@ private slots:
         f.dialogs.setNextAnswer(true);
         restore->click();
         QVERIFY(f.waitFor([&] { return f.statusLine()->text().startsWith("Restored from"); }, 10000));
-        QCOMPARE(tables(f), before);
+        QCOMPARE(tables(*f.sim), before);
         QCOMPARE(f.dialogs.alertTexts(), QStringList());
         // And one per table restored.
         QVERIFY(f.waitFor([&] { return journal().size() == 4; }));
         QVERIFY2(journal().mid(1).join('|').contains(QRegularExpression(
                      "^Points.*points\\.p2k.*\\|MBK.*mbk\\.mbk.*\\|Program.*program\\.f2k")),
                  qPrintable(journal().join('|')));
-        int asked = 0;
-        for (const ScriptedDialogs::Entry &e : f.dialogs.entries)
-            asked += e.kind == "confirm" ? 1 : 0;
-        QCOMPARE(asked, 2);
+        const QList<ScriptedDialogs::Entry> &asked = f.dialogs.entries;
+        QCOMPARE(
+            std::count_if(asked.cbegin(), asked.cend(), [](const auto &e) { return e.kind == "confirm"; }),
+            2);
         // The points, the MBK words, then the program.
         const QStringList sent = f.commands();
         QVERIFY(sent.indexOf("NEWP") < sent.indexOf("NEWM") && sent.indexOf("NEWM") < sent.indexOf("NEW"));
@@ -329,42 +308,35 @@ private slots:
     // status for each outcome.
     void headless_data()
     {
-        QTest::addColumn<QStringList>("arguments"); // %A the simulator's address, %B a backup
+        // %A the simulator's address, %B a backup of its tables, %D an empty folder; "_" a blank.
+        QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("out"); // a pattern
         QTest::addColumn<QString>("err"); // a pattern; empty: nothing at all
 
-        QTest::newRow("exec") << QStringList{"--connect", "%A",  "--exec", "PR 1+1",
-                                             "--exec",    "A=5", "--exec", "PR A"}
-                              << 0 << "^ 2\\n 5\\n$"
-                              << "";
-        QTest::newRow("exec refused") << QStringList{"--connect", "%A", "--exec", "@@"} << 5 << "Syntax Error"
-                                      << "^quorin-monitor: the controller refused \"@@\"\\.\\n$";
-        QTest::newRow("backup") << QStringList{"--connect", "%A", "--backup", "%D"} << 0
-                                << "^%D/127\\.0\\.0\\.1-\\d+_[-_\\d]+\\n$"
-                                << "";
-        QTest::newRow("compare same")
-            << QStringList{"--connect", "%A", "--compare", "%B"} << 0
-            << "program.f2k: identical\\npoints.p2k: identical\\nmbk.mbk: identical\\n"
-            << "";
-        QTest::newRow("compare changed") << QStringList{"--connect", "%A", "--compare", "%B", "%change"} << 1
-                                         << "points.p2k: 1 added, 1 removed, 0 changed\\n  \\+ SETP 5  "
-                                            "backup 1 2 3 4\\n  - SETP 6  controller 9 9 9 9"
-                                         << "";
-        QTest::newRow("restore") << QStringList{"--connect", "%A", "--restore", "%B", "--yes", "%change"} << 0
-                                 << "^points.p2k: loaded, no line refused\\nmbk.mbk: .*\\nprogram.f2k: .*\\n$"
-                                 << "";
-        QTest::newRow("restore unasked") << QStringList{"--connect", "%A", "--restore", "%B"} << 2 << "^$"
-                                         << "--yes";
-        QTest::newRow("bad backup") << QStringList{"--connect", "%A", "--compare", "%D"} << 6 << "^$"
-                                    << "^quorin-monitor: The backup has no readable manifest\\.json\\.\\n$";
-        QTest::newRow("nobody there")
-            << QStringList{"--connect", "127.0.0.1:%closed", "--exec", "PR 1"} << 3 << "^$"
-            << "^quorin-monitor: cannot connect to 127\\.0\\.0\\.1:\\d+\\.\\n$";
-        QTest::newRow("hung up") << QStringList{"--connect", "%A",   "--exec", "PR 1",
-                                                "--exec",    "PR 2", "%drop"}
-                                 << 4 << ""
-                                 << "^quorin-monitor: 127\\.0\\.0\\.1:\\d+ closed the connection\\.\\n$";
+        const auto row = [](const char *name, const char *arguments, int status, const char *out,
+                            const char *err = "") {
+            QTest::newRow(name) << QString::fromLatin1(arguments).split(u' ') << status << QString(out)
+                                << QString(err);
+        };
+        row("exec", "--connect %A --exec PR_1+1 --exec A=5 --exec PR_A", 0, "^ 2\\n 5\\n$");
+        row("exec refused", "--connect %A --exec @@", 5, "Syntax Error",
+            "^quorin-monitor: the controller refused \"@@\"\\.\\n$");
+        row("backup", "--connect %A --backup %D", 0, "^%D/127\\.0\\.0\\.1-\\d+_[-_\\d]+\\n$");
+        row("compare same", "--connect %A --compare %B", 0,
+            "program.f2k: identical\\npoints.p2k: identical\\nmbk.mbk: identical\\n");
+        row("compare changed", "--connect %A --compare %B %change", 1,
+            "points.p2k: 1 added, 1 removed, 0 changed\\n  \\+ SETP 5  backup 1 2 3 4\\n  - SETP 6  "
+            "controller 9 9 9 9");
+        row("restore", "--connect %A --restore %B --yes %change", 0,
+            "^points.p2k: loaded, no line refused\\nmbk.mbk: .*\\nprogram.f2k: .*\\n$");
+        row("restore unasked", "--connect %A --restore %B", 2, "^$", "--yes");
+        row("bad backup", "--connect %A --compare %D", 6, "^$",
+            "^quorin-monitor: The backup has no readable manifest\\.json\\.\\n$");
+        row("nobody there", "--connect 127.0.0.1:%closed --exec PR_1", 3, "^$",
+            "^quorin-monitor: cannot connect to 127\\.0\\.0\\.1:\\d+\\.\\n$");
+        row("hung up", "--connect %A --exec PR_1 --exec PR_2 %drop", 4, "",
+            "^quorin-monitor: 127\\.0\\.0\\.1:\\d+ closed the connection\\.\\n$");
     }
     void headless()
     {
@@ -377,18 +349,7 @@ private slots:
         QVERIFY(server.start());
         server.withMachine(fill);
         QTemporaryDir dir;
-        const QString backup = backUpInto(dir.path());
-        // The backup the simulator's tables were saved in, as a backup run writes it.
-        QVERIFY(!backup.isEmpty());
-        const std::array<QString, 3> simTables = [&server] {
-            std::array<QString, 3> t;
-            server.withMachine([&t](sim::Machine &m) {
-                t = {QString::fromLatin1(m.handleLine("LIST 0 0")),
-                     QString::fromLatin1(m.handleLine("PLS -1")),
-                     QString::fromLatin1(m.handleLine("S_MBK -1"))};
-            });
-            return t;
-        }();
+        const std::array<QString, 3> simTables = tables(server);
         const QString ofSim =
             transfer::writeBackup(dir.path(), {"sim", QDateTime::currentDateTime(), "1.0"}, simTables).folder;
         QVERIFY(!ofSim.isEmpty());
@@ -409,14 +370,15 @@ private slots:
             closedPort = gone.port();
         }
         for (QString &a : arguments) {
-            a.replace("%A", QStringLiteral("127.0.0.1:%1").arg(server.port()));
+            a.replace(u'_', u' ').replace("%A", QStringLiteral("127.0.0.1:%1").arg(server.port()));
             a.replace("%B", ofSim);
             a.replace("%D", empty);
             a.replace("%closed", QString::number(closedPort));
         }
         out.replace("%D", QRegularExpression::escape(empty));
 
-        const ProcessRun r = monitorProcess(arguments);
+        // The monitor run as a script runs it; the simulator answers from its own thread meanwhile.
+        const ProcessRun r = runProcess(QStringLiteral(QUORIN_MONITOR_BINARY), arguments);
         QVERIFY2(r.status == status, qPrintable(QString::number(r.status) + r.out + r.err));
         QVERIFY2(QRegularExpression(out).match(r.out).hasMatch(), qPrintable(r.out));
         if (err.isEmpty())
@@ -429,12 +391,8 @@ private slots:
             QVERIFY(transfer::readBackup(made).set);
             QCOMPARE(readFile(made + "/points.p2k"), QByteArray("SETP 5 1 2 3 4\nSETP 9 -7 0 0 100\n"));
         }
-        if (QTest::currentDataTag() == QLatin1String("restore")) {
-            QString now;
-            server.withMachine(
-                [&now](sim::Machine &m) { now = QString::fromLatin1(m.handleLine("PLS -1")); });
-            QCOMPARE(now, simTables[1]);
-        }
+        if (QTest::currentDataTag() == QLatin1String("restore"))
+            QCOMPARE(tables(server), simTables);
     }
 };
 
