@@ -1,5 +1,4 @@
-// The tools' rules without a window: breakpoint targets, the clock command
-// under any locale, and the annotated monitor listing.
+// The tools' rules without a window: breakpoint targets, the clock under any locale, the monitor listing.
 #include "tools/tools.h"
 
 #include <QLocale>

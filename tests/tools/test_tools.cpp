@@ -1,5 +1,4 @@
-// The debug and maintenance tools against the simulator: breakpoints, the
-// clock and the monitor output.
+// The debug and maintenance tools against the simulator: breakpoints, the clock and the monitor output.
 #include "sim/machine.h"
 #include "sim/server.h"
 #include "support/fixture.h"
@@ -16,8 +15,7 @@
 
 namespace {
 
-// Selects the last occurrence of `what` in the console view, as a drag with
-// the mouse would.
+// Selects the last occurrence of `what` in the console view, as a mouse drag would.
 bool selectInConsole(QPlainTextEdit *view, const QString &what)
 {
     const qsizetype at = view->toPlainText().lastIndexOf(what);
@@ -144,8 +142,7 @@ private slots:
         }
         QVERIFY(waitForCommands({"BKP *LOOP1", "BKP 50"}));
 
-        // RUN stops at the label: the prompt turns into "#?", the console marks
-        // the stop and the step controls come on.
+        // RUN stops at the label: the prompt turns "#?", the console marks the stop, step controls come on.
         button("buttonRun")->click();
         QVERIFY(f->waitFor([&] { return button("buttonBkpN")->isEnabled(); }));
         QVERIFY(f->link().bkpMode() && stepControlsOn(true));
@@ -174,8 +171,7 @@ private slots:
         QVERIFY(f->waitFor(
             [&] { return f->consoleText().contains(QStringLiteral("BREAK 50")) && f->link().bkpMode(); }));
 
-        // Clear all, then continue: the program runs free and the step controls
-        // go off with the next reply.
+        // Clear all, then continue: the program runs free, the step controls go off with the next reply.
         QVERIFY(press("buttonBkpAllClr", "BKP 0", "\r[BKP: All cleared]", false));
         QVERIFY(f->waitFor([&] { return f->link().bkpMode() && button("buttonBkpN")->isEnabled(); }));
         QVERIFY(clickSends("buttonBkpN", {"N"}));

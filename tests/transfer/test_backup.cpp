@@ -1,7 +1,5 @@
-// Backing up a whole controller and putting it back: the folder a backup
-// leaves (complete or none at all), the manifest that guards a restore, the
-// round trip through the window on the simulator, and the same without a
-// window, run as the program a script would run.
+// Backing up a controller and putting it back: the folder, the manifest that guards a restore, the
+// round trip through the window, and the same run headless as a script runs it.
 #include "journal/operatorjournal.h"
 #include "sim/machine.h"
 #include "support/fixture.h"
@@ -123,9 +121,7 @@ private slots:
         QCOMPARE(found.value_or(QStringLiteral("-")), stray);
     }
 
-    // A backup folder holds the three files as the saves write them, named
-    // in a manifest with their sizes and hashes; a failed write leaves
-    // nothing behind.
+    // A backup folder holds the three files as saves write them and a manifest; a failed write leaves none.
     void backupFolderIsCompleteOrAbsent()
     {
         QTemporaryDir dir;
@@ -147,8 +143,7 @@ private slots:
         QCOMPARE(read.set->texts.at(size_t(Kind::Mbk)), QStringLiteral("MBK(5~Wrd)=6\n"));
         QCOMPARE(read.set->meta.time, at);
 
-        // The same second again, a parent that is no folder, text the
-        // controller's character set cannot hold: refused, nothing left.
+        // The same second again, a parent that is no folder, unencodable text: refused, nothing left.
         QVERIFY(
             !transfer::writeBackup(dir.path(), {"[::1]:2323", at, "1.0"}, someListings()).error.isEmpty());
         QVERIFY(!transfer::writeBackup(written.folder + "/points.p2k", {"x", at, "1.0"}, someListings())
@@ -276,8 +271,7 @@ private slots:
         QVERIFY(sent.indexOf("NEWP") < sent.indexOf("NEWM") && sent.indexOf("NEWM") < sent.indexOf("NEW"));
     }
 
-    // A program printing while the tables are listed: its lines are no
-    // table's, the backup fails naming one, and no folder is left.
+    // A program printing during the listings: the backup fails naming a line, and no folder is left.
     void printingProgramFailsTheBackup()
     {
         sim::Options slow = MonitorFixture::makeOptions();
@@ -303,9 +297,7 @@ private slots:
         QVERIFY(wire::isUp(f.link().state()));
     }
 
-    // Without a window, as a script or a nightly job runs it: results on
-    // standard output, one line on standard error for a failure, and a
-    // status for each outcome.
+    // Headless: results on standard output, one line on standard error for a failure, a status each.
     void headless_data()
     {
         // %A the simulator's address, %B a backup of its tables, %D an empty folder; "_" a blank.

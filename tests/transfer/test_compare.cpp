@@ -28,8 +28,7 @@ QDialog *compareWindow(MonitorFixture &f)
     return f.window->findChild<QDialog *>(QStringLiteral("compareWindow"));
 }
 
-// Chooses `path` in the dialog of the control `name` (a button or a menu
-// entry) and waits for the comparison's window.
+// Chooses `path` in the dialog of control `name` (a button or menu entry); the window that comes.
 QDialog *compareWith(MonitorFixture &f, const QString &name, const QString &path)
 {
     f.dialogs.setNextFileName(path);

@@ -1,6 +1,4 @@
-// Program, point and MBK transfers end to end against the simulator: what
-// goes on the wire, what the files hold, what the user is told, and how the
-// transfers fail.
+// Program, point and MBK transfers against the simulator: the wire, the files, what the user is told.
 #include "link/sjis.h"
 #include "sim/machine.h"
 #include "support/fixture.h"
@@ -26,8 +24,7 @@ namespace {
 
 enum class Op { ProgramLoad, ProgramLoadHs, ProgramSave, PointLoad, PointSave, MbkLoad, MbkSave };
 
-// Runs `op` on `path` the way the user starts it and waits until it has
-// ended (its alerts, if any, shown); false when it did not end in time.
+// Runs `op` on `path` as the user starts it and waits for its end (alerts shown); false if it did not end.
 bool run(MonitorFixture &f, Op op, const QString &path)
 {
     using T = transfer::Transfers;
