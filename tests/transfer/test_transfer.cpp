@@ -285,6 +285,8 @@ private slots:
         row("program save, a directory", Op::ProgramSave, "folder.f2k", {}, -1, "Save Error");
         row("mbk save, a missing folder", Op::MbkSave, "nowhere/x.mbk", {}, -1, "Save Error");
         row("line load stalls", Op::ProgramLoad, "stall.f2k", "A=1\nB=2\nC=3\n", 3, "Receive Timeout");
+        row("line load stalls at the clear", Op::ProgramLoad, "stall.f2k", "A=1\n", 1, "Receive Timeout");
+        row("block load stalls at MMC_LOAD", Op::ProgramLoadHs, "stall.f2k", "A=1\n", 0, "Receive Timeout");
         row("mbk listing stalls", Op::MbkSave, "out.mbk", {}, 0, "Receive Timeout");
     }
 
