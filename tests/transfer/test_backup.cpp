@@ -163,17 +163,16 @@ private slots:
         QTest::addColumn<QByteArray>("bytes"); // empty: the file is removed
         QTest::addColumn<QString>("says");
 
-        QTest::newRow("one byte changed")
-            << "points.p2k" << QByteArray("SETP 1 1 2 3 5\n") << "\"points.p2k\"";
-        QTest::newRow("same size, one byte")
-            << "program.f2k" << QByteArray("A=2\nPRINT \"x\"\n") << "\"program.f2k\" has changed";
-        QTest::newRow("file missing") << "mbk.mbk" << QByteArray() << "\"mbk.mbk\" is missing";
-        QTest::newRow("no manifest") << "manifest.json" << QByteArray() << "manifest.json";
-        QTest::newRow("manifest not JSON") << "manifest.json" << QByteArray("{") << "manifest";
-        QTest::newRow("manifest leads out")
-            << "manifest.json"
-            << QByteArray(R"({"format":1,"files":[{"table":"program","name":"../program.f2k"}]})")
-            << "names no program file";
+        const auto row = [](const char *name, const char *file, const QByteArray &bytes, const char *says) {
+            QTest::newRow(name) << QString(file) << bytes << QString(says);
+        };
+        row("one byte changed", "points.p2k", "SETP 1 1 2 3 5\n", "\"points.p2k\"");
+        row("same size, one byte", "program.f2k", "A=2\nPRINT \"x\"\n", "\"program.f2k\" has changed");
+        row("file missing", "mbk.mbk", {}, "\"mbk.mbk\" is missing");
+        row("no manifest", "manifest.json", {}, "manifest.json");
+        row("manifest not JSON", "manifest.json", "{", "manifest");
+        row("manifest leads out", "manifest.json",
+            R"({"format":1,"files":[{"table":"program","name":"../program.f2k"}]})", "names no program file");
     }
     void manifestRefuses()
     {
