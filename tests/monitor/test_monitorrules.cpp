@@ -57,6 +57,21 @@ private slots:
                 QCOMPARE(high < low, group == BitGroup::Relays);
             }
         }
+        // Each list as its combo box offers it: how many banks, the first and the last.
+        const struct
+        {
+            BitGroup group;
+            qsizetype count;
+            const char *first, *last;
+        } lists[] = {{BitGroup::Outputs, 49, "0", "96"},         {BitGroup::Inputs, 49, "24", "120"},
+                     {BitGroup::Relays, 1024, "-1", "-1024"},    {BitGroup::MbkBits, 100, "70000", "79900"},
+                     {BitGroup::CuOutputs, 512, "2000", "2511"}, {BitGroup::CuInputs, 512, "2000", "2511"}};
+        for (const auto &l : lists) {
+            const QStringList titles = monitor::bankTitles(l.group);
+            QCOMPARE(titles.size(), l.count);
+            QCOMPARE(monitor::bankWord(titles.first()), QString::fromLatin1(l.first));
+            QCOMPARE(monitor::bankWord(titles.last()), QString::fromLatin1(l.last));
+        }
         // Outputs light red, inputs green, relays and MBK bits orange.
         using monitor::LampColour;
         QCOMPARE(
@@ -158,6 +173,22 @@ private slots:
             got += QLatin1Char('|') + join(r.positions) + QLatin1Char('|') + r.registerText +
                    QLatin1Char('|') + join(r.counters);
         QCOMPARE(got, expected);
+    }
+
+    // The trend's legend names each axis value; all of them come from one read.
+    void axisValuesToPlot()
+    {
+        QStringList labels;
+        for (int axis = 0; axis < 4; ++axis) {
+            for (const bool counter : {false, true}) {
+                const ui::PlotProbe p = monitor::axisProbe(counter, axis);
+                labels << p.label;
+                QCOMPARE(p.index, axis);
+                QCOMPARE(p.command, monitor::axisProbe(false, 0).command);
+            }
+        }
+        QCOMPARE(labels, QStringList({"Position X", "Counter X", "Position Y", "Counter Y", "Position U",
+                                      "Counter U", "Position Z", "Counter Z"}));
     }
 
     // Ticks stay on the 300 ms grid of their first due time, however long one ran.
