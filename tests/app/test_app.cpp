@@ -1,16 +1,15 @@
 // The application shell: what a start shows, the selection lists, the
-// settings across runs (and settings of the wrong kind), which controls are
-// usable when, the About box and the end of the program.
+// settings across runs (and of the wrong kind), which controls are usable
+// when, the About box and the end of the program.
 #include "app/startup.h"
 #include "link/sjis.h"
 #include "support/fixture.h"
 #include "ui/uihelpers.h"
 
 #include "support/widgets.h"
+
 #include <QAction>
-#include <QCheckBox>
 #include <QComboBox>
-#include <QFile>
 #include <QFontDatabase>
 #include <QLabel>
 #include <QLineEdit>
@@ -27,6 +26,18 @@ QStringList numbered(const QString &stem, int count)
     for (int i = 1; i <= count; ++i)
         out << stem + QString::number(i);
     return out;
+}
+
+// The console's three histories: commands, program lines, list starts.
+QList<QComboBox *> histories(const MonitorFixture &f)
+{
+    return {control<QComboBox>(f.window.get(), "comboBox1"), control<QComboBox>(f.window.get(), "comboBox2"),
+            control<QComboBox>(f.window.get(), "comboBox3")};
+}
+
+QLineEdit *variableName(const MonitorFixture &f, int i)
+{
+    return control<QLineEdit>(f.window.get(), QStringLiteral("textfieldVariName%1").arg(i));
 }
 
 } // namespace
@@ -47,62 +58,66 @@ private slots:
         QVERIFY(dialogs.entries.first().style == Dialogs::Style::Critical);
     }
 
+    // A first start, and the About box.
     void startWithAnEmptySettingsStore()
     {
         MonitorFixture f(MonitorFixture::makeOptions(), false);
         // The built-in address gives way to the (absent) stored one.
         QCOMPARE(f.addressField()->text(), QString());
-        for (QComboBox *box : {control<QComboBox>(f.window.get(), "comboBox1"),
-                               control<QComboBox>(f.window.get(), "comboBox2"),
-                               control<QComboBox>(f.window.get(), "comboBox3")})
+        for (QComboBox *box : histories(f))
             QCOMPARE(box->count(), 0);
-        QCOMPARE(control<QComboBox>(f.window.get(), "comboBox3")->currentText(), QString("0"));
+        QCOMPARE(histories(f)[2]->currentText(), QString("0"));
         QCOMPARE(f.timeoutField()->text(), QString("30"));
         QVERIFY(control<QLabel>(f.window.get(), "labelindicator")->isHidden());
-        QCOMPARE(control<QPlainTextEdit>(f.window.get(), "textView1")->font().family(),
-                 QFontDatabase::systemFont(QFontDatabase::FixedFont).family());
-        QCOMPARE(control<QPlainTextEdit>(f.window.get(), "textView1")->font().pointSize(), 14);
+        const QFont font = control<QPlainTextEdit>(f.window.get(), "textView1")->font();
+        QCOMPARE(font.family(), QFontDatabase::systemFont(QFontDatabase::FixedFont).family());
+        QCOMPARE(font.pointSize(), 14);
         // Start-up talks to nobody: the entry actions it runs need no link.
         QVERIFY(!wire::isUp(f.link().state()));
         QVERIFY(f.dialogs.entries.isEmpty());
+
+        control<QAction>(f.window.get(), "menuAbout")->trigger();
+        QCOMPARE(f.dialogs.entries.size(), 1);
+        const ScriptedDialogs::Entry about = f.dialogs.entries.first();
+        QCOMPARE(about.kind, QString("alert"));
+        QCOMPARE(about.text + u'|' + about.informative, QString("QUORIN Monitor for MAC|Ver 1.220912"));
+        QVERIFY(about.style == Dialogs::Style::Informational);
     }
 
-    // Each list comes up with its first item selected.
+    // Each list comes up with its first item selected; `items` are the
+    // first, the one at `probe` and the last.
     void selectionLists_data()
     {
         QTest::addColumn<QString>("popup");
         QTest::addColumn<int>("count");
-        QTest::addColumn<QString>("first");
-        QTest::addColumn<QString>("last");
         QTest::addColumn<int>("probe");
-        QTest::addColumn<QString>("probeTitle");
-        QTest::newRow("outputs") << "popupbuttonOutBank" << 49 << "0 ( 7 .. 0 )"
-                                 << "96 ( 775 .. 768 )" << 24 << "48 ( 391 .. 384 )";
-        QTest::newRow("relays") << "popupbuttonMemioBank" << 1024 << "-1 ( -8 .. -1 )"
-                                << "-1024 ( -8192 .. -8185 )" << 1 << "-2 ( -16 .. -9 )";
-        QTest::newRow("mbk bits") << "popupbuttonMbkIoBank" << 100 << "70000 ( 70015 .. 70000 )"
-                                  << "79900 ( 79915 .. 79900 )" << 1 << "70100 ( 70115 .. 70100 )";
-        QTest::newRow("cu outputs") << "popupbuttonCuOutBank" << 512 << "2000 ( 2007 .. 2000 )"
-                                    << "2511 ( 6095 .. 6088 )" << 1 << "2001 ( 2015 .. 2008 )";
-        QTest::newRow("register") << "popupbuttonPgReg" << 22 << "RR(ALL_A)"
-                                  << "RR3(Z_A,1)" << 9 << "RR1(0)";
+        QTest::addColumn<QStringList>("items");
+        QTest::addRow("outputs") << "popupbuttonOutBank" << 49 << 24
+                                 << QStringList{"0 ( 7 .. 0 )", "48 ( 391 .. 384 )", "96 ( 775 .. 768 )"};
+        QTest::addRow("relays") << "popupbuttonMemioBank" << 1024 << 1
+                                << QStringList{"-1 ( -8 .. -1 )", "-2 ( -16 .. -9 )",
+                                               "-1024 ( -8192 .. -8185 )"};
+        QTest::addRow("mbk bits") << "popupbuttonMbkIoBank" << 100 << 1
+                                  << QStringList{"70000 ( 70015 .. 70000 )", "70100 ( 70115 .. 70100 )",
+                                                 "79900 ( 79915 .. 79900 )"};
+        QTest::addRow("cu outputs") << "popupbuttonCuOutBank" << 512 << 1
+                                    << QStringList{"2000 ( 2007 .. 2000 )", "2001 ( 2015 .. 2008 )",
+                                                   "2511 ( 6095 .. 6088 )"};
+        QTest::addRow("register") << "popupbuttonPgReg" << 22 << 9
+                                  << QStringList{"RR(ALL_A)", "RR1(0)", "RR3(Z_A,1)"};
     }
     void selectionLists()
     {
         QFETCH(QString, popup);
         QFETCH(int, count);
-        QFETCH(QString, first);
-        QFETCH(QString, last);
         QFETCH(int, probe);
-        QFETCH(QString, probeTitle);
+        QFETCH(QStringList, items);
         MonitorFixture f(MonitorFixture::makeOptions(), false);
-        auto *box = f.window->findChild<QComboBox *>(popup);
+        auto *box = control<QComboBox>(f.window.get(), popup);
         QVERIFY(box);
         QCOMPARE(box->count(), count);
-        QCOMPARE(box->itemText(0), first);
-        QCOMPARE(box->itemText(count - 1), last);
-        QCOMPARE(box->itemText(probe), probeTitle);
-        QCOMPARE(box->currentText(), first);
+        QCOMPARE((QStringList{box->itemText(0), box->itemText(probe), box->itemText(count - 1)}), items);
+        QCOMPARE(box->currentText(), items.first());
         QCOMPARE(itemsOf(box).removeDuplicates(), 0);
     }
 
@@ -110,54 +125,43 @@ private slots:
     {
         MonitorFixture f(MonitorFixture::makeOptions(), false);
         f.addressField()->setText(QStringLiteral("127.0.0.1:2323"));
-        control<QComboBox>(f.window.get(), "comboBox1")->addItems(numbered(QStringLiteral("PR "), 15));
-        control<QComboBox>(f.window.get(), "comboBox2")->addItem(QStringLiteral("10 A=1, B=2"));
-        control<QComboBox>(f.window.get(), "comboBox3")
-            ->addItems({QStringLiteral("*MAIN"), QStringLiteral("100")});
-        control<QComboBox>(f.window.get(), "comboBox3")->setEditText(QStringLiteral("200"));
+        histories(f)[0]->addItems(numbered(QStringLiteral("PR "), 15));
+        histories(f)[1]->addItem(QStringLiteral("10 A=1, B=2"));
+        histories(f)[2]->addItems({QStringLiteral("*MAIN"), QStringLiteral("100")});
+        histories(f)[2]->setEditText(QStringLiteral("200"));
         for (int i = 0; i < 8; ++i)
-            control<QLineEdit>(f.window.get(), QStringLiteral("textfieldVariName%1").arg(i))
-                ->setText(i == 5 ? QString() : QStringLiteral("V%1").arg(i));
+            variableName(f, i)->setText(i == 5 ? QString() : QStringLiteral("V%1").arg(i));
         f.timeoutField()->setText(QStringLiteral("12"));
         QVERIFY(f.closeWindow());
         // Saving cuts nothing on screen.
-        QCOMPARE(control<QComboBox>(f.window.get(), "comboBox1")->count(), 15);
+        QCOMPARE(histories(f)[0]->count(), 15);
 
         MonitorFixture next(MonitorFixture::makeOptions(), false, f.settings->fileName());
         QCOMPARE(next.addressField()->text(), QString("127.0.0.1:2323"));
-        QCOMPARE(itemsOf(control<QComboBox>(next.window.get(), "comboBox1")),
-                 numbered(QStringLiteral("PR "), 10));
+        QCOMPARE(itemsOf(histories(next)[0]), numbered(QStringLiteral("PR "), 10));
         // A history of one entry is a list too.
-        QCOMPARE(itemsOf(control<QComboBox>(next.window.get(), "comboBox2")), QStringList{"10 A=1, B=2"});
-        QCOMPARE(itemsOf(control<QComboBox>(next.window.get(), "comboBox3")), (QStringList{"*MAIN", "100"}));
+        QCOMPARE(itemsOf(histories(next)[1]), QStringList{"10 A=1, B=2"});
+        QCOMPARE(itemsOf(histories(next)[2]), (QStringList{"*MAIN", "100"}));
         // Histories to pick from, nothing that one Return would send again.
-        QCOMPARE(control<QComboBox>(next.window.get(), "comboBox1")->currentText() +
-                     control<QComboBox>(next.window.get(), "comboBox2")->currentText(),
-                 QString());
-        QCOMPARE(control<QComboBox>(next.window.get(), "comboBox3")->currentText(), QString("0"));
+        QCOMPARE(histories(next)[0]->currentText() + histories(next)[1]->currentText(), QString());
+        QCOMPARE(histories(next)[2]->currentText(), QString("0"));
         for (int i = 0; i < 8; ++i)
-            QCOMPARE(
-                control<QLineEdit>(next.window.get(), QStringLiteral("textfieldVariName%1").arg(i))->text(),
-                i == 5 ? QString() : QStringLiteral("V%1").arg(i));
+            QCOMPARE(variableName(next, i)->text(), i == 5 ? QString() : QStringLiteral("V%1").arg(i));
         QCOMPARE(next.timeoutField()->text(), QString("12"));
 
         // And the run after that, with empty histories.
-        for (QComboBox *box : {control<QComboBox>(next.window.get(), "comboBox1"),
-                               control<QComboBox>(next.window.get(), "comboBox2"),
-                               control<QComboBox>(next.window.get(), "comboBox3")})
+        for (QComboBox *box : histories(next))
             box->clear();
         QVERIFY(next.closeWindow());
         // A run that never shows the Variables page keeps its names too.
         MonitorFixture third(MonitorFixture::makeOptions(), false, f.settings->fileName(),
                              MonitorFixture::Pages::AsShown);
-        for (QComboBox *box : {control<QComboBox>(third.window.get(), "comboBox1"),
-                               control<QComboBox>(third.window.get(), "comboBox2"),
-                               control<QComboBox>(third.window.get(), "comboBox3")})
+        for (QComboBox *box : histories(third))
             QCOMPARE(box->count(), 0);
-        QVERIFY(!control<QLineEdit>(third.window.get(), "textfieldVariName0"));
+        QVERIFY(!variableName(third, 0));
         QVERIFY(third.closeWindow());
         MonitorFixture fourth(MonitorFixture::makeOptions(), false, f.settings->fileName());
-        QCOMPARE(control<QLineEdit>(fourth.window.get(), "textfieldVariName7")->text(), QString("V7"));
+        QCOMPARE(variableName(fourth, 7)->text(), QString("V7"));
     }
 
     // Settings written by someone else, or of a kind this program never
@@ -199,8 +203,7 @@ private slots:
             QCOMPARE(itemsOf(box), expected);
         else
             QCOMPARE(QStringList{qobject_cast<QLineEdit *>(w)->text()}, expected);
-        QCOMPARE(::control<QLineEdit>(run.window.get(), "textfieldVariName0")->text(), QString("A0"));
-        QCOMPARE(::control<QLineEdit>(run.window.get(), "textfieldVariName7")->text(), QString("A7"));
+        QCOMPARE(variableName(run, 0)->text() + variableName(run, 7)->text(), QString("A0A7"));
     }
 
     void controlsFollowTheConnection_data()
@@ -225,70 +228,29 @@ private slots:
         control<QPushButton>(f.window.get(), "buttonListNext")->setEnabled(true);
         control<QPushButton>(f.window.get(), "buttonConnect")->setEnabled(false);
         f.window->setConnectedControlsEnabled(connected);
-
-        const struct
-        {
-            bool enabled;
-            QList<const QWidget *> widgets;
-        } groups[] = {{connected,
-                       {control<QPushButton>(f.window.get(), "buttonDisconnect"),
-                        control<QComboBox>(f.window.get(), "comboBox1"),
-                        control<QPushButton>(f.window.get(), "buttonFileOpen"),
-                        control<QPushButton>(f.window.get(), "buttonBkpAddDel")}},
-                      {bkp,
-                       {control<QPushButton>(f.window.get(), "buttonBkpN"),
-                        control<QPushButton>(f.window.get(), "buttonBkpT"),
-                        control<QPushButton>(f.window.get(), "buttonBkpVari"),
-                        control<QLineEdit>(f.window.get(), "textFieldBkpVariName")}},
-                      // The list continuation and the connect button are the link's own business.
-                      {false,
-                       {control<QPushButton>(f.window.get(), "buttonListNext"),
-                        control<QPushButton>(f.window.get(), "buttonConnect")}}};
-        for (const auto &g : groups)
-            for (const QWidget *w : g.widgets)
-                QVERIFY2(w->isEnabled() == g.enabled, qPrintable(w->objectName()));
+        const auto on = [&](const char *name) { return control<QWidget>(f.window.get(), name)->isEnabled(); };
+        for (const char *name : {"buttonDisconnect", "comboBox1", "buttonFileOpen", "buttonBkpAddDel"})
+            QVERIFY2(on(name) == connected, name);
+        for (const char *name : {"buttonBkpN", "buttonBkpT", "buttonBkpVari", "textFieldBkpVariName"})
+            QVERIFY2(on(name) == bkp, name);
+        // The list continuation and the connect button are the link's own business.
+        QVERIFY(!on("buttonListNext") && !on("buttonConnect"));
         QCOMPARE(control<QAction>(f.window.get(), "menuOpenFile")->isEnabled(), connected);
 
         QCOMPARE(f.addressField()->isReadOnly(), connected);
         QCOMPARE(f.timeoutField()->isReadOnly(), connected);
         // The status line only reports: nobody types into it in either state.
         QCOMPARE(f.statusLine()->focusPolicy(), Qt::NoFocus);
-        const QColor colour = connected ? ui::kLightGray : ui::kBlack;
-        QCOMPARE(ui::textColor(f.addressField()), colour);
-        QCOMPARE(ui::textColor(f.timeoutField()), colour);
-    }
-
-    void menuActions()
-    {
-        MonitorFixture f(MonitorFixture::makeOptions(), false);
-        // Both found by their object names.
-        f.window->findChild<QAction *>(QStringLiteral("menuAbout"))->trigger();
-        QCOMPARE(f.dialogs.entries.size(), 1);
-        const ScriptedDialogs::Entry about = f.dialogs.entries.first();
-        QCOMPARE(about.kind, QString("alert"));
-        QCOMPARE(about.text, QString("QUORIN Monitor for MAC"));
-        QCOMPARE(about.informative, QString("Ver 1.220912"));
-        QVERIFY(about.style == Dialogs::Style::Informational);
-
-        // The File menu's open command (Ctrl+O) starts a program load, only
-        // while the controls are usable.
-        QAction *open = f.window->findChild<QAction *>(QStringLiteral("menuOpenFile"));
-        QCOMPARE(open->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
-        f.dialogs.clear();
-        open->trigger();
-        QVERIFY(f.dialogs.entries.isEmpty());
-        f.window->setConnectedControlsEnabled(true);
-        open->trigger(); // no file chosen: nothing follows
-        QCOMPARE(f.dialogs.entries.size(), 1);
-        QCOMPARE(f.dialogs.entries.first().kind, QString("open"));
+        // Greyed while they cannot be changed.
+        QCOMPARE(ui::textColor(f.addressField()).lightness() > 128, connected);
+        QCOMPARE(ui::textColor(f.timeoutField()).lightness() > 128, connected);
     }
 
     void closingTheWindowDisconnectsAndSaves()
     {
         MonitorFixture f;
         QVERIFY(f.connectToSim());
-        control<QComboBox>(f.window.get(), "comboBox1")
-            ->addItems({QStringLiteral("PR A"), QStringLiteral("PR B")});
+        histories(f)[0]->addItems({QStringLiteral("PR A"), QStringLiteral("PR B")});
         f.clearCommands();
 
         QVERIFY(f.closeWindow());
@@ -299,7 +261,7 @@ private slots:
 
         MonitorFixture next(MonitorFixture::makeOptions(), false, f.settings->fileName());
         QCOMPARE(next.addressField()->text(), QStringLiteral("127.0.0.1:%1").arg(f.sim->port()));
-        QCOMPARE(itemsOf(control<QComboBox>(next.window.get(), "comboBox1")), (QStringList{"PR A", "PR B"}));
+        QCOMPARE(itemsOf(histories(next)[0]), (QStringList{"PR A", "PR B"}));
     }
 };
 

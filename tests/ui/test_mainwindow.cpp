@@ -1,6 +1,6 @@
-// The window and its named controls: every control exists once with the
-// right class and names itself for tests and assistive tools; confirmations answer Return with "Cancel";
-// lamps are readable; the window fits a 1280x800 screen without clipping captions.
+// The window and its named controls: each exists once and names itself for
+// tests and assistive tools; confirmations answer Return with "Cancel"; lamps
+// are readable; the window fits a 1280x800 screen without clipping captions.
 #include "app/mainwindow.h"
 #include "support/fakeclock.h"
 #include "support/scripteddialogs.h"
@@ -25,10 +25,6 @@
 #include <QTimer>
 
 #include <functional>
-
-namespace {
-
-} // namespace
 
 class TestMainWindow : public QObject
 {
@@ -152,15 +148,15 @@ private slots:
         QVERIFY(m_window->styleSheet().isEmpty());
     }
 
+    // Each click flips its own group only; the other groups keep their default.
     void radioGroupsAreExclusive()
     {
-        // Each click flips its own group only; the other groups keep their default.
-        const QStringList defaults = {
-            QStringLiteral("radiobuttonVariTypeDec"), QStringLiteral("radiobuttonMbkTypeDec"),
-            QStringLiteral("radiobuttonPgTypeDec"), QStringLiteral("radiobuttonMbkSizeInt")};
-        const QStringList clicks = {
-            QStringLiteral("radiobuttonVariTypeHex"), QStringLiteral("radiobuttonMbkTypeHex"),
-            QStringLiteral("radiobuttonPgTypeHex"), QStringLiteral("radiobuttonMbkSizeLng")};
+        const QStringList defaults =
+            QString("radiobuttonVariTypeDec radiobuttonMbkTypeDec radiobuttonPgTypeDec radiobuttonMbkSizeInt")
+                .split(u' ');
+        const QStringList clicks =
+            QString("radiobuttonVariTypeHex radiobuttonMbkTypeHex radiobuttonPgTypeHex radiobuttonMbkSizeLng")
+                .split(u' ');
         for (int g = 0; g < defaults.size(); ++g) {
             auto *other = m_window->findChild<QRadioButton *>(clicks[g]);
             QVERIFY(other && !other->isChecked());
