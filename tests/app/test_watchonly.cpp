@@ -19,6 +19,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <algorithm>
 #include <memory>
 #include <optional>
 
@@ -323,12 +324,9 @@ private slots:
             QTest::keyClick(QApplication::focusWidget(), Qt::Key(key), Qt::ControlModifier);
         };
         const auto acted = [&] {
-            if (!sends.isEmpty())
-                return f.sim->received().contains(sends);
-            for (const ScriptedDialogs::Entry &e : f.dialogs.entries)
-                if (e.kind == QLatin1String("open"))
-                    return true;
-            return false;
+            const auto open = [](const ScriptedDialogs::Entry &e) { return e.kind == QLatin1String("open"); };
+            return sends.isEmpty() ? std::any_of(f.dialogs.entries.cbegin(), f.dialogs.entries.cend(), open)
+                                   : f.sim->received().contains(sends);
         };
         lock(f);
         press();
