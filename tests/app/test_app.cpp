@@ -1,6 +1,5 @@
-// The application shell: what a start shows, the selection lists, the
-// settings across runs (and of the wrong kind), which controls are usable
-// when, the About box and the end of the program.
+// The application shell: a first start, the selection lists, settings across runs,
+// which controls are usable when, the About box and the end of the program.
 #include "app/startup.h"
 #include "link/sjis.h"
 #include "support/fixture.h"
@@ -77,15 +76,12 @@ private slots:
         QVERIFY(f.dialogs.entries.isEmpty());
 
         control<QAction>(f.window.get(), "menuAbout")->trigger();
-        QCOMPARE(f.dialogs.entries.size(), 1);
-        const ScriptedDialogs::Entry about = f.dialogs.entries.first();
-        QCOMPARE(about.kind, QString("alert"));
-        QCOMPARE(about.text + u'|' + about.informative, QString("QUORIN Monitor for MAC|Ver 1.220912"));
-        QVERIFY(about.style == Dialogs::Style::Informational);
+        QCOMPARE(f.dialogs.alertTexts(), QStringList{"QUORIN Monitor for MAC"});
+        QCOMPARE(f.dialogs.entries.first().informative, QString("Ver 1.220912"));
+        QVERIFY(f.dialogs.entries.first().style == Dialogs::Style::Informational);
     }
 
-    // Each list comes up with its first item selected; `items` are the
-    // first, the one at `probe` and the last.
+    // Each list comes up with its first item selected; `items`: the first, the one at `probe`, the last.
     void selectionLists_data()
     {
         QTest::addColumn<QString>("popup");
@@ -164,9 +160,8 @@ private slots:
         QCOMPARE(variableName(fourth, 7)->text(), QString("V7"));
     }
 
-    // Settings written by someone else, or of a kind this program never
-    // writes: they load as if absent (a list is cut to its first 10), and
-    // the keys after them still load.
+    // Settings of a kind this program never writes load as if absent (a list is cut to its
+    // first 10), and the keys after them still load.
     void settingsOfTheWrongKind_data()
     {
         QTest::addColumn<QString>("key");
@@ -237,20 +232,18 @@ private slots:
         QVERIFY(!on("buttonListNext") && !on("buttonConnect"));
         QCOMPARE(control<QAction>(f.window.get(), "menuOpenFile")->isEnabled(), connected);
 
-        QCOMPARE(f.addressField()->isReadOnly(), connected);
-        QCOMPARE(f.timeoutField()->isReadOnly(), connected);
+        for (QLineEdit *field : {f.addressField(), f.timeoutField()}) { // greyed while read-only
+            QCOMPARE(field->isReadOnly(), connected);
+            QCOMPARE(ui::textColor(field).lightness() > 128, connected);
+        }
         // The status line only reports: nobody types into it in either state.
         QCOMPARE(f.statusLine()->focusPolicy(), Qt::NoFocus);
-        // Greyed while they cannot be changed.
-        QCOMPARE(ui::textColor(f.addressField()).lightness() > 128, connected);
-        QCOMPARE(ui::textColor(f.timeoutField()).lightness() > 128, connected);
     }
 
     void closingTheWindowDisconnectsAndSaves()
     {
         MonitorFixture f;
         QVERIFY(f.connectToSim());
-        histories(f)[0]->addItems({QStringLiteral("PR A"), QStringLiteral("PR B")});
         f.clearCommands();
 
         QVERIFY(f.closeWindow());
@@ -259,9 +252,9 @@ private slots:
         QVERIFY(!wire::isUp(f.link().state()));
         QCOMPARE(control<QPushButton>(f.window.get(), "buttonConnect")->text(), QString("Connect"));
 
+        // Saved on the way out too (what is saved: settingsComeBackOnTheNextRun).
         MonitorFixture next(MonitorFixture::makeOptions(), false, f.settings->fileName());
         QCOMPARE(next.addressField()->text(), QStringLiteral("127.0.0.1:%1").arg(f.sim->port()));
-        QCOMPARE(itemsOf(histories(next)[0]), (QStringList{"PR A", "PR B"}));
     }
 };
 

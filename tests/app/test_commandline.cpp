@@ -1,6 +1,5 @@
-// The command line (every option and its mistakes) and the built-in
-// simulator it and the File menu start: the window it leaves logged in, and
-// the controller address that survives a visit to it.
+// The command line (every option and its mistakes) and the built-in simulator it and
+// the File menu start: the window left logged in, the address that survives a visit.
 #include "app/builtinsimulator.h"
 #include "app/commandline.h"
 #include "support/fixture.h"
@@ -31,13 +30,9 @@ QString outcome(const CommandLine &c)
     QStringList words{c.action == Action::Run        ? "run"
                       : c.action == Action::ShowHelp ? "help"
                       : c.action == Action::Fail     ? "fail"
-                                                     : "version"};
-    if (!c.connectTo.isEmpty())
-        words << c.connectTo;
-    if (c.simulator)
-        words << QStringLiteral("simulator");
-    if (c.watchOnly)
-        words << QStringLiteral("watch-only");
+                                                     : "version",
+                      c.connectTo, c.simulator ? "simulator" : "", c.watchOnly ? "watch-only" : ""};
+    words.removeAll(QString());
     const char *tasks[] = {"", "backup", "restore", "compare", "exec"};
     if (c.headless())
         words << QLatin1String(tasks[int(c.task)])
@@ -132,10 +127,8 @@ private slots:
             QVERIFY(c.text.startsWith(QLatin1String("quorin-monitor: ")));
     }
 
-    // The built-in simulator runs in the monitor's process and holds what was
-    // loaded into it: a client from another process (a small program of the
-    // tests) is closed on before a word, while the fixture's simulator, open to
-    // every loopback client, greets it. The monitor itself logs in and polls.
+    // The built-in simulator serves this process only: another process's client is closed on
+    // before a word (the fixture's simulator greets it); the monitor logs in and polls.
     void builtInSimulatorServesThisProcessOnly()
     {
 #ifdef Q_OS_WIN
@@ -172,10 +165,8 @@ private slots:
         QVERIFY(f.waitFor([&] { return value->text() == QLatin1String("25"); }));
     }
 
-    // --connect waits for the window. A simulator that cannot listen says so
-    // once and leaves the window as it was; tried again, the menu entry leaves
-    // the controller for it (twice, as a user may), and the stored address
-    // stays the user's.
+    // --connect waits for the window. A simulator that cannot listen says so once and changes
+    // nothing; the menu entry then leaves the controller for it (twice), the stored address kept.
     void connectOptionThenTheMenuEntry()
     {
         MonitorFixture f;

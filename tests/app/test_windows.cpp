@@ -29,8 +29,7 @@ struct Store
     static bool waitFor(const std::function<bool()> &cond) { return QTest::qWaitFor(cond, 10000); }
 };
 
-// Connects `w` to `s` as a typed address and Connect would, and watches the
-// variable `name` on the variables page, which the poll then asks for.
+// Connects `w` to `s` as typing and Connect would, and watches the variable `name`.
 bool connectAndWatch(MainWindow *w, sim::Server &s, const QString &name)
 {
     w->setAddress(QStringLiteral("127.0.0.1:%1").arg(s.port()));
@@ -66,9 +65,8 @@ private slots:
         wire::setTraceSink([](const QString &) {});
     }
 
-    // Two windows poll two controllers at once, each on its own wire only;
-    // closing one leaves the other polling, and Quit in a third closes every
-    // window, each saying its goodbye on its own wire first.
+    // Two windows poll two controllers, each on its own wire; closing one leaves the other
+    // polling, and Quit in a third closes every window, each saying goodbye on its wire.
     void twoWindowsTwoControllers()
     {
         Store store;
@@ -89,8 +87,6 @@ private slots:
         QVERIFY(connectAndWatch(a, simA, QStringLiteral("AAA1")));
         QVERIFY(connectAndWatch(b, simB, QStringLiteral("BBB2")));
         QVERIFY(Store::waitFor([&] { return asked(simA, "AAA1") >= 3 && asked(simB, "BBB2") >= 3; }));
-        QCOMPARE(asked(simA, "BBB2"), 0);
-        QCOMPARE(asked(simB, "AAA1"), 0);
         QVERIFY(!simA.received().contains("BBB2") && !simB.received().contains("AAA1"));
 
         simA.clearReceived();
@@ -111,8 +107,7 @@ private slots:
         QVERIFY(!store.settings.value(QStringLiteral("window/geometry")).toByteArray().isEmpty());
     }
 
-    // A window gone for good while its poll waits for a reply: the wait ends
-    // with the window, and nothing of it runs on into the pages afterwards.
+    // A window gone while its poll waits for a reply: nothing of it runs on afterwards.
     void windowGoneDuringAWait()
     {
         Store store;
@@ -133,8 +128,7 @@ private slots:
         QCOMPARE(asked(s, QStringLiteral("AAA1")), 1);
     }
 
-    // A new start takes the stored size and place; a second window opens
-    // beside the first, as large.
+    // A new start takes the stored size and place; a second window opens beside it, as large.
     void layoutIsRestored()
     {
         Store store;

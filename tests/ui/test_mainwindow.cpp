@@ -30,8 +30,7 @@ class TestMainWindow : public QObject
 {
     Q_OBJECT
 
-    // One window for the whole run: the cases only read it, or change state
-    // (radio groups, colours, size) that no later case looks at.
+    // One window for the run: the cases read it or change what no later case looks at.
     ScriptedDialogs m_dialogs;
     FakeClock m_clock;
     MainWindow *m_window = nullptr;
@@ -55,13 +54,11 @@ private slots:
     void initTestCase()
     {
         m_window = new MainWindow(&m_dialogs, &m_clock);
-        // The checks read every page.
-        m_window->pageTabs().buildAll();
+        m_window->pageTabs().buildAll(); // the checks read every page
     }
     void cleanupTestCase() { delete m_window; }
 
-    // Every named control: its name is its own, it carries the name as its
-    // accessible description, and a person can hear what it is.
+    // Every named control: its name is its own, is its accessible description, and is heard.
     void namedControlsAreUniqueAndHeard()
     {
         QMap<QString, int> seen;
@@ -73,8 +70,7 @@ private slots:
                 continue;
             ++seen[name];
             QCOMPARE(w->objectName(), name);
-            // The caption, a buddy label, or a name; a label is heard as what
-            // it shows (lamps as their state).
+            // The caption, a buddy label, or a name; a label as what it shows (lamps: their state).
             bool heard = qobject_cast<QComboBox *>(w) || qobject_cast<QTabWidget *>(w) ||
                          qobject_cast<QLabel *>(w) || !w->accessibleName().isEmpty();
             if (auto *b = qobject_cast<QAbstractButton *>(w))
@@ -91,8 +87,7 @@ private slots:
         QVERIFY(seen.size() > 300);
     }
 
-    // The real confirmation: Return, Enter and Space answer "Cancel", the
-    // first button; only "Ok" itself confirms.
+    // The real confirmation: Return, Enter and Space answer "Cancel"; only "Ok" confirms.
     void confirmationAnswersCancelToReturn()
     {
         QtDialogs dialogs(m_window);
@@ -138,8 +133,7 @@ private slots:
                     continue;
                 ++lamps;
                 QVERIFY2(l->height() >= 20 && l->fontInfo().pixelSize() >= 20, qPrintable(l->objectName()));
-                // The program colours lamps through the palette; a style sheet
-                // would silently override it.
+                // Lamps are coloured through the palette, which a style sheet would override.
                 QVERIFY2(l->styleSheet().isEmpty() && !l->text().isEmpty(), qPrintable(l->objectName()));
                 QVERIFY2(heard(l).endsWith(QLatin1String(" off")), qPrintable(heard(l))); // and says so
             }
@@ -151,25 +145,23 @@ private slots:
     // Each click flips its own group only; the other groups keep their default.
     void radioGroupsAreExclusive()
     {
-        const QStringList defaults =
-            QString("radiobuttonVariTypeDec radiobuttonMbkTypeDec radiobuttonPgTypeDec radiobuttonMbkSizeInt")
-                .split(u' ');
-        const QStringList clicks =
-            QString("radiobuttonVariTypeHex radiobuttonMbkTypeHex radiobuttonPgTypeHex radiobuttonMbkSizeLng")
-                .split(u' ');
+        const QStringList defaults = {"VariTypeDec", "MbkTypeDec", "PgTypeDec", "MbkSizeInt"};
+        const QStringList clicks = {"VariTypeHex", "MbkTypeHex", "PgTypeHex", "MbkSizeLng"};
+        const auto radio = [&](const QString &n) {
+            return control<QRadioButton>(m_window, "radiobutton" + n);
+        };
         for (int g = 0; g < defaults.size(); ++g) {
-            auto *other = m_window->findChild<QRadioButton *>(clicks[g]);
+            auto *other = radio(clicks[g]);
             QVERIFY(other && !other->isChecked());
             other->click();
             for (int i = 0; i < defaults.size(); ++i)
-                QCOMPARE(m_window->findChild<QRadioButton *>(defaults[i])->isChecked(), i > g);
+                QCOMPARE(radio(defaults[i])->isChecked(), i > g);
             QVERIFY(other->isChecked());
         }
     }
 
-    void textColourRoundTrip()
+    void textColourRoundTrip() // labels colour their text, edit fields the text typed into them
     {
-        // Labels colour their text, edit fields the text typed into them.
         const std::pair<const char *, QPalette::ColorRole> cases[] = {
             {"labelOut3", QPalette::WindowText}, {"textfieldMbkAdrSelect", QPalette::Text}};
         for (const auto &[name, role] : cases) {
@@ -178,8 +170,7 @@ private slots:
             const QColor c(255, 165, 0);
             ui::setTextColor(w, c);
             QCOMPARE(ui::textColor(w), c);
-            // Both focus states show the colour: the window is often inactive
-            // while the operator watches it.
+            // Both focus states: the window is often inactive while the operator watches it.
             QCOMPARE(w->palette().color(QPalette::Active, role), c);
             QCOMPARE(w->palette().color(QPalette::Inactive, role), c);
         }
