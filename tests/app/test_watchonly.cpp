@@ -245,9 +245,7 @@ private slots:
         control<QAction>(f.window.get(), QStringLiteral("menuRestore"))->trigger();
         QVERIFY(
             f.waitFor([&] { return (shown = f.window->findChild<QDialog *>("restoreWindow")) != nullptr; }));
-        auto *restore = control<QPushButton>(shown, QStringLiteral("buttonRestore"));
-        QVERIFY(restore->isEnabled());
-        QVERIFY(followsTheLock(restore));
+        QVERIFY(followsTheLock(control<QPushButton>(shown, QStringLiteral("buttonRestore"))));
         shown->close();
     }
 
