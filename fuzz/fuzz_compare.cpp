@@ -36,14 +36,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             added += l.kind == LineChange::Kind::Added;
             removed += l.kind == LineChange::Kind::Removed;
         }
-        QStringList b;
-        for (const QString &s : before)
-            b << s.simplified();
-        QStringList a;
-        for (const QString &s : after)
-            a << s.simplified();
-        fuzz::check(controllerSide == b, "the controller's program is not kept", listing);
-        fuzz::check(fileSide == a, "the file's program is not kept", file);
+        const auto simple = [](QStringList lines) {
+            for (QString &s : lines)
+                s = s.simplified();
+            return lines;
+        };
+        fuzz::check(controllerSide == simple(before), "the controller's program is not kept", listing);
+        fuzz::check(fileSide == simple(after), "the file's program is not kept", file);
         fuzz::check(added == p.added && removed == p.removed, "program counts");
         fuzz::check(comparePrograms(before, before).identical(), "a program differs from itself", listing);
         return 0;

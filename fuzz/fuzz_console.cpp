@@ -19,10 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     QByteArray all;
     QString decoded;
     while (!in.empty()) {
-        const size_t len = 1 + in.byte() % 48;
-        QByteArray chunk;
-        for (size_t i = 0; i < len && !in.empty(); ++i)
-            chunk.append(static_cast<char>(in.byte()));
+        const QByteArray chunk = in.bytes(1 + in.byte() % 48);
         all += chunk;
         const QString piece = decoder.decode(chunk);
         decoded += piece;

@@ -9,6 +9,8 @@
 #include "transfer/fileformat.h"
 #include "transfer/kinds.h"
 
+#include <algorithm>
+
 using namespace transfer;
 
 namespace {
@@ -23,27 +25,6 @@ void checkRefusal(const QByteArray &bytes, const FileText &f)
     fuzz::check(line && *line >= 1 && *line <= bytes.count('\n') + 1, "named line out of range", f.error);
 }
 
-QString escaped(const QString &s)
-{
-    QString out;
-    for (const QChar c : s)
-        out +=
-            c.unicode() < 32 ? QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0')) : QString(c);
-    return out;
-}
-
-// A line with a line break of its own (a lone CR, a vertical tab, ...)
-// reaches the controller as more than one line, and which of them it keeps
-// is the controller's business: such files are left out of the round trip.
-bool oneLine(const QString &line)
-{
-    for (const QChar c : line) {
-        if (text::isNewline(c))
-            return false;
-    }
-    return true;
-}
-
 void checkRoundTrip(Kind kind, const QString &text)
 {
     const Traits &t = traits(kind);
@@ -53,20 +34,20 @@ void checkRoundTrip(Kind kind, const QString &text)
         fuzz::check(l.count == raw.size(), "progress count");
         if (l.action != LineAction::Send)
             continue;
-        if (!oneLine(l.text))
+        // A line with a line break of its own (a lone CR, a vertical tab, ...)
+        // reaches the controller as more than one line, and which of them it
+        // keeps is the controller's business: such files are left out.
+        if (std::any_of(l.text.cbegin(), l.text.cend(), text::isNewline))
             return;
         sent << l.text;
     }
-    const QStringList &stored = sent;
     QString listing = QStringLiteral("\r\n");
-    for (qsizetype i = 0; i < stored.size(); ++i) {
-        if (t.dropBeforeTab)
-            listing += QString::number(i + 1) + QLatin1Char('\t');
-        listing += stored.at(i) + QStringLiteral("\r\n");
-    }
+    for (qsizetype i = 0; i < sent.size(); ++i)
+        listing +=
+            (t.dropBeforeTab ? QString::number(i + 1) + QLatin1Char('\t') : QString()) + sent.at(i) + "\r\n";
     listing += QLatin1Char('#');
     QString expected;
-    for (const QString &line : stored) {
+    for (const QString &line : sent) {
         // A line that is a lone "#" or "#?" reads as a prompt in any listing
         // (the second while a program stands at a breakpoint); the controller
         // refuses such a line anyway.
@@ -74,8 +55,9 @@ void checkRoundTrip(Kind kind, const QString &text)
             expected += line + QLatin1Char('\n');
     }
     const QString written = listingFileText(listing, t.dropBeforeTab);
-    fuzz::check(written == expected, "save does not write what was loaded",
-                QStringLiteral("wrote %1\nloaded %2").arg(escaped(written), escaped(expected)));
+    fuzz::check(
+        written == expected, "save does not write what was loaded",
+        QStringLiteral("wrote %1\nloaded %2").arg(written.toUtf8().toHex(' '), expected.toUtf8().toHex(' ')));
 }
 
 void checkBlocks(const QString &text)

@@ -8,19 +8,14 @@
 
 #include <QTime>
 
-#include <cstddef>
-#include <cstdint>
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     // Each chunk: a length byte, then up to that many bytes of the wire.
     const QTime time(23, 59, 59, 999);
-    size_t i = 0;
-    while (i < size) {
-        const size_t len = data[i++];
-        const size_t n = len < size - i ? len : size - i;
-        const QByteArray chunk(reinterpret_cast<const char *>(data + i), static_cast<qsizetype>(n));
-        i += n;
+    fuzz::Input in(data, size);
+    while (!in.empty()) {
+        const uint8_t len = in.byte();
+        const QByteArray chunk = in.bytes(len);
         const auto direction = (len & 1) ? journal::Direction::Sent : journal::Direction::Received;
 
         QByteArray fast;

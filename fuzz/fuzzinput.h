@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -45,21 +46,17 @@ public:
         return s;
     }
 
-    QString rest()
+    // The next n bytes, or what is left.
+    QByteArray bytes(size_t n)
     {
         const size_t start = m_pos;
-        m_pos = m_size;
-        return QString::fromUtf8(reinterpret_cast<const char *>(m_data + start),
-                                 static_cast<qsizetype>(m_size - start));
+        m_pos += std::min(n, m_size - m_pos);
+        return QByteArray(reinterpret_cast<const char *>(m_data + start),
+                          static_cast<qsizetype>(m_pos - start));
     }
 
-    QByteArray restBytes()
-    {
-        const size_t start = m_pos;
-        m_pos = m_size;
-        return QByteArray(reinterpret_cast<const char *>(m_data + start),
-                          static_cast<qsizetype>(m_size - start));
-    }
+    QByteArray restBytes() { return bytes(m_size); }
+    QString rest() { return QString::fromUtf8(restBytes()); }
 
 private:
     const uint8_t *m_data;

@@ -10,36 +10,26 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size);
 
-namespace {
-bool replay(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        std::fprintf(stderr, "cannot read %s\n", qPrintable(path));
-        return false;
-    }
-    const QByteArray bytes = file.readAll();
-    LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t *>(bytes.constData()),
-                           static_cast<size_t>(bytes.size()));
-    return true;
-}
-} // namespace
-
 int main(int argc, char **argv)
 {
     int inputs = 0;
     for (int i = 1; i < argc; ++i) {
         const QString arg = QString::fromLocal8Bit(argv[i]);
-        QStringList paths;
+        QStringList paths{arg};
         if (QFileInfo(arg).isDir()) {
+            paths.clear();
             for (const QString &name : QDir(arg).entryList(QDir::Files, QDir::Name))
                 paths << QDir(arg).filePath(name);
-        } else {
-            paths << arg;
         }
         for (const QString &path : paths) {
-            if (!replay(path))
+            QFile file(path);
+            if (!file.open(QIODevice::ReadOnly)) {
+                std::fprintf(stderr, "cannot read %s\n", qPrintable(path));
                 return 1;
+            }
+            const QByteArray bytes = file.readAll();
+            LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t *>(bytes.constData()),
+                                   static_cast<size_t>(bytes.size()));
             ++inputs;
         }
     }
