@@ -6,6 +6,7 @@
 #include <limits>
 
 using core::CsvField;
+using Fields = QList<CsvField>;
 
 class TestCsv : public QObject
 {
@@ -14,35 +15,32 @@ class TestCsv : public QObject
 private slots:
     void record_data()
     {
-        QTest::addColumn<QList<CsvField>>("fields");
+        QTest::addColumn<Fields>("fields");
         QTest::addColumn<QString>("written");
         const auto text = &CsvField::text;
         const auto number = &CsvField::number;
-        QTest::newRow("plain text and numbers")
-            << QList<CsvField>{text("OUT 3"), number(1), number(12.5)} << "OUT 3,1,12.5\r\n";
-        QTest::newRow("empty cells") << QList<CsvField>{text("time"), CsvField(), text(QString()),
-                                                        number(-0.25)}
+        const double nan = std::numeric_limits<double>::quiet_NaN();
+        const double inf = std::numeric_limits<double>::infinity();
+        QTest::newRow("text and numbers")
+            << Fields{text("OUT 3"), number(1), number(12.5)} << "OUT 3,1,12.5\r\n";
+        QTest::newRow("empty cells") << Fields{text("time"), CsvField(), text({}), number(-0.25)}
                                      << "time,,,-0.25\r\n";
-        QTest::newRow("comma") << QList<CsvField>{text("A, B")} << "\"A, B\"\r\n";
-        QTest::newRow("double quotes") << QList<CsvField>{text("set \"2\"")} << "\"set \"\"2\"\"\"\r\n";
-        QTest::newRow("CR and LF") << QList<CsvField>{text("a\rb"), text("c\nd")} << "\"a\rb\",\"c\nd\"\r\n";
+        QTest::newRow("comma") << Fields{text("A, B")} << "\"A, B\"\r\n";
+        QTest::newRow("double quotes") << Fields{text("set \"2\"")} << "\"set \"\"2\"\"\"\r\n";
+        QTest::newRow("CR and LF") << Fields{text("a\rb"), text("c\nd")} << "\"a\rb\",\"c\nd\"\r\n";
         QTest::newRow("formula starts")
-            << QList<CsvField>{text("=HYPERLINK(1)"), text("+A"), text("-A"), text("@SUM(1)")}
+            << Fields{text("=HYPERLINK(1)"), text("+A"), text("-A"), text("@SUM(1)")}
             << "'=HYPERLINK(1),'+A,'-A,'@SUM(1)\r\n";
         QTest::newRow("formula start that needs quotes")
-            << QList<CsvField>{text("=1,\"x\"")} << "\"'=1,\"\"x\"\"\"\r\n";
-        QTest::newRow("formula signs further in")
-            << QList<CsvField>{text("A=-1"), text(" =1")} << "A=-1, =1\r\n";
-        QTest::newRow("negative numbers stay numbers")
-            << QList<CsvField>{number(-3), number(-1e-7)} << "-3,-1e-07\r\n";
-        QTest::newRow("no number") << QList<CsvField>{number(std::numeric_limits<double>::quiet_NaN()),
-                                                      number(std::numeric_limits<double>::infinity())}
-                                   << ",\r\n";
+            << Fields{text("=1,\"x\"")} << "\"'=1,\"\"x\"\"\"\r\n";
+        QTest::newRow("formula signs further in") << Fields{text("A=-1"), text(" =1")} << "A=-1, =1\r\n";
+        QTest::newRow("negative numbers") << Fields{number(-3), number(-1e-7)} << "-3,-1e-07\r\n";
+        QTest::newRow("no number") << Fields{number(nan), number(inf)} << ",\r\n";
     }
 
     void record()
     {
-        QFETCH(QList<CsvField>, fields);
+        QFETCH(Fields, fields);
         QFETCH(QString, written);
         QCOMPARE(core::csvRecord(fields), written);
     }

@@ -29,8 +29,6 @@ void row(const char *name, const QStringList &setup, const QString &command, con
     QTest::newRow(name) << setup << command << expected;
 }
 
-const QByteArray kBreak20 = "\r\n\x1b[7m BREAK 20 \x1b[0m\r\n20\tPRINT A";
-
 } // namespace
 
 class TestMachine : public QObject
@@ -38,6 +36,7 @@ class TestMachine : public QObject
     Q_OBJECT
 
 private slots:
+    // Each setup line is taken with a bare prompt; then one command's whole reply.
     void replies_data()
     {
         QTest::addColumn<QStringList>("setup");
@@ -53,6 +52,23 @@ private slots:
             "\r\n10\tA=1\r\n20\tGOTO 10\r\n#");
         row("CLR_OUTP all", {"ON 0", "ON -1", "ON 2000", "ON 70000", "CLR_OUTP 15"},
             "PR IN(0) IN(-1) IN(2000) IN(70000~Wrd)", "\r\n 0 0 0 0\r\n#");
+        row("second statement fails", {}, "A=1 : FOO", errorReply(Machine::Err::Syntax));
+        row("bit out of range", {}, "ON 900", errorReply(Machine::Err::Range));
+        row("continue without break", {}, "N", errorReply(Machine::Err::NotAtBreak));
+        row("clock: 30 February", {}, "SET_RTC &H20260230", errorReply(Machine::Err::BadClock));
+        QStringList items;
+        for (int i = 0; i < 20; ++i)
+            items << QString::number(1000000000LL + i);
+        const QByteArray flat = (" " + items.join(' ')).toLatin1();
+        row("PR wraps long lines", {}, "PR " + items.join(' '),
+            "\r\n" + flat.left(78) + "\r\n " + flat.mid(78, 77) + "\r\n " + flat.mid(155) + "\r\n#");
+        // HPT: X and Y have their general outputs (bit 0 of their byte), all axes
+        // are in position (bit 6); U sits at 0 so its origin bit (bit 25) is on.
+        const qint64 hpt = (1 | 64) | (65 << 8) | (64 << 16) | (qint64(2 | 64) << 24);
+        row("axis query has eleven fields",
+            {"SETP 0 12 -5 0 7", "SETP -1 1 2 3 4", "H_ON 0", "H_ON 1", "ON 0"},
+            "PR LMT(0) HPT(0) P(0) RR(X_A) X(-1) Y(-1) U(-1) Z(-1)",
+            "\r\n 0 " + QByteArray::number(hpt) + " 12 -5 0 7 0 1 2 3 4\r\n#");
     }
 
     void replies()
@@ -64,46 +80,6 @@ private slots:
         for (const QString &l : setup)
             QCOMPARE(m.handleLine(l).right(3), QByteArray("\r\n#"));
         QCOMPARE(m.handleLine(command), expected);
-    }
-
-    void errorReplies_data()
-    {
-        QTest::addColumn<QString>("command");
-        QTest::addColumn<int>("error");
-        QTest::newRow("second statement fails") << "A=1 : FOO" << int(Machine::Err::Syntax);
-        QTest::newRow("bit out of range") << "ON 900" << int(Machine::Err::Range);
-        QTest::newRow("continue without break") << "N" << int(Machine::Err::NotAtBreak);
-        QTest::newRow("clock: 30 February") << "SET_RTC &H20260230" << int(Machine::Err::BadClock);
-    }
-
-    void errorReplies()
-    {
-        QFETCH(QString, command);
-        QFETCH(int, error);
-        Machine m;
-        QCOMPARE(m.handleLine(command), errorReply(Machine::Err(error)));
-    }
-
-    void prWrapsLongLines()
-    {
-        Machine m;
-        QStringList items;
-        for (int i = 0; i < 20; ++i)
-            items << QString::number(1000000000LL + i);
-        const QByteArray flat = (" " + items.join(' ')).toLatin1();
-        QCOMPARE(m.handleLine("PR " + items.join(' ')),
-                 "\r\n" + flat.left(78) + "\r\n " + flat.mid(78, 77) + "\r\n " + flat.mid(155) + "\r\n#");
-    }
-
-    void axisQueryHasElevenFields()
-    {
-        Machine m;
-        run(m, {"SETP 0 12 -5 0 7", "SETP -1 1 2 3 4", "H_ON 0", "H_ON 1", "ON 0"});
-        // HPT: X and Y have their general outputs (bit 0 of their byte), all axes
-        // are in position (bit 6); U sits at 0 so its origin bit (bit 25) is on.
-        const qint64 hpt = (1 | 64) | (65 << 8) | (64 << 16) | (qint64(2 | 64) << 24);
-        QCOMPARE(m.handleLine("PR LMT(0) HPT(0) P(0) RR(X_A) X(-1) Y(-1) U(-1) Z(-1)"),
-                 "\r\n 0 " + QByteArray::number(hpt) + " 12 -5 0 7 0 1 2 3 4\r\n#");
     }
 
     void mmcLoadReportsBadLines()
@@ -121,7 +97,7 @@ private slots:
         QCOMPARE(m.handleLine("LIST 0 0"), QByteArray("\r\n10\tA=1\r\n20\tB=2\r\n#"));
     }
 
-    void feedFramesLines()
+    void feedFramesAndDecodesLines()
     {
         Machine m;
         QCOMPARE(m.feed("PR 1\r\nPR 2\rPR 3\n"), QByteArray("\r\n 1\r\n#\r\n 2\r\n#\r\n 3\r\n#"));
@@ -130,11 +106,6 @@ private slots:
         QCOMPARE(m.feed("\nPR"), QByteArray());
         QCOMPARE(m.feed(" 5\r"), QByteArray("\r\n 5\r\n#"));
         QCOMPARE(m.feed("\r"), QByteArray("\r\n#"));
-    }
-
-    void feedRejectsUndecodableLines()
-    {
-        Machine m;
         QCOMPARE(m.feed("\xFF\xFE\r"), errorReply(Machine::Err::BadChar));
         QCOMPARE(m.feed("PR 1\r"), QByteArray("\r\n 1\r\n#"));
         // 0x5C is the backslash in cp932, not a yen sign.
@@ -164,7 +135,7 @@ private slots:
         m.advance(Machine::kStepMs);
         QCOMPARE(m.takeOutput(), QByteArray());
         m.advance(Machine::kStepMs);
-        QCOMPARE(m.takeOutput(), kBreak20 + "\r\n#?");
+        QCOMPARE(m.takeOutput(), QByteArray("\r\n\x1b[7m BREAK 20 \x1b[0m\r\n20\tPRINT A\r\n#?"));
         // The task panel reads the line and state from the second reply line.
         QCOMPARE(m.handleLine("PR MBK(7836~Lng) TASK(0|256)"), QByteArray("\r\n 20 3\r\n#?"));
         // Continuing from the breakpoint runs its line instead of stopping again.
