@@ -20,7 +20,7 @@ class TestLink : public QObject
     Q_OBJECT
 
 private slots:
-    void sendPathBytes()
+    void sendPathAndConsoleWords()
     {
         MonitorFixture f;
         QVERIFY(f.connectToSim());
@@ -29,30 +29,22 @@ private slots:
         f.link().sendString(QStringLiteral("PR \"¥\""));
         QVERIFY(f.waitFor([&] { return f.sim->received().endsWith("PR \"\\\"\r"); }));
         QVERIFY(f.sim->received().startsWith("\r"));
-
         // A character Shift-JIS cannot carry: a bare CR, then the alert.
         f.clearCommands();
         f.link().sendString(QStringLiteral("PR \"😀\""));
-        QVERIFY(f.waitFor([&] { return f.sim->received() == "\r"; }));
-        QVERIFY(f.waitFor([&] { return !f.dialogs.alertTexts().isEmpty(); }));
+        QVERIFY(f.waitFor([&] { return f.sim->received() == "\r" && !f.dialogs.alertTexts().isEmpty(); }));
         QCOMPARE(f.dialogs.alertTexts(), QStringList{QStringLiteral("Encode Error\n\nPR \"😀\"\r")});
         // The failed encoding leaves nothing behind: the next line goes out whole.
         f.link().sendString(QStringLiteral("PR 1"));
         QVERIFY(f.waitFor([&] { return f.sim->received() == "\rPR 1\r"; }));
-    }
 
-    void consoleWordsAndProgramLines()
-    {
-        MonitorFixture f;
-        QVERIFY(f.connectToSim());
         f.clearCommands();
+        f.dialogs.clear();
         f.window->consolePage().echoAndSend(QStringLiteral("10 A=1"));
         QCOMPARE(f.dialogs.alertTexts(), QStringList{"Not Command"});
-
         QCOMPARE(sendProgram(f, QStringLiteral(" 10 A=1 ")), 0);
         QVERIFY(f.waitFor([&] { return f.sim->received() == "10\r10 A=1\r"; }));
         QVERIFY(f.consoleText().contains("\r\n10 A=1"));
-
         QCOMPARE(sendProgram(f, QStringLiteral("PRINT 1")), -1);
         QCOMPARE(f.dialogs.alertTexts().last(), QString("Not Program"));
     }
@@ -67,11 +59,10 @@ private slots:
         // The star counter appears from the third second on, counting whole
         // seconds, while the window keeps handling events.
         QStringList stars;
+        auto *indicator = control<QLabel>(f.window.get(), "labelindicator");
         const auto look = [&] {
-            const QString s = control<QLabel>(f.window.get(), "labelindicator")->text();
-            if (control<QLabel>(f.window.get(), "labelindicator")->isVisible() &&
-                (stars.isEmpty() || stars.last() != s))
-                stars << s;
+            if (indicator->isVisible() && (stars.isEmpty() || stars.last() != indicator->text()))
+                stars << indicator->text();
         };
         QTimer watch;
         QObject::connect(&watch, &QTimer::timeout, look);
@@ -80,8 +71,7 @@ private slots:
         QElapsedTimer t;
         t.start();
         QVERIFY(!f.exchange(QStringLiteral("PR A")));
-        const qint64 took = t.elapsed();
-        QVERIFY2(took >= 3000 && took < 6000, qPrintable(QString::number(took)));
+        QVERIFY2(t.elapsed() >= 3000 && t.elapsed() < 6000, qPrintable(QString::number(t.elapsed())));
         QCOMPARE(stars.join(","), QStringLiteral("★2,★3"));
         QCOMPARE(f.link().state(), wire::State::Disconnected);
         // The alert opens once the exchange has ended, not inside it.
@@ -152,48 +142,43 @@ private slots:
         }
     }
 
+    // Disconnect then Connect, clicked while a program line waits for its
+    // prompt: the wait fails, the line never goes into the new connection's
+    // login, and the connect follows the wait.
     void connectClickedDuringAWaitRunsAfterIt()
     {
-        // Disconnect then Connect, clicked while a program line waits for its
-        // prompt: the wait fails, the line never goes into the new
-        // connection's login, and the connect follows the wait.
         MonitorFixture f;
         QVERIFY(f.connectToSim());
         auto stall = MonitorFixture::makeOptions();
         stall.stallAfter = 0;
         f.sim->setOptions(stall);
         QTimer::singleShot(2200, [&] {
-            control<QPushButton>(f.window.get(), "buttonConnect")->click();
+            connectButton(f)->click();
             f.sim->setOptions(MonitorFixture::makeOptions());
-            control<QPushButton>(f.window.get(), "buttonConnect")->click();
+            connectButton(f)->click();
         });
         QCOMPARE(sendProgram(f, QStringLiteral("10 A=1")), -2);
         QVERIFY(f.waitFor([&] { return f.sim->connectionCount() == 2 && f.consoleText().endsWith('#'); }));
         QVERIFY(!f.sim->received().contains("A=1"));
-        QCOMPARE(control<QPushButton>(f.window.get(), "buttonConnect")->text(), QString("Disconnect"));
+        QCOMPARE(connectButton(f)->text(), QString("Disconnect"));
     }
 
-    void refusedAndEmptyAddressesTimeOut_data()
-    {
-        QTest::addColumn<QString>("address");
-        QTest::newRow("empty") << "";
-        QTest::newRow("refused") << "127.0.0.1:1";
-    }
     void refusedAndEmptyAddressesTimeOut()
     {
-        QFETCH(QString, address);
-        MonitorFixture f(MonitorFixture::makeOptions(), false);
-        wire::Link::Timing timing = f.link().timing();
-        timing.connect = std::chrono::milliseconds(300);
-        timing.closingPause = std::chrono::milliseconds(0);
-        f.link().setTiming(timing);
-        f.addressField()->setText(address);
-        control<QPushButton>(f.window.get(), "buttonConnect")->click();
-        QVERIFY(f.waitFor([&] { return !f.consoleText().isEmpty(); }));
-        QCOMPARE(f.consoleText(), QString("*** Connection Timeout. ***\r"));
-        QCOMPARE(control<QPushButton>(f.window.get(), "buttonConnect")->text(), QString("Connect"));
-        QVERIFY(!control<QPushButton>(f.window.get(), "buttonSend")->isEnabled());
-        QVERIFY(f.dialogs.entries.isEmpty());
+        for (const QString address : {"", "127.0.0.1:1"}) {
+            MonitorFixture f(MonitorFixture::makeOptions(), false);
+            wire::Link::Timing timing = f.link().timing();
+            timing.connect = std::chrono::milliseconds(300);
+            timing.closingPause = std::chrono::milliseconds(0);
+            f.link().setTiming(timing);
+            f.addressField()->setText(address);
+            connectButton(f)->click();
+            QVERIFY(f.waitFor([&] { return !f.consoleText().isEmpty(); }));
+            QCOMPARE(f.consoleText(), QString("*** Connection Timeout. ***\r"));
+            QCOMPARE(connectButton(f)->text(), QString("Connect"));
+            QVERIFY(!control<QPushButton>(f.window.get(), "buttonSend")->isEnabled());
+            QVERIFY(f.dialogs.entries.isEmpty());
+        }
     }
 
     void loginOnTheWireThenDisconnect()
@@ -202,7 +187,6 @@ private slots:
         QVERIFY(f.connectToSim());
         QVERIFY(f.sim->received().startsWith("KDW4721\rQVRNT\rCMD$ 0\r"));
         QVERIFY(f.consoleText().startsWith("*** Connected to the QUORIN. ***\r"));
-
         f.clearCommands();
         f.window->disconnectController();
         QVERIFY(f.waitFor([&] { return f.sim->received() == "CMD$ 0\r"; }));
@@ -217,10 +201,10 @@ private slots:
         QVERIFY(f.consoleText().startsWith("*** Connected to the QUORIN. ***\r"));
     }
 
+    // Replies take a moment: the prompts that answer the password and the
+    // login's "CMD$ 0" are still on their way when the link is up.
     void firstCommandAfterLoginGetsItsOwnAnswer()
     {
-        // Replies take a moment: the prompts that answer the password and the
-        // login's "CMD$ 0" are still on their way when the link is up.
         sim::Options slow = MonitorFixture::makeOptions();
         slow.delayMs = 100;
         MonitorFixture f(slow);
@@ -245,10 +229,8 @@ private slots:
         MonitorFixture f(MonitorFixture::makeOptions(), false);
         QTcpSocket *peer = connectToPeer(f, server);
         QVERIFY(peer);
-        // 10 MB without a line feed (3 MB in an instrumented build), then
-        // random bytes, then a prompt.
-        QByteArray burst(kFloodBytes, 'x');
-        peer->write(burst);
+        // A flood without a line feed, then random bytes, then a prompt.
+        peer->write(QByteArray(kFloodBytes, 'x'));
         QByteArray noise(4096, '\0');
         quint32 seed = 12345;
         for (char &c : noise) {
@@ -265,21 +247,24 @@ private slots:
         QVERIFY2(stalls.longestMs() < kLongestStall, qPrintable(QString::number(stalls.longestMs())));
     }
 
-    void loginPromptInPiecesIsAnswered()
+    // Prompts split across TCP packets, one byte at a time: the login's are
+    // answered, and an exchange's wait ends only once its prompt is whole.
+    void promptsInPieces()
     {
-        // A prompt split across TCP packets, even one byte at a time.
         QTcpServer server;
         MonitorFixture f(MonitorFixture::makeOptions(), false);
         QTcpSocket *peer = connectToPeer(f, server);
         QVERIFY(peer);
         QByteArray heard;
         QObject::connect(peer, &QTcpSocket::readyRead, [&] { heard += peer->readAll(); });
-        const auto sendInPieces = [&](const QByteArray &text) {
+        const auto sendInPieces = [&](const QByteArray &text, const std::function<void()> &before = {}) {
             for (const char c : text) {
+                if (before)
+                    before();
                 peer->write(&c, 1);
                 peer->flush();
                 QVERIFY(f.waitFor([&] { return peer->bytesToWrite() == 0; }));
-                QTest::qWait(1);
+                QTest::qWait(2);
             }
         };
         sendInPieces("\r\nLogin    :");
@@ -287,20 +272,11 @@ private slots:
         sendInPieces("\r\nPassword :");
         QVERIFY(f.waitFor([&] { return heard == "KDW4721\rQVRNT\rCMD$ 0\r"; }));
         QCOMPARE(f.link().state(), wire::State::Ready);
-        QObject::disconnect(peer, nullptr, nullptr, nullptr); // `heard` goes before the goodbye comes
-    }
-
-    void promptInPiecesEndsTheWaitOnlyWhenWhole()
-    {
-        QTcpServer server;
-        MonitorFixture f(MonitorFixture::makeOptions(), false);
-        QTcpSocket *peer = connectToPeer(f, server);
-        QVERIFY(peer);
         // What a running program printed before the command went out does
         // not end the wait.
         peer->write("A=1\r\n#");
         QVERIFY(f.waitFor([&] { return f.consoleText().endsWith("A=1\r\n#"); }));
-
+        heard.clear();
         std::optional<QString> reply;
         bool done = false;
         wire::Link &link = f.link();
@@ -308,19 +284,19 @@ private slots:
             reply = co_await link.exchange(QStringLiteral("PR 25"));
             done = true;
         });
-        QVERIFY(f.waitFor([&] { return peer->bytesAvailable() > 0; }));
-        const QByteArray answer = "\r\n 25\r\n#";
-        for (const char c : answer) {
-            QVERIFY(!done);
-            peer->write(&c, 1);
-            peer->flush();
-            QTest::qWait(2);
-        }
+        QVERIFY(f.waitFor([&] { return heard.endsWith("PR 25\r"); }));
+        sendInPieces("\r\n 25\r\n#", [&] { QVERIFY(!done); });
         QVERIFY(f.waitFor([&] { return done; }));
         QCOMPARE(reply, std::optional<QString>(QStringLiteral("\r\n 25\r\n#")));
+        QObject::disconnect(peer, nullptr, nullptr, nullptr); // `heard` goes before the goodbye comes
     }
 
 private:
+    static QPushButton *connectButton(MonitorFixture &f)
+    {
+        return control<QPushButton>(f.window.get(), "buttonConnect");
+    }
+
     // Connects the monitor to a bare server of the test's own, as the
     // Connect button does; the server's end of the connection, or null.
     static QTcpSocket *connectToPeer(MonitorFixture &f, QTcpServer &server)
@@ -330,7 +306,7 @@ private:
         f.addressField()->setText(QStringLiteral("127.0.0.1:%1").arg(server.serverPort()));
         QTcpSocket *peer = nullptr;
         QObject::connect(&server, &QTcpServer::newConnection, [&] { peer = server.nextPendingConnection(); });
-        control<QPushButton>(f.window.get(), "buttonConnect")->click();
+        connectButton(f)->click();
         f.waitFor([&] { return peer != nullptr && wire::isUp(f.link().state()); });
         QObject::disconnect(&server, &QTcpServer::newConnection, nullptr, nullptr);
         return wire::isUp(f.link().state()) ? peer : nullptr;
@@ -343,16 +319,13 @@ private:
         f.run([page, line, &result]() -> QCoro::Task<> { result = co_await page->sendProgram(line); });
         return result;
     }
-    // Under a sanitizer everything runs several times slower: a freeze
-    // check only.
+    // Under a sanitizer everything runs several times slower: a freeze check only.
 #if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
     static constexpr qint64 kLongestStall = 3000;
-    static constexpr int kFloodMs = 240000;
-    static constexpr int kFloodBytes = 3 * 1024 * 1024;
+    static constexpr int kFloodMs = 240000, kFloodBytes = 3 * 1024 * 1024;
 #else
-    static constexpr int kFloodMs = 30000;
-    static constexpr int kFloodBytes = 10 * 1024 * 1024;
     static constexpr qint64 kLongestStall = 100;
+    static constexpr int kFloodMs = 30000, kFloodBytes = 10 * 1024 * 1024;
 #endif
 };
 

@@ -63,20 +63,17 @@ private slots:
         QVERIFY(late.sent.isEmpty());
     }
 
-    void blankThen0x80ReadsAsPrompt()
+    // A blank then 0x80 reads as a prompt.
+    void promptForms()
     {
         Harness h;
         auto r = h.feed(QByteArray("ab \x80zz", 6), true);
         QCOMPARE(r.text, QString("\n#"));
         r = h.feed(QByteArray("\x01\x02 \x80", 4));
         QCOMPARE(r.display, QString("\n#"));
-    }
-
-    void breakpointPrompt()
-    {
-        Harness h;
-        QVERIFY(!h.feed("\r\n20 A=1\r\n#").breakpoint);
-        QVERIFY(h.feed("\x1b[7m BREAK 20 \x1b[0m\r\n20 A=1\r\n#?").breakpoint);
+        // "#?" is the breakpoint prompt, "#" not.
+        QVERIFY(!Harness().feed("\r\n20 A=1\r\n#").breakpoint);
+        QVERIFY(Harness().feed("\x1b[7m BREAK 20 \x1b[0m\r\n20 A=1\r\n#?").breakpoint);
     }
 
     void doubleByteCharacterSplitBetweenChunksSurvives()
@@ -92,16 +89,14 @@ private slots:
         }
     }
 
-    void invalidBytesDoNotDropTheChunk()
+    // Invalid bytes do not drop the chunk.
+    void codecEdges()
     {
         Harness h;
         h.feed(QByteArray("\r\n12\xFD\xFF\r\n#", 9), true);
         QVERIFY(h.text.startsWith("\r\n12"));
         QVERIFY(h.text.endsWith("\r\n#"));
-    }
-
-    void backslashAndTildeAreAscii()
-    {
+        // Backslash and tilde are ASCII, no yen sign or overline.
         bool ok = false;
         QCOMPARE(wire::sjisEncode("\\~", &ok), QByteArray("\x5C\x7E"));
         QVERIFY(ok);
