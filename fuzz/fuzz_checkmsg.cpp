@@ -15,13 +15,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const bool ok = argumentsAreNumbers(msg);
     if (!msg.contains(QLatin1Char(' ')))
         fuzz::check(ok, "a command word alone was refused", msg);
-    fuzz::check(!argumentsAreNumbers(msg + QLatin1Char(' ')), "trailing blank accepted", msg);
-    fuzz::check(!argumentsAreNumbers(msg + QStringLiteral(" &H")), "bare &H accepted", msg);
-    fuzz::check(!argumentsAreNumbers(msg + QStringLiteral(" 12X")), "12X accepted", msg);
-    fuzz::check(argumentsAreNumbers(msg + QStringLiteral(" -12")) == ok, "a decimal changed the verdict",
-                msg);
-    fuzz::check(argumentsAreNumbers(msg + QStringLiteral(" &HfF")) == ok, "a hex word changed the verdict",
-                msg);
+    for (const char *bad : {" ", " &H", " 12X"})
+        fuzz::check(!argumentsAreNumbers(msg + QLatin1String(bad)), "a bad last word accepted", msg + bad);
+    for (const char *number : {" -12", " &HfF"})
+        fuzz::check(argumentsAreNumbers(msg + QLatin1String(number)) == ok, "a number changed the verdict",
+                    msg + number);
     // Dropping the last word of a passing line keeps it passing.
     const qsizetype blank = msg.lastIndexOf(QLatin1Char(' '));
     if (ok && blank >= 0)
