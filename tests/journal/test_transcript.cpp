@@ -20,338 +20,18 @@
 
 using namespace journal;
 
-class TestTranscript : public QObject
-{
-    Q_OBJECT
-
-private slots:
-    void initTestCase();
-    void cleanupTestCase();
-    void escaping_data();
-    void escaping();
-    void linesReadBack();
-    void everyChunkBoundary_data();
-    void everyChunkBoundary();
-    void fileNameIsSafe();
-    void overflowIsCounted();
-    void transcriptsArePrivate();
-    void continuesPastTheFileCap();
-    void secondMonitorInTheSameFolder();
-    void cleanUpAtANewSession();
-    void rotationByAgeThenSize();
-    void commandsInWords_data();
-    void commandsInWords();
-    void errorsAndLoads();
-    void operatorEntriesFilteredAndReadBack();
-    void readBackLinesNameTheirController_data();
-    void readBackLinesNameTheirController();
-    void reopenedDates_data();
-    void reopenedDates();
-};
-
-#ifdef Q_OS_UNIX
-namespace {
-mode_t s_mask = 0;
-}
-#endif
-
-// Files and folders as an ordinary login makes them, open to others' reading.
-void TestTranscript::initTestCase()
-{
-#ifdef Q_OS_UNIX
-    s_mask = ::umask(022);
-#endif
-}
-
-void TestTranscript::cleanupTestCase()
-{
-#ifdef Q_OS_UNIX
-    ::umask(s_mask);
-#endif
-}
-
-void TestTranscript::commandsInWords_data()
-{
-    QTest::addColumn<QString>("line");
-    QTest::addColumn<QString>("words");
-    QTest::newRow("output on") << "ON 19"
-                               << "Output 19 ON";
-    QTest::newRow("relay off") << "OFF -3"
-                               << "Relay -3 OFF";
-    QTest::newRow("mbk bit") << "ON 70003"
-                             << "MBK bit 70003 ON";
-    QTest::newRow("cu output") << "OFF 2005"
-                               << "CU output 2005 OFF";
-    QTest::newRow("clear outputs") << "CLR_OUTP 1"
-                                   << "All outputs cleared";
-    QTest::newRow("jog plus") << "RMVS X_A 10000"
-                              << "Jog X+ 10000 pulses";
-    QTest::newRow("jog minus") << "RMVS U_A -250"
-                               << "Jog U- 250 pulses";
-    QTest::newRow("stop") << "STOP Z_A STP_I"
-                          << "Stop Z";
-    QTest::newRow("teach") << "SETP 5 P(0)"
-                           << "Point 5 taught (confirmed)";
-    QTest::newRow("point set") << "SETP 7 100 -20 &H1F 0"
-                               << "Point 7 set to 100 -20 &H1F 0";
-    QTest::newRow("counters set") << "SETP -1 1 2 3 4"
-                                  << "Counters set to 1 2 3 4";
-    QTest::newRow("clear counters") << "CLRPOS -1"
-                                    << "Counters cleared";
-    QTest::newRow("mbk write") << "MBK(100~Wrd)=&H7F"
-                               << "MBK(100~Wrd)=&H7F";
-    QTest::newRow("assignment") << "A=5"
-                                << "A=5";
-    QTest::newRow("clock") << "SET_RTC &H20261207 : SET_RTC &H0090503"
-                           << "Clock set to 2026-12-07 09:05:03";
-    QTest::newRow("clock, afternoon") << "SET_RTC &H20261207 : SET_RTC &H00135210"
-                                      << "Clock set to 2026-12-07 13:52:10";
-    QTest::newRow("general output") << "H_ON 2"
-                                    << "General output 2 ON";
-    QTest::newRow("two statements") << "ON 1 : OFF 2"
-                                    << "Output 1 ON; Output 2 OFF";
-}
-
-void TestTranscript::commandsInWords()
-{
-    QFETCH(QString, line);
-    QFETCH(QString, words);
-    QCOMPARE(describeCommand(line).value_or(QStringLiteral("<none>")), words);
-}
-
-void TestTranscript::errorsAndLoads()
-{
-    // Keeping the session going is nobody's action.
-    QVERIFY(!describeCommand(QStringLiteral("CMD$")));
-    QVERIFY(!describeCommand(QStringLiteral("CMD$ 0")));
-    QVERIFY(!describeCommand(QStringLiteral("  ")));
-    QVERIFY(!describeCommand(QStringLiteral("ACCEL ALL_A 5000")));
-    QCOMPARE(replyError(QStringLiteral("\r\n\tSyntax Error\r\n#")), QStringLiteral("Syntax Error"));
-    QCOMPARE(replyError(QStringLiteral("\r\n 5\r\n#")), QString());
-    QCOMPARE(loadWords(QStringLiteral("Program"), QStringLiteral("robot.f2k"), 12345, 2),
-             QStringLiteral("Program loaded from robot.f2k, 12,345 bytes, 2 lines refused"));
-    QCOMPARE(loadWords(QStringLiteral("Points"), QStringLiteral("p.pnt"), 10, 0),
-             QStringLiteral("Points loaded from p.pnt, 10 bytes"));
-}
-
-// The operator lines: the dock's filter, and reading them back from a
-// session file (their CSV is the one writer's, tested in core).
-void TestTranscript::operatorEntriesFilteredAndReadBack()
-{
-    const QDateTime t(QDate(2026, 12, 7), QTime(9, 5, 3));
-    const QList<OperatorEntry> entries = {
-        {t, QStringLiteral("Axis"), QStringLiteral("Point 7 set to 1"), QStringLiteral("press-4")},
-        {t, QStringLiteral("I/O"), QStringLiteral("Output 3 ON"), QStringLiteral("10.0.0.5")}};
-    QCOMPARE(filtered(entries, QStringLiteral("i/o")).size(), 1);
-    const QString file = sessionHeader(t, QStringLiteral("h")) +
-                         QStringLiteral("\n23:59:59.000 ! I/O | a\n") +
-                         QStringLiteral("00:00:01.000 > x\\r\n00:00:02.000 ! MBK | b\n");
-    const QList<OperatorEntry> back = operatorEntries(file, QDate());
-    QCOMPARE(back.size(), 2);
-    QCOMPARE(back.at(1).time, QDateTime(QDate(2026, 12, 8), QTime(0, 0, 2)));
-    // Without its header, a file does not say which controller it was.
-    const QList<OperatorEntry> headless =
-        operatorEntries(QStringLiteral("09:00:00.000 ! I/O | a\n"), QDate());
-    QCOMPARE(headless.size(), 1);
-    QCOMPARE(headless.first().controller, QString());
-}
-
-// The lines read back from a session file name the controller its header
-// names, in the file it began in and in every continuation.
-void TestTranscript::readBackLinesNameTheirController_data()
-{
-    QTest::addColumn<QString>("address");
-    QTest::addColumn<QString>("name"); // empty: reached by its address
-    QTest::addColumn<QString>("controller");
-    QTest::newRow("by name") << "10.0.0.5:23"
-                             << "press-4"
-                             << "press-4";
-    QTest::newRow("by address") << "10.0.0.5:23"
-                                << ""
-                                << "10.0.0.5:23";
-    QTest::newRow("by IPv6 address") << "[fe80::1]:23"
-                                     << ""
-                                     << "[fe80::1]:23";
-    QTest::newRow("by a name with commas and brackets") << "10.0.0.5"
-                                                        << "Press 4, part 2 (left), spare"
-                                                        << "Press 4, part 2 (left), spare";
-}
-
-void TestTranscript::readBackLinesNameTheirController()
-{
-    QFETCH(QString, address);
-    QFETCH(QString, name);
-    QFETCH(QString, controller);
-    QTemporaryDir dir;
-    SessionJournal journal;
-    journal.setDirectory(dir.path());
-    StorageLimits limits;
-    limits.fileBytes = 300;
-    journal.setLimits(limits);
-    journal.beginSession(QDateTime::currentDateTime(), address, name);
-    for (int i = 0; i < 12; ++i) {
-        journal.addOperatorLine(QStringLiteral("I/O"), QStringLiteral("Output %1 ON").arg(i));
-        journal.flush();
-    }
-    journal.endSession();
-
-    const QStringList files = QDir(dir.path()).entryList({QStringLiteral("*.txt")}, QDir::Files, QDir::Name);
-    QVERIFY2(files.size() >= 2, qPrintable(files.join(u' ')));
-    QStringList read;
-    for (const QString &file : files) {
-        const OperatorFile back =
-            readOperatorFile(QDir(dir.path()).filePath(file), QDate(), 100, [] { return false; });
-        QVERIFY2(back.error.isEmpty(), qPrintable(back.error));
-        for (const OperatorEntry &e : back.entries) {
-            QCOMPARE(e.controller, controller);
-            read << e.what;
-        }
-    }
-    QCOMPARE(read.size(), 12);
-    QCOMPARE(read.last(), QStringLiteral("Output 11 ON"));
-}
-
-// A session file carries its date only in its header: each entry's day
-// follows from the times before it. Only midnight moves the clock back by
-// more than half a day; a record a moment out of order, a clock set back by
-// the network or the autumn change of the clocks stays on the same day.
-void TestTranscript::reopenedDates_data()
-{
-    QTest::addColumn<QStringList>("times");
-    QTest::addColumn<QStringList>("dates");
-    QTest::newRow("past midnight") << QStringList{"23:59:59.000", "00:00:01.000", "09:00:00.000"}
-                                   << QStringList{"2026-12-07", "2026-12-08", "2026-12-08"};
-    QTest::newRow("a millisecond out of order") << QStringList{"10:00:00.005", "10:00:00.004", "10:00:01.000"}
-                                                << QStringList{"2026-12-07", "2026-12-07", "2026-12-07"};
-    QTest::newRow("clock set back by the network")
-        << QStringList{"10:00:30.000", "10:00:02.000", "11:00:00.000"}
-        << QStringList{"2026-12-07", "2026-12-07", "2026-12-07"};
-    QTest::newRow("autumn clock change") << QStringList{"02:59:59.000", "02:00:00.000", "23:59:00.000"}
-                                         << QStringList{"2026-12-07", "2026-12-07", "2026-12-07"};
-    QTest::newRow("two midnights") << QStringList{"22:00:00.000", "01:00:00.000", "23:00:00.000",
-                                                  "00:30:00.000"}
-                                   << QStringList{"2026-12-07", "2026-12-08", "2026-12-08", "2026-12-09"};
-}
-
-void TestTranscript::reopenedDates()
-{
-    QFETCH(QStringList, times);
-    QFETCH(QStringList, dates);
-    QString file = sessionHeader(QDateTime(QDate(2026, 12, 7), QTime(21, 0)), QStringLiteral("h")) + u'\n';
-    for (const QString &t : times)
-        file += t + QStringLiteral(" ! I/O | Output 1 ON\n");
-    QStringList got;
-    for (const OperatorEntry &e : operatorEntries(file, QDate()))
-        got << e.time.date().toString(Qt::ISODate);
-    QCOMPARE(got, dates);
-}
-
-void TestTranscript::escaping_data()
-{
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QString>("written");
-    QTest::newRow("reply and prompt") << QByteArray("\r\n &H7F\r\n#") << QStringLiteral("\\r\\n &H7F\\r\\n#");
-    QTest::newRow("attention byte and tab") << QByteArray("\x01\t") << QStringLiteral("\\x01\\t");
-    QTest::newRow("backslash stays readable") << QByteArray("A\\B") << QStringLiteral("A\\\\B");
-    QTest::newRow("escape sequence") << QByteArray("\x1b[7m BREAK 10 \x1b[0m")
-                                     << QStringLiteral("\\e[7m BREAK 10 \\e[0m");
-    // "\t構文エラー" in Shift-JIS: the text, not its bytes.
-    QTest::newRow("japanese") << QByteArray("\t\x8d\x5c\x95\xb6") << QStringLiteral("\\t構文");
-    QTest::newRow("invalid shift-jis") << QByteArray("ok\xff\r") << QStringLiteral("ok\\xFF\\r");
-    QTest::newRow("lead byte cut off at the end") << QByteArray("x\x8d") << QStringLiteral("x\\x8D");
-    QTest::newRow("delete") << QByteArray("\x7f") << QStringLiteral("\\x7F");
-    // Characters that have two codes: the one that reads back to the same
-    // code is written as the character, the other as its bytes.
-    QTest::newRow("two codes, the common one") << QByteArray("\x81\xe0") << QStringLiteral("\u2252");
-    QTest::newRow("two codes, the NEC one") << QByteArray("\x87\x90") << QStringLiteral("\\x87\\x90");
-    QTest::newRow("two codes, NEC-selected IBM") << QByteArray("\xed\x40") << QStringLiteral("\\xED@");
-}
-
-void TestTranscript::escaping()
-{
-    QFETCH(QByteArray, bytes);
-    QFETCH(QString, written);
-    const QString line = escapeChunk(bytes);
-    QCOMPARE(line, written);
-    QVERIFY(!line.contains(QLatin1Char('\n')) && !line.contains(QLatin1Char('\r')));
-    QCOMPARE(unescapeChunk(line), bytes);
-}
-
-void TestTranscript::linesReadBack()
-{
-    const QTime t(9, 5, 3, 127);
-    const auto sent = parseLine(wireLine(t, Direction::Sent, escapeChunk("PR IN(0)\r")));
-    QVERIFY(sent);
-    QCOMPARE(sent->kind, Entry::Kind::Sent);
-    QCOMPARE(sent->time, t);
-    QCOMPARE(unescapeChunk(sent->text), QByteArray("PR IN(0)\r"));
-    const auto got = parseLine(QStringLiteral("09:05:03.130 < \\r\\n#"));
-    QVERIFY(got && got->kind == Entry::Kind::Received);
-
-    // Operator text may hold the separator; the page may not.
-    const QString op = operatorLine(t, QStringLiteral("I/O"), QStringLiteral("PR A | B\nC"));
-    QCOMPARE(op, QStringLiteral("09:05:03.127 ! I/O | PR A | B C"));
-    const auto back = parseLine(op);
-    QVERIFY(back && back->kind == Entry::Kind::Operator);
-    QCOMPARE(back->page, QStringLiteral("I/O"));
-    QCOMPARE(back->text, QStringLiteral("PR A | B C"));
-
-    QVERIFY(!parseLine(sessionHeader(QDateTime(QDate(2026, 12, 7), QTime(9, 5, 3)), QStringLiteral("h"))));
-    QVERIFY(!parseLine(QStringLiteral("25:00:00.000 > x")));
-    QVERIFY(!parseLine(QString()));
-}
-
-// Chunks come as the socket delivers them, cut anywhere; what the file says
-// reads back to exactly the bytes received, whichever way they were cut.
-void TestTranscript::everyChunkBoundary_data()
-{
-    QTest::addColumn<QByteArray>("bytes");
-    // "\t構文エラー (Syntax Error)" and the prompt.
-    QTest::newRow("error message") << QByteArray("\r\n\t\x8d\x5c\x95\xb6\x83\x47\x83\x89\x81\x5b (Syntax "
-                                                 "Error)\r\n#");
-    // 逸 then @: cut after its first byte, its second byte and the @ are a
-    // character that has a second code.
-    QTest::newRow("second byte starts another character") << QByteArray("\x88\xed\x40");
-    QTest::newRow("half-width katakana and invalid bytes") << QByteArray("\xb1\xff\x80\xa0\xfd\x81");
-}
-
-void TestTranscript::everyChunkBoundary()
-{
-    QFETCH(QByteArray, bytes);
-    const QTime t(9, 5, 3, 127);
-    for (qsizetype cut = 0; cut <= bytes.size(); ++cut) {
-        QByteArray back;
-        for (const QByteArray &chunk : {bytes.left(cut), bytes.mid(cut)}) {
-            const auto e =
-                parseLine(QString::fromUtf8(wireLine(t, Direction::Received, escapeChunk(chunk)).toUtf8()));
-            QVERIFY(e && e->kind == Entry::Kind::Received);
-            back += unescapeChunk(e->text);
-        }
-        QVERIFY2(
-            back == bytes,
-            qPrintable(QStringLiteral("cut at %1: %2").arg(cut).arg(QString::fromLatin1(back.toHex(' ')))));
-    }
-}
-
-void TestTranscript::fileNameIsSafe()
-{
-    const QDateTime start(QDate(2026, 12, 7), QTime(9, 5, 3));
-    QCOMPARE(sessionFileName(start, QStringLiteral("127.0.0.1:2323")),
-             QStringLiteral("2026-12-07_09-05-03_127.0.0.1_2323.txt"));
-    const QString odd = sessionFileName(start, QStringLiteral("../x\\y:[::1]"));
-    QVERIFY(!odd.contains(QLatin1Char('/')) && !odd.contains(QLatin1Char('\\')) &&
-            !odd.contains(QLatin1Char(':')));
-    QCOMPARE(sessionFileName(start, QString()), QStringLiteral("2026-12-07_09-05-03_unknown.txt"));
-}
-
 namespace {
 
-QStringList fileLines(const QString &path)
+// A row of string cells on one line (a chain of literals wraps one a line).
+template <typename... T> void row(const char *name, const T &...cells)
+{
+    (QTest::newRow(name) << ... << QString(cells));
+}
+
+QString readAll(const QString &path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
 bool ownerOnly(const QString &path)
@@ -364,247 +44,458 @@ bool ownerOnly(const QString &path)
 
 } // namespace
 
-// More than the buffer holds between two writes: what is left out is said in
-// the file, where it is missing, and in bytes.
-void TestTranscript::overflowIsCounted()
+class TestTranscript : public QObject
 {
-    QTemporaryDir dir;
-    SessionJournal journal;
-    journal.setDirectory(dir.path());
-    journal.setBufferCap(1000);
-    journal.beginSession(QDateTime::currentDateTime(), QStringLiteral("127.0.0.1:23"));
-    const QString path = journal.currentFile();
-    for (int i = 0; i < 10; ++i)
-        journal.received(QByteArray(300, char('a' + i)));
-    journal.flush();
-    journal.received("after");
-    journal.endSession();
+    Q_OBJECT
 
-    const QStringList lines = fileLines(path);
-    qsizetype recorded = 0;
-    QStringList notes;
-    int after = -1;
-    int lastBefore = -1;
-    int note = -1;
-    static const QRegularExpression said(
-        QStringLiteral("^\\d\\d:\\d\\d:\\d\\d\\.\\d{3} # ([\\d,]+) bytes not recorded$"));
-    for (int i = 0; i < lines.size(); ++i) {
-        if (const auto e = parseLine(lines[i]); e && e->kind == Entry::Kind::Received) {
-            const QByteArray bytes = unescapeChunk(e->text);
-            if (bytes == "after") {
-                after = i;
-            } else {
-                recorded += bytes.size();
-                lastBefore = i;
-            }
-        } else if (const auto m = said.match(lines[i]); m.hasMatch()) {
-            notes << m.captured(1).remove(u',');
-            note = i;
-        }
-    }
-    QVERIFY2(recorded > 0 && recorded < 3000, qPrintable(lines.join(u'\n')));
-    QCOMPARE(notes, QStringList{QString::number(3000 - recorded)});
-    QVERIFY(lastBefore < note && note < after);
-}
-
-// The whole wire conversation is in these files: nobody but their owner reads
-// them, whatever the file-creation mask lets through (see initTestCase).
-void TestTranscript::transcriptsArePrivate()
-{
-    QTemporaryDir dir;
-    SessionJournal journal;
-    const QString folder = dir.filePath(QStringLiteral("sessions"));
-    journal.setDirectory(folder);
-    journal.beginSession(QDateTime::currentDateTime(), QStringLiteral("127.0.0.1:23"));
-    journal.received("\r\nLogin    :");
-    const QString path = journal.currentFile();
-    journal.endSession();
-    QVERIFY(QFileInfo(folder).isDir());
-    QVERIFY(ownerOnly(folder));
-    QVERIFY(QFileInfo(path).isFile());
-    QVERIFY(ownerOnly(path));
-}
-
-// A session that goes on and on: the file continues in another at the size
-// cap, each of them readable on its own; the oldest go while it runs, never
-// the one being written; what is left reads back to the tail of the wire.
-void TestTranscript::continuesPastTheFileCap()
-{
-    QTemporaryDir dir;
-    SessionJournal journal;
-    journal.setDirectory(dir.path());
-    StorageLimits limits;
-    limits.fileBytes = 2000;
-    limits.totalBytes = 9000;
-    journal.setLimits(limits);
-    const QDateTime start = QDateTime::currentDateTime();
-    journal.beginSession(start, QStringLiteral("127.0.0.1:23"));
-    const QString first = journal.currentFile();
-    QByteArray sent;
-    for (int i = 0; i < 100; ++i) {
-        const QByteArray chunk = QByteArray::number(i).rightJustified(3, '0') + QByteArray(190, 'x') + "\r\n";
-        journal.received(chunk);
-        sent += chunk;
-        journal.addOperatorLine(QStringLiteral("I/O"), QStringLiteral("Output %1 ON").arg(i));
-        if (i % 7 == 6) {
-            journal.flush();
-            QVERIFY(QFile::exists(journal.currentFile()));
-        }
-    }
-    journal.flush();
-    const QString last = journal.currentFile();
-    journal.endSession();
-
-    const QStringList files = QDir(dir.path()).entryList({QStringLiteral("*.txt")}, QDir::Files, QDir::Name);
-    QVERIFY2(files.size() >= 3, qPrintable(files.join(u' ')));
-    QVERIFY(!files.contains(QFileInfo(first).fileName()));
-    QCOMPARE(files.last(), QFileInfo(last).fileName());
-    QByteArray back;
-    qint64 total = 0;
-    for (const QString &name : files) {
-        const QString path = QDir(dir.path()).filePath(name);
-        QVERIFY(name.startsWith(QFileInfo(first).completeBaseName()));
-        QVERIFY2(QFileInfo(path).size() <= limits.fileBytes, qPrintable(name));
-        QVERIFY(ownerOnly(path));
-        total += QFileInfo(path).size();
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QString text = QString::fromUtf8(file.readAll());
-        for (const QString &line : text.split(u'\n')) {
-            if (const auto e = parseLine(line); e && e->kind == Entry::Kind::Received)
-                back += unescapeChunk(e->text);
-        }
-        // A file's own header gives its entries their date.
-        const QList<OperatorEntry> entries = operatorEntries(text, QDate());
-        QVERIFY(!entries.isEmpty());
-        for (const OperatorEntry &e : entries)
-            QVERIFY2(e.time.isValid(), qPrintable(name));
-    }
-    QVERIFY(total <= limits.totalBytes + limits.fileBytes);
-    QVERIFY(!back.isEmpty() && back.size() < sent.size());
-    QVERIFY(sent.endsWith(back));
-}
-
-// Two monitors record into the same folder: neither takes or removes the
-// file the other is writing, even to the same controller in the same second,
-// and a file whose monitor has gone is fair game.
-void TestTranscript::secondMonitorInTheSameFolder()
-{
-    QTemporaryDir dir;
-    const QDateTime start = QDateTime::currentDateTime();
-    SessionJournal first;
-    first.setDirectory(dir.path());
-    first.beginSession(start, QStringLiteral("127.0.0.1:23"));
-    first.received("\r\n#");
-    first.flush();
-    SessionJournal second;
-    second.setDirectory(dir.path());
-    StorageLimits tiny;
-    tiny.totalBytes = 1;
-    second.setLimits(tiny);
-    second.beginSession(start, QStringLiteral("127.0.0.1:23"));
-    second.received("\r\nLogin    :");
-    second.flush();
-    QVERIFY(!first.currentFile().isEmpty() && !second.currentFile().isEmpty());
-    QVERIFY(first.currentFile() != second.currentFile());
-    second.rotate(QDateTime::currentDateTime());
-    QVERIFY(QFile::exists(first.currentFile()));
-    QVERIFY(QFile::exists(second.currentFile()));
-
-    const QString firstFile = first.currentFile();
-    first.received("more");
-    first.endSession();
-    QStringList got;
-    for (const QString &line : fileLines(firstFile)) {
-        if (const auto e = parseLine(line))
-            got << e->text;
-    }
-    QCOMPARE(got, (QStringList{"\\r\\n#", "more"}));
-    second.rotate(QDateTime::currentDateTime());
-    QVERIFY(!QFile::exists(firstFile));
-    QVERIFY(QFile::exists(second.currentFile()));
-    second.endSession();
-}
-
-// The clean-up at a new session: the age and size rules on transcripts
-// only; a symbolic link is neither followed nor counted; a file whose
-// monitor died with it locked goes like any other.
-void TestTranscript::cleanUpAtANewSession()
-{
-    QTemporaryDir dir;
-    QTemporaryDir elsewhere;
-    const QDateTime now = QDateTime::currentDateTime();
-    const auto make = [&](const QString &name, int daysAgo, qint64 size) {
-        QFile file(dir.filePath(name));
-        if (!file.open(QIODevice::WriteOnly) || !file.resize(size))
-            return false;
-        return file.setFileTime(now.addDays(-daysAgo), QFileDevice::FileModificationTime);
-    };
-    QVERIFY(make(QStringLiteral("2026-10-01_10-00-00_127.0.0.1_23.txt"), 40, 10));
-    QVERIFY(make(QStringLiteral("2026-10-02_10-00-00_127.0.0.1_23.txt"), 39, 10));
-    QVERIFY(make(QStringLiteral("notes.txt"), 90, 10));
-    QVERIFY(make(QStringLiteral("2026-12-01_10-00-00_127.0.0.1_23.txt"), 3, 600));
-    QVERIFY(make(QStringLiteral("2026-12-02_10-00-00_127.0.0.1_23.txt"), 2, 300));
-    // A link named like a transcript, to a large file elsewhere.
-    const QString target = elsewhere.filePath(QStringLiteral("keep.txt"));
+private slots:
+    void commandsInWords_data()
     {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("words");
+        row("output on", "ON 19", "Output 19 ON");
+        row("relay off", "OFF -3", "Relay -3 OFF");
+        row("mbk bit", "ON 70003", "MBK bit 70003 ON");
+        row("cu output", "OFF 2005", "CU output 2005 OFF");
+        row("clear outputs", "CLR_OUTP 1", "All outputs cleared");
+        row("jog plus", "RMVS X_A 10000", "Jog X+ 10000 pulses");
+        row("jog minus", "RMVS U_A -250", "Jog U- 250 pulses");
+        row("stop", "STOP Z_A STP_I", "Stop Z");
+        row("teach", "SETP 5 P(0)", "Point 5 taught (confirmed)");
+        row("point set", "SETP 7 100 -20 &H1F 0", "Point 7 set to 100 -20 &H1F 0");
+        row("counters set", "SETP -1 1 2 3 4", "Counters set to 1 2 3 4");
+        row("clear counters", "CLRPOS -1", "Counters cleared");
+        row("mbk write", "MBK(100~Wrd)=&H7F", "MBK(100~Wrd)=&H7F");
+        row("assignment", "A=5", "A=5");
+        row("clock", "SET_RTC &H20261207 : SET_RTC &H0090503", "Clock set to 2026-12-07 09:05:03");
+        row("clock, afternoon", "SET_RTC &H20261207 : SET_RTC &H00135210",
+            "Clock set to 2026-12-07 13:52:10");
+        row("general output", "H_ON 2", "General output 2 ON");
+        row("two statements", "ON 1 : OFF 2", "Output 1 ON; Output 2 OFF");
+        // Keeping the session going is nobody's action.
+        row("keep-alive", "CMD$", "<none>");
+        row("keep-alive with argument", "CMD$ 0", "<none>");
+        row("blank", "  ", "<none>");
+        row("setting", "ACCEL ALL_A 5000", "<none>");
+    }
+
+    void commandsInWords()
+    {
+        QFETCH(QString, line);
+        QFETCH(QString, words);
+        QCOMPARE(describeCommand(line).value_or(QStringLiteral("<none>")), words);
+    }
+
+    void errorsAndLoads()
+    {
+        QCOMPARE(replyError(QStringLiteral("\r\n\tSyntax Error\r\n#")), QStringLiteral("Syntax Error"));
+        QCOMPARE(replyError(QStringLiteral("\r\n 5\r\n#")), QString());
+        QCOMPARE(loadWords(QStringLiteral("Program"), QStringLiteral("robot.f2k"), 12345, 2),
+                 QStringLiteral("Program loaded from robot.f2k, 12,345 bytes, 2 lines refused"));
+        QCOMPARE(loadWords(QStringLiteral("Points"), QStringLiteral("p.pnt"), 10, 0),
+                 QStringLiteral("Points loaded from p.pnt, 10 bytes"));
+    }
+
+    // The operator lines: the dock's filter, and reading them back from a
+    // session file (their CSV is the one writer's, tested in core).
+    void operatorEntriesFilteredAndReadBack()
+    {
+        const QDateTime t(QDate(2026, 12, 7), QTime(9, 5, 3));
+        const QList<OperatorEntry> entries = {
+            {t, QStringLiteral("Axis"), QStringLiteral("Point 7 set to 1"), QStringLiteral("press-4")},
+            {t, QStringLiteral("I/O"), QStringLiteral("Output 3 ON"), QStringLiteral("10.0.0.5")}};
+        // By page, words or controller, whatever the case.
+        const auto only = [&entries](const char *filter) {
+            const QList<OperatorEntry> hit = filtered(entries, QString::fromLatin1(filter));
+            return hit.size() == 1 ? hit.first().what : QString();
+        };
+        QCOMPARE(only("i/o"), QStringLiteral("Output 3 ON"));
+        QCOMPARE(only("PRESS-4"), QStringLiteral("Point 7 set to 1"));
+        QCOMPARE(only("10.0.0.5"), QStringLiteral("Output 3 ON"));
+        QCOMPARE(filtered(entries, QString()).size(), 2);
+        // Without its header, a file does not say which controller it was.
+        const QList<OperatorEntry> headless =
+            operatorEntries(QStringLiteral("09:00:00.000 ! I/O | a\n00:00:01.000 > x\\r\n"), QDate());
+        QCOMPARE(headless.size(), 1);
+        QCOMPARE(headless.first().controller, QString());
+    }
+
+    // A session file carries its date only in its header: each entry's day
+    // follows from the times before it. Only midnight moves the clock back by
+    // more than half a day; a record a moment out of order, a clock set back by
+    // the network or the autumn change of the clocks stays on the same day.
+    // Other lines in between (the wire's) do not count.
+    void reopenedDates_data()
+    {
+        QTest::addColumn<QString>("times");
+        QTest::addColumn<QString>("days"); // of December 2026, one an entry
+        row("past midnight", "23:59:59.000 00:00:01.000 09:00:00.000", "7 8 8");
+        row("a millisecond out of order", "10:00:00.005 10:00:00.004 10:00:01.000", "7 7 7");
+        row("clock set back by the network", "10:00:30.000 10:00:02.000 11:00:00.000", "7 7 7");
+        row("autumn clock change", "02:59:59.000 02:00:00.000 23:59:00.000", "7 7 7");
+        row("two midnights", "22:00:00.000 01:00:00.000 23:00:00.000 00:30:00.000", "7 8 8 9");
+    }
+
+    void reopenedDates()
+    {
+        QFETCH(QString, times);
+        QFETCH(QString, days);
+        QString file =
+            sessionHeader(QDateTime(QDate(2026, 12, 7), QTime(21, 0)), QStringLiteral("h")) + u'\n';
+        for (const QString &t : times.split(u' '))
+            file += t + QStringLiteral(" ! I/O | Output 1 ON\n") + t + QStringLiteral(" > x\\r\n");
+        QStringList got;
+        for (const OperatorEntry &e : operatorEntries(file, QDate())) {
+            QCOMPARE(e.time.date().toString(QStringLiteral("yyyy-MM")), QStringLiteral("2026-12"));
+            got << QString::number(e.time.date().day());
+        }
+        QCOMPARE(got.join(u' '), days);
+    }
+
+    void escaping_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("written");
+        QTest::newRow("reply and prompt")
+            << QByteArray("\r\n &H7F\r\n#") << QStringLiteral("\\r\\n &H7F\\r\\n#");
+        QTest::newRow("attention byte and tab") << QByteArray("\x01\t") << QStringLiteral("\\x01\\t");
+        QTest::newRow("backslash stays readable") << QByteArray("A\\B") << QStringLiteral("A\\\\B");
+        QTest::newRow("escape sequence")
+            << QByteArray("\x1b[7m BREAK 10 \x1b[0m") << QStringLiteral("\\e[7m BREAK 10 \\e[0m");
+        // "\t構文エラー" in Shift-JIS: the text, not its bytes.
+        QTest::newRow("japanese") << QByteArray("\t\x8d\x5c\x95\xb6") << QStringLiteral("\\t構文");
+        QTest::newRow("invalid shift-jis") << QByteArray("ok\xff\r") << QStringLiteral("ok\\xFF\\r");
+        QTest::newRow("lead byte cut off at the end") << QByteArray("x\x8d") << QStringLiteral("x\\x8D");
+        QTest::newRow("delete") << QByteArray("\x7f") << QStringLiteral("\\x7F");
+        // Characters that have two codes: the one that reads back to the same
+        // code is written as the character, the other as its bytes.
+        QTest::newRow("two codes, the common one") << QByteArray("\x81\xe0") << QStringLiteral("\u2252");
+        QTest::newRow("two codes, the NEC one") << QByteArray("\x87\x90") << QStringLiteral("\\x87\\x90");
+        QTest::newRow("two codes, NEC-selected IBM") << QByteArray("\xed\x40") << QStringLiteral("\\xED@");
+    }
+
+    void escaping()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, written);
+        const QString line = escapeChunk(bytes);
+        QCOMPARE(line, written);
+        QVERIFY(!line.contains(QLatin1Char('\n')) && !line.contains(QLatin1Char('\r')));
+        QCOMPARE(unescapeChunk(line), bytes);
+    }
+
+    void linesReadBack()
+    {
+        const QTime t(9, 5, 3, 127);
+        const auto sent = parseLine(wireLine(t, Direction::Sent, escapeChunk("PR IN(0)\r")));
+        QVERIFY(sent && sent->kind == Entry::Kind::Sent);
+        QCOMPARE(sent->time, t);
+        QCOMPARE(unescapeChunk(sent->text), QByteArray("PR IN(0)\r"));
+        const auto got = parseLine(QStringLiteral("09:05:03.130 < \\r\\n#"));
+        QVERIFY(got && got->kind == Entry::Kind::Received);
+
+        // Operator text may hold the separator; the page may not.
+        const QString op = operatorLine(t, QStringLiteral("I/O"), QStringLiteral("PR A | B\nC"));
+        QCOMPARE(op, QStringLiteral("09:05:03.127 ! I/O | PR A | B C"));
+        const auto back = parseLine(op);
+        QVERIFY(back && back->kind == Entry::Kind::Operator);
+        QCOMPARE(back->page, QStringLiteral("I/O"));
+        QCOMPARE(back->text, QStringLiteral("PR A | B C"));
+
+        QVERIFY(
+            !parseLine(sessionHeader(QDateTime(QDate(2026, 12, 7), QTime(9, 5, 3)), QStringLiteral("h"))));
+        QVERIFY(!parseLine(QStringLiteral("25:00:00.000 > x")));
+        QVERIFY(!parseLine(QString()));
+    }
+
+    // Chunks come as the socket delivers them, cut anywhere; what the file says
+    // reads back to exactly the bytes received, whichever way they were cut.
+    void everyChunkBoundary_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        // "\t構文エラー (Syntax Error)" and the prompt.
+        QTest::newRow("error message")
+            << QByteArray("\r\n\t\x8d\x5c\x95\xb6\x83\x47\x83\x89\x81\x5b (Syntax Error)\r\n#");
+        // 逸 then @: cut after its first byte, its second byte and the @ are a
+        // character that has a second code.
+        QTest::newRow("second byte starts another character") << QByteArray("\x88\xed\x40");
+        QTest::newRow("half-width katakana and invalid bytes") << QByteArray("\xb1\xff\x80\xa0\xfd\x81");
+    }
+
+    void everyChunkBoundary()
+    {
+        QFETCH(QByteArray, bytes);
+        const QTime t(9, 5, 3, 127);
+        for (qsizetype cut = 0; cut <= bytes.size(); ++cut) {
+            QByteArray back;
+            for (const QByteArray &chunk : {bytes.left(cut), bytes.mid(cut)}) {
+                const auto e = parseLine(
+                    QString::fromUtf8(wireLine(t, Direction::Received, escapeChunk(chunk)).toUtf8()));
+                QVERIFY(e && e->kind == Entry::Kind::Received);
+                back += unescapeChunk(e->text);
+            }
+            QVERIFY2(back == bytes,
+                     qPrintable(
+                         QStringLiteral("cut at %1: %2").arg(cut).arg(QString::fromLatin1(back.toHex(' ')))));
+        }
+    }
+
+    void fileNameIsSafe()
+    {
+        const QDateTime start(QDate(2026, 12, 7), QTime(9, 5, 3));
+        QCOMPARE(sessionFileName(start, QStringLiteral("127.0.0.1:2323")),
+                 QStringLiteral("2026-12-07_09-05-03_127.0.0.1_2323.txt"));
+        const QString odd = sessionFileName(start, QStringLiteral("../x\\y:[::1]"));
+        QVERIFY(!odd.contains(QLatin1Char('/')) && !odd.contains(QLatin1Char('\\')) &&
+                !odd.contains(QLatin1Char(':')));
+        QCOMPARE(sessionFileName(start, QString()), QStringLiteral("2026-12-07_09-05-03_unknown.txt"));
+    }
+
+    // More than the buffer holds between two writes: what is left out is said
+    // in the file, where it is missing, and in bytes.
+    void overflowIsCounted()
+    {
+        QTemporaryDir dir;
+        SessionJournal journal;
+        journal.setDirectory(dir.path());
+        journal.setBufferCap(1000);
+        journal.beginSession(QDateTime::currentDateTime(), QStringLiteral("127.0.0.1:23"));
+        const QString path = journal.currentFile();
+        for (int i = 0; i < 10; ++i)
+            journal.received(QByteArray(300, char('a' + i)));
+        journal.flush();
+        journal.received("after");
+        journal.endSession();
+
+        // The file as "<" for each chunk recorded before, "#<bytes>" for the
+        // note, ">" for the chunk after.
+        static const QRegularExpression said(
+            QStringLiteral("^\\d\\d:\\d\\d:\\d\\d\\.\\d{3} # ([\\d,]+) bytes not recorded$"));
+        QString shape;
+        qsizetype recorded = 0;
+        for (const QString &line : readAll(path).split(u'\n', Qt::SkipEmptyParts)) {
+            if (const auto e = parseLine(line); e && e->kind == Entry::Kind::Received) {
+                const QByteArray bytes = unescapeChunk(e->text);
+                shape += bytes == "after" ? QStringLiteral(">") : QStringLiteral("<");
+                recorded += bytes == "after" ? 0 : bytes.size();
+            } else if (const auto m = said.match(line); m.hasMatch()) {
+                shape += u'#' + m.captured(1).remove(u',');
+            }
+        }
+        QVERIFY2(recorded > 0 && recorded < 3000, qPrintable(shape));
+        QVERIFY2(QRegularExpression(QStringLiteral("^<+#%1>$").arg(3000 - recorded)).match(shape).hasMatch(),
+                 qPrintable(shape));
+    }
+
+    // A session that goes on and on: the file continues in another at the size
+    // cap, each of them readable on its own and naming the controller its
+    // header names; the oldest go while it runs, never the one being written;
+    // what is left reads back to the tail of the wire. The whole wire
+    // conversation is in these files: nobody but their owner reads them or the
+    // folder made for them, whatever the file-creation mask lets through.
+    void continuesPastTheFileCap_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("name"); // empty: reached by its address
+        QTest::addColumn<QString>("controller");
+        row("by name", "10.0.0.5:23", "press-4", "press-4");
+        row("by address", "10.0.0.5:23", "", "10.0.0.5:23");
+        row("by IPv6 address", "[fe80::1]:23", "", "[fe80::1]:23");
+        const char *odd = "Press 4, part 2 (left), spare";
+        row("by a name with commas and brackets", "10.0.0.5", odd, odd);
+    }
+
+    void continuesPastTheFileCap()
+    {
+        QFETCH(QString, address);
+        QFETCH(QString, name);
+        QFETCH(QString, controller);
+#ifdef Q_OS_UNIX
+        // Files and folders as an ordinary login makes them, open to others' reading.
+        struct Mask
+        {
+            mode_t old = ::umask(022);
+            ~Mask() { ::umask(old); }
+        } mask;
+#endif
+        QTemporaryDir tmp;
+        const QString folder = tmp.filePath(QStringLiteral("sessions"));
+        SessionJournal journal;
+        journal.setDirectory(folder);
+        StorageLimits limits;
+        limits.fileBytes = 2000;
+        limits.totalBytes = 9000;
+        journal.setLimits(limits);
+        journal.beginSession(QDateTime::currentDateTime(), address, name);
+        const QString first = journal.currentFile();
+        QByteArray sent;
+        for (int i = 0; i < 100; ++i) {
+            const QByteArray chunk =
+                QByteArray::number(i).rightJustified(3, '0') + QByteArray(190, 'x') + "\r\n";
+            journal.received(chunk);
+            sent += chunk;
+            journal.addOperatorLine(QStringLiteral("I/O"), QStringLiteral("Output %1 ON").arg(i));
+            if (i % 7 == 6) {
+                journal.flush();
+                QVERIFY(QFile::exists(journal.currentFile()));
+            }
+        }
+        journal.flush();
+        const QString last = journal.currentFile();
+        journal.endSession();
+
+        QVERIFY(QFileInfo(folder).isDir() && ownerOnly(folder));
+        const QStringList files = QDir(folder).entryList({QStringLiteral("*.txt")}, QDir::Files, QDir::Name);
+        QVERIFY2(files.size() >= 3, qPrintable(files.join(u' ')));
+        QVERIFY(!files.contains(QFileInfo(first).fileName()));
+        QCOMPARE(files.last(), QFileInfo(last).fileName());
+        QByteArray back;
+        QStringList actions;
+        qint64 total = 0;
+        for (const QString &file : files) {
+            const QString path = QDir(folder).filePath(file);
+            QVERIFY(file.startsWith(QFileInfo(first).completeBaseName()));
+            QVERIFY2(QFileInfo(path).size() <= limits.fileBytes, qPrintable(file));
+            QVERIFY(ownerOnly(path));
+            total += QFileInfo(path).size();
+            for (const QString &line : readAll(path).split(u'\n')) {
+                if (const auto e = parseLine(line); e && e->kind == Entry::Kind::Received)
+                    back += unescapeChunk(e->text);
+            }
+            // A file's own header gives its entries their date and controller.
+            const OperatorFile read = readOperatorFile(path, QDate(), 1000, [] { return false; });
+            QVERIFY2(read.error.isEmpty() && !read.entries.isEmpty(), qPrintable(read.error));
+            for (const OperatorEntry &e : read.entries) {
+                QVERIFY2(e.time.isValid(), qPrintable(file));
+                QCOMPARE(e.controller, controller);
+                actions << e.what;
+            }
+        }
+        QVERIFY(total <= limits.totalBytes + limits.fileBytes);
+        QVERIFY(!back.isEmpty() && back.size() < sent.size());
+        QVERIFY(sent.endsWith(back));
+        // The operator lines left are the last ones, none missing.
+        const int from = 100 - actions.size();
+        for (int i = 0; i < actions.size(); ++i)
+            QCOMPARE(actions.at(i), QStringLiteral("Output %1 ON").arg(from + i));
+    }
+
+    // Two monitors record into the same folder: neither takes or removes the
+    // file the other is writing, even to the same controller in the same
+    // second, and a file whose monitor has gone is fair game.
+    void secondMonitorInTheSameFolder()
+    {
+        QTemporaryDir dir;
+        const QDateTime start = QDateTime::currentDateTime();
+        SessionJournal first;
+        first.setDirectory(dir.path());
+        first.beginSession(start, QStringLiteral("127.0.0.1:23"));
+        first.received("\r\n#");
+        first.flush();
+        SessionJournal second;
+        second.setDirectory(dir.path());
+        StorageLimits tiny;
+        tiny.totalBytes = 1;
+        second.setLimits(tiny);
+        second.beginSession(start, QStringLiteral("127.0.0.1:23"));
+        second.received("\r\nLogin    :");
+        second.flush();
+        const QString firstFile = first.currentFile();
+        QVERIFY(!firstFile.isEmpty() && !second.currentFile().isEmpty());
+        QVERIFY(firstFile != second.currentFile());
+        second.rotate(QDateTime::currentDateTime());
+        QVERIFY(QFile::exists(firstFile) && QFile::exists(second.currentFile()));
+
+        first.received("more");
+        first.endSession();
+        QStringList got;
+        for (const QString &line : readAll(firstFile).split(u'\n')) {
+            if (const auto e = parseLine(line))
+                got << e->text;
+        }
+        QCOMPARE(got, (QStringList{"\\r\\n#", "more"}));
+        second.rotate(QDateTime::currentDateTime());
+        QVERIFY(!QFile::exists(firstFile));
+        QVERIFY(QFile::exists(second.currentFile()));
+        second.endSession();
+    }
+
+    // The clean-up at a new session: the age and size rules on transcripts
+    // only; a symbolic link is neither followed nor counted; a file whose
+    // monitor died with it locked goes like any other.
+    void cleanUpAtANewSession()
+    {
+        QTemporaryDir dir;
+        QTemporaryDir elsewhere;
+        const QDateTime now = QDateTime::currentDateTime();
+        const auto make = [&](const QString &name, int daysAgo, qint64 size) {
+            QFile file(dir.filePath(name));
+            return file.open(QIODevice::WriteOnly) && file.resize(size) &&
+                   file.setFileTime(now.addDays(-daysAgo), QFileDevice::FileModificationTime);
+        };
+        QVERIFY(make(QStringLiteral("2026-10-01_10-00-00_127.0.0.1_23.txt"), 40, 10));
+        QVERIFY(make(QStringLiteral("2026-10-02_10-00-00_127.0.0.1_23.txt"), 39, 10));
+        QVERIFY(make(QStringLiteral("notes.txt"), 90, 10));
+        QVERIFY(make(QStringLiteral("2026-12-01_10-00-00_127.0.0.1_23.txt"), 3, 600));
+        QVERIFY(make(QStringLiteral("2026-12-02_10-00-00_127.0.0.1_23.txt"), 2, 300));
+        // A link named like a transcript, to a large file elsewhere.
+        const QString target = elsewhere.filePath(QStringLiteral("keep.txt"));
         QFile big(target);
         QVERIFY(big.open(QIODevice::WriteOnly) && big.resize(100000));
-    }
-    const QString link = dir.filePath(QStringLiteral("2026-12-03_10-00-00_127.0.0.1_23.txt"));
-    QVERIFY(QFile::link(target, link));
-    // The lock that a monitor that has since died left on a file.
-    QProcess gone;
-    gone.start(QStringLiteral("true"), QStringList());
-    QVERIFY(gone.waitForStarted());
-    const qint64 deadPid = gone.processId();
-    QVERIFY(gone.waitForFinished());
-    {
+        big.close();
+        QVERIFY(QFile::link(target, dir.filePath(QStringLiteral("2026-12-03_10-00-00_127.0.0.1_23.txt"))));
+        // The lock that a monitor that has since died left on a file.
+        QProcess gone;
+        gone.start(QStringLiteral("true"), QStringList());
+        QVERIFY(gone.waitForStarted());
+        const qint64 deadPid = gone.processId();
+        QVERIFY(gone.waitForFinished());
         QFile lock(dir.filePath(QStringLiteral("2026-10-02_10-00-00_127.0.0.1_23.txt.lock")));
         QVERIFY(lock.open(QIODevice::WriteOnly));
         lock.write(QByteArray::number(deadPid) + "\nquorin-monitor\n" + QSysInfo::machineHostName().toUtf8() +
                    "\n");
+        lock.close();
+
+        SessionJournal journal;
+        journal.setDirectory(dir.path());
+        StorageLimits limits;
+        limits.totalBytes = 1000;
+        journal.setLimits(limits);
+        journal.beginSession(now, QStringLiteral("127.0.0.1:23"));
+        QStringList left = QDir(dir.path()).entryList(QDir::Files | QDir::System | QDir::Hidden, QDir::Name);
+        left.removeOne(QFileInfo(journal.currentFile()).fileName());
+        left.removeOne(QFileInfo(journal.currentFile()).fileName() + QStringLiteral(".lock"));
+        journal.endSession();
+        QCOMPARE(left,
+                 (QStringList{"2026-12-01_10-00-00_127.0.0.1_23.txt", "2026-12-02_10-00-00_127.0.0.1_23.txt",
+                              "2026-12-03_10-00-00_127.0.0.1_23.txt", "notes.txt"}));
+        QCOMPARE(QFileInfo(target).size(), 100000);
     }
 
-    SessionJournal journal;
-    journal.setDirectory(dir.path());
-    StorageLimits limits;
-    limits.totalBytes = 1000;
-    journal.setLimits(limits);
-    journal.beginSession(now, QStringLiteral("127.0.0.1:23"));
-    QStringList left = QDir(dir.path()).entryList(QDir::Files | QDir::System | QDir::Hidden, QDir::Name);
-    left.removeOne(QFileInfo(journal.currentFile()).fileName());
-    left.removeOne(QFileInfo(journal.currentFile()).fileName() + QStringLiteral(".lock"));
-    journal.endSession();
-    QCOMPARE(left,
-             (QStringList{"2026-12-01_10-00-00_127.0.0.1_23.txt", "2026-12-02_10-00-00_127.0.0.1_23.txt",
-                          "2026-12-03_10-00-00_127.0.0.1_23.txt", "notes.txt"}));
-    QCOMPARE(QFileInfo(target).size(), 100000);
-}
-
-void TestTranscript::rotationByAgeThenSize()
-{
-    const QDateTime now(QDate(2026, 12, 7), QTime(9, 0));
-    const qint64 mb = 1024 * 1024;
-    const QList<StoredFile> files = {
-        {QStringLiteral("old"), 1, now.addDays(-31)},
-        {QStringLiteral("month"), 1, now.addDays(-29)},
-        {QStringLiteral("big-older"), 120 * mb, now.addDays(-3)},
-        {QStringLiteral("big-newer"), 100 * mb, now.addDays(-2)},
-        {QStringLiteral("today"), 1, now},
-    };
-    // Old first; then the oldest until the rest fits in 200 MB, the small
-    // file of last month before the big one.
-    QCOMPARE(filesToRemove(files, now), (QStringList{"old", "month", "big-older"}));
-    QCOMPARE(filesToRemove(files.mid(3), now), QStringList());
-    QCOMPARE(filesToRemove({}, now), QStringList());
-    // A file being written stays, however old, and its size counts: the
-    // oldest of the others go in its place.
-    QList<StoredFile> writing = files;
-    writing[0].inUse = true;
-    writing[2].inUse = true;
-    QCOMPARE(filesToRemove(writing, now), (QStringList{"month", "big-newer"}));
-}
+    void rotationByAgeThenSize()
+    {
+        const QDateTime now(QDate(2026, 12, 7), QTime(9, 0));
+        const qint64 mb = 1024 * 1024;
+        const QList<StoredFile> files = {
+            {QStringLiteral("old"), 1, now.addDays(-31)},
+            {QStringLiteral("month"), 1, now.addDays(-29)},
+            {QStringLiteral("big-older"), 120 * mb, now.addDays(-3)},
+            {QStringLiteral("big-newer"), 100 * mb, now.addDays(-2)},
+            {QStringLiteral("today"), 1, now},
+        };
+        // Old first; then the oldest until the rest fits in 200 MB, the small
+        // file of last month before the big one.
+        QCOMPARE(filesToRemove(files, now), (QStringList{"old", "month", "big-older"}));
+        QCOMPARE(filesToRemove(files.mid(3), now), QStringList());
+        QCOMPARE(filesToRemove({}, now), QStringList());
+        // A file being written stays, however old, and its size counts: the
+        // oldest of the others go in its place.
+        QList<StoredFile> writing = files;
+        writing[0].inUse = true;
+        writing[2].inUse = true;
+        QCOMPARE(filesToRemove(writing, now), (QStringList{"month", "big-newer"}));
+    }
+};
 
 QTEST_GUILESS_MAIN(TestTranscript)
 #include "test_transcript.moc"
