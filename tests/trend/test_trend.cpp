@@ -1,10 +1,6 @@
-// The trend dock against the in-process simulator: values plotted from every
-// kind of control, the value a page offers following what it shows, what each
-// poll tick sends for them (after the page's own exchanges, in the order
-// added, never a value the page read, axis values from the Axis page's board
-// only) and when it sends nothing (the console's ticks, a closed dock), what
-// the legend and the status line show, removing and hiding a series, the
-// longer time windows, and the CSV export (and its failure).
+// The trend dock against the in-process simulator: what it plots, what each
+// poll tick reads for it and when it reads nothing, its legend, status line,
+// series menu, time windows and exports.
 #include "axis/axispage.h"
 #include "monitor/iopage.h"
 #include "panels/mbkpage.h"
@@ -25,7 +21,6 @@
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLineSeries>
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
@@ -36,44 +31,66 @@
 
 namespace {
 
+const QStringList ioReads = {"PR IN(0)", "PR IN(24)", "PR IN(-1)"}; // the I/O page's own
+
 trend::TrendDock *dockOf(MonitorFixture &f)
 {
     return f.window->findChild<trend::TrendDock *>(QStringLiteral("dockTrend"));
 }
 
-// The "Plot" entry of the context menu of a value control.
-QAction *plotEntry(QWidget *value)
+// The "Plot" entry of the context menu of the value control `name`: whether
+// it is enabled, after a click on it when it is.
+enum class Entry { Missing, Off, Clicked };
+Entry plotFromMenu(MonitorFixture &f, const char *name)
 {
+    QWidget *value = control<QWidget>(f.window.get(), QString::fromLatin1(name));
+    if (!value)
+        return Entry::Missing;
     QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(2, 2), value->mapToGlobal(QPoint(2, 2)));
     QApplication::sendEvent(value, &event);
     auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
-    if (!menu)
-        return nullptr;
-    QAction *found = menu->findChild<QAction *>(QStringLiteral("actionTrendPlot"));
-    for (QAction *a : menu->actions()) {
-        if (a->objectName() == QLatin1String("actionTrendPlot"))
-            found = a;
-    }
-    return found;
+    QAction *found = menu ? menu->findChild<QAction *>(QStringLiteral("actionTrendPlot")) : nullptr;
+    const Entry entry = !found ? Entry::Missing : found->isEnabled() ? Entry::Clicked : Entry::Off;
+    if (entry == Entry::Clicked)
+        found->trigger();
+    if (menu)
+        menu->close();
+    return entry;
 }
 
-void closePopup()
+// Plots each "group/label" from the "+" menu; false when one is not offered.
+bool plotAll(MonitorFixture &f, const QStringList &series)
 {
-    if (QWidget *popup = QApplication::activePopupWidget())
-        popup->close();
+    for (const QString &s : series) {
+        const qsizetype slash = s.indexOf(u'/');
+        if (!plot(f, s.left(slash), s.mid(slash + 1)))
+            return false;
+    }
+    return true;
+}
+
+bool connectAndPlot(MonitorFixture &f, const QStringList &variables, const QStringList &series)
+{
+    if (!f.connectToSim())
+        return false;
+    f.window->variablesPage().setVariableNames(variables);
+    return plotAll(f, series);
+}
+
+void exchangeAll(MonitorFixture &f, const QStringList &lines)
+{
+    for (const QString &line : lines)
+        f.exchange(line);
 }
 
 // What the legend shows, key by key.
 QStringList legend(MonitorFixture &f)
 {
     QStringList texts;
-    for (int i = 0;; ++i) {
-        auto *key =
-            control<QToolButton>(f.window.get(), QStringLiteral("buttonTrendKey") + QString::number(i));
-        if (!key)
-            return texts;
+    while (auto *key =
+               control<QToolButton>(f.window.get(), QStringLiteral("buttonTrendKey%1").arg(texts.size())))
         texts << key->text();
-    }
+    return texts;
 }
 
 // One poll tick of `page`, as the timer runs it; returns what the simulator
@@ -94,12 +111,6 @@ QStringList tickOn(MonitorFixture &f, ui::Page *page)
     return f.commands();
 }
 
-// The entry `entry` of series `label` in the dock's Series menu.
-QAction *seriesEntry(MonitorFixture &f, const QString &label, const QString &entry)
-{
-    return menuEntry(control<QToolButton>(f.window.get(), QStringLiteral("buttonTrendSeries")), label, entry);
-}
-
 // Picks the board in the Axis page's popup, as the user does.
 void chooseBoard(MonitorFixture &f, const QString &board)
 {
@@ -116,424 +127,330 @@ class TestTrend : public QObject
     Q_OBJECT
 
 private slots:
-    void plotsEveryKindOfValue();
-    void pageOffersTheValueItShowsNow();
-    void extraReadsFollowThePageInOrderAtMostEight();
-    void valuesThePageReadAreNotReadAgain();
-    void exportsCsv();
-    void saysWhenPollingStops();
-    void consoleTabReadsNothingWhenStarted();
-    void closedDockReadsNothingPausedOneSamples();
-    void axisValuesFollowTheAxisPagesBoard();
-    void pagesBuiltWhenShownArePlotted();
-    void removedSeriesIsNoLongerRead();
-    void hiddenLinesAndLongerWindows();
+    void plotsEveryKindOfValue()
+    {
+        MonitorFixture f;
+        QVERIFY(f.connectToSim());
+        trend::TrendDock *dock = dockOf(f);
+        QVERIFY(dock && !dock->isVisible());
+        // The View menu shows and hides the dock.
+        QAction *view = control<QAction>(f.window.get(), QStringLiteral("menuViewTrend"));
+        QVERIFY(view && f.window->viewMenu()->actions().contains(view));
+        view->trigger();
+        QVERIFY(dock->isVisible());
+        view->trigger();
+        QVERIFY(!dock->isVisible());
+        f.window->variablesPage().setVariableNames({QStringLiteral("A"), QStringLiteral("S$")});
+
+        QVERIFY(plot(f, QStringLiteral("Outputs"), QStringLiteral("OUT 3")));
+        QVERIFY(dock->isVisible());
+        // A string variable is no number to plot.
+        QVERIFY(!addEntry(f, QStringLiteral("Variables"), QStringLiteral("S$")));
+        QVERIFY(plotAll(f, {"Variables/A", "MBK/MBK(1~Int)", "MBK bits/MBK 70002", "Tasks/Task 0 step",
+                            "Axis/Position X"}));
+        // The same from the value's own context menu; a value plotted already
+        // cannot be added twice.
+        QCOMPARE(plotFromMenu(f, "labelPgCounterY"), Entry::Clicked);
+        QCOMPARE(plotFromMenu(f, "labelOut3"), Entry::Off);
+        QCOMPARE(plotFromMenu(f, "labelCuInp2"), Entry::Clicked);
+        QCOMPARE(legend(f), QStringList({"OUT 3", "A", "MBK(1~Int)", "MBK 70002", "Task 0 step", "Position X",
+                                         "Counter Y", "CU IN 2002"}));
+        // Eight is the most: every entry is off now.
+        QAction *ninth = addEntry(f, QStringLiteral("Outputs"), QStringLiteral("OUT 4"));
+        QVERIFY(ninth && !ninth->isEnabled());
+
+        // With a board on the Axis page the axis values come in; the legend
+        // shows the last value of each series.
+        chooseBoard(f, QStringLiteral("0"));
+        tickOn(f, &f.window->axisPage());
+        exchangeAll(f,
+                    {"ON 3", "A=-42", "MBK(1~Int)=300", "ON 70002", "SETP 0 1500 0 0 0", "SETP -1 0 77 0 0"});
+        tickOn(f, &f.window->ioPage());
+        QCOMPARE(legend(f),
+                 QStringList({"OUT 3: 1", "A: -42", "MBK(1~Int): 300", "MBK 70002: 1", "Task 0 step: 0",
+                              "Position X: 1500", "Counter Y: 77", "CU IN 2002: 0"}));
+    }
+
+    // A window builds a page when its tab is first shown: the page's values get
+    // their "Plot" entry then, its ticks sample, and the "+" menu still offers
+    // the values of pages never shown.
+    void pagesBuiltWhenShownArePlotted()
+    {
+        MonitorFixture f(MonitorFixture::makeOptions(), true, QString(), MonitorFixture::Pages::AsShown);
+        QVERIFY(f.connectToSim());
+        QCOMPARE(plotFromMenu(f, "labelOut3"), Entry::Missing);
+        f.exchange(QStringLiteral("ON 3"));
+        f.selectTab(QStringLiteral("1"));
+        QCOMPARE(plotFromMenu(f, "labelOut3"), Entry::Clicked);
+        QVERIFY(f.waitFor([&] { return legend(f) == QStringList{QStringLiteral("OUT 3: 1")}; }));
+        QVERIFY(!control<QLineEdit>(f.window.get(), QStringLiteral("textfieldTaskStatus0")));
+        QVERIFY(plot(f, QStringLiteral("Tasks"), QStringLiteral("Task 0 step")));
+    }
+
+    void pageOffersTheValueItShowsNow()
+    {
+        MonitorFixture f;
+        QVERIFY(f.connectToSim());
+        QWidget *w = f.window.get();
+        auto *data = control<QLineEdit>(w, QStringLiteral("textfieldMbkData1"));
+        const QList<ui::Plottable> offered = f.window->mbkPage().plottables();
+        const auto row = std::find_if(offered.cbegin(), offered.cend(),
+                                      [data](const ui::Plottable &p) { return p.widget == data; });
+        QVERIFY(row != offered.cend());
+        QCOMPARE(row->group, QStringLiteral("MBK"));
+
+        // In long entries the second row has no address: nothing to plot there.
+        control<QRadioButton>(w, QStringLiteral("radiobuttonMbkSizeLng"))->click();
+        QVERIFY(!row->probe());
+        QCOMPARE(plotFromMenu(f, "textfieldMbkData1"), Entry::Off);
+        // In words it shows the word at address 1, which the plot then reads.
+        control<QRadioButton>(w, QStringLiteral("radiobuttonMbkSizeWrd"))->click();
+        QCOMPARE(plotFromMenu(f, "textfieldMbkData1"), Entry::Clicked);
+        f.exchange(QStringLiteral("MBK(1~Wrd)=513"));
+        QCOMPARE(tickOn(f, &f.window->ioPage()), ioReads + QStringList{"PR MBK(1~Wrd)"});
+        QCOMPARE(legend(f), QStringList({"MBK(1~Wrd): 513"}));
+    }
+
+    // Extra reads come after the page's own, in the order the series were
+    // added (not the page's), and never for a value the page has just read.
+    void valuesThePageReadAreNotReadAgain()
+    {
+        MonitorFixture f;
+        QVERIFY(connectAndPlot(f, {QStringLiteral("A"), QStringLiteral("B")},
+                               {"Variables/B", "Outputs/OUT 1", "Variables/A"}));
+        control<QCheckBox>(f.window.get(), QStringLiteral("checkboxVariAll"))->click();
+        f.exchange(QStringLiteral("B=9"));
+        // On the variables page only the bit is read in addition.
+        QCOMPARE(tickOn(f, &f.window->variablesPage()), QStringList({"PR A", "PR B", "PR IN(0)"}));
+        QCOMPARE(legend(f), QStringList({"B: 9", "OUT 1: 0", "A: 0"}));
+        // On the I/O page the variables are.
+        QCOMPARE(tickOn(f, &f.window->ioPage()), ioReads + QStringList({"PR B", "PR A"}));
+        QCOMPARE(dockOf(f)->samples(0).size(), 2);
+        QCOMPARE(dockOf(f)->samples(1).size(), 2);
+    }
+
+    void exportsCsv()
+    {
+        MonitorFixture f;
+        QVERIFY(connectAndPlot(f, {QStringLiteral("A")}, {"Outputs/OUT 3", "Variables/A"}));
+        f.exchange(QStringLiteral("A=5"));
+        tickOn(f, &f.window->ioPage());
+        f.clock.value = f.clock.value.addMSecs(300);
+        exchangeAll(f, {"ON 3", "A=7"});
+        tickOn(f, &f.window->ioPage());
+
+        const QString path = f.tempDir.filePath(QStringLiteral("trend.csv"));
+        f.dialogs.setNextFileName(path);
+        control<QPushButton>(f.window.get(), QStringLiteral("buttonTrendCsv"))->click();
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(file.readAll()), QStringLiteral("time,OUT 3,A\r\n"
+                                                                   "2026-12-05T09:05:03.000,0,5\r\n"
+                                                                   "2026-12-05T09:05:03.300,1,7\r\n"));
+        QVERIFY(f.dialogs.alertTexts().isEmpty());
+
+        // A folder that is not there: one alert that names the file, no file.
+        const QString nowhere = f.tempDir.filePath(QStringLiteral("gone/trend.csv"));
+        f.dialogs.setNextFileName(nowhere);
+        control<QPushButton>(f.window.get(), QStringLiteral("buttonTrendCsv"))->click();
+        QCOMPARE(f.dialogs.alertTexts().size(), 1);
+        QVERIFY(f.dialogs.alertTexts().first().contains(nowhere));
+        QVERIFY(!QFile::exists(nowhere));
+
+        // The axis counts back from the newest sample; hovering gives the clock
+        // time and the values there, and nothing off the plot.
+        const QRectF area = dockOf(f)->chartView()->chart()->plotArea();
+        QCOMPARE(dockOf(f)->hoverText(area.right()), QStringLiteral("09:05:03.300\nOUT 3: 1\nA: 7"));
+        QCOMPARE(dockOf(f)->hoverText(area.right() - area.width() * 0.3 / 60.0),
+                 QStringLiteral("09:05:03.000\nOUT 3: 0\nA: 5"));
+        QCOMPARE(dockOf(f)->hoverText(area.left() - 1), QString());
+
+        // The picture: the chart with its legend, as the dock shows it.
+        const QString png = f.tempDir.filePath(QStringLiteral("trend.png"));
+        f.dialogs.setNextFileName(png);
+        control<QPushButton>(f.window.get(), QStringLiteral("buttonTrendPng"))->click();
+        const QImage image(png);
+        QVERIFY(!image.isNull());
+        QVERIFY(image.width() >= dockOf(f)->chartView()->width());
+        QVERIFY(image.height() > dockOf(f)->chartView()->height());
+    }
+
+    // The status line says when no tick comes: on the console tab, stopped by
+    // the user, or paused. Started on the console tab, the ticks run and read
+    // nothing for the plot (a read would wait for a prompt in the middle of
+    // the console's traffic).
+    void saysWhenPollingStops()
+    {
+        MonitorFixture f;
+        QVERIFY(connectAndPlot(f, {}, {"Outputs/OUT 3"}));
+        auto *status = control<QLabel>(f.window.get(), QStringLiteral("labelTrendStatus"));
+        const auto stopped = [&] { return status->text() == QLatin1String("Polling stopped: plot paused"); };
+        QVERIFY(stopped());
+        f.selectTab(QStringLiteral("1"));
+        QVERIFY(f.waitFor([&] { return status->text().isEmpty() && dockOf(f)->samples(0).size() >= 2; }));
+
+        auto *pause = control<QPushButton>(f.window.get(), QStringLiteral("buttonTrendPause"));
+        pause->click();
+        QCOMPARE(status->text(), QStringLiteral("Paused"));
+        QCOMPARE(pause->text(), QStringLiteral("Resume"));
+        pause->click();
+        QCOMPARE(status->text(), QString());
+
+        control<QPushButton>(f.window.get(), QStringLiteral("buttonTimerStop"))->click();
+        QVERIFY(f.waitFor(stopped));
+        control<QPushButton>(f.window.get(), QStringLiteral("buttonTimerStart"))->click();
+        QVERIFY(f.waitFor([&] { return status->text().isEmpty(); }));
+
+        f.clearCommands();
+        f.selectTab(QStringLiteral("0"));
+        // Until the stop's goodbye has reached the controller.
+        QVERIFY(f.waitFor([&] {
+            return stopped() && !f.window->poller().isRunning() && !f.link().busy() &&
+                   f.commands().contains(QStringLiteral("CMD$ 0"));
+        }));
+        f.clearCommands();
+        const int sampled = dockOf(f)->samples(0).size();
+        control<QPushButton>(f.window.get(), QStringLiteral("buttonTimerStart"))->click();
+        QVERIFY(f.waitFor([&] { return f.window->poller().ticks() >= 4; }));
+        f.settle();
+        QCOMPARE(f.commands(), QStringList({"CMD$"}));
+        QCOMPARE(dockOf(f)->samples(0).size(), sampled);
+        QVERIFY(stopped());
+    }
+
+    void closedDockReadsNothingPausedOneSamples()
+    {
+        MonitorFixture f;
+        QVERIFY(connectAndPlot(f, {QStringLiteral("A")}, {"Variables/A"}));
+        trend::TrendDock *dock = dockOf(f);
+        ui::Page *io = &f.window->ioPage();
+        const auto later = [&f] { f.clock.value = f.clock.value.addMSecs(300); };
+
+        // Paused, the plot holds still and sampling goes on.
+        auto *pause = control<QPushButton>(f.window.get(), QStringLiteral("buttonTrendPause"));
+        pause->click();
+        QCOMPARE(tickOn(f, io), ioReads + QStringList{"PR A"});
+        QCOMPARE(dock->samples(0).size(), 1);
+        pause->click();
+
+        // Closed, it reads nothing and keeps its series.
+        control<QAction>(f.window.get(), QStringLiteral("menuViewTrend"))->trigger();
+        QVERIFY(!dock->isVisible());
+        later();
+        QCOMPARE(tickOn(f, io), ioReads);
+        QCOMPARE(dock->samples(0).size(), 1);
+
+        // Reopened, it reads again, with a gap where it was closed.
+        control<QAction>(f.window.get(), QStringLiteral("menuViewTrend"))->trigger();
+        later();
+        QCOMPARE(tickOn(f, io), ioReads + QStringList{"PR A"});
+        QCOMPARE(dock->samples(0).size(), 2);
+        QCOMPARE(dock->samples(0).at(1).ms - dock->samples(0).at(0).ms, qint64(600));
+    }
+
+    void axisValuesFollowTheAxisPagesBoard()
+    {
+        MonitorFixture f;
+        QVERIFY(connectAndPlot(f, {}, {"Axis/Counter Y"}));
+        // Counter Y is 77 on board 2 and 5 on board 0, which stays selected.
+        exchangeAll(f, {"MPG 2", "SETP -1 0 77 0 0", "MPG 0", "SETP -1 0 5 0 0"});
+        trend::TrendDock *dock = dockOf(f);
+        ui::Page *io = &f.window->ioPage();
+        ui::Page *axis = &f.window->axisPage();
+
+        // No board on the Axis page: it reads no axis, and neither does the plot.
+        QCOMPARE(tickOn(f, io), ioReads);
+        QCOMPARE(dock->samples(0).size(), 0);
+
+        // Board 2 chosen on the Axis page and accepted when it polls.
+        chooseBoard(f, QStringLiteral("2"));
+        const QStringList boardReads = tickOn(f, axis).mid(1); // after the point table's read
+        QCOMPARE(boardReads.value(0), QStringLiteral("MPG 2"));
+        QCOMPARE(dock->samples(0).size(), 1);
+        // Elsewhere the plot reads that board as the page does, its selection
+        // first; once selected, it stays so until the tab changes.
+        QCOMPARE(tickOn(f, io), ioReads + boardReads);
+        QCOMPARE(tickOn(f, io), ioReads + boardReads.mid(1));
+        f.selectTab(QStringLiteral("1"));
+        f.selectTab(QStringLiteral("0"));
+        QVERIFY(f.waitFor([&] { return !f.window->poller().isRunning() && !f.link().busy(); }));
+        f.exchange(QStringLiteral("MPG 0")); // as typed on the console
+        QCOMPARE(tickOn(f, io), ioReads + boardReads);
+        QCOMPARE(dock->samples(0).size(), 4);
+        QCOMPARE(dock->samples(0).last()->value, 77.0);
+
+        // A board the controller refuses falls back to none: a gap again.
+        chooseBoard(f, QStringLiteral("9"));
+        tickOn(f, axis);
+        QCOMPARE(f.dialogs.alertTexts().size(), 1);
+        QCOMPARE(tickOn(f, io), ioReads);
+        QCOMPARE(dock->samples(0).size(), 4);
+    }
+
+    // Series > A > Remove: A is no longer read nor kept; the series after it
+    // keeps its key and its samples, and A can be plotted afresh.
+    void removedSeriesIsNoLongerRead()
+    {
+        MonitorFixture f;
+        QVERIFY(
+            connectAndPlot(f, {QStringLiteral("A"), QStringLiteral("B")}, {"Variables/A", "Variables/B"}));
+        exchangeAll(f, {"A=1", "B=2"});
+        ui::Page *io = &f.window->ioPage();
+        QCOMPARE(tickOn(f, io), ioReads + QStringList({"PR A", "PR B"}));
+
+        QAction *remove = menuEntry(control<QToolButton>(f.window.get(), QStringLiteral("buttonTrendSeries")),
+                                    QStringLiteral("A"), QStringLiteral("Remove"));
+        QVERIFY(remove);
+        remove->trigger();
+        QCOMPARE(legend(f), QStringList{QStringLiteral("B: 2")});
+        QCOMPARE(tickOn(f, io), ioReads + QStringList{"PR B"});
+        trend::TrendDock *dock = dockOf(f);
+        QCOMPARE(dock->seriesCount(), 1);
+        QCOMPARE(dock->samples(0).size(), 2);
+        QVERIFY(dock->csv().startsWith(QStringLiteral("time,B\r\n")));
+
+        QVERIFY(plot(f, QStringLiteral("Variables"), QStringLiteral("A")));
+        QCOMPARE(tickOn(f, io), ioReads + QStringList({"PR B", "PR A"}));
+        QCOMPARE(legend(f), QStringList({QStringLiteral("B: 2"), QStringLiteral("A: 1")}));
+    }
+
+    // A click on a key hides its line, and the value axis then spans only the
+    // lines shown; a second click brings it back. The time shown can be ten
+    // minutes: a sample five minutes old is then under the pointer half way
+    // across, where the minute's window shows none.
+    void hiddenLinesAndLongerWindows()
+    {
+        MonitorFixture f;
+        QVERIFY(connectAndPlot(f, {QStringLiteral("A")}, {"Outputs/OUT 3", "Variables/A"}));
+        f.exchange(QStringLiteral("A=1000"));
+        tickOn(f, &f.window->ioPage());
+        f.clock.value = f.clock.value.addSecs(300);
+        f.exchange(QStringLiteral("A=2000"));
+        tickOn(f, &f.window->ioPage());
+
+        trend::TrendDock *dock = dockOf(f);
+        QVERIFY(dock->isVisible() && dock->chartView());
+        const auto axisMax = [dock] {
+            const QList<QAbstractAxis *> axes = dock->chartView()->chart()->axes(Qt::Vertical);
+            auto *y = axes.isEmpty() ? nullptr : qobject_cast<QValueAxis *>(axes.first());
+            return y ? y->max() : -1.0;
+        };
+        QVERIFY(axisMax() >= 2000);
+        auto *keyA = control<QToolButton>(f.window.get(), QStringLiteral("buttonTrendKey1"));
+        QVERIFY(keyA);
+        keyA->click();
+        QVERIFY2(axisMax() < 10, qPrintable(QString::number(axisMax())));
+        keyA->click();
+        QVERIFY(axisMax() >= 2000);
+
+        const QRectF area = dock->chartView()->chart()->plotArea();
+        const double halfWay = area.left() + area.width() / 2;
+        QVERIFY(!dock->hoverText(halfWay).contains(QStringLiteral("A: ")));
+        auto *window = control<QComboBox>(f.window.get(), QStringLiteral("popupbuttonTrendWindow"));
+        window->setCurrentIndex(window->findText(QStringLiteral("10 min")));
+        QCOMPARE(dock->hoverText(halfWay), QStringLiteral("09:05:03.000\nOUT 3: 0\nA: 1000"));
+    }
 };
-
-void TestTrend::plotsEveryKindOfValue()
-{
-    MonitorFixture f;
-    QVERIFY(f.connectToSim());
-    trend::TrendDock *dock = dockOf(f);
-    QVERIFY(dock);
-    QVERIFY(!dock->isVisible());
-    // The View menu shows and hides the dock.
-    QAction *view = control<QAction>(f.window.get(), QStringLiteral("menuViewTrend"));
-    QVERIFY(view && f.window->viewMenu()->actions().contains(view));
-    view->trigger();
-    QVERIFY(dock->isVisible());
-    view->trigger();
-    QVERIFY(!dock->isVisible());
-    f.window->variablesPage().setVariableNames({QStringLiteral("A"), QStringLiteral("S$")});
-
-    QVERIFY(plot(f, QStringLiteral("Outputs"), QStringLiteral("OUT 3")));
-    QVERIFY(dock->isVisible());
-    QVERIFY(plot(f, QStringLiteral("Variables"), QStringLiteral("A")));
-    // A string variable is no number to plot.
-    QVERIFY(!addEntry(f, QStringLiteral("Variables"), QStringLiteral("S$")));
-    QVERIFY(plot(f, QStringLiteral("MBK"), QStringLiteral("MBK(1~Int)")));
-    QVERIFY(plot(f, QStringLiteral("MBK bits"), QStringLiteral("MBK 70002")));
-    QVERIFY(plot(f, QStringLiteral("Tasks"), QStringLiteral("Task 0 step")));
-    QVERIFY(plot(f, QStringLiteral("Axis"), QStringLiteral("Position X")));
-    // The same from the value's own context menu; a value plotted already
-    // cannot be added twice.
-    QAction *counter = plotEntry(control<QLabel>(f.window.get(), QStringLiteral("labelPgCounterY")));
-    QVERIFY(counter);
-    QVERIFY(counter->isEnabled());
-    counter->trigger();
-    closePopup();
-    QAction *again = plotEntry(control<QLabel>(f.window.get(), QStringLiteral("labelOut3")));
-    QVERIFY(again);
-    QVERIFY(!again->isEnabled());
-    closePopup();
-    QAction *cu = plotEntry(control<QLabel>(f.window.get(), QStringLiteral("labelCuInp2")));
-    QVERIFY(cu && cu->isEnabled());
-    cu->trigger();
-    closePopup();
-
-    QCOMPARE(legend(f), QStringList({"OUT 3", "A", "MBK(1~Int)", "MBK 70002", "Task 0 step", "Position X",
-                                     "Counter Y", "CU IN 2002"}));
-    // Eight is the most: every entry is off now.
-    QAction *ninth = addEntry(f, QStringLiteral("Outputs"), QStringLiteral("OUT 4"));
-    QVERIFY(ninth);
-    QVERIFY(!ninth->isEnabled());
-
-    // With a board on the Axis page the axis values come in; the legend
-    // shows the last value of each series.
-    chooseBoard(f, QStringLiteral("0"));
-    tickOn(f, &f.window->axisPage());
-    f.exchange(QStringLiteral("ON 3"));
-    f.exchange(QStringLiteral("A=-42"));
-    f.exchange(QStringLiteral("MBK(1~Int)=300"));
-    f.exchange(QStringLiteral("ON 70002"));
-    f.exchange(QStringLiteral("SETP 0 1500 0 0 0"));
-    f.exchange(QStringLiteral("SETP -1 0 77 0 0"));
-    tickOn(f, f.window->findChild<monitor::IoPage *>());
-    QCOMPARE(legend(f),
-             QStringList({"OUT 3: 1", "A: -42", "MBK(1~Int): 300", "MBK 70002: 1", "Task 0 step: 0",
-                          "Position X: 1500", "Counter Y: 77", "CU IN 2002: 0"}));
-}
-
-// A window builds a page when its tab is first shown: the page's values get
-// their "Plot" entry then, its ticks sample, and the "+" menu still offers
-// the values of pages never shown.
-void TestTrend::pagesBuiltWhenShownArePlotted()
-{
-    MonitorFixture f(MonitorFixture::makeOptions(), true, QString(), MonitorFixture::Pages::AsShown);
-    QVERIFY(f.connectToSim());
-    QVERIFY(!control<QLabel>(f.window.get(), QStringLiteral("labelOut3")));
-    f.exchange(QStringLiteral("ON 3"));
-    f.selectTab(QStringLiteral("1"));
-    QAction *entry = plotEntry(control<QLabel>(f.window.get(), QStringLiteral("labelOut3")));
-    QVERIFY(entry && entry->isEnabled());
-    entry->trigger();
-    closePopup();
-    QVERIFY(f.waitFor([&] { return legend(f) == QStringList{QStringLiteral("OUT 3: 1")}; }));
-    QVERIFY(!control<QLineEdit>(f.window.get(), QStringLiteral("textfieldTaskStatus0")));
-    QVERIFY(plot(f, QStringLiteral("Tasks"), QStringLiteral("Task 0 step")));
-}
-
-void TestTrend::pageOffersTheValueItShowsNow()
-{
-    MonitorFixture f;
-    QVERIFY(f.connectToSim());
-    QWidget *w = f.window.get();
-    auto *data = control<QLineEdit>(w, QStringLiteral("textfieldMbkData1"));
-    const QList<ui::Plottable> offered = f.window->mbkPage().plottables();
-    const auto row = std::find_if(offered.cbegin(), offered.cend(),
-                                  [data](const ui::Plottable &p) { return p.widget == data; });
-    QVERIFY(row != offered.cend());
-    QCOMPARE(row->group, QStringLiteral("MBK"));
-
-    // In long entries the second row has no address: nothing to plot there.
-    control<QRadioButton>(w, QStringLiteral("radiobuttonMbkSizeLng"))->click();
-    QVERIFY(!row->probe());
-    QAction *none = plotEntry(data);
-    QVERIFY(none);
-    QVERIFY(!none->isEnabled());
-    closePopup();
-
-    // In words it shows the word at address 1, which the plot then reads.
-    control<QRadioButton>(w, QStringLiteral("radiobuttonMbkSizeWrd"))->click();
-    QAction *entry = plotEntry(data);
-    QVERIFY(entry && entry->isEnabled());
-    entry->trigger();
-    closePopup();
-    f.exchange(QStringLiteral("MBK(1~Wrd)=513"));
-    QCOMPARE(tickOn(f, &f.window->ioPage()),
-             QStringList({"PR IN(0)", "PR IN(24)", "PR IN(-1)", "PR MBK(1~Wrd)"}));
-    QCOMPARE(legend(f), QStringList({"MBK(1~Wrd): 513"}));
-}
-
-void TestTrend::extraReadsFollowThePageInOrderAtMostEight()
-{
-    MonitorFixture f;
-    QVERIFY(f.connectToSim());
-    const QStringList names = {"H", "G", "F", "E", "D", "C", "B", "A"};
-    f.window->variablesPage().setVariableNames(names);
-    // Added in the order of the names' rows, bottom up.
-    for (int i = 7; i >= 0; --i)
-        QVERIFY(plot(f, QStringLiteral("Variables"), names[i]));
-
-    const QStringList sent = tickOn(f, f.window->findChild<monitor::IoPage *>());
-    QCOMPARE(sent, QStringList({"PR IN(0)", "PR IN(24)", "PR IN(-1)", "PR A", "PR B", "PR C", "PR D", "PR E",
-                                "PR F", "PR G", "PR H"}));
-}
-
-void TestTrend::valuesThePageReadAreNotReadAgain()
-{
-    MonitorFixture f;
-    QVERIFY(f.connectToSim());
-    f.window->variablesPage().setVariableNames({QStringLiteral("A"), QStringLiteral("B")});
-    control<QCheckBox>(f.window.get(), QStringLiteral("checkboxVariAll"))->click();
-    QVERIFY(plot(f, QStringLiteral("Variables"), QStringLiteral("B")));
-    QVERIFY(plot(f, QStringLiteral("Outputs"), QStringLiteral("OUT 1")));
-    QVERIFY(plot(f, QStringLiteral("Variables"), QStringLiteral("A")));
-    f.exchange(QStringLiteral("B=9"));
-
-    // On the variables page only the bit is read in addition.
-    QCOMPARE(tickOn(f, &f.window->variablesPage()), QStringList({"PR A", "PR B", "PR IN(0)"}));
-    QCOMPARE(legend(f), QStringList({"B: 9", "OUT 1: 0", "A: 0"}));
-    // On the I/O page the variables are.
-    QCOMPARE(tickOn(f, f.window->findChild<monitor::IoPage *>()),
-             QStringList({"PR IN(0)", "PR IN(24)", "PR IN(-1)", "PR B", "PR A"}));
-    trend::TrendDock *dock = dockOf(f);
-    QCOMPARE(dock->samples(0).size(), 2);
-    QCOMPARE(dock->samples(1).size(), 2);
-}
-
-void TestTrend::exportsCsv()
-{
-    MonitorFixture f;
-    QVERIFY(f.connectToSim());
-    f.window->variablesPage().setVariableNames({QStringLiteral("A")});
-    QVERIFY(plot(f, QStringLiteral("Outputs"), QStringLiteral("OUT 3")));
-    QVERIFY(plot(f, QStringLiteral("Variables"), QStringLiteral("A")));
-    ui::Page *io = f.window->findChild<monitor::IoPage *>();
-    f.exchange(QStringLiteral("A=5"));
-    tickOn(f, io);
-    f.clock.value = f.clock.value.addMSecs(300);
-    f.exchange(QStringLiteral("ON 3"));
-    f.exchange(QStringLiteral("A=7"));
-    tickOn(f, io);
-
-    const QString path = f.tempDir.filePath(QStringLiteral("trend.csv"));
-    f.dialogs.setNextFileName(path);
-    control<QPushButton>(f.window.get(), QStringLiteral("buttonTrendCsv"))->click();
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(QString::fromUtf8(file.readAll()), QStringLiteral("time,OUT 3,A\r\n"
-                                                               "2026-12-05T09:05:03.000,0,5\r\n"
-                                                               "2026-12-05T09:05:03.300,1,7\r\n"));
-    QVERIFY(f.dialogs.alertTexts().isEmpty());
-
-    // A folder that is not there: one alert that names the file, no file.
-    const QString nowhere = f.tempDir.filePath(QStringLiteral("gone/trend.csv"));
-    f.dialogs.setNextFileName(nowhere);
-    control<QPushButton>(f.window.get(), QStringLiteral("buttonTrendCsv"))->click();
-    QCOMPARE(f.dialogs.alertTexts().size(), 1);
-    QVERIFY(f.dialogs.alertTexts().first().contains(nowhere));
-    QVERIFY(!QFile::exists(nowhere));
-
-    // The axis counts back from the newest sample; hovering gives the clock
-    // time and the values there, and nothing off the plot.
-    const QRectF area = dockOf(f)->chartView()->chart()->plotArea();
-    QCOMPARE(dockOf(f)->hoverText(area.right()), QStringLiteral("09:05:03.300\nOUT 3: 1\nA: 7"));
-    QCOMPARE(dockOf(f)->hoverText(area.right() - area.width() * 0.3 / 60.0),
-             QStringLiteral("09:05:03.000\nOUT 3: 0\nA: 5"));
-    QCOMPARE(dockOf(f)->hoverText(area.left() - 1), QString());
-
-    // The picture: the chart with its legend, as the dock shows it.
-    const QString png = f.tempDir.filePath(QStringLiteral("trend.png"));
-    f.dialogs.setNextFileName(png);
-    control<QPushButton>(f.window.get(), QStringLiteral("buttonTrendPng"))->click();
-    const QImage image(png);
-    QVERIFY(!image.isNull());
-    QVERIFY(image.width() >= dockOf(f)->chartView()->width());
-    QVERIFY(image.height() > dockOf(f)->chartView()->height());
-}
-
-void TestTrend::saysWhenPollingStops()
-{
-    MonitorFixture f;
-    QVERIFY(f.connectToSim());
-    QVERIFY(plot(f, QStringLiteral("Outputs"), QStringLiteral("OUT 3")));
-    auto *status = control<QLabel>(f.window.get(), QStringLiteral("labelTrendStatus"));
-    QCOMPARE(status->text(), QStringLiteral("Polling stopped: plot paused"));
-    f.selectTab(QStringLiteral("1"));
-    QVERIFY(f.waitFor([&] { return status->text().isEmpty() && dockOf(f)->samples(0).size() >= 2; }));
-
-    auto *pause = control<QPushButton>(f.window.get(), QStringLiteral("buttonTrendPause"));
-    pause->click();
-    QCOMPARE(status->text(), QStringLiteral("Paused"));
-    QCOMPARE(pause->text(), QStringLiteral("Resume"));
-    pause->click();
-    QCOMPARE(status->text(), QString());
-
-    f.selectTab(QStringLiteral("0"));
-    QVERIFY(f.waitFor([&] { return status->text() == QLatin1String("Polling stopped: plot paused"); }));
-    // Stop on a monitor tab: the plot notices that no tick comes.
-    f.selectTab(QStringLiteral("1"));
-    QVERIFY(f.waitFor([&] { return status->text().isEmpty(); }));
-    control<QPushButton>(f.window.get(), QStringLiteral("buttonTimerStop"))->click();
-    QVERIFY(f.waitFor([&] { return status->text() == QLatin1String("Polling stopped: plot paused"); }));
-}
-
-void TestTrend::consoleTabReadsNothingWhenStarted()
-{
-    MonitorFixture f;
-    QVERIFY(f.connectToSim());
-    QVERIFY(plot(f, QStringLiteral("Outputs"), QStringLiteral("OUT 3")));
-    f.selectTab(QStringLiteral("1"));
-    QVERIFY(f.waitFor([&] { return dockOf(f)->samples(0).size() >= 1; }));
-    f.clearCommands();
-    f.selectTab(QStringLiteral("0"));
-    // Until the stop's goodbye has reached the controller.
-    QVERIFY(f.waitFor([&] {
-        return !f.window->poller().isRunning() && !f.link().busy() &&
-               f.commands().contains(QStringLiteral("CMD$ 0"));
-    }));
-    // Start on the console tab: the ticks run and read nothing for the plot
-    // (a read would wait for a prompt in the middle of the console's traffic),
-    // and the plot says it is paused.
-    f.clearCommands();
-    const int sampled = dockOf(f)->samples(0).size();
-    control<QPushButton>(f.window.get(), QStringLiteral("buttonTimerStart"))->click();
-    QVERIFY(f.waitFor([&] { return f.window->poller().ticks() >= 4; }));
-    f.settle();
-    QCOMPARE(f.commands(), QStringList({"CMD$"}));
-    QCOMPARE(dockOf(f)->samples(0).size(), sampled);
-    QCOMPARE(control<QLabel>(f.window.get(), QStringLiteral("labelTrendStatus"))->text(),
-             QStringLiteral("Polling stopped: plot paused"));
-}
-
-void TestTrend::closedDockReadsNothingPausedOneSamples()
-{
-    MonitorFixture f;
-    QVERIFY(f.connectToSim());
-    f.window->variablesPage().setVariableNames({QStringLiteral("A")});
-    QVERIFY(plot(f, QStringLiteral("Variables"), QStringLiteral("A")));
-    trend::TrendDock *dock = dockOf(f);
-    ui::Page *io = &f.window->ioPage();
-    const QStringList pageReads = {"PR IN(0)", "PR IN(24)", "PR IN(-1)"};
-    const auto later = [&f] { f.clock.value = f.clock.value.addMSecs(300); };
-
-    // Paused, the plot holds still and sampling goes on.
-    auto *pause = control<QPushButton>(f.window.get(), QStringLiteral("buttonTrendPause"));
-    pause->click();
-    QCOMPARE(tickOn(f, io), pageReads + QStringList{"PR A"});
-    QCOMPARE(dock->samples(0).size(), 1);
-    pause->click();
-
-    // Closed, it reads nothing and keeps its series.
-    control<QAction>(f.window.get(), QStringLiteral("menuViewTrend"))->trigger();
-    QVERIFY(!dock->isVisible());
-    later();
-    QCOMPARE(tickOn(f, io), pageReads);
-    QCOMPARE(dock->samples(0).size(), 1);
-
-    // Reopened, it reads again, with a gap where it was closed.
-    control<QAction>(f.window.get(), QStringLiteral("menuViewTrend"))->trigger();
-    later();
-    QCOMPARE(tickOn(f, io), pageReads + QStringList{"PR A"});
-    QCOMPARE(dock->samples(0).size(), 2);
-    QCOMPARE(dock->samples(0).at(1).ms - dock->samples(0).at(0).ms, qint64(600));
-}
-
-void TestTrend::axisValuesFollowTheAxisPagesBoard()
-{
-    MonitorFixture f;
-    QVERIFY(f.connectToSim());
-    QVERIFY(plot(f, QStringLiteral("Axis"), QStringLiteral("Counter Y")));
-    // Counter Y is 77 on board 2 and 5 on board 0, which stays selected.
-    for (const char *line : {"MPG 2", "SETP -1 0 77 0 0", "MPG 0", "SETP -1 0 5 0 0"})
-        f.exchange(QLatin1String(line));
-    trend::TrendDock *dock = dockOf(f);
-    ui::Page *io = &f.window->ioPage();
-    ui::Page *axis = &f.window->axisPage();
-    const QStringList pageReads = {"PR IN(0)", "PR IN(24)", "PR IN(-1)"};
-
-    // No board on the Axis page: it reads no axis, and neither does the plot.
-    QCOMPARE(tickOn(f, io), pageReads);
-    QCOMPARE(dock->samples(0).size(), 0);
-
-    // Board 2 chosen on the Axis page and accepted when it polls.
-    chooseBoard(f, QStringLiteral("2"));
-    const QStringList boardReads = tickOn(f, axis).mid(1); // after the point table's read
-    QCOMPARE(boardReads.value(0), QStringLiteral("MPG 2"));
-    QCOMPARE(dock->samples(0).size(), 1);
-    // Elsewhere the plot reads that board as the page does, its selection
-    // first; once selected, it stays so until the tab changes.
-    QCOMPARE(tickOn(f, io), pageReads + boardReads);
-    QCOMPARE(tickOn(f, io), pageReads + boardReads.mid(1));
-    f.selectTab(QStringLiteral("1"));
-    f.selectTab(QStringLiteral("0"));
-    QVERIFY(f.waitFor([&] { return !f.window->poller().isRunning() && !f.link().busy(); }));
-    f.exchange(QStringLiteral("MPG 0")); // as typed on the console
-    QCOMPARE(tickOn(f, io), pageReads + boardReads);
-    QCOMPARE(dock->samples(0).size(), 4);
-    QCOMPARE(dock->samples(0).last()->value, 77.0);
-
-    // A board the controller refuses falls back to none: a gap again.
-    chooseBoard(f, QStringLiteral("9"));
-    tickOn(f, axis);
-    QCOMPARE(f.dialogs.alertTexts().size(), 1);
-    QCOMPARE(tickOn(f, io), pageReads);
-    QCOMPARE(dock->samples(0).size(), 4);
-}
-
-// Series > A > Remove: A is no longer read nor kept; the series after it
-// keeps its key and its samples, and A can be plotted afresh.
-void TestTrend::removedSeriesIsNoLongerRead()
-{
-    MonitorFixture f;
-    QVERIFY(f.connectToSim());
-    f.window->variablesPage().setVariableNames({QStringLiteral("A"), QStringLiteral("B")});
-    QVERIFY(plot(f, QStringLiteral("Variables"), QStringLiteral("A")));
-    QVERIFY(plot(f, QStringLiteral("Variables"), QStringLiteral("B")));
-    f.exchange(QStringLiteral("A=1"));
-    f.exchange(QStringLiteral("B=2"));
-    ui::Page *io = &f.window->ioPage();
-    const QStringList pageReads = {"PR IN(0)", "PR IN(24)", "PR IN(-1)"};
-    QCOMPARE(tickOn(f, io), pageReads + QStringList({"PR A", "PR B"}));
-
-    QAction *remove = seriesEntry(f, QStringLiteral("A"), QStringLiteral("Remove"));
-    QVERIFY(remove);
-    remove->trigger();
-    QCOMPARE(legend(f), QStringList{QStringLiteral("B: 2")});
-    QCOMPARE(tickOn(f, io), pageReads + QStringList{"PR B"});
-    trend::TrendDock *dock = dockOf(f);
-    QCOMPARE(dock->seriesCount(), 1);
-    QCOMPARE(dock->samples(0).size(), 2);
-    QVERIFY(dock->csv().startsWith(QStringLiteral("time,B\r\n")));
-
-    QVERIFY(plot(f, QStringLiteral("Variables"), QStringLiteral("A")));
-    QCOMPARE(tickOn(f, io), pageReads + QStringList({"PR B", "PR A"}));
-    QCOMPARE(legend(f), QStringList({QStringLiteral("B: 2"), QStringLiteral("A: 1")}));
-}
-
-// A click on a key hides its line, and the value axis then spans only the
-// lines shown; a second click brings it back. The time shown can be ten
-// minutes: a sample five minutes old is then under the pointer half way
-// across, where the minute's window shows none.
-void TestTrend::hiddenLinesAndLongerWindows()
-{
-    MonitorFixture f;
-    QVERIFY(f.connectToSim());
-    f.window->variablesPage().setVariableNames({QStringLiteral("A")});
-    QVERIFY(plot(f, QStringLiteral("Outputs"), QStringLiteral("OUT 3")));
-    QVERIFY(plot(f, QStringLiteral("Variables"), QStringLiteral("A")));
-    ui::Page *io = &f.window->ioPage();
-    f.exchange(QStringLiteral("A=1000"));
-    tickOn(f, io);
-    f.clock.value = f.clock.value.addSecs(300);
-    f.exchange(QStringLiteral("A=2000"));
-    tickOn(f, io);
-
-    trend::TrendDock *dock = dockOf(f);
-    QVERIFY(dock->isVisible() && dock->chartView());
-    const auto axisMax = [dock] {
-        const QList<QAbstractAxis *> axes = dock->chartView()->chart()->axes(Qt::Vertical);
-        auto *y = axes.isEmpty() ? nullptr : qobject_cast<QValueAxis *>(axes.first());
-        return y ? y->max() : -1.0;
-    };
-    QVERIFY(axisMax() >= 2000);
-    auto *keyA = control<QToolButton>(f.window.get(), QStringLiteral("buttonTrendKey1"));
-    QVERIFY(keyA);
-    keyA->click();
-    QVERIFY2(axisMax() < 10, qPrintable(QString::number(axisMax())));
-    keyA->click();
-    QVERIFY(axisMax() >= 2000);
-
-    const QRectF area = dock->chartView()->chart()->plotArea();
-    const double halfWay = area.left() + area.width() / 2;
-    QVERIFY(!dock->hoverText(halfWay).contains(QStringLiteral("A: ")));
-    auto *window = control<QComboBox>(f.window.get(), QStringLiteral("popupbuttonTrendWindow"));
-    const int tenMinutes = window->findText(QStringLiteral("10 min"));
-    QVERIFY(tenMinutes >= 0);
-    window->setCurrentIndex(tenMinutes);
-    QCOMPARE(dock->hoverText(halfWay), QStringLiteral("09:05:03.000\nOUT 3: 0\nA: 1000"));
-}
 
 QTEST_MAIN(TestTrend)
 #include "test_trend.moc"
