@@ -13,7 +13,6 @@
 #include <QStatusBar>
 #include <QTcpServer>
 #include <QTest>
-#include <QTimer>
 
 namespace {
 
@@ -27,9 +26,18 @@ QString stateWord(MonitorFixture &f)
     return barLabel(f, "labelLinkState")->text();
 }
 
-void advance(MonitorFixture &f, int ms)
+// True once the status bar's state word is `word`.
+bool says(MonitorFixture &f, const char *word)
 {
-    f.clock.value = f.clock.value.addMSecs(ms);
+    return f.waitFor([&] { return stateWord(f) == QLatin1String(word); });
+}
+
+// The simulator's usual options, changed by `change`.
+template <typename F> sim::Options options(F change)
+{
+    sim::Options o = MonitorFixture::makeOptions();
+    change(o);
+    return o;
 }
 
 bool dimmed(QWidget *w)
@@ -44,199 +52,159 @@ class TestLinkHealth : public QObject
     Q_OBJECT
 
 private slots:
-    void statesThroughASession();
-    void roundTripAndTicks();
-    void staleInAStallLiveWithTheNextReply();
-    void everythingStaleAfterADrop();
-};
+    void statesThroughASession()
+    {
+        MonitorFixture f;
+        QLabel *state = barLabel(f, "labelLinkState");
+        QVERIFY(state && f.window->statusBar()->isAncestorOf(state));
+        QCOMPARE(state->text(), QStringLiteral("not connected"));
+        QCOMPARE(heard(state), QStringLiteral("Link not connected"));
 
-void TestLinkHealth::statesThroughASession()
-{
-    MonitorFixture f;
-    QLabel *state = barLabel(f, "labelLinkState");
-    QVERIFY(state);
-    QVERIFY(f.window->statusBar()->isAncestorOf(state));
-    QCOMPARE(state->text(), QStringLiteral("not connected"));
-    QCOMPARE(heard(state), QStringLiteral("Link not connected"));
+        auto *bar = f.window->findChild<health::HealthBar *>();
+        QSignalSpy phases(bar, &health::HealthBar::phaseChanged);
+        QVERIFY(f.connectToSim());
+        QVERIFY(says(f, "logged in"));
+        QCOMPARE(phases.size(), 3);
+        QCOMPARE(phases.at(0).at(0).value<health::LinkPhase>(), health::LinkPhase::Connecting);
+        QCOMPARE(phases.at(1).at(0).value<health::LinkPhase>(), health::LinkPhase::Connected);
+        QCOMPARE(heard(state), QStringLiteral("Link logged in"));
+        QCOMPARE(barLabel(f, "labelLinkAddress")->text(), QStringLiteral("127.0.0.1:%1").arg(f.sim->port()));
 
-    auto *bar = f.window->findChild<health::HealthBar *>();
-    QSignalSpy phases(bar, &health::HealthBar::phaseChanged);
-    QVERIFY(f.connectToSim());
-    QVERIFY(f.waitFor([&] { return stateWord(f) == QLatin1String("logged in"); }));
-    QCOMPARE(phases.size(), 3);
-    QCOMPARE(phases.at(0).at(0).value<health::LinkPhase>(), health::LinkPhase::Connecting);
-    QCOMPARE(phases.at(1).at(0).value<health::LinkPhase>(), health::LinkPhase::Connected);
-    QCOMPARE(heard(state), QStringLiteral("Link logged in"));
-    const QString address = QStringLiteral("127.0.0.1:%1").arg(f.sim->port());
-    QCOMPARE(barLabel(f, "labelLinkAddress")->text(), address);
+        // The controller hangs up while nothing waits.
+        f.sim->setOptions(options([](sim::Options &o) { o.dropAfter = 1; }));
+        f.exchange(QStringLiteral("PR 1"));
+        QVERIFY(says(f, "closed by the controller"));
+        QCOMPARE(heard(barLabel(f, "labelLinkDot")), QStringLiteral("Link closed by the controller"));
 
-    // The controller hangs up while nothing waits.
-    sim::Options drop = MonitorFixture::makeOptions();
-    drop.dropAfter = 1;
-    f.sim->setOptions(drop);
-    f.exchange(QStringLiteral("PR 1"));
-    QVERIFY(f.waitFor([&] { return stateWord(f) == QLatin1String("closed by the controller"); }));
-    QCOMPARE(heard(barLabel(f, "labelLinkDot")), QStringLiteral("Link closed by the controller"));
+        // Reconnected, then a reply that never comes.
+        f.sim->setOptions(MonitorFixture::makeOptions());
+        QVERIFY(f.connectToSim());
+        QVERIFY(says(f, "logged in"));
+        f.timeoutField()->setText(QStringLiteral("1"));
+        f.sim->setOptions(options([](sim::Options &o) { o.stallAfter = 0; }));
+        f.exchange(QStringLiteral("PR 1"));
+        // The alert opens once the exchange has given the slot back.
+        QVERIFY(f.waitFor([&] { return !f.dialogs.alertTexts().isEmpty() && !f.link().busy(); }));
+        QCOMPARE(f.dialogs.alertTexts().value(0).left(15), QStringLiteral("Receive Timeout"));
+        QCOMPARE(stateWord(f), QStringLiteral("timed out"));
 
-    // Reconnected, then a reply that never comes.
-    f.sim->setOptions(MonitorFixture::makeOptions());
-    QVERIFY(f.connectToSim());
-    QVERIFY(f.waitFor([&] { return stateWord(f) == QLatin1String("logged in"); }));
-    f.timeoutField()->setText(QStringLiteral("1"));
-    sim::Options stall = MonitorFixture::makeOptions();
-    stall.stallAfter = 0;
-    f.sim->setOptions(stall);
-    f.exchange(QStringLiteral("PR 1"));
-    // The alert opens once the exchange has given the slot back.
-    QVERIFY(f.waitFor([&] { return !f.dialogs.alertTexts().isEmpty() && !f.link().busy(); }));
-    QCOMPARE(f.dialogs.alertTexts().value(0).left(15), QStringLiteral("Receive Timeout"));
-    QCOMPARE(stateWord(f), QStringLiteral("timed out"));
+        // The controller hangs up in the middle of a reply that is awaited.
+        f.sim->setOptions(MonitorFixture::makeOptions());
+        QVERIFY(f.connectToSim());
+        f.sim->setOptions(options([](sim::Options &o) { o.dropMid = 0; }));
+        QVERIFY(!f.exchange(QStringLiteral("PR 1")));
+        QVERIFY(says(f, "closed by the controller"));
 
-    // The controller hangs up in the middle of a reply that is awaited.
-    f.sim->setOptions(MonitorFixture::makeOptions());
-    QVERIFY(f.connectToSim());
-    sim::Options dropMid = MonitorFixture::makeOptions();
-    dropMid.dropMid = 0;
-    f.sim->setOptions(dropMid);
-    QVERIFY(!f.exchange(QStringLiteral("PR 1")));
-    QVERIFY(f.waitFor([&] { return stateWord(f) == QLatin1String("closed by the controller"); }));
+        // A disconnect by the user says so.
+        f.sim->setOptions(MonitorFixture::makeOptions());
+        QVERIFY(f.connectToSim());
+        f.disconnect();
+        QCOMPARE(stateWord(f), QStringLiteral("not connected"));
 
-    // A disconnect by the user says so.
-    f.sim->setOptions(MonitorFixture::makeOptions());
-    QVERIFY(f.connectToSim());
-    f.disconnect();
-    QCOMPARE(stateWord(f), QStringLiteral("not connected"));
-
-    // A connect that fails goes back to it.
-    QTcpServer closed;
-    QVERIFY(closed.listen(QHostAddress::LocalHost));
-    const quint16 refusing = closed.serverPort();
-    closed.close();
-    f.window->setAddress(QStringLiteral("127.0.0.1:%1").arg(refusing));
-    phases.clear();
-    MainWindow *w = f.window.get();
-    QVERIFY(f.run([w]() -> QCoro::Task<> { co_await w->connectController(); }));
-    QCOMPARE(phases.value(0).value(0).value<health::LinkPhase>(), health::LinkPhase::Connecting);
-    QCOMPARE(stateWord(f), QStringLiteral("not connected"));
-}
-
-void TestLinkHealth::roundTripAndTicks()
-{
-    sim::Options slow = MonitorFixture::makeOptions();
-    slow.delayMs = 30;
-    MonitorFixture f(slow);
-    QVERIFY(f.connectToSim());
-    QLabel *rt = barLabel(f, "labelRoundTrip");
-    QLabel *ticks = barLabel(f, "labelPollTicks");
-    QVERIFY(!ticks->isVisibleTo(f.window.get()));
-    f.selectTab(QStringLiteral("1"));
-    QVERIFY(f.waitFor([&] { return f.window->poller().ticks() >= 3; }));
-    QVERIFY(f.waitFor([&] {
-        return ticks->isVisibleTo(f.window.get()) && !ticks->text().startsWith(QLatin1String("ticks 0 "));
-    }));
-    // Three exchanges a tick, each answered 30 ms late.
-    const QRegularExpression ms(QStringLiteral("^round trip (\\d+) ms$"));
-    const auto m = ms.match(rt->text());
-    QVERIFY2(m.hasMatch(), qPrintable(rt->text()));
-    QVERIFY(m.captured(1).toInt() >= 30 && m.captured(1).toInt() < 300);
-    QVERIFY(heard(rt).startsWith(QStringLiteral("Median round trip ")));
-
-    // A user action that holds the slot makes the ticks that fall due skip.
-    wire::Link &link = f.link();
-    link.enqueue([&link]() -> QCoro::Task<> { co_await link.pause(std::chrono::milliseconds(1000)); });
-    QVERIFY(f.waitFor([&] {
-        const auto t =
-            QRegularExpression(QStringLiteral("ticks (\\d+) run, (\\d+) skipped")).match(ticks->text());
-        return t.hasMatch() && t.captured(2).toInt() >= 2;
-    }));
-    QVERIFY(heard(ticks).startsWith(QStringLiteral("Poll ticks ")));
-    f.selectTab(QStringLiteral("0"));
-    QVERIFY(f.waitFor([&] { return !ticks->isVisibleTo(f.window.get()); }));
-}
-
-void TestLinkHealth::staleInAStallLiveWithTheNextReply()
-{
-    MonitorFixture f;
-    QVERIFY(f.connectToSim());
-    auto *fresh = ui::Freshness::of(f.window.get());
-    QVERIFY(fresh);
-    QLabel *lamp = control<QLabel>(f.window.get(), QStringLiteral("labelOut3"));
-    QLabel *value = control<QLabel>(f.window.get(), QStringLiteral("labelOutStat"));
-    QLabel *input = control<QLabel>(f.window.get(), QStringLiteral("labelInp0BitNo"));
-    const QString ownTip = lamp->toolTip();
-    f.selectTab(QStringLiteral("1"));
-    QVERIFY(f.waitFor([&] { return fresh->lastConfirmed(input).isValid(); }));
-    fresh->review();
-    QVERIFY(!dimmed(lamp) && !dimmed(value));
-
-    // The controller stalls: the next reply takes 2.5 s. While the tick
-    // waits for it, a second and a half later by the clock, the window's own
-    // review finds the values stale.
-    f.settle(); // no reply still on its way at the old pace
-    sim::Options stall = MonitorFixture::makeOptions();
-    stall.delayMs = 2500;
-    f.sim->setOptions(stall);
-    QDateTime lastRead;
-    bool advanced = false;
-    bool sawStale = false;
-    bool sawLiveAgain = false;
-    QString staleTip;
-    QTimer watcher;
-    watcher.setInterval(20);
-    connect(&watcher, &QTimer::timeout, this, [&] {
-        if (!f.link().busy() && !advanced)
-            return;
-        if (!advanced) {
-            lastRead = fresh->lastConfirmed(lamp);
-            advance(f, 1500);
-            advanced = true;
-        } else if (!sawStale && fresh->isStale(lamp)) {
-            sawStale = dimmed(lamp) && dimmed(value) && fresh->isStale(input);
-            staleTip = lamp->toolTip();
-        } else if (sawStale && !fresh->isStale(lamp)) {
-            sawLiveAgain = !dimmed(lamp);
-            f.sim->setOptions(MonitorFixture::makeOptions());
-            watcher.stop();
-        }
-    });
-    watcher.start();
-    QVERIFY(f.waitFor([&] { return !watcher.isActive(); }, 15000));
-    QVERIFY(sawStale);
-    QCOMPARE(staleTip, QStringLiteral("last read ") + lastRead.toString(QStringLiteral("HH:mm:ss")));
-    // The stalled reply came: the outputs it read are live, the tooltip is
-    // the lamp's own again.
-    QVERIFY(sawLiveAgain);
-    QCOMPARE(lamp->toolTip(), ownTip);
-}
-
-void TestLinkHealth::everythingStaleAfterADrop()
-{
-    MonitorFixture f;
-    QVERIFY(f.connectToSim());
-    auto *fresh = ui::Freshness::of(f.window.get());
-    // Values on three pages, each read once.
-    f.timeoutField()->setText(QStringLiteral("2"));
-    control<QLineEdit>(f.window.get(), QStringLiteral("textfieldMbkAdr0"))->setText(QStringLiteral("100"));
-    QList<QWidget *> shown;
-    for (const auto &[tab, name] : {std::pair{"1", "labelOut0"}, std::pair{"3", "textfieldMbkData0"},
-                                    std::pair{"6", "textfieldTaskStatus0"}}) {
-        QWidget *w = control<QWidget>(f.window.get(), QString::fromLatin1(name));
-        QVERIFY2(w, name);
-        f.selectTab(QString::fromLatin1(tab));
-        QVERIFY2(f.waitFor([&] { return fresh->lastConfirmed(w).isValid(); }), name);
-        shown << w;
+        // A connect that fails goes back to it.
+        QTcpServer closed;
+        QVERIFY(closed.listen(QHostAddress::LocalHost));
+        const quint16 refusing = closed.serverPort();
+        closed.close();
+        f.window->setAddress(QStringLiteral("127.0.0.1:%1").arg(refusing));
+        phases.clear();
+        MainWindow *w = f.window.get();
+        QVERIFY(f.run([w]() -> QCoro::Task<> { co_await w->connectController(); }));
+        QCOMPARE(phases.value(0).value(0).value<health::LinkPhase>(), health::LinkPhase::Connecting);
+        QCOMPARE(stateWord(f), QStringLiteral("not connected"));
     }
-    fresh->review();
-    QVERIFY(!fresh->isStale(shown.last()));
-    // The controller goes away in the middle of a tick: all at once, without
-    // waiting for the clock.
-    sim::Options drop = MonitorFixture::makeOptions();
-    drop.dropAfter = 0;
-    f.sim->setOptions(drop);
-    QVERIFY(f.waitFor([&] { return !wire::isUp(f.link().state()); }, 8000));
-    for (QWidget *w : shown)
-        QVERIFY2(fresh->isStale(w) && dimmed(w), qPrintable(w->objectName()));
-}
+
+    void roundTripAndTicks()
+    {
+        MonitorFixture f(options([](sim::Options &o) { o.delayMs = 30; }));
+        QVERIFY(f.connectToSim());
+        QLabel *rt = barLabel(f, "labelRoundTrip");
+        QLabel *ticks = barLabel(f, "labelPollTicks");
+        QVERIFY(!ticks->isVisibleTo(f.window.get()));
+        f.selectTab(QStringLiteral("1"));
+        QVERIFY(f.waitFor([&] {
+            return f.window->poller().ticks() >= 3 && ticks->isVisibleTo(f.window.get()) &&
+                   !ticks->text().startsWith(QLatin1String("ticks 0 "));
+        }));
+        // Three exchanges a tick, each answered 30 ms late.
+        const auto m = QRegularExpression(QStringLiteral("^round trip (\\d+) ms$")).match(rt->text());
+        QVERIFY2(m.hasMatch(), qPrintable(rt->text()));
+        QVERIFY(m.captured(1).toInt() >= 30 && m.captured(1).toInt() < 300);
+        QVERIFY(heard(rt).startsWith(QStringLiteral("Median round trip ")));
+
+        // A user action that holds the slot makes the ticks that fall due skip.
+        wire::Link &link = f.link();
+        link.enqueue([&link]() -> QCoro::Task<> { co_await link.pause(std::chrono::milliseconds(1000)); });
+        const QRegularExpression counts(QStringLiteral("ticks (\\d+) run, (\\d+) skipped"));
+        QVERIFY(f.waitFor([&] { return counts.match(ticks->text()).captured(2).toInt() >= 2; }));
+        QVERIFY(heard(ticks).startsWith(QStringLiteral("Poll ticks ")));
+        f.selectTab(QStringLiteral("0"));
+        QVERIFY(f.waitFor([&] { return !ticks->isVisibleTo(f.window.get()); }));
+    }
+
+    void staleInAStallLiveWithTheNextReply()
+    {
+        MonitorFixture f;
+        QVERIFY(f.connectToSim());
+        auto *fresh = ui::Freshness::of(f.window.get());
+        QVERIFY(fresh);
+        QLabel *lamp = control<QLabel>(f.window.get(), QStringLiteral("labelOut3"));
+        QLabel *value = control<QLabel>(f.window.get(), QStringLiteral("labelOutStat"));
+        QLabel *input = control<QLabel>(f.window.get(), QStringLiteral("labelInp0BitNo"));
+        const QString ownTip = lamp->toolTip();
+        f.selectTab(QStringLiteral("1"));
+        QVERIFY(f.waitFor([&] { return fresh->lastConfirmed(input).isValid(); }));
+        fresh->review();
+        QVERIFY(!dimmed(lamp) && !dimmed(value));
+
+        // The controller stalls: the next reply takes 2.5 s. While the tick
+        // waits for it, a second and a half later by the clock, the window's own
+        // review finds the values stale.
+        f.settle(); // no reply still on its way at the old pace
+        f.sim->setOptions(options([](sim::Options &o) { o.delayMs = 2500; }));
+        QVERIFY(f.waitFor([&] { return f.link().busy(); }));
+        const QDateTime lastRead = fresh->lastConfirmed(lamp);
+        f.clock.value = f.clock.value.addMSecs(1500);
+        QVERIFY(f.waitFor([&] { return fresh->isStale(lamp); }));
+        QVERIFY(f.link().busy() && dimmed(lamp) && dimmed(value) && fresh->isStale(input));
+        QCOMPARE(lamp->toolTip(),
+                 QStringLiteral("last read ") + lastRead.toString(QStringLiteral("HH:mm:ss")));
+        // The stalled reply came: the outputs it read are live, the tooltip is
+        // the lamp's own again.
+        QVERIFY(f.waitFor([&] { return !fresh->isStale(lamp); }, 15000));
+        f.sim->setOptions(MonitorFixture::makeOptions());
+        QVERIFY(!dimmed(lamp));
+        QCOMPARE(lamp->toolTip(), ownTip);
+    }
+
+    void everythingStaleAfterADrop()
+    {
+        MonitorFixture f;
+        QVERIFY(f.connectToSim());
+        auto *fresh = ui::Freshness::of(f.window.get());
+        // Values on three pages, each read once.
+        f.timeoutField()->setText(QStringLiteral("2"));
+        control<QLineEdit>(f.window.get(), QStringLiteral("textfieldMbkAdr0"))
+            ->setText(QStringLiteral("100"));
+        QList<QWidget *> shown;
+        for (const auto &[tab, name] : {std::pair{"1", "labelOut0"}, std::pair{"3", "textfieldMbkData0"},
+                                        std::pair{"6", "textfieldTaskStatus0"}}) {
+            QWidget *w = control<QWidget>(f.window.get(), QString::fromLatin1(name));
+            QVERIFY2(w, name);
+            f.selectTab(QString::fromLatin1(tab));
+            QVERIFY2(f.waitFor([&] { return fresh->lastConfirmed(w).isValid(); }), name);
+            shown << w;
+        }
+        fresh->review();
+        QVERIFY(!fresh->isStale(shown.last()));
+        // The controller goes away in the middle of a tick: all at once, without
+        // waiting for the clock.
+        f.sim->setOptions(options([](sim::Options &o) { o.dropAfter = 0; }));
+        QVERIFY(f.waitFor([&] { return !wire::isUp(f.link().state()); }, 8000));
+        for (QWidget *w : shown)
+            QVERIFY2(fresh->isStale(w) && dimmed(w), qPrintable(w->objectName()));
+    }
+};
 
 QTEST_MAIN(TestLinkHealth)
 #include "test_linkhealth.moc"
