@@ -318,36 +318,6 @@ private slots:
         QVERIFY(stopped());
     }
 
-    void closedDockReadsNothingPausedOneSamples()
-    {
-        MonitorFixture f;
-        QVERIFY(connectAndPlot(f, {QStringLiteral("A")}, {"Variables/A"}));
-        trend::TrendDock *dock = dockOf(f);
-        ui::Page *io = &f.window->ioPage();
-        const auto later = [&f] { f.clock.value = f.clock.value.addMSecs(300); };
-
-        // Paused, the plot holds still and sampling goes on.
-        auto *pause = control<QPushButton>(f.window.get(), QStringLiteral("buttonTrendPause"));
-        pause->click();
-        QCOMPARE(tickOn(f, io), ioReads + QStringList{"PR A"});
-        QCOMPARE(dock->samples(0).size(), 1);
-        pause->click();
-
-        // Closed, it reads nothing and keeps its series.
-        control<QAction>(f.window.get(), QStringLiteral("menuViewTrend"))->trigger();
-        QVERIFY(!dock->isVisible());
-        later();
-        QCOMPARE(tickOn(f, io), ioReads);
-        QCOMPARE(dock->samples(0).size(), 1);
-
-        // Reopened, it reads again, with a gap where it was closed.
-        control<QAction>(f.window.get(), QStringLiteral("menuViewTrend"))->trigger();
-        later();
-        QCOMPARE(tickOn(f, io), ioReads + QStringList{"PR A"});
-        QCOMPARE(dock->samples(0).size(), 2);
-        QCOMPARE(dock->samples(0).at(1).ms - dock->samples(0).at(0).ms, qint64(600));
-    }
-
     void axisValuesFollowTheAxisPagesBoard()
     {
         MonitorFixture f;
@@ -387,16 +357,34 @@ private slots:
         QCOMPARE(dock->samples(0).size(), 4);
     }
 
+    // Paused, the plot holds still and sampling goes on; closed, it reads
+    // nothing and keeps its series, and reopened reads again with a gap.
     // Series > A > Remove: A is no longer read nor kept; the series after it
     // keeps its key and its samples, and A can be plotted afresh.
-    void removedSeriesIsNoLongerRead()
+    void pausedClosedAndRemoved()
     {
         MonitorFixture f;
         QVERIFY(
             connectAndPlot(f, {QStringLiteral("A"), QStringLiteral("B")}, {"Variables/A", "Variables/B"}));
         exchangeAll(f, {"A=1", "B=2"});
+        trend::TrendDock *dock = dockOf(f);
         ui::Page *io = &f.window->ioPage();
+        const auto later = [&f] { f.clock.value = f.clock.value.addMSecs(300); };
+        auto *pause = control<QPushButton>(f.window.get(), QStringLiteral("buttonTrendPause"));
+        pause->click();
         QCOMPARE(tickOn(f, io), ioReads + QStringList({"PR A", "PR B"}));
+        QCOMPARE(dock->samples(0).size(), 1);
+        pause->click();
+        control<QAction>(f.window.get(), QStringLiteral("menuViewTrend"))->trigger();
+        QVERIFY(!dock->isVisible());
+        later();
+        QCOMPARE(tickOn(f, io), ioReads);
+        QCOMPARE(dock->samples(0).size(), 1);
+        control<QAction>(f.window.get(), QStringLiteral("menuViewTrend"))->trigger();
+        later();
+        QCOMPARE(tickOn(f, io), ioReads + QStringList({"PR A", "PR B"}));
+        QCOMPARE(dock->samples(0).size(), 2);
+        QCOMPARE(dock->samples(0).at(1).ms - dock->samples(0).at(0).ms, qint64(600));
 
         QAction *remove = menuEntry(control<QToolButton>(f.window.get(), QStringLiteral("buttonTrendSeries")),
                                     QStringLiteral("A"), QStringLiteral("Remove"));
@@ -404,11 +392,9 @@ private slots:
         remove->trigger();
         QCOMPARE(legend(f), QStringList{QStringLiteral("B: 2")});
         QCOMPARE(tickOn(f, io), ioReads + QStringList{"PR B"});
-        trend::TrendDock *dock = dockOf(f);
         QCOMPARE(dock->seriesCount(), 1);
-        QCOMPARE(dock->samples(0).size(), 2);
+        QCOMPARE(dock->samples(0).size(), 3);
         QVERIFY(dock->csv().startsWith(QStringLiteral("time,B\r\n")));
-
         QVERIFY(plot(f, QStringLiteral("Variables"), QStringLiteral("A")));
         QCOMPARE(tickOn(f, io), ioReads + QStringList({"PR B", "PR A"}));
         QCOMPARE(legend(f), QStringList({QStringLiteral("B: 2"), QStringLiteral("A: 1")}));
