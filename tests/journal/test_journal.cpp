@@ -1,7 +1,5 @@
-// The session journal against the in-process simulator: the transcript of a
-// short session, recording switched off, a disk that refuses, the tidying of
-// old files at start-up, and the operator journal's lines and the controller
-// each names.
+// The session journal and the operator journal against the in-process
+// simulator: transcripts, refusing disks, start-up tidying, the dock.
 #include "app/addressbook.h"
 #include "journal/sessionjournal.h"
 #include "journal/transcript.h"
@@ -359,9 +357,8 @@ private slots:
         QTest::addColumn<QString>("typed"); // into the address field; empty: no connection
         QTest::addColumn<QString>("controller");
         QTest::addColumn<QString>("csvField");
-        // "<port>" stands for the simulator's port.
         row("no connection", "", "", "");
-        row("by address", "127.0.0.1:<port>", "127.0.0.1:<port>", "127.0.0.1:<port>");
+        // By address: operatorLines.
         row("by name", "press-4", "press-4", "press-4");
         const char *odd = "Press 4, part 2 (left)";
         row("by a name with a comma and brackets", odd, odd, "\"Press 4, part 2 (left)\"");
@@ -374,8 +371,6 @@ private slots:
         QFETCH(QString, csvField);
         MonitorFixture run;
         const QString port = QString::number(run.sim->port());
-        for (QString *s : {&typed, &controller, &csvField})
-            s->replace(QStringLiteral("<port>"), port);
         // A later run of the program on `run`'s settings, whose address book
         // names its simulator twice.
         app::AddressBook book;

@@ -96,8 +96,7 @@ private slots:
                  QStringLiteral("Points loaded from p.pnt, 10 bytes"));
     }
 
-    // The operator lines: the dock's filter, and reading them back from a
-    // session file (their CSV is the one writer's, tested in core).
+    // The operator lines: the dock's filter, and a file without its header.
     void operatorEntriesFilteredAndReadBack()
     {
         const QDateTime t(QDate(2026, 12, 7), QTime(9, 5, 3));
@@ -267,8 +266,7 @@ private slots:
         journal.received("after");
         journal.endSession();
 
-        // The file as "<" for each chunk recorded before, "#<bytes>" for the
-        // note, ">" for the chunk after.
+        // "<" a chunk recorded before, "#<bytes>" the note, ">" the chunk after.
         static const QRegularExpression said(
             QStringLiteral("^\\d\\d:\\d\\d:\\d\\d\\.\\d{3} # ([\\d,]+) bytes not recorded$"));
         QString shape;
@@ -287,12 +285,10 @@ private slots:
                  qPrintable(shape));
     }
 
-    // A session that goes on and on: the file continues in another at the size
-    // cap, each of them readable on its own and naming the controller its
-    // header names; the oldest go while it runs, never the one being written;
-    // what is left reads back to the tail of the wire. The whole wire
-    // conversation is in these files: nobody but their owner reads them or the
-    // folder made for them, whatever the file-creation mask lets through.
+    // A long session continues in another file at the size cap, each readable
+    // on its own and naming the controller; the oldest go, never the one being
+    // written; what is left reads back to the tail of the wire. Only their
+    // owner reads them or their folder, whatever the file-creation mask.
     void continuesPastTheFileCap_data()
     {
         QTest::addColumn<QString>("address");
