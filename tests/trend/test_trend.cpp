@@ -3,7 +3,6 @@
 // series menu, time windows and exports.
 #include "axis/axispage.h"
 #include "monitor/iopage.h"
-#include "panels/mbkpage.h"
 #include "panels/variablespage.h"
 #include "support/fixture.h"
 #include "support/trendmenu.h"
@@ -27,7 +26,6 @@
 #include <QTest>
 #include <QToolButton>
 #include <QValueAxis>
-#include <algorithm>
 
 namespace {
 
@@ -187,24 +185,18 @@ private slots:
         QVERIFY(plot(f, QStringLiteral("Tasks"), QStringLiteral("Task 0 step")));
     }
 
+    // A value control offers what it shows now, under the page's group.
     void pageOffersTheValueItShowsNow()
     {
         MonitorFixture f;
         QVERIFY(f.connectToSim());
         QWidget *w = f.window.get();
-        auto *data = control<QLineEdit>(w, QStringLiteral("textfieldMbkData1"));
-        const QList<ui::Plottable> offered = f.window->mbkPage().plottables();
-        const auto row = std::find_if(offered.cbegin(), offered.cend(),
-                                      [data](const ui::Plottable &p) { return p.widget == data; });
-        QVERIFY(row != offered.cend());
-        QCOMPARE(row->group, QStringLiteral("MBK"));
-
         // In long entries the second row has no address: nothing to plot there.
         control<QRadioButton>(w, QStringLiteral("radiobuttonMbkSizeLng"))->click();
-        QVERIFY(!row->probe());
         QCOMPARE(plotFromMenu(f, "textfieldMbkData1"), Entry::Off);
         // In words it shows the word at address 1, which the plot then reads.
         control<QRadioButton>(w, QStringLiteral("radiobuttonMbkSizeWrd"))->click();
+        QVERIFY(addEntry(f, QStringLiteral("MBK"), QStringLiteral("MBK(1~Wrd)")));
         QCOMPARE(plotFromMenu(f, "textfieldMbkData1"), Entry::Clicked);
         f.exchange(QStringLiteral("MBK(1~Wrd)=513"));
         QCOMPARE(tickOn(f, &f.window->ioPage()), ioReads + QStringList{"PR MBK(1~Wrd)"});
