@@ -139,15 +139,14 @@ private slots:
         QTest::addColumn<QString>("reply");
         QTest::addColumn<QString>("value"); // empty: no value
         using monitor::BitGroup;
+        const auto bit = [](BitGroup g, const char *bank, int k) {
+            return monitor::bitProbe(g, QLatin1String(bank), k);
+        };
         const auto var = [](const char *name) { return panels::variableProbe(QLatin1String(name)); };
-        row("output bit set", monitor::bitProbe(BitGroup::Outputs, QStringLiteral("2"), 3), "\r\n 8\r\n#",
-            "1");
-        row("output bit clear", monitor::bitProbe(BitGroup::Outputs, QStringLiteral("2"), 2), "\r\n 8\r\n#",
-            "0");
-        row("mbk bit 15", monitor::bitProbe(BitGroup::MbkBits, QStringLiteral("70000"), 15),
-            "\r\n 32768\r\n#", "1");
-        row("bit error text", monitor::bitProbe(BitGroup::Inputs, QStringLiteral("24"), 0),
-            "\r\n\tSyntax Error\r\n#", "");
+        row("output bit set", bit(BitGroup::Outputs, "2", 3), "\r\n 8\r\n#", "1");
+        row("output bit clear", bit(BitGroup::Outputs, "2", 2), "\r\n 8\r\n#", "0");
+        row("mbk bit 15", bit(BitGroup::MbkBits, "70000", 15), "\r\n 32768\r\n#", "1");
+        row("bit error text", bit(BitGroup::Inputs, "24", 0), "\r\n\tSyntax Error\r\n#", "");
         row("variable", var("A"), "\r\n -25\r\n#", "-25");
         row("variable fraction", var("B"), "\r\n 2.5\r\n#", "2.5");
         row("variable error", var("A"), "\r\n\tエラー\r\n#", "");
