@@ -1,7 +1,7 @@
-// The status bar and stale values against the in-process simulator: the state
-// word through connect, login, a drop, a time-out and a reconnect; values
-// turning stale in a stall and live with the next reply, by the fake clock.
+// The status bar's figures as values, then against the in-process simulator:
+// the state word through a session, stale values in a stall and after a drop.
 #include "health/healthbar.h"
+#include "health/healthmodel.h"
 #include "support/fixture.h"
 #include "support/widgets.h"
 #include "ui/freshness.h"
@@ -52,6 +52,55 @@ class TestLinkHealth : public QObject
     Q_OBJECT
 
 private slots:
+    void medianOfTheLastTwenty()
+    {
+        health::RoundTrips trips;
+        QCOMPARE(trips.median(), qint64(0));
+        // Twenty-one values: the first drops out (else 11,000).
+        for (qint64 v = 1; v <= 21; ++v)
+            trips.add(v * 1000);
+        QCOMPARE(trips.median(), qint64(12'000));
+        // An even count reads the upper of the two middle values.
+        trips.clear();
+        for (qint64 v : {4, 1, 3, 2})
+            trips.add(v);
+        QCOMPARE(trips.median(), qint64(3));
+    }
+
+    void roundTripText_data()
+    {
+        QTest::addColumn<qint64>("micros");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("tenths of a millisecond") << qint64(400) << "0.4 ms";
+        QTest::newRow("just under ten") << qint64(9'949) << "9.9 ms";
+        QTest::newRow("rounds up to ten") << qint64(9'960) << "10 ms";
+        QTest::newRow("whole milliseconds") << qint64(12'400) << "12 ms";
+        QTest::newRow("just under a second") << qint64(999'400) << "999 ms";
+        QTest::newRow("rounds up to a second") << qint64(999'600) << "1.00 s";
+        QTest::newRow("seconds") << qint64(1'250'000) << "1.25 s";
+    }
+
+    void roundTripText()
+    {
+        QFETCH(qint64, micros);
+        QFETCH(QString, text);
+        QCOMPARE(health::formatRoundTrip(micros), text);
+    }
+
+    void ticksOfTheLastMinute()
+    {
+        health::TickWindow ticks;
+        ticks.addRun(0);
+        ticks.addSkipped(1'000, 2);
+        ticks.addRun(30'000);
+        QCOMPARE(ticks.run(59'999), 2);
+        QCOMPARE(ticks.skipped(59'999), 2);
+        // A minute after a tick it has left the window.
+        QCOMPARE(ticks.run(60'000), 1);
+        QCOMPARE(ticks.skipped(61'000), 0);
+        QCOMPARE(ticks.run(90'000), 0);
+    }
+
     void statesThroughASession()
     {
         MonitorFixture f;
@@ -157,9 +206,7 @@ private slots:
         fresh->review();
         QVERIFY(!dimmed(lamp) && !dimmed(value));
 
-        // The controller stalls: the next reply takes 2.5 s. While the tick
-        // waits for it, a second and a half later by the clock, the window's own
-        // review finds the values stale.
+        // The next reply takes 2.5 s; 1.5 s into it by the clock the window's review finds them stale.
         f.settle(); // no reply still on its way at the old pace
         f.sim->setOptions(options([](sim::Options &o) { o.delayMs = 2500; }));
         QVERIFY(f.waitFor([&] { return f.link().busy(); }));
@@ -169,8 +216,7 @@ private slots:
         QVERIFY(f.link().busy() && dimmed(lamp) && dimmed(value) && fresh->isStale(input));
         QCOMPARE(lamp->toolTip(),
                  QStringLiteral("last read ") + lastRead.toString(QStringLiteral("HH:mm:ss")));
-        // The stalled reply came: the outputs it read are live, the tooltip is
-        // the lamp's own again.
+        // The stalled reply came: the outputs it read are live, the tooltip the lamp's own.
         QVERIFY(f.waitFor([&] { return !fresh->isStale(lamp); }, 15000));
         f.sim->setOptions(MonitorFixture::makeOptions());
         QVERIFY(!dimmed(lamp));
@@ -197,8 +243,7 @@ private slots:
         }
         fresh->review();
         QVERIFY(!fresh->isStale(shown.last()));
-        // The controller goes away in the middle of a tick: all at once, without
-        // waiting for the clock.
+        // A drop mid-tick makes them all stale at once, without waiting for the clock.
         f.sim->setOptions(options([](sim::Options &o) { o.dropAfter = 0; }));
         QVERIFY(f.waitFor([&] { return !wire::isUp(f.link().state()); }, 8000));
         for (QWidget *w : shown)
