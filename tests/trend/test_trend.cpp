@@ -1,6 +1,4 @@
-// The trend dock against the in-process simulator: what it plots, what each
-// poll tick reads for it and when it reads nothing, its legend, status line,
-// series menu, time windows and exports.
+// The trend dock against the in-process simulator: what it plots and reads each tick, and its controls.
 #include "axis/axispage.h"
 #include "monitor/iopage.h"
 #include "panels/variablespage.h"
@@ -36,8 +34,7 @@ trend::TrendDock *dockOf(MonitorFixture &f)
     return f.window->findChild<trend::TrendDock *>(QStringLiteral("dockTrend"));
 }
 
-// The "Plot" entry of the context menu of the value control `name`: whether
-// it is enabled, after a click on it when it is.
+// The "Plot" entry of the context menu of the value control `name`, clicked when enabled.
 enum class Entry { Missing, Off, Clicked };
 Entry plotFromMenu(MonitorFixture &f, const char *name)
 {
@@ -91,11 +88,9 @@ QStringList legend(MonitorFixture &f)
     return texts;
 }
 
-// One poll tick of `page`, as the timer runs it; returns what the simulator
-// received meanwhile.
+// One poll tick of `page` with the slot free, as the timer runs it; what the simulator received.
 QStringList tickOn(MonitorFixture &f, ui::Page *page)
 {
-    // With the slot free, so that the tick runs rather than being skipped.
     f.settle();
     f.clearCommands();
     monitor::Poller &poller = f.window->poller();
@@ -131,13 +126,9 @@ private slots:
         QVERIFY(f.connectToSim());
         trend::TrendDock *dock = dockOf(f);
         QVERIFY(dock && !dock->isVisible());
-        // The View menu shows and hides the dock.
+        // The View menu's entry (it hides and shows the dock in pausedClosedAndRemoved).
         QAction *view = control<QAction>(f.window.get(), QStringLiteral("menuViewTrend"));
         QVERIFY(view && f.window->viewMenu()->actions().contains(view));
-        view->trigger();
-        QVERIFY(dock->isVisible());
-        view->trigger();
-        QVERIFY(!dock->isVisible());
         f.window->variablesPage().setVariableNames({QStringLiteral("A"), QStringLiteral("S$")});
 
         QVERIFY(plot(f, QStringLiteral("Outputs"), QStringLiteral("OUT 3")));
@@ -146,8 +137,7 @@ private slots:
         QVERIFY(!addEntry(f, QStringLiteral("Variables"), QStringLiteral("S$")));
         QVERIFY(plotAll(f, {"Variables/A", "MBK/MBK(1~Int)", "MBK bits/MBK 70002", "Tasks/Task 0 step",
                             "Axis/Position X"}));
-        // The same from the value's own context menu; a value plotted already
-        // cannot be added twice.
+        // The same from the value's own context menu, once only.
         QCOMPARE(plotFromMenu(f, "labelPgCounterY"), Entry::Clicked);
         QCOMPARE(plotFromMenu(f, "labelOut3"), Entry::Off);
         QCOMPARE(plotFromMenu(f, "labelCuInp2"), Entry::Clicked);
@@ -157,8 +147,7 @@ private slots:
         QAction *ninth = addEntry(f, QStringLiteral("Outputs"), QStringLiteral("OUT 4"));
         QVERIFY(ninth && !ninth->isEnabled());
 
-        // With a board on the Axis page the axis values come in; the legend
-        // shows the last value of each series.
+        // With a board on the Axis page the axis values come in; the legend shows each last value.
         chooseBoard(f, QStringLiteral("0"));
         tickOn(f, &f.window->axisPage());
         exchangeAll(f,
@@ -169,9 +158,7 @@ private slots:
                               "Position X: 1500", "Counter Y: 77", "CU IN 2002: 0"}));
     }
 
-    // A window builds a page when its tab is first shown: the page's values get
-    // their "Plot" entry then, its ticks sample, and the "+" menu still offers
-    // the values of pages never shown.
+    // A page built when first shown gets its "Plot" entries then; "+" offers pages never shown.
     void pagesBuiltWhenShownArePlotted()
     {
         MonitorFixture f(MonitorFixture::makeOptions(), true, QString(), MonitorFixture::Pages::AsShown);
@@ -203,8 +190,7 @@ private slots:
         QCOMPARE(legend(f), QStringList({"MBK(1~Wrd): 513"}));
     }
 
-    // Extra reads come after the page's own, in the order the series were
-    // added (not the page's), and never for a value the page has just read.
+    // Extra reads follow the page's own in the series' order, never for a value the page just read.
     void valuesThePageReadAreNotReadAgain()
     {
         MonitorFixture f;
@@ -249,8 +235,7 @@ private slots:
         QVERIFY(f.dialogs.alertTexts().first().contains(nowhere));
         QVERIFY(!QFile::exists(nowhere));
 
-        // The axis counts back from the newest sample; hovering gives the clock
-        // time and the values there, and nothing off the plot.
+        // Hovering gives the clock time and values there, counted back from the newest; nothing off the plot.
         const QRectF area = dockOf(f)->chartView()->chart()->plotArea();
         QCOMPARE(dockOf(f)->hoverText(area.right()), QStringLiteral("09:05:03.300\nOUT 3: 1\nA: 7"));
         QCOMPARE(dockOf(f)->hoverText(area.right() - area.width() * 0.3 / 60.0),
@@ -267,10 +252,8 @@ private slots:
         QVERIFY(image.height() > dockOf(f)->chartView()->height());
     }
 
-    // The status line says when no tick comes: on the console tab, stopped by
-    // the user, or paused. Started on the console tab, the ticks run and read
-    // nothing for the plot (a read would wait for a prompt in the middle of
-    // the console's traffic).
+    // The status line says when no tick comes; ticks on the console tab read nothing for the plot
+    // (a read would wait for a prompt in the console's traffic).
     void saysWhenPollingStops()
     {
         MonitorFixture f;
@@ -329,8 +312,7 @@ private slots:
         const QStringList boardReads = tickOn(f, axis).mid(1); // after the point table's read
         QCOMPARE(boardReads.value(0), QStringLiteral("MPG 2"));
         QCOMPARE(dock->samples(0).size(), 1);
-        // Elsewhere the plot reads that board as the page does, its selection
-        // first; once selected, it stays so until the tab changes.
+        // Elsewhere the plot reads that board, selecting it until the tab changes.
         QCOMPARE(tickOn(f, io), ioReads + boardReads);
         QCOMPARE(tickOn(f, io), ioReads + boardReads.mid(1));
         f.selectTab(QStringLiteral("1"));
@@ -349,10 +331,8 @@ private slots:
         QCOMPARE(dock->samples(0).size(), 4);
     }
 
-    // Paused, the plot holds still and sampling goes on; closed, it reads
-    // nothing and keeps its series, and reopened reads again with a gap.
-    // Series > A > Remove: A is no longer read nor kept; the series after it
-    // keeps its key and its samples, and A can be plotted afresh.
+    // Paused, sampling goes on; closed, nothing is read; reopened, reads again with a gap.
+    // Series > A > Remove: A neither read nor kept, B keeps its key and samples, A can come back.
     void pausedClosedAndRemoved()
     {
         MonitorFixture f;
@@ -392,10 +372,8 @@ private slots:
         QCOMPARE(legend(f), QStringList({QStringLiteral("B: 2"), QStringLiteral("A: 1")}));
     }
 
-    // A click on a key hides its line, and the value axis then spans only the
-    // lines shown; a second click brings it back. The time shown can be ten
-    // minutes: a sample five minutes old is then under the pointer half way
-    // across, where the minute's window shows none.
+    // A key's click hides its line from the value axis, a second brings it back; ten minutes shown
+    // put a sample five minutes old half way across.
     void hiddenLinesAndLongerWindows()
     {
         MonitorFixture f;

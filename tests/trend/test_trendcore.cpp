@@ -1,6 +1,4 @@
-// The trend's rules without a window: the sample ring, the reduction of a
-// window to what a plot can show, what a tick must read, the values taken out
-// of replies, and the CSV export.
+// The trend's rules without a window: the ring, the reduction, the reads, reply values and CSV.
 #include "monitor/axissignals.h"
 #include "monitor/bits.h"
 #include "panels/mbk.h"
@@ -86,9 +84,7 @@ private slots:
         QVERIFY(out.isEmpty());
     }
 
-    // A ring that has wrapped (its oldest sample sits mid-buffer), a window
-    // that starts and ends inside it, and column widths that do not divide
-    // the sample spacing: what the dock sees after an hour of ticks.
+    // A wrapped ring, a window inside it, columns that do not divide the sample spacing.
     void reductionOfAWrappedRingKeepsEachColumnsExtremes()
     {
         Series s(1000);
@@ -103,9 +99,7 @@ private slots:
         QList<QPointF> out;
         reduce(s, from, to, columns, &out);
 
-        // In time order, from the window's first sample to its newest, two
-        // points a column at most besides the two ends, the window cut into
-        // `columns` equal spans.
+        // In time order, from the window's first sample to its newest, at most two a column besides the ends.
         QVERIFY(out.size() <= 2 * columns + 2);
         for (int i = 1; i < out.size(); ++i)
             QVERIFY2(out[i].x() > out[i - 1].x(), qPrintable(QString::number(i)));
@@ -115,8 +109,7 @@ private slots:
         QMap<qint64, int> perColumn;
         for (int i = 1; i + 1 < out.size(); ++i)
             QVERIFY(++perColumn[qint64(out[i].x()) / width] <= 2);
-        // Every point is a real sample, and the window's lowest and highest
-        // samples (the spike among them) are among them.
+        // Every point is a real sample; the window's lowest and highest (the spike) are kept.
         QList<double> window;
         for (int i = s.lowerBound(from); i < s.size() && s.at(i).ms <= to; ++i)
             window << s.at(i).value;
@@ -190,8 +183,7 @@ private slots:
         QCOMPARE(wire(s.extraReads(probes, std::nullopt, false)),
                  QStringList({"PR A", "PR IN(2000)", "PR C", "PR D", "PR E", "PR F", "PR G", "PR H"}));
 
-        // The page's reply gives B without a read; a read that did not happen
-        // gives nothing; the tick's end forgets everything.
+        // B comes from the page's reply, nothing from a read not made; the tick's end forgets all.
         QCOMPARE(s.value(probes[3]), std::optional<double>(7));
         QVERIFY(!s.value(probes[0]));
         s.extraRead(QStringLiteral("PR IN(2000)"), QStringLiteral("\r\n 2\r\n#"));
@@ -208,8 +200,7 @@ private slots:
                                        monitor::axisProbe(true, 2)};
         const QString axisRead = probes[0].command;
         Sampler s;
-        // No board, no axis read; with one, a single read for every axis value,
-        // its selection first while one is due.
+        // No board, no axis read; with one, one read for every axis value, selected first when due.
         QCOMPARE(wire(s.extraReads(probes, std::nullopt, true)), QStringList({"PR A"}));
         QCOMPARE(wire(s.extraReads(probes, 1, true)), QStringList({"MPG 1", axisRead, "PR A"}));
         QCOMPARE(wire(s.extraReads(probes, 1, false)), QStringList({axisRead, "PR A"}));
