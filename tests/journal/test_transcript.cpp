@@ -233,8 +233,7 @@ private slots:
         QCOMPARE(sessionFileName(start, QStringLiteral("127.0.0.1:2323")),
                  QStringLiteral("2026-12-07_09-05-03_127.0.0.1_2323.txt"));
         const QString odd = sessionFileName(start, QStringLiteral("../x\\y:[::1]"));
-        QVERIFY(!odd.contains(QLatin1Char('/')) && !odd.contains(QLatin1Char('\\')) &&
-                !odd.contains(QLatin1Char(':')));
+        QVERIFY2(!odd.contains(QRegularExpression(QStringLiteral("[/\\\\:]"))), qPrintable(odd));
         QCOMPARE(sessionFileName(start, QString()), QStringLiteral("2026-12-07_09-05-03_unknown.txt"));
     }
 
@@ -380,8 +379,7 @@ private slots:
         second.received("\r\nLogin    :");
         second.flush();
         const QString firstFile = first.currentFile();
-        QVERIFY(!firstFile.isEmpty() && !second.currentFile().isEmpty());
-        QVERIFY(firstFile != second.currentFile());
+        QVERIFY(!firstFile.isEmpty() && !second.currentFile().isEmpty() && firstFile != second.currentFile());
         second.rotate(QDateTime::currentDateTime());
         QVERIFY(QFile::exists(firstFile) && QFile::exists(second.currentFile()));
 
@@ -394,8 +392,7 @@ private slots:
         }
         QCOMPARE(got, (QStringList{"\\r\\n#", "more"}));
         second.rotate(QDateTime::currentDateTime());
-        QVERIFY(!QFile::exists(firstFile));
-        QVERIFY(QFile::exists(second.currentFile()));
+        QVERIFY(!QFile::exists(firstFile) && QFile::exists(second.currentFile()));
         second.endSession();
     }
 

@@ -56,13 +56,11 @@ private slots:
             small.append(i * 100, i * 10);
         QCOMPARE(QList<double>({small.at(0).value, small.at(1).value, small.at(3).value}),
                  QList<double>({20, 30, 50}));
-        QCOMPARE(small.lowerBound(0), 0);
-        QCOMPARE(small.lowerBound(250), 1);
-        QCOMPARE(small.lowerBound(300), 1);
-        QCOMPARE(small.lowerBound(501), 4);
+        QCOMPARE(QList<int>({small.lowerBound(0), small.lowerBound(250), small.lowerBound(300),
+                             small.lowerBound(501)}),
+                 QList<int>({0, 1, 1, 4}));
         small.clear();
-        QCOMPARE(small.size(), 0);
-        QVERIFY(!small.last());
+        QVERIFY(small.size() == 0 && !small.last());
     }
 
     void reductionKeepsExtremes()
