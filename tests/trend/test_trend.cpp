@@ -207,14 +207,16 @@ private slots:
         QCOMPARE(dockOf(f)->samples(1).size(), 2);
     }
 
-    void exportsCsv()
+    // Exports and hover; a key's click hides its line from the value axis; ten minutes shown.
+    void exportsHoverAndHiddenLines()
     {
         MonitorFixture f;
         QVERIFY(connectAndPlot(f, {QStringLiteral("A")}, {"Outputs/OUT 3", "Variables/A"}));
-        f.exchange(QStringLiteral("A=5"));
+        trend::TrendDock *dock = dockOf(f);
+        f.exchange(QStringLiteral("A=5000"));
         tickOn(f, &f.window->ioPage());
         f.clock.value = f.clock.value.addMSecs(300);
-        exchangeAll(f, {"ON 3", "A=7"});
+        exchangeAll(f, {"ON 3", "A=7000"});
         tickOn(f, &f.window->ioPage());
 
         const QString path = f.tempDir.filePath(QStringLiteral("trend.csv"));
@@ -223,8 +225,8 @@ private slots:
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(QString::fromUtf8(file.readAll()), QStringLiteral("time,OUT 3,A\r\n"
-                                                                   "2026-12-05T09:05:03.000,0,5\r\n"
-                                                                   "2026-12-05T09:05:03.300,1,7\r\n"));
+                                                                   "2026-12-05T09:05:03.000,0,5000\r\n"
+                                                                   "2026-12-05T09:05:03.300,1,7000\r\n"));
         QVERIFY(f.dialogs.alertTexts().isEmpty());
 
         // A folder that is not there: one alert that names the file, no file.
@@ -236,11 +238,11 @@ private slots:
         QVERIFY(!QFile::exists(nowhere));
 
         // Hovering gives the clock time and values there, counted back from the newest; nothing off the plot.
-        const QRectF area = dockOf(f)->chartView()->chart()->plotArea();
-        QCOMPARE(dockOf(f)->hoverText(area.right()), QStringLiteral("09:05:03.300\nOUT 3: 1\nA: 7"));
-        QCOMPARE(dockOf(f)->hoverText(area.right() - area.width() * 0.3 / 60.0),
-                 QStringLiteral("09:05:03.000\nOUT 3: 0\nA: 5"));
-        QCOMPARE(dockOf(f)->hoverText(area.left() - 1), QString());
+        const QRectF area = dock->chartView()->chart()->plotArea();
+        QCOMPARE(dock->hoverText(area.right()), QStringLiteral("09:05:03.300\nOUT 3: 1\nA: 7000"));
+        QCOMPARE(dock->hoverText(area.right() - area.width() * 0.3 / 60.0),
+                 QStringLiteral("09:05:03.000\nOUT 3: 0\nA: 5000"));
+        QCOMPARE(dock->hoverText(area.left() - 1), QString());
 
         // The picture: the chart with its legend, as the dock shows it.
         const QString png = f.tempDir.filePath(QStringLiteral("trend.png"));
@@ -248,8 +250,30 @@ private slots:
         control<QPushButton>(f.window.get(), QStringLiteral("buttonTrendPng"))->click();
         const QImage image(png);
         QVERIFY(!image.isNull());
-        QVERIFY(image.width() >= dockOf(f)->chartView()->width());
-        QVERIFY(image.height() > dockOf(f)->chartView()->height());
+        QVERIFY(image.width() >= dock->chartView()->width());
+        QVERIFY(image.height() > dock->chartView()->height());
+
+        const auto axisMax = [dock] {
+            const QList<QAbstractAxis *> axes = dock->chartView()->chart()->axes(Qt::Vertical);
+            auto *y = axes.isEmpty() ? nullptr : qobject_cast<QValueAxis *>(axes.first());
+            return y ? y->max() : -1.0;
+        };
+        QVERIFY(axisMax() >= 7000);
+        auto *keyA = control<QToolButton>(f.window.get(), QStringLiteral("buttonTrendKey1"));
+        keyA->click();
+        QVERIFY2(axisMax() < 10, qPrintable(QString::number(axisMax())));
+        keyA->click();
+        QVERIFY(axisMax() >= 7000);
+
+        // Five minutes on, ten minutes shown put the last sample half way across.
+        f.clock.value = f.clock.value.addSecs(300);
+        tickOn(f, &f.window->ioPage());
+        const QRectF later = dock->chartView()->chart()->plotArea();
+        const double halfWay = later.left() + later.width() / 2;
+        QVERIFY(!dock->hoverText(halfWay).contains(QStringLiteral("A: ")));
+        auto *window = control<QComboBox>(f.window.get(), QStringLiteral("popupbuttonTrendWindow"));
+        window->setCurrentIndex(window->findText(QStringLiteral("10 min")));
+        QCOMPARE(dock->hoverText(halfWay), QStringLiteral("09:05:03.300\nOUT 3: 1\nA: 7000"));
     }
 
     // The status line says when no tick comes; ticks on the console tab read nothing for the plot
@@ -370,41 +394,6 @@ private slots:
         QVERIFY(plot(f, QStringLiteral("Variables"), QStringLiteral("A")));
         QCOMPARE(tickOn(f, io), ioReads + QStringList({"PR B", "PR A"}));
         QCOMPARE(legend(f), QStringList({QStringLiteral("B: 2"), QStringLiteral("A: 1")}));
-    }
-
-    // A key's click hides its line from the value axis, a second brings it back; ten minutes shown
-    // put a sample five minutes old half way across.
-    void hiddenLinesAndLongerWindows()
-    {
-        MonitorFixture f;
-        QVERIFY(connectAndPlot(f, {QStringLiteral("A")}, {"Outputs/OUT 3", "Variables/A"}));
-        f.exchange(QStringLiteral("A=1000"));
-        tickOn(f, &f.window->ioPage());
-        f.clock.value = f.clock.value.addSecs(300);
-        f.exchange(QStringLiteral("A=2000"));
-        tickOn(f, &f.window->ioPage());
-
-        trend::TrendDock *dock = dockOf(f);
-        QVERIFY(dock->isVisible() && dock->chartView());
-        const auto axisMax = [dock] {
-            const QList<QAbstractAxis *> axes = dock->chartView()->chart()->axes(Qt::Vertical);
-            auto *y = axes.isEmpty() ? nullptr : qobject_cast<QValueAxis *>(axes.first());
-            return y ? y->max() : -1.0;
-        };
-        QVERIFY(axisMax() >= 2000);
-        auto *keyA = control<QToolButton>(f.window.get(), QStringLiteral("buttonTrendKey1"));
-        QVERIFY(keyA);
-        keyA->click();
-        QVERIFY2(axisMax() < 10, qPrintable(QString::number(axisMax())));
-        keyA->click();
-        QVERIFY(axisMax() >= 2000);
-
-        const QRectF area = dock->chartView()->chart()->plotArea();
-        const double halfWay = area.left() + area.width() / 2;
-        QVERIFY(!dock->hoverText(halfWay).contains(QStringLiteral("A: ")));
-        auto *window = control<QComboBox>(f.window.get(), QStringLiteral("popupbuttonTrendWindow"));
-        window->setCurrentIndex(window->findText(QStringLiteral("10 min")));
-        QCOMPARE(dock->hoverText(halfWay), QStringLiteral("09:05:03.000\nOUT 3: 0\nA: 1000"));
     }
 };
 
