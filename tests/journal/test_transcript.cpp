@@ -302,9 +302,7 @@ private slots:
         const QString folder = tmp.filePath(QStringLiteral("sessions"));
         SessionJournal journal;
         journal.setDirectory(folder);
-        StorageLimits limits;
-        limits.fileBytes = 2000;
-        limits.totalBytes = 9000;
+        const StorageLimits limits{.fileBytes = 2000, .totalBytes = 9000};
         journal.setLimits(limits);
         journal.beginSession(QDateTime::currentDateTime(), address, name);
         const QString first = journal.currentFile();
@@ -372,9 +370,7 @@ private slots:
         first.flush();
         SessionJournal second;
         second.setDirectory(dir.path());
-        StorageLimits tiny;
-        tiny.totalBytes = 1;
-        second.setLimits(tiny);
+        second.setLimits({.totalBytes = 1});
         second.beginSession(start, QStringLiteral("127.0.0.1:23"));
         second.received("\r\nLogin    :");
         second.flush();
@@ -432,9 +428,7 @@ private slots:
 
         SessionJournal journal;
         journal.setDirectory(dir.path());
-        StorageLimits limits;
-        limits.totalBytes = 1000;
-        journal.setLimits(limits);
+        journal.setLimits({.totalBytes = 1000});
         journal.beginSession(now, QStringLiteral("127.0.0.1:23"));
         QStringList left = QDir(dir.path()).entryList(QDir::Files | QDir::System | QDir::Hidden, QDir::Name);
         left.removeOne(QFileInfo(journal.currentFile()).fileName());

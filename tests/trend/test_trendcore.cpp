@@ -196,13 +196,9 @@ private slots:
         const QVector<Probe> probes = {monitor::axisProbe(false, 0),
                                        *panels::variableProbe(QStringLiteral("A")),
                                        monitor::axisProbe(true, 2)};
-        const QString axisRead = probes[0].command;
         Sampler s;
-        // No board, no axis read; with one, one read for every axis value, selected first when due.
-        QCOMPARE(wire(s.extraReads(probes, std::nullopt, true)), QStringList({"PR A"}));
-        QCOMPARE(wire(s.extraReads(probes, 1, true)), QStringList({"MPG 1", axisRead, "PR A"}));
-        QCOMPARE(wire(s.extraReads(probes, 1, false)), QStringList({axisRead, "PR A"}));
-
+        // One read for every axis value (no board and the selection: axisValuesFollowTheAxisPagesBoard).
+        QCOMPARE(wire(s.extraReads(probes, 1, false)), QStringList({probes[0].command, "PR A"}));
         // The Axis page's own read gives them, whatever register it also asks for.
         s.pageRead(QStringLiteral("PR LMT(0) HPT(0) P(0) RR3(Z_A,1) X(-1) Y(-1) U(-1) Z(-1)"),
                    QStringLiteral("\r\n 0 0 1 2 3 4 5 6 7 8 9\r\n#"));
