@@ -167,23 +167,6 @@ private slots:
         }
     }
 
-    void recordingSwitchedOff()
-    {
-        MonitorFixture f;
-        QAction *record = control<QAction>(f.window.get(), QStringLiteral("menuRecordSessions"));
-        QVERIFY(record && record->isCheckable() && record->isChecked());
-        QVERIFY(f.window->viewMenu()->actions().contains(record));
-        record->setChecked(false);
-        QVERIFY(f.connectToSim());
-        f.disconnect();
-        QVERIFY(sessionFiles(f).isEmpty());
-        // The choice is kept for the next start.
-        MonitorFixture next;
-        record = control<QAction>(next.window.get(), QStringLiteral("menuRecordSessions"));
-        QVERIFY(!record->isChecked());
-        record->setChecked(true);
-    }
-
     // A refusing disk turns recording off with one status message, no dialog; the link and polling go on.
     void refusingDisk_data()
     {
@@ -228,8 +211,8 @@ private slots:
         QVERIFY(f.dialogs.entries.isEmpty());
     }
 
-    // At start-up the age and size rules clear old transcripts, and only them.
-    void oldFilesGoAtStartUp()
+    // At start-up the age and size rules clear old transcripts, and only them; recording off stays off.
+    void atStartUp()
     {
         QStandardPaths::setTestModeEnabled(true);
         QDir dir(SessionJournal::defaultDirectory());
@@ -251,6 +234,18 @@ private slots:
                  (QStringList{"2026-12-01_09-00-00_10.0.0.5_23.txt", "2026-12-05_09-00-00_10.0.0.5_23.txt",
                               "notes.txt"}));
         dir.removeRecursively();
+
+        QAction *record = control<QAction>(f.window.get(), QStringLiteral("menuRecordSessions"));
+        QVERIFY(record && record->isCheckable() && record->isChecked());
+        QVERIFY(f.window->viewMenu()->actions().contains(record));
+        record->setChecked(false);
+        QVERIFY(f.connectToSim());
+        f.disconnect();
+        QVERIFY(sessionFiles(f).isEmpty());
+        MonitorFixture next;
+        record = control<QAction>(next.window.get(), QStringLiteral("menuRecordSessions"));
+        QVERIFY(!record->isChecked());
+        record->setChecked(true);
     }
 
     // The operator's actions in words, by page, none of the polling; the dock filters, exports, reopens them.
@@ -398,8 +393,7 @@ private slots:
         QCOMPARE(rows(list), expected);
     }
 
-    // An earlier file: a FIFO refused before it is opened (it would hold the window); a file read
-    // away from the window, up to the cap, which the dock says.
+    // A FIFO refused before it is opened (it would hold the window); a file read apart, up to the cap.
     void reopeningIsBounded()
     {
         MonitorFixture f;
