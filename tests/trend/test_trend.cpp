@@ -172,11 +172,12 @@ private slots:
         QVERIFY(plot(f, QStringLiteral("Tasks"), QStringLiteral("Task 0 step")));
     }
 
-    // A value control offers what it shows now, under the page's group.
-    void pageOffersTheValueItShowsNow()
+    // A value control offers what it shows now; extra reads follow the page's own in the series' order,
+    // never for a value the page has just read.
+    void valuesOfferedAndReadOnce()
     {
         MonitorFixture f;
-        QVERIFY(f.connectToSim());
+        QVERIFY(connectAndPlot(f, {QStringLiteral("A"), QStringLiteral("B")}, {}));
         QWidget *w = f.window.get();
         // In long entries the second row has no address: nothing to plot there.
         control<QRadioButton>(w, QStringLiteral("radiobuttonMbkSizeLng"))->click();
@@ -185,26 +186,17 @@ private slots:
         control<QRadioButton>(w, QStringLiteral("radiobuttonMbkSizeWrd"))->click();
         QVERIFY(addEntry(f, QStringLiteral("MBK"), QStringLiteral("MBK(1~Wrd)")));
         QCOMPARE(plotFromMenu(f, "textfieldMbkData1"), Entry::Clicked);
-        f.exchange(QStringLiteral("MBK(1~Wrd)=513"));
-        QCOMPARE(tickOn(f, &f.window->ioPage()), ioReads + QStringList{"PR MBK(1~Wrd)"});
-        QCOMPARE(legend(f), QStringList({"MBK(1~Wrd): 513"}));
-    }
-
-    // Extra reads follow the page's own in the series' order, never for a value the page just read.
-    void valuesThePageReadAreNotReadAgain()
-    {
-        MonitorFixture f;
-        QVERIFY(connectAndPlot(f, {QStringLiteral("A"), QStringLiteral("B")},
-                               {"Variables/B", "Outputs/OUT 1", "Variables/A"}));
-        control<QCheckBox>(f.window.get(), QStringLiteral("checkboxVariAll"))->click();
-        f.exchange(QStringLiteral("B=9"));
-        // On the variables page only the bit is read in addition.
-        QCOMPARE(tickOn(f, &f.window->variablesPage()), QStringList({"PR A", "PR B", "PR IN(0)"}));
-        QCOMPARE(legend(f), QStringList({"B: 9", "OUT 1: 0", "A: 0"}));
+        QVERIFY(plotAll(f, {"Variables/B", "Outputs/OUT 1", "Variables/A"}));
+        control<QCheckBox>(w, QStringLiteral("checkboxVariAll"))->click();
+        exchangeAll(f, {"MBK(1~Wrd)=513", "B=9"});
+        // On the variables page only the word and the bit are read in addition.
+        QCOMPARE(tickOn(f, &f.window->variablesPage()),
+                 QStringList({"PR A", "PR B", "PR MBK(1~Wrd)", "PR IN(0)"}));
+        QCOMPARE(legend(f), QStringList({"MBK(1~Wrd): 513", "B: 9", "OUT 1: 0", "A: 0"}));
         // On the I/O page the variables are.
-        QCOMPARE(tickOn(f, &f.window->ioPage()), ioReads + QStringList({"PR B", "PR A"}));
-        QCOMPARE(dockOf(f)->samples(0).size(), 2);
+        QCOMPARE(tickOn(f, &f.window->ioPage()), ioReads + QStringList({"PR MBK(1~Wrd)", "PR B", "PR A"}));
         QCOMPARE(dockOf(f)->samples(1).size(), 2);
+        QCOMPARE(dockOf(f)->samples(2).size(), 2);
     }
 
     // Exports and hover; a key's click hides its line from the value axis; ten minutes shown.
