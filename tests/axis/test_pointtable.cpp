@@ -43,6 +43,7 @@ private slots:
         QFETCH(QStringList, rows);
         const auto got = axis::rowPointNumbers(axis::firstPointFromText(typed));
         QCOMPARE(QStringList(got.begin(), got.end()), rows);
+        QCOMPARE(axis::pointQuery(got), "PR P(" + rows.join(") P(") + ')');
     }
 
     // The full sixteen come from the simulator in the axis panel's test; here

@@ -38,6 +38,13 @@ private slots:
     // Prompt, number and statement are picked in the console's test.
     void barePromptIsNoProgramLine() { QVERIFY(!console::programLineFrom(QStringLiteral("#"))); }
 
+    // Every line end shows as one line break, and an escape byte not at all.
+    void shownText()
+    {
+        QCOMPARE(console::displayForm(QStringLiteral("a\r\nb\rc\x1b[0m")), QStringLiteral("a\nb\nc[0m"));
+        QCOMPARE(console::viewForm(QStringLiteral("x\r\ny\r\n")), QStringLiteral("x\ny\n"));
+    }
+
     // What the watch-only lock lets through from the command boxes: lines
     // whose every statement only reads (print, list, points, memory blocks,
     // tasks, leaving a listing, listing breakpoints, nothing at all).

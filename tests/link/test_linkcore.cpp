@@ -140,6 +140,11 @@ private slots:
         row("int", " 1", "refused");
         row("int", "-", "refused");
         row("int", "99999999999999999999", "refused");
+        row("hex", "ff", "255");
+        row("hex", "+1A", "26");
+        row("hex", "-10", "-16");
+        row("hex", "1G", "refused");
+        row("hex", "-", "refused");
     }
     void textRules()
     {
@@ -157,7 +162,7 @@ private slots:
             const auto a = wire::parseAddress(in, 23);
             got = a.ok ? a.host + QLatin1Char(' ') + QString::number(a.port) : refused;
         } else {
-            const auto r = text::parseInt(in);
+            const auto r = rule == QLatin1String("hex") ? text::parseHex(in) : text::parseInt(in);
             got = r ? QString::number(*r) : refused;
         }
         QCOMPARE(got, out);

@@ -97,6 +97,7 @@ private slots:
         row("bytes of backslash", Bytes, "\\", "5C ");
         row("bytes of half-width katakana", Bytes, QString::fromUtf8("ｱ"), "B1 ");
         row("bytes of unmappable", Bytes, QString::fromUtf8("a\uFFFDb"), "61 3F 62 ");
+        row("bytes of a character outside the BMP", Bytes, QString::fromUtf8("a\U0001F600b"), "61 3F 62 ");
         row("variable error, hexadecimal", VarNumHex, "\r\n\tSyntax Error\r\n#", "");
         row("string as text", VarString, "\r\n a\tb\rc\r\n#", "a\\tb\\rc / B:a|G:\\t|B:b|G:\\r|B:c");
         row("empty string as text", VarString, "\r\n \r\n#", "");

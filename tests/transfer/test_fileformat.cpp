@@ -88,6 +88,7 @@ private slots:
         QTest::newRow("block cut at marker")
             << block("A=1\nEND_OF_LOAD\n\U0001F600\nEND_OF_LOAD") << "A=1\n\n";
         QTest::newRow("block marker mid line") << block("A=1 END_OF_LOAD") << "A=1 \n";
+        QTest::newRow("block marker first") << block("END_OF_LOAD\nA=1") << "\n";
         QTest::newRow("block unencodable names its line")
             << block("A=1\r\nB=2\r\nPRINT \"\U0001F600\"\r\nC=3") << "failed (3) PRINT \"\U0001F600\"";
 

@@ -157,6 +157,22 @@ private slots:
         row("task step", panels::taskProbe(QStringLiteral("3")), "\r\n  12 1\r\n#", "12");
     }
 
+    // What the legend calls a value; a text variable or a lamp beyond the bank is never offered.
+    void legendNames()
+    {
+        using monitor::BitGroup;
+        QCOMPARE(monitor::bitProbe(BitGroup::Outputs, QStringLiteral("2"), 3)->label,
+                 QStringLiteral("OUT 19"));
+        QCOMPARE(monitor::bitProbe(BitGroup::MbkBits, QStringLiteral("70000"), 2)->label,
+                 QStringLiteral("MBK 70002"));
+        QVERIFY(!monitor::bitProbe(BitGroup::Outputs, QStringLiteral("2"), 8));
+        QCOMPARE(panels::mbkProbe(QStringLiteral("100"), panels::MbkSize::Wrd)->label,
+                 QStringLiteral("MBK(100~Wrd)"));
+        QVERIFY(!panels::mbkProbe(QStringLiteral(" "), panels::MbkSize::Wrd));
+        QCOMPARE(panels::variableProbe(QStringLiteral("A"))->label, QStringLiteral("A"));
+        QVERIFY(!panels::variableProbe(QStringLiteral("A$")));
+    }
+
     void valuesFromReplies()
     {
         QFETCH(std::optional<Probe>, probe);
