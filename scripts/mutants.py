@@ -35,7 +35,7 @@ BUILD = os.path.join(SRC, "build")
 # (CTest entries; the fast ones that exercise that code directly).
 CODE_LINK = ["link_test_linkcore", "fuzz_receive_replay", "fuzz_checkmsg_replay"]
 TARGETS = {
-    "link/link.cpp": ["link_test_link"],
+    "link/link.cpp": ["link_test_link", "app_test_app", "tools_test_tools", "transfer_test_transfer"],
     "link/receivehandler.cpp": CODE_LINK,
     "link/sendpath.cpp": CODE_LINK,
     "link/textutil.cpp": CODE_LINK + ["panels_test_formatters", "monitor_test_monitorrules"],
@@ -45,14 +45,15 @@ TARGETS = {
     "monitor/polling.cpp": ["monitor_test_monitorrules"],
     "monitor/axissignals.cpp": ["monitor_test_monitorrules", "trend_test_trendcore", "fuzz_pointtable_replay"],
     "panels/replies.cpp": ["panels_test_formatters", "fuzz_mbk_replay", "fuzz_variables_replay"],
-    "panels/variables.cpp": ["panels_test_formatters", "trend_test_trendcore", "fuzz_variables_replay"],
+    "panels/variables.cpp": ["panels_test_formatters", "panels_test_panels", "trend_test_trendcore",
+                             "fuzz_variables_replay"],
     "panels/tasks.cpp": ["panels_test_formatters", "trend_test_trendcore", "fuzz_mbk_replay"],
     "panels/mbk.cpp": ["panels_test_formatters", "trend_test_trendcore", "fuzz_mbk_replay"],
     "axis/jog.cpp": ["axis_test_pointtable"],
     "axis/pointtable.cpp": ["axis_test_pointtable", "fuzz_pointtable_replay"],
     "transfer/fileformat.cpp": ["transfer_test_fileformat", "fuzz_files_replay"],
     "tools/tools.cpp": ["tools_test_toolrules", "fuzz_monlisting_replay"],
-    "console/console.cpp": ["console_test_consolecore", "fuzz_console_replay"],
+    "console/console.cpp": ["console_test_consolecore", "console_test_console", "fuzz_console_replay"],
 }
 
 SWAPS = [(" == ", " != "), (" != ", " == "), (" < ", " <= "), (" <= ", " < "), (" > ", " >= "),
