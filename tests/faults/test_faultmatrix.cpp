@@ -6,6 +6,7 @@
 // holds every cell to one exchange at a time. QUORIN_FAULT picks one fault
 // mode (all when unset), so that CTest can run the modes side by side.
 #include "sim/machine.h"
+#include "support/files.h"
 #include "support/fixture.h"
 #include "support/referee.h"
 #include "support/stallprobe.h"
@@ -84,21 +85,9 @@ template <typename T> T *ctl(MonitorFixture &f, const char *name)
     return control<T>(f.window.get(), name);
 }
 
-QByteArray bytesOf(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
 QString path(MonitorFixture &f, const QString &name)
 {
     return f.tempDir.filePath(name);
-}
-
-void write(const QString &path, const QByteArray &text)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(text) == text.size());
 }
 
 // Every entry of the backups folder, hidden ones too.
@@ -158,7 +147,7 @@ Action load(const QString &name, int cutAt, const QByteArray &text, const Step &
             const QString &listCommand, const QStringList &held, int leadMs = 0)
 {
     const auto run = [name, text, trigger](MonitorFixture &f) {
-        write(path(f, name), text);
+        put(path(f, name), text);
         f.dialogs.setNextFileName(path(f, name));
         trigger(f);
     };
@@ -284,7 +273,7 @@ Action debug(const QString &name, QCoro::Task<> (tools::DebugTools::*fn)(), cons
 Action compare()
 {
     const auto run = [](MonitorFixture &f) {
-        write(path(f, "compared.mbk"), "MBK(2~Wrd)=1\n");
+        put(path(f, "compared.mbk"), "MBK(2~Wrd)=1\n");
         f.dialogs.setNextFileName(path(f, "compared.mbk"));
         ctl<QAction>(f, "menuCompareMbk")->trigger();
     };
@@ -473,7 +462,7 @@ private slots:
         f.sim->withMachine(fillMachine);
         const QByteArray before("an earlier file\n");
         if (!a.file.isEmpty())
-            write(path(f, a.file), before);
+            put(path(f, a.file), before);
         f.timeoutField()->setText(QStringLiteral("1"));
         WireReferee referee(f.sim->port());
         f.addressField()->setText(QStringLiteral("127.0.0.1:%1").arg(referee.port()));

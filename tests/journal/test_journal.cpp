@@ -2,6 +2,7 @@
 #include "app/addressbook.h"
 #include "journal/sessionjournal.h"
 #include "journal/transcript.h"
+#include "support/files.h"
 #include "support/fixture.h"
 #include "support/widgets.h"
 
@@ -43,16 +44,10 @@ QStringList sessionFiles(MonitorFixture &f)
     return QDir(journalOf(f)->directory()).entryList({QStringLiteral("*.txt")}, QDir::Files);
 }
 
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 QList<Entry> readEntries(const QString &path)
 {
     QList<Entry> entries;
-    for (const QString &line : QString::fromUtf8(readFile(path)).split(QLatin1Char('\n'))) {
+    for (const QString &line : QString::fromUtf8(bytesOf(path)).split(QLatin1Char('\n'))) {
         if (const auto e = parseLine(line))
             entries << *e;
     }
@@ -95,7 +90,7 @@ QByteArray exported(MonitorFixture &f)
     QFile::remove(csv);
     f.dialogs.setNextFileName(csv);
     control<QPushButton>(f.window.get(), "buttonJournalExport")->click();
-    return readFile(csv);
+    return bytesOf(csv);
 }
 
 // Shows the session file `path` in the dock; true once it has been read.
@@ -155,7 +150,7 @@ private slots:
             return got.replace("KDW4721\r", "***\r").replace("QVRNT\r", "***\r");
         };
         QTRY_COMPARE(simGot(), sentBytes);
-        QVERIFY(!readFile(path).contains("KDW4721") && !readFile(path).contains("QVRNT"));
+        QVERIFY(!bytesOf(path).contains("KDW4721") && !bytesOf(path).contains("QVRNT"));
         QVERIFY(receivedBytes.indexOf("Login    :") < receivedBytes.indexOf("Password :"));
         QVERIFY(command >= 0 && receivedBytes.indexOf("\r\n 3\r\n#", command) >= command);
         // In order, on the local wall clock (a run across midnight proves nothing).

@@ -2,6 +2,7 @@
 // round trip through the window, and the same run headless as a script runs it.
 #include "journal/operatorjournal.h"
 #include "sim/machine.h"
+#include "support/files.h"
 #include "support/fixture.h"
 #include "support/process.h"
 #include "support/widgets.h"
@@ -57,18 +58,6 @@ std::array<QString, 3> tables(sim::Server &server)
 QStringList entries(const QString &dir)
 {
     return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
-}
-
-QString writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() ? path : QString();
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // Listings as the controller sends them: CR LF before every line, the prompt last.
@@ -131,10 +120,10 @@ private slots:
         QCOMPARE(written.error, QString());
         QCOMPARE(QFileInfo(written.folder).fileName(), QStringLiteral("1-2323_2026-12-08_07-05-09"));
         QCOMPARE(entries(dir.path()), QStringList{QFileInfo(written.folder).fileName()});
-        QCOMPARE(readFile(written.folder + "/program.f2k"), QByteArray("A=1\nPRINT \"x\"\n"));
-        QCOMPARE(readFile(written.folder + "/points.p2k"), QByteArray("SETP 1 1 2 3 4\n"));
+        QCOMPARE(bytesOf(written.folder + "/program.f2k"), QByteArray("A=1\nPRINT \"x\"\n"));
+        QCOMPARE(bytesOf(written.folder + "/points.p2k"), QByteArray("SETP 1 1 2 3 4\n"));
         const QJsonObject manifest =
-            QJsonDocument::fromJson(readFile(written.folder + "/manifest.json")).object();
+            QJsonDocument::fromJson(bytesOf(written.folder + "/manifest.json")).object();
         QCOMPARE(manifest.value("controller").toString(), QStringLiteral("[::1]:2323"));
         QVERIFY(manifest.value("files").toArray().size() == 3);
 
@@ -184,11 +173,11 @@ private slots:
             transfer::writeBackup(dir.path(), {"cell-4", QDateTime::currentDateTime(), "1.0"}, someListings())
                 .folder;
         // A file of the same name beside the backup, which a manifest must not reach.
-        writeFile(dir.filePath("program.f2k"), "A=1\nPRINT \"x\"\n");
+        put(dir.filePath("program.f2k"), "A=1\nPRINT \"x\"\n");
         if (bytes.isEmpty())
             QVERIFY(QFile::remove(folder + '/' + file));
         else
-            QVERIFY(!writeFile(folder + '/' + file, bytes).isEmpty());
+            QVERIFY(put(folder + '/' + file, bytes));
         const transfer::ReadBackup read = transfer::readBackup(folder);
         QVERIFY(!read.set);
         QVERIFY2(read.error.contains(says), qPrintable(read.error));
@@ -215,7 +204,7 @@ private slots:
         const QString folder = parent + '/' + made.first();
         QCOMPARE(f.commands(), (QStringList{"LIST 0 0", "PLS -1", "S_MBK -1"}));
         QVERIFY(!f.sim->received().contains('\x01'));
-        QCOMPARE(readFile(folder + "/program.f2k"), QByteArray("A=1\nPRINT A\nGOTO 10\n"));
+        QCOMPARE(bytesOf(folder + "/program.f2k"), QByteArray("A=1\nPRINT A\nGOTO 10\n"));
         QCOMPARE(f.dialogs.alertTexts(), QStringList());
         // One line in the operator journal for the whole backup, none per listing.
         const auto journal = [&f] {
@@ -380,7 +369,7 @@ private slots:
         if (QTest::currentDataTag() == QLatin1String("backup")) {
             const QString made = r.out.trimmed();
             QVERIFY(transfer::readBackup(made).set);
-            QCOMPARE(readFile(made + "/points.p2k"), QByteArray("SETP 5 1 2 3 4\nSETP 9 -7 0 0 100\n"));
+            QCOMPARE(bytesOf(made + "/points.p2k"), QByteArray("SETP 5 1 2 3 4\nSETP 9 -7 0 0 100\n"));
         }
         if (QTest::currentDataTag() == QLatin1String("restore"))
             QCOMPARE(tables(server), simTables);

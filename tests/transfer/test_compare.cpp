@@ -1,5 +1,6 @@
 // "Compare…" before a load, against the simulator: what the window says, that
 // comparing only reads, and that "Load" is the ordinary load while it holds.
+#include "support/files.h"
 #include "support/fixture.h"
 #include "support/widgets.h"
 #include "transfer/compare.h"
@@ -19,8 +20,7 @@ namespace {
 QString put(MonitorFixture &f, const QString &name, const QByteArray &bytes)
 {
     const QString path = f.tempDir.filePath(name);
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() ? path : QString();
+    return ::put(path, bytes) ? path : QString();
 }
 
 QDialog *compareWindow(MonitorFixture &f)

@@ -4,20 +4,14 @@
 #include "transfer/fileformat.h"
 #include "transfer/texts.h"
 
+#include "support/files.h"
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
 using namespace transfer;
-
-namespace {
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
-} // namespace
 
 class TestFileFormat : public QObject
 {
@@ -50,10 +44,10 @@ private slots:
         const QString path = dir.filePath(QStringLiteral("p.f2k"));
         const QString text = QStringLiteral("PRINT \"日本語\"\nA=1\n");
         QCOMPARE(writeSjisFile(path, text), QString());
-        QCOMPARE(readAll(path), wire::sjisEncode(text));
+        QCOMPARE(bytesOf(path), wire::sjisEncode(text));
         const QString why = writeSjisFile(path, QStringLiteral("A\nB \uFFFD\n"));
         QVERIFY2(why.contains(QStringLiteral("(2) B \uFFFD")), qPrintable(why));
-        QCOMPARE(readAll(path), wire::sjisEncode(text));
+        QCOMPARE(bytesOf(path), wire::sjisEncode(text));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("p.f2k")});
     }
 

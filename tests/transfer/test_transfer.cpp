@@ -1,6 +1,7 @@
 // Program, point and MBK transfers against the simulator: the wire, the files, what the user is told.
 #include "link/sjis.h"
 #include "sim/machine.h"
+#include "support/files.h"
 #include "support/fixture.h"
 #include "support/widgets.h"
 #include "transfer/fileformat.h"
@@ -57,19 +58,6 @@ QPair<QString, QString> remembered(MonitorFixture &f, Kind k)
 }
 
 const auto sjis = [](const QString &s) { return wire::sjisEncode(s); };
-
-QByteArray bytesOf(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-void put(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(f.write(bytes), bytes.size());
-}
 
 // Writes `bytes` to a new file `name` and loads it with a clean command log.
 QString loadFile(MonitorFixture &f, Op op, const QString &name, const QByteArray &bytes)
