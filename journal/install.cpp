@@ -20,7 +20,7 @@ namespace {
 const QString kRecordKey = QStringLiteral("recordSessions");
 }
 
-void install(QMainWindow &window, QMenu &viewMenu, Dialogs &dialogs, Sources sources)
+void install(QMainWindow &window, QMenu &viewMenu, Dialogs &dialogs, QSettings *settings, Sources sources)
 {
     wire::Link &link = sources.link;
     Clock &clock = sources.clock;
@@ -33,10 +33,11 @@ void install(QMainWindow &window, QMenu &viewMenu, Dialogs &dialogs, Sources sou
     record->setObjectName(QStringLiteral("menuRecordSessions"));
     record->setCheckable(true);
     record->setStatusTip(QStringLiteral("Keep a transcript of every connection in the sessions folder"));
-    record->setChecked(QSettings().value(kRecordKey, true).toBool());
+    record->setChecked(!settings || settings->value(kRecordKey, true).toBool());
     journal->setEnabled(record->isChecked());
-    QObject::connect(record, &QAction::toggled, journal, [journal](bool on) {
-        QSettings().setValue(kRecordKey, on);
+    QObject::connect(record, &QAction::toggled, journal, [journal, settings](bool on) {
+        if (settings)
+            settings->setValue(kRecordKey, on);
         journal->setEnabled(on);
     });
 

@@ -7,10 +7,12 @@
 class Dialogs;
 class QMainWindow;
 class QMenu;
+class QSettings;
 
 namespace journal {
 
 // Docks the operator journal in `window` and adds its entries to `viewMenu`.
-void install(QMainWindow &window, QMenu &viewMenu, Dialogs &dialogs, Sources sources);
+// The "Record sessions" choice is kept in `settings` (none: this run only).
+void install(QMainWindow &window, QMenu &viewMenu, Dialogs &dialogs, QSettings *settings, Sources sources);
 
 } // namespace journal

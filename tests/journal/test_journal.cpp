@@ -237,10 +237,11 @@ private slots:
         QVERIFY(f.connectToSim());
         f.disconnect();
         QVERIFY(sessionFiles(f).isEmpty());
-        MonitorFixture next;
-        record = control<QAction>(next.window.get(), QStringLiteral("menuRecordSessions"));
-        QVERIFY(!record->isChecked());
-        record->setChecked(true);
+        // The choice is kept with the window's settings, not with another store.
+        MonitorFixture next(MonitorFixture::makeOptions(), false, f.settings->fileName());
+        QVERIFY(!control<QAction>(next.window.get(), QStringLiteral("menuRecordSessions"))->isChecked());
+        MonitorFixture other(MonitorFixture::makeOptions(), false);
+        QVERIFY(control<QAction>(other.window.get(), QStringLiteral("menuRecordSessions"))->isChecked());
     }
 
     // The operator's actions in words, by page, none of the polling; the dock filters, exports, reopens them.
