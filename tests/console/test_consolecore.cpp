@@ -36,7 +36,13 @@ private slots:
     }
 
     // Prompt, number and statement are picked in the console's test.
-    void barePromptIsNoProgramLine() { QVERIFY(!console::programLineFrom(QStringLiteral("#"))); }
+    void barePromptIsNoProgramLine()
+    {
+        QVERIFY(!console::programLineFrom(QStringLiteral("#")));
+        // Only a prompt longer than two characters loses its "#".
+        QVERIFY(!console::programLineFrom(QStringLiteral("#5")));
+        QCOMPARE(console::programLineFrom(QStringLiteral("##\t10\tA=1")), QStringLiteral("10 A=1"));
+    }
 
     // Every line end shows as one line break, and an escape byte not at all.
     void shownText()
