@@ -87,6 +87,7 @@ private slots:
                  QStringList({"ACCEL ALL_A 5000", "RMVS X_A 100"}));
         QCOMPARE(axis::jogCommands(3, JogDirection::Stop, p, a),
                  QStringList({"ACCEL ALL_A 5000", "STOP Z_A STP_I"}));
+        QCOMPARE(axis::jogCommands(4, JogDirection::Plus, p, a), QStringList({"ACCEL ALL_A 5000"}));
         QCOMPARE(axis::teachCommand(QStringLiteral(" 7x")), QStringLiteral("SETP  7x P(0)"));
         QCOMPARE(axis::teachMessage(QString()), QStringLiteral("ここを\u3000P( )とします。"));
         QCOMPARE(axis::pointSetCommand("7", "1 0", "2", "3", "4"), QStringLiteral("SETP 7 1 0 2 3 4"));

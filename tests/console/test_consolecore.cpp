@@ -34,6 +34,14 @@ private slots:
         if (atLogin)
             QVERIFY(c.consumedBeginConnect);
     }
+    // However long the text, the console keeps its newest part and redraws.
+    void veryLongTextKeepsItsEnd()
+    {
+        const QString in = QString(300000, QLatin1Char('x')) + QStringLiteral("END");
+        const auto c = console::cleanup(in, false);
+        QVERIFY(c.text.endsWith(QStringLiteral("xEND")) && c.text.size() < in.size());
+        QVERIFY(c.changed);
+    }
 
     // Prompt, number and statement are picked in the console's test.
     void barePromptIsNoProgramLine()

@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTcpServer>
 #include <QTest>
 #include <QTimer>
@@ -218,9 +219,14 @@ private slots:
             link.enqueue(
                 [&]() -> QCoro::Task<> { reply = co_await link.exchange(QStringLiteral("PR 12345")); });
         });
+        QSignalSpy replied(&link, &wire::Link::replied);
         f.connectToSim();
         QVERIFY(f.waitFor([&] { return reply.has_value(); }));
         QCOMPARE(*reply, QStringLiteral("\r\n 12345\r\n#"));
+        // The health bar's round trip: the answer, and at least the controller's 100 ms.
+        QVERIFY(!replied.isEmpty());
+        QCOMPARE(replied.last().at(0).toString(), *reply);
+        QVERIFY(replied.last().at(1).toLongLong() >= 100000);
     }
 
     void garbageAndFloodsNeitherCrashNorFreeze()
