@@ -182,6 +182,18 @@ private slots:
         }
     }
 
+    // A name is looked up, and the link is up as soon as the socket is, long before the connect time-out.
+    void connectsByNameAtOnce()
+    {
+        MonitorFixture f;
+        wire::Link::Timing timing = f.link().timing();
+        timing.connect = std::chrono::seconds(60);
+        f.link().setTiming(timing);
+        f.addressField()->setText(QStringLiteral("localhost:%1").arg(f.sim->port()));
+        connectButton(f)->click();
+        QVERIFY(f.waitFor([&] { return f.link().state() == wire::State::Ready; }, 10000));
+    }
+
     void loginOnTheWireThenDisconnect()
     {
         MonitorFixture f;

@@ -61,6 +61,12 @@ private slots:
         late.feed("Login ", true);
         late.feed("   :");
         QVERIFY(late.sent.isEmpty());
+        // Nor one whose first part came before an exchange.
+        Harness split;
+        split.feed("Login ");
+        split.feed("\r\n 1\r\n#", true);
+        split.feed("   :");
+        QVERIFY(split.sent.isEmpty());
     }
 
     // A blank then 0x80 reads as a prompt.

@@ -61,6 +61,13 @@ private slots:
         const FileText cut = decodeFileBytes("A=1\r\nB=\x93");
         QTest::newRow("decode, cut character")
             << (cut.ok ? cut.text : cut.error + '|' + cut.text) << "Line 2 is not valid Shift-JIS text.|";
+        const FileText first = decodeFileBytes("B=\x93\nA=1");
+        QTest::newRow("decode, first line") << first.error << "Line 1 is not valid Shift-JIS text.";
+        const FileText missing = readSjisFile(QStringLiteral("/nonexistent/prog.f2k"));
+        QTest::newRow("missing file says why") << (missing.ok                ? "read"
+                                                   : missing.error.isEmpty() ? "no reason"
+                                                                             : "refused")
+                                               << "refused";
 
         // A file line as it goes out: characters counted, sent or refused, the text.
         const auto cleaned = [](Kind kind, const char *raw) {
