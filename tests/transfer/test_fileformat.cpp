@@ -76,6 +76,7 @@ private slots:
             return QStringLiteral("%1 %2 %3").arg(l.count).arg(action, l.text);
         };
         QTest::newRow("hash after comment cut") << cleaned(Kind::Program, "#/*x") << "4 refuse #";
+        QTest::newRow("comment only") << cleaned(Kind::Program, "/* x").left(6) << "4 skip";
         QTest::newRow("point no comments")
             << cleaned(Kind::Point, " SETP 1 1 2 3 4 /* x\r") << "21 send SETP 1 1 2 3 4 /* x";
         QTest::newRow("mbk hash sent, no comments")
@@ -92,6 +93,7 @@ private slots:
         QTest::newRow("block marker first") << block("END_OF_LOAD\nA=1") << "\n";
         QTest::newRow("block unencodable names its line")
             << block("A=1\r\nB=2\r\nPRINT \"\U0001F600\"\r\nC=3") << "failed (3) PRINT \"\U0001F600\"";
+        QTest::newRow("block unencodable first line") << block("\U0001F600\nA=1") << "failed (1) \U0001F600";
 
         // How a reply to one sent line is judged; only a rejection is shown.
         const auto judged = [](const char *reply, ReplyRule rule) {
