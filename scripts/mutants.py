@@ -195,6 +195,8 @@ def main():
     ap.add_argument("--list", action="store_true", help="print the drawn mutants and stop")
     ap.add_argument("--fresh", action="store_true", help="copy the tree again from HEAD")
     ap.add_argument("--timeout", type=int, default=30, help="seconds a suite may take (default 30)")
+    ap.add_argument("--survivors", metavar="REPORT",
+                    help="of the draw, run only the mutants REPORT lists as survivors (after new tests)")
     args = ap.parse_args()
 
     files = args.only or sorted(TARGETS)
@@ -208,6 +210,10 @@ def main():
             pool += mutants_of(f, fh.read())
     random.Random(args.seed).shuffle(pool)
     drawn = pool[:args.count]
+    if args.survivors:
+        with open(args.survivors, encoding="utf-8") as fh:
+            listed = set(re.findall(r"^survived (\S+):(\d+) \[\w+\]\n  - .*\n  \+ (.*)$", fh.read(), re.M))
+        drawn = [m for m in drawn if (m[0], str(m[1]), m[4].strip()) in listed]
     print(f"mutants: {len(pool)} possible in {len(files)} files; drawn {len(drawn)} (seed {args.seed})")
     if args.list:
         for path, no, kind, old, new in drawn:
