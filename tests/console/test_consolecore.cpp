@@ -22,6 +22,7 @@ private slots:
         QTest::newRow("later prompts kept") << "x\r\n#\r\n#" << false << "x\r\n#\r\n#" << false;
         QTest::newRow("prompt with mark") << "a\r\n#?\r\n#?" << true << "a\r\n#?" << true;
         QTest::newRow("login prompt first") << "\r\n#\r\n#" << true << "\r\n#" << true;
+        QTest::newRow("stopped prompt first") << "\r\n#?\r\n#?" << true << "\r\n#?" << true;
         QTest::newRow("colour reset dropped") << "a[0mb\r\n#" << false << "ab\r\n#" << true;
     }
     void cleaning()

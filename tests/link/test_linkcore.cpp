@@ -135,6 +135,7 @@ private slots:
         // The address field; a bare host keeps the default port 23.
         row("address", "10.1.2.3", "10.1.2.3 23");
         row("address", "127.0.0.1:2323", "127.0.0.1 2323");
+        row("address", "127.0.0.1:65535", "127.0.0.1 65535");
         row("address", "[::1]:2323", "::1 2323");
         row("address", "", "refused");
         row("address", "h:99999", "refused");
@@ -151,6 +152,8 @@ private slots:
         row("hex", "-10", "-16");
         row("hex", "1G", "refused");
         row("hex", "-", "refused");
+        row("hex", "10000000000000000", "refused");
+        row("hex", "0x1F", "refused");
     }
     void textRules()
     {

@@ -61,6 +61,8 @@ private slots:
         const FileText cut = decodeFileBytes("A=1\r\nB=\x93");
         QTest::newRow("decode, cut character")
             << (cut.ok ? cut.text : cut.error + '|' + cut.text) << "Line 2 is not valid Shift-JIS text.|";
+        // A lone CR ends its line and stays with it (it counts in the progress total).
+        QTest::newRow("lone CR ends a line") << splitLines("A\rB\r\nC").join('|') << "A\r|B\r|C";
         const FileText first = decodeFileBytes("B=\x93\nA=1");
         QTest::newRow("decode, first line") << first.error << "Line 1 is not valid Shift-JIS text.";
         const FileText missing = readSjisFile(QStringLiteral("/nonexistent/prog.f2k"));
