@@ -132,14 +132,25 @@ private slots:
             // one-second tick); an exchange that was waiting ends as a time-out would end it.
             QElapsedTimer t;
             t.start();
+            // A click while the alert shows runs once it is closed.
+            bool ran = false;
+            f.dialogs.onShow = [&](const ScriptedDialogs::Entry &) {
+                f.link().enqueue([&ran]() -> QCoro::Task<> {
+                    ran = true;
+                    co_return;
+                });
+            };
             if (pending)
                 QVERIFY(!f.exchange(QStringLiteral("PR 2")));
             QVERIFY(t.elapsed() < 700);
             QVERIFY(f.waitFor([&] { return f.link().state() == wire::State::Disconnected; }));
             QVERIFY(!control<QPushButton>(f.window.get(), "buttonDisconnect")->isEnabled());
             QVERIFY(f.waitFor([&] { return f.dialogs.alertTexts().size() == (pending ? 1 : 0); }));
-            if (pending)
+            if (pending) {
                 QCOMPARE(f.dialogs.alertTexts(), QStringList{"Receive Timeout\n\n"});
+                QVERIFY(f.waitFor([&] { return ran; }));
+            }
+            f.dialogs.onShow = nullptr;
         }
     }
 
@@ -167,7 +178,7 @@ private slots:
     void refusedAndEmptyAddressesTimeOut()
     {
         for (const QString address : {"", "127.0.0.1:1"}) {
-            MonitorFixture f(MonitorFixture::makeOptions(), false);
+            MonitorFixture f;
             wire::Link::Timing timing = f.link().timing();
             timing.connect = std::chrono::milliseconds(300);
             timing.closingPause = std::chrono::milliseconds(0);
@@ -179,6 +190,7 @@ private slots:
             QCOMPARE(connectButton(f)->text(), QString("Connect"));
             QVERIFY(!control<QPushButton>(f.window.get(), "buttonSend")->isEnabled());
             QVERIFY(f.dialogs.entries.isEmpty());
+            QVERIFY(f.connectToSim()); // nothing of the failed attempt is in the way
         }
     }
 
