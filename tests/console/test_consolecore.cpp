@@ -52,6 +52,7 @@ private slots:
         QVERIFY(!console::programLineFrom(QStringLiteral("#")));
         // Only a prompt longer than two characters loses its "#".
         QVERIFY(!console::programLineFrom(QStringLiteral("#5")));
+        QCOMPARE(console::programLineFrom(QStringLiteral("#10")), QStringLiteral("10"));
         QCOMPARE(console::programLineFrom(QStringLiteral("##\t10\tA=1")), QStringLiteral("10 A=1"));
     }
 
