@@ -167,11 +167,6 @@ def suites_pass(names, timeout):
                 "--stop-on-failure"], timeout=timeout * len(plain) + 30)
 
 
-def targets_of(names):
-    # A replay's CTest entry and its executable share the name, as do the suites.
-    return names
-
-
 def prepare(rebuild_tree):
     if rebuild_tree and os.path.isdir(SRC):
         shutil.rmtree(SRC)
@@ -220,9 +215,10 @@ def main():
             print(f"{path}:{no} [{kind}]\n  - {old.strip()}\n  + {new.strip()}")
         return 0
 
+    # A suite's CTest entry and its executable share the name.
     suites = sorted({s for f in files for s in TARGETS[f]})
     ninja = ["ninja", "-C", BUILD, "-j2"]
-    if not run(ninja + targets_of(suites)) or not suites_pass(suites, args.timeout):
+    if not run(ninja + suites) or not suites_pass(suites, args.timeout):
         sys.exit("mutants: the unmutated tree does not build or its suites fail; nothing to measure")
 
     killed, survived, stillborn = [], [], []
@@ -237,7 +233,7 @@ def main():
             with open(full, "w", encoding="utf-8") as fh:
                 fh.write("\n".join(lines))
             names = TARGETS[path]
-            if not run(ninja + targets_of(names)):
+            if not run(ninja + names):
                 stillborn.append((path, no, kind, old, new))
                 verdict = "stillborn"
             elif suites_pass(names, args.timeout):
@@ -251,7 +247,7 @@ def main():
                 fh.write(original)
         print(f"[{i}/{len(drawn)}] {verdict:9} {path}:{no} [{kind}] {new.strip()}", flush=True)
     # Leave the tree built as committed.
-    run(ninja + targets_of(suites))
+    run(ninja + suites)
 
     counted = len(killed) + len(survived)
     share = 100.0 * len(killed) / counted if counted else 0.0
