@@ -61,6 +61,12 @@ private slots:
     {
         QCOMPARE(console::displayForm(QStringLiteral("a\r\nb\rc\x1b[0m")), QStringLiteral("a\nb\nc[0m"));
         QCOMPARE(console::viewForm(QStringLiteral("x\r\ny\r\n")), QStringLiteral("x\ny\n"));
+        // A line too long to show keeps its end behind an ellipsis; the next one shows whole.
+        const QString longLine = QString(100000, QLatin1Char('a')) + QStringLiteral("bcdEND");
+        const QString view = console::viewForm(longLine + QStringLiteral("\r\nnext"));
+        QVERIFY(view.startsWith(QChar(0x2026)));
+        QVERIFY(view.endsWith(QStringLiteral("abcdEND\nnext")));
+        QVERIFY(view.size() < longLine.size());
     }
 
     // What the watch-only lock lets through from the command boxes: lines

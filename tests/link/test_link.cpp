@@ -33,7 +33,15 @@ private slots:
         // A character Shift-JIS cannot carry: a bare CR, then the alert.
         f.clearCommands();
         f.link().sendString(QStringLiteral("PR \"😀\""));
-        QVERIFY(f.waitFor([&] { return f.sim->received() == "\r" && !f.dialogs.alertTexts().isEmpty(); }));
+        bool ran = false; // an action clicked while the alert shows runs once it is closed
+        f.dialogs.onShow = [&](const ScriptedDialogs::Entry &) {
+            f.link().enqueue([&ran]() -> QCoro::Task<> {
+                ran = true;
+                co_return;
+            });
+        };
+        QVERIFY(f.waitFor([&] { return f.sim->received() == "\r" && ran; }));
+        f.dialogs.onShow = nullptr;
         QCOMPARE(f.dialogs.alertTexts(), QStringList{QStringLiteral("Encode Error\n\nPR \"😀\"\r")});
         // The failed encoding leaves nothing behind: the next line goes out whole.
         f.link().sendString(QStringLiteral("PR 1"));
@@ -152,6 +160,17 @@ private slots:
             }
             f.dialogs.onShow = nullptr;
         }
+        // A pause (a block load's, the goodbye's) ends with the connection, not at its own end.
+        f.sim->setOptions(MonitorFixture::makeOptions());
+        QVERIFY(f.connectToSim());
+        f.sim->setOptions(drop);
+        bool sameConnection = true;
+        QVERIFY(f.run([&]() -> QCoro::Task<> {
+            const std::chrono::seconds longPause(60);
+            f.link().sendString(QStringLiteral("PR 3"));
+            sameConnection = co_await f.link().pause(longPause);
+        }));
+        QVERIFY(!sameConnection);
     }
 
     // Disconnect then Connect, clicked while a program line waits for its
@@ -180,7 +199,8 @@ private slots:
         for (const QString address : {"", "127.0.0.1:1"}) {
             MonitorFixture f;
             wire::Link::Timing timing = f.link().timing();
-            timing.connect = std::chrono::milliseconds(300);
+            // A refusal ends the attempt at once; no address waits the whole time.
+            timing.connect = address.isEmpty() ? std::chrono::milliseconds(300) : std::chrono::minutes(1);
             timing.closingPause = std::chrono::milliseconds(0);
             f.link().setTiming(timing);
             f.addressField()->setText(address);
@@ -224,6 +244,23 @@ private slots:
         // Reconnecting clears the console first.
         QVERIFY(f.connectToSim());
         QVERIFY(f.consoleText().startsWith("*** Connected to the QUORIN. ***\r"));
+        // Connect clicked during the goodbye starts the moment the goodbye has ended.
+        QElapsedTimer t;
+        qint64 down = -1;
+        qint64 connecting = -1;
+        QObject context;
+        QObject::connect(&f.link(), &wire::Link::stateChanged, &context, [&](wire::State state) {
+            if (state == wire::State::Disconnected)
+                down = t.elapsed();
+            else if (state == wire::State::Connecting)
+                connecting = t.elapsed();
+        });
+        t.start();
+        connectButton(f)->click();
+        connectButton(f)->click();
+        QVERIFY(f.waitFor([&] { return f.link().state() == wire::State::Ready; }));
+        QVERIFY2(down >= 0 && connecting - down < 80,
+                 qPrintable(QStringLiteral("%1 %2").arg(down).arg(connecting)));
     }
 
     // Replies take a moment: the prompts that answer the password and the
