@@ -98,6 +98,7 @@ private:
     QCoro::Task<bool> opening();
     // A short turn for the window between steps; false when the link went.
     QCoro::Task<bool> breathe();
+    QCoro::Task<bool> breatheShowing(QString text);
     QCoro::Task<bool> exchange(QString command);
     QCoro::Task<QString> writeListing(QString listing);
     void status(const QString &text) { m_status(text); }
@@ -135,6 +136,16 @@ bool TransferRun::readFile(QString *text)
 QCoro::Task<bool> TransferRun::breathe()
 {
     const bool up = co_await m_link.pause(kTurn);
+    co_return up;
+}
+
+// The progress text is drawn while the turn's pause runs, not before it: the
+// controller waits no longer for the next line or block than the pause.
+QCoro::Task<bool> TransferRun::breatheShowing(QString text)
+{
+    QCoro::Task<bool> turn = breathe(); // the pause starts here
+    status(text);
+    const bool up = co_await turn;
     co_return up;
 }
 
@@ -200,8 +211,8 @@ QCoro::Task<bool> TransferRun::lineLoad(std::optional<QString> given)
             }
         }
         if (i % 100 == 0) {
-            status(loadProgressText(m_name, total));
-            const bool up = co_await breathe();
+            const QString progress = loadProgressText(m_name, total);
+            const bool up = co_await breatheShowing(progress);
             if (!up)
                 co_return false;
         }
@@ -258,8 +269,8 @@ QCoro::Task<bool> TransferRun::blockLoad()
         if (!accepted)
             co_return false;
         sent += kBlockSize;
-        status(loadProgressText(m_name, sent));
-        up = co_await breathe();
+        const QString progress = loadProgressText(m_name, sent);
+        up = co_await breatheShowing(progress);
         if (!up)
             co_return false;
     }
