@@ -62,6 +62,17 @@ class TestLink : public QObject
 {
     Q_OBJECT
 
+    // Every alert from now on gets a click that queues an action; `ran` says it ran.
+    static void clickDuringAlerts(MonitorFixture &f, bool &ran)
+    {
+        f.dialogs.onShow = [&f, &ran](const ScriptedDialogs::Entry &) {
+            f.link().enqueue([&ran]() -> QCoro::Task<> {
+                ran = true;
+                co_return;
+            });
+        };
+    }
+
 private slots:
     void sendPathAndConsoleWords()
     {
@@ -76,12 +87,7 @@ private slots:
         f.clearCommands();
         f.link().sendString(QStringLiteral("PR \"😀\""));
         bool ran = false; // an action clicked while the alert shows runs once it is closed
-        f.dialogs.onShow = [&](const ScriptedDialogs::Entry &) {
-            f.link().enqueue([&ran]() -> QCoro::Task<> {
-                ran = true;
-                co_return;
-            });
-        };
+        clickDuringAlerts(f, ran);
         QVERIFY(f.waitFor([&] { return f.sim->received() == "\r" && ran; }));
         f.dialogs.onShow = nullptr;
         QCOMPARE(f.dialogs.alertTexts(), QStringList{QStringLiteral("Encode Error\n\nPR \"😀\"\r")});
@@ -184,12 +190,7 @@ private slots:
             t.start();
             // A click while the alert shows runs once it is closed.
             bool ran = false;
-            f.dialogs.onShow = [&](const ScriptedDialogs::Entry &) {
-                f.link().enqueue([&ran]() -> QCoro::Task<> {
-                    ran = true;
-                    co_return;
-                });
-            };
+            clickDuringAlerts(f, ran);
             if (pending)
                 QVERIFY(!f.exchange(QStringLiteral("PR 2")));
             QVERIFY(t.elapsed() < 700);
