@@ -1,5 +1,4 @@
-// The status bar's figures as values, then against the in-process simulator:
-// the state word through a session, stale values in a stall and after a drop.
+// The status bar's figures, the state word through a session, stale values in a stall and after a drop.
 #include "health/healthbar.h"
 #include "health/healthmodel.h"
 #include "support/fixture.h"
@@ -14,6 +13,8 @@
 #include <QTcpServer>
 #include <QTest>
 
+using health::LinkPhase;
+
 namespace {
 
 QLabel *barLabel(MonitorFixture &f, const char *name)
@@ -21,22 +22,15 @@ QLabel *barLabel(MonitorFixture &f, const char *name)
     return control<QLabel>(f.window.get(), QString::fromLatin1(name));
 }
 
-QString stateWord(MonitorFixture &f)
-{
-    return barLabel(f, "labelLinkState")->text();
-}
-
-// True once the status bar's state word is `word`.
 bool says(MonitorFixture &f, const char *word)
 {
-    return f.waitFor([&] { return stateWord(f) == QLatin1String(word); });
+    return f.waitFor([&] { return barLabel(f, "labelLinkState")->text() == QLatin1String(word); });
 }
 
-// The simulator's usual options, changed by `change`.
-template <typename F> sim::Options options(F change)
+sim::Options simWith(int sim::Options::*option, int value)
 {
     sim::Options o = MonitorFixture::makeOptions();
-    change(o);
+    o.*option = value;
     return o;
 }
 
@@ -52,11 +46,11 @@ class TestLinkHealth : public QObject
     Q_OBJECT
 
 private slots:
-    void medianOfTheLastTwenty()
+    void medianAndTicksOfTheLastMinute()
     {
         health::RoundTrips trips;
         QCOMPARE(trips.median(), qint64(0));
-        // Twenty-one values: the first drops out (else 11,000).
+        // Of twenty-one values the first drops out (else 11,000).
         for (qint64 v = 1; v <= 21; ++v)
             trips.add(v * 1000);
         QCOMPARE(trips.median(), qint64(12'000));
@@ -65,6 +59,15 @@ private slots:
         for (qint64 v : {4, 1, 3, 2})
             trips.add(v);
         QCOMPARE(trips.median(), qint64(3));
+
+        health::TickWindow ticks;
+        ticks.addRun(0);
+        ticks.addSkipped(1'000, 2);
+        ticks.addRun(30'000);
+        // A minute after a tick it has left the window.
+        QCOMPARE(QList<int>({ticks.run(59'999), ticks.skipped(59'999), ticks.run(60'000),
+                             ticks.skipped(61'000), ticks.run(90'000)}),
+                 QList<int>({2, 2, 1, 0, 0}));
     }
 
     void roundTripText_data()
@@ -87,20 +90,6 @@ private slots:
         QCOMPARE(health::formatRoundTrip(micros), text);
     }
 
-    void ticksOfTheLastMinute()
-    {
-        health::TickWindow ticks;
-        ticks.addRun(0);
-        ticks.addSkipped(1'000, 2);
-        ticks.addRun(30'000);
-        QCOMPARE(ticks.run(59'999), 2);
-        QCOMPARE(ticks.skipped(59'999), 2);
-        // A minute after a tick it has left the window.
-        QCOMPARE(ticks.run(60'000), 1);
-        QCOMPARE(ticks.skipped(61'000), 0);
-        QCOMPARE(ticks.run(90'000), 0);
-    }
-
     void statesThroughASession()
     {
         MonitorFixture f;
@@ -109,62 +98,63 @@ private slots:
         QCOMPARE(state->text(), QStringLiteral("not connected"));
         QCOMPARE(heard(state), QStringLiteral("Link not connected"));
 
-        auto *bar = f.window->findChild<health::HealthBar *>();
-        QSignalSpy phases(bar, &health::HealthBar::phaseChanged);
+        QSignalSpy spy(f.window->findChild<health::HealthBar *>(), &health::HealthBar::phaseChanged);
+        const auto phases = [&spy] {
+            QList<LinkPhase> seen;
+            for (const QList<QVariant> &args : std::as_const(spy))
+                seen << args.at(0).value<LinkPhase>();
+            return seen;
+        };
+        const auto reconnect = [&f] {
+            f.sim->setOptions(MonitorFixture::makeOptions());
+            return f.connectToSim() && says(f, "logged in");
+        };
         QVERIFY(f.connectToSim());
         QVERIFY(says(f, "logged in"));
-        QCOMPARE(phases.size(), 3);
-        QCOMPARE(phases.at(0).at(0).value<health::LinkPhase>(), health::LinkPhase::Connecting);
-        QCOMPARE(phases.at(1).at(0).value<health::LinkPhase>(), health::LinkPhase::Connected);
+        QCOMPARE(phases(),
+                 QList<LinkPhase>({LinkPhase::Connecting, LinkPhase::Connected, LinkPhase::LoggedIn}));
         QCOMPARE(heard(state), QStringLiteral("Link logged in"));
         QCOMPARE(barLabel(f, "labelLinkAddress")->text(), QStringLiteral("127.0.0.1:%1").arg(f.sim->port()));
 
         // The controller hangs up while nothing waits.
-        f.sim->setOptions(options([](sim::Options &o) { o.dropAfter = 1; }));
+        f.sim->setOptions(simWith(&sim::Options::dropAfter, 1));
         f.exchange(QStringLiteral("PR 1"));
         QVERIFY(says(f, "closed by the controller"));
         QCOMPARE(heard(barLabel(f, "labelLinkDot")), QStringLiteral("Link closed by the controller"));
 
-        // Reconnected, then a reply that never comes.
-        f.sim->setOptions(MonitorFixture::makeOptions());
-        QVERIFY(f.connectToSim());
-        QVERIFY(says(f, "logged in"));
+        // A reply that never comes; the alert opens once the exchange has given the slot back.
+        QVERIFY(reconnect());
         f.timeoutField()->setText(QStringLiteral("1"));
-        f.sim->setOptions(options([](sim::Options &o) { o.stallAfter = 0; }));
+        f.sim->setOptions(simWith(&sim::Options::stallAfter, 0));
         f.exchange(QStringLiteral("PR 1"));
-        // The alert opens once the exchange has given the slot back.
         QVERIFY(f.waitFor([&] { return !f.dialogs.alertTexts().isEmpty() && !f.link().busy(); }));
-        QCOMPARE(stateWord(f), QStringLiteral("timed out"));
+        QCOMPARE(state->text(), QStringLiteral("timed out"));
 
         // The controller hangs up in the middle of a reply that is awaited.
-        f.sim->setOptions(MonitorFixture::makeOptions());
-        QVERIFY(f.connectToSim());
-        f.sim->setOptions(options([](sim::Options &o) { o.dropMid = 0; }));
+        QVERIFY(reconnect());
+        f.sim->setOptions(simWith(&sim::Options::dropMid, 0));
         QVERIFY(!f.exchange(QStringLiteral("PR 1")));
         QVERIFY(says(f, "closed by the controller"));
 
-        // A disconnect by the user says so.
-        f.sim->setOptions(MonitorFixture::makeOptions());
-        QVERIFY(f.connectToSim());
+        // A disconnect by the user, and a connect that fails, go back to "not connected".
+        QVERIFY(reconnect());
         f.disconnect();
-        QCOMPARE(stateWord(f), QStringLiteral("not connected"));
-
-        // A connect that fails goes back to it.
+        QCOMPARE(state->text(), QStringLiteral("not connected"));
         QTcpServer closed;
         QVERIFY(closed.listen(QHostAddress::LocalHost));
         const quint16 refusing = closed.serverPort();
         closed.close();
         f.window->setAddress(QStringLiteral("127.0.0.1:%1").arg(refusing));
-        phases.clear();
+        spy.clear();
         MainWindow *w = f.window.get();
         QVERIFY(f.run([w]() -> QCoro::Task<> { co_await w->connectController(); }));
-        QCOMPARE(phases.value(0).value(0).value<health::LinkPhase>(), health::LinkPhase::Connecting);
-        QCOMPARE(stateWord(f), QStringLiteral("not connected"));
+        QCOMPARE(phases().value(0), LinkPhase::Connecting);
+        QCOMPARE(state->text(), QStringLiteral("not connected"));
     }
 
     void roundTripAndTicks()
     {
-        MonitorFixture f(options([](sim::Options &o) { o.delayMs = 30; }));
+        MonitorFixture f(simWith(&sim::Options::delayMs, 30));
         QVERIFY(f.connectToSim());
         QLabel *rt = barLabel(f, "labelRoundTrip");
         QLabel *ticks = barLabel(f, "labelPollTicks");
@@ -176,8 +166,8 @@ private slots:
         }));
         // Three exchanges a tick, each answered 30 ms late.
         const auto m = QRegularExpression(QStringLiteral("^round trip (\\d+) ms$")).match(rt->text());
-        QVERIFY2(m.hasMatch(), qPrintable(rt->text()));
-        QVERIFY(m.captured(1).toInt() >= 30 && m.captured(1).toInt() < 300);
+        QVERIFY2(m.hasMatch() && m.captured(1).toInt() >= 30 && m.captured(1).toInt() < 300,
+                 qPrintable(rt->text()));
         QVERIFY(heard(rt).startsWith(QStringLiteral("Median round trip ")));
 
         // A user action that holds the slot makes the ticks that fall due skip.
@@ -207,7 +197,7 @@ private slots:
 
         // The next reply takes 2.5 s; 1.5 s into it by the clock the window's review finds them stale.
         f.settle(); // no reply still on its way at the old pace
-        f.sim->setOptions(options([](sim::Options &o) { o.delayMs = 2500; }));
+        f.sim->setOptions(simWith(&sim::Options::delayMs, 2500));
         QVERIFY(f.waitFor([&] { return f.link().busy(); }));
         const QDateTime lastRead = fresh->lastConfirmed(lamp);
         f.clock.value = f.clock.value.addMSecs(1500);
@@ -221,7 +211,7 @@ private slots:
         QVERIFY(!dimmed(lamp));
         QCOMPARE(lamp->toolTip(), ownTip);
 
-        // Values on three pages, each read once at the usual pace.
+        // Values read on three pages: a drop mid-tick makes them all stale at once, clock or not.
         f.settle();
         f.timeoutField()->setText(QStringLiteral("2"));
         control<QLineEdit>(f.window.get(), QStringLiteral("textfieldMbkAdr0"))
@@ -229,16 +219,14 @@ private slots:
         QList<QWidget *> shown;
         for (const auto &[tab, name] : {std::pair{"1", "labelOut0"}, std::pair{"3", "textfieldMbkData0"},
                                         std::pair{"6", "textfieldTaskStatus0"}}) {
-            QWidget *w = control<QWidget>(f.window.get(), QString::fromLatin1(name));
-            QVERIFY2(w, name);
+            shown << control<QWidget>(f.window.get(), QString::fromLatin1(name));
+            QVERIFY2(shown.last(), name);
             f.selectTab(QString::fromLatin1(tab));
-            QVERIFY2(f.waitFor([&] { return fresh->lastConfirmed(w).isValid(); }), name);
-            shown << w;
+            QVERIFY2(f.waitFor([&] { return fresh->lastConfirmed(shown.last()).isValid(); }), name);
         }
         fresh->review();
         QVERIFY(!fresh->isStale(shown.last()));
-        // A drop mid-tick makes them all stale at once, without waiting for the clock.
-        f.sim->setOptions(options([](sim::Options &o) { o.dropAfter = 0; }));
+        f.sim->setOptions(simWith(&sim::Options::dropAfter, 0));
         QVERIFY(f.waitFor([&] { return !wire::isUp(f.link().state()); }, 8000));
         for (QWidget *w : shown)
             QVERIFY2(fresh->isStale(w) && dimmed(w), qPrintable(w->objectName()));

@@ -130,18 +130,15 @@ private slots:
 
         // Sent chunks are what the simulator received, login answers as ***; replies follow their command.
         QStringList sent;
-        QByteArray sentBytes;
         QByteArray receivedBytes;
         qsizetype command = -1;
         for (const Entry &e : entries) {
-            if (e.kind == Entry::Kind::Sent) {
-                sent << e.text;
-                sentBytes += unescapeChunk(e.text);
-                if (e.text == QLatin1String("PR 1+2\\r"))
-                    command = receivedBytes.size();
-            } else if (e.kind == Entry::Kind::Received) {
+            if (e.kind == Entry::Kind::Received)
                 receivedBytes += unescapeChunk(e.text);
-            }
+            else if (e.kind == Entry::Kind::Sent)
+                sent << e.text;
+            if (e.text == QLatin1String("PR 1+2\\r"))
+                command = receivedBytes.size();
         }
         QCOMPARE(sent, (QStringList{"***\\r", "***\\r", "CMD$ 0\\r", "PR 1+2\\r", "CMD$ 0\\r"}));
         // The simulator reads on its own thread: the last command may still be on its way.
@@ -149,17 +146,15 @@ private slots:
             QByteArray got = f.sim->received();
             return got.replace("KDW4721\r", "***\r").replace("QVRNT\r", "***\r");
         };
-        QTRY_COMPARE(simGot(), sentBytes);
+        QTRY_COMPARE(simGot(), unescapeChunk(sent.join(QString())));
         QVERIFY(!bytesOf(path).contains("KDW4721") && !bytesOf(path).contains("QVRNT"));
         QVERIFY(receivedBytes.indexOf("Login    :") < receivedBytes.indexOf("Password :"));
         QVERIFY(command >= 0 && receivedBytes.indexOf("\r\n 3\r\n#", command) >= command);
         // In order, on the local wall clock (a run across midnight proves nothing).
-        for (int i = 1; i < entries.size(); ++i)
-            QVERIFY(entries[i - 1].time <= entries[i].time);
-        if (before <= after) {
-            QVERIFY(entries.first().time >= before.addMSecs(-1));
-            QVERIFY(entries.last().time <= after.addMSecs(1));
-        }
+        QVERIFY(std::is_sorted(entries.cbegin(), entries.cend(),
+                               [](const Entry &a, const Entry &b) { return a.time < b.time; }));
+        if (before <= after)
+            QVERIFY(entries.first().time >= before.addMSecs(-1) && entries.last().time <= after.addMSecs(1));
     }
 
     // A refusing disk turns recording off with one status message, no dialog; the link and polling go on.
@@ -184,9 +179,7 @@ private slots:
             QVERIFY(QFile::link(QStringLiteral("/dev/full"), QDir(dir).filePath(name)));
         } else {
             // A file where the folder should be: no folder under it, even for root.
-            QFile blocker(f.tempDir.filePath(QStringLiteral("blocker")));
-            QVERIFY(blocker.open(QIODevice::WriteOnly));
-            blocker.close();
+            QVERIFY(put(f.tempDir.filePath(QStringLiteral("blocker")), QByteArray()));
             journalOf(f)->setDirectory(f.tempDir.filePath(QStringLiteral("blocker/sessions")));
         }
         QSignalSpy messages(f.window->statusBar(), &QStatusBar::messageChanged);
@@ -280,10 +273,7 @@ private slots:
 
         f.selectTab(QStringLiteral("0"));
         const QString program = f.tempDir.filePath(QStringLiteral("robot.f2k"));
-        QFile file(program);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("10 A=1\r\n20 ?bad\r\n30 B=2\r\n40 )x\r\n");
-        file.close();
+        QVERIFY(put(program, "10 A=1\r\n20 ?bad\r\n30 B=2\r\n40 )x\r\n"));
         f.dialogs.setNextFileName(program);
         control<QPushButton>(w, "buttonFileOpen")->click();
         QVERIFY(f.waitForCommand(QStringLiteral("MMC_LOAD MMC_LOAD$")));
@@ -335,7 +325,6 @@ private slots:
         QTest::addColumn<QString>("csvField");
         row("no connection", "", "", "");
         // By address: operatorLines.
-        row("by name", "press-4", "press-4", "press-4");
         const char *odd = "Press 4, part 2 (left)";
         row("by a name with a comma and brackets", odd, odd, "\"Press 4, part 2 (left)\"");
     }
@@ -423,15 +412,13 @@ private slots:
 #endif
 
         const QString path = f.tempDir.filePath(QStringLiteral("2026-12-05_09-00-00_127.0.0.1_23.txt"));
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("# QuorinMonitor session with 127.0.0.1:23, 2026-12-05 09:00:00\n");
+        QByteArray text = "# QuorinMonitor session with 127.0.0.1:23, 2026-12-05 09:00:00\n";
         for (int i = 0; i < 150; ++i) {
             const QByteArray time =
                 QTime(9, 0).addSecs(i).toString(QStringLiteral("HH:mm:ss.zzz")).toLatin1();
-            file.write(time + " < \\r\\n#\n" + time + " ! I/O | Output " + QByteArray::number(i) + " ON\n");
+            text += time + " < \\r\\n#\n" + time + " ! I/O | Output " + QByteArray::number(i) + " ON\n";
         }
-        file.close();
+        QVERIFY(put(path, text));
         dock->setEntryCap(100);
         f.dialogs.setNextFileName(path);
         control<QPushButton>(w, "buttonJournalOpen")->click();

@@ -2,6 +2,7 @@
 #include "axis/axispage.h"
 #include "monitor/iopage.h"
 #include "panels/variablespage.h"
+#include "support/files.h"
 #include "support/fixture.h"
 #include "support/trendmenu.h"
 #include "support/widgets.h"
@@ -78,7 +79,6 @@ void exchangeAll(MonitorFixture &f, const QStringList &lines)
         f.exchange(line);
 }
 
-// What the legend shows, key by key.
 QStringList legend(MonitorFixture &f)
 {
     QStringList texts;
@@ -104,7 +104,7 @@ QStringList tickOn(MonitorFixture &f, ui::Page *page)
     return f.commands();
 }
 
-// Picks the board in the Axis page's popup, as the user does.
+// As the user picks a board on the Axis page.
 void chooseBoard(MonitorFixture &f, const QString &board)
 {
     auto *popup = control<QComboBox>(f.window.get(), QStringLiteral("popupbuttonPgSelect"));
@@ -172,8 +172,7 @@ private slots:
         QVERIFY(plot(f, QStringLiteral("Tasks"), QStringLiteral("Task 0 step")));
     }
 
-    // A value control offers what it shows now; extra reads follow the page's own in the series' order,
-    // never for a value the page has just read.
+    // A control offers what it shows now; extra reads follow the page's, in the series' order, never twice.
     void valuesOfferedAndReadOnce()
     {
         MonitorFixture f;
@@ -214,19 +213,17 @@ private slots:
         const QString path = f.tempDir.filePath(QStringLiteral("trend.csv"));
         f.dialogs.setNextFileName(path);
         control<QPushButton>(f.window.get(), QStringLiteral("buttonTrendCsv"))->click();
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(QString::fromUtf8(file.readAll()), QStringLiteral("time,OUT 3,A\r\n"
-                                                                   "2026-12-05T09:05:03.000,0,5000\r\n"
-                                                                   "2026-12-05T09:05:03.300,1,7000\r\n"));
+        QCOMPARE(QString::fromUtf8(bytesOf(path)), QStringLiteral("time,OUT 3,A\r\n"
+                                                                  "2026-12-05T09:05:03.000,0,5000\r\n"
+                                                                  "2026-12-05T09:05:03.300,1,7000\r\n"));
         QVERIFY(f.dialogs.alertTexts().isEmpty());
 
         // A folder that is not there: one alert that names the file, no file.
         const QString nowhere = f.tempDir.filePath(QStringLiteral("gone/trend.csv"));
         f.dialogs.setNextFileName(nowhere);
         control<QPushButton>(f.window.get(), QStringLiteral("buttonTrendCsv"))->click();
-        QCOMPARE(f.dialogs.alertTexts().size(), 1);
-        QVERIFY(f.dialogs.alertTexts().first().contains(nowhere));
+        QVERIFY2(f.dialogs.alertTexts().size() == 1 && f.dialogs.alertTexts().first().contains(nowhere),
+                 qPrintable(f.dialogs.alertTexts().join(u'|')));
         QVERIFY(!QFile::exists(nowhere));
 
         // Hovering gives the clock time and values there, counted back from the newest; nothing off the plot.
@@ -241,9 +238,7 @@ private slots:
         f.dialogs.setNextFileName(png);
         control<QPushButton>(f.window.get(), QStringLiteral("buttonTrendPng"))->click();
         const QImage image(png);
-        QVERIFY(!image.isNull());
-        QVERIFY(image.width() >= dock->chartView()->width());
-        QVERIFY(image.height() > dock->chartView()->height());
+        QVERIFY(image.width() >= dock->chartView()->width() && image.height() > dock->chartView()->height());
 
         const auto axisMax = [dock] {
             const QList<QAbstractAxis *> axes = dock->chartView()->chart()->axes(Qt::Vertical);
@@ -268,8 +263,7 @@ private slots:
         QCOMPARE(dock->hoverText(halfWay), QStringLiteral("09:05:03.300\nOUT 3: 1\nA: 7000"));
     }
 
-    // The status line says when no tick comes; ticks on the console tab read nothing for the plot
-    // (a read would wait for a prompt in the console's traffic).
+    // The status says when no tick comes; console ticks read nothing (a prompt there is the user's).
     void saysWhenPollingStops()
     {
         MonitorFixture f;
@@ -282,8 +276,7 @@ private slots:
 
         auto *pause = control<QPushButton>(f.window.get(), QStringLiteral("buttonTrendPause"));
         pause->click();
-        QCOMPARE(status->text(), QStringLiteral("Paused"));
-        QCOMPARE(pause->text(), QStringLiteral("Resume"));
+        QCOMPARE(QStringList({status->text(), pause->text()}), QStringList({"Paused", "Resume"}));
         pause->click();
         QCOMPARE(status->text(), QString());
 
@@ -347,8 +340,8 @@ private slots:
         QCOMPARE(dock->samples(0).size(), 4);
     }
 
-    // Paused, sampling goes on; closed, nothing is read; reopened, reads again with a gap.
-    // Series > A > Remove: A neither read nor kept, B keeps its key and samples, A can come back.
+    // Paused it samples, closed it reads nothing, reopened leaves a gap; a removed series is neither read
+    // nor kept, the others keep their keys and samples.
     void pausedClosedAndRemoved()
     {
         MonitorFixture f;

@@ -29,9 +29,11 @@ QStringList wire(const QVector<Read> &reads)
     return lines;
 }
 
-void row(const char *name, const std::optional<Probe> &probe, const char *reply, const char *value)
+void row(const char *name, const std::optional<Probe> &probe, const char *label, const char *reply,
+         const char *value)
 {
-    QTest::newRow(name) << probe << QString::fromUtf8(reply) << QString::fromLatin1(value);
+    QTest::newRow(name) << probe << QString::fromLatin1(label) << QString::fromUtf8(reply)
+                        << QString::fromLatin1(value);
 }
 
 } // namespace
@@ -63,27 +65,8 @@ private slots:
         QVERIFY(small.size() == 0 && !small.last());
     }
 
-    void reductionKeepsExtremes()
-    {
-        Series s;
-        // 1000 samples in 10 columns of 100: a spike in the middle of each.
-        for (int i = 0; i < 1000; ++i)
-            s.append(i, i % 100 == 50 ? 1000.0 : (i % 100 == 20 ? -5.0 : 0.0));
-        QList<QPointF> out;
-        reduce(s, 0, 999, 10, &out);
-        QVERIFY(out.size() <= 2 * 10 + 2); // two a column and the two ends
-        const auto count = [&out](double y) {
-            return int(std::count_if(out.cbegin(), out.cend(), [y](const QPointF &p) { return p.y() == y; }));
-        };
-        QCOMPARE(count(1000.0), 10);
-        QCOMPARE(count(-5.0), 10);
-        // Outside the window nothing is drawn.
-        reduce(s, 2000, 3000, 10, &out);
-        QVERIFY(out.isEmpty());
-    }
-
     // A wrapped ring, a window inside it, columns that do not divide the sample spacing.
-    void reductionOfAWrappedRingKeepsEachColumnsExtremes()
+    void reductionKeepsEachColumnsExtremes()
     {
         Series s(1000);
         for (int i = 0; i < 2600; ++i)
@@ -97,36 +80,40 @@ private slots:
         QList<QPointF> out;
         reduce(s, from, to, columns, &out);
 
-        // In time order, from the window's first sample to its newest, at most two a column besides the ends.
+        // Real samples in time order, first to newest; at most two a column (its extremes) besides the ends.
         QVERIFY(out.size() <= 2 * columns + 2);
-        for (int i = 1; i < out.size(); ++i)
-            QVERIFY2(out[i].x() > out[i - 1].x(), qPrintable(QString::number(i)));
         QCOMPARE(out.constFirst().x(), double(s.at(s.lowerBound(from)).ms));
         QCOMPARE(out.constLast().x(), double(to));
         const qint64 width = (to - from) / columns + 1;
-        QMap<qint64, int> perColumn;
-        for (int i = 1; i + 1 < out.size(); ++i)
-            QVERIFY(++perColumn[qint64(out[i].x()) / width] <= 2);
-        // Every point is a real sample; the window's lowest and highest (the spike) are kept.
-        QList<double> window;
+        QMap<qint64, QList<double>> window; // values by column
         for (int i = s.lowerBound(from); i < s.size() && s.at(i).ms <= to; ++i)
-            window << s.at(i).value;
-        QList<double> kept;
-        for (const QPointF &p : std::as_const(out)) {
-            const int k = s.lowerBound(qint64(p.x()));
-            QVERIFY(k < s.size());
-            QCOMPARE(double(s.at(k).ms), p.x());
-            QCOMPARE(s.at(k).value, p.y());
-            kept << p.y();
+            window[s.at(i).ms / width] << s.at(i).value;
+        QMap<qint64, QList<double>> kept;
+        for (int i = 0; i < out.size(); ++i) {
+            const int k = s.lowerBound(qint64(out[i].x()));
+            QVERIFY2(k < s.size() && double(s.at(k).ms) == out[i].x() && s.at(k).value == out[i].y() &&
+                         (i == 0 || out[i].x() > out[i - 1].x()),
+                     qPrintable(QString::number(i)));
+            const qint64 column = qint64(out[i].x()) / width;
+            kept[column] << out[i].y();
+            QVERIFY(kept[column].size() <= 2 + (column == qint64(out.constFirst().x()) / width) +
+                                               (column == qint64(out.constLast().x()) / width));
         }
-        QCOMPARE(*std::max_element(kept.cbegin(), kept.cend()), 5000.0);
-        QCOMPARE(*std::min_element(kept.cbegin(), kept.cend()),
-                 *std::min_element(window.cbegin(), window.cend()));
+        for (auto c = window.cbegin(); c != window.cend(); ++c) {
+            const auto [lowest, highest] = std::minmax_element(c->cbegin(), c->cend());
+            QVERIFY2(kept[c.key()].contains(*lowest) && kept[c.key()].contains(*highest),
+                     qPrintable(QString::number(c.key())));
+        }
+        // Outside the window nothing is drawn.
+        reduce(s, to + 1000, to + 9000, columns, &out);
+        QVERIFY(out.isEmpty());
     }
 
-    void valuesFromReplies_data()
+    // The legend's name and the reply's value; a text variable, a lamp past the bank, no address: none.
+    void probes_data()
     {
         QTest::addColumn<std::optional<Probe>>("probe");
+        QTest::addColumn<QString>("label"); // empty: not offered
         QTest::addColumn<QString>("reply");
         QTest::addColumn<QString>("value"); // empty: no value
         using monitor::BitGroup;
@@ -134,52 +121,43 @@ private slots:
             return monitor::bitProbe(g, QLatin1String(bank), k);
         };
         const auto var = [](const char *name) { return panels::variableProbe(QLatin1String(name)); };
-        row("output bit set", bit(BitGroup::Outputs, "2", 3), "\r\n 8\r\n#", "1");
-        row("output bit clear", bit(BitGroup::Outputs, "2", 2), "\r\n 8\r\n#", "0");
-        row("mbk bit 15", bit(BitGroup::MbkBits, "70000", 15), "\r\n 32768\r\n#", "1");
-        row("bit error text", bit(BitGroup::Inputs, "24", 0), "\r\n\tSyntax Error\r\n#", "");
-        row("variable", var("A"), "\r\n -25\r\n#", "-25");
-        row("variable fraction", var("B"), "\r\n 2.5\r\n#", "2.5");
-        row("variable error", var("A"), "\r\n\tエラー\r\n#", "");
+        const auto mbk = [](const char *address) {
+            return panels::mbkProbe(QLatin1String(address), panels::MbkSize::Wrd);
+        };
+        row("output bit set", bit(BitGroup::Outputs, "2", 3), "OUT 19", "\r\n 8\r\n#", "1");
+        row("output bit clear", bit(BitGroup::Outputs, "2", 2), "OUT 18", "\r\n 8\r\n#", "0");
+        row("output beyond the bank", bit(BitGroup::Outputs, "2", 8), "", "", "");
+        row("mbk bit 15", bit(BitGroup::MbkBits, "70000", 15), "MBK 70015", "\r\n 32768\r\n#", "1");
+        row("bit error text", bit(BitGroup::Inputs, "24", 0), "IN 192", "\r\n\tSyntax Error\r\n#", "");
+        row("variable", var("A"), "A", "\r\n -25\r\n#", "-25");
+        row("variable fraction", var("B"), "B", "\r\n 2.5\r\n#", "2.5");
+        row("variable error", var("A"), "A", "\r\n\tエラー\r\n#", "");
+        row("text variable", var("A$"), "", "", "");
         // Only finite numbers the plot's axis can span are samples.
-        row("variable inf", var("A"), "\r\n inf\r\n#", "");
-        row("variable -inf", var("A"), "\r\n -inf\r\n#", "");
-        row("variable nan", var("A"), "\r\n nan\r\n#", "");
-        row("variable too large", var("A"), "\r\n -1E+300\r\n#", "");
-        row("variable large", var("A"), "\r\n 1E+12\r\n#", "1e+12");
-        row("mbk word", panels::mbkProbe(QStringLiteral("100"), panels::MbkSize::Wrd), "\r\n 65535\r\n#",
-            "65535");
+        row("variable inf", var("A"), "A", "\r\n inf\r\n#", "");
+        row("variable -inf", var("A"), "A", "\r\n -inf\r\n#", "");
+        row("variable nan", var("A"), "A", "\r\n nan\r\n#", "");
+        row("variable too large", var("A"), "A", "\r\n -1E+300\r\n#", "");
+        row("variable large", var("A"), "A", "\r\n 1E+12\r\n#", "1e+12");
+        row("mbk word", mbk("100"), "MBK(100~Wrd)", "\r\n 65535\r\n#", "65535");
+        row("mbk without address", mbk(" "), "", "", "");
         const char *axisReply = "\r\n 0 64 100 -200 300 0 255 1 2 3 4\r\n#";
-        row("position Y", monitor::axisProbe(false, 1), axisReply, "-200");
-        row("counter Z", monitor::axisProbe(true, 3), axisReply, "4");
-        row("position inf", monitor::axisProbe(false, 0), "\r\n 0 64 inf -200 300 0 255 1 2 3 4\r\n#", "");
-        row("axis cut short", monitor::axisProbe(true, 3), "\r\n 0 64 100\r\n#", "");
-        row("task step", panels::taskProbe(QStringLiteral("3")), "\r\n  12 1\r\n#", "12");
+        row("position Y", monitor::axisProbe(false, 1), "Position Y", axisReply, "-200");
+        row("counter Z", monitor::axisProbe(true, 3), "Counter Z", axisReply, "4");
+        row("position inf", monitor::axisProbe(false, 0), "Position X",
+            "\r\n 0 64 inf -200 300 0 255 1 2 3 4\r\n#", "");
+        row("axis cut short", monitor::axisProbe(true, 3), "Counter Z", "\r\n 0 64 100\r\n#", "");
+        row("task step", panels::taskProbe(QStringLiteral("3")), "Task 3 step", "\r\n  12 1\r\n#", "12");
     }
 
-    // What the legend calls a value; a text variable or a lamp beyond the bank is never offered.
-    void legendNames()
-    {
-        using monitor::BitGroup;
-        QCOMPARE(monitor::bitProbe(BitGroup::Outputs, QStringLiteral("2"), 3)->label,
-                 QStringLiteral("OUT 19"));
-        QCOMPARE(monitor::bitProbe(BitGroup::MbkBits, QStringLiteral("70000"), 2)->label,
-                 QStringLiteral("MBK 70002"));
-        QVERIFY(!monitor::bitProbe(BitGroup::Outputs, QStringLiteral("2"), 8));
-        QCOMPARE(panels::mbkProbe(QStringLiteral("100"), panels::MbkSize::Wrd)->label,
-                 QStringLiteral("MBK(100~Wrd)"));
-        QVERIFY(!panels::mbkProbe(QStringLiteral(" "), panels::MbkSize::Wrd));
-        QCOMPARE(panels::variableProbe(QStringLiteral("A"))->label, QStringLiteral("A"));
-        QVERIFY(!panels::variableProbe(QStringLiteral("A$")));
-    }
-
-    void valuesFromReplies()
+    void probes()
     {
         QFETCH(std::optional<Probe>, probe);
+        QFETCH(QString, label);
         QFETCH(QString, reply);
         QFETCH(QString, value);
-        QVERIFY(probe);
-        const std::optional<double> v = valueOf(*probe, reply);
+        QCOMPARE(probe ? probe->label : QString(), label);
+        const std::optional<double> v = probe ? valueOf(*probe, reply) : std::nullopt;
         QCOMPARE(v ? QString::number(*v) : QString(), value);
     }
 
