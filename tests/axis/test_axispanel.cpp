@@ -1,5 +1,4 @@
-// The axis panel against the simulator: what each button puts on the wire, its
-// confirmations and refusals, one signal poll and a jog on screen.
+// The axis panel against the simulator: each button's wire, confirmations and refusals, a poll.
 #include "sim/machine.h"
 #include "support/fixture.h"
 #include "support/widgets.h"
@@ -40,7 +39,6 @@ class AxisPanelTest : public QObject
 
     std::unique_ptr<MonitorFixture> f;
 
-    // A missing control ends the run: every case below clicks or reads it.
     template <typename T> T *named(const QString &name) const
     {
         T *w = control<T>(f->window.get(), name);
@@ -53,11 +51,6 @@ class AxisPanelTest : public QObject
     {
         return named<T>(QLatin1String(name) + QStringLiteral("XYUZ").at(axis));
     }
-    QLineEdit *tableField(int row, int axis) const
-    {
-        return named<QLineEdit>(
-            QStringLiteral("textfieldPgData%1%2").arg(QStringLiteral("XYUZ").at(axis)).arg(row));
-    }
     QPushButton *jog(int tag) const { return named<QPushButton>(QStringLiteral("buttonPgJog%1").arg(tag)); }
     // Board "3", pulses "100", acceleration "5000".
     void jogSettings()
@@ -66,17 +59,13 @@ class AxisPanelTest : public QObject
         choose(popup("popupbuttonPgPulse"), QStringLiteral("100"));
         choose(popup("popupbuttonPgAceel"), QStringLiteral("5000"));
     }
-    // A pad tag, or -1 for the point list's own button.
-    void press(int tag)
-    {
-        (tag < 0 ? named<QPushButton>(QStringLiteral("buttonPgPlistSetp")) : jog(tag))->click();
-    }
     QStringList tableTexts() const
     {
         QStringList out;
         for (int row = 0; row < 4; ++row)
             for (int a = 0; a < 4; ++a)
-                out << tableField(row, a)->text();
+                out << named<QLineEdit>(QStringLiteral("textfieldPgData%1%2").arg("XYUZ"[a]).arg(row))
+                           ->text();
         return out;
     }
     // A point number and four coordinates, into the position-set row or the point-list row.
@@ -104,9 +93,10 @@ private slots:
     }
     void cleanup() { f.reset(); }
 
-    void jogPadSendsAccelerationThenMove()
+    // Per axis X, Y, U, Z: back, stop, forward, both exchanges the click's one action. Without a
+    // board no tag does anything at all.
+    void jogPadNeedsABoard()
     {
-        // Per axis X, Y, U, Z: back, stop, forward; both exchanges are the click's one action.
         const QStringList moves{"RMVS %1_A -100", "STOP %1_A STP_I", "RMVS %1_A 100"};
         jogSettings();
         for (int tag = 0; tag < 12; ++tag) {
@@ -116,12 +106,28 @@ private slots:
             QCOMPARE(f->commands(),
                      QStringList({"ACCEL ALL_A 5000", moves.at(tag % 3).arg("XYUZ"[tag / 3])}));
         }
+        f->clearCommands();
+        choose(popup("popupbuttonPgSelect"), QStringLiteral("None"));
+        field("textfieldPgTeachNum")->setText("8");
+        fillRow({"3", "1", "2", "3", "4"});
+        for (int tag = 0; tag < 18; ++tag) {
+            f->dialogs.setNextAnswer(true);
+            jog(tag)->click();
+        }
+        f->settle();
+        QVERIFY(f->commands().isEmpty());
         QVERIFY(f->dialogs.entries.isEmpty());
+        QCOMPARE(positionRow(), (QStringList{"3", "1", "2", "3", "4"}));
+        // Teaching on Return does not look at the board.
+        QTest::keyClick(field("textfieldPgTeachNum"), Qt::Key_Return);
+        f->settle();
+        QCOMPARE(f->dialogs.entries.size(), 1);
+        QCOMPARE(f->dialogs.entries.at(0).text, teachText("8"));
+        QCOMPARE(f->commands(), QStringList{"SETP 8 P(0)"});
     }
 
-    // Each button that asks first, answered both ways, and each row refused
-    // before anything is asked (`command` empty: a critical alert instead,
-    // `row` replacing the set-up row of the pressed button).
+    // Each button that asks first, answered both ways, and each row refused before anything is
+    // asked (`command` empty: a critical alert instead; `row` replaces the pressed button's row).
     void dialogs_data()
     {
         QTest::addColumn<int>("tag");
@@ -162,14 +168,14 @@ private slots:
             fillRow(row, tag < 0);
 
         f->dialogs.setNextAnswer(ok);
-        press(tag);
+        (tag < 0 ? named<QPushButton>(QStringLiteral("buttonPgPlistSetp")) : jog(tag))
+            ->click(); // -1: the list's
         f->settle();
 
         QCOMPARE(f->dialogs.entries.size(), 1);
         const ScriptedDialogs::Entry &e = f->dialogs.entries.at(0);
         QCOMPARE(e.kind, command.isEmpty() ? QStringLiteral("alert") : QStringLiteral("confirm"));
-        if (command.isEmpty())
-            QCOMPARE(e.style, Dialogs::Style::Critical);
+        QVERIFY(!command.isEmpty() || e.style == Dialogs::Style::Critical);
         QCOMPARE(e.text.toUtf8(), text.toUtf8()); // byte for byte
         QCOMPARE(f->commands(), ok && !command.isEmpty() ? QStringList{command} : QStringList{});
     }
@@ -177,21 +183,19 @@ private slots:
     void copyThenSet()
     {
         jogSettings();
-        const QStringList positions{"1000", "-5", "0", "77"};
-        const QStringList counters{"11", "-22", "33", "44"};
+        const QStringList positions{"1000", "-5", "0", "77"}, counters{"11", "-22", "33", "44"};
         for (int a = 0; a < 4; ++a) {
             axisWidget<QLabel>("labelPgCurrentPos", a)->setText(positions.at(a));
             axisWidget<QLabel>("labelPgCounter", a)->setText(counters.at(a));
         }
-
-        jog(13)->click();
-        QCOMPARE(positionRow(), QStringList{"0"} + positions);
-        QCOMPARE(f->window->focusWidget(), axisWidget("textfieldPgPosSet", 0));
-
-        axisWidget("textfieldPgPosSet", 1)->setFocus();
-        jog(15)->click();
-        QCOMPARE(positionRow(), QStringList{"-1"} + counters);
-        QCOMPARE(f->window->focusWidget(), axisWidget("textfieldPgPosSet", 0));
+        // The copy buttons fill the position-set row and give its first field the focus.
+        for (const auto &[tag, copied] :
+             {std::pair{13, QStringList{"0"} + positions}, std::pair{15, QStringList{"-1"} + counters}}) {
+            axisWidget("textfieldPgPosSet", 1)->setFocus();
+            jog(tag)->click();
+            QCOMPARE(positionRow(), copied);
+            QCOMPARE(f->window->focusWidget(), axisWidget("textfieldPgPosSet", 0));
+        }
 
         f->dialogs.setNextAnswer(true);
         jog(16)->click();
@@ -199,61 +203,35 @@ private slots:
         QCOMPARE(f->commands(), QStringList{"SETP -1 11 -22 33 44"});
     }
 
-    void noBoardIgnoresEveryJogTag()
-    {
-        jogSettings();
-        choose(popup("popupbuttonPgSelect"), QStringLiteral("None"));
-        field("textfieldPgTeachNum")->setText("8");
-        fillRow({"3", "1", "2", "3", "4"});
-        for (int i = 0; i < 18; ++i)
-            f->dialogs.setNextAnswer(true);
-
-        for (int tag = 0; tag < 18; ++tag)
-            jog(tag)->click();
-        f->settle();
-        QVERIFY(f->commands().isEmpty());
-        QVERIFY(f->dialogs.entries.isEmpty());
-        QCOMPARE(positionRow(), (QStringList{"3", "1", "2", "3", "4"}));
-
-        // Teaching on Return does not look at the board.
-        QTest::keyClick(field("textfieldPgTeachNum"), Qt::Key_Return);
-        f->settle();
-        QCOMPARE(f->dialogs.entries.size(), 1);
-        QCOMPARE(f->dialogs.entries.at(0).text, teachText("8"));
-        QCOMPARE(f->commands(), QStringList{"SETP 8 P(0)"});
-    }
-
     void pointNumbersFromEntryAndStepper()
     {
+        QLineEdit *first = field("textfieldPgAdrSelect");
+        QSpinBox *stepper = named<QSpinBox>(QStringLiteral("stepperPgAdrSelect"));
         const auto rows = [&] {
             QStringList out;
             for (int r = 0; r < 4; ++r)
                 out << named<QLineEdit>(QStringLiteral("textfieldPgAdr%1").arg(r))->text();
-            return out;
+            return out.join(u' ');
         };
-        QLineEdit *first = field("textfieldPgAdrSelect");
-        QSpinBox *stepper = named<QSpinBox>(QStringLiteral("stepperPgAdrSelect"));
-        QCOMPARE(rows(), (QStringList{"1", "2", "3", "4"}));
-
-        // Beyond the stepper's range: the rows keep the typed number.
-        first->setText("5000000000");
-        QTest::keyClick(first, Qt::Key_Return);
-        QCOMPARE(rows(), (QStringList{"5000000000", "5000000001", "5000000002", "5000000003"}));
+        const auto enter = [&](const char *number) {
+            first->setText(QLatin1String(number));
+            QTest::keyClick(first, Qt::Key_Return);
+        };
+        QCOMPARE(rows(), QString("1 2 3 4"));
+        // Beyond the stepper's range the rows keep the typed number; the stepper moves the rows
+        // but leaves the typed number alone.
+        enter("5000000000");
+        QCOMPARE(rows(), QString("5000000000 5000000001 5000000002 5000000003"));
         QCOMPARE(stepper->value(), stepper->maximum());
-
-        // The stepper moves the rows but leaves the typed number alone.
         stepper->setValue(-3);
-        QCOMPARE(rows(), (QStringList{"-3", "-2", "-1", "0"}));
+        QCOMPARE(rows(), QString("-3 -2 -1 0"));
         QCOMPARE(first->text(), QStringLiteral("5000000000"));
 
-        // And the poll of the axis tab asks for the rows shown and fills the table.
-        f->sim->withMachine([](sim::Machine &m) {
-            m.handleLine("SETP 10 100 200 0 0");
-            m.handleLine("SETP 13 13 14 15 -1");
-        });
-        first->setText("10");
-        QTest::keyClick(first, Qt::Key_Return);
-        QCOMPARE(rows(), (QStringList{"10", "11", "12", "13"}));
+        // The poll of the axis tab asks for the rows shown and fills the table.
+        f->sim->withMachine(
+            [](sim::Machine &m) { m.handleLine("SETP 10 100 200 0 0 : SETP 13 13 14 15 -1"); });
+        enter("10");
+        QCOMPARE(rows(), QString("10 11 12 13"));
         QCOMPARE(stepper->value(), 10);
         f->clearCommands();
         f->selectTab("5");
@@ -264,8 +242,7 @@ private slots:
         QVERIFY(f->waitFor([&] { return tableTexts().at(15) == QLatin1String("&HFFFFFFFF"); }));
         QCOMPARE(tableTexts().at(0), QStringLiteral("&H00000064"));
 
-        // A refresh that times out keeps the table (the alert and the closed
-        // link are the fault matrix's).
+        // A refresh that times out keeps the table (the alert and closed link are the fault matrix's).
         const QStringList shown = tableTexts();
         sim::Options stall = f->sim->options();
         stall.stallAfter = 0;
@@ -275,8 +252,8 @@ private slots:
         QCOMPARE(tableTexts(), shown);
     }
 
-    // One poll on screen, then a jog that moves the shown position. Every axis
-    // byte of the signal words differs, and some bits have no lamp.
+    // One poll on screen, then a jog that moves the shown position. Every axis byte of the
+    // signal words differs, and some bits have no lamp.
     void signalsThenJogEndToEnd()
     {
         f->sim->withMachine([](sim::Machine &m) {

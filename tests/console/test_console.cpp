@@ -1,13 +1,12 @@
-// The console tab against the simulator: command entry with history, the shortcuts
-// as the user presses them, program lines, the buttons and the kept output.
+// The console tab against the simulator: command entry, the shortcuts as pressed, program lines.
 #include "sim/machine.h"
+#include "support/files.h"
 #include "support/fixture.h"
 #include "support/widgets.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -29,25 +28,17 @@ void sendKey(QEvent::Type type, Qt::Key key, Qt::KeyboardModifiers mods)
     QApplication::sendEvent(focused(), &e);
 }
 
-// A key with its modifiers as the platform delivers them: modifiers down first,
-// up last, each event to whatever holds the focus then (a shortcut may move it).
-void typeKey(Qt::Key key, Qt::KeyboardModifiers mods)
+// A key with its modifier as the platform delivers it: the modifier down first, up last, each
+// event to whatever holds the focus then (a shortcut may move it).
+void typeKey(Qt::Key key, Qt::KeyboardModifier mod)
 {
-    const std::pair<Qt::KeyboardModifier, Qt::Key> modifierKeys[] = {{Qt::ShiftModifier, Qt::Key_Shift},
-                                                                     {Qt::ControlModifier, Qt::Key_Control}};
-    Qt::KeyboardModifiers held;
-    for (const auto &[m, k] : modifierKeys)
-        if (mods & m) {
-            sendKey(QEvent::KeyPress, k, held);
-            held |= m;
-        }
-    sendKey(QEvent::KeyPress, key, mods);
-    sendKey(QEvent::KeyRelease, key, mods);
-    for (const auto &[m, k] : modifierKeys)
-        if (mods & m) {
-            sendKey(QEvent::KeyRelease, k, held);
-            held &= ~m;
-        }
+    const Qt::Key modKey = mod == Qt::ShiftModifier ? Qt::Key_Shift : Qt::Key_Control;
+    if (mod)
+        sendKey(QEvent::KeyPress, modKey, Qt::NoModifier);
+    sendKey(QEvent::KeyPress, key, mod);
+    sendKey(QEvent::KeyRelease, key, mod);
+    if (mod)
+        sendKey(QEvent::KeyRelease, modKey, mod);
 }
 
 } // namespace
@@ -67,8 +58,7 @@ class TestConsole : public QObject
     bool live() const { return control<QCheckBox>(f->window.get(), "checkboxScroll")->isChecked(); }
     void click(const char *button) { control<QPushButton>(f->window.get(), QLatin1String(button))->click(); }
 
-    // The offscreen platform has no window manager, so the window has to be
-    // made active by hand before widgets can hold the keyboard focus.
+    // Offscreen there is no window manager: the window is made active by hand.
     void focus(QWidget *w)
     {
         f->window->activateWindow();
@@ -82,8 +72,7 @@ class TestConsole : public QObject
         QTest::keyClick(focused(), key);
     }
 
-    // Once a marker's reply is shown, every command sent before it is complete
-    // and nothing more is on its way to the console.
+    // Once a marker's reply is shown, every command sent before it is complete.
     QStringList sentSoFar()
     {
         const QString marker = QStringLiteral("PR 987654");
@@ -107,8 +96,7 @@ class TestConsole : public QObject
         return false;
     }
 
-    // Stores program lines in the controller and lists them on the console,
-    // with nothing left in the record of commands sent.
+    // Stores program lines in the controller and lists them on the console.
     bool listed(const QStringList &lines, const QString &command, const QString &tail)
     {
         f->sim->withMachine([&](sim::Machine &m) {
@@ -122,7 +110,6 @@ class TestConsole : public QObject
     }
 
 private slots:
-    // Every case starts connected to the simulator with nothing sent yet.
     void init()
     {
         f = std::make_unique<MonitorFixture>();
@@ -142,9 +129,8 @@ private slots:
         QCOMPARE(focused(), view());
         f->clearCommands();
         for (int i = 0; i < 2; ++i) {
-            focus(box(1));
             box(1)->setEditText(" PR 5 ");
-            QTest::keyClick(focused(), Qt::Key_Return);
+            press(box(1), Qt::Key_Return);
         }
         QCOMPARE(itemsOf(box(1)), (QStringList{"PR 5", "PR 1", "PR 9"}));
         QCOMPARE(sentSoFar(), (QStringList{"PR 5", "PR 5"}));
@@ -199,8 +185,7 @@ private slots:
         QVERIFY(live());
     }
 
-    // F2 clears, F8 toggles the live display, and a command entered on the
-    // console switches it back on.
+    // F2 clears, F8 toggles the live display, a command entered on the console switches it on.
     void f2ClearsTheConsoleAndF8TogglesTheLiveDisplay()
     {
         QVERIFY(!f->consoleText().isEmpty());
@@ -222,8 +207,7 @@ private slots:
         QVERIFY(live());
         QVERIFY(f->waitFor([&] { return f->consoleText().contains("\r\n 44\r\n#"); }));
 
-        // The console keeps the last 100 lines: one line of 150 statements
-        // gives its echo, 150 printed lines and the prompt.
+        // The console keeps the last 100 lines of the echo, 150 printed lines and the prompt.
         click("buttonViewTextClear");
         QCOMPARE(view()->toPlainText(), QString());
         QStringList statements;
@@ -238,9 +222,7 @@ private slots:
     void f3ListsFromTheConsoleSelectionAndF4Continues()
     {
         QVERIFY(listed({"100 A=1", "110 B=2"}, QStringLiteral("LIST 0 0"), QStringLiteral("110\tB=2\r\n#")));
-        const QTextCursor c = view()->document()->find(QStringLiteral("110"));
-        QVERIFY(!c.isNull());
-        view()->setTextCursor(c);
+        view()->setTextCursor(view()->document()->find(QStringLiteral("110")));
         press(view(), Qt::Key_F3);
         QCOMPARE(sentSoFar(), QStringList{"LIST 110 20"});
         QCOMPARE(box(3)->currentText(), QString("110"));
@@ -255,8 +237,7 @@ private slots:
     void pickProgramLine()
     {
         QVERIFY(listed({"10 A=1 : PR A"}, QStringLiteral("LIST 10 1"), QStringLiteral("A=1 : PR A\r\n#")));
-        // The controller's prompt in front of a line (as after a bare Return)
-        // is not part of the program line.
+        // The controller's prompt in front of a line (as after a bare Return) is not part of it.
         f->window->consolePage().consoleAppendFollow(QStringLiteral("\r\n#  20\tB=2"));
         const std::pair<const char *, const char *> picks[] = {{"A=1", "10 A=1 : PR A"}, {"B=2", "20 B=2"}};
         for (const Qt::KeyboardModifier shift : {Qt::NoModifier, Qt::ShiftModifier})
@@ -274,8 +255,8 @@ private slots:
         QVERIFY(f->dialogs.entries.isEmpty());
         QCOMPARE(sentSoFar(), QStringList());
 
-        // Shift still held from Shift+F5: a second F5 only moves the focus, the
-        // way the modifier snapshot is taken at modifier changes only.
+        // Shift still held from Shift+F5: a second F5 only moves the focus (the modifier
+        // snapshot is taken at modifier changes only).
         focus(view());
         QVERIFY(putCursorOn(QStringLiteral("B=2")));
         sendKey(QEvent::KeyPress, Qt::Key_Shift, Qt::NoModifier);
@@ -294,8 +275,8 @@ private slots:
         QCOMPARE(box(2)->currentText(), QString("20 B=2"));
     }
 
-    // Ctrl+] runs, Run at a breakpoint only prints the pause, Ctrl+\ is the
-    // attention byte; without Control the same keys are plain typing.
+    // Ctrl+] runs, Run at a breakpoint only prints the pause, Ctrl+\ is the attention byte;
+    // without Control the same keys are plain typing.
     void controlKeysRunAndAttention()
     {
         control<QCheckBox>(f->window.get(), "checkboxScroll")->setChecked(false);
@@ -330,8 +311,7 @@ private slots:
         QCOMPARE(focused(), box(1));
     }
 
-    // A held key repeats its press: only the first one opens a dialog or
-    // starts an exchange.
+    // A held key repeats its press: only the first one opens a dialog or starts an exchange.
     void heldKeysActOnce()
     {
         const auto hold = [&](QWidget *w, Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
@@ -341,9 +321,9 @@ private slots:
                 QApplication::sendEvent(focused(), &e);
             }
         };
-        QFile file(f->tempDir.filePath(QStringLiteral("p.f2k")));
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) && file.write("A=1\n") == 4);
-        f->dialogs.setNextFileName(file.fileName());
+        const QString file = f->tempDir.filePath(QStringLiteral("p.f2k"));
+        QVERIFY(put(file, "A=1\n"));
+        f->dialogs.setNextFileName(file);
         hold(view(), Qt::Key_L, Qt::ControlModifier); // the block load: no NEW, MMC_LOAD
         QCOMPARE(f->dialogs.entries.size(), 1);
         QVERIFY(f->waitForCommand("MMC_LOAD MMC_LOAD$") && !f->commands().contains("NEW"));
@@ -357,36 +337,35 @@ private slots:
         QCOMPARE(QList<qsizetype>({sent.count("MON"), sent.count("PR 5")}), QList<qsizetype>({1, 1}));
     }
 
+    // Not connected, and connected on the I/O tab: the console's keys do nothing.
     void shortcutsNeedTheConsoleTabAndAConnection()
     {
-        f.reset(); // a window never connected
-        f = std::make_unique<MonitorFixture>();
+        f.reset();
+        f = std::make_unique<MonitorFixture>(); // a window never connected
         f->window->consolePage().consoleReplace(QStringLiteral("kept"));
-        focus(view());
-        for (int key : {Qt::Key_F2, Qt::Key_F8, Qt::Key_F7})
-            QTest::keyClick(focused(), Qt::Key(key));
-        QCOMPARE(f->consoleText(), QString("kept"));
-        QVERIFY(live());
-        QCOMPARE(focused(), view());
-
-        QVERIFY(f->connectToSim()); // connected, on the I/O tab
-        f->selectTab("1");
-        const QString console = f->consoleText();
-        focus(control<QTabWidget>(f->window.get(), "tabview"));
-        for (int key : {Qt::Key_F2, Qt::Key_F8, Qt::Key_F7})
-            QTest::keyClick(focused(), Qt::Key(key));
-        typeKey(Qt::Key_BracketRight, Qt::ControlModifier);
-        QCOMPARE(f->consoleText(), console);
-        QVERIFY(live());
-        QVERIFY(focused() != box(1));
+        for (const bool connected : {false, true}) {
+            if (connected) {
+                QVERIFY(f->connectToSim());
+                f->selectTab("1");
+            }
+            const QString console = f->consoleText();
+            focus(connected ? control<QWidget>(f->window.get(), "tabview") : view());
+            for (int key : {Qt::Key_F2, Qt::Key_F8, Qt::Key_F7})
+                QTest::keyClick(focused(), Qt::Key(key));
+            if (connected)
+                typeKey(Qt::Key_BracketRight, Qt::ControlModifier);
+            QCOMPARE(f->consoleText(), console);
+            QVERIFY(live());
+            QVERIFY(focused() != box(1));
+        }
         f->selectTab("0");
         QVERIFY(f->waitFor([&] { return !f->link().busy() && !f->window->poller().isRunning(); }));
         QVERIFY(!f->commands().contains(QStringLiteral("RUN")));
     }
 
+    // The console without the focus, then on a line that is no program line.
     void getLineStringAlerts()
     {
-        // The console does not hold the focus.
         box(2)->setEditText("30 C=3");
         focus(box(1));
         click("buttonGetLineString");
@@ -395,18 +374,15 @@ private slots:
         QVERIFY(f->dialogs.entries[0].style == Dialogs::Style::Informational);
         QCOMPARE(box(2)->currentText(), QString("30 C=3"));
 
-        // The cursor stands on a line that is no program line; the console
-        // itself takes no edits, not even Return or Escape.
+        // The console itself takes no edits, not even Return or Escape.
         f->dialogs.clear();
         focus(view());
         QVERIFY(putCursorOn(QStringLiteral("Connected")));
-        const QString model = f->consoleText();
-        const QString shown = view()->toPlainText();
+        const QString model = f->consoleText(), shown = view()->toPlainText();
         for (int key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape, Qt::Key_A})
             QTest::keyClick(focused(), Qt::Key(key));
         QTest::keyClick(focused(), Qt::Key_Return, Qt::ShiftModifier);
-        QCOMPARE(f->consoleText(), model);
-        QCOMPARE(view()->toPlainText(), shown);
+        QCOMPARE(f->consoleText() + view()->toPlainText(), model + shown);
         click("buttonGetLineString");
         QCOMPARE(
             f->dialogs.alertTexts(),

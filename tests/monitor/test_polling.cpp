@@ -1,5 +1,4 @@
-// The polling engine, bit displays, forcing and axis board selection against the
-// simulator: what reaches the wire, in which order, and what lamps and labels show.
+// Polling, forcing and board selection against the simulator: the wire, its order, the lamps.
 #include "sim/machine.h"
 #include "support/fixture.h"
 #include "support/referee.h"
@@ -22,9 +21,8 @@ namespace {
 
 using ui::textColor;
 
-// Runs `act` once, as soon as the monitor waits inside an exchange.
-// `arrived`: also wait until the simulator has the command the wait is for
-// (a relay between them may still be passing it on).
+// Runs `act` once the monitor waits inside an exchange (and, given `arrived`, once the
+// simulator has that command: a relay between them may still be passing it on).
 void whenWaiting(MonitorFixture &f, QTimer &timer, const std::function<void()> &act,
                  const QString &arrived = {})
 {
@@ -47,15 +45,7 @@ class TestPolling : public QObject
 
     static QPushButton *button(MonitorFixture &f, const QString &name)
     {
-        auto *b = f.window->findChild<QPushButton *>(name);
-        return b ? b : (qFatal("no button %s", qPrintable(name)), nullptr);
-    }
-    static QLabel *label(MonitorFixture &f, const char *n) { return control<QLabel>(f.window.get(), n); }
-    // The commands after the first `from`, none without it.
-    static QStringList after(const QStringList &all, const QString &from)
-    {
-        const qsizetype at = all.indexOf(from);
-        return at < 0 ? QStringList() : all.mid(at + 1);
+        return control<QPushButton>(f.window.get(), name);
     }
 
 private slots:
@@ -99,8 +89,7 @@ private slots:
         QVERIFY(f.waitFor([&] { return f.window->poller().isRunning(); }));
         f.settle();
         f.clearCommands();
-        // Replies take a moment, so that a command sent right after the stop
-        // would meet the stop's own prompt on its way back.
+        // Slow replies: a command right after the stop would meet the stop's own prompt.
         sim::Options slow = MonitorFixture::makeOptions();
         slow.delayMs = 150;
         f.sim->setOptions(slow);
@@ -108,13 +97,12 @@ private slots:
         QVERIFY(!f.window->poller().isRunning());
         button(f, "buttonTimerStop")->click();
         // The next command waits for the stop's answer and gets its own.
-        const std::optional<QString> reply = f.exchange("PR 12345");
-        QCOMPARE(reply.value_or(QString()), QStringLiteral("\r\n 12345\r\n#"));
+        QCOMPARE(f.exchange("PR 12345").value_or(QString()), QStringLiteral("\r\n 12345\r\n#"));
         QCOMPARE(f.commands(), (QStringList{QStringLiteral("CMD$ 0"), QStringLiteral("PR 12345")}));
     }
 
-    // Real clicks on the page's buttons: the wiring, the tag, the operand taken
-    // from the labels the last poll wrote, and one exchange per click.
+    // Real clicks: the wiring, the tag, the operand from the labels the last poll wrote, one
+    // exchange per click.
     void forcingButtons()
     {
         MonitorFixture f;
@@ -140,9 +128,8 @@ private slots:
         }
     }
 
-    // Before the first poll no bit has a number yet, and without a board there
-    // are no general outputs: those buttons send nothing at all. A board the
-    // controller refuses falls back to none; the next one is selected once.
+    // Before the first poll no bit has a number, and without a board there are no general
+    // outputs: those buttons send nothing. A refused board falls back to none.
     void boardSelection()
     {
         MonitorFixture f;
@@ -167,10 +154,8 @@ private slots:
         board->setCurrentIndex(board->findText("7")); // the simulator has boards 0-3
         f.selectTab("5");
         QVERIFY(f.waitFor([&] { return !f.dialogs.entries.isEmpty(); }));
-        QCOMPARE(f.dialogs.entries.size(), 1);
-        const QString alert = f.dialogs.entries.first().text;
-        QVERIFY2(alert.startsWith(QStringLiteral("MPG 7\r\n\t")), qPrintable(alert));
-        QVERIFY(!alert.contains(QStringLiteral("\r\n#")));
+        const QString alert = f.dialogs.entries.first().text; // the refusal, without the prompt
+        QVERIFY2(alert.startsWith("MPG 7\r\n\t") && !alert.contains("\r\n#"), qPrintable(alert));
         QCOMPARE(board->currentText(), QStringLiteral("None"));
 
         // Without a board nothing of the axis signals is asked for.
@@ -181,10 +166,13 @@ private slots:
         QVERIFY(control<QGroupBox>(f.window.get(), QStringLiteral("boxPgIo"))->isHidden());
 
         // The board the user picks next is selected once, then only polled.
+        const auto selectedOnceThenPolled = [&] {
+            return f.waitFor([&] { return f.commands().count(kAxisQuery) >= 2; }) &&
+                   f.commands().count(QStringLiteral("MPG 2")) == 1 &&
+                   f.commands().mid(f.commands().indexOf("MPG 2") + 1).startsWith(kAxisQuery);
+        };
         board->setCurrentIndex(board->findText("2"));
-        QVERIFY(f.waitFor([&] { return f.commands().count(kAxisQuery) >= 2; }));
-        QCOMPARE(f.commands().count(QStringLiteral("MPG 2")), 1);
-        QVERIFY(after(f.commands(), "MPG 2").startsWith(kAxisQuery));
+        QVERIFY(selectedOnceThenPolled());
         QVERIFY(!control<QGroupBox>(f.window.get(), QStringLiteral("boxPgIo"))->isHidden());
         QCOMPARE(f.dialogs.entries.size(), 1);
 
@@ -193,13 +181,10 @@ private slots:
         QVERIFY(f.waitForCommand("PR IN(-1)"));
         f.clearCommands();
         f.selectTab("5");
-        QVERIFY(f.waitFor([&] { return f.commands().count(kAxisQuery) >= 2; }));
-        QCOMPARE(f.commands().count(QStringLiteral("MPG 2")), 1);
-        QVERIFY(after(f.commands(), "MPG 2").startsWith(kAxisQuery));
+        QVERIFY(selectedOnceThenPolled());
     }
 
-    // A forcing click that arrives while a tick waits for a slow reply is neither
-    // sent in between nor lost: it goes out once the tick is over.
+    // A click while a tick waits for a slow reply is neither sent in between nor lost.
     void clickDuringSlowTickWaitsForTheSlot()
     {
         MonitorFixture f;
@@ -215,8 +200,7 @@ private slots:
         f.selectTab("1");
         QVERIFY(f.waitFor([&] { return f.window->poller().ticks() >= 1 && !f.link().busy(); }));
 
-        // Replies now take a while, so the click is delivered in the middle of
-        // the next tick's first exchange.
+        // Slow replies: the click comes in the middle of the next tick's first exchange.
         sim::Options slow = MonitorFixture::makeOptions();
         slow.delayMs = 2200;
         f.sim->setOptions(slow);
@@ -235,10 +219,10 @@ private slots:
         QCOMPARE(atClick, QStringList{QStringLiteral("PR IN(0)")});
         QCOMPARE(f.commands().mid(0, 4).join(u'|'), QStringLiteral("PR IN(0)|PR IN(24)|PR IN(-1)|ON 0"));
         QCOMPARE(f.commands().count(QStringLiteral("ON 0")), 1);
-        QVERIFY(f.waitFor([&] { return textColor(label(f, "labelOut0")) == ui::kRed; }));
+        QVERIFY(
+            f.waitFor([&] { return textColor(control<QLabel>(f.window.get(), "labelOut0")) == ui::kRed; }));
 
-        // The reverse: ticks that fall due while a click's exchange waits are
-        // skipped, not run in between and not fired late in a burst.
+        // Ticks due while a click's exchange waits are skipped, not run late in a burst.
         f.settle();
         f.sim->setOptions(slow);
         f.clearCommands();
@@ -260,8 +244,7 @@ private slots:
         QCOMPARE(referee.overlaps(checked), QStringList());
         QVERIFY(checked >= 12);
 
-        // Disconnecting while a tick waits stops polling from inside that tick:
-        // the tick ends without sending anything more and no tick follows.
+        // A disconnect while a tick waits ends that tick at once, and no tick follows.
         f.settle();
         f.sim->setOptions(slow);
         f.clearCommands();
@@ -279,8 +262,7 @@ private slots:
         QVERIFY(f.dialogs.entries.isEmpty());
     }
 
-    // The alert, the closed link and the silent wire after a time-out inside a
-    // tick are the fault matrix's; here no timer is left to tick again.
+    // After a time-out inside a tick no timer is left to tick again (the rest is the fault matrix's).
     void receiveTimeoutInsideTick()
     {
         MonitorFixture f;
@@ -295,8 +277,7 @@ private slots:
         QCOMPARE(f.window->poller().ticks(), qint64(1));
     }
 
-    // Rows 0, 2, 4 and 6 are always read, odd rows only when they hold an
-    // address, then the MBK bit word.
+    // Rows 0, 2, 4 and 6 are always read, odd rows only when filled, then the MBK bit word.
     void mbkTabPollsEvenRowsThenFilledOddRows()
     {
         MonitorFixture f;
@@ -316,10 +297,9 @@ private slots:
         for (const QString &c : tick)
             read << mbk.match(c).captured(1);
         QCOMPARE(read.join(u','), QStringLiteral("100,102,104,106,103"));
-        QCOMPARE(tick.size(), 5);
-        QLabel *bit15 = control<QLabel>(f.window.get(), "labelMbkIo15BitNo");
-        QVERIFY(bit15);
-        QVERIFY(f.waitFor([&] { return bit15->text() == QLatin1String("70015"); }));
+        QVERIFY(f.waitFor([&] {
+            return control<QLabel>(f.window.get(), "labelMbkIo15BitNo")->text() == QLatin1String("70015");
+        }));
     }
 };
 

@@ -1,5 +1,4 @@
-// The data panels in the real window, from the user's action to the value the
-// poll brings back.
+// The data panels in the real window, from the user's action to the value the poll brings back.
 #include "sim/machine.h"
 #include "support/fixture.h"
 #include "support/widgets.h"
@@ -47,7 +46,7 @@ class PanelsTest : public QObject
     {
         QStringList out;
         for (int r = 0; r < 8; ++r)
-            out << ((step == 2 && r % 2) ? QString() : QString::number(from + r));
+            out << (r % step ? QString() : QString::number(from + r));
         return out;
     }
     // Types into a field the way a user does: its text is replaced key by key.
@@ -58,11 +57,7 @@ class PanelsTest : public QObject
         QTest::keyClicks(field, text);
     }
     static void enter(QLineEdit *field) { QTest::keyClick(field, Qt::Key_Return); }
-    static void submit(QLineEdit *field, const QString &text)
-    {
-        typeInto(field, text);
-        enter(field);
-    }
+    static void submit(QLineEdit *field, const QString &text) { typeInto(field, text), enter(field); }
 
 private slots:
     // Edited fields turn red until Return; names edited or checked by the user.
@@ -82,21 +77,16 @@ private slots:
             enter(e);
             QVERIFY2(ui::textColor(e) == ui::kBlack, qPrintable(e->objectName()));
         }
-        // Text the program sets is not an edit.
+        // Text the program sets is not an edit; a write with an empty value is not taken.
         auto *modAdr = control<QLineEdit>(f.window.get(), "textfieldMbkModAdr");
-        ui::setTextColor(modAdr, ui::kBlack);
         modAdr->setText("8");
         QCOMPARE(ui::textColor(modAdr), ui::kBlack);
-
-        // A write with an empty value is not taken: the field stays red.
         auto *modData = control<QLineEdit>(f.window.get(), "textfieldMbkModData");
         submit(modData, QString());
         QCOMPARE(ui::textColor(modData), ui::kRed);
 
         // The command boxes keep one line.
-        for (QComboBox *box : {control<QComboBox>(f.window.get(), "comboBox1"),
-                               control<QComboBox>(f.window.get(), "comboBox2"),
-                               control<QComboBox>(f.window.get(), "comboBox3")}) {
+        for (QComboBox *box : rows<QComboBox>(f, QStringLiteral("comboBox")).mid(1, 3)) {
             box->setEnabled(true);
             box->setEditText("\r\nPR A\u2028\n");
             QCOMPARE(box->currentText(), QStringLiteral("PR A"));

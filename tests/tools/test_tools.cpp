@@ -40,14 +40,13 @@ class TestTools : public QObject
     QLineEdit *field(const char *name) const { return control<QLineEdit>(f->window.get(), name); }
     QCheckBox *liveOutput() const { return control<QCheckBox>(f->window.get(), "checkboxScroll"); }
 
-    // Numbered program lines go in one prompt exchange each.
+    // Stores a program in the controller, past the link.
     void loadProgram(const QStringList &lines)
     {
-        f->exchange(QStringLiteral("NEW"));
-        for (const QString &l : lines)
-            f->exchange(l);
-        f->settle();
-        f->clearCommands();
+        f->sim->withMachine([&](sim::Machine &m) {
+            for (const QString &l : QStringList{"NEW"} + lines)
+                m.handleLine(l);
+        });
     }
 
     bool waitForCommands(const QStringList &expected)
@@ -59,17 +58,19 @@ class TestTools : public QObject
         return f->commands() == expected;
     }
 
-    // Clicks with a fresh command log and waits for exactly `expected`.
-    bool clickSends(const char *name, const QStringList &expected)
+    // Clicks with a fresh command log and waits for exactly `expected`; with `live`, the click
+    // also switches the live output back on.
+    bool clickSends(const char *name, const QStringList &expected, bool live = false)
     {
         f->clearCommands();
+        if (live)
+            liveOutput()->setChecked(false);
         button(name)->click();
-        return waitForCommands(expected);
+        return (!live || liveOutput()->isChecked()) && waitForCommands(expected);
     }
 
-    // A step button while stopped: its note shows at once, the stop is left
-    // by a command that runs on, and live output stays off (only the entry
-    // actions switch it on).
+    // A step button while stopped: its note shows at once, the stop is left by a command that
+    // runs on, and live output stays off (only the entry actions switch it on).
     bool press(const char *name, const QString &command, const QString &note, bool stopAfter)
     {
         liveOutput()->setChecked(false);
@@ -87,25 +88,6 @@ class TestTools : public QObject
                button("buttonBkpVari")->isEnabled() == on &&
                field("textFieldBkpVariName")->isEnabled() == on && button("buttonBkpAddDel")->isEnabled() &&
                button("buttonBkpEnum")->isEnabled() && button("buttonBkpAllClr")->isEnabled();
-    }
-
-    // Starts three tasks that each run to an END and stay there.
-    void runThreeTasksToEnd()
-    {
-        loadProgram({"10 *MAIN", "20 A=1", "30 END", "100 *SUB1", "110 B=2", "120 END", "200 *SUB2",
-                     "210 S$=\"#5\"", "220 END : REM #2"});
-        for (const char *line : {"RUN", "TASK 1 *SUB1", "TASK 2 *SUB2"})
-            f->exchange(QLatin1String(line));
-        QVERIFY(f->waitFor([&] {
-            QList<qint64> lines;
-            f->sim->withMachine([&](sim::Machine &m) {
-                for (int n = 0; n < 3; ++n)
-                    lines << (m.taskState(n) == sim::Machine::TaskState::Stopped ? m.taskLine(n) : -1);
-            });
-            return lines == QList<qint64>{30, 120, 220};
-        }));
-        f->settle();
-        f->clearCommands();
     }
 
     // Task 0 stands at a breakpoint and the step controls are on.
@@ -126,7 +108,6 @@ private slots:
         QVERIFY(f->connectToSim());
         f->clearCommands();
     }
-
     void cleanup() { f.reset(); }
 
     void breakpointSession()
@@ -146,9 +127,9 @@ private slots:
         button("buttonRun")->click();
         QVERIFY(f->waitFor([&] { return button("buttonBkpN")->isEnabled(); }));
         QVERIFY(f->link().bkpMode() && stepControlsOn(true));
-        QVERIFY(f->consoleText().contains(QStringLiteral("[BKP]  BREAK 30 ")));
-        QVERIFY(f->consoleText().endsWith(QStringLiteral("#?")));
-        QVERIFY(!f->consoleText().contains(QStringLiteral("[7m")));
+        const QString stop = f->consoleText();
+        QVERIFY2(stop.contains("[BKP]  BREAK 30 ") && stop.endsWith("#?") && !stop.contains("[7m"),
+                 qPrintable(stop.right(100)));
 
         // A variable while stopped; the reply's "#?" keeps the mode on.
         field("textFieldBkpVariName")->setText(QStringLiteral("A"));
@@ -218,8 +199,7 @@ private slots:
         QFETCH(QString, fieldAfter);
 
         QLineEdit *edit = this->field(variable ? "textFieldBkpVariName" : "textFieldBkpNumber");
-        // A stop at a breakpoint, to see which paths leave it.
-        QVERIFY(stopAtBreakpoint());
+        QVERIFY(stopAtBreakpoint()); // to see which paths leave it
         f->window->consolePage().consoleAppendFollow(QStringLiteral("\r\n120\tA1=15 : GOTO *LOOP2\r\n#"));
         if (!select.isEmpty())
             QVERIFY(selectInConsole(control<QPlainTextEdit>(f->window.get(), "textView1"), select));
@@ -240,27 +220,34 @@ private slots:
         f->sim->withMachine(
             [](sim::Machine &m) { m.setClock(QDateTime(QDate(2001, 1, 1), QTime(0, 0, 0))); });
         f->clock.value = QDateTime(QDate(2026, 12, 5), QTime(13, 52, 10));
-        liveOutput()->setChecked(false);
-        QVERIFY(clickSends("buttonRtcAdj", {command}));
-        QVERIFY(liveOutput()->isChecked());
+        QVERIFY(clickSends("buttonRtcAdj", {command}, true));
         // Echoed like a typed command; the reply is the bare prompt.
         QVERIFY(f->waitFor([&] { return f->consoleText().endsWith("\r\n" + command + "\r\n#"); }));
 
         // The check reads the clock back as the controller prints it.
-        liveOutput()->setChecked(false);
-        QVERIFY(clickSends("buttonRtcCheck", {"PR DATE$(0) TIME$(0)"}));
-        QVERIFY(liveOutput()->isChecked());
+        QVERIFY(clickSends("buttonRtcCheck", {"PR DATE$(0) TIME$(0)"}, true));
         QVERIFY(f->waitFor([&] { return f->consoleText().endsWith(QStringLiteral("\r\n#")); }));
         QVERIFY(f->consoleText().contains(QStringLiteral("\r\nPR DATE$(0) TIME$(0)\r\n 2026/12/05 13:5")));
     }
 
     void monitorOutput()
     {
-        runThreeTasksToEnd();
+        // Three tasks that each run to an END and stay there.
+        loadProgram({"10 *MAIN", "20 A=1", "30 END", "100 *SUB1", "110 B=2", "120 END", "200 *SUB2",
+                     "210 S$=\"#5\"", "220 END : REM #2"});
+        for (const char *line : {"RUN", "TASK 1 *SUB1", "TASK 2 *SUB2"})
+            f->exchange(QLatin1String(line));
+        QVERIFY(f->waitFor([&] {
+            QList<qint64> lines;
+            f->sim->withMachine([&](sim::Machine &m) {
+                for (int n = 0; n < 3; ++n)
+                    lines << (m.taskState(n) == sim::Machine::TaskState::Stopped ? m.taskLine(n) : -1);
+            });
+            return lines == QList<qint64>{30, 120, 220};
+        }));
+        f->settle();
         QString before = f->consoleText();
-        liveOutput()->setChecked(false);
-        QVERIFY(clickSends("buttonMon", {"CMD$", "MON", "CMD$ 0"}));
-        QVERIFY(liveOutput()->isChecked());
+        QVERIFY(clickSends("buttonMon", {"CMD$", "MON", "CMD$ 0"}, true));
         // The last prompt ends the wait in the receive path and is not shown.
         QVERIFY(f->waitFor([&] { return !f->link().busy(); }));
         f->settle();
@@ -269,14 +256,12 @@ private slots:
                  before + QStringLiteral(
                               "\r\nMON\r\nTASK 0 STOP [30]\r\nTASK 1 STOP [120]\r\nTASK 2 STOP [220]\r\n#"));
 
-        // Annotated: neither the command nor the raw monitor reply is echoed; the
-        // prompt after "CMD$ 0" comes through the live display.
+        // Annotated: neither the command nor the raw reply is echoed; the prompt after "CMD$ 0"
+        // comes through the live display.
         button("buttonListNext")->setEnabled(true); // as after a listing from the console
         before = f->consoleText();
-        liveOutput()->setChecked(false);
-        QVERIFY(
-            clickSends("buttonMonList", {"CMD$", "MON", "LIST 30 1", "LIST 120 1", "LIST 220 1", "CMD$ 0"}));
-        QVERIFY(liveOutput()->isChecked());
+        QVERIFY(clickSends("buttonMonList",
+                           {"CMD$", "MON", "LIST 30 1", "LIST 120 1", "LIST 220 1", "CMD$ 0"}, true));
         QVERIFY(f->waitFor([&] { return f->consoleText().endsWith(QStringLiteral("\r\n#")); }));
         QCOMPARE(f->consoleText(),
                  before + QStringLiteral("\r\nTASK 0 STOP\t   30\tEND\r\nTASK 1 STOP\t   120\tEND\r\n"
@@ -284,8 +269,7 @@ private slots:
         QVERIFY(!button("buttonListNext")->isEnabled());
         QVERIFY(wire::isUp(f->link().state()));
 
-        // With slow replies, a command right behind the listing still gets
-        // its own answer, not the prompt that ends the listing.
+        // With slow replies, a command right behind the listing still gets its own answer.
         sim::Options slow = f->sim->options();
         slow.delayMs = 100;
         f->sim->setOptions(slow);
@@ -293,8 +277,8 @@ private slots:
         QCOMPARE(f->exchange(QStringLiteral("PR 12345")).value_or(QString()),
                  QStringLiteral("\r\n 12345\r\n#"));
 
-        // A LIST that times out (the fault matrix holds the alert and the
-        // closed link): nothing of the listing is shown, nothing more is sent.
+        // A LIST that times out (the alert and closed link are the fault matrix's): nothing of
+        // the listing is shown, nothing more is sent.
         f->settle();
         before = f->consoleText();
         f->timeoutField()->setText(QStringLiteral("1"));
