@@ -168,26 +168,21 @@ private slots:
         QTest::addColumn<QString>("field");
         QTest::addColumn<QString>("command");
         QTest::addColumn<QString>("fieldAfter");
-        // A stop is left by a command only; the CR alone keeps it.
-        const struct
-        {
-            const char *name;
-            bool variable;
-            const char *select, *field, *command, *after;
-        } rows[] = {
-            {"typed number keeps its blanks", false, "", " 120\t", "BKP 120", " 120\t"},
-            {"padded label trimmed", false, "", "  LOOP1 ", "BKP *LOOP1", "*LOOP1"},
-            {"selection wins, cut at the line end", false, "LOOP2\n#", "99", "BKP *LOOP2", "*LOOP2"},
-            {"blank target sends CR alone", false, "", " \t ", "", ""},
-            {"selected number is no variable", true, "15", "B", "", ""},
-            {"selected variable", true, "A1", "", "P A1", "A1"},
-            {"variable cut at the line end", true, "LOOP2\n#", "", "P LOOP2", "LOOP2"},
-            {"typed variable trimmed", true, "", " B2 ", "P B2", " B2 "},
-            {"no variable name", true, "", "  ", "", "  "},
+        const auto row = [](const char *name, bool variable, const char *select, const char *field,
+                            const char *command, const char *after) {
+            QTest::newRow(name) << variable << QString(select) << QString(field) << QString(command)
+                                << QString(after);
         };
-        for (const auto &r : rows)
-            QTest::newRow(r.name) << r.variable << QString(r.select) << QString(r.field) << QString(r.command)
-                                  << QString(r.after);
+        // A stop is left by a command only; the CR alone keeps it.
+        row("typed number keeps its blanks", false, "", " 120\t", "BKP 120", " 120\t");
+        row("padded label trimmed", false, "", "  LOOP1 ", "BKP *LOOP1", "*LOOP1");
+        row("selection wins, cut at the line end", false, "LOOP2\n#", "99", "BKP *LOOP2", "*LOOP2");
+        row("blank target sends CR alone", false, "", " \t ", "", "");
+        row("selected number is no variable", true, "15", "B", "", "");
+        row("selected variable", true, "A1", "", "P A1", "A1");
+        row("variable cut at the line end", true, "LOOP2\n#", "", "P LOOP2", "LOOP2");
+        row("typed variable trimmed", true, "", " B2 ", "P B2", " B2 ");
+        row("no variable name", true, "", "  ", "", "  ");
     }
 
     void targetAndSelection()
