@@ -57,7 +57,11 @@ class PanelsTest : public QObject
         QTest::keyClicks(field, text);
     }
     static void enter(QLineEdit *field) { QTest::keyClick(field, Qt::Key_Return); }
-    static void submit(QLineEdit *field, const QString &text) { typeInto(field, text), enter(field); }
+    static void submit(QLineEdit *field, const QString &text)
+    {
+        typeInto(field, text);
+        enter(field);
+    }
 
 private slots:
     // Edited fields turn red until Return; names edited or checked by the user.
