@@ -71,12 +71,19 @@ bool MonitorFixture::waitFor(const std::function<bool()> &cond, int timeoutMs)
     // brings no event of its own.
     QTimer wake;
     wake.start(2);
+    // Objects handed to deleteLater go as the program's own loop would let
+    // them go: a bare processEvents() keeps them, and a pointer left to one
+    // would never be seen to dangle.
+    const auto turn = [](QEventLoop::ProcessEventsFlags flags) {
+        QCoreApplication::processEvents(flags);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    };
     while (!deadline.hasExpired()) {
         if (cond())
             return true;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        turn(QEventLoop::WaitForMoreEvents);
     }
-    QCoreApplication::processEvents();
+    turn(QEventLoop::AllEvents);
     return cond();
 }
 
