@@ -114,7 +114,10 @@ void setTraceSink(std::function<void(const QString &)> sink)
     g_traceSink = std::move(sink);
 }
 
-Link::Link(Dialogs *dialogs, QObject *parent) : QObject(parent), m_dialogs(dialogs) {}
+Link::Link(Dialogs *dialogs, QObject *parent) : QObject(parent), m_dialogs(dialogs), m_answerAlarm(new Alarm)
+{
+    m_answerAlarm->setParent(this);
+}
 
 Link::~Link()
 {
@@ -505,9 +508,10 @@ QCoro::Task<std::optional<QString>> Link::answer(Wait wait)
     m_wait = &pending;
     if (waitSatisfied(m_reply, false))
         pending.done = true;
-    // The alarm lives in this frame: a wait still pending when the link is
-    // destroyed keeps its frame reachable through the alarm's timer.
-    Alarm alarm;
+    // One alarm serves every wait (there is one at a time): made once, it
+    // spares each line of a load the making of a timer. A ring left over
+    // from an earlier wait only turns this loop once more.
+    Alarm &alarm = *m_answerAlarm;
     m_alarms.append(&alarm);
     m_waitAlarm = &alarm;
     QElapsedTimer started;

@@ -216,6 +216,7 @@ private:
     // Every sleeping wait and pause, rung when the link goes down.
     QList<QPointer<Alarm>> m_alarms;
     Alarm *m_waitAlarm = nullptr;
+    Alarm *m_answerAlarm; // the waits' own, a child of the link
     Alarm *m_loginAlarm = nullptr;
     bool m_answered = false; // the last slice ended the pending wait
 
