@@ -11,11 +11,7 @@
 #include <QAction>
 #include <QDialog>
 #include <QDir>
-#include <QFile>
 #include <QGroupBox>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -110,7 +106,8 @@ private slots:
         QCOMPARE(found.value_or(QStringLiteral("-")), stray);
     }
 
-    // A backup folder holds the three files as saves write them and a manifest; a failed write leaves none.
+    // A backup folder is named after the controller and the second, and reads back whole (the files
+    // as saves write them: the fault matrix and the headless backup); a failed write leaves none.
     void backupFolderIsCompleteOrAbsent()
     {
         QTemporaryDir dir;
@@ -120,16 +117,10 @@ private slots:
         QCOMPARE(written.error, QString());
         QCOMPARE(QFileInfo(written.folder).fileName(), QStringLiteral("1-2323_2026-12-08_07-05-09"));
         QCOMPARE(entries(dir.path()), QStringList{QFileInfo(written.folder).fileName()});
-        QCOMPARE(bytesOf(written.folder + "/program.f2k"), QByteArray("A=1\nPRINT \"x\"\n"));
-        QCOMPARE(bytesOf(written.folder + "/points.p2k"), QByteArray("SETP 1 1 2 3 4\n"));
-        const QJsonObject manifest =
-            QJsonDocument::fromJson(bytesOf(written.folder + "/manifest.json")).object();
-        QCOMPARE(manifest.value("controller").toString(), QStringLiteral("[::1]:2323"));
-        QVERIFY(manifest.value("files").toArray().size() == 3);
-
         const transfer::ReadBackup read = transfer::readBackup(written.folder);
         QVERIFY2(read.set, qPrintable(read.error));
         QCOMPARE(read.set->texts.at(size_t(Kind::Mbk)), QStringLiteral("MBK(5~Wrd)=6\n"));
+        QCOMPARE(read.set->meta.controller, QStringLiteral("[::1]:2323"));
         QCOMPARE(read.set->meta.time, at);
 
         // The same second again, a parent that is no folder, unencodable text: refused, nothing left.
@@ -183,9 +174,8 @@ private slots:
         QVERIFY2(read.error.contains(says), qPrintable(read.error));
     }
 
-    // Through the window: a backup of a worked-on controller, changes to all
-    // three tables, and a restore that leaves the controller as it was. The
-    // backup stops nothing (no attention byte); the restore asks once.
+    // Through the window: a backup of a worked-on controller, changes to all three tables,
+    // and a restore that puts them back. The backup stops nothing (no attention byte).
     void backupThenRestoreGivesTheTablesBack()
     {
         MonitorFixture f;
@@ -204,7 +194,6 @@ private slots:
         const QString folder = parent + '/' + made.first();
         QCOMPARE(f.commands(), (QStringList{"LIST 0 0", "PLS -1", "S_MBK -1"}));
         QVERIFY(!f.sim->received().contains('\x01'));
-        QCOMPARE(bytesOf(folder + "/program.f2k"), QByteArray("A=1\nPRINT A\nGOTO 10\n"));
         QCOMPARE(f.dialogs.alertTexts(), QStringList());
         // One line in the operator journal for the whole backup, none per listing.
         const auto journal = [&f] {
@@ -292,10 +281,10 @@ private slots:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("out"); // a pattern
-        QTest::addColumn<QString>("err"); // a pattern; empty: nothing at all
+        QTest::addColumn<QString>("err"); // a pattern
 
         const auto row = [](const char *name, const char *arguments, int status, const char *out,
-                            const char *err = "") {
+                            const char *err = "^$") {
             QTest::newRow(name) << QString::fromLatin1(arguments).split(u' ') << status << QString(out)
                                 << QString(err);
         };
@@ -338,33 +327,27 @@ private slots:
 
         if (arguments.removeAll("%change"))
             server.withMachine(change);
-        if (arguments.removeAll("%drop")) {
-            sim::Options dropping = MonitorFixture::makeOptions();
-            dropping.dropAfter = 1;
+        sim::Options dropping = MonitorFixture::makeOptions();
+        dropping.dropAfter = 1;
+        if (arguments.removeAll("%drop"))
             server.setOptions(dropping);
-        }
-        quint16 closedPort = 0;
-        {
+        const quint16 closedPort = [] { // a port a server let go of
             sim::Server gone(MonitorFixture::makeOptions());
-            QVERIFY(gone.start());
-            closedPort = gone.port();
-        }
-        for (QString &a : arguments) {
-            a.replace(u'_', u' ').replace("%A", QStringLiteral("127.0.0.1:%1").arg(server.port()));
-            a.replace("%B", ofSim);
-            a.replace("%D", empty);
-            a.replace("%closed", QString::number(closedPort));
-        }
+            return gone.start() ? gone.port() : quint16(0);
+        }();
+        for (QString &a : arguments)
+            a.replace(u'_', u' ')
+                .replace("%A", QStringLiteral("127.0.0.1:%1").arg(server.port()))
+                .replace("%B", ofSim)
+                .replace("%D", empty)
+                .replace("%closed", QString::number(closedPort));
         out.replace("%D", QRegularExpression::escape(empty));
 
         // The monitor run as a script runs it; the simulator answers from its own thread meanwhile.
         const ProcessRun r = runProcess(QStringLiteral(QUORIN_MONITOR_BINARY), arguments);
         QVERIFY2(r.status == status, qPrintable(QString::number(r.status) + r.out + r.err));
         QVERIFY2(QRegularExpression(out).match(r.out).hasMatch(), qPrintable(r.out));
-        if (err.isEmpty())
-            QCOMPARE(r.err, QString());
-        else
-            QVERIFY2(QRegularExpression(err).match(r.err).hasMatch(), qPrintable(r.err));
+        QVERIFY2(QRegularExpression(err).match(r.err).hasMatch(), qPrintable(r.err));
 
         if (QTest::currentDataTag() == QLatin1String("backup")) {
             const QString made = r.out.trimmed();

@@ -5,12 +5,11 @@
 #include "support/fixture.h"
 #include "support/widgets.h"
 #include "transfer/fileformat.h"
-#include "transfer/texts.h"
 #include "transfer/transfers.h"
 
 #include <QAction>
+#include <QDialog>
 #include <QDir>
-#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -23,32 +22,33 @@ Q_DECLARE_METATYPE(transfer::Kind)
 
 namespace {
 
-enum class Op { ProgramLoad, ProgramLoadHs, ProgramSave, PointLoad, PointSave, MbkLoad, MbkSave };
+// Compare: the point comparison; Load: its window's Load.
+enum class Op { LineLoad, BlockLoad, ProgramSave, PointLoad, PointSave, MbkLoad, MbkSave, Compare, Load };
 
-// Runs `op` on `path` as the user starts it and waits for its end (alerts shown); false if it did not end.
+// Runs `op` on `path` through its menu entry or button (the program's block load is the button)
+// and waits for its end, alerts shown; false if it did not end.
 bool run(MonitorFixture &f, Op op, const QString &path)
 {
-    using T = transfer::Transfers;
-    static const QMap<Op, QCoro::Task<> (T::*)()> actions{{Op::ProgramSave, &T::programSave},
-                                                          {Op::PointLoad, &T::pointLoad},
-                                                          {Op::PointSave, &T::pointSave},
-                                                          {Op::MbkLoad, &T::mbkLoad},
-                                                          {Op::MbkSave, &T::mbkSave}};
+    static const char *const controls[] = {"menuOpenFile",    "buttonFileOpen",     "buttonFileSave",
+                                           "buttonPointLoad", "buttonPointSave",    "buttonMbkLoad",
+                                           "buttonMbkSave",   "buttonPointCompare", "buttonPointCompare"};
     f.dialogs.setNextFileName(path);
-    // The program loads go through their controls: the button is the block load, the menu the line load.
-    if (op == Op::ProgramLoadHs)
-        control<QPushButton>(f.window.get(), "buttonFileOpen")->click();
-    else if (op == Op::ProgramLoad)
-        control<QAction>(f.window.get(), "menuOpenFile")->trigger();
+    if (auto *button = control<QPushButton>(f.window.get(), controls[int(op)]))
+        button->click();
     else
-        return f.run([t = &f.window->transfers(), fn = actions.value(op)] { return (t->*fn)(); });
+        control<QAction>(f.window.get(), controls[int(op)])->trigger();
+    if (op == Op::Load) { // the comparison window's Load, with what went out before it cleared
+        f.waitFor([&f] { return !f.link().busy() && f.window->findChild<QDialog *>("compareWindow"); });
+        auto *compared = f.window->findChild<QDialog *>("compareWindow");
+        if (!compared)
+            return false;
+        f.clearCommands();
+        control<QPushButton>(compared, "buttonCompareLoad")->click();
+    }
     return f.waitFor([&f] { return !f.link().busy(); }, 10000);
 }
 
-Op saveOp(Kind k)
-{
-    return k == Kind::Program ? Op::ProgramSave : k == Kind::Point ? Op::PointSave : Op::MbkSave;
-}
+const Op kSaveOf[] = {Op::ProgramSave, Op::PointSave, Op::MbkSave}; // by Kind
 
 // The file names the transfers remember for a kind: {load, save}.
 QPair<QString, QString> remembered(MonitorFixture &f, Kind k)
@@ -70,6 +70,16 @@ QString loadFile(MonitorFixture &f, Op op, const QString &name, const QByteArray
     return path;
 }
 
+// A file that cannot be read or written, and what the alert says.
+struct Failure
+{
+    Op op;
+    QString target;
+    QByteArray content; // written to the target first, if any
+    QString alert;
+    QString why = {}; // in the alert's informative text
+};
+
 // Every text the status line showed while `spy` listened.
 QStringList shownTexts(const QSignalSpy &spy)
 {
@@ -80,6 +90,8 @@ QStringList shownTexts(const QSignalSpy &spy)
 }
 
 } // namespace
+
+Q_DECLARE_METATYPE(Failure)
 
 class TestTransfer : public QObject
 {
@@ -107,8 +119,8 @@ private slots:
             QTest::newRow(name) << kind << int(load) << QString::fromUtf8(text) << QString(words);
         };
         const char *program = "PRINT \"日本語のテキスト\"\nS$=\"ﾃｽﾄ\\表\"\n*LOOP\nA=A+1 : GOTO *LOOP\n";
-        row("program, line load", Kind::Program, Op::ProgramLoad, program, "NEW Program");
-        row("program, block load", Kind::Program, Op::ProgramLoadHs, program, "NEW Program");
+        row("program, line load", Kind::Program, Op::LineLoad, program, "NEW Program");
+        row("program, block load", Kind::Program, Op::BlockLoad, program, "NEW Program");
         row("points", Kind::Point, Op::PointLoad,
             "SETP 1 100 -200 300 0\nSETP 42 1 2 3 4\nSETP 9999 -1000000 0 0 7\n", "NEWP Point");
         row("mbk", Kind::Mbk, Op::MbkLoad, "MBK(0~Wrd)=1\nMBK(100~Wrd)=65535\nMBK(7000~Wrd)=12345\n",
@@ -134,7 +146,7 @@ private slots:
         const QString ext = transfer::traits(kind).extension;
         const QString a = f.tempDir.filePath(QStringLiteral("first.") + ext);
         const QString b = f.tempDir.filePath(QStringLiteral("second.") + ext);
-        QVERIFY(run(f, saveOp(kind), a));
+        QVERIFY(run(f, kSaveOf[int(kind)], a));
         QCOMPARE(bytesOf(a), sjis(fileText));
         QVERIFY(f.consoleText().endsWith(word + " Saved \"" + a + "\"\r#"));
         QCOMPARE(f.statusLine()->text(), QString());
@@ -142,12 +154,12 @@ private slots:
         f.sim->withMachine([&](sim::Machine &m) { m.handleLine(wipe); });
         QVERIFY(run(f, Op(load), a));
         QVERIFY(f.consoleText().endsWith(word + " Loaded \"" + a + "\"\r#"));
-        QCOMPARE(f.commands().contains(wipe), load != int(Op::ProgramLoadHs)); // line loads wipe first
+        QCOMPARE(f.commands().contains(wipe), load != int(Op::BlockLoad)); // line loads wipe first
         QVERIFY(f.dialogs.alertTexts().isEmpty());
 
         // Saving over an existing, longer file replaces it as a whole.
         put(b, QByteArray("OLD CONTENT THAT IS LONGER THAN THE LISTING\n").repeated(40));
-        QVERIFY(run(f, saveOp(kind), b));
+        QVERIFY(run(f, kSaveOf[int(kind)], b));
         QCOMPARE(bytesOf(b), bytesOf(a));
 
         // The second save's dialog started where the first one saved.
@@ -156,40 +168,52 @@ private slots:
         QCOMPARE(remembered(f, kind), qMakePair(a, b));
     }
 
-    void lineLoadNumbersEveryLine()
+    // What goes on the wire for each line of a file and what the console says.
+    // The line loads wipe first and number every file line, blank, comment-only and
+    // CR-ended lines too: the program load refuses lines 6, 8 and 10, the point load
+    // sends "#SETP 3" like any other line and the controller refuses its line 5. The
+    // block load sends nothing past END_OF_LOAD.
+    void loadSendsTheFileLines_data()
     {
-        MonitorFixture &f = *m_f;
-        // Lines 6, 8 and 10 are refused; the blank and comment lines still
-        // count, and so does a line ended by a lone CR.
-        const QString path = loadFile(f, Op::ProgramLoad, QStringLiteral("numbered.f2k"),
-                                      sjis(QStringLiteral("A=1 /* set A\r\n\r\n/* only a comment\r   \t \r\n"
-                                                          "PRINT \"日本語\"\r\n#BAD\r\n  B=2  \r\n"
-                                                          "PRINT \"x /* y\"\r\n" // cut inside the quotes
-                                                          "\r\n?WRONG\rD=4\r\n")));
-
-        QCOMPARE(f.commands(), (QStringList{"NEW", "ECHO 2", "A=1 ", "PRINT \"日本語\"", "B=2", "PRINT \"x ",
-                                            "?WRONG", "D=4", "ECHO", "RENUM"}));
-        const QString console = f.consoleText();
-        QCOMPARE(console, QStringLiteral("(6) #BAD\r\tSyntax Error\r"
-                                         "(8) \r\n\t構文エラー (Syntax Error)\r"
-                                         "(10) \r\n\t構文エラー (Syntax Error)\r") +
-                              transfer::loadedText(Kind::Program, path));
+        QTest::addColumn<int>("op");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QByteArray>("wire");
+        QTest::addColumn<QString>("console"); // %F: the file's path
+        const auto lines = [](const QStringList &sent) { return '\x01' + sjis(sent.join('\r') + '\r'); };
+        QTest::newRow("program, line load")
+            << int(Op::LineLoad)
+            << "A=1 /* set A\r\n\r\n/* only a comment\r   \t \r\nPRINT \"日本語\"\r\n#BAD\r\n  B=2  \r\n"
+               "PRINT \"x /* y\"\r\n\r\n?WRONG\rD=4\r\n" // cut inside the quotes
+            << lines({"NEW", "ECHO 2", "A=1 ", "PRINT \"日本語\"", "B=2", "PRINT \"x ", "?WRONG", "D=4",
+                      "ECHO", "RENUM"})
+            << "(6) #BAD\r\tSyntax Error\r(8) \r\n\t構文エラー (Syntax Error)\r"
+               "(10) \r\n\t構文エラー (Syntax Error)\rProgram Loaded \"%F\"\r#";
+        const QString points = "  SETP 1 0 0 0 0\r\nSETP 2 3 0 0 0\r\n#SETP 3\r\nSETP 4 9 0 0 0\r\n"
+                               "SETP 日本\r\n\t \r\nSETP 7 1 0 0 0\r\n";
+        const QByteArray pointsSent = lines({"NEWP", "SETP 1 0 0 0 0", "SETP 2 3 0 0 0", "#SETP 3",
+                                             "SETP 4 9 0 0 0", "SETP 日本", "SETP 7 1 0 0 0"});
+        const QString pointsShown =
+            "(3) \t構文エラー (Syntax Error)\r\n#(5) \t構文エラー (Syntax Error)\r\n#Point Loaded \"%F\"\r#";
+        QTest::newRow("points") << int(Op::PointLoad) << points << pointsSent << pointsShown;
+        // While a comparison holds, its Load is the ordinary load.
+        QTest::newRow("points, a comparison's Load") << int(Op::Load) << points << pointsSent << pointsShown;
+        QTest::newRow("block load, END_OF_LOAD")
+            << int(Op::BlockLoad) << "A=1\r\nPRINT \"表\"\r\nEND_OF_LOAD\r\nnot a program ?\r\n"
+            << QByteArray("\x01\x02", 2) + sjis("A=1\r\nPRINT \"表\"\r\n\n") + "MMC_LOAD MMC_LOAD$\r"
+            << "Loaded 2 lines\r\n#\r\nProgram Loaded \"%F\"\r#";
     }
 
-    void pointLoadSendsHashLinesAndNumbersRefusals()
+    void loadSendsTheFileLines()
     {
+        QFETCH(int, op);
+        QFETCH(QString, text);
+        QFETCH(QByteArray, wire);
+        QFETCH(QString, console);
         MonitorFixture &f = *m_f;
-        // Line 3 starts with "#" and is sent like any other; line 5 is refused by the controller.
-        const QString path =
-            loadFile(f, Op::PointLoad, QStringLiteral("few.p2k"),
-                     sjis(QStringLiteral("  SETP 1 0 0 0 0\r\nSETP 2 3 0 0 0\r\n#SETP 3\r\nSETP 4 9 0 0 0\r\n"
-                                         "SETP 日本\r\n\t \r\nSETP 7 1 0 0 0\r\n")));
-        QCOMPARE(f.commands(), (QStringList{"NEWP", "SETP 1 0 0 0 0", "SETP 2 3 0 0 0", "#SETP 3",
-                                            "SETP 4 9 0 0 0", "SETP 日本", "SETP 7 1 0 0 0"}));
-        const QString console = f.consoleText();
-        QVERIFY2(console.startsWith(QStringLiteral("(3) \t")), qPrintable(console));
-        QVERIFY(console.contains(QStringLiteral("\r\n#(5) \t")));
-        QVERIFY(console.endsWith(QStringLiteral("\r\n#") + transfer::loadedText(Kind::Point, path)));
+        const QString path = loadFile(f, Op(op), QStringLiteral("file.f2k"), sjis(text));
+        QCOMPARE(f.sim->received(), wire);
+        QCOMPARE(f.consoleText(), console.replace("%F", path));
+        QVERIFY(!f.window->findChild<QDialog *>("compareWindow")); // a comparison's Load closes it
     }
 
     void lineLoadShowsProgressEvery100Lines()
@@ -200,122 +224,82 @@ private slots:
         QByteArray bytes;
         for (int n = 100; n < 350; ++n)
             bytes += QStringLiteral("SETP %1 0 0 0 0\r\n").arg(n).toLatin1();
-        const QString name = QStringLiteral("many.p2k");
         QSignalSpy status(f.statusLine(), &QLineEdit::textChanged);
-        loadFile(f, Op::PointLoad, name, bytes);
+        loadFile(f, Op::PointLoad, QStringLiteral("many.p2k"), bytes);
         QCOMPARE(shownTexts(status),
-                 (QStringList{transfer::loadProgressText(name, 17), transfer::loadProgressText(name, 1717),
-                              transfer::loadProgressText(name, 3417), QString()}));
-        QCOMPARE(transfer::loadProgressText(name, 1717), QStringLiteral("\"many.p2k\" Loading...1(KB)"));
+                 QStringList({"\"many.p2k\" Loading...0(KB)", "\"many.p2k\" Loading...1(KB)",
+                              "\"many.p2k\" Loading...3(KB)", ""}));
         QCOMPARE(f.commands().size(), 251);
     }
 
     void blockLoadSendsBlocks()
     {
         MonitorFixture &f = *m_f;
-        // 2,999 characters of program with double-byte text across the block
-        // boundaries; the appended LF makes 3,000 bytes.
+        // 2,999 bytes of program with double-byte text across the block
+        // boundaries, the last statement padding it; the appended LF makes 3,000.
         QString text;
         int n = 0;
         while (sjis(text).size() < 2900)
             text += QStringLiteral("PRINT \"行%1 日本語\"\n").arg(n++, 3, 10, QLatin1Char('0'));
-        // A last statement pads the text to exactly 2,999 bytes.
         text += QStringLiteral("Z=") + QString(2999 - sjis(text).size() - 2, QLatin1Char('1'));
-        const QByteArray bytes = sjis(text);
-        QCOMPARE(bytes.size(), 2999);
-        const QString name = QStringLiteral("blocks.f2k");
+        const QByteArray all = sjis(text) + '\n';
+        QCOMPARE(all.size(), 3000);
         QSignalSpy status(f.statusLine(), &QLineEdit::textChanged);
-        const QString path = loadFile(f, Op::ProgramLoadHs, name, bytes);
+        const QString path = loadFile(f, Op::BlockLoad, QStringLiteral("blocks.f2k"), all.chopped(1));
 
-        const QByteArray all = bytes + '\n';
-        const QByteArray expectedWire = QByteArray("\x01", 1) + '\x02' + all.mid(0, 1400) + '\x02' +
-                                        all.mid(1400, 1400) + '\x02' + all.mid(2800) + "MMC_LOAD MMC_LOAD$\r";
-        QCOMPARE(f.sim->received(), expectedWire);
-
-        QCOMPARE(shownTexts(status),
-                 (QStringList{transfer::blockStartText(name), transfer::loadProgressText(name, 1400),
-                              transfer::loadProgressText(name, 2800), transfer::loadProgressText(name, 4200),
-                              transfer::kFileProcessing, QString()}));
-        QCOMPARE(f.consoleText(), QStringLiteral("Loaded %1 lines\r\n#\r\n").arg(n + 1) +
-                                      transfer::loadedText(Kind::Program, path));
-    }
-
-    void blockLoadStopsAtEndOfLoad()
-    {
-        MonitorFixture &f = *m_f;
-        loadFile(f, Op::ProgramLoadHs, QStringLiteral("marked.f2k"),
-                 sjis(QStringLiteral("A=1\r\nPRINT \"表\"\r\nEND_OF_LOAD\r\nnot a program ?\r\n")));
-        QCOMPARE(f.sim->received(), QByteArray("\x01\x02", 2) +
-                                        sjis(QStringLiteral("A=1\r\nPRINT \"表\"\r\n\n")) +
+        QCOMPARE(f.sim->received(), QByteArray("\x01\x02", 2) + all.mid(0, 1400) + '\x02' +
+                                        all.mid(1400, 1400) + '\x02' + all.mid(2800) +
                                         "MMC_LOAD MMC_LOAD$\r");
+        QCOMPARE(shownTexts(status),
+                 QStringList({"\"blocks.f2k\" Loading", "\"blocks.f2k\" Loading...1(KB)",
+                              "\"blocks.f2k\" Loading...2(KB)", "\"blocks.f2k\" Loading...4(KB)",
+                              "File Processing...", ""}));
+        QCOMPARE(f.consoleText(),
+                 QStringLiteral("Loaded %1 lines\r\n#\r\nProgram Loaded \"%2\"\r#").arg(n + 1).arg(path));
     }
 
-    // A failed transfer says why in one alert, writes no file and keeps the
-    // names remembered before; a receive time-out also closes the link (the
-    // fault matrix holds its alert to every transfer) and leaves no wait
-    // behind to swallow the next login's prompts.
+    // A file that cannot be read or written: one alert that says why, no file written, nothing
+    // sent, the names remembered before kept; a comparison alerts as the load does and shows no
+    // window. (The fault matrix holds every transfer's and comparison's time-out.)
     void failureLeavesNoTrace_data()
     {
-        QTest::addColumn<int>("op");
-        QTest::addColumn<QString>("target");
-        QTest::addColumn<QByteArray>("content"); // written to the target first, if any
-        QTest::addColumn<int>("stallAfter");     // command lines answered before a stall; -1: none
-        QTest::addColumn<QString>("alert");
-        QTest::addColumn<QString>("why"); // in the alert's informative text
-        const auto row = [](const char *name, Op op, const char *target, const QByteArray &content,
-                            int stallAfter, const char *alert, const char *why = "") {
-            QTest::newRow(name) << int(op) << QString(target) << content << stallAfter << QString(alert)
-                                << QString(why);
-        };
-        row("line load, missing", Op::ProgramLoad, "bad file.f2k", {}, -1, "Read Error");
-        row("block load, not Shift-JIS", Op::ProgramLoadHs, "bad file.f2k", "A=1\r\nB=\"\x82\"\r\n", -1,
-            "Read Error", "Line 2");
-        row("program save, a directory", Op::ProgramSave, "folder.f2k", {}, -1, "Save Error");
-        row("mbk save, a missing folder", Op::MbkSave, "nowhere/x.mbk", {}, -1, "Save Error");
-        row("line load stalls", Op::ProgramLoad, "stall.f2k", "A=1\nB=2\nC=3\n", 3, "Receive Timeout");
-        row("line load stalls at the clear", Op::ProgramLoad, "stall.f2k", "A=1\n", 1, "Receive Timeout");
-        row("block load stalls at MMC_LOAD", Op::ProgramLoadHs, "stall.f2k", "A=1\n", 0, "Receive Timeout");
-        row("mbk listing stalls", Op::MbkSave, "out.mbk", {}, 0, "Receive Timeout");
+        QTest::addColumn<Failure>("c");
+        QTest::newRow("line load, missing") << Failure{Op::LineLoad, "bad file.f2k", {}, "Read Error"};
+        QTest::newRow("block load, not Shift-JIS")
+            << Failure{Op::BlockLoad, "bad file.f2k", "A=1\r\nB=\"\x82\"\r\n", "Read Error", "Line 2"};
+        QTest::newRow("program save, a directory")
+            << Failure{Op::ProgramSave, "folder.f2k", {}, "Save Error"};
+        QTest::newRow("mbk save, a missing folder")
+            << Failure{Op::MbkSave, "nowhere/x.mbk", {}, "Save Error"};
+        QTest::newRow("point compare, missing") << Failure{Op::Compare, "bad file.p2k", {}, "Read Error"};
     }
 
     void failureLeavesNoTrace()
     {
-        QFETCH(int, op);
-        QFETCH(QString, target);
-        QFETCH(QByteArray, content);
-        QFETCH(int, stallAfter);
-        QFETCH(QString, alert);
-        QFETCH(QString, why);
+        QFETCH(Failure, c);
+        const auto &[op, target, content, alert, why] = c;
         MonitorFixture &f = *m_f;
         QVERIFY(QDir(f.tempDir.path()).mkdir(QStringLiteral("folder.f2k")));
         f.sim->withMachine([](sim::Machine &m) {
             m.handleLine(QStringLiteral("10 A=1"));
             m.handleLine(QStringLiteral("MBK(5~Wrd)=9"));
         });
-        const Kind kind = Op(op) == Op::MbkSave ? Kind::Mbk : Kind::Program;
+        const Kind kind = op == Op::MbkSave ? Kind::Mbk : Kind::Program;
         const QString good = f.tempDir.filePath(QStringLiteral("good.") + transfer::traits(kind).extension);
-        QVERIFY(run(f, saveOp(kind), good));
+        QVERIFY(run(f, kSaveOf[int(kind)], good));
         const QString path = f.tempDir.filePath(target);
         if (!content.isEmpty())
             put(path, content);
-        f.timeoutField()->setText(QStringLiteral("1"));
-        sim::Options stall = MonitorFixture::makeOptions();
-        stall.stallAfter = stallAfter;
-        f.sim->setOptions(stall);
         f.clearCommands();
         if (alert == QLatin1String("Save Error"))
             QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Save Error, ")));
-        QVERIFY(run(f, Op(op), path));
+        QVERIFY(run(f, op, path));
         f.settle();
 
-        const QStringList alerts = f.dialogs.alertTexts();
-        QCOMPARE(alerts.size(), 1);
-        if (stallAfter < 0) {
-            QCOMPARE(alerts.first(), alert + "\n\n\"" + path + '"');
-            const ScriptedDialogs::Entry &e = f.dialogs.entries.last();
-            QVERIFY(e.style == Dialogs::Style::Critical && !e.informative.isEmpty() &&
-                    e.informative.contains(why));
-        }
+        QCOMPARE(f.dialogs.alertTexts(), QStringList{alert + "\n\n\"" + path + '"'});
+        const ScriptedDialogs::Entry &e = f.dialogs.entries.last();
+        QVERIFY(e.style == Dialogs::Style::Critical && !e.informative.isEmpty() &&
+                e.informative.contains(why));
         QVERIFY(!QFileInfo(path).isFile() || !content.isEmpty());
         QVERIFY(!f.consoleText().contains(path));
         for (Kind k : {Kind::Program, Kind::Point, Kind::Mbk})
@@ -326,11 +310,8 @@ private slots:
         if (alert == QLatin1String("Save Error"))
             QVERIFY2(f.statusLine()->text().startsWith(QLatin1Char('"') + QFileInfo(path).fileName()),
                      qPrintable(f.statusLine()->text()));
-        QCOMPARE(wire::isUp(f.link().state()), stallAfter < 0);
-        QVERIFY(!f.link().waiting());
-        f.sim->setOptions(MonitorFixture::makeOptions());
-        if (stallAfter >= 0)
-            QVERIFY(f.connectToSim());
+        QVERIFY(wire::isUp(f.link().state()) && !f.link().waiting());
+        QVERIFY(!f.window->findChild<QDialog *>(QStringLiteral("compareWindow")));
     }
 
     void buttonsOpenTheirOwnDialogs()
