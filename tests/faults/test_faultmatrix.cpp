@@ -1,8 +1,7 @@
-// Every user action that talks to the controller, under every way a controller or its link
-// goes wrong: the user sees the finished action or one "Receive Timeout" and a closed link,
-// never both, never a frozen window, never a command sent while another waits (a referee on
-// the wire), never a file spoiled by an unfinished save. QUORIN_FAULT picks one fault mode
-// (all when unset), so that CTest can run the modes side by side.
+// Every user action that talks to the controller, under every way a controller or its link goes wrong:
+// the user sees the finished action or one "Receive Timeout" and a closed link, never both, never a
+// frozen window, never a command sent while another waits (a referee on the wire), never a file spoiled
+// by an unfinished save. QUORIN_FAULT picks one fault mode (all when unset) for CTest to run side by side.
 #include "sim/machine.h"
 #include "support/files.h"
 #include "support/fixture.h"
@@ -45,8 +44,7 @@ constexpr qint64 kLongestWait = 2000 * kSlowdown;
 // How long a cell may take (a flooded save under race detection has taken most of 45 s).
 constexpr int kEndWithinMs = kSlowdown == 1 ? 15000 : 75000;
 
-// Closed: hung up while nobody waited; Either: done or one clean time-out; Refused: the
-// action saw through a garbled reply and said so in its own alert.
+// Closed: hung up while nobody waited; Either: done or one clean time-out; Refused: own alert, garbled.
 enum class Outcome { Done, Alert, Closed, Either, Refused };
 
 using Check = std::function<bool(MonitorFixture &)>;
@@ -102,8 +100,8 @@ Step typeIn(const char *field, const QString &text)
     return [field, text](MonitorFixture &f) { ctl<QLineEdit>(f, field)->setText(text); };
 }
 
-// Finished: two ticks on a link still up, `field` showing the simulator's value `shown`
-// (a lamp: lit red; a garbled reply is no value, so the page may show none).
+// Finished: two ticks on a link still up, `field` showing the simulator's `shown` (a lamp: lit red);
+// a garbled reply is no value, so the page may show none.
 Action tab(const QString &id, const char *field, const QString &shown = {}, const Step &fill = {})
 {
     const Check done = [field, shown](MonitorFixture &f) {
@@ -131,22 +129,20 @@ QString simulatorListing(MonitorFixture &f, const QString &command)
     return QString::fromLatin1(listing);
 }
 
-// Loads `text` from a new file through `trigger`. Finished: the next file dialog offers it,
-// and the simulator's listing (`listCommand`) holds every one of `held`.
+// Loads `text` through `trigger`. Finished: the next dialog offers the file, `listCommand` lists its lines.
 Action load(const QString &name, int cutAt, const QByteArray &text, const Step &trigger, transfer::Kind kind,
-            const QString &listCommand, const QStringList &held, int leadMs = 0)
+            const QString &listCommand, int leadMs = 0)
 {
     const auto run = [name, text, trigger](MonitorFixture &f) {
         put(path(f, name), text);
         f.dialogs.setNextFileName(path(f, name));
         trigger(f);
     };
-    const Check done = [name, kind, listCommand, held](MonitorFixture &f) {
-        if (!offered(f, name, kind, false))
-            return false;
+    const Check done = [name, kind, listCommand, text](MonitorFixture &f) {
         const QString listing = simulatorListing(f, listCommand);
-        return std::all_of(held.cbegin(), held.cend(),
-                           [&listing](const QString &l) { return listing.contains(l); });
+        const QStringList held = QString::fromLatin1(text).split('\n', Qt::SkipEmptyParts);
+        const auto listed = [&listing](const QString &line) { return listing.contains(line); };
+        return offered(f, name, kind, false) && std::all_of(held.cbegin(), held.cend(), listed);
     };
     return {name, cutAt, true, run, done, {}, leadMs};
 }
@@ -159,8 +155,7 @@ Step started(Transfer fn)
     };
 }
 
-// About 400 bytes each, so that at the slow sender's pace each listing outlasts the
-// time-out; as a save writes them (statements without line numbers).
+// About 400 bytes each, so that each listing outlasts the time-out at the slow sender's pace.
 QStringList filled(const std::function<QString(int)> &line)
 {
     QStringList lines;
@@ -185,8 +180,7 @@ void fillMachine(sim::Machine &m)
         m.handleLine(line);
 }
 
-// Saves through `fn` over an older file. Finished: the next file dialog offers it, and it
-// holds exactly `held`, one line each.
+// Saves through `fn` over an older file. Finished: the next dialog offers it, holding `held` exactly.
 Action save(const QString &name, Transfer fn, transfer::Kind kind, const QStringList &held)
 {
     const Check done = [name, kind, held](MonitorFixture &f) {
@@ -216,8 +210,7 @@ Check sentLine(const QString &sent)
     return [line](MonitorFixture &f) { return !f.commands().filter(line).isEmpty(); };
 }
 
-// A debug action run as its button runs it (in the exchange slot, usable or not): `sent` is
-// its command line, `answer` what its whole answer puts in the console.
+// A debug action run as its button runs it, usable or not: `sent` goes out, a whole answer shows `answer`.
 Action debug(const QString &name, const std::function<void(tools::DebugTools &)> &fn, const QString &sent,
              const QString &answer = {})
 {
@@ -318,9 +311,8 @@ Action restore()
     return {"restore", 4, true, run, done};
 }
 
-// A plotted variable beside the I/O tab, read after the tab's three bit reads, where a
-// mid-reply fault strikes. Finished: read on two ticks, the link still up (a garbled reply
-// is no sample, so the samples themselves may be a gap).
+// A plotted variable beside the I/O tab, read after its three bit reads where a mid-reply fault strikes.
+// Finished: read on two ticks, the link still up (a garbled reply is no sample: a gap).
 Action trendRead()
 {
     const auto run = [](MonitorFixture &f) {
@@ -349,17 +341,16 @@ const QList<Action> &actions()
         tab("4", "labelCuOut5"),
         tab("5", "textfieldPgDataX0", "1000"),
         tab("6", "textfieldTaskStep0", "77", typeIn("textfieldTaskNo0", "0")),
-        load("line.f2k", 3, "A=1\nB=2\nC=3\n",
-             [](MonitorFixture &f) { ctl<QAction>(f, "menuOpenFile")->trigger(); }, Kind::Program, "LIST 0 0",
-             {"A=1", "B=2", "C=3"}),
+        load(
+            "line.f2k", 3, "A=1\nB=2\nC=3\n",
+            [](MonitorFixture &f) { ctl<QAction>(f, "menuOpenFile")->trigger(); }, Kind::Program, "LIST 0 0"),
         load(
             "block.f2k", 0, "A=1\nB=2\n",
             [](MonitorFixture &f) { ctl<QPushButton>(f, "buttonFileOpen")->click(); }, Kind::Program,
-            "LIST 0 0", {"A=1", "B=2"}, 1000),
+            "LIST 0 0", 1000),
         load("points.p2k", 2, "SETP 1 1 0 0 0\nSETP 2 2 0 0 0\n", started(&T::pointLoad), Kind::Point,
-             "PLS -1", {"SETP 1 1 0 0 0", "SETP 2 2 0 0 0"}),
-        load("table.mbk", 2, "MBK(1~Wrd)=1\nMBK(2~Wrd)=2\n", started(&T::mbkLoad), Kind::Mbk, "S_MBK -1",
-             {"MBK(1~Wrd)=1", "MBK(2~Wrd)=2"}),
+             "PLS -1"),
+        load("table.mbk", 2, "MBK(1~Wrd)=1\nMBK(2~Wrd)=2\n", started(&T::mbkLoad), Kind::Mbk, "S_MBK -1"),
         save("saved.f2k", &T::programSave, Kind::Program, kProgram),
         save("saved.p2k", &T::pointSave, Kind::Point, kPoints),
         save("saved.mbk", &T::mbkSave, Kind::Mbk, kMbk),
@@ -436,8 +427,7 @@ private slots:
         WireReferee referee(f.sim->port());
         f.addressField()->setText(QStringLiteral("127.0.0.1:%1").arg(referee.port()));
         ctl<QPushButton>(f, "buttonConnect")->click();
-        // Set-up, not the fault (slow under ThreadSanitizer). The login's last prompt is in before
-        // the fault starts: a late one would answer the action's first command.
+        // Set-up, not the fault. The login's last prompt comes first, or it would answer the action.
         QVERIFY(f.waitFor(
             [&] {
                 return f.commands().contains(QStringLiteral("CMD$ 0")) &&

@@ -106,8 +106,8 @@ private slots:
         QCOMPARE(found.value_or(QStringLiteral("-")), stray);
     }
 
-    // A backup folder is named after the controller and the second, and reads back whole (the files
-    // as saves write them: the fault matrix and the headless backup); a failed write leaves none.
+    // A backup folder is named after controller and second and reads back whole; a failed write leaves
+    // none. (Its files' bytes: the fault matrix and the headless backup.)
     void backupFolderIsCompleteOrAbsent()
     {
         QTemporaryDir dir;
@@ -174,8 +174,7 @@ private slots:
         QVERIFY2(read.error.contains(says), qPrintable(read.error));
     }
 
-    // Through the window: a backup of a worked-on controller, changes to all three tables,
-    // and a restore that puts them back. The backup stops nothing (no attention byte).
+    // Through the window: a backup, changes to all three tables, a restore that puts them back.
     void backupThenRestoreGivesTheTablesBack()
     {
         MonitorFixture f;
@@ -193,7 +192,7 @@ private slots:
         QCOMPARE(made.size(), 1);
         const QString folder = parent + '/' + made.first();
         QCOMPARE(f.commands(), (QStringList{"LIST 0 0", "PLS -1", "S_MBK -1"}));
-        QVERIFY(!f.sim->received().contains('\x01'));
+        QVERIFY(!f.sim->received().contains('\x01')); // a backup stops nothing
         QCOMPARE(f.dialogs.alertTexts(), QStringList());
         // One line in the operator journal for the whole backup, none per listing.
         const auto journal = [&f] {

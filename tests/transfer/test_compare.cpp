@@ -1,5 +1,5 @@
-// "Compare…" before a load, against the simulator: what the window says, that
-// comparing only reads, and that "Load" is the ordinary load while it holds.
+// "Compare…" before a load, against the simulator: what the window says, that comparing only
+// reads, and when its "Load" no longer holds.
 #include "support/files.h"
 #include "support/fixture.h"
 #include "support/widgets.h"
@@ -60,8 +60,7 @@ class TestCompare : public QObject
     Q_OBJECT
 
 private slots:
-    // What the window shows for each kind of table; comparing only reads (no attention
-    // byte, nothing written), and a running program keeps running.
+    // What the window shows; comparing only reads (no attention byte), a running program keeps running.
     void showsTheDifferences_data()
     {
         QTest::addColumn<QString>("trigger");
@@ -122,10 +121,9 @@ private slots:
         QTRY_VERIFY(!compareWindow(f));
     }
 
-    // A comparison holds for the connection its listing came over and the file contents it read
-    // (while it holds, its Load is the ordinary load: test_transfer): once either is gone, Load
-    // sends nothing, not to a later connection either, is off and the window says why; the File
-    // menu's entries follow the link.
+    // A comparison holds for the connection its listing came over and the file it read: once either
+    // is gone, Load sends nothing (to a later connection either), is off and the window says why;
+    // the File menu's entries follow the link. (While it holds, Load is a load: test_transfer.)
     void loadBelongsToItsConnectionAndFile_data()
     {
         QTest::addColumn<QString>("ending");
@@ -192,8 +190,7 @@ private slots:
         QVERIFY(control<QLabel>(w, QStringLiteral("labelCompareLoadOff"))->isVisible());
     }
 
-    // Table entries are keyed by point or address, whatever their order; the last line of an
-    // entry wins, and spacing is no change.
+    // Table entries are keyed by point or address; the last line of an entry wins; spacing is no change.
     void tableRules()
     {
         const transfer::TableComparison c =
@@ -204,8 +201,7 @@ private slots:
                  QStringLiteral("MBK(100~Wrd) 1 2"));
     }
 
-    // Blanks outside string literals are layout (the controller lists a program in its own
-    // spacing); inside a literal they are what the program prints.
+    // Blanks outside string literals are the controller's layout; inside one they are printed text.
     void programSpacing_data()
     {
         QTest::addColumn<QString>("controller");

@@ -168,11 +168,9 @@ private slots:
         QCOMPARE(remembered(f, kind), qMakePair(a, b));
     }
 
-    // What goes on the wire for each line of a file and what the console says.
-    // The line loads wipe first and number every file line, blank, comment-only and
-    // CR-ended lines too: the program load refuses lines 6, 8 and 10, the point load
-    // sends "#SETP 3" like any other line and the controller refuses its line 5. The
-    // block load sends nothing past END_OF_LOAD.
+    // The wire and the console for each file line. Line loads wipe first and count blank, comment-only
+    // and CR-ended lines: the program load refuses lines 6, 8 and 10; the point load sends "#SETP 3"
+    // like any line and the controller refuses line 5. A block load sends nothing past END_OF_LOAD.
     void loadSendsTheFileLines_data()
     {
         QTest::addColumn<int>("op");
@@ -219,8 +217,7 @@ private slots:
     void lineLoadShowsProgressEvery100Lines()
     {
         MonitorFixture &f = *m_f;
-        // 250 lines of 17 characters counting the CR: lines 0, 100 and 200
-        // show 17, 1717 and 3417 characters read, in whole thousands.
+        // 250 lines of 17 characters with the CR: lines 0, 100 and 200 show 17, 1717 and 3417 of them.
         QByteArray bytes;
         for (int n = 100; n < 350; ++n)
             bytes += QStringLiteral("SETP %1 0 0 0 0\r\n").arg(n).toLatin1();
@@ -235,8 +232,7 @@ private slots:
     void blockLoadSendsBlocks()
     {
         MonitorFixture &f = *m_f;
-        // 2,999 bytes of program with double-byte text across the block
-        // boundaries, the last statement padding it; the appended LF makes 3,000.
+        // 2,999 bytes with double-byte text across the block boundaries; the appended LF makes 3,000.
         QString text;
         int n = 0;
         while (sjis(text).size() < 2900)
@@ -258,9 +254,8 @@ private slots:
                  QStringLiteral("Loaded %1 lines\r\n#\r\nProgram Loaded \"%2\"\r#").arg(n + 1).arg(path));
     }
 
-    // A file that cannot be read or written: one alert that says why, no file written, nothing
-    // sent, the names remembered before kept; a comparison alerts as the load does and shows no
-    // window. (The fault matrix holds every transfer's and comparison's time-out.)
+    // A file that cannot be read or written: one alert saying why, no file written, nothing sent, the
+    // names remembered kept, no comparison window. (The fault matrix holds every time-out.)
     void failureLeavesNoTrace_data()
     {
         QTest::addColumn<Failure>("c");
