@@ -1,26 +1,16 @@
-// The application shell: a first start, the selection lists, settings across runs, which
-// controls are usable when, the About box, the end of the program, and several windows.
+// The application shell: first start, lists, settings across runs, usable controls, closing, windows.
 #include "app/startup.h"
 #include "app/windowset.h"
 #include "journal/sessionjournal.h"
 #include "link/sjis.h"
 #include "support/fixture.h"
+#include "support/widgets.h"
 #include "ui/uihelpers.h"
 
-#include "support/widgets.h"
+#include <QtTest>
+#include <QtWidgets>
 
-#include <QAction>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QFontDatabase>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QStandardPaths>
-#include <QTabWidget>
-#include <QTemporaryDir>
-#include <QTest>
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -41,14 +31,13 @@ QList<QComboBox *> histories(const MonitorFixture &f)
 
 QLineEdit *variableName(const MonitorFixture &f, int i)
 {
-    return control<QLineEdit>(f.window.get(), QStringLiteral("textfieldVariName%1").arg(i));
+    return control<QLineEdit>(f.window.get(), u"textfieldVariName%1"_s.arg(i));
 }
 
-// A throw-away settings store and clock, and the window sets made on them.
 struct Store
 {
     QTemporaryDir dir;
-    QSettings settings{dir.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat};
+    QSettings settings{dir.filePath(u"settings.ini"_s), QSettings::IniFormat};
     FakeClock clock;
     std::unique_ptr<WindowSet> set()
     {
@@ -58,21 +47,15 @@ struct Store
     static bool waitFor(const std::function<bool()> &cond) { return QTest::qWaitFor(cond, 10000); }
 };
 
-// Connects `w` to `s` as typing and Connect would, and watches the variable `name`.
 bool connectAndWatch(MainWindow *w, sim::Server &s, const QString &name)
 {
-    w->setAddress(QStringLiteral("127.0.0.1:%1").arg(s.port()));
+    w->setAddress(u"127.0.0.1:%1"_s.arg(s.port()));
     control<QPushButton>(w, "buttonConnect")->click();
-    if (!Store::waitFor(
-            [&] { return wire::isUp(w->link().state()) && s.commands().contains(QStringLiteral("CMD$ 0")); }))
+    if (!Store::waitFor([&] { return wire::isUp(w->link().state()) && s.commands().contains(u"CMD$ 0"_s); }))
         return false;
     control<QTabWidget>(w, "tabview")->setCurrentIndex(2); // builds the variables page
-    auto *field = control<QLineEdit>(w, "textfieldVariName0");
-    auto *watched = control<QCheckBox>(w, "checkboxVari0");
-    if (!field || !watched)
-        return false;
-    field->setText(name);
-    watched->setChecked(true);
+    control<QLineEdit>(w, "textfieldVariName0")->setText(name);
+    control<QCheckBox>(w, "checkboxVari0")->setChecked(true);
     return true;
 }
 
@@ -94,7 +77,8 @@ private slots:
         wire::setTraceSink([](const QString &) {});
     }
 
-    void noShiftJisConverterEndsTheStart()
+    // A first start (a build without Shift-JIS ends it), and the About box.
+    void startWithAnEmptySettingsStore()
     {
         ScriptedDialogs dialogs;
         QVERIFY(app::codecUsable(dialogs, wire::sjisAvailable)); // this build has one
@@ -103,18 +87,14 @@ private slots:
                  QStringList{"Shift-JIS Not Available\n\nThis build has no Shift-JIS (cp932) "
                              "converter, so it cannot talk to the controller. The program ends."});
         QVERIFY(dialogs.entries.first().style == Dialogs::Style::Critical);
-    }
 
-    // A first start, and the About box.
-    void startWithAnEmptySettingsStore()
-    {
         MonitorFixture f(MonitorFixture::makeOptions(), false);
         // The built-in address gives way to the (absent) stored one.
         QCOMPARE(f.addressField()->text(), QString());
         for (QComboBox *box : histories(f))
             QCOMPARE(box->count(), 0);
-        QCOMPARE(histories(f)[2]->currentText(), QString("0"));
-        QCOMPARE(f.timeoutField()->text(), QString("30"));
+        QCOMPARE(histories(f)[2]->currentText(), u"0"_s);
+        QCOMPARE(f.timeoutField()->text(), u"30"_s);
         QVERIFY(control<QLabel>(f.window.get(), "labelindicator")->isHidden());
         const QFont font = control<QPlainTextEdit>(f.window.get(), "textView1")->font();
         QCOMPARE(font.family(), QFontDatabase::systemFont(QFontDatabase::FixedFont).family());
@@ -125,7 +105,7 @@ private slots:
 
         control<QAction>(f.window.get(), "menuAbout")->trigger();
         QCOMPARE(f.dialogs.alertTexts(), QStringList{"QUORIN Monitor for MAC"});
-        QCOMPARE(f.dialogs.entries.first().informative, QString("Ver 1.220912"));
+        QCOMPARE(f.dialogs.entries.first().informative, u"Ver 1.220912"_s);
         QVERIFY(f.dialogs.entries.first().style == Dialogs::Style::Informational);
     }
 
@@ -135,66 +115,62 @@ private slots:
         QTest::addColumn<QString>("popup");
         QTest::addColumn<int>("count");
         QTest::addColumn<int>("probe");
-        QTest::addColumn<QStringList>("items");
+        QTest::addColumn<QString>("items"); // separated by '|'
         QTest::addRow("outputs") << "popupbuttonOutBank" << 49 << 24
-                                 << QStringList{"0 ( 7 .. 0 )", "48 ( 391 .. 384 )", "96 ( 775 .. 768 )"};
+                                 << "0 ( 7 .. 0 )|48 ( 391 .. 384 )|96 ( 775 .. 768 )";
         QTest::addRow("relays") << "popupbuttonMemioBank" << 1024 << 1
-                                << QStringList{"-1 ( -8 .. -1 )", "-2 ( -16 .. -9 )",
-                                               "-1024 ( -8192 .. -8185 )"};
-        QTest::addRow("mbk bits") << "popupbuttonMbkIoBank" << 100 << 1
-                                  << QStringList{"70000 ( 70015 .. 70000 )", "70100 ( 70115 .. 70100 )",
-                                                 "79900 ( 79915 .. 79900 )"};
+                                << "-1 ( -8 .. -1 )|-2 ( -16 .. -9 )|-1024 ( -8192 .. -8185 )";
+        QTest::addRow("mbk bits")
+            << "popupbuttonMbkIoBank" << 100 << 1
+            << "70000 ( 70015 .. 70000 )|70100 ( 70115 .. 70100 )|79900 ( 79915 .. 79900 )";
         QTest::addRow("cu outputs") << "popupbuttonCuOutBank" << 512 << 1
-                                    << QStringList{"2000 ( 2007 .. 2000 )", "2001 ( 2015 .. 2008 )",
-                                                   "2511 ( 6095 .. 6088 )"};
-        QTest::addRow("register") << "popupbuttonPgReg" << 22 << 9
-                                  << QStringList{"RR(ALL_A)", "RR1(0)", "RR3(Z_A,1)"};
+                                    << "2000 ( 2007 .. 2000 )|2001 ( 2015 .. 2008 )|2511 ( 6095 .. 6088 )";
+        QTest::addRow("register") << "popupbuttonPgReg" << 22 << 9 << "RR(ALL_A)|RR1(0)|RR3(Z_A,1)";
     }
     void selectionLists()
     {
         QFETCH(QString, popup);
         QFETCH(int, count);
         QFETCH(int, probe);
-        QFETCH(QStringList, items);
+        QFETCH(QString, items);
         MonitorFixture f(MonitorFixture::makeOptions(), false);
         auto *box = control<QComboBox>(f.window.get(), popup);
         QVERIFY(box);
         QCOMPARE(box->count(), count);
-        QCOMPARE((QStringList{box->itemText(0), box->itemText(probe), box->itemText(count - 1)}), items);
-        QCOMPARE(box->currentText(), items.first());
+        QCOMPARE(box->itemText(0) + u'|' + box->itemText(probe) + u'|' + box->itemText(count - 1), items);
+        QCOMPARE(box->currentText(), items.section(u'|', 0, 0));
         QCOMPARE(itemsOf(box).removeDuplicates(), 0);
     }
 
     void settingsComeBackOnTheNextRun()
     {
+        const auto name = [](int i) { return i == 5 ? QString() : u"V%1"_s.arg(i); };
         MonitorFixture f(MonitorFixture::makeOptions(), false);
-        f.addressField()->setText(QStringLiteral("127.0.0.1:2323"));
-        histories(f)[0]->addItems(numbered(QStringLiteral("PR "), 15));
-        histories(f)[1]->addItem(QStringLiteral("10 A=1, B=2"));
-        histories(f)[2]->addItems({QStringLiteral("*MAIN"), QStringLiteral("100")});
-        histories(f)[2]->setEditText(QStringLiteral("200"));
+        QList<QComboBox *> h = histories(f);
+        f.addressField()->setText(u"127.0.0.1:2323"_s);
+        h[0]->addItems(numbered(u"PR "_s, 15));
+        h[1]->addItem(u"10 A=1, B=2"_s); // a history of one entry is a list too
+        h[2]->addItems({u"*MAIN"_s, u"100"_s});
+        h[2]->setEditText(u"200"_s);
         for (int i = 0; i < 8; ++i)
-            variableName(f, i)->setText(i == 5 ? QString() : QStringLiteral("V%1").arg(i));
-        f.timeoutField()->setText(QStringLiteral("12"));
+            variableName(f, i)->setText(name(i));
+        f.timeoutField()->setText(u"12"_s);
         QVERIFY(f.closeWindow());
-        // Saving cuts nothing on screen.
-        QCOMPARE(histories(f)[0]->count(), 15);
+        QCOMPARE(h[0]->count(), 15); // saving cuts nothing on screen
 
         MonitorFixture next(MonitorFixture::makeOptions(), false, f.settings->fileName());
-        QCOMPARE(next.addressField()->text(), QString("127.0.0.1:2323"));
-        QCOMPARE(itemsOf(histories(next)[0]), numbered(QStringLiteral("PR "), 10));
-        // A history of one entry is a list too.
-        QCOMPARE(itemsOf(histories(next)[1]), QStringList{"10 A=1, B=2"});
-        QCOMPARE(itemsOf(histories(next)[2]), (QStringList{"*MAIN", "100"}));
+        h = histories(next);
+        QCOMPARE(next.addressField()->text(), u"127.0.0.1:2323"_s);
+        QCOMPARE(itemsOf(h[0]), numbered(u"PR "_s, 10));
+        QCOMPARE(itemsOf(h[1]), QStringList{"10 A=1, B=2"});
+        QCOMPARE(itemsOf(h[2]), (QStringList{"*MAIN", "100"}));
         // Histories to pick from, nothing that one Return would send again.
-        QCOMPARE(histories(next)[0]->currentText() + histories(next)[1]->currentText(), QString());
-        QCOMPARE(histories(next)[2]->currentText(), QString("0"));
+        QCOMPARE(h[0]->currentText() + h[1]->currentText() + u'|' + h[2]->currentText(), u"|0"_s);
         for (int i = 0; i < 8; ++i)
-            QCOMPARE(variableName(next, i)->text(), i == 5 ? QString() : QStringLiteral("V%1").arg(i));
-        QCOMPARE(next.timeoutField()->text(), QString("12"));
+            QCOMPARE(variableName(next, i)->text(), name(i));
+        QCOMPARE(next.timeoutField()->text(), u"12"_s);
 
-        // And the run after that, with empty histories.
-        for (QComboBox *box : histories(next))
+        for (QComboBox *box : h)
             box->clear();
         QVERIFY(next.closeWindow());
         // A run that never shows the Variables page keeps its names too.
@@ -205,7 +181,7 @@ private slots:
         QVERIFY(!variableName(third, 0));
         QVERIFY(third.closeWindow());
         MonitorFixture fourth(MonitorFixture::makeOptions(), false, f.settings->fileName());
-        QCOMPARE(variableName(fourth, 7)->text(), QString("V7"));
+        QCOMPARE(variableName(fourth, 7)->text(), u"V7"_s);
     }
 
     // Settings of a kind this program never writes load as if absent (a list is cut to its
@@ -232,21 +208,18 @@ private slots:
         QFETCH(QVariant, value);
         QFETCH(QString, control);
         QFETCH(QStringList, expected);
-        QTemporaryDir dir;
-        const QString file = dir.filePath(QStringLiteral("settings.ini"));
-        {
-            QSettings s(file, QSettings::IniFormat);
-            s.setValue(QStringLiteral("variname0"), QStringLiteral("A0"));
-            s.setValue(key, value);
-            s.setValue(QStringLiteral("variname7"), QStringLiteral("A7"));
-        }
-        MonitorFixture run(MonitorFixture::makeOptions(), false, file);
+        Store store;
+        store.settings.setValue(u"variname0"_s, u"A0"_s);
+        store.settings.setValue(key, value);
+        store.settings.setValue(u"variname7"_s, u"A7"_s);
+        store.settings.sync();
+        MonitorFixture run(MonitorFixture::makeOptions(), false, store.settings.fileName());
         QWidget *w = run.window->findChild<QWidget *>(control);
         if (auto *box = qobject_cast<QComboBox *>(w))
             QCOMPARE(itemsOf(box), expected);
         else
             QCOMPARE(QStringList{qobject_cast<QLineEdit *>(w)->text()}, expected);
-        QCOMPARE(variableName(run, 0)->text() + variableName(run, 7)->text(), QString("A0A7"));
+        QCOMPARE(variableName(run, 0)->text() + variableName(run, 7)->text(), u"A0A7"_s);
     }
 
     void controlsFollowTheConnection_data()
@@ -286,19 +259,14 @@ private slots:
         }
         // The status line only reports: nobody types into it in either state.
         QCOMPARE(f.statusLine()->focusPolicy(), Qt::NoFocus);
-    }
 
-    void closingTheWindowSaysGoodbye()
-    {
-        MonitorFixture f;
-        QVERIFY(f.connectToSim());
+        // Closing the window says goodbye, and nothing else, when there is someone to say it to.
         f.clearCommands();
-
         QVERIFY(f.closeWindow());
-        QVERIFY(f.waitForCommand(QStringLiteral("CMD$ 0")));
-        QCOMPARE(f.commands(), QStringList{"CMD$ 0"});
+        QVERIFY(
+            f.waitFor([&] { return f.commands() == (connected ? QStringList{"CMD$ 0"} : QStringList()); }));
         QVERIFY(!wire::isUp(f.link().state()));
-        QCOMPARE(control<QPushButton>(f.window.get(), "buttonConnect")->text(), QString("Connect"));
+        QCOMPARE(control<QPushButton>(f.window.get(), "buttonConnect")->text(), u"Connect"_s);
     }
 
     // Two windows poll two controllers, each on its own wire; closing one leaves the other
@@ -315,20 +283,18 @@ private slots:
         MainWindow *b = set->windows().back();
         QVERIFY(b != a && b->isVisible());
         MainWindow *idle = set->open();
-        for (MainWindow *w : set->windows()) {
-            if (auto *journal = w->findChild<journal::SessionJournal *>())
-                journal->setDirectory(store.dir.filePath(QStringLiteral("sessions")));
-        }
+        for (MainWindow *w : set->windows())
+            w->findChild<journal::SessionJournal *>()->setDirectory(store.dir.filePath(u"sessions"_s));
 
-        QVERIFY(connectAndWatch(a, simA, QStringLiteral("AAA1")));
-        QVERIFY(connectAndWatch(b, simB, QStringLiteral("BBB2")));
+        QVERIFY(connectAndWatch(a, simA, u"AAA1"_s));
+        QVERIFY(connectAndWatch(b, simB, u"BBB2"_s));
         QVERIFY(Store::waitFor([&] { return asked(simA, "AAA1") >= 3 && asked(simB, "BBB2") >= 3; }));
         QVERIFY(!simA.received().contains("BBB2") && !simB.received().contains("AAA1"));
 
         simA.clearReceived();
         a->close();
         QVERIFY(Store::waitFor([&] { return set->windows().size() == 2; }));
-        QVERIFY(simA.commands().contains(QStringLiteral("CMD$ 0")));
+        QVERIFY(simA.commands().contains(u"CMD$ 0"_s));
         QCOMPARE(set->windows().front(), b);
         const int before = asked(simB, "BBB2");
         QVERIFY(Store::waitFor([&] { return asked(simB, "BBB2") >= before + 3; }));
@@ -338,9 +304,9 @@ private slots:
         simB.clearReceived();
         control<QAction>(idle, "menuQuit")->trigger();
         QVERIFY(Store::waitFor([&] { return set->windows().empty(); }));
-        QVERIFY(simB.commands().contains(QStringLiteral("CMD$ 0")));
+        QVERIFY(simB.commands().contains(u"CMD$ 0"_s));
         // The layout of the last window to close is kept for the next start.
-        QVERIFY(!store.settings.value(QStringLiteral("window/geometry")).toByteArray().isEmpty());
+        QVERIFY(!store.settings.value(u"window/geometry"_s).toByteArray().isEmpty());
     }
 
     // A window gone while its poll waits for a reply: nothing of it runs on afterwards.
@@ -353,15 +319,14 @@ private slots:
         QVERIFY(s.start());
         auto set = store.set();
         MainWindow *w = set->open();
-        QVERIFY(connectAndWatch(w, s, QStringLiteral("AAA1")));
-        const bool waiting =
-            Store::waitFor([&] { return asked(s, QStringLiteral("AAA1")) > 0 && w->link().busy(); });
+        QVERIFY(connectAndWatch(w, s, u"AAA1"_s));
+        const bool waiting = Store::waitFor([&] { return asked(s, u"AAA1"_s) > 0 && w->link().busy(); });
         QVERIFY2(waiting, qPrintable(s.commands().join(u'|')));
         set.reset();
         // What the window's end set going has run by now.
         QCoreApplication::sendPostedEvents();
         QCoreApplication::processEvents();
-        QCOMPARE(asked(s, QStringLiteral("AAA1")), 1);
+        QCOMPARE(asked(s, u"AAA1"_s), 1);
     }
 
     // A new start takes the stored size and place; a second window opens beside it, as large.

@@ -1,32 +1,21 @@
-// The command line (every option and its mistakes), the built-in simulator it and the File
-// menu start, and the address book: its dialog, the names it lends the address field, the
-// command line and the window-less mode, and what each controller keeps across runs.
+// The command line, the built-in simulator, and the address book, with a window or without.
 #include "app/addressbook.h"
 #include "app/builtinsimulator.h"
 #include "app/commandline.h"
 #include "app/controllersettings.h"
 #include "core/watchlock.h"
+#include "support/files.h"
 #include "support/fixture.h"
 #include "support/process.h"
 #include "support/trendmenu.h"
 #include "support/widgets.h"
 #include "trend/trenddock.h"
 
-#include <QAction>
-#include <QCompleter>
-#include <QDialog>
-#include <QDialogButtonBox>
-#include <QDir>
-#include <QFile>
-#include <QLabel>
-#include <QLineEdit>
-#include <QProcess>
-#include <QPushButton>
-#include <QRegularExpression>
-#include <QTabWidget>
-#include <QTableWidget>
-#include <QTcpServer>
-#include <QTest>
+#include <QtNetwork>
+#include <QtTest>
+#include <QtWidgets>
+
+using namespace Qt::StringLiterals;
 
 using app::AddressBook;
 using app::CommandLine;
@@ -39,7 +28,7 @@ namespace {
 
 CommandLine parsed(const QStringList &options)
 {
-    return app::parseCommandLine(QStringList{QStringLiteral("quorin-monitor")} + options);
+    return app::parseCommandLine(QStringList{u"quorin-monitor"_s} + options);
 }
 
 // What a parse decided, in words: the action, then what it runs with.
@@ -60,34 +49,27 @@ QString outcome(const CommandLine &c)
 
 bool loggedIn(MonitorFixture &f)
 {
-    return wire::isUp(f.link().state()) && f.consoleText().endsWith(QLatin1Char('#'));
+    return wire::isUp(f.link().state()) && f.consoleText().endsWith(u'#');
 }
 
-// The program's own settings file under `configHome`, holding `book`.
-void storeForTheProgram(const QTemporaryDir &configHome, const AddressBook &book)
+ProcessRun monitorProcess(const AddressBook &book, const QStringList &arguments)
 {
-    QSettings s(configHome.filePath(QStringLiteral("QuorinMonitor/QuorinMonitor.conf")),
-                QSettings::NativeFormat);
+    QTemporaryDir config;
+    QSettings s(config.filePath("QuorinMonitor/QuorinMonitor.conf"), QSettings::NativeFormat);
     book.save(s);
-}
-
-// The program as a script starts it, its settings in `configHome`.
-ProcessRun monitorProcess(const QString &configHome, const QStringList &arguments)
-{
+    s.sync();
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome);
-    return runProcess(QStringLiteral(QUORIN_MONITOR_BINARY), arguments, env);
+    env.insert("XDG_CONFIG_HOME", config.path());
+    return runProcess(QUORIN_MONITOR_BINARY, arguments, env);
 }
 
-// Connects to `address` as typed into the field, and waits for the login.
 bool connectTo(MonitorFixture &f, const QString &address)
 {
     f.addressField()->setText(address);
-    control<QPushButton>(f.window.get(), QStringLiteral("buttonConnect"))->click();
+    control<QPushButton>(f.window.get(), "buttonConnect")->click();
     return f.waitFor([&] { return f.link().state() == wire::State::Ready; });
 }
 
-// What the trend plots, as its legend names it.
 QStringList plotted(MonitorFixture &f)
 {
     auto *dock = f.window->findChild<trend::TrendDock *>();
@@ -97,9 +79,9 @@ QStringList plotted(MonitorFixture &f)
     return labels;
 }
 
-int currentTab(MonitorFixture &f)
+void row(const char *name, const QStringList &options, const QString &expect)
 {
-    return control<QTabWidget>(f.window.get(), QStringLiteral("tabview"))->currentIndex();
+    QTest::addRow("%s", name) << options << expect;
 }
 
 } // namespace
@@ -109,63 +91,50 @@ class TestCommandLine : public QObject
     Q_OBJECT
 
 private slots:
-    // Each row expects the parse's outcome in words when it runs; otherwise
-    // its first word, then a pattern the printed text must match.
+    // A run expects the outcome in words; anything else its first word, then a pattern of the text.
     void parse_data()
     {
         QTest::addColumn<QStringList>("options");
         QTest::addColumn<QString>("expect");
-        QTest::addRow("nothing") << QStringList{} << "run";
-        QTest::addRow("connect") << QStringList{"--connect", "127.0.0.1:2323"} << "run 127.0.0.1:2323";
-        QTest::addRow("connect= v6") << QStringList{"--connect=[::1]:2323"} << "run [::1]:2323";
-        QTest::addRow("bare host") << QStringList{"--connect", " localhost "} << "run localhost";
-        QTest::addRow("simulator") << QStringList{"--simulator"} << "run simulator";
-        QTest::addRow("watch only") << QStringList{"--watch-only"} << "run watch-only";
-        QTest::addRow("watch only, connecting")
-            << QStringList{"--connect", "127.0.0.1:2323", "--watch-only"} << "run 127.0.0.1:2323 watch-only";
-        QTest::addRow("Qt's options")
-            << QStringList{"-platform", "offscreen", "--simulator", "-reverse"} << "run simulator";
-        QTest::addRow("help") << QStringList{"--help"}
-                              << "help ^Usage: quorin-monitor \\[options\\][\\s\\S]*exit[\\s\\S]*--connect "
-                                 "<ADDRESS\\|NAME>[\\s\\S]*--simulator[\\s\\S]*--watch-only[\\s\\S]*--backup "
-                                 "<FOLDER>[\\s\\S]*--restore <FOLDER>[\\s\\S]*--yes[\\s\\S]*--exec "
-                                 "<COMMAND>[\\s\\S]*--compare <FOLDER>";
-        QTest::addRow("-h") << QStringList{"-h"} << "help ^Usage:";
-        QTest::addRow("help-all") << QStringList{"--help-all"} << "help ^Usage:";
-        QTest::addRow("version") << QStringList{"--version"}
-                                 << "version ^quorin-monitor \\d+\\.\\d+(\\.\\d+)*\\n$";
-        QTest::addRow("unknown") << QStringList{"--bogus"} << "fail bogus[\\s\\S]*--help";
-        QTest::addRow("no address") << QStringList{"--connect"} << "fail connect";
-        QTest::addRow("empty address")
-            << QStringList{"--connect", ""} << "fail needs an address or a controller's name";
+        row("nothing", {}, "run");
+        row("connect", {"--connect", "127.0.0.1:2323"}, "run 127.0.0.1:2323");
+        row("connect= v6", {"--connect=[::1]:2323"}, "run [::1]:2323");
+        row("bare host", {"--connect", " localhost "}, "run localhost");
+        row("simulator", {"--simulator"}, "run simulator");
+        row("watch only", {"--watch-only"}, "run watch-only");
+        row("watch only, connecting", {"--connect", "127.0.0.1:2323", "--watch-only"},
+            "run 127.0.0.1:2323 watch-only");
+        row("Qt's options", {"-platform", "offscreen", "--simulator", "-reverse"}, "run simulator");
+        row("help", {"--help"},
+            "help ^Usage: quorin-monitor \\[options\\][\\s\\S]*exit[\\s\\S]*--connect "
+            "<ADDRESS\\|NAME>[\\s\\S]*--simulator[\\s\\S]*--watch-only[\\s\\S]*--backup "
+            "<FOLDER>[\\s\\S]*--restore <FOLDER>[\\s\\S]*--yes[\\s\\S]*--exec "
+            "<COMMAND>[\\s\\S]*--compare <FOLDER>");
+        row("-h", {"-h"}, "help ^Usage:");
+        row("help-all", {"--help-all"}, "help ^Usage:");
+        row("version", {"--version"}, "version ^quorin-monitor \\d+\\.\\d+(\\.\\d+)*\\n$");
+        row("unknown", {"--bogus"}, "fail bogus[\\s\\S]*--help");
+        row("no address", {"--connect"}, "fail connect");
+        row("empty address", {"--connect", ""}, "fail needs an address or a controller's name");
         // Not addresses, so perhaps names: the address book decides later.
-        QTest::addRow("port too big, a name?")
-            << QStringList{"--connect", "127.0.0.1:65536"} << "run 127.0.0.1:65536";
-        QTest::addRow("open bracket, a name?") << QStringList{"--connect", "[::1:23"} << "run [::1:23";
-        QTest::addRow("both") << QStringList{"--simulator", "--connect", "127.0.0.1"} << "fail together";
-        QTest::addRow("twice") << QStringList{"--connect", "127.0.0.1", "--connect", "::1"}
-                               << "fail more than once";
-        QTest::addRow("stray word") << QStringList{"127.0.0.1"} << "fail unexpected argument";
-        // The tasks run without a window.
-        QTest::addRow("backup") << QStringList{"--simulator", "--backup", "/srv/b"}
-                                << "run simulator backup /srv/b";
-        QTest::addRow("restore") << QStringList{"--connect", "::1", "--restore", "/srv/b/x", "--yes"}
-                                 << "run ::1 restore /srv/b/x";
-        QTest::addRow("compare") << QStringList{"--simulator", "--compare=/srv/b/x"}
-                                 << "run simulator compare /srv/b/x";
-        QTest::addRow("exec, in order")
-            << QStringList{"--simulator", "--exec", "PR 1", "--exec", "A=2"} << "run simulator exec PR 1|A=2";
-        QTest::addRow("restore unconfirmed") << QStringList{"--simulator", "--restore", "/b"} << "fail --yes";
-        QTest::addRow("yes alone") << QStringList{"--simulator", "--yes"} << "fail --yes goes with --restore";
-        QTest::addRow("two tasks") << QStringList{"--simulator", "--backup", "/b", "--exec", "PR 1"}
-                                   << "fail cannot be combined";
-        QTest::addRow("no controller") << QStringList{"--backup", "/b"} << "fail need --connect";
-        QTest::addRow("backup twice")
-            << QStringList{"--simulator", "--backup", "/a", "--backup", "/b"} << "fail more than once";
-        QTest::addRow("empty folder")
-            << QStringList{"--simulator", "--compare", " "} << "fail needs a folder";
-        QTest::addRow("watch only without a window")
-            << QStringList{"--simulator", "--watch-only", "--exec", "PR 1"} << "fail for the window";
+        row("port too big, a name?", {"--connect", "127.0.0.1:65536"}, "run 127.0.0.1:65536");
+        row("open bracket, a name?", {"--connect", "[::1:23"}, "run [::1:23");
+        row("both", {"--simulator", "--connect", "127.0.0.1"}, "fail together");
+        row("twice", {"--connect", "127.0.0.1", "--connect", "::1"}, "fail more than once");
+        row("stray word", {"127.0.0.1"}, "fail unexpected argument");
+        row("backup", {"--simulator", "--backup", "/srv/b"}, "run simulator backup /srv/b");
+        row("restore", {"--connect", "::1", "--restore", "/srv/b/x", "--yes"}, "run ::1 restore /srv/b/x");
+        row("compare", {"--simulator", "--compare=/srv/b/x"}, "run simulator compare /srv/b/x");
+        row("exec, in order", {"--simulator", "--exec", "PR 1", "--exec", "A=2"},
+            "run simulator exec PR 1|A=2");
+        row("restore unconfirmed", {"--simulator", "--restore", "/b"}, "fail --yes");
+        row("yes alone", {"--simulator", "--yes"}, "fail --yes goes with --restore");
+        row("two tasks", {"--simulator", "--backup", "/b", "--exec", "PR 1"}, "fail cannot be combined");
+        row("no controller", {"--backup", "/b"}, "fail need --connect");
+        row("backup twice", {"--simulator", "--backup", "/a", "--backup", "/b"}, "fail more than once");
+        row("empty folder", {"--simulator", "--compare", " "}, "fail needs a folder");
+        row("watch only without a window", {"--simulator", "--watch-only", "--exec", "PR 1"},
+            "fail for the window");
     }
     void parse()
     {
@@ -174,18 +143,17 @@ private slots:
         const CommandLine c = parsed(options);
         const QString action = expect.section(u' ', 0, 0);
         QCOMPARE(outcome(c).section(u' ', 0, 0), action);
-        QCOMPARE(c.exitCode(), action == QLatin1String("fail") ? 2 : 0);
-        if (action == QLatin1String("run"))
+        QCOMPARE(c.exitCode(), action == u"fail"_s ? 2 : 0);
+        if (action == u"run"_s)
             QCOMPARE(outcome(c), expect);
         else
             QVERIFY2(QRegularExpression(expect.section(u' ', 1)).match(c.text).hasMatch(),
                      qPrintable(c.text));
-        if (action == QLatin1String("fail"))
-            QVERIFY(c.text.startsWith(QLatin1String("quorin-monitor: ")));
+        if (action == u"fail"_s)
+            QVERIFY(c.text.startsWith(u"quorin-monitor: "_s));
     }
 
-    // The built-in simulator serves this process only: another process's client is closed on
-    // before a word (the fixture's simulator greets it); the monitor logs in.
+    // Another process's client is closed on before a word (the fixture's simulator greets it).
     void builtInSimulatorServesThisProcessOnly()
     {
 #ifdef Q_OS_WIN
@@ -195,27 +163,18 @@ private slots:
         QSKIP("ThreadSanitizer cannot follow this process starting another");
 #endif
         const auto stranger = [](quint16 port) {
-            QProcess client;
-            client.start(QStringLiteral(QUORIN_FOREIGN_CLIENT), {QString::number(port)});
-            // Both servers answer from threads of their own.
-            if (!client.waitForFinished(15000))
-                return QByteArray("did not finish");
-            return client.readAllStandardOutput();
+            return runProcess(QUORIN_FOREIGN_CLIENT, {QString::number(port)}).out;
         };
         MonitorFixture f;
-        QVERIFY(stranger(f.sim->port()).contains("Login    :"));
+        QVERIFY(stranger(f.sim->port()).contains(u"Login    :"_s));
 
         BuiltInSimulator builtIn(*f.window);
         startFromCommandLine(parsed({"--simulator"}), *f.window, builtIn);
         QVERIFY(f.waitFor([&] { return loggedIn(f); }, 10000));
-        QVERIFY(f.window->windowTitle().contains(QLatin1String("simulator")));
-        const quint16 port = builtIn.address().section(QLatin1Char(':'), 1).toUShort();
-        QCOMPARE(f.addressField()->text(), QStringLiteral("127.0.0.1:%1").arg(port));
-        QCOMPARE(stranger(port), QByteArray("[closed]"));
-
-        // It keeps what it is told (polling it is the fixture's simulator's business elsewhere).
-        QVERIFY(f.exchange(QStringLiteral("A=25")));
-        QVERIFY(f.exchange(QStringLiteral("PR A")).value_or(QString()).contains(QLatin1String("25")));
+        QVERIFY(f.window->windowTitle().contains(u"simulator"_s));
+        const quint16 port = builtIn.address().section(u':', 1).toUShort();
+        QCOMPARE(f.addressField()->text(), u"127.0.0.1:%1"_s.arg(port));
+        QCOMPARE(stranger(port), u"[closed]"_s);
     }
 
     // --connect waits for the window. A simulator that cannot listen says so once and changes
@@ -223,7 +182,7 @@ private slots:
     void connectOptionThenTheMenuEntry()
     {
         MonitorFixture f;
-        const QString controller = QStringLiteral("127.0.0.1:%1").arg(f.sim->port());
+        const QString controller = u"127.0.0.1:%1"_s.arg(f.sim->port());
         QTcpServer taken;
         QVERIFY(taken.listen(QHostAddress::LocalHost));
         const quint16 port = taken.serverPort();
@@ -231,8 +190,7 @@ private slots:
         startFromCommandLine(parsed({"--connect", controller}), *f.window, builtIn);
         // Not before the window shows, that is before the event loop runs.
         QVERIFY(!wire::isUp(f.link().state()));
-        QVERIFY(
-            f.waitFor([&] { return loggedIn(f) && f.sim->commands().contains(QStringLiteral("CMD$ 0")); }));
+        QVERIFY(f.waitFor([&] { return loggedIn(f) && f.sim->commands().contains(u"CMD$ 0"_s); }));
         QCOMPARE(f.addressField()->text(), controller);
 
         f.window->simulatorAction()->trigger();
@@ -242,52 +200,60 @@ private slots:
         QVERIFY(builtIn.address().isEmpty());
         QCOMPARE(f.link().address(), controller);
         QCOMPARE(f.addressField()->text(), controller);
-        QVERIFY(loggedIn(f) && !f.window->windowTitle().contains(QLatin1String("simulator")));
+        QVERIFY(loggedIn(f) && !f.window->windowTitle().contains(u"simulator"_s));
 
         taken.close();
         for (int visit = 0; visit < 2; ++visit) {
             f.window->simulatorAction()->trigger();
             QVERIFY(f.waitFor([&] { return loggedIn(f) && f.addressField()->text() != controller; }));
-            QVERIFY(f.window->windowTitle().contains(QLatin1String("simulator")));
+            QVERIFY(f.window->windowTitle().contains(u"simulator"_s));
         }
-        QCOMPARE(f.addressField()->text(), QStringLiteral("127.0.0.1:%1").arg(port));
+        QCOMPARE(f.addressField()->text(), u"127.0.0.1:%1"_s.arg(port));
         QVERIFY(f.closeWindow());
-        QCOMPARE(f.settings->value(QStringLiteral("ipaddress")).toString(), controller);
-        QVERIFY(!f.window->windowTitle().contains(QLatin1String("simulator")));
+        QCOMPARE(f.settings->value(u"ipaddress"_s).toString(), controller);
+        QVERIFY(!f.window->windowTitle().contains(u"simulator"_s));
 
         // An address typed after the visit is the user's own again.
-        f.addressField()->setText(QStringLiteral("[::1]:2500"));
+        f.addressField()->setText(u"[::1]:2500"_s);
         f.window->saveSettings();
-        QCOMPARE(f.settings->value(QStringLiteral("ipaddress")).toString(), QString("[::1]:2500"));
+        QCOMPARE(f.settings->value(u"ipaddress"_s).toString(), u"[::1]:2500"_s);
     }
 
     void storedAndReadInALaterRun()
     {
         QTemporaryDir dir;
-        const QString file = dir.filePath(QStringLiteral("settings.ini"));
+        QSettings s(dir.filePath(u"settings.ini"_s), QSettings::IniFormat);
         const QList<NamedController> saved{
-            {QStringLiteral("press-4"), QStringLiteral("10.1.4.20"), QStringLiteral("Hall B, by the door"),
-             true},
-            {QStringLiteral("Wrapper 2"), QStringLiteral("[fd00::12]:2323"), QString(), false},
+            {"press-4", "10.1.4.20", "Hall B, by the door", true},
+            {"Wrapper 2", "[fd00::12]:2323", {}, false},
         };
-        {
-            QSettings s(file, QSettings::IniFormat);
-            // A longer list of an earlier run leaves nothing behind.
-            AddressBook{saved + QList<NamedController>{{"old", "h", {}, false}}}.save(s);
-            AddressBook{saved}.save(s);
-        }
-        QSettings later(file, QSettings::IniFormat);
-        QCOMPARE(later.value(QStringLiteral("controllers/size")).toInt(), 2);
-        QCOMPARE(later.value(QStringLiteral("controllers/1/name")).toString(), QString("press-4"));
+        // A longer list of an earlier run leaves nothing behind.
+        AddressBook{saved + QList<NamedController>{{"old", "h", {}, false}}}.save(s);
+        AddressBook{saved}.save(s);
+        // A kept plot is read every poll tick: one whose read could write is never taken back.
+        app::ControllerSettings kept;
+        const QStringList commands = {"PR A", "ON 3", "PR C:CLR", "PRA D 1", "PRA E 1:OFF 2"};
+        for (int i = 0; i < commands.size(); ++i)
+            kept.series << ui::PlotProbe{QString(QChar(u'A' + i)), commands[i],
+                                         ui::PlotProbe::Extract::Number, 0};
+        kept.save(s, app::controllerKey(u"press-4"_s, u"127.0.0.1:1"_s));
+        s.sync();
+
+        QSettings later(s.fileName(), QSettings::IniFormat);
+        QStringList plots;
+        for (const ui::PlotProbe &p :
+             app::ControllerSettings::load(later, app::controllerKey(u" Press-4"_s, {})).series)
+            plots << p.label;
+        QCOMPARE(plots, QStringList({"A", "D"}));
+        QVERIFY(!app::ControllerSettings::load(later, app::controllerKey({}, u"127.0.0.1:1"_s)).found);
         AddressBook book;
         book.load(later);
         QCOMPARE(book.controllers, saved);
-        QCOMPARE(book.find(QStringLiteral(" PRESS-4 "))->address, QString("10.1.4.20"));
-        QVERIFY(!book.find(QStringLiteral("old")));
-        QVERIFY(!book.find(QString()));
+        QCOMPARE(book.find(u" PRESS-4 "_s)->address, u"10.1.4.20"_s);
+        QVERIFY(!book.find(u"old"_s) && !book.find(QString()));
 
         // A name of two lines, written by hand, is not read: it would split the journals' lines.
-        later.setValue(QStringLiteral("controllers/2/name"), QStringLiteral("Wrapper\n2"));
+        later.setValue(u"controllers/2/name"_s, u"Wrapper\n2"_s);
         book.load(later);
         QCOMPARE(book.controllers, saved.mid(0, 1));
     }
@@ -297,7 +263,7 @@ private slots:
         using Book = QList<NamedController>;
         QTest::addColumn<Book>("list");
         QTest::addColumn<QString>("says"); // empty: the list may be saved
-        const NamedController a{QStringLiteral("press-4"), QStringLiteral("10.1.4.20"), {}, false};
+        const NamedController a{u"press-4"_s, u"10.1.4.20"_s, {}, false};
         QTest::addRow("fine") << Book{a, {"press-5", "10.1.4.21:2323", {}, true}} << QString();
         QTest::addRow("none") << Book{} << QString();
         QTest::addRow("empty name") << Book{a, {"  ", "10.1.4.21", {}, false}} << "Row 2 has no name";
@@ -326,11 +292,11 @@ private slots:
     {
         MonitorFixture f(MonitorFixture::makeOptions(), false);
         f.window->controllersAction()->trigger();
-        auto *dialog = f.window->findChild<QDialog *>(QStringLiteral("controllersDialog"));
+        auto *dialog = f.window->findChild<QDialog *>(u"controllersDialog"_s);
         QVERIFY(dialog && dialog->isVisible());
-        auto *table = control<QTableWidget>(dialog, QStringLiteral("tableControllers"));
-        auto *add = control<QPushButton>(dialog, QStringLiteral("buttonControllerAdd"));
-        auto *problem = control<QLabel>(dialog, QStringLiteral("labelControllersProblem"));
+        auto *table = control<QTableWidget>(dialog, u"tableControllers"_s);
+        auto *add = control<QPushButton>(dialog, u"buttonControllerAdd"_s);
+        auto *problem = control<QLabel>(dialog, u"labelControllersProblem"_s);
         QVERIFY(table && add && problem);
         QPushButton *ok = dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok);
         add->click();
@@ -341,66 +307,59 @@ private slots:
         table->item(1, 3)->setCheckState(Qt::Checked);
 
         ok->click();
-        QVERIFY(dialog->isVisible());
-        QVERIFY(problem->isVisible());
-        QVERIFY2(problem->text().contains(QLatin1String("used twice")), qPrintable(problem->text()));
-        QCOMPARE(f.settings->value(QStringLiteral("controllers/size"), 0).toInt(), 0);
+        QVERIFY(dialog->isVisible() && problem->isVisible());
+        QVERIFY2(problem->text().contains(u"used twice"_s), qPrintable(problem->text()));
+        QCOMPARE(f.settings->value(u"controllers/size"_s, 0).toInt(), 0);
 
-        table->item(1, 0)->setText(QStringLiteral("press-5"));
+        table->item(1, 0)->setText(u"press-5"_s);
         QVERIFY(!problem->isVisible());
         ok->click();
-        QVERIFY(
-            f.waitFor([&] { return !f.window->findChild<QDialog *>(QStringLiteral("controllersDialog")); }));
-        QCOMPARE(f.settings->value(QStringLiteral("controllers/size")).toInt(), 2);
-        QCOMPARE(f.settings->value(QStringLiteral("controllers/2/name")).toString(), QString("press-5"));
-        QCOMPARE(f.settings->value(QStringLiteral("controllers/2/watchOnly")).toBool(), true);
+        QVERIFY(f.waitFor([&] { return !f.window->findChild<QDialog *>(u"controllersDialog"_s); }));
+        QCOMPARE(f.settings->value(u"controllers/size"_s).toInt(), 2);
+        QCOMPARE(f.settings->value(u"controllers/2/name"_s).toString(), u"press-5"_s);
+        QCOMPARE(f.settings->value(u"controllers/2/watchOnly"_s).toBool(), true);
 
         QCompleter *completer = f.addressField()->completer();
         QVERIFY(completer);
-        completer->setCompletionPrefix(QStringLiteral("pre"));
-        QCOMPARE(completer->completionCount(), 2);
-        completer->setCompletionPrefix(QStringLiteral("10.1.4.2"));
-        QCOMPARE(completer->completionCount(), 2);
+        for (const QString &prefix : {u"pre"_s, u"10.1.4.2"_s}) {
+            completer->setCompletionPrefix(prefix);
+            QCOMPARE(completer->completionCount(), 2);
+        }
     }
 
-    // A typed name reaches its controller; the title, status bar and session file carry the
-    // name until the connection ends. One kept watch-only connects locked, from the command line.
+    // A typed name reaches its controller, named by title, label and session file; a watch-only one locks.
     void connectByTypedName()
     {
         MonitorFixture run;
-        const QString address = QStringLiteral("127.0.0.1:%1").arg(run.sim->port());
-        AddressBook{
-            {{QStringLiteral("press-4"), address, {}, false}, {QStringLiteral("line-2"), address, {}, true}}}
-            .save(*run.settings);
+        const QString address = u"127.0.0.1:%1"_s.arg(run.sim->port());
+        AddressBook{{{u"press-4"_s, address, {}, false}, {u"line-2"_s, address, {}, true}}}.save(
+            *run.settings);
         // The window reads the address book when it is made: a later run.
         MonitorFixture f(MonitorFixture::makeOptions(), false, run.settings->fileName());
-        auto *name = control<QLabel>(f.window.get(), QStringLiteral("labelControllerName"));
+        auto *name = control<QLabel>(f.window.get(), u"labelControllerName"_s);
         QVERIFY(name && !name->isVisible());
 
-        QVERIFY(connectTo(f, QStringLiteral("press-4")));
+        QVERIFY(connectTo(f, u"press-4"_s));
         QVERIFY(f.waitFor([&] { return loggedIn(f); }));
         QCOMPARE(f.link().address(), address);
-        QCOMPARE(f.window->windowTitle(), QString("QuorinMonitor \u2014 press-4"));
-        QVERIFY(name->isVisible());
-        QCOMPARE(name->text(), QString("press-4"));
+        QCOMPARE(f.window->windowTitle(), u"QuorinMonitor \u2014 press-4"_s);
+        QVERIFY(name->isVisible() && name->text() == u"press-4"_s);
         QVERIFY(!f.window->watchLock().locked());
 
-        const QDir sessions(f.tempDir.filePath(QStringLiteral("sessions")));
+        const QDir sessions(f.tempDir.filePath(u"sessions"_s));
         QStringList files;
         QVERIFY(f.waitFor([&] {
-            files = sessions.entryList({QStringLiteral("*press-4_127.0.0.1_%1.txt").arg(run.sim->port())},
-                                       QDir::Files);
+            files = sessions.entryList({u"*press-4_127.0.0.1_%1.txt"_s.arg(run.sim->port())}, QDir::Files);
             return files.size() == 1;
         }));
 
         f.disconnect();
-        QCOMPARE(f.window->windowTitle(), QString("QuorinMonitor"));
+        QCOMPARE(f.window->windowTitle(), u"QuorinMonitor"_s);
         QVERIFY(!name->isVisible());
-        QFile session(sessions.filePath(files.first()));
-        QVERIFY(f.waitFor([&] { return session.size() > 0; }));
-        QVERIFY(session.open(QIODevice::ReadOnly));
-        const QString header = QString::fromUtf8(session.readLine());
-        QVERIFY2(header.contains(QStringLiteral("press-4 (%1)").arg(address)), qPrintable(header));
+        const QString session = sessions.filePath(files.first());
+        QVERIFY(f.waitFor([&] { return QFileInfo(session).size() > 0; }));
+        const QString header = QString::fromUtf8(bytesOf(session)).section(u'\n', 0, 0);
+        QVERIFY2(header.contains(u"press-4 (%1)"_s.arg(address)), qPrintable(header));
 
         // A watch-only one, named on the command line in another case.
         BuiltInSimulator builtIn(*f.window);
@@ -408,11 +367,11 @@ private slots:
             app::resolveControllerName(parsed({"--connect", "LINE-2"}), f.window->addressBook()), *f.window,
             builtIn);
         QVERIFY(f.waitFor([&] { return loggedIn(f) && f.window->watchLock().locked(); }));
-        QCOMPARE(f.window->windowTitle(), QString("QuorinMonitor \u2014 line-2"));
+        QCOMPARE(f.window->windowTitle(), u"QuorinMonitor \u2014 line-2"_s);
         f.disconnect();
         // The field keeps the name for the next run.
         QVERIFY(f.closeWindow());
-        QCOMPARE(f.settings->value(QStringLiteral("ipaddress")).toString(), QString("line-2"));
+        QCOMPARE(f.settings->value(u"ipaddress"_s).toString(), u"line-2"_s);
     }
 
     // Each controller keeps its own time-out, last page and plots; a new one changes none of them.
@@ -421,54 +380,34 @@ private slots:
         MonitorFixture f(MonitorFixture::makeOptions(), true, QString(), MonitorFixture::Pages::AsShown);
         sim::Server other(MonitorFixture::makeOptions());
         QVERIFY(other.start());
-        const QString first = QStringLiteral("127.0.0.1:%1").arg(f.sim->port());
-        const QString second = QStringLiteral("127.0.0.1:%1").arg(other.port());
+        const QString first = u"127.0.0.1:%1"_s.arg(f.sim->port());
+        const QString second = u"127.0.0.1:%1"_s.arg(other.port());
 
-        f.timeoutField()->setText(QStringLiteral("7"));
+        f.timeoutField()->setText(u"7"_s);
         QVERIFY(connectTo(f, first));
-        f.selectTab(QStringLiteral("2"));
-        QVERIFY(plot(f, QStringLiteral("Outputs"), QStringLiteral("OUT 3")));
+        f.selectTab(u"2"_s);
+        QVERIFY(plot(f, u"Outputs"_s, u"OUT 3"_s));
         f.disconnect();
 
-        f.timeoutField()->setText(QStringLiteral("30"));
+        f.timeoutField()->setText(u"30"_s);
         QVERIFY(connectTo(f, second));
-        QCOMPARE(f.timeoutField()->text(), QString("30"));
-        QCOMPARE(currentTab(f), 0);
+        QCOMPARE(f.timeoutField()->text(), u"30"_s);
+        auto *tabs = control<QTabWidget>(f.window.get(), "tabview");
+        QCOMPARE(tabs->currentIndex(), 0);
         QCOMPARE(plotted(f), QStringList{"OUT 3"});
-        QVERIFY(plot(f, QStringLiteral("Tasks"), QStringLiteral("Task 0 step")));
+        QVERIFY(plot(f, u"Tasks"_s, u"Task 0 step"_s));
         f.disconnect();
 
         QVERIFY(connectTo(f, first));
-        QCOMPARE(f.timeoutField()->text(), QString("7"));
-        QVERIFY(f.waitFor([&] { return currentTab(f) == 2 && f.window->poller().isRunning(); }));
+        QCOMPARE(f.timeoutField()->text(), u"7"_s);
+        QVERIFY(f.waitFor([&] { return tabs->currentIndex() == 2 && f.window->poller().isRunning(); }));
         QCOMPARE(plotted(f), QStringList{"OUT 3"});
         f.disconnect();
-        // And in a later run.
         QVERIFY(f.closeWindow());
         MonitorFixture later(MonitorFixture::makeOptions(), false, f.settings->fileName());
         QVERIFY(connectTo(later, second));
         QVERIFY(later.waitFor([&] { return plotted(later) == QStringList({"OUT 3", "Task 0 step"}); }));
-        QCOMPARE(later.timeoutField()->text(), QString("30"));
-    }
-
-    // A kept plot is read every poll tick: one whose read could write is never taken back.
-    void keptPlotsOnlyRead()
-    {
-        QTemporaryDir dir;
-        QSettings store(dir.filePath(QStringLiteral("s.ini")), QSettings::IniFormat);
-        app::ControllerSettings kept;
-        const QStringList commands = {"PR A", "ON 3", "PR C:CLR", "PRA D 1", "PRA E 1:OFF 2"};
-        for (int i = 0; i < commands.size(); ++i)
-            kept.series << ui::PlotProbe{QString(QChar(u'A' + i)), commands[i],
-                                         ui::PlotProbe::Extract::Number, 0};
-        kept.save(store, app::controllerKey(QStringLiteral("press-4"), QStringLiteral("127.0.0.1:1")));
-        QStringList back;
-        for (const ui::PlotProbe &p :
-             app::ControllerSettings::load(store, app::controllerKey(QStringLiteral(" Press-4"), {})).series)
-            back << p.label;
-        QCOMPARE(back, QStringList({"A", "D"}));
-        QVERIFY(!app::ControllerSettings::load(store, app::controllerKey({}, QStringLiteral("127.0.0.1:1")))
-                     .found);
+        QCOMPARE(later.timeoutField()->text(), u"30"_s);
     }
 
     // A script may read a watch-only controller but not change it; a name the book lacks is a
@@ -477,22 +416,17 @@ private slots:
     {
         QTest::addColumn<QStringList>("options");
         QTest::addColumn<QString>("says"); // empty: it runs
-        const QString watched = QStringLiteral("'line-2' is watch only");
-        const QString unknown = QStringLiteral("no controller in the address book");
-        QTest::addRow("restore") << QStringList{"--connect", "line-2", "--restore", "/tmp/b", "--yes"}
-                                 << watched;
-        QTest::addRow("exec") << QStringList{"--connect", "line-2", "--exec", "PR 1"} << watched;
-        QTest::addRow("backup") << QStringList{"--connect", "line-2", "--backup", "/tmp"} << QString();
-        QTest::addRow("compare") << QStringList{"--connect", "line-2", "--compare", "/tmp/b"} << QString();
-        QTest::addRow("restore, not watch-only")
-            << QStringList{"--connect", "press-4", "--restore", "/tmp/b", "--yes"} << QString();
-        QTest::addRow("exec, not watch-only")
-            << QStringList{"--connect", "press-4", "--exec", "PR 1"} << QString();
-        QTest::addRow("unknown, window") << QStringList{"--connect", "Press 9"} << unknown;
-        QTest::addRow("unknown, no window")
-            << QStringList{"--connect", "Press 9", "--exec", "PR 1"} << unknown;
-        QTest::addRow("not an address either")
-            << QStringList{"--connect", "127.0.0.1:65536", "--exec", "PR 1"} << unknown;
+        const QString watched = u"'line-2' is watch only"_s;
+        const QString unknown = u"no controller in the address book"_s;
+        row("restore", {"--connect", "line-2", "--restore", "/tmp/b", "--yes"}, watched);
+        row("exec", {"--connect", "line-2", "--exec", "PR 1"}, watched);
+        row("backup", {"--connect", "line-2", "--backup", "/tmp"}, QString());
+        row("compare", {"--connect", "line-2", "--compare", "/tmp/b"}, QString());
+        row("restore, not watch-only", {"--connect", "press-4", "--restore", "/tmp/b", "--yes"}, QString());
+        row("exec, not watch-only", {"--connect", "press-4", "--exec", "PR 1"}, QString());
+        row("unknown, window", {"--connect", "Press 9"}, unknown);
+        row("unknown, no window", {"--connect", "Press 9", "--exec", "PR 1"}, unknown);
+        row("not an address either", {"--connect", "127.0.0.1:65536", "--exec", "PR 1"}, unknown);
     }
     void namesInAScript()
     {
@@ -511,13 +445,10 @@ private slots:
         QVERIFY2(c.text.contains(says), qPrintable(c.text));
         if (book.find(options.at(1)))
             return;
-
         // The program itself, with an address book that lacks the name.
-        QTemporaryDir config;
-        storeForTheProgram(config, book);
-        const ProcessRun r = monitorProcess(config.path(), options + QStringList{"-platform", "offscreen"});
+        const ProcessRun r = monitorProcess(book, options + QStringList{"-platform", "offscreen"});
         QCOMPARE(r.status, 2);
-        QVERIFY2(r.err.contains(QStringLiteral("'%1'").arg(options.at(1))), qPrintable(r.err));
+        QVERIFY2(r.err.contains(u"'%1'"_s.arg(options.at(1))), qPrintable(r.err));
         QVERIFY(r.out.isEmpty());
     }
 
@@ -525,19 +456,14 @@ private slots:
     void headlessResolvesAName()
     {
         MonitorFixture f;
-        QTemporaryDir config;
-        storeForTheProgram(config,
-                           {{{"press-4", QStringLiteral("127.0.0.1:%1").arg(f.sim->port()), {}, false}}});
-        const ProcessRun exec = monitorProcess(config.path(), {"--connect", "press-4", "--exec", "PR 6*7"});
+        const AddressBook book{{{"press-4", u"127.0.0.1:%1"_s.arg(f.sim->port()), {}, false}}};
+        const ProcessRun exec = monitorProcess(book, {"--connect", "press-4", "--exec", "PR 6*7"});
         QCOMPARE(exec.status, 0);
-        QCOMPARE(exec.out.trimmed(), QString("42"));
-
+        QCOMPARE(exec.out.trimmed(), u"42"_s);
         QTemporaryDir backups;
-        const ProcessRun backup =
-            monitorProcess(config.path(), {"--connect", "press-4", "--backup", backups.path()});
+        const ProcessRun backup = monitorProcess(book, {"--connect", "press-4", "--backup", backups.path()});
         QVERIFY2(backup.status == 0, qPrintable(backup.err));
-        QVERIFY2(QFileInfo(backup.out.trimmed()).fileName().contains(QLatin1String("press-4")),
-                 qPrintable(backup.out));
+        QVERIFY2(QFileInfo(backup.out.trimmed()).fileName().contains(u"press-4"_s), qPrintable(backup.out));
     }
 };
 

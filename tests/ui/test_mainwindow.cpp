@@ -1,6 +1,5 @@
-// The window and its named controls: each exists once and names itself for
-// tests and assistive tools; confirmations answer Return with "Cancel"; lamps
-// are readable; the window fits a 1280x800 screen without clipping captions.
+// The window's named controls, each once and heard; confirmations answer Return with "Cancel";
+// lamps are readable; the window fits a 1280x800 screen without clipping captions.
 #include "app/mainwindow.h"
 #include "support/fakeclock.h"
 #include "support/scripteddialogs.h"
@@ -9,22 +8,12 @@
 #include "ui/qtdialogs.h"
 #include "ui/uihelpers.h"
 
-#include <QAbstractButton>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QGroupBox>
-#include <QLabel>
-#include <QLayout>
-#include <QMap>
-#include <QMessageBox>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QRegularExpression>
-#include <QTabWidget>
-#include <QTest>
-#include <QTimer>
+#include <QtTest>
+#include <QtWidgets>
 
 #include <functional>
+
+using namespace Qt::StringLiterals;
 
 class TestMainWindow : public QObject
 {
@@ -35,11 +24,10 @@ class TestMainWindow : public QObject
     FakeClock m_clock;
     MainWindow *m_window = nullptr;
 
-    // Shows every tab in turn with its layout settled, then calls `check`.
     void forEachTab(const std::function<void(QWidget *page)> &check)
     {
         m_window->show();
-        auto *tabs = m_window->findChild<QTabWidget *>(QStringLiteral("tabview"));
+        auto *tabs = m_window->findChild<QTabWidget *>(u"tabview"_s);
         for (int i = 0; i < tabs->count(); ++i) {
             tabs->setCurrentIndex(i);
             QCoreApplication::sendPostedEvents();
@@ -66,7 +54,7 @@ private slots:
         for (QWidget *w : m_window->findChildren<QWidget *>()) {
             const QString name = w->accessibleDescription();
             // Qt's own parts (a dock's title bar buttons) describe themselves.
-            if (name.isEmpty() || w->objectName().startsWith(QLatin1String("qt_")))
+            if (name.isEmpty() || w->objectName().startsWith(u"qt_"_s))
                 continue;
             ++seen[name];
             QCOMPARE(w->objectName(), name);
@@ -94,21 +82,20 @@ private slots:
         const auto answer = [&](const std::function<void(QMessageBox *)> &act) {
             QTimer::singleShot(0, m_window,
                                [&] { act(qobject_cast<QMessageBox *>(QApplication::activeModalWidget())); });
-            return dialogs.confirm(QStringLiteral("SETP 5 P(0)"));
+            return dialogs.confirm(u"SETP 5 P(0)"_s);
         };
         for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space})
             QVERIFY(!answer([key](QMessageBox *box) { QTest::keyClick(box->focusWidget(), key); }));
         QVERIFY(answer([](QMessageBox *box) {
             for (QAbstractButton *b : box->buttons())
-                if (b->text() == QLatin1String("Ok"))
+                if (b->text() == u"Ok"_s)
                     b->click();
         }));
     }
 
     void tabsCarryIdentifiers()
     {
-        auto *tabs = m_window->findChild<QTabWidget *>(QStringLiteral("tabview"));
-        QVERIFY(tabs);
+        auto *tabs = m_window->findChild<QTabWidget *>(u"tabview"_s);
         QCOMPARE(tabs->count(), 7);
         // Each page holds what its identifier says it polls.
         const char *owned[] = {"textView1",   "labelMemio7", "textfieldVariValue7", "labelMbkIo15",
@@ -122,9 +109,9 @@ private slots:
 
     void lampsAreLargeAndPaletteColoured()
     {
-        static const QRegularExpression lamp(QStringLiteral(
-            "^(labelOut\\d|labelInp\\d|labelMemio\\d|labelMbkIo\\d+|labelCuOut\\d|labelCuInp\\d|"
-            "labelPg[XYZU](Plmt|Mlmt|Alm|In0|In1|In3|Inp))$"));
+        static const QRegularExpression lamp(
+            u"^(labelOut\\d|labelInp\\d|labelMemio\\d|labelMbkIo\\d+|labelCuOut\\d|labelCuInp\\d|"
+            "labelPg[XYZU](Plmt|Mlmt|Alm|In0|In1|In3|Inp))$"_s);
         m_window->resize(1280, 800);
         int lamps = 0;
         forEachTab([&](QWidget *page) {
@@ -133,9 +120,9 @@ private slots:
                     continue;
                 ++lamps;
                 QVERIFY2(l->height() >= 20 && l->fontInfo().pixelSize() >= 20, qPrintable(l->objectName()));
-                // Lamps are coloured through the palette, which a style sheet would override.
-                QVERIFY2(l->styleSheet().isEmpty() && !l->text().isEmpty(), qPrintable(l->objectName()));
-                QVERIFY2(heard(l).endsWith(QLatin1String(" off")), qPrintable(heard(l))); // and says so
+                // Coloured through the palette, which a style sheet would override; and heard so.
+                QVERIFY2(l->styleSheet().isEmpty() && !l->text().isEmpty() && heard(l).endsWith(u" off"_s),
+                         qPrintable(l->objectName() + u": "_s + heard(l)));
             }
         });
         QCOMPARE(lamps, 8 * 3 + 16 + 8 * 2 + 28);
@@ -151,64 +138,55 @@ private slots:
             return control<QRadioButton>(m_window, "radiobutton" + n);
         };
         for (int g = 0; g < defaults.size(); ++g) {
-            auto *other = radio(clicks[g]);
-            QVERIFY(other && !other->isChecked());
-            other->click();
+            QVERIFY(!radio(clicks[g])->isChecked());
+            radio(clicks[g])->click();
             for (int i = 0; i < defaults.size(); ++i)
                 QCOMPARE(radio(defaults[i])->isChecked(), i > g);
-            QVERIFY(other->isChecked());
+            QVERIFY(radio(clicks[g])->isChecked());
         }
     }
 
-    void textColourRoundTrip() // labels colour their text, edit fields the text typed into them
+    // Both focus states: the window is often inactive while the operator watches it.
+    void textColourHoldsWhenInactive()
     {
-        const std::pair<const char *, QPalette::ColorRole> cases[] = {
-            {"labelOut3", QPalette::WindowText}, {"textfieldMbkAdrSelect", QPalette::Text}};
-        for (const auto &[name, role] : cases) {
+        const QColor c(255, 165, 0);
+        for (const auto &[name, role] : {std::pair{"labelOut3", QPalette::WindowText},
+                                         std::pair{"textfieldMbkAdrSelect", QPalette::Text}}) {
             auto *w = m_window->findChild<QWidget *>(QLatin1String(name));
-            QCOMPARE(ui::textRole(w), role);
-            const QColor c(255, 165, 0);
             ui::setTextColor(w, c);
-            QCOMPARE(ui::textColor(w), c);
-            // Both focus states: the window is often inactive while the operator watches it.
             QCOMPARE(w->palette().color(QPalette::Active, role), c);
             QCOMPARE(w->palette().color(QPalette::Inactive, role), c);
         }
     }
 
-    void captionsAreNotClipped_data()
-    {
-        QTest::addColumn<QSize>("size");
-        QTest::newRow("1280x800") << QSize(1280, 800);
-        QTest::newRow("minimum") << QSize();
-    }
-
+    // At 1280x800 and at its smallest: no caption clipped, nothing sticking out of its page.
     void captionsAreNotClipped()
     {
-        QFETCH(QSize, size);
         const QSize hint = m_window->sizeHint();
         const QSize minimum = m_window->minimumSizeHint().expandedTo(m_window->minimumSize());
         QVERIFY(hint.width() <= 1280 && hint.height() <= 800);
         QVERIFY(minimum.width() <= 1100 && minimum.height() <= 700);
-        m_window->resize(size.isValid() ? size : m_window->minimumSizeHint());
-        forEachTab([&](QWidget *page) {
-            for (QWidget *w : m_window->findChildren<QWidget *>()) {
-                if (!w->isVisibleTo(m_window) || !w->isVisible())
-                    continue;
-                const QString what =
-                    w->objectName().isEmpty() ? QLatin1String(w->metaObject()->className()) : w->objectName();
-                if (auto *b = qobject_cast<QPushButton *>(w))
-                    QVERIFY2(b->width() >= b->fontMetrics().horizontalAdvance(b->text()) + 8,
-                             qPrintable(what));
-                else if (qobject_cast<QCheckBox *>(w) || qobject_cast<QRadioButton *>(w) ||
-                         (qobject_cast<QLabel *>(w) && !static_cast<QLabel *>(w)->wordWrap()))
-                    QVERIFY2(w->width() >= w->minimumSizeHint().width(), qPrintable(what));
-                // Nothing may stick out of its page.
-                if (page->isAncestorOf(w))
-                    QVERIFY2(page->rect().contains(QRect(w->mapTo(page, QPoint(0, 0)), w->size())),
-                             qPrintable(what));
-            }
-        });
+        for (const QSize size : {QSize(1280, 800), m_window->minimumSizeHint()}) {
+            m_window->resize(size);
+            forEachTab([&](QWidget *page) {
+                for (QWidget *w : m_window->findChildren<QWidget *>()) {
+                    if (!w->isVisibleTo(m_window) || !w->isVisible())
+                        continue;
+                    const QString what = w->objectName().isEmpty()
+                                             ? QLatin1String(w->metaObject()->className())
+                                             : w->objectName();
+                    if (auto *b = qobject_cast<QPushButton *>(w))
+                        QVERIFY2(b->width() >= b->fontMetrics().horizontalAdvance(b->text()) + 8,
+                                 qPrintable(what));
+                    else if (qobject_cast<QCheckBox *>(w) || qobject_cast<QRadioButton *>(w) ||
+                             (qobject_cast<QLabel *>(w) && !static_cast<QLabel *>(w)->wordWrap()))
+                        QVERIFY2(w->width() >= w->minimumSizeHint().width(), qPrintable(what));
+                    if (page->isAncestorOf(w))
+                        QVERIFY2(page->rect().contains(QRect(w->mapTo(page, QPoint(0, 0)), w->size())),
+                                 qPrintable(what));
+                }
+            });
+        }
     }
 };
 
