@@ -26,7 +26,7 @@ class Alarm : public QObject
     Q_OBJECT
 
 public:
-    Alarm()
+    explicit Alarm(QObject *parent = nullptr) : QObject(parent)
     {
         m_timer.setSingleShot(true);
         m_timer.setTimerType(Qt::PreciseTimer);
@@ -114,9 +114,9 @@ void setTraceSink(std::function<void(const QString &)> sink)
     g_traceSink = std::move(sink);
 }
 
-Link::Link(Dialogs *dialogs, QObject *parent) : QObject(parent), m_dialogs(dialogs), m_answerAlarm(new Alarm)
+Link::Link(Dialogs *dialogs, QObject *parent)
+    : QObject(parent), m_dialogs(dialogs), m_answerAlarm(new Alarm(this))
 {
-    m_answerAlarm->setParent(this);
 }
 
 Link::~Link()
