@@ -85,13 +85,13 @@ private slots:
     void doubleByteCharacterSplitBetweenChunksSurvives()
     {
         bool ok = false;
-        const QByteArray bytes = wire::sjisEncode(QStringLiteral("\t構文エラー\r\n#"), &ok);
+        const QByteArray bytes = wire::sjisEncode(QStringLiteral("\t構文エラー漾\r\n#"), &ok); // 漾: E0 40
         QVERIFY(ok);
         for (int cut = 1; cut < bytes.size(); ++cut) {
             Harness h;
             h.feed(bytes.left(cut), true);
             h.feed(bytes.mid(cut), true);
-            QCOMPARE(h.text, QStringLiteral("\t構文エラー\r\n#"));
+            QCOMPARE(h.text, QStringLiteral("\t構文エラー漾\r\n#"));
         }
     }
 
@@ -136,6 +136,8 @@ private slots:
         row("address", "10.1.2.3", "10.1.2.3 23");
         row("address", "127.0.0.1:2323", "127.0.0.1 2323");
         row("address", "127.0.0.1:65535", "127.0.0.1 65535");
+        row("address", "127.0.0.1:1", "127.0.0.1 1");
+        row("address", "h:0", "refused");
         row("address", "[::1]:2323", "::1 2323");
         row("address", "", "refused");
         row("address", "h:99999", "refused");

@@ -309,6 +309,26 @@ private slots:
         QVERIFY(!f.window->findChild<QDialog *>(QStringLiteral("compareWindow")));
     }
 
+    // A controller that falls silent halfway through a line load: the wait, counted from the last
+    // byte, gives up after the time-out; one alert, the link down, nothing remembered. (The fault
+    // matrix holds the other time-outs.)
+    void silenceInALineLoadTimesOut()
+    {
+        MonitorFixture &f = *m_f;
+        f.timeoutField()->setText(QStringLiteral("1"));
+        sim::Options stall = MonitorFixture::makeOptions();
+        stall.stallAfter = 3; // the clear and two program lines are answered
+        f.sim->setOptions(stall);
+        const QString path = f.tempDir.filePath(QStringLiteral("stall.f2k"));
+        put(path, "A=1\nB=2\nC=3\nD=4\n");
+        QVERIFY(run(f, Op::LineLoad, path));
+        f.settle();
+        QCOMPARE(f.dialogs.alertTexts().size(), 1);
+        QVERIFY(f.dialogs.alertTexts().first().startsWith(QLatin1String("Receive Timeout")));
+        QVERIFY(f.link().state() == wire::State::Disconnected);
+        QCOMPARE(remembered(f, Kind::Program), qMakePair(QString(), QString()));
+    }
+
     void buttonsOpenTheirOwnDialogs()
     {
         MonitorFixture &f = *m_f;
