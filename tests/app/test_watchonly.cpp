@@ -173,6 +173,8 @@ private slots:
         // Continue and step: on after unlocking only while the program still stands at the stop.
         // Printing a variable at the stop only reads.
         const QStringList steps = {"buttonBkpN", "buttonBkpT"};
+        f.selectTab(u"0"_s); // the console: no poll's wait takes the stop's prompt
+        f.settle();
         QVERIFY(f.stopAtBreakpoint());
         QVERIFY(f.waitFor([&] { return all(f, steps, true); }));
         lock(f);
