@@ -338,6 +338,7 @@ private slots:
         peer->write("\r\nEND\r\n#");
         StallProbe stalls(0);
         QVERIFY(f.waitFor([&] { return f.consoleText().endsWith("END\r\n#"); }, kFloodMs));
+        stalls.stop();
         QVERIFY(f.consoleText().count('\n') < 100);
         QVERIFY2(stalls.longestMs() < kLongestStall, qPrintable(QString::number(stalls.longestMs())));
     }

@@ -1,20 +1,23 @@
 // The longest time the window's event loop went without a turn while a test
-// ran, less the time the system kept the GUI thread waiting for a core.
+// ran, less the time that was the machine's and not the window's.
 //
-// The suite runs two tests side by side on two cores, each with a simulator
-// thread of its own, so a runnable GUI thread can wait tens of milliseconds
-// for a core: that is the machine, not the window. Linux counts that wait
-// per thread (the second figure of /proc/thread-self/schedstat), and it is
-// taken off each gap. Time the thread spends working, or asleep in a
-// blocking call, counts in full: a 150 ms sleep planted in a poll tick is
-// reported. Elsewhere, or without that file, the whole gap counts. What it
-// cannot take off: with every core busy, a timer's wake-up now and then
-// comes about 100 ms late (a bare Qt program beside two busy loops shows
-// it too), which is why the two console floods, which keep both cores busy
-// themselves, run alone.
+// Two such times are taken off each gap. The suite runs two tests side by
+// side on two cores, each with a simulator thread of its own, so a runnable
+// GUI thread can wait tens of milliseconds for a core: Linux counts that wait
+// per thread (the second figure of /proc/thread-self/schedstat). And with
+// every core busy, a timer's wake-up now and then comes 30 to 130 ms late (a
+// bare Qt program beside two busy loops shows it too): the thread then sits
+// idle in the event loop's own wait, from the moment the loop is about to
+// block to the first event it delivers after. Time the thread spends working,
+// or asleep in a blocking call inside a handler, counts in full: a 150 ms
+// sleep planted in a poll tick is reported. Without the schedstat file the
+// wait for a core counts too.
 #pragma once
 
+#include <QAbstractEventDispatcher>
+#include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QObject>
 #include <QTimer>
 #include <algorithm>
 #include <cstdlib>
@@ -24,33 +27,55 @@
 #include <unistd.h>
 #endif
 
-class StallProbe
+class StallProbe : public QObject
 {
 public:
     // Starts beating every `periodMs` on the calling (GUI) thread.
     explicit StallProbe(int periodMs = 5)
     {
+        m_clock.start();
         m_beat.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&m_beat, &QTimer::timeout, [this] { beat(); });
-        m_sinceBeat.start();
+        QObject::connect(&m_beat, &QTimer::timeout, this, [this] { beat(); });
+        QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
+                         [this] { m_blockedAt = m_clock.nsecsElapsed(); });
+        qApp->installEventFilter(this);
+        m_lastBeat = m_clock.nsecsElapsed();
         m_waitedNs = queueWaitNs();
         m_beat.start(periodMs);
     }
 
-    void stop() { m_beat.stop(); }
+    // Stops beating; the gap up to now counts too.
+    void stop()
+    {
+        if (!m_beat.isActive())
+            return;
+        beat();
+        m_beat.stop();
+        qApp->removeEventFilter(this);
+    }
 
     // The longest gap seen, in milliseconds.
     qint64 longestMs() const { return m_longestNs / 1000000; }
 
+protected:
+    // The first event after the loop blocked ends its idle wait.
+    bool eventFilter(QObject *, QEvent *) override
+    {
+        if (m_blockedAt >= 0) {
+            m_idleNs += m_clock.nsecsElapsed() - m_blockedAt;
+            m_blockedAt = -1;
+        }
+        return false;
+    }
+
 private:
     void beat()
     {
-        const qint64 gap = m_sinceBeat.nsecsElapsed();
-        m_sinceBeat.restart();
+        const qint64 now = m_clock.nsecsElapsed();
+        const qint64 gap = now - std::exchange(m_lastBeat, now);
         const qint64 waited = queueWaitNs();
-        const qint64 own = gap - std::clamp<qint64>(waited - m_waitedNs, 0, gap);
-        m_waitedNs = waited;
-        m_longestNs = std::max(m_longestNs, own);
+        const qint64 machine = std::exchange(m_idleNs, 0) + (waited - std::exchange(m_waitedNs, waited));
+        m_longestNs = std::max(m_longestNs, gap - std::clamp<qint64>(machine, 0, gap));
     }
 
     // Nanoseconds this thread has spent runnable but not running; 0 where
@@ -74,8 +99,11 @@ private:
 #endif
     }
 
+    QElapsedTimer m_clock;
     QTimer m_beat;
-    QElapsedTimer m_sinceBeat;
+    qint64 m_lastBeat = 0;
+    qint64 m_blockedAt = -1;
+    qint64 m_idleNs = 0;
     qint64 m_waitedNs = 0;
     qint64 m_longestNs = 0;
 };
