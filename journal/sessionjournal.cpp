@@ -40,8 +40,8 @@ SessionJournal::SessionJournal(QObject *parent) : QObject(parent), m_timer(new Q
 {
     setObjectName(QStringLiteral("sessionJournal"));
     m_directory = defaultDirectory();
-    m_timer->setInterval(kFlushInterval);
-    connect(m_timer, &QTimer::timeout, this, &SessionJournal::flush);
+    m_timer->setSingleShot(true);
+    connect(m_timer, &QTimer::timeout, this, &SessionJournal::writeSlice);
 }
 
 SessionJournal::~SessionJournal()
@@ -129,14 +129,22 @@ void SessionJournal::beginSession(const QDateTime &start, const QString &address
     if (!openPart(1))
         return;
     m_header = sessionHeader(start, m_address).toUtf8() + '\n';
+    discardBuffered();
+    m_recording = true;
+    m_timer->start(kFlushInterval);
+    rotate(start);
+}
+
+void SessionJournal::discardBuffered()
+{
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_pending.clear();
         m_dropped = 0;
     }
-    m_recording = true;
-    m_timer->start();
-    rotate(start);
+    m_flushing.clear();
+    m_flushAt = 0;
+    m_flushDropped = 0;
 }
 
 void SessionJournal::endSession()
@@ -145,11 +153,7 @@ void SessionJournal::endSession()
         return;
     flush();
     m_recording = false;
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_pending.clear();
-        m_dropped = 0;
-    }
+    discardBuffered();
     m_timer->stop();
     closeFile();
 }
@@ -203,53 +207,70 @@ void SessionJournal::addOperatorLine(const QString &page, const QString &what)
 
 void SessionJournal::flush()
 {
-    m_flushing.clear();
-    qint64 dropped = 0;
-    qint64 droppedAtMs = 0;
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_pending.swap(m_flushing);
-        dropped = std::exchange(m_dropped, 0);
-        droppedAtMs = m_droppedAtMs;
-    }
-    if (!m_file.isOpen() || (m_flushing.empty() && m_header.isEmpty() && dropped == 0))
+    // The rest of the buffer being written, then what came since.
+    if (writeSome(SIZE_MAX))
         return;
+    writeSome(SIZE_MAX);
+}
+
+void SessionJournal::writeSlice()
+{
+    // About a millisecond's work: a chunk of the output a quarter of a
+    // second of a flood makes.
+    constexpr size_t kSliceBytes = 256 * 1024;
+    const bool more = writeSome(kSliceBytes);
+    if (m_recording)
+        m_timer->start(more ? std::chrono::milliseconds(0) : kFlushInterval);
+}
+
+bool SessionJournal::writeSome(size_t budget)
+{
     const auto recordAt = [this](size_t at) {
         Record r;
         std::memcpy(&r, m_flushing.data() + at, sizeof(Record));
         return r;
     };
-    // The output keeps its memory from one flush to the next, as the buffers
-    // do: a large flush then costs no fresh pages.
+    if (m_flushAt >= m_flushing.size()) {
+        m_flushing.clear();
+        m_flushAt = 0;
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_pending.swap(m_flushing);
+            m_flushDropped = std::exchange(m_dropped, 0);
+            m_flushDroppedAtMs = m_droppedAtMs;
+        }
+        // A local time costs a look at the time zone (a file check in the C
+        // library); a buffer covers a quarter of a second, so one offset
+        // serves every record unless the clocks changed in between.
+        if (!m_flushing.empty()) {
+            qint64 lastMs = 0;
+            for (size_t at = 0; at < m_flushing.size();) {
+                const Record r = recordAt(at);
+                lastMs = r.atMs;
+                at += sizeof(Record) + size_t(r.size);
+            }
+            m_offsetMs = QDateTime::fromMSecsSinceEpoch(recordAt(0).atMs).offsetFromUtc() * 1000LL;
+            m_oneOffset = QDateTime::fromMSecsSinceEpoch(lastMs).offsetFromUtc() * 1000LL == m_offsetMs;
+        }
+    }
+    if (!m_file.isOpen() || (m_flushing.empty() && m_header.isEmpty() && m_flushDropped == 0))
+        return false;
+    // The output keeps its memory from one write to the next, as the buffers
+    // do: a large one then costs no fresh pages.
     QByteArray &out = m_out;
     out.resize(0);
     out += m_header;
     m_header.clear();
     m_entriesStart = out.size();
-    // A local time costs a look at the time zone (a file check in the C
-    // library); a flush covers a quarter of a second, so one offset serves
-    // every record unless the clocks changed in between.
-    qint64 offsetMs = 0;
-    bool oneOffset = false;
-    if (!m_flushing.empty()) {
-        qint64 lastMs = 0;
-        for (size_t at = 0; at < m_flushing.size();) {
-            const Record r = recordAt(at);
-            lastMs = r.atMs;
-            at += sizeof(Record) + size_t(r.size);
-        }
-        offsetMs = QDateTime::fromMSecsSinceEpoch(recordAt(0).atMs).offsetFromUtc() * 1000LL;
-        oneOffset = QDateTime::fromMSecsSinceEpoch(lastMs).offsetFromUtc() * 1000LL == offsetMs;
-    }
     const auto timeOfDay = [&](qint64 atMs) {
         constexpr qint64 kDayMs = 24 * 60 * 60 * 1000;
-        return oneOffset ? int(((atMs + offsetMs) % kDayMs + kDayMs) % kDayMs)
-                         : QDateTime::fromMSecsSinceEpoch(atMs).time().msecsSinceStartOfDay();
+        return m_oneOffset ? int(((atMs + m_offsetMs) % kDayMs + kDayMs) % kDayMs)
+                           : QDateTime::fromMSecsSinceEpoch(atMs).time().msecsSinceStartOfDay();
     };
-    for (size_t at = 0; at < m_flushing.size();) {
-        const Record r = recordAt(at);
-        const char *data = m_flushing.data() + at + sizeof(Record);
-        at += sizeof(Record) + size_t(r.size);
+    while (m_flushAt < m_flushing.size() && size_t(out.size()) < budget) {
+        const Record r = recordAt(m_flushAt);
+        const char *data = m_flushing.data() + m_flushAt + sizeof(Record);
+        m_flushAt += sizeof(Record) + size_t(r.size);
         const qsizetype lineStart = out.size();
         appendTime(out, timeOfDay(r.atMs));
         switch (r.kind) {
@@ -270,25 +291,31 @@ void SessionJournal::flush()
         }
         out += '\n';
         if (!continueIfFull(out, lineStart, r.atMs))
-            return;
+            return false;
     }
+    const bool more = m_flushAt < m_flushing.size();
     // What did not fit in the buffer went by after what did.
-    if (dropped > 0) {
+    if (!more && m_flushDropped > 0) {
+        const qint64 dropped = std::exchange(m_flushDropped, 0);
         const qsizetype lineStart = out.size();
-        appendTime(out, QDateTime::fromMSecsSinceEpoch(droppedAtMs).time().msecsSinceStartOfDay());
+        appendTime(out, QDateTime::fromMSecsSinceEpoch(m_flushDroppedAtMs).time().msecsSinceStartOfDay());
         out += droppedLine(dropped).toUtf8();
         out += '\n';
-        if (!continueIfFull(out, lineStart, droppedAtMs))
-            return;
+        if (!continueIfFull(out, lineStart, m_flushDroppedAtMs))
+            return false;
     }
-    write(out);
-    // The buffers keep their memory for the next flush, so that a burst
+    if (!write(out))
+        return false;
+    // The buffers keep their memory for the next write, so that a burst
     // costs no fresh pages at every turn; once it is over, its memory goes.
     constexpr size_t kKept = 1024 * 1024;
-    if (m_flushing.size() < kKept && m_flushing.capacity() > kKept)
+    if (!more && m_flushing.size() < kKept && m_flushing.capacity() > kKept) {
         std::vector<char>().swap(m_flushing);
+        m_flushAt = 0;
+    }
     if (size_t(out.size()) < kKept && size_t(out.capacity()) > 4 * kKept)
         out = QByteArray();
+    return more;
 }
 
 bool SessionJournal::write(const QByteArray &out)
@@ -327,11 +354,7 @@ bool SessionJournal::continueIfFull(QByteArray &out, qsizetype lineStart, qint64
 void SessionJournal::fail(const QString &why)
 {
     m_recording = false;
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_pending.clear();
-        m_dropped = 0;
-    }
+    discardBuffered();
     m_timer->stop();
     closeFile();
     const bool wasOn = m_enabled;

@@ -100,6 +100,14 @@ private:
         Kind kind;
     };
     void push(Kind kind, const char *data, qsizetype size);
+    // Forgets what waits to be written.
+    void discardBuffered();
+    // The timer's turn: a slice of what is buffered, so that a flood never
+    // holds the window for long; the next turn comes at once while more waits.
+    void writeSlice();
+    // Writes about `budget` bytes of records, taking the buffer when the
+    // last one is done; true while some of the one taken is left.
+    bool writeSome(size_t budget);
     void fail(const QString &why);
     bool makeFolder();
     // Opens file number `part` of the session, or the first after it that no
@@ -128,8 +136,15 @@ private:
     // Guards m_pending, which the connection thread writes.
     std::mutex m_mutex;
     std::vector<char> m_pending;
-    // The buffer flush() works on, swapped with m_pending.
+    // The buffer being written, swapped with m_pending, and how far it is;
+    // what was left out before it was taken, and the local time's offset for
+    // its records (one serves all unless the clocks changed in between).
     std::vector<char> m_flushing;
+    size_t m_flushAt = 0;
+    qint64 m_flushDropped = 0;
+    qint64 m_flushDroppedAtMs = 0;
+    qint64 m_offsetMs = 0;
+    bool m_oneOffset = false;
     QByteArray m_header;
     QByteArray m_out;
     // Bytes left out since the last flush, and when the first of them came.

@@ -4,6 +4,7 @@
 #include "journal/sessionjournal.h"
 #include "journal/transcript.h"
 #include "support/files.h"
+#include "support/stallprobe.h"
 
 #include <QDir>
 #include <QFile>
@@ -256,6 +257,35 @@ private slots:
         QVERIFY2(recorded > 0 && recorded < 3000, qPrintable(shape));
         QVERIFY2(QRegularExpression(QStringLiteral("^<+#%1>$").arg(3000 - recorded)).match(shape).hasMatch(),
                  qPrintable(shape));
+    }
+
+    // A flood's worth of chunks goes to the file a little at a time: the window never waits on one long
+    // write, and every byte arrives, in order.
+    void aBurstIsWrittenInShortTurns()
+    {
+        QTemporaryDir dir;
+        SessionJournal journal;
+        journal.setDirectory(dir.path());
+        journal.setBufferCap(32 * 1024 * 1024);
+        journal.beginSession(QDateTime::currentDateTime(), QStringLiteral("127.0.0.1:23"));
+        const QString path = journal.currentFile();
+        QByteArray sent;
+        for (int i = 0; i < 12000; ++i) {
+            QByteArray chunk = "\r\nFLOOD " + QByteArray::number(i).rightJustified(8, '0') + ' ';
+            chunk += QByteArray(2000 - chunk.size(), char('a' + i % 26));
+            journal.received(chunk);
+            sent += chunk;
+        }
+        // Each record takes its raw bytes and more in the file: once it is that long, all went out.
+        const qint64 leastWhole = sent.size() + 12000 * qint64(sizeof "00:00:00.000 < \n" - 1);
+        StallProbe stalls;
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(path).size() >= leastWhole, 20000);
+        stalls.stop();
+        journal.endSession();
+        QVERIFY(receivedIn(path) == sent);
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+        QVERIFY2(stalls.longestMs() < 50, qPrintable(QString::number(stalls.longestMs())));
+#endif
     }
 
     // Past the size cap a session goes on in a new file that reads on its own; the oldest go; owner only.
