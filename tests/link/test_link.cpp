@@ -225,6 +225,23 @@ private slots:
         QCOMPARE(button(f)->text(), QString("Disconnect"));
     }
 
+    // An alert that fell due during an exchange opens before the next one; those queued behind
+    // it then go out one at a time, each with its own answer.
+    void queuedExchangesWaitTheirTurnAfterAnAlert()
+    {
+        MonitorFixture f;
+        QVERIFY(f.connectToSim());
+        std::optional<QString> unsendable, first, second;
+        exchangeLater(f.link(), QStringLiteral("PR \"\U0001F600\""), unsendable); // no Shift-JIS for it
+        exchangeLater(f.link(), QStringLiteral("PR 1"), first);
+        exchangeLater(f.link(), QStringLiteral("PR 2"), second);
+        QVERIFY(f.waitFor([&] { return first && second; }));
+        QCOMPARE(f.dialogs.alertTexts().size(), 1);
+        QVERIFY(f.dialogs.alertTexts().first().startsWith("Encode Error\n\n"));
+        QCOMPARE(*first, QStringLiteral("\r\n 1\r\n#"));
+        QCOMPARE(*second, QStringLiteral("\r\n 2\r\n#"));
+    }
+
     // No address, a refusal and a host that never answers: the same words, and nothing of the
     // attempt is left in the way of the next connect.
     void failedConnectsTimeOut()
@@ -363,9 +380,11 @@ private slots:
                 QTest::qWait(2);
             }
         };
-        sendInPieces("\r\nLogin    :");
+        // Logged in only once the password prompt is whole.
+        const auto loggingIn = [&] { QCOMPARE(f.link().state(), wire::State::LoggingIn); };
+        sendInPieces("\r\nLogin    :", loggingIn);
         QVERIFY(f.waitFor([&] { return heard == "KDW4721\r"; }));
-        sendInPieces("\r\nPassword :");
+        sendInPieces("\r\nPassword :", loggingIn);
         QVERIFY(f.waitFor([&] { return heard == "KDW4721\rQVRNT\rCMD$ 0\r"; }));
         QCOMPARE(f.link().state(), wire::State::Ready);
         // What a running program printed before the command went out does not end the wait.

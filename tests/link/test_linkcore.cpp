@@ -93,6 +93,13 @@ private slots:
             h.feed(bytes.mid(cut), true);
             QCOMPARE(h.text, QStringLiteral("\t構文エラー漾\r\n#"));
         }
+        // Half a character when a connection ended is not the start of the next one's first.
+        Harness h;
+        h.feed("\r\n#\x88", true);
+        h.handler.reset();
+        h.text.clear();
+        h.feed("A\r\n#", true);
+        QCOMPARE(h.text, QStringLiteral("A\r\n#"));
     }
 
     // Invalid bytes do not drop the chunk.
