@@ -329,6 +329,27 @@ private slots:
         QCOMPARE(remembered(f, Kind::Program), qMakePair(QString(), QString()));
     }
 
+    // A listing that takes three times the time-out to trickle in, never pausing for it, is waited for.
+    void slowButSteadyListingIsWaitedFor()
+    {
+        MonitorFixture &f = *m_f;
+        f.timeoutField()->setText(QStringLiteral("1"));
+        QByteArray expected;
+        f.sim->withMachine([&](sim::Machine &m) {
+            for (int i = 1; i <= 20; ++i) {
+                m.handleLine(QStringLiteral("%1 A=A+%2").arg(i * 10).arg(i));
+                expected += "A=A+" + QByteArray::number(i) + '\n';
+            }
+        });
+        sim::Options slow = MonitorFixture::makeOptions();
+        slow.slowBps = 100;
+        f.sim->setOptions(slow);
+        const QString path = f.tempDir.filePath(QStringLiteral("slow.f2k"));
+        QVERIFY(run(f, Op::ProgramSave, path));
+        QCOMPARE(f.dialogs.alertTexts(), QStringList());
+        QCOMPARE(bytesOf(path), expected);
+    }
+
     void buttonsOpenTheirOwnDialogs()
     {
         MonitorFixture &f = *m_f;
