@@ -6,6 +6,7 @@
 #include "support/stallprobe.h"
 #include "support/widgets.h"
 
+#include <QCheckBox>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
@@ -240,6 +241,29 @@ private slots:
         QVERIFY(f.dialogs.alertTexts().first().startsWith("Encode Error\n\n"));
         QCOMPARE(*first, QStringLiteral("\r\n 1\r\n#"));
         QCOMPARE(*second, QStringLiteral("\r\n 2\r\n#"));
+    }
+
+    // What a running program prints shows on the Variables tab as the last reply; an exchange's
+    // reply is not display text and leaves it there.
+    void printedOutputOutlastsAnExchange()
+    {
+        MonitorFixture f;
+        for (int row = 0; row < 8; ++row) // no polling of its own
+            control<QCheckBox>(f.window.get(), QStringLiteral("checkboxVari%1").arg(row))->setChecked(false);
+        QVERIFY(f.connectToSim());
+        f.selectTab(QStringLiteral("2"));
+        QVERIFY(f.waitForCommand(QStringLiteral("CMD$"))); // polling starts with it
+        f.settle();
+        auto *lastReply = control<QLineEdit>(f.window.get(), "textFieldVariable");
+        f.sim->withMachine([](sim::Machine &m) {
+            m.handleLine(QStringLiteral("10 PRINT \"HELLO\""));
+            m.handleLine(QStringLiteral("RUN"));
+        });
+        QVERIFY(f.waitFor([&] { return lastReply->text().trimmed() == QLatin1String("HELLO"); }));
+        std::optional<QString> reply;
+        exchangeLater(f.link(), QStringLiteral("PR 1"), reply);
+        QVERIFY(f.waitFor([&] { return reply.has_value(); }));
+        QCOMPARE(lastReply->text().trimmed(), QStringLiteral("HELLO"));
     }
 
     // No address, a refusal and a host that never answers: the same words, and nothing of the
