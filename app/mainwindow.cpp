@@ -2,9 +2,7 @@
 // wires the link, the poller, the transfers and the debugging tools to them.
 #include "app/mainwindow.h"
 
-#include "app/controllersdialog.h"
 #include "app/controllersettings.h"
-#include "app/settings.h"
 #include "axis/axispage.h"
 #include "console/consolepage.h"
 #include "console/sidepanel.h"
@@ -34,7 +32,6 @@
 
 #include <QAction>
 #include <QCloseEvent>
-#include <QCompleter>
 #include <QHBoxLayout>
 #include <QKeySequence>
 #include <QLabel>
@@ -43,10 +40,8 @@
 #include <QMenuBar>
 #include <QPointer>
 #include <QPushButton>
-#include <QSettings>
 #include <QSignalBlocker>
 #include <QStatusBar>
-#include <QStringListModel>
 #include <QStyle>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -56,13 +51,10 @@
 using namespace ui;
 
 namespace {
-// What the address field shows when no stored address replaces it.
-const QString kDefaultHost = QStringLiteral("192.168.0.10");
 const QString kConnected = QStringLiteral("*** Connected to the QUORIN. ***\r");
 const QString kConnectTimeout = QStringLiteral("*** Connection Timeout. ***\r");
 const QString kDisconnected = QStringLiteral("\r*** Disconnected. ***\r");
 const QString kPeerClosed = QStringLiteral("The controller closed the connection.");
-const QString kProgramTitle = QStringLiteral("QuorinMonitor");
 } // namespace
 
 MainWindow::MainWindow(Dialogs *dialogs, Clock *clock, QSettings *settings, QWidget *parent)
@@ -120,14 +112,6 @@ MainWindow::MainWindow(Dialogs *dialogs, Clock *clock, QSettings *settings, QWid
     quit->setStatusTip(QStringLiteral("Close every window, disconnecting each first"));
     connect(quit, &QAction::triggered, this, &MainWindow::quitRequested);
     m_fileMenu->addAction(quit);
-}
-
-void MainWindow::restoreLayout()
-{
-    if (!m_settings)
-        return;
-    restoreGeometry(m_settings->value(QStringLiteral("window/geometry")).toByteArray());
-    QMainWindow::restoreState(m_settings->value(QStringLiteral("window/state")).toByteArray());
 }
 
 MainWindow::~MainWindow()
@@ -245,56 +229,6 @@ panels::TasksPage &MainWindow::tasksPage()
 
 // ---------------------------------------------------------------- start and end
 
-void MainWindow::restoreState()
-{
-    setConnectedControlsEnabled(false);
-    m_bar.address->setText(kDefaultHost);
-    loadSettings();
-    m_tabview->setCurrentIndex(0);
-    m_currentTab = monitor::Tab::Console;
-}
-
-void MainWindow::loadSettings()
-{
-    if (!m_settings)
-        return;
-    app::Settings stored;
-    stored.load(*m_settings);
-    m_addressBook.load(*m_settings);
-    offerControllerNames();
-    m_bar.address->setText(stored.address);
-    m_consolePage->restoreHistories(stored.histories[0], stored.histories[1], stored.histories[2]);
-    m_storedVariableNames = QStringList(stored.variableNames.begin(), stored.variableNames.end());
-    if (ui::Page *page = m_pages->builtPage(int(monitor::Tab::Variables)))
-        static_cast<panels::VariablesPage *>(page)->setVariableNames(m_storedVariableNames);
-    m_bar.timeout->setText(stored.timeoutSeconds);
-}
-
-void MainWindow::saveSettings()
-{
-    if (!m_settings)
-        return;
-    app::Settings stored;
-    const QString shown = m_bar.address->text();
-    const bool standIn = !m_standInAddress.isEmpty() && shown == m_standInAddress;
-    stored.address = standIn ? m_replacedAddress : shown;
-    using History = console::ConsolePage::History;
-    stored.histories = {m_consolePage->history(History::Commands),
-                        m_consolePage->history(History::ProgramLines),
-                        m_consolePage->history(History::ListStarts)};
-    const ui::Page *variables = m_pages->builtPage(int(monitor::Tab::Variables));
-    const QStringList names = variables
-                                  ? static_cast<const panels::VariablesPage *>(variables)->variableNames()
-                                  : m_storedVariableNames;
-    for (int i = 0; i < names.size() && i < app::Settings::kVariableRows; ++i)
-        stored.variableNames[i] = names.at(i);
-    stored.timeoutSeconds = m_bar.timeout->text();
-    stored.save(*m_settings);
-    // The size, place and docks of the window closed last.
-    m_settings->setValue(QStringLiteral("window/geometry"), saveGeometry());
-    m_settings->setValue(QStringLiteral("window/state"), saveState());
-}
-
 void MainWindow::closeEvent(QCloseEvent *event)
 {
     // Closing a window (the program ends with the last): disconnect, then
@@ -364,47 +298,6 @@ void MainWindow::installComparisons()
     transfer::installBackups(this, m_fileMenu, *m_link, *m_backups, *m_dialogs, *m_watchLock, [this] {
         return m_controllerName.isEmpty() ? m_link->address() : m_controllerName;
     });
-}
-
-void MainWindow::editControllers()
-{
-    auto *dialog = new ControllersDialog(m_addressBook.controllers, this);
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    connect(dialog, &QDialog::accepted, this, [this, dialog] {
-        m_addressBook.controllers = dialog->controllers();
-        if (m_settings)
-            m_addressBook.save(*m_settings);
-        offerControllerNames();
-    });
-    dialog->open();
-}
-
-void MainWindow::offerControllerNames()
-{
-    QStringList offered;
-    for (const app::NamedController &c : m_addressBook.controllers)
-        offered << c.name;
-    for (const app::NamedController &c : m_addressBook.controllers) {
-        if (!offered.contains(c.address))
-            offered << c.address;
-    }
-    static_cast<QStringListModel *>(m_bar.addressCompleter->model())->setStringList(offered);
-}
-
-void MainWindow::setTitleNote(const QString &note)
-{
-    m_titleNote = note;
-    showControllerName();
-}
-
-void MainWindow::showControllerName()
-{
-    const QString shownName = wire::isUp(m_link->state()) ? m_controllerName : QString();
-    const QString after = !m_titleNote.isEmpty() ? m_titleNote : shownName;
-    setWindowTitle(after.isEmpty() ? kProgramTitle : kProgramTitle + QStringLiteral(" \u2014 ") + after);
-    m_labelControllerName->setText(shownName);
-    m_labelControllerName->setAccessibleName(shownName);
-    m_labelControllerName->setVisible(!shownName.isEmpty());
 }
 
 void MainWindow::onWatchOnlyClicked(bool checked)
@@ -532,34 +425,6 @@ void MainWindow::onStateChanged(wire::State state, wire::Reason reason)
         }
         break;
     }
-}
-
-void MainWindow::restoreControllerSettings()
-{
-    // Once per connection, with what was read as it began.
-    const std::optional<app::ControllerSettings> kept = std::exchange(m_kept, std::nullopt);
-    if (!kept || !kept->found)
-        return;
-    // The plot shows this controller's values, not those of the one before.
-    for (int i = m_trend->seriesCount() - 1; i >= 0; --i)
-        m_trend->removeSeries(i);
-    for (const ui::PlotProbe &probe : kept->series)
-        m_trend->addSeries(probe);
-    // The page last shown, as a click on its tab would (it starts polling).
-    if (kept->lastTab > 0)
-        m_tabview->setCurrentIndex(kept->lastTab);
-}
-
-void MainWindow::keepControllerSettings()
-{
-    if (!m_settings || m_controllerKey.isEmpty())
-        return;
-    app::ControllerSettings kept;
-    kept.timeoutSeconds = m_bar.timeout->text();
-    kept.lastTab = static_cast<int>(m_currentTab);
-    for (int i = 0; i < m_trend->seriesCount(); ++i)
-        kept.series.append(m_trend->probe(i));
-    kept.save(*m_settings, m_controllerKey);
 }
 
 void MainWindow::onReceived(const QString &text, const QString &last)

@@ -147,6 +147,10 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    // What the address field shows when no stored address replaces it, and
+    // the title before a controller's name.
+    static inline const QString kDefaultHost = QStringLiteral("192.168.0.10");
+    static inline const QString kProgramTitle = QStringLiteral("QuorinMonitor");
     void buildMenus();
     void buildPages();
     template <class P> P &pageOf(monitor::Tab tab);

@@ -1,0 +1,147 @@
+// What the window keeps between runs (its layout, the address, the console's
+// histories, the variable names, the time-out) and for each controller (its
+// time-out, the page last shown, the plotted values); the controllers known
+// by name, and the name in the title.
+#include "app/controllersdialog.h"
+#include "app/controllersettings.h"
+#include "app/mainwindow.h"
+#include "app/settings.h"
+#include "console/consolepage.h"
+#include "link/link.h"
+#include "panels/variablespage.h"
+#include "trend/trenddock.h"
+#include "ui/pagetabs.h"
+
+#include <QCompleter>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSettings>
+#include <QStringListModel>
+#include <QTabWidget>
+
+void MainWindow::restoreLayout()
+{
+    if (!m_settings)
+        return;
+    restoreGeometry(m_settings->value(QStringLiteral("window/geometry")).toByteArray());
+    QMainWindow::restoreState(m_settings->value(QStringLiteral("window/state")).toByteArray());
+}
+
+void MainWindow::restoreState()
+{
+    setConnectedControlsEnabled(false);
+    m_bar.address->setText(kDefaultHost);
+    loadSettings();
+    m_tabview->setCurrentIndex(0);
+    m_currentTab = monitor::Tab::Console;
+}
+
+void MainWindow::loadSettings()
+{
+    if (!m_settings)
+        return;
+    app::Settings stored;
+    stored.load(*m_settings);
+    m_addressBook.load(*m_settings);
+    offerControllerNames();
+    m_bar.address->setText(stored.address);
+    m_consolePage->restoreHistories(stored.histories[0], stored.histories[1], stored.histories[2]);
+    m_storedVariableNames = QStringList(stored.variableNames.begin(), stored.variableNames.end());
+    if (ui::Page *page = m_pages->builtPage(int(monitor::Tab::Variables)))
+        static_cast<panels::VariablesPage *>(page)->setVariableNames(m_storedVariableNames);
+    m_bar.timeout->setText(stored.timeoutSeconds);
+}
+
+void MainWindow::saveSettings()
+{
+    if (!m_settings)
+        return;
+    app::Settings stored;
+    const QString shown = m_bar.address->text();
+    const bool standIn = !m_standInAddress.isEmpty() && shown == m_standInAddress;
+    stored.address = standIn ? m_replacedAddress : shown;
+    using History = console::ConsolePage::History;
+    stored.histories = {m_consolePage->history(History::Commands),
+                        m_consolePage->history(History::ProgramLines),
+                        m_consolePage->history(History::ListStarts)};
+    const ui::Page *variables = m_pages->builtPage(int(monitor::Tab::Variables));
+    const QStringList names = variables
+                                  ? static_cast<const panels::VariablesPage *>(variables)->variableNames()
+                                  : m_storedVariableNames;
+    for (int i = 0; i < names.size() && i < app::Settings::kVariableRows; ++i)
+        stored.variableNames[i] = names.at(i);
+    stored.timeoutSeconds = m_bar.timeout->text();
+    stored.save(*m_settings);
+    // The size, place and docks of the window closed last.
+    m_settings->setValue(QStringLiteral("window/geometry"), saveGeometry());
+    m_settings->setValue(QStringLiteral("window/state"), saveState());
+}
+
+void MainWindow::restoreControllerSettings()
+{
+    // Once per connection, with what was read as it began.
+    const std::optional<app::ControllerSettings> kept = std::exchange(m_kept, std::nullopt);
+    if (!kept || !kept->found)
+        return;
+    // The plot shows this controller's values, not those of the one before.
+    for (int i = m_trend->seriesCount() - 1; i >= 0; --i)
+        m_trend->removeSeries(i);
+    for (const ui::PlotProbe &probe : kept->series)
+        m_trend->addSeries(probe);
+    // The page last shown, as a click on its tab would (it starts polling).
+    if (kept->lastTab > 0)
+        m_tabview->setCurrentIndex(kept->lastTab);
+}
+
+void MainWindow::keepControllerSettings()
+{
+    if (!m_settings || m_controllerKey.isEmpty())
+        return;
+    app::ControllerSettings kept;
+    kept.timeoutSeconds = m_bar.timeout->text();
+    kept.lastTab = static_cast<int>(m_currentTab);
+    for (int i = 0; i < m_trend->seriesCount(); ++i)
+        kept.series.append(m_trend->probe(i));
+    kept.save(*m_settings, m_controllerKey);
+}
+
+void MainWindow::editControllers()
+{
+    auto *dialog = new ControllersDialog(m_addressBook.controllers, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::accepted, this, [this, dialog] {
+        m_addressBook.controllers = dialog->controllers();
+        if (m_settings)
+            m_addressBook.save(*m_settings);
+        offerControllerNames();
+    });
+    dialog->open();
+}
+
+void MainWindow::offerControllerNames()
+{
+    QStringList offered;
+    for (const app::NamedController &c : m_addressBook.controllers)
+        offered << c.name;
+    for (const app::NamedController &c : m_addressBook.controllers) {
+        if (!offered.contains(c.address))
+            offered << c.address;
+    }
+    static_cast<QStringListModel *>(m_bar.addressCompleter->model())->setStringList(offered);
+}
+
+void MainWindow::setTitleNote(const QString &note)
+{
+    m_titleNote = note;
+    showControllerName();
+}
+
+void MainWindow::showControllerName()
+{
+    const QString shownName = wire::isUp(m_link->state()) ? m_controllerName : QString();
+    const QString after = !m_titleNote.isEmpty() ? m_titleNote : shownName;
+    setWindowTitle(after.isEmpty() ? kProgramTitle : kProgramTitle + QStringLiteral(" \u2014 ") + after);
+    m_labelControllerName->setText(shownName);
+    m_labelControllerName->setAccessibleName(shownName);
+    m_labelControllerName->setVisible(!shownName.isEmpty());
+}
