@@ -208,8 +208,7 @@ void SessionJournal::addOperatorLine(const QString &page, const QString &what)
 void SessionJournal::flush()
 {
     // The rest of the buffer being written, then what came since.
-    if (writeSome(SIZE_MAX))
-        return;
+    writeSome(SIZE_MAX);
     writeSome(SIZE_MAX);
 }
 
