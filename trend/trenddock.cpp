@@ -1,17 +1,17 @@
 #include "trend/trenddock.h"
 
+#include "trend/plot.h"
+
 #include "core/clock.h"
 #include "core/dialogs.h"
 #include "link/link.h"
 #include "monitor/polling.h"
-#include "trend/csv.h"
 #include "trend/traces.h"
 #include "ui/controls.h"
 #include "ui/uihelpers.h"
 
 #include <QChart>
 #include <QChartView>
-#include <QColorDialog>
 #include <QComboBox>
 #include <QDateTime>
 #include <QFileInfo>
@@ -23,7 +23,6 @@
 #include <QPainter>
 #include <QPointer>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QTimer>
 #include <QToolButton>
 #include <QToolTip>
@@ -55,17 +54,6 @@ QString valueText(double v)
 }
 
 } // namespace
-
-struct TrendDock::Plot
-{
-    explicit Plot(const Probe &p) : probe(p) {}
-    Probe probe;
-    Series ring;
-    QToolButton *key = nullptr; // its entry in the legend
-    QColor colour;
-    bool shown = true;     // a click on the key hides the line
-    QList<QPointF> points; // the reduced window, reused
-};
 
 TrendDock::TrendDock(wire::Link &link, Dialogs &dialogs, Clock &clock, QWidget *parent)
     : QDockWidget(QStringLiteral("Trend"), parent), m_link(link), m_dialogs(dialogs), m_clock(clock)
@@ -553,93 +541,6 @@ qint64 TrendDock::windowMs() const
 int TrendDock::columns() const
 {
     return std::max(60, static_cast<int>(m_chart->plotArea().width()));
-}
-
-QString TrendDock::csv() const
-{
-    QStringList names;
-    std::vector<const Series *> rings;
-    for (const auto &p : m_series) {
-        names << p->probe.label;
-        rings.push_back(&p->ring);
-    }
-    return csvText(names, rings);
-}
-
-void TrendDock::exportCsv()
-{
-    const QString path = m_dialogs.saveFile(
-        FileDialogSpec{QStringLiteral("Export CSV"), QStringLiteral("The plotted samples as CSV"),
-                       QStringLiteral("csv"), QString(), QStringLiteral("trend.csv")});
-    if (path.isEmpty())
-        return;
-    QSaveFile file(path);
-    const QByteArray bytes = csv().toUtf8();
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        m_dialogs.alert(QStringLiteral("Save Error\n\n\"") + path + QLatin1Char('"'), file.errorString(),
-                        Dialogs::Style::Critical);
-}
-
-void TrendDock::exportPng()
-{
-    const QString path = m_dialogs.saveFile(
-        FileDialogSpec{QStringLiteral("Export PNG"), QStringLiteral("The plot as an image"),
-                       QStringLiteral("png"), QString(), QStringLiteral("trend.png")});
-    if (path.isEmpty())
-        return;
-    ensureChart();
-    if (!m_plotArea->grab().save(path, "PNG"))
-        m_dialogs.alert(QStringLiteral("Save Error\n\n\"") + path + QLatin1Char('"'),
-                        QStringLiteral("The image could not be written."), Dialogs::Style::Critical);
-}
-
-void TrendDock::fillAddMenu()
-{
-    m_addMenu->clear();
-    const QVector<Choice> choices = m_choices ? m_choices() : QVector<Choice>();
-    QMenu *group = nullptr;
-    for (const Choice &c : choices) {
-        if (!group || group->title() != c.group)
-            group = m_addMenu->addMenu(c.group);
-        QAction *a = group->addAction(c.probe.label);
-        a->setEnabled(canAdd(c.probe));
-        const Probe p = c.probe;
-        connect(a, &QAction::triggered, this, [this, p] { addSeries(p); });
-    }
-    if (choices.isEmpty())
-        m_addMenu->addAction(QStringLiteral("Nothing to plot"))->setEnabled(false);
-}
-
-void TrendDock::fillSeriesMenu()
-{
-    m_seriesMenu->clear();
-    for (int i = 0; i < seriesCount(); ++i) {
-        QMenu *m = m_seriesMenu->addMenu(probe(i).label);
-        QPixmap swatch(12, 12);
-        swatch.fill(m_series[static_cast<size_t>(i)]->colour);
-        m->setIcon(QIcon(swatch));
-        const Probe p = probe(i);
-        const auto indexOf = [this, p] { return static_cast<int>(m_probes.indexOf(p)); };
-        connect(m->addAction(QStringLiteral("Colour\u2026")), &QAction::triggered, this,
-                [this, indexOf] { chooseColour(indexOf()); });
-        connect(m->addAction(QStringLiteral("Remove")), &QAction::triggered, this,
-                [this, indexOf] { removeSeries(indexOf()); });
-    }
-    if (seriesCount() == 0)
-        m_seriesMenu->addAction(QStringLiteral("No series"))->setEnabled(false);
-}
-
-void TrendDock::chooseColour(int index)
-{
-    if (index < 0 || index >= seriesCount())
-        return;
-    Plot &p = *m_series[static_cast<size_t>(index)];
-    const QColor c = QColorDialog::getColor(p.colour, this, QStringLiteral("Series colour"));
-    if (!c.isValid())
-        return;
-    p.colour = c;
-    layOutLegend();
-    mapLines();
 }
 
 } // namespace trend
