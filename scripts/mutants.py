@@ -34,14 +34,16 @@ BUILD = os.path.join(SRC, "build")
 # Each file of the rule and link code, and the suites that answer for it
 # (CTest entries; the fast ones that exercise that code directly).
 CODE_LINK = ["link_test_linkcore", "fuzz_receive_replay", "fuzz_checkmsg_replay"]
+LINK_SUITES = [
+    "link_test_link",
+    "app_test_app",
+    "tools_test_tools",
+    "transfer_test_transfer",
+    "monitor_test_polling",
+]
 TARGETS = {
-    "link/link.cpp": [
-        "link_test_link",
-        "app_test_app",
-        "tools_test_tools",
-        "transfer_test_transfer",
-        "monitor_test_polling",
-    ],
+    "link/link.cpp": LINK_SUITES,
+    "link/linkslot.cpp": LINK_SUITES,
     "link/receivehandler.cpp": CODE_LINK,
     "link/sendpath.cpp": CODE_LINK,
     "link/textutil.cpp": CODE_LINK + ["panels_test_formatters", "monitor_test_monitorrules"],
