@@ -29,10 +29,39 @@ QStringDecoder &decoder()
         t_decoder.emplace(kCodecName, QStringConverter::Flag::Stateless);
     return *t_decoder;
 }
+// Below 0x80 the code page is ASCII but for three control codes that its
+// table swaps (0x1A, 0x1C, 0x7F). Text of only the others, which is nearly
+// all a controller says and all a command is, converts byte for character
+// without a converter.
+constexpr bool plain(char16_t c)
+{
+    return c < 0x80 && c != 0x1A && c != 0x1C && c != 0x7F;
+}
+
+bool allPlain(QStringView text)
+{
+    for (const QChar c : text)
+        if (!plain(c.unicode()))
+            return false;
+    return true;
+}
+
+bool allPlain(QByteArrayView bytes)
+{
+    for (const char b : bytes)
+        if (!plain(static_cast<unsigned char>(b)))
+            return false;
+    return true;
+}
 } // namespace
 
 QByteArray sjisEncode(const QString &text, bool *ok)
 {
+    if (allPlain(QStringView(text))) {
+        if (ok)
+            *ok = true;
+        return text.toLatin1();
+    }
     QStringEncoder &enc = encoder();
     QByteArray out = enc.encode(text);
     const bool good = enc.isValid() && !enc.hasError();
@@ -43,6 +72,11 @@ QByteArray sjisEncode(const QString &text, bool *ok)
 
 QString sjisDecode(const QByteArray &bytes, bool *ok)
 {
+    if (allPlain(QByteArrayView(bytes))) {
+        if (ok)
+            *ok = true;
+        return QString::fromLatin1(bytes);
+    }
     QStringDecoder &dec = decoder();
     QString out = dec.decode(bytes);
     const bool good = dec.isValid() && !dec.hasError();
@@ -90,7 +124,7 @@ QString SjisStreamDecoder::decode(const QByteArray &chunk)
             ++i;
         }
     }
-    return decoder().decode(bytes);
+    return sjisDecode(bytes);
 }
 
 } // namespace wire

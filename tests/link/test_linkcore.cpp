@@ -5,6 +5,8 @@
 #include "link/sjis.h"
 #include "link/textutil.h"
 
+#include <QStringDecoder>
+#include <QStringEncoder>
 #include <QTest>
 
 class TestLinkCore : public QObject
@@ -114,6 +116,20 @@ private slots:
         QCOMPARE(wire::sjisEncode("\\~", &ok), QByteArray("\x5C\x7E"));
         QVERIFY(ok);
         QCOMPARE(wire::sjisDecode(QByteArray("\x5C\x7E")), QString("\\~"));
+        // Every single-byte code, alone and amid plain text, goes both ways
+        // exactly as the code page's own converter takes it (which swaps a
+        // few control codes).
+        QStringEncoder enc("windows-31j");
+        QStringDecoder dec("windows-31j");
+        for (char16_t c = 0; c < 0x80; ++c) {
+            const QString text = QStringLiteral("PR ") + QChar(c) + QStringLiteral("\r");
+            const QByteArray bytes = QByteArray("PR ") + char(c) + '\r';
+            QCOMPARE(wire::sjisEncode(text), QByteArray(enc.encode(text)));
+            QCOMPARE(wire::sjisDecode(bytes), QString(dec.decode(bytes)));
+            Harness h;
+            h.feed(bytes, true);
+            QCOMPARE(h.text, QString(dec.decode(bytes)));
+        }
     }
 
     // The small text rules of the send path, the address field and number
