@@ -5,6 +5,7 @@
 #include "link/sendpath.h"
 #include "link/sjis.h"
 
+#include <QDeadlineTimer>
 #include <QHostAddress>
 #include <QLoggingCategory>
 #include <QTimer>
@@ -33,7 +34,11 @@ public:
         // Queued: the sleeper may end and destroy this alarm and its timer.
         connect(&m_timer, &QTimer::timeout, this, &Alarm::ringNow, Qt::QueuedConnection);
     }
-    void set(std::chrono::milliseconds after) { m_timer.start(after); }
+    void set(std::chrono::milliseconds after)
+    {
+        m_deadline = QDeadlineTimer(after, Qt::PreciseTimer);
+        m_timer.start(after);
+    }
     // Rings from the event loop: the sleeper resumes on a clean stack.
     void ringSoon()
     {
@@ -47,7 +52,6 @@ public:
         if (m_rung)
             return;
         m_rung = true;
-        m_timer.stop();
         if (const std::coroutine_handle<> sleeper = std::exchange(m_sleeper, {}))
             sleeper.resume();
     }
@@ -61,16 +65,21 @@ public:
         void await_resume() const noexcept {}
     };
     Rings rings() { return Rings{this}; }
-    // co_await alarm.after(d): rearmed, rings after `d` or when woken.
-    Rings after(std::chrono::milliseconds d)
+    // co_await alarm.by(d): rings after `d` at the latest, or when woken.
+    // A deadline still set from before and no later is kept, so that it may
+    // ring early: the sleeper looks at the time again when woken, and a
+    // timer left running costs less than one restarted for every exchange.
+    Rings by(std::chrono::milliseconds d)
     {
         m_rung = false;
-        set(d);
+        if (!m_timer.isActive() || m_deadline > QDeadlineTimer(d, Qt::PreciseTimer))
+            set(d);
         return rings();
     }
 
 private:
     QTimer m_timer;
+    QDeadlineTimer m_deadline;
     bool m_rung = false;
     std::coroutine_handle<> m_sleeper;
 };
@@ -490,13 +499,13 @@ bool Link::sendRaw(const QByteArray &bytes, Breakpoint breakpoint)
 
 // ---------------------------------------------------------------- waits
 
-QCoro::Task<std::optional<QString>> Link::exchange(QString command, Wait wait)
+// Not a coroutine of its own: the answer's wait is the exchange's, and an
+// exchange costs one coroutine frame, not two.
+QCoro::Task<std::optional<QString>> Link::exchange(const QString &command, Wait wait)
 {
-    if (!isUp(m_state))
-        co_return std::nullopt;
-    sendString(command);
-    std::optional<QString> reply = co_await answer(wait);
-    co_return reply;
+    if (isUp(m_state))
+        sendString(command);
+    return answer(wait); // fails at once when the link is not up
 }
 
 QCoro::Task<std::optional<QString>> Link::answer(Wait wait)
@@ -531,13 +540,13 @@ QCoro::Task<std::optional<QString>> Link::answer(Wait wait)
         if (seconds >= m_timing.receive.count()) {
             // The count that reached the time-out is shown before the
             // alert takes its place.
-            co_await alarm.after(ms(10));
+            co_await alarm.by(ms(10));
             timedOut = !pending.done;
             break;
         }
         // Wakes on the next whole second (the progress count), or earlier
         // when something arrives.
-        co_await alarm.after(ms(1000 - elapsedMs % 1000));
+        co_await alarm.by(ms(1000 - elapsedMs % 1000));
     }
     m_alarms.removeAll(&alarm);
     m_waitAlarm = nullptr;

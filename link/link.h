@@ -121,7 +121,7 @@ public:
     // Sends `command` and waits for its answer: the text received since the
     // command went out, or nothing when the wait failed (time-out, the link
     // went down, Disconnect).
-    QCoro::Task<std::optional<QString>> exchange(QString command, Wait wait = {});
+    QCoro::Task<std::optional<QString>> exchange(const QString &command, Wait wait = {});
     // Waits for the answer to what was sent last (sendString/sendRaw).
     QCoro::Task<std::optional<QString>> answer(Wait wait = {});
     // Waits `duration` on a precise timer; false when the connection went
