@@ -177,12 +177,16 @@ QCoro::Task<bool> Link::open(QString address)
         connect(socket, &QTcpSocket::connected, &alarm, &Alarm::ringSoon);
         connect(socket, &QTcpSocket::errorOccurred, &alarm, &Alarm::ringSoon);
         // An address given as numbers needs no name lookup (which Qt runs on
-        // a thread of its pool).
+        // a thread of its pool). Unbuffered: a write goes to the socket at
+        // once, without the write notifier switched on and off around it
+        // (each switch wakes the event loop for a turn that finds nothing),
+        // and a read takes from the socket what the link asks for.
         const QHostAddress numeric(addr.host);
+        const QIODevice::OpenMode mode = QIODevice::ReadWrite | QIODevice::Unbuffered;
         if (numeric.isNull())
-            socket->connectToHost(addr.host, addr.port);
+            socket->connectToHost(addr.host, addr.port, mode);
         else
-            socket->connectToHost(numeric, addr.port);
+            socket->connectToHost(numeric, addr.port, mode);
         alarm.set(m_timing.connect);
         co_await alarm.rings();
         m_alarms.removeAll(&alarm);
@@ -367,8 +371,13 @@ void Link::onReadyRead()
 void Link::readSlice()
 {
     m_readPosted = false;
-    if (!readOnce())
+    if (!readOnce()) {
+        // The socket reads unbuffered, and then the controller's end shows
+        // only as a read that finds it (Qt says nothing of it by a signal).
+        if (m_socket && m_state != State::Connecting && m_socket->state() != QAbstractSocket::ConnectedState)
+            onSocketGone();
         return;
+    }
     showDisplay();
     if (m_socket && m_socket->bytesAvailable() > 0) {
         // More is waiting: the rest comes after the event loop's next turn.

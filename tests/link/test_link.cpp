@@ -204,6 +204,15 @@ private slots:
             sameConnection = co_await f.link().pause(longPause);
         }));
         QVERIFY(!sameConnection);
+        // What came in just before the end is still shown.
+        f.sim->setOptions(MonitorFixture::makeOptions());
+        QVERIFY(f.connectToSim());
+        auto cut = MonitorFixture::makeOptions();
+        cut.dropMid = 0;
+        f.sim->setOptions(cut);
+        f.link().sendString(QStringLiteral("PR \"ABCDEFGHIJKLMNOPQRSTUVWXYZ\""));
+        QVERIFY(f.waitFor([&] { return f.statusLine()->text() == "The controller closed the connection."; }));
+        QVERIFY(f.consoleText().endsWith("ABCDEFGHIJKLM")); // the reply's first half
     }
 
     // Disconnect then Connect, clicked while a program line waits for its prompt: the wait
