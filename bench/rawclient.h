@@ -13,7 +13,7 @@ class RawClient
 public:
     bool open(quint16 port)
     {
-        m_sock.connectToHost(QStringLiteral("127.0.0.1"), port);
+        m_sock.connectToHost(QStringLiteral("127.0.0.1"), port, QIODevice::ReadWrite | QIODevice::Unbuffered);
         if (!m_sock.waitForConnected(5000))
             return false;
         m_sock.setSocketOption(QAbstractSocket::LowDelayOption, 1);
