@@ -233,6 +233,11 @@ QCoro::Task<bool> TransferRun::blockLoad()
     QString text;
     if (!readFile(&text))
         co_return false;
+    // Reading and decoding a large file, and encoding it again, each take a
+    // turn of the event loop of their own.
+    const bool read = co_await m_link.pause(wire::Link::ms(0));
+    if (!read)
+        co_return false;
     // Encoding is settled before the first byte goes out: a load that stopped
     // half-way would leave the controller with a truncated program.
     const BlockText bytes = blockLoadBytes(text);
