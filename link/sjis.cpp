@@ -105,15 +105,18 @@ void SjisStreamDecoder::reset()
 
 QString SjisStreamDecoder::decode(const QByteArray &chunk)
 {
-    QByteArray bytes = m_pending + chunk;
+    QByteArray bytes = m_pending.isEmpty() ? chunk : m_pending + chunk;
     m_pending.clear();
     // Find whether the last byte is a lone lead byte: walk the buffer pairwise
-    // from the start, since a trail byte can look like a lead byte.
+    // from the start, since a trail byte can look like a lead byte. The same
+    // walk tells whether the converter is needed at all.
+    bool allPlainBytes = true;
     qsizetype i = 0;
     const qsizetype n = bytes.size();
     while (i < n) {
         const auto b = static_cast<unsigned char>(bytes.at(i));
         if (isSjisLeadByte(b)) {
+            allPlainBytes = false;
             if (i + 1 >= n) {
                 m_pending = bytes.right(1);
                 bytes.chop(1);
@@ -121,10 +124,11 @@ QString SjisStreamDecoder::decode(const QByteArray &chunk)
             }
             i += 2;
         } else {
+            allPlainBytes = allPlainBytes && plain(b);
             ++i;
         }
     }
-    return sjisDecode(bytes);
+    return allPlainBytes ? QString::fromLatin1(bytes) : decoder().decode(bytes);
 }
 
 } // namespace wire
