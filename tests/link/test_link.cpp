@@ -78,6 +78,17 @@ private slots:
     {
         MonitorFixture f;
         QVERIFY(f.connectToSim());
+        // An alert that fell due during an exchange opens before the next one; those queued behind
+        // it then go out one at a time, each with its own answer.
+        std::optional<QString> unsendable, first, second;
+        exchangeLater(f.link(), QStringLiteral("PR \"\U0001F600\""), unsendable); // no Shift-JIS for it
+        exchangeLater(f.link(), QStringLiteral("PR 1"), first);
+        exchangeLater(f.link(), QStringLiteral("PR 2"), second);
+        QVERIFY(f.waitFor([&] { return first && second; }));
+        QCOMPARE(f.dialogs.alertTexts(), QStringList{QStringLiteral("Encode Error\n\nPR \"😀\"\r")});
+        QCOMPARE(*first, QStringLiteral("\r\n 1\r\n#"));
+        QCOMPARE(*second, QStringLiteral("\r\n 2\r\n#"));
+        f.dialogs.clear();
         f.clearCommands();
         f.link().sendString(QString());
         f.link().sendString(QStringLiteral("PR \"¥\""));
@@ -172,12 +183,13 @@ private slots:
     void controllerClosingEndsTheExchangeAtOnce()
     {
         MonitorFixture f;
-        auto drop = MonitorFixture::makeOptions();
-        drop.dropAfter = 0; // the next command line closes the connection unanswered
-        const auto reconnect = [&] {
+        // After it, the next command line closes the connection unanswered (dropMid: half answered).
+        const auto reconnect = [&f](int sim::Options::*fault = &sim::Options::dropAfter) {
             f.sim->setOptions(MonitorFixture::makeOptions());
             const bool up = f.connectToSim();
-            f.sim->setOptions(drop);
+            sim::Options next = MonitorFixture::makeOptions();
+            next.*fault = 0;
+            f.sim->setOptions(next);
             return up;
         };
         QVERIFY(reconnect());
@@ -205,51 +217,10 @@ private slots:
         }));
         QVERIFY(!sameConnection);
         // What came in just before the end is still shown.
-        f.sim->setOptions(MonitorFixture::makeOptions());
-        QVERIFY(f.connectToSim());
-        auto cut = MonitorFixture::makeOptions();
-        cut.dropMid = 0;
-        f.sim->setOptions(cut);
+        QVERIFY(reconnect(&sim::Options::dropMid));
         f.link().sendString(QStringLiteral("PR \"ABCDEFGHIJKLMNOPQRSTUVWXYZ\""));
         QVERIFY(f.waitFor([&] { return f.statusLine()->text() == "The controller closed the connection."; }));
         QVERIFY(f.consoleText().endsWith("ABCDEFGHIJKLM")); // the reply's first half
-    }
-
-    // Disconnect then Connect, clicked while a program line waits for its prompt: the wait
-    // fails, the line never goes into the new connection's login, and the connect follows it.
-    void connectClickedDuringAWaitRunsAfterIt()
-    {
-        MonitorFixture f;
-        QVERIFY(f.connectToSim());
-        auto stall = MonitorFixture::makeOptions();
-        stall.stallAfter = 0;
-        f.sim->setOptions(stall);
-        QTimer::singleShot(2200, [&] {
-            button(f)->click();
-            f.sim->setOptions(MonitorFixture::makeOptions());
-            button(f)->click();
-        });
-        QCOMPARE(sendProgram(f, QStringLiteral("10 A=1")), -2);
-        QVERIFY(f.waitFor([&] { return f.sim->connectionCount() == 2 && f.consoleText().endsWith('#'); }));
-        QVERIFY(!f.sim->received().contains("A=1"));
-        QCOMPARE(button(f)->text(), QString("Disconnect"));
-    }
-
-    // An alert that fell due during an exchange opens before the next one; those queued behind
-    // it then go out one at a time, each with its own answer.
-    void queuedExchangesWaitTheirTurnAfterAnAlert()
-    {
-        MonitorFixture f;
-        QVERIFY(f.connectToSim());
-        std::optional<QString> unsendable, first, second;
-        exchangeLater(f.link(), QStringLiteral("PR \"\U0001F600\""), unsendable); // no Shift-JIS for it
-        exchangeLater(f.link(), QStringLiteral("PR 1"), first);
-        exchangeLater(f.link(), QStringLiteral("PR 2"), second);
-        QVERIFY(f.waitFor([&] { return first && second; }));
-        QCOMPARE(f.dialogs.alertTexts().size(), 1);
-        QVERIFY(f.dialogs.alertTexts().first().startsWith("Encode Error\n\n"));
-        QCOMPARE(*first, QStringLiteral("\r\n 1\r\n#"));
-        QCOMPARE(*second, QStringLiteral("\r\n 2\r\n#"));
     }
 
     // What a running program prints shows on the Variables tab as the last reply; an exchange's
@@ -269,9 +240,7 @@ private slots:
             m.handleLine(QStringLiteral("RUN"));
         });
         QVERIFY(f.waitFor([&] { return lastReply->text().trimmed() == QLatin1String("HELLO"); }));
-        std::optional<QString> reply;
-        exchangeLater(f.link(), QStringLiteral("PR 1"), reply);
-        QVERIFY(f.waitFor([&] { return reply.has_value(); }));
+        QVERIFY(f.exchange(QStringLiteral("PR 1")));
         QCOMPARE(lastReply->text().trimmed(), QStringLiteral("HELLO"));
     }
 
@@ -348,6 +317,24 @@ private slots:
         QVERIFY(f.waitFor([&] { return f.link().state() == wire::State::Ready; }, 10000));
         QVERIFY2(down >= 0 && connecting - down < 80,
                  qPrintable(QStringLiteral("%1 %2").arg(down).arg(connecting)));
+
+        // Disconnect then Connect, clicked while a program line waits for its prompt: the wait
+        // fails, the line never goes into the new connection's login, and the connect follows it.
+        QVERIFY(f.waitFor([&] { return f.consoleText().endsWith('#'); })); // the login's last prompt
+        const int connections = f.sim->connectionCount();
+        auto stall = MonitorFixture::makeOptions();
+        stall.stallAfter = 0;
+        f.sim->setOptions(stall);
+        QTimer::singleShot(2200, [&] {
+            button(f)->click();
+            f.sim->setOptions(MonitorFixture::makeOptions());
+            button(f)->click();
+        });
+        QCOMPARE(sendProgram(f, QStringLiteral("10 A=1")), -2);
+        QVERIFY(f.waitFor(
+            [&] { return f.sim->connectionCount() == connections + 1 && f.consoleText().endsWith('#'); }));
+        QVERIFY(!f.sim->received().contains("A=1"));
+        QCOMPARE(button(f)->text(), QString("Disconnect"));
     }
 
     // Replies take a moment: the prompts that answer the password and the login's "CMD$ 0"
