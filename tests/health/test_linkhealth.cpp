@@ -152,7 +152,7 @@ private slots:
         QCOMPARE(state->text(), QStringLiteral("not connected"));
     }
 
-    void roundTripAndTicks()
+    void roundTripTicksAndStaleValues()
     {
         MonitorFixture f(simWith(&sim::Options::delayMs, 30));
         QVERIFY(f.connectToSim());
@@ -178,12 +178,8 @@ private slots:
         QVERIFY(heard(ticks).startsWith(QStringLiteral("Poll ticks ")));
         f.selectTab(QStringLiteral("0"));
         QVERIFY(f.waitFor([&] { return !ticks->isVisibleTo(f.window.get()); }));
-    }
 
-    void staleInAStallLiveWithTheNextReplyAllStaleAfterADrop()
-    {
-        MonitorFixture f;
-        QVERIFY(f.connectToSim());
+        // Values go stale in a stall, live with the next reply, and all stale after a drop.
         auto *fresh = ui::Freshness::of(f.window.get());
         QVERIFY(fresh);
         QLabel *lamp = control<QLabel>(f.window.get(), QStringLiteral("labelOut3"));
