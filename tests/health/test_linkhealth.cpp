@@ -90,7 +90,7 @@ private slots:
         QCOMPARE(health::formatRoundTrip(micros), text);
     }
 
-    void statesThroughASession()
+    void statesRoundTripTicksAndStaleValuesThroughASession()
     {
         MonitorFixture f;
         QLabel *state = barLabel(f, "labelLinkState");
@@ -150,12 +150,11 @@ private slots:
         QVERIFY(f.run([w]() -> QCoro::Task<> { co_await w->connectController(); }));
         QCOMPARE(phases().value(0), LinkPhase::Connecting);
         QCOMPARE(state->text(), QStringLiteral("not connected"));
-    }
 
-    void roundTripTicksAndStaleValues()
-    {
-        MonitorFixture f(simWith(&sim::Options::delayMs, 30));
+        // Round trip and ticks: every reply 30 ms late.
+        f.sim->setOptions(simWith(&sim::Options::delayMs, 30));
         QVERIFY(f.connectToSim());
+        f.timeoutField()->setText(QStringLiteral("30")); // this controller's kept "1" came back with it
         QLabel *rt = barLabel(f, "labelRoundTrip");
         QLabel *ticks = barLabel(f, "labelPollTicks");
         QVERIFY(!ticks->isVisibleTo(f.window.get()));
