@@ -116,6 +116,22 @@ private slots:
         QVERIFY(f.consoleText().contains("\r\n10 A=1"));
         QCOMPARE(sendProgram(f, QStringLiteral("PRINT 1")), -1);
         QCOMPARE(f.dialogs.alertTexts().last(), QString("Not Program"));
+
+        // What a running program prints shows on the Variables tab as the last reply; an exchange's
+        // reply is not display text and leaves it there.
+        for (int row = 0; row < 8; ++row) // no polling of its own
+            control<QCheckBox>(f.window.get(), QStringLiteral("checkboxVari%1").arg(row))->setChecked(false);
+        f.selectTab(QStringLiteral("2"));
+        QVERIFY(f.waitForCommand(QStringLiteral("CMD$"))); // polling starts with it
+        f.settle();
+        auto *lastReply = control<QLineEdit>(f.window.get(), "textFieldVariable");
+        f.sim->withMachine([](sim::Machine &m) {
+            m.handleLine(QStringLiteral("10 PRINT \"HELLO\""));
+            m.handleLine(QStringLiteral("RUN"));
+        });
+        QVERIFY(f.waitFor([&] { return lastReply->text().trimmed() == QLatin1String("HELLO"); }));
+        QVERIFY(f.exchange(QStringLiteral("PR 1")));
+        QCOMPARE(lastReply->text().trimmed(), QStringLiteral("HELLO"));
     }
 
     // The star counter shows from the third second on, in whole seconds, while the window
@@ -223,27 +239,6 @@ private slots:
         QVERIFY(f.consoleText().endsWith("ABCDEFGHIJKLM")); // the reply's first half
     }
 
-    // What a running program prints shows on the Variables tab as the last reply; an exchange's
-    // reply is not display text and leaves it there.
-    void printedOutputOutlastsAnExchange()
-    {
-        MonitorFixture f;
-        for (int row = 0; row < 8; ++row) // no polling of its own
-            control<QCheckBox>(f.window.get(), QStringLiteral("checkboxVari%1").arg(row))->setChecked(false);
-        QVERIFY(f.connectToSim());
-        f.selectTab(QStringLiteral("2"));
-        QVERIFY(f.waitForCommand(QStringLiteral("CMD$"))); // polling starts with it
-        f.settle();
-        auto *lastReply = control<QLineEdit>(f.window.get(), "textFieldVariable");
-        f.sim->withMachine([](sim::Machine &m) {
-            m.handleLine(QStringLiteral("10 PRINT \"HELLO\""));
-            m.handleLine(QStringLiteral("RUN"));
-        });
-        QVERIFY(f.waitFor([&] { return lastReply->text().trimmed() == QLatin1String("HELLO"); }));
-        QVERIFY(f.exchange(QStringLiteral("PR 1")));
-        QCOMPARE(lastReply->text().trimmed(), QStringLiteral("HELLO"));
-    }
-
     // No address, a refusal and a host that never answers: the same words, and nothing of the
     // attempt is left in the way of the next connect.
     void failedConnectsTimeOut()
@@ -281,10 +276,29 @@ private slots:
         }
     }
 
+    // Replies take a moment at first: the prompts that answer the password and the login's "CMD$ 0"
+    // are still on their way when the link is up, yet the first command gets its own answer, and
+    // the health bar the round trip.
     void loginOnTheWireThenDisconnect()
     {
-        MonitorFixture f;
-        QVERIFY(f.connectToSim());
+        sim::Options slow = MonitorFixture::makeOptions();
+        slow.delayMs = 100;
+        MonitorFixture f(slow);
+        std::optional<QString> reply;
+        bool asked = false;
+        QObject context;
+        QObject::connect(&f.link(), &wire::Link::stateChanged, &context, [&](wire::State state) {
+            if (state == wire::State::Ready && !std::exchange(asked, true))
+                exchangeLater(f.link(), QStringLiteral("PR 12345"), reply);
+        });
+        QSignalSpy replied(&f.link(), &wire::Link::replied);
+        f.connectToSim();
+        QVERIFY(f.waitFor([&] { return reply.has_value(); }));
+        QCOMPARE(*reply, QStringLiteral("\r\n 12345\r\n#"));
+        QVERIFY(!replied.isEmpty());
+        QCOMPARE(replied.last().at(0).toString(), *reply);
+        QVERIFY(replied.last().at(1).toLongLong() >= 100000); // at least the controller's 100 ms
+        f.sim->setOptions(MonitorFixture::makeOptions());
         f.clearCommands();
         f.window->disconnectController();
         QVERIFY(f.waitFor([&] { return f.sim->received() == "CMD$ 0\r"; }));
@@ -304,7 +318,6 @@ private slots:
         QElapsedTimer t;
         qint64 down = -1;
         qint64 connecting = -1;
-        QObject context;
         QObject::connect(&f.link(), &wire::Link::stateChanged, &context, [&](wire::State state) {
             if (state == wire::State::Disconnected)
                 down = t.elapsed();
@@ -335,29 +348,6 @@ private slots:
             [&] { return f.sim->connectionCount() == connections + 1 && f.consoleText().endsWith('#'); }));
         QVERIFY(!f.sim->received().contains("A=1"));
         QCOMPARE(button(f)->text(), QString("Disconnect"));
-    }
-
-    // Replies take a moment: the prompts that answer the password and the login's "CMD$ 0"
-    // are still on their way when the link is up. The health bar gets the round trip.
-    void firstCommandAfterLoginGetsItsOwnAnswer()
-    {
-        sim::Options slow = MonitorFixture::makeOptions();
-        slow.delayMs = 100;
-        MonitorFixture f(slow);
-        std::optional<QString> reply;
-        bool asked = false;
-        QObject context;
-        QObject::connect(&f.link(), &wire::Link::stateChanged, &context, [&](wire::State state) {
-            if (state == wire::State::Ready && !std::exchange(asked, true))
-                exchangeLater(f.link(), QStringLiteral("PR 12345"), reply);
-        });
-        QSignalSpy replied(&f.link(), &wire::Link::replied);
-        f.connectToSim();
-        QVERIFY(f.waitFor([&] { return reply.has_value(); }));
-        QCOMPARE(*reply, QStringLiteral("\r\n 12345\r\n#"));
-        QVERIFY(!replied.isEmpty());
-        QCOMPARE(replied.last().at(0).toString(), *reply);
-        QVERIFY(replied.last().at(1).toLongLong() >= 100000); // at least the controller's 100 ms
     }
 
     // A flood without a line feed, random bytes, then a prompt: no turn of the window's event
