@@ -28,7 +28,7 @@ class TestLinkCore : public QObject
     };
 
 private slots:
-    void loginIsAnsweredInOrder()
+    void loginIsAnsweredInOrderButNotDuringAWait()
     {
         Harness h;
         auto r = h.feed("QUORIN ready\r\nLogin    :");
@@ -50,13 +50,11 @@ private slots:
             split.feed("\r\n");
             QCOMPARE(split.sent, QStringList{"KDW4721"});
         }
-    }
 
-    void loginIsIgnoredWhileAWaitIsPending()
-    {
-        Harness h;
-        const auto r = h.feed("Login    :", true);
-        QVERIFY(h.sent.isEmpty());
+        // Ignored while a wait is pending.
+        Harness waiting;
+        r = waiting.feed("Login    :", true);
+        QVERIFY(waiting.sent.isEmpty());
         QCOMPARE(r.text, QString("Login    :"));
         // Nor is a prompt whose first part came during the wait.
         Harness late;
@@ -72,47 +70,42 @@ private slots:
     }
 
     // A blank then 0x80 reads as a prompt.
-    void promptForms()
+    void promptFormsAndTheCodec()
     {
-        Harness h;
-        auto r = h.feed(QByteArray("ab \x80zz", 6), true);
+        Harness prompts;
+        auto r = prompts.feed(QByteArray("ab \x80zz", 6), true);
         QCOMPARE(r.text, QString("\n#"));
-        r = h.feed(QByteArray("\x01\x02 \x80", 4));
+        r = prompts.feed(QByteArray("\x01\x02 \x80", 4));
         QCOMPARE(r.display, QString("\n#"));
         // "#?" is the breakpoint prompt, "#" not.
         QVERIFY(!Harness().feed("\r\n20 A=1\r\n#").breakpoint);
         QVERIFY(Harness().feed("\x1b[7m BREAK 20 \x1b[0m\r\n20 A=1\r\n#?").breakpoint);
-    }
 
-    void doubleByteCharacterSplitBetweenChunksSurvives()
-    {
+        // A double-byte character split between chunks survives.
         bool ok = false;
-        const QByteArray bytes = wire::sjisEncode(QStringLiteral("\t構文エラー漾\r\n#"), &ok); // 漾: E0 40
+        const QByteArray kanji = wire::sjisEncode(QStringLiteral("\t構文エラー漾\r\n#"), &ok); // 漾: E0 40
         QVERIFY(ok);
-        for (int cut = 1; cut < bytes.size(); ++cut) {
+        for (int cut = 1; cut < kanji.size(); ++cut) {
             Harness h;
-            h.feed(bytes.left(cut), true);
-            h.feed(bytes.mid(cut), true);
+            h.feed(kanji.left(cut), true);
+            h.feed(kanji.mid(cut), true);
             QCOMPARE(h.text, QStringLiteral("\t構文エラー漾\r\n#"));
         }
         // Half a character when a connection ended is not the start of the next one's first.
-        Harness h;
-        h.feed("\r\n#\x88", true);
-        h.handler.reset();
-        h.text.clear();
-        h.feed("A\r\n#", true);
-        QCOMPARE(h.text, QStringLiteral("A\r\n#"));
-    }
+        Harness ended;
+        ended.feed("\r\n#\x88", true);
+        ended.handler.reset();
+        ended.text.clear();
+        ended.feed("A\r\n#", true);
+        QCOMPARE(ended.text, QStringLiteral("A\r\n#"));
 
-    // Invalid bytes do not drop the chunk.
-    void codecEdges()
-    {
-        Harness h;
-        h.feed(QByteArray("\r\n12\xFD\xFF\r\n#", 9), true);
-        QVERIFY(h.text.startsWith("\r\n12"));
-        QVERIFY(h.text.endsWith("\r\n#"));
+        // Invalid bytes do not drop the chunk.
+        Harness invalid;
+        invalid.feed(QByteArray("\r\n12\xFD\xFF\r\n#", 9), true);
+        QVERIFY(invalid.text.startsWith("\r\n12"));
+        QVERIFY(invalid.text.endsWith("\r\n#"));
         // Backslash and tilde are ASCII, no yen sign or overline.
-        bool ok = false;
+        ok = false;
         QCOMPARE(wire::sjisEncode("\\~", &ok), QByteArray("\x5C\x7E"));
         QVERIFY(ok);
         QCOMPARE(wire::sjisDecode(QByteArray("\x5C\x7E")), QString("\\~"));
