@@ -36,50 +36,45 @@ class TestMonitorRules : public QObject
     Q_OBJECT
 
 private slots:
-    // Every title names the bits its last and its first lamp will be labelled
-    // with. Only the relay lamps count downwards (lamp 0 is the highest relay
-    // number of the byte), so only there the first number is the smaller.
+    // Each list as its combo box offers it: how many banks, the first and the last, the colour of a
+    // lit lamp. Every title names the bits its last and its first lamp will be labelled with. Only
+    // the relay lamps count downwards (lamp 0 is the highest relay number of the byte), so only
+    // there the first number is the smaller.
     void bankTitlesMatchLampNumbers()
     {
+        using monitor::LampColour;
+        const struct
+        {
+            BitGroup group;
+            qsizetype count;
+            const char *first, *last;
+            LampColour lit;
+        } lists[] = {{BitGroup::Outputs, 49, "0", "96", LampColour::Red},
+                     {BitGroup::Inputs, 49, "24", "120", LampColour::Green},
+                     {BitGroup::Relays, 1024, "-1", "-1024", LampColour::Orange},
+                     {BitGroup::MbkBits, 100, "70000", "79900", LampColour::Orange},
+                     {BitGroup::CuOutputs, 512, "2000", "2511", LampColour::Red},
+                     {BitGroup::CuInputs, 512, "2000", "2511", LampColour::Green}};
         static const QRegularExpression shape(QStringLiteral("^(-?\\d+) \\( (-?\\d+) \\.\\. (-?\\d+) \\)$"));
-        for (const BitGroup group : {BitGroup::Outputs, BitGroup::Inputs, BitGroup::Relays, BitGroup::MbkBits,
-                                     BitGroup::CuOutputs, BitGroup::CuInputs}) {
-            const int lamps = monitor::lampCount(group);
-            for (const QString &title : monitor::bankTitles(group)) {
+        for (const auto &l : lists) {
+            const QStringList titles = monitor::bankTitles(l.group);
+            QCOMPARE(titles.size(), l.count);
+            QCOMPARE(monitor::bankWord(titles.first()), QString::fromLatin1(l.first));
+            QCOMPARE(monitor::bankWord(titles.last()), QString::fromLatin1(l.last));
+            QCOMPARE(monitor::onColour(l.group), l.lit);
+            const int lamps = monitor::lampCount(l.group);
+            for (const QString &title : titles) {
                 const QRegularExpressionMatch m = shape.match(title);
                 QVERIFY2(m.hasMatch(), qPrintable(title));
                 QCOMPARE(monitor::bankWord(title), m.captured(1));
                 const qint64 bank = m.captured(1).toLongLong();
                 const qint64 high = m.captured(2).toLongLong();
                 const qint64 low = m.captured(3).toLongLong();
-                QCOMPARE(monitor::bitNumber(group, bank, lamps - 1), high);
-                QCOMPARE(monitor::bitNumber(group, bank, 0), low);
-                QCOMPARE(high < low, group == BitGroup::Relays);
+                QCOMPARE(monitor::bitNumber(l.group, bank, lamps - 1), high);
+                QCOMPARE(monitor::bitNumber(l.group, bank, 0), low);
+                QCOMPARE(high < low, l.group == BitGroup::Relays);
             }
         }
-        // Each list as its combo box offers it: how many banks, the first and the last.
-        const struct
-        {
-            BitGroup group;
-            qsizetype count;
-            const char *first, *last;
-        } lists[] = {{BitGroup::Outputs, 49, "0", "96"},         {BitGroup::Inputs, 49, "24", "120"},
-                     {BitGroup::Relays, 1024, "-1", "-1024"},    {BitGroup::MbkBits, 100, "70000", "79900"},
-                     {BitGroup::CuOutputs, 512, "2000", "2511"}, {BitGroup::CuInputs, 512, "2000", "2511"}};
-        for (const auto &l : lists) {
-            const QStringList titles = monitor::bankTitles(l.group);
-            QCOMPARE(titles.size(), l.count);
-            QCOMPARE(monitor::bankWord(titles.first()), QString::fromLatin1(l.first));
-            QCOMPARE(monitor::bankWord(titles.last()), QString::fromLatin1(l.last));
-        }
-        // Outputs light red, inputs green, relays and MBK bits orange.
-        using monitor::LampColour;
-        QCOMPARE(
-            (QList<LampColour>{monitor::onColour(BitGroup::Outputs), monitor::onColour(BitGroup::CuOutputs),
-                               monitor::onColour(BitGroup::Inputs), monitor::onColour(BitGroup::CuInputs),
-                               monitor::onColour(BitGroup::Relays), monitor::onColour(BitGroup::MbkBits)}),
-            (QList<LampColour>{LampColour::Red, LampColour::Red, LampColour::Green, LampColour::Green,
-                               LampColour::Orange, LampColour::Orange}));
     }
 
     // `first` is the number of lamp 0; relay numbers count down from there, all
@@ -192,18 +187,14 @@ private slots:
     }
 
     // Ticks stay on the 300 ms grid of their first due time, however long one ran.
-    void tickGrid()
+    void tickGridAndBoardSelection()
     {
         QCOMPARE(monitor::nextTickDue(300, 305), qint64(600));
         QCOMPARE(monitor::nextTickDue(300, 299), qint64(600));   // the timer fired a little early
         QCOMPARE(monitor::nextTickDue(300, 600), qint64(900));   // ended on a grid point
         QCOMPARE(monitor::nextTickDue(300, 1250), qint64(1500)); // ran over two due times
         QCOMPARE(monitor::nextTickDue(0, 0), qint64(300));
-    }
-
-    void boardSelection()
-    {
-        // The simulator's own refusal is shown in the polling test.
+        // A board is refused by any text; the simulator's own refusal is shown in the polling test.
         QVERIFY(!monitor::boardRefused(QString()));
         QVERIFY(monitor::boardRefused(QStringLiteral("x\ty")));
         QCOMPARE(monitor::mpgRefusalText(QStringLiteral("5"), QStringLiteral("\r\n\tA\r\n#\r\n\tB\r\n#")),
