@@ -46,7 +46,8 @@ private slots:
     }
     void cleanupTestCase() { delete m_window; }
 
-    // Every named control: its name is its own, is its accessible description, and is heard.
+    // Every named control: its name is its own, is its accessible description, and is heard; each
+    // page carries its identifier.
     void namedControlsAreUniqueAndHeard()
     {
         QMap<QString, int> seen;
@@ -73,6 +74,16 @@ private slots:
             QVERIFY2(it.value() == 1, qPrintable(it.key()));
         // The seven pages' controls are all there to be checked.
         QVERIFY(seen.size() > 300);
+        auto *tabs = m_window->findChild<QTabWidget *>(u"tabview"_s);
+        QCOMPARE(tabs->count(), 7);
+        // Each page holds what its identifier says it polls.
+        const char *owned[] = {"textView1",   "labelMemio7", "textfieldVariValue7", "labelMbkIo15",
+                               "labelCuInp7", "labelPgUInp", "textfieldTaskStatus7"};
+        for (int i = 0; i < tabs->count(); ++i) {
+            QCOMPARE(tabs->widget(i)->property("identifier").toString(), QString::number(i));
+            QVERIFY2(tabs->widget(i)->isAncestorOf(m_window->findChild<QWidget *>(QLatin1String(owned[i]))),
+                     owned[i]);
+        }
     }
 
     // The real confirmation: Return, Enter and Space answer "Cancel"; only "Ok" confirms.
@@ -91,20 +102,6 @@ private slots:
                 if (b->text() == u"Ok"_s)
                     b->click();
         }));
-    }
-
-    void tabsCarryIdentifiers()
-    {
-        auto *tabs = m_window->findChild<QTabWidget *>(u"tabview"_s);
-        QCOMPARE(tabs->count(), 7);
-        // Each page holds what its identifier says it polls.
-        const char *owned[] = {"textView1",   "labelMemio7", "textfieldVariValue7", "labelMbkIo15",
-                               "labelCuInp7", "labelPgUInp", "textfieldTaskStatus7"};
-        for (int i = 0; i < tabs->count(); ++i) {
-            QCOMPARE(tabs->widget(i)->property("identifier").toString(), QString::number(i));
-            QVERIFY2(tabs->widget(i)->isAncestorOf(m_window->findChild<QWidget *>(QLatin1String(owned[i]))),
-                     owned[i]);
-        }
     }
 
     void lampsAreLargeAndPaletteColoured()
@@ -127,6 +124,15 @@ private slots:
         });
         QCOMPARE(lamps, 8 * 3 + 16 + 8 * 2 + 28);
         QVERIFY(m_window->styleSheet().isEmpty());
+        // A colour holds in both focus states: the window is often inactive while the operator watches it.
+        const QColor c(255, 165, 0);
+        for (const auto &[name, role] : {std::pair{"labelOut3", QPalette::WindowText},
+                                         std::pair{"textfieldMbkAdrSelect", QPalette::Text}}) {
+            auto *w = m_window->findChild<QWidget *>(QLatin1String(name));
+            ui::setTextColor(w, c);
+            QCOMPARE(w->palette().color(QPalette::Active, role), c);
+            QCOMPARE(w->palette().color(QPalette::Inactive, role), c);
+        }
     }
 
     // Each click flips its own group only; the other groups keep their default.
@@ -143,19 +149,6 @@ private slots:
             for (int i = 0; i < defaults.size(); ++i)
                 QCOMPARE(radio(defaults[i])->isChecked(), i > g);
             QVERIFY(radio(clicks[g])->isChecked());
-        }
-    }
-
-    // Both focus states: the window is often inactive while the operator watches it.
-    void textColourHoldsWhenInactive()
-    {
-        const QColor c(255, 165, 0);
-        for (const auto &[name, role] : {std::pair{"labelOut3", QPalette::WindowText},
-                                         std::pair{"textfieldMbkAdrSelect", QPalette::Text}}) {
-            auto *w = m_window->findChild<QWidget *>(QLatin1String(name));
-            ui::setTextColor(w, c);
-            QCOMPARE(w->palette().color(QPalette::Active, role), c);
-            QCOMPARE(w->palette().color(QPalette::Inactive, role), c);
         }
     }
 
