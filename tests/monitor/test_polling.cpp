@@ -219,13 +219,8 @@ private slots:
         MonitorFixture f;
         WireReferee referee(f.sim->port());
         f.addressField()->setText(QStringLiteral("127.0.0.1:%1").arg(referee.port()));
-        MainWindow *w = f.window.get();
-        QVERIFY(f.run([w]() -> QCoro::Task<> { co_await w->connectController(); }));
-        QVERIFY(wire::isUp(f.link().state()));
-        QVERIFY(f.waitFor([&] {
-            return f.commands().contains(QStringLiteral("CMD$ 0")) &&
-                   f.consoleText().endsWith(QLatin1Char('#'));
-        }));
+        button(f, "buttonConnect")->click();
+        QVERIFY(f.waitFor([&] { return f.commands().contains("CMD$ 0") && f.consoleText().endsWith('#'); }));
         f.selectTab("1");
         QVERIFY(f.waitFor([&] { return f.window->poller().ticks() >= 1 && !f.link().busy(); }));
 
