@@ -112,54 +112,9 @@ private slots:
     }
 
     // Real clicks: the wiring, the tag, the operand from the labels the last poll wrote, one
-    // exchange per click.
-    void forcingButtons()
-    {
-        MonitorFixture f;
-        QVERIFY(f.connectToSim());
-        // The MBK tab reads rows 0, 2, 4 and 6 always, odd rows only when filled, then the bit word.
-        const QStringList addresses = QStringLiteral("100,,102,103,104,,106,").split(u',');
-        for (int row = 0; row < 8; ++row)
-            control<QLineEdit>(f.window.get(), QStringLiteral("textfieldMbkAdr%1").arg(row))
-                ->setText(addresses.at(row));
-        f.clearCommands();
-        f.selectTab("3");
-        const QString bitWord = QStringLiteral("PR IN(70000~Wrd)");
-        QVERIFY(f.waitFor([&] { return f.commands().count(bitWord) >= 1; }));
-        QCOMPARE(f.commands().value(0), QStringLiteral("CMD$"));
-        const QStringList tick = f.commands().mid(1, f.commands().indexOf(bitWord) - 1);
-        static const QRegularExpression mbk(QStringLiteral("MBK\\((\\d+)"));
-        QStringList read;
-        for (const QString &c : tick)
-            read << mbk.match(c).captured(1);
-        QCOMPARE(read.join(u','), QStringLiteral("100,102,104,106,103"));
-        QVERIFY(f.waitFor([&] {
-            return control<QLabel>(f.window.get(), "labelMbkIo15BitNo")->text() == QLatin1String("70015");
-        }));
-        // Tab, bank popup set before polling, its item's bank word, button, command.
-        const std::array<const char *, 5> clicks[] = {
-            {"1", "popupbuttonOutBank", "2", "buttonOutOnOff3", "ON 19"},
-            {"1", "popupbuttonMemioBank", "-1", "buttonOutOnOff41", "CLR_OUTP 8"},
-            {"1", "popupbuttonMemioBank", "-1", "buttonOutOnOff35", "OFF -8"},
-            {"3", "popupbuttonMbkIoBank", "70000", "buttonMbkIoOnOff31", "OFF 70015"},
-            {"4", "popupbuttonCuOutBank", "2001", "buttonCuOnOff0", "ON 2008"}};
-        for (const auto &[tab, popup, bank, name, expected] : clicks) {
-            auto *box = control<QComboBox>(f.window.get(), QLatin1String(popup));
-            box->setCurrentIndex(box->findText(QLatin1String(bank) + u' ', Qt::MatchStartsWith));
-            f.selectTab(QLatin1String(tab));
-            const qint64 ticks = f.window->poller().ticks(); // a whole tick after the change
-            QVERIFY(f.waitFor([&] { return f.window->poller().ticks() >= ticks + 2 && !f.link().busy(); }));
-            f.clearCommands();
-            button(f, QLatin1String(name))->click();
-            QVERIFY(f.waitForCommand(QLatin1String(expected)));
-            QCOMPARE(f.commands().count(QLatin1String(expected)), 1);
-            QCOMPARE(f.commands().first(), QLatin1String(expected));
-        }
-    }
-
-    // Before the first poll no bit has a number, and without a board there are no general
-    // outputs: those buttons send nothing. A refused board falls back to none.
-    void boardSelection()
+    // exchange per click. Before the first poll no bit has a number, and without a board there
+    // are no general outputs: those buttons send nothing. A refused board falls back to none.
+    void forcingButtonsAndBoardSelection()
     {
         MonitorFixture f;
         QVERIFY(f.connectToSim());
@@ -179,6 +134,46 @@ private slots:
         QVERIFY(f.waitForCommand("H_ON 3"));
         button(f, "buttonPgHout7")->click();
         QVERIFY(f.waitForCommand("H_OFF 3"));
+
+        // The MBK tab reads rows 0, 2, 4 and 6 always, odd rows only when filled, then the bit word.
+        const QStringList addresses = QStringLiteral("100,,102,103,104,,106,").split(u',');
+        for (int row = 0; row < 8; ++row)
+            control<QLineEdit>(f.window.get(), QStringLiteral("textfieldMbkAdr%1").arg(row))
+                ->setText(addresses.at(row));
+        f.clearCommands();
+        f.selectTab("3");
+        const QString bitWord = QStringLiteral("PR IN(70000~Wrd)");
+        QVERIFY(f.waitFor([&] { return f.commands().count(bitWord) >= 1; }));
+        QCOMPARE(f.commands().value(0), QStringLiteral("CMD$"));
+        const QStringList tick = f.commands().mid(1, f.commands().indexOf(bitWord) - 1);
+        static const QRegularExpression mbk(QStringLiteral("MBK\\((\\d+)"));
+        QStringList read;
+        for (const QString &c : tick)
+            read << mbk.match(c).captured(1);
+        QCOMPARE(read.join(u','), QStringLiteral("100,102,104,106,103"));
+        QVERIFY(f.waitFor([&] {
+            return control<QLabel>(f.window.get(), "labelMbkIo15BitNo")->text() == QLatin1String("70015");
+        }));
+
+        // Tab, bank popup set before polling, its item's bank word, button, command.
+        const std::array<const char *, 5> clicks[] = {
+            {"1", "popupbuttonOutBank", "2", "buttonOutOnOff3", "ON 19"},
+            {"1", "popupbuttonMemioBank", "-1", "buttonOutOnOff41", "CLR_OUTP 8"},
+            {"1", "popupbuttonMemioBank", "-1", "buttonOutOnOff35", "OFF -8"},
+            {"3", "popupbuttonMbkIoBank", "70000", "buttonMbkIoOnOff31", "OFF 70015"},
+            {"4", "popupbuttonCuOutBank", "2001", "buttonCuOnOff0", "ON 2008"}};
+        for (const auto &[tab, popup, bank, name, expected] : clicks) {
+            auto *box = control<QComboBox>(f.window.get(), QLatin1String(popup));
+            box->setCurrentIndex(box->findText(QLatin1String(bank) + u' ', Qt::MatchStartsWith));
+            f.selectTab(QLatin1String(tab));
+            const qint64 ticks = f.window->poller().ticks(); // a whole tick after the change
+            QVERIFY(f.waitFor([&] { return f.window->poller().ticks() >= ticks + 2 && !f.link().busy(); }));
+            f.clearCommands();
+            button(f, QLatin1String(name))->click();
+            QVERIFY(f.waitForCommand(QLatin1String(expected)));
+            QCOMPARE(f.commands().count(QLatin1String(expected)), 1);
+            QCOMPARE(f.commands().first(), QLatin1String(expected));
+        }
 
         board->setCurrentIndex(board->findText("7")); // the simulator has boards 0-3
         f.selectTab("5");
