@@ -1,4 +1,5 @@
-// The session file's rules: chunks written and read back, operator lines, file names, which old files go.
+// The session file's rules: chunks written and read back, operator lines, file
+// names, which old files go.
 #include "journal/operatorlog.h"
 #include "journal/operatorwords.h"
 #include "journal/sessionjournal.h"
@@ -6,20 +7,15 @@
 #include "support/files.h"
 #include "support/stallprobe.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QProcess>
-#include <QRegularExpression>
-#include <QSysInfo>
-#include <QTemporaryDir>
-#include <QTest>
+#include <QtCore>
+#include <QtTest>
 
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
 #endif
 
 using namespace journal;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -59,25 +55,22 @@ class TestTranscript : public QObject
     Q_OBJECT
 
 private slots:
+    // An output, a jog, a taught point, an MBK write, an assignment and the
+    // morning clock: test_journal's operatorLines, from the window to the
+    // journal.
     void commandsInWords_data()
     {
         QTest::addColumn<QString>("line");
         QTest::addColumn<QString>("words");
-        row("output on", "ON 19", "Output 19 ON");
         row("relay off", "OFF -3", "Relay -3 OFF");
         row("mbk bit", "ON 70003", "MBK bit 70003 ON");
         row("cu output", "OFF 2005", "CU output 2005 OFF");
         row("clear outputs", "CLR_OUTP 1", "All outputs cleared");
-        row("jog plus", "RMVS X_A 10000", "Jog X+ 10000 pulses");
         row("jog minus", "RMVS U_A -250", "Jog U- 250 pulses");
         row("stop", "STOP Z_A STP_I", "Stop Z");
-        row("teach", "SETP 5 P(0)", "Point 5 taught (confirmed)");
         row("point set", "SETP 7 100 -20 &H1F 0", "Point 7 set to 100 -20 &H1F 0");
         row("counters set", "SETP -1 1 2 3 4", "Counters set to 1 2 3 4");
         row("clear counters", "CLRPOS -1", "Counters cleared");
-        row("mbk write", "MBK(100~Wrd)=&H7F", "MBK(100~Wrd)=&H7F");
-        row("assignment", "A=5", "A=5");
-        row("clock", "SET_RTC &H20261207 : SET_RTC &H0090503", "Clock set to 2026-12-07 09:05:03");
         row("clock, afternoon", "SET_RTC &H20261207 : SET_RTC &H00135210",
             "Clock set to 2026-12-07 13:52:10");
         row("general output", "H_ON 2", "General output 2 ON");
@@ -93,43 +86,33 @@ private slots:
     {
         QFETCH(QString, line);
         QFETCH(QString, words);
-        QCOMPARE(describeCommand(line).value_or(QStringLiteral("<none>")), words);
-    }
-
-    void errorsAndLoads()
-    {
-        QCOMPARE(replyError(QStringLiteral("\r\n\tSyntax Error\r\n#")), QStringLiteral("Syntax Error"));
-        QCOMPARE(replyError(QStringLiteral("\r\n 5\r\n#")), QString());
-        QCOMPARE(loadWords(QStringLiteral("Program"), QStringLiteral("robot.f2k"), 12345, 2),
-                 QStringLiteral("Program loaded from robot.f2k, 12,345 bytes, 2 lines refused"));
-        QCOMPARE(loadWords(QStringLiteral("Points"), QStringLiteral("p.pnt"), 10, 0),
-                 QStringLiteral("Points loaded from p.pnt, 10 bytes"));
+        QCOMPARE(describeCommand(line).value_or(u"<none>"_s), words);
     }
 
     // The operator lines: the dock's filter, and a file without its header.
     void operatorEntriesFilteredAndReadBack()
     {
         const QDateTime t(QDate(2026, 12, 7), QTime(9, 5, 3));
-        const QList<OperatorEntry> entries = {
-            {t, QStringLiteral("Axis"), QStringLiteral("Point 7 set to 1"), QStringLiteral("press-4")},
-            {t, QStringLiteral("I/O"), QStringLiteral("Output 3 ON"), QStringLiteral("10.0.0.5")}};
+        const QList<OperatorEntry> entries = {{t, u"Axis"_s, u"Point 7 set to 1"_s, u"press-4"_s},
+                                              {t, u"I/O"_s, u"Output 3 ON"_s, u"10.0.0.5"_s}};
         // By page, words or controller, whatever the case.
         const auto only = [&entries](const char *filter) {
             const QList<OperatorEntry> hit = filtered(entries, QString::fromLatin1(filter));
             return hit.size() == 1 ? hit.first().what : QString();
         };
-        QCOMPARE(only("i/o"), QStringLiteral("Output 3 ON"));
-        QCOMPARE(only("PRESS-4"), QStringLiteral("Point 7 set to 1"));
-        QCOMPARE(only("10.0.0.5"), QStringLiteral("Output 3 ON"));
+        QCOMPARE(only("i/o"), u"Output 3 ON"_s);
+        QCOMPARE(only("PRESS-4"), u"Point 7 set to 1"_s);
+        QCOMPARE(only("10.0.0.5"), u"Output 3 ON"_s);
         QCOMPARE(filtered(entries, QString()).size(), 2);
         // Without its header, a file does not say which controller it was.
         const QList<OperatorEntry> headless =
-            operatorEntries(QStringLiteral("09:00:00.000 ! I/O | a\n00:00:01.000 > x\\r\n"), QDate());
+            operatorEntries(u"09:00:00.000 ! I/O | a\n00:00:01.000 > x\\r\n"_s, QDate());
         QCOMPARE(headless.size(), 1);
         QCOMPARE(headless.first().controller, QString());
     }
 
-    // The date is only in the header: a day passes when the clock goes back more than half a day.
+    // The date is only in the header: a day passes when the clock goes back more
+    // than half a day.
     void reopenedDates_data()
     {
         QTest::addColumn<QString>("times");
@@ -145,10 +128,9 @@ private slots:
     {
         QFETCH(QString, times);
         QFETCH(QString, days);
-        QString file =
-            sessionHeader(QDateTime(QDate(2026, 12, 7), QTime(21, 0)), QStringLiteral("h")) + u'\n';
+        QString file = sessionHeader(QDateTime(QDate(2026, 12, 7), QTime(21, 0)), u"h"_s) + u'\n';
         for (const QString &t : times.split(u' '))
-            file += t + QStringLiteral(" ! I/O | Output 1 ON\n") + t + QStringLiteral(" > x\\r\n");
+            file += t + u" ! I/O | Output 1 ON\n"_s + t + u" > x\\r\n"_s;
         QStringList got;
         for (const OperatorEntry &e : operatorEntries(file, QDate()))
             got << QString::number(QDate(2026, 11, 30).daysTo(e.time.date()));
@@ -162,80 +144,67 @@ private slots:
         const auto add = [](const char *name, const QByteArray &bytes, const QString &written) {
             QTest::newRow(name) << bytes << written;
         };
-        add("reply and prompt", "\r\n &H7F\r\n#", QStringLiteral("\\r\\n &H7F\\r\\n#"));
-        add("attention byte and tab", "\x01\t", QStringLiteral("\\x01\\t"));
-        add("backslash stays readable", "A\\B", QStringLiteral("A\\\\B"));
-        add("escape sequence", "\x1b[7m BREAK 10 \x1b[0m", QStringLiteral("\\e[7m BREAK 10 \\e[0m"));
-        // "\t構文エラー" in Shift-JIS: the text, not its bytes.
-        add("japanese", "\t\x8d\x5c\x95\xb6", QStringLiteral("\\t構文"));
-        add("invalid shift-jis", "ok\xff\r", QStringLiteral("ok\\xFF\\r"));
-        add("lead byte cut off at the end", "x\x8d", QStringLiteral("x\\x8D"));
-        add("delete", "\x7f", QStringLiteral("\\x7F"));
-        // Of a character's two codes, the one that reads back to itself is written as the character.
-        add("two codes, the common one", "\x81\xe0", QStringLiteral("\u2252"));
-        add("two codes, the NEC one", "\x87\x90", QStringLiteral("\\x87\\x90"));
-        add("two codes, NEC-selected IBM", "\xed\x40", QStringLiteral("\\xED@"));
+        add("attention byte and tab", "\x01\t", u"\\x01\\t"_s);
+        add("backslash stays readable", "A\\B", u"A\\\\B"_s);
+        add("escape sequence", "\x1b[7m BREAK 10 \x1b[0m", u"\\e[7m BREAK 10 \\e[0m"_s);
+        add("invalid shift-jis", "ok\xff\r", u"ok\\xFF\\r"_s);
+        add("lead byte cut off at the end", "x\x8d", u"x\\x8D"_s);
+        add("delete", "\x7f", u"\\x7F"_s);
+        // Of a character's two codes, the one that reads back to itself is written
+        // as the character.
+        add("two codes, the common one", "\x81\xe0", u"\u2252"_s);
+        add("two codes, the NEC one", "\x87\x90", u"\\x87\\x90"_s);
+        add("two codes, NEC-selected IBM", "\xed\x40", u"\\xED@"_s);
         // Cut after its first byte, 逸's second byte and the @ are a character.
-        add("second byte starts another character", "\x88\xed\x40", QStringLiteral("逸@"));
+        add("second byte starts another character", "\x88\xed\x40", u"逸@"_s);
         add("half-width katakana and invalid bytes", "\xb1\xff\x80\xa0\xfd\x81",
-            QStringLiteral("ｱ\\xFF\\x80\\xA0\\xFD\\x81"));
+            u"ｱ\\xFF\\x80\\xA0\\xFD\\x81"_s);
+        // "\t構文エラー" in Shift-JIS: the text, not its bytes.
         add("error message", "\r\n\t\x8d\x5c\x95\xb6\x83\x47\x83\x89\x81\x5b (Syntax Error)\r\n#",
-            QStringLiteral("\\r\\n\\t構文エラー (Syntax Error)\\r\\n#"));
+            u"\\r\\n\\t構文エラー (Syntax Error)\\r\\n#"_s);
     }
 
-    // Chunks cut anywhere by the socket read back to exactly the bytes received.
+    // Chunks cut anywhere read back to the bytes received: fuzz_transcript_replay.
     void escaping()
     {
         QFETCH(QByteArray, bytes);
         QFETCH(QString, written);
         QCOMPARE(escapeChunk(bytes), written);
-        for (qsizetype cut = 0; cut <= bytes.size(); ++cut) {
-            QByteArray back;
-            for (const QByteArray &chunk : {bytes.left(cut), bytes.mid(cut)}) {
-                const auto e = parseLine(QString::fromUtf8(
-                    wireLine(QTime(9, 5, 3), Direction::Received, escapeChunk(chunk)).toUtf8()));
-                QVERIFY(e && e->kind == Entry::Kind::Received);
-                back += unescapeChunk(e->text);
-            }
-            QVERIFY2(back == bytes, qPrintable(QStringLiteral("cut at %1").arg(cut)));
-        }
     }
 
-    void linesReadBack()
+    // Operator lines and headers read back, load words, and file names safe for
+    // any address.
+    void linesAndNames()
     {
         // Operator text may hold the separator; the page may not.
-        const QString op =
-            operatorLine(QTime(9, 5, 3, 127), QStringLiteral("I/O"), QStringLiteral("PR A | B\nC"));
-        QCOMPARE(op, QStringLiteral("09:05:03.127 ! I/O | PR A | B C"));
+        const QString op = operatorLine(QTime(9, 5, 3, 127), u"I/O"_s, u"PR A | B\nC"_s);
+        QCOMPARE(op, u"09:05:03.127 ! I/O | PR A | B C"_s);
         const auto back = parseLine(op);
         QVERIFY(back && back->kind == Entry::Kind::Operator);
-        QCOMPARE(back->page, QStringLiteral("I/O"));
-        QCOMPARE(back->text, QStringLiteral("PR A | B C"));
-
-        QVERIFY(
-            !parseLine(sessionHeader(QDateTime(QDate(2026, 12, 7), QTime(9, 5, 3)), QStringLiteral("h"))));
-        QVERIFY(!parseLine(QStringLiteral("25:00:00.000 > x")));
-        QVERIFY(!parseLine(QString()));
-    }
-
-    void fileNameIsSafe()
-    {
+        QCOMPARE(back->page, u"I/O"_s);
+        QCOMPARE(back->text, u"PR A | B C"_s);
         const QDateTime start(QDate(2026, 12, 7), QTime(9, 5, 3));
-        QCOMPARE(sessionFileName(start, QStringLiteral("127.0.0.1:2323")),
-                 QStringLiteral("2026-12-07_09-05-03_127.0.0.1_2323.txt"));
-        const QString odd = sessionFileName(start, QStringLiteral("../x\\y:[::1]"));
-        QVERIFY2(!odd.contains(QRegularExpression(QStringLiteral("[/\\\\:]"))), qPrintable(odd));
-        QCOMPARE(sessionFileName(start, QString()), QStringLiteral("2026-12-07_09-05-03_unknown.txt"));
+        QVERIFY(!parseLine(sessionHeader(start, u"h"_s)));
+        QVERIFY(!parseLine(u"25:00:00.000 > x"_s));
+        QVERIFY(!parseLine(QString()));
+        // With lines refused: test_journal's operatorLines.
+        QCOMPARE(loadWords(u"Points"_s, u"p.pnt"_s, 12345, 0), u"Points loaded from p.pnt, 12,345 bytes"_s);
+
+        QCOMPARE(sessionFileName(start, u"127.0.0.1:2323"_s), u"2026-12-07_09-05-03_127.0.0.1_2323.txt"_s);
+        const QString odd = sessionFileName(start, u"../x\\y:[::1]"_s);
+        QVERIFY2(!odd.contains(QRegularExpression(u"[/\\\\:]"_s)), qPrintable(odd));
+        QCOMPARE(sessionFileName(start, QString()), u"2026-12-07_09-05-03_unknown.txt"_s);
     }
 
-    // More than the buffer holds between two writes: the file says where, and how many bytes, are missing.
+    // More than the buffer holds between two writes: the file says where, and how
+    // many bytes, are missing.
     void overflowIsCounted()
     {
         QTemporaryDir dir;
         SessionJournal journal;
         journal.setDirectory(dir.path());
         journal.setBufferCap(1000);
-        journal.beginSession(QDateTime::currentDateTime(), QStringLiteral("127.0.0.1:23"));
+        journal.beginSession(QDateTime::currentDateTime(), u"127.0.0.1:23"_s);
         const QString path = journal.currentFile();
         for (int i = 0; i < 10; ++i)
             journal.received(QByteArray(300, char('a' + i)));
@@ -245,7 +214,7 @@ private slots:
 
         // "<" a chunk recorded before, "#<bytes>" the note, ">" the chunk after.
         static const QRegularExpression said(
-            QStringLiteral("^\\d\\d:\\d\\d:\\d\\d\\.\\d{3} # ([\\d,]+) bytes not recorded$"));
+            u"^\\d\\d:\\d\\d:\\d\\d\\.\\d{3} # ([\\d,]+) bytes not recorded$"_s);
         QString shape;
         for (const QString &line : linesOf(path)) {
             if (const auto e = parseLine(line); e && e->kind == Entry::Kind::Received)
@@ -255,19 +224,19 @@ private slots:
         }
         const qsizetype recorded = receivedIn(path).size() - 5;
         QVERIFY2(recorded > 0 && recorded < 3000, qPrintable(shape));
-        QVERIFY2(QRegularExpression(QStringLiteral("^<+#%1>$").arg(3000 - recorded)).match(shape).hasMatch(),
+        QVERIFY2(QRegularExpression(u"^<+#%1>$"_s.arg(3000 - recorded)).match(shape).hasMatch(),
                  qPrintable(shape));
     }
 
-    // A flood's worth of chunks goes to the file a little at a time: the window never waits on one long
-    // write, and every byte arrives, in order.
+    // A flood's worth of chunks goes to the file a little at a time: the window
+    // never waits on one long write, and every byte arrives, in order.
     void aBurstIsWrittenInShortTurns()
     {
         QTemporaryDir dir;
         SessionJournal journal;
         journal.setDirectory(dir.path());
         journal.setBufferCap(32 * 1024 * 1024);
-        journal.beginSession(QDateTime::currentDateTime(), QStringLiteral("127.0.0.1:23"));
+        journal.beginSession(QDateTime::currentDateTime(), u"127.0.0.1:23"_s);
         const QString path = journal.currentFile();
         QByteArray sent;
         for (int i = 0; i < 12000; ++i) {
@@ -276,7 +245,8 @@ private slots:
             journal.received(chunk);
             sent += chunk;
         }
-        // Each record takes its raw bytes and more in the file: once it is that long, all went out.
+        // Each record takes its raw bytes and more in the file: once it is that
+        // long, all went out.
         const qint64 leastWhole = sent.size() + 12000 * qint64(sizeof "00:00:00.000 < \n" - 1);
         StallProbe stalls;
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(path).size() >= leastWhole, 20000);
@@ -288,7 +258,8 @@ private slots:
 #endif
     }
 
-    // Past the size cap a session goes on in a new file that reads on its own; the oldest go; owner only.
+    // Past the size cap a session goes on in a new file that reads on its own;
+    // the oldest go; owner only.
     void continuesPastTheFileCap_data()
     {
         QTest::addColumn<QString>("address");
@@ -306,7 +277,8 @@ private slots:
         QFETCH(QString, name);
         QFETCH(QString, controller);
 #ifdef Q_OS_UNIX
-        // Files and folders as an ordinary login makes them, open to others' reading.
+        // Files and folders as an ordinary login makes them, open to others'
+        // reading.
         struct Mask
         {
             mode_t old = ::umask(022);
@@ -314,7 +286,7 @@ private slots:
         } mask;
 #endif
         QTemporaryDir tmp;
-        const QString folder = tmp.filePath(QStringLiteral("sessions"));
+        const QString folder = tmp.filePath(u"sessions"_s);
         SessionJournal journal;
         journal.setDirectory(folder);
         const StorageLimits limits{.fileBytes = 2000, .totalBytes = 9000};
@@ -327,7 +299,7 @@ private slots:
                 QByteArray::number(i).rightJustified(3, '0') + QByteArray(190, 'x') + "\r\n";
             journal.received(chunk);
             sent += chunk;
-            journal.addOperatorLine(QStringLiteral("I/O"), QStringLiteral("Output %1 ON").arg(i));
+            journal.addOperatorLine(u"I/O"_s, u"Output %1 ON"_s.arg(i));
             if (i % 7 == 6) {
                 journal.flush();
                 QVERIFY(QFile::exists(journal.currentFile()));
@@ -338,7 +310,7 @@ private slots:
         journal.endSession();
 
         QVERIFY(ownerOnly(folder));
-        const QStringList files = QDir(folder).entryList({QStringLiteral("*.txt")}, QDir::Files, QDir::Name);
+        const QStringList files = QDir(folder).entryList({u"*.txt"_s}, QDir::Files, QDir::Name);
         QVERIFY2(files.size() >= 3, qPrintable(files.join(u' ')));
         QVERIFY(!files.contains(QFileInfo(first).fileName()));
         QCOMPARE(files.last(), QFileInfo(last).fileName());
@@ -366,10 +338,11 @@ private slots:
         // The operator lines left are the last ones, none missing.
         const int from = 100 - actions.size();
         for (int i = 0; i < actions.size(); ++i)
-            QCOMPARE(actions.at(i), QStringLiteral("Output %1 ON").arg(from + i));
+            QCOMPARE(actions.at(i), u"Output %1 ON"_s.arg(from + i));
     }
 
-    // Two monitors in one folder, same controller and second: neither takes or removes the other's file.
+    // Two monitors in one folder, same controller and second: neither takes or
+    // removes the other's file.
     void secondMonitorInTheSameFolder()
     {
         QTemporaryDir dir;
@@ -379,7 +352,7 @@ private slots:
         second.setLimits({.totalBytes = 1});
         for (auto [journal, bytes] : {std::pair{&first, "\r\n#"}, std::pair{&second, "\r\nLogin    :"}}) {
             journal->setDirectory(dir.path());
-            journal->beginSession(start, QStringLiteral("127.0.0.1:23"));
+            journal->beginSession(start, u"127.0.0.1:23"_s);
             journal->received(bytes);
             journal->flush();
         }
@@ -396,7 +369,8 @@ private slots:
         second.endSession();
     }
 
-    // Age and size rules on transcripts only; a link neither followed nor counted; a dead lock no lock.
+    // Age and size rules on transcripts only; a link neither followed nor
+    // counted; a dead lock no lock.
     void cleanUpAtANewSession()
     {
         QTemporaryDir dir;
@@ -407,30 +381,30 @@ private slots:
             return file.open(QIODevice::WriteOnly) && file.resize(size) &&
                    file.setFileTime(now.addDays(-daysAgo), QFileDevice::FileModificationTime);
         };
-        QVERIFY(make(QStringLiteral("2026-10-02_10-00-00_127.0.0.1_23.txt"), 39, 10));
-        QVERIFY(make(QStringLiteral("notes.txt"), 90, 10));
-        QVERIFY(make(QStringLiteral("2026-12-01_10-00-00_127.0.0.1_23.txt"), 3, 600));
-        QVERIFY(make(QStringLiteral("2026-12-02_10-00-00_127.0.0.1_23.txt"), 2, 300));
+        QVERIFY(make(u"2026-10-02_10-00-00_127.0.0.1_23.txt"_s, 39, 10));
+        QVERIFY(make(u"notes.txt"_s, 90, 10));
+        QVERIFY(make(u"2026-12-01_10-00-00_127.0.0.1_23.txt"_s, 3, 600));
+        QVERIFY(make(u"2026-12-02_10-00-00_127.0.0.1_23.txt"_s, 2, 300));
         // A link named like a transcript, to a large file elsewhere.
-        const QString target = elsewhere.filePath(QStringLiteral("keep.txt"));
+        const QString target = elsewhere.filePath(u"keep.txt"_s);
         QVERIFY(put(target, QByteArray(100000, 'x')));
-        QVERIFY(QFile::link(target, dir.filePath(QStringLiteral("2026-12-03_10-00-00_127.0.0.1_23.txt"))));
+        QVERIFY(QFile::link(target, dir.filePath(u"2026-12-03_10-00-00_127.0.0.1_23.txt"_s)));
         // Old, and locked by a monitor that has since died.
         QProcess gone;
-        gone.start(QStringLiteral("true"), QStringList());
+        gone.start(u"true"_s, QStringList());
         const qint64 deadPid = gone.waitForStarted() ? gone.processId() : 0;
         QVERIFY(deadPid > 0 && gone.waitForFinished());
-        QVERIFY(put(dir.filePath(QStringLiteral("2026-10-02_10-00-00_127.0.0.1_23.txt.lock")),
+        QVERIFY(put(dir.filePath(u"2026-10-02_10-00-00_127.0.0.1_23.txt.lock"_s),
                     QByteArray::number(deadPid) + "\nquorin-monitor\n" +
                         QSysInfo::machineHostName().toUtf8() + "\n"));
 
         SessionJournal journal;
         journal.setDirectory(dir.path());
         journal.setLimits({.totalBytes = 1000});
-        journal.beginSession(now, QStringLiteral("127.0.0.1:23"));
+        journal.beginSession(now, u"127.0.0.1:23"_s);
         QStringList left = QDir(dir.path()).entryList(QDir::Files | QDir::System | QDir::Hidden, QDir::Name);
         left.removeOne(QFileInfo(journal.currentFile()).fileName());
-        left.removeOne(QFileInfo(journal.currentFile()).fileName() + QStringLiteral(".lock"));
+        left.removeOne(QFileInfo(journal.currentFile()).fileName() + u".lock"_s);
         journal.endSession();
         QCOMPARE(left,
                  (QStringList{"2026-12-01_10-00-00_127.0.0.1_23.txt", "2026-12-02_10-00-00_127.0.0.1_23.txt",
@@ -443,11 +417,11 @@ private slots:
         const QDateTime now(QDate(2026, 12, 7), QTime(9, 0));
         const qint64 mb = 1024 * 1024;
         const QList<StoredFile> files = {
-            {QStringLiteral("old"), 1, now.addDays(-31)},
-            {QStringLiteral("month"), 1, now.addDays(-29)},
-            {QStringLiteral("big-older"), 120 * mb, now.addDays(-3)},
-            {QStringLiteral("big-newer"), 100 * mb, now.addDays(-2)},
-            {QStringLiteral("today"), 1, now},
+            {u"old"_s, 1, now.addDays(-31)},
+            {u"month"_s, 1, now.addDays(-29)},
+            {u"big-older"_s, 120 * mb, now.addDays(-3)},
+            {u"big-newer"_s, 100 * mb, now.addDays(-2)},
+            {u"today"_s, 1, now},
         };
         // Old first; then the oldest until the rest fits in 200 MB.
         QCOMPARE(filesToRemove(files, now), (QStringList{"old", "month", "big-older"}));
