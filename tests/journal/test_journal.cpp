@@ -9,20 +9,8 @@
 #include "journal/operatordock.h"
 #include "journal/operatorjournal.h"
 
-#include <QAction>
-#include <QComboBox>
-#include <QDir>
-#include <QFile>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMenu>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QSignalSpy>
-#include <QStandardPaths>
-#include <QStatusBar>
-#include <QTest>
-#include <QTreeWidget>
+#include <QtTest>
+#include <QtWidgets>
 #include <thread>
 
 #ifdef Q_OS_UNIX
@@ -31,6 +19,7 @@
 #endif
 
 using namespace journal;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -41,17 +30,7 @@ SessionJournal *journalOf(MonitorFixture &f)
 
 QStringList sessionFiles(MonitorFixture &f)
 {
-    return QDir(journalOf(f)->directory()).entryList({QStringLiteral("*.txt")}, QDir::Files);
-}
-
-QList<Entry> readEntries(const QString &path)
-{
-    QList<Entry> entries;
-    for (const QString &line : QString::fromUtf8(bytesOf(path)).split(QLatin1Char('\n'))) {
-        if (const auto e = parseLine(line))
-            entries << *e;
-    }
-    return entries;
+    return QDir(journalOf(f)->directory()).entryList({u"*.txt"_s}, QDir::Files);
 }
 
 void submit(QLineEdit *field, const QString &text)
@@ -64,13 +43,13 @@ void submit(QLineEdit *field, const QString &text)
 bool switchOn(MonitorFixture &f, MonitorFixture &run, int n)
 {
     QWidget *w = f.window.get();
-    f.selectTab(QStringLiteral("1"));
+    f.selectTab(u"1"_s);
     const QString number = QString::number(n);
-    auto *bit = control<QLabel>(w, QStringLiteral("labelOut%1BitNo").arg(number));
+    auto *bit = control<QLabel>(w, u"labelOut%1BitNo"_s.arg(number));
     if (!bit || !f.waitFor([&] { return bit->text() == number; }))
         return false;
-    control<QPushButton>(w, QStringLiteral("buttonOutOnOff%1").arg(number))->click();
-    return run.waitForCommand(QStringLiteral("ON ") + number);
+    control<QPushButton>(w, u"buttonOutOnOff%1"_s.arg(number))->click();
+    return run.waitForCommand(u"ON "_s + number);
 }
 
 // The dock's rows as "controller | page | action".
@@ -79,14 +58,14 @@ QStringList rows(const QTreeWidget *list)
     QStringList out;
     for (int i = 0; i < list->topLevelItemCount(); ++i) {
         const QTreeWidgetItem *item = list->topLevelItem(i);
-        out << QStringList{item->text(1), item->text(2), item->text(3)}.join(QStringLiteral(" | "));
+        out << QStringList{item->text(1), item->text(2), item->text(3)}.join(u" | "_s);
     }
     return out;
 }
 
 QByteArray exported(MonitorFixture &f)
 {
-    const QString csv = f.tempDir.filePath(QStringLiteral("journal.csv"));
+    const QString csv = f.tempDir.filePath(u"journal.csv"_s);
     QFile::remove(csv);
     f.dialogs.setNextFileName(csv);
     control<QPushButton>(f.window.get(), "buttonJournalExport")->click();
@@ -101,12 +80,6 @@ bool reopened(MonitorFixture &f, const QString &path)
     return dock->showFile(path) && f.waitFor([&] { return shown.size() == 1; });
 }
 
-// A row of string cells on one line (a chain of literals wraps one a line).
-template <typename... T> void row(const char *name, const T &...cells)
-{
-    (QTest::newRow(name) << ... << QString(cells));
-}
-
 } // namespace
 
 class TestJournal : public QObject
@@ -114,49 +87,6 @@ class TestJournal : public QObject
     Q_OBJECT
 
 private slots:
-    void transcriptOfAShortSession()
-    {
-        MonitorFixture f;
-        const QTime before = QTime::currentTime();
-        QVERIFY(f.connectToSim());
-        QVERIFY(f.exchange(QStringLiteral("PR 1+2")));
-        f.disconnect();
-        const QTime after = QTime::currentTime();
-        const QStringList files = sessionFiles(f);
-        QCOMPARE(files, QStringList{sessionFileName(f.clock.value,
-                                                    QStringLiteral("127.0.0.1:%1").arg(f.sim->port()))});
-        const QString path = QDir(journalOf(f)->directory()).filePath(files.first());
-        const QList<Entry> entries = readEntries(path);
-
-        // Sent chunks are what the simulator received, login answers as ***; replies follow their command.
-        QStringList sent;
-        QByteArray receivedBytes;
-        qsizetype command = -1;
-        for (const Entry &e : entries) {
-            if (e.kind == Entry::Kind::Received)
-                receivedBytes += unescapeChunk(e.text);
-            else if (e.kind == Entry::Kind::Sent)
-                sent << e.text;
-            if (e.text == QLatin1String("PR 1+2\\r"))
-                command = receivedBytes.size();
-        }
-        QCOMPARE(sent, (QStringList{"***\\r", "***\\r", "CMD$ 0\\r", "PR 1+2\\r", "CMD$ 0\\r"}));
-        // The simulator reads on its own thread: the last command may still be on its way.
-        const auto simGot = [&f] {
-            QByteArray got = f.sim->received();
-            return got.replace("KDW4721\r", "***\r").replace("QVRNT\r", "***\r");
-        };
-        QTRY_COMPARE(simGot(), unescapeChunk(sent.join(QString())));
-        QVERIFY(!bytesOf(path).contains("KDW4721") && !bytesOf(path).contains("QVRNT"));
-        QVERIFY(receivedBytes.indexOf("Login    :") < receivedBytes.indexOf("Password :"));
-        QVERIFY(command >= 0 && receivedBytes.indexOf("\r\n 3\r\n#", command) >= command);
-        // In order, on the local wall clock (a run across midnight proves nothing).
-        QVERIFY(std::is_sorted(entries.cbegin(), entries.cend(),
-                               [](const Entry &a, const Entry &b) { return a.time < b.time; }));
-        if (before <= after)
-            QVERIFY(entries.first().time >= before.addMSecs(-1) && entries.last().time <= after.addMSecs(1));
-    }
-
     // A refusing disk turns recording off with one status message, no dialog; the link and polling go on.
     void refusingDisk_data()
     {
@@ -170,37 +100,36 @@ private slots:
         QFETCH(bool, full);
         MonitorFixture f;
         if (full) {
-            if (!QFile::exists(QStringLiteral("/dev/full")))
+            if (!QFile::exists(u"/dev/full"_s))
                 QSKIP("no /dev/full here");
-            const QString dir = f.tempDir.filePath(QStringLiteral("sessions"));
+            const QString dir = f.tempDir.filePath(u"sessions"_s);
             QVERIFY(QDir().mkpath(dir));
-            const QString name =
-                sessionFileName(f.clock.value, QStringLiteral("127.0.0.1:%1").arg(f.sim->port()));
-            QVERIFY(QFile::link(QStringLiteral("/dev/full"), QDir(dir).filePath(name)));
+            const QString name = sessionFileName(f.clock.value, u"127.0.0.1:%1"_s.arg(f.sim->port()));
+            QVERIFY(QFile::link(u"/dev/full"_s, QDir(dir).filePath(name)));
         } else {
             // A file where the folder should be: no folder under it, even for root.
-            QVERIFY(put(f.tempDir.filePath(QStringLiteral("blocker")), QByteArray()));
-            journalOf(f)->setDirectory(f.tempDir.filePath(QStringLiteral("blocker/sessions")));
+            QVERIFY(put(f.tempDir.filePath(u"blocker"_s), QByteArray()));
+            journalOf(f)->setDirectory(f.tempDir.filePath(u"blocker/sessions"_s));
         }
         QSignalSpy messages(f.window->statusBar(), &QStatusBar::messageChanged);
         QVERIFY(f.connectToSim());
-        f.selectTab(QStringLiteral("1"));
+        f.selectTab(u"1"_s);
         QVERIFY(f.waitFor([&] { return f.window->poller().ticks() >= 5 && messages.size() >= 1; }));
         QVERIFY(f.waitFor([&] { return f.window->poller().ticks() >= 10; }));
         QVERIFY(wire::isUp(f.link().state()));
-        f.selectTab(QStringLiteral("0"));
+        f.selectTab(u"0"_s);
         f.disconnect();
         QVERIFY(f.connectToSim());
         f.disconnect();
         QCOMPARE(messages.size(), 1);
-        QVERIFY(f.window->statusBar()->currentMessage().startsWith(
-            QStringLiteral("Session recording turned off")));
-        QVERIFY(!control<QAction>(f.window.get(), QStringLiteral("menuRecordSessions"))->isChecked());
+        QVERIFY(f.window->statusBar()->currentMessage().startsWith(u"Session recording turned off"_s));
+        QVERIFY(!control<QAction>(f.window.get(), u"menuRecordSessions"_s)->isChecked());
         QVERIFY(f.dialogs.entries.isEmpty());
     }
 
-    // At start-up the age and size rules clear old transcripts, and only them; recording off stays off.
-    void atStartUp()
+    // At start-up the age and size rules clear old transcripts, and only them. A short session's
+    // transcript; then recording off stays off.
+    void startUpThenASession()
     {
         QStandardPaths::setTestModeEnabled(true);
         QDir dir(SessionJournal::defaultDirectory());
@@ -223,18 +152,61 @@ private slots:
                               "notes.txt"}));
         dir.removeRecursively();
 
-        QAction *record = control<QAction>(f.window.get(), QStringLiteral("menuRecordSessions"));
+        const QTime before = QTime::currentTime();
+        QVERIFY(f.connectToSim());
+        QVERIFY(f.exchange(u"PR 1+2"_s));
+        f.disconnect();
+        const QTime after = QTime::currentTime();
+        const QStringList files = sessionFiles(f);
+        QCOMPARE(files, QStringList{sessionFileName(f.clock.value, u"127.0.0.1:%1"_s.arg(f.sim->port()))});
+        const QString path = QDir(journalOf(f)->directory()).filePath(files.first());
+
+        // Sent chunks are what the simulator received, login answers as ***; replies follow their command.
+        QList<Entry> entries;
+        QStringList sent;
+        QByteArray receivedBytes;
+        qsizetype command = -1;
+        for (const QString &line : QString::fromUtf8(bytesOf(path)).split(u'\n')) {
+            const auto e = parseLine(line);
+            if (!e)
+                continue;
+            entries << *e;
+            if (e->kind == Entry::Kind::Received)
+                receivedBytes += unescapeChunk(e->text);
+            else if (e->kind == Entry::Kind::Sent)
+                sent << e->text;
+            if (e->text == QLatin1String("PR 1+2\\r"))
+                command = receivedBytes.size();
+        }
+        QCOMPARE(sent, (QStringList{"***\\r", "***\\r", "CMD$ 0\\r", "PR 1+2\\r", "CMD$ 0\\r"}));
+        // The simulator reads on its own thread: the last command may still be on its way.
+        const auto simGot = [&f] {
+            QByteArray got = f.sim->received();
+            return got.replace("KDW4721\r", "***\r").replace("QVRNT\r", "***\r");
+        };
+        QTRY_COMPARE(simGot(), unescapeChunk(sent.join(QString())));
+        QVERIFY(!bytesOf(path).contains("KDW4721") && !bytesOf(path).contains("QVRNT"));
+        QVERIFY(receivedBytes.indexOf("Login    :") < receivedBytes.indexOf("Password :"));
+        QVERIFY(command >= 0 && receivedBytes.indexOf("\r\n 3\r\n#", command) >= command);
+        // In order, on the local wall clock (a run across midnight proves nothing).
+        QVERIFY(std::is_sorted(entries.cbegin(), entries.cend(),
+                               [](const Entry &a, const Entry &b) { return a.time < b.time; }));
+        if (before <= after)
+            QVERIFY(entries.first().time >= before.addMSecs(-1) && entries.last().time <= after.addMSecs(1));
+
+        QAction *record = control<QAction>(f.window.get(), u"menuRecordSessions"_s);
         QVERIFY(record && record->isCheckable() && record->isChecked());
         QVERIFY(f.window->viewMenu()->actions().contains(record));
         record->setChecked(false);
+        QVERIFY(QDir(journalOf(f)->directory()).removeRecursively());
         QVERIFY(f.connectToSim());
         f.disconnect();
         QVERIFY(sessionFiles(f).isEmpty());
         // The choice is kept with the window's settings, not with another store.
         MonitorFixture next(MonitorFixture::makeOptions(), false, f.settings->fileName());
-        QVERIFY(!control<QAction>(next.window.get(), QStringLiteral("menuRecordSessions"))->isChecked());
+        QVERIFY(!control<QAction>(next.window.get(), u"menuRecordSessions"_s)->isChecked());
         MonitorFixture other(MonitorFixture::makeOptions(), false);
-        QVERIFY(control<QAction>(other.window.get(), QStringLiteral("menuRecordSessions"))->isChecked());
+        QVERIFY(control<QAction>(other.window.get(), u"menuRecordSessions"_s)->isChecked());
     }
 
     // The operator's actions in words, by page, none of the polling; the dock filters, exports, reopens them.
@@ -247,41 +219,41 @@ private slots:
         QVERIFY(f.connectToSim());
         QVERIFY(switchOn(f, f, 3));
 
-        f.selectTab(QStringLiteral("5"));
-        control<QComboBox>(w, "popupbuttonPgSelect")->setCurrentText(QStringLiteral("3"));
-        control<QComboBox>(w, "popupbuttonPgPulse")->setCurrentText(QStringLiteral("100"));
+        f.selectTab(u"5"_s);
+        control<QComboBox>(w, "popupbuttonPgSelect")->setCurrentText(u"3"_s);
+        control<QComboBox>(w, "popupbuttonPgPulse")->setCurrentText(u"100"_s);
         control<QPushButton>(w, "buttonPgJog2")->click();
-        QVERIFY(f.waitForCommand(QStringLiteral("RMVS X_A 100")));
-        control<QLineEdit>(w, "textfieldPgTeachNum")->setText(QStringLiteral("5"));
+        QVERIFY(f.waitForCommand(u"RMVS X_A 100"_s));
+        control<QLineEdit>(w, "textfieldPgTeachNum")->setText(u"5"_s);
         f.dialogs.setNextAnswer(true);
         control<QPushButton>(w, "buttonPgJog12")->click();
-        QVERIFY(f.waitForCommand(QStringLiteral("SETP 5 P(0)")));
+        QVERIFY(f.waitForCommand(u"SETP 5 P(0)"_s));
 
-        f.selectTab(QStringLiteral("2"));
-        submit(control<QLineEdit>(w, "textfieldVariModName"), QStringLiteral("A"));
-        submit(control<QLineEdit>(w, "textfieldVariModValue"), QStringLiteral("5"));
-        QVERIFY(f.waitForCommand(QStringLiteral("A=5")));
+        f.selectTab(u"2"_s);
+        submit(control<QLineEdit>(w, "textfieldVariModName"), u"A"_s);
+        submit(control<QLineEdit>(w, "textfieldVariModValue"), u"5"_s);
+        QVERIFY(f.waitForCommand(u"A=5"_s));
         // The controller refuses this one; the line says what it answered.
-        submit(control<QLineEdit>(w, "textfieldVariModValue"), QStringLiteral("5)"));
-        QVERIFY(f.waitForCommand(QStringLiteral("A=5)")));
+        submit(control<QLineEdit>(w, "textfieldVariModValue"), u"5)"_s);
+        QVERIFY(f.waitForCommand(u"A=5)"_s));
 
-        f.selectTab(QStringLiteral("3"));
+        f.selectTab(u"3"_s);
         control<QRadioButton>(w, "radiobuttonMbkSizeWrd")->click();
-        submit(control<QLineEdit>(w, "textfieldMbkModAdr"), QStringLiteral("100"));
-        submit(control<QLineEdit>(w, "textfieldMbkModData"), QStringLiteral("&H7F"));
-        QVERIFY(f.waitForCommand(QStringLiteral("MBK(100~Wrd)=&H7F")));
+        submit(control<QLineEdit>(w, "textfieldMbkModAdr"), u"100"_s);
+        submit(control<QLineEdit>(w, "textfieldMbkModData"), u"&H7F"_s);
+        QVERIFY(f.waitForCommand(u"MBK(100~Wrd)=&H7F"_s));
 
-        f.selectTab(QStringLiteral("0"));
-        const QString program = f.tempDir.filePath(QStringLiteral("robot.f2k"));
+        f.selectTab(u"0"_s);
+        const QString program = f.tempDir.filePath(u"robot.f2k"_s);
         QVERIFY(put(program, "10 A=1\r\n20 ?bad\r\n30 B=2\r\n40 )x\r\n"));
         f.dialogs.setNextFileName(program);
         control<QPushButton>(w, "buttonFileOpen")->click();
-        QVERIFY(f.waitForCommand(QStringLiteral("MMC_LOAD MMC_LOAD$")));
+        QVERIFY(f.waitForCommand(u"MMC_LOAD MMC_LOAD$"_s));
         control<QPushButton>(w, "buttonRtcAdj")->click();
         const auto lines = [journal] {
             QStringList out;
             for (const OperatorEntry &e : journal->today())
-                out << e.page + QStringLiteral(" | ") + e.what;
+                out << e.page + u" | "_s + e.what;
             return out;
         };
         QTRY_COMPARE(lines(),
@@ -304,12 +276,10 @@ private slots:
         auto *list = control<QTreeWidget>(w, "listOperatorJournal");
         const QStringList shown = rows(list);
         QCOMPARE(shown.size(), 8);
-        control<QLineEdit>(w, "textFieldJournalFilter")->setText(QStringLiteral("jog"));
-        QCOMPARE(exported(f),
-                 QStringLiteral("Time,Controller,Page,Action\r\n"
-                                "2026-12-05 09:05:03.000,127.0.0.1:%1,Axis,Jog X+ 100 pulses\r\n")
-                     .arg(f.sim->port())
-                     .toUtf8());
+        control<QLineEdit>(w, "textFieldJournalFilter")->setText(u"jog"_s);
+        const QString jog =
+            u"2026-12-05 09:05:03.000,127.0.0.1:%1,Axis,Jog X+ 100 pulses\r\n"_s.arg(f.sim->port());
+        QCOMPARE(exported(f), "Time,Controller,Page,Action\r\n" + jog.toUtf8());
         control<QLineEdit>(w, "textFieldJournalFilter")->clear();
         const QString session = journalOf(f)->currentFile();
         f.disconnect();
@@ -323,10 +293,10 @@ private slots:
         QTest::addColumn<QString>("typed"); // into the address field; empty: no connection
         QTest::addColumn<QString>("controller");
         QTest::addColumn<QString>("csvField");
-        row("no connection", "", "", "");
+        QTest::newRow("no connection") << QString() << QString() << QString();
         // By address: operatorLines.
-        const char *odd = "Press 4, part 2 (left)";
-        row("by a name with a comma and brackets", odd, odd, "\"Press 4, part 2 (left)\"");
+        const QString odd = u"Press 4, part 2 (left)"_s;
+        QTest::newRow("by a name with a comma and brackets") << odd << odd << u'"' + odd + u'"';
     }
 
     void linesNameTheirController()
@@ -335,12 +305,11 @@ private slots:
         QFETCH(QString, controller);
         QFETCH(QString, csvField);
         MonitorFixture run;
-        const QString port = QString::number(run.sim->port());
+        const QString address = u"127.0.0.1:%1"_s.arg(run.sim->port());
         // A later run on `run`'s settings, whose address book names its simulator twice.
-        app::AddressBook book;
-        for (const char *name : {"press-4", "Press 4, part 2 (left)"})
-            book.controllers << app::NamedController{QString::fromUtf8(name), "127.0.0.1:" + port, {}, false};
-        book.save(*run.settings);
+        app::AddressBook{
+            {{u"press-4"_s, address, {}, false}, {u"Press 4, part 2 (left)"_s, address, {}, false}}}
+            .save(*run.settings);
         run.settings->sync();
         MonitorFixture f(MonitorFixture::makeOptions(), false, run.settings->fileName());
         QWidget *w = f.window.get();
@@ -354,17 +323,17 @@ private slots:
                 return wire::isUp(f.link().state()) && f.consoleText().endsWith(u'#') && !f.link().busy();
             }));
             QVERIFY(switchOn(f, run, 3));
-            lines << QStringLiteral("I/O,Output 3 ON");
-            f.selectTab(QStringLiteral("0"));
+            lines << u"I/O,Output 3 ON"_s;
+            f.selectTab(u"0"_s);
         }
         control<QPushButton>(w, "buttonWatchOnly")->click();
-        lines << QStringLiteral("Console,Watch-only lock on");
+        lines << u"Console,Watch-only lock on"_s;
 
         QStringList expected;
         QByteArray csv = "Time,Controller,Page,Action\r\n";
         for (const QString &line : lines) {
-            expected << controller + QStringLiteral(" | ") + line.split(u',').join(QStringLiteral(" | "));
-            csv += QStringLiteral("2026-12-05 09:05:03.000,%1,%2\r\n").arg(csvField, line).toUtf8();
+            expected << controller + u" | "_s + line.split(u',').join(u" | "_s);
+            csv += u"2026-12-05 09:05:03.000,%1,%2\r\n"_s.arg(csvField, line).toUtf8();
         }
         control<QAction>(w, "menuOperatorJournal")->trigger();
         auto *list = control<QTreeWidget>(w, "listOperatorJournal");
@@ -390,7 +359,7 @@ private slots:
         QSignalSpy shown(dock, &OperatorDock::fileShown);
 
 #ifdef Q_OS_UNIX
-        const QString fifo = f.tempDir.filePath(QStringLiteral("2026-12-05_08-00-00_127.0.0.1_23.txt"));
+        const QString fifo = f.tempDir.filePath(u"2026-12-05_08-00-00_127.0.0.1_23.txt"_s);
         QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
         // A writer that comes and goes: were the FIFO opened, the test fails rather than hangs.
         std::thread writer([&fifo] {
@@ -405,17 +374,16 @@ private slots:
                             QIODevice::ReadOnly, QFileDevice::AutoCloseHandle));
         writer.join();
         reader.close();
-        QCOMPARE(f.dialogs.alertTexts(), QStringList{QStringLiteral("Read Error\n\n\"%1\"").arg(fifo)});
-        QCOMPARE(f.dialogs.entries.last().informative, QStringLiteral("Only a session file can be opened."));
-        QCOMPARE(source->text(), QStringLiteral("Today"));
+        QCOMPARE(f.dialogs.alertTexts(), QStringList{u"Read Error\n\n\"%1\""_s.arg(fifo)});
+        QCOMPARE(f.dialogs.entries.last().informative, u"Only a session file can be opened."_s);
+        QCOMPARE(source->text(), u"Today"_s);
         QCOMPARE(shown.size(), 0);
 #endif
 
-        const QString path = f.tempDir.filePath(QStringLiteral("2026-12-05_09-00-00_127.0.0.1_23.txt"));
+        const QString path = f.tempDir.filePath(u"2026-12-05_09-00-00_127.0.0.1_23.txt"_s);
         QByteArray text = "# QuorinMonitor session with 127.0.0.1:23, 2026-12-05 09:00:00\n";
         for (int i = 0; i < 150; ++i) {
-            const QByteArray time =
-                QTime(9, 0).addSecs(i).toString(QStringLiteral("HH:mm:ss.zzz")).toLatin1();
+            const QByteArray time = QTime(9, 0).addSecs(i).toString(u"HH:mm:ss.zzz"_s).toLatin1();
             text += time + " < \\r\\n#\n" + time + " ! I/O | Output " + QByteArray::number(i) + " ON\n";
         }
         QVERIFY(put(path, text));
@@ -424,7 +392,7 @@ private slots:
         control<QPushButton>(w, "buttonJournalOpen")->click();
         // The window is back before the file is read.
         QCOMPARE(shown.size(), 0);
-        QCOMPARE(source->text(), QStringLiteral("Reading 2026-12-05_09-00-00_127.0.0.1_23.txt\u2026"));
+        QCOMPARE(source->text(), u"Reading 2026-12-05_09-00-00_127.0.0.1_23.txt\u2026"_s);
         QTRY_COMPARE(shown.size(), 1);
         QCOMPARE(list->topLevelItemCount(), 100);
         // The header names the controller by its address.
@@ -432,7 +400,7 @@ private slots:
         QCOMPARE(QStringList({lastShown->text(0), lastShown->text(1), lastShown->text(3)}),
                  QStringList({"2026-12-05 09:01:39", "127.0.0.1:23", "Output 99 ON"}));
         QCOMPARE(source->text(),
-                 QStringLiteral("2026-12-05_09-00-00_127.0.0.1_23.txt: only its first 100 operator lines"));
+                 u"2026-12-05_09-00-00_127.0.0.1_23.txt: only its first 100 operator lines"_s);
     }
 };
 
