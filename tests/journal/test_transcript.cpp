@@ -1,5 +1,4 @@
-// The session file's rules: chunks written and read back, operator lines, file
-// names, which old files go.
+// The session file's rules: chunks written and read back, operator lines, file names, which old files go.
 #include "journal/operatorlog.h"
 #include "journal/operatorwords.h"
 #include "journal/sessionjournal.h"
@@ -55,9 +54,7 @@ class TestTranscript : public QObject
     Q_OBJECT
 
 private slots:
-    // An output, a jog, a taught point, an MBK write, an assignment and the
-    // morning clock: test_journal's operatorLines, from the window to the
-    // journal.
+    // An output, a jog, teaching, MBK, an assignment, the morning clock: test_journal's operatorLines.
     void commandsInWords_data()
     {
         QTest::addColumn<QString>("line");
@@ -111,8 +108,7 @@ private slots:
         QCOMPARE(headless.first().controller, QString());
     }
 
-    // The date is only in the header: a day passes when the clock goes back more
-    // than half a day.
+    // The date is only in the header: a day passes when the clock goes back more than half a day.
     void reopenedDates_data()
     {
         QTest::addColumn<QString>("times");
@@ -150,8 +146,7 @@ private slots:
         add("invalid shift-jis", "ok\xff\r", u"ok\\xFF\\r"_s);
         add("lead byte cut off at the end", "x\x8d", u"x\\x8D"_s);
         add("delete", "\x7f", u"\\x7F"_s);
-        // Of a character's two codes, the one that reads back to itself is written
-        // as the character.
+        // Of a character's two codes, the one that reads back to itself is written as the character.
         add("two codes, the common one", "\x81\xe0", u"\u2252"_s);
         add("two codes, the NEC one", "\x87\x90", u"\\x87\\x90"_s);
         add("two codes, NEC-selected IBM", "\xed\x40", u"\\xED@"_s);
@@ -172,8 +167,7 @@ private slots:
         QCOMPARE(escapeChunk(bytes), written);
     }
 
-    // Operator lines and headers read back, load words, and file names safe for
-    // any address.
+    // Operator lines and headers read back, load words, and file names safe for any address.
     void linesAndNames()
     {
         // Operator text may hold the separator; the page may not.
@@ -196,8 +190,7 @@ private slots:
         QCOMPARE(sessionFileName(start, QString()), u"2026-12-07_09-05-03_unknown.txt"_s);
     }
 
-    // More than the buffer holds between two writes: the file says where, and how
-    // many bytes, are missing.
+    // More than the buffer holds between two writes: the file says where, and how many bytes, are missing.
     void overflowIsCounted()
     {
         QTemporaryDir dir;
@@ -228,8 +221,8 @@ private slots:
                  qPrintable(shape));
     }
 
-    // A flood's worth of chunks goes to the file a little at a time: the window
-    // never waits on one long write, and every byte arrives, in order.
+    // A flood's worth of chunks goes to the file a little at a time: the window never waits on one long
+    // write, and every byte arrives, in order.
     void aBurstIsWrittenInShortTurns()
     {
         QTemporaryDir dir;
@@ -245,8 +238,7 @@ private slots:
             journal.received(chunk);
             sent += chunk;
         }
-        // Each record takes its raw bytes and more in the file: once it is that
-        // long, all went out.
+        // Each record takes its raw bytes and more in the file: once it is that long, all went out.
         const qint64 leastWhole = sent.size() + 12000 * qint64(sizeof "00:00:00.000 < \n" - 1);
         StallProbe stalls;
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(path).size() >= leastWhole, 20000);
@@ -258,8 +250,7 @@ private slots:
 #endif
     }
 
-    // Past the size cap a session goes on in a new file that reads on its own;
-    // the oldest go; owner only.
+    // Past the size cap a session goes on in a new file that reads on its own; the oldest go; owner only.
     void continuesPastTheFileCap_data()
     {
         QTest::addColumn<QString>("address");
@@ -277,8 +268,7 @@ private slots:
         QFETCH(QString, name);
         QFETCH(QString, controller);
 #ifdef Q_OS_UNIX
-        // Files and folders as an ordinary login makes them, open to others'
-        // reading.
+        // Files and folders as an ordinary login makes them, open to others' reading.
         struct Mask
         {
             mode_t old = ::umask(022);
@@ -341,8 +331,7 @@ private slots:
             QCOMPARE(actions.at(i), u"Output %1 ON"_s.arg(from + i));
     }
 
-    // Two monitors in one folder, same controller and second: neither takes or
-    // removes the other's file.
+    // Two monitors in one folder, same controller and second: neither takes or removes the other's file.
     void secondMonitorInTheSameFolder()
     {
         QTemporaryDir dir;
@@ -369,8 +358,7 @@ private slots:
         second.endSession();
     }
 
-    // Age and size rules on transcripts only; a link neither followed nor
-    // counted; a dead lock no lock.
+    // Age and size rules on transcripts only; a link neither followed nor counted; a dead lock no lock.
     void cleanUpAtANewSession()
     {
         QTemporaryDir dir;
