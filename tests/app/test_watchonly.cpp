@@ -13,8 +13,6 @@
 
 using namespace Qt::StringLiterals;
 
-Q_DECLARE_METATYPE(std::optional<QString>)
-
 namespace {
 
 const QString kReason = u"changeover, line stopped"_s;
@@ -225,100 +223,92 @@ private slots:
     }
 
     // While locked a typed line goes out only when it only reads; a refused one is noted.
-    void typedLines_data()
-    {
-        QTest::addColumn<QString>("field");
-        QTest::addColumn<QString>("line");
-        QTest::addColumn<bool>("sent");
-        QTest::addRow("command box, a write") << "comboBox1" << u"ON 5"_s << false;
-        QTest::addRow("command box, a read") << "comboBox1" << u"PR 1"_s << true;
-        QTest::addRow("quick line, a read then a write") << "textField1" << u"PR 1 : OFF 5"_s << false;
-        QTest::addRow("quick line, a listing") << "textField1" << u"LIST"_s << true;
-    }
     void typedLines()
     {
-        QFETCH(QString, field);
-        QFETCH(QString, line);
-        QFETCH(bool, sent);
+        struct Case
+        {
+            const char *field;
+            QString line;
+            bool sent;
+        };
         MonitorFixture &f = connected();
         lock(f);
-        f.clearCommands();
-        if (auto *box = control<QComboBox>(f.window.get(), field)) {
-            box->setEditText(line);
-            control<QPushButton>(f.window.get(), u"buttonSend"_s)->click();
-        } else {
-            auto *quick = control<QLineEdit>(f.window.get(), field);
-            focus(f, quick);
-            quick->setText(line);
-            QTest::keyClick(quick, Qt::Key_Return);
+        for (const Case &c :
+             {Case{"comboBox1", u"ON 5"_s, false}, Case{"comboBox1", u"PR 1"_s, true},
+              Case{"textField1", u"PR 1 : OFF 5"_s, false}, Case{"textField1", u"LIST"_s, true}}) {
+            f.clearCommands();
+            if (auto *box = control<QComboBox>(f.window.get(), c.field)) {
+                box->setEditText(c.line);
+                control<QPushButton>(f.window.get(), u"buttonSend"_s)->click();
+            } else {
+                auto *quick = control<QLineEdit>(f.window.get(), c.field);
+                focus(f, quick);
+                quick->setText(c.line);
+                QTest::keyClick(quick, Qt::Key_Return);
+            }
+            const QString note = u"Watch only: \"%1\" was not sent."_s.arg(c.line);
+            QVERIFY2(sentSoFar(f) == (c.sent ? QStringList{c.line} : QStringList{}), qPrintable(c.line));
+            QVERIFY2(f.consoleText().contains(note) != c.sent, qPrintable(c.line));
         }
-        QCOMPARE(sentSoFar(f), sent ? QStringList{line} : QStringList{});
-        QCOMPARE(f.consoleText().contains(u"Watch only: \"%1\" was not sent."_s.arg(line)), !sent);
         QVERIFY(unlock(f));
     }
 
     // The console's machine-changing keys and Control+O: nothing while locked, acting once unlocked.
-    void keys_data()
-    {
-        QTest::addColumn<int>("key");
-        QTest::addColumn<QByteArray>("sends"); // bytes sent when unlocked; empty: asks for a file
-        QTest::newRow("Control+] runs") << int(Qt::Key_BracketRight) << QByteArray("RUN\r");
-        QTest::newRow("Control+\\ sends the attention byte") << int(Qt::Key_Backslash) << QByteArray("\x01");
-        QTest::newRow("Control+L loads a program") << int(Qt::Key_L) << QByteArray();
-        QTest::newRow("Control+O opens a program") << int(Qt::Key_O) << QByteArray();
-    }
     void keys()
     {
-        QFETCH(int, key);
-        QFETCH(QByteArray, sends);
         MonitorFixture &f = connected();
-        const auto press = [&] {
-            f.dialogs.clear();
-            f.clearCommands();
-            focus(f, control<QPlainTextEdit>(f.window.get(), u"textView1"_s));
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key(key), Qt::ControlModifier);
-        };
-        const auto acted = [&] {
-            const auto open = [](const ScriptedDialogs::Entry &e) { return e.kind == u"open"_s; };
-            return sends.isEmpty() ? std::any_of(f.dialogs.entries.cbegin(), f.dialogs.entries.cend(), open)
-                                   : f.sim->received().contains(sends);
-        };
-        lock(f);
-        press();
-        QVERIFY(sentSoFar(f).isEmpty() && !acted());
-        QVERIFY(unlock(f));
-        press();
-        QVERIFY(f.waitFor(acted));
-        f.settle();
+        // Control+] runs, Control+\\ sends the attention byte, Control+L and Control+O ask for a program.
+        const std::pair<Qt::Key, QByteArray> keys[] = {
+            {Qt::Key_BracketRight, "RUN\r"}, {Qt::Key_Backslash, "\x01"}, {Qt::Key_L, {}}, {Qt::Key_O, {}}};
+        for (const auto &[key, sends] : keys) {
+            const auto press = [&] {
+                f.dialogs.clear();
+                f.clearCommands();
+                focus(f, control<QPlainTextEdit>(f.window.get(), u"textView1"_s));
+                QTest::keyClick(QApplication::focusWidget(), key, Qt::ControlModifier);
+            };
+            const auto acted = [&] {
+                const auto open = [](const ScriptedDialogs::Entry &e) { return e.kind == u"open"_s; };
+                return sends.isEmpty()
+                           ? std::any_of(f.dialogs.entries.cbegin(), f.dialogs.entries.cend(), open)
+                           : f.sim->received().contains(sends);
+            };
+            const QByteArray name = QKeySequence(key).toString().toUtf8();
+            lock(f);
+            press();
+            QVERIFY2(sentSoFar(f).isEmpty() && !acted(), name);
+            QVERIFY(unlock(f));
+            press();
+            QVERIFY2(f.waitFor(acted), name);
+            f.settle();
+        }
     }
 
     // Unlocking asks why; Cancel or blanks keep the lock. The journal notes each change and reason.
-    void unlockAsksForAReason_data()
-    {
-        QTest::addColumn<std::optional<QString>>("answer");
-        QTest::addColumn<bool>("unlocked");
-        QTest::newRow("Cancel") << std::optional<QString>() << false;
-        QTest::newRow("blanks") << std::optional<QString>(u"   "_s) << false;
-        QTest::newRow("a reason") << std::optional<QString>(u" tool change on press 4 "_s) << true;
-    }
     void unlockAsksForAReason()
     {
-        QFETCH(std::optional<QString>, answer);
-        QFETCH(bool, unlocked);
+        struct Case
+        {
+            const char *name;
+            std::optional<QString> answer;
+            bool unlocks;
+        };
         MonitorFixture f(MonitorFixture::makeOptions(), false);
         lock(f);
-        f.dialogs.clear();
-        QCOMPARE(unlock(f, answer), unlocked);
-        QCOMPARE(f.dialogs.entries.size(), 1);
-        QCOMPARE(f.dialogs.entries.first().kind + u": "_s + f.dialogs.entries.first().text,
-                 u"text: Unlock Controls"_s);
-        QCOMPARE(locked(f), !unlocked);
-        QCOMPARE(usable(f, "buttonOutOnOff0"), std::optional<bool>(unlocked));
-
+        for (const Case &c : {Case{"Cancel", {}, false}, Case{"blanks", u"   "_s, false},
+                              Case{"a reason", u" tool change on press 4 "_s, true}}) {
+            f.dialogs.clear();
+            QVERIFY2(unlock(f, c.answer) == c.unlocks, c.name);
+            QVERIFY2(f.dialogs.entries.size() == 1 && f.dialogs.entries.first().kind == u"text"_s &&
+                         f.dialogs.entries.first().text == u"Unlock Controls"_s,
+                     c.name);
+            QVERIFY2(locked(f) != c.unlocks && usable(f, "buttonOutOnOff0") == c.unlocks, c.name);
+        }
+        // Nothing for the refused attempts.
         const auto *journal = f.window->findChild<journal::OperatorJournal *>();
         const QStringList expected{u"Watch-only lock on"_s, u"Watch-only lock off: tool change on press 4"_s};
-        QTRY_COMPARE(journal->today().size(), expected.size() - !unlocked);
-        for (int i = 0; i < journal->today().size(); ++i)
+        QTRY_COMPARE(journal->today().size(), expected.size());
+        for (int i = 0; i < expected.size(); ++i)
             QCOMPARE(journal->today().at(i).what, expected[i]);
     }
 };
