@@ -180,42 +180,28 @@ private slots:
         QCOMPARE(variableName(fourth, 7)->text(), u"V7"_s);
     }
 
-    // Settings of a kind this program never writes load as if absent (a list is cut to its
-    // first 10), and the keys after them still load.
-    void settingsOfTheWrongKind_data()
-    {
-        QTest::addColumn<QString>("key");
-        QTest::addColumn<QVariant>("value");
-        QTest::addColumn<QString>("control");
-        QTest::addColumn<QStringList>("expected"); // items of a combo box, or the one text of a field
-        QTest::newRow("number for a history") << "combobox1" << QVariant(5) << "comboBox1" << QStringList();
-        QTest::newRow("history of 30")
-            << "combobox3" << QVariant(numbered("L", 30)) << "comboBox3" << numbered("L", 10);
-        QTest::newRow("list for a name")
-            << "variname3" << QVariant(QStringList{"A", "B"}) << "textfieldVariName3" << QStringList{""};
-        QTest::newRow("empty timeout")
-            << "timeoutsec" << QVariant(QString()) << "textFieldTimeOutSec" << QStringList{"30"};
-        QTest::newRow("number for the timeout")
-            << "timeoutsec" << QVariant(7) << "textFieldTimeOutSec" << QStringList{"7"};
-    }
+    // Settings of a kind this program never writes load as if absent (a list is cut to its first 10),
+    // and the keys after them still load.
     void settingsOfTheWrongKind()
     {
-        QFETCH(QString, key);
-        QFETCH(QVariant, value);
-        QFETCH(QString, control);
-        QFETCH(QStringList, expected);
-        Store store;
-        store.settings.setValue(u"variname0"_s, u"A0"_s);
-        store.settings.setValue(key, value);
-        store.settings.setValue(u"variname7"_s, u"A7"_s);
-        store.settings.sync();
-        MonitorFixture run(MonitorFixture::makeOptions(), false, store.settings.fileName());
-        QWidget *w = run.window->findChild<QWidget *>(control);
-        if (auto *box = qobject_cast<QComboBox *>(w))
-            QCOMPARE(itemsOf(box), expected);
-        else
-            QCOMPARE(QStringList{qobject_cast<QLineEdit *>(w)->text()}, expected);
-        QCOMPARE(variableName(run, 0)->text() + variableName(run, 7)->text(), u"A0A7"_s);
+        // The time-out: empty, or a number where the program writes text.
+        for (const auto &[timeout, shown] :
+             {std::pair{QVariant(QString()), "30"}, std::pair{QVariant(7), "7"}}) {
+            Store store;
+            store.settings.setValue(u"variname0"_s, u"A0"_s);
+            store.settings.setValue(u"combobox1"_s, 5);
+            store.settings.setValue(u"combobox3"_s, numbered(u"L"_s, 30));
+            store.settings.setValue(u"variname3"_s, QStringList{"A", "B"});
+            store.settings.setValue(u"timeoutsec"_s, timeout);
+            store.settings.setValue(u"variname7"_s, u"A7"_s);
+            store.settings.sync();
+            MonitorFixture run(MonitorFixture::makeOptions(), false, store.settings.fileName());
+            QCOMPARE(run.timeoutField()->text(), QString::fromLatin1(shown));
+            QCOMPARE(histories(run)[0]->count(), 0);
+            QCOMPARE(itemsOf(histories(run)[2]), numbered(u"L"_s, 10));
+            QCOMPARE(variableName(run, 3)->text(), QString());
+            QCOMPARE(variableName(run, 0)->text() + variableName(run, 7)->text(), u"A0A7"_s);
+        }
     }
 
     void controlsFollowTheConnection_data()
