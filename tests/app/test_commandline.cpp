@@ -4,7 +4,6 @@
 #include "app/commandline.h"
 #include "app/controllersettings.h"
 #include "core/watchlock.h"
-#include "support/files.h"
 #include "support/fixture.h"
 #include "support/process.h"
 #include "support/trendmenu.h"
@@ -326,7 +325,8 @@ private slots:
         }
     }
 
-    // A typed name reaches its controller, named by title, label and session file; a watch-only one locks.
+    // A typed name reaches its controller, named by title and label; a watch-only one locks. Its session
+    // file: test_journal's linesNameTheirController.
     void connectByTypedName()
     {
         MonitorFixture run;
@@ -344,21 +344,9 @@ private slots:
         QCOMPARE(f.window->windowTitle(), u"QuorinMonitor \u2014 press-4"_s);
         QVERIFY(name->isVisible() && name->text() == u"press-4"_s);
         QVERIFY(!f.window->watchLock().locked());
-
-        const QDir sessions(f.tempDir.filePath(u"sessions"_s));
-        QStringList files;
-        QVERIFY(f.waitFor([&] {
-            files = sessions.entryList({u"*press-4_127.0.0.1_%1.txt"_s.arg(run.sim->port())}, QDir::Files);
-            return files.size() == 1;
-        }));
-
         f.disconnect();
         QCOMPARE(f.window->windowTitle(), u"QuorinMonitor"_s);
         QVERIFY(!name->isVisible());
-        const QString session = sessions.filePath(files.first());
-        QVERIFY(f.waitFor([&] { return QFileInfo(session).size() > 0; }));
-        const QString header = QString::fromUtf8(bytesOf(session)).section(u'\n', 0, 0);
-        QVERIFY2(header.contains(u"press-4 (%1)"_s.arg(address)), qPrintable(header));
 
         // A watch-only one, named on the command line in another case.
         BuiltInSimulator builtIn(*f.window);
@@ -409,8 +397,8 @@ private slots:
         QCOMPARE(later.timeoutField()->text(), u"30"_s);
     }
 
-    // A script may read a watch-only controller but not change it; a name the book lacks is a
-    // usage error, with a window or without (any case: connectByTypedName).
+    // A script may read a watch-only controller but not change it (an exec on another one:
+    // headlessResolvesAName); a name the book lacks is a usage error, with a window or without.
     void namesInAScript_data()
     {
         QTest::addColumn<QStringList>("options");
@@ -422,7 +410,6 @@ private slots:
         row("backup", {"--connect", "line-2", "--backup", "/tmp"}, QString());
         row("compare", {"--connect", "line-2", "--compare", "/tmp/b"}, QString());
         row("restore, not watch-only", {"--connect", "press-4", "--restore", "/tmp/b", "--yes"}, QString());
-        row("exec, not watch-only", {"--connect", "press-4", "--exec", "PR 1"}, QString());
         row("unknown, window", {"--connect", "Press 9"}, unknown);
         row("unknown, no window", {"--connect", "Press 9", "--exec", "PR 1"}, unknown);
         row("not an address either", {"--connect", "127.0.0.1:65536", "--exec", "PR 1"}, unknown);

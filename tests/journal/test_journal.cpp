@@ -341,7 +341,10 @@ private slots:
         QCOMPARE(exported(f), csv);
         if (typed.isEmpty())
             return;
+        // The file is named after the controller as well, in characters any file system takes.
         const QString session = journalOf(f)->currentFile();
+        QVERIFY2(session.endsWith(u"_Press_4__part_2__left__127.0.0.1_%1.txt"_s.arg(run.sim->port())),
+                 qPrintable(session));
         f.disconnect();
         QVERIFY(reopened(f, session));
         QCOMPARE(rows(list), expected);
