@@ -96,7 +96,6 @@ private slots:
         QTest::addColumn<QStringList>("options");
         QTest::addColumn<QString>("expect");
         row("nothing", {}, "run");
-        row("connect", {"--connect", "127.0.0.1:2323"}, "run 127.0.0.1:2323");
         row("connect= v6", {"--connect=[::1]:2323"}, "run [::1]:2323");
         row("bare host", {"--connect", " localhost "}, "run localhost");
         row("simulator", {"--simulator"}, "run simulator");
@@ -109,7 +108,6 @@ private slots:
             "<ADDRESS\\|NAME>[\\s\\S]*--simulator[\\s\\S]*--watch-only[\\s\\S]*--backup "
             "<FOLDER>[\\s\\S]*--restore <FOLDER>[\\s\\S]*--yes[\\s\\S]*--exec "
             "<COMMAND>[\\s\\S]*--compare <FOLDER>");
-        row("-h", {"-h"}, "help ^Usage:");
         row("help-all", {"--help-all"}, "help ^Usage:");
         row("version", {"--version"}, "version ^quorin-monitor \\d+\\.\\d+(\\.\\d+)*\\n$");
         row("unknown", {"--bogus"}, "fail bogus[\\s\\S]*--help");
