@@ -147,17 +147,18 @@ private slots:
         QCOMPARE(usable(f, name), kOn);
     }
 
-    // --watch-only locks before the first connection, a page first shown while locked is built
-    // locked, and unlocking gives back what the connection and a breakpoint stop say, not "on".
+    // --watch-only locks before the first connection (--simulator's, to the built-in one), a page first
+    // shown while locked is built locked, and unlocking gives back what the connection and a breakpoint
+    // stop say, not "on".
     void lockFollowsTheConnection()
     {
         MonitorFixture f(MonitorFixture::makeOptions(), true, QString(), MonitorFixture::Pages::AsShown);
         BuiltInSimulator builtIn(*f.window);
-        const QString address = u"127.0.0.1:%1"_s.arg(f.sim->port());
-        startFromCommandLine(app::parseCommandLine({"quorin-monitor", "--watch-only", "--connect", address}),
+        startFromCommandLine(app::parseCommandLine({"quorin-monitor", "--watch-only", "--simulator"}),
                              *f.window, builtIn);
         QVERIFY(locked(f));
         QVERIFY(f.waitFor([&] { return f.consoleText().endsWith(u'#'); }, 10000));
+        QCOMPARE(f.addressField()->text(), builtIn.address());
         const QStringList names = {"buttonRun", "buttonFileOpen", "menuOpenFile", "menuRestore"};
         QVERIFY(all(f, names, false));
         f.disconnect();
