@@ -150,9 +150,8 @@ private slots:
             QVERIFY(c.text.startsWith(u"quorin-monitor: "_s));
     }
 
-    // --connect waits for the window. A simulator that cannot listen says so once and changes nothing;
-    // the menu entry then leaves the controller for it (twice), the stored address kept, and it serves
-    // this process only. --simulator: test_watchonly's lockFollowsTheConnection.
+    // --connect waits for the window. A simulator that cannot listen says so once and changes nothing; the
+    // menu entry then leaves the controller for it (twice) that serves this process only, the address kept.
     void connectOptionThenTheMenuEntry()
     {
         MonitorFixture f;
@@ -184,8 +183,7 @@ private slots:
         }
         QCOMPARE(f.addressField()->text(), u"127.0.0.1:%1"_s.arg(port));
 #if !defined(Q_OS_WIN) && !defined(__SANITIZE_THREAD__)
-        // Another process's client is closed on before a word; the fixture's simulator greets it. (Windows
-        // cannot tell which process a loopback client is; ThreadSanitizer cannot follow another process.)
+        // Windows cannot tell which process a loopback client is; ThreadSanitizer cannot follow another.
         const auto stranger = [](quint16 at) {
             return runProcess(QUORIN_FOREIGN_CLIENT, {QString::number(at)}).out;
         };

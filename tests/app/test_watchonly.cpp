@@ -147,9 +147,8 @@ private slots:
         QCOMPARE(usable(f, name), kOn);
     }
 
-    // --watch-only locks before the first connection (--simulator's, to the built-in one), a page first
-    // shown while locked is built locked, and unlocking gives back what the connection and a breakpoint
-    // stop say, not "on".
+    // --watch-only locks before the first connection (here --simulator's), a page first shown locked is built
+    // locked, and unlocking gives back what the connection and a breakpoint stop say, not "on".
     void lockFollowsTheConnection()
     {
         MonitorFixture f(MonitorFixture::makeOptions(), true, QString(), MonitorFixture::Pages::AsShown);
@@ -169,8 +168,7 @@ private slots:
         QVERIFY(usable(f, "buttonPgJog0") == kOff && usable(f, "buttonPgJog1") == kOn);
         QVERIFY(unlock(f) && all(f, names + QStringList{"buttonPgJog0"}, true));
 
-        // Continue and step: on after unlocking only while the program still stands at the stop.
-        // Printing a variable at the stop only reads.
+        // Continue and step: on after unlocking only while still at the stop; printing a variable only reads.
         const QStringList steps = {"buttonBkpN", "buttonBkpT"};
         f.selectTab(u"0"_s); // the console: no poll's wait takes the stop's prompt
         f.settle();
