@@ -287,60 +287,38 @@ private slots:
         QCOMPARE(rows(list), shown);
     }
 
-    // Each line names its controller (the address book's name, else the address) in dock, CSV and file.
-    void linesNameTheirController_data()
-    {
-        QTest::addColumn<QString>("typed"); // into the address field; empty: no connection
-        QTest::addColumn<QString>("controller");
-        QTest::addColumn<QString>("csvField");
-        QTest::newRow("no connection") << QString() << QString() << QString();
-        // By address: operatorLines.
-        const QString odd = u"Press 4, part 2 (left)"_s;
-        QTest::newRow("by a name with a comma and brackets") << odd << odd << u'"' + odd + u'"';
-    }
-
+    // Each line names its controller by the address book's name in dock, CSV, session file and its name
+    // (by address: operatorLines; unconnected: reopeningIsBounded).
     void linesNameTheirController()
     {
-        QFETCH(QString, typed);
-        QFETCH(QString, controller);
-        QFETCH(QString, csvField);
         MonitorFixture run;
         const QString address = u"127.0.0.1:%1"_s.arg(run.sim->port());
+        const QString name = u"Press 4, part 2 (left)"_s;
         // A later run on `run`'s settings, whose address book names its simulator twice.
-        app::AddressBook{
-            {{u"press-4"_s, address, {}, false}, {u"Press 4, part 2 (left)"_s, address, {}, false}}}
-            .save(*run.settings);
+        app::AddressBook{{{u"press-4"_s, address, {}, false}, {name, address, {}, false}}}.save(
+            *run.settings);
         run.settings->sync();
         MonitorFixture f(MonitorFixture::makeOptions(), false, run.settings->fileName());
         QWidget *w = f.window.get();
-
-        // Each as "page,action".
-        QStringList lines;
-        if (!typed.isEmpty()) {
-            f.addressField()->setText(typed);
-            control<QPushButton>(w, "buttonConnect")->click();
-            QVERIFY(f.waitFor([&] {
-                return wire::isUp(f.link().state()) && f.consoleText().endsWith(u'#') && !f.link().busy();
-            }));
-            QVERIFY(switchOn(f, run, 3));
-            lines << u"I/O,Output 3 ON"_s;
-            f.selectTab(u"0"_s);
-        }
+        f.addressField()->setText(name);
+        control<QPushButton>(w, "buttonConnect")->click();
+        QVERIFY(f.waitFor([&] {
+            return wire::isUp(f.link().state()) && f.consoleText().endsWith(u'#') && !f.link().busy();
+        }));
+        QVERIFY(switchOn(f, run, 3));
+        f.selectTab(u"0"_s);
         control<QPushButton>(w, "buttonWatchOnly")->click();
-        lines << u"Console,Watch-only lock on"_s;
 
-        QStringList expected;
-        QByteArray csv = "Time,Controller,Page,Action\r\n";
-        for (const QString &line : lines) {
-            expected << controller + u" | "_s + line.split(u',').join(u" | "_s);
-            csv += u"2026-12-05 09:05:03.000,%1,%2\r\n"_s.arg(csvField, line).toUtf8();
-        }
+        const QStringList expected{name + u" | I/O | Output 3 ON"_s,
+                                   name + u" | Console | Watch-only lock on"_s};
         control<QAction>(w, "menuOperatorJournal")->trigger();
         auto *list = control<QTreeWidget>(w, "listOperatorJournal");
         QTRY_COMPARE(rows(list), expected);
-        QCOMPARE(exported(f), csv);
-        if (typed.isEmpty())
-            return;
+        QCOMPARE(exported(f),
+                 QByteArray("Time,Controller,Page,Action\r\n"
+                            "2026-12-05 09:05:03.000,\"Press 4, part 2 (left)\",I/O,Output 3 ON\r\n"
+                            "2026-12-05 09:05:03.000,\"Press 4, part 2 (left)\",Console,"
+                            "Watch-only lock on\r\n"));
         // The file is named after the controller as well, in characters any file system takes.
         const QString session = journalOf(f)->currentFile();
         QVERIFY2(session.endsWith(u"_Press_4__part_2__left__127.0.0.1_%1.txt"_s.arg(run.sim->port())),
@@ -350,7 +328,8 @@ private slots:
         QCOMPARE(rows(list), expected);
     }
 
-    // A FIFO refused before it is opened (it would hold the window); a file read apart, up to the cap.
+    // A line with no controller; a FIFO refused before it is opened (it would hold the window); a file
+    // read apart, up to the cap.
     void reopeningIsBounded()
     {
         MonitorFixture f;
@@ -360,6 +339,13 @@ private slots:
         auto *list = control<QTreeWidget>(w, "listOperatorJournal");
         auto *source = control<QLabel>(w, "labelJournalSource");
         QSignalSpy shown(dock, &OperatorDock::fileShown);
+        // Unconnected, a line names no controller.
+        control<QPushButton>(w, "buttonWatchOnly")->click();
+        QTRY_COMPARE(rows(list), QStringList{u" | Console | Watch-only lock on"_s});
+        QCOMPARE(
+            exported(f),
+            QByteArray(
+                "Time,Controller,Page,Action\r\n2026-12-05 09:05:03.000,,Console,Watch-only lock on\r\n"));
 
 #ifdef Q_OS_UNIX
         const QString fifo = f.tempDir.filePath(u"2026-12-05_08-00-00_127.0.0.1_23.txt"_s);
