@@ -77,7 +77,7 @@ private slots:
         wire::setTraceSink([](const QString &) {});
     }
 
-    // A first start (a build without Shift-JIS ends it with one critical alert), and the About box.
+    // A first start (a build without Shift-JIS ends it with one critical alert), its lists, the About box.
     void startWithAnEmptySettingsStore()
     {
         ScriptedDialogs dialogs;
@@ -99,43 +99,34 @@ private slots:
         // Start-up talks to nobody: the entry actions it runs need no link.
         QVERIFY(!wire::isUp(f.link().state()));
         QVERIFY(f.dialogs.entries.isEmpty());
+        // Each list comes up with its first item selected; `items`: the first, the one at `probe`, the last.
+        struct List
+        {
+            const char *popup;
+            int count;
+            int probe;
+            QString items;
+        };
+        for (const List &l :
+             {List{"popupbuttonOutBank", 49, 24, u"0 ( 7 .. 0 )|48 ( 391 .. 384 )|96 ( 775 .. 768 )"_s},
+              List{"popupbuttonMemioBank", 1024, 1,
+                   u"-1 ( -8 .. -1 )|-2 ( -16 .. -9 )|-1024 ( -8192 .. -8185 )"_s},
+              List{"popupbuttonMbkIoBank", 100, 1,
+                   u"70000 ( 70015 .. 70000 )|70100 ( 70115 .. 70100 )|79900 ( 79915 .. 79900 )"_s},
+              List{"popupbuttonCuOutBank", 512, 1,
+                   u"2000 ( 2007 .. 2000 )|2001 ( 2015 .. 2008 )|2511 ( 6095 .. 6088 )"_s},
+              List{"popupbuttonPgReg", 22, 9, u"RR(ALL_A)|RR1(0)|RR3(Z_A,1)"_s}}) {
+            auto *box = control<QComboBox>(f.window.get(), l.popup);
+            QVERIFY2(box && box->count() == l.count, l.popup);
+            QCOMPARE(box->itemText(0) + u'|' + box->itemText(l.probe) + u'|' + box->itemText(l.count - 1),
+                     l.items);
+            QCOMPARE(box->currentText(), l.items.section(u'|', 0, 0));
+            QVERIFY2(itemsOf(box).removeDuplicates() == 0, l.popup);
+        }
 
         control<QAction>(f.window.get(), "menuAbout")->trigger();
         QVERIFY(f.dialogs.entries.size() == 1 &&
                 f.dialogs.entries.first().style == Dialogs::Style::Informational);
-    }
-
-    // Each list comes up with its first item selected; `items`: the first, the one at `probe`, the last.
-    void selectionLists_data()
-    {
-        QTest::addColumn<QString>("popup");
-        QTest::addColumn<int>("count");
-        QTest::addColumn<int>("probe");
-        QTest::addColumn<QString>("items"); // separated by '|'
-        QTest::addRow("outputs") << "popupbuttonOutBank" << 49 << 24
-                                 << "0 ( 7 .. 0 )|48 ( 391 .. 384 )|96 ( 775 .. 768 )";
-        QTest::addRow("relays") << "popupbuttonMemioBank" << 1024 << 1
-                                << "-1 ( -8 .. -1 )|-2 ( -16 .. -9 )|-1024 ( -8192 .. -8185 )";
-        QTest::addRow("mbk bits")
-            << "popupbuttonMbkIoBank" << 100 << 1
-            << "70000 ( 70015 .. 70000 )|70100 ( 70115 .. 70100 )|79900 ( 79915 .. 79900 )";
-        QTest::addRow("cu outputs") << "popupbuttonCuOutBank" << 512 << 1
-                                    << "2000 ( 2007 .. 2000 )|2001 ( 2015 .. 2008 )|2511 ( 6095 .. 6088 )";
-        QTest::addRow("register") << "popupbuttonPgReg" << 22 << 9 << "RR(ALL_A)|RR1(0)|RR3(Z_A,1)";
-    }
-    void selectionLists()
-    {
-        QFETCH(QString, popup);
-        QFETCH(int, count);
-        QFETCH(int, probe);
-        QFETCH(QString, items);
-        MonitorFixture f(MonitorFixture::makeOptions(), false);
-        auto *box = control<QComboBox>(f.window.get(), popup);
-        QVERIFY(box);
-        QCOMPARE(box->count(), count);
-        QCOMPARE(box->itemText(0) + u'|' + box->itemText(probe) + u'|' + box->itemText(count - 1), items);
-        QCOMPARE(box->currentText(), items.section(u'|', 0, 0));
-        QCOMPARE(itemsOf(box).removeDuplicates(), 0);
     }
 
     void settingsComeBackOnTheNextRun()
