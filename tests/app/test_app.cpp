@@ -242,8 +242,8 @@ private slots:
         QCOMPARE(control<QPushButton>(f.window.get(), "buttonConnect")->text(), u"Connect"_s);
     }
 
-    // Two windows poll two controllers, each on its own wire; closing one leaves the other
-    // polling, and Quit in a third closes every window, each saying goodbye on its wire.
+    // Two windows poll two controllers, each on its own wire; closing one leaves the other polling, and
+    // Quit in a third closes every window, each saying goodbye on its wire. The next start keeps their size.
     void twoWindowsTwoControllers()
     {
         Store store;
@@ -274,10 +274,23 @@ private slots:
         QVERIFY(wire::isUp(b->link().state()));
         QCOMPARE(asked(simA, "AAA1"), 0);
 
+        const QSize size(1111, 777);
+        b->resize(size);
+        idle->resize(size);
+        QVERIFY(Store::waitFor([&] { return b->size() == size && idle->size() == size; }));
         simB.clearReceived();
         control<QAction>(idle, "menuQuit")->trigger();
         QVERIFY(Store::waitFor([&] { return set->windows().empty(); }));
         QVERIFY(simB.commands().contains(u"CMD$ 0"_s));
+
+        // A new start takes the stored size; a second window opens beside it, as large.
+        set.reset();
+        set = store.set();
+        MainWindow *w = set->open();
+        QCOMPARE(w->size(), size);
+        MainWindow *second = set->open();
+        QCOMPARE(second->size(), size);
+        QVERIFY(second->pos() != w->pos());
     }
 
     // A window gone while its poll waits for a reply: nothing of it runs on afterwards.
@@ -298,25 +311,6 @@ private slots:
         QCoreApplication::sendPostedEvents();
         QCoreApplication::processEvents();
         QCOMPARE(asked(s, u"AAA1"_s), 1);
-    }
-
-    // A new start takes the stored size and place; a second window opens beside it, as large.
-    void layoutIsRestored()
-    {
-        Store store;
-        auto set = store.set();
-        MainWindow *w = set->open();
-        w->resize(1111, 777);
-        QVERIFY(Store::waitFor([&] { return w->size() == QSize(1111, 777); }));
-        w->close();
-        QVERIFY(Store::waitFor([&] { return set->windows().empty(); }));
-        set.reset();
-        set = store.set();
-        w = set->open();
-        QCOMPARE(w->size(), QSize(1111, 777));
-        MainWindow *second = set->open();
-        QCOMPARE(second->size(), w->size());
-        QVERIFY(second->pos() != w->pos());
     }
 };
 
