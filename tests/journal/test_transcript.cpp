@@ -86,28 +86,6 @@ private slots:
         QCOMPARE(describeCommand(line).value_or(u"<none>"_s), words);
     }
 
-    // The operator lines: the dock's filter, and a file without its header.
-    void operatorEntriesFilteredAndReadBack()
-    {
-        const QDateTime t(QDate(2026, 12, 7), QTime(9, 5, 3));
-        const QList<OperatorEntry> entries = {{t, u"Axis"_s, u"Point 7 set to 1"_s, u"press-4"_s},
-                                              {t, u"I/O"_s, u"Output 3 ON"_s, u"10.0.0.5"_s}};
-        // By page, words or controller, whatever the case.
-        const auto only = [&entries](const char *filter) {
-            const QList<OperatorEntry> hit = filtered(entries, QString::fromLatin1(filter));
-            return hit.size() == 1 ? hit.first().what : QString();
-        };
-        QCOMPARE(only("i/o"), u"Output 3 ON"_s);
-        QCOMPARE(only("PRESS-4"), u"Point 7 set to 1"_s);
-        QCOMPARE(only("10.0.0.5"), u"Output 3 ON"_s);
-        QCOMPARE(filtered(entries, QString()).size(), 2);
-        // Without its header, a file does not say which controller it was.
-        const QList<OperatorEntry> headless =
-            operatorEntries(u"09:00:00.000 ! I/O | a\n00:00:01.000 > x\\r\n"_s, QDate());
-        QCOMPARE(headless.size(), 1);
-        QCOMPARE(headless.first().controller, QString());
-    }
-
     // The date is only in the header: a day passes when the clock goes back more than half a day.
     void reopenedDates_data()
     {
@@ -167,9 +145,26 @@ private slots:
         QCOMPARE(escapeChunk(bytes), written);
     }
 
-    // Operator lines and headers read back, load words, and file names safe for any address.
+    // Operator lines filtered and read back, headers, load words, and file names safe for any address.
     void linesAndNames()
     {
+        const QDateTime t(QDate(2026, 12, 7), QTime(9, 5, 3));
+        const QList<OperatorEntry> entries = {{t, u"Axis"_s, u"Point 7 set to 1"_s, u"press-4"_s},
+                                              {t, u"I/O"_s, u"Output 3 ON"_s, u"10.0.0.5"_s}};
+        // By page, words or controller, whatever the case.
+        const auto only = [&entries](const char *filter) {
+            const QList<OperatorEntry> hit = filtered(entries, QString::fromLatin1(filter));
+            return hit.size() == 1 ? hit.first().what : QString();
+        };
+        QCOMPARE(only("i/o"), u"Output 3 ON"_s);
+        QCOMPARE(only("PRESS-4"), u"Point 7 set to 1"_s);
+        QCOMPARE(only("10.0.0.5"), u"Output 3 ON"_s);
+        QCOMPARE(filtered(entries, QString()).size(), 2);
+        // Without its header, a file does not say which controller it was.
+        const QList<OperatorEntry> headless =
+            operatorEntries(u"09:00:00.000 ! I/O | a\n00:00:01.000 > x\\r\n"_s, QDate());
+        QCOMPARE(headless.size(), 1);
+        QCOMPARE(headless.first().controller, QString());
         // Operator text may hold the separator; the page may not.
         const QString op = operatorLine(QTime(9, 5, 3, 127), u"I/O"_s, u"PR A | B\nC"_s);
         QCOMPARE(op, u"09:05:03.127 ! I/O | PR A | B C"_s);
@@ -177,17 +172,16 @@ private slots:
         QVERIFY(back && back->kind == Entry::Kind::Operator);
         QCOMPARE(back->page, u"I/O"_s);
         QCOMPARE(back->text, u"PR A | B C"_s);
-        const QDateTime start(QDate(2026, 12, 7), QTime(9, 5, 3));
-        QVERIFY(!parseLine(sessionHeader(start, u"h"_s)));
+        QVERIFY(!parseLine(sessionHeader(t, u"h"_s)));
         QVERIFY(!parseLine(u"25:00:00.000 > x"_s));
         QVERIFY(!parseLine(QString()));
         // With lines refused: test_journal's operatorLines.
         QCOMPARE(loadWords(u"Points"_s, u"p.pnt"_s, 12345, 0), u"Points loaded from p.pnt, 12,345 bytes"_s);
 
-        QCOMPARE(sessionFileName(start, u"127.0.0.1:2323"_s), u"2026-12-07_09-05-03_127.0.0.1_2323.txt"_s);
-        const QString odd = sessionFileName(start, u"../x\\y:[::1]"_s);
+        QCOMPARE(sessionFileName(t, u"127.0.0.1:2323"_s), u"2026-12-07_09-05-03_127.0.0.1_2323.txt"_s);
+        const QString odd = sessionFileName(t, u"../x\\y:[::1]"_s);
         QVERIFY2(!odd.contains(QRegularExpression(u"[/\\\\:]"_s)), qPrintable(odd));
-        QCOMPARE(sessionFileName(start, QString()), u"2026-12-07_09-05-03_unknown.txt"_s);
+        QCOMPARE(sessionFileName(t, QString()), u"2026-12-07_09-05-03_unknown.txt"_s);
     }
 
     // More than the buffer holds between two writes: the file says where, and how many bytes, are missing.
