@@ -55,94 +55,82 @@ class TestTranscript : public QObject
 
 private slots:
     // An output, a jog, teaching, MBK, an assignment, the morning clock: test_journal's operatorLines.
-    void commandsInWords_data()
-    {
-        QTest::addColumn<QString>("line");
-        QTest::addColumn<QString>("words");
-        row("relay off", "OFF -3", "Relay -3 OFF");
-        row("mbk bit", "ON 70003", "MBK bit 70003 ON");
-        row("cu output", "OFF 2005", "CU output 2005 OFF");
-        row("clear outputs", "CLR_OUTP 1", "All outputs cleared");
-        row("jog minus", "RMVS U_A -250", "Jog U- 250 pulses");
-        row("stop", "STOP Z_A STP_I", "Stop Z");
-        row("point set", "SETP 7 100 -20 &H1F 0", "Point 7 set to 100 -20 &H1F 0");
-        row("counters set", "SETP -1 1 2 3 4", "Counters set to 1 2 3 4");
-        row("clear counters", "CLRPOS -1", "Counters cleared");
-        row("clock, afternoon", "SET_RTC &H20261207 : SET_RTC &H00135210",
-            "Clock set to 2026-12-07 13:52:10");
-        row("general output", "H_ON 2", "General output 2 ON");
-        row("two statements", "ON 1 : OFF 2", "Output 1 ON; Output 2 OFF");
-        // Keeping the session going is nobody's action.
-        row("keep-alive", "CMD$", "<none>");
-        row("keep-alive with argument", "CMD$ 0", "<none>");
-        row("blank", "  ", "<none>");
-        row("setting", "ACCEL ALL_A 5000", "<none>");
-    }
-
     void commandsInWords()
     {
-        QFETCH(QString, line);
-        QFETCH(QString, words);
-        QCOMPARE(describeCommand(line).value_or(u"<none>"_s), words);
+        const char *const cases[][3] = {
+            {"relay off", "OFF -3", "Relay -3 OFF"},
+            {"mbk bit", "ON 70003", "MBK bit 70003 ON"},
+            {"cu output", "OFF 2005", "CU output 2005 OFF"},
+            {"clear outputs", "CLR_OUTP 1", "All outputs cleared"},
+            {"jog minus", "RMVS U_A -250", "Jog U- 250 pulses"},
+            {"stop", "STOP Z_A STP_I", "Stop Z"},
+            {"point set", "SETP 7 100 -20 &H1F 0", "Point 7 set to 100 -20 &H1F 0"},
+            {"counters set", "SETP -1 1 2 3 4", "Counters set to 1 2 3 4"},
+            {"clear counters", "CLRPOS -1", "Counters cleared"},
+            {"clock, afternoon", "SET_RTC &H20261207 : SET_RTC &H00135210",
+             "Clock set to 2026-12-07 13:52:10"},
+            {"general output", "H_ON 2", "General output 2 ON"},
+            {"two statements", "ON 1 : OFF 2", "Output 1 ON; Output 2 OFF"},
+            // Keeping the session going is nobody's action.
+            {"keep-alive", "CMD$", "<none>"},
+            {"keep-alive with argument", "CMD$ 0", "<none>"},
+            {"blank", "  ", "<none>"},
+            {"setting", "ACCEL ALL_A 5000", "<none>"},
+        };
+        for (const auto &[name, line, words] : cases) {
+            const QString got = describeCommand(QString::fromLatin1(line)).value_or(u"<none>"_s);
+            QVERIFY2(got == QLatin1String(words), qPrintable(QLatin1String(name) + u": "_s + got));
+        }
     }
 
     // The date is only in the header: a day passes when the clock goes back more than half a day.
-    void reopenedDates_data()
-    {
-        QTest::addColumn<QString>("times");
-        QTest::addColumn<QString>("days"); // of December 2026, one an entry
-        row("past midnight", "23:59:59.000 00:00:01.000 09:00:00.000", "7 8 8");
-        row("a millisecond out of order", "10:00:00.005 10:00:00.004 10:00:01.000", "7 7 7");
-        row("clock set back by the network", "10:00:30.000 10:00:02.000 11:00:00.000", "7 7 7");
-        row("autumn clock change", "02:59:59.000 02:00:00.000 23:59:00.000", "7 7 7");
-        row("two midnights", "22:00:00.000 01:00:00.000 23:00:00.000 00:30:00.000", "7 8 8 9");
-    }
-
     void reopenedDates()
     {
-        QFETCH(QString, times);
-        QFETCH(QString, days);
-        QString file = sessionHeader(QDateTime(QDate(2026, 12, 7), QTime(21, 0)), u"h"_s) + u'\n';
-        for (const QString &t : times.split(u' '))
-            file += t + u" ! I/O | Output 1 ON\n"_s + t + u" > x\\r\n"_s;
-        QStringList got;
-        for (const OperatorEntry &e : operatorEntries(file, QDate()))
-            got << QString::number(QDate(2026, 11, 30).daysTo(e.time.date()));
-        QCOMPARE(got.join(u' '), days);
-    }
-
-    void escaping_data()
-    {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QString>("written");
-        const auto add = [](const char *name, const QByteArray &bytes, const QString &written) {
-            QTest::newRow(name) << bytes << written;
+        const char *const cases[][3] = {
+            // The times of the entries, and their days of December 2026.
+            {"past midnight", "23:59:59.000 00:00:01.000 09:00:00.000", "7 8 8"},
+            {"a millisecond out of order", "10:00:00.005 10:00:00.004 10:00:01.000", "7 7 7"},
+            {"clock set back by the network", "10:00:30.000 10:00:02.000 11:00:00.000", "7 7 7"},
+            {"autumn clock change", "02:59:59.000 02:00:00.000 23:59:00.000", "7 7 7"},
+            {"two midnights", "22:00:00.000 01:00:00.000 23:00:00.000 00:30:00.000", "7 8 8 9"},
         };
-        add("attention byte and tab", "\x01\t", u"\\x01\\t"_s);
-        add("backslash stays readable", "A\\B", u"A\\\\B"_s);
-        add("escape sequence", "\x1b[7m BREAK 10 \x1b[0m", u"\\e[7m BREAK 10 \\e[0m"_s);
-        add("invalid shift-jis", "ok\xff\r", u"ok\\xFF\\r"_s);
-        add("lead byte cut off at the end", "x\x8d", u"x\\x8D"_s);
-        add("delete", "\x7f", u"\\x7F"_s);
-        // Of a character's two codes, the one that reads back to itself is written as the character.
-        add("two codes, the common one", "\x81\xe0", u"\u2252"_s);
-        add("two codes, the NEC one", "\x87\x90", u"\\x87\\x90"_s);
-        add("two codes, NEC-selected IBM", "\xed\x40", u"\\xED@"_s);
-        // Cut after its first byte, 逸's second byte and the @ are a character.
-        add("second byte starts another character", "\x88\xed\x40", u"逸@"_s);
-        add("half-width katakana and invalid bytes", "\xb1\xff\x80\xa0\xfd\x81",
-            u"ｱ\\xFF\\x80\\xA0\\xFD\\x81"_s);
-        // "\t構文エラー" in Shift-JIS: the text, not its bytes.
-        add("error message", "\r\n\t\x8d\x5c\x95\xb6\x83\x47\x83\x89\x81\x5b (Syntax Error)\r\n#",
-            u"\\r\\n\\t構文エラー (Syntax Error)\\r\\n#"_s);
+        for (const auto &[name, times, days] : cases) {
+            QString file = sessionHeader(QDateTime(QDate(2026, 12, 7), QTime(21, 0)), u"h"_s) + u'\n';
+            for (const QString &t : QString::fromLatin1(times).split(u' '))
+                file += t + u" ! I/O | Output 1 ON\n"_s + t + u" > x\\r\n"_s;
+            QStringList got;
+            for (const OperatorEntry &e : operatorEntries(file, QDate()))
+                got << QString::number(QDate(2026, 11, 30).daysTo(e.time.date()));
+            QVERIFY2(got.join(u' ') == QLatin1String(days),
+                     qPrintable(QLatin1String(name) + u": "_s + got.join(u' ')));
+        }
     }
 
     // Chunks cut anywhere read back to the bytes received: fuzz_transcript_replay.
     void escaping()
     {
-        QFETCH(QByteArray, bytes);
-        QFETCH(QString, written);
-        QCOMPARE(escapeChunk(bytes), written);
+        const std::tuple<const char *, QByteArray, QString> cases[] = {
+            {"attention byte and tab", "\x01\t", u"\\x01\\t"_s},
+            {"backslash stays readable", "A\\B", u"A\\\\B"_s},
+            {"escape sequence", "\x1b[7m BREAK 10 \x1b[0m", u"\\e[7m BREAK 10 \\e[0m"_s},
+            {"invalid shift-jis", "ok\xff\r", u"ok\\xFF\\r"_s},
+            {"lead byte cut off at the end", "x\x8d", u"x\\x8D"_s},
+            {"delete", "\x7f", u"\\x7F"_s},
+            // Of a character's two codes, the one that reads back to itself is written as the character.
+            {"two codes, the common one", "\x81\xe0", u"\u2252"_s},
+            {"two codes, the NEC one", "\x87\x90", u"\\x87\\x90"_s},
+            {"two codes, NEC-selected IBM", "\xed\x40", u"\\xED@"_s},
+            // Cut after its first byte, 逸's second byte and the @ are a character.
+            {"second byte starts another character", "\x88\xed\x40", u"逸@"_s},
+            {"half-width katakana and invalid bytes", "\xb1\xff\x80\xa0\xfd\x81",
+             u"ｱ\\xFF\\x80\\xA0\\xFD\\x81"_s},
+            // "\t構文エラー" in Shift-JIS: the text, not its bytes.
+            {"error message", "\r\n\t\x8d\x5c\x95\xb6\x83\x47\x83\x89\x81\x5b (Syntax Error)\r\n#",
+             u"\\r\\n\\t構文エラー (Syntax Error)\\r\\n#"_s},
+        };
+        for (const auto &[name, bytes, written] : cases)
+            QVERIFY2(escapeChunk(bytes) == written,
+                     qPrintable(QLatin1String(name) + u": "_s + escapeChunk(bytes)));
     }
 
     // Operator lines filtered and read back, headers, load words, and file names safe for any address.
