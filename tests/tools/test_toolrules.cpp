@@ -93,28 +93,32 @@ private slots:
         // The same instant handed over in UTC still gives the local wall clock.
         QTest::newRow("rtc UTC input") << rtc("C", QDateTime(QDate(2026, 12, 5), QTime(13, 52, 10)).toUTC())
                                        << "2026/12/05 13:52:10|SET_RTC &H20261205 : SET_RTC &H00135210";
+        // The listing asks for each labelled line and passes a line without a label as it is; a LIST
+        // that fails ends it, nothing more asked. (Three labels and a "#": the tools' test.)
+        QStringList sent;
+        std::optional<QString> listing;
+        const tools::Exchange exchange = [&sent](const QString &command) {
+            sent << command;
+            return ready(sent.size() < 2 ? std::optional<QString>(QStringLiteral("\r\n10\tGOTO 10\r\n#"))
+                                         : std::nullopt);
+        };
+        const auto listed = [&](const char *monReply) {
+            sent.clear();
+            build(QString::fromLatin1(monReply), exchange, &listing);
+            return sent.join('|') + '|' + listing.value_or(QStringLiteral("<failed>"));
+        };
+        QTest::newRow("mon listing, line without label")
+            << listed("\r\nTASK 0 RUN [10]\r\nEND OF LIST\r\n#")
+            << "LIST 10 1|TASK 0 RUN\t   10\tGOTO 10\r\nEND OF LIST\r\n";
+        QTest::newRow("mon listing, a LIST fails")
+            << listed("\r\nTASK 0 STOP [10]\r\nTASK 1 STOP [20]\r\nTASK 2 STOP [30]\r\n#")
+            << "LIST 10 1|LIST 20 1|<failed>";
     }
     void textRules()
     {
         QFETCH(QString, actual);
         QFETCH(QString, expected);
         QCOMPARE(actual, expected);
-    }
-
-    // Three labels and a "#" in a program line, and a LIST that times out, go
-    // end to end against the simulator in the tools' test.
-    void monListingPassesTextWithoutLabel()
-    {
-        QStringList sent;
-        std::optional<QString> result;
-        const tools::Exchange exchange = [&](const QString &command) {
-            sent << command;
-            return ready(QStringLiteral("\r\n10\tGOTO 10\r\n#"));
-        };
-        build(QStringLiteral("\r\nTASK 0 RUN [10]\r\nEND OF LIST\r\n#"), exchange, &result);
-        QCOMPARE(sent, QStringList{QStringLiteral("LIST 10 1")});
-        QCOMPARE(result.value_or(QStringLiteral("<failed>")),
-                 QStringLiteral("TASK 0 RUN\t   10\tGOTO 10\r\nEND OF LIST\r\n"));
     }
 };
 

@@ -271,21 +271,6 @@ private slots:
         button("buttonMonList")->click();
         QCOMPARE(f->exchange(QStringLiteral("PR 12345")).value_or(QString()),
                  QStringLiteral("\r\n 12345\r\n#"));
-
-        // A LIST that times out (the alert and closed link are the fault matrix's): nothing of
-        // the listing is shown, nothing more is sent.
-        f->settle();
-        before = f->consoleText();
-        f->timeoutField()->setText(QStringLiteral("1"));
-        slow.delayMs = 0;
-        slow.stallAfter = 3; // CMD$, MON and the first LIST are answered
-        f->sim->setOptions(slow);
-        f->clearCommands();
-        button("buttonMonList")->click();
-        QVERIFY(f->waitFor([&] { return !f->link().busy(); }, 10000));
-        QCOMPARE(f->commands(), (QStringList{"CMD$", "MON", "LIST 30 1", "LIST 120 1"}));
-        QVERIFY(!wire::isUp(f->link().state()));
-        QVERIFY(!f->consoleText().mid(before.size()).contains(QStringLiteral("STOP\t")));
     }
 
     void breakpointModeEndsWithTheLink()
