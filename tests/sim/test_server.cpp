@@ -210,28 +210,6 @@ private slots:
         }
     }
 
-    void delayDelaysEveryReply()
-    {
-        Session s([](sim::Options &o) { o.delayMs = 150; });
-        QVERIFY(s.loggedIn);
-        QElapsedTimer t;
-        t.start();
-        QCOMPARE(s.c.exchange("PR 7"), QByteArray("\r\n 7\r\n#"));
-        QVERIFY(t.elapsed() >= 150);
-        // Order survives when a second command follows at once.
-        s.c.sendRaw("PR 8\rPR 9\r");
-        QCOMPARE(s.c.readUntil("#"), QByteArray("\r\n 8\r\n#"));
-        QCOMPARE(s.c.readUntil("#"), QByteArray("\r\n 9\r\n#"));
-    }
-
-    void garbageMixesInvalidBytes()
-    {
-        auto server = startServer([](sim::Options &o) { o.garbage = true; });
-        Client c(server->port());
-        QVERIFY(c.login("KDW4721", "QVRNT", "\xFF\r\n#"));
-        QCOMPARE(c.exchange("PR 1"), QByteArray("\xFF\r\n 1\xFF\r\n#"));
-    }
-
     void floodFollowsLogin()
     {
         Session s([](sim::Options &o) { o.flood = 4010; });
