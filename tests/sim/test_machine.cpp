@@ -56,6 +56,13 @@ private slots:
         row("bit out of range", {}, "ON 900", errorReply(Machine::Err::Range));
         row("continue without break", {}, "N", errorReply(Machine::Err::NotAtBreak));
         row("clock: 30 February", {}, "SET_RTC &H20260230", errorReply(Machine::Err::BadClock));
+        // Each NEW clears its own area only.
+        row("NEWP clears the points", {"SETP 3 1 1 1 1", "NEWP"}, "PLS -1", "\r\n#");
+        row("NEWM clears the MBK words", {"MBK(9~Wrd)=3", "NEWM"}, "S_MBK -1", "\r\n#");
+        row("NEWP and NEWM keep the program", {"10 A=1", "SETP 3 1 1 1 1", "MBK(9~Wrd)=3", "NEWP", "NEWM"},
+            "LIST 0 0", "\r\n10\tA=1\r\n#");
+        row("NEW clears the program", {"10 A=1", "NEW"}, "LIST 0 0", "\r\n#");
+        row("NEW clears the breakpoints", {"10 A=1", "BKP 10", "NEW", "10 A=1"}, "BKP", "\r\n#");
         QStringList items;
         for (int i = 0; i < 20; ++i)
             items << QString::number(1000000000LL + i);
@@ -172,19 +179,6 @@ private slots:
         m.handleLine("RMVS X_A -10");
         m.advance(100);
         QCOMPARE(m.handleLine("PR LMT(0)"), "\r\n " + QByteArray::number(1 << 19) + "\r\n#");
-    }
-
-    void newClearsItsArea()
-    {
-        Machine m;
-        run(m, {"10 A=1", "BKP 10", "SETP 3 1 1 1 1", "MBK(9~Wrd)=3", "ON 70000", "NEWP"});
-        QCOMPARE(m.handleLine("PLS -1"), QByteArray("\r\n#"));
-        QCOMPARE(m.programLines().size(), 1);
-        m.handleLine("NEWM");
-        QCOMPARE(m.handleLine("S_MBK -1"), QByteArray("\r\n#"));
-        m.handleLine("NEW");
-        QVERIFY(m.programLines().isEmpty());
-        QVERIFY(m.breakpoints().isEmpty());
     }
 };
 
