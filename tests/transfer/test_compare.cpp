@@ -175,13 +175,10 @@ private slots:
         QCOMPARE(f.sim->received(), QByteArray());
         QCOMPARE(compareWindow(f), w);
         QVERIFY(!load->isEnabled());
-        const QString why =
-            fileChanged
-                ? QStringLiteral("\"cell.p2k\" has changed since the comparison: compare again to load it.")
-                : QStringLiteral("The connection the comparison was read on has ended: compare again to "
-                                 "load the file.");
-        QCOMPARE(control<QLabel>(w, QStringLiteral("labelCompareLoadOff"))->text(), why);
-        QVERIFY(control<QLabel>(w, QStringLiteral("labelCompareLoadOff"))->isVisible());
+        const auto *why = control<QLabel>(w, QStringLiteral("labelCompareLoadOff"));
+        QVERIFY2(why->text().contains(fileChanged ? "\"cell.p2k\" has changed" : "connection"),
+                 qPrintable(why->text()));
+        QVERIFY(why->isVisible());
     }
 
     // Table entries are keyed by point or address; the last line of an entry wins; spacing is no change.
