@@ -159,6 +159,20 @@ private slots:
         QVERIFY(f->waitFor([&] { return !button("buttonBkpN")->isEnabled(); }));
         QVERIFY(!f->link().bkpMode() && stepControlsOn(false));
         QVERIFY(f->consoleText().endsWith(QStringLiteral("\r\n#")));
+
+        // A time-out at a breakpoint leaves no step control on; RUN after reconnecting runs.
+        QVERIFY(stopAtBreakpoint());
+        f->timeoutField()->setText(QStringLiteral("0"));
+        sim::Options stall = f->sim->options();
+        stall.stallAfter = 0; // nothing answers before the time-out
+        f->sim->setOptions(stall);
+        QVERIFY(!f->exchange(QStringLiteral("P A")) && !button("buttonBkpN")->isEnabled() &&
+                !button("buttonBkpT")->isEnabled());
+        // The controller as the next connection finds it: answering, no task stopped.
+        f->sim->setOptions(MonitorFixture::makeOptions());
+        f->sim->withMachine([](sim::Machine &m) { m.handleLine(QStringLiteral("NEW")); });
+        QVERIFY(!button("buttonBkpVari")->isEnabled() && f->connectToSim());
+        QVERIFY(clickSends("buttonRun", {"RUN"}));
     }
 
     void targetAndSelection_data()
@@ -209,7 +223,7 @@ private slots:
         QVERIFY(waitForCommands({command}));
     }
 
-    void clock()
+    void clockAndMonitorOutput()
     {
         const QString command = QStringLiteral("SET_RTC &H20261205 : SET_RTC &H00135210");
         f->sim->withMachine(
@@ -223,10 +237,7 @@ private slots:
         QVERIFY(clickSends("buttonRtcCheck", {"PR DATE$(0) TIME$(0)"}, true));
         QVERIFY(f->waitFor([&] { return f->consoleText().endsWith(QStringLiteral("\r\n#")); }));
         QVERIFY(f->consoleText().contains(QStringLiteral("\r\nPR DATE$(0) TIME$(0)\r\n 2026/12/05 13:5")));
-    }
 
-    void monitorOutput()
-    {
         // Three tasks that each run to an END and stay there.
         loadProgram({"10 *MAIN", "20 A=1", "30 END", "100 *SUB1", "110 B=2", "120 END", "200 *SUB2",
                      "210 S$=\"#5\"", "220 END : REM #2"});
@@ -271,23 +282,6 @@ private slots:
         button("buttonMonList")->click();
         QCOMPARE(f->exchange(QStringLiteral("PR 12345")).value_or(QString()),
                  QStringLiteral("\r\n 12345\r\n#"));
-    }
-
-    void breakpointModeEndsWithTheLink()
-    {
-        // A time-out at a breakpoint leaves no step control on; RUN after reconnecting runs.
-        QVERIFY(stopAtBreakpoint());
-        f->timeoutField()->setText(QStringLiteral("0"));
-        sim::Options stall = f->sim->options();
-        stall.stallAfter = 0; // nothing answers before the time-out
-        f->sim->setOptions(stall);
-        QVERIFY(!f->exchange(QStringLiteral("P A")) && !button("buttonBkpN")->isEnabled() &&
-                !button("buttonBkpT")->isEnabled());
-        // The controller as the next connection finds it: answering, no task stopped.
-        f->sim->setOptions(MonitorFixture::makeOptions());
-        f->sim->withMachine([](sim::Machine &m) { m.handleLine(QStringLiteral("NEW")); });
-        QVERIFY(!button("buttonBkpVari")->isEnabled() && f->connectToSim());
-        QVERIFY(clickSends("buttonRun", {"RUN"}));
     }
 };
 
