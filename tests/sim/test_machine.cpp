@@ -69,8 +69,7 @@ private slots:
         const QByteArray flat = (" " + items.join(' ')).toLatin1();
         row("PR wraps long lines", {}, "PR " + items.join(' '),
             "\r\n" + flat.left(78) + "\r\n " + flat.mid(78, 77) + "\r\n " + flat.mid(155) + "\r\n#");
-        // HPT: X and Y have their general outputs (bit 0 of their byte), all axes
-        // are in position (bit 6); U sits at 0 so its origin bit (bit 25) is on.
+        // HPT: X and Y general outputs (bit 0 of their byte), all in position (bit 6), U at 0 (bit 25).
         const qint64 hpt = (1 | 64) | (65 << 8) | (64 << 16) | (qint64(2 | 64) << 24);
         row("axis query has eleven fields",
             {"SETP 0 12 -5 0 7", "SETP -1 1 2 3 4", "H_ON 0", "H_ON 1", "ON 0"},

@@ -1,5 +1,4 @@
-// The simulator over a real loopback socket: login, framing, fault modes and
-// robustness. The client blocks this thread while it waits, as the monitor does,
+// The simulator over loopback. The client blocks this thread while it waits, as the monitor does,
 // so every reply also shows that the server needs nothing from this thread.
 #include "link/sjis.h"
 #include "sim/machine.h"
@@ -28,8 +27,7 @@ public:
             banner = readUntil(kLogin);
     }
 
-    // Everything up to and including the first `end` (or the first n bytes when
-    // `end` is empty); what arrived so far if it does not come in time.
+    // Up to and including `end` (or n bytes when `end` is empty); what came if it does not come.
     QByteArray readUntil(const QByteArray &end, qsizetype n = 0)
     {
         const auto done = [&] { return end.isEmpty() ? m_buf.size() >= n : m_buf.contains(end); };
@@ -159,8 +157,7 @@ private slots:
         t.start();
         s.c.send("PR S$");
         QCOMPARE(s.c.readUntil("\r\n#"), expected);
-        // Pieces leave at least a millisecond apart, so the reply cannot arrive
-        // faster (give or take the clocks' rounding) and not in one read.
+        // Pieces leave at least a millisecond apart (give or take the clocks' rounding).
         QVERIFY2(t.elapsed() >= pieces - 2, qPrintable(QString::number(t.elapsed())));
         QVERIFY(s.c.reads >= 2);
     }

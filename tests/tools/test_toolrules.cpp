@@ -45,8 +45,7 @@ private slots:
                   {"digits then letters", "12A", "*12A"},
                   {"sign alone", "-", "*-"},
                   {"two words", "10 20", "*10 20"}});
-        // The prompt's "#" goes only after the line breaks were trimmed, so the
-        // line break before it stays; the pieces are trimmed one by one later.
+        // The prompt's "#" goes after the line breaks were trimmed, so the one before it stays.
         ruleRows("mon", tools::cleanMonReply,
                  {{"breakpoint prompt", "\r\nTASK 0 BREAK [30]\r\n#?", "TASK 0 BREAK [30]\r\n"},
                   {"question mark stays elsewhere", "\r\nA? [B]\r\n#", "A? [B]\r\n"},
@@ -74,8 +73,7 @@ private slots:
                   {"empty label still asks", "TASK 3 [ ]", "TASK 3|"},
                   {"second bracket cuts the label", "A [x [y] B [[z]", "A|x / B|"}});
 
-        // Shown text and command under locales whose own formatters would give
-        // other digits, separators or orders.
+        // Under locales whose own formatters give other digits, separators or orders.
         const auto rtc = [](const char *locale, const QDateTime &when) {
             const QLocale before;
             QLocale::setDefault(QLocale(QString::fromLatin1(locale)));
@@ -93,8 +91,7 @@ private slots:
         // The same instant handed over in UTC still gives the local wall clock.
         QTest::newRow("rtc UTC input") << rtc("C", QDateTime(QDate(2026, 12, 5), QTime(13, 52, 10)).toUTC())
                                        << "2026/12/05 13:52:10|SET_RTC &H20261205 : SET_RTC &H00135210";
-        // The listing asks for each labelled line and passes a line without a label as it is; a LIST
-        // that fails ends it, nothing more asked. (Three labels and a "#": the tools' test.)
+        // Each label asked for, a line without one passed on; a failed LIST ends it, nothing more asked.
         QStringList sent;
         std::optional<QString> listing;
         const tools::Exchange exchange = [&sent](const QString &command) {

@@ -58,8 +58,7 @@ class TestTools : public QObject
         return f->commands() == expected;
     }
 
-    // Clicks with a fresh command log and waits for exactly `expected`; with `live`, the click
-    // also switches the live output back on.
+    // Clicks with a fresh command log and waits for exactly `expected` (with `live`: and live output on).
     bool clickSends(const char *name, const QStringList &expected, bool live = false)
     {
         f->clearCommands();
@@ -69,8 +68,7 @@ class TestTools : public QObject
         return (!live || liveOutput()->isChecked()) && waitForCommands(expected);
     }
 
-    // A step button while stopped: its note shows at once, the stop is left by a command that
-    // runs on, and live output stays off (only the entry actions switch it on).
+    // A step button while stopped: its note shows at once; live output stays off (entry actions turn it on).
     bool press(const char *name, const QString &command, const QString &note, bool stopAfter)
     {
         liveOutput()->setChecked(false);

@@ -105,8 +105,7 @@ private slots:
         QCOMPARE(found.value_or(QStringLiteral("-")), stray);
     }
 
-    // A backup folder is named after controller and second and reads back whole; a failed write leaves
-    // none. (Its files' bytes: the fault matrix and the headless backup.)
+    // A folder named after controller and second that reads back whole; a failed write leaves none.
     void backupFolderIsCompleteOrAbsent()
     {
         QTemporaryDir dir;
@@ -173,8 +172,7 @@ private slots:
         QVERIFY2(read.error.contains(says), qPrintable(read.error));
     }
 
-    // Through the window: a backup, changes to all three tables, a restore that puts them back, and a
-    // backup refused.
+    // Through the window: a backup, changes, a restore that undoes them, and a backup refused.
     void backupThenRestoreGivesTheTablesBack()
     {
         MonitorFixture f;

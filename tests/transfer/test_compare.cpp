@@ -1,5 +1,4 @@
-// "Compare…" before a load, against the simulator: what the window says, that comparing only
-// reads, and when its "Load" no longer holds.
+// "Compare…" against the simulator: what the window says, that it only reads, when its Load holds.
 #include "support/files.h"
 #include "support/fixture.h"
 #include "support/widgets.h"
@@ -121,9 +120,8 @@ private slots:
         QTRY_VERIFY(!compareWindow(f));
     }
 
-    // A comparison holds for the connection its listing came over and the file it read: once either
-    // is gone, Load sends nothing (to a later connection either), is off and the window says why;
-    // the File menu's entries follow the link. (While it holds, Load is a load: test_transfer.)
+    // Once the comparison's connection or file is gone, Load sends nothing (to a later connection
+    // either), is off and says why; the File menu's entries follow the link.
     void loadBelongsToItsConnectionAndFile_data()
     {
         QTest::addColumn<QString>("ending");

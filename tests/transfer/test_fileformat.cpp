@@ -1,5 +1,4 @@
-// The file side of the transfers: reading, line cleaning, reply judgement,
-// block text, listing text and the atomic writer.
+// The file side of the transfers: reading, line cleaning, replies, block and listing text, writing.
 #include "link/sjis.h"
 #include "transfer/fileformat.h"
 #include "transfer/texts.h"
@@ -20,8 +19,7 @@ class TestFileFormat : public QObject
 private slots:
     void everyFileTextCanBeSent()
     {
-        // The block load refuses text it cannot encode; a file that decoded as
-        // Shift-JIS must never be refused, whatever characters it holds.
+        // Whatever a file that decoded as Shift-JIS holds, the block load can encode it.
         QByteArray all;
         for (int a = 0; a < 256; ++a) {
             for (int b = 0; b < 256; ++b) {

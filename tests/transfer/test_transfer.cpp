@@ -25,8 +25,7 @@ namespace {
 // Compare: the point comparison; Load: its window's Load.
 enum class Op { LineLoad, BlockLoad, ProgramSave, PointLoad, PointSave, MbkLoad, MbkSave, Compare, Load };
 
-// Runs `op` on `path` through its menu entry or button (the program's block load is the button)
-// and waits for its end, alerts shown; false if it did not end.
+// Runs `op` on `path` as its button or menu entry does; false if it did not end.
 bool run(MonitorFixture &f, Op op, const QString &path)
 {
     static const char *const controls[] = {"menuOpenFile",    "buttonFileOpen",     "buttonFileSave",
@@ -250,8 +249,7 @@ private slots:
                  QStringLiteral("Loaded %1 lines\r\n#\r\nProgram Loaded \"%2\"\r#").arg(n + 1).arg(path));
     }
 
-    // A file that cannot be read or written: one alert saying why, no file written, nothing sent, the
-    // names remembered kept, no comparison window. (The fault matrix holds every time-out.)
+    // An unreadable or unwritable file: one alert saying why, and nothing written, sent or remembered.
     void failureLeavesNoTrace_data()
     {
         QTest::addColumn<Failure>("c");
