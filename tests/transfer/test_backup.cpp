@@ -288,7 +288,6 @@ private slots:
             "controller 9 9 9 9");
         row("restore", "--connect %A --restore %B --yes %change", 0,
             "^points.p2k: loaded, no line refused\\nmbk.mbk: .*\\nprogram.f2k: .*\\n$");
-        row("restore unasked", "--connect %A --restore %B", 2, "^$", "--yes");
         row("bad backup", "--connect %A --compare %D", 6, "^$",
             "^quorin-monitor: The backup has no readable manifest\\.json\\.\\n$");
         row("nobody there", "--connect 127.0.0.1:%closed --exec PR_1", 3, "^$",
