@@ -1,5 +1,4 @@
-// The data panels' rules without a screen: reply cleaning, value forms,
-// variable names, MBK rows and the task area.
+// The data panels' rules without a screen: replies, value forms, names, MBK rows, the task area.
 #include "panels/mbk.h"
 #include "panels/replies.h"
 #include "panels/tasks.h"
@@ -8,113 +7,90 @@
 #include <QTest>
 #include <limits>
 
-namespace {
+using namespace panels;
 
-// "G:" grey run / "B:" black run, runs joined by "|".
-QString encode(const panels::StyledPieces &pieces)
-{
-    QStringList out;
-    for (const panels::StyledPiece &p : pieces)
-        out << (p.grey ? QStringLiteral("G:") : QStringLiteral("B:")) + p.text;
-    return out.join(QLatin1Char('|'));
-}
-
-QString joined(const std::optional<std::array<QString, 8>> &rows)
-{
-    return rows ? QStringList(rows->begin(), rows->end()).join(QLatin1Char(','))
-                : QStringLiteral("<refused>");
-}
-
-QString opt(const std::optional<QString> &s)
-{
-    return s ? *s : QStringLiteral("<none>");
-}
-
-enum TextRule { Numeric, String, Hex, Bytes, VarNumHex, VarString, VarStringHex, MbkHex, Task };
-
-QString shownVariable(const QString &reply, const QString &name, bool hex)
-{
-    const panels::VariableDisplay d = panels::formatVariable(reply, name, hex);
-    return d.styled.isEmpty() ? d.plain : d.plain + QStringLiteral(" / ") + encode(d.styled);
-}
-
-// Every one-text-in, one-text-out rule. A variable shows as its plain text,
-// then " / " and its styled runs if it has any; a task reply as "step|status".
-QString applyRule(int rule, const QString &in)
-{
-    switch (rule) {
-    case Numeric:
-        return panels::stringmodify(in);
-    case String:
-        return panels::stringmodify_string(in);
-    case Hex:
-        return panels::hexTokens(in);
-    case Bytes:
-        return panels::stringHex(in);
-    case VarNumHex:
-        return shownVariable(in, QStringLiteral("A"), true);
-    case VarString:
-        return shownVariable(in, QStringLiteral("S$"), false);
-    case VarStringHex:
-        return shownVariable(in, QStringLiteral("S$"), true);
-    case MbkHex:
-        return panels::mbkDisplay(in, true);
-    }
-    const panels::TaskValues v = panels::parseTaskReply(in);
-    return opt(v.step) + QLatin1Char('|') + opt(v.status);
-}
-
-constexpr qint64 kMax = std::numeric_limits<qint64>::max();
-constexpr qint64 kMin = std::numeric_limits<qint64>::min();
-
-} // namespace
+using Rule = QString (*)(const QString &);
+Q_DECLARE_METATYPE(Rule)
 
 class FormattersTest : public QObject
 {
     Q_OBJECT
 
+    // "G:" grey run / "B:" black run, runs joined by "|".
+    static QString encode(const StyledPieces &pieces)
+    {
+        QStringList out;
+        for (const StyledPiece &p : pieces)
+            out << (p.grey ? "G:" : "B:") + p.text;
+        return out.join(u'|');
+    }
+
+    static QString joined(const std::optional<std::array<QString, 8>> &rows)
+    {
+        return rows ? QStringList(rows->begin(), rows->end()).join(u',') : QStringLiteral("<refused>");
+    }
+
+    static QString opt(const std::optional<QString> &s) { return s ? *s : QStringLiteral("<none>"); }
+
+    static QString shownVariable(const QString &reply, const QString &name, bool hex)
+    {
+        const VariableDisplay d = formatVariable(reply, name, hex);
+        return d.styled.isEmpty() ? d.plain : d.plain + " / " + encode(d.styled);
+    }
+
+    static constexpr qint64 kMax = std::numeric_limits<qint64>::max();
+    static constexpr qint64 kMin = std::numeric_limits<qint64>::min();
+
 private slots:
-    // A string reply keeps what a numeric one loses, apart from its frame.
-    // Decimal, hexadecimal and Shift-JIS bytes of real values come from the
-    // simulator in the panels' test.
+    // A string reply keeps what a numeric one loses, apart from its frame (real values: the panels' test).
     void textRules_data()
     {
-        QTest::addColumn<int>("rule");
+        QTest::addColumn<Rule>("rule");
         QTest::addColumn<QString>("in");
         QTest::addColumn<QString>("out");
-        const auto row = [](const char *name, int rule, const QString &in, const QString &out) {
+        const auto row = [](const char *name, Rule rule, const QString &in, const QString &out) {
             QTest::newRow(name) << rule << in << out;
         };
-        row("other line breaks trimmed", Numeric, QString::fromUtf8("\n\r\u2028") + "7\r\n\u0085", "7");
-        row("error text kept", Numeric, "\r\n\tSyntax Error\r\n#", "\tSyntax Error");
-        row("control characters and # stay", String, "\r\n a\tb\rc#d\r\n#", "a\tb\rc#d");
-        row("line break of the string stays", String, "\r\n a\r\nb\r\n#", "a\r\nb");
-        row("lone LF prompt", String, "\r\n x\n#", "x");
-        row("leading blank of the string stays", String, "\r\n  ab\r\n#", " ab");
-        row("hex two tokens", Hex, "12 -3", "&H0000000C &HFFFFFFFD ");
-        row("hex double blank", Hex, "12  3", "");
-        row("hex bad token drops all", Hex, "1 2 x", "");
-        row("bytes of backslash", Bytes, "\\", "5C ");
-        row("bytes of half-width katakana", Bytes, QString::fromUtf8("ｱ"), "B1 ");
-        row("bytes of unmappable", Bytes, QString::fromUtf8("a\uFFFDb"), "61 3F 62 ");
-        row("bytes of a character outside the BMP", Bytes, QString::fromUtf8("a\U0001F600b"), "61 3F 62 ");
-        row("variable error, hexadecimal", VarNumHex, "\r\n\tSyntax Error\r\n#", "");
-        row("string as text", VarString, "\r\n a\tb\rc\r\n#", "a\\tb\\rc / B:a|G:\\t|B:b|G:\\r|B:c");
-        row("empty string as text", VarString, "\r\n \r\n#", "");
-        row("digits of a string stay text", VarStringHex, "\r\n 25\r\n#", "32 35 ");
-        row("mbk error not converted", MbkHex, "\r\n\tSyntax Error\r\n#", "\tSyntax Error");
-        row("mbk two values not converted", MbkHex, "\r\n 1 2\r\n#", "1 2");
-        row("task blanks and tabs around", Task, "\r\n \t12 3\t \r\n#", "12|3");
-        row("task double blank: empty status", Task, "\r\n 12  3\r\n#", "12|");
-        row("task one value", Task, "\r\n 12\r\n#", "12|<none>");
-        row("task lone LF is no line break", Task, "\n 12 3\n#", "<none>|<none>");
+        const Rule numeric = stringmodify, string = stringmodify_string, hex = hexTokens, bytes = stringHex;
+        // A variable shows as its plain text, then " / " and its styled runs if it has any.
+        const Rule varNumHex = [](const QString &in) { return shownVariable(in, "A", true); };
+        const Rule varString = [](const QString &in) { return shownVariable(in, "S$", false); };
+        const Rule varStringHex = [](const QString &in) { return shownVariable(in, "S$", true); };
+        const Rule mbkHex = [](const QString &in) { return mbkDisplay(in, true); };
+        const Rule task = [](const QString &in) { // "step|status"
+            const TaskValues v = parseTaskReply(in);
+            return opt(v.step) + u'|' + opt(v.status);
+        };
+        row("other line breaks trimmed", numeric, QString::fromUtf8("\n\r\u2028") + "7\r\n\u0085", "7");
+        row("error text kept", numeric, "\r\n\tSyntax Error\r\n#", "\tSyntax Error");
+        row("control characters and # stay", string, "\r\n a\tb\rc#d\r\n#", "a\tb\rc#d");
+        row("line break of the string stays", string, "\r\n a\r\nb\r\n#", "a\r\nb");
+        row("lone LF prompt", string, "\r\n x\n#", "x");
+        row("leading blank of the string stays", string, "\r\n  ab\r\n#", " ab");
+        row("hex two tokens", hex, "12 -3", "&H0000000C &HFFFFFFFD ");
+        row("hex double blank", hex, "12  3", "");
+        row("hex bad token drops all", hex, "1 2 x", "");
+        row("bytes of backslash", bytes, "\\", "5C ");
+        row("bytes of half-width katakana", bytes, QString::fromUtf8("ｱ"), "B1 ");
+        row("bytes of unmappable", bytes, QString::fromUtf8("a\uFFFDb"), "61 3F 62 ");
+        row("bytes of a character outside the BMP", bytes, QString::fromUtf8("a\U0001F600b"), "61 3F 62 ");
+        row("variable error, hexadecimal", varNumHex, "\r\n\tSyntax Error\r\n#", "");
+        row("string as text", varString, "\r\n a\tb\rc\r\n#", "a\\tb\\rc / B:a|G:\\t|B:b|G:\\r|B:c");
+        row("empty string as text", varString, "\r\n \r\n#", "");
+        row("digits of a string stay text", varStringHex, "\r\n 25\r\n#", "32 35 ");
+        row("mbk error not converted", mbkHex, "\r\n\tSyntax Error\r\n#", "\tSyntax Error");
+        row("mbk two values not converted", mbkHex, "\r\n 1 2\r\n#", "1 2");
+        row("task blanks and tabs around", task, "\r\n \t12 3\t \r\n#", "12|3");
+        row("task double blank: empty status", task, "\r\n 12  3\r\n#", "12|");
+        row("task one value", task, "\r\n 12\r\n#", "12|<none>");
+        row("task lone LF is no line break", task, "\n 12 3\n#", "<none>|<none>");
     }
     void textRules()
     {
-        QFETCH(int, rule);
+        QFETCH(Rule, rule);
         QFETCH(QString, in);
         QFETCH(QString, out);
-        QCOMPARE(applyRule(rule, in), out);
+        QCOMPARE(rule(in), out);
     }
 
     // A value's styled runs, then its escaped plain text.
@@ -140,12 +116,11 @@ private slots:
         QFETCH(QString, value);
         QFETCH(QString, runs);
         QFETCH(QString, plain);
-        QCOMPARE(encode(panels::styleString(value)), runs);
-        QCOMPARE(panels::escapeString(value), plain);
+        QCOMPARE(encode(styleString(value)), runs);
+        QCOMPARE(escapeString(value), plain);
     }
 
-    // A name gives its query ("command|variname", or "<invalid>|variname")
-    // and, with the value TAB 9 blank, its assignment (null: not settled).
+    // A name's query ("command|variname") and assignment of TAB 9 blank (null: not settled).
     void nameCommands_data()
     {
         QTest::addColumn<QString>("name");
@@ -167,45 +142,34 @@ private slots:
         QFETCH(QString, name);
         QFETCH(QString, query);
         QFETCH(QString, assign);
-        const panels::VariableQuery q = panels::variableQuery(name);
-        QCOMPARE((q.valid ? q.command : QStringLiteral("<invalid>")) + QLatin1Char('|') + q.variname, query);
+        const VariableQuery q = variableQuery(name);
+        QCOMPARE((q.valid ? q.command : QStringLiteral("<invalid>")) + u'|' + q.variname, query);
         if (!assign.isNull())
-            QCOMPARE(opt(panels::assignmentCommand(name, QStringLiteral("\t9 "))), assign);
+            QCOMPARE(opt(assignmentCommand(name, "\t9 ")), assign);
     }
 
-    // A blank value assigns nothing to a number, the empty text to a string.
-    void blankAssignmentsAndMbkCommands()
+    // A blank value assigns nothing to a number, the empty text to a string. Tasks 0 .. 31 are
+    // from 7836, 32 .. 63 from 7772; -1 reads below the area.
+    void commandTexts()
     {
-        QCOMPARE(opt(panels::assignmentCommand(QStringLiteral("A"), QStringLiteral("   "))),
-                 QStringLiteral("<none>"));
-        QCOMPARE(opt(panels::assignmentCommand(QStringLiteral("S$"), QString())), QStringLiteral("S$=\"\""));
-        using S = panels::MbkSize;
-        QCOMPARE(joined(panels::mbkRowAddresses(-3, S::Int)), QStringLiteral("-3,-2,-1,0,1,2,3,4"));
-        QCOMPARE(joined(panels::mbkRowAddresses(panels::kMbkMaxStart + 1, S::Lng)),
-                 QStringLiteral("<refused>"));
-        QCOMPARE(panels::mbkReadCommand(QStringLiteral("7"), S::None), QStringLiteral("PR MBK(7)"));
-        QCOMPARE(opt(panels::mbkWriteCommand(QStringLiteral(" 5"), QStringLiteral("  &H10 "), S::Lng)),
-                 QStringLiteral("MBK( 5~Lng)=&H10"));
-        QCOMPARE(opt(panels::mbkWriteCommand(QStringLiteral("5"), QStringLiteral("1"), S::None)),
-                 QStringLiteral("MBK(5)=1"));
-        QCOMPARE(opt(panels::mbkWriteCommand(QString(), QStringLiteral("1"), S::Wrd)),
-                 QStringLiteral("<none>"));
-    }
-
-    void taskAddressAndCommands()
-    {
-        QStringList at; // tasks 0 .. 31 from 7836, 32 .. 63 from 7772; -1 reads below the area
+        QCOMPARE(opt(assignmentCommand("A", "   ")), "<none>");
+        QCOMPARE(opt(assignmentCommand("S$", QString())), "S$=\"\"");
+        QCOMPARE(joined(mbkRowAddresses(-3, MbkSize::Int)), "-3,-2,-1,0,1,2,3,4");
+        QCOMPARE(joined(mbkRowAddresses(kMbkMaxStart + 1, MbkSize::Lng)), "<refused>");
+        QCOMPARE(mbkReadCommand("7", MbkSize::None), "PR MBK(7)");
+        QCOMPARE(opt(mbkWriteCommand(" 5", "  &H10 ", MbkSize::Lng)), "MBK( 5~Lng)=&H10");
+        QCOMPARE(opt(mbkWriteCommand("5", "1", MbkSize::None)), "MBK(5)=1");
+        QCOMPARE(opt(mbkWriteCommand(QString(), "1", MbkSize::Wrd)), "<none>");
+        QStringList at;
         for (const qint64 n : {-1, 0, 30, 31, 32, 63})
-            at << QString::number(panels::taskAddress(n).value_or(-1));
-        QCOMPARE(at.join(u','), QStringLiteral("7834,7836,7896,7898,7772,7834"));
-        QCOMPARE(panels::taskAddress((kMax - 7708) / 2).value_or(-1), qint64(7708) + (kMax - 7708) / 2 * 2);
-        QCOMPARE(panels::taskAddress(kMax).value_or(-1), qint64(-1));
-        QCOMPARE(panels::taskAddress(kMin).value_or(-1), qint64(-1));
+            at << QString::number(taskAddress(n).value_or(-1));
+        QCOMPARE(at.join(u','), "7834,7836,7896,7898,7772,7834");
+        QCOMPARE(taskAddress((kMax - 7708) / 2).value_or(-1), qint64(7708) + (kMax - 7708) / 2 * 2);
+        QCOMPARE(taskAddress(kMax).value_or(-1), qint64(-1));
+        QCOMPARE(taskAddress(kMin).value_or(-1), qint64(-1));
         // Text that is not a number reads address 0's entry but is sent as shown.
-        QCOMPARE(opt(panels::taskReadCommand(QStringLiteral("abc"))),
-                 QStringLiteral("PR MBK(7836~Lng) TASK(abc|256)"));
-        QCOMPARE(opt(panels::taskReadCommand(QStringLiteral("9223372036854775807"))),
-                 QStringLiteral("<none>"));
+        QCOMPARE(opt(taskReadCommand("abc")), "PR MBK(7836~Lng) TASK(abc|256)");
+        QCOMPARE(opt(taskReadCommand("9223372036854775807")), "<none>");
     }
 };
 
