@@ -18,7 +18,6 @@ class PanelsTest : public QObject
     Q_OBJECT
 
     static QString shown(const QLabel *value) { return value->property("plainValue").toString(); }
-    // The eight row controls named `prefix` + 0..7.
     template <typename T> static QList<T *> rows(const MonitorFixture &f, const QString &prefix)
     {
         QList<T *> out;
@@ -49,7 +48,7 @@ class PanelsTest : public QObject
             out << (r % step ? QString() : QString::number(from + r));
         return out;
     }
-    // Types into a field the way a user does: its text is replaced key by key.
+    // Replaces a field's text key by key.
     static void typeInto(QLineEdit *field, const QString &text)
     {
         field->selectAll();
@@ -102,7 +101,7 @@ private slots:
         auto *all = control<QCheckBox>(f.window.get(), "checkboxVariAll");
         for (QCheckBox *c : checks)
             c->setChecked(true);
-        QTest::keyClicks(names[2], QStringLiteral("B"));
+        QTest::keyClicks(names[2], "B");
         QCOMPARE(ticks(checks), QStringLiteral("11011111"));
 
         // Check-all checks the named rows only, and a second click clears all.
@@ -118,42 +117,37 @@ private slots:
         checks[6]->setChecked(true); // an empty row checked by hand
         all->click();
         QCOMPARE(ticks(checks), QStringLiteral("00000000"));
-    }
 
-    // Both panels lay their rows out from a typed number or from the stepper.
-    void rowsFromEntryAndStepper()
-    {
-        MonitorFixture f(MonitorFixture::makeOptions(), false);
+        // Both panels lay their rows out from a typed number or from the stepper.
         QWidget *w = f.window.get();
         for (const bool mbk : {true, false}) {
             auto *select = control<QLineEdit>(w, mbk ? "textfieldMbkAdrSelect" : "textfieldTaskNoSelect");
             auto *stepper = control<QSpinBox>(w, mbk ? "stepperMbkAdrSelect" : "stepperTaskNoSelect");
             const QList<QLineEdit *> lines = rows<QLineEdit>(f, mbk ? "textfieldMbkAdr" : "textfieldTaskNo");
-            submit(select, QStringLiteral("30"));
+            submit(select, "30");
             QCOMPARE(texts(lines), range(30));
             QCOMPARE(stepper->value(), 30);
             // A user step moves the rows; the field is untouched.
             QTest::keyClick(stepper, Qt::Key_Down);
             QCOMPARE(texts(lines), range(29));
-            QCOMPARE(select->text(), QStringLiteral("30"));
+            QCOMPARE(select->text(), "30");
             // Beyond the stepper's range the rows still follow the typed number.
-            submit(select, QStringLiteral("9223372036854775800"));
-            QCOMPARE(lines[7]->text(), QStringLiteral("9223372036854775807"));
+            submit(select, "9223372036854775800");
+            QCOMPARE(lines[7]->text(), "9223372036854775807");
             QCOMPARE(stepper->value(), stepper->maximum());
             // One more and row 7 would leave 64 bits: refused, the rows stay.
             const QStringList before = texts(lines);
-            submit(select, QStringLiteral("9223372036854775801"));
+            submit(select, "9223372036854775801");
             QCOMPARE(texts(lines), before);
             QCOMPARE(ui::textColor(select), ui::kRed);
         }
 
-        // A size change lays the MBK rows out from row 0, not from what the
-        // field now holds; the next Return takes the typed address again.
+        // A size change lays the MBK rows out from row 0, not from the field; Return takes the field.
         auto *start = control<QLineEdit>(w, "textfieldMbkAdrSelect");
         const QList<QLineEdit *> adr = rows<QLineEdit>(f, QStringLiteral("textfieldMbkAdr"));
         control<QRadioButton>(w, "radiobuttonMbkSizeWrd")->click();
-        submit(start, QStringLiteral("100"));
-        typeInto(start, QStringLiteral("555"));
+        submit(start, "100");
+        typeInto(start, "555");
         control<QRadioButton>(w, "radiobuttonMbkSizeLng")->click();
         QCOMPARE(texts(adr), range(100, 2));
         control<QRadioButton>(w, "radiobuttonMbkSizeInt")->click();
@@ -193,12 +187,12 @@ private slots:
         QVERIFY(!f.commands().contains(QStringLiteral("PRA DATA_ ")));
 
         // Assign: the command goes out as one line and the poll shows the result.
-        typeInto(modName, QStringLiteral("A"));
-        submit(modValue, QStringLiteral(" 7 "));
+        typeInto(modName, "A");
+        submit(modValue, " 7 ");
         QVERIFY(f.waitForCommand("A=7"));
         QVERIFY(f.waitFor([&] { return shown(values[0]) == QLatin1String("7"); }));
 
-        typeInto(modName, QStringLiteral("S$"));
+        typeInto(modName, "S$");
         modValue->setText(QString::fromUtf8("日本 ")); // beyond what key clicks can type
         enter(modValue);
         QVERIFY(f.waitForCommand(QString::fromUtf8("S$=\"日本 \"")));
@@ -219,7 +213,8 @@ private slots:
         QCOMPARE(shown(values[0]) + shown(values[1]), QStringLiteral("&H00000007 93 FA 96 7B 20 "));
     }
 
-    void mbkWriteIsPolledBack()
+    // An MBK write and the task area's clear, each polled back.
+    void mbkWriteAndTaskClearArePolledBack()
     {
         MonitorFixture f;
         QWidget *w = f.window.get();
@@ -227,14 +222,14 @@ private slots:
         auto *modAdr = control<QLineEdit>(w, "textfieldMbkModAdr");
         auto *modData = control<QLineEdit>(w, "textfieldMbkModData");
         control<QRadioButton>(w, "radiobuttonMbkSizeWrd")->click();
-        submit(control<QLineEdit>(w, "textfieldMbkAdrSelect"), QStringLiteral("100"));
+        submit(control<QLineEdit>(w, "textfieldMbkAdrSelect"), "100");
         QVERIFY(f.connectToSim());
         f.selectTab("3");
         QVERIFY(f.waitForCommand("PR MBK(107~Wrd)"));
         QVERIFY(f.waitFor([&] { return data[1]->text() == QLatin1String("0"); }));
 
-        submit(modAdr, QStringLiteral("101"));
-        submit(modData, QStringLiteral(" 255 "));
+        submit(modAdr, "101");
+        submit(modData, " 255 ");
         QVERIFY(f.waitForCommand("MBK(101~Wrd)=255"));
         QVERIFY(f.waitFor([&] { return data[1]->text() == QLatin1String("255"); }));
         QCOMPARE(ui::textColor(modData), ui::kBlack);
@@ -244,8 +239,8 @@ private slots:
 
         // Long entries: the odd rows are neither shown nor polled.
         control<QRadioButton>(w, "radiobuttonMbkSizeLng")->click();
-        typeInto(modAdr, QStringLiteral("102"));
-        submit(modData, QStringLiteral("-2"));
+        typeInto(modAdr, "102");
+        submit(modData, "-2");
         QVERIFY(f.waitForCommand("MBK(102~Lng)=-2"));
         QVERIFY(f.waitFor([&] { return data[2]->text() == QLatin1String("&HFFFFFFFE"); }));
         f.clearCommands();
@@ -255,27 +250,21 @@ private slots:
         for (const char *odd : {"PR MBK(~Lng)", "PR MBK(101~Lng)", "PR MBK(103~Lng)"})
             QVERIFY2(!polled.contains(QLatin1String(odd)), odd);
         QCOMPARE(data[1]->text(), QString());
-    }
 
-    void taskAreaClearIsPolledBack()
-    {
-        MonitorFixture f;
-        QWidget *w = f.window.get();
+        // The task area: steps of task 3 and task 33 (the second half of the area).
         auto *first = control<QLineEdit>(w, "textfieldTaskNoSelect");
         auto *step3 = control<QLineEdit>(w, "textfieldTaskStep3");
-        // Steps of task 3 and task 33 (the second half of the area).
         f.sim->withMachine([](sim::Machine &m) {
             m.setMbkWord(7842, 12);
             m.setMbkWord(7774, 40);
         });
-        submit(first, QStringLiteral("30"));
-        QVERIFY(f.connectToSim());
+        submit(first, "30");
         f.selectTab("6");
         QVERIFY(f.waitForCommand("PR MBK(7774~Lng) TASK(33|256)"));
         QVERIFY(f.waitFor([&] { return step3->text() == QLatin1String("40"); }));
         QCOMPARE(control<QLineEdit>(w, "textfieldTaskStatus3")->text(), QStringLiteral("0"));
 
-        submit(first, QStringLiteral("0"));
+        submit(first, "0");
         QVERIFY(f.waitFor([&] { return step3->text() == QLatin1String("12"); }));
 
         control<QPushButton>(w, "buttonTaskMbkAreaClear")->click();
