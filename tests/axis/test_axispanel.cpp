@@ -16,11 +16,6 @@
 
 namespace {
 
-QString teachText(const QString &n)
-{
-    return QString::fromUtf8("ここを\u3000P(") + n + QString::fromUtf8(" )とします。");
-}
-
 // With `user`, as the user does it: the popup's activation, not just a new item.
 void choose(QComboBox *box, const QString &title, bool user = false)
 {
@@ -44,20 +39,19 @@ class AxisPanelTest : public QObject
         T *w = control<T>(f->window.get(), name);
         return w ? w : (qFatal("no control %s", qPrintable(name)), nullptr);
     }
-    QComboBox *popup(const char *name) const { return named<QComboBox>(QLatin1String(name)); }
-    QLineEdit *field(const char *name) const { return named<QLineEdit>(QLatin1String(name)); }
+    QComboBox *popup(const char *name) const { return named<QComboBox>(name); }
+    QLineEdit *field(const char *name) const { return named<QLineEdit>(name); }
     // Axes 0..3 are X, Y, U, Z.
     template <typename T = QLineEdit> T *axisWidget(const char *name, int axis) const
     {
         return named<T>(QLatin1String(name) + QStringLiteral("XYUZ").at(axis));
     }
     QPushButton *jog(int tag) const { return named<QPushButton>(QStringLiteral("buttonPgJog%1").arg(tag)); }
-    // Board "3", pulses "100", acceleration "5000".
     void jogSettings()
     {
-        choose(popup("popupbuttonPgSelect"), QStringLiteral("3"));
-        choose(popup("popupbuttonPgPulse"), QStringLiteral("100"));
-        choose(popup("popupbuttonPgAceel"), QStringLiteral("5000"));
+        choose(popup("popupbuttonPgSelect"), "3");
+        choose(popup("popupbuttonPgPulse"), "100");
+        choose(popup("popupbuttonPgAceel"), "5000");
     }
     QStringList tableTexts() const
     {
@@ -93,8 +87,7 @@ private slots:
     }
     void cleanup() { f.reset(); }
 
-    // Per axis X, Y, U, Z: back, stop, forward, both exchanges the click's one action. Without a
-    // board no tag does anything at all.
+    // Per axis: back, stop, forward, both exchanges the click's one action; no board, no action.
     void jogPadNeedsABoard()
     {
         const QStringList moves{"RMVS %1_A -100", "STOP %1_A STP_I", "RMVS %1_A 100"};
@@ -107,7 +100,7 @@ private slots:
                      QStringList({"ACCEL ALL_A 5000", moves.at(tag % 3).arg("XYUZ"[tag / 3])}));
         }
         f->clearCommands();
-        choose(popup("popupbuttonPgSelect"), QStringLiteral("None"));
+        choose(popup("popupbuttonPgSelect"), "None");
         field("textfieldPgTeachNum")->setText("8");
         fillRow({"3", "1", "2", "3", "4"});
         for (int tag = 0; tag < 18; ++tag) {
@@ -122,12 +115,11 @@ private slots:
         QTest::keyClick(field("textfieldPgTeachNum"), Qt::Key_Return);
         f->settle();
         QCOMPARE(f->dialogs.entries.size(), 1);
-        QCOMPARE(f->dialogs.entries.at(0).text, teachText("8"));
+        QCOMPARE(f->dialogs.entries.at(0).text, "ここを\u3000P(8 )とします。");
         QCOMPARE(f->commands(), QStringList{"SETP 8 P(0)"});
     }
 
-    // Each button that asks first, answered both ways, and each row refused before anything is
-    // asked (`command` empty: a critical alert instead; `row` replaces the pressed button's row).
+    // Each button that asks first, both answers; refused rows (no `command`) get a critical alert.
     void dialogs_data()
     {
         QTest::addColumn<int>("tag");
@@ -141,7 +133,7 @@ private slots:
         };
         for (const bool ok : {false, true}) {
             const QString answer = ok ? ", Ok" : ", Cancel";
-            row("teach" + answer, 12, ok, teachText("5"), "SETP 5 P(0)");
+            row("teach" + answer, 12, ok, "ここを\u3000P(5 )とします。", "SETP 5 P(0)");
             row("clear counters" + answer, 14, ok, "カウンタをクリアします。", "CLRPOS -1");
             row("position set" + answer, 16, ok, "SETP 7 100 -20 &H1F 0\nを実行します。",
                 "SETP 7 100 -20 &H1F 0");
@@ -168,79 +160,53 @@ private slots:
             fillRow(row, tag < 0);
 
         f->dialogs.setNextAnswer(ok);
-        (tag < 0 ? named<QPushButton>(QStringLiteral("buttonPgPlistSetp")) : jog(tag))
-            ->click(); // -1: the list's
+        (tag < 0 ? named<QPushButton>("buttonPgPlistSetp") : jog(tag))->click(); // -1: the list's
         f->settle();
 
         QCOMPARE(f->dialogs.entries.size(), 1);
         const ScriptedDialogs::Entry &e = f->dialogs.entries.at(0);
-        QCOMPARE(e.kind, command.isEmpty() ? QStringLiteral("alert") : QStringLiteral("confirm"));
+        QCOMPARE(e.kind, command.isEmpty() ? "alert" : "confirm");
         QVERIFY(!command.isEmpty() || e.style == Dialogs::Style::Critical);
         QCOMPARE(e.text.toUtf8(), text.toUtf8()); // byte for byte
         QCOMPARE(f->commands(), ok && !command.isEmpty() ? QStringList{command} : QStringList{});
     }
 
-    void copyThenSet()
-    {
-        jogSettings();
-        const QStringList positions{"1000", "-5", "0", "77"}, counters{"11", "-22", "33", "44"};
-        for (int a = 0; a < 4; ++a) {
-            axisWidget<QLabel>("labelPgCurrentPos", a)->setText(positions.at(a));
-            axisWidget<QLabel>("labelPgCounter", a)->setText(counters.at(a));
-        }
-        // The copy buttons fill the position-set row and give its first field the focus.
-        for (const auto &[tag, copied] :
-             {std::pair{13, QStringList{"0"} + positions}, std::pair{15, QStringList{"-1"} + counters}}) {
-            axisWidget("textfieldPgPosSet", 1)->setFocus();
-            jog(tag)->click();
-            QCOMPARE(positionRow(), copied);
-            QCOMPARE(f->window->focusWidget(), axisWidget("textfieldPgPosSet", 0));
-        }
-
-        f->dialogs.setNextAnswer(true);
-        jog(16)->click();
-        f->settle();
-        QCOMPARE(f->commands(), QStringList{"SETP -1 11 -22 33 44"});
-    }
-
     void pointNumbersFromEntryAndStepper()
     {
         QLineEdit *first = field("textfieldPgAdrSelect");
-        QSpinBox *stepper = named<QSpinBox>(QStringLiteral("stepperPgAdrSelect"));
+        QSpinBox *stepper = named<QSpinBox>("stepperPgAdrSelect");
         const auto rows = [&] {
             QStringList out;
             for (int r = 0; r < 4; ++r)
-                out << named<QLineEdit>(QStringLiteral("textfieldPgAdr%1").arg(r))->text();
+                out << named<QLineEdit>("textfieldPgAdr" + QString::number(r))->text();
             return out.join(u' ');
         };
         const auto enter = [&](const char *number) {
             first->setText(QLatin1String(number));
             QTest::keyClick(first, Qt::Key_Return);
         };
-        QCOMPARE(rows(), QString("1 2 3 4"));
-        // Beyond the stepper's range the rows keep the typed number; the stepper moves the rows
-        // but leaves the typed number alone.
+        QCOMPARE(rows(), "1 2 3 4");
+        // Beyond the stepper's range the rows keep the typed number; a step leaves the typed number.
         enter("5000000000");
-        QCOMPARE(rows(), QString("5000000000 5000000001 5000000002 5000000003"));
+        QCOMPARE(rows(), "5000000000 5000000001 5000000002 5000000003");
         QCOMPARE(stepper->value(), stepper->maximum());
         stepper->setValue(-3);
-        QCOMPARE(rows(), QString("-3 -2 -1 0"));
-        QCOMPARE(first->text(), QStringLiteral("5000000000"));
+        QCOMPARE(rows(), "-3 -2 -1 0");
+        QCOMPARE(first->text(), "5000000000");
 
-        // The poll of the axis tab asks for the rows shown and fills the table.
         f->sim->withMachine(
             [](sim::Machine &m) { m.handleLine("SETP 10 100 200 0 0 : SETP 13 13 14 15 -1"); });
         enter("10");
-        QCOMPARE(rows(), QString("10 11 12 13"));
+        QCOMPARE(rows(), "10 11 12 13");
         QCOMPARE(stepper->value(), 10);
         f->clearCommands();
         f->selectTab("5");
         QVERIFY(f->waitForCommand("PR P(10) P(11) P(12) P(13)"));
-        QVERIFY(f->waitFor([&] { return tableTexts().at(1) == QLatin1String("200"); }));
+        QVERIFY(f->waitFor([&] { return tableTexts().at(1) == "200"; }));
         QCOMPARE(tableTexts().mid(12), (QStringList{"13", "14", "15", "-1"}));
-        named<QRadioButton>(QStringLiteral("radiobuttonPgTypeHex"))->click();
-        QVERIFY(f->waitFor([&] { return tableTexts().at(15) == QLatin1String("&HFFFFFFFF"); }));
-        QCOMPARE(tableTexts().at(0), QStringLiteral("&H00000064"));
+        named<QRadioButton>("radiobuttonPgTypeHex")->click();
+        QVERIFY(f->waitFor([&] { return tableTexts().at(15) == "&HFFFFFFFF"; }));
+        QCOMPARE(tableTexts().at(0), "&H00000064");
 
         // A refresh that times out keeps the table (the alert and closed link are the fault matrix's).
         const QStringList shown = tableTexts();
@@ -252,8 +218,8 @@ private slots:
         QCOMPARE(tableTexts(), shown);
     }
 
-    // One poll on screen, then a jog that moves the shown position. Every axis byte of the
-    // signal words differs, and some bits have no lamp.
+    // A poll on screen, the shown values copied and set, then a jog that moves the shown position;
+    // some signal bits have no lamp.
     void signalsThenJogEndToEnd()
     {
         f->sim->withMachine([](sim::Machine &m) {
@@ -263,16 +229,14 @@ private slots:
                              1 | 1 << 6 | 1 << 9 | 1 << 15 | 1 << 19 | 1 << 30);
             m.handleLine("SETP 0 -1 20 -300 4000 : SETP -1 -5 -60 -700 -8000");
         });
-        choose(popup("popupbuttonPgReg"), QStringLiteral("RR3(X_A,1)")); // X's target: -1
-        choose(popup("popupbuttonPgPulse"), QStringLiteral("1000"));
-        choose(popup("popupbuttonPgAceel"), QStringLiteral("10000"));
+        choose(popup("popupbuttonPgReg"), "RR3(X_A,1)"); // X's target: -1
+        choose(popup("popupbuttonPgPulse"), "1000");
+        choose(popup("popupbuttonPgAceel"), "10000");
         f->selectTab("5");
-        choose(popup("popupbuttonPgSelect"), QStringLiteral("0"), true);
+        choose(popup("popupbuttonPgSelect"), "0", true);
         QVERIFY(f->waitForCommand("MPG 0"));
-        QVERIFY(f->waitFor([&] {
-            return named<QLabel>(QStringLiteral("labelPgReg"))->text() == QLatin1String("FFFFFFFF");
-        }));
-        QVERIFY(named<QGroupBox>(QStringLiteral("boxPgCurrentPos"))->isVisible());
+        QVERIFY(f->waitFor([&] { return named<QLabel>("labelPgReg")->text() == "FFFFFFFF"; }));
+        QVERIFY(named<QGroupBox>("boxPgCurrentPos")->isVisible());
         QStringList lit;
         static const QRegularExpression lamp(QStringLiteral("^labelPg[XYUZ](Plmt|Mlmt|Alm|In\\d|Inp)$"));
         for (QLabel *l : f->window->findChildren<QLabel *>(lamp))
@@ -286,18 +250,28 @@ private slots:
             fields << axisWidget<QLabel>("labelPgCurrentPos", a)->text()
                    << axisWidget<QLabel>("labelPgCounter", a)->text();
         QCOMPARE(fields, (QStringList{"-1", "-5", "20", "-60", "-300", "-700", "4000", "-8000"}));
+        // The copy buttons fill the position-set row with what is shown and focus its first field.
+        for (const auto &[tag, copied] : {std::pair{13, QStringList{"0", "-1", "20", "-300", "4000"}},
+                                          std::pair{15, QStringList{"-1", "-5", "-60", "-700", "-8000"}}}) {
+            axisWidget("textfieldPgPosSet", 1)->setFocus();
+            jog(tag)->click();
+            QCOMPARE(positionRow(), copied);
+            QCOMPARE(f->window->focusWidget(), axisWidget("textfieldPgPosSet", 0));
+        }
+        f->dialogs.setNextAnswer(true);
+        jog(16)->click();
+        QVERIFY(f->waitForCommand("SETP -1 -5 -60 -700 -8000"));
 
         f->clearCommands();
         jog(2)->click();
-        QVERIFY(f->waitFor(
-            [&] { return axisWidget<QLabel>("labelPgCurrentPos", 0)->text() == QLatin1String("999"); },
-            10000));
+        QVERIFY(
+            f->waitFor([&] { return axisWidget<QLabel>("labelPgCurrentPos", 0)->text() == "999"; }, 10000));
 
         // The move went out right after its acceleration: no poll exchange in between.
         const QStringList sent = f->commands();
-        const int accel = sent.indexOf(QStringLiteral("ACCEL ALL_A 10000"));
+        const int accel = sent.indexOf("ACCEL ALL_A 10000");
         QVERIFY(accel >= 0);
-        QCOMPARE(sent.value(accel + 1), QStringLiteral("RMVS X_A 1000"));
+        QCOMPARE(sent.value(accel + 1), "RMVS X_A 1000");
     }
 };
 

@@ -1,5 +1,4 @@
-// The point table's query, reply splitting and coordinate display, and the
-// texts of teaching and setting points.
+// The point table's query, reply splitting and display, and the jog, teach and set texts.
 #include "axis/jog.h"
 #include "axis/pointtable.h"
 
@@ -46,8 +45,7 @@ private slots:
         QCOMPARE(axis::pointQuery(got), "PR P(" + rows.join(") P(") + ')');
     }
 
-    // The full sixteen come from the simulator in the axis panel's test; here
-    // the splitting, odd lengths and non-integers, which hexadecimal leaves be.
+    // Splitting, odd lengths, non-integers hexadecimal leaves be; the full sixteen: the axis panel's test.
     void table_data()
     {
         QTest::addColumn<QString>("reply");
@@ -59,13 +57,13 @@ private slots:
         QTest::newRow("extra values ignored")
             << "\r\n " + sixteen.join(' ') + " 17 18\r\n#" << false << fieldsOf(sixteen);
         QTest::newRow("# and continuation go, trailing blank gives an empty value")
-            << QStringLiteral("\r\n 1#2\r\n 34 5 \r\n#") << false << fieldsOf({"1234", "5", ""});
+            << "\r\n 1#2\r\n 34 5 \r\n#" << false << fieldsOf({"1234", "5", ""});
         QTest::newRow("fewer values: the rest keep their text")
-            << QStringLiteral("\r\n 1 2 abc\r\n#") << false << fieldsOf({"1", "2", "abc"});
-        QTest::newRow("hex edges")
-            << QStringLiteral("\r\n 4294967297 -2147483648 ERR  1.5 99999999999999999999\r\n#") << true
-            << fieldsOf({"&H00000001", "&H80000000", "ERR", "", "1.5", "99999999999999999999"});
-        QTest::newRow("bare prompt changes nothing") << QStringLiteral("\r\n#") << true << Fields(16);
+            << "\r\n 1 2 abc\r\n#" << false << fieldsOf({"1", "2", "abc"});
+        QTest::newRow("hex edges") << "\r\n 4294967297 -2147483648 ERR  1.5 99999999999999999999\r\n#" << true
+                                   << fieldsOf({"&H00000001", "&H80000000", "ERR", "", "1.5",
+                                                "99999999999999999999"});
+        QTest::newRow("bare prompt changes nothing") << "\r\n#" << true << Fields(16);
     }
     void table()
     {
@@ -75,22 +73,20 @@ private slots:
         QCOMPARE(axis::tableDisplay(reply, hex), fields);
     }
 
-    // Trimming and refusals show in the axis panel's test. A taught number goes
-    // in as typed (even empty), and an inner blank of a coordinate is the user's.
+    // Taught numbers go in as typed (even empty), so do inner blanks; refusals: the axis panel's test.
     void jogTextsAsTyped()
     {
         using axis::JogDirection;
-        const QString p = QStringLiteral("100"), a = QStringLiteral("5000");
-        QCOMPARE(axis::jogCommands(0, JogDirection::Minus, p, a),
-                 QStringList({"ACCEL ALL_A 5000", "RMVS X_A -100"}));
-        QCOMPARE(axis::jogCommands(0, JogDirection::Plus, p, a),
-                 QStringList({"ACCEL ALL_A 5000", "RMVS X_A 100"}));
-        QCOMPARE(axis::jogCommands(3, JogDirection::Stop, p, a),
-                 QStringList({"ACCEL ALL_A 5000", "STOP Z_A STP_I"}));
-        QCOMPARE(axis::jogCommands(4, JogDirection::Plus, p, a), QStringList({"ACCEL ALL_A 5000"}));
-        QCOMPARE(axis::teachCommand(QStringLiteral(" 7x")), QStringLiteral("SETP  7x P(0)"));
-        QCOMPARE(axis::teachMessage(QString()), QStringLiteral("ここを\u3000P( )とします。"));
-        QCOMPARE(axis::pointSetCommand("7", "1 0", "2", "3", "4"), QStringLiteral("SETP 7 1 0 2 3 4"));
+        const auto jog = [](int a, JogDirection d) {
+            return axis::jogCommands(a, d, "100", "5000").join(u'|');
+        };
+        QCOMPARE(jog(0, JogDirection::Minus), "ACCEL ALL_A 5000|RMVS X_A -100");
+        QCOMPARE(jog(0, JogDirection::Plus), "ACCEL ALL_A 5000|RMVS X_A 100");
+        QCOMPARE(jog(3, JogDirection::Stop), "ACCEL ALL_A 5000|STOP Z_A STP_I");
+        QCOMPARE(jog(4, JogDirection::Plus), "ACCEL ALL_A 5000");
+        QCOMPARE(axis::teachCommand(" 7x"), "SETP  7x P(0)");
+        QCOMPARE(axis::teachMessage(QString()), "ここを\u3000P( )とします。");
+        QCOMPARE(axis::pointSetCommand("7", "1 0", "2", "3", "4"), "SETP 7 1 0 2 3 4");
     }
 };
 
