@@ -15,37 +15,27 @@
 #include <QTextBlock>
 #include <QTextDocument>
 
-namespace {
-
-QWidget *focused()
-{
-    return QApplication::focusWidget();
-}
-
-void sendKey(QEvent::Type type, Qt::Key key, Qt::KeyboardModifiers mods)
-{
-    QKeyEvent e(type, key, mods);
-    QApplication::sendEvent(focused(), &e);
-}
-
-// A key with its modifier as the platform delivers it: the modifier down first, up last, each
-// event to whatever holds the focus then (a shortcut may move it).
-void typeKey(Qt::Key key, Qt::KeyboardModifier mod)
-{
-    const Qt::Key modKey = mod == Qt::ShiftModifier ? Qt::Key_Shift : Qt::Key_Control;
-    if (mod)
-        sendKey(QEvent::KeyPress, modKey, Qt::NoModifier);
-    sendKey(QEvent::KeyPress, key, mod);
-    sendKey(QEvent::KeyRelease, key, mod);
-    if (mod)
-        sendKey(QEvent::KeyRelease, modKey, mod);
-}
-
-} // namespace
-
 class TestConsole : public QObject
 {
     Q_OBJECT
+
+    static QWidget *focused() { return QApplication::focusWidget(); }
+    static void sendKey(QEvent::Type type, Qt::Key key, Qt::KeyboardModifiers mods)
+    {
+        QKeyEvent e(type, key, mods);
+        QApplication::sendEvent(focused(), &e);
+    }
+    // Modifier down first, up last, each event to the focus of the moment (a shortcut may move it).
+    static void typeKey(Qt::Key key, Qt::KeyboardModifier mod)
+    {
+        const Qt::Key modKey = mod == Qt::ShiftModifier ? Qt::Key_Shift : Qt::Key_Control;
+        if (mod)
+            sendKey(QEvent::KeyPress, modKey, Qt::NoModifier);
+        sendKey(QEvent::KeyPress, key, mod);
+        sendKey(QEvent::KeyRelease, key, mod);
+        if (mod)
+            sendKey(QEvent::KeyRelease, modKey, mod);
+    }
 
     std::unique_ptr<MonitorFixture> f;
 
@@ -53,7 +43,7 @@ class TestConsole : public QObject
     // 1: commands, 2: program line, 3: listing start.
     QComboBox *box(int n) const
     {
-        return control<QComboBox>(f->window.get(), QStringLiteral("comboBox%1").arg(n));
+        return control<QComboBox>(f->window.get(), "comboBox" + QString::number(n));
     }
     bool live() const { return control<QCheckBox>(f->window.get(), "checkboxScroll")->isChecked(); }
     void click(const char *button) { control<QPushButton>(f->window.get(), QLatin1String(button))->click(); }
@@ -75,17 +65,16 @@ class TestConsole : public QObject
     // Once a marker's reply is shown, every command sent before it is complete.
     QStringList sentSoFar()
     {
-        const QString marker = QStringLiteral("PR 987654");
+        const QString marker = "PR 987654";
         f->settle(); // what was clicked has gone out
         f->link().sendString(marker);
-        if (!f->waitFor([&] { return f->link().replySoFar().contains(QStringLiteral(" 987654\r\n#")); }))
-            return {QStringLiteral("<marker lost>")};
+        if (!f->waitFor([&] { return f->link().replySoFar().contains(" 987654\r\n#"); }))
+            return {"<marker lost>"};
         QStringList c = f->commands();
         c.removeAll(marker);
         return c;
     }
 
-    // Puts the insertion point at the start of the first shown line holding `what`.
     bool putCursorOn(const QString &what)
     {
         for (QTextBlock b = view()->document()->begin(); b.isValid(); b = b.next())
@@ -96,7 +85,7 @@ class TestConsole : public QObject
         return false;
     }
 
-    // Stores program lines in the controller and lists them on the console.
+    // Program lines stored in the controller, listed on the console.
     bool listed(const QStringList &lines, const QString &command, const QString &tail)
     {
         f->sim->withMachine([&](sim::Machine &m) {
@@ -161,7 +150,7 @@ private slots:
         QCOMPARE(box(3)->currentText(), shown);
         QCOMPARE(itemsOf(box(3)), shown.isEmpty() ? QStringList() : QStringList{shown});
         QVERIFY(control<QPushButton>(f->window.get(), "buttonListNext")->isEnabled());
-        QVERIFY(f->consoleText().contains(QStringLiteral("\r\n") + command));
+        QVERIFY(f->consoleText().contains("\r\n" + command));
     }
 
     // The shortcuts that only move the focus, pressed on whatever holds it.
@@ -213,19 +202,19 @@ private slots:
         QStringList statements;
         for (int i = 1; i <= 150; ++i)
             statements << QStringLiteral("PR %1").arg(i);
-        f->window->consolePage().echoAndSend(statements.join(QStringLiteral(" : ")));
+        f->window->consolePage().echoAndSend(statements.join(" : "));
         QVERIFY(f->waitFor([&] { return f->consoleText().endsWith(" 150\r\n#"); }));
         QCOMPARE(view()->document()->blockCount(), 100);
-        QCOMPARE(view()->document()->firstBlock().text(), QString(" 52"));
+        QCOMPARE(view()->document()->firstBlock().text(), " 52");
     }
 
     void f3ListsFromTheConsoleSelectionAndF4Continues()
     {
-        QVERIFY(listed({"100 A=1", "110 B=2"}, QStringLiteral("LIST 0 0"), QStringLiteral("110\tB=2\r\n#")));
-        view()->setTextCursor(view()->document()->find(QStringLiteral("110")));
+        QVERIFY(listed({"100 A=1", "110 B=2"}, "LIST 0 0", "110\tB=2\r\n#"));
+        view()->setTextCursor(view()->document()->find("110"));
         press(view(), Qt::Key_F3);
         QCOMPARE(sentSoFar(), QStringList{"LIST 110 20"});
-        QCOMPARE(box(3)->currentText(), QString("110"));
+        QCOMPARE(box(3)->currentText(), "110");
         QCOMPARE(focused(), view());
         f->clearCommands();
         press(box(1), Qt::Key_F4);
@@ -233,12 +222,12 @@ private slots:
         QVERIFY(f->consoleText().contains("\r\nLIST\r\n"));
     }
 
-    // F6 and Shift+F5 pick the program line under the console cursor.
+    // F6, Shift+F5 and the Get button pick the program line under the console cursor.
     void pickProgramLine()
     {
-        QVERIFY(listed({"10 A=1 : PR A"}, QStringLiteral("LIST 10 1"), QStringLiteral("A=1 : PR A\r\n#")));
+        QVERIFY(listed({"10 A=1 : PR A"}, "LIST 10 1", "A=1 : PR A\r\n#"));
         // The controller's prompt in front of a line (as after a bare Return) is not part of it.
-        f->window->consolePage().consoleAppendFollow(QStringLiteral("\r\n#  20\tB=2"));
+        f->window->consolePage().consoleAppendFollow("\r\n#  20\tB=2");
         const std::pair<const char *, const char *> picks[] = {{"A=1", "10 A=1 : PR A"}, {"B=2", "20 B=2"}};
         for (const Qt::KeyboardModifier shift : {Qt::NoModifier, Qt::ShiftModifier})
             for (const auto &[at, picked] : picks) {
@@ -253,14 +242,12 @@ private slots:
                 QCOMPARE(focused(), box(2));
             }
         QVERIFY(f->dialogs.entries.isEmpty());
-        QCOMPARE(sentSoFar(), QStringList());
 
-        // Shift still held from Shift+F5: a second F5 only moves the focus (the modifier
-        // snapshot is taken at modifier changes only).
+        // Shift still held from Shift+F5: a second F5 only moves the focus.
         focus(view());
-        QVERIFY(putCursorOn(QStringLiteral("B=2")));
+        QVERIFY(putCursorOn("B=2"));
         sendKey(QEvent::KeyPress, Qt::Key_Shift, Qt::NoModifier);
-        for (const QString &picked : {QStringLiteral("20 B=2"), QString()}) {
+        for (const QString &picked : {QString("20 B=2"), QString()}) {
             box(2)->setEditText(QString());
             focus(view());
             sendKey(QEvent::KeyPress, Qt::Key_F5, Qt::ShiftModifier);
@@ -272,18 +259,42 @@ private slots:
         // Shift released and pressed anew: the next Shift+F5 picks again.
         focus(view());
         typeKey(Qt::Key_F5, Qt::ShiftModifier);
-        QCOMPARE(box(2)->currentText(), QString("20 B=2"));
+        QCOMPARE(box(2)->currentText(), "20 B=2");
+
+        // The Get button without the console's focus, then on a line that is no program line.
+        box(2)->setEditText("30 C=3");
+        focus(box(1));
+        click("buttonGetLineString");
+        QCOMPARE(f->dialogs.alertTexts(),
+                 QStringList{"プログラム選択:\r textViewがフォーカスされていません。"});
+        QVERIFY(f->dialogs.entries[0].style == Dialogs::Style::Informational);
+        QCOMPARE(box(2)->currentText(), "30 C=3");
+
+        // The console itself takes no edits, not even Return or Escape.
+        f->dialogs.clear();
+        focus(view());
+        QVERIFY(putCursorOn("Connected"));
+        const QString model = f->consoleText(), shown = view()->toPlainText();
+        for (int key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape, Qt::Key_A})
+            QTest::keyClick(focused(), Qt::Key(key));
+        QTest::keyClick(focused(), Qt::Key_Return, Qt::ShiftModifier);
+        QCOMPARE(f->consoleText() + view()->toPlainText(), model + shown);
+        click("buttonGetLineString");
+        QCOMPARE(
+            f->dialogs.alertTexts(),
+            QStringList{
+                "プログラム選択:\r プログラムではありません。\rカーソルをプログラム行に置いてください。"});
+        QCOMPARE(box(2)->currentText(), QString());
+        QCOMPARE(sentSoFar(), QStringList());
     }
 
-    // Ctrl+] runs, Run at a breakpoint only prints the pause, Ctrl+\ is the attention byte;
-    // without Control the same keys are plain typing.
+    // Ctrl+] runs, Run at a breakpoint prints the pause, Ctrl+\ is the attention byte; else plain typing.
     void controlKeysRunAndAttention()
     {
         control<QCheckBox>(f->window.get(), "checkboxScroll")->setChecked(false);
         focus(box(1));
         typeKey(Qt::Key_BracketRight, Qt::ControlModifier);
         QVERIFY(f->waitForCommand("RUN"));
-        // The console restarts with "RUN" and shows what follows.
         QVERIFY(f->consoleText().startsWith("RUN"));
         QVERIFY(live());
         QCOMPARE(focused(), view());
@@ -321,7 +332,7 @@ private slots:
                 QApplication::sendEvent(focused(), &e);
             }
         };
-        const QString file = f->tempDir.filePath(QStringLiteral("p.f2k"));
+        const QString file = f->tempDir.filePath("p.f2k");
         QVERIFY(put(file, "A=1\n"));
         f->dialogs.setNextFileName(file);
         hold(view(), Qt::Key_L, Qt::ControlModifier); // the block load: no NEW, MMC_LOAD
@@ -342,7 +353,7 @@ private slots:
     {
         f.reset();
         f = std::make_unique<MonitorFixture>(); // a window never connected
-        f->window->consolePage().consoleReplace(QStringLiteral("kept"));
+        f->window->consolePage().consoleReplace("kept");
         for (const bool connected : {false, true}) {
             if (connected) {
                 QVERIFY(f->connectToSim());
@@ -360,36 +371,7 @@ private slots:
         }
         f->selectTab("0");
         QVERIFY(f->waitFor([&] { return !f->link().busy() && !f->window->poller().isRunning(); }));
-        QVERIFY(!f->commands().contains(QStringLiteral("RUN")));
-    }
-
-    // The console without the focus, then on a line that is no program line.
-    void getLineStringAlerts()
-    {
-        box(2)->setEditText("30 C=3");
-        focus(box(1));
-        click("buttonGetLineString");
-        QCOMPARE(f->dialogs.alertTexts(),
-                 QStringList{"プログラム選択:\r textViewがフォーカスされていません。"});
-        QVERIFY(f->dialogs.entries[0].style == Dialogs::Style::Informational);
-        QCOMPARE(box(2)->currentText(), QString("30 C=3"));
-
-        // The console itself takes no edits, not even Return or Escape.
-        f->dialogs.clear();
-        focus(view());
-        QVERIFY(putCursorOn(QStringLiteral("Connected")));
-        const QString model = f->consoleText(), shown = view()->toPlainText();
-        for (int key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape, Qt::Key_A})
-            QTest::keyClick(focused(), Qt::Key(key));
-        QTest::keyClick(focused(), Qt::Key_Return, Qt::ShiftModifier);
-        QCOMPARE(f->consoleText() + view()->toPlainText(), model + shown);
-        click("buttonGetLineString");
-        QCOMPARE(
-            f->dialogs.alertTexts(),
-            QStringList{
-                "プログラム選択:\r プログラムではありません。\rカーソルをプログラム行に置いてください。"});
-        QCOMPARE(box(2)->currentText(), QString());
-        QCOMPARE(sentSoFar(), QStringList());
+        QVERIFY(!f->commands().contains("RUN"));
     }
 };
 

@@ -7,15 +7,14 @@ class TestConsoleCore : public QObject
 {
     Q_OBJECT
 private slots:
-    // Text without a line feed is never trimmed; a doubled prompt collapses
-    // once, right after the login.
+    // Text without a line feed is never trimmed; a doubled prompt collapses once, after the login.
     void cleaning_data()
     {
         QTest::addColumn<QString>("in");
         QTest::addColumn<bool>("atLogin");
         QTest::addColumn<QString>("out");
         QTest::addColumn<bool>("changed");
-        const QString longLine(20000, QLatin1Char('x'));
+        const QString longLine(20000, u'x');
         QTest::newRow("long line kept") << longLine << false << longLine << false;
         QTest::newRow("login prompt")
             << "*** Connected ***\r\r\n#\r\n#" << true << "*** Connected ***\r\r\n#" << true;
@@ -37,41 +36,32 @@ private slots:
         if (atLogin)
             QVERIFY(c.consumedBeginConnect);
     }
-    // However long the text, the console keeps its newest part and redraws.
-    void veryLongTextKeepsItsEnd()
+    // The console keeps the end of any text; a line too long to show keeps its end behind an ellipsis.
+    void longTextAndShownForms()
     {
-        const QString in = QString(300000, QLatin1Char('x')) + QStringLiteral("END");
+        const QString in = QString(300000, u'x') + "END";
         const auto c = console::cleanup(in, false);
-        QVERIFY(c.text.endsWith(QStringLiteral("xEND")) && c.text.size() < in.size());
+        QVERIFY(c.text.endsWith("xEND") && c.text.size() < in.size());
         QVERIFY(c.changed);
-    }
-
-    // Prompt, number and statement are picked in the console's test.
-    void barePromptIsNoProgramLine()
-    {
-        QVERIFY(!console::programLineFrom(QStringLiteral("#")));
-        // Only a prompt longer than two characters loses its "#".
-        QVERIFY(!console::programLineFrom(QStringLiteral("#5")));
-        QCOMPARE(console::programLineFrom(QStringLiteral("#10")), QStringLiteral("10"));
-        QCOMPARE(console::programLineFrom(QStringLiteral("##\t10\tA=1")), QStringLiteral("10 A=1"));
-    }
-
-    // Every line end shows as one line break, and an escape byte not at all.
-    void shownText()
-    {
-        QCOMPARE(console::displayForm(QStringLiteral("a\r\nb\rc\x1b[0m")), QStringLiteral("a\nb\nc[0m"));
-        QCOMPARE(console::viewForm(QStringLiteral("x\r\ny\r\n")), QStringLiteral("x\ny\n"));
-        // A line too long to show keeps its end behind an ellipsis; the next one shows whole.
-        const QString longLine = QString(100000, QLatin1Char('a')) + QStringLiteral("bcdEND");
-        const QString view = console::viewForm(longLine + QStringLiteral("\r\nnext"));
+        QCOMPARE(console::displayForm("a\r\nb\rc\x1b[0m"), "a\nb\nc[0m");
+        QCOMPARE(console::viewForm("x\r\ny\r\n"), "x\ny\n");
+        const QString longLine = QString(100000, u'a') + "bcdEND";
+        const QString view = console::viewForm(longLine + "\r\nnext");
         QVERIFY(view.startsWith(QChar(0x2026)));
-        QVERIFY(view.endsWith(QStringLiteral("abcdEND\nnext")));
+        QVERIFY(view.endsWith("abcdEND\nnext"));
         QVERIFY(view.size() < longLine.size());
     }
 
-    // What the watch-only lock lets through from the command boxes: lines
-    // whose every statement only reads (print, list, points, memory blocks,
-    // tasks, leaving a listing, listing breakpoints, nothing at all).
+    // Only a prompt longer than two characters loses its "#" (the picks: the console's test).
+    void barePromptIsNoProgramLine()
+    {
+        QVERIFY(!console::programLineFrom("#"));
+        QVERIFY(!console::programLineFrom("#5"));
+        QCOMPARE(console::programLineFrom("#10"), "10");
+        QCOMPARE(console::programLineFrom("##\t10\tA=1"), "10 A=1");
+    }
+
+    // What the watch-only lock lets through: lines whose every statement only reads.
     void readOnlyLines_data()
     {
         QTest::addColumn<QString>("line");
@@ -79,8 +69,6 @@ private slots:
         for (const char *l : {"PR 1", "pr IN(0)", "List *LOOP1 20", "P A", "LIST", "PLS -1", "S_MBK -1",
                               "MON", "q", "BKP", "", "  \t ", "PR\tA", "PR A : PR B", "PR \"A : B\""})
             QTest::addRow("reads: %s", l) << QString::fromLatin1(l) << true;
-        // Forcing, assigning, running, breakpoints, the clock, program lines,
-        // a word that starts like PR, a write after a read, an unclosed quote.
         for (const char *l :
              {"ON 5", "A=5", "P=5", "RUN", "BKP 20", "bkp 0", "N", "SET_RTC &H20260101", "10 A=1",
               "PRA ARR_ 1 5", "PR A : ON 5", "PR A:OFF 5", "PR A : : NEW", "PR \"A : ON 5"})
