@@ -1,5 +1,4 @@
-// The one CSV writer of the exports: what a spreadsheet gets for each kind of
-// cell, and how a record is put together.
+// The exports' CSV writer: what a spreadsheet gets for each kind of cell.
 #include "core/csv.h"
 
 #include <QTest>
@@ -31,8 +30,7 @@ private slots:
         QTest::newRow("formula starts")
             << Fields{text("=HYPERLINK(1)"), text("+A"), text("-A"), text("@SUM(1)")}
             << "'=HYPERLINK(1),'+A,'-A,'@SUM(1)\r\n";
-        QTest::newRow("formula start that needs quotes")
-            << Fields{text("=1,\"x\"")} << "\"'=1,\"\"x\"\"\"\r\n";
+        QTest::newRow("formula in quotes") << Fields{text("=1,\"x\"")} << "\"'=1,\"\"x\"\"\"\r\n";
         QTest::newRow("formula signs further in") << Fields{text("A=-1"), text(" =1")} << "A=-1, =1\r\n";
         QTest::newRow("negative numbers") << Fields{number(-3), number(-1e-7)} << "-3,-1e-07\r\n";
         QTest::newRow("no number") << Fields{number(nan), number(inf)} << ",\r\n";

@@ -3,12 +3,9 @@
 #include "monitor/iopage.h"
 #include "panels/variablespage.h"
 #include "support/files.h"
-#include "support/fixture.h"
 #include "support/trendmenu.h"
-#include "support/widgets.h"
 #include "trend/trenddock.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QChart>
 #include <QChartView>
@@ -19,12 +16,12 @@
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
-#include <QToolButton>
 #include <QValueAxis>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -32,7 +29,7 @@ const QStringList ioReads = {"PR IN(0)", "PR IN(24)", "PR IN(-1)"}; // the I/O p
 
 trend::TrendDock *dockOf(MonitorFixture &f)
 {
-    return f.window->findChild<trend::TrendDock *>(QStringLiteral("dockTrend"));
+    return f.window->findChild<trend::TrendDock *>(u"dockTrend"_s);
 }
 
 // The "Plot" entry of the context menu of the value control `name`, clicked when enabled.
@@ -45,7 +42,7 @@ Entry plotFromMenu(MonitorFixture &f, const char *name)
     QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(2, 2), value->mapToGlobal(QPoint(2, 2)));
     QApplication::sendEvent(value, &event);
     auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
-    QAction *found = menu ? menu->findChild<QAction *>(QStringLiteral("actionTrendPlot")) : nullptr;
+    QAction *found = menu ? menu->findChild<QAction *>(u"actionTrendPlot"_s) : nullptr;
     const Entry entry = !found ? Entry::Missing : found->isEnabled() ? Entry::Clicked : Entry::Off;
     if (entry == Entry::Clicked)
         found->trigger();
@@ -73,17 +70,10 @@ bool connectAndPlot(MonitorFixture &f, const QStringList &variables, const QStri
     return plotAll(f, series);
 }
 
-void exchangeAll(MonitorFixture &f, const QStringList &lines)
-{
-    for (const QString &line : lines)
-        f.exchange(line);
-}
-
 QStringList legend(MonitorFixture &f)
 {
     QStringList texts;
-    while (auto *key =
-               control<QToolButton>(f.window.get(), QStringLiteral("buttonTrendKey%1").arg(texts.size())))
+    while (auto *key = control<QToolButton>(f.window.get(), u"buttonTrendKey%1"_s.arg(texts.size())))
         texts << key->text();
     return texts;
 }
@@ -104,10 +94,9 @@ QStringList tickOn(MonitorFixture &f, ui::Page *page)
     return f.commands();
 }
 
-// As the user picks a board on the Axis page.
 void chooseBoard(MonitorFixture &f, const QString &board)
 {
-    auto *popup = control<QComboBox>(f.window.get(), QStringLiteral("popupbuttonPgSelect"));
+    auto *popup = control<QComboBox>(f.window.get(), u"popupbuttonPgSelect"_s);
     const int at = popup->findText(board);
     popup->setCurrentIndex(at);
     emit popup->activated(at);
@@ -127,14 +116,14 @@ private slots:
         trend::TrendDock *dock = dockOf(f);
         QVERIFY(dock && !dock->isVisible());
         // The View menu's entry (it hides and shows the dock in pausedClosedAndRemoved).
-        QAction *view = control<QAction>(f.window.get(), QStringLiteral("menuViewTrend"));
+        QAction *view = control<QAction>(f.window.get(), u"menuViewTrend"_s);
         QVERIFY(view && f.window->viewMenu()->actions().contains(view));
-        f.window->variablesPage().setVariableNames({QStringLiteral("A"), QStringLiteral("S$")});
+        f.window->variablesPage().setVariableNames({u"A"_s, u"S$"_s});
 
-        QVERIFY(plot(f, QStringLiteral("Outputs"), QStringLiteral("OUT 3")));
+        QVERIFY(plot(f, u"Outputs"_s, u"OUT 3"_s));
         QVERIFY(dock->isVisible());
         // A string variable is no number to plot.
-        QVERIFY(!addEntry(f, QStringLiteral("Variables"), QStringLiteral("S$")));
+        QVERIFY(!addEntry(f, u"Variables"_s, u"S$"_s));
         QVERIFY(plotAll(f, {"Variables/A", "MBK/MBK(1~Int)", "MBK bits/MBK 70002", "Tasks/Task 0 step",
                             "Axis/Position X"}));
         // The same from the value's own context menu, once only.
@@ -144,14 +133,13 @@ private slots:
         QCOMPARE(legend(f), QStringList({"OUT 3", "A", "MBK(1~Int)", "MBK 70002", "Task 0 step", "Position X",
                                          "Counter Y", "CU IN 2002"}));
         // Eight is the most: every entry is off now.
-        QAction *ninth = addEntry(f, QStringLiteral("Outputs"), QStringLiteral("OUT 4"));
+        QAction *ninth = addEntry(f, u"Outputs"_s, u"OUT 4"_s);
         QVERIFY(ninth && !ninth->isEnabled());
 
         // With a board on the Axis page the axis values come in; the legend shows each last value.
-        chooseBoard(f, QStringLiteral("0"));
+        chooseBoard(f, u"0"_s);
         tickOn(f, &f.window->axisPage());
-        exchangeAll(f,
-                    {"ON 3", "A=-42", "MBK(1~Int)=300", "ON 70002", "SETP 0 1500 0 0 0", "SETP -1 0 77 0 0"});
+        f.exchange(u"ON 3 : A=-42 : MBK(1~Int)=300 : ON 70002 : SETP 0 1500 0 0 0 : SETP -1 0 77 0 0"_s);
         tickOn(f, &f.window->ioPage());
         QCOMPARE(legend(f),
                  QStringList({"OUT 3: 1", "A: -42", "MBK(1~Int): 300", "MBK 70002: 1", "Task 0 step: 0",
@@ -164,30 +152,30 @@ private slots:
         MonitorFixture f(MonitorFixture::makeOptions(), true, QString(), MonitorFixture::Pages::AsShown);
         QVERIFY(f.connectToSim());
         QCOMPARE(plotFromMenu(f, "labelOut3"), Entry::Missing);
-        f.exchange(QStringLiteral("ON 3"));
-        f.selectTab(QStringLiteral("1"));
+        f.exchange(u"ON 3"_s);
+        f.selectTab(u"1"_s);
         QCOMPARE(plotFromMenu(f, "labelOut3"), Entry::Clicked);
-        QVERIFY(f.waitFor([&] { return legend(f) == QStringList{QStringLiteral("OUT 3: 1")}; }));
-        QVERIFY(!control<QLineEdit>(f.window.get(), QStringLiteral("textfieldTaskStatus0")));
-        QVERIFY(plot(f, QStringLiteral("Tasks"), QStringLiteral("Task 0 step")));
+        QVERIFY(f.waitFor([&] { return legend(f) == QStringList{u"OUT 3: 1"_s}; }));
+        QVERIFY(!control<QLineEdit>(f.window.get(), u"textfieldTaskStatus0"_s));
+        QVERIFY(plot(f, u"Tasks"_s, u"Task 0 step"_s));
     }
 
     // A control offers what it shows now; extra reads follow the page's, in the series' order, never twice.
     void valuesOfferedAndReadOnce()
     {
         MonitorFixture f;
-        QVERIFY(connectAndPlot(f, {QStringLiteral("A"), QStringLiteral("B")}, {}));
+        QVERIFY(connectAndPlot(f, {u"A"_s, u"B"_s}, {}));
         QWidget *w = f.window.get();
         // In long entries the second row has no address: nothing to plot there.
-        control<QRadioButton>(w, QStringLiteral("radiobuttonMbkSizeLng"))->click();
+        control<QRadioButton>(w, u"radiobuttonMbkSizeLng"_s)->click();
         QCOMPARE(plotFromMenu(f, "textfieldMbkData1"), Entry::Off);
         // In words it shows the word at address 1, which the plot then reads.
-        control<QRadioButton>(w, QStringLiteral("radiobuttonMbkSizeWrd"))->click();
-        QVERIFY(addEntry(f, QStringLiteral("MBK"), QStringLiteral("MBK(1~Wrd)")));
+        control<QRadioButton>(w, u"radiobuttonMbkSizeWrd"_s)->click();
+        QVERIFY(addEntry(f, u"MBK"_s, u"MBK(1~Wrd)"_s));
         QCOMPARE(plotFromMenu(f, "textfieldMbkData1"), Entry::Clicked);
         QVERIFY(plotAll(f, {"Variables/B", "Outputs/OUT 1", "Variables/A"}));
-        control<QCheckBox>(w, QStringLiteral("checkboxVariAll"))->click();
-        exchangeAll(f, {"MBK(1~Wrd)=513", "B=9"});
+        control<QCheckBox>(w, u"checkboxVariAll"_s)->click();
+        f.exchange(u"MBK(1~Wrd)=513 : B=9"_s);
         // On the variables page only the word and the bit are read in addition.
         QCOMPARE(tickOn(f, &f.window->variablesPage()),
                  QStringList({"PR A", "PR B", "PR MBK(1~Wrd)", "PR IN(0)"}));
@@ -202,41 +190,41 @@ private slots:
     void exportsHoverAndHiddenLines()
     {
         MonitorFixture f;
-        QVERIFY(connectAndPlot(f, {QStringLiteral("A")}, {"Outputs/OUT 3", "Variables/A"}));
+        QVERIFY(connectAndPlot(f, {u"A"_s}, {"Outputs/OUT 3", "Variables/A"}));
         trend::TrendDock *dock = dockOf(f);
-        f.exchange(QStringLiteral("A=5000"));
+        f.exchange(u"A=5000"_s);
         tickOn(f, &f.window->ioPage());
         f.clock.value = f.clock.value.addMSecs(300);
-        exchangeAll(f, {"ON 3", "A=7000"});
+        f.exchange(u"ON 3 : A=7000"_s);
         tickOn(f, &f.window->ioPage());
 
-        const QString path = f.tempDir.filePath(QStringLiteral("trend.csv"));
+        const QString path = f.tempDir.filePath(u"trend.csv"_s);
         f.dialogs.setNextFileName(path);
-        control<QPushButton>(f.window.get(), QStringLiteral("buttonTrendCsv"))->click();
+        control<QPushButton>(f.window.get(), u"buttonTrendCsv"_s)->click();
         QCOMPARE(QString::fromUtf8(bytesOf(path)), QStringLiteral("time,OUT 3,A\r\n"
                                                                   "2026-12-05T09:05:03.000,0,5000\r\n"
                                                                   "2026-12-05T09:05:03.300,1,7000\r\n"));
         QVERIFY(f.dialogs.alertTexts().isEmpty());
 
         // A folder that is not there: one alert that names the file, no file.
-        const QString nowhere = f.tempDir.filePath(QStringLiteral("gone/trend.csv"));
+        const QString nowhere = f.tempDir.filePath(u"gone/trend.csv"_s);
         f.dialogs.setNextFileName(nowhere);
-        control<QPushButton>(f.window.get(), QStringLiteral("buttonTrendCsv"))->click();
+        control<QPushButton>(f.window.get(), u"buttonTrendCsv"_s)->click();
         QVERIFY2(f.dialogs.alertTexts().size() == 1 && f.dialogs.alertTexts().first().contains(nowhere),
                  qPrintable(f.dialogs.alertTexts().join(u'|')));
         QVERIFY(!QFile::exists(nowhere));
 
         // Hovering gives the clock time and values there, counted back from the newest; nothing off the plot.
         const QRectF area = dock->chartView()->chart()->plotArea();
-        QCOMPARE(dock->hoverText(area.right()), QStringLiteral("09:05:03.300\nOUT 3: 1\nA: 7000"));
+        QCOMPARE(dock->hoverText(area.right()), u"09:05:03.300\nOUT 3: 1\nA: 7000"_s);
         QCOMPARE(dock->hoverText(area.right() - area.width() * 0.3 / 60.0),
-                 QStringLiteral("09:05:03.000\nOUT 3: 0\nA: 5000"));
+                 u"09:05:03.000\nOUT 3: 0\nA: 5000"_s);
         QCOMPARE(dock->hoverText(area.left() - 1), QString());
 
         // The picture: the chart with its legend, as the dock shows it.
-        const QString png = f.tempDir.filePath(QStringLiteral("trend.png"));
+        const QString png = f.tempDir.filePath(u"trend.png"_s);
         f.dialogs.setNextFileName(png);
-        control<QPushButton>(f.window.get(), QStringLiteral("buttonTrendPng"))->click();
+        control<QPushButton>(f.window.get(), u"buttonTrendPng"_s)->click();
         const QImage image(png);
         QVERIFY(image.width() >= dock->chartView()->width() && image.height() > dock->chartView()->height());
 
@@ -246,7 +234,7 @@ private slots:
             return y ? y->max() : -1.0;
         };
         QVERIFY(axisMax() >= 7000);
-        auto *keyA = control<QToolButton>(f.window.get(), QStringLiteral("buttonTrendKey1"));
+        auto *keyA = control<QToolButton>(f.window.get(), u"buttonTrendKey1"_s);
         keyA->click();
         QVERIFY2(axisMax() < 10, qPrintable(QString::number(axisMax())));
         keyA->click();
@@ -257,10 +245,10 @@ private slots:
         tickOn(f, &f.window->ioPage());
         const QRectF later = dock->chartView()->chart()->plotArea();
         const double halfWay = later.left() + later.width() / 2;
-        QVERIFY(!dock->hoverText(halfWay).contains(QStringLiteral("A: ")));
-        auto *window = control<QComboBox>(f.window.get(), QStringLiteral("popupbuttonTrendWindow"));
-        window->setCurrentIndex(window->findText(QStringLiteral("10 min")));
-        QCOMPARE(dock->hoverText(halfWay), QStringLiteral("09:05:03.300\nOUT 3: 1\nA: 7000"));
+        QVERIFY(!dock->hoverText(halfWay).contains(u"A: "_s));
+        auto *window = control<QComboBox>(f.window.get(), u"popupbuttonTrendWindow"_s);
+        window->setCurrentIndex(window->findText(u"10 min"_s));
+        QCOMPARE(dock->hoverText(halfWay), u"09:05:03.300\nOUT 3: 1\nA: 7000"_s);
     }
 
     // The status says when no tick comes; console ticks read nothing (a prompt there is the user's).
@@ -268,33 +256,33 @@ private slots:
     {
         MonitorFixture f;
         QVERIFY(connectAndPlot(f, {}, {"Outputs/OUT 3"}));
-        auto *status = control<QLabel>(f.window.get(), QStringLiteral("labelTrendStatus"));
+        auto *status = control<QLabel>(f.window.get(), u"labelTrendStatus"_s);
         const auto stopped = [&] { return status->text() == QLatin1String("Polling stopped: plot paused"); };
         QVERIFY(stopped());
-        f.selectTab(QStringLiteral("1"));
+        f.selectTab(u"1"_s);
         QVERIFY(f.waitFor([&] { return status->text().isEmpty() && dockOf(f)->samples(0).size() >= 2; }));
 
-        auto *pause = control<QPushButton>(f.window.get(), QStringLiteral("buttonTrendPause"));
+        auto *pause = control<QPushButton>(f.window.get(), u"buttonTrendPause"_s);
         pause->click();
         QCOMPARE(QStringList({status->text(), pause->text()}), QStringList({"Paused", "Resume"}));
         pause->click();
         QCOMPARE(status->text(), QString());
 
-        control<QPushButton>(f.window.get(), QStringLiteral("buttonTimerStop"))->click();
+        control<QPushButton>(f.window.get(), u"buttonTimerStop"_s)->click();
         QVERIFY(f.waitFor(stopped));
-        control<QPushButton>(f.window.get(), QStringLiteral("buttonTimerStart"))->click();
+        control<QPushButton>(f.window.get(), u"buttonTimerStart"_s)->click();
         QVERIFY(f.waitFor([&] { return status->text().isEmpty(); }));
 
         f.clearCommands();
-        f.selectTab(QStringLiteral("0"));
+        f.selectTab(u"0"_s);
         // Until the stop's goodbye has reached the controller.
         QVERIFY(f.waitFor([&] {
             return stopped() && !f.window->poller().isRunning() && !f.link().busy() &&
-                   f.commands().contains(QStringLiteral("CMD$ 0"));
+                   f.commands().contains(u"CMD$ 0"_s);
         }));
         f.clearCommands();
         const int sampled = dockOf(f)->samples(0).size();
-        control<QPushButton>(f.window.get(), QStringLiteral("buttonTimerStart"))->click();
+        control<QPushButton>(f.window.get(), u"buttonTimerStart"_s)->click();
         QVERIFY(f.waitFor([&] { return f.window->poller().ticks() >= 4; }));
         f.settle();
         QCOMPARE(f.commands(), QStringList({"CMD$"}));
@@ -307,7 +295,8 @@ private slots:
         MonitorFixture f;
         QVERIFY(connectAndPlot(f, {}, {"Axis/Counter Y"}));
         // Counter Y is 77 on board 2 and 5 on board 0, which stays selected.
-        exchangeAll(f, {"MPG 2", "SETP -1 0 77 0 0", "MPG 0", "SETP -1 0 5 0 0"});
+        for (const char *line : {"MPG 2", "SETP -1 0 77 0 0", "MPG 0", "SETP -1 0 5 0 0"})
+            f.exchange(QLatin1String(line));
         trend::TrendDock *dock = dockOf(f);
         ui::Page *io = &f.window->ioPage();
         ui::Page *axis = &f.window->axisPage();
@@ -317,68 +306,66 @@ private slots:
         QCOMPARE(dock->samples(0).size(), 0);
 
         // Board 2 chosen on the Axis page and accepted when it polls.
-        chooseBoard(f, QStringLiteral("2"));
+        chooseBoard(f, u"2"_s);
         const QStringList boardReads = tickOn(f, axis).mid(1); // after the point table's read
-        QCOMPARE(boardReads.value(0), QStringLiteral("MPG 2"));
+        QCOMPARE(boardReads.value(0), u"MPG 2"_s);
         QCOMPARE(dock->samples(0).size(), 1);
         // Elsewhere the plot reads that board, selecting it until the tab changes.
         QCOMPARE(tickOn(f, io), ioReads + boardReads);
         QCOMPARE(tickOn(f, io), ioReads + boardReads.mid(1));
-        f.selectTab(QStringLiteral("1"));
-        f.selectTab(QStringLiteral("0"));
+        f.selectTab(u"1"_s);
+        f.selectTab(u"0"_s);
         QVERIFY(f.waitFor([&] { return !f.window->poller().isRunning() && !f.link().busy(); }));
-        f.exchange(QStringLiteral("MPG 0")); // as typed on the console
+        f.exchange(u"MPG 0"_s); // as typed on the console
         QCOMPARE(tickOn(f, io), ioReads + boardReads);
         QCOMPARE(dock->samples(0).size(), 4);
         QCOMPARE(dock->samples(0).last()->value, 77.0);
 
         // A board the controller refuses falls back to none: a gap again.
-        chooseBoard(f, QStringLiteral("9"));
+        chooseBoard(f, u"9"_s);
         tickOn(f, axis);
         QCOMPARE(f.dialogs.alertTexts().size(), 1);
         QCOMPARE(tickOn(f, io), ioReads);
         QCOMPARE(dock->samples(0).size(), 4);
     }
 
-    // Paused it samples, closed it reads nothing, reopened leaves a gap; a removed series is neither read
-    // nor kept, the others keep their keys and samples.
+    // Paused it samples, closed it reads nothing, reopened leaves a gap; a removed series is gone.
     void pausedClosedAndRemoved()
     {
         MonitorFixture f;
-        QVERIFY(
-            connectAndPlot(f, {QStringLiteral("A"), QStringLiteral("B")}, {"Variables/A", "Variables/B"}));
-        exchangeAll(f, {"A=1", "B=2"});
+        QVERIFY(connectAndPlot(f, {u"A"_s, u"B"_s}, {"Variables/A", "Variables/B"}));
+        f.exchange(u"A=1 : B=2"_s);
         trend::TrendDock *dock = dockOf(f);
         ui::Page *io = &f.window->ioPage();
         const auto later = [&f] { f.clock.value = f.clock.value.addMSecs(300); };
-        auto *pause = control<QPushButton>(f.window.get(), QStringLiteral("buttonTrendPause"));
+        auto *pause = control<QPushButton>(f.window.get(), u"buttonTrendPause"_s);
         pause->click();
         QCOMPARE(tickOn(f, io), ioReads + QStringList({"PR A", "PR B"}));
         QCOMPARE(dock->samples(0).size(), 1);
         pause->click();
-        control<QAction>(f.window.get(), QStringLiteral("menuViewTrend"))->trigger();
+        control<QAction>(f.window.get(), u"menuViewTrend"_s)->trigger();
         QVERIFY(!dock->isVisible());
         later();
         QCOMPARE(tickOn(f, io), ioReads);
         QCOMPARE(dock->samples(0).size(), 1);
-        control<QAction>(f.window.get(), QStringLiteral("menuViewTrend"))->trigger();
+        control<QAction>(f.window.get(), u"menuViewTrend"_s)->trigger();
         later();
         QCOMPARE(tickOn(f, io), ioReads + QStringList({"PR A", "PR B"}));
         QCOMPARE(dock->samples(0).size(), 2);
         QCOMPARE(dock->samples(0).at(1).ms - dock->samples(0).at(0).ms, qint64(600));
 
-        QAction *remove = menuEntry(control<QToolButton>(f.window.get(), QStringLiteral("buttonTrendSeries")),
-                                    QStringLiteral("A"), QStringLiteral("Remove"));
+        QAction *remove =
+            menuEntry(control<QToolButton>(f.window.get(), u"buttonTrendSeries"_s), u"A"_s, u"Remove"_s);
         QVERIFY(remove);
         remove->trigger();
-        QCOMPARE(legend(f), QStringList{QStringLiteral("B: 2")});
+        QCOMPARE(legend(f), QStringList{u"B: 2"_s});
         QCOMPARE(tickOn(f, io), ioReads + QStringList{"PR B"});
         QCOMPARE(dock->seriesCount(), 1);
         QCOMPARE(dock->samples(0).size(), 3);
-        QVERIFY(dock->csv().startsWith(QStringLiteral("time,B\r\n")));
-        QVERIFY(plot(f, QStringLiteral("Variables"), QStringLiteral("A")));
+        QVERIFY(dock->csv().startsWith(u"time,B\r\n"_s));
+        QVERIFY(plot(f, u"Variables"_s, u"A"_s));
         QCOMPARE(tickOn(f, io), ioReads + QStringList({"PR B", "PR A"}));
-        QCOMPARE(legend(f), QStringList({QStringLiteral("B: 2"), QStringLiteral("A: 1")}));
+        QCOMPARE(legend(f), QStringList({u"B: 2"_s, u"A: 1"_s}));
     }
 };
 

@@ -41,7 +41,6 @@ void row(const char *name, const std::optional<Probe> &probe, const char *label,
 class TestTrendCore : public QObject
 {
     Q_OBJECT
-
 private slots:
     void ringKeepsTheLastHourAndFindsTimes()
     {
@@ -74,13 +73,12 @@ private slots:
         s.append(2600 * 300, 5000.0); // one spike among 12 quiet samples
         for (int i = 2601; i < 2613; ++i)
             s.append(i * 300, 0.0);
-        const qint64 from = 1700 * 300 + 150;
-        const qint64 to = 2612 * 300;
+        const qint64 from = 1700 * 300 + 150, to = 2612 * 300;
         const int columns = 97;
         QList<QPointF> out;
         reduce(s, from, to, columns, &out);
 
-        // Real samples in time order, first to newest; at most two a column (its extremes) besides the ends.
+        // Real samples in time order; at most two a column (its extremes) besides the ends.
         QVERIFY(out.size() <= 2 * columns + 2);
         QCOMPARE(out.constFirst().x(), double(s.at(s.lowerBound(from)).ms));
         QCOMPARE(out.constLast().x(), double(to));
@@ -147,7 +145,7 @@ private slots:
         row("position inf", monitor::axisProbe(false, 0), "Position X",
             "\r\n 0 64 inf -200 300 0 255 1 2 3 4\r\n#", "");
         row("axis cut short", monitor::axisProbe(true, 3), "Counter Z", "\r\n 0 64 100\r\n#", "");
-        row("task step", panels::taskProbe(QStringLiteral("3")), "Task 3 step", "\r\n  12 1\r\n#", "12");
+        row("task step", panels::taskProbe("3"), "Task 3 step", "\r\n  12 1\r\n#", "12");
     }
 
     void probes()
@@ -167,18 +165,18 @@ private slots:
         for (const char *name : {"A", "B", "C", "D", "E", "F", "G", "H", "I", "J"})
             probes << *panels::variableProbe(QLatin1String(name));
         // Two bits of one bank are one read.
-        probes.insert(1, *monitor::bitProbe(monitor::BitGroup::CuOutputs, QStringLiteral("2000"), 0));
-        probes.insert(2, *monitor::bitProbe(monitor::BitGroup::CuOutputs, QStringLiteral("2000"), 1));
+        probes.insert(1, *monitor::bitProbe(monitor::BitGroup::CuOutputs, "2000", 0));
+        probes.insert(2, *monitor::bitProbe(monitor::BitGroup::CuOutputs, "2000", 1));
 
         Sampler s;
-        s.pageRead(QStringLiteral("PR B"), QStringLiteral("\r\n 7\r\n#"));
+        s.pageRead("PR B", "\r\n 7\r\n#");
         QCOMPARE(wire(s.extraReads(probes, std::nullopt, false)),
                  QStringList({"PR A", "PR IN(2000)", "PR C", "PR D", "PR E", "PR F", "PR G", "PR H"}));
 
         // B comes from the page's reply, nothing from a read not made; the tick's end forgets all.
         QCOMPARE(s.value(probes[3]), std::optional<double>(7));
         QVERIFY(!s.value(probes[0]));
-        s.extraRead(QStringLiteral("PR IN(2000)"), QStringLiteral("\r\n 2\r\n#"));
+        s.extraRead("PR IN(2000)", "\r\n 2\r\n#");
         QCOMPARE(s.value(probes[1]), std::optional<double>(0));
         QCOMPARE(s.value(probes[2]), std::optional<double>(1));
         s.endTick();
@@ -187,37 +185,34 @@ private slots:
 
     void axisValuesFromTheAxisPagesBoard()
     {
-        const QVector<Probe> probes = {monitor::axisProbe(false, 0),
-                                       *panels::variableProbe(QStringLiteral("A")),
+        const QVector<Probe> probes = {monitor::axisProbe(false, 0), *panels::variableProbe("A"),
                                        monitor::axisProbe(true, 2)};
         Sampler s;
         // One read for every axis value (no board and the selection: axisValuesFollowTheAxisPagesBoard).
         QCOMPARE(wire(s.extraReads(probes, 1, false)), QStringList({probes[0].command, "PR A"}));
         // The Axis page's own read gives them, whatever register it also asks for.
-        s.pageRead(QStringLiteral("PR LMT(0) HPT(0) P(0) RR3(Z_A,1) X(-1) Y(-1) U(-1) Z(-1)"),
-                   QStringLiteral("\r\n 0 0 1 2 3 4 5 6 7 8 9\r\n#"));
+        s.pageRead("PR LMT(0) HPT(0) P(0) RR3(Z_A,1) X(-1) Y(-1) U(-1) Z(-1)",
+                   "\r\n 0 0 1 2 3 4 5 6 7 8 9\r\n#");
         QCOMPARE(wire(s.extraReads(probes, 1, true)), QStringList({"PR A"}));
         QCOMPARE(s.value(probes[0]), std::optional<double>(1));
         QCOMPARE(s.value(probes[2]), std::optional<double>(8));
         // Anything else is read as it is.
-        QCOMPARE(readKey(QStringLiteral("PR LMT(0)")), QStringLiteral("PR LMT(0)"));
+        QCOMPARE(readKey("PR LMT(0)"), "PR LMT(0)");
     }
 
     void csvRowsShareTimes()
     {
         const qint64 t0 = QDateTime(QDate(2026, 12, 5), QTime(9, 5, 3)).toMSecsSinceEpoch();
-        Series a;
-        Series b;
+        Series a, b;
         a.append(t0, 1);
         a.append(t0 + 300, 0);
         b.append(t0 + 300, 12.5); // added a tick later
         a.append(t0 + 600, 1);
         b.append(t0 + 600, -3);
-        QCOMPARE(csvText({QStringLiteral("OUT 3"), QStringLiteral("A, B")}, {&a, &b}),
-                 QStringLiteral("time,OUT 3,\"A, B\"\r\n"
-                                "2026-12-05T09:05:03.000,1,\r\n"
-                                "2026-12-05T09:05:03.300,0,12.5\r\n"
-                                "2026-12-05T09:05:03.600,1,-3\r\n"));
+        QCOMPARE(csvText({"OUT 3", "A, B"}, {&a, &b}), "time,OUT 3,\"A, B\"\r\n"
+                                                       "2026-12-05T09:05:03.000,1,\r\n"
+                                                       "2026-12-05T09:05:03.300,0,12.5\r\n"
+                                                       "2026-12-05T09:05:03.600,1,-3\r\n");
     }
 };
 
