@@ -157,24 +157,76 @@ private slots:
         QCOMPARE(control<QSpinBox>(w, "stepperMbkAdrSelect")->value(), 555);
     }
 
-    void variablesPollAndAssign()
+    // An MBK write, the task area's clear and variable assignments, each polled back.
+    void writesArePolledBack()
     {
         MonitorFixture f;
         QWidget *w = f.window.get();
+        f.sim->withMachine([](sim::Machine &m) {
+            m.setMbkWord(7842, 12); // task 3's step
+            m.setMbkWord(7774, 40); // task 33's, in the second half of the area
+            m.setVariable(QStringLiteral("A"), 25);
+            m.setVariable(QStringLiteral("S$"), QStringLiteral("a\tb\rc"));
+        });
+        const QList<QLineEdit *> data = rows<QLineEdit>(f, QStringLiteral("textfieldMbkData"));
+        auto *modAdr = control<QLineEdit>(w, "textfieldMbkModAdr");
+        auto *modData = control<QLineEdit>(w, "textfieldMbkModData");
+        control<QRadioButton>(w, "radiobuttonMbkSizeWrd")->click();
+        submit(control<QLineEdit>(w, "textfieldMbkAdrSelect"), "100");
+        QVERIFY(f.connectToSim());
+        f.selectTab("3");
+        QVERIFY(f.waitForCommand("PR MBK(107~Wrd)"));
+        QVERIFY(f.waitFor([&] { return data[1]->text() == QLatin1String("0"); }));
+
+        submit(modAdr, "101");
+        submit(modData, " 255 ");
+        QVERIFY(f.waitForCommand("MBK(101~Wrd)=255"));
+        QVERIFY(f.waitFor([&] { return data[1]->text() == QLatin1String("255"); }));
+        QCOMPARE(ui::textColor(modData), ui::kBlack);
+
+        control<QRadioButton>(w, "radiobuttonMbkTypeHex")->click();
+        QVERIFY(f.waitFor([&] { return data[1]->text() == QLatin1String("&H000000FF"); }));
+
+        // Long entries: the odd rows are neither shown nor polled.
+        control<QRadioButton>(w, "radiobuttonMbkSizeLng")->click();
+        typeInto(modAdr, "102");
+        submit(modData, "-2");
+        QVERIFY(f.waitForCommand("MBK(102~Lng)=-2"));
+        QVERIFY(f.waitFor([&] { return data[2]->text() == QLatin1String("&HFFFFFFFE"); }));
+        f.clearCommands();
+        QVERIFY(f.waitForCommand("PR MBK(106~Lng)"));
+        QVERIFY(f.waitForCommand("PR MBK(100~Lng)"));
+        const QStringList polled = f.commands();
+        for (const char *odd : {"PR MBK(~Lng)", "PR MBK(101~Lng)", "PR MBK(103~Lng)"})
+            QVERIFY2(!polled.contains(QLatin1String(odd)), odd);
+        QCOMPARE(data[1]->text(), QString());
+
+        // The task area.
+        auto *first = control<QLineEdit>(w, "textfieldTaskNoSelect");
+        auto *step3 = control<QLineEdit>(w, "textfieldTaskStep3");
+        submit(first, "30");
+        f.selectTab("6");
+        QVERIFY(f.waitForCommand("PR MBK(7774~Lng) TASK(33|256)"));
+        QVERIFY(f.waitFor([&] { return step3->text() == QLatin1String("40"); }));
+        QCOMPARE(control<QLineEdit>(w, "textfieldTaskStatus3")->text(), QStringLiteral("0"));
+
+        submit(first, "0");
+        QVERIFY(f.waitFor([&] { return step3->text() == QLatin1String("12"); }));
+
+        control<QPushButton>(w, "buttonTaskMbkAreaClear")->click();
+        QVERIFY(f.waitForCommand("FILL MBK(7772) 128 0"));
+        QVERIFY(f.waitFor([&] { return step3->text() == QLatin1String("0"); }));
+
+        // The variables: names set while the page is not shown, read when it is.
         const QList<QCheckBox *> checks = rows<QCheckBox>(f, QStringLiteral("checkboxVari"));
         const QList<QLabel *> values = rows<QLabel>(f, QStringLiteral("textfieldVariValue"));
         auto *modName = control<QLineEdit>(w, "textfieldVariModName");
         auto *modValue = control<QLineEdit>(w, "textfieldVariModValue");
-        f.sim->withMachine([](sim::Machine &m) {
-            m.setVariable(QStringLiteral("A"), 25);
-            m.setVariable(QStringLiteral("S$"), QStringLiteral("a\tb\rc"));
-        });
         const QStringList names = {"A", "S$", "DATA_#4", "DATA_#", "", "", "", ""};
         for (int r = 0; r < 8; ++r) { // row 5 checked but empty: unchecked by the refresh
             control<QLineEdit>(w, QStringLiteral("textfieldVariName%1").arg(r))->setText(names.at(r));
             checks[r]->setChecked(r < 4 || r == 5);
         }
-        QVERIFY(f.connectToSim());
         f.selectTab("2");
 
         QVERIFY(f.waitFor([&] { return shown(values[0]) == QLatin1String("25"); }));
@@ -211,65 +263,6 @@ private slots:
         f.timeoutField()->setText("0");
         QVERIFY(f.waitFor([&] { return !wire::isUp(f.link().state()) && !f.link().busy(); }));
         QCOMPARE(shown(values[0]) + shown(values[1]), QStringLiteral("&H00000007 93 FA 96 7B 20 "));
-    }
-
-    // An MBK write and the task area's clear, each polled back.
-    void mbkWriteAndTaskClearArePolledBack()
-    {
-        MonitorFixture f;
-        QWidget *w = f.window.get();
-        const QList<QLineEdit *> data = rows<QLineEdit>(f, QStringLiteral("textfieldMbkData"));
-        auto *modAdr = control<QLineEdit>(w, "textfieldMbkModAdr");
-        auto *modData = control<QLineEdit>(w, "textfieldMbkModData");
-        control<QRadioButton>(w, "radiobuttonMbkSizeWrd")->click();
-        submit(control<QLineEdit>(w, "textfieldMbkAdrSelect"), "100");
-        QVERIFY(f.connectToSim());
-        f.selectTab("3");
-        QVERIFY(f.waitForCommand("PR MBK(107~Wrd)"));
-        QVERIFY(f.waitFor([&] { return data[1]->text() == QLatin1String("0"); }));
-
-        submit(modAdr, "101");
-        submit(modData, " 255 ");
-        QVERIFY(f.waitForCommand("MBK(101~Wrd)=255"));
-        QVERIFY(f.waitFor([&] { return data[1]->text() == QLatin1String("255"); }));
-        QCOMPARE(ui::textColor(modData), ui::kBlack);
-
-        control<QRadioButton>(w, "radiobuttonMbkTypeHex")->click();
-        QVERIFY(f.waitFor([&] { return data[1]->text() == QLatin1String("&H000000FF"); }));
-
-        // Long entries: the odd rows are neither shown nor polled.
-        control<QRadioButton>(w, "radiobuttonMbkSizeLng")->click();
-        typeInto(modAdr, "102");
-        submit(modData, "-2");
-        QVERIFY(f.waitForCommand("MBK(102~Lng)=-2"));
-        QVERIFY(f.waitFor([&] { return data[2]->text() == QLatin1String("&HFFFFFFFE"); }));
-        f.clearCommands();
-        QVERIFY(f.waitForCommand("PR MBK(106~Lng)"));
-        QVERIFY(f.waitForCommand("PR MBK(100~Lng)"));
-        const QStringList polled = f.commands();
-        for (const char *odd : {"PR MBK(~Lng)", "PR MBK(101~Lng)", "PR MBK(103~Lng)"})
-            QVERIFY2(!polled.contains(QLatin1String(odd)), odd);
-        QCOMPARE(data[1]->text(), QString());
-
-        // The task area: steps of task 3 and task 33 (the second half of the area).
-        auto *first = control<QLineEdit>(w, "textfieldTaskNoSelect");
-        auto *step3 = control<QLineEdit>(w, "textfieldTaskStep3");
-        f.sim->withMachine([](sim::Machine &m) {
-            m.setMbkWord(7842, 12);
-            m.setMbkWord(7774, 40);
-        });
-        submit(first, "30");
-        f.selectTab("6");
-        QVERIFY(f.waitForCommand("PR MBK(7774~Lng) TASK(33|256)"));
-        QVERIFY(f.waitFor([&] { return step3->text() == QLatin1String("40"); }));
-        QCOMPARE(control<QLineEdit>(w, "textfieldTaskStatus3")->text(), QStringLiteral("0"));
-
-        submit(first, "0");
-        QVERIFY(f.waitFor([&] { return step3->text() == QLatin1String("12"); }));
-
-        control<QPushButton>(w, "buttonTaskMbkAreaClear")->click();
-        QVERIFY(f.waitForCommand("FILL MBK(7772) 128 0"));
-        QVERIFY(f.waitFor([&] { return step3->text() == QLatin1String("0"); }));
     }
 };
 
