@@ -41,10 +41,7 @@ class TestConsole : public QObject
 
     QPlainTextEdit *view() const { return control<QPlainTextEdit>(f->window.get(), "textView1"); }
     // 1: commands, 2: program line, 3: listing start.
-    QComboBox *box(int n) const
-    {
-        return control<QComboBox>(f->window.get(), "comboBox" + QString::number(n));
-    }
+    QComboBox *box(int n) const { return control<QComboBox>(f->window.get(), QString("comboBox%1").arg(n)); }
     bool live() const { return control<QCheckBox>(f->window.get(), "checkboxScroll")->isChecked(); }
     void click(const char *button) { control<QPushButton>(f->window.get(), QLatin1String(button))->click(); }
 
