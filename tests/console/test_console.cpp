@@ -240,7 +240,7 @@ private slots:
             }
         QVERIFY(f->dialogs.entries.isEmpty());
 
-        // Shift still held from Shift+F5: a second F5 only moves the focus.
+        // Shift still held from Shift+F5: a second F5 only moves the focus (modifiers read on change).
         focus(view());
         QVERIFY(putCursorOn("B=2"));
         sendKey(QEvent::KeyPress, Qt::Key_Shift, Qt::NoModifier);
