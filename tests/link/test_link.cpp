@@ -232,6 +232,18 @@ private slots:
         f.link().sendString(QStringLiteral("PR \"ABCDEFGHIJKLMNOPQRSTUVWXYZ\""));
         QVERIFY(f.waitFor([&] { return f.statusLine()->text() == "The controller closed the connection."; }));
         QVERIFY(f.consoleText().endsWith("ABCDEFGHIJKLM")); // the reply's first half
+        // A wait counted from the last byte still times out when a reply breaks off halfway.
+        QVERIFY(reconnect(&sim::Options::stallMid));
+        f.timeoutField()->setText("1");
+        std::optional<QString> partial = QStringLiteral("unset");
+        t.start();
+        QVERIFY(f.run([&]() -> QCoro::Task<> {
+            const wire::Wait fromLastByte{wire::Wait::Until::Prompt, wire::Wait::Count::FromLastByte};
+            partial =
+                co_await f.link().exchange(QStringLiteral("PR \"ABCDEFGHIJKLMNOPQRSTUVWXYZ\""), fromLastByte);
+        }));
+        QVERIFY2(!partial && t.elapsed() >= 1000, qPrintable(QString::number(t.elapsed())));
+        QCOMPARE(f.link().state(), wire::State::Disconnected);
     }
 
     // No address, a refusal and a host that never answers: the same words, and nothing of the
