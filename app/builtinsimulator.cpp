@@ -7,6 +7,7 @@
 #include "sim/server.h"
 
 #include <QAction>
+#include <QPointer>
 #include <QTimer>
 
 BuiltInSimulator::BuiltInSimulator(MainWindow &window, QObject *parent, quint16 port)
@@ -44,11 +45,16 @@ bool BuiltInSimulator::connectMonitor()
         }
         m_server = std::move(server);
     }
-    m_window.link().enqueue([this]() -> QCoro::Task<> {
-        if (m_window.link().state() != wire::State::Disconnected)
-            co_await m_window.link().close();
-        m_window.showStandInAddress(address());
-        const bool opened = co_await m_window.connectController();
+    // The window may drop its simulator while this waits in the queue or
+    // while the old link says goodbye: the connect then ends there.
+    MainWindow *window = &m_window;
+    window->link().enqueue([window, alive = QPointer<BuiltInSimulator>(this)]() -> QCoro::Task<> {
+        if (alive && window->link().state() != wire::State::Disconnected)
+            co_await window->link().close();
+        if (!alive)
+            co_return;
+        window->showStandInAddress(alive->address());
+        const bool opened = co_await window->connectController();
         Q_UNUSED(opened);
     });
     return true;

@@ -178,6 +178,7 @@ private slots:
         taken.close();
         for (int visit = 0; visit < 2; ++visit) {
             f.window->simulatorAction()->trigger();
+            f.settle();
             QVERIFY(f.waitFor([&] { return loggedIn(f) && f.addressField()->text() != controller; }));
             QVERIFY(f.window->windowTitle().contains(u"simulator"_s));
         }
@@ -190,6 +191,13 @@ private slots:
         QVERIFY(stranger(f.sim->port()).contains(u"Login    :"_s));
         QCOMPARE(stranger(port), u"[closed]"_s);
 #endif
+        // A simulator dropped while its connect waits for the old link to close: nothing connects.
+        auto dropped = std::make_unique<BuiltInSimulator>(*f.window);
+        QVERIFY(dropped->connectMonitor());
+        const QString droppedAt = dropped->address();
+        dropped.reset();
+        f.settle();
+        QVERIFY(f.link().address() != droppedAt && f.addressField()->text() != droppedAt);
         QVERIFY(f.closeWindow());
         QCOMPARE(f.settings->value(u"ipaddress"_s).toString(), controller);
         QVERIFY(!f.window->windowTitle().contains(u"simulator"_s));
