@@ -290,6 +290,7 @@ private slots:
     {
         sim::Options slow = MonitorFixture::makeOptions();
         slow.delayMs = 100;
+        slow.slowBps = 1000; // and the two prompts come apart
         MonitorFixture f(slow);
         std::optional<QString> reply;
         bool asked = false;
