@@ -149,6 +149,9 @@ private slots:
         QVERIFY(press("buttonBkpN", "N", "\r[BKP: Continue]", false));
         QVERIFY(f->waitFor(
             [&] { return f->consoleText().contains(QStringLiteral("BREAK 50")) && f->link().bkpMode(); }));
+        // An answered exchange ends the mode: its "#?" reads as the prompt it waited for.
+        QCOMPARE(f->exchange(QStringLiteral("PR 7")), std::optional<QString>(QStringLiteral("\r\n 7\r\n#")));
+        QVERIFY(!f->link().bkpMode());
 
         // Clear all, then continue: the program runs free, the step controls go off with the next reply.
         QVERIFY(press("buttonBkpAllClr", "BKP 0", "\r[BKP: All cleared]", false));
