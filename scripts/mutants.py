@@ -37,6 +37,7 @@ CODE_LINK = ["link_test_linkcore", "fuzz_receive_replay", "fuzz_checkmsg_replay"
 LINK_SUITES = [
     "link_test_link",
     "app_test_app",
+    "app_test_commandline",  # the headless run: nothing but its results on standard output
     "tools_test_tools",
     "transfer_test_transfer",
     "monitor_test_polling",
