@@ -151,6 +151,7 @@ private slots:
         // The address field; a bare host keeps the default port 23.
         row("address", "10.1.2.3", "10.1.2.3 23");
         row("address", "127.0.0.1:2323", "127.0.0.1 2323");
+        row("address", " 127.0.0.1:2323\r\n", "127.0.0.1 2323"); // pasted with its line break
         row("address", "127.0.0.1:65535", "127.0.0.1 65535");
         row("address", "127.0.0.1:1", "127.0.0.1 1");
         row("address", "h:0", "refused");

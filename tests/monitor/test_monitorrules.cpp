@@ -199,6 +199,11 @@ private slots:
         QVERIFY(monitor::boardRefused(QStringLiteral("x\ty")));
         QCOMPARE(monitor::mpgRefusalText(QStringLiteral("5"), QStringLiteral("\r\n\tA\r\n#\r\n\tB\r\n#")),
                  QStringLiteral("MPG 5\r\n\tA\r\n\tB"));
+        // The board popup offers no board and the eighteen boards 0 to 17.
+        const QStringList boards = monitor::boardTitles();
+        QVERIFY2(boards.size() == 19 && boards.first() == "None" && boards.at(1) == "0" &&
+                     boards.last() == "17",
+                 qPrintable(boards.join(u' ')));
     }
 };
 
