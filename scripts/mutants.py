@@ -38,6 +38,7 @@ LINK_SUITES = [
     "link_test_link",
     "app_test_app",
     "app_test_commandline",  # the headless run: nothing but its results on standard output
+    "console_test_console",  # the attention byte leaves a breakpoint
     "tools_test_tools",
     "transfer_test_transfer",
     "monitor_test_polling",

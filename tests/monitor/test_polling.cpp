@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
@@ -258,6 +259,11 @@ private slots:
         f.sim->setOptions(MonitorFixture::makeOptions());
         QVERIFY(f.waitFor([&] { return f.window->poller().ticks() >= ticksBefore + 2; }));
         QCOMPARE(f.commands().mid(0, 4).join(u'|'), QStringLiteral("OFF 0|PR IN(0)|PR IN(24)|PR IN(-1)"));
+        // With nobody else in the slot, no tick is reported skipped.
+        QSignalSpy skipped(&f.window->poller(), &monitor::Poller::ticksSkipped);
+        const qint64 idleFrom = f.window->poller().ticks();
+        QVERIFY(f.waitFor([&] { return f.window->poller().ticks() >= idleFrom + 3; }));
+        QCOMPARE(skipped.count(), 0);
 
         int checked = 0;
         QCOMPARE(referee.overlaps(checked), QStringList());

@@ -45,6 +45,8 @@ private slots:
         QCOMPARE(bytesOf(path), wire::sjisEncode(text));
         const QString why = writeSjisFile(path, QStringLiteral("A\nB \uFFFD\n"));
         QVERIFY2(why.contains(QStringLiteral("(2) B \uFFFD")), qPrintable(why));
+        const QString first = writeSjisFile(path, QStringLiteral("\uFFFD\nB\n"));
+        QVERIFY2(first.contains(QStringLiteral("(1) \uFFFD")), qPrintable(first));
         QCOMPARE(bytesOf(path), wire::sjisEncode(text));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("p.f2k")});
     }
