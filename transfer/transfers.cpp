@@ -234,9 +234,9 @@ QCoro::Task<bool> TransferRun::blockLoad()
     if (!readFile(&text))
         co_return false;
     // Reading and decoding a large file, and encoding it again, each take a
-    // turn of the event loop of their own.
-    const bool read = co_await m_link.pause(wire::Link::ms(0));
-    if (!read)
+    // turn of the event loop of their own; the link may go down in between.
+    const bool sameConnection = co_await m_link.pause(wire::Link::ms(0));
+    if (!sameConnection)
         co_return false;
     // Encoding is settled before the first byte goes out: a load that stopped
     // half-way would leave the controller with a truncated program.
