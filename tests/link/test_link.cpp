@@ -14,8 +14,14 @@
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTcpServer>
+#include <QTemporaryFile>
 #include <QTest>
 #include <QTimer>
+
+#include <cstdio>
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
 
 class TestLink : public QObject
 {
@@ -417,6 +423,26 @@ private slots:
         QCOMPARE(*reply, QStringLiteral("\r\n 25\r\n#"));
         QObject::disconnect(peer, nullptr, nullptr, nullptr); // `heard` goes before the goodbye comes
     }
+
+#ifdef Q_OS_UNIX
+    // Without a sink the trace goes to standard output, a line each, in UTF-8.
+    void traceOnStandardOutput()
+    {
+        QTemporaryFile file;
+        QVERIFY(file.open());
+        std::fflush(stdout);
+        const int saved = ::dup(STDOUT_FILENO);
+        ::dup2(file.handle(), STDOUT_FILENO);
+        wire::setTraceSink(nullptr);
+        wire::trace(QStringLiteral("Dec"));
+        wire::trace(QStringLiteral("tabview label: 入出力"));
+        ::dup2(saved, STDOUT_FILENO);
+        ::close(saved);
+        wire::setTraceSink([](const QString &){});
+        QVERIFY(file.seek(0));
+        QCOMPARE(file.readAll(), QByteArray("Dec\ntabview label: 入出力\n"));
+    }
+#endif
 
 private:
     // Under a sanitizer everything runs several times slower: a freeze check only.
