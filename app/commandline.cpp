@@ -1,8 +1,12 @@
 #include "app/commandline.h"
 
 #include "app/addressbook.h"
+#include "link/sendpath.h"
+#include "link/sjis.h"
 
 #include <QCommandLineParser>
+
+#include <algorithm>
 
 namespace app {
 
@@ -154,6 +158,25 @@ CommandLine parseCommandLine(const QStringList &arguments)
         c.task = t.task;
         const QStringList values = parser.values(t.option);
         if (t.task == CommandLine::Task::Exec) {
+            // Each command is one line the controller can read; checked
+            // before anything goes out.
+            for (int i = 0; i < values.size(); ++i) {
+                const QString &command = values.at(i);
+                const bool oneLine = std::none_of(command.cbegin(), command.cend(), [](QChar ch) {
+                    return (ch.category() == QChar::Other_Control && ch != QLatin1Char('\t')) ||
+                           ch == QChar::LineSeparator || ch == QChar::ParagraphSeparator;
+                });
+                if (!oneLine)
+                    return failure(QStringLiteral("--exec number %1 holds a line break or another control "
+                                                  "character: give each command its own --exec.")
+                                       .arg(i + 1));
+                bool encodable = false;
+                wire::sjisEncode(wire::wireLine(command), &encodable);
+                if (!encodable)
+                    return failure(QStringLiteral("--exec number %1 holds a character the controller cannot "
+                                                  "read: it reads Shift-JIS.")
+                                       .arg(i + 1));
+            }
             c.commands = values;
             continue;
         }

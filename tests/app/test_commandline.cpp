@@ -122,8 +122,15 @@ private slots:
         row("backup", {"--simulator", "--backup", "/srv/b"}, "run simulator backup /srv/b");
         row("restore", {"--connect", "::1", "--restore", "/srv/b/x", "--yes"}, "run ::1 restore /srv/b/x");
         row("compare", {"--simulator", "--compare=/srv/b/x"}, "run simulator compare /srv/b/x");
-        row("exec, in order", {"--simulator", "--exec", "PR 1", "--exec", "A=2"},
-            "run simulator exec PR 1|A=2");
+        row("exec, in order", {"--simulator", "--exec", "PR 1", "--exec", "A=2\t", "--exec", "PR \"¥\""},
+            "run simulator exec PR 1|A=2\t|PR \"¥\"");
+        // Refused before anything goes out: a line break would send two lines as one exchange, the
+        // attention byte would break into a running program, and an emoji would go out as a bare CR.
+        row("exec, two lines", {"--simulator", "--exec", "PR 1", "--exec", "PR 1\rON 3"},
+            "fail --exec number 2 holds a line break or another control character");
+        row("exec, attention byte", {"--simulator", "--exec", "\x01"}, "fail number 1 holds a line break");
+        row("exec, not Shift-JIS", {"--simulator", "--exec", "PR \"\U0001F600\""},
+            "fail --exec number 1 holds .+ Shift-JIS");
         row("restore unconfirmed", {"--simulator", "--restore", "/b"}, "fail --yes");
         row("yes alone", {"--simulator", "--yes"}, "fail --yes goes with --restore");
         row("two tasks", {"--simulator", "--backup", "/b", "--exec", "PR 1"}, "fail cannot be combined");
