@@ -3,10 +3,9 @@
 #include "app/addressbook.h"
 #include "link/sendpath.h"
 #include "link/sjis.h"
+#include "link/textutil.h"
 
 #include <QCommandLineParser>
-
-#include <algorithm>
 
 namespace app {
 
@@ -162,11 +161,7 @@ CommandLine parseCommandLine(const QStringList &arguments)
             // before anything goes out.
             for (int i = 0; i < values.size(); ++i) {
                 const QString &command = values.at(i);
-                const bool oneLine = std::none_of(command.cbegin(), command.cend(), [](QChar ch) {
-                    return (ch.category() == QChar::Other_Control && ch != QLatin1Char('\t')) ||
-                           ch == QChar::LineSeparator || ch == QChar::ParagraphSeparator;
-                });
-                if (!oneLine)
+                if (!text::isOneLine(command))
                     return failure(QStringLiteral("--exec number %1 holds a line break or another control "
                                                   "character: give each command its own --exec.")
                                        .arg(i + 1));

@@ -35,6 +35,9 @@ bool readOnlyStatement(const QString &statement)
 
 bool readOnlyLine(const QString &line)
 {
+    // After a line break the controller reads a line of its own.
+    if (!text::isOneLine(line))
+        return false;
     QString statement;
     bool quoted = false;
     for (const QChar c : line) {

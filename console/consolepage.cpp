@@ -311,6 +311,14 @@ QCoro::Task<int> ConsolePage::sendProgram(QString line)
         m_dialogs.alert(QStringLiteral("Not Program"));
         co_return -1;
     }
+    // The number alone deletes the stored line: only sent when the line can
+    // follow it.
+    bool sendable = false;
+    wire::commandBytes(wire::wireLine(c.trimmed), &sendable);
+    if (!sendable) {
+        m_dialogs.alert(QStringLiteral("Encode Error\n\n") + wire::wireLine(c.trimmed));
+        co_return -1;
+    }
     const std::optional<QString> answered = co_await m_link.exchange(c.words.first());
     if (!answered)
         co_return -2;

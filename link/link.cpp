@@ -487,7 +487,7 @@ void Link::sendString(const QString &sendstring, Breakpoint breakpoint)
     m_reply.clear();
     const QString line = wireLine(sendstring);
     bool ok = false;
-    QByteArray bytes = sjisEncode(line, &ok);
+    QByteArray bytes = commandBytes(line, &ok);
     if (!ok) {
         alertWhenFree(QStringLiteral("Encode Error\n\n") + line);
         bytes = QByteArray("\r");

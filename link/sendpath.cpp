@@ -1,6 +1,7 @@
 #include "link/sendpath.h"
 
 #include "link/protocol.h"
+#include "link/sjis.h"
 #include "link/textutil.h"
 
 #include <algorithm>
@@ -24,6 +25,15 @@ QString wireLine(const QString &command)
     QString line = command + QLatin1Char(protocol::kLineEnd);
     line.replace(QChar(0x00A5), QLatin1Char('\\'));
     return line;
+}
+
+QByteArray commandBytes(const QString &line, bool *ok)
+{
+    const bool lineEnd = line.endsWith(QLatin1Char(protocol::kLineEnd));
+    *ok = false;
+    if (!text::isOneLine(QStringView(line).chopped(lineEnd ? 1 : 0)))
+        return QByteArray();
+    return sjisEncode(line, ok);
 }
 
 bool argumentsAreNumbers(const QString &msg)

@@ -1,6 +1,7 @@
 // The word rules of console lines and the argument check of axis commands.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -17,6 +18,11 @@ ConsoleLine prepareConsoleLine(const QString &line);
 
 // The wire form of a command line: CR appended, yen signs sent as backslash.
 QString wireLine(const QString &command);
+
+// The bytes of a line from wireLine, or ok false (and nothing) when it cannot
+// go out as one command line: a character Shift-JIS lacks, or a line break or
+// another control character (a tab passes) before its CR.
+QByteArray commandBytes(const QString &line, bool *ok);
 
 // True when every word after the first is a decimal or "&H" hexadecimal integer.
 bool argumentsAreNumbers(const QString &msg);

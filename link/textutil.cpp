@@ -1,5 +1,7 @@
 #include "link/textutil.h"
 
+#include <algorithm>
+
 namespace text {
 
 std::optional<qint64> parseInt(const QString &s)
@@ -59,6 +61,13 @@ bool isNewline(QChar c)
 {
     const char16_t u = c.unicode();
     return (u >= 0x0A && u <= 0x0D) || u == 0x85 || u == 0x2028 || u == 0x2029;
+}
+
+bool isOneLine(QStringView s)
+{
+    return std::none_of(s.cbegin(), s.cend(), [](QChar c) {
+        return isNewline(c) || (c.category() == QChar::Other_Control && c != QLatin1Char('\t'));
+    });
 }
 
 bool isBlank(QChar c)

@@ -23,6 +23,8 @@ std::optional<qint64> parseHex(const QString &s);
 bool isNewline(QChar c);
 // Blanks: space separators and the tab (not line breaks).
 bool isBlank(QChar c);
+// One line of text: no line break and no other control character but the tab.
+bool isOneLine(QStringView s);
 
 QString trimNewlines(const QString &s);
 QString trimBlanks(const QString &s);

@@ -234,6 +234,7 @@ private slots:
         lock(f);
         for (const Case &c :
              {Case{"comboBox1", u"ON 5"_s, false}, Case{"comboBox1", u"PR 1"_s, true},
+              Case{"comboBox1", u"PR 1\r\nON 5"_s, false}, // pasted: two lines
               Case{"textField1", u"PR 1 : OFF 5"_s, false}, Case{"textField1", u"LIST"_s, true}}) {
             f.clearCommands();
             if (auto *box = control<QComboBox>(f.window.get(), c.field)) {

@@ -112,6 +112,13 @@ private slots:
         // The failed encoding leaves nothing behind: the next line goes out whole.
         f.link().sendString(QStringLiteral("PR 1"));
         QVERIFY(f.waitFor([&] { return f.sim->received() == "\rPR 1\r"; }));
+        // A line break inside would make two command lines of one: a bare CR, then the alert.
+        f.clearCommands();
+        f.dialogs.clear();
+        f.link().sendString(QStringLiteral("PR 1\r\nON 3"));
+        QVERIFY(f.waitFor([&] { return !f.dialogs.alertTexts().isEmpty() && !f.sim->received().isEmpty(); }));
+        QCOMPARE(f.sim->received(), QByteArray("\r"));
+        QCOMPARE(f.dialogs.alertTexts(), QStringList{QStringLiteral("Encode Error\n\nPR 1\r\nON 3\r")});
 
         f.clearCommands();
         f.dialogs.clear();
@@ -122,6 +129,12 @@ private slots:
         QVERIFY(f.consoleText().contains("\r\n10 A=1"));
         QCOMPARE(sendProgram(f, QStringLiteral("PRINT 1")), -1);
         QCOMPARE(f.dialogs.alertTexts().last(), QString("Not Program"));
+        // A line that cannot go out leaves the stored line alone: its number alone would delete it.
+        f.clearCommands();
+        QCOMPARE(sendProgram(f, QStringLiteral("10 PR \"\U0001F600\"")), -1);
+        QCOMPARE(f.dialogs.alertTexts().last(), QStringLiteral("Encode Error\n\n10 PR \"😀\"\r"));
+        QVERIFY(f.exchange(QStringLiteral("LIST")));
+        QCOMPARE(f.sim->received(), QByteArray("LIST\r"));
 
         // What a running program prints shows on the Variables tab as the last reply; an exchange's
         // reply is not display text and leaves it there.
