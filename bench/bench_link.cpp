@@ -70,23 +70,40 @@ private:
     QTcpSocket *m_socket = nullptr;
 };
 
-// The GUI side of the worker: one exchange sends and waits for the prompt,
-// turning the GUI thread's event loop as the window would.
+// The GUI side of the worker: one exchange sends and waits for the prompt in
+// an event loop of its own, as the window's would turn. (A loop of bare
+// processEvents(WaitForMoreEvents) would not do: with Qt's own dispatcher it
+// delivers the last chunk and then sleeps on until the next event.)
 struct WorkerExchange
 {
     QThread thread;
     WorkerSocket worker;
     QByteArray reply;
+    QByteArray needle;
+    QEventLoop *waiting = nullptr;
+    QTimer deadline;
 
     bool open(quint16 port)
     {
         worker.moveToThread(&thread);
         thread.start();
+        // Connected first: the login prompt may come before open() returns.
+        QObject::connect(
+            &worker, &WorkerSocket::chunk, qApp,
+            [this](const QByteArray &b) {
+                reply += b;
+                if (waiting && reply.contains(needle))
+                    waiting->quit();
+            },
+            Qt::QueuedConnection);
         QMetaObject::invokeMethod(
             &worker, [this, port] { worker.open(port); }, Qt::BlockingQueuedConnection);
-        QObject::connect(
-            &worker, &WorkerSocket::chunk, qApp, [this](const QByteArray &b) { reply += b; },
-            Qt::QueuedConnection);
+        deadline.setSingleShot(true);
+        deadline.setInterval(5000);
+        QObject::connect(&deadline, &QTimer::timeout, qApp, [this] {
+            if (waiting)
+                waiting->quit();
+        });
         // The login, as the link answers it.
         return waitFor(protocol::kLoginPrompt) && send(protocol::kLoginName) &&
                waitFor(protocol::kPasswordPrompt) && send(protocol::kPassword) &&
@@ -100,16 +117,18 @@ struct WorkerExchange
             &worker, [this, bytes] { worker.write(bytes); }, Qt::QueuedConnection);
         return true;
     }
-    bool waitFor(const QByteArray &needle)
+    bool waitFor(const QByteArray &prompt)
     {
-        QElapsedTimer t;
-        t.start();
-        while (!reply.contains(needle)) {
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-            if (t.elapsed() > 5000)
-                return false;
-        }
-        return true;
+        if (reply.contains(prompt))
+            return true;
+        QEventLoop loop;
+        needle = prompt;
+        waiting = &loop;
+        deadline.start();
+        loop.exec();
+        deadline.stop();
+        waiting = nullptr;
+        return reply.contains(prompt);
     }
     bool exchange(const QByteArray &line) { return send(line) && waitFor(protocol::kPromptLine); }
     ~WorkerExchange()
