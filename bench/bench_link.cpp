@@ -80,7 +80,8 @@ struct WorkerExchange
     WorkerSocket worker;
     QByteArray reply;
     QByteArray needle;
-    QEventLoop *waiting = nullptr;
+    QEventLoop loop;
+    bool waiting = false;
     QTimer deadline;
 
     bool open(quint16 port)
@@ -93,7 +94,7 @@ struct WorkerExchange
             [this](const QByteArray &b) {
                 reply += b;
                 if (waiting && reply.contains(needle))
-                    waiting->quit();
+                    loop.quit();
             },
             Qt::QueuedConnection);
         QMetaObject::invokeMethod(
@@ -102,7 +103,7 @@ struct WorkerExchange
         deadline.setInterval(5000);
         QObject::connect(&deadline, &QTimer::timeout, qApp, [this] {
             if (waiting)
-                waiting->quit();
+                loop.quit();
         });
         // The login, as the link answers it.
         return waitFor(protocol::kLoginPrompt) && send(protocol::kLoginName) &&
@@ -121,13 +122,12 @@ struct WorkerExchange
     {
         if (reply.contains(prompt))
             return true;
-        QEventLoop loop;
         needle = prompt;
-        waiting = &loop;
+        waiting = true;
         deadline.start();
         loop.exec();
         deadline.stop();
-        waiting = nullptr;
+        waiting = false;
         return reply.contains(prompt);
     }
     bool exchange(const QByteArray &line) { return send(line) && waitFor(protocol::kPromptLine); }
