@@ -2,7 +2,6 @@
 
 #include "app/addressbook.h"
 #include "link/sendpath.h"
-#include "link/sjis.h"
 #include "link/textutil.h"
 
 #include <QCommandLineParser>
@@ -166,7 +165,7 @@ CommandLine parseCommandLine(const QStringList &arguments)
                                                   "character: give each command its own --exec.")
                                        .arg(i + 1));
                 bool encodable = false;
-                wire::sjisEncode(wire::wireLine(command), &encodable);
+                wire::commandBytes(wire::wireLine(command), &encodable);
                 if (!encodable)
                     return failure(QStringLiteral("--exec number %1 holds a character the controller cannot "
                                                   "read: it reads Shift-JIS.")

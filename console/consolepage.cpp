@@ -313,10 +313,11 @@ QCoro::Task<int> ConsolePage::sendProgram(QString line)
     }
     // The number alone deletes the stored line: only sent when the line can
     // follow it.
+    const QString onWire = wire::wireLine(c.trimmed);
     bool sendable = false;
-    wire::commandBytes(wire::wireLine(c.trimmed), &sendable);
+    wire::commandBytes(onWire, &sendable);
     if (!sendable) {
-        m_dialogs.alert(QStringLiteral("Encode Error\n\n") + wire::wireLine(c.trimmed));
+        m_dialogs.alert(QStringLiteral("Encode Error\n\n") + onWire);
         co_return -1;
     }
     const std::optional<QString> answered = co_await m_link.exchange(c.words.first());
