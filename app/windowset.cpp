@@ -2,6 +2,7 @@
 
 #include "app/builtinsimulator.h"
 #include "app/mainwindow.h"
+#include "link/link.h"
 #include "ui/qtdialogs.h"
 
 #include <QTimer>
@@ -54,8 +55,14 @@ MainWindow *WindowSet::open()
     connect(window, &MainWindow::newWindowRequested, this, [this] { open(); });
     connect(window, &MainWindow::quitRequested, this, &WindowSet::closeAll);
     connect(window, &MainWindow::closed, this, [this, window] {
-        // Not from inside the window's own close handling.
-        QTimer::singleShot(0, this, [this, window] { forget(window); });
+        // Once what the window has begun has ended (a backup may still be
+        // writing its files aside, a load may be queued behind it): the
+        // window's link runs this after them. Then not from inside the
+        // link's slot nor the window's own close handling.
+        window->link().enqueue([this, window]() -> QCoro::Task<> {
+            QTimer::singleShot(0, this, [this, window] { forget(window); });
+            co_return;
+        });
     });
     m_entries.push_back(std::move(entry));
     window->show();

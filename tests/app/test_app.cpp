@@ -3,6 +3,7 @@
 #include "app/windowset.h"
 #include "journal/sessionjournal.h"
 #include "link/sjis.h"
+#include "sim/machine.h"
 #include "support/fixture.h"
 #include "support/widgets.h"
 #include "ui/uihelpers.h"
@@ -39,10 +40,14 @@ struct Store
     QTemporaryDir dir;
     QSettings settings{dir.filePath(u"settings.ini"_s), QSettings::IniFormat};
     FakeClock clock;
+    ScriptedDialogs *newestDialogs = nullptr;
     std::unique_ptr<WindowSet> set()
     {
-        return std::make_unique<WindowSet>(clock, &settings,
-                                           [] { return std::make_unique<ScriptedDialogs>(); });
+        return std::make_unique<WindowSet>(clock, &settings, [this] {
+            auto dialogs = std::make_unique<ScriptedDialogs>();
+            newestDialogs = dialogs.get();
+            return dialogs;
+        });
     }
     static bool waitFor(const std::function<bool()> &cond) { return QTest::qWaitFor(cond, 10000); }
 };
@@ -311,6 +316,40 @@ private slots:
         QCoreApplication::sendPostedEvents();
         QCoreApplication::processEvents();
         QCOMPARE(asked(s, u"AAA1"_s), 1);
+    }
+
+    // A window closed while its backup is being written aside, the controller gone meanwhile: the backup is
+    // finished and the program goes on (the window is let go only once its action has ended).
+    void windowClosedWhileItsBackupIsWritten()
+    {
+        Store store;
+        auto s = std::make_unique<sim::Server>(MonitorFixture::makeOptions());
+        s->withMachine([](sim::Machine &m) {
+            m.handleLine(u"FILL MBK(0) 60000 7"_s);
+            for (int i = 1; i <= 5000; ++i)
+                m.handleLine(u"%1 A=%1"_s.arg(i * 10));
+        });
+        QVERIFY(s->start());
+        auto set = store.set();
+        MainWindow *w = set->open();
+        w->setAddress(u"127.0.0.1:%1"_s.arg(s->port()));
+        control<QPushButton>(w, "buttonConnect")->click();
+        QVERIFY(Store::waitFor([&] { return s->commands().contains(u"CMD$ 0"_s); }));
+        const QString parent = store.dir.filePath(u"backups"_s);
+        QVERIFY(QDir().mkpath(parent));
+        store.newestDialogs->setNextFileName(parent);
+        control<QAction>(w, "menuBackUp")->trigger();
+        // The last listing is in: the files are being written on the pool.
+        QVERIFY(
+            Store::waitFor([&] { return s->commands().contains(u"S_MBK -1"_s) && !w->link().waiting(); }));
+        s.reset();
+        QVERIFY(Store::waitFor([&] { return w->link().state() == wire::State::Disconnected; }));
+        QVERIFY(w->link().busy());
+        w->close();
+        QVERIFY(Store::waitFor([&] { return set->windows().empty(); }));
+        const QStringList made = QDir(parent).entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot);
+        QCOMPARE(made.size(), 1);
+        QVERIFY(QFile::exists(parent + u'/' + made.first() + u"/manifest.json"_s));
     }
 };
 
