@@ -428,7 +428,8 @@ bool Link::readOnce()
     if (m_wait) {
         if (!m_wait->done && waitSatisfied(r.text, lineEndBefore)) {
             m_wait->done = true;
-            if (m_wait->wait.until == Wait::Until::Prompt)
+            if (m_wait->wait.until == Wait::Until::Prompt &&
+                m_wait->wait.atBreakpoint == Wait::AtBreakpoint::Leave)
                 m_bkpMode = false;
             m_answered = true;
         } else if (m_waitAlarm && m_wait->wait.count == Wait::Count::FromLastByte) {

@@ -58,9 +58,14 @@ struct Wait
     // far shorter), so a flood during a wait cannot fill the memory. Whole:
     // everything is kept (listings).
     enum class Keep { Answer, Whole };
+    // Leave: the answer's prompt ends the breakpoint mode, as every read of
+    // the pages does. Stay: a read that leaves a program stopped at a
+    // breakpoint where it stands (a listing with no attention byte before it).
+    enum class AtBreakpoint { Leave, Stay };
     Until until = Until::Prompt;
     Count count = Count::FromSend;
     Keep keep = Keep::Answer;
+    AtBreakpoint atBreakpoint = AtBreakpoint::Leave;
 };
 
 class Link : public QObject

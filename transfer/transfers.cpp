@@ -41,6 +41,10 @@ constexpr wire::Wait kHash{wire::Wait::Until::Hash, wire::Wait::Count::FromLastB
 // A listing or the compiler's report, kept whole however long.
 constexpr wire::Wait kWhole{wire::Wait::Until::Prompt, wire::Wait::Count::FromLastByte,
                             wire::Wait::Keep::Whole};
+// A listing read with no attention byte before it (a backup, a compare): a
+// program stopped at a breakpoint stays stopped there, and the monitor knows.
+constexpr wire::Wait kWholeInPlace{wire::Wait::Until::Prompt, wire::Wait::Count::FromLastByte,
+                                   wire::Wait::Keep::Whole, wire::Wait::AtBreakpoint::Stay};
 
 QString writeListingFile(const QString &path, const QString &listing, bool dropBeforeTab)
 {
@@ -89,7 +93,7 @@ public:
     // The listing command and its wait, the status line counting what has
     // arrived in `progressText`; the listing, or nothing when the wait failed.
     using ProgressText = QString (*)(const QString &fileName, qint64 chars);
-    QCoro::Task<std::optional<QString>> readListing(ProgressText progressText);
+    QCoro::Task<std::optional<QString>> readListing(ProgressText progressText, wire::Wait wait);
     // Lines of the last load that the controller (or the file rules) refused.
     int refused() const { return m_refused; }
 
@@ -303,7 +307,7 @@ QCoro::Task<bool> TransferRun::blockLoad()
     co_return true;
 }
 
-QCoro::Task<std::optional<QString>> TransferRun::readListing(ProgressText progressText)
+QCoro::Task<std::optional<QString>> TransferRun::readListing(ProgressText progressText, wire::Wait wait)
 {
     m_link.sendString(m_traits.listCommand);
     // A long listing takes a while; the status line counts what has arrived.
@@ -317,7 +321,7 @@ QCoro::Task<std::optional<QString>> TransferRun::readListing(ProgressText progre
     progress.setInterval(kSaveProgressEvery);
     QObject::connect(&progress, &QTimer::timeout, &progress, showProgress);
     progress.start();
-    const std::optional<QString> listing = co_await m_link.answer(kWhole);
+    const std::optional<QString> listing = co_await m_link.answer(wait);
     progress.stop();
     co_return listing;
 }
@@ -343,7 +347,7 @@ QCoro::Task<bool> TransferRun::listingSave()
     const bool opened = co_await opening();
     if (!opened)
         co_return false;
-    const std::optional<QString> listing = co_await readListing(saveProgressText);
+    const std::optional<QString> listing = co_await readListing(saveProgressText, kWhole);
     if (!listing)
         co_return false;
     const QString why = co_await writeListing(*listing);
@@ -408,8 +412,9 @@ QCoro::Task<std::optional<QString>> Transfers::readListing(Kind kind, QString pa
     Q_ASSERT(m_console);
     TransferRun run(
         m_link, m_dialogs, *m_console, [this](const QString &text) { emit status(text); }, kind, path);
-    const std::optional<QString> listing =
-        co_await run.readListing(purpose == ListingFor::Backup ? backupProgressText : compareProgressText);
+    const TransferRun::ProgressText progress =
+        purpose == ListingFor::Backup ? backupProgressText : compareProgressText;
+    const std::optional<QString> listing = co_await run.readListing(progress, kWholeInPlace);
     if (!listing)
         co_return std::nullopt;
     emit status(QString());

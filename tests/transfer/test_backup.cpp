@@ -263,6 +263,42 @@ private slots:
         QVERIFY(wire::isUp(f.link().state()));
     }
 
+    // Reading the tables at a breakpoint (a backup, a restore's comparison, a compare) leaves the program
+    // standing there, and the monitor knows it: Run is refused as before.
+    void readingAtABreakpointKeepsIt()
+    {
+        MonitorFixture f;
+        QVERIFY(f.connectToSim());
+        QVERIFY(f.stopAtBreakpoint());
+        const QString parent = f.tempDir.filePath("backups");
+        QVERIFY(QDir().mkpath(parent));
+        const auto runIsRefused = [&f] {
+            const QString before = f.consoleText();
+            control<QPushButton>(f.window.get(), "buttonRun")->click();
+            f.settle();
+            return f.consoleText().mid(before.size()).contains("Program is Pausing @ Breakpoint");
+        };
+
+        f.dialogs.setNextFileName(parent);
+        control<QAction>(f.window.get(), "menuBackUp")->trigger();
+        QVERIFY(f.waitFor([&] { return f.statusLine()->text().startsWith("Backed up to"); }));
+        QVERIFY(runIsRefused());
+
+        f.dialogs.setNextFileName(parent + '/' + entries(parent).first());
+        control<QAction>(f.window.get(), "menuRestore")->trigger();
+        QVERIFY(f.waitFor([&] { return f.window->findChild<QDialog *>("restoreWindow") != nullptr; }));
+        QVERIFY(runIsRefused());
+
+        const QString points = f.tempDir.filePath("points.p2k");
+        QVERIFY(put(points, "SETP 1 1 2 3 4\n"));
+        f.dialogs.setNextFileName(points);
+        control<QPushButton>(f.window.get(), "buttonPointCompare")->click();
+        QVERIFY(f.waitFor([&] { return f.window->findChildren<QDialog *>().size() == 2; }));
+        QVERIFY(runIsRefused());
+        QVERIFY(!f.sim->received().contains('\x01'));
+        QVERIFY(!f.commands().contains("RUN"));
+    }
+
     // Headless: results on standard output, one line on standard error for a failure, a status each.
     void headless_data()
     {
