@@ -43,6 +43,8 @@ constexpr wire::Wait kWhole{wire::Wait::Until::Prompt, wire::Wait::Count::FromLa
                             wire::Wait::Keep::Whole};
 // A listing read with no attention byte before it (a backup, a compare): a
 // program stopped at a breakpoint stays stopped there, and the monitor knows.
+constexpr wire::Wait kInPlace{wire::Wait::Until::Prompt, wire::Wait::Count::FromSend,
+                              wire::Wait::Keep::Answer, wire::Wait::AtBreakpoint::Stay};
 constexpr wire::Wait kWholeInPlace{wire::Wait::Until::Prompt, wire::Wait::Count::FromLastByte,
                                    wire::Wait::Keep::Whole, wire::Wait::AtBreakpoint::Stay};
 
@@ -412,6 +414,14 @@ QCoro::Task<std::optional<QString>> Transfers::readListing(Kind kind, QString pa
     Q_ASSERT(m_console);
     TransferRun run(
         m_link, m_dialogs, *m_console, [this](const QString &text) { emit status(text); }, kind, path);
+    // A load cut off by a dropped connection leaves the controller storing
+    // every line it is sent as a program line, until the attention byte or
+    // the end of load mode. A listing read in place sends no attention byte,
+    // so it ends load mode itself (a controller not in it just answers).
+    const std::optional<QString> loadModeOff =
+        co_await m_link.exchange(QLatin1String(protocol::kLoadModeWord), kInPlace);
+    if (!loadModeOff)
+        co_return std::nullopt;
     const TransferRun::ProgressText progress =
         purpose == ListingFor::Backup ? backupProgressText : compareProgressText;
     const std::optional<QString> listing = co_await run.readListing(progress, kWholeInPlace);

@@ -189,7 +189,7 @@ private slots:
         const QStringList made = entries(parent);
         QCOMPARE(made.size(), 1);
         const QString folder = parent + '/' + made.first();
-        QCOMPARE(f.commands(), (QStringList{"LIST 0 0", "PLS -1", "S_MBK -1"}));
+        QCOMPARE(f.commands(), (QStringList{"ECHO", "LIST 0 0", "ECHO", "PLS -1", "ECHO", "S_MBK -1"}));
         QVERIFY(!f.sim->received().contains('\x01')); // a backup stops nothing
         QCOMPARE(f.dialogs.alertTexts(), QStringList());
         // One line in the operator journal for the whole backup, none per listing.
@@ -297,6 +297,35 @@ private slots:
         QVERIFY(runIsRefused());
         QVERIFY(!f.sim->received().contains('\x01'));
         QVERIFY(!f.commands().contains("RUN"));
+    }
+
+    // A controller left in load mode (a load cut off by a dropped connection): reading it in place stores
+    // nothing in its program, and the backup and the comparison go through.
+    void readingAControllerLeftInLoadMode()
+    {
+        MonitorFixture f;
+        f.sim->withMachine(fill);
+        QVERIFY(f.connectToSim());
+        const std::array<QString, 3> before = tables(*f.sim);
+        f.sim->withMachine([](sim::Machine &m) { m.handleLine("ECHO 2"); });
+        const QString parent = f.tempDir.filePath("backups");
+        QVERIFY(QDir().mkpath(parent));
+        f.dialogs.setNextFileName(parent);
+        control<QAction>(f.window.get(), "menuBackUp")->trigger();
+        QVERIFY(f.waitFor([&] { return f.statusLine()->text().startsWith("Backed up to"); }));
+        f.dialogs.setNextFileName(parent + '/' + entries(parent).first());
+        control<QAction>(f.window.get(), "menuRestore")->trigger();
+        QDialog *shown = nullptr;
+        QVERIFY(
+            f.waitFor([&] { return (shown = f.window->findChild<QDialog *>("restoreWindow")) != nullptr; }));
+        QCOMPARE(f.dialogs.alertTexts(), QStringList());
+        for (const char *section : {"groupRestoreProgram", "groupRestorePoints", "groupRestoreMbk"}) {
+            const QString said =
+                control<QLabel>(control<QGroupBox>(shown, section), "labelCompareSummary")->text();
+            QVERIFY2(said.contains("identical"), qPrintable(said));
+        }
+        f.sim->withMachine([](sim::Machine &m) { m.handleLine("ECHO"); });
+        QCOMPARE(tables(*f.sim), before);
     }
 
     // Headless: results on standard output, one line on standard error for a failure, a status each.

@@ -110,7 +110,7 @@ private slots:
         QCOMPARE(w->windowTitle() + '\n' + control<QLabel>(w, QStringLiteral("labelCompareSummary"))->text(),
                  shown);
         QCOMPARE(rowsOf(w), rows);
-        QCOMPARE(f.commands(), QStringList{listing});
+        QCOMPARE(f.commands(), (QStringList{"ECHO", listing}));
         QVERIFY(!f.sim->received().contains('\x01'));
         if (controller.contains("RUN")) {
             const std::optional<QString> running = f.exchange(QStringLiteral("PR TASK(0|256)"));
