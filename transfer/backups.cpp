@@ -38,7 +38,7 @@ Comparisons compareAll(const std::array<QString, 3> &listings, const std::array<
 {
     const auto sides = [&](Kind kind) {
         return std::pair{listedLines(listings.at(indexOf(kind)), kind),
-                         loadedLines(texts.at(indexOf(kind)), kind)};
+                         loadedLines(texts.at(indexOf(kind)), kind, Origin::Listing)};
     };
     Comparisons c;
     const auto [programNow, programThen] = sides(Kind::Program);
@@ -195,7 +195,7 @@ QCoro::Task<Backups::RestoreOutcome> Backups::restore(Plan plan)
     for (const Kind kind : {Kind::Point, Kind::Mbk, Kind::Program}) {
         const std::size_t i = indexOf(kind);
         const std::optional<int> refused =
-            co_await m_transfers.loadText(kind, plan.set.paths.at(i), plan.set.texts.at(i));
+            co_await m_transfers.loadText(kind, plan.set.paths.at(i), plan.set.texts.at(i), Origin::Listing);
         if (!refused) {
             outcome.failure = Failure::LinkLost;
             co_return outcome;

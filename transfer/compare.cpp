@@ -54,11 +54,13 @@ QString sameSpacing(const QString &value)
 
 } // namespace
 
-QStringList loadedLines(const QString &fileText, Kind kind)
+QStringList loadedLines(const QString &fileText, Kind kind, Origin origin)
 {
+    Traits rules = traits(kind);
+    rules.cutComments = rules.cutComments && origin == Origin::File;
     QStringList lines;
     for (const QString &raw : splitLines(fileText)) {
-        const LoadLine line = cleanLoadLine(raw, traits(kind));
+        const LoadLine line = cleanLoadLine(raw, rules);
         if (line.action == LineAction::Send)
             lines << line.text;
     }

@@ -12,7 +12,7 @@
 namespace transfer {
 
 // The lines of a file as the line load of `kind` would send them.
-QStringList loadedLines(const QString &fileText, Kind kind);
+QStringList loadedLines(const QString &fileText, Kind kind, Origin origin = Origin::File);
 // The lines of a listing as the save of `kind` would write them.
 QStringList listedLines(const QString &listing, Kind kind);
 

@@ -38,4 +38,9 @@ struct Traits
 
 const Traits &traits(Kind kind);
 
+// Where a text to load comes from: a file someone may have written ("/*"
+// starts a comment), or a listing kept as the controller gave it (a backup,
+// whose hashes prove it untouched), where every character is the line's own.
+enum class Origin { File, Listing };
+
 } // namespace transfer

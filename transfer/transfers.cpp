@@ -81,10 +81,11 @@ public:
     using Status = std::function<void(const QString &)>;
 
     TransferRun(wire::Link &link, Dialogs &dialogs, console::ConsoleSink &console, Status status, Kind kind,
-                const QString &path)
+                const QString &path, Origin origin = Origin::File)
         : m_link(link), m_dialogs(dialogs), m_console(console), m_status(std::move(status)), m_kind(kind),
           m_traits(traits(kind)), m_path(path), m_name(fileNameOf(path))
     {
+        m_traits.cutComments = m_traits.cutComments && origin == Origin::File;
     }
 
     // Each ends with true when the transfer went through to its end. A line
@@ -114,7 +115,7 @@ private:
     console::ConsoleSink &m_console;
     Status m_status;
     Kind m_kind;
-    const Traits &m_traits;
+    Traits m_traits;
     QString m_path;
     QString m_name;
     int m_refused = 0;
@@ -402,9 +403,9 @@ std::optional<QString> Transfers::readLoadFile(const QString &path)
     return readOrAlert(m_dialogs, path);
 }
 
-QCoro::Task<std::optional<int>> Transfers::loadText(Kind kind, QString path, QString text)
+QCoro::Task<std::optional<int>> Transfers::loadText(Kind kind, QString path, QString text, Origin origin)
 {
-    QCoro::Task<std::optional<int>> load = loadPath(kind, LoadMode::Lines, path, text);
+    QCoro::Task<std::optional<int>> load = loadPath(kind, LoadMode::Lines, path, text, origin);
     const std::optional<int> refused = co_await load;
     co_return refused;
 }
@@ -436,16 +437,17 @@ QCoro::Task<> Transfers::load(Kind kind, LoadMode mode)
     const QString path = m_dialogs.openFile(openDialogFor(kind, filesOf(kind).loaded));
     if (path.isEmpty())
         co_return;
-    QCoro::Task<std::optional<int>> load = loadPath(kind, mode, path, std::nullopt);
+    QCoro::Task<std::optional<int>> load = loadPath(kind, mode, path, std::nullopt, Origin::File);
     co_await load;
 }
 
 QCoro::Task<std::optional<int>> Transfers::loadPath(Kind kind, LoadMode mode, QString path,
-                                                    std::optional<QString> text)
+                                                    std::optional<QString> text, Origin origin)
 {
     Q_ASSERT(m_console);
     TransferRun run(
-        m_link, m_dialogs, *m_console, [this](const QString &text) { emit status(text); }, kind, path);
+        m_link, m_dialogs, *m_console, [this](const QString &text) { emit status(text); }, kind, path,
+        origin);
     emit transferStarted();
     bool ok = false;
     if (mode == LoadMode::Blocks)

@@ -50,7 +50,8 @@ public:
     // compared, not what the file may hold by then.
     // The number of lines the controller refused, or nothing when the load
     // did not go through to its end.
-    QCoro::Task<std::optional<int>> loadText(Kind kind, QString path, QString text);
+    QCoro::Task<std::optional<int>> loadText(Kind kind, QString path, QString text,
+                                             Origin origin = Origin::File);
     // The controller's current listing of `kind`, read as the save reads it
     // (progress in the status line) but without the attention byte: nothing
     // the controller is doing is interrupted. Nothing when the wait failed
@@ -94,7 +95,7 @@ private:
     QCoro::Task<> load(Kind kind, LoadMode mode);
     // `text`: the file's contents when already read, else the file is read.
     QCoro::Task<std::optional<int>> loadPath(Kind kind, LoadMode mode, QString path,
-                                             std::optional<QString> text);
+                                             std::optional<QString> text, Origin origin);
     QCoro::Task<> save(Kind kind);
     Files &filesOf(Kind kind);
     const Files &filesOf(Kind kind) const;

@@ -24,8 +24,8 @@ namespace {
 // What a controller that has been worked on holds.
 void fill(sim::Machine &m)
 {
-    for (const char *line : {"10 A=1", "20 PRINT A", "30 GOTO 10", "SETP 5 1 2 3 4", "SETP 9 -7 0 0 100",
-                             "MBK(100~Wrd)=7", "MBK(2000~Wrd)=65535"})
+    for (const char *line : {"10 A=1", "20 PRINT \"a/*b\" /* what a file would cut */", "30 GOTO 10",
+                             "SETP 5 1 2 3 4", "SETP 9 -7 0 0 100", "MBK(100~Wrd)=7", "MBK(2000~Wrd)=65535"})
         m.handleLine(QString::fromLatin1(line));
 }
 
