@@ -496,6 +496,8 @@ private slots:
         } else if (expected == Outcome::Closed) {
             QCOMPARE(alerts, QStringList());
             QCOMPARE(f.link().state(), wire::State::Disconnected);
+            // Still there once the action has ended: the one lasting word of why it stopped.
+            QCOMPARE(f.statusLine()->text(), QStringLiteral("The controller closed the connection."));
         } else {
             QCOMPARE(alerts, QStringList());
             QVERIFY2(finished, qPrintable(sent.join(u'|')));
