@@ -25,6 +25,22 @@ QString tableText(Kind kind)
     return QStringLiteral("MBK table");
 }
 
+// Why a listing is no table: the line quoted with its control characters
+// (an undecodable byte arrives as one) made visible.
+QString strayLineError(Kind kind, const QString &stray, const QString &consequence)
+{
+    QString shown;
+    for (const QChar c : stray) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+            shown +=
+                QStringLiteral("\\x") + QString::number(c.unicode(), 16).rightJustified(2, u'0').toUpper();
+        else
+            shown += c;
+    }
+    return QStringLiteral("The controller's %1 listing holds a line that is not part of it: \"%2\". %3")
+        .arg(tableText(kind), shown, consequence);
+}
+
 // The three comparisons of a plan, made away from the window: a listing can
 // hold a hundred thousand lines.
 struct Comparisons
@@ -111,11 +127,8 @@ QCoro::Task<Backups::BackupOutcome> Backups::readAndWrite(QString parentDir, QSt
         }
         if (const std::optional<QString> stray = strayListingLine(kind, *listing)) {
             emit status(QString());
-            co_return BackupOutcome{
-                Failure::NotATable, QString(),
-                QStringLiteral("The controller's %1 listing holds a line that is not part of it: \"%2\". "
-                               "Nothing was written.")
-                    .arg(tableText(kind), *stray)};
+            co_return BackupOutcome{Failure::NotATable, QString(),
+                                    strayLineError(kind, *stray, QStringLiteral("Nothing was written."))};
         }
         listings.at(indexOf(kind)) = *listing;
     }
@@ -154,6 +167,13 @@ QCoro::Task<Backups::Plan> Backups::readAndCompare(QString folder)
             co_await m_transfers.readListing(kind, plan.set.paths.at(indexOf(kind)));
         if (!listing) {
             plan.failure = Failure::LinkLost;
+            co_return plan;
+        }
+        // Output of a running program, or bytes the code page lacks, would
+        // show as entries the controller does not hold.
+        if (const std::optional<QString> stray = strayListingLine(kind, *listing)) {
+            plan.failure = Failure::NotATable;
+            plan.error = strayLineError(kind, *stray, QStringLiteral("Nothing was compared."));
             co_return plan;
         }
         listings.at(indexOf(kind)) = *listing;

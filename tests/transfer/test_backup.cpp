@@ -353,6 +353,9 @@ private slots:
             "controller 9 9 9 9");
         row("restore", "--connect %A --restore %B --yes %change", 0,
             "^points.p2k: loaded, no line refused\\nmbk.mbk: .*\\nprogram.f2k: .*\\n$");
+        row("compare garbled", "--connect %A --compare %B %garbage", 6, "^$",
+            "^quorin-monitor: The controller's [a-zA-Z ]+ listing holds a line that is not part of it: "
+            "[^\\x00-\\x1f]+ Nothing was compared\\.\\n$");
         row("bad backup", "--connect %A --compare %D", 6, "^$",
             "^quorin-monitor: The backup has no readable manifest\\.json\\.\\n$");
         row("nobody there", "--connect 127.0.0.1:%closed --exec PR_1", 3, "^$",
@@ -384,6 +387,10 @@ private slots:
         dropping.dropAfter = 1;
         if (arguments.removeAll("%drop"))
             server.setOptions(dropping);
+        sim::Options garbled = MonitorFixture::makeOptions();
+        garbled.garbage = true;
+        if (arguments.removeAll("%garbage"))
+            server.setOptions(garbled);
         const quint16 closedPort = [] { // a port a server let go of
             sim::Server gone(MonitorFixture::makeOptions());
             return gone.start() ? gone.port() : quint16(0);
