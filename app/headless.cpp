@@ -282,6 +282,8 @@ private:
         if (plan.failure != Failure::None)
             co_return Result{kExitBadBackup, plan.error};
         if (m_commandLine.task == CommandLine::Task::Compare) {
+            if (!plan.notATable.isEmpty())
+                co_return Result{kExitBadBackup, plan.notATable};
             printOut(planReport(plan).join(QLatin1Char('\n')) + QLatin1Char('\n'));
             co_return Result{plan.identical() ? kExitOk : kExitDifferences, QString()};
         }

@@ -97,7 +97,7 @@ void showPlan(const MenuContext &c, const Backups::Plan &plan)
 QCoro::Task<> planRestore(MenuContext c, QString folder)
 {
     const Backups::Plan plan = co_await c.backups->planRestore(folder);
-    if (plan.failure == Backups::Failure::Files || plan.failure == Backups::Failure::NotATable)
+    if (plan.failure == Backups::Failure::Files)
         alertLater(c, QStringLiteral("Restore Refused"), plan.error);
     else if (plan.failure == Backups::Failure::None)
         showPlan(c, plan);

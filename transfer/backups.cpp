@@ -169,13 +169,11 @@ QCoro::Task<Backups::Plan> Backups::readAndCompare(QString folder)
             plan.failure = Failure::LinkLost;
             co_return plan;
         }
-        // Output of a running program, or bytes the code page lacks, would
-        // show as entries the controller does not hold.
-        if (const std::optional<QString> stray = strayListingLine(kind, *listing)) {
-            plan.failure = Failure::NotATable;
-            plan.error = strayLineError(kind, *stray, QStringLiteral("Nothing was compared."));
-            co_return plan;
-        }
+        // Output of a running program, or bytes the code page lacks, show
+        // as entries the controller does not hold.
+        if (const std::optional<QString> stray = strayListingLine(kind, *listing);
+            stray && plan.notATable.isEmpty())
+            plan.notATable = strayLineError(kind, *stray, QStringLiteral("Nothing was compared."));
         listings.at(indexOf(kind)) = *listing;
     }
     plan.generation = m_link.generation();

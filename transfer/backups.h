@@ -51,6 +51,9 @@ public:
         TableComparison points;
         TableComparison mbk;
         quint64 generation = 0; // the link's, when the listings had arrived
+        // Why a listing held a line of no table (the comparison shows it as
+        // an entry), else empty. A restore loads the backup all the same.
+        QString notATable;
         bool identical() const { return program.identical() && points.identical() && mbk.identical(); }
     };
     QCoro::Task<Plan> planRestore(QString folder);
