@@ -56,6 +56,8 @@ int main(int argc, char **argv)
     SystemClock clock;
     // The first window; File > New Window opens more, each on its own.
     WindowSet windows(clock, &settings);
+    // --watch-only holds for every window the program opens, not just the first.
+    windows.setWatchOnly(commandLine.watchOnly);
     MainWindow &window = *windows.open();
     startFromCommandLine(commandLine, window, *windows.builtInSimulator(&window));
     return app.exec();

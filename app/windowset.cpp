@@ -2,6 +2,7 @@
 
 #include "app/builtinsimulator.h"
 #include "app/mainwindow.h"
+#include "core/watchlock.h"
 #include "link/link.h"
 #include "ui/qtdialogs.h"
 
@@ -41,6 +42,10 @@ MainWindow *WindowSet::open()
     }
     entry->window = std::make_unique<MainWindow>(entry->dialogs.get(), &m_clock, m_settings);
     MainWindow *window = entry->window.get();
+    // Locked before it shows, so before anything could be sent; its journal
+    // notes it as the first window's does.
+    if (m_watchOnly)
+        window->watchLock().lock();
     if (desktop)
         desktop->setParentWidget(window);
     entry->builtIn = std::make_unique<BuiltInSimulator>(*window);

@@ -34,6 +34,9 @@ public:
     MainWindow *open();
     // Every window asked to close: each disconnects first.
     void closeAll();
+    // --watch-only: every window opened from now on starts with the watch-only
+    // lock on, File > New Window's too; each is unlocked on its own.
+    void setWatchOnly(bool on) { m_watchOnly = on; }
 
     // The open windows, oldest first.
     std::vector<MainWindow *> windows() const;
@@ -51,5 +54,6 @@ private:
     DialogsFactory m_makeDialogs;
     Clock &m_clock;
     QSettings *m_settings;
+    bool m_watchOnly = false;
     std::vector<std::unique_ptr<Entry>> m_entries;
 };

@@ -1,6 +1,7 @@
 // The application shell: first start, lists, settings across runs, usable controls, closing, windows.
 #include "app/startup.h"
 #include "app/windowset.h"
+#include "journal/operatorjournal.h"
 #include "journal/sessionjournal.h"
 #include "link/sjis.h"
 #include "sim/machine.h"
@@ -67,6 +68,21 @@ bool connectAndWatch(MainWindow *w, sim::Server &s, const QString &name)
 int asked(const sim::Server &s, const QString &name)
 {
     return int(s.commands().filter(name).size());
+}
+
+// Types `text` (an address or a name) into the window's address field and connects, waiting for the login.
+bool connectTo(MainWindow *w, const QString &text)
+{
+    w->setAddress(text);
+    control<QPushButton>(w, "buttonConnect")->click();
+    return Store::waitFor([&] { return w->link().state() == wire::State::Ready; });
+}
+
+// The watch-only lock as the window shows it: the button pressed, WATCH ONLY in the status bar.
+bool locked(MainWindow *w)
+{
+    return control<QPushButton>(w, "buttonWatchOnly")->isChecked() &&
+           control<QLabel>(w, "labelWatchOnly")->isVisible();
 }
 
 } // namespace
@@ -296,6 +312,41 @@ private slots:
         MainWindow *second = set->open();
         QCOMPARE(second->size(), size);
         QVERIFY(second->pos() != w->pos());
+    }
+
+    // With --watch-only every window the program opens comes up locked, File > New Window's too, noting it
+    // in its journal and unlocked the usual way, on its own. A window locked by its button opens new ones
+    // unlocked.
+    void watchOnlyLocksEveryWindow()
+    {
+        Store store;
+        sim::Server s(MonitorFixture::makeOptions());
+        QVERIFY(s.start());
+        auto set = store.set();
+        set->setWatchOnly(true);
+        MainWindow *first = set->open();
+        control<QAction>(first, "menuNewWindow")->trigger();
+        MainWindow *w = set->windows().back();
+        ScriptedDialogs *dialogs = store.newestDialogs;
+        QVERIFY(w != first && locked(first) && locked(w));
+        QVERIFY(connectTo(w, u"127.0.0.1:%1"_s.arg(s.port())));
+        auto *run = control<QPushButton>(w, "buttonRun");
+        auto *restore = control<QAction>(w, "menuRestore");
+        QVERIFY(!run->isEnabled() && !restore->isEnabled());
+        dialogs->setNextText(u"setting up press 4"_s);
+        control<QPushButton>(w, "buttonWatchOnly")->click();
+        QVERIFY(!locked(w) && run->isEnabled() && restore->isEnabled() && locked(first));
+        const auto *journal = w->findChild<journal::OperatorJournal *>();
+        const QStringList expected{u"Watch-only lock on"_s, u"Watch-only lock off: setting up press 4"_s};
+        QVERIFY(Store::waitFor([&] { return journal->today().size() == expected.size(); }));
+        for (int i = 0; i < expected.size(); ++i)
+            QCOMPARE(journal->today().at(i).what, expected[i]);
+
+        auto plain = store.set();
+        MainWindow *byButton = plain->open();
+        control<QPushButton>(byButton, "buttonWatchOnly")->click();
+        control<QAction>(byButton, "menuNewWindow")->trigger();
+        QVERIFY(locked(byButton) && !locked(plain->windows().back()));
     }
 
     // A window gone while its poll waits for a reply: nothing of it runs on afterwards.
