@@ -31,6 +31,7 @@
 #include "ui/uihelpers.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QKeySequence>
@@ -350,7 +351,8 @@ QCoro::Task<bool> MainWindow::connectController()
     m_bar.connect->setChecked(false);
     // A name from the address book stands for its address; anything else goes
     // to the link as typed, which says what is wrong with it.
-    const app::ConnectTarget target = app::resolveConnectTarget(m_addressBook, m_bar.address->text());
+    const app::AddressBook book = addressBook();
+    const app::ConnectTarget target = app::resolveConnectTarget(book, m_bar.address->text());
     m_controllerName = target.name;
     if (target.watchOnly)
         m_watchLock->lock();
@@ -460,6 +462,13 @@ void MainWindow::wireLink()
     connect(m_bar.disconnect, &QPushButton::clicked, this, &MainWindow::disconnectController);
     connect(m_bar.windowClose, &QPushButton::clicked, this, &QWidget::close);
     connect(m_bar.watchOnly, &QPushButton::clicked, this, &MainWindow::onWatchOnlyClicked);
+    // Another window's Controllers dialog may have changed the names since:
+    // the field offers the stored ones again each time it takes the focus,
+    // as when its window is brought to the front.
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) {
+        if (now == m_bar.address)
+            offerControllerNames();
+    });
 }
 
 // ---------------------------------------------------------------- polling and pages

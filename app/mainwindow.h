@@ -103,8 +103,9 @@ public:
     QAction *simulatorAction() const { return m_simulatorAction; }
     QAction *controllersAction() const { return m_controllersAction; }
 
-    // The named controllers, as File > Controllers… last saved them.
-    const app::AddressBook &addressBook() const { return m_addressBook; }
+    // The named controllers, as the settings hold them now: File > Controllers…
+    // in any window saves them there. Empty without settings.
+    app::AddressBook addressBook() const;
     // The address book's name of the controller connected to, while there is
     // one; empty when the connection was made by address.
     QString controllerName() const { return m_controllerName; }
@@ -206,7 +207,6 @@ private:
     QAction *m_simulatorAction = nullptr;
     QAction *m_controllersAction = nullptr;
     QLabel *m_labelControllerName = nullptr;
-    app::AddressBook m_addressBook;
     QString m_controllerName;
     // What is kept for the controller being connected to or connected:
     // restored once it is logged in, saved as it goes.

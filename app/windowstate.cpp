@@ -42,7 +42,6 @@ void MainWindow::loadSettings()
         return;
     app::Settings stored;
     stored.load(*m_settings);
-    m_addressBook.load(*m_settings);
     offerControllerNames();
     m_bar.address->setText(stored.address);
     m_consolePage->restoreHistories(stored.histories[0], stored.histories[1], stored.histories[2]);
@@ -105,14 +104,24 @@ void MainWindow::keepControllerSettings()
     kept.save(*m_settings, m_controllerKey);
 }
 
+app::AddressBook MainWindow::addressBook() const
+{
+    // Read each time, never kept: every window of the program shares the one
+    // list, which another window may have saved since this one last looked.
+    app::AddressBook book;
+    if (m_settings)
+        book.load(*m_settings);
+    return book;
+}
+
 void MainWindow::editControllers()
 {
-    auto *dialog = new ControllersDialog(m_addressBook.controllers, this);
+    // The list as stored now: OK writes the whole of it back.
+    auto *dialog = new ControllersDialog(addressBook().controllers, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QDialog::accepted, this, [this, dialog] {
-        m_addressBook.controllers = dialog->controllers();
         if (m_settings)
-            m_addressBook.save(*m_settings);
+            app::AddressBook{dialog->controllers()}.save(*m_settings);
         offerControllerNames();
     });
     dialog->open();
@@ -120,10 +129,11 @@ void MainWindow::editControllers()
 
 void MainWindow::offerControllerNames()
 {
+    const app::AddressBook book = addressBook();
     QStringList offered;
-    for (const app::NamedController &c : m_addressBook.controllers)
+    for (const app::NamedController &c : book.controllers)
         offered << c.name;
-    for (const app::NamedController &c : m_addressBook.controllers) {
+    for (const app::NamedController &c : book.controllers) {
         if (!offered.contains(c.address))
             offered << c.address;
     }

@@ -349,6 +349,51 @@ private slots:
         QVERIFY(locked(byButton) && !locked(plain->windows().back()));
     }
 
+    // The address book is the settings' one for every window: a name saved in one window's Controllers
+    // dialog is offered in another already open, listed in its dialog (whose OK keeps it as it is), and
+    // reached there, watch only.
+    void windowsShareTheAddressBook()
+    {
+        Store store;
+        sim::Server s(MonitorFixture::makeOptions());
+        QVERIFY(s.start());
+        auto set = store.set();
+        MainWindow *a = set->open();
+        MainWindow *b = set->open();
+        const auto dialogOf = [](MainWindow *w) {
+            w->controllersAction()->trigger();
+            return w->findChild<QDialog *>(u"controllersDialog"_s);
+        };
+        QDialog *dialog = dialogOf(a);
+        auto *table = control<QTableWidget>(dialog, "tableControllers");
+        control<QPushButton>(dialog, "buttonControllerAdd")->click();
+        table->item(0, 0)->setText(u"press-4"_s);
+        table->item(0, 1)->setText(u"127.0.0.1:%1"_s.arg(s.port()));
+        table->item(0, 3)->setCheckState(Qt::Checked);
+        dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+        QVERIFY(Store::waitFor([&] { return !a->findChild<QDialog *>(u"controllersDialog"_s); }));
+
+        // Typing in B's field, once it has the focus.
+        b->activateWindow();
+        QApplication::setActiveWindow(b);
+        auto *field = control<QLineEdit>(b, "textFieldIpAddress");
+        field->setFocus(Qt::OtherFocusReason);
+        QVERIFY(Store::waitFor([&] { return field->hasFocus(); }));
+        field->completer()->setCompletionPrefix(u"PRESS"_s);
+        QCOMPARE(field->completer()->completionCount(), 1);
+
+        dialog = dialogOf(b);
+        table = control<QTableWidget>(dialog, "tableControllers");
+        QVERIFY(table->rowCount() == 1 && table->item(0, 0)->text() == u"press-4"_s &&
+                table->item(0, 3)->checkState() == Qt::Checked);
+        dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+        QVERIFY(Store::waitFor([&] { return !b->findChild<QDialog *>(u"controllersDialog"_s); }));
+
+        QVERIFY(!locked(b));
+        QVERIFY(connectTo(b, u"press-4"_s));
+        QVERIFY(locked(b) && b->windowTitle().endsWith(u"press-4"_s));
+    }
+
     // A window gone while its poll waits for a reply: nothing of it runs on afterwards.
     void windowGoneDuringAWait()
     {
