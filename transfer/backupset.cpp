@@ -97,7 +97,9 @@ std::optional<QString> strayListingLine(Kind kind, const QString &listing)
 
 QString backupFolderName(const QString &controller, const QDateTime &time)
 {
-    static const QRegularExpression unsafe(QStringLiteral("[^A-Za-z0-9._-]+"));
+    // Letters and digits of any script stay (a controller named in Japanese
+    // keeps its name); blanks and whatever a file system may refuse go.
+    static const QRegularExpression unsafe(QStringLiteral("[^\\p{L}\\p{M}\\p{N}._-]+"));
     QString name = controller.trimmed();
     name.replace(unsafe, QStringLiteral("-"));
     // A leading dot would hide the folder, as the unfinished ones are hidden.

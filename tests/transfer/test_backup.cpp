@@ -120,6 +120,13 @@ private slots:
         QCOMPARE(read.set->texts.at(size_t(Kind::Mbk)), QStringLiteral("MBK(5~Wrd)=6\n"));
         QCOMPARE(read.set->meta.controller, QStringLiteral("[::1]:2323"));
         QCOMPARE(read.set->meta.time, at);
+        // A name in Japanese stays readable; what a file system refuses becomes "-".
+        const QString named =
+            transfer::writeBackup(dir.path(), {QStringLiteral("プレス４号機: 東/2"), at, "1.0"},
+                                  someListings())
+                .folder;
+        QCOMPARE(QFileInfo(named).fileName(), QStringLiteral("プレス４号機-東-2_2026-12-08_07-05-09"));
+        QVERIFY(QDir(named).removeRecursively());
 
         // The same second again, a parent that is no folder, unencodable text: refused, nothing left.
         QVERIFY(
