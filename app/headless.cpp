@@ -159,6 +159,9 @@ public:
                                     .arg(m_link.timing().receive.count());
                 else if (reason == wire::Reason::PeerClosed)
                     m_lostWhy = QStringLiteral("%1 closed the connection.").arg(m_link.address());
+                else if (reason == wire::Reason::LoginRefused)
+                    m_lostWhy = QStringLiteral("%1 refused the login.").arg(m_link.address());
+                m_loginRefused = reason == wire::Reason::LoginRefused;
             });
     }
 
@@ -171,7 +174,9 @@ public:
         }
         // The task runs as the link's one action, after the login.
         m_link.enqueue([this]() -> QCoro::Task<> {
-            const Result result = co_await doTask();
+            Result result = co_await doTask();
+            if (m_loginRefused) // no connection could be made after all
+                result = Result{kExitNoConnection, QString()};
             if (wire::isUp(m_link.state()))
                 co_await m_link.close();
             finish(result);
@@ -308,6 +313,7 @@ private:
     transfer::Transfers m_transfers{m_link, m_dialogs};
     transfer::Backups m_backups{m_link, m_transfers};
     QString m_lostWhy;
+    bool m_loginRefused = false;
 };
 
 } // namespace

@@ -275,7 +275,7 @@ void Link::abandon()
             alarm->ringNow();
 }
 
-void Link::dropConnection()
+void Link::abortSocket()
 {
     if (m_socket) {
         m_socket->disconnect(this);
@@ -283,6 +283,11 @@ void Link::dropConnection()
         m_socket->deleteLater();
         m_socket = nullptr;
     }
+}
+
+void Link::dropConnection()
+{
+    abortSocket();
     if (m_state != State::Disconnected)
         setState(State::Disconnected, Reason::User);
     // Every suspended wait and pause returns at the loop's next turn, not at
@@ -317,7 +322,7 @@ void Link::onSocketGone()
     takeDown(Reason::PeerClosed, waiting());
 }
 
-// The time-out sequence, and the controller closing: polling stops (the
+// The time-out sequence, the controller closing, a refused login: polling stops (the
 // Closing state), the socket goes, the pending wait fails, and the alert
 // opens once the exchange slot is free.
 void Link::takeDown(Reason reason, bool alert)
@@ -325,16 +330,12 @@ void Link::takeDown(Reason reason, bool alert)
     const QString arrived = m_reply.right(kTimeoutTextLimit);
     m_bkpMode = false;
     setState(State::Closing, reason);
-    if (m_socket) {
-        m_socket->disconnect(this);
-        m_socket->abort();
-        m_socket->deleteLater();
-        m_socket = nullptr;
-    }
+    abortSocket();
     setState(State::Disconnected, reason);
     ringAll();
     if (alert)
-        alertWhenFree(QStringLiteral("Receive Timeout\n\n") + arrived);
+        alertWhenFree(QLatin1String(reason == Reason::LoginRefused ? "Login Refused" : "Receive Timeout") +
+                      QStringLiteral("\n\n") + arrived);
 }
 
 // The login's last answer ("CMD$ 0") goes out right behind the password: two
@@ -425,7 +426,9 @@ bool Link::readOnce()
     // The prompt may straddle two chunks: the last character before counts.
     const bool lineEndBefore = !m_reply.isEmpty() && m_reply.back() == QLatin1Char('\n');
     appendReply(r.text);
-    if (m_wait) {
+    if (r.loginRefused) {
+        takeDown(Reason::LoginRefused, true);
+    } else if (m_wait) {
         if (!m_wait->done && waitSatisfied(r.text, lineEndBefore)) {
             m_wait->done = true;
             if (m_wait->wait.until == Wait::Until::Prompt &&

@@ -42,7 +42,7 @@ constexpr bool isUp(State state)
     return state == State::LoggingIn || state == State::Ready;
 }
 // Why the state changed; User also covers a successful connect.
-enum class Reason { User, ConnectFailed, TimedOut, PeerClosed };
+enum class Reason { User, ConnectFailed, TimedOut, PeerClosed, LoginRefused };
 
 // What a wait waits for, and how its time-out is counted.
 struct Wait
@@ -195,6 +195,8 @@ private:
     void ringAll();
     // Drops the socket, goes down and rings every wait at the loop's next turn.
     void dropConnection();
+    // The socket goes at once, unheard.
+    void abortSocket();
 
     Dialogs *m_dialogs = nullptr;
     QTcpSocket *m_socket = nullptr;

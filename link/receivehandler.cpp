@@ -11,6 +11,7 @@ void ReceiveHandler::reset()
 {
     m_decoder.reset();
     m_unanswered.clear();
+    m_passwordGiven = false;
 }
 
 ChunkResult ReceiveHandler::onChunk(const QByteArray &bytes, bool waiting)
@@ -32,12 +33,20 @@ ChunkResult ReceiveHandler::onChunk(const QByteArray &bytes, bool waiting)
     if (!waiting) {
         const QString seen = m_unanswered + r.text;
         bool answered = false;
+        if (seen.contains(kLoginPrompt) && m_passwordGiven) {
+            // The controller took neither: answering again would go on for
+            // ever, and anything sent next would be read as a login name.
+            r.loginRefused = true;
+            m_unanswered.clear();
+            return r;
+        }
         if (seen.contains(kLoginPrompt)) {
             r.answers << kLoginName;
             r.trace << r.text + QStringLiteral("<-") + kLoginName;
             answered = true;
         }
         if (seen.contains(kPasswordPrompt)) {
+            m_passwordGiven = true;
             r.answers << kPassword << QString::fromLatin1(protocol::kMachineModeOff);
             r.trace << r.text + QStringLiteral("<-") + kPassword
                     << QString::fromLatin1(protocol::kMachineModeOff);

@@ -19,12 +19,13 @@ inline const QString kPassword = QString::fromLatin1(protocol::kPassword);
 
 struct ChunkResult
 {
-    QString text;            // the chunk decoded: what a reply collects
-    QString display;         // what the console should get of it (login answered: nothing)
-    QStringList answers;     // command lines to send now, in order (the login)
-    bool loggedIn = false;   // the password was answered
-    bool breakpoint = false; // a "#?" prompt arrived
-    QStringList trace;       // lines for standard output
+    QString text;              // the chunk decoded: what a reply collects
+    QString display;           // what the console should get of it (login answered: nothing)
+    QStringList answers;       // command lines to send now, in order (the login)
+    bool loggedIn = false;     // the password was answered
+    bool loginRefused = false; // asked for the login again after the password
+    bool breakpoint = false;   // a "#?" prompt arrived
+    QStringList trace;         // lines for standard output
 };
 
 class ReceiveHandler
@@ -41,6 +42,7 @@ private:
     // The end of the text that arrived while nobody waited and answered no
     // prompt yet: a prompt split across packets is found when its rest comes.
     QString m_unanswered;
+    bool m_passwordGiven = false;
 };
 
 } // namespace wire
