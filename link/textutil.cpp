@@ -70,6 +70,11 @@ bool isOneLine(QStringView s)
     });
 }
 
+bool isOneOperand(QStringView s)
+{
+    return !s.contains(QLatin1Char(':'));
+}
+
 bool isBlank(QChar c)
 {
     return c == QLatin1Char('\t') || c.category() == QChar::Separator_Space;

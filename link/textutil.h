@@ -25,6 +25,9 @@ bool isNewline(QChar c);
 bool isBlank(QChar c);
 // One line of text: no line break and no other control character but the tab.
 bool isOneLine(QStringView s);
+// A name, value or address that a field puts into a command holds no ":",
+// which would begin a statement of its own (a poll would run it every tick).
+bool isOneOperand(QStringView s);
 
 QString trimNewlines(const QString &s);
 QString trimBlanks(const QString &s);

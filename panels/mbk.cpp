@@ -55,10 +55,11 @@ QString mbkDisplay(const QString &reply, bool hex)
 
 std::optional<QString> mbkWriteCommand(const QString &addressText, const QString &valueText, MbkSize size)
 {
-    if (addressText.isEmpty() || valueText.isEmpty())
+    const QString value = text::trimBlanks(valueText);
+    if (addressText.isEmpty() || value.isEmpty() || !text::isOneOperand(addressText) ||
+        !text::isOneOperand(value))
         return std::nullopt;
-    return QStringLiteral("MBK(") + addressText + mbkSuffix(size) + QStringLiteral(")=") +
-           text::trimBlanks(valueText);
+    return QStringLiteral("MBK(") + addressText + mbkSuffix(size) + QStringLiteral(")=") + value;
 }
 
 std::optional<ui::PlotProbe> mbkProbe(const QString &addressText, MbkSize size)

@@ -26,6 +26,10 @@ ArrayRef splitArrayRef(const QString &name)
 VariableQuery variableQuery(const QString &name)
 {
     VariableQuery q;
+    if (!text::isOneOperand(name)) {
+        q.variname = name;
+        return q;
+    }
     if (isArrayRef(name)) {
         const ArrayRef ref = splitArrayRef(name);
         q.valid = !ref.argument.isEmpty() && !ref.array.isEmpty();
@@ -42,10 +46,16 @@ VariableQuery variableQuery(const QString &name)
 std::optional<QString> assignmentCommand(const QString &nameText, const QString &rawValue)
 {
     const QString name = text::trimBlanks(nameText);
+    if (!text::isOneOperand(name))
+        return std::nullopt;
+    // The string goes between quotes as it stands: a quote in it would end
+    // the string and let the rest run as statements.
     if (isStringName(name))
-        return name + QStringLiteral("=\"") + rawValue + QLatin1Char('"');
+        return rawValue.contains(QLatin1Char('"'))
+                   ? std::nullopt
+                   : std::optional<QString>(name + QStringLiteral("=\"") + rawValue + QLatin1Char('"'));
     const QString value = text::trimBlanks(rawValue);
-    if (value.isEmpty())
+    if (value.isEmpty() || !text::isOneOperand(value))
         return std::nullopt;
     if (isArrayRef(name)) {
         const ArrayRef ref = splitArrayRef(name);

@@ -77,7 +77,7 @@ QString DebugTools::breakpointVariable(const QString &name)
     }
     const QString shown = selected.isEmpty() ? name : selected;
     const QString trimmed = text::trimBlanks(shown);
-    if (trimmed.isEmpty()) {
+    if (trimmed.isEmpty() || !text::isOneOperand(trimmed)) {
         console().consoleAppendScroll(QStringLiteral("[BKP: ! Input Variable Name ]"));
         m_link.sendString(QString());
         return shown;

@@ -136,6 +136,9 @@ private slots:
         row("DATA_#4#9", "PRA DATA_ 4|DATA_", "PRA DATA_ 4 9"); // further pieces ignored
         row("A#1", "PR A#1|A#1", "A#1=9");                      // # without _ is a plain name
         row("#_#3", "<invalid>|", nullptr);                     // array without a name
+        // A second statement is no name: polled every tick it would run there (an output forced on).
+        row("A : ON 5", "<invalid>|A : ON 5", "<none>");
+        row("DATA_#4:ON 5", "<invalid>|DATA_#4:ON 5", "<none>");
     }
     void nameCommands()
     {
@@ -160,6 +163,11 @@ private slots:
         QCOMPARE(opt(mbkWriteCommand(" 5", "  &H10 ", MbkSize::Lng)), "MBK( 5~Lng)=&H10");
         QCOMPARE(opt(mbkWriteCommand("5", "1", MbkSize::None)), "MBK(5)=1");
         QCOMPARE(opt(mbkWriteCommand(QString(), "1", MbkSize::Wrd)), "<none>");
+        QCOMPARE(opt(mbkWriteCommand("5", "  ", MbkSize::Wrd)), "<none>");
+        // Nor does a value or an address carry a statement of its own.
+        QCOMPARE(opt(assignmentCommand("S$", "5\" : ON 6 : T$=\"")), "<none>");
+        QCOMPARE(opt(assignmentCommand("A", "5 : ON 6")), "<none>");
+        QCOMPARE(opt(mbkWriteCommand("5~Wrd)=1 : ON 6 : A=(1", "1", MbkSize::Wrd)), "<none>");
         QStringList at;
         for (const qint64 n : {-1, 0, 30, 31, 32, 63})
             at << QString::number(taskAddress(n).value_or(-1));

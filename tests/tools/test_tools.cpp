@@ -135,6 +135,10 @@ private slots:
         QVERIFY(f->waitFor(
             [&] { return f->consoleText().endsWith(QStringLiteral("[BKP: Variable] A\r\n 5\r\n#?")); }));
         QVERIFY(f->link().bkpMode() && button("buttonBkpN")->isEnabled());
+        // A second statement is no variable name (and would run even under the watch-only lock).
+        field("textFieldBkpVariName")->setText(QStringLiteral("A : ON 5"));
+        QVERIFY(clickSends("buttonBkpVari", {QString()}));
+        field("textFieldBkpVariName")->setText(QStringLiteral("A"));
         // Listing the breakpoints does not leave the stop.
         QVERIFY(press("buttonBkpEnum", "BKP", "\r[BKP: Enumerate]", true));
 
