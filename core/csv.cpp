@@ -17,11 +17,19 @@ CsvField CsvField::text(const QString &text)
     return CsvField(cell);
 }
 
+QString numberText(double value, int digits)
+{
+    constexpr double kExactBelow = 9007199254740992.0; // 2^53
+    if (std::abs(value) < kExactBelow && value == std::trunc(value))
+        return QString::number(static_cast<qint64>(value));
+    return QString::number(value, 'g', digits);
+}
+
 CsvField CsvField::number(double value)
 {
     // Fifteen significant digits: more than any sample carries, and none of
     // the binary noise of a seventeenth (0.30000000000000004).
-    return std::isfinite(value) ? CsvField(QString::number(value, 'g', 15)) : CsvField();
+    return std::isfinite(value) ? CsvField(numberText(value, 15)) : CsvField();
 }
 
 QString csvRecord(const QList<CsvField> &fields)

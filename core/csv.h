@@ -30,6 +30,11 @@ private:
     QString m_written;
 };
 
+// A value as a person reads it: a whole number below 2^53 (every integer the
+// controller sends) to its last digit, any other with `digits` significant
+// digits.
+QString numberText(double value, int digits);
+
 // The fields joined by commas and ended by CR LF.
 QString csvRecord(const QList<CsvField> &fields);
 

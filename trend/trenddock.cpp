@@ -3,6 +3,7 @@
 #include "trend/plot.h"
 
 #include "core/clock.h"
+#include "core/csv.h"
 #include "core/dialogs.h"
 #include "link/link.h"
 #include "monitor/polling.h"
@@ -50,7 +51,7 @@ const QString kPausedText = QStringLiteral("Paused");
 
 QString valueText(double v)
 {
-    return QString::number(v, 'g', 10);
+    return core::numberText(v, 10);
 }
 
 } // namespace

@@ -34,6 +34,9 @@ private slots:
         QTest::newRow("formula signs further in") << Fields{text("A=-1"), text(" =1")} << "A=-1, =1\r\n";
         QTest::newRow("negative numbers") << Fields{number(-3), number(-1e-7)} << "-3,-1e-07\r\n";
         QTest::newRow("no number") << Fields{number(nan), number(inf)} << ",\r\n";
+        // Counters and long words as the controller sent them, to the last digit.
+        QTest::newRow("large whole numbers") << Fields{number(1234567890123456.0), number(-12345678901.0)}
+                                             << "1234567890123456,-12345678901\r\n";
     }
 
     void record()
