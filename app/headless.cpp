@@ -293,11 +293,14 @@ private:
             co_return Result{plan.identical() ? kExitOk : kExitDifferences, QString()};
         }
         const transfer::Backups::RestoreOutcome outcome = co_await m_backups.restore(std::move(plan));
+        // What was loaded, also when the link went down before the rest was.
+        const QStringList report = transfer::Backups::restoreReport(outcome);
+        if (!report.isEmpty())
+            printOut(report.join(QLatin1Char('\n')) + QLatin1Char('\n'));
         if (outcome.failure == Failure::LinkLost)
             co_return Result{kExitLinkLost, QString()};
         if (outcome.failure != Failure::None)
             co_return Result{kExitBadBackup, outcome.error};
-        printOut(transfer::Backups::restoreReport(outcome).join(QLatin1Char('\n')) + QLatin1Char('\n'));
         if (outcome.refusedTotal() > 0)
             co_return Result{
                 kExitRefused,

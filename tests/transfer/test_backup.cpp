@@ -360,6 +360,9 @@ private slots:
             "controller 9 9 9 9");
         row("restore", "--connect %A --restore %B --yes %change", 0,
             "^points.p2k: loaded, no line refused\\nmbk.mbk: .*\\nprogram.f2k: .*\\n$");
+        row("restore cut off", "--connect %A --restore %B --yes %change %cut", 4,
+            "^points.p2k: loaded, no line refused\\nmbk.mbk: loaded, no line refused\\n$",
+            "closed the connection");
         row("compare garbled", "--connect %A --compare %B %garbage", 6, "^$",
             "^quorin-monitor: The controller's [a-zA-Z ]+ listing holds a line that is not part of it: "
             "[^\\x00-\\x1f]+ Nothing was compared\\.\\n$");
@@ -393,6 +396,9 @@ private slots:
         sim::Options dropping = MonitorFixture::makeOptions();
         dropping.dropAfter = 1;
         if (arguments.removeAll("%drop"))
+            server.setOptions(dropping);
+        dropping.dropAfter = 15; // in the program's load, the points and the MBK words loaded
+        if (arguments.removeAll("%cut"))
             server.setOptions(dropping);
         sim::Options garbled = MonitorFixture::makeOptions();
         garbled.garbage = true;
