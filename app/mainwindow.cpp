@@ -119,7 +119,7 @@ MainWindow::~MainWindow()
 {
     // The pages and the link go after this part of the window; nothing they
     // signal on the way out may reach it.
-    for (QObject *sender : std::initializer_list<QObject *>{m_tabview, m_link, m_poller})
+    for (QObject *sender : std::initializer_list<QObject *>{m_tabview, m_link, m_poller, qApp})
         QObject::disconnect(sender, nullptr, this, nullptr);
     // Every suspended wait returns now, while the pages it belongs to are
     // still there.
