@@ -462,13 +462,6 @@ void MainWindow::wireLink()
     connect(m_bar.disconnect, &QPushButton::clicked, this, &MainWindow::disconnectController);
     connect(m_bar.windowClose, &QPushButton::clicked, this, &QWidget::close);
     connect(m_bar.watchOnly, &QPushButton::clicked, this, &MainWindow::onWatchOnlyClicked);
-    // Another window's Controllers dialog may have changed the names since:
-    // the field offers the stored ones again each time it takes the focus,
-    // as when its window is brought to the front.
-    connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) {
-        if (now == m_bar.address)
-            offerControllerNames();
-    });
 }
 
 // ---------------------------------------------------------------- polling and pages

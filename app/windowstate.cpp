@@ -12,6 +12,7 @@
 #include "trend/trenddock.h"
 #include "ui/pagetabs.h"
 
+#include <QApplication>
 #include <QCompleter>
 #include <QLabel>
 #include <QLineEdit>
@@ -34,6 +35,13 @@ void MainWindow::restoreState()
     loadSettings();
     m_tabview->setCurrentIndex(0);
     m_currentTab = monitor::Tab::Console;
+    // Another window's Controllers dialog may have changed the names since:
+    // the field offers the stored ones again each time it takes the focus,
+    // as when its window is brought to the front.
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) {
+        if (now == m_bar.address)
+            offerControllerNames();
+    });
 }
 
 void MainWindow::loadSettings()

@@ -56,8 +56,7 @@ QString sameSpacing(const QString &value)
 
 QStringList loadedLines(const QString &fileText, Kind kind, Origin origin)
 {
-    Traits rules = traits(kind);
-    rules.cutComments = rules.cutComments && origin == Origin::File;
+    const Traits rules = traits(kind, origin);
     QStringList lines;
     for (const QString &raw : splitLines(fileText)) {
         const LoadLine line = cleanLoadLine(raw, rules);

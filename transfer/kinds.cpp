@@ -61,6 +61,13 @@ Traits makeMbk()
 
 } // namespace
 
+Traits traits(Kind kind, Origin origin)
+{
+    Traits t = traits(kind);
+    t.cutComments = t.cutComments && origin == Origin::File;
+    return t;
+}
+
 const Traits &traits(Kind kind)
 {
     static const Traits program = makeProgram();

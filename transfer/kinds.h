@@ -42,5 +42,7 @@ const Traits &traits(Kind kind);
 // starts a comment), or a listing kept as the controller gave it (a backup,
 // whose hashes prove it untouched), where every character is the line's own.
 enum class Origin { File, Listing };
+// The traits of `kind` for a text of `origin`.
+Traits traits(Kind kind, Origin origin);
 
 } // namespace transfer

@@ -83,9 +83,8 @@ public:
     TransferRun(wire::Link &link, Dialogs &dialogs, console::ConsoleSink &console, Status status, Kind kind,
                 const QString &path, Origin origin = Origin::File)
         : m_link(link), m_dialogs(dialogs), m_console(console), m_status(std::move(status)), m_kind(kind),
-          m_traits(traits(kind)), m_path(path), m_name(fileNameOf(path))
+          m_traits(traits(kind, origin)), m_path(path), m_name(fileNameOf(path))
     {
-        m_traits.cutComments = m_traits.cutComments && origin == Origin::File;
     }
 
     // Each ends with true when the transfer went through to its end. A line
