@@ -4,16 +4,8 @@
 #include "support/fixture.h"
 #include "support/widgets.h"
 
-#include <QApplication>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QKeyEvent>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QTest>
-#include <QTextBlock>
-#include <QTextDocument>
+#include <QtTest>
+#include <QtWidgets>
 
 class TestConsole : public QObject
 {
@@ -74,12 +66,9 @@ class TestConsole : public QObject
 
     bool putCursorOn(const QString &what)
     {
-        for (QTextBlock b = view()->document()->begin(); b.isValid(); b = b.next())
-            if (b.text().contains(what)) {
-                view()->setTextCursor(QTextCursor(b));
-                return true;
-            }
-        return false;
+        const QTextCursor found = view()->document()->find(what);
+        view()->setTextCursor(QTextCursor(found.block()));
+        return !found.isNull();
     }
 
     // Program lines stored in the controller, listed on the console.
@@ -127,13 +116,18 @@ private slots:
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("command");
         QTest::addColumn<QString>("shown");
-        const auto row = [](const char *name, const char *typed, const char *command, const char *shown) {
-            QTest::newRow(name) << QString(typed) << QString(command) << QString(shown);
-        };
-        row("number", "100", "LIST 100 20", "100");
-        row("label", "MAIN", "LIST *MAIN 20", "*MAIN");
-        row("starred label", " *SUB ", "LIST *SUB 20", "*SUB");
-        row("empty continues", "", "LIST", "");
+        QTest::newRow("number") << "100"
+                                << "LIST 100 20"
+                                << "100";
+        QTest::newRow("label") << "MAIN"
+                               << "LIST *MAIN 20"
+                               << "*MAIN";
+        QTest::newRow("starred label") << " *SUB "
+                                       << "LIST *SUB 20"
+                                       << "*SUB";
+        QTest::newRow("empty continues") << ""
+                                         << "LIST"
+                                         << "";
     }
     void listingStart()
     {

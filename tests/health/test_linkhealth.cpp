@@ -13,6 +13,7 @@
 #include <QTest>
 
 using health::LinkPhase;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -69,24 +70,14 @@ private slots:
                  QList<int>({2, 2, 1, 0, 0}));
     }
 
-    void roundTripText_data()
-    {
-        QTest::addColumn<qint64>("micros");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("tenths of a millisecond") << qint64(400) << "0.4 ms";
-        QTest::newRow("just under ten") << qint64(9'949) << "9.9 ms";
-        QTest::newRow("rounds up to ten") << qint64(9'960) << "10 ms";
-        QTest::newRow("whole milliseconds") << qint64(12'400) << "12 ms";
-        QTest::newRow("just under a second") << qint64(999'400) << "999 ms";
-        QTest::newRow("rounds up to a second") << qint64(999'600) << "1.00 s";
-        QTest::newRow("seconds") << qint64(1'250'000) << "1.25 s";
-    }
-
+    // Tenths below ten milliseconds, whole ones below a second, then hundredths of seconds.
     void roundTripText()
     {
-        QFETCH(qint64, micros);
-        QFETCH(QString, text);
-        QCOMPARE(health::formatRoundTrip(micros), text);
+        const std::pair<qint64, const char *> cases[] = {
+            {400, "0.4 ms"},     {9'949, "9.9 ms"},   {9'960, "10 ms"},     {12'400, "12 ms"},
+            {999'400, "999 ms"}, {999'600, "1.00 s"}, {1'250'000, "1.25 s"}};
+        for (const auto &[micros, text] : cases)
+            QCOMPARE(health::formatRoundTrip(micros), QLatin1String(text));
     }
 
     void statesRoundTripTicksAndStaleValuesThroughASession()
@@ -94,8 +85,8 @@ private slots:
         MonitorFixture f;
         QLabel *state = barLabel(f, "labelLinkState");
         QVERIFY(state && f.window->statusBar()->isAncestorOf(state));
-        QCOMPARE(state->text(), QStringLiteral("not connected"));
-        QCOMPARE(heard(state), QStringLiteral("Link not connected"));
+        QCOMPARE(state->text(), u"not connected"_s);
+        QCOMPARE(heard(state), u"Link not connected"_s);
 
         QSignalSpy spy(f.window->findChild<health::HealthBar *>(), &health::HealthBar::phaseChanged);
         const auto phases = [&spy] {
@@ -112,75 +103,75 @@ private slots:
         QVERIFY(says(f, "logged in"));
         QCOMPARE(phases(),
                  QList<LinkPhase>({LinkPhase::Connecting, LinkPhase::Connected, LinkPhase::LoggedIn}));
-        QCOMPARE(heard(state), QStringLiteral("Link logged in"));
-        QCOMPARE(barLabel(f, "labelLinkAddress")->text(), QStringLiteral("127.0.0.1:%1").arg(f.sim->port()));
+        QCOMPARE(heard(state), u"Link logged in"_s);
+        QCOMPARE(barLabel(f, "labelLinkAddress")->text(), u"127.0.0.1:%1"_s.arg(f.sim->port()));
 
         // The controller hangs up while nothing waits.
         f.sim->setOptions(simWith(&sim::Options::dropAfter, 1));
-        f.exchange(QStringLiteral("PR 1"));
+        f.exchange(u"PR 1"_s);
         QVERIFY(says(f, "closed by the controller"));
-        QCOMPARE(heard(barLabel(f, "labelLinkDot")), QStringLiteral("Link closed by the controller"));
+        QCOMPARE(heard(barLabel(f, "labelLinkDot")), u"Link closed by the controller"_s);
 
         // A reply that never comes; the alert opens once the exchange has given the slot back.
         QVERIFY(reconnect());
-        f.timeoutField()->setText(QStringLiteral("1"));
+        f.timeoutField()->setText(u"1"_s);
         f.sim->setOptions(simWith(&sim::Options::stallAfter, 0));
-        f.exchange(QStringLiteral("PR 1"));
+        f.exchange(u"PR 1"_s);
         QVERIFY(f.waitFor([&] { return !f.dialogs.alertTexts().isEmpty() && !f.link().busy(); }));
-        QCOMPARE(state->text(), QStringLiteral("timed out"));
+        QCOMPARE(state->text(), u"timed out"_s);
 
         // The controller hangs up in the middle of a reply that is awaited.
         QVERIFY(reconnect());
         f.sim->setOptions(simWith(&sim::Options::dropMid, 0));
-        QVERIFY(!f.exchange(QStringLiteral("PR 1")));
+        QVERIFY(!f.exchange(u"PR 1"_s));
         QVERIFY(says(f, "closed by the controller"));
 
         // A disconnect by the user, and a connect that fails, go back to "not connected".
         QVERIFY(reconnect());
         f.disconnect();
-        QCOMPARE(state->text(), QStringLiteral("not connected"));
-        f.window->setAddress(QStringLiteral("127.0.0.1:1")); // nothing listens there: refused
+        QCOMPARE(state->text(), u"not connected"_s);
+        f.window->setAddress(u"127.0.0.1:1"_s); // nothing listens there: refused
         spy.clear();
         MainWindow *w = f.window.get();
         QVERIFY(f.run([w]() -> QCoro::Task<> { co_await w->connectController(); }));
         QCOMPARE(phases().value(0), LinkPhase::Connecting);
-        QCOMPARE(state->text(), QStringLiteral("not connected"));
+        QCOMPARE(state->text(), u"not connected"_s);
 
         // Round trip and ticks: every reply 30 ms late.
         f.sim->setOptions(simWith(&sim::Options::delayMs, 30));
         QVERIFY(f.connectToSim());
-        f.timeoutField()->setText(QStringLiteral("30")); // this controller's kept "1" came back with it
+        f.timeoutField()->setText(u"30"_s); // this controller's kept "1" came back with it
         QLabel *rt = barLabel(f, "labelRoundTrip");
         QLabel *ticks = barLabel(f, "labelPollTicks");
         QVERIFY(!ticks->isVisibleTo(f.window.get()));
-        f.selectTab(QStringLiteral("1"));
+        f.selectTab(u"1"_s);
         QVERIFY(f.waitFor([&] {
             return f.window->poller().ticks() >= 3 && ticks->isVisibleTo(f.window.get()) &&
                    !ticks->text().startsWith(QLatin1String("ticks 0 "));
         }));
         // Three exchanges a tick, each answered 30 ms late.
-        const auto m = QRegularExpression(QStringLiteral("^round trip (\\d+) ms$")).match(rt->text());
+        const auto m = QRegularExpression(u"^round trip (\\d+) ms$"_s).match(rt->text());
         QVERIFY2(m.hasMatch() && m.captured(1).toInt() >= 30 && m.captured(1).toInt() < 300,
                  qPrintable(rt->text()));
-        QVERIFY(heard(rt).startsWith(QStringLiteral("Median round trip ")));
+        QVERIFY(heard(rt).startsWith(u"Median round trip "_s));
 
         // A user action that holds the slot makes the ticks that fall due skip.
         wire::Link &link = f.link();
         link.enqueue([&link]() -> QCoro::Task<> { co_await link.pause(std::chrono::milliseconds(1000)); });
-        const QRegularExpression counts(QStringLiteral("ticks (\\d+) run, (\\d+) skipped"));
+        const QRegularExpression counts(u"ticks (\\d+) run, (\\d+) skipped"_s);
         QVERIFY(f.waitFor([&] { return counts.match(ticks->text()).captured(2).toInt() >= 2; }));
-        QVERIFY(heard(ticks).startsWith(QStringLiteral("Poll ticks ")));
-        f.selectTab(QStringLiteral("0"));
+        QVERIFY(heard(ticks).startsWith(u"Poll ticks "_s));
+        f.selectTab(u"0"_s);
         QVERIFY(f.waitFor([&] { return !ticks->isVisibleTo(f.window.get()); }));
 
         // Values go stale in a stall, live with the next reply, and all stale after a drop.
         auto *fresh = ui::Freshness::of(f.window.get());
         QVERIFY(fresh);
-        QLabel *lamp = control<QLabel>(f.window.get(), QStringLiteral("labelOut3"));
-        QLabel *value = control<QLabel>(f.window.get(), QStringLiteral("labelOutStat"));
-        QLabel *input = control<QLabel>(f.window.get(), QStringLiteral("labelInp0BitNo"));
+        QLabel *lamp = control<QLabel>(f.window.get(), u"labelOut3"_s);
+        QLabel *value = control<QLabel>(f.window.get(), u"labelOutStat"_s);
+        QLabel *input = control<QLabel>(f.window.get(), u"labelInp0BitNo"_s);
         const QString ownTip = lamp->toolTip();
-        f.selectTab(QStringLiteral("1"));
+        f.selectTab(u"1"_s);
         QVERIFY(f.waitFor([&] { return fresh->lastConfirmed(input).isValid(); }));
         fresh->review();
         QVERIFY(!dimmed(lamp) && !dimmed(value));
@@ -193,8 +184,7 @@ private slots:
         f.clock.value = f.clock.value.addMSecs(1500);
         QVERIFY(f.waitFor([&] { return fresh->isStale(lamp); }));
         QVERIFY(f.link().busy() && dimmed(lamp) && dimmed(value) && fresh->isStale(input));
-        QCOMPARE(lamp->toolTip(),
-                 QStringLiteral("last read ") + lastRead.toString(QStringLiteral("HH:mm:ss")));
+        QCOMPARE(lamp->toolTip(), u"last read "_s + lastRead.toString(u"HH:mm:ss"_s));
         // The stalled reply came: the outputs it read are live, the tooltip the lamp's own.
         QVERIFY(f.waitFor([&] { return !fresh->isStale(lamp); }, 15000));
         f.sim->setOptions(MonitorFixture::makeOptions());
@@ -203,9 +193,8 @@ private slots:
 
         // Values read on three pages: a drop mid-tick makes them all stale at once, clock or not.
         f.settle();
-        f.timeoutField()->setText(QStringLiteral("2"));
-        control<QLineEdit>(f.window.get(), QStringLiteral("textfieldMbkAdr0"))
-            ->setText(QStringLiteral("100"));
+        f.timeoutField()->setText(u"2"_s);
+        control<QLineEdit>(f.window.get(), u"textfieldMbkAdr0"_s)->setText(u"100"_s);
         QList<QWidget *> shown;
         for (const auto &[tab, name] : {std::pair{"1", "labelOut0"}, std::pair{"3", "textfieldMbkData0"},
                                         std::pair{"6", "textfieldTaskStatus0"}}) {

@@ -6,20 +6,9 @@
 #include "support/trendmenu.h"
 #include "trend/trenddock.h"
 
-#include <QApplication>
-#include <QChart>
-#include <QChartView>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QContextMenuEvent>
-#include <QFile>
-#include <QImage>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QTest>
-#include <QValueAxis>
+#include <QtCharts>
+#include <QtTest>
+#include <QtWidgets>
 
 using namespace Qt::StringLiterals;
 
@@ -229,8 +218,7 @@ private slots:
         QVERIFY(image.width() >= dock->chartView()->width() && image.height() > dock->chartView()->height());
 
         const auto axisMax = [dock] {
-            const QList<QAbstractAxis *> axes = dock->chartView()->chart()->axes(Qt::Vertical);
-            auto *y = axes.isEmpty() ? nullptr : qobject_cast<QValueAxis *>(axes.first());
+            auto *y = qobject_cast<QValueAxis *>(dock->chartView()->chart()->axes(Qt::Vertical).value(0));
             return y ? y->max() : -1.0;
         };
         QVERIFY(axisMax() >= 7000);
