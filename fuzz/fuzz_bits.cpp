@@ -1,9 +1,7 @@
-// Bit replies: a reading is the reply's first line as a number, the value
-// label reads back as that number's low 32 bits, every lamp follows its bit,
-// and the bit numbers of any bank in the popups are consecutive.
+// Bit replies: a reading is the reply's first line as a number, the value label
+// its low 32 bits, lamps follow their bits, a bank's bit numbers are consecutive.
 #include "fuzzinput.h"
 
-#include "link/textutil.h"
 #include "monitor/banks.h"
 #include "monitor/bits.h"
 
@@ -23,8 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QString reply = in.rest();
 
     const auto value = parseBitReply(reply);
-    if (value) {
-        // The number is the whole first line, blanks aside.
+    if (value) { // the whole first line, blanks aside
         const QString first = text::trimBlanks(text::trimNewlines(reply)).section(QLatin1Char('\r'), 0, 0);
         fuzz::check(QString::number(*value) == QString::number(*text::parseInt(first)), "reading", first);
     }
@@ -44,8 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         fuzz::check(nk && (*nk - *n0 == k || *n0 - *nk == k), "bit numbers not consecutive",
                     d->numbers.join(','));
     }
-    // The bank title shows the highest and the lowest bit number.
-    fuzz::check(title.contains(d->numbers.first()) && title.contains(d->numbers.last()), "title and labels",
-                title);
+    fuzz::check(title.contains(d->numbers.first()) && title.contains(d->numbers.last()),
+                "the bank title lacks its highest or lowest bit number", title);
     return 0;
 }

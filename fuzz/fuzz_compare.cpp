@@ -1,9 +1,7 @@
-// Compare before load: the changes listed, applied to the controller's table,
-// give the file's table (each entry once, the last line of an entry winning;
-// values compared with their blanks collapsed, as a load may respace them),
-// and a program diff keeps both programs: its Same and Removed lines are the
-// controller's statements, its Same and Added lines the file's, each in order,
-// also for programs too large for the line table (hence a long -max_len).
+// Compare before load: the listed changes lead from the controller's table to
+// the file's (each entry once, the last line winning, blanks collapsed as a load
+// may respace them); a program diff keeps both programs in order, also past the
+// line table's size (hence a long -max_len).
 #include "fuzzinput.h"
 
 #include "transfer/compare.h"
@@ -24,25 +22,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     if (kind == Kind::Program) {
         const ProgramComparison p = comparePrograms(before, after);
-        QStringList controllerSide;
-        QStringList fileSide;
+        QStringList sides[2]; // Same and Removed lines: the controller's; Same and Added: the file's
         int added = 0;
         int removed = 0;
         for (const LineChange &l : p.lines) {
-            if (l.kind != LineChange::Kind::Added)
-                controllerSide << l.text.simplified();
-            if (l.kind != LineChange::Kind::Removed)
-                fileSide << l.text.simplified();
             added += l.kind == LineChange::Kind::Added;
             removed += l.kind == LineChange::Kind::Removed;
+            for (int s = 0; s < 2; ++s)
+                if (l.kind != (s ? LineChange::Kind::Removed : LineChange::Kind::Added))
+                    sides[s] << l.text.simplified();
         }
-        const auto simple = [](QStringList lines) {
-            for (QString &s : lines)
-                s = s.simplified();
-            return lines;
-        };
-        fuzz::check(controllerSide == simple(before), "the controller's program is not kept", listing);
-        fuzz::check(fileSide == simple(after), "the file's program is not kept", file);
+        for (int s = 0; s < 2; ++s) {
+            QStringList lines = s ? after : before;
+            for (QString &line : lines)
+                line = line.simplified();
+            fuzz::check(sides[s] == lines,
+                        s ? "the file's program is not kept" : "the controller's program is not kept",
+                        s ? file : listing);
+        }
         fuzz::check(added == p.added && removed == p.removed, "program counts");
         fuzz::check(comparePrograms(before, before).identical(), "a program differs from itself", listing);
         return 0;

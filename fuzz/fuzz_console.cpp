@@ -1,7 +1,5 @@
-// The console: received bytes cut into arbitrary chunks decode to the same
-// text as in one piece (no double-byte character is split), and after every
-// clean-up the console holds at most 100 line-feed-separated pieces, the
-// newest ones unchanged.
+// The console: bytes in any chunks decode as in one piece (no double-byte character
+// split); each clean-up keeps at most 100 line-feed-separated pieces, the newest unchanged.
 #include "fuzzinput.h"
 
 #include "console/console.h"
@@ -12,8 +10,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     fuzz::Input in(data, size);
-    const uint8_t mode = in.byte();
-    bool beginConnect = mode & 1;
+    bool beginConnect = in.byte() & 1;
     wire::SjisStreamDecoder decoder;
     QString console;
     QByteArray all;
@@ -29,8 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         fuzz::check(c.changed == (c.text != console), "changed flag", c.text);
         if (!beginConnect)
             fuzz::check(!c.consumedBeginConnect, "login state consumed twice");
-        // Without a breakpoint mark or a doubled login prompt, the clean-up
-        // only drops whole pieces from the top: the newest 100 stay as they are.
+        // Without a breakpoint mark or a doubled login prompt only whole pieces go, from the top.
         const bool marked = console.contains(QStringLiteral("[7m")) ||
                             console.contains(QStringLiteral("[0m")) ||
                             (beginConnect && (console.contains(QStringLiteral("\r\n#?\r\n#?")) ||

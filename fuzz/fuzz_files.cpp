@@ -1,11 +1,9 @@
-// Program, point and MBK files: a file that decodes writes back as the same
-// text, and the lines a load sends come back unchanged when the controller
-// lists them and a save writes the listing. A program's block load carries
-// exactly the file's bytes. A file that does not decode names a real line.
+// Program, point and MBK files: a decoded file writes back as the same text; the
+// lines a load sends, listed and saved, come back unchanged; a block load carries
+// exactly the file's bytes; a file that does not decode names a real line.
 #include "fuzzinput.h"
 
 #include "link/sjis.h"
-#include "link/textutil.h"
 #include "transfer/fileformat.h"
 #include "transfer/kinds.h"
 
@@ -34,9 +32,8 @@ void checkRoundTrip(Kind kind, const QString &text)
         fuzz::check(l.count == raw.size(), "progress count");
         if (l.action != LineAction::Send)
             continue;
-        // A line with a line break of its own (a lone CR, a vertical tab, ...)
-        // reaches the controller as more than one line, and which of them it
-        // keeps is the controller's business: such files are left out.
+        // A line with a break of its own (lone CR, vertical tab) reaches the controller as
+        // several lines; which it keeps is its business: such files are left out.
         if (std::any_of(l.text.cbegin(), l.text.cend(), text::isNewline))
             return;
         sent << l.text;
@@ -47,13 +44,9 @@ void checkRoundTrip(Kind kind, const QString &text)
             (t.dropBeforeTab ? QString::number(i + 1) + QLatin1Char('\t') : QString()) + sent.at(i) + "\r\n";
     listing += QLatin1Char('#');
     QString expected;
-    for (const QString &line : sent) {
-        // A line that is a lone "#" or "#?" reads as a prompt in any listing
-        // (the second while a program stands at a breakpoint); the controller
-        // refuses such a line anyway.
+    for (const QString &line : sent) // a lone "#" or "#?" reads as a prompt; the controller refuses it anyway
         if (line != QLatin1String("#") && line != QLatin1String("#?"))
             expected += line + QLatin1Char('\n');
-    }
     const QString written = listingFileText(listing, t.dropBeforeTab);
     fuzz::check(
         written == expected, "save does not write what was loaded",

@@ -1,9 +1,7 @@
-// Memory block and task replies: a shown value is the reply's own value (in
-// hexadecimal its low 32 bits), the step and status come out of the reply's
-// second line as written, and no address or row number arithmetic overflows.
+// MBK and task replies: a shown value is the reply's own (hexadecimal: low 32 bits), step and
+// status are the second line's words as written, no address or row arithmetic overflows.
 #include "fuzzinput.h"
 
-#include "link/textutil.h"
 #include "panels/mbk.h"
 #include "panels/replies.h"
 #include "panels/tasks.h"
@@ -17,14 +15,10 @@ void checkMbkReply(const QString &reply, bool hex)
     const QString shown = mbkDisplay(reply, hex);
     const QString cleaned = stringmodify(reply);
     const auto value = text::parseInt(cleaned);
-    if (hex && value) {
-        fuzz::check(shown.size() == 10 && shown.startsWith(QStringLiteral("&H")), "hex shape", shown);
-        const auto back = text::parseHex(shown.mid(2));
-        fuzz::check(back && *back == fuzz::low32(*value), "hex value", shown);
-    } else {
-        // Decimal, or words that are not one number: shown as cleaned.
+    if (hex && value)
+        fuzz::checkHexWord(shown, *value, "hex value");
+    else // decimal, or words that are not one number: shown as cleaned
         fuzz::check(shown == cleaned, "mbk display differs from the reply", shown);
-    }
 }
 
 void checkTaskReply(const QString &reply)

@@ -1,13 +1,11 @@
-// The annotated monitor listing: one output line per piece of the monitor
-// reply, one LIST exchange per label and nothing else, no prompt character
-// left anywhere in the result, and a failed exchange abandons the listing.
+// The annotated monitor listing: a line per piece, one LIST per label and nothing else,
+// no prompt character left, and a failed exchange abandons the listing.
 #include "fuzzinput.h"
 
 #include "tools/tools.h"
 
 namespace {
-// A reply that is there at once: the listing runs to its end without ever
-// suspending.
+// A reply that is there at once: the listing never suspends.
 QCoro::Task<std::optional<QString>> ready(std::optional<QString> reply)
 {
     co_return reply;

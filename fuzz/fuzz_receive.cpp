@@ -1,6 +1,5 @@
-// Feeds the receive handler arbitrary chunk sequences: nothing may crash, the
-// decoded text is whole (a prompt that arrives at the end is seen at the end),
-// and the login is answered at most once per prompt that arrived.
+// The receive handler on any chunks: a prompt arriving last is seen last, and the
+// login is answered at most once per prompt that arrived, never during a wait.
 #include "fuzzinput.h"
 
 #include "link/receivehandler.h"
@@ -9,7 +8,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     fuzz::Input in(data, size);
     wire::ReceiveHandler handler;
-    // First byte: whether a wait is pending; then chunks, each after its length byte.
     const bool waiting = in.byte() & 1;
     QByteArray all;
     qsizetype answers = 0;
@@ -19,10 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         answers += handler.onChunk(chunk, waiting).answers.size();
     }
     fuzz::check(!waiting || answers == 0, "login answered during a wait");
-    // Every name answer needs a login prompt, every password answer (three
-    // lines) a password prompt, in what arrived.
+    // A name answer needs a login prompt, a password answer (three lines) a password prompt.
     fuzz::check(answers <= 3 * (all.count("Login    :") + all.count("Password :")), "answer without prompt");
-    // Whatever came before, a complete prompt line is seen whole.
     fuzz::check(handler.onChunk(QByteArray("\r\n#"), true).text.endsWith(QLatin1String("\r\n#")), "prompt");
     return 0;
 }

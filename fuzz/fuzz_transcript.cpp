@@ -1,7 +1,5 @@
-// A session file's wire lines read back: any bytes, cut into chunks anywhere,
-// written as the transcript writes them (escaped, with time and direction,
-// as UTF-8) and read as a reopened file reads them, give back exactly the
-// bytes of each chunk, on one line each.
+// A session file's wire lines: any chunk, written as the transcript writes it and read
+// back as a reopened file reads it, gives back exactly its bytes, on one line.
 #include "journal/transcript.h"
 
 #include "fuzzinput.h"
@@ -10,14 +8,12 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    // Each chunk: a length byte, then up to that many bytes of the wire.
     const QTime time(23, 59, 59, 999);
     fuzz::Input in(data, size);
     while (!in.empty()) {
         const uint8_t len = in.byte();
         const QByteArray chunk = in.bytes(len);
         const auto direction = (len & 1) ? journal::Direction::Sent : journal::Direction::Received;
-
         QByteArray fast;
         journal::appendEscaped(fast, chunk.constData(), chunk.size());
         const QString escaped = journal::escapeChunk(chunk);

@@ -1,6 +1,5 @@
-// Runs a fuzz target's checks over files, with the ordinary compiler: each
-// argument is a file or a folder of files (a seed corpus), each file one
-// input. A broken check aborts, as under the fuzzer.
+// Runs a fuzz target's checks over files or folders of files (a seed corpus), one
+// input a file, with the ordinary compiler. A broken check aborts, as under the fuzzer.
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
@@ -33,8 +32,7 @@ int main(int argc, char **argv)
             ++inputs;
         }
     }
-    // An empty corpus proves nothing.
-    if (inputs == 0) {
+    if (inputs == 0) { // an empty corpus proves nothing
         std::fprintf(stderr, "no inputs\n");
         return 1;
     }

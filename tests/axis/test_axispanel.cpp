@@ -53,13 +53,12 @@ class AxisPanelTest : public QObject
         choose(popup("popupbuttonPgPulse"), "100");
         choose(popup("popupbuttonPgAceel"), "5000");
     }
-    QStringList tableTexts() const
+    QStringList tableTexts() const // row by row
     {
         QStringList out;
-        for (int row = 0; row < 4; ++row)
-            for (int a = 0; a < 4; ++a)
-                out << named<QLineEdit>(QStringLiteral("textfieldPgData%1%2").arg("XYUZ"[a]).arg(row))
-                           ->text();
+        for (int k = 0; k < 16; ++k)
+            out << named<QLineEdit>(QStringLiteral("textfieldPgData%1%2").arg("XYUZ"[k % 4]).arg(k / 4))
+                       ->text();
         return out;
     }
     // A point number and four coordinates, into the position-set row or the point-list row.
@@ -87,7 +86,7 @@ private slots:
     }
     void cleanup() { f.reset(); }
 
-    // Per axis: back, stop, forward, both exchanges the click's one action; no board, no action.
+    // Per axis: back, stop, forward, each after its acceleration; no board, no action.
     void jogPadNeedsABoard()
     {
         const QStringList moves{"RMVS %1_A -100", "STOP %1_A STP_I", "RMVS %1_A 100"};
@@ -99,17 +98,16 @@ private slots:
             QCOMPARE(f->commands(),
                      QStringList({"ACCEL ALL_A 5000", moves.at(tag % 3).arg("XYUZ"[tag / 3])}));
         }
-        f->clearCommands();
         choose(popup("popupbuttonPgSelect"), "None");
         field("textfieldPgTeachNum")->setText("8");
         fillRow({"3", "1", "2", "3", "4"});
+        f->clearCommands();
         for (int tag = 0; tag < 18; ++tag) {
             f->dialogs.setNextAnswer(true);
             jog(tag)->click();
         }
         f->settle();
-        QVERIFY(f->commands().isEmpty());
-        QVERIFY(f->dialogs.entries.isEmpty());
+        QVERIFY(f->commands().isEmpty() && f->dialogs.entries.isEmpty());
         QCOMPARE(positionRow(), (QStringList{"3", "1", "2", "3", "4"}));
         // Teaching on Return does not look at the board.
         QTest::keyClick(field("textfieldPgTeachNum"), Qt::Key_Return);
@@ -208,7 +206,7 @@ private slots:
         QVERIFY(f->waitFor([&] { return tableTexts().at(15) == "&HFFFFFFFF"; }));
         QCOMPARE(tableTexts().at(0), "&H00000064");
 
-        // A refresh that times out keeps the table (the alert and closed link are the fault matrix's).
+        // A refresh that times out keeps the table (its alert is the fault matrix's).
         const QStringList shown = tableTexts();
         sim::Options stall = f->sim->options();
         stall.stallAfter = 0;
@@ -218,13 +216,11 @@ private slots:
         QCOMPARE(tableTexts(), shown);
     }
 
-    // A poll on screen, the shown values copied and set, then a jog that moves the shown position;
-    // some signal bits have no lamp.
+    // A poll on screen (some signal bits have no lamp), its values copied and set, a jog that moves them.
     void signalsThenJogEndToEnd()
     {
         f->sim->withMachine([](sim::Machine &m) {
-            // LMT: X +limit, Y alarm, Z -limit, U +limit and alarm. HPT: X IN0
-            // and in-position, Y IN1, Z IN3, U in-position.
+            // LMT: X +limit, Y alarm, Z -limit, U +limit and alarm. HPT: X IN0, INP; Y IN1; Z IN3; U INP.
             m.pinSignalWords(0x3 | 1 << 2 | 1 << 12 | 1 << 19 | 1 << 26 | 1 << 28,
                              1 | 1 << 6 | 1 << 9 | 1 << 15 | 1 << 19 | 1 << 30);
             m.handleLine("SETP 0 -1 20 -300 4000 : SETP -1 -5 -60 -700 -8000");
@@ -266,12 +262,10 @@ private slots:
         jog(2)->click();
         QVERIFY(
             f->waitFor([&] { return axisWidget<QLabel>("labelPgCurrentPos", 0)->text() == "999"; }, 10000));
-
         // The move went out right after its acceleration: no poll exchange in between.
         const QStringList sent = f->commands();
-        const int accel = sent.indexOf("ACCEL ALL_A 10000");
-        QVERIFY(accel >= 0);
-        QCOMPARE(sent.value(accel + 1), "RMVS X_A 1000");
+        QVERIFY(sent.contains("ACCEL ALL_A 10000"));
+        QCOMPARE(sent.value(sent.indexOf("ACCEL ALL_A 10000") + 1), "RMVS X_A 1000");
     }
 };
 

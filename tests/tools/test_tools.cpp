@@ -18,12 +18,9 @@ namespace {
 // Selects the last occurrence of `what` in the console view, as a mouse drag would.
 bool selectInConsole(QPlainTextEdit *view, const QString &what)
 {
-    const qsizetype at = view->toPlainText().lastIndexOf(what);
-    if (at < 0)
-        return false;
     QTextCursor c(view->document());
-    c.setPosition(static_cast<int>(at));
-    c.setPosition(static_cast<int>(at + what.size()), QTextCursor::KeepAnchor);
+    c.setPosition(static_cast<int>(view->toPlainText().lastIndexOf(what)));
+    c.setPosition(c.position() + static_cast<int>(what.size()), QTextCursor::KeepAnchor);
     view->setTextCursor(c);
     return view->textCursor().selectedText().replace(QChar::ParagraphSeparator, u'\n') == what;
 }
@@ -40,7 +37,6 @@ class TestTools : public QObject
     QLineEdit *field(const char *name) const { return control<QLineEdit>(f->window.get(), name); }
     QCheckBox *liveOutput() const { return control<QCheckBox>(f->window.get(), "checkboxScroll"); }
 
-    // Stores a program in the controller, past the link.
     void loadProgram(const QStringList &lines)
     {
         f->sim->withMachine([&](sim::Machine &m) {
@@ -88,8 +84,7 @@ class TestTools : public QObject
                button("buttonBkpEnum")->isEnabled() && button("buttonBkpAllClr")->isEnabled();
     }
 
-    // Task 0 stands at a breakpoint and the step controls are on.
-    bool stopAtBreakpoint()
+    bool stopAtBreakpoint() // and the step controls are on
     {
         const bool stopped = f->stopAtBreakpoint() && f->waitFor([&] {
             return f->link().bkpMode() && button("buttonBkpN")->isEnabled();
@@ -111,10 +106,7 @@ private slots:
     void breakpointSession()
     {
         loadProgram({"10 *MAIN", "20 A=5", "30 *LOOP1", "40 A=A+1", "50 B=A*2", "60 GOTO *LOOP1"});
-        // Connected but not stopped: setting and listing work, stepping does not.
-        QVERIFY(stepControlsOn(false));
-
-        // One breakpoint by label, one by step number.
+        QVERIFY(stepControlsOn(false)); // connected, not stopped
         for (const char *target : {"LOOP1", "50"}) {
             field("textFieldBkpNumber")->setText(QLatin1String(target));
             button("buttonBkpAddDel")->click();
@@ -129,7 +121,7 @@ private slots:
         QVERIFY2(stop.contains("[BKP]  BREAK 30 ") && stop.endsWith("#?") && !stop.contains("[7m"),
                  qPrintable(stop.right(100)));
 
-        // A variable while stopped; the reply's "#?" keeps the mode on.
+        // A variable while stopped: the reply's "#?" keeps the mode on.
         field("textFieldBkpVariName")->setText(QStringLiteral("A"));
         QVERIFY(clickSends("buttonBkpVari", {"P A"}));
         QVERIFY(f->waitFor(
@@ -139,17 +131,14 @@ private slots:
         field("textFieldBkpVariName")->setText(QStringLiteral("A : ON 5"));
         QVERIFY(clickSends("buttonBkpVari", {QString()}));
         field("textFieldBkpVariName")->setText(QStringLiteral("A"));
-        // Listing the breakpoints does not leave the stop.
         QVERIFY(press("buttonBkpEnum", "BKP", "\r[BKP: Enumerate]", true));
 
-        // One step: line 30 is done, the task stands at 40.
         QVERIFY(press("buttonBkpT", "T", "\r[BKP: Trace]", false));
         QVERIFY(f->waitFor([&] {
             return f->consoleText().contains(QStringLiteral("BREAK 40")) && f->link().bkpMode() &&
                    button("buttonBkpT")->isEnabled();
         }));
 
-        // Continue: line 40 runs, the breakpoint at 50 stops the task again.
         QVERIFY(press("buttonBkpN", "N", "\r[BKP: Continue]", false));
         QVERIFY(f->waitFor(
             [&] { return f->consoleText().contains(QStringLiteral("BREAK 50")) && f->link().bkpMode(); }));
@@ -157,7 +146,7 @@ private slots:
         QCOMPARE(f->exchange(QStringLiteral("PR 7")), std::optional<QString>(QStringLiteral("\r\n 7\r\n#")));
         QVERIFY(!f->link().bkpMode());
 
-        // Clear all, then continue: the program runs free, the step controls go off with the next reply.
+        // Clear all, then continue: the step controls go off with the next reply.
         QVERIFY(press("buttonBkpAllClr", "BKP 0", "\r[BKP: All cleared]", false));
         QVERIFY(f->waitFor([&] { return f->link().bkpMode() && button("buttonBkpN")->isEnabled(); }));
         QVERIFY(clickSends("buttonBkpN", {"N"}));
@@ -169,11 +158,10 @@ private slots:
         QVERIFY(stopAtBreakpoint());
         f->timeoutField()->setText(QStringLiteral("0"));
         sim::Options stall = f->sim->options();
-        stall.stallAfter = 0; // nothing answers before the time-out
+        stall.stallAfter = 0;
         f->sim->setOptions(stall);
         QVERIFY(!f->exchange(QStringLiteral("P A")) && !button("buttonBkpN")->isEnabled() &&
                 !button("buttonBkpT")->isEnabled());
-        // The controller as the next connection finds it: answering, no task stopped.
         f->sim->setOptions(MonitorFixture::makeOptions());
         f->sim->withMachine([](sim::Machine &m) { m.handleLine(QStringLiteral("NEW")); });
         QVERIFY(!button("buttonBkpVari")->isEnabled() && f->connectToSim());
@@ -192,7 +180,6 @@ private slots:
             QTest::newRow(name) << variable << QString(select) << QString(field) << QString(command)
                                 << QString(after);
         };
-        // A stop is left by a command only; the CR alone keeps it.
         row("typed number keeps its blanks", false, "", " 120\t", "BKP 120", " 120\t");
         row("padded label trimmed", false, "", "  LOOP1 ", "BKP *LOOP1", "*LOOP1");
         row("selection wins, cut at the line end", false, "LOOP2\n#", "99", "BKP *LOOP2", "*LOOP2");
@@ -234,16 +221,13 @@ private slots:
         f->sim->withMachine(
             [](sim::Machine &m) { m.setClock(QDateTime(QDate(2001, 1, 1), QTime(0, 0, 0))); });
         f->clock.value = QDateTime(QDate(2026, 12, 5), QTime(13, 52, 10));
-        QVERIFY(clickSends("buttonRtcAdj", {command}, true));
-        // Echoed like a typed command; the reply is the bare prompt.
+        QVERIFY(clickSends("buttonRtcAdj", {command}, true)); // echoed like a typed command
         QVERIFY(f->waitFor([&] { return f->consoleText().endsWith("\r\n" + command + "\r\n#"); }));
 
-        // The check reads the clock back as the controller prints it.
         QVERIFY(clickSends("buttonRtcCheck", {"PR DATE$(0) TIME$(0)"}, true));
         QVERIFY(f->waitFor([&] { return f->consoleText().endsWith(QStringLiteral("\r\n#")); }));
         QVERIFY(f->consoleText().contains(QStringLiteral("\r\nPR DATE$(0) TIME$(0)\r\n 2026/12/05 13:5")));
 
-        // Three tasks that each run to an END and stay there.
         loadProgram({"10 *MAIN", "20 A=1", "30 END", "100 *SUB1", "110 B=2", "120 END", "200 *SUB2",
                      "210 S$=\"#5\"", "220 END : REM #2"});
         for (const char *line : {"RUN", "TASK 1 *SUB1", "TASK 2 *SUB2"})
@@ -259,16 +243,14 @@ private slots:
         f->settle();
         QString before = f->consoleText();
         QVERIFY(clickSends("buttonMon", {"CMD$", "MON", "CMD$ 0"}, true));
-        // The last prompt ends the wait in the receive path and is not shown.
         QVERIFY(f->waitFor([&] { return !f->link().busy(); }));
         f->settle();
-        // The echo, then the whole reply with its prompt.
+        // The echo, then the whole reply; the last prompt ends the wait and is not shown.
         QCOMPARE(f->consoleText(),
                  before + QStringLiteral(
                               "\r\nMON\r\nTASK 0 STOP [30]\r\nTASK 1 STOP [120]\r\nTASK 2 STOP [220]\r\n#"));
 
-        // Annotated: neither the command nor the raw reply is echoed; the prompt after "CMD$ 0"
-        // comes through the live display.
+        // Annotated: no echo, no raw reply; the prompt after "CMD$ 0" comes through the live display.
         button("buttonListNext")->setEnabled(true); // as after a listing from the console
         before = f->consoleText();
         QVERIFY(clickSends("buttonMonList",
