@@ -61,20 +61,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         fuzz::check(!seen.contains(c.key), "an entry changes twice", c.key);
         seen.insert(c.key);
         ++counted[static_cast<int>(c.kind)];
-        switch (c.kind) {
-        case EntryChange::Kind::Added:
-            fuzz::check(!applied.contains(c.key), "an entry the controller has is added", c.key);
-            applied.insert(c.key, c.fileValue.simplified());
-            break;
-        case EntryChange::Kind::Removed:
-            fuzz::check(applied.contains(c.key), "an entry the controller lacks is removed", c.key);
+        const bool added = c.kind == EntryChange::Kind::Added;
+        fuzz::check(applied.contains(c.key) != added,
+                    added ? "an entry the controller has is added" : "an entry the controller lacks changes",
+                    c.key);
+        if (c.kind == EntryChange::Kind::Removed)
             applied.remove(c.key);
-            break;
-        case EntryChange::Kind::Changed:
-            fuzz::check(applied.contains(c.key), "an entry the controller lacks is changed", c.key);
+        else
             applied.insert(c.key, c.fileValue.simplified());
-            break;
-        }
     }
     fuzz::check(applied == wanted, "the changes do not lead from the controller's table to the file's", file);
     fuzz::check(counted[0] == t.added && counted[1] == t.removed && counted[2] == t.changed, "table counts");
