@@ -41,7 +41,6 @@ class AxisPanelTest : public QObject
     }
     QComboBox *popup(const char *name) const { return named<QComboBox>(name); }
     QLineEdit *field(const char *name) const { return named<QLineEdit>(name); }
-    // Axes 0..3 are X, Y, U, Z.
     template <typename T = QLineEdit> T *axisWidget(const char *name, int axis) const
     {
         return named<T>(QLatin1String(name) + QStringLiteral("XYUZ").at(axis));

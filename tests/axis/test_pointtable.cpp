@@ -73,8 +73,7 @@ private slots:
         QCOMPARE(axis::tableDisplay(reply, hex), fields);
     }
 
-    // Taught numbers go in as typed (even empty), so do inner blanks; each axis's jogs and the refusals are
-    // the axis panel's test.
+    // Taught numbers go in as typed (even empty), so do inner blanks; the jogs: the axis panel's test.
     void jogTextsAsTyped()
     {
         QCOMPARE(axis::jogCommands(4, axis::JogDirection::Plus, "100", "5000"),

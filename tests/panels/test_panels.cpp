@@ -48,7 +48,6 @@ class PanelsTest : public QObject
             out << (r % step ? QString() : QString::number(from + r));
         return out;
     }
-    // Replaces a field's text key by key.
     static void typeInto(QLineEdit *field, const QString &text)
     {
         field->selectAll();
@@ -201,7 +200,6 @@ private slots:
             QVERIFY2(!polled.contains(QLatin1String(odd)), odd);
         QCOMPARE(data[1]->text(), QString());
 
-        // The task area.
         auto *first = control<QLineEdit>(w, "textfieldTaskNoSelect");
         auto *step3 = control<QLineEdit>(w, "textfieldTaskStep3");
         submit(first, "30");
