@@ -1,7 +1,6 @@
-// Every user action that talks to the controller, under every way a controller or its link goes wrong:
-// the user sees the finished action or one "Receive Timeout" and a closed link, never both, never a
-// frozen window, never a command sent while another waits (a referee on the wire), never a file spoiled
-// by an unfinished save. QUORIN_FAULT picks one fault mode (all when unset) for CTest to run side by side.
+// Every user action that talks to the controller, under every fault of a controller or its link: the
+// finished action or one "Receive Timeout" and a closed link, never both, never a frozen window, never a
+// command sent while another waits, never a file spoiled by an unfinished save. QUORIN_FAULT picks a mode.
 #include "sim/machine.h"
 #include "support/files.h"
 #include "support/fixture.h"
@@ -30,8 +29,7 @@
 
 namespace {
 
-// Under a sanitizer everything runs slower: the stall limit only catches a freeze, and the
-// flood is smaller but still outlasts the login and the action's first exchanges.
+// Under a sanitizer the stall limit only catches a freeze; the smaller flood still outlasts the login.
 #if defined(__SANITIZE_THREAD__)
 constexpr qint64 kSlowdown = 3, kLongestStall = 3000, kFloodBytes = 1024 * 1024;
 #elif defined(__SANITIZE_ADDRESS__)
@@ -100,8 +98,7 @@ Step typeIn(const char *field, const QString &text)
     return [field, text](MonitorFixture &f) { ctl<QLineEdit>(f, field)->setText(text); };
 }
 
-// Finished: two ticks on a link still up, `field` showing the simulator's `shown` (a lamp: lit red);
-// a garbled reply is no value, so the page may show none.
+// Finished: two ticks on a link up, `field` showing `shown` (a lamp: lit red; garbled: maybe nothing).
 Action tab(const QString &id, const char *field, const QString &shown = {}, const Step &fill = {})
 {
     const Check done = [field, shown](MonitorFixture &f) {
@@ -311,8 +308,8 @@ Action restore()
     return {"restore", 4, true, run, done};
 }
 
-// A plotted variable beside the I/O tab, read after its three bit reads where a mid-reply fault strikes.
-// Finished: read on two ticks, the link still up (a garbled reply is no sample: a gap).
+// A variable plotted beside the I/O tab, read after its three bit reads. Finished: read on two ticks, link
+// up.
 Action trendRead()
 {
     const auto run = [](MonitorFixture &f) {

@@ -109,9 +109,7 @@ private slots:
         QCOMPARE(wire::sjisEncode("\\~", &ok), QByteArray("\x5C\x7E"));
         QVERIFY(ok);
         QCOMPARE(wire::sjisDecode(QByteArray("\x5C\x7E")), QString("\\~"));
-        // Every single-byte code, alone and amid plain text, goes both ways
-        // exactly as the code page's own converter takes it (which swaps a
-        // few control codes).
+        // Every single-byte code goes both ways as the code page's own converter takes it.
         QStringEncoder enc("windows-31j");
         QStringDecoder dec("windows-31j");
         for (char16_t c = 0; c < 0x80; ++c) {

@@ -12,34 +12,13 @@ using monitor::BitGroup;
 
 Q_DECLARE_METATYPE(monitor::BitGroup)
 
-namespace {
-// Lamp k lit as one character per lamp, lamp 0 first: "10100000".
-QString lampPattern(qint64 bits, int count)
-{
-    QString s;
-    for (int k = 0; k < count; ++k)
-        s += monitor::lampOn(bits, k) ? QLatin1Char('1') : QLatin1Char('0');
-    return s;
-}
-
-QString numbersFrom(qint64 first, int count, int step)
-{
-    QStringList out;
-    for (int k = 0; k < count; ++k)
-        out << QString::number(first + step * k);
-    return out.join(QLatin1Char(','));
-}
-} // namespace
-
 class TestMonitorRules : public QObject
 {
     Q_OBJECT
 
 private slots:
-    // Each list as its combo box offers it: how many banks, the first and the last, the colour of a
-    // lit lamp. Every title names the bits its last and its first lamp will be labelled with. Only
-    // the relay lamps count downwards (lamp 0 is the highest relay number of the byte), so only
-    // there the first number is the smaller.
+    // Each bank list as offered, its lit colour; every title names its last and first lamp's bits
+    // (only relays count downwards from lamp 0).
     void bankTitlesMatchLampNumbers()
     {
         using monitor::LampColour;
@@ -77,8 +56,8 @@ private slots:
         }
     }
 
-    // `first` is the number of lamp 0; relay numbers count down from there, all
-    // others up. An empty `value` means the reply changes nothing.
+    // `first` is the number of lamp 0 (relays count down, all others up); `lamps` one
+    // character per lamp, lamp 0 first. An empty `value` means the reply changes nothing.
     void bitDisplay_data()
     {
         QTest::addColumn<BitGroup>("group");
@@ -120,11 +99,15 @@ private slots:
         QCOMPARE(d.has_value(), !value.isEmpty());
         if (!d)
             return;
-        const int count = monitor::lampCount(group);
-        QCOMPARE(d->numbers.join(QLatin1Char(',')),
-                 numbersFrom(first, count, group == BitGroup::Relays ? -1 : 1));
+        QStringList numbers;
+        QString lit;
+        for (int k = 0; k < monitor::lampCount(group); ++k) {
+            numbers << QString::number(first + (group == BitGroup::Relays ? -k : k));
+            lit += monitor::lampOn(d->bits, k) ? QLatin1Char('1') : QLatin1Char('0');
+        }
+        QCOMPARE(d->numbers, numbers);
         QCOMPARE(d->value, value);
-        QCOMPARE(lampPattern(d->bits, count), lamps);
+        QCOMPARE(lit, lamps);
     }
 
     // `expected` is the LMT and HPT words ("-" when their lamps stay), then, when
@@ -168,22 +151,6 @@ private slots:
             got += QLatin1Char('|') + join(r.positions) + QLatin1Char('|') + r.registerText +
                    QLatin1Char('|') + join(r.counters);
         QCOMPARE(got, expected);
-    }
-
-    // The trend's legend names each axis value; all of them come from one read.
-    void axisValuesToPlot()
-    {
-        QStringList labels;
-        for (int axis = 0; axis < 4; ++axis) {
-            for (const bool counter : {false, true}) {
-                const ui::PlotProbe p = monitor::axisProbe(counter, axis);
-                labels << p.label;
-                QCOMPARE(p.index, axis);
-                QCOMPARE(p.command, monitor::axisProbe(false, 0).command);
-            }
-        }
-        QCOMPARE(labels, QStringList({"Position X", "Counter X", "Position Y", "Counter Y", "Position U",
-                                      "Counter U", "Position Z", "Counter Z"}));
     }
 
     // Ticks stay on the 300 ms grid of their first due time, however long one ran.

@@ -1,5 +1,4 @@
 // Polling, forcing and board selection against the simulator: the wire, its order, the lamps.
-#include "sim/machine.h"
 #include "support/fixture.h"
 #include "support/referee.h"
 #include "support/widgets.h"
@@ -22,8 +21,7 @@ namespace {
 
 using ui::textColor;
 
-// Runs `act` once the monitor waits inside an exchange (and, given `arrived`, once the
-// simulator has that command: a relay between them may still be passing it on).
+// Runs `act` once the monitor waits inside an exchange (and, given `arrived`, the simulator has it).
 void whenWaiting(MonitorFixture &f, QTimer &timer, const std::function<void()> &act,
                  const QString &arrived = {})
 {
@@ -112,9 +110,8 @@ private slots:
         QCOMPARE(f.window->poller().ticks(), qint64(1));
     }
 
-    // Real clicks: the wiring, the tag, the operand from the labels the last poll wrote, one
-    // exchange per click. Before the first poll no bit has a number, and without a board there
-    // are no general outputs: those buttons send nothing. A refused board falls back to none.
+    // Real clicks, one exchange each, operands from the last poll's labels; before a poll, or
+    // without a board, they send nothing. A refused board falls back to none.
     void forcingButtonsAndBoardSelection()
     {
         MonitorFixture f;

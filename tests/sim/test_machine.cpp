@@ -8,20 +8,9 @@ using sim::Machine;
 
 namespace {
 
-QByteArray sj(const QString &s)
-{
-    return wire::sjisEncode(s);
-}
-
 QByteArray errorReply(Machine::Err e)
 {
-    return "\r\n\t" + sj(Machine::errorText(e)) + "\r\n#";
-}
-
-void run(Machine &m, const QStringList &lines)
-{
-    for (const QString &l : lines)
-        m.handleLine(l);
+    return "\r\n\t" + wire::sjisEncode(Machine::errorText(e)) + "\r\n#";
 }
 
 void row(const char *name, const QStringList &setup, const QString &command, const QByteArray &expected)
@@ -91,13 +80,14 @@ private slots:
     void mmcLoadReportsBadLines()
     {
         Machine m;
-        m.feed("\x02" + sj(QStringLiteral("A=1 /* 初期値\r\n?bad\n/* only a comment\n\n#5\nB=2\n")));
+        m.feed("\x02" +
+               wire::sjisEncode(QStringLiteral("A=1 /* 初期値\r\n?bad\n/* only a comment\n\n#5\nB=2\n")));
         // A short block ends only after a quiet moment.
         m.advance(Machine::kBlockQuietMs - 1);
         QCOMPARE(m.takeOutput(), QByteArray());
         m.advance(1);
         QCOMPARE(m.takeOutput(), QByteArray("\r\n#"));
-        const QByteArray syntax = sj(Machine::errorText(Machine::Err::Syntax));
+        const QByteArray syntax = wire::sjisEncode(Machine::errorText(Machine::Err::Syntax));
         QCOMPARE(m.handleLine("MMC_LOAD MMC_LOAD$"),
                  "\r\n\t2: " + syntax + ": ?bad\r\n\t5: " + syntax + ": #5\r\n#");
         QCOMPARE(m.handleLine("LIST 0 0"), QByteArray("\r\n10\tA=1\r\n20\tB=2\r\n#"));
@@ -121,7 +111,8 @@ private slots:
     void attentionAbortsEverything()
     {
         Machine m;
-        run(m, {"10 A=A+1", "20 GOTO 10", "RUN"});
+        for (const char *line : {"10 A=A+1", "20 GOTO 10", "RUN"})
+            m.handleLine(QLatin1String(line));
         m.advance(50);
         QCOMPARE(m.taskState(0), Machine::TaskState::Running);
         m.handleLine("ECHO 2");
@@ -136,7 +127,8 @@ private slots:
     void breakpointStopAndContinue()
     {
         Machine m;
-        run(m, {"10 A=A+1", "20 PRINT A", "30 GOTO 10", "BKP 20"});
+        for (const char *line : {"10 A=A+1", "20 PRINT A", "30 GOTO 10", "BKP 20"})
+            m.handleLine(QLatin1String(line));
         QCOMPARE(m.handleLine("RUN"), QByteArray("\r\n#"));
         m.advance(Machine::kStepMs);
         QCOMPARE(m.takeOutput(), QByteArray());
@@ -168,8 +160,9 @@ private slots:
     void limitsStopTheAxis()
     {
         Machine m;
-        run(m, {"ACCEL ALL_A 1000000", "SETP 0 999000 0 0 -999000", "RMVS Y_A 0", "RMVS X_A 5000",
-                "RMVS Z_A -5000"});
+        for (const char *line : {"ACCEL ALL_A 1000000", "SETP 0 999000 0 0 -999000", "RMVS Y_A 0",
+                                 "RMVS X_A 5000", "RMVS Z_A -5000"})
+            m.handleLine(QLatin1String(line));
         m.advance(1000);
         QCOMPARE(m.position(0), Machine::kLimit);
         QCOMPARE(m.position(3), -Machine::kLimit);

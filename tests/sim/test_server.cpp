@@ -95,9 +95,8 @@ std::unique_ptr<sim::Server> startServer(const std::function<void(sim::Options &
     o.port = 0;
     if (tweak)
         tweak(o);
-    // One that failed to start has no port, so the client's login fails.
     auto s = std::make_unique<sim::Server>(o);
-    s->start();
+    s->start(); // one that failed to start has no port, so the client's login fails
     return s;
 }
 
