@@ -127,10 +127,6 @@ private slots:
         QVERIFY(f->waitFor(
             [&] { return f->consoleText().endsWith(QStringLiteral("[BKP: Variable] A\r\n 5\r\n#?")); }));
         QVERIFY(f->link().bkpMode() && button("buttonBkpN")->isEnabled());
-        // A second statement is no variable name (and would run even under the watch-only lock).
-        field("textFieldBkpVariName")->setText(QStringLiteral("A : ON 5"));
-        QVERIFY(clickSends("buttonBkpVari", {QString()}));
-        field("textFieldBkpVariName")->setText(QStringLiteral("A"));
         QVERIFY(press("buttonBkpEnum", "BKP", "\r[BKP: Enumerate]", true));
 
         QVERIFY(press("buttonBkpT", "T", "\r[BKP: Trace]", false));
@@ -189,6 +185,8 @@ private slots:
         row("variable cut at the line end", true, "LOOP2\n#", "", "P LOOP2", "LOOP2");
         row("typed variable trimmed", true, "", " B2 ", "P B2", " B2 ");
         row("no variable name", true, "", "  ", "", "  ");
+        // A second statement is no variable name (and would run even under the watch-only lock).
+        row("second statement", true, "", "A : ON 5", "", "A : ON 5");
     }
 
     void targetAndSelection()
