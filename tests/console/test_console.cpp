@@ -116,18 +116,13 @@ private slots:
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("command");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("number") << "100"
-                                << "LIST 100 20"
-                                << "100";
-        QTest::newRow("label") << "MAIN"
-                               << "LIST *MAIN 20"
-                               << "*MAIN";
-        QTest::newRow("starred label") << " *SUB "
-                                       << "LIST *SUB 20"
-                                       << "*SUB";
-        QTest::newRow("empty continues") << ""
-                                         << "LIST"
-                                         << "";
+        const auto row = [](const char *name, const char *typed, const char *command, const char *shown) {
+            QTest::newRow(name) << QString(typed) << QString(command) << QString(shown);
+        };
+        row("number", "100", "LIST 100 20", "100");
+        row("label", "MAIN", "LIST *MAIN 20", "*MAIN");
+        row("starred label", " *SUB ", "LIST *SUB 20", "*SUB");
+        row("empty continues", "", "LIST", "");
     }
     void listingStart()
     {
