@@ -1,4 +1,5 @@
-// Backup and restore: the folder, the manifest that guards a restore, the window's round trip, headless.
+// Backup and restore: the folder, the manifest that guards a restore, the window's round trip, headless
+// (what a listing may hold for a backup: test_fileformat).
 #include "journal/operatorjournal.h"
 #include "sim/machine.h"
 #include "support/files.h"
@@ -73,38 +74,6 @@ class TestBackup : public QObject
     Q_OBJECT
 
 private slots:
-    // What a listing may hold for a backup to be made of it.
-    void listingRules_data()
-    {
-        QTest::addColumn<int>("kind");
-        QTest::addColumn<QString>("listing");
-        QTest::addColumn<QString>("stray"); // the line named; "-": none
-
-        const int program = int(Kind::Program), points = int(Kind::Point), mbk = int(Kind::Mbk);
-        QTest::newRow("program") << program << listed({"10\tA=1", "20\t*L", "35\tGOTO *L"}) << "-";
-        QTest::newRow("empty program") << program << listed({}) << "-";
-        QTest::newRow("at a breakpoint") << program << listed({"10\tA=1"}).replace("#", "#?") << "-";
-        QTest::newRow("printed line") << program << listed({"10\tA=1", " 7", "20\tB=2"}) << " 7";
-        QTest::newRow("numbers falling") << program << listed({"10\tA=1", "10\tB=2"}) << "10\tB=2";
-        QTest::newRow("error") << program << listed({"\t構文エラー (Syntax Error)"})
-                               << "\t構文エラー (Syntax Error)";
-        QTest::newRow("no prompt") << program << QString("\r\n10\tA=1") << "10\tA=1";
-        QTest::newRow("points, remark")
-            << points << listed({"SETP 1 0 -5 2.5 7", "\tremark", "SETP 3 1 1 1 1"}) << "-";
-        QTest::newRow("point short") << points << listed({"SETP 1 0 -5 2"}) << "SETP 1 0 -5 2";
-        QTest::newRow("point printed") << points << listed({"SETP 1 0 0 0 0", " 12345"}) << " 12345";
-        QTest::newRow("mbk") << mbk << listed({"MBK(7~Wrd)=65535", "MBK(8~Int)=-1"}) << "-";
-        QTest::newRow("mbk garbled") << mbk << listed({"MBK(7~Wrd)=65\uFFFD"}) << "MBK(7~Wrd)=65\uFFFD";
-    }
-    void listingRules()
-    {
-        QFETCH(int, kind);
-        QFETCH(QString, listing);
-        QFETCH(QString, stray);
-        const std::optional<QString> found = transfer::strayListingLine(Kind(kind), listing);
-        QCOMPARE(found.value_or(QStringLiteral("-")), stray);
-    }
-
     // A folder named after controller and second that reads back whole; a failed write leaves none.
     void backupFolderIsCompleteOrAbsent()
     {

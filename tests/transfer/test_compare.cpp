@@ -1,8 +1,8 @@
-// "Compare…" against the simulator: what the window says, that it only reads, when its Load holds.
+// "Compare…" against the simulator: what the window says, that it only reads, when its Load holds (its
+// rules without a window: test_fileformat).
 #include "support/files.h"
 #include "support/fixture.h"
 #include "support/widgets.h"
-#include "transfer/compare.h"
 #include "transfer/transfers.h"
 
 #include <QAction>
@@ -14,12 +14,6 @@
 #include <QTreeView>
 
 namespace {
-
-QString put(MonitorFixture &f, const QString &name, const QByteArray &bytes)
-{
-    const QString path = f.tempDir.filePath(name);
-    return ::put(path, bytes) ? path : QString();
-}
 
 QDialog *compareWindow(MonitorFixture &f)
 {
@@ -102,7 +96,8 @@ private slots:
         QVERIFY(f.connectToSim());
         for (const QString &line : controller)
             f.exchange(line);
-        const QString path = put(f, file, bytes);
+        const QString path = f.tempDir.filePath(file);
+        QVERIFY(put(path, bytes));
         f.clearCommands();
 
         QDialog *w = compareWith(f, trigger, path);
@@ -136,7 +131,8 @@ private slots:
         MonitorFixture f;
         QVERIFY(f.connectToSim());
         f.exchange(QStringLiteral("SETP 3 300 0 0 0"));
-        const QString path = put(f, QStringLiteral("cell.p2k"), "SETP 1 100 0 0 0\n");
+        const QString path = f.tempDir.filePath(QStringLiteral("cell.p2k"));
+        QVERIFY(put(path, "SETP 1 100 0 0 0\n"));
         QDialog *w = compareWith(f, QStringLiteral("buttonPointCompare"), path);
         QVERIFY(w);
         auto *load = control<QPushButton>(w, QStringLiteral("buttonCompareLoad"));
@@ -152,7 +148,7 @@ private slots:
         if (ending == QLatin1String("disconnect")) {
             f.disconnect();
         } else if (fileChanged) {
-            QVERIFY(!put(f, QStringLiteral("cell.p2k"), "SETP 1 999 0 0 0\n").isEmpty());
+            QVERIFY(put(path, "SETP 1 999 0 0 0\n"));
         } else { // the controller hangs up
             sim::Options o = MonitorFixture::makeOptions();
             o.dropAfter = 0;
@@ -177,43 +173,6 @@ private slots:
         QVERIFY2(why->text().contains(fileChanged ? "\"cell.p2k\" has changed" : "connection"),
                  qPrintable(why->text()));
         QVERIFY(why->isVisible());
-    }
-
-    // Table entries are keyed by point or address; the last line of an entry wins; spacing is no change.
-    void tableRules()
-    {
-        const transfer::TableComparison c =
-            transfer::compareTables({"MBK(100~Wrd)=1", "MBK(9~Wrd)=4", "SETP 10 1 2 3 4"},
-                                    {"MBK(9~Wrd)=3", "MBK(9~Wrd)=4", "SETP 10 1  2 3 4", "MBK(100~Wrd)=2"});
-        QCOMPARE(c.changes.size(), 1);
-        QCOMPARE(c.changes[0].key + ' ' + c.changes[0].controllerValue + ' ' + c.changes[0].fileValue,
-                 QStringLiteral("MBK(100~Wrd) 1 2"));
-    }
-
-    // Blanks outside string literals are the controller's layout; inside one they are printed text.
-    void programSpacing_data()
-    {
-        QTest::addColumn<QString>("controller");
-        QTest::addColumn<QString>("file");
-        QTest::addColumn<bool>("same");
-        const auto row = [](const char *name, const char *controller, const char *file, bool same) {
-            QTest::newRow(name) << QString::fromUtf8(controller) << QString::fromUtf8(file) << same;
-        };
-        row("blanks between words", "A = 1", "A  =  1 ", true);
-        row("tab for a blank", "PRINT \"A\"", "PRINT\t\"A\"", true);
-        row("blanks inside a literal", "PRINT \"A  B\"", "PRINT \"A B\"", false);
-        row("blanks at a literal's edge", "PRINT \" A\"", "PRINT \"A\"", false);
-        row("literal, then blanks outside", "S$=\"A  B\" :  PRINT S$", "S$=\"A  B\" : PRINT S$", true);
-        row("second literal", "PRINT \"A\" ; \"B  C\"", "PRINT \"A\" ; \"B C\"", false);
-        row("unclosed literal runs to the end", "PRINT \"A  B", "PRINT \"A B", false);
-    }
-
-    void programSpacing()
-    {
-        QFETCH(QString, controller);
-        QFETCH(QString, file);
-        QFETCH(bool, same);
-        QCOMPARE(transfer::comparePrograms({controller}, {file}).identical(), same);
     }
 };
 

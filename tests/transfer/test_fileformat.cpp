@@ -1,5 +1,9 @@
-// The file side of the transfers: reading, line cleaning, replies, block and listing text, writing.
+// The file side of the transfers (reading, line cleaning, replies, block and listing text, writing), what a
+// backup takes from a listing, the comparison's rules, and the exports' CSV records.
+#include "core/csv.h"
 #include "link/sjis.h"
+#include "transfer/backupset.h"
+#include "transfer/compare.h"
 #include "transfer/fileformat.h"
 #include "transfer/texts.h"
 
@@ -9,6 +13,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <limits>
 
 using namespace transfer;
 
@@ -116,6 +121,79 @@ private slots:
         QTest::newRow("listing points keep tab")
             << file("\r\nSETP 1 1 2 3 4\r\n\tx\r\n#", false) << "SETP 1 1 2 3 4\n\tx\n";
         QTest::newRow("listing inner hash kept") << file("\r\n#A\r\n#?", false) << "#A\n";
+
+        // The line that keeps a listing from being backed up; "-": none.
+        const auto stray = [](Kind kind, const QString &listing) {
+            return strayListingLine(kind, listing).value_or(QStringLiteral("-"));
+        };
+        QTest::newRow("stray: program")
+            << stray(Kind::Program, "\r\n10\tA=1\r\n20\t*L\r\n35\tGOTO *L\r\n#") << "-";
+        QTest::newRow("stray: empty program") << stray(Kind::Program, "\r\n#") << "-";
+        QTest::newRow("stray: at a breakpoint") << stray(Kind::Program, "\r\n10\tA=1\r\n#?") << "-";
+        QTest::newRow("stray: printed line")
+            << stray(Kind::Program, "\r\n10\tA=1\r\n 7\r\n20\tB=2\r\n#") << " 7";
+        QTest::newRow("stray: numbers falling")
+            << stray(Kind::Program, "\r\n10\tA=1\r\n10\tB=2\r\n#") << "10\tB=2";
+        QTest::newRow("stray: error")
+            << stray(Kind::Program, "\r\n\t構文エラー (Syntax Error)\r\n#") << "\t構文エラー (Syntax Error)";
+        QTest::newRow("stray: no prompt") << stray(Kind::Program, "\r\n10\tA=1") << "10\tA=1";
+        QTest::newRow("stray: points, remark")
+            << stray(Kind::Point, "\r\nSETP 1 0 -5 2.5 7\r\n\tremark\r\nSETP 3 1 1 1 1\r\n#") << "-";
+        QTest::newRow("stray: point short")
+            << stray(Kind::Point, "\r\nSETP 1 0 -5 2\r\n#") << "SETP 1 0 -5 2";
+        QTest::newRow("stray: point printed")
+            << stray(Kind::Point, "\r\nSETP 1 0 0 0 0\r\n 12345\r\n#") << " 12345";
+        QTest::newRow("stray: mbk") << stray(Kind::Mbk, "\r\nMBK(7~Wrd)=65535\r\nMBK(8~Int)=-1\r\n#") << "-";
+        QTest::newRow("stray: mbk garbled")
+            << stray(Kind::Mbk, "\r\nMBK(7~Wrd)=65\uFFFD\r\n#") << "MBK(7~Wrd)=65\uFFFD";
+
+        // Table entries are keyed by point or address; the last line of an entry wins; spacing is no change.
+        const TableComparison c =
+            compareTables({"MBK(100~Wrd)=1", "MBK(9~Wrd)=4", "SETP 10 1 2 3 4"},
+                          {"MBK(9~Wrd)=3", "MBK(9~Wrd)=4", "SETP 10 1  2 3 4", "MBK(100~Wrd)=2"});
+        QString changes;
+        for (const EntryChange &e : c.changes)
+            changes += e.key + ' ' + e.controllerValue + ' ' + e.fileValue + ';';
+        QTest::newRow("compare: table rules") << changes << "MBK(100~Wrd) 1 2;";
+        // Blanks outside string literals are the controller's layout; inside one they are printed text.
+        const auto spacing = [](const char *controller, const char *file) {
+            const bool same =
+                comparePrograms({QString::fromUtf8(controller)}, {QString::fromUtf8(file)}).identical();
+            return same ? "same" : "differs";
+        };
+        QTest::newRow("compare: blanks between words") << spacing("A = 1", "A  =  1 ") << "same";
+        QTest::newRow("compare: tab for a blank") << spacing("PRINT \"A\"", "PRINT\t\"A\"") << "same";
+        QTest::newRow("compare: blanks inside a literal")
+            << spacing("PRINT \"A  B\"", "PRINT \"A B\"") << "differs";
+        QTest::newRow("compare: blanks at a literal's edge")
+            << spacing("PRINT \" A\"", "PRINT \"A\"") << "differs";
+        QTest::newRow("compare: literal, then blanks outside")
+            << spacing("S$=\"A  B\" :  PRINT S$", "S$=\"A  B\" : PRINT S$") << "same";
+        QTest::newRow("compare: second literal")
+            << spacing("PRINT \"A\" ; \"B  C\"", "PRINT \"A\" ; \"B C\"") << "differs";
+        QTest::newRow("compare: unclosed literal runs to the end")
+            << spacing("PRINT \"A  B", "PRINT \"A B") << "differs";
+
+        // What a spreadsheet gets for each kind of cell (text, numbers, quoting: test_trendcore's CSV).
+        const auto text = &core::CsvField::text;
+        const auto number = &core::CsvField::number;
+        const auto csv = [](const QList<core::CsvField> &fields) { return core::csvRecord(fields); };
+        QTest::newRow("csv empty cells")
+            << csv({text("time"), {}, text({}), number(-0.25)}) << "time,,,-0.25\r\n";
+        QTest::newRow("csv double quotes") << csv({text("set \"2\"")}) << "\"set \"\"2\"\"\"\r\n";
+        QTest::newRow("csv CR and LF") << csv({text("a\rb"), text("c\nd")}) << "\"a\rb\",\"c\nd\"\r\n";
+        QTest::newRow("csv formula starts")
+            << csv({text("=HYPERLINK(1)"), text("+A"), text("-A"), text("@SUM(1)")})
+            << "'=HYPERLINK(1),'+A,'-A,'@SUM(1)\r\n";
+        QTest::newRow("csv formula in quotes") << csv({text("=1,\"x\"")}) << "\"'=1,\"\"x\"\"\"\r\n";
+        QTest::newRow("csv formula signs further in") << csv({text("A=-1"), text(" =1")}) << "A=-1, =1\r\n";
+        QTest::newRow("csv negative numbers") << csv({number(-3), number(-1e-7)}) << "-3,-1e-07\r\n";
+        QTest::newRow("csv no number") << csv({number(std::numeric_limits<double>::quiet_NaN()),
+                                               number(std::numeric_limits<double>::infinity())})
+                                       << ",\r\n";
+        // Counters and long words as the controller sent them, to the last digit.
+        QTest::newRow("csv large whole numbers") << csv({number(1234567890123456.0), number(-12345678901.0)})
+                                                 << "1234567890123456,-12345678901\r\n";
     }
 
     void texts()

@@ -249,27 +249,6 @@ private slots:
                  QStringLiteral("Loaded %1 lines\r\n#\r\nProgram Loaded \"%2\"\r#").arg(n + 1).arg(path));
     }
 
-    // A listing that trickles in for three times the time-out, never pausing for it, is waited for.
-    void slowButSteadyListingIsWaitedFor()
-    {
-        MonitorFixture &f = *m_f;
-        f.timeoutField()->setText(QStringLiteral("1"));
-        QByteArray expected;
-        f.sim->withMachine([&](sim::Machine &m) {
-            for (int i = 1; i <= 20; ++i) {
-                m.handleLine(QStringLiteral("%1 A=A+%2").arg(i * 10).arg(i));
-                expected += "A=A+" + QByteArray::number(i) + '\n';
-            }
-        });
-        sim::Options slow = MonitorFixture::makeOptions();
-        slow.slowBps = 100;
-        f.sim->setOptions(slow);
-        const QString path = f.tempDir.filePath(QStringLiteral("slow.f2k"));
-        QVERIFY(run(f, Op::ProgramSave, path));
-        QCOMPARE(f.dialogs.alertTexts(), QStringList());
-        QCOMPARE(bytesOf(path), expected);
-    }
-
     // An unreadable or unwritable file: one alert saying why, and nothing written, sent or remembered.
     void failureLeavesNoTrace_data()
     {
