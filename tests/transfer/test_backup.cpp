@@ -110,7 +110,8 @@ private slots:
         QCOMPARE(entries(dir.path()), QStringList{QFileInfo(written.folder).fileName()});
     }
 
-    // A restore reads only a complete, unchanged backup, and says which file is not.
+    // A restore reads only a complete, unchanged backup, and says which file is not (no manifest at all:
+    // headless "bad backup").
     void manifestRefuses_data()
     {
         QTest::addColumn<QString>("file");
@@ -123,7 +124,6 @@ private slots:
         row("one byte changed", "points.p2k", "SETP 1 1 2 3 5\n", "\"points.p2k\"");
         row("same size, one byte", "program.f2k", "A=2\nPRINT \"x\"\n", "\"program.f2k\" has changed");
         row("file missing", "mbk.mbk", {}, "\"mbk.mbk\" is missing");
-        row("no manifest", "manifest.json", {}, "manifest.json");
         row("manifest not JSON", "manifest.json", "{", "manifest");
         row("manifest leads out", "manifest.json",
             R"({"format":1,"files":[{"table":"program","name":"../program.f2k"}]})", "names no program file");
@@ -362,17 +362,13 @@ private slots:
 
         if (arguments.removeAll("%change"))
             server.withMachine(change);
-        sim::Options dropping = MonitorFixture::makeOptions();
-        dropping.dropAfter = 1;
+        sim::Options faulty = MonitorFixture::makeOptions();
         if (arguments.removeAll("%drop"))
-            server.setOptions(dropping);
-        dropping.dropAfter = 15; // in the program's load, the points and the MBK words loaded
+            faulty.dropAfter = 1;
         if (arguments.removeAll("%cut"))
-            server.setOptions(dropping);
-        sim::Options garbled = MonitorFixture::makeOptions();
-        garbled.garbage = true;
-        if (arguments.removeAll("%garbage"))
-            server.setOptions(garbled);
+            faulty.dropAfter = 15; // in the program's load, the points and the MBK words loaded
+        faulty.garbage = arguments.removeAll("%garbage") > 0;
+        server.setOptions(faulty);
         const quint16 closedPort = [] { // a port a server let go of
             sim::Server gone(MonitorFixture::makeOptions());
             return gone.start() ? gone.port() : quint16(0);
