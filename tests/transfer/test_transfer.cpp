@@ -169,7 +169,8 @@ private slots:
 
     // The wire and the console for each file line. Line loads wipe first and count blank, comment-only
     // and CR-ended lines: the program load refuses lines 6, 8 and 10; the point load sends "#SETP 3"
-    // like any line and the controller refuses line 5. A block load sends nothing past END_OF_LOAD.
+    // like any line and the controller refuses line 5. (A block load's framing: loadsShowTheirProgress;
+    // its end at END_OF_LOAD: test_fileformat.)
     void loadSendsTheFileLines_data()
     {
         QTest::addColumn<int>("op");
@@ -194,10 +195,6 @@ private slots:
         QTest::newRow("points") << int(Op::PointLoad) << points << pointsSent << pointsShown;
         // While a comparison holds, its Load is the ordinary load.
         QTest::newRow("points, a comparison's Load") << int(Op::Load) << points << pointsSent << pointsShown;
-        QTest::newRow("block load, END_OF_LOAD")
-            << int(Op::BlockLoad) << "A=1\r\nPRINT \"表\"\r\nEND_OF_LOAD\r\nnot a program ?\r\n"
-            << QByteArray("\x01\x02", 2) + sjis("A=1\r\nPRINT \"表\"\r\n\n") + "MMC_LOAD MMC_LOAD$\r"
-            << "Loaded 2 lines\r\n#\r\nProgram Loaded \"%F\"\r#";
     }
 
     void loadSendsTheFileLines()
