@@ -62,13 +62,6 @@ ProcessRun monitorProcess(const AddressBook &book, const QStringList &arguments)
     return runProcess(QUORIN_MONITOR_BINARY, arguments, env);
 }
 
-bool connectTo(MonitorFixture &f, const QString &address)
-{
-    f.addressField()->setText(address);
-    control<QPushButton>(f.window.get(), "buttonConnect")->click();
-    return f.waitFor([&] { return f.link().state() == wire::State::Ready; });
-}
-
 QStringList plotted(MonitorFixture &f)
 {
     auto *dock = f.window->findChild<trend::TrendDock *>();
@@ -327,7 +320,7 @@ private slots:
 
         auto *name = control<QLabel>(f.window.get(), u"labelControllerName"_s);
         QVERIFY(name && !name->isVisible());
-        QVERIFY(connectTo(f, u"press-4"_s));
+        QVERIFY(connectTo(f.window.get(), u"press-4"_s));
         QVERIFY(f.waitFor([&] { return loggedIn(f); }));
         QCOMPARE(f.link().address(), address);
         QCOMPARE(f.window->windowTitle(), u"QuorinMonitor \u2014 press-4"_s);
@@ -359,13 +352,13 @@ private slots:
         const QString second = u"127.0.0.1:%1"_s.arg(other.port());
 
         f.timeoutField()->setText(u"7"_s);
-        QVERIFY(connectTo(f, first));
+        QVERIFY(connectTo(f.window.get(), first));
         f.selectTab(u"2"_s);
         QVERIFY(plot(f, u"Outputs"_s, u"OUT 3"_s));
         f.disconnect();
 
         f.timeoutField()->setText(u"30"_s);
-        QVERIFY(connectTo(f, second));
+        QVERIFY(connectTo(f.window.get(), second));
         QCOMPARE(f.timeoutField()->text(), u"30"_s);
         auto *tabs = control<QTabWidget>(f.window.get(), "tabview");
         QCOMPARE(tabs->currentIndex(), 0);
@@ -373,14 +366,14 @@ private slots:
         QVERIFY(plot(f, u"Tasks"_s, u"Task 0 step"_s));
         f.disconnect();
 
-        QVERIFY(connectTo(f, first));
+        QVERIFY(connectTo(f.window.get(), first));
         QCOMPARE(f.timeoutField()->text(), u"7"_s);
         QVERIFY(f.waitFor([&] { return tabs->currentIndex() == 2 && f.window->poller().isRunning(); }));
         QCOMPARE(plotted(f), QStringList{"OUT 3"});
         f.disconnect();
         QVERIFY(f.closeWindow());
         MonitorFixture later(MonitorFixture::makeOptions(), false, f.settings->fileName());
-        QVERIFY(connectTo(later, second));
+        QVERIFY(connectTo(later.window.get(), second));
         QVERIFY(later.waitFor([&] { return plotted(later) == QStringList({"OUT 3", "Task 0 step"}); }));
         QCOMPARE(later.timeoutField()->text(), u"30"_s);
     }
@@ -426,14 +419,12 @@ private slots:
         QVERIFY(r.out.isEmpty());
     }
 
-    // The window-less mode reads the same book and backs up into a folder named after the controller.
+    // The window-less mode reads the same book and backs up into a folder named after the controller
+    // (--exec by address, and a backup's content: test_backup's headless rows).
     void headlessResolvesAName()
     {
         MonitorFixture f;
         const AddressBook book{{{"press-4", u"127.0.0.1:%1"_s.arg(f.sim->port()), {}, false}}};
-        const ProcessRun exec = monitorProcess(book, {"--connect", "press-4", "--exec", "PR 6*7"});
-        QCOMPARE(exec.status, 0);
-        QCOMPARE(exec.out.trimmed(), u"42"_s);
         QTemporaryDir backups;
         const ProcessRun backup = monitorProcess(book, {"--connect", "press-4", "--backup", backups.path()});
         QVERIFY2(backup.status == 0, qPrintable(backup.err));

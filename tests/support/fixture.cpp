@@ -7,12 +7,19 @@
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QFile>
-#include <QLineEdit>
 #include <QPointer>
+#include <QPushButton>
 #include <QStandardPaths>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
+
+bool connectTo(MainWindow *w, const QString &text)
+{
+    w->setAddress(text);
+    w->findChild<QPushButton *>(QStringLiteral("buttonConnect"))->click();
+    return QTest::qWaitFor([w] { return w->link().state() == wire::State::Ready; }, 10000);
+}
 
 sim::Options MonitorFixture::makeOptions()
 {
@@ -24,8 +31,7 @@ sim::Options MonitorFixture::makeOptions()
 MonitorFixture::MonitorFixture(const sim::Options &options, bool startSim, const QString &settingsFile,
                                Pages pages)
 {
-    // Qt keeps the parsed settings file of this process; a new run reads the
-    // file itself, so make Qt see it as changed on disk.
+    // Qt caches a parsed settings file per process: make it see the file as changed, as a new run would.
     QFile file(settingsFile);
     if (!settingsFile.isEmpty() && file.open(QIODevice::ReadWrite))
         file.setFileTime(QDateTime::currentDateTimeUtc().addSecs(-3600), QFileDevice::FileModificationTime);
@@ -47,9 +53,7 @@ MonitorFixture::MonitorFixture(const sim::Options &options, bool startSim, const
     timing.connect = std::chrono::milliseconds(5000);
     timing.closingPause = std::chrono::milliseconds(0);
     link().setTiming(timing);
-    // The suites reach every page's controls by name from the start, as if
-    // each tab had been shown once; the window's own start builds only the
-    // console (its suite checks the rest come when first shown).
+    // Every page's controls reachable by name from the start (the window itself builds only the console).
     if (pages == Pages::AllBuilt)
         window->pageTabs().buildAll();
     window->resize(1280, 800);
@@ -67,13 +71,10 @@ MonitorFixture::~MonitorFixture()
 bool MonitorFixture::waitFor(const std::function<bool()> &cond, int timeoutMs)
 {
     QDeadlineTimer deadline(timeoutMs);
-    // Wakes the loop now and then: what the simulator's thread records
-    // brings no event of its own.
+    // Wakes the loop now and then: what the simulator's thread records brings no event of its own.
     QTimer wake;
     wake.start(2);
-    // Objects handed to deleteLater go as the program's own loop would let
-    // them go: a bare processEvents() keeps them, and a pointer left to one
-    // would never be seen to dangle.
+    // deleteLater'd objects go as in the program's loop; a bare processEvents() would keep them alive.
     const auto turn = [](QEventLoop::ProcessEventsFlags flags) {
         QCoreApplication::processEvents(flags);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -89,8 +90,7 @@ bool MonitorFixture::waitFor(const std::function<bool()> &cond, int timeoutMs)
 
 bool MonitorFixture::run(wire::Link::Action action, int timeoutMs)
 {
-    // A loop of its own, as the program's: the benchmarks time the action
-    // through here, and a polling wait would add its own turns to it.
+    // A loop of its own, as the program's: the benchmarks time actions through here.
     auto done = std::make_shared<bool>(false);
     QEventLoop loop;
     QPointer<QEventLoop> waiting = &loop;
@@ -116,23 +116,6 @@ std::optional<QString> MonitorFixture::exchange(const QString &command)
     return reply;
 }
 
-void MonitorFixture::disconnect()
-{
-    window->disconnectController();
-    waitFor([this] { return link().state() == wire::State::Disconnected; });
-}
-
-bool MonitorFixture::waitForCommand(const QString &line, int timeoutMs)
-{
-    return waitFor([&] { return sim->commands().contains(line); }, timeoutMs);
-}
-
-bool MonitorFixture::closeWindow()
-{
-    window->close();
-    return waitFor([this] { return !window->isVisible(); });
-}
-
 bool MonitorFixture::stopAtBreakpoint()
 {
     sim->withMachine([](sim::Machine &m) {
@@ -146,21 +129,6 @@ bool MonitorFixture::stopAtBreakpoint()
     return stopped;
 }
 
-void MonitorFixture::settle()
-{
-    waitFor([this] { return !link().busy(); }, 2000);
-}
-
-QStringList MonitorFixture::commands() const
-{
-    return sim->commands();
-}
-
-void MonitorFixture::clearCommands()
-{
-    sim->clearReceived();
-}
-
 bool MonitorFixture::connectToSim()
 {
     window->setAddress(QStringLiteral("127.0.0.1:%1").arg(sim->port()));
@@ -171,8 +139,7 @@ bool MonitorFixture::connectToSim()
     };
     if (!run(connect) || !opened)
         return false;
-    // Logged in once the password's "CMD$ 0" was answered with a prompt and
-    // the link took in both prompts of the login.
+    // Logged in once "CMD$ 0" was answered and the link took in both prompts of the login.
     return waitFor([&] {
         return sim->commands().contains(QStringLiteral("CMD$ 0")) &&
                consoleText().endsWith(QLatin1Char('#')) && !link().busy();
@@ -188,19 +155,4 @@ void MonitorFixture::selectTab(const QString &identifier)
             return;
         }
     }
-}
-
-QLineEdit *MonitorFixture::addressField() const
-{
-    return window->findChild<QLineEdit *>(QStringLiteral("textFieldIpAddress"));
-}
-
-QLineEdit *MonitorFixture::timeoutField() const
-{
-    return window->findChild<QLineEdit *>(QStringLiteral("textFieldTimeOutSec"));
-}
-
-QLineEdit *MonitorFixture::statusLine() const
-{
-    return window->findChild<QLineEdit *>(QStringLiteral("textField2"));
 }

@@ -1,6 +1,5 @@
-// A whole monitor for integration tests: the real window, the scripted
-// dialogs, a throw-away settings store, a fake clock and the
-// simulator in-process on an ephemeral loopback port.
+// A whole monitor for integration tests: the real window, scripted dialogs, throw-away settings, a fake
+// clock and the simulator in-process on an ephemeral loopback port.
 #pragma once
 
 #include "app/mainwindow.h"
@@ -11,13 +10,16 @@
 #include "support/fakeclock.h"
 #include "support/scripteddialogs.h"
 
+#include <QLineEdit>
 #include <QSettings>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <memory>
 #include <optional>
 
-class QLineEdit;
+// Types `text` (an address or a controller's name) into the window's address field and clicks Connect;
+// true once the login is through.
+bool connectTo(MainWindow *w, const QString &text);
 
 class MonitorFixture
 {
@@ -31,32 +33,40 @@ public:
 
     static sim::Options makeOptions();
 
-    // Connects to the simulator and waits until the login has been answered
-    // and everything received so far is shown. Returns false on failure.
+    // Connects to the simulator and waits until the login is answered and shown; false on failure.
     bool connectToSim();
-    // Processes events until every received chunk has been handed to the
-    // display and `cond` holds (or the time runs out).
+    // Processes events until `cond` holds (or the time runs out).
     bool waitFor(const std::function<bool()> &cond, int timeoutMs = 5000);
-    // Waits until the simulator has received `line` as a command.
-    bool waitForCommand(const QString &line, int timeoutMs = 5000);
+    bool waitForCommand(const QString &line, int timeoutMs = 5000)
+    {
+        return waitFor([&] { return sim->commands().contains(line); }, timeoutMs);
+    }
     // Waits until no action holds the exchange slot and what arrived is shown.
-    void settle();
-    // Runs `action` in the exchange slot, as a click would, and waits until it
-    // has ended; false when it did not end in time.
+    void settle()
+    {
+        waitFor([this] { return !link().busy(); }, 2000);
+    }
+    // Runs `action` in the exchange slot, as a click would; false when it did not end in time.
     bool run(wire::Link::Action action, int timeoutMs = 10000);
     // One exchange through the slot: the answer, or nothing when it failed.
     std::optional<QString> exchange(const QString &command);
     // The user's Disconnect, waited for until the link is down.
-    void disconnect();
-    // Closes the window as its close button does and waits until it has
-    // closed (a connected window says goodbye first).
-    bool closeWindow();
-    // Runs a program in the simulator that stops at a breakpoint and waits
-    // until the monitor knows; the commands recorded so far are cleared.
+    void disconnect()
+    {
+        window->disconnectController();
+        waitFor([this] { return link().state() == wire::State::Disconnected; });
+    }
+    // Closes the window as its close button does (a connected one says goodbye first).
+    bool closeWindow()
+    {
+        window->close();
+        return waitFor([this] { return !window->isVisible(); });
+    }
+    // Runs a program that stops at a breakpoint and waits until the monitor knows; clears the commands.
     bool stopAtBreakpoint();
     // Commands received by the simulator since the last clear.
-    QStringList commands() const;
-    void clearCommands();
+    QStringList commands() const { return sim->commands(); }
+    void clearCommands() { sim->clearReceived(); }
     // Selects a tab by its identifier the way a click does.
     void selectTab(const QString &identifier);
 
@@ -64,9 +74,10 @@ public:
     // The console's text as the controller sent it.
     QString consoleText() const { return window->consolePage().consoleText(); }
     // The connection bar's controls, by name.
-    QLineEdit *addressField() const;
-    QLineEdit *timeoutField() const;
-    QLineEdit *statusLine() const;
+    QLineEdit *addressField() const { return field("textFieldIpAddress"); }
+    QLineEdit *timeoutField() const { return field("textFieldTimeOutSec"); }
+    QLineEdit *statusLine() const { return field("textField2"); }
+    QLineEdit *field(const char *name) const { return window->findChild<QLineEdit *>(QLatin1String(name)); }
 
     QTemporaryDir tempDir;
     std::unique_ptr<QSettings> settings;

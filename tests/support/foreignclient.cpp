@@ -1,7 +1,5 @@
-// A client in a process of its own, for the tests that a server refuses
-// strangers: connects to 127.0.0.1:PORT and writes to standard output what
-// arrives until the login prompt shows or the server closes, then "[closed]"
-// when it closed. Exits with 2 when it cannot connect at all.
+// A client in a process of its own, for the tests that a server refuses strangers: writes what
+// 127.0.0.1:PORT sends until the login prompt or its close ("[closed]"); exits 2 if it cannot connect.
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QDeadlineTimer>

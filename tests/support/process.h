@@ -1,5 +1,4 @@
-// A program run to its end as a script runs it: its exit status and what it
-// wrote to standard output and standard error.
+// A program run to its end as a script runs it: its exit status, standard output and standard error.
 #pragma once
 
 #include <QProcess>

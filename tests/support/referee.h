@@ -1,5 +1,3 @@
-// A relay for tests between the monitor and the simulator that holds the
-// monitor to the exchange rule.
 #pragma once
 #include "core/handoff.h"
 
@@ -12,11 +10,9 @@
 
 #include <mutex>
 
-// Sits on the wire between the monitor and the simulator and holds the
-// monitor to the exchange rule: once logged in, no command line may leave the
-// monitor while the previous one still waits for its prompt. It runs on its
-// own thread, so that it relays and counts whatever the monitor's thread is
-// doing meanwhile.
+// Sits on the wire between the monitor and the simulator and holds the monitor to the exchange rule:
+// once logged in, no command line leaves while the previous one waits for its prompt. Its own thread
+// relays and counts whatever the monitor's thread is doing meanwhile.
 class WireReferee : public QObject
 {
     Q_OBJECT
@@ -26,18 +22,11 @@ public:
     {
         moveToThread(&m_thread);
         m_thread.start();
-        // Blocking calls through Qt's queue, by name, so that nothing of
-        // ours is made on one thread and read on the other but the object
-        // itself, handed over both ways (see core/handoff.h).
-        core::handOffToPool();
-        QMetaObject::invokeMethod(this, "listenThere", Qt::BlockingQueuedConnection);
-        core::takeOverInPool();
+        there("listenThere");
     }
     ~WireReferee() override
     {
-        core::handOffToPool();
-        QMetaObject::invokeMethod(this, "closeThere", Qt::BlockingQueuedConnection);
-        core::takeOverInPool();
+        there("closeThere");
         m_thread.quit();
         m_thread.wait();
     }
@@ -54,8 +43,7 @@ public:
         core::handOffToPool();
     }
     quint16 port() const { return m_port; }
-    // Lines sent while an earlier line still waited for its prompt; `checked`
-    // gets how many lines were looked at in all.
+    // Lines sent while an earlier one still waited for its prompt; `checked`: lines looked at in all.
     QStringList overlaps(int &checked) const
     {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -64,6 +52,13 @@ public:
     }
 
 private:
+    // A blocking call through Qt's queue: only the object itself crosses threads (core/handoff.h).
+    void there(const char *method)
+    {
+        core::handOffToPool();
+        QMetaObject::invokeMethod(this, method, Qt::BlockingQueuedConnection);
+        core::takeOverInPool();
+    }
     void listen()
     {
         m_server = new QTcpServer(this);
@@ -98,9 +93,8 @@ private:
                 m_line.clear();
                 m_replyStart = true;
             } else if (c == '#' && (m_lastByte == '\n' || m_replyStart)) {
-                // A prompt: on a line of its own, or a reply that is nothing
-                // else (a program line in load mode is answered by a bare "#").
-                // The first prompt ends the login; counting starts there.
+                // A prompt on a line of its own or alone (a program line in load mode gets a bare "#").
+                // The first one ends the login; counting starts there.
                 if (!m_armed)
                     m_armed = true;
                 else if (m_pending > 0)

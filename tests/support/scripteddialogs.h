@@ -22,9 +22,9 @@ public:
 
     void alert(const QString &message, const QString &informative, Style style) override;
     bool confirm(const QString &message) override;
-    QString openFile(const FileDialogSpec &spec) override;
-    QString saveFile(const FileDialogSpec &spec) override;
-    QString chooseFolder(const FileDialogSpec &spec) override;
+    QString openFile(const FileDialogSpec &spec) override { return file(QStringLiteral("open"), spec); }
+    QString saveFile(const FileDialogSpec &spec) override { return file(QStringLiteral("save"), spec); }
+    QString chooseFolder(const FileDialogSpec &spec) override { return file(QStringLiteral("folder"), spec); }
     // Recorded with the title as text and the label as informative.
     QString askText(const QString &title, const QString &label) override;
 
@@ -40,6 +40,8 @@ public:
     void clear() { entries.clear(); }
 
 private:
+    void record(const Entry &e, bool shown); // shown: onShow sees it
+    QString file(const QString &kind, const FileDialogSpec &spec);
     QQueue<bool> m_answers;
     QQueue<QString> m_files;
     QQueue<QString> m_texts;

@@ -1,17 +1,7 @@
-// The longest time the window's event loop went without a turn while a test
-// ran, less the time that was the machine's and not the window's.
-//
-// Two such times are taken off each gap. The suite runs two tests side by
-// side on two cores, each with a simulator thread of its own, so a runnable
-// GUI thread can wait tens of milliseconds for a core: Linux counts that wait
-// per thread (the second figure of /proc/thread-self/schedstat). And with
-// every core busy, a timer's wake-up now and then comes 30 to 130 ms late (a
-// bare Qt program beside two busy loops shows it too): the thread then sits
-// idle in the event loop's own wait, from the moment the loop is about to
-// block to the first event it delivers after. Time the thread spends working,
-// or asleep in a blocking call inside a handler, counts in full: a 150 ms
-// sleep planted in a poll tick is reported. Without the schedstat file the
-// wait for a core counts too.
+// The longest time the window's event loop went without a turn while a test ran, less the machine's
+// share: the time the thread waited for a core (/proc/thread-self/schedstat, where there is one) and
+// the time it sat idle in the loop's own wait, since a loaded machine wakes timers up to 130 ms late.
+// Time spent working, or asleep in a blocking call inside a handler, counts in full.
 #pragma once
 
 #include <QAbstractEventDispatcher>
@@ -78,8 +68,7 @@ private:
         m_longestNs = std::max(m_longestNs, gap - std::clamp<qint64>(machine, 0, gap));
     }
 
-    // Nanoseconds this thread has spent runnable but not running; 0 where
-    // the system does not say.
+    // Nanoseconds this thread has spent runnable but not running; 0 where the system does not say.
     static qint64 queueWaitNs()
     {
 #ifdef Q_OS_LINUX

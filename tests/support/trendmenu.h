@@ -8,8 +8,7 @@
 #include <QMenu>
 #include <QToolButton>
 
-// The entry `label` in the submenu `group` of `button`'s menu, filled as
-// opening it does.
+// The entry `label` in the submenu `group` of `button`'s menu, filled as opening it does.
 inline QAction *menuEntry(QToolButton *button, const QString &group, const QString &label)
 {
     if (!button || !button->menu())
