@@ -111,14 +111,8 @@ private slots:
         QVERIFY(!wire::isUp(f.link().state()));
         QVERIFY(f.dialogs.entries.isEmpty());
         // Each list comes up with its first item selected; `items`: the first, the one at `probe`, the last.
-        struct List
-        {
-            const char *popup;
-            int count;
-            int probe;
-            QString items;
-        };
-        for (const List &l :
+        using List = std::tuple<const char *, int, int, QString>;
+        for (const auto &[popup, count, probe, items] :
              {List{"popupbuttonOutBank", 49, 24, u"0 ( 7 .. 0 )|48 ( 391 .. 384 )|96 ( 775 .. 768 )"_s},
               List{"popupbuttonMemioBank", 1024, 1,
                    u"-1 ( -8 .. -1 )|-2 ( -16 .. -9 )|-1024 ( -8192 .. -8185 )"_s},
@@ -127,12 +121,11 @@ private slots:
               List{"popupbuttonCuOutBank", 512, 1,
                    u"2000 ( 2007 .. 2000 )|2001 ( 2015 .. 2008 )|2511 ( 6095 .. 6088 )"_s},
               List{"popupbuttonPgReg", 22, 9, u"RR(ALL_A)|RR1(0)|RR3(Z_A,1)"_s}}) {
-            auto *box = control<QComboBox>(f.window.get(), l.popup);
-            QVERIFY2(box && box->count() == l.count, l.popup);
-            QCOMPARE(box->itemText(0) + u'|' + box->itemText(l.probe) + u'|' + box->itemText(l.count - 1),
-                     l.items);
-            QCOMPARE(box->currentText(), l.items.section(u'|', 0, 0));
-            QVERIFY2(itemsOf(box).removeDuplicates() == 0, l.popup);
+            auto *box = control<QComboBox>(f.window.get(), popup);
+            QVERIFY2(box && box->count() == count, popup);
+            QCOMPARE(box->itemText(0) + u'|' + box->itemText(probe) + u'|' + box->itemText(count - 1), items);
+            QCOMPARE(box->currentText(), items.section(u'|', 0, 0));
+            QVERIFY2(itemsOf(box).removeDuplicates() == 0, popup);
         }
 
         control<QAction>(f.window.get(), "menuAbout")->trigger();
@@ -300,9 +293,8 @@ private slots:
         QVERIFY(second->pos() != w->pos());
     }
 
-    // With --watch-only every window comes up locked, File > New Window's too, noting it in its journal and
-    // unlocked on its own (what the lock turns off, the unlock's note: test_watchonly). A window locked by
-    // its button opens new ones unlocked.
+    // With --watch-only every window comes up locked, New Window's too, noting it in its journal and unlocked
+    // on its own (the rest of the lock: test_watchonly); a window locked by its button opens unlocked ones.
     void watchOnlyLocksEveryWindow()
     {
         Store store;
@@ -326,9 +318,8 @@ private slots:
         QVERIFY(locked(byButton) && !locked(plain->windows().back()));
     }
 
-    // The address book is the settings' one for every window: a name saved in one window's Controllers
-    // dialog is offered in another already open, listed in its dialog (whose OK keeps it as it is), and
-    // reached there, watch only.
+    // Every window reads the settings' address book: a name saved in one window's dialog is offered in
+    // another already open, listed in its dialog (whose OK keeps it) and reached there, watch only.
     void windowsShareTheAddressBook()
     {
         Store store;

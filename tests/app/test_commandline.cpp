@@ -276,9 +276,8 @@ private slots:
         QVERIFY2(says.isEmpty() ? problem.isEmpty() : problem.contains(says), qPrintable(problem));
     }
 
-    // The dialog keeps a wrong list open and says why; a right one is stored and offered. A typed name
-    // reaches its controller, named by title and label; a watch-only one, named in another case, locks.
-    // A book read at start, and the session file: test_journal's linesNameTheirController.
+    // A wrong list stays open saying why; a right one is stored and offered. A typed name reaches its
+    // controller, shown by title and label; a watch-only one, in another case, locks (files: test_journal).
     void namedControllers()
     {
         MonitorFixture f;
@@ -378,8 +377,8 @@ private slots:
         QCOMPARE(later.timeoutField()->text(), u"30"_s);
     }
 
-    // A script may read a watch-only controller but not change it (an exec on another one:
-    // headlessResolvesAName); a name the book lacks is a usage error, with a window or without.
+    // A script may read a watch-only controller but not change it; a name the book lacks is a usage error,
+    // with a window or without.
     void namesInAScript_data()
     {
         QTest::addColumn<QStringList>("options");
@@ -391,6 +390,7 @@ private slots:
         row("backup", {"--connect", "line-2", "--backup", "/tmp"}, QString());
         row("compare", {"--connect", "line-2", "--compare", "/tmp/b"}, QString());
         row("restore, not watch-only", {"--connect", "press-4", "--restore", "/tmp/b", "--yes"}, QString());
+        row("exec, not watch-only", {"--connect", "press-4", "--exec", "PR 1"}, QString());
         row("unknown, window", {"--connect", "Press 9"}, unknown);
         row("unknown, no window", {"--connect", "Press 9", "--exec", "PR 1"}, unknown);
         row("not an address either", {"--connect", "127.0.0.1:65536", "--exec", "PR 1"}, unknown);
@@ -419,8 +419,7 @@ private slots:
         QVERIFY(r.out.isEmpty());
     }
 
-    // The window-less mode reads the same book and backs up into a folder named after the controller
-    // (--exec by address, and a backup's content: test_backup's headless rows).
+    // The window-less mode reads the same book and backs up into a folder named after the controller.
     void headlessResolvesAName()
     {
         MonitorFixture f;

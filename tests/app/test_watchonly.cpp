@@ -224,31 +224,26 @@ private slots:
     // While locked a typed line goes out only when it only reads; a refused one is noted.
     void typedLines()
     {
-        struct Case
-        {
-            const char *field;
-            QString line;
-            bool sent;
-        };
+        using Case = std::tuple<const char *, QString, bool>; // field, line, sent
         MonitorFixture &f = connected();
         lock(f);
-        for (const Case &c :
+        for (const auto &[field, line, sent] :
              {Case{"comboBox1", u"ON 5"_s, false}, Case{"comboBox1", u"PR 1"_s, true},
               Case{"comboBox1", u"PR 1\r\nON 5"_s, false}, // pasted: two lines
               Case{"textField1", u"PR 1 : OFF 5"_s, false}, Case{"textField1", u"LIST"_s, true}}) {
             f.clearCommands();
-            if (auto *box = control<QComboBox>(f.window.get(), c.field)) {
-                box->setEditText(c.line);
+            if (auto *box = control<QComboBox>(f.window.get(), field)) {
+                box->setEditText(line);
                 control<QPushButton>(f.window.get(), u"buttonSend"_s)->click();
             } else {
-                auto *quick = control<QLineEdit>(f.window.get(), c.field);
+                auto *quick = control<QLineEdit>(f.window.get(), field);
                 focus(f, quick);
-                quick->setText(c.line);
+                quick->setText(line);
                 QTest::keyClick(quick, Qt::Key_Return);
             }
-            const QString note = u"Watch only: \"%1\" was not sent."_s.arg(c.line);
-            QVERIFY2(sentSoFar(f) == (c.sent ? QStringList{c.line} : QStringList{}), qPrintable(c.line));
-            QVERIFY2(f.consoleText().contains(note) != c.sent, qPrintable(c.line));
+            const QString note = u"Watch only: \"%1\" was not sent."_s.arg(line);
+            QVERIFY2(sentSoFar(f) == (sent ? QStringList{line} : QStringList{}), qPrintable(line));
+            QVERIFY2(f.consoleText().contains(note) != sent, qPrintable(line));
         }
         QVERIFY(unlock(f));
     }
@@ -287,22 +282,18 @@ private slots:
     // Unlocking asks why; Cancel or blanks keep the lock. The journal notes each change and reason.
     void unlockAsksForAReason()
     {
-        struct Case
-        {
-            const char *name;
-            std::optional<QString> answer;
-            bool unlocks;
-        };
+        using Case = std::tuple<const char *, std::optional<QString>, bool>; // name, answer, unlocks
         MonitorFixture f(MonitorFixture::makeOptions(), false);
         lock(f);
-        for (const Case &c : {Case{"Cancel", {}, false}, Case{"blanks", u"   "_s, false},
-                              Case{"a reason", u" tool change on press 4 "_s, true}}) {
+        for (const auto &[name, answer, unlocks] :
+             {Case{"Cancel", {}, false}, Case{"blanks", u"   "_s, false},
+              Case{"a reason", u" tool change on press 4 "_s, true}}) {
             f.dialogs.clear();
-            QVERIFY2(unlock(f, c.answer) == c.unlocks, c.name);
+            QVERIFY2(unlock(f, answer) == unlocks, name);
             QVERIFY2(f.dialogs.entries.size() == 1 && f.dialogs.entries.first().kind == u"text"_s &&
                          f.dialogs.entries.first().text == u"Unlock Controls"_s,
-                     c.name);
-            QVERIFY2(locked(f) != c.unlocks && usable(f, "buttonOutOnOff0") == c.unlocks, c.name);
+                     name);
+            QVERIFY2(locked(f) != unlocks && usable(f, "buttonOutOnOff0") == unlocks, name);
         }
         // Nothing for the refused attempts.
         const auto *journal = f.window->findChild<journal::OperatorJournal *>();
