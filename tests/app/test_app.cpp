@@ -68,13 +68,6 @@ int asked(const sim::Server &s, const QString &name)
     return int(s.commands().filter(name).size());
 }
 
-// The watch-only lock as the window shows it: the button pressed, WATCH ONLY in the status bar.
-bool locked(MainWindow *w)
-{
-    return control<QPushButton>(w, "buttonWatchOnly")->isChecked() &&
-           control<QLabel>(w, "labelWatchOnly")->isVisible();
-}
-
 } // namespace
 
 class TestApp : public QObject
@@ -303,10 +296,10 @@ private slots:
         MainWindow *first = set->open();
         control<QAction>(first, "menuNewWindow")->trigger();
         MainWindow *w = set->windows().back();
-        QVERIFY(w != first && locked(first) && locked(w));
+        QVERIFY(w != first && lockShown(first) && lockShown(w));
         store.newestDialogs->setNextText(u"setting up press 4"_s);
         control<QPushButton>(w, "buttonWatchOnly")->click();
-        QVERIFY(!locked(w) && locked(first));
+        QVERIFY(!lockShown(w) && lockShown(first));
         const auto *journal = w->findChild<journal::OperatorJournal *>();
         QVERIFY(Store::waitFor([&] { return journal->today().size() == 2; }));
         QCOMPARE(journal->today().first().what, u"Watch-only lock on"_s);
@@ -315,7 +308,7 @@ private slots:
         MainWindow *byButton = plain->open();
         control<QPushButton>(byButton, "buttonWatchOnly")->click();
         control<QAction>(byButton, "menuNewWindow")->trigger();
-        QVERIFY(locked(byButton) && !locked(plain->windows().back()));
+        QVERIFY(lockShown(byButton) && !lockShown(plain->windows().back()));
     }
 
     // Every window reads the settings' address book: a name saved in one window's dialog is offered in
@@ -357,9 +350,9 @@ private slots:
         dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
         QVERIFY(Store::waitFor([&] { return !b->findChild<QDialog *>(u"controllersDialog"_s); }));
 
-        QVERIFY(!locked(b));
+        QVERIFY(!lockShown(b));
         QVERIFY(connectTo(b, u"press-4"_s));
-        QVERIFY(locked(b) && b->windowTitle().endsWith(u"press-4"_s));
+        QVERIFY(lockShown(b) && b->windowTitle().endsWith(u"press-4"_s));
     }
 
     // A window gone while its poll waits for a reply: nothing of it runs on afterwards.

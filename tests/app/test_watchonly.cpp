@@ -53,12 +53,6 @@ bool unlock(MonitorFixture &f, const std::optional<QString> &reason = kReason)
     return !lockButton(f)->isChecked();
 }
 
-bool locked(MonitorFixture &f)
-{
-    QLabel *sign = control<QLabel>(f.window.get(), u"labelWatchOnly"_s);
-    return lockButton(f)->isChecked() && sign->isVisible() && sign->text() == u"WATCH ONLY"_s;
-}
-
 void focus(MonitorFixture &f, QWidget *w)
 {
     f.window->activateWindow();
@@ -140,7 +134,7 @@ private slots:
         MonitorFixture &f = connected();
         QCOMPARE(usable(f, name), kOn);
         lock(f);
-        QVERIFY(locked(f));
+        QVERIFY(lockShown(f.window.get()));
         QCOMPARE(usable(f, name), std::optional<bool>(!lockedOff));
         QVERIFY(unlock(f));
         QVERIFY(!control<QLabel>(f.window.get(), u"labelWatchOnly"_s)->isVisible());
@@ -155,7 +149,7 @@ private slots:
         BuiltInSimulator builtIn(*f.window);
         startFromCommandLine(app::parseCommandLine({"quorin-monitor", "--watch-only", "--simulator"}),
                              *f.window, builtIn);
-        QVERIFY(locked(f));
+        QVERIFY(lockShown(f.window.get()));
         QVERIFY(f.waitFor([&] { return f.consoleText().endsWith(u'#'); }, 10000));
         QCOMPARE(f.addressField()->text(), builtIn.address());
         const QStringList names = {"buttonRun", "buttonFileOpen", "menuOpenFile", "menuRestore"};
@@ -293,7 +287,7 @@ private slots:
             QVERIFY2(f.dialogs.entries.size() == 1 && f.dialogs.entries.first().kind == u"text"_s &&
                          f.dialogs.entries.first().text == u"Unlock Controls"_s,
                      name);
-            QVERIFY2(locked(f) != unlocks && usable(f, "buttonOutOnOff0") == unlocks, name);
+            QVERIFY2(lockShown(f.window.get()) != unlocks && usable(f, "buttonOutOnOff0") == unlocks, name);
         }
         // Nothing for the refused attempts.
         const auto *journal = f.window->findChild<journal::OperatorJournal *>();

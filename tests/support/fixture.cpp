@@ -7,6 +7,7 @@
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QLabel>
 #include <QPointer>
 #include <QPushButton>
 #include <QStandardPaths>
@@ -19,6 +20,13 @@ bool connectTo(MainWindow *w, const QString &text)
     w->setAddress(text);
     w->findChild<QPushButton *>(QStringLiteral("buttonConnect"))->click();
     return QTest::qWaitFor([w] { return w->link().state() == wire::State::Ready; }, 10000);
+}
+
+bool lockShown(MainWindow *w)
+{
+    auto *sign = w->findChild<QLabel *>(QStringLiteral("labelWatchOnly"));
+    return w->findChild<QPushButton *>(QStringLiteral("buttonWatchOnly"))->isChecked() && sign->isVisible() &&
+           sign->text() == QLatin1String("WATCH ONLY");
 }
 
 sim::Options MonitorFixture::makeOptions()

@@ -21,6 +21,9 @@
 // true once the login is through.
 bool connectTo(MainWindow *w, const QString &text);
 
+// The watch-only lock as the window shows it: its button pressed, WATCH ONLY in the status bar.
+bool lockShown(MainWindow *w);
+
 class MonitorFixture
 {
 public:
