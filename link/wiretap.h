@@ -1,7 +1,6 @@
 // A listener on the wire: every chunk the Link sends and receives, as bytes,
-// in the order it went out or came in. Called from the main thread (commands)
-// and from the connection thread (received chunks, login answers), so an
-// implementation must be thread-safe and must not block.
+// in the order it went out or came in. Called on the link's own thread (the
+// window's), in the middle of an exchange, so an implementation must not block.
 #pragma once
 
 #include <QByteArray>

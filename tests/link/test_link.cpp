@@ -285,7 +285,20 @@ private slots:
         sim::Options slow = MonitorFixture::makeOptions();
         slow.delayMs = 100;
         slow.slowBps = 1000; // and the two prompts come apart
+        // Outlives the link, which may still send its goodbye.
+        struct Recorder : wire::WireTap
+        {
+            QByteArray out, secret, in;
+            void sent(const QByteArray &bytes, bool hidden) override
+            {
+                out += bytes;
+                if (hidden)
+                    secret += bytes;
+            }
+            void received(const QByteArray &bytes) override { in += bytes; }
+        } tap;
         MonitorFixture f(slow);
+        f.link().setWireTap(&tap);
         std::optional<QString> reply;
         bool asked = false;
         QObject context;
@@ -296,6 +309,11 @@ private slots:
         f.connectToSim();
         QVERIFY(f.waitFor([&] { return reply.has_value(); }));
         QCOMPARE(*reply, QStringLiteral("\r\n 12345\r\n#"));
+        // The wire tap (the session transcript's source) hears every byte in order; the login
+        // name and password, which go first, are marked secret, nothing after them is.
+        QCOMPARE(tap.out, f.sim->received());
+        QVERIFY(!tap.secret.isEmpty() && tap.out.startsWith(tap.secret) && !tap.secret.contains("CMD$"));
+        QVERIFY(tap.in.endsWith("\r\n 12345\r\n#"));
         f.sim->setOptions(MonitorFixture::makeOptions());
         f.clearCommands();
         f.window->disconnectController();

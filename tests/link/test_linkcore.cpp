@@ -159,6 +159,11 @@ private slots:
         row("address", "h:abc", "refused");
         row("address", "Press 9", "refused");
         row("address", "[fd00::1 ]:23", "refused");
+        // A command line goes out whole or not at all: a line break inside it
+        // would be a second command.
+        row("send", "PR 1\r", "PR 1\\r");
+        row("send", "PR 1\n\r", "refused");
+        row("send", "PR\r1\r", "refused");
         row("int", "12", "12");
         row("int", "-8185", "-8185");
         row("int", " 1", "refused");
@@ -187,6 +192,10 @@ private slots:
         } else if (rule == QLatin1String("address")) {
             const auto a = wire::parseAddress(in, 23);
             got = a.ok ? a.host + QLatin1Char(' ') + QString::number(a.port) : refused;
+        } else if (rule == QLatin1String("send")) {
+            bool ok = false;
+            const QByteArray bytes = wire::commandBytes(in, &ok);
+            got = ok ? QString::fromLatin1(bytes).replace(u'\r', QStringLiteral("\\r")) : refused;
         } else {
             const auto r = rule == QLatin1String("hex") ? text::parseHex(in) : text::parseInt(in);
             got = r ? QString::number(*r) : refused;

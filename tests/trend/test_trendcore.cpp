@@ -146,6 +146,7 @@ private slots:
             "\r\n 0 64 inf -200 300 0 255 1 2 3 4\r\n#", "");
         row("axis cut short", monitor::axisProbe(true, 3), "Counter Z", "\r\n 0 64 100\r\n#", "");
         row("task step", panels::taskProbe("3"), "Task 3 step", "\r\n  12 1\r\n#", "12");
+        row("task without number", panels::taskProbe(" "), "", "", "");
     }
 
     void probes()
