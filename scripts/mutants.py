@@ -46,7 +46,7 @@ LINK_SUITES = [
 TARGETS = {
     "link/link.cpp": LINK_SUITES,
     "link/linkslot.cpp": LINK_SUITES,
-    "link/receivehandler.cpp": CODE_LINK,
+    "link/receivehandler.cpp": CODE_LINK + ["link_test_link"],  # the login against a peer
     "link/sendpath.cpp": CODE_LINK,
     "link/textutil.cpp": CODE_LINK + ["panels_test_formatters", "monitor_test_monitorrules"],
     "link/sjis.cpp": CODE_LINK + ["transfer_test_fileformat", "sim_test_machine"],

@@ -55,6 +55,17 @@ class TestLink : public QObject
             reply = answer.value_or(QStringLiteral("<failed>"));
         });
     }
+    // Connects the window to a peer the test speaks for; null if it never comes up.
+    static QTcpSocket *barePeer(MonitorFixture &f, QTcpServer &server)
+    {
+        if (!server.listen(QHostAddress::LocalHost))
+            return nullptr;
+        f.addressField()->setText(QStringLiteral("127.0.0.1:%1").arg(server.serverPort()));
+        button(f)->click();
+        if (!f.waitFor([&] { return server.hasPendingConnections() && wire::isUp(f.link().state()); }))
+            return nullptr;
+        return server.nextPendingConnection();
+    }
     static int sendProgram(MonitorFixture &f, const QString &line)
     {
         int result = 1;
@@ -365,17 +376,13 @@ private slots:
     }
 
     // A bare peer, before the login: a flood without a line feed, random bytes, then a prompt never
-    // freeze the window. Then prompts a byte at a time: the login's are answered, an exchange's wait
-    // ends only once its prompt is whole.
-    void floodThenPromptsInPieces()
+    // freeze the window.
+    void floodBeforeTheLogin()
     {
         QTcpServer server;
         MonitorFixture f(MonitorFixture::makeOptions(), false);
-        QVERIFY(server.listen(QHostAddress::LocalHost));
-        f.addressField()->setText(QStringLiteral("127.0.0.1:%1").arg(server.serverPort()));
-        button(f)->click();
-        QVERIFY(f.waitFor([&] { return server.hasPendingConnections() && wire::isUp(f.link().state()); }));
-        QTcpSocket *peer = server.nextPendingConnection();
+        QTcpSocket *peer = barePeer(f, server);
+        QVERIFY(peer);
         peer->write(QByteArray(kFloodBytes, 'x'));
         QByteArray noise(4096, '\0');
         QRandomGenerator(12345).fillRange(reinterpret_cast<quint32 *>(noise.data()), noise.size() / 4);
@@ -386,7 +393,16 @@ private slots:
         stalls.stop();
         QVERIFY(f.consoleText().count('\n') < 100);
         QVERIFY2(stalls.longestMs() < kLongestStall, qPrintable(QString::number(stalls.longestMs())));
+    }
 
+    // Prompts a byte at a time: the login's are answered, a controller that gives one prompt
+    // after the password is waited for only briefly, an exchange's wait ends only once its prompt is whole.
+    void promptsInPieces()
+    {
+        QTcpServer server;
+        MonitorFixture f(MonitorFixture::makeOptions(), false);
+        QTcpSocket *peer = barePeer(f, server);
+        QVERIFY(peer);
         QByteArray heard;
         QObject::connect(peer, &QTcpSocket::readyRead, [&] { heard += peer->readAll(); });
         const auto sendInPieces = [&](const QByteArray &text, const std::function<void()> &before = {}) {
