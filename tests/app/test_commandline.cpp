@@ -427,6 +427,9 @@ private slots:
         QTemporaryDir backups;
         const ProcessRun backup = monitorProcess(book, {"--connect", "press-4", "--backup", backups.path()});
         QVERIFY2(backup.status == 0, qPrintable(backup.err));
+        // Standard output holds the folder made and nothing else: no words of the login's trace.
+        QVERIFY2(backup.out.count(u'\n') == 1 && QFileInfo(backup.out.trimmed()).isDir(),
+                 qPrintable(backup.out));
         QVERIFY2(QFileInfo(backup.out.trimmed()).fileName().contains(u"press-4"_s), qPrintable(backup.out));
     }
 };

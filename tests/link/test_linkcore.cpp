@@ -164,6 +164,7 @@ private slots:
         row("send", "PR 1\r", "PR 1\\r");
         row("send", "PR 1\n\r", "refused");
         row("send", "PR\r1\r", "refused");
+        row("send", "PR 1\x01\r", "refused"); // the attention byte would stop the running program
         row("int", "12", "12");
         row("int", "-8185", "-8185");
         row("int", " 1", "refused");

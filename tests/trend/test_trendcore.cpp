@@ -125,6 +125,7 @@ private slots:
         row("output bit set", bit(BitGroup::Outputs, "2", 3), "OUT 19", "\r\n 8\r\n#", "1");
         row("output bit clear", bit(BitGroup::Outputs, "2", 2), "OUT 18", "\r\n 8\r\n#", "0");
         row("output beyond the bank", bit(BitGroup::Outputs, "2", 8), "", "", "");
+        row("bank not a number", bit(BitGroup::Outputs, "", 0), "", "", "");
         row("mbk bit 15", bit(BitGroup::MbkBits, "70000", 15), "MBK 70015", "\r\n 32768\r\n#", "1");
         row("bit error text", bit(BitGroup::Inputs, "24", 0), "IN 192", "\r\n\tSyntax Error\r\n#", "");
         row("variable", var("A"), "A", "\r\n -25\r\n#", "-25");
