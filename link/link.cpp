@@ -372,7 +372,8 @@ void Link::onReadyRead()
 void Link::readSlice()
 {
     m_readPosted = false;
-    if (!readOnce()) {
+    const qint64 got = readOnce();
+    if (got == 0) {
         // The socket reads unbuffered, and then the controller's end shows
         // only as a read that finds it (Qt says nothing of it by a signal).
         if (m_socket && m_state != State::Connecting && m_socket->state() != QAbstractSocket::ConnectedState)
@@ -380,8 +381,8 @@ void Link::readSlice()
         return;
     }
     showDisplay();
-    if (m_socket && m_socket->bytesAvailable() > 0) {
-        // More is waiting: the rest comes after the event loop's next turn.
+    if (m_socket && got == kReadSlice) {
+        // More may wait: the rest comes after the loop's next turn (a short slice took all there was).
         m_readPosted = true;
         QTimer::singleShot(0, this, &Link::readSlice);
     }
@@ -400,13 +401,13 @@ void Link::showDisplay()
     emit received(text, last);
 }
 
-bool Link::readOnce()
+qint64 Link::readOnce()
 {
     if (!m_socket || m_state == State::Connecting)
-        return false;
+        return 0;
     const QByteArray bytes = m_socket->read(kReadSlice);
     if (bytes.isEmpty())
-        return false;
+        return 0;
     if (m_tap)
         m_tap->received(bytes);
     ++m_arrivals;
@@ -449,7 +450,7 @@ bool Link::readOnce()
         enqueue([this] { return settleLogin(); });
         setState(State::Ready, Reason::User);
     }
-    return true;
+    return bytes.size();
 }
 
 void Link::appendReply(const QString &text)

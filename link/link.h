@@ -179,7 +179,7 @@ private:
     void onReadyRead();
     void readSlice();
     // Reads and handles one slice; false when nothing was there.
-    bool readOnce();
+    qint64 readOnce(); // the bytes read, 0 for none
     void showDisplay();
     void onSocketGone();
     void takeDown(Reason reason, bool alert);
