@@ -375,6 +375,25 @@ private slots:
         QCOMPARE(button(f)->text(), QString("Disconnect"));
     }
 
+    // A window that goes while its link says goodbye ends the goodbye's pause at once, while the link is
+    // still there to end it: left to its timer, the goodbye would resume into a link already gone.
+    void windowGoesDuringTheGoodbye()
+    {
+        MonitorFixture f;
+        QVERIFY(f.connectToSim());
+        setConnectTiming(f, f.link().timing().connect, std::chrono::minutes(1));
+        f.clearCommands();
+        bool closed = false;
+        [](wire::Link *link, bool *closed) -> QCoro::Task<> {
+            co_await link->close();
+            *closed = true;
+        }(&f.link(), &closed);
+        QVERIFY(f.waitFor([&] { return f.sim->received() == "CMD$ 0\r"; }));
+        QVERIFY(!closed);
+        f.window.reset();
+        QVERIFY(closed);
+    }
+
     // A bare peer, before the login: a flood without a line feed, random bytes, then a prompt never
     // freeze the window.
     void floodBeforeTheLogin()
