@@ -178,8 +178,8 @@ private:
     void onConnected();
     void onReadyRead();
     void readSlice();
-    // Reads and handles one slice; false when nothing was there.
-    qint64 readOnce(); // the bytes read, 0 for none
+    // Reads and handles one slice; the bytes read, 0 when nothing was there.
+    qint64 readOnce();
     void showDisplay();
     void onSocketGone();
     void takeDown(Reason reason, bool alert);

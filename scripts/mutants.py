@@ -167,7 +167,7 @@ def suites_pass(names, timeout):
         keep = [f for f in functions if not TIMED[name].search(f)]
         # A failure counts when it comes again: one that does not was the
         # machine's, not the mutant's.
-        if not any(passes([binary] + keep, env, timeout) for _ in range(2)):
+        if not any(run([binary] + keep, timeout=timeout) for _ in range(2)):
             return False
     if not plain:
         return True
@@ -180,14 +180,6 @@ def suites_pass(names, timeout):
     # The suite that failed fails again, or it was the machine's moment; then
     # the others, which the stop left out, still have to pass.
     return run(ctest + ["--rerun-failed"], timeout=limit) and run(every, timeout=limit)
-
-
-def passes(command, env, timeout):
-    try:
-        return subprocess.run(command, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                              timeout=timeout).returncode == 0
-    except subprocess.TimeoutExpired:
-        return False
 
 
 def prepare(rebuild_tree):
