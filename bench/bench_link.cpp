@@ -138,6 +138,63 @@ struct WorkerExchange
     }
 };
 
+// The least an exchange can cost without blocking the GUI thread: a bare
+// socket on the GUI thread, the next command written from its readyRead once
+// the prompt is in, the loop turning between, and no link in between.
+class LoopClient : public QObject
+{
+public:
+    bool open(quint16 port)
+    {
+        m_sock.connectToHost(QStringLiteral("127.0.0.1"), port, QIODevice::ReadWrite | QIODevice::Unbuffered);
+        if (!m_sock.waitForConnected(5000))
+            return false;
+        m_sock.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        // The login, blocking: only the round trips after it are timed.
+        const auto until = [this](const QByteArray &needle) {
+            while (!m_buf.contains(needle)) {
+                if (!m_sock.waitForReadyRead(5000))
+                    return false;
+                m_buf += m_sock.readAll();
+            }
+            m_buf.clear();
+            return true;
+        };
+        if (!until(protocol::kLoginPrompt))
+            return false;
+        m_sock.write(QByteArray(protocol::kLoginName) + protocol::kLineEnd);
+        if (!until(protocol::kPasswordPrompt))
+            return false;
+        m_sock.write(QByteArray(protocol::kPassword) + protocol::kLineEnd);
+        if (!until(protocol::kPromptLine))
+            return false;
+        connect(&m_sock, &QTcpSocket::readyRead, this, [this] {
+            m_buf += m_sock.read(16384); // as the link reads: no size asked first
+            if (!m_buf.contains(protocol::kPromptLine))
+                return;
+            m_buf.clear();
+            if (--m_left > 0)
+                m_sock.write(m_line);
+            else
+                m_loop.quit();
+        });
+        return true;
+    }
+    void roundTrips(const QByteArray &line, int count)
+    {
+        m_line = line + protocol::kLineEnd;
+        m_left = count;
+        m_sock.write(m_line);
+        m_loop.exec();
+    }
+
+private:
+    QTcpSocket m_sock;
+    QByteArray m_buf, m_line;
+    QEventLoop m_loop;
+    int m_left = 0;
+};
+
 // Runs `count` exchanges one after the other in one action of the link's
 // slot, as a load or a poll tick does, turning the event loop until the last
 // has ended (as the window's loop would).
@@ -193,20 +250,24 @@ int main(int argc, char **argv)
             return 1;
         RawClient raw;
         WorkerExchange worker;
+        LoopClient looped;
         wire::Link bare(nullptr);
-        if (!raw.open(f.sim->port()) || !worker.open(f.sim->port()) || !openBareLink(bare, f.sim->port()))
+        if (!raw.open(f.sim->port()) || !worker.open(f.sim->port()) || !looped.open(f.sim->port()) ||
+            !openBareLink(bare, f.sim->port()))
             return 1;
         f.sim->setRecording(false);
         // Many short batches, each way's place in the batch turning round,
         // and the ratios taken batch by batch: a machine's slow moment then
         // weighs on both sides of a ratio alike.
         const int batches = 40, perBatch = rounds / batches;
-        std::vector<double> al, ex, rt, wk, alRatio, exRatio, wkRatio;
+        double cpuUs[5] = {}; // the GUI thread's CPU per round trip, each way
+        std::vector<double> al, ex, rt, wk, lp, alRatio, exRatio, wkRatio, lpRatio, alLpRatio;
         for (int batch = 0; batch < batches; ++batch) {
-            double ns[4] = {};
-            for (int k = 0; k < 4; ++k) {
-                const int way = (batch + k) % 4;
+            double ns[5] = {};
+            for (int k = 0; k < 5; ++k) {
+                const int way = (batch + k) % 5;
                 QElapsedTimer t;
+                const double cpuBefore = threadCpuSeconds();
                 t.start();
                 if (way == 0)
                     linkExchanges(bare, QStringLiteral("PR 1"), perBatch);
@@ -215,10 +276,13 @@ int main(int argc, char **argv)
                 else if (way == 2)
                     for (int i = 0; i < perBatch; ++i)
                         raw.roundTrip("PR 1");
-                else
+                else if (way == 3)
                     for (int i = 0; i < perBatch; ++i)
                         worker.exchange("PR 1");
+                else
+                    looped.roundTrips("PR 1", perBatch);
                 ns[way] = double(t.nsecsElapsed()) / perBatch;
+                cpuUs[way] += (threadCpuSeconds() - cpuBefore) * 1e6 / rounds;
             }
             al.push_back(ns[0]);
             ex.push_back(ns[1]);
@@ -227,6 +291,9 @@ int main(int argc, char **argv)
             alRatio.push_back(ns[0] / ns[2]);
             exRatio.push_back(ns[1] / ns[2]);
             wkRatio.push_back(ns[3] / ns[2]);
+            lp.push_back(ns[4]);
+            lpRatio.push_back(ns[4] / ns[2]);
+            alLpRatio.push_back(ns[0] / ns[4]);
         }
         std::printf("exchange: %.1f us, raw round trip: %.1f us, ratio %.2f (target <= 1.00)\n",
                     median(al) / 1000, median(rt) / 1000, median(alRatio));
@@ -234,7 +301,20 @@ int main(int argc, char **argv)
                     median(ex) / 1000, median(exRatio));
         std::printf("socket on a worker thread: %.1f us, ratio to raw %.2f\n", median(wk) / 1000,
                     median(wkRatio));
+        // What the event loop's turn costs by itself: the link's share is the
+        // exchange's ratio to this, not to the blocking client.
+        std::printf("bare socket through the event loop: %.1f us, ratio to raw %.2f; the link's exchange "
+                    "to it %.2f\n",
+                    median(lp) / 1000, median(lpRatio), median(alLpRatio));
+        if (cpuUs[0] >= 0)
+            std::printf("GUI-thread CPU per round trip: the link %.1f us, the bare socket through the loop "
+                        "%.1f us\n",
+                        cpuUs[0], cpuUs[4]);
     }
+
+    // "exchange" alone, for a profiler's run.
+    if (argc > 1 && qstrcmp(argv[1], "exchange") == 0)
+        return 0;
 
     // 2. A reply that takes 10 s: the event loop's longest gap meanwhile;
     // then one of 3 s without the beat that measures the gaps, for the CPU
