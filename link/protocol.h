@@ -33,6 +33,8 @@ inline constexpr char kBlockStart = '\x02';
 inline constexpr char kMachineModeWord[] = "CMD$";
 inline constexpr char kMachineModeOff[] = "CMD$ 0";
 inline constexpr char kLoadModeWord[] = "ECHO";
+// Renumbers the program 10, 20, 30 ..., the jumps with it.
+inline constexpr char kRenumber[] = "RENUM";
 inline constexpr char kLoadModeOn[] = "ECHO 2";
 inline constexpr char kClearProgram[] = "NEW";
 inline constexpr char kLoadBlocks[] = "MMC_LOAD MMC_LOAD$";

@@ -201,7 +201,7 @@ QCoro::Task<Backups::RestoreOutcome> Backups::restore(Plan plan)
     QCoro::Task<ReadBackup> rereading =
         core::inBackground<ReadBackup>([folder] { return readBackup(folder); });
     const ReadBackup now = co_await rereading;
-    if (!now.set || now.set->texts != plan.set.texts) {
+    if (!now.set || now.set->texts != plan.set.texts || now.set->programNumbers != plan.set.programNumbers) {
         outcome.failure = Failure::Files;
         outcome.error = now.set
                             ? QStringLiteral("The backup has changed since the comparison: compare again to "
@@ -212,8 +212,9 @@ QCoro::Task<Backups::RestoreOutcome> Backups::restore(Plan plan)
     // The data first, the program last.
     for (const Kind kind : {Kind::Point, Kind::Mbk, Kind::Program}) {
         const std::size_t i = indexOf(kind);
-        const std::optional<int> refused =
-            co_await m_transfers.loadText(kind, plan.set.paths.at(i), plan.set.texts.at(i), Origin::Listing);
+        const QList<qint64> numbers = kind == Kind::Program ? plan.set.programNumbers : QList<qint64>();
+        const std::optional<int> refused = co_await m_transfers.loadText(
+            kind, plan.set.paths.at(i), plan.set.texts.at(i), Origin::Listing, numbers);
         if (!refused) {
             outcome.failure = Failure::LinkLost;
             co_return outcome;

@@ -50,6 +50,27 @@ QString quotedName(const QString &name)
     return QLatin1Char('"') + name + QLatin1Char('"');
 }
 
+// A manifest's line numbers for `text`: one whole number per line as a load
+// splits the text, rising; nothing when they are not that.
+std::optional<QList<qint64>> lineNumbersOf(const QJsonValue &value, const QString &text)
+{
+    QStringList lines = splitLines(text);
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    const QJsonArray array = value.toArray();
+    if (!value.isArray() || array.size() != lines.size())
+        return std::nullopt;
+    QList<qint64> numbers;
+    for (const QJsonValue &v : array) {
+        const qint64 n = v.toInteger(-1);
+        if (!v.isDouble() || double(n) != v.toDouble() || n < 0 ||
+            (!numbers.isEmpty() && n <= numbers.last()))
+            return std::nullopt;
+        numbers.append(n);
+    }
+    return numbers;
+}
+
 } // namespace
 
 QString backupFileName(Kind kind)
@@ -129,7 +150,9 @@ WrittenBackup writeBackup(const QString &parentDir, const BackupMeta &meta,
 
     QJsonArray files;
     for (const Kind kind : kBackupKinds) {
-        const QString text = listingFileText(listings.at(indexOf(kind)), traits(kind).dropBeforeTab);
+        QList<qint64> numbers;
+        const QString text =
+            listingFileText(listings.at(indexOf(kind)), traits(kind).dropBeforeTab, &numbers);
         bool ok = false;
         const QByteArray bytes = wire::sjisEncode(text, &ok);
         const QString fileName = backupFileName(kind);
@@ -140,10 +163,19 @@ WrittenBackup writeBackup(const QString &parentDir, const BackupMeta &meta,
         const QString why = writeWholeFile(partial.filePath(fileName), bytes);
         if (!why.isEmpty())
             return {QString(), quotedName(fileName) + QStringLiteral(": ") + why};
-        files.append(QJsonObject{{QStringLiteral("table"), tableWord(kind)},
-                                 {QStringLiteral("name"), fileName},
-                                 {QStringLiteral("size"), static_cast<qint64>(bytes.size())},
-                                 {QStringLiteral("sha256"), hexHash(bytes)}});
+        QJsonObject entry{{QStringLiteral("table"), tableWord(kind)},
+                          {QStringLiteral("name"), fileName},
+                          {QStringLiteral("size"), static_cast<qint64>(bytes.size())},
+                          {QStringLiteral("sha256"), hexHash(bytes)}};
+        // The program file keeps no numbers (it is the save's format); the
+        // manifest keeps them, when every line had one.
+        if (kind == Kind::Program && !numbers.contains(-1)) {
+            QJsonArray lineNumbers;
+            for (const qint64 n : std::as_const(numbers))
+                lineNumbers.append(n);
+            entry.insert(QStringLiteral("lineNumbers"), lineNumbers);
+        }
+        files.append(entry);
     }
     const QJsonObject manifest{
         {QStringLiteral("format"), kManifestFormat},
@@ -206,6 +238,14 @@ ReadBackup readBackup(const QString &folder)
             return refused(quotedName(name) + QStringLiteral(": ") + text.error);
         set.texts.at(indexOf(kind)) = text.text;
         set.paths.at(indexOf(kind)) = dir.absoluteFilePath(name);
+        if (kind == Kind::Program && entry.contains(QStringLiteral("lineNumbers"))) {
+            const std::optional<QList<qint64>> numbers =
+                lineNumbersOf(entry.value(QStringLiteral("lineNumbers")), text.text);
+            if (!numbers)
+                return refused(QStringLiteral("manifest.json does not number the lines of ") +
+                               quotedName(name) + QLatin1Char('.'));
+            set.programNumbers = *numbers;
+        }
     }
     return {std::move(set), QString()};
 }

@@ -7,6 +7,7 @@
 #include "transfer/kinds.h"
 
 #include <QDateTime>
+#include <QList>
 #include <QString>
 #include <array>
 #include <optional>
@@ -62,6 +63,10 @@ struct BackupSet
     BackupMeta meta;
     std::array<QString, 3> texts; // each file's text, indexed by Kind
     std::array<QString, 3> paths;
+    // The number of each line of the program file, as the controller listed
+    // it: a restore stores every line at its own number, so that a jump to a
+    // number still lands on its line. Empty for a backup that does not say.
+    QList<qint64> programNumbers;
 };
 
 struct ReadBackup
@@ -71,7 +76,8 @@ struct ReadBackup
 };
 
 // Reads a backup folder, refusing it when the manifest is missing or
-// unreadable, or any file it names is missing, another size or another hash.
+// unreadable, any file it names is missing, another size or another hash, or
+// the program's line numbers do not number the program file's lines.
 ReadBackup readBackup(const QString &folder);
 
 } // namespace transfer

@@ -162,16 +162,21 @@ QList<QByteArray> programBlocks(const QByteArray &bytes)
     return blocks;
 }
 
-QString listingFileText(const QString &listing, bool dropBeforeTab)
+QString listingFileText(const QString &listing, bool dropBeforeTab, QList<qint64> *numbers)
 {
     QString out;
     const QStringList pieces = listing.split(QLatin1Char('\r'), Qt::KeepEmptyParts);
     for (const QString &piece : pieces) {
         QString line = text::trimNewlines(piece);
+        qint64 number = -1;
         if (dropBeforeTab) {
             const qsizetype tab = line.indexOf(QLatin1Char('\t'));
-            if (tab >= 0)
+            if (tab >= 0) {
+                bool ok = false;
+                number = line.left(tab).toLongLong(&ok);
+                number = ok && number >= 0 ? number : -1;
                 line = line.mid(tab + 1);
+            }
         }
         // The prompt line, also in its breakpoint form, is no program text.
         if (line.isEmpty() || line == QLatin1String(protocol::kPrompt) ||
@@ -179,6 +184,8 @@ QString listingFileText(const QString &listing, bool dropBeforeTab)
             continue;
         out += line;
         out += QLatin1Char('\n');
+        if (numbers)
+            numbers->append(number);
     }
     return out;
 }

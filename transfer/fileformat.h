@@ -64,8 +64,9 @@ QList<QByteArray> programBlocks(const QByteArray &bytes);
 
 // The file text of a listing save: one LF-terminated line per listing line,
 // without empty lines and the prompt line ("#" or "#?"); program listings lose everything
-// up to and including the first TAB (the controller's line number).
-QString listingFileText(const QString &listing, bool dropBeforeTab);
+// up to and including the first TAB (the controller's line number). With
+// `numbers`, each line written adds the number it lost there (-1 for none).
+QString listingFileText(const QString &listing, bool dropBeforeTab, QList<qint64> *numbers = nullptr);
 
 // Writes `text` as Shift-JIS, replacing any existing file as a whole. Returns
 // an empty string on success, otherwise the reason for the user.

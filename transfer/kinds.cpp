@@ -16,7 +16,7 @@ Traits makeProgram()
     t.extension = QStringLiteral("f2k");
     t.clearCommands = {QLatin1String(protocol::kClearProgram), QLatin1String(protocol::kLoadModeOn)};
     // Saved programs carry no line numbers; the controller numbers them again.
-    t.finishCommands = {QLatin1String(protocol::kLoadModeWord), QStringLiteral("RENUM")};
+    t.finishCommands = {QLatin1String(protocol::kLoadModeWord), QLatin1String(protocol::kRenumber)};
     t.cutComments = true;
     t.refuseHash = true;
     t.replyRule = ReplyRule::TextBeforePrompt;

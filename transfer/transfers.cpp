@@ -89,7 +89,7 @@ public:
 
     // Each ends with true when the transfer went through to its end. A line
     // load given the file's text does not read the file.
-    QCoro::Task<bool> lineLoad(std::optional<QString> given);
+    QCoro::Task<bool> lineLoad(std::optional<QString> given, QList<qint64> numbers = {});
     QCoro::Task<bool> blockLoad();
     QCoro::Task<bool> listingSave();
     // The listing command and its wait, the status line counting what has
@@ -175,7 +175,7 @@ QCoro::Task<bool> TransferRun::opening()
     co_return up;
 }
 
-QCoro::Task<bool> TransferRun::lineLoad(std::optional<QString> given)
+QCoro::Task<bool> TransferRun::lineLoad(std::optional<QString> given, QList<qint64> numbers)
 {
     QString text = given.value_or(QString());
     if (!given && !readFile(&text))
@@ -203,8 +203,11 @@ QCoro::Task<bool> TransferRun::lineLoad(std::optional<QString> given)
         } else if (line.action == LineAction::Send) {
             // The hash wait ends on the first "#": a program line in load mode
             // is answered by a bare "#", a refusal by an error line and CR LF
-            // "#". The time-out counts from the last byte received.
-            m_link.sendString(line.text);
+            // "#". The time-out counts from the last byte received. A numbered
+            // line is stored at its number.
+            m_link.sendString(i < numbers.size()
+                                  ? QString::number(numbers.at(i)) + QLatin1Char(' ') + line.text
+                                  : line.text);
             const std::optional<QString> reply = co_await m_link.answer(kHash);
             if (!reply)
                 co_return false;
@@ -225,6 +228,9 @@ QCoro::Task<bool> TransferRun::lineLoad(std::optional<QString> given)
     }
 
     for (const QString &command : m_traits.finishCommands) {
+        // Lines stored at their own numbers keep them.
+        if (!numbers.isEmpty() && command == QLatin1String(protocol::kRenumber))
+            continue;
         const bool ok = co_await exchange(command);
         if (!ok)
             co_return false;
@@ -402,9 +408,10 @@ std::optional<QString> Transfers::readLoadFile(const QString &path)
     return readOrAlert(m_dialogs, path);
 }
 
-QCoro::Task<std::optional<int>> Transfers::loadText(Kind kind, QString path, QString text, Origin origin)
+QCoro::Task<std::optional<int>> Transfers::loadText(Kind kind, QString path, QString text, Origin origin,
+                                                    QList<qint64> numbers)
 {
-    QCoro::Task<std::optional<int>> load = loadPath(kind, LoadMode::Lines, path, text, origin);
+    QCoro::Task<std::optional<int>> load = loadPath(kind, LoadMode::Lines, path, text, origin, numbers);
     const std::optional<int> refused = co_await load;
     co_return refused;
 }
@@ -441,7 +448,8 @@ QCoro::Task<> Transfers::load(Kind kind, LoadMode mode)
 }
 
 QCoro::Task<std::optional<int>> Transfers::loadPath(Kind kind, LoadMode mode, QString path,
-                                                    std::optional<QString> text, Origin origin)
+                                                    std::optional<QString> text, Origin origin,
+                                                    QList<qint64> numbers)
 {
     Q_ASSERT(m_console);
     TransferRun run(
@@ -452,7 +460,7 @@ QCoro::Task<std::optional<int>> Transfers::loadPath(Kind kind, LoadMode mode, QS
     if (mode == LoadMode::Blocks)
         ok = co_await run.blockLoad();
     else
-        ok = co_await run.lineLoad(text);
+        ok = co_await run.lineLoad(text, numbers);
     if (ok) {
         filesOf(kind).loaded = path;
         emit loaded(kind, path, QFileInfo(path).size(), run.refused());

@@ -49,9 +49,10 @@ public:
     // the file at `path` as read beforehand: a comparison's Load loads what it
     // compared, not what the file may hold by then.
     // The number of lines the controller refused, or nothing when the load
-    // did not go through to its end.
+    // did not go through to its end. With `numbers` (one per line of `text`),
+    // each line goes to the controller with its number in front.
     QCoro::Task<std::optional<int>> loadText(Kind kind, QString path, QString text,
-                                             Origin origin = Origin::File);
+                                             Origin origin = Origin::File, QList<qint64> numbers = {});
     // The controller's current listing of `kind`, read as the save reads it
     // (progress in the status line) but without the attention byte: nothing
     // the controller is doing is interrupted. Nothing when the wait failed
@@ -95,7 +96,8 @@ private:
     QCoro::Task<> load(Kind kind, LoadMode mode);
     // `text`: the file's contents when already read, else the file is read.
     QCoro::Task<std::optional<int>> loadPath(Kind kind, LoadMode mode, QString path,
-                                             std::optional<QString> text, Origin origin);
+                                             std::optional<QString> text, Origin origin,
+                                             QList<qint64> numbers = {});
     QCoro::Task<> save(Kind kind);
     Files &filesOf(Kind kind);
     const Files &filesOf(Kind kind) const;

@@ -12,6 +12,9 @@
 #include <QDialog>
 #include <QDir>
 #include <QGroupBox>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -22,10 +25,10 @@ using transfer::Kind;
 
 namespace {
 
-// What a controller that has been worked on holds.
+// What a controller that has been worked on holds: a line put in between, a jump to it by number.
 void fill(sim::Machine &m)
 {
-    for (const char *line : {"10 A=1", "20 PRINT \"a/*b\" /* what a file would cut */", "30 GOTO 10",
+    for (const char *line : {"10 A=1", "15 PRINT \"a/*b\" /* what a file would cut */", "100 GOTO 15",
                              "SETP 5 1 2 3 4", "SETP 9 -7 0 0 100", "MBK(100~Wrd)=7", "MBK(2000~Wrd)=65535"})
         m.handleLine(QString::fromLatin1(line));
 }
@@ -33,7 +36,7 @@ void fill(sim::Machine &m)
 // Changes to all three tables: some entries go, some change, some come.
 void change(sim::Machine &m)
 {
-    for (const char *line : {"20 PRINT 2", "40 END", "SETP 5 0 0 0 0", "SETP 6 9 9 9 9", "MBK(100~Wrd)=8",
+    for (const char *line : {"15 PRINT 2", "40 END", "SETP 5 0 0 0 0", "SETP 6 9 9 9 9", "MBK(100~Wrd)=8",
                              "MBK(2000~Wrd)=0", "MBK(3~Wrd)=3"})
         m.handleLine(QString::fromLatin1(line));
 }
@@ -146,6 +149,45 @@ private slots:
         const transfer::ReadBackup read = transfer::readBackup(folder);
         QVERIFY(!read.set);
         QVERIFY2(read.error.contains(says), qPrintable(read.error));
+    }
+
+    // The manifest keeps the program lines' numbers, which the program file has not; numbers that do not
+    // number the file's lines refuse the backup, and a backup without them restores in order.
+    void programLineNumbers()
+    {
+        QTemporaryDir dir;
+        const QString folder =
+            transfer::writeBackup(dir.path(), {"cell-4", QDateTime::currentDateTime(), "1.0"}, someListings())
+                .folder;
+        QCOMPARE(transfer::readBackup(folder).set->programNumbers, (QList<qint64>{10, 20}));
+        const QString manifestPath = folder + "/manifest.json";
+        const QJsonObject manifest = QJsonDocument::fromJson(bytesOf(manifestPath)).object();
+        const auto withNumbers = [&](const char *numbers) {
+            QJsonObject m = manifest;
+            QJsonArray files = m["files"].toArray();
+            for (qsizetype i = 0; i < files.size(); ++i) {
+                QJsonObject file = files[i].toObject();
+                if (file["table"] == "program") {
+                    if (numbers)
+                        file["lineNumbers"] = QJsonDocument::fromJson(numbers).array();
+                    else
+                        file.remove("lineNumbers");
+                }
+                files[i] = file;
+            }
+            m["files"] = files;
+            QVERIFY(put(manifestPath, QJsonDocument(m).toJson()));
+        };
+        for (const char *numbers :
+             {"[10]", "[10,20,30]", "[20,10]", "[10,10]", "[10,\"20\"]", "[10,20.5]", "[-1,20]"}) {
+            withNumbers(numbers);
+            const transfer::ReadBackup read = transfer::readBackup(folder);
+            QVERIFY2(!read.set && read.error.contains("does not number the lines of \"program.f2k\""),
+                     numbers);
+        }
+        withNumbers(nullptr);
+        const transfer::ReadBackup read = transfer::readBackup(folder);
+        QVERIFY(read.set && read.set->programNumbers.isEmpty());
     }
 
     // Through the window: a backup, changes, a restore that undoes them, and a backup refused.
