@@ -62,7 +62,7 @@ TARGETS = {
     "panels/mbk.cpp": ["panels_test_formatters", "trend_test_trendcore", "fuzz_mbk_replay"],
     "axis/jog.cpp": ["axis_test_pointtable", "axis_test_axispanel"],
     "axis/pointtable.cpp": ["axis_test_pointtable", "axis_test_axispanel", "fuzz_pointtable_replay"],
-    "transfer/fileformat.cpp": ["transfer_test_fileformat", "fuzz_files_replay"],
+    "transfer/fileformat.cpp": ["transfer_test_fileformat", "transfer_test_backup", "fuzz_files_replay"],
     "tools/tools.cpp": ["tools_test_toolrules", "fuzz_monlisting_replay"],
     "console/console.cpp": ["console_test_consolecore", "console_test_console", "fuzz_console_replay"],
 }
