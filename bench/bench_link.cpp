@@ -145,37 +145,18 @@ struct WorkerExchange
 class LoopClient : public QObject
 {
 public:
+    // The login is the raw client's, blocking: only the round trips after it are timed.
     bool open(quint16 port)
     {
-        m_sock.connectToHost(QStringLiteral("127.0.0.1"), port, QIODevice::ReadWrite | QIODevice::Unbuffered);
-        if (!m_sock.waitForConnected(5000))
+        if (!m_login.open(port))
             return false;
-        m_sock.setSocketOption(QAbstractSocket::LowDelayOption, 1);
-        // The login, blocking: only the round trips after it are timed.
-        const auto until = [this](const QByteArray &needle) {
-            while (!m_buf.contains(needle)) {
-                if (!m_sock.waitForReadyRead(5000))
-                    return false;
-                m_buf += m_sock.readAll();
-            }
-            m_buf.clear();
-            return true;
-        };
-        if (!until(protocol::kLoginPrompt))
-            return false;
-        m_sock.write(QByteArray(protocol::kLoginName) + protocol::kLineEnd);
-        if (!until(protocol::kPasswordPrompt))
-            return false;
-        m_sock.write(QByteArray(protocol::kPassword) + protocol::kLineEnd);
-        if (!until(protocol::kPromptLine))
-            return false;
-        connect(&m_sock, &QTcpSocket::readyRead, this, [this] {
-            m_buf += m_sock.read(16384); // as the link reads: no size asked first
+        connect(&m_login.socket(), &QTcpSocket::readyRead, this, [this] {
+            m_buf += m_login.socket().read(16384); // as the link reads: no size asked first
             if (!m_buf.contains(protocol::kPromptLine))
                 return;
             m_buf.clear();
             if (--m_left > 0)
-                m_sock.write(m_line);
+                m_login.socket().write(m_line);
             else
                 m_loop.quit();
         });
@@ -185,12 +166,12 @@ public:
     {
         m_line = line + protocol::kLineEnd;
         m_left = count;
-        m_sock.write(m_line);
+        m_login.socket().write(m_line);
         m_loop.exec();
     }
 
 private:
-    QTcpSocket m_sock;
+    RawClient m_login;
     QByteArray m_buf, m_line;
     QEventLoop m_loop;
     int m_left = 0;

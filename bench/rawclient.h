@@ -52,6 +52,8 @@ public:
         return true;
     }
     qint64 received() const { return m_received; }
+    // The logged-in socket, for a client that goes on through the event loop.
+    QTcpSocket &socket() { return m_sock; }
 
 private:
     QTcpSocket m_sock;
