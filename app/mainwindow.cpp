@@ -537,8 +537,10 @@ void MainWindow::wireMonitor()
 
 void MainWindow::wireMenus()
 {
-    connect(m_openFileAction, &QAction::triggered, this,
-            [this] { m_link->enqueue([this]() -> QCoro::Task<> { return m_transfers->programLoad(); }); });
+    connect(m_openFileAction, &QAction::triggered, this, [this] {
+        m_link->enqueue(wire::unlessLocked(*m_watchLock,
+                                           [this]() -> QCoro::Task<> { return m_transfers->programLoad(); }));
+    });
     connect(m_aboutAction, &QAction::triggered, this, &MainWindow::showAbout);
     connect(m_controllersAction, &QAction::triggered, this, &MainWindow::editControllers);
 }
@@ -562,26 +564,29 @@ void MainWindow::wireConsole()
             co_return;
         };
     };
+    // What changes the machine sends nothing when its turn comes with the
+    // watch-only lock on.
+    const auto change = [lock = m_watchLock](Op op) { return wire::unlessLocked(*lock, std::move(op)); };
     const std::pair<void (Panel::*)(), Op> requests[] = {
-        {&Panel::programLoadRequested, [transfers] { return transfers->programLoadHs(); }},
+        {&Panel::programLoadRequested, change([transfers] { return transfers->programLoadHs(); })},
         {&Panel::programSaveRequested, [transfers] { return transfers->programSave(); }},
-        {&Panel::pointLoadRequested, [transfers] { return transfers->pointLoad(); }},
+        {&Panel::pointLoadRequested, change([transfers] { return transfers->pointLoad(); })},
         {&Panel::pointSaveRequested, [transfers] { return transfers->pointSave(); }},
-        {&Panel::mbkLoadRequested, [transfers] { return transfers->mbkLoad(); }},
+        {&Panel::mbkLoadRequested, change([transfers] { return transfers->mbkLoad(); })},
         {&Panel::mbkSaveRequested, [transfers] { return transfers->mbkSave(); }},
         {&Panel::clockCheckRequested, now([tools] { tools->clockCheck(); })},
-        {&Panel::clockSetRequested, now([tools] { tools->clockAdjust(); })},
+        {&Panel::clockSetRequested, change(now([tools] { tools->clockAdjust(); }))},
         {&Panel::monitorRequested, [tools] { return tools->monitor(); }},
         {&Panel::monitorListRequested, [tools] { return tools->monitorListing(); }},
         {&Panel::breakpointListRequested, now([tools] { tools->breakpointList(); })},
-        {&Panel::breakpointClearAllRequested, now([tools] { tools->breakpointClearAll(); })},
-        {&Panel::breakpointContinueRequested, now([tools] { tools->breakpointContinue(); })},
-        {&Panel::breakpointStepRequested, now([tools] { tools->breakpointTrace(); })},
-        {&Panel::breakpointAddDelRequested, now([tools, panel] {
+        {&Panel::breakpointClearAllRequested, change(now([tools] { tools->breakpointClearAll(); }))},
+        {&Panel::breakpointContinueRequested, change(now([tools] { tools->breakpointContinue(); }))},
+        {&Panel::breakpointStepRequested, change(now([tools] { tools->breakpointTrace(); }))},
+        {&Panel::breakpointAddDelRequested, change(now([tools, panel] {
              const QString shown = tools->breakpointAddDelete(panel->breakpointTarget());
              if (shown != panel->breakpointTarget())
                  panel->setBreakpointTarget(shown);
-         })},
+         }))},
         {&Panel::breakpointVariableRequested, now([tools, panel] {
              const QString shown = tools->breakpointVariable(panel->breakpointVariable());
              if (shown != panel->breakpointVariable())

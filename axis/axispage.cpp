@@ -54,7 +54,7 @@ void showSignal(QLabel *lamp, bool on)
 } // namespace
 
 AxisPage::AxisPage(wire::Link &link, Dialogs &dialogs, const WatchLock &lock, QWidget *parent)
-    : ui::Page(parent), m_link(link), m_dialogs(dialogs), m_w(this)
+    : ui::Page(parent), m_link(link), m_lock(lock), m_dialogs(dialogs), m_w(this)
 {
     auto *locked = new ui::LockedControls(lock, this);
     for (const auto &pad : m_w.jog) {
@@ -293,26 +293,26 @@ void AxisPage::onJogClicked(int axis, JogDirection direction)
         jogCommands(axis, direction, m_w.pulses->currentText(), m_w.acceleration->currentText());
     // One action: the acceleration is answered before the move goes out,
     // and no poll exchange can come in between.
-    m_link.enqueue([this, commands]() -> QCoro::Task<> {
+    m_link.enqueue(wire::unlessLocked(m_lock, [this, commands]() -> QCoro::Task<> {
         for (const QString &c : commands)
             co_await m_link.exchange(c);
-    });
+    }));
 }
 
 void AxisPage::onHOutputClicked(int output, bool on)
 {
-    m_link.enqueue([this, output, on]() -> QCoro::Task<> {
+    m_link.enqueue(wire::unlessLocked(m_lock, [this, output, on]() -> QCoro::Task<> {
         if (m_board)
             co_await m_link.exchange(hOutputCommand(output, on));
-    });
+    }));
 }
 
 void AxisPage::confirmTeach(const QString &point)
 {
-    m_link.enqueue([this, point]() -> QCoro::Task<> {
+    m_link.enqueue(wire::unlessLocked(m_lock, [this, point]() -> QCoro::Task<> {
         if (m_dialogs.confirm(teachMessage(point)))
             co_await m_link.exchange(teachCommand(point));
-    });
+    }));
 }
 
 void AxisPage::onTeachClicked()
@@ -348,11 +348,11 @@ void AxisPage::onClearClicked(bool counters)
 {
     if (!m_board)
         return;
-    m_link.enqueue([this, counters]() -> QCoro::Task<> {
+    m_link.enqueue(wire::unlessLocked(m_lock, [this, counters]() -> QCoro::Task<> {
         const QString command = counters ? kClearCountersCommand : kClearPositionsCommand;
         if (m_dialogs.confirm(counters ? kClearCountersMessage : kClearPositionsMessage))
             co_await m_link.exchange(command);
-    });
+    }));
 }
 
 bool AxisPage::checkmsg(const QString &command)
@@ -365,10 +365,10 @@ bool AxisPage::checkmsg(const QString &command)
 
 void AxisPage::confirmPointSet(const QString &command)
 {
-    m_link.enqueue([this, command]() -> QCoro::Task<> {
+    m_link.enqueue(wire::unlessLocked(m_lock, [this, command]() -> QCoro::Task<> {
         if (checkmsg(command) && m_dialogs.confirm(executeMessage(command)))
             co_await m_link.exchange(command);
-    });
+    }));
 }
 
 void AxisPage::onPositionSetClicked()

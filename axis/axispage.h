@@ -67,6 +67,7 @@ private:
     void onPointListSetClicked();
 
     wire::Link &m_link;
+    const WatchLock &m_lock;
     Dialogs &m_dialogs;
     AxisWidgets m_w;
     // The board chosen in the popup; nothing for "None".

@@ -59,6 +59,11 @@ QString notSentNote(const QString &line)
     return QStringLiteral("Watch only: \"%1\" was not sent.").arg(line);
 }
 
+QString heldBackNote()
+{
+    return QStringLiteral("Watch only: an action queued before the lock was not sent.");
+}
+
 Cleaned cleanup(const QString &input, bool beginConnect)
 {
     Cleaned c;

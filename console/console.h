@@ -52,6 +52,8 @@ bool readOnlyLine(const QString &line);
 
 // What the console shows for a line the watch-only lock kept back.
 QString notSentNote(const QString &line);
+// An action that waited its turn while the lock came on.
+QString heldBackNote();
 
 // Console text as the view shows it: CR LF and lone CR become line breaks,
 // and the escape character of a breakpoint stop, which has no glyph, goes.

@@ -169,10 +169,21 @@ void ConsolePage::wire()
             });
         };
     };
+    // What changes the machine sends nothing when its turn comes with the
+    // watch-only lock on (a typed command line is weighed when it goes out).
+    const auto change = [this](void (ConsolePage::*fn)()) {
+        return [this, fn] {
+            m_link.enqueue(wire::unlessLocked(m_lock, [this, fn]() -> QCoro::Task<> {
+                (this->*fn)();
+                co_return;
+            }));
+        };
+    };
     connect(m_commandBox->lineEdit(), &QLineEdit::returnPressed, this, act(&ConsolePage::onCommandEntered));
     // A program line waits for its line number's prompt before it goes out.
     const auto program = [this] {
-        m_link.enqueue([this]() -> QCoro::Task<> { return onProgramLineEntered(); });
+        m_link.enqueue(
+            wire::unlessLocked(m_lock, [this]() -> QCoro::Task<> { return onProgramLineEntered(); }));
     };
     connect(m_programLineBox->lineEdit(), &QLineEdit::returnPressed, this, program);
     connect(m_listStartBox->lineEdit(), &QLineEdit::returnPressed, this,
@@ -182,14 +193,16 @@ void ConsolePage::wire()
     connect(m_buttonEnterLine, &QPushButton::clicked, this, program);
     connect(m_buttonList, &QPushButton::clicked, this, act(&ConsolePage::onListStartEntered));
     connect(m_buttonListNext, &QPushButton::clicked, this, act(&ConsolePage::onListNextClicked));
-    connect(m_buttonRun, &QPushButton::clicked, this, act(&ConsolePage::onRunClicked));
-    connect(m_buttonCtrlA, &QPushButton::clicked, this, act(&ConsolePage::onCtrlAClicked));
+    connect(m_buttonRun, &QPushButton::clicked, this, change(&ConsolePage::onRunClicked));
+    connect(m_buttonCtrlA, &QPushButton::clicked, this, change(&ConsolePage::onCtrlAClicked));
     connect(m_buttonCr, &QPushButton::clicked, this, act(&ConsolePage::onCrClicked));
     connect(m_buttonQ, &QPushButton::clicked, this, act(&ConsolePage::onQClicked));
     connect(m_buttonPickLine, &QPushButton::clicked, this, &ConsolePage::pickProgramLine);
     connect(m_buttonClearHistory, &QPushButton::clicked, this, &ConsolePage::onClearHistoryClicked);
     connect(m_buttonReceive, &QPushButton::clicked, this, &ConsolePage::onReceiveClicked);
     connect(m_buttonClearConsole, &QPushButton::clicked, this, &ConsolePage::onClearConsoleClicked);
+    connect(&m_lock, &WatchLock::heldBack, this,
+            [this] { consoleAppendScroll(QStringLiteral("\r\n") + heldBackNote()); });
 }
 
 // ---------------------------------------------------------------- enabling
@@ -491,6 +504,12 @@ bool ConsolePage::handleShortcutKey(QKeyEvent *event)
             co_return;
         });
     };
+    const auto change = [this](void (ConsolePage::*fn)()) {
+        m_link.enqueue(wire::unlessLocked(m_lock, [this, fn]() -> QCoro::Task<> {
+            (this->*fn)();
+            co_return;
+        }));
+    };
     // Not QShortcuts: these keys act only on this tab while connected, and
     // Control counts only as onModifiersChanged() recorded it.
     switch (event->key()) {
@@ -536,13 +555,13 @@ bool ConsolePage::handleShortcutKey(QKeyEvent *event)
     // keys do nothing while the watch-only lock is on, like their buttons.
     case Qt::Key_BracketRight:
         if (control && !m_lock.locked()) {
-            action(&ConsolePage::onRunClicked);
+            change(&ConsolePage::onRunClicked);
             focusConsole();
         }
         break;
     case Qt::Key_Backslash:
         if (control && !m_lock.locked()) {
-            action(&ConsolePage::onCtrlAClicked);
+            change(&ConsolePage::onCtrlAClicked);
             focusConsole();
         }
         break;

@@ -20,3 +20,10 @@ bool WatchLock::unlock(const QString &reason)
     emit changed(false);
     return true;
 }
+
+bool WatchLock::allows() const
+{
+    if (m_locked)
+        emit heldBack();
+    return !m_locked;
+}

@@ -23,9 +23,17 @@ public:
     // leaves it on. True when the lock is off afterwards.
     bool unlock(const QString &reason);
 
+    // Whether an action that changes the controller may go out now. It was
+    // offered while the lock was off, but it may have waited its turn behind
+    // another; when the lock came on meanwhile it is held back, and
+    // heldBack() says so.
+    bool allows() const;
+
 signals:
     // On every change, after locked() and reason() tell the new state.
     void changed(bool locked);
+    // An action offered before the lock came on was not sent.
+    void heldBack() const;
 
 private:
     bool m_locked = false;

@@ -22,6 +22,8 @@
 #include <memory>
 #include <optional>
 
+class WatchLock;
+
 class Dialogs;
 
 namespace wire {
@@ -233,5 +235,11 @@ private:
     bool m_readPosted = false;
     WireTap *m_tap = nullptr;
 };
+
+// `action`, which changes the controller, as it goes into the queue: when its
+// turn comes with the watch-only lock on, it sends nothing (an operator who
+// clicked before someone locked the window does not drive the machine after).
+// `lock` outlives the queue.
+Link::Action unlessLocked(const WatchLock &lock, Link::Action action);
 
 } // namespace wire

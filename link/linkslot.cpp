@@ -1,6 +1,7 @@
 // The exchange slot: the queue of actions that take turns on the link, and
 // the alerts that wait until no action holds it.
 #include "core/dialogs.h"
+#include "core/watchlock.h"
 #include "link/link.h"
 
 #include <QTimer>
@@ -30,6 +31,16 @@ QCoro::Task<> Link::drain()
             showAlerts();
     }
     m_running = false;
+}
+
+Link::Action unlessLocked(const WatchLock &lock, Link::Action action)
+{
+    return [&lock, action = std::move(action)]() -> QCoro::Task<> {
+        if (!lock.allows())
+            co_return;
+        QCoro::Task<> task = action();
+        co_await task;
+    };
 }
 
 void Link::alertWhenFree(const QString &message)

@@ -38,7 +38,7 @@ QColor lampColour(BitGroup group)
 } // namespace
 
 BitGroupBox::BitGroupBox(wire::Link &link, const Spec &spec, const WatchLock &lock, QWidget *parent)
-    : QGroupBox(spec.title, parent), m_link(link), m_group(spec.group)
+    : QGroupBox(spec.title, parent), m_link(link), m_lock(lock), m_group(spec.group)
 {
     using namespace ui;
     auto *locked = new LockedControls(lock, this);
@@ -62,7 +62,7 @@ BitGroupBox::BitGroupBox(wire::Link &link, const Spec &spec, const WatchLock &lo
         clear = makeButton(tagName(spec.clearTag), spec.clearCaption, spec.clearCaption);
         locked->add(clear);
         connect(clear, &QPushButton::clicked, this,
-                [this] { m_link.enqueue([this] { return clearAll(); }); });
+                [this] { m_link.enqueue(wire::unlessLocked(m_lock, [this] { return clearAll(); })); });
     }
 
     auto *lamps = new QGridLayout;
@@ -91,10 +91,12 @@ BitGroupBox::BitGroupBox(wire::Link &link, const Spec &spec, const WatchLock &lo
             on->setFixedWidth(bw);
             off->setFixedWidth(bw);
             locked->add({on, off});
-            connect(on, &QPushButton::clicked, this,
-                    [this, k] { m_link.enqueue([this, k] { return force(k, true); }); });
-            connect(off, &QPushButton::clicked, this,
-                    [this, k] { m_link.enqueue([this, k] { return force(k, false); }); });
+            connect(on, &QPushButton::clicked, this, [this, k] {
+                m_link.enqueue(wire::unlessLocked(m_lock, [this, k] { return force(k, true); }));
+            });
+            connect(off, &QPushButton::clicked, this, [this, k] {
+                m_link.enqueue(wire::unlessLocked(m_lock, [this, k] { return force(k, false); }));
+            });
             lamps->addWidget(on, 2, col, Qt::AlignHCenter);
             lamps->addWidget(off, 3, col, Qt::AlignHCenter);
         }

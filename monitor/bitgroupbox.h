@@ -72,6 +72,7 @@ private:
     QCoro::Task<> clearAll();
 
     wire::Link &m_link;
+    const WatchLock &m_lock;
     BitGroup m_group;
     QComboBox *m_popup = nullptr;
     QLabel *m_stat = nullptr;

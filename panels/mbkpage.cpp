@@ -38,7 +38,8 @@ void setStepper(QSpinBox *stepper, qint64 value)
 
 } // namespace
 
-MbkPage::MbkPage(wire::Link &link, const WatchLock &lock, QWidget *parent) : ui::Page(parent), m_link(link)
+MbkPage::MbkPage(wire::Link &link, const WatchLock &lock, QWidget *parent)
+    : ui::Page(parent), m_link(link), m_lock(lock)
 {
     auto *v = new QVBoxLayout(this);
     v->setSpacing(10);
@@ -261,7 +262,8 @@ void MbkPage::onModDataEntered()
     if (!command)
         return;
     setTextColor(m_modData, kBlack);
-    m_link.enqueue([this, cmd = *command]() -> QCoro::Task<> { co_await m_link.exchange(cmd); });
+    m_link.enqueue(wire::unlessLocked(
+        m_lock, [this, cmd = *command]() -> QCoro::Task<> { co_await m_link.exchange(cmd); }));
 }
 
 void MbkPage::onTypeClicked()

@@ -55,6 +55,7 @@ private:
     QCoro::Task<> mbkvalueshow(wire::Link &link, int row);
 
     wire::Link &m_link;
+    const WatchLock &m_lock;
     QLineEdit *m_adrSelect = nullptr;
     QSpinBox *m_stepper = nullptr;
     std::array<QLineEdit *, kRows> m_adr{};

@@ -26,7 +26,7 @@ using namespace ui;
 namespace panels {
 
 TasksPage::TasksPage(wire::Link &link, const WatchLock &lock, QWidget *parent)
-    : ui::Page(parent), m_link(link)
+    : ui::Page(parent), m_link(link), m_lock(lock)
 {
     auto *h = new QHBoxLayout(this);
     h->setSpacing(10);
@@ -188,11 +188,11 @@ void TasksPage::onStepperChanged()
 
 void TasksPage::onAreaClearClicked()
 {
-    m_link.enqueue([this]() -> QCoro::Task<> {
+    m_link.enqueue(wire::unlessLocked(m_lock, [this]() -> QCoro::Task<> {
         const std::optional<QString> reply = co_await m_link.exchange(taskAreaClearCommand());
         if (reply)
             wire::trace(QStringLiteral("TASK MBK Area Cleared"));
-    });
+    }));
 }
 
 QList<ui::Plottable> TasksPage::plottables() const

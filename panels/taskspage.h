@@ -42,6 +42,7 @@ private:
     void layOutRows(const std::array<QString, kRows> &rows);
 
     wire::Link &m_link;
+    const WatchLock &m_lock;
     QLineEdit *m_taskNoSelect = nullptr;
     QSpinBox *m_stepper = nullptr;
     std::array<QLineEdit *, kRows> m_taskNo{};

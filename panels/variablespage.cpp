@@ -71,7 +71,7 @@ void showStyled(QLabel *label, const StyledPieces &pieces, const QString &plain)
 } // namespace
 
 VariablesPage::VariablesPage(wire::Link &link, const WatchLock &lock, QWidget *parent)
-    : ui::Page(parent), m_link(link)
+    : ui::Page(parent), m_link(link), m_lock(lock)
 {
     auto *h = new QHBoxLayout(this);
     h->setSpacing(10);
@@ -239,7 +239,8 @@ void VariablesPage::onModValueEntered()
     const std::optional<QString> command = assignmentCommand(m_modName->text(), m_modValue->text());
     if (!command)
         return;
-    m_link.enqueue([this, cmd = *command]() -> QCoro::Task<> { co_await m_link.exchange(cmd); });
+    m_link.enqueue(wire::unlessLocked(
+        m_lock, [this, cmd = *command]() -> QCoro::Task<> { co_await m_link.exchange(cmd); }));
 }
 
 QList<ui::Plottable> VariablesPage::plottables() const

@@ -51,6 +51,7 @@ private:
     QCoro::Task<> variableshow(wire::Link &link, int row);
 
     wire::Link &m_link;
+    const WatchLock &m_lock;
     std::array<QCheckBox *, kRows> m_checks{};
     std::array<QLineEdit *, kRows> m_names{};
     std::array<QLabel *, kRows> m_values{};

@@ -87,9 +87,10 @@ void showPlan(const MenuContext &c, const Backups::Plan &plan)
             shown->declined();
             return;
         }
-        c.link->enqueue([c, plan = shown->plan(), window = QPointer<RestoreWindow>(shown)] {
-            return restore(c, plan, window);
-        });
+        c.link->enqueue(
+            wire::unlessLocked(*c.lock, [c, plan = shown->plan(), window = QPointer<RestoreWindow>(shown)] {
+                return restore(c, plan, window);
+            }));
     });
     shown->show();
 }

@@ -148,10 +148,10 @@ void show(const Context &c, const Basis &basis, const Comparing::Result &result)
     else if (!unchanged(basis))
         shown->disableLoad(CompareWindow::LoadOff::FileChanged);
     QObject::connect(shown, &CompareWindow::loadRequested, &transfers,
-                     [&link, &transfers, basis, window = QPointer<CompareWindow>(shown)] {
-                         link.enqueue([&link, &transfers, basis, window] {
+                     [&link, &transfers, basis, lock = c.lock, window = QPointer<CompareWindow>(shown)] {
+                         link.enqueue(wire::unlessLocked(*lock, [&link, &transfers, basis, window] {
                              return loadCompared(link, transfers, basis, window);
-                         });
+                         }));
                      });
     shown->show();
 }

@@ -273,6 +273,48 @@ private slots:
         }
     }
 
+    // A click that waits its turn behind another action sends nothing when the lock came on meanwhile; the
+    // console says so.
+    void queuedBeforeTheLock_data()
+    {
+        QTest::addColumn<QString>("tab");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("force") << u"1"_s << u"buttonOutOnOff0"_s;
+        QTest::newRow("run") << u"0"_s << u"buttonRun"_s;
+        QTest::newRow("program load") << u"0"_s << u"buttonFileOpen"_s;
+        QTest::newRow("task area") << u"6"_s << u"buttonTaskMbkAreaClear"_s;
+    }
+    void queuedBeforeTheLock()
+    {
+        QFETCH(QString, tab);
+        QFETCH(QString, name);
+        MonitorFixture &f = connected();
+        const QString program = f.tempDir.filePath(u"queued.f2k"_s);
+        QVERIFY(put(program, "10 PR 1\n20 END\n"));
+        f.clearCommands();
+        f.selectTab(tab); // one reading first: a lamp forces the bit it shows
+        QVERIFY(tab == u"0"_s || f.waitFor([&] { return f.commands().size() > 1 && !f.link().busy(); }));
+        control<QPushButton>(f.window.get(), u"buttonTimerStop"_s)->click();
+        const auto clickBehindAnother = [&](bool lockMeanwhile) {
+            f.settle();
+            f.clearCommands();
+            f.dialogs.clear();
+            f.dialogs.setNextFileName(program);
+            f.link().enqueue(
+                [&f]() -> QCoro::Task<> { co_await f.link().pause(std::chrono::milliseconds(20)); });
+            control<QPushButton>(f.window.get(), name)->click();
+            if (lockMeanwhile)
+                lock(f);
+            return sentSoFar(f);
+        };
+        const QString note = u"Watch only: an action queued before the lock was not sent."_s;
+        QVERIFY(!clickBehindAnother(false).isEmpty());
+        const qsizetype notes = f.consoleText().count(note);
+        QCOMPARE(clickBehindAnother(true), QStringList());
+        QCOMPARE(f.consoleText().count(note), notes + 1);
+        QVERIFY(unlock(f));
+    }
+
     // Unlocking asks why; Cancel or blanks keep the lock. The journal notes each change and reason.
     void unlockAsksForAReason()
     {
