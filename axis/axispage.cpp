@@ -292,11 +292,14 @@ void AxisPage::onJogClicked(int axis, JogDirection direction)
     const QStringList commands =
         jogCommands(axis, direction, m_w.pulses->currentText(), m_w.acceleration->currentText());
     // One action: the acceleration is answered before the move goes out,
-    // and no poll exchange can come in between.
-    m_link.enqueue(wire::unlessLocked(m_lock, [this, commands]() -> QCoro::Task<> {
+    // and no poll exchange can come in between. A stop goes out whatever
+    // the lock says; a move queued before the lock came on does not.
+    wire::Link::Action jog = [this, commands]() -> QCoro::Task<> {
         for (const QString &c : commands)
             co_await m_link.exchange(c);
-    }));
+    };
+    m_link.enqueue(direction == JogDirection::Stop ? std::move(jog)
+                                                   : wire::unlessLocked(m_lock, std::move(jog)));
 }
 
 void AxisPage::onHOutputClicked(int output, bool on)
