@@ -16,6 +16,7 @@
 #include <QCompleter>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QSettings>
 #include <QStringListModel>
 #include <QTabWidget>
@@ -124,8 +125,17 @@ app::AddressBook MainWindow::addressBook() const
 
 void MainWindow::editControllers()
 {
-    // The list as stored now: OK writes the whole of it back.
+    // The list as stored now: OK writes the whole of it back. So one list is
+    // open at a time, whichever window asks: a second copy, OK'd after the
+    // first, would write the first one's edits away.
+    static QPointer<ControllersDialog> shown;
+    if (shown) {
+        shown->raise();
+        shown->activateWindow();
+        return;
+    }
     auto *dialog = new ControllersDialog(addressBook().controllers, this);
+    shown = dialog;
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QDialog::accepted, this, [this, dialog] {
         if (m_settings)

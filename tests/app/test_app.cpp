@@ -311,8 +311,9 @@ private slots:
         QVERIFY(lockShown(byButton) && !lockShown(plain->windows().back()));
     }
 
-    // Every window reads the settings' address book: a name saved in one window's dialog is offered in
-    // another already open, listed in its dialog (whose OK keeps it) and reached there, watch only.
+    // Every window reads the settings' address book: one dialog at a time edits it; a name saved in one
+    // window's dialog is offered in another already open, listed in its dialog (whose OK keeps it) and
+    // reached there, watch only.
     void windowsShareTheAddressBook()
     {
         Store store;
@@ -326,6 +327,8 @@ private slots:
             return w->findChild<QDialog *>(u"controllersDialog"_s);
         };
         QDialog *dialog = dialogOf(a);
+        // B asks while A's list is open: a second copy, OK'd after A's, would write A's edits away.
+        QVERIFY(!dialogOf(b) && dialog->isVisible());
         auto *table = control<QTableWidget>(dialog, "tableControllers");
         control<QPushButton>(dialog, "buttonControllerAdd")->click();
         table->item(0, 0)->setText(u"press-4"_s);
