@@ -103,7 +103,10 @@ void MainWindow::restoreControllerSettings()
 
 void MainWindow::keepControllerSettings()
 {
-    if (!m_settings || m_controllerKey.isEmpty())
+    // What was read as the connection began is still waiting while the login
+    // has not finished: the window does not show this controller's page and
+    // plots yet, and keeping its state would write over them.
+    if (!m_settings || m_controllerKey.isEmpty() || m_kept)
         return;
     app::ControllerSettings kept;
     kept.timeoutSeconds = m_bar.timeout->text();

@@ -377,6 +377,35 @@ private slots:
         QCOMPARE(later.timeoutField()->text(), u"30"_s);
     }
 
+    // A connection given up while the controller is still logging it in keeps nothing for it: the page last
+    // shown and the plots of the connection before come back with the next run's first full connection.
+    void settingsKeptThroughAnUnfinishedLogin()
+    {
+        MonitorFixture f;
+        const QString address = u"127.0.0.1:%1"_s.arg(f.sim->port());
+        QVERIFY(connectTo(f.window.get(), address));
+        f.selectTab(u"2"_s);
+        QVERIFY(plot(f, u"Outputs"_s, u"OUT 3"_s));
+        f.disconnect();
+        QVERIFY(f.closeWindow());
+
+        MonitorFixture later(MonitorFixture::makeOptions(), false, f.settings->fileName());
+        sim::Options slow = MonitorFixture::makeOptions();
+        slow.delayMs = 2000; // its greeting is late
+        f.sim->setOptions(slow);
+        later.addressField()->setText(address);
+        control<QPushButton>(later.window.get(), "buttonConnect")->click();
+        QVERIFY(later.waitFor([&] { return later.link().state() == wire::State::LoggingIn; }));
+        later.disconnect();
+        QCOMPARE(later.link().state(), wire::State::Disconnected);
+
+        f.sim->setOptions(MonitorFixture::makeOptions());
+        QVERIFY(connectTo(later.window.get(), address));
+        auto *tabs = control<QTabWidget>(later.window.get(), "tabview");
+        QVERIFY(later.waitFor([&] { return tabs->currentIndex() == 2; }));
+        QCOMPARE(plotted(later), QStringList{"OUT 3"});
+    }
+
     // A script may read a watch-only controller but not change it; a name the book lacks is a usage error,
     // with a window or without.
     void namesInAScript_data()
