@@ -212,6 +212,7 @@ private:
     // restored once it is logged in, saved as it goes.
     QString m_controllerKey;
     std::optional<app::ControllerSettings> m_kept;
+    QString m_plottedKey; // the controller whose values the plot shows
     trend::TrendDock *m_trend = nullptr;
     QString m_titleNote;
     QMenu *m_viewMenu = nullptr;

@@ -89,13 +89,18 @@ void MainWindow::restoreControllerSettings()
 {
     // Once per connection, with what was read as it began.
     const std::optional<app::ControllerSettings> kept = std::exchange(m_kept, std::nullopt);
+    const bool sameController = std::exchange(m_plottedKey, m_controllerKey) == m_controllerKey;
     if (!kept || !kept->found)
         return;
     // The plot shows this controller's values, not those of the one before.
-    for (int i = m_trend->seriesCount() - 1; i >= 0; --i)
-        m_trend->removeSeries(i);
+    // Connected again to the same one (after a time-out, a dropped cable), a
+    // series it still plots goes on with the samples that led up to the fault.
+    for (int i = m_trend->seriesCount() - 1; i >= 0; --i) {
+        if (!sameController || !kept->series.contains(m_trend->probe(i)))
+            m_trend->removeSeries(i);
+    }
     for (const ui::PlotProbe &probe : kept->series)
-        m_trend->addSeries(probe);
+        m_trend->addSeries(probe); // refused for one still plotted
     // The page last shown, as a click on its tab would (it starts polling).
     if (kept->lastTab > 0)
         m_tabview->setCurrentIndex(kept->lastTab);

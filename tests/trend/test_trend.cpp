@@ -239,6 +239,33 @@ private slots:
         QCOMPARE(dock->hoverText(halfWay), u"09:05:03.300\nOUT 3: 1\nA: 7000"_s);
     }
 
+    // Connecting again to the same controller (after a time-out, a dropped cable) keeps what was plotted
+    // before: the samples are still there to see and to export. Another controller's are not kept.
+    void reconnectKeepsTheSamples()
+    {
+        MonitorFixture f;
+        QVERIFY(connectAndPlot(f, {u"A"_s}, {"Variables/A"}));
+        f.exchange(u"A=5000"_s);
+        tickOn(f, &f.window->ioPage());
+        const QString row = u"2026-12-05T09:05:03.000,5000\r\n"_s;
+        QVERIFY(dockOf(f)->csv().contains(row));
+        f.disconnect();
+        f.clock.value = f.clock.value.addSecs(10);
+        QVERIFY(f.connectToSim());
+        f.settle();
+        QVERIFY2(dockOf(f)->csv().contains(row), qPrintable(dockOf(f)->csv()));
+
+        // Another controller in between: its values are not this one's, and the plot starts afresh.
+        sim::Server other(MonitorFixture::makeOptions());
+        QVERIFY(other.start());
+        f.disconnect();
+        QVERIFY(connectTo(f.window.get(), u"127.0.0.1:%1"_s.arg(other.port())));
+        f.disconnect();
+        QVERIFY(f.connectToSim());
+        f.settle();
+        QVERIFY(!dockOf(f)->csv().contains(row));
+    }
+
     // The status says when no tick comes; console ticks read nothing (a prompt there is the user's).
     void saysWhenPollingStops()
     {
