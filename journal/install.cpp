@@ -35,13 +35,16 @@ void install(QMainWindow &window, QMenu &viewMenu, Dialogs &dialogs, QSettings *
     record->setStatusTip(QStringLiteral("Keep a transcript of every connection in the sessions folder"));
     record->setChecked(!settings || settings->value(kRecordKey, true).toBool());
     journal->setEnabled(record->isChecked());
-    QObject::connect(record, &QAction::toggled, journal, [journal, settings](bool on) {
+    const std::function<QString()> name = sources.controllerName;
+    // Turned on while connected (again, or once a refusing disk has room),
+    // the rest of the connection goes into a file of its own.
+    QObject::connect(record, &QAction::toggled, journal, [journal, settings, &clock, &link, name](bool on) {
         if (settings)
             settings->setValue(kRecordKey, on);
         journal->setEnabled(on);
+        if (on && wire::isUp(link.state()))
+            journal->beginSession(clock.now(), link.address(), name ? name() : QString());
     });
-
-    const std::function<QString()> name = sources.controllerName;
     QObject::connect(&link, &wire::Link::stateChanged, journal,
                      [journal, &clock, &link, name](wire::State state) {
                          if (state == wire::State::LoggingIn)

@@ -204,6 +204,25 @@ private slots:
         QVERIFY(control<QAction>(other.window.get(), u"menuRecordSessions"_s)->isChecked());
     }
 
+    // Record sessions turned off and on again while connected: what goes by afterwards is recorded, as the
+    // ticked menu entry says.
+    void recordingTurnedBackOnMidSession()
+    {
+        MonitorFixture f;
+        QVERIFY(f.connectToSim());
+        QAction *record = control<QAction>(f.window.get(), u"menuRecordSessions"_s);
+        record->setChecked(false);
+        record->setChecked(true);
+        QVERIFY(f.exchange(u"PR 1+2"_s));
+        f.disconnect();
+        QVERIFY(record->isChecked());
+        QByteArray recorded;
+        const QDir dir(journalOf(f)->directory());
+        for (const QString &name : sessionFiles(f))
+            recorded += bytesOf(dir.filePath(name));
+        QVERIFY2(recorded.contains("> PR 1+2\\r"), recorded.constData());
+    }
+
     // The operator's actions in words, by page, none of the polling; the dock filters, exports, reopens them.
     void operatorLines()
     {
