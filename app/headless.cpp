@@ -245,8 +245,13 @@ private:
     QCoro::Task<Result> exec()
     {
         Result result;
+        // A reply goes to standard output whole, however long (a script may
+        // list a large program). The time-out still counts from the send: a
+        // controller that never ends its reply cannot hold a script for ever.
+        wire::Wait whole;
+        whole.keep = wire::Wait::Keep::Whole;
         for (const QString &command : m_commandLine.commands) {
-            const std::optional<QString> reply = co_await m_link.exchange(command);
+            const std::optional<QString> reply = co_await m_link.exchange(command, whole);
             if (!reply)
                 co_return Result{kExitLinkLost, QString()};
             const QString shown = replyText(*reply);

@@ -437,6 +437,27 @@ private slots:
         if (QTest::currentDataTag() == QLatin1String("restore"))
             QCOMPARE(tables(server), simTables);
     }
+
+    // --exec prints the whole reply: a script that lists a large program gets every line of it.
+    void execPrintsALongListingWhole()
+    {
+        sim::Server server(MonitorFixture::makeOptions());
+        QVERIFY(server.start());
+        server.withMachine([](sim::Machine &m) {
+            for (int n = 1; n <= 3000; ++n)
+                m.handleLine(
+                    QStringLiteral("%1 PRINT \"line %1 of a program long enough to list\"").arg(n * 10));
+        });
+        const ProcessRun r = runProcess(
+            QStringLiteral(QUORIN_MONITOR_BINARY),
+            {"--connect", QStringLiteral("127.0.0.1:%1").arg(server.port()), "--exec", "LIST 0 0"});
+        QCOMPARE(r.status, 0);
+        const QStringList lines = r.out.split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 3000);
+        QCOMPARE(lines.first(), QStringLiteral("10\tPRINT \"line 10 of a program long enough to list\""));
+        QCOMPARE(lines.last(),
+                 QStringLiteral("30000\tPRINT \"line 30000 of a program long enough to list\""));
+    }
 };
 
 QTEST_MAIN(TestBackup)
