@@ -2,6 +2,7 @@
 
 #include "core/background.h"
 #include "link/link.h"
+#include "transfer/fileformat.h"
 #include "transfer/transfers.h"
 
 #include <QDateTime>
@@ -50,14 +51,47 @@ struct Comparisons
     TableComparison mbk;
 };
 
-Comparisons compareAll(const std::array<QString, 3> &listings, const std::array<QString, 3> &texts)
+// A program's lines as "number TAB statement": the controller's listing, and
+// the backup's file with the numbers its manifest keeps.
+QStringList numberedListing(const QString &listing)
+{
+    QList<qint64> numbers;
+    const QStringList lines = listingFileText(listing, true, &numbers).split(QLatin1Char('\n'));
+    QStringList out;
+    for (qsizetype i = 0; i < numbers.size(); ++i) // the text ends with a line feed
+        out << QString::number(numbers.at(i)) + QLatin1Char('\t') + lines.at(i);
+    return out;
+}
+
+QStringList numberedBackup(const QString &text, const QList<qint64> &numbers)
+{
+    const Traits rules = traits(Kind::Program, Origin::Listing);
+    const QStringList raw = splitLines(text);
+    QStringList out;
+    for (qsizetype i = 0; i < raw.size(); ++i) {
+        const LoadLine line = cleanLoadLine(raw.at(i), rules);
+        if (line.action == LineAction::Send)
+            out << QString::number(numbers.value(i, -1)) + QLatin1Char('\t') + line.text;
+    }
+    return out;
+}
+
+Comparisons compareAll(const std::array<QString, 3> &listings, const std::array<QString, 3> &texts,
+                       const QList<qint64> &programNumbers)
 {
     const auto sides = [&](Kind kind) {
         return std::pair{listedLines(listings.at(indexOf(kind)), kind),
                          loadedLines(texts.at(indexOf(kind)), kind, Origin::Listing)};
     };
     Comparisons c;
-    const auto [programNow, programThen] = sides(Kind::Program);
+    // A backup that keeps its program's line numbers puts each line back at
+    // its number: a line the controller holds at another number (where a
+    // jump no longer lands) is a change.
+    const auto [programNow, programThen] =
+        programNumbers.isEmpty()
+            ? sides(Kind::Program)
+            : std::pair{numberedListing(listings.at(indexOf(Kind::Program))),
+                        numberedBackup(texts.at(indexOf(Kind::Program)), programNumbers)};
     c.program = comparePrograms(programNow, programThen);
     const auto [pointsNow, pointsThen] = sides(Kind::Point);
     c.points = compareTables(pointsNow, pointsThen);
@@ -178,8 +212,9 @@ QCoro::Task<Backups::Plan> Backups::readAndCompare(QString folder)
     }
     plan.generation = m_link.generation();
     const std::array<QString, 3> texts = plan.set.texts;
-    QCoro::Task<Comparisons> comparing =
-        core::inBackground<Comparisons>([listings, texts] { return compareAll(listings, texts); });
+    const QList<qint64> numbers = plan.set.programNumbers;
+    QCoro::Task<Comparisons> comparing = core::inBackground<Comparisons>(
+        [listings, texts, numbers] { return compareAll(listings, texts, numbers); });
     Comparisons c = co_await comparing;
     plan.program = std::move(c.program);
     plan.points = std::move(c.points);

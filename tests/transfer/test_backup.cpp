@@ -346,6 +346,31 @@ private slots:
         QCOMPARE(tables(*f.sim), before);
     }
 
+    // The backup keeps each program line's number, so that a jump lands where it did: a controller whose
+    // line stands at another number (its jump now lands on no line) does not hold what the backup holds.
+    void compareSeesAMovedLine()
+    {
+        sim::Server server(MonitorFixture::makeOptions());
+        QVERIFY(server.start());
+        server.withMachine(fill); // 100 GOTO 15
+        QTemporaryDir dir;
+        const QString folder =
+            transfer::writeBackup(dir.path(), {"sim", QDateTime::currentDateTime(), "1.0"}, tables(server))
+                .folder;
+        QVERIFY(!folder.isEmpty());
+        server.withMachine([](sim::Machine &m) {
+            const QString line15 = QString::fromLatin1(m.handleLine("LIST 15 1")).split("\r\n").value(1);
+            m.handleLine("15");
+            m.handleLine("16 " + line15.section('\t', 1));
+        });
+        QVERIFY(tables(server)[0].contains("16\tPRINT"));
+        const ProcessRun r =
+            runProcess(QStringLiteral(QUORIN_MONITOR_BINARY),
+                       {"--connect", QStringLiteral("127.0.0.1:%1").arg(server.port()), "--compare", folder});
+        QVERIFY2(r.status == 1, qPrintable(QString::number(r.status) + ' ' + r.out + r.err));
+        QVERIFY2(!r.out.contains("program.f2k: identical"), qPrintable(r.out));
+    }
+
     // Headless: results on standard output, one line on standard error for a failure, a status each.
     void headless_data()
     {
