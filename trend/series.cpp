@@ -9,6 +9,11 @@ Series::Series(int capacity) : m_ring(static_cast<size_t>(std::max(1, capacity))
 
 void Series::append(qint64 ms, double value)
 {
+    // A sample older than the newest (the computer's clock was set back)
+    // drops those it predates: the times stay in order, as the plot, the
+    // pointer's read-out and the export need.
+    if (m_size > 0 && at(m_size - 1).ms > ms)
+        m_size = lowerBound(ms);
     const int cap = capacity();
     if (m_size < cap) {
         m_ring[static_cast<size_t>((m_head + m_size) % cap)] = Sample{ms, value};

@@ -325,7 +325,8 @@ void TrendDock::refresh()
     // lines are redrawn when the window has moved on by one pixel column;
     // with the short windows that is every tick.
     const qint64 columnMs = windowMs() / std::max(1, columns());
-    if (newestMs() - m_drawnToMs >= columnMs)
+    // A clock set back moves the newest sample behind what was drawn.
+    if (newestMs() - m_drawnToMs >= columnMs || newestMs() < m_drawnToMs)
         redraw();
 }
 

@@ -266,6 +266,27 @@ private slots:
         QVERIFY(!dockOf(f)->csv().contains(row));
     }
 
+    // The computer's clock set back an hour (corrected by hand, or a late time sync): the plot goes on to
+    // the newest sample, and hovering at its end shows that sample's value.
+    void clockSetBack()
+    {
+        MonitorFixture f;
+        QVERIFY(connectAndPlot(f, {u"A"_s}, {"Variables/A"}));
+        trend::TrendDock *dock = dockOf(f);
+        f.exchange(u"A=5000"_s);
+        for (int i = 0; i < 3; ++i) {
+            tickOn(f, &f.window->ioPage());
+            f.clock.value = f.clock.value.addMSecs(300);
+        }
+        f.clock.value = f.clock.value.addSecs(-3600);
+        f.exchange(u"A=7000"_s);
+        tickOn(f, &f.window->ioPage());
+        QCOMPARE(legend(f), QStringList{u"A: 7000"_s});
+        const QRectF area = dock->chartView()->chart()->plotArea();
+        const QString newest = dock->hoverText(area.right());
+        QVERIFY2(newest.endsWith(u"\nA: 7000"_s), qPrintable(newest));
+    }
+
     // The status says when no tick comes; console ticks read nothing (a prompt there is the user's).
     void saysWhenPollingStops()
     {
