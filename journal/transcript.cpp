@@ -310,6 +310,9 @@ QString sessionFileName(const QDateTime &start, const QString &address)
     where.replace(unsafe, QStringLiteral("_"));
     if (where.isEmpty())
         where = QStringLiteral("unknown");
+    // A file system takes 255 bytes a name; the time, a part's number and a
+    // lock file's ending need room too.
+    where.truncate(150);
     return start.toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss")) + QLatin1Char('_') + where +
            QStringLiteral(".txt");
 }

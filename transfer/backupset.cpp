@@ -128,6 +128,11 @@ QString backupFolderName(const QString &controller, const QDateTime &time)
         name.remove(0, 1);
     if (name.isEmpty())
         name = QStringLiteral("controller");
+    // A file system takes 255 bytes a name: the hidden folder's mark and the
+    // time need room too, whatever script the name is in.
+    constexpr qsizetype kMaxNameBytes = 150;
+    while (name.toUtf8().size() > kMaxNameBytes)
+        name.chop(name.back().isLowSurrogate() ? 2 : 1);
     return name + QLatin1Char('_') + time.toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss"));
 }
 

@@ -164,6 +164,10 @@ private slots:
         const QString odd = sessionFileName(t, u"../x\\y:[::1]"_s);
         QVERIFY2(!odd.contains(QRegularExpression(u"[/\\\\:]"_s)), qPrintable(odd));
         QCOMPARE(sessionFileName(t, QString()), u"2026-12-07_09-05-03_unknown.txt"_s);
+        // A long controller name still gives a file a file system takes, a later part's lock file too.
+        QTemporaryDir dir;
+        QFile file(dir.filePath(continuedFileName(sessionFileName(t, QString(300, u'n')), 100) + u".lock"_s));
+        QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(file.errorString()));
     }
 
     // More than the buffer holds between two writes: the file says where, and how many bytes, are missing.

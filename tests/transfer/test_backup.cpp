@@ -99,6 +99,13 @@ private slots:
                 .folder;
         QCOMPARE(QFileInfo(named).fileName(), QStringLiteral("プレス４号機-東-2_2026-12-08_07-05-09"));
         QVERIFY(QDir(named).removeRecursively());
+        // A long name (three bytes a character) still makes a folder a file system takes, named after it.
+        const QString longName = QString(100, QChar(0x6771));
+        const transfer::WrittenBackup isLong =
+            transfer::writeBackup(dir.path(), {longName, at, "1.0"}, someListings());
+        QVERIFY2(isLong.error.isEmpty(), qPrintable(isLong.error));
+        QVERIFY(QFileInfo(isLong.folder).fileName().startsWith(longName.left(20)));
+        QVERIFY(QDir(isLong.folder).removeRecursively());
 
         // The same second again, a parent that is no folder, unencodable text: refused, nothing left.
         QVERIFY(
