@@ -51,7 +51,7 @@ struct Comparisons
     TableComparison mbk;
 };
 
-// A program's lines as "number TAB statement": the controller's listing, and
+// A program's lines as "number statement", as they are typed: the listing, and
 // the backup's file with the numbers its manifest keeps.
 QStringList numberedListing(const QString &listing)
 {
@@ -59,7 +59,7 @@ QStringList numberedListing(const QString &listing)
     const QStringList lines = listingFileText(listing, true, &numbers).split(QLatin1Char('\n'));
     QStringList out;
     for (qsizetype i = 0; i < numbers.size(); ++i) // the text ends with a line feed
-        out << QString::number(numbers.at(i)) + QLatin1Char('\t') + lines.at(i);
+        out << QString::number(numbers.at(i)) + QLatin1Char(' ') + lines.at(i);
     return out;
 }
 
@@ -71,7 +71,7 @@ QStringList numberedBackup(const QString &text, const QList<qint64> &numbers)
     for (qsizetype i = 0; i < raw.size(); ++i) {
         const LoadLine line = cleanLoadLine(raw.at(i), rules);
         if (line.action == LineAction::Send)
-            out << QString::number(numbers.value(i, -1)) + QLatin1Char('\t') + line.text;
+            out << QString::number(numbers.value(i, -1)) + QLatin1Char(' ') + line.text;
     }
     return out;
 }
