@@ -45,7 +45,9 @@ TaskValues parseTaskReply(const QString &reply)
 {
     TaskValues v;
     const QStringList lines = text::splitKeep(reply, QStringLiteral("\r\n"));
-    if (lines.size() < 2)
+    // The controller's refusal (a task number it lacks) is a TAB-led line:
+    // no step and no status, whatever its words are.
+    if (lines.size() < 2 || lines.at(1).startsWith(QLatin1Char('\t')))
         return v;
     const QString line = text::trimBlanks(lines.at(1));
     // An empty second line holds no value at all (splitting it would give one

@@ -1,4 +1,5 @@
 // The data panels in the real window, from the user's action to the value the poll brings back.
+#include "link/textutil.h"
 #include "sim/machine.h"
 #include "support/fixture.h"
 #include "support/widgets.h"
@@ -154,6 +155,29 @@ private slots:
         enter(start);
         QCOMPARE(texts(adr), range(555));
         QCOMPARE(control<QSpinBox>(w, "stepperMbkAdrSelect")->value(), 555);
+    }
+
+    // A task the controller has no status for: its refusal is not shown as the task's step and status.
+    void refusedTaskReadIsNoStepOrStatus()
+    {
+        MonitorFixture f;
+        QWidget *w = f.window.get();
+        // Rows for tasks 60 .. 67; the controller has tasks 0 .. 63.
+        submit(control<QLineEdit>(w, "textfieldTaskNoSelect"), "60");
+        QCOMPARE(control<QLineEdit>(w, "textfieldTaskNo4")->text(), QStringLiteral("64"));
+        QVERIFY(f.connectToSim());
+        f.selectTab("6");
+        QVERIFY(f.waitForCommand("PR MBK(7836~Lng) TASK(64|256)"));
+        const qint64 ticks = f.window->poller().ticks(); // a whole tick after it
+        QVERIFY(f.waitFor([&] { return f.window->poller().ticks() >= ticks + 2 && !f.link().busy(); }));
+        QCOMPARE(control<QLineEdit>(w, "textfieldTaskStep3")->text(), QStringLiteral("0")); // task 63 is read
+        QStringList notNumbers; // what task 64's step and status fields show that is no number
+        for (const char *name : {"textfieldTaskStep4", "textfieldTaskStatus4"}) {
+            const QString shown = control<QLineEdit>(w, QLatin1String(name))->text();
+            if (!shown.isEmpty() && !text::isInt(shown))
+                notNumbers << shown;
+        }
+        QCOMPARE(notNumbers.join(u'|'), QString());
     }
 
     // An MBK write, the task area's clear and variable assignments, each polled back.
