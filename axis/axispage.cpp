@@ -230,6 +230,13 @@ void AxisPage::pgobjectsEnable(bool stat)
 
 void AxisPage::showRowPoints(qint64 first)
 {
+    // Other points: what the rows showed is not theirs.
+    if (first != m_firstPoint) {
+        for (const auto &row : m_w.pointData) {
+            for (QLineEdit *cell : row)
+                cell->clear();
+        }
+    }
     m_firstPoint = first;
     const auto numbers = rowPointNumbers(first);
     for (size_t r = 0; r < numbers.size(); ++r)

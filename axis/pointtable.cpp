@@ -51,8 +51,12 @@ QString coordinateDisplay(const QString &value, bool hex)
 
 QVector<std::optional<QString>> tableDisplay(const QString &reply, bool hex)
 {
-    const QStringList values = replyValues(reply);
     QVector<std::optional<QString>> out(kTableFields);
+    // The controller refuses the query as a whole (a point beyond its
+    // table) with a TAB-led line: no coordinate, whatever its words are.
+    if (reply.contains(QLatin1Char('\t')))
+        return out;
+    const QStringList values = replyValues(reply);
     for (int k = 0; k < kTableFields && k < values.size(); ++k)
         out[k] = coordinateDisplay(values.at(k), hex);
     return out;

@@ -215,6 +215,35 @@ private slots:
         QCOMPARE(tableTexts(), shown);
     }
 
+    // Stepped to the end of the point range, where the controller refuses the four points' query as a
+    // whole: no row shows another point's coordinates, nor the refusal's words as coordinates.
+    void refusedPointQueryShowsNoOtherValues()
+    {
+        f->sim->withMachine([](sim::Machine &m) {
+            m.handleLine("SETP 9996 96 0 0 0 : SETP 9997 97 0 0 0 : SETP 9998 98 0 0 0 : SETP 9999 99 0 0 0");
+        });
+        QLineEdit *first = field("textfieldPgAdrSelect");
+        first->setText("9996");
+        QTest::keyClick(first, Qt::Key_Return);
+        f->selectTab("5");
+        QVERIFY(f->waitFor([&] { return tableTexts().at(0) == "96" && tableTexts().at(12) == "99"; }));
+
+        first->setText("9997"); // points 9997 .. 10000; the controller keeps 0 .. 9999
+        QTest::keyClick(first, Qt::Key_Return);
+        QVERIFY(f->waitForCommand("PR P(9997) P(9998) P(9999) P(10000)"));
+        const qint64 ticks = f->window->poller().ticks();
+        QVERIFY(f->waitFor([&] { return f->window->poller().ticks() >= ticks + 2 && !f->link().busy(); }));
+        QStringList wrong; // "point axis: shown" for every cell that shows what is not that point's
+        const QStringList shown = tableTexts();
+        for (int k = 0; k < 16; ++k) {
+            const qint64 point = 9997 + k / 4;
+            const QString right = point > 9999 ? QString() : k % 4 ? "0" : QString::number(point - 9900);
+            if (!shown.at(k).isEmpty() && shown.at(k) != right)
+                wrong << QStringLiteral("%1 %2: %3").arg(point).arg("XYUZ"[k % 4]).arg(shown.at(k));
+        }
+        QCOMPARE(wrong.join(u'|'), QString());
+    }
+
     // A poll on screen (some signal bits have no lamp), its values copied and set, a jog that moves them.
     void signalsThenJogEndToEnd()
     {
