@@ -175,9 +175,12 @@ QCoro::Task<bool> AxisPage::checkMpg()
     // exchange slot.
     QTimer::singleShot(0, this,
                        [this, text = monitor::mpgRefusalText(board, reply)] { m_dialogs.alert(text); });
-    // m_reselect stays set, so the board the user picks next is sent.
-    m_board.reset();
-    m_w.board->setCurrentIndex(kNoBoardIndex);
+    // m_reselect stays set, so the board the user picks next is sent. One
+    // picked while this board was being refused is that board already.
+    if (m_board && QString::number(*m_board) == board) {
+        m_board.reset();
+        m_w.board->setCurrentIndex(kNoBoardIndex);
+    }
     co_return false;
 }
 

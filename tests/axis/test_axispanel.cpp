@@ -244,6 +244,24 @@ private slots:
         QCOMPARE(wrong.join(u'|'), QString());
     }
 
+    // A board chosen while the controller is still refusing the one chosen before: the new choice stays
+    // and is selected.
+    void boardChosenWhileTheLastIsRefused()
+    {
+        sim::Options slow = f->sim->options();
+        slow.delayMs = 300;
+        f->sim->setOptions(slow);
+        f->selectTab("5");
+        choose(popup("popupbuttonPgSelect"), "7", true); // the simulator has boards 0-3
+        QVERIFY(f->waitForCommand("MPG 7"));             // its refusal is on its way
+        choose(popup("popupbuttonPgSelect"), "2", true);
+        QVERIFY(f->waitFor([&] { return !f->dialogs.alertTexts().isEmpty(); }));
+        f->sim->setOptions(MonitorFixture::makeOptions());
+        f->settle();
+        QCOMPARE(popup("popupbuttonPgSelect")->currentText(), QStringLiteral("2"));
+        QVERIFY(f->waitForCommand("MPG 2"));
+    }
+
     // A poll on screen (some signal bits have no lamp), its values copied and set, a jog that moves them.
     void signalsThenJogEndToEnd()
     {
