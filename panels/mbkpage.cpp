@@ -209,6 +209,10 @@ QCoro::Task<> MbkPage::mbkvalueshow(wire::Link &link, int row)
     if (!reply)
         co_return;
     emit replyRead(command, *reply);
+    // The row may have moved on while the reply came (a new start address,
+    // Long entries that leave odd rows empty): the word is not its own then.
+    if (mbkReadCommand(m_adr[row]->text(), size()) != command)
+        co_return;
     m_data[row]->setText(mbkDisplay(*reply, m_hex->isChecked()));
     ui::Freshness::confirm({m_data[row]});
 }

@@ -180,6 +180,28 @@ private slots:
         QCOMPARE(notNumbers.join(u'|'), QString());
     }
 
+    // Long entries chosen while an odd row's word is being read: that row has no address any more and
+    // shows no value either.
+    void longEntriesChosenDuringAnOddRowRead()
+    {
+        MonitorFixture f;
+        QWidget *w = f.window.get();
+        f.sim->withMachine([](sim::Machine &m) { m.setMbkWord(1, 1234); });
+        QVERIFY(f.connectToSim());
+        sim::Options slow = f.sim->options();
+        slow.delayMs = 300;
+        f.sim->setOptions(slow);
+        f.selectTab("3");
+        QVERIFY(f.waitForCommand("PR MBK(1~Int)")); // its answer is on its way
+        control<QRadioButton>(w, "radiobuttonMbkSizeLng")->click();
+        f.sim->setOptions(MonitorFixture::makeOptions());
+        QVERIFY(f.waitForCommand("PR MBK(0~Lng)"));
+        const qint64 ticks = f.window->poller().ticks();
+        QVERIFY(f.waitFor([&] { return f.window->poller().ticks() >= ticks + 2 && !f.link().busy(); }));
+        QCOMPARE(control<QLineEdit>(w, "textfieldMbkAdr1")->text(), QString());
+        QCOMPARE(control<QLineEdit>(w, "textfieldMbkData1")->text(), QString());
+    }
+
     // An MBK write, the task area's clear and variable assignments, each polled back.
     void writesArePolledBack()
     {
