@@ -241,6 +241,7 @@ QCoro::Task<> Link::close()
     // goodbye), then the link says goodbye.
     setState(State::Closing, Reason::User);
     ringAll();
+    m_queue.clear(); // a click queued behind the wait: never after the goodbye
     qCInfo(lcLink) << "disconnect: saying goodbye";
     QTcpSocket *socket = m_socket;
     sendString(QLatin1String(protocol::kMachineModeOff));
@@ -322,9 +323,8 @@ void Link::onSocketGone()
     takeDown(Reason::PeerClosed, waiting());
 }
 
-// The time-out sequence, the controller closing, a refused login: polling stops (the
-// Closing state), the socket goes, the pending wait fails, and the alert
-// opens once the exchange slot is free.
+// The time-out sequence, the controller closing, a refused login: polling stops (the Closing
+// state), the socket goes, the pending wait fails, the alert opens once the slot is free.
 void Link::takeDown(Reason reason, bool alert)
 {
     const QString arrived = m_reply.right(kTimeoutTextLimit);

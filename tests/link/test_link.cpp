@@ -377,6 +377,24 @@ private slots:
         QCOMPARE(button(f)->text(), QString("Disconnect"));
     }
 
+    // Disconnect pressed while a slow reply holds the link: a click queued behind it (Run) goes nowhere,
+    // after the goodbye least of all.
+    void disconnectDropsWhatWaitsItsTurn()
+    {
+        MonitorFixture f;
+        QVERIFY(f.connectToSim());
+        setConnectTiming(f, f.link().timing().connect, std::chrono::milliseconds(300));
+        sim::Options slow = MonitorFixture::makeOptions();
+        slow.delayMs = 2000;
+        f.sim->setOptions(slow);
+        f.clearCommands();
+        button(f, "buttonMon")->click(); // waits for its answer
+        button(f, "buttonRun")->click();
+        QVERIFY(f.waitForCommand(QStringLiteral("CMD$")) && f.link().busy());
+        f.disconnect();
+        QCOMPARE(f.commands().join(" | "), QStringLiteral("CMD$ | CMD$ 0"));
+    }
+
     // A window that goes while its link says goodbye ends the goodbye's pause at once, while the link is
     // still there to end it: left to its timer, the goodbye would resume into a link already gone.
     void windowGoesDuringTheGoodbye()
