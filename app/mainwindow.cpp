@@ -582,17 +582,25 @@ void MainWindow::wireConsole()
         {&Panel::breakpointClearAllRequested, change(now([tools] { tools->breakpointClearAll(); }))},
         {&Panel::breakpointContinueRequested, change(now([tools] { tools->breakpointContinue(); }))},
         {&Panel::breakpointStepRequested, change(now([tools] { tools->breakpointTrace(); }))},
-        {&Panel::breakpointAddDelRequested, change(now([tools, panel] {
-             const QString shown = tools->breakpointAddDelete(panel->breakpointTarget());
-             if (shown != panel->breakpointTarget())
-                 panel->setBreakpointTarget(shown);
-         }))},
-        {&Panel::breakpointVariableRequested, now([tools, panel] {
-             const QString shown = tools->breakpointVariable(panel->breakpointVariable());
-             if (shown != panel->breakpointVariable())
-                 panel->setBreakpointVariable(shown);
-         })},
     };
     for (const auto &[request, op] : requests)
         connect(panel, request, this, [this, op = op] { m_link->enqueue(op); });
+    // The breakpoint fields are read at the press, as the console's boxes are; the cleaned
+    // text shown afterwards replaces the field only while it still holds what was sent.
+    connect(panel, &Panel::breakpointAddDelRequested, this, [this, change, now, tools, panel] {
+        const QString typed = panel->breakpointTarget();
+        m_link->enqueue(change(now([tools, panel, typed] {
+            const QString shown = tools->breakpointAddDelete(typed);
+            if (shown != typed && panel->breakpointTarget() == typed)
+                panel->setBreakpointTarget(shown);
+        })));
+    });
+    connect(panel, &Panel::breakpointVariableRequested, this, [this, now, tools, panel] {
+        const QString typed = panel->breakpointVariable();
+        m_link->enqueue(now([tools, panel, typed] {
+            const QString shown = tools->breakpointVariable(typed);
+            if (shown != typed && panel->breakpointVariable() == typed)
+                panel->setBreakpointVariable(shown);
+        }));
+    });
 }

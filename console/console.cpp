@@ -26,6 +26,9 @@ bool readOnlyStatement(const QString &statement)
     if (words.isEmpty())
         return true;
     const QString first = words.first().toUpper();
+    // "Q = 7" assigns to a variable that is named like a reading word.
+    if (words.size() > 1 && words.at(1).startsWith(QLatin1Char('=')))
+        return false;
     if (first == kListBreakpoints)
         return words.size() == 1;
     return kReadOnlyWords.contains(first);

@@ -179,19 +179,19 @@ void ConsolePage::wire()
             }));
         };
     };
-    connect(m_commandBox->lineEdit(), &QLineEdit::returnPressed, this, act(&ConsolePage::onCommandEntered));
-    // A program line waits for its line number's prompt before it goes out.
-    const auto program = [this] {
-        m_link.enqueue(
-            wire::unlessLocked(m_lock, [this]() -> QCoro::Task<> { return onProgramLineEntered(); }));
-    };
-    connect(m_programLineBox->lineEdit(), &QLineEdit::returnPressed, this, program);
-    connect(m_listStartBox->lineEdit(), &QLineEdit::returnPressed, this,
-            act(&ConsolePage::onListStartEntered));
-    connect(m_quickLineField, &QLineEdit::returnPressed, this, act(&ConsolePage::onQuickLineEntered));
-    connect(m_buttonSend, &QPushButton::clicked, this, act(&ConsolePage::onCommandEntered));
-    connect(m_buttonEnterLine, &QPushButton::clicked, this, program);
-    connect(m_buttonList, &QPushButton::clicked, this, act(&ConsolePage::onListStartEntered));
+    connect(m_commandBox->lineEdit(), &QLineEdit::returnPressed, this, &ConsolePage::queueCommand);
+    connect(m_programLineBox->lineEdit(), &QLineEdit::returnPressed, this, &ConsolePage::queueProgramLine);
+    connect(m_listStartBox->lineEdit(), &QLineEdit::returnPressed, this, &ConsolePage::queueListStart);
+    connect(m_quickLineField, &QLineEdit::returnPressed, this, [this] {
+        const QString typed = m_quickLineField->text();
+        m_link.enqueue([this, typed]() -> QCoro::Task<> {
+            echoAndSend(typed);
+            co_return;
+        });
+    });
+    connect(m_buttonSend, &QPushButton::clicked, this, &ConsolePage::queueCommand);
+    connect(m_buttonEnterLine, &QPushButton::clicked, this, &ConsolePage::queueProgramLine);
+    connect(m_buttonList, &QPushButton::clicked, this, &ConsolePage::queueListStart);
     connect(m_buttonListNext, &QPushButton::clicked, this, act(&ConsolePage::onListNextClicked));
     connect(m_buttonRun, &QPushButton::clicked, this, change(&ConsolePage::onRunClicked));
     connect(m_buttonCtrlA, &QPushButton::clicked, this, change(&ConsolePage::onCtrlAClicked));
@@ -349,27 +349,51 @@ void ConsolePage::onClearConsoleClicked()
     consoleReplace(QString());
 }
 
-void ConsolePage::onQuickLineEntered()
+void ConsolePage::queueCommand()
 {
-    echoAndSend(m_quickLineField->text());
+    const QString typed = m_commandBox->currentText();
+    m_link.enqueue([this, typed]() -> QCoro::Task<> {
+        onCommandEntered(typed);
+        co_return;
+    });
 }
 
-void ConsolePage::onCommandEntered()
+void ConsolePage::queueProgramLine()
+{
+    if (!consoleSelection().isEmpty())
+        pickProgramLine();
+    // A program line waits for its line number's prompt before it goes out.
+    const QString typed = m_programLineBox->currentText();
+    m_link.enqueue(
+        wire::unlessLocked(m_lock, [this, typed]() -> QCoro::Task<> { return onProgramLineEntered(typed); }));
+}
+
+void ConsolePage::queueListStart()
+{
+    const QString selected = consoleSelection();
+    if (!selected.isEmpty())
+        m_listStartBox->setEditText(selected);
+    const QString typed = m_listStartBox->currentText();
+    m_link.enqueue([this, typed]() -> QCoro::Task<> {
+        onListStartEntered(typed);
+        co_return;
+    });
+}
+
+void ConsolePage::onCommandEntered(const QString &typed)
 {
     m_liveOutputBox->setChecked(true);
-    const QString t = text::trimAll(m_commandBox->currentText());
+    const QString t = text::trimAll(typed);
     if (!t.isEmpty())
         m_commandBox->remember(t);
     echoAndSend(t);
     focusConsole();
 }
 
-QCoro::Task<> ConsolePage::onProgramLineEntered()
+QCoro::Task<> ConsolePage::onProgramLineEntered(QString typed)
 {
     m_liveOutputBox->setChecked(true);
-    if (!consoleSelection().isEmpty())
-        pickProgramLine();
-    const QString t = text::trimAll(m_programLineBox->currentText());
+    const QString t = text::trimAll(typed);
     if (!t.isEmpty()) {
         m_programLineBox->remember(t);
         const int sent = co_await sendProgram(t);
@@ -378,14 +402,11 @@ QCoro::Task<> ConsolePage::onProgramLineEntered()
     focusConsole();
 }
 
-void ConsolePage::onListStartEntered()
+void ConsolePage::onListStartEntered(const QString &typed)
 {
     m_liveOutputBox->setChecked(true);
     m_buttonListNext->setEnabled(true);
-    const QString selected = consoleSelection();
-    if (!selected.isEmpty())
-        m_listStartBox->setEditText(selected);
-    QString t = text::trimAll(m_listStartBox->currentText());
+    QString t = text::trimAll(typed);
     if (t.isEmpty()) {
         echoAndSend(QStringLiteral("LIST"));
     } else {
@@ -498,12 +519,6 @@ bool ConsolePage::handleShortcutKey(QKeyEvent *event)
         return false;
     const bool shift = m_shiftHeld && m_modifierHeld;
     const bool control = m_controlHeld && m_modifierHeld;
-    const auto action = [this](void (ConsolePage::*fn)()) {
-        m_link.enqueue([this, fn]() -> QCoro::Task<> {
-            (this->*fn)();
-            co_return;
-        });
-    };
     const auto change = [this](void (ConsolePage::*fn)()) {
         m_link.enqueue(wire::unlessLocked(m_lock, [this, fn]() -> QCoro::Task<> {
             (this->*fn)();
@@ -518,7 +533,7 @@ bool ConsolePage::handleShortcutKey(QKeyEvent *event)
         break;
     case Qt::Key_F3:
         if (!consoleSelection().isEmpty())
-            action(&ConsolePage::onListStartEntered);
+            queueListStart();
         else
             m_listStartBox->setFocus(Qt::ShortcutFocusReason);
         break;

@@ -92,10 +92,14 @@ private:
 
     bool isCurrentTab() const;
 
-    void onQuickLineEntered();
-    void onCommandEntered();
-    QCoro::Task<> onProgramLineEntered();
-    void onListStartEntered();
+    // Each takes what was typed when Return or its button was pressed: the
+    // line waits its turn, and meanwhile the box may hold the next one.
+    void queueCommand();
+    void queueProgramLine();
+    void queueListStart();
+    void onCommandEntered(const QString &typed);
+    QCoro::Task<> onProgramLineEntered(QString typed);
+    void onListStartEntered(const QString &typed);
     void onListNextClicked();
     void onRunClicked();
     void onCtrlAClicked();

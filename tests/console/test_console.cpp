@@ -359,6 +359,44 @@ private slots:
         QVERIFY(f->waitFor([&] { return !f->link().busy() && !f->window->poller().isRunning(); }));
         QVERIFY(!f->commands().contains("RUN"));
     }
+
+    // Two lines entered one after the other while a slow reply still holds the link: each goes out once,
+    // as it was typed.
+    void linesEnteredWhileTheLinkIsBusy()
+    {
+        sim::Options slow = f->sim->options();
+        slow.delayMs = 300;
+        f->sim->setOptions(slow);
+        click("buttonMon"); // waits for the controller's answers
+        QVERIFY(f->link().busy());
+        for (const char *line : {"PR 1", "PR 2"}) {
+            box(1)->setEditText(QLatin1String(line));
+            press(box(1), Qt::Key_Return);
+        }
+        QCOMPARE(sentSoFar(), (QStringList{"CMD$", "MON", "CMD$ 0", "PR 1", "PR 2"}));
+    }
+
+    // Watch only: a line that assigns to a variable named like a reading word changes the controller, so
+    // it stays here.
+    void watchOnlyKeepsBackAnAssignment_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("variable");
+        for (const auto &[line, variable] :
+             {std::pair{"Q =7", "Q"}, {"MON = 7", "MON"}, {"list\t=7", "LIST"}})
+            QTest::newRow(variable) << QString(line) << QString(variable);
+    }
+    void watchOnlyKeepsBackAnAssignment()
+    {
+        QFETCH(QString, line);
+        QFETCH(QString, variable);
+        click("buttonWatchOnly");
+        box(1)->setEditText(line);
+        press(box(1), Qt::Key_Return);
+        f->settle();
+        QCOMPARE(f->exchange("PR " + variable).value_or("<no answer>"), QString("\r\n 0\r\n#"));
+        QVERIFY(f->consoleText().contains("Watch only: \""));
+    }
 };
 
 QTEST_MAIN(TestConsole)
