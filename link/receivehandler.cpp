@@ -11,6 +11,7 @@ void ReceiveHandler::reset()
 {
     m_decoder.reset();
     m_unanswered.clear();
+    m_lastChars.clear();
     m_passwordGiven = false;
 }
 
@@ -63,7 +64,10 @@ ChunkResult ReceiveHandler::onChunk(const QByteArray &bytes, bool waiting)
         m_unanswered.clear();
     }
 
-    if (r.text.contains(QStringLiteral("\n#?"))) {
+    // A slow controller's "\n#?" may come a character a read.
+    const QString joined = m_lastChars + r.text;
+    m_lastChars = joined.right(2);
+    if (joined.contains(QStringLiteral("\n#?"))) {
         r.breakpoint = true;
         r.trace << QStringLiteral("bkpmode");
     }

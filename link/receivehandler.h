@@ -42,6 +42,7 @@ private:
     // The end of the text that arrived while nobody waited and answered no
     // prompt yet: a prompt split across packets is found when its rest comes.
     QString m_unanswered;
+    QString m_lastChars; // the end of the chunk before, for a prompt split across reads
     bool m_passwordGiven = false;
 };
 

@@ -77,7 +77,8 @@ QString DebugTools::breakpointVariable(const QString &name)
     }
     const QString shown = selected.isEmpty() ? name : selected;
     const QString trimmed = text::trimBlanks(shown);
-    if (trimmed.isEmpty() || !text::isOneOperand(trimmed)) {
+    // "=5" would go out as "P =5", which assigns to P instead of printing.
+    if (trimmed.isEmpty() || !text::isOneOperand(trimmed) || trimmed.startsWith(QLatin1Char('='))) {
         console().consoleAppendScroll(QStringLiteral("[BKP: ! Input Variable Name ]"));
         m_link.sendString(QString());
         return shown;

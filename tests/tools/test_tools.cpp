@@ -268,6 +268,30 @@ private slots:
         QCOMPARE(f->exchange(QStringLiteral("PR 12345")).value_or(QString()),
                  QStringLiteral("\r\n 12345\r\n#"));
     }
+
+    // Watch only, stopped at a breakpoint: the variable field prints a variable and assigns none.
+    void watchOnlyVariableFieldAssignsNothing()
+    {
+        QVERIFY(stopAtBreakpoint());
+        button("buttonWatchOnly")->click();
+        field("textFieldBkpVariName")->setText(QStringLiteral("=5"));
+        button("buttonBkpVari")->click();
+        f->settle();
+        const QString p = f->exchange(QStringLiteral("P P")).value_or("<no answer>");
+        QVERIFY2(p.endsWith(QStringLiteral("\r\n 0\r\n#")), qPrintable(p)); // after the refusal's bare prompt
+    }
+
+    // A controller whose words trickle in (100 bytes a second, a read each): the stop at a breakpoint still
+    // turns the step controls on.
+    void breakpointStopTrickledIn()
+    {
+        sim::Options slow = f->sim->options();
+        slow.slowBps = 100;
+        f->sim->setOptions(slow);
+        const bool stopped = stopAtBreakpoint();
+        QVERIFY(f->consoleText().endsWith(QStringLiteral("\r\n20\tGOTO 20\r\n#?"))); // shown, yet
+        QVERIFY(stopped);
+    }
 };
 
 QTEST_MAIN(TestTools)
