@@ -5,6 +5,17 @@ namespace wire {
 namespace {
 // Long enough to hold all but the last character of either prompt.
 const qsizetype kPromptTail = std::max(kLoginPrompt.size(), kPasswordPrompt.size()) - 1;
+
+// A prompt asks only as the last thing that arrived: the controller waits for
+// the answer. The same words inside a reply (a string printed, a program line
+// listed) are text.
+bool asks(const QString &seen, const QString &prompt)
+{
+    qsizetype end = seen.size();
+    while (end > 0 && seen.at(end - 1) == QLatin1Char(' '))
+        --end;
+    return QStringView(seen).first(end).endsWith(prompt);
+}
 } // namespace
 
 void ReceiveHandler::reset()
@@ -34,19 +45,19 @@ ChunkResult ReceiveHandler::onChunk(const QByteArray &bytes, bool waiting)
     if (!waiting) {
         const QString seen = m_unanswered + r.text;
         bool answered = false;
-        if (seen.contains(kLoginPrompt) && m_passwordGiven) {
+        if (asks(seen, kLoginPrompt) && m_passwordGiven) {
             // The controller took neither: answering again would go on for
             // ever, and anything sent next would be read as a login name.
             r.loginRefused = true;
             m_unanswered.clear();
             return r;
         }
-        if (seen.contains(kLoginPrompt)) {
+        if (asks(seen, kLoginPrompt)) {
             r.answers << kLoginName;
             r.trace << r.text + QStringLiteral("<-") + kLoginName;
             answered = true;
         }
-        if (seen.contains(kPasswordPrompt)) {
+        if (asks(seen, kPasswordPrompt)) {
             m_passwordGiven = true;
             r.answers << kPassword << QString::fromLatin1(protocol::kMachineModeOff);
             r.trace << r.text + QStringLiteral("<-") + kPassword

@@ -377,6 +377,31 @@ private slots:
         QCOMPARE(button(f)->text(), QString("Disconnect"));
     }
 
+    // After the login, a reply that quotes a login prompt (a string printed, a program line listed) is
+    // shown like any other, and nothing answers it.
+    void loginPromptQuotedAfterTheLogin_data()
+    {
+        QTest::addColumn<QString>("prompt");
+        QTest::newRow("login") << QStringLiteral("Login    :");
+        QTest::newRow("password") << QStringLiteral("Password :");
+    }
+    void loginPromptQuotedAfterTheLogin()
+    {
+        QFETCH(QString, prompt);
+        MonitorFixture f;
+        QVERIFY(f.connectToSim());
+        QVERIFY(f.waitFor([&] { return f.consoleText().endsWith('#'); })); // the login's last prompt
+        f.clearCommands();
+        const QString command = "PR \"" + prompt + "\"";
+        f.window->consolePage().echoAndSend(command);
+        f.waitFor([&] { return f.consoleText().endsWith(" " + prompt + "\r\n#"); }, 2000);
+        QCOMPARE(f.consoleText().right(command.size() + prompt.size() + 8),
+                 "\r\n" + command + "\r\n " + prompt + "\r\n#");
+        QCOMPARE(f.exchange(QStringLiteral("PR 1")).value_or("<no answer>"), QStringLiteral("\r\n 1\r\n#"));
+        QCOMPARE(f.commands(), (QStringList{command, "PR 1"}));
+        QCOMPARE(f.dialogs.alertTexts(), QStringList());
+    }
+
     // Disconnect pressed while a slow reply holds the link: a click queued behind it (Run) goes nowhere,
     // after the goodbye least of all.
     void disconnectDropsWhatWaitsItsTurn()
