@@ -25,11 +25,15 @@ void checkTaskReply(const QString &reply)
 {
     const TaskValues v = parseTaskReply(reply);
     const QStringList lines = text::splitKeep(reply, QStringLiteral("\r\n"));
+    // The controller's refusal is a TAB-led line: never a step.
+    const bool refused = lines.size() >= 2 && lines.at(1).startsWith(QLatin1Char('\t'));
     if (!v.step) {
         fuzz::check(!v.status, "status without step");
-        fuzz::check(lines.size() < 2 || text::trimBlanks(lines.at(1)).isEmpty(), "step lost", reply);
+        fuzz::check(lines.size() < 2 || refused || text::trimBlanks(lines.at(1)).isEmpty(), "step lost",
+                    reply);
         return;
     }
+    fuzz::check(!refused, "a refusal shown as a step", reply);
     const QString line = text::trimBlanks(lines.at(1));
     fuzz::check(!v.step->contains(QLatin1Char(' ')), "blank inside step", *v.step);
     QString rebuilt = *v.step;
