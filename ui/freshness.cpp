@@ -89,7 +89,16 @@ void Freshness::setLinkUp(bool up)
 
 void Freshness::review()
 {
-    m_baseMs = m_clock.now().toMSecsSinceEpoch();
+    // The computer's clock set back (by hand, or by a time sync): the values
+    // keep the ages the steady clock gave them, so one that nothing confirms
+    // still dims a second on, not once the clock has caught up again. A
+    // clock that slews, or stands still a while, moves nothing.
+    const qint64 wallMs = m_clock.now().toMSecsSinceEpoch();
+    if (const qint64 back = nowMs() - wallMs; back > kClockSetBack.count()) {
+        for (Entry &entry : m_entries)
+            entry.atMs -= back;
+    }
+    m_baseMs = wallMs;
     m_sinceBase.restart();
     const qint64 limit = m_baseMs - kStaleAfter.count();
     bool any = false;

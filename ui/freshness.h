@@ -35,6 +35,8 @@ public:
     static constexpr std::chrono::milliseconds kStaleAfter{1000};
     // How often ages are looked at again.
     static constexpr std::chrono::milliseconds kReviewInterval{250};
+    // A step back of the computer's clock larger than this is a clock set back.
+    static constexpr std::chrono::milliseconds kClockSetBack{10000};
 
     // Becomes a child of `window`; `clock` gives the time of day.
     Freshness(Clock &clock, QWidget *window);

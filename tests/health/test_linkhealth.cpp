@@ -80,6 +80,25 @@ private slots:
             QCOMPARE(health::formatRoundTrip(micros), QLatin1String(text));
     }
 
+    // The computer's clock set back (by hand, or by the network): a value no reply confirms any more
+    // still goes stale a second later.
+    void valuesGoStaleAfterTheClockIsSetBack()
+    {
+        MonitorFixture f;
+        QVERIFY(f.connectToSim());
+        auto *fresh = ui::Freshness::of(f.window.get());
+        QLabel *lamp = control<QLabel>(f.window.get(), u"labelOut0"_s);
+        f.selectTab(u"1"_s);
+        QVERIFY(f.waitFor([&] { return fresh->lastConfirmed(lamp).isValid(); }));
+        f.selectTab(u"0"_s); // polling stops: nothing confirms the lamp any more
+        QVERIFY(f.waitFor([&] { return !f.window->poller().isRunning() && !f.link().busy(); }));
+        f.clock.value = f.clock.value.addSecs(-3600); // an hour back, which a review notices
+        fresh->review();
+        QVERIFY(!fresh->isStale(lamp));
+        f.clock.value = f.clock.value.addMSecs(1500); // then 1.5 s go by
+        QVERIFY(f.waitFor([&] { return fresh->isStale(lamp) && dimmed(lamp); }));
+    }
+
     void statesRoundTripTicksAndStaleValuesThroughASession()
     {
         MonitorFixture f;
