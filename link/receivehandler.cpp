@@ -75,10 +75,11 @@ ChunkResult ReceiveHandler::onChunk(const QByteArray &bytes, bool waiting)
         m_unanswered.clear();
     }
 
-    // A slow controller's "\n#?" may come a character a read.
-    const QString joined = m_lastChars + r.text;
-    m_lastChars = joined.right(2);
-    if (joined.contains(QStringLiteral("\n#?"))) {
+    // A slow controller's "\n#?" may come a character a read: the last two
+    // characters before this read are looked at with its first two.
+    const QString edge = m_lastChars + r.text.left(2);
+    m_lastChars = r.text.size() >= 2 ? r.text.right(2) : edge.right(2);
+    if (r.text.contains(QStringLiteral("\n#?")) || edge.contains(QStringLiteral("\n#?"))) {
         r.breakpoint = true;
         r.trace << QStringLiteral("bkpmode");
     }
