@@ -22,12 +22,10 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QStackedWidget>
 #include <QTextBlock>
 #include <QVBoxLayout>
 
@@ -161,42 +159,25 @@ void ConsolePage::setupUi()
 void ConsolePage::wire()
 {
     // Whatever talks to the controller waits for the exchange slot.
-    const auto act = [this](void (ConsolePage::*fn)()) {
-        return [this, fn] {
-            m_link.enqueue([this, fn]() -> QCoro::Task<> {
-                (this->*fn)();
-                co_return;
-            });
-        };
-    };
-    // What changes the machine sends nothing when its turn comes with the
-    // watch-only lock on (a typed command line is weighed when it goes out).
-    const auto change = [this](void (ConsolePage::*fn)()) {
-        return [this, fn] {
-            m_link.enqueue(wire::unlessLocked(m_lock, [this, fn]() -> QCoro::Task<> {
-                (this->*fn)();
-                co_return;
-            }));
-        };
+    const auto act = [this](void (ConsolePage::*fn)(), Effect effect) {
+        return [this, fn, effect] { queue([this, fn] { (this->*fn)(); }, effect); };
     };
     connect(m_commandBox->lineEdit(), &QLineEdit::returnPressed, this, &ConsolePage::queueCommand);
     connect(m_programLineBox->lineEdit(), &QLineEdit::returnPressed, this, &ConsolePage::queueProgramLine);
     connect(m_listStartBox->lineEdit(), &QLineEdit::returnPressed, this, &ConsolePage::queueListStart);
     connect(m_quickLineField, &QLineEdit::returnPressed, this, [this] {
         const QString typed = m_quickLineField->text();
-        m_link.enqueue([this, typed]() -> QCoro::Task<> {
-            echoAndSend(typed);
-            co_return;
-        });
+        queue([this, typed] { echoAndSend(typed); });
     });
     connect(m_buttonSend, &QPushButton::clicked, this, &ConsolePage::queueCommand);
     connect(m_buttonEnterLine, &QPushButton::clicked, this, &ConsolePage::queueProgramLine);
     connect(m_buttonList, &QPushButton::clicked, this, &ConsolePage::queueListStart);
-    connect(m_buttonListNext, &QPushButton::clicked, this, act(&ConsolePage::onListNextClicked));
-    connect(m_buttonRun, &QPushButton::clicked, this, change(&ConsolePage::onRunClicked));
-    connect(m_buttonCtrlA, &QPushButton::clicked, this, change(&ConsolePage::onCtrlAClicked));
-    connect(m_buttonCr, &QPushButton::clicked, this, act(&ConsolePage::onCrClicked));
-    connect(m_buttonQ, &QPushButton::clicked, this, act(&ConsolePage::onQClicked));
+    connect(m_buttonListNext, &QPushButton::clicked, this,
+            act(&ConsolePage::onListNextClicked, Effect::Reads));
+    connect(m_buttonRun, &QPushButton::clicked, this, act(&ConsolePage::onRunClicked, Effect::Changes));
+    connect(m_buttonCtrlA, &QPushButton::clicked, this, act(&ConsolePage::onCtrlAClicked, Effect::Changes));
+    connect(m_buttonCr, &QPushButton::clicked, this, act(&ConsolePage::onCrClicked, Effect::Reads));
+    connect(m_buttonQ, &QPushButton::clicked, this, act(&ConsolePage::onQClicked, Effect::Reads));
     connect(m_buttonPickLine, &QPushButton::clicked, this, &ConsolePage::pickProgramLine);
     connect(m_buttonClearHistory, &QPushButton::clicked, this, &ConsolePage::onClearHistoryClicked);
     connect(m_buttonReceive, &QPushButton::clicked, this, &ConsolePage::onReceiveClicked);
@@ -349,13 +330,20 @@ void ConsolePage::onClearConsoleClicked()
     consoleReplace(QString());
 }
 
+void ConsolePage::queue(std::function<void()> step, Effect effect)
+{
+    wire::Link::Action action = [step = std::move(step)]() -> QCoro::Task<> {
+        step();
+        co_return;
+    };
+    m_link.enqueue(effect == Effect::Changes ? wire::unlessLocked(m_lock, std::move(action))
+                                             : std::move(action));
+}
+
 void ConsolePage::queueCommand()
 {
     const QString typed = m_commandBox->currentText();
-    m_link.enqueue([this, typed]() -> QCoro::Task<> {
-        onCommandEntered(typed);
-        co_return;
-    });
+    queue([this, typed] { onCommandEntered(typed); });
 }
 
 void ConsolePage::queueProgramLine()
@@ -374,10 +362,7 @@ void ConsolePage::queueListStart()
     if (!selected.isEmpty())
         m_listStartBox->setEditText(selected);
     const QString typed = m_listStartBox->currentText();
-    m_link.enqueue([this, typed]() -> QCoro::Task<> {
-        onListStartEntered(typed);
-        co_return;
-    });
+    queue([this, typed] { onListStartEntered(typed); });
 }
 
 void ConsolePage::onCommandEntered(const QString &typed)
@@ -486,140 +471,6 @@ void ConsolePage::onClearHistoryClicked()
 void ConsolePage::onReceiveClicked()
 {
     m_link.startReceiving();
-}
-
-// ---------------------------------------------------------------- keys
-
-bool ConsolePage::isCurrentTab() const
-{
-    const auto *stack = qobject_cast<const QStackedWidget *>(parentWidget());
-    return !stack || stack->currentWidget() == this;
-}
-
-void ConsolePage::onModifiersChanged(Qt::KeyboardModifiers modifiers)
-{
-    if (modifiers == Qt::NoModifier) {
-        m_modifierHeld = false;
-        return;
-    }
-    m_shiftHeld = modifiers.testFlag(Qt::ShiftModifier);
-    m_controlHeld = modifiers.testFlag(Qt::ControlModifier);
-    m_modifierHeld = true;
-}
-
-bool ConsolePage::handleShortcutKey(QKeyEvent *event)
-{
-    wire::trace(QString::number(event->key()));
-    if (!isCurrentTab() || !wire::isUp(m_link.state()))
-        return false;
-    // A held key repeats its press: the shortcuts act on the first one only,
-    // and not at all while a dialog of theirs is open, so holding Control+L
-    // never queues a string of file dialogs or transfers.
-    if (event->isAutoRepeat() || QApplication::activeModalWidget())
-        return false;
-    const bool shift = m_shiftHeld && m_modifierHeld;
-    const bool control = m_controlHeld && m_modifierHeld;
-    const auto change = [this](void (ConsolePage::*fn)()) {
-        m_link.enqueue(wire::unlessLocked(m_lock, [this, fn]() -> QCoro::Task<> {
-            (this->*fn)();
-            co_return;
-        }));
-    };
-    // Not QShortcuts: these keys act only on this tab while connected, and
-    // Control counts only as onModifiersChanged() recorded it.
-    switch (event->key()) {
-    case Qt::Key_F2:
-        onClearConsoleClicked();
-        break;
-    case Qt::Key_F3:
-        if (!consoleSelection().isEmpty())
-            queueListStart();
-        else
-            m_listStartBox->setFocus(Qt::ShortcutFocusReason);
-        break;
-    case Qt::Key_F4:
-        if (m_buttonListNext->isEnabled())
-            m_link.enqueue([this]() -> QCoro::Task<> {
-                echoAndSend(QStringLiteral("LIST"));
-                co_return;
-            });
-        else
-            m_listStartBox->setFocus(Qt::ShortcutFocusReason);
-        break;
-    case Qt::Key_F5:
-        if (shift) {
-            m_shiftHeld = false;
-            pickProgramLine();
-        } else {
-            m_programLineBox->setFocus(Qt::ShortcutFocusReason);
-        }
-        break;
-    case Qt::Key_F6:
-        pickProgramLine();
-        break;
-    case Qt::Key_F7:
-        m_commandBox->setFocus(Qt::ShortcutFocusReason);
-        break;
-    case Qt::Key_F8:
-        m_liveOutputBox->setChecked(!m_liveOutputBox->isChecked());
-        break;
-    case Qt::Key_Escape:
-        focusConsole();
-        break;
-    // Run, the attention byte and the program load change the machine: their
-    // keys do nothing while the watch-only lock is on, like their buttons.
-    case Qt::Key_BracketRight:
-        if (control && !m_lock.locked()) {
-            change(&ConsolePage::onRunClicked);
-            focusConsole();
-        }
-        break;
-    case Qt::Key_Backslash:
-        if (control && !m_lock.locked()) {
-            change(&ConsolePage::onCtrlAClicked);
-            focusConsole();
-        }
-        break;
-    case Qt::Key_M:
-        if (control) {
-            emit m_side->monitorListRequested(); // as its button does
-            focusConsole();
-        }
-        break;
-    case Qt::Key_L:
-        if (control && !m_lock.locked()) {
-            emit m_side->programLoadRequested(); // as its button does
-            focusConsole();
-        }
-        break;
-    default:
-        break;
-    }
-    return false;
-}
-
-bool ConsolePage::eventFilter(QObject *watched, QEvent *event)
-{
-    if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
-        auto *key = static_cast<QKeyEvent *>(event);
-        // Only the first delivery of each key event (Qt re-sends it up the
-        // parent chain when a widget ignores it), and only in this window.
-        auto *w = watched->isWidgetType() ? static_cast<QWidget *>(watched) : nullptr;
-        if (w && w == QApplication::focusWidget() && w->window() == window()) {
-            if (key->modifiers() != m_lastModifiers) {
-                m_lastModifiers = key->modifiers();
-                onModifiersChanged(m_lastModifiers);
-            }
-            // A held Return repeats its press; each repeat would send the
-            // field's line again or open its confirmation again.
-            if (event->type() == QEvent::KeyPress && key->isAutoRepeat() &&
-                (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter))
-                return true;
-            if (event->type() == QEvent::KeyPress && handleShortcutKey(key))
-                return true;
-        }
-    }
-    return ui::Page::eventFilter(watched, event);
 }
 
 } // namespace console

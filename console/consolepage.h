@@ -10,6 +10,7 @@
 #include <QCoroTask>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 class Dialogs;
 class QCheckBox;
@@ -94,6 +95,11 @@ private:
 
     // Each takes what was typed when Return or its button was pressed: the
     // line waits its turn, and meanwhile the box may hold the next one.
+    // `step` runs when its turn on the link comes; one that changes the
+    // controller does nothing then if the watch-only lock came on meanwhile
+    // (a typed command line is weighed when it goes out).
+    enum class Effect { Reads, Changes };
+    void queue(std::function<void()> step, Effect effect = Effect::Reads);
     void queueCommand();
     void queueProgramLine();
     void queueListStart();
