@@ -1,0 +1,74 @@
+// The console tab's side panel and shortcuts ask the window for transfers
+// and debug tools; each request waits for the exchange slot like a click.
+#include "app/mainwindow.h"
+#include "console/consolepage.h"
+#include "console/sidepanel.h"
+#include "core/watchlock.h"
+#include "link/link.h"
+#include "tools/debugtools.h"
+#include "transfer/backups.h"
+#include "transfer/transfers.h"
+
+#include <QLineEdit>
+#include <functional>
+#include <utility>
+
+void MainWindow::wireConsole()
+{
+    m_transfers->setConsole(*m_consolePage);
+    m_debugTools->setConsole(*m_consolePage);
+    connect(m_transfers, &transfer::Transfers::status, m_bar.status, &QLineEdit::setText);
+    connect(m_backups, &transfer::Backups::status, m_bar.status, &QLineEdit::setText);
+    using Panel = console::SidePanel;
+    Panel *panel = &m_consolePage->sidePanel();
+    transfer::Transfers *transfers = m_transfers;
+    tools::DebugTools *tools = m_debugTools;
+    // The side panel's and the shortcuts' requests, each waiting for the
+    // exchange slot like a click on a button of this window.
+    using Op = std::function<QCoro::Task<>()>;
+    const auto now = [](std::function<void()> f) -> Op {
+        return [f]() -> QCoro::Task<> {
+            f();
+            co_return;
+        };
+    };
+    // What changes the machine sends nothing when its turn comes with the
+    // watch-only lock on.
+    const auto change = [lock = m_watchLock](Op op) { return wire::unlessLocked(*lock, std::move(op)); };
+    const std::pair<void (Panel::*)(), Op> requests[] = {
+        {&Panel::programLoadRequested, change([transfers] { return transfers->programLoadHs(); })},
+        {&Panel::programSaveRequested, [transfers] { return transfers->programSave(); }},
+        {&Panel::pointLoadRequested, change([transfers] { return transfers->pointLoad(); })},
+        {&Panel::pointSaveRequested, [transfers] { return transfers->pointSave(); }},
+        {&Panel::mbkLoadRequested, change([transfers] { return transfers->mbkLoad(); })},
+        {&Panel::mbkSaveRequested, [transfers] { return transfers->mbkSave(); }},
+        {&Panel::clockCheckRequested, now([tools] { tools->clockCheck(); })},
+        {&Panel::clockSetRequested, change(now([tools] { tools->clockAdjust(); }))},
+        {&Panel::monitorRequested, [tools] { return tools->monitor(); }},
+        {&Panel::monitorListRequested, [tools] { return tools->monitorListing(); }},
+        {&Panel::breakpointListRequested, now([tools] { tools->breakpointList(); })},
+        {&Panel::breakpointClearAllRequested, change(now([tools] { tools->breakpointClearAll(); }))},
+        {&Panel::breakpointContinueRequested, change(now([tools] { tools->breakpointContinue(); }))},
+        {&Panel::breakpointStepRequested, change(now([tools] { tools->breakpointTrace(); }))},
+    };
+    for (const auto &[request, op] : requests)
+        connect(panel, request, this, [this, op = op] { m_link->enqueue(op); });
+    // The breakpoint fields are read at the press, as the console's boxes are; the cleaned
+    // text shown afterwards replaces the field only while it still holds what was sent.
+    connect(panel, &Panel::breakpointAddDelRequested, this, [this, change, now, tools, panel] {
+        const QString typed = panel->breakpointTarget();
+        m_link->enqueue(change(now([tools, panel, typed] {
+            const QString shown = tools->breakpointAddDelete(typed);
+            if (shown != typed && panel->breakpointTarget() == typed)
+                panel->setBreakpointTarget(shown);
+        })));
+    });
+    connect(panel, &Panel::breakpointVariableRequested, this, [this, now, tools, panel] {
+        const QString typed = panel->breakpointVariable();
+        m_link->enqueue(now([tools, panel, typed] {
+            const QString shown = tools->breakpointVariable(typed);
+            if (shown != typed && panel->breakpointVariable() == typed)
+                panel->setBreakpointVariable(shown);
+        }));
+    });
+}
