@@ -2,6 +2,7 @@
 
 #include "link/sendpath.h"
 
+#include <QHostAddress>
 #include <QSet>
 #include <QSettings>
 
@@ -15,6 +16,22 @@ const QString kGroup = QStringLiteral("controllers");
 bool isAddress(const QString &text)
 {
     return wire::parseAddress(text.trimmed(), wire::kControllerPort).ok;
+}
+
+// Whether two addresses as typed reach the same port of the same host, as far
+// as can be told without asking a name server: "::1" is "[0:0::1]:23", and a
+// host name matches itself in any case.
+bool sameEndpoint(const QString &a, const QString &b)
+{
+    const wire::Address x = wire::parseAddress(a, wire::kControllerPort);
+    const wire::Address y = wire::parseAddress(b, wire::kControllerPort);
+    if (!x.ok || !y.ok || x.port != y.port)
+        return false;
+    const QHostAddress hx(x.host);
+    const QHostAddress hy(y.host);
+    if (!hx.isNull() || !hy.isNull())
+        return hx.isEqual(hy, QHostAddress::StrictConversion);
+    return x.host.compare(y.host, Qt::CaseInsensitive) == 0;
 }
 
 // A name heads the journals' lines and the window's title: one line of
@@ -109,10 +126,20 @@ ConnectTarget resolveConnectTarget(const AddressBook &book, const QString &text)
         t.address = c->address.trimmed();
         t.name = c->name.trimmed();
         t.watchOnly = c->watchOnly;
+        if (t.watchOnly)
+            t.watchOnlyName = t.name;
         return t;
     }
     if (isAddress(text)) {
         t.address = text.trimmed();
+        // The lock goes with the controller, however it is reached.
+        for (const NamedController &c : book.controllers) {
+            if (c.watchOnly && sameEndpoint(c.address, t.address)) {
+                t.watchOnly = true;
+                t.watchOnlyName = c.name.trimmed();
+                break;
+            }
+        }
         return t;
     }
     t.error = QStringLiteral("'%1' is not an address (host, host:port or [IPv6]:port) and no controller "

@@ -17,7 +17,7 @@ struct NamedController
     QString name;
     QString address; // as typed: host, host:port or [IPv6]:port
     QString note;
-    bool watchOnly = false; // connecting by name turns the watch-only lock on
+    bool watchOnly = false; // connecting by name or address turns the watch-only lock on
 
     bool operator==(const NamedController &) const = default;
 };
@@ -45,9 +45,10 @@ public:
 struct ConnectTarget
 {
     QString address;
-    QString name; // empty when `text` was an address
-    bool watchOnly = false;
-    QString error; // set when `text` is neither a stored name nor an address
+    QString name;           // empty when `text` was an address
+    bool watchOnly = false; // the book keeps it watch only, under its name or its address
+    QString watchOnlyName;  // the book's entry that does
+    QString error;          // set when `text` is neither a stored name nor an address
 };
 
 // A stored name wins over an address spelled the same way.

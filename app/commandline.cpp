@@ -206,9 +206,13 @@ CommandLine resolveControllerName(CommandLine commandLine, const AddressBook &bo
     // changed from a script: reading it (backup, compare) is all there is.
     if (target.watchOnly &&
         (commandLine.task == CommandLine::Task::Restore || commandLine.task == CommandLine::Task::Exec))
-        return failure(QStringLiteral("'%1' is watch only in the address book: --restore and --exec would "
-                                      "change it.")
-                           .arg(target.name));
+        return failure(target.name.isEmpty()
+                           ? QStringLiteral("'%1' is the address of '%2', watch only in the address book: "
+                                            "--restore and --exec would change it.")
+                                 .arg(commandLine.connectTo.trimmed(), target.watchOnlyName)
+                           : QStringLiteral("'%1' is watch only in the address book: --restore and --exec "
+                                            "would change it.")
+                                 .arg(target.name));
     commandLine.connectTo = target.address;
     commandLine.connectName = target.name;
     commandLine.connectWatchOnly = target.watchOnly;

@@ -328,6 +328,11 @@ private slots:
         f.disconnect();
         QCOMPARE(f.window->windowTitle(), u"QuorinMonitor"_s);
         QVERIFY(!name->isVisible());
+        // Reached by its address, the controller kept watch only under another name is locked too.
+        QVERIFY(connectTo(f.window.get(), address));
+        QVERIFY(f.window->watchLock().locked() && !name->isVisible());
+        f.disconnect();
+        QVERIFY(f.window->watchLock().unlock(u"checked"_s));
 
         BuiltInSimulator builtIn(*f.window);
         startFromCommandLine(
@@ -414,12 +419,16 @@ private slots:
         QTest::addColumn<QString>("says"); // empty: it runs
         const QString watched = u"'line-2' is watch only"_s;
         const QString unknown = u"no controller in the address book"_s;
+        const QString byAddress = u"is the address of 'line-2', watch only"_s;
         row("restore", {"--connect", "line-2", "--restore", "/tmp/b", "--yes"}, watched);
         row("exec", {"--connect", "line-2", "--exec", "PR 1"}, watched);
         row("backup", {"--connect", "line-2", "--backup", "/tmp"}, QString());
         row("compare", {"--connect", "line-2", "--compare", "/tmp/b"}, QString());
         row("restore, not watch-only", {"--connect", "press-4", "--restore", "/tmp/b", "--yes"}, QString());
         row("exec, not watch-only", {"--connect", "press-4", "--exec", "PR 1"}, QString());
+        // Its address reaches the same controller: it is locked all the same.
+        row("restore by address", {"--connect", "127.0.0.1:1", "--restore", "/tmp/b", "--yes"}, byAddress);
+        row("exec by address", {"--connect", "127.0.0.1:01", "--exec", "PR 1"}, byAddress);
         row("unknown, window", {"--connect", "Press 9"}, unknown);
         row("unknown, no window", {"--connect", "Press 9", "--exec", "PR 1"}, unknown);
         row("not an address either", {"--connect", "127.0.0.1:65536", "--exec", "PR 1"}, unknown);
