@@ -26,7 +26,8 @@ std::optional<qint64> parseInt(const QString &s)
 
 qint64 intOr(const QString &s, qint64 fallback)
 {
-    const auto v = parseInt(s);
+    // A field's number may be typed with a blank around it.
+    const auto v = parseInt(trimBlanks(s));
     return v ? *v : fallback;
 }
 

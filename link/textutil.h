@@ -14,7 +14,7 @@ inline bool isInt(const QString &s)
 {
     return parseInt(s).has_value();
 }
-// parseInt or a fallback.
+// parseInt of the text without its blanks at either end, or a fallback.
 qint64 intOr(const QString &s, qint64 fallback);
 // Optional sign then hexadecimal digits (either case), nothing else.
 std::optional<qint64> parseHex(const QString &s);

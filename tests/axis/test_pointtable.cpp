@@ -31,6 +31,7 @@ private slots:
         QTest::newRow("negative") << "-2" << QStringList{"-2", "-1", "0", "1"};
         QTest::newRow("plus sign") << "+7" << QStringList{"7", "8", "9", "10"};
         QTest::newRow("empty is 0") << "" << QStringList{"0", "1", "2", "3"};
+        QTest::newRow("blanks around") << "\t12 " << QStringList{"12", "13", "14", "15"};
         QTest::newRow("largest start keeps four numbers")
             << "9223372036854775807"
             << QStringList{"9223372036854775804", "9223372036854775805", "9223372036854775806",
