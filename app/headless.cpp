@@ -64,7 +64,7 @@ public:
     void consoleAppendFollow(const QString &) override {}
     void consoleReplace(const QString &) override {}
     QString consoleSelection() const override { return QString(); }
-    void echoAndSend(const QString &) override {}
+    bool echoAndSend(const QString &) override { return false; }
     void liveDisplayOn() override {}
     void listNextOff() override {}
     void focusConsole() override {}

@@ -282,20 +282,21 @@ void ConsolePage::focusConsole()
 
 // ---------------------------------------------------------------- sending
 
-void ConsolePage::echoAndSend(const QString &line)
+bool ConsolePage::echoAndSend(const QString &line)
 {
     const wire::ConsoleLine c = wire::prepareConsoleLine(line);
     if (m_lock.locked() && !readOnlyLine(c.trimmed)) {
         consoleAppendScroll(QStringLiteral("\r\n") + notSentNote(c.trimmed));
-        return;
+        return false;
     }
     if (c.firstIsLineNumber) {
         m_dialogs.alert(QStringLiteral("Not Command"));
-        return;
+        return false;
     }
     consoleAppendScroll(QStringLiteral("\r\n") + c.trimmed);
     m_console->cleanUpKeepingScroll();
     m_link.sendString(c.trimmed);
+    return true;
 }
 
 QCoro::Task<int> ConsolePage::sendProgram(QString line)

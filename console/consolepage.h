@@ -55,7 +55,7 @@ public:
     void focusConsole() override;
     // A command echoed on the console and sent; a program line is refused,
     // and so is a line that writes while the watch-only lock is on.
-    void echoAndSend(const QString &line) override;
+    bool echoAndSend(const QString &line) override;
     // A program line stored in the controller: 0 when sent, -1 for no program
     // line (after an alert), -2 when the controller did not answer.
     QCoro::Task<int> sendProgram(QString line);

@@ -20,8 +20,9 @@ public:
     virtual void consoleReplace(const QString &text) = 0;
     // The console selection up to its first line break.
     virtual QString consoleSelection() const = 0;
-    // Echoes `line` into the console like a typed command and sends it.
-    virtual void echoAndSend(const QString &line) = 0;
+    // Echoes `line` into the console like a typed command and sends it;
+    // false when nothing went out (the line is kept back, or not a command).
+    virtual bool echoAndSend(const QString &line) = 0;
     // Turns the live display of received text on, so that a reply shows.
     virtual void liveDisplayOn() = 0;
     // A listing the console started can no longer be continued.

@@ -90,18 +90,30 @@ QString DebugTools::breakpointVariable(const QString &name)
 
 // ---- clock -------------------------------------------------------------------
 
-void DebugTools::clockCheck()
+QCoro::Task<> DebugTools::clockCheck()
 {
-    console().liveDisplayOn();
-    console().echoAndSend(QStringLiteral("PR DATE$(0) TIME$(0)"));
-    console().focusConsole();
+    co_await clockCommand(QStringLiteral("PR DATE$(0) TIME$(0)"));
 }
 
-void DebugTools::clockAdjust()
+QCoro::Task<> DebugTools::clockAdjust()
+{
+    co_await clockCommand(rtcSetCommand(m_clock.now()));
+}
+
+QCoro::Task<> DebugTools::clockCommand(QString command)
 {
     console().liveDisplayOn();
-    console().echoAndSend(rtcSetCommand(m_clock.now()));
+    const bool sent = console().echoAndSend(command);
     console().focusConsole();
+    if (!sent)
+        co_return;
+    // A program stopped at a breakpoint stays stopped, as it did for the
+    // command typed in the console.
+    const wire::Wait wait{wire::Wait::Until::Prompt, wire::Wait::Count::FromSend, wire::Wait::Keep::Answer,
+                          wire::Wait::AtBreakpoint::Stay};
+    const std::optional<QString> reply = co_await m_link.answer(wait);
+    if (reply)
+        console().consoleAppendFollow(*reply);
 }
 
 // ---- monitor output ------------------------------------------------------------
@@ -113,7 +125,8 @@ QCoro::Task<> DebugTools::monitor()
         co_await m_link.exchange(QLatin1String(protocol::kMachineModeWord));
     if (!machineMode)
         co_return;
-    console().echoAndSend(QStringLiteral("MON"));
+    if (!console().echoAndSend(QStringLiteral("MON")))
+        co_return;
     const std::optional<QString> reply = co_await m_link.answer();
     if (!reply)
         co_return;

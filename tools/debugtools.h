@@ -44,10 +44,11 @@ public slots:
     // place. Returns what the field shows afterwards.
     QString breakpointVariable(const QString &name);
 
-    void clockCheck();
-    void clockAdjust();
-
 public:
+    // Read clock and Set clock: echoed like a typed command, and waited for,
+    // so that their prompt cannot end the wait of a click queued behind them.
+    QCoro::Task<> clockCheck();
+    QCoro::Task<> clockAdjust();
     // The monitor output, and the monitor output annotated with program
     // lines: each waits for its answers, so the caller runs it as a link
     // action. Either stops where a wait fails.
@@ -55,6 +56,7 @@ public:
     QCoro::Task<> monitorListing();
 
 private:
+    QCoro::Task<> clockCommand(QString command);
     console::ConsoleSink &console();
 
     wire::Link &m_link;

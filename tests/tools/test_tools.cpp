@@ -267,6 +267,17 @@ private slots:
         button("buttonMonList")->click();
         QCOMPARE(f->exchange(QStringLiteral("PR 12345")).value_or(QString()),
                  QStringLiteral("\r\n 12345\r\n#"));
+        // Monitor pressed right behind Read clock: the date is shown, then the tasks.
+        before = f->consoleText();
+        button("buttonRtcCheck")->click();
+        button("buttonMon")->click();
+        QVERIFY(f->waitFor([&] {
+            return f->consoleText().endsWith(QStringLiteral("STOP [220]\r\n#")) && !f->link().busy();
+        }));
+        const QString after = f->consoleText().mid(before.size());
+        QVERIFY2(after.startsWith(QStringLiteral("\r\nPR DATE$(0) TIME$(0)\r\n 2026/12/05 13:5")),
+                 qPrintable(after));
+        QVERIFY2(after.contains(QStringLiteral("#\r\nMON\r\nTASK 0 STOP [30]\r\n")), qPrintable(after));
     }
 
     // Watch only, stopped at a breakpoint: the variable field prints a variable and assigns none.
