@@ -70,6 +70,9 @@ private slots:
         QTest::newRow("lone CR ends a line") << splitLines("A\rB\r\nC").join('|') << "A\r|B\r|C";
         const FileText first = decodeFileBytes("B=\x93\nA=1");
         QTest::newRow("decode, first line") << first.error << "Line 1 is not valid Shift-JIS text.";
+        // Lines ended by a CR alone are counted as the load counts them.
+        QTest::newRow("decode, CR-ended lines")
+            << decodeFileBytes("A=1\rB=2\rC=\x93\r").error << "Line 3 is not valid Shift-JIS text.";
         const FileText missing = readSjisFile(QStringLiteral("/nonexistent/prog.f2k"));
         QTest::newRow("missing file says why") << (missing.ok                ? "read"
                                                    : missing.error.isEmpty() ? "no reason"
