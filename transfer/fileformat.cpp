@@ -26,16 +26,24 @@ FileText decodeFileBytes(const QByteArray &bytes)
         return r;
     }
     r.text.clear();
-    // Name the first bad line: a LF byte never occurs inside a double-byte
-    // character, so the lines can be decoded one by one.
-    const QList<QByteArray> lines = bytes.split('\n');
-    for (qsizetype i = 0; i < lines.size(); ++i) {
+    // Name the first bad line, counted as splitLines counts them (a CR not
+    // followed by a LF ends a line too): neither byte ever occurs inside a
+    // double-byte character, so the lines can be decoded one by one.
+    qsizetype number = 1;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= bytes.size(); ++i) {
+        const bool end = i == bytes.size() || bytes.at(i) == '\n' ||
+                         (bytes.at(i) == '\r' && (i + 1 == bytes.size() || bytes.at(i + 1) != '\n'));
+        if (!end)
+            continue;
         bool lineOk = false;
-        wire::sjisDecode(lines.at(i), &lineOk);
+        wire::sjisDecode(bytes.mid(start, i - start), &lineOk);
         if (!lineOk) {
-            r.error = QStringLiteral("Line %1 is not valid Shift-JIS text.").arg(i + 1);
+            r.error = QStringLiteral("Line %1 is not valid Shift-JIS text.").arg(number);
             return r;
         }
+        ++number;
+        start = i + 1;
     }
     // Every line decodes alone, so the whole must have failed at its very end.
     r.error = QStringLiteral("The file is not valid Shift-JIS text.");
