@@ -351,6 +351,10 @@ private slots:
         }
         f.sim->withMachine([](sim::Machine &m) { m.handleLine("ECHO"); });
         QCOMPARE(tables(*f.sim), before);
+        // A file of the backup changes while the window shows it: Restore goes off and says why.
+        QVERIFY(put(parent + '/' + entries(parent).first() + "/points.p2k", "SETP 1 9 9 9 9\n"));
+        QVERIFY(f.waitFor([&] { return !control<QPushButton>(shown, "buttonRestore")->isEnabled(); }));
+        QVERIFY(control<QLabel>(shown, "labelRestoreOff")->isVisible());
     }
 
     // The backup keeps each program line's number, so that a jump lands where it did: a controller whose
