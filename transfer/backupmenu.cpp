@@ -1,5 +1,6 @@
 #include "transfer/backupmenu.h"
 
+#include "core/background.h"
 #include "core/dialogs.h"
 #include "link/link.h"
 #include "transfer/backups.h"
@@ -8,6 +9,7 @@
 
 #include <QAction>
 #include <QDir>
+#include <QFileSystemWatcher>
 #include <QMenu>
 #include <QPointer>
 #include <QTimer>
@@ -63,9 +65,37 @@ QCoro::Task<> restore(MenuContext c, Backups::Plan plan, QPointer<RestoreWindow>
                    Backups::restoreReport(outcome).join(QLatin1Char('\n')));
 }
 
+// Restore goes off for good once a file of the backup no longer holds what
+// was compared. The files are read again away from the window; a change that
+// leaves them as they were (a touch, a copy of the same bytes) changes nothing.
+QCoro::Task<> recheckBackup(QPointer<RestoreWindow> shown, BackupSet compared)
+{
+    const QString folder = compared.folder;
+    QCoro::Task<ReadBackup> reading = core::inBackground<ReadBackup>([folder] { return readBackup(folder); });
+    const ReadBackup now = co_await reading;
+    if (shown &&
+        (!now.set || now.set->texts != compared.texts || now.set->programNumbers != compared.programNumbers))
+        shown->disableRestore(
+            QStringLiteral("The backup has changed since the comparison: restore again to compare it anew."));
+}
+
+void watchBackupFiles(RestoreWindow *shown, const Backups::Plan &plan)
+{
+    QStringList paths(plan.set.paths.cbegin(), plan.set.paths.cend());
+    paths << QDir(plan.set.folder).filePath(QStringLiteral("manifest.json"));
+    auto *watcher = new QFileSystemWatcher(paths, shown);
+    QObject::connect(watcher, &QFileSystemWatcher::fileChanged, shown,
+                     [shown, watcher, paths, compared = plan.set](const QString &) {
+                         watcher->addPaths(paths); // a file replaced by a rename leaves the watch
+                         QCoro::Task<> checking = recheckBackup(shown, compared);
+                         Q_UNUSED(checking); // goes on alone
+                     });
+}
+
 void showPlan(const MenuContext &c, const Backups::Plan &plan)
 {
     auto *shown = new RestoreWindow(plan, *c.lock, c.window);
+    watchBackupFiles(shown, plan);
     const quint64 generation = plan.generation;
     const auto off = [shown] {
         shown->disableRestore(QStringLiteral(
