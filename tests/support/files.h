@@ -20,3 +20,20 @@ inline bool put(const QString &path, const QByteArray &bytes)
         QTest::qFail(qPrintable(QStringLiteral("cannot write ") + path), __FILE__, __LINE__);
     return ok;
 }
+
+#ifdef Q_OS_UNIX
+#include <csignal>
+#include <sys/resource.h>
+
+// Runs `save` while the disk has room for no more than half of what `path` holds now: a full disk.
+template <typename Save> void withHalfTheRoom(const QString &path, Save save)
+{
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    const rlimit half{rlim_t(QFile(path).size() / 2), limit.rlim_max};
+    setrlimit(RLIMIT_FSIZE, &half);
+    save();
+    setrlimit(RLIMIT_FSIZE, &limit);
+}
+#endif

@@ -202,6 +202,16 @@ private slots:
         QVERIFY2(f.dialogs.alertTexts().size() == 1 && f.dialogs.alertTexts().first().contains(nowhere),
                  qPrintable(f.dialogs.alertTexts().join(u'|')));
         QVERIFY(!QFile::exists(nowhere));
+#ifdef Q_OS_UNIX
+        // A full disk: the file exported before stays whole, and a second alert says so.
+        const QByteArray csv = bytesOf(path);
+        withHalfTheRoom(path, [&] {
+            f.dialogs.setNextFileName(path);
+            control<QPushButton>(f.window.get(), u"buttonTrendCsv"_s)->click();
+        });
+        QCOMPARE(QString::fromUtf8(bytesOf(path)), QString::fromUtf8(csv));
+        QCOMPARE(f.dialogs.alertTexts().size(), 2);
+#endif
 
         // Hovering gives the clock time and values there, counted back from the newest; nothing off the plot.
         const QRectF area = dock->chartView()->chart()->plotArea();
@@ -216,6 +226,16 @@ private slots:
         control<QPushButton>(f.window.get(), u"buttonTrendPng"_s)->click();
         const QImage image(png);
         QVERIFY(image.width() >= dock->chartView()->width() && image.height() > dock->chartView()->height());
+#ifdef Q_OS_UNIX
+        const QByteArray picture = bytesOf(png);
+        withHalfTheRoom(png, [&] {
+            f.dialogs.setNextFileName(png);
+            control<QPushButton>(f.window.get(), u"buttonTrendPng"_s)->click();
+        });
+        QVERIFY2(bytesOf(png) == picture,
+                 qPrintable(u"%1 of %2 bytes"_s.arg(QFile(png).size()).arg(picture.size())));
+        QCOMPARE(f.dialogs.alertTexts().size(), 3);
+#endif
 
         const auto axisMax = [dock] {
             auto *y = qobject_cast<QValueAxis *>(dock->chartView()->chart()->axes(Qt::Vertical).value(0));
