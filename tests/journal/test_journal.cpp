@@ -400,6 +400,17 @@ private slots:
                  QStringList({"2026-12-05 09:01:39", "127.0.0.1:23", "Output 99 ON"}));
         QCOMPARE(source->text(),
                  u"2026-12-05_09-00-00_127.0.0.1_23.txt: only its first 100 operator lines"_s);
+#ifdef Q_OS_UNIX
+        // Exported again onto a full disk: the file exported before stays whole, and an alert says why.
+        const QString csv = f.tempDir.filePath(u"journal.csv"_s);
+        const QByteArray before = bytesOf(csv);
+        withHalfTheRoom(csv, [&] {
+            f.dialogs.setNextFileName(csv);
+            control<QPushButton>(w, "buttonJournalExport")->click();
+        });
+        QCOMPARE(bytesOf(csv), before);
+        QVERIFY(f.dialogs.alertTexts().last().startsWith(u"Write Error"_s));
+#endif
     }
 };
 
