@@ -2,6 +2,7 @@
 
 #include "core/background.h"
 #include "core/dialogs.h"
+#include "core/savefile.h"
 #include "journal/operatorjournal.h"
 #include "journal/sessionjournal.h"
 #include "ui/controls.h"
@@ -16,7 +17,6 @@
 #include <QLocale>
 #include <QPromise>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QThreadPool>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -234,9 +234,9 @@ void OperatorDock::exportCsv()
     const QString path = m_dialogs.saveFile(spec);
     if (path.isEmpty())
         return;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(toCsv(m_shown).toUtf8()) < 0 || !file.commit())
-        m_dialogs.alert(QStringLiteral("Write Error\n\n\"") + path + QLatin1Char('"'), file.errorString(),
+    const QString why = core::saveWhole(path, toCsv(m_shown).toUtf8());
+    if (!why.isEmpty())
+        m_dialogs.alert(QStringLiteral("Write Error\n\n\"") + path + QLatin1Char('"'), why,
                         Dialogs::Style::Critical);
 }
 

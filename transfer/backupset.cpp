@@ -1,5 +1,6 @@
 #include "transfer/backupset.h"
 
+#include "core/savefile.h"
 #include "link/protocol.h"
 #include "link/sjis.h"
 #include "link/textutil.h"
@@ -165,7 +166,7 @@ WrittenBackup writeBackup(const QString &parentDir, const BackupMeta &meta,
             return {QString(),
                     QStringLiteral("The controller's %1 holds text that Shift-JIS cannot represent.")
                         .arg(tableWord(kind))};
-        const QString why = writeWholeFile(partial.filePath(fileName), bytes);
+        const QString why = core::saveWhole(partial.filePath(fileName), bytes);
         if (!why.isEmpty())
             return {QString(), quotedName(fileName) + QStringLiteral(": ") + why};
         QJsonObject entry{{QStringLiteral("table"), tableWord(kind)},
@@ -189,7 +190,7 @@ WrittenBackup writeBackup(const QString &parentDir, const BackupMeta &meta,
         {QStringLiteral("monitorVersion"), meta.monitorVersion},
         {QStringLiteral("files"), files},
     };
-    const QString why = writeWholeFile(partial.filePath(kManifest), QJsonDocument(manifest).toJson());
+    const QString why = core::saveWhole(partial.filePath(kManifest), QJsonDocument(manifest).toJson());
     if (!why.isEmpty())
         return {QString(), quotedName(kManifest) + QStringLiteral(": ") + why};
     if (!QDir().rename(partial.path(), final))

@@ -1,11 +1,11 @@
 #include "transfer/fileformat.h"
 
+#include "core/savefile.h"
 #include "link/protocol.h"
 #include "link/sjis.h"
 #include "link/textutil.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 namespace transfer {
 
@@ -212,22 +212,7 @@ QString writeSjisFile(const QString &path, const QString &text)
         }
         return QStringLiteral("Shift-JIS cannot represent the text.");
     }
-    return writeWholeFile(path, bytes);
-}
-
-QString writeWholeFile(const QString &path, const QByteArray &bytes)
-{
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return file.errorString();
-    if (file.write(bytes) != bytes.size()) {
-        const QString why = file.errorString();
-        file.cancelWriting();
-        return why;
-    }
-    if (!file.commit())
-        return file.errorString();
-    return QString();
+    return core::saveWhole(path, bytes);
 }
 
 } // namespace transfer

@@ -71,7 +71,5 @@ QString listingFileText(const QString &listing, bool dropBeforeTab, QList<qint64
 // Writes `text` as Shift-JIS, replacing any existing file as a whole. Returns
 // an empty string on success, otherwise the reason for the user.
 QString writeSjisFile(const QString &path, const QString &text);
-// Writes `bytes` to `path` whole or not at all; the reason when not, else empty.
-QString writeWholeFile(const QString &path, const QByteArray &bytes);
 
 } // namespace transfer

@@ -1,15 +1,16 @@
 // The dock's menus (what can be added, each line's colour and removal) and
 // its exports to CSV and PNG.
 #include "core/dialogs.h"
+#include "core/savefile.h"
 #include "trend/csv.h"
 #include "trend/plot.h"
 #include "trend/trenddock.h"
 
 #include <QAction>
+#include <QBuffer>
 #include <QColorDialog>
 #include <QMenu>
 #include <QPixmap>
-#include <QSaveFile>
 #include <QWidget>
 
 namespace trend {
@@ -32,10 +33,9 @@ void TrendDock::exportCsv()
                        QStringLiteral("csv"), QString(), QStringLiteral("trend.csv")});
     if (path.isEmpty())
         return;
-    QSaveFile file(path);
-    const QByteArray bytes = csv().toUtf8();
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        m_dialogs.alert(QStringLiteral("Save Error\n\n\"") + path + QLatin1Char('"'), file.errorString(),
+    const QString why = core::saveWhole(path, csv().toUtf8());
+    if (!why.isEmpty())
+        m_dialogs.alert(QStringLiteral("Save Error\n\n\"") + path + QLatin1Char('"'), why,
                         Dialogs::Style::Critical);
 }
 
@@ -47,9 +47,17 @@ void TrendDock::exportPng()
     if (path.isEmpty())
         return;
     ensureChart();
-    if (!m_plotArea->grab().save(path, "PNG"))
-        m_dialogs.alert(QStringLiteral("Save Error\n\n\"") + path + QLatin1Char('"'),
-                        QStringLiteral("The image could not be written."), Dialogs::Style::Critical);
+    // Encoded first, then written whole: an image saved over an older one
+    // never leaves half of it behind.
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    const QString why = m_plotArea->grab().save(&buffer, "PNG")
+                            ? core::saveWhole(path, png)
+                            : QStringLiteral("The image could not be encoded.");
+    if (!why.isEmpty())
+        m_dialogs.alert(QStringLiteral("Save Error\n\n\"") + path + QLatin1Char('"'), why,
+                        Dialogs::Style::Critical);
 }
 
 void TrendDock::fillAddMenu()

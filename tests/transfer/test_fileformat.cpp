@@ -53,6 +53,13 @@ private slots:
         const QString first = writeSjisFile(path, QStringLiteral("\uFFFD\nB\n"));
         QVERIFY2(first.contains(QStringLiteral("(1) \uFFFD")), qPrintable(first));
         QCOMPARE(bytesOf(path), wire::sjisEncode(text));
+#ifdef Q_OS_UNIX
+        // A full disk: the save says so, and the file saved before stays whole.
+        QString full;
+        withHalfTheRoom(path, [&] { full = writeSjisFile(path, text + text); });
+        QVERIFY(!full.isEmpty());
+        QCOMPARE(bytesOf(path), wire::sjisEncode(text));
+#endif
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("p.f2k")});
     }
 
