@@ -45,13 +45,6 @@ void install(QMainWindow &window, QMenu &viewMenu, Dialogs &dialogs, QSettings *
         if (on && wire::isUp(link.state()))
             journal->beginSession(clock.now(), link.address(), name ? name() : QString());
     });
-    QObject::connect(&link, &wire::Link::stateChanged, journal,
-                     [journal, &clock, &link, name](wire::State state) {
-                         if (state == wire::State::LoggingIn)
-                             journal->beginSession(clock.now(), link.address(), name ? name() : QString());
-                         else if (state == wire::State::Disconnected)
-                             journal->endSession();
-                     });
     // A refusing disk turns recording off for this run only; the setting
     // stays what the user chose.
     QObject::connect(journal, &SessionJournal::failed, &window, [&window, record](const QString &message) {
@@ -63,6 +56,15 @@ void install(QMainWindow &window, QMenu &viewMenu, Dialogs &dialogs, QSettings *
     journal->rotate(clock.now());
 
     auto *operatorJournal = new OperatorJournal(std::move(sources), *journal, &window);
+    // After the operator journal's own: the line of a command still waiting
+    // for its answer goes into the transcript before it closes.
+    QObject::connect(&link, &wire::Link::stateChanged, journal,
+                     [journal, &clock, &link, name](wire::State state) {
+                         if (state == wire::State::LoggingIn)
+                             journal->beginSession(clock.now(), link.address(), name ? name() : QString());
+                         else if (state == wire::State::Disconnected)
+                             journal->endSession();
+                     });
     auto *dock = new OperatorDock(*operatorJournal, *journal, dialogs, &window);
     window.addDockWidget(Qt::BottomDockWidgetArea, dock);
     dock->hide();

@@ -76,6 +76,10 @@ OperatorJournal::OperatorJournal(Sources sources, SessionJournal &session, QObje
                   QString()});
         else if (state == wire::State::LoggingIn || state == wire::State::Disconnected)
             note({Event::Kind::End, QDateTime(), QString(), QByteArray(), QString(), QString()});
+        // The session's transcript closes right after: a command still
+        // waiting for its answer gets its line in it first.
+        if (state == wire::State::Disconnected)
+            process();
     });
 
     transfer::Transfers &transfers = m_sources.transfers;

@@ -214,13 +214,20 @@ private slots:
         record->setChecked(false);
         record->setChecked(true);
         QVERIFY(f.exchange(u"PR 1+2"_s));
+        // The last command, which the controller never answers, has its line in the file too.
+        sim::Options stall = f.sim->options();
+        stall.stallAfter = 0;
+        f.sim->setOptions(stall);
+        f.timeoutField()->setText(u"0"_s);
+        QVERIFY(!f.exchange(u"ON 5"_s));
         f.disconnect();
         QVERIFY(record->isChecked());
         QByteArray recorded;
         const QDir dir(journalOf(f)->directory());
         for (const QString &name : sessionFiles(f))
             recorded += bytesOf(dir.filePath(name));
-        QVERIFY2(recorded.contains("> PR 1+2\\r"), recorded.constData());
+        QVERIFY2(recorded.contains("> PR 1+2\\r") && recorded.contains("| Output 5 ON"),
+                 recorded.constData());
     }
 
     // The operator's actions in words, by page, none of the polling; the dock filters, exports, reopens them.
