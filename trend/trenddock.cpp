@@ -405,12 +405,13 @@ void TrendDock::redraw()
     if (!m_chart)
         return;
     // Paused, the window stays where it was; the rings go on filling. A
-    // line hidden, recoloured or removed meanwhile still shows as such.
-    if (m_userPaused) {
+    // line hidden, recoloured or removed meanwhile still shows as such, and
+    // another length of window chosen meanwhile ends where the pause did.
+    if (m_userPaused && m_drawnToMs - m_drawnFromMs == windowMs()) {
         mapLines();
         return;
     }
-    const qint64 to = newestMs();
+    const qint64 to = m_userPaused ? m_drawnToMs : newestMs();
     const qint64 from = to - windowMs();
     const int columns = this->columns();
     // Set before the axes change: a new y range lays the chart out and maps

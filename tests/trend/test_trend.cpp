@@ -257,6 +257,10 @@ private slots:
         auto *window = control<QComboBox>(f.window.get(), u"popupbuttonTrendWindow"_s);
         window->setCurrentIndex(window->findText(u"10 min"_s));
         QCOMPARE(dock->hoverText(halfWay), u"09:05:03.300\nOUT 3: 1\nA: 7000"_s);
+        // Paused, a minute chosen: half way is half a minute back, as the time axis says.
+        control<QPushButton>(f.window.get(), u"buttonTrendPause"_s)->click();
+        window->setCurrentIndex(window->findText(u"1 min"_s));
+        QCOMPARE(dock->hoverText(halfWay), u"09:09:33.300"_s);
     }
 
     // Connecting again to the same controller (after a time-out, a dropped cable) keeps what was plotted
