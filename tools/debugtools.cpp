@@ -53,11 +53,12 @@ QString DebugTools::breakpointAddDelete(const QString &number)
     const QString selected = console().consoleSelection();
     const QString shown = selected.isEmpty() ? number : selected;
     const QString typed = text::trimBlanks(shown);
-    if (typed.isEmpty()) {
+    // A ":" would start a statement of its own after the breakpoint's.
+    if (typed.isEmpty() || !text::isOneOperand(typed)) {
         console().consoleAppendScroll(QStringLiteral("[BKP: ! Input or Select a Step No. or a Label]"));
         // A bare CR: the controller answers with a fresh prompt.
         m_link.sendString(QString());
-        return QString();
+        return typed.isEmpty() ? QString() : shown;
     }
     const QString target = bkpTarget(typed);
     m_link.sendString(QStringLiteral("BKP ") + target, wire::Link::Breakpoint::Leave);

@@ -180,6 +180,8 @@ private slots:
         row("padded label trimmed", false, "", "  LOOP1 ", "BKP *LOOP1", "*LOOP1");
         row("selection wins, cut at the line end", false, "LOOP2\n#", "99", "BKP *LOOP2", "*LOOP2");
         row("blank target sends CR alone", false, "", " \t ", "", "");
+        // Nor is a second statement a target: toggling a breakpoint would switch output 5 on.
+        row("target with a second statement", false, "", "LOOP1 : ON 5", "", "LOOP1 : ON 5");
         row("selected number is no variable", true, "15", "B", "", "");
         row("selected variable", true, "A1", "", "P A1", "A1");
         row("variable cut at the line end", true, "LOOP2\n#", "", "P LOOP2", "LOOP2");
