@@ -425,16 +425,18 @@ QCoro::Task<std::optional<QString>> Transfers::readListing(Kind kind, QString pa
     // every line it is sent as a program line, until the attention byte or
     // the end of load mode. A listing read in place sends no attention byte,
     // so it ends load mode itself (a controller not in it just answers).
+    // Its commands, like a save's, are the transfer's and not the operator's.
+    emit transferStarted();
     const std::optional<QString> loadModeOff =
         co_await m_link.exchange(QLatin1String(protocol::kLoadModeWord), kInPlace);
-    if (!loadModeOff)
-        co_return std::nullopt;
     const TransferRun::ProgressText progress =
         purpose == ListingFor::Backup ? backupProgressText : compareProgressText;
-    const std::optional<QString> listing = co_await run.readListing(progress, kWholeInPlace);
-    if (!listing)
-        co_return std::nullopt;
-    emit status(QString());
+    std::optional<QString> listing;
+    if (loadModeOff)
+        listing = co_await run.readListing(progress, kWholeInPlace);
+    emit transferEnded();
+    if (listing)
+        emit status(QString());
     co_return listing;
 }
 

@@ -265,6 +265,12 @@ private slots:
         QVERIFY(f.waitForCommand(u"MBK(100~Wrd)=&H7F"_s));
 
         f.selectTab(u"0"_s);
+        // Comparing points only reads: none of its listing's commands is the operator's.
+        const QString points = f.tempDir.filePath(u"cell.p2k"_s);
+        QVERIFY(put(points, "SETP 1 100 0 0 0\n"));
+        f.dialogs.setNextFileName(points);
+        control<QPushButton>(w, "buttonPointCompare")->click();
+        QVERIFY(f.waitFor([w] { return w->findChild<QDialog *>(u"compareWindow"_s); }));
         const QString program = f.tempDir.filePath(u"robot.f2k"_s);
         QVERIFY(put(program, "10 A=1\r\n20 ?bad\r\n30 B=2\r\n40 )x\r\n"));
         f.dialogs.setNextFileName(program);
