@@ -257,8 +257,17 @@ QCoro::Task<> MainWindow::closeWhenDown()
 {
     QPointer<MainWindow> self(this);
     co_await m_link->close();
-    if (self)
-        close();
+    if (!self)
+        co_return;
+    // A Disconnect already saying goodbye: the window closes when it is done.
+    if (m_link->state() == wire::State::Closing) {
+        connect(m_link, &wire::Link::stateChanged, this, [this](wire::State state) {
+            if (state == wire::State::Disconnected)
+                close();
+        });
+        co_return;
+    }
+    close();
 }
 
 void MainWindow::setAddress(const QString &address)

@@ -236,7 +236,8 @@ private slots:
     }
 
     // Two windows poll two controllers, each on its own wire; closing one leaves the other polling, and
-    // Quit in a third closes every window, each saying goodbye on its wire. The next start keeps their size.
+    // Quit in a third (its Disconnect still saying goodbye) closes every window, each saying goodbye on its
+    // wire. The next start keeps their size.
     void twoWindowsTwoControllers()
     {
         Store store;
@@ -272,6 +273,8 @@ private slots:
         idle->resize(size);
         QVERIFY(Store::waitFor([&] { return b->size() == size && idle->size() == size; }));
         simB.clearReceived();
+        QVERIFY(connectTo(idle, u"127.0.0.1:%1"_s.arg(simA.port())));
+        idle->disconnectController(); // Quit while its goodbye waits: it closes too
         control<QAction>(idle, "menuQuit")->trigger();
         QVERIFY(Store::waitFor([&] { return set->windows().empty(); }));
         QVERIFY(simB.commands().contains(u"CMD$ 0"_s));
