@@ -19,14 +19,18 @@ QString groupOf(const QString &controller)
     return QStringLiteral("perController/") + QString::fromLatin1(QUrl::toPercentEncoding(controller));
 }
 
-// An array's elements print through PRA; its arguments are read as a print's.
+// An array's element prints through PRA with a name and an element; a third
+// word is a value it assigns to that element ("PRA F 1 7").
 bool onlyReads(const QString &command)
 {
     static const QString arrayPrint = QStringLiteral("PRA ");
     if (command.trimmed().isEmpty())
         return false;
-    if (command.startsWith(arrayPrint))
-        return console::readOnlyLine(QStringLiteral("PR ") + command.mid(arrayPrint.size()));
+    if (command.startsWith(arrayPrint)) {
+        const QString rest = command.mid(arrayPrint.size());
+        return rest.simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts).size() == 2 &&
+               console::readOnlyLine(QStringLiteral("PR ") + rest);
+    }
     return console::readOnlyLine(command);
 }
 

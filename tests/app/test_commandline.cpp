@@ -221,7 +221,8 @@ private slots:
         AddressBook{saved}.save(s);
         // A kept plot is read every poll tick: one whose read could write is never taken back.
         app::ControllerSettings kept;
-        const QStringList commands = {"PR A", "ON 3", "PR C:CLR", "PRA D 1", "PRA E 1:OFF 2"};
+        const QStringList commands = {"PR A",    "ON 3",          "PR C:CLR",
+                                      "PRA D 1", "PRA E 1:OFF 2", "PRA F 1 7"}; // assigns F(1)
         for (int i = 0; i < commands.size(); ++i)
             kept.series << ui::PlotProbe{QString(QChar(u'A' + i)), commands[i],
                                          ui::PlotProbe::Extract::Number, 0};
