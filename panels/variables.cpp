@@ -2,6 +2,8 @@
 
 #include "link/textutil.h"
 
+#include <algorithm>
+
 namespace panels {
 
 bool isStringName(const QString &name)
@@ -23,6 +25,15 @@ ArrayRef splitArrayRef(const QString &name)
     return r;
 }
 
+namespace {
+// One element, one word: a second word after it is a value that PRA assigns.
+bool isElement(const QString &argument)
+{
+    const QString trimmed = text::trimBlanks(argument);
+    return !trimmed.isEmpty() && std::none_of(trimmed.cbegin(), trimmed.cend(), text::isBlank);
+}
+} // namespace
+
 VariableQuery variableQuery(const QString &name)
 {
     VariableQuery q;
@@ -32,7 +43,7 @@ VariableQuery variableQuery(const QString &name)
     }
     if (isArrayRef(name)) {
         const ArrayRef ref = splitArrayRef(name);
-        q.valid = !ref.argument.isEmpty() && !ref.array.isEmpty();
+        q.valid = isElement(ref.argument) && !ref.array.isEmpty();
         q.variname = ref.array;
         q.command = QStringLiteral("PRA ") + ref.array + QLatin1Char(' ') + ref.argument;
         return q;
@@ -59,7 +70,7 @@ std::optional<QString> assignmentCommand(const QString &nameText, const QString 
         return std::nullopt;
     if (isArrayRef(name)) {
         const ArrayRef ref = splitArrayRef(name);
-        if (ref.argument.isEmpty())
+        if (!isElement(ref.argument))
             return std::nullopt;
         return QStringLiteral("PRA ") + ref.array + QLatin1Char(' ') + ref.argument + QLatin1Char(' ') +
                value;

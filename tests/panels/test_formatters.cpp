@@ -137,6 +137,8 @@ private slots:
         // A second statement is no name: polled every tick it would run there (an output forced on).
         row("A : ON 5", "<invalid>|A : ON 5", "<none>");
         row("DATA_#4:ON 5", "<invalid>|DATA_#4:ON 5", "<none>");
+        // Nor is an element followed by a value: PRA would assign it every tick.
+        row("DATA_#4 7", "<invalid>|DATA_", "<none>");
     }
     void nameCommands()
     {
