@@ -16,7 +16,7 @@ enum ExitStatus {
     kExitNoConnection = 3, // no connection (or the built-in simulator did not start)
     kExitLinkLost = 4,     // the controller stopped answering or closed the connection
     kExitRefused = 5,      // the controller refused a command or a loaded line
-    kExitBadBackup = 6,    // a backup could not be written, or is not a usable one
+    kExitBadBackup = 6,    // a backup (or the results) could not be written, or is not a usable one
 };
 
 struct CommandLine

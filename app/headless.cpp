@@ -22,10 +22,14 @@ namespace {
 const QString kProgramName = QStringLiteral("quorin-monitor");
 constexpr std::chrono::milliseconds kLoginTime{3000};
 
+// Set once a result could not be written out (a full disk, a closed pipe):
+// the run is then not done, whatever else it did.
+bool outputLost = false;
+
 void printOut(const QString &text)
 {
-    std::fputs(text.toLocal8Bit().constData(), stdout);
-    std::fflush(stdout);
+    if (std::fputs(text.toLocal8Bit().constData(), stdout) < 0 || std::fflush(stdout) != 0)
+        outputLost = true;
 }
 
 void printError(const QString &message)
@@ -184,8 +188,11 @@ public:
     }
 
 private:
-    void finish(const Result &result)
+    void finish(Result result)
     {
+        if (outputLost && (result.status == kExitOk || result.status == kExitDifferences))
+            result = Result{kExitBadBackup,
+                            QStringLiteral("the results could not be written to standard output.")};
         if (result.status != kExitOk && result.status != kExitDifferences) {
             QString why = result.error;
             if (why.isEmpty())

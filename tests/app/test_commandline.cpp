@@ -458,7 +458,8 @@ private slots:
         QVERIFY(r.out.isEmpty());
     }
 
-    // The window-less mode reads the same book and backs up into a folder named after the controller.
+    // The window-less mode reads the same book and backs up into a folder named after the controller; its
+    // results on a full disk fail the run.
     void headlessResolvesAName()
     {
         MonitorFixture f;
@@ -470,6 +471,16 @@ private slots:
         QVERIFY2(backup.out.count(u'\n') == 1 && QFileInfo(backup.out.trimmed()).isDir(),
                  qPrintable(backup.out));
         QVERIFY2(QFileInfo(backup.out.trimmed()).fileName().contains(u"press-4"_s), qPrintable(backup.out));
+
+        // A reply that cannot be written out (a full disk) is not reported done.
+        QProcess full;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_CONFIG_HOME", f.tempDir.path());
+        full.setProcessEnvironment(env);
+        full.setStandardOutputFile(u"/dev/full"_s);
+        full.start(QUORIN_MONITOR_BINARY, {"--connect", book.controllers[0].address, "--exec", "PR 1"});
+        QVERIFY(full.waitForFinished(60000));
+        QCOMPARE(full.exitCode(), 6);
     }
 };
 
