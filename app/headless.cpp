@@ -3,6 +3,7 @@
 #include "console/consolesink.h"
 #include "core/dialogs.h"
 #include "link/link.h"
+#include "link/wiretap.h"
 #include "sim/server.h"
 #include "transfer/backups.h"
 #include "transfer/transfers.h"
@@ -10,6 +11,7 @@
 #include <QCoreApplication>
 #include <QCoroSignal>
 #include <QCoroTask>
+#include <QDeadlineTimer>
 #include <QLoggingCategory>
 #include <QTimer>
 #include <cstdio>
@@ -31,6 +33,14 @@ void printOut(const QString &text)
     if (std::fputs(text.toLocal8Bit().constData(), stdout) < 0 || std::fflush(stdout) != 0)
         outputLost = true;
 }
+
+// Counts the login's moment of quiet from the last byte either way.
+struct LoginQuiet : wire::WireTap
+{
+    QDeadlineTimer deadline{kLoginTime};
+    void sent(const QByteArray &, bool) override { deadline.setRemainingTime(kLoginTime); }
+    void received(const QByteArray &) override { deadline.setRemainingTime(kLoginTime); }
+};
 
 void printError(const QString &message)
 {
@@ -222,12 +232,21 @@ private:
             co_return Result{kExitNoConnection, QStringLiteral("cannot connect to %1.").arg(address)};
         // The login answers the controller's prompts as they come, as long as
         // nothing waits for a reply; a controller that asks for no login is
-        // given a moment, then used as it is.
-        while (m_link.state() == wire::State::LoggingIn) {
-            const auto changed = co_await qCoro(&m_link, &wire::Link::stateChanged, kLoginTime);
-            if (!changed)
-                break;
+        // used as it is once the wire has been quiet for a moment. A slow one
+        // still logging in is waited for: the task's first command would
+        // otherwise go out as its password. One that never falls quiet (a
+        // program printing on and on) is used after the receive time-out.
+        LoginQuiet quiet;
+        const QDeadlineTimer atMost(m_link.timing().receive);
+        m_link.setWireTap(&quiet);
+        while (m_link.state() == wire::State::LoggingIn && !quiet.deadline.hasExpired() &&
+               !atMost.hasExpired()) {
+            const std::chrono::milliseconds left(
+                std::min(quiet.deadline.remainingTime(), atMost.remainingTime()));
+            const auto changed = co_await qCoro(&m_link, &wire::Link::stateChanged, left);
+            Q_UNUSED(changed);
         }
+        m_link.setWireTap(nullptr);
         if (!wire::isUp(m_link.state()))
             co_return Result{kExitLinkLost, QString()};
         co_return Result{};

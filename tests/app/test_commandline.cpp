@@ -482,6 +482,19 @@ private slots:
         QVERIFY(full.waitForFinished(60000));
         QCOMPARE(full.exitCode(), 6);
     }
+
+    // A controller whose login takes longer than a moment (each answer 1.6 s late) is logged in before the
+    // script's command goes out, which it would read as the password.
+    void headlessWaitsForASlowLogin()
+    {
+        sim::Options slow = MonitorFixture::makeOptions();
+        slow.delayMs = 1600;
+        sim::Server server(slow);
+        QVERIFY(server.start());
+        const ProcessRun r = runProcess(
+            QUORIN_MONITOR_BINARY, {"--connect", u"127.0.0.1:%1"_s.arg(server.port()), "--exec", "PR 1+1"});
+        QVERIFY2(r.status == 0 && r.out == u" 2\n"_s, qPrintable(QString::number(r.status) + r.err));
+    }
 };
 
 QTEST_MAIN(TestCommandLine)
