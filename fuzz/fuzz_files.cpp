@@ -20,7 +20,8 @@ void checkRefusal(const QByteArray &bytes, const FileText &f)
     if (at < 0)
         return;
     const auto line = text::parseInt(f.error.mid(at + 5).section(QLatin1Char(' '), 0, 0));
-    fuzz::check(line && *line >= 1 && *line <= bytes.count('\n') + 1, "named line out of range", f.error);
+    fuzz::check(line && *line >= 1 && *line <= bytes.count('\n') + bytes.count('\r') + 1,
+                "named line out of range", f.error);
 }
 
 void checkRoundTrip(Kind kind, const QString &text)

@@ -82,6 +82,12 @@ private slots:
             << QByteArray("A=1\nB=3 /* new speed */\nEND\n")
             << "Compare Program\n\"main.f2k\" against the controller: 1 statements added, 1 removed."
             << QStringList{" | A=1", "\u2212 | B=2", "+ | B=3", " | END"} << "LIST 0 0";
+        QTest::newRow("program file with line numbers")
+            << "menuCompareProgram" << QStringList{"10 A=1", "20 B=2"} << "numbered.f2k"
+            << QByteArray("10 A=1\n20 B=2\n")
+            << "Compare Program\n\"numbered.f2k\" and the controller hold the same program: the contents are "
+               "identical."
+            << QStringList{" | A=1", " | B=2"} << "LIST 0 0";
     }
     void showsTheDifferences()
     {
