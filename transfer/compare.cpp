@@ -1,8 +1,10 @@
 #include "transfer/compare.h"
 
+#include "link/textutil.h"
 #include "transfer/fileformat.h"
 
 #include <QHash>
+#include <QMap>
 #include <QRegularExpression>
 #include <QStringView>
 #include <algorithm>
@@ -52,6 +54,33 @@ QString sameSpacing(const QString &value)
     return out;
 }
 
+// The program the line load leaves on the controller. A line whose first
+// word is a number is stored at that number (a number alone deletes the line
+// there); any other line goes after the last.
+QStringList asStored(const QStringList &sent)
+{
+    static const QRegularExpression numbered(QStringLiteral("^([+-]?\\d+)(?:\\s+(.*))?$"));
+    const auto numberOf = [](const QString &line) { return numbered.match(line); };
+    if (std::none_of(sent.cbegin(), sent.cend(),
+                     [&](const QString &line) { return numberOf(line).hasMatch(); }))
+        return sent;
+    QMap<qint64, QString> stored;
+    for (const QString &line : sent) {
+        const QRegularExpressionMatch m = numberOf(line);
+        const std::optional<qint64> n = m.hasMatch() ? text::parseInt(m.captured(1)) : std::nullopt;
+        if (n) {
+            const QString statement = m.captured(2).trimmed();
+            if (statement.isEmpty())
+                stored.remove(*n);
+            else
+                stored.insert(*n, statement);
+        } else {
+            stored.insert(stored.isEmpty() ? 10 : stored.lastKey() + 10, line);
+        }
+    }
+    return stored.values();
+}
+
 } // namespace
 
 QStringList loadedLines(const QString &fileText, Kind kind, Origin origin)
@@ -63,7 +92,7 @@ QStringList loadedLines(const QString &fileText, Kind kind, Origin origin)
         if (line.action == LineAction::Send)
             lines << line.text;
     }
-    return lines;
+    return kind == Kind::Program && origin == Origin::File ? asStored(lines) : lines;
 }
 
 QStringList listedLines(const QString &listing, Kind kind)
