@@ -320,7 +320,7 @@ void Link::onSocketGone()
         m_waitAlarm->ringSoon(); // answered before the end
     if (!m_socket)
         return;
-    takeDown(Reason::PeerClosed, waiting());
+    takeDown(Reason::PeerClosed, waiting() || busy());
 }
 
 // The time-out sequence, the controller closing, a refused login: polling stops (the Closing

@@ -300,6 +300,19 @@ private slots:
         QVERIFY(!f.window->findChild<QDialog *>(QStringLiteral("compareWindow")));
     }
 
+    // The controller hangs up between two lines of a load: the load ends with the "Receive Timeout" alert.
+    void hangUpBetweenLinesIsAlerted()
+    {
+        MonitorFixture &f = *m_f;
+        sim::Options o = MonitorFixture::makeOptions();
+        o.dropAfter = 2; // NEWP and the first line answered, then the connection closes
+        f.sim->setOptions(o);
+        loadFile(f, Op::PointLoad, QStringLiteral("cut.p2k"), "SETP 1 1 2 3 4\nSETP 2 5 6 7 8\n");
+        QVERIFY(!wire::isUp(f.link().state()));
+        QVERIFY(f.waitFor([&f] { return !f.dialogs.alertTexts().isEmpty(); }, 2000));
+        QVERIFY(f.dialogs.alertTexts().first().startsWith(QLatin1String("Receive Timeout")));
+    }
+
     // Each button opens its own kind of dialog for its own files; cancelled, nothing is sent.
     void buttonsOpenTheirOwnDialogs()
     {
