@@ -112,9 +112,17 @@ TableEntry tableEntry(const QString &line)
     if (m.hasMatch())
         return TableEntry{m.captured(1).simplified(), m.captured(2)};
     const qsizetype eq = t.indexOf(QLatin1Char('='));
-    if (eq > 0)
-        return TableEntry{t.left(eq).trimmed(), t.mid(eq + 1).trimmed()};
-    return TableEntry{t, QString()};
+    if (eq <= 0)
+        return TableEntry{t, QString()};
+    TableEntry e{t.left(eq).trimmed(), t.mid(eq + 1).trimmed()};
+    // A word written as a signed Int is the unsigned word the controller
+    // lists (-1 is 65535): compared as that word, it is no change.
+    static const QRegularExpression word(QStringLiteral("^MBK\\((.*)~(?:Int|Wrd)\\)$"));
+    const QRegularExpressionMatch w = word.match(e.key);
+    const std::optional<qint64> v = w.hasMatch() ? text::parseInt(e.value) : std::nullopt;
+    if (v && *v >= -32768 && *v <= 65535)
+        e = TableEntry{QStringLiteral("MBK(%1~Wrd)").arg(w.captured(1)), QString::number(*v & 0xFFFF)};
+    return e;
 }
 
 TableComparison compareTables(const QStringList &controller, const QStringList &file)

@@ -162,6 +162,9 @@ private slots:
         for (const EntryChange &e : c.changes)
             changes += e.key + ' ' + e.controllerValue + ' ' + e.fileValue + ';';
         QTest::newRow("compare: table rules") << changes << "MBK(100~Wrd) 1 2;";
+        // A word written as a signed Int is the word the controller lists: loading it changes nothing.
+        QTest::newRow("compare: a word as Int")
+            << QString::number(compareTables({"MBK(5~Wrd)=65535"}, {"MBK(5~Int)=-1"}).changes.size()) << "0";
         // Blanks outside string literals are the controller's layout; inside one they are printed text.
         const auto spacing = [](const char *controller, const char *file) {
             const bool same =
