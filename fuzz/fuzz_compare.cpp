@@ -1,13 +1,15 @@
 // Compare before load: the listed changes lead from the controller's table to
 // the file's (each entry once, the last line winning, blanks collapsed as a load
-// may respace them); a program diff keeps both programs in order, also past the
+// may respace them, an entry at zero no entry); a program diff keeps both programs in order, also past the
 // line table's size (hence a long -max_len).
 #include "fuzzinput.h"
 
+#include "link/textutil.h"
 #include "transfer/compare.h"
 
 #include <QHash>
 #include <QSet>
+#include <algorithm>
 
 using namespace transfer;
 
@@ -51,6 +53,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             const TableEntry e = tableEntry(line);
             values.insert(e.key, e.value.simplified());
         }
+        // A table holds no zero point or word (a load clears it first).
+        values.removeIf([](const auto &entry) {
+            const QStringList words = entry.value().split(' ', Qt::SkipEmptyParts);
+            return !words.isEmpty() && std::all_of(words.cbegin(), words.cend(), [](const QString &w) {
+                return text::parseInt(w) == qint64(0);
+            });
+        });
         return values;
     };
     QHash<QString, QString> applied = table(before);

@@ -139,6 +139,17 @@ TableComparison compareTables(const QStringList &controller, const QStringList &
                 order << e.key;
             values.insert(e.key, e.value);
         }
+        // A point or word that ends at zero is not in the table: the load
+        // clears it first, and the controller lists none.
+        order.removeIf([&values](const QString &key) {
+            const QStringList words = values.value(key).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+            const bool zero = !words.isEmpty() &&
+                              std::all_of(words.cbegin(), words.cend(),
+                                          [](const QString &w) { return text::parseInt(w) == qint64(0); });
+            if (zero)
+                values.remove(key);
+            return zero;
+        });
         return std::make_pair(values, order);
     };
     const auto [before, beforeOrder] = table(controller);

@@ -165,6 +165,12 @@ private slots:
         // A word written as a signed Int is the word the controller lists: loading it changes nothing.
         QTest::newRow("compare: a word as Int")
             << QString::number(compareTables({"MBK(5~Wrd)=65535"}, {"MBK(5~Int)=-1"}).changes.size()) << "0";
+        // The controller lists no zero point or word: a file's zero is no entry it would add.
+        QTest::newRow("compare: zeros")
+            << QString::number(compareTables({"SETP 2 1 0 0 0"}, {"SETP 2 1 0 0 0", "SETP 3 0 0 0 0",
+                                                                  "MBK(6~Wrd)=1", "MBK(6~Int)=0"})
+                                   .changes.size())
+            << "0";
         // Blanks outside string literals are the controller's layout; inside one they are printed text.
         const auto spacing = [](const char *controller, const char *file) {
             const bool same =
