@@ -368,8 +368,11 @@ QCoro::Task<bool> MainWindow::connectController()
     // Named, not a temporary inside the co_await: GCC 12 destroys such a
     // temporary twice.
     const QString address = target.error.isEmpty() ? target.address : m_bar.address->text();
-    // The time-out kept for this controller goes with the login already.
-    m_controllerKey = app::controllerKey(target.name, address);
+    // The time-out kept for this controller goes with the login already. The
+    // built-in simulator is one controller, on whichever port it listens.
+    const bool builtIn = !m_standInAddress.isEmpty() && address == m_standInAddress;
+    m_controllerKey =
+        app::controllerKey(builtIn ? QStringLiteral("built-in simulator") : target.name, address);
     m_kept.reset();
     if (m_settings) {
         m_kept = app::ControllerSettings::load(*m_settings, m_controllerKey);

@@ -183,6 +183,10 @@ private slots:
             QVERIFY(f.window->windowTitle().contains(u"simulator"_s));
         }
         QCOMPARE(f.addressField()->text(), u"127.0.0.1:%1"_s.arg(port));
+        // Another built-in simulator, on another port, is the same controller to the settings.
+        BuiltInSimulator other(*f.window);
+        QVERIFY(other.connectMonitor());
+        QVERIFY(f.waitFor([&] { return loggedIn(f) && f.link().address() == other.address(); }));
 #if !defined(Q_OS_WIN) && !defined(__SANITIZE_THREAD__)
         // Windows cannot tell which process a loopback client is; ThreadSanitizer cannot follow another.
         const auto stranger = [](quint16 at) {
@@ -201,6 +205,9 @@ private slots:
         QVERIFY(f.closeWindow());
         QCOMPARE(f.settings->value(u"ipaddress"_s).toString(), controller);
         QVERIFY(!f.window->windowTitle().contains(u"simulator"_s));
+        f.settings->beginGroup(u"perController"_s);
+        QCOMPARE(f.settings->childGroups().size(), 2); // the controller, the simulator
+        f.settings->endGroup();
 
         // An address typed after the visit is the user's own again.
         f.addressField()->setText(u"[::1]:2500"_s);
