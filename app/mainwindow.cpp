@@ -415,10 +415,12 @@ void MainWindow::onStateChanged(wire::State state, wire::Reason reason)
         setConnectedControlsEnabled(false);
         m_bar.connect->setText(QStringLiteral("Connect"));
         m_poller->timerStop();
-        keepControllerSettings();
+        // A refused login never got to the controller: nothing is kept for it.
+        if (reason != wire::Reason::LoginRefused)
+            keepControllerSettings();
         break;
     case wire::State::Disconnected:
-        if (reason != wire::Reason::ConnectFailed)
+        if (reason != wire::Reason::ConnectFailed && reason != wire::Reason::LoginRefused)
             keepControllerSettings();
         m_controllerKey.clear();
         m_kept.reset();

@@ -417,6 +417,33 @@ private slots:
         auto *tabs = control<QTabWidget>(later.window.get(), "tabview");
         QVERIFY(later.waitFor([&] { return tabs->currentIndex() == 2; }));
         QCOMPARE(plotted(later), QStringList{"OUT 3"});
+
+        // Nor does a login the controller refuses once it has the password.
+        later.disconnect();
+        const auto controllers = [&later] {
+            later.settings->beginGroup(u"perController"_s);
+            const QStringList groups = later.settings->childGroups();
+            later.settings->endGroup();
+            return groups;
+        };
+        const QStringList kept = controllers();
+        QTcpServer refusing;
+        QVERIFY(refusing.listen(QHostAddress::LocalHost));
+        int lines = 0;
+        QObject::connect(&refusing, &QTcpServer::newConnection, [&] {
+            QTcpSocket *peer = refusing.nextPendingConnection();
+            peer->write("Login    :");
+            QObject::connect(peer, &QTcpSocket::readyRead, peer, [peer, &lines] {
+                for (const char c : peer->readAll())
+                    if (c == '\r' && ++lines <= 2)
+                        peer->write(lines == 1 ? "Password :" : "\r\n\tLogin incorrect\r\nLogin    :");
+            });
+        });
+        later.addressField()->setText(u"127.0.0.1:%1"_s.arg(refusing.serverPort()));
+        control<QPushButton>(later.window.get(), "buttonConnect")->click();
+        QVERIFY(
+            later.waitFor([&] { return lines >= 2 && later.link().state() == wire::State::Disconnected; }));
+        QCOMPARE(controllers(), kept);
     }
 
     // A script may read a watch-only controller but not change it; a name the book lacks is a usage error,
