@@ -137,8 +137,10 @@ QCoro::Task<> AxisPage::poll(wire::Link &)
 
 QCoro::Task<> AxisPage::pgvalueshow()
 {
-    const std::optional<QString> reply = co_await m_link.exchange(pointQuery(rowPointNumbers(m_firstPoint)));
-    if (!reply)
+    const QString query = pointQuery(rowPointNumbers(m_firstPoint));
+    const std::optional<QString> reply = co_await m_link.exchange(query);
+    // Rows moved to other points meanwhile show nothing of the old ones.
+    if (!reply || pointQuery(rowPointNumbers(m_firstPoint)) != query)
         co_return;
 
     const auto fields = tableDisplay(*reply, m_w.hexadecimal->isChecked());

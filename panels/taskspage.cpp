@@ -143,6 +143,9 @@ QCoro::Task<> TasksPage::taskvalueshow(wire::Link &link, int row)
     if (!reply)
         co_return;
     emit replyRead(*command, *reply);
+    // A row moved to another task meanwhile shows nothing of the old one.
+    if (taskReadCommand(m_taskNo[row]->text()) != command)
+        co_return;
     const TaskValues v = parseTaskReply(*reply);
     if (v.step)
         m_step[row]->setText(*v.step);

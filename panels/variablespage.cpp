@@ -204,6 +204,10 @@ QCoro::Task<> VariablesPage::variableshow(wire::Link &link, int row)
     if (!reply)
         co_return;
     emit replyRead(q.command, *reply);
+    // A name retyped meanwhile (which unchecks the row) shows nothing of the
+    // variable read before.
+    if (!check->isChecked() || variableQuery(text::trimBlanks(m_names[row]->text())).command != q.command)
+        co_return;
     const VariableDisplay d = formatVariable(*reply, q.variname, m_hex->isChecked());
     if (!d.styled.isEmpty())
         showStyled(m_values[row], d.styled, d.plain);

@@ -244,6 +244,26 @@ private slots:
         QCOMPARE(wrong.join(u'|'), QString());
     }
 
+    // The first point changed while the table's query is answered: the old points' coordinates never
+    // show beside the new point numbers.
+    void firstPointChangedDuringARead()
+    {
+        f->sim->withMachine([](sim::Machine &m) { m.handleLine("SETP 1 11 0 0 0 : SETP 10 1010 0 0 0"); });
+        QLineEdit *x0 = field("textfieldPgDataX0");
+        QStringList seen;
+        connect(x0, &QLineEdit::textChanged, x0, [&seen](const QString &t) { seen << t; });
+        sim::Options slow = f->sim->options();
+        slow.delayMs = 300;
+        f->sim->setOptions(slow);
+        f->selectTab("5");
+        QVERIFY(f->waitForCommand("PR P(1) P(2) P(3) P(4)")); // its answer is on its way
+        field("textfieldPgAdrSelect")->setText("10");
+        QTest::keyClick(field("textfieldPgAdrSelect"), Qt::Key_Return);
+        f->sim->setOptions(MonitorFixture::makeOptions());
+        QVERIFY(f->waitFor([&] { return x0->text() == "1010"; }));
+        QCOMPARE(seen.join(u'|'), QStringLiteral("1010"));
+    }
+
     // A board chosen while the controller is still refusing the one chosen before: the new choice stays
     // and is selected.
     void boardChosenWhileTheLastIsRefused()

@@ -202,6 +202,52 @@ private slots:
         QCOMPARE(control<QLineEdit>(w, "textfieldMbkData1")->text(), QString());
     }
 
+    // The first task changed while a row's step is being read: the old task's step never shows beside
+    // the new task number.
+    void firstTaskChangedDuringARead()
+    {
+        MonitorFixture f;
+        QWidget *w = f.window.get();
+        f.sim->withMachine([](sim::Machine &m) {
+            m.setMbkWord(7836, 12); // task 0's step
+            m.setMbkWord(7896, 77); // task 30's
+        });
+        auto *step0 = control<QLineEdit>(w, "textfieldTaskStep0");
+        QStringList seen;
+        connect(step0, &QLineEdit::textChanged, step0, [&seen](const QString &t) { seen << t; });
+        QVERIFY(f.connectToSim());
+        sim::Options slow = f.sim->options();
+        slow.delayMs = 300;
+        f.sim->setOptions(slow);
+        f.selectTab("6");
+        QVERIFY(f.waitForCommand("PR MBK(7836~Lng) TASK(0|256)")); // its answer is on its way
+        submit(control<QLineEdit>(w, "textfieldTaskNoSelect"), "30");
+        f.sim->setOptions(MonitorFixture::makeOptions());
+        QVERIFY(f.waitFor([&] { return step0->text() == QLatin1String("77"); }));
+        QCOMPARE(seen.join(u'|'), QStringLiteral("77"));
+    }
+
+    // A watched name retyped while its value is being read: the row is no longer watched and never shows
+    // the old variable's value beside the new name.
+    void nameRetypedDuringARead()
+    {
+        MonitorFixture f;
+        QWidget *w = f.window.get();
+        f.sim->withMachine([](sim::Machine &m) { m.setVariable(QStringLiteral("A"), 25); });
+        auto *name = control<QLineEdit>(w, "textfieldVariName0");
+        name->setText("A");
+        control<QCheckBox>(w, "checkboxVari0")->setChecked(true);
+        QVERIFY(f.connectToSim());
+        sim::Options slow = f.sim->options();
+        slow.delayMs = 300;
+        f.sim->setOptions(slow);
+        f.selectTab("2");
+        QVERIFY(f.waitForCommand("PR A")); // its answer is on its way
+        typeInto(name, "B");
+        f.settle();
+        QCOMPARE(name->text() + '=' + shown(control<QLabel>(w, "textfieldVariValue0")), QStringLiteral("B="));
+    }
+
     // An MBK write, the task area's clear and variable assignments, each polled back.
     void writesArePolledBack()
     {
