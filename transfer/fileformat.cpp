@@ -6,6 +6,7 @@
 #include "link/textutil.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 namespace transfer {
 
@@ -52,6 +53,14 @@ FileText decodeFileBytes(const QByteArray &bytes)
 
 FileText readSjisFile(const QString &path)
 {
+    // A pipe or a device would be read on the window's thread until its
+    // writer ends, which may be never.
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile()) {
+        FileText r;
+        r.error = QStringLiteral("Not a regular file.");
+        return r;
+    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         FileText r;

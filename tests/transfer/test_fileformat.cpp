@@ -14,6 +14,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <limits>
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
 
 using namespace transfer;
 
@@ -85,6 +88,15 @@ private slots:
                                                    : missing.error.isEmpty() ? "no reason"
                                                                              : "refused")
                                                << "refused";
+#ifdef Q_OS_UNIX
+        // A named pipe picked as a file: refused at once, not waited on for ever.
+        QTemporaryDir dir;
+        const QByteArray fifo = QFile::encodeName(dir.filePath(QStringLiteral("pipe.f2k")));
+        QTest::newRow("a pipe is no file")
+            << (::mkfifo(fifo.constData(), 0600) == 0 ? readSjisFile(QFile::decodeName(fifo)).error
+                                                      : QStringLiteral("mkfifo failed"))
+            << "Not a regular file.";
+#endif
 
         // A file line as it goes out: characters counted, sent or refused, the text.
         const auto cleaned = [](Kind kind, const char *raw) {
