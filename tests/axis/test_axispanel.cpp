@@ -252,9 +252,7 @@ private slots:
         QLineEdit *x0 = field("textfieldPgDataX0");
         QStringList seen;
         connect(x0, &QLineEdit::textChanged, x0, [&seen](const QString &t) { seen << t; });
-        sim::Options slow = f->sim->options();
-        slow.delayMs = 300;
-        f->sim->setOptions(slow);
+        f->slowReplies();
         f->selectTab("5");
         QVERIFY(f->waitForCommand("PR P(1) P(2) P(3) P(4)")); // its answer is on its way
         field("textfieldPgAdrSelect")->setText("10");
@@ -268,9 +266,7 @@ private slots:
     // and is selected.
     void boardChosenWhileTheLastIsRefused()
     {
-        sim::Options slow = f->sim->options();
-        slow.delayMs = 300;
-        f->sim->setOptions(slow);
+        f->slowReplies();
         f->selectTab("5");
         choose(popup("popupbuttonPgSelect"), "7", true); // the simulator has boards 0-3
         QVERIFY(f->waitForCommand("MPG 7"));             // its refusal is on its way

@@ -364,9 +364,7 @@ private slots:
     // as it was typed.
     void linesEnteredWhileTheLinkIsBusy()
     {
-        sim::Options slow = f->sim->options();
-        slow.delayMs = 300;
-        f->sim->setOptions(slow);
+        f->slowReplies();
         click("buttonMon"); // waits for the controller's answers
         QVERIFY(f->link().busy());
         for (const char *line : {"PR 1", "PR 2"}) {

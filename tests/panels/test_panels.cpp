@@ -188,9 +188,7 @@ private slots:
         QWidget *w = f.window.get();
         f.sim->withMachine([](sim::Machine &m) { m.setMbkWord(1, 1234); });
         QVERIFY(f.connectToSim());
-        sim::Options slow = f.sim->options();
-        slow.delayMs = 300;
-        f.sim->setOptions(slow);
+        f.slowReplies();
         f.selectTab("3");
         QVERIFY(f.waitForCommand("PR MBK(1~Int)")); // its answer is on its way
         control<QRadioButton>(w, "radiobuttonMbkSizeLng")->click();
@@ -216,9 +214,7 @@ private slots:
         QStringList seen;
         connect(step0, &QLineEdit::textChanged, step0, [&seen](const QString &t) { seen << t; });
         QVERIFY(f.connectToSim());
-        sim::Options slow = f.sim->options();
-        slow.delayMs = 300;
-        f.sim->setOptions(slow);
+        f.slowReplies();
         f.selectTab("6");
         QVERIFY(f.waitForCommand("PR MBK(7836~Lng) TASK(0|256)")); // its answer is on its way
         submit(control<QLineEdit>(w, "textfieldTaskNoSelect"), "30");
@@ -238,9 +234,7 @@ private slots:
         name->setText("A");
         control<QCheckBox>(w, "checkboxVari0")->setChecked(true);
         QVERIFY(f.connectToSim());
-        sim::Options slow = f.sim->options();
-        slow.delayMs = 300;
-        f.sim->setOptions(slow);
+        f.slowReplies();
         f.selectTab("2");
         QVERIFY(f.waitForCommand("PR A")); // its answer is on its way
         typeInto(name, "B");

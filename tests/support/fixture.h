@@ -38,6 +38,13 @@ public:
 
     // Connects to the simulator and waits until the login is answered and shown; false on failure.
     bool connectToSim();
+    // Every reply of the simulator from now on comes `delayMs` late: an answer is on its way a while.
+    void slowReplies(int delayMs = 300)
+    {
+        sim::Options slow = sim->options();
+        slow.delayMs = delayMs;
+        sim->setOptions(slow);
+    }
     // Processes events until `cond` holds (or the time runs out).
     bool waitFor(const std::function<bool()> &cond, int timeoutMs = 5000);
     bool waitForCommand(const QString &line, int timeoutMs = 5000)
