@@ -73,8 +73,7 @@ QCoro::Task<> recheckBackup(QPointer<RestoreWindow> shown, BackupSet compared)
     const QString folder = compared.folder;
     QCoro::Task<ReadBackup> reading = core::inBackground<ReadBackup>([folder] { return readBackup(folder); });
     const ReadBackup now = co_await reading;
-    if (shown &&
-        (!now.set || now.set->texts != compared.texts || now.set->programNumbers != compared.programNumbers))
+    if (shown && !now.holds(compared))
         shown->disableRestore(
             QStringLiteral("The backup has changed since the comparison: restore again to compare it anew."));
 }

@@ -236,7 +236,7 @@ QCoro::Task<Backups::RestoreOutcome> Backups::restore(Plan plan)
     QCoro::Task<ReadBackup> rereading =
         core::inBackground<ReadBackup>([folder] { return readBackup(folder); });
     const ReadBackup now = co_await rereading;
-    if (!now.set || now.set->texts != plan.set.texts || now.set->programNumbers != plan.set.programNumbers) {
+    if (!now.holds(plan.set)) {
         outcome.failure = Failure::Files;
         outcome.error = now.set
                             ? QStringLiteral("The backup has changed since the comparison: compare again to "

@@ -73,6 +73,13 @@ struct ReadBackup
 {
     std::optional<BackupSet> set;
     QString error; // why the folder is not a usable backup, naming the file
+
+    // The folder still holds what `compared` was read from: the same texts
+    // and line numbers.
+    bool holds(const BackupSet &compared) const
+    {
+        return set && set->texts == compared.texts && set->programNumbers == compared.programNumbers;
+    }
 };
 
 // Reads a backup folder, refusing it when the manifest is missing or
