@@ -248,8 +248,11 @@ QCoro::Task<Backups::RestoreOutcome> Backups::restore(Plan plan)
     for (const Kind kind : {Kind::Point, Kind::Mbk, Kind::Program}) {
         const std::size_t i = indexOf(kind);
         const QList<qint64> numbers = kind == Kind::Program ? plan.set.programNumbers : QList<qint64>();
+        // The first load empties the console; what each refused stays in view.
+        const Transfers::Console console =
+            kind == Kind::Point ? Transfers::Console::Clear : Transfers::Console::Keep;
         const std::optional<int> refused = co_await m_transfers.loadText(
-            kind, plan.set.paths.at(i), plan.set.texts.at(i), Origin::Listing, numbers);
+            kind, plan.set.paths.at(i), plan.set.texts.at(i), Origin::Listing, numbers, console);
         if (!refused) {
             outcome.failure = Failure::LinkLost;
             co_return outcome;

@@ -96,6 +96,8 @@ public:
     // arrived in `progressText`; the listing, or nothing when the wait failed.
     using ProgressText = QString (*)(const QString &fileName, qint64 chars);
     QCoro::Task<std::optional<QString>> readListing(ProgressText progressText, wire::Wait wait);
+    // A line load that leaves the console as it is rather than emptying it.
+    void keepConsole(bool keep) { m_keepConsole = keep; }
     // Lines of the last load that the controller (or the file rules) refused.
     int refused() const { return m_refused; }
 
@@ -118,6 +120,7 @@ private:
     QString m_path;
     QString m_name;
     int m_refused = 0;
+    bool m_keepConsole = false;
 };
 
 std::optional<QString> readOrAlert(Dialogs &dialogs, const QString &path)
@@ -170,7 +173,8 @@ QCoro::Task<bool> TransferRun::opening()
     const std::optional<QString> prompt = co_await m_link.answer(kAfterLastByte);
     if (!prompt)
         co_return false;
-    m_console.consoleReplace(QString());
+    if (!m_keepConsole)
+        m_console.consoleReplace(QString());
     const bool up = co_await breathe();
     co_return up;
 }
@@ -409,9 +413,10 @@ std::optional<QString> Transfers::readLoadFile(const QString &path)
 }
 
 QCoro::Task<std::optional<int>> Transfers::loadText(Kind kind, QString path, QString text, Origin origin,
-                                                    QList<qint64> numbers)
+                                                    QList<qint64> numbers, Console console)
 {
-    QCoro::Task<std::optional<int>> load = loadPath(kind, LoadMode::Lines, path, text, origin, numbers);
+    QCoro::Task<std::optional<int>> load =
+        loadPath(kind, LoadMode::Lines, path, text, origin, numbers, console);
     const std::optional<int> refused = co_await load;
     co_return refused;
 }
@@ -451,12 +456,13 @@ QCoro::Task<> Transfers::load(Kind kind, LoadMode mode)
 
 QCoro::Task<std::optional<int>> Transfers::loadPath(Kind kind, LoadMode mode, QString path,
                                                     std::optional<QString> text, Origin origin,
-                                                    QList<qint64> numbers)
+                                                    QList<qint64> numbers, Console console)
 {
     Q_ASSERT(m_console);
     TransferRun run(
         m_link, m_dialogs, *m_console, [this](const QString &text) { emit status(text); }, kind, path,
         origin);
+    run.keepConsole(console == Console::Keep);
     emit transferStarted();
     bool ok = false;
     if (mode == LoadMode::Blocks)

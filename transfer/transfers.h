@@ -50,9 +50,12 @@ public:
     // compared, not what the file may hold by then.
     // The number of lines the controller refused, or nothing when the load
     // did not go through to its end. With `numbers` (one per line of `text`),
-    // each line goes to the controller with its number in front.
+    // each line goes to the controller with its number in front. A load of
+    // several in a row keeps what the ones before it wrote into the console.
+    enum class Console { Clear, Keep };
     QCoro::Task<std::optional<int>> loadText(Kind kind, QString path, QString text,
-                                             Origin origin = Origin::File, QList<qint64> numbers = {});
+                                             Origin origin = Origin::File, QList<qint64> numbers = {},
+                                             Console console = Console::Clear);
     // The controller's current listing of `kind`, read as the save reads it
     // (progress in the status line) but without the attention byte: nothing
     // the controller is doing is interrupted. Nothing when the wait failed
@@ -97,7 +100,7 @@ private:
     // `text`: the file's contents when already read, else the file is read.
     QCoro::Task<std::optional<int>> loadPath(Kind kind, LoadMode mode, QString path,
                                              std::optional<QString> text, Origin origin,
-                                             QList<qint64> numbers = {});
+                                             QList<qint64> numbers = {}, Console console = Console::Clear);
     QCoro::Task<> save(Kind kind);
     Files &filesOf(Kind kind);
     const Files &filesOf(Kind kind) const;

@@ -324,6 +324,28 @@ private slots:
         QVERIFY(!f.commands().contains("RUN"));
     }
 
+    // Lines the controller refuses in a restore stay in the console, whichever table they came from.
+    void restoreKeepsEveryRefusedLineInView()
+    {
+        MonitorFixture f;
+        QVERIFY(f.connectToSim());
+        const transfer::WrittenBackup written =
+            transfer::writeBackup(f.tempDir.path(), {"127.0.0.1:1", QDateTime::currentDateTime(), "1.0"},
+                                  {listed({"10\tA=1"}), listed({"SETP 1 1 2 3 4", "SETP 2 1 2 3"}),
+                                   listed({"MBK(5~Wrd)=6", "MBK(6~Wrd)="})});
+        QCOMPARE(written.error, QString());
+        f.dialogs.setNextFileName(written.folder);
+        control<QAction>(f.window.get(), "menuRestore")->trigger();
+        QDialog *shown = nullptr;
+        QVERIFY(
+            f.waitFor([&] { return (shown = f.window->findChild<QDialog *>("restoreWindow")) != nullptr; }));
+        f.dialogs.setNextAnswer(true);
+        control<QPushButton>(shown, "buttonRestore")->click();
+        QVERIFY(f.waitFor([&] { return !f.dialogs.alertTexts().isEmpty(); }, 10000));
+        QCOMPARE(f.dialogs.alertTexts(), QStringList{"Restore Finished: the controller refused lines"});
+        QVERIFY2(f.consoleText().count(QStringLiteral("(2) ")) == 2, qPrintable(f.consoleText()));
+    }
+
     // A controller left in load mode (a load cut off by a dropped connection): reading it in place stores
     // nothing in its program, and the backup and the comparison go through.
     void readingAControllerLeftInLoadMode()
