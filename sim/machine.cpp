@@ -76,22 +76,21 @@ QByteArray Machine::attention()
     return prompt();
 }
 
-void Machine::resetInput()
+QByteArray Machine::endQuietBlock(Stream &stream)
 {
-    m_line.clear();
-    m_lineOverflow = false;
-    m_lastCr = true;
-    m_inBlock = false;
-    m_blockPiece.clear();
+    QByteArray answer;
+    if (stream.inBlock && m_now - stream.blockLastByteAt >= kBlockQuietMs)
+        finishBlock(stream, &answer);
+    return answer;
 }
 
-void Machine::finishBlock(QByteArray *reply)
+void Machine::finishBlock(Stream &stream, QByteArray *reply)
 {
-    m_inBlock = false;
+    stream.inBlock = false;
     QByteArray answer;
-    if (m_program.appendBlock(m_blockPiece) != Err::None)
+    if (m_program.appendBlock(stream.blockPiece) != Err::None)
         answer = Output::errorReply(Err::Memory);
-    m_blockPiece.clear();
+    stream.blockPiece.clear();
     answer += prompt();
     if (reply)
         *reply = answer;
@@ -99,60 +98,60 @@ void Machine::finishBlock(QByteArray *reply)
         m_output.appendAsync(answer);
 }
 
-void Machine::feed(const QByteArray &bytes, const InputSink &sink)
+void Machine::feed(Stream &stream, const QByteArray &bytes, const InputSink &sink)
 {
     const char *const data = bytes.constData();
     const qsizetype size = bytes.size();
     qsizetype i = 0;
     while (i < size) {
-        if (m_inBlock) {
-            const qsizetype take = std::min<qsizetype>(size - i, kBlockSize - m_blockPiece.size());
-            m_blockPiece.append(data + i, take);
+        if (stream.inBlock) {
+            const qsizetype take = std::min<qsizetype>(size - i, kBlockSize - stream.blockPiece.size());
+            stream.blockPiece.append(data + i, take);
             i += take;
-            m_blockLastByteAt = m_now;
-            if (m_blockPiece.size() >= kBlockSize) {
+            stream.blockLastByteAt = m_now;
+            if (stream.blockPiece.size() >= kBlockSize) {
                 Input in;
                 in.kind = Input::Kind::Block;
-                finishBlock(&in.reply);
+                finishBlock(stream, &in.reply);
                 if (!sink(in))
                     return;
             }
             continue;
         }
         const char c = data[i++];
-        if ((c == '\n' || c == '\0') && m_lastCr) {
-            m_lastCr = false;
+        if ((c == '\n' || c == '\0') && stream.lastCr) {
+            stream.lastCr = false;
             continue;
         }
-        m_lastCr = false;
+        stream.lastCr = false;
         if (c == protocol::kAttention) {
-            m_line.clear();
-            m_lineOverflow = false;
+            stream.line.clear();
+            stream.lineOverflow = false;
             Input in;
             in.kind = Input::Kind::Attention;
             in.reply = attention();
             if (!sink(in))
                 return;
         } else if (c == protocol::kBlockStart) {
-            m_line.clear();
-            m_lineOverflow = false;
-            m_inBlock = true;
-            m_blockPiece.clear();
-            m_blockLastByteAt = m_now;
+            stream.line.clear();
+            stream.lineOverflow = false;
+            stream.inBlock = true;
+            stream.blockPiece.clear();
+            stream.blockLastByteAt = m_now;
         } else if (c == '\r' || c == '\n') {
-            m_lastCr = c == '\r';
+            stream.lastCr = c == '\r';
             Input in;
             in.kind = Input::Kind::Line;
             bool ok = false;
-            in.line = wire::sjisDecode(m_line, &ok);
-            if (m_lineOverflow)
+            in.line = wire::sjisDecode(stream.line, &ok);
+            if (stream.lineOverflow)
                 in.reply = Output::errorReply(Err::LineTooLong) + prompt();
             else if (!ok)
                 in.reply = Output::errorReply(Err::BadChar) + prompt();
             else
                 in.reply = handleLine(in.line);
-            m_line.clear();
-            m_lineOverflow = false;
+            stream.line.clear();
+            stream.lineOverflow = false;
             if (!sink(in))
                 return;
         } else {
@@ -163,10 +162,10 @@ void Machine::feed(const QByteArray &bytes, const InputSink &sink)
                    data[end] != protocol::kAttention && data[end] != protocol::kBlockStart)
                 ++end;
             const qsizetype run = end - (i - 1);
-            const qsizetype room = kMaxLine - m_line.size();
-            m_line.append(data + i - 1, std::min(run, room));
+            const qsizetype room = kMaxLine - stream.line.size();
+            stream.line.append(data + i - 1, std::min(run, room));
             if (run > room)
-                m_lineOverflow = true;
+                stream.lineOverflow = true;
             i = end;
         }
     }
@@ -201,8 +200,8 @@ Err Machine::runLine(const QString &line)
 qint64 Machine::nextEventAt() const
 {
     qint64 next = std::min(m_memory.nextFollowAt(), m_program.nextTaskDue());
-    if (m_inBlock)
-        next = std::min(next, m_blockLastByteAt + kBlockQuietMs);
+    if (m_stream.inBlock)
+        next = std::min(next, m_stream.blockLastByteAt + kBlockQuietMs);
     return next;
 }
 
@@ -213,8 +212,8 @@ void Machine::advance(qint64 ms)
     const qint64 end = m_now + ms;
     for (;;) {
         m_memory.applyFollows();
-        if (m_inBlock && m_now - m_blockLastByteAt >= kBlockQuietMs)
-            finishBlock(nullptr);
+        if (m_stream.inBlock && m_now - m_stream.blockLastByteAt >= kBlockQuietMs)
+            finishBlock(m_stream, nullptr);
         m_runner.runTasks();
         if (m_now >= end)
             break;

@@ -55,6 +55,17 @@ public:
     };
     // Return false to stop consuming the rest of the bytes handed to feed().
     using InputSink = std::function<bool(const Input &)>;
+    // Where one client's byte stream stands: its half-received line or block.
+    // Each client has its own, so that one client's bytes never join another's.
+    struct Stream
+    {
+        QByteArray line;
+        bool lineOverflow = false;
+        bool lastCr = true;
+        bool inBlock = false;
+        QByteArray blockPiece;
+        qint64 blockLastByteAt = 0;
+    };
 
     Machine();
     Machine(const Machine &) = delete;
@@ -71,10 +82,14 @@ public:
     // Raw bytes after login: lines end at CR (a LF or NUL right after it is
     // ignored; a lone LF also ends a line), 0x01 is attention, 0x02 starts a
     // program block. Each complete item is executed and handed to sink.
-    void feed(const QByteArray &bytes, const InputSink &sink);
+    void feed(const QByteArray &bytes, const InputSink &sink) { feed(m_stream, bytes, sink); }
+    void feed(Stream &stream, const QByteArray &bytes, const InputSink &sink);
     QByteArray feed(const QByteArray &bytes); // all replies, concatenated
     // Forget any half-received line or block (a new session starts).
-    void resetInput();
+    void resetInput() { m_stream = Stream(); }
+    // The answer to a block of `stream` that ended by quiet, once it has; else
+    // nothing. (The machine's own stream answers through takeOutput().)
+    QByteArray endQuietBlock(Stream &stream);
 
     // --- time -------------------------------------------------------------
     void advance(qint64 ms);
@@ -120,7 +135,7 @@ public:
 private:
     QByteArray prompt() const;
     Err runLine(const QString &line);
-    void finishBlock(QByteArray *reply);
+    void finishBlock(Stream &stream, QByteArray *reply);
     qint64 nextEventAt() const;
     Err machineModeCommand(const QString &args);
 
@@ -139,13 +154,7 @@ private:
     ProgramRunner m_runner{m_program, m_dispatcher, m_interpreter, m_memory, m_output, m_now};
     bool m_machineMode = false;
 
-    // input stream
-    QByteArray m_line;
-    bool m_lineOverflow = false;
-    bool m_lastCr = false;
-    bool m_inBlock = false;
-    QByteArray m_blockPiece;
-    qint64 m_blockLastByteAt = 0;
+    Stream m_stream{{}, false, false};
 };
 
 } // namespace sim

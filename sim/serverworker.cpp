@@ -220,7 +220,7 @@ qsizetype ServerWorker::loginBytes(Session &s, const QByteArray &bytes, qsizetyp
                text == QLatin1String(protocol::kPassword)) {
         s.stage = Stage::Ready;
         s.lines = 0;
-        m_machine.resetInput();
+        s.input = Machine::Stream();
         sendReply(s, m_machine.handleLine(QString()));
         s.floodLeft = m_owner->options().flood;
         topUpFlood(s);
@@ -236,7 +236,7 @@ qsizetype ServerWorker::loginBytes(Session &s, const QByteArray &bytes, qsizetyp
 
 void ServerWorker::feedMachine(Session &s, const QByteArray &bytes)
 {
-    m_machine.feed(bytes, [this, &s](const Machine::Input &in) {
+    m_machine.feed(s.input, bytes, [this, &s](const Machine::Input &in) {
         const Options o = m_owner->options();
         if (in.kind != Machine::Input::Kind::Line) {
             if (!s.stalled)
@@ -365,6 +365,12 @@ void ServerWorker::tick()
     const qint64 now = m_clock.elapsed();
     m_machine.advance(now - m_lastTick);
     m_lastTick = now;
+    for (auto &entry : m_sessions) {
+        Session &s = *entry.second;
+        const QByteArray answer = m_machine.endQuietBlock(s.input);
+        if (!answer.isEmpty() && !s.stalled && !s.closing)
+            sendReply(s, answer);
+    }
     deliverAsync();
 }
 

@@ -58,6 +58,7 @@ private:
         Stage stage = Stage::Login;
         QByteArray line;
         bool lastCr = false;
+        Machine::Stream input; // after login
         bool overflow = false;
         QString loginName;
         int lines = 0;

@@ -140,6 +140,15 @@ private slots:
         c.sendRaw("QVRNT\r\nPR 1\r\n");
         QCOMPARE(c.readUntil("#"), QByteArray("\r\n#"));
         QCOMPARE(c.readUntil("#"), QByteArray("\r\n 1\r\n#"));
+        // Each client's half line stays its own, across another client's login and lines.
+        c.sendRaw("PR 7");
+        Client other(server->port());
+        QVERIFY(other.login());
+        other.sendRaw("PR 8");
+        c.sendRaw("9\r");
+        QCOMPARE(c.readUntil("#"), QByteArray("\r\n 79\r\n#"));
+        other.sendRaw("\r");
+        QCOMPARE(other.readUntil("#"), QByteArray("\r\n 8\r\n#"));
     }
 
     void chunkSplitsReplies()
