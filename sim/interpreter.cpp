@@ -196,6 +196,13 @@ private:
 
     Err parseUnary(Value &v)
     {
+        struct Nested
+        {
+            Interpreter &in;
+            ~Nested() { in.leaveNested(); }
+        } nested{m_in};
+        if (!m_in.enterNested())
+            return Err::Memory;
         if (matchOp("-")) {
             Err e = parseUnary(v);
             if (e != Err::None)

@@ -32,12 +32,18 @@ public:
     // argument text.
     Value variable(const QString &name) const;
     Err callFunction(const QString &name, const QString &raw, Value &v);
+    // Brackets, signs and function calls nest the parser's recursion: past
+    // kMaxNesting a line is refused rather than let it exhaust the stack.
+    static constexpr int kMaxNesting = 256;
+    bool enterNested() { return ++m_nesting <= kMaxNesting; }
+    void leaveNested() { --m_nesting; }
 
 private:
     Memory &m_memory;
     const Axes &m_axes;
     const ProgramStore &m_program;
     const Rtc &m_rtc;
+    int m_nesting = 0;
 };
 
 } // namespace sim

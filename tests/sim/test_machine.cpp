@@ -43,6 +43,8 @@ private slots:
             "PR IN(0) IN(-1) IN(2000) IN(70000~Wrd)", "\r\n 0 0 0 0\r\n#");
         row("second statement fails", {}, "A=1 : FOO", errorReply(Machine::Err::Syntax));
         row("bit out of range", {}, "ON 900", errorReply(Machine::Err::Range));
+        row("deep nesting refused, not a crash", {}, "PR " + QString(30000, '(') + "1" + QString(30000, ')'),
+            errorReply(Machine::Err::Memory));
         row("continue without break", {}, "N", errorReply(Machine::Err::NotAtBreak));
         row("clock: 30 February", {}, "SET_RTC &H20260230", errorReply(Machine::Err::BadClock));
         // Each NEW clears its own area only.
