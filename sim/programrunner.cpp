@@ -11,6 +11,7 @@
 #include "sim/syntax.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace sim {
 
@@ -147,7 +148,10 @@ void ProgramRunner::runTasks()
             break;
         case Flow::Wait:
             t.line = nextLine;
-            t.nextAt += r.value;
+            // Saturated: a wait past the end of the clock is one for ever.
+            t.nextAt = r.value > std::numeric_limits<qint64>::max() - t.nextAt
+                           ? std::numeric_limits<qint64>::max()
+                           : t.nextAt + r.value;
             break;
         case Flow::End:
             t.state = TaskState::Stopped;

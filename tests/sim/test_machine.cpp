@@ -142,6 +142,11 @@ private slots:
         QCOMPARE(m.handleLine("N"), QByteArray("\r\n#"));
         m.advance(Machine::kStepMs);
         QCOMPARE(m.takeOutput(), QByteArray("\r\n 1"));
+        // A wait beyond the clock's reach waits for ever, not at all.
+        for (const char *line : {"NEW", "10 WAIT &H7FFFFFFFFFFFFFFF", "20 PRINT 5", "RUN"})
+            m.handleLine(QLatin1String(line));
+        m.advance(1000);
+        QCOMPARE(m.takeOutput(), QByteArray());
     }
 
     void inputsFollowOutputs()
