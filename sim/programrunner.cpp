@@ -10,6 +10,8 @@
 #include "sim/programstore.h"
 #include "sim/syntax.h"
 
+#include <QRegularExpression>
+
 #include <algorithm>
 #include <limits>
 
@@ -223,7 +225,9 @@ Err ProgramRunner::loadBlocks(const QString &)
     if (!ok)
         return Err::BadChar;
     m_program.clear();
-    const QStringList lines = text.split(QLatin1Char('\n'));
+    // Lines end as command lines do: at CR LF, a lone CR or a lone LF.
+    static const QRegularExpression lineEnd(QStringLiteral("\r\n|\r|\n"));
+    const QStringList lines = text.split(lineEnd);
     int loaded = 0;
     QStringList errors;
     for (int i = 0; i < lines.size(); ++i) {

@@ -93,6 +93,10 @@ private slots:
         QCOMPARE(m.handleLine("MMC_LOAD MMC_LOAD$"),
                  "\r\n\t2: " + syntax + ": ?bad\r\n\t5: " + syntax + ": #5\r\n#");
         QCOMPARE(m.handleLine("LIST 0 0"), QByteArray("\r\n10\tA=1\r\n20\tB=2\r\n#"));
+        // A lone CR ends a line too, as it ends a command line.
+        m.feed("\x02" + QByteArray("C=3\rD=4\r\n"));
+        m.advance(Machine::kBlockQuietMs);
+        QCOMPARE(m.handleLine("MMC_LOAD MMC_LOAD$"), QByteArray("\r\nLoaded 2 lines\r\n#"));
     }
 
     void feedFramesAndDecodesLines()
