@@ -335,6 +335,7 @@ void ServerWorker::pump(Session &s)
         s.sendTimer->start(static_cast<int>(s.queue.front().due - now));
         return;
     }
+    topUpFlood(s);
     if (s.closing) {
         QTcpSocket *socket = s.socket;
         QTimer::singleShot(0, socket, [socket] { socket->disconnectFromHost(); });
@@ -343,6 +344,10 @@ void ServerWorker::pump(Session &s)
 
 void ServerWorker::topUpFlood(Session &s)
 {
+    // Nothing of the flood overtakes a reply still waiting in the queue (the
+    // login's prompt, a late or split answer); pump() goes on once it is out.
+    if (!s.queue.empty())
+        return;
     while (s.floodLeft > 0 && !s.closing && s.socket->bytesToWrite() < kFloodHighWater) {
         QByteArray batch;
         batch.reserve(static_cast<qsizetype>(std::min(s.floodLeft, kFloodBatch + kFloodLine)));

@@ -217,6 +217,15 @@ private slots:
 
     void floodFollowsLogin()
     {
+        // The flood follows the login's prompt even when that prompt is sent late or in pieces.
+        for (const bool delayed : {true, false}) {
+            Session s([delayed](sim::Options &o) {
+                o.flood = 4010;
+                (delayed ? o.delayMs : o.chunk) = delayed ? 20 : 1;
+            });
+            QVERIFY(s.loggedIn);
+            QCOMPARE(s.c.readUntil({}, 4010).count("\r\nFLOOD "), 101);
+        }
         Session s([](sim::Options &o) { o.flood = 4010; });
         QVERIFY(s.loggedIn);
         const QByteArray flood = s.c.readUntil({}, 4010);
