@@ -154,7 +154,12 @@ private:
     ProgramRunner m_runner{m_program, m_dispatcher, m_interpreter, m_memory, m_output, m_now};
     bool m_machineMode = false;
 
-    Stream m_stream{{}, false, false};
+    // Fresh input, unlike a reset one, has no CR before it whose LF to skip.
+    Stream m_stream = [] {
+        Stream s;
+        s.lastCr = false;
+        return s;
+    }();
 };
 
 } // namespace sim
