@@ -52,8 +52,16 @@ QCoro::Task<> restore(MenuContext c, Backups::Plan plan, QPointer<RestoreWindow>
     if (shown)
         shown->close();
     const Backups::RestoreOutcome outcome = co_await c.backups->restore(std::move(plan));
-    if (outcome.failure == Backups::Failure::LinkLost)
+    if (outcome.failure == Backups::Failure::LinkLost) {
+        // The tables already loaded, and the one cut off, now differ from
+        // what the comparison showed.
+        alertLater(c, QStringLiteral("Restore Failed"),
+                   (QStringList{QStringLiteral("The connection ended during the restore: the controller may "
+                                               "hold only part of the backup.")} +
+                    Backups::restoreReport(outcome))
+                       .join(QLatin1Char('\n')));
         co_return;
+    }
     if (outcome.failure != Backups::Failure::None) {
         alertLater(c, QStringLiteral("Restore Failed"), outcome.error);
         co_return;

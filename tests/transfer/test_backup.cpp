@@ -344,6 +344,20 @@ private slots:
         QVERIFY(f.waitFor([&] { return !f.dialogs.alertTexts().isEmpty(); }, 10000));
         QCOMPARE(f.dialogs.alertTexts(), QStringList{"Restore Finished: the controller refused lines"});
         QVERIFY2(f.consoleText().count(QStringLiteral("(2) ")) == 2, qPrintable(f.consoleText()));
+
+        // Cut off half-way, the restore says that the controller holds only part of the backup.
+        f.dialogs.clear();
+        f.dialogs.setNextFileName(written.folder);
+        control<QAction>(f.window.get(), "menuRestore")->trigger();
+        QVERIFY(
+            f.waitFor([&] { return (shown = f.window->findChild<QDialog *>("restoreWindow")) != nullptr; }));
+        sim::Options cut = MonitorFixture::makeOptions();
+        cut.dropAfter = 2; // in the points' load
+        f.sim->setOptions(cut);
+        f.dialogs.setNextAnswer(true);
+        control<QPushButton>(shown, "buttonRestore")->click();
+        QVERIFY(f.waitFor([&] { return f.dialogs.alertTexts().contains("Restore Failed"); }, 10000));
+        QVERIFY(f.dialogs.entries.last().informative.contains("only part of the backup"));
     }
 
     // A controller left in load mode (a load cut off by a dropped connection): reading it in place stores
