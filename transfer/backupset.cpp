@@ -237,7 +237,8 @@ ReadBackup readBackup(const QString &folder)
             return refused(quotedName(name) + QStringLiteral(" is missing from the backup."));
         const QByteArray bytes = file.readAll();
         if (bytes.size() != entry.value(QStringLiteral("size")).toInteger(-1) ||
-            hexHash(bytes) != entry.value(QStringLiteral("sha256")).toString())
+            hexHash(bytes).compare(entry.value(QStringLiteral("sha256")).toString(), Qt::CaseInsensitive) !=
+                0)
             return refused(quotedName(name) + QStringLiteral(" has changed since the backup was made."));
         const FileText text = decodeFileBytes(bytes);
         if (!text.ok)
