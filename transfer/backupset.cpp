@@ -144,9 +144,6 @@ WrittenBackup writeBackup(const QString &parentDir, const BackupMeta &meta,
     if (!parent.isDir())
         return {QString(), quotedName(parentDir) + QStringLiteral(" is not a folder.")};
     const QString name = backupFolderName(meta.controller, meta.time);
-    const QString final = QDir(parent.absoluteFilePath()).filePath(name);
-    if (QFileInfo::exists(final))
-        return {QString(), quotedName(final) + QStringLiteral(" already exists.")};
 
     QTemporaryDir partial(
         QDir(parent.absoluteFilePath()).filePath(QLatin1Char('.') + name + QStringLiteral("-XXXXXX")));
@@ -193,10 +190,27 @@ WrittenBackup writeBackup(const QString &parentDir, const BackupMeta &meta,
     const QString why = core::saveWhole(partial.filePath(kManifest), QJsonDocument(manifest).toJson());
     if (!why.isEmpty())
         return {QString(), quotedName(kManifest) + QStringLiteral(": ") + why};
-    if (!QDir().rename(partial.path(), final))
-        return {QString(), QStringLiteral("Cannot name the backup ") + quotedName(final) + QLatin1Char('.')};
-    partial.setAutoRemove(false);
-    return {final, QString()};
+    // A backup of the same controller in the same second (Backup pressed
+    // twice, a script run twice) goes beside the first, its name ending "_2", "_3": a
+    // backup is never refused, nor one put over another, for its name.
+    const QDir into(parent.absoluteFilePath());
+    constexpr int kMostInOneSecond = 100;
+    for (int n = 1; n <= kMostInOneSecond; ++n) {
+        const QString final = into.filePath(n == 1 ? name : name + QLatin1Char('_') + QString::number(n));
+        if (QFileInfo::exists(final))
+            continue;
+        if (!QDir().rename(partial.path(), final)) {
+            if (QFileInfo::exists(final))
+                continue; // taken meanwhile
+            return {QString(),
+                    QStringLiteral("Cannot name the backup ") + quotedName(final) + QLatin1Char('.')};
+        }
+        partial.setAutoRemove(false);
+        return {final, QString()};
+    }
+    return {QString(),
+            QStringLiteral("Cannot name the backup: ") + quotedName(into.filePath(name)) +
+                QStringLiteral(" and the next %1 names after it exist.").arg(kMostInOneSecond - 1)};
 }
 
 ReadBackup readBackup(const QString &folder)

@@ -53,7 +53,8 @@ struct WrittenBackup
 // Writes the three listings (indexed by Kind) as a new backup folder in
 // `parentDir`. Everything goes into a hidden folder first, renamed to its
 // name only when complete: a failed write leaves nothing that looks like a
-// backup.
+// backup. A name already taken (a backup in the same second) gets "_2",
+// "_3" after it.
 WrittenBackup writeBackup(const QString &parentDir, const BackupMeta &meta,
                           const std::array<QString, 3> &listings);
 

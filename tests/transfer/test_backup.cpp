@@ -107,9 +107,13 @@ private slots:
         QVERIFY(QFileInfo(isLong.folder).fileName().startsWith(longName.left(20)));
         QVERIFY(QDir(isLong.folder).removeRecursively());
 
-        // The same second again, a parent that is no folder, unencodable text: refused, nothing left.
-        QVERIFY(
-            !transfer::writeBackup(dir.path(), {"[::1]:2323", at, "1.0"}, someListings()).error.isEmpty());
+        // The same second again (Backup pressed twice): a second backup beside the first, both whole.
+        const QString again =
+            transfer::writeBackup(dir.path(), {"[::1]:2323", at, "1.0"}, someListings()).folder;
+        QCOMPARE(QFileInfo(again).fileName(), QStringLiteral("1-2323_2026-12-08_07-05-09_2"));
+        QVERIFY(transfer::readBackup(again).set && transfer::readBackup(written.folder).set);
+        QVERIFY(QDir(again).removeRecursively());
+        // A parent that is no folder, unencodable text: refused, nothing left.
         QVERIFY(!transfer::writeBackup(written.folder + "/points.p2k", {"x", at, "1.0"}, someListings())
                      .error.isEmpty());
         std::array<QString, 3> unsayable = someListings();
