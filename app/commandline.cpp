@@ -83,7 +83,8 @@ CommandLine parseCommandLine(const QStringList &arguments)
                                  QStringLiteral("Confirm --restore: the controller's tables are replaced."));
     const QCommandLineOption exec(
         QStringLiteral("exec"),
-        QStringLiteral("Send COMMAND and print the controller's reply; may be given more than once."),
+        QStringLiteral("Send COMMAND and print the controller's reply; may be given more than once: the "
+                       "commands go in order, and none after one the controller refuses."),
         QStringLiteral("COMMAND"));
     const QCommandLineOption compare(
         QStringLiteral("compare"),

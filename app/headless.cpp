@@ -270,25 +270,29 @@ private:
 
     QCoro::Task<Result> exec()
     {
-        Result result;
         // A reply goes to standard output whole, however long (a script may
         // list a large program). The time-out still counts from the send: a
         // controller that never ends its reply cannot hold a script for ever.
         wire::Wait whole;
         whole.keep = wire::Wait::Keep::Whole;
-        for (const QString &command : m_commandLine.commands) {
-            const std::optional<QString> reply = co_await m_link.exchange(command, whole);
+        const QStringList &commands = m_commandLine.commands;
+        for (qsizetype i = 0; i < commands.size(); ++i) {
+            const std::optional<QString> reply = co_await m_link.exchange(commands.at(i), whole);
             if (!reply)
                 co_return Result{kExitLinkLost, QString()};
             const QString shown = replyText(*reply);
             printOut(shown);
-            // The controller's errors are TAB-led lines.
-            if (shown.startsWith(QLatin1Char('\t')) || shown.contains(QStringLiteral("\n\t"))) {
-                result.status = kExitRefused;
-                result.error = QStringLiteral("the controller refused \"%1\".").arg(command);
-            }
+            // The controller's errors are TAB-led lines. A command after a
+            // refused one may rely on it (a point set before a run): the
+            // script ends there, as a shell script under "set -e" would.
+            if (shown.startsWith(QLatin1Char('\t')) || shown.contains(QStringLiteral("\n\t")))
+                co_return Result{kExitRefused,
+                                 QStringLiteral("the controller refused \"%1\"%2")
+                                     .arg(commands.at(i), i + 1 < commands.size()
+                                                              ? QStringLiteral("; nothing after it was sent.")
+                                                              : QStringLiteral("."))};
         }
-        co_return result;
+        co_return Result{};
     }
 
     QCoro::Task<Result> backUp()

@@ -446,6 +446,10 @@ private slots:
         row("exec", "--connect %A --exec PR_1+1 --exec A=5 --exec PR_A", 0, "^ 2\\n 5\\n$");
         row("exec refused", "--connect %A --exec @@", 5, "Syntax Error",
             "^quorin-monitor: the controller refused \"@@\"\\.\\n$");
+        // A command after a refused one may rely on it: it is not sent.
+        row("exec refused, more to come", "--connect %A --exec @@ --exec PR_1+1", 5,
+            "Syntax Error[^\\n]*\\n$",
+            "^quorin-monitor: the controller refused \"@@\"; nothing after it was sent\\.\\n$");
         row("backup", "--connect %A --backup %D", 0, "^%D/127\\.0\\.0\\.1-\\d+_[-_\\d]+\\n$");
         row("compare same", "--connect %A --compare %B", 0,
             "program.f2k: identical\\npoints.p2k: identical\\nmbk.mbk: identical\\n");
