@@ -6,6 +6,8 @@
 #include "link/wiretap.h"
 #include "sim/server.h"
 #include "transfer/backups.h"
+#include "transfer/backupset.h"
+#include "transfer/fileformat.h"
 #include "transfer/transfers.h"
 
 #include <QCoreApplication>
@@ -13,9 +15,11 @@
 #include <QCoroTask>
 #include <QDeadlineTimer>
 #include <QLoggingCategory>
+#include <QRegularExpression>
 #include <QTimer>
 #include <cstdio>
 #include <memory>
+#include <utility>
 
 namespace app {
 
@@ -70,11 +74,20 @@ private:
     QString m_first;
 };
 
-// The transfers' notes have no console to go to.
+// The transfers' notes have no console to go to; the lines a load had
+// refused are kept, as "(n) " and the controller's answer, until taken.
 class NoConsole : public console::ConsoleSink
 {
 public:
-    void consoleAppendScroll(const QString &) override {}
+    void consoleAppendScroll(const QString &text) override
+    {
+        static const QRegularExpression refusal(QStringLiteral("^\\((\\d+)\\) "));
+        const QRegularExpressionMatch m = refusal.match(text);
+        if (m.hasMatch())
+            m_refused.append({m.captured(1).toLongLong(), text.mid(m.capturedLength())});
+    }
+    // The lines refused since the last take: their numbers from 1, the controller's answers.
+    QList<std::pair<qint64, QString>> takeRefused() { return std::exchange(m_refused, {}); }
     void consoleAppendFollow(const QString &) override {}
     void consoleReplace(const QString &) override {}
     QString consoleSelection() const override { return QString(); }
@@ -82,6 +95,9 @@ public:
     void liveDisplayOn() override {}
     void listNextOff() override {}
     void focusConsole() override {}
+
+private:
+    QList<std::pair<qint64, QString>> m_refused;
 };
 
 struct Result
@@ -177,6 +193,12 @@ public:
                     m_lostWhy = QStringLiteral("%1 refused the login.").arg(m_link.address());
                 m_loginRefused = reason == wire::Reason::LoginRefused;
             });
+        // A restore's refused lines, under the file each came from.
+        QObject::connect(&m_transfers, &transfer::Transfers::loaded, &m_link,
+                         [this](transfer::Kind kind, const QString &, qint64, int) {
+                             for (const auto &[number, answer] : m_console.takeRefused())
+                                 m_refusedLines << refusedLine(kind, number, answer);
+                         });
     }
 
     QCoro::Task<> run()
@@ -198,6 +220,24 @@ public:
     }
 
 private:
+    // "  mbk.mbk line 2 "MBK(6~Wrd)=": 構文エラー (Syntax Error)": the line as
+    // the backup holds it, then what the controller answered, on one line.
+    QString refusedLine(transfer::Kind kind, qint64 number, const QString &answer) const
+    {
+        const QString line = transfer::splitLines(m_restoring.at(transfer::indexOf(kind))).value(number - 1);
+        QStringList said =
+            QString(answer).replace(QLatin1Char('\t'), QLatin1Char(' ')).simplified().split(u' ');
+        if (!said.isEmpty() && (said.last() == QLatin1String("#") || said.last() == QLatin1String("#?")))
+            said.removeLast(); // the prompt after the answer
+        QString why = said.join(QLatin1Char(' '));
+        if (why.startsWith(line.simplified())) // the controller's echo of the line
+            why = why.mid(line.simplified().size()).trimmed();
+        return QStringLiteral("  %1 line %2 \"%3\": %4")
+            .arg(transfer::backupFileName(kind))
+            .arg(number)
+            .arg(line, why.isEmpty() ? QStringLiteral("refused") : why);
+    }
+
     void finish(Result result)
     {
         if (outputLost && (result.status == kExitOk || result.status == kExitDifferences))
@@ -327,6 +367,7 @@ private:
             printOut(planReport(plan).join(QLatin1Char('\n')) + QLatin1Char('\n'));
             co_return Result{plan.identical() ? kExitOk : kExitDifferences, QString()};
         }
+        m_restoring = plan.set.texts;
         const transfer::Backups::RestoreOutcome outcome = co_await m_backups.restore(std::move(plan));
         // What was loaded, also when the link went down before the rest was.
         const QStringList report = transfer::Backups::restoreReport(outcome);
@@ -336,10 +377,14 @@ private:
             co_return Result{kExitLinkLost, QString()};
         if (outcome.failure != Failure::None)
             co_return Result{kExitBadBackup, outcome.error};
-        if (outcome.refusedTotal() > 0)
-            co_return Result{
-                kExitRefused,
-                QStringLiteral("the controller refused %1 lines of the backup.").arg(outcome.refusedTotal())};
+        if (const int refused = outcome.refusedTotal(); refused > 0)
+            co_return Result{kExitRefused,
+                             QStringLiteral("the controller refused %1 %2 of the backup")
+                                     .arg(refused)
+                                     .arg(refused == 1 ? QStringLiteral("line") : QStringLiteral("lines")) +
+                                 (m_refusedLines.isEmpty()
+                                      ? QStringLiteral(".")
+                                      : QStringLiteral(":\n") + m_refusedLines.join(QLatin1Char('\n')))};
         co_return Result{};
     }
 
@@ -350,6 +395,8 @@ private:
     wire::Link m_link{&m_dialogs};
     transfer::Transfers m_transfers{m_link, m_dialogs};
     transfer::Backups m_backups{m_link, m_transfers};
+    std::array<QString, 3> m_restoring; // the texts of the backup being restored, by Kind
+    QStringList m_refusedLines;
     QString m_lostWhy;
     bool m_loginRefused = false;
 };

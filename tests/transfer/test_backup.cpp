@@ -458,6 +458,12 @@ private slots:
             "controller 9 9 9 9");
         row("restore", "--connect %A --restore %B --yes %change", 0,
             "^points.p2k: loaded, no line refused\\nmbk.mbk: .*\\nprogram.f2k: .*\\n$");
+        // Which lines were refused, each under its file, as the window's console keeps them.
+        row("restore refused", "--connect %A --restore %R --yes", 5,
+            "^points.p2k: loaded, no line refused\\nmbk.mbk: loaded, 1 line refused\\nprogram.f2k: loaded, "
+            "no line refused\\n$",
+            "^quorin-monitor: the controller refused 1 line of the backup:\\n  mbk.mbk line 2 "
+            "\"MBK\\(6~Wrd\\)=\": [^#\\n]*Syntax Error\\)\\n$");
         row("restore cut off", "--connect %A --restore %B --yes %change %cut", 4,
             "^points.p2k: loaded, no line refused\\nmbk.mbk: loaded, no line refused\\n$",
             "closed the connection");
@@ -486,6 +492,12 @@ private slots:
         const QString ofSim =
             transfer::writeBackup(dir.path(), {"sim", QDateTime::currentDateTime(), "1.0"}, simTables).folder;
         QVERIFY(!ofSim.isEmpty());
+        const QString refusing =
+            transfer::writeBackup(
+                dir.path(), {"refusing", QDateTime::currentDateTime(), "1.0"},
+                {listed({"10\tA=1"}), listed({"SETP 1 1 2 3 4"}), listed({"MBK(5~Wrd)=6", "MBK(6~Wrd)="})})
+                .folder;
+        QVERIFY(!refusing.isEmpty());
         const QString empty = dir.filePath("empty");
         QVERIFY(QDir().mkpath(empty));
 
@@ -506,6 +518,7 @@ private slots:
             a.replace(u'_', u' ')
                 .replace("%A", QStringLiteral("127.0.0.1:%1").arg(server.port()))
                 .replace("%B", ofSim)
+                .replace("%R", refusing)
                 .replace("%D", empty)
                 .replace("%closed", QString::number(closedPort));
         out.replace("%D", QRegularExpression::escape(empty));
