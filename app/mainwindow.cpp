@@ -47,6 +47,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <functional>
 
 using namespace ui;
@@ -391,9 +392,11 @@ void MainWindow::disconnectController()
     m_link->close();
 }
 
+// "0" (or less), typed or passed on the way from "30" to "10", would give up
+// on any reply not already in: every wait gets at least a second.
 qint64 MainWindow::receiveTimeoutSeconds() const
 {
-    return text::intOr(m_bar.timeout->text(), 30);
+    return std::max<qint64>(1, text::intOr(m_bar.timeout->text(), 30));
 }
 
 void MainWindow::onStateChanged(wire::State state, wire::Reason reason)

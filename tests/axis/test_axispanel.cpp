@@ -210,7 +210,7 @@ private slots:
         sim::Options stall = f->sim->options();
         stall.stallAfter = 0;
         f->sim->setOptions(stall);
-        f->timeoutField()->setText("0");
+        f->timeoutField()->setText("1");
         QVERIFY(f->waitFor([&] { return !f->dialogs.alertTexts().isEmpty() && !f->link().busy(); }));
         QCOMPARE(tableTexts(), shown);
     }

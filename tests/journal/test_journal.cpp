@@ -218,7 +218,7 @@ private slots:
         sim::Options stall = f.sim->options();
         stall.stallAfter = 0;
         f.sim->setOptions(stall);
-        f.timeoutField()->setText(u"0"_s);
+        f.timeoutField()->setText(u"1"_s);
         QVERIFY(!f.exchange(u"ON 5"_s));
         f.disconnect();
         QVERIFY(record->isChecked());

@@ -203,6 +203,13 @@ private slots:
         QCOMPARE(f.link().state(), wire::State::Disconnected);
         QVERIFY(f.waitFor([&] { return !f.dialogs.alertTexts().isEmpty(); }));
         f.dialogs.clear();
+        // "0" (typed, or on the way from "30" to "10") does not end a wait before its reply can come.
+        f.sim->setOptions(MonitorFixture::makeOptions());
+        QVERIFY(f.connectToSim());
+        f.slowReplies(200);
+        f.timeoutField()->setText("0");
+        QVERIFY(f.exchange(QStringLiteral("PR 1")));
+        f.timeoutField()->setText("3");
 
         // The controller closing (unwaited: the fault matrix's drop-mid cells); a new connection drops
         // the note, and a waiting exchange ends at once. After `reconnect` the next command line closes.

@@ -344,7 +344,7 @@ private slots:
         sim::Options stall = f.sim->options();
         stall.stallAfter = 0;
         f.sim->setOptions(stall);
-        f.timeoutField()->setText("0");
+        f.timeoutField()->setText("1");
         QVERIFY(f.waitFor([&] { return !wire::isUp(f.link().state()) && !f.link().busy(); }));
         QCOMPARE(shown(values[0]) + shown(values[1]), QStringLiteral("&H00000007 93 FA 96 7B 20 "));
     }
