@@ -160,10 +160,10 @@ ComparePane::ComparePane(const QString &path, const ProgramComparison &c, QWidge
 {
     const QString name = fileNameOf(path);
     build(c.identical() ? identicalText(Kind::Program, name)
-                        : QStringLiteral("\"%1\" against the controller: %2 statements added, %3 removed.")
-                              .arg(name)
-                              .arg(c.added)
-                              .arg(c.removed));
+                        : QStringLiteral("\"%1\" against the controller: %2 %3 added, %4 removed.")
+                              .arg(name, QString::number(c.added),
+                                   c.added == 1 ? QStringLiteral("statement") : QStringLiteral("statements"),
+                                   QString::number(c.removed)));
     QVector<CompareRows::Row> rows;
     rows.reserve(c.lines.size());
     for (const LineChange &l : c.lines) {

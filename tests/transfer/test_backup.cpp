@@ -245,7 +245,7 @@ private slots:
         QDialog *shown = nullptr;
         QVERIFY(
             f.waitFor([&] { return (shown = f.window->findChild<QDialog *>("restoreWindow")) != nullptr; }));
-        for (const auto &[section, says] : {std::pair{"groupRestoreProgram", "1 statements added, 2 removed"},
+        for (const auto &[section, says] : {std::pair{"groupRestoreProgram", "1 statement added, 2 removed"},
                                             {"groupRestorePoints", "1 added, 1 removed, 0 changed"},
                                             {"groupRestoreMbk", "1 added, 1 removed, 1 changed"}}) {
             const QString said =

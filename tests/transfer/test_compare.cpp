@@ -80,7 +80,7 @@ private slots:
         QTest::newRow("program statement changed")
             << "menuCompareProgram" << QStringList{"10 A=1", "20 B=2", "30 END"} << "main.f2k"
             << QByteArray("A=1\nB=3 /* new speed */\nEND\n")
-            << "Compare Program\n\"main.f2k\" against the controller: 1 statements added, 1 removed."
+            << "Compare Program\n\"main.f2k\" against the controller: 1 statement added, 1 removed."
             << QStringList{" | A=1", "\u2212 | B=2", "+ | B=3", " | END"} << "LIST 0 0";
         QTest::newRow("program file with line numbers")
             << "menuCompareProgram" << QStringList{"10 A=1", "20 B=2"} << "numbered.f2k"
