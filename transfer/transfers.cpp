@@ -432,6 +432,14 @@ QCoro::Task<std::optional<QString>> Transfers::readListing(Kind kind, QString pa
     // so it ends load mode itself (a controller not in it just answers).
     // Its commands, like a save's, are the transfer's and not the operator's.
     emit transferStarted();
+    // The user's Disconnect ends the read, and its progress text with it. (A
+    // time-out leaves it beside its alert; the controller closing puts its
+    // own note there.)
+    bool userClosed = false;
+    const QMetaObject::Connection watch =
+        connect(&m_link, &wire::Link::stateChanged, this, [&userClosed](wire::State s, wire::Reason r) {
+            userClosed = userClosed || (r == wire::Reason::User && !wire::isUp(s));
+        });
     const std::optional<QString> loadModeOff =
         co_await m_link.exchange(QLatin1String(protocol::kLoadModeWord), kInPlace);
     const TransferRun::ProgressText progress =
@@ -439,8 +447,9 @@ QCoro::Task<std::optional<QString>> Transfers::readListing(Kind kind, QString pa
     std::optional<QString> listing;
     if (loadModeOff)
         listing = co_await run.readListing(progress, kWholeInPlace);
+    disconnect(watch);
     emit transferEnded();
-    if (listing)
+    if (listing || userClosed)
         emit status(QString());
     co_return listing;
 }

@@ -179,6 +179,19 @@ private slots:
         QVERIFY2(why->text().contains(fileChanged ? "\"cell.p2k\" has changed" : "connection"),
                  qPrintable(why->text()));
         QVERIFY(why->isVisible());
+
+        // Disconnect while a comparison reads the listing: its progress does not stay in the status line.
+        if (ending == QLatin1String("disconnect")) {
+            sim::Options stall = MonitorFixture::makeOptions();
+            stall.stallAfter = 1; // "ECHO" answered, the listing never comes
+            f.sim->setOptions(stall);
+            f.dialogs.setNextFileName(path);
+            control<QPushButton>(f.window.get(), "buttonPointCompare")->click();
+            QVERIFY(f.waitFor([&] { return f.statusLine()->text().contains("Comparing"); }));
+            f.disconnect();
+            f.settle();
+            QCOMPARE(f.statusLine()->text(), QString());
+        }
     }
 };
 
