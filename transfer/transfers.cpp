@@ -108,6 +108,7 @@ private:
     QCoro::Task<bool> breathe();
     QCoro::Task<bool> breatheShowing(QString text);
     QCoro::Task<bool> exchange(QString command);
+    QCoro::Task<> blockRefused(qsizetype index, qsizetype count, QString reply);
     QCoro::Task<QString> writeListing(QString listing);
     void status(const QString &text) { m_status(text); }
 
@@ -283,12 +284,18 @@ QCoro::Task<bool> TransferRun::blockLoad()
 
     qint64 sent = 0;
     const QList<QByteArray> blocks = programBlocks(bytes.bytes);
-    for (const QByteArray &block : blocks) {
-        if (!m_link.sendRaw(block))
+    for (qsizetype b = 0; b < blocks.size(); ++b) {
+        if (!m_link.sendRaw(blocks.at(b)))
             qCWarning(lcTransfer) << "program load: the connection is not open";
         const std::optional<QString> accepted = co_await m_link.answer();
         if (!accepted)
             co_return false;
+        // An error line instead of the bare prompt: compiling what the
+        // controller holds would replace its program by part of the file.
+        if (accepted->contains(QLatin1Char('\t'))) {
+            co_await blockRefused(b, blocks.size(), *accepted);
+            co_return false;
+        }
         sent += kBlockSize;
         const QString progress = loadProgressText(m_name, sent);
         up = co_await breatheShowing(progress);
@@ -317,6 +324,28 @@ QCoro::Task<bool> TransferRun::blockLoad()
     m_console.consoleAppendScroll(loadedText(m_kind, m_path));
     status(QString());
     co_return true;
+}
+
+// The controller's answer in the console, its blocks dropped by the attention
+// byte, and an alert once the transfer has ended.
+QCoro::Task<> TransferRun::blockRefused(qsizetype index, qsizetype count, QString reply)
+{
+    const QString shown = text::trimNewlines(reply);
+    m_console.consoleReplace(shown + QStringLiteral("\r\n"));
+    status(QString());
+    QStringList errors;
+    for (const QString &l : shown.split(QLatin1Char('\n')))
+        if (l.contains(QLatin1Char('\t')))
+            errors << text::trimAll(l);
+    const QString message = QStringLiteral("Load Error\n\n\"") + m_path + QLatin1Char('"');
+    const QString why = QStringLiteral("The controller refused block %1 of %2, so the load stopped before "
+                                       "compiling the program:\n%3")
+                            .arg(QString::number(index + 1), QString::number(count), errors.join(u'\n'));
+    QTimer::singleShot(0, &m_link, [dialogs = &m_dialogs, message, why] {
+        dialogs->alert(message, why, Dialogs::Style::Critical);
+    });
+    m_link.sendRaw(kAttention);
+    co_await m_link.answer(kAfterLastByte); // a failed wait has been dealt with by the link
 }
 
 QCoro::Task<std::optional<QString>> TransferRun::readListing(ProgressText progressText, wire::Wait wait)

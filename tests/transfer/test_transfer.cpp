@@ -244,6 +244,29 @@ private slots:
                               "File Processing...", ""}));
         QCOMPARE(f.consoleText(),
                  QStringLiteral("Loaded %1 lines\r\n#\r\nProgram Loaded \"%2\"\r#").arg(n + 1).arg(path));
+
+        // The controller refuses the second block (its block memory full): the load stops there, empties
+        // the controller's blocks and says so; the program stays as it was.
+        QMap<qint64, QString> program, after;
+        f.sim->withMachine([&](sim::Machine &m) { program = m.programLines(); });
+        QObject::connect(f.statusLine(), &QLineEdit::textChanged, f.statusLine(), [&f](const QString &t) {
+            if (t.endsWith(QLatin1String("...1(KB)")))
+                f.sim->withMachine(
+                    [](sim::Machine &m) { m.feed(('\x02' + QByteArray(1400, 'A')).repeated(12000)); });
+        });
+        loadFile(f, Op::BlockLoad, QStringLiteral("blocks.f2k"), all.chopped(1));
+        QCOMPARE(f.sim->received(),
+                 QByteArray("\x01\x02", 2) + all.mid(0, 1400) + '\x02' + all.mid(1400, 1400) + '\x01');
+        QVERIFY2(f.consoleText().contains("(Out of Memory)") && !f.consoleText().contains("Loaded"),
+                 qPrintable(f.consoleText()));
+        QVERIFY(f.waitFor([&f] { return !f.dialogs.alertTexts().isEmpty(); }));
+        QCOMPARE(f.dialogs.alertTexts(), QStringList{"Load Error\n\n\"" + path + '"'});
+        QVERIFY(f.dialogs.entries.last().informative.contains("block 2 of 3"));
+        QCOMPARE(f.statusLine()->text(), QString());
+        bool blocksLeft = true;
+        f.sim->withMachine(
+            [&](sim::Machine &m) { after = m.programLines(), blocksLeft = !m.blockBuffer().isEmpty(); });
+        QVERIFY(after == program && !program.isEmpty() && !blocksLeft);
     }
 
     // An unreadable or unwritable file: one alert saying why, and nothing written, sent or remembered.
