@@ -18,8 +18,10 @@
 #include <QPromise>
 #include <QPushButton>
 #include <QThreadPool>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <memory>
 
 namespace journal {
@@ -32,6 +34,10 @@ OperatorDock::OperatorDock(OperatorJournal &journal, SessionJournal &session, Di
     setObjectName(QStringLiteral("dockOperatorJournal"));
     m_read = new QFutureWatcher<OperatorFile>(this);
     connect(m_read, &QFutureWatcherBase::finished, this, &OperatorDock::onFileRead);
+    m_midnight = new QTimer(this);
+    m_midnight->setSingleShot(true);
+    m_midnight->setTimerType(Qt::PreciseTimer);
+    connect(m_midnight, &QTimer::timeout, this, &OperatorDock::onWatch);
     connect(&m_journal, &OperatorJournal::added, this, [this](const OperatorEntry &e) {
         if (!m_today)
             return;
@@ -40,6 +46,12 @@ OperatorDock::OperatorDock(OperatorJournal &journal, SessionJournal &session, Di
             m_stale = true;
             return;
         }
+        // The first line of a new day: yesterday's go.
+        if (m_journal.now().date() != m_day) {
+            showToday();
+            return;
+        }
+        watchTheDay();
         m_entries << e;
         if (!filtered({e}, m_filter->text()).isEmpty()) {
             m_shown << e;
@@ -139,9 +151,30 @@ void OperatorDock::showToday()
     m_stale = false;
     m_today = true;
     m_entries = m_journal.today();
+    m_day = m_journal.now().date();
+    watchTheDay();
     m_source->setText(QStringLiteral("Today"));
     m_todayButton->setEnabled(false);
     refill();
+}
+
+void OperatorDock::watchTheDay()
+{
+    const QDateTime now = m_journal.now();
+    const qint64 ms = now.msecsTo(now.date().addDays(1).startOfDay());
+    m_midnight->start(int(std::clamp<qint64>(ms, 0, 60 * 60 * 1000)));
+}
+
+void OperatorDock::onWatch()
+{
+    if (!m_today)
+        return;
+    if (m_journal.now().date() == m_day)
+        watchTheDay();
+    else if (m_list && isVisible())
+        showToday();
+    else
+        m_stale = true;
 }
 
 bool OperatorDock::showFile(const QString &path)

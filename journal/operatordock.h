@@ -14,6 +14,7 @@ class Dialogs;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QTimer;
 class QTreeWidget;
 class QTreeWidgetItem;
 
@@ -56,6 +57,10 @@ private:
     QTreeWidgetItem *item(const OperatorEntry &entry) const;
     void onFileRead();
     void stopReading();
+    // Wakes the Today list at the next midnight (or within the hour, so a
+    // clock set since is followed too).
+    void watchTheDay();
+    void onWatch();
 
     OperatorJournal &m_journal;
     SessionJournal &m_session;
@@ -63,6 +68,9 @@ private:
     QList<OperatorEntry> m_entries; // today's, or the opened file's
     QList<OperatorEntry> m_shown;
     bool m_today = true;
+    // The day the Today list is of.
+    QDate m_day;
+    QTimer *m_midnight = nullptr;
     bool m_stale = true; // lines came while hidden, or before the list was made
     int m_entryCap = kMaxOpenedEntries;
     // The file being read; empty when none is.

@@ -195,9 +195,14 @@ void OperatorJournal::settle(const QString &error)
     m_pendingReply.clear();
     if (!error.isEmpty())
         e.what += QStringLiteral(" \u2014 controller: ") + error;
-    m_entries << e;
-    m_session.addOperatorLine(e.page, e.what);
-    emit added(e);
+    append(e);
+}
+
+void OperatorJournal::append(const OperatorEntry &entry)
+{
+    m_entries << entry;
+    m_session.addOperatorLine(entry.page, entry.what);
+    emit added(entry);
 }
 
 void OperatorJournal::add(const QString &what)
@@ -205,15 +210,17 @@ void OperatorJournal::add(const QString &what)
     process();
     if (m_pending)
         settle(QString());
-    const OperatorEntry e{m_sources.clock.now(), m_sources.pageTitle(), what, controller()};
-    m_entries << e;
-    m_session.addOperatorLine(e.page, e.what);
-    emit added(e);
+    append({now(), m_sources.pageTitle(), what, controller()});
+}
+
+QDateTime OperatorJournal::now() const
+{
+    return m_sources.clock.now();
 }
 
 QList<OperatorEntry> OperatorJournal::today() const
 {
-    const QDate day = m_sources.clock.now().date();
+    const QDate day = now().date();
     QList<OperatorEntry> out;
     for (const OperatorEntry &e : m_entries) {
         if (e.time.date() == day)

@@ -60,6 +60,8 @@ public:
     QList<OperatorEntry> today() const;
     // Records one line now (the page is the selected tab's).
     void add(const QString &what);
+    // The time by the journal's clock: what decides which day is today.
+    QDateTime now() const;
 
 signals:
     void added(const journal::OperatorEntry &entry);
@@ -80,6 +82,8 @@ private:
     void process();
     void onCommand(const Event &event);
     void settle(const QString &error);
+    // Keeps, records and announces a finished line.
+    void append(const OperatorEntry &entry);
     // What a transfer sends is the transfer's, not the operator's commands.
     void beginTransfer();
     void endTransfer();

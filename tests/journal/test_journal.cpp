@@ -373,6 +373,16 @@ private slots:
             exported(f),
             QByteArray(
                 "Time,Controller,Page,Action\r\n2026-12-05 09:05:03.000,,Console,Watch-only lock on\r\n"));
+        // Past midnight "Today" drops yesterday's lines, whether or not a line comes.
+        f.clock.value = QDateTime(QDate(2026, 12, 5), QTime(23, 59, 59, 950));
+        f.dialogs.setNextText(u"shift change"_s);
+        control<QPushButton>(w, "buttonWatchOnly")->click();
+        QTRY_COMPARE(list->topLevelItemCount(), 2);
+        f.clock.value = QDateTime(QDate(2026, 12, 6), QTime(0, 0, 0, 50));
+        QTRY_COMPARE(rows(list), QStringList());
+        control<QPushButton>(w, "buttonWatchOnly")->click();
+        QTRY_COMPARE(rows(list), QStringList{u" | Console | Watch-only lock on"_s});
+        QCOMPARE(list->topLevelItem(0)->text(0), u"00:00:00"_s);
 
 #ifdef Q_OS_UNIX
         const QString fifo = f.tempDir.filePath(u"2026-12-05_08-00-00_127.0.0.1_23.txt"_s);
