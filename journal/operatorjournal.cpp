@@ -200,6 +200,9 @@ void OperatorJournal::settle(const QString &error)
 
 void OperatorJournal::append(const OperatorEntry &entry)
 {
+    const QDate day = now().date();
+    if (!m_entries.isEmpty() && m_entries.first().time.date() < day)
+        m_entries.removeIf([&day](const OperatorEntry &e) { return e.time.date() < day; });
     m_entries << entry;
     m_session.addOperatorLine(entry.page, entry.what);
     emit added(entry);

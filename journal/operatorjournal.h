@@ -93,6 +93,9 @@ private:
 
     Sources m_sources;
     SessionJournal &m_session;
+    // Today's lines, the only ones shown again (and any that a clock set
+    // back dates later): a monitor runs for weeks. The session files keep
+    // the earlier days'.
     QList<OperatorEntry> m_entries;
     // A command whose reply is still to come: its line waits for it, to carry
     // the controller's error.
