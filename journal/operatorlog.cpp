@@ -58,8 +58,11 @@ std::optional<OperatorEntry> OperatorLines::read(const QString &line)
     static const QRegularExpression header(
         QStringLiteral("^# .*, (\\d{4}-\\d\\d-\\d\\d) \\d\\d:\\d\\d:\\d\\d$"));
     if (line.startsWith(QLatin1Char('#'))) {
-        if (const auto m = header.match(line); m.hasMatch())
+        // The entries after a dated line are of its day.
+        if (const auto m = header.match(line); m.hasMatch()) {
             m_date = QDate::fromString(m.captured(1), QStringLiteral("yyyy-MM-dd"));
+            m_last = QTime();
+        }
         if (std::optional<QString> controller = headerController(line))
             m_controller = std::move(*controller);
         return std::nullopt;

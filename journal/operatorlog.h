@@ -28,10 +28,10 @@ QString toCsv(const QList<OperatorEntry> &entries);
 QList<OperatorEntry> filtered(const QList<OperatorEntry> &entries, const QString &filter);
 
 // The operator lines of a session file, read one line at a time: the date
-// comes from the file's header (or `fallbackDate` when it has none) and
-// moves to the next day when the time of day steps back by more than 12
-// hours: midnight, not a clock set back. The controller is the one the
-// header names; none without a header.
+// comes from the file's header or its last line that starts a new day (or
+// `fallbackDate` when it has none) and moves to the next day when the time
+// of day steps back by more than 12 hours: midnight, not a clock set back.
+// The controller is the one the header names; none without a header.
 class OperatorLines
 {
 public:

@@ -130,6 +130,7 @@ void SessionJournal::beginSession(const QDateTime &start, const QString &address
         return;
     m_header = sessionHeader(start, m_address).toUtf8() + '\n';
     discardBuffered();
+    m_day = 0;
     m_recording = true;
     m_timer->start(kFlushInterval);
     rotate(start);
@@ -160,7 +161,7 @@ void SessionJournal::endSession()
 
 void SessionJournal::push(Kind kind, const char *data, qsizetype size)
 {
-    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    const qint64 now = m_nowMs ? m_nowMs() : QDateTime::currentMSecsSinceEpoch();
     std::lock_guard<std::mutex> lock(m_mutex);
     if (qsizetype(m_pending.size()) > m_bufferCap) {
         if (m_dropped == 0)
@@ -261,16 +262,28 @@ bool SessionJournal::writeSome(size_t budget)
     out += m_header;
     m_header.clear();
     m_entriesStart = out.size();
+    constexpr qint64 kDayMs = 24 * 60 * 60 * 1000;
     const auto timeOfDay = [&](qint64 atMs) {
-        constexpr qint64 kDayMs = 24 * 60 * 60 * 1000;
         return m_oneOffset ? int(((atMs + m_offsetMs) % kDayMs + kDayMs) % kDayMs)
                            : QDateTime::fromMSecsSinceEpoch(atMs).time().msecsSinceStartOfDay();
+    };
+    static const qint64 kEpochDay = QDate(1970, 1, 1).toJulianDay();
+    const auto dayOf = [&](qint64 atMs) {
+        const qint64 local = atMs + m_offsetMs;
+        return m_oneOffset ? kEpochDay + (local >= 0 ? local : local - kDayMs + 1) / kDayMs
+                           : QDateTime::fromMSecsSinceEpoch(atMs).date().toJulianDay();
     };
     while (m_flushAt < m_flushing.size() && size_t(out.size()) < budget) {
         const Record r = recordAt(m_flushAt);
         const char *data = m_flushing.data() + m_flushAt + sizeof(Record);
         m_flushAt += sizeof(Record) + size_t(r.size);
         const qsizetype lineStart = out.size();
+        // A connection idle overnight steps back by less than half a day.
+        if (const qint64 day = dayOf(r.atMs); day != m_day) {
+            if (m_day != 0)
+                out += dayLine(QDate::fromJulianDay(day)).toUtf8() + '\n';
+            m_day = day;
+        }
         appendTime(out, timeOfDay(r.atMs));
         switch (r.kind) {
         case Kind::Operator:

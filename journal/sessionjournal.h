@@ -22,6 +22,7 @@
 #include <QString>
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -70,6 +71,9 @@ public:
     void setLimits(const StorageLimits &limits) { m_limits = limits; }
     // How much may wait for the next flush before chunks are left out.
     void setBufferCap(qsizetype bytes) { m_bufferCap = bytes; }
+    // Where the entries' times come from, in milliseconds since the epoch, on
+    // any thread: the system's clock unless set. Set before a session.
+    void setTimeSource(std::function<qint64()> nowMs) { m_nowMs = std::move(nowMs); }
 
     // Removes the transcripts older than the age limit, then the oldest
     // until they hold no more than the total limit together; a file that this
@@ -145,6 +149,9 @@ private:
     qint64 m_flushDroppedAtMs = 0;
     qint64 m_offsetMs = 0;
     bool m_oneOffset = false;
+    // The local day of the last entry written (a Julian day; 0 before the
+    // first): an entry of another day goes after a line that says so.
+    qint64 m_day = 0;
     QByteArray m_header;
     QByteArray m_out;
     // Bytes left out since the last flush, and when the first of them came.
@@ -152,6 +159,7 @@ private:
     qint64 m_droppedAtMs = 0;
     qsizetype m_bufferCap = kMaxBuffered;
     StorageLimits m_limits;
+    std::function<qint64()> m_nowMs;
     std::atomic<bool> m_recording{false};
 };
 

@@ -273,6 +273,11 @@ QString operatorLine(const QTime &time, const QString &page, const QString &what
     return time.toString(kTimeFormat) + QStringLiteral(" ! ") + p + QStringLiteral(" | ") + w;
 }
 
+QString dayLine(const QDate &day)
+{
+    return QStringLiteral("# New day, %1 00:00:00").arg(day.toString(QStringLiteral("yyyy-MM-dd")));
+}
+
 std::optional<Entry> parseLine(const QString &line)
 {
     static const QRegularExpression re(QStringLiteral("^(\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d) ([<>!]) (.*)$"));

@@ -7,6 +7,7 @@
 //   09:05:03.129 < \r\n &H00\r\n#      a chunk the controller sent
 //   09:05:04.310 ! I/O | Output 19 ON  a command the operator caused
 //   09:05:04.500 # 4,096 bytes not recorded   what did not fit in the buffer
+//   # New day, 2026-12-08 00:00:00           the entries after it are of that day
 // Control bytes and backslashes are escaped (\r \n \t \e \\ \xHH); Shift-JIS
 // text is written as the characters it stands for, and every other byte as
 // \xHH, so that a line reads back to exactly the bytes of its chunk. The
@@ -42,6 +43,9 @@ void appendTime(QByteArray &out, int msecsOfDay);
 QString droppedLine(qint64 bytes);
 // One operator line, without the line end.
 QString operatorLine(const QTime &time, const QString &page, const QString &what);
+// The line before the first entry of another day than the one before it: the
+// times of day alone cannot tell a connection idle overnight.
+QString dayLine(const QDate &day);
 
 struct Entry
 {

@@ -98,6 +98,23 @@ private slots:
             QVERIFY2(got.join(u' ') == QLatin1String(days),
                      qPrintable(QLatin1String(name) + u": "_s + got.join(u' ')));
         }
+        // A connection idle overnight, less than half a day between its lines: the file says the day changed.
+        QTemporaryDir dir;
+        SessionJournal journal;
+        journal.setDirectory(dir.path());
+        const QDateTime start(QDate(2026, 12, 7), QTime(17, 0));
+        qint64 nowMs = start.toMSecsSinceEpoch();
+        journal.setTimeSource([&nowMs] { return nowMs; });
+        journal.beginSession(start, u"h"_s);
+        const QString path = journal.currentFile();
+        journal.addOperatorLine(u"I/O"_s, u"Output 1 ON"_s);
+        nowMs = start.addSecs(15 * 3600).toMSecsSinceEpoch();
+        journal.addOperatorLine(u"I/O"_s, u"Output 2 ON"_s);
+        journal.endSession();
+        QStringList got;
+        for (const OperatorEntry &e : operatorEntries(QString::fromUtf8(bytesOf(path)), QDate()))
+            got << e.time.toString(u"yyyy-MM-dd HH:mm"_s);
+        QCOMPARE(got, (QStringList{u"2026-12-07 17:00"_s, u"2026-12-08 08:00"_s}));
     }
 
     // Chunks cut anywhere read back to the bytes received: fuzz_transcript_replay.
