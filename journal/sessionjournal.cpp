@@ -94,7 +94,10 @@ bool SessionJournal::openPart(int part)
             return false;
         }
         m_file.setFileName(path);
-        if (!m_file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text, kOwnerOnly)) {
+        // Unbuffered: what the disk took is what was written, so that a line it
+        // took only part of can go.
+        if (!m_file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text | QIODevice::Unbuffered,
+                         kOwnerOnly)) {
             fail(m_file.errorString());
             return false;
         }
@@ -365,6 +368,10 @@ bool SessionJournal::continueIfFull(QByteArray &out, qsizetype lineStart, qint64
 
 void SessionJournal::fail(const QString &why)
 {
+    // A line the disk took only part of could read as another: the file
+    // ends with its last whole line.
+    if (m_file.isOpen() && m_file.size() > m_fileBytes)
+        m_file.resize(m_fileBytes);
     m_recording = false;
     discardBuffered();
     m_timer->stop();

@@ -216,6 +216,22 @@ private slots:
         QVERIFY2(recorded > 0 && recorded < 3000, qPrintable(shape));
         QVERIFY2(QRegularExpression(u"^<+#%1>$"_s.arg(3000 - recorded)).match(shape).hasMatch(),
                  qPrintable(shape));
+#ifdef Q_OS_UNIX
+        // A disk that fills in the middle of a line: one message, and the file ends with its last whole
+        // line, not with one that reads as another ("Output 1").
+        QSignalSpy failed(&journal, &SessionJournal::failed);
+        journal.beginSession(QDateTime::currentDateTime().addSecs(-60), u"127.0.0.1:23"_s);
+        const QString full = journal.currentFile();
+        journal.addOperatorLine(u"I/O"_s, u"Output 2 ON"_s);
+        journal.flush();
+        const QByteArray whole = bytesOf(full);
+        journal.addOperatorLine(u"I/O"_s, u"Output 19 ON"_s);
+        const QString room = dir.filePath(u"room"_s); // twice the room: the file's and half a line
+        QVERIFY(put(room, QByteArray(2 * (whole.size() + 29), 'x')));
+        withHalfTheRoom(room, [&] { journal.flush(); });
+        QCOMPARE(failed.size(), 1);
+        QCOMPARE(bytesOf(full), whole);
+#endif
     }
 
     // A flood's worth of chunks goes to the file a little at a time: the window never waits on one long
