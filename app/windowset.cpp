@@ -6,6 +6,7 @@
 #include "link/link.h"
 #include "ui/qtdialogs.h"
 
+#include <QScreen>
 #include <QTimer>
 
 struct WindowSet::Entry
@@ -51,9 +52,16 @@ MainWindow *WindowSet::open()
     entry->builtIn = std::make_unique<BuiltInSimulator>(*window);
     const MainWindow *newest = m_entries.empty() ? nullptr : m_entries.back()->window.get();
     if (newest) {
-        // Beside the newest rather than on top of it.
+        // Beside the newest rather than on top of it, as long as it stays on
+        // the screen (all of it, or its middle when it is larger): a long
+        // cascade starts again at the top left rather than walk off.
         window->resize(newest->size());
-        window->move(newest->pos() + QPoint(32, 32));
+        QRect next = newest->frameGeometry().translated(32, 32);
+        const QRect area = newest->screen()->availableGeometry();
+        const bool fits = next.width() <= area.width() && next.height() <= area.height();
+        if (fits ? !area.contains(next) : !area.contains(next.center()))
+            next.moveTopLeft(area.topLeft());
+        window->move(next.topLeft());
     } else {
         window->restoreLayout();
     }

@@ -287,6 +287,12 @@ private slots:
         MainWindow *second = set->open();
         QCOMPARE(second->size(), size);
         QVERIFY(second->pos() != w->pos());
+        // However many are opened, the cascade never walks off the screen.
+        for (int i = 0; i < 30; ++i) {
+            const QRect frame = set->open()->frameGeometry();
+            QVERIFY2(second->screen()->availableGeometry().contains(frame.center()),
+                     qPrintable(QDebug::toString(frame)));
+        }
     }
 
     // With --watch-only every window comes up locked, New Window's too, noting it in its journal and unlocked
