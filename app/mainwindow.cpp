@@ -353,6 +353,10 @@ void MainWindow::onConnectClicked()
 
 QCoro::Task<bool> MainWindow::connectController()
 {
+    // A connect that waited behind an action the window outlived (a backup
+    // written aside) never opens a connection for a window already closed.
+    if (m_terminated)
+        co_return false;
     m_tabview->setCurrentIndex(0);
     m_currentTab = monitor::Tab::Console;
     m_consolePage->consoleReplace(QString());

@@ -412,8 +412,14 @@ private slots:
         s.reset();
         QVERIFY(Store::waitFor([&] { return w->link().state() == wire::State::Disconnected; }));
         QVERIFY(w->link().busy());
+        // A Connect clicked meanwhile waits for the backup; the window closed, it never connects.
+        sim::Server other(MonitorFixture::makeOptions());
+        QVERIFY(other.start());
+        control<QLineEdit>(w, "textFieldIpAddress")->setText(u"127.0.0.1:%1"_s.arg(other.port()));
+        control<QPushButton>(w, "buttonConnect")->click();
         w->close();
         QVERIFY(Store::waitFor([&] { return set->windows().empty(); }));
+        QVERIFY(!QTest::qWaitFor([&] { return other.connectionCount() > 0; }, 300));
         const QStringList made = QDir(parent).entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot);
         QCOMPARE(made.size(), 1);
         QVERIFY(QFile::exists(parent + u'/' + made.first() + u"/manifest.json"_s));
