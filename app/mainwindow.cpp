@@ -353,9 +353,10 @@ void MainWindow::onConnectClicked()
 
 QCoro::Task<bool> MainWindow::connectController()
 {
-    // A connect that waited behind an action the window outlived (a backup
-    // written aside) never opens a connection for a window already closed.
-    if (m_terminated)
+    // A window asked to close connects no more: not with a Connect clicked
+    // during its goodbye, nor with one that waited behind an action the
+    // window outlived (a backup written aside).
+    if (m_closeRequested || m_terminated)
         co_return false;
     m_tabview->setCurrentIndex(0);
     m_currentTab = monitor::Tab::Console;

@@ -227,10 +227,16 @@ private slots:
         QCOMPARE(f.statusLine()->focusPolicy(), Qt::NoFocus);
 
         // Closing the window says goodbye, and nothing else, when there is someone to say it to.
+        // A Connect clicked while it does so connects nothing once the window has closed.
         f.clearCommands();
-        QVERIFY(f.closeWindow());
+        f.window->close();
+        auto *connect = control<QPushButton>(f.window.get(), "buttonConnect");
+        connect->setEnabled(true);
+        connect->click();
+        QVERIFY(f.waitFor([&] { return !f.window->isVisible(); }));
         QVERIFY(
             f.waitFor([&] { return f.commands() == (connected ? QStringList{"CMD$ 0"} : QStringList()); }));
+        QVERIFY(!f.waitFor([&] { return f.sim->connectionCount() > (connected ? 1 : 0); }, 300));
         QVERIFY(!wire::isUp(f.link().state()));
         QCOMPARE(control<QPushButton>(f.window.get(), "buttonConnect")->text(), u"Connect"_s);
     }
