@@ -8,6 +8,7 @@
 #include "transfer/backups.h"
 #include "transfer/backupset.h"
 #include "transfer/fileformat.h"
+#include "transfer/texts.h"
 #include "transfer/transfers.h"
 
 #include <QCoreApplication>
@@ -157,10 +158,11 @@ QStringList planReport(const transfer::Backups::Plan &plan)
     if (p.identical()) {
         out << backupFileName(Kind::Program) + QStringLiteral(": identical");
     } else {
-        out << QStringLiteral("%1: %2 statements added, %3 removed")
-                   .arg(backupFileName(Kind::Program))
-                   .arg(p.added)
-                   .arg(p.removed);
+        out << QStringLiteral("%1: %2 added, %3 removed")
+                   .arg(backupFileName(Kind::Program),
+                        transfer::countText(p.added, QStringLiteral("statement"),
+                                            QStringLiteral("statements")),
+                        QString::number(p.removed));
         for (const transfer::LineChange &l : p.lines) {
             if (l.kind != transfer::LineChange::Kind::Same)
                 out << (l.kind == transfer::LineChange::Kind::Added ? QStringLiteral("  + ")
@@ -378,13 +380,13 @@ private:
         if (outcome.failure != Failure::None)
             co_return Result{kExitBadBackup, outcome.error};
         if (const int refused = outcome.refusedTotal(); refused > 0)
-            co_return Result{kExitRefused,
-                             QStringLiteral("the controller refused %1 %2 of the backup")
-                                     .arg(refused)
-                                     .arg(refused == 1 ? QStringLiteral("line") : QStringLiteral("lines")) +
-                                 (m_refusedLines.isEmpty()
-                                      ? QStringLiteral(".")
-                                      : QStringLiteral(":\n") + m_refusedLines.join(QLatin1Char('\n')))};
+            co_return Result{
+                kExitRefused,
+                QStringLiteral("the controller refused %1 of the backup")
+                        .arg(transfer::countText(refused, QStringLiteral("line"), QStringLiteral("lines"))) +
+                    (m_refusedLines.isEmpty()
+                         ? QStringLiteral(".")
+                         : QStringLiteral(":\n") + m_refusedLines.join(QLatin1Char('\n')))};
         co_return Result{};
     }
 

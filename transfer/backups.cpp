@@ -3,6 +3,7 @@
 #include "core/background.h"
 #include "link/link.h"
 #include "transfer/fileformat.h"
+#include "transfer/texts.h"
 #include "transfer/transfers.h"
 
 #include <QDateTime>
@@ -120,9 +121,8 @@ QStringList Backups::restoreReport(const RestoreOutcome &outcome)
         lines << backupFileName(kind) + QStringLiteral(": ") +
                      (refused == 0
                           ? QStringLiteral("loaded, no line refused")
-                          : QStringLiteral("loaded, %1 %2 refused")
-                                .arg(refused)
-                                .arg(refused == 1 ? QStringLiteral("line") : QStringLiteral("lines")));
+                          : QStringLiteral("loaded, %1 refused")
+                                .arg(countText(refused, QStringLiteral("line"), QStringLiteral("lines"))));
     }
     return lines;
 }

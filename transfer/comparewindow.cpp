@@ -159,11 +159,11 @@ ComparePane::ComparePane(Kind kind, const QString &path, const TableComparison &
 ComparePane::ComparePane(const QString &path, const ProgramComparison &c, QWidget *parent) : QWidget(parent)
 {
     const QString name = fileNameOf(path);
-    build(c.identical() ? identicalText(Kind::Program, name)
-                        : QStringLiteral("\"%1\" against the controller: %2 %3 added, %4 removed.")
-                              .arg(name, QString::number(c.added),
-                                   c.added == 1 ? QStringLiteral("statement") : QStringLiteral("statements"),
-                                   QString::number(c.removed)));
+    build(c.identical()
+              ? identicalText(Kind::Program, name)
+              : QStringLiteral("\"%1\" against the controller: %2 added, %3 removed.")
+                    .arg(name, countText(c.added, QStringLiteral("statement"), QStringLiteral("statements")),
+                         QString::number(c.removed)));
     QVector<CompareRows::Row> rows;
     rows.reserve(c.lines.size());
     for (const LineChange &l : c.lines) {

@@ -16,6 +16,11 @@ QString lineNumber(qint64 index)
 }
 } // namespace
 
+QString countText(qint64 n, const QString &one, const QString &many)
+{
+    return QString::number(n) + QLatin1Char(' ') + (n == 1 ? one : many);
+}
+
 QString fileNameOf(const QString &path)
 {
     return QFileInfo(path).fileName();

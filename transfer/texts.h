@@ -9,6 +9,9 @@ namespace transfer {
 
 inline const QString kFileProcessing = QStringLiteral("File Processing...");
 
+// `n` and the noun for that many: "1 line", "2 lines".
+QString countText(qint64 n, const QString &one, const QString &many);
+
 // The file name as the texts show it: the last component of the path.
 QString fileNameOf(const QString &path);
 

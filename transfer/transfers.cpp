@@ -16,6 +16,7 @@
 #include <QLoggingCategory>
 #include <QTimer>
 #include <functional>
+#include <memory>
 #include <utility>
 
 Q_LOGGING_CATEGORY(lcTransfer, "quorin.transfer")
@@ -341,11 +342,12 @@ QCoro::Task<> TransferRun::blockRefused(qsizetype index, qsizetype count, QStrin
     const QString why = QStringLiteral("The controller refused block %1 of %2, so the load stopped before "
                                        "compiling the program:\n%3")
                             .arg(QString::number(index + 1), QString::number(count), errors.join(u'\n'));
+    m_link.sendRaw(kAttention);
+    co_await m_link.answer(kAfterLastByte); // a failed wait has been dealt with by the link
+    // Once the load has let go of the link: no alert opens inside an action.
     QTimer::singleShot(0, &m_link, [dialogs = &m_dialogs, message, why] {
         dialogs->alert(message, why, Dialogs::Style::Critical);
     });
-    m_link.sendRaw(kAttention);
-    co_await m_link.answer(kAfterLastByte); // a failed wait has been dealt with by the link
 }
 
 QCoro::Task<std::optional<QString>> TransferRun::readListing(ProgressText progressText, wire::Wait wait)
@@ -464,10 +466,10 @@ QCoro::Task<std::optional<QString>> Transfers::readListing(Kind kind, QString pa
     // The user's Disconnect ends the read, and its progress text with it. (A
     // time-out leaves it beside its alert; the controller closing puts its
     // own note there.)
-    bool userClosed = false;
+    const auto userClosed = std::make_shared<bool>(false); // outlives this frame, if it is dropped
     const QMetaObject::Connection watch =
-        connect(&m_link, &wire::Link::stateChanged, this, [&userClosed](wire::State s, wire::Reason r) {
-            userClosed = userClosed || (r == wire::Reason::User && !wire::isUp(s));
+        connect(&m_link, &wire::Link::stateChanged, this, [userClosed](wire::State s, wire::Reason r) {
+            *userClosed = *userClosed || (r == wire::Reason::User && !wire::isUp(s));
         });
     const std::optional<QString> loadModeOff =
         co_await m_link.exchange(QLatin1String(protocol::kLoadModeWord), kInPlace);
@@ -478,7 +480,7 @@ QCoro::Task<std::optional<QString>> Transfers::readListing(Kind kind, QString pa
         listing = co_await run.readListing(progress, kWholeInPlace);
     disconnect(watch);
     emit transferEnded();
-    if (listing || userClosed)
+    if (listing || *userClosed)
         emit status(QString());
     co_return listing;
 }

@@ -254,6 +254,10 @@ private slots:
                 f.sim->withMachine(
                     [](sim::Machine &m) { m.feed(('\x02' + QByteArray(1400, 'A')).repeated(12000)); });
         });
+        bool busyAtAlert = true;
+        f.dialogs.onShow = [&f, &busyAtAlert](const ScriptedDialogs::Entry &) {
+            busyAtAlert = f.link().busy();
+        };
         loadFile(f, Op::BlockLoad, QStringLiteral("blocks.f2k"), all.chopped(1));
         QCOMPARE(f.sim->received(),
                  QByteArray("\x01\x02", 2) + all.mid(0, 1400) + '\x02' + all.mid(1400, 1400) + '\x01');
@@ -262,6 +266,7 @@ private slots:
         QVERIFY(f.waitFor([&f] { return !f.dialogs.alertTexts().isEmpty(); }));
         QCOMPARE(f.dialogs.alertTexts(), QStringList{"Load Error\n\n\"" + path + '"'});
         QVERIFY(f.dialogs.entries.last().informative.contains("block 2 of 3"));
+        QVERIFY2(!busyAtAlert, "the alert opened while the load held the link");
         QCOMPARE(f.statusLine()->text(), QString());
         bool blocksLeft = true;
         f.sim->withMachine(
