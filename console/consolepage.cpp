@@ -293,8 +293,14 @@ bool ConsolePage::echoAndSend(const QString &line)
         m_dialogs.alert(QStringLiteral("Not Command"));
         return false;
     }
-    consoleAppendScroll(QStringLiteral("\r\n") + c.trimmed);
-    m_console->cleanUpKeepingScroll();
+    // A line with no Shift-JIS for it goes out as a bare Return after the
+    // link's alert: the console does not show it as sent.
+    bool encodable = false;
+    wire::commandBytes(wire::wireLine(c.trimmed), &encodable);
+    if (encodable) {
+        consoleAppendScroll(QStringLiteral("\r\n") + c.trimmed);
+        m_console->cleanUpKeepingScroll();
+    }
     m_link.sendString(c.trimmed);
     return true;
 }

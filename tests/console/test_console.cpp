@@ -109,6 +109,11 @@ private slots:
         }
         QCOMPARE(itemsOf(box(1)), (QStringList{"PR 5", "PR 1", "PR 9"}));
         QCOMPARE(sentSoFar(), (QStringList{"PR 5", "PR 5"}));
+        // A line with no Shift-JIS for it goes out as a bare Return: the console does not show it as sent.
+        box(1)->setEditText(QStringLiteral("PR \"\U0001F600\""));
+        press(box(1), Qt::Key_Return);
+        QVERIFY(f->waitFor([&] { return !f->dialogs.alertTexts().isEmpty(); }));
+        QVERIFY(!f->consoleText().contains(QStringLiteral("\U0001F600")));
     }
 
     void listingStart_data()
