@@ -145,6 +145,13 @@ std::optional<QString> programLineFrom(const QString &consoleLine)
     return text::trimNewlines(line);
 }
 
+QString listStartFrom(const QString &selection)
+{
+    QString line = selection;
+    line.replace(QLatin1Char('\t'), QLatin1Char(' '));
+    return programLineFrom(line).value_or(text::trimAll(line)).section(QLatin1Char(' '), 0, 0);
+}
+
 QString displayForm(const QString &s)
 {
     QString d = s;

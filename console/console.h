@@ -43,6 +43,10 @@ QString listTarget(const QString &trimmed);
 // prompts dropped. Empty when the line does not start with a line number.
 std::optional<QString> programLineFrom(const QString &consoleLine);
 
+// The listing start a console selection offers: the number of the program
+// line it holds (a whole listing line, a prompt in front), else its first word.
+QString listStartFrom(const QString &selection);
+
 // True when a typed console line only reads: every statement of it (the
 // controller takes several on one line, separated by ":" outside quotes)
 // starts with one of the read-only command words. An empty line is read-only;

@@ -367,7 +367,7 @@ void ConsolePage::queueListStart()
 {
     const QString selected = consoleSelection();
     if (!selected.isEmpty())
-        m_listStartBox->setEditText(selected);
+        m_listStartBox->setEditText(listStartFrom(selected));
     const QString typed = m_listStartBox->currentText();
     queue([this, typed] { onListStartEntered(typed); });
 }

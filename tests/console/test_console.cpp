@@ -207,6 +207,13 @@ private slots:
         QCOMPARE(sentSoFar(), QStringList{"LIST 110 20"});
         QCOMPARE(box(3)->currentText(), "110");
         QCOMPARE(focused(), view());
+        // A whole listing line selected lists from its number, not from a label made of the line.
+        QTextCursor line(view()->document()->find("110\tB=2").block());
+        line.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+        view()->setTextCursor(line);
+        press(view(), Qt::Key_F3);
+        QCOMPARE(sentSoFar(), (QStringList{"LIST 110 20", "LIST 110 20"}));
+        QCOMPARE(itemsOf(box(3)), QStringList{"110"});
         f->clearCommands();
         press(box(1), Qt::Key_F4);
         QCOMPARE(sentSoFar(), QStringList{"LIST"});
