@@ -138,6 +138,12 @@ TrendDock *install(QMainWindow &window, QMenu &viewMenu, QTabWidget &tabs, wire:
         if (!monitorTabs.contains(index))
             dock->setPollingStopped(true);
     });
+    // Ticks end further apart than the second that means "stopped" when the
+    // controller answers slowly; every reply inside one shows it still runs.
+    QObject::connect(&link, &wire::Link::replied, dock, [dock, ticking = QPointer<monitor::Poller>(&poller)] {
+        if (ticking && ticking->inTick())
+            dock->tickGoesOn();
+    });
     QObject::connect(&link, &wire::Link::stateChanged, dock, [dock](wire::State state, wire::Reason) {
         if (state == wire::State::Closing || state == wire::State::Disconnected)
             dock->setPollingStopped(true);

@@ -349,6 +349,12 @@ void TrendDock::setPollingStopped(bool stopped)
     redraw();
 }
 
+void TrendDock::tickGoesOn()
+{
+    if (!m_pollingStopped)
+        m_stale->start();
+}
+
 void TrendDock::onPauseToggled(bool paused)
 {
     m_userPaused = paused;

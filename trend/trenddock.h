@@ -87,6 +87,9 @@ public:
     // Polling stopped (the console tab, Stop, no connection): the plot
     // holds still and says so until the next tick.
     void setPollingStopped(bool stopped);
+    // A reply inside a running tick: polling has not stopped, however long
+    // the tick takes.
+    void tickGoesOn();
 
     // One sample per series at `ms` (nothing where a value is missing).
     void record(qint64 ms, const std::vector<std::optional<double>> &values);

@@ -332,6 +332,15 @@ private slots:
         QVERIFY(f.waitFor(stopped));
         control<QPushButton>(f.window.get(), u"buttonTimerStart"_s)->click();
         QVERIFY(f.waitFor([&] { return status->text().isEmpty(); }));
+        // A slow controller makes each tick last more than a second: polling still runs, and says so.
+        f.slowReplies(400);
+        QStringList said;
+        QObject context;
+        connect(&f.link(), &wire::Link::replied, &context, [&] { said << status->text(); });
+        const qint64 slowFrom = f.window->poller().ticks();
+        QVERIFY(f.waitFor([&] { return f.window->poller().ticks() >= slowFrom + 3; }, 10000));
+        QVERIFY2(!said.contains(u"Polling stopped: plot paused"_s), qPrintable(said.join(u'|')));
+        f.sim->setOptions(MonitorFixture::makeOptions());
 
         f.clearCommands();
         f.selectTab(u"0"_s);
