@@ -66,6 +66,7 @@ void Freshness::mark(QWidget *widget, qint64 atMs)
         connect(widget, &QObject::destroyed, this, [this, widget] { m_entries.remove(widget); });
     }
     it->atMs = atMs;
+    it->connection = m_connection;
     // Live again at once, not at the next review: a reply that arrives after
     // a stall is seen as soon as it is shown. Ticks on a live link only
     // update the time.
@@ -80,10 +81,14 @@ void Freshness::setLinkUp(bool up)
     if (up == m_linkUp)
         return;
     m_linkUp = up;
-    if (up)
+    if (up) {
+        // What was read before is no reading of this connection, however
+        // recent: it stays stale until read again.
+        ++m_connection;
         m_timer->start();
-    else
+    } else {
         m_timer->stop();
+    }
     review();
 }
 
@@ -103,7 +108,7 @@ void Freshness::review()
     const qint64 limit = m_baseMs - kStaleAfter.count();
     bool any = false;
     for (auto it = m_entries.begin(); it != m_entries.end(); ++it) {
-        const bool stale = !m_linkUp || it->atMs < limit;
+        const bool stale = !m_linkUp || it->connection != m_connection || it->atMs < limit;
         if (stale != it->stale) {
             apply(it.key(), *it, stale);
             any = true;

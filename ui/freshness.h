@@ -79,6 +79,8 @@ private:
     struct Entry
     {
         qint64 atMs = 0;
+        // The connection it was read on (counted by the link coming up).
+        quint64 connection = 0;
         bool stale = false;
         QString ownToolTip;
     };
@@ -94,6 +96,7 @@ private:
     qint64 m_baseMs = 0;
     QElapsedTimer m_sinceBase;
     bool m_linkUp = false;
+    quint64 m_connection = 0;
     QHash<QWidget *, Entry> m_entries;
 };
 

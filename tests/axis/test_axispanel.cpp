@@ -2,6 +2,7 @@
 #include "sim/machine.h"
 #include "support/fixture.h"
 #include "support/widgets.h"
+#include "ui/freshness.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -328,6 +329,12 @@ private slots:
         const QStringList sent = f->commands();
         QVERIFY(sent.contains("ACCEL ALL_A 10000"));
         QCOMPARE(sent.value(sent.indexOf("ACCEL ALL_A 10000") + 1), "RMVS X_A 1000");
+
+        // Disconnected and connected again (as to another controller) within the second: what was read
+        // before stays dim until this connection reads it.
+        f->disconnect();
+        QVERIFY(connectTo(f->window.get(), QStringLiteral("127.0.0.1:%1").arg(f->sim->port())));
+        QVERIFY(ui::Freshness::of(f->window.get())->isStale(axisWidget<QLabel>("labelPgCounter", 0)));
     }
 };
 
