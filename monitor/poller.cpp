@@ -47,6 +47,11 @@ void Poller::setPage(ui::Page *page)
     m_page = page;
 }
 
+ui::Page *Poller::page() const
+{
+    return m_page;
+}
+
 void Poller::addTickStep(std::function<QCoro::Task<>(ui::Page *page)> step)
 {
     m_steps.push_back(std::move(step));

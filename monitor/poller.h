@@ -45,6 +45,7 @@ public:
     // The page the ticks read: the selected tab's, nothing for a tab that
     // polls nothing.
     void setPage(ui::Page *page);
+    ui::Page *page() const;
 
     bool isRunning() const { return m_running; }
     // True while a tick reads the page: what goes to the controller then is

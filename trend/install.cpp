@@ -118,13 +118,15 @@ TrendDock *install(QMainWindow &window, QMenu &viewMenu, QTabWidget &tabs, wire:
             take(page);
     });
     // The dock's own reads follow the page's in the same tick.
+    // A tick that read a page the poll has since left (the console chosen
+    // while it ran) samples nothing: the plot has already said it stopped.
     poller.addTickStep(
-        [dock = QPointer<TrendDock>(dock), &pages, monitorTabs](ui::Page *page) -> QCoro::Task<> {
+        [dock = QPointer<TrendDock>(dock), &pages, &poller, monitorTabs](ui::Page *page) -> QCoro::Task<> {
             if (!dock || !page)
                 return nothingToRead();
             for (int index : monitorTabs) {
                 if (pages.builtPage(index) == page)
-                    return dock->pagePolled();
+                    return dock->pagePolled(poller.page() == page);
             }
             return nothingToRead();
         });

@@ -265,8 +265,12 @@ bool TrendDock::sampling() const
     return !m_series.empty() && !isHidden();
 }
 
-QCoro::Task<> TrendDock::pagePolled()
+QCoro::Task<> TrendDock::pagePolled(bool shown)
 {
+    if (!shown) {
+        m_sampler.endTick();
+        co_return;
+    }
     m_stale->start();
     setPollingStopped(false);
     if (!sampling()) {

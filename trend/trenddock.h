@@ -81,9 +81,10 @@ public:
     // From the selected monitor page during its poll tick: each reply the
     // page read, then (a step of the same tick, the exchange slot still held)
     // the reads the page did not do and one sample per series. Nothing is
-    // read or recorded while the dock is closed.
+    // read or recorded while the dock is closed, nor for a page no longer
+    // `shown`.
     void pageRead(const QString &command, const QString &reply);
-    QCoro::Task<> pagePolled();
+    QCoro::Task<> pagePolled(bool shown = true);
     // Polling stopped (the console tab, Stop, no connection): the plot
     // holds still and says so until the next tick.
     void setPollingStopped(bool stopped);

@@ -340,15 +340,20 @@ private slots:
         const qint64 slowFrom = f.window->poller().ticks();
         QVERIFY(f.waitFor([&] { return f.window->poller().ticks() >= slowFrom + 3; }, 10000));
         QVERIFY2(!said.contains(u"Polling stopped: plot paused"_s), qPrintable(said.join(u'|')));
-        f.sim->setOptions(MonitorFixture::makeOptions());
 
+        // The console chosen while such a tick still reads: nothing more is sampled, and the plot says so.
         f.clearCommands();
+        said.clear();
+        const int beforeConsole = dockOf(f)->samples(0).size();
         f.selectTab(u"0"_s);
         // Until the stop's goodbye has reached the controller.
         QVERIFY(f.waitFor([&] {
             return stopped() && !f.window->poller().isRunning() && !f.link().busy() &&
                    f.commands().contains(u"CMD$ 0"_s);
         }));
+        QCOMPARE(dockOf(f)->samples(0).size(), beforeConsole);
+        QVERIFY2(!said.contains(QString()), qPrintable(said.join(u'|')));
+        f.sim->setOptions(MonitorFixture::makeOptions());
         f.clearCommands();
         const int sampled = dockOf(f)->samples(0).size();
         control<QPushButton>(f.window.get(), u"buttonTimerStart"_s)->click();
