@@ -221,9 +221,12 @@ void MbkPage::layOutRows(const std::array<QString, kRows> &rows)
 {
     const bool longEntries = size() == MbkSize::Lng;
     for (int r = 0; r < kRows; ++r) {
-        m_adr[r]->setText(rows.at(static_cast<size_t>(r)));
-        if (longEntries && r % 2 == 1)
+        const QString &address = rows.at(static_cast<size_t>(r));
+        // A row moved to another address shows nothing of the one before,
+        // however long until the next refresh (none while polling stops).
+        if ((longEntries && r % 2 == 1) || m_adr[r]->text() != address)
             m_data[r]->clear();
+        m_adr[r]->setText(address);
     }
 }
 

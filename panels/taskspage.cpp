@@ -159,8 +159,15 @@ QCoro::Task<> TasksPage::taskvalueshow(wire::Link &link, int row)
 
 void TasksPage::layOutRows(const std::array<QString, kRows> &rows)
 {
-    for (int r = 0; r < kRows; ++r)
-        m_taskNo[r]->setText(rows.at(static_cast<size_t>(r)));
+    for (int r = 0; r < kRows; ++r) {
+        const QString &task = rows.at(static_cast<size_t>(r));
+        // A row moved to another task shows nothing of the one before.
+        if (m_taskNo[r]->text() != task) {
+            m_step[r]->clear();
+            m_status[r]->clear();
+        }
+        m_taskNo[r]->setText(task);
+    }
 }
 
 void TasksPage::onTaskNoSelectEntered()
