@@ -81,9 +81,16 @@ void ProgramStore::renumber()
         QString text = it.value();
         QString result;
         qsizetype last = 0;
+        qsizetype scanned = 0;
+        bool quoted = false;
         auto matches = gotoRef.globalMatch(text);
         while (matches.hasNext()) {
             const auto m = matches.next();
+            // Quoted text is the program's data, not a jump.
+            for (; scanned < m.capturedStart(0); ++scanned)
+                quoted ^= text.at(scanned) == QLatin1Char('"');
+            if (quoted)
+                continue;
             const qint64 old = m.captured(2).toLongLong();
             result += text.mid(last, m.capturedStart(0) - last) + m.captured(1);
             result += map.contains(old) ? QString::number(map.value(old)) : m.captured(2);

@@ -37,8 +37,9 @@ private slots:
         row("PLS skips zero points",
             {"SETP 7 100 -20 &H1F 0", "SETP 3 1 0 0 0", "SETP 5 1 2 3 4", "SETP 5 0 0 0 0"}, "PLS -1",
             "\r\nSETP 3 1 0 0 0\r\nSETP 7 100 -20 31 0\r\n#");
-        row("delete, then RENUM follows GOTO", {"5 A=1", "6 B=2", "7 GOTO 5", "6", "RENUM"}, "LIST 0 0",
-            "\r\n10\tA=1\r\n20\tGOTO 10\r\n#");
+        row("delete, then RENUM follows GOTO, not quoted text",
+            {"5 A=1", "6 B=2", "7 S$=\"GOTO 5\" : GOTO 5", "6", "RENUM"}, "LIST 0 0",
+            "\r\n10\tA=1\r\n20\tS$=\"GOTO 5\" : GOTO 10\r\n#");
         row("CLR_OUTP all", {"ON 0", "ON -1", "ON 2000", "ON 70000", "CLR_OUTP 15"},
             "PR IN(0) IN(-1) IN(2000) IN(70000~Wrd)", "\r\n 0 0 0 0\r\n#");
         row("second statement fails", {}, "A=1 : FOO", errorReply(Machine::Err::Syntax));
