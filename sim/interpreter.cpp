@@ -63,6 +63,23 @@ private:
 
     static bool numeric(const Value &v) { return v.isNumber(); }
 
+    bool atDigit() const
+    {
+        return m_pos < m_s.size() && m_s.at(m_pos).isDigit() && m_s.at(m_pos).unicode() < 128;
+    }
+
+    Err parseDecimal(Value &v, bool negative)
+    {
+        const int start = m_pos;
+        while (atDigit())
+            ++m_pos;
+        const QString digits = m_s.mid(start, m_pos - start);
+        bool ok = false;
+        v = Value();
+        v.num = (negative ? QLatin1Char('-') + digits : digits).toLongLong(&ok);
+        return ok ? Err::None : Err::Range;
+    }
+
     Err parseOr(Value &v)
     {
         Err e = parseAnd(v);
@@ -204,6 +221,10 @@ private:
         if (!m_in.enterNested())
             return Err::Memory;
         if (matchOp("-")) {
+            // Read a negative literal whole: the most negative integer has no
+            // positive counterpart to negate.
+            if (atDigit())
+                return parseDecimal(v, true);
             Err e = parseUnary(v);
             if (e != Err::None)
                 return e;
@@ -269,14 +290,8 @@ private:
             v.num = static_cast<qint64>(acc);
             return Err::None;
         }
-        if (c.isDigit() && c.unicode() < 128) {
-            const int start = m_pos;
-            while (m_pos < m_s.size() && m_s.at(m_pos).isDigit() && m_s.at(m_pos).unicode() < 128)
-                ++m_pos;
-            bool ok = false;
-            v.num = m_s.mid(start, m_pos - start).toLongLong(&ok);
-            return ok ? Err::None : Err::Range;
-        }
+        if (atDigit())
+            return parseDecimal(v, false);
         if (isIdentStart(c)) {
             const int start = m_pos;
             while (m_pos < m_s.size() && isIdentChar(m_s.at(m_pos)))

@@ -44,6 +44,7 @@ private slots:
             "PR IN(0) IN(-1) IN(2000) IN(70000~Wrd)", "\r\n 0 0 0 0\r\n#");
         row("second statement fails", {}, "A=1 : FOO", errorReply(Machine::Err::Syntax));
         row("bit out of range", {}, "ON 900", errorReply(Machine::Err::Range));
+        row("the most negative integer", {}, "PR -9223372036854775808", "\r\n -9223372036854775808\r\n#");
         row("deep nesting refused, not a crash", {}, "PR " + QString(30000, '(') + "1" + QString(30000, ')'),
             errorReply(Machine::Err::Memory));
         row("continue without break", {}, "N", errorReply(Machine::Err::NotAtBreak));
