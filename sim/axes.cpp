@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace sim {
 
@@ -93,9 +94,19 @@ void Axes::setAcceleration(int axis, qint64 v)
     forAxes(axis, [v](AxisState &ax) { ax.accel = v; });
 }
 
-void Axes::move(int axis, qint64 delta)
+Err Axes::move(int axis, qint64 delta)
 {
+    constexpr qint64 kMax = std::numeric_limits<qint64>::max();
+    constexpr qint64 kMin = std::numeric_limits<qint64>::min();
+    for (int i = 0; i < kAxes; ++i) {
+        const AxisState &ax = board().axes[static_cast<size_t>(i)];
+        const qint64 from = ax.moving ? ax.target : ax.pos;
+        if ((axis == kAll || axis == i) &&
+            ((delta > 0 && from > kMax - delta) || (delta < 0 && from < kMin - delta)))
+            return Err::Range;
+    }
     forAxes(axis, [delta](AxisState &ax) { moveAxis(ax, delta); });
+    return Err::None;
 }
 
 void Axes::stop(int axis)
@@ -158,23 +169,29 @@ void Axes::clearPoints()
     m_points.clear();
 }
 
+double Axes::remaining(const AxisState &ax)
+{
+    // Counted from pos in whole pulses: a double holds a distance to the
+    // pulse where it could not hold a position near the 64-bit ends.
+    return static_cast<double>(syntax::wrapSub(ax.target, ax.pos)) - ax.frac;
+}
+
 void Axes::moveAxis(AxisState &ax, qint64 delta)
 {
     if (delta == 0)
         return;
     const qint64 from = ax.moving ? ax.target : ax.pos;
-    const qint64 target = syntax::wrapAdd(from, delta);
-    const bool wasUp = ax.target > ax.exact;
-    const bool goesUp = static_cast<double>(target) > ax.exact;
+    const bool wasUp = remaining(ax) > 0;
+    ax.target = from + delta; // move() has seen that it fits
+    const bool goesUp = remaining(ax) > 0;
     if (ax.moving && wasUp != goesUp)
         ax.speed = 0; // a reversal starts again from standstill
-    ax.target = target;
     ax.moving = true;
 }
 
 void Axes::stopAxis(AxisState &ax)
 {
-    ax.exact = static_cast<double>(ax.pos);
+    ax.frac = 0;
     ax.target = ax.pos;
     ax.speed = 0;
     ax.moving = false;
@@ -192,31 +209,35 @@ void Axes::step(double dt)
 
 void Axes::stepAxis(AxisState &ax, double dt)
 {
-    const double remaining = static_cast<double>(ax.target) - ax.exact;
-    const double dir = remaining < 0 ? -1.0 : 1.0;
+    const double left = remaining(ax);
+    const double dir = left < 0 ? -1.0 : 1.0;
     const double a = static_cast<double>(ax.accel) * kAccelScale;
-    if (std::fabs(remaining) >= 0.5) {
+    bool arrived = std::fabs(left) < 0.5;
+    qint64 pos = ax.target;
+    if (!arrived) {
         const double stopDist = ax.speed * ax.speed / (2 * a);
-        if (stopDist >= std::fabs(remaining))
+        if (stopDist >= std::fabs(left))
             ax.speed = std::max(ax.speed - a * dt, kMinSpeed);
         else
             ax.speed = std::min(ax.speed + a * dt, kMaxSpeed);
         const double step = ax.speed * dt;
-        ax.exact = step >= std::fabs(remaining) ? static_cast<double>(ax.target) : ax.exact + dir * step;
-    } else {
-        ax.exact = static_cast<double>(ax.target);
+        arrived = step >= std::fabs(left);
+        if (!arrived) {
+            // Short of the target, so pos + whole lies between pos and it.
+            const double moved = ax.frac + dir * step;
+            const qint64 whole = std::llround(moved);
+            pos = ax.pos + whole;
+            ax.frac = moved - static_cast<double>(whole);
+        }
     }
-    bool arrived = ax.exact == static_cast<double>(ax.target);
-    const double lim = static_cast<double>(kLimit);
-    if (ax.exact >= lim && dir > 0) {
-        ax.exact = lim;
+    if (pos >= kLimit && dir > 0) {
+        pos = kLimit;
         arrived = true;
-    } else if (ax.exact <= -lim && dir < 0) {
-        ax.exact = -lim;
+    } else if (pos <= -kLimit && dir < 0) {
+        pos = -kLimit;
         arrived = true;
     }
-    const qint64 pos = std::llround(ax.exact);
-    ax.counter = syntax::wrapAdd(ax.counter, pos - ax.pos);
+    ax.counter = syntax::wrapAdd(ax.counter, syntax::wrapSub(pos, ax.pos));
     ax.pos = pos;
     if (arrived)
         stopAxis(ax);
@@ -271,7 +292,7 @@ qint64 Axes::rrByte(const AxisState &ax)
     qint64 byte = 0;
     if (ax.moving)
         byte |= 1;
-    if (ax.moving && static_cast<double>(ax.target) < ax.exact)
+    if (ax.moving && remaining(ax) < 0)
         byte |= 2;
     if (ax.pos >= kLimit)
         byte |= 4;
@@ -303,7 +324,8 @@ qint64 Axes::rr1(int axis) const
 qint64 Axes::rr3(int axis, qint64 select) const
 {
     const AxisState &ax = board().axes[static_cast<size_t>(axis == kAll ? 0 : axis)];
-    return select == 1 ? ax.target : std::llabs(ax.target - ax.pos);
+    const qint64 left = syntax::wrapSub(ax.target, ax.pos);
+    return select == 1 ? ax.target : (left < 0 ? syntax::wrapSub(0, left) : left);
 }
 
 } // namespace sim

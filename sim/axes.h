@@ -44,7 +44,9 @@ public:
 
     // On the selected board; axis is 0 .. 3 or kAll.
     void setAcceleration(int axis, qint64 v);
-    void move(int axis, qint64 delta); // relative to where it is going
+    // Relative to where it is going; Range, and no axis moves, when a target
+    // would leave the 64-bit range.
+    Err move(int axis, qint64 delta);
     void stop(int axis);
     void setPosition(int axis, qint64 p); // stops the axis there
     void setPositions(const Coords &c);
@@ -72,8 +74,8 @@ public:
 private:
     struct AxisState
     {
-        double exact = 0;
         qint64 pos = 0;
+        double frac = 0; // the exact position less pos, within +-0.5
         qint64 counter = 0;
         qint64 target = 0;
         double speed = 0; // pulses per second, always >= 0
@@ -91,6 +93,7 @@ private:
     const Board &boardAt(int b) const { return m_boards[static_cast<size_t>(b < 0 ? m_board : b)]; }
     const AxisState *axisAt(int axis, int b) const;
     template <typename Fn> void forAxes(int axis, Fn fn);
+    static double remaining(const AxisState &ax); // from the exact position to the target
     static void moveAxis(AxisState &ax, qint64 delta);
     static void stopAxis(AxisState &ax);
     static void stepAxis(AxisState &ax, double dt);

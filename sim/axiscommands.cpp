@@ -72,8 +72,7 @@ Err AxisCommands::move(const QString &args)
         return e;
     if (d < -4 * Axes::kLimit || d > 4 * Axes::kLimit)
         return Err::Range;
-    m_axes.move(axis, d);
-    return Err::None;
+    return m_axes.move(axis, d);
 }
 
 Err AxisCommands::stop(const QString &args)

@@ -4,6 +4,8 @@
 
 #include <QTest>
 
+#include <limits>
+
 using sim::Machine;
 
 namespace {
@@ -184,6 +186,15 @@ private slots:
         m.handleLine("RMVS X_A -10");
         m.advance(100);
         QCOMPARE(m.handleLine("PR LMT(0)"), "\r\n " + QByteArray::number(1 << 19) + "\r\n#");
+        // At the ends of the 64-bit range a move is refused rather than wrap round, and a move
+        // back is carried out to the pulse.
+        m.handleLine("SETP 0 9223372036854775807 0 0 -9223372036854775808");
+        QCOMPARE(m.handleLine("RMVS X_A 10"), errorReply(Machine::Err::Range));
+        QCOMPARE(m.handleLine("RMVS Z_A -1"), errorReply(Machine::Err::Range));
+        m.handleLine("RMVS X_A -10 : RMVS Z_A 5");
+        m.advance(100);
+        QCOMPARE(m.position(0), std::numeric_limits<qint64>::max() - 10);
+        QCOMPARE(m.position(3), std::numeric_limits<qint64>::min() + 5);
     }
 };
 
