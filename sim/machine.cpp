@@ -46,8 +46,9 @@ QByteArray Machine::prompt() const
 // ---------------------------------------------------------------------------
 // The wire
 
-QByteArray Machine::handleLine(const QString &rawLine)
+QByteArray Machine::handleLine(Stream &stream, const QString &rawLine)
 {
+    m_program.setLoadMode(stream.loadMode);
     QByteArray reply;
     QByteArray *const saved = m_output.divert(&reply);
     const QString line = rawLine.trimmed();
@@ -61,6 +62,7 @@ QByteArray Machine::handleLine(const QString &rawLine)
         err = runLine(line);
     }
     m_output.divert(saved);
+    stream.loadMode = m_program.loadMode();
     if (err != Err::None)
         reply += Output::errorReply(err);
     if (bare)
@@ -70,9 +72,10 @@ QByteArray Machine::handleLine(const QString &rawLine)
     return reply;
 }
 
-QByteArray Machine::attention()
+QByteArray Machine::attention(Stream &stream)
 {
     m_program.interrupt();
+    stream.loadMode = m_program.loadMode();
     return prompt();
 }
 
@@ -129,7 +132,7 @@ void Machine::feed(Stream &stream, const QByteArray &bytes, const InputSink &sin
             stream.lineOverflow = false;
             Input in;
             in.kind = Input::Kind::Attention;
-            in.reply = attention();
+            in.reply = attention(stream);
             if (!sink(in))
                 return;
         } else if (c == protocol::kBlockStart) {
@@ -149,7 +152,7 @@ void Machine::feed(Stream &stream, const QByteArray &bytes, const InputSink &sin
             else if (!ok)
                 in.reply = Output::errorReply(Err::BadChar) + prompt();
             else
-                in.reply = handleLine(in.line);
+                in.reply = handleLine(stream, in.line);
             stream.line.clear();
             stream.lineOverflow = false;
             if (!sink(in))

@@ -55,10 +55,13 @@ public:
     };
     // Return false to stop consuming the rest of the bytes handed to feed().
     using InputSink = std::function<bool(const Input &)>;
-    // Where one client's byte stream stands: its half-received line or block.
-    // Each client has its own, so that one client's bytes never join another's.
+    // Where one client's byte stream stands: its half-received line or block,
+    // and whether it is in load mode. Each client has its own, so that one
+    // client's bytes never join another's, nor its load mode store another's
+    // commands as program lines.
     struct Stream
     {
+        bool loadMode = false;
         QByteArray line;
         bool lineOverflow = false;
         bool lastCr = true;
@@ -76,9 +79,10 @@ public:
     // CR LF + line for every output line, then CR LF "#" (or "#?" while a task
     // stands at a breakpoint). In load mode an accepted program line answers
     // with the bare prompt.
-    QByteArray handleLine(const QString &line);
+    // These two act for the machine's own stream (the one feed(bytes) reads).
+    QByteArray handleLine(const QString &line) { return handleLine(m_stream, line); }
     // The attention byte 0x01.
-    QByteArray attention();
+    QByteArray attention() { return attention(m_stream); }
     // Raw bytes after login: lines end at CR (a LF or NUL right after it is
     // ignored; a lone LF also ends a line), 0x01 is attention, 0x02 starts a
     // program block. Each complete item is executed and handed to sink.
@@ -117,7 +121,7 @@ public:
     QStringList breakpoints() const { return m_program.breakpoints(); }
     TaskState taskState(int n) const { return m_program.taskState(n); }
     qint64 taskLine(int n) const { return m_program.taskLine(n); }
-    bool loadMode() const { return m_program.loadMode(); }
+    bool loadMode() const { return m_stream.loadMode; }
     bool machineMode() const { return m_machineMode; }
     bool atBreakpoint() const { return m_program.atBreakpoint(); }
     QByteArray blockBuffer() const { return m_program.blocks(); }
@@ -134,6 +138,9 @@ public:
 
 private:
     QByteArray prompt() const;
+    // The program store holds the load mode of the stream being served.
+    QByteArray handleLine(Stream &stream, const QString &line);
+    QByteArray attention(Stream &stream);
     Err runLine(const QString &line);
     void finishBlock(Stream &stream, QByteArray *reply);
     qint64 nextEventAt() const;

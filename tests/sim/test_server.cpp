@@ -149,6 +149,10 @@ private slots:
         QCOMPARE(c.readUntil("#"), QByteArray("\r\n 79\r\n#"));
         other.sendRaw("\r");
         QCOMPARE(other.readUntil("#"), QByteArray("\r\n 8\r\n#"));
+        // Load mode is each client's own: the other's lines stay commands.
+        QCOMPARE(c.exchange("ECHO 2"), QByteArray("\r\n#"));
+        QCOMPARE(other.exchange("PR 5"), QByteArray("\r\n 5\r\n#"));
+        QCOMPARE(c.exchange("A=1"), QByteArray("#"));
     }
 
     void chunkSplitsReplies()
