@@ -54,6 +54,13 @@ int main(int argc, char *argv[])
          QStringLiteral("BYTES")},
     });
     parser.process(app);
+    // The simulator takes options only: a stray word is most likely a
+    // mistyped option, and running on without it would hide the mistake.
+    if (!parser.positionalArguments().isEmpty()) {
+        std::fprintf(stderr, "quorin-sim: unexpected argument '%s'\n\n%s",
+                     qPrintable(parser.positionalArguments().constFirst()), qPrintable(parser.helpText()));
+        return 1;
+    }
 
     sim::Options opt;
     qint64 port = 2323;
