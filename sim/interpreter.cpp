@@ -169,9 +169,11 @@ private:
             Value r;
             if ((e = parseMul(r)) != Err::None)
                 return e;
-            if (v.isString && r.isString && !minus)
+            if (v.isString && r.isString && !minus) {
+                if (v.str.size() + r.str.size() > Interpreter::kMaxString)
+                    return Err::Memory;
                 v.str += r.str;
-            else if (numeric(v) && numeric(r))
+            } else if (numeric(v) && numeric(r))
                 v.num = minus ? wrapSub(v.num, r.num) : wrapAdd(v.num, r.num);
             else
                 return Err::Type;

@@ -35,6 +35,9 @@ public:
     // Brackets, signs and function calls nest the parser's recursion: past
     // kMaxNesting a line is refused rather than let it exhaust the stack.
     static constexpr int kMaxNesting = 256;
+    // A string longer than this is refused rather than let a few doublings
+    // (S$=S$+S$) eat the memory.
+    static constexpr qsizetype kMaxString = 64 * 1024;
     bool enterNested() { return ++m_nesting <= kMaxNesting; }
     void leaveNested() { --m_nesting; }
 

@@ -36,13 +36,19 @@ void MemoryCommands::install(Dispatcher &d)
 
 Err MemoryCommands::print(const QString &args)
 {
+    // One line of a few items makes a reply of any size from long strings
+    // (PR S$ S$ ...): past this, refuse rather than build it.
+    constexpr qsizetype kMaxPrint = 1024 * 1024;
     QStringList items;
+    qsizetype size = 0;
     for (const QString &word : splitArgs(args)) {
         Value v;
         const Err e = m_interpreter.evalValue(word, v);
         if (e != Err::None)
             return e;
         items << v.text();
+        if ((size += items.constLast().size() + 1) > kMaxPrint)
+            return Err::Memory;
     }
     m_output.pr(items);
     return Err::None;

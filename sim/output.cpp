@@ -53,12 +53,12 @@ void Output::line(const QString &text)
 
 void Output::pr(const QStringList &items)
 {
-    QString text = QLatin1Char(' ') + items.join(QLatin1Char(' '));
-    while (text.size() > kPrWidth) {
-        line(text.left(kPrWidth));
-        text = QLatin1Char(' ') + text.mid(kPrWidth);
-    }
-    line(text);
+    // The first line holds kPrWidth characters of the text, each one after
+    // it a blank and kPrWidth - 1 more.
+    const QString text = QLatin1Char(' ') + items.join(QLatin1Char(' '));
+    line(text.left(kPrWidth));
+    for (qsizetype at = kPrWidth; at < text.size(); at += kPrWidth - 1)
+        line(QLatin1Char(' ') + text.mid(at, kPrWidth - 1));
 }
 
 void Output::raw(const QByteArray &bytes)

@@ -47,6 +47,10 @@ private slots:
         row("second statement fails", {}, "A=1 : FOO", errorReply(Machine::Err::Syntax));
         row("bit out of range", {}, "ON 900", errorReply(Machine::Err::Range));
         row("the most negative integer", {}, "PR -9223372036854775808", "\r\n -9223372036854775808\r\n#");
+        const QString big = "S$=\"" + QString(40000, 'x') + '"';
+        row("a string past 64 KiB refused", {big}, "S$=S$+S$", errorReply(Machine::Err::Memory));
+        row("PR past 1 MiB refused", {big}, "PR" + QString(" S$").repeated(30),
+            errorReply(Machine::Err::Memory));
         row("deep nesting refused, not a crash", {}, "PR " + QString(30000, '(') + "1" + QString(30000, ')'),
             errorReply(Machine::Err::Memory));
         row("continue without break", {}, "N", errorReply(Machine::Err::NotAtBreak));
