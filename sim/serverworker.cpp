@@ -25,6 +25,10 @@ constexpr auto kLiveInterval = 10ms;
 constexpr qint64 kFloodLine = 40;               // bytes per flood line, CR LF included
 constexpr qint64 kFloodBatch = 64 * 1024;       // bytes handed to the socket at once
 constexpr qint64 kFloodHighWater = 1024 * 1024; // refill below this much unsent data
+// A client that reads nothing while this much of its replies waits is
+// dropped: a few bytes of commands (S_MBK -1, LIST) ask for megabytes, which
+// would otherwise pile up in memory until the simulator dies.
+constexpr qint64 kBacklogCap = 32 * 1024 * 1024;
 const QByteArray kBanner = QByteArrayLiteral("\r\nQUORIN controller simulator (quorin-sim)");
 const QByteArray kLoginPrompt = QByteArray(protocol::kNewLine) + protocol::kLoginPrompt;
 const QByteArray kPasswordPrompt = QByteArray(protocol::kNewLine) + protocol::kPasswordPrompt;
@@ -241,7 +245,7 @@ void ServerWorker::feedMachine(Session &s, const QByteArray &bytes)
         if (in.kind != Machine::Input::Kind::Line) {
             if (!s.stalled)
                 sendReply(s, in.reply);
-            return true;
+            return !s.closing;
         }
         m_owner->noteCommand(in.line);
         ++s.lines;
@@ -268,7 +272,7 @@ void ServerWorker::feedMachine(Session &s, const QByteArray &bytes)
             closeWhenSent(s);
             return false;
         }
-        return true;
+        return !s.closing;
     });
 }
 
@@ -283,12 +287,17 @@ void ServerWorker::sendReply(Session &s, const QByteArray &bytes)
 {
     const Options o = m_owner->options();
     const QByteArray out = o.garbage ? withGarbage(bytes) : bytes;
-    if (o.slowBps > 0) {
-        // A hundredth of a second's worth every 10 ms.
-        enqueue(s, out, std::max(1, o.slowBps / 100), 10);
-        return;
+    if (o.slowBps > 0)
+        enqueue(s, out, std::max(1, o.slowBps / 100), 10); // a hundredth of a second's worth every 10 ms
+    else
+        enqueue(s, out, o.chunk);
+    if (!s.closing && s.socket->bytesToWrite() + s.queued > kBacklogCap) {
+        s.closing = true;
+        s.floodLeft = 0;
+        s.queue.clear();
+        s.queued = 0;
+        s.socket->abort();
     }
-    enqueue(s, out, o.chunk);
 }
 
 void ServerWorker::enqueue(Session &s, const QByteArray &bytes, int chunk, int gapMs)
@@ -302,6 +311,7 @@ void ServerWorker::enqueue(Session &s, const QByteArray &bytes, int chunk, int g
         return;
     }
     qint64 due = std::max(now + delay, s.lastDue);
+    s.queued += bytes.size();
     if (chunk <= 0) {
         s.queue.push_back({due, bytes, 0});
     } else {
@@ -324,6 +334,7 @@ void ServerWorker::pump(Session &s)
         const bool spaced = s.queue.front().gap > 0;
         s.socket->write(s.queue.front().bytes);
         s.socket->flush();
+        s.queued -= s.queue.front().bytes.size();
         s.queue.pop_front();
         // A late timer must not let pieces catch up and leave together.
         if (spaced && !s.queue.empty() && s.queue.front().gap > 0) {

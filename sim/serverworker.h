@@ -65,6 +65,7 @@ private:
         bool stalled = false;
         bool closing = false;
         std::deque<Pending> queue;
+        qint64 queued = 0; // bytes in queue
         qint64 lastDue = 0;
         qint64 floodLeft = 0;
         qint64 floodLineNo = 0;
@@ -85,6 +86,7 @@ private:
 
     void closeWhenSent(Session &s);
 
+    // Also drops a client that lets too much go unread (see kBacklogCap).
     void sendReply(Session &s, const QByteArray &bytes);
 
     // Every write goes through the queue so that delays and chunking keep the

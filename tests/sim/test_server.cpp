@@ -271,6 +271,11 @@ private slots:
         // After an attention byte the session is clean again, whatever the junk did.
         c.sendRaw(junk(64 * 1024) + "\x01PR 99\r");
         QVERIFY(c.readUntil("\r\n 99\r\n#").endsWith("\r\n 99\r\n#"));
+        // A client that asks for far more than it reads is dropped, not buffered for without end.
+        QCOMPARE(c.exchange("FILL MBK(0) 65536 1"), QByteArray("\r\n#"));
+        c.sendRaw(QByteArray("S_MBK -1\r").repeated(100)); // over 100 MB of replies
+        QVERIFY(c.closed());
+        QVERIFY(Client(server->port()).login());
     }
 };
 
