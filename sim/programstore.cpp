@@ -17,6 +17,7 @@ namespace {
 constexpr qint64 kMaxLineNumber = 9999999;
 constexpr qint64 kListDone = std::numeric_limits<qint64>::max();
 constexpr int kBlocksCap = 16 * 1024 * 1024;
+constexpr qsizetype kProgramCap = 16 * 1024 * 1024; // characters of program text
 
 } // namespace
 
@@ -43,6 +44,7 @@ Err ProgramStore::store(const QString &line, bool loadMode)
             return Err::Range;
         text = line.mid(first.size()).trimmed();
         if (text.isEmpty()) {
+            m_textSize -= m_lines.value(n).size();
             m_lines.remove(n);
             return Err::None;
         }
@@ -56,6 +58,10 @@ Err ProgramStore::store(const QString &line, bool loadMode)
     }
     if (!validStatementText(text))
         return Err::Syntax;
+    const qsizetype size = m_textSize - m_lines.value(n).size() + text.size();
+    if (size > kProgramCap)
+        return Err::Memory;
+    m_textSize = size;
     m_lines.insert(n, text);
     return Err::None;
 }
@@ -64,6 +70,7 @@ void ProgramStore::clear()
 {
     stopAllTasks();
     m_lines.clear();
+    m_textSize = 0;
     m_breakpoints.clear();
     m_listNext = -1;
 }
@@ -108,6 +115,9 @@ void ProgramStore::renumber()
         t.line = it != map.constEnd() ? it.value() : next;
     }
     m_lines = renumbered;
+    m_textSize = 0;
+    for (const QString &text : std::as_const(m_lines))
+        m_textSize += text.size();
     m_listNext = -1;
 }
 

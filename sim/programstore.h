@@ -36,7 +36,7 @@ public:
     // --- lines ------------------------------------------------------------
     const QMap<qint64, QString> &lines() const { return m_lines; }
     // "n text" stores line n ("n" alone deletes it); in load mode a line
-    // without a number goes after the last one.
+    // without a number goes after the last one. Refused past the memory's size.
     Err store(const QString &line, bool loadMode);
     void clear();    // NEW: no program, no breakpoints, no task running
     void renumber(); // RENUM: 10, 20, ... with GOTO targets, breakpoints and tasks following
@@ -82,6 +82,7 @@ private:
 
     const qint64 &m_now;
     QMap<qint64, QString> m_lines;
+    qsizetype m_textSize = 0; // characters in m_lines, for the memory's size
     QStringList m_breakpoints;
     std::array<Task, kTasks> m_tasks;
     qint64 m_listNext = -1; // where a bare LIST continues (-1: from the top)

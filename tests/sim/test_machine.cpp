@@ -49,6 +49,11 @@ private slots:
         row("the most negative integer", {}, "PR -9223372036854775808", "\r\n -9223372036854775808\r\n#");
         const QString big = "S$=\"" + QString(40000, 'x') + '"';
         row("a string past 64 KiB refused", {big}, "S$=S$+S$", errorReply(Machine::Err::Memory));
+        QStringList program; // 259 lines of 65000 characters pass 16 Mi
+        for (int n = 1; n <= 259; ++n)
+            program << QString::number(n) + " S$=\"" + QString(64995, 'x') + '"';
+        const QString last = program.takeLast();
+        row("program past 16 Mi characters refused", program, last, errorReply(Machine::Err::Memory));
         row("PR past 1 MiB refused", {big}, "PR" + QString(" S$").repeated(30),
             errorReply(Machine::Err::Memory));
         row("deep nesting refused, not a crash", {}, "PR " + QString(30000, '(') + "1" + QString(30000, ')'),
