@@ -358,8 +358,7 @@ Err Interpreter::assign(const QString &name, const QString &expr)
         return e;
     if (!v.multi.isEmpty() || v.isString != name.endsWith(QLatin1Char('$')))
         return Err::Type;
-    m_memory.setVariable(name, v);
-    return Err::None;
+    return m_memory.setVariable(name, v);
 }
 
 Err Interpreter::parseMbkRef(const QString &raw, qint64 &a, QString &cast)

@@ -258,9 +258,30 @@ Value Memory::variable(const QString &name) const
     return v;
 }
 
-void Memory::setVariable(const QString &name, const Value &v)
+qsizetype Memory::cost(const QString &name, const Value &v)
 {
-    m_vars.insert(name, v);
+    return 32 + name.size() + v.str.size();
+}
+
+Err Memory::charge(qsizetype before, qsizetype after)
+{
+    // A hostile client could otherwise fill the host's memory with names
+    // and long strings (A1=S$ : A2=S$ ...) until the simulator dies.
+    constexpr qsizetype kValuesCap = 16 * 1024 * 1024;
+    const qsizetype size = m_valueSize - before + after;
+    if (after > before && size > kValuesCap)
+        return Err::Memory;
+    m_valueSize = size;
+    return Err::None;
+}
+
+Err Memory::setVariable(const QString &name, const Value &v)
+{
+    const auto it = m_vars.constFind(name);
+    const Err e = charge(it == m_vars.constEnd() ? 0 : cost(name, *it), cost(name, v));
+    if (e == Err::None)
+        m_vars.insert(name, v);
+    return e;
 }
 
 Value Memory::arrayItem(const QString &name, qint64 i) const
@@ -268,9 +289,14 @@ Value Memory::arrayItem(const QString &name, qint64 i) const
     return m_arrays.value(name).value(i);
 }
 
-void Memory::setArrayItem(const QString &name, qint64 i, const Value &v)
+Err Memory::setArrayItem(const QString &name, qint64 i, const Value &v)
 {
-    m_arrays[name].insert(i, v);
+    const auto array = m_arrays.constFind(name);
+    const bool had = array != m_arrays.constEnd() && array->contains(i);
+    const Err e = charge(had ? cost(name, array->value(i)) : 0, cost(name, v));
+    if (e == Err::None)
+        m_arrays[name].insert(i, v);
+    return e;
 }
 
 } // namespace sim

@@ -60,9 +60,11 @@ public:
 
     // --- variables (names in upper case, strings end in '$') --------------
     Value variable(const QString &name) const; // 0 or "" when never set
-    void setVariable(const QString &name, const Value &v);
+    // Both refuse with Memory once variables and array items together would
+    // hold more than the memory's size.
+    Err setVariable(const QString &name, const Value &v);
     Value arrayItem(const QString &name, qint64 i) const;
-    void setArrayItem(const QString &name, qint64 i, const Value &v);
+    Err setArrayItem(const QString &name, qint64 i, const Value &v);
 
 private:
     enum class BitKind { None, Output, Input, Relay, Cu, Mbk, OtherGeneral };
@@ -73,6 +75,9 @@ private:
         bool on;
     };
     static BitKind bitKind(qint64 n);
+    // What an entry named name holding v costs against the memory's size.
+    static qsizetype cost(const QString &name, const Value &v);
+    Err charge(qsizetype before, qsizetype after);
 
     const qint64 &m_now;
     std::vector<quint8> m_general; // 128 bytes
@@ -82,6 +87,7 @@ private:
     std::deque<Follow> m_follows;
     QHash<QString, Value> m_vars;
     QHash<QString, QMap<qint64, Value>> m_arrays;
+    qsizetype m_valueSize = 0; // the cost of all variables and array items
 };
 
 } // namespace sim

@@ -74,8 +74,7 @@ Err MemoryCommands::array(const QString &args)
             return e;
         if (!v.multi.isEmpty())
             return Err::Type;
-        m_memory.setArrayItem(name, i, v);
-        return Err::None;
+        return m_memory.setArrayItem(name, i, v);
     }
     m_output.pr({m_memory.arrayItem(name, i).text()});
     return Err::None;

@@ -49,6 +49,10 @@ private slots:
         row("the most negative integer", {}, "PR -9223372036854775808", "\r\n -9223372036854775808\r\n#");
         const QString big = "S$=\"" + QString(40000, 'x') + '"';
         row("a string past 64 KiB refused", {big}, "S$=S$+S$", errorReply(Machine::Err::Memory));
+        QStringList copies; // 500 copies of a string of 40000 pass 16 Mi
+        for (int i = 0; i < 500; ++i)
+            copies << QStringLiteral("PRA A_ %1 S$").arg(i);
+        row("variables past 16 Mi refused", {big}, copies.join(" : "), errorReply(Machine::Err::Memory));
         QStringList program; // 259 lines of 65000 characters pass 16 Mi
         for (int n = 1; n <= 259; ++n)
             program << QString::number(n) + " S$=\"" + QString(64995, 'x') + '"';
