@@ -306,6 +306,9 @@ Err ProgramRunner::breakpoint(const QString &args)
     } else {
         return Err::Syntax;
     }
+    if (!m_program.breakpoints().contains(key) &&
+        m_program.breakpoints().size() >= ProgramStore::kMaxBreakpoints)
+        return Err::Memory;
     if (m_program.toggleBreakpoint(key))
         m_output.line(QStringLiteral("BKP %1 added").arg(key));
     else

@@ -44,8 +44,7 @@ Err ProgramStore::store(const QString &line, bool loadMode)
             return Err::Range;
         text = line.mid(first.size()).trimmed();
         if (text.isEmpty()) {
-            m_textSize -= m_lines.value(n).size();
-            m_lines.remove(n);
+            removeLine(n);
             return Err::None;
         }
     } else if (loadMode) {
@@ -61,9 +60,45 @@ Err ProgramStore::store(const QString &line, bool loadMode)
     const qsizetype size = m_textSize - m_lines.value(n).size() + text.size();
     if (size > kProgramCap)
         return Err::Memory;
-    m_textSize = size;
-    m_lines.insert(n, text);
+    putLine(n, text);
     return Err::None;
+}
+
+QString ProgramStore::labelOf(const QString &textIn)
+{
+    const QString text = textIn.trimmed();
+    if (!text.startsWith(QLatin1Char('*')))
+        return QString();
+    int end = 1;
+    while (end < text.size() && !text.at(end).isSpace() && text.at(end) != QLatin1Char(':'))
+        ++end;
+    return text.left(end).toUpper();
+}
+
+void ProgramStore::putLine(qint64 n, const QString &text)
+{
+    removeLine(n);
+    m_lines.insert(n, text);
+    m_textSize += text.size();
+    const QString label = labelOf(text);
+    if (!label.isEmpty())
+        m_labels[label].insert(n);
+}
+
+void ProgramStore::removeLine(qint64 n)
+{
+    const auto it = m_lines.constFind(n);
+    if (it == m_lines.constEnd())
+        return;
+    m_textSize -= it->size();
+    const QString label = labelOf(*it);
+    if (!label.isEmpty()) {
+        auto &lines = m_labels[label];
+        lines.erase(n);
+        if (lines.empty())
+            m_labels.remove(label);
+    }
+    m_lines.erase(it);
 }
 
 void ProgramStore::clear()
@@ -71,6 +106,7 @@ void ProgramStore::clear()
     stopAllTasks();
     m_lines.clear();
     m_textSize = 0;
+    m_labels.clear();
     m_breakpoints.clear();
     m_listNext = -1;
 }
@@ -114,27 +150,18 @@ void ProgramStore::renumber()
         const auto it = map.lowerBound(t.line);
         t.line = it != map.constEnd() ? it.value() : next;
     }
-    m_lines = renumbered;
+    m_lines.clear();
     m_textSize = 0;
-    for (const QString &text : std::as_const(m_lines))
-        m_textSize += text.size();
+    m_labels.clear();
+    for (auto it = renumbered.constBegin(); it != renumbered.constEnd(); ++it)
+        putLine(it.key(), it.value());
     m_listNext = -1;
 }
 
 qint64 ProgramStore::findLabel(const QString &label) const
 {
-    const QString want = label.trimmed().toUpper();
-    for (auto it = m_lines.constBegin(); it != m_lines.constEnd(); ++it) {
-        const QString text = it.value().trimmed();
-        if (!text.startsWith(QLatin1Char('*')))
-            continue;
-        int end = 1;
-        while (end < text.size() && !text.at(end).isSpace() && text.at(end) != QLatin1Char(':'))
-            ++end;
-        if (text.left(end).toUpper() == want)
-            return it.key();
-    }
-    return -1;
+    const auto it = m_labels.constFind(label.trimmed().toUpper());
+    return it == m_labels.constEnd() ? -1 : *it->begin();
 }
 
 Err ProgramStore::resolveTarget(const QString &targetIn, qint64 &line) const

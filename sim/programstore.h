@@ -10,7 +10,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <QHash>
+
 #include <array>
+#include <set>
 
 namespace sim {
 
@@ -19,6 +22,7 @@ class ProgramStore
 public:
     static constexpr int kTasks = 64;
     static constexpr qint64 kStepMs = 10; // one program line per task
+    static constexpr int kMaxBreakpoints = 256;
 
     enum class TaskState { Stopped = 0, Running = 1, Break = 3 };
     struct Task
@@ -79,10 +83,17 @@ public:
 
 private:
     static bool validStatementText(const QString &text);
+    static QString labelOf(const QString &text); // "*NAME" in upper case, or empty
+    // Every change to m_lines goes through these, which keep the index and size.
+    void putLine(qint64 n, const QString &text);
+    void removeLine(qint64 n);
 
     const qint64 &m_now;
     QMap<qint64, QString> m_lines;
     qsizetype m_textSize = 0; // characters in m_lines, for the memory's size
+    // The lines of each label: a task's every step looks its breakpoints up,
+    // which must not mean reading the whole program each time.
+    QHash<QString, std::set<qint64>> m_labels;
     QStringList m_breakpoints;
     std::array<Task, kTasks> m_tasks;
     qint64 m_listNext = -1; // where a bare LIST continues (-1: from the top)

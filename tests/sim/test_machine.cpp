@@ -2,6 +2,7 @@
 #include "link/sjis.h"
 #include "sim/machine.h"
 
+#include <QElapsedTimer>
 #include <QTest>
 
 #include <limits>
@@ -62,6 +63,14 @@ private slots:
             errorReply(Machine::Err::Memory));
         row("deep nesting refused, not a crash", {}, "PR " + QString(30000, '(') + "1" + QString(30000, ')'),
             errorReply(Machine::Err::Memory));
+        QStringList toggles;
+        QByteArray added;
+        for (int n = 1; n <= 257; ++n) {
+            toggles << QStringLiteral("BKP %1").arg(n);
+            added += n <= 256 ? "\r\nBKP " + QByteArray::number(n) + " added" : QByteArray();
+        }
+        row("breakpoints past 256 refused", {}, toggles.join(" : "),
+            added + errorReply(Machine::Err::Memory));
         row("continue without break", {}, "N", errorReply(Machine::Err::NotAtBreak));
         row("clock: 30 February", {}, "SET_RTC &H20260230", errorReply(Machine::Err::BadClock));
         // Each NEW clears its own area only.
@@ -168,6 +177,20 @@ private slots:
             m.handleLine(QLatin1String(line));
         m.advance(1000);
         QCOMPARE(m.takeOutput(), QByteArray());
+        // Labels are looked up, not searched for: 64 tasks jumping to a label at the end of a long
+        // program, with a label breakpoint to check at every step, keep pace with the clock.
+        m.handleLine("NEW");
+        for (int n = 1; n <= 50000; ++n)
+            m.handleLine(QStringLiteral("%1 A=%1").arg(n));
+        for (const char *line : {"50001 *Z : GOTO *Z", "BKP *Y"})
+            m.handleLine(QLatin1String(line));
+        for (int n = 0; n < 64; ++n)
+            m.handleLine(QStringLiteral("TASK %1 *Z").arg(n));
+        QElapsedTimer clock;
+        clock.start();
+        m.advance(1000);
+        QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(m.handleLine("PR TASK(63)"), QByteArray("\r\n 1\r\n#"));
     }
 
     void inputsFollowOutputs()
