@@ -197,7 +197,7 @@ void Memory::setMbkWord(qint64 a, quint16 v)
 bool Memory::readMbk(qint64 a, const QString &cast, qint64 &v) const
 {
     const bool lng = cast == QLatin1String("LNG");
-    if (a < 0 || a + (lng ? 1 : 0) >= kMbkWords)
+    if (a < 0 || a > kMbkWords - 1 - (lng ? 1 : 0))
         return false;
     const quint16 w = m_mbk[static_cast<size_t>(a)];
     if (lng) {
@@ -214,7 +214,7 @@ bool Memory::readMbk(qint64 a, const QString &cast, qint64 &v) const
 Err Memory::writeMbk(qint64 a, const QString &cast, qint64 v)
 {
     const bool lng = cast == QLatin1String("LNG");
-    if (a < 0 || a + (lng ? 1 : 0) >= kMbkWords)
+    if (a < 0 || a > kMbkWords - 1 - (lng ? 1 : 0))
         return Err::Range;
     if (lng) {
         if (v < std::numeric_limits<qint32>::min() || v > std::numeric_limits<quint32>::max())

@@ -47,6 +47,7 @@ private slots:
             "PR IN(0) IN(-1) IN(2000) IN(70000~Wrd)", "\r\n 0 0 0 0\r\n#");
         row("second statement fails", {}, "A=1 : FOO", errorReply(Machine::Err::Syntax));
         row("bit out of range", {}, "ON 900", errorReply(Machine::Err::Range));
+        row("Lng at the last address", {}, "MBK(9223372036854775807~Lng)=1", errorReply(Machine::Err::Range));
         row("the most negative integer", {}, "PR -9223372036854775808", "\r\n -9223372036854775808\r\n#");
         const QString big = "S$=\"" + QString(40000, 'x') + '"';
         row("a string past 64 KiB refused", {big}, "S$=S$+S$", errorReply(Machine::Err::Memory));
