@@ -155,10 +155,10 @@ QCoro::Task<Backups::BackupOutcome> Backups::readAndWrite(QString parentDir, QSt
     for (const Kind kind : kBackupKinds) {
         const std::optional<QString> listing =
             co_await m_transfers.readListing(kind, backupFileName(kind), Transfers::ListingFor::Backup);
-        if (!listing) {
-            emit status(QString());
+        // The reading has left the status line as the link's end wants it:
+        // the controller closing has its note there.
+        if (!listing)
             co_return BackupOutcome{Failure::LinkLost, QString(), QString()};
-        }
         if (const std::optional<QString> stray = strayListingLine(kind, *listing)) {
             emit status(QString());
             co_return BackupOutcome{Failure::NotATable, QString(),

@@ -369,6 +369,18 @@ private slots:
         control<QPushButton>(shown, "buttonRestore")->click();
         QVERIFY(f.waitFor([&] { return f.dialogs.alertTexts().contains("Restore Failed"); }, 10000));
         QVERIFY(f.dialogs.entries.last().informative.contains("only part of the backup"));
+
+        // A backup cut off in a listing leaves the one word of why in the status line.
+        f.sim->setOptions(MonitorFixture::makeOptions());
+        QVERIFY(f.connectToSim());
+        cut.dropAfter = -1;
+        cut.dropMid = 3; // in the points' listing
+        f.sim->setOptions(cut);
+        f.dialogs.setNextFileName(f.tempDir.path());
+        control<QAction>(f.window.get(), "menuBackUp")->trigger();
+        QVERIFY(f.waitFor([&] { return !wire::isUp(f.link().state()) && !f.link().busy(); }));
+        f.settle();
+        QCOMPARE(f.statusLine()->text(), QStringLiteral("The controller closed the connection."));
     }
 
     // A controller left in load mode (a load cut off by a dropped connection): reading it in place stores
