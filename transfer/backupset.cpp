@@ -108,8 +108,6 @@ std::optional<QString> strayListingLine(Kind kind, const QString &listing)
             lastNumber = number;
             continue;
         }
-        if (line.startsWith(QLatin1Char('\t')))
-            continue; // a remark
         const QRegularExpression &form = kind == Kind::Point ? pointLine : mbkLine;
         if (!form.match(line).hasMatch())
             return line;

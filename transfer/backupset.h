@@ -28,9 +28,8 @@ QString backupFileName(Kind kind);
 // The first line of a listing that is not part of the table `kind` lists, or
 // nothing when every line is: program lines are numbered, a TAB after the
 // number, the numbers rising; point lines are "SETP n x y u z", MBK lines
-// "MBK(a~Wrd)=v"; TAB-led remarks may stand between them; the listing ends
-// with the prompt. Anything else (a running program printing, an error) is
-// not the table.
+// "MBK(a~Wrd)=v"; the listing ends with the prompt. Anything else (a running
+// program printing, an error, which starts with a TAB) is not the table.
 std::optional<QString> strayListingLine(Kind kind, const QString &listing);
 
 // "<controller>_<yyyy-MM-dd_HH-mm-ss>", the controller's name or address

@@ -156,8 +156,9 @@ private slots:
         QTest::newRow("stray: error")
             << stray(Kind::Program, "\r\n\t構文エラー (Syntax Error)\r\n#") << "\t構文エラー (Syntax Error)";
         QTest::newRow("stray: no prompt") << stray(Kind::Program, "\r\n10\tA=1") << "10\tA=1";
-        QTest::newRow("stray: points, remark")
-            << stray(Kind::Point, "\r\nSETP 1 0 -5 2.5 7\r\n\tremark\r\nSETP 3 1 1 1 1\r\n#") << "-";
+        QTest::newRow("stray: points, a program's error") // a TAB-led line is the controller's error
+            << stray(Kind::Point, "\r\nSETP 1 0 -5 2.5 7\r\n\tNo board @ 20\r\nSETP 3 1 1 1 1\r\n#")
+            << "\tNo board @ 20";
         QTest::newRow("stray: point short")
             << stray(Kind::Point, "\r\nSETP 1 0 -5 2\r\n#") << "SETP 1 0 -5 2";
         QTest::newRow("stray: point printed")
