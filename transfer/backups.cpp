@@ -2,12 +2,14 @@
 
 #include "core/background.h"
 #include "link/link.h"
+#include "link/textutil.h"
 #include "transfer/fileformat.h"
 #include "transfer/texts.h"
 #include "transfer/transfers.h"
 
 #include <QDateTime>
 #include <QDir>
+#include <algorithm>
 #include <memory>
 
 namespace transfer {
@@ -27,20 +29,47 @@ QString tableText(Kind kind)
     return QStringLiteral("MBK table");
 }
 
-// Why a listing is no table: the line quoted with its control characters
-// (an undecodable byte arrives as one) made visible.
-QString strayLineError(Kind kind, const QString &stray, const QString &consequence)
+// A line quoted with its control characters (an undecodable byte arrives as
+// one) made visible.
+QString visible(const QString &line)
 {
     QString shown;
-    for (const QChar c : stray) {
+    for (const QChar c : line) {
         if (c.unicode() < 0x20 || c.unicode() == 0x7f)
             shown +=
                 QStringLiteral("\\x") + QString::number(c.unicode(), 16).rightJustified(2, u'0').toUpper();
         else
             shown += c;
     }
+    return shown;
+}
+
+// Why a listing is no table.
+QString strayLineError(Kind kind, const QString &stray, const QString &consequence)
+{
     return QStringLiteral("The controller's %1 listing holds a line that is not part of it: \"%2\". %3")
-        .arg(tableText(kind), shown, consequence);
+        .arg(tableText(kind), visible(stray), consequence);
+}
+
+// The first line of a listing that a restore could not send back: a control
+// character other than TAB cannot go out inside a command line. Quoted as the
+// restore would send it, with its number.
+std::optional<QString> unsendableLine(Kind kind, const QString &listing)
+{
+    const auto breaksLine = [](QChar c) {
+        return c != u'\r' && c != u'\n' && !text::isOneLine(QStringView(&c, 1));
+    };
+    if (std::none_of(listing.cbegin(), listing.cend(), breaksLine))
+        return std::nullopt;
+    QList<qint64> numbers;
+    const QStringList lines =
+        listingFileText(listing, traits(kind).dropBeforeTab, &numbers).split(QLatin1Char('\n'));
+    for (qsizetype i = 0; i < numbers.size(); ++i) {
+        if (!text::isOneLine(lines.at(i)))
+            return numbers.at(i) < 0 ? lines.at(i)
+                                     : QString::number(numbers.at(i)) + QLatin1Char(' ') + lines.at(i);
+    }
+    return std::nullopt;
 }
 
 // The three comparisons of a plan, made away from the window: a listing can
@@ -163,6 +192,16 @@ QCoro::Task<Backups::BackupOutcome> Backups::readAndWrite(QString parentDir, QSt
             emit status(QString());
             co_return BackupOutcome{Failure::NotATable, QString(),
                                     strayLineError(kind, *stray, QStringLiteral("Nothing was written."))};
+        }
+        // A backup that could not be restored whole is refused while the
+        // program can still be mended.
+        if (const std::optional<QString> line = unsendableLine(kind, *listing)) {
+            emit status(QString());
+            co_return BackupOutcome{
+                Failure::Unsendable, QString(),
+                QStringLiteral("The controller's %1 holds a line with a control character, which a restore "
+                               "cannot send back: \"%2\". Nothing was written.")
+                    .arg(tableText(kind), visible(*line))};
         }
         listings.at(indexOf(kind)) = *listing;
     }

@@ -29,7 +29,8 @@ public:
     Backups(wire::Link &link, Transfers &transfers, QObject *parent = nullptr);
 
     // Why a backup or restore ended; Done when it went through.
-    enum class Failure { None, LinkLost, NotATable, Files, ConnectionChanged };
+    // Unsendable: a line no restore could send back to the controller.
+    enum class Failure { None, LinkLost, NotATable, Unsendable, Files, ConnectionChanged };
 
     struct BackupOutcome
     {

@@ -463,6 +463,10 @@ private slots:
             "Syntax Error[^\\n]*\\n$",
             "^quorin-monitor: the controller refused \"@@\"; nothing after it was sent\\.\\n$");
         row("backup", "--connect %A --backup %D", 0, "^%D/127\\.0\\.0\\.1-\\d+_[-_\\d]+\\n$");
+        // A line no restore could send back (it holds ESC) is refused before anything is written.
+        row("backup, a line a restore cannot send", "--connect %A --backup %D %esc", 6, "^$",
+            "^quorin-monitor: The controller's program holds a line with a control character, which a "
+            "restore cannot send back: \"12 PRINT \"\\\\x1B\\[2J\"\"\\. Nothing was written\\.\\n$");
         row("compare same", "--connect %A --compare %B", 0,
             "program.f2k: identical\\npoints.p2k: identical\\nmbk.mbk: identical\\n");
         row("compare changed", "--connect %A --compare %B %change", 1,
@@ -515,6 +519,8 @@ private slots:
 
         if (arguments.removeAll("%change"))
             server.withMachine(change);
+        if (arguments.removeAll("%esc"))
+            server.withMachine([](sim::Machine &m) { m.handleLine("12 PRINT \"\x1b[2J\""); });
         sim::Options faulty = MonitorFixture::makeOptions();
         if (arguments.removeAll("%drop"))
             faulty.dropAfter = 1;
