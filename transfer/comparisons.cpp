@@ -164,7 +164,8 @@ QCoro::Task<> compare(Context c, Kind kind)
     const QString path = c.dialogs->openFile(transfers.loadDialog(kind));
     if (path.isEmpty())
         co_return;
-    const std::optional<QString> text = transfers.readLoadFile(path);
+    QCoro::Task<std::optional<QString>> reading = transfers.readLoadFile(path);
+    const std::optional<QString> text = co_await reading;
     if (!text)
         co_return;
     const std::optional<QString> listing = co_await transfers.readListing(kind, path);

@@ -103,7 +103,7 @@ public:
     int refused() const { return m_refused; }
 
 private:
-    bool readFile(QString *text);
+    QCoro::Task<std::optional<QString>> readFile();
     QCoro::Task<bool> opening();
     // A short turn for the window between steps; false when the link went.
     QCoro::Task<bool> breathe();
@@ -125,23 +125,30 @@ private:
     bool m_keepConsole = false;
 };
 
-std::optional<QString> readOrAlert(Dialogs &dialogs, const QString &path)
+// A file of megabytes takes a while to read and decode: it is done away from
+// the window.
+QCoro::Task<std::optional<QString>> readOrAlert(Dialogs &dialogs, QString path)
 {
-    const FileText f = readSjisFile(path);
+    QCoro::Task<FileText> reading = core::inBackground<FileText>([path] { return readSjisFile(path); });
+    const FileText f = co_await reading;
     if (!f.ok) {
         dialogs.alert(QStringLiteral("Read Error\n\n\"") + path + QLatin1Char('"'), f.error,
                       Dialogs::Style::Critical);
-        return std::nullopt;
+        co_return std::nullopt;
     }
-    return f.text;
+    co_return f.text;
 }
 
-bool TransferRun::readFile(QString *text)
+// The file's text, or nothing after its alert or when the link went (or
+// another connection came) while it was read.
+QCoro::Task<std::optional<QString>> TransferRun::readFile()
 {
-    const std::optional<QString> read = readOrAlert(m_dialogs, m_path);
-    if (read)
-        *text = *read;
-    return read.has_value();
+    const quint64 generation = m_link.generation();
+    QCoro::Task<std::optional<QString>> reading = readOrAlert(m_dialogs, m_path);
+    std::optional<QString> text = co_await reading;
+    if (m_link.generation() != generation || !wire::isUp(m_link.state()))
+        text.reset();
+    co_return text;
 }
 
 QCoro::Task<bool> TransferRun::breathe()
@@ -183,9 +190,17 @@ QCoro::Task<bool> TransferRun::opening()
 
 QCoro::Task<bool> TransferRun::lineLoad(std::optional<QString> given, QList<qint64> numbers)
 {
-    QString text = given.value_or(QString());
-    if (!given && !readFile(&text))
-        co_return false;
+    std::optional<QString> text = std::move(given);
+    if (!text) {
+        QCoro::Task<std::optional<QString>> reading = readFile();
+        text = co_await reading;
+        if (!text)
+            co_return false;
+    }
+    // Millions of lines are split aside too.
+    QCoro::Task<QStringList> splitting =
+        core::inBackground<QStringList>([all = *text] { return splitLines(all); });
+    const QStringList lines = co_await splitting;
     const bool opened = co_await opening();
     if (!opened)
         co_return false;
@@ -195,7 +210,6 @@ QCoro::Task<bool> TransferRun::lineLoad(std::optional<QString> given, QList<qint
             co_return false;
     }
 
-    const QStringList lines = splitLines(text);
     qint64 total = 0;
     for (qsizetype i = 0; i < lines.size(); ++i) {
         const LoadLine line = cleanLoadLine(lines.at(i), m_traits);
@@ -248,17 +262,19 @@ QCoro::Task<bool> TransferRun::lineLoad(std::optional<QString> given, QList<qint
 
 QCoro::Task<bool> TransferRun::blockLoad()
 {
-    QString text;
-    if (!readFile(&text))
+    QCoro::Task<std::optional<QString>> reading = readFile();
+    const std::optional<QString> text = co_await reading;
+    if (!text)
         co_return false;
-    // Reading and decoding a large file, and encoding it again, each take a
-    // turn of the event loop of their own; the link may go down in between.
+    // Encoding is settled before the first byte goes out: a load that stopped
+    // half-way would leave the controller with a truncated program. A large
+    // text is encoded aside too; the link may go down meanwhile.
+    QCoro::Task<BlockText> encoding =
+        core::inBackground<BlockText>([all = *text] { return blockLoadBytes(all); });
+    const BlockText bytes = co_await encoding;
     const bool sameConnection = co_await m_link.pause(wire::Link::ms(0));
     if (!sameConnection)
         co_return false;
-    // Encoding is settled before the first byte goes out: a load that stopped
-    // half-way would leave the controller with a truncated program.
-    const BlockText bytes = blockLoadBytes(text);
     if (!bytes.ok) {
         m_dialogs.alert(QStringLiteral("Encode Error\n\n") + bytes.failure);
         co_return false;
@@ -438,7 +454,7 @@ FileDialogSpec Transfers::loadDialog(Kind kind) const
     return openDialogFor(kind, filesOf(kind).loaded);
 }
 
-std::optional<QString> Transfers::readLoadFile(const QString &path)
+QCoro::Task<std::optional<QString>> Transfers::readLoadFile(QString path)
 {
     return readOrAlert(m_dialogs, path);
 }

@@ -42,9 +42,9 @@ public:
 
     // The open dialog a load of `kind` shows.
     FileDialogSpec loadDialog(Kind kind) const;
-    // The text of a file to load, or nothing after the alert a load shows
-    // for a file it cannot read.
-    std::optional<QString> readLoadFile(const QString &path);
+    // The text of a file to load, read away from the window, or nothing
+    // after the alert a load shows for a file it cannot read.
+    QCoro::Task<std::optional<QString>> readLoadFile(QString path);
     // The load of `kind` (program: line by line) of `text`, the contents of
     // the file at `path` as read beforehand: a comparison's Load loads what it
     // compared, not what the file may hold by then.

@@ -3,6 +3,7 @@
 #include "sim/machine.h"
 #include "support/files.h"
 #include "support/fixture.h"
+#include "support/stallprobe.h"
 #include "support/widgets.h"
 #include "transfer/fileformat.h"
 #include "transfer/transfers.h"
@@ -48,6 +49,13 @@ bool run(MonitorFixture &f, Op op, const QString &path)
 }
 
 const Op kSaveOf[] = {Op::ProgramSave, Op::PointSave, Op::MbkSave}; // by Kind
+
+// The longest the window may stand still; under a sanitizer only a freeze is caught.
+#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
+constexpr qint64 kLongestStallMs = 3000;
+#else
+constexpr qint64 kLongestStallMs = 100;
+#endif
 
 // The file names the transfers remember for a kind: {load, save}.
 QPair<QString, QString> remembered(MonitorFixture &f, Kind k)
@@ -286,6 +294,12 @@ private slots:
         QTest::newRow("mbk save, a missing folder")
             << Failure{Op::MbkSave, "nowhere/x.mbk", {}, "Save Error"};
         QTest::newRow("point compare, missing") << Failure{Op::Compare, "bad file.p2k", {}, "Read Error"};
+        // Megabytes are read away from the window, which goes on answering meanwhile.
+        const QByteArray large = QByteArray("A=1\r\n").repeated(4'000'000) + "B=\"\x82\"\r\n";
+        QTest::newRow("line load, large")
+            << Failure{Op::LineLoad, "large.f2k", large, "Read Error", "4000001"};
+        QTest::newRow("point compare, large")
+            << Failure{Op::Compare, "large.p2k", large, "Read Error", "4000001"};
     }
 
     void failureLeavesNoTrace()
@@ -307,8 +321,11 @@ private slots:
         f.clearCommands();
         if (alert == QLatin1String("Save Error"))
             QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Save Error, ")));
+        StallProbe stalls;
         QVERIFY(run(f, op, path));
         f.settle();
+        stalls.stop();
+        QVERIFY2(stalls.longestMs() < kLongestStallMs, qPrintable(QString::number(stalls.longestMs())));
 
         QCOMPARE(f.dialogs.alertTexts(), QStringList{alert + "\n\n\"" + path + '"'});
         const ScriptedDialogs::Entry &e = f.dialogs.entries.last();
