@@ -1,6 +1,7 @@
 #include "transfer/comparisons.h"
 
 #include "console/sidepanel.h"
+#include "core/background.h"
 #include "core/dialogs.h"
 #include "link/link.h"
 #include "transfer/compare.h"
@@ -60,6 +61,24 @@ std::optional<QString> unchanged(const Basis &basis)
     return now.text;
 }
 
+// The same, read away from the window: a file can hold megabytes.
+QCoro::Task<std::optional<QString>> unchangedAside(Basis basis)
+{
+    QCoro::Task<std::optional<QString>> reading =
+        core::inBackground<std::optional<QString>>([basis] { return unchanged(basis); });
+    const std::optional<QString> text = co_await reading;
+    co_return text;
+}
+
+// Load goes off once the file no longer holds what was compared.
+QCoro::Task<> recheckFile(QPointer<CompareWindow> shown, Basis basis)
+{
+    QCoro::Task<std::optional<QString>> reading = unchangedAside(basis);
+    const std::optional<QString> now = co_await reading;
+    if (shown && !now)
+        shown->disableLoad(CompareWindow::LoadOff::FileChanged);
+}
+
 bool sameConnection(const wire::Link &link, const Basis &basis)
 {
     return wire::isUp(link.state()) && link.generation() == basis.generation;
@@ -80,8 +99,8 @@ void keepLoadHonest(CompareWindow *shown, wire::Link &link, const Basis &basis)
 
     auto *watcher = new QFileSystemWatcher(QStringList{basis.path}, shown);
     QObject::connect(watcher, &QFileSystemWatcher::fileChanged, shown, [shown, basis] {
-        if (!unchanged(basis))
-            shown->disableLoad(LoadOff::FileChanged);
+        QCoro::Task<> checking = recheckFile(shown, basis);
+        Q_UNUSED(checking); // goes on alone
     });
 }
 
@@ -121,7 +140,8 @@ QCoro::Task<> loadCompared(wire::Link &link, Transfers &transfers, Basis basis,
             window->disableLoad(LoadOff::LinkEnded);
         co_return;
     }
-    const std::optional<QString> text = unchanged(basis);
+    QCoro::Task<std::optional<QString>> reading = unchangedAside(basis);
+    const std::optional<QString> text = co_await reading;
     if (!text) {
         if (window)
             window->disableLoad(LoadOff::FileChanged);
@@ -143,10 +163,12 @@ void show(const Context &c, const Basis &basis, const Comparing::Result &result)
             : new CompareWindow(basis.kind, basis.path, std::get<TableComparison>(result), *c.lock, c.window);
     keepLoadHonest(shown, link, basis);
     // The link or the file may have changed while the comparison was made.
-    if (!sameConnection(link, basis))
+    if (!sameConnection(link, basis)) {
         shown->disableLoad(CompareWindow::LoadOff::LinkEnded);
-    else if (!unchanged(basis))
-        shown->disableLoad(CompareWindow::LoadOff::FileChanged);
+    } else {
+        QCoro::Task<> checking = recheckFile(shown, basis);
+        Q_UNUSED(checking); // goes on alone
+    }
     QObject::connect(shown, &CompareWindow::loadRequested, &transfers,
                      [&link, &transfers, basis, lock = c.lock, window = QPointer<CompareWindow>(shown)] {
                          link.enqueue(wire::unlessLocked(*lock, [&link, &transfers, basis, window] {
@@ -171,7 +193,10 @@ QCoro::Task<> compare(Context c, Kind kind)
     const std::optional<QString> listing = co_await transfers.readListing(kind, path);
     if (!listing)
         co_return;
-    const Basis basis{kind, path, c.link->generation(), hashOf(*text)};
+    const quint64 generation = c.link->generation();
+    QCoro::Task<QByteArray> hashing = core::inBackground<QByteArray>([all = *text] { return hashOf(all); });
+    const QByteArray hash = co_await hashing;
+    const Basis basis{kind, path, generation, hash};
     auto comparing = std::make_shared<Comparing>();
     QThread *worker = QThread::create([comparing, kind, listing = *listing, text = *text] {
         const QStringList controller = listedLines(listing, kind);

@@ -2,6 +2,7 @@
 // rules without a window: test_fileformat).
 #include "support/files.h"
 #include "support/fixture.h"
+#include "support/stallprobe.h"
 #include "support/widgets.h"
 #include "transfer/transfers.h"
 
@@ -14,6 +15,13 @@
 #include <QTreeView>
 
 namespace {
+
+// The longest the window may stand still; under a sanitizer only a freeze is caught.
+#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
+constexpr qint64 kLongestStallMs = 3000;
+#else
+constexpr qint64 kLongestStallMs = 100;
+#endif
 
 QDialog *compareWindow(MonitorFixture &f)
 {
@@ -28,7 +36,7 @@ QDialog *compareWith(MonitorFixture &f, const QString &name, const QString &path
         button->click();
     else
         control<QAction>(f.window.get(), name)->trigger();
-    f.waitFor([&] { return compareWindow(f) != nullptr; }, 3000);
+    f.waitFor([&] { return compareWindow(f) != nullptr; }, 10000);
     return compareWindow(f);
 }
 
@@ -88,6 +96,13 @@ private slots:
             << "Compare Program\n\"numbered.f2k\" and the controller hold the same program: the contents are "
                "identical."
             << QStringList{" | A=1", " | B=2"} << "LIST 0 0";
+        // Megabytes are read, hashed and read again away from the window.
+        QTest::newRow("large points file")
+            << "buttonPointCompare" << QStringList{"SETP 1 100 0 0 0"} << "large.p2k"
+            << QByteArray("SETP 1 100 0 0 0" + QByteArray(1000, ' ') + '\n').repeated(20'000)
+            << "Compare Points\n\"large.p2k\" and the controller hold the same points: the contents are "
+               "identical."
+            << QStringList() << "PLS -1";
     }
     void showsTheDifferences()
     {
@@ -106,8 +121,12 @@ private slots:
         QVERIFY(put(path, bytes));
         f.clearCommands();
 
+        StallProbe stalls;
         QDialog *w = compareWith(f, trigger, path);
         QVERIFY(w);
+        f.settle();
+        stalls.stop();
+        QVERIFY2(stalls.longestMs() < kLongestStallMs, qPrintable(QString::number(stalls.longestMs())));
         QCOMPARE(w->windowTitle() + '\n' + control<QLabel>(w, QStringLiteral("labelCompareSummary"))->text(),
                  shown);
         QCOMPARE(rowsOf(w), rows);
