@@ -16,13 +16,6 @@
 
 namespace {
 
-// The longest the window may stand still; under a sanitizer only a freeze is caught.
-#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
-constexpr qint64 kLongestStallMs = 3000;
-#else
-constexpr qint64 kLongestStallMs = 100;
-#endif
-
 QDialog *compareWindow(MonitorFixture &f)
 {
     return f.window->findChild<QDialog *>(QStringLiteral("compareWindow"));

@@ -50,13 +50,6 @@ bool run(MonitorFixture &f, Op op, const QString &path)
 
 const Op kSaveOf[] = {Op::ProgramSave, Op::PointSave, Op::MbkSave}; // by Kind
 
-// The longest the window may stand still; under a sanitizer only a freeze is caught.
-#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
-constexpr qint64 kLongestStallMs = 3000;
-#else
-constexpr qint64 kLongestStallMs = 100;
-#endif
-
 // The file names the transfers remember for a kind: {load, save}.
 QPair<QString, QString> remembered(MonitorFixture &f, Kind k)
 {
