@@ -60,9 +60,9 @@ QString lineErrorText(qint64 index, const QString &reply)
     return lineNumber(index) + reply;
 }
 
-QString syntaxErrorText(qint64 index, const QString &line)
+QString syntaxErrorText(qint64 index, const QString &line, const QString &message)
 {
-    return lineNumber(index) + line + QStringLiteral("\r\tSyntax Error\r");
+    return lineNumber(index) + line + QStringLiteral("\r\t") + message + QLatin1Char('\r');
 }
 
 QString loadedText(Kind kind, const QString &path)

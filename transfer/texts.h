@@ -27,8 +27,8 @@ QString compareProgressText(const QString &fileName, qint64 chars);
 QString backupProgressText(const QString &fileName, qint64 chars);
 // "(" i+1 ") " reply: `index` counts the file's lines from 0.
 QString lineErrorText(qint64 index, const QString &reply);
-// "(" i+1 ") " line CR TAB "Syntax Error" CR.
-QString syntaxErrorText(qint64 index, const QString &line);
+// "(" i+1 ") " line CR TAB message CR: a line refused before it was sent.
+QString syntaxErrorText(qint64 index, const QString &line, const QString &message);
 // e.g. "Program Loaded " Q path Q "\r#".
 QString loadedText(Kind kind, const QString &path);
 QString savedText(Kind kind, const QString &path);

@@ -7,6 +7,7 @@
 #include "core/dialogs.h"
 #include "link/link.h"
 #include "link/protocol.h"
+#include "link/sendpath.h"
 #include "link/textutil.h"
 #include "transfer/fileformat.h"
 #include "transfer/texts.h"
@@ -214,20 +215,26 @@ QCoro::Task<bool> TransferRun::lineLoad(std::optional<QString> given, QList<qint
     for (qsizetype i = 0; i < lines.size(); ++i) {
         const LoadLine line = cleanLoadLine(lines.at(i), m_traits);
         total += line.count;
-        if (line.action == LineAction::Refuse) {
+        // A numbered line is stored at its number.
+        const QString command =
+            i < numbers.size() ? QString::number(numbers.at(i)) + QLatin1Char(' ') + line.text : line.text;
+        // A line no command can carry (a control character, a character
+        // Shift-JIS lacks) would go as a bare CR: it is refused here.
+        bool sendable = true;
+        if (line.action == LineAction::Send)
+            wire::commandBytes(wire::wireLine(command), &sendable);
+        if (line.action == LineAction::Refuse || !sendable) {
             ++m_refused;
-            m_console.consoleAppendScroll(syntaxErrorText(i, line.text));
+            m_console.consoleAppendScroll(syntaxErrorText(
+                i, line.text, sendable ? QStringLiteral("Syntax Error") : QStringLiteral("Encode Error")));
             const bool up = co_await breathe();
             if (!up)
                 co_return false;
         } else if (line.action == LineAction::Send) {
             // The hash wait ends on the first "#": a program line in load mode
             // is answered by a bare "#", a refusal by an error line and CR LF
-            // "#". The time-out counts from the last byte received. A numbered
-            // line is stored at its number.
-            m_link.sendString(i < numbers.size()
-                                  ? QString::number(numbers.at(i)) + QLatin1Char(' ') + line.text
-                                  : line.text);
+            // "#". The time-out counts from the last byte received.
+            m_link.sendString(command);
             const std::optional<QString> reply = co_await m_link.answer(kHash);
             if (!reply)
                 co_return false;

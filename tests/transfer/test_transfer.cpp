@@ -187,6 +187,12 @@ private slots:
                       "ECHO", "RENUM"})
             << "(6) #BAD\r\tSyntax Error\r(8) \r\n\t構文エラー (Syntax Error)\r"
                "(10) \r\n\t構文エラー (Syntax Error)\rProgram Loaded \"%F\"\r#";
+        // A line no command can carry (an escape sequence a block load stored) is refused, not sent as a bare
+        // CR.
+        QTest::newRow("program, a control character")
+            << int(Op::LineLoad) << "A=1\r\nPRINT \"\x1b[7m\"\r\nB=2\r\n"
+            << lines({"NEW", "ECHO 2", "A=1", "B=2", "ECHO", "RENUM"})
+            << "(2) PRINT \"\x1b[7m\"\r\tEncode Error\rProgram Loaded \"%F\"\r#";
         const QString points = "  SETP 1 0 0 0 0\r\nSETP 2 3 0 0 0\r\n#SETP 3\r\nSETP 4 9 0 0 0\r\n"
                                "SETP 日本\r\n\t \r\nSETP 7 1 0 0 0\r\n";
         const QByteArray pointsSent = lines({"NEWP", "SETP 1 0 0 0 0", "SETP 2 3 0 0 0", "#SETP 3",
