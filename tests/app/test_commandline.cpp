@@ -255,6 +255,13 @@ private slots:
         QCOMPARE(book.controllers, saved.mid(0, 1));
     }
 
+    void simulatorRefusesAStrayWord()
+    {
+        const ProcessRun r = runProcess(QStringLiteral(QUORIN_SIM_BINARY), {"--port", "0", "garbage"});
+        QVERIFY2(r.status > 0, qPrintable(r.err));
+        QVERIFY2(r.err.contains("garbage") && r.err.contains("Usage:"), qPrintable(r.err));
+    }
+
     void problems_data()
     {
         using Book = QList<NamedController>;

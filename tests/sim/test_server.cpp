@@ -3,7 +3,6 @@
 #include "link/sjis.h"
 #include "sim/machine.h"
 #include "sim/server.h"
-#include "support/process.h"
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
@@ -154,13 +153,6 @@ private slots:
         QCOMPARE(c.exchange("ECHO 2"), QByteArray("\r\n#"));
         QCOMPARE(other.exchange("PR 5"), QByteArray("\r\n 5\r\n#"));
         QCOMPARE(c.exchange("A=1"), QByteArray("#"));
-    }
-
-    void strayArgumentRefused()
-    {
-        const ProcessRun r = runProcess(QStringLiteral(QUORIN_SIM_BINARY), {"--port", "0", "garbage"});
-        QVERIFY2(r.status > 0, qPrintable(r.err));
-        QVERIFY2(r.err.contains("garbage") && r.err.contains("Usage:"), qPrintable(r.err));
     }
 
     void chunkSplitsReplies()
