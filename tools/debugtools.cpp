@@ -10,6 +10,14 @@
 
 namespace tools {
 
+namespace {
+// The clock and the task monitor only read: a program stopped at a breakpoint
+// stays stopped, as it does for a command typed in the console, and the
+// monitor goes on knowing it (Run is still refused, the step controls stay).
+constexpr wire::Wait kInPlace{wire::Wait::Until::Prompt, wire::Wait::Count::FromSend,
+                              wire::Wait::Keep::Answer, wire::Wait::AtBreakpoint::Stay};
+} // namespace
+
 DebugTools::DebugTools(wire::Link &link, Clock &clock, QObject *parent)
     : QObject(parent), m_link(link), m_clock(clock)
 {
@@ -108,11 +116,7 @@ QCoro::Task<> DebugTools::clockCommand(QString command)
     console().focusConsole();
     if (!sent)
         co_return;
-    // A program stopped at a breakpoint stays stopped, as it did for the
-    // command typed in the console.
-    const wire::Wait wait{wire::Wait::Until::Prompt, wire::Wait::Count::FromSend, wire::Wait::Keep::Answer,
-                          wire::Wait::AtBreakpoint::Stay};
-    const std::optional<QString> reply = co_await m_link.answer(wait);
+    const std::optional<QString> reply = co_await m_link.answer(kInPlace);
     if (reply)
         console().consoleAppendFollow(*reply);
 }
@@ -123,21 +127,21 @@ QCoro::Task<> DebugTools::monitor()
 {
     console().liveDisplayOn();
     const std::optional<QString> machineMode =
-        co_await m_link.exchange(QLatin1String(protocol::kMachineModeWord));
+        co_await m_link.exchange(QLatin1String(protocol::kMachineModeWord), kInPlace);
     if (!machineMode)
         co_return;
     if (!console().echoAndSend(QStringLiteral("MON")))
         co_return;
-    const std::optional<QString> reply = co_await m_link.answer();
+    const std::optional<QString> reply = co_await m_link.answer(kInPlace);
     if (!reply)
         co_return;
     console().consoleAppendFollow(*reply);
     // Waited for only so that the prompt is taken as the answer it is and
     // not shown; whatever the controller still sends before it (a running
     // program's output) keeps the wait alive.
-    const std::optional<QString> off =
-        co_await m_link.exchange(QLatin1String(protocol::kMachineModeOff),
-                                 {wire::Wait::Until::Prompt, wire::Wait::Count::FromLastByte});
+    const std::optional<QString> off = co_await m_link.exchange(
+        QLatin1String(protocol::kMachineModeOff), {wire::Wait::Until::Prompt, wire::Wait::Count::FromLastByte,
+                                                   wire::Wait::Keep::Answer, wire::Wait::AtBreakpoint::Stay});
     Q_UNUSED(off);
 }
 
@@ -146,13 +150,15 @@ QCoro::Task<> DebugTools::monitorListing()
     console().liveDisplayOn();
     console().listNextOff();
     const std::optional<QString> machineMode =
-        co_await m_link.exchange(QLatin1String(protocol::kMachineModeWord));
+        co_await m_link.exchange(QLatin1String(protocol::kMachineModeWord), kInPlace);
     if (!machineMode)
         co_return;
-    const std::optional<QString> monReply = co_await m_link.exchange(QStringLiteral("MON"));
+    const std::optional<QString> monReply = co_await m_link.exchange(QStringLiteral("MON"), kInPlace);
     if (!monReply)
         co_return;
-    const Exchange exchange = [this](QString command) { return m_link.exchange(std::move(command)); };
+    const Exchange exchange = [this](QString command) {
+        return m_link.exchange(std::move(command), kInPlace);
+    };
     QCoro::Task<std::optional<QString>> building = buildMonListing(*monReply, exchange);
     const std::optional<QString> listing = co_await building;
     // A failed wait has already been dealt with by the link (a time-out
@@ -162,7 +168,8 @@ QCoro::Task<> DebugTools::monitorListing()
     console().consoleAppendFollow(QStringLiteral("\r\n") + *listing);
     // Waited for, so that its prompt is not taken for the next command's
     // answer; shown, as it ends the listing.
-    const std::optional<QString> off = co_await m_link.exchange(QLatin1String(protocol::kMachineModeOff));
+    const std::optional<QString> off =
+        co_await m_link.exchange(QLatin1String(protocol::kMachineModeOff), kInPlace);
     if (off)
         console().consoleAppendFollow(*off);
 }

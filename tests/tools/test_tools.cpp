@@ -128,6 +128,12 @@ private slots:
             [&] { return f->consoleText().endsWith(QStringLiteral("[BKP: Variable] A\r\n 5\r\n#?")); }));
         QVERIFY(f->link().bkpMode() && button("buttonBkpN")->isEnabled());
         QVERIFY(press("buttonBkpEnum", "BKP", "\r[BKP: Enumerate]", true));
+        // The task monitors only read: the program stays stopped, and Run is still refused.
+        for (const char *name : {"buttonMon", "buttonMonList"}) {
+            button(name)->click();
+            f->settle();
+            QVERIFY2(f->link().bkpMode() && f->consoleText().contains("BREAK [30]"), name);
+        }
 
         QVERIFY(press("buttonBkpT", "T", "\r[BKP: Trace]", false));
         QVERIFY(f->waitFor([&] {
