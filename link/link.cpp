@@ -433,7 +433,7 @@ qint64 Link::readOnce()
         if (!m_wait->done && waitSatisfied(r.text, lineEndBefore)) {
             m_wait->done = true;
             if (m_wait->wait.until == Wait::Until::Prompt &&
-                m_wait->wait.atBreakpoint == Wait::AtBreakpoint::Leave)
+                m_wait->wait.atBreakpoint == Wait::AtBreakpoint::Leave && !m_readingInPlace)
                 m_bkpMode = false;
             m_answered = true;
         } else if (m_waitAlarm && m_wait->wait.count == Wait::Count::FromLastByte) {

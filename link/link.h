@@ -60,9 +60,9 @@ struct Wait
     // far shorter), so a flood during a wait cannot fill the memory. Whole:
     // everything is kept (listings).
     enum class Keep { Answer, Whole };
-    // Leave: the answer's prompt ends the breakpoint mode, as every read of
-    // the pages does. Stay: a read that leaves a program stopped at a
-    // breakpoint where it stands (a listing with no attention byte before it).
+    // Leave: the answer's prompt ends the breakpoint mode. Stay: a read that
+    // leaves a program stopped at a breakpoint where it stands (a listing with
+    // no attention byte before it; a poll tick's reads stay as well).
     enum class AtBreakpoint { Leave, Stay };
     Until until = Until::Prompt;
     Count count = Count::FromSend;
@@ -151,6 +151,10 @@ public:
     // A task stands at a breakpoint: a "#?" prompt arrived since the last
     // prompt wait or the last send that left the breakpoint.
     bool bkpMode() const { return m_bkpMode; }
+    // While on, no answer ends the breakpoint mode, whatever its wait says:
+    // a poll tick only reads, and a program stopped at a breakpoint stays
+    // stopped there however long a monitor tab polls.
+    void setReadingInPlace(bool on) { m_readingInPlace = on; }
 
     Timing timing() const { return m_timing; }
     void setTiming(Timing timing) { m_timing = timing; }
@@ -221,6 +225,7 @@ private:
     QString m_reply;
     quint64 m_arrivals = 0;
     bool m_bkpMode = false;
+    bool m_readingInPlace = false;
     QElapsedTimer m_sentAt;
     // Every sleeping wait and pause, rung when the link goes down.
     QList<QPointer<Alarm>> m_alarms;

@@ -18,7 +18,11 @@ namespace monitor {
 
 namespace {
 const QString kStar = QStringLiteral("★");
-}
+// Starting and stopping only tell the controller: a program stopped at a
+// breakpoint stays stopped, and the monitor goes on knowing it.
+constexpr wire::Wait kInPlace{wire::Wait::Until::Prompt, wire::Wait::Count::FromSend,
+                              wire::Wait::Keep::Answer, wire::Wait::AtBreakpoint::Stay};
+} // namespace
 
 Poller::Poller(wire::Link &link, Clock &clock, QObject *parent)
     : QObject(parent), m_link(link), m_clock(clock), m_timer(new QTimer(this))
@@ -66,7 +70,8 @@ QCoro::Task<> Poller::timerStart()
     emit statusCleared();
     emit indicatorShown(kStar);
     const quint64 generation = m_link.generation();
-    const std::optional<QString> reply = co_await m_link.exchange(QLatin1String(protocol::kMachineModeWord));
+    const std::optional<QString> reply =
+        co_await m_link.exchange(QLatin1String(protocol::kMachineModeWord), kInPlace);
     Q_UNUSED(reply);
     // A time-out or a disconnect during that wait closed the link; a timer
     // started now would only tick on without a connection.
@@ -97,7 +102,7 @@ void Poller::timerStop()
     // must not be taken for the answer to whatever is sent next.
     m_link.enqueue([this]() -> QCoro::Task<> {
         const std::optional<QString> reply =
-            co_await m_link.exchange(QLatin1String(protocol::kMachineModeOff));
+            co_await m_link.exchange(QLatin1String(protocol::kMachineModeOff), kInPlace);
         Q_UNUSED(reply);
     });
 }
@@ -144,6 +149,7 @@ bool Poller::startTick(bool fromTimer)
 QCoro::Task<> Poller::runTick(bool fromTimer)
 {
     m_inTick = true;
+    m_link.setReadingInPlace(true);
     ++m_ticks;
     emit indicatorColourChanged(ui::kLightGray);
     const QPointer<ui::Page> page = m_page;
@@ -160,6 +166,7 @@ QCoro::Task<> Poller::runTick(bool fromTimer)
     if (starBlue(m_ticks))
         emit indicatorColourChanged(ui::kBlue);
     m_inTick = false;
+    m_link.setReadingInPlace(false);
     emit tickRan();
     emit ticked();
     if (fromTimer)

@@ -134,6 +134,13 @@ private slots:
             f->settle();
             QVERIFY2(f->link().bkpMode() && f->consoleText().contains("BREAK [30]"), name);
         }
+        // Nor does a monitor tab's poll: back on the console, Run is refused.
+        f->selectTab(QStringLiteral("1"));
+        QVERIFY(f->waitFor([&] { return f->window->poller().ticks() >= 2; }));
+        f->selectTab(QStringLiteral("0"));
+        f->settle();
+        QVERIFY(clickSends("buttonRun", {}));
+        QVERIFY(f->consoleText().endsWith(QStringLiteral("Pausing @ Breakpoint.\r#")));
 
         QVERIFY(press("buttonBkpT", "T", "\r[BKP: Trace]", false));
         QVERIFY(f->waitFor([&] {
