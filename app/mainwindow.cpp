@@ -473,9 +473,12 @@ void MainWindow::wireLink()
     connect(m_link, &wire::Link::received, this, &MainWindow::onReceived);
     connect(m_link, &wire::Link::waitProgress, this,
             [this](qint64 seconds) { m_bar.showWaitSeconds(seconds); });
+    // An answer may have ended the breakpoint mode (a load's attention byte
+    // stops every task): the step controls follow it, not only the console.
     connect(m_link, &wire::Link::replied, this, [this] {
         if (m_currentTab == monitor::Tab::Console)
             m_bar.activity->setVisible(false);
+        updateBkpControls();
     });
     // Whatever else the status line shows next replaces the notice.
     connect(m_bar.status, &QLineEdit::textChanged, this, [this] { m_peerClosedShown = false; });

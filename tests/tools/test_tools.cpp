@@ -1,9 +1,11 @@
 // The debug and maintenance tools against the simulator: breakpoints, the clock and the monitor output.
 #include "sim/machine.h"
 #include "sim/server.h"
+#include "support/files.h"
 #include "support/fixture.h"
 #include "support/widgets.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -162,6 +164,13 @@ private slots:
         QVERIFY(f->waitFor([&] { return !button("buttonBkpN")->isEnabled(); }));
         QVERIFY(!f->link().bkpMode() && stepControlsOn(false));
         QVERIFY(f->consoleText().endsWith(QStringLiteral("\r\n#")));
+
+        // A program load stops every task (the attention byte): the step controls go off with the stop.
+        QVERIFY(stopAtBreakpoint() && put(f->tempDir.filePath("p.f2k"), "A=1\n"));
+        f->dialogs.setNextFileName(f->tempDir.filePath("p.f2k"));
+        control<QAction>(f->window.get(), "menuOpenFile")->trigger();
+        QVERIFY(f->waitFor([&] { return f->consoleText().contains("Program Loaded") && !f->link().busy(); }));
+        QVERIFY(stepControlsOn(false));
 
         // A time-out at a breakpoint leaves no step control on; RUN after reconnecting runs.
         QVERIFY(stopAtBreakpoint());
