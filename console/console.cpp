@@ -4,6 +4,8 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
+
 namespace console {
 
 namespace {
@@ -34,6 +36,24 @@ bool readOnlyStatement(const QString &statement)
     return kReadOnlyWords.contains(first);
 }
 
+// The statements of a line, split at every ":" outside quotes; `closed`
+// tells whether the last quote was closed.
+QStringList statementsOf(const QString &line, bool *closed)
+{
+    QStringList statements(1);
+    bool quoted = false;
+    for (const QChar c : line) {
+        if (c == QLatin1Char('"'))
+            quoted = !quoted;
+        if (!quoted && c == QLatin1Char(':'))
+            statements.append(QString());
+        else
+            statements.last() += c;
+    }
+    *closed = !quoted;
+    return statements;
+}
+
 } // namespace
 
 bool readOnlyLine(const QString &line)
@@ -41,20 +61,19 @@ bool readOnlyLine(const QString &line)
     // After a line break the controller reads a line of its own.
     if (!text::isOneLine(line))
         return false;
-    QString statement;
-    bool quoted = false;
-    for (const QChar c : line) {
-        if (c == QLatin1Char('"'))
-            quoted = !quoted;
-        if (!quoted && c == QLatin1Char(':')) {
-            if (!readOnlyStatement(statement))
-                return false;
-            statement.clear();
-            continue;
-        }
-        statement += c;
-    }
-    return !quoted && readOnlyStatement(statement);
+    bool closed = false;
+    const QStringList statements = statementsOf(line, &closed);
+    return closed && std::all_of(statements.cbegin(), statements.cend(), readOnlyStatement);
+}
+
+bool leavesBreakpoint(const QString &line)
+{
+    bool closed = false;
+    const QStringList statements = statementsOf(line, &closed);
+    return std::any_of(statements.cbegin(), statements.cend(), [](const QString &statement) {
+        const QString word = statement.trimmed().toUpper();
+        return word == QLatin1String("N") || word == QLatin1String("T");
+    });
 }
 
 QString notSentNote(const QString &line)

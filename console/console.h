@@ -53,6 +53,9 @@ QString listStartFrom(const QString &selection);
 // a line with an unclosed quote is not, whatever it starts with. While the
 // watch-only lock is on, only such lines are sent.
 bool readOnlyLine(const QString &line);
+// True when a statement of a typed console line is a continue ("N") or a
+// step ("T"): the line leaves a breakpoint stop, as their buttons do.
+bool leavesBreakpoint(const QString &line);
 
 // What the console shows for a line the watch-only lock kept back.
 QString notSentNote(const QString &line);

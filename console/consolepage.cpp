@@ -301,7 +301,8 @@ bool ConsolePage::echoAndSend(const QString &line)
         consoleAppendScroll(QStringLiteral("\r\n") + c.trimmed);
         m_console->cleanUpKeepingScroll();
     }
-    m_link.sendString(c.trimmed);
+    m_link.sendString(c.trimmed, leavesBreakpoint(c.trimmed) ? wire::Link::Breakpoint::Leave
+                                                             : wire::Link::Breakpoint::Keep);
     return true;
 }
 

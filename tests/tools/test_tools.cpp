@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -157,10 +158,11 @@ private slots:
         QCOMPARE(f->exchange(QStringLiteral("PR 7")), std::optional<QString>(QStringLiteral("\r\n 7\r\n#")));
         QVERIFY(!f->link().bkpMode());
 
-        // Clear all, then continue: the step controls go off with the next reply.
+        // Clear all, then continue typed in the console: the step controls go off with the next reply.
         QVERIFY(press("buttonBkpAllClr", "BKP 0", "\r[BKP: All cleared]", false));
         QVERIFY(f->waitFor([&] { return f->link().bkpMode() && button("buttonBkpN")->isEnabled(); }));
-        QVERIFY(clickSends("buttonBkpN", {"N"}));
+        control<QComboBox>(f->window.get(), "comboBox1")->setEditText(QStringLiteral("n"));
+        QVERIFY(clickSends("buttonSend", {"n"}));
         QVERIFY(f->waitFor([&] { return !button("buttonBkpN")->isEnabled(); }));
         QVERIFY(!f->link().bkpMode() && stepControlsOn(false));
         QVERIFY(f->consoleText().endsWith(QStringLiteral("\r\n#")));
