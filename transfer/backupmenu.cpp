@@ -2,6 +2,7 @@
 
 #include "core/background.h"
 #include "core/dialogs.h"
+#include "core/watchlock.h"
 #include "link/link.h"
 #include "transfer/backups.h"
 #include "transfer/restorewindow.h"
@@ -125,9 +126,16 @@ void showPlan(const MenuContext &c, const Backups::Plan &plan)
             return;
         }
         c.link->enqueue(
-            wire::unlessLocked(*c.lock, [c, plan = shown->plan(), window = QPointer<RestoreWindow>(shown)] {
-                return restore(c, plan, window);
-            }));
+            [c, plan = shown->plan(), window = QPointer<RestoreWindow>(shown)]() -> QCoro::Task<> {
+                // Held back by the lock: pressed again once it is off.
+                if (!c.lock->allows()) {
+                    if (window)
+                        window->declined();
+                    co_return;
+                }
+                QCoro::Task<> restoring = restore(c, plan, window);
+                co_await restoring;
+            });
     });
     shown->show();
 }

@@ -251,6 +251,11 @@ void CompareWindow::build(ComparePane *pane, const WatchLock &lock)
     resize(720, 480);
 }
 
+void CompareWindow::loadHeldBack()
+{
+    m_locked->setEnabled(m_load, !m_loadIsOff);
+}
+
 void CompareWindow::disableLoad(LoadOff why)
 {
     m_locked->setEnabled(m_load, false);

@@ -55,10 +55,14 @@ public:
     enum class LoadOff { LinkEnded, FileChanged };
     // Switches Load off and shows why; the first reason stays.
     void disableLoad(LoadOff why);
+    // The load waited its turn and the watch-only lock held it back: Load
+    // is on again once the lock is off, unless off for good.
+    void loadHeldBack();
 
 signals:
     // The user pressed "Load". Load stays off until the receiver either
-    // closes the window (the load goes ahead) or calls disableLoad().
+    // closes the window (the load goes ahead), calls disableLoad() or
+    // loadHeldBack().
     void loadRequested();
 
 private:

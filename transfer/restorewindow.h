@@ -28,8 +28,8 @@ public:
     const Backups::Plan &plan() const { return m_plan; }
     // Switches Restore off for good and shows why; the first reason stays.
     void disableRestore(const QString &why);
-    // The user declined the confirmation: Restore is on again, unless off
-    // for good.
+    // The user declined the confirmation, or the watch-only lock held the
+    // restore back: Restore is on again, unless off for good.
     void declined();
 
 signals:

@@ -186,6 +186,16 @@ private slots:
             const bool offWhileLocked = !button->isEnabled();
             return unlock(f) && offWhileLocked && button->isEnabled();
         };
+        // Pressed behind another action, then locked: held back, and on again once unlocked.
+        const auto offeredAfterHeldBack = [&](QPushButton *button) {
+            f.settle();
+            f.clearCommands();
+            f.link().enqueue(
+                [&f]() -> QCoro::Task<> { co_await f.link().pause(std::chrono::milliseconds(20)); });
+            button->click();
+            lock(f);
+            return sentSoFar(f).isEmpty() && unlock(f) && button->isEnabled();
+        };
         QDialog *shown = nullptr;
         const auto opened = [&](const QString &name) {
             return f.waitFor([&] { return (shown = f.window->findChild<QDialog *>(name)) != nullptr; });
@@ -199,6 +209,7 @@ private slots:
         auto *load = control<QPushButton>(shown, u"buttonCompareLoad"_s);
         QVERIFY(followsTheLock(load)); // still locked: built off
         QVERIFY(followsTheLock(load));
+        QVERIFY(offeredAfterHeldBack(load));
         shown->close();
 
         const QDir parent(f.tempDir.filePath(u"backups"_s));
@@ -212,6 +223,8 @@ private slots:
         control<QAction>(f.window.get(), u"menuRestore"_s)->trigger();
         QVERIFY(opened(u"restoreWindow"_s));
         QVERIFY(followsTheLock(control<QPushButton>(shown, u"buttonRestore"_s)));
+        f.dialogs.setNextAnswer(true); // its confirmation
+        QVERIFY(offeredAfterHeldBack(control<QPushButton>(shown, u"buttonRestore"_s)));
         shown->close();
     }
 
