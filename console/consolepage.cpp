@@ -190,9 +190,9 @@ void ConsolePage::wire()
 
 void ConsolePage::setConnected(bool connected)
 {
-    for (QWidget *w : std::initializer_list<QWidget *>{m_buttonSend, m_commandBox, m_listStartBox,
-                                                       m_buttonList, m_buttonPickLine, m_buttonClearConsole,
-                                                       m_buttonCr, m_buttonQ, m_liveOutputBox})
+    for (QWidget *w : std::initializer_list<QWidget *>{
+             m_buttonSend, m_commandBox, m_quickLineField, m_listStartBox, m_buttonList, m_buttonPickLine,
+             m_buttonClearConsole, m_buttonCr, m_buttonQ, m_liveOutputBox})
         w->setEnabled(connected);
     // Running, the attention byte and program lines change the machine.
     for (QWidget *w :

@@ -211,7 +211,8 @@ private slots:
         control<QPushButton>(f.window.get(), "buttonConnect")->setEnabled(false);
         f.window->setConnectedControlsEnabled(connected);
         const auto on = [&](const char *name) { return control<QWidget>(f.window.get(), name)->isEnabled(); };
-        for (const char *name : {"buttonDisconnect", "comboBox1", "buttonFileOpen", "buttonBkpAddDel"})
+        for (const char *name :
+             {"buttonDisconnect", "comboBox1", "textField1", "buttonFileOpen", "buttonBkpAddDel"})
             QVERIFY2(on(name) == connected, name);
         for (const char *name : {"buttonBkpN", "buttonBkpT", "buttonBkpVari", "textFieldBkpVariName"})
             QVERIFY2(!on(name), name);
