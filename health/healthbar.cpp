@@ -86,7 +86,9 @@ HealthBar::HealthBar(wire::Link &link, QWidget *parent)
     connect(&m_link, &wire::Link::stateChanged, this, [this](wire::State state, wire::Reason reason) {
         switch (state) {
         case wire::State::Connecting:
+            // A new connection: what the one before measured is not its health.
             m_roundTrips.clear();
+            m_ticks.clear();
             setPhase(LinkPhase::Connecting);
             break;
         case wire::State::LoggingIn:

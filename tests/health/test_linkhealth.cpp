@@ -180,6 +180,7 @@ private slots:
         const QRegularExpression counts(u"ticks (\\d+) run, (\\d+) skipped"_s);
         QVERIFY(f.waitFor([&] { return counts.match(ticks->text()).captured(2).toInt() >= 2; }));
         QVERIFY(heard(ticks).startsWith(u"Poll ticks "_s));
+        const int skippedBefore = counts.match(ticks->text()).captured(2).toInt();
         f.selectTab(u"0"_s);
         QVERIFY(f.waitFor([&] { return !ticks->isVisibleTo(f.window.get()); }));
 
@@ -228,6 +229,14 @@ private slots:
         QVERIFY(f.waitFor([&] { return !wire::isUp(f.link().state()); }, 8000));
         for (QWidget *w : shown)
             QVERIFY2(fresh->isStale(w) && dimmed(w), qPrintable(w->objectName()));
+
+        // Connected again, the ticks counted are this connection's: none skipped on the one before.
+        f.sim->setOptions(MonitorFixture::makeOptions());
+        QVERIFY(f.run([w]() -> QCoro::Task<> { co_await w->connectController(); }) && says(f, "logged in"));
+        f.selectTab(u"1"_s);
+        QVERIFY(f.waitFor(
+            [&] { return ticks->isVisibleTo(f.window.get()) && !ticks->text().startsWith(u"ticks 0 "_s); }));
+        QVERIFY2(counts.match(ticks->text()).captured(2).toInt() < skippedBefore, qPrintable(ticks->text()));
     }
 };
 
