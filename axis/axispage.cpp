@@ -186,6 +186,15 @@ QCoro::Task<bool> AxisPage::checkMpg()
     co_return false;
 }
 
+QCoro::Task<bool> AxisPage::selectChosenBoard()
+{
+    // Without a board the command goes to the one the controller has.
+    if (!m_board)
+        co_return true;
+    const bool selected = co_await checkMpg();
+    co_return selected;
+}
+
 QCoro::Task<> AxisPage::pgiocheckCommandSend()
 {
     // A reply cut short by a failed wait still shows what of it parses.
@@ -305,19 +314,27 @@ void AxisPage::onJogClicked(int axis, JogDirection direction)
         jogCommands(axis, direction, m_w.pulses->currentText(), m_w.acceleration->currentText());
     // One action: the acceleration is answered before the move goes out,
     // and no poll exchange can come in between. A stop goes out whatever
-    // the lock says; a move queued before the lock came on does not.
-    wire::Link::Action jog = [this, commands]() -> QCoro::Task<> {
+    // the lock says; a move queued before the lock came on does not. A board
+    // chosen meanwhile is selected first; a stop goes out even when that
+    // board is refused (it stops the board the controller still has).
+    const bool stop = direction == JogDirection::Stop;
+    wire::Link::Action jog = [this, commands, stop]() -> QCoro::Task<> {
+        const bool selected = co_await selectChosenBoard();
+        if (!selected && !stop)
+            co_return;
         for (const QString &c : commands)
             co_await m_link.exchange(c);
     };
-    m_link.enqueue(direction == JogDirection::Stop ? std::move(jog)
-                                                   : wire::unlessLocked(m_lock, std::move(jog)));
+    m_link.enqueue(stop ? std::move(jog) : wire::unlessLocked(m_lock, std::move(jog)));
 }
 
 void AxisPage::onHOutputClicked(int output, bool on)
 {
     m_link.enqueue(wire::unlessLocked(m_lock, [this, output, on]() -> QCoro::Task<> {
-        if (m_board)
+        if (!m_board)
+            co_return;
+        const bool selected = co_await selectChosenBoard();
+        if (selected)
             co_await m_link.exchange(hOutputCommand(output, on));
     }));
 }
@@ -325,7 +342,10 @@ void AxisPage::onHOutputClicked(int output, bool on)
 void AxisPage::confirmTeach(const QString &point)
 {
     m_link.enqueue(wire::unlessLocked(m_lock, [this, point]() -> QCoro::Task<> {
-        if (m_dialogs.confirm(teachMessage(point)))
+        if (!m_dialogs.confirm(teachMessage(point)))
+            co_return;
+        const bool selected = co_await selectChosenBoard();
+        if (selected)
             co_await m_link.exchange(teachCommand(point));
     }));
 }
@@ -365,7 +385,10 @@ void AxisPage::onClearClicked(bool counters)
         return;
     m_link.enqueue(wire::unlessLocked(m_lock, [this, counters]() -> QCoro::Task<> {
         const QString command = counters ? kClearCountersCommand : kClearPositionsCommand;
-        if (m_dialogs.confirm(counters ? kClearCountersMessage : kClearPositionsMessage))
+        if (!m_dialogs.confirm(counters ? kClearCountersMessage : kClearPositionsMessage))
+            co_return;
+        const bool selected = co_await selectChosenBoard();
+        if (selected)
             co_await m_link.exchange(command);
     }));
 }
@@ -381,7 +404,10 @@ bool AxisPage::checkmsg(const QString &command)
 void AxisPage::confirmPointSet(const QString &command)
 {
     m_link.enqueue(wire::unlessLocked(m_lock, [this, command]() -> QCoro::Task<> {
-        if (checkmsg(command) && m_dialogs.confirm(executeMessage(command)))
+        if (!checkmsg(command) || !m_dialogs.confirm(executeMessage(command)))
+            co_return;
+        const bool selected = co_await selectChosenBoard();
+        if (selected)
             co_await m_link.exchange(command);
     }));
 }

@@ -44,6 +44,11 @@ private:
     QCoro::Task<> pgvalueshow();
     // True when the page may read the board: one is chosen and accepted.
     QCoro::Task<bool> checkMpg();
+    // Before an action reaches the board: the board chosen since the last
+    // selection (or after a change of tab) is selected first, so that the
+    // action cannot act on the one selected before. False when refused or
+    // unanswered; true at once with no board chosen.
+    QCoro::Task<bool> selectChosenBoard();
     QCoro::Task<> pgiocheckCommandSend();
     void pgobjectsEnable(bool stat);
     void showRowPoints(qint64 first);

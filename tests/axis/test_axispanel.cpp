@@ -329,6 +329,21 @@ private slots:
         const QStringList sent = f->commands();
         QVERIFY(sent.contains("ACCEL ALL_A 10000"));
         QCOMPARE(sent.value(sent.indexOf("ACCEL ALL_A 10000") + 1), "RMVS X_A 1000");
+        // Board 1 chosen and jogged at once, before a poll has selected it: board 1's X moves, not board 0's.
+        choose(popup("popupbuttonPgSelect"), "1", true);
+        jog(2)->click();
+        QString xOnBoards; // "board 0 board 1" once both stand
+        QVERIFY(f->waitFor(
+            [&] {
+                f->sim->withMachine([&](sim::Machine &m) {
+                    xOnBoards = m.moving(0, 0) || m.moving(0, 1)
+                                    ? QString()
+                                    : QStringLiteral("%1 %2").arg(m.position(0, 0)).arg(m.position(0, 1));
+                });
+                return f->commands().count("RMVS X_A 1000") == 2 && !xOnBoards.isEmpty();
+            },
+            10000));
+        QCOMPARE(xOnBoards, QStringLiteral("999 1000"));
 
         // Disconnected and connected again (as to another controller) within the second: what was read
         // before stays dim until this connection reads it.

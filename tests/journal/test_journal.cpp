@@ -286,6 +286,7 @@ private slots:
         QTRY_COMPARE(lines(),
                      (QStringList{
                          "I/O | Output 3 ON",
+                         "Axis | Board 3 selected", // by the jog: no poll had selected it yet
                          "Axis | Jog X+ 100 pulses",
                          "Axis | Point 5 taught (confirmed)",
                          "Variables | A=5",
@@ -302,7 +303,7 @@ private slots:
         QVERIFY(w->findChild<OperatorDock *>()->isVisible());
         auto *list = control<QTreeWidget>(w, "listOperatorJournal");
         const QStringList shown = rows(list);
-        QCOMPARE(shown.size(), 8);
+        QCOMPARE(shown.size(), 9);
         control<QLineEdit>(w, "textFieldJournalFilter")->setText(u"jog"_s);
         const QString jog =
             u"2026-12-05 09:05:03.000,127.0.0.1:%1,Axis,Jog X+ 100 pulses\r\n"_s.arg(f.sim->port());
