@@ -104,9 +104,13 @@ VariablesPage::VariablesPage(wire::Link &link, const WatchLock &lock, QWidget *p
         m_checks[i] = check;
         m_names[i] = name;
         m_values[i] = value;
-        // A renamed row is no longer the variable it was watching. Only
-        // typing counts (textEdited), not text the program sets.
-        connect(name, &QLineEdit::textEdited, check, [check] { check->setChecked(false); });
+        // A renamed row is no longer the variable it was watching, nor does
+        // it show that variable's value beside the new name. Only typing
+        // counts (textEdited), not text the program sets.
+        connect(name, &QLineEdit::textEdited, check, [check, value] {
+            check->setChecked(false);
+            showPlain(value, QString());
+        });
     }
     g->setColumnStretch(2, 1);
 
