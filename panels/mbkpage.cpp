@@ -220,11 +220,15 @@ QCoro::Task<> MbkPage::mbkvalueshow(wire::Link &link, int row)
 void MbkPage::layOutRows(const std::array<QString, kRows> &rows)
 {
     const bool longEntries = size() == MbkSize::Lng;
+    // Another entry size reads other entries at the same addresses.
+    const bool otherSize = size() != m_rowsSize;
+    m_rowsSize = size();
     for (int r = 0; r < kRows; ++r) {
         const QString &address = rows.at(static_cast<size_t>(r));
-        // A row moved to another address shows nothing of the one before,
-        // however long until the next refresh (none while polling stops).
-        if ((longEntries && r % 2 == 1) || m_adr[r]->text() != address)
+        // A row moved to another address or entry shows nothing of the one
+        // before, however long until the next refresh (none while polling
+        // stops).
+        if (otherSize || (longEntries && r % 2 == 1) || m_adr[r]->text() != address)
             m_data[r]->clear();
         m_adr[r]->setText(address);
     }

@@ -68,6 +68,8 @@ private:
     QLineEdit *m_modAdr = nullptr;
     QLineEdit *m_modData = nullptr;
     monitor::BitGroupBox *m_bits = nullptr;
+    // The entry size the rows were laid out for.
+    MbkSize m_rowsSize = MbkSize::None;
 };
 
 } // namespace panels

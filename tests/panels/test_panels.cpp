@@ -347,12 +347,14 @@ private slots:
         f.timeoutField()->setText("1");
         QVERIFY(f.waitFor([&] { return !wire::isUp(f.link().state()) && !f.link().busy(); }));
         QCOMPARE(shown(values[0]) + shown(values[1]), QStringLiteral("&H00000007 93 FA 96 7B 20 "));
-        // Rows moved to other addresses, tasks and names, with nothing polled: none shows what another one
-        // holds.
+        // Rows moved to other sizes, addresses, tasks and names, with nothing polled: none shows what another
+        // one holds.
+        control<QRadioButton>(w, "radiobuttonMbkSizeWrd")->click(); // row 2 still at 102, read as Long
+        const QString wordShown = data[2]->text();
         submit(control<QLineEdit>(w, "textfieldMbkAdrSelect"), "200");
         submit(first, "30");
         typeInto(control<QLineEdit>(w, "textfieldVariName0"), "B");
-        QCOMPARE(data[2]->text() + step3->text() + shown(values[0]), QString());
+        QCOMPARE(wordShown + data[2]->text() + step3->text() + shown(values[0]), QString());
     }
 };
 
