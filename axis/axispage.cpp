@@ -6,6 +6,7 @@
 #include "core/dialogs.h"
 #include "link/link.h"
 #include "link/sendpath.h"
+#include "link/textutil.h"
 #include "monitor/axissignals.h"
 #include "monitor/banks.h"
 #include "monitor/polling.h"
@@ -339,8 +340,12 @@ void AxisPage::onHOutputClicked(int output, bool on)
     }));
 }
 
-void AxisPage::confirmTeach(const QString &point)
+bool AxisPage::confirmTeach(const QString &point)
 {
+    // The point goes into the command as typed, but a ":" in it would begin
+    // a statement of its own: such a point is not taught.
+    if (!text::isOneOperand(point))
+        return false;
     m_link.enqueue(wire::unlessLocked(m_lock, [this, point]() -> QCoro::Task<> {
         if (!m_dialogs.confirm(teachMessage(point)))
             co_return;
@@ -348,6 +353,7 @@ void AxisPage::confirmTeach(const QString &point)
         if (selected)
             co_await m_link.exchange(teachCommand(point));
     }));
+    return true;
 }
 
 void AxisPage::onTeachClicked()
@@ -358,9 +364,10 @@ void AxisPage::onTeachClicked()
 
 void AxisPage::onTeachPointEntered()
 {
-    // Teaching on Return does not look at the board.
-    ui::setTextColor(m_w.teachPoint, ui::kBlack);
-    confirmTeach(m_w.teachPoint->text());
+    // Teaching on Return does not look at the board. A point not taken
+    // stays marked as not entered.
+    if (confirmTeach(m_w.teachPoint->text()))
+        ui::setTextColor(m_w.teachPoint, ui::kBlack);
 }
 
 void AxisPage::onCopyClicked(bool counters)

@@ -55,7 +55,9 @@ private:
     bool checkmsg(const QString &command);
     // Asks, then sends the point-set command; nothing when the row is refused.
     void confirmPointSet(const QString &command);
-    void confirmTeach(const QString &point);
+    // Asks, then teaches; false (nothing asked or sent) for a point that
+    // holds a second statement.
+    bool confirmTeach(const QString &point);
 
     void onBoardChanged(int index);
     void onBoardActivated();

@@ -19,7 +19,7 @@ QStringList jogCommands(int axis, JogDirection direction, const QString &pulses,
 QString hOutputCommand(int output, bool on);
 
 // Teaching: the question asked and the command sent on "Ok". The point number
-// is used exactly as typed.
+// is used exactly as typed (the page takes none with a ":" in it).
 QString teachMessage(const QString &point);
 QString teachCommand(const QString &point);
 

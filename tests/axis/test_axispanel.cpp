@@ -109,7 +109,10 @@ private slots:
         f->settle();
         QVERIFY(f->commands().isEmpty() && f->dialogs.entries.isEmpty());
         QCOMPARE(positionRow(), (QStringList{"3", "1", "2", "3", "4"}));
-        // Teaching on Return does not look at the board.
+        // Teaching on Return does not look at the board; a second statement in the field is not taught.
+        field("textfieldPgTeachNum")->setText("8 P(0) : H_ON 1 :");
+        QTest::keyClick(field("textfieldPgTeachNum"), Qt::Key_Return);
+        field("textfieldPgTeachNum")->setText("8");
         QTest::keyClick(field("textfieldPgTeachNum"), Qt::Key_Return);
         f->settle();
         QCOMPARE(f->dialogs.entries.size(), 1);
