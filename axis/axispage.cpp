@@ -200,9 +200,13 @@ QCoro::Task<> AxisPage::pgiocheckCommandSend()
 {
     // A reply cut short by a failed wait still shows what of it parses.
     const QString command = monitor::axisQuery(m_w.registerChoice->currentText());
+    const std::optional<int> board = m_board;
     const std::optional<QString> answered = co_await m_link.exchange(command);
     const QString reply = answered ? *answered : m_link.replySoFar();
     emit replyRead(command, reply);
+    // A board chosen meanwhile: this reading is the last one's.
+    if (m_board != board)
+        co_return;
     const monitor::AxisReading r = monitor::parseAxisReply(reply);
     // Lamp arrays are in the signal words' axis order X, Y, Z, U.
     if (r.lmt) {
@@ -286,7 +290,17 @@ void AxisPage::onDisplayTypeClicked()
 
 void AxisPage::onBoardChanged(int index)
 {
-    m_board = boardAt(index);
+    const std::optional<int> board = boardAt(index);
+    if (board != m_board) {
+        // Another board's positions, register and counters are not this
+        // one's: nothing shows (nor is copied) until this board is read.
+        for (size_t a = 0; a < 4; ++a) {
+            m_w.position[a]->clear();
+            m_w.counter[a]->clear();
+        }
+        m_w.registerValue->clear();
+    }
+    m_board = board;
     if (m_board != m_accepted)
         m_accepted.reset();
 }

@@ -333,7 +333,10 @@ private slots:
         QVERIFY(sent.contains("ACCEL ALL_A 10000"));
         QCOMPARE(sent.value(sent.indexOf("ACCEL ALL_A 10000") + 1), "RMVS X_A 1000");
         // Board 1 chosen and jogged at once, before a poll has selected it: board 1's X moves, not board 0's.
+        // Nothing of board 0's readings stays on show meanwhile, for a copy to take.
         choose(popup("popupbuttonPgSelect"), "1", true);
+        QCOMPARE(axisWidget<QLabel>("labelPgCurrentPos", 0)->text() + named<QLabel>("labelPgReg")->text(),
+                 QString());
         jog(2)->click();
         QString xOnBoards; // "board 0 board 1" once both stand
         QVERIFY(f->waitFor(
