@@ -91,6 +91,8 @@ AxisPage::AxisPage(wire::Link &link, Dialogs &dialogs, const WatchLock &lock, QW
     // "None" must not).
     connect(m_w.board, &QComboBox::currentIndexChanged, this, &AxisPage::onBoardChanged);
     connect(m_w.board, &QComboBox::activated, this, &AxisPage::onBoardActivated);
+    // Another register's value is not this one's: nothing shows until it is read.
+    connect(m_w.registerChoice, &QComboBox::currentIndexChanged, m_w.registerValue, &QLabel::clear);
 
     // The stepper acts on its arrows and on a typed value once it is
     // committed, not on every keystroke.
@@ -199,7 +201,8 @@ QCoro::Task<bool> AxisPage::selectChosenBoard()
 QCoro::Task<> AxisPage::pgiocheckCommandSend()
 {
     // A reply cut short by a failed wait still shows what of it parses.
-    const QString command = monitor::axisQuery(m_w.registerChoice->currentText());
+    const QString registerExpression = m_w.registerChoice->currentText();
+    const QString command = monitor::axisQuery(registerExpression);
     const std::optional<int> board = m_board;
     const std::optional<QString> answered = co_await m_link.exchange(command);
     const QString reply = answered ? *answered : m_link.replySoFar();
@@ -230,12 +233,15 @@ QCoro::Task<> AxisPage::pgiocheckCommandSend()
         // Position and counter arrays are in the order X, Y, U, Z, as the reply.
         for (size_t a = 0; a < 4; ++a)
             m_w.position[a]->setText(r.positions[a]);
-        m_w.registerValue->setText(r.registerText);
+        // A register chosen while this one was read shows nothing of it.
+        if (m_w.registerChoice->currentText() == registerExpression) {
+            m_w.registerValue->setText(r.registerText);
+            ui::Freshness::confirm({m_w.registerValue});
+        }
         for (size_t a = 0; a < 4; ++a)
             m_w.counter[a]->setText(r.counters[a]);
         ui::Freshness::confirm(m_w.position);
         ui::Freshness::confirm(m_w.counter);
-        ui::Freshness::confirm({m_w.registerValue});
     }
 }
 

@@ -350,6 +350,11 @@ private slots:
             },
             10000));
         QCOMPARE(xOnBoards, QStringLiteral("999 1000"));
+        // Another register chosen: the last one's value (board 1's X target) goes until the new one is read.
+        QVERIFY(f->waitFor([&] { return named<QLabel>("labelPgReg")->text() == "000003E8"; }));
+        choose(popup("popupbuttonPgReg"), "PGE(0)"); // the selected board
+        QCOMPARE(named<QLabel>("labelPgReg")->text(), QString());
+        QVERIFY(f->waitFor([&] { return named<QLabel>("labelPgReg")->text() == "00000001"; }));
 
         // Disconnected and connected again (as to another controller) within the second: what was read
         // before stays dim until this connection reads it.
