@@ -385,7 +385,9 @@ QCoro::Task<bool> MainWindow::connectController()
         if (!m_kept->timeoutSeconds.isEmpty())
             m_bar.timeout->setText(m_kept->timeoutSeconds);
     }
+    m_connectAfterGoodbye = m_link->state() == wire::State::Closing;
     const bool opened = co_await m_link->open(address);
+    m_connectAfterGoodbye = false;
     if (!opened && m_link->state() == wire::State::Disconnected)
         m_consolePage->consoleReplace(kConnectTimeout);
     co_return opened;
@@ -430,9 +432,11 @@ void MainWindow::onStateChanged(wire::State state, wire::Reason reason)
     case wire::State::Disconnected:
         if (reason != wire::Reason::ConnectFailed && reason != wire::Reason::LoginRefused)
             keepControllerSettings();
-        m_controllerKey.clear();
-        m_kept.reset();
-        m_controllerName.clear();
+        if (!std::exchange(m_connectAfterGoodbye, false)) {
+            m_controllerKey.clear();
+            m_kept.reset();
+            m_controllerName.clear();
+        }
         showControllerName();
         if (reason == wire::Reason::ConnectFailed)
             break;

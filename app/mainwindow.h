@@ -212,6 +212,9 @@ private:
     // restored once it is logged in, saved as it goes.
     QString m_controllerKey;
     std::optional<app::ControllerSettings> m_kept;
+    // A connect made while the controller before still hears its goodbye:
+    // the end of that goodbye leaves the new controller's name and key alone.
+    bool m_connectAfterGoodbye = false;
     QString m_plottedKey; // the controller whose values the plot shows
     trend::TrendDock *m_trend = nullptr;
     QString m_titleNote;

@@ -355,10 +355,14 @@ private slots:
             builtIn);
         QVERIFY(f.waitFor([&] { return loggedIn(f) && f.window->watchLock().locked(); }));
         QCOMPARE(f.window->windowTitle(), u"QuorinMonitor \u2014 line-2"_s);
+        // Connect clicked while line-2 still hears its goodbye: the title names the controller it reaches.
+        f.window->disconnectController();
+        QVERIFY(connectTo(f.window.get(), u"press-4"_s));
+        QCOMPARE(f.window->windowTitle(), u"QuorinMonitor \u2014 press-4"_s);
         f.disconnect();
         // The field keeps the name for the next run.
         QVERIFY(f.closeWindow());
-        QCOMPARE(f.settings->value(u"ipaddress"_s).toString(), u"line-2"_s);
+        QCOMPARE(f.settings->value(u"ipaddress"_s).toString(), u"press-4"_s);
     }
 
     // Each controller keeps its own time-out, last page and plots; a new one changes none of them.
