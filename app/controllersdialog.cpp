@@ -2,6 +2,7 @@
 
 #include "ui/controls.h"
 
+#include <QAbstractItemDelegate>
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -97,6 +98,10 @@ QList<app::NamedController> ControllersDialog::controllers() const
 
 void ControllersDialog::accept()
 {
+    // A cell still open takes what was typed into it: a click on OK need not
+    // take the focus from it (buttons on macOS do not), and it would be lost.
+    if (QWidget *editor = m_table->indexWidget(m_table->currentIndex()))
+        emit m_table->itemDelegate()->commitData(editor);
     const QString problem = app::AddressBook::problem(controllers());
     if (!problem.isEmpty()) {
         m_problem->setText(problem);

@@ -319,11 +319,16 @@ private slots:
 
         table->item(1, 0)->setText(u"line-2"_s);
         QVERIFY(!problem->isVisible());
+        // A note typed in, its cell still open when OK is clicked (a click that leaves the focus there).
+        table->setCurrentCell(1, 2);
+        table->editItem(table->currentItem());
+        qobject_cast<QLineEdit *>(table->indexWidget(table->currentIndex()))->setText(u"by the door"_s);
         ok->click();
         QVERIFY(f.waitFor([&] { return !f.window->findChild<QDialog *>(u"controllersDialog"_s); }));
         QCOMPARE(f.settings->value(u"controllers/size"_s).toInt(), 2);
         QCOMPARE(f.settings->value(u"controllers/2/name"_s).toString(), u"line-2"_s);
         QCOMPARE(f.settings->value(u"controllers/2/watchOnly"_s).toBool(), true);
+        QCOMPARE(f.settings->value(u"controllers/2/note"_s).toString(), u"by the door"_s);
         // Each name, and the address they share once.
         QCompleter *completer = f.addressField()->completer();
         QVERIFY(completer);
