@@ -66,7 +66,7 @@ void AddressBook::load(QSettings &store)
     store.endArray();
 }
 
-void AddressBook::save(QSettings &store) const
+bool AddressBook::save(QSettings &store) const
 {
     // A shorter list leaves no entries of the longer one behind.
     store.remove(kGroup);
@@ -81,6 +81,8 @@ void AddressBook::save(QSettings &store) const
     }
     store.endArray();
     store.sync();
+    // Not a format error met while reading: that leaves the list written.
+    return store.status() != QSettings::AccessError;
 }
 
 std::optional<NamedController> AddressBook::find(const QString &name) const

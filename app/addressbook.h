@@ -30,8 +30,9 @@ public:
     // Entries without a name or with an address that is not one are dropped,
     // as is a second entry of a name already read.
     void load(QSettings &store);
-    // Replaces whatever the store held under "controllers".
-    void save(QSettings &store) const;
+    // Replaces whatever the store held under "controllers"; false when the
+    // store could not be written.
+    bool save(QSettings &store) const;
 
     // Names match whole, after trimming, ignoring case.
     std::optional<NamedController> find(const QString &name) const;

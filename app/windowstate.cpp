@@ -14,6 +14,7 @@
 
 #include <QApplication>
 #include <QCompleter>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -146,8 +147,11 @@ void MainWindow::editControllers()
     shown = dialog;
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QDialog::accepted, this, [this, dialog] {
-        if (m_settings)
-            app::AddressBook{dialog->controllers()}.save(*m_settings);
+        if (m_settings && !app::AddressBook{dialog->controllers()}.save(*m_settings))
+            m_dialogs->alert(QStringLiteral("The controllers were not saved."),
+                             QStringLiteral("The settings file %1 cannot be written: the list holds only "
+                                            "until the program ends.")
+                                 .arg(QDir::toNativeSeparators(m_settings->fileName())));
         offerControllerNames();
     });
     dialog->open();

@@ -372,6 +372,11 @@ private slots:
         QVERIFY(!lockShown(b));
         QVERIFY(connectTo(b, u"press-4"_s));
         QVERIFY(lockShown(b) && b->windowTitle().endsWith(u"press-4"_s));
+
+        // A list the settings file cannot take is not let go as if it were kept.
+        QVERIFY(QFile::remove(store.settings.fileName()) && QDir().mkpath(store.settings.fileName()));
+        dialogOf(b)->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+        QVERIFY(store.newestDialogs->alertTexts().join(u'|').contains(u"not saved"_s));
     }
 
     // A window gone while its poll waits for a reply: nothing of it runs on afterwards.
