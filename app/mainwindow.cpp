@@ -254,6 +254,12 @@ void MainWindow::closeEvent(QCloseEvent *event)
         emit closed();
 }
 
+void MainWindow::closeLeavingSettings()
+{
+    m_terminated = true;
+    close();
+}
+
 QCoro::Task<> MainWindow::closeWhenDown()
 {
     QPointer<MainWindow> self(this);

@@ -133,6 +133,9 @@ public:
     void setConnectedControlsEnabled(bool connected);
     // Writes what the monitor remembers between runs; closing does it too.
     void saveSettings();
+    // Closes as close() does but saves none of that: File > Quit leaves it to
+    // the window it was chosen in, the one in use.
+    void closeLeavingSettings();
 
 signals:
     // After the window has followed a change of tab (on a disconnected

@@ -66,7 +66,7 @@ MainWindow *WindowSet::open()
         window->restoreLayout();
     }
     connect(window, &MainWindow::newWindowRequested, this, [this] { open(); });
-    connect(window, &MainWindow::quitRequested, this, &WindowSet::closeAll);
+    connect(window, &MainWindow::quitRequested, this, [this, window] { closeAll(window); });
     connect(window, &MainWindow::closed, this, [this, window] {
         // Once what the window has begun has ended (a backup may still be
         // writing its files aside, a load may be queued behind it): the
@@ -82,10 +82,16 @@ MainWindow *WindowSet::open()
     return window;
 }
 
-void WindowSet::closeAll()
+void WindowSet::closeAll(const MainWindow *quitFrom)
 {
-    for (MainWindow *window : windows())
-        window->close();
+    // The others may close before or after it (the connected ones after their
+    // goodbye): none writes over what the user left in the one in use.
+    for (MainWindow *window : windows()) {
+        if (window == quitFrom)
+            window->close();
+        else
+            window->closeLeavingSettings();
+    }
 }
 
 std::vector<MainWindow *> WindowSet::windows() const

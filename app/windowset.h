@@ -32,8 +32,10 @@ public:
     // A new window, shown, with the stored window layout (or cascaded from
     // the newest open window).
     MainWindow *open();
-    // Every window asked to close: each disconnects first.
-    void closeAll();
+    // Every window asked to close: each disconnects first. What the next start
+    // shows is what `quitFrom` (one of windows()) shows as it closes, however
+    // the others end.
+    void closeAll(const MainWindow *quitFrom);
     // --watch-only: every window opened from now on starts with the watch-only
     // lock on, File > New Window's too; each is unlocked on its own.
     void setWatchOnly(bool on) { m_watchOnly = on; }

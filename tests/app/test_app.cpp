@@ -300,6 +300,12 @@ private slots:
             QVERIFY2(second->screen()->availableGeometry().contains(frame.center()),
                      qPrintable(QDebug::toString(frame)));
         }
+        // Quit keeps what was typed in the window it was chosen in, not what the untouched ones show.
+        w->setAddress(u"127.0.0.1:2323"_s);
+        control<QAction>(w, "menuQuit")->trigger();
+        QVERIFY(Store::waitFor([&] { return set->windows().empty(); }));
+        set = store.set();
+        QCOMPARE(control<QLineEdit>(set->open(), "textFieldIpAddress")->text(), u"127.0.0.1:2323"_s);
     }
 
     // With --watch-only every window comes up locked, New Window's too, noting it in its journal and unlocked
