@@ -1,6 +1,7 @@
 #include "app/controllersettings.h"
 
 #include "console/console.h"
+#include "link/sendpath.h"
 #include "monitor/tabs.h"
 
 #include <QSettings>
@@ -38,7 +39,12 @@ bool onlyReads(const QString &command)
 
 QString controllerKey(const QString &name, const QString &address)
 {
-    return (name.trimmed().isEmpty() ? address : name).trimmed().toLower();
+    if (!name.trimmed().isEmpty())
+        return name.trimmed().toLower();
+    // "10.1.4.20:23" reaches the controller "10.1.4.20" does: the console's
+    // port is one controller spelled out or not, kept under the bare host.
+    const wire::Address at = wire::parseAddress(address, wire::kControllerPort);
+    return (at.ok && at.port == wire::kControllerPort ? at.host : address.trimmed()).toLower();
 }
 
 ControllerSettings ControllerSettings::load(QSettings &store, const QString &controller)

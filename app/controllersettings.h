@@ -31,7 +31,8 @@ struct ControllerSettings
 };
 
 // The key a controller's settings are kept under: its name when it has one,
-// else its address; neither case nor surrounding blanks count.
+// else its address; neither case nor surrounding blanks count, nor the
+// console's port spelled out.
 QString controllerKey(const QString &name, const QString &address);
 
 } // namespace app

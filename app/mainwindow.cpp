@@ -388,6 +388,9 @@ QCoro::Task<bool> MainWindow::connectController()
     m_kept.reset();
     if (m_settings) {
         m_kept = app::ControllerSettings::load(*m_settings, m_controllerKey);
+        // Runs before this one kept an address as it was typed ("...:23").
+        if (!m_kept->found && !builtIn && target.name.isEmpty())
+            m_kept = app::ControllerSettings::load(*m_settings, address.trimmed().toLower());
         if (!m_kept->timeoutSeconds.isEmpty())
             m_bar.timeout->setText(m_kept->timeoutSeconds);
     }

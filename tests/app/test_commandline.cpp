@@ -234,6 +234,7 @@ private slots:
             kept.series << ui::PlotProbe{QString(QChar(u'A' + i)), commands[i],
                                          ui::PlotProbe::Extract::Number, 0};
         kept.save(s, app::controllerKey(u"press-4"_s, u"127.0.0.1:1"_s));
+        kept.save(s, app::controllerKey({}, u"::1"_s));
         s.sync();
 
         QSettings later(s.fileName(), QSettings::IniFormat);
@@ -243,6 +244,8 @@ private slots:
             plots << p.label;
         QCOMPARE(plots, QStringList({"A", "D"}));
         QVERIFY(!app::ControllerSettings::load(later, app::controllerKey({}, u"127.0.0.1:1"_s)).found);
+        // The console's port spelled out or left to the default is the one controller.
+        QVERIFY(app::ControllerSettings::load(later, app::controllerKey({}, u"[::1]:23"_s)).found);
         AddressBook book;
         book.load(later);
         QCOMPARE(book.controllers, saved);
@@ -404,6 +407,12 @@ private slots:
         QVERIFY(connectTo(later.window.get(), second));
         QVERIFY(later.waitFor([&] { return plotted(later) == QStringList({"OUT 3", "Task 0 step"}); }));
         QCOMPARE(later.timeoutField()->text(), u"30"_s);
+        // What an earlier run kept for "127.0.0.1:23" as typed still comes back for it.
+        later.disconnect();
+        later.settings->setValue(u"perController/127.0.0.1%3A23/timeout"_s, u"9"_s);
+        later.addressField()->setText(u"127.0.0.1:23"_s);
+        control<QPushButton>(later.window.get(), "buttonConnect")->click();
+        QVERIFY(later.waitFor([&] { return later.timeoutField()->text() == u"9"_s; }));
     }
 
     // A connection given up while the controller is still logging it in keeps nothing for it: the page last
