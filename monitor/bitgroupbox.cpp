@@ -146,7 +146,9 @@ QCoro::Task<> BitGroupBox::poll(wire::Link &link)
     const std::optional<QString> answered = co_await link.exchange(command);
     // A reply cut short by a failed wait still shows what of it parses.
     const QString reply = answered ? *answered : link.replySoFar();
-    showBits(reply, bank);
+    // Another bank chosen while this one was read shows nothing of it.
+    if (bankWord(m_popup->currentText()) == bank)
+        showBits(reply, bank);
     emit replyRead(command, reply);
 }
 

@@ -152,6 +152,18 @@ private slots:
         QVERIFY(f.waitFor([&] {
             return control<QLabel>(f.window.get(), "labelMbkIo15BitNo")->text() == QLatin1String("70015");
         }));
+        // A bank chosen while another is read shows nothing of that reading: what it read stays
+        // unshown until the next tick reads the chosen bank.
+        auto *mbkBank = control<QComboBox>(f.window.get(), QStringLiteral("popupbuttonMbkIoBank"));
+        f.slowReplies();
+        mbkBank->setCurrentIndex(1);
+        QTimer chooser;
+        whenWaiting(
+            f, chooser, [&] { mbkBank->setCurrentIndex(0), f.clearCommands(); },
+            QStringLiteral("PR IN(70100~Wrd)"));
+        QVERIFY(f.waitFor([&] { return !chooser.isActive() && !f.commands().isEmpty(); }, 10000));
+        QCOMPARE(control<QLabel>(f.window.get(), "labelMbkIo15BitNo")->text(), QStringLiteral("70015"));
+        f.sim->setOptions(MonitorFixture::makeOptions());
 
         // Tab, bank popup set before polling, its item's bank word, button, command.
         const std::array<const char *, 5> clicks[] = {
