@@ -21,6 +21,16 @@ QString axisQuery(const QString &registerExpression)
 AxisReading parseAxisReply(const QString &reply)
 {
     QString joined = reply;
+    // A reply cut short (no prompt at its end) may stop inside a number: only
+    // what a blank or a line end closes is whole.
+    if (!joined.contains(QLatin1String("\n#"))) {
+        qsizetype end = joined.size();
+        while (end > 0 && !joined.at(end - 1).isSpace())
+            --end;
+        while (end > 0 && joined.at(end - 1).isSpace())
+            --end;
+        joined.truncate(end);
+    }
     joined.remove(QStringLiteral("\r\n#"));
     joined.remove(QStringLiteral("\r\n "));
     const QStringList fields = text::splitKeep(joined, QStringLiteral(" "));

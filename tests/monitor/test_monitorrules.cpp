@@ -127,6 +127,10 @@ private slots:
         row("extra fields, positions kept as text", "\r\n 4 64 +1 x 3 4 5 6 y 8 9 10\r\n#",
             "4 64|+1,x,3,4|00000005|6,y,8,9");
         row("too few fields", "\r\n 4 64 10", "4 64");
+        // Cut short by a failed wait: a number not closed by a blank or a line end may be cut.
+        row("cut inside the last counter", "\r\n 1 2 3 4 5 6 7 8 9 10 -80", "1 2");
+        row("cut after a line end", "\r\n 1 2 3 4 5 6 7 8 9 10 11\r\n", "1 2|3,4,5,6|00000007|8,9,10,11");
+        row("cut inside the first word", "\r\n 4", "- -");
         row("register not decimal", "\r\n 4 64 1 2 3 4 &HFF 6 7 8 9\r\n#", "4 64");
         row("signal word not decimal", "\r\n &H4 64 1 2 3 4 5 6 7 8 9\r\n#", "- 64|1,2,3,4|00000005|6,7,8,9");
         row("double blank makes an empty field", "\r\n 4  64 1 2 3 4 5 6 7 8\r\n#",
