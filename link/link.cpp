@@ -201,12 +201,7 @@ QCoro::Task<bool> Link::open(QString address)
         co_return false;
     if (!ok) {
         qCInfo(lcLink) << "connect: the connection could not be opened";
-        if (m_socket) {
-            m_socket->disconnect(this);
-            m_socket->abort();
-            m_socket->deleteLater();
-            m_socket = nullptr;
-        }
+        abortSocket();
         setState(State::Disconnected, Reason::ConnectFailed);
         co_return false;
     }
@@ -333,6 +328,7 @@ void Link::takeDown(Reason reason, bool alert)
     abortSocket();
     setState(State::Disconnected, reason);
     ringAll();
+    m_queue.clear(); // as on Disconnect: a click queued behind the wait has no connection left to go to
     if (alert)
         alertWhenFree(QLatin1String(reason == Reason::LoginRefused ? "Login Refused" : "Receive Timeout") +
                       QStringLiteral("\n\n") + arrived);

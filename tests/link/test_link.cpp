@@ -410,7 +410,7 @@ private slots:
     }
 
     // Disconnect pressed while a slow reply holds the link: a click queued behind it (Run) goes nowhere,
-    // after the goodbye least of all.
+    // after the goodbye least of all. A time-out or the controller hanging up drops it as well.
     void disconnectDropsWhatWaitsItsTurn()
     {
         MonitorFixture f;
@@ -425,6 +425,20 @@ private slots:
         QVERIFY(f.waitForCommand(QStringLiteral("CMD$")) && f.link().busy());
         f.disconnect();
         QCOMPARE(f.commands().join(" | "), QStringLiteral("CMD$ | CMD$ 0"));
+        // Clear all, queued behind a wait that times out or is hung up on, does not say it cleared.
+        for (int sim::Options::*fault : {&sim::Options::delayMs, &sim::Options::dropAfter}) {
+            slow = MonitorFixture::makeOptions();
+            f.sim->setOptions(slow);
+            QVERIFY(f.connectToSim());
+            f.timeoutField()->setText("1");
+            slow.*fault = fault == &sim::Options::delayMs ? 2000 : 0;
+            f.sim->setOptions(slow);
+            button(f, "buttonMon")->click();
+            button(f, "buttonBkpAllClr")->click();
+            QVERIFY(
+                f.waitFor([&] { return f.link().state() == wire::State::Disconnected && !f.link().busy(); }));
+            QVERIFY(!f.consoleText().contains("[BKP: All cleared]"));
+        }
     }
 
     // A window that goes while its link says goodbye ends the goodbye's pause at once, while the link is
