@@ -71,7 +71,9 @@ OperatorJournal::OperatorJournal(Sources sources, SessionJournal &session, QObje
             note({Event::Kind::Display, QDateTime(), QString(), QByteArray(), text, QString()});
     });
     connect(&link, &wire::Link::stateChanged, this, [this](wire::State state, wire::Reason reason) {
-        if (state == wire::State::Disconnected && reason == wire::Reason::TimedOut)
+        // Timed out or hung up on: the command's answer never came.
+        if (state == wire::State::Disconnected &&
+            (reason == wire::Reason::TimedOut || reason == wire::Reason::PeerClosed))
             note({Event::Kind::End, QDateTime(), QString(), QByteArray(), QStringLiteral("no answer"),
                   QString()});
         else if (state == wire::State::LoggingIn || state == wire::State::Disconnected)

@@ -214,19 +214,27 @@ private slots:
         record->setChecked(false);
         record->setChecked(true);
         QVERIFY(f.exchange(u"PR 1+2"_s));
-        // The last command, which the controller never answers, has its line in the file too.
+        // A command the controller never answers has its line in the file too, saying so.
         sim::Options stall = f.sim->options();
         stall.stallAfter = 0;
         f.sim->setOptions(stall);
         f.timeoutField()->setText(u"1"_s);
         QVERIFY(!f.exchange(u"ON 5"_s));
-        f.disconnect();
+        // So has one the controller hangs up on: neither reads as done.
+        f.sim->setOptions(MonitorFixture::makeOptions());
+        QVERIFY(f.connectToSim());
+        sim::Options drop = f.sim->options();
+        drop.dropAfter = 0;
+        f.sim->setOptions(drop);
+        QVERIFY(!f.exchange(u"ON 6"_s));
         QVERIFY(record->isChecked());
         QByteArray recorded;
         const QDir dir(journalOf(f)->directory());
         for (const QString &name : sessionFiles(f))
             recorded += bytesOf(dir.filePath(name));
-        QVERIFY2(recorded.contains("> PR 1+2\\r") && recorded.contains("| Output 5 ON"),
+        QVERIFY2(recorded.contains("> PR 1+2\\r") &&
+                     recorded.contains("| Output 5 ON \u2014 controller: no answer") &&
+                     recorded.contains("| Output 6 ON \u2014 controller: no answer"),
                  recorded.constData());
     }
 
