@@ -4,6 +4,7 @@
 
 #include "axis/pointtable.h"
 #include "core/dialogs.h"
+#include "core/watchlock.h"
 #include "link/link.h"
 #include "link/sendpath.h"
 #include "link/textutil.h"
@@ -366,13 +367,7 @@ bool AxisPage::confirmTeach(const QString &point)
     // a statement of its own: such a point is not taught.
     if (!text::isOneOperand(point))
         return false;
-    m_link.enqueue(wire::unlessLocked(m_lock, [this, point]() -> QCoro::Task<> {
-        if (!m_dialogs.confirm(teachMessage(point)))
-            co_return;
-        const bool selected = co_await selectChosenBoard();
-        if (selected)
-            co_await m_link.exchange(teachCommand(point));
-    }));
+    sendConfirmed(teachMessage(point), teachCommand(point));
     return true;
 }
 
@@ -410,14 +405,8 @@ void AxisPage::onClearClicked(bool counters)
 {
     if (!m_board)
         return;
-    m_link.enqueue(wire::unlessLocked(m_lock, [this, counters]() -> QCoro::Task<> {
-        const QString command = counters ? kClearCountersCommand : kClearPositionsCommand;
-        if (!m_dialogs.confirm(counters ? kClearCountersMessage : kClearPositionsMessage))
-            co_return;
-        const bool selected = co_await selectChosenBoard();
-        if (selected)
-            co_await m_link.exchange(command);
-    }));
+    sendConfirmed(counters ? kClearCountersMessage : kClearPositionsMessage,
+                  counters ? kClearCountersCommand : kClearPositionsCommand);
 }
 
 bool AxisPage::checkmsg(const QString &command)
@@ -430,9 +419,20 @@ bool AxisPage::checkmsg(const QString &command)
 
 void AxisPage::confirmPointSet(const QString &command)
 {
+    // Under the lock nothing is asked: the action is held back at its turn.
+    if (!m_lock.locked() && !checkmsg(command))
+        return;
+    sendConfirmed(executeMessage(command), command);
+}
+
+void AxisPage::sendConfirmed(const QString &question, const QString &command)
+{
+    // Asked at the click, not when the action's turn comes: a dialog open
+    // while an action holds the link would stop the page's reads for as long
+    // as the user takes. The lock still decides when the turn comes.
+    if (!m_lock.locked() && !m_dialogs.confirm(question))
+        return;
     m_link.enqueue(wire::unlessLocked(m_lock, [this, command]() -> QCoro::Task<> {
-        if (!checkmsg(command) || !m_dialogs.confirm(executeMessage(command)))
-            co_return;
         const bool selected = co_await selectChosenBoard();
         if (selected)
             co_await m_link.exchange(command);

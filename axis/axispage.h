@@ -55,6 +55,9 @@ private:
     bool checkmsg(const QString &command);
     // Asks, then sends the point-set command; nothing when the row is refused.
     void confirmPointSet(const QString &command);
+    // Asks `question` now; on Ok, `command` goes to the chosen board when
+    // its turn comes.
+    void sendConfirmed(const QString &question, const QString &command);
     // Asks, then teaches; false (nothing asked or sent) for a point that
     // holds a second statement.
     bool confirmTeach(const QString &point);

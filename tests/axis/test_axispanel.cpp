@@ -160,9 +160,15 @@ private slots:
         if (!row.isEmpty())
             fillRow(row, tag < 0);
 
+        // Asked at the click, not while an action holds the link (the page's reads would stop meanwhile).
+        const auto heldTheLink = std::make_shared<bool>(false);
+        f->dialogs.onShow = [link = &f->link(), heldTheLink](const ScriptedDialogs::Entry &) {
+            *heldTheLink = *heldTheLink || link->busy();
+        };
         f->dialogs.setNextAnswer(ok);
         (tag < 0 ? named<QPushButton>("buttonPgPlistSetp") : jog(tag))->click(); // -1: the list's
         f->settle();
+        QVERIFY(!*heldTheLink);
 
         QCOMPARE(f->dialogs.entries.size(), 1);
         const ScriptedDialogs::Entry &e = f->dialogs.entries.at(0);
