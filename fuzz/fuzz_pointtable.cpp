@@ -6,6 +6,8 @@
 #include "monitor/axissignals.h"
 #include "panels/replies.h"
 
+#include <algorithm>
+
 namespace {
 
 void checkShown(const QString &value, const QString &shown, bool hex)
@@ -50,7 +52,14 @@ void checkSignals(const QString &reply)
     if (!r.hasValues)
         return;
     fuzz::check(r.registerText.size() == 8, "register digits", r.registerText);
+    // Without its prompt a reply may be cut: it counts up to its last blank or line end.
     QString joined = reply;
+    if (!reply.contains(QLatin1String("\n#"))) {
+        const auto closed =
+            std::find_if(joined.crbegin(), joined.crend(), [](QChar c) { return c.isSpace(); });
+        const auto whole = std::find_if(closed, joined.crend(), [](QChar c) { return !c.isSpace(); });
+        joined.truncate(joined.crend() - whole);
+    }
     joined.remove(QStringLiteral("\r\n#"));
     joined.remove(QStringLiteral("\r\n "));
     const QStringList fields = text::splitKeep(joined, QStringLiteral(" "));
