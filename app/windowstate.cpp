@@ -81,7 +81,8 @@ void MainWindow::saveSettings()
         stored.variableNames[i] = names.at(i);
     stored.timeoutSeconds = m_bar.timeout->text();
     stored.save(*m_settings);
-    // The size, place and docks of the window closed last.
+    // The size, place and docks of the window closed last (after a Quit, of
+    // the window it was chosen in: the others save nothing).
     m_settings->setValue(QStringLiteral("window/geometry"), saveGeometry());
     m_settings->setValue(QStringLiteral("window/state"), saveState());
 }
