@@ -70,6 +70,12 @@ struct Wait
     AtBreakpoint atBreakpoint = AtBreakpoint::Leave;
 };
 
+// A read that leaves a program stopped at a breakpoint where it stands, and
+// the monitor knowing it (the poll's start and stop, the read-only tools, a
+// listing with no attention byte before it).
+inline constexpr Wait kInPlace{Wait::Until::Prompt, Wait::Count::FromSend, Wait::Keep::Answer,
+                               Wait::AtBreakpoint::Stay};
+
 class Link : public QObject
 {
     Q_OBJECT

@@ -18,11 +18,7 @@ namespace monitor {
 
 namespace {
 const QString kStar = QStringLiteral("★");
-// Starting and stopping only tell the controller: a program stopped at a
-// breakpoint stays stopped, and the monitor goes on knowing it.
-constexpr wire::Wait kInPlace{wire::Wait::Until::Prompt, wire::Wait::Count::FromSend,
-                              wire::Wait::Keep::Answer, wire::Wait::AtBreakpoint::Stay};
-} // namespace
+}
 
 Poller::Poller(wire::Link &link, Clock &clock, QObject *parent)
     : QObject(parent), m_link(link), m_clock(clock), m_timer(new QTimer(this))
@@ -71,7 +67,7 @@ QCoro::Task<> Poller::timerStart()
     emit indicatorShown(kStar);
     const quint64 generation = m_link.generation();
     const std::optional<QString> reply =
-        co_await m_link.exchange(QLatin1String(protocol::kMachineModeWord), kInPlace);
+        co_await m_link.exchange(QLatin1String(protocol::kMachineModeWord), wire::kInPlace);
     Q_UNUSED(reply);
     // A time-out or a disconnect during that wait closed the link; a timer
     // started now would only tick on without a connection.
@@ -102,7 +98,7 @@ void Poller::timerStop()
     // must not be taken for the answer to whatever is sent next.
     m_link.enqueue([this]() -> QCoro::Task<> {
         const std::optional<QString> reply =
-            co_await m_link.exchange(QLatin1String(protocol::kMachineModeOff), kInPlace);
+            co_await m_link.exchange(QLatin1String(protocol::kMachineModeOff), wire::kInPlace);
         Q_UNUSED(reply);
     });
 }

@@ -10,14 +10,6 @@
 
 namespace tools {
 
-namespace {
-// The clock and the task monitor only read: a program stopped at a breakpoint
-// stays stopped, as it does for a command typed in the console, and the
-// monitor goes on knowing it (Run is still refused, the step controls stay).
-constexpr wire::Wait kInPlace{wire::Wait::Until::Prompt, wire::Wait::Count::FromSend,
-                              wire::Wait::Keep::Answer, wire::Wait::AtBreakpoint::Stay};
-} // namespace
-
 DebugTools::DebugTools(wire::Link &link, Clock &clock, QObject *parent)
     : QObject(parent), m_link(link), m_clock(clock)
 {
@@ -116,7 +108,7 @@ QCoro::Task<> DebugTools::clockCommand(QString command)
     console().focusConsole();
     if (!sent)
         co_return;
-    const std::optional<QString> reply = co_await m_link.answer(kInPlace);
+    const std::optional<QString> reply = co_await m_link.answer(wire::kInPlace);
     if (reply)
         console().consoleAppendFollow(*reply);
 }
@@ -127,12 +119,12 @@ QCoro::Task<> DebugTools::monitor()
 {
     console().liveDisplayOn();
     const std::optional<QString> machineMode =
-        co_await m_link.exchange(QLatin1String(protocol::kMachineModeWord), kInPlace);
+        co_await m_link.exchange(QLatin1String(protocol::kMachineModeWord), wire::kInPlace);
     if (!machineMode)
         co_return;
     if (!console().echoAndSend(QStringLiteral("MON")))
         co_return;
-    const std::optional<QString> reply = co_await m_link.answer(kInPlace);
+    const std::optional<QString> reply = co_await m_link.answer(wire::kInPlace);
     if (!reply)
         co_return;
     console().consoleAppendFollow(*reply);
@@ -150,14 +142,14 @@ QCoro::Task<> DebugTools::monitorListing()
     console().liveDisplayOn();
     console().listNextOff();
     const std::optional<QString> machineMode =
-        co_await m_link.exchange(QLatin1String(protocol::kMachineModeWord), kInPlace);
+        co_await m_link.exchange(QLatin1String(protocol::kMachineModeWord), wire::kInPlace);
     if (!machineMode)
         co_return;
-    const std::optional<QString> monReply = co_await m_link.exchange(QStringLiteral("MON"), kInPlace);
+    const std::optional<QString> monReply = co_await m_link.exchange(QStringLiteral("MON"), wire::kInPlace);
     if (!monReply)
         co_return;
     const Exchange exchange = [this](QString command) {
-        return m_link.exchange(std::move(command), kInPlace);
+        return m_link.exchange(std::move(command), wire::kInPlace);
     };
     QCoro::Task<std::optional<QString>> building = buildMonListing(*monReply, exchange);
     const std::optional<QString> listing = co_await building;
@@ -169,7 +161,7 @@ QCoro::Task<> DebugTools::monitorListing()
     // Waited for, so that its prompt is not taken for the next command's
     // answer; shown, as it ends the listing.
     const std::optional<QString> off =
-        co_await m_link.exchange(QLatin1String(protocol::kMachineModeOff), kInPlace);
+        co_await m_link.exchange(QLatin1String(protocol::kMachineModeOff), wire::kInPlace);
     if (off)
         console().consoleAppendFollow(*off);
 }

@@ -45,8 +45,6 @@ constexpr wire::Wait kWhole{wire::Wait::Until::Prompt, wire::Wait::Count::FromLa
                             wire::Wait::Keep::Whole};
 // A listing read with no attention byte before it (a backup, a compare): a
 // program stopped at a breakpoint stays stopped there, and the monitor knows.
-constexpr wire::Wait kInPlace{wire::Wait::Until::Prompt, wire::Wait::Count::FromSend,
-                              wire::Wait::Keep::Answer, wire::Wait::AtBreakpoint::Stay};
 constexpr wire::Wait kWholeInPlace{wire::Wait::Until::Prompt, wire::Wait::Count::FromLastByte,
                                    wire::Wait::Keep::Whole, wire::Wait::AtBreakpoint::Stay};
 
@@ -495,7 +493,7 @@ QCoro::Task<std::optional<QString>> Transfers::readListing(Kind kind, QString pa
             *userClosed = *userClosed || (r == wire::Reason::User && !wire::isUp(s));
         });
     const std::optional<QString> loadModeOff =
-        co_await m_link.exchange(QLatin1String(protocol::kLoadModeWord), kInPlace);
+        co_await m_link.exchange(QLatin1String(protocol::kLoadModeWord), wire::kInPlace);
     const TransferRun::ProgressText progress =
         purpose == ListingFor::Backup ? backupProgressText : compareProgressText;
     std::optional<QString> listing;
