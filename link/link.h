@@ -250,7 +250,8 @@ private:
 // `action`, which changes the controller, as it goes into the queue: when its
 // turn comes with the watch-only lock on, it sends nothing (an operator who
 // clicked before someone locked the window does not drive the machine after).
-// `lock` outlives the queue.
-Link::Action unlessLocked(const WatchLock &lock, Link::Action action);
+// `lock` outlives the queue. `heldBack`, when given, runs instead (a window
+// offers again what it switched off when pressed).
+Link::Action unlessLocked(const WatchLock &lock, Link::Action action, std::function<void()> heldBack = {});
 
 } // namespace wire

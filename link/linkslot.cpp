@@ -33,11 +33,14 @@ QCoro::Task<> Link::drain()
     m_running = false;
 }
 
-Link::Action unlessLocked(const WatchLock &lock, Link::Action action)
+Link::Action unlessLocked(const WatchLock &lock, Link::Action action, std::function<void()> heldBack)
 {
-    return [&lock, action = std::move(action)]() -> QCoro::Task<> {
-        if (!lock.allows())
+    return [&lock, action = std::move(action), heldBack = std::move(heldBack)]() -> QCoro::Task<> {
+        if (!lock.allows()) {
+            if (heldBack)
+                heldBack();
             co_return;
+        }
         QCoro::Task<> task = action();
         co_await task;
     };

@@ -2,7 +2,6 @@
 
 #include "core/background.h"
 #include "core/dialogs.h"
-#include "core/watchlock.h"
 #include "link/link.h"
 #include "transfer/backups.h"
 #include "transfer/restorewindow.h"
@@ -125,17 +124,14 @@ void showPlan(const MenuContext &c, const Backups::Plan &plan)
             shown->declined();
             return;
         }
-        c.link->enqueue(
-            [c, plan = shown->plan(), window = QPointer<RestoreWindow>(shown)]() -> QCoro::Task<> {
-                // Held back by the lock: pressed again once it is off.
-                if (!c.lock->allows()) {
-                    if (window)
-                        window->declined();
-                    co_return;
-                }
-                QCoro::Task<> restoring = restore(c, plan, window);
-                co_await restoring;
-            });
+        const QPointer<RestoreWindow> window(shown);
+        // Held back by the lock: pressed again once it is off.
+        c.link->enqueue(wire::unlessLocked(
+            *c.lock, [c, plan = shown->plan(), window] { return restore(c, plan, window); },
+            [window] {
+                if (window)
+                    window->declined();
+            }));
     });
     shown->show();
 }

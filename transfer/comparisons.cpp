@@ -3,7 +3,6 @@
 #include "console/sidepanel.h"
 #include "core/background.h"
 #include "core/dialogs.h"
-#include "core/watchlock.h"
 #include "link/link.h"
 #include "transfer/compare.h"
 #include "transfer/comparewindow.h"
@@ -170,19 +169,18 @@ void show(const Context &c, const Basis &basis, const Comparing::Result &result)
         QCoro::Task<> checking = recheckFile(shown, basis);
         Q_UNUSED(checking); // goes on alone
     }
-    QObject::connect(shown, &CompareWindow::loadRequested, &transfers,
-                     [&link, &transfers, basis, lock = c.lock, window = QPointer<CompareWindow>(shown)] {
-                         link.enqueue([&link, &transfers, basis, lock, window]() -> QCoro::Task<> {
-                             // Held back by the lock: pressed again once it is off.
-                             if (!lock->allows()) {
-                                 if (window)
-                                     window->loadHeldBack();
-                                 co_return;
-                             }
-                             QCoro::Task<> load = loadCompared(link, transfers, basis, window);
-                             co_await load;
-                         });
-                     });
+    QObject::connect(
+        shown, &CompareWindow::loadRequested, &transfers,
+        [&link, &transfers, basis, lock = c.lock, window = QPointer<CompareWindow>(shown)] {
+            // Held back by the lock: pressed again once it is off.
+            link.enqueue(wire::unlessLocked(
+                *lock,
+                [&link, &transfers, basis, window] { return loadCompared(link, transfers, basis, window); },
+                [window] {
+                    if (window)
+                        window->loadHeldBack();
+                }));
+        });
     shown->show();
 }
 
