@@ -85,6 +85,37 @@ bool AddressBook::save(QSettings &store) const
     return store.status() != QSettings::AccessError;
 }
 
+bool AddressBook::saveEdits(QSettings &store, const QList<NamedController> &before) const
+{
+    // What another copy wrote since this one last read the file.
+    store.sync();
+    AddressBook now;
+    now.load(store);
+    const auto key = [](const NamedController &c) { return c.name.trimmed().toCaseFolded(); };
+    const auto in = [&key](const QList<NamedController> &list, const QString &k) -> const NamedController * {
+        for (const NamedController &c : list) {
+            if (key(c) == k)
+                return &c;
+        }
+        return nullptr;
+    };
+    AddressBook merged;
+    for (const NamedController &c : controllers) {
+        const NamedController *was = in(before, key(c));
+        if (was && *was == c) {
+            if (const NamedController *stored = in(now.controllers, key(c)))
+                merged.controllers << *stored;
+        } else {
+            merged.controllers << c;
+        }
+    }
+    for (const NamedController &c : now.controllers) {
+        if (!in(controllers, key(c)) && !in(before, key(c)))
+            merged.controllers << c;
+    }
+    return merged.save(store);
+}
+
 std::optional<NamedController> AddressBook::find(const QString &name) const
 {
     const QString wanted = name.trimmed();

@@ -33,6 +33,14 @@ public:
     // Replaces whatever the store held under "controllers"; false when the
     // store could not be written.
     bool save(QSettings &store) const;
+    // Saves the list as this copy's edits of `before` (the list it started
+    // from), made on what the store holds by now: another copy of the program
+    // may have saved its own edits meanwhile, and they stay. A controller
+    // left as it was in `before` comes as the store has it now (or not at
+    // all, if the other copy removed it); one added or changed here comes as
+    // this list has it; one removed here goes. The other copy's additions
+    // follow this list's. False when the store could not be written.
+    bool saveEdits(QSettings &store, const QList<NamedController> &before) const;
 
     // Names match whole, after trimming, ignoring case.
     std::optional<NamedController> find(const QString &name) const;

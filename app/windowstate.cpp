@@ -135,20 +135,23 @@ app::AddressBook MainWindow::addressBook() const
 
 void MainWindow::editControllers()
 {
-    // The list as stored now: OK writes the whole of it back. So one list is
-    // open at a time, whichever window asks: a second copy, OK'd after the
-    // first, would write the first one's edits away.
+    // The list as stored now. OK saves the changes made to it, over what
+    // another copy of the program may have saved meanwhile. One list is open
+    // at a time, whichever window asks.
     static QPointer<ControllersDialog> shown;
     if (shown) {
         shown->raise();
         shown->activateWindow();
         return;
     }
-    auto *dialog = new ControllersDialog(addressBook().controllers, this);
+    if (m_settings)
+        m_settings->sync(); // the list another copy of the program saved last
+    const QList<app::NamedController> before = addressBook().controllers;
+    auto *dialog = new ControllersDialog(before, this);
     shown = dialog;
     dialog->setAttribute(Qt::WA_DeleteOnClose);
-    connect(dialog, &QDialog::accepted, this, [this, dialog] {
-        if (m_settings && !app::AddressBook{dialog->controllers()}.save(*m_settings))
+    connect(dialog, &QDialog::accepted, this, [this, dialog, before] {
+        if (m_settings && !app::AddressBook{dialog->controllers()}.saveEdits(*m_settings, before))
             m_dialogs->alert(QStringLiteral("The controllers were not saved."),
                              QStringLiteral("The settings file %1 cannot be written: the list holds only "
                                             "until the program ends.")

@@ -1,4 +1,5 @@
 // The application shell: first start, lists, settings across runs, usable controls, closing, windows.
+#include "app/addressbook.h"
 #include "app/startup.h"
 #include "app/windowset.h"
 #include "journal/operatorjournal.h"
@@ -378,6 +379,26 @@ private slots:
         QVERIFY(!lockShown(b));
         QVERIFY(connectTo(b, u"press-4"_s));
         QVERIFY(lockShown(b) && b->windowTitle().endsWith(u"press-4"_s));
+        // Another copy of the program on the same file adds one and removes one while this list is open:
+        // OK keeps its edits beside this dialog's.
+        dialog = dialogOf(b);
+        table = control<QTableWidget>(dialog, "tableControllers");
+        {
+            QSettings other(store.settings.fileName(), QSettings::IniFormat);
+            app::AddressBook{{{u"line-2"_s, u"127.0.0.1:2"_s, {}, false}}}.save(other);
+        }
+        control<QPushButton>(dialog, "buttonControllerAdd")->click();
+        table->item(1, 0)->setText(u"press-5"_s);
+        table->item(1, 1)->setText(u"127.0.0.1:%1"_s.arg(s.port()));
+        dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+        QVERIFY(Store::waitFor([&] { return !b->findChild<QDialog *>(u"controllersDialog"_s); }));
+        QSettings later(store.settings.fileName(), QSettings::IniFormat);
+        app::AddressBook merged;
+        merged.load(later);
+        QStringList names;
+        for (const app::NamedController &c : merged.controllers)
+            names << c.name;
+        QCOMPARE(names, QStringList({"press-5", "line-2"}));
 
         // A list the settings file cannot take is not let go as if it were kept.
         QVERIFY(QFile::remove(store.settings.fileName()) && QDir().mkpath(store.settings.fileName()));
