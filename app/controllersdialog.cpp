@@ -72,7 +72,9 @@ void ControllersDialog::addRow(const app::NamedController &controller)
 {
     const int r = m_table->rowCount();
     m_table->insertRow(r);
-    m_table->setItem(r, Name, new QTableWidgetItem(controller.name));
+    auto *name = new QTableWidgetItem(controller.name);
+    name->setData(Qt::UserRole, controller.name); // what it was called before this edit
+    m_table->setItem(r, Name, name);
     m_table->setItem(r, Address, new QTableWidgetItem(controller.address));
     m_table->setItem(r, Note, new QTableWidgetItem(controller.note));
     auto *watch = new QTableWidgetItem;
@@ -92,6 +94,19 @@ QList<app::NamedController> ControllersDialog::controllers() const
         const QTableWidgetItem *watch = m_table->item(r, WatchOnly);
         out << app::NamedController{text(Name), text(Address), text(Note),
                                     watch && watch->checkState() == Qt::Checked};
+    }
+    return out;
+}
+
+QList<std::pair<QString, QString>> ControllersDialog::renamed() const
+{
+    QList<std::pair<QString, QString>> out;
+    for (int r = 0; r < m_table->rowCount(); ++r) {
+        const QTableWidgetItem *item = m_table->item(r, Name);
+        const QString before = item ? item->data(Qt::UserRole).toString().trimmed() : QString();
+        const QString now = item ? item->text().trimmed() : QString();
+        if (!before.isEmpty() && before != now)
+            out.append({before, now});
     }
     return out;
 }

@@ -8,6 +8,8 @@
 
 #include <QDialog>
 
+#include <utility>
+
 class QLabel;
 class QPushButton;
 class QTableWidget;
@@ -21,6 +23,8 @@ public:
 
     // The rows as they stand, in order.
     QList<app::NamedController> controllers() const;
+    // The rows whose name was changed here: the name before, the name now.
+    QList<std::pair<QString, QString>> renamed() const;
 
     void accept() override;
 

@@ -47,6 +47,34 @@ QString controllerKey(const QString &name, const QString &address)
     return (at.ok && at.port == wire::kControllerPort ? at.host : address.trimmed()).toLower();
 }
 
+void renameControllerSettings(QSettings &store, const QList<std::pair<QString, QString>> &renames)
+{
+    QList<std::pair<QString, QVariantMap>> moving;
+    for (const auto &[before, now] : renames) {
+        const QString from = controllerKey(before, QString());
+        const QString to = controllerKey(now, QString());
+        if (from == to)
+            continue; // only the case changed
+        QVariantMap values;
+        store.beginGroup(groupOf(from));
+        for (const QString &key : store.allKeys())
+            values.insert(key, store.value(key));
+        store.endGroup();
+        if (values.isEmpty())
+            continue;
+        store.remove(groupOf(from));
+        moving.append({to, values});
+    }
+    for (const auto &[to, values] : moving) {
+        store.remove(groupOf(to));
+        store.beginGroup(groupOf(to));
+        for (auto it = values.cbegin(); it != values.cend(); ++it)
+            store.setValue(it.key(), it.value());
+        store.endGroup();
+    }
+    store.sync();
+}
+
 ControllerSettings ControllerSettings::load(QSettings &store, const QString &controller)
 {
     ControllerSettings kept;

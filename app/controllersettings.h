@@ -9,6 +9,8 @@
 #include <QList>
 #include <QString>
 
+#include <utility>
+
 class QSettings;
 
 namespace app {
@@ -29,6 +31,11 @@ struct ControllerSettings
     static ControllerSettings load(QSettings &store, const QString &controller);
     void save(QSettings &store, const QString &controller) const;
 };
+
+// Moves what is kept for each controller renamed in the address book (the
+// name before, the name now) to its new name. All are read before any is
+// written, so two names swapped swap their settings.
+void renameControllerSettings(QSettings &store, const QList<std::pair<QString, QString>> &renames);
 
 // The key a controller's settings are kept under: its name when it has one,
 // else its address; neither case nor surrounding blanks count, nor the

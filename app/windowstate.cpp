@@ -151,11 +151,15 @@ void MainWindow::editControllers()
     shown = dialog;
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QDialog::accepted, this, [this, dialog, before] {
-        if (m_settings && !app::AddressBook{dialog->controllers()}.saveEdits(*m_settings, before))
+        if (m_settings && !app::AddressBook{dialog->controllers()}.saveEdits(*m_settings, before)) {
             m_dialogs->alert(QStringLiteral("The controllers were not saved."),
                              QStringLiteral("The settings file %1 cannot be written: the list holds only "
                                             "until the program ends.")
                                  .arg(QDir::toNativeSeparators(m_settings->fileName())));
+        } else if (m_settings) {
+            // A renamed controller keeps its time-out, page and plots.
+            app::renameControllerSettings(*m_settings, dialog->renamed());
+        }
         offerControllerNames();
     });
     dialog->open();

@@ -400,6 +400,23 @@ private slots:
             names << c.name;
         QCOMPARE(names, QStringList({"press-5", "line-2"}));
 
+        // Renamed, the controller keeps what was kept for it: here the page last shown.
+        const auto disconnected = [b] {
+            b->disconnectController();
+            return Store::waitFor([b] { return b->link().state() == wire::State::Disconnected; });
+        };
+        QVERIFY(disconnected());
+        QVERIFY(connectTo(b, u"press-5"_s));
+        auto *tabs = control<QTabWidget>(b, "tabview");
+        tabs->setCurrentIndex(2);
+        QVERIFY(disconnected());
+        dialog = dialogOf(b);
+        control<QTableWidget>(dialog, "tableControllers")->item(0, 0)->setText(u"Press-5b"_s);
+        dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+        QVERIFY(connectTo(b, u"press-5b"_s));
+        QVERIFY(Store::waitFor([&] { return tabs->currentIndex() == 2; }));
+        QVERIFY(disconnected());
+
         // A list the settings file cannot take is not let go as if it were kept.
         QVERIFY(QFile::remove(store.settings.fileName()) && QDir().mkpath(store.settings.fileName()));
         dialogOf(b)->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
