@@ -380,8 +380,9 @@ QCoro::Task<bool> MainWindow::connectController()
     // Named, not a temporary inside the co_await: GCC 12 destroys such a
     // temporary twice.
     const QString address = target.error.isEmpty() ? target.address : m_bar.address->text();
-    // The time-out kept for this controller goes with the login already. The
-    // built-in simulator is one controller, on whichever port it listens.
+    // The time-out kept for this controller goes with the login already,
+    // unless the user has typed one for this connection. The built-in
+    // simulator is one controller, on whichever port it listens.
     const bool builtIn = !m_standInAddress.isEmpty() && address == m_standInAddress;
     m_controllerKey =
         app::controllerKey(builtIn ? QStringLiteral("built-in simulator") : target.name, address);
@@ -391,7 +392,7 @@ QCoro::Task<bool> MainWindow::connectController()
         // Runs before this one kept an address as it was typed ("...:23").
         if (!m_kept->found && !builtIn && target.name.isEmpty())
             m_kept = app::ControllerSettings::load(*m_settings, address.trimmed().toLower());
-        if (!m_kept->timeoutSeconds.isEmpty())
+        if (!m_kept->timeoutSeconds.isEmpty() && !m_timeoutTyped)
             m_bar.timeout->setText(m_kept->timeoutSeconds);
     }
     m_connectAfterGoodbye = m_link->state() == wire::State::Closing;
@@ -482,6 +483,7 @@ void MainWindow::wireLink()
     };
     takeTimeout();
     connect(m_bar.timeout, &QLineEdit::textChanged, this, takeTimeout);
+    connect(m_bar.timeout, &QLineEdit::textEdited, this, [this] { m_timeoutTyped = true; });
     connect(m_link, &wire::Link::stateChanged, this, &MainWindow::onStateChanged);
     connect(m_link, &wire::Link::received, this, &MainWindow::onReceived);
     connect(m_link, &wire::Link::waitProgress, this,

@@ -215,6 +215,9 @@ private:
     // restored once it is logged in, saved as it goes.
     QString m_controllerKey;
     std::optional<app::ControllerSettings> m_kept;
+    // The user typed the time-out since a connection last reached the login's
+    // end: the next Connect takes it rather than the one kept.
+    bool m_timeoutTyped = false;
     // A connect made while the controller before still hears its goodbye:
     // the end of that goodbye leaves the new controller's name and key alone.
     bool m_connectAfterGoodbye = false;

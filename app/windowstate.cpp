@@ -92,6 +92,7 @@ void MainWindow::restoreControllerSettings()
     // Once per connection, with what was read as it began.
     const std::optional<app::ControllerSettings> kept = std::exchange(m_kept, std::nullopt);
     const bool sameController = std::exchange(m_plottedKey, m_controllerKey) == m_controllerKey;
+    m_timeoutTyped = false; // the time-out shown is this controller's now
     if (!kept || !kept->found)
         return;
     // The plot shows this controller's values, not those of the one before.

@@ -416,6 +416,13 @@ private slots:
         QVERIFY(connectTo(b, u"press-5b"_s));
         QVERIFY(Store::waitFor([&] { return tabs->currentIndex() == 2; }));
         QVERIFY(disconnected());
+        // A time-out typed just before Connect is the one the connection takes, not the one kept.
+        auto *timeout = control<QLineEdit>(b, "textFieldTimeOutSec");
+        timeout->selectAll();
+        QTest::keyClicks(timeout, u"45"_s);
+        QVERIFY(connectTo(b, u"press-5b"_s));
+        QCOMPARE(timeout->text(), u"45"_s);
+        QVERIFY(disconnected());
 
         // A list the settings file cannot take is not let go as if it were kept.
         QVERIFY(QFile::remove(store.settings.fileName()) && QDir().mkpath(store.settings.fileName()));
