@@ -41,6 +41,7 @@
 #include <QMenuBar>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QSignalBlocker>
 #include <QStatusBar>
 #include <QStyle>
@@ -79,7 +80,12 @@ MainWindow::MainWindow(Dialogs *dialogs, Clock *clock, QSettings *settings, QWid
     buildPages();
     v->addWidget(m_tabview, 1);
     setCentralWidget(central);
-    resize(sizeHint().expandedTo(QSize(1200, 760)).boundedTo(QSize(1280, 800)));
+    // Until a layout is stored: roomy, but on the screen with its frame and
+    // title bar, however small the screen.
+    const int frame = 2 * style()->pixelMetric(QStyle::PM_DefaultFrameWidth);
+    const QSize room = screen()->availableGeometry().size() -
+                       QSize(frame, frame + style()->pixelMetric(QStyle::PM_TitleBarHeight));
+    resize(sizeHint().expandedTo(QSize(1200, 760)).boundedTo(QSize(1280, 800)).boundedTo(room));
 
     restoreState();
     wireLink();

@@ -253,6 +253,12 @@ private slots:
         QVERIFY(simA.start() && simB.start());
         auto set = store.set();
         MainWindow *a = set->open();
+        // Nothing stored yet: the first window fits the screen, as far as it can be made that small.
+        const QSize room = a->screen()->availableGeometry().size();
+        const QRect frame = a->frameGeometry();
+        QVERIFY2((frame.width() <= room.width() || a->width() == a->minimumWidth()) &&
+                     (frame.height() <= room.height() || a->height() == a->minimumHeight()),
+                 qPrintable(QDebug::toString(frame)));
         control<QAction>(a, "menuNewWindow")->trigger();
         QCOMPARE(set->windows().size(), std::size_t(2));
         MainWindow *b = set->windows().back();
