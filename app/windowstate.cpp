@@ -127,10 +127,13 @@ void MainWindow::keepControllerSettings()
 app::AddressBook MainWindow::addressBook() const
 {
     // Read each time, never kept: every window of the program shares the one
-    // list, which another window may have saved since this one last looked.
+    // list, which another window, or another copy of the program, may have
+    // saved since this one last looked.
     app::AddressBook book;
-    if (m_settings)
+    if (m_settings) {
+        m_settings->sync();
         book.load(*m_settings);
+    }
     return book;
 }
 
@@ -145,8 +148,6 @@ void MainWindow::editControllers()
         shown->activateWindow();
         return;
     }
-    if (m_settings)
-        m_settings->sync(); // the list another copy of the program saved last
     const QList<app::NamedController> before = addressBook().controllers;
     auto *dialog = new ControllersDialog(before, this);
     shown = dialog;

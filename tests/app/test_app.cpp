@@ -412,12 +412,25 @@ private slots:
             return Store::waitFor([b] { return b->link().state() == wire::State::Disconnected; });
         };
         QVERIFY(disconnected());
+        // One another copy adds is reached here by its name, no dialog opened since.
+        const QString copy = store.dir.filePath(u"copy.ini"_s);
+        QVERIFY(QFile::copy(store.settings.fileName(), copy));
+        {
+            QSettings other(copy, QSettings::IniFormat);
+            app::AddressBook{{{u"line-9"_s, u"127.0.0.1:%1"_s.arg(s.port()), {}, false}}}.saveEdits(other,
+                                                                                                    {});
+        }
+        QVERIFY(QFile::remove(store.settings.fileName()) && QFile::rename(copy, store.settings.fileName()));
+        QVERIFY(connectTo(b, u"line-9"_s));
+        QVERIFY(disconnected());
         QVERIFY(connectTo(b, u"press-5"_s));
         auto *tabs = control<QTabWidget>(b, "tabview");
         tabs->setCurrentIndex(2);
         QVERIFY(disconnected());
         dialog = dialogOf(b);
-        control<QTableWidget>(dialog, "tableControllers")->item(0, 0)->setText(u"Press-5b"_s);
+        control<QTableWidget>(dialog, "tableControllers")
+            ->findItems(u"press-5"_s, Qt::MatchExactly)[0]
+            ->setText(u"Press-5b"_s);
         dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
         QVERIFY(connectTo(b, u"press-5b"_s));
         QVERIFY(Store::waitFor([&] { return tabs->currentIndex() == 2; }));
