@@ -82,10 +82,13 @@ MainWindow::MainWindow(Dialogs *dialogs, Clock *clock, QSettings *settings, QWid
     setCentralWidget(central);
     // Until a layout is stored: roomy, but on the screen with its frame and
     // title bar, however small the screen.
-    const int frame = 2 * style()->pixelMetric(QStyle::PM_DefaultFrameWidth);
-    const QSize room = screen()->availableGeometry().size() -
-                       QSize(frame, frame + style()->pixelMetric(QStyle::PM_TitleBarHeight));
-    resize(sizeHint().expandedTo(QSize(1200, 760)).boundedTo(QSize(1280, 800)).boundedTo(room));
+    QSize first = sizeHint().expandedTo(QSize(1200, 760)).boundedTo(QSize(1280, 800));
+    if (const QScreen *shown = screen()) {
+        const int frame = 2 * style()->pixelMetric(QStyle::PM_DefaultFrameWidth);
+        first = first.boundedTo(shown->availableGeometry().size() -
+                                QSize(frame, frame + style()->pixelMetric(QStyle::PM_TitleBarHeight)));
+    }
+    resize(first);
 
     restoreState();
     wireLink();
