@@ -11,6 +11,7 @@
 
 #include <QLineEdit>
 #include <functional>
+#include <tuple>
 #include <utility>
 
 void MainWindow::wireConsole()
@@ -21,7 +22,6 @@ void MainWindow::wireConsole()
     connect(m_backups, &transfer::Backups::status, m_bar.status, &QLineEdit::setText);
     using Panel = console::SidePanel;
     Panel *panel = &m_consolePage->sidePanel();
-    transfer::Transfers *transfers = m_transfers;
     tools::DebugTools *tools = m_debugTools;
     // The side panel's and the shortcuts' requests, each waiting for the
     // exchange slot like a click on a button of this window.
@@ -35,13 +35,21 @@ void MainWindow::wireConsole()
     // What changes the machine sends nothing when its turn comes with the
     // watch-only lock on.
     const auto change = [lock = m_watchLock](Op op) { return wire::unlessLocked(*lock, std::move(op)); };
+    using transfer::Kind;
+    using T = transfer::Transfers;
+    const std::tuple<void (Panel::*)(), Kind, Transfer, Direction> files[] = {
+        {&Panel::programLoadRequested, Kind::Program, &T::programLoadHs, Direction::Load},
+        {&Panel::programSaveRequested, Kind::Program, &T::programSave, Direction::Save},
+        {&Panel::pointLoadRequested, Kind::Point, &T::pointLoad, Direction::Load},
+        {&Panel::pointSaveRequested, Kind::Point, &T::pointSave, Direction::Save},
+        {&Panel::mbkLoadRequested, Kind::Mbk, &T::mbkLoad, Direction::Load},
+        {&Panel::mbkSaveRequested, Kind::Mbk, &T::mbkSave, Direction::Save},
+    };
+    for (const auto &[request, kind, start, direction] : files)
+        connect(panel, request, this, [this, kind = kind, start = start, direction = direction] {
+            requestTransfer(kind, start, direction);
+        });
     const std::pair<void (Panel::*)(), Op> requests[] = {
-        {&Panel::programLoadRequested, change([transfers] { return transfers->programLoadHs(); })},
-        {&Panel::programSaveRequested, [transfers] { return transfers->programSave(); }},
-        {&Panel::pointLoadRequested, change([transfers] { return transfers->pointLoad(); })},
-        {&Panel::pointSaveRequested, [transfers] { return transfers->pointSave(); }},
-        {&Panel::mbkLoadRequested, change([transfers] { return transfers->mbkLoad(); })},
-        {&Panel::mbkSaveRequested, [transfers] { return transfers->mbkSave(); }},
         {&Panel::clockCheckRequested, [tools] { return tools->clockCheck(); }},
         {&Panel::clockSetRequested, change([tools] { return tools->clockAdjust(); })},
         {&Panel::monitorRequested, [tools] { return tools->monitor(); }},
@@ -71,4 +79,24 @@ void MainWindow::wireConsole()
                 panel->setBreakpointVariable(shown);
         }));
     });
+}
+
+// The file is chosen at the click, not when the transfer's turn comes: a
+// dialog standing open inside a link action stops the tabs' reads for as long
+// as the user takes, and behind a running transfer it would open only when
+// that one ended. A cancelled choice queues nothing. A load changes the
+// controller: under the watch-only lock it asks nothing and is held back at
+// its turn, as every change is.
+void MainWindow::requestTransfer(transfer::Kind kind, Transfer start, Direction direction)
+{
+    transfer::Transfers *transfers = m_transfers;
+    const bool load = direction == Direction::Load;
+    QString path;
+    if (!load || !m_watchLock->locked()) {
+        path = load ? transfers->chooseLoadFile(kind) : transfers->chooseSaveFile(kind);
+        if (path.isEmpty())
+            return;
+    }
+    wire::Link::Action run = [transfers, start, path] { return (transfers->*start)(path); };
+    m_link->enqueue(load ? wire::unlessLocked(*m_watchLock, std::move(run)) : std::move(run));
 }

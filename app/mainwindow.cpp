@@ -587,8 +587,7 @@ void MainWindow::wireMonitor()
 void MainWindow::wireMenus()
 {
     connect(m_openFileAction, &QAction::triggered, this, [this] {
-        m_link->enqueue(wire::unlessLocked(*m_watchLock,
-                                           [this]() -> QCoro::Task<> { return m_transfers->programLoad(); }));
+        requestTransfer(transfer::Kind::Program, &transfer::Transfers::programLoad, Direction::Load);
     });
     connect(m_aboutAction, &QAction::triggered, this, &MainWindow::showAbout);
     connect(m_controllersAction, &QAction::triggered, this, &MainWindow::editControllers);

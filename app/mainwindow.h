@@ -43,6 +43,7 @@ class DebugTools;
 namespace transfer {
 class Backups;
 class Transfers;
+enum class Kind;
 } // namespace transfer
 namespace trend {
 class TrendDock;
@@ -169,6 +170,11 @@ private:
     void wireMonitor();
     void wireConsole();
     void wireMenus();
+    // A load or a save asked for (the menu, the side panel, a shortcut): its
+    // file is chosen at once, then the transfer waits its turn with it.
+    using Transfer = QCoro::Task<> (transfer::Transfers::*)(QString);
+    enum class Direction { Load, Save };
+    void requestTransfer(transfer::Kind kind, Transfer start, Direction direction);
 
     void onConnectClicked();
     void onWatchOnlyClicked(bool checked);

@@ -103,7 +103,7 @@ QString backUp(MonitorFixture &f, transfer::Backups &backups, const QString &dir
 bool saveAll(MonitorFixture &f, const QString &dir, double &ms)
 {
     transfer::Transfers *transfers = &f.window->transfers();
-    using Save = QCoro::Task<> (transfer::Transfers::*)();
+    using Save = QCoro::Task<> (transfer::Transfers::*)(QString);
     const std::array<std::pair<transfer::Kind, Save>, 3> saves{{
         {transfer::Kind::Program, &transfer::Transfers::programSave},
         {transfer::Kind::Point, &transfer::Transfers::pointSave},
@@ -112,8 +112,8 @@ bool saveAll(MonitorFixture &f, const QString &dir, double &ms)
     QElapsedTimer t;
     t.start();
     for (const auto &[kind, save] : saves) {
-        f.dialogs.setNextFileName(savePath(dir, kind));
-        if (!f.run([transfers, save] { return (transfers->*save)(); }, kTimeoutMs) ||
+        if (!f.run([transfers, save, path = savePath(dir, kind)] { return (transfers->*save)(path); },
+                   kTimeoutMs) ||
             transfers->lastSaved(kind) != savePath(dir, kind)) {
             std::fprintf(stderr, "the save of %s did not go through\n",
                          qPrintable(transfer::backupFileName(kind)));

@@ -114,13 +114,12 @@ struct Timings
 // Loads `path` with the monitor's `load`, then runs the bare client both
 // ways; the first `warmUps` rounds are not counted, nor a last round of the
 // monitor alone. The turns of its event loop are timed in those.
-bool measure(MonitorFixture &f, const QString &path, QCoro::Task<> (transfer::Transfers::*load)(),
+bool measure(MonitorFixture &f, const QString &path, QCoro::Task<> (transfer::Transfers::*load)(QString),
              const std::function<bool(bool paced)> &rawLoad, int warmUps, int runs, Timings &out)
 {
     for (int run = 0; run <= warmUps + runs; ++run) {
         const bool counted = run >= warmUps && run < warmUps + runs;
         clearProgram(f);
-        f.dialogs.setNextFileName(path);
         transfer::Transfers *transfers = &f.window->transfers();
         QElapsedTimer t;
         t.start();
@@ -129,7 +128,7 @@ bool measure(MonitorFixture &f, const QString &path, QCoro::Task<> (transfer::Tr
         std::optional<StallProbe> stalls;
         if (!counted)
             stalls.emplace(1);
-        const bool ended = f.run([transfers, load] { return (transfers->*load)(); }, 600000);
+        const bool ended = f.run([transfers, load, path] { return (transfers->*load)(path); }, 600000);
         const double monitorSeconds = seconds(t);
         if (stalls) {
             stalls->stop();

@@ -1,5 +1,5 @@
-// The file transfers: each runs from its confirmed file dialog to its end,
-// one coroutine inside one link action.
+// The file transfers: each runs with the file chosen at the click to its
+// end, one coroutine inside one link action.
 #include "transfer/transfers.h"
 
 #include "console/consolesink.h"
@@ -71,7 +71,7 @@ FileDialogSpec saveDialogFor(Kind kind, const QString &remembered)
                           remembered.isEmpty() ? QString() : QFileInfo(remembered).fileName()};
 }
 
-// One transfer from its confirmed dialog to its end. Every wait is bounded by
+// One transfer from its chosen file to its end. Every wait is bounded by
 // the receive time-out; a wait that gives up (time-out, the link down,
 // Disconnect) has been dealt with by the link, and the transfer stops there,
 // as it does when a pause finds the link gone.
@@ -459,6 +459,16 @@ FileDialogSpec Transfers::loadDialog(Kind kind) const
     return openDialogFor(kind, filesOf(kind).loaded);
 }
 
+QString Transfers::chooseLoadFile(Kind kind)
+{
+    return m_dialogs.openFile(loadDialog(kind));
+}
+
+QString Transfers::chooseSaveFile(Kind kind)
+{
+    return m_dialogs.saveFile(saveDialogFor(kind, filesOf(kind).saved));
+}
+
 QCoro::Task<std::optional<QString>> Transfers::readLoadFile(QString path)
 {
     return readOrAlert(m_dialogs, path);
@@ -506,9 +516,8 @@ QCoro::Task<std::optional<QString>> Transfers::readListing(Kind kind, QString pa
     co_return listing;
 }
 
-QCoro::Task<> Transfers::load(Kind kind, LoadMode mode)
+QCoro::Task<> Transfers::load(Kind kind, LoadMode mode, QString path)
 {
-    const QString path = m_dialogs.openFile(openDialogFor(kind, filesOf(kind).loaded));
     if (path.isEmpty())
         co_return;
     QCoro::Task<std::optional<int>> load = loadPath(kind, mode, path, std::nullopt, Origin::File);
@@ -538,10 +547,9 @@ QCoro::Task<std::optional<int>> Transfers::loadPath(Kind kind, LoadMode mode, QS
     co_return ok ? std::optional<int>(run.refused()) : std::nullopt;
 }
 
-QCoro::Task<> Transfers::save(Kind kind)
+QCoro::Task<> Transfers::save(Kind kind, QString path)
 {
     Q_ASSERT(m_console);
-    const QString path = m_dialogs.saveFile(saveDialogFor(kind, filesOf(kind).saved));
     if (path.isEmpty())
         co_return;
     TransferRun run(
@@ -553,41 +561,6 @@ QCoro::Task<> Transfers::save(Kind kind)
         emit saved(kind, path);
     }
     emit transferEnded();
-}
-
-QCoro::Task<> Transfers::programLoad()
-{
-    return load(Kind::Program, LoadMode::Lines);
-}
-
-QCoro::Task<> Transfers::programLoadHs()
-{
-    return load(Kind::Program, LoadMode::Blocks);
-}
-
-QCoro::Task<> Transfers::programSave()
-{
-    return save(Kind::Program);
-}
-
-QCoro::Task<> Transfers::pointLoad()
-{
-    return load(Kind::Point, LoadMode::Lines);
-}
-
-QCoro::Task<> Transfers::pointSave()
-{
-    return save(Kind::Point);
-}
-
-QCoro::Task<> Transfers::mbkLoad()
-{
-    return load(Kind::Mbk, LoadMode::Lines);
-}
-
-QCoro::Task<> Transfers::mbkSave()
-{
-    return save(Kind::Mbk);
 }
 
 } // namespace transfer

@@ -42,6 +42,12 @@ public:
 
     // The open dialog a load of `kind` shows.
     FileDialogSpec loadDialog(Kind kind) const;
+    // The file a load or a save of `kind` goes with, asked at the click: an
+    // open dialog inside a link action would stop the tabs' reads for as
+    // long as it stands, and behind a running transfer it would open only
+    // when the turn came. Empty when the user cancelled.
+    QString chooseLoadFile(Kind kind);
+    QString chooseSaveFile(Kind kind);
     // The text of a file to load, read away from the window, or nothing
     // after the alert a load shows for a file it cannot read.
     QCoro::Task<std::optional<QString>> readLoadFile(QString path);
@@ -64,17 +70,18 @@ public:
     QCoro::Task<std::optional<QString>> readListing(Kind kind, QString path,
                                                     ListingFor purpose = ListingFor::Compare);
 
-    // Each runs from its file dialog to its end; the caller runs it as a link
-    // action, which holds the exchange slot until the transfer ends.
+    // Each runs with the file chosen at the click to its end; the caller runs
+    // it as a link action, which holds the exchange slot until the transfer
+    // ends. An empty `path` (a cancelled choice) does nothing.
     // Line by line, each line answered by the controller.
-    QCoro::Task<> programLoad();
+    QCoro::Task<> programLoad(QString path) { return load(Kind::Program, LoadMode::Lines, path); }
     // The whole program in blocks, compiled by the controller at the end.
-    QCoro::Task<> programLoadHs();
-    QCoro::Task<> programSave();
-    QCoro::Task<> pointLoad();
-    QCoro::Task<> pointSave();
-    QCoro::Task<> mbkLoad();
-    QCoro::Task<> mbkSave();
+    QCoro::Task<> programLoadHs(QString path) { return load(Kind::Program, LoadMode::Blocks, path); }
+    QCoro::Task<> programSave(QString path) { return save(Kind::Program, path); }
+    QCoro::Task<> pointLoad(QString path) { return load(Kind::Point, LoadMode::Lines, path); }
+    QCoro::Task<> pointSave(QString path) { return save(Kind::Point, path); }
+    QCoro::Task<> mbkLoad(QString path) { return load(Kind::Mbk, LoadMode::Lines, path); }
+    QCoro::Task<> mbkSave(QString path) { return save(Kind::Mbk, path); }
 
 signals:
     // The status line's text: progress while a transfer runs, empty at its end.
@@ -96,12 +103,12 @@ private:
         QString saved;
     };
 
-    QCoro::Task<> load(Kind kind, LoadMode mode);
+    QCoro::Task<> load(Kind kind, LoadMode mode, QString path);
     // `text`: the file's contents when already read, else the file is read.
     QCoro::Task<std::optional<int>> loadPath(Kind kind, LoadMode mode, QString path,
                                              std::optional<QString> text, Origin origin,
                                              QList<qint64> numbers = {}, Console console = Console::Clear);
-    QCoro::Task<> save(Kind kind);
+    QCoro::Task<> save(Kind kind, QString path);
     Files &filesOf(Kind kind);
     const Files &filesOf(Kind kind) const;
 

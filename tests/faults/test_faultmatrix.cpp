@@ -47,7 +47,7 @@ enum class Outcome { Done, Alert, Closed, Either, Refused };
 
 using Check = std::function<bool(MonitorFixture &)>;
 using Step = std::function<void(MonitorFixture &)>;
-using Transfer = QCoro::Task<> (transfer::Transfers::*)();
+using Transfer = QCoro::Task<> (transfer::Transfers::*)(QString);
 
 struct Action
 {
@@ -144,11 +144,13 @@ Action load(const QString &name, int cutAt, const QByteArray &text, const Step &
     return {name, cutAt, true, run, done, {}, leadMs};
 }
 
-// Runs the transfer `fn` the way its button does: as a link action.
-Step started(Transfer fn)
+// Runs the transfer `fn` the way its button does: its file chosen at once, then as a link action.
+Step started(Transfer fn, transfer::Kind kind, bool save = false)
 {
-    return [fn](MonitorFixture &f) {
-        f.link().enqueue([t = &f.window->transfers(), fn] { return (t->*fn)(); });
+    return [fn, kind, save](MonitorFixture &f) {
+        transfer::Transfers *t = &f.window->transfers();
+        const QString chosen = save ? t->chooseSaveFile(kind) : t->chooseLoadFile(kind);
+        f.link().enqueue([t, fn, chosen] { return (t->*fn)(chosen); });
     };
 }
 
@@ -193,9 +195,9 @@ Action save(const QString &name, Transfer fn, transfer::Kind kind, const QString
             .match(QString::fromLatin1(bytesOf(path(f, name))))
             .hasMatch();
     };
-    const auto run = [name, fn](MonitorFixture &f) {
+    const auto run = [name, fn, kind](MonitorFixture &f) {
         f.dialogs.setNextFileName(path(f, name));
-        started(fn)(f);
+        started(fn, kind, true)(f);
     };
     return {name, 0, true, run, done, name};
 }
@@ -345,9 +347,10 @@ const QList<Action> &actions()
             "block.f2k", 0, "A=1\nB=2\n",
             [](MonitorFixture &f) { ctl<QPushButton>(f, "buttonFileOpen")->click(); }, Kind::Program,
             "LIST 0 0", 1000),
-        load("points.p2k", 2, "SETP 1 1 0 0 0\nSETP 2 2 0 0 0\n", started(&T::pointLoad), Kind::Point,
-             "PLS -1"),
-        load("table.mbk", 2, "MBK(1~Wrd)=1\nMBK(2~Wrd)=2\n", started(&T::mbkLoad), Kind::Mbk, "S_MBK -1"),
+        load("points.p2k", 2, "SETP 1 1 0 0 0\nSETP 2 2 0 0 0\n", started(&T::pointLoad, Kind::Point),
+             Kind::Point, "PLS -1"),
+        load("table.mbk", 2, "MBK(1~Wrd)=1\nMBK(2~Wrd)=2\n", started(&T::mbkLoad, Kind::Mbk), Kind::Mbk,
+             "S_MBK -1"),
         save("saved.f2k", &T::programSave, Kind::Program, kProgram),
         save("saved.p2k", &T::pointSave, Kind::Point, kPoints),
         save("saved.mbk", &T::mbkSave, Kind::Mbk, kMbk),

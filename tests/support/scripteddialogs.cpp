@@ -21,6 +21,8 @@ bool ScriptedDialogs::confirm(const QString &message)
 QString ScriptedDialogs::file(const QString &kind, const FileDialogSpec &spec)
 {
     record({kind, spec.title, spec.message, Style::Informational, spec}, false);
+    if (onChoose)
+        onChoose(entries.last());
     return m_files.isEmpty() ? QString() : m_files.dequeue();
 }
 

@@ -34,6 +34,8 @@ public:
     void setNextText(const QString &text) { m_texts.enqueue(text); }
     // Called inside every alert (e.g. to check state while the alert shows).
     std::function<void(const Entry &)> onShow;
+    // Called inside every file or folder choice.
+    std::function<void(const Entry &)> onChoose;
 
     QList<Entry> entries;
     QStringList alertTexts() const;

@@ -357,25 +357,35 @@ private slots:
         QVERIFY(f.dialogs.alertTexts().first().startsWith(QLatin1String("Receive Timeout")));
     }
 
-    // Each button opens its own kind of dialog for its own files; cancelled, nothing is sent.
+    // Each button opens its own kind of dialog for its own files, at the click, with the link free for the
+    // tabs' reads; cancelled, nothing is sent.
     void buttonsOpenTheirOwnDialogs()
     {
         MonitorFixture &f = *m_f;
         f.clearCommands();
-        for (const QStringList &b : {QStringList{"buttonFileOpen", "open", "f2k"},
+        bool heldTheLink = false;
+        f.dialogs.onChoose = [&f, &heldTheLink](const ScriptedDialogs::Entry &) {
+            heldTheLink = heldTheLink || f.link().busy();
+        };
+        for (const QStringList &b : {QStringList{"menuOpenFile", "open", "f2k"},
+                                     {"buttonFileOpen", "open", "f2k"},
                                      {"buttonFileSave", "save", "f2k"},
                                      {"buttonPointLoad", "open", "p2k"},
                                      {"buttonPointSave", "save", "p2k"},
                                      {"buttonMbkLoad", "open", "mbk"},
                                      {"buttonMbkSave", "save", "mbk"}}) {
             const qsizetype before = f.dialogs.entries.size();
-            control<QPushButton>(f.window.get(), b.at(0))->click();
+            if (auto *button = control<QPushButton>(f.window.get(), b.at(0)))
+                button->click();
+            else
+                control<QAction>(f.window.get(), b.at(0))->trigger();
             QVERIFY2(f.waitFor([&] { return f.dialogs.entries.size() == before + 1; }), qPrintable(b.at(0)));
             const auto &e = f.dialogs.entries.last();
             QCOMPARE((QStringList{b.at(0), e.kind, e.spec.extension}), b);
         }
         f.settle();
-        QCOMPARE(f.dialogs.entries.size(), qsizetype(6));
+        QVERIFY2(!heldTheLink, "a file dialog opened while an action held the link");
+        QCOMPARE(f.dialogs.entries.size(), qsizetype(7));
         QCOMPARE(f.sim->received(), QByteArray());
     }
 };
