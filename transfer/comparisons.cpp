@@ -184,14 +184,12 @@ void show(const Context &c, const Basis &basis, const Comparing::Result &result)
     shown->show();
 }
 
-// One comparison from its file dialog on, as a link action: the listing is
-// read in the action, the comparison made aside, the window shown when done.
-QCoro::Task<> compare(Context c, Kind kind)
+// One comparison of the file chosen at the click, as a link action: the
+// listing is read in the action, the comparison made aside, the window shown
+// when done.
+QCoro::Task<> compare(Context c, Kind kind, QString path)
 {
     Transfers &transfers = *c.transfers;
-    const QString path = c.dialogs->openFile(transfers.loadDialog(kind));
-    if (path.isEmpty())
-        co_return;
     QCoro::Task<std::optional<QString>> reading = transfers.readLoadFile(path);
     const std::optional<QString> text = co_await reading;
     if (!text)
@@ -226,8 +224,15 @@ void installCompare(QWidget *window, wire::Link &link, Transfers &transfers, Dia
                     const WatchLock &lock, console::SidePanel &panel, QMenu *fileMenu)
 {
     const Context c{window, &link, &transfers, &dialogs, &lock};
+    // The file is chosen at the click: a dialog open inside the action would
+    // stop the tabs' reads while it stands, and behind a running transfer it
+    // would open only when that one ended. Cancelled, nothing is queued.
     const auto request = [c](Kind kind) {
-        return [c, kind] { c.link->enqueue([c, kind] { return compare(c, kind); }); };
+        return [c, kind] {
+            const QString path = c.dialogs->openFile(c.transfers->loadDialog(kind));
+            if (!path.isEmpty())
+                c.link->enqueue([c, kind, path] { return compare(c, kind, path); });
+        };
     };
     QObject::connect(&panel, &console::SidePanel::pointCompareRequested, window, request(Kind::Point));
     QObject::connect(&panel, &console::SidePanel::mbkCompareRequested, window, request(Kind::Mbk));

@@ -357,8 +357,8 @@ private slots:
         QVERIFY(f.dialogs.alertTexts().first().startsWith(QLatin1String("Receive Timeout")));
     }
 
-    // Each button opens its own kind of dialog for its own files, at the click, with the link free for the
-    // tabs' reads; cancelled, nothing is sent.
+    // Each button or menu entry opens its own kind of dialog for its own files, at the click, with the link
+    // free for the tabs' reads; cancelled, nothing is sent.
     void buttonsOpenTheirOwnDialogs()
     {
         MonitorFixture &f = *m_f;
@@ -373,7 +373,10 @@ private slots:
                                      {"buttonPointLoad", "open", "p2k"},
                                      {"buttonPointSave", "save", "p2k"},
                                      {"buttonMbkLoad", "open", "mbk"},
-                                     {"buttonMbkSave", "save", "mbk"}}) {
+                                     {"buttonMbkSave", "save", "mbk"},
+                                     {"buttonPointCompare", "open", "p2k"},
+                                     {"menuCompareMbk", "open", "mbk"},
+                                     {"menuCompareProgram", "open", "f2k"}}) {
             const qsizetype before = f.dialogs.entries.size();
             if (auto *button = control<QPushButton>(f.window.get(), b.at(0)))
                 button->click();
@@ -385,7 +388,7 @@ private slots:
         }
         f.settle();
         QVERIFY2(!heldTheLink, "a file dialog opened while an action held the link");
-        QCOMPARE(f.dialogs.entries.size(), qsizetype(7));
+        QCOMPARE(f.dialogs.entries.size(), qsizetype(10));
         QCOMPARE(f.sim->received(), QByteArray());
     }
 };
