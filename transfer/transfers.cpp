@@ -124,15 +124,23 @@ private:
     bool m_keepConsole = false;
 };
 
+// An alert once the transfer has let go of the link: none opens while an
+// action holds the exchange slot, or the tabs' reads would stop while it stands.
+void alertAfter(wire::Link &link, Dialogs &dialogs, const QString &message, const QString &why = {},
+                Dialogs::Style style = Dialogs::Style::Critical)
+{
+    QTimer::singleShot(0, &link,
+                       [dialogs = &dialogs, message, why, style] { dialogs->alert(message, why, style); });
+}
+
 // A file of megabytes takes a while to read and decode: it is done away from
 // the window.
-QCoro::Task<std::optional<QString>> readOrAlert(Dialogs &dialogs, QString path)
+QCoro::Task<std::optional<QString>> readOrAlert(wire::Link &link, Dialogs &dialogs, QString path)
 {
     QCoro::Task<FileText> reading = core::inBackground<FileText>([path] { return readSjisFile(path); });
     const FileText f = co_await reading;
     if (!f.ok) {
-        dialogs.alert(QStringLiteral("Read Error\n\n\"") + path + QLatin1Char('"'), f.error,
-                      Dialogs::Style::Critical);
+        alertAfter(link, dialogs, QStringLiteral("Read Error\n\n\"") + path + QLatin1Char('"'), f.error);
         co_return std::nullopt;
     }
     co_return f.text;
@@ -143,7 +151,7 @@ QCoro::Task<std::optional<QString>> readOrAlert(Dialogs &dialogs, QString path)
 QCoro::Task<std::optional<QString>> TransferRun::readFile()
 {
     const quint64 generation = m_link.generation();
-    QCoro::Task<std::optional<QString>> reading = readOrAlert(m_dialogs, m_path);
+    QCoro::Task<std::optional<QString>> reading = readOrAlert(m_link, m_dialogs, m_path);
     std::optional<QString> text = co_await reading;
     if (m_link.generation() != generation || !wire::isUp(m_link.state()))
         text.reset();
@@ -281,7 +289,8 @@ QCoro::Task<bool> TransferRun::blockLoad()
     if (!sameConnection)
         co_return false;
     if (!bytes.ok) {
-        m_dialogs.alert(QStringLiteral("Encode Error\n\n") + bytes.failure);
+        alertAfter(m_link, m_dialogs, QStringLiteral("Encode Error\n\n") + bytes.failure, QString(),
+                   Dialogs::Style::Informational);
         co_return false;
     }
 
@@ -365,10 +374,7 @@ QCoro::Task<> TransferRun::blockRefused(qsizetype index, qsizetype count, QStrin
                             .arg(QString::number(index + 1), QString::number(count), errors.join(u'\n'));
     m_link.sendRaw(kAttention);
     co_await m_link.answer(kAfterLastByte); // a failed wait has been dealt with by the link
-    // Once the load has let go of the link: no alert opens inside an action.
-    QTimer::singleShot(0, &m_link, [dialogs = &m_dialogs, message, why] {
-        dialogs->alert(message, why, Dialogs::Style::Critical);
-    });
+    alertAfter(m_link, m_dialogs, message, why);
 }
 
 QCoro::Task<std::optional<QString>> TransferRun::readListing(ProgressText progressText, wire::Wait wait)
@@ -418,8 +424,7 @@ QCoro::Task<bool> TransferRun::listingSave()
     if (!why.isEmpty()) {
         qCWarning(lcTransfer).noquote()
             << QStringLiteral("Save Error, ") + m_path + QStringLiteral(", ") + why;
-        m_dialogs.alert(QStringLiteral("Save Error\n\n\"") + m_path + QLatin1Char('"'), why,
-                        Dialogs::Style::Critical);
+        alertAfter(m_link, m_dialogs, QStringLiteral("Save Error\n\n\"") + m_path + QLatin1Char('"'), why);
         co_return false;
     }
     m_console.consoleAppendScroll(savedText(m_kind, m_path));
@@ -471,7 +476,7 @@ QString Transfers::chooseSaveFile(Kind kind)
 
 QCoro::Task<std::optional<QString>> Transfers::readLoadFile(QString path)
 {
-    return readOrAlert(m_dialogs, path);
+    return readOrAlert(m_link, m_dialogs, path);
 }
 
 QCoro::Task<std::optional<int>> Transfers::loadText(Kind kind, QString path, QString text, Origin origin,

@@ -49,7 +49,8 @@ public:
     QString chooseLoadFile(Kind kind);
     QString chooseSaveFile(Kind kind);
     // The text of a file to load, read away from the window, or nothing
-    // after the alert a load shows for a file it cannot read.
+    // for a file it cannot read (its alert opens once the running action has
+    // let go of the link).
     QCoro::Task<std::optional<QString>> readLoadFile(QString path);
     // The load of `kind` (program: line by line) of `text`, the contents of
     // the file at `path` as read beforehand: a comparison's Load loads what it

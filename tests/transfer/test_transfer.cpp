@@ -320,11 +320,17 @@ private slots:
         f.clearCommands();
         if (alert == QLatin1String("Save Error"))
             QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Save Error, ")));
+        bool busyAtAlert = false; // the alert opens once the transfer has let go of the link
+        f.dialogs.onShow = [&f, &busyAtAlert](const ScriptedDialogs::Entry &) {
+            busyAtAlert = busyAtAlert || f.link().busy();
+        };
         StallProbe stalls;
         QVERIFY(run(f, op, path));
         f.settle();
         stalls.stop();
         QVERIFY2(stalls.longestMs() < kLongestStallMs, qPrintable(QString::number(stalls.longestMs())));
+        QVERIFY(f.waitFor([&f] { return !f.dialogs.alertTexts().isEmpty(); }));
+        QVERIFY2(!busyAtAlert, "the alert opened while the transfer held the link");
 
         QCOMPARE(f.dialogs.alertTexts(), QStringList{alert + "\n\n\"" + path + '"'});
         const ScriptedDialogs::Entry &e = f.dialogs.entries.last();
