@@ -419,8 +419,7 @@ bool AxisPage::checkmsg(const QString &command)
 
 void AxisPage::confirmPointSet(const QString &command)
 {
-    // Under the lock nothing is asked: the action is held back at its turn.
-    if (!m_lock.locked() && !checkmsg(command))
+    if (m_lock.locked() || !checkmsg(command))
         return;
     sendConfirmed(executeMessage(command), command);
 }
@@ -429,8 +428,10 @@ void AxisPage::sendConfirmed(const QString &question, const QString &command)
 {
     // Asked at the click, not when the action's turn comes: a dialog open
     // while an action holds the link would stop the page's reads for as long
-    // as the user takes. The lock still decides when the turn comes.
-    if (!m_lock.locked() && !m_dialogs.confirm(question))
+    // as the user takes. Under the lock nothing is asked and nothing goes:
+    // an action queued unasked would go out unconfirmed if the lock came off
+    // before its turn. The lock still decides when the turn comes.
+    if (m_lock.locked() || !m_dialogs.confirm(question))
         return;
     m_link.enqueue(wire::unlessLocked(m_lock, [this, command]() -> QCoro::Task<> {
         const bool selected = co_await selectChosenBoard();
