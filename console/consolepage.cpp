@@ -27,6 +27,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTextBlock>
+#include <QTimer>
 #include <QVBoxLayout>
 
 using namespace ui;
@@ -290,7 +291,7 @@ bool ConsolePage::echoAndSend(const QString &line)
         return false;
     }
     if (c.firstIsLineNumber) {
-        m_dialogs.alert(QStringLiteral("Not Command"));
+        alertLater(QStringLiteral("Not Command"));
         return false;
     }
     // A line with no Shift-JIS for it goes out as a bare Return after the
@@ -310,7 +311,7 @@ QCoro::Task<int> ConsolePage::sendProgram(QString line)
 {
     const wire::ConsoleLine c = wire::prepareConsoleLine(line);
     if (!c.firstIsLineNumber) {
-        m_dialogs.alert(QStringLiteral("Not Program"));
+        alertLater(QStringLiteral("Not Program"));
         co_return -1;
     }
     // The number alone deletes the stored line: only sent when the line can
@@ -319,7 +320,7 @@ QCoro::Task<int> ConsolePage::sendProgram(QString line)
     bool sendable = false;
     wire::commandBytes(onWire, &sendable);
     if (!sendable) {
-        m_dialogs.alert(QStringLiteral("Encode Error\n\n") + onWire);
+        alertLater(QStringLiteral("Encode Error\n\n") + onWire);
         co_return -1;
     }
     const std::optional<QString> answered = co_await m_link.exchange(c.words.first());
@@ -329,6 +330,13 @@ QCoro::Task<int> ConsolePage::sendProgram(QString line)
     m_console->cleanUpKeepingScroll();
     m_link.sendString(c.trimmed);
     co_return 0;
+}
+
+// A refusal found inside a queued action opens once the action has let go of
+// the exchange slot: no alert opens while an action holds it.
+void ConsolePage::alertLater(const QString &message)
+{
+    QTimer::singleShot(0, this, [this, message] { m_dialogs.alert(message); });
 }
 
 // ---------------------------------------------------------------- buttons and boxes

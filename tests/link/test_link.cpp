@@ -6,6 +6,7 @@
 #include "support/widgets.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
@@ -115,7 +116,17 @@ private slots:
 
         f.clearCommands();
         f.dialogs.clear();
-        f.window->consolePage().echoAndSend(QStringLiteral("10 A=1"));
+        // The console's refusals open once the line's action has let go of the link.
+        bool heldTheLink = false;
+        f.dialogs.onShow = [&](const ScriptedDialogs::Entry &) {
+            heldTheLink = heldTheLink || f.link().busy();
+        };
+        const auto alerted = [&f](qsizetype n) {
+            return f.waitFor([&] { return f.dialogs.entries.size() == n; });
+        };
+        control<QComboBox>(f.window.get(), "comboBox1")->setEditText(QStringLiteral("10 A=1"));
+        button(f, "buttonSend")->click();
+        QVERIFY(alerted(1));
         QCOMPARE(f.dialogs.alertTexts(), QStringList{"Not Command"});
         QCOMPARE(sendProgram(f, QStringLiteral(" 10 A=1 ")), 0);
         QVERIFY(f.waitFor([&] { return f.sim->received() == "10\r10 A=1\r"; }));
@@ -123,11 +134,15 @@ private slots:
         QVERIFY(f.waitFor(
             [&] { return f.consoleText().contains("\r\n10 A=1") && f.consoleText().endsWith(u'#'); }));
         QCOMPARE(sendProgram(f, QStringLiteral("PRINT 1")), -1);
+        QVERIFY(alerted(2));
         QCOMPARE(f.dialogs.alertTexts().last(), QString("Not Program"));
         // A line that cannot go out leaves the stored line alone: its number alone would delete it.
         f.clearCommands();
         QCOMPARE(sendProgram(f, QStringLiteral("10 PR \"\U0001F600\"")), -1);
+        QVERIFY(alerted(3));
         QCOMPARE(f.dialogs.alertTexts().last(), QStringLiteral("Encode Error\n\n10 PR \"😀\"\r"));
+        QVERIFY(!heldTheLink);
+        f.dialogs.onShow = nullptr;
         QVERIFY(f.exchange(QStringLiteral("LIST")));
         QCOMPARE(f.sim->received(), QByteArray("LIST\r"));
 
