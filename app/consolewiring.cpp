@@ -26,10 +26,12 @@ void MainWindow::wireConsole()
     // The side panel's and the shortcuts' requests, each waiting for the
     // exchange slot like a click on a button of this window.
     using Op = std::function<QCoro::Task<>()>;
-    const auto now = [](std::function<void()> f) -> Op {
-        return [f]() -> QCoro::Task<> {
-            f();
-            co_return;
+    // A breakpoint line goes out, and its answer is waited for: the next
+    // action in the queue sees the breakpoint mode the answer left.
+    const auto answered = [tools](std::function<void()> send) -> Op {
+        return [send, tools] {
+            send();
+            return tools->breakpointAnswer();
         };
     };
     // What changes the machine sends nothing when its turn comes with the
@@ -54,26 +56,26 @@ void MainWindow::wireConsole()
         {&Panel::clockSetRequested, change([tools] { return tools->clockAdjust(); })},
         {&Panel::monitorRequested, [tools] { return tools->monitor(); }},
         {&Panel::monitorListRequested, [tools] { return tools->monitorListing(); }},
-        {&Panel::breakpointListRequested, now([tools] { tools->breakpointList(); })},
-        {&Panel::breakpointClearAllRequested, change(now([tools] { tools->breakpointClearAll(); }))},
-        {&Panel::breakpointContinueRequested, change(now([tools] { tools->breakpointContinue(); }))},
-        {&Panel::breakpointStepRequested, change(now([tools] { tools->breakpointTrace(); }))},
+        {&Panel::breakpointListRequested, answered([tools] { tools->breakpointList(); })},
+        {&Panel::breakpointClearAllRequested, change(answered([tools] { tools->breakpointClearAll(); }))},
+        {&Panel::breakpointContinueRequested, change(answered([tools] { tools->breakpointContinue(); }))},
+        {&Panel::breakpointStepRequested, change(answered([tools] { tools->breakpointTrace(); }))},
     };
     for (const auto &[request, op] : requests)
         connect(panel, request, this, [this, op = op] { m_link->enqueue(op); });
     // The breakpoint fields are read at the press, as the console's boxes are; the cleaned
     // text shown afterwards replaces the field only while it still holds what was sent.
-    connect(panel, &Panel::breakpointAddDelRequested, this, [this, change, now, tools, panel] {
+    connect(panel, &Panel::breakpointAddDelRequested, this, [this, change, answered, tools, panel] {
         const QString typed = panel->breakpointTarget();
-        m_link->enqueue(change(now([tools, panel, typed] {
+        m_link->enqueue(change(answered([tools, panel, typed] {
             const QString shown = tools->breakpointAddDelete(typed);
             if (shown != typed && panel->breakpointTarget() == typed)
                 panel->setBreakpointTarget(shown);
         })));
     });
-    connect(panel, &Panel::breakpointVariableRequested, this, [this, now, tools, panel] {
+    connect(panel, &Panel::breakpointVariableRequested, this, [this, answered, tools, panel] {
         const QString typed = panel->breakpointVariable();
-        m_link->enqueue(now([tools, panel, typed] {
+        m_link->enqueue(answered([tools, panel, typed] {
             const QString shown = tools->breakpointVariable(typed);
             if (shown != typed && panel->breakpointVariable() == typed)
                 panel->setBreakpointVariable(shown);

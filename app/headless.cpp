@@ -91,6 +91,7 @@ public:
     QList<std::pair<qint64, QString>> takeRefused() { return std::exchange(m_refused, {}); }
     void consoleAppendFollow(const QString &) override {}
     void consoleReplace(const QString &) override {}
+    void receiveDisplay(const QString &) override {}
     QString consoleSelection() const override { return QString(); }
     bool echoAndSend(const QString &) override { return false; }
     void liveDisplayOn() override {}

@@ -60,7 +60,7 @@ public:
     // line (after an alert), -2 when the controller did not answer.
     QCoro::Task<int> sendProgram(QString line);
     // Received text, shown while the live display is on.
-    void receiveDisplay(const QString &chunk);
+    void receiveDisplay(const QString &chunk) override;
     // Switches the live display on or off.
     void setFollowOutput(bool on);
 

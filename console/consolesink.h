@@ -18,6 +18,8 @@ public:
     // the console's length, the view following the end.
     virtual void consoleAppendFollow(const QString &text) = 0;
     virtual void consoleReplace(const QString &text) = 0;
+    // Received text, appended as the live display appends it (while it is on).
+    virtual void receiveDisplay(const QString &text) = 0;
     // The console selection up to its first line break.
     virtual QString consoleSelection() const = 0;
     // Echoes `line` into the console like a typed command and sends it;

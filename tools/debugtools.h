@@ -30,9 +30,8 @@ public:
     void setConsole(console::ConsoleSink &console) { m_console = &console; }
 
 public slots:
-    // None of the breakpoint actions waits: the controller's answer reaches
-    // the console through the live display, and the next received text turns
-    // the step controls on or off from the breakpoint mode.
+    // Each breakpoint action sends its one line at once; the caller, a link
+    // action, then waits for the answer with breakpointAnswer().
     void breakpointContinue();
     void breakpointList();
     void breakpointTrace();
@@ -45,6 +44,11 @@ public slots:
     QString breakpointVariable(const QString &name);
 
 public:
+    // Waits for the answer to the breakpoint line just sent and shows it as
+    // the live display would. A "#?" in it keeps the stop: a Run queued
+    // behind a printed variable or a step is still refused, and the answer's
+    // prompt cannot end the wait of whatever is queued next.
+    QCoro::Task<> breakpointAnswer();
     // Read clock and Set clock: echoed like a typed command, and waited for,
     // so that their prompt cannot end the wait of a click queued behind them.
     QCoro::Task<> clockCheck();

@@ -124,11 +124,17 @@ private slots:
         QVERIFY2(stop.contains("[BKP]  BREAK 30 ") && stop.endsWith("#?") && !stop.contains("[7m"),
                  qPrintable(stop.right(100)));
 
-        // A variable while stopped: the reply's "#?" keeps the mode on.
+        // A variable while stopped: the reply's "#?" keeps the mode on, and Run pressed right behind is
+        // refused.
         field("textFieldBkpVariName")->setText(QStringLiteral("A"));
-        QVERIFY(clickSends("buttonBkpVari", {"P A"}));
-        QVERIFY(f->waitFor(
-            [&] { return f->consoleText().endsWith(QStringLiteral("[BKP: Variable] A\r\n 5\r\n#?")); }));
+        f->clearCommands();
+        button("buttonBkpVari")->click();
+        button("buttonRun")->click();
+        QVERIFY(waitForCommands({"P A"}));
+        QVERIFY(f->waitFor([&] {
+            return f->consoleText().endsWith(
+                QStringLiteral("[BKP: Variable] A\r\n 5\r\n#?[BKP] Program is Pausing @ Breakpoint.\r#"));
+        }));
         QVERIFY(f->link().bkpMode() && button("buttonBkpN")->isEnabled());
         QVERIFY(press("buttonBkpEnum", "BKP", "\r[BKP: Enumerate]", true));
         // The task monitors only read: the program stays stopped, and Run is still refused.
@@ -154,7 +160,8 @@ private slots:
         QVERIFY(press("buttonBkpN", "N", "\r[BKP: Continue]", false));
         QVERIFY(f->waitFor(
             [&] { return f->consoleText().contains(QStringLiteral("BREAK 50")) && f->link().bkpMode(); }));
-        // An answered exchange ends the mode: its "#?" reads as the prompt it waited for.
+        // An answered exchange ends the mode: its "#?" reads as the prompt it waited for (not the list's).
+        button("buttonBkpEnum")->click();
         QCOMPARE(f->exchange(QStringLiteral("PR 7")), std::optional<QString>(QStringLiteral("\r\n 7\r\n#")));
         QVERIFY(!f->link().bkpMode());
 
