@@ -168,7 +168,7 @@ void ConsolePage::wire()
     connect(m_listStartBox->lineEdit(), &QLineEdit::returnPressed, this, &ConsolePage::queueListStart);
     connect(m_quickLineField, &QLineEdit::returnPressed, this, [this] {
         const QString typed = m_quickLineField->text();
-        queue([this, typed] { echoAndSend(typed); });
+        m_link.enqueue([this, typed] { return sendTyped(typed); });
     });
     connect(m_buttonSend, &QPushButton::clicked, this, &ConsolePage::queueCommand);
     connect(m_buttonEnterLine, &QPushButton::clicked, this, &ConsolePage::queueProgramLine);
@@ -359,7 +359,7 @@ void ConsolePage::queue(std::function<void()> step, Effect effect)
 void ConsolePage::queueCommand()
 {
     const QString typed = m_commandBox->currentText();
-    queue([this, typed] { onCommandEntered(typed); });
+    m_link.enqueue([this, typed] { return onCommandEntered(typed); });
 }
 
 void ConsolePage::queueProgramLine()
@@ -381,14 +381,26 @@ void ConsolePage::queueListStart()
     queue([this, typed] { onListStartEntered(typed); });
 }
 
-void ConsolePage::onCommandEntered(const QString &typed)
+QCoro::Task<> ConsolePage::onCommandEntered(QString typed)
 {
     m_liveOutputBox->setChecked(true);
     const QString t = text::trimAll(typed);
     if (!t.isEmpty())
         m_commandBox->remember(t);
-    echoAndSend(t);
+    QCoro::Task<> sent = sendTyped(t);
     focusConsole();
+    co_await sent;
+}
+
+QCoro::Task<> ConsolePage::sendTyped(QString line)
+{
+    // Other lines are not waited for: a listing or a program's output shows
+    // as it comes, however long it runs.
+    if (!echoAndSend(line) || !leavesBreakpoint(wire::prepareConsoleLine(line).trimmed))
+        co_return;
+    const std::optional<QString> reply = co_await m_link.answer(wire::kStopAnswer);
+    if (reply)
+        receiveDisplay(*reply);
 }
 
 QCoro::Task<> ConsolePage::onProgramLineEntered(QString typed)

@@ -105,7 +105,11 @@ private:
     void queueCommand();
     void queueProgramLine();
     void queueListStart();
-    void onCommandEntered(const QString &typed);
+    QCoro::Task<> onCommandEntered(QString typed);
+    // A typed line echoed and sent; a continue or a step in it is waited for,
+    // as its button is, so that what is queued next sees the mode its answer
+    // left.
+    QCoro::Task<> sendTyped(QString line);
     QCoro::Task<> onProgramLineEntered(QString typed);
     void onListStartEntered(const QString &typed);
     void onListNextClicked();

@@ -75,6 +75,11 @@ struct Wait
 // listing with no attention byte before it).
 inline constexpr Wait kInPlace{Wait::Until::Prompt, Wait::Count::FromSend, Wait::Keep::Answer,
                                Wait::AtBreakpoint::Stay};
+// The answer to a line sent at a breakpoint (a step, a printed variable), kept
+// as it came, "#?" included: the send may have ended the mode, and only the
+// answer's own "#?" says that the program still stands at a breakpoint.
+inline constexpr Wait kStopAnswer{Wait::Until::Prompt, Wait::Count::FromSend, Wait::Keep::Whole,
+                                  Wait::AtBreakpoint::Stay};
 
 class Link : public QObject
 {

@@ -91,12 +91,7 @@ QString DebugTools::breakpointVariable(const QString &name)
 
 QCoro::Task<> DebugTools::breakpointAnswer()
 {
-    // Kept as it came, the stop's "#?" included; the send has already ended
-    // the mode where its line leaves the stop, and only the answer's own
-    // "#?" says that the program still stands at a breakpoint.
-    constexpr wire::Wait kStopAnswer{wire::Wait::Until::Prompt, wire::Wait::Count::FromSend,
-                                     wire::Wait::Keep::Whole, wire::Wait::AtBreakpoint::Stay};
-    const std::optional<QString> reply = co_await m_link.answer(kStopAnswer);
+    const std::optional<QString> reply = co_await m_link.answer(wire::kStopAnswer);
     if (reply)
         console().receiveDisplay(*reply);
 }

@@ -168,6 +168,15 @@ private slots:
         // Clear all, then continue typed in the console: the step controls go off with the next reply.
         QVERIFY(press("buttonBkpAllClr", "BKP 0", "\r[BKP: All cleared]", false));
         QVERIFY(f->waitFor([&] { return f->link().bkpMode() && button("buttonBkpN")->isEnabled(); }));
+        // A step typed in the console is waited for as its button is: Run pressed right behind is refused.
+        control<QComboBox>(f->window.get(), "comboBox1")->setEditText(QStringLiteral("t"));
+        f->clearCommands();
+        button("buttonSend")->click();
+        button("buttonRun")->click();
+        QVERIFY(waitForCommands({"t"}));
+        QVERIFY(f->waitFor([&] {
+            return f->consoleText().endsWith(QStringLiteral("#?[BKP] Program is Pausing @ Breakpoint.\r#"));
+        }));
         control<QComboBox>(f->window.get(), "comboBox1")->setEditText(QStringLiteral("n"));
         QVERIFY(clickSends("buttonSend", {"n"}));
         QVERIFY(f->waitFor([&] { return !button("buttonBkpN")->isEnabled(); }));
