@@ -55,8 +55,17 @@ QString formatRoundTrip(qint64 micros)
 
 void TickWindow::addSkipped(qint64 nowMs, int count)
 {
-    for (int i = 0; i < count; ++i)
-        m_events.push_back({nowMs, false});
+    // Told at once after a long tick, the skipped ticks fell due one after
+    // the other before now: each goes in at its own time, so that those of a
+    // stall longer than the window leave it as a minute goes by (and never
+    // more than the window's ticks count). Ones already out are not kept.
+    const qint64 kept = m_tickMs > 0 ? m_windowMs / m_tickMs : count;
+    for (qint64 i = std::min<qint64>(count, kept) - 1; i >= 0; --i) {
+        const Event skipped{nowMs - i * m_tickMs, false};
+        const auto at = std::upper_bound(m_events.begin(), m_events.end(), skipped.atMs,
+                                         [](qint64 t, const Event &e) { return t < e.atMs; });
+        m_events.insert(at, skipped);
+    }
 }
 
 void TickWindow::expire(qint64 nowMs)

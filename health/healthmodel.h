@@ -3,6 +3,8 @@
 // minute. No widgets here; the bar only renders these.
 #pragma once
 
+#include "monitor/polling.h"
+
 #include <QString>
 #include <deque>
 #include <vector>
@@ -41,11 +43,14 @@ private:
 QString formatRoundTrip(qint64 micros);
 
 // Poll ticks run and skipped within the last `windowMs`; times are any
-// monotonic milliseconds.
+// monotonic milliseconds. Ticks fall due every `tickMs`.
 class TickWindow
 {
 public:
-    explicit TickWindow(qint64 windowMs = 60000) : m_windowMs(windowMs) {}
+    explicit TickWindow(qint64 windowMs = 60000, qint64 tickMs = monitor::kPollInterval.count())
+        : m_windowMs(windowMs), m_tickMs(tickMs)
+    {
+    }
     void addRun(qint64 nowMs) { m_events.push_back({nowMs, true}); }
     void addSkipped(qint64 nowMs, int count = 1);
     int run(qint64 nowMs);
@@ -60,6 +65,7 @@ private:
         bool ran;
     };
     qint64 m_windowMs;
+    qint64 m_tickMs;
     std::deque<Event> m_events;
 };
 

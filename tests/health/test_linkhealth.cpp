@@ -68,6 +68,12 @@ private slots:
         QCOMPARE(QList<int>({ticks.run(59'999), ticks.skipped(59'999), ticks.run(60'000),
                              ticks.skipped(61'000), ticks.run(90'000)}),
                  QList<int>({2, 2, 1, 0, 0}));
+
+        // A tick that stalled 70 s at 0.3 s a tick ran over 233 due times: only those of the last
+        // minute count, and half a minute later only those of its last half minute.
+        health::TickWindow stalled(60'000, 300);
+        stalled.addSkipped(70'000, 233);
+        QCOMPARE(QList<int>({stalled.skipped(70'000), stalled.skipped(100'000)}), QList<int>({200, 100}));
     }
 
     // Tenths below ten milliseconds, whole ones below a second, then hundredths of seconds.
