@@ -100,6 +100,10 @@ HealthBar::HealthBar(wire::Link &link, QWidget *parent)
         case wire::State::Closing:
             break;
         case wire::State::Disconnected:
+            // A dead link has no round trip: the last one measured is not
+            // shown beside "not connected" as if it were its figure.
+            m_roundTrips.clear();
+            refresh();
             if (reason == wire::Reason::PeerClosed)
                 setPhase(LinkPhase::ClosedByController);
             else if (reason == wire::Reason::TimedOut)

@@ -151,10 +151,14 @@ private slots:
         QVERIFY(!f.exchange(u"PR 1"_s));
         QVERIFY(says(f, "closed by the controller"));
 
-        // A disconnect by the user, and a connect that fails, go back to "not connected".
+        // A disconnect by the user, and a connect that fails, go back to "not connected", where the
+        // dead link's round trip is not shown as its figure.
         QVERIFY(reconnect());
+        QVERIFY(f.exchange(u"PR 1"_s));
+        QVERIFY(f.waitFor([&] { return barLabel(f, "labelRoundTrip")->text().endsWith(u" ms"_s); }));
         f.disconnect();
         QCOMPARE(state->text(), u"not connected"_s);
+        QCOMPARE(heard(barLabel(f, "labelRoundTrip")), u"Round trip not measured"_s);
         f.window->setAddress(u"127.0.0.1:1"_s); // nothing listens there: refused
         spy.clear();
         MainWindow *w = f.window.get();
