@@ -51,6 +51,10 @@ BitGroupBox::BitGroupBox(wire::Link &link, const Spec &spec, const WatchLock &lo
         m_popup->addItems(bankTitles(spec.group));
         m_popup->setCurrentIndex(0);
     }
+    // Another bank's bits are not this one's: nothing shows, and no button
+    // forces a bit of the bank before, until the chosen bank is read (none
+    // while polling stops).
+    connect(m_popup, &QComboBox::currentIndexChanged, this, &BitGroupBox::clearShown);
     m_stat = makeReadout(spec.stat, spec.what + QStringLiteral(" value"), bits == 16 ? 7 : 5);
     m_stat->setText(kNoBit);
     m_stat->setAlignment(Qt::AlignCenter);
@@ -179,6 +183,16 @@ void BitGroupBox::showBits(const QString &reply, const QString &bankWord)
     ui::Freshness::confirm(m_lamps);
     ui::Freshness::confirm(m_numbers);
     ui::Freshness::confirm({m_stat});
+}
+
+void BitGroupBox::clearShown()
+{
+    m_shown.reset();
+    for (QLabel *number : std::as_const(m_numbers))
+        number->setText(kNoBit);
+    m_stat->setText(kNoBit);
+    for (QLabel *lamp : std::as_const(m_lamps))
+        ui::showLamp(lamp, lamp->property("lampName").toString(), false, ui::kBlack);
 }
 
 QCoro::Task<> BitGroupBox::force(int lamp, bool on)

@@ -68,6 +68,8 @@ private:
     // Shows one reply to the bit query of bank `bankWord`; a reply that does
     // not parse changes nothing.
     void showBits(const QString &reply, const QString &bankWord);
+    // Back to how the group looks before its first reading.
+    void clearShown();
     QCoro::Task<> force(int lamp, bool on);
     QCoro::Task<> clearAll();
 
