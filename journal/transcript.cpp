@@ -260,7 +260,9 @@ void appendTime(QByteArray &out, int msecsOfDay)
 
 QString droppedLine(qint64 bytes)
 {
-    return QStringLiteral(" # %1 bytes not recorded").arg(QLocale(QLocale::English).toString(bytes));
+    return QStringLiteral(" # %1 %2 not recorded")
+        .arg(QLocale(QLocale::English).toString(bytes),
+             bytes == 1 ? QStringLiteral("byte") : QStringLiteral("bytes"));
 }
 
 QString operatorLine(const QTime &time, const QString &page, const QString &what)

@@ -171,6 +171,8 @@ private slots:
         QVERIFY(back && back->kind == Entry::Kind::Operator);
         QCOMPARE(back->page, u"I/O"_s);
         QCOMPARE(back->text, u"PR A | B C"_s);
+        QCOMPARE(droppedLine(1) + u'|' + droppedLine(4096),
+                 u" # 1 byte not recorded| # 4,096 bytes not recorded"_s);
         QVERIFY(!parseLine(sessionHeader(t, u"h"_s)));
         QVERIFY(!parseLine(u"25:00:00.000 > x"_s));
         QVERIFY(!parseLine(QString()));
