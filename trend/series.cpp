@@ -30,6 +30,12 @@ void Series::clear()
     m_size = 0;
 }
 
+void Series::dropAfter(qint64 ms)
+{
+    if (m_size > 0 && at(m_size - 1).ms > ms)
+        m_size = lowerBound(ms + 1);
+}
+
 std::optional<Sample> Series::last() const
 {
     if (m_size == 0)

@@ -27,6 +27,9 @@ public:
     // Once full, each append overwrites the oldest sample.
     void append(qint64 ms, double value);
     void clear();
+    // Drops the samples later than `ms`: the clock was set back, and a
+    // series without a value at the new time keeps none from the old one.
+    void dropAfter(qint64 ms);
 
     int size() const { return m_size; }
     int capacity() const { return static_cast<int>(m_ring.size()); }

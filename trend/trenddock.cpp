@@ -336,9 +336,11 @@ void TrendDock::refresh()
 
 void TrendDock::record(qint64 ms, const std::vector<std::optional<double>> &values)
 {
-    for (size_t i = 0; i < m_series.size() && i < values.size(); ++i) {
-        if (values[i])
+    for (size_t i = 0; i < m_series.size(); ++i) {
+        if (i < values.size() && values[i])
             m_series[i]->ring.append(ms, *values[i]);
+        else
+            m_series[i]->ring.dropAfter(ms); // a gap, and after a clock set back no sample ahead of it
     }
 }
 

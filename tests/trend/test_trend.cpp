@@ -295,7 +295,7 @@ private slots:
     void clockSetBack()
     {
         MonitorFixture f;
-        QVERIFY(connectAndPlot(f, {u"A"_s}, {"Variables/A"}));
+        QVERIFY(connectAndPlot(f, {u"A"_s}, {"Variables/A", "Outputs/OUT 3"}));
         trend::TrendDock *dock = dockOf(f);
         f.exchange(u"A=5000"_s);
         for (int i = 0; i < 3; ++i) {
@@ -305,10 +305,17 @@ private slots:
         f.clock.value = f.clock.value.addSecs(-3600);
         f.exchange(u"A=7000"_s);
         tickOn(f, &f.window->ioPage());
-        QCOMPARE(legend(f), QStringList{u"A: 7000"_s});
+        QCOMPARE(legend(f).value(0), u"A: 7000"_s);
         const QRectF area = dock->chartView()->chart()->plotArea();
         const QString newest = dock->hoverText(area.right());
-        QVERIFY2(newest.endsWith(u"\nA: 7000"_s), qPrintable(newest));
+        QVERIFY2(newest.endsWith(u"\nA: 7000\nOUT 3: 0"_s), qPrintable(newest));
+        // Set back again while OUT 3 has no value (a gap): its samples from before do not hold the plot
+        // there.
+        f.clock.value = f.clock.value.addSecs(-3600);
+        dock->record(f.clock.value.toMSecsSinceEpoch(), {8000.0, std::nullopt});
+        dock->refresh();
+        const QString gap = dock->hoverText(area.right());
+        QVERIFY2(gap.endsWith(u"\nA: 8000"_s), qPrintable(gap));
     }
 
     // The status says when no tick comes; console ticks read nothing (a prompt there is the user's).
