@@ -419,21 +419,21 @@ void TrendDock::redraw()
     // Paused, the window stays where it was; the rings go on filling. A
     // line hidden, recoloured or removed meanwhile still shows as such, and
     // another length of window chosen meanwhile ends where the pause did.
-    if (m_userPaused && m_drawnToMs - m_drawnFromMs == windowMs()) {
-        mapLines();
-        return;
+    // The value axis fits the lines shown, paused or not.
+    if (!m_userPaused || m_drawnToMs - m_drawnFromMs != windowMs()) {
+        const qint64 to = m_userPaused ? m_drawnToMs : newestMs();
+        const qint64 from = to - windowMs();
+        const int columns = this->columns();
+        // Set before the axes change: a new y range lays the chart out and
+        // maps the lines at once, and they must go into this window.
+        m_drawnFromMs = from;
+        m_drawnToMs = to;
+        for (const auto &p : m_series)
+            reduce(p->ring, from, to, columns, &p->points);
     }
-    const qint64 to = m_userPaused ? m_drawnToMs : newestMs();
-    const qint64 from = to - windowMs();
-    const int columns = this->columns();
-    // Set before the axes change: a new y range lays the chart out and maps
-    // the lines at once, and they must go into this window.
-    m_drawnFromMs = from;
-    m_drawnToMs = to;
     double lo = std::numeric_limits<double>::infinity();
     double hi = -lo;
     for (const auto &p : m_series) {
-        reduce(p->ring, from, to, columns, &p->points);
         if (p->shown) {
             for (const QPointF &pt : std::as_const(p->points)) {
                 lo = std::min(lo, pt.y());

@@ -261,6 +261,9 @@ private slots:
         control<QPushButton>(f.window.get(), u"buttonTrendPause"_s)->click();
         window->setCurrentIndex(window->findText(u"1 min"_s));
         QCOMPARE(dock->hoverText(halfWay), u"09:09:33.300"_s);
+        // Still paused, a hidden line leaves the value axis as well.
+        keyA->click();
+        QVERIFY2(axisMax() < 10, qPrintable(QString::number(axisMax())));
     }
 
     // Connecting again to the same controller (after a time-out, a dropped cable) keeps what was plotted
