@@ -95,12 +95,8 @@ BitGroupBox::BitGroupBox(wire::Link &link, const Spec &spec, const WatchLock &lo
             on->setFixedWidth(bw);
             off->setFixedWidth(bw);
             locked->add({on, off});
-            connect(on, &QPushButton::clicked, this, [this, k] {
-                m_link.enqueue(wire::unlessLocked(m_lock, [this, k] { return force(k, true); }));
-            });
-            connect(off, &QPushButton::clicked, this, [this, k] {
-                m_link.enqueue(wire::unlessLocked(m_lock, [this, k] { return force(k, false); }));
-            });
+            connect(on, &QPushButton::clicked, this, [this, k] { forceClicked(k, true); });
+            connect(off, &QPushButton::clicked, this, [this, k] { forceClicked(k, false); });
             lamps->addWidget(on, 2, col, Qt::AlignHCenter);
             lamps->addWidget(off, 3, col, Qt::AlignHCenter);
         }
@@ -195,13 +191,20 @@ void BitGroupBox::clearShown()
         ui::showLamp(lamp, lamp->property("lampName").toString(), false, ui::kBlack);
 }
 
-QCoro::Task<> BitGroupBox::force(int lamp, bool on)
+void BitGroupBox::forceClicked(int lamp, bool on)
 {
-    // The operand is the bit the lamp showed last, so the command follows the
-    // bank on screen; before the first reading there is nothing to send.
+    // The operand is the bit the lamp shows at the click, so the command
+    // follows the bank on screen then, whatever a tick or another bank shows
+    // by its turn; before the first reading there is nothing to send.
     if (!m_shown || lamp >= m_shown->size())
-        co_return;
-    co_await m_link.exchange(forceCommand(on, m_shown->at(lamp)));
+        return;
+    const QString command = forceCommand(on, m_shown->at(lamp));
+    m_link.enqueue(wire::unlessLocked(m_lock, [this, command] { return force(command); }));
+}
+
+QCoro::Task<> BitGroupBox::force(QString command)
+{
+    co_await m_link.exchange(command);
 }
 
 QCoro::Task<> BitGroupBox::clearAll()

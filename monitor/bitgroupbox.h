@@ -70,7 +70,9 @@ private:
     void showBits(const QString &reply, const QString &bankWord);
     // Back to how the group looks before its first reading.
     void clearShown();
-    QCoro::Task<> force(int lamp, bool on);
+    // Sends the ON or OFF of the bit lamp `lamp` shows now, in its turn.
+    void forceClicked(int lamp, bool on);
+    QCoro::Task<> force(QString command);
     QCoro::Task<> clearAll();
 
     wire::Link &m_link;
@@ -80,8 +82,9 @@ private:
     QLabel *m_stat = nullptr;
     QVector<QLabel *> m_lamps;
     QVector<QLabel *> m_numbers;
-    // The bit numbers the lamps last showed; nothing before the first reply
-    // that parsed. The forcing buttons take their operands from here.
+    // The bit numbers the lamps show; nothing before the first reply that
+    // parsed, nor after a change of bank. The forcing buttons take their
+    // operands from here at the click.
     std::optional<QStringList> m_shown;
 };
 
