@@ -428,7 +428,9 @@ qint64 Link::readOnce()
     } else if (m_wait) {
         if (!m_wait->done && waitSatisfied(r.text, lineEndBefore)) {
             m_wait->done = true;
-            if (m_wait->wait.until == Wait::Until::Prompt &&
+            // An answer ending in "#?" says the program still stands at a
+            // breakpoint: only an ordinary prompt ends the mode.
+            if (m_wait->wait.until == Wait::Until::Prompt && !r.breakpoint &&
                 m_wait->wait.atBreakpoint == Wait::AtBreakpoint::Leave && !m_readingInPlace)
                 m_bkpMode = false;
             m_answered = true;

@@ -160,10 +160,13 @@ private slots:
         QVERIFY(press("buttonBkpN", "N", "\r[BKP: Continue]", false));
         QVERIFY(f->waitFor(
             [&] { return f->consoleText().contains(QStringLiteral("BREAK 50")) && f->link().bkpMode(); }));
-        // An answered exchange ends the mode: its "#?" reads as the prompt it waited for (not the list's).
+        // An answered exchange reads its own prompt (not the list's), and its "#?" keeps the mode: an output
+        // forced at the stop with polling stopped, then Run, does not restart the program.
         button("buttonBkpEnum")->click();
         QCOMPARE(f->exchange(QStringLiteral("PR 7")), std::optional<QString>(QStringLiteral("\r\n 7\r\n#")));
-        QVERIFY(!f->link().bkpMode());
+        QVERIFY(f->exchange(QStringLiteral("ON 0")) && f->link().bkpMode());
+        QVERIFY(clickSends("buttonRun", {}));
+        QVERIFY(f->consoleText().endsWith(QStringLiteral("Pausing @ Breakpoint.\r#")));
 
         // Clear all, then continue typed in the console: the step controls go off with the next reply.
         QVERIFY(press("buttonBkpAllClr", "BKP 0", "\r[BKP: All cleared]", false));
