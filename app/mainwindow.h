@@ -164,6 +164,9 @@ private:
     void showAbout();
     void editControllers();
     void offerControllerNames();
+    // The controllers renamed in the address book (the name before, the name
+    // now): the one this window is connected to by name takes its new name.
+    void takeRenames(const QList<std::pair<QString, QString>> &renamed);
     void showControllerName();
 
     void wireLink();

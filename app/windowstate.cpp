@@ -159,12 +159,42 @@ void MainWindow::editControllers()
                                             "until the program ends.")
                                  .arg(QDir::toNativeSeparators(m_settings->fileName())));
         } else if (m_settings) {
-            // A renamed controller keeps its time-out, page and plots.
-            app::renameControllerSettings(*m_settings, dialog->renamed());
+            // A renamed controller keeps its time-out, page and plots, and a
+            // window of this program connected to it by its name goes on
+            // under the new one (at its disconnect it keeps them there).
+            const QList<std::pair<QString, QString>> renamed = dialog->renamed();
+            app::renameControllerSettings(*m_settings, renamed);
+            for (QWidget *widget : QApplication::topLevelWidgets()) {
+                auto *window = qobject_cast<MainWindow *>(widget);
+                if (window && window->m_settings == m_settings)
+                    window->takeRenames(renamed);
+            }
         }
         offerControllerNames();
     });
     dialog->open();
+}
+
+void MainWindow::takeRenames(const QList<std::pair<QString, QString>> &renamed)
+{
+    // The first that matches: two names swapped swap once, not back.
+    bool named = false, plotted = false;
+    for (const auto &[before, now] : renamed) {
+        const QString from = app::controllerKey(before, QString());
+        const QString to = app::controllerKey(now, QString());
+        if (!named && !m_controllerName.isEmpty() &&
+            app::controllerKey(m_controllerName, QString()) == from) {
+            named = true;
+            m_controllerName = now;
+            if (m_controllerKey == from)
+                m_controllerKey = to;
+            showControllerName();
+        }
+        if (!plotted && m_plottedKey == from) {
+            plotted = true;
+            m_plottedKey = to;
+        }
+    }
 }
 
 void MainWindow::offerControllerNames()

@@ -434,12 +434,24 @@ private slots:
         dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
         QVERIFY(connectTo(b, u"press-5b"_s));
         QVERIFY(Store::waitFor([&] { return tabs->currentIndex() == 2; }));
+        // Renamed in the other window while this one is connected to it: this one shows the new name and
+        // keeps what it leaves (here the page) under it.
+        tabs->setCurrentIndex(3);
+        dialog = dialogOf(a);
+        control<QTableWidget>(dialog, "tableControllers")
+            ->findItems(u"Press-5b"_s, Qt::MatchExactly)[0]
+            ->setText(u"press-5c"_s);
+        dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+        QVERIFY(b->windowTitle().endsWith(u"press-5c"_s) && b->controllerName() == u"press-5c"_s);
+        QVERIFY(disconnected());
+        QVERIFY(connectTo(b, u"press-5c"_s));
+        QVERIFY(Store::waitFor([&] { return tabs->currentIndex() == 3; }));
         QVERIFY(disconnected());
         // A time-out typed just before Connect is the one the connection takes, not the one kept.
         auto *timeout = control<QLineEdit>(b, "textFieldTimeOutSec");
         timeout->selectAll();
         QTest::keyClicks(timeout, u"45"_s);
-        QVERIFY(connectTo(b, u"press-5b"_s));
+        QVERIFY(connectTo(b, u"press-5c"_s));
         QCOMPARE(timeout->text(), u"45"_s);
         QVERIFY(disconnected());
 
