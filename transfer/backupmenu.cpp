@@ -113,8 +113,14 @@ void showPlan(const MenuContext &c, const Backups::Plan &plan)
             state == wire::State::Connecting)
             off();
     });
-    if (!wire::isUp(c.link->state()) || c.link->generation() != generation)
+    // The link or the files may have changed while the tables were read and
+    // compared, before anything watched them.
+    if (!wire::isUp(c.link->state()) || c.link->generation() != generation) {
         off();
+    } else {
+        QCoro::Task<> checking = recheckBackup(shown, plan.set);
+        Q_UNUSED(checking); // goes on alone
+    }
     QObject::connect(shown, &RestoreWindow::restoreRequested, c.window, [c, shown] {
         const QString question =
             QStringLiteral("Restore the backup \"%1\"?\n\nThe controller's program, points and MBK words are "

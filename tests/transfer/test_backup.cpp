@@ -414,6 +414,25 @@ private slots:
         QVERIFY(put(parent + '/' + entries(parent).first() + "/points.p2k", "SETP 1 9 9 9 9\n"));
         QVERIFY(f.waitFor([&] { return !control<QPushButton>(shown, "buttonRestore")->isEnabled(); }));
         QVERIFY(control<QLabel>(shown, "labelRestoreOff")->isVisible());
+        // Changed while the controller's tables are still being read: the window opens with Restore off.
+        shown->close();
+        QVERIFY(f.waitFor([&] { return !f.window->findChild<QDialog *>("restoreWindow"); }));
+        const QString fresh =
+            transfer::writeBackup(f.tempDir.path(), {"sim", QDateTime::currentDateTime(), "1.0"},
+                                  tables(*f.sim))
+                .folder;
+        sim::Options slow = MonitorFixture::makeOptions();
+        slow.delayMs = 100;
+        f.sim->setOptions(slow);
+        f.clearCommands();
+        f.dialogs.setNextFileName(fresh);
+        control<QAction>(f.window.get(), "menuRestore")->trigger();
+        QVERIFY(f.waitFor([&] { return !f.commands().isEmpty(); }));
+        QVERIFY(put(fresh + "/points.p2k", "SETP 1 9 9 9 9\n"));
+        QVERIFY(
+            f.waitFor([&] { return (shown = f.window->findChild<QDialog *>("restoreWindow")) != nullptr; }));
+        QVERIFY(f.waitFor([&] { return !control<QPushButton>(shown, "buttonRestore")->isEnabled(); }));
+        QVERIFY(control<QLabel>(shown, "labelRestoreOff")->isVisible());
     }
 
     // The backup keeps each program line's number, so that a jump lands where it did: a controller whose
