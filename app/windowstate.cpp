@@ -178,10 +178,15 @@ void MainWindow::editControllers()
 void MainWindow::takeRenames(const QList<std::pair<QString, QString>> &renamed)
 {
     // The first that matches: two names swapped swap once, not back.
-    bool named = false, plotted = false;
+    bool named = false, plotted = false, typed = false;
     for (const auto &[before, now] : renamed) {
         const QString from = app::controllerKey(before, QString());
         const QString to = app::controllerKey(now, QString());
+        // The name in the address field reaches the controller by its new one.
+        if (!typed && app::controllerKey(m_bar.address->text(), QString()) == from) {
+            typed = true;
+            m_bar.address->setText(now);
+        }
         if (!named && !m_controllerName.isEmpty() &&
             app::controllerKey(m_controllerName, QString()) == from) {
             named = true;

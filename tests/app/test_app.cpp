@@ -444,7 +444,9 @@ private slots:
         dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
         QVERIFY(b->windowTitle().endsWith(u"press-5c"_s) && b->controllerName() == u"press-5c"_s);
         QVERIFY(disconnected());
-        QVERIFY(connectTo(b, u"press-5c"_s));
+        // Connect again, the address field as the rename left it.
+        control<QPushButton>(b, "buttonConnect")->click();
+        QVERIFY(Store::waitFor([b] { return b->link().state() == wire::State::Ready; }));
         QVERIFY(Store::waitFor([&] { return tabs->currentIndex() == 3; }));
         QVERIFY(disconnected());
         // A time-out typed just before Connect is the one the connection takes, not the one kept.
