@@ -209,23 +209,26 @@ Check sentLine(const QString &sent)
     return [line](MonitorFixture &f) { return !f.commands().filter(line).isEmpty(); };
 }
 
-// A debug action run as its button runs it, usable or not: `sent` goes out, a whole answer shows `answer`.
+// A breakpoint action run as its button runs it, usable or not: `sent` goes out, its answer shows, `answer`
+// in it.
 Action debug(const QString &name, const std::function<void(tools::DebugTools &)> &fn, const QString &sent,
              const QString &answer = {})
 {
+    // Sent, then its answer waited for, as the panel's buttons do.
     const auto run = [fn](MonitorFixture &f) {
         f.link().enqueue([tools = &f.window->debugTools(), fn]() -> QCoro::Task<> {
             fn(*tools);
-            co_return;
+            QCoro::Task<> answered = tools->breakpointAnswer();
+            co_await answered;
         });
     };
-    // A reply cut by a stall or hang-up, or garbled, shows no value.
+    // Its answer shows, up to the prompt; a garbled one shows no value.
     const Check done = [sent, answer](MonitorFixture &f) {
-        const sim::Options &o = f.sim->options();
-        const bool whole = !o.garbage && o.stallMid < 0 && o.dropMid < 0;
-        return sentLine(sent)(f) && (answer.isEmpty() || !whole || f.consoleText().contains(answer));
+        const QString shown = f.consoleText();
+        return sentLine(sent)(f) && (shown.endsWith(u'#') || shown.endsWith(QLatin1String("#?"))) &&
+               (answer.isEmpty() || f.sim->options().garbage || shown.contains(answer));
     };
-    return {name, 0, false, run, done};
+    return {name, 0, true, run, done};
 }
 
 // The same for a debug action that waits for its answers.
@@ -234,7 +237,11 @@ Action debug(const QString &name, QCoro::Task<> (tools::DebugTools::*fn)(), cons
     const auto run = [fn](MonitorFixture &f) {
         f.link().enqueue([tools = &f.window->debugTools(), fn] { return (tools->*fn)(); });
     };
-    return {name, cutAt, true, run, sentLine(sent)};
+    const Check done = [sent](MonitorFixture &f) {
+        const QString shown = f.consoleText();
+        return sentLine(sent)(f) && (shown.endsWith(u'#') || shown.endsWith(QLatin1String("#?")));
+    };
+    return {name, cutAt, true, run, done};
 }
 
 // Done: the window shows the differences, Load usable.
@@ -362,8 +369,8 @@ const QList<Action> &actions()
         debug("step", &D::breakpointTrace, "T"),
         debug(
             "print", [](D &t) { t.breakpointVariable(QStringLiteral("A")); }, "P A", QStringLiteral("1234")),
-        debug("clock read", &D::clockCheck, "PR DATE$(0) TIME$(0)"),
-        debug("clock set", &D::clockAdjust, "SET_RTC"),
+        debug("clock read", &D::clockCheck, "PR DATE$(0) TIME$(0)", 0),
+        debug("clock set", &D::clockAdjust, "SET_RTC", 0),
         debug("monitor", &D::monitor, "CMD$ 0", 1),
         debug("monitor listing", &D::monitorListing, "CMD$ 0", 2),
         backup(),
