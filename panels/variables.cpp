@@ -60,9 +60,10 @@ std::optional<QString> assignmentCommand(const QString &nameText, const QString 
     if (!text::isOneOperand(name))
         return std::nullopt;
     // The string goes between quotes as it stands: a quote in it would end
-    // the string and let the rest run as statements.
+    // the string and let the rest run as statements. So would a quote in the
+    // name, which opens a string the value's own quote then closes.
     if (isStringName(name))
-        return rawValue.contains(QLatin1Char('"'))
+        return rawValue.contains(QLatin1Char('"')) || name.contains(QLatin1Char('"'))
                    ? std::nullopt
                    : std::optional<QString>(name + QStringLiteral("=\"") + rawValue + QLatin1Char('"'));
     const QString value = text::trimBlanks(rawValue);

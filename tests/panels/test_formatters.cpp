@@ -166,6 +166,7 @@ private slots:
         QCOMPARE(opt(mbkWriteCommand("5", "  ", MbkSize::Wrd)), "<none>");
         // Nor does a value or an address carry a statement of its own.
         QCOMPARE(opt(assignmentCommand("S$", "5\" : ON 6 : T$=\"")), "<none>");
+        QCOMPARE(opt(assignmentCommand("S$=\"x", " : ON 6 : T$=")), "<none>"); // the name's quote ends it
         QCOMPARE(opt(assignmentCommand("A", "5 : ON 6")), "<none>");
         QCOMPARE(opt(mbkWriteCommand("5~Wrd)=1 : ON 6 : A=(1", "1", MbkSize::Wrd)), "<none>");
         QStringList at; // beyond 64 bits: none (-1)
