@@ -51,6 +51,14 @@ void CommandBox::restore(const QStringList &list)
     setCurrentIndex(-1);
 }
 
+void CommandBox::forget()
+{
+    // Removing the items would empty the edit text with them.
+    const QString typed = currentText();
+    clear();
+    setEditText(typed);
+}
+
 void CommandBox::onEditTextChanged()
 {
     const QString trimmed = text::trimNewlines(currentText());

@@ -19,6 +19,8 @@ public:
     void remember(const QString &entry);
     // A stored history, to pick from: nothing stands in the edit text.
     void restore(const QStringList &items);
+    // Forgets the history; the line being typed stays.
+    void forget();
 
 private:
     void onEditTextChanged();

@@ -493,7 +493,7 @@ void ConsolePage::pickProgramLine()
 
 void ConsolePage::onClearHistoryClicked()
 {
-    m_commandBox->clear();
+    m_commandBox->forget();
 }
 
 void ConsolePage::onReceiveClicked()

@@ -114,6 +114,10 @@ private slots:
         press(box(1), Qt::Key_Return);
         QVERIFY(f->waitFor([&] { return !f->dialogs.alertTexts().isEmpty(); }));
         QVERIFY(!f->consoleText().contains(QStringLiteral("\U0001F600")));
+        // Clearing the history forgets the old lines, not the one being typed.
+        box(1)->setEditText("PR 7");
+        click("buttonUDErase");
+        QCOMPARE(itemsOf(box(1)).join(u'|') + u'>' + box(1)->currentText(), QStringLiteral(">PR 7"));
     }
 
     void listingStart_data()
