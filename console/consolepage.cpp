@@ -329,6 +329,12 @@ QCoro::Task<int> ConsolePage::sendProgram(QString line)
     consoleAppendScroll(QStringLiteral("\r\n") + c.trimmed);
     m_console->cleanUpKeepingScroll();
     m_link.sendString(c.trimmed);
+    // The line's answer is waited for too, and shown as it came: a prompt
+    // still on its way would end the wait of whatever is queued next.
+    const std::optional<QString> reply = co_await m_link.answer(wire::kStopAnswer);
+    if (!reply)
+        co_return -2;
+    receiveDisplay(*reply);
     co_return 0;
 }
 

@@ -56,8 +56,9 @@ public:
     // A command echoed on the console and sent; a program line is refused,
     // and so is a line that writes while the watch-only lock is on.
     bool echoAndSend(const QString &line) override;
-    // A program line stored in the controller: 0 when sent, -1 for no program
-    // line (after an alert), -2 when the controller did not answer.
+    // A program line stored in the controller, its answer waited for: 0 when
+    // answered, -1 for no program line (after an alert), -2 when the
+    // controller did not answer.
     QCoro::Task<int> sendProgram(QString line);
     // Received text, shown while the live display is on.
     void receiveDisplay(const QString &chunk) override;

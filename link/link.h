@@ -75,9 +75,10 @@ struct Wait
 // listing with no attention byte before it).
 inline constexpr Wait kInPlace{Wait::Until::Prompt, Wait::Count::FromSend, Wait::Keep::Answer,
                                Wait::AtBreakpoint::Stay};
-// The answer to a line sent at a breakpoint (a step, a printed variable), kept
-// as it came, "#?" included: the send may have ended the mode, and only the
-// answer's own "#?" says that the program still stands at a breakpoint.
+// The answer to a console line, kept as it came to be shown so, "#?"
+// included: at a breakpoint the send may have ended the mode (a step, a
+// printed variable), and only the answer's own "#?" says that the program
+// still stands there.
 inline constexpr Wait kStopAnswer{Wait::Until::Prompt, Wait::Count::FromSend, Wait::Keep::Whole,
                                   Wait::AtBreakpoint::Stay};
 

@@ -130,9 +130,14 @@ private slots:
         QCOMPARE(f.dialogs.alertTexts(), QStringList{"Not Command"});
         QCOMPARE(sendProgram(f, QStringLiteral(" 10 A=1 ")), 0);
         QVERIFY(f.waitFor([&] { return f.sim->received() == "10\r10 A=1\r"; }));
-        // The line's own answer is not waited for: a prompt still on its way could end the next exchange.
         QVERIFY(f.waitFor(
             [&] { return f.consoleText().contains("\r\n10 A=1") && f.consoleText().endsWith(u'#'); }));
+        // The line's own answer is waited for: a prompt still on its way does not end the next exchange.
+        f.slowReplies(100);
+        QCOMPARE(sendProgram(f, QStringLiteral("20 B=2")), 0);
+        QCOMPARE(f.exchange(QStringLiteral("PR 7")), std::optional<QString>(QStringLiteral("\r\n 7\r\n#")));
+        QVERIFY(f.consoleText().endsWith(QStringLiteral("\r\n20 B=2\r\n#")));
+        f.slowReplies(0);
         QCOMPARE(sendProgram(f, QStringLiteral("PRINT 1")), -1);
         QVERIFY(alerted(2));
         QCOMPARE(f.dialogs.alertTexts().last(), QString("Not Program"));
