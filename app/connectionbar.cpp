@@ -97,6 +97,10 @@ ConnectionBar::ConnectionBar(QObject *owner)
     status->setFocusPolicy(Qt::NoFocus);
     status->setFrame(false);
     status->setReadOnly(true);
+    // A report longer than the line (a backup's folder, a long file name) is
+    // cut, and the line takes no focus to scroll it: the pointer reads it whole.
+    QObject::connect(status, &QLineEdit::textChanged, status,
+                     [line = status](const QString &text) { line->setToolTip(text); });
     h->addWidget(status, 2);
 
     watchOnly = makeButton(QStringLiteral("buttonWatchOnly"), QStringLiteral("Watch only"));

@@ -179,6 +179,14 @@ private slots:
                                  qPrintable(what));
                 }
             });
+            // A long report in the status line: what it cannot show, its tool tip does.
+            auto *status = m_window->findChild<QLineEdit *>(u"textField2"_s);
+            const QString report =
+                u"Backed up to \"/home/operator/backups/cell-a/192.0.2.1_2026-12-10_14-53-14\""_s;
+            status->setText(report);
+            QVERIFY(status->fontMetrics().horizontalAdvance(report) > status->width());
+            QCOMPARE(status->toolTip(), report);
+            status->clear();
         }
     }
 };
