@@ -14,6 +14,9 @@ void install(QStatusBar &statusBar, QWidget &owner, wire::Link &link, monitor::P
     auto *bar = new HealthBar(link);
     statusBar.addPermanentWidget(bar);
     statusBar.setSizeGripEnabled(false);
+    // A message is cut where the labels on the right begin, a folder's name
+    // in it often before its last words; the labels keep their own tool tips.
+    QObject::connect(&statusBar, &QStatusBar::messageChanged, &statusBar, &QWidget::setToolTip);
 
     auto *freshness = new ui::Freshness(clock, &owner);
     bar->setPoller(&poller);
