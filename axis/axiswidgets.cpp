@@ -380,6 +380,10 @@ QGroupBox *AxisWidgets::buildPointEditing()
                              QStringLiteral("Copy the counters into the row (point -1)"));
     positionSet =
         jogButton(16, QStringLiteral("Set"), QStringLiteral("Write the row to the controller (asks first)"));
+    // One width for the pair, as the two clear buttons above them share theirs.
+    const int bw = buttonWidth({copyPositions->text(), copyCounters->text()});
+    copyPositions->setMinimumWidth(bw);
+    copyCounters->setMinimumWidth(bw);
     buttons->addWidget(copyPositions);
     buttons->addWidget(copyCounters);
     buttons->addStretch(1);
