@@ -107,7 +107,7 @@ MainWindow::MainWindow(Dialogs *dialogs, Clock *clock, QSettings *settings, QWid
     m_labelControllerName = named(new QLabel, QStringLiteral("labelControllerName"));
     m_labelControllerName->setToolTip(QStringLiteral("The address book's name of this controller"));
     m_labelControllerName->setVisible(false);
-    statusBar()->addPermanentWidget(m_labelControllerName);
+    statusBar()->addPermanentWidget(ruledOff(m_labelControllerName));
     journal::install(*this, *m_viewMenu, *m_dialogs, m_settings,
                      {*m_link, *m_clock, *m_poller, *m_transfers, *m_backups, *m_watchLock,
                       [this] { return currentTabTitle(); }, [this] { return m_controllerName; }});

@@ -229,4 +229,5 @@ void MainWindow::showControllerName()
     m_labelControllerName->setText(shownName);
     m_labelControllerName->setAccessibleName(shownName);
     m_labelControllerName->setVisible(!shownName.isEmpty());
+    m_labelControllerName->parentWidget()->setVisible(!shownName.isEmpty());
 }

@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QFontDatabase>
 #include <QFrame>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -49,6 +50,21 @@ QFrame *separator()
     f->setFrameShape(QFrame::VLine);
     f->setFrameShadow(QFrame::Sunken);
     return f;
+}
+
+QWidget *ruledOff(QWidget *widget)
+{
+    auto *group = new QWidget;
+    auto *h = new QHBoxLayout(group);
+    h->setContentsMargins(0, 0, 4, 0);
+    h->setSpacing(0);
+    h->addSpacing(8);
+    h->addWidget(separator());
+    h->addSpacing(8);
+    h->addWidget(widget);
+    if (widget->isHidden())
+        group->hide();
+    return group;
 }
 
 int charWidth(int chars, bool mono)

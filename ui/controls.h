@@ -41,6 +41,9 @@ QFont monoFont();
 void retainSpaceWhenHidden(QWidget *w);
 QLabel *hint(const QString &text);
 QFrame *separator();
+// `widget` after a separator, spaced as the status bar's items are; the group
+// starts hidden when the widget is.
+QWidget *ruledOff(QWidget *widget);
 // Width of a line edit holding `chars` digits.
 int charWidth(int chars, bool mono = true);
 // Width that fits the widest of the captions in a push button.

@@ -348,6 +348,14 @@ private slots:
         QCOMPARE(f.window->windowTitle(), u"QuorinMonitor \u2014 press-4"_s);
         QVERIFY(name->isVisible() && name->text() == u"press-4"_s);
         QVERIFY(!f.window->watchLock().locked());
+        // Ruled off from the link's figures as they are from each other, not read as their last word.
+        const auto left = [&](QWidget *w) { return w->mapTo(f.window.get(), QPoint()).x(); };
+        QWidget *health = control<QWidget>(f.window.get(), u"linkHealth"_s);
+        bool ruled = false;
+        for (QFrame *rule : f.window->statusBar()->findChildren<QFrame *>())
+            ruled |= rule->frameShape() == QFrame::VLine && rule->isVisible() &&
+                     left(rule) >= left(health) + health->width() && left(rule) < left(name);
+        QVERIFY(ruled);
         f.disconnect();
         QCOMPARE(f.window->windowTitle(), u"QuorinMonitor"_s);
         QVERIFY(!name->isVisible());
