@@ -80,7 +80,10 @@ ConnectionBar::ConnectionBar(QObject *owner)
     sf.setPixelSize(20);
     activity->setFont(sf);
     activity->setAlignment(Qt::AlignCenter);
-    activity->setFixedWidth(QFontMetrics(sf).horizontalAdvance(kIndicatorStar) + 8);
+    // Room for the star and a wait's seconds up to the default timeout, so the
+    // bar holds still as they count; a longer count widens it.
+    activity->setMinimumWidth(QFontMetrics(sf).horizontalAdvance(kIndicatorStar + QStringLiteral("00")) + 8);
+    activity->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
     activity->setToolTip(QStringLiteral("Polling activity")); // heard as what it shows, "★3"
     retainSpaceWhenHidden(activity);
     activity->setVisible(false);

@@ -1,6 +1,7 @@
 // The window's named controls, each once and heard; confirmations answer Return with "Cancel";
 // lamps are readable; the window fits a 1280x800 screen without clipping captions.
 #include "app/mainwindow.h"
+#include "link/link.h"
 #include "support/fakeclock.h"
 #include "support/scripteddialogs.h"
 #include "support/widgets.h"
@@ -187,6 +188,15 @@ private slots:
             QVERIFY(status->fontMetrics().horizontalAdvance(report) > status->width());
             QCOMPARE(status->toolTip(), report);
             status->clear();
+            // The star counts the seconds of a wait for the prompt, up to the default timeout and past it.
+            auto *star = m_window->findChild<QLabel *>(u"labelindicator"_s);
+            for (const qint64 seconds : {29, 120}) {
+                emit m_window->link().waitProgress(seconds);
+                QCoreApplication::sendPostedEvents();
+                m_window->layout()->activate();
+                QVERIFY2(star->width() >= star->minimumSizeHint().width(), qPrintable(star->text()));
+            }
+            star->hide();
         }
     }
 };
