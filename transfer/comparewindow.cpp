@@ -184,6 +184,9 @@ ComparePane::ComparePane(const QString &path, const ProgramComparison &c, QWidge
     }
     m_tree->setModel(new CompareRows({QString(), QStringLiteral("Statement")}, std::move(rows), this));
     m_tree->resizeColumnToContents(0);
+    // A statement wider than the window scrolls rather than ending in "…":
+    // two versions that differ near their end must not look alike.
+    m_tree->resizeColumnToContents(1);
 }
 
 void ComparePane::build(const QString &summary)

@@ -83,6 +83,13 @@ private slots:
             << QByteArray("A=1\nB=3 /* new speed */\nEND\n")
             << "Compare Program\n\"main.f2k\" against the controller: 1 statement added, 1 removed."
             << QStringList{" | A=1", "\u2212 | B=2", "+ | B=3", " | END"} << "LIST 0 0";
+        // A long statement changed at its end: the two versions do not look alike.
+        const QString longText = "S$=\"" + QString(110, 'x');
+        QTest::newRow("long statement changed at its end")
+            << "menuCompareProgram" << QStringList{"10 " + longText + "1\""} << "long.f2k"
+            << (longText + "2\"\n").toLatin1()
+            << "Compare Program\n\"long.f2k\" against the controller: 1 statement added, 1 removed."
+            << QStringList{"\u2212 | " + longText + "1\"", "+ | " + longText + "2\""} << "LIST 0 0";
         QTest::newRow("program file with line numbers")
             << "menuCompareProgram" << QStringList{"10 A=1", "20 B=2"} << "numbered.f2k"
             << QByteArray("10 A=1\n20 B=2\n")
@@ -123,6 +130,15 @@ private slots:
         QCOMPARE(w->windowTitle() + '\n' + control<QLabel>(w, QStringLiteral("labelCompareSummary"))->text(),
                  shown);
         QCOMPARE(rowsOf(w), rows);
+        // Every cell whole, however long its statement.
+        const auto *tree = w->findChild<QTreeView *>(QStringLiteral("treeCompare"));
+        for (int i = 0; i < tree->model()->rowCount(); ++i) {
+            for (int c = 0; c < tree->model()->columnCount(); ++c) {
+                const QString text = tree->model()->index(i, c).data().toString();
+                QVERIFY2(tree->columnWidth(c) > tree->fontMetrics().horizontalAdvance(text),
+                         qPrintable(text));
+            }
+        }
         QCOMPARE(f.commands(), (QStringList{"ECHO", listing}));
         QVERIFY(!f.sim->received().contains('\x01'));
         if (controller.contains("RUN")) {
