@@ -13,6 +13,7 @@
 #include "monitor/polling.h"
 #include "ui/freshness.h"
 #include "ui/lockedcontrols.h"
+#include "ui/stepper.h"
 #include "ui/uihelpers.h"
 
 #include <QComboBox>
@@ -22,7 +23,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
-#include <QSpinBox>
 #include <QTimer>
 
 namespace axis {
@@ -72,6 +72,9 @@ AxisPage::AxisPage(wire::Link &link, Dialogs &dialogs, const WatchLock &lock, QW
     // The point table starts at point 1.
     m_w.firstPoint->setText(QStringLiteral("1"));
     showRowPoints(m_firstPoint);
+    // Past the last first point the rows would not move.
+    m_w.firstPointStepper->setRange(std::numeric_limits<qint64>::min(),
+                                    std::numeric_limits<qint64>::max() - (kTableRows - 1));
     m_w.firstPointStepper->setValue(1);
 
     fill(m_w.board, monitor::boardTitles());
@@ -98,7 +101,7 @@ AxisPage::AxisPage(wire::Link &link, Dialogs &dialogs, const WatchLock &lock, QW
     // The stepper acts on its arrows and on a typed value once it is
     // committed, not on every keystroke.
     m_w.firstPointStepper->setKeyboardTracking(false);
-    connect(m_w.firstPointStepper, &QSpinBox::valueChanged, this, &AxisPage::onStepperChanged);
+    connect(m_w.firstPointStepper, &ui::Stepper::valueChanged, this, &AxisPage::onStepperChanged);
     connect(m_w.firstPoint, &QLineEdit::returnPressed, this, &AxisPage::onFirstPointEntered);
     connect(m_w.teachPoint, &QLineEdit::returnPressed, this, &AxisPage::onTeachPointEntered);
     // A field being typed into shows red until Return takes it; text the
@@ -274,16 +277,12 @@ void AxisPage::onFirstPointEntered()
     ui::setTextColor(m_w.firstPoint, ui::kBlack);
     const qint64 first = firstPointFromText(m_w.firstPoint->text());
     showRowPoints(first);
-    // The stepper follows silently: its own action would rewrite the rows,
-    // clamped to its range.
-    QSpinBox *stepper = m_w.firstPointStepper;
-    const QSignalBlocker block(stepper);
-    const qint64 lo = stepper->minimum();
-    const qint64 hi = stepper->maximum();
-    stepper->setValue(static_cast<int>(first < lo ? lo : (first > hi ? hi : first)));
+    // The stepper follows silently: its own action would rewrite the rows.
+    const QSignalBlocker block(m_w.firstPointStepper);
+    m_w.firstPointStepper->setValue(first);
 }
 
-void AxisPage::onStepperChanged(int value)
+void AxisPage::onStepperChanged(qint64 value)
 {
     showRowPoints(value);
 }

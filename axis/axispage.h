@@ -65,7 +65,7 @@ private:
     void onBoardChanged(int index);
     void onBoardActivated();
     void onFirstPointEntered();
-    void onStepperChanged(int value);
+    void onStepperChanged(qint64 value);
     void onDisplayTypeClicked();
     void onJogClicked(int axis, JogDirection direction);
     void onHOutputClicked(int output, bool on);

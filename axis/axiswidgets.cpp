@@ -4,6 +4,7 @@
 #include "axis/axiswidgets.h"
 
 #include "ui/controls.h"
+#include "ui/stepper.h"
 
 #include <QButtonGroup>
 #include <QComboBox>
@@ -16,7 +17,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSpinBox>
 #include <QVBoxLayout>
 
 using namespace ui;

@@ -13,8 +13,11 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
-class QSpinBox;
 class QWidget;
+
+namespace ui {
+class Stepper;
+}
 
 namespace axis {
 
@@ -45,7 +48,7 @@ struct AxisWidgets
     std::array<std::array<QPushButton *, 2>, 4> hOutput{}; // [output][on, off]
 
     QLineEdit *firstPoint = nullptr;
-    QSpinBox *firstPointStepper = nullptr;
+    ui::Stepper *firstPointStepper = nullptr;
     QRadioButton *decimal = nullptr;
     QRadioButton *hexadecimal = nullptr;
     PerAxis<QLineEdit> rowPoint{};                 // by row

@@ -8,6 +8,7 @@
 #include "ui/controls.h"
 #include "ui/freshness.h"
 #include "ui/lockedcontrols.h"
+#include "ui/stepper.h"
 #include "ui/uihelpers.h"
 
 #include <QButtonGroup>
@@ -19,24 +20,11 @@
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QSignalBlocker>
-#include <QSpinBox>
 #include <QVBoxLayout>
 
 using namespace ui;
 
 namespace panels {
-
-namespace {
-
-// QSpinBox holds an int; a typed start beyond it leaves the stepper at its end.
-void setStepper(QSpinBox *stepper, qint64 value)
-{
-    const QSignalBlocker block(stepper);
-    stepper->setValue(
-        static_cast<int>(qBound(qint64(stepper->minimum()), value, qint64(stepper->maximum()))));
-}
-
-} // namespace
 
 MbkPage::MbkPage(wire::Link &link, const WatchLock &lock, QWidget *parent)
     : ui::Page(parent), m_link(link), m_lock(lock)
@@ -58,6 +46,8 @@ MbkPage::MbkPage(wire::Link &link, const WatchLock &lock, QWidget *parent)
     startRow->addWidget(caption(QStringLiteral("Start address"), m_adrSelect));
     startRow->addWidget(m_adrSelect);
     m_stepper = makeStepper(QStringLiteral("stepperMbkAdrSelect"), QStringLiteral("Step the start address"));
+    // A step beyond the last start the rows can take is refused.
+    m_stepper->setRange(std::numeric_limits<qint64>::min(), kMbkMaxStart);
     startRow->addWidget(m_stepper);
     startRow->addStretch(1);
     g->addLayout(startRow, 0, 0, 1, 2);
@@ -140,7 +130,7 @@ MbkPage::MbkPage(wire::Link &link, const WatchLock &lock, QWidget *parent)
     // entered, not on every digit.
     m_stepper->setKeyboardTracking(false);
     connect(m_adrSelect, &QLineEdit::returnPressed, this, &MbkPage::onAdrSelectEntered);
-    connect(m_stepper, &QSpinBox::valueChanged, this, &MbkPage::onStepperChanged);
+    connect(m_stepper, &Stepper::valueChanged, this, &MbkPage::onStepperChanged);
     connect(m_modAdr, &QLineEdit::returnPressed, this, &MbkPage::onModAdrEntered);
     connect(m_modData, &QLineEdit::returnPressed, this, &MbkPage::onModDataEntered);
     for (QRadioButton *r : {m_dec, m_hex})
@@ -247,7 +237,9 @@ void MbkPage::layOutFrom(bool typed)
     }
     setTextColor(m_adrSelect, kBlack);
     layOutRows(*rows);
-    setStepper(m_stepper, typed ? text::intOr(typedText, 0) : a);
+    // The stepper follows silently: its own action would lay the rows out again.
+    const QSignalBlocker block(m_stepper);
+    m_stepper->setValue(typed ? text::intOr(typedText, 0) : a);
 }
 
 void MbkPage::onAdrSelectEntered()

@@ -11,8 +11,11 @@
 
 class QLineEdit;
 class QRadioButton;
-class QSpinBox;
 class WatchLock;
+
+namespace ui {
+class Stepper;
+}
 
 namespace monitor {
 class BitGroupBox;
@@ -57,7 +60,7 @@ private:
     wire::Link &m_link;
     const WatchLock &m_lock;
     QLineEdit *m_adrSelect = nullptr;
-    QSpinBox *m_stepper = nullptr;
+    ui::Stepper *m_stepper = nullptr;
     std::array<QLineEdit *, kRows> m_adr{};
     std::array<QLineEdit *, kRows> m_data{};
     QRadioButton *m_sizeInt = nullptr;

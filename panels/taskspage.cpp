@@ -8,6 +8,7 @@
 #include "ui/controls.h"
 #include "ui/freshness.h"
 #include "ui/lockedcontrols.h"
+#include "ui/stepper.h"
 #include "ui/uihelpers.h"
 
 #include <QFontMetrics>
@@ -18,7 +19,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
-#include <QSpinBox>
 #include <QVBoxLayout>
 
 using namespace ui;
@@ -43,6 +43,8 @@ TasksPage::TasksPage(wire::Link &link, const WatchLock &lock, QWidget *parent)
     row->addWidget(caption(QStringLiteral("First task"), m_taskNoSelect));
     row->addWidget(m_taskNoSelect);
     m_stepper = makeStepper(QStringLiteral("stepperTaskNoSelect"), QStringLiteral("Step the first task"));
+    // A step beyond the last first task the rows can take is refused.
+    m_stepper->setRange(std::numeric_limits<qint64>::min(), kTaskMaxFirst);
     row->addWidget(m_stepper);
     row->addStretch(1);
     g->addLayout(row, 0, 0, 1, 3);
@@ -117,7 +119,7 @@ TasksPage::TasksPage(wire::Link &link, const WatchLock &lock, QWidget *parent)
     // entered, not on every digit.
     m_stepper->setKeyboardTracking(false);
     connect(m_taskNoSelect, &QLineEdit::returnPressed, this, &TasksPage::onTaskNoSelectEntered);
-    connect(m_stepper, &QSpinBox::valueChanged, this, &TasksPage::onStepperChanged);
+    connect(m_stepper, &Stepper::valueChanged, this, &TasksPage::onStepperChanged);
     connect(m_areaClear, &QPushButton::clicked, this, &TasksPage::onAreaClearClicked);
     // Typed but not entered shows red; only typing counts, not text the
     // program sets.
@@ -180,11 +182,9 @@ void TasksPage::onTaskNoSelectEntered()
     }
     setTextColor(m_taskNoSelect, kBlack);
     {
-        // QSpinBox holds an int; a typed number beyond it leaves the stepper
-        // at its end.
+        // The stepper follows silently: its own action would lay the rows out again.
         const QSignalBlocker block(m_stepper);
-        m_stepper->setValue(static_cast<int>(
-            qBound(qint64(m_stepper->minimum()), text::intOr(typed, 0), qint64(m_stepper->maximum()))));
+        m_stepper->setValue(text::intOr(typed, 0));
     }
     layOutRows(*rows);
 }

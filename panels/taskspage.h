@@ -11,8 +11,11 @@
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class QSpinBox;
 class WatchLock;
+
+namespace ui {
+class Stepper;
+}
 
 namespace panels {
 
@@ -44,7 +47,7 @@ private:
     wire::Link &m_link;
     const WatchLock &m_lock;
     QLineEdit *m_taskNoSelect = nullptr;
-    QSpinBox *m_stepper = nullptr;
+    ui::Stepper *m_stepper = nullptr;
     std::array<QLineEdit *, kRows> m_taskNo{};
     std::array<QLineEdit *, kRows> m_step{};
     std::array<QLineEdit *, kRows> m_status{};

@@ -1,5 +1,6 @@
 #include "ui/controls.h"
 
+#include "ui/stepper.h"
 #include "ui/uihelpers.h"
 
 #include <QApplication>
@@ -10,7 +11,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSpinBox>
 #include <QStyle>
 #include <QStyleOptionSpinBox>
 
@@ -141,10 +141,9 @@ QLineEdit *makeDisplay(const QString &name, const QString &accessibleName, int c
     return e;
 }
 
-QSpinBox *makeStepper(const QString &name, const QString &accessibleName)
+Stepper *makeStepper(const QString &name, const QString &accessibleName)
 {
-    auto *s = named(new QSpinBox, name);
-    s->setRange(-2147483647, 2147483647);
+    auto *s = named(new Stepper, name);
     s->setAccessibleName(accessibleName);
     s->setToolTip(accessibleName);
     s->setAlignment(Qt::AlignRight | Qt::AlignVCenter);

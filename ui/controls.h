@@ -12,7 +12,6 @@ class QFrame;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class QSpinBox;
 class QWidget;
 
 namespace ui {
@@ -53,7 +52,8 @@ QLabel *makeLamp(const QString &name, const QString &accessibleName, int pixelSi
 QLabel *makeReadout(const QString &name, const QString &toolTip, int minChars);
 QLineEdit *makeField(const QString &name, const QString &accessibleName, int chars);
 QLineEdit *makeDisplay(const QString &name, const QString &accessibleName, int chars);
-QSpinBox *makeStepper(const QString &name, const QString &accessibleName);
+class Stepper;
+Stepper *makeStepper(const QString &name, const QString &accessibleName);
 QComboBox *makePopup(const QString &name, const QString &accessibleName, int chars);
 QPushButton *makeButton(const QString &name, const QString &caption, const QString &toolTip = QString());
 QLabel *caption(const QString &text, QWidget *buddy = nullptr);

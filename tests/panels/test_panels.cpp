@@ -5,13 +5,13 @@
 #include "support/widgets.h"
 #include "ui/uihelpers.h"
 
+#include <QAbstractSpinBox>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSpinBox>
 #include <QTest>
 
 class PanelsTest : public QObject
@@ -122,21 +122,30 @@ private slots:
         QWidget *w = f.window.get();
         for (const bool mbk : {true, false}) {
             auto *select = control<QLineEdit>(w, mbk ? "textfieldMbkAdrSelect" : "textfieldTaskNoSelect");
-            auto *stepper = control<QSpinBox>(w, mbk ? "stepperMbkAdrSelect" : "stepperTaskNoSelect");
+            auto *stepper = control<QAbstractSpinBox>(w, mbk ? "stepperMbkAdrSelect" : "stepperTaskNoSelect");
             const QList<QLineEdit *> lines = rows<QLineEdit>(f, mbk ? "textfieldMbkAdr" : "textfieldTaskNo");
             submit(select, "30");
             QCOMPARE(texts(lines), range(30));
-            QCOMPARE(stepper->value(), 30);
-            // A user step moves the rows; the field is untouched.
+            // A user step moves the rows from the typed number; the field is untouched.
             QTest::keyClick(stepper, Qt::Key_Down);
             QCOMPARE(texts(lines), range(29));
             QCOMPARE(select->text(), "30");
-            // Beyond the stepper's range the rows still follow the typed number.
+            // Past 32 bits too, a step goes one on from the typed number, either way.
+            submit(select, "5000000000");
+            QTest::keyClick(stepper, Qt::Key_Down);
+            QCOMPARE(texts(lines), range(4999999999));
+            QTest::keyClick(stepper, Qt::Key_Up);
+            QTest::keyClick(stepper, Qt::Key_Up);
+            QCOMPARE(texts(lines), range(5000000001));
             submit(select, "9223372036854775800");
             QCOMPARE(lines[7]->text(), "9223372036854775807");
-            QCOMPARE(stepper->value(), stepper->maximum());
-            // One more and row 7 would leave 64 bits: refused, the rows stay.
+            // One more and row 7 would leave 64 bits: refused, by a step or typed; the rows stay.
             const QStringList before = texts(lines);
+            QTest::keyClick(stepper, Qt::Key_Up);
+            QCOMPARE(texts(lines), before);
+            QTest::keyClick(stepper, Qt::Key_Down);
+            QCOMPARE(texts(lines), range(9223372036854775799));
+            submit(select, "9223372036854775800");
             submit(select, "9223372036854775801");
             QCOMPARE(texts(lines), before);
             QCOMPARE(ui::textColor(select), ui::kRed);
@@ -154,7 +163,8 @@ private slots:
         QCOMPARE(texts(adr), range(100));
         enter(start);
         QCOMPARE(texts(adr), range(555));
-        QCOMPARE(control<QSpinBox>(w, "stepperMbkAdrSelect")->value(), 555);
+        QTest::keyClick(control<QAbstractSpinBox>(w, "stepperMbkAdrSelect"), Qt::Key_Up);
+        QCOMPARE(texts(adr), range(556));
     }
 
     // A task the controller has no status for: its refusal is not shown as the task's step and status.
