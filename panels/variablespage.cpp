@@ -21,6 +21,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QTextDocument>
 #include <QVBoxLayout>
 
 using namespace ui;
@@ -68,6 +69,22 @@ void showStyled(QLabel *label, const StyledPieces &pieces, const QString &plain)
     label->setProperty(kPlainValue, plain);
 }
 
+// A value wider than its row is cut at the row's edge: the tool tip then
+// holds it whole (as far as the row keeps it), else the row's caption.
+void tipWholeValue(QLabel *label, int row)
+{
+    const QString plain = label->property(kPlainValue).toString();
+    const int room = label->contentsRect().width() - label->indent();
+    if (plain.isEmpty() || label->fontMetrics().horizontalAdvance(plain) <= room) {
+        label->setToolTip(QStringLiteral("Variable %1 value").arg(row));
+        return;
+    }
+    // A value that looks like markup is shown as the characters it is.
+    label->setToolTip(Qt::mightBeRichText(plain) ? QStringLiteral("<span style=\"white-space:pre\">") +
+                                                       plain.toHtmlEscaped() + QStringLiteral("</span>")
+                                                 : plain);
+}
+
 } // namespace
 
 VariablesPage::VariablesPage(wire::Link &link, const WatchLock &lock, QWidget *parent)
@@ -107,9 +124,10 @@ VariablesPage::VariablesPage(wire::Link &link, const WatchLock &lock, QWidget *p
         // A renamed row is no longer the variable it was watching, nor does
         // it show that variable's value beside the new name. Only typing
         // counts (textEdited), not text the program sets.
-        connect(name, &QLineEdit::textEdited, check, [check, value] {
+        connect(name, &QLineEdit::textEdited, check, [check, value, i] {
             check->setChecked(false);
             showPlain(value, QString());
+            tipWholeValue(value, i);
         });
     }
     g->setColumnStretch(2, 1);
@@ -217,7 +235,10 @@ QCoro::Task<> VariablesPage::variableshow(wire::Link &link, int row)
         showStyled(m_values[row], d.styled, d.plain);
     else
         showPlain(m_values[row], d.plain);
+    // Fresh again, a row takes back the tool tip it had before it went
+    // stale: its own for this value goes on after.
     ui::Freshness::confirm({m_values[row]});
+    tipWholeValue(m_values[row], row);
 }
 
 void VariablesPage::onAllClicked()

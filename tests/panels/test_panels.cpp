@@ -343,6 +343,18 @@ private slots:
         enter(modValue);
         QVERIFY(f.waitForCommand(QString::fromUtf8("S$=\"日本 \"")));
         QVERIFY(f.waitFor([&] { return shown(values[1]) == QString::fromUtf8("日本 "); }));
+        // A string wider than its row: the tool tip reads it whole.
+        const QString wide = QStringLiteral("<b>%1 end</b>").arg(QString(120, u'x'));
+        typeInto(modName, "S$");
+        modValue->setText(wide);
+        enter(modValue);
+        QVERIFY(f.waitFor([&] { return shown(values[1]) == wide; }));
+        QVERIFY(values[1]->fontMetrics().horizontalAdvance(wide) > values[1]->width());
+        QVERIFY2(values[1]->toolTip().contains(wide.toHtmlEscaped()), qPrintable(values[1]->toolTip()));
+        modValue->setText(QString::fromUtf8("日本 "));
+        enter(modValue);
+        QVERIFY(f.waitFor([&] { return shown(values[1]) == QString::fromUtf8("日本 "); }));
+        QCOMPARE(values[1]->toolTip(), QStringLiteral("Variable 1 value"));
 
         // Hexadecimal: numbers as "&H" words, strings as their Shift-JIS bytes.
         control<QRadioButton>(w, "radiobuttonVariTypeHex")->click();
