@@ -68,7 +68,8 @@ void OperatorDock::ensureBody()
         return;
     auto *body = new QWidget;
     auto *v = new QVBoxLayout(body);
-    v->setContentsMargins(6, 6, 6, 6);
+    v->setContentsMargins(6, 4, 6, 6);
+    v->setSpacing(4);
 
     auto *top = new QHBoxLayout;
     m_source = ui::named(new QLabel, QStringLiteral("labelJournalSource"));
@@ -80,15 +81,16 @@ void OperatorDock::ensureBody()
     QPushButton *csv =
         ui::makeButton(QStringLiteral("buttonJournalExport"), QStringLiteral("Export CSV\u2026"),
                        QStringLiteral("Save the lines shown as a CSV file"));
+    // The filter on the buttons' line: on a small screen the pages leave
+    // the dock little more height than a line and a few rows of the list.
+    m_filter = ui::makeField(QStringLiteral("textFieldJournalFilter"), QStringLiteral("Filter"), 20);
+    m_filter->setPlaceholderText(QStringLiteral("Filter by text or controller"));
+    m_filter->setClearButtonEnabled(true);
+    top->addWidget(m_filter, 1);
     top->addWidget(m_todayButton);
     top->addWidget(open);
     top->addWidget(csv);
     v->addLayout(top);
-
-    m_filter = ui::makeField(QStringLiteral("textFieldJournalFilter"), QStringLiteral("Filter"), 20);
-    m_filter->setPlaceholderText(QStringLiteral("Filter by text or controller"));
-    m_filter->setClearButtonEnabled(true);
-    v->addWidget(m_filter);
 
     m_list = ui::named(new QTreeWidget, QStringLiteral("listOperatorJournal"));
     m_list->setAccessibleName(QStringLiteral("Operator journal"));
@@ -104,8 +106,8 @@ void OperatorDock::ensureBody()
     m_list->setColumnWidth(2, fm.horizontalAdvance(QStringLiteral("Variables")) + 16);
     m_list->header()->setStretchLastSection(true);
     v->addWidget(m_list, 1);
-    // Room for a few lines under the header and the filter.
-    body->setMinimumHeight(fontMetrics().height() * 16);
+    // The header and a line or two; the user makes the dock taller.
+    m_list->setMinimumHeight(fontMetrics().height() * 3);
     setWidget(body);
 
     connect(m_filter, &QLineEdit::textChanged, this, &OperatorDock::refill);

@@ -87,6 +87,10 @@ TrendDock::TrendDock(wire::Link &link, Dialogs &dialogs, Clock &clock, QWidget *
     m_seriesButton->setMenu(m_seriesMenu);
     connect(m_seriesMenu, &QMenu::aboutToShow, this, &TrendDock::fillSeriesMenu);
     bar->addWidget(m_seriesButton);
+    bar->addStretch(1);
+    v->addLayout(bar);
+    bar = new QHBoxLayout;
+    bar->setSpacing(6);
 
     m_window = ui::makePopup(QStringLiteral("popupbuttonTrendWindow"), QStringLiteral("Time shown"), 6);
     m_window->addItems({QStringLiteral("1 min"), QStringLiteral("10 min"), QStringLiteral("1 h")});
@@ -102,6 +106,11 @@ TrendDock::TrendDock(wire::Link &link, Dialogs &dialogs, Clock &clock, QWidget *
     connect(m_pause, &QPushButton::toggled, this, &TrendDock::onPauseToggled);
     bar->addWidget(m_pause);
     bar->addStretch(1);
+    v->addLayout(bar);
+    // The buttons on three short lines: beside the pages on a small screen
+    // the dock is narrow.
+    bar = new QHBoxLayout;
+    bar->setSpacing(6);
     QPushButton *csvButton = ui::makeButton(QStringLiteral("buttonTrendCsv"), QStringLiteral("CSV\u2026"),
                                             QStringLiteral("Export the samples as CSV"));
     connect(csvButton, &QPushButton::clicked, this, &TrendDock::exportCsv);
@@ -113,6 +122,7 @@ TrendDock::TrendDock(wire::Link &link, Dialogs &dialogs, Clock &clock, QWidget *
     v->addLayout(bar);
 
     m_status = ui::named(new QLabel, QStringLiteral("labelTrendStatus"));
+    m_status->setWordWrap(true); // a narrow dock breaks it, not the window
     v->addWidget(m_status);
 
     // The chart comes with the dock's first showing (see ensureChart()).
@@ -176,7 +186,9 @@ void TrendDock::ensureChart()
     });
     m_view->setAccessibleName(QStringLiteral("Trend plot"));
     m_view->viewport()->installEventFilter(this);
-    m_view->setMinimumSize(360, 260);
+    // Small enough to sit beside the pages on a 1280x800 screen; the user
+    // widens the dock for a longer look.
+    m_view->setMinimumSize(120, 160);
     m_plotLayout->insertWidget(0, m_view, 1);
     setTimeAxis();
     redraw();

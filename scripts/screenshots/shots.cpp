@@ -210,6 +210,8 @@ bool Shots::journal()
     const QSize size = m_f.window->size();
     show->trigger();
     m_f.window->resize(size);
+    // The dock slides open: the picture waits until it stands.
+    QTest::qWait(500);
     const bool ok = save(QStringLiteral("operator-journal.png"));
     show->trigger();
     m_f.window->resize(size);

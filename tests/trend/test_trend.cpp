@@ -181,6 +181,9 @@ private slots:
         MonitorFixture f;
         QVERIFY(connectAndPlot(f, {u"A"_s}, {"Outputs/OUT 3", "Variables/A"}));
         trend::TrendDock *dock = dockOf(f);
+        // Widened by the user: a hover finds samples 300 ms apart.
+        f.window->resize(1600, 800);
+        f.window->resizeDocks({dock}, {420}, Qt::Horizontal);
         f.exchange(u"A=5000"_s);
         tickOn(f, &f.window->ioPage());
         f.clock.value = f.clock.value.addMSecs(300);
@@ -300,6 +303,9 @@ private slots:
         MonitorFixture f;
         QVERIFY(connectAndPlot(f, {u"A"_s}, {"Variables/A", "Outputs/OUT 3"}));
         trend::TrendDock *dock = dockOf(f);
+        // Widened by the user: a hover finds samples 300 ms apart.
+        f.window->resize(1600, 800);
+        f.window->resizeDocks({dock}, {420}, Qt::Horizontal);
         f.exchange(u"A=5000"_s);
         for (int i = 0; i < 3; ++i) {
             tickOn(f, &f.window->ioPage());

@@ -160,6 +160,21 @@ private slots:
         const QSize minimum = m_window->minimumSizeHint().expandedTo(m_window->minimumSize());
         QVERIFY(hint.width() <= 1280 && hint.height() <= 800);
         QVERIFY(minimum.width() <= 1100 && minimum.height() <= 700);
+        // With the journal, the trend or both beside the pages it still fits, frame and title bar included.
+        auto *journal = m_window->findChild<QDockWidget *>(u"dockOperatorJournal"_s);
+        auto *trend = m_window->findChild<QDockWidget *>(u"dockTrend"_s);
+        m_window->show();
+        for (const auto &[j, t] : {std::pair{true, false}, std::pair{false, true}, std::pair{true, true}}) {
+            journal->setVisible(j);
+            trend->setVisible(t);
+            QCoreApplication::sendPostedEvents();
+            m_window->layout()->activate();
+            const QSize docked = m_window->minimumSizeHint().expandedTo(m_window->minimumSize());
+            QVERIFY2(docked.width() <= 1272 && docked.height() <= 760,
+                     qPrintable(u"%1x%2"_s.arg(docked.width()).arg(docked.height())));
+        }
+        journal->hide();
+        trend->hide();
         for (const QSize size : {QSize(1280, 800), m_window->minimumSizeHint()}) {
             m_window->resize(size);
             forEachTab([&](QWidget *page) {
