@@ -7,6 +7,8 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPainter>
+#include <QStyle>
 #include <QTimer>
 
 namespace health {
@@ -38,6 +40,31 @@ QLabel *barLabel(const QString &name)
     return l;
 }
 
+// A host name can be longer than the status bar has room for beside the
+// figures after it: the label gives way, cut in its middle, and its tool tip
+// reads it whole.
+class AddressLabel : public QLabel
+{
+public:
+    QSize minimumSizeHint() const override
+    {
+        QSize size = QLabel::minimumSizeHint();
+        size.setWidth(qMin(size.width(), fontMetrics().horizontalAdvance(QStringLiteral("000.000\u2026")) +
+                                             2 * margin() + 2 * frameWidth()));
+        return size;
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        const QRect room = contentsRect().adjusted(margin(), margin(), -margin(), -margin());
+        style()->drawItemText(&painter, room, int(alignment()), palette(), isEnabled(),
+                              fontMetrics().elidedText(text(), Qt::ElideMiddle, room.width()),
+                              foregroundRole());
+    }
+};
+
 // A label shows `text`, and a screen reader says `spoken`.
 void showText(QLabel *label, const QString &text, const QString &spoken)
 {
@@ -55,7 +82,8 @@ HealthBar::HealthBar(wire::Link &link, QWidget *parent)
     m_dot = barLabel(QStringLiteral("labelLinkDot"));
     m_dot->setText(QStringLiteral("\u25CF"));
     m_state = barLabel(QStringLiteral("labelLinkState"));
-    m_address = barLabel(QStringLiteral("labelLinkAddress"));
+    m_address = ui::named(new AddressLabel, QStringLiteral("labelLinkAddress"));
+    m_address->setTextFormat(Qt::PlainText);
     m_roundTrip = barLabel(QStringLiteral("labelRoundTrip"));
     m_roundTrip->setToolTip(QStringLiteral("Median time from command to prompt over the last 20 exchanges"));
     m_tickCounts = barLabel(QStringLiteral("labelPollTicks"));
@@ -165,6 +193,7 @@ void HealthBar::refresh()
     const QString address = m_link.address();
     showText(m_address, address.isEmpty() ? QStringLiteral("no controller") : address,
              QStringLiteral("Controller address ") + (address.isEmpty() ? QStringLiteral("none") : address));
+    m_address->setToolTip(address);
     if (m_roundTrips.isEmpty()) {
         showText(m_roundTrip, QStringLiteral("round trip \u2014"), QStringLiteral("Round trip not measured"));
     } else {

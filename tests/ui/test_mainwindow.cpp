@@ -175,6 +175,18 @@ private slots:
         }
         journal->hide();
         trend->hide();
+        // The status bar at its fullest: a long host name, the ticks, the watch-only sign, a controller's
+        // name.
+        m_window->findChild<QLabel *>(u"labelLinkAddress"_s)
+            ->setText(u"press-line-7-spindle-and-feed-controller.cell-a.plant-3.example.com:23"_s);
+        auto *ticks = m_window->findChild<QLabel *>(u"labelPollTicks"_s);
+        ticks->setText(u"ticks 200 run, 0 skipped in the last minute"_s);
+        ticks->parentWidget()->show();
+        m_window->findChild<QLabel *>(u"labelWatchOnly"_s)->show();
+        auto *name = m_window->findChild<QLabel *>(u"labelControllerName"_s);
+        name->setText(u"Press line 7 spindle"_s);
+        name->show();
+        name->parentWidget()->show();
         for (const QSize size : {QSize(1280, 800), m_window->minimumSizeHint()}) {
             m_window->resize(size);
             forEachTab([&](QWidget *page) {
