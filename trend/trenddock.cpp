@@ -181,6 +181,7 @@ void TrendDock::ensureChart()
     m_traces->setZValue(m_chart->zValue() + 1);
     m_view->scene()->addItem(m_traces);
     connect(m_chart, &QChart::plotAreaChanged, this, [this](const QRectF &area) {
+        setTimeAxis(); // as many time labels as the width has room for
         m_traces->setArea(area);
         mapLines();
     });
@@ -492,21 +493,28 @@ void TrendDock::setTimeAxis()
     if (!m_axisX)
         return;
     // Seconds for the minute, minutes for the longer windows; a tick each
-    // fifteen seconds, two minutes or quarter of an hour.
+    // fifteen seconds, two minutes or quarter of an hour. In a narrow dock
+    // the labels would run into each other and end in "...": a tick at the
+    // start, the middle and the end of the window then, or at its two ends.
+    const double label = QFontMetrics(m_axisX->labelsFont()).horizontalAdvance(QStringLiteral("-60 min"));
+    const auto ticks = [this, label](int count) {
+        const double width = m_chart->plotArea().width();
+        return width / (count - 1) > label ? count : (width / 2 > label ? 3 : 2);
+    };
     switch (std::clamp(m_window->currentIndex(), 0, 2)) {
     case 0:
         m_axisX->setRange(-60, 0);
-        m_axisX->setTickCount(5);
+        m_axisX->setTickCount(ticks(5));
         m_axisX->setLabelFormat(QStringLiteral("%g s"));
         break;
     case 1:
         m_axisX->setRange(-10, 0);
-        m_axisX->setTickCount(6);
+        m_axisX->setTickCount(ticks(6));
         m_axisX->setLabelFormat(QStringLiteral("%g min"));
         break;
     default:
         m_axisX->setRange(-60, 0);
-        m_axisX->setTickCount(5);
+        m_axisX->setTickCount(ticks(5));
         m_axisX->setLabelFormat(QStringLiteral("%g min"));
         break;
     }

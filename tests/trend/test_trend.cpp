@@ -267,6 +267,15 @@ private slots:
         // Still paused, a hidden line leaves the value axis as well.
         keyA->click();
         QVERIFY2(axisMax() < 10, qPrintable(QString::number(axisMax())));
+        // The window at its smallest leaves the dock narrow: the time axis keeps room for each of its labels.
+        f.window->resize(f.window->minimumSizeHint());
+        for (const char *shown : {"1 min", "10 min", "1 h"}) {
+            window->setCurrentIndex(window->findText(QLatin1String(shown)));
+            QCoreApplication::processEvents();
+            auto *x = qobject_cast<QValueAxis *>(dock->chartView()->chart()->axes(Qt::Horizontal).value(0));
+            const double gap = dock->chartView()->chart()->plotArea().width() / (x->tickCount() - 1);
+            QVERIFY2(gap > QFontMetrics(x->labelsFont()).horizontalAdvance(u"-60 min"_s), shown);
+        }
     }
 
     // Connecting again to the same controller (after a time-out, a dropped cable) keeps what was plotted
