@@ -23,7 +23,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
-#include <QTimer>
 
 namespace axis {
 
@@ -182,8 +181,7 @@ QCoro::Task<bool> AxisPage::checkMpg()
     }
     // The alert opens once the tick is over: a modal box must not hold the
     // exchange slot.
-    QTimer::singleShot(0, this,
-                       [this, text = monitor::mpgRefusalText(board, reply)] { m_dialogs.alert(text); });
+    alertAfterAction(this, m_dialogs, monitor::mpgRefusalText(board, reply));
     // m_reselect stays set, so the board the user picks next is sent. One
     // picked while this board was being refused is that board already.
     if (m_board && QString::number(*m_board) == board) {

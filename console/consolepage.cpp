@@ -27,7 +27,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTextBlock>
-#include <QTimer>
 #include <QVBoxLayout>
 
 using namespace ui;
@@ -291,7 +290,7 @@ bool ConsolePage::echoAndSend(const QString &line)
         return false;
     }
     if (c.firstIsLineNumber) {
-        alertLater(QStringLiteral("Not Command"));
+        alertAfterAction(this, m_dialogs, QStringLiteral("Not Command"));
         return false;
     }
     // A line with no Shift-JIS for it goes out as a bare Return after the
@@ -311,7 +310,7 @@ QCoro::Task<int> ConsolePage::sendProgram(QString line)
 {
     const wire::ConsoleLine c = wire::prepareConsoleLine(line);
     if (!c.firstIsLineNumber) {
-        alertLater(QStringLiteral("Not Program"));
+        alertAfterAction(this, m_dialogs, QStringLiteral("Not Program"));
         co_return -1;
     }
     // The number alone deletes the stored line: only sent when the line can
@@ -320,7 +319,7 @@ QCoro::Task<int> ConsolePage::sendProgram(QString line)
     bool sendable = false;
     wire::commandBytes(onWire, &sendable);
     if (!sendable) {
-        alertLater(QStringLiteral("Encode Error\n\n") + onWire);
+        alertAfterAction(this, m_dialogs, QStringLiteral("Encode Error\n\n") + onWire);
         co_return -1;
     }
     const std::optional<QString> answered = co_await m_link.exchange(c.words.first());
@@ -336,13 +335,6 @@ QCoro::Task<int> ConsolePage::sendProgram(QString line)
         co_return -2;
     receiveDisplay(*reply);
     co_return 0;
-}
-
-// A refusal found inside a queued action opens once the action has let go of
-// the exchange slot: no alert opens while an action holds it.
-void ConsolePage::alertLater(const QString &message)
-{
-    QTimer::singleShot(0, this, [this, message] { m_dialogs.alert(message); });
 }
 
 // ---------------------------------------------------------------- buttons and boxes

@@ -93,8 +93,6 @@ private:
     void wire();
 
     bool isCurrentTab() const;
-    // An alert for what a queued line found wrong, once the line's action has ended.
-    void alertLater(const QString &message);
 
     // Each takes what was typed when Return or its button was pressed: the
     // line waits its turn, and meanwhile the box may hold the next one.

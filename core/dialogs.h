@@ -33,3 +33,13 @@ public:
     // empty when the user cancelled.
     virtual QString askText(const QString &title, const QString &label) = 0;
 };
+
+class QObject;
+
+// The alert of something found inside a queued link action, opened at the
+// event loop's next turn, once the action has let go of the exchange slot: no
+// modal box opens while an action holds it. Nothing opens if `context` is
+// gone by then.
+void alertAfterAction(QObject *context, Dialogs &dialogs, const QString &message,
+                      const QString &informative = QString(),
+                      Dialogs::Style style = Dialogs::Style::Informational);

@@ -12,7 +12,6 @@
 #include <QFileSystemWatcher>
 #include <QMenu>
 #include <QPointer>
-#include <QTimer>
 #include <QWidget>
 #include <memory>
 
@@ -31,13 +30,9 @@ struct MenuContext
     std::shared_ptr<QString> lastFolder; // where the folder dialogs start
 };
 
-// An alert once the running action has ended: none opens while an action
-// holds the exchange slot.
 void alertLater(const MenuContext &c, const QString &message, const QString &informative)
 {
-    QTimer::singleShot(0, c.window, [dialogs = c.dialogs, message, informative] {
-        dialogs->alert(message, informative, Dialogs::Style::Critical);
-    });
+    alertAfterAction(c.window, *c.dialogs, message, informative, Dialogs::Style::Critical);
 }
 
 QCoro::Task<> backUp(MenuContext c, QString parentDir)

@@ -124,15 +124,6 @@ private:
     bool m_keepConsole = false;
 };
 
-// An alert once the transfer has let go of the link: none opens while an
-// action holds the exchange slot, or the tabs' reads would stop while it stands.
-void alertAfter(wire::Link &link, Dialogs &dialogs, const QString &message, const QString &why = {},
-                Dialogs::Style style = Dialogs::Style::Critical)
-{
-    QTimer::singleShot(0, &link,
-                       [dialogs = &dialogs, message, why, style] { dialogs->alert(message, why, style); });
-}
-
 // A file of megabytes takes a while to read and decode: it is done away from
 // the window.
 QCoro::Task<std::optional<QString>> readOrAlert(wire::Link &link, Dialogs &dialogs, QString path)
@@ -140,7 +131,8 @@ QCoro::Task<std::optional<QString>> readOrAlert(wire::Link &link, Dialogs &dialo
     QCoro::Task<FileText> reading = core::inBackground<FileText>([path] { return readSjisFile(path); });
     const FileText f = co_await reading;
     if (!f.ok) {
-        alertAfter(link, dialogs, QStringLiteral("Read Error\n\n\"") + path + QLatin1Char('"'), f.error);
+        alertAfterAction(&link, dialogs, QStringLiteral("Read Error\n\n\"") + path + QLatin1Char('"'),
+                         f.error, Dialogs::Style::Critical);
         co_return std::nullopt;
     }
     co_return f.text;
@@ -289,8 +281,8 @@ QCoro::Task<bool> TransferRun::blockLoad()
     if (!sameConnection)
         co_return false;
     if (!bytes.ok) {
-        alertAfter(m_link, m_dialogs, QStringLiteral("Encode Error\n\n") + bytes.failure, QString(),
-                   Dialogs::Style::Informational);
+        alertAfterAction(&m_link, m_dialogs, QStringLiteral("Encode Error\n\n") + bytes.failure, QString(),
+                         Dialogs::Style::Informational);
         co_return false;
     }
 
@@ -374,7 +366,7 @@ QCoro::Task<> TransferRun::blockRefused(qsizetype index, qsizetype count, QStrin
                             .arg(QString::number(index + 1), QString::number(count), errors.join(u'\n'));
     m_link.sendRaw(kAttention);
     co_await m_link.answer(kAfterLastByte); // a failed wait has been dealt with by the link
-    alertAfter(m_link, m_dialogs, message, why);
+    alertAfterAction(&m_link, m_dialogs, message, why, Dialogs::Style::Critical);
 }
 
 QCoro::Task<std::optional<QString>> TransferRun::readListing(ProgressText progressText, wire::Wait wait)
@@ -424,7 +416,8 @@ QCoro::Task<bool> TransferRun::listingSave()
     if (!why.isEmpty()) {
         qCWarning(lcTransfer).noquote()
             << QStringLiteral("Save Error, ") + m_path + QStringLiteral(", ") + why;
-        alertAfter(m_link, m_dialogs, QStringLiteral("Save Error\n\n\"") + m_path + QLatin1Char('"'), why);
+        alertAfterAction(&m_link, m_dialogs, QStringLiteral("Save Error\n\n\"") + m_path + QLatin1Char('"'),
+                         why, Dialogs::Style::Critical);
         co_return false;
     }
     m_console.consoleAppendScroll(savedText(m_kind, m_path));
