@@ -229,7 +229,7 @@ void installCompare(QWidget *window, wire::Link &link, Transfers &transfers, Dia
     // would open only when that one ended. Cancelled, nothing is queued.
     const auto request = [c](Kind kind) {
         return [c, kind] {
-            const QString path = c.dialogs->openFile(c.transfers->loadDialog(kind));
+            const QString path = c.transfers->chooseLoadFile(kind);
             if (!path.isEmpty())
                 c.link->enqueue([c, kind, path] { return compare(c, kind, path); });
         };

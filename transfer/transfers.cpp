@@ -452,14 +452,9 @@ QString Transfers::lastSaved(Kind kind) const
     return filesOf(kind).saved;
 }
 
-FileDialogSpec Transfers::loadDialog(Kind kind) const
-{
-    return openDialogFor(kind, filesOf(kind).loaded);
-}
-
 QString Transfers::chooseLoadFile(Kind kind)
 {
-    return m_dialogs.openFile(loadDialog(kind));
+    return m_dialogs.openFile(openDialogFor(kind, filesOf(kind).loaded));
 }
 
 QString Transfers::chooseSaveFile(Kind kind)

@@ -40,8 +40,6 @@ public:
     QString lastLoaded(Kind kind) const;
     QString lastSaved(Kind kind) const;
 
-    // The open dialog a load of `kind` shows.
-    FileDialogSpec loadDialog(Kind kind) const;
     // The file a load or a save of `kind` goes with, asked at the click: an
     // open dialog inside a link action would stop the tabs' reads for as
     // long as it stands, and behind a running transfer it would open only
