@@ -69,6 +69,12 @@ void showStyled(QLabel *label, const StyledPieces &pieces, const QString &plain)
     label->setProperty(kPlainValue, plain);
 }
 
+// The caption of row `row`'s value, its tool tip while the value fits.
+QString valueCaption(int row)
+{
+    return QStringLiteral("Variable %1 value").arg(row);
+}
+
 // A value wider than its row is cut at the row's edge: the tool tip then
 // holds it whole (as far as the row keeps it), else the row's caption.
 void tipWholeValue(QLabel *label, int row)
@@ -76,7 +82,7 @@ void tipWholeValue(QLabel *label, int row)
     const QString plain = label->property(kPlainValue).toString();
     const int room = label->contentsRect().width() - label->indent();
     if (plain.isEmpty() || label->fontMetrics().horizontalAdvance(plain) <= room) {
-        label->setToolTip(QStringLiteral("Variable %1 value").arg(row));
+        label->setToolTip(valueCaption(row));
         return;
     }
     // A value that looks like markup is shown as the characters it is.
@@ -112,8 +118,7 @@ VariablesPage::VariablesPage(wire::Link &link, const WatchLock &lock, QWidget *p
             makeField(QStringLiteral("textfieldVariName") + n, QStringLiteral("Variable %1 name").arg(n), 16);
         name->setMaximumWidth(charWidth(24));
         g->addWidget(name, i + 1, 1);
-        QLabel *value = makeReadout(QStringLiteral("textfieldVariValue") + n,
-                                    QStringLiteral("Variable %1 value").arg(n), 24);
+        QLabel *value = makeReadout(QStringLiteral("textfieldVariValue") + n, valueCaption(i), 24);
         // String values arrive as styled text (grey escapes); numbers plain.
         value->setTextFormat(Qt::AutoText);
         value->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
