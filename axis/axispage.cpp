@@ -275,9 +275,7 @@ void AxisPage::onFirstPointEntered()
     ui::setTextColor(m_w.firstPoint, ui::kBlack);
     const qint64 first = firstPointFromText(m_w.firstPoint->text());
     showRowPoints(first);
-    // The stepper follows silently: its own action would rewrite the rows.
-    const QSignalBlocker block(m_w.firstPointStepper);
-    m_w.firstPointStepper->setValue(first);
+    m_w.firstPointStepper->follow(first);
 }
 
 void AxisPage::onStepperChanged(qint64 value)

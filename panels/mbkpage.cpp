@@ -19,7 +19,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
-#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 using namespace ui;
@@ -237,9 +236,7 @@ void MbkPage::layOutFrom(bool typed)
     }
     setTextColor(m_adrSelect, kBlack);
     layOutRows(*rows);
-    // The stepper follows silently: its own action would lay the rows out again.
-    const QSignalBlocker block(m_stepper);
-    m_stepper->setValue(typed ? text::intOr(typedText, 0) : a);
+    m_stepper->follow(typed ? text::intOr(typedText, 0) : a);
 }
 
 void MbkPage::onAdrSelectEntered()

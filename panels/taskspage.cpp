@@ -18,7 +18,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 using namespace ui;
@@ -181,11 +180,7 @@ void TasksPage::onTaskNoSelectEntered()
         return;
     }
     setTextColor(m_taskNoSelect, kBlack);
-    {
-        // The stepper follows silently: its own action would lay the rows out again.
-        const QSignalBlocker block(m_stepper);
-        m_stepper->setValue(text::intOr(typed, 0));
-    }
+    m_stepper->follow(text::intOr(typed, 0));
     layOutRows(*rows);
 }
 

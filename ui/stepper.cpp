@@ -31,6 +31,12 @@ void Stepper::setValue(qint64 value)
     emit valueChanged(v);
 }
 
+void Stepper::follow(qint64 value)
+{
+    const QSignalBlocker block(this);
+    setValue(value);
+}
+
 void Stepper::stepBy(int steps)
 {
     // Saturates at the range's ends instead of wrapping around 64 bits.

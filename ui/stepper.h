@@ -22,6 +22,9 @@ public:
     void setRange(qint64 min, qint64 max);
     // Clamped to the range; emits valueChanged when the value changes.
     void setValue(qint64 value);
+    // The same, without valueChanged: the arrows follow a number typed into
+    // their field, whose own action has laid the rows out already.
+    void follow(qint64 value);
 
     void stepBy(int steps) override;
 
